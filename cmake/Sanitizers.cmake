@@ -1,0 +1,11 @@
+# KESTREL_SANITIZE takes a list of sanitizers: "address;undefined" or "thread".
+set(KESTREL_SANITIZE "" CACHE STRING "Sanitizers to build with (address;undefined or thread)")
+
+if(KESTREL_SANITIZE)
+  list(JOIN KESTREL_SANITIZE "," _kestrel_sanitizers)
+  add_compile_options(-fsanitize=${_kestrel_sanitizers} -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${_kestrel_sanitizers})
+  if("undefined" IN_LIST KESTREL_SANITIZE)
+    add_compile_options(-fno-sanitize-recover=undefined)
+  endif()
+endif()

@@ -1,0 +1,24 @@
+#!/bin/sh
+# Installs what is missing, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs every test; then builds the tests of
+# threaded code with ThreadSanitizer and runs them.
+set -eu
+cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DKESTREL_SANITIZE="address;undefined" -DBUILD_TESTING=ON >/dev/null
+cmake --build build/asan -j "$jobs"
+ctest --test-dir build/asan -j "$jobs" --output-on-failure --no-tests=error
+
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DKESTREL_SANITIZE=thread -DKESTREL_THREADED_TESTS_ONLY=ON -DBUILD_TESTING=ON >/dev/null
+cmake --build build/tsan -j "$jobs"
+ctest --test-dir build/tsan -j "$jobs" --output-on-failure --no-tests=ignore

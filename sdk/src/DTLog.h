@@ -1,0 +1,39 @@
+#pragma once
+// The library's log: four levels, each bound to a stream. A line is
+// "[kestrel][<level>]" followed by what the caller writes, usually
+// "[component] message", and ends with std::endl.
+//
+//   log_line(logger::info()) << "[slideshow_produce] start produce" << std::endl;
+
+#include <iostream> // every logging unit initialises std::cout before it logs
+#include <streambuf>
+
+namespace kestrel {
+
+struct log_level {
+    std::ostream* stream;
+    const char* name;
+};
+
+// A stream buffer that swallows everything and never fails.
+template <class Char, class Traits = std::char_traits<Char>>
+class basic_nullbuf : public std::basic_streambuf<Char, Traits> {
+protected:
+    typename Traits::int_type overflow(typename Traits::int_type c) override {
+        return Traits::eq_int_type(c, Traits::eof()) ? typename Traits::int_type() : c;
+    }
+};
+
+namespace logger {
+// Error, warning and info go to standard output, trace to a null stream.
+const log_level& error();
+const log_level& warning();
+const log_level& info();
+const log_level& trace();
+std::ostream& null_stream();
+std::wostream& null_wstream();
+} // namespace logger
+
+std::ostream& log_line(const log_level& level);
+
+} // namespace kestrel

@@ -1,0 +1,229 @@
+#pragma once
+// One piece of encoded media with its time stamps (in ticks of time_base),
+// stream index, flags and media type. Packets do not change after they
+// leave their maker.
+
+#include "DTAllocator.h"
+#include "DTBase.h"
+#include "DTTypes.h"
+#include "DTUtils.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <cstdint>
+
+namespace kestrel {
+
+class media_packet;
+typedef boost::shared_ptr<media_packet> media_packet_ptr;
+
+class media_packet : private interface_base {
+public:
+    class Impl : public impl_base {
+    public:
+        ~Impl() override;
+        virtual dt_ts_t pts() const = 0;
+        virtual dt_ts_t dts() const = 0;
+        virtual uint8_t* data() const = 0;
+        virtual int size() const = 0;
+        virtual int stream_index() const = 0;
+        virtual int flags() const = 0;
+        virtual int duration() const = 0;
+        virtual dt_ts_t pos() const = 0;
+        virtual int media_type() const = 0;
+        virtual bool ffmpeg_packet() const = 0;
+        // An independent packet with the same properties and its own bytes.
+        virtual media_packet_ptr copy() const;
+        virtual dt_rational_t time_base() const = 0;
+        virtual dt_rational_t frame_rate() const = 0;
+    };
+
+    explicit media_packet(Impl* impl) : impl_(impl) {}
+    virtual ~media_packet();
+
+    dt_ts_t pts() const { return impl_->pts(); }
+    dt_ts_t dts() const { return impl_->dts(); }
+    uint8_t* data() const { return impl_->data(); }
+    int size() const { return impl_->size(); }
+    int stream_index() const { return impl_->stream_index(); }
+    int flags() const { return impl_->flags(); }
+    int duration() const { return impl_->duration(); }
+    dt_ts_t pos() const { return impl_->pos(); }
+    int media_type() const { return impl_->media_type(); }
+    bool ffmpeg_packet() const { return impl_->ffmpeg_packet(); }
+    media_packet_ptr copy() const { return impl_->copy(); }
+    media_packet_ptr clone() const { return impl_->copy(); }
+    dt_rational_t time_base() const { return impl_->time_base(); }
+    dt_rational_t frame_rate() const { return impl_->frame_rate(); }
+
+    const Impl* impl() const { return impl_; }
+
+private:
+    Impl* impl_;
+};
+
+enum { dt_packet_flag_key = 1 };
+
+// size + padding bytes into *buffer, the padding zeroed.
+void dt_alloc(uint8_t** buffer, std::size_t size, std::size_t padding);
+// Null for no source or no bytes, else a dt_alloc copy with 8 zero bytes behind.
+void copy_packet_bytes(uint8_t** buffer, std::size_t size, const uint8_t* source);
+void free_packet_bytes(uint8_t** buffer);
+
+// A packet that owns a copy of another packet's properties and bytes.
+class common_media_packet_impl : public media_packet::Impl {
+public:
+    explicit common_media_packet_impl(const media_packet* source);
+    explicit common_media_packet_impl(const media_packet::Impl* source);
+    ~common_media_packet_impl() override;
+
+    dt_ts_t pts() const override { return pts_; }
+    dt_ts_t dts() const override { return dts_; }
+    uint8_t* data() const override { return data_; }
+    int size() const override { return size_; }
+    int stream_index() const override { return stream_index_; }
+    int flags() const override { return flags_; }
+    int duration() const override { return duration_; }
+    dt_ts_t pos() const override { return pos_; }
+    int media_type() const override { return media_type_; }
+    bool ffmpeg_packet() const override { return ffmpeg_packet_; }
+    dt_rational_t time_base() const override { return time_base_; }
+    dt_rational_t frame_rate() const override { return frame_rate_; }
+
+private:
+    template <class Source>
+    void copy_from(const Source* source);
+
+    dt_ts_t pts_ = 0;
+    dt_ts_t dts_ = 0;
+    uint8_t* data_ = nullptr;
+    int size_ = 0;
+    int stream_index_ = 0;
+    int flags_ = 0;
+    int duration_ = 0;
+    dt_ts_t pos_ = 0;
+    int media_type_ = dt_media_type_unknown;
+    bool ffmpeg_packet_ = false;
+    dt_rational_t time_base_;
+    dt_rational_t frame_rate_;
+};
+
+class common_media_packet : public media_packet {
+public:
+    explicit common_media_packet(const media_packet* source);
+    explicit common_media_packet(const media_packet::Impl* source);
+};
+
+// The setter interface of a packet filled field by field.
+class media_packet_properties : private interface_base {
+public:
+    virtual void set_data(const boost::shared_ptr<uint8_t>& buffer, size_t size) = 0;
+    virtual void set_data(uint8_t* data, size_t size, dt_own_buffer_t own) = 0;
+    virtual void set_pts(dt_ts_t pts) = 0;
+    virtual void set_dts(dt_ts_t dts) = 0;
+    virtual void set_stream_index(int index) = 0;
+    virtual void set_flags(int flags) = 0;
+    virtual void set_duration(int duration) = 0;
+    virtual void set_pos(dt_ts_t pos) = 0;
+    virtual void set_media_type(int type) = 0;
+    virtual void set_time_base(dt_rational_t time_base) = 0;
+    virtual void set_frame_rate(dt_rational_t frame_rate) = 0;
+
+protected:
+    ~media_packet_properties() = default;
+};
+typedef boost::shared_ptr<media_packet_properties> media_packet_properties_ptr;
+
+typedef uint8_t* (*dt_alloc_function)(size_t);
+typedef void (*dt_free_function)(uint8_t**);
+
+// A shared buffer over bytes by ownership mode: borrowed bytes are never
+// freed, adopted and copied ones through the free function. Copy mode needs
+// the allocation function (errors::invalid_operation otherwise); 0 bytes
+// copy to a null buffer. Returns false for an unknown mode.
+bool make_owned_buffer(uint8_t* data, size_t size, dt_own_buffer_t own, dt_alloc_function alloc,
+                       dt_free_function free, boost::shared_ptr<uint8_t>& buffer);
+
+class common_media_packet2_impl : public media_packet::Impl {
+public:
+    class setter;
+
+    common_media_packet2_impl() = default;
+
+    dt_ts_t pts() const override { return pts_; }
+    dt_ts_t dts() const override { return dts_; }
+    uint8_t* data() const override { return data_.get(); }
+    int size() const override { return static_cast<int>(size_); }
+    int stream_index() const override { return stream_index_; }
+    int flags() const override { return flags_; }
+    int duration() const override { return duration_; }
+    dt_ts_t pos() const override { return pos_; }
+    int media_type() const override { return media_type_; }
+    bool ffmpeg_packet() const override { return ffmpeg_packet_; }
+    dt_rational_t time_base() const override { return time_base_; }
+    dt_rational_t frame_rate() const override { return frame_rate_; }
+
+    void set_allocator(dt_alloc_function alloc, dt_free_function free) {
+        alloc_ = alloc;
+        free_ = free;
+    }
+
+private:
+    dt_ts_t pts_ = 0;
+    dt_ts_t dts_ = 0;
+    boost::shared_ptr<uint8_t> data_;
+    size_t size_ = 0;
+    int stream_index_ = 0;
+    int flags_ = 0;
+    int duration_ = 0;
+    dt_ts_t pos_ = 0;
+    int media_type_ = dt_media_type_unknown;
+    bool ffmpeg_packet_ = false;
+    dt_rational_t time_base_;
+    dt_rational_t frame_rate_;
+    dt_alloc_function alloc_ = nullptr;
+    dt_free_function free_ = nullptr;
+};
+
+class common_media_packet2_impl::setter final : public media_packet_properties {
+public:
+    explicit setter(common_media_packet2_impl* packet) : packet_(packet) {}
+    void set_data(const boost::shared_ptr<uint8_t>& buffer, size_t size) override;
+    void set_data(uint8_t* data, size_t size, dt_own_buffer_t own) override;
+    void set_pts(dt_ts_t pts) override { packet_->pts_ = pts; }
+    void set_dts(dt_ts_t dts) override { packet_->dts_ = dts; }
+    void set_stream_index(int index) override { packet_->stream_index_ = index; }
+    void set_flags(int flags) override { packet_->flags_ = flags; }
+    void set_duration(int duration) override { packet_->duration_ = duration; }
+    void set_pos(dt_ts_t pos) override { packet_->pos_ = pos; }
+    void set_media_type(int type) override { packet_->media_type_ = type; }
+    void set_time_base(dt_rational_t time_base) override { packet_->time_base_ = time_base; }
+    void set_frame_rate(dt_rational_t frame_rate) override { packet_->frame_rate_ = frame_rate; }
+
+private:
+    common_media_packet2_impl* packet_;
+};
+
+// A packet filled through its setter (properties()); the PPM writer and the
+// LAME encoder make theirs this way.
+template <class BufferAllocator>
+class common_media_packet2_t : public media_packet, public BufferAllocator {
+public:
+    common_media_packet2_t() : media_packet(new common_media_packet2_impl()) {
+        auto* impl = static_cast<common_media_packet2_impl*>(const_cast<Impl*>(this->impl()));
+        impl->set_allocator(BufferAllocator::alloc_buffer(), BufferAllocator::free_buffer());
+        setter_.reset(new common_media_packet2_impl::setter(impl));
+    }
+    ~common_media_packet2_t() override { setter_.reset(); }
+
+    media_packet_properties* properties() const { return setter_.get(); }
+
+private:
+    boost::shared_ptr<common_media_packet2_impl::setter> setter_;
+};
+
+typedef common_media_packet2_t<
+    Allocator::DefaultArrayAllocator<uint8_t, Allocator::DefaultBufferAllocator>>
+    common_media_packet2;
+
+} // namespace kestrel

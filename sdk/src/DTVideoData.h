@@ -1,0 +1,57 @@
+#pragma once
+// The library's one picture type: width, height, pixel format and up to
+// eight planes in FFmpeg's layout, so a picture goes to FFmpeg's converter
+// and encoders without translation. Pictures are immutable once made.
+
+#include "DTBase.h"
+#include "DTTypes.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <cstdint>
+
+namespace kestrel {
+
+class video_data;
+typedef boost::shared_ptr<video_data> video_data_ptr;
+
+class video_data : private interface_base {
+public:
+    class Impl : public impl_base {
+    public:
+        ~Impl() override;
+        virtual int width() const = 0;
+        virtual int height() const = 0;
+        virtual dt_pixel_format_t pixel_format() const = 0;
+        virtual uint8_t* data() const = 0;
+        virtual int size() const = 0;
+        virtual int planes_count() const = 0;
+        virtual uint8_t* plane_data(int plane) const = 0;
+        virtual int line_size(int plane) const = 0;
+        // A deep copy into a new FFmpeg-backed picture, for every kind.
+        virtual video_data_ptr copy() const;
+    };
+
+    virtual ~video_data() = 0;
+
+    int width() const { return impl_->width(); }
+    int height() const { return impl_->height(); }
+    dt_pixel_format_t pixel_format() const { return impl_->pixel_format(); }
+    uint8_t* data() const { return impl_->data(); }
+    int size() const { return impl_->size(); }
+    int planes_count() const { return impl_->planes_count(); }
+    uint8_t* plane_data(int plane) const { return impl_->plane_data(plane); }
+    int line_size(int plane) const { return impl_->line_size(plane); }
+    video_data_ptr copy() const { return impl_->copy(); }
+    video_data_ptr clone() const { return impl_->copy(); }
+
+    const Impl* impl() const { return impl_; }
+
+protected:
+    explicit video_data(Impl* impl) : impl_(impl) {}
+
+private:
+    Impl* impl_;
+};
+
+} // namespace kestrel

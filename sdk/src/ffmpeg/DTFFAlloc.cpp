@@ -1,0 +1,35 @@
+#include "DTFFAlloc.h"
+
+#include "DTErrors.h"
+#include "DTFFGlobal.h"
+
+#include <cstring>
+
+namespace kestrel {
+
+namespace {
+const ffmpeg_global_init_request ffmpeg_init;
+}
+
+void ff_alloc(uint8_t** slot, std::size_t size, std::size_t extra) {
+    if (!slot)
+        KESTREL_THROW(errors::invalid_pointer());
+    *slot = nullptr;
+    *slot = static_cast<uint8_t*>(av_malloc(size + extra));
+    if (!*slot)
+        KESTREL_THROW(errors::bad_alloc());
+    if (extra)
+        std::memset(*slot + size, 0, extra);
+}
+
+void ff_alloc_copy(uint8_t** slot, const uint8_t* source, std::size_t size, std::size_t extra) {
+    *slot = nullptr;
+    if (source && size) {
+        ff_alloc(slot, size, extra);
+        std::memcpy(*slot, source, size);
+    }
+}
+
+void ff_free(uint8_t** slot) { av_freep(slot); }
+
+} // namespace kestrel
