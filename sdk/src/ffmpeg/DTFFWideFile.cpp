@@ -1,0 +1,163 @@
+#include "DTFFWideFile.h"
+
+#include "DTFFGlobal.h"
+#include "DTPlatformFile.h"
+#include "DTUtils.h"
+
+extern "C" {
+#include <libavutil/error.h>
+#include <libavutil/mem.h>
+}
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+namespace {
+
+const ffmpeg_global_init_request ffmpeg_init;
+
+const int io_buffer_size = 32768;
+const char file_prefix[] = "file:";
+
+// A path that is not UTF-8 names no file we could have been given.
+int wide_path(const std::string& utf8, std::wstring& wide) {
+    try {
+        wide = utf8_to_wide(utf8);
+        return 0;
+    } catch (const std::logic_error&) {
+        return -EINVAL;
+    }
+}
+
+wide_file_context* file_of(void* opaque) { return static_cast<wide_file_context*>(opaque); }
+
+int read_packet(void* opaque, uint8_t* buffer, int size) {
+    const int result = wide_file_read(file_of(opaque), buffer, size);
+    if (result == 0)
+        return AVERROR_EOF;
+    return result < 0 ? AVERROR(errno) : result;
+}
+
+int write_packet(void* opaque, uint8_t* buffer, int size) {
+    const int result = wide_file_write(file_of(opaque), buffer, size);
+    return result < 0 ? AVERROR(errno) : result;
+}
+
+int64_t seek(void* opaque, int64_t offset, int whence) {
+    const int64_t result = wide_file_seek(file_of(opaque), offset, whence & ~AVSEEK_FORCE);
+    return result == -1 ? AVERROR(errno) : result;
+}
+
+} // namespace
+
+int wide_file_open(wide_file_context* context, const char* url, int flags) {
+    const std::size_t prefix_length = sizeof file_prefix - 1;
+    const char* path = std::strncmp(url, file_prefix, prefix_length) == 0 ? url + prefix_length : url;
+    std::wstring wide;
+    if (const int error = wide_path(path, wide))
+        return error;
+
+    int open_flags = O_RDONLY;
+    if (flags & AVIO_FLAG_WRITE)
+        open_flags = ((flags & AVIO_FLAG_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+
+    const int fd = platform::wopen(wide, open_flags, 0666);
+    if (fd == -1)
+        return -errno;
+    context->filename = url;
+    context->fd = fd;
+    return 0;
+}
+
+int wide_file_open2(wide_file_context* context, const char* url, int flags, AVDictionary**) {
+    return wide_file_open(context, url, flags);
+}
+
+int wide_file_read(wide_file_context* context, unsigned char* buffer, int size) {
+    return static_cast<int>(::read(context->fd, buffer, static_cast<size_t>(size)));
+}
+
+int wide_file_write(wide_file_context* context, const unsigned char* buffer, int size) {
+    return static_cast<int>(::write(context->fd, buffer, static_cast<size_t>(size)));
+}
+
+int64_t wide_file_seek(wide_file_context* context, int64_t position, int whence) {
+    if (whence == AVSEEK_SIZE) {
+        struct stat status;
+        if (::fstat(context->fd, &status) == -1)
+            return -errno;
+        return static_cast<int64_t>(status.st_size);
+    }
+    return ::lseek(context->fd, position, whence);
+}
+
+int wide_file_close(wide_file_context* context) {
+    const int result = ::close(context->fd);
+    context->fd = -1;
+    return result;
+}
+
+int wide_file_get_handle(wide_file_context* context) { return context->fd; }
+
+int wide_file_check(wide_file_context* context, int mask) {
+    std::wstring wide;
+    if (const int error = wide_path(context->filename, wide))
+        return error;
+    struct stat status;
+    if (platform::wstat(wide, &status) == -1)
+        return -errno;
+    int granted = 0;
+    if (status.st_mode & S_IRUSR)
+        granted |= mask & AVIO_FLAG_READ;
+    if (status.st_mode & S_IWUSR)
+        granted |= mask & AVIO_FLAG_WRITE;
+    return granted;
+}
+
+int dt_avio_open(AVIOContext** pb, const std::string& url, int flags) {
+    *pb = nullptr;
+    std::unique_ptr<wide_file_context> file(new wide_file_context());
+    if (const int error = wide_file_open(file.get(), url.c_str(), flags))
+        return error; // a negated errno is FFmpeg's error code for it
+
+    // FFmpeg may replace the buffer, so it is FFmpeg's and freed through
+    // the context.
+    auto* buffer = static_cast<unsigned char*>(av_malloc(io_buffer_size));
+    AVIOContext* context =
+        buffer ? avio_alloc_context(buffer, io_buffer_size, (flags & AVIO_FLAG_WRITE) ? 1 : 0,
+                                    file.get(), read_packet, write_packet, seek)
+               : nullptr;
+    if (!context) {
+        av_free(buffer);
+        wide_file_close(file.get());
+        return AVERROR(ENOMEM);
+    }
+    file.release();
+    *pb = context;
+    return 0;
+}
+
+int dt_avio_close(AVIOContext** pb) {
+    if (!pb || !*pb)
+        return 0;
+    AVIOContext* context = *pb;
+    if (context->write_flag)
+        avio_flush(context);
+    int result = context->error;
+    wide_file_context* file = file_of(context->opaque);
+    if (wide_file_close(file) == -1 && result == 0)
+        result = AVERROR(errno);
+    delete file;
+    av_freep(&context->buffer);
+    avio_context_free(pb);
+    return result;
+}
+
+} // namespace kestrel

@@ -1,0 +1,44 @@
+#pragma once
+// FFmpeg reads and writes our files through these calls, so a UTF-8 path of
+// any characters reaches the file system unchanged. dt_avio_open builds the
+// I/O context that the muxer and the splitter hand to libavformat.
+
+#include <cstdint>
+#include <string>
+
+extern "C" {
+#include <libavformat/avio.h>
+}
+
+namespace kestrel {
+
+// The state of one open file: the URL it was opened with and its descriptor.
+struct wide_file_context {
+    std::string filename;
+    int fd = -1;
+};
+
+// "file:" (exact case) is stripped from the URL; writing always creates or
+// truncates. Returns 0, or the negated errno.
+int wide_file_open(wide_file_context* context, const char* url, int flags);
+int wide_file_open2(wide_file_context* context, const char* url, int flags,
+                    AVDictionary** options);
+// Bytes moved, 0 at the end of the file, -1 on error.
+int wide_file_read(wide_file_context* context, unsigned char* buffer, int size);
+int wide_file_write(wide_file_context* context, const unsigned char* buffer, int size);
+// AVSEEK_SIZE answers the file size without moving.
+int64_t wide_file_seek(wide_file_context* context, int64_t position, int whence);
+int wide_file_close(wide_file_context* context);
+int wide_file_get_handle(wide_file_context* context);
+// The part of AVIO_FLAG_READ | AVIO_FLAG_WRITE that the file's mode grants.
+int wide_file_check(wide_file_context* context, int mask);
+
+// An I/O context over a file opened with wide_file_open; 0 or a negative
+// FFmpeg error code.
+int dt_avio_open(AVIOContext** pb, const std::string& url, int flags);
+// Flushes, closes and frees it; null is allowed. Returns 0, or a negative
+// FFmpeg error code when buffered bytes could not be written or the file
+// could not be closed.
+int dt_avio_close(AVIOContext** pb);
+
+} // namespace kestrel
