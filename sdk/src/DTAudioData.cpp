@@ -119,8 +119,7 @@ void alloc_audio_for_duration(const audio_format& format, double milliseconds, u
     bytes = alloc_sample_bytes(size);
 }
 
-namespace {
-audio_data_ptr adopt_block(const audio_format& format, uint8_t* bytes, unsigned int size) {
+audio_data_ptr adopt_sample_bytes(const audio_format& format, uint8_t* bytes, unsigned int size) {
     try {
         return boost::make_shared<audio_data_common>(format, bytes, size, dt_buffer_adopt);
     } catch (...) {
@@ -128,7 +127,6 @@ audio_data_ptr adopt_block(const audio_format& format, uint8_t* bytes, unsigned 
         throw;
     }
 }
-} // namespace
 
 audio_data_ptr create_silence(const audio_format& format, double milliseconds) {
     uint8_t* bytes;
@@ -136,7 +134,7 @@ audio_data_ptr create_silence(const audio_format& format, double milliseconds) {
     int frames;
     alloc_audio_for_duration(format, milliseconds, bytes, size, frames);
     std::memset(bytes, format.sample_format() == sample_format_u8 ? 0x80 : 0, size);
-    return adopt_block(format, bytes, size);
+    return adopt_sample_bytes(format, bytes, size);
 }
 
 audio_data_ptr create_audio_for_duration(const audio_format& format, double milliseconds) {
@@ -144,7 +142,7 @@ audio_data_ptr create_audio_for_duration(const audio_format& format, double mill
     unsigned int size;
     int frames;
     alloc_audio_for_duration(format, milliseconds, bytes, size, frames);
-    return adopt_block(format, bytes, size);
+    return adopt_sample_bytes(format, bytes, size);
 }
 
 } // namespace kestrel

@@ -110,6 +110,10 @@ public:
     ~audio_data_common() override;
 };
 
+// A block that adopts bytes from alloc_sample_bytes; they are freed also
+// when making the block fails.
+audio_data_ptr adopt_sample_bytes(const audio_format& format, uint8_t* bytes, unsigned int size);
+
 // Frames for a duration: ms / 1000 * rate, truncated toward zero.
 void alloc_audio_for_duration(const audio_format& format, double milliseconds, uint8_t*& bytes,
                               unsigned int& size, int& frames);
