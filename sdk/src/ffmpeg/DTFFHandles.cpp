@@ -1,6 +1,7 @@
 #include "DTFFHandles.h"
 
 #include "DTErrors.h"
+#include "DTFFWideFile.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -42,6 +43,14 @@ void SwrContextFree_::operator()(SwrContext* context) const {
 }
 
 void SwsContextFree_::operator()(SwsContext* context) const { sws_freeContext(context); }
+
+void _AVFormatContextDestruct::operator()(AVFormatContext* context) const {
+    if (!context)
+        return;
+    AVIOContext* io = (context->flags & AVFMT_FLAG_CUSTOM_IO) ? context->pb : nullptr;
+    avformat_close_input(&context);
+    dt_avio_close(&io);
+}
 
 } // namespace details
 

@@ -41,6 +41,12 @@ struct SwsContextFree_ {
     void operator()(SwsContext* context) const;
 };
 
+// An input opened over our own I/O context (AVFMT_FLAG_CUSTOM_IO): FFmpeg
+// leaves that context to us, so it is closed after the input.
+struct _AVFormatContextDestruct {
+    void operator()(AVFormatContext* context) const;
+};
+
 } // namespace details
 
 typedef boost::shared_ptr<AVFrame> AVFramePtr;
@@ -48,6 +54,7 @@ typedef boost::shared_ptr<AVPacket> AVPacketPtr;
 typedef boost::shared_ptr<AVCodecContext> AVCodecContextPtr;
 typedef boost::shared_ptr<SwrContext> SwrContextPtr;
 typedef boost::shared_ptr<SwsContext> SwsContextPtr;
+typedef boost::shared_ptr<AVFormatContext> AVFormatContextPtr;
 
 // A new, empty packet with its deleter; throws errors::bad_alloc.
 AVPacketPtr dt_alloc_packet();

@@ -1,0 +1,9 @@
+#include "DTMediaSplitter.h"
+
+namespace kestrel {
+
+media_splitter::Impl::~Impl() = default;
+
+media_splitter::~media_splitter() { delete impl_; }
+
+} // namespace kestrel

@@ -1,0 +1,42 @@
+#pragma once
+// Short music files made by the ffmpeg command-line tool for tests. Each is
+// a stereo tone pair: one frequency on the left, another on the right, so a
+// test can tell the channels apart after decoding.
+
+#include <string>
+#include <vector>
+
+namespace kestrel {
+namespace test {
+
+struct tone_file {
+    std::string extension = "wav"; // decides the container and codec
+    double seconds = 1.0;
+    int sample_rate = 44100;
+    double left_hz = 440.0;
+    double right_hz = 1000.0;
+};
+
+// The music filter's formats that FFmpeg can encode here: mp3, m4a, wma,
+// ogg, wav, flac (FFmpeg has no encoder for ape).
+const std::vector<std::string>& music_extensions();
+
+// A default tone_file (1 s, 44100 Hz, 440 Hz left, 1000 Hz right) of this
+// extension, made once per test program in a folder removed at exit.
+const std::string& sample_tone_file(const std::string& extension);
+
+// Runs ffmpeg with these arguments; throws std::runtime_error when it fails.
+void run_ffmpeg(const std::vector<std::string>& arguments);
+
+// Writes the tone file to path (the folder must exist).
+void make_tone_file(const std::string& path, const tone_file& tone);
+
+// Matroska files for picking the right stream: a small video stream before
+// the stereo tone; two tone streams (the first with first_hz on both
+// channels, the second with second_hz); a video stream alone.
+void make_video_then_audio_file(const std::string& path, double seconds);
+void make_two_audio_streams_file(const std::string& path, double first_hz, double second_hz);
+void make_video_only_file(const std::string& path);
+
+} // namespace test
+} // namespace kestrel
