@@ -1,0 +1,225 @@
+#include "DTFFVideoEncoder.h"
+
+#include "DTFFCodecOptions.h"
+#include "DTFFGlobal.h"
+#include "DTFFMediaPacket.h"
+#include "DTLog.h"
+
+extern "C" {
+#include <libavutil/mathematics.h>
+}
+
+#include <boost/make_shared.hpp>
+
+#include <algorithm>
+#include <chrono>
+
+namespace kestrel {
+namespace ffmpeg {
+
+namespace {
+
+const ffmpeg_global_init_request ffmpeg_init;
+
+unsigned int registrations = 0;
+const encoder_registration<video_encoder_factory> registration(registrations, "ffmpeg",
+                                                               create_ffmpeg_video_encoder);
+
+// Frame rates become fractions with both terms at most this.
+const int max_rate_term = 255;
+
+// Adds the wall-clock time of one encoding call to the statistics, also
+// when the call fails.
+class encode_call_timer {
+public:
+    encode_call_timer(double& total_seconds, unsigned int& calls)
+        : total_seconds_(total_seconds), calls_(calls),
+          started_(std::chrono::steady_clock::now()) {}
+    ~encode_call_timer() {
+        total_seconds_ +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+        ++calls_;
+    }
+
+private:
+    double& total_seconds_;
+    unsigned int& calls_;
+    const std::chrono::steady_clock::time_point started_;
+};
+
+[[noreturn]] void fail(const char* text) { KESTREL_THROW(video_encoder_queue::error(text)); }
+
+[[noreturn]] void fail(const char* text, const char* function, int result) {
+    KESTREL_THROW(video_encoder_queue::error(text) << errinfo_api_function(function)
+                                                   << errinfo_errno(-result));
+}
+
+} // namespace
+
+video_encoder_queue::Impl* create_ffmpeg_video_encoder(media_settings_ptr settings) {
+    return new ffmpeg_video_encoder(settings);
+}
+
+ffmpeg_video_encoder::ffmpeg_video_encoder(media_settings_ptr settings)
+    : last_pts_(AV_NOPTS_VALUE) {
+    if (!settings)
+        fail("invalid settings");
+    const AVCodec* codec = avcodec_find_encoder_by_name(settings->get("video-codec").c_str());
+    if (!codec)
+        KESTREL_THROW(video_encoder_queue::error("could't find codec")
+                      << errinfo_api_function("avcodec_find_encoder_by_name"));
+    AVCodecContextPtr context(avcodec_alloc_context3(codec), details::_AVCodecContextDestroy());
+    if (!context)
+        KESTREL_THROW(video_encoder_queue::error("could't allocate codec context")
+                      << errinfo_api_function("avcodec_alloc_context3"));
+    AVCodecContext* c = context.get();
+    c->codec_type = AVMEDIA_TYPE_VIDEO;
+    c->width = settings->get<int>("width");
+    c->height = settings->get<int>("height");
+    c->qmin = settings->get<int>("qmin", c->qmin);
+    c->qmax = settings->get<int>("qmax", c->qmax);
+    // The codec context has no motion estimation field any more; the codecs
+    // that still choose a method take it as an option of that name.
+    if (settings->contains("me_method"))
+        apply_ffmpeg_video_option(c, "me_method", "int", settings->get("me_method"));
+    c->max_qdiff = settings->get<int>("max_qdiff", c->max_qdiff);
+    picture_quality_ = settings->get<int>("picture_quality", 0);
+
+    const AVRational rate = av_d2q(text::from_text<double>(settings->get("video-frame-rate")),
+                                   max_rate_term);
+    c->time_base = av_inv_q(rate);
+    c->framerate = rate;
+    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    apply_ffmpeg_video_options(c, settings);
+    // After the option keys: "bitrate" wins over an option that sets it.
+    c->bit_rate = settings->get<int>("bitrate", 0);
+
+    frame_.reset(av_frame_alloc(), details::_AVFrameDestroy());
+    if (!frame_)
+        KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_frame_alloc"));
+    codec_ = codec;
+    context_ = context;
+}
+
+ffmpeg_video_encoder::~ffmpeg_video_encoder() {
+    log_line(logger::info()) << "[ffmpeg video encoder] : close" << std::endl;
+    log_line(logger::info()) << "[ffmpeg video encoder] : total time: " << total_time_
+                             << std::endl;
+    log_line(logger::info()) << "[ffmpeg video encoder] : total fps: "
+                             << (total_time_ > 0 ? encode_calls_ / total_time_ : 0.0)
+                             << std::endl;
+}
+
+void ffmpeg_video_encoder::open() {
+    const int result = avcodec_open2(context_.get(), codec_, nullptr);
+    if (result < 0)
+        fail("open codec error", "avcodec_open2", result);
+}
+
+void ffmpeg_video_encoder::send(const video_data* picture) {
+    send_video_impl(picture, AV_NOPTS_VALUE);
+}
+
+void ffmpeg_video_encoder::send_timed(const video_data_timed* frame) {
+    if (!frame) {
+        send_video_impl(nullptr, AV_NOPTS_VALUE);
+        return;
+    }
+    const video_data_ptr picture = frame->data; // alive for the whole call
+    send_video_impl(picture.get(), static_cast<dt_ts_t>(frame->start));
+}
+
+media_packet_ptr ffmpeg_video_encoder::get_packet() {
+    if (packets_.empty())
+        return media_packet_ptr();
+    media_packet_ptr packet = packets_.front();
+    packets_.pop_front();
+    return packet;
+}
+
+void ffmpeg_video_encoder::send_video_impl(const video_data* picture, dt_ts_t time) {
+    if (!picture) {
+        send_frame(nullptr);
+        return;
+    }
+    const AVCodecContext* c = context_.get();
+    if (picture->pixel_format() != c->pix_fmt || picture->width() != c->width ||
+        picture->height() != c->height)
+        fail("invalid video format");
+
+    AVFrame* frame = frame_.get();
+    const int planes = std::min(picture->planes_count(), AV_NUM_DATA_POINTERS);
+    for (int i = 0; i < planes; ++i) {
+        frame->data[i] = picture->plane_data(i);
+        frame->linesize[i] = picture->line_size(i);
+    }
+    frame->format = c->pix_fmt;
+    frame->width = c->width;
+    frame->height = c->height;
+    frame->pts = picture_pts(time);
+    frame->quality = picture_quality_ > 0 ? picture_quality_ : 0;
+    last_pts_ = frame->pts;
+    try {
+        send_frame(frame);
+    } catch (...) {
+        av_frame_unref(frame);
+        throw;
+    }
+    av_frame_unref(frame); // the picture's planes stay the caller's
+}
+
+// Milliseconds to ticks of the time base, truncated. A stamp that would not
+// follow the previous picture's (frame durations that are not whole
+// milliseconds) is moved one tick behind it: encoders and containers refuse
+// repeated time stamps.
+int64_t ffmpeg_video_encoder::picture_pts(dt_ts_t time) const {
+    if (time == AV_NOPTS_VALUE)
+        return last_pts_ == AV_NOPTS_VALUE ? 0 : last_pts_ + 1;
+    const AVRational tb = context_->time_base;
+    const int64_t pts = static_cast<int64_t>(time / (1000.0 * tb.num / tb.den));
+    if (last_pts_ != AV_NOPTS_VALUE && pts <= last_pts_)
+        return last_pts_ + 1;
+    return pts;
+}
+
+// libavcodec copies the frame's planes before it returns: the converter
+// reuses its one destination picture for the next frame while encoder
+// threads may still hold this one.
+void ffmpeg_video_encoder::send_frame(const AVFrame* frame) {
+    encode_call_timer timer(total_time_, encode_calls_);
+    if (!frame && drained_)
+        return; // drained already: nothing is left to hand out
+    const int result = avcodec_send_frame(context_.get(), frame);
+    if (result < 0)
+        fail("encode video", "avcodec_send_frame", result);
+    drained_ = !frame;
+    receive_packets();
+}
+
+void ffmpeg_video_encoder::receive_packets() {
+    for (;;) {
+        AVPacketPtr packet = dt_alloc_packet();
+        const int result = avcodec_receive_packet(context_.get(), packet.get());
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+            return;
+        if (result < 0)
+            fail("encode video", "avcodec_receive_packet", result);
+        // Some encoders (libx264) leave the duration 0, which makes the mp4
+        // muxer drop the last frame from the edit list.
+        if (packet->duration <= 0)
+            packet->duration = frame_duration();
+        const AVRational tb = context_->time_base;
+        packets_.push_back(boost::make_shared<ff_media_packet>(packet, dt_media_type_video,
+                                                               dt_rational_t(tb.num, tb.den)));
+    }
+}
+
+int64_t ffmpeg_video_encoder::frame_duration() const {
+    const AVCodecContext* c = context_.get();
+    if (c->framerate.num <= 0 || c->framerate.den <= 0)
+        return 1;
+    return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(c->framerate), c->time_base));
+}
+
+} // namespace ffmpeg
+} // namespace kestrel
