@@ -2,6 +2,7 @@
 
 #include "DTErrors.h"
 #include "DTFFAlloc.h"
+#include "DTFFChannelLayout.h"
 #include "DTFFGlobal.h"
 
 #include <boost/make_shared.hpp>
@@ -32,10 +33,6 @@ void free_matrix(uint16_t*& matrix) {
 }
 } // namespace
 
-uint64_t dt_channel_mask(const AVChannelLayout& layout) {
-    return layout.order == AV_CHANNEL_ORDER_NATIVE ? layout.u.mask : 0;
-}
-
 template <class Base>
 av_decoder_info_common<Base>::av_decoder_info_common(const AVCodecContext& context)
     : media_type_(context.codec_type), codec_id_(context.codec_id),
@@ -65,7 +62,7 @@ av_decoder_info_impl::av_decoder_info_impl(const AVCodecContext* context)
 av_audio_decoder_info_impl::av_audio_decoder_info_impl(const AVCodecContext* context)
     : av_decoder_info_common(audio_context(context)), sample_rate_(context->sample_rate),
       channels_(context->ch_layout.nb_channels), sample_format_(context->sample_fmt),
-      block_align_(context->block_align), channel_layout_(dt_channel_mask(context->ch_layout)),
+      block_align_(context->block_align), channel_layout_(ff_channel_mask(context->ch_layout)),
       bits_per_coded_sample_(context->bits_per_coded_sample),
       bits_per_raw_sample_(context->bits_per_raw_sample) {}
 

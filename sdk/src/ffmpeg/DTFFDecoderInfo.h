@@ -126,7 +126,4 @@ public:
 // errors::invalid_pointer for a null context.
 decoder_info_ptr create_ff_decoder_info(const AVCodecContext* context);
 
-// The channel mask of a layout; 0 for a layout that is not a mask.
-uint64_t dt_channel_mask(const AVChannelLayout& layout);
-
 } // namespace kestrel

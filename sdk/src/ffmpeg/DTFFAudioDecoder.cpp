@@ -1,0 +1,151 @@
+#include "DTFFAudioDecoder.h"
+
+#include "DTFFChannelLayout.h"
+#include "DTFFCodec.h"
+#include "DTFFDecoderInfo.h"
+#include "DTFFGlobal.h"
+#include "DTFFMediaPacket.h"
+#include "DTLog.h"
+
+#include <boost/make_shared.hpp>
+
+#include <cstring>
+#include <memory>
+
+namespace kestrel {
+
+namespace {
+const ffmpeg_global_init_request ffmpeg_init;
+
+AVFramePtr create_frame() {
+    AVFramePtr frame(av_frame_alloc(), details::_AVFrameDestroy());
+    if (!frame)
+        KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_frame_alloc"));
+    return frame;
+}
+
+// The packet as FFmpeg wants it: a new reference to an FFmpeg packet (time
+// stamps and side data such as samples to skip included), or a copy of
+// other packets' bytes with the zero padding FFmpeg reads past the end.
+AVPacketPtr decoder_packet(const media_packet& packet) {
+    AVPacketPtr local = dt_alloc_packet();
+    if (const AVPacket* source = ff_media_packet::av_packet(packet)) {
+        if (av_packet_ref(local.get(), source) < 0)
+            KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_packet_ref"));
+        return local;
+    }
+    if (av_new_packet(local.get(), packet.size()) < 0)
+        KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_new_packet"));
+    std::memcpy(local->data, packet.data(), packet.size());
+    local->pts = packet.pts();
+    local->dts = packet.dts();
+    return local;
+}
+
+double to_milliseconds(dt_ts_t ticks, dt_rational_t time_base) {
+    return static_cast<double>(time_base.num) / time_base.den * 1000.0 * ticks;
+}
+
+bool usable(dt_rational_t time_base) { return time_base.num != 0 && time_base.den != 0; }
+} // namespace
+
+ff_audio_decoder_impl::ff_audio_decoder_impl(const audio_decoder_info& info)
+    : context_(dt_create_decoder_context(info)), frame_(create_frame()) {
+    context_->sample_rate = info.sample_rate();
+    av_channel_layout_uninit(&context_->ch_layout);
+    context_->ch_layout = ff_channel_layout(info.channel_layout(), info.channels());
+    context_->sample_fmt = static_cast<AVSampleFormat>(info.sample_format());
+    context_->block_align = info.block_align();
+    context_->bits_per_coded_sample = info.bits_per_coded_sample();
+    context_->bits_per_raw_sample = info.bits_per_raw_sample();
+
+    std::string name, long_name;
+    dt_open_decoder_context(context_.get(), name, long_name);
+    std::unique_ptr<audio_decoder_additional_info_impl> names(
+        new audio_decoder_additional_info_impl(name, long_name));
+    additional_info_ = boost::make_shared<audio_decoder_additional_info>(names.get());
+    names.release();
+
+    format_ = audio_format::create(info.sample_rate(), info.sample_format(), info.channels(),
+                                   info.channel_layout());
+    samples_ = audio_buffer::create(0, format_.get());
+}
+
+void ff_audio_decoder_impl::reset() {
+    log_line(logger::info()) << "[ff_audio_decoder_impl::reset]" << std::endl;
+    avcodec_flush_buffers(context_.get());
+}
+
+audio_data_ptr ff_audio_decoder_impl::decode(media_packet_ptr packet) {
+    if (!packet)
+        KESTREL_THROW(errors::invalid_pointer());
+    // An empty packet would tell FFmpeg that the stream has ended.
+    if (packet->size() > 0) {
+        AVPacketPtr input = decoder_packet(*packet);
+        if (avcodec_send_packet(context_.get(), input.get()) == AVERROR(EAGAIN)) {
+            // FFmpeg still holds frames of earlier packets: take them first.
+            receive_frames();
+            avcodec_send_packet(context_.get(), input.get());
+        }
+        receive_frames();
+    }
+    return samples_->pop(samples_->size());
+}
+
+void ff_audio_decoder_impl::receive_frames() {
+    while (avcodec_receive_frame(context_.get(), frame_.get()) == 0) {
+        append(*frame_);
+        av_frame_unref(frame_.get());
+    }
+}
+
+void ff_audio_decoder_impl::append(const AVFrame& frame) {
+    const int channels = format_->channels();
+    if (frame.format != format_->sample_format() || frame.ch_layout.nb_channels != channels) {
+        samples_->pop(samples_->size());
+        KESTREL_THROW(decoder::decode_error() << errinfo_api_function("avcodec_receive_frame"));
+    }
+    const std::size_t plane =
+        static_cast<std::size_t>(frame.nb_samples) * (format_->bytes_per_frame() / channels);
+    if (!format_->is_planar()) {
+        samples_->push(frame.extended_data[0], static_cast<unsigned int>(plane * channels));
+        return;
+    }
+    // FFmpeg keeps each channel in a buffer of its own; the queue takes one
+    // channel after the other.
+    uint8_t* gathered = planes_.get_buffer(plane * channels);
+    for (int channel = 0; channel < channels; ++channel)
+        std::memcpy(gathered + channel * plane, frame.extended_data[channel], plane);
+    samples_->push(gathered, static_cast<unsigned int>(plane * channels));
+}
+
+audio_data_timed_ptr ff_audio_decoder_impl::decode_timed(media_packet_ptr packet) {
+    if (packet->pts() != AV_NOPTS_VALUE) {
+        const dt_rational_t own = packet->time_base();
+        const dt_rational_t time_base = usable(own) ? own : dt_rational_t(
+                                                                context_->time_base.num,
+                                                                context_->time_base.den);
+        if (usable(time_base))
+            position_ = to_milliseconds(packet->pts(), time_base);
+    }
+    audio_data_ptr block = decode(packet);
+    const double start = position_;
+    double duration = 0.0;
+    if (context_->sample_rate != 0) {
+        duration = 1000.0 * block->samples() / context_->sample_rate;
+        position_ += duration;
+    }
+    return boost::make_shared<audio_data_timed>(block, duration, start);
+}
+
+decoder_info_ptr ff_audio_decoder_impl::get_decoder_info() {
+    return boost::make_shared<ff_audio_decoder_info>(context_.get());
+}
+
+audio_decoder_ptr create_audio_decoder(const audio_decoder_info& info) {
+    if (info.extra_value() != 0)
+        return audio_decoder_ptr();
+    return boost::make_shared<ff_audio_decoder>(info);
+}
+
+} // namespace kestrel

@@ -1,0 +1,47 @@
+#pragma once
+// The FFmpeg audio decoder: one packet in, one block out holding every
+// frame the packet completed, in the format the stream's description gives.
+
+#include "DTAudioBuffer.h"
+#include "DTDecoder.h"
+#include "DTFFHandles.h"
+#include "DTFixedMemoryBuffer.h"
+
+namespace kestrel {
+
+class ff_audio_decoder_impl : public audio_decoder::Impl {
+public:
+    // Opens the decoder; throws decoder::create_error.
+    explicit ff_audio_decoder_impl(const audio_decoder_info& info);
+
+    // Logs and flushes FFmpeg's state; the running position stays.
+    void reset() override;
+    // Decoding errors are not reported: the frames decoded before the error
+    // come back, possibly none.
+    audio_data_ptr decode(media_packet_ptr packet) override;
+    audio_data_timed_ptr decode_timed(media_packet_ptr packet) override;
+    decoder_info_ptr get_decoder_info() override;
+    audio_decoder_additional_info_ptr get_additional_info() override { return additional_info_; }
+
+private:
+    // Queues every frame FFmpeg has ready.
+    void receive_frames();
+    // Queues one decoded frame; planes are gathered channel by channel.
+    void append(const AVFrame& frame);
+
+    AVCodecContextPtr context_;
+    audio_format_ptr format_;
+    audio_buffer_ptr samples_;
+    double position_ = 0.0; // ms, start of the next block
+    audio_decoder_additional_info_ptr additional_info_;
+    AVFramePtr frame_;
+    utils::fixed_memory_buffer planes_;
+};
+
+class ff_audio_decoder : public audio_decoder {
+public:
+    explicit ff_audio_decoder(const audio_decoder_info& info)
+        : audio_decoder(new ff_audio_decoder_impl(info)) {}
+};
+
+} // namespace kestrel
