@@ -128,13 +128,27 @@ audio_data_ptr adopt_sample_bytes(const audio_format& format, uint8_t* bytes, un
     }
 }
 
+namespace {
+audio_data_ptr silence_in(const audio_format& format, uint8_t* bytes, unsigned int size) {
+    // Unsigned 8-bit samples are silent at their middle value, packed or planar.
+    const int sample_format = format.sample_format();
+    const int zero = sample_format == sample_format_u8 || sample_format == sample_format_u8p ? 0x80 : 0;
+    std::memset(bytes, zero, size);
+    return adopt_sample_bytes(format, bytes, size);
+}
+} // namespace
+
 audio_data_ptr create_silence(const audio_format& format, double milliseconds) {
     uint8_t* bytes;
     unsigned int size;
     int frames;
     alloc_audio_for_duration(format, milliseconds, bytes, size, frames);
-    std::memset(bytes, format.sample_format() == sample_format_u8 ? 0x80 : 0, size);
-    return adopt_sample_bytes(format, bytes, size);
+    return silence_in(format, bytes, size);
+}
+
+audio_data_ptr create_silence_frames(const audio_format& format, unsigned int frames) {
+    const unsigned int size = frames * format.bytes_per_frame();
+    return silence_in(format, alloc_sample_bytes(size), size);
 }
 
 audio_data_ptr create_audio_for_duration(const audio_format& format, double milliseconds) {

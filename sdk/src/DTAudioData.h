@@ -119,6 +119,7 @@ void alloc_audio_for_duration(const audio_format& format, double milliseconds, u
                               unsigned int& size, int& frames);
 // Silence: 0x80 for unsigned 8-bit samples, zero bytes otherwise.
 audio_data_ptr create_silence(const audio_format& format, double milliseconds);
+audio_data_ptr create_silence_frames(const audio_format& format, unsigned int frames);
 audio_data_ptr create_audio_for_duration(const audio_format& format, double milliseconds);
 
 } // namespace kestrel
