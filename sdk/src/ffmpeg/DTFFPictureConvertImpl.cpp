@@ -5,7 +5,6 @@
 
 #include <boost/make_shared.hpp>
 
-
 namespace kestrel {
 
 namespace {
@@ -57,7 +56,7 @@ swscale_picture_convert::swscale_picture_convert(int src_width, int src_height,
                                                  dt_pixel_format_t src_format, int dst_width,
                                                  int dst_height, dt_pixel_format_t dst_format,
                                                  int flags)
-    : picture_convert(new swscale_picture_convert_impl(src_width, src_height, src_format,
-                                                       dst_width, dst_height, dst_format, flags)) {}
+    : picture_convert(new swscale_picture_convert_impl(src_width, src_height, src_format, dst_width,
+                                                       dst_height, dst_format, flags)) {}
 
 } // namespace kestrel

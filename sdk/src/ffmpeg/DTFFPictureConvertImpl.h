@@ -35,8 +35,7 @@ private:
 class swscale_picture_convert : public picture_convert {
 public:
     swscale_picture_convert(int src_width, int src_height, dt_pixel_format_t src_format,
-                            int dst_width, int dst_height, dt_pixel_format_t dst_format,
-                            int flags);
+                            int dst_width, int dst_height, dt_pixel_format_t dst_format, int flags);
 };
 
 } // namespace kestrel

@@ -33,8 +33,8 @@ const int max_rate_term = 255;
 class encode_call_timer {
 public:
     encode_call_timer(double& total_seconds, unsigned int& calls)
-        : total_seconds_(total_seconds), calls_(calls),
-          started_(std::chrono::steady_clock::now()) {}
+        : total_seconds_(total_seconds), calls_(calls), started_(std::chrono::steady_clock::now()) {
+    }
     ~encode_call_timer() {
         total_seconds_ +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
@@ -50,8 +50,8 @@ private:
 [[noreturn]] void fail(const char* text) { KESTREL_THROW(video_encoder_queue::error(text)); }
 
 [[noreturn]] void fail(const char* text, const char* function, int result) {
-    KESTREL_THROW(video_encoder_queue::error(text) << errinfo_api_function(function)
-                                                   << errinfo_errno(-result));
+    KESTREL_THROW(video_encoder_queue::error(text)
+                  << errinfo_api_function(function) << errinfo_errno(-result));
 }
 
 } // namespace
@@ -85,8 +85,8 @@ ffmpeg_video_encoder::ffmpeg_video_encoder(media_settings_ptr settings)
     c->max_qdiff = settings->get<int>("max_qdiff", c->max_qdiff);
     picture_quality_ = settings->get<int>("picture_quality", 0);
 
-    const AVRational rate = av_d2q(text::from_text<double>(settings->get("video-frame-rate")),
-                                   max_rate_term);
+    const AVRational rate =
+        av_d2q(text::from_text<double>(settings->get("video-frame-rate")), max_rate_term);
     c->time_base = av_inv_q(rate);
     c->framerate = rate;
     c->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -103,11 +103,9 @@ ffmpeg_video_encoder::ffmpeg_video_encoder(media_settings_ptr settings)
 
 ffmpeg_video_encoder::~ffmpeg_video_encoder() {
     log_line(logger::info()) << "[ffmpeg video encoder] : close" << std::endl;
-    log_line(logger::info()) << "[ffmpeg video encoder] : total time: " << total_time_
-                             << std::endl;
+    log_line(logger::info()) << "[ffmpeg video encoder] : total time: " << total_time_ << std::endl;
     log_line(logger::info()) << "[ffmpeg video encoder] : total fps: "
-                             << (total_time_ > 0 ? encode_calls_ / total_time_ : 0.0)
-                             << std::endl;
+                             << (total_time_ > 0 ? encode_calls_ / total_time_ : 0.0) << std::endl;
 }
 
 void ffmpeg_video_encoder::open() {

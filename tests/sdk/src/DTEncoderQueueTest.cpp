@@ -57,8 +57,8 @@ unsigned int fake_video_registrations = 0;
 const encoder_registration<video_encoder_factory> fake_video(fake_video_registrations, "fake",
                                                              make_fake_video);
 // The same registration standing in a second place changes nothing.
-const encoder_registration<video_encoder_factory> fake_video_again(fake_video_registrations,
-                                                                   "fake", make_other_video);
+const encoder_registration<video_encoder_factory> fake_video_again(fake_video_registrations, "fake",
+                                                                   make_other_video);
 unsigned int fake_audio_registrations = 0;
 const encoder_registration<audio_encoder_factory> fake_audio(fake_audio_registrations, "fake",
                                                              make_fake_audio);
@@ -86,7 +86,8 @@ TEST(EncoderQueue, UnknownShortNamesGiveNoEncoder) {
     EXPECT_FALSE(video_encoder_queue_creator::create("kestrel/unknown", media_settings::create()));
     EXPECT_FALSE(video_encoder_queue_creator::create("kestrel/", media_settings::create()));
     EXPECT_FALSE(video_encoder_queue_creator::create("kestrel//fake", media_settings::create()));
-    EXPECT_FALSE(audio_encoder_queue_creator::create("kestrel/ppm", nullptr, media_settings::create()));
+    EXPECT_FALSE(
+        audio_encoder_queue_creator::create("kestrel/ppm", nullptr, media_settings::create()));
 }
 
 TEST(EncoderQueue, NamesOutsideTheFamilyAreRefused) {

@@ -47,10 +47,10 @@ TEST(FFCodecOptions, KeyGrammar) {
     EXPECT_EQ("", type);
 
     name = type = "untouched";
-    for (const char* key : {"ffmpeg/video/threads", "ffmpeg/video/thr eads[int]",
-                            "xffmpeg/video/threads[int]", "ffmpeg/video/threads[int]x",
-                            "ffmpeg/video/[int]", "FFMPEG/video/threads[int]",
-                            "ffmpeg/audio/threads[int]"}) {
+    for (const char* key :
+         {"ffmpeg/video/threads", "ffmpeg/video/thr eads[int]", "xffmpeg/video/threads[int]",
+          "ffmpeg/video/threads[int]x", "ffmpeg/video/[int]", "FFMPEG/video/threads[int]",
+          "ffmpeg/audio/threads[int]"}) {
         EXPECT_FALSE(parse_ffmpeg_video_option_key(key, name, type)) << key;
     }
     EXPECT_EQ("untouched", name);

@@ -22,8 +22,8 @@ picture_convert_ptr rgb_to_yuv(int width, int height) {
 } // namespace
 
 TEST(FFPictureConvert, RgbBecomesYuvOfTheDestinationSize) {
-    picture_convert_ptr convert = picture_convert_creator::create(
-        32, 24, AV_PIX_FMT_RGB24, 16, 12, AV_PIX_FMT_YUV420P, bilinear);
+    picture_convert_ptr convert = picture_convert_creator::create(32, 24, AV_PIX_FMT_RGB24, 16, 12,
+                                                                  AV_PIX_FMT_YUV420P, bilinear);
     const video_data_ptr result = convert->convert(test::make_rgb_picture(32, 24, 0));
     EXPECT_EQ(16, result->width());
     EXPECT_EQ(12, result->height());
@@ -32,8 +32,8 @@ TEST(FFPictureConvert, RgbBecomesYuvOfTheDestinationSize) {
 }
 
 TEST(FFPictureConvert, ResultsShareOneDestinationPicture) {
-    picture_convert_ptr convert = picture_convert_creator::create(
-        16, 16, AV_PIX_FMT_YUV420P, 16, 16, AV_PIX_FMT_YUV420P, bilinear);
+    picture_convert_ptr convert = picture_convert_creator::create(16, 16, AV_PIX_FMT_YUV420P, 16,
+                                                                  16, AV_PIX_FMT_YUV420P, bilinear);
     const video_data_ptr source_a = test::make_yuv_picture(16, 16, 0);
     const video_data_ptr source_b = test::make_yuv_picture(16, 16, 9);
     const video_data_ptr first = convert->convert(source_a);
@@ -55,8 +55,8 @@ TEST(FFPictureConvert, ResultOutlivesTheConverter) {
 }
 
 TEST(FFPictureConvert, TallerPictureIsReadForTheSourceRowsOnly) {
-    picture_convert_ptr convert = picture_convert_creator::create(
-        8, 4, AV_PIX_FMT_YUV420P, 8, 4, AV_PIX_FMT_YUV420P, bilinear);
+    picture_convert_ptr convert = picture_convert_creator::create(8, 4, AV_PIX_FMT_YUV420P, 8, 4,
+                                                                  AV_PIX_FMT_YUV420P, bilinear);
     const video_data_ptr tall = test::make_yuv_picture(8, 64, 3);
     const video_data_ptr result = convert->convert(tall);
     EXPECT_EQ(4, result->height());

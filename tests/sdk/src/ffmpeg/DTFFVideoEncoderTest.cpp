@@ -3,6 +3,8 @@
 #include "ffmpeg/DTFFVideoEncoder.h"
 #include "support/TestPictures.h"
 
+#include "DTNumberText.h"
+
 #include <gtest/gtest.h>
 
 extern "C" {
@@ -49,7 +51,9 @@ public:
         testing::internal::GetCapturedStdout();
     }
     video_encoder_queue* operator->() const { return queue_.get(); }
-    AVCodecContext* context() const { return static_cast<AVCodecContext*>(queue_->codec_context()); }
+    AVCodecContext* context() const {
+        return static_cast<AVCodecContext*>(queue_->codec_context());
+    }
 
 private:
     video_encoder_queue_ptr queue_;
@@ -68,7 +72,8 @@ std::vector<media_packet_ptr> take_packets(video_encoder_queue* queue) {
 }
 
 void construct(media_settings_ptr settings) {
-    std::unique_ptr<video_encoder_queue::Impl> encoder(ffmpeg::create_ffmpeg_video_encoder(settings));
+    std::unique_ptr<video_encoder_queue::Impl> encoder(
+        ffmpeg::create_ffmpeg_video_encoder(settings));
 }
 
 template <class Error>
@@ -88,7 +93,8 @@ TEST(FFVideoEncoder, RegisteredAsFFmpeg) {
     ASSERT_NE(nullptr, encoder.context());
     EXPECT_EQ(AV_CODEC_ID_MPEG4, encoder.context()->codec_id);
     testing::internal::CaptureStdout();
-    EXPECT_TRUE(video_encoder_queue_creator::create("kestrel/ffmpeg/more", encoder_settings("mpeg4")));
+    EXPECT_TRUE(
+        video_encoder_queue_creator::create("kestrel/ffmpeg/more", encoder_settings("mpeg4")));
     testing::internal::GetCapturedStdout();
 }
 
@@ -204,8 +210,8 @@ TEST(FFVideoEncoder, FlushDrainsEveryDelayedPictureWithItsDuration) {
     // A second flush has nothing to give; a picture after the end is refused.
     encoder->send_timed(video_data_timed_ptr());
     EXPECT_FALSE(encoder->get_packet());
-    EXPECT_EQ("video encoder: encode video",
-              error_text<video_encoder_queue::error>([&] { send_at(encoder.operator->(), 999.0, 0); }));
+    EXPECT_EQ("video encoder: encode video", error_text<video_encoder_queue::error>(
+                                                 [&] { send_at(encoder.operator->(), 999.0, 0); }));
 }
 
 TEST(FFVideoEncoder, TimeStampsStayIncreasingAtRatesWithoutWholeMilliseconds) {
@@ -237,7 +243,8 @@ TEST(FFVideoEncoder, PictureOfAnotherFormatIsRefusedBeforeEncoding) {
     media_settings_ptr settings = encoder_settings("mpeg4");
     testing::internal::CaptureStdout();
     {
-        video_encoder_queue_ptr encoder = video_encoder_queue_creator::create("kestrel/ffmpeg", settings);
+        video_encoder_queue_ptr encoder =
+            video_encoder_queue_creator::create("kestrel/ffmpeg", settings);
         encoder->open();
         EXPECT_FALSE(encoder->get_packet());
         const video_data_ptr rgb = test::make_rgb_picture(width, height, 0);
@@ -267,16 +274,17 @@ TEST(FFVideoEncoder, StatisticsCountEveryCallInRealSeconds) {
     const std::string fps_prefix = "[ffmpeg video encoder] : total fps: ";
     const size_t at = log.find(fps_prefix);
     ASSERT_NE(std::string::npos, at) << log;
-    EXPECT_GT(std::stod(log.substr(at + fps_prefix.size())), 0.0);
+    EXPECT_GT(text::from_text<double>(
+                  log.substr(at + fps_prefix.size(), log.find("\n", at) - at - fps_prefix.size())),
+              0.0);
 }
 
 TEST(FFVideoEncoder, SettingsFailures) {
     EXPECT_EQ("video encoder: invalid settings",
-              error_text<video_encoder_queue::error>(
-                  [] { construct(media_settings_ptr()); }));
-    EXPECT_EQ("video encoder: could't find codec",
-              error_text<video_encoder_queue::error>(
-                  [] { construct(encoder_settings("no-such-codec")); }));
+              error_text<video_encoder_queue::error>([] { construct(media_settings_ptr()); }));
+    EXPECT_EQ("video encoder: could't find codec", error_text<video_encoder_queue::error>([] {
+                  construct(encoder_settings("no-such-codec"));
+              }));
     media_settings_ptr settings = encoder_settings("mpeg4");
     settings->set("width", "");
     EXPECT_THROW(construct(settings), boost::bad_lexical_cast);

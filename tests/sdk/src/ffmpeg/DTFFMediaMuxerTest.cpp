@@ -1,0 +1,247 @@
+#include "DTMediaMuxer.h"
+#include "ffmpeg/DTFFMediaMuxer.h"
+#include "support/MediaProbe.h"
+#include "support/TestFiles.h"
+#include "support/TestPictures.h"
+#include "support/VideoPipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+
+using namespace kestrel;
+
+namespace {
+
+// Files of this process may grow to `bytes` and no further while it
+// lives: writes beyond fail with EFBIG, as on a full disk.
+class file_size_limit {
+public:
+    explicit file_size_limit(long long bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = static_cast<rlim_t>(bytes);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~file_size_limit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_handler_);
+    }
+
+private:
+    rlimit saved_;
+    void (*previous_handler_)(int);
+};
+
+const int width = 64;
+const int height = 48;
+
+media_settings_ptr mpeg4_settings() {
+    media_settings_ptr settings = test::video_settings("mpeg4", width, height);
+    settings->set("bitrate", 200000);
+    return settings;
+}
+
+// The muxer's and the encoder's log lines stay out of the test output;
+// returns them.
+std::string quietly(const std::function<void()>& work) {
+    testing::internal::CaptureStdout();
+    try {
+        work();
+    } catch (...) {
+        testing::internal::GetCapturedStdout();
+        throw;
+    }
+    return testing::internal::GetCapturedStdout();
+}
+
+std::string api_function(const boost::exception& e) {
+    const char* const* function = boost::get_error_info<errinfo_api_function>(e);
+    return function ? *function : "";
+}
+
+} // namespace
+
+TEST(FFMediaMuxer, UnknownContainerIsInvalidFormatAndMakesNoFile) {
+    test::TempDir dir;
+    for (const char* format : {"ffmpeg/no-such-container", "ffmpeg//mp4"}) {
+        try {
+            media_muxer_creator::create(format, dir.file("x.out"), std::vector<void*>());
+            ADD_FAILURE() << format;
+        } catch (const media_muxer::error_invalid_format& e) {
+            EXPECT_STREQ("muxer : invalid format", e.what());
+            EXPECT_EQ("av_guess_format", api_function(e));
+        }
+    }
+    EXPECT_FALSE(test::file_exists(dir.file("x.out")));
+}
+
+TEST(FFMediaMuxer, ContainersWithGlobalHeadersAskTheEncoderForThem) {
+    test::TempDir dir;
+    quietly([&] {
+        test::video_pipeline mp4("ffmpeg/mp4", dir.file("a.mp4"), mpeg4_settings());
+        auto* context = static_cast<AVCodecContext*>(mp4.encoder()->codec_context());
+        EXPECT_TRUE(context->flags & AV_CODEC_FLAG_GLOBAL_HEADER);
+
+        test::video_pipeline avi("ffmpeg/avi", dir.file("a.avi"), mpeg4_settings());
+        context = static_cast<AVCodecContext*>(avi.encoder()->codec_context());
+        EXPECT_FALSE(context->flags & AV_CODEC_FLAG_GLOBAL_HEADER);
+    });
+}
+
+TEST(FFMediaMuxer, PacketsAreAcceptedOnlyBetweenOpenAndClose) {
+    test::TempDir dir;
+    quietly([&] {
+        test::video_pipeline pipeline("ffmpeg/avi", dir.file("a.avi"), mpeg4_settings());
+        const media_muxer_ptr& muxer = pipeline.muxer();
+        EXPECT_THROW(muxer->write_packet(media_packet_ptr(), 0), errors::invalid_operation);
+
+        pipeline.open();
+        muxer->write_packet(media_packet_ptr(), 0);
+        muxer->write_packet(media_packet_ptr());
+        const video_data_ptr picture = test::make_yuv_picture(width, height, 0);
+        pipeline.encoder()->send(picture.get());
+        const media_packet_ptr packet = pipeline.encoder()->get_packet();
+        ASSERT_TRUE(packet);
+        EXPECT_THROW(muxer->write_packet(packet, 1), errors::invalid_argument);
+        EXPECT_THROW(muxer->write_packet(packet, -1), errors::invalid_argument);
+        muxer->write_packet(packet); // to its own stream index, 0
+
+        EXPECT_THROW(muxer->open(), errors::invalid_operation);
+        muxer->close();
+        muxer->close();
+        EXPECT_THROW(muxer->write_packet(packet, 0), errors::invalid_operation);
+    });
+    const test::media_probe probe = test::probe_media_file(dir.file("a.avi"));
+    ASSERT_EQ(1u, probe.streams.size());
+    EXPECT_EQ(1, probe.streams[0].decoded_frames);
+}
+
+TEST(FFMediaMuxer, NullCodecContextFailsTheOpen) {
+    test::TempDir dir;
+    media_muxer_ptr muxer =
+        media_muxer_creator::create("ffmpeg/avi", dir.file("a.avi"), std::vector<void*>(1));
+    try {
+        quietly([&] { muxer->open(); });
+        FAIL();
+    } catch (const errors::failure& e) {
+        EXPECT_STREQ("[ff_simple_media_muxer_impl::open] null codec", e.what());
+    }
+    quietly([&] { EXPECT_THROW(muxer->open(), errors::invalid_operation); });
+    EXPECT_FALSE(test::file_exists(dir.file("a.avi")));
+}
+
+TEST(FFMediaMuxer, FailuresOfOpenAreLoggedAndThrown) {
+    test::TempDir dir;
+    testing::internal::CaptureStdout();
+    {
+        media_muxer_ptr muxer =
+            media_muxer_creator::create("ffmpeg/avi", dir.file("a.avi"), std::vector<void*>(1));
+        EXPECT_THROW(muxer->open(), errors::failure);
+    }
+    EXPECT_NE(std::string::npos,
+              testing::internal::GetCapturedStdout().find(
+                  "[kestrel][error][ff_simple_media_muxer_impl::open] null codec (0)\n"));
+
+    // A folder that does not exist.
+    testing::internal::CaptureStdout();
+    {
+        test::video_pipeline pipeline("ffmpeg/mp4", dir.file("missing/a.mp4"), mpeg4_settings());
+        pipeline.encoder()->open();
+        try {
+            pipeline.muxer()->open();
+            ADD_FAILURE();
+        } catch (const media_muxer::error_create_file& e) {
+            EXPECT_STREQ("muxer : create file error", e.what());
+            EXPECT_EQ("avio_open", api_function(e));
+            ASSERT_NE(nullptr, boost::get_error_info<errinfo_errno>(e));
+            EXPECT_EQ(ENOENT, *boost::get_error_info<errinfo_errno>(e));
+        }
+        EXPECT_THROW(pipeline.muxer()->write_packet(media_packet_ptr(), 0),
+                     errors::invalid_operation);
+    }
+    EXPECT_NE(std::string::npos,
+              testing::internal::GetCapturedStdout().find(
+                  "[kestrel][error][ff_simple_media_muxer_impl::open] avio_open failed (-2)\n"));
+}
+
+TEST(FFMediaMuxer, RefusedHeaderLeavesAClosableFile) {
+    test::TempDir dir;
+    const std::string path = dir.file("a.flv");
+    testing::internal::CaptureStdout();
+    {
+        // FLV has no place for MPEG-2 video.
+        test::video_pipeline pipeline("ffmpeg/flv", path,
+                                      test::video_settings("mpeg2video", width, height));
+        pipeline.encoder()->open();
+        EXPECT_THROW(pipeline.muxer()->open(), media_muxer::error_write_header);
+        EXPECT_THROW(pipeline.muxer()->write_packet(media_packet_ptr(), 0),
+                     errors::invalid_operation);
+        pipeline.muxer()->close();
+    }
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(
+        std::string::npos,
+        log.find(
+            "[kestrel][error][ff_simple_media_muxer_impl::open] avformat_write_header failed ("))
+        << log;
+    EXPECT_TRUE(test::file_exists(path));
+}
+
+TEST(FFMediaMuxer, FailedTrailerReachesTheCallerOfClose) {
+    test::TempDir dir;
+    const std::string path = dir.file("full.avi");
+    std::unique_ptr<media_muxer::error_write_trailer> error;
+    quietly([&] {
+        test::video_pipeline pipeline("ffmpeg/avi", path, mpeg4_settings());
+        pipeline.open();
+        pipeline.encode(3);
+        pipeline.encoder()->send_timed(video_data_timed_ptr());
+        while (media_packet_ptr packet = pipeline.encoder()->get_packet())
+            pipeline.muxer()->write_packet(packet, 0);
+        {
+            // The disk is full from here on: the index at the end fails.
+            file_size_limit full(test::file_size(path));
+            try {
+                pipeline.muxer()->close();
+            } catch (const media_muxer::error_write_trailer& e) {
+                error.reset(new media_muxer::error_write_trailer(e));
+            }
+        }
+        pipeline.muxer()->close(); // the trailer is not tried again
+    });
+    ASSERT_TRUE(error);
+    EXPECT_STREQ("muxer : write trailer error", error->what());
+    EXPECT_EQ("av_write_trailer", api_function(*error));
+    ASSERT_NE(nullptr, boost::get_error_info<errinfo_errno>(*error));
+    EXPECT_EQ(EFBIG, *boost::get_error_info<errinfo_errno>(*error));
+}
+
+TEST(FFMediaMuxer, FailedWritesAtReleaseAreLogged) {
+    // Every packet is flushed to the file: /dev/full refuses the first.
+    std::string log = quietly([&] {
+        test::video_pipeline pipeline("ffmpeg/avi", "/dev/full", mpeg4_settings());
+        pipeline.open();
+        EXPECT_THROW(pipeline.encode(1), media_muxer::error_write_packet);
+    });
+    EXPECT_NE(std::string::npos,
+              log.find("[kestrel][error][media_muxer::~media_muxer] close failed\n"))
+        << log;
+}
+
+TEST(FFMediaMuxer, CloseWithoutOpenWritesNothing) {
+    test::TempDir dir;
+    quietly([&] {
+        test::video_pipeline pipeline("ffmpeg/mp4", dir.file("a.mp4"), mpeg4_settings());
+        pipeline.muxer()->close();
+        pipeline.muxer()->close();
+    });
+    EXPECT_FALSE(test::file_exists(dir.file("a.mp4")));
+}
