@@ -45,9 +45,22 @@ int read_packet(void* opaque, uint8_t* buffer, int size) {
     return result < 0 ? AVERROR(errno) : result;
 }
 
+// FFmpeg does not retry a short write through a custom I/O context, so a
+// full disk would lose the tail of the file without a word: write it all.
 int write_packet(void* opaque, uint8_t* buffer, int size) {
-    const int result = wide_file_write(file_of(opaque), buffer, size);
-    return result < 0 ? AVERROR(errno) : result;
+    int written = 0;
+    while (written < size) {
+        const int result = wide_file_write(file_of(opaque), buffer + written, size - written);
+        if (result < 0) {
+            if (errno == EINTR)
+                continue;
+            return AVERROR(errno);
+        }
+        if (result == 0)
+            return AVERROR(EIO);
+        written += result;
+    }
+    return written;
 }
 
 int64_t seek(void* opaque, int64_t offset, int whence) {

@@ -104,3 +104,12 @@ TEST(WideFile, IOContextReadsWritesAndReportsTheEnd) {
     EXPECT_EQ(AVERROR(ENOENT), dt_avio_open(&in, dir.file("none/x"), AVIO_FLAG_WRITE));
     EXPECT_EQ(0, dt_avio_close(&in));
 }
+
+TEST(WideFile, FullDiskIsReportedWhenTheContextCloses) {
+    AVIOContext* out = nullptr;
+    ASSERT_EQ(0, dt_avio_open(&out, "/dev/full", AVIO_FLAG_WRITE));
+    const std::string bytes(1000, 'x');
+    avio_write(out, reinterpret_cast<const unsigned char*>(bytes.data()), 1000);
+    EXPECT_EQ(AVERROR(ENOSPC), dt_avio_close(&out));
+    EXPECT_EQ(nullptr, out);
+}
