@@ -28,4 +28,8 @@ public:
 
 typedef boost::shared_ptr<audio_track> audio_track_ptr;
 
+// A copy of the format a track is asked for, or the tracks' default for
+// none: 44100 Hz, signed 16-bit, stereo (layout 3).
+audio_format_ptr audio_track_format(const audio_format* format);
+
 } // namespace kestrel

@@ -13,12 +13,6 @@ namespace {
 
 const double track_forever = DBL_MAX;
 
-audio_format_ptr own_format(const audio_format* format) {
-    if (format)
-        return audio_format::copy(*format);
-    return audio_format::create(44100, sample_format_s16, 2, 3);
-}
-
 // The frames between two times, counted on the track's own frame grid, so
 // that reads of any length join without losing or adding a frame.
 unsigned int frames_between(double from, double length, int rate) {
@@ -36,7 +30,7 @@ unsigned int frames_between(double from, double length, int rate) {
 } // namespace
 
 audio_track_empty::audio_track_empty(const audio_format* format, double duration)
-    : format_(own_format(format)), duration_(duration) {}
+    : format_(audio_track_format(format)), duration_(duration) {}
 
 audio_track_empty::audio_track_empty(const audio_format* format)
     : audio_track_empty(format, track_forever) {}

@@ -42,7 +42,9 @@ class audio_decoder : public decoder {
 public:
     class Impl : public decoder::Impl {
     public:
-        // Every frame the packet completes, in one block.
+        // Every frame the packet completes, in one block. An empty packet
+        // pointer ends the input: the frames the codec still holds come out
+        // and the decoder starts afresh.
         virtual audio_data_ptr decode(media_packet_ptr packet) = 0;
         // The same block with its duration and start in milliseconds.
         virtual audio_data_timed_ptr decode_timed(media_packet_ptr packet) = 0;

@@ -5,6 +5,7 @@
 
 #include "DTAudioData.h"
 #include "DTAudioFormat.h"
+#include "DTAudioTrack.h"
 #include "DTTypes.h"
 #include "DTVideoData.h"
 #include "DTVideoFormat.h"
@@ -55,6 +56,24 @@ public:
 
 private:
     video_source* target_ = nullptr; // not owned
+};
+
+// An audio track seen as a source; always enabled. The creator keeps the
+// track alive for the source's life. The track's seek is not reachable here.
+class audio_source_from_track : public audio_source {
+public:
+    explicit audio_source_from_track(audio_track* track) : track_(track) {}
+
+    double duration() const override { return track_->duration(); }
+    double position() const override { return track_->position(); }
+    double advance(double dt) override { return track_->advance(dt); }
+    bool enabled() const override { return true; }
+    void set_enabled(bool) override {}
+    audio_data_timed_ptr read(double duration) override { return track_->read(duration); }
+    audio_format_ptr format() const override { return track_->format(); }
+
+private:
+    audio_track* track_; // not owned
 };
 
 } // namespace kestrel

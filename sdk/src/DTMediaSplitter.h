@@ -23,7 +23,8 @@ public:
     public:
         ~Impl() override;
         virtual media_packet_ptr read_packet() = 0;
-        // position in file time base units (microseconds)
+        // position in file time base units (microseconds); reading goes on
+        // from the packet at or before it.
         virtual void seek(dt_ts_t position) = 0;
         virtual file_info_general_ptr get_file_info() = 0;
         virtual stream_info_ptr get_stream_info(unsigned int index) const = 0;

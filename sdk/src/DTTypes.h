@@ -10,6 +10,8 @@ namespace kestrel {
 // Signed 64-bit time stamp or byte position; FFmpeg's "no value"
 // (AV_NOPTS_VALUE) passes through unchanged.
 typedef int64_t dt_ts_t;
+// FFmpeg's AV_NOPTS_VALUE, for code that does not include FFmpeg.
+const dt_ts_t dt_no_ts = INT64_MIN;
 
 // A rational, numerator first; 0/1 stands for a value nobody set.
 struct dt_rational_t {

@@ -118,5 +118,12 @@ void make_video_only_file(const std::string& path) {
                 path});
 }
 
+void make_late_tone_file(const std::string& path, double seconds, double tone_from) {
+    run_ffmpeg({"-f", "lavfi", "-i",
+                "aevalsrc=if(gte(t\\," + text::to_text(tone_from) +
+                    ")\\,0.5*sin(2*PI*440*t)\\,0):s=44100:d=" + text::to_text(seconds),
+                "-c:a", "pcm_s16le", path});
+}
+
 } // namespace test
 } // namespace kestrel

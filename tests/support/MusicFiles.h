@@ -38,5 +38,9 @@ void make_video_then_audio_file(const std::string& path, double seconds);
 void make_two_audio_streams_file(const std::string& path, double first_hz, double second_hz);
 void make_video_only_file(const std::string& path);
 
+// A mono 44100 Hz wav file, silent until tone_from seconds, then a 440 Hz
+// tone to the end: a read after a seek tells where the seek landed.
+void make_late_tone_file(const std::string& path, double seconds, double tone_from);
+
 } // namespace test
 } // namespace kestrel

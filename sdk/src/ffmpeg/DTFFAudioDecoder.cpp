@@ -77,10 +77,13 @@ void ff_audio_decoder_impl::reset() {
 }
 
 audio_data_ptr ff_audio_decoder_impl::decode(media_packet_ptr packet) {
-    if (!packet)
-        KESTREL_THROW(errors::invalid_pointer());
-    // An empty packet would tell FFmpeg that the stream has ended.
-    if (packet->size() > 0) {
+    if (!packet) {
+        // The end of the input: FFmpeg hands out the frames it held back,
+        // then starts afresh for whatever comes next.
+        avcodec_send_packet(context_.get(), nullptr);
+        receive_frames();
+        avcodec_flush_buffers(context_.get());
+    } else if (packet->size() > 0) { // an empty one would also end the input
         AVPacketPtr input = decoder_packet(*packet);
         if (avcodec_send_packet(context_.get(), input.get()) == AVERROR(EAGAIN)) {
             // FFmpeg still holds frames of earlier packets: take them first.
@@ -120,7 +123,7 @@ void ff_audio_decoder_impl::append(const AVFrame& frame) {
 }
 
 audio_data_timed_ptr ff_audio_decoder_impl::decode_timed(media_packet_ptr packet) {
-    if (packet->pts() != AV_NOPTS_VALUE) {
+    if (packet && packet->pts() != AV_NOPTS_VALUE) {
         const dt_rational_t own = packet->time_base();
         const dt_rational_t time_base = usable(own) ? own : dt_rational_t(
                                                                 context_->time_base.num,

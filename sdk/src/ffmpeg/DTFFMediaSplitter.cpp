@@ -142,7 +142,7 @@ media_packet_ptr av_media_splitter_impl::read_packet() {
 }
 
 void av_media_splitter_impl::seek(dt_ts_t position) {
-    details::dt_av_seek_frame(context_.get(), -1, position, 0);
+    details::dt_av_seek_frame(context_.get(), -1, position, AVSEEK_FLAG_BACKWARD);
 }
 
 stream_info_ptr av_media_splitter_impl::get_stream_info(unsigned int index) const {

@@ -76,9 +76,11 @@ TEST_P(AudioDecoderFormats, DecodesEveryChannelWithItsOwnTone) {
         left = joined(left, channel_samples(*timed->data, 0));
         right = joined(right, channel_samples(*timed->data, 1));
     }
-    // One second, give or take a frame of padding and the last frame a
-    // delaying codec (wma) still holds when the packets run out.
-    EXPECT_NEAR(44100.0, left.size(), 4200.0);
+    // No more packets: what the codec still holds comes out.
+    audio_data_ptr rest = decoder->decode(media_packet_ptr());
+    left = joined(left, channel_samples(*rest, 0));
+    // One second, give or take the codec's priming and padding.
+    EXPECT_NEAR(44100.0, left.size(), 2100.0);
     EXPECT_NEAR(1000.0, end, 100.0);
     EXPECT_TRUE(carries_tone(left, 44100, 440.0, 1000.0)) << GetParam();
     EXPECT_TRUE(carries_tone(right, 44100, 1000.0, 440.0)) << GetParam();

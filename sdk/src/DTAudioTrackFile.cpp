@@ -1,0 +1,189 @@
+#include "DTAudioTrackFile.h"
+
+#include <boost/make_shared.hpp>
+
+#include <cmath>
+
+namespace kestrel {
+
+namespace {
+
+// The first audio stream's index, or -1.
+int first_audio_stream(media_splitter& splitter, audio_decoder_info_ptr& info) {
+    const unsigned int count = splitter.get_file_info()->stream_count();
+    for (unsigned int i = 0; i < count; ++i) {
+        decoder_info_ptr codec = splitter.get_stream_info(i)->get_decoder_info();
+        if (codec && codec->media_type() == dt_media_type_audio) {
+            info = boost::dynamic_pointer_cast<audio_decoder_info>(codec);
+            if (info)
+                return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+audio_decoder_ptr open_decoder(const audio_decoder_info& info) {
+    audio_decoder_ptr decoder = create_audio_decoder(info);
+    if (!decoder) // a codec that no FFmpeg decoder serves
+        KESTREL_THROW(decoder::create_error());
+    return decoder;
+}
+
+} // namespace
+
+audio_track_file::audio_track_file(const std::string& path, const audio_format* format, bool loop)
+    : loop_(loop) {
+    splitter_ = create_media_splitter(path.c_str());
+    stream_index_ = first_audio_stream(*splitter_, decoder_info_);
+    if (stream_index_ < 0) // refused here rather than failing at every read
+        KESTREL_THROW(errors::failure("no audio stream"));
+
+    decoder_ = open_decoder(*decoder_info_);
+    const audio_format_ptr decoded =
+        audio_format::create(decoder_info_->sample_rate(), decoder_info_->sample_format(),
+                             decoder_info_->channels(), decoder_info_->channel_layout());
+    track_format_ = audio_track_format(format);
+    converter_ = create_audio_convert(track_format_.get(), decoded.get());
+
+    stream_info_ptr stream = splitter_->get_stream_info(static_cast<unsigned int>(stream_index_));
+    const dt_rational_t time_base = stream->time_base();
+    if (stream->duration() != dt_no_ts && time_base.den != 0)
+        duration_ = static_cast<double>(time_base.num) / time_base.den * 1000.0 *
+                    static_cast<double>(stream->duration());
+}
+
+double audio_track_file::duration() const {
+    boost::lock_guard<boost::recursive_mutex> lock(mutex_);
+    return duration_;
+}
+
+double audio_track_file::position() const {
+    boost::lock_guard<boost::recursive_mutex> lock(mutex_);
+    return position_;
+}
+
+audio_format_ptr audio_track_file::format() const {
+    boost::lock_guard<boost::recursive_mutex> lock(mutex_);
+    return track_format_;
+}
+
+double audio_track_file::advance(double dt) {
+    boost::lock_guard<boost::recursive_mutex> lock(mutex_);
+    read(dt);
+    return position_;
+}
+
+audio_data_timed_ptr audio_track_file::read(double d) {
+    boost::lock_guard<boost::recursive_mutex> lock(mutex_);
+    const int rate = track_format_->sample_rate();
+    const double frames = std::trunc(d / 1000.0 * rate + 0.5);
+    if (!(frames >= 1.0)) // also a negative or NaN length
+        return audio_data_timed_ptr();
+    const unsigned int wanted =
+        frames < 4294967295.0 ? static_cast<unsigned int>(frames) : 4294967295u;
+
+    while (converter_->size() < wanted) {
+        media_packet_ptr packet = next_packet();
+        if (!packet)
+            break;
+        push_decoded(packet);
+    }
+    if (converter_->size() == 0)
+        return audio_data_timed_ptr();
+
+    audio_data_ptr block = converter_->pop(wanted);
+    const double length = 1000.0 * block->samples() / rate;
+    audio_data_timed_ptr timed = boost::make_shared<audio_data_timed>(block, length, position_);
+    position_ += length;
+    return timed;
+}
+
+media_packet_ptr audio_track_file::next_packet() {
+    for (;;) {
+        if (media_packet_ptr packet = packets_.try_pop())
+            return packet;
+        if (!fill())
+            return media_packet_ptr();
+    }
+}
+
+bool audio_track_file::fill() {
+    while (!ended_) {
+        media_packet_ptr packet = splitter_->read_packet();
+        if (packet) {
+            restarted_ = false;
+            if (packet->stream_index() == stream_index_)
+                packets_.push(packet);
+            return true;
+        }
+        // The frames the codec held back end the file.
+        push_decoded(media_packet_ptr());
+        if (loop_ && !restarted_) {
+            // The next pass decodes exactly as the first did.
+            decoder_ = open_decoder(*decoder_info_);
+            rewind();
+            restarted_ = true;
+            continue;
+        }
+        ended_ = true;
+    }
+    return false;
+}
+
+void audio_track_file::push_decoded(const media_packet_ptr& packet) {
+    audio_data_timed_ptr decoded = decoder_->decode_timed(packet);
+    if (decoded && decoded->data && decoded->data->samples() > 0)
+        converter_->push_back(decoded->data.get());
+}
+
+double audio_track_file::seek(double t) {
+    boost::lock_guard<boost::recursive_mutex> lock(mutex_);
+    packets_.clear();
+    converter_->pop(converter_->size());
+    decoder_ = open_decoder(*decoder_info_);
+
+    const dt_rational_t time_base = splitter_->get_file_info()->time_base();
+    double v = t < 0.0 ? 0.0 : t;
+    if (loop_ && duration_ > 0.0) {
+        v -= std::trunc(v / duration_) * duration_;
+    } else if (v > duration_) {
+        v = duration_;
+        t = duration_;
+    }
+    if (time_base.num == 0)
+        return 0.0;
+    position_ = t;
+    // Reading may start again, also after the end.
+    ended_ = false;
+    restarted_ = false;
+    const dt_ts_t target =
+        static_cast<dt_ts_t>(std::trunc(v / 1000.0 * time_base.den / time_base.num));
+    if (target > 0)
+        splitter_->seek(target);
+    else
+        rewind();
+    return position_;
+}
+
+void audio_track_file::rewind() {
+    // Some files begin before time 0 (an encoder's priming frame, which the
+    // decoder needs and then drops), and a seek to 0 would skip that; so aim
+    // before the file's start, and take 0 where the format refuses that.
+    file_info_general_ptr file = splitter_->get_file_info();
+    const int64_t start =
+        file->start_time() != dt_no_ts && file->start_time() < 0 ? file->start_time() : 0;
+    const dt_rational_t time_base = file->time_base();
+    const int64_t one_second = time_base.num > 0 ? time_base.den / time_base.num : 0;
+    try {
+        splitter_->seek(start - one_second);
+    } catch (const media_splitter::error&) {
+        splitter_->seek(0);
+    }
+}
+
+audio_track_ptr create_audio_track_file(const std::string& path, const audio_format* format,
+                                        bool loop) {
+    return boost::make_shared<audio_track_file>(path, format, loop);
+}
+
+} // namespace kestrel
