@@ -12,8 +12,6 @@ namespace kestrel {
 namespace {
 const ffmpeg_global_init_request ffmpeg_init;
 
-dt_rational_t to_rational(AVRational r) { return dt_rational_t(r.num, r.den); }
-
 [[noreturn]] void throw_failed(const char* function, int result) {
     KESTREL_THROW(media_splitter::error() << errinfo_api_function(function)
                                           << errinfo_errno(-result));
@@ -130,15 +128,15 @@ media_packet_ptr av_media_splitter_impl::read_packet() {
     const unsigned int index = static_cast<unsigned int>(packet->stream_index);
     if (index < media_types_.size())
         return boost::make_shared<ff_media_packet>(packet, media_types_[index],
-                                                   to_rational(time_bases_[index]),
-                                                   to_rational(frame_rates_[index]));
+                                                   dt_rational(time_bases_[index]),
+                                                   dt_rational(frame_rates_[index]));
     // A stream that appeared while reading: described as it is now.
     const AVStream* stream = index < context_->nb_streams ? context_->streams[index] : nullptr;
     if (!stream)
         return boost::make_shared<ff_media_packet>(packet);
     return boost::make_shared<ff_media_packet>(
         packet, stream->codecpar ? int(stream->codecpar->codec_type) : int(dt_media_type_unknown),
-        to_rational(stream->time_base), to_rational(stream->r_frame_rate));
+        dt_rational(stream->time_base), dt_rational(stream->r_frame_rate));
 }
 
 void av_media_splitter_impl::seek(dt_ts_t position) {

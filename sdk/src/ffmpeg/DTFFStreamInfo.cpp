@@ -12,8 +12,6 @@ namespace kestrel {
 namespace {
 const ffmpeg_global_init_request ffmpeg_init;
 
-dt_rational_t to_rational(AVRational r) { return dt_rational_t(r.num, r.den); }
-
 // The stream's codec description. Streams carry codec parameters, not a
 // codec context, so a scratch context is filled from them; the stream's time
 // base stands for the codec's, which a demuxed stream no longer states.
@@ -44,18 +42,18 @@ ff_stream_info_impl::ff_stream_info_impl(const AVFormatContext* context, const A
         KESTREL_THROW(errors::invalid_pointer());
     index_ = stream->index;
     id_ = stream->id;
-    r_frame_rate_ = to_rational(stream->r_frame_rate);
+    r_frame_rate_ = dt_rational(stream->r_frame_rate);
     // The first packet's decoding time is private to FFmpeg now: unknown.
     first_dts_ = AV_NOPTS_VALUE;
-    time_base_ = to_rational(stream->time_base);
+    time_base_ = dt_rational(stream->time_base);
     start_time_ = stream->start_time;
     duration_ = stream->duration != AV_NOPTS_VALUE
                     ? stream->duration
                     : dt_stream_duration_from_file(context ? context->duration : AV_NOPTS_VALUE,
                                                    stream->time_base);
     nb_frames_ = stream->nb_frames;
-    sample_aspect_ratio_ = to_rational(stream->sample_aspect_ratio);
-    avg_frame_rate_ = to_rational(stream->avg_frame_rate);
+    sample_aspect_ratio_ = dt_rational(stream->sample_aspect_ratio);
+    avg_frame_rate_ = dt_rational(stream->avg_frame_rate);
     decoder_info_ = stream_decoder_info(*stream);
 }
 

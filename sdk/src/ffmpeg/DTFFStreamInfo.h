@@ -14,6 +14,8 @@ extern "C" {
 
 namespace kestrel {
 
+inline dt_rational_t dt_rational(AVRational r) { return dt_rational_t(r.num, r.den); }
+
 class ff_stream_info_impl : public stream_info::Impl {
 public:
     // errors::invalid_pointer for a null stream or a stream without codec

@@ -1,4 +1,5 @@
 #include "DTAVSource.h"
+#include "DTAudioTrackEmpty.h"
 #include "DTMediaSource.h"
 
 #include <boost/make_shared.hpp>
@@ -73,4 +74,20 @@ TEST(AVSource, ForwardsToItsImplementation) {
     EXPECT_EQ(1234.0, source.seek(1234.0));
     source.apply_settings(media_settings_ptr());
     EXPECT_TRUE(given_empty);
+}
+
+TEST(AudioSourceFromTrack, MapsOntoTheTrackAndIsAlwaysEnabled) {
+    audio_track_empty track(nullptr, 250.0);
+    audio_source_from_track source(&track);
+    EXPECT_EQ(250.0, source.duration());
+    EXPECT_EQ(100.0, source.advance(100.0));
+    audio_data_timed_ptr block = source.read(1000.0);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(100.0, block->start);
+    EXPECT_EQ(150.0, block->duration);
+    EXPECT_FALSE(source.read(10.0)); // the track has ended
+    source.set_enabled(false);
+    EXPECT_TRUE(source.enabled());
+    EXPECT_EQ(44100, source.format()->sample_rate());
+    EXPECT_EQ(250.0, source.position());
 }
