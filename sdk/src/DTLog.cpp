@@ -1,24 +1,78 @@
 #include "DTLog.h"
 
-#include <iostream>
+#include <boost/thread/mutex.hpp>
+
+#include <string>
 
 namespace kestrel {
+
+namespace {
+
+// Collects one thread's line and writes it to its target in one piece.
+class line_buffer : public std::streambuf {
+public:
+    ~line_buffer() override { sync(); }
+
+    void retarget(std::ostream* target) {
+        if (target != target_) {
+            sync();
+            target_ = target;
+        }
+    }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!traits_type::eq_int_type(c, traits_type::eof()))
+            text_ += traits_type::to_char_type(c);
+        return traits_type::not_eof(c);
+    }
+
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        text_.append(text, static_cast<std::size_t>(count));
+        return count;
+    }
+
+    int sync() override {
+        if (target_ && !text_.empty()) {
+            static boost::mutex output_mutex;
+            boost::mutex::scoped_lock lock(output_mutex);
+            target_->write(text_.data(), static_cast<std::streamsize>(text_.size()));
+            target_->flush();
+        }
+        text_.clear();
+        return 0;
+    }
+
+private:
+    std::ostream* target_ = nullptr;
+    std::string text_;
+};
+
+std::ostream& line_stream(std::ostream* target) {
+    thread_local line_buffer buffer;
+    thread_local std::ostream stream(&buffer);
+    buffer.retarget(target);
+    return stream;
+}
+
+} // namespace
+
 namespace logger {
 
-// Function-local statics: other libraries' static initialisers may log
-// before this file's own would have run.
 std::ostream& null_stream() {
-    static basic_nullbuf<char> buffer;
-    static std::ostream stream(&buffer);
+    thread_local basic_nullbuf<char> buffer;
+    thread_local std::ostream stream(&buffer);
     return stream;
 }
 
 std::wostream& null_wstream() {
-    static basic_nullbuf<wchar_t> buffer;
-    static std::wostream stream(&buffer);
+    thread_local basic_nullbuf<wchar_t> buffer;
+    thread_local std::wostream stream(&buffer);
     return stream;
 }
 
+// Function-local statics: other libraries' static initialisers may log
+// before this file's own would have run.
 const log_level& error() {
     static const log_level level = {&std::cout, "error"};
     return level;
@@ -35,14 +89,17 @@ const log_level& info() {
 }
 
 const log_level& trace() {
-    static const log_level level = {&null_stream(), "trace"};
+    thread_local const log_level level = {&null_stream(), "trace"};
     return level;
 }
 
 } // namespace logger
 
 std::ostream& log_line(const log_level& level) {
-    return *level.stream << "[kestrel][" << level.name << "]";
+    // A discarded line costs only its formatting.
+    std::ostream& out = level.stream == &logger::null_stream() ? *level.stream
+                                                                : line_stream(level.stream);
+    return out << "[kestrel][" << level.name << "]";
 }
 
 } // namespace kestrel

@@ -4,6 +4,11 @@
 // "[component] message", and ends with std::endl.
 //
 //   log_line(logger::info()) << "[slideshow_produce] start produce" << std::endl;
+//
+// Lines are logged from many threads at once (producer, read-ahead, photo
+// workers, FFmpeg's codec threads). Each thread gathers its line in a stream
+// of its own and hands it to the level's stream whole when the line is
+// flushed, so lines never interleave and threads never share a stream.
 
 #include <iostream> // every logging unit initialises std::cout before it logs
 #include <streambuf>
@@ -29,11 +34,15 @@ namespace logger {
 const log_level& error();
 const log_level& warning();
 const log_level& info();
+// The trace entry and the null streams are per thread: writing to a stream
+// changes its state, so threads must not share one.
 const log_level& trace();
 std::ostream& null_stream();
 std::wostream& null_wstream();
 } // namespace logger
 
+// Starts a line on the level; the caller writes the rest and ends it with
+// std::endl (or flushes it).
 std::ostream& log_line(const log_level& level);
 
 } // namespace kestrel

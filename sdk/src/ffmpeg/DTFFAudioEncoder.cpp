@@ -156,13 +156,7 @@ void ffmpeg_audio_encoder::send_timed(const audio_data_timed* block) {
     send(data.get());
 }
 
-media_packet_ptr ffmpeg_audio_encoder::get_packet() {
-    if (packets_.empty())
-        return media_packet_ptr();
-    media_packet_ptr packet = packets_.front();
-    packets_.pop_front();
-    return packet;
-}
+media_packet_ptr ffmpeg_audio_encoder::get_packet() { return packets_.next(); }
 
 bool ffmpeg_audio_encoder::encodeData(bool flush) {
     const unsigned int frame_size = static_cast<unsigned int>(std::max(context_->frame_size, 0));
@@ -218,17 +212,9 @@ void ffmpeg_audio_encoder::send_frame(unsigned int frames) {
 }
 
 void ffmpeg_audio_encoder::receive_packets() {
-    for (;;) {
-        AVPacketPtr packet = dt_alloc_packet();
-        const int result = avcodec_receive_packet(context_.get(), packet.get());
-        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
-            return;
-        if (result < 0)
-            fail("failed", "avcodec_receive_packet", result);
-        const AVRational tb = context_->time_base;
-        packets_.push_back(boost::make_shared<ff_media_packet>(packet, dt_media_type_audio,
-                                                               dt_rational_t(tb.num, tb.den)));
-    }
+    const int result = packets_.receive(context_.get(), dt_media_type_audio);
+    if (result < 0)
+        fail("failed", "avcodec_receive_packet", result);
 }
 
 } // namespace ffmpeg

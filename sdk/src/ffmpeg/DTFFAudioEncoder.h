@@ -8,9 +8,9 @@
 
 #include "DTAudioConvert.h"
 #include "DTAudioEncoderQueue.h"
+#include "DTFFEncodedPackets.h"
 #include "DTFFHandles.h"
 
-#include <deque>
 
 namespace kestrel {
 namespace ffmpeg {
@@ -39,7 +39,7 @@ private:
     void receive_packets();
 
     AVCodecContextPtr context_;
-    std::deque<media_packet_ptr> packets_;
+    ff_encoded_packets packets_;
     audio_convert_ptr converter_;
     int64_t samples_sent_ = 0;
     const AVCodec* codec_ = nullptr;

@@ -6,8 +6,6 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include <boost/thread/mutex.hpp>
-
 #include <clocale>
 #include <cstdio>
 #include <mutex>
@@ -18,12 +16,6 @@ namespace {
 
 const int highest_routed_level = 39;
 const std::size_t message_buffer_size = 8192;
-
-// FFmpeg logs from its codec threads too: keep their lines whole.
-boost::mutex& log_mutex() {
-    static boost::mutex mutex;
-    return mutex;
-}
 
 const ffmpeg_global_init_request ffmpeg_init;
 
@@ -51,10 +43,9 @@ void ffmpeg_log_callback(void* object, int level, const char* format, va_list ar
     char message[message_buffer_size];
     std::vsnprintf(message, sizeof message, format, arguments);
 
-    boost::mutex::scoped_lock lock(log_mutex());
-    std::ostream& out = log_line(logger::info());
-    out << "[ffmpeg][" << (name ? name : "") << "][" << level << "] : " << message;
-    out.flush();
+    // FFmpeg's text carries its own line break; the flush ends the line.
+    log_line(logger::info()) << "[ffmpeg][" << (name ? name : "") << "][" << level << "] : "
+                             << message << std::flush;
 }
 
 } // namespace kestrel

@@ -127,13 +127,7 @@ void ffmpeg_video_encoder::send_timed(const video_data_timed* frame) {
     send_video_impl(picture.get(), static_cast<dt_ts_t>(frame->start));
 }
 
-media_packet_ptr ffmpeg_video_encoder::get_packet() {
-    if (packets_.empty())
-        return media_packet_ptr();
-    media_packet_ptr packet = packets_.front();
-    packets_.pop_front();
-    return packet;
-}
+media_packet_ptr ffmpeg_video_encoder::get_packet() { return packets_.next(); }
 
 void ffmpeg_video_encoder::send_video_impl(const video_data* picture, dt_ts_t time) {
     if (!picture) {
@@ -194,22 +188,12 @@ void ffmpeg_video_encoder::send_frame(const AVFrame* frame) {
     receive_packets();
 }
 
+// Some encoders (libx264) leave the duration 0, which makes the mp4 muxer
+// drop the last frame from the edit list.
 void ffmpeg_video_encoder::receive_packets() {
-    for (;;) {
-        AVPacketPtr packet = dt_alloc_packet();
-        const int result = avcodec_receive_packet(context_.get(), packet.get());
-        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
-            return;
-        if (result < 0)
-            fail("encode video", "avcodec_receive_packet", result);
-        // Some encoders (libx264) leave the duration 0, which makes the mp4
-        // muxer drop the last frame from the edit list.
-        if (packet->duration <= 0)
-            packet->duration = frame_duration();
-        const AVRational tb = context_->time_base;
-        packets_.push_back(boost::make_shared<ff_media_packet>(packet, dt_media_type_video,
-                                                               dt_rational_t(tb.num, tb.den)));
-    }
+    const int result = packets_.receive(context_.get(), dt_media_type_video, frame_duration());
+    if (result < 0)
+        fail("encode video", "avcodec_receive_packet", result);
 }
 
 int64_t ffmpeg_video_encoder::frame_duration() const {

@@ -6,10 +6,10 @@
 // "ffmpeg/video/<option>[<type>]". Pictures must already be in the encoder's
 // size and YUV 4:2:0; packets count in the time base 1 / frame rate.
 
+#include "DTFFEncodedPackets.h"
 #include "DTFFHandles.h"
 #include "DTVideoEncoderQueue.h"
 
-#include <deque>
 
 namespace kestrel {
 namespace ffmpeg {
@@ -37,7 +37,7 @@ private:
     int64_t frame_duration() const;
 
     AVCodecContextPtr context_;
-    std::deque<media_packet_ptr> packets_;
+    ff_encoded_packets packets_;
     const AVCodec* codec_ = nullptr;
     int picture_quality_ = 0;
     double total_time_ = 0.0; // seconds inside libavcodec
