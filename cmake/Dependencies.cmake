@@ -4,3 +4,7 @@ find_package(Boost 1.74 REQUIRED COMPONENTS thread chrono system program_options
 
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavformat libavcodec libavutil libswscale libswresample)
+
+# The application side (toolkit, online services, application) is Qt 6.
+find_package(Qt6 REQUIRED COMPONENTS
+  Core Gui Widgets Qml Quick QuickWidgets Xml DBus Concurrent LinguistTools)

@@ -1,0 +1,29 @@
+// Test entry point for the Qt side: one QApplication for the whole program,
+// on the offscreen platform unless the caller chose another, with settings
+// and data folders of its own so that no test reads or writes the user's.
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
+
+    testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("lumivista-tests"));
+    QApplication::setApplicationName(QStringLiteral("lumivista-tests"));
+    return RUN_ALL_TESTS();
+}
