@@ -1,0 +1,66 @@
+#pragma once
+// The public slide: one entry of the slideshow, the photo it shows and the
+// two Ken Burns motions it plays. A facade over one owned slide::Impl; each
+// member forwards unchanged. open_photo returns at once and reports through
+// its callback on a photo manager worker thread.
+
+#include "DTBase.h"
+#include "DTController.h"
+#include "DTMediaSettings.h"
+#include "DTSlideshowTypes.h"
+#include "DTVideoData.h"
+
+#include <boost/function.hpp>
+
+#include <memory>
+#include <string>
+
+namespace kestrel {
+namespace slideshow2 {
+
+class slide : private interface_base {
+public:
+    // The photo manager's result, passed on unchanged.
+    enum OpenResult { opened = 0, not_opened = 1 };
+    typedef boost::function<void(OpenResult)> open_callback;
+
+    class Impl : public impl_base {
+    public:
+        // Queues the photo's load; `properties` is an earlier get_properties
+        // text (may be empty). Returns the load's cancel handle.
+        virtual ControllerPtr open_photo(photo_manager_ptr manager, const std::string& path,
+                                         media_settings_ptr settings, open_callback on_open,
+                                         const std::string& properties) = 0;
+        // The slide-properties text, or empty text before the photo is open.
+        virtual std::string get_properties() const = 0;
+        // Turns the photo by a rotation code: 1 a quarter turn clockwise,
+        // 2 a half turn, 3 (or 4) a quarter turn counter-clockwise.
+        virtual void rotate(int code) = 0;
+        virtual video_data_ptr thumbnail() const = 0;
+        // The motion name for the photo's orientation; empty without a photo.
+        virtual std::string ken_burns_effect() const = 0;
+        virtual photo_ptr photo() const = 0;
+    };
+
+    // Takes ownership of the implementation.
+    explicit slide(Impl* impl);
+    virtual ~slide();
+
+    ControllerPtr open_photo(photo_manager_ptr manager, const std::string& path,
+                             media_settings_ptr settings, open_callback on_open,
+                             const std::string& properties) {
+        return impl_->open_photo(manager, path, settings, on_open, properties);
+    }
+    std::string get_properties() const { return impl_->get_properties(); }
+    void rotate(int code) { impl_->rotate(code); }
+    video_data_ptr thumbnail() const { return impl_->thumbnail(); }
+
+    // For the engine (renderer, photo cache): ken_burns_effect and photo.
+    Impl* impl() const { return impl_.get(); }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace slideshow2
+} // namespace kestrel

@@ -1,0 +1,66 @@
+#pragma once
+// The public slideshow: the ordered slides, the settings that size the frame
+// and time the show, the music, and the audio/video source the preview and
+// the producer read. A facade over one owned slideshow::Impl: each member
+// forwards its arguments unchanged and lets the implementation's exceptions
+// through. The implementation guards its list and settings with its own
+// locks, so members may be called from any thread.
+
+#include "DTAVSource.h"
+#include "DTAudioTrack.h"
+#include "DTBase.h"
+#include "DTMediaSettings.h"
+#include "DTSlideshowTypes.h"
+
+#include <cstddef>
+#include <memory>
+
+namespace kestrel {
+namespace slideshow2 {
+
+class slideshow : private interface_base {
+public:
+    class Impl : public impl_base {
+    public:
+        virtual av_source_ptr av_source() = 0;
+        virtual slide_ptr insert_slide(std::size_t index) = 0;
+        virtual void move_slide(std::size_t from, std::size_t to) = 0;
+        virtual void remove_slide(std::size_t index) = 0;
+        virtual slide_ptr get_slide(std::size_t index) = 0;
+        virtual std::size_t count() = 0;
+        virtual std::size_t index_of(slide_ptr slide) const = 0;
+        virtual void clear() = 0;
+        // An empty track removes the music.
+        virtual void set_audio_track(audio_track_ptr track) = 0;
+        virtual void apply_settings(media_settings_ptr settings) = 0;
+        // True reads the video ahead on a thread of its own.
+        virtual void set_buffered(bool buffered) = 0;
+    };
+
+    // Takes ownership of the implementation.
+    explicit slideshow(Impl* impl);
+    virtual ~slideshow();
+
+    av_source_ptr av_source() { return impl_->av_source(); }
+    slide_ptr insert_slide(std::size_t index) { return impl_->insert_slide(index); }
+    void move_slide(std::size_t from, std::size_t to) { impl_->move_slide(from, to); }
+    void remove_slide(std::size_t index) { impl_->remove_slide(index); }
+    slide_ptr get_slide(std::size_t index) { return impl_->get_slide(index); }
+    std::size_t count() { return impl_->count(); }
+    std::size_t index_of(slide_ptr slide) const { return impl_->index_of(slide); }
+    void clear() { impl_->clear(); }
+    void set_audio_track(audio_track_ptr track) { impl_->set_audio_track(track); }
+    void apply_settings(media_settings_ptr settings) { impl_->apply_settings(settings); }
+    void set_buffered(bool buffered) { impl_->set_buffered(buffered); }
+
+    // Appends: count() then insert_slide(count), two calls, not one locked step.
+    slide_ptr add_slide() { return insert_slide(count()); }
+
+    Impl* impl() const { return impl_.get(); }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace slideshow2
+} // namespace kestrel
