@@ -1,6 +1,6 @@
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
-find_package(Boost 1.74 REQUIRED COMPONENTS thread chrono system program_options regex)
+find_package(Boost 1.74 REQUIRED COMPONENTS thread chrono system program_options regex serialization)
 
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavformat libavcodec libavutil libswscale libswresample)
