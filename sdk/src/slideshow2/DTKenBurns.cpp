@@ -56,24 +56,16 @@ double ken_burns_portrait_zoom_out::bottom_cut(double k) const {
     return frame_height - image_height * k * (1 - bottom);
 }
 
-affine_transform ken_burns_portrait_top_bottom_zoom_out::start() const {
+// Downwards: from the top part, zoomed, to the bottom part; upwards the
+// other way.
+affine_transform ken_burns_portrait_zoom_out::start() const {
     const double k = zoom * width_scale();
-    return placed(k, (frame_width - image_width * k) / 2, top_cut(k));
+    return placed(k, (frame_width - image_width * k) / 2, downwards ? top_cut(k) : bottom_cut(k));
 }
 
-affine_transform ken_burns_portrait_top_bottom_zoom_out::end() const {
+affine_transform ken_burns_portrait_zoom_out::end() const {
     const double k = width_scale();
-    return placed(k, 0.0, bottom_cut(k));
-}
-
-affine_transform ken_burns_portrait_bottom_top_zoom_out::start() const {
-    const double k = zoom * width_scale();
-    return placed(k, (frame_width - image_width * k) / 2, bottom_cut(k));
-}
-
-affine_transform ken_burns_portrait_bottom_top_zoom_out::end() const {
-    const double k = width_scale();
-    return placed(k, 0.0, top_cut(k));
+    return placed(k, 0.0, downwards ? bottom_cut(k) : top_cut(k));
 }
 
 } // namespace slideshow2

@@ -80,36 +80,39 @@ KESTREL_LANDSCAPE_MOTION(ken_burns_landscape_diag_br_zoom_out, 1.0, 1.0)
 #undef KESTREL_LANDSCAPE_MOTION
 
 // A portrait photo scaled to the frame's width (zoom times wider at the
-// start). `top` and `bottom` are fractions of the photo's height: the view
-// reaches down from `top` below its top edge, or up to `bottom` above its
-// bottom edge.
+// start), gliding down or up. `top` and `bottom` are fractions of the
+// photo's height: the view reaches down from `top` below its top edge, or
+// up to `bottom` above its bottom edge.
 class ken_burns_portrait_zoom_out : public ken_burns_impl {
+public:
+    affine_transform start() const override;
+    affine_transform end() const override;
+
 protected:
-    ken_burns_portrait_zoom_out(double zoom, double top, double bottom)
-        : zoom(zoom), top(top), bottom(bottom) {}
+    ken_burns_portrait_zoom_out(bool downwards, double zoom, double top, double bottom)
+        : downwards(downwards), zoom(zoom), top(top), bottom(bottom) {}
+
+private:
     double width_scale() const;
-    // The photo at scale k, its `top` fraction above the frame's top edge.
+    // The offset of the photo at scale k with its `top` fraction above the
+    // frame, or with its `bottom` fraction below the frame.
     double top_cut(double k) const;
-    // The photo at scale k, its `bottom` fraction below the frame's bottom edge.
     double bottom_cut(double k) const;
 
+    bool downwards;
     double zoom, top, bottom;
 };
 
 class ken_burns_portrait_top_bottom_zoom_out : public ken_burns_portrait_zoom_out {
 public:
     ken_burns_portrait_top_bottom_zoom_out(double zoom, double top, double bottom)
-        : ken_burns_portrait_zoom_out(zoom, top, bottom) {}
-    affine_transform start() const override;
-    affine_transform end() const override;
+        : ken_burns_portrait_zoom_out(true, zoom, top, bottom) {}
 };
 
 class ken_burns_portrait_bottom_top_zoom_out : public ken_burns_portrait_zoom_out {
 public:
     ken_burns_portrait_bottom_top_zoom_out(double zoom, double top, double bottom)
-        : ken_burns_portrait_zoom_out(zoom, top, bottom) {}
-    affine_transform start() const override;
-    affine_transform end() const override;
+        : ken_burns_portrait_zoom_out(false, zoom, top, bottom) {}
 };
 
 } // namespace slideshow2
