@@ -7,8 +7,9 @@
 //
 // Landscape motions start enlarged by `zoom` at an edge, a corner or the
 // centre and end at the fill size, centred. Portrait motions glide up or
-// down a photo scaled to the frame's width. Motion objects are plain
-// numbers, made per use and never shared between threads.
+// down a photo scaled to the frame's width. A frame or photo side of zero
+// or less gives scale 0, a transform that draws nothing. Motion objects are
+// plain numbers, made per use and never shared between threads.
 
 #include "DTAffineTransform.h"
 
