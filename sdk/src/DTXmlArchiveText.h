@@ -7,7 +7,10 @@
 //
 // Neither function throws: writing gives the empty text on failure, reading
 // gives false, and a record may then hold the members read before the
-// failure. `Wrapper` is a class with a serialize member.
+// failure. `Wrapper` is a class with a serialize member whose element names
+// are xml_element_name values.
+
+#include "DTXmlElementName.h"
 
 #include <boost/archive/xml_iarchive.hpp>
 #include <boost/archive/xml_oarchive.hpp>
@@ -21,14 +24,19 @@
 
 namespace kestrel {
 
+// What Boost's reader does not check, or cannot read safely: the top-level
+// element must carry `name` and no end tag may be longer than
+// xml_longest_tag.
+bool xml_archive_text_acceptable(const std::string& text, const xml_element_name& name);
+
 template <class Wrapper>
-std::string xml_archive_text(const char* name, const Wrapper& object) {
+std::string xml_archive_text(const xml_element_name& name, const Wrapper& object) {
     try {
         std::ostringstream stream;
         stream.imbue(std::locale::classic());
         {
             boost::archive::xml_oarchive archive(stream);
-            archive << boost::serialization::make_nvp(name, object);
+            archive << boost::serialization::make_nvp(name.text, object);
         } // closing the archive writes the root's end tag
         return stream.str();
     } catch (...) {
@@ -37,13 +45,16 @@ std::string xml_archive_text(const char* name, const Wrapper& object) {
 }
 
 template <class Wrapper>
-bool read_xml_archive_text(const std::string& text, const char* name, Wrapper& object) {
+bool read_xml_archive_text(const std::string& text, const xml_element_name& name,
+                           Wrapper& object) {
     try {
+        if (!xml_archive_text_acceptable(text, name))
+            return false;
         std::istringstream stream(text);
         stream.imbue(std::locale::classic());
         {
             boost::archive::xml_iarchive archive(stream);
-            archive >> boost::serialization::make_nvp(name, object);
+            archive >> boost::serialization::make_nvp(name.text, object);
             // The archive's destructor reads the root's end tag and throws
             // (ending the process) when the text stops inside it or before
             // it; on a failed stream it reads nothing. The object is whole.

@@ -9,6 +9,7 @@
 // already assigned then, the transform only once all of it was read.
 
 #include "DTPhotoDesc.h"
+#include "DTXmlElementName.h"
 
 #include <boost/serialization/nvp.hpp>
 #include <boost/serialization/string.hpp>
@@ -18,6 +19,14 @@
 namespace kestrel {
 namespace image {
 
+namespace photo_desc_elements {
+inline constexpr xml_element_name top{"PhotoDesc"};
+inline constexpr xml_element_name url{"url"};
+inline constexpr xml_element_name transform{"transform"};
+inline constexpr xml_element_name rotate{"rotate"};
+inline constexpr xml_element_name correct_orientantion{"correct_orientantion"};
+} // namespace photo_desc_elements
+
 // Archive wrappers: they refer to a record (const to write, mutable to read).
 template <class Transform>
 class image_transform_serialize {
@@ -26,9 +35,10 @@ public:
 
     template <class Archive>
     void serialize(Archive& archive, unsigned /*version*/) {
-        archive & boost::serialization::make_nvp("rotate", transform.rotate);
-        archive & boost::serialization::make_nvp("correct_orientantion",
-                                                 transform.correct_orientantion);
+        using boost::serialization::make_nvp;
+        namespace element = photo_desc_elements;
+        archive & make_nvp(element::rotate.text, transform.rotate);
+        archive & make_nvp(element::correct_orientantion.text, transform.correct_orientantion);
     }
 
 private:
@@ -42,10 +52,12 @@ public:
 
     template <class Archive>
     void serialize(Archive& archive, unsigned /*version*/) {
-        archive & boost::serialization::make_nvp("url", desc.url);
+        using boost::serialization::make_nvp;
+        namespace element = photo_desc_elements;
+        archive & make_nvp(element::url.text, desc.url);
         image_transform transform = desc.transform;
         image_transform_serialize<image_transform> wrapper(transform);
-        archive & boost::serialization::make_nvp("transform", wrapper);
+        archive & make_nvp(element::transform.text, wrapper);
         if constexpr (Archive::is_loading::value)
             desc.transform = transform;
     }

@@ -12,6 +12,8 @@
 // values. A motion name that no motion carries reads fine; it fails only
 // when a frame is drawn.
 
+#include "DTXmlElementName.h"
+
 #include <boost/serialization/nvp.hpp>
 #include <boost/serialization/string.hpp>
 
@@ -32,6 +34,18 @@ struct slide_properties_t {
     std::string photo_properties; // a whole photo-description text
 };
 
+namespace slide_properties_elements {
+inline constexpr xml_element_name top{"slide-properties"};
+inline constexpr xml_element_name ken_burns{"ken-burns"};
+inline constexpr xml_element_name photo_properties{"photo-properties"};
+} // namespace slide_properties_elements
+
+namespace ken_burns_desc_elements {
+inline constexpr xml_element_name top{"ken-burns"};
+inline constexpr xml_element_name landscape{"landscape"};
+inline constexpr xml_element_name portrait{"portrait"};
+} // namespace ken_burns_desc_elements
+
 // Archive wrappers: they refer to a record (const to write, mutable to read).
 template <class Desc>
 class ken_burns_desc_serialize {
@@ -40,8 +54,10 @@ public:
 
     template <class Archive>
     void serialize(Archive& archive, unsigned /*version*/) {
-        archive & boost::serialization::make_nvp("landscape", desc.landscape);
-        archive & boost::serialization::make_nvp("portrait", desc.portrait);
+        using boost::serialization::make_nvp;
+        namespace element = ken_burns_desc_elements;
+        archive & make_nvp(element::landscape.text, desc.landscape);
+        archive & make_nvp(element::portrait.text, desc.portrait);
     }
 
 private:
@@ -55,8 +71,10 @@ public:
 
     template <class Archive>
     void serialize(Archive& archive, unsigned /*version*/) {
-        archive & boost::serialization::make_nvp("ken-burns", properties.ken_burns);
-        archive & boost::serialization::make_nvp("photo-properties", properties.photo_properties);
+        using boost::serialization::make_nvp;
+        namespace element = slide_properties_elements;
+        archive & make_nvp(element::ken_burns.text, properties.ken_burns);
+        archive & make_nvp(element::photo_properties.text, properties.photo_properties);
     }
 
 private:

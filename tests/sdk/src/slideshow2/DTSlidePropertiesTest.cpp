@@ -140,14 +140,15 @@ TEST(SlideProperties, UnreadableTextsAreRefused) {
     const std::string ken_burns = slideshow2::ken_burns_desc_to_xml({"ls_lr_out", "pt_tb_out_1"});
     const std::string desc = image::photo_desc_to_xml(photo("/a.jpg", 2, true));
     // Every occurrence, so that a renamed element keeps matching tags.
-    const auto replaced = [](const std::string& text, const char* from, const char* to) {
+    const auto replaced = [](const std::string& text, const char* from, const std::string& to) {
         return boost::algorithm::replace_all_copy(text, from, to);
     };
     for (const std::string& bad :
          {std::string(), std::string("not xml"), ken_burns, replaced(desc, "<rotate>2", "<rotate>x"),
           replaced(desc, "<correct_orientantion>1", "<correct_orientantion>7"),
           replaced(desc, "serialization::archive", "serialization::other"),
-          replaced(desc, "url>", "uri>")}) {
+          replaced(desc, "url>", "uri>"), replaced(desc, "PhotoDesc", "PhotoDescription"),
+          replaced(desc, "url>", std::string(200, 'u') + ">")}) {
         image::photo_desc read = photo("kept", 1, false);
         EXPECT_FALSE(image::photo_desc_from_xml(bad, read)) << bad;
         EXPECT_EQ(1, read.transform.rotate);
