@@ -118,15 +118,22 @@ private:
                                  });
     }
 
-    void read_status_line() {
+    // Reads until the reply buffer holds the delimiter, then runs next with
+    // the count up to and including it. A failure ends the open; running out
+    // of room counts as the malformed line it stands for.
+    template <class Next>
+    void read_until(const char* delimiter, http::errc::errc_t malformed, Next next) {
         auto self = shared_from_this();
-        boost::asio::async_read_until(stream_.socket_, stream_.reply_buffer_, "\r\n",
-                                      [self](const error_code& ec, std::size_t) {
+        boost::asio::async_read_until(stream_.socket_, stream_.reply_buffer_, delimiter,
+                                      [self, malformed, next](const error_code& ec, std::size_t length) {
                                           if (ec)
-                                              return self->finish(head_error(
-                                                  ec, http::errc::malformed_status_line));
-                                          self->parse_status_line();
+                                              return self->finish(head_error(ec, malformed));
+                                          next(length);
                                       });
+    }
+
+    void read_status_line() {
+        read_until("\r\n", http::errc::malformed_status_line, [this](std::size_t) { parse_status_line(); });
     }
 
     void parse_status_line() {
@@ -146,50 +153,26 @@ private:
     // its empty line, then read the real status line. A status line that
     // follows at once, without the empty line, is taken as well.
     void skip_interim_line() {
-        auto self = shared_from_this();
-        boost::asio::async_read_until(stream_.socket_, stream_.reply_buffer_, "\r\n",
-                                      [self](const error_code& ec, std::size_t line) {
-                                          if (ec)
-                                              return self->finish(head_error(
-                                                  ec, http::errc::malformed_status_line));
-                                          self->on_interim_line(line);
-                                      });
+        read_until("\r\n", http::errc::malformed_status_line, [this](std::size_t line) {
+            boost::asio::streambuf& reply = stream_.reply_buffer_;
+            if (begins_with(reply, "HTTP/"))
+                return parse_status_line();
+            reply.consume(line);
+            if (line == 2)
+                return read_status_line();
+            skip_interim_line();
+        });
     }
 
-    void on_interim_line(std::size_t line) {
-        boost::asio::streambuf& reply = stream_.reply_buffer_;
-        if (begins_with(reply, "HTTP/"))
-            return parse_status_line();
-        reply.consume(line);
-        if (line == 2)
-            return read_status_line();
-        skip_interim_line();
-    }
-
+    // An answer without headers has its empty line right after the status
+    // line; look for that before searching for "\r\n\r\n".
     void read_header_block() {
-        auto self = shared_from_this();
-        // An answer without headers has its empty line right after the
-        // status line; look for that before searching for "\r\n\r\n".
-        boost::asio::async_read_until(stream_.socket_, stream_.reply_buffer_, "\r\n",
-                                      [self](const error_code& ec, std::size_t) {
-                                          if (ec)
-                                              return self->finish(head_error(
-                                                  ec, http::errc::malformed_response_headers));
-                                          if (begins_with(self->stream_.reply_buffer_, "\r\n"))
-                                              return self->on_header_block(2);
-                                          self->read_to_blank_line();
-                                      });
-    }
-
-    void read_to_blank_line() {
-        auto self = shared_from_this();
-        boost::asio::async_read_until(stream_.socket_, stream_.reply_buffer_, "\r\n\r\n",
-                                      [self](const error_code& ec, std::size_t length) {
-                                          if (ec)
-                                              return self->finish(head_error(
-                                                  ec, http::errc::malformed_response_headers));
-                                          self->on_header_block(length);
-                                      });
+        read_until("\r\n", http::errc::malformed_response_headers, [this](std::size_t) {
+            if (begins_with(stream_.reply_buffer_, "\r\n"))
+                return on_header_block(2);
+            read_until("\r\n\r\n", http::errc::malformed_response_headers,
+                       [this](std::size_t length) { on_header_block(length); });
+        });
     }
 
     void on_header_block(std::size_t length) {
