@@ -33,13 +33,6 @@ public:
             setstate(std::ios_base::failbit);
     }
 
-    void close() {
-        if (!rdbuf()->close())
-            setstate(std::ios_base::failbit);
-    }
-
-    bool is_open() const { return rdbuf()->is_open(); }
-
     istreambuf* rdbuf() const { return const_cast<istreambuf*>(&this->member); }
 };
 

@@ -165,9 +165,9 @@ TEST_F(HttpClient, NotFoundIsAnHttpErrorWithItsOwnText) {
               error_code(urdl::http::errc::forbidden).default_error_condition());
     EXPECT_EQ("Unknown HTTP error", error_code(418, urdl::http::error_category()).message());
     // The connection stays open until closed.
-    EXPECT_TRUE(stream.is_open());
+    EXPECT_TRUE(stream.rdbuf()->is_open());
     EXPECT_TRUE(stream.rdbuf()->close());
-    EXPECT_FALSE(stream.is_open());
+    EXPECT_FALSE(stream.rdbuf()->is_open());
     EXPECT_EQ(nullptr, stream.rdbuf()->close());
 }
 
