@@ -1,0 +1,74 @@
+#include "DTAdvertisementProvider.h"
+
+#include "DTFeedFetch.h"
+
+#include "net/Url.h"
+
+#include <boost/thread/thread.hpp>
+
+namespace kestrel {
+namespace advertisement {
+
+provider::provider(details::context_list contexts) : contexts_(new details::context_list(std::move(contexts))) {}
+
+provider::~provider() = default;
+
+instance_ptr provider::create_instance(const std::string& context) {
+    return details::select_instance(*contexts_, context);
+}
+
+bool provider::start(const std::string& url, const std::string& product, const std::string& os,
+                     const std::string& version, const std::string& region, const std::string& language,
+                     callback done) {
+    boost::system::error_code ec;
+    urdl::url::from_string(url, ec);
+    if (ec) {
+        feeds::report(done, state_bad_url, provider_ptr());
+        return false;
+    }
+    try {
+        const std::string user_agent = feeds::default_user_agent();
+        boost::thread worker([=] { details::download(url, product, os, version, region, language, done, user_agent); });
+        worker.detach();
+    } catch (...) {
+        // No thread: nobody else will report.
+        feeds::report(done, state_download_failed, provider_ptr());
+        return false;
+    }
+    return true;
+}
+
+locale_parts split_locale_name(const std::string& name) {
+    locale_parts parts;
+    const std::size_t separator = name.find('_');
+    parts.language = name.substr(0, separator);
+    if (separator != std::string::npos)
+        parts.region = name.substr(separator + 1, name.find('_', separator + 1) - separator - 1);
+    return parts;
+}
+
+namespace details {
+
+void download(const std::string& url, const std::string& product, const std::string& os,
+              const std::string& version, const std::string& region, const std::string& language,
+              const provider::callback& done, const std::string& user_agent) {
+    provider_ptr loaded;
+    provider::State state = provider::state_bad_feed;
+    try {
+        std::stringstream body;
+        if (feeds::fetch_body(url, user_agent, body) == feeds::fetch_outcome::not_opened) {
+            state = provider::state_download_failed;
+        } else {
+            loaded.reset(new provider(parse(body, product, os, version, region, language)));
+            state = provider::state_loaded;
+        }
+    } catch (...) {
+        loaded.reset();
+        state = provider::state_bad_feed;
+    }
+    feeds::report(done, state, loaded);
+}
+
+} // namespace details
+} // namespace advertisement
+} // namespace kestrel

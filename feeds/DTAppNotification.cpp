@@ -1,0 +1,118 @@
+#include "DTAppNotification.h"
+
+#include "DTFeedFetch.h"
+
+#include "net/Url.h"
+
+#include <boost/property_tree/ptree.hpp>
+#include <boost/property_tree/xml_parser.hpp>
+#include <boost/thread/thread.hpp>
+
+namespace kestrel {
+namespace appnotification {
+
+namespace {
+
+using boost::property_tree::ptree;
+
+notification_ptr parse_feed(std::istream& body) {
+    ptree parsed;
+    boost::property_tree::read_xml(body, parsed);
+    const ptree& tree = parsed;
+
+    std::unique_ptr<feed_data> data(new feed_data);
+    data->id = tree.get<std::string>("notification.id", "");
+    data->main = record(data->id, tree.get<std::string>("notification.date", ""),
+                        tree.get<std::string>("notification.time", ""),
+                        tree.get<std::string>("notification.message", ""), std::string(),
+                        tree.get<std::string>("notification.url", ""));
+    if (boost::optional<const ptree&> updates = tree.get_child_optional("notification.update")) {
+        // Every child counts, whatever its tag: comments and the update
+        // element's own attributes give entries with defaults.
+        for (const ptree::value_type& child : *updates) {
+            const ptree& entry = child.second;
+            data->updates.push_back(update_entry{
+                entry.get<std::string>("<xmlattr>.name", ""),
+                record(entry.get<std::string>("id", ""), entry.get<std::string>("date", "00-00-0000"),
+                       entry.get<std::string>("time", "00:00:00"), entry.get<std::string>("message", ""),
+                       entry.get<std::string>("version", "0.0.0.0"), entry.get<std::string>("url", ""))});
+        }
+    }
+    return notification_ptr(new notification(data.release()));
+}
+
+} // namespace
+
+record::record(std::string id, std::string date, std::string time, std::string message, std::string version,
+               std::string url)
+    : id_(std::move(id)), date_(std::move(date)), time_(std::move(time)), message_(std::move(message)),
+      version_(std::move(version)), url_(std::move(url)) {}
+
+notification::notification(feed_data* data) : data_(data) {}
+
+notification::~notification() = default;
+
+const std::string& notification::id() const { return data_->id; }
+
+const record& notification::main_record() const { return data_->main; }
+
+std::size_t notification::update_count() const { return data_->updates.size(); }
+
+bool notification::update_at(std::size_t index, std::string& name, record& out) const {
+    name.clear();
+    out = record();
+    if (index >= data_->updates.size())
+        return false;
+    name = data_->updates[index].name;
+    out = data_->updates[index].record;
+    return true;
+}
+
+bool notification::find_update(const std::string& name, record& out) const {
+    out = record();
+    for (const update_entry& entry : data_->updates) {
+        if (entry.name == name) {
+            out = entry.record;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string default_user_agent() { return feeds::default_user_agent(); }
+
+bool download(const std::string& url, callback done, const std::string& user_agent) {
+    notification_ptr parsed;
+    try {
+        std::stringstream body;
+        if (feeds::fetch_body(url, user_agent, body) == feeds::fetch_outcome::read)
+            parsed = parse_feed(body); // a failed or empty body throws
+    } catch (...) {
+        parsed.reset();
+    }
+    feeds::report(done, static_cast<bool>(parsed), parsed);
+    return static_cast<bool>(parsed);
+}
+
+bool download(const std::string& url, callback done) { return download(url, done, default_user_agent()); }
+
+bool start(const std::string& url, callback done, const std::string& user_agent) {
+    boost::system::error_code ec;
+    urdl::url::from_string(url, ec);
+    if (ec)
+        return false;
+    try {
+        boost::thread worker([url, done, user_agent] { download(url, done, user_agent); });
+        worker.detach();
+    } catch (...) {
+        // No thread: nobody else will report.
+        feeds::report(done, false, notification_ptr());
+        return false;
+    }
+    return true;
+}
+
+bool start(const std::string& url, callback done) { return start(url, done, default_user_agent()); }
+
+} // namespace appnotification
+} // namespace kestrel

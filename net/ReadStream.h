@@ -1,0 +1,56 @@
+#pragma once
+// The client's scheme dispatch: "http" and "file" URLs, anything else fails
+// with operation_not_supported. Answers 301 and 302 are followed to their
+// Location without a limit on their number (the owner's open time-out ends
+// a loop); a Location that is not a complete http URL ends the open with
+// invalid_argument (not a URL) or operation_not_supported (another scheme:
+// a web server never gets to open local files). Runs on the thread that
+// runs the I/O context; cancel() stops a running open for good.
+
+#include "net/FileReadStream.h"
+#include "net/HttpReadStream.h"
+#include "net/OptionSet.h"
+#include "net/StreamHandlers.h"
+#include "net/Url.h"
+
+#include <boost/asio/io_context.hpp>
+
+namespace urdl {
+namespace detail {
+
+class read_stream {
+public:
+    enum protocol_type { protocol_none, protocol_file, protocol_http };
+
+    explicit read_stream(boost::asio::io_context& io);
+    read_stream(const read_stream&) = delete;
+    read_stream& operator=(const read_stream&) = delete;
+
+    option_set& options() { return options_; }
+    const option_set& options() const { return options_; }
+
+    void async_open(const url& target, open_handler handler);
+    void async_read_some(char* data, std::size_t size, read_handler handler);
+    void close(boost::system::error_code& ec);
+    // The owner's time-out: closes whatever is open and keeps a running open
+    // from following another redirect.
+    void cancel();
+    bool is_open() const;
+
+    protocol_type protocol() const { return protocol_; }
+    const http_read_stream& http() const { return http_; }
+
+private:
+    void dispatch(const url& target, const open_handler& handler);
+    void on_http_opened(const boost::system::error_code& ec, const open_handler& handler);
+
+    boost::asio::io_context& io_;
+    option_set options_;
+    file_read_stream file_;
+    http_read_stream http_;
+    protocol_type protocol_ = protocol_none;
+    bool cancelled_ = false;
+};
+
+} // namespace detail
+} // namespace urdl

@@ -1,0 +1,132 @@
+#include "feeds/DTAppNotification.h"
+
+#include "support/CallbackRecorder.h"
+#include "support/LoopbackHttpServer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kestrel::appnotification;
+using kestrel::test::CallbackRecorder;
+using kestrel::test::HttpReply;
+using kestrel::test::LoopbackHttpServer;
+
+typedef CallbackRecorder<bool, notification_ptr> Recorder;
+
+std::vector<std::string> fields(const record& r) {
+    return {r.id(), r.date(), r.time(), r.message(), r.version(), r.url()};
+}
+
+class AppNotificationFeed : public testing::Test {
+protected:
+    // The feed read on this thread, as the feed thread reads it.
+    notification_ptr fetch(const std::string& xml) {
+        server.answer("/n.xml", HttpReply::ok(xml));
+        auto received = std::make_shared<Recorder>();
+        const bool ok = download(server.url("/n.xml"), received->receiver(), "Orvik Lumivista 1.0.1.50, linux-64");
+        const auto calls = received->calls();
+        EXPECT_EQ(1u, calls.size());
+        EXPECT_TRUE(ok);
+        return calls.empty() ? notification_ptr() : std::get<1>(calls[0]);
+    }
+
+    LoopbackHttpServer server;
+};
+
+TEST_F(AppNotificationFeed, ReadsTheNoticeAndTheUpdatesWithTheirDefaults) {
+    const notification_ptr feed = fetch(
+        "<notification><id> n7 </id><date>01-02-2013</date><time>10:00:00</time><message>Hello</message>"
+        "<url>http://site/news</url><version>9.9.9.9</version>"
+        "<update>"
+        "<entry name=\"linux-64\"><id>u1</id><date>02-02-2013</date><time>11:00:00</time><message>New!</message>"
+        "<version>1.0.2.0</version><url>http://site/get</url></entry>"
+        "<entry name=\"linux-64\"><id>u2</id><version>2.0.0.0</version></entry>"
+        "<other name=\"windows-32\"><message>Win</message></other>"
+        "</update></notification>");
+    ASSERT_TRUE(feed);
+    EXPECT_EQ(" n7 ", feed->id());
+    EXPECT_EQ((std::vector<std::string>{" n7 ", "01-02-2013", "10:00:00", "Hello", "", "http://site/news"}),
+              fields(feed->main_record()));
+    ASSERT_EQ(3u, feed->update_count());
+
+    record found("x", "x", "x", "x", "x", "x");
+    EXPECT_TRUE(feed->find_update("linux-64", found));
+    EXPECT_EQ((std::vector<std::string>{"u1", "02-02-2013", "11:00:00", "New!", "1.0.2.0", "http://site/get"}),
+              fields(found));
+    EXPECT_TRUE(feed->find_update("windows-32", found));
+    EXPECT_EQ((std::vector<std::string>{"", "00-00-0000", "00:00:00", "Win", "0.0.0.0", ""}), fields(found));
+    for (const char* other : {"Linux-64", "linux-64 ", ""}) {
+        EXPECT_FALSE(feed->find_update(other, found)) << other;
+        EXPECT_EQ(std::vector<std::string>(6, ""), fields(found));
+    }
+
+    std::string name = "x";
+    EXPECT_TRUE(feed->update_at(1, name, found));
+    EXPECT_EQ("linux-64", name);
+    EXPECT_EQ("u2", found.id());
+    EXPECT_FALSE(feed->update_at(3, name, found));
+    EXPECT_EQ("", name);
+    EXPECT_EQ(std::vector<std::string>(6, ""), fields(found));
+}
+
+TEST_F(AppNotificationFeed, UnexpectedDocumentsGiveDefaultsNotFailures) {
+    const notification_ptr other_root = fetch("<feed><id>1</id><update><e name=\"a\"/></update></feed>");
+    ASSERT_TRUE(other_root);
+    EXPECT_EQ(std::vector<std::string>(6, ""), fields(other_root->main_record()));
+    EXPECT_EQ(0u, other_root->update_count());
+
+    // The update element's own attributes and a comment count as entries.
+    const notification_ptr odd = fetch(
+        "<notification><id>1</id><update id=\"u7\"><!-- note --><e name=\"a\"><id>2</id></e></update>"
+        "</notification>");
+    ASSERT_TRUE(odd);
+    ASSERT_EQ(3u, odd->update_count());
+    std::string name;
+    record entry;
+    odd->update_at(0, name, entry);
+    EXPECT_EQ("", name);
+    EXPECT_EQ((std::vector<std::string>{"u7", "00-00-0000", "00:00:00", "", "0.0.0.0", ""}), fields(entry));
+    odd->update_at(1, name, entry);
+    EXPECT_EQ("", name);
+    EXPECT_EQ("", entry.id());
+    odd->update_at(2, name, entry);
+    EXPECT_EQ("a", name);
+    EXPECT_EQ("2", entry.id());
+}
+
+TEST_F(AppNotificationFeed, EveryFailureIsOneFalseCallback) {
+    const std::string feed = "<notification><id>1</id><message>Hi</message></notification>";
+    server.answer("/missing", HttpReply::status(404, "Not Found", feed));
+    server.answer("/empty", HttpReply::ok(""));
+    server.answer("/cut", HttpReply::ok(feed.substr(0, 30)));
+    server.answer("/html", HttpReply::ok("<html><body>Oops</body>"));
+    server.answer("/redirect", HttpReply::redirect(302, "/relative"));
+    for (const std::string& address :
+         {server.url("/missing"), server.url("/empty"), server.url("/cut"), server.url("/html"),
+          server.url("/redirect"), std::string("http://127.0.0.1:0/"), std::string("not a url")}) {
+        for (bool throwing : {false, true}) {
+            auto received = std::make_shared<Recorder>();
+            EXPECT_FALSE(download(address, throwing ? received->throwing_receiver() : received->receiver(),
+                                  default_user_agent()))
+                << address;
+            const auto calls = received->calls();
+            ASSERT_EQ(1u, calls.size()) << address;
+            EXPECT_FALSE(std::get<0>(calls[0]));
+            EXPECT_FALSE(std::get<1>(calls[0]));
+        }
+    }
+    EXPECT_FALSE(download(server.url("/missing"), callback()));
+}
+
+TEST_F(AppNotificationFeed, ThrowingReceiverOfAFeedIsToldOnce) {
+    server.answer("/n.xml", HttpReply::ok("<notification><id>1</id></notification>"));
+    auto received = std::make_shared<Recorder>();
+    EXPECT_TRUE(download(server.url("/n.xml"), received->throwing_receiver()));
+    const auto calls = received->calls();
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_TRUE(std::get<0>(calls[0]));
+    EXPECT_NE(std::string::npos, server.requests()[0].find("\r\nUser-Agent: kestrel(Linux)\r\n"));
+}
+
+} // namespace
