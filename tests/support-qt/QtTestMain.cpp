@@ -20,6 +20,8 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
     qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
+    // Qt wants a private runtime folder; the temporary one is made 0700.
+    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
 
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
