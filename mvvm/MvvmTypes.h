@@ -1,0 +1,27 @@
+#pragma once
+// Registration of the "Mvvm" 1.0 QML module (the creatable type "Dialog"),
+// of the meta-type "QQuickImageProvider*" with which view models declare
+// their image-provider properties, and of the Dialog enums. Every source file
+// that includes Dialog.h owns one guard below; the guards share a counter, so
+// the first to run (during static initialisation) registers and the others
+// only count. Start-up may call registerTypes() itself as well.
+
+namespace Mvvm {
+
+void registerTypes();
+void unregisterTypes();
+
+namespace Detail {
+struct TypeRegistrationGuard {
+    TypeRegistrationGuard() { registerTypes(); }
+    ~TypeRegistrationGuard() { unregisterTypes(); }
+    TypeRegistrationGuard(const TypeRegistrationGuard&) = delete;
+    TypeRegistrationGuard& operator=(const TypeRegistrationGuard&) = delete;
+};
+} // namespace Detail
+
+namespace {
+const Detail::TypeRegistrationGuard typeRegistrationGuard;
+} // namespace
+
+} // namespace Mvvm
