@@ -82,8 +82,10 @@ bool DialogCallbacks::eventFilter(QObject* watched, QEvent* event)
         event->ignore();
         return true;
     }
-    if (auto* mainWindow = qobject_cast<QMainWindow*>(watched))
+    if (auto* mainWindow = qobject_cast<QMainWindow*>(watched)) {
         dialogState().mainWindowGeometry = mainWindow->saveGeometry();
+        saveDialogSettings();
+    }
     return false;
 }
 

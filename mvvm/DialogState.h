@@ -2,7 +2,9 @@
 // What every Mvvm::Dialog shares for the whole process: the folders the file
 // dialogs start in, the main window's saved geometry and extra QML paths.
 // The first four are read from the settings store when any Dialog is made
-// and written back (when not empty) when any Dialog goes. GUI thread only.
+// and written back (when not empty) when any Dialog goes, and also as soon
+// as one of them changes: a Dialog made in between (a view's own element)
+// reads the store, and must not bring back an older folder. GUI thread only.
 
 #include <QByteArray>
 #include <QString>

@@ -56,8 +56,10 @@ QStringList Dialog::showOpenDialog(bool singleSelect, const QString& filters, co
     } else {
         files = QFileDialog::getOpenFileNames(QApplication::activeWindow(), titleOr(caption), start, filters);
     }
-    if (!files.isEmpty())
+    if (!files.isEmpty()) {
         state.openDialogDirectory = canonicalFolderOf(files.first());
+        saveDialogSettings();
+    }
     return files;
 }
 
@@ -66,8 +68,10 @@ QString Dialog::showSaveDialog(const QString& filters, const QString& directory,
     DialogState& state = dialogState();
     const QString file = QFileDialog::getSaveFileName(QApplication::activeWindow(), titleOr(caption),
                                                       startFolder(directory, state.saveDialogDirectory), filters);
-    if (!file.isEmpty())
+    if (!file.isEmpty()) {
         state.saveDialogDirectory = canonicalFolderOf(file);
+        saveDialogSettings();
+    }
     return file;
 }
 
@@ -81,6 +85,7 @@ QString Dialog::showDirectoryDialog(const QString& directory, const QString& cap
     if (!folder.isEmpty()) {
         const QString canonical = QFileInfo(folder).canonicalFilePath();
         state.dirDialogDirectory = canonical.isEmpty() ? folder : canonical;
+        saveDialogSettings();
     }
     return folder;
 }

@@ -11,10 +11,14 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QQmlComponent>
 #include <QQmlContext>
+#include <QQmlEngine>
 #include <QScreen>
 #include <QSettings>
 #include <QToolBar>
+
+#include <memory>
 
 using Mvvm::Dialog;
 
@@ -247,6 +251,24 @@ TEST(DialogHost, MainWindowGeometryIsSavedOnCloseOnlyAndRestoredAtTheNextStart)
     ASSERT_TRUE(window);
     EXPECT_EQ(window->geometry(), placed);
     delete window;
+}
+
+
+TEST(DialogHost, QmlViewsCreateDialogsOfTheMvvmModule)
+{
+    for (const char* name : {"Mvvm::Dialog::DialogType", "Mvvm::Dialog::IconType", "QQuickImageProvider*"})
+        EXPECT_TRUE(QMetaType::fromName(name).isValid()) << name;
+    QQmlEngine engine;
+    QQmlComponent component(&engine);
+    component.setData("import QtQml 2.0\nimport Mvvm 1.0\n"
+                      "QtObject { property int type: Dialog.MainWindow; property int icon: Dialog.QuestionIcon;\n"
+                      "           property QtObject host: Dialog {} }\n",
+                      QUrl());
+    std::unique_ptr<QObject> root(component.create());
+    ASSERT_TRUE(root) << component.errorString().toStdString();
+    EXPECT_EQ(root->property("type").toInt(), 2);
+    EXPECT_EQ(root->property("icon").toInt(), 4);
+    EXPECT_TRUE(qobject_cast<Dialog*>(root->property("host").value<QObject*>()));
 }
 
 #include "DialogHostTest.moc"

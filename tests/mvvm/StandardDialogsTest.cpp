@@ -148,6 +148,7 @@ TEST(StandardDialogs, FileDialogsRememberTheirOwnFoldersAcrossDialogObjects)
         });
         const QStringList chosen = host.showOpenDialog(false, QStringLiteral("Image Files (*.jpg *.jpeg)"));
         EXPECT_EQ(chosen.size(), 2);
+        { Dialog viewsOwnElement; }  // reads the store: the folder just chosen must survive
 
         whenModalShows([&](QWidget* modal) {
             auto* folders = qobject_cast<QFileDialog*>(modal);
