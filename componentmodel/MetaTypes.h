@@ -14,16 +14,18 @@ void registerMetaTypes();
 void unregisterMetaTypes();
 
 namespace Detail {
-struct MetaTypeRegistrationGuard {
-    MetaTypeRegistrationGuard() { registerMetaTypes(); }
-    ~MetaTypeRegistrationGuard() { unregisterMetaTypes(); }
-    MetaTypeRegistrationGuard(const MetaTypeRegistrationGuard&) = delete;
-    MetaTypeRegistrationGuard& operator=(const MetaTypeRegistrationGuard&) = delete;
+// Runs a counted registration for the source file that owns it.
+template <void (*Register)(), void (*Unregister)()>
+struct RegistrationGuard {
+    RegistrationGuard() { Register(); }
+    ~RegistrationGuard() { Unregister(); }
+    RegistrationGuard(const RegistrationGuard&) = delete;
+    RegistrationGuard& operator=(const RegistrationGuard&) = delete;
 };
 } // namespace Detail
 
 namespace {
-const Detail::MetaTypeRegistrationGuard metaTypeRegistrationGuard;
+const Detail::RegistrationGuard<&registerMetaTypes, &unregisterMetaTypes> metaTypeRegistrationGuard;
 } // namespace
 
 } // namespace ComponentModel

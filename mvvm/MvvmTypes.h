@@ -6,22 +6,15 @@
 // the first to run (during static initialisation) registers and the others
 // only count. Start-up may call registerTypes() itself as well.
 
+#include "componentmodel/MetaTypes.h"
+
 namespace Mvvm {
 
 void registerTypes();
 void unregisterTypes();
 
-namespace Detail {
-struct TypeRegistrationGuard {
-    TypeRegistrationGuard() { registerTypes(); }
-    ~TypeRegistrationGuard() { unregisterTypes(); }
-    TypeRegistrationGuard(const TypeRegistrationGuard&) = delete;
-    TypeRegistrationGuard& operator=(const TypeRegistrationGuard&) = delete;
-};
-} // namespace Detail
-
 namespace {
-const Detail::TypeRegistrationGuard typeRegistrationGuard;
+const ComponentModel::Detail::RegistrationGuard<&registerTypes, &unregisterTypes> typeRegistrationGuard;
 } // namespace
 
 } // namespace Mvvm
