@@ -1,6 +1,7 @@
 #include "componentmodel/DesktopLauncher.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -15,17 +16,21 @@ UrlLauncher& currentLauncher()
     return launcher;
 }
 
+// Sent without waiting for the answer: a file manager started on demand must
+// not hold up the GUI thread.
 bool showItemsInFileManager(const QUrl& fileUrl)
 {
+    const QString service = QStringLiteral("org.freedesktop.FileManager1");
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    QDBusConnectionInterface* daemon = bus.isConnected() ? bus.interface() : nullptr;
+    if (!daemon || !(daemon->isServiceRegistered(service).value() ||
+                     daemon->activatableServiceNames().value().contains(service))) {
         return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
+                                                      service, QStringLiteral("ShowItems"));
     call << QStringList{fileUrl.toString(QUrl::FullyEncoded)} << QString();
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    return bus.send(call);
 }
 
 } // namespace
