@@ -1,0 +1,26 @@
+#pragma once
+// Helpers around the program's files: unique names for the storyboard file
+// and for output videos (never an existing file), the cleaning of a typed
+// name into a file name, and handing a finished file to the desktop (through
+// DesktopLauncher). Paths are Qt text; relative directories are taken from
+// the current directory. None keeps state or reports errors: a missing file
+// makes the desktop calls do nothing.
+
+#include <QString>
+
+namespace FileHelpers {
+
+void openFile(const QString& path);
+// A new random UUID without braces (36 characters) followed by suffix.
+QString createUniqueId(const QString& suffix);
+// Absolute path, beside path, of path's complete base name + suffix.
+QString siblingFilePath(const QString& path, const QString& suffix);
+// ":", "*", "/", "\", "|", "'", '"', "<", ">" become blanks; "?" goes.
+QString sanitizeFileName(const QString& name);
+QString filePathInDirectory(const QString& directory, const QString& name, const QString& extension);
+// The first of name + extension, name (2) + extension, ... name (9999) +
+// extension (name cleaned) that does not exist; empty when all exist.
+QString uniqueFilePath(const QString& directory, const QString& name, const QString& extension);
+void showInExplorer(const QString& path);
+
+} // namespace FileHelpers

@@ -1,0 +1,32 @@
+#include "componentmodel/SingleApplication.h"
+
+namespace ComponentModel {
+
+SingleApplication::SingleApplication(int& argc, char** argv, const QString& key)
+    : QApplication(argc, argv), channel_(new SingleInstanceChannel(key, this))
+{
+    connect(channel_, &SingleInstanceChannel::messageAvailable, this, &SingleApplication::messageAvailable);
+}
+
+// The channel detaches from the segment before the application goes.
+SingleApplication::~SingleApplication()
+{
+    delete channel_;
+}
+
+bool SingleApplication::isRunning() const
+{
+    return channel_->isRunning();
+}
+
+bool SingleApplication::sendMessage(const QString& message)
+{
+    return channel_->sendMessage(message);
+}
+
+void SingleApplication::checkForMessage()
+{
+    channel_->checkForMessage();
+}
+
+} // namespace ComponentModel

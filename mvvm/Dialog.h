@@ -1,0 +1,61 @@
+#pragma once
+// Shows a QML view for a view model in a window of its own: a modal dialog,
+// a floating dialog, or the main window with a tool bar and menus built from
+// the view's declarations. The view model becomes the view's one context
+// property "dataContext"; each of its readable QQuickImageProvider*
+// properties becomes an image source under the property's name, through a
+// proxy (the engine owns the proxy, the view model keeps its provider). The
+// view talks to its window through root members whose names begin with
+// "dialog" (dialogTitle, dialogResult, dialogCanClose(), ...).
+// Also the standard file dialogs, which start in folders remembered across
+// runs, and a message box answering with the index of the button pressed.
+// Every Dialog shares one process-wide state (DialogState.h): made, it reads
+// the settings store; destroyed, it writes it. Also the QML type "Mvvm" 1.0
+// "Dialog". GUI thread only; modal calls run a nested event loop.
+
+#include "mvvm/MvvmTypes.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace Mvvm {
+
+class Dialog : public QObject {
+    Q_OBJECT
+public:
+    enum DialogType { ModalDialog = 0, FloatingDialog = 1, MainWindow = 2 };
+    Q_ENUM(DialogType)
+    enum IconType { NoIcon = 0, InformationIcon = 1, WarningIcon = 2, CriticalIcon = 3, QuestionIcon = 4 };
+    Q_ENUM(IconType)
+
+    explicit Dialog(QObject* parent = nullptr);
+    ~Dialog() override;
+
+    // The view's dialogResult (0 without one): for a modal view when it has
+    // closed, for the others at once when shown. Any type but ModalDialog
+    // and MainWindow is a floating dialog. A view that does not load is
+    // logged and gives 0.
+    Q_INVOKABLE int showDialog(const QString& view, int type = ModalDialog);
+    Q_INVOKABLE int showDialog(const QString& view, QObject* viewModel, int type = ModalDialog);
+
+    // The chosen files; empty when cancelled.
+    Q_INVOKABLE QStringList showOpenDialog(bool singleSelect = true, const QString& filters = QString(),
+                                           const QString& directory = QString(),
+                                           const QString& caption = QString());
+    Q_INVOKABLE QString showSaveDialog(const QString& filters = QString(), const QString& directory = QString(),
+                                       const QString& caption = QString());
+    Q_INVOKABLE QString showDirectoryDialog(const QString& directory = QString(),
+                                            const QString& caption = QString());
+    // Index in `buttons` of the button that closed the box; -1 for none of
+    // them. The button at defaultIndex answers Enter; Escape and the close
+    // button press the one button, or the one that is not the default.
+    Q_INVOKABLE int showMessageDialog(const QString& text, int icon = NoIcon, const QString& caption = QString(),
+                                      const QStringList& buttons = QStringList(), int defaultIndex = -1);
+
+    // Extra QML import and plugin paths for every view shown afterwards.
+    static void addImportPath(const QString& path);
+    static void addPluginPath(const QString& path);
+};
+
+} // namespace Mvvm

@@ -1,0 +1,113 @@
+#include "mvvm/DialogCallbacks.h"
+
+#include "mvvm/DialogState.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <QQuickWidget>
+
+namespace Mvvm {
+
+namespace {
+
+// Connects the notify signal of `property` on `root`, when it has one.
+void followProperty(QObject* root, const char* property, QObject* receiver, const char* slotSignature)
+{
+    const QMetaObject* meta = root->metaObject();
+    const int index = meta->indexOfProperty(property);
+    if (index < 0 || !meta->property(index).hasNotifySignal())
+        return;
+    const QMetaObject* receiverMeta = receiver->metaObject();
+    QObject::connect(root, meta->property(index).notifySignal(), receiver,
+                     receiverMeta->method(receiverMeta->indexOfSlot(slotSignature)));
+}
+
+} // namespace
+
+DialogCallbacks::DialogCallbacks(QWidget* window, QQuickWidget* view, QObject* root)
+    : QObject(window), window_(window), view_(view), root_(root)
+{
+    followProperty(root, "dialogFullScreen", this, "viewFullScreenChanged()");
+    const int closeRequest = root->metaObject()->indexOfSignal("dialogCloseRequested()");
+    if (closeRequest >= 0) {
+        QObject::connect(root, root->metaObject()->method(closeRequest), window,
+                         window->metaObject()->method(window->metaObject()->indexOfSlot("close()")));
+    }
+    followProperty(root, "width", this, "widthChanged()");
+    followProperty(root, "height", this, "heightChanged()");
+    window->installEventFilter(this);
+}
+
+void DialogCallbacks::viewFullScreenChanged()
+{
+    const QVariant fullScreen = root_ ? root_->property("dialogFullScreen") : QVariant();
+    if (!fullScreen.isValid())
+        return;
+    if (fullScreen.toBool())
+        window_->showFullScreen();
+    else
+        window_->showNormal();
+}
+
+void DialogCallbacks::widthChanged()
+{
+    const QVariant width = root_ ? root_->property("width") : QVariant();
+    if (width.isValid())
+        view_->resize(width.toInt(), view_->height());
+}
+
+void DialogCallbacks::heightChanged()
+{
+    const QVariant height = root_ ? root_->property("height") : QVariant();
+    if (height.isValid())
+        view_->resize(view_->width(), height.toInt());
+}
+
+bool DialogCallbacks::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == window_ && event->type() == QEvent::KeyPress && qobject_cast<QDialog*>(window_)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Cancel)) {
+            window_->close();
+            return true;
+        }
+    }
+    if (event->type() != QEvent::Close)
+        return false;
+    if (!rootAllowsClose()) {
+        event->ignore();
+        return true;
+    }
+    if (auto* mainWindow = qobject_cast<QMainWindow*>(watched)) {
+        dialogState().mainWindowGeometry = mainWindow->saveGeometry();
+        saveDialogSettings();
+    }
+    return false;
+}
+
+// A root without dialogCanClose(), or a call that cannot be made, says yes.
+bool DialogCallbacks::rootAllowsClose() const
+{
+    if (!root_)
+        return true;
+    const QMetaObject* meta = root_->metaObject();
+    const int index = meta->indexOfMethod("dialogCanClose()");
+    if (index < 0)
+        return true;
+    const QMetaMethod method = meta->method(index);
+    QVariant answer(true);
+    if (method.returnMetaType() == QMetaType::fromType<QVariant>()) {
+        method.invoke(root_, Qt::DirectConnection, Q_RETURN_ARG(QVariant, answer));
+    } else if (method.returnMetaType().isValid() && method.returnMetaType().id() != QMetaType::Void) {
+        QVariant typed(method.returnMetaType());
+        if (method.invoke(root_, Qt::DirectConnection, QGenericReturnArgument(method.typeName(), typed.data())))
+            answer = typed;
+    }
+    return answer.toBool();
+}
+
+} // namespace Mvvm

@@ -1,0 +1,37 @@
+#pragma once
+// Connects one hosted view's root object to its window: follows
+// dialogFullScreen and the root's size, closes the window on
+// dialogCloseRequested(), and asks dialogCanClose() before any close
+// (including Escape in a dialog, which would otherwise close it without a
+// close event). A main window that closes leaves its geometry in the shared
+// state. Child of the window, so it goes with it. GUI thread only.
+
+#include <QObject>
+#include <QPointer>
+
+class QQuickWidget;
+class QWidget;
+
+namespace Mvvm {
+
+class DialogCallbacks : public QObject {
+    Q_OBJECT
+public:
+    DialogCallbacks(QWidget* window, QQuickWidget* view, QObject* root);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public slots:
+    void viewFullScreenChanged();
+    void widthChanged();
+    void heightChanged();
+
+private:
+    bool rootAllowsClose() const;
+
+    QWidget* window_;
+    QQuickWidget* view_;
+    QPointer<QObject> root_;
+};
+
+} // namespace Mvvm

@@ -1,0 +1,184 @@
+#include "HostedWindows.h"
+
+#include "mvvm/Dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+
+using Mvvm::Dialog;
+
+namespace {
+
+enum class Answer { Enter, Escape, CloseButton, EscapeThenLastButton };
+
+struct MessageCase {
+    const char* name;
+    QStringList buttons;
+    int defaultIndex;
+    Answer answer;
+    int expected;
+};
+
+class MessageBoxAnswer : public testing::TestWithParam<MessageCase> {};
+
+void press(QWidget* box, Qt::Key key)
+{
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(box, &event);
+}
+
+void touch(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+} // namespace
+
+TEST_P(MessageBoxAnswer, GivesTheIndexOfTheButtonThatClosedIt)
+{
+    const MessageCase& c = GetParam();
+    Dialog host;
+    QString title;
+    whenModalShows([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_TRUE(box);
+        title = box->windowTitle();
+        switch (c.answer) {
+        case Answer::Enter:
+            press(box, Qt::Key_Return);
+            break;
+        case Answer::Escape:
+            press(box, Qt::Key_Escape);
+            break;
+        case Answer::CloseButton: {
+            QCloseEvent close;
+            QApplication::sendEvent(box, &close);
+            break;
+        }
+        case Answer::EscapeThenLastButton:
+            press(box, Qt::Key_Escape);
+            QCloseEvent close;
+            QApplication::sendEvent(box, &close);
+            EXPECT_TRUE(box->isVisible());
+            qobject_cast<QPushButton*>(box->buttons().last())->click();
+            break;
+        }
+    });
+    EXPECT_EQ(host.showMessageDialog(QStringLiteral("text"), Dialog::QuestionIcon, QString(), c.buttons,
+                                     c.defaultIndex),
+              c.expected);
+    EXPECT_EQ(title, QCoreApplication::applicationName());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, MessageBoxAnswer,
+    testing::Values(
+        MessageCase{"OneButtonEscape", {"Close"}, -1, Answer::Escape, 0},
+        MessageCase{"OneButtonCloseButton", {"Close"}, -1, Answer::CloseButton, 0},
+        MessageCase{"QuitCancelEnter", {"Quit", "Cancel"}, 0, Answer::Enter, 0},
+        MessageCase{"QuitCancelEscape", {"Quit", "Cancel"}, 0, Answer::Escape, 1},
+        MessageCase{"QuitCancelCloseButton", {"Quit", "Cancel"}, 0, Answer::CloseButton, 1},
+        MessageCase{"ThreeButtonsEnter", {"Show In Folder", "Play", "Close"}, 0, Answer::Enter, 0},
+        MessageCase{"ThreeButtonsOnlyByAButton", {"Show In Folder", "Play", "Close"}, 0,
+                    Answer::EscapeThenLastButton, 2},
+        MessageCase{"TwoWithoutDefaultOnlyByAButton", {"Yes", "No"}, 2, Answer::EscapeThenLastButton, 1},
+        MessageCase{"NoButtonsOwnOk", {}, -1, Answer::Enter, -1}),
+    [](const testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
+
+TEST(StandardDialogs, MessageBoxRolesFollowTheDefaultIndex)
+{
+    Dialog host;
+    for (const int defaultIndex : {-1, 1, 2}) {
+        QList<QMessageBox::ButtonRole> roles;
+        bool hasDefault = true;
+        whenModalShows([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            for (QAbstractButton* button : box->buttons())
+                roles << box->buttonRole(button);
+            hasDefault = box->defaultButton() != nullptr;
+            qobject_cast<QPushButton*>(box->buttons().first())->click();
+        });
+        host.showMessageDialog(QStringLiteral("t"), 99, QStringLiteral("Title"), {"A", "B"}, defaultIndex);
+        const bool valid = defaultIndex == 1;
+        EXPECT_EQ(hasDefault, valid) << defaultIndex;
+        EXPECT_EQ(roles.count(QMessageBox::AcceptRole), valid ? 1 : 0) << defaultIndex;
+    }
+}
+
+TEST(StandardDialogs, FileDialogsRememberTheirOwnFoldersAcrossDialogObjects)
+{
+    QSettings().remove(QStringLiteral("Dialog"));
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    root.mkpath(QStringLiteral("photos/sub"));
+    root.mkpath(QStringLiteral("music"));
+    root.mkpath(QStringLiteral("out"));
+    const QString first = root.absoluteFilePath(QStringLiteral("photos/a.jpg"));
+    const QString second = root.absoluteFilePath(QStringLiteral("music/b.jpg"));
+    touch(first);
+    touch(second);
+    const QString canonicalPhotos = QFileInfo(root.absoluteFilePath(QStringLiteral("photos"))).canonicalFilePath();
+    QString startedIn;
+
+    {
+        Dialog host;
+        // Cancelled: nothing chosen, nothing remembered.
+        whenModalShows([&](QWidget* modal) {
+            startedIn = qobject_cast<QFileDialog*>(modal)->directory().absolutePath();
+            qobject_cast<QFileDialog*>(modal)->reject();
+        });
+        EXPECT_TRUE(host.showOpenDialog().isEmpty());
+
+        whenModalShows([&](QWidget* modal) {
+            auto* files = qobject_cast<QFileDialog*>(modal);
+            EXPECT_EQ(files->fileMode(), QFileDialog::ExistingFiles);
+            files->setDirectory(root.absolutePath());
+            files->selectFile(QStringLiteral("\"photos/sub/../a.jpg\" \"music/b.jpg\""));
+            static_cast<QDialog*>(files)->accept();
+        });
+        const QStringList chosen = host.showOpenDialog(false, QStringLiteral("Image Files (*.jpg *.jpeg)"));
+        EXPECT_EQ(chosen.size(), 2);
+        { Dialog viewsOwnElement; }  // reads the store: the folder just chosen must survive
+
+        whenModalShows([&](QWidget* modal) {
+            auto* folders = qobject_cast<QFileDialog*>(modal);
+            EXPECT_EQ(folders->windowTitle(), QLatin1String("Choose output folder"));
+            folders->selectFile(root.absoluteFilePath(QStringLiteral("out")));
+            static_cast<QDialog*>(folders)->accept();
+        });
+        EXPECT_EQ(host.showDirectoryDialog(QString(), QStringLiteral("Choose output folder")),
+                  root.absoluteFilePath(QStringLiteral("out")));
+
+        // A name that does not exist yet still has a folder to remember.
+        whenModalShows([&](QWidget* modal) {
+            auto* save = qobject_cast<QFileDialog*>(modal);
+            save->selectFile(root.absoluteFilePath(QStringLiteral("out/new.mp4")));
+            static_cast<QDialog*>(save)->accept();
+        });
+        EXPECT_EQ(host.showSaveDialog(), root.absoluteFilePath(QStringLiteral("out/new.mp4")));
+    }
+    const QSettings settings;
+    EXPECT_EQ(settings.value(QStringLiteral("Dialog/openDialogDirectory")).toString(), canonicalPhotos);
+    const QString canonicalOut = QFileInfo(root.absoluteFilePath(QStringLiteral("out"))).canonicalFilePath();
+    EXPECT_EQ(settings.value(QStringLiteral("Dialog/dirDialogDirectory")).toString(), canonicalOut);
+    EXPECT_EQ(settings.value(QStringLiteral("Dialog/saveDialogDirectory")).toString(), canonicalOut);
+
+    Dialog nextStart;
+    whenModalShows([&](QWidget* modal) {
+        startedIn = qobject_cast<QFileDialog*>(modal)->directory().absolutePath();
+        EXPECT_EQ(qobject_cast<QFileDialog*>(modal)->fileMode(), QFileDialog::ExistingFile);
+        qobject_cast<QFileDialog*>(modal)->reject();
+    });
+    nextStart.showOpenDialog();
+    EXPECT_EQ(startedIn, canonicalPhotos);
+}

@@ -1,0 +1,6 @@
+import QtQuick 2.0
+
+Rectangle {
+    width: 10
+    this is not QML
+}
