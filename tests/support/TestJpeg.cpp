@@ -126,6 +126,16 @@ row_painter quadrant_painter(const jpeg_options& options) {
     };
 }
 
+row_painter gradient_painter(int width, int height) {
+    return [=](int y, uint8_t* row) {
+        for (int x = 0; x < width; ++x) {
+            row[x * 3] = static_cast<uint8_t>(x * 256 / width);
+            row[x * 3 + 1] = static_cast<uint8_t>(y * 256 / height);
+            row[x * 3 + 2] = static_cast<uint8_t>((x * 7 + y * 3) & 0xFF);
+        }
+    };
+}
+
 row_painter photo_like_painter(int width, int height, bool detailed) {
     const double texture = detailed ? 25.0 : 0.0;
     const uint32_t grain = detailed ? 8 : 0;

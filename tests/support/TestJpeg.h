@@ -30,6 +30,9 @@ struct jpeg_options {
 
 // The four quadrants red, green, blue and white (any component count).
 row_painter quadrant_painter(const jpeg_options& options);
+// Red across, green down and a fine blue pattern: cheap to paint at
+// camera sizes, and no two neighbouring pixels alike.
+row_painter gradient_painter(int width, int height);
 // Colour gradients and broad waves, like a photo: smooth ones compress to
 // about 0.3 bits per pixel; `detailed` adds fine texture and sensor-like
 // grain, about 2.6 bits per pixel at quality 92, like a camera's own JPEG.

@@ -21,8 +21,14 @@ namespace {
 // side from asking for gigabytes.
 const unsigned long long max_output_pixels = 1ULL << 27;
 
-unsigned int reference_side(const boost::gil::point_t& size, bool fit_height) {
-    return static_cast<unsigned int>(size.x > size.y && !fit_height ? size.x : size.y);
+// Which decoded side `side` applies to: the longer one, or with
+// `fit_height` the one that is shown upright once the photo is turned.
+bool width_is_reference(const boost::gil::point_t& size, bool fit_height, bool turned) {
+    return fit_height ? turned : size.x > size.y;
+}
+
+unsigned int reference_side(const boost::gil::point_t& size, bool fit_height, bool turned) {
+    return static_cast<unsigned int>(width_is_reference(size, fit_height, turned) ? size.x : size.y);
 }
 
 void print_scale(unsigned int denominator, double scale) {
@@ -51,27 +57,29 @@ void scale_photo(photo_file& file, boost::gil::rgb8_image_t& image, unsigned int
     file.reader_ = open_jpeg(file.desc_.url);
     jpeg_reader& reader = *file.reader_;
     const bool oriented = file.desc_.transform.correct_orientantion;
+    const int turns = rotation_to_quarter_turns(file.desc_.transform.rotate);
+    const bool turned = turns % 2 != 0;
 
     const boost::gil::point_t full = oriented ? oriented_dimensions(reader) : output_dimensions(reader);
     if (side == 0 || full.x <= 0 || full.y <= 0) {
         image.recreate(0, 0, 0); // nothing to draw at size zero
         return;
     }
-    const unsigned int denominator = dct_denominator(side, reference_side(full, fit_height));
+    const unsigned int denominator = dct_denominator(side, reference_side(full, fit_height, turned));
     set_jpeg_scale(reader, 1, denominator);
 
     // The decoded size is known before decoding. Its reference side becomes
     // exactly `side`; the other one is truncated in integers, so that no
     // rounding of the scale loses a pixel.
     const boost::gil::point_t size = oriented ? oriented_dimensions(reader) : output_dimensions(reader);
-    const bool width_is_reference = size.x > size.y && !fit_height;
-    const unsigned int ref = reference_side(size, fit_height);
-    const unsigned long long other = static_cast<unsigned long long>(width_is_reference ? size.y : size.x);
+    const bool by_width = width_is_reference(size, fit_height, turned);
+    const unsigned int ref = reference_side(size, fit_height, turned);
+    const unsigned long long other = static_cast<unsigned long long>(by_width ? size.y : size.x);
     const unsigned long long other_scaled = other * side / ref;
     if (side > max_output_pixels || other_scaled * side > max_output_pixels)
         KESTREL_THROW(errors::invalid_argument("[scale_photo] : requested size too large"));
-    const int width = static_cast<int>(width_is_reference ? side : other_scaled);
-    const int height = static_cast<int>(width_is_reference ? other_scaled : side);
+    const int width = static_cast<int>(by_width ? side : other_scaled);
+    const int height = static_cast<int>(by_width ? other_scaled : side);
 
     boost::gil::rgb8_image_t decoded;
     read_jpeg_scaled(reader, decoded, oriented ? reader.orientation() : 0);
@@ -80,8 +88,7 @@ void scale_photo(photo_file& file, boost::gil::rgb8_image_t& image, unsigned int
 
     if (filter > 0.0)
         convolve_kernel(boost::gil::view(decoded), scale, filter);
-    resample_turned(boost::gil::const_view(decoded), scale, width, height,
-                    rotation_to_quarter_turns(file.desc_.transform.rotate), image);
+    resample_turned(boost::gil::const_view(decoded), scale, width, height, turns, image);
 }
 
 void scale_photo_unfiltered(photo_file& file, boost::gil::rgb8_image_t& image, unsigned int side,

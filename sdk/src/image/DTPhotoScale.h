@@ -5,7 +5,7 @@
 // turned by its rotation code in one cubic-convolution pass.
 //
 // `side` is the length of the longer side of the result, or of its height
-// when `fit_height`; 0 gives an empty image. `filter` > 0 softens the decoded
+// as shown (after the turn) when `fit_height`; 0 gives an empty image. `filter` > 0 softens the decoded
 // picture first (strength 1.0 for thumbnails). Writes one diagnostic line
 // "scale factor : <denominator>\ttarget scale : <s>" to standard output per
 // render. Throws the reader's errors; errors::invalid_operation without a
