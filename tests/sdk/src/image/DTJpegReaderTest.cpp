@@ -3,6 +3,7 @@
 #include "image/DTPhotoFile.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
+#include "support/TestPhotos.h"
 
 #include <gtest/gtest.h>
 
@@ -122,13 +123,7 @@ TEST(JpegReader, EachOrientationMovesEveryPixelToItsPlace) {
 
 // A camera photo held on its side: 4000 x 3000 tagged 6, decoded at 1/4.
 TEST(JpegReader, CameraPhotoTurnedByItsTagAtQuarterScale) {
-    test::TempDir dir;
-    jpeg_options options;
-    options.width = 4000;
-    options.height = 3000;
-    options.app_segments = {app1(test::exif_payload(6))};
-    const std::string path =
-        write_jpeg(dir, "camera.jpg", test::make_jpeg(options, test::gradient_painter(4000, 3000)));
+    const std::string path = test::camera_photo(6);
     const decoded turned = decode(path, 4);
     const decoded upright = decode(path, 4, 0);
     EXPECT_EQ(6, turned.orientation);

@@ -4,6 +4,7 @@
 #include "image/DTPhotoScale.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
+#include "support/TestPhotos.h"
 
 #include <gtest/gtest.h>
 
@@ -17,22 +18,9 @@ using namespace kestrel::image::gil;
 
 namespace {
 
-// One 4000 x 3000 camera-sized photo for every test here; made once.
 class PhotoScale : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new test::TempDir();
-        test::jpeg_options options;
-        options.width = 4000;
-        options.height = 3000;
-        options.app_segments = {{1, test::exif_payload(6)}};
-        test::write_file(camera_path(), test::make_jpeg(options, test::gradient_painter(4000, 3000)));
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    static std::string camera_path() { return dir_->file("camera.jpg"); }
+    static std::string camera_path() { return test::camera_photo(6); }
 
     // Renders with the orientation left as stored (landscape 4000 x 3000).
     static boost::gil::rgb8_image_t render(int rotate, unsigned int side, double filter = 0.0,
@@ -47,11 +35,7 @@ protected:
         scale_photo(file, image, side, filter, fit_height);
         return image;
     }
-
-    static test::TempDir* dir_;
 };
-
-test::TempDir* PhotoScale::dir_ = nullptr;
 
 } // namespace
 

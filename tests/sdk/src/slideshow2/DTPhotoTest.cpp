@@ -3,6 +3,7 @@
 #include "slideshow2/DTGilPhoto.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
+#include "support/TestPhotos.h"
 
 #include <gtest/gtest.h>
 
@@ -18,28 +19,12 @@ namespace {
 
 class Photo : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new test::TempDir();
-        test::jpeg_options options;
-        options.width = 4000;
-        options.height = 3000;
-        options.app_segments = {{1, test::exif_payload(8)}};
-        test::write_file(path(), test::make_jpeg(options, test::gradient_painter(4000, 3000)));
-    }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    static std::string path() { return dir_->file("camera.jpg"); }
+    static std::string path() { return test::camera_photo(6); }
 
     static std::vector<uint8_t> pixels(const video_data_ptr& picture) {
         return std::vector<uint8_t>(picture->data(), picture->data() + picture->size());
     }
-
-    static test::TempDir* dir_;
 };
-
-test::TempDir* Photo::dir_ = nullptr;
 
 } // namespace
 
