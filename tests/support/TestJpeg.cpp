@@ -40,8 +40,20 @@ int components_of(jpeg_colour colour) {
 
 // Compresses into `out`; false when libjpeg failed. Plain values only in
 // this frame, since libjpeg's errors jump back into it.
+std::vector<jpeg_scan_info> scan_flood_script() {
+    std::vector<jpeg_scan_info> scans;
+    scans.push_back(jpeg_scan_info{3, {0, 1, 2, 0}, 0, 0, 0, 0});
+    for (int component = 0; component < 3; ++component)
+        for (int coefficient = 1; coefficient < 64; ++coefficient) {
+            scans.push_back(jpeg_scan_info{1, {component, 0, 0, 0}, coefficient, coefficient, 0, 9});
+            for (int bit = 8; bit >= 0; --bit)
+                scans.push_back(jpeg_scan_info{1, {component, 0, 0, 0}, coefficient, coefficient, bit + 1, bit});
+        }
+    return scans;
+}
+
 bool compress(const jpeg_options& options, const row_painter& paint, std::vector<uint8_t>& row,
-              unsigned char** out, unsigned long* size) {
+              const std::vector<jpeg_scan_info>& scans, unsigned char** out, unsigned long* size) {
     jpeg_compress_struct cinfo;
     writer_errors errors;
     cinfo.err = jpeg_std_error(&errors.manager);
@@ -62,6 +74,10 @@ bool compress(const jpeg_options& options, const row_painter& paint, std::vector
     jpeg_set_quality(&cinfo, options.quality, TRUE);
     if (options.progressive)
         jpeg_simple_progression(&cinfo);
+    if (!scans.empty()) {
+        cinfo.scan_info = scans.data();
+        cinfo.num_scans = static_cast<int>(scans.size());
+    }
     jpeg_start_compress(&cinfo, TRUE);
     for (const auto& segment : options.app_segments)
         jpeg_write_marker(&cinfo, JPEG_APP0 + segment.first,
@@ -163,7 +179,9 @@ std::string make_jpeg(const jpeg_options& options, const row_painter& paint) {
     std::vector<uint8_t> row(static_cast<std::size_t>(options.width) * components_of(options.colour));
     unsigned char* bytes = nullptr;
     unsigned long size = 0;
-    const bool made = compress(options, paint, row, &bytes, &size);
+    const std::vector<jpeg_scan_info> scans =
+        options.scan_flood ? scan_flood_script() : std::vector<jpeg_scan_info>();
+    const bool made = compress(options, paint, row, scans, &bytes, &size);
     std::string jpeg = made ? std::string(reinterpret_cast<const char*>(bytes), size) : std::string();
     std::free(bytes);
     if (!made)

@@ -22,6 +22,9 @@ struct jpeg_options {
     int height = 48;
     int quality = 90;
     bool progressive = false;
+    // A valid progressive file of 1891 scans: every AC coefficient of every
+    // component sent alone, one bit at a time.
+    bool scan_flood = false;
     jpeg_colour colour = jpeg_colour::rgb;
     // APP segments written right after the start of image, in this order:
     // marker number 0 to 15 (APP0 ... APP15) and payload.

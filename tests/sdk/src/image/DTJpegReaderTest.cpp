@@ -261,6 +261,13 @@ const bad_file bad_files[] = {
          return named(dir, test::make_jpeg(options));
      },
      outcome::picture, "jpeg header found"},
+    {"1891 scans",
+     [](const test::TempDir& dir) {
+         jpeg_options options;
+         options.scan_flood = true;
+         return named(dir, test::make_jpeg(options));
+     },
+     outcome::failure, "[jpeg_reader] : too many scans in the image file"},
     {"non-ASCII file name",
      [](const test::TempDir& dir) { return named(dir, test::make_jpeg(jpeg_options()), "фото-写真.jpg"); },
      outcome::picture, "jpeg header found"},
