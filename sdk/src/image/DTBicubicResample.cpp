@@ -62,7 +62,7 @@ void resample_turned(const boost::gil::rgb8c_view_t& source, double scale, int w
         return;
     }
     const oriented_view destination =
-        make_oriented_view(target, width, height, quarter_turns_to_orientation(quarter_turns));
+        make_oriented_view(boost::gil::view(target), width, height, quarter_turns_to_orientation(quarter_turns));
     const std::vector<taps> columns = make_taps(width, scale, source.width());
     const std::vector<taps> rows = make_taps(height, scale, source.height());
 

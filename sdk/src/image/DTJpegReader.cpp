@@ -349,8 +349,16 @@ void read_jpeg_scaled(jpeg_reader& reader, boost::gil::rgb8_image_t& image, int 
         orientation = reader.orientation();
     const boost::gil::point_t oriented = oriented_dimensions(reader, orientation);
     ensure_packed_image(image, oriented.x, oriented.y);
+    read_jpeg_scaled(reader, boost::gil::view(image), orientation);
+}
+
+void read_jpeg_scaled(jpeg_reader& reader, const boost::gil::rgb8_view_t& target, int orientation) {
+    if (orientation == -1)
+        orientation = reader.orientation();
+    if (target.dimensions() != oriented_dimensions(reader, orientation))
+        io_error("[jpeg_reader::apply] : input view dimensions do not match the image file");
     const boost::gil::point_t size = output_dimensions(reader);
-    reader.apply(make_oriented_view(image, static_cast<int>(size.x), static_cast<int>(size.y), orientation));
+    reader.apply(make_oriented_view(target, static_cast<int>(size.x), static_cast<int>(size.y), orientation));
 }
 
 } // namespace gil

@@ -98,6 +98,8 @@ boost::gil::point_t oriented_dimensions(const jpeg_reader& reader, int orientati
 // Decodes into `image` (re-allocated packed when its size differs) with
 // the orientation applied; -1 means the reader's own, 0 or 1 none.
 void read_jpeg_scaled(jpeg_reader& reader, boost::gil::rgb8_image_t& image, int orientation = -1);
+// The same into a view that already has the oriented size.
+void read_jpeg_scaled(jpeg_reader& reader, const boost::gil::rgb8_view_t& target, int orientation = -1);
 
 } // namespace gil
 } // namespace image

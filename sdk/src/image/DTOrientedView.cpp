@@ -32,10 +32,10 @@ int quarter_turns_to_orientation(int turns) {
     return orientations[((turns % 4) + 4) % 4];
 }
 
-oriented_view make_oriented_view(boost::gil::rgb8_image_t& image, int width, int height, int orientation) {
-    uint8_t* base = packed_pixels(image);
+oriented_view make_oriented_view(const boost::gil::rgb8_view_t& target, int width, int height, int orientation) {
+    uint8_t* base = target.width() > 0 && target.height() > 0 ? &boost::gil::at_c<0>(target(0, 0)) : nullptr;
     const std::ptrdiff_t pixel = 3;
-    const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(image.width()) * 3;
+    const std::ptrdiff_t row = target.height() > 0 ? target.pixels().row_size() : 0;
     auto at = [&](std::ptrdiff_t column, std::ptrdiff_t line) {
         return base ? base + line * row + column * pixel : base;
     };

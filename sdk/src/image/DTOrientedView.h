@@ -39,9 +39,9 @@ bool orientation_swaps_sides(int orientation);
 // The orientation of n clockwise quarter turns (0 to 3): 1, 6, 3, 8.
 int quarter_turns_to_orientation(int turns);
 
-// A view over `image`, which must already be packed and of the oriented
-// size (height x width when the orientation exchanges the sides).
-oriented_view make_oriented_view(boost::gil::rgb8_image_t& image, int width, int height, int orientation);
+// A view over `target`, which must already have the oriented size (height
+// x width when the orientation exchanges the sides).
+oriented_view make_oriented_view(const boost::gil::rgb8_view_t& target, int width, int height, int orientation);
 
 // Stores `count` packed source rows (`stride` bytes apart) as the source
 // rows first_row, first_row + 1, ... of the view.

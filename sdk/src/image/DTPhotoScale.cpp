@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <iostream>
 #include <locale>
+#include <memory>
 #include <sstream>
 
 namespace kestrel {
@@ -81,14 +82,18 @@ void scale_photo(photo_file& file, boost::gil::rgb8_image_t& image, unsigned int
     const int width = static_cast<int>(by_width ? side : other_scaled);
     const int height = static_cast<int>(by_width ? other_scaled : side);
 
-    boost::gil::rgb8_image_t decoded;
+    // Decoded into memory that is not cleared first: libjpeg writes all of it.
+    const std::size_t row_bytes = static_cast<std::size_t>(size.x) * 3;
+    std::unique_ptr<uint8_t[]> pixels(new uint8_t[row_bytes * static_cast<std::size_t>(size.y)]);
+    const boost::gil::rgb8_view_t decoded = boost::gil::interleaved_view(
+        size.x, size.y, reinterpret_cast<boost::gil::rgb8_pixel_t*>(pixels.get()), row_bytes);
     read_jpeg_scaled(reader, decoded, oriented ? reader.orientation() : 0);
     const double scale = static_cast<double>(side) / ref;
     print_scale(denominator, scale);
 
     if (filter > 0.0)
-        convolve_kernel(boost::gil::view(decoded), scale, filter);
-    resample_turned(boost::gil::const_view(decoded), scale, width, height, turns, image);
+        convolve_kernel(decoded, scale, filter);
+    resample_turned(decoded, scale, width, height, turns, image);
 }
 
 void scale_photo_unfiltered(photo_file& file, boost::gil::rgb8_image_t& image, unsigned int side,

@@ -273,6 +273,8 @@ const bad_file bad_files[] = {
      outcome::picture, "jpeg header found"},
 };
 
+void PrintTo(const bad_file& c, std::ostream* out) { *out << c.what; }
+
 class JpegReaderBadInput : public testing::TestWithParam<bad_file> {};
 
 } // namespace
