@@ -58,7 +58,7 @@ void resample_turned(const boost::gil::rgb8c_view_t& source, double scale, int w
     const bool swaps = quarter_turns % 2 != 0;
     ensure_packed_image(target, swaps ? height : width, swaps ? width : height);
     if (width <= 0 || height <= 0 || source.width() == 0 || source.height() == 0) {
-        std::fill(packed_pixels(target), packed_pixels(target) + target.width() * target.height() * 3, 0);
+        boost::gil::fill_pixels(boost::gil::view(target), boost::gil::rgb8_pixel_t(0, 0, 0));
         return;
     }
     const oriented_view destination =

@@ -13,18 +13,6 @@ void ensure_packed_image(boost::gil::rgb8_image_t& image, std::ptrdiff_t width, 
     image.recreate(width, height, 0);
 }
 
-uint8_t* packed_pixels(boost::gil::rgb8_image_t& image) {
-    if (image.width() == 0 || image.height() == 0)
-        return nullptr;
-    return &boost::gil::at_c<0>(boost::gil::view(image)(0, 0));
-}
-
-const uint8_t* packed_pixels(const boost::gil::rgb8_image_t& image) {
-    if (image.width() == 0 || image.height() == 0)
-        return nullptr;
-    return &boost::gil::at_c<0>(boost::gil::const_view(image)(0, 0));
-}
-
 bool orientation_swaps_sides(int orientation) { return orientation >= 5 && orientation <= 8; }
 
 int quarter_turns_to_orientation(int turns) {

@@ -17,9 +17,6 @@ namespace gil {
 // Gives `image` the size width x height with packed rows, re-allocating it
 // when its size or row layout differs (its pixels are then lost).
 void ensure_packed_image(boost::gil::rgb8_image_t& image, std::ptrdiff_t width, std::ptrdiff_t height);
-// First byte of a packed image; null when it is empty.
-uint8_t* packed_pixels(boost::gil::rgb8_image_t& image);
-const uint8_t* packed_pixels(const boost::gil::rgb8_image_t& image);
 
 struct oriented_view {
     uint8_t* origin;       // where source pixel (0, 0) lands
