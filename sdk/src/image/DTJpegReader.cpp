@@ -13,7 +13,10 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <iomanip>
+#include <locale>
 #include <new>
+#include <sstream>
 #include <type_traits>
 
 extern "C" {
@@ -316,7 +319,10 @@ void jpeg_reader::decode(const oriented_view& view) {
     run([](j_decompress_ptr c, void*) { jpeg_finish_decompress(c); });
     const double elapsed_ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    log_line(logger::info()) << "[jpeg_reader::apply] time " << elapsed_ms / 1000.0 << std::endl;
+    std::ostringstream seconds;
+    seconds.imbue(std::locale::classic());
+    seconds << std::fixed << std::setprecision(3) << elapsed_ms / 1000.0;
+    log_line(logger::info()) << "[jpeg_reader::apply] time " << seconds.str() << std::endl;
 }
 
 void jpeg_reader::set_scale(unsigned int numerator, unsigned int denominator) {

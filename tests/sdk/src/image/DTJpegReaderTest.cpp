@@ -79,16 +79,9 @@ TEST(JpegReader, DecodesColoursAndSizesAtEachScale) {
     }
 }
 
-// Every orientation stores decoded pixel (x, y) of the w x h picture at its
-// own place; checked pixel by pixel against the upright decode.
-TEST(JpegReader, EachOrientationMovesEveryPixelToItsPlace) {
-    test::TempDir dir;
-    jpeg_options options;
-    options.width = 37;
-    options.height = 23;
-    const std::string path =
-        write_jpeg(dir, "photo.jpg", test::make_jpeg(options, test::photo_like_painter(37, 23, true)));
-    const decoded upright = decode(path, 1, 1);
+// Every orientation tag stores decoded pixel (x, y) of the w x h picture
+// at its own place; checked pixel by pixel against the upright decode.
+TEST(JpegReader, EachOrientationTagMovesEveryPixelToItsPlace) {
     const int w = 37, h = 23;
     struct placement {
         int orientation;
@@ -96,7 +89,7 @@ TEST(JpegReader, EachOrientationMovesEveryPixelToItsPlace) {
         int (*row)(int x, int y, int w, int h);
     };
     const placement placements[] = {
-        {0, [](int x, int, int, int) { return x; }, [](int, int y, int, int) { return y; }},
+        {1, [](int x, int, int, int) { return x; }, [](int, int y, int, int) { return y; }},
         {2, [](int x, int, int w, int) { return w - 1 - x; }, [](int, int y, int, int) { return y; }},
         {3, [](int x, int, int w, int) { return w - 1 - x; }, [](int, int y, int, int h) { return h - 1 - y; }},
         {4, [](int x, int, int, int) { return x; }, [](int, int y, int, int h) { return h - 1 - y; }},
@@ -106,8 +99,17 @@ TEST(JpegReader, EachOrientationMovesEveryPixelToItsPlace) {
         {8, [](int, int y, int, int) { return y; }, [](int x, int, int w, int) { return w - 1 - x; }},
         {9, [](int x, int, int, int) { return x; }, [](int, int y, int, int) { return y; }},
     };
+    test::TempDir dir;
     for (const placement& p : placements) {
-        const decoded turned = decode(path, 1, p.orientation);
+        jpeg_options options;
+        options.width = w;
+        options.height = h;
+        options.app_segments = {app1(test::exif_payload(p.orientation))};
+        const std::string path =
+            write_jpeg(dir, "photo.jpg", test::make_jpeg(options, test::photo_like_painter(w, h, true)));
+        const decoded upright = decode(path, 1, 0);
+        const decoded turned = decode(path);
+        EXPECT_EQ(p.orientation, turned.orientation);
         const bool swapped = p.orientation >= 5 && p.orientation <= 8;
         ASSERT_EQ(swapped ? h : w, turned.image.width()) << "orientation " << p.orientation;
         ASSERT_EQ(swapped ? w : h, turned.image.height()) << "orientation " << p.orientation;
