@@ -4,6 +4,9 @@ find_package(Boost 1.74 REQUIRED COMPONENTS thread chrono system program_options
 
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavformat libavcodec libavutil libswscale libswresample)
+# Photos: libjpeg-turbo through its libjpeg 6.2 interface, EXIF tags through libexif.
+pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
+pkg_check_modules(EXIF REQUIRED IMPORTED_TARGET libexif)
 
 # The application side (toolkit, online services, application) is Qt 6.
 find_package(Qt6 REQUIRED COMPONENTS

@@ -1,0 +1,150 @@
+// Time from a 12-megapixel JPEG to the pictures the slideshow asks for,
+// beside libjpeg-turbo decoding the same file in the same run:
+//   thumbnail   a storyboard photo: opened and loaded at side 180, softened
+//   1280x720    the renderer's picture for that frame (side 1.2 x 1280)
+//   1920x1080   the same for a full-HD frame (side 1.2 x 1920)
+// and, as the floor no caller of libjpeg goes below, libjpeg-turbo alone
+// decoding at the DCT scales those pictures use (1/8 and 1/2).
+//
+//   kestrel_photo_bench [rounds]      (default 5; the fastest run counts)
+//
+// Two generated photos: a smooth one (gradients, about 0.3 bits per pixel)
+// and a detailed one (texture and grain, about 2.6 bits per pixel, like a
+// camera's own file). Targets: the thumbnail at most 0.25 and the 1280x720
+// picture at most 0.6 of the full decode.
+
+#include "image/DTPhotoScale.h"
+#include "slideshow2/DTGilPhoto.h"
+#include "support/TestJpeg.h"
+
+#include <boost/gil/image.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+using namespace kestrel;
+
+namespace {
+
+const int photo_width = 4000;
+const int photo_height = 3000;
+
+// libjpeg-turbo on its own: the picture as RGB rows at 1/denominator.
+void libjpeg_decode(const std::string& path, unsigned int denominator) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        throw std::runtime_error("cannot open " + path);
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = denominator;
+    jpeg_start_decompress(&cinfo);
+    std::vector<unsigned char> row(static_cast<std::size_t>(cinfo.output_width) * 3);
+    JSAMPROW pointer = row.data();
+    while (cinfo.output_scanline < cinfo.output_height)
+        jpeg_read_scanlines(&cinfo, &pointer, 1);
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+}
+
+void thumbnail(const std::string& path) {
+    slideshow2::gil_photo photo(path, true);
+    photo.impl()->load(180, 1.0);
+}
+
+// What the renderer's cache does for one slide.
+void frame_picture(const std::string& path, unsigned int frame_width) {
+    image::gil::photo_file file;
+    image::photo_desc desc;
+    desc.url = path;
+    desc.transform.correct_orientantion = true;
+    image::gil::set_photo_desc(file, desc);
+    boost::gil::rgb8_image_t picture;
+    image::gil::scale_photo_unfiltered(file, picture, static_cast<unsigned int>(1.2 * frame_width), false);
+}
+
+// The library logs, and prints a line per render, to standard output;
+// the figures are printed after the runs.
+class quiet_stdout {
+public:
+    quiet_stdout() : saved_(std::cout.rdbuf(&null_)) {}
+    ~quiet_stdout() { std::cout.rdbuf(saved_); }
+
+private:
+    struct null_buffer : std::streambuf {
+        int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    } null_;
+    std::streambuf* saved_;
+};
+
+double fastest_ms(int rounds, const std::function<void()>& run) {
+    double best = std::numeric_limits<double>::max();
+    for (int i = 0; i < rounds; ++i) {
+        quiet_stdout quiet;
+        const auto start = std::chrono::steady_clock::now();
+        run();
+        const auto stop = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double, std::milli>(stop - start).count());
+    }
+    return best;
+}
+
+void measure(const char* name, bool detailed, int rounds) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "kestrel-photo-bench.jpg").string();
+    test::jpeg_options options;
+    options.width = photo_width;
+    options.height = photo_height;
+    options.quality = 92;
+    const std::string jpeg = test::make_jpeg(options, test::photo_like_painter(photo_width, photo_height, detailed));
+    std::ofstream(path, std::ios::binary) << jpeg;
+
+    const double full = fastest_ms(rounds, [&] { libjpeg_decode(path, 1); });
+    const double eighth = fastest_ms(rounds, [&] { libjpeg_decode(path, 8); });
+    const double half = fastest_ms(rounds, [&] { libjpeg_decode(path, 2); });
+    const double thumb = fastest_ms(rounds, [&] { thumbnail(path); });
+    const double hd = fastest_ms(rounds, [&] { frame_picture(path, 1280); });
+    const double full_hd = fastest_ms(rounds, [&] { frame_picture(path, 1920); });
+    std::filesystem::remove(path);
+
+    std::printf("%s photo %dx%d, quality 92, %.2f MB (%.2f bits per pixel)\n", name, photo_width, photo_height,
+                jpeg.size() / 1e6, jpeg.size() * 8.0 / (photo_width * photo_height));
+    std::printf("  libjpeg-turbo full decode       %7.1f ms\n", full);
+    std::printf("  libjpeg-turbo alone at 1/8     %7.1f ms  %5.2fx  (floor of the thumbnail)\n", eighth,
+                eighth / full);
+    std::printf("  libjpeg-turbo alone at 1/2     %7.1f ms  %5.2fx  (floor of the 1280x720 picture)\n", half,
+                half / full);
+    std::printf("  thumbnail, side 180            %7.1f ms  %5.2fx  (target <= 0.25x)\n", thumb, thumb / full);
+    std::printf("  1280x720 frame, side 1536      %7.1f ms  %5.2fx  (target <= 0.60x)\n", hd, hd / full);
+    std::printf("  1920x1080 frame, side 2304     %7.1f ms  %5.2fx\n", full_hd, full_hd / full);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    std::printf("fastest of %d rounds\n", rounds);
+    measure("smooth", false, rounds);
+    measure("detailed", true, rounds);
+    return 0;
+}

@@ -1,0 +1,372 @@
+#include "DTJpegReader.h"
+
+#include "DTErrors.h"
+#include "DTLog.h"
+#include "image/DTImageExif.h"
+
+#include <boost/gil/image.hpp>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <iomanip>
+#include <locale>
+#include <new>
+#include <sstream>
+#include <type_traits>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+namespace kestrel {
+namespace image {
+namespace gil {
+
+static_assert(std::is_same<boolean, int>::value, "the APP processor returns libjpeg's boolean");
+
+namespace {
+
+// Every 8x8 block of a JPEG's first component costs at least one bit, so a
+// whole file holds at most 512 pixels per byte. A header that claims more
+// describes data the file does not have: beyond this many pixels such a
+// file is refused rather than decoded as acres of grey padding.
+const unsigned long long max_pixels_per_byte = 512;
+const unsigned long long min_pixels_checked = 1ULL << 24;
+// What libjpeg may take for whole-image buffers (progressive files).
+const long max_libjpeg_memory = 1L << 30;
+// A progressive file needs about ten scans; thousands only burn time.
+const int max_scans = 1000;
+// Scanlines decoded per step, then stored together in the destination.
+const int rows_per_batch = 16;
+
+[[noreturn]] void io_error(const char* text) {
+    log_line(logger::warning()) << text << std::endl;
+    KESTREL_THROW(errors::failure(text));
+}
+
+struct scanline_request {
+    JSAMPARRAY rows;
+    JDIMENSION wanted;
+    JDIMENSION delivered;
+};
+
+} // namespace
+
+struct jpeg_reader::error_manager {
+    jpeg_error_mgr manager;
+    jpeg_progress_mgr progress;
+    std::jmp_buf jump;
+    bool armed = false;
+    bool fatal = false;
+};
+
+namespace {
+
+jpeg_reader* reader_of(j_common_ptr cinfo) {
+    return cinfo ? static_cast<jpeg_reader*>(cinfo->client_data) : nullptr;
+}
+
+} // namespace
+
+jpeg_reader::jpeg_reader(const FILEPtr& file)
+    : file_(file), errors_(new error_manager()),
+      decompressor_(new jpeg_decompress_struct(), [](jpeg_decompress_struct* cinfo) {
+          // Safe before creation too: libjpeg skips a structure without memory.
+          jpeg_destroy_decompress(cinfo);
+          delete cinfo;
+      }) {
+    log_line(logger::info()) << "[jpeg_reader::jpeg_reader]" << std::endl;
+    if (!file_)
+        io_error("[jpeg_reader] : can't open the image file");
+
+    jpeg_decompress_struct* cinfo = decompressor_.get();
+    cinfo->client_data = this;
+    cinfo->err = jpeg_std_error(&errors_->manager);
+    errors_->manager.error_exit = &jpeg_reader::jpeg_error_exit;
+    errors_->manager.output_message = &jpeg_reader::jpeg_output_message;
+    errors_->progress.progress_monitor = &jpeg_reader::scan_monitor;
+
+    run([](j_decompress_ptr c, void* file) {
+        jpeg_create_decompress(c);
+        c->mem->max_memory_to_use = max_libjpeg_memory;
+        jpeg_stdio_src(c, static_cast<FILE*>(file));
+    }, file_.get());
+    cinfo->progress = &errors_->progress;
+    run([](j_decompress_ptr c, void*) {
+        jpeg_set_marker_processor(c, JPEG_APP0 + 1, &jpeg_reader::read_app_marker);
+        for (int marker = JPEG_APP0 + 3; marker <= JPEG_APP0 + 12; ++marker)
+            jpeg_set_marker_processor(c, marker, &jpeg_reader::read_app_marker);
+        jpeg_set_marker_processor(c, JPEG_APP0 + 15, &jpeg_reader::read_app_marker);
+    });
+
+    int header = JPEG_HEADER_OK;
+    run([](j_decompress_ptr c, void* result) { *static_cast<int*>(result) = jpeg_read_header(c, TRUE); },
+        &header);
+    if (header != JPEG_HEADER_OK) {
+        log_line(logger::warning()) << "[jpeg_reader] : invalid jpeg image (header not found)" << std::endl;
+        KESTREL_THROW(errors::error() << errinfo_api_function("jpeg_read_header"));
+    }
+    log_line(logger::info()) << "[jpeg_reader] : jpeg header found" << std::endl;
+    refuse_impossible_size();
+    run([](j_decompress_ptr c, void*) { jpeg_calc_output_dimensions(c); });
+}
+
+jpeg_reader::~jpeg_reader() = default;
+
+void jpeg_reader::refuse_impossible_size() {
+    struct stat status;
+    if (fstat(fileno(file_.get()), &status) != 0 || !S_ISREG(status.st_mode))
+        return;
+    const jpeg_decompress_struct* cinfo = decompressor_.get();
+    const unsigned long long pixels =
+        static_cast<unsigned long long>(cinfo->image_width) * cinfo->image_height;
+    const unsigned long long bytes = static_cast<unsigned long long>(status.st_size);
+    if (pixels > min_pixels_checked && pixels > bytes * max_pixels_per_byte)
+        io_error("[jpeg_reader] : image size exceeds what the file can hold");
+}
+
+bool jpeg_reader::guarded(libjpeg_step step, void* argument) {
+    // No object with a destructor lives in this frame: libjpeg's error exit
+    // jumps back here from inside the library.
+    error_manager* errors = errors_.get();
+    jpeg_decompress_struct* cinfo = decompressor_.get();
+    if (setjmp(errors->jump) != 0) {
+        errors->armed = false;
+        return false;
+    }
+    errors->armed = true;
+    step(cinfo, argument);
+    errors->armed = false;
+    return true;
+}
+
+void jpeg_reader::run(libjpeg_step step, void* argument) {
+    if (guarded(step, argument))
+        return;
+    const callback_failure failure = callback_failure_;
+    callback_failure_ = callback_failure::none;
+    switch (failure) {
+    case callback_failure::unexpected:
+        KESTREL_THROW(errors::unexpected());
+    case callback_failure::out_of_memory:
+        KESTREL_THROW(errors::bad_alloc());
+    case callback_failure::too_many_scans:
+        io_error("[jpeg_reader] : too many scans in the image file");
+    case callback_failure::none:
+        break;
+    }
+    KESTREL_THROW(errors::error());
+}
+
+void jpeg_reader::scan_monitor(jpeg_common_struct* cinfo) {
+    jpeg_reader* reader = reader_of(cinfo);
+    if (reader && reader->decompressor_->input_scan_number > max_scans)
+        reader->fail_from_callback(callback_failure::too_many_scans);
+}
+
+void jpeg_reader::fail_from_callback(callback_failure failure) {
+    callback_failure_ = failure;
+    if (!errors_->armed)
+        std::abort(); // unreachable: every libjpeg call runs guarded
+    std::longjmp(errors_->jump, 1);
+}
+
+namespace {
+
+// One byte of the current segment, refilling libjpeg's buffer when it runs
+// dry. At the end of the file libjpeg's source supplies an end marker.
+unsigned int next_byte(j_decompress_ptr cinfo) {
+    jpeg_source_mgr* source = cinfo->src;
+    if (source->bytes_in_buffer == 0 && !source->fill_input_buffer(cinfo))
+        return 0xD9;
+    --source->bytes_in_buffer;
+    return *source->next_input_byte++;
+}
+
+bool resize_noexcept(std::vector<uint8_t>& buffer, std::size_t size) noexcept {
+    try {
+        buffer.resize(size);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool take_orientation(const std::vector<uint8_t>& segment, int& orientation) noexcept {
+    int found = 0;
+    if (!image_exif::parse_image_properties(segment, found))
+        return false;
+    orientation = found;
+    return true;
+}
+
+} // namespace
+
+void jpeg_reader::jpeg_read_app(jpeg_decompress_struct* cinfo) {
+    // Only plain values live here: reading may enter libjpeg's error exit.
+    if (!cinfo || !cinfo->src)
+        fail_from_callback(callback_failure::unexpected);
+    unsigned int length = next_byte(cinfo) << 8;
+    length += next_byte(cinfo);
+    if (length <= 2)
+        return;
+    if (!resize_noexcept(segment_, length - 2))
+        fail_from_callback(callback_failure::out_of_memory);
+    for (unsigned int i = 0; i < length - 2; ++i)
+        segment_[i] = static_cast<uint8_t>(next_byte(cinfo));
+    // Cameras write APP segments after their EXIF block: a segment without
+    // an orientation keeps the one found before.
+    take_orientation(segment_, orientation_);
+}
+
+int jpeg_reader::read_app_marker(jpeg_decompress_struct* cinfo) {
+    jpeg_reader* reader = reader_of(reinterpret_cast<j_common_ptr>(cinfo));
+    if (!reader)
+        std::abort(); // unreachable: libjpeg hands back the structure we registered with
+    reader->jpeg_read_app(cinfo);
+    return TRUE;
+}
+
+void jpeg_reader::jpeg_output_message(jpeg_common_struct* cinfo) {
+    try {
+        char text[JMSG_LENGTH_MAX] = {0};
+        cinfo->err->format_message(cinfo, text);
+        jpeg_reader* reader = reader_of(cinfo);
+        const bool fatal = reader && reader->errors_->fatal;
+        log_line(fatal ? logger::error() : logger::warning())
+            << "[jpeg_reader][libjpeg] message : " << text << std::endl;
+    } catch (...) {
+        // A message that cannot be logged is dropped; decoding goes on.
+    }
+}
+
+namespace {
+
+void log_fatal_error() noexcept {
+    try {
+        log_line(logger::error()) << "[jpeg_reader][libjpeg] fatal error" << std::endl;
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+void jpeg_reader::jpeg_error_exit(jpeg_common_struct* cinfo) {
+    jpeg_reader* reader = reader_of(cinfo);
+    if (!reader)
+        std::abort(); // unreachable: every decompressor has its reader
+    log_fatal_error();
+    reader->errors_->fatal = true;
+    cinfo->err->output_message(cinfo);
+    reader->errors_->fatal = false;
+    reader->fail_from_callback(reader->callback_failure_);
+}
+
+void jpeg_reader::apply(const boost::gil::rgb8_view_t& view) {
+    const std::ptrdiff_t row = view.width() > 0 ? view.pixels().row_size() : 0;
+    uint8_t* origin = view.width() > 0 && view.height() > 0 ? &boost::gil::at_c<0>(view(0, 0)) : nullptr;
+    decode({origin, 3, row, static_cast<int>(view.width()), static_cast<int>(view.height())});
+}
+
+void jpeg_reader::apply(const oriented_view& view) { decode(view); }
+
+void jpeg_reader::decode(const oriented_view& view) {
+    jpeg_decompress_struct* cinfo = decompressor_.get();
+    // Checked before libjpeg starts: a progressive file is read whole at the start.
+    if (cinfo->data_precision != 8)
+        io_error("[jpeg_reader::apply] : this image file is not supported");
+    if (cinfo->out_color_space != JCS_RGB || cinfo->out_color_components != 3)
+        io_error("[jpeg_reader::apply] : input view type does not match the image file");
+    if (static_cast<JDIMENSION>(view.width) != cinfo->output_width ||
+        static_cast<JDIMENSION>(view.height) != cinfo->output_height)
+        io_error("[jpeg_reader::apply] : input view dimensions do not match the image file");
+
+    run([](j_decompress_ptr c, void*) { jpeg_start_decompress(c); });
+    const auto start = std::chrono::steady_clock::now();
+
+    // Upright rows are decoded in place; others go through a batch of rows
+    // that is then stored turned or mirrored.
+    const bool in_place = view.step_x == 3;
+    const std::size_t stride = static_cast<std::size_t>(cinfo->output_width) * 3;
+    std::vector<uint8_t> batch(in_place ? 0 : stride * rows_per_batch);
+    std::vector<JSAMPROW> rows(rows_per_batch);
+
+    const int height = static_cast<int>(cinfo->output_height);
+    for (int y = 0; y < height;) {
+        const int count = std::min(rows_per_batch, height - y);
+        for (int k = 0; k < count; ++k)
+            rows[k] = in_place ? view.at(0, y + k) : batch.data() + k * stride;
+        for (int k = 0; k < count;) {
+            scanline_request request = {rows.data() + k, static_cast<JDIMENSION>(count - k), 0};
+            run([](j_decompress_ptr c, void* r) {
+                auto* req = static_cast<scanline_request*>(r);
+                req->delivered = jpeg_read_scanlines(c, req->rows, req->wanted);
+            }, &request);
+            if (request.delivered == 0)
+                io_error("[jpeg_reader::apply] : fail to read JPEG file");
+            k += static_cast<int>(request.delivered);
+        }
+        if (!in_place)
+            copy_rows(view, batch.data(), stride, y, count);
+        y += count;
+    }
+
+    run([](j_decompress_ptr c, void*) { jpeg_finish_decompress(c); });
+    const double elapsed_ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::ostringstream seconds;
+    seconds.imbue(std::locale::classic());
+    seconds << std::fixed << std::setprecision(3) << elapsed_ms / 1000.0;
+    log_line(logger::info()) << "[jpeg_reader::apply] time " << seconds.str() << std::endl;
+}
+
+void jpeg_reader::set_scale(unsigned int numerator, unsigned int denominator) {
+    if (numerator == 0 || denominator == 0)
+        KESTREL_THROW(errors::invalid_argument("[jpeg_reader] : scale must not be zero"));
+    jpeg_decompress_struct* cinfo = decompressor_.get();
+    cinfo->scale_num = numerator;
+    cinfo->scale_denom = denominator;
+    run([](j_decompress_ptr c, void*) { jpeg_calc_output_dimensions(c); });
+}
+
+void set_jpeg_scale(jpeg_reader& reader, unsigned int numerator, unsigned int denominator) {
+    reader.set_scale(numerator, denominator);
+}
+
+boost::gil::point_t output_dimensions(const jpeg_reader& reader) {
+    const jpeg_decompress_struct* cinfo = reader.decompressor();
+    return boost::gil::point_t(cinfo->output_width, cinfo->output_height);
+}
+
+boost::gil::point_t oriented_dimensions(const jpeg_reader& reader, int orientation) {
+    if (orientation == -1)
+        orientation = reader.orientation();
+    const boost::gil::point_t size = output_dimensions(reader);
+    return orientation_swaps_sides(orientation) ? boost::gil::point_t(size.y, size.x) : size;
+}
+
+void read_jpeg_scaled(jpeg_reader& reader, boost::gil::rgb8_image_t& image, int orientation) {
+    if (orientation == -1)
+        orientation = reader.orientation();
+    const boost::gil::point_t oriented = oriented_dimensions(reader, orientation);
+    ensure_packed_image(image, oriented.x, oriented.y);
+    read_jpeg_scaled(reader, boost::gil::view(image), orientation);
+}
+
+void read_jpeg_scaled(jpeg_reader& reader, const boost::gil::rgb8_view_t& target, int orientation) {
+    if (orientation == -1)
+        orientation = reader.orientation();
+    if (target.dimensions() != oriented_dimensions(reader, orientation))
+        io_error("[jpeg_reader::apply] : input view dimensions do not match the image file");
+    const boost::gil::point_t size = output_dimensions(reader);
+    reader.apply(make_oriented_view(target, static_cast<int>(size.x), static_cast<int>(size.y), orientation));
+}
+
+} // namespace gil
+} // namespace image
+} // namespace kestrel
