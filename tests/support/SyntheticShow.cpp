@@ -81,8 +81,11 @@ public:
     void set_enabled(bool enabled) override { inner_->set_enabled(enabled); }
     video_data_timed_ptr read() override {
         video_data_timed_ptr picture = inner_->read();
-        if (picture)
+        if (picture) {
             read_.push_back(picture->start);
+            if (observer_)
+                observer_(picture->start);
+        }
         return picture;
     }
     video_format_ptr format() const override { return inner_->format(); }
@@ -90,6 +93,7 @@ public:
 
     std::vector<double> advances_;
     std::vector<double> read_;
+    std::function<void(double)> observer_;
 
 private:
     video_source* inner_;
@@ -148,6 +152,10 @@ double synthetic_show::seek(double t) {
 const std::vector<double>& synthetic_show::advances() const { return parts_->recording.advances_; }
 
 const std::vector<double>& synthetic_show::pictures_read() const { return parts_->recording.read_; }
+
+void synthetic_show::on_picture_read(std::function<void(double start)> observer) {
+    parts_->recording.observer_ = std::move(observer);
+}
 
 av_source_ptr make_synthetic_show(const show_spec& spec, synthetic_show** show) {
     synthetic_show* impl = new synthetic_show(spec);

@@ -12,6 +12,7 @@
 #include "support/AudioSignals.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -59,6 +60,8 @@ public:
     const std::vector<double>& advances() const;
     // Start times of the pictures handed out, in order.
     const std::vector<double>& pictures_read() const;
+    // Called with the start of every picture handed out, as it goes.
+    void on_picture_read(std::function<void(double start)> observer);
 
 private:
     struct parts;
