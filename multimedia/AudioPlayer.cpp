@@ -233,8 +233,13 @@ void AudioPlayer::seekTo(qint64 value)
         firstStreamTime_ = -1.0;
         lastStreamTime_ = -1.0;
     }
-    source_->seek(static_cast<double>(value));
-    baseTime_ = wholeMilliseconds(source_->audio()->position());
+    try {
+        source_->seek(static_cast<double>(value));
+        baseTime_ = wholeMilliseconds(source_->audio()->position());
+    } catch (const std::exception& error) {
+        failSound("seeking the source", error);
+        return;
+    }
     if (state() == PlayState) {
         try {
             startStream();

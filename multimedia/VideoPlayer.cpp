@@ -1,5 +1,6 @@
 #include "multimedia/VideoPlayer.h"
 
+#include <QDebug>
 #include <QTimerEvent>
 
 namespace Multimedia {
@@ -103,6 +104,7 @@ void VideoPlayer::updateFrame(bool clear)
         return;
 
     kestrel::video_source* pictures = source_->video();
+    double skipAhead = 0.0;
     const double t = static_cast<double>(time());
     if (frame_) {
         const double start = frame_->start;
@@ -110,9 +112,20 @@ void VideoPlayer::updateFrame(bool clear)
         if (t < start + duration)
             return;
         if (t - start > 2.0 * duration)
-            pictures->advance(t - start);
+            skipAhead = t - start;
     }
-    frame_ = pictures->read();
+    try {
+        if (skipAhead > 0.0)
+            pictures->advance(skipAhead);
+        frame_ = pictures->read();
+        pictureFailed_ = false;
+    } catch (const std::exception& error) {
+        // Shown as the end of the pictures; the next tick tries again.
+        if (!pictureFailed_)
+            qWarning() << "[VideoPlayer] reading a picture failed:" << error.what();
+        pictureFailed_ = true;
+        frame_.reset();
+    }
     surface_->setFrame(frame_ ? frame_->data : kestrel::video_data_ptr());
 }
 

@@ -40,7 +40,8 @@ protected:
     void timerEvent(QTimerEvent* e) override;
     // clear: drop the picture and show black. Otherwise read the next
     // picture when the clock has left the one held (skipping ahead when
-    // far behind) and hand it to the surface.
+    // far behind) and hand it to the surface; a picture source that fails
+    // shows black.
     void updateFrame(bool clear);
 
 private:
@@ -53,6 +54,7 @@ private:
     // While setSource runs, the time change that follows the new state
     // fetches the first picture; the state change must not fetch one too.
     bool changingSource_ = false;
+    bool pictureFailed_ = false; // logged once until a read succeeds
 };
 
 } // namespace Multimedia

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <boost/optional.hpp>
+#include <boost/make_shared.hpp>
 
 using Multimedia::Player;
 using Multimedia::VideoPlayer;
@@ -227,4 +227,61 @@ TEST_F(VideoPlayerTest, EndOfSoundShowsTheFirstPictureAgain)
     EXPECT_EQ(Player::PauseState, player.state());
     EXPECT_EQ(0, player.time());
     EXPECT_EQ(0, shownPicture());
+}
+
+namespace {
+
+// A show whose pictures cannot be made and whose seek can be made to fail,
+// as a slideshow with an unreadable photo would.
+class BrokenPictures : public kestrel::video_source {
+public:
+    double duration() const override { return 2000.0; }
+    double position() const override { return 0.0; }
+    double advance(double dt) override { return dt; }
+    bool enabled() const override { return true; }
+    void set_enabled(bool) override {}
+    kestrel::video_data_timed_ptr read() override { throw std::runtime_error("bad photo"); }
+    kestrel::video_format_ptr format() const override
+    {
+        return kestrel::video_format::create(64, 36, 2);
+    }
+    double frame_rate() const override { return 25.0; }
+};
+
+class BrokenShow : public kestrel::av_source::Impl {
+public:
+    explicit BrokenShow(kestrel::av_source_ptr sound) : sound_(std::move(sound)) {}
+    kestrel::video_source* video() override { return &pictures_; }
+    kestrel::audio_source* audio() override { return sound_->audio(); }
+    double seek(double t) override
+    {
+        if (failSeek)
+            throw std::runtime_error("cannot seek");
+        return sound_->seek(t);
+    }
+    void apply_settings(kestrel::media_settings_ptr) override {}
+    bool failSeek = false;
+
+private:
+    kestrel::av_source_ptr sound_;
+    BrokenPictures pictures_;
+};
+
+} // namespace
+
+TEST_F(VideoPlayerTest, FailingPicturesShowBlackAndFailingSeeksStop)
+{
+    auto* broken = new BrokenShow(makeShow());
+    player.setSource(boost::make_shared<kestrel::av_source>(broken));
+    EXPECT_EQ(Player::PauseState, player.state());
+    EXPECT_EQ(-1, shownPicture());
+    ASSERT_NO_FATAL_FAILURE(playAt(300, 50.0));
+    player.updateFrame(false);
+    EXPECT_EQ(-1, shownPicture());
+
+    broken->failSeek = true;
+    player.setTime(900);
+    EXPECT_EQ(Player::StopState, player.state());
+    EXPECT_EQ(0, player.time());
+    EXPECT_FALSE(card.stream) << "the stream was closed";
 }
