@@ -137,6 +137,18 @@ void AudioPlayer::failSound(const char* operation, const std::exception& error)
     emit timeChanged(time(), true);
 }
 
+template <class Step>
+bool AudioPlayer::stepOrStop(const char* operation, Step step)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::exception& error) {
+        failSound(operation, error);
+        return false;
+    }
+}
+
 void AudioPlayer::startStream()
 {
     soundRanDry_.store(false);
@@ -177,12 +189,8 @@ void AudioPlayer::play()
 {
     if (state() != PauseState)
         return;
-    try {
-        startStream();
-    } catch (const std::exception& error) {
-        failSound("starting the sound", error);
+    if (!stepOrStop("starting the sound", [this] { startStream(); }))
         return;
-    }
     timerId_ = startTimer(tickInterval);
     setState(PlayState);
 }
@@ -191,13 +199,12 @@ void AudioPlayer::pause()
 {
     if (state() != PlayState)
         return;
-    try {
+    const bool stopped = stepOrStop("stopping the sound", [this] {
         if (stream_->isActive())
             stream_->stop();
-    } catch (const std::exception& error) {
-        failSound("stopping the sound", error);
+    });
+    if (!stopped)
         return;
-    }
     {
         // No callback runs any more; the lock only keeps the rule simple.
         std::lock_guard<std::mutex> lock(clockMutex);
@@ -220,34 +227,26 @@ void AudioPlayer::setTime(qint64 value)
 
 void AudioPlayer::seekTo(qint64 value)
 {
-    try {
+    const bool aborted = stepOrStop("stopping the sound for a seek", [this] {
         if (stream_->isActive())
             stream_->abort();
-    } catch (const std::exception& error) {
-        failSound("stopping the sound for a seek", error);
+    });
+    if (!aborted)
         return;
-    }
     soundRanDry_.store(false);
     {
         std::lock_guard<std::mutex> lock(clockMutex);
         firstStreamTime_ = -1.0;
         lastStreamTime_ = -1.0;
     }
-    try {
+    const bool sought = stepOrStop("seeking the source", [this, value] {
         source_->seek(static_cast<double>(value));
         baseTime_ = wholeMilliseconds(source_->audio()->position());
-    } catch (const std::exception& error) {
-        failSound("seeking the source", error);
+    });
+    if (!sought)
         return;
-    }
-    if (state() == PlayState) {
-        try {
-            startStream();
-        } catch (const std::exception& error) {
-            failSound("restarting the sound after a seek", error);
-            return;
-        }
-    }
+    if (state() == PlayState && !stepOrStop("restarting the sound", [this] { startStream(); }))
+        return;
     emit timeChanged(time(), true);
 }
 

@@ -99,7 +99,11 @@ private:
     void startStream();
     void seekTo(qint64 value);
     void stopTimer();
+    // Logs the failure and stops: the sound cannot go on.
     void failSound(const char* operation, const std::exception& error);
+    // Runs the step; on an exception, failSound and false.
+    template <class Step>
+    bool stepOrStop(const char* operation, Step step);
     unsigned long fillOutput(float* output, unsigned long frames);
     void applyVolumeForSound();
     void postEndOfSound();
