@@ -2,6 +2,7 @@
 // thread: the clock, seeking, the end of the sound, the volume and what
 // happens when the device fails.
 
+#include "multimedia/BrokenShow.h"
 #include "multimedia/FakeAudioOutput.h"
 
 #include "multimedia/AudioPlayer.h"
@@ -13,12 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cmath>
-#include <thread>
 
 using Multimedia::AudioPlayer;
 using Multimedia::Player;
+using Multimedia::test::BrokenShow;
 using Multimedia::test::FakeSoundCard;
 using kestrel::test::make_synthetic_show;
 using kestrel::test::show_spec;
@@ -275,42 +274,11 @@ TEST_F(AudioPlayerTest, EndOfSoundOvertakenBySeekIsDropped)
     EXPECT_EQ(paContinue, pump(0.0)) << "the stream runs again";
 }
 
-namespace {
-
-// Sound whose reads fail, as a broken music file's would.
-class FailingSound : public kestrel::audio_source {
-public:
-    double duration() const override { return 1000.0; }
-    double position() const override { return 0.0; }
-    double advance(double dt) override { return dt; }
-    bool enabled() const override { return true; }
-    void set_enabled(bool) override {}
-    kestrel::audio_data_timed_ptr read(double) override
-    {
-        throw std::runtime_error("the music file broke");
-    }
-    kestrel::audio_format_ptr format() const override
-    {
-        return kestrel::audio_format::create(44100, kestrel::sample_format_s16, 2, 3);
-    }
-};
-
-class FailingSoundSource : public kestrel::av_source::Impl {
-public:
-    kestrel::video_source* video() override { return nullptr; }
-    kestrel::audio_source* audio() override { return &sound_; }
-    double seek(double t) override { return t; }
-    void apply_settings(kestrel::media_settings_ptr) override {}
-
-private:
-    FailingSound sound_;
-};
-
-} // namespace
-
 TEST_F(AudioPlayerTest, FailureInsideTheCallbackEndsTheSound)
 {
-    player.setSource(boost::make_shared<kestrel::av_source>(new FailingSoundSource));
+    auto* broken = new BrokenShow(make_synthetic_show(show_spec()));
+    broken->failSound = true;
+    player.setSource(boost::make_shared<kestrel::av_source>(broken));
     player.play();
     log.take();
     std::vector<float> out;
@@ -366,34 +334,3 @@ INSTANTIATE_TEST_SUITE_P(
                       DeviceCase{"StartFails", true, false, true, true, Player::PauseState},
                       DeviceCase{"NoSound", true, false, false, false, Player::StopState}),
     [](const ::testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
-
-TEST(AudioPlayerThreads, VolumeChangesWhileTheSoundThreadRuns)
-{
-    FakeSoundCard card;
-    card.freeRunning = true;
-    AudioPlayer player;
-    show_spec spec;
-    spec.duration_ms = 60000.0;
-    player.setSource(make_synthetic_show(spec));
-    player.play();
-    ASSERT_TRUE(card.stream && card.stream->isActive());
-
-    for (int round = 0; round < 200; ++round) {
-        player.setVolume(round % 101);
-        std::this_thread::yield();
-    }
-    player.setVolume(25);
-    const int seen = card.stream->freeCallbacks();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (card.stream->freeCallbacks() < seen + 3 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const std::vector<float> out = card.stream->lastOutput();
-    player.pause();
-
-    // A 440 Hz tone of amplitude 0.5 fills 512 frames with several periods.
-    float loudest = 0.0f;
-    for (float sample : out)
-        loudest = std::max(loudest, std::fabs(sample));
-    EXPECT_NEAR(0.125f, loudest, 0.005f);
-    EXPECT_GT(player.time(), 0);
-}

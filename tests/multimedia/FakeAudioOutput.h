@@ -1,17 +1,14 @@
 #pragma once
 // A sound card for tests: the audio player opens fake streams on it, and
-// the test runs their callbacks on a thread of its own, either one callback
-// at a time with the stream time it chooses (pump) or continuously at 512
-// frames a callback (free running). It keeps PortAudio's rules: a stream
-// that its callback ended is neither active nor stopped, and starting a
-// stream that is not stopped fails. Installed as the factory of every audio
-// player constructed while it lives.
+// the test runs their callbacks one at a time, on a thread of their own,
+// with the stream time it chooses (pump). It keeps PortAudio's rules: a
+// stream that its callback ended is neither active nor stopped, and starting
+// a stream that is not stopped fails. Installed as the factory of every
+// audio player constructed while it lives.
 
 #include "multimedia/AudioOutput.h"
 #include "multimedia/AudioPlayer.h"
 
-#include <atomic>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -30,7 +27,6 @@ struct FakeSoundCard {
     bool hasDevice = true;
     bool failOpen = false;
     bool failStart = false;
-    bool freeRunning = false;
     int opened = 0;
     int started = 0;
     int stopped = 0;
@@ -47,7 +43,6 @@ public:
     }
     ~FakeAudioStream() override
     {
-        halt();
         if (card_.stream == this)
             card_.stream = nullptr;
     }
@@ -61,28 +56,21 @@ public:
         ++card_.started;
         stopped_ = false;
         active_ = true;
-        if (card_.freeRunning) {
-            halting_ = false;
-            runner_ = std::thread([this] { runFreely(); });
-        }
     }
     void stop() override
     {
-        halt();
         ++card_.stopped;
         stopped_ = true;
         active_ = false;
     }
     void abort() override
     {
-        halt();
         ++card_.aborted;
         stopped_ = true;
         active_ = false;
     }
     void close() override
     {
-        halt();
         ++card_.closed;
         active_ = false;
     }
@@ -105,14 +93,6 @@ public:
         return result;
     }
 
-    // The samples of the latest free-running callback.
-    std::vector<float> lastOutput() const
-    {
-        std::lock_guard<std::mutex> lock(lastMutex_);
-        return last_;
-    }
-    int freeCallbacks() const { return freeCallbacks_; }
-
 private:
     int callback(float* samples, unsigned long frames, double seconds)
     {
@@ -124,41 +104,10 @@ private:
         return result;
     }
 
-    void runFreely()
-    {
-        const unsigned long frames = 512;
-        std::vector<float> samples(frames * 2);
-        double seconds = 0.0;
-        while (!halting_) {
-            const int result = callback(samples.data(), frames, seconds);
-            {
-                std::lock_guard<std::mutex> lock(lastMutex_);
-                last_ = samples;
-            }
-            ++freeCallbacks_;
-            if (result != paContinue)
-                return;
-            seconds += frames / 44100.0;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-
-    void halt()
-    {
-        halting_ = true;
-        if (runner_.joinable())
-            runner_.join();
-    }
-
     FakeSoundCard& card_;
     AudioPlayer& player_;
-    std::atomic<bool> active_{false};
+    bool active_ = false; // changed by the callback only while pump waits
     bool stopped_ = true;
-    std::atomic<bool> halting_{false};
-    std::thread runner_;
-    mutable std::mutex lastMutex_;
-    std::vector<float> last_;
-    std::atomic<int> freeCallbacks_{0};
 };
 
 class FakeAudioOutput : public AudioOutput {

@@ -71,12 +71,19 @@ TEST(Playback, PlaysAShowInRealTimeThroughJackAndAgainAfterItsEnd)
     int completions = 0;
     QObject::connect(&player, &VideoPlayer::completed, [&] { ++completions; });
 
+    // The volume changes on the GUI thread while the sound thread filters.
+    QTimer fader;
+    QObject::connect(&fader, &QTimer::timeout,
+                     [&] { player.setVolume(player.volume() > 20 ? player.volume() - 7 : 100); });
+    fader.start(5);
+
     QElapsedTimer wall;
     wall.start();
     player.play();
     ASSERT_EQ(Player::PlayState, player.state());
     ASSERT_TRUE(waitForCompletion(player, 10000)) << "the sound never ran dry";
     const qint64 elapsed = wall.elapsed();
+    fader.stop();
 
     EXPECT_EQ(1, completions);
     EXPECT_EQ(Player::PauseState, player.state());
@@ -99,8 +106,10 @@ TEST(Playback, PlaysAShowInRealTimeThroughJackAndAgainAfterItsEnd)
     EXPECT_GT(player.time(), 0);
     player.pause();
     const qint64 paused = player.time();
+    const size_t picturesPaused = pictures.size();
     runEvents(100);
     EXPECT_EQ(paused, player.time());
+    EXPECT_EQ(picturesPaused, pictures.size()) << "no frame timer while paused";
 }
 
 TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStopped)

@@ -1,14 +1,13 @@
 // The video player following the sound clock of a fake sound card (whose
 // callbacks run on a test thread): which picture is on the surface when.
 
+#include "multimedia/BrokenShow.h"
 #include "multimedia/FakeAudioOutput.h"
 
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
 #include "support/SyntheticShow.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +16,7 @@
 using Multimedia::Player;
 using Multimedia::VideoPlayer;
 using Multimedia::VideoSurface;
+using Multimedia::test::BrokenShow;
 using Multimedia::test::FakeSoundCard;
 using kestrel::test::make_synthetic_show;
 using kestrel::test::picture_colour;
@@ -195,83 +195,10 @@ TEST_F(VideoPlayerTest, WithoutSurfaceNothingIsReadButTheClockRuns)
     EXPECT_EQ((Starts{0.0, 120.0}), show->pictures_read());
 }
 
-TEST_F(VideoPlayerTest, FrameTimerRunsOnlyWhilePlaying)
-{
-    player.setSource(makeShow());
-    ASSERT_NO_FATAL_FAILURE(playAt(0, 100.0));
-    const size_t before = show->pictures_read().size();
-    QElapsedTimer waited;
-    waited.start();
-    while (show->pictures_read().size() == before && waited.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    ASSERT_GT(show->pictures_read().size(), before) << "the 25 ms frame timer read a picture";
-    EXPECT_EQ(3, shownPicture()) << "skipped by 100 ms from 40 ms";
-
-    player.pause();
-    const size_t paused = show->pictures_read().size();
-    waited.restart();
-    while (waited.elapsed() < 100)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    EXPECT_EQ(paused, show->pictures_read().size());
-}
-
-TEST_F(VideoPlayerTest, EndOfSoundShowsTheFirstPictureAgain)
-{
-    show_spec spec;
-    spec.duration_ms = 44200 / 44.1; // 100 frames of sound after 1000 ms
-    player.setSource(make_synthetic_show(spec, &show));
-    player.setTime(1000);
-    player.play();
-    ASSERT_EQ(paComplete, card.stream->pump(512, 0.0));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(Player::PauseState, player.state());
-    EXPECT_EQ(0, player.time());
-    EXPECT_EQ(0, shownPicture());
-}
-
-namespace {
-
-// A show whose pictures cannot be made and whose seek can be made to fail,
-// as a slideshow with an unreadable photo would.
-class BrokenPictures : public kestrel::video_source {
-public:
-    double duration() const override { return 2000.0; }
-    double position() const override { return 0.0; }
-    double advance(double dt) override { return dt; }
-    bool enabled() const override { return true; }
-    void set_enabled(bool) override {}
-    kestrel::video_data_timed_ptr read() override { throw std::runtime_error("bad photo"); }
-    kestrel::video_format_ptr format() const override
-    {
-        return kestrel::video_format::create(64, 36, 2);
-    }
-    double frame_rate() const override { return 25.0; }
-};
-
-class BrokenShow : public kestrel::av_source::Impl {
-public:
-    explicit BrokenShow(kestrel::av_source_ptr sound) : sound_(std::move(sound)) {}
-    kestrel::video_source* video() override { return &pictures_; }
-    kestrel::audio_source* audio() override { return sound_->audio(); }
-    double seek(double t) override
-    {
-        if (failSeek)
-            throw std::runtime_error("cannot seek");
-        return sound_->seek(t);
-    }
-    void apply_settings(kestrel::media_settings_ptr) override {}
-    bool failSeek = false;
-
-private:
-    kestrel::av_source_ptr sound_;
-    BrokenPictures pictures_;
-};
-
-} // namespace
-
 TEST_F(VideoPlayerTest, FailingPicturesShowBlackAndFailingSeeksStop)
 {
     auto* broken = new BrokenShow(makeShow());
+    broken->failPictures = true;
     player.setSource(boost::make_shared<kestrel::av_source>(broken));
     EXPECT_EQ(Player::PauseState, player.state());
     EXPECT_EQ(-1, shownPicture());
