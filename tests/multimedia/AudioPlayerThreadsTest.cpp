@@ -183,6 +183,11 @@ struct SeekCase {
     qint64 expectedTime;
 };
 
+void PrintTo(const SeekCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class AudioPlayerSeekTest : public AudioPlayerTest,
                             public ::testing::WithParamInterface<SeekCase> {};
 
@@ -298,6 +303,11 @@ struct DeviceCase {
     bool sound;
     Player::State afterSource;
 };
+
+void PrintTo(const DeviceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class AudioPlayerDeviceTest : public ::testing::TestWithParam<DeviceCase> {};
 

@@ -135,6 +135,11 @@ struct PacingCase {
     int shown;
 };
 
+void PrintTo(const PacingCase& c, std::ostream* os)
+{
+    *os << 1000 + c.ms << " ms";
+}
+
 class VideoPlayerPacingTest : public VideoPlayerTest,
                               public ::testing::WithParamInterface<PacingCase> {};
 
@@ -158,7 +163,10 @@ INSTANTIATE_TEST_SUITE_P(Clock, VideoPlayerPacingTest,
                          ::testing::Values(PacingCase{39.0, {}, {}, 25},
                                            PacingCase{40.0, {}, {1040.0}, 26},
                                            PacingCase{80.0, {}, {1040.0}, 26},
-                                           PacingCase{81.0, {81.0}, {1120.0}, 28}));
+                                           PacingCase{81.0, {81.0}, {1120.0}, 28}),
+                         [](const ::testing::TestParamInfo<PacingCase>& info) {
+                             return "At" + std::to_string(1000 + int(info.param.ms)) + "ms";
+                         });
 
 TEST_F(VideoPlayerTest, SeekWhilePlayingDropsThePictureUntilTheNextTick)
 {

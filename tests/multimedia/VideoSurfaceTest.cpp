@@ -69,6 +69,11 @@ struct FitCase {
     QRect target;
 };
 
+void PrintTo(const FitCase& c, std::ostream* os)
+{
+    *os << c.pictureWidth << "x" << c.pictureHeight;
+}
+
 class VideoSurfaceFitTest : public ::testing::TestWithParam<FitCase> {};
 
 } // namespace
@@ -86,7 +91,11 @@ TEST_P(VideoSurfaceFitTest, PaintsThePictureFittedOnBlack)
 INSTANTIATE_TEST_SUITE_P(Boxes, VideoSurfaceFitTest,
                          ::testing::Values(FitCase{640, 360, QRect(0, 37, 400, 225)},
                                            FitCase{480, 480, QRect(50, 0, 300, 300)},
-                                           FitCase{400, 300, QRect(0, 0, 400, 300)}));
+                                           FitCase{400, 300, QRect(0, 0, 400, 300)}),
+                         [](const ::testing::TestParamInfo<FitCase>& info) {
+                             return "Picture" + std::to_string(info.param.pictureWidth) + "x" +
+                                    std::to_string(info.param.pictureHeight);
+                         });
 
 namespace {
 
