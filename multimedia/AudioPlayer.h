@@ -67,9 +67,9 @@ public:
     // Only remembered: muting is done by setting the volume to minVolume.
     void setMuted(bool value);
 
-    // The stream callback, on the sound device's thread. Returns paContinue,
-    // paComplete when the sound ran dry, paAbort without a source or after a
-    // failure (both of which post EndOfSoundEvent).
+    // The stream callback, on the sound device's thread. Returns paContinue;
+    // paComplete when the sound ran dry and paAbort after a failure, both
+    // after posting EndOfSoundEvent; paAbort without a source.
     int streamCallback(const void* input, void* output, unsigned long frames,
                        const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags flags);
 
