@@ -297,8 +297,10 @@ void QStyleItem::initStyleOption()
         option->state |= QStyle::State_Raised;
     if (m_selected)
         option->state |= QStyle::State_Selected;
+    // Styles of Qt 5 and later draw the focus ring only for focus that
+    // the keyboard can see; an item that has the focus shows it.
     if (m_hasFocus)
-        option->state |= QStyle::State_HasFocus;
+        option->state |= QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange;
     if (m_on)
         option->state |= QStyle::State_On;
     if (m_hover)

@@ -24,6 +24,8 @@ struct ControlSpec {
     const char* declaration;
     const char* pressed;
     const char* checked;
+    bool focusable = true;
+    int rowHeight = 44;
 };
 
 const ControlSpec controls[] = {
@@ -38,21 +40,28 @@ const ControlSpec controls[] = {
      "pressed: true", ""},
     {"TextField", "Desktop.TextField { text: \"Some text\" }", "", ""},
     {"SpinBox", "Desktop.SpinBox { value: 42 }", "upPressed: true", ""},
-    {"ProgressBar", "Desktop.ProgressBar { width: 160; value: 60 }", "", ""},
+    {"ProgressBar", "Desktop.ProgressBar { width: 160; value: 60 }", "", "", false},
     {"ScrollBar",
-     "Desktop.ScrollBar { width: 160; maximumValue: 300; value: 100 }", "pressed: true", ""},
+     "Desktop.ScrollBar { width: 160; maximumValue: 300; value: 100 }", "pressed: true", "", false},
     {"ScrollArea",
-     "Desktop.ScrollArea { width: 160; height: 90; "
+     "Desktop.ScrollArea { width: 160; height: 90; highlightOnFocus: true; "
      "Rectangle { width: 300; height: 200; color: \"#ffffff\"; "
      "Text { x: 6; y: 6; text: \"Scrolled content\" } } }",
-     "", ""},
+     "", "", true, 110},
 };
 
 constexpr int cellWidth = 190;
-constexpr int cellHeight = 110;
 constexpr int labelWidth = 100;
 constexpr int headerHeight = 28;
 constexpr int padding = 10;
+
+int galleryHeight()
+{
+    int height = headerHeight;
+    for (const ControlSpec& control : controls)
+        height += control.rowHeight;
+    return height;
+}
 
 QString cellDocument(const ControlSpec& control, const QString& state)
 {
@@ -66,14 +75,15 @@ QString cellDocument(const ControlSpec& control, const QString& state)
     QString declaration = QString::fromLatin1(control.declaration);
     // The state's settings go in before the declaration's closing brace.
     const int closing = declaration.lastIndexOf(QLatin1Char('}'));
-    declaration.insert(closing, QStringLiteral("\nid: control; x: %1; y: %1\n%2\n")
+    declaration.insert(closing, QStringLiteral("\nid: control; x: %1\n"
+                                               "anchors.verticalCenter: parent.verticalCenter\n%2\n")
                                     .arg(padding)
                                     .arg(settings));
     return QStringLiteral("import QtQuick 2.15\n"
                           "import \"qrc:/gui/qml/desktop\" as Desktop\n"
                           "Item { width: %1; height: %2\n%3\n}\n")
         .arg(cellWidth)
-        .arg(cellHeight)
+        .arg(control.rowHeight)
         .arg(declaration);
 }
 
@@ -83,6 +93,8 @@ bool hasState(const ControlSpec& control, const QString& state)
         return *control.pressed != '\0';
     if (state == QLatin1String("checked"))
         return *control.checked != '\0';
+    if (state == QLatin1String("focused"))
+        return control.focusable;
     return true;
 }
 
@@ -137,7 +149,7 @@ Gallery renderDesktopGallery()
     Gallery gallery;
     const QStringList states = galleryStates();
     const int rows = int(std::size(controls));
-    gallery.image = QImage(labelWidth + cellWidth * states.size(), headerHeight + cellHeight * rows,
+    gallery.image = QImage(labelWidth + cellWidth * states.size(), galleryHeight(),
                            QImage::Format_ARGB32_Premultiplied);
     const QPalette palette = QApplication::palette();
     gallery.image.fill(palette.color(QPalette::Window));
@@ -150,11 +162,11 @@ Gallery renderDesktopGallery()
                          Qt::AlignCenter, states[column]);
 
     QQmlEngine engine;
+    int top = headerHeight;
     for (int row = 0; row < rows; ++row) {
         const ControlSpec& control = controls[row];
-        const int top = headerHeight + row * cellHeight;
         painter.setPen(palette.color(QPalette::WindowText));
-        painter.drawText(QRect(padding, top, labelWidth - padding, cellHeight),
+        painter.drawText(QRect(padding, top, labelWidth - padding, control.rowHeight),
                          Qt::AlignVCenter | Qt::AlignLeft, QString::fromLatin1(control.name));
         for (int column = 0; column < states.size(); ++column) {
             const QString& state = states[column];
@@ -170,11 +182,12 @@ Gallery renderDesktopGallery()
             GalleryCell cell;
             cell.control = QString::fromLatin1(control.name);
             cell.state = state;
-            cell.area = QRect(origin, QSize(cellWidth, cellHeight));
+            cell.area = QRect(origin, QSize(cellWidth, control.rowHeight));
             cell.controlRect = rendered.controlRect.translated(origin);
             cell.focused = rendered.focused;
             gallery.cells.append(cell);
         }
+        top += control.rowHeight;
     }
     return gallery;
 }

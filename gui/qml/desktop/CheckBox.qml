@@ -33,8 +33,10 @@ Item {
         hover: checkbox.hovered
         hasFocus: checkbox.activeFocus
         enabled: checkbox.enabled
-        contentWidth: Math.ceil(label.advanceWidth)
-        contentHeight: fontHeight
+        // The label's rectangle as the style lays it out, with the pixel
+        // each way that native check boxes keep for etched text.
+        contentWidth: Math.ceil(label.advanceWidth) + 1
+        contentHeight: fontHeight + 1
     }
 
     MouseArea {

@@ -28,13 +28,10 @@ Item {
     implicitHeight: styleitem.implicitHeight
 
     // The widest entry decides the width, as for a native combo box.
-    TextMetrics { id: metrics }
     function widestEntry() {
         var widest = 0
-        for (var i = 0; i < popup.menuItems.length; ++i) {
-            metrics.text = popup.menuItems[i].text
-            widest = Math.max(widest, Math.ceil(metrics.advanceWidth))
-        }
+        for (var i = 0; i < entryTexts.length; ++i)
+            widest = Math.max(widest, styleitem.textWidth(entryTexts[i]))
         return widest
     }
 

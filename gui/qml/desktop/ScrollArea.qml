@@ -29,7 +29,8 @@ FocusScope {
     Native.StyleItem {
         id: frameitem
         anchors.fill: parent
-        elementType: "frame"
+        // A field's frame where the focus is to show: styles ring it.
+        elementType: scrollarea.highlightOnFocus ? "edit" : "frame"
         visible: scrollarea.frame
         sunken: true
         hasFocus: scrollarea.highlightOnFocus && scrollarea.activeFocus

@@ -29,7 +29,11 @@ Item {
 
     // The style's handle length, asked again whenever the size changes.
     property int handleLength: 0
-    function measureHandle() { handleLength = styleitem.subControlRect("handle").width }
+    function measureHandle() {
+        var handle = styleitem.subControlRect("handle")
+        handleLength = handle.width
+        styleitem.contentHeight = handle.height
+    }
     onWidthChanged: measureHandle()
     onHeightChanged: measureHandle()
     Component.onCompleted: measureHandle()
@@ -46,7 +50,6 @@ Item {
         hasFocus: slider.activeFocus
         enabled: slider.enabled
         contentWidth: 84
-        contentHeight: fontHeight
     }
 
     MouseArea {

@@ -42,8 +42,18 @@ FocusScope {
         hover: spinbox.hovered
         hasFocus: spinbox.activeFocus
         enabled: spinbox.enabled
-        contentWidth: Math.ceil(Math.max(minimumText.advanceWidth, maximumText.advanceWidth)) + 2
-        contentHeight: Math.max(fontHeight, 14) + 4
+        // The longer of the two limits, and room for the cursor.
+        contentWidth: Math.round(Math.max(minimumText.advanceWidth, maximumText.advanceWidth)) + 2
+        // The field inside: a text field of the style less its frame's
+        // line on either side, as the box draws the frame.
+        contentHeight: editMetrics.implicitHeight - 2
+    }
+
+    Native.StyleItem {
+        id: editMetrics
+        visible: false
+        elementType: "edit"
+        contentHeight: Math.max(fontHeight, 14) + 2
     }
 
     property rect editRect: Qt.rect(0, 0, 0, 0)

@@ -37,14 +37,23 @@ Item {
         hover: button.hovered
         hasFocus: button.activeFocus
         enabled: button.enabled
-        contentWidth: content.implicitWidth
-        contentHeight: content.implicitHeight
+        // Laid out as a native tool button: the text with a blank either
+        // side, under the icon when there is one.
+        contentWidth: Math.max(hasIcon ? button.iconSize : 0,
+                               hasText ? Math.ceil(label.advanceWidth) + 2 * Math.round(blank.advanceWidth) : 0)
+        contentHeight: (hasIcon ? button.iconSize : 0) + (hasIcon && hasText ? 4 : 0)
+                       + (hasText ? fontHeight : 0)
+        readonly property bool hasIcon: button.iconSource !== ""
+        readonly property bool hasText: button.text !== ""
     }
+
+    TextMetrics { id: label; text: button.text }
+    TextMetrics { id: blank; text: " " }
 
     Column {
         id: content
         anchors.centerIn: parent
-        spacing: 2
+        spacing: 4
         opacity: button.enabled ? 1 : 0.5
 
         Image {
