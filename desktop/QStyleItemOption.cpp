@@ -53,10 +53,9 @@ int QStyleItem::tickInterval() const
     const qreal itemWidth = width();
     if (steps == 0 || itemWidth < 1 || itemWidth / steps >= 5.0)
         return m_step;
-    const qreal ticks = 5.0 * steps / itemWidth;
-    if (std::abs(ticks) > 1e6)
-        return m_step;
-    return int(qBound(qint64(INT_MIN), qint64(qRound(ticks)) * m_step, qint64(INT_MAX)));
+    // About five pixels a tick: the step times the steps that take.
+    const qint64 ticks = qRound64(5.0 * steps / itemWidth);
+    return int(qBound(qint64(INT_MIN), ticks * m_step, qint64(INT_MAX)));
 }
 
 void QStyleItem::setKindFields()

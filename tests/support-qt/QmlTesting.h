@@ -16,6 +16,13 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
+
+// Readable failure messages for Qt's text.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace qmltest {
 
