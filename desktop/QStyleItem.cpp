@@ -134,7 +134,12 @@ void QStyleItem::setMinimum(int value) { assign(this, m_minimum, value, &QStyleI
 void QStyleItem::setMaximum(int value) { assign(this, m_maximum, value, &QStyleItem::maximumChanged); }
 void QStyleItem::setValue(int value) { assign(this, m_value, value, &QStyleItem::valueChanged); }
 void QStyleItem::setStep(int value) { assign(this, m_step, value, &QStyleItem::stepChanged); }
-void QStyleItem::setPaintMargins(int value) { assign(this, m_paintMargins, value, &QStyleItem::paintMarginsChanged); }
+void QStyleItem::setPaintMargins(int value)
+{
+    // Beyond what a widget can be a margin means nothing, and could overflow.
+    value = qBound(-QWIDGETSIZE_MAX, value, QWIDGETSIZE_MAX);
+    assign(this, m_paintMargins, value, &QStyleItem::paintMarginsChanged);
+}
 
 void QStyleItem::setContentWidth(int width)
 {

@@ -1,5 +1,6 @@
 // Painting of a style item: one QStyle call per kind of control.
 
+#include "PixelValues.h"
 #include "QStyleItem.h"
 
 #include <QApplication>
@@ -114,7 +115,7 @@ void QStyleItem::paint(QPainter* painter)
     case Kind::Splitter:
         // A one-pixel splitter is only a line.
         if (option->rect.width() == 1)
-            painter->fillRect(0, 0, int(width()), int(height()),
+            painter->fillRect(0, 0, toPixels(width()), toPixels(height()),
                               option->palette.color(QPalette::Current, QPalette::Dark));
         else
             style->drawControl(QStyle::CE_Splitter, option, painter, widget);
@@ -169,8 +170,8 @@ void QStyleItem::drawItemRow(QPainter* painter)
     const QStyleOption* option = m_option.get();
     const QString key = QStringLiteral("itemrow") +
                         QString::number(uint(option->state.toInt()), 16) + m_activeControl;
-    const int w = int(width());
-    const int h = int(height());
+    const int w = toPixels(width());
+    const int h = toPixels(height());
     QPixmap row;
     if (!QPixmapCache::find(key, &row) || row.width() < w || row.height() != h) {
         row = QPixmap(w, h);

@@ -1,6 +1,7 @@
 // The style option of a style item: its class per kind of control and the
 // fields read from the item's properties.
 
+#include "PixelValues.h"
 #include "QStyleItem.h"
 
 #include <QApplication>
@@ -140,10 +141,10 @@ void QStyleItem::setKindFields()
         // in `minimum`.
         auto* option = ensure<QStyleOptionTabWidgetFrame>(m_option);
         option->shape = tabShape(m_info);
-        option->tabBarSize = QSize(m_minimum, int(height()));
+        option->tabBarSize = QSize(m_minimum, toPixels(height()));
         option->leftCornerWidgetSize = QSize(m_value, 0);
         if (m_minimum != 0)
-            option->selectedTabRect = QRect(m_value, 0, m_minimum, int(height()));
+            option->selectedTabRect = QRect(m_value, 0, m_minimum, toPixels(height()));
         break;
     }
     case Kind::Frame: {
@@ -177,7 +178,7 @@ void QStyleItem::setKindFields()
         auto* option = ensure<QStyleOptionSlider>(m_option);
         option->minimum = m_minimum;
         option->maximum = m_maximum;
-        option->pageStep = m_horizontal ? int(width()) : int(height());
+        option->pageStep = m_horizontal ? toPixels(width()) : toPixels(height());
         option->orientation = m_horizontal ? Qt::Horizontal : Qt::Vertical;
         option->sliderPosition = m_value;
         option->sliderValue = m_value;
@@ -264,8 +265,8 @@ void QStyleItem::setKindFields()
 
 void QStyleItem::setWidgetGeometry()
 {
-    const int w = int(width());
-    const int h = int(height());
+    const int w = toPixels(width());
+    const int h = toPixels(height());
     if (m_kind == Kind::Tab && style() != QLatin1String("mac")) {
         m_widget->setGeometry(0, 0, w, h);
         if (m_activeControl != QLatin1String("beginning"))
@@ -284,8 +285,8 @@ void QStyleItem::initStyleOption()
     setKindFields();
 
     QStyleOption* option = m_option.get();
-    option->rect = QRect(m_paintMargins, m_paintMargins, int(width() - 2 * m_paintMargins),
-                         int(height() - 2 * m_paintMargins));
+    option->rect = QRect(m_paintMargins, m_paintMargins, toPixels(width() - 2.0 * m_paintMargins),
+                         toPixels(height() - 2.0 * m_paintMargins));
     if (isEnabled())
         option->state |= QStyle::State_Enabled;
     if (m_active)

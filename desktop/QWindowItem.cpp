@@ -1,13 +1,12 @@
 #include "QWindowItem.h"
 
+#include "PixelValues.h"
 #include "QTopLevelWindow.h"
 
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QTimer>
 #include <QtDebug>
-
-#include <cmath>
 
 namespace {
 
@@ -87,13 +86,13 @@ void QWindowItem::geometryChange(const QRectF& newGeometry, const QRectF& oldGeo
     if (m_following || !m_window)
         return;
     if (newGeometry.x() != oldGeometry.x())
-        writeX(int(newGeometry.x()));
+        writeX(toPixels(newGeometry.x()));
     if (newGeometry.y() != oldGeometry.y())
-        writeY(int(newGeometry.y()));
+        writeY(toPixels(newGeometry.y()));
     if (newGeometry.width() != oldGeometry.width())
-        writeWidth(int(newGeometry.width()));
+        writeWidth(toPixels(newGeometry.width()));
     if (newGeometry.height() != oldGeometry.height())
-        writeHeight(int(newGeometry.height()));
+        writeHeight(toPixels(newGeometry.height()));
 }
 
 void QWindowItem::itemChange(ItemChange change, const ItemChangeData& value)
@@ -130,7 +129,7 @@ void QWindowItem::writeWidth(int width)
 
 void QWindowItem::writeHeight(int height)
 {
-    m_window->resize(m_window->width(), height + menuAllowance());
+    m_window->resize(m_window->width(), addPixels(height, menuAllowance()));
     followWindow();
 }
 
@@ -154,7 +153,7 @@ int QWindowItem::minimumHeight() const { return m_window ? m_window->minimumHeig
 void QWindowItem::setMinimumHeight(int height)
 {
     if (m_window)
-        m_window->setMinimumHeight(height + menuAllowance());
+        m_window->setMinimumHeight(addPixels(height, menuAllowance()));
     emit minimumHeightChanged();
 }
 
@@ -163,7 +162,7 @@ int QWindowItem::maximumHeight() const { return m_window ? m_window->maximumHeig
 void QWindowItem::setMaximumHeight(int height)
 {
     if (m_window)
-        m_window->setMaximumHeight(height + menuAllowance());
+        m_window->setMaximumHeight(addPixels(height, menuAllowance()));
     emit maximumHeightChanged();
 }
 
@@ -263,8 +262,8 @@ void QWindowItem::moveWindow(int x, int y, int lx, int ly)
 {
     if (!m_window)
         return;
-    const QPoint global = m_window->mapToGlobal(QPoint(x, y));
-    m_window->trackedMove(global - QPoint(lx, ly));
+    const QPoint global = m_window->mapToGlobal(QPoint(addPixels(x, 0), addPixels(y, 0)));
+    m_window->trackedMove(QPoint(addPixels(global.x(), -lx), addPixels(global.y(), -ly)));
 }
 
 void QWindowItem::classBegin()

@@ -1,5 +1,6 @@
 #include "QtMenu.h"
 
+#include "PixelValues.h"
 #include "QtMenuItem.h"
 
 #include <QAction>
@@ -8,8 +9,6 @@
 #include <QMenu>
 #include <QWidget>
 #include <QWindow>
-
-#include <cmath>
 
 QtMenu::QtMenu(QObject* parent) : QtMenuBase(parent), m_menu(new QMenu)
 {
@@ -93,8 +92,7 @@ void QtMenu::showPopup(qreal x, qreal y, int atActionIndex)
     QAction* anchor = atActionIndex >= 0 && atActionIndex < actions.size() ? actions[atActionIndex]
                                                                             : nullptr;
     const QPoint cursor = QCursor::pos();
-    // Truncated toward zero, as a cast does.
-    const QPoint local(int(std::trunc(x)), int(std::trunc(y)));
+    const QPoint local(toPixels(x), toPixels(y));
     QPoint global;
     if (QWidget* widget = QApplication::widgetAt(cursor))
         global = widget->mapToGlobal(local);

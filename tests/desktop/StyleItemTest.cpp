@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <limits>
+
 namespace {
 
 // A style whose class name holds "oxygen", for the rules that depend on it.
@@ -194,6 +197,22 @@ TEST_F(StyleItem, PaintsOnlyWhenAtLeastOnePixelWide)
     EXPECT_FALSE(paintsAnything(*styleItem("button", 0.5, 24), QSize(80, 24)));
     EXPECT_FALSE(paintsAnything(*styleItem("button", 80, 0), QSize(80, 24)));
     EXPECT_FALSE(paintsAnything(*styleItem("no such kind", 80, 24), QSize(80, 24)));
+}
+
+// Values no widget could have are drawn and measured without overflow.
+TEST_F(StyleItem, OutlandishGeometryStaysWithinWidgetLimits)
+{
+    for (const char* kind : {"tab", "tabframe", "scrollbar", "groupbox", "itemrow"}) {
+        auto item = styleItem(kind, 1e30, std::numeric_limits<qreal>::infinity());
+        item->setPaintMargins(INT_MAX);
+        item->setMinimum(INT_MIN);
+        item->setMaximum(INT_MAX);
+        item->initStyleOption();
+        EXPECT_EQ(QWIDGETSIZE_MAX, item->styleOption()->rect.left() - (item->kind() == QStyleItem::Kind::Tab))
+            << kind;
+        item->hitTest(INT_MAX, INT_MIN);
+        item->subControlRect("handle");
+    }
 }
 
 TEST_F(StyleItem, OxygenTurnsDialsTheOtherWay)

@@ -10,6 +10,9 @@
 #include <QQuickWidget>
 #include <QScreen>
 
+#include <climits>
+#include <limits>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -159,4 +162,19 @@ TEST_F(Windows, ModalAndDecorationKeepAShownWindowShown)
     EXPECT_TRUE(native->isVisible());
     EXPECT_EQ(Qt::WindowModal, native->windowModality());
     EXPECT_TRUE(native->windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+// Sizes and points from a document stay within what a widget can take.
+TEST_F(Windows, OutlandishGeometryIsKeptWithinWidgetLimits)
+{
+    const auto root = make("Window { MenuBar { Menu { text: \"File\" } } }");
+    auto* window = qobject_cast<QWindowItem*>(root.get());
+    ASSERT_TRUE(window);
+    window->setHeight(1e20);
+    EXPECT_EQ(QWIDGETSIZE_MAX, window->topLevelWindow()->height());
+    window->setMinimumHeight(INT_MAX);
+    EXPECT_LE(window->topLevelWindow()->minimumHeight(), QWIDGETSIZE_MAX);
+    window->setX(std::numeric_limits<qreal>::quiet_NaN());
+    window->moveWindow(INT_MAX, INT_MIN, INT_MIN, INT_MAX);
+    EXPECT_LE(std::abs(window->topLevelWindow()->x()), QWIDGETSIZE_MAX);
 }
