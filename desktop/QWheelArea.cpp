@@ -18,26 +18,28 @@ qreal bounded(qreal value, qreal minimum, qreal maximum)
 
 QWheelArea::QWheelArea(QQuickItem* parent) : QQuickItem(parent) {}
 
-void QWheelArea::setVerticalValue(qreal value)
+void QWheelArea::setBounded(qreal& stored, qreal value, qreal minimum, qreal maximum,
+                            void (QWheelArea::*changed)())
 {
     if (std::isnan(value))
         return;
-    value = bounded(value, m_verticalMinimum, m_verticalMaximum);
-    if (qFuzzyCompare(value, m_verticalValue))
+    value = bounded(value, minimum, maximum);
+    if (qFuzzyCompare(value, stored))
         return;
-    m_verticalValue = value;
-    emit verticalValueChanged();
+    stored = value;
+    emit(this->*changed)();
+}
+
+void QWheelArea::setVerticalValue(qreal value)
+{
+    setBounded(m_verticalValue, value, m_verticalMinimum, m_verticalMaximum,
+               &QWheelArea::verticalValueChanged);
 }
 
 void QWheelArea::setHorizontalValue(qreal value)
 {
-    if (std::isnan(value))
-        return;
-    value = bounded(value, m_horizontalMinimum, m_horizontalMaximum);
-    if (qFuzzyCompare(value, m_horizontalValue))
-        return;
-    m_horizontalValue = value;
-    emit horizontalValueChanged();
+    setBounded(m_horizontalValue, value, m_horizontalMinimum, m_horizontalMaximum,
+               &QWheelArea::horizontalValueChanged);
 }
 
 void QWheelArea::setVerticalDelta(qreal delta)

@@ -52,6 +52,9 @@ signals:
     void scrollSpeedChanged();
 
 private:
+    void setBounded(qreal& stored, qreal value, qreal minimum, qreal maximum,
+                    void (QWheelArea::*changed)());
+
     qreal m_verticalDelta = 0;
     qreal m_horizontalDelta = 0;
     qreal m_horizontalMinimum = 0;

@@ -30,21 +30,24 @@ QAction* QtMenu::action()
 QString QtMenu::text() const { return m_menu->title(); }
 void QtMenu::setText(const QString& text) { m_menu->setTitle(text); }
 
-void QtMenu::setSelectedIndex(int index)
+void QtMenu::activateEntry(int index)
 {
-    m_selectedIndex = index;
     const QList<QAction*> actions = m_menu->actions();
     if (index >= 0 && index < actions.size())
         m_menu->setActiveAction(actions[index]);
+}
+
+void QtMenu::setSelectedIndex(int index)
+{
+    m_selectedIndex = index;
+    activateEntry(index);
     emit selectedIndexChanged();
 }
 
 void QtMenu::setHoveredIndex(int index)
 {
     m_hoveredIndex = index;
-    const QList<QAction*> actions = m_menu->actions();
-    if (index >= 0 && index < actions.size())
-        m_menu->setActiveAction(actions[index]);
+    activateEntry(index);
     emit hoveredIndexChanged();
 }
 

@@ -62,6 +62,8 @@ private:
     static qsizetype itemCount(QQmlListProperty<QtMenuBase>* list);
     static QtMenuBase* itemAt(QQmlListProperty<QtMenuBase>* list, qsizetype index);
     void append(QtMenuBase* item);
+    // Makes the entry at index the menu's active one, when there is one.
+    void activateEntry(int index);
     int indexOfSender() const;
 
     std::unique_ptr<QMenu> m_menu;

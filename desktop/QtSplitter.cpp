@@ -2,40 +2,42 @@
 
 QtSplitterAttached::QtSplitterAttached(QObject* parent) : QObject(parent) {}
 
+template <typename T>
+void QtSplitterAttached::announce(T& stored, T value, void (QtSplitterAttached::*changed)(T))
+{
+    // Every write is announced, equal or not: the split views count on it.
+    stored = value;
+    emit(this->*changed)(value);
+}
+
 void QtSplitterAttached::setMinimumWidth(qreal value)
 {
-    m_minimumWidth = value;
-    emit minimumWidthChanged(value);
+    announce(m_minimumWidth, value, &QtSplitterAttached::minimumWidthChanged);
 }
 
 void QtSplitterAttached::setMaximumWidth(qreal value)
 {
-    m_maximumWidth = value;
-    emit maximumWidthChanged(value);
+    announce(m_maximumWidth, value, &QtSplitterAttached::maximumWidthChanged);
 }
 
 void QtSplitterAttached::setMinimumHeight(qreal value)
 {
-    m_minimumHeight = value;
-    emit minimumHeightChanged(value);
+    announce(m_minimumHeight, value, &QtSplitterAttached::minimumHeightChanged);
 }
 
 void QtSplitterAttached::setMaximumHeight(qreal value)
 {
-    m_maximumHeight = value;
-    emit maximumHeightChanged(value);
+    announce(m_maximumHeight, value, &QtSplitterAttached::maximumHeightChanged);
 }
 
 void QtSplitterAttached::setPercentageSize(qreal value)
 {
-    m_percentageSize = value;
-    emit percentageWidthSize(value);
+    announce(m_percentageSize, value, &QtSplitterAttached::percentageWidthSize);
 }
 
 void QtSplitterAttached::setExpanding(bool expanding)
 {
-    m_expanding = expanding;
-    emit expandingChanged(expanding);
+    announce(m_expanding, expanding, &QtSplitterAttached::expandingChanged);
 }
 
 void QtSplitterAttached::setItemIndex(int index)

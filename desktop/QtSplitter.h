@@ -47,6 +47,9 @@ signals:
     void itemIndexChanged(int itemIndex);
 
 private:
+    template <typename T>
+    void announce(T& stored, T value, void (QtSplitterAttached::*changed)(T));
+
     qreal m_minimumWidth = -1;
     qreal m_maximumWidth = -1;
     qreal m_minimumHeight = -1;
