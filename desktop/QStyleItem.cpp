@@ -331,7 +331,7 @@ bool QStyleItem::hasThemeIcon(const QString& name) const
 bool QStyleItem::eventFilter(QObject* watched, QEvent* event)
 {
     // The hidden widget asks to be repainted: the item is its picture.
-    if (watched == m_widget && event->type() == QEvent::Paint) {
+    if (event->type() == QEvent::Paint && watched == m_widget) {
         updateItem();
         return true;
     }

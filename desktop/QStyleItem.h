@@ -25,6 +25,10 @@
 class QStyleOption;
 #include <QWidget>
 
+// QStyleOption has no virtual destructor: each option is deleted as the
+// class it was made as.
+using StyleOptionPtr = std::unique_ptr<QStyleOption, void (*)(QStyleOption*)>;
+
 class QStyleItem : public QQuickPaintedItem {
     Q_OBJECT
     Q_PROPERTY(bool sunken READ sunken WRITE setSunken NOTIFY sunkenChanged)
@@ -196,7 +200,7 @@ private:
 
     // Widget handed to every style call: this item's own or a shared one.
     QPointer<QWidget> m_widget;
-    std::unique_ptr<QStyleOption> m_option;
+    StyleOptionPtr m_option{nullptr, nullptr};
     Kind m_kind = Kind::Undefined;
     QString m_elementType;
     QString m_text;

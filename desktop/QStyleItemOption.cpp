@@ -19,10 +19,17 @@
 namespace {
 
 template <typename Option>
-Option* ensure(std::unique_ptr<QStyleOption>& option)
+void deleteAs(QStyleOption* option)
+{
+    delete static_cast<Option*>(option);
+}
+
+// The item's option, made as `Option` when there is none yet.
+template <typename Option>
+Option* ensure(StyleOptionPtr& option)
 {
     if (!option)
-        option.reset(new Option);
+        option = StyleOptionPtr(new Option, &deleteAs<Option>);
     return qstyleoption_cast<Option*>(option.get());
 }
 
@@ -140,11 +147,13 @@ void QStyleItem::setKindFields()
         // The components pass the selected tab's x in `value` and its width
         // in `minimum`.
         auto* option = ensure<QStyleOptionTabWidgetFrame>(m_option);
+        const int tabX = addPixels(m_value, 0);
+        const int tabWidth = addPixels(m_minimum, 0);
         option->shape = tabShape(m_info);
-        option->tabBarSize = QSize(m_minimum, toPixels(height()));
-        option->leftCornerWidgetSize = QSize(m_value, 0);
+        option->tabBarSize = QSize(tabWidth, toPixels(height()));
+        option->leftCornerWidgetSize = QSize(tabX, 0);
         if (m_minimum != 0)
-            option->selectedTabRect = QRect(m_value, 0, m_minimum, toPixels(height()));
+            option->selectedTabRect = QRect(tabX, 0, tabWidth, toPixels(height()));
         break;
     }
     case Kind::Frame: {

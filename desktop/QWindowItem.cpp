@@ -263,7 +263,8 @@ void QWindowItem::moveWindow(int x, int y, int lx, int ly)
     if (!m_window)
         return;
     const QPoint global = m_window->mapToGlobal(QPoint(addPixels(x, 0), addPixels(y, 0)));
-    m_window->trackedMove(QPoint(addPixels(global.x(), -lx), addPixels(global.y(), -ly)));
+    const QPoint grab(addPixels(lx, 0), addPixels(ly, 0));
+    m_window->trackedMove(QPoint(addPixels(global.x(), -grab.x()), addPixels(global.y(), -grab.y())));
 }
 
 void QWindowItem::classBegin()
@@ -304,13 +305,14 @@ void QWindowItem::componentComplete()
 
 bool QWindowItem::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window) {
-        if (event->type() == QEvent::Move) {
-            followWindow();
-        } else if (event->type() == QEvent::Resize) {
-            followWindow();
+    // The type first: a window being destroyed still sends its last events
+    // through here, and is no longer a QTopLevelWindow to compare with.
+    const bool moved = event->type() == QEvent::Move;
+    const bool resized = event->type() == QEvent::Resize;
+    if ((moved || resized) && watched == m_window) {
+        followWindow();
+        if (resized)
             emit sizeChanged();
-        }
     }
     return QQuickItem::eventFilter(watched, event);
 }
