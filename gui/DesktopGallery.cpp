@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
 #include <QQmlComponent>
