@@ -7,6 +7,7 @@
 #include "ffmpeg/DTFFPicture.h"
 
 #include <boost/make_shared.hpp>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
@@ -238,6 +239,20 @@ std::vector<double> production_watch::percents() const {
 std::vector<video_data_ptr> production_watch::previews() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return previews_;
+}
+
+int run_production(synthetic_show& show, const std::string& path, media_settings_ptr settings,
+                   production_watch& watch, std::string* log) {
+    if (log)
+        testing::internal::CaptureStdout();
+    slideshow2::slideshow_produce_ptr producer = slideshow2::slideshow_produce_creator::create(
+        show.source(), slideshow2::slideshow_ptr(), show.buffering_switch(), path, settings);
+    producer->produce(watch.progress(), watch.finished());
+    const int result = watch.wait_result();
+    producer.reset();
+    if (log)
+        *log = testing::internal::GetCapturedStdout();
+    return result;
 }
 
 } // namespace test

@@ -87,5 +87,11 @@ private:
     std::vector<video_data_ptr> previews_;
 };
 
+// Makes a producer of the show into `path`, runs it to its end and releases
+// it; returns the result (-1 for none) and, when `log` is given, the log
+// lines written meanwhile.
+int run_production(synthetic_show& show, const std::string& path, media_settings_ptr settings,
+                   production_watch& watch, std::string* log);
+
 } // namespace test
 } // namespace kestrel

@@ -4,14 +4,20 @@
 
 #include "DTAudioTrackFile.h"
 #include "slideshow2/DTSlideshowProduce.h"
+#include "support/AudioSignalTrack.h"
 #include "support/MediaProbe.h"
 #include "support/MusicFiles.h"
 #include "support/SyntheticShow.h"
 #include "support/TestFiles.h"
 
+#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
+#include <iostream>
 #include <ostream>
 
 using namespace kestrel;
@@ -68,13 +74,8 @@ TEST_P(ProduceFile, ReopensWithThePresetsStreamsPicturesAndFadedSound) {
     settings->set("frame-aspect", "16/9"); // kept by the presets without an aspect of their own
 
     test::production_watch watch;
-    testing::internal::CaptureStdout();
-    slideshow_produce_ptr producer = slideshow_produce_creator::create(
-        show.source(), slideshow_ptr(), show.buffering_switch(), path, settings);
-    producer->produce(watch.progress(), watch.finished());
-    const int result = watch.wait_result();
-    producer.reset();
-    const std::string log = testing::internal::GetCapturedStdout();
+    std::string log;
+    const int result = test::run_production(show, path, settings, watch, &log);
     ASSERT_EQ(slideshow_produce::done, result) << log;
     EXPECT_EQ(100.0, watch.percents().back());
 
@@ -130,3 +131,95 @@ INSTANTIATE_TEST_SUITE_P(
         std::replace(name.begin(), name.end(), '-', '_');
         return name;
     });
+
+namespace {
+
+enum music_kind { no_music, short_music, greedy_music };
+
+// Music that gives twice the sound asked for, so that the sound runs
+// ahead of the pictures.
+class greedy_track : public test::signal_track {
+public:
+    using signal_track::signal_track;
+    audio_data_timed_ptr read(double duration) override {
+        return signal_track::read(2 * duration);
+    }
+};
+
+class ProduceSound : public testing::TestWithParam<music_kind> {};
+
+} // namespace
+
+TEST_P(ProduceSound, LastsAsLongAsThePicturesWhateverTheMusic) {
+    const audio_format_ptr format = audio_format::create(44100, sample_format_s16, 2, 3);
+    test::synthetic_show_options options;
+    options.duration_ms = 2000.0;
+    if (GetParam() == short_music)
+        options.music = boost::make_shared<test::signal_track>(
+            *format, test::sine_tone(44100, 440.0), 400.0);
+    if (GetParam() == greedy_music)
+        options.music = boost::make_shared<greedy_track>(
+            *format, test::sine_tone(44100, 440.0), 4000.0);
+    test::synthetic_show show(options);
+    test::TempDir folder;
+    test::production_watch watch;
+    std::string log;
+    const int result =
+        test::run_production(show, folder.file("show.mp4"), media_settings::create(), watch, &log);
+    ASSERT_EQ(slideshow_produce::done, result) << log;
+
+    const test::stream_probe* audio = test::probe_media_file(folder.file("show.mp4")).first(1);
+    ASSERT_TRUE(audio);
+    // Every sample up to the pictures' end; the greedy music may have run
+    // one picture (40 ms) ahead.
+    const int64_t padding = audio->decoded_samples - 88200;
+    EXPECT_GE(padding, 0);
+    EXPECT_LT(padding, 1024 + (GetParam() == greedy_music ? 1764 : 0));
+    const std::vector<double>& peaks = audio->block_peaks;
+    ASSERT_GT(peaks.size(), 4u);
+    EXPECT_LT(peaks.back(), 0.01); // silent or faded out
+    EXPECT_EQ(GetParam() != no_music, peaks[3] > 0.3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Music, ProduceSound,
+                         testing::Values(no_music, short_music, greedy_music),
+                         [](const testing::TestParamInfo<music_kind>& info) {
+                             return std::string(info.param == no_music      ? "none"
+                                                : info.param == short_music ? "shorter_than_show"
+                                                                            : "running_ahead");
+                         });
+
+// The mp4 trailer (its index) is the last thing written: a file that may
+// grow to all but its last byte fails only there.
+TEST(ProduceFileEnd, ATrailerThatCannotBeWrittenIsAMuxerFailure) {
+    test::synthetic_show_options options;
+    options.duration_ms = 400.0;
+    test::TempDir folder;
+    test::production_watch whole_watch, cut_watch;
+    std::string log;
+    {
+        test::synthetic_show show(options);
+        ASSERT_EQ(slideshow_produce::done,
+                  test::run_production(show, folder.file("whole.mp4"), media_settings::create(),
+                                       whole_watch, &log));
+    }
+    const long long whole = test::file_size(folder.file("whole.mp4"));
+
+    rlimit saved;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    rlimit cut = saved;
+    cut.rlim_cur = static_cast<rlim_t>(whole - 1);
+    void (*saved_signal)(int) = signal(SIGXFSZ, SIG_IGN); // writes fail instead
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &cut));
+    test::synthetic_show show(options);
+    // The log is not captured into a file: it would meet the limit too.
+    const int result = test::run_production(show, folder.file("cut.mp4"),
+                                            media_settings::create(), cut_watch, nullptr);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, saved_signal);
+    std::cout.clear();
+
+    EXPECT_EQ(slideshow_produce::muxer_failed, result);
+    EXPECT_EQ(whole - 1, test::file_size(folder.file("cut.mp4")));
+    EXPECT_EQ(100.0, cut_watch.percents().back()); // every picture went out
+}
