@@ -168,7 +168,8 @@ TEST_P(ProduceSound, LastsAsLongAsThePicturesWhateverTheMusic) {
         test::run_production(show, folder.file("show.mp4"), media_settings::create(), watch, &log);
     ASSERT_EQ(slideshow_produce::done, result) << log;
 
-    const test::stream_probe* audio = test::probe_media_file(folder.file("show.mp4")).first(1);
+    const test::media_probe probe = test::probe_media_file(folder.file("show.mp4"));
+    const test::stream_probe* audio = probe.first(1);
     ASSERT_TRUE(audio);
     // Every sample up to the pictures' end; the greedy music may have run
     // one picture (40 ms) ahead.
