@@ -20,9 +20,26 @@ const char* const audio_encoder_family = "kestrel/ffmpeg";
 const dt_pixel_format_t encoder_pixel_format = 0;
 const int convert_flags = 2;
 
-[[noreturn]] void fail_unexpected(const char* line) {
-    log_line(logger::error()) << line << std::endl;
-    KESTREL_THROW(errors::unexpected());
+// The show's picture format; a missing source, video source or format is
+// logged as "[slideshow_produce][<step>] null ..." and thrown as
+// errors::unexpected.
+video_format_ptr show_picture_format(const av_source_ptr& source, const char* step,
+                                     video_source*& video) {
+    const char* missing = nullptr;
+    video = source ? source->video() : nullptr;
+    video_format_ptr format = video ? video->format() : video_format_ptr();
+    if (!source)
+        missing = "av_source";
+    else if (!video)
+        missing = "video";
+    else if (!format)
+        missing = "video_format";
+    if (missing) {
+        log_line(logger::error()) << "[slideshow_produce][" << step << "] null " << missing
+                                  << std::endl;
+        KESTREL_THROW(errors::unexpected());
+    }
+    return format;
 }
 
 void tune_slideshow(const av_source_ptr& source, const media_settings_ptr& settings) {
@@ -43,15 +60,9 @@ void tune_slideshow(const av_source_ptr& source, const media_settings_ptr& setti
 video_encoder_queue_ptr create_video_encoder(const av_source_ptr& source,
                                              const media_settings_ptr& settings) {
     log_line(logger::info()) << "[slideshow_produce][create_video_encoder]" << std::endl;
-    if (!source)
-        fail_unexpected("[slideshow_produce][create_video_encoder] null av_source");
+    video_source* video = nullptr;
+    const video_format_ptr format = show_picture_format(source, "create_video_encoder", video);
     const media_settings_ptr encoder_settings = media_settings::clone(settings);
-    video_source* video = source->video();
-    if (!video)
-        fail_unexpected("[slideshow_produce][create_video_encoder] null video");
-    const video_format_ptr format = video->format();
-    if (!format)
-        fail_unexpected("[slideshow_produce][create_video_encoder] null video_format");
     encoder_settings->set("width", format->width());
     encoder_settings->set("height", format->height());
     encoder_settings->set("video-frame-rate", video->frame_rate());
@@ -60,14 +71,8 @@ video_encoder_queue_ptr create_video_encoder(const av_source_ptr& source,
 
 picture_convert_ptr create_picture_convert(const av_source_ptr& source) {
     log_line(logger::info()) << "[slideshow_produce][create_picture_convert]" << std::endl;
-    if (!source)
-        fail_unexpected("[slideshow_produce][create_picture_convert] null av_source");
-    video_source* video = source->video();
-    if (!video)
-        fail_unexpected("[slideshow_produce][create_picture_convert] null video");
-    const video_format_ptr format = video->format();
-    if (!format)
-        fail_unexpected("[slideshow_produce][create_picture_convert] null video_format");
+    video_source* video = nullptr;
+    const video_format_ptr format = show_picture_format(source, "create_picture_convert", video);
     return picture_convert_creator::create(format->width(), format->height(),
                                            format->pixel_format(), format->width(),
                                            format->height(), encoder_pixel_format, convert_flags);

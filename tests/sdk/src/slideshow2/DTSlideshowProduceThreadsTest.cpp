@@ -49,6 +49,15 @@ struct small_production {
         return reached->get_future();
     }
 
+    // A producer that has read a few pictures and goes on.
+    slideshow_produce_ptr start_running() {
+        slideshow_produce_ptr producer = create();
+        std::future<void> running = when_read(5);
+        producer->produce(watch.progress(), watch.finished());
+        EXPECT_EQ(std::future_status::ready, running.wait_for(std::chrono::seconds(60)));
+        return producer;
+    }
+
     test::synthetic_show show;
     media_settings_ptr settings;
     test::TempDir folder;
@@ -184,10 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ProduceThreads, StopWhileRunningEndsCancelledWithinASecond) {
     small_production p(60000.0);
-    slideshow_produce_ptr producer = p.create();
-    std::future<void> running = p.when_read(5);
-    producer->produce(p.watch.progress(), p.watch.finished());
-    ASSERT_EQ(std::future_status::ready, running.wait_for(std::chrono::seconds(60)));
+    slideshow_produce_ptr producer = p.start_running();
     const auto start = std::chrono::steady_clock::now();
     producer->stop();
     EXPECT_LT(seconds_since(start), 1.0);
@@ -242,10 +248,7 @@ TEST(ProduceThreads, StopBeforeProduceCancelsAfterTheFirstPicture) {
 
 TEST(ProduceThreads, ReleasingARunningProducerStopsAndJoinsItsWorker) {
     small_production p(60000.0);
-    slideshow_produce_ptr producer = p.create();
-    std::future<void> running = p.when_read(5);
-    producer->produce(p.watch.progress(), p.watch.finished());
-    ASSERT_EQ(std::future_status::ready, running.wait_for(std::chrono::seconds(60)));
+    slideshow_produce_ptr producer = p.start_running();
     producer.reset();
     EXPECT_EQ(1, p.watch.finished_calls());
     EXPECT_EQ(slideshow_produce::cancelled, p.watch.wait_result(0));
