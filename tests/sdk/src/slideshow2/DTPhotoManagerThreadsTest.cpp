@@ -17,6 +17,7 @@
 using namespace kestrel;
 using namespace kestrel::slideshow2;
 using test::corner;
+using test::workers;
 using testing::HasSubstr;
 
 namespace {
@@ -32,8 +33,6 @@ media_settings_ptr settings_of(const entries& list) {
         settings->set(entry.first, entry.second);
     return settings;
 }
-
-media_settings_ptr workers(int count) { return media_settings::create("hardware-concurrency", count); }
 
 struct load_case {
     const char* name;

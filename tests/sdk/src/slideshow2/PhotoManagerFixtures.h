@@ -1,11 +1,15 @@
 #pragma once
-// Photos and a gate for the tests of the photo manager and the slide.
+// Photos, a gate and slide helpers for the tests of the photo manager and
+// the slide.
 // The photos are made with libjpeg in a scratch folder: red, green, blue
 // and white quadrants (top left, top right, bottom left, bottom right), so
 // a turned picture shows where its red corner went.
 
 #include "DTVideoData.h"
+#include "image/DTPhotoDescText.h"
 #include "slideshow2/DTPhotoManager.h"
+#include "slideshow2/DTSlide.h"
+#include "slideshow2/DTSlideProperties.h"
 #include "support/CallbackRecorder.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
@@ -108,6 +112,41 @@ private:
     std::shared_ptr<recorder> answers_;
     bool released_done_ = false;
 };
+
+inline media_settings_ptr workers(int count) { return media_settings::create("hardware-concurrency", count); }
+
+// Opens the slide and waits for its answer.
+inline slideshow2::slide::OpenResult open_slide(slideshow2::slide& slide,
+                                                const slideshow2::photo_manager_ptr& manager,
+                                                const std::string& path, const std::string& properties = "") {
+    auto calls = std::make_shared<CallbackRecorder<slideshow2::slide::OpenResult>>();
+    slide.open_photo(manager, path, media_settings_ptr(), calls->receiver(), properties);
+    const auto answers = calls->wait_for(1);
+    EXPECT_EQ(1u, answers.size());
+    return answers.empty() ? slideshow2::slide::not_opened : std::get<0>(answers[0]);
+}
+
+// A slide-properties text taken apart; fails the test when it does not read.
+struct slide_text {
+    slideshow2::ken_burns_desc names;
+    image::photo_desc desc;
+};
+
+inline slide_text read_slide_text(const std::string& text) {
+    slide_text read;
+    slideshow2::slide_properties_t properties;
+    EXPECT_TRUE(slideshow2::slide_properties_from_xml(text, properties)) << text;
+    EXPECT_TRUE(slideshow2::ken_burns_desc_from_xml(properties.ken_burns, read.names));
+    EXPECT_TRUE(image::photo_desc_from_xml(properties.photo_properties, read.desc));
+    return read;
+}
+
+inline std::string write_slide_text(const slideshow2::ken_burns_desc& names, const image::photo_desc& desc) {
+    slideshow2::slide_properties_t properties;
+    properties.ken_burns = slideshow2::ken_burns_desc_to_xml(names);
+    properties.photo_properties = image::photo_desc_to_xml(desc);
+    return slideshow2::slide_properties_to_xml(properties);
+}
 
 } // namespace test
 } // namespace kestrel
