@@ -4,72 +4,44 @@
 
 #include "PhotoManagerFixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <thread>
 
 using namespace kestrel;
 using namespace kestrel::slideshow2;
 
-namespace {
-
-typedef test::CallbackRecorder<slide::OpenResult> recorder;
-
-// One worker, held by the gate until the test lets it go.
-class SlideOpenQueued : public testing::Test {
-protected:
+// Behind a busy worker: a slide that goes before its completion, a
+// cancelled open, a file that is no photo, and two opens of one slide, of
+// which only the latest sets the photo. Every open is answered once.
+TEST(SlideThreads, LateCompletionsNeverReachAGoneOrReopenedSlide) {
     test::photo_files files;
-    photo_manager_ptr manager = photo_manager::create(test::workers(1));
+    const photo_manager_ptr manager = photo_manager::create(test::workers(1));
     test::worker_gate gate;
-    std::shared_ptr<recorder> calls = std::make_shared<recorder>();
-
-    void SetUp() override { gate.block(*manager); }
-
-    ControllerPtr open(slide& target, const std::string& path) {
+    gate.block(*manager, files.landscape);
+    auto calls = std::make_shared<test::CallbackRecorder<slide::OpenResult>>();
+    auto open = [&](slide& target, const std::string& path) {
         return target.open_photo(manager, path, media_settings_ptr(), calls->receiver(), "");
-    }
-};
-
-} // namespace
-
-TEST_F(SlideOpenQueued, ASlideGoneBeforeItsCompletionIsNotTouched) {
-    slide_ptr doomed = create_common_slide();
-    open(*doomed, files.landscape);
-    doomed.reset();
+    };
+    slide_ptr gone = create_common_slide();
+    open(*gone, files.landscape);
+    gone.reset();
+    common_slide cancelled, failed, reopened;
+    cancel_open(open(cancelled, files.landscape));
+    open(failed, files.dir.file("missing.jpg"));
+    open(reopened, files.landscape);
+    open(reopened, files.portrait);
     gate.release();
-    const auto answers = calls->wait_for(1);
-    ASSERT_EQ(1u, answers.size());
-    EXPECT_EQ(slide::not_opened, std::get<0>(answers[0]));
+
+    const auto answers = calls->wait_for(5);
+    const std::vector<std::tuple<slide::OpenResult>> expected{
+        slide::not_opened, slide::not_opened, slide::not_opened, slide::not_opened, slide::opened};
+    EXPECT_EQ(expected, answers);
+    EXPECT_FALSE(cancelled.impl()->photo() || failed.impl()->photo() || failed.thumbnail());
+    EXPECT_EQ("", failed.impl()->ken_burns_effect());
+    EXPECT_EQ(files.portrait, reopened.impl()->photo()->desc().url);
 }
 
-TEST_F(SlideOpenQueued, ACancelledOpenLeavesTheSlideWithoutPhoto) {
-    common_slide slide;
-    cancel_open(open(slide, files.landscape));
-    gate.release();
-    const auto answers = calls->wait_for(1);
-    ASSERT_EQ(1u, answers.size());
-    EXPECT_EQ(slide::not_opened, std::get<0>(answers[0]));
-    EXPECT_FALSE(slide.impl()->photo());
-    EXPECT_EQ("", slide.get_properties());
-}
-
-// Two opens of one slide: only the latest sets the photo, even when the
-// older one completes after it was superseded.
-TEST_F(SlideOpenQueued, OnlyTheLatestOpenSetsThePhoto) {
-    common_slide slide;
-    open(slide, files.landscape);
-    open(slide, files.portrait);
-    gate.release();
-    const auto answers = calls->wait_for(2);
-    ASSERT_EQ(2u, answers.size());
-    EXPECT_EQ(slide::not_opened, std::get<0>(answers[0]));
-    EXPECT_EQ(slide::opened, std::get<0>(answers[1]));
-    ASSERT_TRUE(slide.impl()->photo());
-    EXPECT_EQ(files.portrait, slide.impl()->photo()->desc().url);
-}
-
-// The renderer's thread asks for the motion and the photo while the
+// The rendering thread asks for the motion and the photo while the
 // application's thread reopens and turns the slide and workers complete.
 TEST(SlideThreads, MotionAndPhotoReadWhileOpensCompleteAndTurn) {
     test::photo_files files;
