@@ -103,11 +103,7 @@ void common_slide_impl::complete_open(const boost::weak_ptr<state>& target, unsi
 std::string common_slide_impl::get_properties() const {
     photo_ptr current;
     ken_burns_desc names;
-    {
-        boost::mutex::scoped_lock lock(state_->mutex);
-        current = state_->photo;
-        names = state_->names;
-    }
+    snapshot(current, names);
     if (!current) {
         log_warning("[common_slide_impl::get_properties] : empty photo");
         return std::string();
@@ -137,15 +133,17 @@ video_data_ptr common_slide_impl::thumbnail() const {
 std::string common_slide_impl::ken_burns_effect() const {
     photo_ptr current;
     ken_burns_desc names;
-    {
-        boost::mutex::scoped_lock lock(state_->mutex);
-        current = state_->photo;
-        names = state_->names;
-    }
+    snapshot(current, names);
     if (!current)
         return std::string();
     // A square photo counts as landscape.
     return current->impl()->width() >= current->impl()->height() ? names.landscape : names.portrait;
+}
+
+void common_slide_impl::snapshot(photo_ptr& current, ken_burns_desc& names) const {
+    boost::mutex::scoped_lock lock(state_->mutex);
+    current = state_->photo;
+    names = state_->names;
 }
 
 photo_ptr common_slide_impl::photo() const {

@@ -61,6 +61,9 @@ private:
     // completion never reaches a slide that is gone.
     struct state;
 
+    // The photo and the names as one consistent pair.
+    void snapshot(photo_ptr& current, ken_burns_desc& names) const;
+
     static void complete_open(const boost::weak_ptr<state>& target, unsigned long long open_number,
                               int stored_rotation, const slide::open_callback& on_open,
                               photo_manager::OpenResult result, photo_ptr loaded);
