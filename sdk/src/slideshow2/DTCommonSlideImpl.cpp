@@ -87,6 +87,9 @@ void common_slide_impl::complete_open(const boost::weak_ptr<state>& target, unsi
             } catch (const std::exception& e) {
                 log_line(logger::warning()) << "[open_photo] stored rotation failed: " << e.what() << std::endl;
                 loaded.reset();
+            } catch (...) {
+                log_warning("[open_photo] stored rotation failed");
+                loaded.reset();
             }
         }
         boost::mutex::scoped_lock lock(slide->mutex);
