@@ -150,6 +150,7 @@ bool Advertisement::event(QEvent* event)
 {
     if (event->type() != advertisementEventType)
         return QObject::event(event);
+    mailbox_->delivered();
     const auto* outcome = static_cast<AdvertisementEvent*>(event);
     if (outcome->state == provider::state_loaded && outcome->feed)
         provider_ = outcome->feed;

@@ -22,4 +22,9 @@ void GuardedReceiver::close()
     receiver_ = nullptr;
 }
 
+void GuardedReceiver::delivered()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+}
+
 } // namespace Feedback

@@ -25,6 +25,11 @@ public:
     // Takes ownership of the event; false when it was discarded.
     bool post(std::unique_ptr<QEvent> event);
     void close();
+    // Called by the receiver as it handles an event posted here. Qt hands
+    // the event over inside its own library, which race checkers built into
+    // our code cannot see; taking the lock the worker posted under makes the
+    // same ordering visible to them. Costs one uncontended lock.
+    void delivered();
 
 private:
     std::mutex mutex_;

@@ -54,6 +54,7 @@ bool Notification::event(QEvent* event)
 {
     if (event->type() != notificationEventType)
         return QObject::event(event);
+    mailbox_->delivered();
     processNotification(static_cast<NotificationEvent*>(event)->feed);
     return true;
 }
