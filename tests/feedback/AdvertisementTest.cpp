@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QPointer>
 #include <QThreadPool>
 
 namespace {
@@ -137,6 +138,12 @@ TEST_F(AdvertisementService, NoSignalWithoutAFittingAdvertisement)
     failed->retreive("banner");
     settle();
     EXPECT_TRUE(received.empty());
+
+    // Events other than its own still reach QObject: deleteLater works.
+    QPointer<Feedback::Advertisement> gone = failed.release();
+    gone->deleteLater();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
 }
 
 } // namespace
