@@ -8,6 +8,9 @@ pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
 pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
 pkg_check_modules(EXIF REQUIRED IMPORTED_TARGET libexif)
 
+# Sound output of the preview player: PortAudio through its C++ binding.
+pkg_check_modules(PORTAUDIOCPP REQUIRED IMPORTED_TARGET portaudiocpp)
+
 # The application side (toolkit, online services, application) is Qt 6.
 find_package(Qt6 REQUIRED COMPONENTS
   Core Gui Widgets Qml Quick QuickWidgets Xml DBus Concurrent LinguistTools)

@@ -11,7 +11,7 @@ qt6-qpa-plugins qml6-module-qtquick qml6-module-qtquick-window
 qml6-module-qtquick-layouts qml6-module-qtqml qml6-module-qtqml-workerscript
 qml6-module-qttest libqt6quicktest6
 libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-libmp3lame-dev libjpeg-dev libexif-dev portaudio19-dev
+libmp3lame-dev libjpeg-dev libexif-dev portaudio19-dev libportaudiocpp0
 libboost-dev libboost-thread-dev libboost-chrono-dev libboost-system-dev
 libboost-serialization-dev libboost-regex-dev libboost-date-time-dev
 libboost-program-options-dev libboost-random-dev libboost-filesystem-dev

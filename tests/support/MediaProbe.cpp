@@ -4,6 +4,8 @@
 #include "ffmpeg/DTFFMediaSplitter.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <stdexcept>
 
 namespace kestrel {
@@ -22,13 +24,60 @@ AVCodecContextPtr open_decoder(const AVCodecParameters* parameters) {
     return context;
 }
 
-// Sends one packet (null: the end) and counts what comes out.
+bool is_8bit_planar_yuv(int format) {
+    return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P ||
+           format == AV_PIX_FMT_YUV422P || format == AV_PIX_FMT_YUV444P;
+}
+
+// Every second pixel of every second row is enough to tell colours apart.
+double mean_luma(const AVFrame* frame) {
+    double sum = 0.0;
+    long long count = 0;
+    for (int y = 0; y < frame->height; y += 2) {
+        const uint8_t* row = frame->data[0] + static_cast<std::ptrdiff_t>(y) * frame->linesize[0];
+        for (int x = 0; x < frame->width; x += 2, ++count)
+            sum += row[x];
+    }
+    return count ? sum / static_cast<double>(count) : 0.0;
+}
+
+double sample_magnitude(const AVFrame* frame, int plane, int index) {
+    switch (frame->format) {
+    case AV_SAMPLE_FMT_FLT:
+    case AV_SAMPLE_FMT_FLTP:
+        return std::fabs(reinterpret_cast<const float*>(frame->extended_data[plane])[index]);
+    case AV_SAMPLE_FMT_S16:
+    case AV_SAMPLE_FMT_S16P:
+        return std::fabs(reinterpret_cast<const int16_t*>(frame->extended_data[plane])[index] /
+                         32768.0);
+    default:
+        return -1.0;
+    }
+}
+
+double block_peak(const AVFrame* frame) {
+    const int channels = frame->ch_layout.nb_channels;
+    const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
+    const int planes = planar ? channels : 1;
+    const int per_plane = frame->nb_samples * (planar ? 1 : channels);
+    double peak = 0.0;
+    for (int plane = 0; plane < planes; ++plane)
+        for (int i = 0; i < per_plane; ++i)
+            peak = std::max(peak, sample_magnitude(frame, plane, i));
+    return peak;
+}
+
+// Sends one packet (null: the end) and counts and measures what comes out.
 void decode(AVCodecContext* decoder, const AVPacket* packet, AVFrame* frame, stream_probe& s) {
     if (avcodec_send_packet(decoder, packet) < 0)
         return; // a damaged packet shows as a missing frame
     while (avcodec_receive_frame(decoder, frame) >= 0) {
         ++s.decoded_frames;
         s.decoded_samples += frame->nb_samples;
+        if (s.media_type == AVMEDIA_TYPE_VIDEO && is_8bit_planar_yuv(frame->format))
+            s.mean_luma.push_back(mean_luma(frame));
+        if (s.media_type == AVMEDIA_TYPE_AUDIO)
+            s.block_peaks.push_back(block_peak(frame));
         av_frame_unref(frame);
     }
 }

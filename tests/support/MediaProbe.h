@@ -32,6 +32,12 @@ struct stream_probe {
     std::vector<bool> key_frames;
     int decoded_frames = 0;      // what the decoder gave, drained at the end
     int64_t decoded_samples = 0; // sound: sample frames of all decoded blocks
+    // Pictures in the order decoded (presentation order): the mean of the
+    // luma plane, 0 to 255 (8-bit planar YUV only).
+    std::vector<double> mean_luma;
+    // Blocks of sound in the order decoded: the largest magnitude of any
+    // sample, full scale 1.0 (float and 16-bit formats only).
+    std::vector<double> block_peaks;
 
     size_t packets() const { return pts.size(); }
     // The time stamps sorted, i.e. in presentation order.

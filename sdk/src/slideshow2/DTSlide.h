@@ -20,7 +20,8 @@ namespace slideshow2 {
 
 class slide : private interface_base {
 public:
-    // The photo manager's result, passed on unchanged.
+    // opened: the slide has its photo; not_opened: it has none (the open
+    // was cancelled or the photo could not be read or decoded).
     enum OpenResult { opened = 0, not_opened = 1 };
     typedef boost::function<void(OpenResult)> open_callback;
 

@@ -1,0 +1,160 @@
+#include "feedback/Advertisement.h"
+
+#include "feedback/EngineText.h"
+#include "feedback/GuardedReceiver.h"
+#include "feedback/ProcessWide.h"
+#include "feedback/WebAddresses.h"
+
+#include "componentmodel/Platform.h"
+
+#include "feeds/DTFeedFetch.h"
+
+#include <QEvent>
+#include <QFutureWatcher>
+#include <QImage>
+#include <QLocale>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <sstream>
+
+namespace Feedback {
+
+namespace {
+
+using kestrel::advertisement::provider;
+
+const QEvent::Type advertisementEventType = QEvent::Type(QEvent::User + 5);
+
+class AdvertisementEvent : public QEvent {
+public:
+    AdvertisementEvent(provider::State state, kestrel::advertisement::provider_ptr feed)
+        : QEvent(advertisementEventType), state(state), feed(std::move(feed))
+    {
+    }
+    const provider::State state;
+    const kestrel::advertisement::provider_ptr feed;
+};
+
+// The feed reader's callback, for every outcome: hands it over.
+struct AdvertisementFunctor {
+    std::shared_ptr<GuardedReceiver> receiver;
+
+    void operator()(provider::State state, kestrel::advertisement::provider_ptr feed) const
+    {
+        receiver->post(std::make_unique<AdvertisementEvent>(state, std::move(feed)));
+    }
+};
+
+typedef QFutureWatcher<InternalAd> BannerWatcher;
+
+} // namespace
+
+Advertisement::Advertisement(const QString& product, const QString& version, const QString& url,
+                             QObject* parent)
+    : QObject(parent), mailbox_(std::make_shared<GuardedReceiver>(this))
+{
+    const kestrel::advertisement::locale_parts locale =
+        kestrel::advertisement::split_locale_name(toEngineText(QLocale::system().name()));
+    provider::start(toEngineText(url), toEngineText(product), toEngineText(ComponentModel::Platform::platform()),
+                    toEngineText(version), locale.region, locale.language, AdvertisementFunctor{mailbox_});
+}
+
+Advertisement::~Advertisement()
+{
+    mailbox_->close();
+}
+
+void Advertisement::initialize(const QString& product, const QString& version, const QString& url)
+{
+    Detail::replaceProcessWide(std::make_unique<Advertisement>(product, version, url));
+}
+
+Advertisement* Advertisement::instance()
+{
+    return Detail::processWide<Advertisement>().get();
+}
+
+void Advertisement::retreive()
+{
+    retreive(QString());
+}
+
+void Advertisement::retreive(const QString& context)
+{
+    if (!provider_)
+        return;
+    kestrel::advertisement::instance_ptr chosen;
+    try {
+        chosen = provider_->create_instance(toEngineText(context));
+    } catch (...) {
+        // An item text that is not UTF-8: no advertisement this time.
+        return;
+    }
+    auto* watcher = new BannerWatcher(this);
+    connect(watcher, &BannerWatcher::finished, this, &Advertisement::internalRetreived);
+    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), &Advertisement::fetchAd, chosen));
+}
+
+InternalAd Advertisement::fetchAd(kestrel::advertisement::instance_ptr ad)
+{
+    InternalAd result;
+    result.instance = ad;
+    if (!ad)
+        return result;
+    result.valid = true;
+    if (ad->bannerurl().empty())
+        return result;
+    try {
+        std::stringstream body;
+        if (kestrel::feeds::fetch_body(ad->bannerurl(), browserUserAgent(), body) ==
+            kestrel::feeds::fetch_outcome::not_opened)
+            return result;
+        // What came before a read failure is kept; the decoder judges it.
+        const std::string bytes = body.str();
+        result.data = QSharedPointer<QByteArray>::create(bytes.data(), qsizetype(bytes.size()));
+    } catch (...) {
+        // Out of memory: the advertisement goes without its picture.
+        result.data.reset();
+    }
+    return result;
+}
+
+void Advertisement::internalRetreived()
+{
+    auto* watcher = dynamic_cast<BannerWatcher*>(sender());
+    if (!watcher)
+        return;
+    InternalAd result;
+    try {
+        if (watcher->future().resultCount() > 0)
+            result = watcher->result();
+    } catch (...) {
+        // The job failed: nothing to show for this request.
+    }
+    watcher->deleteLater();
+    if (!result.valid || !result.instance)
+        return;
+
+    Ad ad;
+    ad.valid = true;
+    ad.id = fromEngineText(result.instance->id());
+    ad.url = fromEngineText(result.instance->url());
+    ad.text = QString::fromStdWString(result.instance->wtext());
+    if (result.data && !result.data->isEmpty())
+        ad.pixmap = QPixmap::fromImage(QImage::fromData(*result.data));
+    emit retreived(ad);
+}
+
+bool Advertisement::event(QEvent* event)
+{
+    if (event->type() != advertisementEventType)
+        return QObject::event(event);
+    mailbox_->delivered();
+    const auto* outcome = static_cast<AdvertisementEvent*>(event);
+    if (outcome->state == provider::state_loaded && outcome->feed)
+        provider_ = outcome->feed;
+    return true;
+}
+
+} // namespace Feedback

@@ -1,0 +1,22 @@
+#pragma once
+// The problem report of the QML views (type "Feedback" 1.0 Communication):
+// a "mailto:" address to the support mailbox (setting "mailSupport") with
+// the subject "[Problem] <title>" and a body of the description followed by
+// the application's name, version and platform, handed to the desktop's
+// mail program; when nothing takes it, the feedback page (setting
+// "webFeedback") is opened instead. GUI thread; reports nothing back.
+
+#include <QObject>
+#include <QString>
+
+namespace Feedback {
+
+class Communication : public QObject {
+    Q_OBJECT
+public:
+    explicit Communication(QObject* parent = nullptr);
+
+    Q_INVOKABLE void reportProblem(const QString& title, const QString& description);
+};
+
+} // namespace Feedback

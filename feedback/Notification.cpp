@@ -1,0 +1,98 @@
+#include "feedback/Notification.h"
+
+#include "feedback/EngineText.h"
+#include "feedback/GuardedReceiver.h"
+#include "feedback/VersionNumber.h"
+
+#include "componentmodel/DesktopLauncher.h"
+#include "componentmodel/Platform.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QSettings>
+
+namespace Feedback {
+
+namespace {
+
+const QEvent::Type notificationEventType = QEvent::Type(QEvent::User + 4);
+
+class NotificationEvent : public QEvent {
+public:
+    explicit NotificationEvent(kestrel::appnotification::notification_ptr feed)
+        : QEvent(notificationEventType), feed(std::move(feed))
+    {
+    }
+    const kestrel::appnotification::notification_ptr feed;
+};
+
+// The feed reader's callback, on its thread: hands a parsed feed over.
+struct NotificationFunctor {
+    std::shared_ptr<GuardedReceiver> receiver;
+
+    void operator()(bool ok, kestrel::appnotification::notification_ptr feed) const
+    {
+        if (ok && feed)
+            receiver->post(std::make_unique<NotificationEvent>(std::move(feed)));
+    }
+};
+
+} // namespace
+
+Notification::Notification(const QString& url, const QString& client, QObject* parent)
+    : QObject(parent), mailbox_(std::make_shared<GuardedReceiver>(this))
+{
+    kestrel::appnotification::start(toEngineText(url), NotificationFunctor{mailbox_}, toEngineText(client));
+}
+
+Notification::~Notification()
+{
+    mailbox_->close();
+}
+
+bool Notification::event(QEvent* event)
+{
+    if (event->type() != notificationEventType)
+        return QObject::event(event);
+    mailbox_->delivered();
+    processNotification(static_cast<NotificationEvent*>(event)->feed);
+    return true;
+}
+
+void Notification::processNotification(kestrel::appnotification::notification_ptr feed)
+{
+    processNotification(feed, QDate::currentDate());
+}
+
+void Notification::processNotification(const kestrel::appnotification::notification_ptr& feed,
+                                       const QDate& today)
+{
+    if (!feed)
+        return;
+    QSettings settings;
+    const QDate lastCheck = settings.value(QStringLiteral("Notification/lastDate"), QDate(1975, 2, 28)).toDate();
+    if (lastCheck.isValid() && today <= lastCheck)
+        return;
+    settings.setValue(QStringLiteral("Notification/lastDate"), today);
+
+    const QString seenId = settings.value(QStringLiteral("Notification/commonId")).toString();
+    const QString id = fromEngineText(feed->main_record().id());
+    const QString message = fromEngineText(feed->main_record().message());
+    if (id != seenId && !message.isEmpty()) {
+        emit messageReceived(message);
+        settings.setValue(QStringLiteral("Notification/commonId"), id);
+        return;
+    }
+
+    kestrel::appnotification::record update;
+    if (!feed->find_update(toEngineText(ComponentModel::Platform::platform()), update))
+        return;
+    if (!isNewerVersion(fromEngineText(update.version()), QCoreApplication::applicationVersion()))
+        return;
+    bool needUpdate = false;
+    emit updateReceived(fromEngineText(update.message()), needUpdate);
+    if (needUpdate)
+        ComponentModel::openUrl(QUrl(fromEngineText(update.url())));
+}
+
+} // namespace Feedback

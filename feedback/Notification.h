@@ -1,0 +1,52 @@
+#pragma once
+// At most one notice a day from the maker's notification feed: a message
+// the user has not seen, else the offer of a newer version for this
+// platform. The constructor starts the feed download on a thread of the
+// feed reader; the parsed feed comes back to this object's thread as a
+// posted event (type 1004) and is checked there. A feed that fails leaves
+// no trace, so the next start tries again. The daily state lives in the
+// settings store under "Notification/". Also the run statistics, counted
+// once per start. GUI thread only; the object may be deleted while its
+// download still runs.
+
+#include "feeds/DTAppNotification.h"
+
+#include <QDate>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace Feedback {
+
+class GuardedReceiver;
+
+class Notification : public QObject {
+    Q_OBJECT
+public:
+    // url: the feed's address; client: the user agent of the download.
+    Notification(const QString& url, const QString& client, QObject* parent = nullptr);
+    ~Notification() override;
+
+    bool event(QEvent* event) override;
+
+    // The daily check, against today's local date or a given one.
+    void processNotification(kestrel::appnotification::notification_ptr feed);
+    void processNotification(const kestrel::appnotification::notification_ptr& feed, const QDate& today);
+
+    // Counts this start in "Notification/runCount", sends it as the event
+    // (category, "Run", bucket, earlier starts) when an analytics sender is
+    // installed, and opens the "webThanks" page on the first start of a
+    // newer version.
+    static void registerRun(const QString& category);
+
+signals:
+    void messageReceived(QString message);
+    // A receiver sets needUpdate to have the update's address opened.
+    void updateReceived(QString message, bool& needUpdate);
+
+private:
+    std::shared_ptr<GuardedReceiver> mailbox_;
+};
+
+} // namespace Feedback

@@ -1,0 +1,25 @@
+#pragma once
+// "DropArea" of the module "Gui": takes files dragged onto it and reports
+// each local file (or folder) dropped, in the drag's order; remote
+// addresses are passed over. It draws nothing. GUI thread only.
+
+#include <QQuickItem>
+
+namespace Gui {
+
+class DropArea : public QQuickItem {
+    Q_OBJECT
+
+public:
+    explicit DropArea(QQuickItem* parent = nullptr);
+
+signals:
+    void fileDropped(const QString& path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+};
+
+} // namespace Gui

@@ -1,0 +1,81 @@
+#pragma once
+// Loads storyboard photos in the background: each request queues one task
+// on a pool of worker threads that opens the JPEG as a photo, turned by its
+// EXIF orientation and scaled so that its longer side is "max-side-length"
+// pixels, and hands it to the request's callback on that worker.
+//
+// Settings (the manager's map, shared with its owner and read without a
+// lock, so the owner must not change it while loads may run; a request's
+// own map wins over it):
+//   "hardware-concurrency"  workers, read once at construction; default the
+//                           processor count; 0 starts none (requests wait
+//                           forever and are dropped with the manager)
+//   "max-side-length"       the loaded photo's longer side; default 180
+//   "correct-orientation"   "1"/"+1" apply the EXIF orientation, "0"/"+0"/"-0"
+//                           do not; empty or absent applies it
+//
+// Results: opened (0) with the photo, or not_opened (1) with an empty photo
+// when the request was cancelled before its task started, or the load
+// failed in any way (a file that is missing, not a JPEG, truncated beyond
+// use, a setting that does not convert, a side of 0). Every request that
+// runs gets exactly one answer; the callback runs after pending_count has
+// dropped and under no lock of the manager. An exception thrown by a
+// callback is logged and goes no further.
+//
+// Threads: construct, open and destroy on the owner's thread; open and
+// pending_count may also be called from callbacks. The destructor stops the
+// queue (queued requests are dropped without a callback) and joins every
+// worker, so the loads under way finish first. Destroying the manager from
+// its own callback cannot join that worker: it is refused with an error
+// line, the other workers are joined, and the calling worker ends by itself
+// as soon as its callback returns, keeping alive what it still uses.
+//
+// Throws at construction: boost::bad_lexical_cast for a
+// "hardware-concurrency" text that is no number, errors::invalid_argument
+// for a negative or absurd worker count; no worker is left behind.
+
+#include "DTBase.h"
+#include "DTController.h"
+#include "DTMediaSettings.h"
+#include "DTSlideshowTypes.h"
+
+#include <boost/function.hpp>
+
+#include <memory>
+#include <string>
+
+namespace kestrel {
+namespace slideshow2 {
+
+class photo_manager : private interface_base {
+public:
+    enum OpenResult { opened = 0, not_opened = 1 };
+    typedef boost::function<void(OpenResult, photo_ptr)> open_callback;
+
+    class Impl;
+
+    // The manager's settings may be empty: every default applies.
+    photo_manager();
+    explicit photo_manager(media_settings_ptr settings);
+    virtual ~photo_manager();
+
+    static photo_manager_ptr create(media_settings_ptr settings);
+
+    // Queues a load of the UTF-8 path; `settings` (may be empty) overrides
+    // the manager's keys for this request. Returns the cancel handle
+    // (kestrel::slideshow2::cancel_open): honoured until the task starts.
+    ControllerPtr open(const std::string& path, media_settings_ptr settings, open_callback on_open);
+    ControllerPtr open(const std::string& path, open_callback on_open);
+    // The same without a cancel handle.
+    void open_no_handle(const std::string& path, media_settings_ptr settings, open_callback on_open);
+    void open_no_handle(const std::string& path, open_callback on_open);
+
+    // Requests queued or running.
+    int pending_count() const;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace slideshow2
+} // namespace kestrel

@@ -1,0 +1,102 @@
+#pragma once
+// The producer: turns a slideshow into a finished video file on a worker
+// thread of its own, with pause, resume, stop and progress, and ends with
+// one result code.
+//
+// The owner (one thread, in the application the GUI thread) makes it with
+// slideshow_produce_creator::create, starts it once with produce() and may
+// then pause, resume and stop it. Both callbacks run on the worker thread
+// and must return promptly, never block on the owner's thread and never call
+// stop: progress with the percentage done (0 to 100) and a copy of the
+// latest preview picture (possibly empty), finished exactly once, with the
+// result, as the worker's last act. The output file is complete (trailer
+// written) when finished reports `done`. Releasing the last handle of a
+// producer whose worker still runs stops it and waits for the worker.
+
+#include "DTAVSource.h"
+#include "DTBase.h"
+#include "DTMediaSettings.h"
+#include "DTVideoData.h"
+#include "slideshow2/DTSlideshowFwd.h"
+
+#include <boost/function.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include <string>
+
+namespace kestrel {
+namespace slideshow2 {
+
+class slideshow_produce : private interface_base {
+public:
+    enum Result {
+        done = 0,                 // the whole show is in the file
+        cancelled = 1,            // stop was asked for
+        invalid_preset = 2,       // "produce-preset" names no preset
+        audio_encoder_failed = 3,
+        video_encoder_failed = 4,
+        create_file_failed = 5,   // the output file cannot be created
+        muxer_failed = 6,         // writing the container failed (a full disk, say)
+        unexpected_error = 7      // anything else
+    };
+
+    typedef boost::function<void(double percent, video_data_ptr preview)> progress_callback;
+    typedef boost::function<void(Result result)> finished_callback;
+
+    class Impl : public impl_base {
+    public:
+        ~Impl() override;
+        virtual void start(const progress_callback& progress, const finished_callback& finished) = 0;
+        virtual void pause() = 0;
+        virtual void resume() = 0;
+        virtual void stop() = 0;
+    };
+
+    virtual ~slideshow_produce();
+
+    // Starts the worker and returns at once; empty callbacks are not called.
+    // Once per producer: a second call throws errors::invalid_operation.
+    // boost::thread_resource_error when no thread can be started.
+    void produce(const progress_callback& progress, const finished_callback& finished) {
+        impl_->start(progress, finished);
+    }
+    // Takes effect before the next picture; pausing twice or resuming a
+    // running producer changes nothing.
+    void pause() { impl_->pause(); }
+    void resume() { impl_->resume(); }
+    // Asks the worker to end with `cancelled` and returns when it has ended
+    // (at once when none runs). Asked before produce, the request waits for
+    // the production, which then ends after its first picture.
+    void stop() { impl_->stop(); }
+
+protected:
+    explicit slideshow_produce(Impl* impl) : impl_(impl) {}
+
+private:
+    Impl* impl_;
+};
+
+typedef boost::shared_ptr<slideshow_produce> slideshow_produce_ptr;
+
+// Switches a slideshow's reading ahead on (true) or off (false).
+typedef boost::function<void(bool)> buffering_switch;
+
+class slideshow_produce_creator {
+public:
+    // A producer of the show that `source` plays (the slideshow's pair of
+    // sources) into the file at `output_path` (UTF-8), by the preset that
+    // the settings' "produce-preset" names ("default" when it is missing or
+    // empty). The settings are copied, never changed. The preset's frame
+    // size and rate are applied to the source, which keeps them. The
+    // slideshow is only kept alive while the producer lives; set_buffered
+    // (may be empty) is switched on for the production and off after it.
+    // A pipeline that cannot be built throws nothing here: the producer
+    // reports the failure's code through finished once it is started.
+    static slideshow_produce_ptr create(const av_source_ptr& source, const slideshow_ptr& slideshow,
+                                        const buffering_switch& set_buffered,
+                                        const std::string& output_path,
+                                        media_settings_ptr settings);
+};
+
+} // namespace slideshow2
+} // namespace kestrel

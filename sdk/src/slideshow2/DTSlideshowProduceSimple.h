@@ -1,0 +1,94 @@
+#pragma once
+// The producer's one implementation. Its constructor builds the whole
+// pipeline on the owner's thread: the preset applied to a copy of the
+// caller's settings, the show tuned to it, then the video encoder, the
+// picture converter (the show's RGB to the encoder's YUV 4:2:0), the audio
+// encoder and the muxer, made in that order and opened encoders first. A
+// failure there is kept as a result code, never thrown; the worker reports
+// it. The worker reads the show picture by picture, converts, encodes and
+// writes each to stream 0, then the sound up to the same show time to
+// stream 1, and completes the file before it reports.
+
+#include "DTAudioEncoderQueue.h"
+#include "DTAudioFormat.h"
+#include "DTMediaMuxer.h"
+#include "DTPictureConvert.h"
+#include "DTVideoEncoderQueue.h"
+#include "slideshow2/DTSlideshowProduce.h"
+
+#include <boost/thread/condition_variable.hpp>
+#include <boost/thread/mutex.hpp>
+#include <boost/thread/thread.hpp>
+
+#include <exception>
+#include <string>
+
+namespace kestrel {
+namespace slideshow2 {
+
+class produce_audio_feed;
+
+class slideshow_produce_simple_impl : public slideshow_produce::Impl {
+public:
+    slideshow_produce_simple_impl(const av_source_ptr& source, const slideshow_ptr& slideshow,
+                                  const buffering_switch& set_buffered,
+                                  const std::string& output_path, media_settings_ptr settings);
+    // Stops and joins a running worker; then the muxer completes the file
+    // (a failure there is only logged) and the pipeline is released.
+    ~slideshow_produce_simple_impl() override;
+
+    void start(const slideshow_produce::progress_callback& progress,
+               const slideshow_produce::finished_callback& finished) override;
+    void pause() override;
+    void resume() override;
+    void stop() override;
+
+    // What construction left: `done` when the pipeline stands.
+    slideshow_produce::Result construction_result() const { return error_; }
+
+private:
+    void build(media_settings_ptr settings);
+    void run(slideshow_produce::progress_callback progress,
+             slideshow_produce::finished_callback finished);
+    void switch_buffering(bool on);
+    // The encode loop; returns when the whole show is written, throws
+    // error_cancel on a stop request and lets every other failure through.
+    void produce_impl_no_errors(const slideshow_produce::progress_callback& progress);
+    // Waits while paused; true when a stop request was taken (and cleared).
+    bool wait_while_paused();
+    void encode_picture(const video_data_timed_ptr& frame);
+    void encode_sound_until(produce_audio_feed& sound, double until);
+    void end_sound();
+
+    av_source_ptr av_source_;
+    slideshow_ptr slideshow_;
+    buffering_switch set_buffered_;
+    std::string output_path_;
+    audio_encoder_queue_ptr audio_encoder_;
+    video_encoder_queue_ptr video_encoder_;
+    media_muxer_ptr muxer_;
+    picture_convert_ptr picture_convert_;
+    // The audio encoder's input: the show's sound format, or the format of
+    // the silence written for a show without an audio source.
+    audio_format_ptr sound_format_;
+    bool sound_from_source_ = false;
+
+    bool stop_ = false;
+    bool paused_ = false;
+    bool started_ = false;
+    boost::mutex mutex_; // stop_, paused_, started_
+    boost::condition_variable flags_changed_;
+    boost::thread thread_;
+    slideshow_produce::Result error_ = slideshow_produce::done;
+    std::exception_ptr construction_failure_;
+};
+
+class slideshow_produce_simple : public slideshow_produce {
+public:
+    slideshow_produce_simple(const av_source_ptr& source, const slideshow_ptr& slideshow,
+                             const buffering_switch& set_buffered, const std::string& output_path,
+                             media_settings_ptr settings);
+};
+
+} // namespace slideshow2
+} // namespace kestrel

@@ -1,0 +1,346 @@
+// The audio player against a fake sound card whose callbacks run on a test
+// thread: the clock, seeking, the end of the sound, the volume and what
+// happens when the device fails.
+
+#include "multimedia/BrokenShow.h"
+#include "multimedia/FakeAudioOutput.h"
+
+#include "multimedia/AudioPlayer.h"
+#include "support/SyntheticShow.h"
+
+#include <QCoreApplication>
+
+#include <boost/make_shared.hpp>
+
+#include <gtest/gtest.h>
+
+
+using Multimedia::AudioPlayer;
+using Multimedia::Player;
+using Multimedia::test::BrokenShow;
+using Multimedia::test::FakeSoundCard;
+using kestrel::test::make_synthetic_show;
+using kestrel::test::show_spec;
+using kestrel::test::synthetic_show;
+
+namespace {
+
+const unsigned long bufferFrames = 512;
+
+struct SignalLog {
+    explicit SignalLog(AudioPlayer& player)
+    {
+        QObject::connect(&player, &AudioPlayer::maxTimeChanged,
+                         [this](qint64 v) { names.push_back("max " + std::to_string(v)); });
+        QObject::connect(&player, &AudioPlayer::timeChanged, [this](qint64 v, bool deep) {
+            names.push_back((deep ? "seek " : "tick ") + std::to_string(v));
+        });
+        QObject::connect(&player, &Player::stateChanged, [this](Player::State s) {
+            names.push_back("state " + std::to_string(int(s)));
+        });
+        QObject::connect(&player, &AudioPlayer::volumeChanged,
+                         [this](int v) { names.push_back("volume " + std::to_string(v)); });
+        QObject::connect(&player, &AudioPlayer::mutedChanged,
+                         [this](bool m) { names.push_back(m ? "muted" : "unmuted"); });
+        QObject::connect(&player, &AudioPlayer::completed,
+                         [this] { names.push_back("completed"); });
+    }
+    std::vector<std::string> take()
+    {
+        std::vector<std::string> taken;
+        taken.swap(names);
+        return taken;
+    }
+    std::vector<std::string> names;
+};
+
+typedef std::vector<std::string> Names;
+
+class AudioPlayerTest : public ::testing::Test {
+protected:
+    // A show of `ms` of tone (44100 Hz float stereo, so the sound reaches the
+    // device sample for sample) with pictures.
+    void open(double ms = 2000.0)
+    {
+        show_spec spec;
+        spec.duration_ms = ms;
+        player.setSource(make_synthetic_show(spec, &show));
+    }
+    void openAndPlay(double ms = 2000.0)
+    {
+        open(ms);
+        player.play();
+        log.take();
+    }
+    // Stream times in the tests are binary fractions, so that differences
+    // are exact.
+    int pump(double seconds, std::vector<float>* output = nullptr)
+    {
+        return card.stream ? card.stream->pump(bufferFrames, seconds, output) : -1;
+    }
+    float tone(unsigned int frame, int channel) const
+    {
+        return static_cast<float>(show->tone()(frame, channel));
+    }
+
+    FakeSoundCard card;
+    AudioPlayer player;
+    SignalLog log{player};
+    synthetic_show* show = nullptr;
+};
+
+} // namespace
+
+TEST_F(AudioPlayerTest, FreshPlayerIsStoppedAtZeroWithFullVolume)
+{
+    EXPECT_EQ(Player::StopState, player.state());
+    EXPECT_EQ(0, player.time());
+    EXPECT_EQ(0, player.maxTime());
+    EXPECT_EQ(100, player.volume());
+    EXPECT_FALSE(player.muted());
+    player.play();
+    player.pause();
+    player.setTime(300);
+    EXPECT_EQ(Player::StopState, player.state());
+    EXPECT_TRUE(log.take().empty());
+}
+
+TEST_F(AudioPlayerTest, ClockFoldsOnPauseAndContinuesFromThere)
+{
+    open();
+    EXPECT_EQ((Names{"state 2", "max 2000", "seek 0"}), log.take());
+    EXPECT_EQ(1, card.opened);
+
+    player.pause(); // already paused: nothing
+    EXPECT_TRUE(log.take().empty());
+
+    player.play();
+    EXPECT_EQ(Player::PlayState, player.state());
+    EXPECT_EQ(0, player.time()) << "no callback yet";
+    ASSERT_EQ(paContinue, pump(0.0));
+    EXPECT_EQ(0, player.time());
+    ASSERT_EQ(paContinue, pump(1.0 / 64));
+    EXPECT_EQ(15, player.time()) << "15.625 ms, truncated";
+    ASSERT_EQ(paContinue, pump(0.5));
+    EXPECT_EQ(500, player.time());
+
+    player.pause();
+    EXPECT_EQ(1, card.stopped);
+    EXPECT_EQ(500, player.time());
+    EXPECT_EQ(-1, pump(0.875)) << "the stream is stopped";
+    EXPECT_EQ(500, player.time());
+
+    player.play();
+    EXPECT_EQ(2, card.started);
+    EXPECT_EQ(500, player.time());
+    ASSERT_EQ(paContinue, pump(7.0)); // a new run starts its own stream time
+    EXPECT_EQ(500, player.time());
+    ASSERT_EQ(paContinue, pump(7.25));
+    EXPECT_EQ(750, player.time());
+    ASSERT_EQ(paContinue, pump(9.0));
+    EXPECT_EQ(2000, player.time()) << "never beyond the sound's end";
+    EXPECT_EQ((Names{"state 1", "state 2", "state 1"}), log.take());
+}
+
+TEST_F(AudioPlayerTest, SoundReachesTheDeviceAtTheVolumeSetButNotMuted)
+{
+    openAndPlay();
+    std::vector<float> out;
+    ASSERT_EQ(paContinue, pump(0.0, &out));
+    for (unsigned int frame : {0u, 1u, 100u, 511u}) {
+        EXPECT_FLOAT_EQ(tone(frame, 0), out[2 * frame]) << frame;
+        EXPECT_FLOAT_EQ(tone(frame, 1), out[2 * frame + 1]) << frame;
+    }
+
+    struct Step {
+        int volume;
+        float gain;
+    };
+    unsigned int frame = bufferFrames;
+    for (const Step& step : {Step{50, 0.5f}, Step{150, 1.5f}, Step{0, 0.0f}, Step{100, 1.0f}}) {
+        player.setVolume(step.volume);
+        player.setVolume(step.volume);
+        ASSERT_EQ(paContinue, pump(0.0, &out));
+        for (unsigned int i : {3u, 77u, 300u})
+            EXPECT_FLOAT_EQ(step.gain * tone(frame + i, 1), out[2 * i + 1])
+                << "volume " << step.volume << " frame " << frame + i;
+        frame += bufferFrames;
+    }
+
+    player.setMuted(true);
+    player.setMuted(true);
+    ASSERT_EQ(paContinue, pump(0.0, &out));
+    EXPECT_FLOAT_EQ(tone(frame + 5, 0), out[10]) << "muting alone keeps the sound";
+    EXPECT_EQ((Names{"volume 50", "volume 150", "volume 0", "volume 100", "muted"}),
+              log.take());
+}
+
+struct SeekCase {
+    const char* name;
+    bool playing;
+    qint64 target;
+    double expectedSeek; // < 0: no seek
+    qint64 expectedTime;
+};
+
+void PrintTo(const SeekCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class AudioPlayerSeekTest : public AudioPlayerTest,
+                            public ::testing::WithParamInterface<SeekCase> {};
+
+TEST_P(AudioPlayerSeekTest, SeeksWithinTheSoundOrStartsOver)
+{
+    const SeekCase& c = GetParam();
+    open();
+    player.setTime(400);
+    ASSERT_EQ(400, player.time());
+    if (c.playing)
+        player.play();
+    log.take();
+    const size_t seeksBefore = show->seeks().size();
+
+    player.setTime(c.target);
+
+    if (c.expectedSeek < 0) {
+        EXPECT_EQ(seeksBefore, show->seeks().size());
+        EXPECT_TRUE(log.take().empty());
+        return;
+    }
+    ASSERT_EQ(seeksBefore + 1, show->seeks().size());
+    EXPECT_EQ(c.expectedSeek, show->seeks().back());
+    EXPECT_EQ(c.expectedTime, player.time());
+    EXPECT_EQ((Names{"seek " + std::to_string(c.expectedTime)}), log.take());
+    EXPECT_EQ(c.playing ? 1 : 0, card.aborted);
+    EXPECT_EQ(c.playing ? 2 : 0, card.started) << "playing: restarted after the seek";
+    EXPECT_EQ(c.playing ? Player::PlayState : Player::PauseState, player.state());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AudioPlayerSeekTest,
+    ::testing::Values(SeekCase{"Negative", false, -5, 0.0, 0},
+                      SeekCase{"PastTheEnd", false, 2001, 0.0, 0},
+                      SeekCase{"AtTheEnd", false, 2000, 2000.0, 2000},
+                      SeekCase{"SameTime", false, 400, -1.0, 0},
+                      // The clock restarts at the sound's own position: frame
+                      // 54419 begins at 1233.99 ms.
+                      SeekCase{"TruncatedToTheSoundsPosition", false, 1234, 1234.0, 1233},
+                      SeekCase{"WhilePlaying", true, 1500, 1500.0, 1500},
+                      SeekCase{"PastTheEndWhilePlaying", true, 5000, 0.0, 0}),
+    [](const ::testing::TestParamInfo<SeekCase>& info) { return std::string(info.param.name); });
+
+TEST_F(AudioPlayerTest, ShortReadEndsTheSoundOnceAndRewinds)
+{
+    // 44200 frames of sound; from 1000 ms (frame 44100) 100 frames remain.
+    open(44200 / 44.1);
+    player.setTime(1000);
+    player.play();
+    log.take();
+
+    std::vector<float> out;
+    ASSERT_EQ(paComplete, pump(0.0, &out));
+    for (unsigned int i : {0u, 50u, 99u})
+        EXPECT_FLOAT_EQ(tone(44100 + i, 0), out[2 * i]) << i;
+    for (unsigned int i : {100u, 101u, 511u}) {
+        EXPECT_EQ(0.0f, out[2 * i]) << i;
+        EXPECT_EQ(0.0f, out[2 * i + 1]) << i;
+    }
+    EXPECT_FALSE(card.stream->isActive());
+    EXPECT_FALSE(card.stream->isStopped());
+
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ((Names{"state 2", "seek 0", "completed"}), log.take());
+    EXPECT_EQ(Player::PauseState, player.state());
+    EXPECT_EQ(0, player.time());
+    EXPECT_EQ(0.0, show->seeks().back());
+
+    // The finished stream is stopped before it starts again.
+    player.play();
+    ASSERT_EQ(Player::PlayState, player.state()) << "start refused";
+    ASSERT_EQ(paContinue, pump(0.0, &out));
+    EXPECT_FLOAT_EQ(tone(7, 1), out[15]);
+}
+
+TEST_F(AudioPlayerTest, EndOfSoundOvertakenBySeekIsDropped)
+{
+    open(44200 / 44.1);
+    player.setTime(1000);
+    player.play();
+    ASSERT_EQ(paComplete, pump(0.0));
+    player.setTime(200); // before the notice arrives
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Player::PlayState, player.state());
+    EXPECT_EQ(200, player.time());
+    for (const std::string& name : log.take())
+        EXPECT_NE("completed", name);
+    EXPECT_EQ(paContinue, pump(0.0)) << "the stream runs again";
+}
+
+TEST_F(AudioPlayerTest, FailureInsideTheCallbackEndsTheSound)
+{
+    auto* broken = new BrokenShow(make_synthetic_show(show_spec()));
+    broken->failSound = true;
+    player.setSource(boost::make_shared<kestrel::av_source>(broken));
+    player.play();
+    log.take();
+    std::vector<float> out;
+    EXPECT_EQ(paAbort, pump(0.0, &out));
+    EXPECT_EQ(0.0f, out[0]);
+    EXPECT_EQ(0.0f, out[1023]);
+    QCoreApplication::processEvents();
+    EXPECT_EQ((Names{"state 2", "seek 0", "completed"}), log.take());
+    EXPECT_EQ(Player::PauseState, player.state());
+}
+
+struct DeviceCase {
+    const char* name;
+    bool hasDevice;
+    bool failOpen;
+    bool failStart;
+    bool sound;
+    Player::State afterSource;
+};
+
+void PrintTo(const DeviceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class AudioPlayerDeviceTest : public ::testing::TestWithParam<DeviceCase> {};
+
+TEST_P(AudioPlayerDeviceTest, WithoutPlayableSoundThePlayerStops)
+{
+    const DeviceCase& c = GetParam();
+    FakeSoundCard card;
+    card.hasDevice = c.hasDevice;
+    card.failOpen = c.failOpen;
+    card.failStart = c.failStart;
+    AudioPlayer player;
+    SignalLog log(player);
+    show_spec spec;
+    spec.sound = c.sound;
+    player.setSource(make_synthetic_show(spec));
+    ASSERT_EQ(c.afterSource, player.state());
+
+    player.play();
+    EXPECT_EQ(Player::StopState, player.state());
+    EXPECT_EQ(0, player.time());
+    EXPECT_EQ(0, player.maxTime());
+    EXPECT_EQ(0, card.stream ? 1 : 0) << "no stream left open";
+    EXPECT_EQ(card.opened, card.closed);
+    const Names expected = c.afterSource == Player::PauseState
+                               ? Names{"state 2", "max 2000", "seek 0", "state 0", "max 0", "seek 0"}
+                               : Names{"max 0", "seek 0"};
+    EXPECT_EQ(expected, log.take());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AudioPlayerDeviceTest,
+    ::testing::Values(DeviceCase{"NoDevice", false, false, false, true, Player::StopState},
+                      DeviceCase{"OpenFails", true, true, false, true, Player::StopState},
+                      DeviceCase{"StartFails", true, false, true, true, Player::PauseState},
+                      DeviceCase{"NoSound", true, false, false, false, Player::StopState}),
+    [](const ::testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });

@@ -1,0 +1,226 @@
+// A second of show with music through every output preset, reopened with
+// FFmpeg: container, codecs and frame size by preset, every picture in its
+// slide's colour, sound as long as the pictures and faded out at the end.
+
+#include "DTAudioTrackFile.h"
+#include "slideshow2/DTSlideshowProduce.h"
+#include "support/AudioSignalTrack.h"
+#include "support/MediaProbe.h"
+#include "support/MusicFiles.h"
+#include "support/ShowStandIn.h"
+#include "support/TestFiles.h"
+
+#include <boost/make_shared.hpp>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <iostream>
+#include <ostream>
+
+using namespace kestrel;
+using namespace kestrel::slideshow2;
+
+namespace {
+
+struct file_case {
+    const char* preset;
+    const char* demuxer;
+    const char* video_codec;
+    const char* audio_codec;
+    int width;
+    int height;
+    // Samples per codec frame, and the codec's start-up delay where the
+    // container keeps it as sound (the mp4 family marks it to be skipped).
+    int codec_frame;
+    int priming;
+};
+
+std::ostream& operator<<(std::ostream& out, const file_case& c) { return out << c.preset; }
+
+const char* const mp4 = "mov,mp4,m4a,3gp,3g2,mj2";
+const int show_ms = 1000;
+const int frames = 25;
+
+// Two seconds of tone, cut to the show's second by the fade-out.
+const std::string& music_file() {
+    static test::TempDir folder;
+    static const std::string path = [] {
+        test::tone_file tone;
+        tone.extension = "mp3";
+        tone.seconds = 2.0;
+        const std::string file = folder.file("music.mp3");
+        test::make_tone_file(file, tone);
+        return file;
+    }();
+    return path;
+}
+
+class ProduceFile : public testing::TestWithParam<file_case> {};
+
+} // namespace
+
+TEST_P(ProduceFile, ReopensWithThePresetsStreamsPicturesAndFadedSound) {
+    const file_case& c = GetParam();
+    test::show_stand_in_options options;
+    options.duration_ms = show_ms;
+    options.music = create_audio_track_file(music_file(), nullptr, false);
+    test::show_stand_in show(options);
+    test::TempDir folder;
+    const std::string path = folder.file("show");
+    media_settings_ptr settings = media_settings::create("produce-preset", c.preset);
+    settings->set("frame-aspect", "16/9"); // kept by the presets without an aspect of their own
+
+    test::production_watch watch;
+    std::string log;
+    const int result = test::run_production(show, path, settings, watch, &log);
+    ASSERT_EQ(slideshow_produce::done, result) << log;
+    EXPECT_EQ(100.0, watch.percents().back());
+
+    const test::media_probe probe = test::probe_media_file(path);
+    EXPECT_EQ(c.demuxer, probe.format);
+    const test::stream_probe* video = probe.first(0);
+    const test::stream_probe* audio = probe.first(1);
+    ASSERT_TRUE(video && audio);
+    EXPECT_EQ(c.video_codec, video->codec);
+    EXPECT_EQ(c.audio_codec, audio->codec);
+    EXPECT_EQ(c.width, video->width);
+    EXPECT_EQ(c.height, video->height);
+
+    ASSERT_EQ(static_cast<size_t>(frames), video->mean_luma.size());
+    for (int i = 0; i < frames; ++i)
+        EXPECT_NEAR(test::show_stand_in::luma_of(show.colour_at(i * 40.0)), video->mean_luma[i],
+                    6.0)
+            << "picture " << i;
+
+    // The sound lasts as long as the pictures: every sample of the show,
+    // then at most the padding of the last codec frame.
+    EXPECT_EQ(44100, audio->sample_rate);
+    const int64_t padding = audio->decoded_samples - c.priming - 44100 * show_ms / 1000;
+    EXPECT_GE(padding, 0);
+    EXPECT_LT(padding, c.codec_frame);
+    // Loud while the music plays, silent once it has faded out.
+    ASSERT_GT(audio->block_peaks.size(), 4u);
+    EXPECT_GT(*std::max_element(audio->block_peaks.begin(), audio->block_peaks.end()), 0.08);
+    EXPECT_LT(audio->block_peaks.back(), 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Presets, ProduceFile,
+    testing::Values(file_case{"iphone", mp4, "h264", "aac", 480, 320, 1024, 0},
+                    file_case{"iphone4", mp4, "h264", "aac", 960, 640, 1024, 0},
+                    file_case{"iphone5", mp4, "h264", "aac", 1136, 640, 1024, 0},
+                    file_case{"ipad", mp4, "h264", "aac", 1024, 768, 1024, 0},
+                    file_case{"ipad3", mp4, "h264", "aac", 1440, 1080, 1024, 0},
+                    file_case{"windows-low", "avi", "mpeg4", "mp3", 852, 480, 1152, 1105},
+                    file_case{"windows-medium", "avi", "mpeg4", "mp3", 1280, 720, 1152, 1105},
+                    file_case{"windows-high", "avi", "mpeg4", "mp3", 1920, 1080, 1152, 1105},
+                    file_case{"mac-low", mp4, "h264", "aac", 852, 480, 1024, 0},
+                    file_case{"mac-medium", mp4, "h264", "aac", 1280, 720, 1024, 0},
+                    file_case{"mac-high", mp4, "h264", "aac", 1920, 1080, 1024, 0},
+                    file_case{"tube-low", "flv", "h264", "aac", 640, 360, 1024, 1024},
+                    file_case{"tube-medium", "flv", "h264", "aac", 852, 480, 1024, 1024},
+                    file_case{"tube-high", "flv", "h264", "aac", 1280, 720, 1024, 1024},
+                    file_case{"mpeg", "mpeg", "mpeg2video", "mp2", 852, 480, 1152, 0},
+                    file_case{"windows-simple", "avi", "mpeg4", "mp3", 320, 180, 1152, 1105},
+                    file_case{"default", mp4, "h264", "aac", 852, 480, 1024, 0}),
+    [](const testing::TestParamInfo<file_case>& info) {
+        std::string name = info.param.preset;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
+
+namespace {
+
+enum music_kind { no_music, short_music, greedy_music };
+
+// Music that gives twice the sound asked for, so that the sound runs
+// ahead of the pictures.
+class greedy_track : public test::signal_track {
+public:
+    using signal_track::signal_track;
+    audio_data_timed_ptr read(double duration) override {
+        return signal_track::read(2 * duration);
+    }
+};
+
+class ProduceSound : public testing::TestWithParam<music_kind> {};
+
+} // namespace
+
+TEST_P(ProduceSound, LastsAsLongAsThePicturesWhateverTheMusic) {
+    const audio_format_ptr format = audio_format::create(44100, sample_format_s16, 2, 3);
+    test::show_stand_in_options options;
+    options.duration_ms = 2000.0;
+    if (GetParam() == short_music)
+        options.music = boost::make_shared<test::signal_track>(
+            *format, test::sine_tone(44100, 440.0), 400.0);
+    if (GetParam() == greedy_music)
+        options.music = boost::make_shared<greedy_track>(
+            *format, test::sine_tone(44100, 440.0), 4000.0);
+    test::show_stand_in show(options);
+    test::TempDir folder;
+    test::production_watch watch;
+    std::string log;
+    const int result =
+        test::run_production(show, folder.file("show.mp4"), media_settings::create(), watch, &log);
+    ASSERT_EQ(slideshow_produce::done, result) << log;
+
+    const test::media_probe probe = test::probe_media_file(folder.file("show.mp4"));
+    const test::stream_probe* audio = probe.first(1);
+    ASSERT_TRUE(audio);
+    // Every sample up to the pictures' end; the greedy music may have run
+    // one picture (40 ms) ahead.
+    const int64_t padding = audio->decoded_samples - 88200;
+    EXPECT_GE(padding, 0);
+    EXPECT_LT(padding, 1024 + (GetParam() == greedy_music ? 1764 : 0));
+    const std::vector<double>& peaks = audio->block_peaks;
+    ASSERT_GT(peaks.size(), 4u);
+    EXPECT_LT(peaks.back(), 0.01); // silent or faded out
+    EXPECT_EQ(GetParam() != no_music, peaks[3] > 0.3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Music, ProduceSound,
+                         testing::Values(no_music, short_music, greedy_music),
+                         [](const testing::TestParamInfo<music_kind>& info) {
+                             return std::string(info.param == no_music      ? "none"
+                                                : info.param == short_music ? "shorter_than_show"
+                                                                            : "running_ahead");
+                         });
+
+// The mp4 trailer (its index) is the last thing written: a file that may
+// grow to all but its last byte fails only there.
+TEST(ProduceFileEnd, ATrailerThatCannotBeWrittenIsAMuxerFailure) {
+    test::show_stand_in_options options;
+    options.duration_ms = 400.0;
+    test::TempDir folder;
+    test::production_watch whole_watch, cut_watch;
+    std::string log;
+    {
+        test::show_stand_in show(options);
+        ASSERT_EQ(slideshow_produce::done,
+                  test::run_production(show, folder.file("whole.mp4"), media_settings::create(),
+                                       whole_watch, &log));
+    }
+    const long long whole = test::file_size(folder.file("whole.mp4"));
+
+    rlimit saved;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    rlimit cut = saved;
+    cut.rlim_cur = static_cast<rlim_t>(whole - 1);
+    void (*saved_signal)(int) = signal(SIGXFSZ, SIG_IGN); // writes fail instead
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &cut));
+    test::show_stand_in show(options);
+    // The log is not captured into a file: it would meet the limit too.
+    const int result = test::run_production(show, folder.file("cut.mp4"),
+                                            media_settings::create(), cut_watch, nullptr);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, saved_signal);
+    std::cout.clear();
+
+    EXPECT_EQ(slideshow_produce::muxer_failed, result);
+    EXPECT_EQ(whole - 1, test::file_size(folder.file("cut.mp4")));
+    EXPECT_EQ(100.0, cut_watch.percents().back()); // every picture went out
+}

@@ -1,0 +1,114 @@
+#include "support/JackDummyServer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kestrel {
+namespace test {
+
+namespace {
+
+std::string unique_server_name() {
+    static int count = 0;
+    return "lumivista-test-" + std::to_string(::getpid()) + "-" + std::to_string(++count);
+}
+
+pid_t spawn_quietly(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0)
+        throw std::runtime_error("cannot start " + arguments[0] + ": " + std::strerror(error));
+    return pid;
+}
+
+} // namespace
+
+jack_dummy_server::jack_dummy_server() : name_(unique_server_name()) {
+    pid_ = spawn_quietly({"jackd", "--no-realtime", "-n", name_, "-d", "dummy", "-r", "44100",
+                          "-p", "512"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!answers()) {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            throw std::runtime_error("jackd ended at start");
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            stop();
+            throw std::runtime_error("jackd did not answer within 10 s");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+
+    if (const char* previous = std::getenv("JACK_DEFAULT_SERVER")) {
+        had_default_ = true;
+        previous_default_ = previous;
+    }
+    ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+}
+
+jack_dummy_server::~jack_dummy_server() {
+    stop();
+    if (had_default_)
+        ::setenv("JACK_DEFAULT_SERVER", previous_default_.c_str(), 1);
+    else
+        ::unsetenv("JACK_DEFAULT_SERVER");
+}
+
+bool jack_dummy_server::answers() const {
+    const std::string command = "jack_wait -c -s '" + name_ + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return false;
+    char line[64] = {};
+    const bool running = std::fgets(line, sizeof line, pipe) && std::strcmp(line, "running\n") == 0;
+    ::pclose(pipe);
+    return running;
+}
+
+void jack_dummy_server::stop() {
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid_, SIGKILL);
+            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pid_ = -1;
+}
+
+} // namespace test
+} // namespace kestrel
