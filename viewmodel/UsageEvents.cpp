@@ -1,15 +1,17 @@
 #include "viewmodel/UsageEvents.h"
 
+#include "feedback/GoogleAnalytics.h"
+
 #include <utility>
 
 namespace ViewModel {
 
 namespace {
 
-void toAnalyticsSender(const QString&, const QString&, const QString&, const QString&)
+void toAnalyticsSender(const QString& category, const QString& action, const QString& label, const QString& value)
 {
-    // The analytics sender is not part of this library yet; until it is,
-    // events end here.
+    if (Feedback::GoogleAnalytics* sender = Feedback::GoogleAnalytics::instance())
+        sender->addEvent(category, action, label, value);
 }
 
 UsageEventSink& currentSink()

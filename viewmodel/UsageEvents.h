@@ -1,8 +1,9 @@
 #pragma once
 // The one door through which the view models send usage events: category,
 // action, label and value, as the analytics sender takes them. By default
-// they go to the process-wide analytics sender, and nowhere when none is
-// installed (a view model made without start-up's sender must not crash).
+// they go to the process-wide Feedback::GoogleAnalytics, and nowhere when
+// none is installed (a view model made without start-up's sender must not
+// crash).
 // Tests put a sink of their own in its place. GUI thread only.
 
 #include <QString>
