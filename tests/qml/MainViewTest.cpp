@@ -104,6 +104,14 @@ TEST_F(MainView, WithoutSlidesPreviewMakeAndRemovePhotosAreDisabledAndTheAddBann
         EXPECT_TRUE(enabled(command)) << command;
     EXPECT_FALSE(itemNamed(window, "addBanner")->isVisible());
     EXPECT_EQ(status(), QStringLiteral("3 photos, song.mp3"));
+    // Each thumbnail comes from the photos provider, fitted into 180 x 180.
+    const QList<QQuickItem*> thumbnails = itemsNamed(itemNamed(window, "slideGrid"), "thumbnail");
+    ASSERT_EQ(thumbnails.size(), 3);
+    for (QQuickItem* thumbnail : thumbnails) {
+        EXPECT_EQ(thumbnail->property("status").toInt(), 1) << "not ready";
+        EXPECT_EQ(thumbnail->property("paintedWidth").toInt(), 180);
+        EXPECT_EQ(thumbnail->property("paintedHeight").toInt(), 135);
+    }
     keepScreenshot(window, QStringLiteral("mainview"));
 }
 

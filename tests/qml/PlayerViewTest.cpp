@@ -88,7 +88,8 @@ TEST_F(PlayerView, EscapeLeavesFullScreenFirstAndThenClosesTheWindow)
         EXPECT_FALSE(rootProperty(dialog, "dialogFullScreen").toBool());
         EXPECT_TRUE(dialog->isVisible());
 
-        EXPECT_FALSE(pressKey(dialog, Qt::Key_Escape));
+        // Not the view's: the window takes it and closes.
+        pressKey(dialog, Qt::Key_Escape);
         closedByEscape = !dialog->isVisible();
     });
     EXPECT_TRUE(closedByEscape);

@@ -157,7 +157,7 @@ TEST_P(SettingsViewModes, ShowTheirRowsAndEveryWayOutApplies)
         EXPECT_EQ(propertyOf(dialog, "continueButton", "visible").toBool(), converting);
         EXPECT_EQ(propertyOf(dialog, "cancelButton", "visible").toBool(), converting);
         if (converting) {
-            EXPECT_TRUE(propertyOf(dialog, "continueButton", "activeFocus").toBool());
+            EXPECT_TRUE(propertyOf(dialog, "continueButton", "focus").toBool());
             keepScreenshot(dialog, QStringLiteral("settingsview-convert"));
         }
         if (*c.button)

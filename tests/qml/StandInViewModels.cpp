@@ -17,7 +17,6 @@
 #include <boost/make_shared.hpp>
 
 #include <cmath>
-#include <cstring>
 
 namespace standin {
 
@@ -350,9 +349,12 @@ void PlayerViewModel::setSurface(QObject* value)
         return;
     auto image = boost::make_shared<boost::gil::rgb8_image_t>(photo.width(), photo.height());
     auto pixels = boost::gil::view(*image);
-    for (int y = 0; y < photo.height(); ++y)
-        std::memcpy(&pixels(0, y), photo.constScanLine(y), static_cast<size_t>(photo.width()) * 3);
-    surface->setFrame(boost::make_shared<kestrel::video_data_gil_no_copy>(
+    for (int y = 0; y < photo.height(); ++y) {
+        const uchar* row = photo.constScanLine(y);
+        for (int x = 0; x < photo.width(); ++x)
+            pixels(x, y) = boost::gil::rgb8_pixel_t(row[3 * x], row[3 * x + 1], row[3 * x + 2]);
+    }
+    surface->setFrame(boost::make_shared<kestrel::image::gil::video_data_gil_no_copy>(
         boost::shared_ptr<const boost::gil::rgb8_image_t>(image)));
 }
 

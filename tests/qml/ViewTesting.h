@@ -61,9 +61,25 @@ inline QQuickItem* itemNamed(QWidget* window, const char* name)
                                         : nullptr;
 }
 
+// Every item of that object name in the visual tree under `item`, in
+// painting order (delegates included).
+inline QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name)
+{
+    QList<QQuickItem*> found;
+    for (QQuickItem* child : item->childItems()) {
+        if (child->objectName() == name)
+            found << child;
+        found << itemsNamed(child, name);
+    }
+    return found;
+}
+
 // Whether the view accepted the key.
 inline bool pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
+    // A window that changed its state (full screen) may have lost the focus.
+    QApplication::setActiveWindow(window);
+    quickOf(window)->setFocus(Qt::OtherFocusReason);
     QKeyEvent press(QEvent::KeyPress, key, modifiers);
     QApplication::sendEvent(quickOf(window), &press);
     QKeyEvent release(QEvent::KeyRelease, key, modifiers);
