@@ -232,6 +232,8 @@ TEST_F(MainView, ConversionRunsThroughTheOverlayToTheGoodNews)
     keepScreenshot(window, QStringLiteral("mainview-converting"));
 
     QQuickItem* pauseButton = itemNamed(window, "pauseButton");
+    EXPECT_TRUE(pauseButton->isEnabled());
+    EXPECT_TRUE(itemNamed(window, "cancelButton")->isEnabled());
     QMetaObject::invokeMethod(pauseButton, "clicked");
     EXPECT_EQ(stateText->property("text").toString(), QStringLiteral("Paused"));
     EXPECT_EQ(pauseButton->property("text").toString(), QStringLiteral("Resume"));
