@@ -357,6 +357,9 @@ Desktop.ApplicationWindow {
         highlightOnFocus: true
         scrollSpeed: 9
         horizontalScrollBar.visible: false
+        // Only the grid's rows decide how far it scrolls.
+        contentWidth: 0
+        contentHeight: storyboardContent.height
 
         Item {
             id: storyboardContent
@@ -386,7 +389,9 @@ Desktop.ApplicationWindow {
 
                 x: 14
                 y: 14
-                width: scrollArea.viewportWidth - 28
+                // Room is kept for the scroll bar, so that its coming and
+                // going does not change the number of columns that made it.
+                width: scrollArea.width - scrollArea.verticalScrollBar.width - 28
                 height: rows * cellHeight + 14
                 readonly property int columns: Math.max(1, Math.floor(width / cellWidth))
                 readonly property int rows: Math.ceil(count / columns)
@@ -564,13 +569,17 @@ Desktop.ApplicationWindow {
                         }
                     }
                     onReleased: function(mouse) {
-                        if (dragging && view.dragIndex >= 0 && view.overIndex >= 0)
-                            view.storyboard.moveSlide(view.dragIndex, view.overIndex)
+                        // The drag state is reset first: the move may take
+                        // this delegate away.
+                        var from = dragging ? view.dragIndex : -1
+                        var to = view.overIndex
                         dragging = false
                         photoArea.dragX = 0
                         photoArea.dragY = 0
                         view.dragIndex = -1
                         view.overIndex = -1
+                        if (from >= 0 && to >= 0)
+                            view.storyboard.moveSlide(from, to)
                     }
                     onClicked: function(mouse) {
                         if (mouse.button === Qt.RightButton)

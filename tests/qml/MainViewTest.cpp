@@ -156,6 +156,61 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandCase{"empty", false, false, false, false, false, false, ""}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
+TEST_F(MainView, TheMouseAndTheKeysChooseAndMoveSlides)
+{
+    addPhotos(4);
+    settle(300);
+    const auto photoAreas = [&] { return itemsNamed(itemNamed(window, "slideGrid"), "photoArea"); };
+    ASSERT_EQ(photoAreas().size(), 4);
+    const auto areaOf = [&](int index) {
+        for (QQuickItem* area : photoAreas())
+            if (area->parentItem()->property("slide").value<QObject*>() == model->storyboard.slideAt(index))
+                return area;
+        return static_cast<QQuickItem*>(nullptr);
+    };
+
+    // A click makes a slide current; the arrow keys move from it.
+    const QPointF second = centreOf(areaOf(1));
+    mouseEvent(window, QEvent::MouseButtonPress, second, Qt::LeftButton, Qt::LeftButton);
+    mouseEvent(window, QEvent::MouseButtonRelease, second, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(model->storyboard.index(), 1);
+    pressKey(window, Qt::Key_Right);
+    EXPECT_EQ(model->storyboard.index(), 2);
+    pressKey(window, Qt::Key_Left);
+    pressKey(window, Qt::Key_Left);
+    EXPECT_EQ(model->storyboard.index(), 0);
+
+    // Dragging the first slide onto the third moves it there.
+    model->storyboard.calls.clear();
+    dragMouse(window, centreOf(areaOf(0)), centreOf(areaOf(2)));
+    EXPECT_EQ(model->storyboard.calls, QStringList{"moveSlide(0,2)"});
+    EXPECT_EQ(model->storyboard.index(), 2);
+    // A press that does not travel more than 4 pixels moves nothing.
+    model->storyboard.calls.clear();
+    dragMouse(window, centreOf(areaOf(3)), centreOf(areaOf(3)) + QPointF(4, 4));
+    EXPECT_TRUE(model->storyboard.calls.isEmpty());
+    EXPECT_EQ(model->storyboard.index(), 3);
+
+    // The context menu offers what fits where it was opened.
+    const auto shownEntries = [&](int slide) {
+        QObject* root = rootOf(window);
+        QMetaObject::invokeMethod(root, "openContextMenu", Q_ARG(QVariant, slide),
+                                  Q_ARG(QVariant, QVariant::fromValue<QObject*>(itemNamed(window, "slideGrid"))),
+                                  Q_ARG(QVariant, 5), Q_ARG(QVariant, 5));
+        QObject* menu = root->findChild<QObject*>(QStringLiteral("storyboardMenu"));
+        QMetaObject::invokeMethod(menu, "hidePopup");
+        QStringList shown;
+        for (QObject* entry : menu->children())
+            if (entry->property("visible").toBool() && !entry->property("text").toString().isEmpty())
+                shown << entry->property("text").toString();
+        return shown;
+    };
+    EXPECT_EQ(shownEntries(1), QStringList({"Rotate Clockwise", "Rotate Counterclockwise", "Remove",
+                                            "Insert Photos..."}));
+    EXPECT_EQ(model->storyboard.index(), 1);
+    EXPECT_EQ(shownEntries(-1), QStringList({"Add Photos...", "Remove All"}));
+}
+
 TEST_F(MainView, DroppedFilesBecomePhotosUnlessTheyEndInALowerCaseMusicExtension)
 {
     const QString first = makePhoto(photos, "första.jpg");

@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QQuickItem>
 #include <QQuickWidget>
 #include <QUrl>
@@ -85,6 +86,29 @@ inline bool pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers =
     QKeyEvent release(QEvent::KeyRelease, key, modifiers);
     QApplication::sendEvent(quickOf(window), &release);
     return press.isAccepted();
+}
+
+// A mouse event at `at` (view coordinates) as the window system sends it.
+inline void mouseEvent(QWidget* window, QEvent::Type type, QPointF at, Qt::MouseButton button,
+                       Qt::MouseButtons buttons)
+{
+    QQuickWidget* quick = quickOf(window);
+    QMouseEvent event(type, at, at, QPointF(quick->mapToGlobal(at.toPoint())), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(quick, &event);
+}
+
+// Presses the left button at `from`, moves in small steps to `to`, releases.
+inline void dragMouse(QWidget* window, QPointF from, QPointF to)
+{
+    mouseEvent(window, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    for (int step = 1; step <= 10; ++step)
+        mouseEvent(window, QEvent::MouseMove, from + (to - from) * step / 10.0, Qt::NoButton, Qt::LeftButton);
+    mouseEvent(window, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+}
+
+inline QPointF centreOf(QQuickItem* item)
+{
+    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
 }
 
 // Drags local files onto the view at `at` (view coordinates) and drops them.
