@@ -350,7 +350,8 @@ private:
     QString picture_;
 };
 
-// What the caller's answer to updateReceived sets.
+// The object handed with updateReceived. Qt 6's QML cannot write a dynamic
+// property of a plain QObject, so the answer needs a declared needUpdate.
 class UpdateAnswer : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool needUpdate MEMBER needUpdate)
