@@ -5,8 +5,8 @@
 // Q_INIT_RESOURCE names a function of the global namespace.
 static void initViewResources()
 {
-    Q_INIT_RESOURCE(views);
-    Q_INIT_RESOURCE(images);
+    Q_INIT_RESOURCE(application_views);
+    Q_INIT_RESOURCE(application_images);
 }
 
 namespace Application {
