@@ -97,6 +97,7 @@ TEST_F(MainView, WithoutSlidesPreviewMakeAndRemovePhotosAreDisabledAndTheAddBann
         EXPECT_TRUE(enabled(command)) << command;
     EXPECT_TRUE(itemNamed(window, "addBanner")->isVisible());
     EXPECT_EQ(status(), QString());
+    keepScreenshot(window, QStringLiteral("mainview-empty"));
 
     addPhotos(3);
     model->music.setFilePath(QStringLiteral("/music/song.mp3"));
@@ -209,6 +210,23 @@ TEST_F(MainView, TheMouseAndTheKeysChooseAndMoveSlides)
                                             "Insert Photos..."}));
     EXPECT_EQ(model->storyboard.index(), 1);
     EXPECT_EQ(shownEntries(-1), QStringList({"Add Photos...", "Remove All"}));
+
+    // More rows than fit: the page keys scroll by a page, End to the bottom.
+    for (int i = 0; i < 8; ++i)
+        model->storyboard.addSlide(makePhoto(photos, "more" + std::to_string(i) + ".jpg", i % 3 ? 640 : 360,
+                                             i % 3 ? 480 : 480));
+    settle(300);
+    QObject* scrollBar = itemNamed(window, "storyboard")->property("verticalScrollBar").value<QObject*>();
+    ASSERT_TRUE(scrollBar);
+    ASSERT_GT(scrollBar->property("maximumValue").toDouble(), 0);
+    pressKey(window, Qt::Key_PageDown);
+    EXPECT_DOUBLE_EQ(scrollBar->property("value").toDouble(),
+                     qMin(scrollBar->property("pageStep").toDouble(), scrollBar->property("maximumValue").toDouble()));
+    pressKey(window, Qt::Key_End);
+    EXPECT_DOUBLE_EQ(scrollBar->property("value").toDouble(), scrollBar->property("maximumValue").toDouble());
+    pressKey(window, Qt::Key_Home);
+    EXPECT_DOUBLE_EQ(scrollBar->property("value").toDouble(), 0);
+    keepScreenshot(window, QStringLiteral("mainview-many"));
 }
 
 TEST_F(MainView, DroppedFilesBecomePhotosUnlessTheyEndInALowerCaseMusicExtension)
@@ -387,6 +405,7 @@ TEST_F(MainView, MessagesUpdatesAndAdvertisementsReachTheUser)
     EXPECT_TRUE(strip->isVisible());
     EXPECT_TRUE(itemNamed(window, "advertisementText")->isVisible());
     EXPECT_FALSE(itemNamed(window, "advertisementBanner")->isVisible());
+    keepScreenshot(window, QStringLiteral("mainview-advertisement"));
     QMetaObject::invokeMethod(itemNamed(window, "advertisementClose"), "clicked");
     EXPECT_FALSE(strip->isVisible());
 
