@@ -6,11 +6,7 @@
 #include "ViewTesting.h"
 
 #include "multimedia/VideoSurface.h"
-#include "mvvm/Dialog.h"
 
-#include <QDialog>
-
-#include <functional>
 
 using namespace viewtest;
 using Multimedia::Player;
@@ -28,16 +24,7 @@ protected:
         model = std::make_unique<standin::PlayerViewModel>(makePhoto(folder, "preview.jpg", 800, 600));
     }
 
-    void runDialog(const std::function<void(QWidget*)>& act)
-    {
-        Mvvm::Dialog host;
-        whenModalShows([&](QWidget* modal) {
-            act(modal);
-            if (modal->isVisible())
-                modal->close();
-        });
-        host.showDialog(playerView, model.get());
-    }
+    void runDialog(const std::function<void(QWidget*)>& act) { runModal(playerView, model.get(), act); }
 
     Player::State state() const { return model->preview().state(); }
     static QVariant rootProperty(QWidget* dialog, const char* name) { return rootOf(dialog)->property(name); }

@@ -5,12 +5,7 @@
 
 #include "ViewTesting.h"
 
-#include "mvvm/Dialog.h"
 
-#include <QDialog>
-#include <QQmlProperty>
-
-#include <functional>
 
 using namespace viewtest;
 using standin::SettingsViewModel;
@@ -28,16 +23,7 @@ protected:
     }
 
     // Shows the dialog, runs `act` on it, and returns the dialog's result.
-    int runDialog(const std::function<void(QWidget*)>& act)
-    {
-        Mvvm::Dialog host;
-        whenModalShows([&](QWidget* modal) {
-            act(modal);
-            if (modal->isVisible())
-                modal->close();
-        });
-        return host.showDialog(settingsView, &model);
-    }
+    int runDialog(const std::function<void(QWidget*)>& act) { return runModal(settingsView, &model, act); }
 
     // Chooses an entry of a combo box as the user does, through its menu.
     static void choose(QWidget* dialog, const char* box, const QString& entry)

@@ -6,6 +6,7 @@
 #include "StandInViewModels.h"
 
 #include "support-qt/QmlTesting.h"
+#include "mvvm/Dialog.h"
 #include "mvvm/HostedWindows.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
@@ -24,6 +25,8 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace viewtest {
 
@@ -130,6 +133,19 @@ inline bool dropFiles(QWidget* window, const QStringList& paths, QPoint at)
     QApplication::sendEvent(quick, &drop);
     QCoreApplication::processEvents();
     return true;
+}
+
+// Shows `view` as a modal dialog over `viewModel`, runs `act` on the dialog
+// once it shows, closes it if `act` left it open, and gives its result.
+inline int runModal(const QString& view, QObject* viewModel, const std::function<void(QWidget*)>& act)
+{
+    Mvvm::Dialog host;
+    whenModalShows([&](QWidget* modal) {
+        act(modal);
+        if (modal->isVisible())
+            modal->close();
+    });
+    return host.showDialog(view, viewModel);
 }
 
 // Lets animations and bindings settle for `ms` milliseconds.
