@@ -34,7 +34,7 @@ Desktop.ApplicationWindow {
     readonly property bool loading: storyboard.loading || music.loading
     readonly property bool canPreview: !isLocked && !loading && storyboard.clearAction.enabled
     readonly property bool canMake: canPreview && convert.startAction.enabled
-    readonly property int baseFontSize: fontTemplate.font.pixelSize
+    readonly property int baseFontSize: fontTemplate.fontInfo.pixelSize
     readonly property color windowColour: palette.window
     readonly property color darkerWindowColour: Qt.darker(palette.window, 1.3)
     readonly property color storyboardColour: "#676767"

@@ -256,7 +256,7 @@ Rectangle {
                                 x: 3
                                 y: 2
                                 font.family: fontTemplate.font.family
-                                font.pixelSize: fontTemplate.font.pixelSize - 1
+                                font.pixelSize: fontTemplate.fontInfo.pixelSize - 1
                                 text: dataTransform.timeToString(view.player.time, "mm:ss")
                             }
                         }

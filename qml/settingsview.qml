@@ -326,7 +326,7 @@ Rectangle {
                     text: viewModel.qualityHint
                     color: palette.windowText
                     font.family: fontTemplate.font.family
-                    font.pixelSize: fontTemplate.font.pixelSize - 1
+                    font.pixelSize: fontTemplate.fontInfo.pixelSize - 1
                 }
             }
         }
