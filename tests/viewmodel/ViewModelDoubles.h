@@ -1,7 +1,7 @@
 #pragma once
 // Stand-ins around the view models: a slideshow that keeps the settings maps
-// it is given and claims a chosen slide count, a usage-event sink that
-// records, and a settings store emptied for each test.
+// it is given, claims a chosen slide count and plays a given source, a
+// usage-event sink that records, and a settings store emptied for each test.
 
 #include "viewmodel/UsageEvents.h"
 
@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QStringList>
 
+#include <boost/function.hpp>
 #include <boost/make_shared.hpp>
 
 #include <cstddef>
@@ -22,8 +23,10 @@ class RecordingShow : public kestrel::slideshow2::slideshow::Impl {
 public:
     std::vector<kestrel::media_settings_ptr> applied;
     std::size_t slides = 0;
+    kestrel::av_source_ptr source;
+    boost::function<void(bool)> buffering;
 
-    kestrel::av_source_ptr av_source() override { return kestrel::av_source_ptr(); }
+    kestrel::av_source_ptr av_source() override { return source; }
     kestrel::slideshow2::slide_ptr insert_slide(std::size_t) override { return {}; }
     void move_slide(std::size_t, std::size_t) override {}
     void remove_slide(std::size_t) override {}
@@ -33,7 +36,11 @@ public:
     void clear() override {}
     void set_audio_track(kestrel::audio_track_ptr) override {}
     void apply_settings(kestrel::media_settings_ptr settings) override { applied.push_back(settings); }
-    void set_buffered(bool) override {}
+    void set_buffered(bool on) override
+    {
+        if (buffering)
+            buffering(on);
+    }
 };
 
 // A slideshow over a RecordingShow that the test can still reach.
