@@ -89,15 +89,3 @@ INSTANTIATE_TEST_SUITE_P(
         ProfileRow{0, 5, wide, ".avi", "windows-low", "", false},
         ProfileRow{12, 2, wide, "", "mac-high", "", false},
         ProfileRow{-1, 1, classic, "", "mac-medium", "", false}));
-
-TEST(OutputProfileDefaults, LinuxStartsWithTheMacFormatAtMediumQualityAndFourToThree)
-{
-    clearSettingsStore();
-    UsageEventRecorder events;
-    ShowDouble show;
-    SettingsViewModel settings(show.show);
-    EXPECT_EQ(settings.format(), SettingsViewModel::MacFormat);
-    EXPECT_EQ(settings.fileExtention(), ".mp4");
-    EXPECT_EQ(settings.presetName(), "mac-medium");
-    EXPECT_EQ(settings.qualityHint(), "Video: 960x720, H264. Audio: AAC.");
-}

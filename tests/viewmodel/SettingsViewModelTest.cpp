@@ -178,6 +178,8 @@ TEST_F(SettingsViewModelTest, EmptyStoreGivesDefaultsAppliesThemAndWritesAllTenK
     EXPECT_EQ(vm->slideshowName(), "My slideshow");
     EXPECT_EQ(vm->aspect(), 4.0 / 3.0);
     EXPECT_EQ(vm->quality(), SettingsViewModel::MediumQuality);
+    EXPECT_EQ(vm->format(), SettingsViewModel::MacFormat);  // on Linux
+    EXPECT_EQ(vm->presetName(), "mac-medium");
     EXPECT_TRUE(vm->needClarify());
     EXPECT_EQ(vm->mode(), SettingsViewModel::DefaultMode);
 
