@@ -236,7 +236,11 @@ QString ConvertViewModel::freeOutputPath() const
         folder = defaultFolder;
     if (folder == defaultFolder)
         QDir().mkpath(folder);
-    return FileHelpers::uniqueFilePath(folder, settings_->slideshowName(), settings_->fileExtention());
+    // A name that cleans down to nothing would make a hidden ".mp4".
+    QString name = settings_->slideshowName();
+    if (FileHelpers::sanitizeFileName(name).trimmed().isEmpty())
+        name = tr("My slideshow");
+    return FileHelpers::uniqueFilePath(folder, name, settings_->fileExtention());
 }
 
 void ConvertViewModel::pause()

@@ -295,10 +295,12 @@ TEST_F(ConvertViewModelTest, MissingMoviesFolderIsMadeButAChosenFolderNever)
     EXPECT_EQ(QString::fromStdString(producer().path), QDir(movies).absoluteFilePath("Trip.mp4"));
     vm->stop();
 
+    settings->setSlideshowName(" ?/:");  // nothing left of it but blanks
     const QString chosen = folder.filePath("not there");
     settings->setOutputFolder(chosen);
     vm->start();
     EXPECT_FALSE(QFileInfo::exists(chosen));
+    EXPECT_EQ(QString::fromStdString(producer().path), QDir(chosen).absoluteFilePath("My slideshow.mp4"));
 }
 
 TEST_F(ConvertViewModelTest, DestroyingWhileConvertingStopsAndReleasesTheProducer)
