@@ -46,7 +46,7 @@ namespace ViewModel {
 class ConvertViewModel : public QObject {
     Q_OBJECT
 public:
-    enum State { StopState = 0, PauseState = 1, ConvertState = 2 };
+    enum State : int { StopState = 0, PauseState = 1, ConvertState = 2 };
     Q_ENUM(State)
 
     Q_PROPERTY(int progress READ progress NOTIFY progressChanged)

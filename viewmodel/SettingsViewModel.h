@@ -22,7 +22,8 @@ namespace ViewModel {
 class SettingsViewModel : public QObject {
     Q_OBJECT
 public:
-    enum Format {
+    // Stores and QML may hold any int: the enums span them all.
+    enum Format : int {
         WindowsFormat = 0,
         MacFormat = 1,
         IPhoneFormat = 2,
@@ -34,9 +35,9 @@ public:
         FacebookFormat = 8
     };
     Q_ENUM(Format)
-    enum Quality { LowQuality = 0, MediumQuality = 1, HighQuality = 2 };
+    enum Quality : int { LowQuality = 0, MediumQuality = 1, HighQuality = 2 };
     Q_ENUM(Quality)
-    enum Mode { DefaultMode = 0, ConvertMode = 1 };
+    enum Mode : int { DefaultMode = 0, ConvertMode = 1 };
     Q_ENUM(Mode)
 
     Q_PROPERTY(bool useAudioDuration READ useAudioDuration WRITE setUseAudioDuration NOTIFY useAudioDurationChanged)
