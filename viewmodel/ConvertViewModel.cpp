@@ -101,10 +101,10 @@ ConvertViewModel::ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
       storyboard_(std::move(storyboard)),
       settings_(std::move(settings)),
       photos_(std::move(photos)),
+      mailbox_(std::make_shared<Feedback::GuardedReceiver>(this)),
       startAction_(this),
       pauseAction_(this),
       stopAction_(this),
-      mailbox_(std::make_shared<Feedback::GuardedReceiver>(this)),
       producerFactory_(&ConvertViewModel::createEngineProducer)
 {
     static std::once_flag registered;
@@ -278,8 +278,8 @@ void ConvertViewModel::onRemainingTimeChanged(ComponentModel::PropertyChangedSig
 
 bool ConvertViewModel::event(QEvent* e)
 {
-    if (e->type() == ProgressEvent::type || e->type() == FinishEvent::type)
-        mailbox_->delivered();
+    // Before the event is read: the worker made it under the mailbox's lock.
+    mailbox_->delivered();
     if (e->type() == ProgressEvent::type) {
         const auto* progressEvent = static_cast<ProgressEvent*>(e);
         if (progressEvent->production == production_ && state_ != StopState)
@@ -292,7 +292,8 @@ bool ConvertViewModel::event(QEvent* e)
             onFinished(finishEvent->result);
         return true;
     }
-    return false;
+    // Queued calls, timers and deferred deletes keep working.
+    return QObject::event(e);
 }
 
 void ConvertViewModel::onProgress(double percent, const kestrel::video_data_ptr& frame)

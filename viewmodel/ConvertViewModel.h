@@ -129,11 +129,13 @@ private:
     int slideIndex_ = 0;
     QString resultPath_;
     State state_ = StopState;
+    // Where the producer's callbacks post; closed first by the destructor.
+    // Made before the actions, gone after them: their child events come
+    // through event() too.
+    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
     QAction startAction_;
     QAction pauseAction_;
     QAction stopAction_;
-    // Where the producer's callbacks post; closed first by the destructor.
-    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
     // Tags the events of each production; only the current one's count.
     quint64 production_ = 0;
     ProducerFactory producerFactory_;
