@@ -106,8 +106,6 @@ private:
     boost::shared_ptr<codec_extra_data_common_impl::setter> setter_;
 };
 
-typedef codec_extra_data_common_t<
-    Allocator::DefaultArrayAllocator<uint8_t, Allocator::DefaultBufferAllocator>>
-    codec_extra_data_common;
+typedef codec_extra_data_common_t<Allocator::default_byte_allocator> codec_extra_data_common;
 
 } // namespace kestrel

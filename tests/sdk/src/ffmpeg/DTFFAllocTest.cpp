@@ -2,6 +2,9 @@
 #include "ffmpeg/DTFFHandles.h"
 
 #include "DTErrors.h"
+#include "DTMediaPacket.h"
+
+#include <cstdint>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +21,18 @@ TEST(FFAlloc, PaddingIsZero) {
     EXPECT_EQ(nullptr, buffer);
     ff_free(&buffer);
     EXPECT_THROW(ff_alloc(nullptr, 4, 4), errors::invalid_pointer);
+}
+
+// A size whose padding would wrap around is refused before anything is
+// written.
+TEST(FFAlloc, SizeThatWrapsIsRefused) {
+    for (std::size_t size : {SIZE_MAX, SIZE_MAX - 3, SIZE_MAX - 15}) {
+        uint8_t* buffer = reinterpret_cast<uint8_t*>(0x1);
+        EXPECT_THROW(ff_alloc(&buffer, size, 16), errors::bad_alloc) << size;
+        EXPECT_EQ(nullptr, buffer);
+        buffer = reinterpret_cast<uint8_t*>(0x1);
+        EXPECT_THROW(dt_alloc(&buffer, size, 16), errors::bad_alloc) << size;
+    }
 }
 
 TEST(FFAlloc, CopyOfNothingAllocatesNothing) {
