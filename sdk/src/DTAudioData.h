@@ -114,7 +114,9 @@ public:
 // when making the block fails.
 audio_data_ptr adopt_sample_bytes(const audio_format& format, uint8_t* bytes, unsigned int size);
 
-// Frames for a duration: ms / 1000 * rate, truncated toward zero.
+// Frames for a duration: ms / 1000 * rate, truncated toward zero (none for
+// a negative or NaN length). These and create_silence_frames throw
+// errors::invalid_argument for more bytes than a block can count.
 void alloc_audio_for_duration(const audio_format& format, double milliseconds, uint8_t*& bytes,
                               unsigned int& size, int& frames);
 // Silence: 0x80 for unsigned 8-bit samples, zero bytes otherwise.
