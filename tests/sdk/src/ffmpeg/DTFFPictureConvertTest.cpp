@@ -84,3 +84,19 @@ TEST(FFPictureConvert, RefusedGeometryThrowsWithTheScalerCall) {
         EXPECT_EQ("sws_getContext", std::string(*boost::get_error_info<errinfo_api_function>(e)));
     }
 }
+
+class UnknownPixelFormats : public ::testing::TestWithParam<int> {};
+
+// A number FFmpeg has no pixel format for is the converter's error, on
+// either side, never an abort inside the scaler.
+TEST_P(UnknownPixelFormats, AreRefusedWithTheConvertersError) {
+    EXPECT_THROW(picture_convert_creator::create(16, 16, GetParam(), 16, 16, AV_PIX_FMT_YUV420P,
+                                                 bilinear),
+                 picture_convert::error);
+    EXPECT_THROW(picture_convert_creator::create(16, 16, AV_PIX_FMT_RGB24, 16, 16, GetParam(),
+                                                 bilinear),
+                 picture_convert::error);
+}
+
+INSTANTIATE_TEST_SUITE_P(OutsideFFmpeg, UnknownPixelFormats,
+                         ::testing::Values(-1, -2, 9999, static_cast<int>(AV_PIX_FMT_NB)));
