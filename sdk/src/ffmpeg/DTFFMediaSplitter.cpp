@@ -97,7 +97,7 @@ av_media_splitter_impl::av_media_splitter_impl(const AVFormatContextPtr& context
 }
 
 void av_media_splitter_impl::describe(const AVFormatContextPtr& context) {
-    file_info_ = boost::make_shared<ff_file_info_general>(context.get());
+    file_info_ = boost::make_shared<ff_file_info_general>(context);
     media_types_.clear();
     time_bases_.clear();
     frame_rates_.clear();
