@@ -1,7 +1,8 @@
 #pragma once
 // The demultiplexer: opens a media file, describes it and its streams and
 // hands out its compressed packets in file order. The end of the file is an
-// empty packet pointer, not an error.
+// empty packet pointer, not an error; a failed read (a damaged disk) is
+// media_splitter::error, never an early end.
 
 #include "DTBase.h"
 #include "DTErrors.h"
