@@ -80,8 +80,9 @@ ffmpeg_video_encoder::ffmpeg_video_encoder(media_settings_ptr settings)
     c->qmax = settings->get<int>("qmax", c->qmax);
     // The codec context has no motion estimation field any more; the codecs
     // that still choose a method take it as an option of that name.
-    if (settings->contains("me_method"))
-        apply_ffmpeg_video_option(c, "me_method", "int", settings->get("me_method"));
+    if (settings->contains("me_method") &&
+        !apply_ffmpeg_video_option(c, "me_method", "int", settings->get("me_method")))
+        warn_refused_ffmpeg_option("me_method", settings->get("me_method"));
     c->max_qdiff = settings->get<int>("max_qdiff", c->max_qdiff);
     picture_quality_ = settings->get<int>("picture_quality", 0);
 
