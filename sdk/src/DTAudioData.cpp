@@ -12,16 +12,11 @@ namespace kestrel {
 
 audio_data::Impl::~Impl() = default;
 
+audio_data::~audio_data() = default;
+
 uint8_t* audio_data::Impl::at(int frame, int channel) const {
     const int bytes_per_sample = bits_per_sample() / 8;
     return data() + frame * frame_size() + channel * bytes_per_sample;
-}
-
-audio_data::~audio_data() { delete impl_; }
-
-void audio_data::reset_impl(Impl* impl) {
-    delete impl_;
-    impl_ = impl;
 }
 
 uint8_t* alloc_sample_bytes(std::size_t count) { return new uint8_t[count]; }

@@ -15,7 +15,7 @@
 
 namespace kestrel {
 
-class decoder : private interface_base {
+class decoder : public facade<decoder> {
 public:
     // The codec cannot be found or opened.
     class create_error : public virtual errors::dt_error {};
@@ -28,13 +28,10 @@ public:
         virtual void reset() = 0;
     };
 
-    explicit decoder(Impl* impl) : impl_(impl) {}
+    explicit decoder(Impl* impl) : facade(impl) {}
     virtual ~decoder() = 0;
 
-    void reset() { impl_->reset(); }
-
-private:
-    Impl* impl_;
+    void reset() { impl()->reset(); }
 };
 typedef boost::shared_ptr<decoder> decoder_ptr;
 

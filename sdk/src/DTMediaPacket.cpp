@@ -30,8 +30,6 @@ media_packet_ptr media_packet::Impl::copy() const {
     return boost::make_shared<common_media_packet>(this);
 }
 
-media_packet::~media_packet() { delete impl_; }
-
 void dt_alloc(uint8_t** buffer, std::size_t size, std::size_t padding) {
     if (!buffer)
         KESTREL_THROW(errors::invalid_pointer());

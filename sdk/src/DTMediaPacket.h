@@ -17,7 +17,7 @@ namespace kestrel {
 class media_packet;
 typedef boost::shared_ptr<media_packet> media_packet_ptr;
 
-class media_packet : private interface_base {
+class media_packet : public facade<media_packet> {
 public:
     class Impl : public impl_base {
     public:
@@ -38,28 +38,24 @@ public:
         virtual dt_rational_t frame_rate() const = 0;
     };
 
-    explicit media_packet(Impl* impl) : impl_(impl) {}
-    virtual ~media_packet();
+    explicit media_packet(Impl* impl) : facade(impl) {}
 
-    dt_ts_t pts() const { return impl_->pts(); }
-    dt_ts_t dts() const { return impl_->dts(); }
-    uint8_t* data() const { return impl_->data(); }
-    int size() const { return impl_->size(); }
-    int stream_index() const { return impl_->stream_index(); }
-    int flags() const { return impl_->flags(); }
-    int duration() const { return impl_->duration(); }
-    dt_ts_t pos() const { return impl_->pos(); }
-    int media_type() const { return impl_->media_type(); }
-    bool ffmpeg_packet() const { return impl_->ffmpeg_packet(); }
-    media_packet_ptr copy() const { return impl_->copy(); }
-    media_packet_ptr clone() const { return impl_->copy(); }
-    dt_rational_t time_base() const { return impl_->time_base(); }
-    dt_rational_t frame_rate() const { return impl_->frame_rate(); }
+    dt_ts_t pts() const { return impl()->pts(); }
+    dt_ts_t dts() const { return impl()->dts(); }
+    uint8_t* data() const { return impl()->data(); }
+    int size() const { return impl()->size(); }
+    int stream_index() const { return impl()->stream_index(); }
+    int flags() const { return impl()->flags(); }
+    int duration() const { return impl()->duration(); }
+    dt_ts_t pos() const { return impl()->pos(); }
+    int media_type() const { return impl()->media_type(); }
+    bool ffmpeg_packet() const { return impl()->ffmpeg_packet(); }
+    media_packet_ptr copy() const { return impl()->copy(); }
+    media_packet_ptr clone() const { return impl()->copy(); }
+    dt_rational_t time_base() const { return impl()->time_base(); }
+    dt_rational_t frame_rate() const { return impl()->frame_rate(); }
 
-    const Impl* impl() const { return impl_; }
-
-private:
-    Impl* impl_;
+    using facade::impl;
 };
 
 enum { dt_packet_flag_key = 1 };
@@ -178,7 +174,7 @@ template <class BufferAllocator>
 class common_media_packet2_t : public media_packet, public BufferAllocator {
 public:
     common_media_packet2_t() : media_packet(new common_media_packet2_impl()) {
-        auto* impl = static_cast<common_media_packet2_impl*>(const_cast<Impl*>(this->impl()));
+        auto* impl = static_cast<common_media_packet2_impl*>(this->impl());
         impl->set_allocator(BufferAllocator::alloc_buffer(), BufferAllocator::free_buffer());
         setter_.reset(new common_media_packet2_impl::setter(impl));
     }

@@ -91,9 +91,9 @@ ff_simple_media_muxer_impl::ff_simple_media_muxer_impl(const std::string& format
 
 void ff_simple_media_muxer_impl::open() {
     log_line(logger::info()) << "[ff_simple_media_muxer_impl] open" << std::endl;
-    if (!formatContext_ || openTried_)
+    if (!formatContext_ || open_tried_)
         KESTREL_THROW(errors::invalid_operation());
-    openTried_ = true;
+    open_tried_ = true;
     copy_encoder_parameters();
     create_file();
     const int result = avformat_write_header(formatContext_.get(), nullptr);

@@ -39,7 +39,7 @@ private:
     AVFormatContextPtr formatContext_;
     std::string path_;
     bool headerWritten_ = false;
-    bool openTried_ = false;
+    bool open_tried_ = false;
 };
 
 class ff_simple_media_muxer : public media_muxer {
