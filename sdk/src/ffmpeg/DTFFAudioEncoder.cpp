@@ -2,14 +2,11 @@
 
 #include "DTFFChannelLayout.h"
 #include "DTFFGlobal.h"
-#include "DTFFMediaPacket.h"
 #include "DTLog.h"
 
 extern "C" {
 #include <libavutil/samplefmt.h>
 }
-
-#include <boost/make_shared.hpp>
 
 #include <algorithm>
 #include <cstdlib>
@@ -30,12 +27,6 @@ const char* const retired_aac_encoder = "libvo_aacenc";
 const char* const native_aac_encoder = "aac";
 
 typedef ff_encoder_core<audio_encoder_queue::error> core;
-
-const media_settings& checked(const media_settings_ptr& settings) {
-    if (!settings)
-        core::fail("invalid settings");
-    return *settings;
-}
 
 const AVCodec* find_encoder(const std::string& name) {
     const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str());
@@ -93,7 +84,7 @@ audio_encoder_queue::Impl* create_ffmpeg_audio_encoder(media_settings_ptr settin
 }
 
 ffmpeg_audio_encoder::ffmpeg_audio_encoder(media_settings_ptr settings)
-    : core_(find_encoder(checked(settings).get("audio-codec")), dt_media_type_audio) {
+    : core_(find_encoder(core::checked(settings).get("audio-codec")), dt_media_type_audio) {
     const AVCodec* codec = core_.codec();
     AVCodecContext* c = core_.context();
     c->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;

@@ -51,6 +51,13 @@ void ff_encoder_core<Error>::send_frame(AVFrame* frame, const char* text,
 }
 
 template <class Error>
+const media_settings& ff_encoder_core<Error>::checked(const media_settings_ptr& settings) {
+    if (!settings)
+        fail("invalid settings");
+    return *settings;
+}
+
+template <class Error>
 void ff_encoder_core<Error>::fail(const char* text) {
     KESTREL_THROW(Error(text));
 }

@@ -9,6 +9,7 @@
 #include "DTFFEncodedPackets.h"
 #include "DTFFHandles.h"
 #include "DTMediaPacket.h"
+#include "DTMediaSettings.h"
 
 namespace kestrel {
 namespace ffmpeg {
@@ -34,6 +35,9 @@ public:
     AVCodecContext* context() const { return context_.get(); }
     AVFrame* frame() const { return frame_.get(); }
     bool drained() const { return drained_; }
+
+    // The settings, or "invalid settings" for none.
+    static const media_settings& checked(const media_settings_ptr& settings);
 
     [[noreturn]] static void fail(const char* text);
     [[noreturn]] static void fail(const char* text, const char* function, int result);

@@ -2,14 +2,11 @@
 
 #include "DTFFCodecOptions.h"
 #include "DTFFGlobal.h"
-#include "DTFFMediaPacket.h"
 #include "DTLog.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
 }
-
-#include <boost/make_shared.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -49,12 +46,6 @@ private:
 
 typedef ff_encoder_core<video_encoder_queue::error> core;
 
-const media_settings& checked(const media_settings_ptr& settings) {
-    if (!settings)
-        core::fail("invalid settings");
-    return *settings;
-}
-
 } // namespace
 
 video_encoder_queue::Impl* create_ffmpeg_video_encoder(media_settings_ptr settings) {
@@ -62,7 +53,7 @@ video_encoder_queue::Impl* create_ffmpeg_video_encoder(media_settings_ptr settin
 }
 
 ffmpeg_video_encoder::ffmpeg_video_encoder(media_settings_ptr settings)
-    : core_(avcodec_find_encoder_by_name(checked(settings).get("video-codec").c_str()),
+    : core_(avcodec_find_encoder_by_name(core::checked(settings).get("video-codec").c_str()),
             dt_media_type_video),
       last_pts_(AV_NOPTS_VALUE) {
     AVCodecContext* c = core_.context();
