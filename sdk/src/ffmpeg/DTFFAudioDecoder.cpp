@@ -24,24 +24,6 @@ AVFramePtr create_frame() {
     return frame;
 }
 
-// The packet as FFmpeg wants it: a new reference to an FFmpeg packet (time
-// stamps and side data such as samples to skip included), or a copy of
-// other packets' bytes with the zero padding FFmpeg reads past the end.
-AVPacketPtr decoder_packet(const media_packet& packet) {
-    AVPacketPtr local = dt_alloc_packet();
-    if (const AVPacket* source = ff_media_packet::av_packet(packet)) {
-        if (av_packet_ref(local.get(), source) < 0)
-            KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_packet_ref"));
-        return local;
-    }
-    if (av_new_packet(local.get(), packet.size()) < 0)
-        KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_new_packet"));
-    std::memcpy(local->data, packet.data(), packet.size());
-    local->pts = packet.pts();
-    local->dts = packet.dts();
-    return local;
-}
-
 double to_milliseconds(dt_ts_t ticks, dt_rational_t time_base) {
     return static_cast<double>(time_base.num) / time_base.den * 1000.0 * ticks;
 }
@@ -87,7 +69,7 @@ audio_data_ptr ff_audio_decoder_impl::decode(media_packet_ptr packet) {
         drain_foreign();
         avcodec_flush_buffers(context_.get());
     } else if (packet->size() > 0) { // an empty one would also end the input
-        AVPacketPtr input = decoder_packet(*packet);
+        AVPacketPtr input = dt_decoder_packet(*packet);
         if (avcodec_send_packet(context_.get(), input.get()) == AVERROR(EAGAIN)) {
             // FFmpeg still holds frames of earlier packets: take them first.
             receive_frames();
