@@ -163,24 +163,28 @@ void ff_simple_media_muxer_impl::write_packet(media_packet_ptr packet) {
 void ff_simple_media_muxer_impl::write_packet(media_packet_ptr packet, int stream_index) {
     if (!headerWritten_ || !formatContext_)
         KESTREL_THROW(errors::invalid_operation());
-    if (!packet)
+    // A packet without bytes has nothing to write, and some muxers (MPEG
+    // program streams) would never finish the file with one queued.
+    if (!packet || packet->size() <= 0 || !packet->data())
         return;
     AVFormatContext* context = formatContext_.get();
     if (stream_index < 0 || static_cast<unsigned int>(stream_index) >= context->nb_streams)
         KESTREL_THROW(errors::invalid_argument());
+    // Stamps in no unit cannot be placed in the file.
+    const AVRational from = to_av(packet->time_base());
+    if (from.num <= 0 || from.den <= 0)
+        KESTREL_THROW(errors::invalid_argument());
 
     AVPacketPtr copy = dt_alloc_packet();
-    const int size = packet->size() > 0 ? packet->size() : 0;
+    const int size = packet->size();
     const int result = av_new_packet(copy.get(), size);
     if (result < 0)
         KESTREL_THROW(media_muxer::error("failed")
                       << errinfo_api_function("av_new_packet") << errinfo_errno(-result));
-    if (size > 0 && packet->data())
-        std::memcpy(copy->data, packet->data(), static_cast<size_t>(size));
+    std::memcpy(copy->data, packet->data(), static_cast<size_t>(size));
 
     // The stream's time base as the header fixed it (1/25 may become 1/12800).
     const AVRational to = context->streams[stream_index]->time_base;
-    const AVRational from = to_av(packet->time_base());
     if (packet->dts() != AV_NOPTS_VALUE)
         copy->dts = av_rescale_q(packet->dts(), from, to);
     if (packet->pts() != AV_NOPTS_VALUE)

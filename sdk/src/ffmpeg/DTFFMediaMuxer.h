@@ -24,8 +24,10 @@ public:
     // To the packet's own stream index.
     void write_packet(media_packet_ptr packet) override;
     // Times go from the packet's time base to the stream's. An empty packet
-    // pointer writes nothing; errors::invalid_operation before open and
-    // after close, errors::invalid_argument for a stream the file lacks.
+    // pointer or a packet without bytes writes nothing;
+    // errors::invalid_operation before open and after close,
+    // errors::invalid_argument for a stream the file lacks or a time base
+    // that is not positive.
     void write_packet(media_packet_ptr packet, int stream) override;
     // Writes the trailer (once) and closes the file; a failure of either is
     // thrown after the file is closed. Later calls do nothing.
