@@ -54,11 +54,6 @@ struct stream_contexts {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_library();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::input_reader input(data, size);
     const char* container = containers[input.byte() % (sizeof containers / sizeof *containers)];

@@ -15,11 +15,6 @@ const int most_pictures = 300;
 const int most_blocks = 300;
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_library();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = fuzz::as_file(data, size);
     try {

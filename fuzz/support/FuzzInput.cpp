@@ -21,9 +21,12 @@ struct scratch_file {
     ~scratch_file() { std::remove(path.c_str()); }
 };
 
-} // namespace
+// Silences the library's log lines (they go to std::cout) from the start.
+const struct quiet_library {
+    quiet_library() { std::cout.setstate(std::ios::badbit); }
+} quiet;
 
-void quiet_library() { std::cout.setstate(std::ios::badbit); }
+} // namespace
 
 const std::string& as_file(const uint8_t* data, std::size_t size) {
     static scratch_file file;

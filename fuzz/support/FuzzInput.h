@@ -1,7 +1,8 @@
 #pragma once
-// What the fuzz targets share: the library kept quiet (its log and
-// FFmpeg's would swamp the fuzzer's output and slow it down), and the input
-// bytes as a file, since the library opens media by path.
+// What the fuzz targets share: the input bytes as a file, since the library
+// opens media by path, and fields read from the input. A target that uses
+// this also keeps the library quiet: its log and FFmpeg's would swamp the
+// fuzzer's output and slow it down.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,9 +10,6 @@
 
 namespace kestrel {
 namespace fuzz {
-
-// Silences the library's log lines for the rest of the process.
-void quiet_library();
 
 // The bytes written to this process's scratch file (in TMPDIR, else /tmp,
 // overwritten on every call and removed at exit); returns its path.

@@ -16,8 +16,6 @@ const double highest_output_height = 16384.0;
 const dt_pixel_format_t output_pixel_format = 2; // packed RGB24
 const int bicubic = 4;
 const int output_sample_rate = 44100;
-// One read converts and hands out at most this many frames (64 MiB).
-const double most_frames_per_read = 16777216.0;
 
 // Milliseconds covered by `length` units of the time base; 0 when either is
 // unknown.
@@ -113,12 +111,7 @@ bool av_video_file_impl::fetch_packet() {
 }
 
 media_packet_ptr av_video_file_impl::next_packet(packet_queue& queue) {
-    for (;;) {
-        if (media_packet_ptr packet = queue.try_pop())
-            return packet;
-        if (!fetch_packet())
-            return media_packet_ptr();
-    }
+    return queue.take([this] { return fetch_packet(); });
 }
 
 video_data_timed_ptr av_video_file_impl::read_picture() {
@@ -155,11 +148,9 @@ void av_video_file_impl::drain_sound() {
 audio_data_timed_ptr av_video_file_impl::read_sound(double duration) {
     if (!audio_enabled_)
         return audio_data_timed_ptr();
-    const double wanted = std::min(std::trunc(duration / 1000.0 * output_sample_rate + 0.5),
-                                   most_frames_per_read);
-    if (!(wanted >= 1.0)) // also a negative or NaN duration
+    const unsigned int frames = frames_to_read(duration, output_sample_rate);
+    if (frames == 0)
         return audio_data_timed_ptr();
-    const unsigned int frames = static_cast<unsigned int>(wanted);
     while (audio_converter_->size() < frames) {
         const media_packet_ptr packet = next_packet(audio_packets_);
         if (!packet) {
@@ -171,14 +162,7 @@ audio_data_timed_ptr av_video_file_impl::read_sound(double duration) {
         if (block && block->data && block->data->samples() > 0)
             audio_converter_->push_back(block->data.get());
     }
-    if (audio_converter_->size() == 0)
-        return audio_data_timed_ptr();
-    const audio_data_ptr block = audio_converter_->pop(frames);
-    const double length = 1000.0 * block->samples() / output_sample_rate;
-    const audio_data_timed_ptr timed =
-        boost::make_shared<audio_data_timed>(block, length, audio_position_);
-    audio_position_ += length;
-    return timed;
+    return pop_timed(*audio_converter_, frames, output_sample_rate, audio_position_);
 }
 
 void av_video_file_impl::switch_video(bool on) {

@@ -54,8 +54,9 @@ public:
     double advance(double dt) override;
     bool enabled() const override;
     void set_enabled(bool enabled) override;
-    // round(duration x 44.1) frames (at most 2^24), fewer at the end of
-    // the file; empty for less than one frame and after the end.
+    // round(duration x 44.1) frames (at most most_frames_per_read), fewer
+    // at the end of the file; empty for less than one frame and after the
+    // end.
     audio_data_timed_ptr read(double duration) override;
     audio_format_ptr format() const override;
 

@@ -63,15 +63,7 @@ void ppm_encoder_impl::send(const video_data* picture) {
     auto packet = boost::make_shared<common_media_packet2>();
     packet->properties()->set_data(image_.data(), total, dt_buffer_copy);
     packet->properties()->set_media_type(dt_media_type_video);
-    packets_.push_back(packet);
-}
-
-media_packet_ptr ppm_encoder_impl::get_packet() {
-    if (packets_.empty())
-        return media_packet_ptr();
-    media_packet_ptr packet = packets_.front();
-    packets_.pop_front();
-    return packet;
+    packets_.push(packet);
 }
 
 video_encoder_queue::Impl* create_ppm_encoder(media_settings_ptr settings) {

@@ -10,10 +10,10 @@
 // ("invalid video format"). One thread at a time.
 
 #include "DTMediaSettings.h"
+#include "DTPacketQueue.h"
 #include "DTVideoEncoderQueue.h"
 
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 namespace kestrel {
@@ -28,12 +28,12 @@ public:
     // Builds one image and queues it; a null picture has nothing to give.
     void send(const video_data* picture) override;
     // The oldest queued image, or an empty pointer.
-    media_packet_ptr get_packet() override;
+    media_packet_ptr get_packet() override { return packets_.try_pop(); }
 
 private:
     // Reused from picture to picture; grows, never shrinks.
     std::vector<uint8_t> image_;
-    std::deque<media_packet_ptr> packets_;
+    packet_queue packets_;
     int format_ = 6;
     int width_ = 0;
     int height_ = 0;

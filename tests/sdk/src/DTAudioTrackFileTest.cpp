@@ -129,6 +129,17 @@ TEST(MusicTrack, SeekArithmetic) {
     EXPECT_GT(level_after_seek(once, 7000.0), 0.2);
 }
 
+// However long the ask, a read of a looping track ends: at most
+// most_frames_per_read frames, labelled with their length.
+TEST(MusicTrack, HugeReadIsBounded) {
+    audio_track_file track(sample_tone_file("wav"), nullptr, true);
+    audio_data_timed_ptr block = track.read(1e12);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(most_frames_per_read, block->data->samples());
+    EXPECT_DOUBLE_EQ(1000.0 * most_frames_per_read / 44100, block->duration);
+    EXPECT_DOUBLE_EQ(block->duration, track.position());
+}
+
 TEST(MusicTrack, PicksTheFirstAudioStream) {
     TempDir dir;
     const std::string video_first = dir.file("vidéo-first.mkv");
