@@ -80,6 +80,9 @@ void do_interleaved_write_packet(AVPacket* packet, AVFormatContext* context) {
 
 AVRational to_av(dt_rational_t r) { return AVRational{r.num, r.den}; }
 
+// How far a packet may be decoded before the first one written.
+const int64_t most_reordering = AV_TIME_BASE;
+
 } // namespace
 
 ff_simple_media_muxer_impl::ff_simple_media_muxer_impl(const std::string& format,
@@ -174,6 +177,7 @@ void ff_simple_media_muxer_impl::write_packet(media_packet_ptr packet, int strea
     const AVRational from = to_av(packet->time_base());
     if (from.num <= 0 || from.den <= 0)
         KESTREL_THROW(errors::invalid_argument());
+    check_start(*packet, from);
 
     AVPacketPtr copy = dt_alloc_packet();
     const int size = packet->size();
@@ -194,6 +198,21 @@ void ff_simple_media_muxer_impl::write_packet(media_packet_ptr packet, int strea
     copy->flags = packet->flags();
     copy->stream_index = stream_index;
     do_interleaved_write_packet(copy.get(), context);
+}
+
+// Encoders start their stamps at or a little before 0 (reordering, codec
+// delay); a packet far before what the file began with can only be a
+// mistake, and muxers that shift stamps by the first packet's cannot place
+// it.
+void ff_simple_media_muxer_impl::check_start(const media_packet& packet, AVRational time_base) {
+    const dt_ts_t stamp = packet.dts() != AV_NOPTS_VALUE ? packet.dts() : packet.pts();
+    if (stamp == AV_NOPTS_VALUE)
+        return;
+    const int64_t time = av_rescale_q(stamp, time_base, AVRational{1, AV_TIME_BASE});
+    if (first_time_ == AV_NOPTS_VALUE)
+        first_time_ = time;
+    else if (time < first_time_ - most_reordering)
+        KESTREL_THROW(errors::invalid_argument());
 }
 
 void ff_simple_media_muxer_impl::close() {

@@ -248,9 +248,9 @@ TEST(FFMediaMuxer, CloseWithoutOpenWritesNothing) {
 }
 
 // A packet without bytes is not written (an MPEG program stream would
-// never finish its file with one queued); one whose stamps have no unit
-// is refused.
-TEST(FFMediaMuxer, PacketsWithoutBytesOrTimeUnitAreNotWritten) {
+// never finish its file with one queued); one whose stamps have no unit,
+// or that would be decoded long before the file's start, is refused.
+TEST(FFMediaMuxer, PacketsTheFileCannotPlaceAreNotWritten) {
     test::TempDir dir;
     const std::string path = dir.file("a.mpg");
     quietly([&] {
@@ -267,6 +267,10 @@ TEST(FFMediaMuxer, PacketsWithoutBytesOrTimeUnitAreNotWritten) {
         unitless->properties()->set_data(bytes, sizeof bytes, dt_buffer_copy);
         EXPECT_THROW(pipeline.muxer()->write_packet(unitless, 0), errors::invalid_argument);
         unitless->properties()->set_time_base(dt_rational_t(-1, 25));
+        EXPECT_THROW(pipeline.muxer()->write_packet(unitless, 0), errors::invalid_argument);
+        unitless->properties()->set_time_base(dt_rational_t(1, 25));
+        unitless->properties()->set_dts(-125); // five seconds before the first picture
+        unitless->properties()->set_pts(-125);
         EXPECT_THROW(pipeline.muxer()->write_packet(unitless, 0), errors::invalid_argument);
         pipeline.finish();
     });
