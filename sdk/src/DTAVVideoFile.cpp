@@ -70,9 +70,7 @@ void av_video_file_impl::open_video(int index, const stream_info& stream) {
     const dt_rational_t rate = stream.frame_rate();
     frame_rate_ = rate.den != 0 ? static_cast<double>(rate.num) / rate.den : 0.0;
     video_format_ = video_format::create(output_width, height, output_pixel_format);
-    picture_converter_ = picture_convert_creator::create(info->width(), info->height(),
-                                                         info->pixel_format(), output_width,
-                                                         height, output_pixel_format, bicubic);
+    picture_converter_ = converter_from(info->width(), info->height(), info->pixel_format());
     video_duration_ = milliseconds(stream.duration(), stream.time_base());
     video_stream_index_ = index;
     video_source_.reset(new av_video_file_video_source(this));
@@ -93,6 +91,15 @@ void av_video_file_impl::open_audio(int index, const stream_info& stream) {
     audio_stream_index_ = index;
     audio_source_.reset(new av_video_file_audio_source(this));
     audio_enabled_ = true;
+}
+
+picture_convert_ptr av_video_file_impl::converter_from(int width, int height,
+                                                      dt_pixel_format_t format) {
+    picture_convert_ptr converter = picture_convert_creator::create(
+        width, height, format, video_format_->width(), video_format_->height(),
+        video_format_->pixel_format(), bicubic);
+    picture_source_ = video_format::create(width, height, format);
+    return converter;
 }
 
 bool av_video_file_impl::fetch_packet() {
@@ -132,6 +139,13 @@ video_data_timed_ptr av_video_file_impl::read_picture() {
         }
         decoded = video_decoder_->decode_timed(packet);
     }
+    // A stream may change its size or layout midway; every picture is
+    // scaled from its own to the one output format.
+    const video_data& source = *decoded->data;
+    if (source.width() != picture_source_->width() ||
+        source.height() != picture_source_->height() ||
+        source.pixel_format() != picture_source_->pixel_format())
+        picture_converter_ = converter_from(source.width(), source.height(), source.pixel_format());
     const video_data_ptr picture = picture_converter_->convert(decoded->data);
     video_position_ = decoded->start;
     return boost::make_shared<video_data_timed>(picture, decoded->duration, decoded->start);

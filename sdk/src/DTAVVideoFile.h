@@ -1,6 +1,7 @@
 #pragma once
 // A media file opened as an audio/video source: pictures decoded, scaled to
-// 640 pixels wide (height in the file's proportion) in RGB24, each with its
+// 640 pixels wide (height in the stream's proportion; pictures of another
+// size midway are scaled to the same) in RGB24, each with its
 // start and duration in ms; sound decoded and converted to 44100 Hz signed
 // 16-bit stereo, handed out in blocks of any asked length. One demultiplexer
 // feeds both: packets of the stream not being read wait in its own queue,
@@ -91,6 +92,8 @@ private:
     // Reads one packet into the queue of its stream; false at the end.
     bool fetch_packet();
     media_packet_ptr next_packet(packet_queue& queue);
+    // A scaler from pictures of this geometry to the output format.
+    picture_convert_ptr converter_from(int width, int height, dt_pixel_format_t format);
     video_data_timed_ptr read_picture();
     audio_data_timed_ptr read_sound(double duration);
     // Queues the sound the decoder and the converter hold at the end.
@@ -107,6 +110,7 @@ private:
     audio_decoder_ptr audio_decoder_;
     video_decoder_ptr video_decoder_;
     picture_convert_ptr picture_converter_;
+    video_format_ptr picture_source_; // what the scaler takes
     audio_convert_ptr audio_converter_;
     int audio_stream_index_ = -1;
     int video_stream_index_ = -1;

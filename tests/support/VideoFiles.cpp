@@ -26,7 +26,8 @@ void make_video_clip(const std::string& path, const video_clip& clip) {
                           "-map", "[a]", "-c:a", "aac"});
     }
     arguments.insert(arguments.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-bf",
-                                       text::to_text(clip.b_frames), "-g", "25", path});
+                                       text::to_text(clip.b_frames), "-g", "25", "-f",
+                                       clip.container, path});
     run_ffmpeg(arguments);
 }
 

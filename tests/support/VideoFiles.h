@@ -9,7 +9,7 @@ namespace kestrel {
 namespace test {
 
 struct video_clip {
-    std::string container = "mp4"; // decides the muxer: mp4, mkv, ...
+    std::string container = "mp4"; // FFmpeg's muxer name: mp4, matroska, mpegts ...
     int width = 160;
     int height = 120;
     int rate = 25;

@@ -174,6 +174,37 @@ TEST(AVVideoFile, SwitchingSourcesOffAndOn) {
     EXPECT_FALSE(video->read());
 }
 
+// Two transport streams joined with cat, the second of a smaller size:
+// every picture comes out in the one output format, each of its own part.
+TEST(AVVideoFile, PicturesOfAnotherSizeMidwayAreScaledToTheSame) {
+    TempDir dir;
+    video_clip big;
+    big.container = "mpegts";
+    big.width = 320;
+    big.height = 240;
+    big.seconds = 0.4;
+    big.colour = "red";
+    video_clip small = big;
+    small.width = 160;
+    small.height = 120;
+    small.colour = "blue";
+    make_video_clip(dir.file("a.ts"), big);
+    make_video_clip(dir.file("b.ts"), small);
+    const std::string joined = dir.file("jöined.ts");
+    write_file(joined, read_file(dir.file("a.ts")) + read_file(dir.file("b.ts")));
+
+    av_source_ptr file = create_av_video_file(joined.c_str());
+    std::vector<int> blues;
+    while (video_data_timed_ptr picture = file->video()->read()) {
+        ASSERT_EQ(640, picture->data->width());
+        ASSERT_EQ(480, picture->data->height());
+        const uint8_t* pixel = picture->data->plane_data(0) + 240 * picture->data->line_size(0);
+        blues.push_back(pixel[2] > 128 ? 1 : 0);
+    }
+    EXPECT_EQ((std::vector<int>(10, 0)), std::vector<int>(blues.begin(), blues.begin() + 10));
+    EXPECT_EQ((std::vector<int>(10, 1)), std::vector<int>(blues.begin() + 10, blues.end()));
+}
+
 TEST(AVVideoFile, FilesWithOneKindOfStream) {
     av_source_ptr sound = create_av_video_file(sample_tone_file("wav").c_str());
     EXPECT_EQ(nullptr, sound->video());
