@@ -10,7 +10,6 @@
 #include <boost/make_shared.hpp>
 
 #include <cstring>
-#include <memory>
 
 namespace kestrel {
 
@@ -41,12 +40,7 @@ ff_audio_decoder_impl::ff_audio_decoder_impl(const audio_decoder_info& info)
     context_->bits_per_coded_sample = info.bits_per_coded_sample();
     context_->bits_per_raw_sample = info.bits_per_raw_sample();
 
-    std::string name, long_name;
-    dt_open_decoder_context(context_.get(), name, long_name);
-    std::unique_ptr<audio_decoder_additional_info_impl> names(
-        new audio_decoder_additional_info_impl(name, long_name));
-    additional_info_ = boost::make_shared<audio_decoder_additional_info>(names.get());
-    names.release();
+    additional_info_ = dt_open_named_decoder<audio_decoder_additional_info>(context_.get());
 
     format_ = audio_format::create(info.sample_rate(), info.sample_format(), info.channels(),
                                    info.channel_layout());

@@ -9,7 +9,6 @@
 
 #include <boost/make_shared.hpp>
 
-#include <memory>
 
 namespace kestrel {
 
@@ -59,14 +58,8 @@ AVCodecContextPtr video_context(const video_decoder_info& info) {
 } // namespace
 
 ff_video_decoder_impl::ff_video_decoder_impl(const video_decoder_info& info)
-    : context_(video_context(info)) {
-    std::string name, long_name;
-    dt_open_decoder_context(context_.get(), name, long_name);
-    std::unique_ptr<video_decoder_additional_info_impl> names(
-        new video_decoder_additional_info_impl(name, long_name));
-    additional_info_ = boost::make_shared<video_decoder_additional_info>(names.get());
-    names.release();
-}
+    : context_(video_context(info)),
+      additional_info_(dt_open_named_decoder<video_decoder_additional_info>(context_.get())) {}
 
 void ff_video_decoder_impl::reset() {
     has_clock_ = false;
