@@ -21,12 +21,16 @@ const QString pathKey = QStringLiteral("Storyboard/slides");
 // XML 1.0's Char production over UTF-16.
 bool isXmlText(const QString& text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* const end = p + text.size();
+    for (; p != end; ++p) {
+        const char16_t c = *p;
+        if (c >= 0x20 && c < 0xD800)
+            continue;
         if (QChar::isHighSurrogate(c)) {
-            if (i + 1 == text.size() || !QChar::isLowSurrogate(text.at(i + 1).unicode()))
+            if (p + 1 == end || !QChar::isLowSurrogate(p[1]))
                 return false;
-            ++i;
+            ++p;
             continue;
         }
         if (QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
@@ -37,29 +41,35 @@ bool isXmlText(const QString& text)
     return true;
 }
 
-QString escapeAttribute(const QString& value)
+// Appends the value in UTF-8 with the attribute escapes. The escaped
+// characters are ASCII, which no byte of a longer UTF-8 sequence is.
+void appendEscaped(QByteArray& out, const QString& value)
 {
-    QString escaped;
-    escaped.reserve(value.size() + value.size() / 4);
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value.at(i);
-        switch (c.unicode()) {
-        case '<': escaped += QLatin1String("&lt;"); break;
-        case '&': escaped += QLatin1String("&amp;"); break;
-        case '"': escaped += QLatin1String("&quot;"); break;
-        case '\t': escaped += QLatin1String("&#x9;"); break;
-        case '\n': escaped += QLatin1String("&#xa;"); break;
-        case '\r': escaped += QLatin1String("&#xd;"); break;
+    const QByteArray utf8 = value.toUtf8();
+    const char* const begin = utf8.constData();
+    const char* const end = begin + utf8.size();
+    const char* run = begin;
+    for (const char* p = begin; p != end; ++p) {
+        QByteArrayView escape;
+        switch (*p) {
+        case '<': escape = "&lt;"; break;
+        case '&': escape = "&amp;"; break;
+        case '"': escape = "&quot;"; break;
+        case '\t': escape = "&#x9;"; break;
+        case '\n': escape = "&#xa;"; break;
+        case '\r': escape = "&#xd;"; break;
         case '>':
-            if (i >= 2 && value.at(i - 1) == QLatin1Char(']') && value.at(i - 2) == QLatin1Char(']'))
-                escaped += QLatin1String("&gt;");
-            else
-                escaped += c;
+            if (p - begin >= 2 && p[-1] == ']' && p[-2] == ']')
+                escape = "&gt;";
             break;
-        default: escaped += c;
+        default: continue;
+        }
+        if (!escape.isEmpty()) {
+            out.append(run, p - run).append(escape);
+            run = p + 1;
         }
     }
-    return escaped;
+    out.append(run, end - run);
 }
 
 QList<StoryboardEntry> readEntries(QXmlStreamReader& reader)
@@ -92,19 +102,27 @@ QString newFilePath()
 
 QByteArray toXml(const QList<StoryboardEntry>& entries)
 {
-    QString document;
+    qsizetype size = 0;
+    for (const StoryboardEntry& entry : entries)
+        size += 40 + (entry.filePath.size() + entry.settings.size()) * 5 / 4;
+    QByteArray document;
+    document.reserve(size);
+    document.append("<Slides>\n");
+    bool written = false;
     for (const StoryboardEntry& entry : entries) {
         if (!isXmlText(entry.filePath) || !isXmlText(entry.settings)) {
             qWarning().noquote() << "[StoryboardFile] left out a slide whose path or settings XML cannot hold:"
                                  << entry.filePath.toUtf8().toPercentEncoding("/ ");
             continue;
         }
-        document += QLatin1String("    <Slide settings=\"") + escapeAttribute(entry.settings) +
-                    QLatin1String("\" filePath=\"") + escapeAttribute(entry.filePath) + QLatin1String("\"/>\n");
+        document.append("    <Slide settings=\"");
+        appendEscaped(document, entry.settings);
+        document.append("\" filePath=\"");
+        appendEscaped(document, entry.filePath);
+        document.append("\"/>\n");
+        written = true;
     }
-    if (document.isEmpty())
-        return QByteArrayLiteral("<Slides/>\n");
-    return QByteArrayLiteral("<Slides>\n") + document.toUtf8() + QByteArrayLiteral("</Slides>\n");
+    return written ? document.append("</Slides>\n") : QByteArray("<Slides/>\n");
 }
 
 QList<StoryboardEntry> fromXml(const QByteArray& document)

@@ -171,6 +171,7 @@ void StoryboardViewModel::rotateSlideAcw()
 
 void StoryboardViewModel::save()
 {
+    savePending_ = false;
     QList<StoryboardEntry> entries;
     entries.reserve(slideList_->count());
     for (int i = 0; i < slideList_->count(); ++i) {
@@ -198,7 +199,15 @@ void StoryboardViewModel::updateLoading()
         emit loadingChanged(loading_);
     }
     if (!loading_)
-        save();
+        scheduleSave();
+}
+
+void StoryboardViewModel::scheduleSave()
+{
+    if (savePending_)
+        return;
+    savePending_ = true;
+    QMetaObject::invokeMethod(this, &StoryboardViewModel::save, Qt::QueuedConnection);
 }
 
 void StoryboardViewModel::updateActions()
@@ -217,7 +226,7 @@ void StoryboardViewModel::onSlideListChanged(ComponentModel::ListChangedSignalAr
             const SlideViewModel* slide = qobject_cast<SlideViewModel*>(item.data());
             connect(slide, &SlideViewModel::stateChanged, this, &StoryboardViewModel::onSlideStateChanged,
                     Qt::QueuedConnection);
-            connect(slide, &SlideViewModel::changed, this, &StoryboardViewModel::save, Qt::QueuedConnection);
+            connect(slide, &SlideViewModel::changed, this, &StoryboardViewModel::scheduleSave);
         }
     }
     updateLoading();

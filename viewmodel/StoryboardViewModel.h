@@ -11,8 +11,9 @@
 // orientation applied) that every slide view model opens its photo with,
 // drops a slide whose photo fails to open (with a log line naming the
 // file), keeps the current slide `index`, and saves the storyboard file
-// (StoryboardFile.h) after each settled change, on each slide's changed()
-// and when it is destroyed; the constructor restores the last storyboard.
+// (StoryboardFile.h) after each settled change and each slide's changed()
+// (once the events queued with it have run) and when it is destroyed; the
+// constructor restores the last storyboard.
 //
 // Indices from the view are checked: insertSlide without a current slide
 // appends, and a move, removal or rotation naming no slide is ignored, so
@@ -99,6 +100,9 @@ protected slots:
     void onSlideStateChanged(ViewModel::SlideViewModel::State state);
 
 private:
+    // Saves once the events already queued have run: the state changes of
+    // a batch of photos that settle together cost one save, not one each.
+    void scheduleSave();
     void addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders);
     void addFolder(const QString& path, QSet<QString>& walkedFolders);
     QSharedPointer<QObject> makeSlide(const kestrel::slideshow2::slide_ptr& slide, const QString& path,
@@ -116,6 +120,7 @@ private:
     std::unique_ptr<ComponentModel::NotifyListModel> slideModel_;
     int index_ = -1;
     bool loading_ = false;
+    bool savePending_ = false;
     QAction removeSlideAction_;
     QAction clearAction_;
     QAction rotateSlideCwAction_;

@@ -81,7 +81,7 @@ TEST_F(MusicFixture, OpensRemembersAndRemovesTheMusic)
     auto music = std::make_unique<MusicViewModel>(show);
     EXPECT_TRUE(music->filePath().isEmpty());
     EXPECT_FALSE(music->loading() || music->clearAction()->isEnabled());
-    EXPECT_EQ(0, list.musicChanges);
+    EXPECT_EQ(0, list.music_changes);
 
     qmltest::SignalLog log;
     record(log, *music);
@@ -97,10 +97,10 @@ TEST_F(MusicFixture, OpensRemembersAndRemovesTheMusic)
     EXPECT_EQ(path, storedPath());
 
     log.clear();
-    const int changes = list.musicChanges;
+    const int changes = list.music_changes;
     music->setFilePath(path);
     EXPECT_TRUE(log.entries().isEmpty());
-    EXPECT_EQ(changes, list.musicChanges);
+    EXPECT_EQ(changes, list.music_changes);
 
     // The next start opens it again.
     music.reset();

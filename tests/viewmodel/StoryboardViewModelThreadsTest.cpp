@@ -140,11 +140,12 @@ TEST_F(StoryboardFixture, ASessionKeepsEngineListAndFileTogether)
     storyboard->rotateSlideCwAction()->trigger();
     const SlideViewModel* turned = slideAt(*storyboard, 1);
     EXPECT_EQ(TopRight, redQuadrant(thumbnail(*photos, turned->photoId())));
-    QCoreApplication::processEvents(); // the queued save of the turn
+    QCoreApplication::processEvents(); // the save that follows the turn
     EXPECT_EQ(expectedFile(*storyboard), readAll(storedStoryboardPath()));
 
     storyboard->setIndex(7);
     storyboard->removeSlideAction()->trigger();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(listsAgree(*storyboard, show));
     order.removeAt(7);
     EXPECT_EQ(order, names(*storyboard));
@@ -174,6 +175,7 @@ TEST_F(StoryboardFixture, ASessionKeepsEngineListAndFileTogether)
     qmltest::SignalLog index;
     index.record(storyboard.get(), &StoryboardViewModel::indexChanged, QStringLiteral("index"));
     storyboard->clearAction()->trigger();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(listsAgree(*storyboard, show));
     EXPECT_EQ(0u, show->count());
     EXPECT_EQ(-1, storyboard->index());
@@ -185,6 +187,7 @@ TEST_F(StoryboardFixture, ASessionKeepsEngineListAndFileTogether)
     EXPECT_EQ(QByteArray("<Slides/>\n"), readAll(storedStoryboardPath()));
     QFile::remove(storedStoryboardPath());
     storyboard->clear(); // empty: nothing, not even a save
+    QCoreApplication::processEvents();
     EXPECT_TRUE(index.entries().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(storedStoryboardPath()));
 }

@@ -9,11 +9,9 @@
 
 #include "componentmodel/ImageProvider.h"
 
-#include "slideshow2/DTCommonSlide.h"
-#include "slideshow2/DTCommonSlideshowSettings.h"
 #include "slideshow2/DTSlide.h"
-#include "slideshow2/DTSlideshow.h"
 #include "support-qt/QmlTesting.h"
+#include "support/ListSlideshow.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
 
@@ -26,8 +24,6 @@
 #include <QSettings>
 #include <QStringList>
 
-#include <boost/make_shared.hpp>
-
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -35,36 +31,9 @@
 
 namespace viewmodeltest {
 
-// The engine's list with real slides; the music is only recorded.
-class ListSlideshow : public kestrel::slideshow2::common_slideshow_settings_impl {
-public:
-    ListSlideshow() : common_slideshow_settings_impl(&kestrel::slideshow2::create_common_slide) {}
-
-    kestrel::av_source_ptr av_source() override { return kestrel::av_source_ptr(); }
-    void set_audio_track(kestrel::audio_track_ptr track) override
-    {
-        music = track;
-        ++musicChanges;
-    }
-    void set_buffered(bool) override {}
-
-    kestrel::audio_track_ptr music;
-    int musicChanges = 0;
-
-protected:
-    void on_change_timeline() override {}
-    void on_change_video_format() override {}
-};
-
-inline kestrel::slideshow2::slideshow_ptr makeSlideshow()
-{
-    return boost::make_shared<kestrel::slideshow2::slideshow>(new ListSlideshow);
-}
-
-inline ListSlideshow& listOf(const kestrel::slideshow2::slideshow_ptr& show)
-{
-    return *static_cast<ListSlideshow*>(show->impl());
-}
+using ListSlideshow = kestrel::test::list_slideshow;
+inline kestrel::slideshow2::slideshow_ptr makeSlideshow() { return kestrel::test::make_list_slideshow(); }
+inline ListSlideshow& listOf(const kestrel::slideshow2::slideshow_ptr& show) { return kestrel::test::list_of(show); }
 
 // The application's settings and data folder as on a first run.
 inline void forgetLastRun()
@@ -192,9 +161,12 @@ inline ::testing::AssertionResult listsAgree(const ViewModel::StoryboardViewMode
     return ::testing::AssertionSuccess();
 }
 
+// No photo loading any more, and the save that follows done.
 inline bool settled(const ViewModel::StoryboardViewModel& storyboard, int ms = 20000)
 {
-    return qmltest::waitFor([&] { return !storyboard.loading(); }, ms);
+    const bool done = qmltest::waitFor([&] { return !storyboard.loading(); }, ms);
+    QCoreApplication::processEvents();
+    return done;
 }
 
 inline QByteArray readAll(const QString& path)
