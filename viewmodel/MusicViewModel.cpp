@@ -110,8 +110,9 @@ void MusicViewModel::startOpen(const QString& path)
 
 bool MusicViewModel::event(QEvent* event)
 {
+    // Other events (queued calls, deleteLater) are QObject's business.
     if (event->type() != openEventType)
-        return false;
+        return QObject::event(event);
     mailbox_->delivered();
     const OpenEvent* open = static_cast<OpenEvent*>(event);
     finishOpen(open->choice, open->track);

@@ -88,8 +88,9 @@ void SlideViewModel::startOpen(const QString& settings, const kestrel::slideshow
 
 bool SlideViewModel::event(QEvent* event)
 {
+    // Other events (queued calls, deleteLater) are QObject's business.
     if (event->type() != openEventType)
-        return false;
+        return QObject::event(event);
     mailbox_->delivered();
     finishOpen(static_cast<OpenEvent*>(event)->error);
     return true;

@@ -85,6 +85,9 @@ TEST_F(SlideFixture, PublishesThePhotoThenTurnsItUnderFreshIds)
         EXPECT_EQ(red == TopRight || red == BottomLeft ? QSize(120, 180) : QSize(180, 120), picture.size());
         EXPECT_EQ(QString::fromLatin1(slide->slide()->get_properties().c_str()), slide->settings());
     }
+    QMetaObject::invokeMethod(slide.get(), "rotateCw", Qt::QueuedConnection); // other events still work
+    QCoreApplication::processEvents();
+    EXPECT_EQ(TopRight, redQuadrant(thumbnail(*photos, slide->photoId())));
     const QString last = slide->photoId();
     slide.reset();
     EXPECT_TRUE(thumbnail(*photos, last).isNull()) << "a removed slide keeps no picture";
