@@ -14,6 +14,8 @@
 
 #include "viewmodel/StoryboardViewModel.h"
 
+#include "ProcessMemory.h"
+
 #include "componentmodel/ImageProvider.h"
 #include "support/ListSlideshow.h"
 #include "support/TestJpeg.h"
@@ -30,35 +32,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace {
-
-double memory_mb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    const std::string name = std::string(field) + ":";
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, name.size(), name) != 0)
-            continue;
-        std::istringstream fields(line.substr(name.size()));
-        fields.imbue(std::locale::classic());
-        double kb = -1024.0;
-        fields >> kb;
-        return kb / 1024.0;
-    }
-    return -1.0;
-}
-
-// Linux resets the peak to the current size when "5" is written here.
-bool reset_peak_memory() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-    clear.flush();
-    return static_cast<bool>(clear);
-}
 
 bool make_photos(const QString& originals_folder, const QString& folder, int photos, int distinct, bool detailed) {
     const int width = 4000, height = 3000;
@@ -145,7 +121,7 @@ int main(int argc, char** argv) {
         QTimer::singleShot(300, &loop, &QEventLoop::quit);
     });
     QTimer::singleShot(0, [&] {
-        reset_peak_memory();
+        bench::reset_peak_memory();
         clock.restart();
         drop_ns = pulse.nsecsElapsed();
         storyboard->addSlide(folder);
@@ -167,7 +143,7 @@ int main(int argc, char** argv) {
     std::printf("add    %8.1f ms  (the drop's own call)\n", double(add_ms));
     std::printf("stall  %8.1f ms  (target 50 ms; longest gap of a 1 ms timer, ended at %.3f s)\n", stall / 1e6,
                 (stall_end - drop_ns) / 1e9);
-    std::printf("peak   %8.1f MB  (target 300 MB; now %.1f MB)\n", memory_mb("VmHWM"), memory_mb("VmRSS"));
+    std::printf("peak   %8.1f MB  (target 300 MB; now %.1f MB)\n", bench::peak_memory_mb(), bench::memory_mb("VmRSS"));
     storyboard.reset();
     return ready_ms >= 0 && thumbnails == photos ? 0 : 1;
 }
