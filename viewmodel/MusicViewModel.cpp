@@ -54,8 +54,8 @@ MusicViewModel::MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, QOb
 }
 
 MusicViewModel::MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, Loader loader, QObject* parent)
-    : QObject(parent), slideshow_(std::move(slideshow)), clearAction_(this), loader_(std::move(loader)),
-      mailbox_(std::make_shared<Feedback::GuardedReceiver>(this))
+    : QObject(parent), slideshow_(std::move(slideshow)), mailbox_(std::make_shared<Feedback::GuardedReceiver>(this)),
+      clearAction_(this), loader_(std::move(loader))
 {
     Q_ASSERT(slideshow_);
     clearAction_.setEnabled(false);
@@ -110,10 +110,12 @@ void MusicViewModel::startOpen(const QString& path)
 
 bool MusicViewModel::event(QEvent* event)
 {
+    // Before the event is read, so that race checkers see the worker's
+    // writes to it; one uncontended lock for any event.
+    mailbox_->delivered();
     // Other events (queued calls, deleteLater) are QObject's business.
     if (event->type() != openEventType)
         return QObject::event(event);
-    mailbox_->delivered();
     const OpenEvent* open = static_cast<OpenEvent*>(event);
     finishOpen(open->choice, open->track);
     return true;

@@ -80,9 +80,11 @@ private:
     kestrel::slideshow2::slideshow_ptr slideshow_;
     QString filePath_;
     bool loading_ = false;
+    // Before the action: event() uses it, and a child's destruction still
+    // sends this object an event.
+    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
     QAction clearAction_;
     Loader loader_;
-    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
     // Counts the choices of a file; an answer carries the count of its own.
     unsigned long long choice_ = 0;
     // The choice whose answer is awaited; 0 when none is.

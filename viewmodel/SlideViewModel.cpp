@@ -51,8 +51,8 @@ SlideViewModel::SlideViewModel(kestrel::slideshow2::slide_ptr slide, const QStri
                                kestrel::slideshow2::photo_manager_ptr photoManager,
                                QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent)
     : QObject(parent), slide_(std::move(slide)), photos_(std::move(photos)), filePath_(filePath),
-      settings_(settings), rotateCwAction_(this), rotateAcwAction_(this),
-      mailbox_(std::make_shared<Feedback::GuardedReceiver>(this))
+      settings_(settings), mailbox_(std::make_shared<Feedback::GuardedReceiver>(this)), rotateCwAction_(this),
+      rotateAcwAction_(this)
 {
     registerStateType();
     rotateCwAction_.setEnabled(false);
@@ -88,10 +88,12 @@ void SlideViewModel::startOpen(const QString& settings, const kestrel::slideshow
 
 bool SlideViewModel::event(QEvent* event)
 {
+    // Before the event is read, so that race checkers see the worker's
+    // writes to it; one uncontended lock for any event.
+    mailbox_->delivered();
     // Other events (queued calls, deleteLater) are QObject's business.
     if (event->type() != openEventType)
         return QObject::event(event);
-    mailbox_->delivered();
     finishOpen(static_cast<OpenEvent*>(event)->error);
     return true;
 }

@@ -95,10 +95,12 @@ private:
     QString settings_;
     QString photoId_;
     State state_ = InitState;
+    // Before the actions: event() uses it, and a child's destruction still
+    // sends this object an event.
+    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
     QAction rotateCwAction_;
     QAction rotateAcwAction_;
     kestrel::ControllerPtr openHandle_;
-    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
 };
 
 } // namespace ViewModel
