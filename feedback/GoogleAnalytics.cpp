@@ -47,10 +47,19 @@ void GoogleAnalytics::addEvent(const QString& category, const QString& action, c
     QThreadPool::globalInstance()->start([url] { sendRequest(url); }, 0);
 }
 
+namespace {
+const std::size_t hitTimeoutMs = 10000;
+} // namespace
+
 void GoogleAnalytics::sendRequest(const QString& url)
 {
     try {
         urdl::istream stream;
+        // A hit holds a thread of Qt's global pool, and the application waits
+        // for that pool when it quits: an unreachable collector must not keep
+        // the program alive for the client's usual five minutes.
+        stream.rdbuf()->set_open_timeout(hitTimeoutMs);
+        stream.rdbuf()->set_read_timeout(hitTimeoutMs);
         stream.set_option(urdl::http::connection_type("Keep-Alive"));
         stream.set_option(urdl::http::user_agent(browserUserAgent()));
         stream.open(urdl::url(url.toLatin1().toStdString()));
