@@ -1,6 +1,7 @@
 #include "componentmodel/ImageProvider.h"
 
 #include <QMutexLocker>
+#include <QUrl>
 
 namespace ComponentModel {
 
@@ -31,14 +32,25 @@ ProxyImageProvider::ProxyImageProvider(QQuickImageProvider* provider)
 {
 }
 
+namespace {
+
+// QML hands over the id as it stands in the URL, where characters such as
+// the braces of a UUID are percent-encoded; the store keeps it as set.
+QString storedId(const QString& urlId)
+{
+    return urlId.contains(QLatin1Char('%')) ? QUrl::fromPercentEncoding(urlId.toUtf8()) : urlId;
+}
+
+} // namespace
+
 QImage ProxyImageProvider::requestImage(const QString& id, QSize* size, const QSize& requestedSize)
 {
-    return provider_ ? provider_->requestImage(id, size, requestedSize) : QImage();
+    return provider_ ? provider_->requestImage(storedId(id), size, requestedSize) : QImage();
 }
 
 QPixmap ProxyImageProvider::requestPixmap(const QString& id, QSize* size, const QSize& requestedSize)
 {
-    return provider_ ? provider_->requestPixmap(id, size, requestedSize) : QPixmap();
+    return provider_ ? provider_->requestPixmap(storedId(id), size, requestedSize) : QPixmap();
 }
 
 } // namespace ComponentModel

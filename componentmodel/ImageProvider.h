@@ -6,7 +6,9 @@
 // locked. Entries are added or replaced, never removed.
 // The engine owns every provider added to it; a view is therefore given a
 // ProxyImageProvider over the store, and the store outlives each view. The
-// proxy watches the provider it wraps and serves nothing once it is gone.
+// proxy watches the provider it wraps and serves nothing once it is gone;
+// it takes ids as QML gives them, percent-encoded as in the URL
+// ("%7B...%7D" for a UUID's braces), and asks the store for the decoded id.
 
 #include <QMap>
 #include <QMutex>

@@ -91,6 +91,8 @@ QStyleItem::QStyleItem(QQuickItem* parent)
                          &QStyleItem::activeControlChanged, &QStyleItem::hasFocusChanged,
                          &QStyleItem::elementTypeChanged})
         connect(this, changed, this, &QStyleItem::updateItem);
+    // A control enabled or disabled later is drawn in its new state.
+    connect(this, &QQuickItem::enabledChanged, this, &QStyleItem::updateItem);
     connect(this, &QStyleItem::textChanged, this, &QStyleItem::updateSizeHint);
     connect(this, &QStyleItem::contentWidthChanged, this, &QStyleItem::updateSizeHint);
     connect(this, &QStyleItem::contentHeightChanged, this, &QStyleItem::updateSizeHint);

@@ -12,22 +12,34 @@ DropArea::DropArea(QQuickItem* parent) : QQuickItem(parent)
     setFlag(ItemAcceptsDrops, true);
 }
 
+namespace {
+
+bool carriesLocalFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl& url : urls)
+        if (url.isLocalFile())
+            return true;
+    return false;
+}
+
+} // namespace
+
 void DropArea::dragEnterEvent(QDragEnterEvent* event)
 {
-    const QMimeData* data = event->mimeData();
-    if (!data || !data->hasUrls()) {
+    if (!carriesLocalFile(event->mimeData())) {
         event->ignore();
         return;
     }
-    const QList<QUrl> urls = data->urls();
-    for (const QUrl& url : urls) {
-        if (url.isLocalFile()) {
-            event->accept();
-            setCursor(Qt::DragMoveCursor);
-            return;
-        }
-    }
-    event->ignore();
+    event->accept();
+    setCursor(Qt::DragMoveCursor);
+}
+
+void DropArea::dragMoveEvent(QDragMoveEvent* event)
+{
+    event->setAccepted(carriesLocalFile(event->mimeData()));
 }
 
 void DropArea::dragLeaveEvent(QDragLeaveEvent* event)

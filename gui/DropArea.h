@@ -18,6 +18,9 @@ signals:
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
+    // Qt Quick ignores moves by default, and a drag whose last move was
+    // ignored is never dropped: moves carrying a local file are taken too.
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 };

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QQmlEngine>
+#include <QUrl>
 
 using namespace ComponentModel;
 
@@ -80,4 +81,18 @@ TEST(ProxyImageProvider, ServesNothingOnceTheStoreIsGone)
     QSize size;
     EXPECT_TRUE(proxy.requestPixmap(QStringLiteral("p"), &size, QSize()).isNull());
     EXPECT_TRUE(proxy.requestImage(QStringLiteral("p"), &size, QSize()).isNull());
+}
+
+TEST(ProxyImageProvider, FindsIdsThatTheUrlPercentEncoded)
+{
+    ImageProvider store;
+    const QString id = QStringLiteral("{0b5e6f3c-2a4d-4c1e-9f7a-1d2e3f4a5b6c}");
+    store.setPixmap(id, filled(3, 2, Qt::red));
+    ProxyImageProvider proxy(&store);
+    // What QML passes for "image://photos/" + id.
+    const QString asInUrl = QUrl(QStringLiteral("image://photos/") + id)
+                                .toString(QUrl::RemoveScheme | QUrl::RemoveAuthority)
+                                .mid(1);
+    EXPECT_EQ(proxy.requestPixmap(asInUrl, nullptr, QSize()).size(), QSize(3, 2));
+    EXPECT_EQ(proxy.requestPixmap(id, nullptr, QSize()).size(), QSize(3, 2));
 }

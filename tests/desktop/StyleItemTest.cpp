@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QQuickWindow>
 #include <QStyle>
 #include <QStyleOption>
 
@@ -197,6 +198,24 @@ TEST_F(StyleItem, PaintsOnlyWhenAtLeastOnePixelWide)
     EXPECT_FALSE(paintsAnything(*styleItem("button", 0.5, 24), QSize(80, 24)));
     EXPECT_FALSE(paintsAnything(*styleItem("button", 80, 0), QSize(80, 24)));
     EXPECT_FALSE(paintsAnything(*styleItem("no such kind", 80, 24), QSize(80, 24)));
+}
+
+TEST_F(StyleItem, IsDrawnAgainWhenItIsEnabledOrDisabled)
+{
+    QQuickWindow window;
+    window.resize(100, 40);
+    auto* item = new QStyleItem(window.contentItem());
+    item->setSize(QSizeF(80, 24));
+    item->setElementType(QStringLiteral("button"));
+    item->setText(QStringLiteral("Pause"));
+    item->setEnabled(false);
+    window.show();
+    const QImage disabled = window.grabWindow();
+    item->setEnabled(true);
+    const QImage enabled = window.grabWindow();
+    EXPECT_NE(disabled, enabled);
+    item->setEnabled(false);
+    EXPECT_EQ(window.grabWindow(), disabled);
 }
 
 // Values no widget could have are drawn and measured without overflow.
