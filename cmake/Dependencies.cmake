@@ -11,6 +11,13 @@ pkg_check_modules(EXIF REQUIRED IMPORTED_TARGET libexif)
 # Sound output of the preview player: PortAudio through its C++ binding.
 pkg_check_modules(PORTAUDIOCPP REQUIRED IMPORTED_TARGET portaudiocpp)
 
+# LAME ships no pkg-config file.
+find_path(LAME_INCLUDE_DIR lame/lame.h REQUIRED)
+find_library(LAME_LIBRARY mp3lame REQUIRED)
+add_library(Lame::mp3lame UNKNOWN IMPORTED)
+set_target_properties(Lame::mp3lame PROPERTIES
+  IMPORTED_LOCATION ${LAME_LIBRARY} INTERFACE_INCLUDE_DIRECTORIES ${LAME_INCLUDE_DIR})
+
 # The application side (toolkit, online services, application) is Qt 6.
 find_package(Qt6 REQUIRED COMPONENTS
   Core Gui Widgets Qml Quick QuickWidgets Xml DBus Concurrent LinguistTools)

@@ -16,6 +16,7 @@ libboost-dev libboost-thread-dev libboost-chrono-dev libboost-system-dev
 libboost-serialization-dev libboost-regex-dev libboost-date-time-dev
 libboost-program-options-dev libboost-random-dev libboost-filesystem-dev
 xvfb xauth ffmpeg jackd2
+clang-14 libclang-rt-14-dev llvm-14
 "
 
 # Tests check that numbers never follow a decimal-comma locale.

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds everything with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs every test; then builds the tests of
-# threaded code with ThreadSanitizer and runs them.
+# threaded code with ThreadSanitizer and runs them; then builds the fuzz
+# targets with clang and runs each once over its seeds.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -24,3 +25,5 @@ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DKESTREL_SANITIZE=thread -DKESTREL_THREADED_TESTS_ONLY=ON -DBUILD_TESTING=ON >/dev/null
 cmake --build build/tsan -j "$jobs"
 ctest --test-dir build/tsan -j "$jobs" --output-on-failure --no-tests=ignore
+
+FUZZ_JOBS=$jobs ./scripts/fuzz.sh --seeds-only

@@ -6,14 +6,13 @@
 #include "DTMediaSettings.h"
 #include "DTMediaSource.h"
 
-#include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>
 
 namespace kestrel {
 
-class av_source : private interface_base {
+class av_source : public facade<av_source> {
 public:
-    class Impl : private boost::noncopyable {
+    class Impl : public impl_base {
     public:
         // Neither source is owned by the caller; the audio may be null.
         virtual video_source* video() = 0;
@@ -21,19 +20,15 @@ public:
         // Moves both sources to t ms.
         virtual double seek(double t) = 0;
         virtual void apply_settings(media_settings_ptr settings) = 0;
-        virtual ~Impl();
+        ~Impl() override;
     };
 
-    explicit av_source(Impl* impl) : impl_(impl) {}
-    virtual ~av_source();
+    explicit av_source(Impl* impl) : facade(impl) {}
 
-    video_source* video() { return impl_->video(); }
-    audio_source* audio() { return impl_->audio(); }
-    double seek(double t) { return impl_->seek(t); }
-    void apply_settings(media_settings_ptr settings) { impl_->apply_settings(settings); }
-
-private:
-    Impl* impl_;
+    video_source* video() { return impl()->video(); }
+    audio_source* audio() { return impl()->audio(); }
+    double seek(double t) { return impl()->seek(t); }
+    void apply_settings(media_settings_ptr settings) { impl()->apply_settings(settings); }
 };
 typedef boost::shared_ptr<av_source> av_source_ptr;
 

@@ -6,8 +6,6 @@
 
 namespace kestrel {
 
-audio_buffer::~audio_buffer() { delete impl_; }
-
 audio_buffer_ptr audio_buffer::create(int kind, const audio_format* format) {
     if (kind != 0)
         return audio_buffer_ptr();

@@ -19,7 +19,7 @@ namespace kestrel {
 class audio_buffer;
 typedef boost::shared_ptr<audio_buffer> audio_buffer_ptr;
 
-class audio_buffer : private interface_base {
+class audio_buffer : public facade<audio_buffer> {
 public:
     class invalid_format : public virtual errors::dt_error {
     public:
@@ -43,17 +43,13 @@ public:
     // Kind 0 is a plain buffer for the format; other kinds give null.
     static audio_buffer_ptr create(int kind, const audio_format* format);
 
-    explicit audio_buffer(Impl* impl) : impl_(impl) {}
-    virtual ~audio_buffer();
+    explicit audio_buffer(Impl* impl) : facade(impl) {}
 
-    void push_back(const audio_data* block) { impl_->push_back(block); }
-    audio_data_ptr pop(unsigned int frames) { return impl_->pop(frames); }
-    void push(const uint8_t* bytes, unsigned int size) { impl_->push(bytes, size); }
-    audio_format_ptr format() const { return impl_->format(); }
-    unsigned int size() const { return impl_->size(); }
-
-private:
-    Impl* impl_;
+    void push_back(const audio_data* block) { impl()->push_back(block); }
+    audio_data_ptr pop(unsigned int frames) { return impl()->pop(frames); }
+    void push(const uint8_t* bytes, unsigned int size) { impl()->push(bytes, size); }
+    audio_format_ptr format() const { return impl()->format(); }
+    unsigned int size() const { return impl()->size(); }
 };
 
 // A buffer that keeps the format it is given: planar storage for planar

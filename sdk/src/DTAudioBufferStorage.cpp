@@ -70,7 +70,9 @@ void audio_buffer_same_format_impl::push_back(const audio_data* block) {
 }
 
 audio_data_ptr audio_buffer_same_format_impl::pop(unsigned int frames) {
-    const unsigned int wanted = frames * format_->bytes_per_frame();
+    // Clamped in frames first: a byte count for what is not held could
+    // wrap around or ask for memory nobody needs.
+    const unsigned int wanted = std::min(frames, size()) * format_->bytes_per_frame();
     uint8_t* storage = alloc_sample_bytes(wanted);
     const unsigned int copied = chunks_.pop(storage, wanted);
     return adopt_sample_bytes(*format_, storage, copied);

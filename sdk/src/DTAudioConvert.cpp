@@ -4,6 +4,9 @@
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
+#include <cmath>
+
 namespace kestrel {
 
 audio_data_ptr audio_convert::convert(const audio_data* block) {
@@ -13,6 +16,24 @@ audio_data_ptr audio_convert::convert(const audio_data* block) {
 
 audio_convert_ptr create_audio_convert(const audio_format* target, const audio_format* source) {
     return boost::make_shared<ff_swresample>(source, target);
+}
+
+unsigned int frames_to_read(double milliseconds, int rate) {
+    const double frames = std::trunc(milliseconds / 1000.0 * rate + 0.5);
+    if (!(frames >= 1.0))
+        return 0;
+    return static_cast<unsigned int>(std::min(frames, static_cast<double>(most_frames_per_read)));
+}
+
+audio_data_timed_ptr pop_timed(audio_buffer& converted, unsigned int frames, int rate,
+                               double& position) {
+    if (converted.size() == 0 || frames == 0)
+        return audio_data_timed_ptr();
+    const audio_data_ptr block = converted.pop(frames);
+    const double length = 1000.0 * block->samples() / rate;
+    const audio_data_timed_ptr timed = boost::make_shared<audio_data_timed>(block, length, position);
+    position += length;
+    return timed;
 }
 
 } // namespace kestrel

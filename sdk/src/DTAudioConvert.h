@@ -26,4 +26,17 @@ public:
 // The target comes first.
 audio_convert_ptr create_audio_convert(const audio_format* target, const audio_format* source);
 
+// What the sources that read through a converter share.
+// The most frames one read hands out (64 MiB of 16-bit stereo): a longer
+// ask gets a shorter block, as at the end of a file.
+const unsigned int most_frames_per_read = 1u << 24;
+// The frames in `milliseconds` at `rate`, rounded to the nearest, at most
+// most_frames_per_read; 0 for under half a frame and for a negative or NaN
+// length.
+unsigned int frames_to_read(double milliseconds, int rate);
+// Up to `frames` frames from the front of the buffer as a block that starts
+// at `position` ms, which then moves past it; empty when it holds none.
+audio_data_timed_ptr pop_timed(audio_buffer& converted, unsigned int frames, int rate,
+                               double& position);
+
 } // namespace kestrel

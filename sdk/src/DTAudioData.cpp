@@ -4,22 +4,19 @@
 
 #include <boost/make_shared.hpp>
 
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace kestrel {
 
 audio_data::Impl::~Impl() = default;
 
+audio_data::~audio_data() = default;
+
 uint8_t* audio_data::Impl::at(int frame, int channel) const {
     const int bytes_per_sample = bits_per_sample() / 8;
     return data() + frame * frame_size() + channel * bytes_per_sample;
-}
-
-audio_data::~audio_data() { delete impl_; }
-
-void audio_data::reset_impl(Impl* impl) {
-    delete impl_;
-    impl_ = impl;
 }
 
 uint8_t* alloc_sample_bytes(std::size_t count) { return new uint8_t[count]; }
@@ -110,12 +107,26 @@ audio_data_common::audio_data_common(const audio_decoder_info& info) {
 
 audio_data_common::~audio_data_common() = default;
 
+namespace {
+// The bytes of `frames` frames; errors::invalid_argument when a block could
+// not count them.
+unsigned int block_bytes(const audio_format& format, double frames) {
+    const double bytes = frames * format.bytes_per_frame();
+    if (!(bytes <= static_cast<double>(UINT_MAX)))
+        KESTREL_THROW(errors::invalid_argument());
+    return static_cast<unsigned int>(bytes);
+}
+} // namespace
+
 void alloc_audio_for_duration(const audio_format& format, double milliseconds, uint8_t*& bytes,
                               unsigned int& size, int& frames) {
-    frames = static_cast<int>(milliseconds / 1000.0 * format.sample_rate());
-    if (frames < 0)
-        frames = 0;
-    size = static_cast<unsigned int>(frames) * format.bytes_per_frame();
+    // Negative and NaN lengths hold nothing.
+    const double wanted = std::trunc(milliseconds / 1000.0 * format.sample_rate());
+    const double counted = wanted > 0.0 ? wanted : 0.0;
+    size = block_bytes(format, counted);
+    if (counted > INT_MAX)
+        KESTREL_THROW(errors::invalid_argument());
+    frames = static_cast<int>(counted);
     bytes = alloc_sample_bytes(size);
 }
 
@@ -147,7 +158,7 @@ audio_data_ptr create_silence(const audio_format& format, double milliseconds) {
 }
 
 audio_data_ptr create_silence_frames(const audio_format& format, unsigned int frames) {
-    const unsigned int size = frames * format.bytes_per_frame();
+    const unsigned int size = block_bytes(format, frames);
     return silence_in(format, alloc_sample_bytes(size), size);
 }
 

@@ -16,9 +16,9 @@ namespace kestrel {
 class audio_data;
 typedef boost::shared_ptr<audio_data> audio_data_ptr;
 
-class audio_data : private interface_base {
+class audio_data : public facade<audio_data> {
 public:
-    class Impl : private impl_base {
+    class Impl : public impl_base {
     public:
         ~Impl() override;
         virtual uint8_t* data() const = 0;
@@ -37,25 +37,21 @@ public:
 
     virtual ~audio_data() = 0;
 
-    uint8_t* data() const { return impl_->data(); }
-    uint8_t* at(int frame, int channel) const { return impl_->at(frame, channel); }
-    unsigned int size() const { return impl_->size(); }
-    int frame_size() const { return impl_->frame_size(); }
-    unsigned int samples() const { return impl_->samples(); }
-    int sample_format() const { return impl_->sample_format(); }
-    uint64_t channel_layout() const { return impl_->channel_layout(); }
-    int channels() const { return impl_->channels(); }
-    int bits_per_sample() const { return impl_->bits_per_sample(); }
-    uint8_t* lock() { return impl_->lock(); }
-    void unlock() { impl_->unlock(); }
+    uint8_t* data() const { return impl()->data(); }
+    uint8_t* at(int frame, int channel) const { return impl()->at(frame, channel); }
+    unsigned int size() const { return impl()->size(); }
+    int frame_size() const { return impl()->frame_size(); }
+    unsigned int samples() const { return impl()->samples(); }
+    int sample_format() const { return impl()->sample_format(); }
+    uint64_t channel_layout() const { return impl()->channel_layout(); }
+    int channels() const { return impl()->channels(); }
+    int bits_per_sample() const { return impl()->bits_per_sample(); }
+    uint8_t* lock() { return impl()->lock(); }
+    void unlock() { impl()->unlock(); }
 
 protected:
-    audio_data() : impl_(nullptr) {}
-    explicit audio_data(Impl* impl) : impl_(impl) {}
-    void reset_impl(Impl* impl);
-
-private:
-    Impl* impl_;
+    audio_data() : facade(nullptr) {}
+    explicit audio_data(Impl* impl) : facade(impl) {}
 };
 
 // Sample storage that blocks adopt is made and freed by these two.
@@ -114,7 +110,9 @@ public:
 // when making the block fails.
 audio_data_ptr adopt_sample_bytes(const audio_format& format, uint8_t* bytes, unsigned int size);
 
-// Frames for a duration: ms / 1000 * rate, truncated toward zero.
+// Frames for a duration: ms / 1000 * rate, truncated toward zero (none for
+// a negative or NaN length). These and create_silence_frames throw
+// errors::invalid_argument for more bytes than a block can count.
 void alloc_audio_for_duration(const audio_format& format, double milliseconds, uint8_t*& bytes,
                               unsigned int& size, int& frames);
 // Silence: 0x80 for unsigned 8-bit samples, zero bytes otherwise.

@@ -11,8 +11,6 @@ audio_encoder_queue::Impl::~Impl() = default;
 
 void* audio_encoder_queue::Impl::codec_context() { return nullptr; }
 
-audio_encoder_queue::~audio_encoder_queue() { delete impl_; }
-
 audio_encoder_queue_ptr audio_encoder_queue_creator::create(const std::string& name,
                                                             const audio_format* input,
                                                             media_settings_ptr settings) {

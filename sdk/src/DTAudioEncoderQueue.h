@@ -22,14 +22,14 @@ namespace kestrel {
 class audio_encoder_queue;
 typedef boost::shared_ptr<audio_encoder_queue> audio_encoder_queue_ptr;
 
-class audio_encoder_queue : private interface_base {
+class audio_encoder_queue : public facade<audio_encoder_queue> {
 public:
     class error : public virtual errors::dt_error {
     public:
         explicit error(const char* text);
     };
 
-    class Impl : private impl_base {
+    class Impl : public impl_base {
     public:
         ~Impl() override;
         virtual void open() = 0;
@@ -43,23 +43,19 @@ public:
         virtual void* codec_context();
     };
 
-    virtual ~audio_encoder_queue();
 
-    void open() { impl_->open(); }
-    void send(const audio_data* block) { impl_->send(block); }
-    void send_timed(const audio_data_timed* block) { impl_->send_timed(block); }
-    void send_timed(const audio_data_timed_ptr& block) { impl_->send_timed(block.get()); }
+    void open() { impl()->open(); }
+    void send(const audio_data* block) { impl()->send(block); }
+    void send_timed(const audio_data_timed* block) { impl()->send_timed(block); }
+    void send_timed(const audio_data_timed_ptr& block) { impl()->send_timed(block.get()); }
     // The end of input: the same as send(nullptr).
-    void flush() { impl_->send(nullptr); }
-    media_packet_ptr get_packet() { return impl_->get_packet(); }
-    codec_extra_data_ptr get_properties() { return impl_->get_properties(); }
-    void* codec_context() { return impl_->codec_context(); }
+    void flush() { impl()->send(nullptr); }
+    media_packet_ptr get_packet() { return impl()->get_packet(); }
+    codec_extra_data_ptr get_properties() { return impl()->get_properties(); }
+    void* codec_context() { return impl()->codec_context(); }
 
 protected:
-    explicit audio_encoder_queue(Impl* impl) : impl_(impl) {}
-
-private:
-    Impl* impl_;
+    explicit audio_encoder_queue(Impl* impl) : facade(impl) {}
 };
 
 typedef encoder_factory<audio_encoder_queue, audio_encoder_queue::Impl, media_settings>

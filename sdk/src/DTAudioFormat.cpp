@@ -61,8 +61,6 @@ audio_format_ptr audio_format::copy(const audio_format& other) {
                   other.channel_layout());
 }
 
-audio_format::~audio_format() { delete impl_; }
-
 int audio_format::bits_per_sample() const { return sample_format_bits(sample_format()); }
 
 unsigned int audio_format::bytes_per_frame() const {

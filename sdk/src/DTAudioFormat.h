@@ -40,7 +40,7 @@ std::string sample_format_name(int sample_format);
 int sample_format_from_name(const char* name);
 int sample_format_from_name(const std::string& name);
 
-class audio_format : private interface_base {
+class audio_format : public facade<audio_format> {
 public:
     class invalid_format : public virtual errors::dt_error {
     public:
@@ -64,13 +64,12 @@ public:
     static audio_format_ptr create(const audio_decoder_info& info);
     static audio_format_ptr copy(const audio_format& other);
 
-    explicit audio_format(Impl* impl) : impl_(impl) {}
-    ~audio_format();
+    explicit audio_format(Impl* impl) : facade(impl) {}
 
-    int sample_format() const { return impl_->sample_format; }
-    uint64_t channel_layout() const { return impl_->channel_layout; }
-    int channels() const { return impl_->channels; }
-    int sample_rate() const { return impl_->sample_rate; }
+    int sample_format() const { return impl()->sample_format; }
+    uint64_t channel_layout() const { return impl()->channel_layout; }
+    int channels() const { return impl()->channels; }
+    int sample_rate() const { return impl()->sample_rate; }
 
     int bits_per_sample() const;
     // 0 for an unknown format.
@@ -79,9 +78,6 @@ public:
     bool is_planar() const { return sample_format_is_planar(sample_format()); }
     bool operator==(const audio_format& other) const;
     bool operator!=(const audio_format& other) const { return !(*this == other); }
-
-private:
-    Impl* impl_;
 };
 
 // The four keys "audio-sample-rate", "audio-sample-format",

@@ -13,6 +13,10 @@ namespace {
 
 const double track_forever = DBL_MAX;
 
+// One block of silence holds at most this much, however long the read: a
+// longer one could not be counted or allocated.
+const double max_block_bytes = 64.0 * 1024 * 1024;
+
 // The frames between two times, counted on the track's own frame grid, so
 // that reads of any length join without losing or adding a frame.
 unsigned int frames_between(double from, double length, int rate) {
@@ -43,6 +47,10 @@ audio_data_timed_ptr audio_track_empty::read(double duration) {
     double length = duration_ - position_;
     if (length > duration)
         length = duration;
+    const double longest =
+        std::floor(max_block_bytes / format_->bytes_per_frame()) * 1000.0 / format_->sample_rate();
+    if (length > longest)
+        length = longest;
     if (!(length > 0.0))
         return audio_data_timed_ptr();
     const audio_data_ptr silence = create_silence_frames(

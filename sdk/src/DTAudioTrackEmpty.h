@@ -20,8 +20,8 @@ public:
     // Neither clamps to the length nor refuses negative times.
     double advance(double dt) override { return position_ += dt; }
     double seek(double t) override { return position_ = t; }
-    // At most `duration` ms of silence starting at the position; empty once
-    // the position has reached the length.
+    // At most `duration` ms of silence (and at most 64 MiB of it) starting
+    // at the position; empty once the position has reached the length.
     audio_data_timed_ptr read(double duration) override;
     audio_format_ptr format() const override { return format_; }
 

@@ -76,35 +76,16 @@ double audio_track_file::advance(double dt) {
 audio_data_timed_ptr audio_track_file::read(double d) {
     boost::lock_guard<boost::recursive_mutex> lock(mutex_);
     const int rate = track_format_->sample_rate();
-    const double frames = std::trunc(d / 1000.0 * rate + 0.5);
-    if (!(frames >= 1.0)) // also a negative or NaN length
+    const unsigned int wanted = frames_to_read(d, rate);
+    if (wanted == 0)
         return audio_data_timed_ptr();
-    const unsigned int wanted =
-        frames < 4294967295.0 ? static_cast<unsigned int>(frames) : 4294967295u;
-
     while (converter_->size() < wanted) {
-        media_packet_ptr packet = next_packet();
+        media_packet_ptr packet = packets_.take([this] { return fill(); });
         if (!packet)
             break;
         push_decoded(packet);
     }
-    if (converter_->size() == 0)
-        return audio_data_timed_ptr();
-
-    audio_data_ptr block = converter_->pop(wanted);
-    const double length = 1000.0 * block->samples() / rate;
-    audio_data_timed_ptr timed = boost::make_shared<audio_data_timed>(block, length, position_);
-    position_ += length;
-    return timed;
-}
-
-media_packet_ptr audio_track_file::next_packet() {
-    for (;;) {
-        if (media_packet_ptr packet = packets_.try_pop())
-            return packet;
-        if (!fill())
-            return media_packet_ptr();
-    }
+    return pop_timed(*converter_, wanted, rate, position_);
 }
 
 bool audio_track_file::fill() {

@@ -31,13 +31,13 @@ public:
     // Moves to t ms (on a looping track, t wraps into the file) and makes
     // an ended track readable again; returns the new position.
     double seek(double t) override;
-    // The next block of at most d ms in the track format; empty at the end
-    // and for a length under one frame.
+    // The next block of at most d ms (and at most most_frames_per_read
+    // frames) in the track format; empty at the end and for a length under
+    // one frame.
     audio_data_timed_ptr read(double d) override;
     audio_format_ptr format() const override;
 
 private:
-    media_packet_ptr next_packet();
     // Queues the next packet of the chosen stream; false at the end.
     bool fill();
     // Decodes the packet (an empty one drains the decoder) into the

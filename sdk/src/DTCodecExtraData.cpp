@@ -4,8 +4,6 @@ namespace kestrel {
 
 codec_extra_data::Impl::~Impl() = default;
 
-codec_extra_data::~codec_extra_data() { delete impl_; }
-
 bool codec_extra_data_common_impl::find(const std::string& name, size_t& index) const {
     for (size_t i = 0; i < records_.size(); ++i) {
         if (records_[i].name == name) {

@@ -12,11 +12,11 @@
 
 namespace kestrel {
 
-class codec_extra_data : private interface_base {
+class codec_extra_data : public facade<codec_extra_data> {
 public:
-    class Impl {
+    class Impl : public impl_base {
     public:
-        virtual ~Impl();
+        ~Impl() override;
         virtual size_t count() const = 0;
         virtual const uint8_t* data(size_t index) const = 0;
         virtual size_t size(size_t index) const = 0;
@@ -25,20 +25,13 @@ public:
         virtual bool find(const std::string& name, size_t& index) const = 0;
     };
 
-    explicit codec_extra_data(Impl* impl) : impl_(impl) {}
-    virtual ~codec_extra_data();
+    explicit codec_extra_data(Impl* impl) : facade(impl) {}
 
-    size_t count() const { return impl_->count(); }
-    const uint8_t* data(size_t index) const { return impl_->data(index); }
-    size_t size(size_t index) const { return impl_->size(index); }
-    std::string name(size_t index) const { return impl_->name(index); }
-    bool find(const std::string& name, size_t& index) const { return impl_->find(name, index); }
-
-protected:
-    Impl* impl() const { return impl_; }
-
-private:
-    Impl* impl_;
+    size_t count() const { return impl()->count(); }
+    const uint8_t* data(size_t index) const { return impl()->data(index); }
+    size_t size(size_t index) const { return impl()->size(index); }
+    std::string name(size_t index) const { return impl()->name(index); }
+    bool find(const std::string& name, size_t& index) const { return impl()->find(name, index); }
 };
 typedef boost::shared_ptr<codec_extra_data> codec_extra_data_ptr;
 
@@ -106,8 +99,6 @@ private:
     boost::shared_ptr<codec_extra_data_common_impl::setter> setter_;
 };
 
-typedef codec_extra_data_common_t<
-    Allocator::DefaultArrayAllocator<uint8_t, Allocator::DefaultBufferAllocator>>
-    codec_extra_data_common;
+typedef codec_extra_data_common_t<Allocator::default_byte_allocator> codec_extra_data_common;
 
 } // namespace kestrel

@@ -4,6 +4,6 @@ namespace kestrel {
 
 decoder::Impl::~Impl() = default;
 
-decoder::~decoder() { delete impl_; }
+decoder::~decoder() = default;
 
 } // namespace kestrel

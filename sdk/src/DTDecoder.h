@@ -15,7 +15,7 @@
 
 namespace kestrel {
 
-class decoder : private interface_base {
+class decoder : public facade<decoder> {
 public:
     // The codec cannot be found or opened.
     class create_error : public virtual errors::dt_error {};
@@ -28,13 +28,10 @@ public:
         virtual void reset() = 0;
     };
 
-    explicit decoder(Impl* impl) : impl_(impl) {}
+    explicit decoder(Impl* impl) : facade(impl) {}
     virtual ~decoder() = 0;
 
-    void reset() { impl_->reset(); }
-
-private:
-    Impl* impl_;
+    void reset() { impl()->reset(); }
 };
 typedef boost::shared_ptr<decoder> decoder_ptr;
 
@@ -75,7 +72,12 @@ class video_decoder : public decoder {
 public:
     class Impl : public decoder::Impl {
     public:
+        // At most one picture per packet, a deep copy the caller keeps; an
+        // empty pointer while the codec holds pictures back. An empty packet
+        // pointer asks for a picture the codec still holds at the end of the
+        // stream (none left: an empty pointer).
         virtual video_data_ptr decode(media_packet_ptr packet) = 0;
+        // The same picture with its duration and start in milliseconds.
         virtual video_data_timed_ptr decode_timed(media_packet_ptr packet) = 0;
         virtual decoder_info_ptr get_decoder_info() = 0;
         virtual video_decoder_additional_info_ptr get_additional_info() = 0;
@@ -101,5 +103,7 @@ typedef boost::shared_ptr<video_decoder> video_decoder_ptr;
 // empty pointer for a description that no FFmpeg decoder serves
 // (extra_value() not 0). Throws decoder::create_error.
 audio_decoder_ptr create_audio_decoder(const audio_decoder_info& info);
+// The same for a video stream; `extra` is accepted and not used.
+video_decoder_ptr create_video_decoder(const video_decoder_info& info, void* extra = nullptr);
 
 } // namespace kestrel

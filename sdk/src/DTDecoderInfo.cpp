@@ -6,12 +6,6 @@ namespace kestrel {
 
 decoder_info::Impl::~Impl() = default;
 
-decoder_info::~decoder_info() { delete impl_; }
-
-audio_decoder_additional_info::~audio_decoder_additional_info() { delete impl_; }
-
-video_decoder_additional_info::~video_decoder_additional_info() { delete impl_; }
-
 audio_decoder_info_simple::audio_decoder_info_simple(int codec_id, int sample_rate, int channels,
                                                      const uint8_t* extradata,
                                                      int extradata_size)

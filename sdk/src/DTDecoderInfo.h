@@ -14,9 +14,9 @@
 
 namespace kestrel {
 
-class decoder_info : private interface_base {
+class decoder_info : public facade<decoder_info> {
 public:
-    class Impl : private impl_base {
+    class Impl : public impl_base {
     public:
         ~Impl() override;
         virtual const uint8_t* extradata() const = 0;
@@ -34,25 +34,21 @@ public:
         virtual int rc_buffer_size() const = 0;
     };
 
-    explicit decoder_info(Impl* impl) : impl_(impl) {}
-    virtual ~decoder_info();
+    explicit decoder_info(Impl* impl) : facade(impl) {}
 
-    const uint8_t* extradata() const { return impl_->extradata(); }
-    int extradata_size() const { return impl_->extradata_size(); }
-    std::string codec_name() const { return impl_->codec_name(); }
-    int extra_value() const { return impl_->extra_value(); }
-    int media_type() const { return impl_->media_type(); }
-    int codec_id() const { return impl_->codec_id(); }
-    unsigned int codec_tag() const { return impl_->codec_tag(); }
-    int profile() const { return impl_->profile(); }
-    int level() const { return impl_->level(); }
-    int bit_rate() const { return impl_->bit_rate(); }
-    dt_rational_t time_base() const { return impl_->time_base(); }
-    int rc_max_rate() const { return impl_->rc_max_rate(); }
-    int rc_buffer_size() const { return impl_->rc_buffer_size(); }
-
-private:
-    Impl* impl_;
+    const uint8_t* extradata() const { return impl()->extradata(); }
+    int extradata_size() const { return impl()->extradata_size(); }
+    std::string codec_name() const { return impl()->codec_name(); }
+    int extra_value() const { return impl()->extra_value(); }
+    int media_type() const { return impl()->media_type(); }
+    int codec_id() const { return impl()->codec_id(); }
+    unsigned int codec_tag() const { return impl()->codec_tag(); }
+    int profile() const { return impl()->profile(); }
+    int level() const { return impl()->level(); }
+    int bit_rate() const { return impl()->bit_rate(); }
+    dt_rational_t time_base() const { return impl()->time_base(); }
+    int rc_max_rate() const { return impl()->rc_max_rate(); }
+    int rc_buffer_size() const { return impl()->rc_buffer_size(); }
 };
 typedef boost::shared_ptr<decoder_info> decoder_info_ptr;
 
@@ -124,29 +120,21 @@ public:
     virtual std::string long_name() const = 0;
 };
 
-class audio_decoder_additional_info : private interface_base {
+class audio_decoder_additional_info : public facade<audio_decoder_additional_info> {
 public:
     typedef decoder_additional_info_impl Impl;
-    explicit audio_decoder_additional_info(Impl* impl) : impl_(impl) {}
-    virtual ~audio_decoder_additional_info();
-    std::string name() const { return impl_->name(); }
-    std::string long_name() const { return impl_->long_name(); }
-
-private:
-    Impl* impl_;
+    explicit audio_decoder_additional_info(Impl* impl) : facade(impl) {}
+    std::string name() const { return impl()->name(); }
+    std::string long_name() const { return impl()->long_name(); }
 };
 typedef boost::shared_ptr<audio_decoder_additional_info> audio_decoder_additional_info_ptr;
 
-class video_decoder_additional_info : public interface_base {
+class video_decoder_additional_info : public facade<video_decoder_additional_info> {
 public:
     typedef decoder_additional_info_impl Impl;
-    explicit video_decoder_additional_info(Impl* impl) : impl_(impl) {}
-    virtual ~video_decoder_additional_info();
-    std::string name() const { return impl_->name(); }
-    std::string long_name() const { return impl_->long_name(); }
-
-private:
-    Impl* impl_;
+    explicit video_decoder_additional_info(Impl* impl) : facade(impl) {}
+    std::string name() const { return impl()->name(); }
+    std::string long_name() const { return impl()->long_name(); }
 };
 typedef boost::shared_ptr<video_decoder_additional_info> video_decoder_additional_info_ptr;
 

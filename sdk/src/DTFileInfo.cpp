@@ -6,13 +6,8 @@ namespace kestrel {
 
 file_info_general::Impl::~Impl() = default;
 
-file_info_general::~file_info_general() { delete impl_; }
+file_info_general::~file_info_general() = default;
 
-std::wstring file_info_general::filename() const { return utf8_to_wide(impl_->filename()); }
-
-void file_info_general::set_impl(Impl* impl) {
-    delete impl_;
-    impl_ = impl;
-}
+std::wstring file_info_general::filename() const { return utf8_to_wide(impl()->filename()); }
 
 } // namespace kestrel

@@ -13,7 +13,7 @@
 
 namespace kestrel {
 
-class file_info_general : private interface_base {
+class file_info_general : public facade<file_info_general> {
 public:
     typedef std::map<std::string, std::string> metadata_map;
 
@@ -35,30 +35,27 @@ public:
         virtual dt_rational_t time_base() const = 0;
     };
 
-    explicit file_info_general(Impl* impl) : impl_(impl) {}
+    explicit file_info_general(Impl* impl) : facade(impl) {}
     virtual ~file_info_general() = 0;
 
     std::wstring filename() const;
-    unsigned int nb_streams() const { return impl_->nb_streams(); }
+    unsigned int nb_streams() const { return impl()->nb_streams(); }
     // The same count under the name the music track reads it by.
     unsigned int stream_count() const { return nb_streams(); }
-    unsigned int nb_chapters() const { return impl_->nb_chapters(); }
-    unsigned int nb_programs() const { return impl_->nb_programs(); }
-    std::string format_name() const { return impl_->format_name(); }
-    std::string format_long_name() const { return impl_->format_long_name(); }
-    int64_t start_time() const { return impl_->start_time(); }
-    int64_t duration() const { return impl_->duration(); }
-    int64_t file_size() const { return impl_->file_size(); }
-    int bit_rate() const { return impl_->bit_rate(); }
-    metadata_map metadata() const { return impl_->metadata(); }
-    dt_rational_t time_base() const { return impl_->time_base(); }
+    unsigned int nb_chapters() const { return impl()->nb_chapters(); }
+    unsigned int nb_programs() const { return impl()->nb_programs(); }
+    std::string format_name() const { return impl()->format_name(); }
+    std::string format_long_name() const { return impl()->format_long_name(); }
+    int64_t start_time() const { return impl()->start_time(); }
+    int64_t duration() const { return impl()->duration(); }
+    int64_t file_size() const { return impl()->file_size(); }
+    int bit_rate() const { return impl()->bit_rate(); }
+    metadata_map metadata() const { return impl()->metadata(); }
+    dt_rational_t time_base() const { return impl()->time_base(); }
 
 protected:
     // Deletes the current implementation and owns the given one.
-    void set_impl(Impl* impl);
-
-private:
-    Impl* impl_;
+    void set_impl(Impl* impl) { reset_impl(impl); }
 };
 typedef boost::shared_ptr<file_info_general> file_info_general_ptr;
 

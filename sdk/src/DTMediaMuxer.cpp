@@ -20,7 +20,6 @@ media_muxer::~media_muxer() {
     } catch (...) {
         log_line(logger::error()) << "[media_muxer::~media_muxer] close failed" << std::endl;
     }
-    delete impl_;
 }
 
 media_muxer_ptr media_muxer_creator::create(const std::string& format, const std::string& path,

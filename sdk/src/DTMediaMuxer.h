@@ -19,7 +19,7 @@ namespace kestrel {
 class media_muxer;
 typedef boost::shared_ptr<media_muxer> media_muxer_ptr;
 
-class media_muxer : private interface_base {
+class media_muxer : public facade<media_muxer> {
 public:
     // The muxer's failures; what() is "muxer : " and the text.
     class error : public errors::dt_error {
@@ -57,22 +57,19 @@ public:
         virtual void close() = 0;
     };
 
-    explicit media_muxer(Impl* impl) : impl_(impl) {}
+    explicit media_muxer(Impl* impl) : facade(impl) {}
     // Closes first; a failing close is logged, never thrown from here.
-    virtual ~media_muxer();
+    ~media_muxer() override;
 
-    void open() { impl_->open(); }
-    void write_packet(media_packet_ptr packet, int stream) { impl_->write_packet(packet, stream); }
-    void write_packet(media_packet_ptr packet) { impl_->write_packet(packet); }
+    void open() { impl()->open(); }
+    void write_packet(media_packet_ptr packet, int stream) { impl()->write_packet(packet, stream); }
+    void write_packet(media_packet_ptr packet) { impl()->write_packet(packet); }
     // Completes the file; callers that must know whether that worked call
     // it themselves before letting the muxer go.
     void close() {
-        if (impl_)
-            impl_->close();
+        if (impl())
+            impl()->close();
     }
-
-private:
-    Impl* impl_;
 };
 
 class media_muxer_creator {

@@ -4,14 +4,25 @@
 
 #include <boost/make_shared.hpp>
 
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
 
 namespace kestrel {
 
 namespace {
+
 const std::size_t packet_copy_padding = 8;
+
+typedef Allocator::DefaultBufferAllocator<uint8_t> byte_allocator;
+
+template <class Source>
+const Source& checked(const Source* source) {
+    if (!source)
+        KESTREL_THROW(errors::invalid_pointer());
+    return *source;
 }
+
+} // namespace
 
 media_packet::Impl::~Impl() = default;
 
@@ -19,14 +30,18 @@ media_packet_ptr media_packet::Impl::copy() const {
     return boost::make_shared<common_media_packet>(this);
 }
 
-media_packet::~media_packet() { delete impl_; }
-
 void dt_alloc(uint8_t** buffer, std::size_t size, std::size_t padding) {
     if (!buffer)
         KESTREL_THROW(errors::invalid_pointer());
-    *buffer = static_cast<uint8_t*>(std::malloc(size + padding));
-    if (!*buffer)
+    *buffer = nullptr;
+    // A sum that wraps around would make the padding land before the buffer.
+    if (padding > SIZE_MAX - size)
         KESTREL_THROW(errors::bad_alloc());
+    try {
+        *buffer = byte_allocator::AllocBuffer(size + padding);
+    } catch (const std::bad_alloc&) {
+        KESTREL_THROW(errors::bad_alloc());
+    }
     std::memset(*buffer + size, 0, padding);
 }
 
@@ -38,46 +53,7 @@ void copy_packet_bytes(uint8_t** buffer, std::size_t size, const uint8_t* source
     }
 }
 
-void free_packet_bytes(uint8_t** buffer) {
-    if (!buffer || !*buffer)
-        return;
-    std::free(*buffer);
-    *buffer = nullptr;
-}
-
-common_media_packet_impl::common_media_packet_impl(const media_packet* source) {
-    copy_from(source);
-}
-
-common_media_packet_impl::common_media_packet_impl(const media_packet::Impl* source) {
-    copy_from(source);
-}
-
-template <class Source>
-void common_media_packet_impl::copy_from(const Source* source) {
-    if (!source)
-        KESTREL_THROW(errors::invalid_pointer());
-    size_ = source->size();
-    copy_packet_bytes(&data_, size_ > 0 ? static_cast<std::size_t>(size_) : 0, source->data());
-    pts_ = source->pts();
-    dts_ = source->dts();
-    stream_index_ = source->stream_index();
-    flags_ = source->flags();
-    duration_ = source->duration();
-    pos_ = source->pos();
-    media_type_ = source->media_type();
-    ffmpeg_packet_ = source->ffmpeg_packet();
-    time_base_ = source->time_base();
-    frame_rate_ = source->frame_rate();
-}
-
-common_media_packet_impl::~common_media_packet_impl() { free_packet_bytes(&data_); }
-
-common_media_packet::common_media_packet(const media_packet* source)
-    : media_packet(new common_media_packet_impl(source)) {}
-
-common_media_packet::common_media_packet(const media_packet::Impl* source)
-    : media_packet(new common_media_packet_impl(source)) {}
+void free_packet_bytes(uint8_t** buffer) { byte_allocator::FreeBuffer(buffer); }
 
 bool make_owned_buffer(uint8_t* data, size_t size, dt_own_buffer_t own, dt_alloc_function alloc,
                        dt_free_function free, boost::shared_ptr<uint8_t>& buffer) {
@@ -91,6 +67,8 @@ bool make_owned_buffer(uint8_t* data, size_t size, dt_own_buffer_t own, dt_alloc
     case dt_buffer_copy: {
         if (!alloc)
             KESTREL_THROW(errors::invalid_operation());
+        if (size && !data)
+            KESTREL_THROW(errors::invalid_pointer());
         uint8_t* copy = nullptr;
         if (size) {
             copy = alloc(size);
@@ -104,6 +82,23 @@ bool make_owned_buffer(uint8_t* data, size_t size, dt_own_buffer_t own, dt_alloc
     }
 }
 
+template <class Source>
+common_media_packet2_impl::common_media_packet2_impl(const Source& source)
+    : pts_(source.pts()), dts_(source.dts()), size_(static_cast<size_t>(source.size())),
+      stream_index_(source.stream_index()), flags_(source.flags()),
+      duration_(source.duration()), pos_(source.pos()), media_type_(source.media_type()),
+      ffmpeg_packet_(source.ffmpeg_packet()), time_base_(source.time_base()),
+      frame_rate_(source.frame_rate()), alloc_(&byte_allocator::AllocBuffer),
+      free_(&byte_allocator::FreeBuffer) {
+    // The size stays the source's even when there are no bytes to copy.
+    uint8_t* bytes = nullptr;
+    copy_packet_bytes(&bytes, source.size() > 0 ? size_ : 0, source.data());
+    data_.reset(bytes, utils::func_deleter<uint8_t>(free_));
+}
+
+template common_media_packet2_impl::common_media_packet2_impl(const media_packet&);
+template common_media_packet2_impl::common_media_packet2_impl(const media_packet::Impl&);
+
 void common_media_packet2_impl::setter::set_data(const boost::shared_ptr<uint8_t>& buffer,
                                                  size_t size) {
     packet_->data_ = buffer;
@@ -116,5 +111,11 @@ void common_media_packet2_impl::setter::set_data(uint8_t* data, size_t size,
     if (make_owned_buffer(data, size, own, packet_->alloc_, packet_->free_, buffer))
         set_data(buffer, size);
 }
+
+common_media_packet::common_media_packet(const media_packet* source)
+    : media_packet(new common_media_packet2_impl(checked(source))) {}
+
+common_media_packet::common_media_packet(const media_packet::Impl* source)
+    : media_packet(new common_media_packet2_impl(checked(source))) {}
 
 } // namespace kestrel

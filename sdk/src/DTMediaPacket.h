@@ -17,7 +17,7 @@ namespace kestrel {
 class media_packet;
 typedef boost::shared_ptr<media_packet> media_packet_ptr;
 
-class media_packet : private interface_base {
+class media_packet : public facade<media_packet> {
 public:
     class Impl : public impl_base {
     public:
@@ -38,81 +38,36 @@ public:
         virtual dt_rational_t frame_rate() const = 0;
     };
 
-    explicit media_packet(Impl* impl) : impl_(impl) {}
-    virtual ~media_packet();
+    explicit media_packet(Impl* impl) : facade(impl) {}
 
-    dt_ts_t pts() const { return impl_->pts(); }
-    dt_ts_t dts() const { return impl_->dts(); }
-    uint8_t* data() const { return impl_->data(); }
-    int size() const { return impl_->size(); }
-    int stream_index() const { return impl_->stream_index(); }
-    int flags() const { return impl_->flags(); }
-    int duration() const { return impl_->duration(); }
-    dt_ts_t pos() const { return impl_->pos(); }
-    int media_type() const { return impl_->media_type(); }
-    bool ffmpeg_packet() const { return impl_->ffmpeg_packet(); }
-    media_packet_ptr copy() const { return impl_->copy(); }
-    media_packet_ptr clone() const { return impl_->copy(); }
-    dt_rational_t time_base() const { return impl_->time_base(); }
-    dt_rational_t frame_rate() const { return impl_->frame_rate(); }
+    dt_ts_t pts() const { return impl()->pts(); }
+    dt_ts_t dts() const { return impl()->dts(); }
+    uint8_t* data() const { return impl()->data(); }
+    int size() const { return impl()->size(); }
+    int stream_index() const { return impl()->stream_index(); }
+    int flags() const { return impl()->flags(); }
+    int duration() const { return impl()->duration(); }
+    dt_ts_t pos() const { return impl()->pos(); }
+    int media_type() const { return impl()->media_type(); }
+    bool ffmpeg_packet() const { return impl()->ffmpeg_packet(); }
+    media_packet_ptr copy() const { return impl()->copy(); }
+    media_packet_ptr clone() const { return impl()->copy(); }
+    dt_rational_t time_base() const { return impl()->time_base(); }
+    dt_rational_t frame_rate() const { return impl()->frame_rate(); }
 
-    const Impl* impl() const { return impl_; }
-
-private:
-    Impl* impl_;
+    using facade::impl;
 };
 
 enum { dt_packet_flag_key = 1 };
 
-// size + padding bytes into *buffer, the padding zeroed.
+// size + padding bytes into *buffer from the library's allocator, the
+// padding zeroed. errors::invalid_pointer for a null address,
+// errors::bad_alloc when the memory cannot be had (a sum that does not fit
+// in size_t included).
 void dt_alloc(uint8_t** buffer, std::size_t size, std::size_t padding);
 // Null for no source or no bytes, else a dt_alloc copy with 8 zero bytes behind.
 void copy_packet_bytes(uint8_t** buffer, std::size_t size, const uint8_t* source);
 void free_packet_bytes(uint8_t** buffer);
-
-// A packet that owns a copy of another packet's properties and bytes.
-class common_media_packet_impl : public media_packet::Impl {
-public:
-    explicit common_media_packet_impl(const media_packet* source);
-    explicit common_media_packet_impl(const media_packet::Impl* source);
-    ~common_media_packet_impl() override;
-
-    dt_ts_t pts() const override { return pts_; }
-    dt_ts_t dts() const override { return dts_; }
-    uint8_t* data() const override { return data_; }
-    int size() const override { return size_; }
-    int stream_index() const override { return stream_index_; }
-    int flags() const override { return flags_; }
-    int duration() const override { return duration_; }
-    dt_ts_t pos() const override { return pos_; }
-    int media_type() const override { return media_type_; }
-    bool ffmpeg_packet() const override { return ffmpeg_packet_; }
-    dt_rational_t time_base() const override { return time_base_; }
-    dt_rational_t frame_rate() const override { return frame_rate_; }
-
-private:
-    template <class Source>
-    void copy_from(const Source* source);
-
-    dt_ts_t pts_ = 0;
-    dt_ts_t dts_ = 0;
-    uint8_t* data_ = nullptr;
-    int size_ = 0;
-    int stream_index_ = 0;
-    int flags_ = 0;
-    int duration_ = 0;
-    dt_ts_t pos_ = 0;
-    int media_type_ = dt_media_type_unknown;
-    bool ffmpeg_packet_ = false;
-    dt_rational_t time_base_;
-    dt_rational_t frame_rate_;
-};
-
-class common_media_packet : public media_packet {
-public:
-    explicit common_media_packet(const media_packet* source);
-    explicit common_media_packet(const media_packet::Impl* source);
-};
 
 // The setter interface of a packet filled field by field.
 class media_packet_properties : private interface_base {
@@ -139,16 +94,25 @@ typedef void (*dt_free_function)(uint8_t**);
 
 // A shared buffer over bytes by ownership mode: borrowed bytes are never
 // freed, adopted and copied ones through the free function. Copy mode needs
-// the allocation function (errors::invalid_operation otherwise); 0 bytes
-// copy to a null buffer. Returns false for an unknown mode.
+// the allocation function (errors::invalid_operation otherwise) and bytes
+// to copy from (errors::invalid_pointer for null with a size); 0 bytes copy
+// to a null buffer. Returns false for an unknown mode.
 bool make_owned_buffer(uint8_t* data, size_t size, dt_own_buffer_t own, dt_alloc_function alloc,
                        dt_free_function free, boost::shared_ptr<uint8_t>& buffer);
 
+// The library's one packet that owns its bytes: filled field by field
+// through its setter (the PPM writer, the LAME encoder), or made as a copy
+// of another packet (media_packet::copy).
 class common_media_packet2_impl : public media_packet::Impl {
 public:
     class setter;
 
     common_media_packet2_impl() = default;
+    // Every property of the source and a copy of its bytes, with 8 zero
+    // bytes behind them (a null buffer for no bytes). Source is media_packet
+    // or media_packet::Impl.
+    template <class Source>
+    explicit common_media_packet2_impl(const Source& source);
 
     dt_ts_t pts() const override { return pts_; }
     dt_ts_t dts() const override { return dts_; }
@@ -210,7 +174,7 @@ template <class BufferAllocator>
 class common_media_packet2_t : public media_packet, public BufferAllocator {
 public:
     common_media_packet2_t() : media_packet(new common_media_packet2_impl()) {
-        auto* impl = static_cast<common_media_packet2_impl*>(const_cast<Impl*>(this->impl()));
+        auto* impl = static_cast<common_media_packet2_impl*>(this->impl());
         impl->set_allocator(BufferAllocator::alloc_buffer(), BufferAllocator::free_buffer());
         setter_.reset(new common_media_packet2_impl::setter(impl));
     }
@@ -222,8 +186,14 @@ private:
     boost::shared_ptr<common_media_packet2_impl::setter> setter_;
 };
 
-typedef common_media_packet2_t<
-    Allocator::DefaultArrayAllocator<uint8_t, Allocator::DefaultBufferAllocator>>
-    common_media_packet2;
+typedef common_media_packet2_t<Allocator::default_byte_allocator> common_media_packet2;
+
+// A packet that owns a copy of another packet's properties and bytes; a
+// null source throws errors::invalid_pointer.
+class common_media_packet : public media_packet {
+public:
+    explicit common_media_packet(const media_packet* source);
+    explicit common_media_packet(const media_packet::Impl* source);
+};
 
 } // namespace kestrel

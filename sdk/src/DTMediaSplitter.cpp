@@ -4,6 +4,6 @@ namespace kestrel {
 
 media_splitter::Impl::~Impl() = default;
 
-media_splitter::~media_splitter() { delete impl_; }
+media_splitter::~media_splitter() = default;
 
 } // namespace kestrel

@@ -1,7 +1,8 @@
 #pragma once
 // The demultiplexer: opens a media file, describes it and its streams and
 // hands out its compressed packets in file order. The end of the file is an
-// empty packet pointer, not an error.
+// empty packet pointer, not an error; a failed read (a damaged disk) is
+// media_splitter::error, never an early end.
 
 #include "DTBase.h"
 #include "DTErrors.h"
@@ -14,7 +15,7 @@
 
 namespace kestrel {
 
-class media_splitter : private interface_base {
+class media_splitter : public facade<media_splitter> {
 public:
     // The failing FFmpeg call and its negated result are attached.
     class error : public virtual errors::dt_error {};
@@ -31,19 +32,16 @@ public:
         virtual bool is_eof() const = 0;
     };
 
-    explicit media_splitter(Impl* impl) : impl_(impl) {}
+    explicit media_splitter(Impl* impl) : facade(impl) {}
     virtual ~media_splitter() = 0;
 
-    media_packet_ptr read_packet() { return impl_->read_packet(); }
-    void seek(dt_ts_t position) { impl_->seek(position); }
-    file_info_general_ptr get_file_info() { return impl_->get_file_info(); }
+    media_packet_ptr read_packet() { return impl()->read_packet(); }
+    void seek(dt_ts_t position) { impl()->seek(position); }
+    file_info_general_ptr get_file_info() { return impl()->get_file_info(); }
     stream_info_ptr get_stream_info(unsigned int index) const {
-        return impl_->get_stream_info(index);
+        return impl()->get_stream_info(index);
     }
-    bool is_eof() const { return impl_->is_eof(); }
-
-private:
-    Impl* impl_;
+    bool is_eof() const { return impl()->is_eof(); }
 };
 typedef boost::shared_ptr<media_splitter> media_splitter_ptr;
 

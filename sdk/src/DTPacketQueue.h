@@ -23,6 +23,17 @@ public:
     void push(const media_packet_ptr& packet);
     // The front packet, or an empty pointer when none is queued.
     media_packet_ptr try_pop();
+    // The front packet; while none is queued, fill() is asked to queue more
+    // (it returns false when nothing more will come: then an empty pointer).
+    template <class Fill>
+    media_packet_ptr take(Fill fill) {
+        for (;;) {
+            if (media_packet_ptr packet = try_pop())
+                return packet;
+            if (!fill())
+                return media_packet_ptr();
+        }
+    }
     // Drops every queued packet.
     void clear();
 

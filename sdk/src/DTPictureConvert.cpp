@@ -8,8 +8,6 @@ namespace kestrel {
 
 picture_convert::Impl::~Impl() = default;
 
-picture_convert::~picture_convert() { delete impl_; }
-
 picture_convert_ptr picture_convert_creator::create(int src_width, int src_height,
                                                     dt_pixel_format_t src_format, int dst_width,
                                                     int dst_height, dt_pixel_format_t dst_format,

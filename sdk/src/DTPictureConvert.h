@@ -14,7 +14,7 @@ namespace kestrel {
 class picture_convert;
 typedef boost::shared_ptr<picture_convert> picture_convert_ptr;
 
-class picture_convert : private interface_base {
+class picture_convert : public facade<picture_convert> {
 public:
     class error : public virtual errors::dt_error {};
 
@@ -24,15 +24,11 @@ public:
         virtual video_data_ptr convert(video_data_ptr picture) = 0;
     };
 
-    virtual ~picture_convert();
 
-    video_data_ptr convert(const video_data_ptr& picture) { return impl_->convert(picture); }
+    video_data_ptr convert(const video_data_ptr& picture) { return impl()->convert(picture); }
 
 protected:
-    explicit picture_convert(Impl* impl) : impl_(impl) {}
-
-private:
-    Impl* impl_;
+    explicit picture_convert(Impl* impl) : facade(impl) {}
 };
 
 class picture_convert_creator {

@@ -4,6 +4,4 @@ namespace kestrel {
 
 stream_info::Impl::~Impl() = default;
 
-stream_info::~stream_info() { delete impl_; }
-
 } // namespace kestrel

@@ -11,7 +11,7 @@
 
 namespace kestrel {
 
-class stream_info : public interface_base {
+class stream_info : public facade<stream_info> {
 public:
     class Impl : public impl_base {
     public:
@@ -31,25 +31,21 @@ public:
         virtual decoder_info_ptr get_decoder_info() const = 0;
     };
 
-    explicit stream_info(Impl* impl) : impl_(impl) {}
-    virtual ~stream_info();
+    explicit stream_info(Impl* impl) : facade(impl) {}
 
-    int index() const { return impl_->index(); }
-    int id() const { return impl_->id(); }
-    dt_rational_t frame_rate() const { return impl_->frame_rate(); }
-    dt_ts_t first_dts() const { return impl_->first_dts(); }
-    dt_rational_t time_base() const { return impl_->time_base(); }
-    dt_ts_t start_time() const { return impl_->start_time(); }
-    dt_ts_t duration() const { return impl_->duration(); }
-    std::string text() const { return impl_->text(); }
-    dt_ts_t frame_count() const { return impl_->frame_count(); }
-    dt_rational_t sample_aspect_ratio() const { return impl_->sample_aspect_ratio(); }
-    boost::shared_ptr<void> extra_info() const { return impl_->extra_info(); }
-    dt_rational_t average_frame_rate() const { return impl_->average_frame_rate(); }
-    decoder_info_ptr get_decoder_info() const { return impl_->get_decoder_info(); }
-
-private:
-    Impl* impl_;
+    int index() const { return impl()->index(); }
+    int id() const { return impl()->id(); }
+    dt_rational_t frame_rate() const { return impl()->frame_rate(); }
+    dt_ts_t first_dts() const { return impl()->first_dts(); }
+    dt_rational_t time_base() const { return impl()->time_base(); }
+    dt_ts_t start_time() const { return impl()->start_time(); }
+    dt_ts_t duration() const { return impl()->duration(); }
+    std::string text() const { return impl()->text(); }
+    dt_ts_t frame_count() const { return impl()->frame_count(); }
+    dt_rational_t sample_aspect_ratio() const { return impl()->sample_aspect_ratio(); }
+    boost::shared_ptr<void> extra_info() const { return impl()->extra_info(); }
+    dt_rational_t average_frame_rate() const { return impl()->average_frame_rate(); }
+    decoder_info_ptr get_decoder_info() const { return impl()->get_decoder_info(); }
 };
 typedef boost::shared_ptr<stream_info> stream_info_ptr;
 

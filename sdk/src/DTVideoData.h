@@ -15,7 +15,7 @@ namespace kestrel {
 class video_data;
 typedef boost::shared_ptr<video_data> video_data_ptr;
 
-class video_data : private interface_base {
+class video_data : public facade<video_data> {
 public:
     class Impl : public impl_base {
     public:
@@ -34,24 +34,21 @@ public:
 
     virtual ~video_data() = 0;
 
-    int width() const { return impl_->width(); }
-    int height() const { return impl_->height(); }
-    dt_pixel_format_t pixel_format() const { return impl_->pixel_format(); }
-    uint8_t* data() const { return impl_->data(); }
-    int size() const { return impl_->size(); }
-    int planes_count() const { return impl_->planes_count(); }
-    uint8_t* plane_data(int plane) const { return impl_->plane_data(plane); }
-    int line_size(int plane) const { return impl_->line_size(plane); }
-    video_data_ptr copy() const { return impl_->copy(); }
-    video_data_ptr clone() const { return impl_->copy(); }
+    int width() const { return impl()->width(); }
+    int height() const { return impl()->height(); }
+    dt_pixel_format_t pixel_format() const { return impl()->pixel_format(); }
+    uint8_t* data() const { return impl()->data(); }
+    int size() const { return impl()->size(); }
+    int planes_count() const { return impl()->planes_count(); }
+    uint8_t* plane_data(int plane) const { return impl()->plane_data(plane); }
+    int line_size(int plane) const { return impl()->line_size(plane); }
+    video_data_ptr copy() const { return impl()->copy(); }
+    video_data_ptr clone() const { return impl()->copy(); }
 
-    const Impl* impl() const { return impl_; }
+    using facade::impl;
 
 protected:
-    explicit video_data(Impl* impl) : impl_(impl) {}
-
-private:
-    Impl* impl_;
+    explicit video_data(Impl* impl) : facade(impl) {}
 };
 
 } // namespace kestrel

@@ -18,8 +18,6 @@ void video_encoder_queue::Impl::send_timed(const video_data_timed* frame) {
 
 void* video_encoder_queue::Impl::codec_context() { return nullptr; }
 
-video_encoder_queue::~video_encoder_queue() { delete impl_; }
-
 video_encoder_queue_ptr video_encoder_queue_creator::create(const std::string& name,
                                                             media_settings_ptr settings) {
     return create(name.c_str(), settings);

@@ -20,7 +20,7 @@ namespace kestrel {
 class video_encoder_queue;
 typedef boost::shared_ptr<video_encoder_queue> video_encoder_queue_ptr;
 
-class video_encoder_queue : private interface_base {
+class video_encoder_queue : public facade<video_encoder_queue> {
 public:
     class error : public virtual errors::dt_error {
     public:
@@ -40,21 +40,17 @@ public:
         virtual void* codec_context();
     };
 
-    virtual ~video_encoder_queue();
 
-    void open() { impl_->open(); }
-    void send(const video_data* picture) { impl_->send(picture); }
+    void open() { impl()->open(); }
+    void send(const video_data* picture) { impl()->send(picture); }
     // A null frame ends the input of the encoders that keep pictures back.
-    void send_timed(const video_data_timed* frame) { impl_->send_timed(frame); }
-    void send_timed(const video_data_timed_ptr& frame) { impl_->send_timed(frame.get()); }
-    media_packet_ptr get_packet() { return impl_->get_packet(); }
-    void* codec_context() { return impl_->codec_context(); }
+    void send_timed(const video_data_timed* frame) { impl()->send_timed(frame); }
+    void send_timed(const video_data_timed_ptr& frame) { impl()->send_timed(frame.get()); }
+    media_packet_ptr get_packet() { return impl()->get_packet(); }
+    void* codec_context() { return impl()->codec_context(); }
 
 protected:
-    explicit video_encoder_queue(Impl* impl) : impl_(impl) {}
-
-private:
-    Impl* impl_;
+    explicit video_encoder_queue(Impl* impl) : facade(impl) {}
 };
 
 typedef encoder_factory<video_encoder_queue, video_encoder_queue::Impl, media_settings>

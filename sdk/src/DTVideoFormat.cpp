@@ -14,11 +14,7 @@ video_format_ptr video_format::create(int width, int height, dt_pixel_format_t f
 }
 
 video_format_ptr video_format::clone(const video_format& other) {
-    return boost::make_shared<video_format>(*other.record_);
+    return boost::make_shared<video_format>(other.record_);
 }
-
-video_format::video_format(const record& fields) : record_(new record(fields)) {}
-
-video_format::~video_format() { delete record_; }
 
 } // namespace kestrel

@@ -26,16 +26,15 @@ public:
                                    dt_rational_t ratio);
     static video_format_ptr clone(const video_format& other);
 
-    explicit video_format(const record& fields);
-    ~video_format();
+    explicit video_format(const record& fields) : record_(fields) {}
 
-    int width() const { return record_->width; }
-    int height() const { return record_->height; }
-    dt_pixel_format_t pixel_format() const { return record_->pixel_format; }
-    dt_rational_t ratio() const { return record_->ratio; }
+    int width() const { return record_.width; }
+    int height() const { return record_.height; }
+    dt_pixel_format_t pixel_format() const { return record_.pixel_format; }
+    dt_rational_t ratio() const { return record_.ratio; }
 
 private:
-    record* record_;
+    const record record_;
 };
 
 } // namespace kestrel

@@ -39,8 +39,12 @@ std::string sine(double hz, int rate, double seconds) {
            ":duration=" + text::to_text(seconds);
 }
 
-// Two lavfi tone inputs joined into one stereo stream labelled [a].
+// Two lavfi tone inputs joined into one stereo stream labelled [a]; for
+// one channel, the left tone alone.
 std::vector<std::string> stereo_tone(const tone_file& tone) {
+    if (tone.channels == 1)
+        return {"-f", "lavfi", "-i", sine(tone.left_hz, tone.sample_rate, tone.seconds),
+                "-filter_complex", "[0:a]anull[a]"};
     return {"-f", "lavfi", "-i", sine(tone.left_hz, tone.sample_rate, tone.seconds),
             "-f", "lavfi", "-i", sine(tone.right_hz, tone.sample_rate, tone.seconds),
             "-filter_complex", "[0:a][1:a]join=inputs=2:channel_layout=stereo[a]"};
@@ -94,6 +98,18 @@ void run_ffmpeg(const std::vector<std::string>& arguments) {
 void make_tone_file(const std::string& path, const tone_file& tone) {
     run_ffmpeg(stereo_tone(tone) + std::vector<std::string>{"-map", "[a]"} +
                codec_arguments(tone.extension) + std::vector<std::string>{path});
+}
+
+void make_joined_tone_file(const std::string& path, const std::vector<tone_file>& parts) {
+    TempDir folder;
+    std::string joined;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string part = folder.file("part" + text::to_text(static_cast<unsigned int>(i)) +
+                                             "." + parts[i].extension);
+        make_tone_file(part, parts[i]);
+        joined += read_file(part);
+    }
+    write_file(path, joined);
 }
 
 void make_video_then_audio_file(const std::string& path, double seconds) {

@@ -15,6 +15,7 @@ struct tone_file {
     int sample_rate = 44100;
     double left_hz = 440.0;
     double right_hz = 1000.0;
+    int channels = 2; // 1: the left tone alone
 };
 
 // The music filter's formats that FFmpeg can encode here: mp3, m4a, wma,
@@ -30,6 +31,10 @@ void run_ffmpeg(const std::vector<std::string>& arguments);
 
 // Writes the tone file to path (the folder must exist).
 void make_tone_file(const std::string& path, const tone_file& tone);
+
+// The parts' files (each made as by make_tone_file) joined byte for byte,
+// as "cat a.mp3 b.mp3 > path" does: a stream whose format changes midway.
+void make_joined_tone_file(const std::string& path, const std::vector<tone_file>& parts);
 
 // Matroska files for picking the right stream: a small video stream before
 // the stereo tone; two tone streams (the first with first_hz on both

@@ -26,6 +26,20 @@ video_data_ptr make_rgb_picture(int width, int height, int frame_number) {
     return boost::make_shared<ff_video_data>(frame, width, height, AV_PIX_FMT_RGB24);
 }
 
+video_data_ptr make_solid_rgb_picture(int width, int height, uint8_t red, uint8_t green,
+                                      uint8_t blue) {
+    AVFramePtr frame = dt_create_picture(AV_PIX_FMT_RGB24, width, height);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = frame->data[0] + y * frame->linesize[0];
+        for (int x = 0; x < width; ++x) {
+            row[3 * x] = red;
+            row[3 * x + 1] = green;
+            row[3 * x + 2] = blue;
+        }
+    }
+    return boost::make_shared<ff_video_data>(frame, width, height, AV_PIX_FMT_RGB24);
+}
+
 video_data_ptr make_yuv_picture(int width, int height, int frame_number) {
     AVFramePtr frame = dt_create_picture(AV_PIX_FMT_YUV420P, width, height);
     for (int plane = 0; plane < 3; ++plane) {

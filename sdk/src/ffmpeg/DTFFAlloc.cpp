@@ -3,6 +3,7 @@
 #include "DTErrors.h"
 #include "DTFFGlobal.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace kestrel {
@@ -15,6 +16,9 @@ void ff_alloc(uint8_t** slot, std::size_t size, std::size_t extra) {
     if (!slot)
         KESTREL_THROW(errors::invalid_pointer());
     *slot = nullptr;
+    // A sum that wraps around would put the zeroed tail before the buffer.
+    if (extra > SIZE_MAX - size)
+        KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_malloc"));
     *slot = static_cast<uint8_t*>(av_malloc(size + extra));
     if (!*slot)
         KESTREL_THROW(errors::bad_alloc());

@@ -10,7 +10,6 @@
 #include <boost/make_shared.hpp>
 
 #include <cstring>
-#include <memory>
 
 namespace kestrel {
 
@@ -22,24 +21,6 @@ AVFramePtr create_frame() {
     if (!frame)
         KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_frame_alloc"));
     return frame;
-}
-
-// The packet as FFmpeg wants it: a new reference to an FFmpeg packet (time
-// stamps and side data such as samples to skip included), or a copy of
-// other packets' bytes with the zero padding FFmpeg reads past the end.
-AVPacketPtr decoder_packet(const media_packet& packet) {
-    AVPacketPtr local = dt_alloc_packet();
-    if (const AVPacket* source = ff_media_packet::av_packet(packet)) {
-        if (av_packet_ref(local.get(), source) < 0)
-            KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_packet_ref"));
-        return local;
-    }
-    if (av_new_packet(local.get(), packet.size()) < 0)
-        KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_new_packet"));
-    std::memcpy(local->data, packet.data(), packet.size());
-    local->pts = packet.pts();
-    local->dts = packet.dts();
-    return local;
 }
 
 double to_milliseconds(dt_ts_t ticks, dt_rational_t time_base) {
@@ -59,12 +40,7 @@ ff_audio_decoder_impl::ff_audio_decoder_impl(const audio_decoder_info& info)
     context_->bits_per_coded_sample = info.bits_per_coded_sample();
     context_->bits_per_raw_sample = info.bits_per_raw_sample();
 
-    std::string name, long_name;
-    dt_open_decoder_context(context_.get(), name, long_name);
-    std::unique_ptr<audio_decoder_additional_info_impl> names(
-        new audio_decoder_additional_info_impl(name, long_name));
-    additional_info_ = boost::make_shared<audio_decoder_additional_info>(names.get());
-    names.release();
+    additional_info_ = dt_open_named_decoder<audio_decoder_additional_info>(context_.get());
 
     format_ = audio_format::create(info.sample_rate(), info.sample_format(), info.channels(),
                                    info.channel_layout());
@@ -74,6 +50,8 @@ ff_audio_decoder_impl::ff_audio_decoder_impl(const audio_decoder_info& info)
 void ff_audio_decoder_impl::reset() {
     log_line(logger::info()) << "[ff_audio_decoder_impl::reset]" << std::endl;
     avcodec_flush_buffers(context_.get());
+    foreign_.reset();
+    foreign_format_.reset();
 }
 
 audio_data_ptr ff_audio_decoder_impl::decode(media_packet_ptr packet) {
@@ -82,9 +60,10 @@ audio_data_ptr ff_audio_decoder_impl::decode(media_packet_ptr packet) {
         // then starts afresh for whatever comes next.
         avcodec_send_packet(context_.get(), nullptr);
         receive_frames();
+        drain_foreign();
         avcodec_flush_buffers(context_.get());
     } else if (packet->size() > 0) { // an empty one would also end the input
-        AVPacketPtr input = decoder_packet(*packet);
+        AVPacketPtr input = dt_decoder_packet(*packet);
         if (avcodec_send_packet(context_.get(), input.get()) == AVERROR(EAGAIN)) {
             // FFmpeg still holds frames of earlier packets: take them first.
             receive_frames();
@@ -103,23 +82,54 @@ void ff_audio_decoder_impl::receive_frames() {
 }
 
 void ff_audio_decoder_impl::append(const AVFrame& frame) {
-    const int channels = format_->channels();
-    if (frame.format != format_->sample_format() || frame.ch_layout.nb_channels != channels) {
+    const int channels = frame.ch_layout.nb_channels;
+    if (channels <= 0 || sample_format_bits(frame.format) <= 0 || frame.sample_rate <= 0) {
         samples_->pop(samples_->size());
         KESTREL_THROW(decoder::decode_error() << errinfo_api_function("avcodec_receive_frame"));
     }
-    const std::size_t plane =
-        static_cast<std::size_t>(frame.nb_samples) * (format_->bytes_per_frame() / channels);
-    if (!format_->is_planar()) {
-        samples_->push(frame.extended_data[0], static_cast<unsigned int>(plane * channels));
+    unsigned int size = 0;
+    const uint8_t* bytes = frame_bytes(frame, size);
+    if (frame.format == format_->sample_format() && channels == format_->channels() &&
+        frame.sample_rate == format_->sample_rate()) {
+        drain_foreign(); // what came before this frame goes first
+        samples_->push(bytes, size);
         return;
     }
-    // FFmpeg keeps each channel in a buffer of its own; the queue takes one
+    if (!foreign_format_ || foreign_format_->sample_format() != frame.format ||
+        foreign_format_->channels() != channels ||
+        foreign_format_->sample_rate() != frame.sample_rate) {
+        drain_foreign();
+        foreign_format_ = audio_format::create(frame.sample_rate, frame.format, channels,
+                                               ff_channel_mask(frame.ch_layout));
+        foreign_ = create_audio_convert(format_.get(), foreign_format_.get());
+    }
+    const audio_data_common block(*foreign_format_, const_cast<uint8_t*>(bytes), size,
+                                  dt_buffer_borrow);
+    samples_->push_back(foreign_->convert(&block).get());
+}
+
+const uint8_t* ff_audio_decoder_impl::frame_bytes(const AVFrame& frame, unsigned int& size) {
+    const int channels = frame.ch_layout.nb_channels;
+    const std::size_t plane =
+        static_cast<std::size_t>(frame.nb_samples) * (sample_format_bits(frame.format) / 8);
+    size = static_cast<unsigned int>(plane * channels);
+    if (!sample_format_is_planar(frame.format))
+        return frame.extended_data[0];
+    // FFmpeg keeps each channel in a buffer of its own; blocks hold one
     // channel after the other.
     uint8_t* gathered = planes_.get_buffer(plane * channels);
     for (int channel = 0; channel < channels; ++channel)
         std::memcpy(gathered + channel * plane, frame.extended_data[channel], plane);
-    samples_->push(gathered, static_cast<unsigned int>(plane * channels));
+    return gathered;
+}
+
+void ff_audio_decoder_impl::drain_foreign() {
+    if (!foreign_)
+        return;
+    const audio_convert_ptr foreign = foreign_;
+    foreign_.reset();
+    foreign_format_.reset();
+    samples_->push_back(foreign->convert(nullptr).get());
 }
 
 audio_data_timed_ptr ff_audio_decoder_impl::decode_timed(media_packet_ptr packet) {
@@ -134,8 +144,9 @@ audio_data_timed_ptr ff_audio_decoder_impl::decode_timed(media_packet_ptr packet
     audio_data_ptr block = decode(packet);
     const double start = position_;
     double duration = 0.0;
-    if (context_->sample_rate != 0) {
-        duration = 1000.0 * block->samples() / context_->sample_rate;
+    // Blocks are in the described format, whatever the codec decodes now.
+    if (format_->sample_rate() > 0) {
+        duration = 1000.0 * block->samples() / format_->sample_rate();
         position_ += duration;
     }
     return boost::make_shared<audio_data_timed>(block, duration, start);

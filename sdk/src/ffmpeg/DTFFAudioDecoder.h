@@ -1,8 +1,12 @@
 #pragma once
 // The FFmpeg audio decoder: one packet in, one block out holding every
 // frame the packet completed, in the format the stream's description gives.
+// A stream may change its format midway (two files joined end to end):
+// frames of another rate, channel count or sample format are resampled to
+// the described format, so the whole stream keeps one format and its pitch.
 
 #include "DTAudioBuffer.h"
+#include "DTAudioConvert.h"
 #include "DTDecoder.h"
 #include "DTFFHandles.h"
 #include "DTFixedMemoryBuffer.h"
@@ -26,12 +30,21 @@ public:
 private:
     // Queues every frame FFmpeg has ready.
     void receive_frames();
-    // Queues one decoded frame; planes are gathered channel by channel.
+    // Queues one decoded frame, converted when its format is not the
+    // described one.
     void append(const AVFrame& frame);
+    // The frame's samples as one block of bytes in its own format (planes
+    // gathered channel after channel).
+    const uint8_t* frame_bytes(const AVFrame& frame, unsigned int& size);
+    // Queues what the resampler of a foreign format still holds and drops it.
+    void drain_foreign();
 
     AVCodecContextPtr context_;
     audio_format_ptr format_;
     audio_buffer_ptr samples_;
+    // Frames of a format other than the described one, and their resampler.
+    audio_format_ptr foreign_format_;
+    audio_convert_ptr foreign_;
     double position_ = 0.0; // ms, start of the next block
     audio_decoder_additional_info_ptr additional_info_;
     AVFramePtr frame_;

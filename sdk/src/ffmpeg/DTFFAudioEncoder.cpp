@@ -2,14 +2,11 @@
 
 #include "DTFFChannelLayout.h"
 #include "DTFFGlobal.h"
-#include "DTFFMediaPacket.h"
 #include "DTLog.h"
 
 extern "C" {
 #include <libavutil/samplefmt.h>
 }
-
-#include <boost/make_shared.hpp>
 
 #include <algorithm>
 #include <cstdlib>
@@ -29,10 +26,7 @@ const encoder_registration<audio_encoder_factory> registration(registrations, "f
 const char* const retired_aac_encoder = "libvo_aacenc";
 const char* const native_aac_encoder = "aac";
 
-[[noreturn]] void fail(const char* text, const char* function, int result) {
-    KESTREL_THROW(audio_encoder_queue::error(text) << errinfo_api_function(function)
-                                                   << errinfo_errno(-result));
-}
+typedef ff_encoder_core<audio_encoder_queue::error> core;
 
 const AVCodec* find_encoder(const std::string& name) {
     const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str());
@@ -89,18 +83,10 @@ audio_encoder_queue::Impl* create_ffmpeg_audio_encoder(media_settings_ptr settin
     return new ffmpeg_audio_encoder(settings);
 }
 
-ffmpeg_audio_encoder::ffmpeg_audio_encoder(media_settings_ptr settings) {
-    if (!settings)
-        KESTREL_THROW(audio_encoder_queue::error("invalid settings"));
-    const AVCodec* codec = find_encoder(settings->get("audio-codec"));
-    if (!codec)
-        KESTREL_THROW(audio_encoder_queue::error("could't find codec")
-                      << errinfo_api_function("avcodec_find_encoder_by_name"));
-    AVCodecContextPtr context(avcodec_alloc_context3(codec), details::_AVCodecContextDestroy());
-    if (!context)
-        KESTREL_THROW(audio_encoder_queue::error("could't allocate codec context")
-                      << errinfo_api_function("avcodec_alloc_context3"));
-    AVCodecContext* c = context.get();
+ffmpeg_audio_encoder::ffmpeg_audio_encoder(media_settings_ptr settings)
+    : core_(find_encoder(core::checked(settings).get("audio-codec")), dt_media_type_audio) {
+    const AVCodec* codec = core_.codec();
+    AVCodecContext* c = core_.context();
     c->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
     c->codec_type = AVMEDIA_TYPE_AUDIO;
 
@@ -125,19 +111,9 @@ ffmpeg_audio_encoder::ffmpeg_audio_encoder(media_settings_ptr settings) {
     const audio_format_ptr codec_format =
         audio_format::create(sample_rate, sample_format, channels, layout);
     converter_ = create_audio_convert(codec_format.get(), input.get());
-
-    frame_.reset(av_frame_alloc(), details::_AVFrameDestroy());
-    if (!frame_)
-        KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_frame_alloc"));
-    codec_ = codec;
-    context_ = context;
 }
 
-void ffmpeg_audio_encoder::open() {
-    const int result = avcodec_open2(context_.get(), codec_, nullptr);
-    if (result < 0)
-        fail("open codec error", "avcodec_open2", result);
-}
+void ffmpeg_audio_encoder::open() { core_.open(); }
 
 void ffmpeg_audio_encoder::send(const audio_data* block) {
     const bool flush = !block;
@@ -156,10 +132,10 @@ void ffmpeg_audio_encoder::send_timed(const audio_data_timed* block) {
     send(data.get());
 }
 
-media_packet_ptr ffmpeg_audio_encoder::get_packet() { return packets_.next(); }
+media_packet_ptr ffmpeg_audio_encoder::get_packet() { return core_.next_packet(); }
 
 bool ffmpeg_audio_encoder::encodeData(bool flush) {
-    const unsigned int frame_size = static_cast<unsigned int>(std::max(context_->frame_size, 0));
+    const unsigned int frame_size = static_cast<unsigned int>(std::max(core_.context()->frame_size, 0));
     const unsigned int available = converter_->size();
     if (!flush && (frame_size == 0 ? available == 0 : available < frame_size))
         return false;
@@ -171,25 +147,19 @@ bool ffmpeg_audio_encoder::encodeData(bool flush) {
         return true;
     }
     // Nothing left at the end: the codec hands out what it delayed.
-    if (!drained_) {
-        const int result = avcodec_send_frame(context_.get(), nullptr);
-        if (result < 0)
-            fail("failed", "avcodec_send_frame", result);
-        drained_ = true;
-        receive_packets();
-    }
+    core_.send_frame(nullptr, "failed");
     return false;
 }
 
 void ffmpeg_audio_encoder::send_frame(unsigned int frames) {
-    AVCodecContext* c = context_.get();
+    AVCodecContext* c = core_.context();
     const int expected = av_samples_get_buffer_size(nullptr, c->ch_layout.nb_channels,
                                                     static_cast<int>(frames), c->sample_fmt, 1);
     const audio_data_ptr block = converter_->pop(frames);
     if (block->size() != static_cast<unsigned int>(std::max(expected, 0)))
         KESTREL_THROW(errors::unexpected());
 
-    AVFrame* frame = frame_.get();
+    AVFrame* frame = core_.frame();
     frame->nb_samples = static_cast<int>(frames);
     frame->format = c->sample_fmt;
     frame->sample_rate = c->sample_rate;
@@ -199,22 +169,11 @@ void ffmpeg_audio_encoder::send_frame(unsigned int frames) {
                                           static_cast<int>(block->size()), 1);
     if (result < 0) {
         av_frame_unref(frame);
-        fail("failed", "avcodec_fill_audio_frame", result);
+        core::fail("failed", "avcodec_fill_audio_frame", result);
     }
     frame->pts = samples_sent_;
     samples_sent_ += frames;
-    // libavcodec copies samples it does not own before this returns.
-    result = avcodec_send_frame(c, frame);
-    av_frame_unref(frame);
-    if (result < 0)
-        fail("failed", "avcodec_send_frame", result);
-    receive_packets();
-}
-
-void ffmpeg_audio_encoder::receive_packets() {
-    const int result = packets_.receive(context_.get(), dt_media_type_audio);
-    if (result < 0)
-        fail("failed", "avcodec_receive_packet", result);
+    core_.send_frame(frame, "failed");
 }
 
 } // namespace ffmpeg

@@ -8,9 +8,7 @@
 
 #include "DTAudioConvert.h"
 #include "DTAudioEncoderQueue.h"
-#include "DTFFEncodedPackets.h"
-#include "DTFFHandles.h"
-
+#include "DTFFEncoderCore.h"
 
 namespace kestrel {
 namespace ffmpeg {
@@ -28,7 +26,7 @@ public:
     void send_timed(const audio_data_timed* block) override;
     media_packet_ptr get_packet() override;
     codec_extra_data_ptr get_properties() override { return codec_extra_data_ptr(); }
-    void* codec_context() override { return context_.get(); }
+    void* codec_context() override { return core_.context(); }
 
     // Encodes one frame, or asks a draining codec for its last packets;
     // true while the caller should call again.
@@ -36,15 +34,10 @@ public:
 
 private:
     void send_frame(unsigned int frames);
-    void receive_packets();
 
-    AVCodecContextPtr context_;
-    ff_encoded_packets packets_;
+    ff_encoder_core<audio_encoder_queue::error> core_;
     audio_convert_ptr converter_;
     int64_t samples_sent_ = 0;
-    const AVCodec* codec_ = nullptr;
-    AVFramePtr frame_;
-    bool drained_ = false;
 };
 
 // The codec's own sample format that best fits the preferred one: itself,

@@ -6,6 +6,9 @@
 #include "DTDecoderInfo.h"
 #include "DTFFHandles.h"
 
+#include <boost/make_shared.hpp>
+
+#include <memory>
 #include <string>
 
 namespace kestrel {
@@ -33,5 +36,18 @@ AVCodecContextPtr dt_create_decoder_context(const decoder_info& info);
 // Opens the context for its codec id and gives the opened codec's short and
 // long names.
 void dt_open_decoder_context(AVCodecContext* context, std::string& name, std::string& long_name);
+
+// Opens the context and gives the opened codec's names as the decoder's
+// additional information (Names: audio_ or video_decoder_additional_info).
+template <class Names>
+boost::shared_ptr<Names> dt_open_named_decoder(AVCodecContext* context) {
+    std::string name, long_name;
+    dt_open_decoder_context(context, name, long_name);
+    std::unique_ptr<decoder_additional_info_names> names(
+        new decoder_additional_info_names(name, long_name));
+    const boost::shared_ptr<Names> info = boost::make_shared<Names>(names.get());
+    names.release(); // the facade owns it now
+    return info;
+}
 
 } // namespace kestrel

@@ -28,26 +28,34 @@ bool parse_ffmpeg_video_option_key(const std::string& key, std::string& name, st
     return true;
 }
 
-void apply_ffmpeg_video_option(AVCodecContext* context, const std::string& name,
+bool apply_ffmpeg_video_option(AVCodecContext* context, const std::string& name,
                                const std::string& type, const std::string& value) {
     log_line(logger::info()) << "[ffmpeg video encoder] : set param \"" << name << "\" : \""
                              << value << "\"" << std::endl;
+    int result = 0;
     if (type == "string" || type == "str")
-        av_opt_set(context, name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
+        result = av_opt_set(context, name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
     else if (type == "integer" || type == "int")
-        av_opt_set_int(context, name.c_str(), text::from_text<long long>(value),
-                       AV_OPT_SEARCH_CHILDREN);
+        result = av_opt_set_int(context, name.c_str(), text::from_text<long long>(value),
+                                AV_OPT_SEARCH_CHILDREN);
     else if (type == "float" || type == "double")
-        av_opt_set_double(context, name.c_str(), text::from_text<double>(value),
-                          AV_OPT_SEARCH_CHILDREN);
+        result = av_opt_set_double(context, name.c_str(), text::from_text<double>(value),
+                                   AV_OPT_SEARCH_CHILDREN);
+    return result >= 0;
+}
+
+void warn_refused_ffmpeg_option(const std::string& key, const std::string& value) {
+    log_line(logger::warning()) << "[ffmpeg video encoder] : option \"" << key
+                                << "\" refused \"" << value << "\"" << std::endl;
 }
 
 void apply_ffmpeg_video_options(AVCodecContext* context, media_settings_ptr settings) {
     for (const auto& entry : *settings) {
         std::string name;
         std::string type;
-        if (parse_ffmpeg_video_option_key(entry.first, name, type))
-            apply_ffmpeg_video_option(context, name, type, entry.second);
+        if (parse_ffmpeg_video_option_key(entry.first, name, type) &&
+            !apply_ffmpeg_video_option(context, name, type, entry.second))
+            warn_refused_ffmpeg_option(entry.first, entry.second);
     }
 }
 

@@ -18,16 +18,8 @@ int ff_encoded_packets::receive(AVCodecContext* context, int media_type,
             return result;
         if (packet->duration <= 0 && default_duration > 0)
             packet->duration = default_duration;
-        packets_.push_back(boost::make_shared<ff_media_packet>(packet, media_type, time_base));
+        packets_.push(boost::make_shared<ff_media_packet>(packet, media_type, time_base));
     }
-}
-
-media_packet_ptr ff_encoded_packets::next() {
-    if (packets_.empty())
-        return media_packet_ptr();
-    media_packet_ptr packet = packets_.front();
-    packets_.pop_front();
-    return packet;
 }
 
 } // namespace kestrel

@@ -3,9 +3,7 @@
 // them, each stamped with the codec's time base.
 
 #include "DTFFHandles.h"
-#include "DTMediaPacket.h"
-
-#include <deque>
+#include "DTPacketQueue.h"
 
 namespace kestrel {
 
@@ -16,10 +14,10 @@ public:
     // avcodec_receive_packet result.
     int receive(AVCodecContext* context, int media_type, int64_t default_duration = 0);
     // The oldest packet, or an empty pointer.
-    media_packet_ptr next();
+    media_packet_ptr next() { return packets_.try_pop(); }
 
 private:
-    std::deque<media_packet_ptr> packets_;
+    packet_queue packets_;
 };
 
 } // namespace kestrel

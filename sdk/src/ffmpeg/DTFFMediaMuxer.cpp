@@ -80,6 +80,9 @@ void do_interleaved_write_packet(AVPacket* packet, AVFormatContext* context) {
 
 AVRational to_av(dt_rational_t r) { return AVRational{r.num, r.den}; }
 
+// How far a packet may be decoded before the first one written.
+const int64_t most_reordering = AV_TIME_BASE;
+
 } // namespace
 
 ff_simple_media_muxer_impl::ff_simple_media_muxer_impl(const std::string& format,
@@ -91,9 +94,9 @@ ff_simple_media_muxer_impl::ff_simple_media_muxer_impl(const std::string& format
 
 void ff_simple_media_muxer_impl::open() {
     log_line(logger::info()) << "[ff_simple_media_muxer_impl] open" << std::endl;
-    if (!formatContext_ || openTried_)
+    if (!formatContext_ || open_tried_)
         KESTREL_THROW(errors::invalid_operation());
-    openTried_ = true;
+    open_tried_ = true;
     copy_encoder_parameters();
     create_file();
     const int result = avformat_write_header(formatContext_.get(), nullptr);
@@ -163,24 +166,29 @@ void ff_simple_media_muxer_impl::write_packet(media_packet_ptr packet) {
 void ff_simple_media_muxer_impl::write_packet(media_packet_ptr packet, int stream_index) {
     if (!headerWritten_ || !formatContext_)
         KESTREL_THROW(errors::invalid_operation());
-    if (!packet)
+    // A packet without bytes has nothing to write, and some muxers (MPEG
+    // program streams) would never finish the file with one queued.
+    if (!packet || packet->size() <= 0 || !packet->data())
         return;
     AVFormatContext* context = formatContext_.get();
     if (stream_index < 0 || static_cast<unsigned int>(stream_index) >= context->nb_streams)
         KESTREL_THROW(errors::invalid_argument());
+    // Stamps in no unit cannot be placed in the file.
+    const AVRational from = to_av(packet->time_base());
+    if (from.num <= 0 || from.den <= 0)
+        KESTREL_THROW(errors::invalid_argument());
+    check_start(*packet, from);
 
     AVPacketPtr copy = dt_alloc_packet();
-    const int size = packet->size() > 0 ? packet->size() : 0;
+    const int size = packet->size();
     const int result = av_new_packet(copy.get(), size);
     if (result < 0)
         KESTREL_THROW(media_muxer::error("failed")
                       << errinfo_api_function("av_new_packet") << errinfo_errno(-result));
-    if (size > 0 && packet->data())
-        std::memcpy(copy->data, packet->data(), static_cast<size_t>(size));
+    std::memcpy(copy->data, packet->data(), static_cast<size_t>(size));
 
     // The stream's time base as the header fixed it (1/25 may become 1/12800).
     const AVRational to = context->streams[stream_index]->time_base;
-    const AVRational from = to_av(packet->time_base());
     if (packet->dts() != AV_NOPTS_VALUE)
         copy->dts = av_rescale_q(packet->dts(), from, to);
     if (packet->pts() != AV_NOPTS_VALUE)
@@ -190,6 +198,21 @@ void ff_simple_media_muxer_impl::write_packet(media_packet_ptr packet, int strea
     copy->flags = packet->flags();
     copy->stream_index = stream_index;
     do_interleaved_write_packet(copy.get(), context);
+}
+
+// Encoders start their stamps at or a little before 0 (reordering, codec
+// delay); a packet far before what the file began with can only be a
+// mistake, and muxers that shift stamps by the first packet's cannot place
+// it.
+void ff_simple_media_muxer_impl::check_start(const media_packet& packet, AVRational time_base) {
+    const dt_ts_t stamp = packet.dts() != AV_NOPTS_VALUE ? packet.dts() : packet.pts();
+    if (stamp == AV_NOPTS_VALUE)
+        return;
+    const int64_t time = av_rescale_q(stamp, time_base, AVRational{1, AV_TIME_BASE});
+    if (first_time_ == AV_NOPTS_VALUE)
+        first_time_ = time;
+    else if (time < first_time_ - most_reordering)
+        KESTREL_THROW(errors::invalid_argument());
 }
 
 void ff_simple_media_muxer_impl::close() {

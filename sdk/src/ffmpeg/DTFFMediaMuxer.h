@@ -24,8 +24,11 @@ public:
     // To the packet's own stream index.
     void write_packet(media_packet_ptr packet) override;
     // Times go from the packet's time base to the stream's. An empty packet
-    // pointer writes nothing; errors::invalid_operation before open and
-    // after close, errors::invalid_argument for a stream the file lacks.
+    // pointer or a packet without bytes writes nothing;
+    // errors::invalid_operation before open and after close,
+    // errors::invalid_argument for a stream the file lacks, a time base
+    // that is not positive, or a packet decoded more than a second before
+    // the first one written (FFmpeg's MPEG muxer would hang or abort on it).
     void write_packet(media_packet_ptr packet, int stream) override;
     // Writes the trailer (once) and closes the file; a failure of either is
     // thrown after the file is closed. Later calls do nothing.
@@ -34,12 +37,15 @@ public:
 private:
     void copy_encoder_parameters();
     void create_file();
+    void check_start(const media_packet& packet, AVRational time_base);
 
     std::vector<void*> externalCodecs_;
     AVFormatContextPtr formatContext_;
     std::string path_;
     bool headerWritten_ = false;
-    bool openTried_ = false;
+    bool open_tried_ = false;
+    // Microseconds: the decoding time of the first packet written.
+    int64_t first_time_ = AV_NOPTS_VALUE;
 };
 
 class ff_simple_media_muxer : public media_muxer {

@@ -47,4 +47,10 @@ public:
     static AVPacket* av_packet(const media_packet& packet);
 };
 
+// The packet as a decoder wants it: a new reference to the FFmpeg packet
+// behind it (time stamps and side data included), or a copy of another
+// packet's bytes, stamps, duration and flags with the zero padding FFmpeg
+// reads past the end. errors::bad_alloc when FFmpeg has no memory.
+AVPacketPtr dt_decoder_packet(const media_packet& packet);
+
 } // namespace kestrel

@@ -67,7 +67,13 @@ AVPacketPtr dt_av_read_frame(AVFormatContext* context, bool& eof) {
     do {
         result = av_read_frame(context, packet.get());
     } while (result == AVERROR(EAGAIN));
-    if (result == AVERROR_EOF || result == AVERROR(EIO)) {
+    // Demuxers report a failed read as the end of their input; the I/O
+    // context keeps the real cause. A damaged disk must not pass for the
+    // end of the file.
+    if (result == AVERROR_EOF && context->pb && context->pb->error < 0 &&
+        context->pb->error != AVERROR_EOF)
+        result = context->pb->error;
+    if (result == AVERROR_EOF) {
         eof = true;
         return AVPacketPtr();
     }
@@ -97,7 +103,7 @@ av_media_splitter_impl::av_media_splitter_impl(const AVFormatContextPtr& context
 }
 
 void av_media_splitter_impl::describe(const AVFormatContextPtr& context) {
-    file_info_ = boost::make_shared<ff_file_info_general>(context.get());
+    file_info_ = boost::make_shared<ff_file_info_general>(context);
     media_types_.clear();
     time_bases_.clear();
     frame_rates_.clear();

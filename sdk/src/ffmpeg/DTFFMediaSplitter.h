@@ -17,7 +17,8 @@ AVFormatContextPtr dt_av_open_input_file(const char* path, const AVInputFormat* 
 void dt_av_find_stream_info(AVFormatContext* context);
 void dt_av_seek_frame(AVFormatContext* context, int stream_index, dt_ts_t position, int flags);
 AVPacketPtr dt_av_create_packet();
-// The next packet, or an empty pointer with eof set at the end of the file.
+// The next packet, or an empty pointer with eof set at the end of the file;
+// a read error (EIO and the like) is media_splitter::error, not the end.
 AVPacketPtr dt_av_read_frame(AVFormatContext* context, bool& eof);
 } // namespace details
 

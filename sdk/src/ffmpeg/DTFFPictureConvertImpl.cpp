@@ -18,6 +18,11 @@ swscale_picture_convert_impl::swscale_picture_convert_impl(int src_width, int sr
                                                            dt_pixel_format_t dst_format, int flags)
     : dst_width_(dst_width), dst_height_(dst_height), dst_format_(dst_format),
       src_width_(src_width), src_height_(src_height), src_format_(src_format) {
+    // The scaler asserts on pixel format numbers it has no entry for (the
+    // process would abort), so they are refused here as it refuses others.
+    if (!sws_isSupportedInput(static_cast<AVPixelFormat>(src_format)) ||
+        !sws_isSupportedOutput(static_cast<AVPixelFormat>(dst_format)))
+        KESTREL_THROW(picture_convert::error() << errinfo_api_function("sws_getContext"));
     context_.reset(sws_getContext(src_width, src_height, static_cast<AVPixelFormat>(src_format),
                                   dst_width, dst_height, static_cast<AVPixelFormat>(dst_format),
                                   flags, nullptr, nullptr, nullptr),

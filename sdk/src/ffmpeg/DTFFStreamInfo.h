@@ -1,8 +1,10 @@
 #pragma once
 // Stream and file descriptions of an opened FFmpeg input. A stream
 // description is a copy and outlives its file; a file description reads the
-// open format context and lives no longer than the splitter that made it.
+// open format context, which it keeps alive, so it may outlive the splitter
+// that made it.
 
+#include "DTFFHandles.h"
 #include "DTFileInfo.h"
 #include "DTStreamInfo.h"
 
@@ -64,7 +66,7 @@ dt_ts_t dt_stream_duration_from_file(int64_t file_duration, AVRational time_base
 
 class ff_file_info_general_impl : public file_info_general::Impl {
 public:
-    explicit ff_file_info_general_impl(const AVFormatContext* context) : context_(context) {}
+    explicit ff_file_info_general_impl(const AVFormatContextPtr& context) : context_(context) {}
 
     std::string filename() const override;
     unsigned int nb_streams() const override { return context_->nb_streams; }
@@ -80,15 +82,17 @@ public:
     dt_rational_t time_base() const override { return dt_rational_t(1, AV_TIME_BASE); }
 
 private:
-    const AVFormatContext* context_; // not owned
+    AVFormatContextPtr context_; // shared with the splitter
 };
 
 class ff_file_info_general : public file_info_general {
 public:
-    explicit ff_file_info_general(const AVFormatContext* context)
+    explicit ff_file_info_general(const AVFormatContextPtr& context)
         : file_info_general(new ff_file_info_general_impl(context)) {}
 
-    void reset(const AVFormatContext* context) { set_impl(new ff_file_info_general_impl(context)); }
+    void reset(const AVFormatContextPtr& context) {
+        set_impl(new ff_file_info_general_impl(context));
+    }
 };
 
 } // namespace kestrel

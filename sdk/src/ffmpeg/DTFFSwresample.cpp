@@ -20,6 +20,10 @@ const ffmpeg_global_init_request ffmpeg_init;
 // Room the work buffer always has beyond the expected output.
 const double work_buffer_slack = 1024.0;
 
+// The highest sample rate of real sound; the resampler's filter grows with
+// the ratio of the rates, to gigabytes for the rates a damaged file claims.
+const int highest_sample_rate = 768000;
+
 const audio_format& checked(const audio_format* format) {
     if (!format)
         KESTREL_THROW(errors::invalid_pointer());
@@ -43,6 +47,9 @@ std::vector<uint8_t*> plane_pointers(const audio_format& format, uint8_t* data,
 } // namespace
 
 SwrContextPtr swr_alloc_set_opts_(const audio_format& source, const audio_format& target) {
+    for (const audio_format* format : {&source, &target})
+        if (format->sample_rate() <= 0 || format->sample_rate() > highest_sample_rate)
+            KESTREL_THROW(ff_swresample::error() << errinfo_api_function("swr_alloc_set_opts2"));
     AVChannelLayout source_layout = ff_channel_layout(source.channel_layout(), source.channels());
     AVChannelLayout target_layout = ff_channel_layout(target.channel_layout(), target.channels());
     SwrContext* raw = nullptr;

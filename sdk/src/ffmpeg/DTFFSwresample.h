@@ -16,7 +16,7 @@ public:
 
     // Throws errors::invalid_pointer for a null format, errors::bad_alloc
     // when FFmpeg cannot allocate the resampler, ff_swresample::error when
-    // it refuses the formats.
+    // it refuses the formats or a rate is not within 1 to 768000 Hz.
     ff_swresample(const audio_format* source, const audio_format* target);
 };
 

@@ -2,14 +2,11 @@
 
 #include "DTFFCodecOptions.h"
 #include "DTFFGlobal.h"
-#include "DTFFMediaPacket.h"
 #include "DTLog.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
 }
-
-#include <boost/make_shared.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -47,12 +44,7 @@ private:
     const std::chrono::steady_clock::time_point started_;
 };
 
-[[noreturn]] void fail(const char* text) { KESTREL_THROW(video_encoder_queue::error(text)); }
-
-[[noreturn]] void fail(const char* text, const char* function, int result) {
-    KESTREL_THROW(video_encoder_queue::error(text)
-                  << errinfo_api_function(function) << errinfo_errno(-result));
-}
+typedef ff_encoder_core<video_encoder_queue::error> core;
 
 } // namespace
 
@@ -61,18 +53,10 @@ video_encoder_queue::Impl* create_ffmpeg_video_encoder(media_settings_ptr settin
 }
 
 ffmpeg_video_encoder::ffmpeg_video_encoder(media_settings_ptr settings)
-    : last_pts_(AV_NOPTS_VALUE) {
-    if (!settings)
-        fail("invalid settings");
-    const AVCodec* codec = avcodec_find_encoder_by_name(settings->get("video-codec").c_str());
-    if (!codec)
-        KESTREL_THROW(video_encoder_queue::error("could't find codec")
-                      << errinfo_api_function("avcodec_find_encoder_by_name"));
-    AVCodecContextPtr context(avcodec_alloc_context3(codec), details::_AVCodecContextDestroy());
-    if (!context)
-        KESTREL_THROW(video_encoder_queue::error("could't allocate codec context")
-                      << errinfo_api_function("avcodec_alloc_context3"));
-    AVCodecContext* c = context.get();
+    : core_(avcodec_find_encoder_by_name(core::checked(settings).get("video-codec").c_str()),
+            dt_media_type_video),
+      last_pts_(AV_NOPTS_VALUE) {
+    AVCodecContext* c = core_.context();
     c->codec_type = AVMEDIA_TYPE_VIDEO;
     c->width = settings->get<int>("width");
     c->height = settings->get<int>("height");
@@ -80,8 +64,9 @@ ffmpeg_video_encoder::ffmpeg_video_encoder(media_settings_ptr settings)
     c->qmax = settings->get<int>("qmax", c->qmax);
     // The codec context has no motion estimation field any more; the codecs
     // that still choose a method take it as an option of that name.
-    if (settings->contains("me_method"))
-        apply_ffmpeg_video_option(c, "me_method", "int", settings->get("me_method"));
+    if (settings->contains("me_method") &&
+        !apply_ffmpeg_video_option(c, "me_method", "int", settings->get("me_method")))
+        warn_refused_ffmpeg_option("me_method", settings->get("me_method"));
     c->max_qdiff = settings->get<int>("max_qdiff", c->max_qdiff);
     picture_quality_ = settings->get<int>("picture_quality", 0);
 
@@ -93,12 +78,6 @@ ffmpeg_video_encoder::ffmpeg_video_encoder(media_settings_ptr settings)
     apply_ffmpeg_video_options(c, settings);
     // After the option keys: "bitrate" wins over an option that sets it.
     c->bit_rate = settings->get<int>("bitrate", 0);
-
-    frame_.reset(av_frame_alloc(), details::_AVFrameDestroy());
-    if (!frame_)
-        KESTREL_THROW(errors::bad_alloc() << errinfo_api_function("av_frame_alloc"));
-    codec_ = codec;
-    context_ = context;
 }
 
 ffmpeg_video_encoder::~ffmpeg_video_encoder() {
@@ -108,11 +87,7 @@ ffmpeg_video_encoder::~ffmpeg_video_encoder() {
                              << (total_time_ > 0 ? encode_calls_ / total_time_ : 0.0) << std::endl;
 }
 
-void ffmpeg_video_encoder::open() {
-    const int result = avcodec_open2(context_.get(), codec_, nullptr);
-    if (result < 0)
-        fail("open codec error", "avcodec_open2", result);
-}
+void ffmpeg_video_encoder::open() { core_.open(); }
 
 void ffmpeg_video_encoder::send(const video_data* picture) {
     send_video_impl(picture, AV_NOPTS_VALUE);
@@ -127,19 +102,19 @@ void ffmpeg_video_encoder::send_timed(const video_data_timed* frame) {
     send_video_impl(picture.get(), static_cast<dt_ts_t>(frame->start));
 }
 
-media_packet_ptr ffmpeg_video_encoder::get_packet() { return packets_.next(); }
+media_packet_ptr ffmpeg_video_encoder::get_packet() { return core_.next_packet(); }
 
 void ffmpeg_video_encoder::send_video_impl(const video_data* picture, dt_ts_t time) {
     if (!picture) {
         send_frame(nullptr);
         return;
     }
-    const AVCodecContext* c = context_.get();
+    const AVCodecContext* c = core_.context();
     if (picture->pixel_format() != c->pix_fmt || picture->width() != c->width ||
         picture->height() != c->height)
-        fail("invalid video format");
+        core::fail("invalid video format");
 
-    AVFrame* frame = frame_.get();
+    AVFrame* frame = core_.frame();
     const int planes = std::min(picture->planes_count(), AV_NUM_DATA_POINTERS);
     for (int i = 0; i < planes; ++i) {
         frame->data[i] = picture->plane_data(i);
@@ -151,13 +126,7 @@ void ffmpeg_video_encoder::send_video_impl(const video_data* picture, dt_ts_t ti
     frame->pts = picture_pts(time);
     frame->quality = picture_quality_ > 0 ? picture_quality_ : 0;
     last_pts_ = frame->pts;
-    try {
-        send_frame(frame);
-    } catch (...) {
-        av_frame_unref(frame);
-        throw;
-    }
-    av_frame_unref(frame); // the picture's planes stay the caller's
+    send_frame(frame); // empties the frame; the picture's planes stay the caller's
 }
 
 // Milliseconds to ticks of the time base, truncated. A stamp that would not
@@ -167,7 +136,7 @@ void ffmpeg_video_encoder::send_video_impl(const video_data* picture, dt_ts_t ti
 int64_t ffmpeg_video_encoder::picture_pts(dt_ts_t time) const {
     if (time == AV_NOPTS_VALUE)
         return last_pts_ == AV_NOPTS_VALUE ? 0 : last_pts_ + 1;
-    const AVRational tb = context_->time_base;
+    const AVRational tb = core_.context()->time_base;
     const int64_t pts = static_cast<int64_t>(time / (1000.0 * tb.num / tb.den));
     if (last_pts_ != AV_NOPTS_VALUE && pts <= last_pts_)
         return last_pts_ + 1;
@@ -176,28 +145,16 @@ int64_t ffmpeg_video_encoder::picture_pts(dt_ts_t time) const {
 
 // libavcodec copies the frame's planes before it returns: the converter
 // reuses its one destination picture for the next frame while encoder
-// threads may still hold this one.
-void ffmpeg_video_encoder::send_frame(const AVFrame* frame) {
+// threads may still hold this one. Some encoders (libx264) leave packet
+// durations 0, which makes the mp4 muxer drop the last frame from the edit
+// list: they get one frame's length.
+void ffmpeg_video_encoder::send_frame(AVFrame* frame) {
     encode_call_timer timer(total_time_, encode_calls_);
-    if (!frame && drained_)
-        return; // drained already: nothing is left to hand out
-    const int result = avcodec_send_frame(context_.get(), frame);
-    if (result < 0)
-        fail("encode video", "avcodec_send_frame", result);
-    drained_ = !frame;
-    receive_packets();
-}
-
-// Some encoders (libx264) leave the duration 0, which makes the mp4 muxer
-// drop the last frame from the edit list.
-void ffmpeg_video_encoder::receive_packets() {
-    const int result = packets_.receive(context_.get(), dt_media_type_video, frame_duration());
-    if (result < 0)
-        fail("encode video", "avcodec_receive_packet", result);
+    core_.send_frame(frame, "encode video", frame_duration());
 }
 
 int64_t ffmpeg_video_encoder::frame_duration() const {
-    const AVCodecContext* c = context_.get();
+    const AVCodecContext* c = core_.context();
     if (c->framerate.num <= 0 || c->framerate.den <= 0)
         return 1;
     return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(c->framerate), c->time_base));

@@ -6,10 +6,8 @@
 // "ffmpeg/video/<option>[<type>]". Pictures must already be in the encoder's
 // size and YUV 4:2:0; packets count in the time base 1 / frame rate.
 
-#include "DTFFEncodedPackets.h"
-#include "DTFFHandles.h"
+#include "DTFFEncoderCore.h"
 #include "DTVideoEncoderQueue.h"
-
 
 namespace kestrel {
 namespace ffmpeg {
@@ -27,24 +25,19 @@ public:
     // The frame's start (ms) becomes its time stamp; a null frame drains.
     void send_timed(const video_data_timed* frame) override;
     media_packet_ptr get_packet() override;
-    void* codec_context() override { return context_.get(); }
+    void* codec_context() override { return core_.context(); }
 
 private:
     void send_video_impl(const video_data* picture, dt_ts_t time);
-    void send_frame(const AVFrame* frame);
-    void receive_packets();
+    void send_frame(AVFrame* frame);
     int64_t picture_pts(dt_ts_t time) const;
     int64_t frame_duration() const;
 
-    AVCodecContextPtr context_;
-    ff_encoded_packets packets_;
-    const AVCodec* codec_ = nullptr;
+    ff_encoder_core<video_encoder_queue::error> core_;
     int picture_quality_ = 0;
     double total_time_ = 0.0; // seconds inside libavcodec
     unsigned int encode_calls_ = 0;
-    AVFramePtr frame_;
     int64_t last_pts_;
-    bool drained_ = false;
 };
 
 // The registry's creator for "ffmpeg".

@@ -19,7 +19,9 @@ struct wide_file_context {
 };
 
 // "file:" (exact case) is stripped from the URL; writing always creates or
-// truncates. Returns 0, or the negated errno.
+// truncates; reading takes regular files only (a folder is EISDIR, a pipe
+// or a device EINVAL, refused without waiting). Returns 0, or the negated
+// errno.
 int wide_file_open(wide_file_context* context, const char* url, int flags);
 int wide_file_open2(wide_file_context* context, const char* url, int flags,
                     AVDictionary** options);

@@ -70,6 +70,20 @@ TEST_P(AudioBufferLayouts, RawBytesAreTakenInTheBuffersLayout) {
     EXPECT_EQ(expected(0, 64, 1), channel_samples(*out, 1));
 }
 
+// Counts far beyond what is held give what is held, without a byte count
+// that wraps or an allocation for what is not there.
+TEST_P(AudioBufferLayouts, HugePopGivesWhatIsHeld) {
+    const audio_format_ptr format = format_of(GetParam());
+    audio_buffer_ptr buffer = audio_buffer::create(0, format.get());
+    for (unsigned int frames : {1u << 30, 0x40000001u, 0xffffffffu}) {
+        buffer->push_back(make_audio(*format, 100, channel_marker()).get());
+        audio_data_ptr block = buffer->pop(frames);
+        ASSERT_EQ(100u, block->samples()) << frames;
+        EXPECT_EQ(expected(0, 100, 1), channel_samples(*block, 1));
+        EXPECT_EQ(0u, buffer->size());
+    }
+}
+
 TEST_P(AudioBufferLayouts, NullBlockChangesNothing) {
     const audio_format_ptr format = format_of(GetParam());
     audio_buffer_ptr buffer = audio_buffer::create(0, format.get());

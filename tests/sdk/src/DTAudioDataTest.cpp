@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <algorithm>
 #include <vector>
 
@@ -65,5 +67,8 @@ TEST(AudioData, Silence) {
     EXPECT_TRUE(std::all_of(u8->data(), u8->data() + u8->size(), [](uint8_t b) { return b == 0x80; }));
 
     EXPECT_EQ(0u, create_silence(*stereo_s16(), -5)->size());
+    EXPECT_EQ(0u, create_silence(*stereo_s16(), std::nan(""))->size());
+    EXPECT_THROW(create_silence(*stereo_s16(), 1e8), errors::invalid_argument);
+    EXPECT_THROW(create_silence_frames(*stereo_s16(), 0x40000000u), errors::invalid_argument);
     EXPECT_EQ(441u, create_audio_for_duration(*stereo_s16(), 10)->samples());
 }

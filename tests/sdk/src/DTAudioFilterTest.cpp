@@ -21,10 +21,6 @@ namespace {
 // One channel at 1000 Hz: one frame per millisecond.
 audio_format_ptr mono_float() { return audio_format::create(1000, sample_format_flt, 1, 4); }
 
-test::audio_signal constant(double value) {
-    return [value](unsigned int, int) { return value; };
-}
-
 std::vector<double> through(audio_filter& filter, const std::vector<double>& values) {
     audio_data_ptr block = make_audio(*filter.format(), static_cast<unsigned int>(values.size()),
                                       [&](unsigned int frame, int) { return values[frame]; });

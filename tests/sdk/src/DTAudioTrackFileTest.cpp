@@ -129,6 +129,17 @@ TEST(MusicTrack, SeekArithmetic) {
     EXPECT_GT(level_after_seek(once, 7000.0), 0.2);
 }
 
+// However long the ask, a read of a looping track ends: at most
+// most_frames_per_read frames, labelled with their length.
+TEST(MusicTrack, HugeReadIsBounded) {
+    audio_track_file track(sample_tone_file("wav"), nullptr, true);
+    audio_data_timed_ptr block = track.read(1e12);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(most_frames_per_read, block->data->samples());
+    EXPECT_DOUBLE_EQ(1000.0 * most_frames_per_read / 44100, block->duration);
+    EXPECT_DOUBLE_EQ(block->duration, track.position());
+}
+
 TEST(MusicTrack, PicksTheFirstAudioStream) {
     TempDir dir;
     const std::string video_first = dir.file("vidéo-first.mkv");
@@ -163,3 +174,49 @@ TEST(MusicTrack, ConvertsToTheAskedFormat) {
     EXPECT_EQ(sample_format_fltp, block->data->sample_format());
     EXPECT_EQ(1, block->data->channels());
 }
+
+namespace {
+
+struct joined_case {
+    const char* name;
+    int channels; // of the second part
+    int sample_rate;
+};
+
+class JoinedMusic : public ::testing::TestWithParam<joined_case> {};
+
+// Samples [from, to) seconds of a 44100 Hz channel.
+std::vector<double> span(const std::vector<double>& samples, double from, double to) {
+    const std::size_t first = std::min(samples.size(), static_cast<std::size_t>(from * 44100));
+    const std::size_t last = std::min(samples.size(), static_cast<std::size_t>(to * 44100));
+    return std::vector<double>(samples.begin() + first, samples.begin() + last);
+}
+
+} // namespace
+
+// Two music files joined with cat, the second of another channel count or
+// rate: both parts play to their end, each at its own pitch.
+TEST_P(JoinedMusic, PlaysEveryPartAtItsPitch) {
+    TempDir dir;
+    const std::string path = dir.file("jöined.mp3");
+    tone_file first;
+    first.extension = "mp3";
+    tone_file second = first;
+    second.channels = GetParam().channels;
+    second.sample_rate = GetParam().sample_rate;
+    second.left_hz = 660.0;
+    make_joined_tone_file(path, {first, second});
+
+    audio_track_file track(path, nullptr, false);
+    const std::vector<double> left = read_channel(track, 0, 100.0);
+    EXPECT_NEAR(2.0 * 44100, static_cast<double>(left.size()), 0.1 * 44100);
+    EXPECT_TRUE(carries_tone(span(left, 0.2, 0.8), 44100, 440.0, 660.0));
+    // Played at the first part's rate, 660 Hz would sound an octave up.
+    EXPECT_TRUE(carries_tone(span(left, 1.2, 1.8), 44100, 660.0, 1320.0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FormatChanges, JoinedMusic,
+    ::testing::Values(joined_case{"StereoThenMono", 1, 44100},
+                      joined_case{"FullRateThenHalfRate", 2, 22050}),
+    [](const ::testing::TestParamInfo<joined_case>& info) { return std::string(info.param.name); });

@@ -210,3 +210,17 @@ TEST(AudioTrackEmpty, ReadsOfAnyLengthLoseNoFrames) {
         frames += track.read(40.0)->data->samples();
     EXPECT_EQ(88200ull, frames);
 }
+
+// However long the read, the block holds as many frames as its label says
+// and the position moves by the label.
+TEST(EmptyTrack, HugeReadGivesABlockAsLongAsItsLabel) {
+    for (double asked : {1e8, 1e12, DBL_MAX}) {
+        audio_track_ptr track = create_audio_track_empty(nullptr);
+        audio_data_timed_ptr block = track->read(asked);
+        ASSERT_TRUE(block) << asked;
+        EXPECT_GT(block->data->samples(), 44100u);
+        EXPECT_LE(block->duration, asked);
+        EXPECT_NEAR(block->duration * 44.1, block->data->samples(), 1.0) << asked;
+        EXPECT_DOUBLE_EQ(block->duration, track->position());
+    }
+}

@@ -71,6 +71,25 @@ TEST(MediaPacket, SetDataByMode) {
     EXPECT_EQ(4, packet.size());
 }
 
+TEST(MediaPacket, CopyFromNoBytesIsRefused) {
+    common_media_packet2 packet;
+    uint8_t bytes[] = {5};
+    packet.properties()->set_data(bytes, 1, dt_buffer_copy);
+    try {
+        packet.properties()->set_data(nullptr, 10, dt_buffer_copy);
+        ADD_FAILURE() << "copied from null";
+    } catch (const errors::invalid_pointer& e) {
+        EXPECT_STREQ("invalid pointer", e.what());
+    }
+    ASSERT_EQ(1, packet.size()); // the packet keeps its bytes
+    EXPECT_EQ(5, packet.data()[0]);
+
+    codec_extra_data_common extra;
+    EXPECT_THROW(extra.setter()->add_data("tag", nullptr, 10, dt_buffer_copy),
+                 errors::invalid_pointer);
+    EXPECT_EQ(0u, extra.count());
+}
+
 TEST(MediaPacket, AdoptedBufferIsFreedOnceByTheLastHolder) {
     free_calls = 0;
     {

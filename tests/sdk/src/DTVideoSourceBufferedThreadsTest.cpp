@@ -7,16 +7,16 @@
 
 #include <chrono>
 #include <cmath>
-#include <functional>
+#include <condition_variable>
 #include <mutex>
-#include <thread>
 
 using namespace kestrel;
 
 namespace {
 
 // Pictures of 40 ms, numbered by their start time; safe to call from the
-// read-ahead thread and the test at once.
+// read-ahead thread and the test at once. Every read is announced, so the
+// test waits for reads instead of sleeping.
 class numbered_pictures : public video_source {
 public:
     explicit numbered_pictures(int count, int fail_at = -1) : count_(count), fail_at_(fail_at) {}
@@ -38,6 +38,7 @@ public:
     video_data_timed_ptr read() override {
         std::lock_guard<std::mutex> lock(mutex_);
         ++reads_;
+        read_done_.notify_all();
         if (next_ == fail_at_)
             KESTREL_THROW(errors::unexpected());
         if (next_ >= count_)
@@ -51,6 +52,13 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return reads_;
     }
+    // True once `count` reads have been made, false if they are not made
+    // within `limit`.
+    bool wait_for_reads(int count,
+                        std::chrono::milliseconds limit = std::chrono::seconds(5)) const {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return read_done_.wait_for(lock, limit, [&] { return reads_ >= count; });
+    }
     void fail_advance() {
         std::lock_guard<std::mutex> lock(mutex_);
         fail_advance_ = true;
@@ -58,6 +66,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
+    mutable std::condition_variable read_done_;
     const int count_;
     const int fail_at_;
     int next_ = 0;
@@ -65,20 +74,10 @@ private:
     bool fail_advance_ = false;
 };
 
-bool eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 // Started, with the queue full (seven queued, one in hand).
 void start_and_fill(video_source_buffered& buffered, const numbered_pictures& inner) {
     buffered.start();
-    ASSERT_TRUE(eventually([&] { return inner.reads() == 8; }));
+    ASSERT_TRUE(inner.wait_for_reads(8));
 }
 
 } // namespace
@@ -87,7 +86,8 @@ TEST(VideoSourceBuffered, ReadsAheadSevenAndHoldsOne) {
     numbered_pictures inner(100);
     video_source_buffered buffered(&inner);
     start_and_fill(buffered, inner);
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    // A ninth read would mean an eighth picture queued.
+    EXPECT_FALSE(inner.wait_for_reads(9, std::chrono::milliseconds(50)));
     EXPECT_EQ(8, inner.reads());
     EXPECT_EQ(0.0, buffered.position());
     EXPECT_EQ(4000.0, buffered.duration());
@@ -139,7 +139,7 @@ TEST(VideoSourceBuffered, RestartReadsFromTheInnerPosition) {
     buffered.stop(); // nothing started: nothing to do
     start_and_fill(buffered, inner);
     buffered.read();
-    ASSERT_TRUE(eventually([&] { return inner.reads() == 9; })); // room for one more
+    ASSERT_TRUE(inner.wait_for_reads(9)); // room for one more
     buffered.stop();
     buffered.stop();
 

@@ -1,11 +1,18 @@
 #include "ffmpeg/DTFFAlloc.h"
 #include "ffmpeg/DTFFHandles.h"
+#include "ffmpeg/DTFFMediaSplitter.h"
+#include "ffmpeg/DTFFWideFile.h"
+#include "support/MusicFiles.h"
 
 #include "DTErrors.h"
+#include "DTMediaPacket.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cstdint>
 
 using namespace kestrel;
 
@@ -18,6 +25,18 @@ TEST(FFAlloc, PaddingIsZero) {
     EXPECT_EQ(nullptr, buffer);
     ff_free(&buffer);
     EXPECT_THROW(ff_alloc(nullptr, 4, 4), errors::invalid_pointer);
+}
+
+// A size whose padding would wrap around is refused before anything is
+// written.
+TEST(FFAlloc, SizeThatWrapsIsRefused) {
+    for (std::size_t size : {SIZE_MAX, SIZE_MAX - 3, SIZE_MAX - 15}) {
+        uint8_t* buffer = reinterpret_cast<uint8_t*>(0x1);
+        EXPECT_THROW(ff_alloc(&buffer, size, 16), errors::bad_alloc) << size;
+        EXPECT_EQ(nullptr, buffer);
+        buffer = reinterpret_cast<uint8_t*>(0x1);
+        EXPECT_THROW(dt_alloc(&buffer, size, 16), errors::bad_alloc) << size;
+    }
 }
 
 TEST(FFAlloc, CopyOfNothingAllocatesNothing) {
@@ -37,20 +56,40 @@ TEST(FFAlloc, CopyOfNothingAllocatesNothing) {
     ff_free(&buffer);
 }
 
-TEST(FFHandles, DeletersTolerateNullAndUnopenedContexts) {
+TEST(FFHandles, DeletersTolerateNullAndReleaseWhatTheyHold) {
     details::_AVPictureDestroy()(nullptr);
     details::_AVFrameDestroy()(nullptr);
     details::_AVPacketDestruct()(nullptr);
     details::_AVCodecContextDestroy()(nullptr);
+    details::_AVFormatContextDestruct()(nullptr);
     details::SwrContextFree_()(nullptr);
     details::SwsContextFree_()(nullptr);
 
-    // A decoder context that was never opened: its extra data goes with it.
+    // Packets and decoded frames give back their payload references.
+    AVBufferRef* payload = av_buffer_alloc(64);
+    {
+        AVPacketPtr packet = dt_alloc_packet();
+        packet->buf = av_buffer_ref(payload);
+        AVFramePtr frame(av_frame_alloc(), details::_AVFrameDestroy());
+        frame->buf[0] = av_buffer_ref(payload);
+        EXPECT_EQ(3, av_buffer_get_ref_count(payload));
+    }
+    EXPECT_EQ(1, av_buffer_get_ref_count(payload));
+    av_buffer_unref(&payload);
+
+    // An input's deleter closes the file it was read through.
+    AVFormatContextPtr input =
+        details::dt_av_open_input_file(test::sample_tone_file("wav").c_str(), nullptr, nullptr);
+    const int descriptor = static_cast<const wide_file_context*>(input->pb->opaque)->fd;
+    EXPECT_NE(-1, fcntl(descriptor, F_GETFD));
+    input.reset();
+    EXPECT_EQ(-1, fcntl(descriptor, F_GETFD));
+
+    // A decoder context never opened: its extra data goes with it, and no
+    // codec is closed (none is set).
     AVCodecContextPtr context(avcodec_alloc_context3(nullptr), details::_AVCodecContextDestroy());
     ff_alloc(&context->extradata, 10, ff_extradata_padding);
     context->extradata_size = 10;
+    EXPECT_EQ(nullptr, context->codec);
     context.reset();
-
-    AVPacketPtr packet = dt_alloc_packet();
-    EXPECT_EQ(0, av_new_packet(packet.get(), 100));
 }

@@ -36,6 +36,15 @@ double seconds(int64_t ticks, AVRational time_base) {
     return static_cast<double>(ticks) * time_base.num / time_base.den;
 }
 
+// Decoding stamps in file order, those the container gives.
+std::vector<int64_t> stated_dts(const test::stream_probe& stream) {
+    std::vector<int64_t> stamps;
+    for (int64_t dts : stream.dts)
+        if (dts != AV_NOPTS_VALUE)
+            stamps.push_back(dts);
+    return stamps;
+}
+
 // The time the stream's packets cover, in seconds.
 double stream_duration(const test::stream_probe& stream) {
     int64_t ticks = 0;
@@ -114,6 +123,13 @@ TEST_P(AudioVideoFile, SoundStepsByCodecFramesAndEndsWithThePictures) {
     ASSERT_TRUE(audio);
     EXPECT_EQ(frames, static_cast<int>(video->packets()));
     EXPECT_EQ(2, audio->channels);
+    // Both streams' stamps rise from packet to packet, as the file holds them.
+    for (const test::stream_probe* stream : {video, audio}) {
+        const std::vector<int64_t> stamps = stated_dts(*stream);
+        ASSERT_GT(stamps.size(), stream->packets() / 2) << stream->codec;
+        for (std::size_t i = 1; i < stamps.size(); ++i)
+            ASSERT_LT(stamps[i - 1], stamps[i]) << stream->codec << " packet " << i;
+    }
     // Enough codec frames to hold every sample sent.
     ASSERT_GE(static_cast<int64_t>(audio->packets()) * codec_frame.size, 2 * 44100);
 

@@ -85,11 +85,26 @@ TEST(FFCodecOptions, OtherTypesAreLoggedButNotApplied) {
     EXPECT_EQ("", apply(context.get(), "video/threads[int]", "5"));
 }
 
-TEST(FFCodecOptions, UnknownOptionIsLoggedAndHasNoEffect) {
+// A misspelt key or a value the codec refuses is named in a warning line and
+// leaves the context as it was.
+TEST(FFCodecOptions, RefusedOptionsAreWarnedAboutByKey) {
     AVCodecContextPtr context = x264_context();
-    EXPECT_NE("", apply(context.get(), "ffmpeg/video/no_such_option[int]", "1"));
-    EXPECT_NE("", apply(context.get(), "ffmpeg/video/threads[int]", "-5")); // out of range
-    EXPECT_NE(-5, context->thread_count);
+    const int threads = context->thread_count;
+    const struct {
+        const char* key;
+        const char* value;
+    } refused[] = {{"ffmpeg/video/no_such_option[int]", "1"},
+                   {"ffmpeg/video/threads[int]", "-5"},
+                   {"ffmpeg/video/threads[str]", "many"}};
+    for (const auto& entry : refused) {
+        const std::string log = apply(context.get(), entry.key, entry.value);
+        EXPECT_NE(std::string::npos,
+                  log.find(std::string("[kestrel][warning][ffmpeg video encoder] : option \"") +
+                           entry.key + "\" refused \"" + entry.value + "\"\n"))
+            << log;
+    }
+    EXPECT_EQ(threads, context->thread_count);
+    EXPECT_EQ(std::string::npos, apply(context.get(), "ffmpeg/video/threads[int]", "2").find("warning"));
 }
 
 TEST(FFCodecOptions, NumbersThatDoNotConvertThrow) {

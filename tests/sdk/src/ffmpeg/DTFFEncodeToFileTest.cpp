@@ -107,12 +107,14 @@ TEST_P(EncodeToFile, ReopenedFileHasEveryFrameAtItsTime) {
         EXPECT_LE(times.back() - times.front(), (frames - 1) * tick);
         return;
     }
-    if (c.starts_at_zero)
+    if (c.starts_at_zero) {
         EXPECT_EQ(0, times[0]);
+    }
     for (int i = 0; i < frames; ++i)
         EXPECT_EQ(times[0] + i * tick, times[i]) << "frame " << i;
-    if (video.time_base.den == 12800)
+    if (video.time_base.den == 12800) {
         EXPECT_EQ(1536, times[3]); // pts 3 in 1/25
+    }
     for (int64_t duration : video.durations)
         EXPECT_EQ(tick, duration);
 }

@@ -5,6 +5,7 @@
 #include "support/TestPictures.h"
 #include "support/VideoPipeline.h"
 
+#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -244,4 +245,36 @@ TEST(FFMediaMuxer, CloseWithoutOpenWritesNothing) {
         pipeline.muxer()->close();
     });
     EXPECT_FALSE(test::file_exists(dir.file("a.mp4")));
+}
+
+// A packet without bytes is not written (an MPEG program stream would
+// never finish its file with one queued); one whose stamps have no unit,
+// or that would be decoded long before the file's start, is refused.
+TEST(FFMediaMuxer, PacketsTheFileCannotPlaceAreNotWritten) {
+    test::TempDir dir;
+    const std::string path = dir.file("a.mpg");
+    quietly([&] {
+        test::video_pipeline pipeline("ffmpeg/dvd", path,
+                                      test::video_settings("mpeg2video", width, height));
+        pipeline.open();
+        pipeline.encode(3);
+        auto empty = boost::make_shared<common_media_packet2>();
+        empty->properties()->set_time_base(dt_rational_t(1, 25));
+        pipeline.muxer()->write_packet(empty, 0);
+
+        auto unitless = boost::make_shared<common_media_packet2>();
+        uint8_t bytes[8] = {0, 0, 1, 0xb3};
+        unitless->properties()->set_data(bytes, sizeof bytes, dt_buffer_copy);
+        EXPECT_THROW(pipeline.muxer()->write_packet(unitless, 0), errors::invalid_argument);
+        unitless->properties()->set_time_base(dt_rational_t(-1, 25));
+        EXPECT_THROW(pipeline.muxer()->write_packet(unitless, 0), errors::invalid_argument);
+        unitless->properties()->set_time_base(dt_rational_t(1, 25));
+        unitless->properties()->set_dts(-125); // five seconds before the first picture
+        unitless->properties()->set_pts(-125);
+        EXPECT_THROW(pipeline.muxer()->write_packet(unitless, 0), errors::invalid_argument);
+        pipeline.finish();
+    });
+    const test::media_probe probe = test::probe_media_file(path);
+    ASSERT_EQ(1u, probe.count(0));
+    EXPECT_EQ(3, probe.first(0)->decoded_frames);
 }

@@ -5,7 +5,17 @@
 #include "support/MusicFiles.h"
 #include "support/TestFiles.h"
 
+#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <future>
 
 using namespace kestrel;
 using namespace kestrel::test;
@@ -22,7 +32,105 @@ int count_packets_to_end(media_splitter& splitter) {
     return count;
 }
 
+// A file's bytes served to FFmpeg up to a point, then every read fails as
+// on a damaged disk.
+struct failing_disk {
+    std::string bytes;
+    std::size_t offset = 0;
+    std::size_t fail_at = 0;
+
+    static int read(void* opaque, uint8_t* buffer, int size) {
+        auto* disk = static_cast<failing_disk*>(opaque);
+        if (disk->offset >= disk->fail_at)
+            return AVERROR(EIO);
+        const std::size_t count =
+            std::min(static_cast<std::size_t>(size), disk->fail_at - disk->offset);
+        std::memcpy(buffer, disk->bytes.data() + disk->offset, count);
+        disk->offset += count;
+        return static_cast<int>(count);
+    }
+};
+
+struct close_custom_input {
+    void operator()(AVFormatContext* context) const {
+        AVIOContext* io = context->pb;
+        avformat_close_input(&context);
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+
+media_splitter_ptr open_on(failing_disk& disk) {
+    const int buffer_size = 4096;
+    AVIOContext* io = avio_alloc_context(static_cast<unsigned char*>(av_malloc(buffer_size)),
+                                         buffer_size, 0, &disk, &failing_disk::read, nullptr,
+                                         nullptr);
+    AVFormatContext* context = avformat_alloc_context();
+    context->pb = io;
+    context->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (avformat_open_input(&context, nullptr, nullptr, nullptr) < 0)
+        throw std::runtime_error("cannot open the test input");
+    AVFormatContextPtr held(context, close_custom_input());
+    details::dt_av_find_stream_info(context);
+    return boost::make_shared<ff_media_splitter>(held);
+}
+
 } // namespace
+
+TEST(FFMediaSplitter, ReadErrorIsNotTheEndOfTheFile) {
+    failing_disk disk;
+    disk.bytes = read_file(sample_tone_file("wav"));
+    disk.fail_at = disk.bytes.size() / 2;
+    media_splitter_ptr splitter = open_on(disk);
+    int packets = 0;
+    try {
+        while (splitter->read_packet())
+            ++packets;
+        FAIL() << "a read error ended the file as if it were complete";
+    } catch (const media_splitter::error& e) {
+        const int* code = boost::get_error_info<errinfo_errno>(e);
+        ASSERT_NE(nullptr, code);
+        EXPECT_EQ(EIO, *code);
+        EXPECT_STREQ("av_read_frame", *boost::get_error_info<errinfo_api_function>(e));
+    }
+    EXPECT_GT(packets, 0);
+    EXPECT_FALSE(splitter->is_eof());
+}
+
+// A named pipe would block the opening thread until someone writes to it;
+// a folder or a device is no media file either.
+TEST(FFMediaSplitter, RefusesWhatIsNotARegularFile) {
+    TempDir dir;
+    const std::string pipe = dir.file("pïpe.mp3");
+    ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
+    auto opening = std::async(std::launch::async, [&pipe] {
+        try {
+            create_media_splitter(pipe.c_str());
+            return std::string("opened");
+        } catch (const media_splitter::error&) {
+            return std::string("refused");
+        }
+    });
+    if (opening.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // Let the blocked open go on, so that the test can end.
+        const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            close(writer);
+        ADD_FAILURE() << "opening a named pipe blocked";
+    }
+    EXPECT_EQ("refused", opening.get());
+    EXPECT_THROW(create_media_splitter(dir.path().c_str()), media_splitter::error);
+    EXPECT_THROW(create_media_splitter("/dev/zero"), media_splitter::error);
+}
+
+TEST(FFMediaSplitter, FileDescriptionOutlivesTheSplitter) {
+    media_splitter_ptr splitter = create_media_splitter(sample_tone_file("wav").c_str());
+    file_info_general_ptr file = splitter->get_file_info();
+    splitter.reset();
+    EXPECT_EQ(1u, file->nb_streams());
+    EXPECT_EQ("wav", file->format_name());
+    EXPECT_EQ(1000000, file->duration());
+}
 
 TEST(FFMediaSplitter, MissingFileIsRefused) {
     TempDir dir;

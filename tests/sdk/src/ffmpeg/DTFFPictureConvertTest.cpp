@@ -44,14 +44,54 @@ TEST(FFPictureConvert, ResultsShareOneDestinationPicture) {
     EXPECT_EQ(0, std::memcmp(source_b->plane_data(0), first->plane_data(0), 16));
 }
 
+namespace {
+
+struct colour_case {
+    const char* name;
+    uint8_t red, green, blue;
+    // Studio-range BT.601, as the scaler converts by default.
+    int y, u, v;
+};
+
+class ConvertedColours : public ::testing::TestWithParam<colour_case> {};
+
+// Every sample of the plane within the picture's own size.
+void expect_plane(const video_data& picture, int plane, int width, int height, int value) {
+    for (int row = 0; row < height; ++row)
+        for (int x = 0; x < width; ++x)
+            ASSERT_NEAR(value, picture.plane_data(plane)[row * picture.line_size(plane) + x], 2)
+                << "plane " << plane << " at " << x << "," << row;
+}
+
+} // namespace
+
+TEST_P(ConvertedColours, GiveTheirYuvValues) {
+    const colour_case& c = GetParam();
+    const video_data_ptr result =
+        rgb_to_yuv(16, 8)->convert(test::make_solid_rgb_picture(16, 8, c.red, c.green, c.blue));
+    expect_plane(*result, 0, 16, 8, c.y);
+    expect_plane(*result, 1, 8, 4, c.u);
+    expect_plane(*result, 2, 8, 4, c.v);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Primaries, ConvertedColours,
+    ::testing::Values(colour_case{"Black", 0, 0, 0, 16, 128, 128},
+                      colour_case{"White", 255, 255, 255, 235, 128, 128},
+                      colour_case{"Red", 255, 0, 0, 82, 90, 240},
+                      colour_case{"Green", 0, 255, 0, 145, 54, 34},
+                      colour_case{"Blue", 0, 0, 255, 41, 240, 110}),
+    [](const ::testing::TestParamInfo<colour_case>& info) { return std::string(info.param.name); });
+
 TEST(FFPictureConvert, ResultOutlivesTheConverter) {
     video_data_ptr result;
     {
         picture_convert_ptr convert = rgb_to_yuv(8, 8);
-        result = convert->convert(test::make_rgb_picture(8, 8, 1));
+        result = convert->convert(test::make_solid_rgb_picture(8, 8, 255, 0, 0));
     }
-    const uint8_t luma = result->plane_data(0)[0];
-    EXPECT_EQ(luma, result->copy()->plane_data(0)[0]);
+    // Still the red picture the converter made, now that it is gone.
+    expect_plane(*result, 0, 8, 8, 82);
+    expect_plane(*result, 2, 4, 4, 240);
 }
 
 TEST(FFPictureConvert, TallerPictureIsReadForTheSourceRowsOnly) {
@@ -84,3 +124,19 @@ TEST(FFPictureConvert, RefusedGeometryThrowsWithTheScalerCall) {
         EXPECT_EQ("sws_getContext", std::string(*boost::get_error_info<errinfo_api_function>(e)));
     }
 }
+
+class UnknownPixelFormats : public ::testing::TestWithParam<int> {};
+
+// A number FFmpeg has no pixel format for is the converter's error, on
+// either side, never an abort inside the scaler.
+TEST_P(UnknownPixelFormats, AreRefusedWithTheConvertersError) {
+    EXPECT_THROW(picture_convert_creator::create(16, 16, GetParam(), 16, 16, AV_PIX_FMT_YUV420P,
+                                                 bilinear),
+                 picture_convert::error);
+    EXPECT_THROW(picture_convert_creator::create(16, 16, AV_PIX_FMT_RGB24, 16, 16, GetParam(),
+                                                 bilinear),
+                 picture_convert::error);
+}
+
+INSTANTIATE_TEST_SUITE_P(OutsideFFmpeg, UnknownPixelFormats,
+                         ::testing::Values(-1, -2, 9999, static_cast<int>(AV_PIX_FMT_NB)));

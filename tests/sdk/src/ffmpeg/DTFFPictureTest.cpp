@@ -70,6 +70,18 @@ TEST(FFPicture, RefusedSizeThrowsUnexpectedWithFFmpegDetails) {
 TEST(FFPicture, DecodedFrameIsEmptyAndFreedAlone) {
     AVFramePtr frame = dt_create_decoded_frame();
     EXPECT_EQ(nullptr, frame->data[0]);
-    AVFramePtr unallocated(av_frame_alloc(), details::_AVPictureDestroy());
-    unallocated.reset(); // frees only the frame structure
+    EXPECT_EQ(nullptr, frame->buf[0]);
+
+    // A picture without planes of its own: the frame goes (giving back the
+    // buffer reference it holds), pointers it does not own are left alone.
+    AVBufferRef* payload = av_buffer_alloc(64);
+    uint8_t not_owned[16];
+    {
+        AVFramePtr unallocated(av_frame_alloc(), details::_AVPictureDestroy());
+        unallocated->buf[0] = av_buffer_ref(payload);
+        unallocated->data[1] = not_owned;
+        EXPECT_EQ(2, av_buffer_get_ref_count(payload));
+    }
+    EXPECT_EQ(1, av_buffer_get_ref_count(payload));
+    av_buffer_unref(&payload);
 }

@@ -159,6 +159,18 @@ TEST(Swresample, Refusals) {
         ASSERT_NE(nullptr, boost::get_error_info<errinfo_api_function>(e));
     }
 
+    // Rates no sound has: a file claiming one would make the resampler
+    // build a filter of gigabytes.
+    for (int rate : {0, -44100, 768001, 1140858688}) {
+        EXPECT_THROW(create_audio_convert(s16.get(), format_of(rate, sample_format_s16).get()),
+                     ff_swresample::error)
+            << rate;
+        EXPECT_THROW(create_audio_convert(format_of(rate, sample_format_s16).get(), s16.get()),
+                     ff_swresample::error)
+            << rate;
+    }
+    create_audio_convert(s16.get(), format_of(768000, sample_format_s16).get());
+
     audio_convert_ptr convert = create_audio_convert(s16.get(), s16.get());
     EXPECT_THROW(convert->push_back(make_audio(*format_of(44100, sample_format_s16, 1, 0), 10,
                                                channel_marker()).get()),

@@ -1,0 +1,33 @@
+#!/bin/sh
+# Seeds for muxer_input: for every container, a key picture and a few more
+# pictures and sound packets with rising stamps, in the target's record
+# layout (see muxer_input.cpp). Usage: muxer_input.seeds.sh <folder>
+set -eu
+out=$1
+mkdir -p "$out"
+
+byte() { printf "\\$(printf %03o $(($1 & 255)))"; }
+u16() { byte "$1"; byte $(($1 >> 8)); }
+i32() { u16 $(($1 & 65535)); u16 $((($1 >> 16) & 65535)); }
+# record <stream> <flags> <pts> <dts> <duration> <time base den> <payload as printf text>
+record() {
+    payload=$(printf "$7" | od -An -v -tx1 | tr -d ' \n')
+    byte "$1"; byte "$2"; i32 "$3"; i32 "$4"; u16 "$5"; u16 "$6"
+    u16 $((${#payload} / 2))
+    printf "$7"
+}
+picture='\000\000\000\001\145\210\204\000\063\377\376\367\000\000\003\000'
+sound='\377\373\220\144\000\000\000\000\000\000\000\000\000\000\000\000'
+
+container=0
+while [ $container -lt 7 ]; do
+    {
+        byte $container
+        record 0 1 0 0 1 25 "$picture"
+        record 1 1 0 0 1152 44100 "$sound"
+        record 0 0 1 1 1 25 "$picture"
+        record 1 1 1152 1152 1152 44100 "$sound"
+        record 0 0 2 2 1 25 "$picture"
+    } > "$out/container-$container.bin"
+    container=$((container + 1))
+done
