@@ -93,7 +93,8 @@ QImage pictureOf(const kestrel::video_data_ptr& frame)
 
 } // namespace
 
-ConvertViewModel::ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow, QSharedPointer<QObject> storyboard,
+ConvertViewModel::ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
+                                   QSharedPointer<StoryboardViewModel> storyboard,
                                    QSharedPointer<SettingsViewModel> settings,
                                    QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent)
     : QObject(parent),
@@ -161,11 +162,9 @@ QString ConvertViewModel::photoId() const
 {
     if (!previewId_.isEmpty() || !storyboard_)
         return previewId_;
-    const auto* slides = qobject_cast<ComponentModel::NotifyList*>(storyboard_->property("slideList").value<QObject*>());
-    if (!slides || slides->isEmpty())
-        return previewId_;
-    const QSharedPointer<QObject> first = slides->at(0);
-    return first ? first->property("photoId").toString() : previewId_;
+    const QSharedPointer<ComponentModel::NotifyList> slides = storyboard_->slideList();
+    const auto* first = slides && !slides->isEmpty() ? qobject_cast<SlideViewModel*>(slides->at(0).data()) : nullptr;
+    return first ? first->photoId() : previewId_;
 }
 
 int ConvertViewModel::slideCount() const

@@ -10,11 +10,11 @@
 // a stopped production's late events never touch a newer one. Releasing a
 // producer waits for its thread; the destructor stops a running production
 // and releases it. GUI thread only.
-// The storyboard is read through its "slideList" property (a
-// ComponentModel::NotifyList of slides with a "photoId" property); the
-// photos provider receives the preview pictures.
+// The storyboard's first slide gives the picture shown before the first
+// frame; the photos provider receives the preview pictures.
 
 #include "viewmodel/SettingsViewModel.h"
+#include "viewmodel/StoryboardViewModel.h"
 
 #include "componentmodel/SignalArgs.h"
 
@@ -68,7 +68,7 @@ public:
         const kestrel::slideshow2::slideshow_ptr& slideshow, const std::string& outputPath,
         const kestrel::media_settings_ptr& settings);
 
-    ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow, QSharedPointer<QObject> storyboard,
+    ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow, QSharedPointer<StoryboardViewModel> storyboard,
                      QSharedPointer<SettingsViewModel> settings,
                      QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent = nullptr);
     ~ConvertViewModel() override;
@@ -120,7 +120,7 @@ private:
 
     kestrel::slideshow2::slideshow_produce_ptr producer_;
     kestrel::slideshow2::slideshow_ptr slideshow_;
-    QSharedPointer<QObject> storyboard_;
+    QSharedPointer<StoryboardViewModel> storyboard_;
     QSharedPointer<SettingsViewModel> settings_;
     QSharedPointer<ComponentModel::ImageProvider> photos_;
     std::unique_ptr<ComponentModel::Progress> estimator_;

@@ -1,10 +1,10 @@
 #include "ViewModelDoubles.h"
+#include "ViewModelTesting.h"
 
 #include "viewmodel/ConvertViewModel.h"
 
 #include "componentmodel/DesktopLauncher.h"
 #include "componentmodel/ImageProvider.h"
-#include "componentmodel/NotifyList.h"
 #include "support/TestPictures.h"
 
 #include <QCoreApplication>
@@ -52,27 +52,12 @@ public:
     explicit ProducerDouble(std::shared_ptr<ProducerRecord> record) : slideshow_produce(new impl(std::move(record))) {}
 };
 
-// A storyboard as the convert view model reads it: a list of slides with a
-// photo id each.
-class StoryboardDouble : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(QObject* slideList READ slideList CONSTANT)
-public:
-    QObject* slideList() { return &slides; }
-    void addSlide(const QString& photoId)
-    {
-        auto slide = QSharedPointer<QObject>::create();
-        slide->setProperty("photoId", photoId);
-        slides.append(slide);
-    }
-    ComponentModel::NotifyList slides;
-};
-
 class ConvertViewModelTest : public testing::Test {
 protected:
     void SetUp() override
     {
         clearSettingsStore();
+        storyboard = QSharedPointer<ViewModel::StoryboardViewModel>::create(viewmodeltest::make_list_slideshow(), photos);
         settings = QSharedPointer<SettingsViewModel>::create(show.show);
         settings->setOutputFolder(folder.path());
         settings->setSlideshowName("Trip");
@@ -111,8 +96,8 @@ protected:
     UsageEventRecorder events;
     ShowDouble show;
     QSharedPointer<SettingsViewModel> settings;
-    QSharedPointer<StoryboardDouble> storyboard = QSharedPointer<StoryboardDouble>::create();
     QSharedPointer<ComponentModel::ImageProvider> photos = QSharedPointer<ComponentModel::ImageProvider>::create();
+    QSharedPointer<ViewModel::StoryboardViewModel> storyboard;
     std::vector<std::shared_ptr<ProducerRecord>> producers;  // every one made
     QStringList log;  // before vm: its destructor still signals
     std::unique_ptr<ConvertViewModel> vm;
@@ -122,8 +107,14 @@ protected:
 
 TEST_F(ConvertViewModelTest, ProductionRunsFromStartThroughProgressToSuccess)
 {
-    storyboard->addSlide("{first-slide}");
-    EXPECT_EQ(vm->photoId(), "{first-slide}");
+    EXPECT_EQ(vm->photoId(), "");
+    const std::string photo = folder.filePath("photo.jpg").toStdString();
+    viewmodeltest::writePhoto(photo);
+    storyboard->addSlide(viewmodeltest::qtPath(photo));
+    ASSERT_TRUE(viewmodeltest::settled(*storyboard));
+    const QString firstSlide = viewmodeltest::slideAt(*storyboard, 0)->photoId();
+    ASSERT_FALSE(firstSlide.isEmpty());
+    EXPECT_EQ(vm->photoId(), firstSlide);
     EXPECT_EQ(actions(), "100");
     events.events.clear();
 
@@ -168,7 +159,7 @@ TEST_F(ConvertViewModelTest, ProductionRunsFromStartThroughProgressToSuccess)
     // The next start clears the old preview from the provider.
     vm->start();
     EXPECT_TRUE(photos->requestPixmap(previewId, &size, QSize()).isNull());
-    EXPECT_EQ(vm->photoId(), "{first-slide}");
+    EXPECT_EQ(vm->photoId(), firstSlide);
 }
 
 namespace {
@@ -313,4 +304,3 @@ TEST_F(ConvertViewModelTest, DestroyingWhileConvertingStopsAndReleasesTheProduce
     record->finished(kestrel::slideshow2::slideshow_produce::cancelled);
 }
 
-#include "ConvertViewModelTest.moc"

@@ -46,7 +46,7 @@ protected:
         settings->setOutputFolder(folder.path());
         settings->setSlideshowName("Trip");
         settings->apply();
-        vm = std::make_unique<ConvertViewModel>(show.show, QSharedPointer<QObject>(), settings,
+        vm = std::make_unique<ConvertViewModel>(show.show, QSharedPointer<ViewModel::StoryboardViewModel>(), settings,
                                                 QSharedPointer<ComponentModel::ImageProvider>::create());
         QObject::connect(vm.get(), &ConvertViewModel::progressChanged, [this](int v) { progress << v; });
         QObject::connect(vm.get(), &ConvertViewModel::conversionSucceeded, [this] { outcome = "succeeded"; });
