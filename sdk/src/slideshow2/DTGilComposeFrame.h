@@ -1,0 +1,82 @@
+#pragma once
+// The frame composer of the renderer and the arithmetic of the show's
+// timeline. Times are milliseconds.
+//
+// Timeline: slide i shows over [i*d, (i+1)*d). A transition of half-width
+// h = min(tr, d) / 2 is centred on each boundary: the incoming slide fades
+// in from 0.1 h before the boundary to h after it, the outgoing one fades
+// out from h before it to 0.1 h after it, so both weigh 1/11 at the
+// boundary and a change of slide passes through near black. The first
+// slide starts at full weight; the last one fades straight to black at the
+// show's end. Not-a-number durations or times give no slide at all.
+//
+// Composer: clear() blacks the target frame; draw() adds a picture into it
+// (see DTComposePicture.h), sharing the rows among a few helper threads
+// that start with the first draw and are joined on destruction. It keeps
+// the drawing statistics (wall-clock seconds spent drawing and pictures
+// drawn) and logs the pictures per second when it goes. Called by one
+// thread at a time (the renderer's, under its lock).
+
+#include "DTAffineTransform.h"
+#include "DTRowWorkers.h"
+
+#include <boost/gil/typedefs.hpp>
+#include <boost/noncopyable.hpp>
+
+#include <cstdint>
+#include <memory>
+
+namespace kestrel {
+namespace slideshow2 {
+
+class gil_compose_frame : private boost::noncopyable {
+public:
+    struct durations {
+        double slide;      // d
+        double transition; // tr
+    };
+
+    // A is the outgoing slide of a transition, B the incoming or the only
+    // visible one; -1 for none. Local times count from each slide's start.
+    struct transition {
+        int index_a = -1;
+        int index_b = -1;
+        double weight_a = 0.0;
+        double weight_b = 0.0;
+        double time_a = 0.0;
+        double time_b = 0.0;
+    };
+
+    struct split {
+        int index;
+        double local_time;
+    };
+
+    // The target frame is not owned and must outlive the composer.
+    explicit gil_compose_frame(boost::gil::rgb8_image_t& target);
+    ~gil_compose_frame();
+
+    void clear();
+    // m maps picture points to frame points.
+    void draw(const boost::gil::rgb8c_view_t& picture, const affine_transform& m, double weight);
+
+    double total_drawing_time() const { return total_drawing_time_; }
+    uint32_t draw_count() const { return draw_count_; }
+
+    static transition transition_at(const durations& times, double t, unsigned count);
+    // Index trunc(t / d) and the time since that slide's start; index -1
+    // (never a slide) when the quotient is not a number or beyond int.
+    static split split_time(double t, double d);
+    // x is the time from the boundary (negative before it), h the half-width.
+    static double fade_in_weight(double x, double h);
+    static double fade_out_weight(double x, double h, bool last);
+
+private:
+    boost::gil::rgb8_image_t& target_;
+    double total_drawing_time_ = 0.0; // seconds
+    uint32_t draw_count_ = 0;
+    row_workers workers_;
+};
+
+} // namespace slideshow2
+} // namespace kestrel
