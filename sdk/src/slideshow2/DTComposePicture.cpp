@@ -44,9 +44,31 @@ inline float4 bytes_to_float4(const uint8_t* pixel) {
                   static_cast<float>(pixel[2]), 0.0f};
 }
 
-// Adds weight x sum to the frame pixel and saturates.
-inline void add_to_pixel(uint8_t* pixel, const float4& sum, float weight) {
-    store_pixel(bytes_to_float4(pixel) + sum * weight, pixel);
+// How close to a truncation step a float result may come before the pixel
+// is worked out again in doubles. The float result of one pixel lies within
+// 3e-4 of the exact value (channels up to 255, weights up to 1, a dozen
+// roundings of 2^-24 each); outside this margin it truncates exactly as the
+// plain pass does.
+const float step_margin = 1.0f / 512;
+
+// Steps lie at the whole numbers 1 to 255: below 0 and from 255 on a
+// channel saturates, whichever side of those it falls.
+inline bool near_step(float value) {
+    if (!(value > 1.0f - step_margin && value < 255.0f + step_margin))
+        return false;
+    const float step = static_cast<float>(static_cast<int>(value + 0.5f));
+    return std::fabs(value - step) < step_margin;
+}
+
+// Stores pixel + weight x sum, saturated and truncated, unless a channel
+// lies too close to a step; then the pixel is left as it is and false
+// returned.
+inline bool store_if_clear(uint8_t* pixel, const float4& sum, float weight) {
+    const float4 result = bytes_to_float4(pixel) + sum * weight;
+    if (near_step(result[0]) || near_step(result[1]) || near_step(result[2]))
+        return false;
+    store_pixel(result, pixel);
+    return true;
 }
 
 // Where one frame column (or row) samples the picture: the floor pixel, its
@@ -57,10 +79,11 @@ struct sample_step {
     int first;
     int next;
     float fraction;
+    double at; // the exact picture coordinate
 };
 
 sample_step step_at(double t, int size) {
-    sample_step step = {inside(t, size), 0, 0, 0.0f};
+    sample_step step = {inside(t, size), 0, 0, 0.0f, t};
     if (step.inside) {
         step.first = static_cast<int>(t);
         step.next = step.first + 1 < size ? step.first + 1 : step.first;
@@ -76,7 +99,7 @@ sample_step step_at(double t, int size) {
 class separable_pass {
 public:
     separable_pass(const boost::gil::rgb8_view_t& frame, const boost::gil::rgb8c_view_t& picture,
-                   const affine_transform& inv, float weight)
+                   const affine_transform& inv, double weight)
         : frame_(frame), picture_(picture), inv_(inv), weight_(weight) {
         const int width = static_cast<int>(frame.width());
         columns_.resize(static_cast<std::size_t>(width));
@@ -121,14 +144,15 @@ private:
             const float4 left = load_pixel(sums + 3 * (column.first - first_source_));
             const float4 right = load_pixel(sums + 3 * (column.next - first_source_));
             const float4 sum = left * (1.0f - column.fraction) + right * column.fraction;
-            add_to_pixel(out + 3 * x, sum, weight_);
+            if (!store_if_clear(out + 3 * x, sum, static_cast<float>(weight_)))
+                image::gil::sample_bilinear_weighted(picture_, column.at, row.at, frame_(x, y), weight_);
         }
     }
 
     const boost::gil::rgb8_view_t& frame_;
     const boost::gil::rgb8c_view_t& picture_;
     const affine_transform inv_;
-    const float weight_;
+    const double weight_;
     std::vector<sample_step> columns_;
     int first_column_ = 1 << 30, last_column_ = -1;
     int first_source_ = 1 << 30, last_source_ = -1;
@@ -136,7 +160,7 @@ private:
 
 // Any other transform: each pixel maps on its own.
 void draw_rows_general(const boost::gil::rgb8_view_t& frame, const boost::gil::rgb8c_view_t& picture,
-                       const affine_transform& inv, float weight, int first, int last) {
+                       const affine_transform& inv, double weight, int first, int last) {
     const int width = static_cast<int>(frame.width());
     const double picture_width = static_cast<double>(picture.width());
     const double picture_height = static_cast<double>(picture.height());
@@ -156,7 +180,9 @@ void draw_rows_general(const boost::gil::rgb8_view_t& frame, const boost::gil::r
                 bytes_to_float4(upper + 3 * column.first) * gx + bytes_to_float4(upper + 3 * column.next) * fx;
             const float4 bottom =
                 bytes_to_float4(lower + 3 * column.first) * gx + bytes_to_float4(lower + 3 * column.next) * fx;
-            add_to_pixel(out + 3 * x, top * (1.0f - row.fraction) + bottom * row.fraction, weight);
+            const float4 sum = top * (1.0f - row.fraction) + bottom * row.fraction;
+            if (!store_if_clear(out + 3 * x, sum, static_cast<float>(weight)))
+                image::gil::sample_bilinear_weighted(picture, u, v, frame(x, y), weight);
         }
     }
 }
@@ -197,27 +223,26 @@ void compose_picture(const boost::gil::rgb8_view_t& frame, const boost::gil::rgb
                      const affine_transform& m, double weight, row_workers* workers) {
     if (frame.width() <= 0 || frame.height() <= 0 || picture.width() <= 0 || picture.height() <= 0)
         return;
-    // A weight that is not a number saturates every covered pixel to 0 in
-    // the plain pass; float arithmetic has no such rule, so leave it there.
-    if (!std::isfinite(weight)) {
+    // The float error bound holds for weights up to 1 (all a show uses);
+    // anything else, NaN included, takes the plain pass.
+    if (!(weight >= 0.0 && weight <= 1.0)) {
         compose_picture_reference(frame, picture, m, weight);
         return;
     }
     const affine_transform inv = invert_transform(m);
-    const float w = static_cast<float>(weight);
     const int rows = static_cast<int>(frame.height());
     // With b = c = 0 exactly, b*x and c*y are zeros and drop out of the
     // mapping without changing a bit of it.
     const bool separable = inv.b == 0.0 && inv.c == 0.0 && std::isfinite(inv.a) && std::isfinite(inv.d) &&
                            std::isfinite(inv.e) && std::isfinite(inv.f);
     if (separable) {
-        const separable_pass pass(frame, picture, inv, w);
+        const separable_pass pass(frame, picture, inv, weight);
         if (!pass.empty())
             run_rows(workers, rows, [&pass](int first, int last) { pass.draw_rows(first, last); });
         return;
     }
     run_rows(workers, rows, [&](int first, int last) {
-        draw_rows_general(frame, picture, inv, w, first, last);
+        draw_rows_general(frame, picture, inv, weight, first, last);
     });
 }
 

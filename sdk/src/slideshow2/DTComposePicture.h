@@ -7,11 +7,12 @@
 // it is; each channel saturates at 0 and 255.
 //
 // Two passes that agree: compose_picture_reference is the plain
-// double-precision pass, sample by sample; compose_picture gives the same
-// frame within 1 on every channel of every pixel, in a fraction of the
-// time (separable blending when the transform neither turns nor shears,
-// float arithmetic, rows shared across threads). Pure functions of their
-// arguments; frame and picture must not overlap.
+// double-precision pass, sample by sample; compose_picture gives the very
+// same frame in a fraction of the time: separable blending when the
+// transform neither turns nor shears, float arithmetic, rows shared across
+// threads, and the plain pass for the rare pixel whose float result comes
+// so close to a truncation step that rounding could take it across. Pure
+// functions of their arguments; frame and picture must not overlap.
 
 #include "DTAffineTransform.h"
 

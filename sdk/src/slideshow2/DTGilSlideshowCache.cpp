@@ -152,9 +152,12 @@ gil_slideshow_core::cache::slot_state gil_slideshow_core::cache::state(unsigned 
     return slot_state{each.index, each.ready, each.age, each.requested};
 }
 
-std::size_t gil_slideshow_core::cache::loader_count() const {
+std::size_t gil_slideshow_core::cache::running_loads() const {
     boost::lock_guard<boost::mutex> lock(loaders_mutex_);
-    return loaders_.size();
+    std::size_t running = 0;
+    for (const loader& entry : loaders_)
+        running += entry.finished->load() ? 0 : 1;
+    return running;
 }
 
 void gil_slideshow_core::cache::reap_loaders() {

@@ -64,8 +64,8 @@ public:
     void reset();
 
     slot_state state(unsigned slot) const;
-    // Loader threads not yet joined.
-    std::size_t loader_count() const;
+    // Loads still running.
+    std::size_t running_loads() const;
 
 private:
     struct slot {
