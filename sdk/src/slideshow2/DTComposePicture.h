@@ -33,8 +33,15 @@ void compose_picture_reference(const boost::gil::rgb8_view_t& frame,
                                double weight);
 
 // As above; `workers` may be null (everything on the caller's thread).
+// With `onto_black` the frame's pixels count as black whatever they hold
+// (they are not read): every pixel is written, black where the picture
+// does not reach. That spares clearing the frame before its first picture.
 void compose_picture(const boost::gil::rgb8_view_t& frame, const boost::gil::rgb8c_view_t& picture,
-                     const affine_transform& m, double weight, row_workers* workers);
+                     const affine_transform& m, double weight, row_workers* workers,
+                     bool onto_black = false);
+
+// Every pixel black.
+void fill_black(const boost::gil::rgb8_view_t& frame);
 
 } // namespace slideshow2
 } // namespace kestrel

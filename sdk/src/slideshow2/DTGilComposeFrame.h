@@ -10,9 +10,11 @@
 // slide starts at full weight; the last one fades straight to black at the
 // show's end. Not-a-number durations or times give no slide at all.
 //
-// Composer: clear() blacks the target frame; draw() adds a picture into it
+// Composer: clear() starts a black frame; draw() adds a picture into it
 // (see DTComposePicture.h), sharing the rows among a few helper threads
-// that start with the first draw and are joined on destruction. It keeps
+// that start with the first draw and are joined on destruction; complete()
+// ends the frame. The black is painted by the first draw as it goes, or by
+// complete() when nothing was drawn, so a frame is written once. It keeps
 // the drawing statistics (wall-clock seconds spent drawing and pictures
 // drawn) and logs the pictures per second when it goes. Called by one
 // thread at a time (the renderer's, under its lock).
@@ -59,6 +61,9 @@ public:
     void clear();
     // m maps picture points to frame points.
     void draw(const boost::gil::rgb8c_view_t& picture, const affine_transform& m, double weight);
+    // Every pixel of the target is written by now; call before the frame
+    // is read, also after a failed draw.
+    void complete();
 
     double total_drawing_time() const { return total_drawing_time_; }
     uint32_t draw_count() const { return draw_count_; }
@@ -75,6 +80,7 @@ private:
     boost::gil::rgb8_image_t& target_;
     double total_drawing_time_ = 0.0; // seconds
     uint32_t draw_count_ = 0;
+    bool black_pending_ = false; // cleared, not yet painted
     row_workers workers_;
 };
 

@@ -7,6 +7,7 @@
 #include "DTSlide.h"
 
 #include <boost/bind/bind.hpp>
+#include <boost/make_shared.hpp>
 
 #include <cfloat>
 #include <cmath>
@@ -122,6 +123,7 @@ void gil_slideshow_core::create_target_frame(unsigned width, unsigned height) {
     boost::gil::rgb8_image_t resized(width, height);
     target_frame_.swap(resized);
     composer_.clear();
+    composer_.complete();
 }
 
 void gil_slideshow_core::on_change_timeline() {
@@ -136,15 +138,28 @@ void gil_slideshow_core::on_change_timeline() {
 void gil_slideshow_core::on_change_video_time(double t) {
     print_render_time(t);
     boost::lock_guard<boost::mutex> lock(core_mutex_);
+    composer_.clear();
+    // The frame is whole when the render ends, also when a draw fails.
+    struct completion {
+        gil_compose_frame& composer;
+        ~completion() { composer.complete(); }
+    } complete_frame{composer_};
     if (!owner_)
         return;
     const unsigned slides = count();
     const gil_compose_frame::transition r =
         gil_compose_frame::transition_at(gil_compose_frame::durations{d_, tr_}, t, slides);
-    composer_.clear();
     const double duration = slide_duration();
     draw_visible(slides, r.index_a, r.weight_a, r.time_a, duration);
     draw_visible(slides, r.index_b, r.weight_b, r.time_b, duration);
+}
+
+gil_slideshow_core::frame_ptr gil_slideshow_core::take_frame() {
+    // The render that follows every take writes every pixel of the new
+    // buffer; nothing reads it before.
+    const auto taken = boost::make_shared<boost::gil::rgb8_image_t>(target_frame_.width(), target_frame_.height());
+    taken->swap(target_frame_);
+    return taken;
 }
 
 void gil_slideshow_core::draw_visible(unsigned slides, int index, double weight, double local_time,
@@ -158,7 +173,9 @@ void gil_slideshow_core::draw_visible(unsigned slides, int index, double weight,
         return; // removed while this frame was being drawn
     }
     const cache::picture_ptr picture = cache_->get(static_cast<unsigned>(index));
-    if (!picture || picture->width() == 0 || picture->height() == 0)
+    // Weight 0 adds nothing to any pixel: the frame is the same without
+    // the pass (the slide was still asked for, so its neighbour loads ahead).
+    if (!picture || picture->width() == 0 || picture->height() == 0 || weight == 0.0)
         return;
     const std::string name = owner_->ken_burns_enabled ? shown->impl()->ken_burns_effect() : "static";
     if (name.empty())

@@ -23,6 +23,7 @@
 
 #include <boost/gil/image.hpp>
 #include <boost/noncopyable.hpp>
+#include <boost/shared_ptr.hpp>
 #include <boost/thread/lock_guard.hpp>
 #include <boost/thread/mutex.hpp>
 
@@ -72,9 +73,16 @@ public:
     void draw_slide(const boost::gil::rgb8_image_t& picture, double weight, double progress,
                     const std::string& effect);
 
+    typedef boost::shared_ptr<const boost::gil::rgb8_image_t> frame_ptr;
+
     // For the video source: the lock that guards the frame, and the frame.
     boost::mutex& frame_mutex() { return core_mutex_; }
     const boost::gil::rgb8_image_t& target_frame() const { return target_frame_; }
+    // The frame rendered last, handed over whole instead of copied; a new
+    // buffer of the same size takes its place, to be filled by the next
+    // render, which the caller runs before anyone reads the frame again.
+    // Under frame_mutex().
+    frame_ptr take_frame();
     cache& photo_cache() { return *cache_; }
     const gil_compose_frame& composer() const { return composer_; }
 

@@ -18,8 +18,7 @@ row_workers::~row_workers() {
 
 unsigned row_workers::default_helpers() {
     const unsigned processors = boost::thread::hardware_concurrency();
-    const unsigned usable = processors > 1 ? processors - processors / 4 : 1;
-    return std::min(usable - 1, 7u);
+    return processors > 1 ? std::min(processors - 1, 7u) : 0u;
 }
 
 void row_workers::start_helpers() {

@@ -30,8 +30,7 @@ public:
 
     void run(int rows, const row_job& job);
 
-    // The helper count for a renderer: one processor in four is left free,
-    // at most 7 helpers.
+    // The helper count for a renderer: one per further processor, at most 7.
     static unsigned default_helpers();
 
 private:

@@ -52,11 +52,10 @@ video_data_timed_ptr video_source_from_image::read() {
             length = period;
         if (!(length > 0.0))
             return video_data_timed_ptr();
-        // A packed copy of its own, which the reader may keep as long as it
-        // likes; an empty frame copies as an empty picture.
-        const auto copy = boost::make_shared<const boost::gil::rgb8_image_t>(core_.target_frame());
+        // A picture of its own, which the reader may keep as long as it
+        // likes: the rendered buffer itself, a new one taking its place.
         timed = boost::make_shared<video_data_timed>(
-            boost::make_shared<image::gil::video_data_gil_no_copy>(copy), length, p);
+            boost::make_shared<image::gil::video_data_gil_no_copy>(core_.take_frame()), length, p);
         next = p + length;
         position_ = next;
     }

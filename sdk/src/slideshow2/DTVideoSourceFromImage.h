@@ -1,6 +1,6 @@
 #pragma once
-// The slideshow's frames as a video source: each read returns a copy of
-// the frame rendered last, stamped [position, position + length) with
+// The slideshow's frames as a video source: each read returns the frame
+// rendered last (a picture of its own: the reader may keep it), stamped [position, position + length) with
 // length = min(1000 / frame rate, total - position), moves the position
 // on by that length and renders the frame for the new position. Start
 // times are running sums of the lengths, never rounded; the last frame
@@ -9,7 +9,7 @@
 //
 // Threads: one reader at a time (the caller's thread, or the read-ahead
 // thread of a buffered source, never both: the seek stops that thread
-// first). The copy is taken under the renderer's lock; the render that
+// first). The frame is taken under the renderer's lock; the render that
 // follows takes the lock itself. A render failure passes out of read or
 // set_position after the position has moved.
 

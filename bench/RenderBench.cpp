@@ -1,0 +1,311 @@
+// The slideshow renderer beside libx264, and the renderer's memory.
+//
+//   kestrel_render_bench [frames]        (default 140, at most 145)
+//
+// 1. Frames rendered per second at 1280x720 and 1920x1080, as the producer
+//    reads them (a copy of the frame, then the next frame drawn), from
+//    12-megapixel photos moving along a Ken Burns motion: one slide per
+//    frame (no transition) and two (every frame inside a transition).
+// 2. libx264's encode time per frame on the same rendered pictures, with
+//    the codec options of the "mac-medium" and "tube-high" output presets
+//    (crf 18, profile main or high, level 4.1, one thread per processor).
+//    Target: rendering a frame costs at most 0.25 of encoding it.
+// 3. The peak memory (VmHWM) of a fresh process that renders a whole show
+//    of 20 and of 300 twelve-megapixel photos at 1280x720, read ahead as
+//    the producer reads it. Target: 300 photos within 10 % of 20.
+
+#include "slideshow2/DTGilPhoto.h"
+#include "slideshow2/DTGilSlideshow.h"
+#include "sdk/src/slideshow2/SlideshowDoubles.h"
+#include "support/TestJpeg.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+#include <boost/make_shared.hpp>
+#include <boost/thread/thread.hpp>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace kestrel;
+namespace fs = std::filesystem;
+
+namespace {
+
+const int photo_width = 4000;
+const int photo_height = 3000;
+const int distinct_photos = 5;
+// Timed runs of each kind; the fastest counts, as the machine may be busy.
+const int rounds = 3;
+
+typedef std::chrono::steady_clock bench_clock;
+
+double seconds_since(bench_clock::time_point begin) {
+    return std::chrono::duration<double>(bench_clock::now() - begin).count();
+}
+
+std::vector<std::string> make_photos(const fs::path& dir) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < distinct_photos; ++i) {
+        test::jpeg_options options;
+        options.width = photo_width;
+        options.height = photo_height;
+        options.quality = 92;
+        const std::string bytes =
+            test::make_jpeg(options, test::photo_like_painter(photo_width, photo_height, i % 2 == 1));
+        const fs::path path = dir / ("photo-" + std::to_string(i) + ".jpg");
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        paths.push_back(path.string());
+    }
+    return paths;
+}
+
+std::unique_ptr<slideshow2::gil_slideshow_impl> make_show(const std::vector<std::string>& paths,
+                                                          int frame_height, const char* slide_seconds,
+                                                          const char* transition_seconds) {
+    std::unique_ptr<slideshow2::gil_slideshow_impl> show(
+        new slideshow2::gil_slideshow_impl(&test::make_photo_slide));
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const auto slide = boost::static_pointer_cast<test::photo_slide>(show->insert_slide(i));
+        slide->set_photo(boost::make_shared<slideshow2::gil_photo>(paths[i], true),
+                         i % 2 ? "ls_diag_br_out" : "ls_lr_out");
+    }
+    show->apply_settings(media_settings::create()
+                             ->set("video-frame-rate", "25")
+                             ->set("frame-aspect", "16/9")
+                             ->set("frame-height", std::to_string(frame_height))
+                             ->set("slide-duration", slide_seconds)
+                             ->set("transition-duration", transition_seconds)
+                             ->set("ken-burns", "1"));
+    return show;
+}
+
+struct render_result {
+    double ms_per_frame;
+    std::vector<video_data_ptr> frames;
+};
+
+// Direct reads after a warm-up seek that has the photos decoded. Slides of
+// 60 s: without transitions slide 0 alone from 0; with a transition of
+// 60 s, from 57 200 on every frame draws slides 0 and 1, both with a
+// weight above 0 (for up to 145 frames). The frames are dropped as they come,
+// as the producer drops them once encoded; a second, untimed run keeps
+// them for the encoder.
+render_result render(const std::vector<std::string>& photos, int frame_height, bool transitions,
+                     int frames) {
+    auto show = make_show({photos[0], photos[1], photos[2]}, frame_height, "60", transitions ? "60" : "0");
+    const double start = transitions ? 57200 : 0;
+    render_result result;
+    result.ms_per_frame = 1e300;
+    for (int run = 0; run < rounds + 1; ++run) {
+        const bool keep = run == rounds;
+        show->av_source()->seek(start);
+        const auto begin = bench_clock::now();
+        for (int i = 0; i < frames; ++i) {
+            const video_data_timed_ptr frame = show->av_source()->video()->read();
+            if (!frame)
+                throw std::runtime_error("the show ended early");
+            if (keep)
+                result.frames.push_back(frame->data);
+        }
+        if (!keep)
+            result.ms_per_frame = std::min(result.ms_per_frame, seconds_since(begin) * 1000.0 / frames);
+    }
+    return result;
+}
+
+struct codec_settings {
+    const char* preset;
+    const char* profile;
+};
+
+const codec_settings presets[] = {{"mac-medium", "main"}, {"tube-high", "high"}};
+
+// libx264 with a preset's options on the rendered pictures, converted to
+// YUV 4:2:0 beforehand; the time from the first picture sent to the last
+// packet out, per picture.
+double encode_ms_per_frame(const codec_settings& settings, const std::vector<video_data_ptr>& pictures) {
+    const int width = pictures.front()->width();
+    const int height = pictures.front()->height();
+    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+    if (!codec)
+        throw std::runtime_error("libx264 is missing");
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> context(
+        avcodec_alloc_context3(codec), [](AVCodecContext* c) { avcodec_free_context(&c); });
+    context->width = width;
+    context->height = height;
+    context->pix_fmt = AV_PIX_FMT_YUV420P;
+    context->time_base = AVRational{1, 25};
+    context->framerate = AVRational{25, 1};
+    const std::string threads = std::to_string(boost::thread::hardware_concurrency());
+    av_opt_set(context.get(), "threads", threads.c_str(), AV_OPT_SEARCH_CHILDREN);
+    av_opt_set(context.get(), "crf", "18", AV_OPT_SEARCH_CHILDREN);
+    av_opt_set(context.get(), "profile", settings.profile, AV_OPT_SEARCH_CHILDREN);
+    av_opt_set(context.get(), "level", "41", AV_OPT_SEARCH_CHILDREN);
+    if (avcodec_open2(context.get(), codec, nullptr) < 0)
+        throw std::runtime_error("libx264 does not open");
+
+    SwsContext* scaler = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height, AV_PIX_FMT_YUV420P,
+                                        SWS_BICUBIC, nullptr, nullptr, nullptr);
+    std::vector<AVFrame*> yuv;
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        AVFrame* frame = av_frame_alloc();
+        frame->width = width;
+        frame->height = height;
+        frame->format = AV_PIX_FMT_YUV420P;
+        av_frame_get_buffer(frame, 0);
+        const uint8_t* planes[] = {pictures[i]->plane_data(0)};
+        const int strides[] = {pictures[i]->line_size(0)};
+        sws_scale(scaler, planes, strides, 0, height, frame->data, frame->linesize);
+        frame->pts = static_cast<int64_t>(i);
+        yuv.push_back(frame);
+    }
+    sws_freeContext(scaler);
+
+    AVPacket* packet = av_packet_alloc();
+    const auto drain = [&] {
+        while (avcodec_receive_packet(context.get(), packet) == 0)
+            av_packet_unref(packet);
+    };
+    const auto begin = bench_clock::now();
+    for (AVFrame* frame : yuv) {
+        avcodec_send_frame(context.get(), frame);
+        drain();
+    }
+    avcodec_send_frame(context.get(), nullptr);
+    drain();
+    const double ms = seconds_since(begin) * 1000.0 / yuv.size();
+    av_packet_free(&packet);
+    for (AVFrame* frame : yuv)
+        av_frame_free(&frame);
+    return ms;
+}
+
+double best_encode_ms_per_frame(const codec_settings& settings, const std::vector<video_data_ptr>& pictures) {
+    double best = 1e300;
+    for (int run = 0; run < rounds; ++run)
+        best = std::min(best, encode_ms_per_frame(settings, pictures));
+    return best;
+}
+
+long peak_kilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    return -1;
+}
+
+// In a fresh process: a whole show of `count` slides over the photos in
+// `dir`, read ahead at 1280x720 as the producer reads it.
+int memory_run(const std::string& dir, int count) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i)
+        paths.push_back((fs::path(dir) / ("slide-" + std::to_string(i) + ".jpg")).string());
+    auto show = make_show(paths, 720, "0.4", "0.2");
+    show->set_buffered(true);
+    show->av_source()->seek(0);
+    int frames = 0;
+    while (show->av_source()->video()->read())
+        ++frames;
+    show->set_buffered(false);
+    show.reset();
+    std::cout << "frames " << frames << " peak " << peak_kilobytes() << std::endl;
+    return 0;
+}
+
+// Runs this program again for one memory run and reads its peak.
+long measure_peak(const std::string& dir, int count) {
+    const std::string command = fs::read_symlink("/proc/self/exe").string() + " --memory-run '" + dir + "' " +
+                                std::to_string(count) + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        throw std::runtime_error("cannot start the memory run");
+    char line[4096];
+    long peak = -1;
+    while (std::fgets(line, sizeof line, pipe)) {
+        int frames = 0;
+        long kb = 0;
+        if (std::sscanf(line, "frames %d peak %ld", &frames, &kb) == 2)
+            peak = kb;
+    }
+    pclose(pipe);
+    return peak;
+}
+
+// The slides' files: hard links to the generated photos, one per slide.
+void link_slides(const fs::path& dir, const std::vector<std::string>& photos, int count) {
+    for (int i = 0; i < count; ++i) {
+        const fs::path link = dir / ("slide-" + std::to_string(i) + ".jpg");
+        if (!fs::exists(link))
+            fs::create_hard_link(photos[static_cast<std::size_t>(i) % photos.size()], link);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--memory-run")
+        return memory_run(argv[2], std::atoi(argv[3]));
+    // Keep the renderer's per-frame lines out of the figures.
+    if (!std::freopen("/dev/null", "w", stdout))
+        return 1;
+    std::ostream out(std::cerr.rdbuf());
+    out.setf(std::ios::fixed);
+    out.precision(2);
+    const int frames = argc > 1 ? std::min(145, std::max(10, std::atoi(argv[1]))) : 140;
+    const fs::path dir = fs::temp_directory_path() / ("kestrel-render-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    try {
+        out << "generating " << distinct_photos << " photos of " << photo_width << "x" << photo_height << "\n";
+        const std::vector<std::string> photos = make_photos(dir);
+        out << "\nframe        render ms/frame (fps)           libx264 ms/frame            render / encode\n"
+               "             1 slide        2 slides         mac-medium   tube-high      (2 slides, faster codec)\n";
+        bool met = true;
+        for (const int height : {720, 1080}) {
+            const render_result single = render(photos, height, false, frames);
+            const render_result both = render(photos, height, true, frames);
+            const double mac = best_encode_ms_per_frame(presets[0], both.frames);
+            const double tube = best_encode_ms_per_frame(presets[1], both.frames);
+            const double ratio = both.ms_per_frame / std::min(mac, tube);
+            met = met && ratio <= 0.25;
+            out << both.frames.front()->width() << "x" << height << (height == 720 ? "     " : "    ")
+                << single.ms_per_frame << " (" << 1000 / single.ms_per_frame << ")   " << both.ms_per_frame
+                << " (" << 1000 / both.ms_per_frame << ")     " << mac << "        " << tube << "          "
+                << ratio << "\n";
+        }
+        out << "render target (<= 0.25 of encoding): " << (met ? "met" : "NOT met") << "\n";
+
+        link_slides(dir, photos, 300);
+        const long small = measure_peak(dir.string(), 20);
+        const long large = measure_peak(dir.string(), 300);
+        out << "\npeak memory, whole show at 1280x720 read ahead:\n"
+            << "   20 photos: " << small / 1024.0 << " MiB\n"
+            << "  300 photos: " << large / 1024.0 << " MiB (" << 100.0 * (large - small) / small
+            << " % more; target <= 10 %: " << (large <= small * 1.1 ? "met" : "NOT met") << ")\n";
+    } catch (const std::exception& e) {
+        out << "failed: " << e.what() << "\n";
+        fs::remove_all(dir);
+        return 1;
+    }
+    fs::remove_all(dir);
+    return 0;
+}
