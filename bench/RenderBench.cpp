@@ -16,6 +16,7 @@
 
 #include "slideshow2/DTGilPhoto.h"
 #include "slideshow2/DTGilSlideshow.h"
+#include "slideshow2/DTGilSlideshowCache.h"
 #include "sdk/src/slideshow2/SlideshowDoubles.h"
 #include "support/TestJpeg.h"
 
@@ -29,6 +30,7 @@ extern "C" {
 #include <boost/make_shared.hpp>
 #include <boost/thread/thread.hpp>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,10 +40,12 @@ extern "C" {
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace kestrel;
@@ -97,8 +101,31 @@ std::unique_ptr<slideshow2::gil_slideshow_impl> make_show(const std::vector<std:
     return show;
 }
 
+// Milliseconds per frame by the wall clock and in processor time of all
+// the process's threads.
+struct frame_cost {
+    double wall = 1e300;
+    double processor = 1e300;
+};
+
+double processor_seconds() {
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs `work` once and keeps the lower of each figure.
+template <class Work>
+void measure(frame_cost& cost, int frames, const Work& work) {
+    const auto begin = bench_clock::now();
+    const double processor_begin = processor_seconds();
+    work();
+    cost.wall = std::min(cost.wall, seconds_since(begin) * 1000.0 / frames);
+    cost.processor = std::min(cost.processor, (processor_seconds() - processor_begin) * 1000.0 / frames);
+}
+
 struct render_result {
-    double ms_per_frame;
+    frame_cost cost;
     std::vector<video_data_ptr> frames;
 };
 
@@ -113,11 +140,12 @@ render_result render(const std::vector<std::string>& photos, int frame_height, b
     auto show = make_show({photos[0], photos[1], photos[2]}, frame_height, "60", transitions ? "60" : "0");
     const double start = transitions ? 57200 : 0;
     render_result result;
-    result.ms_per_frame = 1e300;
-    for (int run = 0; run < rounds + 1; ++run) {
-        const bool keep = run == rounds;
+    show->av_source()->seek(start);
+    // The photos of the next slides load ahead; the runs time rendering alone.
+    while (show->core().photo_cache().running_loads() > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto run = [&](bool keep) {
         show->av_source()->seek(start);
-        const auto begin = bench_clock::now();
         for (int i = 0; i < frames; ++i) {
             const video_data_timed_ptr frame = show->av_source()->video()->read();
             if (!frame)
@@ -125,9 +153,10 @@ render_result render(const std::vector<std::string>& photos, int frame_height, b
             if (keep)
                 result.frames.push_back(frame->data);
         }
-        if (!keep)
-            result.ms_per_frame = std::min(result.ms_per_frame, seconds_since(begin) * 1000.0 / frames);
-    }
+    };
+    for (int round = 0; round < rounds; ++round)
+        measure(result.cost, frames, [&] { run(false); });
+    run(true);
     return result;
 }
 
@@ -141,7 +170,7 @@ const codec_settings presets[] = {{"mac-medium", "main"}, {"tube-high", "high"}}
 // libx264 with a preset's options on the rendered pictures, converted to
 // YUV 4:2:0 beforehand; the time from the first picture sent to the last
 // packet out, per picture.
-double encode_ms_per_frame(const codec_settings& settings, const std::vector<video_data_ptr>& pictures) {
+void encode(const codec_settings& settings, const std::vector<video_data_ptr>& pictures, frame_cost& cost) {
     const int width = pictures.front()->width();
     const int height = pictures.front()->height();
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
@@ -184,25 +213,24 @@ double encode_ms_per_frame(const codec_settings& settings, const std::vector<vid
         while (avcodec_receive_packet(context.get(), packet) == 0)
             av_packet_unref(packet);
     };
-    const auto begin = bench_clock::now();
-    for (AVFrame* frame : yuv) {
-        avcodec_send_frame(context.get(), frame);
+    measure(cost, static_cast<int>(yuv.size()), [&] {
+        for (AVFrame* frame : yuv) {
+            avcodec_send_frame(context.get(), frame);
+            drain();
+        }
+        avcodec_send_frame(context.get(), nullptr);
         drain();
-    }
-    avcodec_send_frame(context.get(), nullptr);
-    drain();
-    const double ms = seconds_since(begin) * 1000.0 / yuv.size();
+    });
     av_packet_free(&packet);
     for (AVFrame* frame : yuv)
         av_frame_free(&frame);
-    return ms;
 }
 
-double best_encode_ms_per_frame(const codec_settings& settings, const std::vector<video_data_ptr>& pictures) {
-    double best = 1e300;
-    for (int run = 0; run < rounds; ++run)
-        best = std::min(best, encode_ms_per_frame(settings, pictures));
-    return best;
+frame_cost encode_cost(const codec_settings& settings, const std::vector<video_data_ptr>& pictures) {
+    frame_cost cost;
+    for (int round = 0; round < rounds; ++round)
+        encode(settings, pictures, cost);
+    return cost;
 }
 
 long peak_kilobytes() {
@@ -277,22 +305,32 @@ int main(int argc, char** argv) {
     try {
         out << "generating " << distinct_photos << " photos of " << photo_width << "x" << photo_height << "\n";
         const std::vector<std::string> photos = make_photos(dir);
-        out << "\nframe        render ms/frame (fps)           libx264 ms/frame            render / encode\n"
-               "             1 slide        2 slides         mac-medium   tube-high      (2 slides, faster codec)\n";
-        bool met = true;
+        out << "\nms per frame, wall clock / processor time (all threads); fastest of " << rounds << " runs\n"
+               "frame        render 1 slide   render 2 slides   x264 mac-medium   x264 tube-high\n";
+        const auto pair = [&out](const frame_cost& cost) -> std::ostream& {
+            return out << std::setw(6) << cost.wall << " / " << std::setw(6) << cost.processor;
+        };
+        std::vector<double> wall_ratios, processor_ratios;
         for (const int height : {720, 1080}) {
             const render_result single = render(photos, height, false, frames);
             const render_result both = render(photos, height, true, frames);
-            const double mac = best_encode_ms_per_frame(presets[0], both.frames);
-            const double tube = best_encode_ms_per_frame(presets[1], both.frames);
-            const double ratio = both.ms_per_frame / std::min(mac, tube);
-            met = met && ratio <= 0.25;
-            out << both.frames.front()->width() << "x" << height << (height == 720 ? "     " : "    ")
-                << single.ms_per_frame << " (" << 1000 / single.ms_per_frame << ")   " << both.ms_per_frame
-                << " (" << 1000 / both.ms_per_frame << ")     " << mac << "        " << tube << "          "
-                << ratio << "\n";
+            const frame_cost mac = encode_cost(presets[0], both.frames);
+            const frame_cost tube = encode_cost(presets[1], both.frames);
+            out << both.frames.front()->width() << "x" << height << (height == 720 ? "  " : " ");
+            pair(single.cost) << "  ";
+            pair(both.cost) << "   ";
+            pair(mac) << "    ";
+            pair(tube) << "\n";
+            wall_ratios.push_back(both.cost.wall / std::min(mac.wall, tube.wall));
+            processor_ratios.push_back(both.cost.processor / std::min(mac.processor, tube.processor));
+            out << "             frames per second: " << 1000 / single.cost.wall << " (1 slide), "
+                << 1000 / both.cost.wall << " (2 slides)\n";
         }
-        out << "render target (<= 0.25 of encoding): " << (met ? "met" : "NOT met") << "\n";
+        const double worst_wall = std::max(wall_ratios[0], wall_ratios[1]);
+        const double worst_processor = std::max(processor_ratios[0], processor_ratios[1]);
+        out << "render / encode, 2 slides against the faster preset, worst frame size: wall " << worst_wall
+            << ", processor " << worst_processor << " (target <= 0.25: "
+            << (worst_processor <= 0.25 && worst_wall <= 0.25 ? "met" : "NOT met") << ")\n";
 
         link_slides(dir, photos, 300);
         const long small = measure_peak(dir.string(), 20);

@@ -1,6 +1,5 @@
 #include "DTGilComposeFrame.h"
 
-#include "DTComposePicture.h"
 #include "DTLog.h"
 
 #include <boost/gil/image.hpp>
@@ -19,22 +18,32 @@ gil_compose_frame::~gil_compose_frame() {
                                  << std::endl;
 }
 
-void gil_compose_frame::clear() { black_pending_ = true; }
-
-void gil_compose_frame::complete() {
-    if (black_pending_)
-        fill_black(boost::gil::view(target_));
-    black_pending_ = false;
+void gil_compose_frame::clear() {
+    black_pending_ = true;
+    pictures_.clear();
+    layers_.clear();
 }
 
-void gil_compose_frame::draw(const boost::gil::rgb8c_view_t& picture, const affine_transform& m,
-                             double weight) {
+void gil_compose_frame::draw(const picture_ptr& picture, const affine_transform& m, double weight) {
+    if (!picture)
+        return;
+    pictures_.push_back(picture);
+    layers_.push_back(picture_layer{boost::gil::const_view(*picture), m, weight});
+}
+
+void gil_compose_frame::complete() {
+    if (layers_.empty() && !black_pending_)
+        return;
     const auto begin = std::chrono::steady_clock::now();
-    compose_picture(boost::gil::view(target_), picture, m, weight, &workers_, black_pending_);
+    compose_pictures(boost::gil::view(target_), layers_, &workers_, black_pending_);
+    if (!layers_.empty()) {
+        const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - begin;
+        total_drawing_time_ += spent.count();
+        draw_count_ += static_cast<uint32_t>(layers_.size());
+    }
     black_pending_ = false;
-    const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - begin;
-    total_drawing_time_ += spent.count();
-    ++draw_count_;
+    layers_.clear();
+    pictures_.clear();
 }
 
 } // namespace slideshow2

@@ -10,23 +10,26 @@
 // slide starts at full weight; the last one fades straight to black at the
 // show's end. Not-a-number durations or times give no slide at all.
 //
-// Composer: clear() starts a black frame; draw() adds a picture into it
-// (see DTComposePicture.h), sharing the rows among a few helper threads
-// that start with the first draw and are joined on destruction; complete()
-// ends the frame. The black is painted by the first draw as it goes, or by
-// complete() when nothing was drawn, so a frame is written once. It keeps
+// Composer: clear() starts a black frame; draw() adds a picture to it;
+// complete() puts the frame together: all its pictures in one sweep (see
+// DTComposePicture.h), the black painted on the way, the rows shared among
+// a few helper threads that start with the first frame and are joined on
+// destruction. A draw holds its picture until the frame is complete. It keeps
 // the drawing statistics (wall-clock seconds spent drawing and pictures
 // drawn) and logs the pictures per second when it goes. Called by one
 // thread at a time (the renderer's, under its lock).
 
 #include "DTAffineTransform.h"
+#include "DTComposePicture.h"
 #include "DTRowWorkers.h"
 
 #include <boost/gil/typedefs.hpp>
 #include <boost/noncopyable.hpp>
+#include <boost/shared_ptr.hpp>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace kestrel {
 namespace slideshow2 {
@@ -58,10 +61,12 @@ public:
     explicit gil_compose_frame(boost::gil::rgb8_image_t& target);
     ~gil_compose_frame();
 
+    typedef boost::shared_ptr<const boost::gil::rgb8_image_t> picture_ptr;
+
     void clear();
     // m maps picture points to frame points.
-    void draw(const boost::gil::rgb8c_view_t& picture, const affine_transform& m, double weight);
-    // Every pixel of the target is written by now; call before the frame
+    void draw(const picture_ptr& picture, const affine_transform& m, double weight);
+    // Every pixel of the target is written by then; call before the frame
     // is read, also after a failed draw.
     void complete();
 
@@ -81,6 +86,8 @@ private:
     double total_drawing_time_ = 0.0; // seconds
     uint32_t draw_count_ = 0;
     bool black_pending_ = false; // cleared, not yet painted
+    std::vector<picture_ptr> pictures_; // drawn into the coming frame
+    std::vector<picture_layer> layers_;
     row_workers workers_;
 };
 

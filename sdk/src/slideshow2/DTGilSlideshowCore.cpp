@@ -180,14 +180,14 @@ void gil_slideshow_core::draw_visible(unsigned slides, int index, double weight,
     const std::string name = owner_->ken_burns_enabled ? shown->impl()->ken_burns_effect() : "static";
     if (name.empty())
         return; // the photo went away after its picture was decoded
-    draw_slide(*picture, weight, local_time / duration, name);
+    draw_slide(picture, weight, local_time / duration, name);
 }
 
-void gil_slideshow_core::draw_slide(const boost::gil::rgb8_image_t& picture, double weight, double progress,
-                                    const std::string& effect) {
+void gil_slideshow_core::draw_slide(const gil_compose_frame::picture_ptr& picture, double weight,
+                                    double progress, const std::string& effect) {
     const ken_burns_ptr motion =
         create_ken_burns(static_cast<int>(target_frame_.width()), static_cast<int>(target_frame_.height()),
-                         static_cast<int>(picture.width()), static_cast<int>(picture.height()), effect);
+                         static_cast<int>(picture->width()), static_cast<int>(picture->height()), effect);
     const affine_transform S = motion->start();
     const affine_transform E = motion->end();
     // Not clamped: before its start and after its end (inside transitions)
@@ -195,7 +195,7 @@ void gil_slideshow_core::draw_slide(const boost::gil::rgb8_image_t& picture, dou
     const affine_transform M = {S.a + (E.a - S.a) * progress, S.b + (E.b - S.b) * progress,
                                 S.c + (E.c - S.c) * progress, S.d + (E.d - S.d) * progress,
                                 S.e + (E.e - S.e) * progress, S.f + (E.f - S.f) * progress};
-    composer_.draw(boost::gil::const_view(picture), M, weight);
+    composer_.draw(picture, M, weight);
 }
 
 } // namespace slideshow2

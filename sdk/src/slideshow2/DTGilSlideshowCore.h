@@ -70,7 +70,7 @@ public:
 
     // Logs the size; a new size gets a new frame, black until drawn.
     void create_target_frame(unsigned width, unsigned height);
-    void draw_slide(const boost::gil::rgb8_image_t& picture, double weight, double progress,
+    void draw_slide(const gil_compose_frame::picture_ptr& picture, double weight, double progress,
                     const std::string& effect);
 
     typedef boost::shared_ptr<const boost::gil::rgb8_image_t> frame_ptr;

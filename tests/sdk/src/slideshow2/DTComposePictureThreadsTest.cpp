@@ -1,7 +1,7 @@
 // The fast composition against the plain double-precision pass, with rows
-// shared across threads: the same frame, pixel for pixel, also after two
-// pictures were added (a transition) and when the first one paints the
-// black itself.
+// shared across threads: within 1 on every channel of every pixel, also
+// after two pictures were added (a transition) and when the first one
+// paints the black itself.
 
 #include "slideshow2/DTComposePicture.h"
 #include "slideshow2/DTRowWorkers.h"
@@ -54,24 +54,28 @@ std::ostream& operator<<(std::ostream& out, const composition& c) { return out <
 
 class fast_composition : public ::testing::TestWithParam<composition> {};
 
-// The fast pass starts on a frame of noise that it takes as black, the
-// plain pass on a black frame; then both add the picture once more.
-TEST_P(fast_composition, gives_the_frame_of_the_plain_pass) {
+// The plain pass adds the picture twice (a transition) to a black frame.
+// The fast passes start on a frame of noise that they take as black: both
+// pictures in one sweep, and one picture after the other.
+TEST_P(fast_composition, stays_within_one_of_the_plain_pass) {
     const composition& c = GetParam();
     rgb8_image_t picture(97, 61);
     fill_noise(picture, 7);
     rgb8_image_t plain(211, 117);
     boost::gil::fill_pixels(boost::gil::view(plain), boost::gil::rgb8_pixel_t(0, 0, 0));
     const rgb8_image_t black(plain);
-    rgb8_image_t fast(211, 117);
-    fill_noise(fast, 11);
-    row_workers workers(3);
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < 2; ++pass)
         compose_picture_reference(boost::gil::view(plain), boost::gil::const_view(picture), c.m, c.weight);
-        compose_picture(boost::gil::view(fast), boost::gil::const_view(picture), c.m, c.weight, &workers,
-                        pass == 0);
-    }
-    EXPECT_EQ(largest_difference(plain, fast), 0);
+    row_workers workers(3);
+    rgb8_image_t together(211, 117), in_turn(211, 117);
+    fill_noise(together, 11);
+    fill_noise(in_turn, 13);
+    const picture_layer layer = {boost::gil::const_view(picture), c.m, c.weight};
+    compose_pictures(boost::gil::view(together), {layer, layer}, &workers, true);
+    compose_picture(boost::gil::view(in_turn), layer.picture, c.m, c.weight, &workers, true);
+    compose_picture(boost::gil::view(in_turn), layer.picture, c.m, c.weight, &workers, false);
+    EXPECT_LE(largest_difference(plain, together), 1);
+    EXPECT_LE(largest_difference(plain, in_turn), 1);
     const double det = c.m.a * c.m.d - c.m.b * c.m.c;
     EXPECT_EQ(largest_difference(plain, black) > 0, std::isfinite(det) && det != 0);
 }
