@@ -9,6 +9,8 @@
 
 #include <exception>
 
+#include <malloc.h>
+
 namespace kestrel {
 namespace slideshow2 {
 
@@ -18,14 +20,13 @@ const uint32_t gil_slideshow_core::cache::no_index;
 gil_slideshow_core::cache::cache(gil_slideshow_core& core) : core_(core) {}
 
 gil_slideshow_core::cache::~cache() {
-    closing_ = true;
-    std::list<loader> running;
     {
-        boost::lock_guard<boost::mutex> lock(loaders_mutex_);
-        running.swap(loaders_);
+        boost::lock_guard<boost::mutex> lock(loads_mutex_);
+        closing_ = true;
     }
-    for (loader& entry : running)
-        entry.thread.join();
+    load_queued_.notify_all();
+    if (loader_.joinable())
+        loader_.join();
 }
 
 int gil_slideshow_core::cache::find_slot(unsigned index) {
@@ -55,7 +56,6 @@ unsigned gil_slideshow_core::cache::oldest_slot_except(unsigned taken) {
 unsigned gil_slideshow_core::cache::oldest_slot() { return oldest_slot_except(slot_count); }
 
 void gil_slideshow_core::cache::start_load(unsigned index, unsigned slot_number) {
-    reap_loaders();
     {
         boost::lock_guard<boost::mutex> ageing(cache_mutex_);
         for (slot& each : slots_) {
@@ -75,24 +75,15 @@ void gil_slideshow_core::cache::start_load(unsigned index, unsigned slot_number)
         claim = ++claimed.claim;
         dropped.swap(claimed.picture);
     }
-    dropped.reset();
+    keep_spare(dropped);
 
-    const unsigned frame_width = static_cast<unsigned>(core_.target_frame().width());
+    const load_request request = {index, slot_number, claim,
+                                  static_cast<unsigned>(core_.target_frame().width())};
     try {
-        boost::lock_guard<boost::mutex> lock(loaders_mutex_);
-        loaders_.emplace_back();
-        loader& entry = loaders_.back();
-        entry.finished = std::make_shared<std::atomic<bool>>(false);
-        const auto finished = entry.finished;
-        try {
-            entry.thread = boost::thread([this, index, slot_number, claim, frame_width, finished] {
-                load(index, slot_number, claim, frame_width);
-                finished->store(true);
-            });
-        } catch (...) {
-            loaders_.pop_back();
-            throw;
-        }
+        boost::lock_guard<boost::mutex> lock(loads_mutex_);
+        if (!loader_.joinable())
+            loader_ = boost::thread([this] { loader_loop(); });
+        loads_.push_back(request);
     } catch (...) {
         // Nobody will load the slot: leave it empty rather than claimed
         // by a load that never comes.
@@ -103,6 +94,34 @@ void gil_slideshow_core::cache::start_load(unsigned index, unsigned slot_number)
         }
         throw;
     }
+    load_queued_.notify_one();
+}
+
+void gil_slideshow_core::cache::loader_loop() {
+    for (;;) {
+        load_request request;
+        {
+            boost::unique_lock<boost::mutex> lock(loads_mutex_);
+            while (loads_.empty() && !closing_)
+                load_queued_.wait(lock);
+            if (closing_)
+                return; // what is still queued goes unloaded with the cache
+            request = loads_.front();
+            loads_.pop_front();
+            ++loading_;
+        }
+        load(request);
+        // The decode's buffers were freed just now: give their pages back,
+        // so that the memory between loads is that of the pictures alone.
+        malloc_trim(0);
+        boost::lock_guard<boost::mutex> lock(loads_mutex_);
+        --loading_;
+    }
+}
+
+bool gil_slideshow_core::cache::still_claimed(unsigned slot_number, unsigned long long claim) const {
+    boost::lock_guard<boost::mutex> lock(slots_[slot_number].mutex);
+    return slots_[slot_number].claim == claim;
 }
 
 gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::get(unsigned index) {
@@ -143,6 +162,7 @@ void gil_slideshow_core::cache::reset() {
             ++each.claim;
             dropped.swap(each.picture);
         }
+        keep_spare(dropped);
     }
 }
 
@@ -153,32 +173,17 @@ gil_slideshow_core::cache::slot_state gil_slideshow_core::cache::state(unsigned 
 }
 
 std::size_t gil_slideshow_core::cache::running_loads() const {
-    boost::lock_guard<boost::mutex> lock(loaders_mutex_);
-    std::size_t running = 0;
-    for (const loader& entry : loaders_)
-        running += entry.finished->load() ? 0 : 1;
-    return running;
+    boost::lock_guard<boost::mutex> lock(loads_mutex_);
+    return loads_.size() + loading_;
 }
 
-void gil_slideshow_core::cache::reap_loaders() {
-    std::list<loader> finished;
-    {
-        boost::lock_guard<boost::mutex> lock(loaders_mutex_);
-        for (auto it = loaders_.begin(); it != loaders_.end();) {
-            const auto current = it++;
-            if (current->finished->load())
-                finished.splice(finished.end(), loaders_, current);
-        }
-    }
-    for (loader& entry : finished)
-        entry.thread.join();
-}
-
-void gil_slideshow_core::cache::load(unsigned index, unsigned slot_number, unsigned long long claim,
-                                     unsigned frame_width) {
+void gil_slideshow_core::cache::load(const load_request& request) {
+    const unsigned index = request.index;
     picture_ptr picture;
     try {
-        picture = decode(index, frame_width);
+        // A load overtaken while it waited in the queue has nothing to do.
+        if (still_claimed(request.slot, request.claim))
+            picture = decode(index, request.frame_width);
     } catch (const std::exception& e) {
         log_line(logger::warning()) << "[gil_slideshow_core::cache] load of slide " << index
                                     << " failed : " << e.what() << std::endl;
@@ -186,13 +191,11 @@ void gil_slideshow_core::cache::load(unsigned index, unsigned slot_number, unsig
         log_line(logger::warning()) << "[gil_slideshow_core::cache] load of slide " << index
                                     << " failed" << std::endl;
     }
-    publish(slot_number, claim, index, picture);
+    publish(request.slot, request.claim, index, picture);
 }
 
 gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(unsigned index,
                                                                          unsigned frame_width) {
-    if (closing_)
-        return picture_ptr();
     const slide_ptr shown = core_.get_slide(index);
     const photo_ptr source = shown ? shown->impl()->photo() : photo_ptr();
     if (!source)
@@ -201,9 +204,29 @@ gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(unsigne
     image::gil::set_photo_desc(file, source->desc());
     const unsigned side = static_cast<unsigned>(1.2 * frame_width);
     const bool fit_height = source->impl()->width() < source->impl()->height();
-    const auto picture = boost::make_shared<boost::gil::rgb8_image_t>();
+    const boost::shared_ptr<boost::gil::rgb8_image_t> picture = take_spare();
     image::gil::scale_photo_unfiltered(file, *picture, side, fit_height);
     return picture;
+}
+
+void gil_slideshow_core::cache::keep_spare(picture_ptr& dropped) {
+    // Only a picture nobody else holds any more: the renderer may still be
+    // drawing one it took from the slot before.
+    if (dropped && dropped.unique()) {
+        boost::lock_guard<boost::mutex> lock(spares_mutex_);
+        if (spares_.empty())
+            spares_.push_back(boost::const_pointer_cast<boost::gil::rgb8_image_t>(dropped));
+    }
+    dropped.reset();
+}
+
+boost::shared_ptr<boost::gil::rgb8_image_t> gil_slideshow_core::cache::take_spare() {
+    boost::lock_guard<boost::mutex> lock(spares_mutex_);
+    if (spares_.empty())
+        return boost::make_shared<boost::gil::rgb8_image_t>();
+    const boost::shared_ptr<boost::gil::rgb8_image_t> spare = spares_.back();
+    spares_.pop_back();
+    return spare;
 }
 
 void gil_slideshow_core::cache::publish(unsigned slot_number, unsigned long long claim, unsigned index,

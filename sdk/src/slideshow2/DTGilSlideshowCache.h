@@ -8,15 +8,18 @@
 // holds it yet, never in the slot being returned.
 //
 // Threads: get() runs on the renderer's thread under the core lock and
-// waits until the slot is ready. Each load runs on a thread of its own
-// that takes only its slot's lock and the slide list's lock, never the
-// core lock. Every load marks its slot ready, also when the slide is gone
-// or its photo cannot be decoded (the picture is then empty: the slide
-// draws nothing). A load decodes into a picture of its own and swaps it
-// in under the slot lock, and only while the slot is still claimed for
-// it: a load overtaken by a reset or a new claim is dropped. The
-// destructor joins every loader, so none outlives the cache or the
-// slideshow it reads.
+// waits until the slot is ready. The loads run on the cache's loader
+// thread, one after another in the order they were started (the slide
+// asked for before the one ahead), so that decoding takes the memory of
+// one photo at a time and always from the same thread's heap; the thread
+// starts with the first load and is joined by the destructor, so it never
+// outlives the cache or the slideshow it reads. A load takes only its
+// slot's lock and the slide list's lock, never the core lock. Every load
+// marks its slot ready, also when the slide is gone or its photo cannot be
+// decoded (the picture is then empty: the slide draws nothing). A load
+// decodes into a picture of its own and swaps it in under the slot lock,
+// and only while the slot is still claimed for it: a load overtaken by a
+// reset or a new claim is dropped.
 
 #include "DTGilSlideshowCore.h"
 
@@ -24,9 +27,9 @@
 #include <boost/thread/condition_variable.hpp>
 #include <boost/thread/thread.hpp>
 
-#include <atomic>
 #include <cstdint>
-#include <list>
+#include <deque>
+#include <vector>
 
 namespace kestrel {
 namespace slideshow2 {
@@ -52,9 +55,9 @@ public:
 
     // Waits until the slide's slot is ready. An empty picture draws nothing.
     picture_ptr get(unsigned index);
-    // Claims `slot` for slide `index` and starts its loader thread. A
-    // thread that cannot start leaves the slot empty and throws the
-    // thread library's resource error.
+    // Claims `slot` for slide `index` and queues its load. A loader thread
+    // that cannot start leaves the slot empty and throws the thread
+    // library's resource error.
     void start_load(unsigned index, unsigned slot);
     // Largest age; ties go to the lower slot number.
     unsigned oldest_slot();
@@ -80,25 +83,38 @@ private:
         unsigned long long claim = 0;
     };
 
-    struct loader {
-        boost::thread thread;
-        std::shared_ptr<std::atomic<bool>> finished;
+    struct load_request {
+        unsigned index;
+        unsigned slot;
+        unsigned long long claim;
+        unsigned frame_width;
     };
 
     unsigned oldest_slot_except(unsigned taken);
-    void load(unsigned index, unsigned slot, unsigned long long claim, unsigned frame_width);
+    void loader_loop();
+    void load(const load_request& request);
     picture_ptr decode(unsigned index, unsigned frame_width);
     void publish(unsigned slot, unsigned long long claim, unsigned index, picture_ptr picture);
-    // Joins the loaders that have finished.
-    void reap_loaders();
+    bool still_claimed(unsigned slot, unsigned long long claim) const;
+    // Pictures that left their slot are decoded into again (the scaler
+    // keeps a buffer of the right size), so that loads do not allocate and
+    // free a picture each.
+    void keep_spare(picture_ptr& dropped);
+    boost::shared_ptr<boost::gil::rgb8_image_t> take_spare();
 
     gil_slideshow_core& core_;
     slot slots_[slot_count];
     boost::mutex cache_mutex_; // serialises the ageing of the slots
 
-    mutable boost::mutex loaders_mutex_;
-    std::list<loader> loaders_;
-    std::atomic<bool> closing_{false};
+    boost::mutex spares_mutex_;
+    std::vector<boost::shared_ptr<boost::gil::rgb8_image_t>> spares_;
+
+    mutable boost::mutex loads_mutex_; // the queue, the count and closing
+    boost::condition_variable load_queued_;
+    std::deque<load_request> loads_;
+    std::size_t loading_ = 0; // taken from the queue, not yet published
+    bool closing_ = false;
+    boost::thread loader_;
 };
 
 } // namespace slideshow2
