@@ -16,11 +16,8 @@
 //    slides and photo objects) and the peak rendering adds to it. Target:
 //    rendering 300 photos within 10 % of rendering 20.
 
-#include "slideshow2/DTGilPhoto.h"
-#include "slideshow2/DTGilSlideshow.h"
 #include "slideshow2/DTGilSlideshowCache.h"
-#include "sdk/src/slideshow2/SlideshowDoubles.h"
-#include "support/TestJpeg.h"
+#include "sdk/src/slideshow2/RenderedShows.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -84,26 +81,6 @@ std::vector<std::string> make_photos(const fs::path& dir) {
     return paths;
 }
 
-std::unique_ptr<slideshow2::gil_slideshow_impl> make_show(const std::vector<std::string>& paths,
-                                                          int frame_height, const char* slide_seconds,
-                                                          const char* transition_seconds) {
-    std::unique_ptr<slideshow2::gil_slideshow_impl> show(
-        new slideshow2::gil_slideshow_impl(&test::make_photo_slide));
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const auto slide = boost::static_pointer_cast<test::photo_slide>(show->insert_slide(i));
-        slide->set_photo(boost::make_shared<slideshow2::gil_photo>(paths[i], true),
-                         i % 2 ? "ls_diag_br_out" : "ls_lr_out");
-    }
-    show->apply_settings(media_settings::create()
-                             ->set("video-frame-rate", "25")
-                             ->set("frame-aspect", "16/9")
-                             ->set("frame-height", std::to_string(frame_height))
-                             ->set("slide-duration", slide_seconds)
-                             ->set("transition-duration", transition_seconds)
-                             ->set("ken-burns", "1"));
-    return show;
-}
-
 // Milliseconds per frame by the wall clock and in processor time of all
 // the process's threads.
 struct frame_cost {
@@ -140,7 +117,8 @@ struct render_result {
 // them for the encoder.
 render_result render(const std::vector<std::string>& photos, int frame_height, bool transitions,
                      int frames) {
-    auto show = make_show({photos[0], photos[1], photos[2]}, frame_height, "60", transitions ? "60" : "0");
+    auto show = test::make_show({photos[0], photos[1], photos[2]}, "ls_lr_out", frame_height, "60",
+                                transitions ? "60" : "0");
     const double start = transitions ? 57200 : 0;
     render_result result;
     show->av_source()->seek(start);
@@ -255,7 +233,7 @@ int memory_run(const std::string& dir, int count) {
     std::vector<std::string> paths;
     for (int i = 0; i < count; ++i)
         paths.push_back((fs::path(dir) / ("slide-" + std::to_string(i) + ".jpg")).string());
-    auto show = make_show(paths, 720, "0.4", "0.2");
+    auto show = test::make_show(paths, "ls_diag_br_out", 720, "0.4", "0.2");
     const long loaded = status_kilobytes("VmRSS:");
     const long peak_before = status_kilobytes("VmHWM:");
     std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from here

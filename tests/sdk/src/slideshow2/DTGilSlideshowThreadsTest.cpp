@@ -141,6 +141,40 @@ TEST(rendered_show, read_after_a_seek_starts_there) {
     show->set_buffered(false);
 }
 
+// No slides, an unset aspect (0 wide) and a 0 high frame: reads and seeks
+// end or draw black, and nothing reads outside a picture.
+TEST(rendered_show, draws_nothing_wrong_for_empty_shows_and_frames) {
+    show_photos photos;
+    const struct {
+        const char* what;
+        std::size_t slides;
+        const char* aspect;
+        const char* height;
+        int width_out, height_out;
+    } cases[] = {{"no slides", 0, "16/9", "36", 64, 36},
+                 {"unset aspect", 3, "0/1", "36", 0, 36},
+                 {"no height", 3, "16/9", "0", 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto show = make_show(std::vector<std::string>(photos.paths.begin(), photos.paths.begin() + c.slides),
+                              "ls_center_out", 36);
+        show->apply_settings(
+            media_settings::create()->set("frame-aspect", c.aspect)->set("frame-height", c.height));
+        show->av_source()->seek(3000);
+        const video_data_timed_ptr frame = show->av_source()->video()->read();
+        EXPECT_EQ(!frame, c.slides == 0); // a show of no slides lasts 0 ms
+        const auto& target = show->core().target_frame();
+        EXPECT_EQ(target.width(), c.width_out);
+        EXPECT_EQ(target.height(), c.height_out);
+        if (frame) {
+            EXPECT_EQ(frame->data->width(), c.width_out);
+            EXPECT_EQ(frame->data->height(), c.height_out);
+        }
+        if (target.width() > 0 && target.height() > 0)
+            EXPECT_EQ(boost::gil::const_view(target)(32, 18), boost::gil::rgb8_pixel_t(0, 0, 0));
+    }
+}
+
 // One bright dot on a photo that moves a tenth of a pixel per frame: the
 // dot's centre glides along the motion's path instead of stepping from
 // pixel to pixel.

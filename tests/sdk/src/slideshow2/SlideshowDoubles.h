@@ -15,21 +15,22 @@
 namespace kestrel {
 namespace test {
 
-class inert_slide : public slideshow2::slide {
-    struct impl : Impl {
-        ControllerPtr open_photo(slideshow2::photo_manager_ptr, const std::string&,
-                                 media_settings_ptr, open_callback, const std::string&) override {
-            return ControllerPtr();
-        }
-        std::string get_properties() const override { return std::string(); }
-        void rotate(int) override {}
-        video_data_ptr thumbnail() const override { return video_data_ptr(); }
-        std::string ken_burns_effect() const override { return std::string(); }
-        slideshow2::photo_ptr photo() const override { return slideshow2::photo_ptr(); }
-    };
+// A slide that answers nothing: no photo, no properties, no motion.
+struct inert_slide_impl : slideshow2::slide::Impl {
+    ControllerPtr open_photo(slideshow2::photo_manager_ptr, const std::string&, media_settings_ptr,
+                             slideshow2::slide::open_callback, const std::string&) override {
+        return ControllerPtr();
+    }
+    std::string get_properties() const override { return std::string(); }
+    void rotate(int) override {}
+    video_data_ptr thumbnail() const override { return video_data_ptr(); }
+    std::string ken_burns_effect() const override { return std::string(); }
+    slideshow2::photo_ptr photo() const override { return slideshow2::photo_ptr(); }
+};
 
+class inert_slide : public slideshow2::slide {
 public:
-    inert_slide() : slide(new impl) {}
+    inert_slide() : slide(new inert_slide_impl) {}
 };
 
 inline slideshow2::slide_ptr make_inert_slide() { return boost::make_shared<inert_slide>(); }
@@ -38,19 +39,12 @@ inline slideshow2::slide_ptr make_inert_slide() { return boost::make_shared<iner
 // landscape motion for a photo at least as wide as high, else its portrait
 // one, and no motion without a photo. Any thread may read it.
 class photo_slide : public slideshow2::slide {
-    struct photo_state : Impl {
+    struct photo_state : inert_slide_impl {
         mutable boost::mutex mutex;
         slideshow2::photo_ptr shown;
         std::string landscape = "static";
         std::string portrait = "static";
 
-        ControllerPtr open_photo(slideshow2::photo_manager_ptr, const std::string&,
-                                 media_settings_ptr, open_callback, const std::string&) override {
-            return ControllerPtr();
-        }
-        std::string get_properties() const override { return std::string(); }
-        void rotate(int) override {}
-        video_data_ptr thumbnail() const override { return video_data_ptr(); }
         std::string ken_burns_effect() const override {
             boost::lock_guard<boost::mutex> lock(mutex);
             if (!shown)
