@@ -70,9 +70,6 @@ public:
     // is read, also after a failed draw.
     void complete();
 
-    double total_drawing_time() const { return total_drawing_time_; }
-    uint32_t draw_count() const { return draw_count_; }
-
     static transition transition_at(const durations& times, double t, unsigned count);
     // Index trunc(t / d) and the time since that slide's start; index -1
     // (never a slide) when the quotient is not a number or beyond int.

@@ -46,8 +46,10 @@ void gil_slideshow_core::set_audio_track(audio_track_ptr track) {
 }
 
 void gil_slideshow_core::arm_fade_out() {
+    if (!owner_)
+        return;
     const double total = total_duration();
-    const double tr = owner_ ? owner_->transition_duration_ms.load() : tr_;
+    const double tr = owner_->transition_duration_ms.load();
     show_audio_.set_fade(total - 2 * tr, 2 * tr - tr / 5);
 }
 

@@ -84,7 +84,6 @@ public:
     // Under frame_mutex().
     frame_ptr take_frame();
     cache& photo_cache() { return *cache_; }
-    const gil_compose_frame& composer() const { return composer_; }
 
 private:
     void arm_fade_out();
