@@ -24,6 +24,14 @@ namespace {
 // from a hostile settings map must not ask for gigabytes.
 const double max_frame_pixels = 134217728.0;
 
+// A frame of no area holds no pixels at all: Boost.GIL allocates for one
+// 0 pixels wide or high and never gives that memory back.
+boost::gil::rgb8_image_t frame_of(unsigned width, unsigned height) {
+    if (width == 0 || height == 0)
+        return boost::gil::rgb8_image_t();
+    return boost::gil::rgb8_image_t(width, height);
+}
+
 void print_render_time(double t) {
     std::ostringstream line;
     line.imbue(std::locale::classic());
@@ -119,10 +127,11 @@ void gil_slideshow_core::on_change_video_format() {
 void gil_slideshow_core::create_target_frame(unsigned width, unsigned height) {
     log_line(logger::info()) << "[gil_slideshow_core] create target frame " << width << "x" << height
                              << std::endl;
-    if (target_frame_.width() == static_cast<std::ptrdiff_t>(width) &&
-        target_frame_.height() == static_cast<std::ptrdiff_t>(height))
+    if (frame_width_ == width && frame_height_ == height)
         return;
-    boost::gil::rgb8_image_t resized(width, height);
+    frame_width_ = width;
+    frame_height_ = height;
+    boost::gil::rgb8_image_t resized = frame_of(width, height);
     target_frame_.swap(resized);
     composer_.clear();
     composer_.complete();
@@ -159,7 +168,7 @@ void gil_slideshow_core::on_change_video_time(double t) {
 gil_slideshow_core::frame_ptr gil_slideshow_core::take_frame() {
     // The render that follows every take writes every pixel of the new
     // buffer; nothing reads it before.
-    const auto taken = boost::make_shared<boost::gil::rgb8_image_t>(target_frame_.width(), target_frame_.height());
+    const auto taken = boost::make_shared<boost::gil::rgb8_image_t>(frame_of(frame_width_, frame_height_));
     taken->swap(target_frame_);
     return taken;
 }

@@ -75,9 +75,12 @@ public:
 
     typedef boost::shared_ptr<const boost::gil::rgb8_image_t> frame_ptr;
 
-    // For the video source: the lock that guards the frame, and the frame.
+    // For the video source: the lock that guards the frame, the frame and
+    // its size (a frame 0 wide or high holds no pixels: 0 x 0).
     boost::mutex& frame_mutex() { return core_mutex_; }
     const boost::gil::rgb8_image_t& target_frame() const { return target_frame_; }
+    unsigned frame_width() const { return frame_width_; }
+    unsigned frame_height() const { return frame_height_; }
     // The frame rendered last, handed over whole instead of copied; a new
     // buffer of the same size takes its place, to be filled by the next
     // render, which the caller runs before anyone reads the frame again.
@@ -97,6 +100,7 @@ private:
     gil_compose_frame composer_;
     // Destroyed first: its loaders are joined while the rest still stands.
     std::unique_ptr<cache> cache_;
+    unsigned frame_width_ = 0, frame_height_ = 0; // as last asked for
     double d_ = 4.0;  // slide duration for rendering
     double tr_ = 1.0; // transition duration for rendering
 };

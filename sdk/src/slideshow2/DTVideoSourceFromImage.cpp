@@ -34,8 +34,7 @@ void video_source_from_image::set_position(double t) {
 
 video_format_ptr video_source_from_image::format() const {
     boost::lock_guard<boost::mutex> lock(core_.frame_mutex());
-    const boost::gil::rgb8_image_t& frame = core_.target_frame();
-    return video_format::create(static_cast<int>(frame.width()), static_cast<int>(frame.height()),
+    return video_format::create(static_cast<int>(core_.frame_width()), static_cast<int>(core_.frame_height()),
                                 AV_PIX_FMT_RGB24);
 }
 
