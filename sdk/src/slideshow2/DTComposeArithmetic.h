@@ -90,14 +90,14 @@ inline void to_floats(const uint8_t* bytes, std::size_t count, float* into) {
 // around a truncation step it truncates as the exact value does.
 constexpr float step_margin = 1.0f / 512;
 
-// Lanes whose result lies near a truncation step (the whole numbers 1 to
-// 255; below 0 and from 255 on a channel saturates either way) and that
-// the picture changes at all, as a bit mask.
+// Lanes whose result lies near a truncation step, the margin either side
+// truncating to different whole numbers (toward zero, so 0 is no step),
+// and that the picture changes at all, as a bit mask. Results stay within
+// -255..510, so every conversion is in range.
 inline int near_steps(const float4& result, const float4& contribution) {
-    const float4 step = __builtin_convertvector(__builtin_convertvector(result + 0.5f, int4), float4);
-    const float4 distance = result - step;
-    const int4 near = (distance < step_margin) & (distance > -step_margin) & (result > 1.0f - step_margin) &
-                      (result < 255.0f + step_margin) & (contribution != 0.0f);
+    const int4 below = __builtin_convertvector(result - step_margin, int4);
+    const int4 above = __builtin_convertvector(result + step_margin, int4);
+    const int4 near = (below != above) & (contribution != 0.0f);
     return _mm_movemask_ps(reinterpret_cast<const __m128&>(near));
 }
 
