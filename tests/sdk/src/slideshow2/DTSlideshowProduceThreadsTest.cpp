@@ -115,9 +115,12 @@ TEST(ProduceThreads, RunsTheWholeShowWithItsLogLinesInOrderAndPacedProgress) {
     ASSERT_GE(percents.size(), 4u);
     EXPECT_EQ(100.0, percents.back());
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
-    for (double expected : {26.0, 52.0, 78.0})
-        EXPECT_NE(percents.end(), std::find(percents.begin(), percents.end(), expected))
-            << expected;
+    // The show-time rule puts reports no more than 500 ms of show (one
+    // picture more: 26 %) apart; the clock rule, which depends on the
+    // machine's speed, can only bring them closer.
+    EXPECT_LE(percents.front(), 26.0);
+    for (size_t i = 1; i < percents.size(); ++i)
+        EXPECT_LE(percents[i] - percents[i - 1], 26.0) << i;
     // Each preview is the picture that took the show to the reported
     // position, as rendered: RGB at the show's size.
     for (size_t i = 0; i + 1 < previews.size(); ++i) {
