@@ -1,17 +1,20 @@
-// Whole conversions: a show with music through the settings, the convert
-// view model and the engine's producer (a worker thread of its own) into
-// real files, reopened with FFmpeg.
+// Whole conversions: photos and music through the storyboard, the settings,
+// the convert view model, the renderer-backed slideshow and the engine's
+// producer (a worker thread of its own) into real files, reopened with
+// FFmpeg.
 
 #include "ViewModelDoubles.h"
+#include "ViewModelTesting.h"
 
 #include "viewmodel/ConvertViewModel.h"
 
 #include "componentmodel/ImageProvider.h"
 #include "support/MediaProbe.h"
 #include "support/MusicFiles.h"
-#include "support/ShowStandIn.h"
 
 #include "DTAudioTrackFile.h"
+#include "slideshow2/DTCommonSlide.h"
+#include "slideshow2/DTGilSlideshow.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,6 +26,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 
@@ -32,38 +36,42 @@ using namespace ViewModelTest;
 
 namespace {
 
-// Three slides and a second of music.
+// Three generated photos put on the storyboard of the renderer-backed
+// slideshow, with a second of music.
 class ConvertEndToEnd : public testing::Test {
 protected:
     void SetUp() override
     {
         clearSettingsStore();
-        useShow(1500.0);
-        settings = QSharedPointer<SettingsViewModel>::create(show.show);
-        settings->setSlideDuration(0.5);
+        show = kestrel::slideshow2::create_gil_slideshow(&kestrel::slideshow2::create_common_slide);
+        storyboard = QSharedPointer<ViewModel::StoryboardViewModel>::create(show, photos);
+        for (int i = 0; i < 3; ++i) {
+            const std::string photo = folder.filePath(QString("photo %1.jpg").arg(i)).toStdString();
+            viewmodeltest::writePhoto(photo);
+            storyboard->addSlide(viewmodeltest::qtPath(photo));
+        }
+        ASSERT_TRUE(viewmodeltest::settled(*storyboard));
+        ASSERT_EQ(show->count(), 3u);
+        show->set_audio_track(
+            kestrel::create_audio_track_file(kestrel::test::sample_tone_file("mp3"), nullptr, false));
+
+        settings = QSharedPointer<SettingsViewModel>::create(show);
         settings->setFormat(SettingsViewModel::MacFormat);
         settings->setQuality(SettingsViewModel::LowQuality);
         settings->setOutputFolder(folder.path());
         settings->setSlideshowName("Trip");
-        settings->apply();
-        vm = std::make_unique<ConvertViewModel>(show.show, QSharedPointer<ViewModel::StoryboardViewModel>(), settings,
-                                                QSharedPointer<ComponentModel::ImageProvider>::create());
+        useSlides(0.5);
+        vm = std::make_unique<ConvertViewModel>(show, storyboard, settings, photos);
         QObject::connect(vm.get(), &ConvertViewModel::progressChanged, [this](int v) { progress << v; });
         QObject::connect(vm.get(), &ConvertViewModel::conversionSucceeded, [this] { outcome = "succeeded"; });
         QObject::connect(vm.get(), &ConvertViewModel::conversionFailed,
                          [this](int code, QString text) { outcome = QString("%1 %2").arg(code).arg(text); });
     }
 
-    void useShow(double durationMs)
+    void useSlides(double seconds)
     {
-        kestrel::test::show_stand_in_options options;
-        options.duration_ms = durationMs;
-        options.music =
-            kestrel::create_audio_track_file(kestrel::test::sample_tone_file("mp3"), nullptr, false);
-        standIn = std::make_unique<kestrel::test::show_stand_in>(options);
-        show.record->slides = 3;
-        show.record->source = standIn->source();
-        show.record->buffering = standIn->buffering_switch();
+        settings->setSlideDuration(seconds);
+        settings->apply();
     }
 
     // Runs one conversion to its end; what the view model said.
@@ -81,8 +89,9 @@ protected:
 
     QTemporaryDir folder;
     UsageEventRecorder events;
-    ShowDouble show;
-    std::unique_ptr<kestrel::test::show_stand_in> standIn;
+    kestrel::slideshow2::slideshow_ptr show;
+    QSharedPointer<ComponentModel::ImageProvider> photos = QSharedPointer<ComponentModel::ImageProvider>::create();
+    QSharedPointer<ViewModel::StoryboardViewModel> storyboard;
     QSharedPointer<SettingsViewModel> settings;
     QList<int> progress;
     QString outcome;
@@ -98,15 +107,24 @@ TEST_F(ConvertEndToEnd, AShowWithMusicBecomesAFileAndTheNextOneIsNumbered)
     EXPECT_GE(progress.size(), 2);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     EXPECT_GT(progress.last(), 0);
-    EXPECT_FALSE(vm->photoId().isEmpty());  // the last frame encoded
+    // The last frame encoded is shown in place of the first slide's photo.
+    EXPECT_NE(vm->photoId(), viewmodeltest::slideAt(*storyboard, 0)->photoId());
+    EXPECT_FALSE(photos->requestPixmap(vm->photoId(), nullptr, QSize()).isNull());
 
     const kestrel::test::media_probe probe = kestrel::test::probe_media_file(vm->resultPath().toStdString());
     ASSERT_NE(probe.first(0), nullptr);
     ASSERT_NE(probe.first(1), nullptr);
     EXPECT_EQ(probe.first(0)->codec, "h264");
     EXPECT_EQ(probe.first(0)->height, 480);
+    EXPECT_EQ(probe.first(0)->width, 640);  // the settings' 4:3
+    // The photos are seen, not only black, and the music is heard.
+    const std::vector<double>& luma = probe.first(0)->mean_luma;
+    ASSERT_FALSE(luma.empty());
+    EXPECT_GT(*std::max_element(luma.begin(), luma.end()), 80.0);
     EXPECT_EQ(probe.first(1)->codec, "aac");
-    EXPECT_GT(probe.first(1)->decoded_samples, 0);
+    const std::vector<double>& peaks = probe.first(1)->block_peaks;
+    ASSERT_FALSE(peaks.empty());
+    EXPECT_GT(*std::max_element(peaks.begin(), peaks.end()), 0.1);
 
     ASSERT_EQ(convert(), "succeeded");
     EXPECT_EQ(vm->resultPath(), QDir(folder.path()).absoluteFilePath("Trip (2).mp4"));
@@ -115,7 +133,7 @@ TEST_F(ConvertEndToEnd, AShowWithMusicBecomesAFileAndTheNextOneIsNumbered)
 
 TEST_F(ConvertEndToEnd, StoppingIsSilentAndLeavesAClosedFile)
 {
-    useShow(60000.0);  // stopped long before its end
+    useSlides(20.0);  // a minute of show, stopped long before its end
     vm->start();
     QElapsedTimer clock;
     clock.start();
@@ -137,11 +155,11 @@ TEST_F(ConvertEndToEnd, StoppingIsSilentAndLeavesAClosedFile)
 
 TEST_F(ConvertEndToEnd, RestartedWhileTheStoppedWorkerStillPostsOnlyTheNewOneCounts)
 {
-    useShow(60000.0);
+    useSlides(20.0);
     vm->start();
     QCoreApplication::processEvents();
     vm->stop();
-    useShow(1500.0);
+    useSlides(0.5);
     const QString stoppedPath = vm->resultPath();
     EXPECT_EQ(convert(), "succeeded");  // the stopped one's end is turned away
     EXPECT_NE(vm->resultPath(), stoppedPath);
@@ -173,5 +191,5 @@ TEST_F(ConvertEndToEnd, FailuresGiveTheirCodeAndTextAndTouchNoSettings)
     EXPECT_EQ(result, "6 Media muxer failed.");
     EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
     EXPECT_EQ(settings->outputFolder(), folder.path());
-    EXPECT_EQ(show.record->slides, 3u);
+    EXPECT_EQ(show->count(), 3u);
 }
