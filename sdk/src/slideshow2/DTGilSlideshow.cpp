@@ -1,5 +1,7 @@
 #include "DTGilSlideshow.h"
 
+#include "DTCommonSlide.h"
+
 #include <boost/make_shared.hpp>
 
 namespace kestrel {
@@ -28,6 +30,8 @@ void gil_slideshow_impl::on_change_video_format() { core_.on_change_video_format
 
 gil_slideshow::gil_slideshow(common_slideshow_impl::slide_factory_t factory)
     : slideshow(new gil_slideshow_impl(std::move(factory))) {}
+
+slideshow_ptr create_gil_slideshow() { return create_gil_slideshow(&create_common_slide); }
 
 slideshow_ptr create_gil_slideshow(common_slideshow_impl::slide_factory_t factory) {
     return boost::make_shared<gil_slideshow>(std::move(factory));

@@ -3,7 +3,7 @@
 // slide list and the settings of the layers below, the renderer core, and
 // one audio/video source over the core that lives as long as the
 // slideshow. create_gil_slideshow makes one with no slides, no music
-// (silence) and the default settings.
+// (silence) and the default settings; its slides are common_slides.
 //
 // Whoever reads the slideshow's av_source must keep the slideshow too: the
 // source reads the core it holds no ownership of. Destruction releases the
@@ -43,7 +43,9 @@ public:
     explicit gil_slideshow(common_slideshow_impl::slide_factory_t factory);
 };
 
-// A slideshow whose slides come from `factory`.
+// The application's slideshow: empty, its slides made by create_common_slide.
+slideshow_ptr create_gil_slideshow();
+// The same with slides from `factory` (tests put slides of their own in).
 slideshow_ptr create_gil_slideshow(common_slideshow_impl::slide_factory_t factory);
 
 // Called once at start-up; nothing needs preparing.
