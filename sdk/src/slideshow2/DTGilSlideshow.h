@@ -19,7 +19,8 @@ namespace slideshow2 {
 
 class gil_slideshow_impl : public common_slideshow_settings_impl {
 public:
-    explicit gil_slideshow_impl(slide_factory_t factory);
+    // Its slides are made by create_common_slide.
+    gil_slideshow_impl();
     ~gil_slideshow_impl() override;
 
     av_source_ptr av_source() override { return av_source_; }
@@ -40,13 +41,10 @@ private:
 
 class gil_slideshow : public slideshow {
 public:
-    explicit gil_slideshow(common_slideshow_impl::slide_factory_t factory);
+    gil_slideshow();
 };
 
-// The application's slideshow: empty, its slides made by create_common_slide.
 slideshow_ptr create_gil_slideshow();
-// The same with slides from `factory` (tests put slides of their own in).
-slideshow_ptr create_gil_slideshow(common_slideshow_impl::slide_factory_t factory);
 
 // Called once at start-up; nothing needs preparing.
 void initialize();
