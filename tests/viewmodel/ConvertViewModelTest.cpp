@@ -57,7 +57,7 @@ protected:
     void SetUp() override
     {
         clearSettingsStore();
-        storyboard = QSharedPointer<ViewModel::StoryboardViewModel>::create(viewmodeltest::make_list_slideshow(), photos);
+        storyboard = QSharedPointer<ViewModel::StoryboardViewModel>::create(viewmodeltest::create_gil_slideshow(), photos);
         settings = QSharedPointer<SettingsViewModel>::create(show.show);
         settings->setOutputFolder(folder.path());
         settings->setSlideshowName("Trip");
