@@ -1,12 +1,14 @@
 #include "DTGilSlideshow.h"
 
+#include "DTCommonSlide.h"
+
 #include <boost/make_shared.hpp>
 
 namespace kestrel {
 namespace slideshow2 {
 
-gil_slideshow_impl::gil_slideshow_impl(slide_factory_t factory)
-    : common_slideshow_settings_impl(std::move(factory)),
+gil_slideshow_impl::gil_slideshow_impl()
+    : common_slideshow_settings_impl(&create_common_slide),
       source_(nullptr) {
     av_source_ = create_gil_slideshow_av_source(&core_);
     source_ = av_source_.get();
@@ -26,12 +28,9 @@ void gil_slideshow_impl::on_change_timeline() { core_.on_change_timeline(); }
 
 void gil_slideshow_impl::on_change_video_format() { core_.on_change_video_format(); }
 
-gil_slideshow::gil_slideshow(common_slideshow_impl::slide_factory_t factory)
-    : slideshow(new gil_slideshow_impl(std::move(factory))) {}
+gil_slideshow::gil_slideshow() : slideshow(new gil_slideshow_impl) {}
 
-slideshow_ptr create_gil_slideshow(common_slideshow_impl::slide_factory_t factory) {
-    return boost::make_shared<gil_slideshow>(std::move(factory));
-}
+slideshow_ptr create_gil_slideshow() { return boost::make_shared<gil_slideshow>(); }
 
 void initialize() {}
 

@@ -3,7 +3,7 @@
 // slide list and the settings of the layers below, the renderer core, and
 // one audio/video source over the core that lives as long as the
 // slideshow. create_gil_slideshow makes one with no slides, no music
-// (silence) and the default settings.
+// (silence) and the default settings; its slides are common_slides.
 //
 // Whoever reads the slideshow's av_source must keep the slideshow too: the
 // source reads the core it holds no ownership of. Destruction releases the
@@ -19,7 +19,8 @@ namespace slideshow2 {
 
 class gil_slideshow_impl : public common_slideshow_settings_impl {
 public:
-    explicit gil_slideshow_impl(slide_factory_t factory);
+    // Its slides are made by create_common_slide.
+    gil_slideshow_impl();
     ~gil_slideshow_impl() override;
 
     av_source_ptr av_source() override { return av_source_; }
@@ -40,11 +41,10 @@ private:
 
 class gil_slideshow : public slideshow {
 public:
-    explicit gil_slideshow(common_slideshow_impl::slide_factory_t factory);
+    gil_slideshow();
 };
 
-// A slideshow whose slides come from `factory`.
-slideshow_ptr create_gil_slideshow(common_slideshow_impl::slide_factory_t factory);
+slideshow_ptr create_gil_slideshow();
 
 // Called once at start-up; nothing needs preparing.
 void initialize();

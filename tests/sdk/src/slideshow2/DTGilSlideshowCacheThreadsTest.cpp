@@ -2,6 +2,7 @@
 // look-ahead, loads that fail or come too late, and loads still running
 // when the slideshow goes.
 
+#include "PhotoManagerFixtures.h"
 #include "RenderedShows.h"
 
 #include "slideshow2/DTGilSlideshowCache.h"
@@ -108,7 +109,10 @@ TEST(photo_cache, marks_a_slot_ready_when_its_load_fails) {
         else if (std::string(kind) == "file emptied")
             write_file(slides.paths[1], "");
         else if (std::string(kind) == "no photo")
-            boost::static_pointer_cast<photo_slide>(slides.show->get_slide(1))->set_photo(slideshow2::photo_ptr());
+            // Opened again on a file that is not there: the slide loses its photo.
+            EXPECT_EQ(slideshow2::slide::not_opened,
+                      open_slide(*slides.show->get_slide(1), slideshow2::photo_manager::create(workers(1)),
+                                 slides.dir.file("missing.jpg")));
         else
             index = 5;
         EXPECT_FALSE(slides.cache().get(index));

@@ -5,8 +5,8 @@
 
 #include "support/AudioSignalTrack.h"
 #include "support/AudioSignals.h"
-#include "sdk/src/slideshow2/SlideshowDoubles.h"
 
+#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -31,7 +31,7 @@ class frame_size : public ::testing::TestWithParam<frame_case> {};
 // Every case starts from a 640 x 480 frame and applies aspect, then height.
 TEST_P(frame_size, follows_height_and_aspect) {
     const frame_case& c = GetParam();
-    gil_slideshow_impl show(&test::make_inert_slide);
+    gil_slideshow_impl show;
     show.apply_settings(media_settings::create()->set("frame-aspect", "4/3")->set("frame-height", "480"));
     show.apply_settings(media_settings::create()->set("frame-aspect", c.aspect)->set("frame-height", c.height));
     const video_format_ptr format = show.av_source()->video()->format();
@@ -60,7 +60,7 @@ audio_track_ptr steady_music(double length_ms) {
 
 gil_slideshow_impl* show_of(std::unique_ptr<gil_slideshow_impl>& show, unsigned slides,
                             const char* align) {
-    show.reset(new gil_slideshow_impl(&test::make_inert_slide));
+    show.reset(new gil_slideshow_impl);
     for (unsigned i = 0; i < slides; ++i)
         show->insert_slide(i);
     show->apply_settings(media_settings::create()

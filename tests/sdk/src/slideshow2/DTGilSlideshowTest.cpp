@@ -3,7 +3,7 @@
 #include "slideshow2/DTGilSlideshow.h"
 
 #include "DTErrors.h"
-#include "sdk/src/slideshow2/SlideshowDoubles.h"
+#include "slideshow2/DTCommonSlide.h"
 #include "support/AudioSignals.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +12,16 @@ namespace kestrel {
 namespace slideshow2 {
 namespace {
 
+// The application's slideshow: empty, and its slides are the engine's own.
 TEST(gil_slideshow, answers_through_its_facade) {
-    const slideshow_ptr show = create_gil_slideshow(&test::make_inert_slide);
+    initialize();
+    const slideshow_ptr show = create_gil_slideshow();
     EXPECT_EQ(show->count(), 0u);
     const slide_ptr added = show->add_slide();
     EXPECT_EQ(show->count(), 1u);
     EXPECT_EQ(show->index_of(added), 0u);
+    EXPECT_TRUE(boost::dynamic_pointer_cast<common_slide>(added));
+    EXPECT_FALSE(added->thumbnail()); // no photo opened yet
     EXPECT_THROW(show->get_slide(show->count()), errors::failure);
 
     // One source for the slideshow's life; buffering off when never on.

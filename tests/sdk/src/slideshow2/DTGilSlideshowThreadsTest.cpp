@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/gil/image_view.hpp>
+#include <boost/make_shared.hpp>
 
 #include <atomic>
 #include <chrono>
@@ -69,8 +70,9 @@ TEST(rendered_show, draws_each_slide_fades_through_near_black_and_ends_black) {
             ASSERT_EQ(frame->height(), 90);
             const rgb expected = deleted ? moment.without_slide_1 : moment.all_files;
             expect_near(pixel_at(*frame, 80, 45), expected, 3);
-            if (expected == black)
+            if (expected == black) {
                 EXPECT_EQ(brightest(*frame), 0);
+            }
         }
         // The last frame shown is almost black; at the end itself, black.
         show->av_source()->seek(17880);
@@ -171,8 +173,9 @@ TEST(rendered_show, draws_nothing_wrong_for_empty_shows_and_frames) {
             EXPECT_EQ(boost::gil::const_view(target)(32, 18), boost::gil::rgb8_pixel_t(0, 0, 0));
         else
             EXPECT_EQ(target.width() * target.height(), 0);
-        if (frame)
+        if (frame) {
             EXPECT_EQ(frame->data->width() * frame->data->height(), c.width_out * c.height_out);
+        }
     }
 }
 

@@ -194,6 +194,23 @@ INSTANTIATE_TEST_SUITE_P(
                      "[kestrel][error][slideshow_produce] invalid av_source\n", false}),
     [](const testing::TestParamInfo<failure_case>& info) { return std::string(info.param.name); });
 
+// The application's form of the creator, given no slideshow: a failure
+// reported once started, never a crash, and no file.
+TEST(ProduceThreads, NoSlideshowIsAnUnexpectedFailure) {
+    test::TempDir folder;
+    test::production_watch watch;
+    testing::internal::CaptureStdout();
+    slideshow_produce_ptr producer = slideshow_produce_creator::create(
+        slideshow_ptr(), folder.file("show.mp4"), media_settings::create("produce-preset", "mac-low"));
+    producer->produce(watch.progress(), watch.finished());
+    const int result = watch.wait_result();
+    producer.reset();
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(slideshow_produce::unexpected_error, result);
+    EXPECT_NE(std::string::npos, log.find("[slideshow_produce] invalid av_source")) << log;
+    EXPECT_FALSE(test::file_exists(folder.file("show.mp4")));
+}
+
 TEST(ProduceThreads, StopWhileRunningEndsCancelledWithinASecond) {
     small_production p(60000.0);
     slideshow_produce_ptr producer = p.start_running();

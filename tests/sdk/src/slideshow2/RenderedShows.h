@@ -1,20 +1,18 @@
 #pragma once
 // Shows made for the renderer's tests: JPEG photos generated with known
-// colours or a single bright dot, on slides that the test fills, with the
-// frames read back pixel by pixel.
+// colours or a single bright dot, opened on real slides through the photo
+// manager, with the frames read back pixel by pixel.
 
-#include "slideshow2/DTGilPhoto.h"
 #include "slideshow2/DTGilSlideshow.h"
 
-#include "sdk/src/slideshow2/SlideshowDoubles.h"
+#include "support/OpenedSlides.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
-
-#include <boost/make_shared.hpp>
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -53,17 +51,14 @@ inline std::string write_photo(const TempDir& dir, const std::string& name, int 
     return path;
 }
 
-// A renderer-backed slideshow of photo slides, one per path, each playing
-// `motion`, sized `frame_height` high at 16:9.
+// A renderer-backed slideshow with a slide per path, each photo opened and
+// playing `motion`, sized `frame_height` high at 16:9.
 inline std::unique_ptr<slideshow2::gil_slideshow_impl>
 make_show(const std::vector<std::string>& paths, const std::string& motion, int frame_height,
           const char* slide_seconds = "6", const char* transition_seconds = "1.2") {
-    std::unique_ptr<slideshow2::gil_slideshow_impl> show(
-        new slideshow2::gil_slideshow_impl(&make_photo_slide));
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const auto slide = boost::static_pointer_cast<photo_slide>(show->insert_slide(i));
-        slide->set_photo(boost::make_shared<slideshow2::gil_photo>(paths[i], true), motion, motion);
-    }
+    std::unique_ptr<slideshow2::gil_slideshow_impl> show(new slideshow2::gil_slideshow_impl);
+    if (open_slides(*show, paths, motion) != paths.size())
+        throw std::runtime_error("a photo of the show did not open");
     show->apply_settings(media_settings::create()
                              ->set("video-frame-rate", "25")
                              ->set("frame-aspect", "16/9")
