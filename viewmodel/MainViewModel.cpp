@@ -9,7 +9,6 @@
 #include "feedback/Advertisement.h"
 #include "feedback/GoogleAnalytics.h"
 
-#include "slideshow2/DTCommonSlide.h"
 #include "slideshow2/DTGilSlideshow.h"
 
 #include <QApplication>
@@ -44,7 +43,7 @@ void open(const QString& address)
 MainViewModel::MainViewModel(QObject* parent)
     : QObject(parent), banners_(new ComponentModel::ImageProvider), photos_(new ComponentModel::ImageProvider)
 {
-    slideshow_ = kestrel::slideshow2::create_gil_slideshow(&kestrel::slideshow2::create_common_slide);
+    slideshow_ = kestrel::slideshow2::create_gil_slideshow();
     storyboardViewModel_.reset(new StoryboardViewModel(slideshow_, photos_));
     musicViewModel_.reset(new MusicViewModel(slideshow_));
     // The settings view model comes here, then the convert view model.

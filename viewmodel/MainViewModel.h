@@ -20,7 +20,7 @@
 
 #include "feedback/Ad.h"
 
-#include "slideshow2/DTSlideshowFwd.h"
+#include "slideshow2/DTSlideshowTypes.h"
 
 #include <QObject>
 #include <QQuickImageProvider>

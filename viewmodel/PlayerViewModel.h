@@ -15,7 +15,7 @@
 
 #include "multimedia/VideoPlayer.h"
 
-#include "slideshow2/DTSlideshowFwd.h"
+#include "slideshow2/DTSlideshowTypes.h"
 
 #include <QObject>
 #include <QPointer>

@@ -8,8 +8,9 @@
 #include "viewmodel/PlayerViewModel.h"
 
 #include "multimedia/VideoSurface.h"
+#include "slideshow2/DTCommonSlide.h"
+#include "slideshow2/DTCommonSlideshowSettings.h"
 #include "slideshow2/DTSlideshow.h"
-#include "support/ListSlideshow.h"
 #include "support/SyntheticShow.h"
 
 #include <gtest/gtest.h>
@@ -35,9 +36,13 @@ typedef std::vector<std::string> Journal;
 // a journal of the settings maps applied and of the read-ahead switches
 // (with the position of the last seek and the number of holders of the
 // source at that moment).
-class PreviewShow : public kestrel::test::list_slideshow {
+class PreviewShow : public kestrel::slideshow2::common_slideshow_settings_impl {
 public:
-    explicit PreviewShow(const show_spec& spec) : source(kestrel::test::make_synthetic_show(spec, &pictures)) {}
+    explicit PreviewShow(const show_spec& spec)
+        : common_slideshow_settings_impl(&kestrel::slideshow2::create_common_slide),
+          source(kestrel::test::make_synthetic_show(spec, &pictures))
+    {
+    }
 
     kestrel::av_source_ptr av_source() override { return source; }
     void apply_settings(kestrel::media_settings_ptr settings) override
@@ -45,7 +50,7 @@ public:
         std::ostringstream text;
         text << "apply " << *settings;
         journal.push_back(text.str());
-        list_slideshow::apply_settings(settings);
+        common_slideshow_settings_impl::apply_settings(settings);
     }
     void set_buffered(bool on) override
     {
@@ -56,9 +61,15 @@ public:
         journal.push_back(text.str());
     }
 
+    void set_audio_track(kestrel::audio_track_ptr) override {}
+
     synthetic_show* pictures = nullptr;
     kestrel::av_source_ptr source;
     Journal journal;
+
+protected:
+    void on_change_timeline() override {}
+    void on_change_video_format() override {}
 };
 
 struct PlayerViewModelTest : ::testing::Test {
