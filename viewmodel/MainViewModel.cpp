@@ -38,6 +38,14 @@ void open(const QString& address)
         ComponentModel::openUrl(url);
 }
 
+// An advertisement's link comes from a feed fetched over plain HTTP: only a
+// web page may be opened from it, never a local file or program.
+bool isWebPage(const QString& address)
+{
+    const QString scheme = QUrl(address).scheme();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
 } // namespace
 
 MainViewModel::MainViewModel(QObject* parent)
@@ -83,7 +91,9 @@ void MainViewModel::onAdvertisementReceived(Feedback::Ad ad)
     if (!ad.valid)
         return;
     advertisement_ = ad;
-    const QString text = QStringLiteral("<a href=%1>%2</a>").arg(ad.url, ad.text);
+    // The link is quoted so that a blank or ">" in it cannot end the tag;
+    // the text is the feed's own rich text.
+    const QString text = QStringLiteral("<a href=\"%1\">%2</a>").arg(ad.url.toHtmlEscaped(), ad.text);
     banners_->setPixmap(bannerId, ad.pixmap);
     emit advertisementReceived(ad.url, text, ad.pixmap.isNull() ? QString() : bannerId);
     sendEvent(advertisementCategory, QStringLiteral("Show"), ad.id);
@@ -93,7 +103,8 @@ void MainViewModel::showAdvertisement()
 {
     if (!advertisement_.valid)
         return;
-    open(advertisement_.url);
+    if (isWebPage(advertisement_.url))
+        open(advertisement_.url);
     sendEvent(advertisementCategory, QStringLiteral("Click"), advertisement_.id);
 }
 
