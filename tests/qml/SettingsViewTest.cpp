@@ -1,6 +1,6 @@
 // The settings dialog over the program's settings view model, shown modally
-// by the real dialog host: a free format giving back the user's aspect and
-// quality after a device format fixed them, the duration fields following
+// by the real dialog host: device formats fixing aspect and quality, a free
+// format giving back the user's own, the duration fields following
 // the view model's limits, the rows and buttons of each mode, and the
 // settings stored on every way out.
 
@@ -43,11 +43,24 @@ TEST_F(SettingsView, AFreeFormatGivesBackTheUsersAspectAndQualityThatADeviceForm
         EXPECT_EQ(propertyOf(dialog, "qualityBox", "selectedIndex").toInt(), 1);
         EXPECT_EQ(textOf(dialog, "qualityHint"), QStringLiteral("Video: 1280x720, MPEG4. Audio: MP3."));
 
-        choose(dialog, "formatBox", QStringLiteral("  iPhone 4"));
-        EXPECT_EQ(model->format(), SettingsViewModel::IPhone4Format);
-        EXPECT_EQ(propertyOf(dialog, "formatBox", "selectedIndex").toInt(), 3);
-        EXPECT_FALSE(propertyOf(dialog, "aspectBox", "enabled").toBool());
-        EXPECT_EQ(propertyOf(dialog, "qualityBox", "selectedText").toString(), QStringLiteral("  High"));
+        // Device formats fix their own aspect, shown as the nearer entry.
+        const struct {
+            const char* entry;
+            SettingsViewModel::Format format;
+            int index;
+            const char* aspect;
+        } devices[] = {{"  iPhone 5", SettingsViewModel::IPhone5Format, 2, "  16 : 9"},
+                       {"  iPhone 3GS", SettingsViewModel::IPhoneFormat, 4, "  4 : 3"},
+                       {"  iPad with Retina Display", SettingsViewModel::IPad3Format, 5, "  4 : 3"}};
+        for (const auto& device : devices) {
+            choose(dialog, "formatBox", QString::fromUtf8(device.entry));
+            EXPECT_EQ(model->format(), device.format) << device.entry;
+            EXPECT_EQ(propertyOf(dialog, "formatBox", "selectedIndex").toInt(), device.index) << device.entry;
+            EXPECT_FALSE(propertyOf(dialog, "aspectBox", "enabled").toBool()) << device.entry;
+            EXPECT_EQ(propertyOf(dialog, "aspectBox", "selectedText").toString(), QString::fromUtf8(device.aspect))
+                << device.entry;
+            EXPECT_EQ(propertyOf(dialog, "qualityBox", "selectedText").toString(), QStringLiteral("  High"));
+        }
 
         choose(dialog, "formatBox", QStringLiteral("  Mac OS X Standard"));
         EXPECT_TRUE(propertyOf(dialog, "aspectBox", "enabled").toBool());
