@@ -1,7 +1,7 @@
 // The root view model over the renderer-backed slideshow and real children:
-// what the view reads of it, the answers it passes between the services and
-// the view, the pages and advertisements it opens, and a conversion that
-// ends in failure (the user is alerted) or is still running when it goes.
+// what the view reads of it, the pages and advertisements it opens, and a
+// conversion that ends in failure (the user is alerted) or is still running
+// when it goes.
 
 #include "ViewModelDoubles.h"
 #include "ViewModelTesting.h"
@@ -16,7 +16,6 @@
 #include "feedback/Ad.h"
 
 #include <QAction>
-#include <QQmlContext>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -95,43 +94,6 @@ TEST_F(MainViewModelTest, HandsTheViewTheSameChildrenAndTwoPictureStoresAndAppli
     // The settings view model stored the user's choices back on its way up.
     EXPECT_TRUE(QSettings().contains("Settings/slideDuration"));
     EXPECT_TRUE(usage.events.contains("Lumivista|Apply Settings||"));
-}
-
-TEST_F(MainViewModelTest, UpdateNoticesReturnWhatTheViewAnswersThroughQml)
-{
-    // The main view answers as QML does: by setting needUpdate on the object.
-    QQmlEngine engine;
-    engine.rootContext()->setContextProperty("dataContext", main.get());
-    const auto view = qmltest::create(engine,
-                                      "import QtQml 2.15\n"
-                                      "QtObject {\n"
-                                      "  property bool answering: false\n"
-                                      "  function answer(message, retVal) {\n"
-                                      "    if (answering) retVal.needUpdate = message === 'Open Site'\n"
-                                      "  }\n"
-                                      "  Component.onCompleted: dataContext.updateReceived.connect(answer)\n"
-                                      "}\n");
-    ASSERT_NE(nullptr, view);
-    const struct {
-        bool answering;
-        const char* message;
-        bool incoming;
-        bool expected;
-    } cases[] = {
-        {false, "Open Site", false, false}, {false, "Open Site", true, true},
-        {true, "Open Site", false, true},   {true, "Close", true, false},
-    };
-    for (const auto& c : cases) {
-        view->setProperty("answering", c.answering);
-        bool needUpdate = c.incoming;
-        main->receiveUpdate(c.message, needUpdate);
-        EXPECT_EQ(c.expected, needUpdate) << c.answering << " " << c.message << " " << c.incoming;
-    }
-
-    qmltest::SignalLog emitted;
-    emitted.record(main.get(), &MainViewModel::messageReceived, "messageReceived");
-    main->receiveMessage("news");
-    EXPECT_EQ(QStringList({"messageReceived(news)"}), emitted.entries());
 }
 
 TEST_F(MainViewModelTest, HelpPagesOpenTheStoredAddressesEachCounted)
