@@ -1,7 +1,9 @@
 #include "app/ApplicationTypes.h"
 
+#include "viewmodel/ConvertViewModel.h"
 #include "viewmodel/MainViewModel.h"
 #include "viewmodel/PlayerViewModel.h"
+#include "viewmodel/SettingsViewModel.h"
 #include "viewmodel/SlideViewModel.h"
 
 #include "componentmodel/QmlTypes.h"
@@ -36,7 +38,8 @@ void registerApplicationTypes()
         qmlRegisterType<Feedback::Communication>("Feedback", 1, 0, "Communication");
         registerUncreatable<ViewModel::MainViewModel>("MainViewModel");
         registerUncreatable<ViewModel::SlideViewModel>("SlideViewModel");
-        // SettingsViewModel and ConvertViewModel come here.
+        registerUncreatable<ViewModel::SettingsViewModel>("SettingsViewModel");
+        registerUncreatable<ViewModel::ConvertViewModel>("ConvertViewModel");
         registerUncreatable<ViewModel::PlayerViewModel>("PlayerViewModel");
         return true;
     }();

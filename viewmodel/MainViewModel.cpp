@@ -1,13 +1,15 @@
 #include "viewmodel/MainViewModel.h"
 
+#include "viewmodel/ConvertViewModel.h"
 #include "viewmodel/MusicViewModel.h"
 #include "viewmodel/PlayerViewModel.h"
+#include "viewmodel/SettingsViewModel.h"
 #include "viewmodel/StoryboardViewModel.h"
+#include "viewmodel/UsageEvents.h"
 
 #include "componentmodel/DesktopLauncher.h"
 #include "componentmodel/ImageProvider.h"
 #include "feedback/Advertisement.h"
-#include "feedback/GoogleAnalytics.h"
 
 #include "slideshow2/DTGilSlideshow.h"
 
@@ -23,12 +25,6 @@ namespace {
 const QString usageCategory = QStringLiteral("Lumivista");
 const QString advertisementCategory = QStringLiteral("Advertisement");
 const QString bannerId = QStringLiteral("banner");
-
-void sendEvent(const QString& category, const QString& action, const QString& label = QString())
-{
-    if (Feedback::GoogleAnalytics* analytics = Feedback::GoogleAnalytics::instance())
-        analytics->addEvent(category, action, label);
-}
 
 void open(const QString& address)
 {
@@ -54,8 +50,14 @@ MainViewModel::MainViewModel(QObject* parent)
     slideshow_ = kestrel::slideshow2::create_gil_slideshow();
     storyboardViewModel_.reset(new StoryboardViewModel(slideshow_, photos_));
     musicViewModel_.reset(new MusicViewModel(slideshow_));
-    // The settings view model comes here, then the convert view model.
+    settingsViewModel_.reset(new SettingsViewModel(slideshow_));
+    convertViewModel_.reset(new ConvertViewModel(slideshow_, storyboardViewModel_, settingsViewModel_, photos_));
     playerViewModel_.reset(new PlayerViewModel(slideshow_));
+
+    // The user may be elsewhere when a long conversion ends; one stopped by
+    // the user ends silently.
+    connect(convertViewModel_.get(), &ConvertViewModel::conversionSucceeded, this, &MainViewModel::alert);
+    connect(convertViewModel_.get(), &ConvertViewModel::conversionFailed, this, &MainViewModel::alert);
 
     if (Feedback::Advertisement* advertisements = Feedback::Advertisement::instance())
         connect(advertisements, &Feedback::Advertisement::retreived, this, &MainViewModel::onAdvertisementReceived);
@@ -67,8 +69,8 @@ QQuickImageProvider* MainViewModel::banners() const { return banners_.data(); }
 QQuickImageProvider* MainViewModel::photos() const { return photos_.data(); }
 QObject* MainViewModel::storyboardViewModel() const { return storyboardViewModel_.data(); }
 QObject* MainViewModel::musicViewModel() const { return musicViewModel_.data(); }
-QObject* MainViewModel::settingsViewModel() const { return nullptr; }
-QObject* MainViewModel::convertViewModel() const { return nullptr; }
+QObject* MainViewModel::settingsViewModel() const { return settingsViewModel_.data(); }
+QObject* MainViewModel::convertViewModel() const { return convertViewModel_.get(); }
 QObject* MainViewModel::playerViewModel() const { return playerViewModel_.get(); }
 
 void MainViewModel::receiveMessage(QString message) { emit messageReceived(message); }
@@ -96,7 +98,7 @@ void MainViewModel::onAdvertisementReceived(Feedback::Ad ad)
     const QString text = QStringLiteral("<a href=\"%1\">%2</a>").arg(ad.url.toHtmlEscaped(), ad.text);
     banners_->setPixmap(bannerId, ad.pixmap);
     emit advertisementReceived(ad.url, text, ad.pixmap.isNull() ? QString() : bannerId);
-    sendEvent(advertisementCategory, QStringLiteral("Show"), ad.id);
+    sendUsageEvent(advertisementCategory, QStringLiteral("Show"), ad.id);
 }
 
 void MainViewModel::showAdvertisement()
@@ -105,7 +107,7 @@ void MainViewModel::showAdvertisement()
         return;
     if (isWebPage(advertisement_.url))
         open(advertisement_.url);
-    sendEvent(advertisementCategory, QStringLiteral("Click"), advertisement_.id);
+    sendUsageEvent(advertisementCategory, QStringLiteral("Click"), advertisement_.id);
 }
 
 void MainViewModel::showHelp() { openPage(QStringLiteral("webHelp"), QStringLiteral("Show Help")); }
@@ -116,7 +118,7 @@ void MainViewModel::showTwitter() { openPage(QStringLiteral("webTwitter"), QStri
 void MainViewModel::openPage(const QString& settingsKey, const QString& action)
 {
     open(QSettings().value(settingsKey).toString());
-    sendEvent(usageCategory, action);
+    sendUsageEvent(usageCategory, action);
 }
 
 } // namespace ViewModel

@@ -35,8 +35,10 @@ class ImageProvider;
 
 namespace ViewModel {
 
+class ConvertViewModel;
 class MusicViewModel;
 class PlayerViewModel;
+class SettingsViewModel;
 class StoryboardViewModel;
 
 // The answer object of updateReceived.
@@ -110,6 +112,8 @@ private:
     QSharedPointer<ComponentModel::ImageProvider> photos_;
     QSharedPointer<StoryboardViewModel> storyboardViewModel_;
     QSharedPointer<MusicViewModel> musicViewModel_;
+    QSharedPointer<SettingsViewModel> settingsViewModel_;
+    std::unique_ptr<ConvertViewModel> convertViewModel_;
     std::unique_ptr<PlayerViewModel> playerViewModel_;
     Feedback::Ad advertisement_;
 };
