@@ -252,6 +252,8 @@ struct CommandCase {
     bool preview, make, add, removePhotos;
     const char* status;
 };
+void PrintTo(const CommandCase& c, std::ostream* out) { *out << c.name; }
+
 
 class MainViewCommands : public MainView, public ::testing::WithParamInterface<CommandCase> {
 public:

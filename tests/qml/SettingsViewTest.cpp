@@ -121,6 +121,8 @@ struct ModeCase {
     const char* button; // pressed to leave; none: the window is closed
     int result;
 };
+void PrintTo(const ModeCase& c, std::ostream* out) { *out << c.name; }
+
 
 class SettingsViewModes : public SettingsView, public ::testing::WithParamInterface<ModeCase> {};
 
