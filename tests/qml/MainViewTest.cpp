@@ -201,8 +201,8 @@ TEST_F(MainView, TheUsersFlowFromAnEmptyWindowToAPlayedSlideshow)
     trigger("Make Slideshow");
     ASSERT_EQ(program.convert().state(), ConvertViewModel::ConvertState);
     const QString running = textOf(window, "convertStateText");
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-3] of 3 photos processed, .+ left\\.$")).match(running).hasMatch())
-        << running.toStdString();
+    const QRegularExpression counted(QStringLiteral("^[0-3] of 3 photos processed, .+ left\\.$"));
+    EXPECT_TRUE(counted.match(running).hasMatch()) << running.toStdString();
     QQuickItem* pauseButton = itemNamed(window, "pauseButton");
     QMetaObject::invokeMethod(pauseButton, "clicked");
     EXPECT_EQ(program.convert().state(), ConvertViewModel::PauseState);

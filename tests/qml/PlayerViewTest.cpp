@@ -108,8 +108,9 @@ TEST_F(PlayerView, TheSeekTrackMapsTimeToPositionAndBack)
         EXPECT_NEAR(double(player().time()), length / 2.0, length / 50.0);
         EXPECT_NEAR(itemNamed(dialog, "seekFill")->width(), track->width() / 2, track->width() / 50);
         const qint64 seconds = player().time() / 1000;
+        const QLatin1Char zero('0');
         EXPECT_EQ(textOf(dialog, "timeText"),
-                  QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, QLatin1Char('0')).arg(seconds % 60, 2, 10, QLatin1Char('0')));
+                  QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, zero).arg(seconds % 60, 2, 10, zero));
     });
 }
 

@@ -86,10 +86,19 @@ public:
         main = std::make_unique<ViewModel::MainViewModel>();
     }
 
-    ViewModel::StoryboardViewModel& storyboard() const { return child<ViewModel::StoryboardViewModel>(main->storyboardViewModel()); }
+    ViewModel::StoryboardViewModel& storyboard() const
+    {
+        return child<ViewModel::StoryboardViewModel>(main->storyboardViewModel());
+    }
     ViewModel::MusicViewModel& music() const { return child<ViewModel::MusicViewModel>(main->musicViewModel()); }
-    ViewModel::SettingsViewModel& settings() const { return child<ViewModel::SettingsViewModel>(main->settingsViewModel()); }
-    ViewModel::ConvertViewModel& convert() const { return child<ViewModel::ConvertViewModel>(main->convertViewModel()); }
+    ViewModel::SettingsViewModel& settings() const
+    {
+        return child<ViewModel::SettingsViewModel>(main->settingsViewModel());
+    }
+    ViewModel::ConvertViewModel& convert() const
+    {
+        return child<ViewModel::ConvertViewModel>(main->convertViewModel());
+    }
     ViewModel::PlayerViewModel& player() const { return child<ViewModel::PlayerViewModel>(main->playerViewModel()); }
     int slideCount() const { return storyboard().slideList()->count(); }
     QString slidePath(int index) const
