@@ -87,46 +87,57 @@ AVFramePtr yuv_picture(const uint8_t* rgb, int line_size, int width, int height)
     return frame;
 }
 
-encoder_figures encode_prepared(const std::string& preset, int frames, const std::vector<AVFramePtr>& pictures) {
-    if (pictures.empty())
-        throw std::runtime_error("no pictures to encode");
+AVCodecContextPtr open_encoder(const std::string& preset, int width, int height) {
     const media_settings_ptr settings = slideshow2::apply_preset(preset, media_settings::create());
-    encoder_figures run;
-    run.width = pictures.front()->width;
-    run.height = pictures.front()->height;
-
     const std::string codec_name = settings->get("video-codec");
     const AVCodec* codec = avcodec_find_encoder_by_name(codec_name.c_str());
     if (!codec)
         throw std::runtime_error("no encoder " + codec_name);
     AVCodecContextPtr context(avcodec_alloc_context3(codec), details::_AVCodecContextDestroy());
     AVCodecContext* c = context.get();
-    c->width = run.width;
-    c->height = run.height;
+    c->width = width;
+    c->height = height;
     c->time_base = AVRational{1, 25};
     c->framerate = AVRational{25, 1};
     c->pix_fmt = AV_PIX_FMT_YUV420P;
     apply_ffmpeg_video_options(c, settings);
     check(avcodec_open2(c, codec, nullptr), "avcodec_open2");
+    return context;
+}
 
+size_t encode_frames(AVCodecContext* encoder, const std::vector<AVFramePtr>& pictures, int frames) {
+    if (pictures.empty())
+        throw std::runtime_error("no pictures to encode");
+    size_t bytes = 0;
     AVPacketPtr packet = dt_alloc_packet();
     auto drain = [&] {
         int result;
-        while ((result = avcodec_receive_packet(c, packet.get())) >= 0) {
-            run.bytes += static_cast<size_t>(packet->size);
+        while ((result = avcodec_receive_packet(encoder, packet.get())) >= 0) {
+            bytes += static_cast<size_t>(packet->size);
             av_packet_unref(packet.get());
         }
         check(result, "avcodec_receive_packet");
     };
-    const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < frames; ++i) {
         AVFrame* frame = pictures[static_cast<size_t>(i) % pictures.size()].get();
         frame->pts = i;
-        check(avcodec_send_frame(c, frame), "avcodec_send_frame");
+        check(avcodec_send_frame(encoder, frame), "avcodec_send_frame");
         drain();
     }
-    check(avcodec_send_frame(c, nullptr), "avcodec_send_frame");
+    check(avcodec_send_frame(encoder, nullptr), "avcodec_send_frame");
     drain();
+    return bytes;
+}
+
+encoder_figures encode_prepared(const std::string& preset, int frames, const std::vector<AVFramePtr>& pictures) {
+    if (pictures.empty())
+        throw std::runtime_error("no pictures to encode");
+    encoder_figures run;
+    run.width = pictures.front()->width;
+    run.height = pictures.front()->height;
+    const AVCodecContextPtr encoder = open_encoder(preset, run.width, run.height);
+    const auto start = std::chrono::steady_clock::now();
+    run.bytes = encode_frames(encoder.get(), pictures, frames);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.peak_mb = peak_memory_mb();
     return run;

@@ -20,9 +20,19 @@ struct encoder_figures {
     double peak_mb = 0.0; // the process's peak (VmHWM) at the end
 };
 
+// The preset's video codec opened for `width` x `height` YUV 4:2:0
+// pictures, 25 a second, with the preset's codec options. Throws
+// std::runtime_error when FFmpeg fails, as the functions below do.
+kestrel::AVCodecContextPtr open_encoder(const std::string& preset, int width, int height);
+
+// Sends `frames` pictures to the open encoder, the given ones in turn again
+// and again (their pts set 0, 1, ...), then flushes it; the packets'
+// bytes.
+size_t encode_frames(AVCodecContext* encoder, const std::vector<kestrel::AVFramePtr>& pictures, int frames);
+
 // Encodes `frames` pictures, the prepared ones in turn again and again, 25
 // a second with the preset's codec options; the time counts the encoding
-// alone. Throws std::runtime_error when FFmpeg fails.
+// alone.
 encoder_figures encode_prepared(const std::string& preset, int frames,
                                 const std::vector<kestrel::AVFramePtr>& pictures);
 

@@ -28,16 +28,18 @@
 
 #include "EncoderAlone.h"
 #include "ProcessMemory.h"
+#include "ProcessTimes.h"
 #include "QuietLog.h"
 #include "ShowMaker.h"
 #include "support/MusicFiles.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
 
-#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -68,12 +70,7 @@ struct run_figures {
     double ms_per_frame() const { return frames > 0 ? seconds * 1000.0 / frames : 0.0; }
 };
 
-double processor_seconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using bench::processor_seconds;
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
