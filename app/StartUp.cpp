@@ -63,7 +63,6 @@ int run(int& argc, char** argv, const StartedHook& started)
         return 0;
     }
 
-    registerApplicationTypes();
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
     setIdentity();
 
@@ -78,6 +77,8 @@ int run(int& argc, char** argv, const StartedHook& started)
     loadTranslations(*qtTranslator, *applicationTranslator, translationDirectory(), translationLocale(*settings));
     QCoreApplication::installTranslator(qtTranslator.get());
     QCoreApplication::installTranslator(applicationTranslator.get());
+
+    registerApplicationTypes();
 
     kestrel::slideshow2::initialize();
     std::unique_ptr<ViewModel::MainViewModel> mainViewModel(new ViewModel::MainViewModel);
