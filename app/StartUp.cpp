@@ -1,0 +1,109 @@
+#include "app/StartUp.h"
+
+#include "app/ApplicationTypes.h"
+#include "app/Identity.h"
+#include "app/LinkSettings.h"
+#include "app/Translations.h"
+
+#include "viewmodel/MainViewModel.h"
+
+#include "componentmodel/Platform.h"
+#include "componentmodel/SingleApplication.h"
+#include "feedback/Advertisement.h"
+#include "feedback/GoogleAnalytics.h"
+#include "feedback/Notification.h"
+#include "mvvm/Dialog.h"
+
+#include "slideshow2/DTGilSlideshow.h"
+
+#include <QDir>
+#include <QIcon>
+#include <QSettings>
+#include <QTranslator>
+
+#include <memory>
+
+namespace Application {
+
+namespace {
+
+QString text(const char* latin1) { return QString::fromLatin1(latin1); }
+
+void setIdentity()
+{
+    QCoreApplication::setApplicationVersion(text(applicationVersion()));
+    QCoreApplication::setOrganizationName(text(organizationDomain()));
+    QCoreApplication::setApplicationName(text(applicationName()));
+    QApplication::setWindowIcon(QIcon(text(windowIcon())));
+}
+
+void startOnlineServices(QSettings& settings)
+{
+    writeLinkSettings(settings);
+    Feedback::GoogleAnalytics::initialize(text(analyticsTrackingId()), text(organizationDomain()),
+                                          text(analyticsDomainHash()));
+    Feedback::Advertisement::initialize(text(advertisementProduct()), text(applicationVersion()),
+                                        advertisementFeedUrl());
+}
+
+// "Orvik Lumivista 1.0.1.50, linux-64": who asks for the notification feed.
+QString notificationClient()
+{
+    return text(applicationName()) + QLatin1Char(' ') + text(applicationVersion()) + QStringLiteral(", ") +
+           ComponentModel::Platform::platform();
+}
+
+} // namespace
+
+int run(int& argc, char** argv, const StartedHook& started)
+{
+    ComponentModel::SingleApplication application(argc, argv, text(singleInstanceKey()));
+    if (application.isRunning()) {
+        application.sendMessage(text(showMessage()));
+        return 0;
+    }
+
+    QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
+    setIdentity();
+
+    std::unique_ptr<QSettings> settings(new QSettings);
+    startOnlineServices(*settings);
+    std::unique_ptr<Feedback::Notification> notification(
+        new Feedback::Notification(settings->value(QStringLiteral("webNotification")).toString(),
+                                   notificationClient()));
+
+    std::unique_ptr<QTranslator> qtTranslator(new QTranslator);
+    std::unique_ptr<QTranslator> applicationTranslator(new QTranslator);
+    loadTranslations(*qtTranslator, *applicationTranslator, translationDirectory(), translationLocale(*settings));
+    QCoreApplication::installTranslator(qtTranslator.get());
+    QCoreApplication::installTranslator(applicationTranslator.get());
+
+    registerApplicationTypes();
+
+    kestrel::slideshow2::initialize();
+    std::unique_ptr<ViewModel::MainViewModel> mainViewModel(new ViewModel::MainViewModel);
+    std::unique_ptr<Mvvm::Dialog> dialog(new Mvvm::Dialog);
+    dialog->showDialog(text(mainView()), mainViewModel.get(), Mvvm::Dialog::MainWindow);
+
+    QObject::connect(&application, &ComponentModel::SingleApplication::messageAvailable, mainViewModel.get(),
+                     &ViewModel::MainViewModel::alert);
+    QObject::connect(notification.get(), &Feedback::Notification::messageReceived, mainViewModel.get(),
+                     &ViewModel::MainViewModel::receiveMessage);
+    QObject::connect(notification.get(), &Feedback::Notification::updateReceived, mainViewModel.get(),
+                     &ViewModel::MainViewModel::receiveUpdate);
+    Feedback::Notification::registerRun(text(usageCategory()));
+
+    if (started)
+        started(*mainViewModel);
+    const int result = QApplication::exec();
+
+    dialog.reset();
+    mainViewModel.reset();
+    applicationTranslator.reset();
+    qtTranslator.reset();
+    notification.reset();
+    settings.reset();
+    return result;
+}
+
+} // namespace Application

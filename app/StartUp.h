@@ -1,0 +1,30 @@
+#pragma once
+// The program from start to end. A later start hands "show" to the running
+// instance and returns 0 at once, before anything is written or started.
+// The first instance sets the program's identity, writes the link settings,
+// starts the online services (analytics, the advertisement and the
+// notification feeds), installs the translations, registers the QML types,
+// builds the main view model, shows the main window and runs the event loop
+// until the window has closed. Then it takes everything down in order: the
+// window's host (which stores the window geometry and last folders), the
+// main view model (a running conversion is stopped and its thread joined;
+// the storyboard and the music are stored), the translators, the
+// notification service, the application object.
+//
+// `started`, when given, runs once the main window shows, just before the
+// event loop: the test driver reaches the running program through it.
+// GUI thread (the process's main thread). Returns the exit code.
+
+#include <functional>
+
+namespace ViewModel {
+class MainViewModel;
+}
+
+namespace Application {
+
+typedef std::function<void(ViewModel::MainViewModel& mainViewModel)> StartedHook;
+
+int run(int& argc, char** argv, const StartedHook& started = StartedHook());
+
+} // namespace Application

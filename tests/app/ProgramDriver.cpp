@@ -1,0 +1,144 @@
+// The program as the process tests drive it: the very start-up and
+// shut-down of the program, with a hook that answers commands read from
+// standard input, one a line, and reports on standard output:
+//   (once the main window shows)  ready <window title>
+//   add <path>      a slide        music <path>   the music
+//   state           once nothing loads any more:
+//                   state slides=<n> music=<path> files=<path>|<path>...
+//   convert         makes the slideshow; then "progress <percent>" lines
+//   quit            closes the main window as the user would
+
+#include "app/StartUp.h"
+
+#include "viewmodel/MainViewModel.h"
+#include "viewmodel/MusicViewModel.h"
+#include "viewmodel/SlideViewModel.h"
+#include "viewmodel/StoryboardViewModel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QQuickWidget>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace {
+
+using ViewModel::MainViewModel;
+
+void say(const QString& line)
+{
+    std::printf("%s\n", line.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+QMainWindow* mainWindow()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<QMainWindow*>(widget))
+            if (window->isVisible())
+                return window;
+    return nullptr;
+}
+
+class Driver : public QObject {
+public:
+    // A child of the main view model: it goes with it.
+    explicit Driver(MainViewModel& main)
+        : QObject(&main), main_(main), storyboard_(*static_cast<ViewModel::StoryboardViewModel*>(main.storyboardViewModel())),
+          music_(*static_cast<ViewModel::MusicViewModel*>(main.musicViewModel())), input_(0, QSocketNotifier::Read)
+    {
+        connect(&input_, &QSocketNotifier::activated, this, &Driver::readInput);
+        QMainWindow* window = mainWindow();
+        QQuickWidget* view = window ? window->findChild<QQuickWidget*>() : nullptr;
+        if (view && view->status() == QQuickWidget::Ready && view->rootObject())
+            say(QStringLiteral("ready ") + window->windowTitle());
+        else
+            say(QStringLiteral("no window"));
+    }
+
+private:
+    void readInput()
+    {
+        char bytes[4096];
+        const ssize_t count = ::read(0, bytes, sizeof bytes);
+        if (count <= 0) {
+            input_.setEnabled(false);
+            return;
+        }
+        pending_.append(bytes, int(count));
+        int end;
+        while ((end = pending_.indexOf('\n')) >= 0) {
+            const QString line = QString::fromUtf8(pending_.left(end));
+            pending_.remove(0, end + 1);
+            run(line);
+        }
+    }
+
+    void run(const QString& line)
+    {
+        const QString command = line.section(QLatin1Char(' '), 0, 0);
+        const QString argument = line.section(QLatin1Char(' '), 1);
+        if (command == QLatin1String("add"))
+            storyboard_.addSlide(argument);
+        else if (command == QLatin1String("music"))
+            music_.setFilePath(argument);
+        else if (command == QLatin1String("state"))
+            reportStateWhenSettled();
+        else if (command == QLatin1String("convert"))
+            convert();
+        else if (command == QLatin1String("quit"))
+            mainWindow()->close();
+        else
+            say(QStringLiteral("unknown ") + line);
+    }
+
+    void reportStateWhenSettled()
+    {
+        if (storyboard_.loading() || music_.loading()) {
+            QTimer::singleShot(50, this, [this] { reportStateWhenSettled(); });
+            return;
+        }
+        QStringList files;
+        const auto slides = storyboard_.slideList();
+        for (int i = 0; i < slides->count(); ++i)
+            files << static_cast<ViewModel::SlideViewModel*>(slides->at(i).data())->filePath();
+        say(QStringLiteral("state slides=%1 music=%2 files=%3")
+                .arg(slides->count())
+                .arg(music_.filePath(), files.join(QLatin1Char('|'))));
+    }
+
+    // Progress is read as QML reads it, and reported as it moves.
+    void convert()
+    {
+        QObject* convert = main_.convertViewModel();
+        convert->property("startAction").value<QAction*>()->trigger();
+        say(QStringLiteral("converting"));
+        auto* watch = new QTimer(this);
+        connect(watch, &QTimer::timeout, this, [this, convert] {
+            const int progress = convert->property("progress").toInt();
+            if (progress != reportedProgress_)
+                say(QStringLiteral("progress %1").arg(progress));
+            reportedProgress_ = progress;
+        });
+        watch->start(20);
+    }
+
+    MainViewModel& main_;
+    ViewModel::StoryboardViewModel& storyboard_;
+    ViewModel::MusicViewModel& music_;
+    QSocketNotifier input_;
+    QByteArray pending_;
+    int reportedProgress_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return Application::run(argc, argv, [](MainViewModel& main) { new Driver(main); });
+}

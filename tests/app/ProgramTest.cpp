@@ -1,0 +1,315 @@
+// The program as its user meets it, in processes of its own: each test gets
+// a home, settings store, data and temporary folder of its own (the single
+// instance's lock and hand-off live in the temporary folder), and the
+// maker's site and the analytics collector on a loopback server. The real
+// program is started where only its outside is looked at; the test driver
+// (the same start-up with a command hook) where the test must act in it.
+
+#include "app/Identity.h"
+#include "app/LinkSettings.h"
+
+#include "viewmodel/StoryboardFile.h"
+
+#include "support/LoopbackHttpServer.h"
+#include "support/TestFiles.h"
+#include "support/TestJpeg.h"
+#include "viewmodel/ViewModelTesting.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+using kestrel::test::LoopbackHttpServer;
+
+// A bound, not an expectation: a sanitizer build on a busy machine starts
+// in a second or two.
+const int startMs = 20000;
+
+// One process of the program or of the driver; killed if still running
+// when it goes.
+class ProgramRun {
+public:
+    ProgramRun(const QString& program, const QProcessEnvironment& environment)
+    {
+        process_.setProcessEnvironment(environment);
+        process_.start(program, QStringList());
+        process_.waitForStarted(startMs);
+    }
+    ~ProgramRun()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(startMs);
+        }
+    }
+
+    // The next line of standard output that starts with `prefix`; empty
+    // when none came within `ms` or the process ended.
+    QString lineStartingWith(const QString& prefix, int ms = startMs)
+    {
+        QDeadlineTimer deadline(ms);
+        for (;;) {
+            while (process_.canReadLine()) {
+                const QString line = QString::fromUtf8(process_.readLine()).trimmed();
+                if (line.startsWith(prefix))
+                    return line;
+            }
+            if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
+                return QString();
+            process_.waitForReadyRead(50);
+        }
+    }
+    // Whether standard error showed `text` within `ms`.
+    bool errorsShow(const QString& text, int ms)
+    {
+        QDeadlineTimer deadline(ms);
+        for (;;) {
+            errors_ += QString::fromUtf8(process_.readAllStandardError());
+            if (errors_.contains(text))
+                return true;
+            if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
+                return false;
+            process_.waitForReadyRead(50);
+        }
+    }
+    void send(const QString& command) { process_.write((command + '\n').toUtf8()); }
+    // Exit code of a normal exit within `ms`; -1 otherwise.
+    int exitCode(int ms = startMs)
+    {
+        if (!process_.waitForFinished(ms) || process_.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process_.exitCode();
+    }
+    bool running() const { return process_.state() == QProcess::Running; }
+    void killHard()
+    {
+        process_.kill(); // SIGKILL: nothing of the program's shut-down runs
+        process_.waitForFinished(startMs);
+    }
+
+private:
+    QProcess process_;
+    QString errors_;
+};
+
+bool eventually(const std::function<bool()>& done, int ms = startMs)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+struct ProgramTest : ::testing::Test {
+    ProgramTest()
+    {
+        for (const char* folder : {"home/Videos", "config", "data", "cache", "tmp", "media"})
+            QDir().mkpath(path(folder));
+        QFile(path("")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // A first start of a new version would open the thank-you page in
+        // a browser.
+        settings().setValue("Notification/lastVersion", Application::applicationVersion());
+    }
+
+    QString path(const QString& name) const { return QString::fromStdString(root.file(name.toStdString())); }
+    QString site(const std::string& target = "") const { return QString::fromStdString(server.url(target)); }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", path("home"));
+        environment.insert("XDG_CONFIG_HOME", path("config"));
+        environment.insert("XDG_DATA_HOME", path("data"));
+        environment.insert("XDG_CACHE_HOME", path("cache"));
+        environment.insert("XDG_RUNTIME_DIR", path(""));
+        environment.insert("TMPDIR", path("tmp"));
+        if (!environment.contains("QT_QPA_PLATFORM"))
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
+        for (const auto& variable : addresses())
+            environment.insert(variable.first, variable.second);
+        return environment;
+    }
+    QList<QPair<QString, QString>> addresses() const
+    {
+        return {{"LUMIVISTA_WEB_BASE", site()},
+                {"LUMIVISTA_ANALYTICS_HOST", QString("127.0.0.1:%1").arg(server.port())},
+                {"LUMIVISTA_FEEDBACK_BASE", site("/feedback")},
+                {"LUMIVISTA_FACEBOOK_PAGE", site("/facebook")},
+                {"LUMIVISTA_TWITTER_PAGE", site("/twitter")},
+                {"LUMIVISTA_SUPPORT_MAILBOX", "help@localhost"}};
+    }
+    // The link settings the program must write, as this process computes
+    // them with the program's environment.
+    Application::LinkSettingList expectedLinks() const
+    {
+        std::vector<std::pair<std::string, QByteArray>> saved;
+        for (const auto& variable : addresses()) {
+            const std::string name = variable.first.toStdString();
+            saved.emplace_back(name, qgetenv(name.c_str()));
+            qputenv(name.c_str(), variable.second.toUtf8());
+        }
+        const Application::LinkSettingList links = Application::linkSettings();
+        for (const auto& old : saved)
+            qputenv(old.first.c_str(), old.second);
+        return links;
+    }
+
+    // The program's settings store, read and written from outside.
+    std::unique_ptr<QSettings> store() const
+    {
+        return std::make_unique<QSettings>(path("config") + "/" + Application::organizationDomain() + "/" +
+                                               Application::applicationName() + ".conf",
+                                           QSettings::IniFormat);
+    }
+    QSettings& settings()
+    {
+        settings_ = store();
+        return *settings_;
+    }
+    QString stored(const QString& key) { return store()->value(key).toString(); }
+
+    // Whether a request for `path` holding `text` came.
+    bool requested(const std::string& path, const std::string& text = "") const
+    {
+        const auto requests = server.requests();
+        return std::any_of(requests.begin(), requests.end(), [&](const std::string& request) {
+            return request.rfind("GET " + path, 0) == 0 && request.find(text) != std::string::npos;
+        });
+    }
+
+    ProgramRun program() const { return ProgramRun(LUMIVISTA_PROGRAM, environment()); }
+    ProgramRun driver() const { return ProgramRun(LUMIVISTA_TEST_DRIVER, environment()); }
+
+    kestrel::test::TempDir root;
+    LoopbackHttpServer server;
+    std::unique_ptr<QSettings> settings_;
+};
+
+QStringList storyboardFiles(const QString& storyboardPath)
+{
+    QStringList files;
+    for (const ViewModel::StoryboardEntry& entry :
+         ViewModel::StoryboardFile::fromXml(viewmodeltest::readAll(storyboardPath)))
+        files << entry.filePath + (entry.settings.isEmpty() ? " (no settings)" : "");
+    return files;
+}
+
+} // namespace
+
+TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersALaterStart)
+{
+    settings().setValue("web", "http://changed.by.the.user/");
+    settings().sync();
+
+    ProgramRun first = program();
+    const Application::LinkSettingList links = expectedLinks();
+    // The user's choices are stored back once the main view model stands,
+    // after the link settings.
+    ASSERT_TRUE(eventually([&] { return store()->contains("Settings/needClarify"); }));
+    for (const auto& link : links)
+        EXPECT_EQ(link.second, stored(link.first)) << link.first.toStdString();
+    for (const char* key : {"Settings/slideDuration", "Settings/transitionDuration", "Settings/useAudioDuration",
+                            "Settings/useKenBurns", "Settings/outputFolder", "Settings/slideshowName",
+                            "Settings/format", "Settings/aspect", "Settings/quality"})
+        EXPECT_TRUE(store()->contains(key)) << key;
+
+    // Both feeds are asked for, the notification feed by the program's
+    // name, version and platform, and the start is counted.
+    EXPECT_TRUE(eventually([&] {
+        return requested("/files/notification/lumivista.xml", "User-Agent: Orvik Lumivista 1.0.1.50, linux-64\r\n") &&
+               requested("/files/advertisement/lumivista.xml") && requested("/__utm.gif", "Lumivista*Run*First");
+    }));
+
+    // A later start hands over and ends at once, writing nothing; the first
+    // instance asks for attention at its next look.
+    settings().setValue("socialVia", "left alone");
+    settings().sync();
+    QElapsedTimer clock;
+    clock.start();
+    ProgramRun second = program();
+    EXPECT_EQ(0, second.exitCode());
+    std::printf("a later start ended after %lld ms\n", static_cast<long long>(clock.elapsed()));
+    EXPECT_EQ("left alone", stored("socialVia"));
+    EXPECT_TRUE(first.errorsShow("[MainViewModel] asking for attention", 5000));
+    EXPECT_TRUE(first.running());
+
+    // Killed, it leaves its lock and hand-off behind: the next start takes
+    // them over and runs the whole start-up, and a start after that hands
+    // over to it.
+    first.killHard();
+    ProgramRun third = program();
+    ASSERT_TRUE(eventually([&] { return stored("socialVia") == "Varnelo"; }));
+    EXPECT_TRUE(third.running());
+    ProgramRun fourth = program();
+    EXPECT_EQ(0, fourth.exitCode());
+    EXPECT_TRUE(third.errorsShow("[MainViewModel] asking for attention", 5000));
+    EXPECT_TRUE(third.running());
+}
+
+TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfAConversion)
+{
+    QStringList photos;
+    for (const char* name : {"first photo.jpg", "second photo.jpg"}) {
+        photos << path(QString("media/") + name);
+        viewmodeltest::writePhoto(photos.back().toStdString());
+    }
+    QStringList music;
+    for (const char* name : {"one.wav", "two.wav"}) {
+        music << path(QString("media/") + name);
+        kestrel::test::write_file(music.back().toStdString(), viewmodeltest::waveFile());
+    }
+    const QString twoSlides = "slides=2 music=%1 files=" + photos.join('|');
+
+    {
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+        run.send("add " + photos[0]);
+        run.send("add " + photos[1]);
+        run.send("music " + music[0]);
+        run.send("state");
+        EXPECT_EQ("state " + twoSlides.arg(music[0]), run.lineStartingWith("state"));
+        run.send("quit");
+        EXPECT_EQ(0, run.exitCode());
+        // The views found every view model and property they bind to.
+        EXPECT_FALSE(run.errorsShow("qrc:/qml/", 0));
+    }
+    // Shut-down stored both, and the window's place.
+    EXPECT_EQ(music[0], stored("Music/filePath"));
+    EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
+    EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
+
+    {
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+        run.send("state");
+        EXPECT_EQ("state " + twoSlides.arg(music[0]), run.lineStartingWith("state"));
+        run.send("music " + music[1]);
+        run.send("state");
+        EXPECT_EQ("state " + twoSlides.arg(music[1]), run.lineStartingWith("state"));
+        run.send("convert");
+        ASSERT_FALSE(run.lineStartingWith("progress").isEmpty());
+        run.killHard();
+    }
+    EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
+
+    ProgramRun run = driver();
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+    run.send("state");
+    EXPECT_EQ("state " + twoSlides.arg(music[1]), run.lineStartingWith("state"));
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode());
+}
