@@ -3,6 +3,7 @@
 #include "app/ApplicationTypes.h"
 #include "app/Identity.h"
 #include "app/LinkSettings.h"
+#include "app/TerminationSignals.h"
 #include "app/Translations.h"
 
 #include "viewmodel/MainViewModel.h"
@@ -95,7 +96,11 @@ int run(int& argc, char** argv, const StartedHook& started)
 
     if (started)
         started(*mainViewModel);
-    const int result = QApplication::exec();
+    int result = 0;
+    {
+        const TerminationSignals endOfSession;
+        result = QApplication::exec();
+    }
 
     dialog.reset();
     mainViewModel.reset();
