@@ -15,6 +15,8 @@
 #include "ffmpeg/DTFFHandles.h"
 #include "slideshow2/DTSlideshowPresets.h"
 
+#include "ProcessMemory.h"
+
 #include <chrono>
 #include <fstream>
 #include <iomanip>
@@ -72,29 +74,8 @@ AVFramePtr make_picture(int width, int height, int number) {
     return frame;
 }
 
-// The largest resident size of the process since the last reset, in MB.
-double peak_memory_mb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, 6, "VmHWM:") != 0)
-            continue;
-        std::istringstream fields(line.substr(6));
-        fields.imbue(std::locale::classic());
-        double kb = -1024.0;
-        fields >> kb;
-        return kb / 1024.0;
-    }
-    return -1.0;
-}
-
-// Linux resets the peak to the current size when "5" is written here.
-bool reset_peak_memory() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-    clear.flush();
-    return static_cast<bool>(clear);
-}
+using bench::peak_memory_mb;
+using bench::reset_peak_memory;
 
 struct figures {
     int width = 0;

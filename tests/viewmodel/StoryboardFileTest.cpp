@@ -1,0 +1,110 @@
+// The storyboard file's bytes, its reading of foreign and damaged
+// documents, and where it is kept.
+
+#include "ViewModelTesting.h"
+
+#include "viewmodel/StoryboardFile.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+using namespace ViewModel;
+using namespace viewmodeltest;
+
+TEST(StoryboardFileTest, WritesExactBytesAndReadsThemBack)
+{
+    EXPECT_EQ(QByteArray("<Slides/>\n"), StoryboardFile::toXml({}));
+    // value, as written (in both attributes)
+    const std::pair<QString, QByteArray> values[] = {
+        {"/p/1.jpg", "/p/1.jpg"},
+        {"<a href=\"x\">&amp;</a>", "&lt;a href=&quot;x&quot;>&amp;amp;&lt;/a>"},
+        {"]]> ]> ]]]>", "]]&gt; ]> ]]]&gt;"},
+        {"a\tb\nc\r\nd  it's", "a&#x9;b&#xa;c&#xd;&#xa;d  it's"},
+        // Engine bytes 0x80-0xFF travel as the characters U+0080-U+00FF.
+        {QString::fromLatin1("\xc3\xa9\x80\xff"), "\xc3\x83\xc2\xa9\xc2\x80\xc3\xbf"},
+        {QString::fromUtf8("\xf0\x9f\x93\xb7 \xe5\x86\x99.jpg"), "\xf0\x9f\x93\xb7 \xe5\x86\x99.jpg"},
+    };
+    QList<StoryboardEntry> entries;
+    QByteArray expected = "<Slides>\n";
+    for (const auto& [value, written] : values) {
+        entries.append({value, value});
+        expected += "    <Slide settings=\"" + written + "\" filePath=\"" + written + "\"/>\n";
+    }
+    expected += "</Slides>\n";
+    const QByteArray document = StoryboardFile::toXml(entries);
+    EXPECT_EQ(expected, document);
+    const QList<StoryboardEntry> read = StoryboardFile::fromXml(document);
+    ASSERT_EQ(entries.size(), read.size());
+    for (int i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(entries[i].filePath, read[i].filePath) << i;
+        EXPECT_EQ(entries[i].settings, read[i].settings) << i;
+    }
+}
+
+TEST(StoryboardFileTest, LeavesOutWhatXmlCannotHoldSoTheRestReadsBack)
+{
+    LogCapture log;
+    const QList<StoryboardEntry> read = StoryboardFile::fromXml(
+        StoryboardFile::toXml({{"/p/bell\x07.jpg", ""}, {"/p/good.jpg", "s"}, {"/p/x.jpg", QString(QChar(0xD800))},
+                               {"/p/y.jpg", QString(QChar(0xFFFF))}}));
+    ASSERT_EQ(1, read.size());
+    EXPECT_EQ("/p/good.jpg", read[0].filePath);
+    EXPECT_EQ(3, log.count("left out"));
+}
+
+TEST(StoryboardFileTest, ReadsAnyChildrenOfAnyRootUpToTheDamage)
+{
+    const std::pair<QByteArray, QStringList> cases[] = { // document, entries as "path|settings"
+        {"<?xml version=\"1.0\"?><Root><!-- c -->text<Item filePath=\"/a\" settings=\"s\" other=\"o\"><Deep "
+         "filePath=\"/no\"/></Item><Slide settings=\"only\"/><Slide filePath=\"/b\"/></Root>",
+         {"/a|s", "|only", "/b|"}},
+        {"<Slides>\n    <Slide settings=\"1\" filePath=\"/a\"/>\n    <Slide sett", {"/a|1"}},
+        {"<Slides><Slide filePath=\"/a\"/><Slide filePath=\"/b\"/>", {"/a|", "/b|"}},
+        {QByteArray("\x89PNG\r\n\x1a\n\0\0", 10), {}},
+        {"", {}},
+        {"<!DOCTYPE S [<!ENTITY e \"/x\">]><S><Slide filePath=\"&e;/y\"/></S>", {"/x/y|"}},
+    };
+    for (const auto& [document, entries] : cases) {
+        QStringList read;
+        for (const StoryboardEntry& entry : StoryboardFile::fromXml(document))
+            read << entry.filePath + '|' + entry.settings;
+        EXPECT_EQ(entries, read) << document.toStdString();
+    }
+}
+
+TEST(StoryboardFileTest, FirstSaveNamesANewFileAndLaterSavesKeepIt)
+{
+    forgetLastRun();
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir(folder).removeRecursively();
+    ASSERT_TRUE(StoryboardFile::save({{"/p/a.jpg", ""}}));
+    const QString path = storedStoryboardPath();
+    EXPECT_EQ(QDir(folder).absolutePath(), QFileInfo(path).absolutePath());
+    EXPECT_TRUE(QRegularExpression("^[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}\\.xml$")
+                    .match(QFileInfo(path).fileName())
+                    .hasMatch())
+        << path.toStdString();
+    EXPECT_EQ(StoryboardFile::toXml({{"/p/a.jpg", ""}}), readAll(path));
+
+    // Deleted between runs: nothing to restore, then the same name again.
+    QFile::remove(path);
+    EXPECT_TRUE(StoryboardFile::load().isEmpty());
+    ASSERT_TRUE(StoryboardFile::save({}));
+    EXPECT_EQ(path, storedStoryboardPath());
+    EXPECT_EQ(QByteArray("<Slides/>\n"), readAll(path));
+    EXPECT_EQ(QStringList{QFileInfo(path).fileName()}, QDir(folder).entryList(QDir::Files)) << "no temporary left";
+
+    // A folder that went, or a folder where the file was: nothing written
+    // or read, and the key stays.
+    QTemporaryDir scratch;
+    QDir(scratch.path()).mkpath("folder.xml");
+    for (const QString& stored : {scratch.filePath("gone/story.xml"), scratch.filePath("folder.xml")}) {
+        QSettings().setValue("Storyboard/slides", stored);
+        EXPECT_TRUE(StoryboardFile::load().isEmpty());
+        EXPECT_FALSE(StoryboardFile::save({{"/p/a.jpg", ""}}));
+        EXPECT_EQ(stored, storedStoryboardPath());
+        EXPECT_FALSE(QFileInfo(stored).isFile());
+    }
+}

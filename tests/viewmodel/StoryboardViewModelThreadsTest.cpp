@@ -1,0 +1,304 @@
+// The storyboard over the engine's slide list and a real photo manager:
+// every step of a session keeps the two lists together, the file is the
+// session's, byte for byte, and a new storyboard restores it; bad folders
+// and damaged files cost only what is bad.
+
+#include "ViewModelTesting.h"
+
+#include "viewmodel/StoryboardFile.h"
+
+#include <filesystem>
+#include <set>
+
+using namespace ViewModel;
+using namespace viewmodeltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct StoryboardFixture : ::testing::Test {
+    StoryboardFixture() { forgetLastRun(); }
+
+    kestrel::test::TempDir dir;
+    QSharedPointer<ComponentModel::ImageProvider> photos = QSharedPointer<ComponentModel::ImageProvider>::create();
+    kestrel::slideshow2::slideshow_ptr show = create_gil_slideshow();
+
+    // A new storyboard on a new slideshow, as at the next start.
+    std::unique_ptr<StoryboardViewModel> start()
+    {
+        show = create_gil_slideshow();
+        return std::make_unique<StoryboardViewModel>(show, photos);
+    }
+    QString file(const std::string& name, const std::string& bytes)
+    {
+        fs::create_directories(fs::path(dir.file(name)).parent_path());
+        kestrel::test::write_file(dir.file(name), bytes);
+        return qtPath(dir.file(name));
+    }
+    QString photo(const std::string& name)
+    {
+        const QString path = file(name, "");
+        writePhoto(dir.file(name));
+        return path;
+    }
+};
+
+// The file as the storyboard must write it, from the engine's own texts.
+QByteArray expectedFile(const StoryboardViewModel& storyboard)
+{
+    auto escaped = [](QString text) {
+        return text.replace("&", "&amp;").replace("<", "&lt;").replace("\"", "&quot;").replace("\t", "&#x9;")
+            .replace("\n", "&#xa;").replace("\r", "&#xd;");
+    };
+    QString text;
+    for (int i = 0; i < storyboard.slideList()->count(); ++i) {
+        const std::string properties = slideAt(storyboard, i)->slide()->get_properties();
+        text += QString("    <Slide settings=\"%1\" filePath=\"%2\"/>\n")
+                    .arg(escaped(QString::fromLatin1(properties.data(), qsizetype(properties.size()))),
+                         escaped(slideAt(storyboard, i)->filePath()));
+    }
+    return text.isEmpty() ? "<Slides/>\n" : ("<Slides>\n" + text + "</Slides>\n").toUtf8();
+}
+
+QStringList settingsOf(const StoryboardViewModel& storyboard)
+{
+    QStringList texts;
+    for (int i = 0; i < storyboard.slideList()->count(); ++i)
+        texts << slideAt(storyboard, i)->settings();
+    return texts;
+}
+
+} // namespace
+
+// A folder with a non-picture, three inserts in the middle, moves, a turn,
+// a removal, the next start from the file, and a clear.
+TEST_F(StoryboardFixture, ASessionKeepsEngineListAndFileTogether)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "sub/e.jpg", ".hidden.jpg"})
+        photo(std::string("folder/") + name);
+    file("folder/notes.txt", "not a picture\n");
+    const QString p = photo("p.jpg"), q = photo("q.jpg"), r = photo("r.jpg");
+
+    LogCapture log;
+    auto storyboard = start();
+    qmltest::SignalLog loading;
+    loading.record(storyboard.get(), &StoryboardViewModel::loadingChanged, "loading");
+    storyboard->addSlide(qtPath(dir.file("folder")));
+    EXPECT_TRUE(listsAgree(*storyboard, show));
+    QStringList order = names(*storyboard);
+    EXPECT_EQ((std::set<QString>{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "notes.txt"}),
+              std::set<QString>(order.begin(), order.end()));
+    EXPECT_EQ(5, storyboard->index());
+    EXPECT_TRUE(storedStoryboardPath().isEmpty()) << "saved while photos load";
+
+    ASSERT_TRUE(settled(*storyboard));
+    EXPECT_TRUE(listsAgree(*storyboard, show));
+    order.removeAll("notes.txt");
+    EXPECT_EQ(order, names(*storyboard));
+    const QString notes = QFileInfo(qtPath(dir.file("folder/notes.txt"))).canonicalFilePath();
+    EXPECT_EQ(1, log.count("leaves the storyboard: " + notes));
+    EXPECT_EQ((QStringList{"loading(true)", "loading(false)"}), loading.entries());
+    EXPECT_EQ(expectedFile(*storyboard), readAll(storedStoryboardPath()));
+
+    storyboard->setIndex(2); // P, Q, R go in front of it, and it stays current
+    for (const QString& path : {p, q, r}) {
+        storyboard->insertSlide(path);
+        EXPECT_TRUE(listsAgree(*storyboard, show));
+    }
+    order = order.mid(0, 2) + QStringList{"p.jpg", "q.jpg", "r.jpg"} + order.mid(2);
+    EXPECT_EQ(order, names(*storyboard));
+    EXPECT_EQ(5, storyboard->index());
+    ASSERT_TRUE(settled(*storyboard));
+
+    // Moves, the last three naming no slide.
+    const std::tuple<int, int, int> moves[] = {{3, 0, 0}, {2, 2, 2}, {-1, 0, 2}, {0, 8, 2}, {8, 0, 2}};
+    for (auto [from, to, current] : moves) {
+        storyboard->moveSlide(from, to);
+        if (from >= 0 && from < 8 && to < 8)
+            order.move(from, to);
+        EXPECT_TRUE(listsAgree(*storyboard, show));
+        EXPECT_EQ(order, names(*storyboard));
+        EXPECT_EQ(current, storyboard->index());
+    }
+
+    storyboard->setIndex(1);
+    ASSERT_TRUE(storyboard->rotateSlideCwAction()->isEnabled());
+    storyboard->rotateSlideCwAction()->trigger();
+    EXPECT_EQ(TopRight, redQuadrant(thumbnail(*photos, slideAt(*storyboard, 1)->photoId())));
+    storyboard->setIndex(7);
+    storyboard->removeSlideAction()->trigger();
+    order.removeAt(7);
+    EXPECT_TRUE(listsAgree(*storyboard, show));
+    EXPECT_EQ(order, names(*storyboard));
+    EXPECT_EQ(6, storyboard->index()) << "the last slide went: the new last one is current";
+    QCoreApplication::processEvents(); // the saves follow the events
+    const QByteArray saved = readAll(storedStoryboardPath());
+    EXPECT_EQ(expectedFile(*storyboard), saved);
+
+    // The next start brings back the same slides, motions and turns.
+    const QStringList texts = settingsOf(*storyboard);
+    storyboard.reset();
+    EXPECT_EQ(saved, readAll(storedStoryboardPath())) << "the closing save";
+    storyboard = start();
+    EXPECT_TRUE(listsAgree(*storyboard, show));
+    ASSERT_TRUE(settled(*storyboard));
+    EXPECT_EQ(order, names(*storyboard));
+    EXPECT_EQ(texts, settingsOf(*storyboard));
+    EXPECT_EQ(TopRight, redQuadrant(thumbnail(*photos, slideAt(*storyboard, 1)->photoId())));
+    EXPECT_EQ(TopLeft, redQuadrant(thumbnail(*photos, slideAt(*storyboard, 0)->photoId())));
+    EXPECT_EQ(saved, readAll(storedStoryboardPath()));
+
+    qmltest::SignalLog index;
+    index.record(storyboard.get(), &StoryboardViewModel::indexChanged, "index");
+    storyboard->clearAction()->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(listsAgree(*storyboard, show));
+    EXPECT_EQ(QStringList{"index(-1)"}, index.entries());
+    for (QAction* action : {storyboard->removeSlideAction(), storyboard->clearAction(),
+                            storyboard->rotateSlideCwAction(), storyboard->rotateSlideAcwAction()})
+        EXPECT_FALSE(action->isEnabled());
+    EXPECT_EQ(QByteArray("<Slides/>\n"), readAll(storedStoryboardPath()));
+    QFile::remove(storedStoryboardPath());
+    storyboard->clear(); // already empty: nothing, not even a save
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QStringList{"index(-1)"}, index.entries());
+    EXPECT_FALSE(QFileInfo::exists(storedStoryboardPath()));
+}
+
+TEST_F(StoryboardFixture, IndexRulesAndRequestsWithoutACurrentSlide)
+{
+    auto storyboard = start();
+    storyboard->addSlide(qtPath(dir.file("missing.jpg")));
+    storyboard->removeSlide();
+    storyboard->rotateSlideCw();
+    storyboard->insertSlide(photo("a.jpg")); // no current slide: appended, none current
+    storyboard->insertSlide(photo("b.jpg"));
+    EXPECT_EQ((QStringList{"a.jpg", "b.jpg"}), names(*storyboard));
+    EXPECT_EQ(-1, storyboard->index());
+    EXPECT_FALSE(storyboard->removeSlideAction()->isEnabled());
+    storyboard->addSlide(photo("c.jpg"));
+    EXPECT_TRUE(listsAgree(*storyboard, show));
+
+    qmltest::SignalLog index;
+    index.record(storyboard.get(), &StoryboardViewModel::indexChanged, "index");
+    const std::pair<int, int> requests[] = {{7, 2}, {7, 2}, {-5, -1}, {-1, -1}, {1, 1}};
+    for (auto [request, result] : requests) {
+        storyboard->setIndex(request);
+        EXPECT_EQ(result, storyboard->index()) << request;
+    }
+    // 7 while 2 is current still announces 2; -1 while -1 is current is silent.
+    EXPECT_EQ((QStringList{"index(2)", "index(2)", "index(-1)", "index(1)"}), index.entries());
+    ASSERT_TRUE(settled(*storyboard));
+    EXPECT_TRUE(storyboard->rotateSlideAcwAction()->isEnabled());
+}
+
+// Good photos stay, each bad file leaves with a log line naming it, links
+// back into the tree are walked once, and the file stays readable.
+TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
+{
+    const std::string jpeg = kestrel::test::make_jpeg(kestrel::test::jpeg_options());
+    kestrel::test::jpeg_options cmyk, grey, large;
+    cmyk.colour = kestrel::test::jpeg_colour::cmyk;
+    grey.colour = kestrel::test::jpeg_colour::grey;
+    large.width = 320;
+    large.height = 240;
+    const std::string detailed = kestrel::test::make_jpeg(large, kestrel::test::photo_like_painter(320, 240, true));
+    std::string bomb = jpeg, twelveBit = jpeg;
+    kestrel::test::set_frame_size(bomb, 60000, 60000);
+    kestrel::test::set_frame_precision(twelveBit, 12);
+    const std::pair<const char*, std::string> bad[] = {
+        {"zero.jpg", ""},
+        {"png.jpg", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)},
+        {"cmyk.jpg", kestrel::test::make_jpeg(cmyk)},
+        {"grey.jpg", kestrel::test::make_jpeg(grey)},
+        {"12bit.jpg", twelveBit},
+        {"bomb.jpg", bomb},
+        {"notes.txt", "hello\n"},
+    };
+    for (const auto& [name, bytes] : bad)
+        file(std::string("bad/") + name, bytes);
+    for (const char* name : {"good.jpg", "\xc3\xa9t\xc3\xa9.jpg", "sub/\xe5\x86\x99\xe7\x9c\x9f \xd1\x84.jpg"})
+        photo(std::string("bad/") + name);
+    file("bad/jpeg-named.png", jpeg);
+    file("bad/truncated.jpg", detailed.substr(0, detailed.size() * 6 / 10)); // decoded with grey rows
+    fs::create_directory_symlink(".", dir.file("bad/loop"));
+    fs::create_directory_symlink("..", dir.file("bad/sub/up"));
+    fs::create_symlink("nowhere.jpg", dir.file("bad/dangling.jpg"));
+
+    LogCapture log;
+    auto storyboard = start();
+    storyboard->addSlide(qtPath(dir.file("bad")));
+    EXPECT_EQ(5 + std::size(bad), show->count()) << "each file once";
+    ASSERT_TRUE(settled(*storyboard));
+    EXPECT_TRUE(listsAgree(*storyboard, show));
+    const QStringList kept = names(*storyboard);
+    EXPECT_EQ((std::set<QString>{"good.jpg", "\xc3\xa9t\xc3\xa9.jpg", "\xe5\x86\x99\xe7\x9c\x9f \xd1\x84.jpg",
+                                 "jpeg-named.png", "truncated.jpg"}),
+              std::set<QString>(kept.begin(), kept.end()));
+    const QString folder = QFileInfo(qtPath(dir.file("bad"))).canonicalFilePath();
+    for (const auto& [name, bytes] : bad)
+        EXPECT_EQ(1, log.count("leaves the storyboard: " + folder + '/' + name)) << name;
+    QStringList stored;
+    for (const StoryboardEntry& entry : StoryboardFile::load())
+        stored << QFileInfo(entry.filePath).fileName();
+    EXPECT_EQ(kept, stored);
+}
+
+TEST_F(StoryboardFixture, AnUnreadableFolderIsSkipped)
+{
+    photo("open/a.jpg");
+    photo("open/locked/b.jpg");
+    fs::permissions(dir.file("open/locked"), fs::perms::none);
+    const bool readable = QFileInfo(qtPath(dir.file("open/locked"))).isReadable();
+    LogCapture log;
+    auto storyboard = start();
+    storyboard->addSlide(qtPath(dir.file("open")));
+    fs::permissions(dir.file("open/locked"), fs::perms::owner_all);
+    if (readable)
+        GTEST_SKIP() << "this user reads folders without read permission (root): nothing to test";
+    EXPECT_EQ(QStringList{"a.jpg"}, names(*storyboard));
+    EXPECT_EQ(1, log.count("locked"));
+}
+
+// Damaged or stale files at start: what can be read comes back, in order,
+// and the first save keeps just that.
+TEST_F(StoryboardFixture, ADamagedFileRestoresWhatItCan)
+{
+    const QString a = photo("a.jpg"), b = photo("b.jpg"), folder = QFileInfo(photo("folder/c.jpg")).path();
+    auto slide = [](const QString& path, const QString& settings = QString()) {
+        return QString("<Slide settings=\"%1\" filePath=\"%2\"/>").arg(settings, path).toUtf8();
+    };
+    const std::pair<QByteArray, QStringList> cases[] = {
+        {"<Slides>" + slide(a) + slide(qtPath(dir.file("gone.jpg"))) + slide(b) + "</Slides>", {"a.jpg", "b.jpg"}},
+        {"<Slides>" + slide(b) + slide(a) + "<Slide settings=\"x\" fil", {"b.jpg", "a.jpg"}},
+        {QByteArray("\xff\xd8\xff\xe0 JFIF\0\0", 12), {}},
+        {"<S>" + slide(a, "&lt;garbage") + slide(folder, "ignored") + "</S>", {"a.jpg", "c.jpg"}},
+    };
+    for (const auto& [bytes, restored] : cases) {
+        const QString path = file("story.xml", bytes.toStdString());
+        QSettings().setValue("Storyboard/slides", path);
+        auto storyboard = start();
+        ASSERT_TRUE(settled(*storyboard));
+        EXPECT_TRUE(listsAgree(*storyboard, show));
+        EXPECT_EQ(restored, names(*storyboard)) << bytes.toStdString();
+        QStringList stored;
+        for (const StoryboardEntry& entry : StoryboardFile::fromXml(readAll(path)))
+            stored << QFileInfo(entry.filePath).fileName();
+        EXPECT_EQ(restored, stored) << bytes.toStdString();
+    }
+}
+
+// Closing before the restored photos have opened keeps their stored texts.
+TEST_F(StoryboardFixture, ClosingWhilePhotosLoadKeepsTheirTexts)
+{
+    auto storyboard = start();
+    storyboard->addSlide(photo("a.jpg"));
+    ASSERT_TRUE(settled(*storyboard));
+    storyboard->rotateSlideCw();
+    storyboard.reset();
+    const QByteArray saved = readAll(storedStoryboardPath());
+    for (int round = 0; round < 3; ++round) {
+        start().reset();
+        EXPECT_EQ(saved, readAll(storedStoryboardPath())) << round;
+    }
+}

@@ -1,0 +1,159 @@
+#pragma once
+// Helpers for the view-model tests: the application's slideshow, photos with known quadrant colours, a generated music
+// file, the application's log lines, and the check that the engine's
+// slides and a storyboard's list agree.
+
+#include "viewmodel/StoryboardViewModel.h"
+
+#include "componentmodel/ImageProvider.h"
+
+#include "slideshow2/DTGilSlideshow.h"
+#include "slideshow2/DTSlide.h"
+#include "support-qt/QmlTesting.h"
+#include "support/TestFiles.h"
+#include "support/TestJpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModel>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QSettings>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace viewmodeltest {
+
+using kestrel::slideshow2::create_gil_slideshow;
+
+// The settings store as on a first run.
+inline void forgetLastRun()
+{
+    QSettings().remove(QStringLiteral("Storyboard"));
+    QSettings().remove(QStringLiteral("Music"));
+}
+
+inline QString qtPath(const std::string& utf8) { return QString::fromUtf8(utf8.c_str()); }
+
+// Quadrants red, green, blue and white (top left, top right, bottom left,
+// bottom right).
+inline void writePhoto(const std::string& path)
+{
+    kestrel::test::jpeg_options options;
+    options.width = 96;
+    options.height = 64;
+    kestrel::test::write_file(path, kestrel::test::make_jpeg(options));
+}
+
+enum Quadrant { TopLeft, TopRight, BottomLeft, BottomRight };
+
+// The picture's red quadrant; -1 when none is clearly red.
+inline int redQuadrant(const QImage& picture)
+{
+    for (int q = TopLeft; q <= BottomRight; ++q) {
+        const QColor c =
+            picture.pixelColor(picture.width() * (q & 1 ? 3 : 1) / 4, picture.height() * (q & 2 ? 3 : 1) / 4);
+        if (c.red() > 200 && c.green() < 60 && c.blue() < 60)
+            return q;
+    }
+    return -1;
+}
+
+inline QImage thumbnail(ComponentModel::ImageProvider& photos, const QString& id)
+{
+    return photos.requestPixmap(id, nullptr, QSize()).toImage();
+}
+
+// A 16-bit stereo PCM wave file: half a second of a 441 Hz square wave.
+inline std::string waveFile()
+{
+    const uint32_t rate = 44100, frames = rate / 2;
+    auto le = [](uint32_t v, int bytes) { return std::string(reinterpret_cast<const char*>(&v), bytes); };
+    std::string samples;
+    for (uint32_t i = 0; i < frames; ++i)
+        samples += le((i / 50) % 2 ? 8000 : -8000, 2) + le((i / 50) % 2 ? 8000 : -8000, 2);
+    return "RIFF" + le(36 + samples.size(), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) + le(rate, 4) +
+           le(rate * 4, 4) + le(4, 2) + le(16, 2) + "data" + le(samples.size(), 4) + samples;
+}
+
+// The Qt log lines written while it lives.
+class LogCapture {
+public:
+    LogCapture() : previous_(qInstallMessageHandler(&LogCapture::keep)) { lines().clear(); }
+    ~LogCapture() { qInstallMessageHandler(previous_); }
+    // How many lines hold `text`.
+    int count(const QString& text) const
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        return lines().filter(text).size();
+    }
+
+private:
+    static QStringList& lines()
+    {
+        static QStringList kept;
+        return kept;
+    }
+    static std::mutex& mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static void keep(QtMsgType, const QMessageLogContext&, const QString& line)
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        lines() << line;
+    }
+    QtMessageHandler previous_;
+};
+
+inline ViewModel::SlideViewModel* slideAt(const ViewModel::StoryboardViewModel& storyboard, int i)
+{
+    return static_cast<ViewModel::SlideViewModel*>(storyboard.slideList()->at(i).data());
+}
+
+// The file names of the storyboard's slides in order.
+inline QStringList names(const ViewModel::StoryboardViewModel& storyboard)
+{
+    QStringList list;
+    for (int i = 0; i < storyboard.slideList()->count(); ++i)
+        list << QFileInfo(slideAt(storyboard, i)->filePath()).fileName();
+    return list;
+}
+
+// Slide i of the engine is slide i of the list, and the list model has as
+// many rows.
+inline ::testing::AssertionResult listsAgree(const ViewModel::StoryboardViewModel& storyboard,
+                                             const kestrel::slideshow2::slideshow_ptr& show)
+{
+    const int count = storyboard.slideList()->count();
+    const int rows = qobject_cast<QAbstractItemModel*>(storyboard.slides())->rowCount();
+    if (show->count() != std::size_t(count) || rows != count)
+        return ::testing::AssertionFailure() << "engine " << show->count() << ", list " << count << ", rows " << rows;
+    for (int i = 0; i < count; ++i) {
+        if (show->get_slide(std::size_t(i)) != slideAt(storyboard, i)->slide())
+            return ::testing::AssertionFailure() << "slide " << i << " differs";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// No photo loading any more, and the save that follows done.
+inline bool settled(const ViewModel::StoryboardViewModel& storyboard)
+{
+    const bool done = qmltest::waitFor([&] { return !storyboard.loading(); }, 20000);
+    QCoreApplication::processEvents();
+    return done;
+}
+
+inline QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline QString storedStoryboardPath() { return QSettings().value(QStringLiteral("Storyboard/slides")).toString(); }
+
+} // namespace viewmodeltest

@@ -1,0 +1,151 @@
+#include "viewmodel/MusicViewModel.h"
+
+#include "feedback/GuardedReceiver.h"
+
+#include "slideshow2/DTSlideshow.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QSettings>
+#include <QtDebug>
+
+#include <exception>
+
+namespace ViewModel {
+
+namespace {
+
+const QEvent::Type openEventType = QEvent::Type(1002);
+const QString pathKey = QStringLiteral("Music/filePath");
+
+// The loader's answer for one choice of a file: the track, or empty.
+class OpenEvent : public QEvent {
+public:
+    OpenEvent(unsigned long long choice, kestrel::audio_track_ptr track)
+        : QEvent(openEventType), choice(choice), track(std::move(track))
+    {
+    }
+    const unsigned long long choice;
+    const kestrel::audio_track_ptr track;
+};
+
+// Runs on the loader's thread; posts, and the track goes with the event or
+// is released here when the view model is gone.
+struct OpenFunctor {
+    std::shared_ptr<Feedback::GuardedReceiver> mailbox;
+    unsigned long long choice;
+
+    void operator()(kestrel::audio_track_ptr track) const
+    {
+        mailbox->post(std::make_unique<OpenEvent>(choice, std::move(track)));
+    }
+};
+
+void openLooping(const std::string& path, const kestrel::audio_track_callback& done)
+{
+    kestrel::open_audio_track_async(path.c_str(), nullptr, true, done);
+}
+
+} // namespace
+
+MusicViewModel::MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, QObject* parent)
+    : MusicViewModel(std::move(slideshow), &openLooping, parent)
+{
+}
+
+MusicViewModel::MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, Loader loader, QObject* parent)
+    : QObject(parent), slideshow_(std::move(slideshow)), mailbox_(std::make_shared<Feedback::GuardedReceiver>(this)),
+      clearAction_(this), loader_(std::move(loader))
+{
+    Q_ASSERT(slideshow_);
+    clearAction_.setEnabled(false);
+    connect(&clearAction_, &QAction::triggered, this, &MusicViewModel::clear);
+    setFilePath(QSettings().value(pathKey, QString()).toString());
+}
+
+MusicViewModel::~MusicViewModel()
+{
+    mailbox_->close();
+    QSettings().setValue(pathKey, filePath_);
+}
+
+QString MusicViewModel::fileName() const { return QFileInfo(filePath_).fileName(); }
+
+void MusicViewModel::clear() { setFilePath(QString()); }
+
+void MusicViewModel::setFilePath(const QString& path)
+{
+    if (path == filePath_)
+        return;
+    slideshow_->set_audio_track(kestrel::audio_track_ptr());
+    ++choice_;
+    awaitedChoice_ = 0;
+    if (!path.isEmpty()) {
+        awaitedChoice_ = choice_;
+        startOpen(path);
+        setLoading(true);
+    }
+    filePath_ = path;
+    emit filePathChanged(filePath_);
+    emit fileNameChanged(fileName());
+    clearAction_.setEnabled(!filePath_.isEmpty());
+}
+
+void MusicViewModel::startOpen(const QString& path)
+{
+    const OpenFunctor answer{mailbox_, choice_};
+    const QFileInfo info(path);
+    // Opening a FIFO or a device would hold the loader for ever.
+    if (info.exists() && !info.isFile()) {
+        answer(kestrel::audio_track_ptr());
+        return;
+    }
+    try {
+        loader_(path.toUtf8().toStdString(), answer);
+    } catch (const std::exception& error) {
+        qWarning().noquote() << "[MusicViewModel] the music could not be opened:" << path << error.what();
+        answer(kestrel::audio_track_ptr());
+    }
+}
+
+bool MusicViewModel::event(QEvent* event)
+{
+    // Before the event is read, so that race checkers see the worker's
+    // writes to it; one uncontended lock for any event.
+    mailbox_->delivered();
+    // Other events (queued calls, deleteLater) are QObject's business.
+    if (event->type() != openEventType)
+        return QObject::event(event);
+    const OpenEvent* open = static_cast<OpenEvent*>(event);
+    finishOpen(open->choice, open->track);
+    return true;
+}
+
+void MusicViewModel::finishOpen(unsigned long long choice, const kestrel::audio_track_ptr& track)
+{
+    if (choice != awaitedChoice_) {
+        // A newer choice took its place. After a clear nothing else is
+        // coming, so this answer still ends the loading.
+        if (awaitedChoice_ == 0)
+            setLoading(false);
+        return;
+    }
+    awaitedChoice_ = 0;
+    if (track)
+        slideshow_->set_audio_track(track);
+    else
+        setFilePath(QString());
+    QSettings().setValue(pathKey, filePath_);
+    setLoading(false);
+}
+
+void MusicViewModel::setLoading(bool loading)
+{
+    // Every start of an open announces itself, also while one runs.
+    if (loading == loading_ && !loading)
+        return;
+    loading_ = loading;
+    emit loadingChanged(loading_);
+}
+
+} // namespace ViewModel

@@ -1,0 +1,94 @@
+#pragma once
+// The slideshow's one piece of music: the file's path, opened in the
+// background as an audio track that becomes the engine slideshow's music,
+// remembered across runs under the settings key "Music/filePath", and a
+// command that removes it.
+//
+// Writing filePath removes the current music at once and starts opening
+// the new file; loading stays true until the answer for the latest choice
+// has been handled. A file that cannot be opened (missing, empty, not
+// sound, a FIFO or device) clears filePath again, which is the failure
+// signal the views see. An answer that a newer choice superseded is
+// dropped; answers never reach a view model that is gone (they come as
+// posted events, type 1002, through a mailbox the destructor closes).
+//
+// Ownership: the main view model holds it; the slideshow (never null) is
+// shared. GUI thread only; the loader's callback runs on its own thread and
+// only posts. Throws nothing.
+
+#include "DTAudioTrackLoader.h"
+#include "slideshow2/DTSlideshowTypes.h"
+
+#include <QAction>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace Feedback {
+class GuardedReceiver;
+}
+
+namespace ViewModel {
+
+class MusicViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString filePath READ filePath WRITE setFilePath NOTIFY filePathChanged)
+    Q_PROPERTY(QString fileName READ fileName NOTIFY fileNameChanged)
+    Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
+    Q_PROPERTY(QAction* clearAction READ clearAction NOTIFY fakeSignal)
+
+public:
+    // Starts opening a UTF-8 path and returns at once; calls back once, on
+    // any thread, with the track or an empty pointer. May throw when it
+    // cannot start; that counts as a file that did not open.
+    typedef std::function<void(const std::string& path, const kestrel::audio_track_callback& done)> Loader;
+
+    // Reopens the path stored under "Music/filePath", if any.
+    explicit MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, QObject* parent = nullptr);
+    // The same with a loader of the caller's (tests); the default one is
+    // kestrel::open_audio_track_async, looping, in its default format.
+    MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, Loader loader, QObject* parent = nullptr);
+    // Stores filePath under "Music/filePath", even while it is opening.
+    ~MusicViewModel() override;
+
+    QString filePath() const { return filePath_; }
+    void setFilePath(const QString& path);
+    // The file name without its folder; empty without music.
+    QString fileName() const;
+    bool loading() const { return loading_; }
+    QAction* clearAction() { return &clearAction_; }
+
+    bool event(QEvent* event) override;
+
+signals:
+    void filePathChanged(QString value);
+    void fileNameChanged(QString value);
+    void loadingChanged(bool value);
+    void fakeSignal();
+
+public slots:
+    void clear();
+
+private:
+    void startOpen(const QString& path);
+    void finishOpen(unsigned long long choice, const kestrel::audio_track_ptr& track);
+    void setLoading(bool loading);
+
+    kestrel::slideshow2::slideshow_ptr slideshow_;
+    QString filePath_;
+    bool loading_ = false;
+    // Before the action: event() uses it, and a child's destruction still
+    // sends this object an event.
+    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
+    QAction clearAction_;
+    Loader loader_;
+    // Counts the choices of a file; an answer carries the count of its own.
+    unsigned long long choice_ = 0;
+    // The choice whose answer is awaited; 0 when none is.
+    unsigned long long awaitedChoice_ = 0;
+};
+
+} // namespace ViewModel

@@ -1,0 +1,169 @@
+#include "viewmodel/SlideViewModel.h"
+
+#include "componentmodel/ImageProvider.h"
+#include "feedback/GuardedReceiver.h"
+
+#include "slideshow2/DTCancelOpen.h"
+#include "slideshow2/DTSlide.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QImage>
+#include <QPixmap>
+#include <QUuid>
+#include <QtDebug>
+
+#include <exception>
+#include <string>
+
+namespace ViewModel {
+
+namespace {
+
+const QEvent::Type openEventType = QEvent::Type(1001);
+
+// The engine's answer to the photo open: 0 opened, anything else not.
+class OpenEvent : public QEvent {
+public:
+    explicit OpenEvent(int error) : QEvent(openEventType), error(error) {}
+    const int error;
+};
+
+// Runs on a photo manager worker; copies share the one mailbox.
+struct OpenFunctor {
+    std::shared_ptr<Feedback::GuardedReceiver> mailbox;
+
+    void operator()(kestrel::slideshow2::slide::OpenResult result) const
+    {
+        mailbox->post(std::make_unique<OpenEvent>(result));
+    }
+};
+
+void registerStateType()
+{
+    static const int id = qRegisterMetaType<SlideViewModel::State>("ViewModel::SlideViewModel::State");
+    Q_UNUSED(id);
+}
+
+} // namespace
+
+SlideViewModel::SlideViewModel(kestrel::slideshow2::slide_ptr slide, const QString& filePath, const QString& settings,
+                               kestrel::slideshow2::photo_manager_ptr photoManager,
+                               QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent)
+    : QObject(parent), slide_(std::move(slide)), photos_(std::move(photos)), filePath_(filePath),
+      settings_(settings), mailbox_(std::make_shared<Feedback::GuardedReceiver>(this)), rotateCwAction_(this),
+      rotateAcwAction_(this)
+{
+    registerStateType();
+    rotateCwAction_.setEnabled(false);
+    connect(&rotateCwAction_, &QAction::triggered, this, &SlideViewModel::rotateCw);
+    rotateAcwAction_.setEnabled(false);
+    connect(&rotateAcwAction_, &QAction::triggered, this, &SlideViewModel::rotateAcw);
+    if (slide_)
+        startOpen(settings, photoManager);
+}
+
+SlideViewModel::~SlideViewModel()
+{
+    mailbox_->close();
+    if (openHandle_)
+        kestrel::slideshow2::cancel_open(openHandle_);
+    if (!photoId_.isEmpty() && photos_)
+        photos_->setPixmap(photoId_, QPixmap());
+}
+
+void SlideViewModel::startOpen(const QString& settings, const kestrel::slideshow2::photo_manager_ptr& photoManager)
+{
+    const std::string path = filePath_.toUtf8().toStdString();
+    const QByteArray properties = settings.toLatin1();
+    try {
+        openHandle_ = slide_->open_photo(photoManager, path, kestrel::media_settings_ptr(), OpenFunctor{mailbox_},
+                                         std::string(properties.constData(), properties.size()));
+    } catch (const std::exception& error) {
+        // Answered like a photo that failed, once the storyboard listens.
+        qWarning().noquote() << "[SlideViewModel] the photo could not be queued:" << filePath_ << error.what();
+        mailbox_->post(std::make_unique<OpenEvent>(kestrel::slideshow2::slide::not_opened));
+    }
+}
+
+bool SlideViewModel::event(QEvent* event)
+{
+    // Before the event is read, so that race checkers see the worker's
+    // writes to it; one uncontended lock for any event.
+    mailbox_->delivered();
+    // Other events (queued calls, deleteLater) are QObject's business.
+    if (event->type() != openEventType)
+        return QObject::event(event);
+    finishOpen(static_cast<OpenEvent*>(event)->error);
+    return true;
+}
+
+void SlideViewModel::finishOpen(int error)
+{
+    // The engine may answer twice only if someone opened the slide again.
+    if (state_ != InitState)
+        return;
+    if (error != kestrel::slideshow2::slide::opened) {
+        state_ = ErrorState;
+        emit stateChanged(state_);
+        return;
+    }
+    readSettings();
+    updateThumbnail();
+    rotateCwAction_.setEnabled(true);
+    rotateAcwAction_.setEnabled(true);
+    state_ = DoneState;
+    emit stateChanged(state_);
+}
+
+void SlideViewModel::rotateCw() { rotate(1); }
+
+void SlideViewModel::rotateAcw() { rotate(3); }
+
+void SlideViewModel::rotate(int code)
+{
+    if (state_ != DoneState)
+        return;
+    try {
+        slide_->rotate(code);
+    } catch (const std::exception& error) {
+        // The file changed or went since it was opened; the engine keeps
+        // what it could, and the text below says what that is.
+        qWarning().noquote() << "[SlideViewModel] the photo could not be turned:" << filePath_ << error.what();
+    }
+    readSettings();
+    updateThumbnail();
+    emit changed();
+}
+
+void SlideViewModel::readSettings()
+{
+    // One byte per character, so that the engine gets back exactly its text.
+    const std::string text = slide_->get_properties();
+    settings_ = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void SlideViewModel::updateThumbnail()
+{
+    if (!photoId_.isEmpty()) {
+        photos_->setPixmap(photoId_, QPixmap());
+        photoId_.clear();
+    }
+    kestrel::video_data_ptr picture;
+    try {
+        picture = slide_->thumbnail();
+    } catch (const std::exception& error) {
+        qWarning().noquote() << "[SlideViewModel] no thumbnail for" << filePath_ << error.what();
+    }
+    if (picture && picture->size() != 0) {
+        // Wraps the engine's pixels; the pixmap copies them while the
+        // engine's picture is still held here.
+        const QImage image(picture->data(), picture->width(), picture->height(), picture->line_size(0),
+                           QImage::Format_RGB888);
+        photoId_ = QUuid::createUuid().toString();
+        photos_->setPixmap(photoId_, QPixmap::fromImage(image));
+    }
+    emit photoIdChanged(photoId_);
+}
+
+} // namespace ViewModel

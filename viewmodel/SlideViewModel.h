@@ -1,0 +1,106 @@
+#pragma once
+// One photo slide of the storyboard. It opens its photo in the background
+// through the storyboard's photo manager, publishes the loaded photo as a
+// thumbnail in the "photos" image provider under an id never used before
+// (the views show "image://photos/" + photoId), offers the two rotate
+// commands, and gives the storyboard file the slide's path and properties
+// text (changed() tells that the text changed).
+//
+// Ownership: the storyboard holds the view model through a QSharedPointer;
+// the engine slide is shared with the slideshow, the provider with the main
+// view model. The destructor cancels an open that has not started and
+// leaves a null picture under the last id, so a removed slide keeps no
+// thumbnail alive.
+//
+// Threads: GUI thread only. The open's answer comes from a photo manager
+// worker as a posted event (type 1001) through a mailbox that the destructor
+// closes: it never reaches a view model that is gone.
+//
+// Throws nothing to its callers: a photo that cannot be opened (or whose
+// open cannot even be queued) ends in ErrorState; a failed rotation is
+// logged and leaves the slide as the engine left it.
+
+#include "DTController.h"
+#include "slideshow2/DTSlideshowTypes.h"
+
+#include <QAction>
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+
+#include <memory>
+
+namespace ComponentModel {
+class ImageProvider;
+}
+namespace Feedback {
+class GuardedReceiver;
+}
+
+namespace ViewModel {
+
+class SlideViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString photoId READ photoId NOTIFY photoIdChanged)
+    Q_PROPERTY(ViewModel::SlideViewModel::State state READ state NOTIFY stateChanged)
+    Q_PROPERTY(QAction* rotateCwAction READ rotateCwAction NOTIFY fakeSignal)
+    Q_PROPERTY(QAction* rotateAcwAction READ rotateAcwAction NOTIFY fakeSignal)
+
+public:
+    enum State { InitState = 0, ErrorState = 1, DoneState = 2 };
+    Q_ENUM(State)
+
+    // Starts opening the photo at once. `settings` is a properties text from
+    // an earlier run (Latin-1, one character per engine byte), or empty. With
+    // no slide the view model stays in InitState and opens nothing.
+    SlideViewModel(kestrel::slideshow2::slide_ptr slide, const QString& filePath, const QString& settings,
+                   kestrel::slideshow2::photo_manager_ptr photoManager,
+                   QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent = nullptr);
+    ~SlideViewModel() override;
+
+    QString filePath() const { return filePath_; }
+    // The slide's properties text for the storyboard file: the engine's text
+    // once the photo is open, and until then the text the slide was made
+    // with, so that closing the program early loses no stored turn.
+    QString settings() const { return settings_; }
+    QString photoId() const { return photoId_; }
+    State state() const { return state_; }
+    QAction* rotateCwAction() { return &rotateCwAction_; }
+    QAction* rotateAcwAction() { return &rotateAcwAction_; }
+    kestrel::slideshow2::slide_ptr slide() const { return slide_; }
+
+    bool event(QEvent* event) override;
+
+signals:
+    void changed();
+    void photoIdChanged(QString value);
+    void stateChanged(ViewModel::SlideViewModel::State value);
+    void fakeSignal();
+
+public slots:
+    // Turn the loaded photo a quarter turn; nothing before DoneState.
+    void rotateCw();
+    void rotateAcw();
+
+private:
+    void startOpen(const QString& settings, const kestrel::slideshow2::photo_manager_ptr& photoManager);
+    void finishOpen(int error);
+    void rotate(int code);
+    void updateThumbnail();
+    void readSettings();
+
+    kestrel::slideshow2::slide_ptr slide_;
+    QSharedPointer<ComponentModel::ImageProvider> photos_;
+    QString filePath_;
+    QString settings_;
+    QString photoId_;
+    State state_ = InitState;
+    // Before the actions: event() uses it, and a child's destruction still
+    // sends this object an event.
+    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
+    QAction rotateCwAction_;
+    QAction rotateAcwAction_;
+    kestrel::ControllerPtr openHandle_;
+};
+
+} // namespace ViewModel

@@ -1,0 +1,53 @@
+#pragma once
+// The storyboard file: the user's slide list kept from one run to the next,
+// a small XML document in the per-user data folder whose full path the
+// settings store keeps under "Storyboard/slides".
+//
+// As written: UTF-8, no declaration, LF line ends, indentation 4:
+//     <Slides>
+//         <Slide settings="..." filePath="..."/>
+//     </Slides>
+// or the one line <Slides/> for an empty storyboard. Attribute values escape
+// < & " as &lt; &amp; &quot;, > as &gt; where it follows "]]", and tab, line
+// feed and carriage return as &#x9; &#xa; &#xd;. An entry holding a
+// character that XML cannot carry (another control character, an unpaired
+// surrogate, U+FFFE, U+FFFF) is left out with a log line, so that what is
+// written always reads back.
+//
+// As read: any XML document; every child element of the root in document
+// order, whatever the names, gives its filePath and settings attributes
+// (empty when absent). A damaged document gives the entries before the
+// damage; one that is not XML gives none.
+//
+// GUI thread (the application's QSettings). Throws nothing.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class QIODevice;
+
+namespace ViewModel {
+
+struct StoryboardEntry {
+    QString filePath;
+    QString settings;
+};
+
+namespace StoryboardFile {
+
+QByteArray toXml(const QList<StoryboardEntry>& entries);
+QList<StoryboardEntry> fromXml(const QByteArray& document);
+QList<StoryboardEntry> fromXml(QIODevice* device);
+
+// Writes the entries to the stored path; while none is stored, to a new
+// file named by a fresh UUID in the data folder (made with its parents).
+// The file is replaced whole or not at all, and the path is stored once
+// the new content is in place. False when nothing was written.
+bool save(const QList<StoryboardEntry>& entries);
+// The entries of the stored file; none when no path is stored or the file
+// is missing, not a regular file, unreadable or not XML.
+QList<StoryboardEntry> load();
+
+} // namespace StoryboardFile
+} // namespace ViewModel

@@ -1,0 +1,278 @@
+#include "viewmodel/StoryboardViewModel.h"
+
+#include "viewmodel/StoryboardFile.h"
+
+#include "componentmodel/ImageProvider.h"
+#include "componentmodel/NotifyListModel.h"
+
+#include "DTMediaSettings.h"
+#include "slideshow2/DTPhotoManager.h"
+#include "slideshow2/DTSlideshow.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QtDebug>
+
+namespace ViewModel {
+
+namespace {
+
+// Thumbnails: small enough for the grid, turned as the camera meant.
+kestrel::media_settings_ptr photoManagerSettings()
+{
+    kestrel::media_settings_ptr settings = kestrel::media_settings::create();
+    settings->set("max-side-length", std::string("180"));
+    settings->set("correct-orientation", std::string("1"));
+    return settings;
+}
+
+// A FIFO or a device would hold a photo worker in open() for ever.
+bool isReadableFile(const QFileInfo& info) { return info.isFile() && info.isReadable(); }
+
+} // namespace
+
+StoryboardViewModel::StoryboardViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
+                                         QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent)
+    : QObject(parent), slideshow_(std::move(slideshow)), photos_(std::move(photos)),
+      slideList_(new ComponentModel::NotifyList), slideModel_(new ComponentModel::NotifyListModel(slideList_.data())),
+      removeSlideAction_(this), clearAction_(this), rotateSlideCwAction_(this), rotateSlideAcwAction_(this)
+{
+    Q_ASSERT(slideshow_);
+    photoManager_ = kestrel::slideshow2::photo_manager::create(photoManagerSettings());
+
+    removeSlideAction_.setEnabled(false);
+    connect(&removeSlideAction_, &QAction::triggered, this, &StoryboardViewModel::removeSlide);
+    clearAction_.setEnabled(false);
+    connect(&clearAction_, &QAction::triggered, this, &StoryboardViewModel::clear);
+    rotateSlideCwAction_.setEnabled(false);
+    connect(&rotateSlideCwAction_, &QAction::triggered, this, &StoryboardViewModel::rotateSlideCw);
+    rotateSlideAcwAction_.setEnabled(false);
+    connect(&rotateSlideAcwAction_, &QAction::triggered, this, &StoryboardViewModel::rotateSlideAcw);
+
+    connect(slideList_.data(), &ComponentModel::NotifyList::listChanged, this,
+            &StoryboardViewModel::onSlideListChanged);
+    restore();
+}
+
+StoryboardViewModel::~StoryboardViewModel() { save(); }
+
+QObject* StoryboardViewModel::slides() const { return slideModel_.get(); }
+
+void StoryboardViewModel::setIndex(int index)
+{
+    if (index == index_)
+        return;
+    const int count = slideList_->count();
+    if (index < 0)
+        index = -1;
+    else if (index >= count)
+        index = count - 1;
+    index_ = index;
+    emit indexChanged(index_);
+    updateActions();
+}
+
+void StoryboardViewModel::addSlide(const QString& path, const QString& settings)
+{
+    QSet<QString> walkedFolders;
+    addPath(path, settings, walkedFolders);
+}
+
+void StoryboardViewModel::addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return;
+    if (info.isDir()) {
+        addFolder(path, walkedFolders);
+        return;
+    }
+    if (!isReadableFile(info))
+        return;
+    Q_ASSERT(slideshow_);
+    const kestrel::slideshow2::slide_ptr slide = slideshow_->add_slide();
+    slideList_->append(makeSlide(slide, path, settings));
+    setIndex(slideList_->count() - 1);
+}
+
+void StoryboardViewModel::addFolder(const QString& path, QSet<QString>& walkedFolders)
+{
+    // Each real folder once: a link back into the tree ends the walk there.
+    const QString folder = QFileInfo(path).canonicalFilePath();
+    if (folder.isEmpty() || walkedFolders.contains(folder))
+        return;
+    walkedFolders.insert(folder);
+    const QDir dir(folder);
+    if (!dir.isReadable()) {
+        qWarning().noquote() << "[StoryboardViewModel] the folder cannot be read:" << path;
+        return;
+    }
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::Files | QDir::Readable | QDir::AllDirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo& entry : entries)
+        addPath(entry.canonicalFilePath(), QString(), walkedFolders);
+}
+
+void StoryboardViewModel::insertSlide(const QString& path, const QString& settings)
+{
+    if (!isReadableFile(QFileInfo(path)))
+        return;
+    Q_ASSERT(slideshow_);
+    if (!isSlideIndex(index_)) {
+        // No current slide to insert before: the photo goes last and
+        // nothing becomes current, so several inserts keep their order.
+        const kestrel::slideshow2::slide_ptr slide = slideshow_->add_slide();
+        slideList_->append(makeSlide(slide, path, settings));
+        return;
+    }
+    const int position = index_;
+    const kestrel::slideshow2::slide_ptr slide = slideshow_->insert_slide(static_cast<std::size_t>(position));
+    slideList_->insert(position, makeSlide(slide, path, settings));
+    setIndex(position + 1);
+}
+
+void StoryboardViewModel::moveSlide(int fromIndex, int toIndex)
+{
+    if (!isSlideIndex(fromIndex) || !isSlideIndex(toIndex))
+        return;
+    Q_ASSERT(slideshow_);
+    slideshow_->move_slide(static_cast<std::size_t>(fromIndex), static_cast<std::size_t>(toIndex));
+    slideList_->move(fromIndex, toIndex);
+    setIndex(toIndex);
+}
+
+void StoryboardViewModel::removeSlide()
+{
+    if (isSlideIndex(index_))
+        removeAt(index_);
+}
+
+void StoryboardViewModel::clear()
+{
+    if (slideList_->isEmpty())
+        return;
+    Q_ASSERT(slideshow_);
+    slideshow_->clear();
+    slideList_->clear();
+    setIndex(-1);
+}
+
+void StoryboardViewModel::rotateSlideCw()
+{
+    if (isSlideIndex(index_))
+        slideAt(index_)->rotateCw();
+}
+
+void StoryboardViewModel::rotateSlideAcw()
+{
+    if (isSlideIndex(index_))
+        slideAt(index_)->rotateAcw();
+}
+
+void StoryboardViewModel::save()
+{
+    savePending_ = false;
+    QList<StoryboardEntry> entries;
+    entries.reserve(slideList_->count());
+    for (int i = 0; i < slideList_->count(); ++i) {
+        const SlideViewModel* slide = slideAt(i);
+        entries.append({slide->filePath(), slide->settings()});
+    }
+    StoryboardFile::save(entries);
+}
+
+void StoryboardViewModel::restore()
+{
+    for (const StoryboardEntry& entry : StoryboardFile::load()) {
+        if (!entry.filePath.isEmpty())
+            addSlide(entry.filePath, entry.settings);
+    }
+}
+
+void StoryboardViewModel::updateLoading()
+{
+    bool loading = false;
+    for (int i = slideList_->count() - 1; i >= 0 && !loading; --i)
+        loading = slideAt(i)->state() != SlideViewModel::DoneState;
+    if (loading != loading_) {
+        loading_ = loading;
+        emit loadingChanged(loading_);
+    }
+    if (!loading_)
+        scheduleSave();
+}
+
+void StoryboardViewModel::scheduleSave()
+{
+    if (savePending_)
+        return;
+    savePending_ = true;
+    QMetaObject::invokeMethod(this, &StoryboardViewModel::save, Qt::QueuedConnection);
+}
+
+void StoryboardViewModel::updateActions()
+{
+    const bool current = isSlideIndex(index_);
+    removeSlideAction_.setEnabled(index_ != -1);
+    clearAction_.setEnabled(slideList_->count() > 0);
+    rotateSlideCwAction_.setEnabled(current && slideAt(index_)->rotateCwAction()->isEnabled());
+    rotateSlideAcwAction_.setEnabled(current && slideAt(index_)->rotateAcwAction()->isEnabled());
+}
+
+void StoryboardViewModel::onSlideListChanged(ComponentModel::ListChangedSignalArgs args)
+{
+    if (args.action() == ComponentModel::ListChangedSignalArgs::Add) {
+        for (const QSharedPointer<QObject>& item : args.newItems()) {
+            const SlideViewModel* slide = qobject_cast<SlideViewModel*>(item.data());
+            connect(slide, &SlideViewModel::stateChanged, this, &StoryboardViewModel::onSlideStateChanged,
+                    Qt::QueuedConnection);
+            connect(slide, &SlideViewModel::changed, this, &StoryboardViewModel::scheduleSave);
+        }
+    }
+    updateLoading();
+    updateActions();
+}
+
+void StoryboardViewModel::onSlideStateChanged(SlideViewModel::State state)
+{
+    if (state == SlideViewModel::ErrorState) {
+        // The sender may be gone and its address reused; only a slide of
+        // the list that failed is removed.
+        const int position = slideList_->indexOf(sender());
+        if (position >= 0 && slideAt(position)->state() == SlideViewModel::ErrorState) {
+            qWarning().noquote() << "[StoryboardViewModel] the photo could not be opened and leaves the storyboard:"
+                                 << slideAt(position)->filePath();
+            removeAt(position);
+        }
+    }
+    updateLoading();
+    updateActions();
+}
+
+void StoryboardViewModel::removeAt(int position)
+{
+    Q_ASSERT(slideshow_);
+    slideshow_->remove_slide(static_cast<std::size_t>(position));
+    slideList_->remove(position);
+    // What the view's grid does with its current item: the same photo stays
+    // current, or the one now in its place, or the new last one.
+    if (position < index_)
+        setIndex(index_ - 1);
+    else if (index_ >= slideList_->count())
+        setIndex(slideList_->count() - 1);
+}
+
+bool StoryboardViewModel::isSlideIndex(int index) const { return index >= 0 && index < slideList_->count(); }
+
+SlideViewModel* StoryboardViewModel::slideAt(int index) const
+{
+    return static_cast<SlideViewModel*>(slideList_->at(index).data());
+}
+
+QSharedPointer<QObject> StoryboardViewModel::makeSlide(const kestrel::slideshow2::slide_ptr& slide,
+                                                       const QString& path, const QString& settings)
+{
+    return QSharedPointer<QObject>(new SlideViewModel(slide, path, settings, photoManager_, photos_));
+}
+
+} // namespace ViewModel

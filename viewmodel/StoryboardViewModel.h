@@ -1,0 +1,130 @@
+#pragma once
+// The storyboard: the ordered photo slides the user assembles, kept in step
+// in two lists, the engine's slideshow (which the preview and the
+// conversion read) and an observable list of SlideViewModel (which the main
+// view shows through the list model `slides`). Every change goes to the
+// engine first and to the list second, at the same index, so slide i of
+// the engine is slide i of the list whenever control returns to the event
+// loop.
+//
+// It owns the photo manager (thumbnails: longer side 180 pixels, EXIF
+// orientation applied) that every slide view model opens its photo with,
+// drops a slide whose photo fails to open (with a log line naming the
+// file), keeps the current slide `index`, and saves the storyboard file
+// (StoryboardFile.h) after each settled change and each slide's changed()
+// (once the events queued with it have run) and when it is destroyed; the
+// constructor restores the last storyboard.
+//
+// Indices from the view are checked: insertSlide without a current slide
+// appends, and a move, removal or rotation naming no slide is ignored, so
+// the engine never sees a bad index. A folder walk visits each real folder
+// once, whatever symbolic links lead back into it.
+//
+// Ownership: the main view model holds it through a shared pointer and
+// gives it the slideshow (must not be null) and the photos provider; the
+// slide view models are owned only through the list. GUI thread only.
+
+#include "viewmodel/SlideViewModel.h"
+
+#include "componentmodel/NotifyList.h"
+#include "slideshow2/DTSlideshowTypes.h"
+
+#include <QAction>
+#include <QObject>
+#include <QSet>
+#include <QSharedPointer>
+#include <QString>
+
+#include <memory>
+
+namespace ComponentModel {
+class ImageProvider;
+class NotifyListModel;
+} // namespace ComponentModel
+
+namespace ViewModel {
+
+class StoryboardViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QObject* slides READ slides NOTIFY fakeSignal)
+    Q_PROPERTY(int index READ index WRITE setIndex NOTIFY indexChanged)
+    Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
+    Q_PROPERTY(QAction* removeSlideAction READ removeSlideAction NOTIFY fakeSignal)
+    Q_PROPERTY(QAction* clearAction READ clearAction NOTIFY fakeSignal)
+    Q_PROPERTY(QAction* rotateSlideCwAction READ rotateSlideCwAction NOTIFY fakeSignal)
+    Q_PROPERTY(QAction* rotateSlideAcwAction READ rotateSlideAcwAction NOTIFY fakeSignal)
+
+public:
+    StoryboardViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
+                        QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent = nullptr);
+    ~StoryboardViewModel() override;
+
+    QObject* slides() const;
+    int index() const { return index_; }
+    // Clamps to -1 ... count - 1; the same value as now emits nothing.
+    void setIndex(int index);
+    bool loading() const { return loading_; }
+    QAction* removeSlideAction() { return &removeSlideAction_; }
+    QAction* clearAction() { return &clearAction_; }
+    QAction* rotateSlideCwAction() { return &rotateSlideCwAction_; }
+    QAction* rotateSlideAcwAction() { return &rotateSlideAcwAction_; }
+    QSharedPointer<ComponentModel::NotifyList> slideList() const { return slideList_; }
+
+    // Appends a readable regular file, or every such file of a folder tree
+    // in listing order (hidden entries left out); the last one becomes
+    // current. Anything else is ignored.
+    Q_INVOKABLE void addSlide(const QString& path, const QString& settings = QString());
+    // Inserts a readable regular file before the current slide, which stays
+    // current; appends when there is no current slide.
+    Q_INVOKABLE void insertSlide(const QString& path, const QString& settings = QString());
+    // Moves a slide so that it ends at toIndex and makes it current.
+    Q_INVOKABLE void moveSlide(int fromIndex, int toIndex);
+
+signals:
+    void indexChanged(int value);
+    void loadingChanged(bool value);
+    void fakeSignal();
+
+public slots:
+    void removeSlide();
+    void clear();
+    void rotateSlideCw();
+    void rotateSlideAcw();
+
+protected slots:
+    void save();
+    void restore();
+    void updateLoading();
+    void updateActions();
+    void onSlideListChanged(ComponentModel::ListChangedSignalArgs args);
+    void onSlideStateChanged(ViewModel::SlideViewModel::State state);
+
+private:
+    // Saves once the events already queued have run: the state changes of
+    // a batch of photos that settle together cost one save, not one each.
+    void scheduleSave();
+    void addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders);
+    void addFolder(const QString& path, QSet<QString>& walkedFolders);
+    QSharedPointer<QObject> makeSlide(const kestrel::slideshow2::slide_ptr& slide, const QString& path,
+                                      const QString& settings);
+    // Removes slide `position` from the engine and the list, and keeps
+    // the current slide on the same photo where one remains.
+    void removeAt(int position);
+    bool isSlideIndex(int index) const;
+    SlideViewModel* slideAt(int index) const;
+
+    kestrel::slideshow2::slideshow_ptr slideshow_;
+    kestrel::slideshow2::photo_manager_ptr photoManager_;
+    QSharedPointer<ComponentModel::ImageProvider> photos_;
+    QSharedPointer<ComponentModel::NotifyList> slideList_;
+    std::unique_ptr<ComponentModel::NotifyListModel> slideModel_;
+    int index_ = -1;
+    bool loading_ = false;
+    bool savePending_ = false;
+    QAction removeSlideAction_;
+    QAction clearAction_;
+    QAction rotateSlideCwAction_;
+    QAction rotateSlideAcwAction_;
+};
+
+} // namespace ViewModel
