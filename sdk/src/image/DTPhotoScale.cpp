@@ -18,9 +18,12 @@ namespace gil {
 
 namespace {
 
-// Far beyond any frame or thumbnail (8K is 33 million pixels); keeps a wild
-// side from asking for gigabytes.
-const unsigned long long max_output_pixels = 1ULL << 27;
+// Twice a 4K frame (8.3 million pixels), room for a wide panorama at the
+// largest frame height. A sliver of a photo shown turned at a frame's
+// height stretches its length by the same factor as its width; above this
+// it costs hundreds of megabytes and seconds of resampling for a picture
+// no frame can show.
+const unsigned long long max_output_pixels = 1ULL << 24;
 
 // Which decoded side `side` applies to: the longer one, or with
 // `fit_height` the one that is shown upright once the photo is turned.
