@@ -39,6 +39,15 @@ std::string jpeg_with(const std::vector<app_segment>& segments, int width = 64, 
     return test::make_jpeg(options);
 }
 
+// jpeg_road takes the turn and the fit from the file's length: padded with
+// an APP13 segment to 5 modulo 8, the photo is turned a quarter and fitted
+// to the frame's height.
+std::string turned_to_height(std::vector<app_segment> segments, int width, int height) {
+    const std::size_t size = jpeg_with(segments, width, height).size() + 4; // with the pad's header
+    segments.push_back({13, std::string((13 - size % 8) % 8, ' ')});
+    return jpeg_with(segments, width, height);
+}
+
 void road_seeds(const std::string& folder) {
     write(folder, "baseline.jpg", jpeg_with({}));
     jpeg_options options;
@@ -53,6 +62,9 @@ void road_seeds(const std::string& folder) {
           jpeg_with({{1, test::exif_payload(8)}, {1, xmp_payload}, {12, "Ducky\x01\x02"}}));
     write(folder, "camera-size.jpg", jpeg_with({{1, test::exif_payload(6)}}, 400, 300));
     write(folder, "panorama.jpg", jpeg_with({}, 720, 16));
+    // Stood up by its tag, then turned to the frame's height: stretched to
+    // far more pixels than a frame has, refused.
+    write(folder, "sliver-turned-to-height.jpg", turned_to_height({{1, test::exif_payload(6)}}, 4096, 16));
 
     options = jpeg_options();
     options.width = 96;
