@@ -10,8 +10,8 @@
 // "scale factor : <denominator>\ttarget scale : <s>" to standard output per
 // render. Throws the reader's errors; errors::invalid_operation without a
 // description, errors::invalid_argument when the result would be absurdly
-// large. Each render opens the file anew and leaves its reader in the
-// photo_file. One thread per photo_file at a time.
+// large. Each render opens the file anew, keeps the header facts at the
+// chosen DCT scale in the photo_file and closes the file before it returns. One thread per photo_file at a time.
 
 #include "image/DTPhotoFile.h"
 
