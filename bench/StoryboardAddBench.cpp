@@ -17,7 +17,7 @@
 #include "ProcessMemory.h"
 
 #include "componentmodel/ImageProvider.h"
-#include "support/ListSlideshow.h"
+#include "slideshow2/DTGilSlideshow.h"
 #include "support/TestJpeg.h"
 
 #include <QApplication>
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     }
     std::printf("made in %.1f s\n", clock.elapsed() / 1000.0);
 
-    kestrel::slideshow2::slideshow_ptr show = kestrel::test::make_list_slideshow();
+    kestrel::slideshow2::slideshow_ptr show = kestrel::slideshow2::create_gil_slideshow();
     auto provider = QSharedPointer<ComponentModel::ImageProvider>::create();
     auto storyboard = std::make_unique<ViewModel::StoryboardViewModel>(show, provider);
 

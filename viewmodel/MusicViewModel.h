@@ -17,7 +17,7 @@
 // only posts. Throws nothing.
 
 #include "DTAudioTrackLoader.h"
-#include "slideshow2/DTSlideshowFwd.h"
+#include "slideshow2/DTSlideshowTypes.h"
 
 #include <QAction>
 #include <QObject>

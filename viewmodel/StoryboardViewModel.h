@@ -27,7 +27,7 @@
 #include "viewmodel/SlideViewModel.h"
 
 #include "componentmodel/NotifyList.h"
-#include "slideshow2/DTSlideshowFwd.h"
+#include "slideshow2/DTSlideshowTypes.h"
 
 #include <QAction>
 #include <QObject>

@@ -21,12 +21,12 @@ struct StoryboardFixture : ::testing::Test {
 
     kestrel::test::TempDir dir;
     QSharedPointer<ComponentModel::ImageProvider> photos = QSharedPointer<ComponentModel::ImageProvider>::create();
-    kestrel::slideshow2::slideshow_ptr show = make_list_slideshow();
+    kestrel::slideshow2::slideshow_ptr show = create_gil_slideshow();
 
     // A new storyboard on a new slideshow, as at the next start.
     std::unique_ptr<StoryboardViewModel> start()
     {
-        show = make_list_slideshow();
+        show = create_gil_slideshow();
         return std::make_unique<StoryboardViewModel>(show, photos);
     }
     QString file(const std::string& name, const std::string& bytes)

@@ -1,6 +1,5 @@
 #pragma once
-// Helpers for the view-model tests: the engine's slide list behind a
-// slideshow facade, photos with known quadrant colours, a generated music
+// Helpers for the view-model tests: the application's slideshow, photos with known quadrant colours, a generated music
 // file, the application's log lines, and the check that the engine's
 // slides and a storyboard's list agree.
 
@@ -8,9 +7,9 @@
 
 #include "componentmodel/ImageProvider.h"
 
+#include "slideshow2/DTGilSlideshow.h"
 #include "slideshow2/DTSlide.h"
 #include "support-qt/QmlTesting.h"
-#include "support/ListSlideshow.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
 
@@ -28,8 +27,7 @@
 
 namespace viewmodeltest {
 
-using kestrel::test::list_of;
-using kestrel::test::make_list_slideshow;
+using kestrel::slideshow2::create_gil_slideshow;
 
 // The settings store as on a first run.
 inline void forgetLastRun()

@@ -17,7 +17,7 @@
 #include "DTBase.h"
 #include "DTMediaSettings.h"
 #include "DTVideoData.h"
-#include "slideshow2/DTSlideshowFwd.h"
+#include "slideshow2/DTSlideshowTypes.h"
 
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>
@@ -83,6 +83,13 @@ typedef boost::function<void(bool)> buffering_switch;
 
 class slideshow_produce_creator {
 public:
+    // A producer of the slideshow into the file at `output_path` (UTF-8):
+    // the form below with the slideshow's own sources and its set_buffered.
+    // An empty slideshow is no failure here either: the producer reports
+    // unexpected_error once started.
+    static slideshow_produce_ptr create(const slideshow_ptr& slideshow,
+                                        const std::string& output_path,
+                                        media_settings_ptr settings);
     // A producer of the show that `source` plays (the slideshow's pair of
     // sources) into the file at `output_path` (UTF-8), by the preset that
     // the settings' "produce-preset" names ("default" when it is missing or

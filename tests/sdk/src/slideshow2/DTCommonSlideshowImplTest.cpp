@@ -154,7 +154,7 @@ TEST_F(SlideList, IndexOfFindsSlidesByIdentity) {
     show.remove_slide(0);
     EXPECT_EQ(1u, show.index_of(pqr[2]));
     show.hooks.clear();
-    for (const slide_ptr& missing : {pqr[0], slide_ptr(), test::make_inert_slide()}) {
+    for (const slide_ptr& missing : {pqr[0], slide_ptr(), slideshow2::create_common_slide()}) {
         testing::internal::CaptureStdout();
         try {
             show.index_of(missing);
@@ -182,7 +182,7 @@ TEST(SlideListFactory, AFailingFactoryLeavesTheListAsItWas) {
     };
     show_with_factory show([&calls]() -> slide_ptr {
         if (++calls == 1)
-            return test::make_inert_slide();
+            return slideshow2::create_common_slide();
         if (calls == 2)
             throw std::bad_alloc();
         return slide_ptr();

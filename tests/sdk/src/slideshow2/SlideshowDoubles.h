@@ -1,41 +1,20 @@
 #pragma once
-// Stand-ins for the layers around the slideshow model: slides that do
-// nothing, and a slideshow whose hooks record every call.
+// A slideshow model whose hooks record every call, with the engine's own
+// slides (no photo: they draw nothing).
 
+#include "slideshow2/DTCommonSlide.h"
 #include "slideshow2/DTCommonSlideshowSettings.h"
-#include "slideshow2/DTSlide.h"
-
-#include <boost/make_shared.hpp>
 
 #include <string>
 
 namespace kestrel {
 namespace test {
 
-class inert_slide : public slideshow2::slide {
-    struct impl : Impl {
-        ControllerPtr open_photo(slideshow2::photo_manager_ptr, const std::string&,
-                                 media_settings_ptr, open_callback, const std::string&) override {
-            return ControllerPtr();
-        }
-        std::string get_properties() const override { return std::string(); }
-        void rotate(int) override {}
-        video_data_ptr thumbnail() const override { return video_data_ptr(); }
-        std::string ken_burns_effect() const override { return std::string(); }
-        slideshow2::photo_ptr photo() const override { return slideshow2::photo_ptr(); }
-    };
-
-public:
-    inert_slide() : slide(new impl) {}
-};
-
-inline slideshow2::slide_ptr make_inert_slide() { return boost::make_shared<inert_slide>(); }
-
 // Hooks append "T" (timeline) or "V" (video format) to `hooks` and check
 // that the list can be read from inside them.
 class recording_slideshow : public slideshow2::common_slideshow_settings_impl {
 public:
-    recording_slideshow() : common_slideshow_settings_impl(&make_inert_slide) {}
+    recording_slideshow() : common_slideshow_settings_impl(&slideshow2::create_common_slide) {}
 
     std::string hooks;
     std::size_t count_seen_by_hook = 0;

@@ -1,0 +1,103 @@
+// kestrel_make_show FOLDER MUSIC PRESET OUT
+//
+// Makes a slideshow video of the JPEGs in FOLDER (sorted by name) with the
+// music file MUSIC, through the engine's producer, for an output preset
+// ("mac-medium", "tube-high", "windows-low", ...), into the file OUT.
+// Prints the progress; the engine's own errors and warnings go to standard
+// error, its other log lines nowhere. Ctrl-C stops the production. Exit status: 0 done;
+// the producer's result code (1 cancelled ... 7 unexpected) with its
+// meaning when it fails; 64 for wrong arguments, 66 when the photos or the
+// music cannot be had.
+
+#include "QuietLog.h"
+#include "ShowMaker.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <iomanip>
+#include <iostream>
+#include <mutex>
+
+namespace {
+
+const int exit_usage = 64;
+const int exit_no_input = 66;
+
+std::atomic<bool> stop_asked(false);
+
+extern "C" void ask_to_stop(int) { stop_asked = true; }
+
+// A line per ten percent, or one line rewritten in place on a terminal.
+class progress_printer {
+public:
+    explicit progress_printer(std::ostream& out) : out_(out), terminal_(isatty(STDOUT_FILENO) != 0) {}
+
+    void operator()(double percent) {
+        const int whole = static_cast<int>(percent);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (terminal_) {
+            if (whole == shown_)
+                return;
+            out_ << "\rproducing: " << std::setw(3) << whole << " %" << std::flush;
+        } else {
+            if (shown_ >= 0 && whole / 10 == shown_ / 10 && whole != 100)
+                return;
+            out_ << "producing: " << std::setw(3) << whole << " %" << std::endl;
+        }
+        shown_ = whole;
+    }
+    void end_line() {
+        if (terminal_ && shown_ >= 0)
+            out_ << std::endl;
+    }
+
+private:
+    std::ostream& out_;
+    const bool terminal_;
+    std::mutex mutex_;
+    int shown_ = -1;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bench::quiet_log log;
+    std::ostream& out = log.out();
+    if (argc != 5) {
+        std::cerr << "usage: kestrel_make_show FOLDER MUSIC PRESET OUT" << std::endl;
+        return exit_usage;
+    }
+    const std::string folder = argv[1], music = argv[2], preset = argv[3], output = argv[4];
+
+    bench::opened_show made;
+    try {
+        const std::vector<std::string> photos = bench::jpeg_files(folder);
+        out << "opening " << photos.size() << " photos and the music..." << std::endl;
+        made = bench::open_show(photos, music);
+    } catch (const std::exception& e) {
+        std::cerr << "kestrel_make_show: " << e.what() << std::endl;
+        return exit_no_input;
+    }
+    for (const std::string& path : made.skipped)
+        std::cerr << "kestrel_make_show: left out, cannot be opened: " << path << std::endl;
+    out << made.show->count() << " slides, "
+              << made.show->av_source()->video()->duration() / 1000.0 << " s; making " << output
+              << " (" << preset << ")" << std::endl;
+
+    std::signal(SIGINT, ask_to_stop);
+    std::signal(SIGTERM, ask_to_stop);
+    progress_printer print(out);
+    const int result = bench::produce_show(
+        made.show, preset, output, [&print](double percent) { print(percent); }, stop_asked);
+    print.end_line();
+    if (result != kestrel::slideshow2::slideshow_produce::done) {
+        std::cerr << "kestrel_make_show: " << bench::result_text(result) << " (result " << result << ")"
+                  << std::endl;
+        return result;
+    }
+    out << "done: " << output << std::endl;
+    return 0;
+}

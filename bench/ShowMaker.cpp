@@ -1,0 +1,177 @@
+#include "ShowMaker.h"
+
+#include "DTAudioTrackFile.h"
+#include "slideshow2/DTGilSlideshow.h"
+#include "slideshow2/DTPhotoManager.h"
+#include "slideshow2/DTSlide.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+
+namespace fs = std::filesystem;
+using namespace kestrel;
+using namespace kestrel::slideshow2;
+
+namespace bench {
+
+namespace {
+
+bool is_jpeg_name(const fs::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".jpg" || extension == ".jpeg";
+}
+
+// A FIFO or a device would hold a reader in open() for ever.
+bool is_regular_file(const std::string& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+// The slides' answers, from the photo manager's workers.
+struct open_answers {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::size_t count = 0;
+    std::vector<bool> opened;
+};
+
+} // namespace
+
+std::vector<std::string> jpeg_files(const std::string& folder) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error))
+        throw std::runtime_error("not a folder: " + folder);
+    std::vector<std::string> files;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        const std::string path = entry->path().string();
+        if (is_jpeg_name(entry->path()) && is_regular_file(path))
+            files.push_back(path);
+    }
+    if (error)
+        throw std::runtime_error("cannot read the folder " + folder + ": " + error.message());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+opened_show open_show(const std::vector<std::string>& photos, const std::string& music) {
+    if (!is_regular_file(music))
+        throw std::runtime_error("no music file at " + music);
+    audio_track_ptr track;
+    try {
+        track = create_audio_track_file(music, nullptr, false);
+    } catch (const std::exception& e) {
+        throw std::runtime_error("cannot open the music " + music + ": " + e.what());
+    }
+
+    initialize();
+    opened_show made;
+    made.show = create_gil_slideshow();
+    made.show->apply_settings(media_settings::create()
+                                  ->set("slide-duration", "6.0")
+                                  ->set("transition-duration", "1.2")
+                                  ->set("align-to-audio", "0")
+                                  ->set("ken-burns", "1")
+                                  ->set("frame-aspect", "4/3"));
+
+    const auto answers = std::make_shared<open_answers>();
+    answers->opened.assign(photos.size(), false);
+    std::vector<slide_ptr> slides;
+    {
+        // Joined when it goes, so every load has answered by then.
+        const photo_manager_ptr manager = photo_manager::create(media_settings::create()
+                                                                    ->set("max-side-length", "180")
+                                                                    ->set("correct-orientation", "1"));
+        for (std::size_t i = 0; i < photos.size(); ++i) {
+            slides.push_back(made.show->add_slide());
+            slides.back()->open_photo(manager, photos[i], media_settings_ptr(),
+                                      [answers, i](slide::OpenResult result) {
+                                          std::lock_guard<std::mutex> lock(answers->mutex);
+                                          answers->opened[i] = result == slide::opened;
+                                          ++answers->count;
+                                          answers->arrived.notify_all();
+                                      },
+                                      std::string());
+        }
+        std::unique_lock<std::mutex> lock(answers->mutex);
+        answers->arrived.wait(lock, [&] { return answers->count == photos.size(); });
+    }
+    for (std::size_t i = photos.size(); i-- > 0;) {
+        if (answers->opened[i])
+            continue;
+        made.show->remove_slide(i);
+        made.skipped.insert(made.skipped.begin(), photos[i]);
+    }
+    if (made.show->count() == 0)
+        throw std::runtime_error(photos.empty() ? "no photos" : "none of the photos could be opened");
+    made.show->set_audio_track(track);
+    return made;
+}
+
+slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::string& preset,
+                                       const std::string& output,
+                                       const std::function<void(double)>& progress,
+                                       const std::atomic<bool>& stop_asked) {
+    struct ending {
+        std::mutex mutex;
+        std::condition_variable reported;
+        bool finished = false;
+        slideshow_produce::Result result = slideshow_produce::unexpected_error;
+    };
+    const auto end = std::make_shared<ending>();
+    const slideshow_produce_ptr producer =
+        slideshow_produce_creator::create(show, output, media_settings::create("produce-preset", preset));
+    producer->produce(
+        [progress](double percent, video_data_ptr) {
+            if (progress)
+                progress(percent);
+        },
+        [end](slideshow_produce::Result result) {
+            std::lock_guard<std::mutex> lock(end->mutex);
+            end->result = result;
+            end->finished = true;
+            end->reported.notify_all();
+        });
+    std::unique_lock<std::mutex> lock(end->mutex);
+    bool stopping = false;
+    while (!end->reported.wait_for(lock, std::chrono::milliseconds(100), [&] { return end->finished; })) {
+        if (stop_asked && !stopping) {
+            stopping = true;
+            lock.unlock();
+            producer->stop();
+            lock.lock();
+        }
+    }
+    return end->result;
+}
+
+const char* result_text(int result) {
+    switch (result) {
+    case slideshow_produce::done:
+        return "Done.";
+    case slideshow_produce::cancelled:
+        return "Cancelled.";
+    case slideshow_produce::invalid_preset:
+        return "Can't find preset.";
+    case slideshow_produce::audio_encoder_failed:
+        return "Audio encoder failed.";
+    case slideshow_produce::video_encoder_failed:
+        return "Video encoder failed.";
+    case slideshow_produce::create_file_failed:
+        return "Can't create output file.";
+    case slideshow_produce::muxer_failed:
+        return "Media muxer failed.";
+    default:
+        return "Unexpected error.";
+    }
+}
+
+} // namespace bench

@@ -1,0 +1,48 @@
+#pragma once
+// A slideshow video made as the application makes it, without its windows:
+// the JPEGs of a folder on the slides of the renderer-backed slideshow
+// (opened through the photo manager), one music file as its sound, the
+// application's default settings (slides of 6 s, transitions of 1.2 s,
+// Ken Burns motion, 4:3 frames), then the producer for a preset. Used by
+// kestrel_make_show and by the production benchmark.
+//
+// Throws std::runtime_error with a message for the user when the photos or
+// the music cannot be had; production failures come back as result codes.
+
+#include "slideshow2/DTSlideshow.h"
+#include "slideshow2/DTSlideshowProduce.h"
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// The regular files of the folder ending in .jpg or .jpeg (any case),
+// sorted by name; the folder's subfolders are not entered.
+std::vector<std::string> jpeg_files(const std::string& folder);
+
+struct opened_show {
+    kestrel::slideshow2::slideshow_ptr show;
+    // Photos that could not be opened; their slides were taken out again.
+    std::vector<std::string> skipped;
+};
+
+// The show of the photos (in this order) and the music. Throws when no
+// photo opens or the music cannot be opened.
+opened_show open_show(const std::vector<std::string>& photos, const std::string& music);
+
+// Produces the show into `output` by the preset and waits for the end.
+// `progress` (may be empty) runs on the producer's thread with the percent
+// done; `stop_asked`, polled ten times a second, stops the production
+// (which then ends cancelled).
+kestrel::slideshow2::slideshow_produce::Result
+produce_show(const kestrel::slideshow2::slideshow_ptr& show, const std::string& preset,
+             const std::string& output, const std::function<void(double percent)>& progress,
+             const std::atomic<bool>& stop_asked);
+
+// The result's meaning, as the application words it.
+const char* result_text(int result);
+
+} // namespace bench

@@ -1,0 +1,248 @@
+#include "DTGilSlideshowCache.h"
+
+#include "DTLog.h"
+#include "DTSlide.h"
+#include "image/DTPhotoScale.h"
+#include "slideshow2/DTPhoto.h"
+
+#include <boost/make_shared.hpp>
+
+#include <exception>
+
+#include <malloc.h>
+
+namespace kestrel {
+namespace slideshow2 {
+
+const unsigned gil_slideshow_core::cache::slot_count;
+const uint32_t gil_slideshow_core::cache::no_index;
+
+gil_slideshow_core::cache::cache(gil_slideshow_core& core) : core_(core) {}
+
+gil_slideshow_core::cache::~cache() {
+    {
+        boost::lock_guard<boost::mutex> lock(loads_mutex_);
+        closing_ = true;
+    }
+    load_queued_.notify_all();
+    if (loader_.joinable())
+        loader_.join();
+}
+
+int gil_slideshow_core::cache::find_slot(unsigned index) {
+    for (unsigned i = 0; i < slot_count; ++i) {
+        boost::lock_guard<boost::mutex> lock(slots_[i].mutex);
+        if (slots_[i].index == index)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+unsigned gil_slideshow_core::cache::oldest_slot_except(unsigned taken) {
+    unsigned oldest = slot_count;
+    int oldest_age = 0;
+    for (unsigned i = 0; i < slot_count; ++i) {
+        if (i == taken)
+            continue;
+        boost::lock_guard<boost::mutex> lock(slots_[i].mutex);
+        if (oldest == slot_count || slots_[i].age > oldest_age) {
+            oldest = i;
+            oldest_age = slots_[i].age;
+        }
+    }
+    return oldest;
+}
+
+unsigned gil_slideshow_core::cache::oldest_slot() { return oldest_slot_except(slot_count); }
+
+void gil_slideshow_core::cache::start_load(unsigned index, unsigned slot_number) {
+    {
+        boost::lock_guard<boost::mutex> ageing(cache_mutex_);
+        for (slot& each : slots_) {
+            boost::lock_guard<boost::mutex> lock(each.mutex);
+            ++each.age;
+        }
+    }
+    slot& claimed = slots_[slot_number];
+    unsigned long long claim = 0;
+    picture_ptr dropped; // released outside the lock
+    {
+        boost::lock_guard<boost::mutex> lock(claimed.mutex);
+        claimed.ready = false;
+        claimed.index = index;
+        claimed.age = 0;
+        claimed.requested = false;
+        claim = ++claimed.claim;
+        dropped.swap(claimed.picture);
+    }
+    keep_spare(dropped);
+
+    const load_request request = {index, slot_number, claim,
+                                  static_cast<unsigned>(core_.target_frame().width())};
+    try {
+        boost::lock_guard<boost::mutex> lock(loads_mutex_);
+        if (!loader_.joinable())
+            loader_ = boost::thread([this] { loader_loop(); });
+        loads_.push_back(request);
+    } catch (...) {
+        // Nobody will load the slot: leave it empty rather than claimed
+        // by a load that never comes.
+        boost::lock_guard<boost::mutex> lock(claimed.mutex);
+        if (claimed.claim == claim) {
+            claimed.index = no_index;
+            ++claimed.claim;
+        }
+        throw;
+    }
+    load_queued_.notify_one();
+}
+
+void gil_slideshow_core::cache::loader_loop() {
+    for (;;) {
+        load_request request;
+        {
+            boost::unique_lock<boost::mutex> lock(loads_mutex_);
+            while (loads_.empty() && !closing_)
+                load_queued_.wait(lock);
+            if (closing_)
+                return; // what is still queued goes unloaded with the cache
+            request = loads_.front();
+            loads_.pop_front();
+            ++loading_;
+        }
+        load(request);
+        // The decode's buffers were freed just now: give their pages back,
+        // so that the memory between loads is that of the pictures alone.
+        malloc_trim(0);
+        boost::lock_guard<boost::mutex> lock(loads_mutex_);
+        --loading_;
+    }
+}
+
+bool gil_slideshow_core::cache::still_claimed(unsigned slot_number, unsigned long long claim) const {
+    boost::lock_guard<boost::mutex> lock(slots_[slot_number].mutex);
+    return slots_[slot_number].claim == claim;
+}
+
+gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::get(unsigned index) {
+    int found = find_slot(index);
+    const unsigned long long next = static_cast<unsigned long long>(index) + 1;
+    const bool has_next = next < core_.count();
+    if (found >= 0) {
+        bool first_request = false;
+        {
+            boost::lock_guard<boost::mutex> lock(slots_[found].mutex);
+            first_request = !slots_[found].requested;
+            slots_[found].requested = true;
+        }
+        if (first_request && has_next && find_slot(index + 1) < 0)
+            start_load(index + 1, oldest_slot_except(static_cast<unsigned>(found)));
+    } else {
+        found = static_cast<int>(oldest_slot());
+        start_load(index, static_cast<unsigned>(found));
+        if (has_next)
+            start_load(index + 1, oldest_slot());
+    }
+    slot& waited = slots_[found];
+    boost::unique_lock<boost::mutex> lock(waited.mutex);
+    while (!waited.ready)
+        waited.became_ready.wait(lock);
+    return waited.picture;
+}
+
+void gil_slideshow_core::cache::reset() {
+    for (slot& each : slots_) {
+        picture_ptr dropped;
+        {
+            boost::lock_guard<boost::mutex> lock(each.mutex);
+            each.ready = false;
+            each.index = no_index;
+            each.age = 0;
+            each.requested = false;
+            ++each.claim;
+            dropped.swap(each.picture);
+        }
+        keep_spare(dropped);
+    }
+}
+
+gil_slideshow_core::cache::slot_state gil_slideshow_core::cache::state(unsigned slot_number) const {
+    const slot& each = slots_[slot_number];
+    boost::lock_guard<boost::mutex> lock(each.mutex);
+    return slot_state{each.index, each.ready, each.age, each.requested};
+}
+
+std::size_t gil_slideshow_core::cache::running_loads() const {
+    boost::lock_guard<boost::mutex> lock(loads_mutex_);
+    return loads_.size() + loading_;
+}
+
+void gil_slideshow_core::cache::load(const load_request& request) {
+    const unsigned index = request.index;
+    picture_ptr picture;
+    try {
+        // A load overtaken while it waited in the queue has nothing to do.
+        if (still_claimed(request.slot, request.claim))
+            picture = decode(index, request.frame_width);
+    } catch (const std::exception& e) {
+        log_line(logger::warning()) << "[gil_slideshow_core::cache] load of slide " << index
+                                    << " failed : " << e.what() << std::endl;
+    } catch (...) {
+        log_line(logger::warning()) << "[gil_slideshow_core::cache] load of slide " << index
+                                    << " failed" << std::endl;
+    }
+    publish(request.slot, request.claim, index, picture);
+}
+
+gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(unsigned index,
+                                                                         unsigned frame_width) {
+    const slide_ptr shown = core_.get_slide(index);
+    const photo_ptr source = shown ? shown->impl()->photo() : photo_ptr();
+    if (!source)
+        return picture_ptr();
+    image::gil::photo_file file;
+    image::gil::set_photo_desc(file, source->desc());
+    const unsigned side = static_cast<unsigned>(1.2 * frame_width);
+    const bool fit_height = source->impl()->width() < source->impl()->height();
+    const boost::shared_ptr<boost::gil::rgb8_image_t> picture = take_spare();
+    image::gil::scale_photo_unfiltered(file, *picture, side, fit_height);
+    return picture;
+}
+
+void gil_slideshow_core::cache::keep_spare(picture_ptr& dropped) {
+    // Only a picture nobody else holds any more: the renderer may still be
+    // drawing one it took from the slot before.
+    if (dropped && dropped.unique()) {
+        boost::lock_guard<boost::mutex> lock(spares_mutex_);
+        if (spares_.empty())
+            spares_.push_back(boost::const_pointer_cast<boost::gil::rgb8_image_t>(dropped));
+    }
+    dropped.reset();
+}
+
+boost::shared_ptr<boost::gil::rgb8_image_t> gil_slideshow_core::cache::take_spare() {
+    boost::lock_guard<boost::mutex> lock(spares_mutex_);
+    if (spares_.empty())
+        return boost::make_shared<boost::gil::rgb8_image_t>();
+    const boost::shared_ptr<boost::gil::rgb8_image_t> spare = spares_.back();
+    spares_.pop_back();
+    return spare;
+}
+
+void gil_slideshow_core::cache::publish(unsigned slot_number, unsigned long long claim, unsigned index,
+                                        picture_ptr picture) {
+    slot& target = slots_[slot_number];
+    {
+        boost::lock_guard<boost::mutex> lock(target.mutex);
+        if (target.claim != claim)
+            return; // overtaken: the slot belongs to a newer claim or a reset
+        target.picture.swap(picture);
+        target.ready = true;
+        target.index = index;
+    }
+    target.became_ready.notify_all();
+    // `picture` now holds what the slot held before, released here.
+}
+
+} // namespace slideshow2
+} // namespace kestrel

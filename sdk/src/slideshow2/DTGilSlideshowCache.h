@@ -1,0 +1,121 @@
+#pragma once
+// The renderer's photo cache: the decoded pictures of up to three slides,
+// each decoded from its photo's file at 1.2 times the frame width (on the
+// longer side, or on the height of a photo narrower than high). Asked for
+// slide i, it returns the picture at once when a slot holds it; otherwise
+// it claims the oldest slot, loads slide i there and slide i + 1 ahead in
+// the next oldest. On a hit it loads slide i + 1 ahead once, when no slot
+// holds it yet, never in the slot being returned.
+//
+// Threads: get() runs on the renderer's thread under the core lock and
+// waits until the slot is ready. The loads run on the cache's loader
+// thread, one after another in the order they were started (the slide
+// asked for before the one ahead), so that decoding takes the memory of
+// one photo at a time and always from the same thread's heap; the thread
+// starts with the first load and is joined by the destructor, so it never
+// outlives the cache or the slideshow it reads. A load takes only its
+// slot's lock and the slide list's lock, never the core lock. Every load
+// marks its slot ready, also when the slide is gone or its photo cannot be
+// decoded (the picture is then empty: the slide draws nothing). A load
+// decodes into a picture of its own and swaps it in under the slot lock,
+// and only while the slot is still claimed for it: a load overtaken by a
+// reset or a new claim is dropped.
+
+#include "DTGilSlideshowCore.h"
+
+#include <boost/shared_ptr.hpp>
+#include <boost/thread/condition_variable.hpp>
+#include <boost/thread/thread.hpp>
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace kestrel {
+namespace slideshow2 {
+
+class gil_slideshow_core::cache : private boost::noncopyable {
+public:
+    typedef boost::shared_ptr<const boost::gil::rgb8_image_t> picture_ptr;
+
+    static const unsigned slot_count = 3;
+    static const uint32_t no_index = 0xffffffffu;
+
+    // What a slot holds, for inspection.
+    struct slot_state {
+        uint32_t index;
+        bool ready;
+        int age;        // loads started since this slot's own
+        bool requested; // the renderer asked for it since it was loaded
+    };
+
+    // Reads the slide count, the slides and the frame width from `core`.
+    explicit cache(gil_slideshow_core& core);
+    ~cache();
+
+    // Waits until the slide's slot is ready. An empty picture draws nothing.
+    picture_ptr get(unsigned index);
+    // Claims `slot` for slide `index` and queues its load. A loader thread
+    // that cannot start leaves the slot empty and throws the thread
+    // library's resource error.
+    void start_load(unsigned index, unsigned slot);
+    // Largest age; ties go to the lower slot number.
+    unsigned oldest_slot();
+    // The first slot holding or loading `index`, or -1.
+    int find_slot(unsigned index);
+    // Every slot back to empty; running loads finish unseen.
+    void reset();
+
+    slot_state state(unsigned slot) const;
+    // Loads still running.
+    std::size_t running_loads() const;
+
+private:
+    struct slot {
+        mutable boost::mutex mutex;
+        boost::condition_variable became_ready;
+        picture_ptr picture;
+        bool ready = false;
+        uint32_t index = no_index;
+        int age = 0;
+        bool requested = false;
+        // Counts claims and resets; a load publishes only under its own.
+        unsigned long long claim = 0;
+    };
+
+    struct load_request {
+        unsigned index;
+        unsigned slot;
+        unsigned long long claim;
+        unsigned frame_width;
+    };
+
+    unsigned oldest_slot_except(unsigned taken);
+    void loader_loop();
+    void load(const load_request& request);
+    picture_ptr decode(unsigned index, unsigned frame_width);
+    void publish(unsigned slot, unsigned long long claim, unsigned index, picture_ptr picture);
+    bool still_claimed(unsigned slot, unsigned long long claim) const;
+    // Pictures that left their slot are decoded into again (the scaler
+    // keeps a buffer of the right size), so that loads do not allocate and
+    // free a picture each.
+    void keep_spare(picture_ptr& dropped);
+    boost::shared_ptr<boost::gil::rgb8_image_t> take_spare();
+
+    gil_slideshow_core& core_;
+    slot slots_[slot_count];
+    boost::mutex cache_mutex_; // serialises the ageing of the slots
+
+    boost::mutex spares_mutex_;
+    std::vector<boost::shared_ptr<boost::gil::rgb8_image_t>> spares_;
+
+    mutable boost::mutex loads_mutex_; // the queue, the count and closing
+    boost::condition_variable load_queued_;
+    std::deque<load_request> loads_;
+    std::size_t loading_ = 0; // taken from the queue, not yet published
+    bool closing_ = false;
+    boost::thread loader_;
+};
+
+} // namespace slideshow2
+} // namespace kestrel

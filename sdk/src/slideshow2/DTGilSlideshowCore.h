@@ -1,0 +1,109 @@
+#pragma once
+// The renderer of one slideshow. It answers the show's lengths, owns the
+// show's sound (the music or silence, faded out at the end of the show)
+// and the target frame, and renders the frame for any show time: the one
+// or two slides visible then, each photo taken from the three-slot photo
+// cache, moved along its Ken Burns motion and added with its fade weight.
+//
+// Units: milliseconds; frame sizes in pixels (RGB, 3 bytes a pixel, packed
+// rows). Owned by value by the slideshow implementation, which sets itself
+// as owner right after constructing it and outlives it.
+//
+// Threads: renders run on the thread that reads or seeks the slideshow's
+// video (its read-ahead thread while buffered). The core lock is held for
+// every render, frame-size change, timeline change and copy of the frame
+// (lock order: settings, core, show sound, slide list); the lengths take
+// no core lock. A slide whose photo is missing or cannot be decoded draws
+// nothing, so its time is black; an unknown motion name throws
+// std::runtime_error "effect not found" out of the render, lock released.
+
+#include "DTCommonSlideshowSettings.h"
+#include "DTGilComposeFrame.h"
+#include "DTShowAudioTrack.h"
+
+#include <boost/gil/image.hpp>
+#include <boost/noncopyable.hpp>
+#include <boost/shared_ptr.hpp>
+#include <boost/thread/lock_guard.hpp>
+#include <boost/thread/mutex.hpp>
+
+#include <memory>
+#include <string>
+
+namespace kestrel {
+namespace slideshow2 {
+
+class gil_slideshow_core : private boost::noncopyable {
+public:
+    class cache;
+    typedef common_slideshow_settings_impl owner_type;
+
+    gil_slideshow_core();
+    ~gil_slideshow_core();
+
+    void set_owner(owner_type* owner) { owner_ = owner; }
+
+    // An empty track removes the music (silence instead); re-arms the fade.
+    void set_audio_track(audio_track_ptr track);
+
+    double total_duration();
+    double slide_duration();
+    // 0.0 with align-to-audio (the music sets the length), else
+    // count x slide duration.
+    double audio_duration();
+    double frame_rate();
+    // The faded show sound, for the audio source.
+    show_audio_track& show_audio() { return show_audio_; }
+
+    slide_ptr get_slide(unsigned index);
+    unsigned count();
+    void apply_settings(media_settings_ptr settings);
+
+    // Resizes the target frame from the frame height and aspect settings.
+    void on_change_video_format();
+    // Takes the slide and transition durations for rendering, re-arms the
+    // fade and empties the photo cache.
+    void on_change_timeline();
+    // Renders the frame for show time t; first writes the line
+    // "on_change_video_time : <t>" to standard output.
+    void on_change_video_time(double t);
+
+    // Logs the size; a new size gets a new frame, black until drawn.
+    void create_target_frame(unsigned width, unsigned height);
+    void draw_slide(const gil_compose_frame::picture_ptr& picture, double weight, double progress,
+                    const std::string& effect);
+
+    typedef boost::shared_ptr<const boost::gil::rgb8_image_t> frame_ptr;
+
+    // For the video source: the lock that guards the frame, the frame and
+    // its size (a frame 0 wide or high holds no pixels: 0 x 0).
+    boost::mutex& frame_mutex() { return core_mutex_; }
+    const boost::gil::rgb8_image_t& target_frame() const { return target_frame_; }
+    unsigned frame_width() const { return frame_width_; }
+    unsigned frame_height() const { return frame_height_; }
+    // The frame rendered last, handed over whole instead of copied; a new
+    // buffer of the same size takes its place, to be filled by the next
+    // render, which the caller runs before anyone reads the frame again.
+    // Under frame_mutex().
+    frame_ptr take_frame();
+    cache& photo_cache() { return *cache_; }
+
+private:
+    void arm_fade_out();
+    // Draws nothing for a slide that left the list or has no picture.
+    void draw_visible(unsigned count, int index, double weight, double local_time, double duration);
+
+    owner_type* owner_ = nullptr;
+    show_audio_track show_audio_;
+    boost::gil::rgb8_image_t target_frame_;
+    boost::mutex core_mutex_;
+    gil_compose_frame composer_;
+    // Destroyed first: its loaders are joined while the rest still stands.
+    std::unique_ptr<cache> cache_;
+    unsigned frame_width_ = 0, frame_height_ = 0; // as last asked for
+    double d_ = 4.0;  // slide duration for rendering
+    double tr_ = 1.0; // transition duration for rendering
+};
+
+} // namespace slideshow2
+} // namespace kestrel

@@ -1,0 +1,53 @@
+#pragma once
+// The slideshow's frames as a video source: each read returns the frame
+// rendered last (a picture of its own: the reader may keep it), stamped [position, position + length) with
+// length = min(1000 / frame rate, total - position), moves the position
+// on by that length and renders the frame for the new position. Start
+// times are running sums of the lengths, never rounded; the last frame
+// ends exactly at the show's total. Reads at or past the end give an
+// empty pointer.
+//
+// Threads: one reader at a time (the caller's thread, or the read-ahead
+// thread of a buffered source, never both: the seek stops that thread
+// first). The frame is taken under the renderer's lock; the render that
+// follows takes the lock itself. A render failure passes out of read or
+// set_position after the position has moved.
+
+#include "DTMediaSource.h"
+
+#include <boost/noncopyable.hpp>
+
+#include <atomic>
+
+namespace kestrel {
+namespace slideshow2 {
+
+class gil_slideshow_core;
+
+class video_source_from_image : public video_source, private boost::noncopyable {
+public:
+    // The core must outlive the source.
+    explicit video_source_from_image(gil_slideshow_core& core);
+    ~video_source_from_image() override;
+
+    double duration() const override;
+    double position() const override { return position_; }
+    // Moves by dt and renders there; returns the new position.
+    double advance(double dt) override;
+    bool enabled() const override { return true; }
+    void set_enabled(bool) override {}
+    video_data_timed_ptr read() override;
+    // RGB24 at the target frame's size.
+    video_format_ptr format() const override;
+    double frame_rate() const override;
+
+    // Moves to t and renders the frame for t.
+    void set_position(double t);
+
+private:
+    gil_slideshow_core& core_;
+    std::atomic<double> position_{0.0};
+};
+
+} // namespace slideshow2
+} // namespace kestrel

@@ -1,0 +1,172 @@
+// The renderer's three-slot photo cache: which slot each load claims, the
+// look-ahead, loads that fail or come too late, and loads still running
+// when the slideshow goes.
+
+#include "PhotoManagerFixtures.h"
+#include "RenderedShows.h"
+
+#include "slideshow2/DTGilSlideshowCache.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/gil/image_view.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace kestrel {
+namespace test {
+namespace {
+
+typedef slideshow2::gil_slideshow_core::cache photo_cache;
+const uint32_t none = photo_cache::no_index;
+
+// Eight slides, slide i a flat grey of 10 + 30 i, in a 64 x 36 frame.
+struct grey_show {
+    TempDir dir;
+    std::vector<std::string> paths;
+    std::unique_ptr<slideshow2::gil_slideshow_impl> show;
+
+    explicit grey_show(int slides = 8, int photo_width = 64, int photo_height = 48) {
+        for (int i = 0; i < slides; ++i) {
+            const int level = 10 + 30 * i;
+            paths.push_back(write_photo(dir, "grey-" + std::to_string(i) + ".jpg", photo_width,
+                                        photo_height, solid_painter(photo_width, {level, level, level})));
+        }
+        show = make_show(paths, "static", 36);
+    }
+    photo_cache& cache() { return show->core().photo_cache(); }
+};
+
+int grey_of(const photo_cache::picture_ptr& picture) {
+    return picture ? boost::gil::const_view(*picture)(0, 0)[0] : -1;
+}
+
+void wait_for_loads(photo_cache& cache) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (cache.running_loads() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(cache.running_loads(), 0u);
+}
+
+// A sequence of requests with the slots (index, age) after each.
+TEST(photo_cache, claims_the_oldest_slots_and_loads_one_slide_ahead) {
+    grey_show slides;
+    photo_cache& cache = slides.cache();
+    const struct {
+        const char* what;
+        unsigned request;
+        uint32_t index[3];
+        int age[3];
+    } steps[] = {
+        {"first frame: 0 into slot 0, 1 ahead into slot 1", 0, {0, 1, none}, {1, 0, 2}},
+        {"first request of 1: 2 ahead into the oldest, slot 2", 1, {0, 1, 2}, {2, 1, 0}},
+        {"second request of 1: nothing loads", 1, {0, 1, 2}, {2, 1, 0}},
+        {"first request of 2: 3 ahead evicts the previous slide", 2, {3, 1, 2}, {0, 2, 1}},
+        {"seek to 5: oldest slot, 6 into the next oldest", 5, {3, 5, 6}, {2, 1, 0}},
+        {"back to 3, its slot the oldest: 4 takes another", 3, {3, 4, 6}, {3, 0, 1}},
+        {"5 again: a miss, 6 loaded ahead even though held", 5, {5, 4, 6}, {1, 2, 0}},
+        {"first request of 6: 7 ahead", 6, {5, 7, 6}, {2, 0, 1}},
+        {"last slide: no look-ahead", 7, {5, 7, 6}, {2, 0, 1}},
+        {"far back to 0: the oldest, then the next oldest", 0, {0, 7, 1}, {1, 2, 0}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        EXPECT_EQ(grey_of(cache.get(step.request)), 10 + 30 * static_cast<int>(step.request));
+        for (unsigned slot = 0; slot < photo_cache::slot_count; ++slot) {
+            const photo_cache::slot_state state = cache.state(slot);
+            EXPECT_EQ(state.index, step.index[slot]) << "slot " << slot;
+            EXPECT_EQ(state.age, step.age[slot]) << "slot " << slot;
+        }
+    }
+    wait_for_loads(cache);
+    for (unsigned slot = 0; slot < photo_cache::slot_count; ++slot)
+        EXPECT_TRUE(cache.state(slot).ready);
+}
+
+// The picture side is 1.2 times the frame width: on the width of a
+// landscape photo, on the height of a portrait one.
+TEST(photo_cache, decodes_at_one_point_two_frame_widths) {
+    for (const bool portrait : {false, true}) {
+        grey_show slides(1, portrait ? 300 : 400, portrait ? 400 : 300);
+        const photo_cache::picture_ptr picture = slides.cache().get(0);
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(portrait ? picture->height() : picture->width(), 76); // trunc(1.2 x 64)
+        EXPECT_EQ(portrait ? picture->width() : picture->height(), 57);
+    }
+}
+
+// Nothing to draw, but never a hang: the slot is ready all the same.
+TEST(photo_cache, marks_a_slot_ready_when_its_load_fails) {
+    const char* kinds[] = {"file deleted", "file emptied", "no photo", "slide gone"};
+    for (const char* kind : kinds) {
+        SCOPED_TRACE(kind);
+        grey_show slides(2);
+        unsigned index = 1;
+        if (std::string(kind) == "file deleted")
+            std::remove(slides.paths[1].c_str());
+        else if (std::string(kind) == "file emptied")
+            write_file(slides.paths[1], "");
+        else if (std::string(kind) == "no photo")
+            // Opened again on a file that is not there: the slide loses its photo.
+            EXPECT_EQ(slideshow2::slide::not_opened,
+                      open_slide(*slides.show->get_slide(1), slideshow2::photo_manager::create(workers(1)),
+                                 slides.dir.file("missing.jpg")));
+        else
+            index = 5;
+        EXPECT_FALSE(slides.cache().get(index));
+        const int slot = slides.cache().find_slot(index);
+        ASSERT_GE(slot, 0);
+        EXPECT_TRUE(slides.cache().state(static_cast<unsigned>(slot)).ready);
+        EXPECT_EQ(grey_of(slides.cache().get(0)), 10); // the others still load
+    }
+}
+
+// A load overtaken by a new claim or a reset never fills the slot.
+TEST(photo_cache, drops_loads_that_were_overtaken) {
+    grey_show slides(2, 400, 300);
+    photo_cache& cache = slides.cache();
+    for (int round = 0; round < 10; ++round) {
+        cache.start_load(0, 0);
+        cache.start_load(1, 0);
+        cache.start_load(0, 1);
+        cache.reset();
+        cache.start_load(1, 2);
+        EXPECT_EQ(grey_of(cache.get(1)), 40); // in slot 2
+        wait_for_loads(cache);
+        for (unsigned slot = 0; slot < 2; ++slot) {
+            EXPECT_EQ(cache.state(slot).index, none);
+            EXPECT_FALSE(cache.state(slot).ready);
+        }
+        EXPECT_EQ(cache.state(2).index, 1u);
+        EXPECT_EQ(grey_of(cache.get(1)), 40);
+        cache.reset();
+    }
+}
+
+// Loads and the read-ahead still running when the slideshow is destroyed
+// end before what they write to goes.
+TEST(photo_cache, outlives_no_load_when_the_slideshow_goes) {
+    TempDir dir;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 3; ++i)
+        paths.push_back(write_photo(dir, "big-" + std::to_string(i) + ".jpg", 1600, 1200,
+                                    gradient_painter(1600, 1200)));
+    for (int round = 0; round < 4; ++round) {
+        auto show = make_show(paths, "ls_center_out", 360);
+        if (round % 2 == 0) {
+            for (unsigned slot = 0; slot < 3; ++slot)
+                show->core().photo_cache().start_load(slot, slot);
+        } else {
+            show->set_buffered(true);
+            show->av_source()->seek(5900);
+            show->av_source()->video()->read();
+        }
+        show.reset();
+    }
+}
+
+} // namespace
+} // namespace test
+} // namespace kestrel

@@ -1,0 +1,152 @@
+// The whole engine as the application drives it: generated photos opened on
+// the slideshow's slides through the photo manager, a generated music file
+// opened as its sound, then a producer made from the slideshow, and the
+// file reopened with FFmpeg. The renderer renders ahead on the read-ahead
+// thread while the producer encodes on its own.
+
+#include "DTAudioTrackLoader.h"
+#include "slideshow2/DTGilSlideshow.h"
+#include "slideshow2/DTSlideshowProduce.h"
+#include "support/MediaProbe.h"
+#include "support/MusicFiles.h"
+#include "support/OpenedSlides.h"
+#include "support/ShowStandIn.h"
+#include "support/TestFiles.h"
+#include "support/TestJpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+#include <memory>
+#include <ostream>
+
+using namespace kestrel;
+using namespace kestrel::slideshow2;
+
+namespace {
+
+struct made_file {
+    const char* preset;
+    const char* demuxer;
+    const char* video_codec;
+    const char* audio_codec;
+    int width, height;
+    // Samples per codec frame, and the codec's start-up delay where the
+    // container keeps it as sound (the mp4 family marks it to be skipped).
+    int codec_frame;
+    int priming;
+};
+
+std::ostream& operator<<(std::ostream& out, const made_file& c) { return out << c.preset; }
+
+const test::rgb slide_colours[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+const int slides = 3;
+const int show_ms = 3000; // slides of 1 s
+const int frames = 75;
+
+std::string write_photo(const test::TempDir& folder, int slide) {
+    test::jpeg_options options;
+    options.width = 640;
+    options.height = 360;
+    options.quality = 95;
+    const test::rgb colour = slide_colours[slide];
+    const std::string path = folder.file("photo-" + std::to_string(slide) + ".jpg");
+    test::write_file(path, test::make_jpeg(options, [&](int, uint8_t* row) {
+                         for (int x = 0; x < options.width; ++x) {
+                             row[3 * x] = colour.r;
+                             row[3 * x + 1] = colour.g;
+                             row[3 * x + 2] = colour.b;
+                         }
+                     }));
+    return path;
+}
+
+// Opened on the music loader's thread, as the music view model opens it.
+audio_track_ptr open_music(const std::string& path) {
+    auto opened = std::make_shared<std::promise<audio_track_ptr>>();
+    open_audio_track_async(path.c_str(), nullptr, false,
+                           [opened](audio_track_ptr track) { opened->set_value(track); });
+    std::future<audio_track_ptr> track = opened->get_future();
+    return track.wait_for(std::chrono::seconds(30)) == std::future_status::ready ? track.get()
+                                                                                : audio_track_ptr();
+}
+
+class MakeShow : public testing::TestWithParam<made_file> {};
+
+} // namespace
+
+TEST_P(MakeShow, PhotosAndMusicBecomeAFileOfTheShowsLengthColoursAndFadedSound) {
+    const made_file& c = GetParam();
+    test::TempDir folder;
+    const slideshow_ptr show = create_gil_slideshow();
+    show->apply_settings(media_settings::create()
+                             ->set("slide-duration", "1")
+                             ->set("transition-duration", "0.4")
+                             ->set("align-to-audio", "0")
+                             ->set("ken-burns", "1")
+                             ->set("frame-aspect", "16/9"));
+    std::vector<std::string> photos;
+    for (int i = 0; i < slides; ++i)
+        photos.push_back(write_photo(folder, i));
+    ASSERT_EQ(static_cast<size_t>(slides), test::open_slides(*show->impl(), photos));
+
+    test::tone_file tone; // five seconds: cut to the show and faded out
+    tone.extension = "mp3";
+    tone.seconds = 5.0;
+    test::make_tone_file(folder.file("music.mp3"), tone);
+    const audio_track_ptr music = open_music(folder.file("music.mp3"));
+    ASSERT_TRUE(music);
+    show->set_audio_track(music);
+
+    const std::string path = folder.file("show");
+    test::production_watch watch;
+    testing::internal::CaptureStdout(); // the renderer's line per frame
+    slideshow_produce_ptr producer =
+        slideshow_produce_creator::create(show, path, media_settings::create("produce-preset", c.preset));
+    producer->produce(watch.progress(), watch.finished());
+    const int result = watch.wait_result();
+    producer.reset();
+    const std::string log = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(slideshow_produce::done, result) << log;
+    EXPECT_EQ(100.0, watch.percents().back());
+    EXPECT_DOUBLE_EQ(show_ms, show->av_source()->video()->duration());
+    const std::vector<video_data_ptr> previews = watch.previews();
+    ASSERT_TRUE(previews.front());
+    EXPECT_EQ(c.width, previews.front()->width());
+
+    const test::media_probe probe = test::probe_media_file(path);
+    EXPECT_EQ(c.demuxer, probe.format);
+    const test::stream_probe* video = probe.first(0);
+    const test::stream_probe* audio = probe.first(1);
+    ASSERT_TRUE(video && audio);
+    EXPECT_EQ(c.video_codec, video->codec);
+    EXPECT_EQ(c.audio_codec, audio->codec);
+    EXPECT_EQ(c.width, video->width);
+    EXPECT_EQ(c.height, video->height);
+
+    // Every picture of the show, each slide in its colour in its middle.
+    ASSERT_EQ(static_cast<size_t>(frames), video->mean_luma.size());
+    for (int i = 0; i < slides; ++i)
+        EXPECT_NEAR(test::show_stand_in::luma_of(slide_colours[i]), video->mean_luma[12 + 25 * i], 6.0)
+            << "slide " << i;
+
+    // The sound lasts as long as the pictures, to within its last codec
+    // frame: loud while the music plays, silent once faded out.
+    EXPECT_EQ(44100, audio->sample_rate);
+    const int64_t padding = audio->decoded_samples - c.priming - 44100 * show_ms / 1000;
+    EXPECT_GE(padding, 0);
+    EXPECT_LT(padding, c.codec_frame);
+    ASSERT_GT(audio->block_peaks.size(), 10u);
+    EXPECT_GT(*std::max_element(audio->block_peaks.begin(), audio->block_peaks.begin() + 10), 0.1);
+    EXPECT_LT(audio->block_peaks.back(), 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(Presets, MakeShow,
+                         testing::Values(made_file{"mac-medium", "mov,mp4,m4a,3gp,3g2,mj2", "h264", "aac",
+                                                   1280, 720, 1024, 0},
+                                         made_file{"windows-simple", "avi", "mpeg4", "mp3", 320, 180,
+                                                   1152, 1105}),
+                         [](const testing::TestParamInfo<made_file>& info) {
+                             return std::string(info.param.preset[0] == 'm' ? "mac_medium" : "windows_simple");
+                         });
