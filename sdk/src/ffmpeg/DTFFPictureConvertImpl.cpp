@@ -5,19 +5,11 @@
 
 #include <boost/make_shared.hpp>
 
-extern "C" {
-#include <libavutil/imgutils.h>
-}
-
 namespace kestrel {
 
 namespace {
 const ffmpeg_global_init_request ffmpeg_init;
 const int scaler_planes = 4;
-// The scaler's vector code reads a little past the end of each source row:
-// into the next row, or after the last one into whatever follows. The
-// spare rows make that the converter's own memory.
-const int spare_source_rows = 2;
 } // namespace
 
 swscale_picture_convert_impl::swscale_picture_convert_impl(int src_width, int src_height,
@@ -37,13 +29,11 @@ swscale_picture_convert_impl::swscale_picture_convert_impl(int src_width, int sr
                    details::SwsContextFree_());
     if (!context_)
         KESTREL_THROW(picture_convert::error() << errinfo_api_function("sws_getContext"));
-    source_ = dt_create_picture(src_format, src_width, src_height + spare_source_rows);
     destination_ = dt_create_picture(dst_format, dst_width, dst_height);
 }
 
 swscale_picture_convert_impl::~swscale_picture_convert_impl() {
     destination_.reset();
-    source_.reset();
     context_.reset();
 }
 
@@ -62,11 +52,7 @@ video_data_ptr swscale_picture_convert_impl::convert(video_data_ptr picture) {
         planes[i] = picture->plane_data(i);
         strides[i] = picture->line_size(i);
     }
-    // A caller's frame may end exactly where its memory does (a packed
-    // photo frame at the end of its allocation): it is scaled from a copy.
-    av_image_copy(source_->data, source_->linesize, planes, strides,
-                  static_cast<AVPixelFormat>(src_format_), src_width_, src_height_);
-    sws_scale(context_.get(), source_->data, source_->linesize, 0, src_height_, destination_->data,
+    sws_scale(context_.get(), planes, strides, 0, src_height_, destination_->data,
               destination_->linesize);
     return boost::make_shared<ff_video_data>(destination_, dst_width_, dst_height_, dst_format_);
 }

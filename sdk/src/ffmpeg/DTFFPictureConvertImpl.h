@@ -2,9 +2,7 @@
 // Picture conversion with FFmpeg's scaler. The converter owns one
 // destination picture and every result shares it: a later conversion
 // overwrites what earlier results show, so a caller that keeps a result
-// past the next conversion copies it. The source is copied into the
-// converter's own padded picture first, so the scaler never reads past the
-// end of the caller's memory.
+// past the next conversion copies it.
 
 #include "DTFFHandles.h"
 #include "DTPictureConvert.h"
@@ -31,7 +29,6 @@ private:
     int src_height_;
     dt_pixel_format_t src_format_;
     SwsContextPtr context_;
-    AVFramePtr source_; // every picture is copied here first, with spare rows below
     AVFramePtr destination_;
 };
 

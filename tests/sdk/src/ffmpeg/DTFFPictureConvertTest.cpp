@@ -4,18 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <boost/make_shared.hpp>
-
 extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstring>
-#include <stdexcept>
-#include <utility>
 
 using namespace kestrel;
 
@@ -147,66 +140,3 @@ TEST_P(UnknownPixelFormats, AreRefusedWithTheConvertersError) {
 
 INSTANTIATE_TEST_SUITE_P(OutsideFFmpeg, UnknownPixelFormats,
                          ::testing::Values(-1, -2, 9999, static_cast<int>(AV_PIX_FMT_NB)));
-
-namespace {
-
-// A packed RGB picture, the way the slideshow hands its frames over, whose
-// last byte is the last readable one: an unreadable page follows it.
-class rgb_before_guard_page : public video_data::Impl {
-public:
-    rgb_before_guard_page(int width, int height) : width_(width), height_(height) {
-        const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        const std::size_t bytes = static_cast<std::size_t>(size());
-        mapped_ = (bytes + page - 1) / page * page + page;
-        base_ = static_cast<uint8_t*>(mmap(nullptr, mapped_, PROT_READ | PROT_WRITE,
-                                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-        if (base_ == MAP_FAILED || mprotect(base_ + mapped_ - page, page, PROT_NONE) != 0)
-            throw std::runtime_error("no guard page");
-        pixels_ = base_ + mapped_ - page - bytes;
-        std::memset(pixels_, 200, bytes);
-    }
-    ~rgb_before_guard_page() override { munmap(base_, mapped_); }
-
-    int width() const override { return width_; }
-    int height() const override { return height_; }
-    dt_pixel_format_t pixel_format() const override { return AV_PIX_FMT_RGB24; }
-    uint8_t* data() const override { return pixels_; }
-    int size() const override { return width_ * height_ * 3; }
-    int planes_count() const override { return 1; }
-    uint8_t* plane_data(int plane) const override { return plane == 0 ? pixels_ : nullptr; }
-    int line_size(int plane) const override { return plane == 0 ? width_ * 3 : 0; }
-
-private:
-    int width_, height_;
-    std::size_t mapped_ = 0;
-    uint8_t* base_ = nullptr;
-    uint8_t* pixels_ = nullptr;
-};
-
-class guarded_picture : public video_data {
-public:
-    guarded_picture(int width, int height) : video_data(new rgb_before_guard_page(width, height)) {}
-};
-
-class PackedFramesAtTheEndOfTheirMemory : public ::testing::TestWithParam<std::pair<int, int>> {};
-
-} // namespace
-
-// The scaler's vector code reads past the end of a row; after the last row
-// of a tightly packed frame that is past the end of its memory.
-TEST_P(PackedFramesAtTheEndOfTheirMemory, AreConvertedWithoutReadingPastThem) {
-    const int width = GetParam().first, height = GetParam().second;
-    const video_data_ptr frame = boost::make_shared<guarded_picture>(width, height);
-    for (int flags : {bilinear, SWS_BICUBIC}) {
-        const video_data_ptr result =
-            picture_convert_creator::create(width, height, AV_PIX_FMT_RGB24, width, height,
-                                            AV_PIX_FMT_YUV420P, flags)
-                ->convert(frame);
-        expect_plane(*result, 0, width, height, 188); // grey 200 in studio range
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, PackedFramesAtTheEndOfTheirMemory,
-                         ::testing::Values(std::make_pair(640, 480), std::make_pair(960, 720),
-                                           std::make_pair(1280, 720), std::make_pair(854, 480),
-                                           std::make_pair(34, 10)));
