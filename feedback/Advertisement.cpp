@@ -148,9 +148,10 @@ void Advertisement::internalRetreived()
 
 bool Advertisement::event(QEvent* event)
 {
+    // Before the event is read: the worker made it under the mailbox's lock.
+    mailbox_->delivered();
     if (event->type() != advertisementEventType)
         return QObject::event(event);
-    mailbox_->delivered();
     const auto* outcome = static_cast<AdvertisementEvent*>(event);
     if (outcome->state == provider::state_loaded && outcome->feed)
         provider_ = outcome->feed;

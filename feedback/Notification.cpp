@@ -52,9 +52,10 @@ Notification::~Notification()
 
 bool Notification::event(QEvent* event)
 {
+    // Before the event is read: the worker made it under the mailbox's lock.
+    mailbox_->delivered();
     if (event->type() != notificationEventType)
         return QObject::event(event);
-    mailbox_->delivered();
     processNotification(static_cast<NotificationEvent*>(event)->feed);
     return true;
 }

@@ -5,6 +5,11 @@
 
 #include <boost/make_shared.hpp>
 
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+}
+
 namespace kestrel {
 
 namespace {
@@ -30,10 +35,12 @@ swscale_picture_convert_impl::swscale_picture_convert_impl(int src_width, int sr
     if (!context_)
         KESTREL_THROW(picture_convert::error() << errinfo_api_function("sws_getContext"));
     destination_ = dt_create_picture(dst_format, dst_width, dst_height);
+    staging_ = dt_create_picture(src_format, src_width, src_height);
 }
 
 swscale_picture_convert_impl::~swscale_picture_convert_impl() {
     destination_.reset();
+    staging_.reset();
     context_.reset();
 }
 
@@ -46,14 +53,26 @@ video_data_ptr swscale_picture_convert_impl::convert(video_data_ptr picture) {
         picture->height() < src_height_)
         KESTREL_THROW(errors::invalid_argument());
 
-    const uint8_t* planes[scaler_planes];
-    int strides[scaler_planes];
-    for (int i = 0; i < scaler_planes; ++i) {
+    // The scaler's vector code reads whole blocks past the end of a row, so
+    // on the last row it reads beyond a tightly packed buffer (the renderer's
+    // frames are such buffers). It reads from a copy padded the way FFmpeg
+    // pads its own pictures.
+    const uint8_t* planes[scaler_planes] = {};
+    int strides[scaler_planes] = {};
+    for (int i = 0; i < scaler_planes && i < picture->planes_count(); ++i) {
         planes[i] = picture->plane_data(i);
         strides[i] = picture->line_size(i);
     }
-    sws_scale(context_.get(), planes, strides, 0, src_height_, destination_->data,
-              destination_->linesize);
+    // A plane that is missing or has rows shorter than the source width
+    // would be read out of bounds.
+    const AVPixelFormat format = static_cast<AVPixelFormat>(src_format_);
+    for (int i = 0; i < av_pix_fmt_count_planes(format); ++i)
+        if (!planes[i] || strides[i] < av_image_get_linesize(format, src_width_, i))
+            KESTREL_THROW(errors::invalid_argument());
+    av_image_copy(staging_->data, staging_->linesize, planes, strides,
+                  format, src_width_, src_height_);
+    sws_scale(context_.get(), staging_->data, staging_->linesize, 0, src_height_,
+              destination_->data, destination_->linesize);
     return boost::make_shared<ff_video_data>(destination_, dst_width_, dst_height_, dst_format_);
 }
 

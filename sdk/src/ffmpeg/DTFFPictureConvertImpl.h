@@ -30,6 +30,7 @@ private:
     dt_pixel_format_t src_format_;
     SwsContextPtr context_;
     AVFramePtr destination_;
+    AVFramePtr staging_; // padded copy of the source the scaler reads
 };
 
 class swscale_picture_convert : public picture_convert {

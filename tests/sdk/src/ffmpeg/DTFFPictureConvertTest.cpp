@@ -2,11 +2,15 @@
 #include "ffmpeg/DTFFPicture.h"
 #include "support/TestPictures.h"
 
+#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
 extern "C" {
 #include <libswscale/swscale.h>
 }
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -111,6 +115,60 @@ TEST(FFPictureConvert, PicturesThatWouldBeReadOutOfBoundsAreRefused) {
     EXPECT_THROW(convert->convert(test::make_rgb_picture(16, 8, 0)), errors::invalid_argument);
     EXPECT_THROW(convert->convert(test::make_rgb_picture(8, 16, 0)), errors::invalid_argument);
     EXPECT_THROW(convert->convert(test::make_yuv_picture(16, 16, 0)), errors::invalid_argument);
+}
+
+namespace {
+
+// An RGB picture with unpadded rows whose last byte is the last one before an
+// inaccessible page, as a tightly packed frame may happen to lie in memory.
+class picture_before_guard_page : public video_data::Impl {
+public:
+    picture_before_guard_page(int width, int height) : width_(width), height_(height) {
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        const size_t bytes = static_cast<size_t>(size());
+        mapped_ = ((bytes + page - 1) / page + 1) * page;
+        base_ = static_cast<uint8_t*>(
+            mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        mprotect(base_ + mapped_ - page, page, PROT_NONE);
+        pixels_ = base_ + mapped_ - page - bytes;
+        std::memset(pixels_, 200, bytes);
+    }
+    ~picture_before_guard_page() override { munmap(base_, mapped_); }
+    int width() const override { return width_; }
+    int height() const override { return height_; }
+    dt_pixel_format_t pixel_format() const override { return AV_PIX_FMT_RGB24; }
+    uint8_t* data() const override { return pixels_; }
+    int size() const override { return width_ * 3 * height_; }
+    int planes_count() const override { return 1; }
+    uint8_t* plane_data(int plane) const override { return plane == 0 ? pixels_ : nullptr; }
+    int line_size(int plane) const override { return plane == 0 ? width_ * 3 : 0; }
+
+private:
+    int width_, height_;
+    size_t mapped_ = 0;
+    uint8_t* base_ = nullptr;
+    uint8_t* pixels_ = nullptr;
+};
+
+class guarded_picture : public video_data {
+public:
+    guarded_picture(int width, int height)
+        : video_data(new picture_before_guard_page(width, height)) {}
+};
+
+} // namespace
+
+// The scaler's vector code reads past the end of rows; a tightly packed frame
+// at the end of its memory must still convert, at every size the presets use.
+TEST(FFPictureConvert, TightlyPackedPictureAtTheEndOfItsMemoryConverts) {
+    for (const auto& size : {std::make_pair(640, 480), std::make_pair(960, 720),
+                             std::make_pair(1280, 720), std::make_pair(854, 480),
+                             std::make_pair(33, 17)}) {
+        const video_data_ptr result =
+            rgb_to_yuv(size.first, size.second)
+                ->convert(boost::make_shared<guarded_picture>(size.first, size.second));
+        EXPECT_NEAR(188, result->plane_data(0)[0], 2) << size.first << "x" << size.second;
+    }
 }
 
 TEST(FFPictureConvert, RefusedGeometryThrowsWithTheScalerCall) {

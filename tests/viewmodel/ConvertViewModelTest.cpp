@@ -1,0 +1,306 @@
+#include "ViewModelDoubles.h"
+#include "ViewModelTesting.h"
+
+#include "viewmodel/ConvertViewModel.h"
+
+#include "componentmodel/DesktopLauncher.h"
+#include "componentmodel/ImageProvider.h"
+#include "support/TestPictures.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using ViewModel::ConvertViewModel;
+using ViewModel::SettingsViewModel;
+using namespace ViewModelTest;
+
+namespace {
+
+// A producer that produces nothing: it keeps the callbacks it is started
+// with so the test can play the worker, and records what it is asked.
+struct ProducerRecord {
+    std::string path;
+    kestrel::media_settings_ptr settings;
+    kestrel::slideshow2::slideshow_produce::progress_callback progress;
+    kestrel::slideshow2::slideshow_produce::finished_callback finished;
+    QStringList calls;
+};
+
+class ProducerDouble : public kestrel::slideshow2::slideshow_produce {
+    struct impl : Impl {
+        explicit impl(std::shared_ptr<ProducerRecord> record) : record(std::move(record)) {}
+        ~impl() override { record->calls << "released"; }
+        void start(const progress_callback& progress, const finished_callback& finished) override
+        {
+            record->progress = progress;
+            record->finished = finished;
+            record->calls << "produce";
+        }
+        void pause() override { record->calls << "pause"; }
+        void resume() override { record->calls << "resume"; }
+        void stop() override { record->calls << "stop"; }
+        std::shared_ptr<ProducerRecord> record;
+    };
+
+public:
+    explicit ProducerDouble(std::shared_ptr<ProducerRecord> record) : slideshow_produce(new impl(std::move(record))) {}
+};
+
+class ConvertViewModelTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        clearSettingsStore();
+        storyboard = QSharedPointer<ViewModel::StoryboardViewModel>::create(viewmodeltest::create_gil_slideshow(), photos);
+        settings = QSharedPointer<SettingsViewModel>::create(show.show);
+        settings->setOutputFolder(folder.path());
+        settings->setSlideshowName("Trip");
+        show.record->slides = 10;
+        vm = std::make_unique<ConvertViewModel>(show.show, storyboard, settings, photos);
+        vm->setProducerFactory(
+            [this](const kestrel::slideshow2::slideshow_ptr&, const std::string& path, const kestrel::media_settings_ptr& m) {
+                producers.push_back(std::make_shared<ProducerRecord>(ProducerRecord{path, m, {}, {}, {}}));
+                return boost::make_shared<ProducerDouble>(producers.back());
+            });
+        QObject::connect(vm.get(), &ConvertViewModel::stateChanged,
+                         [this](ConvertViewModel::State s) { log << "state=" + QString::number(s); });
+        QObject::connect(vm.get(), &ConvertViewModel::progressChanged,
+                         [this](int v) { log << "progress=" + QString::number(v); });
+        QObject::connect(vm.get(), &ConvertViewModel::slideIndexChanged,
+                         [this](int v) { log << "slide=" + QString::number(v); });
+        QObject::connect(vm.get(), &ConvertViewModel::photoIdChanged, [this](QString) { log << "photo"; });
+        QObject::connect(vm.get(), &ConvertViewModel::conversionSucceeded, [this] { log << "succeeded"; });
+        QObject::connect(vm.get(), &ConvertViewModel::conversionFailed,
+                         [this](int code, QString text) { log << QString("failed=%1 %2").arg(code).arg(text); });
+    }
+
+    // Delivers what the producer's callbacks posted.
+    void deliver() { QCoreApplication::sendPostedEvents(vm.get()); }
+    ProducerRecord& producer(int index = -1)
+    {
+        return *producers.at(index < 0 ? producers.size() - 1 : index);
+    }
+    QString actions()
+    {
+        return QString("%1%2%3").arg(vm->startAction()->isEnabled()).arg(vm->pauseAction()->isEnabled())
+            .arg(vm->stopAction()->isEnabled());
+    }
+
+    QTemporaryDir folder;
+    UsageEventRecorder events;
+    ShowDouble show;
+    QSharedPointer<SettingsViewModel> settings;
+    QSharedPointer<ComponentModel::ImageProvider> photos = QSharedPointer<ComponentModel::ImageProvider>::create();
+    QSharedPointer<ViewModel::StoryboardViewModel> storyboard;
+    std::vector<std::shared_ptr<ProducerRecord>> producers;  // every one made
+    QStringList log;  // before vm: its destructor still signals
+    std::unique_ptr<ConvertViewModel> vm;
+};
+
+} // namespace
+
+TEST_F(ConvertViewModelTest, ProductionRunsFromStartThroughProgressToSuccess)
+{
+    EXPECT_EQ(vm->photoId(), "");
+    const std::string photo = folder.filePath("photo.jpg").toStdString();
+    viewmodeltest::writePhoto(photo);
+    storyboard->addSlide(viewmodeltest::qtPath(photo));
+    ASSERT_TRUE(viewmodeltest::settled(*storyboard));
+    const QString firstSlide = viewmodeltest::slideAt(*storyboard, 0)->photoId();
+    ASSERT_FALSE(firstSlide.isEmpty());
+    EXPECT_EQ(vm->photoId(), firstSlide);
+    EXPECT_EQ(actions(), "100");
+    events.events.clear();
+
+    vm->startAction()->trigger();
+    EXPECT_EQ(events.events, QStringList{"Lumivista|Make Slideshow|Preset: mac-medium, Slides Count: 10|"});
+    ASSERT_EQ(producers.size(), 1u);
+    EXPECT_EQ(QString::fromStdString(producer().path), QDir(folder.path()).absoluteFilePath("Trip.mp4"));
+    EXPECT_EQ(producer().settings->get("produce-preset"), "mac-medium");
+    EXPECT_EQ(producer().calls, QStringList{"produce"});
+    EXPECT_EQ(log, (QStringList{"progress=0", "slide=0", "photo", "state=2"}));
+    EXPECT_EQ(actions(), "011");
+    EXPECT_EQ(vm->remainingTime(), -1);
+    log.clear();
+
+    // A frame whose rows are padded: the preview must follow the stride.
+    const kestrel::video_data_ptr frame = kestrel::test::make_rgb_picture(50, 20, 3);
+    ASSERT_GT(frame->line_size(0), 150);
+    producer().progress(37.9, frame);
+    producer().progress(38.2, kestrel::video_data_ptr());
+    deliver();
+    EXPECT_EQ(log, (QStringList{"progress=37", "slide=3", "photo", "progress=38", "slide=3"}));
+    EXPECT_EQ(vm->progress(), 38);
+    const QString previewId = vm->photoId();
+    EXPECT_TRUE(previewId.startsWith('{') && previewId.endsWith('}') && previewId.size() == 38) << previewId.toStdString();
+    QSize size;
+    const QImage shown = photos->requestPixmap(previewId, &size, QSize()).toImage().convertToFormat(QImage::Format_RGB888);
+    ASSERT_EQ(size, QSize(50, 20));
+    for (const QPoint p : {QPoint(0, 0), QPoint(49, 19), QPoint(17, 11)}) {
+        const uint8_t* pixel = frame->data() + p.y() * frame->line_size(0) + 3 * p.x();
+        EXPECT_EQ(shown.pixel(p), qRgb(pixel[0], pixel[1], pixel[2])) << p.x() << "," << p.y();
+    }
+    log.clear();
+
+    producer().finished(kestrel::slideshow2::slideshow_produce::done);
+    deliver();
+    EXPECT_EQ(log, (QStringList{"state=0", "succeeded"}));
+    EXPECT_EQ(producer().calls, (QStringList{"produce", "released"}));
+    EXPECT_EQ(actions(), "100");
+    EXPECT_EQ(vm->progress(), 0);  // no producer any more
+    EXPECT_EQ(vm->photoId(), previewId);  // the last frame stays
+
+    // The next start clears the old preview from the provider.
+    vm->start();
+    EXPECT_TRUE(photos->requestPixmap(previewId, &size, QSize()).isNull());
+    EXPECT_EQ(vm->photoId(), firstSlide);
+}
+
+namespace {
+
+struct ResultRow {
+    int result;
+    const char* reported;
+};
+
+class ConvertResults : public ConvertViewModelTest, public testing::WithParamInterface<ResultRow> {};
+
+} // namespace
+
+TEST_P(ConvertResults, FinishReportsItsResult)
+{
+    vm->start();
+    log.clear();
+    producer().finished(kestrel::slideshow2::slideshow_produce::Result(GetParam().result));
+    deliver();
+    QStringList expected{"state=0"};
+    if (*GetParam().reported)
+        expected << GetParam().reported;
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, ConvertResults,
+                         testing::Values(ResultRow{0, "succeeded"}, ResultRow{1, ""},
+                                         ResultRow{2, "failed=2 Can't find preset."},
+                                         ResultRow{3, "failed=3 Audio encoder failed."},
+                                         ResultRow{4, "failed=4 Video encoder failed."},
+                                         ResultRow{5, "failed=5 Can't create output file."},
+                                         ResultRow{6, "failed=6 Media muxer failed."},
+                                         ResultRow{7, "failed=7 Unexpected error."},
+                                         ResultRow{9, "failed=9 Unexpected error."}));
+
+TEST_F(ConvertViewModelTest, PauseResumeAndStopFollowTheStates)
+{
+    vm->pause();
+    vm->stop();
+    EXPECT_TRUE(log.isEmpty());
+
+    vm->start();
+    events.events.clear();
+    log.clear();
+    vm->pauseAction()->trigger();
+    EXPECT_EQ(vm->state(), ConvertViewModel::PauseState);
+    vm->start();  // neither converting nor paused starts again
+    vm->pauseAction()->trigger();
+    vm->start();
+    EXPECT_EQ(events.events, QStringList());
+    EXPECT_EQ(producers.size(), 1u);
+    EXPECT_EQ(log, (QStringList{"state=1", "state=2"}));
+    EXPECT_EQ(actions(), "011");
+
+    vm->stopAction()->trigger();
+    EXPECT_EQ(producer().calls, (QStringList{"produce", "pause", "resume", "stop"}));
+    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+    EXPECT_EQ(vm->remainingTime(), -1);
+    EXPECT_EQ(actions(), "100");
+    log.clear();
+
+    // What the stopping production still sends changes nothing, and its
+    // cancelled end is silent.
+    producer().progress(80.0, kestrel::test::make_rgb_picture(8, 8, 1));
+    producer().finished(kestrel::slideshow2::slideshow_produce::cancelled);
+    deliver();
+    EXPECT_TRUE(log.isEmpty()) << log.join(',').toStdString();
+    EXPECT_EQ(producer().calls.last(), "released");
+}
+
+TEST_F(ConvertViewModelTest, NothingToProduceOrAFailingSetUpNeverLeavesTheStopState)
+{
+    show.record->slides = 0;
+    events.events.clear();
+    vm->start();
+    EXPECT_TRUE(producers.empty());
+    EXPECT_TRUE(events.events.isEmpty());
+
+    show.record->slides = 3;
+    vm->setProducerFactory([](auto&&...) -> kestrel::slideshow2::slideshow_produce_ptr {
+        throw std::runtime_error("no producer today");
+    });
+    vm->start();
+    EXPECT_EQ(log, QStringList{"failed=7 Unexpected error."});
+    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+    EXPECT_EQ(actions(), "100");
+    EXPECT_TRUE(vm->photoId().isEmpty());
+}
+
+TEST_F(ConvertViewModelTest, ResultIsShownOrOpenedOnlyOnceAFileWasMade)
+{
+    QList<QPair<QUrl, ComponentModel::LaunchMode>> launched;
+    const auto previous = ComponentModel::setUrlLauncher([&](const QUrl& url, ComponentModel::LaunchMode mode) {
+        launched << qMakePair(url, mode);
+        return true;
+    });
+    vm->showResult();
+    vm->openResult();
+    EXPECT_TRUE(launched.isEmpty());
+
+    vm->start();
+    QFile made(vm->resultPath());
+    ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+    made.close();
+    producer().finished(kestrel::slideshow2::slideshow_produce::done);
+    deliver();
+    vm->showResult();
+    vm->openResult();
+    ComponentModel::setUrlLauncher(previous);
+    ASSERT_EQ(launched.size(), 2);
+    EXPECT_EQ(launched[0].first.toLocalFile(), QFileInfo(vm->resultPath()).canonicalFilePath());
+    EXPECT_EQ(launched[0].second, ComponentModel::LaunchMode::ShowInFolder);
+    EXPECT_EQ(launched[1].second, ComponentModel::LaunchMode::Open);
+}
+
+TEST_F(ConvertViewModelTest, MissingMoviesFolderIsMadeButAChosenFolderNever)
+{
+    const QString movies = SettingsViewModel::defaultOutputFolder();
+    QDir(movies).removeRecursively();
+    settings->setOutputFolder(movies);
+    vm->start();
+    EXPECT_TRUE(QFileInfo(movies).isDir());
+    EXPECT_EQ(QString::fromStdString(producer().path), QDir(movies).absoluteFilePath("Trip.mp4"));
+    vm->stop();
+
+    settings->setSlideshowName(" ?/:");  // nothing left of it but blanks
+    const QString chosen = folder.filePath("not there");
+    settings->setOutputFolder(chosen);
+    vm->start();
+    EXPECT_FALSE(QFileInfo::exists(chosen));
+    EXPECT_EQ(QString::fromStdString(producer().path), QDir(chosen).absoluteFilePath("My slideshow.mp4"));
+}
+
+TEST_F(ConvertViewModelTest, DestroyingWhileConvertingStopsAndReleasesTheProducer)
+{
+    vm->start();
+    const auto record = producers.back();
+    vm.reset();
+    EXPECT_EQ(record->calls, (QStringList{"produce", "stop", "released"}));
+    record->progress(50.0, kestrel::video_data_ptr());  // a late call posts nothing
+    record->finished(kestrel::slideshow2::slideshow_produce::cancelled);
+}
+

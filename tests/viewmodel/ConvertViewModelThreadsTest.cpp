@@ -1,0 +1,207 @@
+// Whole conversions: photos and music through the storyboard, the settings,
+// the convert view model, the renderer-backed slideshow and the engine's
+// producer (a worker thread of its own) into real files, reopened with
+// FFmpeg.
+
+#include "ViewModelDoubles.h"
+#include "ViewModelTesting.h"
+
+#include "viewmodel/ConvertViewModel.h"
+
+#include "componentmodel/ImageProvider.h"
+#include "support/MediaProbe.h"
+#include "support/MusicFiles.h"
+
+#include "DTAudioTrackFile.h"
+#include "slideshow2/DTGilSlideshow.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <memory>
+
+using ViewModel::ConvertViewModel;
+using ViewModel::SettingsViewModel;
+using namespace ViewModelTest;
+
+namespace {
+
+// Three generated photos put on the storyboard of the renderer-backed
+// slideshow, with a second of music.
+class ConvertEndToEnd : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        clearSettingsStore();
+        show = kestrel::slideshow2::create_gil_slideshow();
+        storyboard = QSharedPointer<ViewModel::StoryboardViewModel>::create(show, photos);
+        for (int i = 0; i < 3; ++i) {
+            const std::string photo = folder.filePath(QString("photo %1.jpg").arg(i)).toStdString();
+            viewmodeltest::writePhoto(photo);
+            storyboard->addSlide(viewmodeltest::qtPath(photo));
+        }
+        ASSERT_TRUE(viewmodeltest::settled(*storyboard));
+        ASSERT_EQ(show->count(), 3u);
+        show->set_audio_track(
+            kestrel::create_audio_track_file(kestrel::test::sample_tone_file("mp3"), nullptr, false));
+
+        settings = QSharedPointer<SettingsViewModel>::create(show);
+        // The smallest frames of all profiles: 480 x 360 at 4:3.
+        settings->setFormat(SettingsViewModel::YouTubeFormat);
+        settings->setQuality(SettingsViewModel::LowQuality);
+        settings->setOutputFolder(folder.path());
+        settings->setSlideshowName("Trip");
+        useSlides(0.5);
+        vm = std::make_unique<ConvertViewModel>(show, storyboard, settings, photos);
+        QObject::connect(vm.get(), &ConvertViewModel::progressChanged, [this](int v) { progress << v; });
+        QObject::connect(vm.get(), &ConvertViewModel::conversionSucceeded, [this] { outcome = "succeeded"; });
+        QObject::connect(vm.get(), &ConvertViewModel::conversionFailed,
+                         [this](int code, QString text) { outcome = QString("%1 %2").arg(code).arg(text); });
+    }
+
+    void useSlides(double seconds)
+    {
+        settings->setSlideDuration(seconds);
+        settings->apply();
+    }
+
+    // Runs one conversion to its end; what the view model said.
+    QString convert()
+    {
+        outcome.clear();
+        progress.clear();
+        vm->start();
+        QElapsedTimer clock;
+        clock.start();
+        while (outcome.isEmpty() && clock.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return outcome;
+    }
+
+    QTemporaryDir folder;
+    UsageEventRecorder events;
+    kestrel::slideshow2::slideshow_ptr show;
+    QSharedPointer<ComponentModel::ImageProvider> photos = QSharedPointer<ComponentModel::ImageProvider>::create();
+    QSharedPointer<ViewModel::StoryboardViewModel> storyboard;
+    QSharedPointer<SettingsViewModel> settings;
+    QList<int> progress;
+    QString outcome;
+    std::unique_ptr<ConvertViewModel> vm;
+};
+
+} // namespace
+
+TEST_F(ConvertEndToEnd, AShowWithMusicBecomesAFileNumberedAfterTheLastOne)
+{
+    QFile earlier(folder.filePath("Trip.flv"));  // what the same name made before
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.close();
+    ASSERT_EQ(convert(), "succeeded");
+    EXPECT_EQ(vm->resultPath(), QDir(folder.path()).absoluteFilePath("Trip (2).flv"));
+    EXPECT_EQ(earlier.size(), 0);
+    EXPECT_GE(progress.size(), 2);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_GT(progress.last(), 0);
+    // The last frame encoded is shown in place of the first slide's photo.
+    EXPECT_NE(vm->photoId(), viewmodeltest::slideAt(*storyboard, 0)->photoId());
+    EXPECT_FALSE(photos->requestPixmap(vm->photoId(), nullptr, QSize()).isNull());
+
+    const kestrel::test::media_probe probe = kestrel::test::probe_media_file(vm->resultPath().toStdString());
+    ASSERT_NE(probe.first(0), nullptr);
+    ASSERT_NE(probe.first(1), nullptr);
+    EXPECT_EQ(probe.first(0)->codec, "h264");
+    EXPECT_EQ(probe.first(0)->width, 480);
+    EXPECT_EQ(probe.first(0)->height, 360);
+    // The photos are seen, not only black, and the music is heard.
+    const std::vector<double>& luma = probe.first(0)->mean_luma;
+    ASSERT_FALSE(luma.empty());
+    EXPECT_GT(*std::max_element(luma.begin(), luma.end()), 80.0);
+    EXPECT_EQ(probe.first(1)->codec, "aac");
+    const std::vector<double>& peaks = probe.first(1)->block_peaks;
+    ASSERT_FALSE(peaks.empty());
+    EXPECT_GT(*std::max_element(peaks.begin(), peaks.end()), 0.1);
+}
+
+TEST_F(ConvertEndToEnd, StoppingIsSilentAndLeavesAClosedFile)
+{
+    // An MP4 file reopens only with its trailer written.
+    settings->setFormat(SettingsViewModel::MacFormat);
+    settings->setAspect(16.0 / 9.0);
+    useSlides(20.0);  // a minute of show, stopped long before its end
+    vm->start();
+    QElapsedTimer clock;
+    clock.start();
+    while (progress.isEmpty() && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    vm->stopAction()->trigger();
+    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+    const QString path = vm->resultPath();
+    clock.restart();
+    while (clock.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    vm.reset();  // waits for the producer
+    EXPECT_TRUE(outcome.isEmpty()) << outcome.toStdString();
+    EXPECT_TRUE(path.endsWith(".mp4"));
+    EXPECT_NO_THROW(kestrel::test::probe_media_file(path.toStdString()));
+}
+
+TEST_F(ConvertEndToEnd, RestartedWhileTheStoppedWorkerStillPostsOnlyTheNewOneCounts)
+{
+    useSlides(20.0);
+    vm->start();
+    QCoreApplication::processEvents();
+    vm->stop();
+    useSlides(0.5);
+    EXPECT_EQ(vm->resultPath(), QDir(folder.path()).absoluteFilePath("Trip.flv"));
+    EXPECT_EQ(convert(), "succeeded");  // the stopped one's end is turned away
+    EXPECT_EQ(vm->resultPath(), QDir(folder.path()).absoluteFilePath("Trip (2).flv"));
+}
+
+TEST_F(ConvertEndToEnd, FailuresGiveTheirCodeAndTextAndTouchNoSettings)
+{
+    settings->setOutputFolder(folder.filePath("not there"));
+    EXPECT_EQ(convert(), "5 Can't create output file.");
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath("not there")));
+
+    QFile plainFile(folder.filePath("a file"));
+    ASSERT_TRUE(plainFile.open(QIODevice::WriteOnly));
+    plainFile.close();
+    settings->setOutputFolder(plainFile.fileName());
+    EXPECT_EQ(convert(), "5 Can't create output file.");
+
+    // The superuser writes into any folder, so only others can try this.
+    if (geteuid() != 0) {
+        QDir readOnly(folder.filePath("read only"));
+        ASSERT_TRUE(readOnly.mkpath("."));
+        QFile::setPermissions(readOnly.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        settings->setOutputFolder(readOnly.path());
+        EXPECT_EQ(convert(), "5 Can't create output file.");
+        EXPECT_TRUE(readOnly.entryList(QDir::Files).isEmpty());
+    }
+
+    // A full disk: no file may grow past a few hundred bytes.
+    settings->setOutputFolder(folder.path());
+    struct rlimit before;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    struct rlimit full = before;
+    full.rlim_cur = 300;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    const QString result = convert();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(result, "6 Media muxer failed.");
+    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+    EXPECT_EQ(settings->outputFolder(), folder.path());
+    EXPECT_EQ(show->count(), 3u);
+}

@@ -1,0 +1,380 @@
+#include "viewmodel/ConvertViewModel.h"
+
+#include "viewmodel/UsageEvents.h"
+
+#include "componentmodel/FileHelpers.h"
+#include "componentmodel/ImageProvider.h"
+#include "componentmodel/NotifyList.h"
+#include "componentmodel/Progress.h"
+#include "componentmodel/SignalArgs.h"
+#include "feedback/GuardedReceiver.h"
+
+#include "DTVideoData.h"
+#include "slideshow2/DTSlideshow.h"
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
+#include <boost/weak_ptr.hpp>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QMetaType>
+#include <QPixmap>
+#include <QUuid>
+
+#include <cmath>
+#include <mutex>
+
+namespace ViewModel {
+
+namespace {
+
+typedef kestrel::slideshow2::slideshow_produce produce;
+
+class ProgressEvent : public QEvent {
+public:
+    static const QEvent::Type type = QEvent::Type(1001);
+    ProgressEvent(quint64 production, double percent, kestrel::video_data_ptr frame)
+        : QEvent(type), production(production), percent(percent), frame(std::move(frame))
+    {
+    }
+    const quint64 production;
+    const double percent;
+    const kestrel::video_data_ptr frame;
+};
+
+class FinishEvent : public QEvent {
+public:
+    static const QEvent::Type type = QEvent::Type(1002);
+    FinishEvent(quint64 production, int result) : QEvent(type), production(production), result(result) {}
+    const quint64 production;
+    const int result;
+};
+
+// The producer's callbacks, on its worker thread: they only post, and only
+// while the receiver lives.
+struct ProgressFunctor {
+    std::shared_ptr<Feedback::GuardedReceiver> receiver;
+    quint64 production;
+    void operator()(double percent, const kestrel::video_data_ptr& frame) const
+    {
+        receiver->post(std::make_unique<ProgressEvent>(production, percent, frame));
+    }
+};
+
+struct FinishFunctor {
+    std::shared_ptr<Feedback::GuardedReceiver> receiver;
+    quint64 production;
+    void operator()(produce::Result result) const
+    {
+        receiver->post(std::make_unique<FinishEvent>(production, int(result)));
+    }
+};
+
+// NaN and values outside 0 .. 100 cannot come from a sound producer; they
+// are kept out of the integer conversions all the same.
+double boundedPercent(double percent)
+{
+    return percent >= 0.0 ? (percent <= 100.0 ? percent : 100.0) : 0.0;
+}
+
+// The frame's pixels seen as a picture, not copied: valid while the frame
+// lives. Null unless the frame is a whole packed RGB picture.
+QImage pictureOf(const kestrel::video_data_ptr& frame)
+{
+    if (!frame || frame->size() == 0 || frame->pixel_format() != AV_PIX_FMT_RGB24 || frame->width() <= 0 ||
+        frame->height() <= 0 || !frame->data() || frame->line_size(0) < frame->width() * 3)
+        return QImage();
+    return QImage(frame->data(), frame->width(), frame->height(), frame->line_size(0), QImage::Format_RGB888);
+}
+
+} // namespace
+
+ConvertViewModel::ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
+                                   QSharedPointer<StoryboardViewModel> storyboard,
+                                   QSharedPointer<SettingsViewModel> settings,
+                                   QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent)
+    : QObject(parent),
+      slideshow_(std::move(slideshow)),
+      storyboard_(std::move(storyboard)),
+      settings_(std::move(settings)),
+      photos_(std::move(photos)),
+      mailbox_(std::make_shared<Feedback::GuardedReceiver>(this)),
+      startAction_(this),
+      pauseAction_(this),
+      stopAction_(this),
+      producerFactory_(&ConvertViewModel::createEngineProducer)
+{
+    static std::once_flag registered;
+    std::call_once(registered,
+                   [] { qRegisterMetaType<ConvertViewModel::State>("ViewModel::ConvertViewModel::State"); });
+    connect(&startAction_, &QAction::triggered, this, &ConvertViewModel::start);
+    connect(&pauseAction_, &QAction::triggered, this, &ConvertViewModel::pause);
+    connect(&stopAction_, &QAction::triggered, this, &ConvertViewModel::stop);
+    updateActions();
+}
+
+ConvertViewModel::~ConvertViewModel()
+{
+    mailbox_->close();
+    stop();
+    estimator_.reset();
+    // Waits for the producer's thread: its callbacks may still be posting.
+    producer_.reset();
+}
+
+kestrel::slideshow2::slideshow_produce_ptr ConvertViewModel::createEngineProducer(
+    const kestrel::slideshow2::slideshow_ptr& slideshow, const std::string& outputPath,
+    const kestrel::media_settings_ptr& settings)
+{
+    if (!slideshow)
+        return kestrel::slideshow2::slideshow_produce_ptr();
+    // The producer reads the show's own sources and switches its reading
+    // ahead on for the production; the switch never keeps the show alive.
+    const boost::weak_ptr<kestrel::slideshow2::slideshow> show = slideshow;
+    const kestrel::slideshow2::buffering_switch setBuffered = [show](bool buffered) {
+        if (const kestrel::slideshow2::slideshow_ptr alive = show.lock())
+            alive->set_buffered(buffered);
+    };
+    return kestrel::slideshow2::slideshow_produce_creator::create(slideshow->av_source(), slideshow, setBuffered,
+                                                                  outputPath, settings);
+}
+
+void ConvertViewModel::setProducerFactory(ProducerFactory factory)
+{
+    producerFactory_ = factory ? std::move(factory) : ProducerFactory(&ConvertViewModel::createEngineProducer);
+}
+
+int ConvertViewModel::progress() const
+{
+    return producer_ ? progress_ : 0;
+}
+
+qint64 ConvertViewModel::remainingTime() const
+{
+    return estimator_ ? estimator_->remainingTime() : -1;
+}
+
+QString ConvertViewModel::photoId() const
+{
+    if (!previewId_.isEmpty() || !storyboard_)
+        return previewId_;
+    const QSharedPointer<ComponentModel::NotifyList> slides = storyboard_->slideList();
+    const auto* first = slides && !slides->isEmpty() ? qobject_cast<SlideViewModel*>(slides->at(0).data()) : nullptr;
+    return first ? first->photoId() : previewId_;
+}
+
+int ConvertViewModel::slideCount() const
+{
+    return slideshow_ ? int(slideshow_->count()) : 0;
+}
+
+void ConvertViewModel::start()
+{
+    if (state_ != StopState)
+        return;
+    const int slides = slideCount();
+    if (slides <= 0)
+        return;
+    try {
+        startProduction();
+    } catch (...) {
+        fail(produce::unexpected_error);
+    }
+}
+
+void ConvertViewModel::startProduction()
+{
+    const QString preset = settings_->presetName();
+    sendUsageEvent(QStringLiteral("Lumivista"), QStringLiteral("Make Slideshow"),
+                   QStringLiteral("Preset: ") + preset + QStringLiteral(", Slides Count: ") +
+                       QString::number(slideCount()));
+    const kestrel::media_settings_ptr settings = kestrel::media_settings::create();
+    settings->set("produce-preset", preset.toLatin1().toStdString());
+
+    resultPath_ = freeOutputPath();
+    if (resultPath_.isEmpty()) {
+        fail(produce::create_file_failed);
+        return;
+    }
+
+    // A stopped production may still be ending: releasing it waits for it,
+    // and the new tag turns away whatever it posted meanwhile.
+    ++production_;
+    producer_.reset();
+    producer_ = producerFactory_(slideshow_, resultPath_.toUtf8().toStdString(), settings);
+    if (!producer_) {
+        fail(produce::unexpected_error);
+        return;
+    }
+    producer_->produce(ProgressFunctor{mailbox_, production_}, FinishFunctor{mailbox_, production_});
+
+    estimator_ = std::make_unique<ComponentModel::Progress>(0, 100, 2000, 0);
+    connect(estimator_.get(), &ComponentModel::Progress::remainingTimeChanged, this,
+            &ConvertViewModel::onRemainingTimeChanged);
+    estimator_->start();
+
+    progress_ = 0;
+    slideIndex_ = 0;
+    emit progressChanged(0);
+    emit slideIndexChanged(0);
+    setPreview(QImage());
+    setState(ConvertState);
+}
+
+QString ConvertViewModel::freeOutputPath() const
+{
+    QString folder = settings_->outputFolder();
+    const QString defaultFolder = SettingsViewModel::defaultOutputFolder();
+    // The movies folder of a fresh account may not exist yet; a folder the
+    // user chose is never made up.
+    if (folder.isEmpty())
+        folder = defaultFolder;
+    if (folder == defaultFolder)
+        QDir().mkpath(folder);
+    // A name that cleans down to nothing would make a hidden ".mp4".
+    QString name = settings_->slideshowName();
+    if (FileHelpers::sanitizeFileName(name).trimmed().isEmpty())
+        name = tr("My slideshow");
+    return FileHelpers::uniqueFilePath(folder, name, settings_->fileExtention());
+}
+
+void ConvertViewModel::pause()
+{
+    if (state_ == PauseState) {
+        if (producer_)
+            producer_->resume();
+        if (estimator_)
+            estimator_->start();
+        setState(ConvertState);
+    } else if (state_ == ConvertState) {
+        if (producer_)
+            producer_->pause();
+        if (estimator_)
+            estimator_->stop();
+        setState(PauseState);
+    }
+}
+
+void ConvertViewModel::stop()
+{
+    if (state_ == StopState)
+        return;
+    if (producer_)
+        producer_->stop();
+    estimator_.reset();
+    setState(StopState);
+}
+
+void ConvertViewModel::onRemainingTimeChanged(ComponentModel::PropertyChangedSignalArgs)
+{
+    if (estimator_)
+        emit remainingTimeChanged(estimator_->remainingTime());
+}
+
+bool ConvertViewModel::event(QEvent* e)
+{
+    // Before the event is read: the worker made it under the mailbox's lock.
+    mailbox_->delivered();
+    if (e->type() == ProgressEvent::type) {
+        const auto* progressEvent = static_cast<ProgressEvent*>(e);
+        if (progressEvent->production == production_ && state_ != StopState)
+            onProgress(progressEvent->percent, progressEvent->frame);
+        return true;
+    }
+    if (e->type() == FinishEvent::type) {
+        const auto* finishEvent = static_cast<FinishEvent*>(e);
+        if (finishEvent->production == production_ && producer_)
+            onFinished(finishEvent->result);
+        return true;
+    }
+    // Queued calls, timers and deferred deletes keep working.
+    return QObject::event(e);
+}
+
+void ConvertViewModel::onProgress(double percent, const kestrel::video_data_ptr& frame)
+{
+    percent = boundedPercent(percent);
+    if (estimator_)
+        estimator_->setValue(qint64(percent));
+    progress_ = int(percent);
+    slideIndex_ = int(slideCount() * percent / 100.0);
+    emit progressChanged(progress());
+    emit slideIndexChanged(slideIndex_);
+    // The provider gets a copy before the frame goes with its event.
+    const QImage picture = pictureOf(frame);
+    if (!picture.isNull())
+        setPreview(picture);
+}
+
+void ConvertViewModel::onFinished(int result)
+{
+    // The worker has made its last call; releasing waits for its thread and
+    // closes the file.
+    producer_.reset();
+    stop();
+    if (result == produce::done)
+        emit conversionSucceeded();
+    else if (result != produce::cancelled)
+        fail(result);
+}
+
+void ConvertViewModel::fail(int code)
+{
+    QString text;
+    switch (code) {
+    case produce::invalid_preset: text = tr("Can't find preset."); break;
+    case produce::audio_encoder_failed: text = tr("Audio encoder failed."); break;
+    case produce::video_encoder_failed: text = tr("Video encoder failed."); break;
+    case produce::create_file_failed: text = tr("Can't create output file."); break;
+    case produce::muxer_failed: text = tr("Media muxer failed."); break;
+    default: text = tr("Unexpected error."); break;
+    }
+    emit conversionFailed(code, text);
+}
+
+void ConvertViewModel::setState(State state)
+{
+    state_ = state;
+    emit stateChanged(state);
+    updateActions();
+}
+
+void ConvertViewModel::updateActions()
+{
+    startAction_.setEnabled(state_ == StopState);
+    pauseAction_.setEnabled(state_ != StopState);
+    stopAction_.setEnabled(state_ != StopState);
+}
+
+void ConvertViewModel::setPreview(const QImage& image)
+{
+    if (!previewId_.isEmpty()) {
+        if (photos_)
+            photos_->setPixmap(previewId_, QPixmap());
+        previewId_.clear();
+    }
+    if (!image.isNull()) {
+        previewId_ = QUuid::createUuid().toString();
+        if (photos_)
+            photos_->setPixmap(previewId_, QPixmap::fromImage(image));
+    }
+    emit photoIdChanged(photoId());
+}
+
+void ConvertViewModel::showResult()
+{
+    if (!resultPath_.isEmpty())
+        FileHelpers::showInExplorer(resultPath_);
+}
+
+void ConvertViewModel::openResult()
+{
+    if (!resultPath_.isEmpty())
+        FileHelpers::openFile(resultPath_);
+}
+
+} // namespace ViewModel

@@ -1,0 +1,144 @@
+#pragma once
+// One production of the video file from the current slideshow: starts the
+// engine's producer with the preset of the chosen output profile, follows
+// its progress (percent, slide being encoded, remaining time, a preview of
+// the frame just encoded), pauses, resumes and stops it, and reports the
+// outcome as conversionSucceeded() or conversionFailed(code, text). Stopping
+// is silent.
+// The producer runs on a worker thread of its own; its callbacks only post
+// events to this object (through a mailbox closed when it goes), tagged with the production they belong to, so that
+// a stopped production's late events never touch a newer one. Releasing a
+// producer waits for its thread; the destructor stops a running production
+// and releases it. GUI thread only.
+// The storyboard's first slide gives the picture shown before the first
+// frame; the photos provider receives the preview pictures.
+
+#include "viewmodel/SettingsViewModel.h"
+#include "viewmodel/StoryboardViewModel.h"
+
+#include "componentmodel/SignalArgs.h"
+
+#include "DTMediaSettings.h"
+#include "slideshow2/DTSlideshowProduce.h"
+#include "slideshow2/DTSlideshowTypes.h"
+
+#include <QAction>
+#include <QImage>
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace ComponentModel {
+class ImageProvider;
+class Progress;
+} // namespace ComponentModel
+
+namespace Feedback {
+class GuardedReceiver;
+} // namespace Feedback
+
+namespace ViewModel {
+
+class ConvertViewModel : public QObject {
+    Q_OBJECT
+public:
+    enum State : int { StopState = 0, PauseState = 1, ConvertState = 2 };
+    Q_ENUM(State)
+
+    Q_PROPERTY(int progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(qint64 remainingTime READ remainingTime NOTIFY remainingTimeChanged)
+    Q_PROPERTY(QString photoId READ photoId NOTIFY photoIdChanged)
+    Q_PROPERTY(int slideIndex READ slideIndex NOTIFY slideIndexChanged)
+    Q_PROPERTY(int slideCount READ slideCount NOTIFY fakeSignal)
+    Q_PROPERTY(State state READ state NOTIFY stateChanged)
+    Q_PROPERTY(QAction* startAction READ startAction NOTIFY fakeSignal)
+    Q_PROPERTY(QAction* pauseAction READ pauseAction NOTIFY fakeSignal)
+    Q_PROPERTY(QAction* stopAction READ stopAction NOTIFY fakeSignal)
+
+    // Makes a producer of the show into the file (UTF-8 path) by the
+    // settings' "produce-preset"; by default the engine's.
+    using ProducerFactory = std::function<kestrel::slideshow2::slideshow_produce_ptr(
+        const kestrel::slideshow2::slideshow_ptr& slideshow, const std::string& outputPath,
+        const kestrel::media_settings_ptr& settings)>;
+    static kestrel::slideshow2::slideshow_produce_ptr createEngineProducer(
+        const kestrel::slideshow2::slideshow_ptr& slideshow, const std::string& outputPath,
+        const kestrel::media_settings_ptr& settings);
+
+    ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow, QSharedPointer<StoryboardViewModel> storyboard,
+                     QSharedPointer<SettingsViewModel> settings,
+                     QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent = nullptr);
+    ~ConvertViewModel() override;
+
+    void setProducerFactory(ProducerFactory factory);
+
+    int progress() const;
+    qint64 remainingTime() const;
+    QString photoId() const;
+    int slideIndex() const { return slideIndex_; }
+    int slideCount() const;
+    State state() const { return state_; }
+    QAction* startAction() { return &startAction_; }
+    QAction* pauseAction() { return &pauseAction_; }
+    QAction* stopAction() { return &stopAction_; }
+    // Full path of the file of the last production started.
+    QString resultPath() const { return resultPath_; }
+
+    Q_INVOKABLE void openResult();
+    Q_INVOKABLE void showResult();
+
+    bool event(QEvent* e) override;
+
+signals:
+    void progressChanged(int value);
+    void remainingTimeChanged(qint64 value);
+    void photoIdChanged(QString value);
+    void slideIndexChanged(int value);
+    void stateChanged(ViewModel::ConvertViewModel::State value);
+    void fakeSignal();
+    void conversionSucceeded();
+    void conversionFailed(int code, QString description);
+
+public slots:
+    void start();
+    void pause();
+    void stop();
+    void onRemainingTimeChanged(ComponentModel::PropertyChangedSignalArgs args);
+
+private:
+    void startProduction();
+    QString freeOutputPath() const;
+    void onProgress(double percent, const kestrel::video_data_ptr& frame);
+    void onFinished(int result);
+    void setState(State state);
+    void setPreview(const QImage& image);
+    void updateActions();
+    void fail(int code);
+
+    kestrel::slideshow2::slideshow_produce_ptr producer_;
+    kestrel::slideshow2::slideshow_ptr slideshow_;
+    QSharedPointer<StoryboardViewModel> storyboard_;
+    QSharedPointer<SettingsViewModel> settings_;
+    QSharedPointer<ComponentModel::ImageProvider> photos_;
+    std::unique_ptr<ComponentModel::Progress> estimator_;
+    int progress_ = 0;
+    QString previewId_;
+    int slideIndex_ = 0;
+    QString resultPath_;
+    State state_ = StopState;
+    // Where the producer's callbacks post; closed first by the destructor.
+    // Made before the actions, gone after them: their child events come
+    // through event() too.
+    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
+    QAction startAction_;
+    QAction pauseAction_;
+    QAction stopAction_;
+    // Tags the events of each production; only the current one's count.
+    quint64 production_ = 0;
+    ProducerFactory producerFactory_;
+};
+
+} // namespace ViewModel
