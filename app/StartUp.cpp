@@ -3,6 +3,7 @@
 #include "app/ApplicationTypes.h"
 #include "app/Identity.h"
 #include "app/LinkSettings.h"
+#include "app/TerminationSignals.h"
 #include "app/Translations.h"
 
 #include "viewmodel/MainViewModel.h"
@@ -63,7 +64,6 @@ int run(int& argc, char** argv, const StartedHook& started)
         return 0;
     }
 
-    registerApplicationTypes();
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
     setIdentity();
 
@@ -78,6 +78,8 @@ int run(int& argc, char** argv, const StartedHook& started)
     loadTranslations(*qtTranslator, *applicationTranslator, translationDirectory(), translationLocale(*settings));
     QCoreApplication::installTranslator(qtTranslator.get());
     QCoreApplication::installTranslator(applicationTranslator.get());
+
+    registerApplicationTypes();
 
     kestrel::slideshow2::initialize();
     std::unique_ptr<ViewModel::MainViewModel> mainViewModel(new ViewModel::MainViewModel);
@@ -94,7 +96,11 @@ int run(int& argc, char** argv, const StartedHook& started)
 
     if (started)
         started(*mainViewModel);
-    const int result = QApplication::exec();
+    int result = 0;
+    {
+        const TerminationSignals endOfSession;
+        result = QApplication::exec();
+    }
 
     dialog.reset();
     mainViewModel.reset();

@@ -5,7 +5,8 @@
 // starts the online services (analytics, the advertisement and the
 // notification feeds), installs the translations, registers the QML types,
 // builds the main view model, shows the main window and runs the event loop
-// until the window has closed. Then it takes everything down in order: the
+// until the window has closed or the session asks the program to end (see
+// TerminationSignals). Then it takes everything down in order: the
 // window's host (which stores the window geometry and last folders), the
 // main view model (a running conversion is stopped and its thread joined;
 // the storyboard and the music are stored), the translators, the

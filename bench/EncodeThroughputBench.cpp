@@ -18,9 +18,10 @@
 #include "ffmpeg/DTFFHandles.h"
 #include "ffmpeg/DTFFPicture.h"
 
+#include "EncoderAlone.h"
+
 extern "C" {
 #include <libavutil/imgutils.h>
-#include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
 
@@ -111,23 +112,10 @@ void check(int result, const char* call) {
         throw std::runtime_error(std::string(call) + " failed");
 }
 
-// libavcodec on its own: the same options set straight on the context, and
-// reference-counted frames prepared before the clock starts.
+// libavcodec on its own: the preset's options set straight on the context,
+// and reference-counted frames prepared before the clock starts.
 double ffmpeg_alone(const pictures& source, int frames, size_t& bytes) {
-    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-    AVCodecContextPtr context(avcodec_alloc_context3(codec), details::_AVCodecContextDestroy());
-    AVCodecContext* c = context.get();
-    c->width = width;
-    c->height = height;
-    c->time_base = AVRational{1, 25};
-    c->framerate = AVRational{25, 1};
-    c->pix_fmt = AV_PIX_FMT_YUV420P;
-    c->thread_count = static_cast<int>(boost::thread::hardware_concurrency());
-    av_opt_set_double(c, "crf", 18.0, AV_OPT_SEARCH_CHILDREN);
-    av_opt_set(c, "profile", "main", AV_OPT_SEARCH_CHILDREN);
-    av_opt_set(c, "level", "41", AV_OPT_SEARCH_CHILDREN);
-    check(avcodec_open2(c, codec, nullptr), "avcodec_open2");
-
+    const AVCodecContextPtr encoder = bench::open_encoder("mac-medium", width, height);
     std::vector<AVFramePtr> prepared;
     for (const video_data_ptr& picture : source.yuv) {
         AVFramePtr frame(av_frame_alloc(), details::_AVFrameDestroy());
@@ -143,25 +131,8 @@ double ffmpeg_alone(const pictures& source, int frames, size_t& bytes) {
                       height);
         prepared.push_back(frame);
     }
-
-    AVPacketPtr packet = dt_alloc_packet();
-    auto drain = [&] {
-        int result;
-        while ((result = avcodec_receive_packet(c, packet.get())) >= 0) {
-            bytes += static_cast<size_t>(packet->size);
-            av_packet_unref(packet.get());
-        }
-        check(result, "avcodec_receive_packet");
-    };
     const stopwatch clock;
-    for (int i = 0; i < frames; ++i) {
-        AVFrame* frame = prepared[i % prepared.size()].get();
-        frame->pts = i;
-        check(avcodec_send_frame(c, frame), "avcodec_send_frame");
-        drain();
-    }
-    check(avcodec_send_frame(c, nullptr), "avcodec_send_frame");
-    drain();
+    bytes += bench::encode_frames(encoder.get(), prepared, frames);
     return clock.seconds();
 }
 

@@ -21,17 +21,12 @@
 #include "slideshow2/DTGilSlideshowCache.h"
 #include "sdk/src/slideshow2/RenderedShows.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-#include <libavutil/opt.h>
-#include <libswscale/swscale.h>
-}
+#include "EncoderAlone.h"
+#include "ProcessMemory.h"
+#include "ProcessTimes.h"
 
 #include <boost/make_shared.hpp>
-#include <boost/thread/thread.hpp>
 
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -90,11 +85,7 @@ struct frame_cost {
     double processor = 1e300;
 };
 
-double processor_seconds() {
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using bench::processor_seconds;
 
 // Runs `work` once and keeps the lower of each figure.
 template <class Work>
@@ -143,88 +134,30 @@ render_result render(const std::vector<std::string>& photos, int frame_height, b
     return result;
 }
 
-struct codec_settings {
-    const char* preset;
-    const char* profile;
-};
+const char* const presets[] = {"mac-medium", "tube-high"};
 
-const codec_settings presets[] = {{"mac-medium", "main"}, {"tube-high", "high"}};
-
-// libx264 with a preset's options on the rendered pictures, converted to
-// YUV 4:2:0 beforehand; the time from the first picture sent to the last
-// packet out, per picture.
-void encode(const codec_settings& settings, const std::vector<video_data_ptr>& pictures, frame_cost& cost) {
-    const int width = pictures.front()->width();
-    const int height = pictures.front()->height();
-    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-    if (!codec)
-        throw std::runtime_error("libx264 is missing");
-    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> context(
-        avcodec_alloc_context3(codec), [](AVCodecContext* c) { avcodec_free_context(&c); });
-    context->width = width;
-    context->height = height;
-    context->pix_fmt = AV_PIX_FMT_YUV420P;
-    context->time_base = AVRational{1, 25};
-    context->framerate = AVRational{25, 1};
-    const std::string threads = std::to_string(boost::thread::hardware_concurrency());
-    av_opt_set(context.get(), "threads", threads.c_str(), AV_OPT_SEARCH_CHILDREN);
-    av_opt_set(context.get(), "crf", "18", AV_OPT_SEARCH_CHILDREN);
-    av_opt_set(context.get(), "profile", settings.profile, AV_OPT_SEARCH_CHILDREN);
-    av_opt_set(context.get(), "level", "41", AV_OPT_SEARCH_CHILDREN);
-    if (avcodec_open2(context.get(), codec, nullptr) < 0)
-        throw std::runtime_error("libx264 does not open");
-
-    SwsContext* scaler = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height, AV_PIX_FMT_YUV420P,
-                                        SWS_BICUBIC, nullptr, nullptr, nullptr);
-    std::vector<AVFrame*> yuv;
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        AVFrame* frame = av_frame_alloc();
-        frame->width = width;
-        frame->height = height;
-        frame->format = AV_PIX_FMT_YUV420P;
-        av_frame_get_buffer(frame, 0);
-        const uint8_t* planes[] = {pictures[i]->plane_data(0)};
-        const int strides[] = {pictures[i]->line_size(0)};
-        sws_scale(scaler, planes, strides, 0, height, frame->data, frame->linesize);
-        frame->pts = static_cast<int64_t>(i);
-        yuv.push_back(frame);
-    }
-    sws_freeContext(scaler);
-
-    AVPacket* packet = av_packet_alloc();
-    const auto drain = [&] {
-        while (avcodec_receive_packet(context.get(), packet) == 0)
-            av_packet_unref(packet);
-    };
-    measure(cost, static_cast<int>(yuv.size()), [&] {
-        for (AVFrame* frame : yuv) {
-            avcodec_send_frame(context.get(), frame);
-            drain();
-        }
-        avcodec_send_frame(context.get(), nullptr);
-        drain();
-    });
-    av_packet_free(&packet);
-    for (AVFrame* frame : yuv)
-        av_frame_free(&frame);
+// The preset's encoder on the rendered pictures, converted to YUV 4:2:0
+// beforehand; the time from the first picture sent to the last packet out,
+// per picture.
+void encode(const char* preset, const std::vector<video_data_ptr>& pictures, frame_cost& cost) {
+    std::vector<AVFramePtr> yuv;
+    for (const video_data_ptr& picture : pictures)
+        yuv.push_back(bench::yuv_picture(picture->plane_data(0), picture->line_size(0), picture->width(),
+                                         picture->height()));
+    const AVCodecContextPtr encoder = bench::open_encoder(preset, yuv.front()->width, yuv.front()->height);
+    const int frames = static_cast<int>(yuv.size());
+    measure(cost, frames, [&] { bench::encode_frames(encoder.get(), yuv, frames); });
 }
 
-frame_cost encode_cost(const codec_settings& settings, const std::vector<video_data_ptr>& pictures) {
+frame_cost encode_cost(const char* preset, const std::vector<video_data_ptr>& pictures) {
     frame_cost cost;
     for (int round = 0; round < rounds; ++round)
-        encode(settings, pictures, cost);
+        encode(preset, pictures, cost);
     return cost;
 }
 
-// A figure of /proc/self/status in kB ("VmHWM:", "VmRSS:").
-long status_kilobytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0)
-            return std::strtol(line.c_str() + std::strlen(field), nullptr, 10);
-    return -1;
-}
+// A figure of /proc/self/status in kB ("VmHWM", "VmRSS").
+long status_kilobytes(const char* field) { return static_cast<long>(bench::memory_mb(field) * 1024.0); }
 
 // In a fresh process: a whole show of `count` slides over the photos in
 // `dir`, read ahead at 1280x720 and taken 3 ms a frame, as the producer
@@ -236,9 +169,9 @@ int memory_run(const std::string& dir, int count) {
     for (int i = 0; i < count; ++i)
         paths.push_back((fs::path(dir) / ("slide-" + std::to_string(i) + ".jpg")).string());
     auto show = test::make_show(paths, "ls_diag_br_out", 720, "0.4", "0.2");
-    const long loaded = status_kilobytes("VmRSS:");
-    const long peak_before = status_kilobytes("VmHWM:");
-    std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from here
+    const long loaded = status_kilobytes("VmRSS");
+    const long peak_before = status_kilobytes("VmHWM");
+    bench::reset_peak_memory(); // the peak starts again from here
     show->set_buffered(true);
     show->av_source()->seek(0);
     int frames = 0;
@@ -249,7 +182,7 @@ int memory_run(const std::string& dir, int count) {
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
     }
     show->set_buffered(false);
-    const long peak_rendering = status_kilobytes("VmHWM:");
+    const long peak_rendering = status_kilobytes("VmHWM");
     show.reset();
     std::cout << "frames " << frames << " peak " << std::max(peak_before, peak_rendering) << " loaded " << loaded
               << " rendering " << peak_rendering - loaded << std::endl;

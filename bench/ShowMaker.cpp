@@ -119,7 +119,7 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
 slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::string& preset,
                                        const std::string& output,
                                        const std::function<void(double)>& progress,
-                                       const std::atomic<bool>& stop_asked) {
+                                       const std::atomic<bool>& stop_asked, bool read_ahead) {
     struct ending {
         std::mutex mutex;
         std::condition_variable reported;
@@ -127,8 +127,11 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
         slideshow_produce::Result result = slideshow_produce::unexpected_error;
     };
     const auto end = std::make_shared<ending>();
+    const media_settings_ptr settings = media_settings::create("produce-preset", preset);
     const slideshow_produce_ptr producer =
-        slideshow_produce_creator::create(show, output, media_settings::create("produce-preset", preset));
+        read_ahead ? slideshow_produce_creator::create(show, output, settings)
+                   : slideshow_produce_creator::create(show->av_source(), show, buffering_switch(), output,
+                                                       settings);
     producer->produce(
         [progress](double percent, video_data_ptr) {
             if (progress)

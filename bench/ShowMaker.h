@@ -36,11 +36,12 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
 // Produces the show into `output` by the preset and waits for the end.
 // `progress` (may be empty) runs on the producer's thread with the percent
 // done; `stop_asked`, polled ten times a second, stops the production
-// (which then ends cancelled).
+// (which then ends cancelled). Without `read_ahead` the producer's own
+// thread renders each picture before encoding it (for comparison).
 kestrel::slideshow2::slideshow_produce::Result
 produce_show(const kestrel::slideshow2::slideshow_ptr& show, const std::string& preset,
              const std::string& output, const std::function<void(double percent)>& progress,
-             const std::atomic<bool>& stop_asked);
+             const std::atomic<bool>& stop_asked, bool read_ahead = true);
 
 // The result's meaning, as the application words it.
 const char* result_text(int result);

@@ -20,6 +20,8 @@ case "${1:-}" in
 esac
 
 build=build/fuzz
+# Where the seed scripts find the seed makers built with the targets.
+export KESTREL_FUZZ_BIN=$(pwd)/$build/bin
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export LSAN_OPTIONS=suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

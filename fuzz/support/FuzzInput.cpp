@@ -35,6 +35,14 @@ const std::string& as_file(const uint8_t* data, std::size_t size) {
     return file.path;
 }
 
+FILEPtr as_memory_file(std::string& bytes) {
+    FILE* file = bytes.empty() ? nullptr : fmemopen(&bytes[0], bytes.size(), "rb");
+    return FILEPtr(file, [](FILE* f) {
+        if (f)
+            std::fclose(f);
+    });
+}
+
 uint8_t input_reader::byte() {
     if (left_ == 0)
         return 0;

@@ -1,8 +1,10 @@
 #pragma once
 // What the fuzz targets share: the input bytes as a file, since the library
-// opens media by path, and fields read from the input. A target that uses
-// this also keeps the library quiet: its log and FFmpeg's would swamp the
-// fuzzer's output and slow it down.
+// opens media by path or reads an open file, and fields read from the
+// input. A target that uses this also keeps the library quiet: its log and
+// FFmpeg's would swamp the fuzzer's output and slow it down.
+
+#include "DTUtils.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +16,10 @@ namespace fuzz {
 // The bytes written to this process's scratch file (in TMPDIR, else /tmp,
 // overwritten on every call and removed at exit); returns its path.
 const std::string& as_file(const uint8_t* data, std::size_t size);
+
+// A read-only stream over `bytes` (which must outlive it), for readers
+// that take an open file: no file system work on every run.
+FILEPtr as_memory_file(std::string& bytes);
 
 // Reads little-endian fields from the front of the input; past the end
 // every field reads as 0.

@@ -92,6 +92,7 @@ public:
         return process_.exitCode();
     }
     bool running() const { return process_.state() == QProcess::Running; }
+    void terminate() { process_.terminate(); } // SIGTERM, as at the session's end
     void killHard()
     {
         process_.kill(); // SIGKILL: nothing of the program's shut-down runs
@@ -306,10 +307,16 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
     }
     EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
 
+    // The session's end (SIGTERM) shuts down in order too: the window's
+    // place is stored again.
+    store()->remove("Dialog/mainWindowGeometry");
+    ASSERT_FALSE(store()->contains("Dialog/mainWindowGeometry"));
     ProgramRun run = driver();
     ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
     run.send("state");
     EXPECT_EQ("state " + twoSlides.arg(music[1]), run.lineStartingWith("state"));
-    run.send("quit");
+    run.terminate();
     EXPECT_EQ(0, run.exitCode());
+    EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
+    EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
 }

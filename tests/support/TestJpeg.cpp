@@ -74,6 +74,7 @@ bool compress(const jpeg_options& options, const row_painter& paint, std::vector
     jpeg_set_quality(&cinfo, options.quality, TRUE);
     if (options.progressive)
         jpeg_simple_progression(&cinfo);
+    cinfo.restart_in_rows = options.restart_rows;
     if (!scans.empty()) {
         cinfo.scan_info = scans.data();
         cinfo.num_scans = static_cast<int>(scans.size());

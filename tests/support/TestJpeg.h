@@ -25,6 +25,8 @@ struct jpeg_options {
     // A valid progressive file of 1891 scans: every AC coefficient of every
     // component sent alone, one bit at a time.
     bool scan_flood = false;
+    // MCU rows between restart markers; 0 writes none.
+    int restart_rows = 0;
     jpeg_colour colour = jpeg_colour::rgb;
     // APP segments written right after the start of image, in this order:
     // marker number 0 to 15 (APP0 ... APP15) and payload.

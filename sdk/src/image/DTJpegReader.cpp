@@ -39,10 +39,22 @@ const unsigned long long max_pixels_per_byte = 512;
 const unsigned long long min_pixels_checked = 1ULL << 24;
 // What libjpeg may take for whole-image buffers (progressive files).
 const long max_libjpeg_memory = 1L << 30;
-// A progressive file needs about ten scans; thousands only burn time.
+// A progressive file needs about ten scans, and each scan passes over the
+// whole picture: thousands only burn time, and on a large picture a few
+// hundred take minutes. The limit shrinks with the picture so that no file
+// costs more than this many pixels times scans, but never below what an
+// encoder writes.
 const int max_scans = 1000;
+const int min_scan_limit = 32;
+const unsigned long long max_scan_pixels = 1ULL << 31;
 // Scanlines decoded per step, then stored together in the destination.
 const int rows_per_batch = 16;
+
+int scan_limit(unsigned long long pixels) {
+    const unsigned long long limit = max_scan_pixels / std::max(pixels, 1ULL);
+    return static_cast<int>(std::min<unsigned long long>(std::max<unsigned long long>(limit, min_scan_limit),
+                                                         max_scans));
+}
 
 [[noreturn]] void io_error(const char* text) {
     log_line(logger::warning()) << text << std::endl;
@@ -86,6 +98,7 @@ jpeg_reader::jpeg_reader(const FILEPtr& file)
 
     jpeg_decompress_struct* cinfo = decompressor_.get();
     cinfo->client_data = this;
+    scan_limit_ = max_scans; // until the header gives the picture's size
     cinfo->err = jpeg_std_error(&errors_->manager);
     errors_->manager.error_exit = &jpeg_reader::jpeg_error_exit;
     errors_->manager.output_message = &jpeg_reader::jpeg_output_message;
@@ -113,6 +126,7 @@ jpeg_reader::jpeg_reader(const FILEPtr& file)
     }
     log_line(logger::info()) << "[jpeg_reader] : jpeg header found" << std::endl;
     refuse_impossible_size();
+    scan_limit_ = scan_limit(static_cast<unsigned long long>(cinfo->image_width) * cinfo->image_height);
     run([](j_decompress_ptr c, void*) { jpeg_calc_output_dimensions(c); });
 }
 
@@ -165,7 +179,7 @@ void jpeg_reader::run(libjpeg_step step, void* argument) {
 
 void jpeg_reader::scan_monitor(jpeg_common_struct* cinfo) {
     jpeg_reader* reader = reader_of(cinfo);
-    if (reader && reader->decompressor_->input_scan_number > max_scans)
+    if (reader && reader->decompressor_->input_scan_number > reader->scan_limit_)
         reader->fail_from_callback(callback_failure::too_many_scans);
 }
 

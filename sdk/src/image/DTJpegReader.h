@@ -61,7 +61,8 @@ public:
     // libjpeg's error hooks: the fatal one logs and jumps back to the reader.
     static void jpeg_error_exit(jpeg_common_struct* cinfo);
     static void jpeg_output_message(jpeg_common_struct* cinfo);
-    // libjpeg's progress hook: ends a file with an absurd number of scans.
+    // libjpeg's progress hook: ends a file with an absurd number of scans
+    // for its size (up to 1000 for small pictures, at least 32).
     static void scan_monitor(jpeg_common_struct* cinfo);
 
 private:
@@ -81,6 +82,7 @@ private:
     std::unique_ptr<error_manager> errors_;
     boost::shared_ptr<jpeg_decompress_struct> decompressor_;
     int orientation_ = 0;
+    int scan_limit_ = 0; // the most scans decoded, for the header's picture size
     callback_failure callback_failure_ = callback_failure::none;
     std::vector<uint8_t> segment_; // the APP segment being read
 };

@@ -11,15 +11,23 @@ namespace gil {
 namespace {
 
 boost::gil::point_t displayed_size(const photo_file& file) {
-    if (!file.reader())
+    if (!file.described())
         return boost::gil::point_t(0, 0);
-    const jpeg_reader& reader = *file.reader();
-    const boost::gil::point_t size =
-        file.desc().transform.correct_orientantion ? oriented_dimensions(reader) : output_dimensions(reader);
+    const jpeg_header_facts& header = file.header();
+    boost::gil::point_t size = header.output_size;
+    if (file.desc().transform.correct_orientantion && orientation_swaps_sides(header.orientation))
+        size = boost::gil::point_t(size.y, size.x);
     return rotation_swaps_sides(file.desc().transform.rotate) ? boost::gil::point_t(size.y, size.x) : size;
 }
 
 } // namespace
+
+jpeg_header_facts header_facts(const jpeg_reader& reader) {
+    jpeg_header_facts facts;
+    facts.output_size = output_dimensions(reader);
+    facts.orientation = reader.orientation();
+    return facts;
+}
 
 jpeg_reader_ptr open_jpeg(const std::string& path) {
     FILEPtr file;
@@ -32,10 +40,12 @@ jpeg_reader_ptr open_jpeg(const std::string& path) {
 }
 
 void set_photo_desc(photo_file& file, const photo_desc& desc) {
-    // Opened first, so that a file that fails leaves the record as it was.
-    jpeg_reader_ptr reader = open_jpeg(desc.url);
+    // Read first, so that a file that fails leaves the record as it was.
+    // The reader (and with it the file) goes when this call ends.
+    const jpeg_header_facts header = header_facts(*open_jpeg(desc.url));
     file.desc_ = desc;
-    file.reader_ = reader;
+    file.header_ = header;
+    file.described_ = true;
 }
 
 unsigned int photo_file_width(const photo_file& file) {

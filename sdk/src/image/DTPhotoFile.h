@@ -1,8 +1,11 @@
 #pragma once
 // A photo's file as the scaler sees it: the description (path, rotation,
-// whether the EXIF orientation is applied) and a JPEG reader on the file.
-// Setting the description opens the file and reads its header at once; each
-// render opens it again (scale_photo). Not locked: one thread at a time.
+// whether the EXIF orientation is applied) and what the file's JPEG header
+// said (size at the last DCT scale, EXIF orientation). Setting the
+// description opens the file and reads its header; each render opens it
+// again (scale_photo). Neither keeps the reader: the file and the libjpeg
+// decoder are released as soon as the call ends, so that a storyboard of
+// thousands of photos holds no file open. Not locked: one thread at a time.
 
 #include "image/DTJpegReader.h"
 #include "image/DTPhotoDesc.h"
@@ -13,29 +16,42 @@ namespace kestrel {
 namespace image {
 namespace gil {
 
+// What a photo keeps of its reader once the reader is gone.
+struct jpeg_header_facts {
+    // The size libjpeg decodes at its current DCT scale (x = width, y = height).
+    boost::gil::point_t output_size = boost::gil::point_t(0, 0);
+    // EXIF orientation: 1 to 8, 0 when the file has none.
+    int orientation = 0;
+};
+
+jpeg_header_facts header_facts(const jpeg_reader& reader);
+
 class photo_file : private boost::noncopyable {
 public:
     const photo_desc& desc() const { return desc_; }
-    // Empty until a description was set; replaced by every render.
-    const jpeg_reader_ptr& reader() const { return reader_; }
+    // False until a description was set.
+    bool described() const { return described_; }
+    // Zero until a description was set; replaced by every render.
+    const jpeg_header_facts& header() const { return header_; }
 
 private:
     friend void set_photo_desc(photo_file& file, const photo_desc& desc);
     friend void scale_photo(photo_file& file, boost::gil::rgb8_image_t& image, unsigned int side,
                             double filter, bool fit_height);
 
-    jpeg_reader_ptr reader_;
     photo_desc desc_;
+    jpeg_header_facts header_;
+    bool described_ = false;
 };
 
 // Opens `path` ("rb") and reads its header. Throws the reader's errors.
 jpeg_reader_ptr open_jpeg(const std::string& path);
 
-// Opens a reader on the description's file and takes both; the reader's
+// Reads the header of the description's file and takes both; the reader's
 // errors pass through and then leave the record unchanged.
 void set_photo_desc(photo_file& file, const photo_desc& desc);
 
-// The photo's displayed size at the reader's current DCT scale: the EXIF
+// The photo's displayed size at the last reader's DCT scale: the EXIF
 // orientation's side exchange when it is applied, then the rotation's.
 // 0 x 0 before a description was set.
 unsigned int photo_file_width(const photo_file& file);

@@ -18,9 +18,12 @@ namespace gil {
 
 namespace {
 
-// Far beyond any frame or thumbnail (8K is 33 million pixels); keeps a wild
-// side from asking for gigabytes.
-const unsigned long long max_output_pixels = 1ULL << 27;
+// Twice a 4K frame (8.3 million pixels), room for a wide panorama at the
+// largest frame height. A sliver of a photo shown turned at a frame's
+// height stretches its length by the same factor as its width; above this
+// it costs hundreds of megabytes and seconds of resampling for a picture
+// no frame can show.
+const unsigned long long max_output_pixels = 1ULL << 24;
 
 // Which decoded side `side` applies to: the longer one, or with
 // `fit_height` the one that is shown upright once the photo is turned.
@@ -53,10 +56,12 @@ unsigned int dct_denominator(unsigned int side, unsigned int ref) {
 
 void scale_photo(photo_file& file, boost::gil::rgb8_image_t& image, unsigned int side, double filter,
                  bool fit_height) {
-    if (!file.reader_)
+    if (!file.described_)
         KESTREL_THROW(errors::invalid_operation("[scale_photo] : photo file without description"));
-    file.reader_ = open_jpeg(file.desc_.url);
-    jpeg_reader& reader = *file.reader_;
+    // Local: the file and the decoder are released when the render ends.
+    const jpeg_reader_ptr opened = open_jpeg(file.desc_.url);
+    jpeg_reader& reader = *opened;
+    file.header_ = header_facts(reader);
     const bool oriented = file.desc_.transform.correct_orientantion;
     const int turns = rotation_to_quarter_turns(file.desc_.transform.rotate);
     const bool turned = turns % 2 != 0;
@@ -68,6 +73,7 @@ void scale_photo(photo_file& file, boost::gil::rgb8_image_t& image, unsigned int
     }
     const unsigned int denominator = dct_denominator(side, reference_side(full, fit_height, turned));
     set_jpeg_scale(reader, 1, denominator);
+    file.header_ = header_facts(reader);
 
     // The decoded size is known before decoding. Its reference side becomes
     // exactly `side`; the other one is truncated in integers, so that no

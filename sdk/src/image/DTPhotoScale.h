@@ -9,9 +9,11 @@
 // picture first (strength 1.0 for thumbnails). Writes one diagnostic line
 // "scale factor : <denominator>\ttarget scale : <s>" to standard output per
 // render. Throws the reader's errors; errors::invalid_operation without a
-// description, errors::invalid_argument when the result would be absurdly
-// large. Each render opens the file anew and leaves its reader in the
-// photo_file. One thread per photo_file at a time.
+// description, errors::invalid_argument when the result would be larger
+// than twice a 4K frame (more than 2^24 pixels). Each render opens the file
+// anew, keeps the header facts at the chosen DCT scale in the photo_file
+// and closes the file before it returns. One thread per photo_file at a
+// time.
 
 #include "image/DTPhotoFile.h"
 

@@ -2,7 +2,9 @@
 // The photo over a JPEG file: decoded with DCT prescaling, oriented and
 // scaled by the photo scaler into an rgb8 image that its picture shares.
 // Constructing one opens the file and reads its header, so a missing or
-// broken file throws the JPEG reader's error here.
+// broken file throws the JPEG reader's error here. Between calls the photo
+// holds no file and no decoder: a load or turn opens the file again, so a
+// file gone meanwhile fails that call with the reader's error.
 
 #include "slideshow2/DTPhoto.h"
 

@@ -3,8 +3,6 @@
 namespace kestrel {
 namespace slideshow2 {
 
-photo::~photo() = default;
-
 void photo::Impl::load(unsigned int side, double filter, bool fit_height) {
     do_load(side, filter, fit_height);
     boost::mutex::scoped_lock lock(record_mutex_);

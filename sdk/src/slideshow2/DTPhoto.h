@@ -25,7 +25,7 @@ namespace slideshow2 {
 class photo;
 typedef boost::shared_ptr<photo> photo_ptr;
 
-class photo : private interface_base {
+class photo : public facade<photo> {
 public:
     class Impl : public impl_base {
     public:
@@ -64,16 +64,11 @@ public:
         load_record last_load_;
     };
 
-    virtual ~photo();
-
-    Impl* impl() const { return impl_.get(); }
-    image::photo_desc desc() const { return impl_->desc(); }
+    using facade::impl;
+    image::photo_desc desc() const { return impl()->desc(); }
 
 protected:
-    explicit photo(Impl* impl) : impl_(impl) {}
-
-private:
-    std::unique_ptr<Impl> impl_;
+    explicit photo(Impl* impl) : facade(impl) {}
 };
 
 } // namespace slideshow2

@@ -56,10 +56,10 @@ bool correct_orientation(const media_settings& settings) {
 
 } // namespace
 
-class photo_manager::Impl : private boost::noncopyable {
+class photo_manager::Impl : public impl_base {
 public:
     explicit Impl(const media_settings_ptr& settings);
-    ~Impl();
+    ~Impl() override;
 
     ControllerPtr post_open(const std::string& path, const media_settings_ptr& settings,
                             const open_callback& on_open);
@@ -203,31 +203,29 @@ int photo_manager::Impl::pending_count() const { return queue_->pending_count();
 
 photo_manager::photo_manager() : photo_manager(media_settings_ptr()) {}
 
-photo_manager::photo_manager(media_settings_ptr settings) : impl_(new Impl(settings)) {}
-
-photo_manager::~photo_manager() = default;
+photo_manager::photo_manager(media_settings_ptr settings) : facade(new Impl(settings)) {}
 
 photo_manager_ptr photo_manager::create(media_settings_ptr settings) {
     return boost::make_shared<photo_manager>(settings);
 }
 
 ControllerPtr photo_manager::open(const std::string& path, media_settings_ptr settings, open_callback on_open) {
-    return impl_->post_open(path, settings, on_open);
+    return impl()->post_open(path, settings, on_open);
 }
 
 ControllerPtr photo_manager::open(const std::string& path, open_callback on_open) {
-    return impl_->post_open(path, media_settings_ptr(), on_open);
+    return impl()->post_open(path, media_settings_ptr(), on_open);
 }
 
 void photo_manager::open_no_handle(const std::string& path, media_settings_ptr settings, open_callback on_open) {
-    impl_->post_open_no_handle(path, settings, on_open);
+    impl()->post_open_no_handle(path, settings, on_open);
 }
 
 void photo_manager::open_no_handle(const std::string& path, open_callback on_open) {
-    impl_->post_open_no_handle(path, media_settings_ptr(), on_open);
+    impl()->post_open_no_handle(path, media_settings_ptr(), on_open);
 }
 
-int photo_manager::pending_count() const { return impl_->pending_count(); }
+int photo_manager::pending_count() const { return impl()->pending_count(); }
 
 } // namespace slideshow2
 } // namespace kestrel

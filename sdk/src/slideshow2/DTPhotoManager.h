@@ -47,7 +47,7 @@
 namespace kestrel {
 namespace slideshow2 {
 
-class photo_manager : private interface_base {
+class photo_manager : public facade<photo_manager> {
 public:
     enum OpenResult { opened = 0, not_opened = 1 };
     typedef boost::function<void(OpenResult, photo_ptr)> open_callback;
@@ -57,7 +57,6 @@ public:
     // The manager's settings may be empty: every default applies.
     photo_manager();
     explicit photo_manager(media_settings_ptr settings);
-    virtual ~photo_manager();
 
     static photo_manager_ptr create(media_settings_ptr settings);
 
@@ -72,9 +71,6 @@ public:
 
     // Requests queued or running.
     int pending_count() const;
-
-private:
-    std::unique_ptr<Impl> impl_;
 };
 
 } // namespace slideshow2

@@ -12,13 +12,12 @@
 
 #include <boost/function.hpp>
 
-#include <memory>
 #include <string>
 
 namespace kestrel {
 namespace slideshow2 {
 
-class slide : private interface_base {
+class slide : public facade<slide> {
 public:
     // opened: the slide has its photo; not_opened: it has none (the open
     // was cancelled or the photo could not be read or decoded).
@@ -44,23 +43,19 @@ public:
     };
 
     // Takes ownership of the implementation.
-    explicit slide(Impl* impl);
-    virtual ~slide();
+    explicit slide(Impl* impl) : facade(impl) {}
 
     ControllerPtr open_photo(photo_manager_ptr manager, const std::string& path,
                              media_settings_ptr settings, open_callback on_open,
                              const std::string& properties) {
-        return impl_->open_photo(manager, path, settings, on_open, properties);
+        return impl()->open_photo(manager, path, settings, on_open, properties);
     }
-    std::string get_properties() const { return impl_->get_properties(); }
-    void rotate(int code) { impl_->rotate(code); }
-    video_data_ptr thumbnail() const { return impl_->thumbnail(); }
+    std::string get_properties() const { return impl()->get_properties(); }
+    void rotate(int code) { impl()->rotate(code); }
+    video_data_ptr thumbnail() const { return impl()->thumbnail(); }
 
     // For the engine (renderer, photo cache): ken_burns_effect and photo.
-    Impl* impl() const { return impl_.get(); }
-
-private:
-    std::unique_ptr<Impl> impl_;
+    using facade::impl;
 };
 
 } // namespace slideshow2

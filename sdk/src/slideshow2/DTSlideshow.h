@@ -13,12 +13,11 @@
 #include "DTSlideshowTypes.h"
 
 #include <cstddef>
-#include <memory>
 
 namespace kestrel {
 namespace slideshow2 {
 
-class slideshow : private interface_base {
+class slideshow : public facade<slideshow> {
 public:
     class Impl : public impl_base {
     public:
@@ -38,28 +37,24 @@ public:
     };
 
     // Takes ownership of the implementation.
-    explicit slideshow(Impl* impl);
-    virtual ~slideshow();
+    explicit slideshow(Impl* impl) : facade(impl) {}
 
-    av_source_ptr av_source() { return impl_->av_source(); }
-    slide_ptr insert_slide(std::size_t index) { return impl_->insert_slide(index); }
-    void move_slide(std::size_t from, std::size_t to) { impl_->move_slide(from, to); }
-    void remove_slide(std::size_t index) { impl_->remove_slide(index); }
-    slide_ptr get_slide(std::size_t index) { return impl_->get_slide(index); }
-    std::size_t count() { return impl_->count(); }
-    std::size_t index_of(slide_ptr slide) const { return impl_->index_of(slide); }
-    void clear() { impl_->clear(); }
-    void set_audio_track(audio_track_ptr track) { impl_->set_audio_track(track); }
-    void apply_settings(media_settings_ptr settings) { impl_->apply_settings(settings); }
-    void set_buffered(bool buffered) { impl_->set_buffered(buffered); }
+    av_source_ptr av_source() { return impl()->av_source(); }
+    slide_ptr insert_slide(std::size_t index) { return impl()->insert_slide(index); }
+    void move_slide(std::size_t from, std::size_t to) { impl()->move_slide(from, to); }
+    void remove_slide(std::size_t index) { impl()->remove_slide(index); }
+    slide_ptr get_slide(std::size_t index) { return impl()->get_slide(index); }
+    std::size_t count() { return impl()->count(); }
+    std::size_t index_of(slide_ptr slide) const { return impl()->index_of(slide); }
+    void clear() { impl()->clear(); }
+    void set_audio_track(audio_track_ptr track) { impl()->set_audio_track(track); }
+    void apply_settings(media_settings_ptr settings) { impl()->apply_settings(settings); }
+    void set_buffered(bool buffered) { impl()->set_buffered(buffered); }
 
     // Appends: count() then insert_slide(count), two calls, not one locked step.
     slide_ptr add_slide() { return insert_slide(count()); }
 
-    Impl* impl() const { return impl_.get(); }
-
-private:
-    std::unique_ptr<Impl> impl_;
+    using facade::impl;
 };
 
 } // namespace slideshow2

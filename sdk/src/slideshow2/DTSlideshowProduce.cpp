@@ -11,8 +11,6 @@ namespace slideshow2 {
 
 slideshow_produce::Impl::~Impl() = default;
 
-slideshow_produce::~slideshow_produce() { delete impl_; }
-
 slideshow_produce_ptr slideshow_produce_creator::create(const av_source_ptr& source,
                                                         const slideshow_ptr& slideshow,
                                                         const buffering_switch& set_buffered,

@@ -27,7 +27,7 @@
 namespace kestrel {
 namespace slideshow2 {
 
-class slideshow_produce : private interface_base {
+class slideshow_produce : public facade<slideshow_produce> {
 public:
     enum Result {
         done = 0,                 // the whole show is in the file
@@ -52,28 +52,23 @@ public:
         virtual void stop() = 0;
     };
 
-    virtual ~slideshow_produce();
-
     // Starts the worker and returns at once; empty callbacks are not called.
     // Once per producer: a second call throws errors::invalid_operation.
     // boost::thread_resource_error when no thread can be started.
     void produce(const progress_callback& progress, const finished_callback& finished) {
-        impl_->start(progress, finished);
+        impl()->start(progress, finished);
     }
     // Takes effect before the next picture; pausing twice or resuming a
     // running producer changes nothing.
-    void pause() { impl_->pause(); }
-    void resume() { impl_->resume(); }
+    void pause() { impl()->pause(); }
+    void resume() { impl()->resume(); }
     // Asks the worker to end with `cancelled` and returns when it has ended
     // (at once when none runs). Asked before produce, the request waits for
     // the production, which then ends after its first picture.
-    void stop() { impl_->stop(); }
+    void stop() { impl()->stop(); }
 
 protected:
-    explicit slideshow_produce(Impl* impl) : impl_(impl) {}
-
-private:
-    Impl* impl_;
+    explicit slideshow_produce(Impl* impl) : facade(impl) {}
 };
 
 typedef boost::shared_ptr<slideshow_produce> slideshow_produce_ptr;

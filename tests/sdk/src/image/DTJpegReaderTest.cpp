@@ -211,6 +211,28 @@ std::string other_colours(test::jpeg_colour colour) {
     return test::make_jpeg(options);
 }
 
+// Every scan of a progressive file passes over the whole picture: an
+// 8-megapixel file whose DC refinement scan (the seventh, which needs no
+// Huffman table) is repeated until the file has 600 scans.
+std::string many_scans_photo() {
+    jpeg_options options;
+    options.width = 4096;
+    options.height = 2048;
+    options.progressive = true;
+    std::string jpeg = test::make_jpeg(options);
+    std::size_t start = 0;
+    for (int scan = 0; scan < 7; ++scan)
+        start = jpeg.find("\xFF\xDA", start + 1);
+    std::size_t end = start + 2;
+    while (!(jpeg[end] == '\xFF' && jpeg[end + 1] != '\0' && (jpeg[end + 1] & 0xF8) != 0xD0))
+        ++end;
+    const std::string scan = jpeg.substr(start, end - start);
+    std::string repeated;
+    for (int i = 0; i < 590; ++i)
+        repeated += scan;
+    return jpeg.insert(jpeg.size() - 2, repeated);
+}
+
 const bad_file bad_files[] = {
     {"missing file", [](const test::TempDir& dir) { return dir.file("missing.jpg"); }, outcome::failure,
      "[jpeg_reader] : can't open the image file"},
@@ -269,6 +291,8 @@ const bad_file bad_files[] = {
          options.scan_flood = true;
          return named(dir, test::make_jpeg(options));
      },
+     outcome::failure, "[jpeg_reader] : too many scans in the image file"},
+    {"8 megapixels in 600 scans", [](const test::TempDir& dir) { return named(dir, many_scans_photo()); },
      outcome::failure, "[jpeg_reader] : too many scans in the image file"},
     {"non-ASCII file name",
      [](const test::TempDir& dir) { return named(dir, test::make_jpeg(jpeg_options()), "фото-写真.jpg"); },

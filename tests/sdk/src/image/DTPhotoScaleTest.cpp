@@ -112,6 +112,8 @@ TEST_F(PhotoScale, ScaleOneWithFilterGivesTheDecodedPicture) {
 TEST_F(PhotoScale, RefusesWhatCannotBeDrawn) {
     EXPECT_EQ(0, render(0, 0).width()) << "side 0 draws nothing";
     EXPECT_THROW(render(0, 1u << 30), errors::invalid_argument);
+    // 5000 x 3750: more than twice a 4K frame, refused before decoding.
+    EXPECT_THROW(render(0, 5000), errors::invalid_argument);
     photo_file empty;
     boost::gil::rgb8_image_t image;
     EXPECT_THROW(scale_photo(empty, image, 180, 0.0, false), errors::invalid_operation);

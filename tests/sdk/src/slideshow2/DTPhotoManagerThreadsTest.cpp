@@ -8,6 +8,8 @@
 
 #include <boost/lexical_cast/bad_lexical_cast.hpp>
 
+#include <cstdio>
+#include <filesystem>
 #include <thread>
 
 using namespace kestrel;
@@ -16,6 +18,14 @@ using test::workers;
 using testing::HasSubstr;
 
 namespace {
+
+std::size_t open_descriptors() {
+    std::size_t count = 0;
+    for (auto entry = std::filesystem::directory_iterator("/proc/self/fd");
+         entry != std::filesystem::directory_iterator(); ++entry)
+        ++count;
+    return count;
+}
 
 typedef std::vector<std::pair<std::string, std::string>> entries;
 
@@ -170,4 +180,53 @@ TEST(PhotoManager, DestroyedFromItsOwnCallbackRefusesToJoinThatWorker) {
     EXPECT_THAT(testing::internal::GetCapturedStdout(),
                 HasSubstr("[kestrel][error][photo_manager] destroyed from its own callback"));
     EXPECT_FALSE(*owner);
+}
+
+// A storyboard of hundreds of photos keeps no file open: each photo keeps
+// its picture and header facts, and opens its file again only to turn.
+// One whose file went away keeps its picture and refuses the turn whole.
+TEST(PhotoManager, LoadedPhotosHoldNoOpenFile) {
+    test::photo_files files;
+    const std::string bytes = test::read_file(files.landscape);
+    const int count = 300;
+    for (int i = 0; i < count; ++i)
+        test::write_file(files.dir.file(std::to_string(i) + ".jpg"), bytes);
+    photo_manager manager(settings_of({{"hardware-concurrency", "4"}, {"max-side-length", "40"}}));
+    // One load first, so that what the libraries open once for good (and
+    // keep) is already counted; the level must then not move at all.
+    auto warm_up = std::make_shared<test::load_recorder>();
+    manager.open_no_handle(files.landscape, warm_up->receiver());
+    ASSERT_EQ(photo_manager::opened, std::get<0>(warm_up->wait_for(1).at(0)));
+    const std::size_t before = open_descriptors();
+
+    auto calls = std::make_shared<test::load_recorder>();
+    for (int i = 0; i < count; ++i)
+        manager.open_no_handle(files.dir.file(std::to_string(i) + ".jpg"), calls->receiver());
+    const auto answers = calls->wait_for(count);
+    ASSERT_EQ(std::size_t(count), answers.size());
+    for (const auto& answer : answers)
+        ASSERT_EQ(photo_manager::opened, std::get<0>(answer));
+    EXPECT_EQ(before, open_descriptors()) << "descriptors held by loaded photos";
+
+    photo::Impl& turned = *std::get<1>(answers[0])->impl();
+    turned.rotate(1);
+    EXPECT_EQ(30, turned.picture()->width());
+    EXPECT_EQ(40, turned.picture()->height());
+    EXPECT_TRUE(test::red_at(turned.picture(), test::top_right));
+    EXPECT_EQ(38u, turned.width()) << "400 x 300 turned, at the render's DCT scale of 1/8";
+    EXPECT_EQ(50u, turned.height());
+
+    const photo_ptr orphan = std::get<1>(answers[1]);
+    photo::Impl& impl = *orphan->impl();
+    const video_data_ptr picture = impl.picture();
+    const unsigned int width = impl.width(), height = impl.height();
+    ASSERT_EQ(0, std::remove(orphan->desc().url.c_str()));
+    EXPECT_THROW(impl.rotate(1), errors::failure);
+    EXPECT_EQ(0, orphan->desc().transform.rotate);
+    EXPECT_EQ(picture, impl.picture());
+    EXPECT_TRUE(test::red_at(picture, test::top_left));
+    EXPECT_EQ(width, impl.width());
+    EXPECT_EQ(height, impl.height());
+    EXPECT_EQ(40u, impl.last_load().side);
+    EXPECT_EQ(before, open_descriptors()) << "descriptors left by the turns";
 }

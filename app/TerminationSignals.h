@@ -1,0 +1,34 @@
+#pragma once
+// Ends the event loop when the session asks the program to end (SIGTERM at
+// log-out or shut-down, SIGHUP when its terminal goes, SIGINT for Ctrl-C),
+// so that the orderly shut-down runs: a running conversion is stopped and
+// its file closed, the storyboard, the music and the window's place are
+// stored. Without it these signals end the process on the spot.
+//
+// The signal handler only writes a byte into a socket pair (all a handler
+// may safely do); the GUI thread reads it and quits the event loop. One
+// object per process, made and destroyed on the GUI thread; destruction
+// puts the previous handlers back.
+
+#include <QObject>
+
+#include <csignal>
+
+class QSocketNotifier;
+
+namespace Application {
+
+class TerminationSignals : public QObject {
+    Q_OBJECT
+public:
+    TerminationSignals();
+    ~TerminationSignals() override;
+
+private:
+    void quitOnSignal();
+
+    QSocketNotifier* notifier_ = nullptr;
+    struct sigaction previous_[3];
+};
+
+} // namespace Application
