@@ -469,6 +469,7 @@ Desktop.ApplicationWindow {
         Item {
             id: cell
 
+            // Null for a moment while a removed slide's cell goes.
             readonly property variant slide: model.object
             readonly property bool isCurrent: GridView.isCurrentItem
             readonly property bool isDragged: view.dragIndex === index
@@ -490,7 +491,7 @@ Desktop.ApplicationWindow {
                 property real dragX: 0
                 property real dragY: 0
 
-                visible: cell.slide.state === Application.SlideViewModel.DoneState
+                visible: !!cell.slide && cell.slide.state === Application.SlideViewModel.DoneState
                 width: 180
                 height: 180
                 x: (cell.width - width) / 2 + dragX
@@ -533,7 +534,7 @@ Desktop.ApplicationWindow {
                     verticalAlignment: Image.AlignBottom
                     smooth: true
                     asynchronous: false
-                    source: cell.slide.photoId !== "" ? "image://photos/" + cell.slide.photoId : ""
+                    source: !!cell.slide && cell.slide.photoId !== "" ? "image://photos/" + cell.slide.photoId : ""
                 }
 
                 MouseArea {

@@ -65,8 +65,10 @@ Rectangle {
         if (index >= 0)
             formatBox.selectedIndex = index
     }
+    // The box offers two aspects; a device's own (the iPhone 5's 1.775, the
+    // older iPhones' 3:2) shows as the nearer of them, not always as 4:3.
     function updateAspectIndex() {
-        aspectBox.selectedIndex = Math.abs(viewModel.aspect - 16 / 9) < 0.001 ? 0 : 1
+        aspectBox.selectedIndex = Math.abs(viewModel.aspect - 16 / 9) <= Math.abs(viewModel.aspect - 4 / 3) ? 0 : 1
     }
     function updateQualityIndex() {
         var index = qualities.indexOf(viewModel.quality)

@@ -1,23 +1,28 @@
-// The main window over stand-in view models, shown by the real dialog host:
-// which commands the state of the storyboard, music and conversion allows,
-// what a drop of files does, the "Make Slideshow" flow through the settings
-// question, the conversion overlay and the result messages, and the
-// question before closing during a conversion.
+// The main window over the program's own view models, shown by the real
+// dialog host: the user's flow from an empty window through dropped files,
+// the settings dialog and a real conversion to the preview; which commands
+// the storyboard, the music and a conversion allow; choosing and moving
+// slides; a failed conversion; the questions before closing and before a
+// new slideshow; messages and advertisements.
 
 #include "ViewTesting.h"
 
 #include "componentmodel/DesktopLauncher.h"
-#include "mvvm/Dialog.h"
+#include "multimedia/VideoSurface.h"
 
-#include <QLabel>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QUrlQuery>
 
 #include <memory>
 
 using namespace viewtest;
+using Multimedia::Player;
+using ViewModel::ConvertViewModel;
+using ViewModel::SettingsViewModel;
 
 namespace {
 
@@ -36,6 +41,7 @@ void answerMessageBox(const QString& button, MessageAnswer* seen)
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_TRUE(box);
         seen->text = box->text();
+        seen->buttons.clear();
         for (QAbstractButton* b : box->buttons())
             seen->buttons << b->text();
         for (QAbstractButton* b : box->buttons())
@@ -48,20 +54,17 @@ class MainView : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        qmltest::useSoftwareQuick();
-        standin::registerStandIns();
-        model = std::make_unique<standin::MainViewModel>();
         host = std::make_unique<Mvvm::Dialog>();
         const QWidgetList before = QApplication::topLevelWidgets();
-        host->showDialog(mainView, model.get(), Mvvm::Dialog::MainWindow);
+        host->showDialog(mainView, program.main.get(), Mvvm::Dialog::MainWindow);
         window = newWindow<QMainWindow>(before);
         ASSERT_TRUE(window);
         ASSERT_TRUE(rootOf(window)) << "the main view did not load";
     }
     void TearDown() override
     {
+        program.convert().stop();
         if (window) {
-            model->convert.finish(1);
             window->close();
             flushDeletes();
         }
@@ -73,22 +76,47 @@ protected:
         EXPECT_TRUE(action) << text;
         return action && action->isEnabled();
     }
-    QVariant rootProperty(const char* name) const { return rootOf(window)->property(name); }
-    QString status() const { return itemNamed(window, "statusText")->property("text").toString(); }
-    void addPhotos(int count)
+    void trigger(const char* text) const
     {
+        QAction* action = actionNamed(window, QString::fromUtf8(text));
+        ASSERT_TRUE(action) << text;
+        action->trigger();
+    }
+    QString status() const { return textOf(window, "statusText"); }
+    QStringList photos(int count, const char* prefix = "photo")
+    {
+        QStringList paths;
         for (int i = 0; i < count; ++i)
-            model->storyboard.addSlide(makePhoto(photos, "photo" + std::to_string(i) + ".jpg"));
+            paths << makePhoto(files, prefix + std::to_string(i) + ".jpg");
+        return paths;
+    }
+    QStringList slidePaths() const
+    {
+        QStringList paths;
+        for (int i = 0; i < program.slideCount(); ++i)
+            paths << program.slidePath(i);
+        return paths;
+    }
+    // A conversion of one photo, paused at once so that it stays running.
+    void startPausedConversion()
+    {
+        program.chooseTinyShow(QString::fromStdString(output.path()));
+        program.addPhotos(photos(1, "converted"));
+        trigger("Make Slideshow");
+        ASSERT_EQ(program.convert().state(), ConvertViewModel::ConvertState);
+        program.convert().pause();
     }
 
-    kestrel::test::TempDir photos;
-    std::unique_ptr<standin::MainViewModel> model;
+    kestrel::test::TempDir files;
+    kestrel::test::TempDir output;
+    ProgramUnderTest program;
     std::unique_ptr<Mvvm::Dialog> host;
     QPointer<QMainWindow> window;
 };
 
-TEST_F(MainView, WithoutSlidesPreviewMakeAndRemovePhotosAreDisabledAndTheAddBannerShows)
+TEST_F(MainView, TheUsersFlowFromAnEmptyWindowToAPlayedSlideshow)
 {
+    // An empty slideshow can be neither previewed nor made.
     for (const char* command : {"Show Preview", "Make Slideshow", "Show Preview...", "Make Slideshow...",
                                 "Remove Photos", "Remove Photo", "Remove Music"})
         EXPECT_FALSE(enabled(command)) << command;
@@ -99,98 +127,222 @@ TEST_F(MainView, WithoutSlidesPreviewMakeAndRemovePhotosAreDisabledAndTheAddBann
     EXPECT_EQ(status(), QString());
     keepScreenshot(window, QStringLiteral("mainview-empty"));
 
-    addPhotos(3);
-    model->music.setFilePath(QStringLiteral("/music/song.mp3"));
+    // Dropped files: photos and a lower-case music name; "song.MP3" is taken
+    // for a photo, which does not open and leaves the storyboard again.
+    const QStringList shots = photos(3);
+    const QString song = makeSong(files, "song.mp3");
+    const QString loudSong = makeSong(files, "song.MP3");
+    QStringList added;
+    QObject::connect(program.storyboard().slideList().data(), &ComponentModel::NotifyList::listChanged, window,
+                     [&](const ComponentModel::ListChangedSignalArgs& change) {
+                         if (change.action() == ComponentModel::ListChangedSignalArgs::Add)
+                             for (const auto& slide : change.newItems())
+                                 added << static_cast<ViewModel::SlideViewModel*>(slide.data())->filePath();
+                     });
+    ASSERT_TRUE(dropFiles(window, {shots[0], song, shots[1], loudSong, shots[2]}, QPoint(300, 200)));
+    EXPECT_EQ(added, QStringList({shots[0], shots[1], loudSong, shots[2]}));
+    EXPECT_TRUE(qmltest::waitFor([&] { return status() == QStringLiteral("3 photos, song.mp3"); }, 10000))
+        << status().toStdString();
+    EXPECT_EQ(slidePaths(), QStringList({shots[0], shots[1], shots[2]}));
+    EXPECT_EQ(program.music().filePath(), song);
     for (const char* command : {"Show Preview", "Make Slideshow", "Remove Photos", "Remove Photo", "Remove Music"})
         EXPECT_TRUE(enabled(command)) << command;
     EXPECT_FALSE(itemNamed(window, "addBanner")->isVisible());
-    EXPECT_EQ(status(), QStringLiteral("3 photos, song.mp3"));
     // Each thumbnail comes from the photos provider, fitted into 180 x 180.
     const QList<QQuickItem*> thumbnails = itemsNamed(itemNamed(window, "slideGrid"), "thumbnail");
     ASSERT_EQ(thumbnails.size(), 3);
     for (QQuickItem* thumbnail : thumbnails) {
-        EXPECT_EQ(thumbnail->property("status").toInt(), 1) << "not ready";
+        EXPECT_TRUE(qmltest::waitFor([&] { return thumbnail->property("status").toInt() == 1; }));
         EXPECT_EQ(thumbnail->property("paintedWidth").toInt(), 180);
         EXPECT_EQ(thumbnail->property("paintedHeight").toInt(), 135);
     }
     keepScreenshot(window, QStringLiteral("mainview"));
+
+    // The settings: a device format fixes aspect and quality; the user's
+    // short durations and output folder are typed in.
+    program.settings().setAspect(16.0 / 9.0);
+    const QString outputFolder = QString::fromStdString(output.path());
+    whenModalShows([&](QWidget* dialog) {
+        EXPECT_TRUE(itemNamed(dialog, "photoDurationField")->isVisible());
+        choose(dialog, "formatBox", QStringLiteral("  iPad and iPad Mini"));
+        EXPECT_EQ(program.settings().format(), SettingsViewModel::IPadFormat);
+        EXPECT_FALSE(itemNamed(dialog, "aspectBox")->isEnabled());
+        EXPECT_FALSE(itemNamed(dialog, "qualityBox")->isEnabled());
+        EXPECT_EQ(itemNamed(dialog, "aspectBox")->property("selectedText").toString(), QStringLiteral("  4 : 3"));
+        EXPECT_EQ(itemNamed(dialog, "qualityBox")->property("selectedText").toString(), QStringLiteral("  High"));
+        EXPECT_EQ(textOf(dialog, "qualityHint"), QStringLiteral("Video: 1024x768, H264. Audio: AAC."));
+        itemNamed(dialog, "photoDurationField")->setProperty("text", QStringLiteral("0.5"));
+        itemNamed(dialog, "transitionField")->setProperty("text", QStringLiteral("0.2"));
+        itemNamed(dialog, "outputFolderField")->setProperty("text", outputFolder);
+        itemNamed(dialog, "slideshowNameField")->setProperty("text", QStringLiteral("Trip"));
+        keepScreenshot(dialog, QStringLiteral("settingsview-ipad"));
+        // The smallest profile keeps the conversion below short.
+        choose(dialog, "formatBox", QStringLiteral("  iPhone 3GS"));
+        EXPECT_FALSE(itemNamed(dialog, "aspectBox")->isEnabled());
+        QMetaObject::invokeMethod(itemNamed(dialog, "closeButton"), "clicked");
+    });
+    trigger("Settings");
+    EXPECT_EQ(program.settings().slideDuration(), 0.5);
+    EXPECT_EQ(program.settings().transitionDuration(), 0.2);
+    EXPECT_EQ(program.settings().outputFolder(), outputFolder);
+
+    // Make Slideshow asks the settings once more, then runs through the
+    // overlay to the good news.
+    QQuickItem* overlay = itemNamed(window, "convertOverlay");
+    ASSERT_TRUE(overlay);
+    EXPECT_FALSE(overlay->isVisible());
+    whenModalShows([&](QWidget* dialog) {
+        EXPECT_EQ(program.settings().mode(), SettingsViewModel::ConvertMode);
+        EXPECT_FALSE(itemNamed(dialog, "photoDurationField")->isVisible());
+        EXPECT_TRUE(itemNamed(dialog, "continueButton")->property("focus").toBool());
+        keepScreenshot(dialog, QStringLiteral("settingsview-convert"));
+        QMetaObject::invokeMethod(itemNamed(dialog, "continueButton"), "clicked");
+    });
+    trigger("Make Slideshow");
+    ASSERT_EQ(program.convert().state(), ConvertViewModel::ConvertState);
+    const QString running = textOf(window, "convertStateText");
+    const QRegularExpression counted(QStringLiteral("^[0-3] of 3 photos processed, .+ left\\.$"));
+    EXPECT_TRUE(counted.match(running).hasMatch()) << running.toStdString();
+    QQuickItem* pauseButton = itemNamed(window, "pauseButton");
+    QMetaObject::invokeMethod(pauseButton, "clicked");
+    EXPECT_EQ(program.convert().state(), ConvertViewModel::PauseState);
+    EXPECT_TRUE(qmltest::waitFor([&] { return overlay->opacity() == 1.0; }));
+    EXPECT_EQ(textOf(window, "convertStateText"), QStringLiteral("Paused"));
+    EXPECT_EQ(pauseButton->property("text").toString(), QStringLiteral("Resume"));
+    EXPECT_EQ(pauseButton->property("tooltip").toString(), QStringLiteral("Resume making process"));
+    EXPECT_EQ(itemNamed(window, "convertProgress")->property("value").toInt(), program.convert().progress());
+    for (const char* command : {"Add Photos", "New Slideshow...", "Make Slideshow", "Show Preview"})
+        EXPECT_FALSE(enabled(command)) << command;
+    keepScreenshot(window, QStringLiteral("mainview-converting"));
+
+    MessageAnswer seen;
+    answerMessageBox(QStringLiteral("Close"), &seen);
+    QMetaObject::invokeMethod(pauseButton, "clicked");
+    EXPECT_EQ(pauseButton->property("text").toString(), QStringLiteral("Pause"));
+    EXPECT_TRUE(qmltest::waitFor([&] { return !seen.text.isEmpty(); }, 60000)) << "no result";
+    EXPECT_EQ(seen.text, QStringLiteral("Good news! Slideshow successfully created."));
+    EXPECT_EQ(seen.buttons, QStringList({"Show In Folder", "Play", "Close"}));
+    const QFileInfo made(program.convert().resultPath());
+    EXPECT_EQ(made.absolutePath(), outputFolder);
+    EXPECT_EQ(made.fileName(), QStringLiteral("Trip.m4v"));
+    EXPECT_GT(made.size(), 1000);
+    EXPECT_TRUE(qmltest::waitFor([&] { return !overlay->isVisible(); }));
+    EXPECT_TRUE(enabled("Add Photos"));
+
+    // The preview plays and pauses with Space.
+    whenModalShows([&](QWidget* dialog) {
+        const Multimedia::VideoPlayer& player = program.player().videoPlayer();
+        auto* surface = qobject_cast<Multimedia::VideoSurface*>(program.player().surface());
+        ASSERT_TRUE(surface);
+        EXPECT_EQ(player.state(), Player::PauseState);
+        EXPECT_TRUE(qmltest::waitFor([&] { return bool(surface->frame()); }, 5000)) << "no picture";
+        keepScreenshot(dialog, QStringLiteral("playerview"));
+        EXPECT_TRUE(pressKey(dialog, Qt::Key_Space));
+        EXPECT_EQ(player.state(), Player::PlayState);
+        EXPECT_TRUE(pressKey(dialog, Qt::Key_Space));
+        EXPECT_EQ(player.state(), Player::PauseState);
+        dialog->close();
+    });
+    trigger("Show Preview");
+    EXPECT_EQ(program.player().surface(), nullptr);
 }
 
 // Preview needs slides, nothing loading and no conversion; making also needs
-// the convert view model's start command.
+// the conversion's start command. Nothing but the case's own step runs
+// between the change and the checks, so the loading states hold.
 struct CommandCase {
     const char* name;
-    bool slides, storyboardLoading, musicLoading, converting;
-    bool preview, make;
+    void (*enter)(MainView&, ProgramUnderTest&);
+    bool preview, make, add, removePhotos;
     const char* status;
 };
+void PrintTo(const CommandCase& c, std::ostream* out) { *out << c.name; }
 
-class MainViewCommands : public MainView, public ::testing::WithParamInterface<CommandCase> {};
+
+class MainViewCommands : public MainView, public ::testing::WithParamInterface<CommandCase> {
+public:
+    using MainView::photos;
+    using MainView::startPausedConversion;
+    kestrel::test::TempDir& folder() { return files; }
+};
 
 TEST_P(MainViewCommands, FollowTheStoryboardTheMusicAndTheConversion)
 {
     const CommandCase& c = GetParam();
-    if (c.slides)
-        addPhotos(2);
-    model->storyboard.setLoading(c.storyboardLoading);
-    model->music.setLoading(c.musicLoading);
-    if (c.converting)
-        model->convert.startAction()->trigger();
+    c.enter(*this, program);
     EXPECT_EQ(enabled("Show Preview"), c.preview);
     EXPECT_EQ(enabled("Show Preview..."), c.preview);
     EXPECT_EQ(enabled("Make Slideshow"), c.make);
     EXPECT_EQ(enabled("Make Slideshow..."), c.make);
-    EXPECT_EQ(enabled("Add Photos"), !c.converting);
-    EXPECT_EQ(enabled("Remove Photos"), c.slides && !c.converting);
-    EXPECT_EQ(rootProperty("isLocked").toBool(), c.converting);
-    EXPECT_EQ(itemNamed(window, "statusText")->isVisible(), !c.converting);
+    EXPECT_EQ(enabled("Add Photos"), c.add);
+    EXPECT_EQ(enabled("Settings"), c.add);
+    EXPECT_EQ(enabled("Remove Photos"), c.removePhotos);
+    EXPECT_EQ(rootOf(window)->property("isLocked").toBool(), !c.add);
+    EXPECT_EQ(itemNamed(window, "statusText")->isVisible(), c.add);
     EXPECT_EQ(status(), QString::fromUtf8(c.status));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     States, MainViewCommands,
-    ::testing::Values(CommandCase{"idle", true, false, false, false, true, true, "2 photos"},
-                      CommandCase{"photosLoading", true, true, false, false, false, false, "Loading photos..."},
-                      CommandCase{"bothLoading", true, true, true, false, false, false, "Loading photos..."},
-                      CommandCase{"musicLoading", true, false, true, false, false, false, "Loading music..."},
-                      CommandCase{"converting", true, false, false, true, false, false, "2 photos"},
-                      CommandCase{"empty", false, false, false, false, false, false, ""}),
+    ::testing::Values(
+        CommandCase{"empty", [](MainView&, ProgramUnderTest&) {}, false, false, true, false, ""},
+        CommandCase{"idle",
+                    [](MainView& test, ProgramUnderTest& program) {
+                        program.addPhotos(static_cast<MainViewCommands&>(test).photos(2));
+                    },
+                    true, true, true, true, "2 photos"},
+        CommandCase{"photosLoading",
+                    [](MainView& test, ProgramUnderTest& program) {
+                        for (const QString& path : static_cast<MainViewCommands&>(test).photos(2))
+                            program.storyboard().addSlide(path);
+                    },
+                    false, false, true, true, "Loading photos..."},
+        CommandCase{"musicLoading",
+                    [](MainView& test, ProgramUnderTest& program) {
+                        program.addPhotos(static_cast<MainViewCommands&>(test).photos(2));
+                        program.music().setFilePath(makeSong(static_cast<MainViewCommands&>(test).folder(), "a.mp3"));
+                    },
+                    false, false, true, true, "Loading music..."},
+        CommandCase{"converting",
+                    [](MainView& test, ProgramUnderTest&) {
+                        static_cast<MainViewCommands&>(test).startPausedConversion();
+                    },
+                    false, false, false, false, "1 photos"}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
 TEST_F(MainView, TheMouseAndTheKeysChooseAndMoveSlides)
 {
-    addPhotos(4);
+    const QStringList shots = photos(4);
+    program.addPhotos(shots);
     settle(300);
-    const auto photoAreas = [&] { return itemsNamed(itemNamed(window, "slideGrid"), "photoArea"); };
-    ASSERT_EQ(photoAreas().size(), 4);
     const auto areaOf = [&](int index) {
-        for (QQuickItem* area : photoAreas())
-            if (area->parentItem()->property("slide").value<QObject*>() == model->storyboard.slideAt(index))
+        for (QQuickItem* area : itemsNamed(itemNamed(window, "slideGrid"), "photoArea"))
+            if (area->parentItem()->property("slide").value<QObject*>() ==
+                program.storyboard().slideList()->at(index).data())
                 return area;
         return static_cast<QQuickItem*>(nullptr);
     };
+    ASSERT_TRUE(areaOf(3));
 
     // A click makes a slide current; the arrow keys move from it.
     const QPointF second = centreOf(areaOf(1));
     mouseEvent(window, QEvent::MouseButtonPress, second, Qt::LeftButton, Qt::LeftButton);
     mouseEvent(window, QEvent::MouseButtonRelease, second, Qt::LeftButton, Qt::NoButton);
-    EXPECT_EQ(model->storyboard.index(), 1);
+    EXPECT_EQ(program.storyboard().index(), 1);
     pressKey(window, Qt::Key_Right);
-    EXPECT_EQ(model->storyboard.index(), 2);
+    EXPECT_EQ(program.storyboard().index(), 2);
     pressKey(window, Qt::Key_Left);
     pressKey(window, Qt::Key_Left);
-    EXPECT_EQ(model->storyboard.index(), 0);
+    EXPECT_EQ(program.storyboard().index(), 0);
 
     // Dragging the first slide onto the third moves it there.
-    model->storyboard.calls.clear();
     dragMouse(window, centreOf(areaOf(0)), centreOf(areaOf(2)));
-    EXPECT_EQ(model->storyboard.calls, QStringList{"moveSlide(0,2)"});
-    EXPECT_EQ(model->storyboard.index(), 2);
+    EXPECT_EQ(slidePaths(), QStringList({shots[1], shots[2], shots[0], shots[3]}));
+    EXPECT_EQ(program.storyboard().index(), 2);
     // A press that does not travel more than 4 pixels moves nothing.
-    model->storyboard.calls.clear();
     dragMouse(window, centreOf(areaOf(3)), centreOf(areaOf(3)) + QPointF(4, 4));
-    EXPECT_TRUE(model->storyboard.calls.isEmpty());
-    EXPECT_EQ(model->storyboard.index(), 3);
+    EXPECT_EQ(slidePaths(), QStringList({shots[1], shots[2], shots[0], shots[3]}));
+    EXPECT_EQ(program.storyboard().index(), 3);
 
     // The context menu offers what fits where it was opened.
     const auto shownEntries = [&](int slide) {
@@ -208,13 +360,14 @@ TEST_F(MainView, TheMouseAndTheKeysChooseAndMoveSlides)
     };
     EXPECT_EQ(shownEntries(1), QStringList({"Rotate Clockwise", "Rotate Counterclockwise", "Remove",
                                             "Insert Photos..."}));
-    EXPECT_EQ(model->storyboard.index(), 1);
+    EXPECT_EQ(program.storyboard().index(), 1);
     EXPECT_EQ(shownEntries(-1), QStringList({"Add Photos...", "Remove All"}));
 
     // More rows than fit: the page keys scroll by a page, End to the bottom.
+    QStringList more;
     for (int i = 0; i < 8; ++i)
-        model->storyboard.addSlide(makePhoto(photos, "more" + std::to_string(i) + ".jpg", i % 3 ? 640 : 360,
-                                             i % 3 ? 480 : 480));
+        more << makePhoto(files, "more" + std::to_string(i) + ".jpg", i % 3 ? 320 : 180, 240);
+    program.addPhotos(more);
     settle(300);
     QObject* scrollBar = itemNamed(window, "storyboard")->property("verticalScrollBar").value<QObject*>();
     ASSERT_TRUE(scrollBar);
@@ -229,100 +382,19 @@ TEST_F(MainView, TheMouseAndTheKeysChooseAndMoveSlides)
     keepScreenshot(window, QStringLiteral("mainview-many"));
 }
 
-TEST_F(MainView, DroppedFilesBecomePhotosUnlessTheyEndInALowerCaseMusicExtension)
+TEST_F(MainView, MakeSlideshowStartsOnlyOnContinueOrWithoutTheQuestion)
 {
-    const QString first = makePhoto(photos, "första.jpg");
-    const QString second = makePhoto(photos, "second.JPG", 480, 640);
-    const QString song = QString::fromStdString(photos.file("song.mp3"));
-    const QString loudSong = QString::fromStdString(photos.file("song.MP3"));
-    for (const QString& path : {song, loudSong})
-        kestrel::test::write_file(path.toStdString(), "ID3");
+    program.chooseTinyShow(QString::fromStdString(output.path()));
+    program.settings().setNeedClarify(true);
+    program.addPhotos(photos(1));
+    whenModalShows([&](QWidget* dialog) { QMetaObject::invokeMethod(itemNamed(dialog, "cancelButton"), "clicked"); });
+    trigger("Make Slideshow...");
+    EXPECT_EQ(program.convert().state(), ConvertViewModel::StopState);
+    EXPECT_EQ(program.convert().resultPath(), QString());
 
-    ASSERT_TRUE(dropFiles(window, {first, song, second, loudSong}, QPoint(300, 200)));
-
-    EXPECT_EQ(model->storyboard.calls,
-              QStringList({"addSlide(" + first + ")", "addSlide(" + second + ")", "addSlide(" + loudSong + ")"}));
-    EXPECT_EQ(model->music.filePath(), song);
-    EXPECT_EQ(model->storyboard.count(), 2);
-    EXPECT_TRUE(qmltest::waitFor([&] { return status() == QStringLiteral("2 photos, song.mp3"); }));
-
-    // While a conversion runs, drops are refused.
-    model->convert.startAction()->trigger();
-    model->storyboard.calls.clear();
-    dropFiles(window, {first}, QPoint(300, 200));
-    EXPECT_TRUE(model->storyboard.calls.isEmpty());
-}
-
-TEST_F(MainView, MakeSlideshowAsksTheSettingsFirstAndStartsOnlyOnContinue)
-{
-    addPhotos(4);
-    QString modeSeen;
-    QStringList buttons;
-    const auto answerSettings = [&](const char* button) {
-        whenModalShows([&, button](QWidget* modal) {
-            QObject* root = rootOf(modal);
-            ASSERT_TRUE(root);
-            modeSeen = QString::number(model->settings.mode);
-            QObject* chosen = root->findChild<QObject*>(QLatin1String(button));
-            ASSERT_TRUE(chosen);
-            QMetaObject::invokeMethod(chosen, "clicked");
-        });
-    };
-
-    answerSettings("cancelButton");
-    actionNamed(window, QStringLiteral("Make Slideshow"))->trigger();
-    EXPECT_EQ(modeSeen, QString::number(standin::SettingsViewModel::ConvertMode));
-    EXPECT_TRUE(model->convert.calls.isEmpty());
-
-    answerSettings("continueButton");
-    actionNamed(window, QStringLiteral("Make Slideshow..."))->trigger();
-    EXPECT_EQ(model->convert.calls, QStringList{"start()"});
-    model->convert.finish(1);
-
-    // Without the question it starts at once.
-    model->settings.needClarify = false;
-    model->convert.calls.clear();
-    actionNamed(window, QStringLiteral("Make Slideshow"))->trigger();
-    EXPECT_EQ(model->convert.calls, QStringList{"start()"});
-}
-
-TEST_F(MainView, ConversionRunsThroughTheOverlayToTheGoodNews)
-{
-    addPhotos(10);
-    model->settings.needClarify = false;
-    QQuickItem* overlay = itemNamed(window, "convertOverlay");
-    QQuickItem* stateText = itemNamed(window, "convertStateText");
-    ASSERT_TRUE(overlay && stateText);
-    EXPECT_FALSE(overlay->isVisible());
-
-    actionNamed(window, QStringLiteral("Make Slideshow"))->trigger();
-    model->convert.report(37, 75000);
-    EXPECT_TRUE(qmltest::waitFor([&] { return overlay->opacity() == 1.0; }));
-    EXPECT_EQ(stateText->property("text").toString(), QStringLiteral("3 of 10 photos processed, 1 min left."));
-    EXPECT_EQ(itemNamed(window, "convertProgress")->property("value").toInt(), 37);
-    EXPECT_FALSE(enabled("Add Photos"));
-    EXPECT_FALSE(enabled("New Slideshow..."));
-    keepScreenshot(window, QStringLiteral("mainview-converting"));
-
-    QQuickItem* pauseButton = itemNamed(window, "pauseButton");
-    EXPECT_TRUE(pauseButton->isEnabled());
-    EXPECT_TRUE(itemNamed(window, "cancelButton")->isEnabled());
-    QMetaObject::invokeMethod(pauseButton, "clicked");
-    EXPECT_EQ(stateText->property("text").toString(), QStringLiteral("Paused"));
-    EXPECT_EQ(pauseButton->property("text").toString(), QStringLiteral("Resume"));
-    EXPECT_EQ(pauseButton->property("tooltip").toString(), QStringLiteral("Resume making process"));
-    QMetaObject::invokeMethod(pauseButton, "clicked");
-    EXPECT_EQ(pauseButton->property("text").toString(), QStringLiteral("Pause"));
-
-    MessageAnswer seen;
-    answerMessageBox(QStringLiteral("Show In Folder"), &seen);
-    model->convert.report(100, 0);
-    model->convert.finish(0);
-    EXPECT_EQ(seen.text, QStringLiteral("Good news! Slideshow successfully created."));
-    EXPECT_EQ(seen.buttons, QStringList({"Show In Folder", "Play", "Close"}));
-    EXPECT_EQ(model->convert.calls, QStringList({"start()", "pause()", "pause()", "showResult()"}));
-    EXPECT_TRUE(qmltest::waitFor([&] { return !overlay->isVisible(); }));
-    EXPECT_TRUE(enabled("Add Photos"));
+    program.settings().setNeedClarify(false);
+    trigger("Make Slideshow");
+    EXPECT_EQ(program.convert().state(), ConvertViewModel::ConvertState);
 }
 
 TEST_F(MainView, FailedConversionShowsTheCodeAndReportsTheProblemUntranslated)
@@ -332,27 +404,43 @@ TEST_F(MainView, FailedConversionShowsTheCodeAndReportsTheProblemUntranslated)
         launched << url;
         return true;
     });
-    addPhotos(1);
-    model->convert.startAction()->trigger();
+    // No folder can be made under a file: the video file cannot be created.
+    const QString blocker = makePhoto(files, "blocker.jpg");
+    program.chooseTinyShow(blocker + QStringLiteral("/videos"));
+    program.addPhotos(photos(1));
+    int code = 0;
+    QString description;
+    QObject::connect(&program.convert(), &ConvertViewModel::conversionFailed, window, [&](int c, QString d) {
+        code = c;
+        description = d;
+    });
     MessageAnswer seen;
     answerMessageBox(QStringLiteral("Report Problem"), &seen);
-    model->convert.finish(4);
+    trigger("Make Slideshow");
+    EXPECT_TRUE(qmltest::waitFor([&] { return !seen.text.isEmpty(); }, 20000));
     ComponentModel::setUrlLauncher(previous);
 
-    EXPECT_EQ(seen.text, QStringLiteral("Sorry. Slideshow creation failed.\n\nVideo encoder failed.\nError code: 4"));
+    ASSERT_NE(code, 0);
+    EXPECT_FALSE(description.isEmpty());
+    const QString detail = description + QStringLiteral("\nError code: ") + QString::number(code);
+    EXPECT_EQ(seen.text, QStringLiteral("Sorry. Slideshow creation failed.\n\n") + detail);
     EXPECT_EQ(seen.buttons, QStringList({"Report Problem", "Close"}));
     ASSERT_EQ(launched.size(), 1);
     const QUrlQuery mail(launched.first());
     EXPECT_EQ(mail.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
               QStringLiteral("[Problem] Slideshow creation failed"));
-    EXPECT_TRUE(mail.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded)
-                    .startsWith(QStringLiteral("Video encoder failed.\nError code: 4")));
+    EXPECT_TRUE(mail.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded).startsWith(detail));
+    EXPECT_TRUE(enabled("Make Slideshow"));
 }
 
-TEST_F(MainView, ClosingDuringAConversionAsksAndCancelKeepsTheWindow)
+TEST_F(MainView, ClosingDuringAConversionAsksAndRefusesDrops)
 {
-    addPhotos(1);
-    model->convert.startAction()->trigger();
+    startPausedConversion();
+    ASSERT_FALSE(HasFatalFailure());
+    // While a conversion runs, drops are refused.
+    EXPECT_FALSE(dropFiles(window, photos(1, "late"), QPoint(300, 200)));
+    EXPECT_EQ(program.slideCount(), 1);
+
     MessageAnswer seen;
     answerMessageBox(QStringLiteral("Cancel"), &seen);
     window->close();
@@ -368,40 +456,46 @@ TEST_F(MainView, ClosingDuringAConversionAsksAndCancelKeepsTheWindow)
 
 TEST_F(MainView, NewSlideshowAsksOnlyWhenThereIsSomethingToLose)
 {
-    actionNamed(window, QStringLiteral("New Slideshow..."))->trigger();
-    EXPECT_TRUE(model->storyboard.calls.isEmpty());
-
-    addPhotos(2);
-    model->music.setFilePath(QStringLiteral("/music/song.mp3"));
-    model->storyboard.calls.clear();
     MessageAnswer seen;
     answerMessageBox(QStringLiteral("Cancel"), &seen);
-    actionNamed(window, QStringLiteral("New Slideshow..."))->trigger();
+    trigger("New Slideshow...");
+    EXPECT_EQ(seen.text, QString()) << "asked with nothing to lose";
+
+    // The answer still waits, and takes the question that comes now.
+    program.addPhotos(photos(2));
+    program.chooseMusic(makeSong(files, "song.mp3"));
+    trigger("New Slideshow...");
     EXPECT_EQ(seen.text, QStringLiteral("Are you sure want to create new slideshow? Current progress will be lost."));
-    EXPECT_EQ(model->storyboard.count(), 2);
+    EXPECT_EQ(seen.buttons, QStringList({"Create", "Cancel"}));
+    EXPECT_EQ(program.slideCount(), 2);
 
     answerMessageBox(QStringLiteral("Create"), &seen);
-    actionNamed(window, QStringLiteral("New Slideshow..."))->trigger();
-    EXPECT_EQ(model->storyboard.calls, QStringList{"clear()"});
-    EXPECT_EQ(model->music.filePath(), QString());
+    trigger("New Slideshow...");
+    EXPECT_EQ(program.slideCount(), 0);
+    EXPECT_EQ(program.music().filePath(), QString());
     EXPECT_TRUE(qmltest::waitFor([&] { return itemNamed(window, "addBanner")->isVisible(); }));
 }
 
-TEST_F(MainView, MessagesUpdatesAndAdvertisementsReachTheUser)
+TEST_F(MainView, MessagesUpdatesAdvertisementsAndTheMakersPagesReachTheUser)
 {
     MessageAnswer seen;
     answerMessageBox(QStringLiteral("Open Site"), &seen);
-    standin::UpdateAnswer answer;
-    emit model->updateReceived(QStringLiteral("Version 2 is out."), &answer);
+    bool needUpdate = false;
+    program.main->receiveUpdate(QStringLiteral("Version 2 is out."), needUpdate);
     EXPECT_EQ(seen.text, QStringLiteral("Version 2 is out."));
     EXPECT_EQ(seen.buttons, QStringList({"Open Site", "Close"}));
-    EXPECT_TRUE(answer.needUpdate);
+    EXPECT_TRUE(needUpdate);
+
+    answerMessageBox(QStringLiteral("Close"), &seen);
+    program.main->receiveMessage(QStringLiteral("Thank you."));
+    EXPECT_EQ(seen.text, QStringLiteral("Thank you."));
+    EXPECT_EQ(seen.buttons, QStringList({"Close"}));
 
     QQuickItem* strip = itemNamed(window, "advertisement");
     EXPECT_FALSE(strip->isVisible());
-    emit model->advertisementReceived(QStringLiteral("http://127.0.0.1/offer"),
-                                      QStringLiteral("<a href=http://127.0.0.1/offer>Try the editor</a>"),
-                                      QString());
+    emit program.main->advertisementReceived(QStringLiteral("http://127.0.0.1/offer"),
+                                             QStringLiteral("<a href=http://127.0.0.1/offer>Try the editor</a>"),
+                                             QString());
     EXPECT_TRUE(strip->isVisible());
     EXPECT_TRUE(itemNamed(window, "advertisementText")->isVisible());
     EXPECT_FALSE(itemNamed(window, "advertisementBanner")->isVisible());
@@ -409,9 +503,18 @@ TEST_F(MainView, MessagesUpdatesAndAdvertisementsReachTheUser)
     QMetaObject::invokeMethod(itemNamed(window, "advertisementClose"), "clicked");
     EXPECT_FALSE(strip->isVisible());
 
-    actionNamed(window, QStringLiteral("Facebok"))->trigger();
-    actionNamed(window, QStringLiteral("Help"))->trigger();
-    EXPECT_EQ(model->calls, QStringList({"showFacebook()", "showHelp()"}));
+    QList<QUrl> launched;
+    const auto previous = ComponentModel::setUrlLauncher([&](const QUrl& url, ComponentModel::LaunchMode) {
+        launched << url;
+        return true;
+    });
+    QSettings().setValue(QStringLiteral("webFacebook"), QStringLiteral("http://127.0.0.1/facebook"));
+    QSettings().setValue(QStringLiteral("webHelp"), QStringLiteral("http://127.0.0.1/help"));
+    trigger("Facebok");
+    trigger("Help");
+    ComponentModel::setUrlLauncher(previous);
+    EXPECT_EQ(launched, QList<QUrl>({QUrl(QStringLiteral("http://127.0.0.1/facebook")),
+                                     QUrl(QStringLiteral("http://127.0.0.1/help"))}));
 }
 
 } // namespace

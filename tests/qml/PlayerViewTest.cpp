@@ -1,12 +1,12 @@
-// The preview window over a stand-in player view model, shown modally by
-// the real dialog host: the hand-over of the surface, play and pause from
-// the keyboard, the menu and the picture, full screen and Escape, and the
-// stopped player.
+// The preview window over the program's player view model and a slideshow
+// of two photos and a song, shown modally by the real dialog host: the
+// surface handed over and taken back, play, pause and mute from the
+// keyboard and the menu, full screen and Escape, the seek track, and a
+// player that stays stopped without a sound device.
 
 #include "ViewTesting.h"
 
 #include "multimedia/VideoSurface.h"
-
 
 using namespace viewtest;
 using Multimedia::Player;
@@ -19,49 +19,52 @@ class PlayerView : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        qmltest::useSoftwareQuick();
-        standin::registerStandIns();
-        model = std::make_unique<standin::PlayerViewModel>(makePhoto(folder, "preview.jpg", 800, 600));
+        program.addPhotos({makePhoto(files, "first.jpg"), makePhoto(files, "second.jpg")});
+        program.chooseMusic(makeSong(files, "song.mp3"));
     }
 
-    void runDialog(const std::function<void(QWidget*)>& act) { runModal(playerView, model.get(), act); }
+    void runDialog(const std::function<void(QWidget*)>& act) { runModal(playerView, &program.player(), act); }
 
-    Player::State state() const { return model->preview().state(); }
-    static QVariant rootProperty(QWidget* dialog, const char* name) { return rootOf(dialog)->property(name); }
+    Multimedia::VideoPlayer& player() { return program.player().videoPlayer(); }
+    static QObject* menuItem(QWidget* dialog, const char* name)
+    {
+        return rootOf(dialog)->findChild<QObject*>(QLatin1String(name));
+    }
 
-    kestrel::test::TempDir folder;
-    std::unique_ptr<standin::PlayerViewModel> model;
+    kestrel::test::TempDir files;
+    ProgramUnderTest program;
 };
 
-TEST_F(PlayerView, SpaceTogglesPlayAndPauseAndTheMenuFollows)
+TEST_F(PlayerView, SpaceAndTheMenuPlayAndPauseControlMMutesAndClosingTakesTheSurfaceBack)
 {
     runDialog([&](QWidget* dialog) {
-        EXPECT_EQ(model->initialized, 1);
-        EXPECT_TRUE(qobject_cast<Multimedia::VideoSurface*>(model->surface()));
-        EXPECT_EQ(state(), Player::PauseState);
+        auto* surface = qobject_cast<Multimedia::VideoSurface*>(program.player().surface());
+        ASSERT_TRUE(surface);
+        EXPECT_EQ(player().state(), Player::PauseState);
+        EXPECT_TRUE(qmltest::waitFor([&] { return bool(surface->frame()); }, 5000)) << "no picture";
         QQuickItem* frame = itemNamed(dialog, "frameArea");
         EXPECT_TRUE(frame->isVisible());
-        // The picture keeps the player's 4:3 and tells the view model its height.
-        EXPECT_NEAR(frame->width() / frame->height(), 4.0 / 3.0, 0.01);
-        EXPECT_EQ(model->surfaceHeight, qRound(frame->height()));
-        keepScreenshot(dialog, QStringLiteral("playerview"));
+        // The picture keeps the show's 4:3 and tells the view model its height.
+        EXPECT_NEAR(frame->width() / frame->height(), player().aspect(), 0.01);
+        EXPECT_EQ(program.player().surfaceHeight(), qMin(480, qRound(frame->height())));
 
         EXPECT_TRUE(pressKey(dialog, Qt::Key_Space));
-        EXPECT_EQ(state(), Player::PlayState);
-        QObject* playItem = rootOf(dialog)->findChild<QObject*>(QStringLiteral("playMenuItem"));
+        EXPECT_EQ(player().state(), Player::PlayState);
+        QObject* playItem = menuItem(dialog, "playMenuItem");
         ASSERT_TRUE(playItem);
         EXPECT_EQ(playItem->property("text").toString(), QStringLiteral("Pause"));
         EXPECT_TRUE(pressKey(dialog, Qt::Key_Space));
-        EXPECT_EQ(state(), Player::PauseState);
+        EXPECT_EQ(player().state(), Player::PauseState);
         EXPECT_EQ(playItem->property("text").toString(), QStringLiteral("Play"));
         QMetaObject::invokeMethod(playItem, "triggered");
-        EXPECT_EQ(state(), Player::PlayState);
+        EXPECT_EQ(player().state(), Player::PlayState);
 
         EXPECT_TRUE(pressKey(dialog, Qt::Key_M, Qt::ControlModifier));
-        EXPECT_EQ(model->preview().volume, 0);
-        EXPECT_TRUE(rootOf(dialog)->findChild<QObject*>(QStringLiteral("muteMenuItem"))->property("checked").toBool());
+        EXPECT_EQ(player().volume(), 0);
+        EXPECT_TRUE(menuItem(dialog, "muteMenuItem")->property("checked").toBool());
     });
-    EXPECT_EQ(model->deinitialized, 1);
+    EXPECT_EQ(program.player().surface(), nullptr);
+    EXPECT_EQ(player().state(), Player::StopState);
 }
 
 TEST_F(PlayerView, EscapeLeavesFullScreenFirstAndThenClosesTheWindow)
@@ -69,10 +72,10 @@ TEST_F(PlayerView, EscapeLeavesFullScreenFirstAndThenClosesTheWindow)
     bool closedByEscape = false;
     runDialog([&](QWidget* dialog) {
         QMetaObject::invokeMethod(rootOf(dialog), "toggleFullScreen");
-        EXPECT_TRUE(rootProperty(dialog, "dialogFullScreen").toBool());
+        EXPECT_TRUE(rootOf(dialog)->property("dialogFullScreen").toBool());
         EXPECT_TRUE(dialog->isFullScreen());
         EXPECT_TRUE(pressKey(dialog, Qt::Key_Escape));
-        EXPECT_FALSE(rootProperty(dialog, "dialogFullScreen").toBool());
+        EXPECT_FALSE(rootOf(dialog)->property("dialogFullScreen").toBool());
         EXPECT_TRUE(dialog->isVisible());
 
         // Not the view's: the window takes it and closes.
@@ -82,37 +85,47 @@ TEST_F(PlayerView, EscapeLeavesFullScreenFirstAndThenClosesTheWindow)
     EXPECT_TRUE(closedByEscape);
 }
 
-TEST_F(PlayerView, AStoppedPlayerHidesThePictureAndIgnoresPlay)
-{
-    runDialog([&](QWidget* dialog) {
-        model->preview().stop();
-        EXPECT_FALSE(itemNamed(dialog, "frameArea")->isVisible());
-        EXPECT_FALSE(rootOf(dialog)->findChild<QObject*>(QStringLiteral("playMenuItem"))->property("enabled").toBool());
-        pressKey(dialog, Qt::Key_Space);
-        QMetaObject::invokeMethod(rootOf(dialog), "togglePlay");
-        EXPECT_EQ(state(), Player::StopState);
-        // Controls stay in sight while nothing plays.
-        EXPECT_EQ(itemNamed(dialog, "controlBar")->opacity(), 1.0);
-    });
-}
-
 TEST_F(PlayerView, TheSeekTrackMapsTimeToPositionAndBack)
 {
     runDialog([&](QWidget* dialog) {
         QObject* root = rootOf(dialog);
         QQuickItem* track = itemNamed(dialog, "seekTrack");
         ASSERT_TRUE(track && track->width() > 0);
+        const qint64 length = player().maxTime();
+        ASSERT_GT(length, 0);
         QVariant x;
-        QMetaObject::invokeMethod(root, "timeToX", Q_RETURN_ARG(QVariant, x), Q_ARG(QVariant, 15000));
+        QMetaObject::invokeMethod(root, "timeToX", Q_RETURN_ARG(QVariant, x), Q_ARG(QVariant, length / 2.0));
         EXPECT_NEAR(x.toDouble(), track->width() / 2, 0.01);
         QVariant time;
         QMetaObject::invokeMethod(root, "xToTime", Q_RETURN_ARG(QVariant, time), Q_ARG(QVariant, track->width()));
-        EXPECT_NEAR(time.toDouble(), 30000, 0.01);
+        EXPECT_NEAR(time.toDouble(), length, 0.01);
 
-        model->preview().time = 15000;
-        emit model->preview().timeChanged(15000);
-        EXPECT_EQ(itemNamed(dialog, "timeText")->property("text").toString(), QStringLiteral("00:15"));
-        EXPECT_NEAR(itemNamed(dialog, "seekFill")->width(), track->width() / 2, 0.5);
+        // A press on the track seeks there; the time and the fill follow.
+        mouseEvent(dialog, QEvent::MouseButtonPress, track->mapToScene(QPointF(track->width() / 2, 2)),
+                   Qt::LeftButton, Qt::LeftButton);
+        mouseEvent(dialog, QEvent::MouseButtonRelease, track->mapToScene(QPointF(track->width() / 2, 2)),
+                   Qt::LeftButton, Qt::NoButton);
+        EXPECT_NEAR(double(player().time()), length / 2.0, length / 50.0);
+        EXPECT_NEAR(itemNamed(dialog, "seekFill")->width(), track->width() / 2, track->width() / 50);
+        const qint64 seconds = player().time() / 1000;
+        const QLatin1Char zero('0');
+        EXPECT_EQ(textOf(dialog, "timeText"),
+                  QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, zero).arg(seconds % 60, 2, 10, zero));
+    });
+}
+
+TEST_F(PlayerView, WithoutASoundDeviceThePlayerStaysStoppedThePictureHidesAndPlayIsIgnored)
+{
+    program.soundCard.hasDevice = false;
+    runDialog([&](QWidget* dialog) {
+        EXPECT_EQ(player().state(), Player::StopState);
+        EXPECT_FALSE(itemNamed(dialog, "frameArea")->isVisible());
+        EXPECT_FALSE(menuItem(dialog, "playMenuItem")->property("enabled").toBool());
+        pressKey(dialog, Qt::Key_Space);
+        QMetaObject::invokeMethod(rootOf(dialog), "togglePlay");
+        EXPECT_EQ(player().state(), Player::StopState);
+        // Controls stay in sight while nothing plays.
+        EXPECT_EQ(itemNamed(dialog, "controlBar")->opacity(), 1.0);
     });
 }
 

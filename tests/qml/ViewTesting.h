@@ -1,13 +1,22 @@
 #pragma once
-// Helpers of the views' tests: photos made in the test, the hosted window's
-// actions and QML items by name, key presses and file drops delivered as
-// the window system would, and screenshots kept in the build tree.
+// Helpers of the views' tests: the application's QML types and a settings
+// store as on a first run, photos and music made in the test, the hosted
+// window's actions and QML items by name, key presses and file drops
+// delivered as the window system would, and screenshots kept in the build
+// tree.
 
-#include "StandInViewModels.h"
-
-#include "support-qt/QmlTesting.h"
+#include "app/ApplicationTypes.h"
+#include "multimedia/FakeAudioOutput.h"
+#include "viewmodel/ConvertViewModel.h"
+#include "viewmodel/MainViewModel.h"
+#include "viewmodel/MusicViewModel.h"
+#include "viewmodel/PlayerViewModel.h"
+#include "viewmodel/SettingsViewModel.h"
+#include "viewmodel/StoryboardViewModel.h"
 #include "mvvm/Dialog.h"
 #include "mvvm/HostedWindows.h"
+#include "support-qt/QmlTesting.h"
+#include "support/MusicFiles.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
 
@@ -22,17 +31,32 @@
 #include <QMouseEvent>
 #include <QQuickItem>
 #include <QQuickWidget>
+#include <QSettings>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
+#include <memory>
+#include <stdexcept>
 
 namespace viewtest {
 
+// Qt Quick drawn in software and the program's own QML types, once; the
+// settings store emptied, so no test sees what an earlier one left.
+inline void prepareViews()
+{
+    qmltest::useSoftwareQuick();
+    ::Application::registerApplicationTypes();
+    QSettings store;
+    store.clear();
+    store.sync();
+}
+
 // A JPEG photo of the given size with broad colour waves, in `folder`.
-inline QString makePhoto(const kestrel::test::TempDir& folder, const std::string& name, int width = 640,
-                         int height = 480)
+inline QString makePhoto(const kestrel::test::TempDir& folder, const std::string& name, int width = 320,
+                         int height = 240)
 {
     kestrel::test::jpeg_options options;
     options.width = width;
@@ -42,6 +66,86 @@ inline QString makePhoto(const kestrel::test::TempDir& folder, const std::string
         path, kestrel::test::make_jpeg(options, kestrel::test::photo_like_painter(width, height, false)));
     return QString::fromStdString(path);
 }
+
+// A second of a stereo tone as MP3, in `folder`.
+inline QString makeSong(const kestrel::test::TempDir& folder, const std::string& name)
+{
+    const std::string path = folder.file(name);
+    kestrel::test::write_file(path, kestrel::test::read_file(kestrel::test::sample_tone_file("mp3")));
+    return QString::fromStdString(path);
+}
+
+// The program's main view model as on a first run, over a sound card of the
+// tests' own (no device is needed, and nothing sounds), with its children
+// at hand by type.
+class ProgramUnderTest {
+public:
+    ProgramUnderTest()
+    {
+        prepareViews();
+        main = std::make_unique<ViewModel::MainViewModel>();
+    }
+
+    ViewModel::StoryboardViewModel& storyboard() const
+    {
+        return child<ViewModel::StoryboardViewModel>(main->storyboardViewModel());
+    }
+    ViewModel::MusicViewModel& music() const { return child<ViewModel::MusicViewModel>(main->musicViewModel()); }
+    ViewModel::SettingsViewModel& settings() const
+    {
+        return child<ViewModel::SettingsViewModel>(main->settingsViewModel());
+    }
+    ViewModel::ConvertViewModel& convert() const
+    {
+        return child<ViewModel::ConvertViewModel>(main->convertViewModel());
+    }
+    ViewModel::PlayerViewModel& player() const { return child<ViewModel::PlayerViewModel>(main->playerViewModel()); }
+    int slideCount() const { return storyboard().slideList()->count(); }
+    QString slidePath(int index) const
+    {
+        return static_cast<ViewModel::SlideViewModel*>(storyboard().slideList()->at(index).data())->filePath();
+    }
+
+    // Adds the photos and waits until every one has opened.
+    void addPhotos(const QStringList& paths)
+    {
+        for (const QString& path : paths)
+            storyboard().addSlide(path);
+        EXPECT_TRUE(qmltest::waitFor([this] { return !storyboard().loading(); }, 10000));
+    }
+    // Chooses the music and waits until it has opened.
+    void chooseMusic(const QString& path)
+    {
+        music().setFilePath(path);
+        EXPECT_TRUE(qmltest::waitFor([this] { return !music().loading(); }, 10000));
+        EXPECT_EQ(music().filePath(), path);
+    }
+    // Settings under which a conversion of a few photos takes a moment: the
+    // smallest profile, the shortest photo duration, no question first.
+    void chooseTinyShow(const QString& outputFolder)
+    {
+        ViewModel::SettingsViewModel& s = settings();
+        s.setFormat(ViewModel::SettingsViewModel::IPhoneFormat);
+        s.setSlideDuration(0.5);
+        s.setTransitionDuration(0.2);
+        s.setOutputFolder(outputFolder);
+        s.setNeedClarify(false);
+        s.apply();
+    }
+
+    Multimedia::test::FakeSoundCard soundCard; // before the player: it takes the card when made
+    std::unique_ptr<ViewModel::MainViewModel> main;
+
+private:
+    template <class T>
+    static T& child(QObject* object)
+    {
+        T* typed = qobject_cast<T*>(object);
+        if (!typed)
+            throw std::logic_error("the main view model lacks a child view model");
+        return *typed;
+    }
+};
 
 // The window's command with exactly this text (tool bar or menu entry, not
 // a menu's title), or null.
@@ -76,6 +180,27 @@ inline QList<QQuickItem*> itemsNamed(QQuickItem* item, const QString& name)
         found << itemsNamed(child, name);
     }
     return found;
+}
+
+// Chooses an entry of a combo box as the user does, through its menu.
+inline void choose(QWidget* dialog, const char* box, const QString& entry)
+{
+    QQuickItem* combo = itemNamed(dialog, box);
+    ASSERT_TRUE(combo) << box;
+    for (QObject* item : combo->findChildren<QObject*>()) {
+        if (item->property("text").toString() == entry) {
+            QMetaObject::invokeMethod(item, "triggered");
+            return;
+        }
+    }
+    FAIL() << "no entry " << entry.toStdString();
+}
+
+inline QString textOf(QWidget* window, const char* item)
+{
+    QQuickItem* found = itemNamed(window, item);
+    EXPECT_TRUE(found) << item;
+    return found ? found->property("text").toString() : QString();
 }
 
 // Whether the view accepted the key.
@@ -154,15 +279,19 @@ inline void settle(int ms)
     qmltest::waitFor([] { return false; }, ms);
 }
 
-// Grabs the window, tool bar and menus included, into the build tree.
+// Grabs the window, tool bar and menus included, into the build tree's
+// test artefacts, one folder per window system (offscreen, xcb), and says
+// where.
 inline void keepScreenshot(QWidget* window, const QString& name)
 {
     settle(400);
-    const QDir folder(QStringLiteral(LUMIVISTA_SCREENSHOT_DIR));
+    const QDir folder(QStringLiteral(LUMIVISTA_ARTEFACT_DIR "/") + QGuiApplication::platformName());
     folder.mkpath(QStringLiteral("."));
     const QImage shot = window->grab().toImage();
     EXPECT_FALSE(shot.isNull());
-    EXPECT_TRUE(shot.save(folder.filePath(name + QStringLiteral(".png"))));
+    const QString path = folder.filePath(name + QStringLiteral(".png"));
+    EXPECT_TRUE(shot.save(path));
+    std::printf("screenshot: %s\n", qPrintable(path));
 }
 
 } // namespace viewtest
