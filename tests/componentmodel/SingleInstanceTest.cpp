@@ -85,9 +85,17 @@ TEST(SingleInstanceChannel, MessagesPassWholeUpToTheSegmentSize)
 
 TEST(SingleInstanceChannel, KeysAreIndependentAndALeftoverSegmentIsNoInstance)
 {
-    const QString key = uniqueKey("left");
-    QSharedMemory leftover(key);
-    ASSERT_TRUE(leftover.create(1));
+    // System V keys are made from a file's inode, so a key can collide with
+    // a segment of another test process running beside this one: another
+    // key is tried then.
+    QString key;
+    QSharedMemory leftover;
+    for (int attempt = 0; attempt < 10 && !leftover.isAttached(); ++attempt) {
+        key = uniqueKey("left");
+        leftover.setKey(key);
+        leftover.create(1);
+    }
+    ASSERT_TRUE(leftover.isAttached()) << leftover.errorString().toStdString();
     static_cast<char*>(leftover.data())[0] = '1';
 
     SingleInstanceChannel first(key);
