@@ -12,9 +12,9 @@ namespace image_exif {
 
 namespace {
 
-// Reads what the file holds: libexif's "follow the specification" mode
-// would drop an orientation kept in the thumbnail's IFD and invent entries
-// the file never had.
+// Reads what the file holds: libexif's option that corrects data towards
+// the EXIF standard would drop an orientation kept in the thumbnail's IFD
+// and invent entries the file never had.
 boost::shared_ptr<ExifData> load_exif(const std::vector<uint8_t>& bytes) {
     boost::shared_ptr<ExifData> data(exif_data_new(), [](ExifData* d) {
         if (d)
