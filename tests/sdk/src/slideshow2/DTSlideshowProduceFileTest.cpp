@@ -5,7 +5,7 @@
 #include "DTAudioTrackFile.h"
 #include "slideshow2/DTSlideshowProduce.h"
 #include "support/AudioSignalTrack.h"
-#include "support/MediaProbe.h"
+#include "support/MadeFileChecks.h"
 #include "support/MusicFiles.h"
 #include "support/ShowStandIn.h"
 #include "support/TestFiles.h"
@@ -25,22 +25,8 @@ using namespace kestrel::slideshow2;
 
 namespace {
 
-struct file_case {
-    const char* preset;
-    const char* demuxer;
-    const char* video_codec;
-    const char* audio_codec;
-    int width;
-    int height;
-    // Samples per codec frame, and the codec's start-up delay where the
-    // container keeps it as sound (the mp4 family marks it to be skipped).
-    int codec_frame;
-    int priming;
-};
+using test::made_file;
 
-std::ostream& operator<<(std::ostream& out, const file_case& c) { return out << c.preset; }
-
-const char* const mp4 = "mov,mp4,m4a,3gp,3g2,mj2";
 const int show_ms = 1000;
 const int frames = 25;
 
@@ -58,12 +44,12 @@ const std::string& music_file() {
     return path;
 }
 
-class ProduceFile : public testing::TestWithParam<file_case> {};
+class ProduceFile : public testing::TestWithParam<made_file> {};
 
 } // namespace
 
 TEST_P(ProduceFile, ReopensWithThePresetsStreamsPicturesAndFadedSound) {
-    const file_case& c = GetParam();
+    const made_file& c = GetParam();
     test::show_stand_in_options options;
     options.duration_ms = show_ms;
     options.music = create_audio_track_file(music_file(), nullptr, false);
@@ -80,14 +66,11 @@ TEST_P(ProduceFile, ReopensWithThePresetsStreamsPicturesAndFadedSound) {
     EXPECT_EQ(100.0, watch.percents().back());
 
     const test::media_probe probe = test::probe_media_file(path);
-    EXPECT_EQ(c.demuxer, probe.format);
-    const test::stream_probe* video = probe.first(0);
-    const test::stream_probe* audio = probe.first(1);
-    ASSERT_TRUE(video && audio);
-    EXPECT_EQ(c.video_codec, video->codec);
-    EXPECT_EQ(c.audio_codec, audio->codec);
-    EXPECT_EQ(c.width, video->width);
-    EXPECT_EQ(c.height, video->height);
+    const test::stream_probe* video = nullptr;
+    const test::stream_probe* audio = nullptr;
+    test::expect_made_file(probe, c, video, audio);
+    if (HasFatalFailure())
+        return;
 
     ASSERT_EQ(static_cast<size_t>(frames), video->mean_luma.size());
     for (int i = 0; i < frames; ++i)
@@ -97,10 +80,7 @@ TEST_P(ProduceFile, ReopensWithThePresetsStreamsPicturesAndFadedSound) {
 
     // The sound lasts as long as the pictures: every sample of the show,
     // then at most the padding of the last codec frame.
-    EXPECT_EQ(44100, audio->sample_rate);
-    const int64_t padding = audio->decoded_samples - c.priming - 44100 * show_ms / 1000;
-    EXPECT_GE(padding, 0);
-    EXPECT_LT(padding, c.codec_frame);
+    test::expect_sound_of_the_shows_length(*audio, c, show_ms);
     // Loud while the music plays, silent once it has faded out.
     ASSERT_GT(audio->block_peaks.size(), 4u);
     EXPECT_GT(*std::max_element(audio->block_peaks.begin(), audio->block_peaks.end()), 0.08);
@@ -109,24 +89,24 @@ TEST_P(ProduceFile, ReopensWithThePresetsStreamsPicturesAndFadedSound) {
 
 INSTANTIATE_TEST_SUITE_P(
     Presets, ProduceFile,
-    testing::Values(file_case{"iphone", mp4, "h264", "aac", 480, 320, 1024, 0},
-                    file_case{"iphone4", mp4, "h264", "aac", 960, 640, 1024, 0},
-                    file_case{"iphone5", mp4, "h264", "aac", 1136, 640, 1024, 0},
-                    file_case{"ipad", mp4, "h264", "aac", 1024, 768, 1024, 0},
-                    file_case{"ipad3", mp4, "h264", "aac", 1440, 1080, 1024, 0},
-                    file_case{"windows-low", "avi", "mpeg4", "mp3", 852, 480, 1152, 1105},
-                    file_case{"windows-medium", "avi", "mpeg4", "mp3", 1280, 720, 1152, 1105},
-                    file_case{"windows-high", "avi", "mpeg4", "mp3", 1920, 1080, 1152, 1105},
-                    file_case{"mac-low", mp4, "h264", "aac", 852, 480, 1024, 0},
-                    file_case{"mac-medium", mp4, "h264", "aac", 1280, 720, 1024, 0},
-                    file_case{"mac-high", mp4, "h264", "aac", 1920, 1080, 1024, 0},
-                    file_case{"tube-low", "flv", "h264", "aac", 640, 360, 1024, 1024},
-                    file_case{"tube-medium", "flv", "h264", "aac", 852, 480, 1024, 1024},
-                    file_case{"tube-high", "flv", "h264", "aac", 1280, 720, 1024, 1024},
-                    file_case{"mpeg", "mpeg", "mpeg2video", "mp2", 852, 480, 1152, 0},
-                    file_case{"windows-simple", "avi", "mpeg4", "mp3", 320, 180, 1152, 1105},
-                    file_case{"default", mp4, "h264", "aac", 852, 480, 1024, 0}),
-    [](const testing::TestParamInfo<file_case>& info) {
+    testing::Values(made_file{"iphone", test::mp4_demuxer, "h264", "aac", 480, 320, 1024, 0},
+                    made_file{"iphone4", test::mp4_demuxer, "h264", "aac", 960, 640, 1024, 0},
+                    made_file{"iphone5", test::mp4_demuxer, "h264", "aac", 1136, 640, 1024, 0},
+                    made_file{"ipad", test::mp4_demuxer, "h264", "aac", 1024, 768, 1024, 0},
+                    made_file{"ipad3", test::mp4_demuxer, "h264", "aac", 1440, 1080, 1024, 0},
+                    made_file{"windows-low", "avi", "mpeg4", "mp3", 852, 480, 1152, 1105},
+                    made_file{"windows-medium", "avi", "mpeg4", "mp3", 1280, 720, 1152, 1105},
+                    made_file{"windows-high", "avi", "mpeg4", "mp3", 1920, 1080, 1152, 1105},
+                    made_file{"mac-low", test::mp4_demuxer, "h264", "aac", 852, 480, 1024, 0},
+                    made_file{"mac-medium", test::mp4_demuxer, "h264", "aac", 1280, 720, 1024, 0},
+                    made_file{"mac-high", test::mp4_demuxer, "h264", "aac", 1920, 1080, 1024, 0},
+                    made_file{"tube-low", "flv", "h264", "aac", 640, 360, 1024, 1024},
+                    made_file{"tube-medium", "flv", "h264", "aac", 852, 480, 1024, 1024},
+                    made_file{"tube-high", "flv", "h264", "aac", 1280, 720, 1024, 1024},
+                    made_file{"mpeg", "mpeg", "mpeg2video", "mp2", 852, 480, 1152, 0},
+                    made_file{"windows-simple", "avi", "mpeg4", "mp3", 320, 180, 1152, 1105},
+                    made_file{"default", test::mp4_demuxer, "h264", "aac", 852, 480, 1024, 0}),
+    [](const testing::TestParamInfo<made_file>& info) {
         std::string name = info.param.preset;
         std::replace(name.begin(), name.end(), '-', '_');
         return name;
