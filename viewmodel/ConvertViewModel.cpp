@@ -1,5 +1,7 @@
 #include "viewmodel/ConvertViewModel.h"
 
+#include "viewmodel/OutputFolderProblem.h"
+#include "viewmodel/UnfinishedVideo.h"
 #include "viewmodel/UsageEvents.h"
 
 #include "componentmodel/FileHelpers.h"
@@ -21,10 +23,12 @@ extern "C" {
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QMetaType>
 #include <QPixmap>
 #include <QUuid>
 
+#include <cerrno>
 #include <cmath>
 #include <mutex>
 
@@ -123,7 +127,7 @@ ConvertViewModel::~ConvertViewModel()
     stop();
     estimator_.reset();
     // Waits for the producer's thread: its callbacks may still be posting.
-    producer_.reset();
+    releaseProducer();
 }
 
 kestrel::slideshow2::slideshow_produce_ptr ConvertViewModel::createEngineProducer(
@@ -182,6 +186,7 @@ void ConvertViewModel::start()
     try {
         startProduction();
     } catch (...) {
+        releaseProducer();
         fail(produce::unexpected_error);
     }
 }
@@ -197,16 +202,26 @@ void ConvertViewModel::startProduction()
 
     resultPath_ = freeOutputPath();
     if (resultPath_.isEmpty()) {
-        fail(produce::create_file_failed);
+        fail(produce::create_file_failed,
+             tr("Every name for this slideshow is taken in the folder \"%1\". Choose another slideshow name "
+                "in the settings.")
+                 .arg(QDir::toNativeSeparators(settings_->outputFolder())));
         return;
     }
 
     // A stopped production may still be ending: releasing it waits for it,
     // and the new tag turns away whatever it posted meanwhile.
     ++production_;
-    producer_.reset();
-    producer_ = producerFactory_(slideshow_, resultPath_.toUtf8().toStdString(), settings);
+    releaseProducer();
+    auto video = std::make_unique<UnfinishedVideo>();
+    if (const int error = video->create(resultFolder())) {
+        fail(produce::create_file_failed, outputFolderProblem(resultFolder(), error));
+        return;
+    }
+    producer_ = producerFactory_(slideshow_, video->path().toUtf8().toStdString(), settings);
+    unfinished_ = std::move(video);
     if (!producer_) {
+        releaseProducer();
         fail(produce::unexpected_error);
         return;
     }
@@ -235,11 +250,25 @@ QString ConvertViewModel::freeOutputPath() const
         folder = defaultFolder;
     if (folder == defaultFolder)
         QDir().mkpath(folder);
+    return FileHelpers::uniqueFilePath(folder, outputName(), settings_->fileExtention());
+}
+
+QString ConvertViewModel::outputName() const
+{
     // A name that cleans down to nothing would make a hidden ".mp4".
-    QString name = settings_->slideshowName();
-    if (FileHelpers::sanitizeFileName(name).trimmed().isEmpty())
-        name = tr("My slideshow");
-    return FileHelpers::uniqueFilePath(folder, name, settings_->fileExtention());
+    const QString name = settings_->slideshowName();
+    return FileHelpers::sanitizeFileName(name).trimmed().isEmpty() ? tr("My slideshow") : name;
+}
+
+QString ConvertViewModel::resultFolder() const
+{
+    return QFileInfo(resultPath_).absolutePath();
+}
+
+void ConvertViewModel::releaseProducer()
+{
+    producer_.reset();
+    unfinished_.reset();
 }
 
 void ConvertViewModel::pause()
@@ -313,16 +342,52 @@ void ConvertViewModel::onProgress(double percent, const kestrel::video_data_ptr&
 void ConvertViewModel::onFinished(int result)
 {
     // The worker has made its last call; releasing waits for its thread and
-    // closes the file.
+    // closes the file. What is not given the result's name goes with it.
     producer_.reset();
+    const std::unique_ptr<UnfinishedVideo> video = std::move(unfinished_);
     stop();
-    if (result == produce::done)
-        emit conversionSucceeded();
-    else if (result != produce::cancelled)
-        fail(result);
+    if (result == produce::done) {
+        const int error = video ? giveResultName(*video) : 0;
+        if (error == 0)
+            emit conversionSucceeded();
+        else
+            fail(produce::create_file_failed, outputFolderProblem(resultFolder(), error));
+    } else if (result != produce::cancelled) {
+        fail(result, outputFailureCause(result));
+    }
 }
 
-void ConvertViewModel::fail(int code)
+int ConvertViewModel::giveResultName(UnfinishedVideo& video)
+{
+    int error = video.finishAs(resultPath_);
+    if (error == EEXIST) {
+        // Something took the name while the video was made: the next free
+        // one beside it.
+        const QFileInfo taken(resultPath_);
+        const QString next =
+            FileHelpers::uniqueFilePath(taken.absolutePath(), outputName(), QLatin1Char('.') + taken.suffix());
+        if (next.isEmpty())
+            return EEXIST;
+        resultPath_ = next;
+        error = video.finishAs(next);
+    }
+    return error;
+}
+
+// Asked while the unfinished file still takes its room, as the writer saw
+// the folder.
+QString ConvertViewModel::outputFailureCause(int result) const
+{
+    if (result != produce::create_file_failed && result != produce::muxer_failed)
+        return QString();
+    if (const int error = UnfinishedVideo::probe(resultFolder()))
+        return outputFolderProblem(resultFolder(), error);
+    if (result == produce::muxer_failed)
+        return QString();
+    return tr("The file could not be made in the folder \"%1\".").arg(QDir::toNativeSeparators(resultFolder()));
+}
+
+void ConvertViewModel::fail(int code, const QString& cause)
 {
     QString text;
     switch (code) {
@@ -333,6 +398,8 @@ void ConvertViewModel::fail(int code)
     case produce::muxer_failed: text = tr("Media muxer failed."); break;
     default: text = tr("Unexpected error."); break;
     }
+    if (!cause.isEmpty())
+        text += QLatin1Char('\n') + cause;
     emit conversionFailed(code, text);
 }
 

@@ -4,7 +4,9 @@
 // its progress (percent, slide being encoded, remaining time, a preview of
 // the frame just encoded), pauses, resumes and stops it, and reports the
 // outcome as conversionSucceeded() or conversionFailed(code, text). Stopping
-// is silent.
+// is silent. The video is written under a temporary name and takes its
+// result's name only once complete; stopped or failed, it is removed (see
+// UnfinishedVideo). A failure to write names the output folder and why.
 // The producer runs on a worker thread of its own; its callbacks only post
 // events to this object (through a mailbox closed when it goes), tagged with the production they belong to, so that
 // a stopped production's late events never touch a newer one. Releasing a
@@ -42,6 +44,8 @@ class GuardedReceiver;
 } // namespace Feedback
 
 namespace ViewModel {
+
+class UnfinishedVideo;
 
 class ConvertViewModel : public QObject {
     Q_OBJECT
@@ -84,7 +88,8 @@ public:
     QAction* startAction() { return &startAction_; }
     QAction* pauseAction() { return &pauseAction_; }
     QAction* stopAction() { return &stopAction_; }
-    // Full path of the file of the last production started.
+    // Full path of the file of the last production started, the name it
+    // gets once complete.
     QString resultPath() const { return resultPath_; }
 
     Q_INVOKABLE void openResult();
@@ -111,14 +116,24 @@ public slots:
 private:
     void startProduction();
     QString freeOutputPath() const;
+    QString outputName() const;
+    QString resultFolder() const;
+    // Waits for the producer's thread; a file it left unfinished goes.
+    void releaseProducer();
     void onProgress(double percent, const kestrel::video_data_ptr& frame);
     void onFinished(int result);
+    // 0 or the errno; a name taken meanwhile makes way for the next free one.
+    int giveResultName(UnfinishedVideo& video);
+    QString outputFailureCause(int result) const;
     void setState(State state);
     void setPreview(const QImage& image);
     void updateActions();
-    void fail(int code);
+    // The code's text, then the cause when there is one.
+    void fail(int code, const QString& cause = QString());
 
     kestrel::slideshow2::slideshow_produce_ptr producer_;
+    // The file the producer writes; set and released with it.
+    std::unique_ptr<UnfinishedVideo> unfinished_;
     kestrel::slideshow2::slideshow_ptr slideshow_;
     QSharedPointer<StoryboardViewModel> storyboard_;
     QSharedPointer<SettingsViewModel> settings_;

@@ -5,11 +5,13 @@
 //   add <path>      a slide        music <path>   the music
 //   state           once nothing loads any more:
 //                   state slides=<n> music=<path> files=<path>|<path>...
-//   convert         makes the slideshow; then "progress <percent>" lines
+//   convert         makes the slideshow: "converting <result path>", then
+//                   "progress <percent>" lines
 //   quit            closes the main window as the user would
 
 #include "app/StartUp.h"
 
+#include "viewmodel/ConvertViewModel.h"
 #include "viewmodel/MainViewModel.h"
 #include "viewmodel/MusicViewModel.h"
 #include "viewmodel/SlideViewModel.h"
@@ -115,9 +117,9 @@ private:
     // Progress is read as QML reads it, and reported as it moves.
     void convert()
     {
-        QObject* convert = main_.convertViewModel();
+        auto* convert = static_cast<ViewModel::ConvertViewModel*>(main_.convertViewModel());
         convert->property("startAction").value<QAction*>()->trigger();
-        say(QStringLiteral("converting"));
+        say(QStringLiteral("converting ") + convert->resultPath());
         auto* watch = new QTimer(this);
         connect(watch, &QTimer::timeout, this, [this, convert] {
             const int progress = convert->property("progress").toInt();

@@ -2,6 +2,7 @@
 #include "ViewModelTesting.h"
 
 #include "viewmodel/ConvertViewModel.h"
+#include "viewmodel/OutputFolderProblem.h"
 
 #include "componentmodel/DesktopLauncher.h"
 #include "componentmodel/ImageProvider.h"
@@ -14,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <memory>
 
 using ViewModel::ConvertViewModel;
@@ -86,6 +90,11 @@ protected:
     {
         return *producers.at(index < 0 ? producers.size() - 1 : index);
     }
+    // Every file in the output folder, hidden ones too.
+    QStringList filesInFolder() const
+    {
+        return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
     QString actions()
     {
         return QString("%1%2%3").arg(vm->startAction()->isEnabled()).arg(vm->pauseAction()->isEnabled())
@@ -117,11 +126,21 @@ TEST_F(ConvertViewModelTest, ProductionRunsFromStartThroughProgressToSuccess)
     EXPECT_EQ(vm->photoId(), firstSlide);
     EXPECT_EQ(actions(), "100");
     events.events.clear();
+    // What a killed run left goes; a file that only looks alike stays.
+    for (const char* name : {".lumivista-unfinished-0badf00d", ".lumivista-unfinished-notes"}) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
 
     vm->startAction()->trigger();
     EXPECT_EQ(events.events, QStringList{"Lumivista|Make Slideshow|Preset: mac-medium, Slides Count: 10|"});
     ASSERT_EQ(producers.size(), 1u);
-    EXPECT_EQ(QString::fromStdString(producer().path), QDir(folder.path()).absoluteFilePath("Trip.mp4"));
+    EXPECT_EQ(vm->resultPath(), QDir(folder.path()).absoluteFilePath("Trip.mp4"));
+    // The video is written under a hidden temporary name beside it.
+    const QFileInfo unfinished(QString::fromStdString(producer().path));
+    EXPECT_EQ(unfinished.absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
+    EXPECT_TRUE(unfinished.fileName().startsWith(".lumivista-unfinished-")) << unfinished.fileName().toStdString();
+    EXPECT_EQ(filesInFolder(), (QStringList{unfinished.fileName(), ".lumivista-unfinished-notes", "photo.jpg"}));
     EXPECT_EQ(producer().settings->get("produce-preset"), "mac-medium");
     EXPECT_EQ(producer().calls, QStringList{"produce"});
     EXPECT_EQ(log, (QStringList{"progress=0", "slide=0", "photo", "state=2"}));
@@ -148,10 +167,18 @@ TEST_F(ConvertViewModelTest, ProductionRunsFromStartThroughProgressToSuccess)
     }
     log.clear();
 
+    // Something else took the result's name meanwhile: it is left alone.
+    QFile taken(vm->resultPath());
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.write("not a video");
+    taken.close();
     producer().finished(kestrel::slideshow2::slideshow_produce::done);
     deliver();
     EXPECT_EQ(log, (QStringList{"state=0", "succeeded"}));
     EXPECT_EQ(producer().calls, (QStringList{"produce", "released"}));
+    EXPECT_EQ(vm->resultPath(), QDir(folder.path()).absoluteFilePath("Trip (2).mp4"));
+    EXPECT_EQ(filesInFolder(), (QStringList{".lumivista-unfinished-notes", "Trip (2).mp4", "Trip.mp4", "photo.jpg"}));
+    EXPECT_EQ(taken.size(), 11);
     EXPECT_EQ(actions(), "100");
     EXPECT_EQ(vm->progress(), 0);  // no producer any more
     EXPECT_EQ(vm->photoId(), previewId);  // the last frame stays
@@ -173,7 +200,7 @@ class ConvertResults : public ConvertViewModelTest, public testing::WithParamInt
 
 } // namespace
 
-TEST_P(ConvertResults, FinishReportsItsResult)
+TEST_P(ConvertResults, FinishReportsItsResultAndOnlyAMadeVideoKeepsAFile)
 {
     vm->start();
     log.clear();
@@ -181,9 +208,10 @@ TEST_P(ConvertResults, FinishReportsItsResult)
     deliver();
     QStringList expected{"state=0"};
     if (*GetParam().reported)
-        expected << GetParam().reported;
+        expected << QString::fromUtf8(GetParam().reported).arg(QFileInfo(folder.path()).absoluteFilePath());
     EXPECT_EQ(log, expected);
     EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+    EXPECT_EQ(filesInFolder(), GetParam().result == 0 ? QStringList{"Trip.mp4"} : QStringList());
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, ConvertResults,
@@ -191,7 +219,8 @@ INSTANTIATE_TEST_SUITE_P(Codes, ConvertResults,
                                          ResultRow{2, "failed=2 Can't find preset."},
                                          ResultRow{3, "failed=3 Audio encoder failed."},
                                          ResultRow{4, "failed=4 Video encoder failed."},
-                                         ResultRow{5, "failed=5 Can't create output file."},
+                                         ResultRow{5, "failed=5 Can't create output file.\n"
+                                                      "The file could not be made in the folder \"%1\"."},
                                          ResultRow{6, "failed=6 Media muxer failed."},
                                          ResultRow{7, "failed=7 Unexpected error."},
                                          ResultRow{9, "failed=9 Unexpected error."}));
@@ -262,9 +291,6 @@ TEST_F(ConvertViewModelTest, ResultIsShownOrOpenedOnlyOnceAFileWasMade)
     EXPECT_TRUE(launched.isEmpty());
 
     vm->start();
-    QFile made(vm->resultPath());
-    ASSERT_TRUE(made.open(QIODevice::WriteOnly));
-    made.close();
     producer().finished(kestrel::slideshow2::slideshow_produce::done);
     deliver();
     vm->showResult();
@@ -283,15 +309,66 @@ TEST_F(ConvertViewModelTest, MissingMoviesFolderIsMadeButAChosenFolderNever)
     settings->setOutputFolder(movies);
     vm->start();
     EXPECT_TRUE(QFileInfo(movies).isDir());
-    EXPECT_EQ(QString::fromStdString(producer().path), QDir(movies).absoluteFilePath("Trip.mp4"));
+    EXPECT_EQ(vm->resultPath(), QDir(movies).absoluteFilePath("Trip.mp4"));
+    EXPECT_EQ(QFileInfo(QString::fromStdString(producer().path)).absolutePath(), movies);
     vm->stop();
+    log.clear();
 
     settings->setSlideshowName(" ?/:");  // nothing left of it but blanks
     const QString chosen = folder.filePath("not there");
     settings->setOutputFolder(chosen);
     vm->start();
     EXPECT_FALSE(QFileInfo::exists(chosen));
-    EXPECT_EQ(QString::fromStdString(producer().path), QDir(chosen).absoluteFilePath("My slideshow.mp4"));
+    EXPECT_EQ(vm->resultPath(), QDir(chosen).absoluteFilePath("My slideshow.mp4"));
+    EXPECT_EQ(producers.size(), 1u);
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].startsWith("failed=5 Can't create output file.\nThe folder \"" + chosen + "\" does not exist."))
+        << log[0].toStdString();
+    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+}
+
+// Whatever stops the video from being written, the message says where and
+// why: the folders the test can make for real, then the causes a disk or a
+// drive gives.
+TEST_F(ConvertViewModelTest, EachOutputFailureNamesTheFolderAndItsCause)
+{
+    QFile plainFile(folder.filePath("a file"));
+    ASSERT_TRUE(plainFile.open(QIODevice::WriteOnly));
+    plainFile.close();
+    QStringList made{plainFile.fileName()};
+    // The superuser writes into any folder, so only others can try this.
+    const QString readOnly = folder.filePath("read only");
+    if (geteuid() != 0) {
+        ASSERT_TRUE(QDir().mkpath(readOnly));
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        made << readOnly;
+    }
+    const QStringList causes{"is a file, not a folder.", "You may not write into the folder"};
+    for (int i = 0; i < made.size(); ++i) {
+        settings->setOutputFolder(made[i]);
+        log.clear();
+        vm->start();
+        ASSERT_EQ(log.size(), 1) << made[i].toStdString();
+        EXPECT_TRUE(log[0].startsWith("failed=5 Can't create output file.\n")) << log[0].toStdString();
+        EXPECT_TRUE(log[0].contains("\"" + made[i] + "\"")) << log[0].toStdString();
+        EXPECT_TRUE(log[0].contains(causes[i])) << log[0].toStdString();
+    }
+    EXPECT_TRUE(producers.empty());
+
+    const struct {
+        int error;
+        const char* cause;
+    } drives[] = {{ENOSPC, "is full"},
+                  {EDQUOT, "is full"},
+                  {EROFS, "can only be read"},
+                  {EACCES, "You may not write"},
+                  {EFBIG, "larger than one file may be"},
+                  {EIO, "failed: "}};
+    for (const auto& drive : drives) {
+        const QString text = ViewModel::outputFolderProblem(QStringLiteral("/media/usb/Videos"), drive.error);
+        EXPECT_TRUE(text.contains("\"/media/usb/Videos\"")) << text.toStdString();
+        EXPECT_TRUE(text.contains(drive.cause)) << text.toStdString();
+    }
 }
 
 TEST_F(ConvertViewModelTest, DestroyingWhileConvertingStopsAndReleasesTheProducer)
@@ -300,6 +377,7 @@ TEST_F(ConvertViewModelTest, DestroyingWhileConvertingStopsAndReleasesTheProduce
     const auto record = producers.back();
     vm.reset();
     EXPECT_EQ(record->calls, (QStringList{"produce", "stop", "released"}));
+    EXPECT_EQ(filesInFolder(), QStringList()) << "the unfinished file stays";
     record->progress(50.0, kestrel::video_data_ptr());  // a late call posts nothing
     record->finished(kestrel::slideshow2::slideshow_produce::cancelled);
 }

@@ -75,6 +75,14 @@ protected:
         settings->apply();
     }
 
+    // The folder's files that are not the test's photos, hidden ones too.
+    QStringList videosInFolder() const
+    {
+        QStringList videos = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+        videos.removeIf([](const QString& name) { return name.endsWith(".jpg"); });
+        return videos;
+    }
+
     // Runs one conversion to its end; what the view model said.
     QString convert()
     {
@@ -132,27 +140,34 @@ TEST_F(ConvertEndToEnd, AShowWithMusicBecomesAFileNumberedAfterTheLastOne)
     EXPECT_GT(*std::max_element(peaks.begin(), peaks.end()), 0.1);
 }
 
-TEST_F(ConvertEndToEnd, StoppingIsSilentAndLeavesAClosedFile)
+TEST_F(ConvertEndToEnd, StoppingIsSilentAndLeavesNoFileBehind)
 {
-    // An MP4 file reopens only with its trailer written.
     settings->setFormat(SettingsViewModel::MacFormat);
     settings->setAspect(16.0 / 9.0);
     useSlides(20.0);  // a minute of show, stopped long before its end
-    vm->start();
-    QElapsedTimer clock;
-    clock.start();
-    while (progress.isEmpty() && clock.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    vm->stopAction()->trigger();
-    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
-    const QString path = vm->resultPath();
-    clock.restart();
-    while (clock.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    vm.reset();  // waits for the producer
-    EXPECT_TRUE(outcome.isEmpty()) << outcome.toStdString();
-    EXPECT_TRUE(path.endsWith(".mp4"));
-    EXPECT_NO_THROW(kestrel::test::probe_media_file(path.toStdString()));
+    for (const bool waitForTheEnd : {true, false}) {
+        vm->start();
+        QElapsedTimer clock;
+        clock.start();
+        while (progress.isEmpty() && clock.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        // The file is written, under its temporary name only.
+        ASSERT_EQ(videosInFolder().size(), 1);
+        EXPECT_TRUE(videosInFolder()[0].startsWith(".lumivista-unfinished-"));
+        vm->stopAction()->trigger();
+        EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+        if (waitForTheEnd) {
+            // The cancelled end arrives.
+            clock.restart();
+            while (!videosInFolder().isEmpty() && clock.elapsed() < 20000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        } else {
+            vm.reset(); // the program ends: waits for the producer
+        }
+        EXPECT_TRUE(outcome.isEmpty()) << outcome.toStdString();
+        EXPECT_EQ(videosInFolder(), QStringList());
+        progress.clear();
+    }
 }
 
 TEST_F(ConvertEndToEnd, RestartedWhileTheStoppedWorkerStillPostsOnlyTheNewOneCounts)
@@ -164,20 +179,25 @@ TEST_F(ConvertEndToEnd, RestartedWhileTheStoppedWorkerStillPostsOnlyTheNewOneCou
     useSlides(0.5);
     EXPECT_EQ(vm->resultPath(), QDir(folder.path()).absoluteFilePath("Trip.flv"));
     EXPECT_EQ(convert(), "succeeded");  // the stopped one's end is turned away
-    EXPECT_EQ(vm->resultPath(), QDir(folder.path()).absoluteFilePath("Trip (2).flv"));
+    // The stopped one left nothing, so the name is still free.
+    EXPECT_EQ(vm->resultPath(), QDir(folder.path()).absoluteFilePath("Trip.flv"));
+    EXPECT_EQ(videosInFolder(), QStringList({"Trip.flv"}));
 }
 
-TEST_F(ConvertEndToEnd, FailuresGiveTheirCodeAndTextAndTouchNoSettings)
+TEST_F(ConvertEndToEnd, FailuresGiveTheirCodeAndCauseLeaveNoFileAndTouchNoSettings)
 {
-    settings->setOutputFolder(folder.filePath("not there"));
-    EXPECT_EQ(convert(), "5 Can't create output file.");
-    EXPECT_FALSE(QFileInfo::exists(folder.filePath("not there")));
+    const QString missing = folder.filePath("not there");
+    settings->setOutputFolder(missing);
+    EXPECT_TRUE(convert().startsWith("5 Can't create output file.\nThe folder \"" + missing + "\" does not exist."))
+        << outcome.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(missing));
 
     QFile plainFile(folder.filePath("a file"));
     ASSERT_TRUE(plainFile.open(QIODevice::WriteOnly));
     plainFile.close();
     settings->setOutputFolder(plainFile.fileName());
-    EXPECT_EQ(convert(), "5 Can't create output file.");
+    EXPECT_TRUE(convert().startsWith("5 Can't create output file.\n\"" + plainFile.fileName() + "\" is a file"))
+        << outcome.toStdString();
 
     // The superuser writes into any folder, so only others can try this.
     if (geteuid() != 0) {
@@ -185,11 +205,15 @@ TEST_F(ConvertEndToEnd, FailuresGiveTheirCodeAndTextAndTouchNoSettings)
         ASSERT_TRUE(readOnly.mkpath("."));
         QFile::setPermissions(readOnly.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         settings->setOutputFolder(readOnly.path());
-        EXPECT_EQ(convert(), "5 Can't create output file.");
-        EXPECT_TRUE(readOnly.entryList(QDir::Files).isEmpty());
+        EXPECT_TRUE(convert().startsWith("5 Can't create output file.\nYou may not write into the folder \"" +
+                                         readOnly.path() + "\""))
+            << outcome.toStdString();
+        EXPECT_TRUE(readOnly.entryList(QDir::Files | QDir::Hidden).isEmpty());
     }
+    EXPECT_EQ(videosInFolder(), QStringList({"a file"}));
+    QFile::remove(plainFile.fileName());
 
-    // A full disk: no file may grow past a few hundred bytes.
+    // A file that may not grow past a few hundred bytes, as on a full disk.
     settings->setOutputFolder(folder.path());
     struct rlimit before;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
@@ -200,7 +224,10 @@ TEST_F(ConvertEndToEnd, FailuresGiveTheirCodeAndTextAndTouchNoSettings)
     const QString result = convert();
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(result, "6 Media muxer failed.");
+    EXPECT_EQ(result, "6 Media muxer failed.\nThe video grew larger than one file may be in the folder \"" +
+                          QFileInfo(folder.path()).absoluteFilePath() + "\". Choose an output folder on another "
+                          "drive in the settings.");
+    EXPECT_EQ(videosInFolder(), QStringList());
     EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
     EXPECT_EQ(settings->outputFolder(), folder.path());
     EXPECT_EQ(show->count(), 3u);
