@@ -102,6 +102,9 @@ int run(int& argc, char** argv, const StartedHook& started)
         result = QApplication::exec();
     }
 
+    // The session's end leaves the main window open: its view goes before
+    // the view models it reads.
+    Mvvm::Dialog::closeWindowsWithoutAsking();
     dialog.reset();
     mainViewModel.reset();
     applicationTranslator.reset();

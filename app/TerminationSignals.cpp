@@ -60,7 +60,9 @@ void TerminationSignals::quitOnSignal()
     while (::read(signalSockets[1], bytes, sizeof bytes) > 0) {
     }
     qInfo() << "[TerminationSignals] asked to end: shutting down";
-    QCoreApplication::quit();
+    // Not quit(): that asks every window to close, and a window may ask
+    // the user first. exit() ends every event loop, a question's included.
+    QCoreApplication::exit(0);
 }
 
 } // namespace Application

@@ -1,12 +1,14 @@
 #pragma once
-// Ends the event loop when the session asks the program to end (SIGTERM at
-// log-out or shut-down, SIGHUP when its terminal goes, SIGINT for Ctrl-C),
-// so that the orderly shut-down runs: a running conversion is stopped and
-// its file closed, the storyboard, the music and the window's place are
-// stored. Without it these signals end the process on the spot.
+// Ends the event loops when the session asks the program to end (SIGTERM
+// at log-out or shut-down, SIGHUP when its terminal goes, SIGINT for
+// Ctrl-C), without asking the user anything (a session that ends cannot
+// answer), so that the orderly shut-down runs: a running conversion is
+// stopped and its unfinished file removed, the storyboard, the music and
+// the window's place are stored. Without it these signals end the process
+// on the spot.
 //
 // The signal handler only writes a byte into a socket pair (all a handler
-// may safely do); the GUI thread reads it and quits the event loop. One
+// may safely do); the GUI thread reads it and ends every event loop. One
 // object per process, made and destroyed on the GUI thread; destruction
 // puts the previous handlers back.
 

@@ -189,6 +189,22 @@ int Dialog::showDialog(const QString& view, QObject* viewModel, int type)
     return resultOf(root);
 }
 
+void Dialog::closeWindowsWithoutAsking()
+{
+    // A window may own another (a modal dialog is its parent's child).
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->findChild<DialogCallbacks*>(QString(), Qt::FindDirectChildrenOnly))
+            windows << widget;
+    for (const QPointer<QWidget>& window : windows) {
+        if (!window)
+            continue;
+        if (qobject_cast<QMainWindow*>(window) && window->isVisible())
+            rememberMainWindowGeometry(*window);
+        delete window.data();
+    }
+}
+
 void Dialog::addImportPath(const QString& path)
 {
     dialogState().importPaths << path;

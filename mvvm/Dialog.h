@@ -53,6 +53,12 @@ public:
     Q_INVOKABLE int showMessageDialog(const QString& text, int icon = NoIcon, const QString& caption = QString(),
                                       const QStringList& buttons = QStringList(), int defaultIndex = -1);
 
+    // Deletes every window a Dialog shows, without asking its view: a
+    // session that ends cannot answer questions. A main window still on
+    // screen leaves its geometry first. For the program's end, once no
+    // event loop runs: the views go before the view models they show.
+    static void closeWindowsWithoutAsking();
+
     // Extra QML import and plugin paths for every view shown afterwards.
     static void addImportPath(const QString& path);
     static void addPluginPath(const QString& path);

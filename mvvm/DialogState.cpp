@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QStandardPaths>
+#include <QWidget>
 
 namespace Mvvm {
 
@@ -46,6 +47,12 @@ void saveDialogSettings()
     writeUnlessEmpty(settings, saveKey, state.saveDialogDirectory);
     writeUnlessEmpty(settings, dirKey, state.dirDialogDirectory);
     writeUnlessEmpty(settings, geometryKey, state.mainWindowGeometry);
+}
+
+void rememberMainWindowGeometry(const QWidget& window)
+{
+    dialogState().mainWindowGeometry = window.saveGeometry();
+    saveDialogSettings();
 }
 
 } // namespace Mvvm

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 namespace Mvvm {
 
 struct DialogState {
@@ -27,5 +29,8 @@ DialogState& dialogState();
 // the user's movies folder; the other two keys keep what the state holds.
 void loadDialogSettings();
 void saveDialogSettings();
+
+// Keeps a main window's geometry in the state and in the store.
+void rememberMainWindowGeometry(const QWidget& window);
 
 } // namespace Mvvm

@@ -25,6 +25,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -93,6 +95,7 @@ public:
     }
     bool running() const { return process_.state() == QProcess::Running; }
     void terminate() { process_.terminate(); } // SIGTERM, as at the session's end
+    void signal(int number) { ::kill(pid_t(process_.processId()), number); }
     void killHard()
     {
         process_.kill(); // SIGKILL: nothing of the program's shut-down runs
@@ -200,6 +203,12 @@ struct ProgramTest : ::testing::Test {
     std::unique_ptr<QSettings> settings_;
 };
 
+// Every file in `folder`, hidden ones too.
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
 QStringList storyboardFiles(const QString& storyboardPath)
 {
     QStringList files;
@@ -306,6 +315,11 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
         run.killHard();
     }
     EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
+    // What the killed conversion wrote lies under a hidden temporary name,
+    // never under a video's.
+    const QStringList left = filesIn(path("home/Videos"));
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_TRUE(left[0].startsWith(".lumivista-unfinished-")) << left[0].toStdString();
 
     // The session's end (SIGTERM) shuts down in order too: the window's
     // place is stored again.
@@ -319,4 +333,47 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
     EXPECT_EQ(0, run.exitCode());
     EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
     EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
+}
+
+// A session that ends cannot answer "quit?": each of its end signals stops
+// a running conversion, stores the work and ends the program at once,
+// leaving no video behind; the conversion first removed what a killed run
+// had left in the folder. The views go before what they show: no QML
+// complaint on the way out.
+TEST_F(ProgramTest, TheSessionsEndDuringAConversionStopsItStoresTheWorkAndEndsAtOnce)
+{
+    QStringList photos;
+    for (int i = 0; i < 4; ++i) {
+        photos << path(QString("media/photo %1.jpg").arg(i));
+        viewmodeltest::writePhoto(photos.back().toStdString());
+    }
+    const QString videos = path("home/Videos");
+    QFile leftover(videos + "/.lumivista-unfinished-00c0ffee");
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.close();
+
+    for (const int number : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(number);
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+        if (number == SIGTERM)
+            for (const QString& photo : photos)
+                run.send("add " + photo);
+        run.send("state");
+        ASSERT_EQ("state slides=4 music= files=" + photos.join('|'), run.lineStartingWith("state"));
+        run.send("convert");
+        const QString result = run.lineStartingWith("converting").section(' ', 1);
+        ASSERT_FALSE(result.isEmpty());
+        ASSERT_FALSE(run.lineStartingWith("progress").isEmpty());
+        EXPECT_EQ(filesIn(videos).size(), 1) << filesIn(videos).join(", ").toStdString();
+
+        QElapsedTimer clock;
+        clock.start();
+        run.signal(number);
+        EXPECT_EQ(0, run.exitCode(5000));
+        std::printf("signal %d ended the program after %lld ms\n", number, static_cast<long long>(clock.elapsed()));
+        EXPECT_EQ(filesIn(videos), QStringList()) << "nothing under " << result.toStdString() << " nor unfinished";
+        EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
+        EXPECT_FALSE(run.errorsShow("qrc:/qml/", 0)) << "a view complained";
+    }
 }
