@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMetaMethod>
 #include <QMetaProperty>
+#include <QQuickItem>
 #include <QQuickWidget>
 
 namespace Mvvm {
@@ -24,6 +25,30 @@ void followProperty(QObject* root, const char* property, QObject* receiver, cons
     const QMetaObject* receiverMeta = receiver->metaObject();
     QObject::connect(root, meta->property(index).notifySignal(), receiver,
                      receiverMeta->method(receiverMeta->indexOfSlot(slotSignature)));
+}
+
+bool isEnterKey(const QKeyEvent& key)
+{
+    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) &&
+           (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+// A push button of the widget set (it has `defaultbutton`) that can be pressed.
+bool isPressableButton(const QQuickItem* item)
+{
+    return item && item->property("defaultbutton").isValid() && item->isVisible() && item->isEnabled();
+}
+
+QQuickItem* defaultButtonIn(QQuickItem* item)
+{
+    if (!item)
+        return nullptr;
+    if (isPressableButton(item) && item->property("defaultbutton").toBool())
+        return item;
+    for (QQuickItem* child : item->childItems())
+        if (QQuickItem* found = defaultButtonIn(child))
+            return found;
+    return nullptr;
 }
 
 } // namespace
@@ -75,6 +100,9 @@ bool DialogCallbacks::eventFilter(QObject* watched, QEvent* event)
             window_->close();
             return true;
         }
+        // Reaches the window only when the view did not take the key.
+        if (isEnterKey(*key) && pressDefaultButton())
+            return true;
     }
     if (event->type() != QEvent::Close)
         return false;
@@ -82,11 +110,17 @@ bool DialogCallbacks::eventFilter(QObject* watched, QEvent* event)
         event->ignore();
         return true;
     }
-    if (auto* mainWindow = qobject_cast<QMainWindow*>(watched)) {
-        dialogState().mainWindowGeometry = mainWindow->saveGeometry();
-        saveDialogSettings();
-    }
+    if (auto* mainWindow = qobject_cast<QMainWindow*>(watched))
+        rememberMainWindowGeometry(*mainWindow);
     return false;
+}
+
+// As desktop dialogs do: the focused button, else the default one.
+bool DialogCallbacks::pressDefaultButton()
+{
+    QQuickItem* focused = view_->quickWindow() ? view_->quickWindow()->activeFocusItem() : nullptr;
+    QQuickItem* button = isPressableButton(focused) ? focused : defaultButtonIn(view_->rootObject());
+    return button && QMetaObject::invokeMethod(button, "click");
 }
 
 // A root without dialogCanClose(), or a call that cannot be made, says yes.

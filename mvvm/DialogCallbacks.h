@@ -3,8 +3,10 @@
 // dialogFullScreen and the root's size, closes the window on
 // dialogCloseRequested(), and asks dialogCanClose() before any close
 // (including Escape in a dialog, which would otherwise close it without a
-// close event). A main window that closes leaves its geometry in the shared
-// state. Child of the window, so it goes with it. GUI thread only.
+// close event). Return and keypad Enter that the view leaves press the
+// focused push button of the widget set, else the shown one marked
+// `defaultbutton`. A main window that closes leaves its geometry in the
+// shared state. Child of the window, so it goes with it. GUI thread only.
 
 #include <QObject>
 #include <QPointer>
@@ -28,6 +30,7 @@ public slots:
 
 private:
     bool rootAllowsClose() const;
+    bool pressDefaultButton();
 
     QWidget* window_;
     QQuickWidget* view_;

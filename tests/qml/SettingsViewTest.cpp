@@ -118,8 +118,10 @@ TEST_F(SettingsView, DurationFieldsShowWhatTheViewModelKeeps)
 struct ModeCase {
     const char* name;
     SettingsViewModel::Mode mode;
-    const char* button; // pressed to leave; none: the window is closed
+    const char* button; // pressed to leave; none: the key, or the window is closed
     int result;
+    int key = 0;        // pressed in the name field to leave
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
 };
 void PrintTo(const ModeCase& c, std::ostream* out) { *out << c.name; }
 
@@ -143,6 +145,13 @@ TEST_P(SettingsViewModes, ShowTheirRowsAndEveryWayOutStoresTheSettings)
         itemNamed(dialog, "slideshowNameField")->setProperty("text", QString::fromLatin1(c.name));
         if (*c.button)
             QMetaObject::invokeMethod(itemNamed(dialog, c.button), "clicked");
+        if (c.key) {
+            // Return and Enter press the default button, as in desktop
+            // dialogs, also while the user is typing a name.
+            itemNamed(dialog, "slideshowNameField")->forceActiveFocus();
+            pressKey(dialog, c.key, c.modifiers);
+            EXPECT_FALSE(dialog->isVisible()) << "the key closed nothing";
+        }
     });
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(QSettings().value(QStringLiteral("Settings/slideshowName")).toString(), QString::fromLatin1(c.name));
@@ -153,7 +162,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ModeCase{"convertContinue", SettingsViewModel::ConvertMode, "continueButton", 1},
                       ModeCase{"convertCancel", SettingsViewModel::ConvertMode, "cancelButton", 0},
                       ModeCase{"convertWindowClosed", SettingsViewModel::ConvertMode, "", 0},
-                      ModeCase{"defaultClose", SettingsViewModel::DefaultMode, "closeButton", 0}),
+                      ModeCase{"defaultClose", SettingsViewModel::DefaultMode, "closeButton", 0},
+                      ModeCase{"convertReturn", SettingsViewModel::ConvertMode, "", 1, Qt::Key_Return},
+                      ModeCase{"convertKeypadEnter", SettingsViewModel::ConvertMode, "", 1, Qt::Key_Enter,
+                               Qt::KeypadModifier},
+                      ModeCase{"defaultReturn", SettingsViewModel::DefaultMode, "", 0, Qt::Key_Return}),
     [](const ::testing::TestParamInfo<ModeCase>& info) { return info.param.name; });
 
 } // namespace
