@@ -15,9 +15,22 @@ namespace Mvvm {
 
 namespace {
 
+// The folder given, else the one remembered; when it is gone (or was never
+// made, as the movies folder of a fresh account), its nearest existing
+// parent: the dialog would show a missing folder's name as a file name.
 QString startFolder(const QString& directory, const QString& remembered)
 {
-    return directory.isEmpty() ? remembered : directory;
+    const QString wanted = directory.isEmpty() ? remembered : directory;
+    QFileInfo folder(wanted);
+    if (wanted.isEmpty() || folder.isDir())
+        return wanted;
+    while (!folder.isDir()) {
+        const QString parent = folder.absolutePath();
+        if (parent == folder.absoluteFilePath())
+            return QString();
+        folder.setFile(parent);
+    }
+    return folder.absoluteFilePath();
 }
 
 QString titleOr(const QString& caption)

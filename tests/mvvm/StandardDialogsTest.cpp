@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -181,4 +182,26 @@ TEST(StandardDialogs, FileDialogsRememberTheirOwnFoldersAcrossDialogObjects)
     });
     nextStart.showOpenDialog();
     EXPECT_EQ(startedIn, canonicalPhotos);
+}
+
+// A fresh account's movies folder does not exist yet: the dialog must not
+// offer its name as a file name.
+TEST(StandardDialogs, AMissingFolderStartsTheDialogInItsNearestParentWithNoName)
+{
+    QTemporaryDir dir;
+    const QString parent = QFileInfo(dir.path()).canonicalFilePath();
+    QSettings().setValue(QStringLiteral("Dialog/openDialogDirectory"), parent + QStringLiteral("/Videos/Trips"));
+    Dialog host;
+    QString startedIn = QStringLiteral("not shown");
+    QString name = QStringLiteral("not shown");
+    whenModalShows([&](QWidget* modal) {
+        auto* files = qobject_cast<QFileDialog*>(modal);
+        startedIn = files->directory().absolutePath();
+        auto* nameBox = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name = nameBox ? nameBox->text() : QStringLiteral("no name box");
+        files->reject();
+    });
+    host.showOpenDialog(false, QStringLiteral("Image Files (*.jpg *.jpeg)"));
+    EXPECT_EQ(startedIn, parent);
+    EXPECT_EQ(name, QString());
 }
