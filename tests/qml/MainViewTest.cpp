@@ -68,6 +68,8 @@ protected:
             window->close();
             flushDeletes();
         }
+        // Up to the view's end, nothing it reads may be missing.
+        EXPECT_EQ(qmlWarnings.lines(), QStringList());
     }
 
     bool enabled(const char* text) const
@@ -107,6 +109,7 @@ protected:
         program.convert().pause();
     }
 
+    QmlWarnings qmlWarnings;
     kestrel::test::TempDir files;
     kestrel::test::TempDir output;
     ProgramUnderTest program;

@@ -273,6 +273,45 @@ inline int runModal(const QString& view, QObject* viewModel, const std::function
     return host.showDialog(view, viewModel);
 }
 
+// Keeps the warnings of the views' QML (they name their file: "qrc:/...")
+// while it lives, and still lets them through to standard error. One at a
+// time.
+class QmlWarnings {
+public:
+    QmlWarnings() : previous_(qInstallMessageHandler(&QmlWarnings::handle)) { active() = this; }
+    ~QmlWarnings()
+    {
+        qInstallMessageHandler(previous_);
+        active() = nullptr;
+    }
+    QmlWarnings(const QmlWarnings&) = delete;
+    QmlWarnings& operator=(const QmlWarnings&) = delete;
+
+    const QStringList& lines() const { return lines_; }
+
+private:
+    static QmlWarnings*& active()
+    {
+        static QmlWarnings* watch = nullptr;
+        return watch;
+    }
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        QmlWarnings* watch = active();
+        if (!watch)
+            return;
+        if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/")))
+            watch->lines_ << message;
+        if (watch->previous_)
+            watch->previous_(type, context, message);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    }
+
+    QtMessageHandler previous_;
+    QStringList lines_;
+};
+
 // Lets animations and bindings settle for `ms` milliseconds.
 inline void settle(int ms)
 {
