@@ -71,6 +71,11 @@ void AudioPlayer::setSource(kestrel::av_source_ptr source)
         }
     }
     setState(opened ? PauseState : StopState);
+    const bool deviceMissing = source_ && !opened;
+    if (deviceMissing != soundDeviceMissing_) {
+        soundDeviceMissing_ = deviceMissing;
+        emit soundDeviceMissingChanged(deviceMissing);
+    }
     emit maxTimeChanged(maxTime());
     emit timeChanged(time(), true);
 }

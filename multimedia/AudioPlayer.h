@@ -37,6 +37,7 @@ class AudioPlayer : public Player {
     Q_PROPERTY(int maxVolume READ maxVolume NOTIFY fakeSignal)
     Q_PROPERTY(int volume READ volume WRITE setVolume NOTIFY volumeChanged)
     Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged)
+    Q_PROPERTY(bool soundDeviceMissing READ soundDeviceMissing NOTIFY soundDeviceMissingChanged)
 
 public:
     // Posted by the callback when the source's sound has run dry.
@@ -66,6 +67,9 @@ public:
     bool muted() const { return muted_; }
     // Only remembered: muting is done by setting the volume to minVolume.
     void setMuted(bool value);
+    // The last source had sound but no sound device was found, or the one
+    // found refused it: the player stays stopped.
+    bool soundDeviceMissing() const { return soundDeviceMissing_; }
 
     // The stream callback, on the sound device's thread. Returns paContinue;
     // paComplete when the sound ran dry and paAbort after a failure, both
@@ -82,6 +86,7 @@ signals:
     void timeChanged(qint64 value, bool isDeep = false);
     void volumeChanged(int value);
     void mutedChanged(bool value);
+    void soundDeviceMissingChanged(bool value);
     void fakeSignal();
     void completed();
 
@@ -110,6 +115,7 @@ private:
 
     int volume_ = 100;
     bool muted_ = false;
+    bool soundDeviceMissing_ = false;
     kestrel::av_source_ptr source_;
     kestrel::audio_convert_ptr converter_;
     kestrel::audio_filter_ptr filter_;

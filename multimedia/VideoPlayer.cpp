@@ -32,6 +32,10 @@ void VideoPlayer::setSource(kestrel::av_source_ptr source)
     changingSource_ = true;
     AudioPlayer::setSource(source);
     changingSource_ = false;
+    // A show that cannot play for want of a sound device still shows where
+    // it stands.
+    if (soundDeviceMissing() && source_)
+        updateFrame(false);
     emit aspectChanged(aspect());
 }
 

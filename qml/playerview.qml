@@ -10,6 +10,8 @@ import Application 1.0 as Application
 // ratio and a bar of controls (play/pause, seek track with the time,
 // volume, full screen) that fades out while the preview plays and the
 // mouse rests. The player view model's `player` plays; the view only asks.
+// Without a sound device the player stays stopped on the first picture and
+// the window says why.
 Rectangle {
     id: view
 
@@ -85,7 +87,7 @@ Rectangle {
 
         readonly property real aspect: player.aspect > 0 ? player.aspect : 16 / 9
 
-        visible: !view.stopped
+        visible: !view.stopped || view.player.soundDeviceMissing
         width: aspect < view.width / view.height ? view.height * aspect : view.width
         height: width / aspect
         anchors.centerIn: parent
@@ -121,24 +123,42 @@ Rectangle {
         value: Math.round(frameArea.height)
     }
 
-    // The notice that the preview renders smaller pictures than the video.
-    Rectangle {
-        objectName: "qualityNotice"
+    // A line of white text on a dark plate near the top, wrapped to fit
+    // the window.
+    component Notice: Rectangle {
+        property alias text: noticeText.text
         anchors.horizontalCenter: parent.horizontalCenter
         y: 10
-        width: notice.width + 16
-        height: notice.height + 12
+        width: noticeText.width + 16
+        height: noticeText.height + 12
         radius: 4
         color: "#000000"
-        opacity: view.playing && (view.controlsContainsMouse() || (view.containsMouse() && !view.isIdle)) ? 0.5 : 0.0
-        Behavior on opacity { SmoothedAnimation { velocity: -1; duration: 500 } }
 
         Text {
-            id: notice
+            id: noticeText
             anchors.centerIn: parent
+            width: Math.min(implicitWidth, view.width - 36)
+            wrapMode: Text.WordWrap
+            horizontalAlignment: Text.AlignHCenter
             color: "#FFFFFF"
-            text: qsTr("Video quality is lowered due performance reasons. Result video will be much better!")
         }
+    }
+
+    // The preview renders smaller pictures than the video.
+    Notice {
+        objectName: "qualityNotice"
+        opacity: view.playing && (view.controlsContainsMouse() || (view.containsMouse() && !view.isIdle)) ? 0.5 : 0.0
+        Behavior on opacity { SmoothedAnimation { velocity: -1; duration: 500 } }
+        text: qsTr("Video quality is lowered due performance reasons. Result video will be much better!")
+    }
+
+    // Without a sound device the preview cannot play: say so, and that the
+    // video is made all the same.
+    Notice {
+        objectName: "noSoundNotice"
+        visible: view.player.soundDeviceMissing
+        opacity: 0.7
+        text: qsTr("No sound device was found, so the preview cannot play. Making the video is not affected.")
     }
 
     Item {

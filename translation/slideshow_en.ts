@@ -265,6 +265,10 @@
         <translation>Video quality is lowered due performance reasons. Result video will be much better!</translation>
     </message>
     <message>
+        <source>No sound device was found, so the preview cannot play. Making the video is not affected.</source>
+        <translation>No sound device was found, so the preview cannot play. Making the video is not affected.</translation>
+    </message>
+    <message>
         <source>Pause</source>
         <translation>Pause</translation>
     </message>

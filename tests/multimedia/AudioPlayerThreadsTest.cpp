@@ -302,6 +302,7 @@ struct DeviceCase {
     bool failStart;
     bool sound;
     Player::State afterSource;
+    bool deviceMissing;
 };
 
 void PrintTo(const DeviceCase& c, std::ostream* os)
@@ -324,6 +325,7 @@ TEST_P(AudioPlayerDeviceTest, WithoutPlayableSoundThePlayerStops)
     spec.sound = c.sound;
     player.setSource(make_synthetic_show(spec));
     ASSERT_EQ(c.afterSource, player.state());
+    EXPECT_EQ(c.deviceMissing, player.soundDeviceMissing());
 
     player.play();
     EXPECT_EQ(Player::StopState, player.state());
@@ -339,8 +341,8 @@ TEST_P(AudioPlayerDeviceTest, WithoutPlayableSoundThePlayerStops)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AudioPlayerDeviceTest,
-    ::testing::Values(DeviceCase{"NoDevice", false, false, false, true, Player::StopState},
-                      DeviceCase{"OpenFails", true, true, false, true, Player::StopState},
-                      DeviceCase{"StartFails", true, false, true, true, Player::PauseState},
-                      DeviceCase{"NoSound", true, false, false, false, Player::StopState}),
+    ::testing::Values(DeviceCase{"NoDevice", false, false, false, true, Player::StopState, true},
+                      DeviceCase{"OpenFails", true, true, false, true, Player::StopState, true},
+                      DeviceCase{"StartFails", true, false, true, true, Player::PauseState, false},
+                      DeviceCase{"NoSound", true, false, false, false, Player::StopState, false}),
     [](const ::testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });

@@ -112,7 +112,7 @@ TEST(Playback, PlaysAShowInRealTimeThroughJackAndAgainAfterItsEnd)
     EXPECT_EQ(picturesPaused, pictures.size()) << "no frame timer while paused";
 }
 
-TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStopped)
+TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStoppedOnTheFirstPicture)
 {
     ::unsetenv("JACK_DEFAULT_SERVER");
     ::setenv("JACK_NO_START_SERVER", "1", 1);
@@ -127,5 +127,9 @@ TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStopped)
     player.setTime(500);
     EXPECT_EQ(Player::StopState, player.state());
     EXPECT_EQ(0, player.time());
+    EXPECT_TRUE(player.soundDeviceMissing());
+    ASSERT_TRUE(surface.frame());
+    player.setSource(kestrel::av_source_ptr());
     EXPECT_FALSE(surface.frame());
+    EXPECT_FALSE(player.soundDeviceMissing());
 }

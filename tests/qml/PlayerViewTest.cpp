@@ -1,8 +1,9 @@
 // The preview window over the program's player view model and a slideshow
 // of two photos and a song, shown modally by the real dialog host: the
 // surface handed over and taken back, play, pause and mute from the
-// keyboard and the menu, full screen and Escape, the seek track, and a
-// player that stays stopped without a sound device.
+// keyboard and the menu, the quality hint within the window, full screen
+// and Escape, the seek track, and a player that stays stopped on its first
+// picture without a sound device and says why. No QML warning on the way.
 
 #include "ViewTesting.h"
 
@@ -25,12 +26,28 @@ protected:
 
     void runDialog(const std::function<void(QWidget*)>& act) { runModal(playerView, &program.player(), act); }
 
+    void TearDown() override { EXPECT_EQ(qmlWarnings.lines(), QStringList()); }
+
     Multimedia::VideoPlayer& player() { return program.player().videoPlayer(); }
     static QObject* menuItem(QWidget* dialog, const char* name)
     {
         return rootOf(dialog)->findChild<QObject*>(QLatin1String(name));
     }
 
+    // A notice's plate lies inside the window, and its text inside the plate.
+    static void expectFits(QWidget* dialog, const char* notice)
+    {
+        QQuickItem* plate = itemNamed(dialog, notice);
+        ASSERT_TRUE(plate && !plate->childItems().isEmpty()) << notice;
+        const QRectF shown = plate->mapRectToScene(QRectF(0, 0, plate->width(), plate->height()));
+        EXPECT_GE(shown.left(), 0) << notice;
+        EXPECT_LE(shown.right(), rootOf(dialog)->property("width").toReal()) << notice;
+        const QQuickItem* text = plate->childItems().first();
+        EXPECT_LE(text->property("contentWidth").toReal(), text->width()) << notice;
+        EXPECT_LE(text->width(), plate->width()) << notice;
+    }
+
+    QmlWarnings qmlWarnings;
     kestrel::test::TempDir files;
     ProgramUnderTest program;
 };
@@ -48,8 +65,18 @@ TEST_F(PlayerView, SpaceAndTheMenuPlayAndPauseControlMMutesAndClosingTakesTheSur
         EXPECT_NEAR(frame->width() / frame->height(), player().aspect(), 0.01);
         EXPECT_EQ(program.player().surfaceHeight(), qMin(480, qRound(frame->height())));
 
+        EXPECT_FALSE(itemNamed(dialog, "noSoundNotice")->isVisible());
+
         EXPECT_TRUE(pressKey(dialog, Qt::Key_Space));
         EXPECT_EQ(player().state(), Player::PlayState);
+        // While it plays, the pointer on the controls shows the quality
+        // hint, within the window at its first size.
+        EXPECT_EQ(rootOf(dialog)->property("width").toInt(), 505);
+        const QPointF playButton = centreOf(itemNamed(dialog, "playButton"));
+        mouseEvent(dialog, QEvent::MouseMove, playButton, Qt::NoButton, Qt::NoButton);
+        EXPECT_TRUE(qmltest::waitFor([&] { return itemNamed(dialog, "qualityNotice")->opacity() == 0.5; }));
+        expectFits(dialog, "qualityNotice");
+        keepScreenshot(dialog, QStringLiteral("playerview-quality-hint"));
         QObject* playItem = menuItem(dialog, "playMenuItem");
         ASSERT_TRUE(playItem);
         EXPECT_EQ(playItem->property("text").toString(), QStringLiteral("Pause"));
@@ -114,12 +141,23 @@ TEST_F(PlayerView, TheSeekTrackMapsTimeToPositionAndBack)
     });
 }
 
-TEST_F(PlayerView, WithoutASoundDeviceThePlayerStaysStoppedThePictureHidesAndPlayIsIgnored)
+TEST_F(PlayerView, WithoutASoundDeviceThePlayerShowsTheFirstPictureSaysWhyAndIgnoresPlay)
 {
     program.soundCard.hasDevice = false;
     runDialog([&](QWidget* dialog) {
         EXPECT_EQ(player().state(), Player::StopState);
-        EXPECT_FALSE(itemNamed(dialog, "frameArea")->isVisible());
+        EXPECT_TRUE(itemNamed(dialog, "frameArea")->isVisible());
+        auto* surface = qobject_cast<Multimedia::VideoSurface*>(program.player().surface());
+        ASSERT_TRUE(surface);
+        EXPECT_TRUE(qmltest::waitFor([&] { return bool(surface->frame()); }, 5000)) << "no picture";
+        QQuickItem* notice = itemNamed(dialog, "noSoundNotice");
+        EXPECT_TRUE(notice->isVisible());
+        EXPECT_GT(notice->opacity(), 0.0);
+        EXPECT_EQ(notice->property("text").toString(),
+                  QStringLiteral("No sound device was found, so the preview cannot play. "
+                                 "Making the video is not affected."));
+        expectFits(dialog, "noSoundNotice");
+        keepScreenshot(dialog, QStringLiteral("playerview-no-sound"));
         EXPECT_FALSE(menuItem(dialog, "playMenuItem")->property("enabled").toBool());
         pressKey(dialog, Qt::Key_Space);
         QMetaObject::invokeMethod(rootOf(dialog), "togglePlay");
