@@ -23,7 +23,8 @@ QString problemText(const QString& folder, int error)
         return tr("The folder \"%1\" does not exist. If it is on a drive that is not plugged in, plug it in; "
                   "otherwise choose another output folder in the settings.");
     case ENOTDIR:
-        if (QFileInfo(folder).isFile())
+        // A file (or a device) by that name; else a file stands in its path.
+        if (QFileInfo::exists(folder))
             return tr("\"%1\" is a file, not a folder. Choose another output folder in the settings.");
         return problemText(folder, ENOENT);
     case EACCES:
