@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace Desktop {
+
 namespace {
 
 // Not even the minimums fit: the spacing shrinks in proportion to the
@@ -174,3 +176,5 @@ void distributeLayoutItems(QVector<LayoutItemRecord>& items, qreal space, qreal 
         position += item.size + spacing + item.spacing + gap;
     }
 }
+
+} // namespace Desktop

@@ -14,6 +14,8 @@
 
 #include <QVector>
 
+namespace Desktop {
+
 struct LayoutItemRecord {
     qreal stretch = 0;       // 1 for an expanding item, else 0
     qreal preferredSize = 0; // the item's implicit size
@@ -33,3 +35,5 @@ struct LayoutItemRecord {
 // neighbours, `start` the position of the extent's beginning.
 void distributeLayoutItems(QVector<LayoutItemRecord>& items, qreal space, qreal start,
                            qreal spacing);
+
+} // namespace Desktop

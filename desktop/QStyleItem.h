@@ -25,6 +25,8 @@
 class QStyleOption;
 #include <QWidget>
 
+namespace Desktop {
+
 // QStyleOption has no virtual destructor: each option is deleted as the
 // class it was made as.
 using StyleOptionPtr = std::unique_ptr<QStyleOption, void (*)(QStyleOption*)>;
@@ -224,3 +226,5 @@ private:
     int m_contentWidth = 0;
     int m_contentHeight = 0;
 };
+
+} // namespace Desktop

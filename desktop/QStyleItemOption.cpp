@@ -16,6 +16,8 @@
 #include <climits>
 #include <cmath>
 
+namespace Desktop {
+
 namespace {
 
 template <typename Option>
@@ -330,3 +332,5 @@ void QStyleItem::initStyleOption()
     else if (m_hint.contains(QLatin1String("small")))
         m_widget->setAttribute(Qt::WA_MacSmallSize);
 }
+
+} // namespace Desktop

@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+using Desktop::LayoutItemRecord;
+using Desktop::QDeclarativeLayout;
+using Desktop::QDeclarativeLinearLayout;
+using Desktop::QDeclarativeRowLayout;
+using Desktop::distributeLayoutItems;
+
 namespace {
 
 class Layouts : public ::testing::Test {

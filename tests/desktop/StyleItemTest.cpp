@@ -17,6 +17,8 @@
 #include <climits>
 #include <limits>
 
+using Desktop::QStyleItem;
+
 namespace {
 
 // A style whose class name holds "oxygen", for the rules that depend on it.
