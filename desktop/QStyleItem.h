@@ -196,7 +196,6 @@ private:
     void prepareWidget();
     void setKindFields();
     void setWidgetGeometry();
-    int tickInterval() const;
     void drawItemRow(QPainter* painter);
     QFont currentFont() const;
 
