@@ -8,7 +8,8 @@
 //   equally from the items, none below its minimum;
 // - everything fits: items that do not expand keep their preferred size and
 //   the space left is split into equal gaps at both ends and between them;
-//   expanding items share it instead, each within its maximum.
+//   expanding items share it instead, each within its maximum, and what
+//   they cannot take (all at their maximums) becomes the gaps.
 // Sizes and positions are in the layout's own units (pixels), along the
 // layout's orientation only.
 
