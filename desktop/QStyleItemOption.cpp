@@ -47,6 +47,21 @@ QTabBar::Shape tabShape(const QString& info)
     return is(info, "South") ? QTabBar::RoundedSouth : QTabBar::RoundedNorth;
 }
 
+// Where a tab or a header section sits in its row, by name: "beginning",
+// "end", "only", anything else in the middle.
+template <typename Position>
+Position placeInRow(const QString& name, Position beginning, Position end, Position only,
+                    Position middle)
+{
+    if (is(name, "beginning"))
+        return beginning;
+    if (is(name, "end"))
+        return end;
+    if (is(name, "only"))
+        return only;
+    return middle;
+}
+
 // Ticks every step, or every few steps where the steps are narrower than
 // about five pixels; with no step, 1200 / range.
 int tickInterval(const QStyleItem& item)
@@ -135,23 +150,14 @@ void toolButtonFields(const QStyleItem&, StyleOptionPtr& stored)
     option->state |= QStyle::State_AutoRaise;
 }
 
-QStyleOptionTab::TabPosition tabPosition(const QString& activeControl)
-{
-    if (is(activeControl, "beginning"))
-        return QStyleOptionTab::Beginning;
-    if (is(activeControl, "end"))
-        return QStyleOptionTab::End;
-    if (is(activeControl, "only"))
-        return QStyleOptionTab::OnlyOneTab;
-    return QStyleOptionTab::Middle;
-}
-
 void tabFields(const QStyleItem& item, StyleOptionPtr& stored)
 {
     auto* option = ensure<QStyleOptionTab>(stored);
     option->text = item.text();
     option->shape = tabShape(item.info());
-    option->position = tabPosition(item.activeControl());
+    option->position = placeInRow(item.activeControl(), QStyleOptionTab::Beginning,
+                                  QStyleOptionTab::End, QStyleOptionTab::OnlyOneTab,
+                                  QStyleOptionTab::Middle);
 }
 
 // The components pass the selected tab's x in `value` and its width in
@@ -274,23 +280,14 @@ QStyleOptionHeader::SortIndicator sortIndicator(const QString& activeControl)
     return QStyleOptionHeader::None;
 }
 
-QStyleOptionHeader::SectionPosition headerPosition(const QString& info)
-{
-    if (is(info, "beginning"))
-        return QStyleOptionHeader::Beginning;
-    if (is(info, "end"))
-        return QStyleOptionHeader::End;
-    if (is(info, "only"))
-        return QStyleOptionHeader::OnlyOneSection;
-    return QStyleOptionHeader::Middle;
-}
-
 void headerFields(const QStyleItem& item, StyleOptionPtr& stored)
 {
     auto* option = ensure<QStyleOptionHeader>(stored);
     option->text = item.text();
     option->sortIndicator = sortIndicator(item.activeControl());
-    option->position = headerPosition(item.info());
+    option->position = placeInRow(item.info(), QStyleOptionHeader::Beginning,
+                                  QStyleOptionHeader::End, QStyleOptionHeader::OnlyOneSection,
+                                  QStyleOptionHeader::Middle);
 }
 
 // A view item's text over no background: the row below shows through.
