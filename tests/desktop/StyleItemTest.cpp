@@ -169,8 +169,7 @@ TEST_F(StyleItem, EveryKindGetsTheOptionClassOfItsControl)
             EXPECT_EQ(optionClass.type, optionOf<QStyleOption>(*styleItem(kind))->type) << kind;
     }
     // Kinds that share a class still differ in what they read.
-    auto checkbox = styleItem("checkbox");
-    EXPECT_TRUE(optionOf<QStyleOptionButton>(*checkbox)->state & QStyle::State_Off);
+    EXPECT_TRUE(optionOf<QStyleOptionButton>(*styleItem("checkbox"))->state & QStyle::State_Off);
     EXPECT_FALSE(optionOf<QStyleOptionButton>(*styleItem("button"))->state & QStyle::State_Off);
     EXPECT_EQ(QFrame::StyledPanel, optionOf<QStyleOptionFrame>(*styleItem("frame"))->frameShape);
     EXPECT_EQ(QFrame::NoFrame, optionOf<QStyleOptionFrame>(*styleItem("edit"))->frameShape);
