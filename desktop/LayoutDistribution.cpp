@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace Desktop {
+
 namespace {
 
 // Not even the minimums fit: the spacing shrinks in proportion to the
@@ -79,62 +81,79 @@ void shrinkEvenly(QVector<LayoutItemRecord>& items, qreal space, qreal smartSum,
     }
 }
 
-// Everything fits: fixed items keep their size; expanding items share what
-// is left within their maximums. Returns the space nobody took.
-qreal grow(QVector<LayoutItemRecord>& items, qreal space, qreal stretchSum, qreal totalSpacing)
-{
-    qreal left = space - totalSpacing;
-    int open = items.size();
-    auto settle = [&](LayoutItemRecord& item, qreal size) {
+// Everything fits: the space left after the spacing, shared out item by
+// item. An item is settled once its size is final; the open ones grow.
+struct Growth {
+    qreal left;       // not yet given to a settled item
+    qreal stretchSum; // of the open items
+    int open;
+
+    void settle(LayoutItemRecord& item, qreal size)
+    {
         item.done = true;
         item.size = size;
         left -= size;
         stretchSum -= item.stretch;
         --open;
-    };
+    }
+
+    // The space nobody took: the open items share all that is left, so
+    // only when every item is settled does any remain.
+    qreal unclaimed() const { return open == 0 ? left : 0; }
+};
+
+// One round of sharing: every open item gets its share of what is left,
+// by stretch (equal parts without any). Shares outside an item's limits
+// settle it at the limit: those below the smart size when the shortfall
+// is the larger, those above the maximum when the excess is. Returns how
+// many items it settled.
+int shareOnce(QVector<LayoutItemRecord>& items, Growth& growth)
+{
+    const qreal share = growth.left;
+    const qreal stretches = growth.stretchSum;
+    const int sharing = growth.open;
+    qreal shortfall = 0;
+    qreal excess = 0;
+    for (LayoutItemRecord& item : items) {
+        if (item.done)
+            continue;
+        item.size = stretches > 0 ? share * item.stretch / stretches : share / sharing;
+        if (item.size < item.smartSize())
+            shortfall += item.smartSize() - item.size;
+        else if (item.size > item.maximumSize)
+            excess += item.size - item.maximumSize;
+    }
+    if (shortfall > 0 && excess <= shortfall) {
+        for (LayoutItemRecord& item : items)
+            if (!item.done && item.size < item.smartSize())
+                growth.settle(item, item.smartSize());
+    }
+    if (excess > 0 && shortfall <= excess) {
+        for (LayoutItemRecord& item : items)
+            if (!item.done && item.size > item.maximumSize)
+                growth.settle(item, item.maximumSize);
+    }
+    return sharing - growth.open;
+}
+
+// Items that do not expand, or cannot grow past their smart size, keep it;
+// the expanding ones share what is left within their limits.
+Growth grow(QVector<LayoutItemRecord>& items, qreal space, qreal stretchSum, qreal totalSpacing)
+{
+    Growth growth{space - totalSpacing, stretchSum, int(items.size())};
     for (LayoutItemRecord& item : items) {
         if (!item.done && (item.maximumSize <= item.smartSize() ||
                            (!item.expanding && item.stretch == 0)))
-            settle(item, item.smartSize());
+            growth.settle(item, item.smartSize());
     }
-
-    qreal extra = left;
-    // Every round but the last settles at least one item.
-    for (int round = 0; round <= items.size(); ++round) {
-        if (open == 0)
-            return left;
-        qreal surplus = 0;
-        qreal deficit = 0;
-        const qreal share = left;
-        const int sharing = open;
-        const qreal stretches = stretchSum;
-        for (LayoutItemRecord& item : items) {
-            if (item.done)
-                continue;
-            const qreal w = stretches > 0 ? share * item.stretch / stretches : share / sharing;
-            item.size = w;
-            extra = 0;
-            if (w < item.smartSize())
-                deficit += item.smartSize() - w;
-            else if (w > item.maximumSize)
-                surplus += w - item.maximumSize;
-        }
-        if (deficit > 0 && surplus <= deficit) {
-            for (LayoutItemRecord& item : items)
-                if (!item.done && item.size < item.smartSize())
-                    settle(item, item.smartSize());
-        }
-        if (surplus > 0 && deficit <= surplus) {
-            for (LayoutItemRecord& item : items)
-                if (!item.done && item.size > item.maximumSize)
-                    settle(item, item.maximumSize);
-        }
-        if (open == 0)
-            return left;
-        if (surplus == deficit)
-            return extra;
+    // A round that settles nobody leaves the open items their shares and is
+    // the last; every other round settles one item at least, so no more
+    // rounds than items are ever needed.
+    for (int round = 0; round < items.size() && growth.open > 0; ++round) {
+        if (shareOnce(items, growth) == 0)
+            break;
     }
-    return extra;
+    return growth;
 }
 
 } // namespace
@@ -159,18 +178,21 @@ void distributeLayoutItems(QVector<LayoutItemRecord>& items, qreal space, qreal 
             totalSpacing += spacing + item.spacing;
     }
 
-    qreal extra = 0;
+    qreal unclaimed = 0;
     if (minimumSum + totalSpacing > space)
         shrinkToCap(items, space, minimumSum, spacing, totalSpacing);
     else if (smartSum + totalSpacing > space)
         shrinkEvenly(items, space, smartSum, totalSpacing);
     else
-        extra = grow(items, space, stretchSum, totalSpacing);
+        unclaimed = grow(items, space, stretchSum, totalSpacing).unclaimed();
 
-    const qreal gap = extra / (count + 1);
+    // What nobody took is split into equal gaps at both ends and between.
+    const qreal gap = unclaimed / (count + 1);
     qreal position = start + gap;
     for (LayoutItemRecord& item : items) {
         item.position = position;
         position += item.size + spacing + item.spacing + gap;
     }
 }
+
+} // namespace Desktop

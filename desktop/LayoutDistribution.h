@@ -8,11 +8,14 @@
 //   equally from the items, none below its minimum;
 // - everything fits: items that do not expand keep their preferred size and
 //   the space left is split into equal gaps at both ends and between them;
-//   expanding items share it instead, each within its maximum.
+//   expanding items share it instead, each within its maximum, and what
+//   they cannot take (all at their maximums) becomes the gaps.
 // Sizes and positions are in the layout's own units (pixels), along the
 // layout's orientation only.
 
 #include <QVector>
+
+namespace Desktop {
 
 struct LayoutItemRecord {
     qreal stretch = 0;       // 1 for an expanding item, else 0
@@ -33,3 +36,5 @@ struct LayoutItemRecord {
 // neighbours, `start` the position of the extent's beginning.
 void distributeLayoutItems(QVector<LayoutItemRecord>& items, qreal space, qreal start,
                            qreal spacing);
+
+} // namespace Desktop

@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+namespace Desktop {
+
 inline int toPixels(qreal value)
 {
     if (std::isnan(value))
@@ -22,3 +24,5 @@ inline int addPixels(int a, int b)
     const qint64 limit = QWIDGETSIZE_MAX;
     return int(qBound(-limit, qint64(a) + b, limit));
 }
+
+} // namespace Desktop

@@ -4,6 +4,8 @@
 
 #include <iterator>
 
+namespace Desktop {
+
 namespace {
 
 const Qt::CursorShape shapes[] = {
@@ -24,3 +26,5 @@ void QCursorArea::setCursor(Cursor cursor)
     m_cursor = cursor;
     emit cursorChanged();
 }
+
+} // namespace Desktop

@@ -4,6 +4,8 @@
 
 #include <QQuickItem>
 
+namespace Desktop {
+
 class QCursorArea : public QQuickItem {
     Q_OBJECT
     Q_PROPERTY(Cursor cursor READ cursor WRITE setCursor NOTIFY cursorChanged)
@@ -32,3 +34,5 @@ signals:
 private:
     Cursor m_cursor = ArrowCursor;
 };
+
+} // namespace Desktop

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace Desktop {
+
 QDeclarativeLayout::QDeclarativeLayout(QQuickItem* parent) : QQuickItem(parent) {}
 
 void QDeclarativeLayout::updateLayout() {}
@@ -81,3 +83,5 @@ void QDeclarativeLayoutAttached::invalidateLayout()
     if (m_layout)
         m_layout->invalidate();
 }
+
+} // namespace Desktop

@@ -12,6 +12,8 @@
 #include <QQuickItem>
 #include <QtQml/qqml.h>
 
+namespace Desktop {
+
 class QDeclarativeLayoutAttached;
 
 class QDeclarativeLayout : public QQuickItem {
@@ -93,3 +95,5 @@ private:
     QDeclarativeLayout::SizePolicy m_horizontalSizePolicy = QDeclarativeLayout::Fixed;
     QPointer<QDeclarativeLayout> m_layout;
 };
+
+} // namespace Desktop

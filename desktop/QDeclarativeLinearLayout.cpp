@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace Desktop {
+
 namespace {
 
 // A size that is not a number or not finite counts as nothing, so that one
@@ -135,3 +137,5 @@ void QDeclarativeLinearLayout::updateLayout()
         own->setMaximumHeight(maximumSum + totalSpacing);
     }
 }
+
+} // namespace Desktop

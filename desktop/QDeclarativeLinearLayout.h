@@ -12,6 +12,8 @@
 
 #include <QList>
 
+namespace Desktop {
+
 class QDeclarativeLinearLayout : public QDeclarativeLayout {
     Q_OBJECT
     Q_PROPERTY(qreal spacing READ spacing WRITE setSpacing NOTIFY spacingChanged)
@@ -66,3 +68,5 @@ public:
     {
     }
 };
+
+} // namespace Desktop

@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+namespace Desktop {
+
 namespace {
 
 QScreen* screenAt(int index)
@@ -63,3 +65,5 @@ QDesktopItem* QDesktopItem::qmlAttachedProperties(QObject* object)
 {
     return new QDesktopItem(object);
 }
+
+} // namespace Desktop

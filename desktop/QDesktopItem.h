@@ -7,6 +7,8 @@
 #include <QRect>
 #include <QtQml/qqml.h>
 
+namespace Desktop {
+
 class QDesktopItem : public QObject {
     Q_OBJECT
     Q_PROPERTY(int screenWidth READ screenWidth NOTIFY screenGeometryChanged)
@@ -38,3 +40,5 @@ signals:
 private:
     void watchPrimaryScreen();
 };
+
+} // namespace Desktop

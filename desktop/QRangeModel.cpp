@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace Desktop {
+
 namespace {
 
 bool changed(qreal a, qreal b)
@@ -230,3 +232,5 @@ void QRangeModel::toMaximum()
 {
     setValue(d_ptr->maximum);
 }
+
+} // namespace Desktop

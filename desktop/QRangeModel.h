@@ -12,6 +12,8 @@
 
 #include <memory>
 
+namespace Desktop {
+
 class QRangeModelPrivate;
 
 class QRangeModel : public QObject {
@@ -79,3 +81,5 @@ protected:
 private:
     void emitValueAndPositionIfChanged(qreal oldValue, qreal oldPosition);
 };
+
+} // namespace Desktop

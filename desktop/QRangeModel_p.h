@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+namespace Desktop {
+
 class QRangeModel;
 
 class QRangeModelPrivate {
@@ -30,3 +32,5 @@ public:
     qreal value = 0;
     bool inverted = false;
 };
+
+} // namespace Desktop

@@ -24,6 +24,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+namespace Desktop {
+
 namespace {
 
 // Stores a changed value and announces it; an equal one changes nothing.
@@ -339,3 +341,5 @@ bool QStyleItem::eventFilter(QObject* watched, QEvent* event)
     }
     return QQuickPaintedItem::eventFilter(watched, event);
 }
+
+} // namespace Desktop

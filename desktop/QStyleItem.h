@@ -25,6 +25,8 @@
 class QStyleOption;
 #include <QWidget>
 
+namespace Desktop {
+
 // QStyleOption has no virtual destructor: each option is deleted as the
 // class it was made as.
 using StyleOptionPtr = std::unique_ptr<QStyleOption, void (*)(QStyleOption*)>;
@@ -194,7 +196,6 @@ private:
     void prepareWidget();
     void setKindFields();
     void setWidgetGeometry();
-    int tickInterval() const;
     void drawItemRow(QPainter* painter);
     QFont currentFont() const;
 
@@ -224,3 +225,5 @@ private:
     int m_contentWidth = 0;
     int m_contentHeight = 0;
 };
+
+} // namespace Desktop

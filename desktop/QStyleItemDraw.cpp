@@ -12,6 +12,8 @@
 #include <QStyleOption>
 #include <QWidget>
 
+namespace Desktop {
+
 void QStyleItem::paint(QPainter* painter)
 {
     if (width() < 1 || height() < 1)
@@ -188,3 +190,5 @@ void QStyleItem::drawItemRow(QPainter* painter)
     }
     painter->drawPixmap(0, 0, row);
 }
+
+} // namespace Desktop

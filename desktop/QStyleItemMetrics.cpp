@@ -10,6 +10,8 @@
 
 #include <cstdlib>
 
+namespace Desktop {
+
 QSize QStyleItem::computeSizeHint(int width, int height)
 {
     initStyleOption();
@@ -194,3 +196,5 @@ QRect QStyleItem::subControlRect(const QString& subcontrolString)
         return QRect();
     }
 }
+
+} // namespace Desktop

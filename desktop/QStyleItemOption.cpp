@@ -16,7 +16,11 @@
 #include <climits>
 #include <cmath>
 
+namespace Desktop {
+
 namespace {
+
+using Kind = QStyleItem::Kind;
 
 template <typename Option>
 void deleteAs(QStyleOption* option)
@@ -33,243 +37,322 @@ Option* ensure(StyleOptionPtr& option)
     return qstyleoption_cast<Option*>(option.get());
 }
 
-QStyleOptionHeader::SectionPosition headerPosition(const QString& info)
+bool is(const QString& value, const char* name)
 {
-    if (info == QLatin1String("beginning"))
-        return QStyleOptionHeader::Beginning;
-    if (info == QLatin1String("end"))
-        return QStyleOptionHeader::End;
-    if (info == QLatin1String("only"))
-        return QStyleOptionHeader::OnlyOneSection;
-    return QStyleOptionHeader::Middle;
+    return value == QLatin1String(name);
 }
 
 QTabBar::Shape tabShape(const QString& info)
 {
-    return info == QLatin1String("South") ? QTabBar::RoundedSouth : QTabBar::RoundedNorth;
+    return is(info, "South") ? QTabBar::RoundedSouth : QTabBar::RoundedNorth;
 }
+
+// Where a tab or a header section sits in its row, by name: "beginning",
+// "end", "only", anything else in the middle.
+template <typename Position>
+Position placeInRow(const QString& name, Position beginning, Position end, Position only,
+                    Position middle)
+{
+    if (is(name, "beginning"))
+        return beginning;
+    if (is(name, "end"))
+        return end;
+    if (is(name, "only"))
+        return only;
+    return middle;
+}
+
+// Ticks every step, or every few steps where the steps are narrower than
+// about five pixels; with no step, 1200 / range.
+int tickInterval(const QStyleItem& item)
+{
+    // 64-bit so that extreme ranges from QML cannot overflow.
+    const qint64 range = qint64(item.maximum()) - qint64(item.minimum());
+    const int step = item.step();
+    if (step == 0)
+        return range == 0 ? 0 : int(1200 / range);
+    const qint64 steps = range / step;
+    const qreal itemWidth = item.width();
+    if (steps == 0 || itemWidth < 1 || itemWidth / steps >= 5.0)
+        return step;
+    // About five pixels a tick: the step times the steps that take.
+    const qint64 ticks = qRound64(5.0 * steps / itemWidth);
+    return int(qBound(qint64(INT_MIN), ticks * step, qint64(INT_MAX)));
+}
+
+// One function per kind of control: makes the option as the class the
+// style expects for that control and fills its fields from the item.
+
+// Kinds whose option carries nothing but the common fields.
+template <typename Option>
+void plainFields(const QStyleItem&, StyleOptionPtr& stored)
+{
+    ensure<Option>(stored);
+}
+
+void buttonFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionButton>(stored);
+    option->text = item.text();
+    option->features = is(item.activeControl(), "default") ? QStyleOptionButton::DefaultButton
+                                                           : QStyleOptionButton::None;
+}
+
+// Check boxes and radio buttons.
+void checkableFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionButton>(stored);
+    if (!item.on())
+        option->state |= QStyle::State_Off;
+    option->text = item.text();
+}
+
+void comboBoxFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    ensure<QStyleOptionComboBox>(stored)->currentText = item.text();
+}
+
+// Menu entries and the entries of a combo box's list.
+void menuItemFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionMenuItem>(stored);
+    option->checked = false;
+    option->text = item.text();
+    if (const QWidget* widget = item.styleWidget())
+        option->palette = widget->palette();
+}
+
+// Sliders and dials.
+void sliderFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionSlider>(stored);
+    option->minimum = item.minimum();
+    option->maximum = item.maximum();
+    option->sliderPosition = item.value();
+    option->singleStep = item.step();
+    option->tickInterval = tickInterval(item);
+    // Oxygen turns its dials the other way.
+    const bool mirrored = item.kind() == Kind::Dial && is(item.style(), "oxygen");
+    option->sliderValue = mirrored ? item.maximum() - item.value() : item.value();
+    const bool ticks = is(item.activeControl(), "tick");
+    option->subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+    if (ticks)
+        option->subControls |= QStyle::SC_SliderTickmarks;
+    option->tickPosition = ticks ? QSlider::TicksBelow : QSlider::NoTicks;
+    option->activeSubControls = QStyle::SC_None;
+}
+
+void toolButtonFields(const QStyleItem&, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionToolButton>(stored);
+    option->subControls = QStyle::SC_ToolButton;
+    option->activeSubControls = QStyle::SC_ToolButton;
+    option->state |= QStyle::State_AutoRaise;
+}
+
+void tabFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionTab>(stored);
+    option->text = item.text();
+    option->shape = tabShape(item.info());
+    option->position = placeInRow(item.activeControl(), QStyleOptionTab::Beginning,
+                                  QStyleOptionTab::End, QStyleOptionTab::OnlyOneTab,
+                                  QStyleOptionTab::Middle);
+}
+
+// The components pass the selected tab's x in `value` and its width in
+// `minimum`.
+void tabFrameFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionTabWidgetFrame>(stored);
+    const int tabX = addPixels(item.value(), 0);
+    const int tabWidth = addPixels(item.minimum(), 0);
+    const int height = toPixels(item.height());
+    option->shape = tabShape(item.info());
+    option->tabBarSize = QSize(tabWidth, height);
+    option->leftCornerWidgetSize = QSize(tabX, 0);
+    if (item.minimum() != 0)
+        option->selectedTabRect = QRect(tabX, 0, tabWidth, height);
+}
+
+void frameFields(const QStyleItem&, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionFrame>(stored);
+    option->frameShape = QFrame::StyledPanel;
+    option->lineWidth = 1;
+    option->midLineWidth = 1;
+}
+
+void editFields(const QStyleItem&, StyleOptionPtr& stored)
+{
+    ensure<QStyleOptionFrame>(stored)->lineWidth = 1;
+}
+
+// Bits 0 to 3 of `value`: up pressed, down pressed, up enabled, down
+// enabled.
+void spinBoxFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionSpinBox>(stored);
+    const int bits = item.value();
+    option->frame = true;
+    option->subControls = QStyle::SC_All;
+    if (bits & 1)
+        option->activeSubControls = QStyle::SC_SpinBoxUp;
+    else if (bits & 2)
+        option->activeSubControls = QStyle::SC_SpinBoxDown;
+    option->stepEnabled = QAbstractSpinBox::StepNone;
+    if (bits & 4)
+        option->stepEnabled |= QAbstractSpinBox::StepUpEnabled;
+    if (bits & 8)
+        option->stepEnabled |= QAbstractSpinBox::StepDownEnabled;
+}
+
+QStyle::SubControl scrollBarActivePart(const QString& activeControl)
+{
+    if (is(activeControl, "up"))
+        return QStyle::SC_ScrollBarSubLine;
+    if (is(activeControl, "down"))
+        return QStyle::SC_ScrollBarAddLine;
+    return QStyle::SC_ScrollBarSlider;
+}
+
+void scrollBarFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionSlider>(stored);
+    option->minimum = item.minimum();
+    option->maximum = item.maximum();
+    option->pageStep = item.horizontal() ? toPixels(item.width()) : toPixels(item.height());
+    option->orientation = item.horizontal() ? Qt::Horizontal : Qt::Vertical;
+    option->sliderPosition = item.value();
+    option->sliderValue = item.value();
+    option->activeSubControls = scrollBarActivePart(item.activeControl());
+    option->subControls = QStyle::SC_All;
+    if (auto* bar = qobject_cast<QScrollBar*>(item.styleWidget())) {
+        bar->setMaximum(item.maximum());
+        bar->setMinimum(item.minimum());
+        bar->setValue(item.value());
+    }
+}
+
+void progressBarFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    if (auto* bar = qobject_cast<QProgressBar*>(item.styleWidget())) {
+        bar->setMaximum(item.maximum());
+        bar->setMinimum(item.minimum());
+        if (item.maximum() != item.minimum())
+            bar->setValue(1);
+    }
+    auto* option = ensure<QStyleOptionProgressBar>(stored);
+    option->state.setFlag(QStyle::State_Horizontal, item.horizontal());
+    option->minimum = item.minimum();
+    option->maximum = item.maximum();
+    option->progress = item.value();
+}
+
+// A sunken group box is framed, a raised one flat; "checkbox" adds a check
+// box to its title.
+void groupBoxFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionGroupBox>(stored);
+    option->text = item.text();
+    option->lineWidth = 1;
+    if (item.sunken()) {
+        option->subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        option->features = QStyleOptionFrame::None;
+    } else {
+        option->subControls = QStyle::SC_GroupBoxLabel;
+        option->features = QStyleOptionFrame::Flat;
+    }
+    if (is(item.activeControl(), "checkbox"))
+        option->subControls |= QStyle::SC_GroupBoxCheckBox;
+    if (auto* box = qobject_cast<QGroupBox*>(item.styleWidget())) {
+        box->setTitle(item.text());
+        box->setCheckable(option->subControls & QStyle::SC_GroupBoxCheckBox);
+    }
+}
+
+QStyleOptionHeader::SortIndicator sortIndicator(const QString& activeControl)
+{
+    if (is(activeControl, "down"))
+        return QStyleOptionHeader::SortDown;
+    if (is(activeControl, "up"))
+        return QStyleOptionHeader::SortUp;
+    return QStyleOptionHeader::None;
+}
+
+void headerFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionHeader>(stored);
+    option->text = item.text();
+    option->sortIndicator = sortIndicator(item.activeControl());
+    option->position = placeInRow(item.info(), QStyleOptionHeader::Beginning,
+                                  QStyleOptionHeader::End, QStyleOptionHeader::OnlyOneSection,
+                                  QStyleOptionHeader::Middle);
+}
+
+// A view item's text over no background: the row below shows through.
+void itemFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionViewItem>(stored);
+    option->features = QStyleOptionViewItem::HasDisplay;
+    option->text = item.text();
+    option->textElideMode = Qt::ElideRight;
+    option->palette.setBrush(QPalette::All, QPalette::Base, QBrush(Qt::NoBrush));
+}
+
+void itemRowFields(const QStyleItem& item, StyleOptionPtr& stored)
+{
+    auto* option = ensure<QStyleOptionViewItem>(stored);
+    option->features = is(item.activeControl(), "alternate") ? QStyleOptionViewItem::Alternate
+                                                             : QStyleOptionViewItem::None;
+}
+
+using FieldsOfKind = void (*)(const QStyleItem& item, StyleOptionPtr& stored);
+
+struct KindFields {
+    Kind kind;
+    FieldsOfKind fill;
+};
+
+// Kinds not listed ("splitter", "widget", "focusframe", "statusbar",
+// "machelpbutton", "scrollareacorner", none yet) draw with a plain
+// QStyleOption.
+const KindFields kindFieldsTable[] = {
+    {Kind::Button, &buttonFields},
+    {Kind::RadioButton, &checkableFields},
+    {Kind::CheckBox, &checkableFields},
+    {Kind::ComboBox, &comboBoxFields},
+    {Kind::ComboBoxItem, &menuItemFields},
+    {Kind::MenuItem, &menuItemFields},
+    {Kind::Menu, &plainFields<QStyleOptionMenuItem>},
+    {Kind::ToolBar, &plainFields<QStyleOptionToolBar>},
+    {Kind::Slider, &sliderFields},
+    {Kind::Dial, &sliderFields},
+    {Kind::ToolButton, &toolButtonFields},
+    {Kind::Tab, &tabFields},
+    {Kind::TabFrame, &tabFrameFields},
+    {Kind::Frame, &frameFields},
+    {Kind::Edit, &editFields},
+    {Kind::SpinBox, &spinBoxFields},
+    {Kind::ScrollBar, &scrollBarFields},
+    {Kind::ProgressBar, &progressBarFields},
+    {Kind::GroupBox, &groupBoxFields},
+    {Kind::Header, &headerFields},
+    {Kind::Item, &itemFields},
+    {Kind::ItemRow, &itemRowFields},
+};
 
 } // namespace
 
-int QStyleItem::tickInterval() const
-{
-    // 64-bit so that extreme ranges from QML cannot overflow.
-    const qint64 range = qint64(m_maximum) - qint64(m_minimum);
-    if (m_step == 0)
-        return range == 0 ? 0 : int(1200 / range);
-    const qint64 steps = range / m_step;
-    const qreal itemWidth = width();
-    if (steps == 0 || itemWidth < 1 || itemWidth / steps >= 5.0)
-        return m_step;
-    // About five pixels a tick: the step times the steps that take.
-    const qint64 ticks = qRound64(5.0 * steps / itemWidth);
-    return int(qBound(qint64(INT_MIN), ticks * m_step, qint64(INT_MAX)));
-}
-
 void QStyleItem::setKindFields()
 {
-    const bool ticks = m_activeControl == QLatin1String("tick");
-    switch (m_kind) {
-    case Kind::Button: {
-        auto* option = ensure<QStyleOptionButton>(m_option);
-        option->text = m_text;
-        option->features = m_activeControl == QLatin1String("default")
-                               ? QStyleOptionButton::DefaultButton
-                               : QStyleOptionButton::None;
-        break;
-    }
-    case Kind::RadioButton:
-    case Kind::CheckBox: {
-        auto* option = ensure<QStyleOptionButton>(m_option);
-        if (!m_on)
-            option->state |= QStyle::State_Off;
-        option->text = m_text;
-        break;
-    }
-    case Kind::ComboBox:
-        ensure<QStyleOptionComboBox>(m_option)->currentText = m_text;
-        break;
-    case Kind::ComboBoxItem:
-    case Kind::MenuItem: {
-        auto* option = ensure<QStyleOptionMenuItem>(m_option);
-        option->checked = false;
-        option->text = m_text;
-        if (m_widget)
-            option->palette = m_widget->palette();
-        break;
-    }
-    case Kind::Menu:
-        ensure<QStyleOptionMenuItem>(m_option);
-        break;
-    case Kind::ToolBar:
-        ensure<QStyleOptionToolBar>(m_option);
-        break;
-    case Kind::Slider:
-    case Kind::Dial: {
-        auto* option = ensure<QStyleOptionSlider>(m_option);
-        option->minimum = m_minimum;
-        option->maximum = m_maximum;
-        option->sliderPosition = m_value;
-        option->singleStep = m_step;
-        option->tickInterval = tickInterval();
-        // Oxygen turns its dials the other way.
-        const bool mirrored = m_kind == Kind::Dial && style() == QLatin1String("oxygen");
-        option->sliderValue = mirrored ? m_maximum - m_value : m_value;
-        option->subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
-        if (ticks)
-            option->subControls |= QStyle::SC_SliderTickmarks;
-        option->tickPosition = ticks ? QSlider::TicksBelow : QSlider::NoTicks;
-        option->activeSubControls = QStyle::SC_None;
-        break;
-    }
-    case Kind::ToolButton: {
-        auto* option = ensure<QStyleOptionToolButton>(m_option);
-        option->subControls = QStyle::SC_ToolButton;
-        option->activeSubControls = QStyle::SC_ToolButton;
-        option->state |= QStyle::State_AutoRaise;
-        break;
-    }
-    case Kind::Tab: {
-        auto* option = ensure<QStyleOptionTab>(m_option);
-        option->text = m_text;
-        option->shape = tabShape(m_info);
-        if (m_activeControl == QLatin1String("beginning"))
-            option->position = QStyleOptionTab::Beginning;
-        else if (m_activeControl == QLatin1String("end"))
-            option->position = QStyleOptionTab::End;
-        else if (m_activeControl == QLatin1String("only"))
-            option->position = QStyleOptionTab::OnlyOneTab;
-        else
-            option->position = QStyleOptionTab::Middle;
-        break;
-    }
-    case Kind::TabFrame: {
-        // The components pass the selected tab's x in `value` and its width
-        // in `minimum`.
-        auto* option = ensure<QStyleOptionTabWidgetFrame>(m_option);
-        const int tabX = addPixels(m_value, 0);
-        const int tabWidth = addPixels(m_minimum, 0);
-        option->shape = tabShape(m_info);
-        option->tabBarSize = QSize(tabWidth, toPixels(height()));
-        option->leftCornerWidgetSize = QSize(tabX, 0);
-        if (m_minimum != 0)
-            option->selectedTabRect = QRect(tabX, 0, tabWidth, toPixels(height()));
-        break;
-    }
-    case Kind::Frame: {
-        auto* option = ensure<QStyleOptionFrame>(m_option);
-        option->frameShape = QFrame::StyledPanel;
-        option->lineWidth = 1;
-        option->midLineWidth = 1;
-        break;
-    }
-    case Kind::Edit:
-        ensure<QStyleOptionFrame>(m_option)->lineWidth = 1;
-        break;
-    case Kind::SpinBox: {
-        // Bits 0 to 3 of `value`: up pressed, down pressed, up enabled,
-        // down enabled.
-        auto* option = ensure<QStyleOptionSpinBox>(m_option);
-        option->frame = true;
-        option->subControls = QStyle::SC_All;
-        if (m_value & 1)
-            option->activeSubControls = QStyle::SC_SpinBoxUp;
-        else if (m_value & 2)
-            option->activeSubControls = QStyle::SC_SpinBoxDown;
-        option->stepEnabled = QAbstractSpinBox::StepNone;
-        if (m_value & 4)
-            option->stepEnabled |= QAbstractSpinBox::StepUpEnabled;
-        if (m_value & 8)
-            option->stepEnabled |= QAbstractSpinBox::StepDownEnabled;
-        break;
-    }
-    case Kind::ScrollBar: {
-        auto* option = ensure<QStyleOptionSlider>(m_option);
-        option->minimum = m_minimum;
-        option->maximum = m_maximum;
-        option->pageStep = m_horizontal ? toPixels(width()) : toPixels(height());
-        option->orientation = m_horizontal ? Qt::Horizontal : Qt::Vertical;
-        option->sliderPosition = m_value;
-        option->sliderValue = m_value;
-        if (m_activeControl == QLatin1String("up"))
-            option->activeSubControls = QStyle::SC_ScrollBarSubLine;
-        else if (m_activeControl == QLatin1String("down"))
-            option->activeSubControls = QStyle::SC_ScrollBarAddLine;
-        else
-            option->activeSubControls = QStyle::SC_ScrollBarSlider;
-        option->subControls = QStyle::SC_All;
-        if (auto* bar = qobject_cast<QScrollBar*>(m_widget)) {
-            bar->setMaximum(m_maximum);
-            bar->setMinimum(m_minimum);
-            bar->setValue(m_value);
+    for (const KindFields& entry : kindFieldsTable) {
+        if (entry.kind == m_kind) {
+            entry.fill(*this, m_option);
+            return;
         }
-        break;
     }
-    case Kind::ProgressBar: {
-        if (auto* bar = qobject_cast<QProgressBar*>(m_widget)) {
-            bar->setMaximum(m_maximum);
-            bar->setMinimum(m_minimum);
-            if (m_maximum != m_minimum)
-                bar->setValue(1);
-        }
-        auto* option = ensure<QStyleOptionProgressBar>(m_option);
-        option->state.setFlag(QStyle::State_Horizontal, m_horizontal);
-        option->minimum = m_minimum;
-        option->maximum = m_maximum;
-        option->progress = m_value;
-        break;
-    }
-    case Kind::GroupBox: {
-        auto* option = ensure<QStyleOptionGroupBox>(m_option);
-        option->text = m_text;
-        option->lineWidth = 1;
-        if (m_sunken) {
-            option->subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
-            option->features = QStyleOptionFrame::None;
-        } else {
-            option->subControls = QStyle::SC_GroupBoxLabel;
-            option->features = QStyleOptionFrame::Flat;
-        }
-        if (m_activeControl == QLatin1String("checkbox"))
-            option->subControls |= QStyle::SC_GroupBoxCheckBox;
-        if (auto* box = qobject_cast<QGroupBox*>(m_widget)) {
-            box->setTitle(m_text);
-            box->setCheckable(option->subControls & QStyle::SC_GroupBoxCheckBox);
-        }
-        break;
-    }
-    case Kind::Header: {
-        auto* option = ensure<QStyleOptionHeader>(m_option);
-        option->text = m_text;
-        if (m_activeControl == QLatin1String("down"))
-            option->sortIndicator = QStyleOptionHeader::SortDown;
-        else if (m_activeControl == QLatin1String("up"))
-            option->sortIndicator = QStyleOptionHeader::SortUp;
-        else
-            option->sortIndicator = QStyleOptionHeader::None;
-        option->position = headerPosition(m_info);
-        break;
-    }
-    case Kind::Item: {
-        auto* option = ensure<QStyleOptionViewItem>(m_option);
-        option->features = QStyleOptionViewItem::HasDisplay;
-        option->text = m_text;
-        option->textElideMode = Qt::ElideRight;
-        const QBrush none(Qt::NoBrush);
-        option->palette.setBrush(QPalette::All, QPalette::Base, none);
-        break;
-    }
-    case Kind::ItemRow: {
-        auto* option = ensure<QStyleOptionViewItem>(m_option);
-        option->features = m_activeControl == QLatin1String("alternate")
-                               ? QStyleOptionViewItem::Alternate
-                               : QStyleOptionViewItem::None;
-        break;
-    }
-    default:
-        ensure<QStyleOption>(m_option);
-        break;
-    }
+    ensure<QStyleOption>(m_option);
 }
 
 void QStyleItem::setWidgetGeometry()
@@ -330,3 +413,5 @@ void QStyleItem::initStyleOption()
     else if (m_hint.contains(QLatin1String("small")))
         m_widget->setAttribute(Qt::WA_MacSmallSize);
 }
+
+} // namespace Desktop

@@ -3,6 +3,8 @@
 #include <QCursor>
 #include <QToolTip>
 
+namespace Desktop {
+
 QTooltipArea::QTooltipArea(QQuickItem* parent) : QQuickItem(parent)
 {
     m_timer.setSingleShot(true);
@@ -38,3 +40,5 @@ void QTooltipArea::hoverLeaveEvent(QHoverEvent* event)
     emit containsMouseChanged();
     QQuickItem::hoverLeaveEvent(event);
 }
+
+} // namespace Desktop

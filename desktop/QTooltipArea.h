@@ -5,6 +5,8 @@
 #include <QQuickItem>
 #include <QTimer>
 
+namespace Desktop {
+
 class QTooltipArea : public QQuickItem {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
@@ -35,3 +37,5 @@ private:
     bool m_containsMouse = false;
     QTimer m_timer;
 };
+
+} // namespace Desktop

@@ -7,6 +7,8 @@
 #include <QResizeEvent>
 #include <QScreen>
 
+namespace Desktop {
+
 QTopLevelWindow::QTopLevelWindow(QWidget* parent)
     : QMainWindow(parent), m_view(new QQuickWidget(this))
 {
@@ -119,3 +121,5 @@ bool QTopLevelWindow::event(QEvent* event)
     }
     return QMainWindow::event(event);
 }
+
+} // namespace Desktop

@@ -12,6 +12,8 @@
 class QQuickItem;
 class QQuickWidget;
 
+namespace Desktop {
+
 class QTopLevelWindow : public QMainWindow {
     Q_OBJECT
 
@@ -52,3 +54,5 @@ private:
     QList<QPointer<QTopLevelWindow>> m_childWindows;
     bool m_positioned = false;
 };
+
+} // namespace Desktop

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace Desktop {
+
 namespace {
 
 // Qt's wheel steps are eighths of a degree; one notch of 15 degrees is 120.
@@ -77,3 +79,5 @@ bool QWheelArea::event(QEvent* event)
     event->accept();
     return true;
 }
+
+} // namespace Desktop

@@ -6,6 +6,8 @@
 
 #include <QQuickItem>
 
+namespace Desktop {
+
 class QWheelArea : public QQuickItem {
     Q_OBJECT
     Q_PROPERTY(qreal verticalDelta READ verticalDelta WRITE setVerticalDelta NOTIFY verticalWheelMoved)
@@ -65,3 +67,5 @@ private:
     qreal m_verticalValue = 0;
     qreal m_scrollSpeed = 1.0;
 };
+
+} // namespace Desktop

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QtDebug>
 
+namespace Desktop {
+
 namespace {
 
 // Sets a flag for the lifetime of the guard, so that the item's own
@@ -316,3 +318,5 @@ bool QWindowItem::eventFilter(QObject* watched, QEvent* event)
     }
     return QQuickItem::eventFilter(watched, event);
 }
+
+} // namespace Desktop

@@ -16,6 +16,8 @@
 
 #include "QTopLevelWindow.h"
 
+namespace Desktop {
+
 class QWindowItem : public QQuickItem {
     Q_OBJECT
     Q_PROPERTY(int minimumHeight READ minimumHeight WRITE setMinimumHeight NOTIFY minimumHeightChanged)
@@ -103,3 +105,5 @@ private:
     bool m_showPending = false;
     bool m_following = false;
 };
+
+} // namespace Desktop

@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <QWindow>
 
+namespace Desktop {
+
 QtMenu::QtMenu(QObject* parent) : QtMenuBase(parent), m_menu(new QMenu)
 {
     connect(m_menu.get(), &QMenu::aboutToHide, this, &QtMenu::menuClosed);
@@ -160,3 +162,5 @@ void QtMenu::emitHovered()
     m_hoveredIndex = indexOfSender();
     emit hoveredIndexChanged();
 }
+
+} // namespace Desktop

@@ -15,6 +15,8 @@
 
 class QMenu;
 
+namespace Desktop {
+
 class QtMenu : public QtMenuBase {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
@@ -71,3 +73,5 @@ private:
     int m_selectedIndex = 0;
     int m_hoveredIndex = 0;
 };
+
+} // namespace Desktop

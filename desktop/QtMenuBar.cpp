@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+namespace Desktop {
+
 QtMenuBar::QtMenuBar(QQuickItem* parent) : QQuickItem(parent)
 {
     setFlag(ItemHasContents, false);
@@ -54,3 +56,5 @@ void QtMenuBar::updateParent()
     for (QtMenu* menu : std::as_const(m_menus))
         m_menuBar->addMenu(menu->menu());
 }
+
+} // namespace Desktop

@@ -10,6 +10,9 @@
 #include <QQuickItem>
 
 #include <QMenuBar>
+
+namespace Desktop {
+
 class QtMenu;
 
 class QtMenuBar : public QQuickItem {
@@ -34,3 +37,5 @@ private:
     QList<QtMenu*> m_menus;
     QPointer<QMenuBar> m_menuBar; // owned by the window
 };
+
+} // namespace Desktop

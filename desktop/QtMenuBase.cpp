@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QIcon>
 
+namespace Desktop {
+
 QtMenuBase::QtMenuBase(QObject* parent) : QObject(parent) {}
 
 void QtMenuBase::setIconSource(const QString& source)
@@ -21,3 +23,5 @@ void QtMenuBase::setIconName(const QString& name)
     action()->setIcon(QIcon::fromTheme(name, QIcon(m_iconSource)));
     emit iconNameChanged();
 }
+
+} // namespace Desktop

@@ -9,6 +9,8 @@
 
 class QAction;
 
+namespace Desktop {
+
 class QtMenuBase : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString iconSource READ iconSource WRITE setIconSource NOTIFY iconSourceChanged)
@@ -33,3 +35,5 @@ private:
     QString m_iconSource;
     QString m_iconName;
 };
+
+} // namespace Desktop

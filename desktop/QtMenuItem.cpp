@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QKeySequence>
 
+namespace Desktop {
+
 QtMenuItem::QtMenuItem(QObject* parent) : QtMenuBase(parent), m_action(new QAction(this))
 {
     connect(m_action, &QAction::triggered, this, &QtMenuItem::triggered);
@@ -53,3 +55,5 @@ QtMenuSeparator::QtMenuSeparator(QObject* parent)
 {
     m_action->setSeparator(true);
 }
+
+} // namespace Desktop

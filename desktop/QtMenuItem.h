@@ -5,6 +5,8 @@
 
 #include "QtMenuBase.h"
 
+namespace Desktop {
+
 class QtMenuItem : public QtMenuBase {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
@@ -55,3 +57,5 @@ public:
 private:
     QAction* m_action;
 };
+
+} // namespace Desktop

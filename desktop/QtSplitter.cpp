@@ -1,5 +1,7 @@
 #include "QtSplitter.h"
 
+namespace Desktop {
+
 QtSplitterAttached::QtSplitterAttached(QObject* parent) : QObject(parent) {}
 
 template <typename T>
@@ -54,3 +56,5 @@ QtSplitterAttached* QtSplitterBase::qmlAttachedProperties(QObject* object)
 {
     return new QtSplitterAttached(object);
 }
+
+} // namespace Desktop

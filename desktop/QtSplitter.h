@@ -9,6 +9,8 @@
 #include <QQuickItem>
 #include <QtQml/qqml.h>
 
+namespace Desktop {
+
 class QtSplitterAttached : public QObject {
     Q_OBJECT
     Q_PROPERTY(qreal minimumWidth READ minimumWidth WRITE setMinimumWidth NOTIFY minimumWidthChanged)
@@ -68,3 +70,5 @@ public:
 
     static QtSplitterAttached* qmlAttachedProperties(QObject* object);
 };
+
+} // namespace Desktop

@@ -4,6 +4,8 @@
 #include <QMetaProperty>
 #include <QTimerEvent>
 
+namespace Desktop {
+
 Settings::Settings(QObject* parent)
     : QObject(parent), m_firstOwnProperty(staticMetaObject.propertyCount())
 {
@@ -88,3 +90,5 @@ void Settings::timerEvent(QTimerEvent* event)
     killTimer(m_timerId);
     m_timerId = 0;
 }
+
+} // namespace Desktop

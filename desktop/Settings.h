@@ -11,6 +11,8 @@
 #include <QQmlParserStatus>
 #include <QSettings>
 
+namespace Desktop {
+
 class Settings : public QObject, public QQmlParserStatus {
     Q_OBJECT
     Q_INTERFACES(QQmlParserStatus)
@@ -44,3 +46,5 @@ private:
     int m_pendingChanges = 0;
     bool m_loaded = false;
 };
+
+} // namespace Desktop

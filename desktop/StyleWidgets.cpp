@@ -11,6 +11,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+namespace Desktop {
+
 namespace StyleWidgets {
 
 namespace {
@@ -69,3 +71,5 @@ QToolButton* toolButton()
 QToolButton* existingToolButton() { return theToolButton; }
 
 } // namespace StyleWidgets
+
+} // namespace Desktop

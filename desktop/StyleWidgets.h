@@ -15,6 +15,8 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 
+namespace Desktop {
+
 namespace StyleWidgets {
 
 QMenu* menu();
@@ -32,3 +34,5 @@ QSlider* slider();
 QFrame* frame();
 
 } // namespace StyleWidgets
+
+} // namespace Desktop

@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+using Desktop::LayoutItemRecord;
+using Desktop::QDeclarativeLayout;
+using Desktop::QDeclarativeLinearLayout;
+using Desktop::QDeclarativeRowLayout;
+using Desktop::distributeLayoutItems;
+
 namespace {
 
 class Layouts : public ::testing::Test {
@@ -105,6 +111,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "  Item { implicitWidth: 50; y: 7; Layout.horizontalSizePolicy: Layout.Expanding }\n"
                   "  Item { implicitWidth: 50; y: 7 } }",
                   {0, 100, 250}, {100, 150, 50}},
+        Placement{"ExpandingItemsAllAtMaximumLeaveGaps",
+                  "RowLayout { width: 300\n"
+                  "  Item { implicitWidth: 50; y: 7; Layout.horizontalSizePolicy: Layout.Expanding;"
+                  "         Layout.maximumWidth: 60 }\n"
+                  "  Item { implicitWidth: 50; y: 7; Layout.horizontalSizePolicy: Layout.Expanding;"
+                  "         Layout.maximumWidth: 40 }\n"
+                  "  Item { implicitWidth: 50; y: 7 } }",
+                  {37.5, 135, 212.5}, {60, 40, 50}},
         Placement{"ColumnsWorkDownwards",
                   "ColumnLayout { height: 300\n"
                   "  Item { implicitHeight: 50; x: 7 } Item { implicitHeight: 50; x: 7 }\n"
@@ -130,6 +144,34 @@ TEST(LayoutDistribution, MinimumsThatDoNotFitShareACap)
     EXPECT_NEAR(0, items[0].position, 1e-9);
     EXPECT_NEAR(35, items[1].position, 1e-9);
     EXPECT_NEAR(70, items[2].position, 1e-9);
+}
+
+// Expanding items whose maximums are reached one per round of sharing:
+// 100 each is too much for the first, then 130 each for the second, then
+// 135 each for the third, and 138 for the last. The 3 pixels nobody could
+// take become five gaps.
+TEST(LayoutDistribution, SharingTakesAsManyRoundsAsItemsAndLeavesTheRestAsGaps)
+{
+    QVector<LayoutItemRecord> items(4);
+    const qreal maximums[] = {10, 120, 132, 135};
+    for (int i = 0; i < 4; ++i) {
+        items[i].stretch = 1;
+        items[i].expanding = true;
+        items[i].maximumSize = maximums[i];
+    }
+    distributeLayoutItems(items, 400, 0, 0);
+    qreal position = 0.6;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(maximums[i], items[i].size) << i;
+        EXPECT_NEAR(position, items[i].position, 1e-9) << i;
+        position += maximums[i] + 0.6;
+    }
+    // Without a maximum the last item takes the rest: no gaps.
+    items[3].maximumSize = 1e9;
+    distributeLayoutItems(items, 400, 0, 0);
+    EXPECT_EQ(138, items[3].size);
+    EXPECT_EQ(0, items[0].position);
+    EXPECT_EQ(262, items[3].position);
 }
 
 TEST_F(Layouts, ABurstOfChangesCostsOnePass)

@@ -16,6 +16,12 @@
 
 #include <cmath>
 
+using Desktop::QWindowItem;
+using Desktop::QtMenu;
+using Desktop::QtMenuBar;
+using Desktop::QtMenuBase;
+using Desktop::QtMenuItem;
+
 namespace {
 
 class Menus : public ::testing::Test {

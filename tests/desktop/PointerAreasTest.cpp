@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+using Desktop::QCursorArea;
+using Desktop::QWheelArea;
+
 namespace {
 
 // Sends a real wheel event, in eighths of a degree, to the area.

@@ -5,6 +5,8 @@
 
 #include <limits>
 
+using Desktop::QRangeModel;
+
 namespace {
 
 // Records what the model announces, in order.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using Desktop::QtSplitterAttached;
+
 TEST(SplitterAttached, UnsetValuesAndAnnouncements)
 {
     QtSplitterAttached attached;

@@ -16,6 +16,9 @@
 
 #include <climits>
 #include <limits>
+#include <vector>
+
+using Desktop::QStyleItem;
 
 namespace {
 
@@ -134,6 +137,42 @@ TEST_F(StyleItem, ElementTypeChangesOnlyOnANewName)
     EXPECT_FALSE(ownWidget); // its own widget went with the old kind
     EXPECT_EQ(QStyleItem::Kind::Menu, item->kind());
     EXPECT_TRUE(item->styleWidget()->isWindow());
+}
+
+// Each kind is drawn with the option class the style expects of its
+// control: given another class the style draws nothing or the wrong thing.
+TEST_F(StyleItem, EveryKindGetsTheOptionClassOfItsControl)
+{
+    const struct {
+        int type;
+        std::vector<const char*> kinds;
+    } classes[] = {
+        {QStyleOption::SO_Button, {"button", "checkbox", "radiobutton"}},
+        {QStyleOption::SO_ComboBox, {"combobox"}},
+        {QStyleOption::SO_MenuItem, {"comboboxitem", "menuitem", "menu"}},
+        {QStyleOption::SO_ToolBar, {"toolbar"}},
+        {QStyleOption::SO_Slider, {"slider", "dial", "scrollbar"}},
+        {QStyleOption::SO_ToolButton, {"toolbutton"}},
+        {QStyleOption::SO_Tab, {"tab"}},
+        {QStyleOption::SO_TabWidgetFrame, {"tabframe"}},
+        {QStyleOption::SO_Frame, {"frame", "edit"}},
+        {QStyleOption::SO_SpinBox, {"spinbox"}},
+        {QStyleOption::SO_ProgressBar, {"progressbar"}},
+        {QStyleOption::SO_GroupBox, {"groupbox"}},
+        {QStyleOption::SO_Header, {"header"}},
+        {QStyleOption::SO_ViewItem, {"item", "itemrow"}},
+        {QStyleOption::SO_Default, {"splitter", "widget", "focusframe", "statusbar", "machelpbutton",
+                                    "scrollareacorner", "no such kind"}},
+    };
+    for (const auto& optionClass : classes) {
+        for (const char* kind : optionClass.kinds)
+            EXPECT_EQ(optionClass.type, optionOf<QStyleOption>(*styleItem(kind))->type) << kind;
+    }
+    // Kinds that share a class still differ in what they read.
+    EXPECT_TRUE(optionOf<QStyleOptionButton>(*styleItem("checkbox"))->state & QStyle::State_Off);
+    EXPECT_FALSE(optionOf<QStyleOptionButton>(*styleItem("button"))->state & QStyle::State_Off);
+    EXPECT_EQ(QFrame::StyledPanel, optionOf<QStyleOptionFrame>(*styleItem("frame"))->frameShape);
+    EXPECT_EQ(QFrame::NoFrame, optionOf<QStyleOptionFrame>(*styleItem("edit"))->frameShape);
 }
 
 TEST_F(StyleItem, SliderTickIntervalFollowsStepAndWidth)

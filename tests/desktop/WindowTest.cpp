@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+using Desktop::QTopLevelWindow;
+using Desktop::QWindowItem;
+
 namespace {
 
 class Windows : public ::testing::Test {

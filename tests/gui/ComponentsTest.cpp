@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using Desktop::QtMenuItem;
+
 namespace {
 
 // One document of the widget set's components, shown in a window and

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/gil/image_view.hpp>
+#include <boost/weak_ptr.hpp>
 
 #include <chrono>
 #include <cstdio>
@@ -146,7 +147,9 @@ TEST(photo_cache, drops_loads_that_were_overtaken) {
 }
 
 // Loads and the read-ahead still running when the slideshow is destroyed
-// end before what they write to goes.
+// end before what they read and write goes: once the show is gone nothing
+// holds its slides or photos any more (a load still running holds the
+// slide and photo it decodes), and the sanitizers see any late write.
 TEST(photo_cache, outlives_no_load_when_the_slideshow_goes) {
     TempDir dir;
     std::vector<std::string> paths;
@@ -154,7 +157,15 @@ TEST(photo_cache, outlives_no_load_when_the_slideshow_goes) {
         paths.push_back(write_photo(dir, "big-" + std::to_string(i) + ".jpg", 1600, 1200,
                                     gradient_painter(1600, 1200)));
     for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round % 2 == 0 ? "loads queued" : "read-ahead running");
         auto show = make_show(paths, "ls_center_out", 360);
+        std::vector<boost::weak_ptr<slideshow2::slide>> slides;
+        std::vector<boost::weak_ptr<slideshow2::photo>> photos;
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            slides.push_back(show->get_slide(i));
+            photos.push_back(show->get_slide(i)->impl()->photo());
+            ASSERT_FALSE(photos.back().expired());
+        }
         if (round % 2 == 0) {
             for (unsigned slot = 0; slot < 3; ++slot)
                 show->core().photo_cache().start_load(slot, slot);
@@ -164,6 +175,10 @@ TEST(photo_cache, outlives_no_load_when_the_slideshow_goes) {
             show->av_source()->video()->read();
         }
         show.reset();
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            EXPECT_TRUE(slides[i].expired()) << "slide " << i;
+            EXPECT_TRUE(photos[i].expired()) << "photo " << i;
+        }
     }
 }
 
