@@ -1,6 +1,7 @@
 #include "net/HttpError.h"
 #include "net/HttpOptions.h"
 #include "net/IStream.h"
+#include "net/StreamLimits.h"
 
 #include "support/LoopbackHttpServer.h"
 #include "support/TestFiles.h"
@@ -203,18 +204,22 @@ INSTANTIATE_TEST_SUITE_P(
                     RedirectCase{"ToHttps", "https://127.0.0.1:1/", boost::asio::error::operation_not_supported}),
     [](const testing::TestParamInfo<RedirectCase>& info) { return std::string(info.param.name); });
 
-TEST_F(HttpClient, OpenTimeOutEndsASilentServerAndARedirectLoop) {
+TEST_F(HttpClient, OpenTimeOutEndsASilentServerAndTenRedirectsARedirectLoop) {
     server.answer("/silent", HttpReply::silent());
+    urdl::istream silent;
+    silent.rdbuf()->set_open_timeout(300);
+    silent.open(urdl::url(server.url("/silent")));
+    EXPECT_TRUE(silent.fail());
+    EXPECT_EQ(boost::system::errc::timed_out, silent.rdbuf()->error());
+    EXPECT_EQ(300u, silent.rdbuf()->open_timeout());
+
     server.answer("/loop", HttpReply::redirect(301, server.url("/loop")));
-    for (const char* target : {"/silent", "/loop"}) {
-        urdl::istream stream;
-        stream.rdbuf()->set_open_timeout(300);
-        stream.open(urdl::url(server.url(target)));
-        EXPECT_TRUE(stream.fail()) << target;
-        EXPECT_EQ(boost::system::errc::timed_out, stream.rdbuf()->error()) << target;
-        EXPECT_EQ(300u, stream.rdbuf()->open_timeout());
-    }
-    EXPECT_GE(server.requests().size(), 3u); // the loop went round at least twice
+    urdl::istream loop;
+    loop.open(urdl::url(server.url("/loop")));
+    EXPECT_TRUE(loop.fail());
+    EXPECT_EQ(urdl::http::errc::too_many_redirects, loop.rdbuf()->error());
+    EXPECT_EQ("Too many redirects", loop.rdbuf()->error().message());
+    EXPECT_EQ(1u + 1u + 10u, server.requests().size()); // the silent one, the first, ten redirects
 }
 
 TEST_F(HttpClient, ReadTimeOutKeepsWhatArrived) {
@@ -230,6 +235,50 @@ TEST_F(HttpClient, ReadTimeOutKeepsWhatArrived) {
     EXPECT_TRUE(body.fail());
     EXPECT_EQ("partial", body.str());
     EXPECT_EQ(boost::system::errc::timed_out, stream.rdbuf()->error());
+}
+
+// The caller's bound on the body: a body announced larger is not read at
+// all, one that grows past it fails the read that crosses it.
+TEST_F(HttpClient, BodyLargerThanTheCallerTakesFails) {
+    const std::string body = binary_bytes(5000);
+    server.answer("/announced", HttpReply::ok(body));
+    server.answer("/unannounced", HttpReply::raw("HTTP/1.0 200 OK\r\n\r\n" + body));
+    for (const char* target : {"/announced", "/unannounced"}) {
+        for (std::size_t limit : {body.size() - 1, body.size()}) {
+            urdl::istream stream;
+            stream.set_option(urdl::max_body_size(limit));
+            stream.open(urdl::url(server.url(target)));
+            const bool announced = std::string(target) == "/announced";
+            if (limit == body.size()) {
+                EXPECT_TRUE(read_body(stream) == body) << target;
+                continue;
+            }
+            EXPECT_EQ(announced, stream.fail()) << target;
+            if (!announced) {
+                std::ostringstream copy;
+                copy << stream.rdbuf();
+                EXPECT_TRUE(copy.fail());
+                EXPECT_LE(copy.str().size(), limit);
+            }
+            EXPECT_EQ(urdl::http::errc::body_too_large, stream.rdbuf()->error()) << target;
+            EXPECT_FALSE(stream.rdbuf()->is_open()) << target;
+        }
+    }
+}
+
+// A byte every 20 ms never runs into the read time-out; the request's ends it.
+TEST_F(HttpClient, RequestTimeOutEndsATricklingBody) {
+    server.answer("/trickle", HttpReply::endless("HTTP/1.0 200 OK\r\n\r\n", "x", std::chrono::milliseconds(20)));
+    urdl::istream stream;
+    stream.rdbuf()->set_request_timeout(400);
+    EXPECT_EQ(400u, stream.rdbuf()->request_timeout());
+    stream.open(urdl::url(server.url("/trickle")));
+    ASSERT_TRUE(stream);
+    std::ostringstream body;
+    body << stream.rdbuf();
+    EXPECT_TRUE(body.fail());
+    EXPECT_EQ(boost::system::errc::timed_out, stream.rdbuf()->error());
+    EXPECT_FALSE(body.str().empty());
 }
 
 TEST_F(HttpClient, FailuresToOpenKeepTheirOwnError) {
