@@ -31,6 +31,7 @@ public:
         std::size_t deepest = 0;
         while (skip_to("<")) {
             ++p_;
+            bool element = false;
             bool opened = false;
             bool ok = true;
             if (peek() == '/') {
@@ -45,11 +46,16 @@ public:
                 ok = markup();
             } else {
                 ok = start_tag(opened);
+                element = true;
             }
             if (!ok)
                 break;
-            if (opened && ++depth > deepest) {
-                deepest = depth;
+            // An empty element sits one level below the open ones.
+            const std::size_t level = depth + 1;
+            if (opened)
+                depth = level;
+            if (element && level > deepest) {
+                deepest = level;
                 if (deepest > limit)
                     return limit + 1;
             }

@@ -23,11 +23,12 @@ const std::size_t max_feed_depth = 64;
 boost::property_tree::ptree read_feed_xml(std::istream& stream);
 
 // How deep the XML reader would nest the elements of text[0, size): the
-// most elements open at once, as it tokenises (comments, CDATA, processing
-// instructions, DOCTYPE and quoted attribute values open nothing; the text
-// ends at its first NUL byte, as for the reader). Counting stops at
-// limit + 1. Text the reader would refuse may count either way: the reader
-// stops there before nesting any deeper.
+// deepest level of an element, the document element at level 1, as the
+// reader tokenises (comments, CDATA, processing instructions, DOCTYPE and
+// quoted attribute values hold no elements; the text ends at its first
+// NUL byte, as for the reader). Counting stops at limit + 1. Text the
+// reader would refuse may count either way: the reader stops there before
+// nesting any deeper.
 std::size_t element_depth(const char* text, std::size_t size, std::size_t limit);
 
 } // namespace feeds
