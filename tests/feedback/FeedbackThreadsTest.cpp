@@ -1,3 +1,7 @@
+#include "FeedbackTesting.h"
+
+#include "feedback/Advertisement.h"
+#include "feedback/GoogleAnalytics.h"
 #include "feedback/GuardedReceiver.h"
 
 #include "support/LoopbackHttpServer.h"
@@ -7,6 +11,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QProcess>
+#include <QThreadPool>
 
 #include <atomic>
 #include <thread>
@@ -54,6 +59,31 @@ TEST(GuardedReceiver, WorkersNeverReachAReceiverThatIsGone)
         worker.join(); // each stopped only because the mailbox closed
     EXPECT_GE(handled.load(), 100);
     EXPECT_FALSE(mailbox->post(std::make_unique<QEvent>(QEvent::User)));
+}
+
+// Deleted, the services cancel their downloads in flight: Qt's pool, which
+// the application waits for as it ends, is free at once rather than after
+// the banner's minute or the hit's ten seconds.
+TEST(ProcessWideServices, CancelTheirDownloadsInFlightAsTheyGo)
+{
+    LoopbackHttpServer site;
+    site.answer_otherwise(HttpReply::silent());
+    site.answer("/ads.xml", HttpReply::ok("<ads><g><p><c id=\"banner\"><i rate=\"1\" id=\"a\"><bannerurl>" +
+                                          site.url("/banner.png") + "</bannerurl></i></c></p></g></ads>"));
+    qputenv("LUMIVISTA_ANALYTICS_HOST", QByteArray("127.0.0.1:") + QByteArray::number(site.port()));
+    auto analytics = std::make_unique<Feedback::GoogleAnalytics>("UA-1", "host", "1");
+    qunsetenv("LUMIVISTA_ANALYTICS_HOST");
+    auto advertisement = std::make_unique<Feedback::Advertisement>("slideshow", "1.0.1.50",
+                                                                   QString::fromStdString(site.url("/ads.xml")));
+    FeedbackTesting::EventCounter feeds(advertisement.get(), QEvent::User + 5);
+    ASSERT_TRUE(FeedbackTesting::runEventsUntil([&] { return feeds.count == 1; }));
+
+    advertisement->retreive("banner");
+    analytics->addEvent("Lumivista", "Quit");
+    ASSERT_TRUE(site.wait_for_requests(3));
+    advertisement.reset();
+    analytics.reset();
+    EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(5000));
 }
 
 std::string pieces(int count)
