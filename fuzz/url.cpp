@@ -31,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     parsed.port();
     parsed.path();
-    // Without a scheme the text written back has no "://" to parse by.
-    if (parsed.protocol().empty())
+    // Without a scheme the text written back has no "://" to parse by; an
+    // empty user info is not written, so its "@" cannot come back.
+    if (parsed.protocol().empty() || (parsed.user_info().empty() && parsed.host().find('@') != std::string::npos))
         return 0;
     const std::string written = parsed.to_string();
     const urdl::url again = urdl::url::from_string(written, ec);
