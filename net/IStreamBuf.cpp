@@ -111,7 +111,7 @@ struct istreambuf::body {
     // Of the running download.
     std::size_t max_body = 0;
     std::size_t received = 0;
-    clock_type::time_point deadline;
+    clock_type::time_point deadline = clock_type::time_point::max();
     cancellation cancel_switch;
     // State of the operation being run; members, not locals, so that no
     // handler ever refers to a finished call's stack.
