@@ -42,16 +42,28 @@ QString filePathInDirectory(const QString& directory, const QString& name, const
     return QDir(directory).absoluteFilePath(sanitizeFileName(name) + extension);
 }
 
+namespace {
+
+// Anything standing at the path takes its name, a link to nothing
+// included: writing there would write wherever the link points.
+bool isTaken(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
 QString uniqueFilePath(const QString& directory, const QString& name, const QString& extension)
 {
     const QDir folder(directory);
     const QString base = sanitizeFileName(name);
     QString candidate = folder.absoluteFilePath(base + extension);
-    if (!QFileInfo::exists(candidate))
+    if (!isTaken(candidate))
         return candidate;
     for (int n = 2; n <= 9999; ++n) {
         candidate = folder.absoluteFilePath(base + QLatin1String(" (") + QString::number(n) + QLatin1Char(')') + extension);
-        if (!QFileInfo::exists(candidate))
+        if (!isTaken(candidate))
             return candidate;
     }
     return QString();

@@ -19,7 +19,8 @@ QString siblingFilePath(const QString& path, const QString& suffix);
 QString sanitizeFileName(const QString& name);
 QString filePathInDirectory(const QString& directory, const QString& name, const QString& extension);
 // The first of name + extension, name (2) + extension, ... name (9999) +
-// extension (name cleaned) that does not exist; empty when all exist.
+// extension (name cleaned) where nothing stands, not even a link to
+// nothing; empty when all are taken.
 QString uniqueFilePath(const QString& directory, const QString& name, const QString& extension);
 void showInExplorer(const QString& path);
 

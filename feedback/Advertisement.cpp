@@ -9,6 +9,7 @@
 
 #include "feeds/DTFeedFetch.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFutureWatcher>
 #include <QImage>
@@ -54,14 +55,18 @@ Advertisement::Advertisement(const QString& product, const QString& version, con
                              QObject* parent)
     : QObject(parent), mailbox_(std::make_shared<GuardedReceiver>(this))
 {
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { downloads_.cancel(); });
     const kestrel::advertisement::locale_parts locale =
         kestrel::advertisement::split_locale_name(toEngineText(QLocale::system().name()));
     provider::start(toEngineText(url), toEngineText(product), toEngineText(ComponentModel::Platform::platform()),
-                    toEngineText(version), locale.region, locale.language, AdvertisementFunctor{mailbox_});
+                    toEngineText(version), locale.region, locale.language, AdvertisementFunctor{mailbox_},
+                    kestrel::feeds::feed_limits(downloads_));
 }
 
 Advertisement::~Advertisement()
 {
+    downloads_.cancel();
     mailbox_->close();
 }
 
@@ -93,10 +98,16 @@ void Advertisement::retreive(const QString& context)
     }
     auto* watcher = new BannerWatcher(this);
     connect(watcher, &BannerWatcher::finished, this, &Advertisement::internalRetreived);
-    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), &Advertisement::fetchAd, chosen));
+    watcher->setFuture(
+        QtConcurrent::run(QThreadPool::globalInstance(), &Advertisement::fetchAd, chosen, bannerLimits(downloads_)));
 }
 
-InternalAd Advertisement::fetchAd(kestrel::advertisement::instance_ptr ad)
+kestrel::feeds::fetch_limits Advertisement::bannerLimits(urdl::cancellation cancel)
+{
+    return kestrel::feeds::fetch_limits{8 << 20, 60000, std::move(cancel)};
+}
+
+InternalAd Advertisement::fetchAd(kestrel::advertisement::instance_ptr ad, const kestrel::feeds::fetch_limits& limits)
 {
     InternalAd result;
     result.instance = ad;
@@ -107,7 +118,7 @@ InternalAd Advertisement::fetchAd(kestrel::advertisement::instance_ptr ad)
         return result;
     try {
         std::stringstream body;
-        if (kestrel::feeds::fetch_body(ad->bannerurl(), browserUserAgent(), body) ==
+        if (kestrel::feeds::fetch_body(ad->bannerurl(), browserUserAgent(), limits, body) ==
             kestrel::feeds::fetch_outcome::not_opened)
             return result;
         // What came before a read failure is kept; the decoder judges it.

@@ -7,14 +7,19 @@
 // downloads its banner on Qt's global thread pool and emits retreived() on
 // the GUI thread: at most one signal per request, none while no feed is
 // kept, none when no advertisement fits the slot. A banner that cannot be
-// fetched or read gives a null picture. Nothing thrown by the selection or
-// the download leaves the service. GUI thread only; the holder deletes the
-// service after main has returned, and downloads still running then never
-// reach it.
+// fetched or read, or is larger than 8 MiB, gives a null picture. Nothing
+// thrown by the selection or the download leaves the service. GUI thread
+// only. When the application is about to quit (and at the latest when the
+// service goes) every download of the service in flight is cancelled and
+// later ones fail at once, so Qt's pool, which the application waits for
+// as it ends, never waits for the network. The holder deletes the service
+// after main has returned; downloads still running then never reach it.
 
 #include "feedback/Ad.h"
 
 #include "feeds/DTAdvertisementProvider.h"
+
+#include "net/Cancellation.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -49,9 +54,12 @@ public:
     Q_INVOKABLE void retreive(const QString& context);
     Q_INVOKABLE void retreive();
 
+    // A banner: 8 MiB within a minute.
+    static kestrel::feeds::fetch_limits bannerLimits(urdl::cancellation cancel = urdl::cancellation());
     // The pool job: the banner's bytes for a chosen advertisement. Throws
     // nothing.
-    static InternalAd fetchAd(kestrel::advertisement::instance_ptr ad);
+    static InternalAd fetchAd(kestrel::advertisement::instance_ptr ad,
+                              const kestrel::feeds::fetch_limits& limits = bannerLimits());
 
     bool event(QEvent* event) override;
 
@@ -65,6 +73,7 @@ private slots:
 private:
     kestrel::advertisement::provider_ptr provider_;
     std::shared_ptr<GuardedReceiver> mailbox_;
+    urdl::cancellation downloads_; // the feed and every banner
 };
 
 } // namespace Feedback

@@ -40,7 +40,7 @@ QString eventText(const AnalyticsEvent& event)
     bool isNumber = false;
     event.value.toInt(&isNumber, 10);
     if (!event.value.isEmpty() && isNumber)
-        text += QStringLiteral(")(") + event.value;
+        text += QStringLiteral(")(") + percentEncoded(event.value);
     return text;
 }
 

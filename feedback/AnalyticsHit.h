@@ -35,7 +35,8 @@ struct AnalyticsEvent {
 int randomNumber(QRandomGenerator& generator, int min, int max);
 
 // The text inside "utme=5(…)": the encoded category, action and label
-// joined by "*", then ")(" and the value when there is one.
+// joined by "*", then ")(" and the encoded value when there is one (blanks
+// around a number still make it one).
 QString eventText(const AnalyticsEvent& event);
 
 // The whole hit: "http://" + collector host + "/__utm.gif?" + parameters.

@@ -1,11 +1,13 @@
 #pragma once
 // How text crosses between Qt and the 8-bit strings of the feed readers and
 // the HTTP client: one byte per character (Latin-1) both ways, so the
-// engine gets back exactly the bytes it produced; and the percent-encoding
-// of UTF-8 that addresses carry (every byte but letters, digits, "-", ".",
-// "_" and "~" as "%XX").
+// engine gets back exactly the bytes it produced; feed text meant for the
+// user read as the UTF-8 it nearly always is (Latin-1 when it is not valid
+// UTF-8); and the percent-encoding of UTF-8 that addresses carry (every
+// byte but letters, digits, "-", ".", "_" and "~" as "%XX").
 
 #include <QString>
+#include <QStringDecoder>
 #include <QUrl>
 
 #include <string>
@@ -15,6 +17,13 @@ namespace Feedback {
 inline QString fromEngineText(const std::string& bytes)
 {
     return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
+inline QString fromFeedText(const std::string& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return utf8.hasError() ? fromEngineText(bytes) : text;
 }
 
 inline std::string toEngineText(const QString& text)

@@ -5,7 +5,9 @@
 
 #include "net/HttpOptions.h"
 #include "net/IStream.h"
+#include "net/StreamLimits.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThreadPool>
@@ -26,6 +28,13 @@ QSize desktopSize()
 GoogleAnalytics::GoogleAnalytics(const QString& trackingId, const QString& hostName, const QString& domainHash)
     : account_{analyticsCollectorHost(), trackingId, hostName, domainHash}
 {
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { hits_.cancel(); });
+}
+
+GoogleAnalytics::~GoogleAnalytics()
+{
+    hits_.cancel();
 }
 
 void GoogleAnalytics::initialize(const QString& trackingId, const QString& hostName, const QString& domainHash)
@@ -44,22 +53,26 @@ void GoogleAnalytics::addEvent(const QString& category, const QString& action, c
     const QString url =
         eventHitUrl(account_, AnalyticsEvent{category, action, label, value}, QDateTime::currentDateTime(),
                     desktopSize());
-    QThreadPool::globalInstance()->start([url] { sendRequest(url); }, 0);
+    const urdl::cancellation hits = hits_;
+    QThreadPool::globalInstance()->start([url, hits] { sendRequest(url, hits); }, 0);
 }
 
 namespace {
 const std::size_t hitTimeoutMs = 10000;
 } // namespace
 
-void GoogleAnalytics::sendRequest(const QString& url)
+void GoogleAnalytics::sendRequest(const QString& url, const urdl::cancellation& cancel)
 {
     try {
         urdl::istream stream;
-        // A hit holds a thread of Qt's global pool, and the application waits
-        // for that pool when it quits: an unreachable collector must not keep
-        // the program alive for the client's usual five minutes.
+        // A hit holds a thread of Qt's global pool: an unreachable collector
+        // must not hold it for the client's usual five minutes.
         stream.rdbuf()->set_open_timeout(hitTimeoutMs);
         stream.rdbuf()->set_read_timeout(hitTimeoutMs);
+        stream.rdbuf()->set_request_timeout(hitTimeoutMs);
+        stream.set_option(cancel);
+        // Nothing of the answer's body is read.
+        stream.set_option(urdl::max_body_size(0));
         stream.set_option(urdl::http::connection_type("Keep-Alive"));
         stream.set_option(urdl::http::user_agent(browserUserAgent()));
         stream.open(urdl::url(url.toLatin1().toStdString()));

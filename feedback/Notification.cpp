@@ -7,6 +7,8 @@
 #include "componentmodel/DesktopLauncher.h"
 #include "componentmodel/Platform.h"
 
+#include "feeds/DTWebAddress.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QSettings>
@@ -42,11 +44,13 @@ struct NotificationFunctor {
 Notification::Notification(const QString& url, const QString& client, QObject* parent)
     : QObject(parent), mailbox_(std::make_shared<GuardedReceiver>(this))
 {
-    kestrel::appnotification::start(toEngineText(url), NotificationFunctor{mailbox_}, toEngineText(client));
+    kestrel::appnotification::start(toEngineText(url), NotificationFunctor{mailbox_}, toEngineText(client),
+                                    kestrel::feeds::feed_limits(download_));
 }
 
 Notification::~Notification()
 {
+    download_.cancel();
     mailbox_->close();
 }
 
@@ -78,7 +82,7 @@ void Notification::processNotification(const kestrel::appnotification::notificat
 
     const QString seenId = settings.value(QStringLiteral("Notification/commonId")).toString();
     const QString id = fromEngineText(feed->main_record().id());
-    const QString message = fromEngineText(feed->main_record().message());
+    const QString message = fromFeedText(feed->main_record().message());
     if (id != seenId && !message.isEmpty()) {
         emit messageReceived(message);
         settings.setValue(QStringLiteral("Notification/commonId"), id);
@@ -91,9 +95,11 @@ void Notification::processNotification(const kestrel::appnotification::notificat
     if (!isNewerVersion(fromEngineText(update.version()), QCoreApplication::applicationVersion()))
         return;
     bool needUpdate = false;
-    emit updateReceived(fromEngineText(update.message()), needUpdate);
-    if (needUpdate)
-        ComponentModel::openUrl(QUrl(fromEngineText(update.url())));
+    emit updateReceived(fromFeedText(update.message()), needUpdate);
+    // Only a web page: the feed comes over plain HTTP from a server a
+    // network can change.
+    if (needUpdate && kestrel::feeds::is_web_address(update.url()))
+        ComponentModel::openUrl(QUrl(fromFeedText(update.url())));
 }
 
 } // namespace Feedback

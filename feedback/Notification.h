@@ -5,11 +5,15 @@
 // feed reader; the parsed feed comes back to this object's thread as a
 // posted event (type 1004) and is checked there. A feed that fails leaves
 // no trace, so the next start tries again. The daily state lives in the
-// settings store under "Notification/". Also the run statistics, counted
-// once per start. GUI thread only; the object may be deleted while its
-// download still runs.
+// settings store under "Notification/". Texts reach the user as UTF-8
+// (Latin-1 when not valid UTF-8); the update's page is opened only when it
+// is a web address (http or https). Also the run statistics, counted
+// once per start. GUI thread only; deleting the object cancels its download
+// in flight, so nothing of the network holds up the program's end.
 
 #include "feeds/DTAppNotification.h"
+
+#include "net/Cancellation.h"
 
 #include <QDate>
 #include <QObject>
@@ -47,6 +51,7 @@ signals:
 
 private:
     std::shared_ptr<GuardedReceiver> mailbox_;
+    urdl::cancellation download_;
 };
 
 } // namespace Feedback

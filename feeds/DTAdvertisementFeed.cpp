@@ -1,12 +1,13 @@
 #include "DTAdvertisementFeed.h"
 
 #include "DTErrors.h"
+#include "DTFeedXml.h"
+#include "DTWebAddress.h"
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/erase.hpp>
 #include <boost/algorithm/string/split.hpp>
 #include <boost/property_tree/ptree.hpp>
-#include <boost/property_tree/xml_parser.hpp>
 
 #include <ctime>
 #include <limits>
@@ -75,9 +76,9 @@ context_ptr read_context(const ptree& element) {
         rotation_ptr ad(new rotation);
         ad->rate = parse_rate(item.get<std::string>("<xmlattr>.rate", ""));
         ad->id = item.get<std::string>("<xmlattr>.id", "");
-        ad->url = item.get<std::string>("url", "");
+        ad->url = feeds::web_address_or_empty(item.get<std::string>("url", ""), "advertisement url");
         ad->text = item.get<std::string>("text", "");
-        ad->bannerurl = item.get<std::string>("bannerurl", "");
+        ad->bannerurl = feeds::web_address_or_empty(item.get<std::string>("bannerurl", ""), "banner url");
         slot->items.push_back(ad);
     }
     return slot;
@@ -129,8 +130,7 @@ bool match_version(const std::string& min_version, const std::string& max_versio
 
 context_list parse(std::istream& stream, const std::string& product, const std::string& os,
                    const std::string& version, const std::string& region, const std::string& language) {
-    ptree tree;
-    boost::property_tree::read_xml(stream, tree);
+    const ptree tree = feeds::read_feed_xml(stream);
     context_list result;
     for (const ptree::value_type& document : tree) {
         for (const ptree::value_type& group : document.second) {

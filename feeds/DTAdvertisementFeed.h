@@ -14,8 +14,10 @@
 // they hold. Every kept context goes into the list, in document order,
 // whether it has items or not. Comments count as children (a comment in a
 // product is a context without items; one in a context is an item without
-// a rate). Pure functions but for the time seed of each context's engine;
-// none depends on the process locale.
+// a rate). A link or banner address that is not http or https is refused
+// and read as empty (DTWebAddress.h). Pure functions but for the time seed
+// of each context's engine and the log of refused addresses; none depends
+// on the process locale.
 
 #include <boost/optional.hpp>
 #include <boost/random/linear_congruential.hpp>
@@ -64,7 +66,8 @@ boost::optional<std::uint64_t> parse_version(const std::string& text);
 bool match_version(const std::string& min_version, const std::string& max_version, const std::string& version);
 
 // Throws on text that is not well-formed XML (also a failed or empty
-// stream) and on an item whose rate is missing or not a 32-bit number.
+// stream), on a feed past the bounds of DTFeedXml.h and on an item whose
+// rate is missing or not a 32-bit number.
 context_list parse(std::istream& stream, const std::string& product, const std::string& os,
                    const std::string& version, const std::string& region, const std::string& language);
 

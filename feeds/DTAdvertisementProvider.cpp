@@ -1,7 +1,5 @@
 #include "DTAdvertisementProvider.h"
 
-#include "DTFeedFetch.h"
-
 #include "net/Url.h"
 
 #include <boost/thread/thread.hpp>
@@ -20,6 +18,12 @@ instance_ptr provider::create_instance(const std::string& context) {
 bool provider::start(const std::string& url, const std::string& product, const std::string& os,
                      const std::string& version, const std::string& region, const std::string& language,
                      callback done) {
+    return start(url, product, os, version, region, language, done, feeds::feed_limits());
+}
+
+bool provider::start(const std::string& url, const std::string& product, const std::string& os,
+                     const std::string& version, const std::string& region, const std::string& language,
+                     callback done, const feeds::fetch_limits& limits) {
     boost::system::error_code ec;
     urdl::url::from_string(url, ec);
     if (ec) {
@@ -28,7 +32,8 @@ bool provider::start(const std::string& url, const std::string& product, const s
     }
     try {
         const std::string user_agent = feeds::default_user_agent();
-        boost::thread worker([=] { details::download(url, product, os, version, region, language, done, user_agent); });
+        boost::thread worker(
+            [=] { details::download(url, product, os, version, region, language, done, user_agent, limits); });
         worker.detach();
     } catch (...) {
         // No thread: nobody else will report.
@@ -51,12 +56,12 @@ namespace details {
 
 void download(const std::string& url, const std::string& product, const std::string& os,
               const std::string& version, const std::string& region, const std::string& language,
-              const provider::callback& done, const std::string& user_agent) {
+              const provider::callback& done, const std::string& user_agent, const feeds::fetch_limits& limits) {
     provider_ptr loaded;
     provider::State state = provider::state_bad_feed;
     try {
         std::stringstream body;
-        if (feeds::fetch_body(url, user_agent, body) == feeds::fetch_outcome::not_opened) {
+        if (feeds::fetch_body(url, user_agent, limits, body) == feeds::fetch_outcome::not_opened) {
             state = provider::state_download_failed;
         } else {
             loaded.reset(new provider(parse(body, product, os, version, region, language)));

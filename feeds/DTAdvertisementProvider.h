@@ -12,6 +12,7 @@
 #include "DTAdvertisementFeed.h"
 #include "DTAdvertisementInstance.h"
 #include "DTBase.h"
+#include "DTFeedFetch.h"
 
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>
@@ -37,7 +38,13 @@ public:
 
     // True when the download thread was started; false when the address is
     // not a URL (after one callback with state_bad_url) or no thread could
-    // be started (after one callback with state_download_failed).
+    // be started (after one callback with state_download_failed). Without
+    // limits the download takes feeds::feed_limits(), which nobody cancels.
+    // A download past its limits, or cancelled, ends in state_bad_feed or
+    // state_download_failed, as the client failed while reading or opening.
+    static bool start(const std::string& url, const std::string& product, const std::string& os,
+                      const std::string& version, const std::string& region, const std::string& language,
+                      callback done, const feeds::fetch_limits& limits);
     static bool start(const std::string& url, const std::string& product, const std::string& os,
                       const std::string& version, const std::string& region, const std::string& language,
                       callback done);
@@ -65,7 +72,8 @@ namespace details {
 // The thread body: fetch, parse, report; on the calling thread.
 void download(const std::string& url, const std::string& product, const std::string& os,
               const std::string& version, const std::string& region, const std::string& language,
-              const provider::callback& done, const std::string& user_agent);
+              const provider::callback& done, const std::string& user_agent,
+              const feeds::fetch_limits& limits = feeds::feed_limits());
 
 } // namespace details
 } // namespace advertisement

@@ -1,11 +1,11 @@
 #include "DTAppNotification.h"
 
-#include "DTFeedFetch.h"
+#include "DTFeedXml.h"
+#include "DTWebAddress.h"
 
 #include "net/Url.h"
 
 #include <boost/property_tree/ptree.hpp>
-#include <boost/property_tree/xml_parser.hpp>
 #include <boost/thread/thread.hpp>
 
 namespace kestrel {
@@ -15,17 +15,23 @@ namespace {
 
 using boost::property_tree::ptree;
 
-notification_ptr parse_feed(std::istream& body) {
-    ptree parsed;
-    boost::property_tree::read_xml(body, parsed);
-    const ptree& tree = parsed;
+std::string web_address(const ptree& tree, const char* path, const char* field) {
+    return feeds::web_address_or_empty(tree.get<std::string>(path, ""), field);
+}
+
+} // namespace
+
+namespace details {
+
+notification_ptr parse(std::istream& text) {
+    const ptree tree = feeds::read_feed_xml(text);
 
     std::unique_ptr<feed_data> data(new feed_data);
     data->id = tree.get<std::string>("notification.id", "");
     data->main = record(data->id, tree.get<std::string>("notification.date", ""),
                         tree.get<std::string>("notification.time", ""),
                         tree.get<std::string>("notification.message", ""), std::string(),
-                        tree.get<std::string>("notification.url", ""));
+                        web_address(tree, "notification.url", "notification url"));
     if (boost::optional<const ptree&> updates = tree.get_child_optional("notification.update")) {
         // Every child counts, whatever its tag: comments and the update
         // element's own attributes give entries with defaults.
@@ -35,13 +41,13 @@ notification_ptr parse_feed(std::istream& body) {
                 entry.get<std::string>("<xmlattr>.name", ""),
                 record(entry.get<std::string>("id", ""), entry.get<std::string>("date", "00-00-0000"),
                        entry.get<std::string>("time", "00:00:00"), entry.get<std::string>("message", ""),
-                       entry.get<std::string>("version", "0.0.0.0"), entry.get<std::string>("url", ""))});
+                       entry.get<std::string>("version", "0.0.0.0"), web_address(entry, "url", "update url"))});
         }
     }
     return notification_ptr(new notification(data.release()));
 }
 
-} // namespace
+} // namespace details
 
 record::record(std::string id, std::string date, std::string time, std::string message, std::string version,
                std::string url)
@@ -81,12 +87,13 @@ bool notification::find_update(const std::string& name, record& out) const {
 
 std::string default_user_agent() { return feeds::default_user_agent(); }
 
-bool download(const std::string& url, callback done, const std::string& user_agent) {
+bool download(const std::string& url, callback done, const std::string& user_agent,
+              const feeds::fetch_limits& limits) {
     notification_ptr parsed;
     try {
         std::stringstream body;
-        if (feeds::fetch_body(url, user_agent, body) == feeds::fetch_outcome::read)
-            parsed = parse_feed(body); // a failed or empty body throws
+        if (feeds::fetch_body(url, user_agent, limits, body) == feeds::fetch_outcome::read)
+            parsed = details::parse(body); // a failed or empty body throws
     } catch (...) {
         parsed.reset();
     }
@@ -94,15 +101,19 @@ bool download(const std::string& url, callback done, const std::string& user_age
     return static_cast<bool>(parsed);
 }
 
+bool download(const std::string& url, callback done, const std::string& user_agent) {
+    return download(url, done, user_agent, feeds::feed_limits());
+}
+
 bool download(const std::string& url, callback done) { return download(url, done, default_user_agent()); }
 
-bool start(const std::string& url, callback done, const std::string& user_agent) {
+bool start(const std::string& url, callback done, const std::string& user_agent, const feeds::fetch_limits& limits) {
     boost::system::error_code ec;
     urdl::url::from_string(url, ec);
     if (ec)
         return false;
     try {
-        boost::thread worker([url, done, user_agent] { download(url, done, user_agent); });
+        boost::thread worker([url, done, user_agent, limits] { download(url, done, user_agent, limits); });
         worker.detach();
     } catch (...) {
         // No thread: nobody else will report.
@@ -110,6 +121,10 @@ bool start(const std::string& url, callback done, const std::string& user_agent)
         return false;
     }
     return true;
+}
+
+bool start(const std::string& url, callback done, const std::string& user_agent) {
+    return start(url, done, user_agent, feeds::feed_limits());
 }
 
 bool start(const std::string& url, callback done) { return start(url, done, default_user_agent()); }

@@ -4,18 +4,21 @@
 // start() downloads the feed once on a detached thread of its own and
 // reports through the callback on that thread, exactly once: (true, the
 // parsed feed) or (false, empty) for any failure (no connection, an HTTP
-// status other than 200, a body that is empty, cut off or not XML). A
-// well-formed document without the expected elements is no failure: the
-// missing values hold their defaults. Nothing here throws out of start()
-// or download(), and nothing is kept between calls. The callback must not
-// touch objects of another thread directly.
+// status other than 200, a body that is empty, cut off, not XML, or past
+// the bounds of DTFeedXml.h; a download past its fetch_limits or
+// cancelled). A well-formed document without the expected elements is no
+// failure: the missing values hold their defaults. Nothing here throws out
+// of start() or download(), and nothing is kept between calls. The
+// callback must not touch objects of another thread directly.
 //
 // Feed: <notification><id/><date/><time/><message/><url/>
 //   <update><any name="<platform>"><id/><date/><time/><message/><version/>
 //   <url/></any>...</update></notification>; texts kept as they stand,
-//   white space included.
+//   white space included, but for addresses that are not http or https,
+//   which are refused and read as empty (DTWebAddress.h).
 
 #include "DTBase.h"
+#include "DTFeedFetch.h"
 
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>
@@ -90,14 +93,25 @@ std::string default_user_agent();
 
 // False, with no thread and no callback, when url does not parse; false
 // after one failure callback when no thread could be started; else true,
-// and the outcome comes later on the download thread.
+// and the outcome comes later on the download thread. Without limits a
+// download takes feeds::feed_limits(), which nobody cancels.
+bool start(const std::string& url, callback done, const std::string& user_agent,
+           const feeds::fetch_limits& limits);
 bool start(const std::string& url, callback done, const std::string& user_agent);
 bool start(const std::string& url, callback done);
 
 // The download and parse on the calling thread; true exactly when the
 // outcome was (or, with an empty callback, would have been) true.
+bool download(const std::string& url, callback done, const std::string& user_agent,
+              const feeds::fetch_limits& limits);
 bool download(const std::string& url, callback done, const std::string& user_agent);
 bool download(const std::string& url, callback done);
+
+namespace details {
+// The feed text read into a notification. Throws for a text the download
+// reports as a failure.
+notification_ptr parse(std::istream& text);
+} // namespace details
 
 } // namespace appnotification
 } // namespace kestrel

@@ -28,6 +28,11 @@ public:
     Q_ENUM(DialogType)
     enum IconType { NoIcon = 0, InformationIcon = 1, WarningIcon = 2, CriticalIcon = 3, QuestionIcon = 4 };
     Q_ENUM(IconType)
+    // How a message box reads its text: AutoText shows text that looks like
+    // markup as rich text (with live links), PlainText shows every
+    // character as it is; for text from outside the program.
+    enum TextFormat { AutoText = 0, PlainText = 1 };
+    Q_ENUM(TextFormat)
 
     explicit Dialog(QObject* parent = nullptr);
     ~Dialog() override;
@@ -51,7 +56,8 @@ public:
     // them. The button at defaultIndex answers Enter; Escape and the close
     // button press the one button, or the one that is not the default.
     Q_INVOKABLE int showMessageDialog(const QString& text, int icon = NoIcon, const QString& caption = QString(),
-                                      const QStringList& buttons = QStringList(), int defaultIndex = -1);
+                                      const QStringList& buttons = QStringList(), int defaultIndex = -1,
+                                      int format = AutoText);
 
     // Deletes every window a Dialog shows, without asking its view: a
     // session that ends cannot answer questions. A main window still on

@@ -104,10 +104,12 @@ QString Dialog::showDirectoryDialog(const QString& directory, const QString& cap
 }
 
 int Dialog::showMessageDialog(const QString& text, int icon, const QString& caption, const QStringList& buttons,
-                              int defaultIndex)
+                              int defaultIndex, int format)
 {
     QMessageBox box(messageIcon(icon), titleOr(caption), text, QMessageBox::NoButton, QApplication::activeWindow(),
                     Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    if (format == PlainText)
+        box.setTextFormat(Qt::PlainText);
     // The box picks its escape button by role: the one button, or the one
     // rejecting button, so the default is the only accepting one.
     QList<QPushButton*> pushButtons;

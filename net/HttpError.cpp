@@ -29,6 +29,8 @@ private:
         switch (code) {
         case errc::malformed_status_line: return "Malformed status line";
         case errc::malformed_response_headers: return "Malformed response headers";
+        case errc::too_many_redirects: return "Too many redirects";
+        case errc::body_too_large: return "Body larger than allowed";
         case errc::continue_request: return "Continue";
         case errc::switching_protocols: return "Switching protocols";
         case errc::ok: return "OK";

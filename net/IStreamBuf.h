@@ -1,16 +1,21 @@
 #pragma once
 // A std::streambuf that reads the body of an "http" or "file" URL. open()
 // and every refill run the buffer's own I/O context on the calling thread
-// until the operation ends or its time-out (300000 ms by default, open
-// counting all redirects) runs out; the client has no thread of its own.
+// until the operation ends or its time-out runs out; the client has no
+// thread of its own. Three time-outs, 300000 ms each by default: the open
+// (all redirects included), each refill, and the whole request from the
+// start of the open to the end of the body, so that a server trickling a
+// byte now and then cannot hold a download for ever. The options
+// urdl::max_body_size (StreamLimits.h) and urdl::cancellation
+// (Cancellation.h) bound the body and let another thread end the download.
 // A buffer is used by one thread at a time; separate buffers share nothing.
 //
 // Failures: open() returns null and error() tells why (the failure's own
-// code; timed_out only when the time-out really ran out). A refill that
-// fails throws boost::system::system_error from underflow(); the standard
-// stream operations that asked for the bytes catch it (inserting the buffer
-// into another stream stops and sets failbit there). The end of the body is
-// end-of-file with error() success.
+// code; timed_out only when a time-out really ran out, operation_aborted
+// when cancelled). A refill that fails throws boost::system::system_error
+// from underflow(); the standard stream operations that asked for the
+// bytes catch it (inserting the buffer into another stream stops and sets
+// failbit there). The end of the body is end-of-file with error() success.
 
 #include "net/OptionSet.h"
 #include "net/Url.h"
@@ -48,6 +53,8 @@ public:
     void set_open_timeout(std::size_t milliseconds);
     std::size_t read_timeout() const;
     void set_read_timeout(std::size_t milliseconds);
+    std::size_t request_timeout() const;
+    void set_request_timeout(std::size_t milliseconds);
 
     // Of the last HTTP answer; empty for other schemes.
     std::string content_type() const;

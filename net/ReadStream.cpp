@@ -12,6 +12,7 @@ read_stream::read_stream(boost::asio::io_context& io) : io_(io), file_(io), http
 
 void read_stream::async_open(const url& target, open_handler handler) {
     cancelled_ = false;
+    redirects_ = 0;
     dispatch(target, handler);
 }
 
@@ -32,6 +33,8 @@ void read_stream::dispatch(const url& target, const open_handler& handler) {
 void read_stream::on_http_opened(const boost::system::error_code& ec, const open_handler& handler) {
     if (ec != http::errc::moved_permanently && ec != http::errc::found)
         return handler(ec);
+    if (++redirects_ > max_redirects)
+        return handler(http::errc::too_many_redirects);
     boost::system::error_code parse_error;
     const url next = url::from_string(http_.location(), parse_error);
     if (parse_error)

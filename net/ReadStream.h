@@ -1,11 +1,12 @@
 #pragma once
 // The client's scheme dispatch: "http" and "file" URLs, anything else fails
 // with operation_not_supported. Answers 301 and 302 are followed to their
-// Location without a limit on their number (the owner's open time-out ends
-// a loop); a Location that is not a complete http URL ends the open with
-// invalid_argument (not a URL) or operation_not_supported (another scheme:
-// a web server never gets to open local files). Runs on the thread that
-// runs the I/O context; cancel() stops a running open for good.
+// Location, at most max_redirects times in one open (the next one ends it
+// with http::errc::too_many_redirects); a Location that is not a complete
+// http URL ends the open with invalid_argument (not a URL) or
+// operation_not_supported (another scheme: a web server never gets to open
+// local files). Runs on the thread that runs the I/O context; cancel()
+// stops a running open for good.
 
 #include "net/FileReadStream.h"
 #include "net/HttpReadStream.h"
@@ -21,6 +22,7 @@ namespace detail {
 class read_stream {
 public:
     enum protocol_type { protocol_none, protocol_file, protocol_http };
+    static constexpr int max_redirects = 10;
 
     explicit read_stream(boost::asio::io_context& io);
     read_stream(const read_stream&) = delete;
@@ -49,6 +51,7 @@ private:
     file_read_stream file_;
     http_read_stream http_;
     protocol_type protocol_ = protocol_none;
+    int redirects_ = 0; // followed in the running open
     bool cancelled_ = false;
 };
 

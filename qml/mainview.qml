@@ -236,13 +236,16 @@ Desktop.ApplicationWindow {
             music.filePath = paths[0]
     }
 
+    // Notices come from the maker's feed: shown as plain text, never as
+    // markup with live links or pictures.
     function showMessage(message) {
-        dialog.showMessageDialog(message, Mvvm.Dialog.InformationIcon, "", [qsTr("Close")], 0)
+        dialog.showMessageDialog(message, Mvvm.Dialog.InformationIcon, "", [qsTr("Close")], 0,
+                                 Mvvm.Dialog.PlainText)
     }
 
     function showUpdate(message, retVal) {
         var answer = dialog.showMessageDialog(message, Mvvm.Dialog.InformationIcon, "",
-                                              [qsTr("Open Site"), qsTr("Close")], 0)
+                                              [qsTr("Open Site"), qsTr("Close")], 0, Mvvm.Dialog.PlainText)
         retVal.needUpdate = answer === 0
     }
 

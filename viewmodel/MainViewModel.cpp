@@ -93,9 +93,15 @@ void MainViewModel::onAdvertisementReceived(Feedback::Ad ad)
     if (!ad.valid)
         return;
     advertisement_ = ad;
-    // The link is quoted so that a blank or ">" in it cannot end the tag;
-    // the text is the feed's own rich text.
-    const QString text = QStringLiteral("<a href=\"%1\">%2</a>").arg(ad.url.toHtmlEscaped(), ad.text);
+    // The feed's text is shown as it reads, never as markup of its own: a
+    // picture or link in it would make the view fetch or open addresses of
+    // the feed's choosing. The only markup is the link to the
+    // advertisement's web page, quoted so that a blank or ">" in it cannot
+    // end the tag.
+    const QString escapedText = ad.text.toHtmlEscaped();
+    const QString text = isWebPage(ad.url)
+                             ? QStringLiteral("<a href=\"%1\">%2</a>").arg(ad.url.toHtmlEscaped(), escapedText)
+                             : escapedText;
     banners_->setPixmap(bannerId, ad.pixmap);
     emit advertisementReceived(ad.url, text, ad.pixmap.isNull() ? QString() : bannerId);
     sendUsageEvent(advertisementCategory, QStringLiteral("Show"), ad.id);

@@ -43,6 +43,10 @@ FILEPtr as_memory_file(std::string& bytes) {
     });
 }
 
+std::string as_text(const uint8_t* data, std::size_t size) {
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
+
 uint8_t input_reader::byte() {
     if (left_ == 0)
         return 0;

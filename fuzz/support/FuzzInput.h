@@ -21,6 +21,9 @@ const std::string& as_file(const uint8_t* data, std::size_t size);
 // that take an open file: no file system work on every run.
 FILEPtr as_memory_file(std::string& bytes);
 
+// The input as text, for readers of downloaded bodies and addresses.
+std::string as_text(const uint8_t* data, std::size_t size);
+
 // Reads little-endian fields from the front of the input; past the end
 // every field reads as 0.
 class input_reader {

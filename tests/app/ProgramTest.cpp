@@ -377,3 +377,25 @@ TEST_F(ProgramTest, TheSessionsEndDuringAConversionStopsItStoresTheWorkAndEndsAt
         EXPECT_FALSE(run.errorsShow("qrc:/qml/", 0)) << "a view complained";
     }
 }
+
+// The maker's site never answers the notification feed, trickles the
+// advertisement feed a byte at a time and never answers a usage hit: the
+// program still ends within two seconds of the user's quit.
+TEST_F(ProgramTest, EndsAtOnceWhateverTheSiteDoes)
+{
+    using kestrel::test::HttpReply;
+    server.answer_otherwise(HttpReply::silent());
+    server.answer("/files/advertisement/lumivista.xml",
+                  HttpReply::endless("HTTP/1.0 200 OK\r\n\r\n<ads>", " ", std::chrono::milliseconds(100)));
+    ProgramRun run = driver();
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+    ASSERT_TRUE(eventually([&] {
+        return requested("/files/notification/lumivista.xml") && requested("/files/advertisement/lumivista.xml") &&
+               requested("/__utm.gif");
+    }));
+    QElapsedTimer clock;
+    clock.start();
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode(2000));
+    std::printf("ended %lld ms after the quit\n", static_cast<long long>(clock.elapsed()));
+}

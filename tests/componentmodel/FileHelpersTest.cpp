@@ -56,8 +56,11 @@ TEST(FileHelpers, UniqueFilePathNumbersFromTwoAndNeverReturnsAnExistingFile)
               folder.absoluteFilePath(QStringLiteral("Show (2).mp4")));
     touch(folder.absoluteFilePath(QStringLiteral("Show (2).mp4")));
     folder.mkdir(QStringLiteral("Show (3).mp4"));  // a folder takes the name too
+    // So does a link to nothing: the video would be written where it points.
+    ASSERT_TRUE(QFile::link(folder.absoluteFilePath(QStringLiteral("elsewhere/video.mp4")),
+                            folder.absoluteFilePath(QStringLiteral("Show (4).mp4"))));
     EXPECT_EQ(uniqueFilePath(dir.path(), QStringLiteral("Show"), QStringLiteral(".mp4")),
-              folder.absoluteFilePath(QStringLiteral("Show (4).mp4")));
+              folder.absoluteFilePath(QStringLiteral("Show (5).mp4")));
 
     EXPECT_EQ(uniqueFilePath(dir.path(), QStringLiteral("a/b"), QStringLiteral(".mp4")),
               folder.absoluteFilePath(QStringLiteral("a b.mp4")));

@@ -35,7 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(EventCase{{"Lumivista", "Run", "First", "0"}, "Lumivista*Run*First)(0"},
                     EventCase{{"category", "action", "", "3"}, "category*action)(3"},
                     EventCase{{"c", "a", "l", "abc"}, "c*a*l"}, EventCase{{"c", "a", "l", "1.5"}, "c*a*l"},
-                    EventCase{{"c", "a", "", ""}, "c*a"},
+                    EventCase{{"c", "a", "", ""}, "c*a"}, EventCase{{"c", "a", "l", " 3"}, "c*a*l)(%203"},
                     EventCase{{"Lumivista", "Run", "Less than 10", "9"}, "Lumivista*Run*Less%20than%2010)(9"},
                     EventCase{{"a*b(c)", QString::fromUtf8("\xC3\xA9"), "~-._", "-12"},
                               "a%2Ab%28c%29*%C3%A9*~-._)(-12"}));

@@ -1,3 +1,7 @@
+#include "FeedbackTesting.h"
+
+#include "feedback/Advertisement.h"
+#include "feedback/GoogleAnalytics.h"
 #include "feedback/GuardedReceiver.h"
 
 #include "support/LoopbackHttpServer.h"
@@ -7,6 +11,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QProcess>
+#include <QThreadPool>
 
 #include <atomic>
 #include <thread>
@@ -56,13 +61,42 @@ TEST(GuardedReceiver, WorkersNeverReachAReceiverThatIsGone)
     EXPECT_FALSE(mailbox->post(std::make_unique<QEvent>(QEvent::User)));
 }
 
+// Deleted, the services cancel their downloads in flight: Qt's pool, which
+// the application waits for as it ends, is free at once rather than after
+// the banner's minute or the hit's ten seconds.
+TEST(ProcessWideServices, CancelTheirDownloadsInFlightAsTheyGo)
+{
+    LoopbackHttpServer site;
+    site.answer_otherwise(HttpReply::silent());
+    site.answer("/ads.xml", HttpReply::ok("<ads><g><p><c id=\"banner\"><i rate=\"1\" id=\"a\"><bannerurl>" +
+                                          site.url("/banner.png") + "</bannerurl></i></c></p></g></ads>"));
+    qputenv("LUMIVISTA_ANALYTICS_HOST", QByteArray("127.0.0.1:") + QByteArray::number(site.port()));
+    auto analytics = std::make_unique<Feedback::GoogleAnalytics>("UA-1", "host", "1");
+    qunsetenv("LUMIVISTA_ANALYTICS_HOST");
+    auto advertisement = std::make_unique<Feedback::Advertisement>("slideshow", "1.0.1.50",
+                                                                   QString::fromStdString(site.url("/ads.xml")));
+    FeedbackTesting::EventCounter feeds(advertisement.get(), QEvent::User + 5);
+    ASSERT_TRUE(FeedbackTesting::runEventsUntil([&] { return feeds.count == 1; }));
+
+    advertisement->retreive("banner");
+    analytics->addEvent("Lumivista", "Quit");
+    ASSERT_TRUE(site.wait_for_requests(3));
+    advertisement.reset();
+    analytics.reset();
+    // Watched, not waited for: the pool's clean-up after a wait is invisible
+    // to the race checker, which takes it for a race.
+    EXPECT_TRUE(FeedbackTesting::runEventsUntil(
+        [] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 5000));
+}
+
 std::string pieces(int count)
 {
     return std::string(count, ' ');
 }
 
-// Downloads still running when main returns: the replaced service's feed
-// (two seconds long), a banner and a hit (each answered in 300 ms).
+// Downloads still running when main returns: a banner and a hit (each
+// answered in 300 ms); the replaced service cancelled its feed (two seconds
+// long) as it went.
 TEST(ProcessWideServices, AreDeletedAfterMainWithDownloadsStillRunning)
 {
     LoopbackHttpServer site;
@@ -90,7 +124,7 @@ TEST(ProcessWideServices, AreDeletedAfterMainWithDownloadsStillRunning)
     EXPECT_EQ("replaced advertisement deleted\nadvertisement deleted\nanalytics deleted\n",
               peer.readAllStandardOutput().toStdString());
     const std::vector<std::string> targets = site.targets();
-    for (const char* target : {"/slow-ads.xml", "/ads.xml", "/banner.png"})
+    for (const char* target : {"/ads.xml", "/banner.png"})
         EXPECT_NE(targets.end(), std::find(targets.begin(), targets.end(), target)) << target;
 }
 

@@ -32,11 +32,11 @@ protected:
 };
 
 notification_ptr feed(const std::string& id, const std::string& message, const std::string& platform = "",
-                      const std::string& version = "")
+                      const std::string& version = "", const std::string& page = "http://site/get")
 {
     auto* data = new feed_data{id, record(id, "", "", message, "", ""), {}};
     if (!platform.empty())
-        data->updates.push_back({platform, record("u", "", "", "Update!", version, "http://site/get")});
+        data->updates.push_back({platform, record("u", "", "", "Update!", version, page)});
     return notification_ptr(new notification(data));
 }
 
@@ -99,7 +99,13 @@ INSTANTIATE_TEST_SUITE_P(
                     DailyCase{"VersionsCompareAsNumbers", feed("7", "Hi", "linux-64", "1.0.1.100"), offered},
                     DailyCase{"OlderAsNumbersNewerAsText", feed("7", "Hi", "linux-64", "1.0.1.6"), {}},
                     DailyCase{"SameVersion", feed("7", "Hi", "linux-64", "1.0.1.50"), {}},
-                    DailyCase{"OtherPlatformOnly", feed("7", "Hi", "windows-32", "9.0.0.0"), {}}),
+                    DailyCase{"OtherPlatformOnly", feed("7", "Hi", "windows-32", "9.0.0.0"), {}},
+                    DailyCase{"Utf8Message", feed("8", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC"),
+                              {QString::fromUtf8("message: Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC")}},
+                    DailyCase{"Latin1Message", feed("8", "Gr\xFC\xDF" "e"),
+                              {QString::fromUtf8("message: Gr\xC3\xBC\xC3\x9F" "e")}},
+                    DailyCase{"UpdatePageOnlyOnTheWeb", feed("7", "Hi", "linux-64", "1.0.1.51", "file:///etc/passwd"),
+                              {"update: Update!"}}),
     [](const testing::TestParamInfo<DailyCase>& info) { return info.param.name; });
 
 TEST_F(NotificationTest, FeedFromTheSiteIsCheckedOnTheGuiThread)

@@ -1,6 +1,7 @@
 #include "net/HttpError.h"
 #include "net/HttpOptions.h"
 #include "net/IStream.h"
+#include "net/StreamLimits.h"
 
 #include "support/LoopbackHttpServer.h"
 #include "support/TestFiles.h"
@@ -203,33 +204,63 @@ INSTANTIATE_TEST_SUITE_P(
                     RedirectCase{"ToHttps", "https://127.0.0.1:1/", boost::asio::error::operation_not_supported}),
     [](const testing::TestParamInfo<RedirectCase>& info) { return std::string(info.param.name); });
 
-TEST_F(HttpClient, OpenTimeOutEndsASilentServerAndARedirectLoop) {
+TEST_F(HttpClient, OpenTimeOutEndsASilentServerAndTenRedirectsARedirectLoop) {
     server.answer("/silent", HttpReply::silent());
+    urdl::istream silent;
+    silent.rdbuf()->set_open_timeout(300);
+    silent.open(urdl::url(server.url("/silent")));
+    EXPECT_TRUE(silent.fail());
+    EXPECT_EQ(boost::system::errc::timed_out, silent.rdbuf()->error());
+    EXPECT_EQ(300u, silent.rdbuf()->open_timeout());
+
     server.answer("/loop", HttpReply::redirect(301, server.url("/loop")));
-    for (const char* target : {"/silent", "/loop"}) {
-        urdl::istream stream;
-        stream.rdbuf()->set_open_timeout(300);
-        stream.open(urdl::url(server.url(target)));
-        EXPECT_TRUE(stream.fail()) << target;
-        EXPECT_EQ(boost::system::errc::timed_out, stream.rdbuf()->error()) << target;
-        EXPECT_EQ(300u, stream.rdbuf()->open_timeout());
-    }
-    EXPECT_GE(server.requests().size(), 3u); // the loop went round at least twice
+    urdl::istream loop;
+    loop.open(urdl::url(server.url("/loop")));
+    EXPECT_TRUE(loop.fail());
+    EXPECT_EQ(urdl::http::errc::too_many_redirects, loop.rdbuf()->error());
+    EXPECT_EQ("Too many redirects", loop.rdbuf()->error().message());
+    EXPECT_EQ(1u + 1u + 10u, server.requests().size()); // the silent one, the first, ten redirects
 }
 
-TEST_F(HttpClient, ReadTimeOutKeepsWhatArrived) {
+// A stalled body runs into the read time-out; one that trickles a byte every
+// 20 ms never does, the whole request's time-out ends it. Both keep what came.
+TEST_F(HttpClient, ReadAndRequestTimeOutsKeepWhatArrived) {
     HttpReply stalled = HttpReply::raw("HTTP/1.0 200 OK\r\n\r\npartial");
     stalled.hold_open = true;
     server.answer("/stalled", stalled);
-    urdl::istream stream;
-    stream.rdbuf()->set_read_timeout(300);
-    stream.open(urdl::url(server.url("/stalled")));
-    ASSERT_TRUE(stream);
-    std::ostringstream body;
-    body << stream.rdbuf();
-    EXPECT_TRUE(body.fail());
-    EXPECT_EQ("partial", body.str());
-    EXPECT_EQ(boost::system::errc::timed_out, stream.rdbuf()->error());
+    server.answer("/trickle", HttpReply::endless("HTTP/1.0 200 OK\r\n\r\npartial", "x", std::chrono::milliseconds(20)));
+    for (const char* target : {"/stalled", "/trickle"}) {
+        urdl::istream stream;
+        stream.rdbuf()->set_read_timeout(300);
+        stream.rdbuf()->set_request_timeout(600);
+        stream.open(urdl::url(server.url(target)));
+        ASSERT_TRUE(stream);
+        std::ostringstream body;
+        body << stream.rdbuf();
+        EXPECT_TRUE(body.fail());
+        EXPECT_EQ(0u, body.str().rfind("partial", 0)) << target;
+        EXPECT_EQ(boost::system::errc::timed_out, stream.rdbuf()->error()) << target;
+    }
+}
+
+// The caller's bound on the body: one announced larger is not even opened,
+// one that grows past it fails the read that crosses it.
+TEST_F(HttpClient, BodyLargerThanTheCallerTakesFails) {
+    const std::string body = binary_bytes(5000);
+    server.answer("/announced", HttpReply::ok(body));
+    server.answer("/unannounced", HttpReply::raw("HTTP/1.0 200 OK\r\n\r\n" + body));
+    for (const std::string target : {"/announced", "/unannounced"}) {
+        for (std::size_t limit : {body.size(), body.size() - 1}) {
+            urdl::istream stream;
+            stream.set_option(urdl::max_body_size(limit));
+            stream.open(urdl::url(server.url(target)));
+            const bool fits = limit == body.size();
+            EXPECT_EQ(target == "/announced" && !fits, stream.fail()) << target;
+            EXPECT_EQ(fits, (stream ? read_body(stream) : "") == body) << target;
+            EXPECT_EQ(fits ? error_code() : urdl::http::errc::body_too_large, stream.rdbuf()->error()) << target;
+            EXPECT_EQ(fits, stream.rdbuf()->is_open()) << target;
+        }
+    }
 }
 
 TEST_F(HttpClient, FailuresToOpenKeepTheirOwnError) {

@@ -33,6 +33,7 @@ const QString mainView = QStringLiteral("qrc:/qml/mainview.qml");
 struct MessageAnswer {
     QString text;
     QStringList buttons;
+    Qt::TextFormat format = Qt::AutoText;
 };
 
 void answerMessageBox(const QString& button, MessageAnswer* seen)
@@ -41,6 +42,7 @@ void answerMessageBox(const QString& button, MessageAnswer* seen)
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_TRUE(box);
         seen->text = box->text();
+        seen->format = box->textFormat();
         seen->buttons.clear();
         for (QAbstractButton* b : box->buttons())
             seen->buttons << b->text();
@@ -225,6 +227,7 @@ TEST_F(MainView, TheUsersFlowFromAnEmptyWindowToAPlayedSlideshow)
     EXPECT_TRUE(qmltest::waitFor([&] { return !seen.text.isEmpty(); }, 60000)) << "no result";
     EXPECT_EQ(seen.text, QStringLiteral("Good news! Slideshow successfully created."));
     EXPECT_EQ(seen.buttons, QStringList({"Show In Folder", "Play", "Close"}));
+    EXPECT_EQ(seen.format, Qt::AutoText); // the program's own texts keep their markup
     const QFileInfo made(program.convert().resultPath());
     EXPECT_EQ(made.absolutePath(), outputFolder);
     EXPECT_EQ(made.fileName(), QStringLiteral("Trip.m4v"));
@@ -487,11 +490,16 @@ TEST_F(MainView, MessagesUpdatesAdvertisementsAndTheMakersPagesReachTheUser)
     program.main->receiveUpdate(QStringLiteral("Version 2 is out."), needUpdate);
     EXPECT_EQ(seen.text, QStringLiteral("Version 2 is out."));
     EXPECT_EQ(seen.buttons, QStringList({"Open Site", "Close"}));
+    EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_TRUE(needUpdate);
 
+    // Feed text is shown as it reads: its markup is neither a live link nor
+    // a picture.
     answerMessageBox(QStringLiteral("Close"), &seen);
-    program.main->receiveMessage(QStringLiteral("Thank you."));
-    EXPECT_EQ(seen.text, QStringLiteral("Thank you."));
+    const QString message = QStringLiteral("Thank you. <a href=\"file:///etc/passwd\">More</a><img src=\"/x.png\">");
+    program.main->receiveMessage(message);
+    EXPECT_EQ(seen.text, message);
+    EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_EQ(seen.buttons, QStringList({"Close"}));
 
     QQuickItem* strip = itemNamed(window, "advertisement");

@@ -52,6 +52,13 @@ HttpReply HttpReply::silent() {
     return reply;
 }
 
+HttpReply HttpReply::endless(const std::string& head, const std::string& chunk, std::chrono::milliseconds pause) {
+    HttpReply reply = raw(head);
+    reply.repeated = chunk;
+    reply.pause = pause;
+    return reply;
+}
+
 // One connection: read the request head, record it, write the reply.
 class LoopbackHttpServer::Session : public std::enable_shared_from_this<Session> {
 public:
@@ -79,19 +86,23 @@ private:
         write_piece(0);
     }
 
+    // The pieces in order, then the repeated text for ever.
     void write_piece(std::size_t index) {
-        if (index == reply_.pieces.size())
+        const bool repeating = index >= reply_.pieces.size();
+        if (repeating && reply_.repeated.empty())
             return finish();
+        const std::string& bytes = repeating ? reply_.repeated : reply_.pieces[index];
         auto self = shared_from_this();
-        boost::asio::async_write(socket_, boost::asio::buffer(reply_.pieces[index]),
+        boost::asio::async_write(socket_, boost::asio::buffer(bytes),
                                  [self, index](const boost::system::error_code& ec, std::size_t) {
                                      if (ec)
                                          return;
-                                     if (index + 1 == self->reply_.pieces.size())
+                                     const std::size_t next = index + 1;
+                                     if (next == self->reply_.pieces.size() && self->reply_.repeated.empty())
                                          return self->finish();
-                                     self->pause_.expires_after(std::chrono::milliseconds(20));
-                                     self->pause_.async_wait([self, index](const boost::system::error_code&) {
-                                         self->write_piece(index + 1);
+                                     self->pause_.expires_after(self->reply_.pause);
+                                     self->pause_.async_wait([self, next](const boost::system::error_code&) {
+                                         self->write_piece(next);
                                      });
                                  });
     }

@@ -25,9 +25,12 @@ namespace kestrel {
 namespace test {
 
 struct HttpReply {
-    // Written one after another with a short pause between them, so the
-    // client sees them arrive in separate reads.
+    // Written one after another with a pause between them, so the client
+    // sees them arrive in separate reads.
     std::vector<std::string> pieces;
+    // After the pieces, written again and again until the client goes.
+    std::string repeated;
+    std::chrono::milliseconds pause{20};
     // Keep the connection open after writing (time-out tests).
     bool hold_open = false;
 
@@ -40,6 +43,8 @@ struct HttpReply {
     static HttpReply redirect(int code, const std::string& location);
     // Reads the request and never answers.
     static HttpReply silent();
+    // The head, then `chunk` for ever, a pause between writes.
+    static HttpReply endless(const std::string& head, const std::string& chunk, std::chrono::milliseconds pause);
 };
 
 class LoopbackHttpServer {

@@ -127,9 +127,12 @@ TEST_F(MainViewModelTest, AdvertisementsAreAnnouncedKeptAndOpenedOnlyAsWebPages)
     EXPECT_TRUE(usage.events.isEmpty());
 
     auto* banners = static_cast<ComponentModel::ImageProvider*>(main->banners());
-    deliver(ad("1", "http://127.0.0.1:1/a b>", "<b>One</b>", true));
+    // The feed's text never brings markup of its own: no picture to fetch,
+    // no link to open but the advertisement's web page.
+    deliver(ad("1", "http://127.0.0.1:1/a b>", "<b>One</b><img src=\"http://127.0.0.1:1/p.png\">", true));
     deliver(ad("2", "http://127.0.0.1:1/two?x=%2", "Two %1", false));
-    EXPECT_EQ(QStringList({"ad(http://127.0.0.1:1/a b>,<a href=\"http://127.0.0.1:1/a b&gt;\"><b>One</b></a>,banner)",
+    EXPECT_EQ(QStringList({"ad(http://127.0.0.1:1/a b>,<a href=\"http://127.0.0.1:1/a b&gt;\">&lt;b&gt;One&lt;/b&gt;"
+                           "&lt;img src=&quot;http://127.0.0.1:1/p.png&quot;&gt;</a>,banner)",
                            "ad(http://127.0.0.1:1/two?x=%2,<a href=\"http://127.0.0.1:1/two?x=%2\">Two %1</a>,)"}),
               announced.entries());
     // The text-only advertisement left a null picture under "banner".
@@ -137,6 +140,7 @@ TEST_F(MainViewModelTest, AdvertisementsAreAnnouncedKeptAndOpenedOnlyAsWebPages)
 
     main->showAdvertisement(); // the second replaced the first
     deliver(ad("3", "file:///usr/bin/xterm", "local", false));
+    EXPECT_EQ("ad(file:///usr/bin/xterm,local,)", announced.entries().last());
     main->showAdvertisement(); // announced and counted, never opened
     EXPECT_EQ(QStringList({QUrl("http://127.0.0.1:1/two?x=%2").toString()}), opened);
     EXPECT_EQ(QStringList({"Advertisement|Show|1|", "Advertisement|Show|2|", "Advertisement|Click|2|",
