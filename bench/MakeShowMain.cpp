@@ -38,9 +38,10 @@ public:
     void operator()(double percent) {
         const int whole = static_cast<int>(percent);
         std::lock_guard<std::mutex> lock(mutex_);
+        // The producer reports its last percent more than once.
+        if (whole == shown_)
+            return;
         if (terminal_) {
-            if (whole == shown_)
-                return;
             out_ << "\rproducing: " << std::setw(3) << whole << " %" << std::flush;
         } else {
             if (shown_ >= 0 && whole / 10 == shown_ / 10 && whole != 100)
