@@ -185,8 +185,7 @@ void jpeg_reader::refuse_unusable_size() {
         return;
     const unsigned long long bytes = static_cast<unsigned long long>(status.st_size);
     if (pixels > min_pixels_checked && pixels > bytes * max_pixels_per_byte)
-        io_error("cut short or damaged: its header claims " + std::to_string(cinfo->image_width) + "\u00d7" +
-                 std::to_string(cinfo->image_height) + " pixels");
+        io_error(impossible_size_reason(cinfo->image_width, cinfo->image_height));
 }
 
 bool jpeg_reader::guarded(libjpeg_step step, void* argument) {

@@ -58,8 +58,20 @@ std::string not_a_jpeg_reason(FILE* file) {
     return kind ? std::string("not a JPEG file (it is a ") + kind + ")" : "not a JPEG file";
 }
 
+namespace {
+
+std::string size_text(unsigned long width, unsigned long height) {
+    return std::to_string(width) + "\u00d7" + std::to_string(height);
+}
+
+} // namespace
+
 std::string too_large_reason(unsigned long width, unsigned long height) {
-    return "too large: " + std::to_string(width) + "\u00d7" + std::to_string(height);
+    return "too large: " + size_text(width, height);
+}
+
+std::string impossible_size_reason(unsigned long width, unsigned long height) {
+    return "cut short or damaged: its header claims " + size_text(width, height) + " pixels";
 }
 
 std::string libjpeg_failure_reason(const jpeg_decompress_struct& cinfo, int message_code, bool ended_early,

@@ -17,6 +17,8 @@ namespace gil {
 std::string not_a_jpeg_reason(FILE* file);
 
 std::string too_large_reason(unsigned long width, unsigned long height);
+// A header that claims more pixels than a file of its length can hold.
+std::string impossible_size_reason(unsigned long width, unsigned long height);
 
 // A fatal libjpeg error: its message code, and whether the file ended
 // before the data libjpeg wanted (the file is then cut short, whatever
