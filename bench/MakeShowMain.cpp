@@ -3,8 +3,9 @@
 // Makes a slideshow video of the JPEGs in FOLDER (sorted by name) with the
 // music file MUSIC, through the engine's producer, for an output preset
 // ("mac-medium", "tube-high", "windows-low", ...), into the file OUT.
-// Prints the progress; the engine's own errors and warnings go to standard
-// error, its other log lines nowhere. Ctrl-C stops the production. Exit status: 0 done;
+// Prints the progress and one line for each photo left out, naming it and
+// the reason; the engine's own errors and warnings go to standard error,
+// its other log lines nowhere. Ctrl-C stops the production. Exit status: 0 done;
 // the producer's result code (1 cancelled ... 7 unexpected) with its
 // meaning when it fails; 64 for wrong arguments, 66 when the photos or the
 // music cannot be had.
@@ -38,9 +39,10 @@ public:
     void operator()(double percent) {
         const int whole = static_cast<int>(percent);
         std::lock_guard<std::mutex> lock(mutex_);
+        // The producer reports its last percent more than once.
+        if (whole == shown_)
+            return;
         if (terminal_) {
-            if (whole == shown_)
-                return;
             out_ << "\rproducing: " << std::setw(3) << whole << " %" << std::flush;
         } else {
             if (shown_ >= 0 && whole / 10 == shown_ / 10 && whole != 100)
@@ -81,8 +83,8 @@ int main(int argc, char** argv) {
         std::cerr << "kestrel_make_show: " << e.what() << std::endl;
         return exit_no_input;
     }
-    for (const std::string& path : made.skipped)
-        std::cerr << "kestrel_make_show: left out, cannot be opened: " << path << std::endl;
+    for (const bench::left_out_photo& photo : made.skipped)
+        std::cerr << "kestrel_make_show: left out: " << photo.path << ": " << photo.reason << std::endl;
     out << made.show->count() << " slides, "
               << made.show->av_source()->video()->duration() / 1000.0 << " s; making " << output
               << " (" << preset << ")" << std::endl;

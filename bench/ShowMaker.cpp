@@ -1,6 +1,7 @@
 #include "ShowMaker.h"
 
 #include "DTAudioTrackFile.h"
+#include "DTFailureReason.h"
 #include "slideshow2/DTGilSlideshow.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlide.h"
@@ -68,8 +69,9 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
     audio_track_ptr track;
     try {
         track = create_audio_track_file(music, nullptr, false);
-    } catch (const std::exception& e) {
-        throw std::runtime_error("cannot open the music " + music + ": " + e.what());
+    } catch (...) {
+        throw std::runtime_error("cannot open the music " + music + ": " +
+                                 errors::reason_of(std::current_exception()));
     }
 
     initialize();
@@ -107,8 +109,8 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
     for (std::size_t i = photos.size(); i-- > 0;) {
         if (answers->opened[i])
             continue;
+        made.skipped.insert(made.skipped.begin(), left_out_photo{photos[i], slides[i]->open_failure()});
         made.show->remove_slide(i);
-        made.skipped.insert(made.skipped.begin(), photos[i]);
     }
     if (made.show->count() == 0)
         throw std::runtime_error(photos.empty() ? "no photos" : "none of the photos could be opened");

@@ -7,7 +7,8 @@
 // kestrel_make_show and by the production benchmark.
 //
 // Throws std::runtime_error with a message for the user when the photos or
-// the music cannot be had; production failures come back as result codes.
+// the music cannot be had (the music's reason in plain words); production
+// failures come back as result codes.
 
 #include "slideshow2/DTSlideshow.h"
 #include "slideshow2/DTSlideshowProduce.h"
@@ -23,10 +24,16 @@ namespace bench {
 // sorted by name; the folder's subfolders are not entered.
 std::vector<std::string> jpeg_files(const std::string& folder);
 
+struct left_out_photo {
+    std::string path;
+    std::string reason; // in plain words: "empty file", "not a JPEG file (it is a PNG)"
+};
+
 struct opened_show {
     kestrel::slideshow2::slideshow_ptr show;
-    // Photos that could not be opened; their slides were taken out again.
-    std::vector<std::string> skipped;
+    // Photos that could not be opened, in their order; their slides were
+    // taken out again.
+    std::vector<left_out_photo> skipped;
 };
 
 // The show of the photos (in this order) and the music. Throws when no

@@ -2,7 +2,7 @@
 # Seeds for jpeg_road: small JPEG files made by the seed maker built with the
 # targets: baseline, progressive, each EXIF orientation, a tag kept past
 # later segments, a sliver stretched past the size limit, restart markers,
-# a truncated file, greyscale and CMYK (which the reader refuses).
+# a truncated file, greyscale, CMYK and YCCK.
 # Usage: jpeg_road.seeds.sh <folder>
 set -eu
 mkdir -p "$1"

@@ -1059,5 +1059,7 @@ Desktop.ApplicationWindow {
         viewModel.advertisementReceived.connect(showAdvertisement)
         convert.conversionSucceeded.connect(conversionSucceeded)
         convert.conversionFailed.connect(conversionFailed)
+        storyboard.filesLeftOut.connect(showMessage)
+        music.openFailed.connect(showMessage)
     }
 }

@@ -4,6 +4,7 @@
 
 #include "slideshow2/DTSlideshow.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QSettings>
@@ -18,15 +19,16 @@ namespace {
 const QEvent::Type openEventType = QEvent::Type(1002);
 const QString pathKey = QStringLiteral("Music/filePath");
 
-// The loader's answer for one choice of a file: the track, or empty.
+// The loader's answer for one choice of a file: the track, or empty and why.
 class OpenEvent : public QEvent {
 public:
-    OpenEvent(unsigned long long choice, kestrel::audio_track_ptr track)
-        : QEvent(openEventType), choice(choice), track(std::move(track))
+    OpenEvent(unsigned long long choice, kestrel::audio_track_ptr track, const std::string& reason)
+        : QEvent(openEventType), choice(choice), track(std::move(track)), reason(QString::fromStdString(reason))
     {
     }
     const unsigned long long choice;
     const kestrel::audio_track_ptr track;
+    const QString reason;
 };
 
 // Runs on the loader's thread; posts, and the track goes with the event or
@@ -35,15 +37,15 @@ struct OpenFunctor {
     std::shared_ptr<Feedback::GuardedReceiver> mailbox;
     unsigned long long choice;
 
-    void operator()(kestrel::audio_track_ptr track) const
+    void operator()(kestrel::audio_track_ptr track, const std::string& reason) const
     {
-        mailbox->post(std::make_unique<OpenEvent>(choice, std::move(track)));
+        mailbox->post(std::make_unique<OpenEvent>(choice, std::move(track), reason));
     }
 };
 
-void openLooping(const std::string& path, const kestrel::audio_track_callback& done)
+void openLooping(const std::string& path, const kestrel::audio_track_answer& done)
 {
-    kestrel::open_audio_track_async(path.c_str(), nullptr, true, done);
+    kestrel::open_audio_track_explained(path.c_str(), nullptr, true, done);
 }
 
 } // namespace
@@ -77,14 +79,24 @@ void MusicViewModel::setFilePath(const QString& path)
 {
     if (path == filePath_)
         return;
-    slideshow_->set_audio_track(kestrel::audio_track_ptr());
     ++choice_;
     awaitedChoice_ = 0;
-    if (!path.isEmpty()) {
+    if (path.isEmpty()) {
+        slideshow_->set_audio_track(kestrel::audio_track_ptr());
+        playingPath_.clear();
+    } else {
+        // The music playing now stays until the new file has opened.
         awaitedChoice_ = choice_;
         startOpen(path);
         setLoading(true);
     }
+    showPath(path);
+}
+
+void MusicViewModel::showPath(const QString& path)
+{
+    if (path == filePath_)
+        return;
     filePath_ = path;
     emit filePathChanged(filePath_);
     emit fileNameChanged(fileName());
@@ -97,14 +109,14 @@ void MusicViewModel::startOpen(const QString& path)
     const QFileInfo info(path);
     // Opening a FIFO or a device would hold the loader for ever.
     if (info.exists() && !info.isFile()) {
-        answer(kestrel::audio_track_ptr());
+        answer(kestrel::audio_track_ptr(), info.isDir() ? "a folder, not a file" : "not a regular file");
         return;
     }
     try {
         loader_(path.toUtf8().toStdString(), answer);
     } catch (const std::exception& error) {
         qWarning().noquote() << "[MusicViewModel] the music could not be opened:" << path << error.what();
-        answer(kestrel::audio_track_ptr());
+        answer(kestrel::audio_track_ptr(), "cannot be opened");
     }
 }
 
@@ -117,11 +129,12 @@ bool MusicViewModel::event(QEvent* event)
     if (event->type() != openEventType)
         return QObject::event(event);
     const OpenEvent* open = static_cast<OpenEvent*>(event);
-    finishOpen(open->choice, open->track);
+    finishOpen(open->choice, open->track, open->reason);
     return true;
 }
 
-void MusicViewModel::finishOpen(unsigned long long choice, const kestrel::audio_track_ptr& track)
+void MusicViewModel::finishOpen(unsigned long long choice, const kestrel::audio_track_ptr& track,
+                                const QString& reason)
 {
     if (choice != awaitedChoice_) {
         // A newer choice took its place. After a clear nothing else is
@@ -131,12 +144,26 @@ void MusicViewModel::finishOpen(unsigned long long choice, const kestrel::audio_
         return;
     }
     awaitedChoice_ = 0;
-    if (track)
+    if (track) {
         slideshow_->set_audio_track(track);
-    else
-        setFilePath(QString());
+        playingPath_ = filePath_;
+    } else {
+        refuse(reason);
+    }
     QSettings().setValue(pathKey, filePath_);
     setLoading(false);
+}
+
+void MusicViewModel::refuse(const QString& reason)
+{
+    const QString why = reason.isEmpty() ? tr("cannot be opened") : reason;
+    qWarning().noquote() << QStringLiteral("[MusicViewModel] the music was not changed: %1: %2").arg(filePath_, why);
+    QString message = tr("The music \"%1\" could not be opened: %2.").arg(QDir::toNativeSeparators(filePath_), why);
+    if (!playingPath_.isEmpty())
+        message += QLatin1Char('\n') + tr("The music chosen before stays.");
+    // The music that played before the choice still plays.
+    showPath(playingPath_);
+    emit openFailed(message);
 }
 
 void MusicViewModel::setLoading(bool loading)

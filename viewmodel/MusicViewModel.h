@@ -4,13 +4,16 @@
 // remembered across runs under the settings key "Music/filePath", and a
 // command that removes it.
 //
-// Writing filePath removes the current music at once and starts opening
-// the new file; loading stays true until the answer for the latest choice
-// has been handled. A file that cannot be opened (missing, empty, not
-// sound, a FIFO or device) clears filePath again, which is the failure
-// signal the views see. An answer that a newer choice superseded is
-// dropped; answers never reach a view model that is gone (they come as
-// posted events, type 1002, through a mailbox the destructor closes).
+// Writing filePath starts opening the new file while the current music
+// plays on; loading stays true until the answer for the latest choice has
+// been handled, and the new music then takes the old one's place. A file
+// that cannot be opened (missing, empty, not sound, a FIFO or device)
+// leaves the earlier music and its path in place (none, if there was none)
+// and emits openFailed with a message naming the file and the reason.
+// Writing the empty path removes the music at once. An answer that a newer
+// choice superseded is dropped; answers never reach a view model that is
+// gone (they come as posted events, type 1002, through a mailbox the
+// destructor closes).
 //
 // Ownership: the main view model holds it; the slideshow (never null) is
 // shared. GUI thread only; the loader's callback runs on its own thread and
@@ -42,14 +45,14 @@ class MusicViewModel : public QObject {
 
 public:
     // Starts opening a UTF-8 path and returns at once; calls back once, on
-    // any thread, with the track or an empty pointer. May throw when it
-    // cannot start; that counts as a file that did not open.
-    typedef std::function<void(const std::string& path, const kestrel::audio_track_callback& done)> Loader;
+    // any thread, with the track, or an empty pointer and the reason. May
+    // throw when it cannot start; that counts as a file that did not open.
+    typedef std::function<void(const std::string& path, const kestrel::audio_track_answer& done)> Loader;
 
     // Reopens the path stored under "Music/filePath", if any.
     explicit MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, QObject* parent = nullptr);
     // The same with a loader of the caller's (tests); the default one is
-    // kestrel::open_audio_track_async, looping, in its default format.
+    // kestrel::open_audio_track_explained, looping, in its default format.
     MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, Loader loader, QObject* parent = nullptr);
     // Stores filePath under "Music/filePath", even while it is opening.
     ~MusicViewModel() override;
@@ -68,17 +71,26 @@ signals:
     void fileNameChanged(QString value);
     void loadingChanged(bool value);
     void fakeSignal();
+    // A chosen file could not be opened: the message for the user says
+    // which and why.
+    void openFailed(QString message);
 
 public slots:
     void clear();
 
 private:
     void startOpen(const QString& path);
-    void finishOpen(unsigned long long choice, const kestrel::audio_track_ptr& track);
+    void finishOpen(unsigned long long choice, const kestrel::audio_track_ptr& track, const QString& reason);
+    // Sets filePath and announces it, opening nothing.
+    void showPath(const QString& path);
+    // Back to the music playing before the choice, with the message why.
+    void refuse(const QString& reason);
     void setLoading(bool loading);
 
     kestrel::slideshow2::slideshow_ptr slideshow_;
     QString filePath_;
+    // The file whose music the slideshow plays; empty without music.
+    QString playingPath_;
     bool loading_ = false;
     // Before the action: event() uses it, and a child's destruction still
     // sends this object an event.

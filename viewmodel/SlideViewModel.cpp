@@ -3,6 +3,7 @@
 #include "componentmodel/ImageProvider.h"
 #include "feedback/GuardedReceiver.h"
 
+#include "DTFailureReason.h"
 #include "slideshow2/DTCancelOpen.h"
 #include "slideshow2/DTSlide.h"
 
@@ -82,6 +83,7 @@ void SlideViewModel::startOpen(const QString& settings, const kestrel::slideshow
     } catch (const std::exception& error) {
         // Answered like a photo that failed, once the storyboard listens.
         qWarning().noquote() << "[SlideViewModel] the photo could not be queued:" << filePath_ << error.what();
+        failureReason_ = QString::fromStdString(kestrel::errors::reason_of(std::current_exception()));
         mailbox_->post(std::make_unique<OpenEvent>(kestrel::slideshow2::slide::not_opened));
     }
 }
@@ -104,6 +106,10 @@ void SlideViewModel::finishOpen(int error)
     if (state_ != InitState)
         return;
     if (error != kestrel::slideshow2::slide::opened) {
+        if (failureReason_.isEmpty() && slide_)
+            failureReason_ = QString::fromStdString(slide_->open_failure());
+        if (failureReason_.isEmpty())
+            failureReason_ = tr("cannot be opened");
         state_ = ErrorState;
         emit stateChanged(state_);
         return;

@@ -65,6 +65,8 @@ public:
     QString settings() const { return settings_; }
     QString photoId() const { return photoId_; }
     State state() const { return state_; }
+    // In ErrorState: why the photo could not be opened, in plain words.
+    QString failureReason() const { return failureReason_; }
     QAction* rotateCwAction() { return &rotateCwAction_; }
     QAction* rotateAcwAction() { return &rotateAcwAction_; }
     kestrel::slideshow2::slide_ptr slide() const { return slide_; }
@@ -95,6 +97,7 @@ private:
     QString settings_;
     QString photoId_;
     State state_ = InitState;
+    QString failureReason_;
     // Before the actions: event() uses it, and a child's destruction still
     // sends this object an event.
     std::shared_ptr<Feedback::GuardedReceiver> mailbox_;

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <QtDebug>
 
@@ -72,6 +73,62 @@ void appendEscaped(QByteArray& out, const QString& value)
     out.append(run, end - run);
 }
 
+// Far more than any storyboard (a million slides); a bigger file is read
+// up to here.
+const qint64 maxDocumentBytes = qint64(512) << 20;
+
+// The length of the longest start of `bytes` that is UTF-8 (RFC 3629: no
+// overlong forms, no surrogates, nothing above U+10FFFF).
+qsizetype utf8PrefixLength(QByteArrayView bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+    qsizetype i = 0;
+    while (i < size) {
+        const unsigned char lead = p[i];
+        int more = 0;
+        unsigned char low = 0x80, high = 0xBF; // the range of the first continuation byte
+        if (lead < 0x80)
+            more = 0;
+        else if (lead >= 0xC2 && lead <= 0xDF)
+            more = 1;
+        else if (lead >= 0xE0 && lead <= 0xEF) {
+            more = 2;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            more = 3;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else
+            return i;
+        if (size - i <= more)
+            return i;
+        for (int k = 1; k <= more; ++k) {
+            const unsigned char next = p[i + k];
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+                return i;
+        }
+        i += 1 + more;
+    }
+    return i;
+}
+
+// Whether the document is UTF-8: no byte order mark of UTF-16 or UTF-32
+// and no other encoding declared.
+bool isUtf8Document(const QByteArray& document)
+{
+    if (document.startsWith("\xfe\xff") || document.startsWith("\xff\xfe") || document.startsWith(QByteArray(2, '\0')))
+        return false;
+    if (!document.startsWith("<?xml"))
+        return true;
+    const QByteArray declaration = document.left(document.indexOf("?>")).toLower();
+    static const QRegularExpression encoding(QStringLiteral("encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
+    const QRegularExpressionMatch declared = encoding.match(QString::fromLatin1(declaration));
+    return !declared.hasMatch() || declared.captured(1) == QLatin1String("utf-8") ||
+           declared.captured(1) == QLatin1String("utf8");
+}
+
 QList<StoryboardEntry> readEntries(QXmlStreamReader& reader)
 {
     reader.setNamespaceProcessing(false);
@@ -127,14 +184,28 @@ QByteArray toXml(const QList<StoryboardEntry>& entries)
 
 QList<StoryboardEntry> fromXml(const QByteArray& document)
 {
-    QXmlStreamReader reader(document);
+    // The reader's decoder throws away the whole block of input around a
+    // byte that is not UTF-8, with the entries in it: it only ever sees the
+    // bytes before the damage.
+    const qsizetype valid = isUtf8Document(document) ? utf8PrefixLength(document) : document.size();
+    if (valid < document.size())
+        qWarning().noquote() << "[StoryboardFile] not UTF-8 from byte" << valid << "on: read up to there";
+    QXmlStreamReader reader(document.left(valid));
     return readEntries(reader);
 }
 
 QList<StoryboardEntry> fromXml(QIODevice* device)
 {
-    QXmlStreamReader reader(device);
-    return readEntries(reader);
+    // In pieces: a read of the whole limit at once would reserve all of it.
+    const qint64 pieceBytes = 1 << 16;
+    QByteArray document;
+    while (document.size() < maxDocumentBytes) {
+        const QByteArray piece = device->read(qMin(pieceBytes, maxDocumentBytes - document.size()));
+        if (piece.isEmpty())
+            break;
+        document += piece;
+    }
+    return fromXml(document);
 }
 
 bool save(const QList<StoryboardEntry>& entries)

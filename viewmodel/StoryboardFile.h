@@ -17,7 +17,8 @@
 // As read: any XML document; every child element of the root in document
 // order, whatever the names, gives its filePath and settings attributes
 // (empty when absent). A damaged document gives the entries before the
-// damage; one that is not XML gives none.
+// damage (for a UTF-8 document, before its first byte that is not UTF-8);
+// one that is not XML gives none. Of a file, the first 512 MiB are read.
 //
 // GUI thread (the application's QSettings). Throws nothing.
 

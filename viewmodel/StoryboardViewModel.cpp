@@ -29,6 +29,16 @@ kestrel::media_settings_ptr photoManagerSettings()
 // A FIFO or a device would hold a photo worker in open() for ever.
 bool isReadableFile(const QFileInfo& info) { return info.isFile() && info.isReadable(); }
 
+// Why a path that exists is no file to open.
+QString unreadableReason(const QFileInfo& info)
+{
+    return info.isFile() ? StoryboardViewModel::tr("no permission to read it")
+                         : StoryboardViewModel::tr("not a regular file");
+}
+
+// More than this many names would make the message taller than a screen.
+const int mostNamedFiles = 20;
+
 } // namespace
 
 StoryboardViewModel::StoryboardViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
@@ -87,8 +97,10 @@ void StoryboardViewModel::addPath(const QString& path, const QString& settings, 
         addFolder(path, walkedFolders);
         return;
     }
-    if (!isReadableFile(info))
+    if (!isReadableFile(info)) {
+        leaveOut(path, unreadableReason(info));
         return;
+    }
     Q_ASSERT(slideshow_);
     const kestrel::slideshow2::slide_ptr slide = slideshow_->add_slide();
     slideList_->append(makeSlide(slide, path, settings));
@@ -115,8 +127,12 @@ void StoryboardViewModel::addFolder(const QString& path, QSet<QString>& walkedFo
 
 void StoryboardViewModel::insertSlide(const QString& path, const QString& settings)
 {
-    if (!isReadableFile(QFileInfo(path)))
+    const QFileInfo info(path);
+    if (!isReadableFile(info)) {
+        if (info.exists())
+            leaveOut(path, unreadableReason(info));
         return;
+    }
     Q_ASSERT(slideshow_);
     if (!isSlideIndex(index_)) {
         // No current slide to insert before: the photo goes last and
@@ -198,8 +214,43 @@ void StoryboardViewModel::updateLoading()
         loading_ = loading;
         emit loadingChanged(loading_);
     }
-    if (!loading_)
+    if (!loading_) {
         scheduleSave();
+        if (!leftOut_.isEmpty())
+            scheduleLeftOutReport();
+    }
+}
+
+void StoryboardViewModel::leaveOut(const QString& path, const QString& reason)
+{
+    qWarning().noquote() << QStringLiteral("[StoryboardViewModel] left out: %1: %2").arg(path, reason);
+    leftOut_.append({path, reason});
+    scheduleLeftOutReport();
+}
+
+void StoryboardViewModel::scheduleLeftOutReport()
+{
+    if (reportPending_)
+        return;
+    reportPending_ = true;
+    QMetaObject::invokeMethod(this, &StoryboardViewModel::reportLeftOut, Qt::QueuedConnection);
+}
+
+void StoryboardViewModel::reportLeftOut()
+{
+    reportPending_ = false;
+    // Photos still opening may fail too: one message once they settle.
+    if (loading_ || leftOut_.isEmpty())
+        return;
+    QStringList lines;
+    for (const LeftOutFile& file : leftOut_.mid(0, mostNamedFiles))
+        lines << tr("%1: %2").arg(QDir::toNativeSeparators(file.path), file.reason);
+    if (leftOut_.size() > mostNamedFiles)
+        lines << tr("and %n more", nullptr, int(leftOut_.size() - mostNamedFiles));
+    const QString message = tr("These files were left out:") + QStringLiteral("\n\n") +
+                            lines.join(QLatin1Char('\n'));
+    leftOut_.clear();
+    emit filesLeftOut(message);
 }
 
 void StoryboardViewModel::scheduleSave()
@@ -240,8 +291,7 @@ void StoryboardViewModel::onSlideStateChanged(SlideViewModel::State state)
         // the list that failed is removed.
         const int position = slideList_->indexOf(sender());
         if (position >= 0 && slideAt(position)->state() == SlideViewModel::ErrorState) {
-            qWarning().noquote() << "[StoryboardViewModel] the photo could not be opened and leaves the storyboard:"
-                                 << slideAt(position)->filePath();
+            leaveOut(slideAt(position)->filePath(), slideAt(position)->failureReason());
             removeAt(position);
         }
     }

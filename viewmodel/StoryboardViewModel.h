@@ -9,8 +9,10 @@
 //
 // It owns the photo manager (thumbnails: longer side 180 pixels, EXIF
 // orientation applied) that every slide view model opens its photo with,
-// drops a slide whose photo fails to open (with a log line naming the
-// file), keeps the current slide `index`, and saves the storyboard file
+// drops a slide whose photo fails to open, leaves out a chosen file it
+// cannot read (a log line for each, naming the file and the reason; once
+// the photos of an add have settled, filesLeftOut brings one message
+// listing them), keeps the current slide `index`, and saves the storyboard file
 // (StoryboardFile.h) after each settled change and each slide's changed()
 // (once the events queued with it have run) and when it is destroyed; the
 // constructor restores the last storyboard.
@@ -30,6 +32,7 @@
 #include "slideshow2/DTSlideshowTypes.h"
 
 #include <QAction>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QSharedPointer>
@@ -84,6 +87,9 @@ signals:
     void indexChanged(int value);
     void loadingChanged(bool value);
     void fakeSignal();
+    // The message for the user: the files left out since the last one, each
+    // with its reason.
+    void filesLeftOut(QString message);
 
 public slots:
     void removeSlide();
@@ -103,6 +109,10 @@ private:
     // Saves once the events already queued have run: the state changes of
     // a batch of photos that settle together cost one save, not one each.
     void scheduleSave();
+    // Logs the file and keeps it for the next message.
+    void leaveOut(const QString& path, const QString& reason);
+    void scheduleLeftOutReport();
+    void reportLeftOut();
     void addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders);
     void addFolder(const QString& path, QSet<QString>& walkedFolders);
     QSharedPointer<QObject> makeSlide(const kestrel::slideshow2::slide_ptr& slide, const QString& path,
@@ -121,6 +131,12 @@ private:
     int index_ = -1;
     bool loading_ = false;
     bool savePending_ = false;
+    struct LeftOutFile {
+        QString path;
+        QString reason;
+    };
+    QList<LeftOutFile> leftOut_;
+    bool reportPending_ = false;
     QAction removeSlideAction_;
     QAction clearAction_;
     QAction rotateSlideCwAction_;

@@ -80,6 +80,8 @@ void road_seeds(const std::string& folder) {
     write(folder, "grey.jpg", test::make_jpeg(options));
     options.colour = test::jpeg_colour::cmyk;
     write(folder, "cmyk.jpg", test::make_jpeg(options));
+    options.colour = test::jpeg_colour::ycck;
+    write(folder, "ycck.jpg", test::make_jpeg(options));
 }
 
 void exif_seeds(const std::string& folder) {

@@ -1,7 +1,15 @@
 #include "DTAudioTrackFile.h"
 
+#include "DTFailureReason.h"
+#include "DTPlatformFile.h"
+#include "DTUtils.h"
+
+#include <boost/exception/get_error_info.hpp>
 #include <boost/make_shared.hpp>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
 
 namespace kestrel {
@@ -25,18 +33,48 @@ int first_audio_stream(media_splitter& splitter, audio_decoder_info_ptr& info) {
 audio_decoder_ptr open_decoder(const audio_decoder_info& info) {
     audio_decoder_ptr decoder = create_audio_decoder(info);
     if (!decoder) // a codec that no FFmpeg decoder serves
-        KESTREL_THROW(decoder::create_error());
+        KESTREL_THROW(decoder::create_error() << errinfo_reason("its sound is in a form that cannot be played"));
     return decoder;
+}
+
+// What the path is, when that alone refuses it as music: missing, a
+// folder, a pipe or device, empty; else nothing.
+std::string refusal_by_kind(const std::string& path) noexcept {
+    try {
+        struct stat status;
+        if (platform::wstat(utf8_to_wide(path), &status) != 0)
+            return errors::file_access_reason(errno);
+        if (S_ISDIR(status.st_mode))
+            return errors::file_access_reason(EISDIR);
+        if (!S_ISREG(status.st_mode))
+            return "not a regular file";
+        return status.st_size == 0 ? "empty file" : std::string();
+    } catch (...) {
+        return errors::file_access_reason(ENOENT); // a name that is not UTF-8 names no file
+    }
+}
+
+// Why the file could not be opened as music, for a failure that does not
+// say it yet: what the path is, the file's access, else FFmpeg found no
+// media it knows in it.
+std::string opening_reason(const boost::exception& failure, const std::string& path) {
+    const std::string by_kind = refusal_by_kind(path);
+    if (!by_kind.empty())
+        return by_kind;
+    const int* code = boost::get_error_info<errinfo_errno>(failure);
+    if (code && (*code == EACCES || *code == EPERM))
+        return errors::file_access_reason(*code);
+    return "not a sound file that can be read";
 }
 
 } // namespace
 
 audio_track_file::audio_track_file(const std::string& path, const audio_format* format, bool loop)
-    : loop_(loop) {
+try : loop_(loop) {
     splitter_ = create_media_splitter(path.c_str());
     stream_index_ = first_audio_stream(*splitter_, decoder_info_);
     if (stream_index_ < 0) // refused here rather than failing at every read
-        KESTREL_THROW(errors::failure("no audio stream"));
+        KESTREL_THROW(errors::failure("no audio stream") << errinfo_reason("no sound in it"));
 
     decoder_ = open_decoder(*decoder_info_);
     const audio_format_ptr decoded =
@@ -50,6 +88,10 @@ audio_track_file::audio_track_file(const std::string& path, const audio_format* 
     if (stream->duration() != dt_no_ts && time_base.den != 0)
         duration_ = static_cast<double>(time_base.num) / time_base.den * 1000.0 *
                     static_cast<double>(stream->duration());
+} catch (boost::exception& failure) {
+    // Rethrown as it is, with the reason the user is shown.
+    if (!boost::get_error_info<errinfo_reason>(failure))
+        failure << errinfo_reason(opening_reason(failure, path));
 }
 
 double audio_track_file::duration() const {

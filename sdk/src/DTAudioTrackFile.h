@@ -21,7 +21,8 @@ class audio_track_file : public audio_track {
 public:
     // format: copied; null means 44100 Hz, signed 16-bit, stereo. Throws
     // when the file cannot be opened, has no audio stream or its codec
-    // cannot be opened.
+    // cannot be opened; the error carries the reason in plain words
+    // (errinfo_reason: "not found", "empty file", "no sound in it", ...).
     audio_track_file(const std::string& path, const audio_format* format, bool loop);
 
     double duration() const override;

@@ -1,6 +1,7 @@
 #include "DTAudioTrackLoader.h"
 
 #include "DTAudioTrackFile.h"
+#include "DTFailureReason.h"
 
 #include <boost/thread/thread.hpp>
 
@@ -8,22 +9,31 @@ namespace kestrel {
 
 void open_audio_track_async(const char* path, const audio_format* format, bool loop,
                             const audio_track_callback& callback) {
+    audio_track_answer answer;
+    if (callback)
+        answer = [callback](audio_track_ptr track, const std::string&) { callback(track); };
+    open_audio_track_explained(path, format, loop, answer);
+}
+
+void open_audio_track_explained(const char* path, const audio_format* format, bool loop,
+                                const audio_track_answer& answer) {
     boost::thread loader(&open_audio_track_worker, std::string(path ? path : ""),
-                         format ? audio_format::copy(*format) : audio_format_ptr(), loop,
-                         callback);
+                         format ? audio_format::copy(*format) : audio_format_ptr(), loop, answer);
     loader.detach();
 }
 
 void open_audio_track_worker(const std::string& path, const audio_format_ptr& format, bool loop,
-                             const audio_track_callback& callback) {
+                             const audio_track_answer& answer) {
     audio_track_ptr track;
+    std::string reason;
     try {
         track = create_audio_track_file(path, format.get(), loop);
     } catch (...) {
-        // Whatever went wrong, the receiver learns it as "no track".
+        // Whatever went wrong, the receiver learns it as "no track" and why.
+        reason = errors::reason_of(std::current_exception());
     }
-    if (callback)
-        callback(track);
+    if (answer)
+        answer(track, reason);
 }
 
 } // namespace kestrel

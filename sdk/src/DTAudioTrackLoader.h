@@ -11,6 +11,9 @@
 namespace kestrel {
 
 typedef boost::function<void(audio_track_ptr)> audio_track_callback;
+// The track, or an empty pointer and why in plain words ("not found",
+// "empty file", "no sound in it"); the reason is empty with a track.
+typedef boost::function<void(audio_track_ptr, const std::string& reason)> audio_track_answer;
 
 // Returns at once. A detached thread builds an audio_track_file for (path, format,
 // loop) and calls the callback once on that thread: with the track, or with
@@ -20,9 +23,12 @@ typedef boost::function<void(audio_track_ptr)> audio_track_callback;
 // callback) when no thread can be started.
 void open_audio_track_async(const char* path, const audio_format* format, bool loop,
                             const audio_track_callback& callback);
+// The same with the reason of a failure.
+void open_audio_track_explained(const char* path, const audio_format* format, bool loop,
+                                const audio_track_answer& answer);
 
 // What the loader thread runs.
 void open_audio_track_worker(const std::string& path, const audio_format_ptr& format, bool loop,
-                             const audio_track_callback& callback);
+                             const audio_track_answer& answer);
 
 } // namespace kestrel

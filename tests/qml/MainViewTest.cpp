@@ -133,7 +133,8 @@ TEST_F(MainView, TheUsersFlowFromAnEmptyWindowToAPlayedSlideshow)
     keepScreenshot(window, QStringLiteral("mainview-empty"));
 
     // Dropped files: photos and a lower-case music name; "song.MP3" is taken
-    // for a photo, which does not open and leaves the storyboard again.
+    // for a photo, which does not open and leaves the storyboard again, with
+    // one message that says so.
     const QStringList shots = photos(3);
     const QString song = makeSong(files, "song.mp3");
     const QString loudSong = makeSong(files, "song.MP3");
@@ -144,11 +145,15 @@ TEST_F(MainView, TheUsersFlowFromAnEmptyWindowToAPlayedSlideshow)
                              for (const auto& slide : change.newItems())
                                  added << static_cast<ViewModel::SlideViewModel*>(slide.data())->filePath();
                      });
+    MessageAnswer leftOut;
+    answerMessageBox(QStringLiteral("Close"), &leftOut);
     ASSERT_TRUE(dropFiles(window, {shots[0], song, shots[1], loudSong, shots[2]}, QPoint(300, 200)));
     EXPECT_EQ(added, QStringList({shots[0], shots[1], loudSong, shots[2]}));
     EXPECT_TRUE(qmltest::waitFor([&] { return status() == QStringLiteral("3 photos, song.mp3"); }, 10000))
         << status().toStdString();
     EXPECT_EQ(slidePaths(), QStringList({shots[0], shots[1], shots[2]}));
+    EXPECT_TRUE(qmltest::waitFor([&] { return !leftOut.text.isEmpty(); }, 10000)) << "no word of the left-out file";
+    EXPECT_EQ(leftOut.text, "These files were left out:\n\n" + loudSong + ": not a JPEG file");
     EXPECT_EQ(program.music().filePath(), song);
     for (const char* command : {"Show Preview", "Make Slideshow", "Remove Photos", "Remove Photo", "Remove Music"})
         EXPECT_TRUE(enabled(command)) << command;

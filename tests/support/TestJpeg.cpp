@@ -32,6 +32,8 @@ int components_of(jpeg_colour colour) {
     case jpeg_colour::grey:
         return 1;
     case jpeg_colour::cmyk:
+    case jpeg_colour::cmyk_plain:
+    case jpeg_colour::ycck:
         return 4;
     default:
         return 3;
@@ -67,10 +69,12 @@ bool compress(const jpeg_options& options, const row_painter& paint, std::vector
     cinfo.image_width = static_cast<JDIMENSION>(options.width);
     cinfo.image_height = static_cast<JDIMENSION>(options.height);
     cinfo.input_components = components_of(options.colour);
-    cinfo.in_color_space = options.colour == jpeg_colour::grey   ? JCS_GRAYSCALE
-                           : options.colour == jpeg_colour::cmyk ? JCS_CMYK
-                                                                 : JCS_RGB;
+    const int components = components_of(options.colour);
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
+    if (options.colour == jpeg_colour::ycck)
+        jpeg_set_colorspace(&cinfo, JCS_YCCK);
+    cinfo.write_Adobe_marker = options.colour == jpeg_colour::cmyk || options.colour == jpeg_colour::ycck;
     jpeg_set_quality(&cinfo, options.quality, TRUE);
     if (options.progressive)
         jpeg_simple_progression(&cinfo);
@@ -129,15 +133,16 @@ row_painter quadrant_painter(const jpeg_options& options) {
     const int width = options.width;
     const int height = options.height;
     const int components = components_of(options.colour);
+    const uint8_t ink_flip = options.colour == jpeg_colour::cmyk_plain ? 0 : 255;
     return [=](int y, uint8_t* row) {
         static const uint8_t rgb[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
         static const uint8_t grey[4] = {0, 85, 170, 255};
-        static const uint8_t cmyk[4][4] = {{0, 255, 255, 0}, {255, 0, 255, 0}, {255, 255, 0, 0}, {0, 0, 0, 0}};
+        static const uint8_t inks[4][4] = {{0, 255, 255, 0}, {255, 0, 255, 0}, {255, 255, 0, 0}, {0, 0, 0, 0}};
         for (int x = 0; x < width; ++x) {
             const int quadrant = (y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0);
             for (int c = 0; c < components; ++c)
                 row[x * components + c] = components == 1   ? grey[quadrant]
-                                           : components == 4 ? cmyk[quadrant][c]
+                                           : components == 4 ? static_cast<uint8_t>(inks[quadrant][c] ^ ink_flip)
                                                              : rgb[quadrant][c];
         }
     };

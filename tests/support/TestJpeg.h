@@ -12,7 +12,10 @@
 namespace kestrel {
 namespace test {
 
-enum class jpeg_colour { rgb, grey, cmyk };
+// cmyk and ycck store the inks inverted (255 is no ink) under Adobe's
+// marker, as Adobe's tools write them; cmyk_plain stores plain inks and no
+// marker.
+enum class jpeg_colour { rgb, grey, cmyk, cmyk_plain, ycck };
 
 // Fills one row of `width` pixels of as many components as the colour has.
 typedef std::function<void(int y, uint8_t* row)> row_painter;
@@ -33,7 +36,8 @@ struct jpeg_options {
     std::vector<std::pair<int, std::string>> app_segments;
 };
 
-// The four quadrants red, green, blue and white (any component count).
+// The four quadrants red, green, blue and white (any component count;
+// black, dark grey, light grey and white in greyscale).
 row_painter quadrant_painter(const jpeg_options& options);
 // Red across, green down and a fine blue pattern: cheap to paint at
 // camera sizes, and no two neighbouring pixels alike.

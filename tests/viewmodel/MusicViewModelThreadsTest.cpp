@@ -60,18 +60,18 @@ void record(qmltest::SignalLog& log, MusicViewModel& music)
 // Keeps the opens the view model starts; the test answers them from a
 // thread of their own, as the real loader does.
 struct HandLoader {
-    std::shared_ptr<std::vector<kestrel::audio_track_callback>> opens =
-        std::make_shared<std::vector<kestrel::audio_track_callback>>();
+    std::shared_ptr<std::vector<kestrel::audio_track_answer>> opens =
+        std::make_shared<std::vector<kestrel::audio_track_answer>>();
 
     MusicViewModel::Loader loader() const
     {
-        return [opens = opens](const std::string&, const kestrel::audio_track_callback& done) {
+        return [opens = opens](const std::string&, const kestrel::audio_track_answer& done) {
             opens->push_back(done);
         };
     }
     void answer(std::size_t i, const kestrel::audio_track_ptr& track) const
     {
-        std::thread([done = (*opens)[i], track] { done(track); }).join();
+        std::thread([done = (*opens)[i], track] { done(track, track ? "" : "not found"); }).join();
     }
 };
 
@@ -126,9 +126,10 @@ TEST_F(MusicFixture, OpensRemembersAndRemovesTheMusic)
     EXPECT_EQ(QString(), storedPath());
 }
 
-// Whatever cannot be opened clears the path with the failure signals and
-// leaves the slides alone.
-TEST_F(MusicFixture, AFileThatCannotBeOpenedClearsThePath)
+// Whatever cannot be opened leaves the music chosen before playing and
+// its path shown and stored, says which file and why, and leaves the
+// slides alone; without earlier music the path is cleared.
+TEST_F(MusicFixture, AFileThatCannotBeOpenedKeepsTheEarlierMusicAndSaysWhy)
 {
     kestrel::test::write_file(dir.file("empty.mp3"), "");
     kestrel::test::write_file(dir.file("text.mp3"), "ID3 but not really\n");
@@ -137,20 +138,42 @@ TEST_F(MusicFixture, AFileThatCannotBeOpenedClearsThePath)
     ASSERT_EQ(0, mkfifo(dir.file("fifo.mp3").c_str(), 0600));
     show->add_slide();
     MusicViewModel music(show);
-    for (const char* name : {"empty.mp3", "text.mp3", "video.avi", "missing.mp3", "fifo.mp3"}) {
-        music.setFilePath(tone("good.wav"));
-        ASSERT_TRUE(loaded(music) && musicLength() > 0);
+    QStringList messages;
+    QObject::connect(&music, &MusicViewModel::openFailed, [&](const QString& message) { messages << message; });
+    const QString good = tone("good.wav");
+    music.setFilePath(good);
+    ASSERT_TRUE(loaded(music) && musicLength() > 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"empty.mp3", "empty file"},       {"text.mp3", "not a sound file that can be read"},
+        {"video.avi", "no sound in it"},   {"missing.mp3", "not found"},
+        {"fifo.mp3", "not a regular file"},
+    };
+    for (const auto& [name, reason] : cases) {
         qmltest::SignalLog log;
         record(log, music);
-        music.setFilePath(qtPath(dir.file(name)));
+        messages.clear();
+        const QString path = qtPath(dir.file(name));
+        music.setFilePath(path);
         ASSERT_TRUE(loaded(music)) << name;
-        EXPECT_EQ((QStringList{"loading(true)", "filePath(" + qtPath(dir.file(name)) + ")",
-                               QString("fileName(%1)").arg(name), "filePath()", "fileName()", "loading(false)"}),
+        EXPECT_EQ((QStringList{"loading(true)", "filePath(" + path + ")", QString("fileName(%1)").arg(name),
+                               "filePath(" + good + ")", "fileName(good.wav)", "loading(false)"}),
                   log.entries());
-        EXPECT_FALSE(musicLength() > 0 || music.clearAction()->isEnabled()) << name;
-        EXPECT_EQ(QString(), storedPath());
+        EXPECT_NEAR(500.0, musicLength(), 1.0) << name;
+        EXPECT_TRUE(music.clearAction()->isEnabled()) << name;
+        EXPECT_EQ(good, storedPath());
+        ASSERT_EQ(1, messages.size()) << name;
+        EXPECT_TRUE(messages[0].contains(path + "\" could not be opened: " + reason)) << messages[0].toStdString();
         EXPECT_EQ(1u, show->count());
     }
+
+    music.clear();
+    messages.clear();
+    music.setFilePath(qtPath(dir.file("empty.mp3")));
+    ASSERT_TRUE(loaded(music));
+    EXPECT_EQ(QString(), music.filePath());
+    EXPECT_FALSE(musicLength() > 0 || music.clearAction()->isEnabled());
+    EXPECT_EQ(QString(), storedPath());
+    EXPECT_EQ(1, messages.size());
 }
 
 // Answers come in the order the loads end: only the latest choice counts,
@@ -190,7 +213,7 @@ TEST_F(MusicFixture, OnlyTheLatestChoiceIsApplied)
     EXPECT_EQ(0.0, musicLength());
 
     // A loader that cannot start counts as a file that did not open.
-    MusicViewModel failing(show, [](const std::string&, const kestrel::audio_track_callback&) {
+    MusicViewModel failing(show, [](const std::string&, const kestrel::audio_track_answer&) {
         throw std::runtime_error("no thread");
     });
     ASSERT_TRUE(loaded(failing));

@@ -5,6 +5,7 @@
 
 #include "viewmodel/StoryboardFile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -65,12 +66,37 @@ TEST(StoryboardFileTest, ReadsAnyChildrenOfAnyRootUpToTheDamage)
         {QByteArray("\x89PNG\r\n\x1a\n\0\0", 10), {}},
         {"", {}},
         {"<!DOCTYPE S [<!ENTITY e \"/x\">]><S><Slide filePath=\"&e;/y\"/></S>", {"/x/y|"}},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><S><Slide filePath=\"/\xe9\"/></S>", {"/\u00e9|"}},
     };
     for (const auto& [document, entries] : cases) {
         QStringList read;
         for (const StoryboardEntry& entry : StoryboardFile::fromXml(document))
             read << entry.filePath + '|' + entry.settings;
         EXPECT_EQ(entries, read) << document.toStdString();
+    }
+}
+
+// Every entry before a byte that is not UTF-8 comes back, whatever the
+// reader's blocks: a few slides, hundreds, read whole or from a device.
+TEST(StoryboardFileTest, ABadByteKeepsEveryEntryBeforeIt)
+{
+    const QByteArray badBytes[] = {"\xff", "\xe5\x86", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"};
+    for (const int good : {2, 300}) {
+        for (const QByteArray& bad : badBytes) {
+            QList<StoryboardEntry> entries;
+            for (int i = 0; i < good + 3; ++i)
+                entries.append({QString("/photos/\u5199\u771f-%1.jpg").arg(i), QString(200, QChar('s'))});
+            QByteArray document = StoryboardFile::toXml(entries);
+            const QByteArray damaged = QString("\u5199\u771f-%1.jpg").arg(good).toUtf8();
+            document.replace(document.indexOf(damaged), 3, bad);
+            QBuffer device(&document);
+            ASSERT_TRUE(device.open(QIODevice::ReadOnly));
+            for (const QList<StoryboardEntry>& read : {StoryboardFile::fromXml(document), StoryboardFile::fromXml(&device)}) {
+                ASSERT_EQ(good, read.size()) << good << " slides, then " << bad.toHex().toStdString();
+                EXPECT_EQ(entries[good - 1].filePath, read.last().filePath);
+                EXPECT_EQ(entries[good - 1].settings, read.last().settings);
+            }
+        }
     }
 }
 

@@ -96,7 +96,7 @@ TEST_F(StoryboardFixture, ASessionKeepsEngineListAndFileTogether)
     order.removeAll("notes.txt");
     EXPECT_EQ(order, names(*storyboard));
     const QString notes = QFileInfo(qtPath(dir.file("folder/notes.txt"))).canonicalFilePath();
-    EXPECT_EQ(1, log.count("leaves the storyboard: " + notes));
+    EXPECT_EQ(1, log.count("left out: " + notes + ": not a JPEG file"));
     EXPECT_EQ((QStringList{"loading(true)", "loading(false)"}), loading.entries());
     EXPECT_EQ(expectedFile(*storyboard), readAll(storedStoryboardPath()));
 
@@ -192,8 +192,9 @@ TEST_F(StoryboardFixture, IndexRulesAndRequestsWithoutACurrentSlide)
     EXPECT_TRUE(storyboard->rotateSlideAcwAction()->isEnabled());
 }
 
-// Good photos stay, each bad file leaves with a log line naming it, links
-// back into the tree are walked once, and the file stays readable.
+// Good photos stay (greyscale and print colours too), each bad file leaves
+// with a log line naming it and the reason and one message lists them all,
+// links back into the tree are walked once, and the file stays readable.
 TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
 {
     const std::string jpeg = kestrel::test::make_jpeg(kestrel::test::jpeg_options());
@@ -206,17 +207,22 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
     std::string bomb = jpeg, twelveBit = jpeg;
     kestrel::test::set_frame_size(bomb, 60000, 60000);
     kestrel::test::set_frame_precision(twelveBit, 12);
-    const std::pair<const char*, std::string> bad[] = {
-        {"zero.jpg", ""},
-        {"png.jpg", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)},
-        {"cmyk.jpg", kestrel::test::make_jpeg(cmyk)},
-        {"grey.jpg", kestrel::test::make_jpeg(grey)},
-        {"12bit.jpg", twelveBit},
-        {"bomb.jpg", bomb},
-        {"notes.txt", "hello\n"},
+    struct BadFile {
+        const char* name;
+        std::string bytes;
+        const char* reason;
     };
-    for (const auto& [name, bytes] : bad)
-        file(std::string("bad/") + name, bytes);
+    const BadFile bad[] = {
+        {"zero.jpg", "", "empty file"},
+        {"png.jpg", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "not a JPEG file (it is a PNG)"},
+        {"12bit.jpg", twelveBit, "unsupported JPEG: 12 bits per sample"},
+        {"bomb.jpg", bomb, "too large: 60000\u00d760000"},
+        {"notes.txt", "hello\n", "not a JPEG file"},
+    };
+    for (const BadFile& each : bad)
+        file(std::string("bad/") + each.name, each.bytes);
+    file("bad/cmyk.jpg", kestrel::test::make_jpeg(cmyk));
+    file("bad/grey.jpg", kestrel::test::make_jpeg(grey));
     for (const char* name : {"good.jpg", "\xc3\xa9t\xc3\xa9.jpg", "sub/\xe5\x86\x99\xe7\x9c\x9f \xd1\x84.jpg"})
         photo(std::string("bad/") + name);
     file("bad/jpeg-named.png", jpeg);
@@ -227,17 +233,26 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
 
     LogCapture log;
     auto storyboard = start();
+    QStringList messages;
+    QObject::connect(storyboard.get(), &StoryboardViewModel::filesLeftOut,
+                     [&](const QString& message) { messages << message; });
     storyboard->addSlide(qtPath(dir.file("bad")));
-    EXPECT_EQ(5 + std::size(bad), show->count()) << "each file once";
+    EXPECT_EQ(7 + std::size(bad), show->count()) << "each file once";
     ASSERT_TRUE(settled(*storyboard));
     EXPECT_TRUE(listsAgree(*storyboard, show));
     const QStringList kept = names(*storyboard);
     EXPECT_EQ((std::set<QString>{"good.jpg", "\xc3\xa9t\xc3\xa9.jpg", "\xe5\x86\x99\xe7\x9c\x9f \xd1\x84.jpg",
-                                 "jpeg-named.png", "truncated.jpg"}),
+                                 "jpeg-named.png", "truncated.jpg", "cmyk.jpg", "grey.jpg"}),
               std::set<QString>(kept.begin(), kept.end()));
     const QString folder = QFileInfo(qtPath(dir.file("bad"))).canonicalFilePath();
-    for (const auto& [name, bytes] : bad)
-        EXPECT_EQ(1, log.count("leaves the storyboard: " + folder + '/' + name)) << name;
+    ASSERT_TRUE(qmltest::waitFor([&] { return !messages.isEmpty(); }, 5000));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(1, messages.size()) << "one message for the whole add";
+    for (const BadFile& each : bad) {
+        const QString line = folder + '/' + each.name + ": " + QString::fromUtf8(each.reason);
+        EXPECT_EQ(1, log.count("left out: " + line)) << each.name;
+        EXPECT_EQ(1, messages[0].count('\n' + line + '\n') + messages[0].endsWith('\n' + line)) << each.name;
+    }
     QStringList stored;
     for (const StoryboardEntry& entry : StoryboardFile::load())
         stored << QFileInfo(entry.filePath).fileName();

@@ -1,8 +1,11 @@
 #include "DTJpegReader.h"
 
 #include "DTErrors.h"
+#include "DTFailureReason.h"
 #include "DTLog.h"
+#include "image/DTCmykPixels.h"
 #include "image/DTImageExif.h"
+#include "image/DTPhotoRefusal.h"
 
 #include <boost/gil/image.hpp>
 
@@ -17,10 +20,12 @@
 #include <locale>
 #include <new>
 #include <sstream>
+#include <string>
 #include <type_traits>
 
 extern "C" {
 #include <jpeglib.h>
+#include <jerror.h>
 }
 
 namespace kestrel {
@@ -31,6 +36,10 @@ static_assert(std::is_same<boolean, int>::value, "the APP processor returns libj
 
 namespace {
 
+// A photo decoded at 1/8 of its size must still fit the largest picture the
+// renderer makes (2^24 pixels): beyond that the smallest decode the reader
+// offers is already too big to use.
+const unsigned long long max_photo_pixels = 1ULL << 30;
 // Every 8x8 block of a JPEG's first component costs at least one bit, so a
 // whole file holds at most 512 pixels per byte. A header that claims more
 // describes data the file does not have: beyond this many pixels such a
@@ -56,7 +65,14 @@ int scan_limit(unsigned long long pixels) {
                                                          max_scans));
 }
 
-[[noreturn]] void io_error(const char* text) {
+// A refusal whose text is the reason the user sees; logged with the reader's name.
+[[noreturn]] void io_error(const std::string& reason) {
+    log_line(logger::warning()) << "[jpeg_reader] : " << reason << std::endl;
+    KESTREL_THROW(errors::failure(reason));
+}
+
+// A failure that file data cannot cause: the caller's mistake.
+[[noreturn]] void usage_error(const char* text) {
     log_line(logger::warning()) << text << std::endl;
     KESTREL_THROW(errors::failure(text));
 }
@@ -73,8 +89,10 @@ struct jpeg_reader::error_manager {
     jpeg_error_mgr manager;
     jpeg_progress_mgr progress;
     std::jmp_buf jump;
+    void (*standard_emit)(j_common_ptr, int) = nullptr;
     bool armed = false;
     bool fatal = false;
+    bool ended_early = false; // the file ended before libjpeg had what it wanted
 };
 
 namespace {
@@ -94,7 +112,10 @@ jpeg_reader::jpeg_reader(const FILEPtr& file)
       }) {
     log_line(logger::info()) << "[jpeg_reader::jpeg_reader]" << std::endl;
     if (!file_)
-        io_error("[jpeg_reader] : can't open the image file");
+        io_error("cannot be opened");
+    struct stat status;
+    if (fstat(fileno(file_.get()), &status) == 0 && S_ISDIR(status.st_mode))
+        io_error(errors::file_access_reason(EISDIR));
 
     jpeg_decompress_struct* cinfo = decompressor_.get();
     cinfo->client_data = this;
@@ -102,6 +123,8 @@ jpeg_reader::jpeg_reader(const FILEPtr& file)
     cinfo->err = jpeg_std_error(&errors_->manager);
     errors_->manager.error_exit = &jpeg_reader::jpeg_error_exit;
     errors_->manager.output_message = &jpeg_reader::jpeg_output_message;
+    errors_->standard_emit = errors_->manager.emit_message;
+    errors_->manager.emit_message = &jpeg_reader::jpeg_emit_message;
     errors_->progress.progress_monitor = &jpeg_reader::scan_monitor;
 
     run([](j_decompress_ptr c, void* file) {
@@ -122,26 +145,47 @@ jpeg_reader::jpeg_reader(const FILEPtr& file)
         &header);
     if (header != JPEG_HEADER_OK) {
         log_line(logger::warning()) << "[jpeg_reader] : invalid jpeg image (header not found)" << std::endl;
-        KESTREL_THROW(errors::error() << errinfo_api_function("jpeg_read_header"));
+        KESTREL_THROW(errors::error("damaged: no picture in it") << errinfo_api_function("jpeg_read_header"));
     }
     log_line(logger::info()) << "[jpeg_reader] : jpeg header found" << std::endl;
-    refuse_impossible_size();
+    refuse_unusable_size();
     scan_limit_ = scan_limit(static_cast<unsigned long long>(cinfo->image_width) * cinfo->image_height);
+    choose_output_colours();
     run([](j_decompress_ptr c, void*) { jpeg_calc_output_dimensions(c); });
+}
+
+void jpeg_reader::choose_output_colours() {
+    jpeg_decompress_struct* cinfo = decompressor_.get();
+    switch (cinfo->jpeg_color_space) {
+    case JCS_GRAYSCALE:
+        cinfo->out_color_space = JCS_RGB; // libjpeg spreads the grey over red, green and blue
+        break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+        // libjpeg gives the inks (YCCK turned back into them); the reader
+        // makes them RGB row by row.
+        cinfo->out_color_space = JCS_CMYK;
+        inverted_inks_ = cinfo->saw_Adobe_marker != 0;
+        break;
+    default:
+        break;
+    }
 }
 
 jpeg_reader::~jpeg_reader() = default;
 
-void jpeg_reader::refuse_impossible_size() {
-    struct stat status;
-    if (fstat(fileno(file_.get()), &status) != 0 || !S_ISREG(status.st_mode))
-        return;
+void jpeg_reader::refuse_unusable_size() {
     const jpeg_decompress_struct* cinfo = decompressor_.get();
     const unsigned long long pixels =
         static_cast<unsigned long long>(cinfo->image_width) * cinfo->image_height;
+    if (pixels > max_photo_pixels)
+        io_error(too_large_reason(cinfo->image_width, cinfo->image_height));
+    struct stat status;
+    if (fstat(fileno(file_.get()), &status) != 0 || !S_ISREG(status.st_mode))
+        return;
     const unsigned long long bytes = static_cast<unsigned long long>(status.st_size);
     if (pixels > min_pixels_checked && pixels > bytes * max_pixels_per_byte)
-        io_error("[jpeg_reader] : image size exceeds what the file can hold");
+        io_error(impossible_size_reason(cinfo->image_width, cinfo->image_height));
 }
 
 bool jpeg_reader::guarded(libjpeg_step step, void* argument) {
@@ -168,13 +212,15 @@ void jpeg_reader::run(libjpeg_step step, void* argument) {
     case callback_failure::unexpected:
         KESTREL_THROW(errors::unexpected());
     case callback_failure::out_of_memory:
-        KESTREL_THROW(errors::bad_alloc());
+        KESTREL_THROW(errors::bad_alloc() << errinfo_reason("too large to decode in the memory there is"));
     case callback_failure::too_many_scans:
-        io_error("[jpeg_reader] : too many scans in the image file");
+        io_error("damaged: too many scans");
     case callback_failure::none:
         break;
     }
-    KESTREL_THROW(errors::error());
+    const jpeg_decompress_struct& cinfo = *decompressor_;
+    KESTREL_THROW(errors::error(
+        libjpeg_failure_reason(cinfo, cinfo.err->msg_code, errors_->ended_early, file_.get())));
 }
 
 void jpeg_reader::scan_monitor(jpeg_common_struct* cinfo) {
@@ -270,6 +316,15 @@ void log_fatal_error() noexcept {
 
 } // namespace
 
+void jpeg_reader::jpeg_emit_message(jpeg_common_struct* cinfo, int level) {
+    jpeg_reader* reader = reader_of(cinfo);
+    if (!reader)
+        std::abort(); // unreachable: every decompressor has its reader
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+        reader->errors_->ended_early = true;
+    reader->errors_->standard_emit(cinfo, level);
+}
+
 void jpeg_reader::jpeg_error_exit(jpeg_common_struct* cinfo) {
     jpeg_reader* reader = reader_of(cinfo);
     if (!reader)
@@ -293,20 +348,22 @@ void jpeg_reader::decode(const oriented_view& view) {
     jpeg_decompress_struct* cinfo = decompressor_.get();
     // Checked before libjpeg starts: a progressive file is read whole at the start.
     if (cinfo->data_precision != 8)
-        io_error("[jpeg_reader::apply] : this image file is not supported");
-    if (cinfo->out_color_space != JCS_RGB || cinfo->out_color_components != 3)
-        io_error("[jpeg_reader::apply] : input view type does not match the image file");
+        io_error("unsupported JPEG: " + std::to_string(cinfo->data_precision) + " bits per sample");
+    const bool inks = cinfo->out_color_space == JCS_CMYK && cinfo->out_color_components == 4;
+    if (!inks && (cinfo->out_color_space != JCS_RGB || cinfo->out_color_components != 3))
+        io_error("unsupported JPEG: " + std::to_string(cinfo->num_components) + " colour components");
     if (static_cast<JDIMENSION>(view.width) != cinfo->output_width ||
         static_cast<JDIMENSION>(view.height) != cinfo->output_height)
-        io_error("[jpeg_reader::apply] : input view dimensions do not match the image file");
+        usage_error("[jpeg_reader::apply] : input view dimensions do not match the image file");
 
     run([](j_decompress_ptr c, void*) { jpeg_start_decompress(c); });
     const auto start = std::chrono::steady_clock::now();
 
-    // Upright rows are decoded in place; others go through a batch of rows
-    // that is then stored turned or mirrored.
-    const bool in_place = view.step_x == 3;
-    const std::size_t stride = static_cast<std::size_t>(cinfo->output_width) * 3;
+    // Upright RGB rows are decoded in place; others go through a batch of
+    // rows that is then made RGB and stored turned or mirrored.
+    const bool in_place = view.step_x == 3 && !inks;
+    const int width = static_cast<int>(cinfo->output_width);
+    const std::size_t stride = static_cast<std::size_t>(width) * (inks ? 4 : 3);
     std::vector<uint8_t> batch(in_place ? 0 : stride * rows_per_batch);
     std::vector<JSAMPROW> rows(rows_per_batch);
 
@@ -322,9 +379,12 @@ void jpeg_reader::decode(const oriented_view& view) {
                 req->delivered = jpeg_read_scanlines(c, req->rows, req->wanted);
             }, &request);
             if (request.delivered == 0)
-                io_error("[jpeg_reader::apply] : fail to read JPEG file");
+                io_error("could not be decoded");
             k += static_cast<int>(request.delivered);
         }
+        if (inks)
+            for (int k = 0; k < count; ++k)
+                cmyk_row_to_rgb(batch.data() + k * stride, width, inverted_inks_);
         if (!in_place)
             copy_rows(view, batch.data(), stride, y, count);
         y += count;
@@ -376,7 +436,7 @@ void read_jpeg_scaled(jpeg_reader& reader, const boost::gil::rgb8_view_t& target
     if (orientation == -1)
         orientation = reader.orientation();
     if (target.dimensions() != oriented_dimensions(reader, orientation))
-        io_error("[jpeg_reader::apply] : input view dimensions do not match the image file");
+        usage_error("[jpeg_reader::apply] : input view dimensions do not match the image file");
     const boost::gil::point_t size = output_dimensions(reader);
     reader.apply(make_oriented_view(target, static_cast<int>(size.x), static_cast<int>(size.y), orientation));
 }

@@ -3,15 +3,20 @@
 // the header (size and EXIF orientation); set_jpeg_scale then picks a DCT
 // scale of 1/1, 1/2, 1/4 or 1/8, so that libjpeg shrinks large photos while
 // it decodes; read_jpeg_scaled decodes once into a packed rgb8 image with an
-// orientation applied as the pixels land.
+// orientation applied as the pixels land. Colour, greyscale, CMYK and YCCK
+// files all come out RGB.
 //
-// Errors: libjpeg's fatal errors (not a JPEG, corrupt or unsupported data,
-// an empty file) throw errors::error after logging libjpeg's text; a file
-// that could not be opened, a header that claims more pixels than the file
-// can hold, a file that is not 8-bit colour and a failed scanline throw
-// errors::failure with the text logged. libjpeg is always left through its
-// own error exit and a jump back to the reader, never unwound through.
-// Warnings (a truncated file is decoded with grey padding) are logged.
+// Errors: the text of every refusal a file can cause is its reason in plain
+// words ("empty file", "not a JPEG file (it is a PNG)", "cut short",
+// "too large: 65000×65000", "damaged: <libjpeg's words>"). libjpeg's fatal
+// errors (not a JPEG, corrupt or unsupported data, an empty file) throw
+// errors::error after logging libjpeg's text; a file that could not be
+// opened or is a folder, a photo of more than 2^30 pixels, a header that
+// claims more pixels than the file can hold, a file that is not 8 bits per
+// sample and a failed scanline throw errors::failure with the reason
+// logged. libjpeg is always left through its own error exit and a jump back
+// to the reader, never unwound through. Warnings (a file cut short in its
+// picture data is decoded with grey padding) are logged.
 //
 // One thread uses a reader from construction to the end of its decode; a
 // reader decodes once and is not reused after a failure. The file handle is
@@ -61,6 +66,8 @@ public:
     // libjpeg's error hooks: the fatal one logs and jumps back to the reader.
     static void jpeg_error_exit(jpeg_common_struct* cinfo);
     static void jpeg_output_message(jpeg_common_struct* cinfo);
+    // Notes a file that ended early, then lets libjpeg's own hook go on.
+    static void jpeg_emit_message(jpeg_common_struct* cinfo, int level);
     // libjpeg's progress hook: ends a file with an absurd number of scans
     // for its size (up to 1000 for small pictures, at least 32).
     static void scan_monitor(jpeg_common_struct* cinfo);
@@ -74,7 +81,9 @@ private:
     bool guarded(libjpeg_step step, void* argument);
     // The same, throwing the reader's error when the call failed.
     void run(libjpeg_step step, void* argument = nullptr);
-    void refuse_impossible_size();
+    void refuse_unusable_size();
+    // Greyscale decodes as RGB; CMYK and YCCK as inks, made RGB per row.
+    void choose_output_colours();
     void decode(const oriented_view& view);
     [[noreturn]] void fail_from_callback(callback_failure failure);
 
@@ -84,6 +93,7 @@ private:
     int orientation_ = 0;
     int scan_limit_ = 0; // the most scans decoded, for the header's picture size
     callback_failure callback_failure_ = callback_failure::none;
+    bool inverted_inks_ = false; // CMYK stored as Adobe's tools store it
     std::vector<uint8_t> segment_; // the APP segment being read
 };
 

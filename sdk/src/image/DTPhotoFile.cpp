@@ -1,7 +1,12 @@
 #include "DTPhotoFile.h"
 
+#include "DTErrors.h"
+#include "DTFailureReason.h"
+#include "DTLog.h"
+
 #include <boost/make_shared.hpp>
 
+#include <cerrno>
 #include <exception>
 
 namespace kestrel {
@@ -31,10 +36,17 @@ jpeg_header_facts header_facts(const jpeg_reader& reader) {
 
 jpeg_reader_ptr open_jpeg(const std::string& path) {
     FILEPtr file;
+    int open_error = ENOENT; // a path that is not UTF-8 names no file
     try {
+        errno = 0;
         file = open_file(path, "rb");
+        open_error = errno;
     } catch (const std::exception&) {
-        // A path that is not UTF-8 names no file: the reader reports it.
+    }
+    if (!file) {
+        const std::string reason = errors::file_access_reason(open_error);
+        log_line(logger::warning()) << "[jpeg_reader] : " << reason << std::endl;
+        KESTREL_THROW(errors::failure(reason));
     }
     return boost::make_shared<jpeg_reader>(file);
 }

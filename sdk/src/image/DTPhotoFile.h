@@ -44,7 +44,9 @@ private:
     bool described_ = false;
 };
 
-// Opens `path` ("rb") and reads its header. Throws the reader's errors.
+// Opens `path` ("rb") and reads its header. Throws the reader's errors, and
+// errors::failure with the reason ("not found", "no permission to read it")
+// when the file cannot be opened.
 jpeg_reader_ptr open_jpeg(const std::string& path);
 
 // Reads the header of the description's file and takes both; the reader's

@@ -23,7 +23,7 @@ namespace {
 // height stretches its length by the same factor as its width; above this
 // it costs hundreds of megabytes and seconds of resampling for a picture
 // no frame can show.
-const unsigned long long max_output_pixels = 1ULL << 24;
+const unsigned long long max_output_pixels = max_scaled_pixels;
 
 // Which decoded side `side` applies to: the longer one, or with
 // `fit_height` the one that is shown upright once the photo is turned.

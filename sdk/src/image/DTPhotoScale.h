@@ -23,6 +23,9 @@ namespace kestrel {
 namespace image {
 namespace gil {
 
+// The most pixels a rendered picture may have: twice a 4K frame.
+const unsigned long long max_scaled_pixels = 1ULL << 24;
+
 // The DCT denominator (1, 2, 4 or 8) for a reference side `ref` shrunk to
 // `side`: the largest power of two not above trunc(ref / side), at most 8.
 unsigned int dct_denominator(unsigned int side, unsigned int ref);

@@ -1,6 +1,7 @@
 #include "DTCommonSlideImpl.h"
 
 #include "DTErrors.h"
+#include "DTFailureReason.h"
 #include "DTLog.h"
 #include "image/DTPhotoDescText.h"
 #include "slideshow2/DTKenBurnsRegistry.h"
@@ -18,6 +19,8 @@ struct common_slide_impl::state {
     mutable boost::mutex mutex;
     photo_ptr photo;
     ken_burns_desc names;
+    // Why the latest open found no photo; empty after a success.
+    std::string open_failure;
     // Counts the opens; a completion stores its photo only when it belongs
     // to the latest one.
     unsigned long long opens = 0;
@@ -68,15 +71,17 @@ ControllerPtr common_slide_impl::open_photo(photo_manager_ptr manager, const std
     }
     const boost::weak_ptr<state> target(state_);
     const int rotation = stored.transform.rotate;
-    return manager->open(path, settings,
-                         [target, open_number, rotation, on_open](photo_manager::OpenResult result, photo_ptr loaded) {
-                             complete_open(target, open_number, rotation, on_open, result, loaded);
-                         });
+    return manager->open_explained(
+        path, settings,
+        [target, open_number, rotation, on_open](photo_manager::OpenResult result, photo_ptr loaded,
+                                                 const std::string& reason) {
+            complete_open(target, open_number, rotation, on_open, result, loaded, reason);
+        });
 }
 
 void common_slide_impl::complete_open(const boost::weak_ptr<state>& target, unsigned long long open_number,
                                       int stored_rotation, const slide::open_callback& on_open,
-                                      photo_manager::OpenResult result, photo_ptr loaded) {
+                                      photo_manager::OpenResult result, photo_ptr loaded, std::string reason) {
     slide::OpenResult answer = slide::not_opened;
     if (const boost::shared_ptr<state> slide = target.lock()) {
         if (result != photo_manager::opened)
@@ -84,17 +89,16 @@ void common_slide_impl::complete_open(const boost::weak_ptr<state>& target, unsi
         if (loaded && image::rotation_to_quarter_turns(stored_rotation) != 0) {
             try {
                 loaded->impl()->rotate(stored_rotation);
-            } catch (const std::exception& e) {
-                log_line(logger::warning()) << "[open_photo] stored rotation failed: " << e.what() << std::endl;
-                loaded.reset();
             } catch (...) {
-                log_warning("[open_photo] stored rotation failed");
+                reason = errors::reason_of(std::current_exception());
+                log_line(logger::warning()) << "[open_photo] stored rotation failed: " << reason << std::endl;
                 loaded.reset();
             }
         }
         boost::mutex::scoped_lock lock(slide->mutex);
         if (slide->opens == open_number) {
             slide->photo = loaded;
+            slide->open_failure = loaded ? std::string() : reason;
             if (loaded)
                 answer = slide::opened;
         }
@@ -152,6 +156,11 @@ void common_slide_impl::snapshot(photo_ptr& current, ken_burns_desc& names) cons
 photo_ptr common_slide_impl::photo() const {
     boost::mutex::scoped_lock lock(state_->mutex);
     return state_->photo;
+}
+
+std::string common_slide_impl::open_failure() const {
+    boost::mutex::scoped_lock lock(state_->mutex);
+    return state_->open_failure;
 }
 
 } // namespace slideshow2

@@ -15,6 +15,8 @@
 //                   broken), or the stored rotation could not be applied
 //                   (the file went away after the load; an unturned photo
 //                   would store the wrong rotation next time).
+// open_failure then says why in plain words ("not a JPEG file (it is a
+// PNG)", "empty file", "cut short", ...; empty after a success).
 // Only the latest open of a slide sets its photo; an older completion that
 // arrives late, or one whose slide is gone, touches nothing of the slide
 // and answers not_opened. Every open that runs gets exactly one answer.
@@ -55,6 +57,7 @@ public:
     video_data_ptr thumbnail() const override;
     std::string ken_burns_effect() const override;
     photo_ptr photo() const override;
+    std::string open_failure() const override;
 
 private:
     // What the open's completion writes: shared with it weakly, so a
@@ -66,7 +69,7 @@ private:
 
     static void complete_open(const boost::weak_ptr<state>& target, unsigned long long open_number,
                               int stored_rotation, const slide::open_callback& on_open,
-                              photo_manager::OpenResult result, photo_ptr loaded);
+                              photo_manager::OpenResult result, photo_ptr loaded, std::string reason);
 
     boost::shared_ptr<state> state_;
 };

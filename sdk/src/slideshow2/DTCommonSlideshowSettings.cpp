@@ -5,12 +5,15 @@
 #include "DTNumberText.h"
 
 #include <boost/algorithm/string/replace.hpp>
+#include <boost/throw_exception.hpp>
 
 extern "C" {
 #include <libavutil/rational.h>
 }
 
+#include <cmath>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 namespace kestrel {
@@ -26,6 +29,19 @@ double real_value(const std::string& text) {
     } catch (const boost::bad_lexical_cast&) {
         return text::from_text<double>(boost::algorithm::replace_all_copy(text, ",", "."));
     }
+}
+
+// Longer than a day is no slide: beyond it the show's sample counts grow
+// past what the sound's fade can count.
+const double max_duration_seconds = 24 * 3600.0;
+
+// A duration in seconds, as milliseconds. Not a number, infinite, negative
+// or absurd values are refused as unreadable, before anything is stored.
+double duration_ms(const std::string& text) {
+    const double seconds = real_value(text);
+    if (!(seconds >= 0.0 && seconds <= max_duration_seconds))
+        BOOST_THROW_EXCEPTION(boost::bad_lexical_cast(typeid(std::string), typeid(double)));
+    return seconds * 1000;
 }
 
 // "num/den", both whole numbers; nothing checks their values (16/0 stays).
@@ -76,7 +92,7 @@ const setting_key setting_keys[] = {
      [](settings_impl& s, const std::string& t) { s.frame_height = text::from_text<int>(t); },
      video_format_hook},
     {"slide-duration",
-     [](settings_impl& s, const std::string& t) { s.slide_duration_ms = real_value(t) * 1000; },
+     [](settings_impl& s, const std::string& t) { s.slide_duration_ms = duration_ms(t); },
      timeline_hook},
     {"ken-burns",
      [](settings_impl& s, const std::string& t) { s.ken_burns_enabled = text::from_text<bool>(t); },
@@ -85,9 +101,7 @@ const setting_key setting_keys[] = {
      [](settings_impl& s, const std::string& t) { s.align_to_audio = text::from_text<bool>(t); },
      timeline_hook},
     {"transition-duration",
-     [](settings_impl& s, const std::string& t) {
-         s.transition_duration_ms = real_value(t) * 1000;
-     },
+     [](settings_impl& s, const std::string& t) { s.transition_duration_ms = duration_ms(t); },
      timeline_hook},
 };
 

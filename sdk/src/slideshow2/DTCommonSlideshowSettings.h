@@ -4,15 +4,17 @@
 // size (on_change_video_format) or its timeline (on_change_timeline).
 //
 // Units: frames per second, pixels, milliseconds; the aspect is frame width
-// over frame height. Values are stored as they come (zero, negative, NaN):
-// what they mean for a frame is the renderer's matter.
+// over frame height. Frame values are stored as they come (zero, negative,
+// NaN): what they mean for a frame is the renderer's matter. Durations must
+// be finite, from 0 to one day (86400 s).
 //
 // Threads: settings_mutex is held while one key is stored and its hooks run
 // (lock order: settings, render core, slide list). The renderer reads the
 // fields on its own threads without that lock; every field is atomic, so a
 // read never sees half of a write.
 //
-// Errors: an unreadable value throws boost::bad_lexical_cast, a ratio text
+// Errors: an unreadable value (a duration out of its range too) throws
+// boost::bad_lexical_cast, a ratio text
 // with other than one "/" errors::invalid_operation; keys before it stay
 // applied, the failing key and the ones after it change nothing.
 

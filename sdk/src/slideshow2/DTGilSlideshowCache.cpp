@@ -1,6 +1,7 @@
 #include "DTGilSlideshowCache.h"
 
 #include "DTLog.h"
+#include "DTMotionDecodeSize.h"
 #include "DTSlide.h"
 #include "image/DTPhotoScale.h"
 #include "slideshow2/DTPhoto.h"
@@ -8,6 +9,7 @@
 #include <boost/make_shared.hpp>
 
 #include <exception>
+#include <stdexcept>
 
 #include <malloc.h>
 
@@ -77,8 +79,12 @@ void gil_slideshow_core::cache::start_load(unsigned index, unsigned slot_number)
     }
     keep_spare(dropped);
 
-    const load_request request = {index, slot_number, claim,
-                                  static_cast<unsigned>(core_.target_frame().width())};
+    const load_request request = {index,
+                                  slot_number,
+                                  claim,
+                                  static_cast<unsigned>(core_.target_frame().width()),
+                                  static_cast<unsigned>(core_.target_frame().height()),
+                                  core_.progress_margin()};
     try {
         boost::lock_guard<boost::mutex> lock(loads_mutex_);
         if (!loader_.joinable())
@@ -183,7 +189,7 @@ void gil_slideshow_core::cache::load(const load_request& request) {
     try {
         // A load overtaken while it waited in the queue has nothing to do.
         if (still_claimed(request.slot, request.claim))
-            picture = decode(index, request.frame_width);
+            picture = decode(request);
     } catch (const std::exception& e) {
         log_line(logger::warning()) << "[gil_slideshow_core::cache] load of slide " << index
                                     << " failed : " << e.what() << std::endl;
@@ -194,18 +200,29 @@ void gil_slideshow_core::cache::load(const load_request& request) {
     publish(request.slot, request.claim, index, picture);
 }
 
-gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(unsigned index,
-                                                                         unsigned frame_width) {
-    const slide_ptr shown = core_.get_slide(index);
+gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(const load_request& request) {
+    const slide_ptr shown = core_.get_slide(request.index);
     const photo_ptr source = shown ? shown->impl()->photo() : photo_ptr();
     if (!source)
         return picture_ptr();
     image::gil::photo_file file;
     image::gil::set_photo_desc(file, source->desc());
-    const unsigned side = static_cast<unsigned>(1.2 * frame_width);
-    const bool fit_height = source->impl()->width() < source->impl()->height();
+    // The photo's own size, as it is drawn: the file's header at full scale.
+    const auto side_for = [&](const std::string& motion) {
+        return motion_decode_side(static_cast<int>(request.frame_width), static_cast<int>(request.frame_height),
+                                  image::gil::photo_file_width(file), image::gil::photo_file_height(file),
+                                  motion, request.progress_margin, image::gil::max_scaled_pixels);
+    };
+    unsigned side = 0;
+    try {
+        side = side_for(core_.motion_name(*shown));
+    } catch (const std::runtime_error&) {
+        // A motion name the registry does not know fails where the slide
+        // is drawn; the picture is sized as for a photo that stands still.
+        side = side_for("static");
+    }
     const boost::shared_ptr<boost::gil::rgb8_image_t> picture = take_spare();
-    image::gil::scale_photo_unfiltered(file, *picture, side, fit_height);
+    image::gil::scale_photo_unfiltered(file, *picture, side, false);
     return picture;
 }
 

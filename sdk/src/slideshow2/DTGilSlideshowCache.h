@@ -1,7 +1,9 @@
 #pragma once
 // The renderer's photo cache: the decoded pictures of up to three slides,
-// each decoded from its photo's file at 1.2 times the frame width (on the
-// longer side, or on the height of a photo narrower than high). Asked for
+// each decoded from its photo's file as large as its slide's motion shows
+// it at the most (transitions included), so that no frame enlarges it,
+// never larger than the photo and within the scaler's limit of pixels
+// (DTMotionDecodeSize.h). Asked for
 // slide i, it returns the picture at once when a slot holds it; otherwise
 // it claims the oldest slot, loads slide i there and slide i + 1 ahead in
 // the next oldest. On a hit it loads slide i + 1 ahead once, when no slot
@@ -83,17 +85,21 @@ private:
         unsigned long long claim = 0;
     };
 
+    // What the load needs of the renderer, taken when it is queued: the
+    // loader never takes the core lock.
     struct load_request {
         unsigned index;
         unsigned slot;
         unsigned long long claim;
         unsigned frame_width;
+        unsigned frame_height;
+        double progress_margin;
     };
 
     unsigned oldest_slot_except(unsigned taken);
     void loader_loop();
     void load(const load_request& request);
-    picture_ptr decode(unsigned index, unsigned frame_width);
+    picture_ptr decode(const load_request& request);
     void publish(unsigned slot, unsigned long long claim, unsigned index, picture_ptr picture);
     bool still_claimed(unsigned slot, unsigned long long claim) const;
     // Pictures that left their slot are decoded into again (the scaler

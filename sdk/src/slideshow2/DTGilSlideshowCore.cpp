@@ -9,6 +9,7 @@
 #include <boost/bind/bind.hpp>
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <iostream>
@@ -188,10 +189,21 @@ void gil_slideshow_core::draw_visible(unsigned slides, int index, double weight,
     // the pass (the slide was still asked for, so its neighbour loads ahead).
     if (!picture || picture->width() == 0 || picture->height() == 0 || weight == 0.0)
         return;
-    const std::string name = owner_->ken_burns_enabled ? shown->impl()->ken_burns_effect() : "static";
+    const std::string name = motion_name(*shown);
     if (name.empty())
         return; // the photo went away after its picture was decoded
     draw_slide(picture, weight, local_time / duration, name);
+}
+
+std::string gil_slideshow_core::motion_name(const slide& shown) const {
+    return owner_ && owner_->ken_burns_enabled ? shown.impl()->ken_burns_effect() : "static";
+}
+
+double gil_slideshow_core::progress_margin() const {
+    // As the timeline has it: the fade takes half of the shorter of the
+    // transition and the slide on either side of the boundary.
+    const double half = 0.5 * std::min(tr_, d_);
+    return d_ > 0 && half > 0 ? half / d_ : 0.0;
 }
 
 void gil_slideshow_core::draw_slide(const gil_compose_frame::picture_ptr& picture, double weight,

@@ -72,6 +72,12 @@ public:
     void create_target_frame(unsigned width, unsigned height);
     void draw_slide(const gil_compose_frame::picture_ptr& picture, double weight, double progress,
                     const std::string& effect);
+    // The motion the slide plays: "static" with Ken Burns off, else its own
+    // for its photo's orientation (empty without a photo).
+    std::string motion_name(const slide& shown) const;
+    // How far before its start and after its end a slide is drawn, as a
+    // fraction of the slide: half a transition. Under the core lock.
+    double progress_margin() const;
 
     typedef boost::shared_ptr<const boost::gil::rgb8_image_t> frame_ptr;
 

@@ -1,6 +1,7 @@
 #include "DTPhotoManager.h"
 
 #include "DTErrors.h"
+#include "DTFailureReason.h"
 #include "DTLog.h"
 #include "DTNumberText.h"
 #include "slideshow2/DTGilPhoto.h"
@@ -62,9 +63,9 @@ public:
     ~Impl() override;
 
     ControllerPtr post_open(const std::string& path, const media_settings_ptr& settings,
-                            const open_callback& on_open);
+                            const explained_callback& on_open);
     void post_open_no_handle(const std::string& path, const media_settings_ptr& settings,
-                             const open_callback& on_open);
+                             const explained_callback& on_open);
     int pending_count() const;
 
 private:
@@ -88,7 +89,7 @@ public:
     // Running tasks finish; queued ones never start.
     void stop() { io_.stop(); }
 
-    void post(const std::string& path, const media_settings_ptr& request, const open_callback& on_open,
+    void post(const std::string& path, const media_settings_ptr& request, const explained_callback& on_open,
               const Controller::impl_ptr& token) {
         {
             boost::mutex::scoped_lock lock(mutex_);
@@ -107,9 +108,10 @@ public:
 
 private:
     void load_photo_task(const std::string& path, const media_settings_ptr& request,
-                         const open_callback& on_open, const Controller::impl_ptr& token) {
+                         const explained_callback& on_open, const Controller::impl_ptr& token) {
         OpenResult result = not_opened;
         photo_ptr loaded;
+        std::string reason = "cancelled";
         // The token is looked at once: a later cancel changes nothing.
         if (!token || !token->is_cancelled()) {
             try {
@@ -120,12 +122,14 @@ private:
                 photo->impl()->load(side, 1.0);
                 loaded = photo;
                 result = opened;
+                reason.clear();
             } catch (...) {
                 // Any failure of the load is answered as not opened.
+                reason = errors::reason_of(std::current_exception());
             }
         }
         count_down();
-        answer(on_open, result, loaded);
+        answer(on_open, result, loaded, reason);
     }
 
     void count_down() {
@@ -135,11 +139,12 @@ private:
 
     // A callback that throws must not take the worker (and so the process)
     // down with it.
-    static void answer(const open_callback& on_open, OpenResult result, const photo_ptr& photo) {
+    static void answer(const explained_callback& on_open, OpenResult result, const photo_ptr& photo,
+                       const std::string& reason) {
         if (!on_open)
             return;
         try {
-            on_open(result, photo);
+            on_open(result, photo, reason);
         } catch (const std::exception& e) {
             log_line(logger::warning()) << "[photo_manager] open callback failed: " << e.what() << std::endl;
         } catch (...) {
@@ -188,14 +193,14 @@ void photo_manager::Impl::stop_and_join() {
 }
 
 ControllerPtr photo_manager::Impl::post_open(const std::string& path, const media_settings_ptr& settings,
-                                             const open_callback& on_open) {
+                                             const explained_callback& on_open) {
     const Controller::impl_ptr token = Controller::Impl::create();
     queue_->post(path, settings, on_open, token);
     return Controller::create(token);
 }
 
 void photo_manager::Impl::post_open_no_handle(const std::string& path, const media_settings_ptr& settings,
-                                              const open_callback& on_open) {
+                                              const explained_callback& on_open) {
     queue_->post(path, settings, on_open, Controller::impl_ptr());
 }
 
@@ -209,20 +214,38 @@ photo_manager_ptr photo_manager::create(media_settings_ptr settings) {
     return boost::make_shared<photo_manager>(settings);
 }
 
+namespace {
+
+// A callback without the reason, called as one with it; empty stays empty.
+photo_manager::explained_callback unexplained(const photo_manager::open_callback& on_open) {
+    if (!on_open)
+        return photo_manager::explained_callback();
+    return [on_open](photo_manager::OpenResult result, photo_ptr photo, const std::string&) {
+        on_open(result, photo);
+    };
+}
+
+} // namespace
+
 ControllerPtr photo_manager::open(const std::string& path, media_settings_ptr settings, open_callback on_open) {
-    return impl()->post_open(path, settings, on_open);
+    return impl()->post_open(path, settings, unexplained(on_open));
 }
 
 ControllerPtr photo_manager::open(const std::string& path, open_callback on_open) {
-    return impl()->post_open(path, media_settings_ptr(), on_open);
+    return impl()->post_open(path, media_settings_ptr(), unexplained(on_open));
+}
+
+ControllerPtr photo_manager::open_explained(const std::string& path, media_settings_ptr settings,
+                                            explained_callback on_open) {
+    return impl()->post_open(path, settings, on_open);
 }
 
 void photo_manager::open_no_handle(const std::string& path, media_settings_ptr settings, open_callback on_open) {
-    impl()->post_open_no_handle(path, settings, on_open);
+    impl()->post_open_no_handle(path, settings, unexplained(on_open));
 }
 
 void photo_manager::open_no_handle(const std::string& path, open_callback on_open) {
-    impl()->post_open_no_handle(path, media_settings_ptr(), on_open);
+    impl()->post_open_no_handle(path, media_settings_ptr(), unexplained(on_open));
 }
 
 int photo_manager::pending_count() const { return impl()->pending_count(); }

@@ -17,7 +17,9 @@
 // Results: opened (0) with the photo, or not_opened (1) with an empty photo
 // when the request was cancelled before its task started, or the load
 // failed in any way (a file that is missing, not a JPEG, truncated beyond
-// use, a setting that does not convert, a side of 0). Every request that
+// use, a setting that does not convert, a side of 0); open_explained also
+// gives the reason in plain words ("empty file", "not a JPEG file (it is a
+// PNG)", "cancelled"; empty when opened). Every request that
 // runs gets exactly one answer; the callback runs after pending_count has
 // dropped and under no lock of the manager. An exception thrown by a
 // callback is logged and goes no further.
@@ -51,6 +53,7 @@ class photo_manager : public facade<photo_manager> {
 public:
     enum OpenResult { opened = 0, not_opened = 1 };
     typedef boost::function<void(OpenResult, photo_ptr)> open_callback;
+    typedef boost::function<void(OpenResult, photo_ptr, const std::string& reason)> explained_callback;
 
     class Impl;
 
@@ -65,6 +68,9 @@ public:
     // (kestrel::slideshow2::cancel_open): honoured until the task starts.
     ControllerPtr open(const std::string& path, media_settings_ptr settings, open_callback on_open);
     ControllerPtr open(const std::string& path, open_callback on_open);
+    // The same with the reason of a failure.
+    ControllerPtr open_explained(const std::string& path, media_settings_ptr settings,
+                                 explained_callback on_open);
     // The same without a cancel handle.
     void open_no_handle(const std::string& path, media_settings_ptr settings, open_callback on_open);
     void open_no_handle(const std::string& path, open_callback on_open);

@@ -40,6 +40,10 @@ public:
         // The motion name for the photo's orientation; empty without a photo.
         virtual std::string ken_burns_effect() const = 0;
         virtual photo_ptr photo() const = 0;
+        // Why the latest open left the slide without a photo, in plain
+        // words ("empty file", "not a JPEG file (it is a PNG)"); empty
+        // after a success and before the first answer.
+        virtual std::string open_failure() const = 0;
     };
 
     // Takes ownership of the implementation.
@@ -53,6 +57,7 @@ public:
     std::string get_properties() const { return impl()->get_properties(); }
     void rotate(int code) { impl()->rotate(code); }
     video_data_ptr thumbnail() const { return impl()->thumbnail(); }
+    std::string open_failure() const { return impl()->open_failure(); }
 
     // For the engine (renderer, photo cache): ken_burns_effect and photo.
     using facade::impl;

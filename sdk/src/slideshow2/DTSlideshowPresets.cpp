@@ -59,9 +59,9 @@ void write_codec_options(const preset_entry& preset, media_settings& settings) {
     case xvid_options:
         settings.set("ffmpeg/video/flags[int]", 2);
         settings.set("picture_quality", 472);
-        // libxvid has no such option any more; the encoder logs it and
-        // FFmpeg leaves it unused.
-        settings.set("ffmpeg/video/me_method[int]", 3);
+        // A logarithmic motion search: FFmpeg dropped the generic
+        // "me_method" (3); libxvid's own scale names it quality 2.
+        settings.set("ffmpeg/video/me_quality[int]", 2);
         settings.set("ffmpeg/video/mbd[int]", 1);
         break;
     case xvid_simple_options:

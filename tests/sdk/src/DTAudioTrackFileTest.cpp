@@ -1,4 +1,5 @@
 #include "DTAudioTrackFile.h"
+#include "DTFailureReason.h"
 
 #include "support/AudioSignals.h"
 #include "support/MusicFiles.h"
@@ -155,12 +156,32 @@ TEST(MusicTrack, PicksTheFirstAudioStream) {
     EXPECT_TRUE(carries_tone(left, 44100, 440.0, 1000.0));
 }
 
-TEST(MusicTrack, RefusesFilesWithoutSound) {
+// Each refusal carries the reason the user is shown.
+TEST(MusicTrack, RefusesFilesWithoutSoundAndSaysWhy) {
     TempDir dir;
     const std::string silent_film = dir.file("nür-bild.mkv");
     make_video_only_file(silent_film);
     EXPECT_THROW(audio_track_file(silent_film, nullptr, false), errors::failure);
     EXPECT_THROW(audio_track_file(dir.file("missing.mp3"), nullptr, false), media_splitter::error);
+    write_file(dir.file("empty.mp3"), "");
+    write_file(dir.file("notes.mp3"), "la la la, not a song\n");
+    const std::pair<std::string, const char*> cases[] = {
+        {silent_film, "no sound in it"},
+        {dir.file("missing.mp3"), "not found"},
+        {dir.file("empty.mp3"), "empty file"},
+        {dir.file("notes.mp3"), "not a sound file that can be read"},
+        {dir.path(), "a folder, not a file"},
+    };
+    for (const auto& [path, reason] : cases) {
+        std::exception_ptr failure;
+        try {
+            create_audio_track_file(path, nullptr, false);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        ASSERT_TRUE(failure) << path;
+        EXPECT_EQ(reason, errors::reason_of(failure)) << path;
+    }
 }
 
 TEST(MusicTrack, ConvertsToTheAskedFormat) {

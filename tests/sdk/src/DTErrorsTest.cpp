@@ -1,4 +1,5 @@
 #include "DTErrors.h"
+#include "DTFailureReason.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,24 @@ TEST(Errors, TextsOfTheKinds) {
     EXPECT_STREQ("kestrel sdk error", errors::create_file().what());
     EXPECT_STREQ("kestrel sdk error", errors::error().what());
     EXPECT_STREQ("invalid index", errors::failure("invalid index").what());
+}
+
+// What the user is told: the attached reason, else a text that says more
+// than the default one, else no text of the library's at all.
+TEST(Errors, ReasonForTheUser) {
+    const auto reason = [](auto thrower) {
+        try {
+            thrower();
+        } catch (...) {
+            return errors::reason_of(std::current_exception());
+        }
+        return std::string("nothing thrown");
+    };
+    EXPECT_EQ("unexpected error", reason([] { KESTREL_THROW(errors::error()); }));
+    EXPECT_EQ("empty file", reason([] { KESTREL_THROW(errors::error("empty file")); }));
+    EXPECT_EQ("no sound in it",
+              reason([] { KESTREL_THROW(errors::failure("no audio stream") << errinfo_reason("no sound in it")); }));
+    EXPECT_EQ("unexpected error", reason([] { throw 42; }));
 }
 
 TEST(Errors, ThrownErrorKeepsItsTextAndLocation) {

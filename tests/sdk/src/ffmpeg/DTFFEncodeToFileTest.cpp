@@ -53,7 +53,7 @@ media_settings_ptr preset_like_settings(const container_case& c) {
     } else if (codec == "libxvid") {
         settings->set("ffmpeg/video/flags[int]", 2);
         settings->set("picture_quality", 472);
-        settings->set("ffmpeg/video/me_method[int]", 3);
+        settings->set("ffmpeg/video/me_quality[int]", 2);
         settings->set("ffmpeg/video/mbd[int]", 1);
     } else if (codec == "mpeg4") {
         settings->set("bitrate", 400000);

@@ -86,15 +86,19 @@ TEST(photo_cache, claims_the_oldest_slots_and_loads_one_slide_ahead) {
         EXPECT_TRUE(cache.state(slot).ready);
 }
 
-// The picture side is 1.2 times the frame width: on the width of a
-// landscape photo, on the height of a portrait one.
-TEST(photo_cache, decodes_at_one_point_two_frame_widths) {
-    for (const bool portrait : {false, true}) {
-        grey_show slides(1, portrait ? 300 : 400, portrait ? 400 : 300);
+// Standing still in a 64 x 36 frame, a photo is decoded just large enough
+// to cover it: 400 x 300 at the frame's width, and so is 300 x 400; a
+// photo smaller than the frame keeps its own size.
+TEST(photo_cache, decodes_as_large_as_the_frame_shows_the_photo) {
+    const struct {
+        int width, height, decoded_width, decoded_height;
+    } photos[] = {{400, 300, 64, 48}, {300, 400, 64, 86}, {40, 30, 40, 30}};
+    for (const auto& photo : photos) {
+        grey_show slides(1, photo.width, photo.height);
         const photo_cache::picture_ptr picture = slides.cache().get(0);
         ASSERT_TRUE(picture);
-        EXPECT_EQ(portrait ? picture->height() : picture->width(), 76); // trunc(1.2 x 64)
-        EXPECT_EQ(portrait ? picture->width() : picture->height(), 57);
+        EXPECT_EQ(picture->width(), photo.decoded_width) << photo.width << " x " << photo.height;
+        EXPECT_EQ(picture->height(), photo.decoded_height) << photo.width << " x " << photo.height;
     }
 }
 

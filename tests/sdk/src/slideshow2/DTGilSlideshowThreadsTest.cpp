@@ -13,6 +13,7 @@
 #include <boost/gil/image_view.hpp>
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -205,7 +206,8 @@ TEST(rendered_show, moves_a_photo_smoothly_below_a_pixel_per_frame) {
             }
         return std::make_pair(x_sum / sum, y_sum / sum);
     };
-    const auto in_picture = centroid(boost::gil::const_view(*picture), 201 * 0.6, 71 * 0.6);
+    const double decoded = picture->width() / 320.0;
+    const auto in_picture = centroid(boost::gil::const_view(*picture), 201 * decoded, 71 * decoded);
     const auto motion = slideshow2::create_ken_burns(160, 90, static_cast<int>(picture->width()),
                                                      static_cast<int>(picture->height()), "ls_lr_out");
     const slideshow2::affine_transform S = motion->start(), E = motion->end();
@@ -239,6 +241,61 @@ TEST(rendered_show, moves_a_photo_smoothly_below_a_pixel_per_frame) {
     EXPECT_GT(travelled, 5.0); // the dot does move: about a tenth of a pixel a frame
     EXPECT_LT(largest_step, 0.3);
     EXPECT_LT(second_differences / (xs.size() - 2), 0.05);
+}
+
+// A panorama (12000 x 800) and a tall photo (800 x 12000) drawn with
+// stripes of 4 photo lines across their narrow side; the frame (710 x 400)
+// shows that side at about half or more of the photo's lines, so every
+// stripe must stay a stripe of its own, with and without motion, at the
+// motion's start (zoomed in) and near its end. Counted along the frame's
+// middle line: each dark run is a stripe the frame kept apart.
+TEST(rendered_show, keeps_the_lines_of_panoramas_and_tall_photos_the_frame_can_show) {
+    const int length = 12000, narrow = 800, stripe = 4;
+    const int stripes = narrow / (2 * stripe); // dark ones: 100
+    const auto dark = [](int i) { return i / stripe % 2 == 1; };
+    TempDir dir;
+    const std::string panorama = write_photo(dir, "panorama.jpg", length, narrow, [&](int y, uint8_t* row) {
+        std::fill(row, row + 3 * length, dark(y) ? 0 : 255);
+    });
+    const std::string tall = write_photo(dir, "tall.jpg", narrow, length, [&](int, uint8_t* row) {
+        for (int x = 0; x < narrow; ++x)
+            std::fill(row + 3 * x, row + 3 * x + 3, dark(x) ? 0 : 255);
+    });
+    const auto dark_runs = [](const video_data& frame, bool along_column) {
+        const int n = along_column ? frame.height() : frame.width();
+        int runs = 0;
+        bool in_dark = false;
+        for (int i = 0; i < n; ++i) {
+            const rgb seen = along_column ? pixel_at(frame, frame.width() / 2, i) : pixel_at(frame, i, frame.height() / 2);
+            const bool now = seen[1] < 128;
+            runs += now && !in_dark;
+            in_dark = now;
+        }
+        return runs;
+    };
+    const struct {
+        const char* what;
+        const std::string& path;
+        const char* motion;
+        double t;
+        int at_least; // a motion zoomed in by a tenth shows a tenth fewer
+    } cases[] = {
+        {"panorama, standing still", panorama, "static", 3000, stripes - 2},
+        {"panorama, zoomed in at the start", panorama, "ls_center_out", 0, stripes * 10 / 11 - 3},
+        {"panorama, before its fade at the end", panorama, "ls_center_out", 5300, stripes - 4},
+        {"tall photo, standing still", tall, "static", 3000, stripes - 2},
+        {"tall photo, zoomed in at the start", tall, "pt_tb_out_1", 0, stripes * 10 / 11 - 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto show = make_show({c.path}, c.motion, 400);
+        const video_data_ptr frame = frame_at(*show, c.t);
+        ASSERT_TRUE(frame);
+        ASSERT_EQ(710, frame->width());
+        const int runs = dark_runs(*frame, &c.path == &panorama);
+        EXPECT_GE(runs, c.at_least);
+        EXPECT_LE(runs, stripes);
+    }
 }
 
 // The music is swapped on one thread while another reads the show's sound.

@@ -121,7 +121,7 @@ TEST_F(Photo, FailedLoadKeepsTheLastRecordAndPicture) {
 TEST_F(Photo, FilesThatAreNoPhotosFailAtConstruction) {
     test::TempDir dir;
     EXPECT_THROW(gil_photo(dir.file("missing.jpg"), true), errors::failure);
-    EXPECT_THROW(gil_photo(dir.path(), true), errors::error);
+    EXPECT_THROW(gil_photo(dir.path(), true), errors::failure) << "a folder";
     EXPECT_THROW(gil_photo(std::string("\xff\xfe.jpg"), true), errors::failure) << "not UTF-8";
     gil_photo_impl empty;
     EXPECT_EQ(0u, empty.width());

@@ -38,7 +38,7 @@ entries x264(const char* profile, const char* level) {
 
 const entries xvid = {{"ffmpeg/video/flags[int]", "2"},
                       {"picture_quality", "472"},
-                      {"ffmpeg/video/me_method[int]", "3"},
+                      {"ffmpeg/video/me_quality[int]", "2"},
                       {"ffmpeg/video/mbd[int]", "1"}};
 
 entries map_entries(const media_settings& settings) {

@@ -63,6 +63,7 @@ TEST_P(ProduceFile, ReopensWithThePresetsStreamsPicturesAndFadedSound) {
     std::string log;
     const int result = test::run_production(show, path, settings, watch, &log);
     ASSERT_EQ(slideshow_produce::done, result) << log;
+    EXPECT_EQ(std::string::npos, log.find("refused")) << "every codec option of the preset applies\n" << log;
     EXPECT_EQ(100.0, watch.percents().back());
 
     const test::media_probe probe = test::probe_media_file(path);
