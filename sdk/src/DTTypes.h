@@ -31,8 +31,9 @@ enum {
     dt_buffer_copy = 2    // allocates its own buffer and copies
 };
 
-// Pixel format in FFmpeg's numbering: the values go to FFmpeg unchanged,
-// and the library checks them against FFmpeg's own names where it builds.
+// Pixel format in FFmpeg's numbering: values go to FFmpeg unchanged. The
+// names below let code without FFmpeg's headers say which format it means;
+// the library checks them against FFmpeg's own when it is built.
 typedef int dt_pixel_format_t;
 // Planar YUV 4:2:0, what the video encoders take (AV_PIX_FMT_YUV420P).
 const dt_pixel_format_t dt_pixel_format_yuv420p = 0;
