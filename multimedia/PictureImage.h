@@ -2,8 +2,10 @@
 // The engine's pictures seen as Qt images, for the preview surface, the
 // conversion preview and the slide thumbnails alike. The image wraps the
 // picture's own memory (no copy) and holds a reference to the picture, so
-// the memory lives as long as the image or any copy of it does; the image
-// is read-only (a write detaches into a copy of its own). Any thread.
+// the picture lives as long as the image or any copy of it does (a picture
+// that only views an image of the engine's is valid no longer than the
+// engine keeps that image, image or not). The image is read-only: a write
+// detaches into a copy of its own. Any thread.
 
 #include "DTVideoData.h"
 
