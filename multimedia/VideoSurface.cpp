@@ -1,13 +1,10 @@
 #include "multimedia/VideoSurface.h"
 
+#include "multimedia/PictureImage.h"
+
 #include <QPainter>
 
 namespace Multimedia {
-
-namespace {
-const kestrel::dt_pixel_format_t packedRgb = 2; // FFmpeg's RGB24
-const int bytesPerPixel = 3;
-} // namespace
 
 VideoSurface::VideoSurface(QQuickItem* parent) : QQuickPaintedItem(parent)
 {
@@ -16,7 +13,7 @@ VideoSurface::VideoSurface(QQuickItem* parent) : QQuickPaintedItem(parent)
 
 VideoSurface::~VideoSurface()
 {
-    image_.reset();
+    image_ = QImage();
     frame_.reset();
 }
 
@@ -24,16 +21,9 @@ void VideoSurface::setFrame(kestrel::video_data_ptr frame)
 {
     if (frame == frame_)
         return;
-    image_.reset();
+    image_ = QImage();
     frame_ = std::move(frame);
     update();
-}
-
-bool VideoSurface::canShow(const kestrel::video_data& picture) const
-{
-    return picture.width() > 0 && picture.height() > 0 && picture.data() &&
-           picture.pixel_format() == packedRgb &&
-           picture.line_size(0) >= picture.width() * bytesPerPixel;
 }
 
 void VideoSurface::paint(QPainter* painter)
@@ -42,14 +32,15 @@ void VideoSurface::paint(QPainter* painter)
     const qreal itemHeight = height();
     painter->fillRect(QRect(0, 0, static_cast<int>(itemWidth), static_cast<int>(itemHeight)),
                       Qt::black);
-    if (!frame_ || !canShow(*frame_) || itemWidth < 1.0 || itemHeight < 1.0)
+    if (!frame_ || itemWidth < 1.0 || itemHeight < 1.0)
         return;
-    if (!image_)
-        image_ = std::make_unique<QImage>(static_cast<const uchar*>(frame_->data()), frame_->width(), frame_->height(),
-                                          frame_->line_size(0), QImage::Format_RGB888);
+    if (image_.isNull())
+        image_ = imageOfPicture(frame_);
+    if (image_.isNull())
+        return;
 
-    const qint64 imageWidth = image_->width();
-    const qint64 imageHeight = image_->height();
+    const qint64 imageWidth = image_.width();
+    const qint64 imageHeight = image_.height();
     qint64 targetWidth = 0;
     qint64 targetHeight = 0;
     int x = 0;
@@ -66,7 +57,7 @@ void VideoSurface::paint(QPainter* painter)
         y = static_cast<int>((itemHeight - targetHeight) * 0.5);
     }
     painter->drawImage(QRect(x, y, static_cast<int>(targetWidth), static_cast<int>(targetHeight)),
-                       *image_, QRect(0, 0, image_->width(), image_->height()));
+                       image_, QRect(0, 0, image_.width(), image_.height()));
 }
 
 } // namespace Multimedia

@@ -1,9 +1,10 @@
 #pragma once
 // A Qt Quick item that paints one picture fitted into its rectangle, keeping
 // the picture's aspect ratio, centred on black. Pictures are packed 8-bit
-// RGB (three bytes a pixel); they are shown without a copy: the item keeps
-// the picture alive while it wraps its memory. Anything else (no picture,
-// a picture of zero size or of another layout) paints black.
+// RGB (three bytes a pixel); they are shown without a copy, through an
+// image that wraps the picture's memory and keeps the picture alive.
+// Anything else (no picture, or one imageOfPicture refuses: zero size,
+// another layout, rows or bytes too short) paints black.
 // Registered for QML as "Multimedia" 1.0 `VideoSurface`. GUI thread (paint
 // runs while the scene graph holds the GUI thread).
 
@@ -11,8 +12,6 @@
 
 #include <QImage>
 #include <QQuickPaintedItem>
-
-#include <memory>
 
 namespace Multimedia {
 
@@ -31,10 +30,8 @@ public:
     void paint(QPainter* painter) override;
 
 private:
-    bool canShow(const kestrel::video_data& picture) const;
-
     kestrel::video_data_ptr frame_;
-    std::unique_ptr<QImage> image_; // wraps frame_'s memory
+    QImage image_; // wraps frame_'s memory; null until painted
 };
 
 } // namespace Multimedia

@@ -10,13 +10,10 @@
 #include "componentmodel/Progress.h"
 #include "componentmodel/SignalArgs.h"
 #include "feedback/GuardedReceiver.h"
+#include "multimedia/PictureImage.h"
 
 #include "DTVideoData.h"
 #include "slideshow2/DTSlideshow.h"
-
-extern "C" {
-#include <libavutil/pixfmt.h>
-}
 
 #include <boost/weak_ptr.hpp>
 
@@ -83,16 +80,6 @@ struct FinishFunctor {
 double boundedPercent(double percent)
 {
     return percent >= 0.0 ? (percent <= 100.0 ? percent : 100.0) : 0.0;
-}
-
-// The frame's pixels seen as a picture, not copied: valid while the frame
-// lives. Null unless the frame is a whole packed RGB picture.
-QImage pictureOf(const kestrel::video_data_ptr& frame)
-{
-    if (!frame || frame->size() == 0 || frame->pixel_format() != AV_PIX_FMT_RGB24 || frame->width() <= 0 ||
-        frame->height() <= 0 || !frame->data() || frame->line_size(0) < frame->width() * 3)
-        return QImage();
-    return QImage(frame->data(), frame->width(), frame->height(), frame->line_size(0), QImage::Format_RGB888);
 }
 
 } // namespace
@@ -333,8 +320,8 @@ void ConvertViewModel::onProgress(double percent, const kestrel::video_data_ptr&
     slideIndex_ = int(slideCount() * percent / 100.0);
     emit progressChanged(progress());
     emit slideIndexChanged(slideIndex_);
-    // The provider gets a copy before the frame goes with its event.
-    const QImage picture = pictureOf(frame);
+    // A frame that is no whole packed RGB picture keeps the last preview.
+    const QImage picture = Multimedia::imageOfPicture(frame);
     if (!picture.isNull())
         setPreview(picture);
 }

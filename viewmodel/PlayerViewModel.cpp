@@ -1,6 +1,6 @@
 #include "viewmodel/PlayerViewModel.h"
 
-#include "feedback/GoogleAnalytics.h"
+#include "viewmodel/UsageEvents.h"
 
 #include "DTMediaSettings.h"
 #include "slideshow2/DTSlideshow.h"
@@ -52,8 +52,7 @@ void PlayerViewModel::initialize()
     slideshow_->av_source()->seek(0.0);
     slideshow_->set_buffered(true);
     player_.setSource(slideshow_->av_source());
-    if (Feedback::GoogleAnalytics* analytics = Feedback::GoogleAnalytics::instance())
-        analytics->addEvent(QStringLiteral("Lumivista"), QStringLiteral("Show Player"));
+    sendUsageEvent(QStringLiteral("Lumivista"), QStringLiteral("Show Player"));
 }
 
 void PlayerViewModel::deinitialize()

@@ -2,6 +2,7 @@
 
 #include "componentmodel/ImageProvider.h"
 #include "feedback/GuardedReceiver.h"
+#include "multimedia/PictureImage.h"
 
 #include "DTFailureReason.h"
 #include "slideshow2/DTCancelOpen.h"
@@ -161,11 +162,10 @@ void SlideViewModel::updateThumbnail()
     } catch (const std::exception& error) {
         qWarning().noquote() << "[SlideViewModel] no thumbnail for" << filePath_ << error.what();
     }
-    if (picture && picture->size() != 0) {
-        // Wraps the engine's pixels; the pixmap copies them while the
-        // engine's picture is still held here.
-        const QImage image(picture->data(), picture->width(), picture->height(), picture->line_size(0),
-                           QImage::Format_RGB888);
+    // No picture, or one Qt cannot read whole, leaves the slide without a
+    // thumbnail.
+    const QImage image = Multimedia::imageOfPicture(picture);
+    if (!image.isNull()) {
         photoId_ = QUuid::createUuid().toString();
         photos_->setPixmap(photoId_, QPixmap::fromImage(image));
     }

@@ -13,7 +13,7 @@ namespace {
 const int output_width = 640;
 // Heights beyond this are no picture anybody could show.
 const double highest_output_height = 16384.0;
-const dt_pixel_format_t output_pixel_format = 2; // packed RGB24
+const dt_pixel_format_t output_pixel_format = dt_pixel_format_rgb24;
 const int bicubic = 4;
 const int output_sample_rate = 44100;
 

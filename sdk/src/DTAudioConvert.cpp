@@ -1,6 +1,6 @@
 #include "DTAudioConvert.h"
 
-#include "ffmpeg/DTFFSwresample.h"
+#include "ffmpeg/DTFFBridge.h"
 
 #include <boost/make_shared.hpp>
 
@@ -15,7 +15,7 @@ audio_data_ptr audio_convert::convert(const audio_data* block) {
 }
 
 audio_convert_ptr create_audio_convert(const audio_format* target, const audio_format* source) {
-    return boost::make_shared<ff_swresample>(source, target);
+    return create_ff_audio_convert(source, target);
 }
 
 unsigned int frames_to_read(double milliseconds, int rate) {

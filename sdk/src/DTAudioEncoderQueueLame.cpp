@@ -1,5 +1,6 @@
 #include "DTAudioEncoderQueueLame.h"
 
+#include "DTLameEncoder.h"
 #include "DTUtils.h"
 
 #include <boost/make_shared.hpp>
@@ -68,6 +69,8 @@ audio_encoder_queue_lame_impl::audio_encoder_queue_lame_impl(
         return lame_get_id3v2_tag(lame, buffer, size);
     });
 }
+
+audio_encoder_queue_lame_impl::~audio_encoder_queue_lame_impl() = default;
 
 template <class Fetch>
 void audio_encoder_queue_lame_impl::add_tag(const char* name, Fetch fetch) {

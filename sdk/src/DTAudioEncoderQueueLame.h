@@ -12,7 +12,6 @@
 #include "DTAudioBuffer.h"
 #include "DTAudioEncoderQueue.h"
 #include "DTCodecExtraData.h"
-#include "DTLameEncoder.h"
 
 #include <boost/shared_ptr.hpp>
 
@@ -20,6 +19,10 @@
 #include <string>
 
 namespace kestrel {
+
+// LAME itself stays inside the library: its header is included only where
+// the encoder is made.
+class lame_encoder_impl_internal;
 
 namespace audio_encoder_lame_utils {
 
@@ -43,6 +46,7 @@ public:
     // when LAME refuses the rate or the channel count (more than two).
     audio_encoder_queue_lame_impl(const audio_format* format,
                                   const audio_encoder_lame_utils::properties* properties);
+    ~audio_encoder_queue_lame_impl() override;
 
     void open() override {}
     // A block is queued (a block of another format is refused by the

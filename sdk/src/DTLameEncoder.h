@@ -3,7 +3,8 @@
 // a count of the sample frames LAME has taken in. Setters raise
 // errors::invalid_operation when LAME refuses a value; readers return what
 // LAME holds. Input is 16-bit samples, interleaved for two channels. One
-// thread at a time.
+// thread at a time. Private to the library: only the LAME encoder's sources
+// include it, so LAME's header reaches nobody who links the library.
 
 #include "DTAudioData.h"
 #include "DTFixedMemoryBuffer.h"

@@ -2,7 +2,7 @@
 
 #include "DTLog.h"
 #include "DTRawFile.h"
-#include "ffmpeg/DTFFMediaMuxer.h"
+#include "ffmpeg/DTFFBridge.h"
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
@@ -29,7 +29,7 @@ media_muxer_ptr media_muxer_creator::create(const std::string& format, const std
     if (parts.size() >= 2 && parts[0] == "kestrel" && parts[1] == "ppm")
         return boost::make_shared<raw_file>(path);
     if (parts.size() >= 2 && parts[0] == "ffmpeg")
-        return boost::make_shared<ff_simple_media_muxer>(parts[1], path, codecs);
+        return create_ff_media_muxer(parts[1], path, codecs);
     KESTREL_THROW(errors::invalid_operation());
 }
 

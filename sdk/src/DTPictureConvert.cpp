@@ -1,8 +1,6 @@
 #include "DTPictureConvert.h"
 
-#include "ffmpeg/DTFFPictureConvertImpl.h"
-
-#include <boost/make_shared.hpp>
+#include "ffmpeg/DTFFBridge.h"
 
 namespace kestrel {
 
@@ -12,8 +10,8 @@ picture_convert_ptr picture_convert_creator::create(int src_width, int src_heigh
                                                     dt_pixel_format_t src_format, int dst_width,
                                                     int dst_height, dt_pixel_format_t dst_format,
                                                     int flags) {
-    return boost::make_shared<swscale_picture_convert>(src_width, src_height, src_format, dst_width,
-                                                       dst_height, dst_format, flags);
+    return create_ff_picture_convert(src_width, src_height, src_format, dst_width, dst_height,
+                                     dst_format, flags);
 }
 
 } // namespace kestrel

@@ -31,8 +31,15 @@ enum {
     dt_buffer_copy = 2    // allocates its own buffer and copies
 };
 
-// Pixel format in FFmpeg's numbering (0 planar YUV 4:2:0, 2 packed RGB24).
+// Pixel format in FFmpeg's numbering: values go to FFmpeg unchanged. The
+// names below let code without FFmpeg's headers say which format it means;
+// the library checks them against FFmpeg's own when it is built.
 typedef int dt_pixel_format_t;
+// Planar YUV 4:2:0, what the video encoders take (AV_PIX_FMT_YUV420P).
+const dt_pixel_format_t dt_pixel_format_yuv420p = 0;
+// Packed 8-bit RGB, three bytes a pixel in the order red, green, blue, one
+// plane: the slideshow's frames and previews (AV_PIX_FMT_RGB24).
+const dt_pixel_format_t dt_pixel_format_rgb24 = 2;
 
 // Media types in FFmpeg's numbering.
 enum { dt_media_type_unknown = -1, dt_media_type_video = 0, dt_media_type_audio = 1 };

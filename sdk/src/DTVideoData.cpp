@@ -1,8 +1,6 @@
 #include "DTVideoData.h"
 
-#include "ffmpeg/DTFFPicture.h"
-
-#include <boost/make_shared.hpp>
+#include "ffmpeg/DTFFBridge.h"
 
 namespace kestrel {
 
@@ -10,6 +8,6 @@ video_data::Impl::~Impl() = default;
 
 video_data::~video_data() = default;
 
-video_data_ptr video_data::Impl::copy() const { return boost::make_shared<ff_video_data>(*this); }
+video_data_ptr video_data::Impl::copy() const { return create_ff_video_data_copy(*this); }
 
 } // namespace kestrel

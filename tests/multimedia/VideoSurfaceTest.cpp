@@ -4,6 +4,8 @@
 #include "multimedia/Player.h"
 #include "multimedia/VideoSurface.h"
 
+#include "OddPicture.h"
+
 #include "support/SyntheticShow.h"
 
 #include <QImage>
@@ -21,6 +23,7 @@
 #include <vector>
 
 using Multimedia::VideoSurface;
+using Multimedia::test::OddPicture;
 using kestrel::test::picture_colour;
 
 namespace {
@@ -97,40 +100,6 @@ INSTANTIATE_TEST_SUITE_P(Boxes, VideoSurfaceFitTest,
                                     std::to_string(info.param.pictureHeight);
                          });
 
-namespace {
-
-// A picture with whatever size and layout a test needs, over its own bytes.
-class OddPicture : public kestrel::video_data {
-public:
-    OddPicture(int width, int height, int format, int lineSize, bool withData)
-        : kestrel::video_data(new Fields(width, height, format, lineSize, withData))
-    {
-    }
-
-private:
-    struct Fields : kestrel::video_data::Impl {
-        Fields(int w, int h, int f, int l, bool withData)
-            : w(w), h(h), f(f), l(l), bytes(withData ? 4096 : 0, 0xff)
-        {
-        }
-        int width() const override { return w; }
-        int height() const override { return h; }
-        kestrel::dt_pixel_format_t pixel_format() const override { return f; }
-        uint8_t* data() const override
-        {
-            return bytes.empty() ? nullptr : const_cast<uint8_t*>(bytes.data());
-        }
-        int size() const override { return static_cast<int>(bytes.size()); }
-        int planes_count() const override { return 1; }
-        uint8_t* plane_data(int) const override { return data(); }
-        int line_size(int) const override { return l; }
-        int w, h, f, l;
-        std::vector<uint8_t> bytes;
-    };
-};
-
-} // namespace
-
 TEST(VideoSurface, PaintsBlackForNothingOrPicturesItCannotShow)
 {
     struct Case {
@@ -139,12 +108,12 @@ TEST(VideoSurface, PaintsBlackForNothingOrPicturesItCannotShow)
     };
     const Case cases[] = {
         {"no picture", kestrel::video_data_ptr()},
-        {"zero size", boost::make_shared<OddPicture>(0, 0, 2, 0, true)},
-        {"zero height", boost::make_shared<OddPicture>(20, 0, 2, 60, true)},
-        {"zero width", boost::make_shared<OddPicture>(0, 20, 2, 0, true)},
-        {"no bytes", boost::make_shared<OddPicture>(20, 20, 2, 60, false)},
-        {"planar YUV", boost::make_shared<OddPicture>(20, 20, 0, 20, true)},
-        {"rows too short", boost::make_shared<OddPicture>(20, 20, 2, 40, true)},
+        {"zero size", boost::make_shared<OddPicture>(0, 0, 2, 0, 4096)},
+        {"zero height", boost::make_shared<OddPicture>(20, 0, 2, 60, 4096)},
+        {"zero width", boost::make_shared<OddPicture>(0, 20, 2, 0, 4096)},
+        {"no bytes", boost::make_shared<OddPicture>(20, 20, 2, 60, 0)},
+        {"planar YUV", boost::make_shared<OddPicture>(20, 20, 0, 20, 4096)},
+        {"rows too short", boost::make_shared<OddPicture>(20, 20, 2, 40, 4096)},
     };
     for (const Case& c : cases) {
         const QImage image = paintSurface(c.picture, 40, 30);

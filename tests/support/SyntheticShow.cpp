@@ -16,10 +16,8 @@ namespace test {
 
 namespace {
 
-const dt_pixel_format_t packed_rgb = 2;
-
 video_data_ptr solid_picture(int width, int height, rgb_colour colour) {
-    AVFramePtr frame = dt_create_picture(packed_rgb, width, height);
+    AVFramePtr frame = dt_create_picture(dt_pixel_format_rgb24, width, height);
     uint8_t* first_row = frame->data[0];
     for (int x = 0; x < width; ++x) {
         first_row[3 * x] = colour.red;
@@ -28,7 +26,7 @@ video_data_ptr solid_picture(int width, int height, rgb_colour colour) {
     }
     for (int y = 1; y < height; ++y)
         std::memcpy(first_row + y * frame->linesize[0], first_row, 3 * width);
-    return boost::make_shared<ff_video_data>(frame, width, height, packed_rgb);
+    return boost::make_shared<ff_video_data>(frame, width, height, dt_pixel_format_rgb24);
 }
 
 // Picture i covers [i x picture_ms, (i + 1) x picture_ms).
@@ -52,7 +50,7 @@ public:
             start);
     }
     video_format_ptr format() const override {
-        return video_format::create(spec_.width, spec_.height, packed_rgb);
+        return video_format::create(spec_.width, spec_.height, dt_pixel_format_rgb24);
     }
     double frame_rate() const override { return 1000.0 / spec_.picture_ms; }
 

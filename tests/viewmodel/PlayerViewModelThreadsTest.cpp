@@ -4,6 +4,7 @@
 // to the slideshow and the player, and in which order.
 
 #include "multimedia/FakeAudioOutput.h"
+#include "ViewModelDoubles.h"
 
 #include "viewmodel/PlayerViewModel.h"
 
@@ -24,6 +25,7 @@
 using Multimedia::Player;
 using Multimedia::test::FakeSoundCard;
 using ViewModel::PlayerViewModel;
+using ViewModelTest::UsageEventRecorder;
 using kestrel::test::picture_colour;
 using kestrel::test::show_spec;
 using kestrel::test::synthetic_show;
@@ -130,6 +132,7 @@ TEST_F(PlayerViewModelTest, PreviewHeightIsAppliedOnceClampedTo480AndNeverBelow1
 
 TEST_F(PlayerViewModelTest, OpeningRewindsReadsAheadAndPausesAtTheFirstPictureClosingDetachesFirst)
 {
+    UsageEventRecorder usage;
     PlayerViewModel model(show);
     model.setSurface(&surface);
     EXPECT_EQ(&surface, model.surface());
@@ -146,6 +149,7 @@ TEST_F(PlayerViewModelTest, OpeningRewindsReadsAheadAndPausesAtTheFirstPictureCl
     EXPECT_EQ(0, player.time());
     EXPECT_EQ(2000, player.maxTime());
     EXPECT_EQ(0, shownPicture());
+    EXPECT_EQ(QStringList{"Lumivista|Show Player||"}, usage.events);
 
     // Half a second of play, then the window closes.
     player.play();
@@ -161,11 +165,13 @@ TEST_F(PlayerViewModelTest, OpeningRewindsReadsAheadAndPausesAtTheFirstPictureCl
     EXPECT_EQ(1, card.closed);
     EXPECT_EQ(-1, shownPicture());
 
-    // Opening again starts over at the first picture.
+    // Opening again starts over at the first picture; each opening counts
+    // once, closing not at all.
     model.initialize();
     EXPECT_EQ(Player::PauseState, player.state());
     EXPECT_EQ(0, shownPicture());
     model.deinitialize();
+    EXPECT_EQ((QStringList{"Lumivista|Show Player||", "Lumivista|Show Player||"}), usage.events);
 
     // Closing without a source still ends the read-ahead, and only that.
     preview->journal.clear();

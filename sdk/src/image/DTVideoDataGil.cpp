@@ -2,10 +2,6 @@
 
 #include <boost/gil/image.hpp>
 
-extern "C" {
-#include <libavutil/pixfmt.h>
-}
-
 namespace kestrel {
 namespace image {
 namespace gil {
@@ -14,7 +10,7 @@ int video_data_gil_no_copy_impl::width() const { return static_cast<int>(image_-
 
 int video_data_gil_no_copy_impl::height() const { return static_cast<int>(image_->height()); }
 
-dt_pixel_format_t video_data_gil_no_copy_impl::pixel_format() const { return AV_PIX_FMT_RGB24; }
+dt_pixel_format_t video_data_gil_no_copy_impl::pixel_format() const { return dt_pixel_format_rgb24; }
 
 uint8_t* video_data_gil_no_copy_impl::data() const {
     if (image_->width() == 0 || image_->height() == 0)

@@ -3,13 +3,10 @@
 #include "DTErrors.h"
 #include "DTLog.h"
 #include "DTNumberText.h"
+#include "ffmpeg/DTFFBridge.h"
 
 #include <boost/algorithm/string/replace.hpp>
 #include <boost/throw_exception.hpp>
-
-extern "C" {
-#include <libavutil/rational.h>
-}
 
 #include <cmath>
 #include <string>
@@ -65,8 +62,7 @@ dt_rational_t parse_aspect_str(const std::string& ratio) {
 dt_rational_t aspect_value(const std::string& text) {
     if (text.find('/') != std::string::npos)
         return parse_aspect_str(text);
-    const AVRational nearest = av_d2q(real_value(text), 255);
-    return dt_rational_t(nearest.num, nearest.den);
+    return ff_nearest_rational(real_value(text), 255);
 }
 
 enum hooks { video_format_hook = 1, timeline_hook = 2 };

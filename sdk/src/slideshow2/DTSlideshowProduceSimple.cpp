@@ -17,7 +17,7 @@ namespace {
 const char* const video_encoder_family = "kestrel/ffmpeg";
 const char* const audio_encoder_family = "kestrel/ffmpeg";
 // The converter's destination and scaling: planar YUV 4:2:0, bilinear.
-const dt_pixel_format_t encoder_pixel_format = 0;
+const dt_pixel_format_t encoder_pixel_format = dt_pixel_format_yuv420p;
 const int convert_flags = 2;
 
 // The show's picture format; a missing source, video source or format is

@@ -5,10 +5,6 @@
 
 #include <boost/make_shared.hpp>
 
-extern "C" {
-#include <libavutil/pixfmt.h>
-}
-
 namespace kestrel {
 namespace slideshow2 {
 
@@ -35,7 +31,7 @@ void video_source_from_image::set_position(double t) {
 video_format_ptr video_source_from_image::format() const {
     boost::lock_guard<boost::mutex> lock(core_.frame_mutex());
     return video_format::create(static_cast<int>(core_.frame_width()), static_cast<int>(core_.frame_height()),
-                                AV_PIX_FMT_RGB24);
+                                dt_pixel_format_rgb24);
 }
 
 video_data_timed_ptr video_source_from_image::read() {
