@@ -17,6 +17,7 @@
 
 #include <fstream>
 #include <functional>
+#include <ostream>
 #include <sstream>
 
 namespace {
@@ -52,6 +53,11 @@ struct HostileCase {
     const char* name;
     std::function<HttpReply(const LoopbackHttpServer&)> reply;
 };
+
+void PrintTo(const HostileCase& hostile, std::ostream* out)
+{
+    *out << hostile.name;
+}
 
 class HostileServer : public testing::TestWithParam<HostileCase> {};
 
