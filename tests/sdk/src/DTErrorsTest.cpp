@@ -1,10 +1,12 @@
 #include "DTErrors.h"
 #include "DTFailureReason.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <boost/exception_ptr.hpp>
 
+#include <stdexcept>
 #include <thread>
 
 using namespace kestrel;
@@ -49,6 +51,28 @@ TEST(Errors, ReasonForTheUser) {
     EXPECT_EQ("no sound in it",
               reason([] { KESTREL_THROW(errors::failure("no audio stream") << errinfo_reason("no sound in it")); }));
     EXPECT_EQ("unexpected error", reason([] { throw 42; }));
+}
+
+// What the log is told: the reason, then what the error adds to it.
+TEST(Errors, LogTextKeepsWhatTheReasonLeavesOut) {
+    const auto log_text = [](auto thrower) {
+        try {
+            thrower();
+        } catch (...) {
+            return errors::log_text_of(std::current_exception());
+        }
+        return std::string("nothing thrown");
+    };
+    const std::string here = "at DTErrorsTest.cpp:";
+    EXPECT_THAT(log_text([] { KESTREL_THROW(errors::failure("no audio stream") << errinfo_reason("no sound in it")); }),
+                testing::StartsWith("no sound in it (no audio stream, " + here));
+    EXPECT_THAT(log_text([] { KESTREL_THROW(errors::error() << errinfo_api_function("avio_open") << errinfo_errno(2)); }),
+                testing::StartsWith("unexpected error (avio_open failed, code 2, " + here));
+    EXPECT_THAT(log_text([] { KESTREL_THROW(errors::error("empty file")); }),
+                testing::StartsWith("empty file (" + here));
+    EXPECT_EQ("bad text", log_text([] { throw std::runtime_error("bad text"); }));
+    EXPECT_EQ("unexpected error", log_text([] { throw 42; }));
+    EXPECT_EQ("unexpected error", errors::log_text_of(std::exception_ptr()));
 }
 
 TEST(Errors, ThrownErrorKeepsItsTextAndLocation) {
