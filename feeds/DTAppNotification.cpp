@@ -93,9 +93,10 @@ bool download(const std::string& url, callback done, const std::string& user_age
     try {
         std::stringstream body;
         if (feeds::fetch_body(url, user_agent, limits, body) == feeds::fetch_outcome::read)
-            parsed = details::parse(body); // a failed or empty body throws
+            parsed = details::parse(body);
     } catch (...) {
         parsed.reset();
+        feeds::log_unreadable(url, std::current_exception());
     }
     feeds::report(done, static_cast<bool>(parsed), parsed);
     return static_cast<bool>(parsed);
@@ -110,8 +111,11 @@ bool download(const std::string& url, callback done) { return download(url, done
 bool start(const std::string& url, callback done, const std::string& user_agent, const feeds::fetch_limits& limits) {
     boost::system::error_code ec;
     urdl::url::from_string(url, ec);
-    if (ec)
+    if (ec) {
+        // Nobody is called back: the line is all that tells of it.
+        feeds::log_not_a_url(url, ec);
         return false;
+    }
     try {
         boost::thread worker([url, done, user_agent, limits] { download(url, done, user_agent, limits); });
         worker.detach();

@@ -1,6 +1,7 @@
 #include "feeds/DTAppNotification.h"
 
 #include "support/CallbackRecorder.h"
+#include "support/LogLines.h"
 #include "support/LoopbackHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -95,7 +96,7 @@ TEST_F(AppNotificationFeed, UnexpectedDocumentsGiveDefaultsNotFailures) {
     EXPECT_EQ("2", entry.id());
 }
 
-TEST_F(AppNotificationFeed, EveryFailureIsOneFalseCallback) {
+TEST_F(AppNotificationFeed, EveryFailureIsOneFalseCallbackAndOneLogLine) {
     const std::string feed = "<notification><id>1</id><message>Hi</message></notification>";
     server.answer("/missing", HttpReply::status(404, "Not Found", feed));
     server.answer("/empty", HttpReply::ok(""));
@@ -107,9 +108,15 @@ TEST_F(AppNotificationFeed, EveryFailureIsOneFalseCallback) {
           server.url("/redirect"), std::string("http://127.0.0.1:0/"), std::string("not a url")}) {
         for (bool throwing : {false, true}) {
             auto received = std::make_shared<Recorder>();
+            testing::internal::CaptureStdout();
             EXPECT_FALSE(download(address, throwing ? received->throwing_receiver() : received->receiver(),
                                   default_user_agent()))
                 << address;
+            // The callback learns only "false": the log says why, once.
+            const std::string log = testing::internal::GetCapturedStdout();
+            const std::vector<std::string> lines = kestrel::test::log_lines_with(log, "[feeds]");
+            ASSERT_EQ(1u, lines.size()) << log;
+            EXPECT_EQ(0u, lines[0].find("[kestrel][warning][feeds] \"" + address + "\" ")) << lines[0];
             const auto calls = received->calls();
             ASSERT_EQ(1u, calls.size()) << address;
             EXPECT_FALSE(std::get<0>(calls[0]));
