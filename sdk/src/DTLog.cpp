@@ -35,7 +35,9 @@ protected:
 
     int sync() override {
         if (target_ && !text_.empty()) {
-            static boost::mutex output_mutex;
+            // Never destroyed: detached threads (the music loader, the feed
+            // downloads) may still log while the process runs its exit.
+            static boost::mutex& output_mutex = *new boost::mutex;
             boost::mutex::scoped_lock lock(output_mutex);
             target_->write(text_.data(), static_cast<std::streamsize>(text_.size()));
             target_->flush();
