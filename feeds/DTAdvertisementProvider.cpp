@@ -27,8 +27,8 @@ bool provider::start(const std::string& url, const std::string& product, const s
     boost::system::error_code ec;
     urdl::url::from_string(url, ec);
     if (ec) {
-        feeds::log_not_a_url(url, ec);
-        feeds::report(done, state_bad_url, provider_ptr());
+        feeds::log_failure(url, "not a URL", ec);
+        feeds::report(url, done, state_bad_url, provider_ptr());
         return false;
     }
     try {
@@ -38,7 +38,8 @@ bool provider::start(const std::string& url, const std::string& product, const s
         worker.detach();
     } catch (...) {
         // No thread: nobody else will report.
-        feeds::report(done, state_download_failed, provider_ptr());
+        feeds::log_failure(url, "no download thread", std::current_exception());
+        feeds::report(url, done, state_download_failed, provider_ptr());
         return false;
     }
     return true;
@@ -72,9 +73,9 @@ void download(const std::string& url, const std::string& product, const std::str
     } catch (...) {
         loaded.reset();
         state = provider::state_bad_feed;
-        feeds::log_unreadable(url, std::current_exception());
+        feeds::log_failure(url, "unreadable", std::current_exception());
     }
-    feeds::report(done, state, loaded);
+    feeds::report(url, done, state, loaded);
 }
 
 } // namespace details

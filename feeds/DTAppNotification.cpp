@@ -96,9 +96,9 @@ bool download(const std::string& url, callback done, const std::string& user_age
             parsed = details::parse(body);
     } catch (...) {
         parsed.reset();
-        feeds::log_unreadable(url, std::current_exception());
+        feeds::log_failure(url, "unreadable", std::current_exception());
     }
-    feeds::report(done, static_cast<bool>(parsed), parsed);
+    feeds::report(url, done, static_cast<bool>(parsed), parsed);
     return static_cast<bool>(parsed);
 }
 
@@ -113,7 +113,7 @@ bool start(const std::string& url, callback done, const std::string& user_agent,
     urdl::url::from_string(url, ec);
     if (ec) {
         // Nobody is called back: the line is all that tells of it.
-        feeds::log_not_a_url(url, ec);
+        feeds::log_failure(url, "not a URL", ec);
         return false;
     }
     try {
@@ -121,7 +121,8 @@ bool start(const std::string& url, callback done, const std::string& user_agent,
         worker.detach();
     } catch (...) {
         // No thread: nobody else will report.
-        feeds::report(done, false, notification_ptr());
+        feeds::log_failure(url, "no download thread", std::current_exception());
+        feeds::report(url, done, false, notification_ptr());
         return false;
     }
     return true;

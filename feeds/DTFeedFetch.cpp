@@ -15,7 +15,7 @@ namespace feeds {
 
 namespace {
 
-std::ostream& log_failure(const std::string& address, const char* what) {
+std::ostream& log_line_for(const std::string& address, const char* what) {
     return log_line(logger::warning()) << "[feeds] " << log_quoted(address) << " " << what << ": ";
 }
 
@@ -42,7 +42,7 @@ fetch_outcome fetch_body(const std::string& address, const std::string& user_age
         const boost::system::error_code& error = stream.rdbuf()->error();
         if (!stream) {
             if (error != boost::asio::error::operation_aborted)
-                log_failure(address, "not opened") << text_of(error) << std::endl;
+                log_failure(address, "not opened", error);
             return fetch_outcome::not_opened;
         }
         // Stops at a read failure and marks the body failed, keeping what
@@ -54,22 +54,31 @@ fetch_outcome fetch_body(const std::string& address, const std::string& user_age
         }
         if (body)
             return fetch_outcome::read;
-        if (error != boost::asio::error::operation_aborted)
-            log_failure(address, "cut short") << (error ? text_of(error) : "nothing came") << std::endl;
+        if (!error)
+            log_line_for(address, "cut short") << "nothing came" << std::endl;
+        else if (error != boost::asio::error::operation_aborted)
+            log_failure(address, "cut short", error);
         return fetch_outcome::cut_short;
     } catch (...) {
         // A URL that does not parse, or no memory for the stream.
-        log_failure(address, "not opened") << errors::log_text_of(std::current_exception()) << std::endl;
+        log_failure(address, "not opened", std::current_exception());
         return fetch_outcome::not_opened;
     }
 }
 
-void log_unreadable(const std::string& address, const std::exception_ptr& failure) {
-    log_failure(address, "unreadable") << errors::log_text_of(failure) << std::endl;
+void log_failure(const std::string& address, const char* what, const std::exception_ptr& failure) noexcept {
+    try {
+        log_line_for(address, what) << errors::log_text_of(failure) << std::endl;
+    } catch (...) {
+        // No memory even for the line: the failure goes unsaid.
+    }
 }
 
-void log_not_a_url(const std::string& address, const boost::system::error_code& error) {
-    log_failure(address, "not a URL") << text_of(error) << std::endl;
+void log_failure(const std::string& address, const char* what, const boost::system::error_code& error) noexcept {
+    try {
+        log_line_for(address, what) << text_of(error) << std::endl;
+    } catch (...) {
+    }
 }
 
 } // namespace feeds

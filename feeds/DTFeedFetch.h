@@ -46,21 +46,22 @@ enum class fetch_outcome {
 fetch_outcome fetch_body(const std::string& address, const std::string& user_agent, const fetch_limits& limits,
                          std::stringstream& body);
 
-// The line for a body that came whole but cannot be read as the feed.
-void log_unreadable(const std::string& address, const std::exception_ptr& failure);
+// One warning line: the address, what happened to its download ("not
+// opened", "unreadable") and why. Never throws.
+void log_failure(const std::string& address, const char* what, const std::exception_ptr& failure) noexcept;
+void log_failure(const std::string& address, const char* what, const boost::system::error_code& error) noexcept;
 
-// The line for an address that is not a URL, found before any fetch.
-void log_not_a_url(const std::string& address, const boost::system::error_code& error);
-
-// Calls the callback, if any. What it throws stays here: a receiver that
-// fails is never told about the same feed a second time.
+// Calls the callback of the address's download, if any. What it throws is
+// logged and stays here: a receiver that fails is never told about the same
+// feed a second time.
 template <class Callback, class... Args>
-void report(const Callback& callback, Args&&... args) noexcept {
+void report(const std::string& address, const Callback& callback, Args&&... args) noexcept {
     if (!callback)
         return;
     try {
         callback(std::forward<Args>(args)...);
     } catch (...) {
+        log_failure(address, "receiver failed", std::current_exception());
     }
 }
 
