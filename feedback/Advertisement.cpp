@@ -1,10 +1,11 @@
 #include "feedback/Advertisement.h"
 
 #include "feedback/EngineText.h"
-#include "feedback/GuardedReceiver.h"
 #include "feedback/ProcessWide.h"
 #include "feedback/WebAddresses.h"
 
+#include "componentmodel/EventTypes.h"
+#include "componentmodel/GuardedReceiver.h"
 #include "componentmodel/Platform.h"
 
 #include "feeds/DTFeedFetch.h"
@@ -25,12 +26,10 @@ namespace {
 
 using kestrel::advertisement::provider;
 
-const QEvent::Type advertisementEventType = QEvent::Type(QEvent::User + 5);
-
 class AdvertisementEvent : public QEvent {
 public:
     AdvertisementEvent(provider::State state, kestrel::advertisement::provider_ptr feed)
-        : QEvent(advertisementEventType), state(state), feed(std::move(feed))
+        : QEvent(ComponentModel::EventTypes::advertisementFeedEnded), state(state), feed(std::move(feed))
     {
     }
     const provider::State state;
@@ -39,7 +38,7 @@ public:
 
 // The feed reader's callback, for every outcome: hands it over.
 struct AdvertisementFunctor {
-    std::shared_ptr<GuardedReceiver> receiver;
+    std::shared_ptr<ComponentModel::GuardedReceiver> receiver;
 
     void operator()(provider::State state, kestrel::advertisement::provider_ptr feed) const
     {
@@ -53,7 +52,7 @@ typedef QFutureWatcher<InternalAd> BannerWatcher;
 
 Advertisement::Advertisement(const QString& product, const QString& version, const QString& url,
                              QObject* parent)
-    : QObject(parent), mailbox_(std::make_shared<GuardedReceiver>(this))
+    : QObject(parent), mailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this))
 {
     if (QCoreApplication* application = QCoreApplication::instance())
         connect(application, &QCoreApplication::aboutToQuit, this, [this] { downloads_.cancel(); });
@@ -161,7 +160,7 @@ bool Advertisement::event(QEvent* event)
 {
     // Before the event is read: the worker made it under the mailbox's lock.
     mailbox_->delivered();
-    if (event->type() != advertisementEventType)
+    if (event->type() != ComponentModel::EventTypes::advertisementFeedEnded)
         return QObject::event(event);
     const auto* outcome = static_cast<AdvertisementEvent*>(event);
     if (outcome->state == provider::state_loaded && outcome->feed)

@@ -2,18 +2,19 @@
 // The process-wide advertisement service. Its constructor starts the
 // download of the advertisement feed (for this product, version, platform
 // and the system locale's region and language) on a thread of the feed
-// reader; the outcome comes back as a posted event (type 1005) and a read
-// feed is kept. On request, retreive() picks one advertisement for a slot,
-// downloads its banner on Qt's global thread pool and emits retreived() on
-// the GUI thread: at most one signal per request, none while no feed is
-// kept, none when no advertisement fits the slot. A banner that cannot be
-// fetched or read, or is larger than 8 MiB, gives a null picture. Nothing
-// thrown by the selection or the download leaves the service. GUI thread
-// only. When the application is about to quit (and at the latest when the
-// service goes) every download of the service in flight is cancelled and
-// later ones fail at once, so Qt's pool, which the application waits for
-// as it ends, never waits for the network. The holder deletes the service
-// after main has returned; downloads still running then never reach it.
+// reader; the outcome comes back as a posted event
+// (EventTypes::advertisementFeedEnded) and a read feed is kept. On request,
+// retreive() picks one advertisement for a slot, downloads its banner on
+// Qt's global thread pool and emits retreived() on the GUI thread: at most
+// one signal per request, none while no feed is kept, none when no
+// advertisement fits the slot. A banner that cannot be fetched or read, or
+// is larger than 8 MiB, gives a null picture. Nothing thrown by the
+// selection or the download leaves the service. GUI thread only. When the
+// application is about to quit (and at the latest when the service goes)
+// every download of the service in flight is cancelled and later ones fail
+// at once, so Qt's pool, which the application waits for as it ends, never
+// waits for the network. The holder deletes the service after main has
+// returned; downloads still running then never reach it.
 
 #include "feedback/Ad.h"
 
@@ -28,9 +29,11 @@
 
 #include <memory>
 
-namespace Feedback {
-
+namespace ComponentModel {
 class GuardedReceiver;
+}
+
+namespace Feedback {
 
 // The result of one banner download, from the pool thread to the GUI thread.
 struct InternalAd {
@@ -72,7 +75,7 @@ private slots:
 
 private:
     kestrel::advertisement::provider_ptr provider_;
-    std::shared_ptr<GuardedReceiver> mailbox_;
+    std::shared_ptr<ComponentModel::GuardedReceiver> mailbox_;
     urdl::cancellation downloads_; // the feed and every banner
 };
 

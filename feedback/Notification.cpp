@@ -1,10 +1,11 @@
 #include "feedback/Notification.h"
 
 #include "feedback/EngineText.h"
-#include "feedback/GuardedReceiver.h"
 #include "feedback/VersionNumber.h"
 
 #include "componentmodel/DesktopLauncher.h"
+#include "componentmodel/EventTypes.h"
+#include "componentmodel/GuardedReceiver.h"
 #include "componentmodel/Platform.h"
 
 #include "feeds/DTWebAddress.h"
@@ -17,12 +18,10 @@ namespace Feedback {
 
 namespace {
 
-const QEvent::Type notificationEventType = QEvent::Type(QEvent::User + 4);
-
 class NotificationEvent : public QEvent {
 public:
     explicit NotificationEvent(kestrel::appnotification::notification_ptr feed)
-        : QEvent(notificationEventType), feed(std::move(feed))
+        : QEvent(ComponentModel::EventTypes::notificationFeedRead), feed(std::move(feed))
     {
     }
     const kestrel::appnotification::notification_ptr feed;
@@ -30,7 +29,7 @@ public:
 
 // The feed reader's callback, on its thread: hands a parsed feed over.
 struct NotificationFunctor {
-    std::shared_ptr<GuardedReceiver> receiver;
+    std::shared_ptr<ComponentModel::GuardedReceiver> receiver;
 
     void operator()(bool ok, kestrel::appnotification::notification_ptr feed) const
     {
@@ -42,7 +41,7 @@ struct NotificationFunctor {
 } // namespace
 
 Notification::Notification(const QString& url, const QString& client, QObject* parent)
-    : QObject(parent), mailbox_(std::make_shared<GuardedReceiver>(this))
+    : QObject(parent), mailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this))
 {
     kestrel::appnotification::start(toEngineText(url), NotificationFunctor{mailbox_}, toEngineText(client),
                                     kestrel::feeds::feed_limits(download_));
@@ -58,7 +57,7 @@ bool Notification::event(QEvent* event)
 {
     // Before the event is read: the worker made it under the mailbox's lock.
     mailbox_->delivered();
-    if (event->type() != notificationEventType)
+    if (event->type() != ComponentModel::EventTypes::notificationFeedRead)
         return QObject::event(event);
     processNotification(static_cast<NotificationEvent*>(event)->feed);
     return true;

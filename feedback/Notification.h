@@ -3,13 +3,14 @@
 // the user has not seen, else the offer of a newer version for this
 // platform. The constructor starts the feed download on a thread of the
 // feed reader; the parsed feed comes back to this object's thread as a
-// posted event (type 1004) and is checked there. A feed that fails leaves
-// no trace, so the next start tries again. The daily state lives in the
-// settings store under "Notification/". Texts reach the user as UTF-8
-// (Latin-1 when not valid UTF-8); the update's page is opened only when it
-// is a web address (http or https). Also the run statistics, counted
-// once per start. GUI thread only; deleting the object cancels its download
-// in flight, so nothing of the network holds up the program's end.
+// posted event (EventTypes::notificationFeedRead) and is checked there. A
+// feed that fails leaves no trace in the settings, so the next start tries
+// again. The daily state lives in the settings store under "Notification/".
+// Texts reach the user as UTF-8 (Latin-1 when not valid UTF-8); the
+// update's page is opened only when it is a web address (http or https).
+// Also the run statistics, counted once per start. GUI thread only;
+// deleting the object cancels its download in flight, so nothing of the
+// network holds up the program's end.
 
 #include "feeds/DTAppNotification.h"
 
@@ -21,9 +22,11 @@
 
 #include <memory>
 
-namespace Feedback {
-
+namespace ComponentModel {
 class GuardedReceiver;
+}
+
+namespace Feedback {
 
 class Notification : public QObject {
     Q_OBJECT
@@ -50,7 +53,7 @@ signals:
     void updateReceived(QString message, bool& needUpdate);
 
 private:
-    std::shared_ptr<GuardedReceiver> mailbox_;
+    std::shared_ptr<ComponentModel::GuardedReceiver> mailbox_;
     urdl::cancellation download_;
 };
 

@@ -27,7 +27,8 @@ bool provider::start(const std::string& url, const std::string& product, const s
     boost::system::error_code ec;
     urdl::url::from_string(url, ec);
     if (ec) {
-        feeds::report(done, state_bad_url, provider_ptr());
+        feeds::log_failure(url, "not a URL", ec);
+        feeds::report(url, done, state_bad_url, provider_ptr());
         return false;
     }
     try {
@@ -37,7 +38,8 @@ bool provider::start(const std::string& url, const std::string& product, const s
         worker.detach();
     } catch (...) {
         // No thread: nobody else will report.
-        feeds::report(done, state_download_failed, provider_ptr());
+        feeds::log_failure(url, "no download thread", std::current_exception());
+        feeds::report(url, done, state_download_failed, provider_ptr());
         return false;
     }
     return true;
@@ -61,17 +63,19 @@ void download(const std::string& url, const std::string& product, const std::str
     provider::State state = provider::state_bad_feed;
     try {
         std::stringstream body;
-        if (feeds::fetch_body(url, user_agent, limits, body) == feeds::fetch_outcome::not_opened) {
+        const feeds::fetch_outcome fetched = feeds::fetch_body(url, user_agent, limits, body);
+        if (fetched == feeds::fetch_outcome::not_opened) {
             state = provider::state_download_failed;
-        } else {
+        } else if (fetched == feeds::fetch_outcome::read) {
             loaded.reset(new provider(parse(body, product, os, version, region, language)));
             state = provider::state_loaded;
         }
     } catch (...) {
         loaded.reset();
         state = provider::state_bad_feed;
+        feeds::log_failure(url, "unreadable", std::current_exception());
     }
-    feeds::report(done, state, loaded);
+    feeds::report(url, done, state, loaded);
 }
 
 } // namespace details

@@ -4,10 +4,11 @@
 // caller's product key, platform, version, region and language
 // (DTAdvertisementFeed.h) and reports exactly once through the callback on
 // that thread: (state_loaded, the provider), or a failure state with an
-// empty provider. An unparsable address is reported at once, on the
-// calling thread. No exception leaves start() or the download; a callback
-// that throws is not called again. The callback must hand the provider
-// over to its owner's thread itself and cope with an owner that is gone.
+// empty provider, the reason of a failure logged (DTFeedFetch.h). An
+// unparsable address is reported at once, on the calling thread. No
+// exception leaves start() or the download; a callback that throws is not
+// called again. The callback must hand the provider over to its owner's
+// thread itself and cope with an owner that is gone.
 
 #include "DTAdvertisementFeed.h"
 #include "DTAdvertisementInstance.h"

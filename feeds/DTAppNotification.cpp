@@ -93,11 +93,12 @@ bool download(const std::string& url, callback done, const std::string& user_age
     try {
         std::stringstream body;
         if (feeds::fetch_body(url, user_agent, limits, body) == feeds::fetch_outcome::read)
-            parsed = details::parse(body); // a failed or empty body throws
+            parsed = details::parse(body);
     } catch (...) {
         parsed.reset();
+        feeds::log_failure(url, "unreadable", std::current_exception());
     }
-    feeds::report(done, static_cast<bool>(parsed), parsed);
+    feeds::report(url, done, static_cast<bool>(parsed), parsed);
     return static_cast<bool>(parsed);
 }
 
@@ -110,14 +111,18 @@ bool download(const std::string& url, callback done) { return download(url, done
 bool start(const std::string& url, callback done, const std::string& user_agent, const feeds::fetch_limits& limits) {
     boost::system::error_code ec;
     urdl::url::from_string(url, ec);
-    if (ec)
+    if (ec) {
+        // Nobody is called back: the line is all that tells of it.
+        feeds::log_failure(url, "not a URL", ec);
         return false;
+    }
     try {
         boost::thread worker([url, done, user_agent, limits] { download(url, done, user_agent, limits); });
         worker.detach();
     } catch (...) {
         // No thread: nobody else will report.
-        feeds::report(done, false, notification_ptr());
+        feeds::log_failure(url, "no download thread", std::current_exception());
+        feeds::report(url, done, false, notification_ptr());
         return false;
     }
     return true;

@@ -6,7 +6,9 @@
 // parsed feed) or (false, empty) for any failure (no connection, an HTTP
 // status other than 200, a body that is empty, cut off, not XML, or past
 // the bounds of DTFeedXml.h; a download past its fetch_limits or
-// cancelled). A well-formed document without the expected elements is no
+// cancelled). Why is logged, but for a cancel (DTFeedFetch.h); so is an
+// address that is not a URL, for which start() returns false and calls
+// nobody. A well-formed document without the expected elements is no
 // failure: the missing values hold their defaults. Nothing here throws out
 // of start() or download(), and nothing is kept between calls. The
 // callback must not touch objects of another thread directly.

@@ -2,8 +2,6 @@
 
 #include "DTLog.h"
 
-#include <cstdio>
-
 namespace kestrel {
 namespace feeds {
 
@@ -23,25 +21,6 @@ bool starts_with_ignoring_case(const std::string& text, const char* prefix) {
     return true;
 }
 
-// The address as a log line may show it: on one line, not too long.
-std::string printable(const std::string& address) {
-    const std::size_t shown = 200;
-    std::string text;
-    for (std::size_t i = 0; i < address.size() && i < shown; ++i) {
-        const unsigned char c = static_cast<unsigned char>(address[i]);
-        if (c < 0x20 || c == 0x7F || c == '"' || c == '\\') {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            text += escaped;
-        } else {
-            text += static_cast<char>(c);
-        }
-    }
-    if (address.size() > shown)
-        text += "...";
-    return text;
-}
-
 } // namespace
 
 bool is_web_address(const std::string& address) {
@@ -51,8 +30,8 @@ bool is_web_address(const std::string& address) {
 std::string web_address_or_empty(const std::string& address, const char* field) {
     if (address.empty() || is_web_address(address))
         return address;
-    log_line(logger::warning()) << "[feeds] refused " << field << " \"" << printable(address)
-                                << "\": not an http or https address" << std::endl;
+    log_line(logger::warning()) << "[feeds] refused " << field << " " << log_quoted(address)
+                                << ": not an http or https address" << std::endl;
     return std::string();
 }
 

@@ -1,5 +1,7 @@
 #include "multimedia/AudioPlayer.h"
 
+#include "componentmodel/EventTypes.h"
+
 #include "DTAudioFilterAmplify.h"
 #include "DTMediaSettings.h"
 
@@ -344,12 +346,12 @@ void AudioPlayer::applyVolumeForSound()
 void AudioPlayer::postEndOfSound()
 {
     soundRanDry_.store(true);
-    QCoreApplication::postEvent(this, new QEvent(EndOfSoundEvent));
+    QCoreApplication::postEvent(this, new QEvent(ComponentModel::EventTypes::endOfSound));
 }
 
 bool AudioPlayer::event(QEvent* e)
 {
-    if (e->type() != EndOfSoundEvent)
+    if (e->type() != ComponentModel::EventTypes::endOfSound)
         return Player::event(e);
     // A notice that a seek or a new source overtook is stale.
     if (soundRanDry_.exchange(false)) {

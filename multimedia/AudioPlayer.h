@@ -19,8 +19,6 @@
 #include "DTAudioConvert.h"
 #include "DTAudioFilter.h"
 
-#include <QEvent>
-
 #include <portaudio.h>
 
 #include <atomic>
@@ -40,9 +38,6 @@ class AudioPlayer : public Player {
     Q_PROPERTY(bool soundDeviceMissing READ soundDeviceMissing NOTIFY soundDeviceMissingChanged)
 
 public:
-    // Posted by the callback when the source's sound has run dry.
-    static const QEvent::Type EndOfSoundEvent = static_cast<QEvent::Type>(1010);
-
     // Takes its sound output from createAudioOutput().
     explicit AudioPlayer(QObject* parent = nullptr);
     ~AudioPlayer() override;
@@ -73,7 +68,8 @@ public:
 
     // The stream callback, on the sound device's thread. Returns paContinue;
     // paComplete when the sound ran dry and paAbort after a failure, both
-    // after posting EndOfSoundEvent; paAbort without a source.
+    // after posting the end-of-sound event (EventTypes::endOfSound); paAbort
+    // without a source.
     int streamCallback(const void* input, void* output, unsigned long frames,
                        const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags flags);
 
@@ -131,9 +127,9 @@ private:
     // The volume as the sound thread sees it, and what its filter applies.
     std::atomic<int> soundVolume_{100};
     int appliedVolume_ = 100;
-    // Set by the callback that posted EndOfSoundEvent; cleared whenever the
-    // stream is restarted, so that a notice overtaken by a seek or a new
-    // source is dropped.
+    // Set by the callback that posted the end-of-sound event; cleared
+    // whenever the stream is restarted, so that a notice overtaken by a seek
+    // or a new source is dropped.
     std::atomic<bool> soundRanDry_{false};
 };
 

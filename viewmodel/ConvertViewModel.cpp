@@ -4,12 +4,13 @@
 #include "viewmodel/UnfinishedVideo.h"
 #include "viewmodel/UsageEvents.h"
 
+#include "componentmodel/EventTypes.h"
 #include "componentmodel/FileHelpers.h"
+#include "componentmodel/GuardedReceiver.h"
 #include "componentmodel/ImageProvider.h"
 #include "componentmodel/NotifyList.h"
 #include "componentmodel/Progress.h"
 #include "componentmodel/SignalArgs.h"
-#include "feedback/GuardedReceiver.h"
 #include "multimedia/PictureImage.h"
 
 #include "DTVideoData.h"
@@ -37,7 +38,7 @@ typedef kestrel::slideshow2::slideshow_produce produce;
 
 class ProgressEvent : public QEvent {
 public:
-    static const QEvent::Type type = QEvent::Type(1001);
+    static constexpr QEvent::Type type = ComponentModel::EventTypes::conversionProgress;
     ProgressEvent(quint64 production, double percent, kestrel::video_data_ptr frame)
         : QEvent(type), production(production), percent(percent), frame(std::move(frame))
     {
@@ -49,7 +50,7 @@ public:
 
 class FinishEvent : public QEvent {
 public:
-    static const QEvent::Type type = QEvent::Type(1002);
+    static constexpr QEvent::Type type = ComponentModel::EventTypes::conversionFinished;
     FinishEvent(quint64 production, int result) : QEvent(type), production(production), result(result) {}
     const quint64 production;
     const int result;
@@ -58,7 +59,7 @@ public:
 // The producer's callbacks, on its worker thread: they only post, and only
 // while the receiver lives.
 struct ProgressFunctor {
-    std::shared_ptr<Feedback::GuardedReceiver> receiver;
+    std::shared_ptr<ComponentModel::GuardedReceiver> receiver;
     quint64 production;
     void operator()(double percent, const kestrel::video_data_ptr& frame) const
     {
@@ -67,7 +68,7 @@ struct ProgressFunctor {
 };
 
 struct FinishFunctor {
-    std::shared_ptr<Feedback::GuardedReceiver> receiver;
+    std::shared_ptr<ComponentModel::GuardedReceiver> receiver;
     quint64 production;
     void operator()(produce::Result result) const
     {
@@ -93,7 +94,7 @@ ConvertViewModel::ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
       storyboard_(std::move(storyboard)),
       settings_(std::move(settings)),
       photos_(std::move(photos)),
-      mailbox_(std::make_shared<Feedback::GuardedReceiver>(this)),
+      mailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this)),
       startAction_(this),
       pauseAction_(this),
       stopAction_(this),

@@ -35,13 +35,10 @@
 #include <string>
 
 namespace ComponentModel {
+class GuardedReceiver;
 class ImageProvider;
 class Progress;
 } // namespace ComponentModel
-
-namespace Feedback {
-class GuardedReceiver;
-} // namespace Feedback
 
 namespace ViewModel {
 
@@ -147,7 +144,7 @@ private:
     // Where the producer's callbacks post; closed first by the destructor.
     // Made before the actions, gone after them: their child events come
     // through event() too.
-    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
+    std::shared_ptr<ComponentModel::GuardedReceiver> mailbox_;
     QAction startAction_;
     QAction pauseAction_;
     QAction stopAction_;

@@ -1,6 +1,7 @@
 #include "viewmodel/MusicViewModel.h"
 
-#include "feedback/GuardedReceiver.h"
+#include "componentmodel/EventTypes.h"
+#include "componentmodel/GuardedReceiver.h"
 
 #include "slideshow2/DTSlideshow.h"
 
@@ -16,14 +17,14 @@ namespace ViewModel {
 
 namespace {
 
-const QEvent::Type openEventType = QEvent::Type(1002);
 const QString pathKey = QStringLiteral("Music/filePath");
 
 // The loader's answer for one choice of a file: the track, or empty and why.
 class OpenEvent : public QEvent {
 public:
     OpenEvent(unsigned long long choice, kestrel::audio_track_ptr track, const std::string& reason)
-        : QEvent(openEventType), choice(choice), track(std::move(track)), reason(QString::fromStdString(reason))
+        : QEvent(ComponentModel::EventTypes::musicOpened), choice(choice), track(std::move(track)),
+          reason(QString::fromStdString(reason))
     {
     }
     const unsigned long long choice;
@@ -34,7 +35,7 @@ public:
 // Runs on the loader's thread; posts, and the track goes with the event or
 // is released here when the view model is gone.
 struct OpenFunctor {
-    std::shared_ptr<Feedback::GuardedReceiver> mailbox;
+    std::shared_ptr<ComponentModel::GuardedReceiver> mailbox;
     unsigned long long choice;
 
     void operator()(kestrel::audio_track_ptr track, const std::string& reason) const
@@ -56,8 +57,8 @@ MusicViewModel::MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, QOb
 }
 
 MusicViewModel::MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, Loader loader, QObject* parent)
-    : QObject(parent), slideshow_(std::move(slideshow)), mailbox_(std::make_shared<Feedback::GuardedReceiver>(this)),
-      clearAction_(this), loader_(std::move(loader))
+    : QObject(parent), slideshow_(std::move(slideshow)),
+      mailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this)), clearAction_(this), loader_(std::move(loader))
 {
     Q_ASSERT(slideshow_);
     clearAction_.setEnabled(false);
@@ -126,7 +127,7 @@ bool MusicViewModel::event(QEvent* event)
     // writes to it; one uncontended lock for any event.
     mailbox_->delivered();
     // Other events (queued calls, deleteLater) are QObject's business.
-    if (event->type() != openEventType)
+    if (event->type() != ComponentModel::EventTypes::musicOpened)
         return QObject::event(event);
     const OpenEvent* open = static_cast<OpenEvent*>(event);
     finishOpen(open->choice, open->track, open->reason);

@@ -12,8 +12,8 @@
 // and emits openFailed with a message naming the file and the reason.
 // Writing the empty path removes the music at once. An answer that a newer
 // choice superseded is dropped; answers never reach a view model that is
-// gone (they come as posted events, type 1002, through a mailbox the
-// destructor closes).
+// gone (they come as posted events, EventTypes::musicOpened, through a
+// mailbox the destructor closes).
 //
 // Ownership: the main view model holds it; the slideshow (never null) is
 // shared. GUI thread only; the loader's callback runs on its own thread and
@@ -30,7 +30,7 @@
 #include <memory>
 #include <string>
 
-namespace Feedback {
+namespace ComponentModel {
 class GuardedReceiver;
 }
 
@@ -94,7 +94,7 @@ private:
     bool loading_ = false;
     // Before the action: event() uses it, and a child's destruction still
     // sends this object an event.
-    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
+    std::shared_ptr<ComponentModel::GuardedReceiver> mailbox_;
     QAction clearAction_;
     Loader loader_;
     // Counts the choices of a file; an answer carries the count of its own.

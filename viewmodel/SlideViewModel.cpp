@@ -1,7 +1,8 @@
 #include "viewmodel/SlideViewModel.h"
 
+#include "componentmodel/EventTypes.h"
+#include "componentmodel/GuardedReceiver.h"
 #include "componentmodel/ImageProvider.h"
-#include "feedback/GuardedReceiver.h"
 #include "multimedia/PictureImage.h"
 
 #include "DTFailureReason.h"
@@ -22,18 +23,16 @@ namespace ViewModel {
 
 namespace {
 
-const QEvent::Type openEventType = QEvent::Type(1001);
-
 // The engine's answer to the photo open: 0 opened, anything else not.
 class OpenEvent : public QEvent {
 public:
-    explicit OpenEvent(int error) : QEvent(openEventType), error(error) {}
+    explicit OpenEvent(int error) : QEvent(ComponentModel::EventTypes::photoOpened), error(error) {}
     const int error;
 };
 
 // Runs on a photo manager worker; copies share the one mailbox.
 struct OpenFunctor {
-    std::shared_ptr<Feedback::GuardedReceiver> mailbox;
+    std::shared_ptr<ComponentModel::GuardedReceiver> mailbox;
 
     void operator()(kestrel::slideshow2::slide::OpenResult result) const
     {
@@ -53,7 +52,7 @@ SlideViewModel::SlideViewModel(kestrel::slideshow2::slide_ptr slide, const QStri
                                kestrel::slideshow2::photo_manager_ptr photoManager,
                                QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent)
     : QObject(parent), slide_(std::move(slide)), photos_(std::move(photos)), filePath_(filePath),
-      settings_(settings), mailbox_(std::make_shared<Feedback::GuardedReceiver>(this)), rotateCwAction_(this),
+      settings_(settings), mailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this)), rotateCwAction_(this),
       rotateAcwAction_(this)
 {
     registerStateType();
@@ -95,7 +94,7 @@ bool SlideViewModel::event(QEvent* event)
     // writes to it; one uncontended lock for any event.
     mailbox_->delivered();
     // Other events (queued calls, deleteLater) are QObject's business.
-    if (event->type() != openEventType)
+    if (event->type() != ComponentModel::EventTypes::photoOpened)
         return QObject::event(event);
     finishOpen(static_cast<OpenEvent*>(event)->error);
     return true;

@@ -13,8 +13,8 @@
 // thumbnail alive.
 //
 // Threads: GUI thread only. The open's answer comes from a photo manager
-// worker as a posted event (type 1001) through a mailbox that the destructor
-// closes: it never reaches a view model that is gone.
+// worker as a posted event (EventTypes::photoOpened) through a mailbox that
+// the destructor closes: it never reaches a view model that is gone.
 //
 // Throws nothing to its callers: a photo that cannot be opened (or whose
 // open cannot even be queued) ends in ErrorState; a failed rotation is
@@ -31,10 +31,8 @@
 #include <memory>
 
 namespace ComponentModel {
-class ImageProvider;
-}
-namespace Feedback {
 class GuardedReceiver;
+class ImageProvider;
 }
 
 namespace ViewModel {
@@ -100,7 +98,7 @@ private:
     QString failureReason_;
     // Before the actions: event() uses it, and a child's destruction still
     // sends this object an event.
-    std::shared_ptr<Feedback::GuardedReceiver> mailbox_;
+    std::shared_ptr<ComponentModel::GuardedReceiver> mailbox_;
     QAction rotateCwAction_;
     QAction rotateAcwAction_;
     kestrel::ControllerPtr openHandle_;

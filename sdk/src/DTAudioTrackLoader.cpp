@@ -2,6 +2,7 @@
 
 #include "DTAudioTrackFile.h"
 #include "DTFailureReason.h"
+#include "DTLog.h"
 
 #include <boost/thread/thread.hpp>
 
@@ -29,8 +30,12 @@ void open_audio_track_worker(const std::string& path, const audio_format_ptr& fo
     try {
         track = create_audio_track_file(path, format.get(), loop);
     } catch (...) {
-        // Whatever went wrong, the receiver learns it as "no track" and why.
-        reason = errors::reason_of(std::current_exception());
+        // Whatever went wrong, the receiver learns it as "no track" and why;
+        // the log keeps the whole of it, since the plain callback drops it.
+        const std::exception_ptr failure = std::current_exception();
+        reason = errors::reason_of(failure);
+        log_line(logger::warning()) << "[open_audio_track] " << log_quoted(path)
+                                    << " not opened: " << errors::log_text_of(failure) << std::endl;
     }
     if (answer)
         answer(track, reason);

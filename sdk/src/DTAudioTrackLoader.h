@@ -15,12 +15,13 @@ typedef boost::function<void(audio_track_ptr)> audio_track_callback;
 // "empty file", "no sound in it"); the reason is empty with a track.
 typedef boost::function<void(audio_track_ptr, const std::string& reason)> audio_track_answer;
 
-// Returns at once. A detached thread builds an audio_track_file for (path, format,
-// loop) and calls the callback once on that thread: with the track, or with
-// an empty pointer when it cannot be built. The path, the format and the
-// callback are copied first, so the caller's objects may go at once; the
-// callback must not throw. Throws boost::thread_resource_error (and makes no
-// callback) when no thread can be started.
+// Returns at once. A detached thread builds an audio_track_file for (path,
+// format, loop) and calls the callback once on that thread: with the track,
+// or with an empty pointer when it cannot be built (the log tells why). The
+// path, the format and the callback are copied first, so the caller's
+// objects may go at once; the callback must not throw. Throws
+// boost::thread_resource_error (and makes no callback) when no thread can
+// be started.
 void open_audio_track_async(const char* path, const audio_format* format, bool loop,
                             const audio_track_callback& callback);
 // The same with the reason of a failure.

@@ -25,6 +25,28 @@ std::string reason_text(const std::exception& failure) {
     return text;
 }
 
+// What a located failure says beyond its reason, "" when nothing.
+std::string details_of(const boost::exception& failure, const std::string& reason) {
+    std::string details;
+    const auto add = [&details](const std::string& part) { details += (details.empty() ? "" : ", ") + part; };
+    const std::exception* standard = dynamic_cast<const std::exception*>(&failure);
+    if (standard && standard->what() && reason != standard->what() &&
+        std::strcmp(standard->what(), dt_error().what()) != 0)
+        add(standard->what());
+    const char* const* function = boost::get_error_info<errinfo_api_function>(failure);
+    if (function && *function)
+        add(std::string(*function) + " failed");
+    if (const int* code = boost::get_error_info<errinfo_errno>(failure))
+        add("code " + std::to_string(*code));
+    const char* const* file = boost::get_error_info<boost::throw_file>(failure);
+    const int* line = boost::get_error_info<boost::throw_line>(failure);
+    if (file && *file && line) {
+        const char* slash = std::strrchr(*file, '/');
+        add(std::string("at ") + (slash ? slash + 1 : *file) + ":" + std::to_string(*line));
+    }
+    return details;
+}
+
 } // namespace
 
 std::string reason_of(const std::exception_ptr& failure) {
@@ -40,6 +62,19 @@ std::string reason_of(const std::exception_ptr& failure) {
     } catch (...) {
     }
     return unexpected_reason;
+}
+
+std::string log_text_of(const std::exception_ptr& failure) {
+    const std::string reason = reason_of(failure);
+    std::string details;
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
+    } catch (const boost::exception& e) {
+        details = details_of(e, reason);
+    } catch (...) {
+    }
+    return details.empty() ? reason : reason + " (" + details + ")";
 }
 
 std::string file_access_reason(int error_number) {

@@ -19,6 +19,12 @@ namespace errors {
 // that says more than the library's default one, else "unexpected error".
 std::string reason_of(const std::exception_ptr& failure);
 
+// The same failure in one line for the log: its reason, then what the error
+// says beyond it (its own text, the library call that failed and the code
+// it gave, where it was thrown): "not found (av_open_input_file failed,
+// code 2, at DTFFMediaSplitter.cpp:16)".
+std::string log_text_of(const std::exception_ptr& failure);
+
 // A file that could not be opened, by the errno of the failed open: "not
 // found", "no permission to read it", "a folder, not a file", else the
 // system's words.

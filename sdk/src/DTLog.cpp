@@ -2,6 +2,7 @@
 
 #include <boost/thread/mutex.hpp>
 
+#include <cstdio>
 #include <string>
 
 namespace kestrel {
@@ -34,7 +35,9 @@ protected:
 
     int sync() override {
         if (target_ && !text_.empty()) {
-            static boost::mutex output_mutex;
+            // Never destroyed: detached threads (the music loader, the feed
+            // downloads) may still log while the process runs its exit.
+            static boost::mutex& output_mutex = *new boost::mutex;
             boost::mutex::scoped_lock lock(output_mutex);
             target_->write(text_.data(), static_cast<std::streamsize>(text_.size()));
             target_->flush();
@@ -53,6 +56,21 @@ std::ostream& line_stream(std::ostream* target) {
     thread_local std::ostream stream(&buffer);
     buffer.retarget(target);
     return stream;
+}
+
+// Bytes [from, to) of the text, each that would break the line or the
+// quotes as \xNN.
+void append_escaped(std::string& out, const std::string& text, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F || c == '"' || c == '\\') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
 }
 
 } // namespace
@@ -100,6 +118,19 @@ std::ostream& log_line(const log_level& level) {
     std::ostream& out = level.stream == &logger::null_stream() ? *level.stream
                                                                 : line_stream(level.stream);
     return out << "[kestrel][" << level.name << "]";
+}
+
+std::string log_quoted(const std::string& text) {
+    const std::size_t shown = 300;
+    std::string quoted = "\"";
+    if (text.size() <= shown) {
+        append_escaped(quoted, text, 0, text.size());
+    } else {
+        append_escaped(quoted, text, 0, shown / 2);
+        quoted += "...";
+        append_escaped(quoted, text, text.size() - shown / 2, text.size());
+    }
+    return quoted + "\"";
 }
 
 } // namespace kestrel

@@ -12,6 +12,7 @@
 
 #include <iostream> // every logging unit initialises std::cout before it logs
 #include <streambuf>
+#include <string>
 
 namespace kestrel {
 
@@ -44,5 +45,11 @@ std::wostream& null_wstream();
 // Starts a line on the level; the caller writes the rest and ends it with
 // std::endl (or flushes it).
 std::ostream& log_line(const log_level& level);
+
+// Text from outside (a path, a web address) as a line may show it: in double
+// quotes, on one line (control bytes, quotes and backslashes as \xNN), and
+// no longer than 300 bytes: a longer text keeps its start and its end
+// around "...".
+std::string log_quoted(const std::string& text);
 
 } // namespace kestrel

@@ -2,6 +2,8 @@
 
 #include "feedback/Advertisement.h"
 
+#include "componentmodel/EventTypes.h"
+
 #include "support/LoopbackHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +18,6 @@ namespace {
 using namespace FeedbackTesting;
 using kestrel::test::HttpReply;
 using kestrel::test::LoopbackHttpServer;
-
-const int feedEvent = QEvent::User + 5;
 
 std::string slot(const std::string& context, const std::string& id, const std::string& text,
                  const std::string& banner)
@@ -69,7 +69,7 @@ protected:
 
     static void waitForFeed(Feedback::Advertisement& service)
     {
-        EventCounter feeds(&service, feedEvent);
+        EventCounter feeds(&service, ComponentModel::EventTypes::advertisementFeedEnded);
         ASSERT_TRUE(runEventsUntil([&] { return feeds.count == 1; }));
     }
 

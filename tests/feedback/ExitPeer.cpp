@@ -8,6 +8,8 @@
 #include "feedback/Advertisement.h"
 #include "feedback/GoogleAnalytics.h"
 
+#include "componentmodel/EventTypes.h"
+
 #include <QApplication>
 
 #include <cstdio>
@@ -39,7 +41,8 @@ int main(int argc, char** argv)
     Feedback::Advertisement::initialize("slideshow", "1.0.1.50", site + "/ads.xml");
     reportDeletion(Feedback::Advertisement::instance(), "advertisement deleted");
 
-    FeedbackTesting::EventCounter feeds(Feedback::Advertisement::instance(), QEvent::User + 5);
+    FeedbackTesting::EventCounter feeds(Feedback::Advertisement::instance(),
+                                        ComponentModel::EventTypes::advertisementFeedEnded);
     if (!FeedbackTesting::runEventsUntil([&] { return feeds.count == 1; }))
         return 3;
     Feedback::Advertisement::instance()->retreive("banner");

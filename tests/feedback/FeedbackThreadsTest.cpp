@@ -2,64 +2,23 @@
 
 #include "feedback/Advertisement.h"
 #include "feedback/GoogleAnalytics.h"
-#include "feedback/GuardedReceiver.h"
+
+#include "componentmodel/EventTypes.h"
 
 #include "support/LoopbackHttpServer.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QProcess>
 #include <QThreadPool>
 
-#include <atomic>
-#include <thread>
+#include <algorithm>
 
 namespace {
 
 using kestrel::test::HttpReply;
 using kestrel::test::LoopbackHttpServer;
-
-class Counting : public QObject {
-public:
-    explicit Counting(std::atomic<int>& handled) : handled_(handled) {}
-    std::shared_ptr<Feedback::GuardedReceiver> mailbox = std::make_shared<Feedback::GuardedReceiver>(this);
-    bool event(QEvent* event) override
-    {
-        if (event->type() != QEvent::User)
-            return QObject::event(event);
-        mailbox->delivered();
-        ++handled_;
-        return true;
-    }
-
-private:
-    std::atomic<int>& handled_;
-};
-
-TEST(GuardedReceiver, WorkersNeverReachAReceiverThatIsGone)
-{
-    std::atomic<int> handled{0};
-    std::atomic<int> posted{0};
-    auto* receiver = new Counting(handled);
-    auto mailbox = receiver->mailbox;
-    std::vector<std::thread> workers;
-    for (int i = 0; i < 4; ++i)
-        workers.emplace_back([mailbox, &posted] {
-            while (mailbox->post(std::make_unique<QEvent>(QEvent::User)))
-                ++posted;
-        });
-    while (posted < 100)
-        std::this_thread::yield();
-    QCoreApplication::processEvents();
-    mailbox->close(); // as the receiver's destructor does
-    delete receiver;  // and drops what is still queued for it
-    for (std::thread& worker : workers)
-        worker.join(); // each stopped only because the mailbox closed
-    EXPECT_GE(handled.load(), 100);
-    EXPECT_FALSE(mailbox->post(std::make_unique<QEvent>(QEvent::User)));
-}
 
 // Deleted, the services cancel their downloads in flight: Qt's pool, which
 // the application waits for as it ends, is free at once rather than after
@@ -75,7 +34,7 @@ TEST(ProcessWideServices, CancelTheirDownloadsInFlightAsTheyGo)
     qunsetenv("LUMIVISTA_ANALYTICS_HOST");
     auto advertisement = std::make_unique<Feedback::Advertisement>("slideshow", "1.0.1.50",
                                                                    QString::fromStdString(site.url("/ads.xml")));
-    FeedbackTesting::EventCounter feeds(advertisement.get(), QEvent::User + 5);
+    FeedbackTesting::EventCounter feeds(advertisement.get(), ComponentModel::EventTypes::advertisementFeedEnded);
     ASSERT_TRUE(FeedbackTesting::runEventsUntil([&] { return feeds.count == 1; }));
 
     advertisement->retreive("banner");

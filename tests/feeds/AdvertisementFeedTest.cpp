@@ -2,10 +2,12 @@
 #include "feeds/DTAdvertisementProvider.h"
 
 #include "support/CallbackRecorder.h"
+#include "support/LogLines.h"
 #include "support/LoopbackHttpServer.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 namespace {
@@ -156,12 +158,14 @@ TEST(AdvertisementFeed, ReadsDepthNotNames) {
     EXPECT_TRUE(parse_text("<ads><a><b id=\"other\"><c/></b></a></ads>").empty());
 }
 
-// The download on the calling thread, as the feed thread runs it.
+// The download on the calling thread, as the feed thread runs it; a
+// failure's state is all the callback learns, so the log tells why, once.
 struct DownloadCase {
     const char* name;
     HttpReply reply;
     provider::State state;
     const char* first_item; // of the empty slot name, when loaded
+    const char* logged;     // what the one line says after the address; none when loaded
 };
 
 class AdvertisementDownload : public testing::TestWithParam<DownloadCase> {};
@@ -171,8 +175,16 @@ TEST_P(AdvertisementDownload, ReportsOnceWithItsState) {
     server.answer("/ads.xml", GetParam().reply);
     auto received = std::make_shared<CallbackRecorder<provider::State, provider_ptr>>();
     Caller c;
+    testing::internal::CaptureStdout();
     details::download(server.url("/ads.xml"), c.product, c.os, c.version, c.region, c.language,
                       received->receiver(), "agent");
+    const std::string log = testing::internal::GetCapturedStdout();
+    const std::vector<std::string> lines = kestrel::test::log_lines_with(log, "[feeds]");
+    ASSERT_EQ(GetParam().state == provider::state_loaded ? 0u : 1u, lines.size()) << log;
+    if (!lines.empty()) {
+        const std::string start = "[kestrel][warning][feeds] \"" + server.url("/ads.xml") + "\" ";
+        EXPECT_EQ(start + GetParam().logged, lines[0].substr(0, start.size() + std::strlen(GetParam().logged)));
+    }
     const auto calls = received->calls();
     ASSERT_EQ(1u, calls.size());
     EXPECT_EQ(GetParam().state, std::get<0>(calls[0]));
@@ -189,17 +201,20 @@ const std::string good_feed = "<ads><g region=\"GB\"><p id=\"slideshow\"><c><i r
 INSTANTIATE_TEST_SUITE_P(
     Table, AdvertisementDownload,
     testing::Values(
-        DownloadCase{"Loaded", HttpReply::ok(good_feed), provider::state_loaded, "ad1"},
+        DownloadCase{"Loaded", HttpReply::ok(good_feed), provider::state_loaded, "ad1", ""},
         DownloadCase{"NothingMatches", HttpReply::ok("<ads><g region=\"US\"><p><c><i rate=\"1\"/></c></p></g></ads>"),
-                     provider::state_loaded, "none"},
-        DownloadCase{"NotFound", HttpReply::status(404, "Not Found", good_feed), provider::state_download_failed, ""},
+                     provider::state_loaded, "none", ""},
+        DownloadCase{"NotFound", HttpReply::status(404, "Not Found", good_feed), provider::state_download_failed, "",
+                     "not opened: Not found (HTTP 404)"},
         DownloadCase{"Malformed", HttpReply::raw("HTTP/1.0 200\r\n\r\n" + good_feed), provider::state_download_failed,
-                     ""},
-        DownloadCase{"EmptyBody", HttpReply::ok(""), provider::state_bad_feed, ""},
-        DownloadCase{"NotXml", HttpReply::ok("<html><body>Sorry</body>"), provider::state_bad_feed, ""},
-        DownloadCase{"CutOff", HttpReply::ok(good_feed.substr(0, good_feed.size() / 2)), provider::state_bad_feed, ""},
+                     "", "not opened: Malformed status line (HTTP 1)"},
+        DownloadCase{"EmptyBody", HttpReply::ok(""), provider::state_bad_feed, "", "cut short: nothing came"},
+        DownloadCase{"NotXml", HttpReply::ok("<html><body>Sorry</body>"), provider::state_bad_feed, "",
+                     "unreadable: <unspecified file>(1): unexpected end of data"},
+        DownloadCase{"CutOff", HttpReply::ok(good_feed.substr(0, good_feed.size() / 2)), provider::state_bad_feed, "",
+                     "unreadable: <unspecified file>(1): expected >"},
         DownloadCase{"BadRate", HttpReply::ok("<ads><g><p><c><i rate=\"lots\"/></c></p></g></ads>"),
-                     provider::state_bad_feed, ""}),
+                     provider::state_bad_feed, "", "unreadable: advertisement rate is not a number: \"lots\""}),
     [](const testing::TestParamInfo<DownloadCase>& info) { return std::string(info.param.name); });
 
 TEST(AdvertisementDownload, ThrowingReceiverIsToldOnce) {

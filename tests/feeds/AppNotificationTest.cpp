@@ -1,6 +1,7 @@
 #include "feeds/DTAppNotification.h"
 
 #include "support/CallbackRecorder.h"
+#include "support/LogLines.h"
 #include "support/LoopbackHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -95,7 +96,7 @@ TEST_F(AppNotificationFeed, UnexpectedDocumentsGiveDefaultsNotFailures) {
     EXPECT_EQ("2", entry.id());
 }
 
-TEST_F(AppNotificationFeed, EveryFailureIsOneFalseCallback) {
+TEST_F(AppNotificationFeed, EveryFailureIsOneFalseCallbackAndLoggedOnce) {
     const std::string feed = "<notification><id>1</id><message>Hi</message></notification>";
     server.answer("/missing", HttpReply::status(404, "Not Found", feed));
     server.answer("/empty", HttpReply::ok(""));
@@ -107,9 +108,20 @@ TEST_F(AppNotificationFeed, EveryFailureIsOneFalseCallback) {
           server.url("/redirect"), std::string("http://127.0.0.1:0/"), std::string("not a url")}) {
         for (bool throwing : {false, true}) {
             auto received = std::make_shared<Recorder>();
+            testing::internal::CaptureStdout();
             EXPECT_FALSE(download(address, throwing ? received->throwing_receiver() : received->receiver(),
                                   default_user_agent()))
                 << address;
+            // The callback learns only "false": the log says why, once, and
+            // then that the receiver failed, if it did.
+            const std::string log = testing::internal::GetCapturedStdout();
+            const std::vector<std::string> lines =
+                kestrel::test::log_lines_with(log, "[kestrel][warning][feeds] \"" + address + "\" ");
+            ASSERT_EQ(throwing ? 2u : 1u, lines.size()) << log;
+            EXPECT_EQ(std::string::npos, lines[0].find("receiver failed")) << lines[0];
+            if (throwing) {
+                EXPECT_NE(std::string::npos, lines[1].find("\" receiver failed: receiver failed")) << lines[1];
+            }
             const auto calls = received->calls();
             ASSERT_EQ(1u, calls.size()) << address;
             EXPECT_FALSE(std::get<0>(calls[0]));

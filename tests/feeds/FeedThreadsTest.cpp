@@ -5,6 +5,7 @@
 #include "support/CallbackRecorder.h"
 #include "support/LoopbackHttpServer.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -86,9 +87,13 @@ TEST_F(FeedThreads, NotificationFeedArrivesOnItsOwnThread) {
     EXPECT_FALSE(std::get<0>(failures[0]));
 }
 
+// Nobody is told but the log.
 TEST_F(FeedThreads, NotificationAddressThatIsNoUrlStartsNothing) {
     auto received = std::make_shared<NoticeRecorder>();
+    testing::internal::CaptureStdout();
     EXPECT_FALSE(appnotification::start("http://[broken", received->receiver()));
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                testing::StartsWith("[kestrel][warning][feeds] \"http://[broken\" not a URL: "));
     EXPECT_TRUE(received->wait_for(0).empty());
     EXPECT_TRUE(server.requests().empty());
 }

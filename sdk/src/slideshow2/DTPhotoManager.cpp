@@ -124,8 +124,12 @@ private:
                 result = opened;
                 reason.clear();
             } catch (...) {
-                // Any failure of the load is answered as not opened.
-                reason = errors::reason_of(std::current_exception());
+                // Any failure of the load is answered as not opened; the
+                // log keeps the whole of it, since the plain callback drops it.
+                const std::exception_ptr failure = std::current_exception();
+                reason = errors::reason_of(failure);
+                log_line(logger::warning()) << "[photo_manager] " << log_quoted(path)
+                                            << " not opened: " << errors::log_text_of(failure) << std::endl;
             }
         }
         count_down();

@@ -19,10 +19,11 @@
 // failed in any way (a file that is missing, not a JPEG, truncated beyond
 // use, a setting that does not convert, a side of 0); open_explained also
 // gives the reason in plain words ("empty file", "not a JPEG file (it is a
-// PNG)", "cancelled"; empty when opened). Every request that
-// runs gets exactly one answer; the callback runs after pending_count has
-// dropped and under no lock of the manager. An exception thrown by a
-// callback is logged and goes no further.
+// PNG)", "cancelled"; empty when opened); a failed load is logged with its
+// path and whole cause. Every request that runs gets exactly one answer;
+// the callback runs after pending_count has dropped and under no lock of
+// the manager. An exception thrown by a callback is logged and goes no
+// further.
 //
 // Threads: construct, open and destroy on the owner's thread; open and
 // pending_count may also be called from callbacks. The destructor stops the

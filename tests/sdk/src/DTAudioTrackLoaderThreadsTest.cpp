@@ -1,6 +1,7 @@
 #include "DTAudioTrackFile.h"
 #include "DTAudioTrackLoader.h"
 
+#include "support/LogLines.h"
 #include "support/MusicFiles.h"
 #include "support/TestFiles.h"
 
@@ -44,24 +45,29 @@ private:
 
 } // namespace
 
-TEST(AudioTrackLoader, MissingFileGivesOneEmptyCallback) {
+// The callback only learns "no track": the log line, written before it,
+// names the file and says why, with what the error adds to the reason.
+TEST(AudioTrackLoader, FileThatCannotBeOpenedGivesOneEmptyCallbackAndALogLine) {
     TempDir dir;
-    callbacks received;
-    open_audio_track_async(dir.file("nöt-there.mp3").c_str(), nullptr, true, received.receiver());
-    const std::vector<audio_track_ptr> tracks = received.wait_for(1);
-    ASSERT_EQ(1u, tracks.size());
-    EXPECT_FALSE(tracks[0]);
-}
-
-TEST(AudioTrackLoader, FileWithoutSoundGivesNoTrack) {
-    TempDir dir;
+    const std::string missing = dir.file("nöt-there.mp3");
     const std::string film = dir.file("stümm.mkv");
     make_video_only_file(film);
-    callbacks received;
-    open_audio_track_async(film.c_str(), nullptr, true, received.receiver());
-    const std::vector<audio_track_ptr> tracks = received.wait_for(1);
-    ASSERT_EQ(1u, tracks.size());
-    EXPECT_FALSE(tracks[0]);
+    const std::pair<std::string, std::string> cases[] = {
+        {missing, "not found (av_open_input_file failed, code 2, at "},
+        {film, "no sound in it (no audio stream, at DTAudioTrackFile.cpp:"}};
+    for (const auto& c : cases) {
+        callbacks received;
+        testing::internal::CaptureStdout();
+        open_audio_track_async(c.first.c_str(), nullptr, true, received.receiver());
+        const std::vector<audio_track_ptr> tracks = received.wait_for(1);
+        const std::string log = testing::internal::GetCapturedStdout();
+        ASSERT_EQ(1u, tracks.size()) << c.first;
+        EXPECT_FALSE(tracks[0]);
+        const std::vector<std::string> lines = log_lines_with(log, "[open_audio_track]");
+        ASSERT_EQ(1u, lines.size()) << log;
+        EXPECT_EQ(0u, lines[0].find("[kestrel][warning][open_audio_track] \"" + c.first + "\" not opened: " + c.second))
+            << log;
+    }
 }
 
 TEST(AudioTrackLoader, OpensWithItsOwnCopiesOfTheArguments) {

@@ -5,6 +5,7 @@
 
 #include <boost/exception_ptr.hpp>
 
+#include <stdexcept>
 #include <thread>
 
 using namespace kestrel;
@@ -18,6 +19,16 @@ public:
 };
 
 void throw_unexpected() { KESTREL_THROW(errors::unexpected() << errinfo_api_function("av_x")); }
+
+template <class Thrower>
+std::exception_ptr failure_of(Thrower thrower) {
+    try {
+        thrower();
+    } catch (...) {
+        return std::current_exception();
+    }
+    return std::exception_ptr();
+}
 
 } // namespace
 
@@ -34,21 +45,31 @@ TEST(Errors, TextsOfTheKinds) {
 }
 
 // What the user is told: the attached reason, else a text that says more
-// than the default one, else no text of the library's at all.
-TEST(Errors, ReasonForTheUser) {
-    const auto reason = [](auto thrower) {
-        try {
-            thrower();
-        } catch (...) {
-            return errors::reason_of(std::current_exception());
-        }
-        return std::string("nothing thrown");
+// than the default one, else no text of the library's at all. What the log
+// is told: that reason, then what the error adds to it, up to where it was
+// thrown (the line is left out here).
+TEST(Errors, ReasonForTheUserAndForTheLog) {
+    struct told {
+        std::exception_ptr failure;
+        std::string reason, log_start;
     };
-    EXPECT_EQ("unexpected error", reason([] { KESTREL_THROW(errors::error()); }));
-    EXPECT_EQ("empty file", reason([] { KESTREL_THROW(errors::error("empty file")); }));
-    EXPECT_EQ("no sound in it",
-              reason([] { KESTREL_THROW(errors::failure("no audio stream") << errinfo_reason("no sound in it")); }));
-    EXPECT_EQ("unexpected error", reason([] { throw 42; }));
+    const std::string here = "at DTErrorsTest.cpp:";
+    const told cases[] = {
+        {failure_of([] { KESTREL_THROW(errors::error()); }), "unexpected error", "unexpected error (" + here},
+        {failure_of([] { KESTREL_THROW(errors::error("empty file")); }), "empty file", "empty file (" + here},
+        {failure_of([] { KESTREL_THROW(errors::failure("no audio stream") << errinfo_reason("no sound in it")); }),
+         "no sound in it", "no sound in it (no audio stream, " + here},
+        {failure_of([] { KESTREL_THROW(errors::error() << errinfo_api_function("avio_open") << errinfo_errno(2)); }),
+         "unexpected error", "unexpected error (avio_open failed, code 2, " + here},
+        {failure_of([] { throw std::runtime_error("bad text"); }), "bad text", "bad text"},
+        {failure_of([] { throw 42; }), "unexpected error", "unexpected error"},
+        {std::exception_ptr(), "unexpected error", "unexpected error"}};
+    for (const told& c : cases) {
+        EXPECT_EQ(c.reason, errors::reason_of(c.failure));
+        const std::string log = errors::log_text_of(c.failure);
+        EXPECT_EQ(c.log_start, log.substr(0, c.log_start.size()));
+        EXPECT_EQ(c.log_start.find(here) != std::string::npos, log.size() > c.log_start.size()) << log;
+    }
 }
 
 TEST(Errors, ThrownErrorKeepsItsTextAndLocation) {

@@ -29,3 +29,18 @@ TEST(Log, TraceStreamNeverFails) {
     logger::null_wstream() << L"wide" << std::endl;
     EXPECT_TRUE(logger::null_wstream().good());
 }
+
+// A path or an address from outside stays on its line and inside its quotes,
+// and a huge one keeps its start and its end.
+TEST(Log, QuotedTextStaysOnOneLine) {
+    EXPECT_EQ("\"/photos/a b.jpg\"", log_quoted("/photos/a b.jpg"));
+    EXPECT_EQ("\"\"", log_quoted(""));
+    EXPECT_EQ("\"a\\x0A[kestrel]\\x22\\x5C\\x00\\x7F\xC3\xBC\"",
+              log_quoted(std::string("a\n[kestrel]\"\\\0\x7F\xC3\xBC", 17)));
+    const std::string huge = "http://" + std::string(1 << 20, 'x') + "/end";
+    const std::string quoted = log_quoted(huge);
+    EXPECT_EQ(2 + 300 + 3, quoted.size());
+    EXPECT_EQ(0u, quoted.find("\"http://xxx"));
+    EXPECT_NE(std::string::npos, quoted.find("xxx...xxx"));
+    EXPECT_EQ(quoted.size() - 5, quoted.find("/end\""));
+}

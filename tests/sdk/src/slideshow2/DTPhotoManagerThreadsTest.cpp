@@ -4,6 +4,8 @@
 
 #include "PhotoManagerFixtures.h"
 
+#include "support/LogLines.h"
+
 #include <gmock/gmock.h>
 
 #include <boost/lexical_cast/bad_lexical_cast.hpp>
@@ -58,9 +60,18 @@ TEST_P(PhotoManagerLoads, AnswersOnAWorkerWithThePhotoAtTheSide) {
         test::write_file(path, c.file[0] == 't' ? "no photo\n" : "");
     photo_manager manager(settings_of(c.manager));
     auto calls = std::make_shared<test::load_recorder>();
+    testing::internal::CaptureStdout();
     manager.open(path, settings_of(c.request), calls->receiver());
 
     const auto answers = calls->wait_for(1);
+    // The plain callback drops the reason: the manager logs a failure once,
+    // naming the path.
+    const std::string log = testing::internal::GetCapturedStdout();
+    const std::vector<std::string> lines = test::log_lines_with(log, "[photo_manager]");
+    ASSERT_EQ(c.width ? 0u : 1u, lines.size()) << log;
+    if (!c.width) {
+        EXPECT_THAT(lines[0], testing::StartsWith("[kestrel][warning][photo_manager] \"" + path + "\" not opened: "));
+    }
     ASSERT_EQ(1u, answers.size());
     EXPECT_NE(std::this_thread::get_id(), calls->threads()[0]);
     EXPECT_EQ(0, manager.pending_count()) << "lowered before the callback";

@@ -1,11 +1,11 @@
 #pragma once
 // A mailbox through which worker threads hand results to a QObject of the
-// GUI thread by posting events. The receiver owns one and closes it in its
-// destructor; the workers hold shared references. Posting and closing take
-// the same lock, so an event is either queued while the receiver still
-// exists (and Qt drops it with the receiver) or discarded: a worker never
-// reaches a freed receiver, whenever it finishes. post() from any thread;
-// close() from the receiver's thread.
+// GUI thread by posting events (of the program's own types, EventTypes.h).
+// The receiver owns one and closes it in its destructor; the workers hold
+// shared references. Posting and closing take the same lock, so an event is
+// either queued while the receiver still exists (and Qt drops it with the
+// receiver) or discarded: a worker never reaches a freed receiver, whenever
+// it finishes. post() from any thread; close() from the receiver's thread.
 
 #include <QObject>
 
@@ -14,7 +14,7 @@
 
 class QEvent;
 
-namespace Feedback {
+namespace ComponentModel {
 
 class GuardedReceiver {
 public:
@@ -36,4 +36,4 @@ private:
     QObject* receiver_;
 };
 
-} // namespace Feedback
+} // namespace ComponentModel

@@ -1,9 +1,9 @@
-#include "feedback/GuardedReceiver.h"
+#include "componentmodel/GuardedReceiver.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 
-namespace Feedback {
+namespace ComponentModel {
 
 GuardedReceiver::GuardedReceiver(QObject* receiver) : receiver_(receiver) {}
 
@@ -27,4 +27,4 @@ void GuardedReceiver::delivered()
     std::lock_guard<std::mutex> lock(mutex_);
 }
 
-} // namespace Feedback
+} // namespace ComponentModel

@@ -1,0 +1,38 @@
+#pragma once
+// The program's own event types, all in this one table: results of work on
+// other threads come back to the GUI thread as events of these types, posted
+// through a GuardedReceiver (or, for the end of the preview's sound, by the
+// sound callback itself). Nowhere else is a number spelled.
+//
+// A receiver tells its events apart by type alone, so the kinds that one
+// receiver handles must differ; a number may serve two kinds only when no
+// receiver handles both. Qt's QEvent::registerEventType() hands out numbers
+// from the top of the user range down, far from these.
+
+#include <QEvent>
+
+namespace ComponentModel {
+namespace EventTypes {
+
+// The slide view model: its photo opened, or did not.
+constexpr QEvent::Type photoOpened = QEvent::Type(1001);
+
+// The convert view model: a conversion's progress, and its end.
+constexpr QEvent::Type conversionProgress = QEvent::Type(1001);
+constexpr QEvent::Type conversionFinished = QEvent::Type(1002);
+static_assert(conversionProgress != conversionFinished, "the convert view model handles both");
+
+// The music view model: its music file opened, or did not.
+constexpr QEvent::Type musicOpened = QEvent::Type(1002);
+
+// The notification service: the notification feed was read.
+constexpr QEvent::Type notificationFeedRead = QEvent::Type(1004);
+
+// The advertisement service: the advertisement feed's download ended.
+constexpr QEvent::Type advertisementFeedEnded = QEvent::Type(1005);
+
+// The audio player, and the video player built on it: the sound ran dry.
+constexpr QEvent::Type endOfSound = QEvent::Type(1010);
+
+} // namespace EventTypes
+} // namespace ComponentModel
