@@ -16,8 +16,10 @@
 #include <QImage>
 #include <QLocale>
 #include <QThreadPool>
+#include <QtDebug>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <exception>
 #include <sstream>
 
 namespace Feedback {
@@ -91,8 +93,12 @@ void Advertisement::retreive(const QString& context)
     kestrel::advertisement::instance_ptr chosen;
     try {
         chosen = provider_->create_instance(toEngineText(context));
-    } catch (...) {
+    } catch (const std::exception& error) {
         // An item text that is not UTF-8: no advertisement this time.
+        qWarning().noquote() << "[Advertisement] none chosen:" << error.what();
+        return;
+    } catch (...) {
+        qWarning().noquote() << "[Advertisement] none chosen";
         return;
     }
     auto* watcher = new BannerWatcher(this);
@@ -139,8 +145,11 @@ void Advertisement::internalRetreived()
     try {
         if (watcher->future().resultCount() > 0)
             result = watcher->result();
-    } catch (...) {
+    } catch (const std::exception& error) {
         // The job failed: nothing to show for this request.
+        qWarning().noquote() << "[Advertisement] banner job failed:" << error.what();
+    } catch (...) {
+        qWarning().noquote() << "[Advertisement] banner job failed";
     }
     watcher->deleteLater();
     if (!result.valid || !result.instance)
