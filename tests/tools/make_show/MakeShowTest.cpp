@@ -65,7 +65,7 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
-TEST(MakeShow, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
+TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
     TempDir scratch;
     const std::string photos = scratch.file("photos");
     ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
