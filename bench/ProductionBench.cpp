@@ -78,7 +78,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 
 // ---- the runs, each in a child process --------------------------------
 
-std::vector<std::string> photos_in(const std::string& folder) { return bench::jpeg_files(folder); }
+std::vector<std::string> photos_in(const std::string& folder) { return make_show::jpeg_files(folder); }
 
 // The encoding's time, and the processor time of the whole call (opening
 // the codec and, for the synthetic run, making its 25 pictures included).
@@ -104,7 +104,7 @@ run_figures encoder_on_show_run(const std::string& preset, int frames, const std
                                 const std::string& music) {
     std::vector<AVFramePtr> pictures;
     {
-        const bench::opened_show made = bench::open_show(photos_in(folder), music);
+        const make_show::opened_show made = make_show::open_show(photos_in(folder), music);
         const av_source_ptr source = made.show->av_source();
         source->apply_settings(slideshow2::apply_preset(preset, media_settings::create()));
         const int slide_frames = static_cast<int>(slide_seconds * frames_per_second);
@@ -122,24 +122,24 @@ run_figures encoder_on_show_run(const std::string& preset, int frames, const std
 
 run_figures production_run(const std::string& preset, const std::string& folder, const std::string& music,
                            const std::string& output, bool read_ahead) {
-    const bench::opened_show made = bench::open_show(photos_in(folder), music);
+    const make_show::opened_show made = make_show::open_show(photos_in(folder), music);
     run_figures run;
     run.frames = static_cast<int>(made.show->av_source()->video()->duration() * frames_per_second / 1000.0 + 0.5);
     const std::atomic<bool> never(false);
     const double processor_start = processor_seconds();
     const auto start = std::chrono::steady_clock::now();
-    const int result = bench::produce_show(made.show, preset, output, {}, never, read_ahead);
+    const int result = make_show::produce_show(made.show, preset, output, {}, never, read_ahead);
     run.seconds = seconds_since(start);
     run.processor_seconds = processor_seconds() - processor_start;
     if (result != 0)
-        throw std::runtime_error(std::string("production failed: ") + bench::result_text(result));
+        throw std::runtime_error(std::string("production failed: ") + make_show::result_text(result));
     return run;
 }
 
 // The preset's frame size and rate applied, as the producer applies them,
 // then every picture read directly.
 run_figures render_run(const std::string& preset, const std::string& folder, const std::string& music) {
-    const bench::opened_show made = bench::open_show(photos_in(folder), music);
+    const make_show::opened_show made = make_show::open_show(photos_in(folder), music);
     const av_source_ptr source = made.show->av_source();
     source->apply_settings(slideshow2::apply_preset(preset, media_settings::create()));
     run_figures run;
@@ -288,7 +288,7 @@ int parent_main(int slides, std::ostream& out) {
 } // namespace
 
 int main(int argc, char** argv) {
-    bench::quiet_log log;
+    make_show::quiet_log log;
     std::ostream& out = log.out();
     try {
         if (argc > 1 && std::string(argv[1]) == "--run")

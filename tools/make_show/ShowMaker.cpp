@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 using namespace kestrel;
 using namespace kestrel::slideshow2;
 
-namespace bench {
+namespace make_show {
 
 namespace {
 
@@ -179,4 +179,4 @@ const char* result_text(int result) {
     }
 }
 
-} // namespace bench
+} // namespace make_show

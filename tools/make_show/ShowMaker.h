@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+namespace make_show {
 
 // The regular files of the folder ending in .jpg or .jpeg (any case),
 // sorted by name; the folder's subfolders are not entered.
@@ -53,4 +53,4 @@ produce_show(const kestrel::slideshow2::slideshow_ptr& show, const std::string& 
 // The result's meaning, as the application words it.
 const char* result_text(int result);
 
-} // namespace bench
+} // namespace make_show

@@ -13,7 +13,7 @@
 #include <streambuf>
 #include <string>
 
-namespace bench {
+namespace make_show {
 
 class quiet_log : private std::streambuf {
 public:
@@ -63,4 +63,4 @@ private:
     std::mutex mutex_;
 };
 
-} // namespace bench
+} // namespace make_show

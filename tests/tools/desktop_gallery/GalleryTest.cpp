@@ -1,4 +1,5 @@
-#include "gui/DesktopGallery.h"
+#include "DesktopGallery.h"
+
 #include "gui/GuiDesktopTypes.h"
 #include "support-qt/QmlTesting.h"
 

@@ -2,7 +2,8 @@
 // pressed, checked, disabled and focused states) with the platform's
 // default style into a PNG file: desktop_gallery OUT.png
 
-#include "gui/DesktopGallery.h"
+#include "DesktopGallery.h"
+
 #include "gui/GuiDesktopTypes.h"
 
 #include <QApplication>

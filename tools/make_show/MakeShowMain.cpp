@@ -66,7 +66,7 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    bench::quiet_log log;
+    make_show::quiet_log log;
     std::ostream& out = log.out();
     if (argc != 5) {
         std::cerr << "usage: kestrel_make_show FOLDER MUSIC PRESET OUT" << std::endl;
@@ -74,16 +74,16 @@ int main(int argc, char** argv) {
     }
     const std::string folder = argv[1], music = argv[2], preset = argv[3], output = argv[4];
 
-    bench::opened_show made;
+    make_show::opened_show made;
     try {
-        const std::vector<std::string> photos = bench::jpeg_files(folder);
+        const std::vector<std::string> photos = make_show::jpeg_files(folder);
         out << "opening " << photos.size() << " photos and the music..." << std::endl;
-        made = bench::open_show(photos, music);
+        made = make_show::open_show(photos, music);
     } catch (const std::exception& e) {
         std::cerr << "kestrel_make_show: " << e.what() << std::endl;
         return exit_no_input;
     }
-    for (const bench::left_out_photo& photo : made.skipped)
+    for (const make_show::left_out_photo& photo : made.skipped)
         std::cerr << "kestrel_make_show: left out: " << photo.path << ": " << photo.reason << std::endl;
     out << made.show->count() << " slides, "
               << made.show->av_source()->video()->duration() / 1000.0 << " s; making " << output
@@ -92,11 +92,11 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, ask_to_stop);
     std::signal(SIGTERM, ask_to_stop);
     progress_printer print(out);
-    const int result = bench::produce_show(
+    const int result = make_show::produce_show(
         made.show, preset, output, [&print](double percent) { print(percent); }, stop_asked);
     print.end_line();
     if (result != kestrel::slideshow2::slideshow_produce::done) {
-        std::cerr << "kestrel_make_show: " << bench::result_text(result) << " (result " << result << ")"
+        std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result << ")"
                   << std::endl;
         return result;
     }
