@@ -5,24 +5,24 @@
 # Every Qt-side folder is in the table: a new one may link none of the
 # others until its row is written. Tests, benchmarks and fuzz targets are
 # not in it: they may link whatever they test.
-set(LUMIVISTA_LIBRARIES kestrel_base kestrel ${LUMIVISTA_QT_FOLDERS}
+set(LUMIVISTA_LIBRARIES kestrel ${LUMIVISTA_QT_FOLDERS}
   show_maker desktop_gallery_drawing)
 
-# The media library (no Qt).
-set(lumivista_may_link_kestrel kestrel_base)
+# The media library (no Qt) links none of the others.
 # The QML UI toolkit: nothing of the media library or the online services.
 set(lumivista_may_link_mvvm componentmodel)
 set(lumivista_may_link_gui desktop componentmodel)
-# The online services: of the media library its foundation only.
-set(lumivista_may_link_feeds net kestrel_base)
-set(lumivista_may_link_feedback feeds net componentmodel kestrel_base)
+# The online services: of the media library its error channel, log and
+# text helpers.
+set(lumivista_may_link_feeds net kestrel)
+set(lumivista_may_link_feedback feeds net componentmodel kestrel)
 # The application: everything below it.
-set(below_the_application kestrel_base kestrel componentmodel mvvm desktop gui net feeds feedback)
+set(below_the_application kestrel componentmodel mvvm desktop gui net feeds feedback)
 set(lumivista_may_link_multimedia ${below_the_application})
 set(lumivista_may_link_viewmodel ${below_the_application} multimedia)
 set(lumivista_may_link_app ${LUMIVISTA_LIBRARIES})
 # The tools: the show maker on the engine, the gallery on Qt alone.
-set(lumivista_may_link_show_maker kestrel kestrel_base)
+set(lumivista_may_link_show_maker kestrel)
 
 function(lumivista_check_layering)
   set(faults)
