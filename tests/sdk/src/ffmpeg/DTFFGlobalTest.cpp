@@ -13,7 +13,14 @@ using namespace kestrel;
 namespace {
 
 const char* item_name(void*) { return "object-name"; }
-const AVClass test_class = {"TestClass", item_name, nullptr, LIBAVUTIL_VERSION_INT};
+AVClass make_test_class() {
+    AVClass made{};
+    made.class_name = "TestClass";
+    made.item_name = item_name;
+    made.version = LIBAVUTIL_VERSION_INT;
+    return made;
+}
+const AVClass test_class = make_test_class();
 struct logging_object {
     const AVClass* av_class = &test_class;
 };

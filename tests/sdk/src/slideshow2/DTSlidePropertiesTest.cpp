@@ -5,7 +5,6 @@
 
 #include <boost/algorithm/string/replace.hpp>
 
-#include <regex>
 
 using namespace kestrel;
 using slideshow2::ken_burns_desc;
@@ -51,10 +50,16 @@ const char* const stored_v9 = R"v9(<?xml version="1.0" encoding="UTF-8" standalo
 const char* const stored_url = "C:\\Users\\\xC3\x85sa\\Pictures\\Sommer & Meer\\IMG <42>.jpg";
 
 // The text as the first release would have written it: archive version 9.
-std::string as_version_9(const std::string& text) {
-    static const std::regex root_version("(signature=\"serialization::archive\" version=\")\\d+\"");
-    return std::regex_replace(text, root_version, "$019\"",
-                              std::regex_constants::format_first_only);
+std::string as_version_9(std::string text) {
+    const std::string root_version = "signature=\"serialization::archive\" version=\"";
+    const std::size_t start = text.find(root_version);
+    if (start == std::string::npos)
+        return text;
+    const std::size_t digits = start + root_version.size();
+    const std::size_t end = text.find_first_not_of("0123456789", digits);
+    if (end == std::string::npos || end == digits || text[end] != '"')
+        return text;
+    return text.replace(digits, end - digits, "9");
 }
 
 image::photo_desc photo(const std::string& url, int rotate, bool correct) {
