@@ -3,6 +3,7 @@
 #include <boost/system/system_error.hpp>
 
 #include <algorithm>
+#include <string_view>
 #include <tuple>
 
 namespace urdl {
@@ -26,8 +27,10 @@ int hex_value(char c) {
 }
 
 bool is_path_character(char c) {
-    static const std::string marks = "!$&'()*+,-./:;=@_~";
-    return is_ascii_alnum(c) || marks.find(c) != std::string::npos;
+    // Not a std::string: downloads run on detached threads that may still
+    // parse an address while the process ends and destroys its statics.
+    constexpr std::string_view marks = "!$&'()*+,-./:;=@_~";
+    return is_ascii_alnum(c) || marks.find(c) != std::string_view::npos;
 }
 
 // Decodes percent-escapes; false on a character a path may not hold or on a

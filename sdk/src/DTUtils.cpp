@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <stdexcept>
+#include <string_view>
 
 namespace kestrel {
 
@@ -45,7 +46,8 @@ FILEPtr open_file(const std::wstring& path, const wchar_t* mode) {
 
 namespace {
 
-const std::string base64_alphabet =
+// No destructor at exit, for callers on threads that outlive main.
+constexpr std::string_view base64_alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 bool is_base64(unsigned char c) {
