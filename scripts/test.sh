@@ -14,7 +14,8 @@ export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after
 # Libraries of the desktop (fontconfig, D-Bus) keep caches until exit.
 export LSAN_OPTIONS=suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+# Qt's libraries are not built for the race checker (tests/tsan.supp).
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(pwd)/tests/tsan.supp
 
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DKESTREL_SANITIZE="address;undefined" -DBUILD_TESTING=ON >/dev/null
