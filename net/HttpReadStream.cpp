@@ -50,8 +50,8 @@ public:
             return post_finish(boost::asio::error::already_open);
         if (!is_sendable_host(target_))
             return post_finish(make_error_code(boost::system::errc::invalid_argument));
-        // Open at once, so that the owner's time-out can close it while the
-        // name is still being resolved.
+        // Open at once, so that the stream counts as open, and the owner's
+        // time-out closes it, while the name is still being looked up.
         error_code ec;
         stream_.socket_.open(tcp::v4(), ec);
         if (ec)
