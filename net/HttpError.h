@@ -1,7 +1,8 @@
 #pragma once
 // The client's own error category, named "HTTP": the two parse failures, the
-// two bounds a caller may hit (a redirect chain longer than the client
-// follows, a body larger than the caller takes) and every HTTP status code
+// bounds a caller may hit (a redirect chain longer than the client follows,
+// a body larger than the caller takes, more interim answers than the client
+// waits through) and every HTTP status code
 // as its own value (404 is error 404). Only status
 // 200 is success; 401 and 403 compare equal to the generic
 // permission_denied, 404 to no_such_file_or_directory. The category object
@@ -18,6 +19,7 @@ enum errc_t {
     malformed_response_headers = 2,
     too_many_redirects = 3,
     body_too_large = 4,
+    too_many_interim_responses = 5,
     continue_request = 100,
     switching_protocols = 101,
     ok = 200,

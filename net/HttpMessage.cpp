@@ -2,6 +2,7 @@
 
 #include "net/HttpOptions.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace urdl {
@@ -22,6 +23,25 @@ bool is_tspecial(unsigned char c) {
     default:
         return false;
     }
+}
+
+bool is_visible(unsigned char c) { return c >= 0x21 && c <= 0x7E; }
+
+std::string visible_ascii(const std::string& text) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (is_visible(byte)) {
+            out += c;
+        } else {
+            out += '%';
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        }
+    }
+    return out;
 }
 
 bool is_name_char(unsigned char c) { return is_char(c) && !is_ctl(c) && !is_tspecial(c); }
@@ -80,7 +100,7 @@ std::string build_http_request(const url& target, const option_set& options) {
         options.get_option<http::additional_headers>().value();
 
     std::string request = method + " " +
-                          target.to_string(url::path_component | url::query_component) +
+                          visible_ascii(target.to_string(url::path_component | url::query_component)) +
                           " HTTP/1.0\r\n";
     request += "Host: " + target.to_string(url::host_component | url::port_component) + "\r\n";
     request += "Accept: */*\r\n";
@@ -100,6 +120,12 @@ std::string build_http_request(const url& target, const option_set& options) {
     request += "\r\n";
     request += content;
     return request;
+}
+
+bool is_sendable_host(const url& target) {
+    const std::string& host = target.host();
+    return !host.empty() && std::all_of(host.begin(), host.end(),
+                                        [](char c) { return is_visible(static_cast<unsigned char>(c)); });
 }
 
 bool parse_http_status_line(const char* text, std::size_t size, int& status, std::size_t& length) {

@@ -14,8 +14,15 @@ namespace detail {
 
 // The request: request line, Host, Accept, the optional body headers and
 // User-Agent, extra headers, Connection, the blank line and the body. The
-// URL's user info and fragment are never sent.
+// URL's user info and fragment are never sent. In the request line every
+// byte of the path and the query outside visible ASCII (0x21..0x7E) is
+// percent-encoded, so blanks, CR, LF and non-ASCII never go out raw;
+// escapes already there are sent as they are.
 std::string build_http_request(const url& target, const option_set& options);
+
+// Whether the URL's host can go into a Host line: not empty, visible ASCII
+// only. A request for any other is not sent.
+bool is_sendable_host(const url& target);
 
 // Parses "HTTP/<digits>.<digits> <digits> <reason>\r\n" from text[0, size).
 // On success gives the status code and the number of bytes the line takes.

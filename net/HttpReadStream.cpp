@@ -48,28 +48,30 @@ public:
     void start() {
         if (stream_.socket_.is_open())
             return post_finish(boost::asio::error::already_open);
-        // Open at once, so that the owner's time-out can close it while the
-        // name is still being resolved.
+        if (!is_sendable_host(target_))
+            return post_finish(make_error_code(boost::system::errc::invalid_argument));
+        // Open at once, so that the stream counts as open, and the owner's
+        // time-out closes it, while the name is still being looked up.
         error_code ec;
         stream_.socket_.open(tcp::v4(), ec);
         if (ec)
             return post_finish(ec);
         auto self = shared_from_this();
-        stream_.resolver_.async_resolve(
-            target_.host(), std::to_string(target_.port()), tcp::resolver::flags(0),
-            [self](const error_code& ec, tcp::resolver::results_type results) {
-                self->on_resolved(ec, results);
-            });
+        stream_.resolver_.async_resolve(stream_.options_.get_option<host_lookup>().value(), target_.host(),
+                                        std::to_string(target_.port()),
+                                        [self](const error_code& ec, const host_lookup::addresses& found) {
+                                            self->on_resolved(ec, found);
+                                        });
     }
 
 private:
-    void on_resolved(const error_code& ec, const tcp::resolver::results_type& results) {
+    void on_resolved(const error_code& ec, const host_lookup::addresses& found) {
         if (stream_.cancelled_)
             return finish(boost::asio::error::operation_aborted);
         if (ec)
             return finish(ec);
-        endpoints_ = results;
-        next_endpoint_ = endpoints_.begin();
+        endpoints_ = found;
+        next_endpoint_ = 0;
         last_error_ = boost::asio::error::host_not_found;
         connect_next();
     }
@@ -78,9 +80,9 @@ private:
     void connect_next() {
         if (stream_.cancelled_)
             return finish(boost::asio::error::operation_aborted);
-        if (next_endpoint_ == endpoints_.end())
+        if (next_endpoint_ == endpoints_.size())
             return finish(last_error_);
-        const tcp::endpoint endpoint = (next_endpoint_++)->endpoint();
+        const tcp::endpoint endpoint = endpoints_[next_endpoint_++];
         error_code ec;
         stream_.socket_.close(ec);
         stream_.socket_.open(endpoint.protocol(), ec);
@@ -144,12 +146,17 @@ private:
                                     status_, length))
             return finish(http::errc::malformed_status_line);
         reply.consume(length);
-        if (status_ == http::errc::continue_request)
+        if (status_ / 100 == 1 && status_ != http::errc::switching_protocols) {
+            // A server may send a few; one that keeps sending them would
+            // keep the client busy until the request's time-out.
+            if (++interim_answers_ > max_interim_answers)
+                return finish(http::errc::too_many_interim_responses);
             return skip_interim_line();
+        }
         read_header_block();
     }
 
-    // After "100 Continue": drop the interim answer's header lines up to
+    // After an interim answer ("100 Continue"): drop its header lines up to
     // its empty line, then read the real status line. A status line that
     // follows at once, without the empty line, is taken as well.
     void skip_interim_line() {
@@ -201,10 +208,11 @@ private:
     http_read_stream& stream_;
     url target_;
     open_handler handler_;
-    tcp::resolver::results_type endpoints_;
-    tcp::resolver::results_type::const_iterator next_endpoint_;
+    host_lookup::addresses endpoints_;
+    std::size_t next_endpoint_ = 0;
     error_code last_error_;
     int status_ = 0;
+    int interim_answers_ = 0;
 };
 
 http_read_stream::http_read_stream(boost::asio::io_context& io, const option_set& options)

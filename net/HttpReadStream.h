@@ -4,10 +4,16 @@
 // block); the body is then read until the server closes the connection,
 // whatever Content-Length says. A status other than 200 ends the open with
 // that status in the "HTTP" category (HttpError.h); the socket then stays
-// open until close(). All operations run on the thread that runs the I/O
-// context; cancel() (the owner's time-out) makes any running open end with
-// operation_aborted and never lets it connect again.
+// open until close(). Up to max_interim_answers interim (1xx) answers are
+// passed over; one more ends the open with too_many_interim_responses. A
+// host holding anything but visible ASCII ends it with invalid_argument.
+// The name is looked up with the host_lookup option (HostLookup.h). All
+// operations run on the thread that runs the I/O context; cancel() (the
+// owner's time-out) makes any running open end with operation_aborted, at
+// once even while the name is being looked up, and never lets it connect
+// again.
 
+#include "net/HostResolver.h"
 #include "net/HttpMessage.h"
 #include "net/OptionSet.h"
 #include "net/StreamHandlers.h"
@@ -25,6 +31,8 @@ namespace detail {
 
 class http_read_stream {
 public:
+    static constexpr int max_interim_answers = 8;
+
     http_read_stream(boost::asio::io_context& io, const option_set& options);
     http_read_stream(const http_read_stream&) = delete;
     http_read_stream& operator=(const http_read_stream&) = delete;
@@ -45,7 +53,7 @@ private:
     class open_operation;
 
     boost::asio::io_context& io_;
-    boost::asio::ip::tcp::resolver resolver_;
+    host_resolver resolver_;
     boost::asio::ip::tcp::socket socket_;
     const option_set& options_;
     boost::asio::streambuf request_buffer_;

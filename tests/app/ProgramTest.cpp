@@ -399,3 +399,27 @@ TEST_F(ProgramTest, EndsAtOnceWhateverTheSiteDoes)
     EXPECT_EQ(0, run.exitCode(2000));
     std::printf("ended %lld ms after the quit\n", static_cast<long long>(clock.elapsed()));
 }
+
+// The usage hit's collector is a host whose name look-up never returns
+// (a preloaded getaddrinfo that hangs for it) and the maker's site never
+// answers: the program still ends within two seconds of SIGTERM.
+TEST_F(ProgramTest, EndsAtOnceWhileANameLookUpHangs)
+{
+    server.answer_otherwise(kestrel::test::HttpReply::silent());
+    QProcessEnvironment environment = this->environment();
+    environment.insert("LUMIVISTA_ANALYTICS_HOST", QString("never-answers.test:%1").arg(server.port()));
+    environment.insert("LD_PRELOAD", LUMIVISTA_NEVER_ANSWERING_LOOKUP);
+    // The sanitizer's run-time library would otherwise insist on coming first.
+    environment.insert("ASAN_OPTIONS",
+                       environment.value("ASAN_OPTIONS") + (environment.contains("ASAN_OPTIONS") ? ":" : "") +
+                           "verify_asan_link_order=0");
+    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+    ASSERT_TRUE(run.errorsShow("look-up of never-answers.test hangs", startMs));
+    ASSERT_TRUE(eventually([&] { return requested("/files/notification/lumivista.xml"); }));
+    QElapsedTimer clock;
+    clock.start();
+    run.terminate();
+    EXPECT_EQ(0, run.exitCode(2000));
+    std::printf("ended %lld ms after SIGTERM\n", static_cast<long long>(clock.elapsed()));
+}

@@ -3,6 +3,8 @@
 #include "net/IStream.h"
 #include "net/StreamLimits.h"
 
+#include "RequestWatchdog.h"
+
 #include "support/LoopbackHttpServer.h"
 #include "support/TestFiles.h"
 
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <sstream>
 
@@ -17,6 +20,7 @@ namespace {
 
 using kestrel::test::HttpReply;
 using kestrel::test::LoopbackHttpServer;
+using kestrel::test::run_bounded;
 using boost::system::error_code;
 
 // The whole body, read the way the feed readers read it.
@@ -53,6 +57,13 @@ std::string binary_bytes(std::size_t size) {
         c = static_cast<char>(value >> 16);
     }
     return bytes;
+}
+
+std::string repeated(const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i)
+        all += text;
+    return all;
 }
 
 class HttpClient : public testing::Test {
@@ -119,6 +130,17 @@ INSTANTIATE_TEST_SUITE_P(
                    {"HTTP/1.1 100 Continue\r\nX-Wait: 1\r\n\r\nHTTP/1.1 200 OK\r\nContent-Type: a/b\r\n\r\nbody"},
                    {}, "body", "a/b", 0},
         AnswerCase{"ContinueFollowedAtOnce", {"HTTP/1.1 100 Continue\r\nHTTP/1.0 200 OK\r\n\r\nbody"}, {}, "body", "", 0},
+        AnswerCase{"EightInterimThenOk",
+                   {repeated("HTTP/1.1 100 Continue\r\n\r\n", 7) + "HTTP/1.1 102 Processing\r\n\r\n" +
+                    "HTTP/1.0 200 OK\r\n\r\nbody"},
+                   {}, "body", "", 0},
+        AnswerCase{"NineInterim",
+                   {repeated("HTTP/1.1 100 Continue\r\n\r\n", 9) + "HTTP/1.0 200 OK\r\n\r\nbody"},
+                   urdl::http::errc::too_many_interim_responses},
+        AnswerCase{"HundredInterim", {repeated("HTTP/1.1 100 Continue\r\nX: y\r\n\r\n", 100)},
+                   urdl::http::errc::too_many_interim_responses},
+        AnswerCase{"SwitchingProtocolsIsNoInterim", {"HTTP/1.1 101 Switching Protocols\r\n\r\nHTTP/1.0 200 OK\r\n\r\n"},
+                   urdl::http::errc::switching_protocols},
         AnswerCase{"NoHeaders", {"HTTP/1.0 200 OK\r\n\r\n\r\n\r\nbody"}, {}, "\r\n\r\nbody", "", 0},
         AnswerCase{"ContinuationLine", {"HTTP/1.0 200 OK\r\nContent-Type: text/\r\n  xml\r\n\r\n<a/>"}, {},
                    "<a/>", "text/xml", 0},
@@ -206,19 +228,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(HttpClient, OpenTimeOutEndsASilentServerAndTenRedirectsARedirectLoop) {
     server.answer("/silent", HttpReply::silent());
-    urdl::istream silent;
-    silent.rdbuf()->set_open_timeout(300);
-    silent.open(urdl::url(server.url("/silent")));
-    EXPECT_TRUE(silent.fail());
-    EXPECT_EQ(boost::system::errc::timed_out, silent.rdbuf()->error());
-    EXPECT_EQ(300u, silent.rdbuf()->open_timeout());
+    run_bounded(std::chrono::seconds(5), "open of a silent server", [&](const urdl::cancellation& cancel) {
+        urdl::istream silent;
+        silent.set_option(cancel);
+        silent.rdbuf()->set_open_timeout(300);
+        silent.open(urdl::url(server.url("/silent")));
+        EXPECT_TRUE(silent.fail());
+        EXPECT_EQ(boost::system::errc::timed_out, silent.rdbuf()->error());
+        EXPECT_EQ(300u, silent.rdbuf()->open_timeout());
+    });
 
     server.answer("/loop", HttpReply::redirect(301, server.url("/loop")));
-    urdl::istream loop;
-    loop.open(urdl::url(server.url("/loop")));
-    EXPECT_TRUE(loop.fail());
-    EXPECT_EQ(urdl::http::errc::too_many_redirects, loop.rdbuf()->error());
-    EXPECT_EQ("Too many redirects", loop.rdbuf()->error().message());
+    run_bounded(std::chrono::seconds(5), "redirect loop", [&](const urdl::cancellation& cancel) {
+        urdl::istream loop;
+        loop.set_option(cancel);
+        loop.open(urdl::url(server.url("/loop")));
+        EXPECT_TRUE(loop.fail());
+        EXPECT_EQ(urdl::http::errc::too_many_redirects, loop.rdbuf()->error());
+        EXPECT_EQ("Too many redirects", loop.rdbuf()->error().message());
+    });
     EXPECT_EQ(1u + 1u + 10u, server.requests().size()); // the silent one, the first, ten redirects
 }
 
@@ -229,18 +257,50 @@ TEST_F(HttpClient, ReadAndRequestTimeOutsKeepWhatArrived) {
     stalled.hold_open = true;
     server.answer("/stalled", stalled);
     server.answer("/trickle", HttpReply::endless("HTTP/1.0 200 OK\r\n\r\npartial", "x", std::chrono::milliseconds(20)));
-    for (const char* target : {"/stalled", "/trickle"}) {
-        urdl::istream stream;
-        stream.rdbuf()->set_read_timeout(300);
-        stream.rdbuf()->set_request_timeout(600);
-        stream.open(urdl::url(server.url(target)));
-        ASSERT_TRUE(stream);
-        std::ostringstream body;
-        body << stream.rdbuf();
-        EXPECT_TRUE(body.fail());
-        EXPECT_EQ(0u, body.str().rfind("partial", 0)) << target;
-        EXPECT_EQ(boost::system::errc::timed_out, stream.rdbuf()->error()) << target;
+    for (const std::string target : {"/stalled", "/trickle"}) {
+        run_bounded(std::chrono::seconds(5), "read of " + target, [&](const urdl::cancellation& cancel) {
+            urdl::istream stream;
+            stream.set_option(cancel);
+            stream.rdbuf()->set_read_timeout(300);
+            stream.rdbuf()->set_request_timeout(600);
+            stream.open(urdl::url(server.url(target)));
+            ASSERT_TRUE(stream);
+            std::ostringstream body;
+            body << stream.rdbuf();
+            EXPECT_TRUE(body.fail());
+            EXPECT_EQ(0u, body.str().rfind("partial", 0)) << target;
+            EXPECT_EQ(boost::system::errc::timed_out, stream.rdbuf()->error()) << target;
+        });
     }
+}
+
+// A server that answers "100 Continue" for ever gets a few of them passed
+// over, then a clear failure, long before any time-out.
+TEST_F(HttpClient, EndlessInterimAnswersFailWithinASecond) {
+    server.answer("/busy", HttpReply::endless("", "HTTP/1.1 100 Continue\r\n\r\n", std::chrono::milliseconds(1)));
+    const auto start = std::chrono::steady_clock::now();
+    run_bounded(std::chrono::seconds(5), "endless interim answers", [&](const urdl::cancellation& cancel) {
+        urdl::istream stream;
+        stream.set_option(cancel);
+        stream.open(urdl::url(server.url("/busy")));
+        EXPECT_EQ(urdl::http::errc::too_many_interim_responses, stream.rdbuf()->error());
+        EXPECT_EQ("Too many interim responses", stream.rdbuf()->error().message());
+    });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+// Blanks, non-ASCII bytes and line ends of a Location's query go out
+// percent-encoded; the request line stays three words of visible ASCII.
+TEST_F(HttpClient, ARedirectToAnUnencodedQueryGivesAWellFormedRequestLine) {
+    server.answer("/moved", HttpReply::redirect(302, server.url("/landed/notification.xml?x=a b\xE9 HTTP/1.1")));
+    server.answer("/landed/notification.xml", HttpReply::ok("<n/>"));
+    urdl::istream stream;
+    stream.open(urdl::url(server.url("/moved")));
+    ASSERT_TRUE(stream) << stream.rdbuf()->error().message();
+    EXPECT_EQ("<n/>", read_body(stream));
+    ASSERT_EQ(2u, server.requests().size());
+    EXPECT_EQ(0u, server.requests()[1].rfind("GET /landed/notification.xml?x=a%20b%E9%20HTTP/1.1 HTTP/1.0\r\n", 0))
+        << server.requests()[1];
 }
 
 // The caller's bound on the body: one announced larger is not even opened,

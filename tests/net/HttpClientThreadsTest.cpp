@@ -1,6 +1,9 @@
 #include "net/Cancellation.h"
+#include "net/HostLookup.h"
 #include "net/HttpOptions.h"
 #include "net/IStream.h"
+
+#include "RequestWatchdog.h"
 
 #include "support/LoopbackHttpServer.h"
 
@@ -8,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -81,5 +87,109 @@ TEST(HttpClientThreads, CancellingEndsOpensAndReadsOfOtherThreads) {
     EXPECT_EQ(boost::asio::error::operation_aborted, late.rdbuf()->error());
     EXPECT_EQ(2u, server.requests().size());
 }
+
+// A name look-up that answers only when the test opens its gate, then with
+// the loopback server's address. Everything it touches is its own, as the
+// client asks of a look-up.
+class GatedLookup {
+public:
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool open = false;
+        int started = 0;
+        int answered = 0;
+    };
+
+    urdl::host_lookup lookup(unsigned short port) const {
+        const std::shared_ptr<Gate> gate = gate_;
+        return urdl::host_lookup([gate, port](const std::string&, const std::string&,
+                                              urdl::host_lookup::addresses& found) {
+            std::unique_lock<std::mutex> lock(gate->mutex);
+            ++gate->started;
+            gate->changed.notify_all();
+            gate->changed.wait(lock, [&] { return gate->open; });
+            found.emplace_back(boost::asio::ip::address_v4::loopback(), port);
+            ++gate->answered;
+            gate->changed.notify_all();
+            return boost::system::error_code();
+        });
+    }
+    bool wait_until(int Gate::*count, int value) const {
+        std::unique_lock<std::mutex> lock(gate_->mutex);
+        return gate_->changed.wait_for(lock, std::chrono::seconds(10), [&] { return (*gate_).*count >= value; });
+    }
+    void open() const {
+        std::lock_guard<std::mutex> lock(gate_->mutex);
+        gate_->open = true;
+        gate_->changed.notify_all();
+    }
+
+private:
+    std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
+};
+
+enum class LookupEnd { answered, cancelled, open_timeout, request_timeout };
+
+struct LookupCase {
+    const char* name;
+    LookupEnd end;
+    boost::system::error_code outcome;
+};
+
+class StuckLookup : public testing::TestWithParam<LookupCase> {};
+
+// However the request ends while its look-up hangs, it ends at once, and
+// the answer that comes after the stream is gone is dropped unseen.
+TEST_P(StuckLookup, EndsTheRequestAtOnceAndDropsTheLateAnswer) {
+    const LookupCase& c = GetParam();
+    kestrel::test::LoopbackHttpServer server;
+    server.answer("/feed", HttpReply::ok("<feed/>"));
+    const GatedLookup lookup;
+    if (c.end == LookupEnd::answered)
+        lookup.open();
+    const urdl::cancellation cancel;
+    std::thread canceller;
+    if (c.end == LookupEnd::cancelled)
+        canceller = std::thread([&] {
+            lookup.wait_until(&GatedLookup::Gate::started, 1);
+            cancel.cancel();
+        });
+
+    const auto start = std::chrono::steady_clock::now();
+    kestrel::test::run_bounded(std::chrono::seconds(5), c.name, [&](const urdl::cancellation& watchdog) {
+        urdl::istream stream;
+        stream.set_option(c.end == LookupEnd::cancelled ? cancel : watchdog);
+        stream.set_option(lookup.lookup(server.port()));
+        if (c.end == LookupEnd::open_timeout)
+            stream.rdbuf()->set_open_timeout(200);
+        if (c.end == LookupEnd::request_timeout)
+            stream.rdbuf()->set_request_timeout(200);
+        stream.open(urdl::url("http://never-answers.test:" + std::to_string(server.port()) + "/feed"));
+        EXPECT_EQ(c.outcome, stream.rdbuf()->error()) << stream.rdbuf()->error().message();
+    });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    if (canceller.joinable())
+        canceller.join();
+
+    lookup.open();
+    ASSERT_TRUE(lookup.wait_until(&GatedLookup::Gate::answered, 1));
+    // The late answer would go on to a request now; none may come.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(c.end == LookupEnd::answered ? 1u : 0u, server.requests().size());
+    if (c.end == LookupEnd::answered) {
+        EXPECT_NE(std::string::npos, server.requests()[0].find("\r\nHost: never-answers.test:"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, StuckLookup,
+    testing::Values(LookupCase{"Answered", LookupEnd::answered, {}},
+                    LookupCase{"Cancelled", LookupEnd::cancelled, boost::asio::error::operation_aborted},
+                    LookupCase{"OpenTimeOut", LookupEnd::open_timeout,
+                               make_error_code(boost::system::errc::timed_out)},
+                    LookupCase{"RequestTimeOut", LookupEnd::request_timeout,
+                               make_error_code(boost::system::errc::timed_out)}),
+    [](const testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -57,6 +58,39 @@ INSTANTIATE_TEST_SUITE_P(
                     [](option_set& o) { o.set_option(http::request_content_type("text/plain")); },
                     "GET / HTTP/1.0\r\nHost: h\r\nAccept: */*\r\nConnection: close\r\n\r\n"}),
     [](const testing::TestParamInfo<RequestCase>& info) { return std::string(info.param.name); });
+
+struct RequestLineCase {
+    const char* url;
+    const char* line; // the request line without its "\r\n"
+};
+
+class HttpRequestLine : public testing::TestWithParam<RequestLineCase> {};
+
+// Whatever the URL's query holds, the line is three words of visible ASCII.
+TEST_P(HttpRequestLine, HoldsOnlyVisibleAscii) {
+    const std::string request = detail::build_http_request(url(GetParam().url), option_set());
+    const std::string line = request.substr(0, request.find("\r\n"));
+    EXPECT_EQ(GetParam().line, line);
+    EXPECT_EQ(2, std::count(line.begin(), line.end(), ' '));
+    EXPECT_EQ(line.size() + 2, request.find("Host: ")) << "no line end inside the request line";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HttpRequestLine,
+    testing::Values(RequestLineCase{"http://h/p?x=a b\xE9", "GET /p?x=a%20b%E9 HTTP/1.0"},
+                    RequestLineCase{"http://h/p?a\r\nHost: evil", "GET /p?a%0D%0AHost:%20evil HTTP/1.0"},
+                    RequestLineCase{"http://h/a%20b?q=%41%zz%", "GET /a%20b?q=%41%zz% HTTP/1.0"},
+                    RequestLineCase{"http://h?\t\x7F\x80\xFF", "GET /?%09%7F%80%FF HTTP/1.0"},
+                    RequestLineCase{"http://h/?!~\"<>", "GET /?!~\"<> HTTP/1.0"},
+                    RequestLineCase{"http://h/p? HTTP/1.1", "GET /p?%20HTTP/1.1 HTTP/1.0"}));
+
+TEST(HttpRequestHost, OnlyVisibleAsciiHostsAreSent) {
+    EXPECT_TRUE(detail::is_sendable_host(url("http://example.test:80/")));
+    EXPECT_TRUE(detail::is_sendable_host(url("http://[::1]/")));
+    for (const char* refused : {"http:///p", "http://ho st/", "http://host\r\nX-Injected/", "http://h\xC3\xA4/",
+                                "http://user@/"})
+        EXPECT_FALSE(detail::is_sendable_host(url(refused))) << refused;
+}
 
 TEST(OptionSet, ReplacesClearsAndCopiesByType) {
     option_set options;
