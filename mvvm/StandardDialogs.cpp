@@ -71,18 +71,23 @@ protected:
     {
         QMessageBox::showEvent(event);
         const QRect available = screen()->availableGeometry();
-        const int frame = frameGeometry().height() - height();
-        const int excess = height() + frame - available.height();
+        const QSize frame = frameGeometry().size() - size();
+        const QSize room = available.size() - frame;
         auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-        if (excess > 0 && label) {
+        if (height() > room.height() && label) {
             // The label's height at the width the box gave it.
             layout()->setGeometry(rect());
-            label->setMaximumHeight(std::max(label->fontMetrics().height(), label->height() - excess));
+            label->setMaximumHeight(
+                std::max(label->fontMetrics().height(), label->height() - (height() - room.height())));
             // What does not fit is left out at the end, not at both ends.
             label->setAlignment(Qt::AlignTop | Qt::AlignLeft);
             // Setting the text has the box size itself again.
             setText(text());
         }
+        // The box takes the screen's whole width for a long word, with no
+        // room for a window frame.
+        if (width() > room.width() || height() > room.height())
+            setFixedSize(std::min(width(), room.width()), std::min(height(), room.height()));
         QRect placed = frameGeometry();
         placed.moveRight(std::min(placed.right(), available.right()));
         placed.moveBottom(std::min(placed.bottom(), available.bottom()));
