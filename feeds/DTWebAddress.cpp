@@ -47,7 +47,7 @@ std::string from_environment(const char* variable, const std::string& build_defa
         if (usable(configured))
             return configured;
         log_line(logger::warning()) << "[feeds] refused " << variable << " " << log_quoted(configured)
-                                    << ": not an http or https address; the built-in one is used" << std::endl;
+                                    << ": not an http or https URL with a host; the built-in one is used" << std::endl;
     }
     if (usable(build_default))
         return build_default;
