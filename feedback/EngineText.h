@@ -4,7 +4,8 @@
 // engine gets back exactly the bytes it produced; feed text (ids,
 // addresses) read as the UTF-8 it nearly always is (Latin-1 when it is not
 // valid UTF-8), never Latin-1 first, which a later percent-encoding would
-// encode twice (text the user reads goes through FeedText.h); and the percent-encoding of UTF-8 that addresses carry (every
+// encode twice (text the user reads goes through FeedText.h); and the
+// percent-encoding of UTF-8 that addresses carry (every
 // byte but letters, digits, "-", ".", "_" and "~" as "%XX").
 
 #include <QString>
