@@ -15,9 +15,9 @@ namespace Feedback {
 
 struct Ad {
     bool valid = false; // true for an advertisement the service produced
-    QString id;
-    QString url;
-    QString text;
+    QString id;         // the feed's UTF-8 (Latin-1 when it is not UTF-8)
+    QString url;        // likewise
+    QString text;       // bounded and cleaned for the user (FeedText.h)
     QPixmap pixmap;
 };
 

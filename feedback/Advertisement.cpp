@@ -1,6 +1,7 @@
 #include "feedback/Advertisement.h"
 
 #include "feedback/EngineText.h"
+#include "feedback/FeedText.h"
 #include "feedback/ProcessWide.h"
 #include "feedback/WebAddresses.h"
 
@@ -157,9 +158,11 @@ void Advertisement::internalRetreived()
 
     Ad ad;
     ad.valid = true;
-    ad.id = fromEngineText(result.instance->id());
-    ad.url = fromEngineText(result.instance->url());
-    ad.text = QString::fromStdWString(result.instance->wtext());
+    // The feed's bytes read as the UTF-8 they are: read as Latin-1, an id
+    // or address would be encoded twice on its way out.
+    ad.id = fromFeedText(result.instance->id());
+    ad.url = fromFeedText(result.instance->url());
+    ad.text = shownFeedText(result.instance->text());
     if (result.data && !result.data->isEmpty())
         ad.pixmap = QPixmap::fromImage(QImage::fromData(*result.data));
     emit retreived(ad);

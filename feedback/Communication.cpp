@@ -16,16 +16,16 @@ Communication::Communication(QObject* parent) : QObject(parent) {}
 void Communication::reportProblem(const QString& title, const QString& description)
 {
     QSettings settings;
-    const QString pattern = settings.value(QStringLiteral("mailSupport")).toString() +
-                            QStringLiteral("?subject=%1&body=%2");
+    const QString mailbox = settings.value(QStringLiteral("mailSupport")).toString();
     const QString subject = QStringLiteral("[Problem] ") + title;
     const QString body = description + QStringLiteral("\n\nApplication Name: ") +
                          QCoreApplication::applicationName() + QStringLiteral("\nApplication Version: ") +
                          QCoreApplication::applicationVersion() + QStringLiteral("\nOperating System: ") +
                          ComponentModel::Platform::platform();
-    // Both placeholders in one pass: a "%1" inside the texts stays as it is.
-    const QString address = pattern.arg(percentEncoded(subject), percentEncoded(body));
-    if (!ComponentModel::openUrl(QUrl(address)))
+    const QString address = mailbox + QStringLiteral("?subject=") + percentEncoded(subject) +
+                            QStringLiteral("&body=") + percentEncoded(body);
+    // Only a mail address: the setting is a file the user can edit.
+    if (!mailbox.startsWith(QLatin1String("mailto:")) || !ComponentModel::openUrl(QUrl(address)))
         ComponentModel::openUrl(QUrl(settings.value(QStringLiteral("webFeedback")).toString()));
 }
 

@@ -4,7 +4,8 @@
 // the subject "[Problem] <title>" and a body of the description followed by
 // the application's name, version and platform, handed to the desktop's
 // mail program; when nothing takes it, the feedback page (setting
-// "webFeedback") is opened instead. GUI thread; reports nothing back.
+// "webFeedback") is opened instead, as it is when the setting is no
+// "mailto:" address. GUI thread; reports nothing back.
 
 #include <QObject>
 #include <QString>

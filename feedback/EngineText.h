@@ -1,9 +1,11 @@
 #pragma once
 // How text crosses between Qt and the 8-bit strings of the feed readers and
 // the HTTP client: one byte per character (Latin-1) both ways, so the
-// engine gets back exactly the bytes it produced; feed text meant for the
-// user read as the UTF-8 it nearly always is (Latin-1 when it is not valid
-// UTF-8); and the percent-encoding of UTF-8 that addresses carry (every
+// engine gets back exactly the bytes it produced; feed text (ids,
+// addresses) read as the UTF-8 it nearly always is (Latin-1 when it is not
+// valid UTF-8), never Latin-1 first, which a later percent-encoding would
+// encode twice (text the user reads goes through FeedText.h); and the
+// percent-encoding of UTF-8 that addresses carry (every
 // byte but letters, digits, "-", ".", "_" and "~" as "%XX").
 
 #include <QString>

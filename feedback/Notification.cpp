@@ -1,6 +1,7 @@
 #include "feedback/Notification.h"
 
 #include "feedback/EngineText.h"
+#include "feedback/FeedText.h"
 #include "feedback/VersionNumber.h"
 
 #include "componentmodel/DesktopLauncher.h"
@@ -81,7 +82,7 @@ void Notification::processNotification(const kestrel::appnotification::notificat
 
     const QString seenId = settings.value(QStringLiteral("Notification/commonId")).toString();
     const QString id = fromEngineText(feed->main_record().id());
-    const QString message = fromFeedText(feed->main_record().message());
+    const QString message = shownFeedText(feed->main_record().message());
     if (id != seenId && !message.isEmpty()) {
         emit messageReceived(message);
         settings.setValue(QStringLiteral("Notification/commonId"), id);
@@ -94,7 +95,7 @@ void Notification::processNotification(const kestrel::appnotification::notificat
     if (!isNewerVersion(fromEngineText(update.version()), QCoreApplication::applicationVersion()))
         return;
     bool needUpdate = false;
-    emit updateReceived(fromFeedText(update.message()), needUpdate);
+    emit updateReceived(shownFeedText(update.message()), needUpdate);
     // Only a web page: the feed comes over plain HTTP from a server a
     // network can change.
     if (needUpdate && kestrel::feeds::is_web_address(update.url()))

@@ -6,7 +6,7 @@
 // posted event (EventTypes::notificationFeedRead) and is checked there. A
 // feed that fails leaves no trace in the settings, so the next start tries
 // again. The daily state lives in the settings store under "Notification/".
-// Texts reach the user as UTF-8 (Latin-1 when not valid UTF-8); the
+// Texts reach the user bounded and cleaned as FeedText.h says; the
 // update's page is opened only when it is a web address (http or https).
 // Also the run statistics, counted once per start. GUI thread only;
 // deleting the object cancels its download in flight, so nothing of the

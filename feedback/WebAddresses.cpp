@@ -1,13 +1,13 @@
 #include "feedback/WebAddresses.h"
 
-#include <QtGlobal>
+#include "feeds/DTWebAddress.h"
 
 namespace Feedback {
 
 QString analyticsCollectorHost()
 {
-    const QString configured = qEnvironmentVariable("LUMIVISTA_ANALYTICS_HOST");
-    return configured.isEmpty() ? QStringLiteral(LUMIVISTA_ANALYTICS_HOST_DEFAULT) : configured;
+    return QString::fromStdString(
+        kestrel::feeds::web_host_from_environment("LUMIVISTA_ANALYTICS_HOST", LUMIVISTA_ANALYTICS_HOST_DEFAULT));
 }
 
 } // namespace Feedback

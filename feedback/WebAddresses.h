@@ -3,7 +3,9 @@
 // the usage analytics collector, a build option (LUMIVISTA_ANALYTICS_HOST, a
 // loopback address in this repository) that the environment variable of the
 // same name overrides at run time, so tests and test installs never reach
-// the real collector. The maker's site itself is kestrel::services::web_base().
+// the real collector. Only a plain host with an optional port is taken
+// (kestrel/feeds DTWebAddress.h); anything else is logged and the build's
+// host used. The maker's site itself is kestrel::services::web_base().
 // Also the user agent that hits and banner downloads present.
 
 #include <QString>

@@ -174,6 +174,29 @@ private:
     const char* end_;
 };
 
+// The reader writes a character reference as the UTF-8 bytes of its number,
+// a surrogate (&#xD800;) too, though a surrogate is no character and its
+// three bytes are no UTF-8: one such reference would make the whole text
+// read as Latin-1. Each becomes U+FFFD, of the same length, in place.
+void replace_encoded_surrogates(std::string& text) {
+    for (std::size_t i = 0; i + 2 < text.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        const auto third = static_cast<unsigned char>(text[i + 2]);
+        if (lead == 0xED && second >= 0xA0 && second <= 0xBF && third >= 0x80 && third <= 0xBF) {
+            text.replace(i, 3, "\xEF\xBF\xBD");
+            i += 2;
+        }
+    }
+}
+
+// Bounded by max_feed_depth, as the reader's own recursion.
+void replace_encoded_surrogates(boost::property_tree::ptree& tree) {
+    replace_encoded_surrogates(tree.data());
+    for (boost::property_tree::ptree::value_type& child : tree)
+        replace_encoded_surrogates(child.second);
+}
+
 [[noreturn]] void refuse(const std::string& why) { KESTREL_THROW(errors::invalid_argument("[feeds] " + why)); }
 
 } // namespace
@@ -202,6 +225,7 @@ boost::property_tree::ptree read_feed_xml(std::istream& stream) {
     std::istringstream bounded(text);
     boost::property_tree::ptree tree;
     boost::property_tree::read_xml(bounded, tree);
+    replace_encoded_surrogates(tree);
     return tree;
 }
 

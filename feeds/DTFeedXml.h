@@ -17,7 +17,9 @@ namespace feeds {
 const std::size_t max_feed_size = 1 << 20;
 const std::size_t max_feed_depth = 64;
 
-// The tree of the whole stream, read as read_xml without flags reads it.
+// The tree of the whole stream, read as read_xml without flags reads it,
+// but that a surrogate's three bytes in a text (what a character reference
+// such as &#xD800; gives) become U+FFFD.
 // Throws errors::invalid_argument for a stream that failed or holds nothing,
 // or a feed past either bound; what read_xml throws for text that is not XML.
 boost::property_tree::ptree read_feed_xml(std::istream& stream);

@@ -1,13 +1,12 @@
 #include "DTServiceAddress.h"
 
-#include <cstdlib>
+#include "DTWebAddress.h"
 
 namespace kestrel {
 namespace services {
 
 std::string web_base() {
-    const char* configured = std::getenv("LUMIVISTA_WEB_BASE");
-    std::string base = configured && *configured ? configured : LUMIVISTA_WEB_BASE_DEFAULT;
+    std::string base = feeds::web_address_from_environment("LUMIVISTA_WEB_BASE", LUMIVISTA_WEB_BASE_DEFAULT);
     while (!base.empty() && base.back() == '/')
         base.pop_back();
     return base;

@@ -2,6 +2,10 @@
 
 #include "DTLog.h"
 
+#include "net/Url.h"
+
+#include <cstdlib>
+
 namespace kestrel {
 namespace feeds {
 
@@ -21,6 +25,37 @@ bool starts_with_ignoring_case(const std::string& text, const char* prefix) {
     return true;
 }
 
+bool is_site_address(const std::string& address) {
+    if (!is_web_address(address))
+        return false;
+    boost::system::error_code error;
+    const urdl::url parsed = urdl::url::from_string(address, error);
+    return !error && !parsed.host().empty();
+}
+
+bool is_host_and_port(const std::string& host) {
+    // Nothing that would end the host or begin a user part in "http://<host>/".
+    if (host.empty() || host.find_first_of("/?#@\\ ") != std::string::npos)
+        return false;
+    return is_site_address("http://" + host + "/");
+}
+
+std::string from_environment(const char* variable, const std::string& build_default,
+                             bool (*usable)(const std::string&)) {
+    const char* configured = std::getenv(variable);
+    if (configured && *configured) {
+        if (usable(configured))
+            return configured;
+        log_line(logger::warning()) << "[feeds] refused " << variable << " " << log_quoted(configured)
+                                    << ": not an http or https URL with a host; the built-in one is used" << std::endl;
+    }
+    if (usable(build_default))
+        return build_default;
+    log_line(logger::warning()) << "[feeds] refused the built-in " << variable << " " << log_quoted(build_default)
+                                << ": not an http or https address" << std::endl;
+    return std::string();
+}
+
 } // namespace
 
 bool is_web_address(const std::string& address) {
@@ -33,6 +68,14 @@ std::string web_address_or_empty(const std::string& address, const char* field) 
     log_line(logger::warning()) << "[feeds] refused " << field << " " << log_quoted(address)
                                 << ": not an http or https address" << std::endl;
     return std::string();
+}
+
+std::string web_address_from_environment(const char* variable, const std::string& build_default) {
+    return from_environment(variable, build_default, is_site_address);
+}
+
+std::string web_host_from_environment(const char* variable, const std::string& build_default) {
+    return from_environment(variable, build_default, is_host_and_port);
 }
 
 } // namespace feeds

@@ -8,8 +8,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace Mvvm {
 
@@ -52,6 +57,45 @@ QMessageBox::Icon messageIcon(int icon)
     return icon >= Dialog::NoIcon && icon <= Dialog::QuestionIcon ? static_cast<QMessageBox::Icon>(icon)
                                                                    : QMessageBox::NoIcon;
 }
+
+// A message box sizes itself to its text as it is shown, as tall as the text
+// needs: a long text would put its buttons below the screen. This one gives
+// its text at most the height the screen leaves, so the whole box fits the
+// screen's available area, and it stays within that area.
+class ScreenBoundedMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        const QRect available = screen()->availableGeometry();
+        const QSize frame = frameGeometry().size() - size();
+        const QSize room = available.size() - frame;
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (height() > room.height() && label) {
+            // The label's height at the width the box gave it.
+            layout()->setGeometry(rect());
+            label->setMaximumHeight(
+                std::max(label->fontMetrics().height(), label->height() - (height() - room.height())));
+            // What does not fit is left out at the end, not at both ends.
+            label->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+            // Setting the text has the box size itself again.
+            setText(text());
+        }
+        // The box takes the screen's whole width for a long word, with no
+        // room for a window frame.
+        if (width() > room.width() || height() > room.height())
+            setFixedSize(std::min(width(), room.width()), std::min(height(), room.height()));
+        QRect placed = frameGeometry();
+        placed.moveRight(std::min(placed.right(), available.right()));
+        placed.moveBottom(std::min(placed.bottom(), available.bottom()));
+        placed.moveLeft(std::max(placed.left(), available.left()));
+        placed.moveTop(std::max(placed.top(), available.top()));
+        move(placed.topLeft());
+    }
+};
 
 } // namespace
 
@@ -106,8 +150,8 @@ QString Dialog::showDirectoryDialog(const QString& directory, const QString& cap
 int Dialog::showMessageDialog(const QString& text, int icon, const QString& caption, const QStringList& buttons,
                               int defaultIndex, int format)
 {
-    QMessageBox box(messageIcon(icon), titleOr(caption), text, QMessageBox::NoButton, QApplication::activeWindow(),
-                    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    ScreenBoundedMessageBox box(messageIcon(icon), titleOr(caption), text, QMessageBox::NoButton,
+                                QApplication::activeWindow(), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     if (format == PlainText)
         box.setTextFormat(Qt::PlainText);
     // The box picks its escape button by role: the one button, or the one

@@ -128,9 +128,14 @@ url url::from_string(const std::string& text, boost::system::error_code& ec) {
         parsed.port_ = text.substr(pos + 1, stop - pos - 1);
         if (parsed.port_.empty())
             return parse_failed(ec);
-        for (char c : parsed.port_)
+        unsigned long number = 0;
+        for (char c : parsed.port_) {
             if (!is_ascii_digit(c))
                 return parse_failed(ec);
+            number = number * 10 + static_cast<unsigned long>(c - '0');
+            if (number > 65535)
+                return parse_failed(ec);
+        }
         pos = stop;
     }
 

@@ -4,7 +4,8 @@
 // path as written (still percent-encoded) and lower-cases the scheme; a host
 // in square brackets is an IPv6 literal. Parsing never depends on the
 // process locale. The constructors throw boost::system::system_error
-// (invalid_argument) on text that does not parse; from_string reports it.
+// (invalid_argument) on text that does not parse (a port past 65535 too);
+// from_string reports it.
 
 #include <boost/system/error_code.hpp>
 
@@ -37,7 +38,7 @@ public:
     const std::string& user_info() const { return user_info_; }
     const std::string& host() const { return host_; }
     // The written port; else the scheme's default (http 80, https 443,
-    // ftp 21), else 0. A written port above 65535 gives 0.
+    // ftp 21), else 0. A written port above 65535 does not parse.
     unsigned short port() const;
     // The path with its percent-escapes decoded.
     std::string path() const;

@@ -100,6 +100,26 @@ TEST(LinkSettings, TheBuiltInAddressesStayOnThisMachine)
     }
 }
 
+// Pages from the environment are used only over http(s); the mailbox is
+// the one address of its link, whatever it holds.
+TEST(LinkSettings, RefusedPagesFallBackAndTheMailboxIsEncoded)
+{
+    Environment environment;
+    for (const char* variable : addressVariables)
+        environment.set(variable, QByteArray());
+    const Application::LinkSettingList builtIn = Application::linkSettings();
+    environment.set("LUMIVISTA_WEB_BASE", "file:///some/folder");
+    environment.set("LUMIVISTA_FEEDBACK_BASE", "javascript:alert(1)");
+    environment.set("LUMIVISTA_FACEBOOK_PAGE", "http://127.0.0.1:70000/face");
+    environment.set("LUMIVISTA_TWITTER_PAGE", "https://127.0.0.1:9004/bird");
+    environment.set("LUMIVISTA_SUPPORT_MAILBOX", "help@127.0.0.1?cc=other@x&body=%1 ,");
+
+    Application::LinkSettingList expected = builtIn;
+    expected[0].second = "mailto:help@127.0.0.1%3Fcc%3Dother@x%26body%3D%251%20%2C";
+    expected[7].second = "https://127.0.0.1:9004/bird";
+    EXPECT_EQ(expected, Application::linkSettings());
+}
+
 TEST(Translations, CataloguesByLocaleWithTheEnglishOneAsFallback)
 {
     const QString built = QStringLiteral(LUMIVISTA_TRANSLATIONS);

@@ -1,6 +1,7 @@
 #include "FeedbackTesting.h"
 
 #include "feedback/Advertisement.h"
+#include "feedback/GoogleAnalytics.h"
 
 #include "componentmodel/EventTypes.h"
 
@@ -12,6 +13,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QThreadPool>
+#include <QUrl>
 
 namespace {
 
@@ -144,6 +146,29 @@ TEST_F(AdvertisementService, NoSignalWithoutAFittingAdvertisement)
     gone->deleteLater();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(gone.isNull());
+}
+
+// The feed's UTF-8 id and link go out as their bytes, percent-encoded once.
+TEST_F(AdvertisementService, IdAndLinkAreEncodedOnce)
+{
+    site.answer("/utf8.xml", HttpReply::ok("<ads><g><p>" + slot("s", "caf\xC3\xA9", "t", "") + "</p></g></ads>"));
+    LoopbackHttpServer collector;
+    qputenv("LUMIVISTA_ANALYTICS_HOST", QByteArray("127.0.0.1:") + QByteArray::number(collector.port()));
+    Feedback::GoogleAnalytics::initialize("UA-1", "host.example", "1");
+    qunsetenv("LUMIVISTA_ANALYTICS_HOST");
+
+    auto service = start("/utf8.xml");
+    waitForFeed(*service);
+    service->retreive("s");
+    ASSERT_TRUE(runEventsUntil([&] { return !received.empty(); }));
+    const Feedback::Ad& ad = received.at(0);
+    EXPECT_EQ(QString::fromUtf8("caf\xC3\xA9"), ad.id);
+    EXPECT_EQ("http://link/caf%C3%A9", QUrl(ad.url).toString(QUrl::FullyEncoded));
+
+    Feedback::GoogleAnalytics::instance()->addEvent("Advertisement", "Show", ad.id);
+    ASSERT_TRUE(collector.wait_for_requests(1));
+    const std::string target = collector.targets().at(0);
+    EXPECT_NE(std::string::npos, target.find("&utme=5(Advertisement*Show*caf%C3%A9)&")) << target;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "FeedbackTesting.h"
 
+#include "feedback/FeedText.h"
 #include "feedback/GoogleAnalytics.h"
 #include "feedback/Notification.h"
 
@@ -104,6 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
                               {QString::fromUtf8("message: Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC")}},
                     DailyCase{"Latin1Message", feed("8", "Gr\xFC\xDF" "e"),
                               {QString::fromUtf8("message: Gr\xC3\xBC\xC3\x9F" "e")}},
+                    DailyCase{"MessageOfAMebibyteIsCut", feed("8", std::string(1 << 20, 'x')),
+                              {"message: " + QString(Feedback::maxShownCharacters, 'x') + QChar(0x2026)}},
                     DailyCase{"UpdatePageOnlyOnTheWeb", feed("7", "Hi", "linux-64", "1.0.1.51", "file:///etc/passwd"),
                               {"update: Update!"}}),
     [](const testing::TestParamInfo<DailyCase>& info) { return info.param.name; });

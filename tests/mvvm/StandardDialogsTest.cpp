@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -95,6 +96,39 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"TwoWithoutDefaultOnlyByAButton", {"Yes", "No"}, 2, Answer::EscapeThenLastButton, 1},
         MessageCase{"NoButtonsOwnOk", {}, -1, Answer::Enter, -1}),
     [](const testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
+
+// Texts as tall as a notice from a feed may be (30 lines, 2000
+// characters), and taller: the box and its buttons stay on the screen.
+TEST(StandardDialogs, MessageBoxFitsTheScreenWhateverItsText)
+{
+    const QString longLine(2000, QLatin1Char('w'));
+    QString thirtyLines;
+    for (int i = 0; i < 30; ++i)
+        thirtyLines += QString(60, QLatin1Char('x')) + QLatin1Char(' ') + QString(5, QLatin1Char('y')) + '\n';
+    QString manyLines;
+    for (int i = 0; i < 400; ++i)
+        manyLines += QStringLiteral("line\n");
+    Dialog host;
+    for (const QString& text : {longLine, thirtyLines, manyLines, QString("short")}) {
+        QRect box;
+        QRect close;
+        QRect available;
+        whenModalShows([&](QWidget* modal) {
+            available = modal->screen()->availableGeometry();
+            box = modal->frameGeometry();
+            QAbstractButton* button = qobject_cast<QMessageBox*>(modal)->buttons().first();
+            close = QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+            button->click();
+        });
+        EXPECT_EQ(0, host.showMessageDialog(text, Dialog::InformationIcon, QString(), {"Close"}, 0,
+                                            Dialog::PlainText));
+        EXPECT_TRUE(available.contains(box))
+            << text.size() << " characters: " << box.x() << "," << box.y() << " " << box.width() << "x"
+            << box.height() << " in " << available.width() << "x" << available.height();
+        EXPECT_TRUE(box.contains(close)) << text.size() << " characters";
+        EXPECT_FALSE(close.isEmpty());
+    }
+}
 
 TEST(StandardDialogs, MessageBoxRolesFollowTheDefaultIndex)
 {

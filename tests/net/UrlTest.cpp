@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParsedUrl{"https://host/", "https", "", "host", "", 443, "/", "/", "", "", false},
         ParsedUrl{"ftp://host/", "ftp", "", "host", "", 21, "/", "/", "", "", false},
         ParsedUrl{"gopher://host/", "gopher", "", "host", "", 0, "/", "/", "", "", false},
-        ParsedUrl{"http://host:99999/", "http", "", "host", ":99999", 0, "/", "/", "", "", false},
+        ParsedUrl{"http://host:065535/", "http", "", "host", ":065535", 65535, "/", "/", "", "", false},
         ParsedUrl{"file:///tmp/f%C3%BCed.xml", "file", "", "", "", 0, "/tmp/f%C3%BCed.xml",
                   "/tmp/f\xC3\xBC" "ed.xml", "", "", false}));
 
@@ -76,7 +76,8 @@ TEST_P(UrlRejected, GivesInvalidArgumentAndAnEmptyUrl) {
 INSTANTIATE_TEST_SUITE_P(Table, UrlRejected,
                          testing::Values("http://[::1/feed", "http://[::1]x/", "http://host:/", "http://host:8a/",
                                          "http:/host", "no-colon-at-all", "", "http://host/a b", "http://host/%4",
-                                         "http://host/%zz", "http://host/%", "http://host/\xC3\xA4"));
+                                         "http://host/%zz", "http://host/%", "http://host/\xC3\xA4",
+                                         "http://host:65536/", "http://host:99999999999999999999999/"));
 
 TEST(Url, WritesTheChosenParts) {
     const urdl::url u("http://me@[::1]:8080/a%20b?x=1#top");
