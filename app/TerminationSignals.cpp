@@ -4,6 +4,9 @@
 #include <QSocketNotifier>
 #include <QtDebug>
 
+#include <atomic>
+#include <cerrno>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,26 +15,40 @@ namespace Application {
 namespace {
 
 const int handledSignals[] = {SIGTERM, SIGHUP, SIGINT};
-// [0] is written by the handler, [1] read by the GUI thread.
-int signalSockets[2] = {-1, -1};
+// The handler's end of the socket pair, -1 while there is none: read with
+// one lock-free load, so a signal arriving while the object goes sees
+// either the open descriptor or -1, never a closed (or reused) number.
+std::atomic<int> handlerSocket{-1};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free int");
+// The GUI thread's end.
+int readerSocket = -1;
 
 void writeSignalByte(int signal)
 {
-    const char byte = static_cast<char>(signal);
-    // Nothing to do if it fails: the socket is full of earlier requests.
-    ssize_t written = ::write(signalSockets[0], &byte, 1);
-    (void)written;
+    // The interrupted code may be about to read errno.
+    const int savedErrno = errno;
+    const int socket = handlerSocket.load();
+    if (socket >= 0) {
+        const char byte = static_cast<char>(signal);
+        // Nothing to do if it fails: the socket is full of earlier requests.
+        ssize_t written = ::write(socket, &byte, 1);
+        (void)written;
+    }
+    errno = savedErrno;
 }
 
 } // namespace
 
 TerminationSignals::TerminationSignals()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalSockets) != 0) {
+    int sockets[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sockets) != 0) {
         qWarning() << "[TerminationSignals] no socket pair: the session's end signals stay fatal";
         return;
     }
-    notifier_ = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
+    handlerSocket.store(sockets[0]);
+    readerSocket = sockets[1];
+    notifier_ = new QSocketNotifier(readerSocket, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::quitOnSignal);
 
     struct sigaction action = {};
@@ -49,15 +66,17 @@ TerminationSignals::~TerminationSignals()
     for (size_t i = 0; i < sizeof handledSignals / sizeof handledSignals[0]; ++i)
         sigaction(handledSignals[i], &previous_[i], nullptr);
     delete notifier_;
-    ::close(signalSockets[0]);
-    ::close(signalSockets[1]);
-    signalSockets[0] = signalSockets[1] = -1;
+    // Marked closed before it is closed: a handler that runs from here on
+    // finds -1, never a number the process may already have reused.
+    ::close(handlerSocket.exchange(-1));
+    ::close(readerSocket);
+    readerSocket = -1;
 }
 
 void TerminationSignals::quitOnSignal()
 {
     char bytes[16];
-    while (::read(signalSockets[1], bytes, sizeof bytes) > 0) {
+    while (::read(readerSocket, bytes, sizeof bytes) > 0) {
     }
     qInfo() << "[TerminationSignals] asked to end: shutting down";
     // Not quit(): that asks every window to close, and a window may ask

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Seeds for muxer_input: for every container, a key picture and a few more
 # pictures and sound packets with rising stamps, in the target's record
-# layout (see muxer_input.cpp). Usage: muxer_input.seeds.sh <folder>
+# layout (see muxer_input.cpp); and stamps the muxer must refuse, which once
+# made FFmpeg abort. Usage: muxer_input.seeds.sh <folder>
 set -eu
 out=$1
 mkdir -p "$out"
@@ -31,3 +32,10 @@ while [ $container -lt 7 ]; do
     } > "$out/container-$container.bin"
     container=$((container + 1))
 done
+
+# mp4, one non-key picture shown 2^31 ticks of the stream's 1/12800 after
+# it is decoded: the offset wrapped in FFmpeg's 32 bits and its mov muxer
+# aborted the process in the trailer (18 bytes).
+{ byte 0; record 0 0 4194305 1 1 25 't'; } > "$out/mp4-offset-wraps.bin"
+# mp4, one picture shown long before it is decoded, far from 0.
+{ byte 0; record 0 0 131072 1979711488 0 6400 't'; } > "$out/mp4-pts-below-dts.bin"

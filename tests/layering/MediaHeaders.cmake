@@ -7,31 +7,15 @@
 # benchmarks and fuzz targets may use FFmpeg themselves.
 #
 #   cmake -DSOURCE_DIR=<project folder> -P MediaHeaders.cmake
-if(NOT IS_DIRECTORY "${SOURCE_DIR}/sdk/src/ffmpeg")
-  message(FATAL_ERROR "SOURCE_DIR (${SOURCE_DIR}) is not the project folder")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/ProgramSources.cmake)
 
 set(allowed sdk/src/DTLameEncoder.h)
 set(media_include "^[ \t]*#[ \t]*include[ \t]*[<\"](lib(av[a-z]*|sw[a-z]*|postproc)/|lame/|lame\\.h)")
 
-# Every file of the project's code but the build trees and the test code.
-file(GLOB tops RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
-list(FILTER tops EXCLUDE REGEX "^(build.*|tests|bench|fuzz|\\..*)$")
-set(files)
-foreach(top ${tops})
-  file(GLOB_RECURSE found RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/${top}/*.h"
-    "${SOURCE_DIR}/${top}/*.hpp" "${SOURCE_DIR}/${top}/*.c" "${SOURCE_DIR}/${top}/*.cpp")
-  if(top MATCHES "\\.(h|hpp|c|cpp)$")
-    list(APPEND found ${top})
-  endif()
-  list(APPEND files ${found})
-endforeach()
+lumivista_program_sources(files)
 list(FILTER files EXCLUDE REGEX "^sdk/src/ffmpeg/")
 list(REMOVE_ITEM files ${allowed})
 list(LENGTH files count)
-if(count LESS 100)
-  message(FATAL_ERROR "only ${count} files found under ${SOURCE_DIR}")
-endif()
 
 set(offenders)
 foreach(file ${files})

@@ -1,6 +1,7 @@
 #include "DTFFMediaMuxer.h"
 
 #include "DTFFGlobal.h"
+#include "DTFFPacketStamps.h"
 #include "DTFFWideFile.h"
 #include "DTLog.h"
 
@@ -80,15 +81,14 @@ void do_interleaved_write_packet(AVPacket* packet, AVFormatContext* context) {
 
 AVRational to_av(dt_rational_t r) { return AVRational{r.num, r.den}; }
 
-// How far a packet may be decoded before the first one written.
-const int64_t most_reordering = AV_TIME_BASE;
-
 } // namespace
 
 ff_simple_media_muxer_impl::ff_simple_media_muxer_impl(const std::string& format,
                                                        const std::string& path,
                                                        std::vector<void*> codecs)
-    : formatContext_(dt_av_create_output_format_context(format, codecs)), path_(path) {
+    : formatContext_(dt_av_create_output_format_context(format, codecs)),
+      stamps_(formatContext_->nb_streams, formatContext_->oformat->flags & AVFMT_TS_NONSTRICT),
+      path_(path) {
     externalCodecs_.assign(codecs.begin(), codecs.end());
 }
 
@@ -177,7 +177,11 @@ void ff_simple_media_muxer_impl::write_packet(media_packet_ptr packet, int strea
     const AVRational from = to_av(packet->time_base());
     if (from.num <= 0 || from.den <= 0)
         KESTREL_THROW(errors::invalid_argument());
-    check_start(*packet, from);
+    // The stream's time base as the header fixed it (1/25 may become 1/12800).
+    const AVRational to = context->streams[stream_index]->time_base;
+    const int64_t pts = ff_rescale_stamp(packet->pts(), from, to);
+    const int64_t dts = ff_rescale_stamp(packet->dts(), from, to);
+    stamps_.admit(stream_index, pts, dts, to);
 
     AVPacketPtr copy = dt_alloc_packet();
     const int size = packet->size();
@@ -186,33 +190,13 @@ void ff_simple_media_muxer_impl::write_packet(media_packet_ptr packet, int strea
         KESTREL_THROW(media_muxer::error("failed")
                       << errinfo_api_function("av_new_packet") << errinfo_errno(-result));
     std::memcpy(copy->data, packet->data(), static_cast<size_t>(size));
-
-    // The stream's time base as the header fixed it (1/25 may become 1/12800).
-    const AVRational to = context->streams[stream_index]->time_base;
-    if (packet->dts() != AV_NOPTS_VALUE)
-        copy->dts = av_rescale_q(packet->dts(), from, to);
-    if (packet->pts() != AV_NOPTS_VALUE)
-        copy->pts = av_rescale_q(packet->pts(), from, to);
+    copy->pts = pts;
+    copy->dts = dts;
     if (packet->duration() > 0)
-        copy->duration = av_rescale_q(packet->duration(), from, to);
+        copy->duration = ff_rescale_stamp(packet->duration(), from, to);
     copy->flags = packet->flags();
     copy->stream_index = stream_index;
     do_interleaved_write_packet(copy.get(), context);
-}
-
-// Encoders start their stamps at or a little before 0 (reordering, codec
-// delay); a packet far before what the file began with can only be a
-// mistake, and muxers that shift stamps by the first packet's cannot place
-// it.
-void ff_simple_media_muxer_impl::check_start(const media_packet& packet, AVRational time_base) {
-    const dt_ts_t stamp = packet.dts() != AV_NOPTS_VALUE ? packet.dts() : packet.pts();
-    if (stamp == AV_NOPTS_VALUE)
-        return;
-    const int64_t time = av_rescale_q(stamp, time_base, AVRational{1, AV_TIME_BASE});
-    if (first_time_ == AV_NOPTS_VALUE)
-        first_time_ = time;
-    else if (time < first_time_ - most_reordering)
-        KESTREL_THROW(errors::invalid_argument());
 }
 
 void ff_simple_media_muxer_impl::close() {

@@ -6,6 +6,7 @@
 // written through our own I/O context, so any UTF-8 path works.
 
 #include "DTFFHandles.h"
+#include "DTFFPacketStamps.h"
 #include "DTMediaMuxer.h"
 
 #include <string>
@@ -27,8 +28,9 @@ public:
     // pointer or a packet without bytes writes nothing;
     // errors::invalid_operation before open and after close,
     // errors::invalid_argument for a stream the file lacks, a time base
-    // that is not positive, or a packet decoded more than a second before
-    // the first one written (FFmpeg's MPEG muxer would hang or abort on it).
+    // that is not positive, a stamp out of range of the stream's time base,
+    // or stamps the container cannot place (ff_packet_stamps::admit: FFmpeg's
+    // muxers would fail, hang or abort on them).
     void write_packet(media_packet_ptr packet, int stream) override;
     // Writes the trailer (once) and closes the file; a failure of either is
     // thrown after the file is closed. Later calls do nothing.
@@ -37,15 +39,13 @@ public:
 private:
     void copy_encoder_parameters();
     void create_file();
-    void check_start(const media_packet& packet, AVRational time_base);
 
     std::vector<void*> externalCodecs_;
     AVFormatContextPtr formatContext_;
+    ff_packet_stamps stamps_;
     std::string path_;
     bool headerWritten_ = false;
     bool open_tried_ = false;
-    // Microseconds: the decoding time of the first packet written.
-    int64_t first_time_ = AV_NOPTS_VALUE;
 };
 
 class ff_simple_media_muxer : public media_muxer {

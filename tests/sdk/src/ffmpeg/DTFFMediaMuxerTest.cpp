@@ -278,3 +278,102 @@ TEST(FFMediaMuxer, PacketsTheFileCannotPlaceAreNotWritten) {
     ASSERT_EQ(1u, probe.count(0));
     EXPECT_EQ(3, probe.first(0)->decoded_frames);
 }
+
+namespace {
+
+struct stamps {
+    int64_t pts;
+    int64_t dts;
+    int time_base_den; // of 1/den
+};
+
+struct stamp_sequence_case {
+    const char* name;
+    const char* container;
+    const char* codec;
+    std::vector<stamps> packets;
+    // The index of the packet refused; -1 when all are written.
+    int refused;
+};
+
+const int64_t unset = AV_NOPTS_VALUE;
+const int64_t hours = 3600 * 25; // in 1/25
+
+// Stamp sequences a muxer must refuse (with an error, never an abort in
+// FFmpeg, then close its file as usual) or accept: every packet carries the
+// bytes of one real encoded picture, restamped.
+const stamp_sequence_case stamp_sequences[] = {
+    // What encoders hand over: reordered pictures, decoded before shown.
+    {"reordered", "mp4", "mpeg4", {{0, -1, 25}, {3, 0, 25}, {1, 1, 25}, {2, 2, 25}}, -1},
+    {"only_presentation_stamps", "avi", "mpeg4", {{0, unset, 25}, {1, unset, 25}}, -1},
+    {"equal_dts_where_allowed", "matroska", "mpeg4", {{0, 0, 25}, {1, 0, 25}}, -1},
+    {"equal_dts_in_flv", "flv", "flv", {{0, 0, 25}, {1, 0, 25}}, -1},
+    {"start_within_the_hour", "mov", "mpeg4", {{hours - 1, hours - 1, 25}}, -1},
+    {"presented_before_decoded", "mp4", "mpeg4", {{131072, 1979711488, 6400}}, 0},
+    {"presented_before_decoded_later", "avi", "mpeg4", {{0, 0, 25}, {1, 2, 25}}, 1},
+    {"dts_repeats", "mp4", "mpeg4", {{0, 0, 25}, {1, 1, 25}, {2, 1, 25}}, 2},
+    {"dts_repeats_in_avi", "avi", "mpeg4", {{0, 0, 25}, {1, 0, 25}}, 1},
+    {"dts_goes_back", "flv", "flv", {{0, 0, 25}, {2, 2, 25}, {1, 1, 25}}, 2},
+    {"dts_goes_back_in_another_unit", "mov", "mpeg4", {{0, 0, 25}, {80, 80, 1000}, {79, 79, 1000}}, 2},
+    {"pts_back_without_dts", "mp4", "mpeg4", {{5, unset, 25}, {4, unset, 25}}, 1},
+    {"start_past_the_hour", "mp4", "mpeg4", {{hours + 1, hours + 1, 25}}, 0},
+    {"start_far_before_zero", "matroska", "mpeg4", {{0, -hours - 1, 25}}, 0},
+    {"first_shown_past_the_hour", "mov", "mpeg4", {{hours + 1, 0, 25}}, 0},
+    // Shown 2^31 ticks of the stream's 1/12800 after it is decoded: mp4
+    // keeps that offset in 32 bits, and a wrapped one made FFmpeg abort the
+    // process in the trailer (the fuzzer's finding, as the first packet).
+    {"offset_wraps_32_bits", "mp4", "mpeg4", {{0, 0, 25}, {4194305, 1, 25}}, 1},
+    {"offset_wraps_32_bits_first", "mp4", "mpeg4", {{4194305, 1, 25}}, 0},
+    {"stamp_beyond_the_stream_unit", "mp4", "mpeg4", {{INT64_MAX / 2, INT64_MAX / 2, 1}}, 0},
+};
+
+void PrintTo(const stamp_sequence_case& sequence, std::ostream* out) { *out << sequence.name; }
+
+class FFMediaMuxerStamps : public testing::TestWithParam<stamp_sequence_case> {};
+
+} // namespace
+
+TEST_P(FFMediaMuxerStamps, RefusedWithAnErrorAndTheFileStillCloses) {
+    const stamp_sequence_case& sequence = GetParam();
+    test::TempDir dir;
+    const std::string path = dir.file("stamps");
+    quietly([&] {
+        test::video_pipeline pipeline(std::string("ffmpeg/") + sequence.container, path,
+                                      test::video_settings(sequence.codec, width, height));
+        pipeline.open();
+        const video_data_ptr picture = test::make_yuv_picture(width, height, 0);
+        pipeline.encoder()->send(picture.get());
+        const media_packet_ptr encoded = pipeline.encoder()->get_packet();
+        ASSERT_TRUE(encoded);
+        for (std::size_t i = 0; i < sequence.packets.size(); ++i) {
+            auto packet = boost::make_shared<common_media_packet2>();
+            media_packet_properties* set = packet->properties();
+            set->set_data(const_cast<uint8_t*>(encoded->data()), encoded->size(), dt_buffer_copy);
+            set->set_flags(encoded->flags());
+            set->set_pts(sequence.packets[i].pts);
+            set->set_dts(sequence.packets[i].dts);
+            set->set_time_base(dt_rational_t(1, sequence.packets[i].time_base_den));
+            if (static_cast<int>(i) == sequence.refused)
+                EXPECT_THROW(pipeline.muxer()->write_packet(packet, 0), errors::invalid_argument);
+            else
+                EXPECT_NO_THROW(pipeline.muxer()->write_packet(packet, 0)) << i;
+        }
+        EXPECT_NO_THROW(pipeline.muxer()->close());
+    });
+    // What was accepted is in the file (a file without pictures has no
+    // stream to probe).
+    const int written = sequence.refused < 0 ? static_cast<int>(sequence.packets.size())
+                                             : sequence.refused;
+    if (written == 0) {
+        EXPECT_TRUE(test::file_exists(path));
+        return;
+    }
+    const test::media_probe probe = test::probe_media_file(path);
+    ASSERT_EQ(1u, probe.streams.size());
+    EXPECT_EQ(written, probe.streams[0].decoded_frames);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sequences, FFMediaMuxerStamps, testing::ValuesIn(stamp_sequences),
+                         [](const testing::TestParamInfo<stamp_sequence_case>& info) {
+                             return std::string(info.param.name);
+                         });

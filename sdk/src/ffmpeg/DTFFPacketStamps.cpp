@@ -1,0 +1,80 @@
+#include "DTFFPacketStamps.h"
+
+#include "DTErrors.h"
+
+extern "C" {
+#include <libavutil/avutil.h>
+#include <libavutil/mathematics.h>
+}
+
+#include <limits>
+
+namespace kestrel {
+
+namespace {
+
+// How far from 0 a stream may begin. Encoders start at or a few frames
+// before 0 (reordering, codec delay) and a show never starts later; an hour
+// leaves room for any of that while keeping the first packet's stamps, and
+// the offsets between them, inside the 32 bits mov/mp4 store them in for
+// every time base up to 1/596523.
+const int64_t most_start_seconds = 3600;
+
+// How far a packet may be decoded before the file's first one, in
+// microseconds.
+const int64_t most_reordering = AV_TIME_BASE;
+
+[[noreturn]] void refuse(const char* why) {
+    KESTREL_THROW(errors::invalid_argument(std::string("muxer : ") + why));
+}
+
+int64_t magnitude(int64_t stamp) { return stamp < 0 ? -stamp : stamp; }
+
+} // namespace
+
+ff_packet_stamps::ff_packet_stamps(unsigned int streams, bool equal_dts_allowed)
+    : last_dts_(streams, AV_NOPTS_VALUE),
+      equal_dts_allowed_(equal_dts_allowed), first_time_(AV_NOPTS_VALUE) {}
+
+void ff_packet_stamps::admit(int stream, int64_t pts, int64_t dts, AVRational time_base) {
+    int64_t& last_dts = last_dts_.at(static_cast<std::size_t>(stream));
+    // Where the decoding stamp is missing FFmpeg takes the presentation
+    // stamp for it.
+    const int64_t decoded = dts != AV_NOPTS_VALUE ? dts : pts;
+    if (pts != AV_NOPTS_VALUE && dts != AV_NOPTS_VALUE) {
+        if (pts < dts)
+            refuse("packet presented before it is decoded");
+        // Unsigned: the difference of two far-apart stamps would overflow.
+        const uint64_t offset = static_cast<uint64_t>(pts) - static_cast<uint64_t>(dts);
+        if (offset > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
+            refuse("packet presented too long after it is decoded");
+    }
+    if (decoded == AV_NOPTS_VALUE)
+        return;
+    if (last_dts == AV_NOPTS_VALUE) {
+        const int64_t most = av_rescale_q(most_start_seconds, AVRational{1, 1}, time_base);
+        if (magnitude(decoded) > most || (pts != AV_NOPTS_VALUE && magnitude(pts) > most))
+            refuse("stream starts more than an hour away from 0");
+    } else if (decoded < last_dts || (decoded == last_dts && !equal_dts_allowed_)) {
+        refuse("packet not decoded after the previous one of its stream");
+    }
+    const int64_t time = av_rescale_q(decoded, time_base, AVRational{1, AV_TIME_BASE});
+    if (first_time_ != AV_NOPTS_VALUE && time < first_time_ - most_reordering)
+        refuse("packet decoded long before the file's first one");
+
+    if (first_time_ == AV_NOPTS_VALUE)
+        first_time_ = time;
+    last_dts = decoded;
+}
+
+int64_t ff_rescale_stamp(int64_t stamp, AVRational from, AVRational to) {
+    if (stamp == AV_NOPTS_VALUE)
+        return stamp;
+    const int64_t rescaled = av_rescale_q(stamp, from, to);
+    // av_rescale_q answers an overflow with INT64_MIN, which is "not set".
+    if (rescaled == AV_NOPTS_VALUE)
+        refuse("stamp out of range");
+    return rescaled;
+}
+
+} // namespace kestrel
