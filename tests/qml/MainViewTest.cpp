@@ -415,6 +415,7 @@ TEST_F(MainView, FailedConversionShowsTheCodeAndReportsTheProblemUntranslated)
         launched << url;
         return true;
     });
+    QSettings().setValue(QStringLiteral("mailSupport"), QStringLiteral("mailto:support@localhost"));
     // No folder can be made under a file: the video file cannot be created.
     const QString blocker = makePhoto(files, "blocker.jpg");
     program.chooseTinyShow(blocker + QStringLiteral("/videos"));
