@@ -208,8 +208,9 @@ TEST_P(ConvertResults, FinishReportsItsResultAndOnlyAMadeVideoKeepsAFile)
     log.clear();
     producer().finished(kestrel::slideshow2::slideshow_produce::Result(GetParam().result));
     deliver();
-    if (GetParam().result > 1)
+    if (GetParam().result > 1) {
         EXPECT_EQ(filesAtMessage, QStringList());
+    }
     QStringList expected{"state=0"};
     if (*GetParam().reported)
         expected << QString::fromUtf8(GetParam().reported).arg(QFileInfo(folder.path()).absoluteFilePath());

@@ -110,13 +110,13 @@ TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
     tone_file tone;
     tone.seconds = 2.0;
     make_tone_file(music, tone);
-    const std::string out = scratch.file("out"), video = out + "/show.avi";
-    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+    const std::string videos = scratch.file("out"), video = videos + "/show.avi";
+    ASSERT_EQ(mkdir(videos.c_str(), 0755), 0);
     write_file(video, existing_bytes);
 
     // The smallest preset: frames 180 pixels high.
     const finished_run run = run_make_show({photos, music, "windows-simple", video}, scratch);
-    EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"}) << "replaced, nothing left beside it";
+    EXPECT_EQ(names_in(videos), std::vector<std::string>{"show.avi"}) << "replaced, nothing left beside it";
 
     ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
     std::vector<std::string> left_out;
