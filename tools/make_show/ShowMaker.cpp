@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -171,8 +172,8 @@ slideshow_produce::Result produce_show_file(const slideshow_ptr& show, const std
     const std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
     // A folder in the way would be found only when the video is complete.
     struct stat status;
-    if (name.empty() || (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode))) {
-        file_error = EISDIR;
+    if (output.empty() || name.empty() || (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode))) {
+        file_error = output.empty() ? ENOENT : EISDIR;
         return slideshow_produce::create_file_failed;
     }
     unfinished_video video;
