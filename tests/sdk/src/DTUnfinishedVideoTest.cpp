@@ -186,22 +186,3 @@ TEST(UnfinishedVideo, FinishingNamesTheFileWhereTheFolderIsNow) {
         EXPECT_EQ(video.finish_as("show.mp4"), ENOENT);
     }
 }
-
-// A folder that cannot take a video says why, in creating and in probing;
-// a probe leaves nothing behind.
-TEST(UnfinishedVideo, FolderProblemsAreTheirErrno) {
-    TempDir scratch;
-    write_file(scratch.file("a file"), "");
-    const struct {
-        std::string folder;
-        int error;
-    } rows[] = {{scratch.path(), 0}, {scratch.file("missing"), ENOENT}, {scratch.file("a file"), ENOTDIR}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(unfinished_video::probe(row.folder), row.error) << row.folder;
-        unfinished_video video;
-        EXPECT_EQ(video.create(row.folder), row.error) << row.folder;
-        EXPECT_EQ(video.writer_path().empty(), row.error != 0);
-    }
-    for (const auto& entry : std::filesystem::directory_iterator(scratch.path()))
-        EXPECT_EQ(entry.path().filename().string(), "a file");
-}
