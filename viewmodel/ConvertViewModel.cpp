@@ -1,7 +1,6 @@
 #include "viewmodel/ConvertViewModel.h"
 
 #include "viewmodel/OutputFolderProblem.h"
-#include "viewmodel/UnfinishedVideo.h"
 #include "viewmodel/UsageEvents.h"
 
 #include "componentmodel/EventTypes.h"
@@ -13,6 +12,7 @@
 #include "componentmodel/SignalArgs.h"
 #include "multimedia/PictureImage.h"
 
+#include "DTUnfinishedVideo.h"
 #include "DTVideoData.h"
 #include "slideshow2/DTSlideshow.h"
 
@@ -201,12 +201,12 @@ void ConvertViewModel::startProduction()
     // and the new tag turns away whatever it posted meanwhile.
     ++production_;
     releaseProducer();
-    auto video = std::make_unique<UnfinishedVideo>();
-    if (const int error = video->create(resultFolder())) {
+    auto video = std::make_unique<kestrel::unfinished_video>();
+    if (const int error = video->create(resultFolder().toUtf8().toStdString())) {
         fail(produce::create_file_failed, outputFolderProblem(resultFolder(), error));
         return;
     }
-    producer_ = producerFactory_(slideshow_, video->path().toUtf8().toStdString(), settings);
+    producer_ = producerFactory_(slideshow_, video->writer_path(), settings);
     unfinished_ = std::move(video);
     if (!producer_) {
         releaseProducer();
@@ -332,47 +332,58 @@ void ConvertViewModel::onFinished(int result)
     // The worker has made its last call; releasing waits for its thread and
     // closes the file. What is not given the result's name goes with it.
     producer_.reset();
-    const std::unique_ptr<UnfinishedVideo> video = std::move(unfinished_);
+    const std::unique_ptr<kestrel::unfinished_video> video = std::move(unfinished_);
     stop();
+    if (result == produce::cancelled)
+        return;
+    const QString folder = video ? QString::fromUtf8(video->folder_path().c_str()) : resultFolder();
     if (result == produce::done) {
         const int error = video ? giveResultName(*video) : 0;
-        if (error == 0)
+        if (error == 0) {
             emit conversionSucceeded();
-        else
-            fail(produce::create_file_failed, outputFolderProblem(resultFolder(), error));
-    } else if (result != produce::cancelled) {
-        fail(result, outputFailureCause(result));
+            return;
+        }
+        // Never a complete video left under a hidden name.
+        video->discard();
+        fail(produce::create_file_failed, outputFolderProblem(folder, error));
+        return;
     }
+    // Asked while the unfinished file still takes its room, as the writer
+    // saw the folder; the file's room is free again before the message.
+    const QString cause = outputFailureCause(result, folder);
+    if (video)
+        video->discard();
+    fail(result, cause);
 }
 
-int ConvertViewModel::giveResultName(UnfinishedVideo& video)
+int ConvertViewModel::giveResultName(kestrel::unfinished_video& video)
 {
-    int error = video.finishAs(resultPath_);
+    const QFileInfo wanted(resultPath_);
+    const QDir folder(QString::fromUtf8(video.folder_path().c_str()));
+    resultPath_ = folder.absoluteFilePath(wanted.fileName());
+    int error = video.finish_as(wanted.fileName().toUtf8().toStdString());
     if (error == EEXIST) {
         // Something took the name while the video was made: the next free
         // one beside it.
-        const QFileInfo taken(resultPath_);
         const QString next =
-            FileHelpers::uniqueFilePath(taken.absolutePath(), outputName(), QLatin1Char('.') + taken.suffix());
+            FileHelpers::uniqueFilePath(folder.path(), outputName(), QLatin1Char('.') + wanted.suffix());
         if (next.isEmpty())
             return EEXIST;
         resultPath_ = next;
-        error = video.finishAs(next);
+        error = video.finish_as(QFileInfo(next).fileName().toUtf8().toStdString());
     }
     return error;
 }
 
-// Asked while the unfinished file still takes its room, as the writer saw
-// the folder.
-QString ConvertViewModel::outputFailureCause(int result) const
+QString ConvertViewModel::outputFailureCause(int result, const QString& folder) const
 {
     if (result != produce::create_file_failed && result != produce::muxer_failed)
         return QString();
-    if (const int error = UnfinishedVideo::probe(resultFolder()))
-        return outputFolderProblem(resultFolder(), error);
+    if (const int error = kestrel::unfinished_video::probe(folder.toUtf8().toStdString()))
+        return outputFolderProblem(folder, error);
     if (result == produce::muxer_failed)
         return QString();
-    return tr("The file could not be made in the folder \"%1\".").arg(QDir::toNativeSeparators(resultFolder()));
+    return tr("The file could not be made in the folder \"%1\".").arg(QDir::toNativeSeparators(folder));
 }
 
 void ConvertViewModel::fail(int code, const QString& cause)

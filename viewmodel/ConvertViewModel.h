@@ -4,9 +4,11 @@
 // its progress (percent, slide being encoded, remaining time, a preview of
 // the frame just encoded), pauses, resumes and stops it, and reports the
 // outcome as conversionSucceeded() or conversionFailed(code, text). Stopping
-// is silent. The video is written under a temporary name and takes its
-// result's name only once complete; stopped or failed, it is removed (see
-// UnfinishedVideo). A failure to write names the output folder and why.
+// is silent. The video is written under a hidden name and takes its
+// result's name only once complete, in its output folder wherever that
+// folder was moved meanwhile; stopped or failed, it is removed, a failure's
+// file before its message (see kestrel::unfinished_video). A failure to
+// write names the output folder and why.
 // The producer runs on a worker thread of its own; its callbacks only post
 // events to this object (through a mailbox closed when it goes), tagged with the production they belong to, so that
 // a stopped production's late events never touch a newer one. Releasing a
@@ -40,9 +42,11 @@ class ImageProvider;
 class Progress;
 } // namespace ComponentModel
 
-namespace ViewModel {
+namespace kestrel {
+class unfinished_video;
+} // namespace kestrel
 
-class UnfinishedVideo;
+namespace ViewModel {
 
 class ConvertViewModel : public QObject {
     Q_OBJECT
@@ -86,7 +90,7 @@ public:
     QAction* pauseAction() { return &pauseAction_; }
     QAction* stopAction() { return &stopAction_; }
     // Full path of the file of the last production started, the name it
-    // gets once complete.
+    // gets once complete; once made, where it really is.
     QString resultPath() const { return resultPath_; }
 
     Q_INVOKABLE void openResult();
@@ -119,9 +123,10 @@ private:
     void releaseProducer();
     void onProgress(double percent, const kestrel::video_data_ptr& frame);
     void onFinished(int result);
-    // 0 or the errno; a name taken meanwhile makes way for the next free one.
-    int giveResultName(UnfinishedVideo& video);
-    QString outputFailureCause(int result) const;
+    // 0 or the errno; a name taken meanwhile makes way for the next free
+    // one. The result's path follows the folder to where it is now.
+    int giveResultName(kestrel::unfinished_video& video);
+    QString outputFailureCause(int result, const QString& folder) const;
     void setState(State state);
     void setPreview(const QImage& image);
     void updateActions();
@@ -130,7 +135,7 @@ private:
 
     kestrel::slideshow2::slideshow_produce_ptr producer_;
     // The file the producer writes; set and released with it.
-    std::unique_ptr<UnfinishedVideo> unfinished_;
+    std::unique_ptr<kestrel::unfinished_video> unfinished_;
     kestrel::slideshow2::slideshow_ptr slideshow_;
     QSharedPointer<StoryboardViewModel> storyboard_;
     QSharedPointer<SettingsViewModel> settings_;

@@ -135,8 +135,8 @@ TEST_F(ConvertViewModelTest, ProductionRunsFromStartThroughProgressToSuccess)
     ASSERT_EQ(producers.size(), 1u);
     EXPECT_EQ(vm->resultPath(), QDir(folder.path()).absoluteFilePath("Trip.mp4"));
     // The video is written under a hidden temporary name beside it.
-    const QFileInfo unfinished(QString::fromStdString(producer().path));
-    EXPECT_EQ(unfinished.absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
+    const QFileInfo unfinished(QFileInfo(QString::fromStdString(producer().path)).canonicalFilePath());
+    EXPECT_EQ(unfinished.absolutePath(), QFileInfo(folder.path()).canonicalFilePath());
     EXPECT_TRUE(unfinished.fileName().startsWith(".lumivista-unfinished-")) << unfinished.fileName().toStdString();
     EXPECT_EQ(filesInFolder(), (QStringList{unfinished.fileName(), ".lumivista-unfinished-notes", "photo.jpg"}));
     EXPECT_EQ(producer().settings->get("produce-preset"), "mac-medium");
@@ -200,10 +200,17 @@ class ConvertResults : public ConvertViewModelTest, public testing::WithParamInt
 
 TEST_P(ConvertResults, FinishReportsItsResultAndOnlyAMadeVideoKeepsAFile)
 {
+    // A failure's file frees its room before the message is shown (a full
+    // disk stays full while it is open otherwise).
+    QStringList filesAtMessage{"no message"};
+    QObject::connect(vm.get(), &ConvertViewModel::conversionFailed, [&] { filesAtMessage = filesInFolder(); });
     vm->start();
     log.clear();
     producer().finished(kestrel::slideshow2::slideshow_produce::Result(GetParam().result));
     deliver();
+    if (GetParam().result > 1) {
+        EXPECT_EQ(filesAtMessage, QStringList());
+    }
     QStringList expected{"state=0"};
     if (*GetParam().reported)
         expected << QString::fromUtf8(GetParam().reported).arg(QFileInfo(folder.path()).absoluteFilePath());
@@ -300,6 +307,62 @@ TEST_F(ConvertViewModelTest, ResultIsShownOrOpenedOnlyOnceAFileWasMade)
     EXPECT_EQ(launched[1].second, ComponentModel::LaunchMode::Open);
 }
 
+// The output folder moved, renamed or removed while the video was made:
+// the video is named where the folder is now, and that is where it is
+// reported and shown; a folder that is gone keeps no hidden video.
+TEST_F(ConvertViewModelTest, AFolderMovedDuringTheConversionGetsTheVideoWhereItIsNow)
+{
+    enum Fate { Moved, MovedAndNameTaken, Removed };
+    const struct {
+        Fate fate;
+        const char* outcome;
+        const char* resultName;
+    } rows[] = {{Moved, "succeeded", "Trip.mp4"},
+                {MovedAndNameTaken, "succeeded", "Trip (2).mp4"},
+                {Removed, "failed=5 Can't create output file.\nThe folder \"%1\" does not exist.", "Trip.mp4"}};
+    QList<QUrl> shown;
+    const auto previous = ComponentModel::setUrlLauncher([&](const QUrl& url, ComponentModel::LaunchMode) {
+        shown << url;
+        return true;
+    });
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fate);
+        const QString out = folder.filePath(QString("out %1").arg(row.fate));
+        const QString moved = folder.filePath(QString("moved %1").arg(row.fate));
+        ASSERT_TRUE(QDir().mkpath(out));
+        settings->setOutputFolder(out);
+        vm->start();
+        ASSERT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        if (row.fate == Removed) {
+            ASSERT_TRUE(QDir(out).removeRecursively());
+        } else {
+            ASSERT_TRUE(QDir().rename(out, moved));
+            ASSERT_TRUE(QDir().mkpath(out));  // a new folder where the old one was stays empty
+        }
+        if (row.fate == MovedAndNameTaken) {
+            QFile taken(moved + "/Trip.mp4");
+            ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+        }
+        log.clear();
+        producer().finished(kestrel::slideshow2::slideshow_produce::done);
+        deliver();
+        ASSERT_EQ(log.size(), 2);
+        EXPECT_TRUE(log[1].startsWith(QString::fromUtf8(row.outcome).arg(out))) << log[1].toStdString();
+        if (row.fate == Removed) {
+            EXPECT_FALSE(QFileInfo::exists(out));
+            continue;
+        }
+        EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+        const QString result = QDir(QFileInfo(moved).canonicalFilePath()).absoluteFilePath(row.resultName);
+        EXPECT_EQ(vm->resultPath(), result);
+        EXPECT_TRUE(QFileInfo(result).isFile());
+        vm->showResult();
+        ASSERT_FALSE(shown.isEmpty());
+        EXPECT_EQ(shown.last().toLocalFile(), QFileInfo(result).canonicalFilePath());
+    }
+    ComponentModel::setUrlLauncher(previous);
+}
+
 TEST_F(ConvertViewModelTest, MissingMoviesFolderIsMadeButAChosenFolderNever)
 {
     const QString movies = SettingsViewModel::defaultOutputFolder();
@@ -308,7 +371,8 @@ TEST_F(ConvertViewModelTest, MissingMoviesFolderIsMadeButAChosenFolderNever)
     vm->start();
     EXPECT_TRUE(QFileInfo(movies).isDir());
     EXPECT_EQ(vm->resultPath(), QDir(movies).absoluteFilePath("Trip.mp4"));
-    EXPECT_EQ(QFileInfo(QString::fromStdString(producer().path)).absolutePath(), movies);
+    EXPECT_EQ(QFileInfo(QFileInfo(QString::fromStdString(producer().path)).canonicalFilePath()).absolutePath(),
+              QFileInfo(movies).canonicalFilePath());
     vm->stop();
     log.clear();
 

@@ -2,10 +2,12 @@
 //
 // Makes a slideshow video of the JPEGs in FOLDER (sorted by name) with the
 // music file MUSIC, through the engine's producer, for an output preset
-// ("mac-medium", "tube-high", "windows-low", ...), into the file OUT.
+// ("mac-medium", "tube-high", "windows-low", ...), into the file OUT: made
+// under a hidden name beside it, it replaces OUT only once complete.
 // Prints the progress and one line for each photo left out, naming it and
 // the reason; the engine's own errors and warnings go to standard error,
-// its other log lines nowhere. Ctrl-C stops the production. Exit status: 0 done;
+// its other log lines nowhere. Ctrl-C (or SIGTERM) stops the production and
+// leaves OUT as it was. Exit status: 0 done;
 // the producer's result code (1 cancelled ... 7 unexpected) with its
 // meaning when it fails; 64 for wrong arguments, 66 when the photos or the
 // music cannot be had.
@@ -18,6 +20,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iomanip>
 #include <iostream>
 #include <mutex>
@@ -92,12 +95,15 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, ask_to_stop);
     std::signal(SIGTERM, ask_to_stop);
     progress_printer print(out);
-    const int result = make_show::produce_show(
-        made.show, preset, output, [&print](double percent) { print(percent); }, stop_asked);
+    int file_error = 0;
+    const int result = make_show::produce_show_file(
+        made.show, preset, output, [&print](double percent) { print(percent); }, stop_asked, file_error);
     print.end_line();
     if (result != kestrel::slideshow2::slideshow_produce::done) {
-        std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result << ")"
-                  << std::endl;
+        std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result << ")";
+        if (file_error != 0)
+            std::cerr << " " << output << ": " << std::strerror(file_error);
+        std::cerr << std::endl;
         return result;
     }
     out << "done: " << output << std::endl;

@@ -2,12 +2,14 @@
 
 #include "DTAudioTrackFile.h"
 #include "DTFailureReason.h"
+#include "DTUnfinishedVideo.h"
 #include "slideshow2/DTGilSlideshow.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlide.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -15,6 +17,8 @@
 #include <mutex>
 #include <stdexcept>
 #include <system_error>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using namespace kestrel;
@@ -156,6 +160,31 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
         }
     }
     return end->result;
+}
+
+slideshow_produce::Result produce_show_file(const slideshow_ptr& show, const std::string& preset,
+                                            const std::string& output,
+                                            const std::function<void(double)>& progress,
+                                            const std::atomic<bool>& stop_asked, int& file_error) {
+    const std::size_t slash = output.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : slash == 0 ? "/" : output.substr(0, slash);
+    const std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
+    // A folder in the way would be found only when the video is complete.
+    struct stat status;
+    if (output.empty() || name.empty() || (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode))) {
+        file_error = output.empty() ? ENOENT : EISDIR;
+        return slideshow_produce::create_file_failed;
+    }
+    unfinished_video video;
+    file_error = video.create(folder);
+    if (file_error != 0)
+        return slideshow_produce::create_file_failed;
+    const slideshow_produce::Result result = produce_show(show, preset, video.writer_path(), progress, stop_asked);
+    if (result != slideshow_produce::done)
+        return result; // the video goes with its owner
+    file_error = video.finish_replacing(name);
+    return file_error == 0 ? result : slideshow_produce::create_file_failed;
 }
 
 const char* result_text(int result) {

@@ -50,6 +50,17 @@ produce_show(const kestrel::slideshow2::slideshow_ptr& show, const std::string& 
              const std::string& output, const std::function<void(double percent)>& progress,
              const std::atomic<bool>& stop_asked, bool read_ahead = true);
 
+// Produces the show as produce_show does into the file `output`, which a
+// complete video replaces (as command-line tools do) and nothing else: the
+// video is made as an unfinished video in the output's folder, and a stop
+// or a failure removes it, leaving a file already at `output` as it was.
+// When the output file itself cannot be made or named, the result is
+// create_file_failed and `file_error` the errno (0 otherwise).
+kestrel::slideshow2::slideshow_produce::Result
+produce_show_file(const kestrel::slideshow2::slideshow_ptr& show, const std::string& preset,
+                  const std::string& output, const std::function<void(double percent)>& progress,
+                  const std::atomic<bool>& stop_asked, int& file_error);
+
 // The result's meaning, as the application words it.
 const char* result_text(int result);
 

@@ -1,5 +1,5 @@
-// The command-line show maker run as a user runs it, on a folder where some
-// photos cannot be read.
+// The command-line show maker run as a user runs it: on a folder where some
+// photos cannot be read, and stopped by a signal over an existing file.
 
 #include "support/MediaProbe.h"
 #include "support/MusicFiles.h"
@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,7 +32,9 @@ struct finished_run {
     std::string err;
 };
 
-finished_run run_make_show(const std::vector<std::string>& arguments, const TempDir& scratch) {
+// Started with its output in the scratch folder's stdout.txt and
+// stderr.txt; -1 when it could not be started.
+pid_t start_make_show(const std::vector<std::string>& arguments, const TempDir& scratch) {
     std::vector<std::string> words{MAKE_SHOW_PROGRAM};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -47,15 +51,42 @@ finished_run run_make_show(const std::vector<std::string>& arguments, const Temp
     pid_t child = 0;
     const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    return spawned == 0 ? child : -1;
+}
+
+// Waits for its end: killed when it has not ended after a minute.
+finished_run wait_for(pid_t child, const TempDir& scratch) {
     finished_run run;
     int status = 0;
-    if (spawned != 0 || waitpid(child, &status, 0) != child)
+    pid_t ended = 0;
+    for (int tenths = 0; child > 0 && ended == 0; ++tenths) {
+        if (tenths == 600)
+            kill(child, SIGKILL);
+        ended = waitpid(child, &status, tenths < 600 ? WNOHANG : 0);
+        if (ended == 0)
+            usleep(100 * 1000);
+    }
+    if (ended != child)
         return run;
     run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = read_file(out);
-    run.err = read_file(err);
+    run.out = read_file(scratch.file("stdout.txt"));
+    run.err = read_file(scratch.file("stderr.txt"));
     return run;
 }
+
+finished_run run_make_show(const std::vector<std::string>& arguments, const TempDir& scratch) {
+    return wait_for(start_make_show(arguments, scratch), scratch);
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const char existing_bytes[] = "an older video, kept until a new one is complete";
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
@@ -79,10 +110,13 @@ TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
     tone_file tone;
     tone.seconds = 2.0;
     make_tone_file(music, tone);
-    const std::string video = scratch.file("show.avi");
+    const std::string videos = scratch.file("out"), video = videos + "/show.avi";
+    ASSERT_EQ(mkdir(videos.c_str(), 0755), 0);
+    write_file(video, existing_bytes);
 
     // The smallest preset: frames 180 pixels high.
     const finished_run run = run_make_show({photos, music, "windows-simple", video}, scratch);
+    EXPECT_EQ(names_in(videos), std::vector<std::string>{"show.avi"}) << "replaced, nothing left beside it";
 
     ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
     std::vector<std::string> left_out;
@@ -102,6 +136,47 @@ TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
     EXPECT_EQ(pictures->height, 180);
     EXPECT_GT(pictures->decoded_frames, 0);
     EXPECT_NE(probe.first(1), nullptr);
+}
+
+// Ctrl-C or the session's end while the video is made: the production
+// ends as cancelled, its unfinished file goes and the file it would have
+// replaced is left byte for byte.
+TEST(MakeShowProgram, AStopBySignalLeavesTheExistingFileAsItWas) {
+    for (const int number : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(number);
+        TempDir scratch;
+        const std::string photos = scratch.file("photos");
+        ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
+        const std::string photo = make_jpeg(jpeg_options());
+        // Three minutes of show: far longer than the signal takes to come.
+        for (int i = 0; i < 30; ++i)
+            write_file(photos + "/" + std::to_string(100 + i) + ".jpg", photo);
+        const std::string music = scratch.file("music.wav");
+        make_tone_file(music, tone_file());
+        const std::string out = scratch.file("out"), video = out + "/show.avi";
+        ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+        write_file(video, existing_bytes);
+
+        const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch);
+        ASSERT_GT(child, 0);
+        // Stopped once it writes, under the hidden name beside the file.
+        bool producing = false;
+        for (int tenths = 0; tenths < 600 && !producing; ++tenths) {
+            usleep(100 * 1000);
+            producing = read_file(scratch.file("stdout.txt")).find("producing:") != std::string::npos;
+        }
+        const std::vector<std::string> while_producing = names_in(out);
+        kill(child, number);
+        const finished_run run = wait_for(child, scratch);
+
+        ASSERT_TRUE(producing) << run.out << run.err;
+        ASSERT_EQ(while_producing.size(), 2u);
+        EXPECT_EQ(while_producing[0].rfind(".lumivista-unfinished-", 0), 0u) << while_producing[0];
+        EXPECT_EQ(run.exit_status, 1) << run.out << run.err;
+        EXPECT_NE(run.err.find("Cancelled."), std::string::npos) << run.err;
+        EXPECT_EQ(read_file(video), existing_bytes);
+        EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
+    }
 }
 
 } // namespace

@@ -1,0 +1,69 @@
+#pragma once
+// A video while it is made: written under a hidden name in its output folder
+// (".lumivista-unfinished-" and eight lowercase hexadecimal digits, the name
+// older runs left too: keep it) and given its result's name only once it is
+// complete, so that a stopped, failed or killed production never leaves a
+// file among the user's videos under a normal name.
+//
+// The folder is held open from create() on, and the file is made, named and
+// removed relative to it: the video ends in that folder even when it was
+// moved or renamed meanwhile. While the file is unfinished it is held under
+// an exclusive advisory lock (flock); the clean-up of what killed runs left
+// removes only files of the exact name whose lock it can take at once, so a
+// video another session is still writing is never touched.
+//
+// Paths are UTF-8; failures are errno values, 0 for none. Owns its file:
+// going, it removes a file still unfinished. One thread at a time.
+
+#include <string>
+
+namespace kestrel {
+
+class unfinished_video {
+public:
+    unfinished_video() = default;
+    ~unfinished_video();
+    unfinished_video(const unfinished_video&) = delete;
+    unfinished_video& operator=(const unfinished_video&) = delete;
+
+    // Holds `folder`, removes what killed runs left there, then creates an
+    // empty file under a new hidden name, locked.
+    int create(const std::string& folder);
+
+    // The path the video's writer opens: through the held folder, so it
+    // names the file wherever the folder is now. Empty without a file.
+    std::string writer_path() const;
+    // Where the held folder is now: the path it was given while that still
+    // leads to it, or when it was removed (or where it is cannot be read).
+    // Empty before create().
+    std::string folder_path() const;
+
+    // Gives the complete file the name `name` (no folder) in its folder,
+    // never replacing a file: EEXIST when the name is taken. The file stays
+    // unfinished when naming fails.
+    int finish_as(const std::string& name);
+    // The same, replacing a file of that name.
+    int finish_replacing(const std::string& name);
+    // Removes the file while it is unfinished.
+    void discard();
+
+    // Whether `folder` takes a new file and some data (as much as the video
+    // writer buffers): writes one under a hidden name and removes it.
+    static int probe(const std::string& folder);
+
+    // Whether `name` is a hidden name of an unfinished video.
+    static bool is_unfinished_name(const std::string& name);
+
+private:
+    int hold_folder(const std::string& folder);
+    int create_file();
+    int finish(const std::string& name, bool replacing);
+    void release_folder();
+
+    std::string folder_;     // as given to create()
+    int folder_fd_ = -1;     // the held folder (O_PATH)
+    std::string name_;       // the file's hidden name; empty once finished
+    int file_fd_ = -1;       // holds the lock while unfinished
+};
+
+} // namespace kestrel
