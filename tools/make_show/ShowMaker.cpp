@@ -163,16 +163,24 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
 }
 
 slideshow_produce::Result produce_show_file(const slideshow_ptr& show, const std::string& preset,
-                                            const std::string& output,
+                                            const std::string& given_output,
                                             const std::function<void(double)>& progress,
                                             const std::atomic<bool>& stop_asked, int& file_error) {
+    // OUT given as a symbolic link: the file it leads to is replaced, the
+    // link stays, as when a tool writes into it.
+    std::error_code ignored;
+    const std::string output =
+        fs::is_symlink(given_output, ignored) && fs::exists(given_output, ignored)
+            ? fs::canonical(given_output, ignored).string()
+            : given_output;
     const std::size_t slash = output.rfind('/');
     const std::string folder =
         slash == std::string::npos ? "." : slash == 0 ? "/" : output.substr(0, slash);
     const std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
     // A folder in the way would be found only when the video is complete.
     struct stat status;
-    if (output.empty() || name.empty() || (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode))) {
+    const bool replacing = ::stat(output.c_str(), &status) == 0;
+    if (output.empty() || name.empty() || (replacing && S_ISDIR(status.st_mode))) {
         file_error = output.empty() ? ENOENT : EISDIR;
         return slideshow_produce::create_file_failed;
     }
@@ -183,6 +191,9 @@ slideshow_produce::Result produce_show_file(const slideshow_ptr& show, const std
     const slideshow_produce::Result result = produce_show(show, preset, video.writer_path(), progress, stop_asked);
     if (result != slideshow_produce::done)
         return result; // the video goes with its owner
+    // The replaced file's permissions, not the defaults of a new one.
+    if (replacing)
+        ::chmod(video.writer_path().c_str(), status.st_mode & 07777);
     file_error = video.finish_replacing(name);
     return file_error == 0 ? result : slideshow_produce::create_file_failed;
 }

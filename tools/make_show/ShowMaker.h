@@ -54,6 +54,8 @@ produce_show(const kestrel::slideshow2::slideshow_ptr& show, const std::string& 
 // complete video replaces (as command-line tools do) and nothing else: the
 // video is made as an unfinished video in the output's folder, and a stop
 // or a failure removes it, leaving a file already at `output` as it was.
+// A replaced file's permissions are kept; a symbolic link at `output` stays
+// and the file it leads to is replaced.
 // When the output file itself cannot be made or named, the result is
 // create_file_failed and `file_error` the errno (0 otherwise).
 kestrel::slideshow2::slideshow_produce::Result

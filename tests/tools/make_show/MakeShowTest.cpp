@@ -113,10 +113,20 @@ TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
     const std::string videos = scratch.file("out"), video = videos + "/show.avi";
     ASSERT_EQ(mkdir(videos.c_str(), 0755), 0);
     write_file(video, existing_bytes);
+    ASSERT_EQ(chmod(video.c_str(), 0600), 0);
+    // Named through a link: the file it leads to is replaced, the link stays.
+    const std::string link = videos + "/latest.avi";
+    ASSERT_EQ(symlink("show.avi", link.c_str()), 0);
 
     // The smallest preset: frames 180 pixels high.
-    const finished_run run = run_make_show({photos, music, "windows-simple", video}, scratch);
-    EXPECT_EQ(names_in(videos), std::vector<std::string>{"show.avi"}) << "replaced, nothing left beside it";
+    const finished_run run = run_make_show({photos, music, "windows-simple", link}, scratch);
+    EXPECT_EQ(names_in(videos), (std::vector<std::string>{"latest.avi", "show.avi"}))
+        << "replaced, nothing left beside it";
+    struct stat status;
+    ASSERT_EQ(lstat(link.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    ASSERT_EQ(stat(video.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u) << "the replaced file's permissions kept";
 
     ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
     std::vector<std::string> left_out;
