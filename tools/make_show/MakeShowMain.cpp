@@ -4,8 +4,10 @@
 // music file MUSIC, through the engine's producer, for an output preset
 // ("mac-medium", "tube-high", "windows-low", ...), into the file OUT.
 // Prints the progress and one line for each photo left out, naming it and
-// the reason; the engine's own errors and warnings go to standard error,
-// its other log lines nowhere. Ctrl-C stops the production. Exit status: 0 done;
+// the reason, and one for each photo that could not be read while the video
+// was made (its slide is black; the video is made all the same); the
+// engine's own errors and warnings go to standard error, its other log
+// lines nowhere. Ctrl-C stops the production. Exit status: 0 done;
 // the producer's result code (1 cancelled ... 7 unexpected) with its
 // meaning when it fails; 64 for wrong arguments, 66 when the photos or the
 // music cannot be had.
@@ -92,9 +94,13 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, ask_to_stop);
     std::signal(SIGTERM, ask_to_stop);
     progress_printer print(out);
+    std::vector<kestrel::slideshow2::unreadable_photo> unreadable;
     const int result = make_show::produce_show(
-        made.show, preset, output, [&print](double percent) { print(percent); }, stop_asked);
+        made.show, preset, output, [&print](double percent) { print(percent); }, stop_asked, true, &unreadable);
     print.end_line();
+    for (const kestrel::slideshow2::unreadable_photo& photo : unreadable)
+        std::cerr << "kestrel_make_show: could not be read, shown black: " << photo.path << ": " << photo.reason
+                  << std::endl;
     if (result != kestrel::slideshow2::slideshow_produce::done) {
         std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result << ")"
                   << std::endl;

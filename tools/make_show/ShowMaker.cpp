@@ -121,7 +121,8 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
 slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::string& preset,
                                        const std::string& output,
                                        const std::function<void(double)>& progress,
-                                       const std::atomic<bool>& stop_asked, bool read_ahead) {
+                                       const std::atomic<bool>& stop_asked, bool read_ahead,
+                                       std::vector<unreadable_photo>* unreadable) {
     struct ending {
         std::mutex mutex;
         std::condition_variable reported;
@@ -155,6 +156,8 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
             lock.lock();
         }
     }
+    if (unreadable)
+        *unreadable = producer->unreadable_photos();
     return end->result;
 }
 

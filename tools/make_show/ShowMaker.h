@@ -45,10 +45,13 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
 // done; `stop_asked`, polled ten times a second, stops the production
 // (which then ends cancelled). Without `read_ahead` the producer's own
 // thread renders each picture before encoding it (for comparison).
+// `unreadable` (may be null) receives the photos the production could not
+// read, each once with why; their slides are black in the video.
 kestrel::slideshow2::slideshow_produce::Result
 produce_show(const kestrel::slideshow2::slideshow_ptr& show, const std::string& preset,
              const std::string& output, const std::function<void(double percent)>& progress,
-             const std::atomic<bool>& stop_asked, bool read_ahead = true);
+             const std::atomic<bool>& stop_asked, bool read_ahead = true,
+             std::vector<kestrel::slideshow2::unreadable_photo>* unreadable = nullptr);
 
 // The result's meaning, as the application words it.
 const char* result_text(int result);
