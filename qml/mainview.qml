@@ -266,10 +266,16 @@ Desktop.ApplicationWindow {
         dialog.showDialog("qrc:/qml/settingsview.qml", settings)
     }
 
-    function conversionSucceeded() {
+    // The photos that could not be read follow the good news; their paths
+    // are shown as plain text, never as markup.
+    function conversionSucceeded(unreadablePhotos) {
+        var text = qsTr("Good news! Slideshow successfully created.")
+        if (unreadablePhotos !== "")
+            text += "\n\n" + unreadablePhotos
         var answer = dialog.showMessageDialog(
-                    qsTr("Good news! Slideshow successfully created."), Mvvm.Dialog.InformationIcon, "",
-                    [qsTr("Show In Folder"), qsTr("Play"), qsTr("Close")], 0)
+                    text, Mvvm.Dialog.InformationIcon, "",
+                    [qsTr("Show In Folder"), qsTr("Play"), qsTr("Close")], 0,
+                    unreadablePhotos !== "" ? Mvvm.Dialog.PlainText : Mvvm.Dialog.AutoText)
         if (answer === 0)
             convert.showResult()
         else if (answer === 1)
@@ -1060,6 +1066,7 @@ Desktop.ApplicationWindow {
         convert.conversionSucceeded.connect(conversionSucceeded)
         convert.conversionFailed.connect(conversionFailed)
         storyboard.filesLeftOut.connect(showMessage)
+        storyboard.storyboardDamaged.connect(showMessage)
         music.openFailed.connect(showMessage)
     }
 }

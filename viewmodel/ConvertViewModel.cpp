@@ -1,5 +1,6 @@
 #include "viewmodel/ConvertViewModel.h"
 
+#include "viewmodel/FileListMessage.h"
 #include "viewmodel/OutputFolderProblem.h"
 #include "viewmodel/UsageEvents.h"
 
@@ -81,6 +82,15 @@ struct FinishFunctor {
 double boundedPercent(double percent)
 {
     return percent >= 0.0 ? (percent <= 100.0 ? percent : 100.0) : 0.0;
+}
+
+// Empty when the production read every photo it needed.
+QString unreadablePhotosNotice(const QList<NamedFile>& photos)
+{
+    if (photos.isEmpty())
+        return QString();
+    return fileListMessage(ConvertViewModel::tr("These photos could not be read; their slides are black in the video:"),
+                           photos);
 }
 
 } // namespace
@@ -331,6 +341,7 @@ void ConvertViewModel::onFinished(int result)
 {
     // The worker has made its last call; releasing waits for its thread and
     // closes the file. What is not given the result's name goes with it.
+    const QList<NamedFile> unreadable = namedFiles(producer_->unreadable_photos());
     producer_.reset();
     const std::unique_ptr<kestrel::unfinished_video> video = std::move(unfinished_);
     stop();
@@ -340,7 +351,7 @@ void ConvertViewModel::onFinished(int result)
     if (result == produce::done) {
         const int error = video ? giveResultName(*video) : 0;
         if (error == 0) {
-            emit conversionSucceeded();
+            emit conversionSucceeded(unreadablePhotosNotice(unreadable));
             return;
         }
         // Never a complete video left under a hidden name.

@@ -3,7 +3,9 @@
 // engine's producer with the preset of the chosen output profile, follows
 // its progress (percent, slide being encoded, remaining time, a preview of
 // the frame just encoded), pauses, resumes and stops it, and reports the
-// outcome as conversionSucceeded() or conversionFailed(code, text). Stopping
+// outcome as conversionSucceeded(notice) or conversionFailed(code, text);
+// the notice names the photos the production could not read (their slides
+// are black in the video), or is empty when it read them all. Stopping
 // is silent. The video is written under a hidden name and takes its
 // result's name only once complete, in its output folder wherever that
 // folder was moved meanwhile; stopped or failed, it is removed, a failure's
@@ -105,7 +107,7 @@ signals:
     void slideIndexChanged(int value);
     void stateChanged(ViewModel::ConvertViewModel::State value);
     void fakeSignal();
-    void conversionSucceeded();
+    void conversionSucceeded(QString unreadablePhotos);
     void conversionFailed(int code, QString description);
 
 public slots:

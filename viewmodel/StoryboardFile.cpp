@@ -129,22 +129,43 @@ bool isUtf8Document(const QByteArray& document)
            declared.captured(1) == QLatin1String("utf8");
 }
 
-QList<StoryboardEntry> readEntries(QXmlStreamReader& reader)
+QList<StoryboardEntry> readEntries(QXmlStreamReader& reader, bool& damaged)
 {
     reader.setNamespaceProcessing(false);
     QList<StoryboardEntry> entries;
-    if (!reader.readNextStartElement())
+    if (!reader.readNextStartElement()) {
+        damaged = reader.hasError();
         return entries;
+    }
     while (reader.readNextStartElement()) {
         const QXmlStreamAttributes attributes = reader.attributes();
         entries.append({attributes.value(QLatin1String("filePath")).toString(),
                         attributes.value(QLatin1String("settings")).toString()});
         reader.skipCurrentElement();
     }
-    if (reader.hasError())
+    damaged = reader.hasError();
+    if (damaged)
         qWarning().noquote() << "[StoryboardFile] read" << entries.size() << "slides, then:" << reader.errorString()
                              << "at line" << reader.lineNumber();
     return entries;
+}
+
+// Keeps the damaged file as it is now, before a save can replace it; the
+// copy is never made over an earlier one. Where it is kept.
+QString keepDamaged(const QString& path)
+{
+    const QFileInfo original(path);
+    const QString copy =
+        FileHelpers::uniqueFilePath(original.absolutePath(), original.fileName(), QStringLiteral(".damaged"));
+    if (!copy.isEmpty() && QFile::copy(path, copy)) {
+        qWarning().noquote() << "[StoryboardFile] the damaged storyboard is kept as" << copy;
+        return copy;
+    }
+    // The next save makes a new file: the damaged one is never written over.
+    qWarning().noquote() << "[StoryboardFile] the damaged storyboard could not be copied; it stays as" << path
+                         << "and the next save makes a new file";
+    QSettings().remove(pathKey);
+    return original.absoluteFilePath();
 }
 
 QString newFilePath()
@@ -182,7 +203,7 @@ QByteArray toXml(const QList<StoryboardEntry>& entries)
     return written ? document.append("</Slides>\n") : QByteArray("<Slides/>\n");
 }
 
-QList<StoryboardEntry> fromXml(const QByteArray& document)
+QList<StoryboardEntry> fromXml(const QByteArray& document, bool* damaged)
 {
     // The reader's decoder throws away the whole block of input around a
     // byte that is not UTF-8, with the entries in it: it only ever sees the
@@ -191,10 +212,14 @@ QList<StoryboardEntry> fromXml(const QByteArray& document)
     if (valid < document.size())
         qWarning().noquote() << "[StoryboardFile] not UTF-8 from byte" << valid << "on: read up to there";
     QXmlStreamReader reader(document.left(valid));
-    return readEntries(reader);
+    bool unreadable = false;
+    const QList<StoryboardEntry> entries = readEntries(reader, unreadable);
+    if (damaged)
+        *damaged = !document.isEmpty() && (unreadable || valid < document.size());
+    return entries;
 }
 
-QList<StoryboardEntry> fromXml(QIODevice* device)
+QList<StoryboardEntry> fromXml(QIODevice* device, bool* damaged)
 {
     // In pieces: a read of the whole limit at once would reserve all of it.
     const qint64 pieceBytes = 1 << 16;
@@ -205,7 +230,10 @@ QList<StoryboardEntry> fromXml(QIODevice* device)
             break;
         document += piece;
     }
-    return fromXml(document);
+    const QList<StoryboardEntry> entries = fromXml(document, damaged);
+    if (damaged && document.size() == maxDocumentBytes && !device->atEnd())
+        *damaged = true;
+    return entries;
 }
 
 bool save(const QList<StoryboardEntry>& entries)
@@ -226,7 +254,7 @@ bool save(const QList<StoryboardEntry>& entries)
     return true;
 }
 
-QList<StoryboardEntry> load()
+QList<StoryboardEntry> load(LoadDamage* damage)
 {
     const QString path = QSettings().value(pathKey).toString();
     // Not a FIFO or a device: opening one would wait for a writer.
@@ -235,7 +263,15 @@ QList<StoryboardEntry> load()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return fromXml(&file);
+    bool damaged = false;
+    const QList<StoryboardEntry> entries = fromXml(&file, &damaged);
+    file.close();
+    if (damaged) {
+        const QString keptAt = keepDamaged(path);
+        if (damage)
+            *damage = {true, keptAt};
+    }
+    return entries;
 }
 
 } // namespace StoryboardFile

@@ -19,6 +19,16 @@
 // (empty when absent). A damaged document gives the entries before the
 // damage (for a UTF-8 document, before its first byte that is not UTF-8);
 // one that is not XML gives none. Of a file, the first 512 MiB are read.
+// A document that does not read to its end (not well-formed, a byte that
+// is not UTF-8, cut short, beyond the 512 MiB) is damaged; an empty one is
+// not: it holds nothing to lose.
+//
+// A damaged stored file is kept as it was before anything can be saved over
+// it: load copies it beside itself as "<name>.damaged" (or "<name>
+// (2).damaged" and so on: an earlier copy is never replaced). When no copy
+// can be made (a folder that cannot be written), the stored path is
+// forgotten instead, so that the next save makes a new file and the damaged
+// one stays untouched.
 //
 // GUI thread (the application's QSettings). Throws nothing.
 
@@ -37,9 +47,18 @@ struct StoryboardEntry {
 
 namespace StoryboardFile {
 
+// What load found beyond the entries.
+struct LoadDamage {
+    bool damaged = false;
+    // Where the damaged file is kept as it was: the copy, or the file
+    // itself when no copy could be made. Empty for a clean file.
+    QString keptAt;
+};
+
 QByteArray toXml(const QList<StoryboardEntry>& entries);
-QList<StoryboardEntry> fromXml(const QByteArray& document);
-QList<StoryboardEntry> fromXml(QIODevice* device);
+// `damaged` (may be null) is set to whether the document was damaged.
+QList<StoryboardEntry> fromXml(const QByteArray& document, bool* damaged = nullptr);
+QList<StoryboardEntry> fromXml(QIODevice* device, bool* damaged = nullptr);
 
 // Writes the entries to the stored path; while none is stored, to a new
 // file named by a fresh UUID in the data folder (made with its parents).
@@ -47,8 +66,9 @@ QList<StoryboardEntry> fromXml(QIODevice* device);
 // the new content is in place. False when nothing was written.
 bool save(const QList<StoryboardEntry>& entries);
 // The entries of the stored file; none when no path is stored or the file
-// is missing, not a regular file, unreadable or not XML.
-QList<StoryboardEntry> load();
+// is missing, not a regular file, unreadable or not XML. A damaged file is
+// kept (see above); `damage` (may be null) tells whether and where.
+QList<StoryboardEntry> load(LoadDamage* damage = nullptr);
 
 } // namespace StoryboardFile
 } // namespace ViewModel

@@ -1,10 +1,12 @@
 #include "viewmodel/StoryboardViewModel.h"
 
+#include "viewmodel/FileListMessage.h"
 #include "viewmodel/StoryboardFile.h"
 
 #include "componentmodel/ImageProvider.h"
 #include "componentmodel/NotifyListModel.h"
 
+#include "DTFailureReason.h"
 #include "DTMediaSettings.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlideshow.h"
@@ -12,6 +14,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QtDebug>
+
+#include <cerrno>
 
 namespace ViewModel {
 
@@ -35,9 +39,6 @@ QString unreadableReason(const QFileInfo& info)
     return info.isFile() ? StoryboardViewModel::tr("no permission to read it")
                          : StoryboardViewModel::tr("not a regular file");
 }
-
-// More than this many names would make the message taller than a screen.
-const int mostNamedFiles = 20;
 
 } // namespace
 
@@ -199,9 +200,27 @@ void StoryboardViewModel::save()
 
 void StoryboardViewModel::restore()
 {
-    for (const StoryboardEntry& entry : StoryboardFile::load()) {
-        if (!entry.filePath.isEmpty())
+    StoryboardFile::LoadDamage damage;
+    int restored = 0;
+    for (const StoryboardEntry& entry : StoryboardFile::load(&damage)) {
+        if (entry.filePath.isEmpty())
+            continue;
+        ++restored;
+        // A photo gone since the last run is named with the add's others.
+        if (!QFileInfo::exists(entry.filePath))
+            leaveOut(entry.filePath, QString::fromStdString(kestrel::errors::file_access_reason(ENOENT)));
+        else
             addSlide(entry.filePath, entry.settings);
+    }
+    if (damage.damaged) {
+        // Queued: the view connects once the constructor has returned.
+        const QString message =
+            tr("The stored storyboard could not be read to its end. Slides restored from it: %n.", nullptr,
+               restored) +
+            QLatin1Char('\n') +
+            tr("The file as it was is kept as \"%1\".").arg(QDir::toNativeSeparators(damage.keptAt));
+        QMetaObject::invokeMethod(
+            this, [this, message] { emit storyboardDamaged(message); }, Qt::QueuedConnection);
     }
 }
 
@@ -242,13 +261,7 @@ void StoryboardViewModel::reportLeftOut()
     // Photos still opening may fail too: one message once they settle.
     if (loading_ || leftOut_.isEmpty())
         return;
-    QStringList lines;
-    for (const LeftOutFile& file : leftOut_.mid(0, mostNamedFiles))
-        lines << tr("%1: %2").arg(QDir::toNativeSeparators(file.path), file.reason);
-    if (leftOut_.size() > mostNamedFiles)
-        lines << tr("and %n more", nullptr, int(leftOut_.size() - mostNamedFiles));
-    const QString message = tr("These files were left out:") + QStringLiteral("\n\n") +
-                            lines.join(QLatin1Char('\n'));
+    const QString message = fileListMessage(tr("These files were left out:"), leftOut_);
     leftOut_.clear();
     emit filesLeftOut(message);
 }

@@ -15,7 +15,10 @@
 // listing them), keeps the current slide `index`, and saves the storyboard file
 // (StoryboardFile.h) after each settled change and each slide's changed()
 // (once the events queued with it have run) and when it is destroyed; the
-// constructor restores the last storyboard.
+// constructor restores the last storyboard. A stored photo that is gone is
+// left out and named like the files an add leaves out; a stored file that
+// did not read to its end brings storyboardDamaged once, after the
+// constructor, with how many slides it gave and where it is kept.
 //
 // Indices from the view are checked: insertSlide without a current slide
 // appends, and a move, removal or rotation naming no slide is ignored, so
@@ -26,6 +29,7 @@
 // gives it the slideshow (must not be null) and the photos provider; the
 // slide view models are owned only through the list. GUI thread only.
 
+#include "viewmodel/FileListMessage.h"
 #include "viewmodel/SlideViewModel.h"
 
 #include "componentmodel/NotifyList.h"
@@ -90,6 +94,8 @@ signals:
     // The message for the user: the files left out since the last one, each
     // with its reason.
     void filesLeftOut(QString message);
+    // The message for the user when the stored storyboard was damaged.
+    void storyboardDamaged(QString message);
 
 public slots:
     void removeSlide();
@@ -131,11 +137,7 @@ private:
     int index_ = -1;
     bool loading_ = false;
     bool savePending_ = false;
-    struct LeftOutFile {
-        QString path;
-        QString reason;
-    };
-    QList<LeftOutFile> leftOut_;
+    QList<NamedFile> leftOut_;
     bool reportPending_ = false;
     QAction removeSlideAction_;
     QAction clearAction_;

@@ -32,6 +32,7 @@ struct ProducerRecord {
     kestrel::slideshow2::slideshow_produce::progress_callback progress;
     kestrel::slideshow2::slideshow_produce::finished_callback finished;
     QStringList calls;
+    std::vector<kestrel::slideshow2::unreadable_photo> unreadable;  // what it reports
 };
 
 class ProducerDouble : public kestrel::slideshow2::slideshow_produce {
@@ -47,6 +48,10 @@ class ProducerDouble : public kestrel::slideshow2::slideshow_produce {
         void pause() override { record->calls << "pause"; }
         void resume() override { record->calls << "resume"; }
         void stop() override { record->calls << "stop"; }
+        std::vector<kestrel::slideshow2::unreadable_photo> unreadable_photos() const override
+        {
+            return record->unreadable;
+        }
         std::shared_ptr<ProducerRecord> record;
     };
 
@@ -67,7 +72,7 @@ protected:
         vm = std::make_unique<ConvertViewModel>(show.show, storyboard, settings, photos);
         vm->setProducerFactory(
             [this](const kestrel::slideshow2::slideshow_ptr&, const std::string& path, const kestrel::media_settings_ptr& m) {
-                producers.push_back(std::make_shared<ProducerRecord>(ProducerRecord{path, m, {}, {}, {}}));
+                producers.push_back(std::make_shared<ProducerRecord>(ProducerRecord{path, m, {}, {}, {}, {}}));
                 return boost::make_shared<ProducerDouble>(producers.back());
             });
         QObject::connect(vm.get(), &ConvertViewModel::stateChanged,
@@ -77,7 +82,9 @@ protected:
         QObject::connect(vm.get(), &ConvertViewModel::slideIndexChanged,
                          [this](int v) { log << "slide=" + QString::number(v); });
         QObject::connect(vm.get(), &ConvertViewModel::photoIdChanged, [this](QString) { log << "photo"; });
-        QObject::connect(vm.get(), &ConvertViewModel::conversionSucceeded, [this] { log << "succeeded"; });
+        QObject::connect(vm.get(), &ConvertViewModel::conversionSucceeded, [this](QString unreadable) {
+            log << (unreadable.isEmpty() ? QString("succeeded") : "succeeded " + unreadable);
+        });
         QObject::connect(vm.get(), &ConvertViewModel::conversionFailed,
                          [this](int code, QString text) { log << QString("failed=%1 %2").arg(code).arg(text); });
     }
@@ -229,6 +236,41 @@ INSTANTIATE_TEST_SUITE_P(Codes, ConvertResults,
                                          ResultRow{6, "failed=6 Media muxer failed."},
                                          ResultRow{7, "failed=7 Unexpected error."},
                                          ResultRow{9, "failed=9 Unexpected error."}));
+
+namespace {
+
+class UnreadablePhotos : public ConvertViewModelTest, public testing::WithParamInterface<int> {};
+
+} // namespace
+
+// The photos the production could not read follow the good news, one line
+// each with why, twenty at most; the video is kept.
+TEST_P(UnreadablePhotos, TheGoodNewsNamesThemAndTheVideoIsKept)
+{
+    const int count = GetParam();
+    vm->start();
+    QStringList lines;
+    for (int i = 0; i < count; ++i) {
+        const QString path = QString("/photos/trip %1.jpg").arg(i);
+        const char* reason = i % 2 ? "not found" : "not a JPEG file (it is a PNG)";
+        producer().unreadable.push_back({path.toStdString(), reason});
+        if (i < 20)
+            lines << path + ": " + reason;
+    }
+    if (count > 20)
+        lines << QString("and %1 more").arg(count - 20);
+    log.clear();
+    producer().finished(kestrel::slideshow2::slideshow_produce::done);
+    deliver();
+    const QString expected =
+        count == 0 ? QString("succeeded")
+                   : "succeeded These photos could not be read; their slides are black in the video:\n\n" +
+                         lines.join('\n');
+    EXPECT_EQ(log, (QStringList{"state=0", expected}));
+    EXPECT_EQ(filesInFolder(), QStringList{"Trip.mp4"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, UnreadablePhotos, testing::Values(0, 1, 20, 21, 26));
 
 TEST_F(ConvertViewModelTest, PauseResumeAndStopFollowTheStates)
 {

@@ -64,7 +64,10 @@ protected:
         useSlides(0.5);
         vm = std::make_unique<ConvertViewModel>(show, storyboard, settings, photos);
         QObject::connect(vm.get(), &ConvertViewModel::progressChanged, [this](int v) { progress << v; });
-        QObject::connect(vm.get(), &ConvertViewModel::conversionSucceeded, [this] { outcome = "succeeded"; });
+        QObject::connect(vm.get(), &ConvertViewModel::conversionSucceeded, [this](QString unreadable) {
+            outcome = "succeeded";
+            unreadablePhotos = unreadable;
+        });
         QObject::connect(vm.get(), &ConvertViewModel::conversionFailed,
                          [this](int code, QString text) { outcome = QString("%1 %2").arg(code).arg(text); });
     }
@@ -104,6 +107,7 @@ protected:
     QSharedPointer<SettingsViewModel> settings;
     QList<int> progress;
     QString outcome;
+    QString unreadablePhotos;  // what the good news adds
     std::unique_ptr<ConvertViewModel> vm;
 };
 
@@ -231,4 +235,24 @@ TEST_F(ConvertEndToEnd, FailuresGiveTheirCodeAndCauseLeaveNoFileAndTouchNoSettin
     EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
     EXPECT_EQ(settings->outputFolder(), folder.path());
     EXPECT_EQ(show->count(), 3u);
+}
+
+// A photo deleted after it was added: the video is made all the same, with
+// that slide black, and the good news names the photo and why.
+TEST_F(ConvertEndToEnd, APhotoGoneSinceItWasAddedIsNamedAndTheVideoIsMade)
+{
+    const QString gone = folder.filePath("photo 1.jpg");
+    ASSERT_TRUE(QFile::remove(gone));
+    ASSERT_EQ(convert(), "succeeded");
+    EXPECT_EQ(unreadablePhotos, "These photos could not be read; their slides are black in the video:\n\n" + gone +
+                                    ": not found");
+    EXPECT_EQ(videosInFolder(), QStringList{"Trip.flv"});
+    const kestrel::test::media_probe probe = kestrel::test::probe_media_file(vm->resultPath().toStdString());
+    ASSERT_NE(probe.first(0), nullptr);
+    EXPECT_GT(probe.first(0)->decoded_frames, 0);
+
+    // Put back, it is read again: nothing to tell.
+    viewmodeltest::writePhoto(gone.toStdString());
+    ASSERT_EQ(convert(), "succeeded");
+    EXPECT_EQ(unreadablePhotos, "");
 }

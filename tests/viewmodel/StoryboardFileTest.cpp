@@ -134,3 +134,87 @@ TEST(StoryboardFileTest, FirstSaveNamesANewFileAndLaterSavesKeepIt)
         EXPECT_FALSE(QFileInfo(stored).isFile());
     }
 }
+
+// A stored file that does not read to its end is copied beside itself, as
+// it was, before anything is saved over it; a clean or empty one is not.
+TEST(StoryboardFileTest, ADamagedFileIsKeptBeforeTheFirstSaveOverIt)
+{
+    const QByteArray clean = StoryboardFile::toXml({{"/p/a.jpg", "1"}, {"/p/b.jpg", "2"}, {"/p/c.jpg", "3"}});
+    QByteArray badByte = clean;
+    badByte[clean.indexOf("b.jpg")] = '\xff';
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        int entries;
+        bool damaged;
+    } cases[] = {
+        {"clean", clean, 3, false},
+        {"empty", "", 0, false},
+        {"a bad byte", badByte, 1, true},
+        {"cut short", clean.left(clean.indexOf("c.jpg")), 2, true},
+        {"not well-formed", "<Slides><Slide filePath=\"/p/a.jpg\"/><Slide filePath=/p/b.jpg/></Slides>", 1, true},
+        {"not XML", QByteArray("\xff\xd8\xff\xe0\0\x10JFIF", 10), 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("story.xml");
+        kestrel::test::write_file(path.toStdString(), c.bytes.toStdString());
+        QSettings().setValue("Storyboard/slides", path);
+        StoryboardFile::LoadDamage damage;
+        EXPECT_EQ(c.entries, StoryboardFile::load(&damage).size());
+        EXPECT_EQ(c.damaged, damage.damaged);
+        EXPECT_EQ(c.damaged ? path + ".damaged" : QString(), damage.keptAt);
+        ASSERT_TRUE(StoryboardFile::save({{"/p/new.jpg", ""}}));
+        EXPECT_EQ(path, storedStoryboardPath());
+        EXPECT_EQ(c.damaged ? QStringList({"story.xml", "story.xml.damaged"}) : QStringList{"story.xml"},
+                  QDir(folder.path()).entryList(QDir::Files));
+        if (c.damaged) {
+            EXPECT_EQ(c.bytes, readAll(damage.keptAt));
+        }
+    }
+}
+
+// An earlier copy is never replaced; where no copy can be made (every name
+// taken, a folder that cannot be written), the damaged file itself is left
+// alone and the next save makes a new file.
+TEST(StoryboardFileTest, AnEarlierCopyStaysAndWithoutACopyTheFileIsNotWrittenOver)
+{
+    forgetLastRun();
+    QTemporaryDir folder;
+    const QString path = folder.filePath("story.xml");
+    const QByteArray damaged = "<Slides><Slide filePath=\"/p/a.jpg\"/><Sli";
+    kestrel::test::write_file(path.toStdString(), damaged.toStdString());
+    kestrel::test::write_file(folder.filePath("story.xml.damaged").toStdString(), "earlier");
+    QSettings().setValue("Storyboard/slides", path);
+    StoryboardFile::LoadDamage damage;
+    EXPECT_EQ(1, StoryboardFile::load(&damage).size());
+    EXPECT_EQ(folder.filePath("story.xml (2).damaged"), damage.keptAt);
+    EXPECT_EQ("earlier", readAll(folder.filePath("story.xml.damaged")));
+    EXPECT_EQ(damaged, readAll(damage.keptAt));
+
+    const auto expectLeftAlone = [&](const char* why) {
+        SCOPED_TRACE(why);
+        QSettings().setValue("Storyboard/slides", path);
+        EXPECT_EQ(1, StoryboardFile::load(&damage).size());
+        EXPECT_TRUE(damage.damaged);
+        EXPECT_EQ(path, damage.keptAt);
+        EXPECT_EQ(QString(), storedStoryboardPath());
+        ASSERT_TRUE(StoryboardFile::save({{"/p/new.jpg", ""}}));
+        EXPECT_NE(path, storedStoryboardPath());
+        EXPECT_EQ(damaged, readAll(path));
+    };
+    // Links to nothing take the names as well as files do.
+    for (int n = 3; n <= 9999; ++n)
+        ASSERT_TRUE(QFile::link("nowhere", folder.filePath(QString("story.xml (%1).damaged").arg(n))));
+    expectLeftAlone("every name taken");
+
+    QDir(folder.path()).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(folder.path()));
+    kestrel::test::write_file(path.toStdString(), damaged.toStdString());
+    QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    // The superuser writes into any folder, so only others can try this.
+    if (!QFileInfo(folder.path()).isWritable())
+        expectLeftAlone("a folder that cannot be written");
+    QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}

@@ -317,3 +317,49 @@ TEST_F(StoryboardFixture, ClosingWhilePhotosLoadKeepsTheirTexts)
         EXPECT_EQ(saved, readAll(storedStoryboardPath())) << round;
     }
 }
+
+// At start: a stored photo that is gone is left out and named once, with
+// the photos that fail to open; a stored file that did not read to its end
+// is told once, with the slides it gave and where it is kept.
+TEST_F(StoryboardFixture, AtStartTheUserIsToldOnceOfGonePhotosAndADamagedFile)
+{
+    const QString a = photo("a.jpg"), b = photo("b.jpg"), gone = qtPath(dir.file("gone.jpg"));
+    const QString png = file("png.jpg", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    const QByteArray clean = StoryboardFile::toXml({{a, ""}, {gone, ""}, {png, ""}, {b, ""}});
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        int restored; // 0: the file read cleanly
+        QStringList kept;
+    } cases[] = {
+        {"clean", clean, 0, {"a.jpg", "b.jpg"}},
+        {"cut short", clean.left(clean.indexOf("b.jpg")), 3, {"a.jpg"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = file(std::string("story-") + c.what + ".xml", c.bytes.toStdString());
+        QSettings().setValue("Storyboard/slides", path);
+        auto storyboard = start();
+        QStringList leftOut, damaged;
+        QObject::connect(storyboard.get(), &StoryboardViewModel::filesLeftOut,
+                         [&](const QString& message) { leftOut << message; });
+        QObject::connect(storyboard.get(), &StoryboardViewModel::storyboardDamaged,
+                         [&](const QString& message) { damaged << message; });
+        ASSERT_TRUE(settled(*storyboard));
+        ASSERT_TRUE(qmltest::waitFor([&] { return !leftOut.isEmpty(); }, 5000));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(c.kept, names(*storyboard));
+        EXPECT_EQ(leftOut, QStringList{"These files were left out:\n\n" + gone + ": not found\n" + png +
+                                       ": not a JPEG file (it is a PNG)"});
+        if (c.restored == 0) {
+            EXPECT_EQ(damaged, QStringList());
+        } else {
+            EXPECT_EQ(damaged, QStringList{QString("The stored storyboard could not be read to its end. Slides "
+                                                   "restored from it: %1.\nThe file as it was is kept as \"%2\".")
+                                               .arg(c.restored)
+                                               .arg(path + ".damaged")});
+            EXPECT_EQ(c.bytes, readAll(path + ".damaged"));
+        }
+        EXPECT_EQ(c.restored != 0, QFileInfo::exists(path + ".damaged"));
+    }
+}

@@ -5,9 +5,11 @@
 // ("mac-medium", "tube-high", "windows-low", ...), into the file OUT: made
 // under a hidden name beside it, it replaces OUT only once complete.
 // Prints the progress and one line for each photo left out, naming it and
-// the reason; the engine's own errors and warnings go to standard error,
-// its other log lines nowhere. Ctrl-C (or SIGTERM) stops the production and
-// leaves OUT as it was. Exit status: 0 done;
+// the reason, and one for each photo that could not be read while the video
+// was made (its slide is black; the video is made all the same); the
+// engine's own errors and warnings go to standard error, its other log
+// lines nowhere. Ctrl-C (or SIGTERM) stops the production and leaves OUT as
+// it was. Exit status: 0 done;
 // the producer's result code (1 cancelled ... 7 unexpected) with its
 // meaning when it fails; 64 for wrong arguments, 66 when the photos or the
 // music cannot be had.
@@ -96,9 +98,14 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, ask_to_stop);
     progress_printer print(out);
     int file_error = 0;
+    std::vector<kestrel::slideshow2::unreadable_photo> unreadable;
     const int result = make_show::produce_show_file(
-        made.show, preset, output, [&print](double percent) { print(percent); }, stop_asked, file_error);
+        made.show, preset, output, [&print](double percent) { print(percent); }, stop_asked, file_error,
+        &unreadable);
     print.end_line();
+    for (const kestrel::slideshow2::unreadable_photo& photo : unreadable)
+        std::cerr << "kestrel_make_show: could not be read, shown black: " << photo.path << ": " << photo.reason
+                  << std::endl;
     if (result != kestrel::slideshow2::slideshow_produce::done) {
         std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result << ")";
         if (file_error != 0)

@@ -125,7 +125,8 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
 slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::string& preset,
                                        const std::string& output,
                                        const std::function<void(double)>& progress,
-                                       const std::atomic<bool>& stop_asked, bool read_ahead) {
+                                       const std::atomic<bool>& stop_asked, bool read_ahead,
+                                       std::vector<unreadable_photo>* unreadable) {
     struct ending {
         std::mutex mutex;
         std::condition_variable reported;
@@ -159,13 +160,16 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
             lock.lock();
         }
     }
+    if (unreadable)
+        *unreadable = producer->unreadable_photos();
     return end->result;
 }
 
 slideshow_produce::Result produce_show_file(const slideshow_ptr& show, const std::string& preset,
                                             const std::string& given_output,
                                             const std::function<void(double)>& progress,
-                                            const std::atomic<bool>& stop_asked, int& file_error) {
+                                            const std::atomic<bool>& stop_asked, int& file_error,
+                                            std::vector<unreadable_photo>* unreadable) {
     // OUT given as a symbolic link: the file it leads to is replaced, the
     // link stays, as when a tool writes into it.
     std::error_code ignored;
@@ -188,7 +192,8 @@ slideshow_produce::Result produce_show_file(const slideshow_ptr& show, const std
     file_error = video.create(folder);
     if (file_error != 0)
         return slideshow_produce::create_file_failed;
-    const slideshow_produce::Result result = produce_show(show, preset, video.writer_path(), progress, stop_asked);
+    const slideshow_produce::Result result = produce_show(show, preset, video.writer_path(), progress,
+                                                          stop_asked, true, unreadable);
     if (result != slideshow_produce::done)
         return result; // the video goes with its owner
     // The replaced file's permissions, not the defaults of a new one.

@@ -45,10 +45,13 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
 // done; `stop_asked`, polled ten times a second, stops the production
 // (which then ends cancelled). Without `read_ahead` the producer's own
 // thread renders each picture before encoding it (for comparison).
+// `unreadable` (may be null) receives the photos the production could not
+// read, each once with why; their slides are black in the video.
 kestrel::slideshow2::slideshow_produce::Result
 produce_show(const kestrel::slideshow2::slideshow_ptr& show, const std::string& preset,
              const std::string& output, const std::function<void(double percent)>& progress,
-             const std::atomic<bool>& stop_asked, bool read_ahead = true);
+             const std::atomic<bool>& stop_asked, bool read_ahead = true,
+             std::vector<kestrel::slideshow2::unreadable_photo>* unreadable = nullptr);
 
 // Produces the show as produce_show does into the file `output`, which a
 // complete video replaces (as command-line tools do) and nothing else: the
@@ -57,11 +60,13 @@ produce_show(const kestrel::slideshow2::slideshow_ptr& show, const std::string& 
 // A replaced file's permissions are kept; a symbolic link at `output` stays
 // and the file it leads to is replaced.
 // When the output file itself cannot be made or named, the result is
-// create_file_failed and `file_error` the errno (0 otherwise).
+// create_file_failed and `file_error` the errno (0 otherwise). `unreadable`
+// as for produce_show.
 kestrel::slideshow2::slideshow_produce::Result
 produce_show_file(const kestrel::slideshow2::slideshow_ptr& show, const std::string& preset,
                   const std::string& output, const std::function<void(double percent)>& progress,
-                  const std::atomic<bool>& stop_asked, int& file_error);
+                  const std::atomic<bool>& stop_asked, int& file_error,
+                  std::vector<kestrel::slideshow2::unreadable_photo>* unreadable = nullptr);
 
 // The result's meaning, as the application words it.
 const char* result_text(int result);

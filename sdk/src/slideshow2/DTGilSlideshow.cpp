@@ -24,6 +24,10 @@ void gil_slideshow_impl::set_audio_track(audio_track_ptr track) { core_.set_audi
 
 void gil_slideshow_impl::set_buffered(bool buffered) { source_->set_buffered(buffered); }
 
+std::vector<unreadable_photo> gil_slideshow_impl::take_unreadable_photos() {
+    return core_.unreadable_photos().take();
+}
+
 void gil_slideshow_impl::on_change_timeline() { core_.on_change_timeline(); }
 
 void gil_slideshow_impl::on_change_video_format() { core_.on_change_video_format(); }

@@ -26,6 +26,7 @@ public:
     av_source_ptr av_source() override { return av_source_; }
     void set_audio_track(audio_track_ptr track) override;
     void set_buffered(bool buffered) override;
+    std::vector<unreadable_photo> take_unreadable_photos() override;
 
     gil_slideshow_core& core() { return core_; }
 

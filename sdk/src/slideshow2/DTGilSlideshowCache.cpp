@@ -1,5 +1,6 @@
 #include "DTGilSlideshowCache.h"
 
+#include "DTFailureReason.h"
 #include "DTLog.h"
 #include "DTMotionDecodeSize.h"
 #include "DTSlide.h"
@@ -76,6 +77,7 @@ void gil_slideshow_core::cache::start_load(unsigned index, unsigned slot_number)
         claimed.requested = false;
         claim = ++claimed.claim;
         dropped.swap(claimed.picture);
+        claimed.failure.reset();
     }
     keep_spare(dropped);
 
@@ -150,10 +152,18 @@ gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::get(unsigned i
             start_load(index + 1, oldest_slot());
     }
     slot& waited = slots_[found];
-    boost::unique_lock<boost::mutex> lock(waited.mutex);
-    while (!waited.ready)
-        waited.became_ready.wait(lock);
-    return waited.picture;
+    picture_ptr picture;
+    failure_ptr failure;
+    {
+        boost::unique_lock<boost::mutex> lock(waited.mutex);
+        while (!waited.ready)
+            waited.became_ready.wait(lock);
+        picture = waited.picture;
+        failure = waited.failure;
+    }
+    if (failure)
+        core_.unreadable_photos().add(*failure);
+    return picture;
 }
 
 void gil_slideshow_core::cache::reset() {
@@ -167,6 +177,7 @@ void gil_slideshow_core::cache::reset() {
             each.requested = false;
             ++each.claim;
             dropped.swap(each.picture);
+            each.failure.reset();
         }
         keep_spare(dropped);
     }
@@ -186,25 +197,29 @@ std::size_t gil_slideshow_core::cache::running_loads() const {
 void gil_slideshow_core::cache::load(const load_request& request) {
     const unsigned index = request.index;
     picture_ptr picture;
+    failure_ptr unreadable;
+    std::string path;
     try {
         // A load overtaken while it waited in the queue has nothing to do.
         if (still_claimed(request.slot, request.claim))
-            picture = decode(request);
-    } catch (const std::exception& e) {
-        log_line(logger::warning()) << "[gil_slideshow_core::cache] load of slide " << index
-                                    << " failed : " << e.what() << std::endl;
+            picture = decode(request, path);
     } catch (...) {
-        log_line(logger::warning()) << "[gil_slideshow_core::cache] load of slide " << index
-                                    << " failed" << std::endl;
+        const std::exception_ptr failure = std::current_exception();
+        log_line(logger::warning()) << "[gil_slideshow_core::cache] load of slide " << index << " ("
+                                    << path << ") failed : " << errors::log_text_of(failure) << std::endl;
+        if (!path.empty())
+            unreadable = boost::make_shared<unreadable_photo>(unreadable_photo{path, errors::reason_of(failure)});
     }
-    publish(request.slot, request.claim, index, picture);
+    publish(request.slot, request.claim, index, picture, unreadable);
 }
 
-gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(const load_request& request) {
+gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(const load_request& request,
+                                                                         std::string& path) {
     const slide_ptr shown = core_.get_slide(request.index);
     const photo_ptr source = shown ? shown->impl()->photo() : photo_ptr();
     if (!source)
         return picture_ptr();
+    path = source->desc().url;
     image::gil::photo_file file;
     image::gil::set_photo_desc(file, source->desc());
     // The photo's own size, as it is drawn: the file's header at full scale.
@@ -247,13 +262,14 @@ boost::shared_ptr<boost::gil::rgb8_image_t> gil_slideshow_core::cache::take_spar
 }
 
 void gil_slideshow_core::cache::publish(unsigned slot_number, unsigned long long claim, unsigned index,
-                                        picture_ptr picture) {
+                                        picture_ptr picture, failure_ptr failure) {
     slot& target = slots_[slot_number];
     {
         boost::lock_guard<boost::mutex> lock(target.mutex);
         if (target.claim != claim)
             return; // overtaken: the slot belongs to a newer claim or a reset
         target.picture.swap(picture);
+        target.failure = failure;
         target.ready = true;
         target.index = index;
     }

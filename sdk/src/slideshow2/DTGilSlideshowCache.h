@@ -18,12 +18,16 @@
 // outlives the cache or the slideshow it reads. A load takes only its
 // slot's lock and the slide list's lock, never the core lock. Every load
 // marks its slot ready, also when the slide is gone or its photo cannot be
-// decoded (the picture is then empty: the slide draws nothing). A load
+// decoded (the picture is then empty: the slide draws nothing). A photo
+// that cannot be read is kept in its slot with the reason, and every get()
+// of that slot adds it to the core's record of unreadable photos, so that
+// a frame drawn from a slot loaded earlier reports it too. A load
 // decodes into a picture of its own and swaps it in under the slot lock,
 // and only while the slot is still claimed for it: a load overtaken by a
 // reset or a new claim is dropped.
 
 #include "DTGilSlideshowCore.h"
+#include "DTUnreadablePhotos.h"
 
 #include <boost/shared_ptr.hpp>
 #include <boost/thread/condition_variable.hpp>
@@ -31,6 +35,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <vector>
 
 namespace kestrel {
@@ -39,6 +44,7 @@ namespace slideshow2 {
 class gil_slideshow_core::cache : private boost::noncopyable {
 public:
     typedef boost::shared_ptr<const boost::gil::rgb8_image_t> picture_ptr;
+    typedef boost::shared_ptr<const unreadable_photo> failure_ptr;
 
     static const unsigned slot_count = 3;
     static const uint32_t no_index = 0xffffffffu;
@@ -55,7 +61,8 @@ public:
     explicit cache(gil_slideshow_core& core);
     ~cache();
 
-    // Waits until the slide's slot is ready. An empty picture draws nothing.
+    // Waits until the slide's slot is ready. An empty picture draws nothing;
+    // a photo that could not be read goes to the core's record first.
     picture_ptr get(unsigned index);
     // Claims `slot` for slide `index` and queues its load. A loader thread
     // that cannot start leaves the slot empty and throws the thread
@@ -77,6 +84,7 @@ private:
         mutable boost::mutex mutex;
         boost::condition_variable became_ready;
         picture_ptr picture;
+        failure_ptr failure; // the photo that could not be read, and why
         bool ready = false;
         uint32_t index = no_index;
         int age = 0;
@@ -99,8 +107,10 @@ private:
     unsigned oldest_slot_except(unsigned taken);
     void loader_loop();
     void load(const load_request& request);
-    picture_ptr decode(const load_request& request);
-    void publish(unsigned slot, unsigned long long claim, unsigned index, picture_ptr picture);
+    // Sets `path` to the photo's file before it reads it.
+    picture_ptr decode(const load_request& request, std::string& path);
+    void publish(unsigned slot, unsigned long long claim, unsigned index, picture_ptr picture,
+                 failure_ptr failure);
     bool still_claimed(unsigned slot, unsigned long long claim) const;
     // Pictures that left their slot are decoded into again (the scaler
     // keeps a buffer of the right size), so that loads do not allocate and

@@ -14,12 +14,14 @@
 // every render, frame-size change, timeline change and copy of the frame
 // (lock order: settings, core, show sound, slide list); the lengths take
 // no core lock. A slide whose photo is missing or cannot be decoded draws
-// nothing, so its time is black; an unknown motion name throws
+// nothing, so its time is black, and the photo goes to the record of
+// unreadable photos (DTUnreadablePhotos.h); an unknown motion name throws
 // std::runtime_error "effect not found" out of the render, lock released.
 
 #include "DTCommonSlideshowSettings.h"
 #include "DTGilComposeFrame.h"
 #include "DTShowAudioTrack.h"
+#include "DTUnreadablePhotos.h"
 
 #include <boost/gil/image.hpp>
 #include <boost/noncopyable.hpp>
@@ -93,6 +95,8 @@ public:
     // Under frame_mutex().
     frame_ptr take_frame();
     cache& photo_cache() { return *cache_; }
+    // The photos that renders needed and could not read; its own lock.
+    unreadable_photo_record& unreadable_photos() { return unreadable_photos_; }
 
 private:
     void arm_fade_out();
@@ -104,6 +108,7 @@ private:
     boost::gil::rgb8_image_t target_frame_;
     boost::mutex core_mutex_;
     gil_compose_frame composer_;
+    unreadable_photo_record unreadable_photos_; // filled by the cache
     // Destroyed first: its loaders are joined while the rest still stands.
     std::unique_ptr<cache> cache_;
     unsigned frame_width_ = 0, frame_height_ = 0; // as last asked for

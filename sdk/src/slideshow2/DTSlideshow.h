@@ -11,8 +11,10 @@
 #include "DTBase.h"
 #include "DTMediaSettings.h"
 #include "DTSlideshowTypes.h"
+#include "DTUnreadablePhotos.h"
 
 #include <cstddef>
+#include <vector>
 
 namespace kestrel {
 namespace slideshow2 {
@@ -34,6 +36,10 @@ public:
         virtual void apply_settings(media_settings_ptr settings) = 0;
         // True reads the video ahead on a thread of its own.
         virtual void set_buffered(bool buffered) = 0;
+        // The photos that frames rendered since the last call needed and
+        // could not read, each once (DTUnreadablePhotos.h); forgets them.
+        // A slideshow that renders no photos has none.
+        virtual std::vector<unreadable_photo> take_unreadable_photos() { return {}; }
     };
 
     // Takes ownership of the implementation.
@@ -50,6 +56,7 @@ public:
     void set_audio_track(audio_track_ptr track) { impl()->set_audio_track(track); }
     void apply_settings(media_settings_ptr settings) { impl()->apply_settings(settings); }
     void set_buffered(bool buffered) { impl()->set_buffered(buffered); }
+    std::vector<unreadable_photo> take_unreadable_photos() { return impl()->take_unreadable_photos(); }
 
     // Appends: count() then insert_slide(count), two calls, not one locked step.
     slide_ptr add_slide() { return insert_slide(count()); }

@@ -12,17 +12,22 @@
 // result, as the worker's last act. The output file is complete (trailer
 // written) when finished reports `done`. Releasing the last handle of a
 // producer whose worker still runs stops it and waits for the worker.
+// A photo that cannot be read when its slide is drawn (gone, emptied,
+// replaced) does not stop the production: its slide is black, and
+// unreadable_photos names it once finished has been called.
 
 #include "DTAVSource.h"
 #include "DTBase.h"
 #include "DTMediaSettings.h"
 #include "DTVideoData.h"
 #include "slideshow2/DTSlideshowTypes.h"
+#include "slideshow2/DTUnreadablePhotos.h"
 
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>
 
 #include <string>
+#include <vector>
 
 namespace kestrel {
 namespace slideshow2 {
@@ -50,6 +55,7 @@ public:
         virtual void pause() = 0;
         virtual void resume() = 0;
         virtual void stop() = 0;
+        virtual std::vector<unreadable_photo> unreadable_photos() const { return {}; }
     };
 
     // Starts the worker and returns at once; empty callbacks are not called.
@@ -66,6 +72,10 @@ public:
     // (at once when none runs). Asked before produce, the request waits for
     // the production, which then ends after its first picture.
     void stop() { impl()->stop(); }
+    // From the call of finished on: the photos this production needed and
+    // could not read, each once with why, in the order met (their slides
+    // are black in the video). Empty before, and for a show of no photos.
+    std::vector<unreadable_photo> unreadable_photos() const { return impl()->unreadable_photos(); }
 
 protected:
     explicit slideshow_produce(Impl* impl) : facade(impl) {}

@@ -1,6 +1,7 @@
 #include "slideshow2/DTSlideshowProduceSimple.h"
 
 #include "DTLog.h"
+#include "slideshow2/DTSlideshow.h"
 #include "slideshow2/DTSlideshowPresets.h"
 #include "slideshow2/DTSlideshowProduceFailure.h"
 
@@ -228,6 +229,15 @@ void slideshow_produce_simple_impl::stop() {
         thread_.join();
 }
 
+std::vector<unreadable_photo> slideshow_produce_simple_impl::unreadable_photos() const {
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    return unreadable_photos_;
+}
+
+std::vector<unreadable_photo> slideshow_produce_simple_impl::take_unreadable_photos() {
+    return slideshow_ ? slideshow_->take_unreadable_photos() : std::vector<unreadable_photo>();
+}
+
 void slideshow_produce_simple_impl::switch_buffering(bool on) {
     if (set_buffered_)
         set_buffered_(on);
@@ -237,6 +247,8 @@ void slideshow_produce_simple_impl::run(slideshow_produce::progress_callback pro
                                         slideshow_produce::finished_callback finished) {
     slideshow_produce::Result result = slideshow_produce::done;
     try {
+        // What a preview met before is not this production's.
+        take_unreadable_photos();
         switch_buffering(true);
         if (error_ != slideshow_produce::done)
             std::rethrow_exception(construction_failure_);
@@ -251,6 +263,9 @@ void slideshow_produce_simple_impl::run(slideshow_produce::progress_callback pro
     }
     try {
         switch_buffering(false);
+        std::vector<unreadable_photo> met = take_unreadable_photos();
+        boost::lock_guard<boost::mutex> lock(mutex_);
+        unreadable_photos_.swap(met);
     } catch (...) {
         log_failure(std::current_exception());
     }

@@ -22,6 +22,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 namespace kestrel {
 namespace slideshow2 {
@@ -42,6 +43,7 @@ public:
     void pause() override;
     void resume() override;
     void stop() override;
+    std::vector<unreadable_photo> unreadable_photos() const override;
 
     // What construction left: `done` when the pipeline stands.
     slideshow_produce::Result construction_result() const { return error_; }
@@ -59,6 +61,8 @@ private:
     void encode_picture(const video_data_timed_ptr& frame);
     void encode_sound_until(produce_audio_feed& sound, double until);
     void end_sound();
+    // The slideshow's unreadable photos met since the last call.
+    std::vector<unreadable_photo> take_unreadable_photos();
 
     av_source_ptr av_source_;
     slideshow_ptr slideshow_;
@@ -76,7 +80,8 @@ private:
     bool stop_ = false;
     bool paused_ = false;
     bool started_ = false;
-    boost::mutex mutex_; // stop_, paused_, started_
+    std::vector<unreadable_photo> unreadable_photos_; // set by the worker before finished
+    mutable boost::mutex mutex_; // stop_, paused_, started_, unreadable_photos_
     boost::condition_variable flags_changed_;
     boost::thread thread_;
     slideshow_produce::Result error_ = slideshow_produce::done;

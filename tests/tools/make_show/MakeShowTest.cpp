@@ -1,5 +1,6 @@
 // The command-line show maker run as a user runs it: on a folder where some
-// photos cannot be read, and stopped by a signal over an existing file.
+// photos cannot be read or vanish while it works, and stopped by a signal
+// over an existing file.
 
 #include "support/MediaProbe.h"
 #include "support/MusicFiles.h"
@@ -15,7 +16,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -76,6 +80,16 @@ finished_run wait_for(pid_t child, const TempDir& scratch) {
 
 finished_run run_make_show(const std::vector<std::string>& arguments, const TempDir& scratch) {
     return wait_for(start_make_show(arguments, scratch), scratch);
+}
+
+// Whether the program started in `scratch` printed `text` within a minute.
+bool wait_for_output(const TempDir& scratch, const std::string& text) {
+    for (int tenths = 0; tenths < 600; ++tenths) {
+        if (read_file(scratch.file("stdout.txt")).find(text) != std::string::npos)
+            return true;
+        usleep(100 * 1000);
+    }
+    return false;
 }
 
 std::vector<std::string> names_in(const std::string& folder) {
@@ -170,11 +184,7 @@ TEST(MakeShowProgram, AStopBySignalLeavesTheExistingFileAsItWas) {
         const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch);
         ASSERT_GT(child, 0);
         // Stopped once it writes, under the hidden name beside the file.
-        bool producing = false;
-        for (int tenths = 0; tenths < 600 && !producing; ++tenths) {
-            usleep(100 * 1000);
-            producing = read_file(scratch.file("stdout.txt")).find("producing:") != std::string::npos;
-        }
+        const bool producing = wait_for_output(scratch, "producing:");
         const std::vector<std::string> while_producing = names_in(out);
         kill(child, number);
         const finished_run run = wait_for(child, scratch);
@@ -188,5 +198,59 @@ TEST(MakeShowProgram, AStopBySignalLeavesTheExistingFileAsItWas) {
         EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
     }
 }
+
+struct vanishing_photo {
+    const char* what;
+    std::function<void(const std::string& path)> change;
+    const char* reason;
+};
+
+void PrintTo(const vanishing_photo& photo, std::ostream* out) { *out << photo.what; }
+
+class MakeShowVanishing : public testing::TestWithParam<vanishing_photo> {};
+
+// The last photo changes once the photos have opened, long before its slide
+// is drawn (five slides of 6 s come first): the video is made all the
+// same, and the photo is named once with why.
+TEST_P(MakeShowVanishing, NamesAPhotoThatCouldNotBeReadWhileTheVideoWasMadeAndExitsZero) {
+    TempDir scratch;
+    const std::string photos = scratch.file("photos");
+    ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "f.jpg"})
+        write_file(photos + "/" + name, make_jpeg(jpeg_options()));
+    const std::string music = scratch.file("music.wav");
+    make_tone_file(music, tone_file());
+    const std::string video = scratch.file("show.avi");
+
+    const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch);
+    ASSERT_GT(child, 0);
+    const bool changed = wait_for_output(scratch, " slides, ");
+    if (changed)
+        GetParam().change(photos + "/f.jpg");
+    const finished_run run = wait_for(child, scratch);
+
+    ASSERT_TRUE(changed) << run.out << run.err;
+    ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+    std::vector<std::string> unreadable;
+    for (const std::string& line : lines_of(run.err))
+        if (line.find("could not be read") != std::string::npos)
+            unreadable.push_back(line);
+    EXPECT_EQ(unreadable, std::vector<std::string>{"kestrel_make_show: could not be read, shown black: " + photos +
+                                                   "/f.jpg: " + GetParam().reason});
+    EXPECT_NE(run.out.find("6 slides, "), std::string::npos) << run.out;
+    const media_probe probe = probe_media_file(video);
+    ASSERT_NE(probe.first(0), nullptr);
+    EXPECT_GT(probe.first(0)->decoded_frames, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, MakeShowVanishing,
+    testing::Values(vanishing_photo{"deleted", [](const std::string& path) { std::remove(path.c_str()); },
+                                    "not found"},
+                    vanishing_photo{"replaced", [](const std::string& path) {
+                                        write_file(path, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+                                    },
+                                    "not a JPEG file (it is a PNG)"}),
+    [](const testing::TestParamInfo<vanishing_photo>& info) { return std::string(info.param.what); });
 
 } // namespace

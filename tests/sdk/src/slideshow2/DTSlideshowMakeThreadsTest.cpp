@@ -17,7 +17,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <future>
+#include <iterator>
 #include <memory>
 #include <ostream>
 
@@ -132,3 +135,79 @@ INSTANTIATE_TEST_SUITE_P(Presets, MakeShow,
                          [](const testing::TestParamInfo<made_file>& info) {
                              return std::string(info.param.preset[0] == 'm' ? "mac_medium" : "windows_simple");
                          });
+
+namespace {
+
+// How a photo that opened can no longer be read when its slide is drawn.
+struct vanished_photo {
+    const char* name;
+    std::function<void(const std::string& path, const std::string& jpeg)> change;
+    const char* reason; // as the engine words a refused photo
+};
+
+} // namespace
+
+// Photos that went, were emptied, replaced or cut short after their slides
+// opened: the video is made with those slides black, and the producer names
+// each photo once with why, in the order of the show, however many frames
+// and slides needed it.
+TEST(MakeShowWithVanishedPhotos, NamesEachUnreadablePhotoOnceWithItsReason) {
+    const vanished_photo vanished[] = {
+        {"gone.jpg", [](const std::string& path, const std::string&) { std::remove(path.c_str()); }, "not found"},
+        {"emptied.jpg", [](const std::string& path, const std::string&) { test::write_file(path, ""); },
+         "empty file"},
+        {"png.jpg",
+         [](const std::string& path, const std::string&) {
+             test::write_file(path, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+         },
+         "not a JPEG file (it is a PNG)"},
+        {"cut.jpg",
+         [](const std::string& path, const std::string& jpeg) { test::write_file(path, jpeg.substr(0, 20)); },
+         "cut short"},
+    };
+    test::TempDir folder;
+    const slideshow_ptr show = create_gil_slideshow();
+    show->apply_settings(media_settings::create()
+                             ->set("slide-duration", "1")
+                             ->set("transition-duration", "0.4")
+                             ->set("align-to-audio", "0")
+                             ->set("frame-aspect", "16/9"));
+    const std::string good = write_photo(folder, 0);
+    const std::string jpeg = test::read_file(good);
+    std::vector<std::string> photos{good};
+    for (const vanished_photo& each : vanished) {
+        photos.push_back(folder.file(each.name));
+        test::write_file(photos.back(), jpeg);
+    }
+    photos.push_back(photos[1]); // the gone photo on a second slide
+    ASSERT_EQ(photos.size(), test::open_slides(*show->impl(), photos));
+    std::vector<unreadable_photo> expected;
+    for (std::size_t i = 0; i < std::size(vanished); ++i) {
+        vanished[i].change(photos[i + 1], jpeg);
+        expected.push_back({photos[i + 1], vanished[i].reason});
+    }
+
+    const std::string path = folder.file("show.avi");
+    test::production_watch watch;
+    testing::internal::CaptureStdout(); // the renderer's line per frame
+    slideshow_produce_ptr producer =
+        slideshow_produce_creator::create(show, path, media_settings::create("produce-preset", "windows-simple"));
+    EXPECT_TRUE(producer->unreadable_photos().empty());
+    producer->produce(watch.progress(), watch.finished());
+    const int result = watch.wait_result();
+    const std::vector<unreadable_photo> reported = producer->unreadable_photos();
+    producer.reset();
+    const std::string log = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(slideshow_produce::done, result) << log;
+    EXPECT_EQ(expected, reported);
+    EXPECT_TRUE(show->take_unreadable_photos().empty()) << "taken by the producer";
+
+    // The good slide is seen, the others are black.
+    const test::media_probe probe = test::probe_media_file(path);
+    ASSERT_NE(probe.first(0), nullptr);
+    const std::vector<double>& luma = probe.first(0)->mean_luma;
+    ASSERT_EQ(150u, luma.size());
+    EXPECT_NEAR(test::show_stand_in::luma_of(slide_colours[0]), luma[12], 6.0);
+    for (std::size_t slide = 1; slide < photos.size(); ++slide)
+        EXPECT_LT(luma[12 + 25 * slide], 20.0) << "slide " << slide;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The message that names files for the user, each with why: the heading, a
+// blank line, then "<path>: <reason>" a line for each of the first 20
+// files (paths in the system's own separators) and "and N more" for the
+// rest, so that the message never grows taller than a screen. Used for the
+// files an add left out and the photos a conversion could not read.
+
+#include <QList>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+namespace kestrel {
+namespace slideshow2 {
+struct unreadable_photo;
+}
+} // namespace kestrel
+
+namespace ViewModel {
+
+struct NamedFile {
+    QString path;
+    QString reason;
+};
+
+QString fileListMessage(const QString& heading, const QList<NamedFile>& files);
+
+// The engine's report (UTF-8 paths and reasons) as named files.
+QList<NamedFile> namedFiles(const std::vector<kestrel::slideshow2::unreadable_photo>& photos);
+
+} // namespace ViewModel
