@@ -94,11 +94,14 @@ int run(int& argc, char** argv, const StartedHook& started)
                      &ViewModel::MainViewModel::receiveUpdate);
     Feedback::Notification::registerRun(text(usageCategory()));
 
-    if (started)
-        started(*mainViewModel);
     int result = 0;
     {
+        // Before the start-up hook, so that whoever learns the program is up
+        // can end it in order: a signal that comes before the event loop
+        // runs waits in the socket until it does.
         const TerminationSignals endOfSession;
+        if (started)
+            started(*mainViewModel);
         result = QApplication::exec();
     }
 

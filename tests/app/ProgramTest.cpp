@@ -93,6 +93,12 @@ public:
             return -1;
         return process_.exitCode();
     }
+    // All the program wrote to standard error, for a failure's message.
+    std::string errors()
+    {
+        errors_ += QString::fromUtf8(process_.readAllStandardError());
+        return errors_.toStdString();
+    }
     bool running() const { return process_.state() == QProcess::Running; }
     void terminate() { process_.terminate(); } // SIGTERM, as at the session's end
     void signal(int number) { ::kill(pid_t(process_.processId()), number); }
@@ -420,6 +426,6 @@ TEST_F(ProgramTest, EndsAtOnceWhileANameLookUpHangs)
     QElapsedTimer clock;
     clock.start();
     run.terminate();
-    EXPECT_EQ(0, run.exitCode(2000));
+    EXPECT_EQ(0, run.exitCode(2000)) << run.errors();
     std::printf("ended %lld ms after SIGTERM\n", static_cast<long long>(clock.elapsed()));
 }
