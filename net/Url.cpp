@@ -26,6 +26,20 @@ int hex_value(char c) {
     return -1;
 }
 
+// A port as written: decimal digits of a number up to 65535.
+bool port_number(const std::string& digits, unsigned short& number) {
+    unsigned long value = 0;
+    for (char c : digits) {
+        if (!is_ascii_digit(c))
+            return false;
+        value = value * 10 + static_cast<unsigned long>(c - '0');
+        if (value > 65535)
+            return false;
+    }
+    number = static_cast<unsigned short>(value);
+    return !digits.empty();
+}
+
 bool is_path_character(char c) {
     // Not a std::string: downloads run on detached threads that may still
     // parse an address while the process ends and destroys its statics.
@@ -126,16 +140,9 @@ url url::from_string(const std::string& text, boost::system::error_code& ec) {
     if (pos < text.size() && text[pos] == ':') {
         stop = std::min(text.find_first_of("/?#", pos + 1), text.size());
         parsed.port_ = text.substr(pos + 1, stop - pos - 1);
-        if (parsed.port_.empty())
+        unsigned short number = 0;
+        if (!port_number(parsed.port_, number))
             return parse_failed(ec);
-        unsigned long number = 0;
-        for (char c : parsed.port_) {
-            if (!is_ascii_digit(c))
-                return parse_failed(ec);
-            number = number * 10 + static_cast<unsigned long>(c - '0');
-            if (number > 65535)
-                return parse_failed(ec);
-        }
         pos = stop;
     }
 
@@ -164,15 +171,9 @@ url url::from_string(const std::string& text, boost::system::error_code& ec) {
 }
 
 unsigned short url::port() const {
-    if (!port_.empty()) {
-        unsigned long value = 0;
-        for (char c : port_) {
-            value = value * 10 + static_cast<unsigned long>(c - '0');
-            if (value > 65535)
-                return 0;
-        }
-        return static_cast<unsigned short>(value);
-    }
+    unsigned short number = 0;
+    if (port_number(port_, number))
+        return number;
     if (protocol_ == "http")
         return 80;
     if (protocol_ == "https")
