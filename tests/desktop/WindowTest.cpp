@@ -86,7 +86,7 @@ TEST_F(Windows, DeclaredVisibleShowsOnceFromTheEventLoop)
     int shows = 0;
     QObject::connect(native, &QTopLevelWindow::visibilityChanged, [&] { shows += native->isVisible(); });
     EXPECT_FALSE(native->isVisible()); // not before the event loop runs
-    ASSERT_TRUE(qmltest::waitFor([&] { return native->isVisible(); }));
+    ASSERT_TRUE(qmltest::waitFor([&] { return native->isVisible(); })) << "the window never showed";
     QCoreApplication::processEvents();
     EXPECT_EQ(1, shows);
     EXPECT_TRUE(window->isVisible());
@@ -117,7 +117,7 @@ TEST_F(Windows, InnerWindowIsCentredOnItsParentAndHiddenWithIt)
     EXPECT_EQ(parent->geometry().center(), child->geometry().center());
     EXPECT_EQ(QGuiApplication::primaryScreen()->geometry().center(), parent->geometry().center());
 
-    ASSERT_TRUE(qmltest::waitFor([&] { return child->isVisible(); }));
+    ASSERT_TRUE(qmltest::waitFor([&] { return child->isVisible(); })) << "the child window never showed";
     parent->hide();
     EXPECT_FALSE(child->isVisible());
 }
@@ -137,10 +137,11 @@ TEST_F(Windows, ItemOutlivesAClosedWindow)
     const auto root = make("Window { width: 100; height: 100; visible: true }");
     auto* window = qobject_cast<QWindowItem*>(root.get());
     ASSERT_TRUE(window);
-    ASSERT_TRUE(qmltest::waitFor([&] { return window->topLevelWindow()->isVisible(); }));
+    ASSERT_TRUE(qmltest::waitFor([&] { return window->topLevelWindow()->isVisible(); }))
+        << "the top-level window never showed";
     QPointer<QTopLevelWindow> native = window->topLevelWindow();
     window->setProperty("close", true);
-    ASSERT_TRUE(qmltest::waitFor([&] { return native.isNull(); }));
+    ASSERT_TRUE(qmltest::waitFor([&] { return native.isNull(); })) << "the closed window was never deleted";
     EXPECT_EQ(nullptr, window->topLevelWindow());
     window->setTitle("gone");
     window->setModal(true);
@@ -156,7 +157,7 @@ TEST_F(Windows, ModalAndDecorationKeepAShownWindowShown)
     auto* window = qobject_cast<QWindowItem*>(root.get());
     ASSERT_TRUE(window);
     QTopLevelWindow* native = window->topLevelWindow();
-    ASSERT_TRUE(qmltest::waitFor([&] { return native->isVisible(); }));
+    ASSERT_TRUE(qmltest::waitFor([&] { return native->isVisible(); })) << "the window never showed";
     window->setWindowDecoration(false);
     EXPECT_TRUE(native->isVisible());
     EXPECT_TRUE(native->windowFlags() & Qt::FramelessWindowHint);

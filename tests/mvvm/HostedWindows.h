@@ -3,27 +3,92 @@
 // own event loop, and find the windows and views a call has shown.
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QThread>
 #include <QQuickItem>
 #include <QQuickWidget>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
-// Runs `act` with the modal widget as soon as one is shown; polls from the
-// event loop that showing it starts.
-inline void whenModalShows(std::function<void(QWidget*)> act)
+#include <gtest/gtest.h>
+
+namespace hostedwindows_detail {
+
+// Hides every modal window, innermost first, so that each one's event loop
+// returns: the way out of a dialog that a test failed to answer.
+inline void hideModalWindows()
 {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    for (int i = 0; i < 16; ++i) {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
+        if (!modal)
             return;
-        timer->stop();
-        timer->deleteLater();
+        modal->hide();
+    }
+}
+
+} // namespace hostedwindows_detail
+
+// Runs `act` with the modal widget once it is shown, active and inside the
+// event loop of its own that showing it starts: the state a user answers it
+// in. Acting any earlier races the dialog: a dialog closed before its loop
+// runs is never left, and a file dialog's name box, once focused, ignores
+// selectFile().
+// Bounded: when no modal is ready within `boundMs`, or the one answered is
+// still open `boundMs` after `act`, the test fails saying which and the
+// modal windows are hidden, so that a wrong answer fails in seconds.
+inline void whenModalShows(std::function<void(QWidget*)> act, int boundMs = 10000)
+{
+    struct Watch {
+        QElapsedTimer clock;
+        int loopLevelArmed = 0;
+        bool acted = false;
+        QPointer<QWidget> answered;
+        QString title;
+    };
+    auto watch = std::make_shared<Watch>();
+    watch->clock.start();
+    watch->loopLevelArmed = QThread::currentThread()->loopLevel();
+    // Owned by the application as well, so that a watch still running when
+    // the test program ends is freed.
+    auto* timer = new QTimer(QCoreApplication::instance());
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, watch, boundMs] {
+        const auto finish = [timer] {
+            timer->stop();
+            timer->deleteLater();
+        };
+        if (watch->acted) {
+            if (!watch->answered || !watch->answered->isVisible())
+                return finish();
+            if (watch->clock.elapsed() < boundMs)
+                return;
+            ADD_FAILURE() << "the modal window \"" << watch->title.toStdString() << "\" was still open "
+                          << boundMs << " ms after the test answered it";
+            finish();
+            return hostedwindows_detail::hideModalWindows();
+        }
+        QWidget* modal = QApplication::activeModalWidget();
+        const bool ready = modal && modal->isVisible() && modal->isActiveWindow()
+                           && QThread::currentThread()->loopLevel() > watch->loopLevelArmed;
+        if (!ready) {
+            if (watch->clock.elapsed() < boundMs)
+                return;
+            ADD_FAILURE() << "no modal window was shown and active in its own event loop within " << boundMs
+                          << " ms" << (modal ? " (one was shown but never became active)" : "");
+            finish();
+            return hostedwindows_detail::hideModalWindows();
+        }
+        watch->acted = true;
+        watch->answered = modal;
+        watch->title = modal->windowTitle();
         act(modal);
+        if (!watch->answered || !watch->answered->isVisible())
+            return finish();
+        watch->clock.restart();
     });
     timer->start();
 }

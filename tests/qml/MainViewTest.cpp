@@ -162,7 +162,8 @@ TEST_F(MainView, TheUsersFlowFromAnEmptyWindowToAPlayedSlideshow)
     const QList<QQuickItem*> thumbnails = itemsNamed(itemNamed(window, "slideGrid"), "thumbnail");
     ASSERT_EQ(thumbnails.size(), 3);
     for (QQuickItem* thumbnail : thumbnails) {
-        EXPECT_TRUE(qmltest::waitFor([&] { return thumbnail->property("status").toInt() == 1; }));
+        EXPECT_TRUE(qmltest::waitFor([&] { return thumbnail->property("status").toInt() == 1; }))
+            << "a thumbnail never loaded";
         EXPECT_EQ(thumbnail->property("paintedWidth").toInt(), 180);
         EXPECT_EQ(thumbnail->property("paintedHeight").toInt(), 135);
     }
@@ -216,7 +217,7 @@ TEST_F(MainView, TheUsersFlowFromAnEmptyWindowToAPlayedSlideshow)
     QQuickItem* pauseButton = itemNamed(window, "pauseButton");
     QMetaObject::invokeMethod(pauseButton, "clicked");
     EXPECT_EQ(program.convert().state(), ConvertViewModel::PauseState);
-    EXPECT_TRUE(qmltest::waitFor([&] { return overlay->opacity() == 1.0; }));
+    EXPECT_TRUE(qmltest::waitFor([&] { return overlay->opacity() == 1.0; })) << "the overlay never faded in";
     EXPECT_EQ(textOf(window, "convertStateText"), QStringLiteral("Paused"));
     EXPECT_EQ(pauseButton->property("text").toString(), QStringLiteral("Resume"));
     EXPECT_EQ(pauseButton->property("tooltip").toString(), QStringLiteral("Resume making process"));
@@ -237,7 +238,7 @@ TEST_F(MainView, TheUsersFlowFromAnEmptyWindowToAPlayedSlideshow)
     EXPECT_EQ(made.absolutePath(), outputFolder);
     EXPECT_EQ(made.fileName(), QStringLiteral("Trip.m4v"));
     EXPECT_GT(made.size(), 1000);
-    EXPECT_TRUE(qmltest::waitFor([&] { return !overlay->isVisible(); }));
+    EXPECT_TRUE(qmltest::waitFor([&] { return !overlay->isVisible(); })) << "the overlay never went";
     EXPECT_TRUE(enabled("Add Photos"));
 
     // The preview plays and pauses with Space.
@@ -429,7 +430,7 @@ TEST_F(MainView, FailedConversionShowsTheCodeAndReportsTheProblemUntranslated)
     MessageAnswer seen;
     answerMessageBox(QStringLiteral("Report Problem"), &seen);
     trigger("Make Slideshow");
-    EXPECT_TRUE(qmltest::waitFor([&] { return !seen.text.isEmpty(); }, 20000));
+    EXPECT_TRUE(qmltest::waitFor([&] { return !seen.text.isEmpty(); }, 20000)) << "no message box within 20 s";
     ComponentModel::setUrlLauncher(previous);
 
     ASSERT_NE(code, 0);
@@ -485,7 +486,8 @@ TEST_F(MainView, NewSlideshowAsksOnlyWhenThereIsSomethingToLose)
     trigger("New Slideshow...");
     EXPECT_EQ(program.slideCount(), 0);
     EXPECT_EQ(program.music().filePath(), QString());
-    EXPECT_TRUE(qmltest::waitFor([&] { return itemNamed(window, "addBanner")->isVisible(); }));
+    EXPECT_TRUE(qmltest::waitFor([&] { return itemNamed(window, "addBanner")->isVisible(); }))
+        << "the banner never showed";
 }
 
 TEST_F(MainView, MessagesUpdatesAdvertisementsAndTheMakersPagesReachTheUser)

@@ -75,7 +75,7 @@ TEST_F(PlayerView, SpaceAndTheMenuPlayAndPauseControlMMutesAndClosingTakesTheSur
         EXPECT_EQ(rootOf(dialog)->property("width").toInt(), 505);
         QQuickItem* hint = itemNamed(dialog, "qualityNotice");
         hint->setOpacity(0.5);
-        EXPECT_TRUE(qmltest::waitFor([&] { return hint->opacity() == 0.5; }));
+        EXPECT_TRUE(qmltest::waitFor([&] { return hint->opacity() == 0.5; })) << "the hint never faded to half";
         expectFits(dialog, "qualityNotice");
         keepScreenshot(dialog, QStringLiteral("playerview-quality-hint"));
         QObject* playItem = menuItem(dialog, "playMenuItem");
