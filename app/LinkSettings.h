@@ -11,10 +11,12 @@
 //   LUMIVISTA_TWITTER_PAGE    the maker's page on Twitter
 //   LUMIVISTA_SUPPORT_MAILBOX the support address (without "mailto:")
 // This repository's defaults are loopback addresses and a local mailbox.
-// The site, the feedback site and the social pages are taken only as http
-// or https addresses (kestrel/feeds DTWebAddress.h): another value is
-// logged and the build's address used. The mailbox is percent-encoded into
-// its "mailto:" link, so it cannot add a subject, a body or a recipient.
+// The site is taken only as an http address, as the program fetches its
+// feeds there; the feedback site and the social pages, which only the
+// browser opens, as http or https addresses (kestrel/feeds DTWebAddress.h):
+// another value is logged once and the build's address used. The mailbox is
+// percent-encoded into its "mailto:" link, so it cannot add a subject, a
+// body or a recipient.
 // GUI thread (reads the environment and writes QSettings).
 
 #include <QList>

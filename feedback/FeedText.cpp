@@ -9,40 +9,54 @@ namespace Feedback {
 
 namespace {
 
-bool isBidiControl(QChar c)
+bool isBidiControl(char16_t u)
 {
-    const char16_t u = c.unicode();
     return u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
 }
 
-bool isLineBreak(QChar c)
+// The controls a label draws as a box: C0 but tab and the line ends, DEL
+// and C1 (U+0085 among them, which a label does not break at).
+bool isUndrawableControl(char16_t u)
 {
-    const char16_t u = c.unicode();
-    return u == '\n' || u == '\r' || u == 0x0085 || u == 0x2028 || u == 0x2029;
+    return (u < 0x20 && u != '\t' && u != '\n' && u != '\r') || (u >= 0x7F && u <= 0x9F);
 }
+
+bool isLineBreak(char16_t u)
+{
+    return u == '\n' || u == '\r' || u == 0x2028 || u == 0x2029;
+}
+
+// What a decoder gives for bytes that are no UTF-8. A NUL byte of the
+// input is read as U+0001, an undrawable control as well, so the mark is
+// never a character of the text.
+const char16_t undecodableMark = 0;
 
 // Collects the characters shown, up to the bounds.
 class BoundedText {
 public:
-    // False once the text is full: what was offered last is cut.
-    bool append(QStringView piece)
+    enum class Outcome { Room, Full, Undecodable };
+
+    Outcome append(QStringView piece)
     {
         for (qsizetype i = 0; i < piece.size(); ++i) {
-            const QChar c = piece[i];
-            if (isBidiControl(c))
+            const char16_t u = piece[i].unicode();
+            if (isBidiControl(u) || (isUndrawableControl(u) && u != undecodableMark))
                 continue;
             // "\r\n" ends one line.
-            const bool secondHalf = c == QLatin1Char('\n') && afterReturn_;
-            afterReturn_ = c == QLatin1Char('\r');
-            if (isLineBreak(c) && !secondHalf && ++breaks_ == maxShownLines)
-                return false;
-            const qsizetype width = c.isHighSurrogate() && i + 1 < piece.size() ? 2 : 1;
+            const bool secondHalf = u == '\n' && afterReturn_;
+            afterReturn_ = u == '\r';
+            if (isLineBreak(u) && !secondHalf && ++breaks_ == maxShownLines)
+                return Outcome::Full;
+            const qsizetype width = piece[i].isHighSurrogate() && i + 1 < piece.size() ? 2 : 1;
             if (text_.size() + width > maxShownCharacters)
-                return false;
+                return Outcome::Full;
+            // Only bytes that would be shown decide the reading.
+            if (u == undecodableMark)
+                return Outcome::Undecodable;
             text_.append(piece.mid(i, width));
             i += width - 1;
         }
-        return true;
+        return Outcome::Room;
     }
     QString cut() const { return text_ + QChar(0x2026); }
     const QString& whole() const { return text_; }
@@ -53,9 +67,10 @@ private:
     bool afterReturn_ = false;
 };
 
-// Decoded in pieces that end at a character's first byte, so the decoder
-// never holds half a character between pieces and a surrogate pair always
-// arrives whole; reading stops at the cut.
+// Decoded in pieces that end at a character's first byte, so no piece
+// holds half a character and a surrogate pair always arrives whole; reading
+// stops at the cut, so only what is kept (and the character that does not
+// fit) is ever decoded.
 const std::size_t pieceBytes = 4096;
 
 std::size_t pieceEnd(const std::string& bytes, std::size_t begin)
@@ -70,41 +85,58 @@ std::size_t pieceEnd(const std::string& bytes, std::size_t begin)
     return end;
 }
 
-// Empty when the bytes kept are no UTF-8.
-std::optional<QString> shownUtf8(const std::string& bytes)
+// Empty when a character that would be kept is undecodable (never so in
+// Latin-1).
+template <class Decode>
+std::optional<QString> shownAs(const std::string& bytes, Decode decode)
 {
     BoundedText shown;
+    std::string piece;
     for (std::size_t begin = 0; begin < bytes.size();) {
         const std::size_t end = pieceEnd(bytes, begin);
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString piece = utf8(QByteArrayView(bytes.data() + begin, qsizetype(end - begin)));
-        if (utf8.hasError())
-            return std::nullopt;
-        if (!shown.append(piece))
+        piece.assign(bytes, begin, end - begin);
+        std::replace(piece.begin(), piece.end(), '\0', '\x01');
+        switch (shown.append(decode(piece))) {
+        case BoundedText::Outcome::Room:
+            break;
+        case BoundedText::Outcome::Full:
             return shown.cut();
+        case BoundedText::Outcome::Undecodable:
+            return std::nullopt;
+        }
         begin = end;
     }
     return shown.whole();
 }
 
-QString shownLatin1(const std::string& bytes)
+QString decodedUtf8(const std::string& piece)
 {
-    BoundedText shown;
-    for (std::size_t begin = 0; begin < bytes.size(); begin += pieceBytes) {
-        const std::size_t size = std::min(pieceBytes, bytes.size() - begin);
-        if (!shown.append(QString::fromLatin1(bytes.data() + begin, qsizetype(size))))
-            return shown.cut();
+    // Stateless: a character cut short at the piece's end is no UTF-8 either,
+    // as a piece ends before a character's first byte.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                  QStringDecoder::Flag::ConvertInvalidToNull);
+    QString text = utf8(QByteArrayView(piece.data(), qsizetype(piece.size())));
+    // Qt marks such a cut-short character with U+FFFD all the same.
+    if (utf8.hasError() && !text.contains(QChar(undecodableMark))) {
+        if (text.endsWith(QChar::ReplacementCharacter))
+            text.chop(1);
+        text.append(QChar(undecodableMark));
     }
-    return shown.whole();
+    return text;
+}
+
+QString decodedLatin1(const std::string& piece)
+{
+    return QString::fromLatin1(piece.data(), qsizetype(piece.size()));
 }
 
 } // namespace
 
 QString shownFeedText(const std::string& bytes)
 {
-    if (std::optional<QString> text = shownUtf8(bytes))
+    if (std::optional<QString> text = shownAs(bytes, decodedUtf8))
         return *text;
-    return shownLatin1(bytes);
+    return *shownAs(bytes, decodedLatin1);
 }
 
 } // namespace Feedback

@@ -6,7 +6,7 @@ namespace kestrel {
 namespace services {
 
 std::string web_base() {
-    std::string base = feeds::web_address_from_environment("LUMIVISTA_WEB_BASE", LUMIVISTA_WEB_BASE_DEFAULT);
+    std::string base = feeds::http_address_from_environment("LUMIVISTA_WEB_BASE", LUMIVISTA_WEB_BASE_DEFAULT);
     while (!base.empty() && base.back() == '/')
         base.pop_back();
     return base;

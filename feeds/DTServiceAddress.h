@@ -2,10 +2,11 @@
 // Where the maker's web site is: a build option (LUMIVISTA_WEB_BASE, a
 // loopback address in this repository) that the environment variable of
 // the same name overrides at run time, so that tests and test installs never
-// reach the real site. Only an http or https address is taken from either
-// (DTWebAddress.h); a variable that holds anything else is logged and the
-// build's address used. Reads the environment on each call; call it from
-// one thread at start-up.
+// reach the real site. The program fetches its feeds from there, so only an
+// http address is taken from either (DTWebAddress.h): a variable that holds
+// anything else, "https" too, is logged once and the build's address used;
+// the build refuses an option that is no http address. Reads the
+// environment on each call; call it from one thread at start-up.
 
 #include <string>
 

@@ -5,6 +5,8 @@
 #include "net/Url.h"
 
 #include <cstdlib>
+#include <mutex>
+#include <set>
 
 namespace kestrel {
 namespace feeds {
@@ -33,6 +35,11 @@ bool is_site_address(const std::string& address) {
     return !error && !parsed.host().empty();
 }
 
+// The client fetches "http" only (an "https" address fails every request).
+bool is_fetched_site_address(const std::string& address) {
+    return starts_with_ignoring_case(address, "http://") && is_site_address(address);
+}
+
 bool is_host_and_port(const std::string& host) {
     // Nothing that would end the host or begin a user part in "http://<host>/".
     if (host.empty() || host.find_first_of("/?#@\\ ") != std::string::npos)
@@ -40,19 +47,40 @@ bool is_host_and_port(const std::string& host) {
     return is_site_address("http://" + host + "/");
 }
 
-std::string from_environment(const char* variable, const std::string& build_default,
-                             bool (*usable)(const std::string&)) {
+struct address_rule {
+    bool (*usable)(const std::string&);
+    const char* what; // what a usable address is, for the warning
+};
+
+const address_rule page_rule{is_site_address, "an http or https URL with a host"};
+const address_rule fetched_rule{is_fetched_site_address, "an http URL with a host"};
+const address_rule host_rule{is_host_and_port, "a host with an optional port"};
+
+// An address is read wherever it is used, several times in a run; its
+// refusal is told once.
+void warn_once(const std::string& line) {
+    static std::mutex mutex;
+    static std::set<std::string> told;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (!told.insert(line).second)
+            return;
+    }
+    log_line(logger::warning()) << line << std::endl;
+}
+
+std::string from_environment(const char* variable, const std::string& build_default, const address_rule& rule) {
     const char* configured = std::getenv(variable);
     if (configured && *configured) {
-        if (usable(configured))
+        if (rule.usable(configured))
             return configured;
-        log_line(logger::warning()) << "[feeds] refused " << variable << " " << log_quoted(configured)
-                                    << ": not an http or https URL with a host; the built-in one is used" << std::endl;
+        warn_once(std::string("[feeds] refused ") + variable + " " + log_quoted(configured) + ": not " + rule.what +
+                  "; the built-in one is used");
     }
-    if (usable(build_default))
+    if (rule.usable(build_default))
         return build_default;
-    log_line(logger::warning()) << "[feeds] refused the built-in " << variable << " " << log_quoted(build_default)
-                                << ": not an http or https address" << std::endl;
+    warn_once(std::string("[feeds] refused the built-in ") + variable + " " + log_quoted(build_default) + ": not " +
+              rule.what);
     return std::string();
 }
 
@@ -71,11 +99,15 @@ std::string web_address_or_empty(const std::string& address, const char* field) 
 }
 
 std::string web_address_from_environment(const char* variable, const std::string& build_default) {
-    return from_environment(variable, build_default, is_site_address);
+    return from_environment(variable, build_default, page_rule);
+}
+
+std::string http_address_from_environment(const char* variable, const std::string& build_default) {
+    return from_environment(variable, build_default, fetched_rule);
 }
 
 std::string web_host_from_environment(const char* variable, const std::string& build_default) {
-    return from_environment(variable, build_default, is_host_and_port);
+    return from_environment(variable, build_default, host_rule);
 }
 
 } // namespace feeds

@@ -55,8 +55,10 @@ public:
     // Index in `buttons` of the button that closed the box; -1 for none of
     // them. The button at defaultIndex answers Enter; Escape and the close
     // button press the one button, or the one that is not the default. The
-    // box fits the screen's available area: a text taller than the screen
-    // allows is cut at the bottom, its buttons stay on the screen.
+    // box fits the screen's available area: a plain text's word wider than
+    // the box wraps anywhere, a long text may widen the box up to the
+    // screen's width, and a text still taller than the screen allows is cut
+    // at the bottom; the buttons stay on the screen.
     Q_INVOKABLE int showMessageDialog(const QString& text, int icon = NoIcon, const QString& caption = QString(),
                                       const QStringList& buttons = QStringList(), int defaultIndex = -1,
                                       int format = AutoText);

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -58,10 +59,39 @@ QMessageBox::Icon messageIcon(int icon)
                                                                    : QMessageBox::NoIcon;
 }
 
+// The text with a break allowed between the characters of each word wider
+// than `width`: a label wraps only between words, and cuts such a word (and
+// the "…" a cut feed text ends with) at its right edge. Narrower words still
+// wrap between words.
+QString withLongWordsBreakable(const QString& text, const QFontMetrics& metrics, int width)
+{
+    const QChar zeroWidthSpace(0x200B);
+    QString result;
+    QTextBoundaryFinder lineBreaks(QTextBoundaryFinder::Line, text);
+    for (qsizetype start = 0, end = lineBreaks.toNextBoundary(); end > start;
+         start = end, end = lineBreaks.toNextBoundary()) {
+        const QString word = text.mid(start, end - start);
+        if (metrics.horizontalAdvance(word.trimmed()) <= width) {
+            result += word;
+            continue;
+        }
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, word);
+        for (qsizetype from = 0, to = characters.toNextBoundary(); to > from;
+             from = to, to = characters.toNextBoundary()) {
+            if (from > 0)
+                result += zeroWidthSpace;
+            result += word.mid(from, to - from);
+        }
+    }
+    return result;
+}
+
 // A message box sizes itself to its text as it is shown, as tall as the text
-// needs: a long text would put its buttons below the screen. This one gives
-// its text at most the height the screen leaves, so the whole box fits the
-// screen's available area, and it stays within that area.
+// needs: a long text would put its buttons below the screen. This one first
+// lets a plain text's word wider than the box wrap anywhere, then widens a
+// box too tall for the screen while that saves lines, then gives its text at
+// most the height the screen leaves, so the whole box fits the screen's
+// available area, and it stays within that area.
 class ScreenBoundedMessageBox : public QMessageBox {
 public:
     using QMessageBox::QMessageBox;
@@ -74,15 +104,28 @@ protected:
         const QSize frame = frameGeometry().size() - size();
         const QSize room = available.size() - frame;
         auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-        if (height() > room.height() && label) {
-            // The label's height at the width the box gave it.
-            layout()->setGeometry(rect());
-            label->setMaximumHeight(
-                std::max(label->fontMetrics().height(), label->height() - (height() - room.height())));
-            // What does not fit is left out at the end, not at both ends.
-            label->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+        if (label && textFormat() == Qt::PlainText) {
+            // The label's width once the box fits the screen; the box is as
+            // wide as its widest word allows, up to a limit of its own.
+            layout()->setGeometry(QRect(0, 0, std::min(width(), room.width()), height()));
+            const QString breakable =
+                withLongWordsBreakable(text(), label->fontMetrics(), label->contentsRect().width());
             // Setting the text has the box size itself again.
-            setText(text());
+            if (breakable != text())
+                setText(breakable);
+        }
+        if (height() > room.height() && label) {
+            const int boxWidth = widthForFewestLines(std::min(width(), room.width()), room);
+            setFixedSize(boxWidth, heightForBoxWidth(boxWidth));
+            if (height() > room.height()) {
+                // The label's height at that width, less what does not fit.
+                layout()->setGeometry(rect());
+                label->setMaximumHeight(
+                    std::max(label->fontMetrics().height(), label->height() - (height() - room.height())));
+                // What does not fit is left out at the end, not at both ends.
+                label->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+                setFixedSize(boxWidth, heightForBoxWidth(boxWidth));
+            }
         }
         // The box takes the screen's whole width for a long word, with no
         // room for a window frame.
@@ -94,6 +137,33 @@ protected:
         placed.moveLeft(std::max(placed.left(), available.left()));
         placed.moveTop(std::max(placed.top(), available.top()));
         move(placed.topLeft());
+    }
+
+private:
+    // As the box sizes itself: the height its layout needs at that width.
+    int heightForBoxWidth(int width) const
+    {
+        return layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width)
+                                             : layout()->totalMinimumSize().height();
+    }
+
+    // A text too tall for the screen at the width the box chose may take
+    // fewer lines in a wider box: the narrowest box, up to the screen's
+    // width, that is as short as the screen, or as short as any can be.
+    int widthForFewestLines(int narrowest, const QSize& room) const
+    {
+        const int widest = std::max(narrowest, room.width());
+        const int wanted = std::max(room.height(), heightForBoxWidth(widest));
+        int low = narrowest;
+        int high = widest;
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            if (heightForBoxWidth(middle) <= wanted)
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        return high;
     }
 };
 

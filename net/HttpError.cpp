@@ -32,6 +32,7 @@ private:
         case errc::too_many_redirects: return "Too many redirects";
         case errc::body_too_large: return "Body larger than allowed";
         case errc::too_many_interim_responses: return "Too many interim responses";
+        case errc::port_zero: return "Port 0 cannot be connected to";
         case errc::continue_request: return "Continue";
         case errc::switching_protocols: return "Switching protocols";
         case errc::ok: return "OK";

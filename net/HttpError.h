@@ -2,7 +2,8 @@
 // The client's own error category, named "HTTP": the two parse failures, the
 // bounds a caller may hit (a redirect chain longer than the client follows,
 // a body larger than the caller takes, more interim answers than the client
-// waits through) and every HTTP status code
+// waits through), an address with port 0 (no server listens there) and
+// every HTTP status code
 // as its own value (404 is error 404). Only status
 // 200 is success; 401 and 403 compare equal to the generic
 // permission_denied, 404 to no_such_file_or_directory. The category object
@@ -20,6 +21,7 @@ enum errc_t {
     too_many_redirects = 3,
     body_too_large = 4,
     too_many_interim_responses = 5,
+    port_zero = 6,
     continue_request = 100,
     switching_protocols = 101,
     ok = 200,

@@ -50,6 +50,9 @@ public:
             return post_finish(boost::asio::error::already_open);
         if (!is_sendable_host(target_))
             return post_finish(make_error_code(boost::system::errc::invalid_argument));
+        // A connection to port 0 fails only after the look-up, and says less.
+        if (target_.port() == 0)
+            return post_finish(http::errc::port_zero);
         // Open at once, so that the stream counts as open, and the owner's
         // time-out closes it, while the name is still being looked up.
         error_code ec;

@@ -6,7 +6,8 @@
 // that status in the "HTTP" category (HttpError.h); the socket then stays
 // open until close(). Up to max_interim_answers interim (1xx) answers are
 // passed over; one more ends the open with too_many_interim_responses. A
-// host holding anything but visible ASCII ends it with invalid_argument.
+// host holding anything but visible ASCII ends it with invalid_argument, and
+// port 0 with port_zero, before any look-up or connection.
 // The name is looked up with the host_lookup option (HostLookup.h). All
 // operations run on the thread that runs the I/O context; cancel() (the
 // owner's time-out) makes any running open end with operation_aborted, at

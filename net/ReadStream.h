@@ -5,8 +5,9 @@
 // with http::errc::too_many_redirects); a Location that is not a complete
 // http URL ends the open with invalid_argument (not a URL) or
 // operation_not_supported (another scheme: a web server never gets to open
-// local files). Runs on the thread that runs the I/O context; cancel()
-// stops a running open for good.
+// local files); one to port 0 with http::errc::port_zero before any
+// connection (HttpReadStream.h). Runs on the thread that runs the I/O
+// context; cancel() stops a running open for good.
 
 #include "net/FileReadStream.h"
 #include "net/HttpReadStream.h"

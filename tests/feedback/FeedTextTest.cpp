@@ -64,13 +64,23 @@ INSTANTIATE_TEST_SUITE_P(
                   "\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C.",
                   "reporttxt.exe."},
         ShownCase{"Latin1WhenNotUtf8", "Gr\xFC\xDF" "e", QString::fromUtf8("Gr\xC3\xBC\xC3\x9F" "e")},
+        ShownCase{"CutShortAtTheEnd", "caf\xC3", QString::fromUtf8("caf\xC3\x83")},
         ShownCase{"ThirtyLinesAreKept", repeated("line\n", 29) + "line",
                   QString::fromStdString(repeated("line\n", 29) + "line")},
         ShownCase{"ManyShortLines", repeated("line\n", 1000),
                   QString::fromStdString(repeated("line\n", 29) + "line") + ellipsis},
+        // U+0085 would draw as a box: it is left out, and ends no line.
         ShownCase{"EveryKindOfLineEnd", repeated("a\r\nb\rc\xC2\x85" "d\xE2\x80\xA8" "e\xE2\x80\xA9", 10),
-                  QString::fromStdString(repeated("a\r\nb\rc\xC2\x85" "d\xE2\x80\xA8" "e\xE2\x80\xA9", 5) +
-                                         "a\r\nb\rc\xC2\x85" "d\xE2\x80\xA8" "e") + ellipsis},
+                  QString::fromStdString(repeated("a\r\nb\rcd\xE2\x80\xA8" "e\xE2\x80\xA9", 7) + "a\r\nb") +
+                      ellipsis},
+        ShownCase{"UndrawableControls", "a&#xB;b&#xC;c\xC2\x85" "d\x7F" "e\x01\xC2\x9F" "f\tg", "abcdef\tg"},
+        ShownCase{"UndrawableControlsInLatin1", "Gr\xFC\x85\x9F" "e", QString::fromUtf8("Gr\xC3\xBC" "e")},
+        ShownCase{"ControlsAreNotCounted", repeated("&#xC;", 100) + std::string(2000, 'a'), QString(2000, 'a')},
+        // A bad byte past the cut does not decide how the kept part reads.
+        ShownCase{"BadBytePastTheCharacterCut", repeated("\xC3\xA9", 2000) + "x\xFF",
+                  QString(maxShownCharacters, QChar(0xE9)) + ellipsis},
+        ShownCase{"BadBytePastTheLineCut", repeated("\xC3\xA9\n", 40) + "\xFF",
+                  QString::fromUtf8(repeated("\xC3\xA9\n", 29).c_str()) + QChar(0xE9) + ellipsis},
         ShownCase{"CharactersAtTheBound", std::string(2000, 'a'), QString(2000, 'a')},
         // 1 MiB less the tags: read no further than the cut.
         ShownCase{"OneLongLine", std::string((1 << 20) - 7, 'a'), QString(maxShownCharacters, 'a') + ellipsis},
@@ -81,5 +91,12 @@ INSTANTIATE_TEST_SUITE_P(
         ShownCase{"MultiByteAcrossPieces", repeated("\xE2\x82\xAC", 1500), QString(1500, QChar(0x20AC))},
         ShownCase{"Latin1IsCutToo", std::string(5000, '\xE9'), QString(maxShownCharacters, QChar(0xE9)) + ellipsis}),
     [](const testing::TestParamInfo<ShownCase>& info) { return info.param.name; });
+
+// A NUL byte, which no feed element holds, is left out like the other
+// controls and is no sign of Latin-1.
+TEST(FeedTextBytes, NulIsLeftOut)
+{
+    EXPECT_EQ(QString::fromUtf8("caf\xC3\xA9"), shownFeedText(std::string("caf\xC3\xA9\0", 6)));
+}
 
 } // namespace

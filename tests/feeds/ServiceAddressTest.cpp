@@ -3,6 +3,7 @@
 #include "feeds/DTWebAddress.h"
 
 #include "support/CallbackRecorder.h"
+#include "support/LogLines.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -70,6 +72,10 @@ std::string site()
 {
     return feeds::web_address_from_environment("TEST_ADDRESS", "http://127.0.0.1:8765");
 }
+std::string fetched()
+{
+    return feeds::http_address_from_environment("TEST_ADDRESS", "http://127.0.0.1:8765");
+}
 std::string host()
 {
     return feeds::web_host_from_environment("TEST_ADDRESS", "127.0.0.1:8766");
@@ -90,6 +96,12 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"BadBuiltInAddress",
                     [] { return feeds::web_address_from_environment("TEST_ADDRESS", "file:///x"); }, nullptr, "",
                     true},
+        AddressCase{"FetchedHttp", fetched, "HTTP://127.0.0.1:9001/base", "HTTP://127.0.0.1:9001/base", false},
+        AddressCase{"FetchedHttps", fetched, "https://127.0.0.1:9443", "http://127.0.0.1:8765", true},
+        AddressCase{"FetchedLocalFolder", fetched, "file:///some/folder", "http://127.0.0.1:8765", true},
+        AddressCase{"HttpsBuiltInAddressFetched",
+                    [] { return feeds::http_address_from_environment("TEST_ADDRESS", "https://127.0.0.1"); },
+                    nullptr, "", true},
         AddressCase{"HostAndPort", host, "127.0.0.1:9002", "127.0.0.1:9002", false},
         AddressCase{"Ipv6Host", host, "[::1]:9002", "[::1]:9002", false},
         AddressCase{"HostPortPast65535", host, "127.0.0.1:70000", "127.0.0.1:8766", true},
@@ -97,6 +109,30 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"HostWithUser", host, "me@evil.example", "127.0.0.1:8766", true},
         AddressCase{"HostWithScheme", host, "http://127.0.0.1", "127.0.0.1:8766", true}),
     [](const testing::TestParamInfo<AddressCase>& info) { return info.param.name; });
+
+// The client has no https: an https site is refused as a local one is, in
+// the same words, and told once however often the address is read.
+TEST(ServiceAddress, AnHttpsSiteIsRefusedLikeALocalOneAndToldOnce)
+{
+    const std::string builtIn = builtInWebBase();
+    std::vector<std::string> reasons;
+    for (const std::string value : {"https://127.0.0.1:9443", "file:///srv/site"}) {
+        const Variable base("LUMIVISTA_WEB_BASE", value.c_str());
+        testing::internal::CaptureStdout();
+        for (int read = 0; read < 3; ++read) {
+            EXPECT_EQ(builtIn, services::web_base()) << value;
+            EXPECT_EQ(builtIn + "/files/notification/lumivista.xml", services::notification_feed_url()) << value;
+            EXPECT_EQ(builtIn + "/files/advertisement/lumivista.xml", services::advertisement_feed_url()) << value;
+        }
+        const std::vector<std::string> lines =
+            test::log_lines_with(testing::internal::GetCapturedStdout(), "LUMIVISTA_WEB_BASE");
+        ASSERT_EQ(1u, lines.size()) << value;
+        const std::size_t quoted = lines[0].find("\"" + value + "\"");
+        ASSERT_NE(std::string::npos, quoted) << lines[0];
+        reasons.push_back(lines[0].substr(quoted + value.size() + 2));
+    }
+    EXPECT_EQ(reasons[0], reasons[1]);
+}
 
 // A site in a local folder: the feed there is never read, and the log says
 // which variable was refused.

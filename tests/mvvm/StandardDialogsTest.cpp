@@ -9,12 +9,16 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextLayout>
+
+#include <algorithm>
 
 using Mvvm::Dialog;
 
@@ -139,6 +143,44 @@ TEST(StandardDialogs, MessageBoxFitsTheScreenWhateverItsText)
         EXPECT_TRUE(box.contains(close)) << text.size() << " characters";
         EXPECT_FALSE(close.isEmpty());
     }
+}
+
+// A feed text cut inside one long word ends in "…" at the word's end: the
+// word wraps at the label's width, so every line, the last with "…" too, is
+// drawn inside the label, and the label inside the box.
+TEST(StandardDialogs, AWordWiderThanTheBoxWrapsAnywhere)
+{
+    const QString cutWord = QString(1999, QLatin1Char('w')) + QChar(0x2026);
+    Dialog host;
+    QString shown;
+    whenModalShows([&](QWidget* modal) {
+        auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_TRUE(label);
+        shown = label->text();
+        const QRect room = label->contentsRect();
+        // Laid out as the label lays out its text: at its width, breaking
+        // only where a line may break.
+        QTextLayout layout(label->text(), label->font());
+        QTextOption wrap;
+        wrap.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(wrap);
+        layout.beginLayout();
+        qreal widest = 0;
+        qreal height = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(room.width());
+            widest = std::max(widest, line.naturalTextWidth());
+            height += line.height();
+        }
+        layout.endLayout();
+        EXPECT_LE(widest, room.width()) << layout.lineCount() << " lines";
+        EXPECT_LE(height, room.height()) << layout.lineCount() << " lines";
+        EXPECT_TRUE(modal->rect().contains(label->geometry()));
+        qobject_cast<QMessageBox*>(modal)->buttons().first()->click();
+    });
+    host.showMessageDialog(cutWord, Dialog::InformationIcon, QString(), {"Close"}, 0, Dialog::PlainText);
+    // Only invisible break chances were added.
+    EXPECT_EQ(cutWord, shown.remove(QChar(0x200B)));
 }
 
 TEST(StandardDialogs, MessageBoxRolesFollowTheDefaultIndex)

@@ -223,7 +223,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RedirectCase{"EmptyLocation", "", boost::system::errc::make_error_code(
                                                           boost::system::errc::invalid_argument)},
                     RedirectCase{"ToLocalFile", "FILE", boost::asio::error::operation_not_supported},
-                    RedirectCase{"ToHttps", "https://127.0.0.1:1/", boost::asio::error::operation_not_supported}),
+                    RedirectCase{"ToHttps", "https://127.0.0.1:1/", boost::asio::error::operation_not_supported},
+                    // Refused before a connection, which would be refused too.
+                    RedirectCase{"ToPortZero", "http://127.0.0.1:0/x", urdl::http::errc::port_zero}),
     [](const testing::TestParamInfo<RedirectCase>& info) { return std::string(info.param.name); });
 
 TEST_F(HttpClient, OpenTimeOutEndsASilentServerAndTenRedirectsARedirectLoop) {
@@ -337,6 +339,7 @@ TEST_F(HttpClient, FailuresToOpenKeepTheirOwnError) {
         {"http://127.0.0.1:" + std::to_string(closed_port) + "/", boost::asio::error::connection_refused},
         {"https://127.0.0.1:" + std::to_string(server.port()) + "/", boost::asio::error::operation_not_supported},
         {"ftp://127.0.0.1/", boost::asio::error::operation_not_supported},
+        {"http://127.0.0.1:0/", urdl::http::errc::port_zero},
         {file_url(dir.file("missing.xml")),
          boost::system::errc::make_error_code(boost::system::errc::no_such_file_or_directory)},
     };
