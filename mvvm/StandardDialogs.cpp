@@ -12,6 +12,7 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QTextBoundaryFinder>
 
@@ -100,6 +101,24 @@ protected:
     void showEvent(QShowEvent* event) override
     {
         QMessageBox::showEvent(event);
+        fitTheScreen();
+    }
+
+    // The box sizes itself anew at every layout request, and bounding its
+    // label posts one: it is fitted again after each, or the first pass of
+    // the event loop would undo the fitting.
+    bool event(QEvent* event) override
+    {
+        const bool handled = QMessageBox::event(event);
+        if (event->type() == QEvent::LayoutRequest && isVisible() && !fitting_)
+            fitTheScreen();
+        return handled;
+    }
+
+private:
+    void fitTheScreen()
+    {
+        const QScopedValueRollback<bool> busy(fitting_, true);
         const QRect available = screen()->availableGeometry();
         const QSize frame = frameGeometry().size() - size();
         const QSize room = available.size() - frame;
@@ -139,7 +158,6 @@ protected:
         move(placed.topLeft());
     }
 
-private:
     // As the box sizes itself: the height its layout needs at that width.
     int heightForBoxWidth(int width) const
     {
@@ -165,6 +183,8 @@ private:
         }
         return high;
     }
+
+    bool fitting_ = false;
 };
 
 } // namespace
