@@ -214,9 +214,10 @@ void StoryboardViewModel::save()
         storeProblems_.storeWorked();
         return;
     }
-    const QString message =
-        tr("The storyboard could not be stored in \"%1\": %2.").arg(QDir::toNativeSeparators(problem.path), problem.cause) +
-        QLatin1Char('\n') + tr("Until it can be stored, changes to it will be lost when the program ends.");
+    const QString message = tr("The storyboard could not be stored in \"%1\": %2.")
+                                .arg(QDir::toNativeSeparators(problem.path), problem.cause) +
+                            QLatin1Char('\n') +
+                            tr("Until it can be stored, changes to it will be lost when the program ends.");
     if (storeProblems_.isNew(message))
         emit storageProblem(message);
 }

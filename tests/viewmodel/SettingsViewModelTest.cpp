@@ -321,6 +321,7 @@ TEST_F(SettingsViewModelTest, SettingsThatCannotBeReadOrStoredAreTold)
     QTemporaryDir scratch;
     const QString plain = scratch.filePath(QStringLiteral("plain"));
     kestrel::test::write_file(plain.toStdString(), "a file, not a folder");
+    const QFileDevice::Permissions readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
     const QString blocked = plain + "/config/" + QFileInfo(folder).fileName() + '/' + QFileInfo(conf).fileName();
     const struct {
         const char* what;
@@ -332,9 +333,9 @@ TEST_F(SettingsViewModelTest, SettingsThatCannotBeReadOrStoredAreTold)
          conf + ".aside"},
         {"a file where its folder should be", [&] { settingsIn(plain + "/config"); }, [&] { settingsIn(scope); },
          blocked, "\"" + plain + "\" is a file where a folder should be", conf},
-        {"a read-only folder", [&] { QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner); },
-         [&] { QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner); },
-         conf, "the folder is read-only", conf},
+        {"a read-only folder", [&] { QFile::setPermissions(folder, readOnly); },
+         [&] { QFile::setPermissions(folder, readOnly | QFileDevice::WriteOwner); }, conf, "the folder is read-only",
+         conf},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -510,6 +510,7 @@ TEST_F(StoryboardFixture, AStoryboardThatCannotBeReadOrStoredIsTold)
 
     const QString plainFile = file("plain", "a file, not a folder");
     const QString dataFolder = QFileInfo(path).path();
+    const QFileDevice::Permissions readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
     const struct {
         const char* what;
         std::function<void()> fail, mend;
@@ -522,9 +523,9 @@ TEST_F(StoryboardFixture, AStoryboardThatCannotBeReadOrStoredIsTold)
         {"a file where its folder should be", [&] { QSettings().setValue("Storyboard/slides", plainFile + "/s.xml"); },
          [&] { QSettings().setValue("Storyboard/slides", path); }, plainFile + "/s.xml",
          "\"" + plainFile + "\" is a file where a folder should be", path},
-        {"a read-only folder", [&] { QFile::setPermissions(dataFolder, QFileDevice::ReadOwner | QFileDevice::ExeOwner); },
-         [&] { QFile::setPermissions(dataFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner); },
-         path, "the folder is read-only", path},
+        {"a read-only folder", [&] { QFile::setPermissions(dataFolder, readOnly); },
+         [&] { QFile::setPermissions(dataFolder, readOnly | QFileDevice::WriteOwner); }, path,
+         "the folder is read-only", path},
     };
     storyboard->setIndex(0);
     for (const auto& c : cases) {
