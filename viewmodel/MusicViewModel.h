@@ -19,10 +19,9 @@
 // removed (clear(), which the action offers meanwhile). The message for it
 // says so.
 //
-// An answer that a newer
-// choice superseded is dropped; answers never reach a view model that is
-// gone (they come as posted events, EventTypes::musicOpened, through a
-// mailbox the destructor closes).
+// An answer that a newer choice superseded is dropped; answers never reach
+// a view model that is gone (they come as posted events,
+// EventTypes::musicOpened, through a mailbox the destructor closes).
 //
 // Ownership: the main view model holds it; the slideshow (never null) is
 // shared. GUI thread only; the loader's callback runs on its own thread and
