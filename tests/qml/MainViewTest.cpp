@@ -508,17 +508,7 @@ TEST_F(MainView, MessagesUpdatesAdvertisementsAndTheMakersPagesReachTheUser)
     EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_EQ(seen.buttons, QStringList({"Close"}));
 
-    // The view models' own messages: stores that failed, and the photos
-    // away at start, which only a button answers.
-    const QString notStored = QStringLiteral("Not stored in \"<b>x</b>\"");
-    answerMessageBox(QStringLiteral("Close"), &seen);
-    emit program.storyboard().storageProblem(notStored);
-    EXPECT_EQ(seen.text, notStored);
-    EXPECT_EQ(seen.format, Qt::PlainText);
-    seen = MessageAnswer();
-    answerMessageBox(QStringLiteral("Close"), &seen);
-    emit program.settings().storageProblem(notStored);
-    EXPECT_EQ(seen.text, notStored);
+    // The photos away at start: only a button answers.
     answerMessageBox(QStringLiteral("Remove Them"), &seen);
     emit program.storyboard().photosAway(QStringLiteral("Away"));
     EXPECT_EQ(seen.text, QStringLiteral("Away"));

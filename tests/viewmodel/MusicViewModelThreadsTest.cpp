@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 using namespace ViewModel;
@@ -228,67 +229,45 @@ TEST_F(MusicFixture, OnlyTheLatestChoiceIsApplied)
     EXPECT_EQ(0.0, musicLength());
 }
 
-// The stored music on a disk that is away at start (here a folder renamed):
-// no music, and a message that says it stays chosen; the path stays stored
-// and the music comes back at the next start where it opens, until other
-// music opens or the music is removed.
+// The stored music on a disk that is away at start (its folder renamed):
+// no music and a message that it stays chosen; its path stays stored, and
+// the music is back at the next start where it opens, until other music
+// opens or the music is removed.
 TEST_F(MusicFixture, StoredMusicAwayAtStartStaysUntilReplaced)
 {
     namespace fs = std::filesystem;
     fs::create_directories(dir.file("disk"));
     const QString path = tone("disk/song.wav"), other = tone("other.wav");
-    const auto away = [&] { fs::rename(dir.file("disk"), dir.file("disk-away")); };
-    const auto back = [&] { fs::rename(dir.file("disk-away"), dir.file("disk")); };
-    {
-        MusicViewModel music(show);
-        music.setFilePath(path);
-        ASSERT_TRUE(loaded(music));
-    }
-    show->set_audio_track(kestrel::audio_track_ptr());
-    away();
-    {
-        MusicViewModel music(show);
-        QStringList messages;
-        QObject::connect(&music, &MusicViewModel::openFailed, [&](const QString& message) { messages << message; });
-        ASSERT_TRUE(loaded(music));
-        EXPECT_EQ(QString(), music.filePath());
-        EXPECT_EQ(0.0, musicLength());
-        EXPECT_EQ(messages, QStringList{"The music \"" + path +
-                                        "\" could not be opened: not found.\nIt stays chosen for when it is back."});
-        EXPECT_EQ(path, storedPath());
-        EXPECT_TRUE(music.clearAction()->isEnabled()) << "it can be removed";
-    }
-    EXPECT_EQ(path, storedPath());
-    back();
-    {
-        MusicViewModel music(show);
-        ASSERT_TRUE(loaded(music));
-        EXPECT_EQ(path, music.filePath());
-        EXPECT_NEAR(500.0, musicLength(), 1.0);
-    }
-
-    const struct {
-        const char* what;
-        QString choice, stored;
-    } choices[] = {
-        {"a choice that does not open", qtPath(dir.file("missing.wav")), path},
-        {"other music", other, other},
-        {"a removal", QString(), QString()},
-    };
-    for (const auto& c : choices) {
-        SCOPED_TRACE(c.what);
+    QStringList messages;
+    const auto startAway = [&](const std::function<void(MusicViewModel&)>& choose) {
         QSettings().setValue("Music/filePath", path);
-        away();
+        fs::rename(dir.file("disk"), dir.file("disk-away"));
         {
             MusicViewModel music(show);
-            ASSERT_TRUE(loaded(music));
-            if (c.choice.isEmpty())
-                music.clearAction()->trigger();
-            else
-                music.setFilePath(c.choice);
-            ASSERT_TRUE(loaded(music));
+            QObject::connect(&music, &MusicViewModel::openFailed, [&](const QString& m) { messages << m; });
+            EXPECT_TRUE(loaded(music));
+            choose(music);
+            EXPECT_TRUE(loaded(music));
         }
-        back();
-        EXPECT_EQ(c.stored, storedPath());
+        fs::rename(dir.file("disk-away"), dir.file("disk"));
+    };
+    startAway([&](MusicViewModel& music) {
+        EXPECT_EQ(QString(), music.filePath());
+        EXPECT_EQ(0.0, musicLength());
+        EXPECT_TRUE(music.clearAction()->isEnabled()) << "it can be removed";
+    });
+    EXPECT_EQ(messages, QStringList{"The music \"" + path +
+                                    "\" could not be opened: not found.\nIt stays chosen for when it is back."});
+    EXPECT_EQ(path, storedPath());
+    {
+        MusicViewModel music(show);
+        ASSERT_TRUE(loaded(music));
+        EXPECT_NEAR(500.0, musicLength(), 1.0);
     }
+    startAway([&](MusicViewModel& music) { music.setFilePath(qtPath(dir.file("missing.wav"))); });
+    EXPECT_EQ(path, storedPath()) << "a choice that does not open";
+    startAway([&](MusicViewModel& music) { music.setFilePath(other); });
+    EXPECT_EQ(other, storedPath());
+    startAway([&](MusicViewModel& music) { music.clearAction()->trigger(); });
+    EXPECT_EQ(QString(), storedPath());
 }

@@ -12,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
-#include <iostream>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -300,85 +298,45 @@ INSTANTIATE_TEST_SUITE_P(
                                 QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)},
                     StoredValue{"Settings/slideshowName", "", "slideshowName", "My slideshow"}));
 
-// A store of the settings that fails is said once per cause, naming the
-// file and why, and again after one that worked, with a log line each time
-// and what is stored left as it was; settings that cannot be read are said
+// Settings that cannot be stored are told once per cause, naming the file
+// and why, and again after a store that worked, with a log line each time
+// and what is stored left as it was; settings that cannot be read are told
 // at start.
 TEST_F(SettingsViewModelTest, SettingsThatCannotBeReadOrStoredAreTold)
 {
-    auto vm = make();
     QStringList said;
+    auto vm = make();
     QObject::connect(vm.get(), &SettingsViewModel::storageProblem, [&](const QString& m) { said << m; });
     vm->setSlideshowName(QStringLiteral("Kept"));
     vm->apply();
-    const QString conf = QSettings().fileName();
-    const QString folder = QFileInfo(conf).path();
-    const QString scope = QFileInfo(folder).path();
+    const QString conf = QSettings().fileName(), folder = QFileInfo(conf).path(), scope = QFileInfo(folder).path();
     const auto settingsIn = [](const QString& path) {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
     };
     QTemporaryDir scratch;
     const QString plain = scratch.filePath(QStringLiteral("plain"));
-    kestrel::test::write_file(plain.toStdString(), "a file, not a folder");
-    const QFileDevice::Permissions readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
-    const QString blocked = plain + "/config/" + QFileInfo(folder).fileName() + '/' + QFileInfo(conf).fileName();
-    const struct {
-        const char* what;
-        std::function<void()> fail, mend;
-        QString file, cause, untouched;
-    } cases[] = {
-        {"a folder in the file's place", [&] { QFile::rename(conf, conf + ".aside") && QDir().mkpath(conf); },
-         [&] { QDir().rmdir(conf) && QFile::rename(conf + ".aside", conf); }, conf, "a folder is in the way",
-         conf + ".aside"},
+    kestrel::test::write_file(plain.toStdString(), "");
+    const viewmodeltest::StoreFailure failures[] = {
+        {"a folder in the file's place", [&] { QFile::rename(conf, conf + "~") && QDir().mkpath(conf); },
+         [&] { QDir().rmdir(conf) && QFile::rename(conf + "~", conf); }, conf, "a folder is in the way", conf + "~"},
         {"a file where its folder should be", [&] { settingsIn(plain + "/config"); }, [&] { settingsIn(scope); },
-         blocked, "\"" + plain + "\" is a file where a folder should be", conf},
-        {"a read-only folder", [&] { QFile::setPermissions(folder, readOnly); },
-         [&] { QFile::setPermissions(folder, readOnly | QFileDevice::WriteOwner); }, conf, "the folder is read-only",
-         conf},
+         plain + "/config" + conf.mid(scope.size()), "\"" + plain + "\" is a file where a folder should be", conf},
+        viewmodeltest::readOnlyFolder(folder, conf),
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        said.clear();
-        viewmodeltest::LogCapture log;
-        const QByteArray before = viewmodeltest::readAll(conf);
-        c.fail();
-        if (QString(c.what) == "a read-only folder" && QFileInfo(folder).isWritable()) {
-            c.mend();
-            std::cout << "[   SKIP   ] " << c.what << ": this user writes into read-only folders (root)\n";
-            continue;
-        }
-        const QString message = "The settings could not be stored in \"" + c.file + "\": " + c.cause +
-                                ".\nUntil they can be stored, changes to them will be lost when the program ends.";
-        vm->apply();
-        vm->apply();
-        QCoreApplication::processEvents();
-        EXPECT_EQ(said, QStringList{message});
-        EXPECT_EQ(2, log.count("the settings could not be stored: " + c.file + " " + c.cause));
-        EXPECT_EQ(before, viewmodeltest::readAll(c.untouched));
-        c.mend();
-        vm->apply();
-        c.fail();
-        vm->apply();
-        c.mend();
-        QCoreApplication::processEvents();
-        EXPECT_EQ(said, QStringList({message, message})) << "said again after a store that worked";
-    }
+    for (const viewmodeltest::StoreFailure& failure : failures)
+        viewmodeltest::expectToldOncePerCause(failure, "The settings could not be stored",
+                                              "the settings could not be stored: ", said, [&] { vm->apply(); });
     EXPECT_EQ(QStringLiteral("Kept"), QSettings().value("Settings/slideshowName").toString());
 
     vm.reset();
-    said.clear();
-    QFile::rename(conf, conf + ".aside");
-    QDir().mkpath(conf);
+    failures[0].fail();
     SettingsViewModel atStart(show.show);
     QObject::connect(&atStart, &SettingsViewModel::storageProblem, [&](const QString& m) { said << m; });
+    said.clear();
     QCoreApplication::processEvents();
-    QDir().rmdir(conf);
-    QFile::rename(conf + ".aside", conf);
-    EXPECT_EQ(said, QStringList({"The settings in \"" + conf +
-                                     "\" could not be read: a folder, not a file.\nThe program starts with its own "
-                                     "settings.",
-                                 "The settings could not be stored in \"" + conf +
-                                     "\": a folder is in the way.\nUntil they can be stored, changes to them will be "
-                                     "lost when the program ends."}));
+    failures[0].mend();
+    ASSERT_EQ(2, said.size());
+    EXPECT_EQ(said[0], "The settings in \"" + conf +
+                           "\" could not be read: a folder, not a file.\nThe program starts with its own settings.");
 }
