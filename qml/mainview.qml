@@ -243,6 +243,15 @@ Desktop.ApplicationWindow {
                                  Mvvm.Dialog.PlainText)
     }
 
+    // No default button and no escape button: the photos go only when the
+    // user presses "Remove Them" itself.
+    function showPhotosAway(message) {
+        var answer = dialog.showMessageDialog(message, Mvvm.Dialog.InformationIcon, "",
+                                              [qsTr("Keep Them"), qsTr("Remove Them")], -1, Mvvm.Dialog.PlainText)
+        if (answer === 1)
+            storyboard.removeAwayPhotos()
+    }
+
     function showUpdate(message, retVal) {
         var answer = dialog.showMessageDialog(message, Mvvm.Dialog.InformationIcon, "",
                                               [qsTr("Open Site"), qsTr("Close")], 0, Mvvm.Dialog.PlainText)
@@ -1067,6 +1076,9 @@ Desktop.ApplicationWindow {
         convert.conversionFailed.connect(conversionFailed)
         storyboard.filesLeftOut.connect(showMessage)
         storyboard.storyboardDamaged.connect(showMessage)
+        storyboard.storageProblem.connect(showMessage)
+        storyboard.photosAway.connect(showPhotosAway)
         music.openFailed.connect(showMessage)
+        settings.storageProblem.connect(showMessage)
     }
 }

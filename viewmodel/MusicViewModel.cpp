@@ -1,5 +1,7 @@
 #include "viewmodel/MusicViewModel.h"
 
+#include "viewmodel/SettingsStore.h"
+
 #include "componentmodel/EventTypes.h"
 #include "componentmodel/GuardedReceiver.h"
 
@@ -64,17 +66,32 @@ MusicViewModel::MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, Loa
     clearAction_.setEnabled(false);
     connect(&clearAction_, &QAction::triggered, this, &MusicViewModel::clear);
     setFilePath(QSettings().value(pathKey, QString()).toString());
+    startChoice_ = awaitedChoice_;
 }
 
 MusicViewModel::~MusicViewModel()
 {
     mailbox_->close();
-    QSettings().setValue(pathKey, filePath_);
+    store();
+}
+
+QString MusicViewModel::storedPath() const { return filePath_.isEmpty() ? keptPath_ : filePath_; }
+
+void MusicViewModel::store() const
+{
+    QSettings settings;
+    settings.setValue(pathKey, storedPath());
+    SettingsStore::instance().store(settings);
 }
 
 QString MusicViewModel::fileName() const { return QFileInfo(filePath_).fileName(); }
 
-void MusicViewModel::clear() { setFilePath(QString()); }
+void MusicViewModel::clear()
+{
+    keptPath_.clear();
+    setFilePath(QString());
+    updateClearAction();
+}
 
 void MusicViewModel::setFilePath(const QString& path)
 {
@@ -101,8 +118,10 @@ void MusicViewModel::showPath(const QString& path)
     filePath_ = path;
     emit filePathChanged(filePath_);
     emit fileNameChanged(fileName());
-    clearAction_.setEnabled(!filePath_.isEmpty());
+    updateClearAction();
 }
+
+void MusicViewModel::updateClearAction() { clearAction_.setEnabled(!filePath_.isEmpty() || !keptPath_.isEmpty()); }
 
 void MusicViewModel::startOpen(const QString& path)
 {
@@ -148,10 +167,13 @@ void MusicViewModel::finishOpen(unsigned long long choice, const kestrel::audio_
     if (track) {
         slideshow_->set_audio_track(track);
         playingPath_ = filePath_;
+        keptPath_.clear();
     } else {
+        if (choice == startChoice_)
+            keptPath_ = filePath_;
         refuse(reason);
     }
-    QSettings().setValue(pathKey, filePath_);
+    store();
     setLoading(false);
 }
 
@@ -162,6 +184,8 @@ void MusicViewModel::refuse(const QString& reason)
     QString message = tr("The music \"%1\" could not be opened: %2.").arg(QDir::toNativeSeparators(filePath_), why);
     if (!playingPath_.isEmpty())
         message += QLatin1Char('\n') + tr("The music chosen before stays.");
+    else if (keptPath_ == filePath_)
+        message += QLatin1Char('\n') + tr("It stays chosen for when it is back.");
     // The music that played before the choice still plays.
     showPath(playingPath_);
     emit openFailed(message);

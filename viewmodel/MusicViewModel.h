@@ -10,10 +10,18 @@
 // that cannot be opened (missing, empty, not sound, a FIFO or device)
 // leaves the earlier music and its path in place (none, if there was none)
 // and emits openFailed with a message naming the file and the reason.
-// Writing the empty path removes the music at once. An answer that a newer
-// choice superseded is dropped; answers never reach a view model that is
-// gone (they come as posted events, EventTypes::musicOpened, through a
-// mailbox the destructor closes).
+// Writing the empty path removes the music at once.
+//
+// The stored path whose file cannot be opened at start (on a disk that is
+// not plugged in, say) is kept: filePath is empty and the slideshow has no
+// music, but the path stays stored, and comes back at a later start where
+// the file opens, until a file the user chooses opens or the music is
+// removed (clear(), which the action offers meanwhile). The message for it
+// says so.
+//
+// An answer that a newer choice superseded is dropped; answers never reach
+// a view model that is gone (they come as posted events,
+// EventTypes::musicOpened, through a mailbox the destructor closes).
 //
 // Ownership: the main view model holds it; the slideshow (never null) is
 // shared. GUI thread only; the loader's callback runs on its own thread and
@@ -54,7 +62,8 @@ public:
     // The same with a loader of the caller's (tests); the default one is
     // kestrel::open_audio_track_explained, looping, in its default format.
     MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, Loader loader, QObject* parent = nullptr);
-    // Stores filePath under "Music/filePath", even while it is opening.
+    // Stores filePath under "Music/filePath", even while it is opening (or
+    // the path kept from the start).
     ~MusicViewModel() override;
 
     QString filePath() const { return filePath_; }
@@ -86,11 +95,17 @@ private:
     // Back to the music playing before the choice, with the message why.
     void refuse(const QString& reason);
     void setLoading(bool loading);
+    // What "Music/filePath" holds: the music chosen, else the path kept.
+    QString storedPath() const;
+    void store() const;
+    void updateClearAction();
 
     kestrel::slideshow2::slideshow_ptr slideshow_;
     QString filePath_;
     // The file whose music the slideshow plays; empty without music.
     QString playingPath_;
+    // The stored path whose file did not open at start; empty when none.
+    QString keptPath_;
     bool loading_ = false;
     // Before the action: event() uses it, and a child's destruction still
     // sends this object an event.
@@ -101,6 +116,8 @@ private:
     unsigned long long choice_ = 0;
     // The choice whose answer is awaited; 0 when none is.
     unsigned long long awaitedChoice_ = 0;
+    // The choice of the stored path at start; 0 when none was stored.
+    unsigned long long startChoice_ = 0;
 };
 
 } // namespace ViewModel

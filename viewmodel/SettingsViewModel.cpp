@@ -1,6 +1,7 @@
 #include "viewmodel/SettingsViewModel.h"
 
 #include "viewmodel/OutputProfiles.h"
+#include "viewmodel/SettingsStore.h"
 #include "viewmodel/UsageEvents.h"
 
 #include "DTMediaSettings.h"
@@ -80,6 +81,7 @@ SettingsViewModel::SettingsViewModel(kestrel::slideshow2::slideshow_ptr slidesho
     : QObject(parent), slideshow_(std::move(slideshow))
 {
     registerEnumsOnce();
+    connect(&SettingsStore::instance(), &SettingsStore::problem, this, &SettingsViewModel::storageProblem);
     load();
 }
 
@@ -243,6 +245,7 @@ QString SettingsViewModel::presetName() const
 void SettingsViewModel::load()
 {
     const QSettings store;
+    SettingsStore::instance().checkRead(store);
     useAudioDuration_ = store.value(QLatin1String(keyUseAudioDuration), false).toBool();
     useKenBurns_ = store.value(QLatin1String(keyUseKenBurns), true).toBool();
     // Values edited by hand are taken as they are (no clamp, no signal)
@@ -285,6 +288,7 @@ void SettingsViewModel::save() const
     store.setValue(QLatin1String(keyAspect), aspect_);
     store.setValue(QLatin1String(keyQuality), int(quality_));
     store.setValue(QLatin1String(keyNeedClarify), needClarify_);
+    SettingsStore::instance().store(store);
 }
 
 } // namespace ViewModel

@@ -6,7 +6,8 @@
 // settings map and stores everything under "Settings/" in the application's
 // QSettings. Construction loads the stored values (hand-edited values the
 // engine cannot use fall back to the defaults) and applies them at once;
-// the destructor stores them again.
+// the destructor stores them again. A store that cannot be read or written
+// (SettingsStore.h) is told through storageProblem.
 // The aspect and quality properties read the effective values, which a
 // device format fixes; the user's own choices are kept underneath and are
 // what is stored and what picks a free format's preset.
@@ -117,6 +118,8 @@ signals:
     void qualityHintChanged(QString value);
     void needClarifyChanged(bool value);
     void modeChanged(ViewModel::SettingsViewModel::Mode mode);
+    // The message for the user when the settings could not be read or stored.
+    void storageProblem(QString message);
 
 private:
     void load();

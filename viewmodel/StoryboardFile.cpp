@@ -1,7 +1,13 @@
 #include "viewmodel/StoryboardFile.h"
 
+#include "viewmodel/SettingsStore.h"
+#include "viewmodel/StoreProblem.h"
+
 #include "componentmodel/FileHelpers.h"
 
+#include "DTFailureReason.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +17,8 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <QtDebug>
+
+#include <cerrno>
 
 namespace ViewModel {
 namespace StoryboardFile {
@@ -150,6 +158,14 @@ QList<StoryboardEntry> readEntries(QXmlStreamReader& reader, bool& damaged)
     return entries;
 }
 
+// The next save makes a new file.
+void forgetPath()
+{
+    QSettings settings;
+    settings.remove(pathKey);
+    SettingsStore::instance().store(settings);
+}
+
 // Keeps the damaged file as it is now, before a save can replace it; the
 // copy is never made over an earlier one. Where it is kept.
 QString keepDamaged(const QString& path)
@@ -164,8 +180,19 @@ QString keepDamaged(const QString& path)
     // The next save makes a new file: the damaged one is never written over.
     qWarning().noquote() << "[StoryboardFile] the damaged storyboard could not be copied; it stays as" << path
                          << "and the next save makes a new file";
-    QSettings().remove(pathKey);
+    forgetPath();
     return original.absoluteFilePath();
+}
+
+// Why a stored file that is there cannot be read; empty when it can.
+QString unreadableReason(const QFileInfo& info)
+{
+    if (info.isDir())
+        return QString::fromStdString(kestrel::errors::file_access_reason(EISDIR));
+    // Not a FIFO or a device: opening one would wait for a writer.
+    if (!info.isFile())
+        return QCoreApplication::translate("ViewModel::StoryboardFile", "not a regular file");
+    return QString();
 }
 
 QString newFilePath()
@@ -236,40 +263,62 @@ QList<StoryboardEntry> fromXml(QIODevice* device, bool* damaged)
     return entries;
 }
 
-bool save(const QList<StoryboardEntry>& entries)
+bool save(const QList<StoryboardEntry>& entries, SaveProblem* problem)
 {
     QSettings settings;
     QString path = settings.value(pathKey).toString();
     if (path.isEmpty())
         path = newFilePath();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(toXml(entries));
-    if (!file.commit()) {
-        qWarning().noquote() << "[StoryboardFile] the storyboard could not be written:" << path << file.errorString();
+    // Each step's errno before anything else can change it; the old file
+    // stays as it was unless the commit renames the new one over it.
+    const QByteArray document = toXml(entries);
+    errno = 0;
+    bool written = file.open(QIODevice::WriteOnly);
+    written = written && file.write(document) == document.size();
+    written = written && file.commit();
+    if (!written) {
+        const int error = errno;
+        const QString cause = storeProblem(path, error, file.errorString());
+        qWarning().noquote() << "[StoryboardFile] the storyboard could not be stored:" << path << cause;
+        if (problem)
+            *problem = {path, cause};
         return false;
     }
     settings.setValue(pathKey, path);
+    SettingsStore::instance().store(settings);
     return true;
 }
 
 QList<StoryboardEntry> load(LoadDamage* damage)
 {
     const QString path = QSettings().value(pathKey).toString();
-    // Not a FIFO or a device: opening one would wait for a writer.
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (damage)
+        damage->path = path;
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
         return {};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QString unreadable = unreadableReason(info);
+    if (unreadable.isEmpty() && !file.open(QIODevice::ReadOnly))
+        unreadable = QString::fromStdString(kestrel::errors::file_access_reason(errno));
+    if (!unreadable.isEmpty()) {
+        qWarning().noquote() << "[StoryboardFile] the stored storyboard could not be read:" << path << unreadable
+                             << "; it stays as it is and the next save makes a new file";
+        forgetPath();
+        if (damage)
+            damage->unreadable = unreadable;
         return {};
+    }
     bool damaged = false;
     const QList<StoryboardEntry> entries = fromXml(&file, &damaged);
     file.close();
     if (damaged) {
         const QString keptAt = keepDamaged(path);
-        if (damage)
-            *damage = {true, keptAt};
+        if (damage) {
+            damage->damaged = true;
+            damage->keptAt = keptAt;
+        }
     }
     return entries;
 }

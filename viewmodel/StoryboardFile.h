@@ -30,7 +30,12 @@
 // forgotten instead, so that the next save makes a new file and the damaged
 // one stays untouched.
 //
-// GUI thread (the application's QSettings). Throws nothing.
+// A stored path where no regular file can be read (a folder, a device, a
+// file that may not be read) is told and forgotten the same way: what
+// stands there is never written over.
+//
+// GUI thread (the application's QSettings, written through SettingsStore).
+// Throws nothing.
 
 #include <QByteArray>
 #include <QList>
@@ -53,6 +58,17 @@ struct LoadDamage {
     // Where the damaged file is kept as it was: the copy, or the file
     // itself when no copy could be made. Empty for a clean file.
     QString keptAt;
+    // The stored path; empty when none is stored.
+    QString path;
+    // Why what stands there could not be read, in plain words; empty when
+    // it was read or is missing.
+    QString unreadable;
+};
+
+// Why a save failed: the file and the cause in plain words.
+struct SaveProblem {
+    QString path;
+    QString cause;
 };
 
 QByteArray toXml(const QList<StoryboardEntry>& entries);
@@ -63,11 +79,13 @@ QList<StoryboardEntry> fromXml(QIODevice* device, bool* damaged = nullptr);
 // Writes the entries to the stored path; while none is stored, to a new
 // file named by a fresh UUID in the data folder (made with its parents).
 // The file is replaced whole or not at all, and the path is stored once
-// the new content is in place. False when nothing was written.
-bool save(const QList<StoryboardEntry>& entries);
+// the new content is in place. False when nothing was written, with a log
+// line and, in `problem` (may be null), the file and why.
+bool save(const QList<StoryboardEntry>& entries, SaveProblem* problem = nullptr);
 // The entries of the stored file; none when no path is stored or the file
 // is missing, not a regular file, unreadable or not XML. A damaged file is
-// kept (see above); `damage` (may be null) tells whether and where.
+// kept (see above); `damage` (may be null) tells whether and where, and
+// why a stored file could not be read.
 QList<StoryboardEntry> load(LoadDamage* damage = nullptr);
 
 } // namespace StoryboardFile

@@ -164,10 +164,22 @@ void StoryboardViewModel::removeSlide()
         removeAt(index_);
 }
 
+void StoryboardViewModel::removeAwayPhotos()
+{
+    if (held_.isEmpty())
+        return;
+    held_.clear();
+    scheduleSave();
+}
+
 void StoryboardViewModel::clear()
 {
-    if (slideList_->isEmpty())
+    restoring_.clear();
+    if (slideList_->isEmpty()) {
+        removeAwayPhotos();
         return;
+    }
+    held_.clear();
     Q_ASSERT(slideshow_);
     slideshow_->clear();
     slideList_->clear();
@@ -191,26 +203,59 @@ void StoryboardViewModel::save()
     savePending_ = false;
     QList<StoryboardEntry> entries;
     entries.reserve(slideList_->count());
+    entries += held_.value(nullptr);
     for (int i = 0; i < slideList_->count(); ++i) {
         const SlideViewModel* slide = slideAt(i);
         entries.append({slide->filePath(), slide->settings()});
+        entries += held_.value(slide);
     }
-    StoryboardFile::save(entries);
+    StoryboardFile::SaveProblem problem;
+    if (StoryboardFile::save(entries, &problem)) {
+        storeProblems_.storeWorked();
+        return;
+    }
+    const QString message = tr("The storyboard could not be stored in \"%1\": %2.")
+                                .arg(QDir::toNativeSeparators(problem.path), problem.cause) +
+                            QLatin1Char('\n') +
+                            tr("Until it can be stored, changes to it will be lost when the program ends.");
+    if (storeProblems_.isNew(message))
+        emit storageProblem(message);
 }
 
 void StoryboardViewModel::restore()
 {
     StoryboardFile::LoadDamage damage;
     int restored = 0;
+    const QObject* anchor = nullptr;
     for (const StoryboardEntry& entry : StoryboardFile::load(&damage)) {
         if (entry.filePath.isEmpty())
             continue;
         ++restored;
-        // A photo gone since the last run is named with the add's others.
-        if (!QFileInfo::exists(entry.filePath))
-            leaveOut(entry.filePath, QString::fromStdString(kestrel::errors::file_access_reason(ENOENT)));
-        else
-            addSlide(entry.filePath, entry.settings);
+        const QFileInfo info(entry.filePath);
+        if (!info.exists()) {
+            hold(anchor, entry, QString::fromStdString(kestrel::errors::file_access_reason(ENOENT)));
+            continue;
+        }
+        if (!info.isDir() && !isReadableFile(info)) {
+            hold(anchor, entry, unreadableReason(info));
+            continue;
+        }
+        // A folder now at the path is walked as an add would.
+        const int before = slideList_->count();
+        addSlide(entry.filePath, entry.settings);
+        if (slideList_->count() == before)
+            continue;
+        anchor = slideList_->at(slideList_->count() - 1).data();
+        if (!info.isDir())
+            restoring_.insert(anchor);
+    }
+    if (!damage.unreadable.isEmpty()) {
+        const QString message = tr("The stored storyboard \"%1\" could not be read: %2.")
+                                    .arg(QDir::toNativeSeparators(damage.path), damage.unreadable) +
+                                QLatin1Char('\n') +
+                                tr("It is left as it is; the storyboard is stored in a new file from now on.");
+        QMetaObject::invokeMethod(
+            this, [this, message] { emit storageProblem(message); }, Qt::QueuedConnection);
     }
     if (damage.damaged) {
         // Queued: the view connects once the constructor has returned.
@@ -235,7 +280,7 @@ void StoryboardViewModel::updateLoading()
     }
     if (!loading_) {
         scheduleSave();
-        if (!leftOut_.isEmpty())
+        if (!leftOut_.isEmpty() || !away_.isEmpty())
             scheduleLeftOutReport();
     }
 }
@@ -245,6 +290,21 @@ void StoryboardViewModel::leaveOut(const QString& path, const QString& reason)
     qWarning().noquote() << QStringLiteral("[StoryboardViewModel] left out: %1: %2").arg(path, reason);
     leftOut_.append({path, reason});
     scheduleLeftOutReport();
+}
+
+void StoryboardViewModel::hold(const QObject* anchor, const StoryboardEntry& entry, const QString& reason)
+{
+    qWarning().noquote()
+        << QStringLiteral("[StoryboardViewModel] left out: %1: %2; kept in the storyboard for when it is back")
+               .arg(entry.filePath, reason);
+    held_[anchor].append(entry);
+    away_.append({entry.filePath, reason});
+    scheduleLeftOutReport();
+}
+
+const QObject* StoryboardViewModel::anchorBefore(int position) const
+{
+    return position > 0 ? slideList_->at(position - 1).data() : nullptr;
 }
 
 void StoryboardViewModel::scheduleLeftOutReport()
@@ -259,11 +319,21 @@ void StoryboardViewModel::reportLeftOut()
 {
     reportPending_ = false;
     // Photos still opening may fail too: one message once they settle.
-    if (loading_ || leftOut_.isEmpty())
+    if (loading_)
         return;
-    const QString message = fileListMessage(tr("These files were left out:"), leftOut_);
-    leftOut_.clear();
-    emit filesLeftOut(message);
+    if (!away_.isEmpty()) {
+        const QString message = fileListMessage(tr("These files were left out:"), away_) +
+                                QStringLiteral("\n\n") +
+                                tr("They are kept in the storyboard for when they are back: they come back at a "
+                                   "later start where they are found. Remove them from the storyboard for good?");
+        away_.clear();
+        emit photosAway(message);
+    }
+    if (!leftOut_.isEmpty()) {
+        const QString message = fileListMessage(tr("These files were left out:"), leftOut_);
+        leftOut_.clear();
+        emit filesLeftOut(message);
+    }
 }
 
 void StoryboardViewModel::scheduleSave()
@@ -304,9 +374,19 @@ void StoryboardViewModel::onSlideStateChanged(SlideViewModel::State state)
         // the list that failed is removed.
         const int position = slideList_->indexOf(sender());
         if (position >= 0 && slideAt(position)->state() == SlideViewModel::ErrorState) {
-            leaveOut(slideAt(position)->filePath(), slideAt(position)->failureReason());
+            const SlideViewModel* slide = slideAt(position);
+            // A restored photo that cannot be read now may be readable at
+            // a later start: its entry stays in its place.
+            if (restoring_.contains(slide))
+                hold(anchorBefore(position), {slide->filePath(), slide->settings()}, slide->failureReason());
+            else
+                leaveOut(slide->filePath(), slide->failureReason());
             removeAt(position);
         }
+    } else if (state == SlideViewModel::DoneState) {
+        const int position = slideList_->indexOf(sender());
+        if (position >= 0)
+            restoring_.remove(slideAt(position));
     }
     updateLoading();
     updateActions();
@@ -315,6 +395,10 @@ void StoryboardViewModel::onSlideStateChanged(SlideViewModel::State state)
 void StoryboardViewModel::removeAt(int position)
 {
     Q_ASSERT(slideshow_);
+    const QObject* slide = slideAt(position);
+    restoring_.remove(slide);
+    if (held_.contains(slide))
+        held_[anchorBefore(position)] += held_.take(slide);
     slideshow_->remove_slide(static_cast<std::size_t>(position));
     slideList_->remove(position);
     // What the view's grid does with its current item: the same photo stays

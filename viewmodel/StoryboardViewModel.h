@@ -15,10 +15,22 @@
 // listing them), keeps the current slide `index`, and saves the storyboard file
 // (StoryboardFile.h) after each settled change and each slide's changed()
 // (once the events queued with it have run) and when it is destroyed; the
-// constructor restores the last storyboard. A stored photo that is gone is
-// left out and named like the files an add leaves out; a stored file that
-// did not read to its end brings storyboardDamaged once, after the
-// constructor, with how many slides it gave and where it is kept.
+// constructor restores the last storyboard. A stored file that did not
+// read to its end brings storyboardDamaged once, after the constructor,
+// with how many slides it gave and where it is kept.
+//
+// A stored photo that cannot be found or read at start (on a disk that is
+// not plugged in, say) is not shown and not in the slideshow, but its entry
+// (path and properties text) is held: anchored after the shown slide it
+// followed (or before the first), it moves with that slide, passes to the
+// slide before when that one goes, and is written in its place at every
+// save, so that it comes back at a later start where it is found. Once the
+// restored photos have settled, photosAway brings one message naming the
+// held photos; removeAwayPhotos (and clear) drops them for good.
+//
+// A storyboard file that cannot be read or stored is told through
+// storageProblem, naming the file and why: a store failure once per cause,
+// and again after a save that worked.
 //
 // Indices from the view are checked: insertSlide without a current slide
 // appends, and a move, removal or rotation naming no slide is ignored, so
@@ -31,11 +43,14 @@
 
 #include "viewmodel/FileListMessage.h"
 #include "viewmodel/SlideViewModel.h"
+#include "viewmodel/StoreProblem.h"
+#include "viewmodel/StoryboardFile.h"
 
 #include "componentmodel/NotifyList.h"
 #include "slideshow2/DTSlideshowTypes.h"
 
 #include <QAction>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -86,6 +101,8 @@ public:
     Q_INVOKABLE void insertSlide(const QString& path, const QString& settings = QString());
     // Moves a slide so that it ends at toIndex and makes it current.
     Q_INVOKABLE void moveSlide(int fromIndex, int toIndex);
+    // Drops the held entries of the photos that were away at start.
+    Q_INVOKABLE void removeAwayPhotos();
 
 signals:
     void indexChanged(int value);
@@ -96,6 +113,12 @@ signals:
     void filesLeftOut(QString message);
     // The message for the user when the stored storyboard was damaged.
     void storyboardDamaged(QString message);
+    // The message for the user that names the stored photos away at start
+    // and asks whether to remove them for good (removeAwayPhotos).
+    void photosAway(QString message);
+    // The message for the user when the storyboard file could not be read
+    // or stored.
+    void storageProblem(QString message);
 
 public slots:
     void removeSlide();
@@ -123,8 +146,15 @@ private:
     void addFolder(const QString& path, QSet<QString>& walkedFolders);
     QSharedPointer<QObject> makeSlide(const kestrel::slideshow2::slide_ptr& slide, const QString& path,
                                       const QString& settings);
+    // Keeps a stored entry whose photo is away after `anchor` (null: before
+    // the first slide), with a log line, for the next message.
+    void hold(const QObject* anchor, const StoryboardEntry& entry, const QString& reason);
+    // The slide before `position`, which held entries there follow; null
+    // for the first.
+    const QObject* anchorBefore(int position) const;
     // Removes slide `position` from the engine and the list, and keeps
-    // the current slide on the same photo where one remains.
+    // the current slide on the same photo where one remains. The entries
+    // held after it pass to the slide before.
     void removeAt(int position);
     bool isSlideIndex(int index) const;
     SlideViewModel* slideAt(int index) const;
@@ -138,7 +168,14 @@ private:
     bool loading_ = false;
     bool savePending_ = false;
     QList<NamedFile> leftOut_;
+    // Stored entries whose photos are away, by the slide they follow.
+    QHash<const QObject*, QList<StoryboardEntry>> held_;
+    // Restored slides still opening: one that fails is held, not dropped.
+    QSet<const QObject*> restoring_;
+    // The photos held since the last message.
+    QList<NamedFile> away_;
     bool reportPending_ = false;
+    ProblemMemory storeProblems_;
     QAction removeSlideAction_;
     QAction clearAction_;
     QAction rotateSlideCwAction_;

@@ -510,6 +510,13 @@ TEST_F(MainView, MessagesUpdatesAdvertisementsAndTheMakersPagesReachTheUser)
     EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_EQ(seen.buttons, QStringList({"Close"}));
 
+    // The photos away at start: only a button answers.
+    answerMessageBox(QStringLiteral("Remove Them"), &seen);
+    emit program.storyboard().photosAway(QStringLiteral("Away"));
+    EXPECT_EQ(seen.text, QStringLiteral("Away"));
+    EXPECT_EQ(seen.buttons, QStringList({"Keep Them", "Remove Them"}));
+    EXPECT_EQ(seen.format, Qt::PlainText);
+
     QQuickItem* strip = itemNamed(window, "advertisement");
     EXPECT_FALSE(strip->isVisible());
     emit program.main->advertisementReceived(QStringLiteral("http://127.0.0.1/offer"),

@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
 #include <thread>
 
 using namespace ViewModel;
@@ -225,4 +227,47 @@ TEST_F(MusicFixture, OnlyTheLatestChoiceIsApplied)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     QCoreApplication::processEvents();
     EXPECT_EQ(0.0, musicLength());
+}
+
+// The stored music on a disk that is away at start (its folder renamed):
+// no music and a message that it stays chosen; its path stays stored, and
+// the music is back at the next start where it opens, until other music
+// opens or the music is removed.
+TEST_F(MusicFixture, StoredMusicAwayAtStartStaysUntilReplaced)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories(dir.file("disk"));
+    const QString path = tone("disk/song.wav"), other = tone("other.wav");
+    QStringList messages;
+    const auto startAway = [&](const std::function<void(MusicViewModel&)>& choose) {
+        QSettings().setValue("Music/filePath", path);
+        fs::rename(dir.file("disk"), dir.file("disk-away"));
+        {
+            MusicViewModel music(show);
+            QObject::connect(&music, &MusicViewModel::openFailed, [&](const QString& m) { messages << m; });
+            EXPECT_TRUE(loaded(music));
+            choose(music);
+            EXPECT_TRUE(loaded(music));
+        }
+        fs::rename(dir.file("disk-away"), dir.file("disk"));
+    };
+    startAway([&](MusicViewModel& music) {
+        EXPECT_EQ(QString(), music.filePath());
+        EXPECT_EQ(0.0, musicLength());
+        EXPECT_TRUE(music.clearAction()->isEnabled()) << "it can be removed";
+    });
+    EXPECT_EQ(messages, QStringList{"The music \"" + path +
+                                    "\" could not be opened: not found.\nIt stays chosen for when it is back."});
+    EXPECT_EQ(path, storedPath());
+    {
+        MusicViewModel music(show);
+        ASSERT_TRUE(loaded(music));
+        EXPECT_NEAR(500.0, musicLength(), 1.0);
+    }
+    startAway([&](MusicViewModel& music) { music.setFilePath(qtPath(dir.file("missing.wav"))); });
+    EXPECT_EQ(path, storedPath()) << "a choice that does not open";
+    startAway([&](MusicViewModel& music) { music.setFilePath(other); });
+    EXPECT_EQ(other, storedPath());
+    startAway([&](MusicViewModel& music) { music.clearAction()->trigger(); });
+    EXPECT_EQ(QString(), storedPath());
 }

@@ -1,9 +1,13 @@
 #include "ViewModelDoubles.h"
+#include "ViewModelTesting.h"
 
 #include "viewmodel/SettingsViewModel.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -293,3 +297,46 @@ INSTANTIATE_TEST_SUITE_P(
                     StoredValue{"Settings/outputFolder", "", "outputFolder",
                                 QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)},
                     StoredValue{"Settings/slideshowName", "", "slideshowName", "My slideshow"}));
+
+// Settings that cannot be stored are told once per cause, naming the file
+// and why, and again after a store that worked, with a log line each time
+// and what is stored left as it was; settings that cannot be read are told
+// at start.
+TEST_F(SettingsViewModelTest, SettingsThatCannotBeReadOrStoredAreTold)
+{
+    QStringList said;
+    auto vm = make();
+    QObject::connect(vm.get(), &SettingsViewModel::storageProblem, [&](const QString& m) { said << m; });
+    vm->setSlideshowName(QStringLiteral("Kept"));
+    vm->apply();
+    const QString conf = QSettings().fileName(), folder = QFileInfo(conf).path(), scope = QFileInfo(folder).path();
+    const auto settingsIn = [](const QString& path) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
+    };
+    QTemporaryDir scratch;
+    const QString plain = scratch.filePath(QStringLiteral("plain"));
+    kestrel::test::write_file(plain.toStdString(), "");
+    const viewmodeltest::StoreFailure failures[] = {
+        {"a folder in the file's place", [&] { QFile::rename(conf, conf + "~") && QDir().mkpath(conf); },
+         [&] { QDir().rmdir(conf) && QFile::rename(conf + "~", conf); }, conf, "a folder is in the way", conf + "~"},
+        {"a file where its folder should be", [&] { settingsIn(plain + "/config"); }, [&] { settingsIn(scope); },
+         plain + "/config" + conf.mid(scope.size()), "\"" + plain + "\" is a file where a folder should be", conf},
+        viewmodeltest::readOnlyFolder(folder, conf),
+    };
+    for (const viewmodeltest::StoreFailure& failure : failures)
+        viewmodeltest::expectToldOncePerCause(failure, "The settings could not be stored",
+                                              "the settings could not be stored: ", said, [&] { vm->apply(); });
+    EXPECT_EQ(QStringLiteral("Kept"), QSettings().value("Settings/slideshowName").toString());
+
+    vm.reset();
+    failures[0].fail();
+    SettingsViewModel atStart(show.show);
+    QObject::connect(&atStart, &SettingsViewModel::storageProblem, [&](const QString& m) { said << m; });
+    said.clear();
+    QCoreApplication::processEvents();
+    failures[0].mend();
+    ASSERT_EQ(2, said.size());
+    EXPECT_EQ(said[0], "The settings in \"" + conf +
+                           "\" could not be read: a folder, not a file.\nThe program starts with its own settings.");
+}

@@ -122,17 +122,23 @@ TEST(StoryboardFileTest, FirstSaveNamesANewFileAndLaterSavesKeepIt)
     EXPECT_EQ(QByteArray("<Slides/>\n"), readAll(path));
     EXPECT_EQ(QStringList{QFileInfo(path).fileName()}, QDir(folder).entryList(QDir::Files)) << "no temporary left";
 
-    // A folder that went, or a folder where the file was: nothing written
-    // or read, and the key stays.
+    // A folder that went: nothing read or written, and the key stays. A
+    // folder where the file was is said and left alone: the next save makes
+    // a new file.
     QTemporaryDir scratch;
+    const QString gone = scratch.filePath("gone/story.xml"), inTheWay = scratch.filePath("folder.xml");
     QDir(scratch.path()).mkpath("folder.xml");
-    for (const QString& stored : {scratch.filePath("gone/story.xml"), scratch.filePath("folder.xml")}) {
-        QSettings().setValue("Storyboard/slides", stored);
-        EXPECT_TRUE(StoryboardFile::load().isEmpty());
-        EXPECT_FALSE(StoryboardFile::save({{"/p/a.jpg", ""}}));
-        EXPECT_EQ(stored, storedStoryboardPath());
-        EXPECT_FALSE(QFileInfo(stored).isFile());
-    }
+    QSettings().setValue("Storyboard/slides", gone);
+    EXPECT_TRUE(StoryboardFile::load().isEmpty());
+    EXPECT_FALSE(StoryboardFile::save({{"/p/a.jpg", ""}}));
+    EXPECT_EQ(gone, storedStoryboardPath());
+    QSettings().setValue("Storyboard/slides", inTheWay);
+    StoryboardFile::LoadDamage damage;
+    EXPECT_TRUE(StoryboardFile::load(&damage).isEmpty());
+    EXPECT_EQ("a folder, not a file", damage.unreadable);
+    ASSERT_TRUE(StoryboardFile::save({{"/p/a.jpg", ""}}));
+    EXPECT_NE(inTheWay, storedStoryboardPath());
+    EXPECT_TRUE(QFileInfo(inTheWay).isDir());
 }
 
 // A stored file that does not read to its end is copied beside itself, as

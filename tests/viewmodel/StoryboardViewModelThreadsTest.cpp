@@ -7,6 +7,8 @@
 
 #include "viewmodel/StoryboardFile.h"
 
+#include <QDir>
+
 #include <filesystem>
 #include <set>
 
@@ -276,20 +278,21 @@ TEST_F(StoryboardFixture, AnUnreadableFolderIsSkipped)
 }
 
 // Damaged or stale files at start: what can be read comes back, in order,
-// and the first save keeps just that.
+// and the first save keeps just that, with the entry of a photo away.
 TEST_F(StoryboardFixture, ADamagedFileRestoresWhatItCan)
 {
     const QString a = photo("a.jpg"), b = photo("b.jpg"), folder = QFileInfo(photo("folder/c.jpg")).path();
     auto slide = [](const QString& path, const QString& settings = QString()) {
         return QString("<Slide settings=\"%1\" filePath=\"%2\"/>").arg(settings, path).toUtf8();
     };
-    const std::pair<QByteArray, QStringList> cases[] = {
-        {"<Slides>" + slide(a) + slide(qtPath(dir.file("gone.jpg"))) + slide(b) + "</Slides>", {"a.jpg", "b.jpg"}},
-        {"<Slides>" + slide(b) + slide(a) + "<Slide settings=\"x\" fil", {"b.jpg", "a.jpg"}},
-        {QByteArray("\xff\xd8\xff\xe0 JFIF\0\0", 12), {}},
-        {"<S>" + slide(a, "&lt;garbage") + slide(folder, "ignored") + "</S>", {"a.jpg", "c.jpg"}},
+    const std::tuple<QByteArray, QStringList, QStringList> cases[] = { // file, shown, stored
+        {"<Slides>" + slide(a) + slide(qtPath(dir.file("gone.jpg"))) + slide(b) + "</Slides>", {"a.jpg", "b.jpg"},
+         {"a.jpg", "gone.jpg", "b.jpg"}},
+        {"<Slides>" + slide(b) + slide(a) + "<Slide settings=\"x\" fil", {"b.jpg", "a.jpg"}, {"b.jpg", "a.jpg"}},
+        {QByteArray("\xff\xd8\xff\xe0 JFIF\0\0", 12), {}, {}},
+        {"<S>" + slide(a, "&lt;garbage") + slide(folder, "ignored") + "</S>", {"a.jpg", "c.jpg"}, {"a.jpg", "c.jpg"}},
     };
-    for (const auto& [bytes, restored] : cases) {
+    for (const auto& [bytes, restored, kept] : cases) {
         const QString path = file("story.xml", bytes.toStdString());
         QSettings().setValue("Storyboard/slides", path);
         auto storyboard = start();
@@ -299,7 +302,7 @@ TEST_F(StoryboardFixture, ADamagedFileRestoresWhatItCan)
         QStringList stored;
         for (const StoryboardEntry& entry : StoryboardFile::fromXml(readAll(path)))
             stored << QFileInfo(entry.filePath).fileName();
-        EXPECT_EQ(restored, stored) << bytes.toStdString();
+        EXPECT_EQ(kept, stored) << bytes.toStdString();
     }
 }
 
@@ -319,8 +322,9 @@ TEST_F(StoryboardFixture, ClosingWhilePhotosLoadKeepsTheirTexts)
 }
 
 // At start: a stored photo that is gone is left out and named once, with
-// the photos that fail to open; a stored file that did not read to its end
-// is told once, with the slides it gave and where it is kept.
+// the photos that fail to open, as kept for when they are back; a stored
+// file that did not read to its end is told once, with the slides it gave
+// and where it is kept.
 TEST_F(StoryboardFixture, AtStartTheUserIsToldOnceOfGonePhotosAndADamagedFile)
 {
     const QString a = photo("a.jpg"), b = photo("b.jpg"), gone = qtPath(dir.file("gone.jpg"));
@@ -343,6 +347,8 @@ TEST_F(StoryboardFixture, AtStartTheUserIsToldOnceOfGonePhotosAndADamagedFile)
         QStringList leftOut, damaged;
         QObject::connect(storyboard.get(), &StoryboardViewModel::filesLeftOut,
                          [&](const QString& message) { leftOut << message; });
+        QObject::connect(storyboard.get(), &StoryboardViewModel::photosAway,
+                         [&](const QString& message) { leftOut << message; });
         QObject::connect(storyboard.get(), &StoryboardViewModel::storyboardDamaged,
                          [&](const QString& message) { damaged << message; });
         ASSERT_TRUE(settled(*storyboard));
@@ -350,7 +356,9 @@ TEST_F(StoryboardFixture, AtStartTheUserIsToldOnceOfGonePhotosAndADamagedFile)
         QCoreApplication::processEvents();
         EXPECT_EQ(c.kept, names(*storyboard));
         EXPECT_EQ(leftOut, QStringList{"These files were left out:\n\n" + gone + ": not found\n" + png +
-                                       ": not a JPEG file (it is a PNG)"});
+                                       ": not a JPEG file (it is a PNG)\n\nThey are kept in the storyboard for "
+                                       "when they are back: they come back at a later start where they are "
+                                       "found. Remove them from the storyboard for good?"});
         if (c.restored == 0) {
             EXPECT_EQ(damaged, QStringList());
         } else {
@@ -361,5 +369,118 @@ TEST_F(StoryboardFixture, AtStartTheUserIsToldOnceOfGonePhotosAndADamagedFile)
             EXPECT_EQ(c.bytes, readAll(path + ".damaged"));
         }
         EXPECT_EQ(c.restored != 0, QFileInfo::exists(path + ".damaged"));
+    }
+}
+
+namespace {
+
+QStringList storedNames()
+{
+    QStringList names;
+    for (const StoryboardEntry& entry : StoryboardFile::fromXml(readAll(storedStoryboardPath())))
+        names << QFileInfo(entry.filePath).fileName();
+    return names;
+}
+
+} // namespace
+
+// Photos on a disk that is away at a start (a folder renamed) and a photo
+// that is empty then (not yet synced) are not shown, but keep their entries,
+// places and turns through that start's saves, moves and removals, and come
+// back at the next start; "Remove Them" and a clear drop them for good.
+TEST_F(StoryboardFixture, PhotosAwayAtStartKeepTheirPlacesUntilTheyAreBack)
+{
+    const QString a = photo("disk/a.jpg"), p = photo("home/p.jpg"), b = photo("disk/b.jpg"),
+                  q = photo("home/q.jpg"), c = photo("disk/c.jpg"), z = photo("home/z.jpg"), r = photo("home/r.jpg");
+    auto storyboard = start();
+    for (const QString& path : {a, p, b, q, c, z, r})
+        storyboard->addSlide(path);
+    ASSERT_TRUE(settled(*storyboard));
+    storyboard->setIndex(0);
+    storyboard->rotateSlideCw();
+    storyboard.reset();
+    const QByteArray stored = readAll(storedStoryboardPath());
+    const auto away = [&](bool isAway) {
+        fs::rename(dir.file(isAway ? "disk" : "disk-away"), dir.file(isAway ? "disk-away" : "disk"));
+        isAway ? kestrel::test::write_file(dir.file("home/z.jpg"), "") : writePhoto(dir.file("home/z.jpg"));
+    };
+    QStringList messages;
+    const auto startListening = [&] {
+        storyboard = start();
+        for (auto signal : {&StoryboardViewModel::photosAway, &StoryboardViewModel::filesLeftOut})
+            QObject::connect(storyboard.get(), signal, [&](const QString& message) { messages << message; });
+        return settled(*storyboard) && listsAgree(*storyboard, show);
+    };
+
+    away(true);
+    ASSERT_TRUE(startListening());
+    ASSERT_TRUE(qmltest::waitFor([&] { return !messages.isEmpty(); }, 5000));
+    EXPECT_EQ((QStringList{"p.jpg", "q.jpg", "r.jpg"}), names(*storyboard));
+    EXPECT_EQ(messages, QStringList{"These files were left out:\n\n" + a + ": not found\n" + b + ": not found\n" + c +
+                                    ": not found\n" + z +
+                                    ": empty file\n\nThey are kept in the storyboard for when they are back: they "
+                                    "come back at a later start where they are found. Remove them from the "
+                                    "storyboard for good?"});
+    EXPECT_EQ(stored, readAll(storedStoryboardPath())) << "the save at start keeps them in their places";
+    // a stays first, b passes to r when p goes, c and z stay after q.
+    storyboard->moveSlide(2, 0);
+    storyboard->setIndex(1);
+    storyboard->removeSlide();
+    storyboard.reset();
+    const QStringList order{"a.jpg", "r.jpg", "b.jpg", "q.jpg", "c.jpg", "z.jpg"};
+    EXPECT_EQ(order, storedNames());
+
+    away(false);
+    messages.clear();
+    ASSERT_TRUE(startListening());
+    EXPECT_EQ(order, names(*storyboard));
+    EXPECT_EQ(TopRight, redQuadrant(thumbnail(*photos, slideAt(*storyboard, 0)->photoId()))) << "a's turn";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QStringList(), messages);
+
+    const QByteArray full = readAll(storedStoryboardPath());
+    for (const QStringList& kept : {QStringList{"r.jpg", "q.jpg", "z.jpg"}, QStringList()}) {
+        storyboard.reset();
+        kestrel::test::write_file(storedStoryboardPath().toStdString(), full.toStdString());
+        fs::rename(dir.file("disk"), dir.file("disk-away"));
+        ASSERT_TRUE(startListening());
+        kept.isEmpty() ? storyboard->clear() : storyboard->removeAwayPhotos();
+        QCoreApplication::processEvents();
+        fs::rename(dir.file("disk-away"), dir.file("disk"));
+        EXPECT_EQ(kept, storedNames());
+    }
+}
+
+// A folder at the stored path is told and left alone; a save that fails
+// is told once per cause, naming the file and why, and again after one that
+// worked, with a log line each time and what is stored left as it was.
+TEST_F(StoryboardFixture, AStoryboardThatCannotBeReadOrStoredIsTold)
+{
+    const QString folderInTheWay = file("story.xml/inside", "kept").chopped(7);
+    QSettings().setValue("Storyboard/slides", folderInTheWay);
+    QStringList said; // before the storyboard, whose last save may speak
+    auto storyboard = start();
+    QObject::connect(storyboard.get(), &StoryboardViewModel::storageProblem, [&](const QString& m) { said << m; });
+    storyboard->addSlide(photo("a.jpg"));
+    ASSERT_TRUE(settled(*storyboard));
+    EXPECT_EQ(said, QStringList{"The stored storyboard \"" + folderInTheWay +
+                                "\" could not be read: a folder, not a file.\nIt is left as it is; the storyboard is "
+                                "stored in a new file from now on."});
+    EXPECT_EQ("kept", readAll(folderInTheWay + "/inside"));
+    const QString path = storedStoryboardPath(), folder = QFileInfo(path).path(), plain = file("plain", "");
+
+    const StoreFailure failures[] = {
+        {"a folder in the file's place", [&] { QFile::rename(path, path + "~") && QDir().mkpath(path); },
+         [&] { QDir().rmdir(path) && QFile::rename(path + "~", path); }, path, "a folder is in the way", path + "~"},
+        {"a file where its folder should be", [&] { QSettings().setValue("Storyboard/slides", plain + "/s.xml"); },
+         [&] { QSettings().setValue("Storyboard/slides", path); }, plain + "/s.xml",
+         "\"" + plain + "\" is a file where a folder should be", path},
+        readOnlyFolder(folder, path),
+    };
+    storyboard->setIndex(0);
+    for (const StoreFailure& failure : failures) {
+        expectToldOncePerCause(failure, "The storyboard could not be stored", "the storyboard could not be stored: ",
+                               said, [&] { storyboard->rotateSlideCw(); });
+        EXPECT_EQ(expectedFile(*storyboard), readAll(path)) << failure.what << ": stored once it can be";
     }
 }

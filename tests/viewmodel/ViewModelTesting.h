@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the view-model tests: the application's slideshow, photos with known quadrant colours, a generated music
-// file, the application's log lines, and the check that the engine's
-// slides and a storyboard's list agree.
+// file, the application's log lines, the check that the engine's
+// slides and a storyboard's list agree, and stores made to fail.
 
 #include "viewmodel/StoryboardViewModel.h"
 
@@ -22,6 +22,8 @@
 #include <QSettings>
 
 #include <cstdint>
+#include <functional>
+#include <iostream>
 #include <mutex>
 #include <string>
 
@@ -155,5 +157,61 @@ inline QByteArray readAll(const QString& path)
 }
 
 inline QString storedStoryboardPath() { return QSettings().value(QStringLiteral("Storyboard/slides")).toString(); }
+
+// A way to make a store fail, and to mend it.
+struct StoreFailure {
+    const char* what;
+    std::function<void()> fail, mend;
+    QString file;      // the file the store is said to fail on
+    QString cause;     // why, as said
+    QString untouched; // where what was stored stays as it was while the store fails
+};
+
+inline StoreFailure readOnlyFolder(const QString& folder, const QString& file)
+{
+    const auto writable = [folder](bool on) {
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                          (on ? QFileDevice::WriteOwner : QFileDevice::Permissions()));
+    };
+    return {"a read-only folder", [=] { writable(false); }, [=] { writable(true); }, file, "the folder is read-only",
+            file};
+}
+
+// Stores twice while the store fails: said once, as "<heading> in
+// "<file>": <cause>." and more, with a log line "<logLine><file> <cause>"
+// each time and the untouched file as it was; said again after a store
+// that worked. Ends mended, with a store that worked.
+inline void expectToldOncePerCause(const StoreFailure& failure, const QString& heading, const QString& logLine,
+                                   QStringList& said, const std::function<void()>& store)
+{
+    SCOPED_TRACE(failure.what);
+    const auto stored = [&] {
+        store();
+        QCoreApplication::processEvents();
+    };
+    said.clear();
+    LogCapture log;
+    failure.fail();
+    const QByteArray before = readAll(failure.untouched);
+    if (failure.cause == "the folder is read-only" && QFileInfo(QFileInfo(failure.file).path()).isWritable()) {
+        failure.mend();
+        std::cout << "[   SKIP   ] " << failure.what << ": this user writes into read-only folders (root)\n";
+        return;
+    }
+    stored();
+    stored();
+    ASSERT_EQ(1, said.size());
+    const QString told = heading + " in \"" + failure.file + "\": " + failure.cause + ".\n";
+    EXPECT_TRUE(said[0].startsWith(told)) << said[0].toStdString();
+    EXPECT_EQ(2, log.count(logLine + failure.file + " " + failure.cause));
+    EXPECT_EQ(before, readAll(failure.untouched));
+    failure.mend();
+    stored();
+    failure.fail();
+    stored();
+    failure.mend();
+    stored();
+    EXPECT_EQ(said, QStringList({said[0], said[0]})) << "said again after a store that worked";
+}
 
 } // namespace viewmodeltest
