@@ -1,8 +1,8 @@
 # Which of the program's libraries and executables may link which: the
-# layering that docs/ARCHITECTURE.md describes in short. lumivista_check_layering(),
-# called once every library and tool is defined, stops the configuration at
-# a link outside this table, and at any target but the media library that
-# links FFmpeg, LAME, libjpeg or libexif.
+# layering that docs/ARCHITECTURE.md describes in short.
+# lumivista_check_layering(), called once every library and tool is
+# defined, stops the configuration at a link outside this table, and at any
+# target but the media library that links FFmpeg, LAME, libjpeg or libexif.
 #
 # A link counts however it is written: PRIVATE, PUBLIC or INTERFACE, inside
 # a generator expression (whatever a genex names counts as linked: its
