@@ -1,6 +1,7 @@
 #include "ViewModelDoubles.h"
 
 #include "viewmodel/SettingsViewModel.h"
+#include "support/RowNames.h"
 
 #include <QSettings>
 #include <QStandardPaths>
@@ -118,7 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
                     DurationStep{6.0, 1.2, true, 6.0, 6.0, 1.2, ""},
                     DurationStep{6.0, 1.2, false, 1.2, 6.0, 1.2, ""},
                     DurationStep{6.0, 1.2, true, notANumber, 6.0, 1.2, ""},
-                    DurationStep{6.0, 1.2, false, notANumber, 6.0, 1.2, ""}));
+                    DurationStep{6.0, 1.2, false, notANumber, 6.0, 1.2, ""}),
+    [](const testing::TestParamInfo<DurationStep>& info) {
+        return kestrel::test::row_name(info.index, std::string(info.param.setSlide ? "slide " : "transition ") +
+                                                       QString::number(info.param.value).toStdString());
+    });
 
 TEST_F(SettingsViewModelTest, FormatChangeAnnouncesTheEffectiveValuesInOrder)
 {
@@ -292,4 +297,8 @@ INSTANTIATE_TEST_SUITE_P(
                     StoredValue{"Settings/quality", 0, "quality", 0},
                     StoredValue{"Settings/outputFolder", "", "outputFolder",
                                 QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)},
-                    StoredValue{"Settings/slideshowName", "", "slideshowName", "My slideshow"}));
+                    StoredValue{"Settings/slideshowName", "", "slideshowName", "My slideshow"}),
+    [](const testing::TestParamInfo<StoredValue>& info) {
+        return kestrel::test::row_name(info.index,
+                                       std::string(info.param.property) + " " + info.param.value.toString().toStdString());
+    });
