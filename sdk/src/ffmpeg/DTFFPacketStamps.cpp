@@ -20,8 +20,8 @@ namespace {
 // packets follow each other closely; an hour leaves room for any of that
 // while keeping the first packet's stamps, and the offsets between them,
 // inside the 32 bits mov/mp4 store them in for every time base up to
-// 1/596523, and keeps what a muxer does with a gap bounded (AVI's fills it
-// with an empty frame for each tick of the stream's time base).
+// 1/596523, and bounds what a muxer makes of one gap (AVI's fills it with
+// an empty frame a tick of the stream's time base: 90 000 at 1/25).
 const int64_t most_seconds_apart = 3600;
 
 // How far a packet may be decoded before the file's first one, in
