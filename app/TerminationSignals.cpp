@@ -15,17 +15,38 @@ namespace Application {
 namespace {
 
 const int handledSignals[] = {SIGTERM, SIGHUP, SIGINT};
-// The handler's end of the socket pair, -1 while there is none: read with
-// one lock-free load, so a signal arriving while the object goes sees
-// either the open descriptor or -1, never a closed (or reused) number.
+// The handler's end of the socket pair, -1 until there is one. Set once and
+// never closed: a handler running on another thread may have loaded the
+// number just as the object goes, and must not then write to a closed
+// descriptor, or to one the process has reused for something else.
 std::atomic<int> handlerSocket{-1};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free int");
-// The GUI thread's end.
-int readerSocket = -1;
+
+// The GUI thread's end of the socket pair, made by the first object and
+// kept open with the other end; -1 when it could not be made.
+int readerSocket()
+{
+    static const int reader = [] {
+        int sockets[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sockets) != 0)
+            return -1;
+        handlerSocket.store(sockets[0]);
+        return sockets[1];
+    }();
+    return reader;
+}
+
+void drain(int socket)
+{
+    char bytes[16];
+    while (::read(socket, bytes, sizeof bytes) > 0) {
+    }
+}
 
 void writeSignalByte(int signal)
 {
-    // The interrupted code may be about to read errno.
+    // The interrupted code may be about to read errno, and the write below
+    // sets it when it fails.
     const int savedErrno = errno;
     const int socket = handlerSocket.load();
     if (socket >= 0) {
@@ -40,15 +61,15 @@ void writeSignalByte(int signal)
 } // namespace
 
 TerminationSignals::TerminationSignals()
+    : reader_(readerSocket())
 {
-    int sockets[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sockets) != 0) {
+    if (reader_ < 0) {
         qWarning() << "[TerminationSignals] no socket pair: the session's end signals stay fatal";
         return;
     }
-    handlerSocket.store(sockets[0]);
-    readerSocket = sockets[1];
-    notifier_ = new QSocketNotifier(readerSocket, QSocketNotifier::Read, this);
+    // What a handler wrote as an earlier object went was meant for that one.
+    drain(reader_);
+    notifier_ = new QSocketNotifier(reader_, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::quitOnSignal);
 
     struct sigaction action = {};
@@ -65,19 +86,13 @@ TerminationSignals::~TerminationSignals()
         return;
     for (size_t i = 0; i < sizeof handledSignals / sizeof handledSignals[0]; ++i)
         sigaction(handledSignals[i], &previous_[i], nullptr);
+    // The sockets stay open: a handler may still be running on another thread.
     delete notifier_;
-    // Marked closed before it is closed: a handler that runs from here on
-    // finds -1, never a number the process may already have reused.
-    ::close(handlerSocket.exchange(-1));
-    ::close(readerSocket);
-    readerSocket = -1;
 }
 
 void TerminationSignals::quitOnSignal()
 {
-    char bytes[16];
-    while (::read(readerSocket, bytes, sizeof bytes) > 0) {
-    }
+    drain(reader_);
     qInfo() << "[TerminationSignals] asked to end: shutting down";
     // Not quit(): that asks every window to close, and a window may ask
     // the user first. exit() ends every event loop, a question's included.

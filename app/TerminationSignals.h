@@ -9,8 +9,10 @@
 //
 // The signal handler only writes a byte into a socket pair (all a handler
 // may safely do); the GUI thread reads it and ends every event loop. One
-// object per process, made and destroyed on the GUI thread; destruction
-// puts the previous handlers back.
+// object at a time, made and destroyed on the GUI thread; destruction puts
+// the previous handlers back. The socket pair lives until the process ends,
+// so that a handler still running on another thread as the object goes
+// writes to it and to nothing else.
 
 #include <QObject>
 
@@ -29,6 +31,7 @@ public:
 private:
     void quitOnSignal();
 
+    int reader_;
     QSocketNotifier* notifier_ = nullptr;
     struct sigaction previous_[3];
 };

@@ -1,15 +1,17 @@
 # Which of the program's libraries and executables may link which: the
-# layering that docs/ARCHITECTURE.md draws. lumivista_check_layering(),
-# called once every library and tool is defined, stops the configuration at
-# a link outside this table, and at any target but the media library that
-# links FFmpeg, LAME, libjpeg or libexif.
+# layering that docs/ARCHITECTURE.md describes in short.
+# lumivista_check_layering(), called once every library and tool is
+# defined, stops the configuration at a link outside this table, and at any
+# target but the media library that links FFmpeg, LAME, libjpeg or libexif.
 #
 # A link counts however it is written: PRIVATE, PUBLIC or INTERFACE, inside
 # a generator expression (whatever a genex names counts as linked: its
-# condition cannot be judged here), through an alias, or through libraries
+# condition cannot be judged here), through an alias, as another target's
+# objects taken as sources ($<TARGET_OBJECTS:x>), or through libraries
 # outside the table (INTERFACE, imported or helper libraries), followed
 # until a library of the table ends the path. The media libraries count by
-# every name: their imported targets, plain names, -l flags and file paths.
+# every name: their imported targets, plain names, -l flags and file paths
+# (LinkWords.cmake reads the links and knows those names).
 #
 # Every target of the program's folders is checked: one not in the table
 # (a new folder, a new tool, a helper library) may link none of the table's
@@ -19,73 +21,33 @@ set(LUMIVISTA_LIBRARIES kestrel ${LUMIVISTA_QT_FOLDERS}
   show_maker desktop_gallery_drawing)
 set(LUMIVISTA_PROGRAMS lumivista kestrel_make_show desktop_gallery)
 
-# The media library (no Qt) links none of the others.
-# The QML UI toolkit: nothing of the media library or the online services.
+# The table, from the bottom up: lumivista_may_link_<target> lists what
+# <target> may link; a target without a row links none of the others.
+#
+# The media library `kestrel` (sdk/): none of the others; it alone links
+# FFmpeg, LAME, libjpeg and libexif, privately.
+# The QML UI toolkit: nothing of the media library or the online services;
+# componentmodel and desktop none of the others (Qt alone).
 set(lumivista_may_link_mvvm componentmodel)
 set(lumivista_may_link_gui desktop componentmodel)
-# The online services: the whole media library, for its error channel, log
-# and text helpers.
+# The online services: nothing of the application; net none of the others.
+# feeds and feedback link the whole media library, for its error channel,
+# log and text helpers.
 set(lumivista_may_link_feeds net kestrel)
 set(lumivista_may_link_feedback feeds net componentmodel kestrel)
-# The application: everything below it.
+# The application: everything below it; app wires everything at start-up.
 set(below_the_application kestrel componentmodel mvvm desktop gui net feeds feedback)
 set(lumivista_may_link_multimedia ${below_the_application})
 set(lumivista_may_link_viewmodel ${below_the_application} multimedia)
 set(lumivista_may_link_app ${LUMIVISTA_LIBRARIES})
+# The executables: the program on app alone; the show maker on the engine;
+# the gallery on its drawing (Qt alone) and the toolkit. No test code.
 set(lumivista_may_link_lumivista app)
-# The tools: the show maker on the engine, the gallery on Qt and the toolkit.
 set(lumivista_may_link_show_maker kestrel)
 set(lumivista_may_link_kestrel_make_show show_maker)
 set(lumivista_may_link_desktop_gallery desktop_gallery_drawing gui)
 
-# The media libraries by their imported targets and by the names of their
-# files (libavcodec.so.59, -lavcodec, -l:libjpeg.so.62, mp3lame, ...).
-set(LUMIVISTA_MEDIA_TARGETS PkgConfig::FFMPEG Lame::mp3lame PkgConfig::JPEG PkgConfig::EXIF)
-set(LUMIVISTA_MEDIA_NAMES avcodec avformat avutil avdevice avfilter swscale swresample
-  postproc mp3lame jpeg turbojpeg exif)
-
-# What a target lists as linked, as words: generator expressions are taken
-# apart (`$<$<CONFIG:Debug>:x>` gives CONFIG, Debug and x), so every name
-# in them is seen; directory markers (::@...) are dropped.
-function(lumivista_link_words target out)
-  set(properties LINK_LIBRARIES INTERFACE_LINK_LIBRARIES INTERFACE_LINK_LIBRARIES_DIRECT
-    LINK_OPTIONS INTERFACE_LINK_OPTIONS IMPORTED_LOCATION IMPORTED_LIBNAME)
-  get_target_property(configurations ${target} IMPORTED_CONFIGURATIONS)
-  if(configurations)
-    foreach(configuration ${configurations})
-      string(TOUPPER "${configuration}" configuration)
-      list(APPEND properties IMPORTED_LOCATION_${configuration} IMPORTED_LIBNAME_${configuration})
-    endforeach()
-  endif()
-  set(text)
-  foreach(property ${properties})
-    get_target_property(value ${target} ${property})
-    if(value)
-      string(APPEND text ";${value}")
-    endif()
-  endforeach()
-  string(REPLACE "::" "@DOUBLE-COLON@" text "${text}")
-  string(REGEX REPLACE "[$]<|[>:,]" ";" text "${text}")
-  string(REPLACE "@DOUBLE-COLON@" "::" text "${text}")
-  list(FILTER text EXCLUDE REGEX "^(::@.*)?$")
-  set(${out} ${text} PARENT_SCOPE)
-endfunction()
-
-# TRUE in `out` when `word` names one of the media libraries.
-function(lumivista_is_media word out)
-  set(${out} FALSE PARENT_SCOPE)
-  if(word IN_LIST LUMIVISTA_MEDIA_TARGETS)
-    set(${out} TRUE PARENT_SCOPE)
-    return()
-  endif()
-  string(REGEX REPLACE "^-l:?" "" name "${word}")
-  get_filename_component(name "${name}" NAME)
-  string(REGEX REPLACE "^lib" "" name "${name}")
-  string(REGEX REPLACE "\\.(so|a)(\\.[0-9]+)*$" "" name "${name}")
-  if(name IN_LIST LUMIVISTA_MEDIA_NAMES)
-    set(${out} TRUE PARENT_SCOPE)
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/LinkWords.cmake)
 
 # Everything `target` links, directly or through targets outside the table;
 # a target of the table ends the path (its own row rules its links). Aliases
@@ -161,6 +123,6 @@ function(lumivista_check_layering)
   endforeach()
   if(faults)
     list(JOIN faults "\n  " text)
-    message(FATAL_ERROR "Links across the layering (cmake/Layering.cmake, docs/ARCHITECTURE.md):\n  ${text}")
+    message(FATAL_ERROR "Links across the layering (the table in cmake/Layering.cmake):\n  ${text}")
   endif()
 endfunction()

@@ -2,7 +2,7 @@
 # Seeds for muxer_input: for every container, a key picture and a few more
 # pictures and sound packets with rising stamps, in the target's record
 # layout (see muxer_input.cpp); and stamps the muxer must refuse, which once
-# made FFmpeg abort. Usage: muxer_input.seeds.sh <folder>
+# made FFmpeg abort or write gigabytes. Usage: muxer_input.seeds.sh <folder>
 set -eu
 out=$1
 mkdir -p "$out"
@@ -39,3 +39,14 @@ done
 { byte 0; record 0 0 4194305 1 1 25 't'; } > "$out/mp4-offset-wraps.bin"
 # mp4, one picture shown long before it is decoded, far from 0.
 { byte 0; record 0 0 131072 1979711488 0 6400 't'; } > "$out/mp4-pts-below-dts.bin"
+# avi, pictures and sound each decoded more than an hour after the one
+# before: AVI's muxer fills such a gap with an empty frame a tick, which
+# turned a few kilobytes into gigabytes.
+{
+    byte 2
+    record 0 1 0 0 1 25 "$picture"
+    record 1 1 0 0 1152 44100 "$sound"
+    record 0 0 3601 3601 1 1 "$picture"
+    record 1 1 158804100 158804100 1152 44100 "$sound"
+    record 0 0 3601 3601 1 1 "$picture"
+} > "$out/avi-jumps-past-the-hour.bin"

@@ -68,6 +68,8 @@ struct ListCase {
     const char* modelEvents;
 };
 
+void PrintTo(const ListCase& c, std::ostream* out) { *out << c.name; }
+
 class NotifyListChange : public testing::TestWithParam<ListCase> {};
 
 } // namespace

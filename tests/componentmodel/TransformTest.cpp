@@ -1,6 +1,7 @@
 #include "componentmodel/Platform.h"
 #include "componentmodel/QmlTypes.h"
 #include "componentmodel/Transform.h"
+#include "support/RowNames.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,13 @@ struct TimeCase {
     const char* text;
 };
 
+void PrintTo(const TimeCase& c, std::ostream* out) { *out << c.time << " ms as " << c.format; }
+
+std::string timeRowName(const testing::TestParamInfo<TimeCase>& info)
+{
+    return kestrel::test::row_name(std::string(info.param.format) + " " + std::to_string(info.param.time) + "ms");
+}
+
 class TimeText : public testing::TestWithParam<TimeCase> {};
 
 struct SizeCase {
@@ -29,6 +37,13 @@ struct SizeCase {
     const char* format;
     const char* text;
 };
+
+void PrintTo(const SizeCase& c, std::ostream* out) { *out << c.size << " bytes as \"" << c.format << '"'; }
+
+std::string sizeRowName(const testing::TestParamInfo<SizeCase>& info)
+{
+    return kestrel::test::row_name(std::to_string(info.param.size) + " bytes in " + info.param.format);
+}
 
 class SizeText : public testing::TestWithParam<SizeCase> {};
 
@@ -51,12 +66,14 @@ INSTANTIATE_TEST_SUITE_P(
                     TimeCase{90000, "remain", "1 min"}, TimeCase{91000, "remain", "2 min"},
                     TimeCase{3599999, "remain", "59 min"}, TimeCase{3600000, "remain", "1 hour"},
                     TimeCase{5460000, "remain", "2 hour"}, TimeCase{90000000, "remain", "25 hour"},
-                    TimeCase{-1, "remain", "0 sec"}));
+                    TimeCase{-1, "remain", "0 sec"}),
+    timeRowName);
 
 INSTANTIATE_TEST_SUITE_P(
     Clock, TimeText,
     testing::Values(TimeCase{3723004, "hh:mm:ss.zzz", "01:02:03.004"}, TimeCase{3723004, "mm:ss", "02:03"},
-                    TimeCase{90000000, "hh:mm:ss.zzz", ""}, TimeCase{-1000, "hh:mm:ss.zzz", ""}));
+                    TimeCase{90000000, "hh:mm:ss.zzz", ""}, TimeCase{-1000, "hh:mm:ss.zzz", ""}),
+    timeRowName);
 
 TEST(Transform, DefaultTimeFormatIsClockWithMilliseconds)
 {
@@ -78,7 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{1610612736, "", "1.5 GB"}, SizeCase{5368709120, "m", "5120.0 MB"},
                     SizeCase{5368709120, "M", "5120.0 MB"}, SizeCase{500000, "M", "488.3 kB"},
                     SizeCase{3 * 1048576, "k", "3072.0 kB"}, SizeCase{1099511627776 * 3, "", "3.0 TB"},
-                    SizeCase{1099511627776 * 3, "g", "3072.0 GB"}));
+                    SizeCase{1099511627776 * 3, "g", "3072.0 GB"}),
+    sizeRowName);
 
 TEST(Transform, SizesIgnoreADecimalCommaLocale)
 {

@@ -54,6 +54,8 @@ struct Placement {
     QList<qreal> sizes;
 };
 
+void PrintTo(const Placement& c, std::ostream* out) { *out << c.name; }
+
 class LinearPlacements : public Layouts, public ::testing::WithParamInterface<Placement> {};
 
 // A pass that counts itself, to see how many passes a burst of changes costs.

@@ -1,6 +1,7 @@
 #include "desktop/QCursorArea.h"
 #include "desktop/QWheelArea.h"
 #include "support-qt/QmlTesting.h"
+#include "support/RowNames.h"
 
 #include <QCoreApplication>
 #include <QWheelEvent>
@@ -29,6 +30,12 @@ struct Turn {
     qreal expectedDelta;
     qreal expectedValue;
 };
+
+void PrintTo(const Turn& t, std::ostream* out)
+{
+    *out << "from " << t.start << " of " << t.maximum << " at speed " << t.speed << " by (" << t.angle.x() << ", "
+         << t.angle.y() << ")";
+}
 
 class WheelTurns : public ::testing::TestWithParam<Turn> {};
 
@@ -63,7 +70,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Turn{100, 95, 2, QPoint(0, -120), -16, 100},
                       Turn{0, 0, 1, QPoint(0, -120), -8, 0}, // no room: announced anyway
                       Turn{100, 50, 2, QPoint(120, 0), 8, 42}, // speed is vertical only
-                      Turn{100, 50, 1, QPoint(0, 240), 16, 34}));
+                      Turn{100, 50, 1, QPoint(0, 240), 16, 34}),
+    [](const ::testing::TestParamInfo<Turn>& info) {
+        const Turn& t = info.param;
+        return kestrel::test::row_name("from " + std::to_string(int(t.start)) + " of " + std::to_string(int(t.maximum)) +
+                                       " speed " + std::to_string(int(t.speed)) + " by " + std::to_string(t.angle.x()) +
+                                       " " + std::to_string(t.angle.y()));
+    });
 
 TEST(WheelArea, MinimumWinsWhenBoundsCross)
 {

@@ -1,5 +1,6 @@
 #include "desktop/QRangeModel.h"
 #include "support-qt/QmlTesting.h"
+#include "support/RowNames.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,8 @@ struct Snap {
     qreal value;    // public value in range 0..10, step 3
     qreal position; // public position over positions 0..100
 };
+
+void PrintTo(const Snap& s, std::ostream* out) { *out << "value " << s.raw; }
 
 class RangeSnapping : public ::testing::TestWithParam<Snap> {};
 
@@ -56,7 +59,10 @@ TEST_P(RangeSnapping, SnapsToTheNearerStep)
 INSTANTIATE_TEST_SUITE_P(StepThree, RangeSnapping,
                          ::testing::Values(Snap{4.4, 3, 30}, Snap{4.5, 3, 30}, Snap{4.6, 6, 60},
                                            Snap{9.7, 10, 100}, Snap{9.4, 9, 90},
-                                           Snap{-1, 0, 0}, Snap{25, 10, 100}));
+                                           Snap{-1, 0, 0}, Snap{25, 10, 100}),
+                         [](const ::testing::TestParamInfo<Snap>& info) {
+                             return kestrel::test::row_name("value " + QString::number(info.param.raw).toStdString());
+                         });
 
 TEST(RangeModel, ValueLeadsPositionInEveryAnnouncement)
 {

@@ -4,6 +4,7 @@
 #include "support/CallbackRecorder.h"
 #include "support/LogLines.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/RowNames.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,8 @@ struct FilterCase {
     std::function<void(Caller&)> caller;
     bool kept;
 };
+
+void PrintTo(const FilterCase& c, std::ostream* out) { *out << c.name; }
 
 class AdvertisementFilter : public testing::TestWithParam<FilterCase> {};
 
@@ -103,6 +106,8 @@ struct RateCase {
     std::uint32_t rate;
 };
 
+void PrintTo(const RateCase& c, std::ostream* out) { *out << c.attributes; }
+
 class AdvertisementRate : public testing::TestWithParam<RateCase> {};
 
 TEST_P(AdvertisementRate, IsA32BitNumberOrTheFeedFails) {
@@ -125,7 +130,10 @@ INSTANTIATE_TEST_SUITE_P(Table, AdvertisementRate,
                                          RateCase{"rate=\"\"", false, 0}, RateCase{"rate=\"5 \"", false, 0},
                                          RateCase{"rate=\" 5\"", false, 0}, RateCase{"rate=\"x\"", false, 0},
                                          RateCase{"rate=\"1.5\"", false, 0}, RateCase{"rate=\"+\"", false, 0},
-                                         RateCase{"rate=\"4294967296\"", false, 0}));
+                                         RateCase{"rate=\"4294967296\"", false, 0}),
+                         [](const testing::TestParamInfo<RateCase>& info) {
+                             return kestrel::test::row_name(info.index, info.param.attributes);
+                         });
 
 TEST(AdvertisementFeed, ReadsDepthNotNames) {
     const details::context_list contexts = parse_text(
@@ -167,6 +175,8 @@ struct DownloadCase {
     const char* first_item; // of the empty slot name, when loaded
     const char* logged;     // what the one line says after the address; none when loaded
 };
+
+void PrintTo(const DownloadCase& c, std::ostream* out) { *out << c.name; }
 
 class AdvertisementDownload : public testing::TestWithParam<DownloadCase> {};
 

@@ -1,4 +1,5 @@
 #include "feeds/DTAdvertisementProvider.h"
+#include "support/RowNames.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,17 @@ struct SlotCase {
     const char* chosen;
 };
 
+// The slots as id:rate,rate... and the name asked for.
+void PrintTo(const SlotCase& c, std::ostream* out) {
+    for (const Slot& slot : c.slots) {
+        *out << '"' << slot.id << "\":";
+        for (std::size_t i = 0; i < slot.rates.size(); ++i)
+            *out << (i ? "," : "") << slot.rates[i];
+        *out << ' ';
+    }
+    *out << "asked \"" << c.name << '"';
+}
+
 class AdvertisementSlot : public testing::TestWithParam<SlotCase> {};
 
 TEST_P(AdvertisementSlot, FirstContextAnsweringTheNameIsUsed) {
@@ -65,7 +77,10 @@ INSTANTIATE_TEST_SUITE_P(Table, AdvertisementSlot,
                                          SlotCase{{{"", {}}, {"", {1}}}, "", "none"},
                                          SlotCase{{{"s", {0, 0, 0}}}, "s", "none"},
                                          SlotCase{{{"s", {0, 5, 0}}}, "s", "s/1"},
-                                         SlotCase{{{"s", {7}}}, "s", "s/0"}));
+                                         SlotCase{{{"s", {7}}}, "s", "s/0"}),
+                         [](const testing::TestParamInfo<SlotCase>& info) {
+                             return kestrel::test::row_name(info.index, std::string("asked ") + info.param.name);
+                         });
 
 TEST(AdvertisementSelection, DrawsInProportionToTheRates) {
     provider feed = make_provider({{"s", {3, 1}}});

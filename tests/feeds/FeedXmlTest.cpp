@@ -26,6 +26,8 @@ struct DepthCase {
     std::size_t depth;
 };
 
+void PrintTo(const DepthCase& c, std::ostream* out) { *out << c.name; }
+
 class ElementDepth : public testing::TestWithParam<DepthCase> {};
 
 // What opens nothing for the XML reader must not count, and what does must:

@@ -24,6 +24,8 @@ struct Declaration {
     const char* body;
 };
 
+void PrintTo(const Declaration& d, std::ostream* out) { *out << d.body; }
+
 class CreatableTypes : public GuiTypes, public ::testing::WithParamInterface<Declaration> {};
 
 } // namespace

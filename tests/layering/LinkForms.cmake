@@ -73,6 +73,18 @@ set_target_properties(Outer::bridge PROPERTIES INTERFACE_LINK_LIBRARIES "$<LINK_
 set_target_properties(Inner::bridge PROPERTIES INTERFACE_LINK_LIBRARIES multimedia)
 target_link_libraries(qml PRIVATE Outer::bridge)
 ]])
+forbidden(objects_of_a_library_between "net links viewmodel" [[
+add_library(view_objects OBJECT ${nothing})
+set_target_properties(view_objects PROPERTIES LINKER_LANGUAGE NONE)
+target_link_libraries(view_objects PRIVATE viewmodel)
+target_sources(net PRIVATE $<TARGET_OBJECTS:view_objects>)
+]])
+forbidden(objects_in_a_condition "desktop links PkgConfig::FFMPEG" [[
+add_library(codec_objects OBJECT ${nothing})
+set_target_properties(codec_objects PROPERTIES LINKER_LANGUAGE NONE)
+target_link_libraries(codec_objects INTERFACE PkgConfig::FFMPEG)
+target_sources(desktop INTERFACE $<$<CONFIG:Debug>:$<TARGET_OBJECTS:codec_objects>>)
+]])
 forbidden(tool "kestrel_make_show links viewmodel" [[target_link_libraries(kestrel_make_show PRIVATE viewmodel)]])
 forbidden(program "lumivista links kestrel" [[target_link_libraries(lumivista PRIVATE kestrel)]])
 forbidden(target_outside_the_table "extra_tool links kestrel" [[

@@ -34,6 +34,8 @@ struct MessageCase {
     int expected;
 };
 
+void PrintTo(const MessageCase& c, std::ostream* out) { *out << c.name; }
+
 class MessageBoxAnswer : public testing::TestWithParam<MessageCase> {};
 
 void press(QWidget* box, Qt::Key key)

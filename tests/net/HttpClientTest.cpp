@@ -102,6 +102,8 @@ struct AnswerCase {
     std::size_t content_length = 0;
 };
 
+void PrintTo(const AnswerCase& c, std::ostream* out) { *out << c.name; }
+
 class HttpAnswers : public HttpClient, public testing::WithParamInterface<AnswerCase> {};
 
 TEST_P(HttpAnswers, OpenAndBodyAsExpected) {
@@ -199,6 +201,8 @@ struct RedirectCase {
     const char* location;
     error_code outcome;
 };
+
+void PrintTo(const RedirectCase& c, std::ostream* out) { *out << c.name; }
 
 class HttpRedirectRefused : public HttpClient, public testing::WithParamInterface<RedirectCase> {};
 

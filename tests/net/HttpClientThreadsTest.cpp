@@ -137,6 +137,8 @@ struct LookupCase {
     boost::system::error_code outcome;
 };
 
+void PrintTo(const LookupCase& c, std::ostream* out) { *out << c.name; }
+
 class StuckLookup : public testing::TestWithParam<LookupCase> {};
 
 // However the request ends while its look-up hangs, it ends at once, and

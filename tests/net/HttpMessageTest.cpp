@@ -2,6 +2,8 @@
 #include "net/HttpOptions.h"
 #include "net/OptionSet.h"
 
+#include "support/RowNames.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +19,8 @@ struct RequestCase {
     std::function<void(option_set&)> options;
     std::string bytes;
 };
+
+void PrintTo(const RequestCase& c, std::ostream* out) { *out << c.name; }
 
 class HttpRequestBytes : public testing::TestWithParam<RequestCase> {};
 
@@ -60,9 +64,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RequestCase>& info) { return std::string(info.param.name); });
 
 struct RequestLineCase {
+    const char* name;
     const char* url;
     const char* line; // the request line without its "\r\n"
 };
+
+void PrintTo(const RequestLineCase& c, std::ostream* out)
+{
+    *out << c.name << ": " << testing::PrintToString(std::string(c.url));
+}
 
 class HttpRequestLine : public testing::TestWithParam<RequestLineCase> {};
 
@@ -77,12 +87,14 @@ TEST_P(HttpRequestLine, HoldsOnlyVisibleAscii) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, HttpRequestLine,
-    testing::Values(RequestLineCase{"http://h/p?x=a b\xE9", "GET /p?x=a%20b%E9 HTTP/1.0"},
-                    RequestLineCase{"http://h/p?a\r\nHost: evil", "GET /p?a%0D%0AHost:%20evil HTTP/1.0"},
-                    RequestLineCase{"http://h/a%20b?q=%41%zz%", "GET /a%20b?q=%41%zz% HTTP/1.0"},
-                    RequestLineCase{"http://h?\t\x7F\x80\xFF", "GET /?%09%7F%80%FF HTTP/1.0"},
-                    RequestLineCase{"http://h/?!~\"<>", "GET /?!~\"<> HTTP/1.0"},
-                    RequestLineCase{"http://h/p? HTTP/1.1", "GET /p?%20HTTP/1.1 HTTP/1.0"}));
+    testing::Values(
+        RequestLineCase{"SpaceAndHighByte", "http://h/p?x=a b\xE9", "GET /p?x=a%20b%E9 HTTP/1.0"},
+        RequestLineCase{"LineBreakInjection", "http://h/p?a\r\nHost: evil", "GET /p?a%0D%0AHost:%20evil HTTP/1.0"},
+        RequestLineCase{"EscapesKeptAsWritten", "http://h/a%20b?q=%41%zz%", "GET /a%20b?q=%41%zz% HTTP/1.0"},
+        RequestLineCase{"ControlAndHighBytes", "http://h?\t\x7F\x80\xFF", "GET /?%09%7F%80%FF HTTP/1.0"},
+        RequestLineCase{"VisiblePunctuationKept", "http://h/?!~\"<>", "GET /?!~\"<> HTTP/1.0"},
+        RequestLineCase{"SecondVersionInQuery", "http://h/p? HTTP/1.1", "GET /p?%20HTTP/1.1 HTTP/1.0"}),
+    [](const testing::TestParamInfo<RequestLineCase>& info) { return std::string(info.param.name); });
 
 TEST(HttpRequestHost, OnlyVisibleAsciiHostsAreSent) {
     EXPECT_TRUE(detail::is_sendable_host(url("http://example.test:80/")));
@@ -123,6 +135,8 @@ struct StatusCase {
     std::size_t length;
 };
 
+void PrintTo(const StatusCase& c, std::ostream* out) { *out << testing::PrintToString(c.text); }
+
 class HttpStatusLine : public testing::TestWithParam<StatusCase> {};
 
 TEST_P(HttpStatusLine, ParsesOnlyTheExactForm) {
@@ -149,7 +163,10 @@ INSTANTIATE_TEST_SUITE_P(Table, HttpStatusLine,
                                          StatusCase{"HTTP/1.1 200 OK\n", false, 0, 0},
                                          StatusCase{"HTTP/1.1 200 OK\r", false, 0, 0},
                                          StatusCase{"http/1.1 200 OK\r\n", false, 0, 0},
-                                         StatusCase{"", false, 0, 0}));
+                                         StatusCase{"", false, 0, 0}),
+                         [](const testing::TestParamInfo<StatusCase>& info) {
+                             return kestrel::test::row_name(info.index, info.param.text);
+                         });
 
 struct HeaderCase {
     std::string block;
@@ -158,6 +175,8 @@ struct HeaderCase {
     std::size_t content_length;
     std::string location;
 };
+
+void PrintTo(const HeaderCase& c, std::ostream* out) { *out << testing::PrintToString(c.block); }
 
 class HttpHeaderBlock : public testing::TestWithParam<HeaderCase> {};
 
@@ -195,6 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{" folded-first: x\r\n\r\n", false, "", 0, ""},
         HeaderCase{"Content-Type: a\r\n", false, "", 0, ""},
         HeaderCase{"Content-Type: a\r\n\r", false, "", 0, ""},
-        HeaderCase{"Content-Type: a\n\r\n", false, "", 0, ""}));
+        HeaderCase{"Content-Type: a\n\r\n", false, "", 0, ""}),
+    [](const testing::TestParamInfo<HeaderCase>& info) { return kestrel::test::row_name(info.index, info.param.block); });
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "net/Url.h"
 
+#include "support/RowNames.h"
+
 #include <boost/system/system_error.hpp>
 
 #include <gtest/gtest.h>
@@ -19,6 +21,8 @@ struct ParsedUrl {
     const char* fragment;
     bool ipv6;
 };
+
+void PrintTo(const ParsedUrl& c, std::ostream* out) { *out << testing::PrintToString(std::string(c.text)); }
 
 class UrlParsing : public testing::TestWithParam<ParsedUrl> {};
 
@@ -55,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParsedUrl{"gopher://host/", "gopher", "", "host", "", 0, "/", "/", "", "", false},
         ParsedUrl{"http://host:065535/", "http", "", "host", ":065535", 65535, "/", "/", "", "", false},
         ParsedUrl{"file:///tmp/f%C3%BCed.xml", "file", "", "", "", 0, "/tmp/f%C3%BCed.xml",
-                  "/tmp/f\xC3\xBC" "ed.xml", "", "", false}));
+                  "/tmp/f\xC3\xBC" "ed.xml", "", "", false}),
+    [](const testing::TestParamInfo<ParsedUrl>& info) { return kestrel::test::row_name(info.index, info.param.text); });
 
 class UrlRejected : public testing::TestWithParam<const char*> {};
 
@@ -77,7 +82,10 @@ INSTANTIATE_TEST_SUITE_P(Table, UrlRejected,
                          testing::Values("http://[::1/feed", "http://[::1]x/", "http://host:/", "http://host:8a/",
                                          "http:/host", "no-colon-at-all", "", "http://host/a b", "http://host/%4",
                                          "http://host/%zz", "http://host/%", "http://host/\xC3\xA4",
-                                         "http://host:65536/", "http://host:99999999999999999999999/"));
+                                         "http://host:65536/", "http://host:99999999999999999999999/"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return kestrel::test::row_name(info.index, info.param);
+                         });
 
 TEST(Url, WritesTheChosenParts) {
     const urdl::url u("http://me@[::1]:8080/a%20b?x=1#top");

@@ -17,6 +17,8 @@
 
 #include <cerrno>
 #include <memory>
+#include <ostream>
+#include <string>
 
 using ViewModel::ConvertViewModel;
 using ViewModel::SettingsViewModel;
@@ -201,6 +203,11 @@ struct ResultRow {
     const char* reported;
 };
 
+void PrintTo(const ResultRow& row, std::ostream* out)
+{
+    *out << "result " << row.result << " reported as " << testing::PrintToString(std::string(row.reported));
+}
+
 class ConvertResults : public ConvertViewModelTest, public testing::WithParamInterface<ResultRow> {};
 
 } // namespace
@@ -235,7 +242,10 @@ INSTANTIATE_TEST_SUITE_P(Codes, ConvertResults,
                                                       "The file could not be made in the folder \"%1\"."},
                                          ResultRow{6, "failed=6 Media muxer failed."},
                                          ResultRow{7, "failed=7 Unexpected error."},
-                                         ResultRow{9, "failed=9 Unexpected error."}));
+                                         ResultRow{9, "failed=9 Unexpected error."}),
+                         [](const testing::TestParamInfo<ResultRow>& info) {
+                             return "Result" + std::to_string(info.param.result);
+                         });
 
 namespace {
 
@@ -270,7 +280,8 @@ TEST_P(UnreadablePhotos, TheGoodNewsNamesThemAndTheVideoIsKept)
     EXPECT_EQ(filesInFolder(), QStringList{"Trip.mp4"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, UnreadablePhotos, testing::Values(0, 1, 20, 21, 26));
+INSTANTIATE_TEST_SUITE_P(Counts, UnreadablePhotos, testing::Values(0, 1, 20, 21, 26),
+    [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "_unreadable"; });
 
 TEST_F(ConvertViewModelTest, PauseResumeAndStopFollowTheStates)
 {

@@ -1,6 +1,7 @@
 #include "ViewModelDoubles.h"
 
 #include "viewmodel/SettingsViewModel.h"
+#include "support/RowNames.h"
 
 #include <gtest/gtest.h>
 
@@ -88,4 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Values only an edited store or a stray QML write can bring.
         ProfileRow{0, 5, wide, ".avi", "windows-low", "", false},
         ProfileRow{12, 2, wide, "", "mac-high", "", false},
-        ProfileRow{-1, 1, classic, "", "mac-medium", "", false}));
+        ProfileRow{-1, 1, classic, "", "mac-medium", "", false}),
+    [](const testing::TestParamInfo<ProfileRow>& info) {
+        return kestrel::test::row_name(info.index, std::string(info.param.preset) + " " +
+                                                       QString::number(info.param.aspect).toStdString());
+    });

@@ -2,6 +2,7 @@
 #include "ViewModelTesting.h"
 
 #include "viewmodel/SettingsViewModel.h"
+#include "support/RowNames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -122,7 +123,11 @@ INSTANTIATE_TEST_SUITE_P(
                     DurationStep{6.0, 1.2, true, 6.0, 6.0, 1.2, ""},
                     DurationStep{6.0, 1.2, false, 1.2, 6.0, 1.2, ""},
                     DurationStep{6.0, 1.2, true, notANumber, 6.0, 1.2, ""},
-                    DurationStep{6.0, 1.2, false, notANumber, 6.0, 1.2, ""}));
+                    DurationStep{6.0, 1.2, false, notANumber, 6.0, 1.2, ""}),
+    [](const testing::TestParamInfo<DurationStep>& info) {
+        return kestrel::test::row_name(info.index, std::string(info.param.setSlide ? "slide " : "transition ") +
+                                                       QString::number(info.param.value).toStdString());
+    });
 
 TEST_F(SettingsViewModelTest, FormatChangeAnnouncesTheEffectiveValuesInOrder)
 {
@@ -296,7 +301,11 @@ INSTANTIATE_TEST_SUITE_P(
                     StoredValue{"Settings/quality", 0, "quality", 0},
                     StoredValue{"Settings/outputFolder", "", "outputFolder",
                                 QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)},
-                    StoredValue{"Settings/slideshowName", "", "slideshowName", "My slideshow"}));
+                    StoredValue{"Settings/slideshowName", "", "slideshowName", "My slideshow"}),
+    [](const testing::TestParamInfo<StoredValue>& info) {
+        return kestrel::test::row_name(info.index,
+                                       std::string(info.param.property) + " " + info.param.value.toString().toStdString());
+    });
 
 // Settings that cannot be stored are told once per cause, naming the file
 // and why, and again after a store that worked, with a log line each time

@@ -8,27 +8,40 @@ extern "C" {
 }
 
 #include <limits>
+#include <string>
 
 namespace kestrel {
 
 namespace {
 
-// How far from 0 a stream may begin. Encoders start at or a few frames
-// before 0 (reordering, codec delay) and a show never starts later; an hour
-// leaves room for any of that while keeping the first packet's stamps, and
-// the offsets between them, inside the 32 bits mov/mp4 store them in for
-// every time base up to 1/596523.
-const int64_t most_start_seconds = 3600;
+// How far from 0 a stream may begin, and how far one packet may be decoded
+// after its stream's previous one. Encoders start at or a few frames
+// before 0 (reordering, codec delay), a show never starts later and its
+// packets follow each other closely; an hour leaves room for any of that
+// while keeping the first packet's stamps, and the offsets between them,
+// inside the 32 bits mov/mp4 store them in for every time base up to
+// 1/596523, and bounds what a muxer makes of one gap (AVI's fills it with
+// an empty frame a tick of the stream's time base: 90 000 at 1/25).
+const int64_t most_seconds_apart = 3600;
 
 // How far a packet may be decoded before the file's first one, in
 // microseconds.
 const int64_t most_reordering = AV_TIME_BASE;
 
-[[noreturn]] void refuse(const char* why) {
-    KESTREL_THROW(errors::invalid_argument(std::string("muxer : ") + why));
+[[noreturn]] void refuse(const std::string& why) {
+    KESTREL_THROW(errors::invalid_argument("muxer : " + why));
+}
+
+std::string stamp_text(int64_t stamp) {
+    return stamp == AV_NOPTS_VALUE ? "unset" : std::to_string(stamp);
 }
 
 int64_t magnitude(int64_t stamp) { return stamp < 0 ? -stamp : stamp; }
+
+// b - a without overflow, for a <= b.
+uint64_t distance(int64_t a, int64_t b) {
+    return static_cast<uint64_t>(b) - static_cast<uint64_t>(a);
+}
 
 } // namespace
 
@@ -38,29 +51,36 @@ ff_packet_stamps::ff_packet_stamps(unsigned int streams, bool equal_dts_allowed)
 
 void ff_packet_stamps::admit(int stream, int64_t pts, int64_t dts, AVRational time_base) {
     int64_t& last_dts = last_dts_.at(static_cast<std::size_t>(stream));
+    // The refused packet's stamps, for whoever reads the error.
+    auto refuse_packet = [&](const char* why) {
+        refuse(why + std::string(" (stream ") + std::to_string(stream) + ": pts " +
+               stamp_text(pts) + ", dts " + stamp_text(dts) + ", previous dts " +
+               stamp_text(last_dts) + ", time base " + std::to_string(time_base.num) + "/" +
+               std::to_string(time_base.den) + ")");
+    };
     // Where the decoding stamp is missing FFmpeg takes the presentation
     // stamp for it.
     const int64_t decoded = dts != AV_NOPTS_VALUE ? dts : pts;
     if (pts != AV_NOPTS_VALUE && dts != AV_NOPTS_VALUE) {
         if (pts < dts)
-            refuse("packet presented before it is decoded");
-        // Unsigned: the difference of two far-apart stamps would overflow.
-        const uint64_t offset = static_cast<uint64_t>(pts) - static_cast<uint64_t>(dts);
-        if (offset > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
-            refuse("packet presented too long after it is decoded");
+            refuse_packet("packet presented before it is decoded");
+        if (distance(dts, pts) > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
+            refuse_packet("packet presented too long after it is decoded");
     }
     if (decoded == AV_NOPTS_VALUE)
         return;
+    const int64_t most = av_rescale_q(most_seconds_apart, AVRational{1, 1}, time_base);
     if (last_dts == AV_NOPTS_VALUE) {
-        const int64_t most = av_rescale_q(most_start_seconds, AVRational{1, 1}, time_base);
         if (magnitude(decoded) > most || (pts != AV_NOPTS_VALUE && magnitude(pts) > most))
-            refuse("stream starts more than an hour away from 0");
+            refuse_packet("stream starts more than an hour away from 0");
     } else if (decoded < last_dts || (decoded == last_dts && !equal_dts_allowed_)) {
-        refuse("packet not decoded after the previous one of its stream");
+        refuse_packet("packet not decoded after the previous one of its stream");
+    } else if (distance(last_dts, decoded) > static_cast<uint64_t>(most)) {
+        refuse_packet("packet decoded more than an hour after the previous one of its stream");
     }
     const int64_t time = av_rescale_q(decoded, time_base, AVRational{1, AV_TIME_BASE});
     if (first_time_ != AV_NOPTS_VALUE && time < first_time_ - most_reordering)
-        refuse("packet decoded long before the file's first one");
+        refuse_packet("packet decoded long before the file's first one");
 
     if (first_time_ == AV_NOPTS_VALUE)
         first_time_ = time;

@@ -101,7 +101,8 @@ TEST_P(AudioBufferLayouts, FormatIsAnOwnCopy) {
 INSTANTIATE_TEST_SUITE_P(SampleFormats, AudioBufferLayouts,
                          ::testing::Values(sample_format_s16, sample_format_flt,
                                            sample_format_s16p, sample_format_fltp,
-                                           sample_format_dblp));
+                                           sample_format_dblp),
+    [](const ::testing::TestParamInfo<int>& info) { return sample_format_name(info.param); });
 
 TEST(AudioBuffer, PlanarPopPlacesTheSecondChannelAfterTheFirst) {
     const audio_format_ptr format = format_of(sample_format_s16p);

@@ -111,6 +111,8 @@ struct decoded_case {
     int bitrate;
 };
 
+void PrintTo(const decoded_case& c, std::ostream* out) { *out << c.name; }
+
 class LameFiles : public ::testing::TestWithParam<decoded_case> {};
 
 // The packets and tags written as an MP3 file decode to the sound sent:

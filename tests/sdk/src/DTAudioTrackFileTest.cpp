@@ -5,6 +5,7 @@
 #include "support/MusicFiles.h"
 #include "support/TestFiles.h"
 #include "support/ToneLevel.h"
+#include "support/RowNames.h"
 
 #include <gtest/gtest.h>
 
@@ -107,7 +108,8 @@ TEST_P(MusicTrackFormats, LoopsWithoutAGap) {
         ASSERT_EQ(pass[i % pass.size()], looped[i]) << GetParam() << " frame " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(MusicFilter, MusicTrackFormats, ::testing::ValuesIn(music_extensions()));
+INSTANTIATE_TEST_SUITE_P(MusicFilter, MusicTrackFormats, ::testing::ValuesIn(music_extensions()),
+    [](const ::testing::TestParamInfo<std::string>& info) { return kestrel::test::row_name(info.param); });
 
 TEST(MusicTrack, SeekArithmetic) {
     TempDir dir;
@@ -203,6 +205,8 @@ struct joined_case {
     int channels; // of the second part
     int sample_rate;
 };
+
+void PrintTo(const joined_case& c, std::ostream* out) { *out << c.name; }
 
 class JoinedMusic : public ::testing::TestWithParam<joined_case> {};
 

@@ -75,6 +75,8 @@ struct ppm_case {
     int width, height; // of the image
 };
 
+void PrintTo(const ppm_case& c, std::ostream* out) { *out << c.name; }
+
 class PPMImages : public ::testing::TestWithParam<ppm_case> {};
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "support/AudioSignals.h"
 #include "support/MusicFiles.h"
 #include "support/ToneLevel.h"
+#include "support/RowNames.h"
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
@@ -86,7 +87,8 @@ TEST_P(AudioDecoderFormats, DecodesEveryChannelWithItsOwnTone) {
     EXPECT_TRUE(carries_tone(right, 44100, 1000.0, 440.0)) << GetParam();
 }
 
-INSTANTIATE_TEST_SUITE_P(MusicFilter, AudioDecoderFormats, ::testing::ValuesIn(music_extensions()));
+INSTANTIATE_TEST_SUITE_P(MusicFilter, AudioDecoderFormats, ::testing::ValuesIn(music_extensions()),
+    [](const ::testing::TestParamInfo<std::string>& info) { return kestrel::test::row_name(info.param); });
 
 TEST(FFAudioDecoder, PacketOfSeveralFramesKeepsChannelsApart) {
     audio_stream stream(sample_tone_file("mp3"));

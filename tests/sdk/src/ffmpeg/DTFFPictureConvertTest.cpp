@@ -1,6 +1,7 @@
 #include "DTPictureConvert.h"
 #include "ffmpeg/DTFFPicture.h"
 #include "support/TestPictures.h"
+#include "support/RowNames.h"
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
@@ -56,6 +57,8 @@ struct colour_case {
     // Studio-range BT.601, as the scaler converts by default.
     int y, u, v;
 };
+
+void PrintTo(const colour_case& c, std::ostream* out) { *out << c.name; }
 
 class ConvertedColours : public ::testing::TestWithParam<colour_case> {};
 
@@ -197,4 +200,5 @@ TEST_P(UnknownPixelFormats, AreRefusedWithTheConvertersError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OutsideFFmpeg, UnknownPixelFormats,
-                         ::testing::Values(-1, -2, 9999, static_cast<int>(AV_PIX_FMT_NB)));
+                         ::testing::Values(-1, -2, 9999, static_cast<int>(AV_PIX_FMT_NB)),
+    [](const ::testing::TestParamInfo<int>& info) { return kestrel::test::row_name("format " + std::to_string(info.param)); });

@@ -129,6 +129,8 @@ struct timing_case {
     double start_step;     // ms
 };
 
+void PrintTo(const timing_case& c, std::ostream* out) { *out << c.name; }
+
 class VideoDecoderTiming : public ::testing::TestWithParam<timing_case> {};
 
 TEST_P(VideoDecoderTiming, DurationsFollowPacketsGapsOrFrameRate) {

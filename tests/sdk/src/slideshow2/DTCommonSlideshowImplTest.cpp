@@ -49,6 +49,8 @@ struct MoveCase {
     const char* order;
 };
 
+void PrintTo(const MoveCase& c, std::ostream* out) { *out << "from " << c.from << " to " << c.to; }
+
 class SlideListMove : public SlideList, public testing::WithParamInterface<MoveCase> {};
 
 TEST_P(SlideListMove, ToCountsPositionsWithoutTheMovedSlide) {
@@ -63,13 +65,18 @@ INSTANTIATE_TEST_SUITE_P(Moves, SlideListMove,
                          testing::Values(MoveCase{0, 2, "QRP"}, MoveCase{2, 0, "RPQ"},
                                          MoveCase{1, 1, "PQR"}, MoveCase{0, 1, "QPR"},
                                          MoveCase{1, 0, "QPR"}, MoveCase{1, 2, "PRQ"},
-                                         MoveCase{2, 1, "PRQ"}));
+                                         MoveCase{2, 1, "PRQ"}),
+                         [](const testing::TestParamInfo<MoveCase>& info) {
+                             return "from" + std::to_string(info.param.from) + "_to" + std::to_string(info.param.to);
+                         });
 
 struct BadIndexCase {
     const char* operation;
     std::function<void(slideshow2::slideshow::Impl&)> call;
     const char* line;
 };
+
+void PrintTo(const BadIndexCase& c, std::ostream* out) { *out << c.operation; }
 
 class SlideListBadIndex : public SlideList, public testing::WithParamInterface<BadIndexCase> {};
 

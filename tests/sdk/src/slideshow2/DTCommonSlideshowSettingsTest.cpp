@@ -1,6 +1,7 @@
 #include "SlideshowDoubles.h"
 
 #include "DTErrors.h"
+#include "support/RowNames.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,8 @@ struct AspectCase {
     int num, den; // den 0 with num -1: bad_lexical_cast; -2: invalid_operation
 };
 
+void PrintTo(const AspectCase& c, std::ostream* out) { *out << testing::PrintToString(std::string(c.text)); }
+
 class FrameAspect : public testing::TestWithParam<AspectCase> {};
 
 TEST_P(FrameAspect, RatioOrNearestFractionOrRefusal) {
@@ -104,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
                     AspectCase{"16/9/1", -2, 0}, AspectCase{"16//9", -2, 0},
                     AspectCase{"/", -1, 0}, AspectCase{"16/", -1, 0}, AspectCase{" 16/9", -1, 0},
                     AspectCase{"16/9.5", -1, 0}, AspectCase{"4:3", -1, 0}, AspectCase{"", -1, 0},
-                    AspectCase{"99999999999/1", -1, 0}));
+                    AspectCase{"99999999999/1", -1, 0}),
+    [](const testing::TestParamInfo<AspectCase>& info) { return test::row_name(info.index, info.param.text); });
 
 struct ValueCase {
     const char* key;
@@ -112,6 +116,10 @@ struct ValueCase {
     std::function<double(const test::recording_slideshow&)> field;
     double expected; // NaN: the text is refused with bad_lexical_cast
 };
+
+void PrintTo(const ValueCase& c, std::ostream* out) {
+    *out << c.key << " = " << testing::PrintToString(std::string(c.text));
+}
 
 class SettingValue : public testing::TestWithParam<ValueCase> {};
 
@@ -167,7 +175,10 @@ INSTANTIATE_TEST_SUITE_P(
                     ValueCase{"ken-burns", "+1", ken_burns, 1.0},
                     ValueCase{"ken-burns", "true", ken_burns, refused},
                     ValueCase{"align-to-audio", "1", align, 1.0},
-                    ValueCase{"align-to-audio", "2", align, refused}));
+                    ValueCase{"align-to-audio", "2", align, refused}),
+    [](const testing::TestParamInfo<ValueCase>& info) {
+        return test::row_name(info.index, std::string(info.param.key) + " " + info.param.text);
+    });
 
 TEST(SlideshowSettings, AnUnreadableKeyStopsTheRestAndLeavesTheLockFree) {
     test::recording_slideshow show;

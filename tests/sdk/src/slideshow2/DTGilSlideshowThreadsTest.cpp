@@ -94,6 +94,13 @@ struct stamp_case {
     std::size_t frames;
 };
 
+std::string stamp_case_name(const stamp_case& c) {
+    return std::string(c.buffered ? "buffered" : "direct") + "_" + c.frame_rate + "fps_" + c.slide_seconds +
+           "s_slides";
+}
+
+void PrintTo(const stamp_case& c, std::ostream* out) { *out << stamp_case_name(c); }
+
 class frame_stamps : public ::testing::TestWithParam<stamp_case> {};
 
 // Starts are running sums of the lengths; the last frame ends at the total.
@@ -128,7 +135,10 @@ INSTANTIATE_TEST_SUITE_P(stamps, frame_stamps,
                          ::testing::Values(stamp_case{false, "25", "6", 450},
                                            stamp_case{true, "25", "6", 450},
                                            stamp_case{false, "30", "1", 90},
-                                           stamp_case{true, "30", "1", 90}));
+                                           stamp_case{true, "30", "1", 90}),
+                         [](const ::testing::TestParamInfo<stamp_case>& info) {
+                             return stamp_case_name(info.param);
+                         });
 
 TEST(rendered_show, read_after_a_seek_starts_there) {
     show_photos photos;

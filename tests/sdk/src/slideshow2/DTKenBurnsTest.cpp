@@ -1,6 +1,7 @@
 #include "slideshow2/DTKenBurnsRegistry.h"
 
 #include "DTErrors.h"
+#include "support/RowNames.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
                     MotionCase{"ls_diag_tr_out", 640, 480, 4000, 3000, {0.176, -64, 0}, {0.16, 0, 0}},
                     MotionCase{"ls_diag_bl_out", 640, 480, 4000, 3000, {0.176, 0, -48}, {0.16, 0, 0}},
                     MotionCase{"ls_diag_br_out", 640, 480, 4000, 3000, {0.176, -64, -48}, {0.16, 0, 0}},
-                    MotionCase{"static", 640, 480, 4000, 3000, {0.16, 0, 0}, {0.16, 0, 0}}));
+                    MotionCase{"static", 640, 480, 4000, 3000, {0.16, 0, 0}, {0.16, 0, 0}}),
+    [](const testing::TestParamInfo<MotionCase>& info) { return kestrel::test::row_name(info.index, info.param.name); });
 
 // A panorama fills the height, a square the width; portrait motions always
 // fit the width and cut `top` / `bottom` fractions of the photo's height.
@@ -81,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
         MotionCase{"pt_tb_out_1", 640, 480, 3000, 4000, {1.1 * p, -32, -93.86666666666667},
                    {p, 0, -117.33333333333337}},
         MotionCase{"pt_bt_out_2", 640, 480, 3000, 4000, {1.1 * p, -32, -130.13333333333344},
-                   {p, 0, -128}}));
+                   {p, 0, -128}}),
+    [](const testing::TestParamInfo<MotionCase>& info) { return kestrel::test::row_name(info.index, info.param.name); });
 
 // A photo or frame without pixels gives scale 0, which draws nothing,
 // never an infinite or undefined transform.

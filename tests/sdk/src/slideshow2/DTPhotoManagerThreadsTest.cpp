@@ -46,6 +46,8 @@ struct load_case {
     test::corner red;
 };
 
+void PrintTo(const load_case& c, std::ostream* out) { *out << c.name; }
+
 class PhotoManagerLoads : public testing::TestWithParam<load_case> {};
 
 } // namespace
