@@ -50,3 +50,12 @@ done
     record 1 1 158804100 158804100 1152 44100 "$sound"
     record 0 0 3601 3601 1 1 "$picture"
 } > "$out/avi-jumps-past-the-hour.bin"
+# avi, pictures 40 minutes apart: each jump within the hour, together past
+# it; such jumps once gave 1.4 GB of 21 KB.
+{
+    byte 2
+    record 0 1 0 0 1 25 "$picture"
+    record 0 0 60000 60000 1 25 "$picture"
+    record 0 0 120000 120000 1 25 "$picture"
+    record 0 0 180000 180000 1 25 "$picture"
+} > "$out/avi-jumps-of-40-minutes.bin"

@@ -24,6 +24,12 @@ namespace {
 // an empty frame a tick of the stream's time base: 90 000 at 1/25).
 const int64_t most_seconds_apart = 3600;
 
+// A jump: a packet decoded more than a second after its stream's previous
+// one, which no encoder hands over. A stream's jumps together may skip at
+// most an hour (most_seconds_apart), or many of them, each below the hour,
+// would still have AVI fill gigabytes from a few kilobytes. Microseconds.
+const int64_t shortest_jump = AV_TIME_BASE;
+
 // How far a packet may be decoded before the file's first one, in
 // microseconds.
 const int64_t most_reordering = AV_TIME_BASE;
@@ -46,7 +52,7 @@ uint64_t distance(int64_t a, int64_t b) {
 } // namespace
 
 ff_packet_stamps::ff_packet_stamps(unsigned int streams, bool equal_dts_allowed)
-    : last_dts_(streams, AV_NOPTS_VALUE),
+    : last_dts_(streams, AV_NOPTS_VALUE), skipped_(streams, 0),
       equal_dts_allowed_(equal_dts_allowed), first_time_(AV_NOPTS_VALUE) {}
 
 void ff_packet_stamps::admit(int stream, int64_t pts, int64_t dts, AVRational time_base) {
@@ -77,6 +83,14 @@ void ff_packet_stamps::admit(int stream, int64_t pts, int64_t dts, AVRational ti
         refuse_packet("packet not decoded after the previous one of its stream");
     } else if (distance(last_dts, decoded) > static_cast<uint64_t>(most)) {
         refuse_packet("packet decoded more than an hour after the previous one of its stream");
+    } else {
+        // Within the hour, so the gap rescales without overflow.
+        const int64_t gap = av_rescale_q(decoded - last_dts, time_base, AVRational{1, AV_TIME_BASE});
+        int64_t& skipped = skipped_.at(static_cast<std::size_t>(stream));
+        if (gap > shortest_jump && skipped + gap > most_seconds_apart * AV_TIME_BASE)
+            refuse_packet("packets of the stream skip more than an hour in all");
+        if (gap > shortest_jump)
+            skipped += gap;
     }
     const int64_t time = av_rescale_q(decoded, time_base, AVRational{1, AV_TIME_BASE});
     if (first_time_ != AV_NOPTS_VALUE && time < first_time_ - most_reordering)

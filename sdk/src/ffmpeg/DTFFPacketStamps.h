@@ -25,7 +25,9 @@ public:
     ff_packet_stamps(unsigned int streams, bool equal_dts_allowed);
 
     // Refuses a packet presented before it is decoded; one not decoded after
-    // its stream's previous packet, or more than an hour after it; the first
+    // its stream's previous packet, or more than an hour after it, or
+    // decoded after jumps of more than a second that skip more than an hour
+    // in all; the first
     // of a stream stamped more than an hour away from 0; one presented so
     // long after it is decoded that the offset does not fit 32 bits; one
     // decoded more than a second before the file's first packet. The error
@@ -35,6 +37,8 @@ public:
 private:
     // Per stream: the decoding stamp of its last packet, unset until it has one.
     std::vector<int64_t> last_dts_;
+    // Per stream: microseconds skipped by its jumps so far.
+    std::vector<int64_t> skipped_;
     bool equal_dts_allowed_;
     // Microseconds: the decoding time of the file's first packet.
     int64_t first_time_;

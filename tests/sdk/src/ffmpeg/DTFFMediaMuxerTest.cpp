@@ -343,6 +343,11 @@ const stamp_sequence_case stamp_sequences[] = {
      "muxer : packet decoded more than an hour after the previous one of its stream (stream 0: "
      "pts 90002, dts 90002, previous dts 1, time base 1/25)"},
     {"jump_past_the_hour_without_dts", "avi", "mpeg4", {{0, unset, 25}, {hours + 1, unset, 25}}, 1},
+    // Jumps each within the hour, an hour and more in all.
+    {"jumps_past_the_hour_in_all", "avi", "mpeg4",
+     {{0, 0, 25}, {hours * 2 / 3, hours * 2 / 3, 25}, {hours * 4 / 3, hours * 4 / 3, 25}}, 2,
+     "muxer : packets of the stream skip more than an hour in all (stream 0: pts 120000, dts 120000, "
+     "previous dts 60000, time base 1/25)"},
     // Shown 2^31 ticks of the stream's 1/12800 after it is decoded: mp4
     // keeps that offset in 32 bits, and a wrapped one made FFmpeg abort the
     // process in the trailer (the fuzzer's finding, as the first packet).
