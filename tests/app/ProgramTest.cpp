@@ -25,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -207,6 +208,40 @@ struct ProgramTest : ::testing::Test {
     kestrel::test::TempDir root;
     LoopbackHttpServer server;
     std::unique_ptr<QSettings> settings_;
+};
+
+// While it stands, this thread may run on the first two processors it was
+// allowed, and a process it starts inherits that narrow set, as on a machine
+// of two cores (Qt sizes its global thread pool by it). Says so when it
+// cannot narrow the set.
+class OnTwoProcessors {
+public:
+    OnTwoProcessors()
+    {
+        CPU_ZERO(&allowed_);
+        cpu_set_t two;
+        CPU_ZERO(&two);
+        if (::sched_getaffinity(0, sizeof allowed_, &allowed_) == 0)
+            for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < 2; ++cpu)
+                if (CPU_ISSET(cpu, &allowed_)) {
+                    CPU_SET(cpu, &two);
+                    ++taken;
+                }
+        narrowed_ = CPU_COUNT(&two) > 0 && ::sched_setaffinity(0, sizeof two, &two) == 0;
+        if (!narrowed_)
+            std::printf("could not narrow the processors; the program runs on all of them\n");
+    }
+    ~OnTwoProcessors()
+    {
+        if (narrowed_)
+            ::sched_setaffinity(0, sizeof allowed_, &allowed_);
+    }
+    OnTwoProcessors(const OnTwoProcessors&) = delete;
+    OnTwoProcessors& operator=(const OnTwoProcessors&) = delete;
+
+private:
+    cpu_set_t allowed_;
+    bool narrowed_ = false;
 };
 
 // Every file in `folder`, hidden ones too.
@@ -428,4 +463,34 @@ TEST_F(ProgramTest, EndsAtOnceWhileANameLookUpHangs)
     run.terminate();
     EXPECT_EQ(0, run.exitCode(2000)) << run.errors();
     std::printf("ended %lld ms after SIGTERM\n", static_cast<long long>(clock.elapsed()));
+}
+
+// On two cores, the usage hits sent at the start (a collector that accepts
+// and never answers holds each for its whole time-out) must not hold the
+// threads the window's painting waits for: the session's end two seconds
+// after the start, or a closed window, ends the program within two seconds.
+TEST_F(ProgramTest, EndsWithinTwoSecondsOnTwoCoresWhileUsageHitsHang)
+{
+    server.answer_otherwise(kestrel::test::HttpReply::silent());
+    for (const bool bySignal : {true, false}) {
+        SCOPED_TRACE(bySignal ? "SIGTERM" : "window closed");
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        ProgramRun run = [&] {
+            const OnTwoProcessors narrow;
+            return driver();
+        }();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+        ASSERT_TRUE(eventually([&] { return requested("/__utm.gif"); }));
+        QThread::msleep(std::max<qint64>(0, 2000 - sinceStart.elapsed()));
+        QElapsedTimer clock;
+        clock.start();
+        if (bySignal)
+            run.terminate();
+        else
+            run.send("quit");
+        EXPECT_EQ(0, run.exitCode(2000)) << "not ended within 2 s; " << run.errors();
+        std::printf("%s ended the program after %lld ms\n", bySignal ? "SIGTERM" : "the window's close",
+                    static_cast<long long>(clock.elapsed()));
+    }
 }
