@@ -16,9 +16,8 @@
 #include <QFutureWatcher>
 #include <QImage>
 #include <QLocale>
-#include <QThreadPool>
+#include <QPromise>
 #include <QtDebug>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <exception>
 #include <sstream>
@@ -55,20 +54,24 @@ typedef QFutureWatcher<InternalAd> BannerWatcher;
 
 Advertisement::Advertisement(const QString& product, const QString& version, const QString& url,
                              QObject* parent)
-    : QObject(parent), mailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this))
+    : QObject(parent), mailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this)), banners_(2, 4)
 {
     if (QCoreApplication* application = QCoreApplication::instance())
-        connect(application, &QCoreApplication::aboutToQuit, this, [this] { downloads_.cancel(); });
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] {
+            feedDownload_.cancel();
+            banners_.abandon();
+        });
     const kestrel::advertisement::locale_parts locale =
         kestrel::advertisement::split_locale_name(toEngineText(QLocale::system().name()));
     provider::start(toEngineText(url), toEngineText(product), toEngineText(ComponentModel::Platform::platform()),
                     toEngineText(version), locale.region, locale.language, AdvertisementFunctor{mailbox_},
-                    kestrel::feeds::feed_limits(downloads_));
+                    kestrel::feeds::feed_limits(feedDownload_));
 }
 
 Advertisement::~Advertisement()
 {
-    downloads_.cancel();
+    feedDownload_.cancel();
+    banners_.abandon();
     mailbox_->close();
 }
 
@@ -102,10 +105,17 @@ void Advertisement::retreive(const QString& context)
         qWarning().noquote() << "[Advertisement] none chosen";
         return;
     }
+    // Shared with the job; a job dropped unrun takes the last holder with
+    // it, which finishes the future cancelled and without a result.
+    auto banner = std::make_shared<QPromise<InternalAd>>();
     auto* watcher = new BannerWatcher(this);
     connect(watcher, &BannerWatcher::finished, this, &Advertisement::internalRetreived);
-    watcher->setFuture(
-        QtConcurrent::run(QThreadPool::globalInstance(), &Advertisement::fetchAd, chosen, bannerLimits(downloads_)));
+    watcher->setFuture(banner->future());
+    banner->start();
+    banners_.post([banner, chosen](const urdl::cancellation& cancel) {
+        banner->addResult(fetchAd(chosen, bannerLimits(cancel)));
+        banner->finish();
+    });
 }
 
 kestrel::feeds::fetch_limits Advertisement::bannerLimits(urdl::cancellation cancel)

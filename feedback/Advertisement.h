@@ -4,19 +4,23 @@
 // and the system locale's region and language) on a thread of the feed
 // reader; the outcome comes back as a posted event
 // (EventTypes::advertisementFeedEnded) and a read feed is kept. On request,
-// retreive() picks one advertisement for a slot, downloads its banner on
-// Qt's global thread pool and emits retreived() on the GUI thread: at most
-// one signal per request, none while no feed is kept, none when no
-// advertisement fits the slot. A banner that cannot be fetched or read, or
-// is larger than 8 MiB, gives a null picture. Nothing thrown by the
-// selection or the download leaves the service. GUI thread only. When the
-// application is about to quit (and at the latest when the service goes)
-// every download of the service in flight is cancelled and later ones fail
-// at once, so Qt's pool, which the application waits for as it ends, never
-// waits for the network. The holder deletes the service after main has
-// returned; downloads still running then never reach it.
+// retreive() picks one advertisement for a slot, downloads its banner on a
+// thread of the service's own bounded queue (NetworkJobs.h: two at once,
+// four more in line, the oldest dropped; never Qt's global thread pool,
+// which the window's painting waits for), and a future watcher's finished()
+// brings the result to the GUI thread, which emits retreived(): at most one
+// signal per request, none while no feed is kept, none when no
+// advertisement fits the slot, none for a request dropped from the line. A
+// banner that cannot be fetched or read, or is larger than 8 MiB, gives a
+// null picture. Nothing thrown by the selection or the download leaves the
+// service. GUI thread only. When the application is about to quit (and at
+// the latest when the service goes) the feed and the banners in flight are
+// cancelled and later requests dropped, and the quit waits for none of
+// them. The holder deletes the service after main has returned; downloads
+// still running then never reach it.
 
 #include "feedback/Ad.h"
+#include "feedback/NetworkJobs.h"
 
 #include "feeds/DTAdvertisementProvider.h"
 
@@ -35,7 +39,8 @@ class GuardedReceiver;
 
 namespace Feedback {
 
-// The result of one banner download, from the pool thread to the GUI thread.
+// The result of one banner download, from the queue's thread to the GUI
+// thread.
 struct InternalAd {
     bool valid = false; // an advertisement was chosen
     kestrel::advertisement::instance_ptr instance;
@@ -59,7 +64,7 @@ public:
 
     // A banner: 8 MiB within a minute.
     static kestrel::feeds::fetch_limits bannerLimits(urdl::cancellation cancel = urdl::cancellation());
-    // The pool job: the banner's bytes for a chosen advertisement. Throws
+    // The banner's job: the bytes for a chosen advertisement. Throws
     // nothing.
     static InternalAd fetchAd(kestrel::advertisement::instance_ptr ad,
                               const kestrel::feeds::fetch_limits& limits = bannerLimits());
@@ -76,7 +81,8 @@ private slots:
 private:
     kestrel::advertisement::provider_ptr provider_;
     std::shared_ptr<ComponentModel::GuardedReceiver> mailbox_;
-    urdl::cancellation downloads_; // the feed and every banner
+    urdl::cancellation feedDownload_;
+    NetworkJobs banners_;
 };
 
 } // namespace Feedback

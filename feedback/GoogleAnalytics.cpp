@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QThreadPool>
 
 namespace Feedback {
 
@@ -26,16 +25,13 @@ QSize desktopSize()
 } // namespace
 
 GoogleAnalytics::GoogleAnalytics(const QString& trackingId, const QString& hostName, const QString& domainHash)
-    : account_{analyticsCollectorHost(), trackingId, hostName, domainHash}
+    : account_{analyticsCollectorHost(), trackingId, hostName, domainHash}, hits_(2, 8)
 {
     if (QCoreApplication* application = QCoreApplication::instance())
-        connect(application, &QCoreApplication::aboutToQuit, this, [this] { hits_.cancel(); });
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { hits_.abandon(); });
 }
 
-GoogleAnalytics::~GoogleAnalytics()
-{
-    hits_.cancel();
-}
+GoogleAnalytics::~GoogleAnalytics() = default;
 
 void GoogleAnalytics::initialize(const QString& trackingId, const QString& hostName, const QString& domainHash)
 {
@@ -53,8 +49,7 @@ void GoogleAnalytics::addEvent(const QString& category, const QString& action, c
     const QString url =
         eventHitUrl(account_, AnalyticsEvent{category, action, label, value}, QDateTime::currentDateTime(),
                     desktopSize());
-    const urdl::cancellation hits = hits_;
-    QThreadPool::globalInstance()->start([url, hits] { sendRequest(url, hits); }, 0);
+    hits_.post([url](const urdl::cancellation& cancel) { sendRequest(url, cancel); });
 }
 
 namespace {
@@ -65,8 +60,8 @@ void GoogleAnalytics::sendRequest(const QString& url, const urdl::cancellation& 
 {
     try {
         urdl::istream stream;
-        // A hit holds a thread of Qt's global pool: an unreachable collector
-        // must not hold it for the client's usual five minutes.
+        // A hit holds one of the queue's two threads: an unreachable
+        // collector must not hold it for the client's usual five minutes.
         stream.rdbuf()->set_open_timeout(hitTimeoutMs);
         stream.rdbuf()->set_read_timeout(hitTimeoutMs);
         stream.rdbuf()->set_request_timeout(hitTimeoutMs);

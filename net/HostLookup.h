@@ -2,7 +2,8 @@
 // How the client turns a host name into addresses, an option of the client
 // like those of HttpOptions.h (urdl::istream::set_option). By default the
 // system's resolver (getaddrinfo). The look-up runs on a detached thread of
-// its own that a cancelled request stops waiting for (HostResolver.h), so
+// its own that a cancelled request stops waiting for, a few at most in the
+// process, more failing at once as a temporary failure (HostResolver.h), so
 // a look-up must use only what it owns: it gets its own copies of the host
 // and the port and returns the addresses by value, and it may still be
 // running when the process ends.

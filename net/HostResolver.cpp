@@ -3,12 +3,50 @@
 #include <boost/asio/error.hpp>
 #include <boost/asio/post.hpp>
 
+#include <atomic>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
 namespace urdl {
 namespace detail {
+
+namespace {
+
+// Constant-initialised and never destroyed: a look-up's thread may still
+// leave its function while the process ends.
+std::atomic<int> lookups_inside{0};
+
+// Takes a place among the waiting look-ups; false when all are taken.
+bool take_lookup_place() {
+    int taken = lookups_inside.load();
+    do {
+        if (taken >= host_resolver::max_waiting_lookups)
+            return false;
+    } while (!lookups_inside.compare_exchange_weak(taken, taken + 1));
+    return true;
+}
+
+struct lookup_place {
+    lookup_place() = default;
+    lookup_place(const lookup_place&) = delete;
+    lookup_place& operator=(const lookup_place&) = delete;
+    ~lookup_place() { lookups_inside.fetch_sub(1); }
+};
+
+// Why `body` could not be started; success once it runs.
+boost::system::error_code start_thread(const host_resolver::thread_starter& start, std::function<void()> body) {
+    try {
+        start(std::move(body));
+    } catch (const std::system_error& error) {
+        return boost::system::error_code(error.code().value(), boost::system::system_category());
+    } catch (...) {
+        return boost::asio::error::no_memory;
+    }
+    return boost::system::error_code();
+}
+
+} // namespace
 
 // What the look-up's thread and the resolver share. The thread only locks
 // the mutex and, while `io` is set, posts the answer to it; the resolver
@@ -30,7 +68,8 @@ struct host_resolver::shared_state {
     }
 };
 
-host_resolver::host_resolver(boost::asio::io_context& io) : io_(io) {}
+host_resolver::host_resolver(boost::asio::io_context& io, thread_starter start_thread)
+    : io_(io), start_thread_(std::move(start_thread)) {}
 
 host_resolver::~host_resolver() { abandon(); }
 
@@ -43,23 +82,29 @@ void host_resolver::async_resolve(const host_lookup::function& lookup, const std
     pending_ = state;
     done_ = std::move(done);
     work_.emplace(io_.get_executor());
-    try {
-        std::thread([state, lookup, host, port] {
-            host_lookup::addresses found;
-            boost::system::error_code ec;
-            try {
-                ec = lookup(host, port, found);
-            } catch (...) {
-                ec = boost::asio::error::no_memory;
-            }
-            std::lock_guard<std::mutex> lock(state->mutex);
-            if (state->io)
-                shared_state::post_answer(*state->io, state, ec, found);
-        }).detach();
-    } catch (const std::system_error& error) {
-        shared_state::post_answer(io_, state,
-                                  boost::system::error_code(error.code().value(), boost::system::system_category()),
+    if (!take_lookup_place()) {
+        shared_state::post_answer(io_, state, boost::asio::error::host_not_found_try_again,
                                   host_lookup::addresses());
+        return;
+    }
+    const boost::system::error_code not_started = start_thread(start_thread_, [state, lookup, host, port] {
+        // Given back once the answer is posted or dropped.
+        const lookup_place place;
+        host_lookup::addresses found;
+        boost::system::error_code ec;
+        try {
+            ec = lookup(host, port, found);
+        } catch (...) {
+            ec = boost::asio::error::no_memory;
+        }
+        std::lock_guard<std::mutex> lock(state->mutex);
+        if (state->io)
+            shared_state::post_answer(*state->io, state, ec, found);
+    });
+    if (not_started) {
+        // The body never ran, so it never gave its place back.
+        lookups_inside.fetch_sub(1);
+        shared_state::post_answer(io_, state, not_started, host_lookup::addresses());
     }
 }
 
@@ -80,6 +125,10 @@ void host_resolver::deliver(const boost::system::error_code& ec, const host_look
     if (done)
         done(ec, found);
 }
+
+int host_resolver::waiting_lookups() { return lookups_inside.load(); }
+
+void host_resolver::start_detached_thread(std::function<void()> body) { std::thread(std::move(body)).detach(); }
 
 void host_resolver::abandon() {
     if (!pending_)

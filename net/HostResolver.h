@@ -9,6 +9,14 @@
 // answer is dropped without touching the request. At most one look-up at a
 // time; all calls on the thread that runs the I/O context, which must
 // outlive the resolver.
+//
+// An abandoned look-up keeps its thread until the look-up function returns,
+// which for a DNS server that never answers may be never. So the process
+// lets at most max_waiting_lookups look-ups be inside their function at
+// once, abandoned ones included; past that a new look-up fails at once with
+// host_not_found_try_again, the temporary failure (EAI_AGAIN) it stands for,
+// and no thread is started. A thread that cannot be started fails the
+// look-up with the starter's error.
 
 #include "net/HostLookup.h"
 
@@ -26,8 +34,13 @@ namespace detail {
 class host_resolver {
 public:
     typedef std::function<void(const boost::system::error_code&, const host_lookup::addresses&)> handler;
+    // Runs `body` on a new thread that nobody joins, or throws (best a
+    // std::system_error) without running it.
+    typedef std::function<void(std::function<void()> body)> thread_starter;
 
-    explicit host_resolver(boost::asio::io_context& io);
+    static constexpr int max_waiting_lookups = 4;
+
+    explicit host_resolver(boost::asio::io_context& io, thread_starter start_thread = start_detached_thread);
     ~host_resolver();
     host_resolver(const host_resolver&) = delete;
     host_resolver& operator=(const host_resolver&) = delete;
@@ -39,6 +52,11 @@ public:
     // Ends the pending look-up at once; nothing pending, nothing happens.
     void cancel();
 
+    // The look-ups of the process inside their look-up function now.
+    static int waiting_lookups();
+    // The starter of every resolver but those given another: std::thread.
+    static void start_detached_thread(std::function<void()> body);
+
 private:
     struct shared_state;
 
@@ -46,6 +64,7 @@ private:
     void deliver(const boost::system::error_code& ec, const host_lookup::addresses& found);
 
     boost::asio::io_context& io_;
+    const thread_starter start_thread_;
     std::shared_ptr<shared_state> pending_;
     handler done_;
     // Keeps the context running while only the look-up's thread has work.

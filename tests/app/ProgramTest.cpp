@@ -25,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -201,12 +202,50 @@ struct ProgramTest : ::testing::Test {
         });
     }
 
+    // The usage hits go to a host whose name look-up never returns: a
+    // getaddrinfo preloaded into the program hangs for it.
+    QProcessEnvironment withNeverAnsweringCollectorLookUp() const
+    {
+        QProcessEnvironment environment = this->environment();
+        environment.insert("LUMIVISTA_ANALYTICS_HOST", QString("never-answers.test:%1").arg(server.port()));
+        environment.insert("LD_PRELOAD", LUMIVISTA_NEVER_ANSWERING_LOOKUP);
+        // The sanitizer's run-time library would otherwise insist on coming first.
+        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") +
+                                               (environment.contains("ASAN_OPTIONS") ? ":" : "") +
+                                               "verify_asan_link_order=0");
+        return environment;
+    }
+
     ProgramRun program() const { return ProgramRun(LUMIVISTA_PROGRAM, environment()); }
     ProgramRun driver() const { return ProgramRun(LUMIVISTA_TEST_DRIVER, environment()); }
 
     kestrel::test::TempDir root;
     LoopbackHttpServer server;
     std::unique_ptr<QSettings> settings_;
+};
+
+// While it stands, this thread runs on the first two processors it may
+// use, and a process it starts inherits them, as on a machine of two cores
+// (Qt sizes its global thread pool by them).
+struct OnTwoProcessors {
+    OnTwoProcessors()
+    {
+        cpu_set_t two;
+        CPU_ZERO(&two);
+        if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+            for (int cpu = 0; cpu < CPU_SETSIZE && CPU_COUNT(&two) < 2; ++cpu)
+                if (CPU_ISSET(cpu, &allowed))
+                    CPU_SET(cpu, &two);
+        narrowed = CPU_COUNT(&two) > 0 && ::sched_setaffinity(0, sizeof two, &two) == 0;
+        EXPECT_TRUE(narrowed) << "the program runs on all processors";
+    }
+    ~OnTwoProcessors()
+    {
+        if (narrowed)
+            ::sched_setaffinity(0, sizeof allowed, &allowed);
+    }
+    cpu_set_t allowed;
+    bool narrowed = false;
 };
 
 // Every file in `folder`, hidden ones too.
@@ -412,14 +451,7 @@ TEST_F(ProgramTest, EndsAtOnceWhateverTheSiteDoes)
 TEST_F(ProgramTest, EndsAtOnceWhileANameLookUpHangs)
 {
     server.answer_otherwise(kestrel::test::HttpReply::silent());
-    QProcessEnvironment environment = this->environment();
-    environment.insert("LUMIVISTA_ANALYTICS_HOST", QString("never-answers.test:%1").arg(server.port()));
-    environment.insert("LD_PRELOAD", LUMIVISTA_NEVER_ANSWERING_LOOKUP);
-    // The sanitizer's run-time library would otherwise insist on coming first.
-    environment.insert("ASAN_OPTIONS",
-                       environment.value("ASAN_OPTIONS") + (environment.contains("ASAN_OPTIONS") ? ":" : "") +
-                           "verify_asan_link_order=0");
-    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+    ProgramRun run(LUMIVISTA_TEST_DRIVER, withNeverAnsweringCollectorLookUp());
     ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
     ASSERT_TRUE(run.errorsShow("look-up of never-answers.test hangs", startMs));
     ASSERT_TRUE(eventually([&] { return requested("/files/notification/lumivista.xml"); }));
@@ -428,4 +460,41 @@ TEST_F(ProgramTest, EndsAtOnceWhileANameLookUpHangs)
     run.terminate();
     EXPECT_EQ(0, run.exitCode(2000)) << run.errors();
     std::printf("ended %lld ms after SIGTERM\n", static_cast<long long>(clock.elapsed()));
+}
+
+// On two cores, the usage hits sent at the start (each held for its whole
+// time-out by a collector that accepts and never answers, or by its name
+// look-up that never returns) must not hold the threads the window's
+// painting waits for: the session's end two seconds after the start, or a
+// closed window, ends the program within two seconds.
+TEST_F(ProgramTest, EndsWithinTwoSecondsOnTwoCoresWhileUsageHitsHang)
+{
+    server.answer_otherwise(kestrel::test::HttpReply::silent());
+    for (const bool lookUpHangs : {false, true})
+        for (const bool bySignal : {true, false}) {
+            const std::string how = std::string(lookUpHangs ? "look-up hangs, " : "collector silent, ") +
+                                    (bySignal ? "SIGTERM" : "window closed");
+            SCOPED_TRACE(how);
+            QElapsedTimer sinceStart;
+            sinceStart.start();
+            ProgramRun run = [&] {
+                const OnTwoProcessors narrow;
+                return ProgramRun(LUMIVISTA_TEST_DRIVER,
+                                  lookUpHangs ? withNeverAnsweringCollectorLookUp() : environment());
+            }();
+            ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+            if (lookUpHangs)
+                ASSERT_TRUE(run.errorsShow("look-up of never-answers.test hangs", startMs));
+            else
+                ASSERT_TRUE(eventually([&] { return requested("/__utm.gif"); }));
+            QThread::msleep(std::max<qint64>(0, 2000 - sinceStart.elapsed()));
+            QElapsedTimer clock;
+            clock.start();
+            if (bySignal)
+                run.terminate();
+            else
+                run.send("quit");
+            EXPECT_EQ(0, run.exitCode(2000)) << "not ended within 2 s; " << run.errors();
+            std::printf("%s: ended after %lld ms\n", how.c_str(), static_cast<long long>(clock.elapsed()));
+        }
 }

@@ -12,7 +12,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QPointer>
-#include <QThreadPool>
+#include <QFutureWatcher>
 #include <QUrl>
 
 namespace {
@@ -53,11 +53,12 @@ protected:
                                               "</p></g></ads>"));
     }
 
-    // Every banner job done and its result handed over.
-    static void settle()
+    // Every banner job done and its result handed over: each request's
+    // watcher goes once it has.
+    static void settle(const Feedback::Advertisement& service)
     {
-        QThreadPool::globalInstance()->waitForDone();
-        QCoreApplication::processEvents();
+        EXPECT_TRUE(runEventsUntil([&] { return service.findChildren<QFutureWatcherBase*>().isEmpty(); }))
+            << "a banner request never ended";
     }
 
     std::unique_ptr<Feedback::Advertisement> start(const std::string& feed)
@@ -84,7 +85,7 @@ TEST_F(AdvertisementService, BannerArrivesAsPictureOnceTheFeedIsThere)
     auto service = start("/ads.xml");
     service->retreive("banner"); // no feed yet: this request is dropped for good
     waitForFeed(*service);
-    settle();
+    settle(*service);
     EXPECT_TRUE(received.empty());
     EXPECT_EQ(1u, site.requests().size());
 
@@ -101,7 +102,7 @@ TEST_F(AdvertisementService, BannerArrivesAsPictureOnceTheFeedIsThere)
                   "\r\nAccept: */*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)\r\n"
                   "Connection: close\r\n\r\n",
               site.requests().at(1));
-    settle();
+    settle(*service);
     EXPECT_EQ(1u, received.size());
 }
 
@@ -113,7 +114,7 @@ TEST_F(AdvertisementService, BannerThatIsNoPictureGivesANullPixmap)
     // all in flight at once, each with a signal of its own.
     for (const char* name : {"none", "html", "missing", "bad"})
         service->retreive(name);
-    settle();
+    settle(*service);
     QStringList ids;
     for (const Feedback::Ad& ad : received) {
         ids << ad.id;
@@ -132,13 +133,13 @@ TEST_F(AdvertisementService, NoSignalWithoutAFittingAdvertisement)
     service->retreive("top");    // no such slot
     service->retreive();         // no slot without a name
     service->retreive("broken"); // text that is not UTF-8
-    settle();
+    settle(*service);
     EXPECT_TRUE(received.empty());
 
     auto failed = start("/nothing-here.xml");
     waitForFeed(*failed);
     failed->retreive("banner");
-    settle();
+    settle(*failed);
     EXPECT_TRUE(received.empty());
 
     // Events other than its own still reach QObject: deleteLater works.
