@@ -20,4 +20,4 @@ set_target_properties(Lame::mp3lame PROPERTIES
 
 # The application side (toolkit, online services, application) is Qt 6.
 find_package(Qt6 REQUIRED COMPONENTS
-  Core Gui Widgets Qml Quick QuickWidgets DBus Concurrent LinguistTools)
+  Core Gui Widgets Qml Quick QuickWidgets DBus LinguistTools)
