@@ -333,7 +333,7 @@ Desktop.ApplicationWindow {
             return qsTr("Loading music...")
         var parts = []
         if (grid.count > 0)
-            parts.push(stringFormat(qsTr("%1 photos"), [grid.count]))
+            parts.push(qsTr("%n photos", "", grid.count))
         if (music.filePath !== "")
             parts.push(music.fileName)
         return parts.join(", ")

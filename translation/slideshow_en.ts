@@ -189,9 +189,12 @@
         <source>Loading music...</source>
         <translation>Loading music...</translation>
     </message>
-    <message>
-        <source>%1 photos</source>
-        <translation>%1 photos</translation>
+    <message numerus="yes">
+        <source>%n photos</source>
+        <translation>
+            <numerusform>%n photo</numerusform>
+            <numerusform>%n photos</numerusform>
+        </translation>
     </message>
     <message>
         <source>Click to add photos</source>

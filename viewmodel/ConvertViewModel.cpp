@@ -2,6 +2,7 @@
 
 #include "viewmodel/FileListMessage.h"
 #include "viewmodel/OutputFolderProblem.h"
+#include "viewmodel/SlideshowNameProblem.h"
 #include "viewmodel/UsageEvents.h"
 
 #include "componentmodel/EventTypes.h"
@@ -198,6 +199,12 @@ void ConvertViewModel::startProduction()
     const kestrel::media_settings_ptr settings = kestrel::media_settings::create();
     settings->set("produce-preset", preset.toLatin1().toStdString());
 
+    // Refused before anything is made: the video could never take its name.
+    const QString nameProblem = slideshowNameProblem(outputName(), settings_->fileExtention(), outputFolder());
+    if (!nameProblem.isEmpty()) {
+        fail(produce::create_file_failed, nameProblem);
+        return;
+    }
     resultPath_ = freeOutputPath();
     if (resultPath_.isEmpty()) {
         fail(produce::create_file_failed,
@@ -238,15 +245,18 @@ void ConvertViewModel::startProduction()
     setState(ConvertState);
 }
 
+QString ConvertViewModel::outputFolder() const
+{
+    const QString folder = settings_->outputFolder();
+    return folder.isEmpty() ? SettingsViewModel::defaultOutputFolder() : folder;
+}
+
 QString ConvertViewModel::freeOutputPath() const
 {
-    QString folder = settings_->outputFolder();
-    const QString defaultFolder = SettingsViewModel::defaultOutputFolder();
+    const QString folder = outputFolder();
     // The movies folder of a fresh account may not exist yet; a folder the
     // user chose is never made up.
-    if (folder.isEmpty())
-        folder = defaultFolder;
-    if (folder == defaultFolder)
+    if (folder == SettingsViewModel::defaultOutputFolder())
         QDir().mkpath(folder);
     return FileHelpers::uniqueFilePath(folder, outputName(), settings_->fileExtention());
 }
@@ -355,13 +365,14 @@ void ConvertViewModel::onFinished(int result)
             return;
         }
         // Never a complete video left under a hidden name.
+        const bool removed = video->folder_removed();
         video->discard();
-        fail(produce::create_file_failed, outputFolderProblem(folder, error));
+        fail(produce::create_file_failed, outputFolderProblem(folder, error, removed));
         return;
     }
     // Asked while the unfinished file still takes its room, as the writer
     // saw the folder; the file's room is free again before the message.
-    const QString cause = outputFailureCause(result, folder);
+    const QString cause = outputFailureCause(result, folder, video && video->folder_removed());
     if (video)
         video->discard();
     fail(result, cause);
@@ -386,10 +397,12 @@ int ConvertViewModel::giveResultName(kestrel::unfinished_video& video)
     return error;
 }
 
-QString ConvertViewModel::outputFailureCause(int result, const QString& folder) const
+QString ConvertViewModel::outputFailureCause(int result, const QString& folder, bool removed) const
 {
     if (result != produce::create_file_failed && result != produce::muxer_failed)
         return QString();
+    if (removed)
+        return outputFolderProblem(folder, ENOENT, true);
     if (const int error = kestrel::unfinished_video::probe(folder.toUtf8().toStdString()))
         return outputFolderProblem(folder, error);
     if (result == produce::muxer_failed)

@@ -10,7 +10,9 @@
 // result's name only once complete, in its output folder wherever that
 // folder was moved meanwhile; stopped or failed, it is removed, a failure's
 // file before its message (see kestrel::unfinished_video). A failure to
-// write names the output folder and why.
+// write names the output folder and why (a folder removed meanwhile says
+// so). A slideshow name that cannot name the video (too long, a hidden
+// file) is refused with why before anything is made.
 // The producer runs on a worker thread of its own; its callbacks only post
 // events to this object (through a mailbox closed when it goes), tagged with the production they belong to, so that
 // a stopped production's late events never touch a newer one. Releasing a
@@ -118,6 +120,8 @@ public slots:
 
 private:
     void startProduction();
+    // The chosen output folder, else the default one.
+    QString outputFolder() const;
     QString freeOutputPath() const;
     QString outputName() const;
     QString resultFolder() const;
@@ -128,7 +132,8 @@ private:
     // 0 or the errno; a name taken meanwhile makes way for the next free
     // one. The result's path follows the folder to where it is now.
     int giveResultName(kestrel::unfinished_video& video);
-    QString outputFailureCause(int result, const QString& folder) const;
+    // `removed`: the folder held since the start is gone.
+    QString outputFailureCause(int result, const QString& folder, bool removed) const;
     void setState(State state);
     void setPreview(const QImage& image);
     void updateActions();

@@ -1,8 +1,6 @@
 #include "DTAudioTrackFile.h"
 
 #include "DTFailureReason.h"
-#include "DTPlatformFile.h"
-#include "DTUtils.h"
 
 #include <boost/exception/get_error_info.hpp>
 #include <boost/make_shared.hpp>
@@ -39,19 +37,15 @@ audio_decoder_ptr open_decoder(const audio_decoder_info& info) {
 
 // What the path is, when that alone refuses it as music: missing, a
 // folder, a pipe or device, empty; else nothing.
-std::string refusal_by_kind(const std::string& path) noexcept {
-    try {
-        struct stat status;
-        if (platform::wstat(utf8_to_wide(path), &status) != 0)
-            return errors::file_access_reason(errno);
-        if (S_ISDIR(status.st_mode))
-            return errors::file_access_reason(EISDIR);
-        if (!S_ISREG(status.st_mode))
-            return "not a regular file";
-        return status.st_size == 0 ? "empty file" : std::string();
-    } catch (...) {
-        return errors::file_access_reason(ENOENT); // a name that is not UTF-8 names no file
-    }
+std::string refusal_by_kind(const std::string& path) {
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0)
+        return errors::file_access_reason(errno);
+    if (S_ISDIR(status.st_mode))
+        return errors::file_access_reason(EISDIR);
+    if (!S_ISREG(status.st_mode))
+        return "not a regular file";
+    return status.st_size == 0 ? "empty file" : std::string();
 }
 
 // Why the file could not be opened as music, for a failure that does not

@@ -1,14 +1,18 @@
 #include "DTUnfinishedVideo.h"
 
+#include "DTLog.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <system_error>
 #include <vector>
 
 namespace kestrel {
@@ -46,10 +50,53 @@ bool still_named(int folder_fd, const std::string& name, int fd) {
            same_file(by_name, opened);
 }
 
-// A leftover goes only while its lock can be had at once (a killed run's
-// lock ended with its process) and its name still names the locked file.
-// Links, folders, pipes and devices are never opened for it.
-void remove_if_abandoned(int folder_fd, const std::string& name) {
+bool held_by_another(int error) { return error == EWOULDBLOCK || error == EAGAIN || error == EACCES; }
+
+int system_rename_noreplace(int folder_fd, const char* from, const char* to) {
+    return ::renameat2(folder_fd, from, folder_fd, to, RENAME_NOREPLACE);
+}
+
+int system_link(int folder_fd, const char* from, const char* to) { return ::linkat(folder_fd, from, folder_fd, to, 0); }
+
+// Both kinds of lock, so that neither a session of this kind nor an older
+// one (flock alone) loses its file. The writer's descriptor takes a write
+// lock; a clean-up's, open for reading only, a read lock, which a writer's
+// excludes. A kind the file system lacks is left out; none at all fails
+// with the first kind's errno.
+int system_lock(int fd) {
+    const int access = ::fcntl(fd, F_GETFL);
+    struct flock whole_file = {};
+    whole_file.l_type = access >= 0 && (access & O_ACCMODE) != O_RDONLY ? F_WRLCK : F_RDLCK;
+    whole_file.l_whence = SEEK_SET;
+    const bool described = ::fcntl(fd, F_OFD_SETLK, &whole_file) == 0;
+    const int described_error = described ? 0 : errno;
+    if (held_by_another(described_error)) {
+        errno = EWOULDBLOCK;
+        return -1;
+    }
+    const bool flocked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (!flocked && errno == EWOULDBLOCK)
+        return -1;
+    if (described || flocked)
+        return 0;
+    errno = described_error;
+    return -1;
+}
+
+// Once a process: every video in such a folder would say it again.
+void report_no_lock(int error) {
+    static std::atomic<bool> reported(false);
+    if (reported.exchange(true))
+        return;
+    log_line(logger::warning()) << "[unfinished_video] no lock can be taken on an unfinished video ("
+                                << std::generic_category().message(error)
+                                << "): what killed runs leave in such a folder is kept" << std::endl;
+}
+
+// A leftover goes only while a lock on it can be had at once (a killed
+// run's lock ended with its process) and its name still names the locked
+// file. Links, folders, pipes and devices are never opened for it.
+void remove_if_abandoned(const unfinished_video_calls& calls, int folder_fd, const std::string& name) {
     struct stat status;
     if (::fstatat(folder_fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode))
         return;
@@ -57,14 +104,19 @@ void remove_if_abandoned(int folder_fd, const std::string& name) {
         ::openat(folder_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return;
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        still_named(folder_fd, name, fd))
-        ::unlinkat(folder_fd, name.c_str(), 0);
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        if (calls.lock(fd) == 0) {
+            if (still_named(folder_fd, name, fd))
+                ::unlinkat(folder_fd, name.c_str(), 0);
+        } else if (!held_by_another(errno)) {
+            report_no_lock(errno);
+        }
+    }
     ::close(fd);
 }
 
 // A folder that cannot be listed keeps its leftovers.
-void remove_leftovers(int folder_fd) {
+void remove_leftovers(const unfinished_video_calls& calls, int folder_fd) {
     const int list_fd = ::openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (list_fd < 0)
         return;
@@ -79,7 +131,7 @@ void remove_leftovers(int folder_fd) {
             names.emplace_back(entry->d_name);
     ::closedir(listing);
     for (const std::string& name : names)
-        remove_if_abandoned(folder_fd, name);
+        remove_if_abandoned(calls, folder_fd, name);
 }
 
 // A result's name is one plain name in the folder, and never a hidden
@@ -103,7 +155,30 @@ int write_zeros(int fd, std::size_t bytes) {
     return 0;
 }
 
+// Where a file system cannot link: an empty file made at the name reserves
+// it, and the video replaces only that.
+int rename_onto_reservation(int folder_fd, const std::string& from, const std::string& to) {
+    const int reserved = ::openat(folder_fd, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (reserved < 0)
+        return errno;
+    int error = 0;
+    if (::renameat(folder_fd, from.c_str(), folder_fd, to.c_str()) != 0) {
+        error = errno;
+        if (still_named(folder_fd, to, reserved))
+            ::unlinkat(folder_fd, to.c_str(), 0);
+    }
+    ::close(reserved);
+    return error;
+}
+
+bool no_such_call(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
+
 } // namespace
+
+const unfinished_video_calls& system_unfinished_video_calls() {
+    static const unfinished_video_calls calls{system_rename_noreplace, system_link, system_lock};
+    return calls;
+}
 
 unfinished_video::~unfinished_video() {
     discard();
@@ -126,7 +201,7 @@ int unfinished_video::create(const std::string& folder) {
     release_folder();
     if (const int error = hold_folder(folder))
         return error;
-    remove_leftovers(folder_fd_);
+    remove_leftovers(calls_, folder_fd_);
     return create_file();
 }
 
@@ -158,7 +233,12 @@ int unfinished_video::create_file() {
         // Held by another: a clean-up came between creating and locking,
         // and removes it. Any other failure is a file system without
         // locks, where no clean-up can lock, and so remove, it either.
-        const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        bool taken = false;
+        if (calls_.lock(fd) != 0) {
+            taken = held_by_another(errno);
+            if (!taken)
+                report_no_lock(errno);
+        }
         if (taken || !still_named(folder_fd_, name, fd)) {
             ::close(fd);
             continue;
@@ -168,6 +248,11 @@ int unfinished_video::create_file() {
         return 0;
     }
     return EEXIST;
+}
+
+bool unfinished_video::folder_removed() const {
+    struct stat held;
+    return folder_fd_ >= 0 && ::fstat(folder_fd_, &held) == 0 && held.st_nlink == 0;
 }
 
 std::string unfinished_video::writer_path() const {
@@ -209,26 +294,43 @@ int unfinished_video::finish(const std::string& name, bool replacing) {
         return ENOENT;
     if (!is_result_name(name))
         return EINVAL;
-    int result = 0;
+    int error = 0;
     if (replacing) {
-        result = ::renameat(folder_fd_, name_.c_str(), folder_fd_, name.c_str());
+        // Only a regular file is replaced. No call renames over a regular
+        // file alone: what is put there between the look and the renaming
+        // goes unseen.
+        struct stat status;
+        if (::fstatat(folder_fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(status.st_mode))
+            return S_ISDIR(status.st_mode) ? EISDIR : EEXIST;
+        if (::renameat(folder_fd_, name_.c_str(), folder_fd_, name.c_str()) != 0)
+            error = errno;
     } else {
-        result = ::renameat2(folder_fd_, name_.c_str(), folder_fd_, name.c_str(), RENAME_NOREPLACE);
-        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            // A file system without the renaming that never replaces.
-            struct stat status;
-            if (::fstatat(folder_fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
-                return EEXIST;
-            result = ::renameat(folder_fd_, name_.c_str(), folder_fd_, name.c_str());
-        }
+        error = name_without_replacing(name);
     }
-    if (result != 0)
-        return errno;
+    if (error != 0)
+        return error;
     // Named, it is nobody's leftover: the lock may go.
     ::close(file_fd_);
     file_fd_ = -1;
     name_.clear();
     return 0;
+}
+
+int unfinished_video::name_without_replacing(const std::string& name) {
+    if (calls_.rename_noreplace(folder_fd_, name_.c_str(), name.c_str()) == 0)
+        return 0;
+    if (!no_such_call(errno))
+        return errno;
+    // Without that renaming a second name is made, which never replaces,
+    // and the hidden one goes; should it stay, it is only a second name of
+    // a named video, which a clean-up may take.
+    if (calls_.link(folder_fd_, name_.c_str(), name.c_str()) == 0) {
+        ::unlinkat(folder_fd_, name_.c_str(), 0);
+        return 0;
+    }
+    if (errno == EPERM || no_such_call(errno))
+        return rename_onto_reservation(folder_fd_, name_, name);
+    return errno;
 }
 
 void unfinished_video::discard() {

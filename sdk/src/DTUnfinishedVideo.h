@@ -8,20 +8,45 @@
 // The folder is held open from create() on, and the file is made, named and
 // removed relative to it: the video ends in that folder even when it was
 // moved or renamed meanwhile. While the file is unfinished it is held under
-// an exclusive advisory lock (flock); the clean-up of what killed runs left
-// removes only files of the exact name whose lock it can take at once, so a
-// video another session is still writing is never touched.
+// a write lock of its open file description (F_OFD_SETLK, which network
+// file systems without flock support too) and, where the file system has
+// it, flock (which older runs took alone). The clean-up of what killed runs
+// left removes only files of the exact name on which it takes a lock at once
+// and none is held, so a video another session is still writing is never
+// touched. Where no lock can be taken the log says so once, and such a
+// folder's leftovers stay.
 //
-// Paths are UTF-8; failures are errno values, 0 for none. Owns its file:
-// going, it removes a file still unfinished. One thread at a time.
+// Paths are the system's bytes (UTF-8 or not); failures are errno values, 0
+// for none. Owns its file: going, it removes a file still unfinished. One
+// thread at a time.
 
 #include <string>
 
 namespace kestrel {
 
+// The calls whose support differs between file systems, as the system calls
+// go (0, or -1 with errno), so that a test can play a file system without
+// them.
+struct unfinished_video_calls {
+    // renameat2 with RENAME_NOREPLACE within one folder: EINVAL or ENOSYS
+    // where the file system or the kernel has no such renaming.
+    int (*rename_noreplace)(int folder_fd, const char* from, const char* to);
+    // linkat within one folder, never following links: EPERM, EOPNOTSUPP or
+    // ENOSYS where the file system has no hard links.
+    int (*link)(int folder_fd, const char* from, const char* to);
+    // Locks the open file at once against other open files: a write lock
+    // when it is open for writing, else one that a writer's lock excludes.
+    // EWOULDBLOCK when another holds a lock on it.
+    int (*lock)(int fd);
+};
+
+// The system's own.
+const unfinished_video_calls& system_unfinished_video_calls();
+
 class unfinished_video {
 public:
-    unfinished_video() = default;
+    explicit unfinished_video(const unfinished_video_calls& calls = system_unfinished_video_calls())
+        : calls_(calls) {}
     ~unfinished_video();
     unfinished_video(const unfinished_video&) = delete;
     unfinished_video& operator=(const unfinished_video&) = delete;
@@ -37,12 +62,17 @@ public:
     // leads to it, or when it was removed (or where it is cannot be read).
     // Empty before create().
     std::string folder_path() const;
+    // Whether the held folder was removed: a folder of its name there now
+    // is another one.
+    bool folder_removed() const;
 
     // Gives the complete file the name `name` (no folder) in its folder,
-    // never replacing a file: EEXIST when the name is taken. The file stays
-    // unfinished when naming fails.
+    // never replacing a file: EEXIST when the name is taken, even by a file
+    // made a moment before. The file stays unfinished when naming fails.
     int finish_as(const std::string& name);
-    // The same, replacing a file of that name.
+    // The same, replacing a regular file of that name; anything else there
+    // (a folder, a link, a pipe, a device) stays: EISDIR for a folder,
+    // EEXIST for the others.
     int finish_replacing(const std::string& name);
     // Removes the file while it is unfinished.
     void discard();
@@ -58,8 +88,10 @@ private:
     int hold_folder(const std::string& folder);
     int create_file();
     int finish(const std::string& name, bool replacing);
+    int name_without_replacing(const std::string& name);
     void release_folder();
 
+    unfinished_video_calls calls_;
     std::string folder_;     // as given to create()
     int folder_fd_ = -1;     // the held folder (O_PATH)
     std::string name_;       // the file's hidden name; empty once finished

@@ -36,8 +36,8 @@ void fclose__(FILE* file) {
         std::fclose(file);
 }
 
-FILEPtr open_file(const std::string& utf8_path, const char* mode) {
-    return open_file(utf8_to_wide(utf8_path), utf8_to_wide(std::string(mode)).c_str());
+FILEPtr open_file(const std::string& path, const char* mode) {
+    return FILEPtr(std::fopen(path.c_str(), (std::string(mode) + "e").c_str()), fclose__);
 }
 
 FILEPtr open_file(const std::wstring& path, const wchar_t* mode) {

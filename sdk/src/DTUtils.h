@@ -1,6 +1,6 @@
 #pragma once
 // Text conversions between UTF-8, wide text and the user's 8-bit code page,
-// opening files by UTF-8 path, and base64.
+// opening files by path, and base64.
 
 #include <boost/shared_ptr.hpp>
 
@@ -21,7 +21,9 @@ std::string local8bit_to_utf8(const std::string& text);
 void fclose__(FILE* file);
 typedef boost::shared_ptr<FILE> FILEPtr;
 
-FILEPtr open_file(const std::string& utf8_path, const char* mode);
+// The path's bytes go to the system as they are: a name that is not UTF-8
+// opens too. Never inherited by programs the library starts.
+FILEPtr open_file(const std::string& path, const char* mode);
 FILEPtr open_file(const std::wstring& path, const wchar_t* mode);
 
 // Standard base64 (RFC 4648), no line breaks.

@@ -319,7 +319,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](MainView& test, ProgramUnderTest&) {
                         static_cast<MainViewCommands&>(test).startPausedConversion();
                     },
-                    false, false, false, false, "1 photos"}),
+                    false, false, false, false, "1 photo"}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
 TEST_F(MainView, TheMouseAndTheKeysChooseAndMoveSlides)

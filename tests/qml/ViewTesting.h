@@ -32,6 +32,7 @@
 #include <QQuickItem>
 #include <QQuickWidget>
 #include <QSettings>
+#include <QTranslator>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -43,12 +44,21 @@
 
 namespace viewtest {
 
-// Qt Quick drawn in software and the program's own QML types, once; the
-// settings store emptied, so no test sees what an earlier one left.
+// Qt Quick drawn in software, the program's own QML types and its English
+// catalogue, once; the settings store emptied, so no test sees what an
+// earlier one left.
 inline void prepareViews()
 {
     qmltest::useSoftwareQuick();
     ::Application::registerApplicationTypes();
+    static QTranslator* const catalogue = [] {
+        auto* english = new QTranslator(QCoreApplication::instance());
+        if (!english->load(QStringLiteral("slideshow_en"), QStringLiteral(LUMIVISTA_TRANSLATIONS)))
+            throw std::runtime_error("the program's English catalogue is not built");
+        QCoreApplication::installTranslator(english);
+        return english;
+    }();
+    (void)catalogue;
     QSettings store;
     store.clear();
     store.sync();

@@ -360,9 +360,10 @@ TEST_F(ConvertViewModelTest, ResultIsShownOrOpenedOnlyOnceAFileWasMade)
     EXPECT_EQ(launched[1].second, ComponentModel::LaunchMode::Open);
 }
 
-// The output folder moved, renamed or removed while the video was made:
-// the video is named where the folder is now, and that is where it is
-// reported and shown; a folder that is gone keeps no hidden video.
+// The output folder moved, renamed or removed (and made again) while the
+// video was made: the video is named where the folder is now, and that is
+// where it is reported and shown; a folder that is gone keeps no hidden
+// video, and one made again in its place is not taken for it.
 TEST_F(ConvertViewModelTest, AFolderMovedDuringTheConversionGetsTheVideoWhereItIsNow)
 {
     enum Fate { Moved, MovedAndNameTaken, Removed };
@@ -372,7 +373,8 @@ TEST_F(ConvertViewModelTest, AFolderMovedDuringTheConversionGetsTheVideoWhereItI
         const char* resultName;
     } rows[] = {{Moved, "succeeded", "Trip.mp4"},
                 {MovedAndNameTaken, "succeeded", "Trip (2).mp4"},
-                {Removed, "failed=5 Can't create output file.\nThe folder \"%1\" does not exist.", "Trip.mp4"}};
+                {Removed, "failed=5 Can't create output file.\nThe folder \"%1\" was removed while the video was made.",
+                 "Trip.mp4"}};
     QList<QUrl> shown;
     const auto previous = ComponentModel::setUrlLauncher([&](const QUrl& url, ComponentModel::LaunchMode) {
         shown << url;
@@ -388,6 +390,7 @@ TEST_F(ConvertViewModelTest, AFolderMovedDuringTheConversionGetsTheVideoWhereItI
         ASSERT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 1);
         if (row.fate == Removed) {
             ASSERT_TRUE(QDir(out).removeRecursively());
+            ASSERT_TRUE(QDir().mkpath(out));
         } else {
             ASSERT_TRUE(QDir().rename(out, moved));
             ASSERT_TRUE(QDir().mkpath(out));  // a new folder where the old one was stays empty
@@ -402,7 +405,7 @@ TEST_F(ConvertViewModelTest, AFolderMovedDuringTheConversionGetsTheVideoWhereItI
         ASSERT_EQ(log.size(), 2);
         EXPECT_TRUE(log[1].startsWith(QString::fromUtf8(row.outcome).arg(out))) << log[1].toStdString();
         if (row.fate == Removed) {
-            EXPECT_FALSE(QFileInfo::exists(out));
+            EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
             continue;
         }
         EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
@@ -441,6 +444,62 @@ TEST_F(ConvertViewModelTest, MissingMoviesFolderIsMadeButAChosenFolderNever)
         << log[0].toStdString();
     EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
 }
+
+namespace {
+
+struct NameRow {
+    const char* what;
+    QString name;
+    const char* refusal;  // empty: accepted
+};
+
+void PrintTo(const NameRow& row, std::ostream* out) { *out << row.what; }
+
+class SlideshowNames : public ConvertViewModelTest, public testing::WithParamInterface<NameRow> {};
+
+} // namespace
+
+// A slideshow name that would make a hidden file, or one longer than the
+// folder's file system takes with the extension and a number after it, is
+// refused with why before anything is made.
+TEST_P(SlideshowNames, ANameThatCannotNameTheVideoIsRefusedWithWhy)
+{
+    settings->setSlideshowName(GetParam().name);
+    vm->start();
+    const QString refusal = QString::fromUtf8(GetParam().refusal);
+    if (refusal.isEmpty()) {
+        EXPECT_EQ(producers.size(), 1u) << log.join('|').toStdString();
+        return;
+    }
+    EXPECT_EQ(log, QStringList{"failed=5 Can't create output file.\n" + refusal});
+    EXPECT_TRUE(producers.empty());
+    EXPECT_EQ(filesInFolder(), QStringList());
+    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+}
+
+// ".mp4" and " (9999)" leave 244 of the 255 bytes a name may have here.
+INSTANTIATE_TEST_SUITE_P(
+    Names, SlideshowNames,
+    testing::Values(
+        NameRow{"Dot", ".", "The slideshow name may not begin with a dot: the video would be a hidden file. "
+                            "Choose another name in the settings."},
+        NameRow{"DotDot", "..", "The slideshow name may not begin with a dot: the video would be a hidden file. "
+                                "Choose another name in the settings."},
+        NameRow{"Hidden", ".trip", "The slideshow name may not begin with a dot: the video would be a hidden file. "
+                                   "Choose another name in the settings."},
+        NameRow{"ClimbingOut", "../trip", "The slideshow name may not begin with a dot: the video would be a hidden "
+                                          "file. Choose another name in the settings."},
+        NameRow{"Nul", QString("tr") + QChar(0) + "ip",
+                "The slideshow name holds a character that no file name may hold. Choose another name in the "
+                "settings."},
+        NameRow{"Longest", QString(244, 'a'), ""},
+        NameRow{"TooLong", QString(290, 'a'), "The slideshow name is too long: a file name can hold 244 of its 290 "
+                                              "characters. Choose a shorter name in the settings."},
+        NameRow{"TooLongInTwoByteLetters", "a" + QString(150, QChar(0xE9)),
+                "The slideshow name is too long: a file name can hold 122 of its 151 characters. Choose a shorter "
+                "name in the settings."},
+        NameRow{"SlashesAreCleaned", "a/b", ""}),
+    [](const testing::TestParamInfo<NameRow>& info) { return std::string(info.param.what); });
 
 // What a drive says when a video cannot be written there, in the user's
 // words with the folder named (the folders a test can make are tried end to

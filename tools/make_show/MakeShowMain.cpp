@@ -3,26 +3,33 @@
 // Makes a slideshow video of the JPEGs in FOLDER (sorted by name) with the
 // music file MUSIC, through the engine's producer, for an output preset
 // ("mac-medium", "tube-high", "windows-low", ...), into the file OUT: made
-// under a hidden name beside it, it replaces OUT only once complete.
+// under a hidden name beside it, it replaces OUT only once complete. What
+// OUT may be is decided before anything is made (see OutputTarget.h).
+// Paths are bytes, taken and shown as they are.
 // Prints the progress and one line for each photo left out, naming it and
 // the reason, and one for each photo that could not be read while the video
 // was made (its slide is black; the video is made all the same); the
 // engine's own errors and warnings go to standard error, its other log
 // lines nowhere. Ctrl-C (or SIGTERM) stops the production and leaves OUT as
-// it was. Exit status: 0 done;
-// the producer's result code (1 cancelled ... 7 unexpected) with its
-// meaning when it fails; 64 for wrong arguments, 66 when the photos or the
-// music cannot be had.
+// it was; so does music changed in place while the video is made (cut
+// short, written over), which ends the making naming it. The last line
+// says where the video is ("done: " and the path, which follows its folder
+// when that was moved meanwhile), or why it was not made. Exit status: 0
+// done; the producer's result code (1 cancelled ... 7 unexpected) with its
+// meaning and, where known, the output folder's problem when it fails; 64
+// for wrong arguments and an OUT that may not be written, 66 when the
+// photos or the music cannot be had or the music changed.
 
+#include "OutputTarget.h"
 #include "QuietLog.h"
 #include "ShowMaker.h"
+#include "UnchangedFile.h"
 
 #include <unistd.h>
 
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <iomanip>
 #include <iostream>
 #include <mutex>
@@ -79,9 +86,24 @@ int main(int argc, char** argv) {
     }
     const std::string folder = argv[1], music = argv[2], preset = argv[3], output = argv[4];
 
+    std::vector<std::string> photos;
+    try {
+        photos = make_show::jpeg_files(folder);
+    } catch (const std::exception& e) {
+        std::cerr << "kestrel_make_show: " << e.what() << std::endl;
+        return exit_no_input;
+    }
+    const make_show::output_target target = make_show::examine_output(output, music, photos);
+    if (!target.refusal.empty()) {
+        std::cerr << "kestrel_make_show: will not write " << output << ": " << target.refusal
+                  << "; nothing was made" << std::endl;
+        return exit_usage;
+    }
+
+    // Watched from before it is opened, so that no change goes unseen.
+    const make_show::unchanged_file music_file(music);
     make_show::opened_show made;
     try {
-        const std::vector<std::string> photos = make_show::jpeg_files(folder);
         out << "opening " << photos.size() << " photos and the music..." << std::endl;
         made = make_show::open_show(photos, music);
     } catch (const std::exception& e) {
@@ -97,22 +119,37 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, ask_to_stop);
     std::signal(SIGTERM, ask_to_stop);
     progress_printer print(out);
-    int file_error = 0;
+    std::atomic<bool> music_changed(false);
     std::vector<kestrel::slideshow2::unreadable_photo> unreadable;
-    const int result = make_show::produce_show_file(
-        made.show, preset, output, [&print](double percent) { print(percent); }, stop_asked, file_error,
-        &unreadable);
+    const make_show::file_outcome outcome = make_show::produce_show_file(
+        made.show, preset, target,
+        [&](double percent) {
+            print(percent);
+            // The rest of the video would be silent, or another song's.
+            if (!music_changed && music_file.changed()) {
+                music_changed = true;
+                stop_asked = true;
+            }
+        },
+        stop_asked, [&music_file] { return !music_file.changed(); }, &unreadable);
     print.end_line();
     for (const kestrel::slideshow2::unreadable_photo& photo : unreadable)
         std::cerr << "kestrel_make_show: could not be read, shown black: " << photo.path << ": " << photo.reason
                   << std::endl;
+    const int result = outcome.result;
+    if (result == kestrel::slideshow2::slideshow_produce::cancelled && music_file.changed()) {
+        std::cerr << "kestrel_make_show: the music " << music
+                  << " changed while the video was made (cut short or written over); " << output
+                  << " was left as it was" << std::endl;
+        return exit_no_input;
+    }
     if (result != kestrel::slideshow2::slideshow_produce::done) {
         std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result << ")";
-        if (file_error != 0)
-            std::cerr << " " << output << ": " << std::strerror(file_error);
+        if (!outcome.cause.empty())
+            std::cerr << " " << outcome.cause;
         std::cerr << std::endl;
         return result;
     }
-    out << "done: " << output << std::endl;
+    out << "done: " << outcome.path << std::endl;
     return 0;
 }

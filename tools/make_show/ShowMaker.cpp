@@ -2,6 +2,7 @@
 
 #include "DTAudioTrackFile.h"
 #include "DTFailureReason.h"
+#include "DTOutputFolderProblem.h"
 #include "DTUnfinishedVideo.h"
 #include "slideshow2/DTGilSlideshow.h"
 #include "slideshow2/DTPhotoManager.h"
@@ -165,42 +166,57 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
     return end->result;
 }
 
-slideshow_produce::Result produce_show_file(const slideshow_ptr& show, const std::string& preset,
-                                            const std::string& given_output,
-                                            const std::function<void(double)>& progress,
-                                            const std::atomic<bool>& stop_asked, int& file_error,
-                                            std::vector<unreadable_photo>* unreadable) {
-    // OUT given as a symbolic link: the file it leads to is replaced, the
-    // link stays, as when a tool writes into it.
-    std::error_code ignored;
-    const std::string output =
-        fs::is_symlink(given_output, ignored) && fs::exists(given_output, ignored)
-            ? fs::canonical(given_output, ignored).string()
-            : given_output;
-    const std::size_t slash = output.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? "." : slash == 0 ? "/" : output.substr(0, slash);
-    const std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
-    // A folder in the way would be found only when the video is complete.
-    struct stat status;
-    const bool replacing = ::stat(output.c_str(), &status) == 0;
-    if (output.empty() || name.empty() || (replacing && S_ISDIR(status.st_mode))) {
-        file_error = output.empty() ? ENOENT : EISDIR;
-        return slideshow_produce::create_file_failed;
+namespace {
+
+// Why the video could not be written, asked while its unfinished file still
+// takes its room, as the writer saw the folder.
+std::string write_failure_cause(int result, const unfinished_video& video) {
+    if (result != slideshow_produce::create_file_failed && result != slideshow_produce::muxer_failed)
+        return std::string();
+    const std::string folder = video.folder_path();
+    if (video.folder_removed())
+        return output_folder_problem(folder, ENOENT, true);
+    const int error = unfinished_video::probe(folder);
+    return error != 0 ? output_folder_problem(folder, error) : std::string();
+}
+
+} // namespace
+
+file_outcome produce_show_file(const slideshow_ptr& show, const std::string& preset, const output_target& target,
+                               const std::function<void(double)>& progress, const std::atomic<bool>& stop_asked,
+                               const std::function<bool()>& may_finish, std::vector<unreadable_photo>* unreadable) {
+    file_outcome outcome;
+    outcome.result = slideshow_produce::create_file_failed;
+    if (!target.refusal.empty()) {
+        outcome.cause = target.out + ": " + target.refusal;
+        return outcome;
     }
     unfinished_video video;
-    file_error = video.create(folder);
-    if (file_error != 0)
-        return slideshow_produce::create_file_failed;
-    const slideshow_produce::Result result = produce_show(show, preset, video.writer_path(), progress,
-                                                          stop_asked, true, unreadable);
-    if (result != slideshow_produce::done)
-        return result; // the video goes with its owner
+    if (const int error = video.create(target.folder)) {
+        outcome.cause = output_folder_problem(target.folder, error);
+        return outcome;
+    }
+    outcome.result = produce_show(show, preset, video.writer_path(), progress, stop_asked, true, unreadable);
+    if (outcome.result == slideshow_produce::done && (stop_asked || (may_finish && !may_finish())))
+        outcome.result = slideshow_produce::cancelled;
+    if (outcome.result != slideshow_produce::done) {
+        outcome.cause = write_failure_cause(outcome.result, video);
+        return outcome; // the video goes with its owner
+    }
     // The replaced file's permissions, not the defaults of a new one.
-    if (replacing)
-        ::chmod(video.writer_path().c_str(), status.st_mode & 07777);
-    file_error = video.finish_replacing(name);
-    return file_error == 0 ? result : slideshow_produce::create_file_failed;
+    if (target.replacing)
+        ::chmod(video.writer_path().c_str(), target.permissions);
+    const std::string folder = video.folder_path();
+    const std::string path = folder == target.folder ? target.out : folder + "/" + target.name;
+    if (const int error = video.finish_replacing(target.name)) {
+        outcome.result = slideshow_produce::create_file_failed;
+        outcome.cause = error == EEXIST || error == EISDIR
+                            ? path + " is no longer a regular file; it was left as it is"
+                            : output_folder_problem(folder, error, video.folder_removed());
+        return outcome;
+    }
+    outcome.path = path;
+    return outcome;
 }
 
 const char* result_text(int result) {

@@ -10,6 +10,8 @@
 // the music cannot be had (the music's reason in plain words); production
 // failures come back as result codes.
 
+#include "OutputTarget.h"
+
 #include "slideshow2/DTSlideshow.h"
 #include "slideshow2/DTSlideshowProduce.h"
 
@@ -53,20 +55,29 @@ produce_show(const kestrel::slideshow2::slideshow_ptr& show, const std::string& 
              const std::atomic<bool>& stop_asked, bool read_ahead = true,
              std::vector<kestrel::slideshow2::unreadable_photo>* unreadable = nullptr);
 
-// Produces the show as produce_show does into the file `output`, which a
-// complete video replaces (as command-line tools do) and nothing else: the
-// video is made as an unfinished video in the output's folder, and a stop
-// or a failure removes it, leaving a file already at `output` as it was.
-// A replaced file's permissions are kept; a symbolic link at `output` stays
-// and the file it leads to is replaced.
-// When the output file itself cannot be made or named, the result is
-// create_file_failed and `file_error` the errno (0 otherwise). `unreadable`
-// as for produce_show.
-kestrel::slideshow2::slideshow_produce::Result
-produce_show_file(const kestrel::slideshow2::slideshow_ptr& show, const std::string& preset,
-                  const std::string& output, const std::function<void(double percent)>& progress,
-                  const std::atomic<bool>& stop_asked, int& file_error,
-                  std::vector<kestrel::slideshow2::unreadable_photo>* unreadable = nullptr);
+struct file_outcome {
+    kestrel::slideshow2::slideshow_produce::Result result;
+    // Where the video is once made: OUT as given, or the file in its
+    // folder where that folder is now, when it was moved meanwhile.
+    std::string path;
+    // Why the file could not be made, named or written, in plain words
+    // naming the folder ("The disk of the folder "/media/usb" is full.");
+    // empty when that is not known.
+    std::string cause;
+};
+
+// Produces the show as produce_show does into the target, which a complete
+// video takes (see OutputTarget.h) and nothing else: the video is made as
+// an unfinished video in the target's folder, and a stop or a failure
+// removes it, leaving a file already there as it was. A target with a
+// refusal is not made (create_file_failed). `may_finish` (may be empty),
+// asked once the video is complete, keeps it from OUT when it says no, as
+// `stop_asked` does then (the result is cancelled). `unreadable` as for
+// produce_show.
+file_outcome produce_show_file(const kestrel::slideshow2::slideshow_ptr& show, const std::string& preset,
+                               const output_target& target, const std::function<void(double percent)>& progress,
+                               const std::atomic<bool>& stop_asked, const std::function<bool()>& may_finish,
+                               std::vector<kestrel::slideshow2::unreadable_photo>* unreadable = nullptr);
 
 // The result's meaning, as the application words it.
 const char* result_text(int result);

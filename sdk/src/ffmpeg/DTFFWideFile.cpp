@@ -1,8 +1,6 @@
 #include "DTFFWideFile.h"
 
 #include "DTFFGlobal.h"
-#include "DTPlatformFile.h"
-#include "DTUtils.h"
 
 extern "C" {
 #include <libavutil/error.h>
@@ -13,7 +11,6 @@ extern "C" {
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,16 +22,6 @@ const ffmpeg_global_init_request ffmpeg_init;
 
 const int io_buffer_size = 32768;
 const char file_prefix[] = "file:";
-
-// A path that is not UTF-8 names no file we could have been given.
-int wide_path(const std::string& utf8, std::wstring& wide) {
-    try {
-        wide = utf8_to_wide(utf8);
-        return 0;
-    } catch (const std::logic_error&) {
-        return -EINVAL;
-    }
-}
 
 // Media comes from regular files only: pipes and devices can block or never
 // end, folders hold no media. Clears the non-blocking mode of a regular
@@ -90,9 +77,6 @@ int64_t seek(void* opaque, int64_t offset, int whence) {
 int wide_file_open(wide_file_context* context, const char* url, int flags) {
     const std::size_t prefix_length = sizeof file_prefix - 1;
     const char* path = std::strncmp(url, file_prefix, prefix_length) == 0 ? url + prefix_length : url;
-    std::wstring wide;
-    if (const int error = wide_path(path, wide))
-        return error;
 
     const bool reading = !(flags & AVIO_FLAG_WRITE);
     int open_flags = O_RDONLY;
@@ -103,7 +87,8 @@ int wide_file_open(wide_file_context* context, const char* url, int flags) {
     if (reading)
         open_flags |= O_NONBLOCK;
 
-    const int fd = platform::wopen(wide, open_flags, 0666);
+    // The path's bytes as they are: a name that is not UTF-8 opens too.
+    const int fd = ::open(path, open_flags | O_CLOEXEC, 0666);
     if (fd == -1)
         return -errno;
     if (reading) {
@@ -148,11 +133,8 @@ int wide_file_close(wide_file_context* context) {
 int wide_file_get_handle(wide_file_context* context) { return context->fd; }
 
 int wide_file_check(wide_file_context* context, int mask) {
-    std::wstring wide;
-    if (const int error = wide_path(context->filename, wide))
-        return error;
     struct stat status;
-    if (platform::wstat(wide, &status) == -1)
+    if (::stat(context->filename.c_str(), &status) == -1)
         return -errno;
     int granted = 0;
     if (status.st_mode & S_IRUSR)

@@ -1,6 +1,6 @@
 #pragma once
-// FFmpeg reads and writes our files through these calls, so a UTF-8 path of
-// any characters reaches the file system unchanged. dt_avio_open builds the
+// FFmpeg reads and writes our files through these calls, so a path of any
+// bytes, UTF-8 or not, reaches the file system unchanged. dt_avio_open builds the
 // I/O context that the muxer and the splitter hand to libavformat.
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // The command-line show maker run as a user runs it: on a folder where some
-// photos cannot be read or vanish while it works, and stopped by a signal
-// over an existing file.
+// photos cannot be read or vanish while it works, stopped by a signal over
+// an existing file, given an OUT it may not write, and with its output
+// folder moved, removed or full, or its music cut short, while it works.
 
 #include "support/MediaProbe.h"
 #include "support/MusicFiles.h"
@@ -11,8 +12,11 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -110,21 +114,23 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
+// File names are bytes, here not all UTF-8: they are read, and shown byte
+// for byte as they are.
 TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
     TempDir scratch;
-    const std::string photos = scratch.file("photos");
+    const std::string photos = scratch.file("photos \xff");
     ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
     jpeg_options small;
     write_file(photos + "/a.jpg", make_jpeg(small));
     small.colour = jpeg_colour::grey;
-    write_file(photos + "/b.jpg", make_jpeg(small));
-    write_file(photos + "/empty.jpg", "");
+    write_file(photos + "/b\xfe.jpg", make_jpeg(small));
+    write_file(photos + "/empty\xe9.jpg", "");
     write_file(photos + "/fake.jpg", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
-    const std::string music = scratch.file("music.wav");
+    const std::string music = scratch.file("music \xe0.wav");
     tone_file tone;
     tone.seconds = 2.0;
     make_tone_file(music, tone);
-    const std::string videos = scratch.file("out"), video = videos + "/show.avi";
+    const std::string videos = scratch.file("out \xe9"), video = videos + "/show.avi";
     ASSERT_EQ(mkdir(videos.c_str(), 0755), 0);
     write_file(video, existing_bytes);
     ASSERT_EQ(chmod(video.c_str(), 0600), 0);
@@ -148,11 +154,12 @@ TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
         if (line.find("left out") != std::string::npos)
             left_out.push_back(line);
     EXPECT_EQ(left_out, (std::vector<std::string>{
-                            "kestrel_make_show: left out: " + photos + "/empty.jpg: empty file",
+                            "kestrel_make_show: left out: " + photos + "/empty\xe9.jpg: empty file",
                             "kestrel_make_show: left out: " + photos + "/fake.jpg: not a JPEG file (it is a PNG)"}));
     const std::vector<std::string> out = lines_of(run.out);
     EXPECT_EQ(std::count(out.begin(), out.end(), "producing: 100 %"), 1) << run.out;
     EXPECT_NE(run.out.find("2 slides, "), std::string::npos) << run.out;
+    EXPECT_EQ(out.back(), "done: " + link);
 
     const media_probe probe = probe_media_file(video);
     const stream_probe* pictures = probe.first(0);
@@ -252,5 +259,238 @@ INSTANTIATE_TEST_SUITE_P(
                                     },
                                     "not a JPEG file (it is a PNG)"}),
     [](const testing::TestParamInfo<vanishing_photo>& info) { return std::string(info.param.what); });
+
+} // namespace
+
+namespace {
+
+// A folder of photos and a music file in the scratch folder. Each slide
+// adds some 5 s of video; a show of twelve takes the maker over a second
+// to make, room enough to change something while it works.
+struct show_inputs {
+    std::string photos;
+    std::string music;
+};
+
+show_inputs make_inputs(const TempDir& scratch, int photo_count) {
+    show_inputs inputs{scratch.file("photos"), scratch.file("music.wav")};
+    mkdir(inputs.photos.c_str(), 0755);
+    const std::string photo = make_jpeg(jpeg_options());
+    for (int i = 0; i < photo_count; ++i)
+        write_file(inputs.photos + "/" + std::to_string(100 + i) + ".jpg", photo);
+    make_tone_file(inputs.music, tone_file());
+    return inputs;
+}
+
+// What stands at a path, without following a link: its kind and its bytes
+// (a link's target).
+std::string entry_at(const std::string& path) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0)
+        return "nothing";
+    if (S_ISLNK(status.st_mode)) {
+        char target[4096];
+        const ssize_t length = readlink(path.c_str(), target, sizeof target);
+        return "link to " + std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0);
+    }
+    if (S_ISREG(status.st_mode))
+        return "file " + read_file(path);
+    return S_ISDIR(status.st_mode) ? "folder" : S_ISFIFO(status.st_mode) ? "pipe" : "other";
+}
+
+struct refused_output {
+    const char* name;
+    // Puts something at OUT, the music and the photos at hand; false when
+    // that cannot be done here.
+    std::function<bool(const std::string& out, const show_inputs& inputs)> make;
+    const char* reason; // "%m" for the music's path, "%p" for the photo's
+};
+
+void PrintTo(const refused_output& row, std::ostream* out) { *out << row.name; }
+
+class MakeShowRefusedOutput : public testing::TestWithParam<refused_output> {};
+
+std::string with_paths(std::string text, const show_inputs& inputs) {
+    for (std::size_t at; (at = text.find("%m")) != std::string::npos;)
+        text.replace(at, 2, inputs.music);
+    for (std::size_t at; (at = text.find("%p")) != std::string::npos;)
+        text.replace(at, 2, inputs.photos + "/100.jpg");
+    return text;
+}
+
+// Nothing is made and OUT, the music and the photos stay as they were.
+TEST_P(MakeShowRefusedOutput, IsLeftAsItIsAndNamedWithWhy) {
+    const refused_output& row = GetParam();
+    TempDir scratch;
+    const show_inputs inputs = make_inputs(scratch, 1);
+    const std::string out = scratch.file("out"), target = out + "/show.avi";
+    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+    if (!row.make(target, inputs))
+        GTEST_SKIP() << "only the superuser makes devices";
+    const std::string music_before = read_file(inputs.music), photo_before = read_file(inputs.photos + "/100.jpg");
+    const std::string entry_before = entry_at(target);
+
+    const finished_run run = run_make_show({inputs.photos, inputs.music, "windows-simple", target}, scratch);
+
+    EXPECT_EQ(run.exit_status, 64) << run.out << run.err;
+    EXPECT_EQ(run.err, "kestrel_make_show: will not write " + target + ": " + with_paths(row.reason, inputs) +
+                           "; nothing was made\n");
+    EXPECT_EQ(run.out, "") << "refused before the photos are opened";
+    EXPECT_EQ(entry_at(target), entry_before);
+    EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"}) << "nothing made beside it";
+    EXPECT_EQ(read_file(inputs.music), music_before);
+    EXPECT_EQ(read_file(inputs.photos + "/100.jpg"), photo_before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, MakeShowRefusedOutput,
+    testing::Values(
+        refused_output{"MusicThroughALink",
+                       [](const std::string& out, const show_inputs& in) {
+                           return symlink(in.music.c_str(), out.c_str()) == 0;
+                       },
+                       "it is the same file as the music %m"},
+        refused_output{"MusicAsAHardLink",
+                       [](const std::string& out, const show_inputs& in) {
+                           return link(in.music.c_str(), out.c_str()) == 0;
+                       },
+                       "it is the same file as the music %m"},
+        refused_output{"PhotoAsAHardLink",
+                       [](const std::string& out, const show_inputs& in) {
+                           return link((in.photos + "/100.jpg").c_str(), out.c_str()) == 0;
+                       },
+                       "it is the same file as the photo %p"},
+        // A null device of its own, never the system's.
+        refused_output{"Device",
+                       [](const std::string& out, const show_inputs&) {
+                           return mknod(out.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+                       },
+                       "it is a device"},
+        refused_output{"Pipe",
+                       [](const std::string& out, const show_inputs&) { return mkfifo(out.c_str(), 0644) == 0; },
+                       "it is a pipe"},
+        refused_output{"DanglingLink",
+                       [](const std::string& out, const show_inputs&) {
+                           return symlink("videos/show.avi", out.c_str()) == 0;
+                       },
+                       "it is a link to videos/show.avi, which does not exist"},
+        refused_output{"Folder",
+                       [](const std::string& out, const show_inputs&) { return mkdir(out.c_str(), 0755) == 0; },
+                       "it is a folder"}),
+    [](const testing::TestParamInfo<refused_output>& info) { return std::string(info.param.name); });
+
+std::string last_line(const std::string& text) {
+    const std::vector<std::string> lines = lines_of(text);
+    return lines.empty() ? std::string() : lines.back();
+}
+
+// Waits for the production's first line, changes what `change` changes,
+// and waits for the end.
+finished_run run_changing(const std::vector<std::string>& arguments, const TempDir& scratch,
+                          const std::function<void()>& change) {
+    const pid_t child = start_make_show(arguments, scratch);
+    if (wait_for_output(scratch, "producing:"))
+        change();
+    return wait_for(child, scratch);
+}
+
+// The output folder is moved while the video is made, and a folder of the
+// old name, with a file of OUT's name, is made: the video goes where the
+// folder is now, the replaced file's permissions kept, and the last line
+// says so.
+TEST(MakeShowProgram, TheDoneLineNamesWhereTheVideoIsAfterItsFolderMoved) {
+    TempDir scratch;
+    const show_inputs inputs = make_inputs(scratch, 12);
+    const std::string out = scratch.file("out"), moved = scratch.file("moved");
+    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+    write_file(out + "/show.avi", existing_bytes);
+    ASSERT_EQ(chmod((out + "/show.avi").c_str(), 0600), 0);
+
+    const finished_run run = run_changing({inputs.photos, inputs.music, "windows-simple", out + "/show.avi"}, scratch,
+                                          [&] {
+                                              rename(out.c_str(), moved.c_str());
+                                              mkdir(out.c_str(), 0755);
+                                              write_file(out + "/show.avi", "another file");
+                                          });
+
+    ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+    EXPECT_EQ(last_line(run.out), "done: " + std::filesystem::canonical(moved).string() + "/show.avi");
+    EXPECT_EQ(read_file(out + "/show.avi"), "another file");
+    EXPECT_EQ(names_in(moved), std::vector<std::string>{"show.avi"});
+    struct stat status;
+    ASSERT_EQ(stat((moved + "/show.avi").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    ASSERT_NE(probe_media_file(moved + "/show.avi").first(0), nullptr);
+}
+
+// A small file system of its own, when the superuser may mount one here.
+struct small_disk {
+    std::string path;
+    bool mounted = false;
+    small_disk(const std::string& where, const char* size) : path(where) {
+        mkdir(path.c_str(), 0755);
+        mounted = mount("tmpfs", path.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
+    }
+    ~small_disk() {
+        if (mounted)
+            umount2(path.c_str(), MNT_DETACH);
+    }
+};
+
+// The folder removed (and made again) while the video is made, and a disk
+// that fills up: the last line names the folder and the cause as the
+// program does, and nothing is left there.
+TEST(MakeShowProgram, AFolderRemovedOrAFullDiskIsNamedAsTheProgramNamesIt) {
+    {
+        SCOPED_TRACE("removed");
+        TempDir scratch;
+        const show_inputs inputs = make_inputs(scratch, 12);
+        const std::string out = scratch.file("out");
+        ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+        const finished_run run =
+            run_changing({inputs.photos, inputs.music, "windows-simple", out + "/show.avi"}, scratch, [&] {
+                std::filesystem::remove_all(out);
+                mkdir(out.c_str(), 0755);
+            });
+        EXPECT_EQ(run.exit_status, 5) << run.out << run.err;
+        EXPECT_EQ(last_line(run.err), "kestrel_make_show: Can't create output file. (result 5) The folder \"" +
+                                                out + "\" was removed while the video was made.");
+        EXPECT_EQ(names_in(out), std::vector<std::string>{});
+    }
+    {
+        SCOPED_TRACE("full");
+        TempDir scratch;
+        const show_inputs inputs = make_inputs(scratch, 2);
+        const small_disk disk(scratch.file("disk"), "64k");
+        if (!disk.mounted)
+            GTEST_SKIP() << "no file system can be mounted here";
+        const finished_run run = run_make_show({inputs.photos, inputs.music, "windows-simple", disk.path + "/show.avi"},
+                                               scratch);
+        EXPECT_EQ(run.exit_status, 6) << run.out << run.err;
+        EXPECT_EQ(last_line(run.err), "kestrel_make_show: Media muxer failed. (result 6) The disk of the folder \"" +
+                                                disk.path + "\" is full.");
+        EXPECT_EQ(names_in(disk.path), std::vector<std::string>{});
+    }
+}
+
+// The music cut short once the making began: the video would be silent from
+// there, so the making ends naming the music, and OUT stays as it was.
+TEST(MakeShowProgram, MusicCutShortWhileTheVideoIsMadeEndsTheMakingNamingIt) {
+    TempDir scratch;
+    const show_inputs inputs = make_inputs(scratch, 30);
+    const std::string out = scratch.file("out"), video = out + "/show.avi";
+    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+    write_file(video, existing_bytes);
+
+    const finished_run run = run_changing({inputs.photos, inputs.music, "windows-simple", video}, scratch,
+                                          [&] { truncate(inputs.music.c_str(), 100); });
+
+    EXPECT_EQ(run.exit_status, 66) << run.out << run.err;
+    EXPECT_EQ(last_line(run.err), "kestrel_make_show: the music " + inputs.music +
+                                            " changed while the video was made (cut short or written over); " +
+                                            video + " was left as it was");
+    EXPECT_EQ(read_file(video), existing_bytes);
+    EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
+}
 
 } // namespace
