@@ -2,6 +2,7 @@
 
 #include "DTFailureReason.h"
 #include "DTPlatformFile.h"
+#include "DTRegularFile.h"
 #include "DTUtils.h"
 
 #include <boost/exception/get_error_info.hpp>
@@ -44,10 +45,8 @@ std::string refusal_by_kind(const std::string& path) noexcept {
         struct stat status;
         if (platform::wstat(utf8_to_wide(path), &status) != 0)
             return errors::file_access_reason(errno);
-        if (S_ISDIR(status.st_mode))
-            return errors::file_access_reason(EISDIR);
         if (!S_ISREG(status.st_mode))
-            return "not a regular file";
+            return irregular_file_reason(status.st_mode);
         return status.st_size == 0 ? "empty file" : std::string();
     } catch (...) {
         return errors::file_access_reason(ENOENT); // a name that is not UTF-8 names no file

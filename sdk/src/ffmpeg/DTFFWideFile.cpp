@@ -2,6 +2,7 @@
 
 #include "DTFFGlobal.h"
 #include "DTPlatformFile.h"
+#include "DTRegularFile.h"
 #include "DTUtils.h"
 
 extern "C" {
@@ -34,23 +35,6 @@ int wide_path(const std::string& utf8, std::wstring& wide) {
     } catch (const std::logic_error&) {
         return -EINVAL;
     }
-}
-
-// Media comes from regular files only: pipes and devices can block or never
-// end, folders hold no media. Clears the non-blocking mode of a regular
-// file. 0, or the negated errno to refuse the file with.
-int refuse_irregular_file(int fd) {
-    struct stat status;
-    if (::fstat(fd, &status) == -1)
-        return -errno;
-    if (S_ISDIR(status.st_mode))
-        return -EISDIR;
-    if (!S_ISREG(status.st_mode))
-        return -EINVAL;
-    const int mode = ::fcntl(fd, F_GETFL);
-    if (mode == -1 || ::fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) == -1)
-        return -errno;
-    return 0;
 }
 
 wide_file_context* file_of(void* opaque) { return static_cast<wide_file_context*>(opaque); }
@@ -94,23 +78,18 @@ int wide_file_open(wide_file_context* context, const char* url, int flags) {
     if (const int error = wide_path(path, wide))
         return error;
 
-    const bool reading = !(flags & AVIO_FLAG_WRITE);
-    int open_flags = O_RDONLY;
-    if (!reading)
-        open_flags = ((flags & AVIO_FLAG_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
-    // A named pipe would block a reader's open until someone writes to it;
-    // opening without waiting lets us look at what the path is first.
-    if (reading)
-        open_flags |= O_NONBLOCK;
-
-    const int fd = platform::wopen(wide, open_flags, 0666);
-    if (fd == -1)
-        return -errno;
-    if (reading) {
-        if (const int refused = refuse_irregular_file(fd)) {
-            ::close(fd);
-            return refused;
-        }
+    int fd;
+    if (!(flags & AVIO_FLAG_WRITE)) {
+        // Media comes from regular files only: a named pipe would block the
+        // open until someone writes to it, a device may never end.
+        fd = open_regular_file(path);
+        if (fd < 0)
+            return fd;
+    } else {
+        const int open_flags = ((flags & AVIO_FLAG_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+        fd = platform::wopen(wide, open_flags, 0666);
+        if (fd == -1)
+            return -errno;
     }
     context->filename = url;
     context->fd = fd;
