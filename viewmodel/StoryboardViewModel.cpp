@@ -8,11 +8,13 @@
 
 #include "DTFailureReason.h"
 #include "DTMediaSettings.h"
+#include "DTRegularFile.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 #include <QtDebug>
 
 #include <cerrno>
@@ -30,14 +32,17 @@ kestrel::media_settings_ptr photoManagerSettings()
     return settings;
 }
 
-// A FIFO or a device would hold a photo worker in open() for ever.
+// Only a regular file is worth a slide: a folder is walked, and a named
+// pipe, a device or a socket is no photo.
 bool isReadableFile(const QFileInfo& info) { return info.isFile() && info.isReadable(); }
 
-// Why a path that exists is no file to open.
+// Why a path that exists is no file to open: what it is, in the engine's words.
 QString unreadableReason(const QFileInfo& info)
 {
-    return info.isFile() ? StoryboardViewModel::tr("no permission to read it")
-                         : StoryboardViewModel::tr("not a regular file");
+    if (info.isFile())
+        return StoryboardViewModel::tr("no permission to read it");
+    const std::string reason = kestrel::file_kind_reason(info.filePath().toUtf8().toStdString());
+    return reason.empty() ? StoryboardViewModel::tr("not a regular file") : QString::fromStdString(reason);
 }
 
 } // namespace
@@ -235,7 +240,7 @@ void StoryboardViewModel::updateLoading()
     }
     if (!loading_) {
         scheduleSave();
-        if (!leftOut_.isEmpty())
+        if (!leftOut_.isEmpty() || !damaged_.isEmpty())
             scheduleLeftOutReport();
     }
 }
@@ -244,6 +249,13 @@ void StoryboardViewModel::leaveOut(const QString& path, const QString& reason)
 {
     qWarning().noquote() << QStringLiteral("[StoryboardViewModel] left out: %1: %2").arg(path, reason);
     leftOut_.append({path, reason});
+    scheduleLeftOutReport();
+}
+
+void StoryboardViewModel::noteDamaged(const QString& path, const QString& reason)
+{
+    qWarning().noquote() << QStringLiteral("[StoryboardViewModel] damaged: %1: %2").arg(path, reason);
+    damaged_.append({path, reason});
     scheduleLeftOutReport();
 }
 
@@ -259,11 +271,17 @@ void StoryboardViewModel::reportLeftOut()
 {
     reportPending_ = false;
     // Photos still opening may fail too: one message once they settle.
-    if (loading_ || leftOut_.isEmpty())
+    if (loading_ || (leftOut_.isEmpty() && damaged_.isEmpty()))
         return;
-    const QString message = fileListMessage(tr("These files were left out:"), leftOut_);
+    QStringList parts;
+    if (!leftOut_.isEmpty())
+        parts << fileListMessage(tr("These files were left out:"), leftOut_);
+    if (!damaged_.isEmpty())
+        parts << fileListMessage(tr("These photos are damaged; they show only as far as they could be read:"),
+                                 damaged_);
     leftOut_.clear();
-    emit filesLeftOut(message);
+    damaged_.clear();
+    emit filesLeftOut(parts.join(QStringLiteral("\n\n")));
 }
 
 void StoryboardViewModel::scheduleSave()
@@ -299,14 +317,15 @@ void StoryboardViewModel::onSlideListChanged(ComponentModel::ListChangedSignalAr
 
 void StoryboardViewModel::onSlideStateChanged(SlideViewModel::State state)
 {
-    if (state == SlideViewModel::ErrorState) {
-        // The sender may be gone and its address reused; only a slide of
-        // the list that failed is removed.
-        const int position = slideList_->indexOf(sender());
-        if (position >= 0 && slideAt(position)->state() == SlideViewModel::ErrorState) {
-            leaveOut(slideAt(position)->filePath(), slideAt(position)->failureReason());
-            removeAt(position);
-        }
+    // The sender may be gone and its address reused; only a slide of the
+    // list in that state counts.
+    const int position = slideList_->indexOf(sender());
+    const SlideViewModel* slide = position >= 0 ? slideAt(position) : nullptr;
+    if (state == SlideViewModel::ErrorState && slide && slide->state() == SlideViewModel::ErrorState) {
+        leaveOut(slide->filePath(), slide->failureReason());
+        removeAt(position);
+    } else if (state == SlideViewModel::DoneState && slide && !slide->damageReason().isEmpty()) {
+        noteDamaged(slide->filePath(), slide->damageReason());
     }
     updateLoading();
     updateActions();

@@ -6,10 +6,11 @@
 // under a hidden name beside it, it replaces OUT only once complete.
 // Prints the progress and one line for each photo left out, naming it and
 // the reason, and one for each photo that could not be read while the video
-// was made (its slide is black; the video is made all the same); the
-// engine's own errors and warnings go to standard error, its other log
-// lines nowhere. Ctrl-C (or SIGTERM) stops the production and leaves OUT as
-// it was. Exit status: 0 done;
+// was made (its slide is black; the video is made all the same) or was
+// damaged (shown as far as it could be read); the engine's own errors and
+// warnings go to standard error, its other log lines nowhere. Ctrl-C (or
+// SIGTERM) stops the production and leaves OUT as it was, also while a
+// photo's file does not answer. Exit status: 0 done;
 // the producer's result code (1 cancelled ... 7 unexpected) with its
 // meaning when it fails; 64 for wrong arguments, 66 when the photos or the
 // music cannot be had.
@@ -104,8 +105,10 @@ int main(int argc, char** argv) {
         &unreadable);
     print.end_line();
     for (const kestrel::slideshow2::unreadable_photo& photo : unreadable)
-        std::cerr << "kestrel_make_show: could not be read, shown black: " << photo.path << ": " << photo.reason
-                  << std::endl;
+        std::cerr << "kestrel_make_show: "
+                  << (photo.partly_shown ? "damaged, shown as far as it could be read: "
+                                         : "could not be read, shown black: ")
+                  << photo.path << ": " << photo.reason << std::endl;
     if (result != kestrel::slideshow2::slideshow_produce::done) {
         std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result << ")";
         if (file_error != 0)
