@@ -473,8 +473,12 @@ void jpeg_reader::jpeg_emit_message(jpeg_common_struct* cinfo, int level) {
     jpeg_reader* reader = reader_of(cinfo);
     if (!reader)
         std::abort(); // unreachable: every decompressor has its reader
-    if (level >= 0)
+    if (level > 0)
         return; // libjpeg's trace of its work: nobody asked for it
+    if (level == 0) {
+        cinfo->err->output_message(cinfo); // an advisory, logged as it comes
+        return;
+    }
     error_manager& errors = *reader->errors_;
     const int code = cinfo->err->msg_code;
     // The end of the file alone is no loss (a file may lack just its end

@@ -77,13 +77,6 @@ const kind_case kinds[] = {
     {"socket", [](const test::TempDir&) { return make_socket("/tmp/kestrel-test-" + std::to_string(getpid())); },
      "not a regular file: a socket"},
     {"folder", [](const test::TempDir& dir) { return dir.path(); }, "a folder, not a file"},
-    {"missing file", [](const test::TempDir& dir) { return dir.file("gone.jpg"); }, "not found"},
-    {"regular file",
-     [](const test::TempDir& dir) {
-         test::write_file(dir.file("photo.jpg"), "bytes");
-         return dir.file("photo.jpg");
-     },
-     "opened"},
 };
 
 } // namespace

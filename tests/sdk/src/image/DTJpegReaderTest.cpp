@@ -325,12 +325,6 @@ const bad_file bad_files[] = {
          return named(dir, jpeg.substr(0, jpeg.size() - 2));
      },
      outcome::picture, "Premature end of JPEG file"},
-    {"progressive cut at 60 %",
-     [](const test::TempDir& dir) {
-         const std::string jpeg = big_progressive_photo();
-         return named(dir, jpeg.substr(0, jpeg.size() * 6 / 10));
-     },
-     outcome::picture, "Premature end of JPEG file", "cut short: shown with less detail or partly grey"},
     {"progressive without its last scan",
      [](const test::TempDir& dir) {
          const std::string jpeg = big_progressive_photo();
