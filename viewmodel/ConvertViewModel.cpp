@@ -26,6 +26,7 @@
 #include <QFileInfo>
 #include <QMetaType>
 #include <QPixmap>
+#include <QStringList>
 #include <QUuid>
 
 #include <cerrno>
@@ -85,13 +86,19 @@ double boundedPercent(double percent)
     return percent >= 0.0 ? (percent <= 100.0 ? percent : 100.0) : 0.0;
 }
 
-// Empty when the production read every photo it needed.
-QString unreadablePhotosNotice(const QList<NamedFile>& photos)
+// Empty when the production read every photo it needed whole.
+QString unreadablePhotosNotice(const std::vector<kestrel::slideshow2::unreadable_photo>& photos)
 {
-    if (photos.isEmpty())
-        return QString();
-    return fileListMessage(ConvertViewModel::tr("These photos could not be read; their slides are black in the video:"),
-                           photos);
+    QStringList parts;
+    const QList<NamedFile> black = namedFiles(photos, false), damaged = namedFiles(photos, true);
+    if (!black.isEmpty())
+        parts << fileListMessage(
+            ConvertViewModel::tr("These photos could not be read; their slides are black in the video:"), black);
+    if (!damaged.isEmpty())
+        parts << fileListMessage(
+            ConvertViewModel::tr("These photos are damaged; the video shows them only as far as they could be read:"),
+            damaged);
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 } // namespace
@@ -351,7 +358,7 @@ void ConvertViewModel::onFinished(int result)
 {
     // The worker has made its last call; releasing waits for its thread and
     // closes the file. What is not given the result's name goes with it.
-    const QList<NamedFile> unreadable = namedFiles(producer_->unreadable_photos());
+    const std::vector<kestrel::slideshow2::unreadable_photo> unreadable = producer_->unreadable_photos();
     producer_.reset();
     const std::unique_ptr<kestrel::unfinished_video> video = std::move(unfinished_);
     stop();

@@ -30,12 +30,12 @@ QString fileListMessage(const QString& heading, const QList<NamedFile>& files)
     return heading + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
 }
 
-QList<NamedFile> namedFiles(const std::vector<kestrel::slideshow2::unreadable_photo>& photos)
+QList<NamedFile> namedFiles(const std::vector<kestrel::slideshow2::unreadable_photo>& photos, bool partlyShown)
 {
     QList<NamedFile> files;
-    files.reserve(qsizetype(photos.size()));
     for (const kestrel::slideshow2::unreadable_photo& photo : photos)
-        files.append({QString::fromStdString(photo.path), QString::fromStdString(photo.reason)});
+        if (photo.partly_shown == partlyShown)
+            files.append({QString::fromStdString(photo.path), QString::fromStdString(photo.reason)});
     return files;
 }
 

@@ -3,7 +3,8 @@
 // blank line, then "<path>: <reason>" a line for each of the first 20
 // files (paths in the system's own separators) and "and N more" for the
 // rest, so that the message never grows taller than a screen. Used for the
-// files an add left out and the photos a conversion could not read.
+// files an add left out, the photos a conversion could not read and the
+// damaged photos either kept.
 
 #include <QList>
 #include <QString>
@@ -26,7 +27,9 @@ struct NamedFile {
 
 QString fileListMessage(const QString& heading, const QList<NamedFile>& files);
 
-// The engine's report (UTF-8 paths and reasons) as named files.
-QList<NamedFile> namedFiles(const std::vector<kestrel::slideshow2::unreadable_photo>& photos);
+// The photos of the engine's report (UTF-8 paths and reasons) that were
+// drawn as far as they could be read (`partlyShown`), or not drawn at all,
+// as named files.
+QList<NamedFile> namedFiles(const std::vector<kestrel::slideshow2::unreadable_photo>& photos, bool partlyShown);
 
 } // namespace ViewModel

@@ -5,6 +5,7 @@
 #include "componentmodel/EventTypes.h"
 #include "componentmodel/GuardedReceiver.h"
 
+#include "DTRegularFile.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <QDir>
@@ -127,9 +128,9 @@ void MusicViewModel::startOpen(const QString& path)
 {
     const OpenFunctor answer{mailbox_, choice_};
     const QFileInfo info(path);
-    // Opening a FIFO or a device would hold the loader for ever.
+    // A folder, a named pipe or a device holds no music: said at once, with what it is.
     if (info.exists() && !info.isFile()) {
-        answer(kestrel::audio_track_ptr(), info.isDir() ? "a folder, not a file" : "not a regular file");
+        answer(kestrel::audio_track_ptr(), kestrel::file_kind_reason(path.toUtf8().toStdString()));
         return;
     }
     try {

@@ -114,6 +114,7 @@ void SlideViewModel::finishOpen(int error)
         emit stateChanged(state_);
         return;
     }
+    damageReason_ = QString::fromStdString(slide_->photo_damage());
     readSettings();
     updateThumbnail();
     rotateCwAction_.setEnabled(true);

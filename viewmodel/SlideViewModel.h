@@ -65,6 +65,9 @@ public:
     State state() const { return state_; }
     // In ErrorState: why the photo could not be opened, in plain words.
     QString failureReason() const { return failureReason_; }
+    // In DoneState: why the photo shows only in part ("cut short: the lower
+    // part is grey"), as its file was when it opened; empty when whole.
+    QString damageReason() const { return damageReason_; }
     QAction* rotateCwAction() { return &rotateCwAction_; }
     QAction* rotateAcwAction() { return &rotateAcwAction_; }
     kestrel::slideshow2::slide_ptr slide() const { return slide_; }
@@ -96,6 +99,7 @@ private:
     QString photoId_;
     State state_ = InitState;
     QString failureReason_;
+    QString damageReason_;
     // Before the actions: event() uses it, and a child's destruction still
     // sends this object an event.
     std::shared_ptr<ComponentModel::GuardedReceiver> mailbox_;

@@ -8,11 +8,13 @@
 
 #include "DTFailureReason.h"
 #include "DTMediaSettings.h"
+#include "DTRegularFile.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 #include <QtDebug>
 
 #include <cerrno>
@@ -30,14 +32,17 @@ kestrel::media_settings_ptr photoManagerSettings()
     return settings;
 }
 
-// A FIFO or a device would hold a photo worker in open() for ever.
+// Only a regular file is worth a slide: a folder is walked, and a named
+// pipe, a device or a socket is no photo.
 bool isReadableFile(const QFileInfo& info) { return info.isFile() && info.isReadable(); }
 
-// Why a path that exists is no file to open.
+// Why a path that exists is no file to open: what it is, in the engine's words.
 QString unreadableReason(const QFileInfo& info)
 {
-    return info.isFile() ? StoryboardViewModel::tr("no permission to read it")
-                         : StoryboardViewModel::tr("not a regular file");
+    if (info.isFile())
+        return StoryboardViewModel::tr("no permission to read it");
+    const std::string reason = kestrel::file_kind_reason(info.filePath().toUtf8().toStdString());
+    return reason.empty() ? StoryboardViewModel::tr("not a regular file") : QString::fromStdString(reason);
 }
 
 } // namespace
@@ -280,7 +285,7 @@ void StoryboardViewModel::updateLoading()
     }
     if (!loading_) {
         scheduleSave();
-        if (!leftOut_.isEmpty() || !away_.isEmpty())
+        if (!leftOut_.isEmpty() || !away_.isEmpty() || !damaged_.isEmpty())
             scheduleLeftOutReport();
     }
 }
@@ -307,6 +312,13 @@ const QObject* StoryboardViewModel::anchorBefore(int position) const
     return position > 0 ? slideList_->at(position - 1).data() : nullptr;
 }
 
+void StoryboardViewModel::noteDamaged(const QString& path, const QString& reason)
+{
+    qWarning().noquote() << QStringLiteral("[StoryboardViewModel] damaged: %1: %2").arg(path, reason);
+    damaged_.append({path, reason});
+    scheduleLeftOutReport();
+}
+
 void StoryboardViewModel::scheduleLeftOutReport()
 {
     if (reportPending_)
@@ -329,11 +341,17 @@ void StoryboardViewModel::reportLeftOut()
         away_.clear();
         emit photosAway(message);
     }
-    if (!leftOut_.isEmpty()) {
-        const QString message = fileListMessage(tr("These files were left out:"), leftOut_);
-        leftOut_.clear();
-        emit filesLeftOut(message);
-    }
+    if (leftOut_.isEmpty() && damaged_.isEmpty())
+        return;
+    QStringList parts;
+    if (!leftOut_.isEmpty())
+        parts << fileListMessage(tr("These files were left out:"), leftOut_);
+    if (!damaged_.isEmpty())
+        parts << fileListMessage(tr("These photos are damaged; they show only as far as they could be read:"),
+                                 damaged_);
+    leftOut_.clear();
+    damaged_.clear();
+    emit filesLeftOut(parts.join(QStringLiteral("\n\n")));
 }
 
 void StoryboardViewModel::scheduleSave()
@@ -369,24 +387,22 @@ void StoryboardViewModel::onSlideListChanged(ComponentModel::ListChangedSignalAr
 
 void StoryboardViewModel::onSlideStateChanged(SlideViewModel::State state)
 {
-    if (state == SlideViewModel::ErrorState) {
-        // The sender may be gone and its address reused; only a slide of
-        // the list that failed is removed.
-        const int position = slideList_->indexOf(sender());
-        if (position >= 0 && slideAt(position)->state() == SlideViewModel::ErrorState) {
-            const SlideViewModel* slide = slideAt(position);
-            // A restored photo that cannot be read now may be readable at
-            // a later start: its entry stays in its place.
-            if (restoring_.contains(slide))
-                hold(anchorBefore(position), {slide->filePath(), slide->settings()}, slide->failureReason());
-            else
-                leaveOut(slide->filePath(), slide->failureReason());
-            removeAt(position);
-        }
-    } else if (state == SlideViewModel::DoneState) {
-        const int position = slideList_->indexOf(sender());
-        if (position >= 0)
-            restoring_.remove(slideAt(position));
+    // The sender may be gone and its address reused; only a slide of the
+    // list in that state counts.
+    const int position = slideList_->indexOf(sender());
+    const SlideViewModel* slide = position >= 0 ? slideAt(position) : nullptr;
+    if (state == SlideViewModel::ErrorState && slide && slide->state() == SlideViewModel::ErrorState) {
+        // A restored photo that cannot be read now may be readable at a
+        // later start: its entry stays in its place.
+        if (restoring_.contains(slide))
+            hold(anchorBefore(position), {slide->filePath(), slide->settings()}, slide->failureReason());
+        else
+            leaveOut(slide->filePath(), slide->failureReason());
+        removeAt(position);
+    } else if (state == SlideViewModel::DoneState && slide) {
+        restoring_.remove(slide);
+        if (!slide->damageReason().isEmpty())
+            noteDamaged(slide->filePath(), slide->damageReason());
     }
     updateLoading();
     updateActions();

@@ -12,7 +12,9 @@
 // drops a slide whose photo fails to open, leaves out a chosen file it
 // cannot read (a log line for each, naming the file and the reason; once
 // the photos of an add have settled, filesLeftOut brings one message
-// listing them), keeps the current slide `index`, and saves the storyboard file
+// listing them, and after them the damaged photos the add kept, which show
+// only as far as they could be read, each with why), keeps the current
+// slide `index`, and saves the storyboard file
 // (StoryboardFile.h) after each settled change and each slide's changed()
 // (once the events queued with it have run) and when it is destroyed; the
 // constructor restores the last storyboard. A stored file that did not
@@ -108,8 +110,8 @@ signals:
     void indexChanged(int value);
     void loadingChanged(bool value);
     void fakeSignal();
-    // The message for the user: the files left out since the last one, each
-    // with its reason.
+    // The message for the user: the files left out and the damaged photos
+    // kept since the last one, each with its reason.
     void filesLeftOut(QString message);
     // The message for the user when the stored storyboard was damaged.
     void storyboardDamaged(QString message);
@@ -140,6 +142,8 @@ private:
     void scheduleSave();
     // Logs the file and keeps it for the next message.
     void leaveOut(const QString& path, const QString& reason);
+    // Logs the kept photo and names it in the next message.
+    void noteDamaged(const QString& path, const QString& reason);
     void scheduleLeftOutReport();
     void reportLeftOut();
     void addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders);
@@ -174,6 +178,7 @@ private:
     QSet<const QObject*> restoring_;
     // The photos held since the last message.
     QList<NamedFile> away_;
+    QList<NamedFile> damaged_;
     bool reportPending_ = false;
     ProblemMemory storeProblems_;
     QAction removeSlideAction_;

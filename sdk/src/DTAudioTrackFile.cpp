@@ -1,6 +1,7 @@
 #include "DTAudioTrackFile.h"
 
 #include "DTFailureReason.h"
+#include "DTRegularFile.h"
 
 #include <boost/exception/get_error_info.hpp>
 #include <boost/make_shared.hpp>
@@ -41,10 +42,8 @@ std::string refusal_by_kind(const std::string& path) {
     struct stat status;
     if (::stat(path.c_str(), &status) != 0)
         return errors::file_access_reason(errno);
-    if (S_ISDIR(status.st_mode))
-        return errors::file_access_reason(EISDIR);
     if (!S_ISREG(status.st_mode))
-        return "not a regular file";
+        return irregular_file_reason(status.st_mode);
     return status.st_size == 0 ? "empty file" : std::string();
 }
 

@@ -7,6 +7,8 @@
 //                   state slides=<n> music=<path> files=<path>|<path>...
 //   convert         makes the slideshow: "converting <result path>", then
 //                   "progress <percent>" lines
+//   cancel          stops the conversion as its Cancel does: "cancelled"
+//                   once the stop has returned
 //   quit            closes the main window as the user would
 
 #include "app/StartUp.h"
@@ -93,6 +95,8 @@ private:
             reportStateWhenSettled();
         else if (command == QLatin1String("convert"))
             convert();
+        else if (command == QLatin1String("cancel"))
+            cancel();
         else if (command == QLatin1String("quit"))
             mainWindow()->close();
         else
@@ -128,6 +132,13 @@ private:
             reportedProgress_ = progress;
         });
         watch->start(20);
+    }
+
+    void cancel()
+    {
+        auto* convert = static_cast<ViewModel::ConvertViewModel*>(main_.convertViewModel());
+        convert->property("stopAction").value<QAction*>()->trigger();
+        say(QStringLiteral("cancelled"));
     }
 
     MainViewModel& main_;

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QThread>
@@ -73,13 +74,13 @@ public:
             process_.waitForReadyRead(50);
         }
     }
-    // Whether standard error showed `text` within `ms`.
-    bool errorsShow(const QString& text, int ms)
+    // Whether standard error showed `text` (`times` times) within `ms`.
+    bool errorsShow(const QString& text, int ms, int times = 1)
     {
         QDeadlineTimer deadline(ms);
         for (;;) {
             errors_ += QString::fromUtf8(process_.readAllStandardError());
-            if (errors_.contains(text))
+            if (errors_.count(text) >= times)
                 return true;
             if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
                 return false;
@@ -421,6 +422,64 @@ TEST_F(ProgramTest, TheSessionsEndDuringAConversionStopsItStoresTheWorkAndEndsAt
         EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
         EXPECT_FALSE(run.errorsShow("qrc:/qml/", 0)) << "a view complained";
     }
+}
+
+// A photo whose file stops answering during a conversion (a share that
+// hangs: a preloaded read() that never returns for it) holds the
+// conversion: its Cancel still returns within two seconds and the
+// unfinished file goes, and the session's end during the next one ends the
+// program as quickly, leaving no video behind.
+TEST_F(ProgramTest, CancelAndTheSessionsEndStopAConversionWhileAPhotoDoesNotAnswer)
+{
+    QStringList photos;
+    for (int i = 0; i < 4; ++i) {
+        photos << path(QString("media/photo %1.jpg").arg(i));
+        viewmodeltest::writePhoto(photos.back().toStdString());
+    }
+    const QString hangNow = path("hang now"), videos = path("home/Videos");
+    const QString hangs = "read of STUCK_READ_PATH hangs";
+    QProcessEnvironment environment = this->environment();
+    environment.insert("LD_PRELOAD", STUCK_READ_LIBRARY);
+    environment.insert("STUCK_READ_PATH", QFileInfo(photos.back()).canonicalFilePath());
+    environment.insert("STUCK_READ_WHEN", hangNow);
+    // The sanitizer's run-time library would otherwise insist on coming first.
+    environment.insert("ASAN_OPTIONS",
+                       environment.value("ASAN_OPTIONS") + (environment.contains("ASAN_OPTIONS") ? ":" : "") +
+                           "verify_asan_link_order=0");
+    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+    for (const QString& photo : photos)
+        run.send("add " + photo);
+    run.send("state");
+    ASSERT_EQ("state slides=4 music= files=" + photos.join('|'), run.lineStartingWith("state"));
+    // The photos have opened: from now on the last one does not answer.
+    QFile(hangNow).open(QIODevice::WriteOnly);
+
+    run.send("convert");
+    ASSERT_FALSE(run.lineStartingWith("converting").isEmpty());
+    // A bound, not an expectation: the last slide comes after a few seconds of rendering.
+    const int reachMs = 60000;
+    ASSERT_TRUE(run.errorsShow(hangs, reachMs)) << run.errors();
+    // The conversion catches up with the photo and holds there.
+    QElapsedTimer clock;
+    clock.start();
+    while (!run.lineStartingWith("progress", 1500).isEmpty())
+        ASSERT_LT(clock.elapsed(), reachMs) << "the conversion went on";
+    clock.restart();
+    run.send("cancel");
+    EXPECT_EQ("cancelled", run.lineStartingWith("cancelled", 2000)) << run.errors();
+    std::printf("the cancel returned after %lld ms\n", static_cast<long long>(clock.elapsed()));
+    EXPECT_TRUE(eventually([&] { return filesIn(videos).isEmpty(); }, 2000)) << filesIn(videos).join(", ").toStdString();
+
+    run.send("convert");
+    ASSERT_FALSE(run.lineStartingWith("converting").isEmpty());
+    ASSERT_TRUE(run.errorsShow(hangs, reachMs, 2)) << "the second conversion did not reach the photo\n"
+                                                   << run.errors();
+    clock.restart();
+    run.terminate();
+    EXPECT_EQ(0, run.exitCode(2000)) << run.errors();
+    std::printf("SIGTERM ended the program after %lld ms\n", static_cast<long long>(clock.elapsed()));
+    EXPECT_EQ(filesIn(videos), QStringList());
 }
 
 // The maker's site never answers the notification feed, trickles the

@@ -237,22 +237,27 @@ TEST_F(ConvertEndToEnd, FailuresGiveTheirCodeAndCauseLeaveNoFileAndTouchNoSettin
     EXPECT_EQ(show->count(), 3u);
 }
 
-// A photo deleted after it was added: the video is made all the same, with
-// that slide black, and the good news names the photo and why.
-TEST_F(ConvertEndToEnd, APhotoGoneSinceItWasAddedIsNamedAndTheVideoIsMade)
+// A photo deleted after it was added and one cut short: the video is made
+// all the same, with the first slide black and the other shown as far as
+// it goes, and the good news names both photos and why.
+TEST_F(ConvertEndToEnd, APhotoGoneOrCutShortSinceItWasAddedIsNamedAndTheVideoIsMade)
 {
-    const QString gone = folder.filePath("photo 1.jpg");
+    const QString gone = folder.filePath("photo 1.jpg"), cut = folder.filePath("photo 2.jpg");
     ASSERT_TRUE(QFile::remove(gone));
+    viewmodeltest::cutPhotoShort(cut.toStdString());
     ASSERT_EQ(convert(), "succeeded");
     EXPECT_EQ(unreadablePhotos, "These photos could not be read; their slides are black in the video:\n\n" + gone +
-                                    ": not found");
+                                    ": not found\n\nThese photos are damaged; the video shows them only as far as "
+                                    "they could be read:\n\n" +
+                                    cut + ": cut short: the lower part is grey");
     EXPECT_EQ(videosInFolder(), QStringList{"Trip.flv"});
     const kestrel::test::media_probe probe = kestrel::test::probe_media_file(vm->resultPath().toStdString());
     ASSERT_NE(probe.first(0), nullptr);
     EXPECT_GT(probe.first(0)->decoded_frames, 0);
 
-    // Put back, it is read again: nothing to tell.
+    // Put back, they are read again: nothing to tell.
     viewmodeltest::writePhoto(gone.toStdString());
+    viewmodeltest::writePhoto(cut.toStdString());
     ASSERT_EQ(convert(), "succeeded");
     EXPECT_EQ(unreadablePhotos, "");
 }

@@ -148,7 +148,7 @@ TEST_F(MusicFixture, AFileThatCannotBeOpenedKeepsTheEarlierMusicAndSaysWhy)
     const std::pair<const char*, const char*> cases[] = {
         {"empty.mp3", "empty file"},       {"text.mp3", "not a sound file that can be read"},
         {"video.avi", "no sound in it"},   {"missing.mp3", "not found"},
-        {"fifo.mp3", "not a regular file"},
+        {"fifo.mp3", "not a regular file: a named pipe"},
     };
     for (const auto& [name, reason] : cases) {
         qmltest::SignalLog log;

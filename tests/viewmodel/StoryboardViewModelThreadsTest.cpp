@@ -9,6 +9,8 @@
 
 #include <QDir>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <set>
 
@@ -196,7 +198,9 @@ TEST_F(StoryboardFixture, IndexRulesAndRequestsWithoutACurrentSlide)
 
 // Good photos stay (greyscale and print colours too), each bad file leaves
 // with a log line naming it and the reason and one message lists them all,
-// links back into the tree are walked once, and the file stays readable.
+// with the photo that stays cut short after them, links back into the tree
+// are walked once, and the file stays readable. A named pipe added on its
+// own is left out at once, with what it is.
 TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
 {
     const std::string jpeg = kestrel::test::make_jpeg(kestrel::test::jpeg_options());
@@ -255,10 +259,20 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
         EXPECT_EQ(1, log.count("left out: " + line)) << each.name;
         EXPECT_EQ(1, messages[0].count('\n' + line + '\n') + messages[0].endsWith('\n' + line)) << each.name;
     }
+    EXPECT_TRUE(messages[0].endsWith("\n\nThese photos are damaged; they show only as far as they could be read:\n\n" +
+                                      folder + "/truncated.jpg: cut short: the lower part is grey"))
+        << messages[0].toStdString();
     QStringList stored;
     for (const StoryboardEntry& entry : StoryboardFile::load())
         stored << QFileInfo(entry.filePath).fileName();
     EXPECT_EQ(kept, stored);
+
+    const QString pipe = qtPath(dir.file("pipe.jpg"));
+    ASSERT_EQ(0, mkfifo(dir.file("pipe.jpg").c_str(), 0600));
+    storyboard->addSlide(pipe);
+    ASSERT_TRUE(qmltest::waitFor([&] { return messages.size() == 2; }, 5000));
+    EXPECT_EQ("These files were left out:\n\n" + pipe + ": not a regular file: a named pipe", messages[1]);
+    EXPECT_EQ(kept, names(*storyboard));
 }
 
 TEST_F(StoryboardFixture, AnUnreadableFolderIsSkipped)

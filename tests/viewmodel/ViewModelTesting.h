@@ -50,6 +50,15 @@ inline void writePhoto(const std::string& path)
     kestrel::test::write_file(path, kestrel::test::make_jpeg(options));
 }
 
+// The photo's file cut in the middle of its picture data, as a copy that
+// stopped half way leaves it: it still decodes, grey below the cut.
+inline void cutPhotoShort(const std::string& path)
+{
+    const std::string jpeg = kestrel::test::read_file(path);
+    const std::size_t scan = jpeg.find("\xFF\xDA");
+    kestrel::test::write_file(path, jpeg.substr(0, scan + (jpeg.size() - scan) / 2));
+}
+
 enum Quadrant { TopLeft, TopRight, BottomLeft, BottomRight };
 
 // The picture's red quadrant; -1 when none is clearly red.

@@ -8,17 +8,19 @@
 // Paths are bytes, taken and shown as they are.
 // Prints the progress and one line for each photo left out, naming it and
 // the reason, and one for each photo that could not be read while the video
-// was made (its slide is black; the video is made all the same); the
-// engine's own errors and warnings go to standard error, its other log
-// lines nowhere. Ctrl-C (or SIGTERM) stops the production and leaves OUT as
-// it was; so does music changed in place while the video is made (cut
-// short, written over), which ends the making naming it. The last line
-// says where the video is ("done: " and the path, which follows its folder
-// when that was moved meanwhile), or why it was not made. Exit status: 0
-// done; the producer's result code (1 cancelled ... 7 unexpected) with its
-// meaning and, where known, the output folder's problem when it fails; 64
-// for wrong arguments and an OUT that may not be written, 66 when the
-// photos or the music cannot be had or the music changed.
+// was made (its slide is black; the video is made all the same) or was
+// damaged (shown as far as it could be read); the engine's own errors and
+// warnings go to standard error, its other log lines nowhere. Ctrl-C (or
+// SIGTERM) stops the production and leaves OUT as it was, also while a
+// photo's file does not answer; so does music changed in place while the
+// video is made (cut short, written over), which ends the making naming it.
+// The last line says where the video is ("done: " and the path, which
+// follows its folder when that was moved meanwhile), or why it was not
+// made. Exit status: 0 done; the producer's result code (1 cancelled ... 7
+// unexpected) with its meaning and, where known, the output folder's
+// problem when it fails; 64 for wrong arguments and an OUT that may not be
+// written, 66 when the photos or the music cannot be had or the music
+// changed.
 
 #include "OutputTarget.h"
 #include "QuietLog.h"
@@ -134,8 +136,10 @@ int main(int argc, char** argv) {
         stop_asked, [&music_file] { return !music_file.changed(); }, &unreadable);
     print.end_line();
     for (const kestrel::slideshow2::unreadable_photo& photo : unreadable)
-        std::cerr << "kestrel_make_show: could not be read, shown black: " << photo.path << ": " << photo.reason
-                  << std::endl;
+        std::cerr << "kestrel_make_show: "
+                  << (photo.partly_shown ? "damaged, shown as far as it could be read: "
+                                         : "could not be read, shown black: ")
+                  << photo.path << ": " << photo.reason << std::endl;
     const int result = outcome.result;
     if (result == kestrel::slideshow2::slideshow_produce::cancelled && music_file.changed()) {
         std::cerr << "kestrel_make_show: the music " << music

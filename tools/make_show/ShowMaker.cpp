@@ -36,10 +36,16 @@ bool is_jpeg_name(const fs::path& path) {
     return extension == ".jpg" || extension == ".jpeg";
 }
 
-// A FIFO or a device would hold a reader in open() for ever.
 bool is_regular_file(const std::string& path) {
     std::error_code error;
     return fs::is_regular_file(path, error);
+}
+
+// Anything but a folder is offered as a photo: a named pipe or a device
+// is refused when it is opened, and named with why.
+bool is_photo_candidate(const fs::directory_entry& entry) {
+    std::error_code error;
+    return is_jpeg_name(entry.path()) && !entry.is_directory(error);
 }
 
 // The slides' answers, from the photo manager's workers.
@@ -58,9 +64,8 @@ std::vector<std::string> jpeg_files(const std::string& folder) {
         throw std::runtime_error("not a folder: " + folder);
     std::vector<std::string> files;
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
-        const std::string path = entry->path().string();
-        if (is_jpeg_name(entry->path()) && is_regular_file(path))
-            files.push_back(path);
+        if (is_photo_candidate(*entry))
+            files.push_back(entry->path().string());
     }
     if (error)
         throw std::runtime_error("cannot read the folder " + folder + ": " + error.message());

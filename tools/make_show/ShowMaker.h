@@ -22,8 +22,8 @@
 
 namespace make_show {
 
-// The regular files of the folder ending in .jpg or .jpeg (any case),
-// sorted by name; the folder's subfolders are not entered.
+// The entries of the folder ending in .jpg or .jpeg (any case) that are
+// no folders, sorted by name; the folder's subfolders are not entered.
 std::vector<std::string> jpeg_files(const std::string& folder);
 
 struct left_out_photo {

@@ -1,6 +1,7 @@
 #include "DTFFWideFile.h"
 
 #include "DTFFGlobal.h"
+#include "DTRegularFile.h"
 
 extern "C" {
 #include <libavutil/error.h>
@@ -22,23 +23,6 @@ const ffmpeg_global_init_request ffmpeg_init;
 
 const int io_buffer_size = 32768;
 const char file_prefix[] = "file:";
-
-// Media comes from regular files only: pipes and devices can block or never
-// end, folders hold no media. Clears the non-blocking mode of a regular
-// file. 0, or the negated errno to refuse the file with.
-int refuse_irregular_file(int fd) {
-    struct stat status;
-    if (::fstat(fd, &status) == -1)
-        return -errno;
-    if (S_ISDIR(status.st_mode))
-        return -EISDIR;
-    if (!S_ISREG(status.st_mode))
-        return -EINVAL;
-    const int mode = ::fcntl(fd, F_GETFL);
-    if (mode == -1 || ::fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) == -1)
-        return -errno;
-    return 0;
-}
 
 wide_file_context* file_of(void* opaque) { return static_cast<wide_file_context*>(opaque); }
 
@@ -78,24 +62,19 @@ int wide_file_open(wide_file_context* context, const char* url, int flags) {
     const std::size_t prefix_length = sizeof file_prefix - 1;
     const char* path = std::strncmp(url, file_prefix, prefix_length) == 0 ? url + prefix_length : url;
 
-    const bool reading = !(flags & AVIO_FLAG_WRITE);
-    int open_flags = O_RDONLY;
-    if (!reading)
-        open_flags = ((flags & AVIO_FLAG_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
-    // A named pipe would block a reader's open until someone writes to it;
-    // opening without waiting lets us look at what the path is first.
-    if (reading)
-        open_flags |= O_NONBLOCK;
-
-    // The path's bytes as they are: a name that is not UTF-8 opens too.
-    const int fd = ::open(path, open_flags | O_CLOEXEC, 0666);
-    if (fd == -1)
-        return -errno;
-    if (reading) {
-        if (const int refused = refuse_irregular_file(fd)) {
-            ::close(fd);
-            return refused;
-        }
+    int fd;
+    if (!(flags & AVIO_FLAG_WRITE)) {
+        // Media comes from regular files only: a named pipe would block the
+        // open until someone writes to it, a device may never end.
+        fd = open_regular_file(path);
+        if (fd < 0)
+            return fd;
+    } else {
+        const int open_flags = ((flags & AVIO_FLAG_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+        // The path's bytes as they are: a name that is not UTF-8 opens too.
+        fd = ::open(path, open_flags | O_CLOEXEC, 0666);
+        if (fd == -1)
+            return -errno;
     }
     context->filename = url;
     context->fd = fd;

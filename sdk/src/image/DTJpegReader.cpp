@@ -1,5 +1,6 @@
 #include "DTJpegReader.h"
 
+#include "DTAbandonableRead.h"
 #include "DTErrors.h"
 #include "DTFailureReason.h"
 #include "DTLog.h"
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bitset>
 #include <chrono>
 #include <csetjmp>
 #include <cstdio>
@@ -65,16 +67,31 @@ int scan_limit(unsigned long long pixels) {
                                                          max_scans));
 }
 
-// A refusal whose text is the reason the user sees; logged with the reader's name.
-[[noreturn]] void io_error(const std::string& reason) {
-    log_line(logger::warning()) << "[jpeg_reader] : " << reason << std::endl;
-    KESTREL_THROW(errors::failure(reason));
-}
+// Bytes asked of the input at a time.
+const std::size_t input_buffer_size = 65536;
+// Bytes kept from the start of the file: enough to tell what else it is.
+const std::size_t head_size = 16;
+
+// " : <name>" for a log line, nothing for a reader without a name.
+std::string named(const std::string& name) { return name.empty() ? std::string() : " : " + log_quoted(name); }
 
 // A failure that file data cannot cause: the caller's mistake.
 [[noreturn]] void usage_error(const char* text) {
     log_line(logger::warning()) << text << std::endl;
     KESTREL_THROW(errors::failure(text));
+}
+
+// Whether a progressive file's scans brought every coefficient of every
+// component down to its last bit (libjpeg's coef_bits: -1 none yet, else
+// the lowest bit still to come).
+bool every_coefficient_received(const jpeg_decompress_struct& cinfo) {
+    if (!cinfo.coef_bits)
+        return true;
+    for (int component = 0; component < cinfo.num_components; ++component)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (cinfo.coef_bits[component][k] != 0)
+                return false;
+    return true;
 }
 
 struct scanline_request {
@@ -89,10 +106,58 @@ struct jpeg_reader::error_manager {
     jpeg_error_mgr manager;
     jpeg_progress_mgr progress;
     std::jmp_buf jump;
-    void (*standard_emit)(j_common_ptr, int) = nullptr;
     bool armed = false;
     bool fatal = false;
     bool ended_early = false; // the file ended before libjpeg had what it wanted
+    bool damaged = false;     // picture data was lost or wrong
+    std::bitset<JMSG_LASTMSGCODE> logged; // warnings logged once each
+};
+
+struct jpeg_reader::source_manager {
+    jpeg_source_mgr manager;
+    std::vector<JOCTET> buffer = std::vector<JOCTET>(input_buffer_size);
+    bool start_of_file = true;
+    std::string head; // the file's first bytes
+};
+
+class jpeg_reader::input {
+public:
+    virtual ~input() = default;
+    // Up to `size` bytes; 0 at the end. Throws the reason it cannot.
+    virtual std::size_t read(JOCTET* buffer, std::size_t size) = 0;
+    // The length in bytes; -1 when unknown.
+    virtual long long size() const = 0;
+};
+
+class jpeg_reader::file_input : public jpeg_reader::input {
+public:
+    explicit file_input(std::unique_ptr<abandonable_file> file) : file_(std::move(file)) {}
+    std::size_t read(JOCTET* buffer, std::size_t size) override { return file_->read(buffer, size); }
+    long long size() const override { return file_->size(); }
+
+private:
+    std::unique_ptr<abandonable_file> file_;
+};
+
+class jpeg_reader::stream_input : public jpeg_reader::input {
+public:
+    explicit stream_input(FILEPtr file) : file_(std::move(file)) {}
+    std::size_t read(JOCTET* buffer, std::size_t size) override {
+        const std::size_t got = std::fread(buffer, 1, size, file_.get());
+        if (got == 0 && std::ferror(file_.get()))
+            KESTREL_THROW(errors::failure("cannot be read"));
+        return got;
+    }
+    long long size() const override {
+        struct stat status;
+        const int fd = fileno(file_.get());
+        if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+            return -1;
+        return static_cast<long long>(status.st_size);
+    }
+
+private:
+    FILEPtr file_;
 };
 
 namespace {
@@ -103,19 +168,23 @@ jpeg_reader* reader_of(j_common_ptr cinfo) {
 
 } // namespace
 
+jpeg_reader::jpeg_reader(std::unique_ptr<abandonable_file> file, std::string name)
+    : jpeg_reader(std::unique_ptr<input>(file ? new file_input(std::move(file)) : nullptr), std::move(name)) {}
+
 jpeg_reader::jpeg_reader(const FILEPtr& file)
-    : file_(file), errors_(new error_manager()),
+    : jpeg_reader(std::unique_ptr<input>(file ? new stream_input(file) : nullptr), std::string()) {}
+
+jpeg_reader::jpeg_reader(std::unique_ptr<input> bytes, std::string name)
+    : input_(std::move(bytes)), name_(std::move(name)), errors_(new error_manager()),
+      source_(new source_manager()),
       decompressor_(new jpeg_decompress_struct(), [](jpeg_decompress_struct* cinfo) {
           // Safe before creation too: libjpeg skips a structure without memory.
           jpeg_destroy_decompress(cinfo);
           delete cinfo;
       }) {
-    log_line(logger::info()) << "[jpeg_reader::jpeg_reader]" << std::endl;
-    if (!file_)
-        io_error("cannot be opened");
-    struct stat status;
-    if (fstat(fileno(file_.get()), &status) == 0 && S_ISDIR(status.st_mode))
-        io_error(errors::file_access_reason(EISDIR));
+    log_line(logger::info()) << "[jpeg_reader::jpeg_reader]" << named(name_) << std::endl;
+    if (!input_)
+        refuse("cannot be opened");
 
     jpeg_decompress_struct* cinfo = decompressor_.get();
     cinfo->client_data = this;
@@ -123,15 +192,22 @@ jpeg_reader::jpeg_reader(const FILEPtr& file)
     cinfo->err = jpeg_std_error(&errors_->manager);
     errors_->manager.error_exit = &jpeg_reader::jpeg_error_exit;
     errors_->manager.output_message = &jpeg_reader::jpeg_output_message;
-    errors_->standard_emit = errors_->manager.emit_message;
     errors_->manager.emit_message = &jpeg_reader::jpeg_emit_message;
     errors_->progress.progress_monitor = &jpeg_reader::scan_monitor;
+    jpeg_source_mgr& source = source_->manager;
+    source.init_source = &jpeg_reader::init_source;
+    source.fill_input_buffer = &jpeg_reader::fill_input_buffer;
+    source.skip_input_data = &jpeg_reader::skip_input_data;
+    source.resync_to_restart = &jpeg_resync_to_restart;
+    source.term_source = &jpeg_reader::term_source;
+    source.next_input_byte = nullptr;
+    source.bytes_in_buffer = 0;
 
-    run([](j_decompress_ptr c, void* file) {
+    run([](j_decompress_ptr c, void* source_hooks) {
         jpeg_create_decompress(c);
         c->mem->max_memory_to_use = max_libjpeg_memory;
-        jpeg_stdio_src(c, static_cast<FILE*>(file));
-    }, file_.get());
+        c->src = static_cast<jpeg_source_mgr*>(source_hooks);
+    }, &source);
     cinfo->progress = &errors_->progress;
     run([](j_decompress_ptr c, void*) {
         jpeg_set_marker_processor(c, JPEG_APP0 + 1, &jpeg_reader::read_app_marker);
@@ -144,7 +220,8 @@ jpeg_reader::jpeg_reader(const FILEPtr& file)
     run([](j_decompress_ptr c, void* result) { *static_cast<int*>(result) = jpeg_read_header(c, TRUE); },
         &header);
     if (header != JPEG_HEADER_OK) {
-        log_line(logger::warning()) << "[jpeg_reader] : invalid jpeg image (header not found)" << std::endl;
+        log_line(logger::warning()) << "[jpeg_reader] : invalid jpeg image (header not found)" << named(name_)
+                                    << std::endl;
         KESTREL_THROW(errors::error("damaged: no picture in it") << errinfo_api_function("jpeg_read_header"));
     }
     log_line(logger::info()) << "[jpeg_reader] : jpeg header found" << std::endl;
@@ -153,6 +230,77 @@ jpeg_reader::jpeg_reader(const FILEPtr& file)
     choose_output_colours();
     run([](j_decompress_ptr c, void*) { jpeg_calc_output_dimensions(c); });
 }
+
+void jpeg_reader::refuse(const std::string& reason) const {
+    log_line(logger::warning()) << "[jpeg_reader] : " << reason << named(name_) << std::endl;
+    KESTREL_THROW(errors::failure(reason));
+}
+
+std::string jpeg_reader::damage() const {
+    if (!errors_->damaged)
+        return std::string();
+    return damage_reason(errors_->ended_early, decompressor_->progressive_mode != 0);
+}
+
+void jpeg_reader::init_source(jpeg_decompress_struct* cinfo) {
+    jpeg_reader* reader = reader_of(reinterpret_cast<j_common_ptr>(cinfo));
+    if (!reader)
+        std::abort(); // unreachable: every decompressor has its reader
+    reader->source_->start_of_file = true;
+}
+
+std::size_t jpeg_reader::read_input() noexcept {
+    try {
+        source_manager& source = *source_;
+        const std::size_t got = input_->read(source.buffer.data(), source.buffer.size());
+        if (source.head.size() < head_size)
+            source.head.append(reinterpret_cast<const char*>(source.buffer.data()),
+                               std::min(got, head_size - source.head.size()));
+        return got;
+    } catch (...) {
+        input_failure_ = std::current_exception();
+        return read_failed;
+    }
+}
+
+int jpeg_reader::fill_input_buffer(jpeg_decompress_struct* cinfo) {
+    // Only plain values live here: libjpeg's error exit jumps out of it.
+    jpeg_reader* reader = reader_of(reinterpret_cast<j_common_ptr>(cinfo));
+    if (!reader)
+        std::abort(); // unreachable: every decompressor has its reader
+    std::size_t got = reader->read_input();
+    if (got == read_failed)
+        reader->fail_from_callback(callback_failure::input_failed);
+    source_manager& source = *reader->source_;
+    if (got == 0) {
+        if (source.start_of_file)
+            ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        // The file ended early: libjpeg gets an end marker and pads the
+        // rest of the picture with grey.
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        source.buffer[0] = 0xFF;
+        source.buffer[1] = JPEG_EOI;
+        got = 2;
+    }
+    source.start_of_file = false;
+    source.manager.next_input_byte = source.buffer.data();
+    source.manager.bytes_in_buffer = got;
+    return TRUE;
+}
+
+void jpeg_reader::skip_input_data(jpeg_decompress_struct* cinfo, long count) {
+    jpeg_source_mgr* source = cinfo->src;
+    if (count <= 0)
+        return;
+    while (count > static_cast<long>(source->bytes_in_buffer)) {
+        count -= static_cast<long>(source->bytes_in_buffer);
+        source->fill_input_buffer(cinfo); // at the end it supplies an end marker
+    }
+    source->next_input_byte += count;
+    source->bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+void jpeg_reader::term_source(jpeg_decompress_struct*) {}
 
 void jpeg_reader::choose_output_colours() {
     jpeg_decompress_struct* cinfo = decompressor_.get();
@@ -179,13 +327,13 @@ void jpeg_reader::refuse_unusable_size() {
     const unsigned long long pixels =
         static_cast<unsigned long long>(cinfo->image_width) * cinfo->image_height;
     if (pixels > max_photo_pixels)
-        io_error(too_large_reason(cinfo->image_width, cinfo->image_height));
-    struct stat status;
-    if (fstat(fileno(file_.get()), &status) != 0 || !S_ISREG(status.st_mode))
+        refuse(too_large_reason(cinfo->image_width, cinfo->image_height));
+    const long long length = input_->size();
+    if (length < 0)
         return;
-    const unsigned long long bytes = static_cast<unsigned long long>(status.st_size);
+    const unsigned long long bytes = static_cast<unsigned long long>(length);
     if (pixels > min_pixels_checked && pixels > bytes * max_pixels_per_byte)
-        io_error(impossible_size_reason(cinfo->image_width, cinfo->image_height));
+        refuse(impossible_size_reason(cinfo->image_width, cinfo->image_height));
 }
 
 bool jpeg_reader::guarded(libjpeg_step step, void* argument) {
@@ -214,13 +362,17 @@ void jpeg_reader::run(libjpeg_step step, void* argument) {
     case callback_failure::out_of_memory:
         KESTREL_THROW(errors::bad_alloc() << errinfo_reason("too large to decode in the memory there is"));
     case callback_failure::too_many_scans:
-        io_error("damaged: too many scans");
+        refuse("damaged: too many scans");
+    case callback_failure::input_failed:
+        log_line(logger::warning()) << "[jpeg_reader] : " << errors::log_text_of(input_failure_) << named(name_)
+                                    << std::endl;
+        std::rethrow_exception(input_failure_);
     case callback_failure::none:
         break;
     }
     const jpeg_decompress_struct& cinfo = *decompressor_;
     KESTREL_THROW(errors::error(
-        libjpeg_failure_reason(cinfo, cinfo.err->msg_code, errors_->ended_early, file_.get())));
+        libjpeg_failure_reason(cinfo, cinfo.err->msg_code, errors_->ended_early, source_->head)));
 }
 
 void jpeg_reader::scan_monitor(jpeg_common_struct* cinfo) {
@@ -299,7 +451,8 @@ void jpeg_reader::jpeg_output_message(jpeg_common_struct* cinfo) {
         jpeg_reader* reader = reader_of(cinfo);
         const bool fatal = reader && reader->errors_->fatal;
         log_line(fatal ? logger::error() : logger::warning())
-            << "[jpeg_reader][libjpeg] message : " << text << std::endl;
+            << "[jpeg_reader][libjpeg] message : " << text << (reader ? named(reader->name_) : std::string())
+            << std::endl;
     } catch (...) {
         // A message that cannot be logged is dropped; decoding goes on.
     }
@@ -307,9 +460,9 @@ void jpeg_reader::jpeg_output_message(jpeg_common_struct* cinfo) {
 
 namespace {
 
-void log_fatal_error() noexcept {
+void log_fatal_error(const std::string& name) noexcept {
     try {
-        log_line(logger::error()) << "[jpeg_reader][libjpeg] fatal error" << std::endl;
+        log_line(logger::error()) << "[jpeg_reader][libjpeg] fatal error" << named(name) << std::endl;
     } catch (...) {
     }
 }
@@ -320,16 +473,35 @@ void jpeg_reader::jpeg_emit_message(jpeg_common_struct* cinfo, int level) {
     jpeg_reader* reader = reader_of(cinfo);
     if (!reader)
         std::abort(); // unreachable: every decompressor has its reader
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
-        reader->errors_->ended_early = true;
-    reader->errors_->standard_emit(cinfo, level);
+    if (level > 0)
+        return; // libjpeg's trace of its work: nobody asked for it
+    if (level == 0) {
+        cinfo->err->output_message(cinfo); // an advisory, logged as it comes
+        return;
+    }
+    error_manager& errors = *reader->errors_;
+    const int code = cinfo->err->msg_code;
+    // The end of the file alone is no loss (a file may lack just its end
+    // marker): the decoder says so when it runs short of picture data.
+    if (code == JWRN_JPEG_EOF)
+        errors.ended_early = true;
+    else if (is_damage_warning(code))
+        errors.damaged = true;
+    ++cinfo->err->num_warnings;
+    // A damaged file repeats its warning for every block it cannot read.
+    const bool known = code >= 0 && code < JMSG_LASTMSGCODE;
+    if (known && errors.logged.test(static_cast<std::size_t>(code)))
+        return;
+    if (known)
+        errors.logged.set(static_cast<std::size_t>(code));
+    cinfo->err->output_message(cinfo);
 }
 
 void jpeg_reader::jpeg_error_exit(jpeg_common_struct* cinfo) {
     jpeg_reader* reader = reader_of(cinfo);
     if (!reader)
         std::abort(); // unreachable: every decompressor has its reader
-    log_fatal_error();
+    log_fatal_error(reader->name_);
     reader->errors_->fatal = true;
     cinfo->err->output_message(cinfo);
     reader->errors_->fatal = false;
@@ -348,10 +520,10 @@ void jpeg_reader::decode(const oriented_view& view) {
     jpeg_decompress_struct* cinfo = decompressor_.get();
     // Checked before libjpeg starts: a progressive file is read whole at the start.
     if (cinfo->data_precision != 8)
-        io_error("unsupported JPEG: " + std::to_string(cinfo->data_precision) + " bits per sample");
+        refuse("unsupported JPEG: " + std::to_string(cinfo->data_precision) + " bits per sample");
     const bool inks = cinfo->out_color_space == JCS_CMYK && cinfo->out_color_components == 4;
     if (!inks && (cinfo->out_color_space != JCS_RGB || cinfo->out_color_components != 3))
-        io_error("unsupported JPEG: " + std::to_string(cinfo->num_components) + " colour components");
+        refuse("unsupported JPEG: " + std::to_string(cinfo->num_components) + " colour components");
     if (static_cast<JDIMENSION>(view.width) != cinfo->output_width ||
         static_cast<JDIMENSION>(view.height) != cinfo->output_height)
         usage_error("[jpeg_reader::apply] : input view dimensions do not match the image file");
@@ -379,7 +551,7 @@ void jpeg_reader::decode(const oriented_view& view) {
                 req->delivered = jpeg_read_scanlines(c, req->rows, req->wanted);
             }, &request);
             if (request.delivered == 0)
-                io_error("could not be decoded");
+                refuse("could not be decoded");
             k += static_cast<int>(request.delivered);
         }
         if (inks)
@@ -390,6 +562,11 @@ void jpeg_reader::decode(const oriented_view& view) {
         y += count;
     }
 
+    // A progressive file that ended between its scans lacks detail, which
+    // no warning tells: its coefficients are not all complete. Looked at
+    // before the finish frees libjpeg's record of them.
+    if (errors_->ended_early && cinfo->progressive_mode && !every_coefficient_received(*cinfo))
+        errors_->damaged = true;
     run([](j_decompress_ptr c, void*) { jpeg_finish_decompress(c); });
     const double elapsed_ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

@@ -10,17 +10,23 @@
 // words ("empty file", "not a JPEG file (it is a PNG)", "cut short",
 // "too large: 65000×65000", "damaged: <libjpeg's words>"). libjpeg's fatal
 // errors (not a JPEG, corrupt or unsupported data, an empty file) throw
-// errors::error after logging libjpeg's text; a file that could not be
-// opened or is a folder, a photo of more than 2^30 pixels, a header that
-// claims more pixels than the file can hold, a file that is not 8 bits per
-// sample and a failed scanline throw errors::failure with the reason
-// logged. libjpeg is always left through its own error exit and a jump back
-// to the reader, never unwound through. Warnings (a file cut short in its
-// picture data is decoded with grey padding) are logged.
+// errors::error after logging libjpeg's text; a photo of more than 2^30
+// pixels, a header that claims more pixels than the file can hold, a file
+// that is not 8 bits per sample, a failed scanline and a file that cannot
+// be read throw errors::failure with the reason logged; a read given up
+// throws read_interrupted (DTAbandonableRead.h). libjpeg is always left
+// through its own error exit and a jump back to the reader, never unwound
+// through.
+//
+// A damaged file that libjpeg decodes all the same (one that ends early is
+// padded with grey, corrupt data is skipped) gives a picture: damage() then
+// says why it shows only in part. Every message of libjpeg goes to the log
+// with the file's name, warnings of one kind once; nothing goes to the
+// standard streams.
 //
 // One thread uses a reader from construction to the end of its decode; a
-// reader decodes once and is not reused after a failure. The file handle is
-// shared: it stays open as long as the reader or its opener holds it.
+// reader decodes once and is not reused after a failure. It owns what it
+// reads from.
 
 #include "DTUtils.h"
 #include "image/DTOrientedView.h"
@@ -30,18 +36,26 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <string>
 #include <vector>
 
 struct jpeg_decompress_struct;
 struct jpeg_common_struct;
 
 namespace kestrel {
+
+class abandonable_file;
+
 namespace image {
 namespace gil {
 
 class jpeg_reader : private boost::noncopyable {
 public:
+    // Reads the opened file; `name`, its path, names it in the log.
+    jpeg_reader(std::unique_ptr<abandonable_file> file, std::string name);
+    // Reads an open stream (a memory stream too); a null one is refused.
     explicit jpeg_reader(const FILEPtr& file);
     ~jpeg_reader();
 
@@ -55,6 +69,9 @@ public:
 
     // EXIF orientation from the header: 1 to 8, 0 when the file has none.
     int orientation() const { return orientation_; }
+    // Why the picture decoded so far shows only in part ("cut short: the
+    // lower part is grey", "damaged: ..."); empty while it is whole.
+    std::string damage() const;
     jpeg_decompress_struct* decompressor() const { return decompressor_.get(); }
 
     // Takes one APP segment while libjpeg reads the header: an EXIF
@@ -66,16 +83,33 @@ public:
     // libjpeg's error hooks: the fatal one logs and jumps back to the reader.
     static void jpeg_error_exit(jpeg_common_struct* cinfo);
     static void jpeg_output_message(jpeg_common_struct* cinfo);
-    // Notes a file that ended early, then lets libjpeg's own hook go on.
+    // Notes a warning that tells of damage, and logs the first of its kind.
     static void jpeg_emit_message(jpeg_common_struct* cinfo, int level);
     // libjpeg's progress hook: ends a file with an absurd number of scans
     // for its size (up to 1000 for small pictures, at least 32).
     static void scan_monitor(jpeg_common_struct* cinfo);
 
 private:
+    class input; // where the bytes come from
+    class file_input;
+    class stream_input;
     struct error_manager;
-    enum class callback_failure { none, unexpected, out_of_memory, too_many_scans };
+    struct source_manager;
+    enum class callback_failure { none, unexpected, out_of_memory, too_many_scans, input_failed };
     typedef void (*libjpeg_step)(jpeg_decompress_struct* cinfo, void* argument);
+
+    jpeg_reader(std::unique_ptr<input> bytes, std::string name);
+    // libjpeg's source hooks over input_.
+    static void init_source(jpeg_decompress_struct* cinfo);
+    static int fill_input_buffer(jpeg_decompress_struct* cinfo);
+    static void skip_input_data(jpeg_decompress_struct* cinfo, long count);
+    static void term_source(jpeg_decompress_struct* cinfo);
+    // Reads the next bytes into the source's buffer: their count, or
+    // read_failed with input_failure_ set. Never throws.
+    std::size_t read_input() noexcept;
+    static const std::size_t read_failed = static_cast<std::size_t>(-1);
+    // A refusal whose text is the reason the user sees; logged with the name.
+    [[noreturn]] void refuse(const std::string& reason) const;
 
     // Runs one libjpeg call; false when libjpeg left through its error exit.
     bool guarded(libjpeg_step step, void* argument);
@@ -87,8 +121,12 @@ private:
     void decode(const oriented_view& view);
     [[noreturn]] void fail_from_callback(callback_failure failure);
 
-    FILEPtr file_;
+    std::unique_ptr<input> input_;
+    const std::string name_;
+    std::exception_ptr input_failure_; // why the input could not be read
     std::unique_ptr<error_manager> errors_;
+    std::unique_ptr<source_manager> source_;
+    // Last: destroyed first, while what libjpeg points to still stands.
     boost::shared_ptr<jpeg_decompress_struct> decompressor_;
     int orientation_ = 0;
     int scan_limit_ = 0; // the most scans decoded, for the header's picture size

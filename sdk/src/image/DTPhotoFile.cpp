@@ -1,12 +1,12 @@
 #include "DTPhotoFile.h"
 
+#include "DTAbandonableRead.h"
 #include "DTErrors.h"
 #include "DTFailureReason.h"
 #include "DTLog.h"
 
 #include <boost/make_shared.hpp>
 
-#include <cerrno>
 #include <exception>
 
 namespace kestrel {
@@ -35,20 +35,15 @@ jpeg_header_facts header_facts(const jpeg_reader& reader) {
 }
 
 jpeg_reader_ptr open_jpeg(const std::string& path) {
-    FILEPtr file;
-    int open_error = ENOENT; // a path that is not UTF-8 names no file
+    std::unique_ptr<abandonable_file> file;
     try {
-        errno = 0;
-        file = open_file(path, "rb");
-        open_error = errno;
+        file.reset(new abandonable_file(path));
     } catch (const std::exception&) {
+        log_line(logger::warning()) << "[jpeg_reader] : " << errors::log_text_of(std::current_exception()) << " : "
+                                    << log_quoted(path) << std::endl;
+        throw;
     }
-    if (!file) {
-        const std::string reason = errors::file_access_reason(open_error);
-        log_line(logger::warning()) << "[jpeg_reader] : " << reason << std::endl;
-        KESTREL_THROW(errors::failure(reason));
-    }
-    return boost::make_shared<jpeg_reader>(file);
+    return boost::make_shared<jpeg_reader>(std::move(file), path);
 }
 
 void set_photo_desc(photo_file& file, const photo_desc& desc) {

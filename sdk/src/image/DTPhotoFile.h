@@ -5,7 +5,10 @@
 // description opens the file and reads its header; each render opens it
 // again (scale_photo). Neither keeps the reader: the file and the libjpeg
 // decoder are released as soon as the call ends, so that a storyboard of
-// thousands of photos holds no file open. Not locked: one thread at a time.
+// thousands of photos holds no file open. Files are opened as
+// abandonable_file opens them (DTAbandonableRead.h): never waiting in
+// open(), regular files only, and within a read_interruption_scope on a
+// thread that a stop can leave behind. Not locked: one thread at a time.
 
 #include "image/DTJpegReader.h"
 #include "image/DTPhotoDesc.h"
@@ -33,6 +36,9 @@ public:
     bool described() const { return described_; }
     // Zero until a description was set; replaced by every render.
     const jpeg_header_facts& header() const { return header_; }
+    // Why the last render shows the photo only in part (jpeg_reader::damage);
+    // empty when it was whole or before the first render.
+    const std::string& damage() const { return damage_; }
 
 private:
     friend void set_photo_desc(photo_file& file, const photo_desc& desc);
@@ -41,12 +47,13 @@ private:
 
     photo_desc desc_;
     jpeg_header_facts header_;
+    std::string damage_;
     bool described_ = false;
 };
 
-// Opens `path` ("rb") and reads its header. Throws the reader's errors, and
-// errors::failure with the reason ("not found", "no permission to read it")
-// when the file cannot be opened.
+// Opens `path` and reads its header. Throws the reader's errors, and
+// errors::failure with the reason ("not found", "no permission to read it",
+// "not a regular file: a named pipe") when the file cannot be opened.
 jpeg_reader_ptr open_jpeg(const std::string& path);
 
 // Reads the header of the description's file and takes both; the reader's

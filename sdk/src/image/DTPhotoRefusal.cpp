@@ -1,7 +1,5 @@
 #include "DTPhotoRefusal.h"
 
-#include <unistd.h>
-
 #include <cstring>
 
 extern "C" {
@@ -50,11 +48,8 @@ std::string libjpeg_text(const jpeg_decompress_struct& cinfo) {
 
 } // namespace
 
-std::string not_a_jpeg_reason(FILE* file) {
-    unsigned char head[16] = {0};
-    // Read at the start whatever libjpeg consumed: pread leaves the stream alone.
-    const ssize_t got = file ? ::pread(fileno(file), head, sizeof head, 0) : -1;
-    const char* kind = got > 0 ? file_kind(head, static_cast<std::size_t>(got)) : nullptr;
+std::string not_a_jpeg_reason(const std::string& head) {
+    const char* kind = file_kind(reinterpret_cast<const unsigned char*>(head.data()), head.size());
     return kind ? std::string("not a JPEG file (it is a ") + kind + ")" : "not a JPEG file";
 }
 
@@ -75,12 +70,12 @@ std::string impossible_size_reason(unsigned long width, unsigned long height) {
 }
 
 std::string libjpeg_failure_reason(const jpeg_decompress_struct& cinfo, int message_code, bool ended_early,
-                                   FILE* file) {
+                                   const std::string& head) {
     switch (message_code) {
     case JERR_INPUT_EMPTY:
         return "empty file";
     case JERR_NO_SOI:
-        return not_a_jpeg_reason(file);
+        return not_a_jpeg_reason(head);
     case JERR_INPUT_EOF:
         return "cut short";
     case JERR_IMAGE_TOO_BIG:
@@ -102,6 +97,28 @@ std::string libjpeg_failure_reason(const jpeg_decompress_struct& cinfo, int mess
         // for the missing rest: the cause is the missing rest.
         return ended_early ? "cut short" : "damaged: " + libjpeg_text(cinfo);
     }
+}
+
+bool is_damage_warning(int message_code) {
+    switch (message_code) {
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+    case JWRN_BOGUS_PROGRESSION:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string damage_reason(bool ended_early, bool progressive) {
+    if (!ended_early)
+        return "damaged: parts of the picture may be wrong";
+    // A progressive file sends the whole picture coarse first: what it lost
+    // is detail, or the lower part when it ended in its first scans.
+    return progressive ? "cut short: shown with less detail or partly grey" : "cut short: the lower part is grey";
 }
 
 } // namespace gil

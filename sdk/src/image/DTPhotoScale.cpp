@@ -62,6 +62,7 @@ void scale_photo(photo_file& file, boost::gil::rgb8_image_t& image, unsigned int
     const jpeg_reader_ptr opened = open_jpeg(file.desc_.url);
     jpeg_reader& reader = *opened;
     file.header_ = header_facts(reader);
+    file.damage_.clear();
     const bool oriented = file.desc_.transform.correct_orientantion;
     const int turns = rotation_to_quarter_turns(file.desc_.transform.rotate);
     const bool turned = turns % 2 != 0;
@@ -94,6 +95,7 @@ void scale_photo(photo_file& file, boost::gil::rgb8_image_t& image, unsigned int
     const boost::gil::rgb8_view_t decoded = boost::gil::interleaved_view(
         size.x, size.y, reinterpret_cast<boost::gil::rgb8_pixel_t*>(pixels.get()), row_bytes);
     read_jpeg_scaled(reader, decoded, oriented ? reader.orientation() : 0);
+    file.damage_ = reader.damage();
     const double scale = static_cast<double>(side) / ref;
     print_scale(denominator, scale);
 

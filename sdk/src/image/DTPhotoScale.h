@@ -11,8 +11,9 @@
 // render. Throws the reader's errors; errors::invalid_operation without a
 // description, errors::invalid_argument when the result would be larger
 // than twice a 4K frame (more than 2^24 pixels). Each render opens the file
-// anew, keeps the header facts at the chosen DCT scale in the photo_file
-// and closes the file before it returns. One thread per photo_file at a
+// anew, keeps the header facts at the chosen DCT scale and the damage it
+// met (a damaged file still renders) in the photo_file and closes the file
+// before it returns. One thread per photo_file at a
 // time.
 
 #include "image/DTPhotoFile.h"

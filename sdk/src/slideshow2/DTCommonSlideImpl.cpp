@@ -163,5 +163,10 @@ std::string common_slide_impl::open_failure() const {
     return state_->open_failure;
 }
 
+std::string common_slide_impl::photo_damage() const {
+    const photo_ptr current = photo();
+    return current ? current->impl()->damage() : std::string();
+}
+
 } // namespace slideshow2
 } // namespace kestrel

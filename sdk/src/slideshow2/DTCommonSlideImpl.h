@@ -58,6 +58,7 @@ public:
     std::string ken_burns_effect() const override;
     photo_ptr photo() const override;
     std::string open_failure() const override;
+    std::string photo_damage() const override;
 
 private:
     // What the open's completion writes: shared with it weakly, so a

@@ -38,6 +38,11 @@ video_data_ptr gil_photo_impl::picture() const {
     return picture_;
 }
 
+std::string gil_photo_impl::damage() const {
+    boost::mutex::scoped_lock lock(mutex_);
+    return file_.damage();
+}
+
 void gil_photo_impl::rotate(int code) {
     {
         boost::mutex::scoped_lock lock(mutex_);

@@ -30,6 +30,7 @@ public:
     unsigned int height() const override;
     video_data_ptr picture() const override;
     void rotate(int code) override;
+    std::string damage() const override;
 
 protected:
     void do_load(unsigned int side, double filter, bool fit_height) override;

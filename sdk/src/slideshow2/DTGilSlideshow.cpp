@@ -1,6 +1,7 @@
 #include "DTGilSlideshow.h"
 
 #include "DTCommonSlide.h"
+#include "DTGilSlideshowCache.h"
 
 #include <boost/make_shared.hpp>
 
@@ -27,6 +28,8 @@ void gil_slideshow_impl::set_buffered(bool buffered) { source_->set_buffered(buf
 std::vector<unreadable_photo> gil_slideshow_impl::take_unreadable_photos() {
     return core_.unreadable_photos().take();
 }
+
+void gil_slideshow_impl::interrupt_reads(bool on) { core_.photo_cache().set_reads_interrupted(on); }
 
 void gil_slideshow_impl::on_change_timeline() { core_.on_change_timeline(); }
 

@@ -27,6 +27,7 @@ public:
     void set_audio_track(audio_track_ptr track) override;
     void set_buffered(bool buffered) override;
     std::vector<unreadable_photo> take_unreadable_photos() override;
+    void interrupt_reads(bool on) override;
 
     gil_slideshow_core& core() { return core_; }
 

@@ -23,6 +23,8 @@ const uint32_t gil_slideshow_core::cache::no_index;
 gil_slideshow_core::cache::cache(gil_slideshow_core& core) : core_(core) {}
 
 gil_slideshow_core::cache::~cache() {
+    // A load waiting for a file that does not answer must not hold us.
+    interruption_->set(true);
     {
         boost::lock_guard<boost::mutex> lock(loads_mutex_);
         closing_ = true;
@@ -106,6 +108,7 @@ void gil_slideshow_core::cache::start_load(unsigned index, unsigned slot_number)
 }
 
 void gil_slideshow_core::cache::loader_loop() {
+    const read_interruption_scope reading(interruption_);
     for (;;) {
         load_request request;
         {
@@ -166,6 +169,8 @@ gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::get(unsigned i
     return picture;
 }
 
+void gil_slideshow_core::cache::set_reads_interrupted(bool on) { interruption_->set(on); }
+
 void gil_slideshow_core::cache::reset() {
     for (slot& each : slots_) {
         picture_ptr dropped;
@@ -198,23 +203,32 @@ void gil_slideshow_core::cache::load(const load_request& request) {
     const unsigned index = request.index;
     picture_ptr picture;
     failure_ptr unreadable;
-    std::string path;
+    bool abandoned = false;
+    std::string path, damage;
     try {
         // A load overtaken while it waited in the queue has nothing to do.
         if (still_claimed(request.slot, request.claim))
-            picture = decode(request, path);
+            picture = decode(request, path, damage);
+        if (!damage.empty())
+            unreadable = boost::make_shared<unreadable_photo>(unreadable_photo{path, damage, true});
+    } catch (const read_interrupted&) {
+        log_line(logger::info()) << "[gil_slideshow_core::cache] load of slide " << index << " ("
+                                 << log_quoted(path) << ") given up" << std::endl;
+        picture.reset();
+        abandoned = true;
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
         log_line(logger::warning()) << "[gil_slideshow_core::cache] load of slide " << index << " ("
                                     << path << ") failed : " << errors::log_text_of(failure) << std::endl;
+        picture.reset();
         if (!path.empty())
             unreadable = boost::make_shared<unreadable_photo>(unreadable_photo{path, errors::reason_of(failure)});
     }
-    publish(request.slot, request.claim, index, picture, unreadable);
+    publish(request.slot, request.claim, index, picture, unreadable, abandoned);
 }
 
 gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(const load_request& request,
-                                                                         std::string& path) {
+                                                                         std::string& path, std::string& damage) {
     const slide_ptr shown = core_.get_slide(request.index);
     const photo_ptr source = shown ? shown->impl()->photo() : photo_ptr();
     if (!source)
@@ -238,6 +252,7 @@ gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(const l
     }
     const boost::shared_ptr<boost::gil::rgb8_image_t> picture = take_spare();
     image::gil::scale_photo_unfiltered(file, *picture, side, false);
+    damage = file.damage();
     return picture;
 }
 
@@ -262,7 +277,7 @@ boost::shared_ptr<boost::gil::rgb8_image_t> gil_slideshow_core::cache::take_spar
 }
 
 void gil_slideshow_core::cache::publish(unsigned slot_number, unsigned long long claim, unsigned index,
-                                        picture_ptr picture, failure_ptr failure) {
+                                        picture_ptr picture, failure_ptr failure, bool abandoned) {
     slot& target = slots_[slot_number];
     {
         boost::lock_guard<boost::mutex> lock(target.mutex);
@@ -271,7 +286,7 @@ void gil_slideshow_core::cache::publish(unsigned slot_number, unsigned long long
         target.picture.swap(picture);
         target.failure = failure;
         target.ready = true;
-        target.index = index;
+        target.index = abandoned ? no_index : index;
     }
     target.became_ready.notify_all();
     // `picture` now holds what the slot held before, released here.

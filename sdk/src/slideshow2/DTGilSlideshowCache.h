@@ -21,11 +21,17 @@
 // decoded (the picture is then empty: the slide draws nothing). A photo
 // that cannot be read is kept in its slot with the reason, and every get()
 // of that slot adds it to the core's record of unreadable photos, so that
-// a frame drawn from a slot loaded earlier reports it too. A load
+// a frame drawn from a slot loaded earlier reports it too; so is a damaged
+// photo, which is drawn as far as it could be read. Reads are given up
+// (DTAbandonableRead.h) while set_reads_interrupted is on and when the
+// cache goes: a load given up marks its slot ready with no picture and no
+// record, and for no slide, so that the slide is loaded again when next
+// asked for. A load
 // decodes into a picture of its own and swaps it in under the slot lock,
 // and only while the slot is still claimed for it: a load overtaken by a
 // reset or a new claim is dropped.
 
+#include "DTAbandonableRead.h"
 #include "DTGilSlideshowCore.h"
 #include "DTUnreadablePhotos.h"
 
@@ -35,6 +41,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,6 +81,9 @@ public:
     int find_slot(unsigned index);
     // Every slot back to empty; running loads finish unseen.
     void reset();
+    // On: the loads' reads give up at once, one under way included, until
+    // off. Any thread.
+    void set_reads_interrupted(bool on);
 
     slot_state state(unsigned slot) const;
     // Loads still running.
@@ -107,10 +117,12 @@ private:
     unsigned oldest_slot_except(unsigned taken);
     void loader_loop();
     void load(const load_request& request);
-    // Sets `path` to the photo's file before it reads it.
-    picture_ptr decode(const load_request& request, std::string& path);
+    // Sets `path` to the photo's file before it reads it, and `damage` to
+    // why the picture shows it only in part.
+    picture_ptr decode(const load_request& request, std::string& path, std::string& damage);
+    // `abandoned`: the load was given up; the slot holds no slide.
     void publish(unsigned slot, unsigned long long claim, unsigned index, picture_ptr picture,
-                 failure_ptr failure);
+                 failure_ptr failure, bool abandoned);
     bool still_claimed(unsigned slot, unsigned long long claim) const;
     // Pictures that left their slot are decoded into again (the scaler
     // keeps a buffer of the right size), so that loads do not allocate and
@@ -130,6 +142,7 @@ private:
     std::deque<load_request> loads_;
     std::size_t loading_ = 0; // taken from the queue, not yet published
     bool closing_ = false;
+    const read_interruption_ptr interruption_ = std::make_shared<read_interruption>();
     boost::thread loader_;
 };
 

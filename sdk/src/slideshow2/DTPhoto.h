@@ -18,6 +18,7 @@
 #include <boost/thread/mutex.hpp>
 
 #include <memory>
+#include <string>
 
 namespace kestrel {
 namespace slideshow2 {
@@ -45,6 +46,9 @@ public:
         virtual video_data_ptr picture() const = 0;
         // Turns further by a rotation code (1 clockwise, 3 counter-clockwise).
         virtual void rotate(int code) = 0;
+        // Why the last load or turn shows the photo only in part ("cut
+        // short: the lower part is grey"); empty when it was whole.
+        virtual std::string damage() const { return std::string(); }
 
         // Decodes at `side` (the longer side, or the height with
         // `fit_height`), softened first when `filter` > 0; then remembers how.

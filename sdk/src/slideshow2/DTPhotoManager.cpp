@@ -1,5 +1,6 @@
 #include "DTPhotoManager.h"
 
+#include "DTAbandonableRead.h"
 #include "DTErrors.h"
 #include "DTFailureReason.h"
 #include "DTLog.h"
@@ -85,9 +86,17 @@ public:
     explicit queue(media_settings_ptr settings)
         : settings_(std::move(settings)), work_(boost::asio::make_work_guard(io_)) {}
 
-    void run() { io_.run(); }
-    // Running tasks finish; queued ones never start.
-    void stop() { io_.stop(); }
+    // The tasks' reads watch the queue's interruption.
+    void run() {
+        const read_interruption_scope reading(interruption_);
+        io_.run();
+    }
+    // Queued tasks never start; running ones end soon, since their reads
+    // give up: one waiting for a file that does not answer holds nobody.
+    void stop() {
+        interruption_->set(true);
+        io_.stop();
+    }
 
     void post(const std::string& path, const media_settings_ptr& request, const explained_callback& on_open,
               const Controller::impl_ptr& token) {
@@ -157,6 +166,7 @@ private:
     }
 
     const media_settings_ptr settings_;
+    const read_interruption_ptr interruption_ = std::make_shared<read_interruption>();
     boost::asio::io_context io_;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work_;
     mutable boost::mutex mutex_;

@@ -27,8 +27,10 @@
 //
 // Threads: construct, open and destroy on the owner's thread; open and
 // pending_count may also be called from callbacks. The destructor stops the
-// queue (queued requests are dropped without a callback) and joins every
-// worker, so the loads under way finish first. Destroying the manager from
+// queue (queued requests are dropped without a callback), gives up the
+// reads of the loads under way (DTAbandonableRead.h: they answer not_opened,
+// "reading was stopped", at once, also while a file does not answer) and
+// joins every worker. Destroying the manager from
 // its own callback cannot join that worker: it is refused with an error
 // line, the other workers are joined, and the calling worker ends by itself
 // as soon as its callback returns, keeping alive what it still uses.

@@ -44,6 +44,9 @@ public:
         // words ("empty file", "not a JPEG file (it is a PNG)"); empty
         // after a success and before the first answer.
         virtual std::string open_failure() const = 0;
+        // Why the slide's photo shows only in part ("cut short: the lower
+        // part is grey"); empty when it is whole or the slide has none.
+        virtual std::string photo_damage() const { return std::string(); }
     };
 
     // Takes ownership of the implementation.
@@ -58,6 +61,7 @@ public:
     void rotate(int code) { impl()->rotate(code); }
     video_data_ptr thumbnail() const { return impl()->thumbnail(); }
     std::string open_failure() const { return impl()->open_failure(); }
+    std::string photo_damage() const { return impl()->photo_damage(); }
 
     // For the engine (renderer, photo cache): ken_burns_effect and photo.
     using facade::impl;

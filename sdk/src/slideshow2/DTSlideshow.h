@@ -40,6 +40,11 @@ public:
         // could not read, each once (DTUnreadablePhotos.h); forgets them.
         // A slideshow that renders no photos has none.
         virtual std::vector<unreadable_photo> take_unreadable_photos() { return {}; }
+        // On: the photo reads of the slideshow's renders give up at once,
+        // one under way included, and their slides draw nothing, until
+        // off; so that a stop never waits for a file that does not answer
+        // (a share that hangs). Nothing is recorded of them.
+        virtual void interrupt_reads(bool) {}
     };
 
     // Takes ownership of the implementation.
@@ -57,6 +62,7 @@ public:
     void apply_settings(media_settings_ptr settings) { impl()->apply_settings(settings); }
     void set_buffered(bool buffered) { impl()->set_buffered(buffered); }
     std::vector<unreadable_photo> take_unreadable_photos() { return impl()->take_unreadable_photos(); }
+    void interrupt_reads(bool on) { impl()->interrupt_reads(on); }
 
     // Appends: count() then insert_slide(count), two calls, not one locked step.
     slide_ptr add_slide() { return insert_slide(count()); }

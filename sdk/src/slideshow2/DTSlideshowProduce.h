@@ -69,8 +69,10 @@ public:
     void pause() { impl()->pause(); }
     void resume() { impl()->resume(); }
     // Asks the worker to end with `cancelled` and returns when it has ended
-    // (at once when none runs). Asked before produce, the request waits for
-    // the production, which then ends after its first picture.
+    // (at once when none runs); a photo read it waits for meanwhile is given
+    // up (slideshow::interrupt_reads), so a file that does not answer never
+    // holds a stop. Asked before produce, the request waits for the
+    // production, which then ends after its first picture.
     void stop() { impl()->stop(); }
     // From the call of finished on: the photos this production needed and
     // could not read, each once with why, in the order met (their slides

@@ -185,7 +185,7 @@ slideshow_produce_simple_impl::~slideshow_produce_simple_impl() {
         stop_ = true;
     }
     flags_changed_.notify_all();
-    thread_.join();
+    join_giving_up_reads();
 }
 
 void slideshow_produce_simple_impl::start(const slideshow_produce::progress_callback& progress,
@@ -226,7 +226,17 @@ void slideshow_produce_simple_impl::stop() {
     }
     flags_changed_.notify_all();
     if (thread_.joinable() && thread_.get_id() != boost::this_thread::get_id())
-        thread_.join();
+        join_giving_up_reads();
+}
+
+void slideshow_produce_simple_impl::join_giving_up_reads() {
+    // The worker may be waiting for a photo whose file does not answer (a
+    // share that hangs): that read is given up, so a stop never waits for it.
+    if (slideshow_)
+        slideshow_->interrupt_reads(true);
+    thread_.join();
+    if (slideshow_)
+        slideshow_->interrupt_reads(false);
 }
 
 std::vector<unreadable_photo> slideshow_produce_simple_impl::unreadable_photos() const {

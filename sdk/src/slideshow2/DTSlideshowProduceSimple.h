@@ -53,6 +53,8 @@ private:
     void run(slideshow_produce::progress_callback progress,
              slideshow_produce::finished_callback finished);
     void switch_buffering(bool on);
+    // Joins the worker with the slideshow's photo reads given up meanwhile.
+    void join_giving_up_reads();
     // The encode loop; returns when the whole show is written, throws
     // error_cancel on a stop request and lets every other failure through.
     void produce_impl_no_errors(const slideshow_produce::progress_callback& progress);

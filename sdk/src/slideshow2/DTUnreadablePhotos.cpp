@@ -6,7 +6,7 @@ namespace kestrel {
 namespace slideshow2 {
 
 bool operator==(const unreadable_photo& left, const unreadable_photo& right) {
-    return left.path == right.path && left.reason == right.reason;
+    return left.path == right.path && left.reason == right.reason && left.partly_shown == right.partly_shown;
 }
 
 void unreadable_photo_record::add(const unreadable_photo& photo) {

@@ -3,7 +3,9 @@
 // and why in plain words ("not found", "empty file", "not a JPEG file (it
 // is a PNG)", "cut short", ...), as errors::reason_of words a refusal. The
 // slide of such a photo is drawn black; this record is how the one who
-// asked for the frames learns of it.
+// asked for the frames learns of it. A damaged photo that was drawn as far
+// as it could be read is kept too, marked partly_shown, with why it shows
+// only in part ("cut short: the lower part is grey").
 //
 // A photo is kept once, with the first reason met, however many frames or
 // slides needed it; the order is the order they were first met.
@@ -23,6 +25,7 @@ namespace slideshow2 {
 struct unreadable_photo {
     std::string path;
     std::string reason;
+    bool partly_shown = false; // drawn as far as it could be read, not black
 };
 
 bool operator==(const unreadable_photo& left, const unreadable_photo& right);

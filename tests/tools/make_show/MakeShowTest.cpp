@@ -19,8 +19,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <ostream>
@@ -41,14 +43,24 @@ struct finished_run {
 };
 
 // Started with its output in the scratch folder's stdout.txt and
-// stderr.txt; -1 when it could not be started.
-pid_t start_make_show(const std::vector<std::string>& arguments, const TempDir& scratch) {
+// stderr.txt, and `settings` ("NAME=value") added to its environment; -1
+// when it could not be started.
+pid_t start_make_show(const std::vector<std::string>& arguments, const TempDir& scratch,
+                      const std::vector<std::string>& settings = {}) {
     std::vector<std::string> words{MAKE_SHOW_PROGRAM};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words)
         argv.push_back(&word[0]);
     argv.push_back(nullptr);
+
+    std::vector<std::string> variables(settings);
+    for (char** variable = environ; *variable; ++variable)
+        variables.push_back(*variable);
+    std::vector<char*> environment;
+    for (std::string& variable : variables)
+        environment.push_back(&variable[0]);
+    environment.push_back(nullptr);
 
     const std::string out = scratch.file("stdout.txt"), err = scratch.file("stderr.txt");
     posix_spawn_file_actions_t actions;
@@ -57,20 +69,21 @@ pid_t start_make_show(const std::vector<std::string>& arguments, const TempDir& 
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t child = 0;
-    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environment.data());
     posix_spawn_file_actions_destroy(&actions);
     return spawned == 0 ? child : -1;
 }
 
-// Waits for its end: killed when it has not ended after a minute.
-finished_run wait_for(pid_t child, const TempDir& scratch) {
+// Waits for its end: killed when it has not ended after `seconds`.
+finished_run wait_for(pid_t child, const TempDir& scratch, int seconds = 60) {
     finished_run run;
     int status = 0;
     pid_t ended = 0;
+    const int limit = seconds * 10;
     for (int tenths = 0; child > 0 && ended == 0; ++tenths) {
-        if (tenths == 600)
+        if (tenths == limit)
             kill(child, SIGKILL);
-        ended = waitpid(child, &status, tenths < 600 ? WNOHANG : 0);
+        ended = waitpid(child, &status, tenths < limit ? WNOHANG : 0);
         if (ended == 0)
             usleep(100 * 1000);
     }
@@ -86,10 +99,11 @@ finished_run run_make_show(const std::vector<std::string>& arguments, const Temp
     return wait_for(start_make_show(arguments, scratch), scratch);
 }
 
-// Whether the program started in `scratch` printed `text` within a minute.
-bool wait_for_output(const TempDir& scratch, const std::string& text) {
+// Whether the program started in `scratch` printed `text` within a minute
+// (to standard error with `errors`).
+bool wait_for_output(const TempDir& scratch, const std::string& text, bool errors = false) {
     for (int tenths = 0; tenths < 600; ++tenths) {
-        if (read_file(scratch.file("stdout.txt")).find(text) != std::string::npos)
+        if (read_file(scratch.file(errors ? "stderr.txt" : "stdout.txt")).find(text) != std::string::npos)
             return true;
         usleep(100 * 1000);
     }
@@ -126,6 +140,7 @@ TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
     write_file(photos + "/b\xfe.jpg", make_jpeg(small));
     write_file(photos + "/empty\xe9.jpg", "");
     write_file(photos + "/fake.jpg", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    ASSERT_EQ(mkfifo((photos + "/pipe.jpg").c_str(), 0600), 0);
     const std::string music = scratch.file("music \xe0.wav");
     tone_file tone;
     tone.seconds = 2.0;
@@ -155,7 +170,8 @@ TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
             left_out.push_back(line);
     EXPECT_EQ(left_out, (std::vector<std::string>{
                             "kestrel_make_show: left out: " + photos + "/empty\xe9.jpg: empty file",
-                            "kestrel_make_show: left out: " + photos + "/fake.jpg: not a JPEG file (it is a PNG)"}));
+                            "kestrel_make_show: left out: " + photos + "/fake.jpg: not a JPEG file (it is a PNG)",
+                            "kestrel_make_show: left out: " + photos + "/pipe.jpg: not a regular file: a named pipe"}));
     const std::vector<std::string> out = lines_of(run.out);
     EXPECT_EQ(std::count(out.begin(), out.end(), "producing: 100 %"), 1) << run.out;
     EXPECT_NE(run.out.find("2 slides, "), std::string::npos) << run.out;
@@ -206,9 +222,59 @@ TEST(MakeShowProgram, AStopBySignalLeavesTheExistingFileAsItWas) {
     }
 }
 
+// A photo whose file stops answering while the video is made (a share that
+// hangs: a preloaded read() that never returns for it) holds the
+// production; Ctrl-C or the session's end still ends the maker within two
+// seconds, its unfinished file gone and the file it would have replaced as
+// it was.
+TEST(MakeShowProgram, AStopBySignalEndsWithinTwoSecondsWhileAPhotoDoesNotAnswer) {
+    for (const int number : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(number);
+        TempDir scratch;
+        const std::string photos = scratch.file("photos");
+        ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
+            write_file(photos + "/" + name, make_jpeg(jpeg_options()));
+        const std::string music = scratch.file("music.wav");
+        make_tone_file(music, tone_file());
+        const std::string out = scratch.file("out"), video = out + "/show.avi";
+        ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+        write_file(video, existing_bytes);
+        const std::string hang_now = scratch.file("hang now");
+        const char* sanitizer = std::getenv("ASAN_OPTIONS");
+        const pid_t child = start_make_show(
+            {photos, music, "windows-simple", video}, scratch,
+            {std::string("LD_PRELOAD=") + STUCK_READ_LIBRARY,
+             "STUCK_READ_PATH=" + std::filesystem::canonical(photos + "/d.jpg").string(),
+             "STUCK_READ_WHEN=" + hang_now,
+             // The sanitizer's run-time library would otherwise insist on coming first.
+             std::string("ASAN_OPTIONS=") + (sanitizer ? sanitizer : "") + ":verify_asan_link_order=0"});
+        ASSERT_GT(child, 0);
+        // The photos have opened: from now on the last one does not answer.
+        const bool opened = wait_for_output(scratch, " slides, ");
+        write_file(hang_now, "");
+        const bool hangs = opened && wait_for_output(scratch, "read of STUCK_READ_PATH hangs", true);
+        // The photo was read ahead: the production catches up with it and holds.
+        usleep(1000 * 1000);
+        kill(child, number);
+        const auto asked = std::chrono::steady_clock::now();
+        const finished_run run = wait_for(child, scratch, 5);
+        const auto took = std::chrono::steady_clock::now() - asked;
+
+        ASSERT_TRUE(hangs) << run.out << run.err;
+        EXPECT_LT(took, std::chrono::seconds(2)) << run.out << run.err;
+        std::printf("signal %d ended the maker after %lld ms\n", number,
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+        EXPECT_EQ(run.exit_status, 1) << run.out << run.err;
+        EXPECT_EQ(read_file(video), existing_bytes);
+        EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
+    }
+}
+
 struct vanishing_photo {
     const char* what;
     std::function<void(const std::string& path)> change;
+    const char* line; // how the photo is named, before its path
     const char* reason;
 };
 
@@ -218,7 +284,8 @@ class MakeShowVanishing : public testing::TestWithParam<vanishing_photo> {};
 
 // The last photo changes once the photos have opened, long before its slide
 // is drawn (five slides of 6 s come first): the video is made all the
-// same, and the photo is named once with why.
+// same, and the photo is named once with why; one cut short is named as
+// damaged, and libjpeg's word on it comes with its name.
 TEST_P(MakeShowVanishing, NamesAPhotoThatCouldNotBeReadWhileTheVideoWasMadeAndExitsZero) {
     TempDir scratch;
     const std::string photos = scratch.file("photos");
@@ -238,12 +305,18 @@ TEST_P(MakeShowVanishing, NamesAPhotoThatCouldNotBeReadWhileTheVideoWasMadeAndEx
 
     ASSERT_TRUE(changed) << run.out << run.err;
     ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
-    std::vector<std::string> unreadable;
+    std::vector<std::string> named;
     for (const std::string& line : lines_of(run.err))
-        if (line.find("could not be read") != std::string::npos)
-            unreadable.push_back(line);
-    EXPECT_EQ(unreadable, std::vector<std::string>{"kestrel_make_show: could not be read, shown black: " + photos +
-                                                   "/f.jpg: " + GetParam().reason});
+        if (line.rfind("kestrel_make_show: could not be read", 0) == 0 ||
+            line.rfind("kestrel_make_show: damaged", 0) == 0)
+            named.push_back(line);
+    EXPECT_EQ(named, std::vector<std::string>{std::string("kestrel_make_show: ") + GetParam().line + photos +
+                                              "/f.jpg: " + GetParam().reason});
+    for (const std::string& line : lines_of(run.err)) {
+        if (line.find("[libjpeg]") != std::string::npos) {
+            EXPECT_NE(line.find(photos + "/f.jpg"), std::string::npos) << "libjpeg's word without the photo: " << line;
+        }
+    }
     EXPECT_NE(run.out.find("6 slides, "), std::string::npos) << run.out;
     const media_probe probe = probe_media_file(video);
     ASSERT_NE(probe.first(0), nullptr);
@@ -253,11 +326,19 @@ TEST_P(MakeShowVanishing, NamesAPhotoThatCouldNotBeReadWhileTheVideoWasMadeAndEx
 INSTANTIATE_TEST_SUITE_P(
     Changes, MakeShowVanishing,
     testing::Values(vanishing_photo{"deleted", [](const std::string& path) { std::remove(path.c_str()); },
-                                    "not found"},
+                                    "could not be read, shown black: ", "not found"},
                     vanishing_photo{"replaced", [](const std::string& path) {
                                         write_file(path, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
                                     },
-                                    "not a JPEG file (it is a PNG)"}),
+                                    "could not be read, shown black: ", "not a JPEG file (it is a PNG)"},
+                    vanishing_photo{"cut_short",
+                                    [](const std::string& path) {
+                                        const std::string jpeg = read_file(path);
+                                        const std::size_t scan = jpeg.find("\xFF\xDA");
+                                        write_file(path, jpeg.substr(0, scan + (jpeg.size() - scan) / 2));
+                                    },
+                                    "damaged, shown as far as it could be read: ",
+                                    "cut short: the lower part is grey"}),
     [](const testing::TestParamInfo<vanishing_photo>& info) { return std::string(info.param.what); });
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "DTErrors.h"
+#include "DTLog.h"
 #include "image/DTJpegReader.h"
 #include "image/DTPhotoFile.h"
 #include "support/TestFiles.h"
@@ -235,6 +236,7 @@ struct bad_file {
     std::string (*make)(const test::TempDir& dir);
     outcome expected;
     const char* text; // what() of a refusal, the reason the user sees; else part of the log
+    const char* damage = ""; // of a picture: why it shows only in part
 };
 
 std::string named(const test::TempDir& dir, const std::string& bytes, const char* name = "photo.jpg") {
@@ -245,6 +247,14 @@ std::string big_photo() {
     jpeg_options options;
     options.width = 320;
     options.height = 240;
+    return test::make_jpeg(options, test::photo_like_painter(320, 240, true));
+}
+
+std::string big_progressive_photo() {
+    jpeg_options options;
+    options.width = 320;
+    options.height = 240;
+    options.progressive = true;
     return test::make_jpeg(options, test::photo_like_painter(320, 240, true));
 }
 
@@ -268,6 +278,12 @@ std::string many_scans_photo() {
     for (int i = 0; i < 590; ++i)
         repeated += scan;
     return jpeg.insert(jpeg.size() - 2, repeated);
+}
+
+// The photo's scan data with `bytes` written over its middle.
+std::string overwritten_in_its_picture(std::string jpeg, const std::string& bytes) {
+    const std::size_t scan = jpeg.find("\xFF\xDA");
+    return jpeg.replace(scan + (jpeg.size() - scan) / 2, bytes.size(), bytes);
 }
 
 const bad_file bad_files[] = {
@@ -296,13 +312,40 @@ const bad_file bad_files[] = {
          const std::string jpeg = big_photo();
          return named(dir, jpeg.substr(0, jpeg.size() / 10));
      },
-     outcome::picture, "Premature end of JPEG file"},
+     outcome::picture, "Premature end of JPEG file", "cut short: the lower part is grey"},
     {"cut at 60 %",
      [](const test::TempDir& dir) {
          const std::string jpeg = big_photo();
          return named(dir, jpeg.substr(0, jpeg.size() * 6 / 10));
      },
+     outcome::picture, "Premature end of JPEG file", "cut short: the lower part is grey"},
+    {"missing only its end marker",
+     [](const test::TempDir& dir) {
+         const std::string jpeg = big_photo();
+         return named(dir, jpeg.substr(0, jpeg.size() - 2));
+     },
      outcome::picture, "Premature end of JPEG file"},
+    {"progressive without its last scan",
+     [](const test::TempDir& dir) {
+         const std::string jpeg = big_progressive_photo();
+         return named(dir, jpeg.substr(0, jpeg.rfind("\xFF\xDA")));
+     },
+     outcome::picture, "Premature end of JPEG file", "cut short: shown with less detail or partly grey"},
+    {"progressive missing only its end marker",
+     [](const test::TempDir& dir) {
+         const std::string jpeg = big_progressive_photo();
+         return named(dir, jpeg.substr(0, jpeg.size() - 2));
+     },
+     outcome::picture, "Premature end of JPEG file"},
+    {"end marker inside its picture data",
+     [](const test::TempDir& dir) { return named(dir, overwritten_in_its_picture(big_photo(), "\xFF\xD9")); },
+     outcome::picture, "Corrupt JPEG data", "damaged: parts of the picture may be wrong"},
+    {"extraneous bytes before its picture data",
+     [](const test::TempDir& dir) {
+         std::string jpeg = big_photo();
+         return named(dir, jpeg.insert(jpeg.find("\xFF\xDA"), std::string(3, '\0')));
+     },
+     outcome::picture, "3 extraneous bytes before marker 0xda"},
     {"header claims 60000 x 60000 in a small file",
      [](const test::TempDir& dir) {
          std::string jpeg = test::make_jpeg(jpeg_options());
@@ -359,10 +402,12 @@ TEST_P(JpegReaderBadInput, GivesAPictureOrTheReadersError) {
     const std::string path = c.make(dir);
     testing::internal::CaptureStdout();
     outcome got = outcome::picture;
-    std::string message;
+    std::string message, damage;
     boost::gil::rgb8_image_t image;
     try {
-        read_jpeg_scaled(*open_jpeg(path), image);
+        const jpeg_reader_ptr reader = open_jpeg(path);
+        read_jpeg_scaled(*reader, image);
+        damage = reader->damage();
     } catch (const errors::failure& e) {
         got = outcome::failure;
         message = e.what();
@@ -383,6 +428,7 @@ TEST_P(JpegReaderBadInput, GivesAPictureOrTheReadersError) {
     if (c.expected == outcome::picture) {
         EXPECT_GT(image.width(), 0) << c.what;
         EXPECT_GT(image.height(), 0) << c.what;
+        EXPECT_EQ(c.damage, damage) << c.what;
     }
 }
 
@@ -394,7 +440,8 @@ INSTANTIATE_TEST_SUITE_P(AllCases, JpegReaderBadInput, testing::ValuesIn(bad_fil
                              return name;
                          });
 
-// The truncated file's warning is a warning, and its lost rows come out grey.
+// The truncated file's warning is a warning naming the file, and its lost
+// rows come out grey.
 TEST(JpegReader, TruncatedFileIsPaddedWithGrey) {
     test::TempDir dir;
     jpeg_options options;
@@ -405,7 +452,10 @@ TEST(JpegReader, TruncatedFileIsPaddedWithGrey) {
     testing::internal::CaptureStdout();
     const decoded d = decode(path);
     const std::string log = testing::internal::GetCapturedStdout();
-    EXPECT_NE(std::string::npos, log.find("[kestrel][warning][jpeg_reader][libjpeg] message : Premature end"));
+    // Named, so that whoever reads the log knows which photo it was.
+    EXPECT_NE(std::string::npos, log.find("[kestrel][warning][jpeg_reader][libjpeg] message : Premature end of "
+                                          "JPEG file : " + log_quoted(path)))
+        << log;
     const auto last = boost::gil::const_view(d.image)(160, 239);
     EXPECT_NEAR(last[0], 128, 4);
     EXPECT_NEAR(last[1], 128, 4);

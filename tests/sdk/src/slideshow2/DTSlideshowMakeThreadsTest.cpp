@@ -142,19 +142,28 @@ INSTANTIATE_TEST_SUITE_P(Presets, MakeShow,
 
 namespace {
 
-// How a photo that opened can no longer be read when its slide is drawn.
+// How a photo that opened can no longer be read (or only in part) when its
+// slide is drawn.
 struct vanished_photo {
     const char* name;
     std::function<void(const std::string& path, const std::string& jpeg)> change;
     const char* reason; // as the engine words a refused photo
+    bool partly_shown = false;
 };
+
+// Half of the picture data gone, the header whole: the photo still decodes.
+std::string cut_in_its_picture(const std::string& jpeg) {
+    const std::size_t scan = jpeg.find("\xFF\xDA");
+    return jpeg.substr(0, scan + (jpeg.size() - scan) / 2);
+}
 
 } // namespace
 
 // Photos that went, were emptied, replaced or cut short after their slides
 // opened: the video is made with those slides black, and the producer names
 // each photo once with why, in the order of the show, however many frames
-// and slides needed it.
+// and slides needed it. One cut in its picture data is drawn as far as it
+// goes, grey below, and named as damaged.
 TEST(MakeShowWithVanishedPhotos, NamesEachUnreadablePhotoOnceWithItsReason) {
     const vanished_photo vanished[] = {
         {"gone.jpg", [](const std::string& path, const std::string&) { std::remove(path.c_str()); }, "not found"},
@@ -168,6 +177,9 @@ TEST(MakeShowWithVanishedPhotos, NamesEachUnreadablePhotoOnceWithItsReason) {
         {"cut.jpg",
          [](const std::string& path, const std::string& jpeg) { test::write_file(path, jpeg.substr(0, 20)); },
          "cut short"},
+        {"half.jpg",
+         [](const std::string& path, const std::string& jpeg) { test::write_file(path, cut_in_its_picture(jpeg)); },
+         "cut short: the lower part is grey", true},
     };
     test::TempDir folder;
     const slideshow_ptr show = create_gil_slideshow();
@@ -184,7 +196,7 @@ TEST(MakeShowWithVanishedPhotos, NamesEachUnreadablePhotoOnceWithItsReason) {
     std::vector<unreadable_photo> expected;
     for (std::size_t i = 0; i < std::size(vanished); ++i) {
         vanished[i].change(photos[i + 1], jpeg);
-        expected.push_back({photos[i + 1], vanished[i].reason});
+        expected.push_back({photos[i + 1], vanished[i].reason, vanished[i].partly_shown});
     }
 
     const std::string path = folder.file("show.avi");
@@ -202,12 +214,18 @@ TEST(MakeShowWithVanishedPhotos, NamesEachUnreadablePhotoOnceWithItsReason) {
     EXPECT_EQ(expected, reported);
     EXPECT_TRUE(show->take_unreadable_photos().empty()) << "taken by the producer";
 
-    // The good slide is seen, the others are black.
+    // The good slide is seen, the damaged one red above and grey below, the
+    // others are black.
     const test::media_probe probe = test::probe_media_file(path);
     ASSERT_NE(probe.first(0), nullptr);
     const std::vector<double>& luma = probe.first(0)->mean_luma;
-    ASSERT_EQ(150u, luma.size());
+    ASSERT_EQ(175u, luma.size());
     EXPECT_NEAR(test::show_stand_in::luma_of(slide_colours[0]), luma[12], 6.0);
-    for (std::size_t slide = 1; slide < photos.size(); ++slide)
-        EXPECT_LT(luma[12 + 25 * slide], 20.0) << "slide " << slide;
+    for (std::size_t slide = 1; slide < photos.size(); ++slide) {
+        const bool shown = slide <= std::size(vanished) && vanished[slide - 1].partly_shown;
+        if (shown)
+            EXPECT_GT(luma[12 + 25 * slide], test::show_stand_in::luma_of(slide_colours[0]) + 10.0) << "slide " << slide;
+        else
+            EXPECT_LT(luma[12 + 25 * slide], 20.0) << "slide " << slide;
+    }
 }

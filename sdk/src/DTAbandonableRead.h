@@ -1,0 +1,106 @@
+#pragma once
+// Reading files that may never answer (a network share that hangs) so that
+// whoever waits for them can leave. A read_interruption is switched on by
+// whoever stops the work (a producer's stop, a photo cache or a photo
+// manager that goes); every open and read made within a
+// read_interruption_scope of it then gives up with read_interrupted, a
+// wait under way included (within a twentieth of a second).
+//
+// An abandonable_file made within a scope is opened (as open_regular_file
+// opens: never waiting in open(), regular files only) and read on a thread
+// of its own, which owns the descriptor and the bytes it reads into. A
+// caller that gives up leaves that thread behind: it ends by itself,
+// closing the descriptor, if the call it is stuck in ever returns, and
+// touches nothing but its own state. Made outside any scope, or when no
+// thread can be started, the file is opened and read on the caller's
+// thread.
+//
+// Threads: an interruption may be switched from any thread; a scope
+// belongs to the thread that made it; an abandonable_file is used by one
+// thread at a time.
+
+#include "DTErrors.h"
+
+#include <boost/noncopyable.hpp>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kestrel {
+
+class read_interruption {
+public:
+    // On: the waits of its scopes give up, also one that is switched off
+    // again before it looks, and so does every later open and read; off:
+    // they wait again.
+    void set(bool on) {
+        if (on)
+            ++times_on_;
+        on_ = on;
+    }
+    bool on() const { return on_; }
+    // How often it was switched on: a wait gives up when this changes.
+    unsigned long long times_on() const { return times_on_; }
+
+private:
+    std::atomic<bool> on_{false};
+    std::atomic<unsigned long long> times_on_{0};
+};
+
+typedef std::shared_ptr<read_interruption> read_interruption_ptr;
+
+// While it lives, the files this thread opens watch `interruption` (none
+// when null); scopes nest, the inner one counts.
+class read_interruption_scope : private boost::noncopyable {
+public:
+    explicit read_interruption_scope(read_interruption_ptr interruption);
+    ~read_interruption_scope();
+
+private:
+    read_interruption_ptr outer_;
+};
+
+// The interruption the calling thread's files watch; null outside any scope.
+read_interruption_ptr current_read_interruption();
+
+// A wait given up because its interruption was switched on.
+class read_interrupted : public errors::failure {
+public:
+    read_interrupted() : errors::dt_error("reading was stopped") {}
+};
+
+class abandonable_file : private boost::noncopyable {
+public:
+    // Opens the regular file at the UTF-8 path. Throws errors::failure
+    // with the reason when there is none to read ("not found", "not a
+    // regular file: a named pipe", ...), read_interrupted when given up.
+    explicit abandonable_file(const std::string& path);
+    // Takes over an open descriptor (a pipe, say), read as above.
+    explicit abandonable_file(int descriptor);
+    // Closes the file, or leaves that to its thread while a call holds it.
+    ~abandonable_file();
+
+    // Up to `size` bytes from where the last read ended; 0 at the end.
+    // Throws read_interrupted when given up, errors::failure with the
+    // system's reason when the file cannot be read; either ends the file's
+    // use.
+    std::size_t read(uint8_t* buffer, std::size_t size);
+    // The length in bytes when it was opened; -1 for what is no regular file.
+    long long size() const { return size_; }
+
+private:
+    struct worker;
+
+    // Starts the thread within a scope; false outside one or without a thread.
+    bool start_worker(const std::string& path, int descriptor);
+
+    std::shared_ptr<worker> worker_; // null when read on the caller's thread
+    read_interruption_ptr interruption_;
+    int fd_ = -1; // read on the caller's thread
+    long long size_ = 0;
+};
+
+} // namespace kestrel

@@ -1,0 +1,62 @@
+// Preloaded into a program under test (LD_PRELOAD): once the file named by
+// STUCK_READ_WHEN exists, a read of the file at STUCK_READ_PATH (as
+// /proc/self/fd shows its path) never returns, as on a network share that
+// hangs, and says so on standard error each time; every other read is the
+// system's.
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+typedef ssize_t (*read_function)(int, void*, size_t);
+
+bool stuck(int fd)
+{
+    const char* path = std::getenv("STUCK_READ_PATH");
+    const char* when = std::getenv("STUCK_READ_WHEN");
+    if (!path || !when || ::access(when, F_OK) != 0)
+        return false;
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[4096];
+    const ssize_t length = ::readlink(link, target, sizeof target - 1);
+    if (length <= 0)
+        return false;
+    target[length] = '\0';
+    return std::strcmp(target, path) == 0;
+}
+
+[[noreturn]] void hang()
+{
+    static const char text[] = "read of STUCK_READ_PATH hangs\n";
+    if (::write(2, text, sizeof text - 1) < 0) {
+        // Nothing to tell it with; hang all the same.
+    }
+    for (;;)
+        ::sleep(1000);
+}
+
+read_function next_read()
+{
+    static const read_function system = reinterpret_cast<read_function>(::dlsym(RTLD_NEXT, "read"));
+    return system;
+}
+
+} // namespace
+
+extern "C" ssize_t read(int fd, void* buffer, size_t size)
+{
+    if (stuck(fd))
+        hang();
+    return next_read()(fd, buffer, size);
+}
+
+extern "C" ssize_t __read_chk(int fd, void* buffer, size_t size, size_t)
+{
+    return read(fd, buffer, size);
+}
