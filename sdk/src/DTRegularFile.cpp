@@ -20,18 +20,27 @@ int refuse(int error, const std::string& why, std::string* reason) {
 
 } // namespace
 
+const char* file_kind_words(mode_t mode) {
+    if (S_ISREG(mode))
+        return "a regular file";
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a named pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
 std::string irregular_file_reason(mode_t mode) {
     if (S_ISREG(mode))
         return std::string();
     if (S_ISDIR(mode))
         return errors::file_access_reason(EISDIR);
-    if (S_ISFIFO(mode))
-        return "not a regular file: a named pipe";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "not a regular file: a device";
-    if (S_ISSOCK(mode))
-        return "not a regular file: a socket";
-    return "not a regular file";
+    const std::string kind = file_kind_words(mode);
+    return kind.rfind("not ", 0) == 0 ? kind : "not a regular file: " + kind;
 }
 
 std::string file_kind_reason(const std::string& path) {

@@ -13,6 +13,11 @@
 
 namespace kestrel {
 
+// What a file of this kind (stat's st_mode) is, in words: "a folder", "a
+// named pipe", "a device", "a socket", "a regular file", else "not a
+// regular file".
+const char* file_kind_words(mode_t mode);
+
 // Why a file of this kind (stat's st_mode) is no media file: "a folder,
 // not a file", "not a regular file: a named pipe", "... a device",
 // "... a socket"; empty for a regular file.

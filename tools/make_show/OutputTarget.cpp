@@ -1,5 +1,6 @@
 #include "OutputTarget.h"
 
+#include "DTRegularFile.h"
 #include "DTUnfinishedVideo.h"
 
 #include <sys/stat.h>
@@ -14,18 +15,6 @@
 namespace make_show {
 
 namespace {
-
-const char* kind_of(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "a device";
-    if (S_ISFIFO(mode))
-        return "a pipe";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "not a regular file";
-}
 
 std::string link_target(const std::string& link) {
     std::string target(PATH_MAX, '\0');
@@ -48,7 +37,7 @@ bool same_file(const struct stat& a, const std::string& path) {
 std::string refusal_of_existing(const std::string& out, const struct stat& entry, struct stat& file) {
     if (!S_ISLNK(entry.st_mode)) {
         file = entry;
-        return S_ISREG(entry.st_mode) ? std::string() : std::string("it is ") + kind_of(entry.st_mode);
+        return S_ISREG(entry.st_mode) ? std::string() : std::string("it is ") + kestrel::file_kind_words(entry.st_mode);
     }
     if (::stat(out.c_str(), &file) != 0) {
         if (errno == ELOOP)
@@ -59,7 +48,7 @@ std::string refusal_of_existing(const std::string& out, const struct stat& entry
             return "it is a link to " + link_target(out) + ", which does not exist";
         return "it is a link that cannot be followed: " + std::generic_category().message(errno);
     }
-    return S_ISREG(file.st_mode) ? std::string() : std::string("it is a link to ") + kind_of(file.st_mode);
+    return S_ISREG(file.st_mode) ? std::string() : std::string("it is a link to ") + kestrel::file_kind_words(file.st_mode);
 }
 
 } // namespace

@@ -24,8 +24,8 @@ struct output_target {
     std::string name;           // its name there
     bool replacing = false;     // a regular file stands there
     unsigned permissions = 0;   // the replaced file's
-    // Why OUT may not be written, in plain words ("it is a pipe", "it is
-    // the same file as the music song.mp3"); empty when it may.
+    // Why OUT may not be written, in plain words ("it is a named pipe", "it
+    // is the same file as the music song.mp3"); empty when it may.
     std::string refusal;
 };
 

@@ -449,7 +449,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "it is a device"},
         refused_output{"Pipe",
                        [](const std::string& out, const show_inputs&) { return mkfifo(out.c_str(), 0644) == 0; },
-                       "it is a pipe"},
+                       "it is a named pipe"},
         refused_output{"DanglingLink",
                        [](const std::string& out, const show_inputs&) {
                            return symlink("videos/show.avi", out.c_str()) == 0;
