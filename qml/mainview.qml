@@ -795,8 +795,9 @@ Desktop.ApplicationWindow {
                         font.pixelSize: view.baseFontSize + 1
                         text: view.convert.state === Application.ConvertViewModel.PauseState
                               ? qsTr("Paused")
-                              : view.stringFormat(qsTr("%1 of %2 photos processed, %3 left."),
-                                                  [view.convert.slideIndex, view.convert.slideCount,
+                              : view.stringFormat(qsTr("%1 of %n photos processed, %2 left.", "",
+                                                       view.convert.slideCount),
+                                                  [view.convert.slideIndex,
                                                    dataTransform.timeToString(view.convert.remainingTime, "remain")])
                     }
                     Text {

@@ -28,6 +28,47 @@
     </message>
 </context>
 <context>
+    <name>ViewModel::ConvertViewModel</name>
+    <message numerus="yes">
+        <source>These photos could not be read; their slides are black in the video:</source>
+        <translation>
+            <numerusform>This photo could not be read; its slide is black in the video:</numerusform>
+            <numerusform>These photos could not be read; their slides are black in the video:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>These photos are damaged; the video shows them only as far as they could be read:</source>
+        <translation>
+            <numerusform>This photo is damaged; the video shows it only as far as it could be read:</numerusform>
+            <numerusform>These photos are damaged; the video shows them only as far as they could be read:</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ViewModel::StoryboardViewModel</name>
+    <message numerus="yes">
+        <source>These files were left out:</source>
+        <translation>
+            <numerusform>This file was left out:</numerusform>
+            <numerusform>These files were left out:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>They are kept in the storyboard for when they are back: they come back at a later start where they are found. Remove them from the storyboard for good?</source>
+        <translation>
+            <numerusform>It is kept in the storyboard for when it is back: it comes back at a later start where it is found. Remove it from the storyboard for good?</numerusform>
+            <numerusform>They are kept in the storyboard for when they are back: they come back at a later start where they are found. Remove them from the storyboard for good?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>These photos are damaged; they show only as far as they could be read:</source>
+        <translation>
+            <numerusform>This photo is damaged; it shows only as far as it could be read:</numerusform>
+            <numerusform>These photos are damaged; they show only as far as they could be read:</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>mainview</name>
     <message>
         <source>Add Photos</source>
@@ -208,9 +249,12 @@
         <source>Paused</source>
         <translation>Paused</translation>
     </message>
-    <message>
-        <source>%1 of %2 photos processed, %3 left.</source>
-        <translation>%1 of %2 photos processed, %3 left.</translation>
+    <message numerus="yes">
+        <source>%1 of %n photos processed, %2 left.</source>
+        <translation>
+            <numerusform>%1 of %n photo processed, %2 left.</numerusform>
+            <numerusform>%1 of %n photos processed, %2 left.</numerusform>
+        </translation>
     </message>
     <message>
         <source>You always can change video quality and format in settings.</source>

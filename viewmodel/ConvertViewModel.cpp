@@ -92,11 +92,13 @@ QString unreadablePhotosNotice(const std::vector<kestrel::slideshow2::unreadable
     QStringList parts;
     const QList<NamedFile> black = namedFiles(photos, false), damaged = namedFiles(photos, true);
     if (!black.isEmpty())
-        parts << fileListMessage(
-            ConvertViewModel::tr("These photos could not be read; their slides are black in the video:"), black);
+        parts << fileListMessage(ConvertViewModel::tr("These photos could not be read; their slides are black in the video:",
+                                                      nullptr, int(black.size())),
+                                 black);
     if (!damaged.isEmpty())
         parts << fileListMessage(
-            ConvertViewModel::tr("These photos are damaged; the video shows them only as far as they could be read:"),
+            ConvertViewModel::tr("These photos are damaged; the video shows them only as far as they could be read:",
+                                 nullptr, int(damaged.size())),
             damaged);
     return parts.join(QStringLiteral("\n\n"));
 }

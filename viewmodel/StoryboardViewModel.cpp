@@ -334,10 +334,12 @@ void StoryboardViewModel::reportLeftOut()
     if (loading_)
         return;
     if (!away_.isEmpty()) {
-        const QString message = fileListMessage(tr("These files were left out:"), away_) +
+        const int count = int(away_.size());
+        const QString message = fileListMessage(tr("These files were left out:", nullptr, count), away_) +
                                 QStringLiteral("\n\n") +
                                 tr("They are kept in the storyboard for when they are back: they come back at a "
-                                   "later start where they are found. Remove them from the storyboard for good?");
+                                   "later start where they are found. Remove them from the storyboard for good?",
+                                   nullptr, count);
         away_.clear();
         emit photosAway(message);
     }
@@ -345,9 +347,10 @@ void StoryboardViewModel::reportLeftOut()
         return;
     QStringList parts;
     if (!leftOut_.isEmpty())
-        parts << fileListMessage(tr("These files were left out:"), leftOut_);
+        parts << fileListMessage(tr("These files were left out:", nullptr, int(leftOut_.size())), leftOut_);
     if (!damaged_.isEmpty())
-        parts << fileListMessage(tr("These photos are damaged; they show only as far as they could be read:"),
+        parts << fileListMessage(tr("These photos are damaged; they show only as far as they could be read:", nullptr,
+                                    int(damaged_.size())),
                                  damaged_);
     leftOut_.clear();
     damaged_.clear();

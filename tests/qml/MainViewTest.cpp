@@ -153,7 +153,7 @@ TEST_F(MainView, TheUsersFlowFromAnEmptyWindowToAPlayedSlideshow)
         << status().toStdString();
     EXPECT_EQ(slidePaths(), QStringList({shots[0], shots[1], shots[2]}));
     EXPECT_TRUE(qmltest::waitFor([&] { return !leftOut.text.isEmpty(); }, 10000)) << "no word of the left-out file";
-    EXPECT_EQ(leftOut.text, "These files were left out:\n\n" + loudSong + ": not a JPEG file");
+    EXPECT_EQ(leftOut.text, "This file was left out:\n\n" + loudSong + ": not a JPEG file");
     EXPECT_EQ(program.music().filePath(), song);
     for (const char* command : {"Show Preview", "Make Slideshow", "Remove Photos", "Remove Photo", "Remove Music"})
         EXPECT_TRUE(enabled(command)) << command;
