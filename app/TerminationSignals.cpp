@@ -1,5 +1,7 @@
 #include "app/TerminationSignals.h"
 
+#include "DTAbandonableRead.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QtDebug>
@@ -21,6 +23,22 @@ const int handledSignals[] = {SIGTERM, SIGHUP, SIGINT};
 // descriptor, or to one the process has reused for something else.
 std::atomic<int> handlerSocket{-1};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free int");
+
+// Watched by the GUI thread's reads; the handler switches it on. Made
+// before any handler is installed and never freed, for the same reason.
+std::atomic<kestrel::read_interruption*> handlerReads{nullptr};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<unsigned long long>::is_always_lock_free,
+              "the signal handler switches the interruption with lock-free atomics");
+
+const kestrel::read_interruption_ptr& guiReads()
+{
+    static const kestrel::read_interruption_ptr* const reads = [] {
+        auto* made = new kestrel::read_interruption_ptr(std::make_shared<kestrel::read_interruption>());
+        handlerReads.store(made->get());
+        return made;
+    }();
+    return *reads;
+}
 
 // The GUI thread's end of the socket pair, made by the first object and
 // kept open with the other end; -1 when it could not be made.
@@ -48,6 +66,8 @@ void writeSignalByte(int signal)
     // The interrupted code may be about to read errno, and the write below
     // sets it when it fails.
     const int savedErrno = errno;
+    if (kestrel::read_interruption* reads = handlerReads.load())
+        reads->set(true);
     const int socket = handlerSocket.load();
     if (socket >= 0) {
         const char byte = static_cast<char>(signal);
@@ -69,6 +89,8 @@ TerminationSignals::TerminationSignals()
     }
     // What a handler wrote as an earlier object went was meant for that one.
     drain(reader_);
+    guiReads()->set(false);
+    guiReads_ = std::make_unique<kestrel::read_interruption_scope>(guiReads());
     notifier_ = new QSocketNotifier(reader_, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::quitOnSignal);
 
@@ -88,6 +110,7 @@ TerminationSignals::~TerminationSignals()
         sigaction(handledSignals[i], &previous_[i], nullptr);
     // The sockets stay open: a handler may still be running on another thread.
     delete notifier_;
+    guiReads_.reset();
 }
 
 void TerminationSignals::quitOnSignal()

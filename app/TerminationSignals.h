@@ -8,7 +8,10 @@
 // on the spot.
 //
 // The signal handler only writes a byte into a socket pair (all a handler
-// may safely do); the GUI thread reads it and ends every event loop. One
+// may safely do) and switches on the interruption that the GUI thread's
+// file reads watch while the object stands (DTAbandonableRead.h), so that a
+// photo read there that does not answer (a share that hangs) is given up;
+// the GUI thread reads the byte and ends every event loop. One
 // object at a time, made and destroyed on the GUI thread; destruction puts
 // the previous handlers back. The socket pair lives until the process ends,
 // so that a handler still running on another thread as the object goes
@@ -17,8 +20,13 @@
 #include <QObject>
 
 #include <csignal>
+#include <memory>
 
 class QSocketNotifier;
+
+namespace kestrel {
+class read_interruption_scope;
+}
 
 namespace Application {
 
@@ -34,6 +42,7 @@ private:
     int reader_;
     QSocketNotifier* notifier_ = nullptr;
     struct sigaction previous_[3];
+    std::unique_ptr<kestrel::read_interruption_scope> guiReads_;
 };
 
 } // namespace Application

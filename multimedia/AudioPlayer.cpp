@@ -106,13 +106,13 @@ void AudioPlayer::releaseSound()
     if (stream_) {
         try {
             if (stream_->isActive())
-                stream_->stop();
+                stopGivingUpReads([this] { stream_->stop(); });
         } catch (const std::exception& error) {
             qWarning() << "[AudioPlayer] stopping the stream failed:" << error.what();
         }
         // Closing also aborts a stream that would not stop.
         try {
-            stream_->close();
+            stopGivingUpReads([this] { stream_->close(); });
         } catch (const std::exception& error) {
             qWarning() << "[AudioPlayer] closing the stream failed:" << error.what();
         }
@@ -156,12 +156,23 @@ bool AudioPlayer::stepOrStop(const char* operation, Step step)
     }
 }
 
+template <class Stop>
+void AudioPlayer::stopGivingUpReads(Stop stop)
+{
+    struct GivenUp {
+        explicit GivenUp(kestrel::read_interruption& reads) : reads(reads) { reads.set(true); }
+        ~GivenUp() { reads.set(false); }
+        kestrel::read_interruption& reads;
+    } givenUp(*reads_);
+    stop();
+}
+
 void AudioPlayer::startStream()
 {
     soundRanDry_.store(false);
     // A stream that its callback ended must be stopped before it starts.
     if (!stream_->isStopped())
-        stream_->stop();
+        stopGivingUpReads([this] { stream_->stop(); });
     stream_->start();
 }
 
@@ -208,7 +219,7 @@ void AudioPlayer::pause()
         return;
     const bool stopped = stepOrStop("stopping the sound", [this] {
         if (stream_->isActive())
-            stream_->stop();
+            stopGivingUpReads([this] { stream_->stop(); });
     });
     if (!stopped)
         return;
@@ -236,7 +247,7 @@ void AudioPlayer::seekTo(qint64 value)
 {
     const bool aborted = stepOrStop("stopping the sound for a seek", [this] {
         if (stream_->isActive())
-            stream_->abort();
+            stopGivingUpReads([this] { stream_->abort(); });
     });
     if (!aborted)
         return;
@@ -291,6 +302,7 @@ int AudioPlayer::streamCallback(const void* /*input*/, void* output, unsigned lo
         lastStreamTime_ = now;
     }
     try {
+        const kestrel::read_interruption_scope reading(reads_);
         if (fillOutput(samples, frames) < frames) {
             postEndOfSound();
             return paComplete;
@@ -298,7 +310,9 @@ int AudioPlayer::streamCallback(const void* /*input*/, void* output, unsigned lo
         return paContinue;
     } catch (...) {
         writeSilence(samples, 0, frames);
-        postEndOfSound();
+        // A read given up by the player's own stop is no end of the sound.
+        if (!reads_->on())
+            postEndOfSound();
         return paAbort;
     }
 }

@@ -11,11 +11,15 @@
 // the clock). Everything but streamCallback runs on the GUI thread; the
 // callback reaches it only through the posted end-of-sound event. No
 // operation throws: sound device errors are logged and stop the player.
+// Stopping the stream (pause, seek, a new source, the player's end) gives up
+// a read of the callback that does not answer (the music on a share that
+// hangs), so that it never waits for one.
 
 #include "multimedia/AudioOutput.h"
 #include "multimedia/Player.h"
 
 #include "DTAVSource.h"
+#include "DTAbandonableRead.h"
 #include "DTAudioConvert.h"
 #include "DTAudioFilter.h"
 
@@ -100,6 +104,9 @@ private:
     void startStream();
     void seekTo(qint64 value);
     void stopTimer();
+    // Runs the stream's stop or abort with the callback's reads given up.
+    template <class Stop>
+    void stopGivingUpReads(Stop stop);
     // Logs the failure and stops: the sound cannot go on.
     void failSound(const char* operation, const std::exception& error);
     // Runs the step; on an exception, failSound and false.
@@ -131,6 +138,8 @@ private:
     // whenever the stream is restarted, so that a notice overtaken by a seek
     // or a new source is dropped.
     std::atomic<bool> soundRanDry_{false};
+    // Watched by the callback's reads; on while the stream stops.
+    const kestrel::read_interruption_ptr reads_ = std::make_shared<kestrel::read_interruption>();
 };
 
 } // namespace Multimedia

@@ -4,16 +4,24 @@
 // whoever stops the work (a producer's stop, a photo cache or a photo
 // manager that goes); every open and read made within a
 // read_interruption_scope of it then gives up with read_interrupted, a
-// wait under way included (within a twentieth of a second).
+// wait under way included (within a tenth of a second: a read that answers
+// within a twentieth goes on).
 //
 // An abandonable_file made within a scope is opened (as open_regular_file
 // opens: never waiting in open(), regular files only) and read on a thread
 // of its own, which owns the descriptor and the bytes it reads into. A
-// caller that gives up leaves that thread behind: it ends by itself,
-// closing the descriptor, if the call it is stuck in ever returns, and
-// touches nothing but its own state. Made outside any scope, or when no
-// thread can be started, the file is opened and read on the caller's
-// thread.
+// caller that gives up leaves that thread behind: the read it is stuck in
+// goes on, and its bytes come first to the file's next call, which waits
+// for them; when the file goes first, the thread ends by itself, closing
+// the descriptor, if the call it is stuck in ever returns, and touches
+// nothing but its own state. Made outside any scope, or when no thread can
+// be started, the file is opened and read on the caller's thread.
+//
+// A file opened on one thread and read later on others (the music: opened
+// by its loader, read by the producer and the preview) watches instead the
+// scope in force on the thread of each call (watched_interruption::caller):
+// it is always read on a thread of its own, and a call made outside any
+// scope waits as long as the read takes.
 //
 // Threads: an interruption may be switched from any thread; a scope
 // belongs to the thread that made it; an abandonable_file is used by one
@@ -27,7 +35,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace kestrel {
 
@@ -72,6 +82,12 @@ public:
     read_interrupted() : errors::dt_error("reading was stopped") {}
 };
 
+// Whose interruption the waits of a file watch.
+enum class watched_interruption {
+    opener, // the scope in force where the file is made
+    caller, // the scope in force on the thread of each call, at that call
+};
+
 class abandonable_file : private boost::noncopyable {
 public:
     // Opens the regular file at the UTF-8 path. Throws errors::failure
@@ -79,28 +95,47 @@ public:
     // regular file: a named pipe", ...), read_interrupted when given up.
     explicit abandonable_file(const std::string& path);
     // Takes over an open descriptor (a pipe, say), read as above.
-    explicit abandonable_file(int descriptor);
+    explicit abandonable_file(int descriptor, watched_interruption watched = watched_interruption::opener);
     // Closes the file, or leaves that to its thread while a call holds it.
     ~abandonable_file();
 
     // Up to `size` bytes from where the last read ended; 0 at the end.
-    // Throws read_interrupted when given up, errors::failure with the
-    // system's reason when the file cannot be read; either ends the file's
-    // use.
+    // Throws read_interrupted when given up (at once when the interruption
+    // is already on), errors::failure with the system's reason (and
+    // errinfo_errno) when the file cannot be read.
     std::size_t read(uint8_t* buffer, std::size_t size);
+    // Moves to `offset` from the start, the current position or the end
+    // (SEEK_SET, SEEK_CUR, SEEK_END; the end as it was at the opening) once
+    // a read given up has answered, dropping what it read; returns the new
+    // position. Throws as read does; a position before the start, or a
+    // file that cannot move (a pipe), is errors::failure with errinfo_errno.
+    long long seek(long long offset, int whence);
     // The length in bytes when it was opened; -1 for what is no regular file.
     long long size() const { return size_; }
 
 private:
     struct worker;
 
-    // Starts the thread within a scope; false outside one or without a thread.
+    // Starts the thread: within a scope, or always for `caller`; false
+    // when the file is read on the caller's thread.
     bool start_worker(const std::string& path, int descriptor);
+    // The interruption this call watches; null for none.
+    read_interruption_ptr watched() const;
+    // Waits for the answer of the read asked (maybe by a call given up)
+    // and keeps its bytes to be taken; `keep` false drops them and a
+    // failure of that read.
+    void collect_answer(std::unique_lock<std::mutex>& lock, const read_interruption* interruption, bool keep);
+    std::size_t take_read_ahead(uint8_t* buffer, std::size_t size);
 
     std::shared_ptr<worker> worker_; // null when read on the caller's thread
-    read_interruption_ptr interruption_;
-    int fd_ = -1; // read on the caller's thread
+    watched_interruption watched_;
+    read_interruption_ptr interruption_; // the opener's
+    int fd_ = -1;                        // read on the caller's thread
     long long size_ = 0;
+    long long position_ = 0; // of the next byte the caller gets
+    // Read by the thread beyond what the caller has taken (a read given up).
+    std::vector<uint8_t> read_ahead_;
+    std::size_t read_ahead_taken_ = 0;
 };
 
 } // namespace kestrel

@@ -9,6 +9,7 @@
 //                   "progress <percent>" lines
 //   cancel          stops the conversion as its Cancel does: "cancelled"
 //                   once the stop has returned
+//   turn <index>    turns that slide's photo as its button does: "turned"
 //   quit            closes the main window as the user would
 
 #include "app/StartUp.h"
@@ -97,6 +98,8 @@ private:
             convert();
         else if (command == QLatin1String("cancel"))
             cancel();
+        else if (command == QLatin1String("turn"))
+            turn(argument.toInt());
         else if (command == QLatin1String("quit"))
             mainWindow()->close();
         else
@@ -139,6 +142,13 @@ private:
         auto* convert = static_cast<ViewModel::ConvertViewModel*>(main_.convertViewModel());
         convert->property("stopAction").value<QAction*>()->trigger();
         say(QStringLiteral("cancelled"));
+    }
+
+    void turn(int index)
+    {
+        storyboard_.setIndex(index);
+        storyboard_.rotateSlideCwAction()->trigger();
+        say(QStringLiteral("turned"));
     }
 
     MainViewModel& main_;

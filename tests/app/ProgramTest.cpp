@@ -11,6 +11,7 @@
 #include "viewmodel/StoryboardFile.h"
 
 #include "support/LoopbackHttpServer.h"
+#include "support/MusicFiles.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
 #include "viewmodel/ViewModelTesting.h"
@@ -424,62 +425,89 @@ TEST_F(ProgramTest, TheSessionsEndDuringAConversionStopsItStoresTheWorkAndEndsAt
     }
 }
 
-// A photo whose file stops answering during a conversion (a share that
-// hangs: a preloaded read() that never returns for it) holds the
+// A photo or the music whose file stops answering during a conversion (a
+// share that hangs: a preloaded read() that never returns for it) holds the
 // conversion: its Cancel still returns within two seconds and the
 // unfinished file goes, and the session's end during the next one ends the
-// program as quickly, leaving no video behind.
-TEST_F(ProgramTest, CancelAndTheSessionsEndStopAConversionWhileAPhotoDoesNotAnswer)
+// program as quickly, leaving no video behind, also while turning the photo
+// holds the GUI thread in its read. The music hangs after it has opened, so
+// the producer itself is stuck in its read.
+TEST_F(ProgramTest, CancelAndTheSessionsEndStopAConversionWhileAPhotoOrTheMusicDoesNotAnswer)
 {
-    QStringList photos;
-    for (int i = 0; i < 4; ++i) {
-        photos << path(QString("media/photo %1.jpg").arg(i));
-        viewmodeltest::writePhoto(photos.back().toStdString());
+    for (const bool musicHangs : {false, true}) {
+        SCOPED_TRACE(musicHangs ? "the music hangs" : "a photo hangs");
+        // Each case starts with no slides and no music.
+        store()->remove("Storyboard");
+        const QString media = path(musicHangs ? "media/music case" : "media/photo case");
+        QDir().mkpath(media);
+        QStringList photos;
+        for (int i = 0; i < 4; ++i) {
+            photos << media + QString("/photo %1.jpg").arg(i);
+            viewmodeltest::writePhoto(photos.back().toStdString());
+        }
+        QString music;
+        if (musicHangs) {
+            music = media + "/music.wav";
+            kestrel::test::tone_file tone;
+            tone.seconds = 60.0; // longer than the show: read to its end
+            kestrel::test::make_tone_file(music.toStdString(), tone);
+        }
+        const QString hangNow = media + "/hang now", videos = path("home/Videos");
+        const QString hangs = "read of STUCK_READ_PATH hangs";
+        QProcessEnvironment environment = this->environment();
+        environment.insert("LD_PRELOAD", STUCK_READ_LIBRARY);
+        environment.insert("STUCK_READ_PATH", QFileInfo(musicHangs ? music : photos.back()).canonicalFilePath());
+        environment.insert("STUCK_READ_WHEN", hangNow);
+        // The sanitizer's run-time library would otherwise insist on coming first.
+        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") +
+                                               (environment.contains("ASAN_OPTIONS") ? ":" : "") +
+                                               "verify_asan_link_order=0");
+        ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+        for (const QString& photo : photos)
+            run.send("add " + photo);
+        if (musicHangs)
+            run.send("music " + music);
+        run.send("state");
+        ASSERT_EQ(QString("state slides=4 music=%1 files=%2").arg(music, photos.join('|')),
+                  run.lineStartingWith("state"));
+        // The photos and the music have opened: from now on the file does not answer.
+        QFile(hangNow).open(QIODevice::WriteOnly);
+
+        run.send("convert");
+        ASSERT_FALSE(run.lineStartingWith("converting").isEmpty());
+        // A bound, not an expectation: the last slide comes after a few seconds of rendering.
+        const int reachMs = 60000;
+        ASSERT_TRUE(run.errorsShow(hangs, reachMs)) << run.errors();
+        // The conversion catches up with the photo and holds there.
+        QElapsedTimer clock;
+        clock.start();
+        while (!run.lineStartingWith("progress", 1500).isEmpty())
+            ASSERT_LT(clock.elapsed(), reachMs) << "the conversion went on";
+        clock.restart();
+        run.send("cancel");
+        EXPECT_EQ("cancelled", run.lineStartingWith("cancelled", 2000)) << run.errors();
+        std::printf("the cancel returned after %lld ms\n", static_cast<long long>(clock.elapsed()));
+        EXPECT_TRUE(eventually([&] { return filesIn(videos).isEmpty(); }, 2000))
+            << filesIn(videos).join(", ").toStdString();
+
+        run.send("convert");
+        ASSERT_FALSE(run.lineStartingWith("converting").isEmpty());
+        if (musicHangs) { // the next conversion waits for the read given up, which never returns
+            EXPECT_TRUE(run.lineStartingWith("progress", 1500).isEmpty()) << "the music answered";
+        } else {
+            ASSERT_TRUE(run.errorsShow(hangs, reachMs, 2)) << "the second conversion did not reach the photo\n"
+                                                           << run.errors();
+            // Turning the photo reads it on the GUI thread, which holds there too.
+            run.send("turn 3");
+            ASSERT_TRUE(run.errorsShow(hangs, 5000, 3)) << "turning did not read the photo\n" << run.errors();
+        }
+        clock.restart();
+        run.terminate();
+        EXPECT_EQ(0, run.exitCode(2000)) << run.errors();
+        std::printf("SIGTERM ended the program after %lld ms\n", static_cast<long long>(clock.elapsed()));
+        EXPECT_EQ(filesIn(videos), QStringList());
     }
-    const QString hangNow = path("hang now"), videos = path("home/Videos");
-    const QString hangs = "read of STUCK_READ_PATH hangs";
-    QProcessEnvironment environment = this->environment();
-    environment.insert("LD_PRELOAD", STUCK_READ_LIBRARY);
-    environment.insert("STUCK_READ_PATH", QFileInfo(photos.back()).canonicalFilePath());
-    environment.insert("STUCK_READ_WHEN", hangNow);
-    // The sanitizer's run-time library would otherwise insist on coming first.
-    environment.insert("ASAN_OPTIONS",
-                       environment.value("ASAN_OPTIONS") + (environment.contains("ASAN_OPTIONS") ? ":" : "") +
-                           "verify_asan_link_order=0");
-    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
-    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
-    for (const QString& photo : photos)
-        run.send("add " + photo);
-    run.send("state");
-    ASSERT_EQ("state slides=4 music= files=" + photos.join('|'), run.lineStartingWith("state"));
-    // The photos have opened: from now on the last one does not answer.
-    QFile(hangNow).open(QIODevice::WriteOnly);
-
-    run.send("convert");
-    ASSERT_FALSE(run.lineStartingWith("converting").isEmpty());
-    // A bound, not an expectation: the last slide comes after a few seconds of rendering.
-    const int reachMs = 60000;
-    ASSERT_TRUE(run.errorsShow(hangs, reachMs)) << run.errors();
-    // The conversion catches up with the photo and holds there.
-    QElapsedTimer clock;
-    clock.start();
-    while (!run.lineStartingWith("progress", 1500).isEmpty())
-        ASSERT_LT(clock.elapsed(), reachMs) << "the conversion went on";
-    clock.restart();
-    run.send("cancel");
-    EXPECT_EQ("cancelled", run.lineStartingWith("cancelled", 2000)) << run.errors();
-    std::printf("the cancel returned after %lld ms\n", static_cast<long long>(clock.elapsed()));
-    EXPECT_TRUE(eventually([&] { return filesIn(videos).isEmpty(); }, 2000)) << filesIn(videos).join(", ").toStdString();
-
-    run.send("convert");
-    ASSERT_FALSE(run.lineStartingWith("converting").isEmpty());
-    ASSERT_TRUE(run.errorsShow(hangs, reachMs, 2)) << "the second conversion did not reach the photo\n"
-                                                   << run.errors();
-    clock.restart();
-    run.terminate();
-    EXPECT_EQ(0, run.exitCode(2000)) << run.errors();
-    std::printf("SIGTERM ended the program after %lld ms\n", static_cast<long long>(clock.elapsed()));
-    EXPECT_EQ(filesIn(videos), QStringList());
 }
 
 // The maker's site never answers the notification feed, trickles the

@@ -54,6 +54,10 @@ void dt_av_seek_frame(AVFormatContext* context, int stream_index, dt_ts_t positi
     const int result = av_seek_frame(context, stream_index, position, flags);
     if (result < 0)
         throw_failed("av_seek_frame", result);
+    // Reading starts afresh: a read that failed or was given up before the
+    // seek (a stopped production) must not pass for a failure at the end.
+    if (context->pb)
+        context->pb->error = 0;
 }
 
 AVPacketPtr dt_av_create_packet() { return dt_alloc_packet(); }

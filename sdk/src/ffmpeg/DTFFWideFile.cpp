@@ -3,6 +3,8 @@
 #include "DTFFGlobal.h"
 #include "DTRegularFile.h"
 
+#include <boost/exception/get_error_info.hpp>
+
 extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/mem.h>
@@ -12,6 +14,7 @@ extern "C" {
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,11 +29,30 @@ const char file_prefix[] = "file:";
 
 wide_file_context* file_of(void* opaque) { return static_cast<wide_file_context*>(opaque); }
 
+// A read given up is FFmpeg's "stopped from outside".
+int error_code(int error) { return error == ECANCELED ? AVERROR_EXIT : AVERROR(error); }
+
 int read_packet(void* opaque, uint8_t* buffer, int size) {
     const int result = wide_file_read(file_of(opaque), buffer, size);
     if (result == 0)
         return AVERROR_EOF;
-    return result < 0 ? AVERROR(errno) : result;
+    return result < 0 ? error_code(errno) : result;
+}
+
+// errno for a failure of the reader: ECANCELED when it was given up.
+int error_of_failure() {
+    try {
+        throw;
+    } catch (const read_interrupted&) {
+        return ECANCELED;
+    } catch (const boost::exception& failure) {
+        const int* error = boost::get_error_info<errinfo_errno>(failure);
+        return error ? *error : EIO;
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    } catch (...) {
+        return EIO;
+    }
 }
 
 // FFmpeg does not retry a short write through a custom I/O context, so a
@@ -53,7 +75,7 @@ int write_packet(void* opaque, uint8_t* buffer, int size) {
 
 int64_t seek(void* opaque, int64_t offset, int whence) {
     const int64_t result = wide_file_seek(file_of(opaque), offset, whence & ~AVSEEK_FORCE);
-    return result == -1 ? AVERROR(errno) : result;
+    return result == -1 ? error_code(errno) : result;
 }
 
 } // namespace
@@ -69,6 +91,12 @@ int wide_file_open(wide_file_context* context, const char* url, int flags) {
         fd = open_regular_file(path);
         if (fd < 0)
             return fd;
+        try {
+            context->reader.reset(new abandonable_file(fd, watched_interruption::caller));
+        } catch (...) {
+            ::close(fd);
+            return -ENOMEM;
+        }
     } else {
         const int open_flags = ((flags & AVIO_FLAG_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
         // The path's bytes as they are: a name that is not UTF-8 opens too.
@@ -86,7 +114,14 @@ int wide_file_open2(wide_file_context* context, const char* url, int flags, AVDi
 }
 
 int wide_file_read(wide_file_context* context, unsigned char* buffer, int size) {
-    return static_cast<int>(::read(context->fd, buffer, static_cast<size_t>(size)));
+    if (!context->reader)
+        return static_cast<int>(::read(context->fd, buffer, static_cast<size_t>(size)));
+    try {
+        return static_cast<int>(context->reader->read(buffer, static_cast<std::size_t>(size)));
+    } catch (...) {
+        errno = error_of_failure();
+        return -1;
+    }
 }
 
 int wide_file_write(wide_file_context* context, const unsigned char* buffer, int size) {
@@ -94,6 +129,18 @@ int wide_file_write(wide_file_context* context, const unsigned char* buffer, int
 }
 
 int64_t wide_file_seek(wide_file_context* context, int64_t position, int whence) {
+    if (context->reader) {
+        if (whence == AVSEEK_SIZE) {
+            errno = ESPIPE;
+            return context->reader->size() >= 0 ? context->reader->size() : -1;
+        }
+        try {
+            return context->reader->seek(position, whence);
+        } catch (...) {
+            errno = error_of_failure();
+            return -1;
+        }
+    }
     if (whence == AVSEEK_SIZE) {
         struct stat status;
         if (::fstat(context->fd, &status) == -1)
@@ -104,6 +151,11 @@ int64_t wide_file_seek(wide_file_context* context, int64_t position, int whence)
 }
 
 int wide_file_close(wide_file_context* context) {
+    if (context->reader) {
+        context->reader.reset(); // closes the descriptor, or leaves it to a read that holds it
+        context->fd = -1;
+        return 0;
+    }
     const int result = ::close(context->fd);
     context->fd = -1;
     return result;

@@ -2,8 +2,16 @@
 // FFmpeg reads and writes our files through these calls, so a path of any
 // bytes, UTF-8 or not, reaches the file system unchanged. dt_avio_open builds the
 // I/O context that the muxer and the splitter hand to libavformat.
+//
+// A file opened for reading only is read as an abandonable_file
+// (DTAbandonableRead.h) that watches the interruption of the thread that
+// reads or seeks: a media file opened by a loader and read by a producer
+// whose stop gives its read up. FFmpeg then meets AVERROR_EXIT.
+
+#include "DTAbandonableRead.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 extern "C" {
@@ -12,10 +20,12 @@ extern "C" {
 
 namespace kestrel {
 
-// The state of one open file: the URL it was opened with and its descriptor.
+// The state of one open file: the URL it was opened with and its
+// descriptor, which `reader` owns for a file opened for reading only.
 struct wide_file_context {
     std::string filename;
     int fd = -1;
+    std::unique_ptr<abandonable_file> reader;
 };
 
 // "file:" (exact case) is stripped from the URL; writing always creates or
@@ -25,10 +35,12 @@ struct wide_file_context {
 int wide_file_open(wide_file_context* context, const char* url, int flags);
 int wide_file_open2(wide_file_context* context, const char* url, int flags,
                     AVDictionary** options);
-// Bytes moved, 0 at the end of the file, -1 on error.
+// Bytes moved, 0 at the end of the file, -1 on error with errno set:
+// ECANCELED for a read given up.
 int wide_file_read(wide_file_context* context, unsigned char* buffer, int size);
 int wide_file_write(wide_file_context* context, const unsigned char* buffer, int size);
-// AVSEEK_SIZE answers the file size without moving.
+// AVSEEK_SIZE answers the file size without moving (for reading: the size
+// at the opening). -1 with errno on error, as wide_file_read.
 int64_t wide_file_seek(wide_file_context* context, int64_t position, int whence);
 int wide_file_close(wide_file_context* context);
 int wide_file_get_handle(wide_file_context* context);

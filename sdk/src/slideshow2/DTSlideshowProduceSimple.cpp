@@ -230,8 +230,10 @@ void slideshow_produce_simple_impl::stop() {
 }
 
 void slideshow_produce_simple_impl::join_giving_up_reads() {
-    // The worker may be waiting for a photo whose file does not answer (a
-    // share that hangs): that read is given up, so a stop never waits for it.
+    // The worker may be waiting for a photo or the music whose file does
+    // not answer (a share that hangs): that read is given up, so a stop
+    // never waits for it.
+    reads_->set(true);
     if (slideshow_)
         slideshow_->interrupt_reads(true);
     thread_.join();
@@ -255,6 +257,7 @@ void slideshow_produce_simple_impl::switch_buffering(bool on) {
 
 void slideshow_produce_simple_impl::run(slideshow_produce::progress_callback progress,
                                         slideshow_produce::finished_callback finished) {
+    const read_interruption_scope reading(reads_);
     slideshow_produce::Result result = slideshow_produce::done;
     try {
         // What a preview met before is not this production's.
@@ -268,7 +271,8 @@ void slideshow_produce_simple_impl::run(slideshow_produce::progress_callback pro
         muxer_->close();
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
-        result = result_of_failure(failure);
+        // A read given up by a stop fails where it was: the stop's doing.
+        result = reads_->on() ? slideshow_produce::cancelled : result_of_failure(failure);
         log_failure(failure);
     }
     try {

@@ -9,6 +9,7 @@
 // writes each to stream 0, then the sound up to the same show time to
 // stream 1, and completes the file before it reports.
 
+#include "DTAbandonableRead.h"
 #include "DTAudioEncoderQueue.h"
 #include "DTAudioFormat.h"
 #include "DTMediaMuxer.h"
@@ -21,6 +22,7 @@
 #include <boost/thread/thread.hpp>
 
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,7 +55,8 @@ private:
     void run(slideshow_produce::progress_callback progress,
              slideshow_produce::finished_callback finished);
     void switch_buffering(bool on);
-    // Joins the worker with the slideshow's photo reads given up meanwhile.
+    // Joins the worker with the slideshow's photo reads and the worker's
+    // own reads (the music) given up meanwhile.
     void join_giving_up_reads();
     // The encode loop; returns when the whole show is written, throws
     // error_cancel on a stop request and lets every other failure through.
@@ -85,6 +88,8 @@ private:
     std::vector<unreadable_photo> unreadable_photos_; // set by the worker before finished
     mutable boost::mutex mutex_; // stop_, paused_, started_, unreadable_photos_
     boost::condition_variable flags_changed_;
+    // Watched by the worker's reads; a stop switches it on.
+    const read_interruption_ptr reads_ = std::make_shared<read_interruption>();
     boost::thread thread_;
     slideshow_produce::Result error_ = slideshow_produce::done;
     std::exception_ptr construction_failure_;

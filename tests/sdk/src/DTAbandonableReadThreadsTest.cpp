@@ -147,3 +147,47 @@ TEST(AbandonableFile, AReadThatNeverReturnsIsGivenUpAndItsThreadEndsByItself) {
     EXPECT_TRUE(writer.revents & POLLERR) << "the reading end is still open";
     ::close(pipe_ends[1]);
 }
+
+// The music is opened by its loader and read later by the producer: a read
+// watches the interruption of the thread that reads, at that read. One
+// given up leaves its bytes to the next read, in order, and a read outside
+// any scope is not given up while another thread's interruption is on.
+TEST(AbandonableFile, AReadWatchesItsOwnThreadsInterruptionAndAGivenUpReadsBytesComeNext) {
+    int pipe_ends[2];
+    ASSERT_EQ(0, ::pipe2(pipe_ends, O_CLOEXEC));
+    // Opened outside any scope, as the music's loader opens it.
+    const auto file = std::make_shared<abandonable_file>(pipe_ends[0], watched_interruption::caller);
+    const auto interruption = std::make_shared<read_interruption>();
+    const auto read_one = [file] {
+        try {
+            uint8_t bytes[4] = {};
+            const std::size_t got = file->read(bytes, sizeof bytes);
+            return "read \"" + std::string(bytes, bytes + got) + "\"";
+        } catch (const read_interrupted&) {
+            return std::string("given up");
+        } catch (const std::exception& e) {
+            return std::string("failed: ") + e.what();
+        }
+    };
+    const auto asked = std::chrono::steady_clock::now();
+    const std::string stopped = bounded(
+        [&] {
+            const read_interruption_scope scope(interruption);
+            std::thread([interruption] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                interruption->set(true);
+            }).detach();
+            return read_one();
+        },
+        std::chrono::seconds(2));
+    EXPECT_EQ("given up", stopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(700));
+
+    // The interruption stays on; this thread watches none.
+    ASSERT_EQ(1, ::write(pipe_ends[1], "a", 1));
+    EXPECT_EQ("read \"a\"", bounded(read_one, std::chrono::seconds(2))) << "the byte the read given up got";
+    ASSERT_EQ(1, ::write(pipe_ends[1], "b", 1));
+    EXPECT_EQ("read \"b\"", bounded(read_one, std::chrono::seconds(2)));
+    ::close(pipe_ends[1]);
+    EXPECT_EQ("read \"\"", bounded(read_one, std::chrono::seconds(2)));
+}

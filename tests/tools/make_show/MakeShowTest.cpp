@@ -222,40 +222,53 @@ TEST(MakeShowProgram, AStopBySignalLeavesTheExistingFileAsItWas) {
     }
 }
 
-// A photo whose file stops answering while the video is made (a share that
-// hangs: a preloaded read() that never returns for it) holds the
-// production; Ctrl-C or the session's end still ends the maker within two
-// seconds, its unfinished file gone and the file it would have replaced as
-// it was.
-TEST(MakeShowProgram, AStopBySignalEndsWithinTwoSecondsWhileAPhotoDoesNotAnswer) {
-    for (const int number : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(number);
+// A photo or the music whose file stops answering while the video is made
+// (a share that hangs: a preloaded read() that never returns for it) holds
+// the production; Ctrl-C or the session's end still ends the maker within
+// two seconds, its unfinished file gone and the file it would have replaced
+// as it was. The music hangs once the making has begun, so that the
+// producer itself is stuck in its read.
+TEST(MakeShowProgram, AStopBySignalEndsWithinTwoSecondsWhileAPhotoOrTheMusicDoesNotAnswer) {
+    struct stuck_case {
+        const char* what;
+        int number;
+    };
+    for (const stuck_case& each : {stuck_case{"photo", SIGINT}, stuck_case{"photo", SIGTERM},
+                                   stuck_case{"music", SIGINT}, stuck_case{"music", SIGTERM}}) {
+        const bool music_hangs = std::string(each.what) == "music";
+        const int number = each.number;
+        SCOPED_TRACE(std::string(each.what) + " hangs, signal " + std::to_string(number));
         TempDir scratch;
         const std::string photos = scratch.file("photos");
         ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
         for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
             write_file(photos + "/" + name, make_jpeg(jpeg_options()));
         const std::string music = scratch.file("music.wav");
-        make_tone_file(music, tone_file());
+        // Longer than the show: the producer reads it to the last picture.
+        tone_file tone;
+        tone.seconds = 30.0;
+        make_tone_file(music, tone);
         const std::string out = scratch.file("out"), video = out + "/show.avi";
         ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
         write_file(video, existing_bytes);
         const std::string hang_now = scratch.file("hang now");
+        const std::string stuck = music_hangs ? music : photos + "/d.jpg";
         const char* sanitizer = std::getenv("ASAN_OPTIONS");
         const pid_t child = start_make_show(
             {photos, music, "windows-simple", video}, scratch,
             {std::string("LD_PRELOAD=") + STUCK_READ_LIBRARY,
-             "STUCK_READ_PATH=" + std::filesystem::canonical(photos + "/d.jpg").string(),
-             "STUCK_READ_WHEN=" + hang_now,
+             "STUCK_READ_PATH=" + std::filesystem::canonical(stuck).string(), "STUCK_READ_WHEN=" + hang_now,
              // The sanitizer's run-time library would otherwise insist on coming first.
              std::string("ASAN_OPTIONS=") + (sanitizer ? sanitizer : "") + ":verify_asan_link_order=0"});
         ASSERT_GT(child, 0);
-        // The photos have opened: from now on the last one does not answer.
-        const bool opened = wait_for_output(scratch, " slides, ");
+        // The photos have opened (the music: the making has begun): from
+        // now on the file does not answer.
+        const bool opened = wait_for_output(scratch, music_hangs ? "producing:" : " slides, ");
         write_file(hang_now, "");
         const bool hangs = opened && wait_for_output(scratch, "read of STUCK_READ_PATH hangs", true);
         // The photo was read ahead: the production catches up with it and holds.
-        usleep(1000 * 1000);
+        if (!music_hangs)
+            usleep(1000 * 1000);
         kill(child, number);
         const auto asked = std::chrono::steady_clock::now();
         const finished_run run = wait_for(child, scratch, 5);
@@ -263,9 +276,10 @@ TEST(MakeShowProgram, AStopBySignalEndsWithinTwoSecondsWhileAPhotoDoesNotAnswer)
 
         ASSERT_TRUE(hangs) << run.out << run.err;
         EXPECT_LT(took, std::chrono::seconds(2)) << run.out << run.err;
-        std::printf("signal %d ended the maker after %lld ms\n", number,
+        std::printf("%s hangs: signal %d ended the maker after %lld ms\n", each.what, number,
                     static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
         EXPECT_EQ(run.exit_status, 1) << run.out << run.err;
+        EXPECT_NE(run.err.find("Cancelled."), std::string::npos) << run.err;
         EXPECT_EQ(read_file(video), existing_bytes);
         EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
     }
