@@ -10,25 +10,32 @@
 // the reason, and one for each photo that could not be read while the video
 // was made (its slide is black; the video is made all the same) or was
 // damaged (shown as far as it could be read); the engine's own errors and
-// warnings go to standard error, its other log lines nowhere. Ctrl-C (or
-// SIGTERM) stops the production and leaves OUT as it was, also while a
-// photo's file does not answer; so does music changed in place while the
+// warnings go to standard error, its other log lines nowhere. Ctrl-C,
+// SIGTERM, the terminal closing or the output's reader leaving stops the
+// production and leaves OUT as it was, also while a photo's file does not
+// answer (see StopSignals.h); so does music changed in place while the
 // video is made (cut short, written over), which ends the making naming it.
 // The last line says where the video is ("done: " and the path, which
 // follows its folder when that was moved meanwhile), or why it was not
 // made. Exit status: 0 done; the producer's result code (1 cancelled ... 7
 // unexpected) with its meaning and, where known, the output folder's
-// problem when it fails; 64 for wrong arguments and an OUT that may not be
-// written, 66 when the photos or the music cannot be had or the music
-// changed.
+// problem when it fails (2, an unknown preset, is refused before anything
+// is opened, with the names of the presets); 64 for wrong arguments and an
+// OUT that may not be written, 66 when the photos or the music cannot be
+// had or the music changed.
 
 #include "OutputTarget.h"
 #include "QuietLog.h"
 #include "ShowMaker.h"
+#include "StopSignals.h"
 #include "UnchangedFile.h"
 
+#include "slideshow2/DTSlideshowPresets.h"
+
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -41,9 +48,26 @@ namespace {
 const int exit_usage = 64;
 const int exit_no_input = 66;
 
-std::atomic<bool> stop_asked(false);
+// Standard output or error closed when the program starts would go to the
+// first file it opens, the video's perhaps: /dev/null takes their place.
+void keep_standard_streams_open() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && ::open("/dev/null", O_RDWR) == -1)
+            return;
+    }
+}
 
-extern "C" void ask_to_stop(int) { stop_asked = true; }
+// "1 photo", "2 photos".
+std::string counted(std::size_t count, const char* thing) {
+    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
+std::string preset_list() {
+    std::string list;
+    for (const std::string& name : kestrel::slideshow2::preset_names())
+        list += (list.empty() ? "" : ", ") + name;
+    return list;
+}
 
 // A line per ten percent, or one line rewritten in place on a terminal.
 class progress_printer {
@@ -80,17 +104,30 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    keep_standard_streams_open();
     make_show::quiet_log log;
     std::ostream& out = log.out();
+    // From the start: a reader that leaves never ends the program at a
+    // write, it stops the making (before it begins, when it leaves early).
+    make_show::stop_on_signal(SIGPIPE);
     if (argc != 5) {
         std::cerr << "usage: kestrel_make_show FOLDER MUSIC PRESET OUT" << std::endl;
         return exit_usage;
     }
     const std::string folder = argv[1], music = argv[2], preset = argv[3], output = argv[4];
+    const std::vector<std::string>& presets = kestrel::slideshow2::preset_names();
+    if (std::find(presets.begin(), presets.end(), preset) == presets.end()) {
+        const int result = kestrel::slideshow2::slideshow_produce::invalid_preset;
+        std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result
+                  << ") There is no preset \"" << preset << "\"; the presets are: " << preset_list() << "."
+                  << std::endl;
+        return result;
+    }
 
     std::vector<std::string> photos;
     try {
         photos = make_show::jpeg_files(folder);
+        make_show::require_music_file(music);
     } catch (const std::exception& e) {
         std::cerr << "kestrel_make_show: " << e.what() << std::endl;
         return exit_no_input;
@@ -106,7 +143,7 @@ int main(int argc, char** argv) {
     const make_show::unchanged_file music_file(music);
     make_show::opened_show made;
     try {
-        out << "opening " << photos.size() << " photos and the music..." << std::endl;
+        out << "opening " << counted(photos.size(), "photo") << " and the music..." << std::endl;
         made = make_show::open_show(photos, music);
     } catch (const std::exception& e) {
         std::cerr << "kestrel_make_show: " << e.what() << std::endl;
@@ -114,12 +151,12 @@ int main(int argc, char** argv) {
     }
     for (const make_show::left_out_photo& photo : made.skipped)
         std::cerr << "kestrel_make_show: left out: " << photo.path << ": " << photo.reason << std::endl;
-    out << made.show->count() << " slides, "
-              << made.show->av_source()->video()->duration() / 1000.0 << " s; making " << output
-              << " (" << preset << ")" << std::endl;
+    out << counted(made.show->count(), "slide") << ", " << made.show->av_source()->video()->duration() / 1000.0
+        << " s; making " << output << " (" << preset << ")" << std::endl;
 
-    std::signal(SIGINT, ask_to_stop);
-    std::signal(SIGTERM, ask_to_stop);
+    std::atomic<bool>& stop_asked = make_show::stop_asked();
+    for (const int number : {SIGINT, SIGTERM, SIGHUP})
+        make_show::stop_on_signal(number);
     progress_printer print(out);
     std::atomic<bool> music_changed(false);
     std::vector<kestrel::slideshow2::unreadable_photo> unreadable;

@@ -3,6 +3,7 @@
 #include "DTAudioTrackFile.h"
 #include "DTFailureReason.h"
 #include "DTOutputFolderProblem.h"
+#include "DTRegularFile.h"
 #include "DTUnfinishedVideo.h"
 #include "slideshow2/DTGilSlideshow.h"
 #include "slideshow2/DTPhotoManager.h"
@@ -36,11 +37,6 @@ bool is_jpeg_name(const fs::path& path) {
     return extension == ".jpg" || extension == ".jpeg";
 }
 
-bool is_regular_file(const std::string& path) {
-    std::error_code error;
-    return fs::is_regular_file(path, error);
-}
-
 // Anything but a folder is offered as a photo: a named pipe or a device
 // is refused when it is opened, and named with why.
 bool is_photo_candidate(const fs::directory_entry& entry) {
@@ -60,7 +56,10 @@ struct open_answers {
 
 std::vector<std::string> jpeg_files(const std::string& folder) {
     std::error_code error;
-    if (!fs::is_directory(folder, error))
+    const fs::file_status status = fs::status(folder, error);
+    if (status.type() == fs::file_type::not_found)
+        throw std::runtime_error("the folder " + folder + " does not exist");
+    if (status.type() != fs::file_type::directory)
         throw std::runtime_error("not a folder: " + folder);
     std::vector<std::string> files;
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
@@ -73,12 +72,19 @@ std::vector<std::string> jpeg_files(const std::string& folder) {
     return files;
 }
 
+void require_music_file(const std::string& music) {
+    const std::string refusal = file_kind_reason(music);
+    if (!refusal.empty())
+        throw std::runtime_error("no music file at " + music + ": " + refusal);
+}
+
 opened_show open_show(const std::vector<std::string>& photos, const std::string& music) {
-    if (!is_regular_file(music))
-        throw std::runtime_error("no music file at " + music);
+    require_music_file(music);
     audio_track_ptr track;
     try {
-        track = create_audio_track_file(music, nullptr, false);
+        // Looping, as the application opens it: a song shorter than the
+        // show starts again until the show's sound fades out.
+        track = create_audio_track_file(music, nullptr, true);
     } catch (...) {
         throw std::runtime_error("cannot open the music " + music + ": " +
                                  errors::reason_of(std::current_exception()));
@@ -194,6 +200,11 @@ file_outcome produce_show_file(const slideshow_ptr& show, const std::string& pre
     outcome.result = slideshow_produce::create_file_failed;
     if (!target.refusal.empty()) {
         outcome.cause = target.out + ": " + target.refusal;
+        return outcome;
+    }
+    // Asked before anything is made: nothing to make and remove.
+    if (stop_asked) {
+        outcome.result = slideshow_produce::cancelled;
         return outcome;
     }
     unfinished_video video;

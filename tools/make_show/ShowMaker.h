@@ -1,10 +1,11 @@
 #pragma once
 // A slideshow video made as the application makes it, without its windows:
 // the JPEGs of a folder on the slides of the renderer-backed slideshow
-// (opened through the photo manager), one music file as its sound, the
-// application's default settings (slides of 6 s, transitions of 1.2 s,
-// Ken Burns motion, 4:3 frames), then the producer for a preset. Used by
-// kestrel_make_show and by the production benchmark.
+// (opened through the photo manager), one music file as its sound (looped
+// when shorter than the show, faded out at its end), the application's
+// default settings (slides of 6 s, transitions of 1.2 s, Ken Burns motion,
+// 4:3 frames), then the producer for a preset. Used by kestrel_make_show
+// and by the production benchmark.
 //
 // Throws std::runtime_error with a message for the user when the photos or
 // the music cannot be had (the music's reason in plain words); production
@@ -24,6 +25,8 @@ namespace make_show {
 
 // The entries of the folder ending in .jpg or .jpeg (any case) that are
 // no folders, sorted by name; the folder's subfolders are not entered.
+// Throws, naming the folder, when it does not exist, is no folder or
+// cannot be read.
 std::vector<std::string> jpeg_files(const std::string& folder);
 
 struct left_out_photo {
@@ -38,8 +41,13 @@ struct opened_show {
     std::vector<left_out_photo> skipped;
 };
 
+// Throws "no music file at <path>: <what is there>" ("not found", "not a
+// regular file: a named pipe") unless the path leads to a regular file.
+// Looks without opening it: a pipe or a terminal is never opened.
+void require_music_file(const std::string& music);
+
 // The show of the photos (in this order) and the music. Throws when no
-// photo opens or the music cannot be opened.
+// photo opens or the music cannot be opened (require_music_file first).
 opened_show open_show(const std::vector<std::string>& photos, const std::string& music);
 
 // Produces the show into `output` by the preset and waits for the end.
@@ -70,7 +78,8 @@ struct file_outcome {
 // video takes (see OutputTarget.h) and nothing else: the video is made as
 // an unfinished video in the target's folder, and a stop or a failure
 // removes it, leaving a file already there as it was. A target with a
-// refusal is not made (create_file_failed). `may_finish` (may be empty),
+// refusal is not made (create_file_failed), nor one whose stop was asked
+// before it began (cancelled). `may_finish` (may be empty),
 // asked once the video is complete, keeps it from OUT when it says no, as
 // `stop_asked` does then (the result is cancelled). `unreadable` as for
 // produce_show.

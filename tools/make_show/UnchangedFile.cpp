@@ -6,8 +6,9 @@
 namespace make_show {
 
 unchanged_file::unchanged_file(const std::string& path) {
-    // Without waiting: a pipe or a device is refused as music later.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // A path descriptor: it holds the file without opening it for reading,
+    // so a pipe or a device put at the path meanwhile is never opened.
+    fd_ = ::open(path.c_str(), O_PATH | O_CLOEXEC);
     if (fd_ >= 0 && ::fstat(fd_, &opened_) != 0) {
         ::close(fd_);
         fd_ = -1;

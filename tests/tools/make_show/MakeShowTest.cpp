@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -42,11 +43,12 @@ struct finished_run {
     std::string err;
 };
 
-// Started with its output in the scratch folder's stdout.txt and
-// stderr.txt, and `settings` ("NAME=value") added to its environment; -1
-// when it could not be started.
+// Started with its output in the scratch folder's stdout.txt (or into
+// `output`, when given) and stderr.txt, and `settings` ("NAME=value") added
+// to its environment; -1 when it could not be started. A hang-up reaches
+// it as from a terminal, even when the tests run under nohup.
 pid_t start_make_show(const std::vector<std::string>& arguments, const TempDir& scratch,
-                      const std::vector<std::string>& settings = {}) {
+                      const std::vector<std::string>& settings = {}, int output = -1) {
     std::vector<std::string> words{MAKE_SHOW_PROGRAM};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -68,8 +70,18 @@ pid_t start_make_show(const std::vector<std::string>& arguments, const TempDir& 
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (output >= 0)
+        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGHUP);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t child = 0;
-    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environment.data());
+    const int spawned = posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), environment.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return spawned == 0 ? child : -1;
 }
@@ -185,11 +197,28 @@ TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
     EXPECT_NE(probe.first(1), nullptr);
 }
 
-// Ctrl-C or the session's end while the video is made: the production
-// ends as cancelled, its unfinished file goes and the file it would have
-// replaced is left byte for byte.
+// Whether `text` came through the pipe within a minute; false at its end.
+bool read_until(int pipe, const std::string& text) {
+    std::string read_so_far;
+    for (int tenths = 0; tenths < 600 && read_so_far.find(text) == std::string::npos; ++tenths) {
+        pollfd ready{pipe, POLLIN, 0};
+        if (poll(&ready, 1, 100) != 1)
+            continue;
+        char bytes[4096];
+        const ssize_t count = read(pipe, bytes, sizeof bytes);
+        if (count <= 0)
+            return false;
+        read_so_far.append(bytes, static_cast<std::size_t>(count));
+    }
+    return read_so_far.find(text) != std::string::npos;
+}
+
+// Ctrl-C, the session's end, the terminal closing or the reader of its
+// output leaving (SIGPIPE at its next line) while the video is made: the
+// production ends as cancelled, its unfinished file goes and the file it
+// would have replaced is left byte for byte.
 TEST(MakeShowProgram, AStopBySignalLeavesTheExistingFileAsItWas) {
-    for (const int number : {SIGINT, SIGTERM}) {
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         SCOPED_TRACE(number);
         TempDir scratch;
         const std::string photos = scratch.file("photos");
@@ -204,12 +233,26 @@ TEST(MakeShowProgram, AStopBySignalLeavesTheExistingFileAsItWas) {
         ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
         write_file(video, existing_bytes);
 
-        const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch);
+        int reader[2] = {-1, -1};
+        const bool reader_leaves = number == SIGPIPE;
+        if (reader_leaves) {
+            ASSERT_EQ(pipe2(reader, O_CLOEXEC), 0);
+        }
+        const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch, {}, reader[1]);
         ASSERT_GT(child, 0);
         // Stopped once it writes, under the hidden name beside the file.
-        const bool producing = wait_for_output(scratch, "producing:");
+        bool producing = false;
+        if (reader_leaves) {
+            close(reader[1]);
+            producing = read_until(reader[0], "producing:");
+        } else {
+            producing = wait_for_output(scratch, "producing:");
+        }
         const std::vector<std::string> while_producing = names_in(out);
-        kill(child, number);
+        if (reader_leaves)
+            close(reader[0]);
+        else
+            kill(child, number);
         const finished_run run = wait_for(child, scratch);
 
         ASSERT_TRUE(producing) << run.out << run.err;
@@ -398,7 +441,7 @@ struct refused_output {
     // Puts something at OUT, the music and the photos at hand; false when
     // that cannot be done here.
     std::function<bool(const std::string& out, const show_inputs& inputs)> make;
-    const char* reason; // "%m" for the music's path, "%p" for the photo's
+    const char* reason; // "%m" for the music's path, "%p" for the photo's, "%f" for the folder's
 };
 
 void PrintTo(const refused_output& row, std::ostream* out) { *out << row.name; }
@@ -410,6 +453,8 @@ std::string with_paths(std::string text, const show_inputs& inputs) {
         text.replace(at, 2, inputs.music);
     for (std::size_t at; (at = text.find("%p")) != std::string::npos;)
         text.replace(at, 2, inputs.photos + "/100.jpg");
+    for (std::size_t at; (at = text.find("%f")) != std::string::npos;)
+        text.replace(at, 2, inputs.photos);
     return text;
 }
 
@@ -473,6 +518,105 @@ INSTANTIATE_TEST_SUITE_P(
                        [](const std::string& out, const show_inputs&) { return mkdir(out.c_str(), 0755) == 0; },
                        "it is a folder"}),
     [](const testing::TestParamInfo<refused_output>& info) { return std::string(info.param.name); });
+
+// A song shorter than the show starts again, as in the program, up to the
+// show's faded end: one slide of 6 s over a tone of 1 s sounds until its
+// fade begins (at 3.6 s), and is silent at its end. One photo, one slide:
+// both said in the singular.
+TEST(MakeShowProgram, AShortSongLoopsUpToTheFadedEnd) {
+    TempDir scratch;
+    const show_inputs inputs = make_inputs(scratch, 1);
+    const std::string video = scratch.file("show.avi");
+
+    const finished_run run = run_make_show({inputs.photos, inputs.music, "windows-simple", video}, scratch);
+
+    ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+    const std::vector<std::string> out = lines_of(run.out);
+    ASSERT_GE(out.size(), 2u) << run.out;
+    EXPECT_EQ(out[0], "opening 1 photo and the music...");
+    EXPECT_EQ(out[1], "1 slide, 6 s; making " + video + " (windows-simple)");
+    const media_probe probe = probe_media_file(video);
+    const stream_probe* sound = probe.first(1);
+    ASSERT_NE(sound, nullptr);
+    const std::vector<double>& peaks = sound->block_peaks;
+    ASSERT_GT(peaks.size(), 100u);
+    const double block_seconds = static_cast<double>(sound->decoded_samples) / peaks.size() / sound->sample_rate;
+    double silent_at = -1.0;
+    for (std::size_t i = 0; i < peaks.size() && silent_at < 0.0; ++i) {
+        const double at = i * block_seconds;
+        if (at > 0.1 && at < 3.4 && peaks[i] < 0.08)
+            silent_at = at;
+    }
+    EXPECT_EQ(silent_at, -1.0) << "the sound stopped before the fade";
+    EXPECT_LT(peaks.back(), 0.01) << "not faded out";
+}
+
+struct refused_input {
+    const char* name;
+    // Spoils the folder, the music or the preset given.
+    std::function<bool(show_inputs& inputs, std::string& preset)> spoil;
+    int exit_status;
+    const char* line; // with paths as refused_output's reason
+};
+
+void PrintTo(const refused_input& row, std::ostream* out) { *out << row.name; }
+
+class MakeShowRefusedInput : public testing::TestWithParam<refused_input> {};
+
+// Refused with one line naming what is wrong, before any photo or the music
+// is opened, and nothing is made.
+TEST_P(MakeShowRefusedInput, IsNamedBeforeAnythingIsOpened) {
+    const refused_input& row = GetParam();
+    TempDir scratch;
+    show_inputs inputs = make_inputs(scratch, 1);
+    std::string preset = "windows-simple";
+    ASSERT_TRUE(row.spoil(inputs, preset));
+    const std::string out = scratch.file("out");
+    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+
+    const finished_run run = run_make_show({inputs.photos, inputs.music, preset, out + "/show.avi"}, scratch);
+
+    EXPECT_EQ(run.exit_status, row.exit_status) << run.out << run.err;
+    EXPECT_EQ(run.err, "kestrel_make_show: " + with_paths(row.line, inputs) + "\n");
+    EXPECT_EQ(run.out, "") << "refused before the photos are opened";
+    EXPECT_EQ(names_in(out), std::vector<std::string>{});
+}
+
+// The music's path given to something else than a file.
+std::function<bool(show_inputs&, std::string&)> music_as(const std::function<bool(const std::string&)>& make) {
+    return [make](show_inputs& inputs, std::string&) {
+        inputs.music += ".other";
+        return make(inputs.music);
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, MakeShowRefusedInput,
+    testing::Values(
+        refused_input{"MusicPipe", music_as([](const std::string& path) { return mkfifo(path.c_str(), 0644) == 0; }),
+                      66, "no music file at %m: not a regular file: a named pipe"},
+        refused_input{"MusicFolder",
+                      music_as([](const std::string& path) { return mkdir(path.c_str(), 0755) == 0; }), 66,
+                      "no music file at %m: a folder, not a file"},
+        refused_input{"MusicMissing", music_as([](const std::string&) { return true; }), 66,
+                      "no music file at %m: not found"},
+        refused_input{"FolderMissing",
+                      [](show_inputs& inputs, std::string&) {
+                          inputs.photos += "/gone";
+                          return true;
+                      },
+                      66, "the folder %f does not exist"},
+        // Names are matched exactly, case included.
+        refused_input{"UnknownPreset",
+                      [](show_inputs&, std::string& preset) {
+                          preset = "Mac-Medium";
+                          return true;
+                      },
+                      2,
+                      "Can't find preset. (result 2) There is no preset \"Mac-Medium\"; the presets are: iphone, "
+                      "iphone4, iphone5, ipad, ipad3, windows-low, windows-medium, windows-high, mac-low, "
+                      "mac-medium, mac-high, tube-low, tube-medium, tube-high, mpeg, windows-simple, default."}),
+    [](const testing::TestParamInfo<refused_input>& info) { return std::string(info.param.name); });
 
 std::string last_line(const std::string& text) {
     const std::vector<std::string> lines = lines_of(text);
