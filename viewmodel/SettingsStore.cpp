@@ -63,8 +63,8 @@ bool SettingsStore::keepOutIrregularFile()
         keptOut_ = path;
         keptOutKind_ = QString::fromStdString(kestrel::irregular_file_reason(status.st_mode));
         scratch_ = std::make_unique<QTemporaryDir>();
-        // Without a scratch folder, a folder below a device, where nothing
-        // is ever found or made: the settings then last only while read.
+        // Without a scratch folder, a place below a device, where nothing
+        // is ever found or made: every QSettings starts from the defaults.
         const QString place = scratch_->isValid() ? scratch_->path() : QStringLiteral("/dev/null/settings");
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, place);
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, place);
