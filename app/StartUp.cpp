@@ -7,6 +7,7 @@
 #include "app/Translations.h"
 
 #include "viewmodel/MainViewModel.h"
+#include "viewmodel/SettingsStore.h"
 
 #include "componentmodel/Platform.h"
 #include "componentmodel/SingleApplication.h"
@@ -67,6 +68,8 @@ int run(int& argc, char** argv, const StartedHook& started)
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
     setIdentity();
 
+    // Before the first QSettings, which would open whatever stands there.
+    ViewModel::SettingsStore::instance().keepOutIrregularFile();
     std::unique_ptr<QSettings> settings(new QSettings);
     startOnlineServices(*settings);
     std::unique_ptr<Feedback::Notification> notification(

@@ -1,17 +1,19 @@
 #pragma once
 // The program from start to end. A later start hands "show" to the running
 // instance and returns 0 at once, before anything is written or started.
-// The first instance sets the program's identity, writes the link settings,
-// starts the online services (analytics, the advertisement and the
-// notification feeds), installs the translations, registers the QML types,
-// builds the main view model, shows the main window and runs the event loop
-// until the window has closed or the session asks the program to end (see
-// TerminationSignals). Then it takes everything down in order: the windows
-// still open (without questions; the main window's place is kept), the
-// window's host (which stores the window geometry and last folders), the
-// main view model (a running conversion is stopped, its thread joined and
-// its unfinished file removed; the storyboard and the music are stored),
-// the translators, the notification service, the application object.
+// The first instance sets the program's identity, keeps a settings file
+// that is no regular file out of the run (SettingsStore.h), writes the
+// link settings, starts the online services (analytics, the advertisement
+// and the notification feeds), installs the translations, registers the
+// QML types, builds the main view model, shows the main window and runs
+// the event loop until the window has closed or the session asks the
+// program to end (see TerminationSignals). Then it takes everything down
+// in order: the windows still open (without questions; the main window's
+// place is kept), the window's host (which stores the window geometry and
+// last folders), the main view model (a running conversion is stopped, its
+// thread joined and its unfinished file removed; the storyboard and the
+// music are stored), the translators, the notification service, the
+// application object.
 //
 // `started`, when given, runs once the main window shows, just before the
 // event loop: the test driver reaches the running program through it.

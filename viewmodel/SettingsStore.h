@@ -8,6 +8,13 @@
 // once the view models are made still hears of what went wrong while they
 // were being made.
 //
+// What stands at the settings file is looked at before the process's first
+// QSettings, which reads it when made: no regular file there (a named pipe
+// would hold the start until someone writes to it, a device may never end)
+// is kept out of the whole run, told at the first read check, and left as
+// it is; the settings live in a scratch folder of their own until the
+// program ends, and their stores say nothing more.
+//
 // One for the process, like the store itself. GUI thread only. Throws
 // nothing.
 
@@ -16,7 +23,10 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class QSettings;
+class QTemporaryDir;
 
 namespace ViewModel {
 
@@ -24,6 +34,12 @@ class SettingsStore : public QObject {
     Q_OBJECT
 public:
     static SettingsStore& instance();
+
+    // Before the process's first QSettings, with the application's names
+    // set: when the user's settings file (or the organisation's, which is
+    // read with it) is no regular file, the process's settings go to a
+    // scratch folder for the run. Whether they did.
+    bool keepOutIrregularFile();
 
     // Writes what `settings` holds to its file; false when that failed.
     bool store(QSettings& settings);
@@ -35,10 +51,14 @@ signals:
     void problem(QString message);
 
 private:
-    SettingsStore() = default;
+    SettingsStore();
+    ~SettingsStore() override;
     void tell(const QString& message);
 
     ProblemMemory told_;
+    // The file kept out and what it is; empty while none is.
+    QString keptOut_, keptOutKind_;
+    std::unique_ptr<QTemporaryDir> scratch_;
 };
 
 } // namespace ViewModel

@@ -6,8 +6,8 @@
 #include "componentmodel/FileHelpers.h"
 
 #include "DTFailureReason.h"
+#include "DTRegularFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +18,10 @@
 #include <QXmlStreamReader>
 #include <QtDebug>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 
 namespace ViewModel {
@@ -27,27 +31,86 @@ namespace {
 
 const QString pathKey = QStringLiteral("Storyboard/slides");
 
-// XML 1.0's Char production over UTF-16.
-bool isXmlText(const QString& text)
+// How many UTF-16 units the character at `i` takes (2 for a surrogate
+// pair); 0 when XML 1.0's Char production leaves it out.
+qsizetype xmlCharLength(QStringView text, qsizetype i)
 {
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
-    const char16_t* const end = p + text.size();
-    for (; p != end; ++p) {
-        const char16_t c = *p;
-        if (c >= 0x20 && c < 0xD800)
-            continue;
-        if (QChar::isHighSurrogate(c)) {
-            if (p + 1 == end || !QChar::isLowSurrogate(p[1]))
-                return false;
-            ++p;
-            continue;
-        }
-        if (QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
+    const char16_t c = text[i].unicode();
+    if (c >= 0x20 && c < 0xD800)
+        return 1;
+    if (QChar::isHighSurrogate(c))
+        return i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 0;
+    if (QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
+        return 0;
+    return c >= 0x20 || c == '\t' || c == '\n' || c == '\r' ? 1 : 0;
+}
+
+bool isXmlText(QStringView text)
+{
+    for (qsizetype i = 0, length; i < text.size(); i += length)
+        if ((length = xmlCharLength(text, i)) == 0)
             return false;
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-            return false;
-    }
     return true;
+}
+
+// A value XML cannot hold is written in an attribute of its own: its
+// backslashes doubled, and each UTF-16 unit that XML leaves out as a
+// backslash, "u" and four hex digits.
+QString withCharacterEscapes(QStringView value)
+{
+    QString escaped;
+    escaped.reserve(value.size() + 16);
+    for (qsizetype i = 0; i < value.size();) {
+        const qsizetype length = xmlCharLength(value, i);
+        if (length == 0)
+            escaped += QStringLiteral("\\u%1").arg(value[i].unicode(), 4, 16, QLatin1Char('0'));
+        else if (value[i] == u'\\')
+            escaped += QLatin1String("\\\\");
+        else
+            escaped += value.mid(i, length);
+        i += qMax<qsizetype>(length, 1);
+    }
+    return escaped;
+}
+
+// The UTF-16 unit of the four hex digits at `i`; -1 when they are not.
+int escapedUnit(QStringView text, qsizetype i)
+{
+    if (i + 4 > text.size())
+        return -1;
+    int unit = 0;
+    for (const QChar c : text.mid(i, 4)) {
+        const int digit = c >= u'0' && c <= u'9'   ? c.unicode() - '0'
+                          : c >= u'a' && c <= u'f' ? c.unicode() - 'a' + 10
+                          : c >= u'A' && c <= u'F' ? c.unicode() - 'A' + 10
+                                                   : -1;
+        if (digit < 0)
+            return -1;
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+// The reverse of withCharacterEscapes; a backslash that starts neither
+// escape stays as it is.
+QString withoutCharacterEscapes(QStringView escaped)
+{
+    QString value;
+    value.reserve(escaped.size());
+    for (qsizetype i = 0; i < escaped.size(); ++i) {
+        const QChar next = i + 1 < escaped.size() ? escaped[i + 1] : QChar();
+        if (escaped[i] == u'\\' && next == u'\\') {
+            value += next;
+            ++i;
+        } else if (const int unit = escaped[i] == u'\\' && next == u'u' ? escapedUnit(escaped, i + 2) : -1;
+                   unit >= 0) {
+            value += QChar(char16_t(unit));
+            i += 5;
+        } else {
+            value += escaped[i];
+        }
+    }
+    return value;
 }
 
 // Appends the value in UTF-8 with the attribute escapes. The escaped
@@ -79,6 +142,24 @@ void appendEscaped(QByteArray& out, const QString& value)
         }
     }
     out.append(run, end - run);
+}
+
+// The names of an entry's attribute: as it is, and escaped.
+struct AttributeNames {
+    const char* plain;
+    const char* escaped;
+};
+const AttributeNames filePathNames{"filePath", "escapedFilePath"};
+const AttributeNames settingsNames{"settings", "escapedSettings"};
+
+// Appends ` name="value"`, under the escaped name when XML cannot hold the
+// value as it is.
+void appendAttribute(QByteArray& out, const AttributeNames& names, const QString& value)
+{
+    const bool plain = isXmlText(value);
+    out.append(' ').append(plain ? names.plain : names.escaped).append("=\"");
+    appendEscaped(out, plain ? value : withCharacterEscapes(value));
+    out.append('"');
 }
 
 // Far more than any storyboard (a million slides); a bigger file is read
@@ -137,6 +218,16 @@ bool isUtf8Document(const QByteArray& document)
            declared.captured(1) == QLatin1String("utf8");
 }
 
+// An entry's value: the attribute of its name, or where that is absent the
+// escaped one, unescaped; empty when neither is there.
+QString attributeValue(const QXmlStreamAttributes& attributes, const AttributeNames& names)
+{
+    const QLatin1String plain(names.plain);
+    if (attributes.hasAttribute(plain))
+        return attributes.value(plain).toString();
+    return withoutCharacterEscapes(attributes.value(QLatin1String(names.escaped)));
+}
+
 QList<StoryboardEntry> readEntries(QXmlStreamReader& reader, bool& damaged)
 {
     reader.setNamespaceProcessing(false);
@@ -147,8 +238,7 @@ QList<StoryboardEntry> readEntries(QXmlStreamReader& reader, bool& damaged)
     }
     while (reader.readNextStartElement()) {
         const QXmlStreamAttributes attributes = reader.attributes();
-        entries.append({attributes.value(QLatin1String("filePath")).toString(),
-                        attributes.value(QLatin1String("settings")).toString()});
+        entries.append({attributeValue(attributes, filePathNames), attributeValue(attributes, settingsNames)});
         reader.skipCurrentElement();
     }
     damaged = reader.hasError();
@@ -184,15 +274,30 @@ QString keepDamaged(const QString& path)
     return original.absoluteFilePath();
 }
 
-// Why a stored file that is there cannot be read; empty when it can.
-QString unreadableReason(const QFileInfo& info)
+// Opens the stored file for reading, once a look has shown a regular file
+// there: a named pipe would hold the open until someone writes to it, a
+// device may never end, and a terminal could become the program's own
+// (hence O_NOCTTY too). Non-blocking in case something else was put there
+// since the look; the kind is checked again on what was opened. Why it
+// cannot be read; empty when `file` is open.
+QString openStoredFile(const QString& path, QFile& file)
 {
-    if (info.isDir())
-        return QString::fromStdString(kestrel::errors::file_access_reason(EISDIR));
-    // Not a FIFO or a device: opening one would wait for a writer.
-    if (!info.isFile())
-        return QCoreApplication::translate("ViewModel::StoryboardFile", "not a regular file");
-    return QString();
+    const QByteArray name = QFile::encodeName(path);
+    const std::string kind = kestrel::file_kind_reason(name.toStdString());
+    if (!kind.empty())
+        return QString::fromStdString(kind);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromStdString(kestrel::errors::file_access_reason(errno));
+    struct stat status;
+    std::string refusal = ::fstat(fd, &status) != 0 ? kestrel::errors::file_access_reason(errno)
+                                                     : kestrel::irregular_file_reason(status.st_mode);
+    if (refusal.empty() && !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        refusal = file.errorString().toStdString();
+    if (refusal.empty())
+        return QString();
+    ::close(fd);
+    return QString::fromStdString(refusal);
 }
 
 QString newFilePath()
@@ -213,21 +318,13 @@ QByteArray toXml(const QList<StoryboardEntry>& entries)
     QByteArray document;
     document.reserve(size);
     document.append("<Slides>\n");
-    bool written = false;
     for (const StoryboardEntry& entry : entries) {
-        if (!isXmlText(entry.filePath) || !isXmlText(entry.settings)) {
-            qWarning().noquote() << "[StoryboardFile] left out a slide whose path or settings XML cannot hold:"
-                                 << entry.filePath.toUtf8().toPercentEncoding("/ ");
-            continue;
-        }
-        document.append("    <Slide settings=\"");
-        appendEscaped(document, entry.settings);
-        document.append("\" filePath=\"");
-        appendEscaped(document, entry.filePath);
-        document.append("\"/>\n");
-        written = true;
+        document.append("    <Slide");
+        appendAttribute(document, settingsNames, entry.settings);
+        appendAttribute(document, filePathNames, entry.filePath);
+        document.append("/>\n");
     }
-    return written ? document.append("</Slides>\n") : QByteArray("<Slides/>\n");
+    return entries.isEmpty() ? QByteArray("<Slides/>\n") : document.append("</Slides>\n");
 }
 
 QList<StoryboardEntry> fromXml(const QByteArray& document, bool* damaged)
@@ -298,10 +395,8 @@ QList<StoryboardEntry> load(LoadDamage* damage)
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
         return {};
-    QFile file(path);
-    QString unreadable = unreadableReason(info);
-    if (unreadable.isEmpty() && !file.open(QIODevice::ReadOnly))
-        unreadable = QString::fromStdString(kestrel::errors::file_access_reason(errno));
+    QFile file;
+    const QString unreadable = openStoredFile(path, file);
     if (!unreadable.isEmpty()) {
         qWarning().noquote() << "[StoryboardFile] the stored storyboard could not be read:" << path << unreadable
                              << "; it stays as it is and the next save makes a new file";

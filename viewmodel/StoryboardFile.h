@@ -9,15 +9,18 @@
 //     </Slides>
 // or the one line <Slides/> for an empty storyboard. Attribute values escape
 // < & " as &lt; &amp; &quot;, > as &gt; where it follows "]]", and tab, line
-// feed and carriage return as &#x9; &#xa; &#xd;. An entry holding a
+// feed and carriage return as &#x9; &#xa; &#xd;. A value holding a
 // character that XML cannot carry (another control character, an unpaired
-// surrogate, U+FFFE, U+FFFF) is left out with a log line, so that what is
-// written always reads back.
+// surrogate, U+FFFE, U+FFFF) goes in escapedSettings or escapedFilePath
+// instead, its backslashes doubled and each UTF-16 unit that XML cannot
+// carry written as a backslash, "u" and four hex digits (U+0001 as
+// backslash-u0001), so that every entry reads back as it was.
 //
 // As read: any XML document; every child element of the root in document
 // order, whatever the names, gives its filePath and settings attributes
-// (empty when absent). A damaged document gives the entries before the
-// damage (for a UTF-8 document, before its first byte that is not UTF-8);
+// (where one is absent, its escaped attribute unescaped; else empty). A
+// damaged document gives the entries before the damage (for a UTF-8
+// document, before its first byte that is not UTF-8);
 // one that is not XML gives none. Of a file, the first 512 MiB are read.
 // A document that does not read to its end (not well-formed, a byte that
 // is not UTF-8, cut short, beyond the 512 MiB) is damaged; an empty one is
@@ -30,9 +33,10 @@
 // forgotten instead, so that the next save makes a new file and the damaged
 // one stays untouched.
 //
-// A stored path where no regular file can be read (a folder, a device, a
-// file that may not be read) is told and forgotten the same way: what
-// stands there is never written over.
+// A stored path where no regular file can be read (a folder, a named pipe,
+// a device or terminal, a socket, a file that may not be read) is told, by
+// what it is, and forgotten the same way: what stands there is never
+// written over, and only a regular file is ever opened.
 //
 // GUI thread (the application's QSettings, written through SettingsStore).
 // Throws nothing.

@@ -11,8 +11,14 @@
 //                   once the stop has returned
 //   turn <index>    turns that slide's photo as its button does: "turned"
 //   quit            closes the main window as the user would
+// and, unasked:
+//   message <text>  a message box showed this text (its line ends as
+//                   "\n"); it is then closed as its close button would
+//   open <url>      the program asked the desktop to open this
 
 #include "app/StartUp.h"
+
+#include "componentmodel/DesktopLauncher.h"
 
 #include "viewmodel/ConvertViewModel.h"
 #include "viewmodel/MainViewModel.h"
@@ -23,6 +29,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QQuickWidget>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -159,9 +166,31 @@ private:
     int reportedProgress_ = 0;
 };
 
+// Reports each message box as it shows, and closes it.
+class MessageReader : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* box = event->type() == QEvent::Show ? qobject_cast<QMessageBox*>(watched) : nullptr;
+        if (box) {
+            say(QStringLiteral("message ") + box->text().replace(QLatin1Char('\n'), QLatin1String("\\n")));
+            QMetaObject::invokeMethod(box, &QMessageBox::reject, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return Application::run(argc, argv, [](MainViewModel& main) { new Driver(main); });
+    ComponentModel::setUrlLauncher([](const QUrl& url, ComponentModel::LaunchMode) {
+        say(QStringLiteral("open ") + url.toString());
+        return true;
+    });
+    MessageReader messages;
+    return Application::run(argc, argv, [&messages](MainViewModel& main) {
+        QCoreApplication::instance()->installEventFilter(&messages);
+        new Driver(main);
+    });
 }

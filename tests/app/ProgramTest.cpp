@@ -28,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <sched.h>
+#include <sys/stat.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -380,6 +381,48 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
     EXPECT_EQ(0, run.exitCode());
     EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
     EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
+}
+
+// What stands at the settings file is no regular file (a named pipe, whose
+// open would wait for a writer for ever; a device that never ends): the
+// program starts at once with its own settings, tells the user which file
+// it is and what, works and ends in order, and leaves it as it was,
+// writing nothing beside it nor anywhere else in the store's folders.
+TEST_F(ProgramTest, ASettingsFileThatIsNoRegularFileIsLeftAloneAndTold)
+{
+    const QString conf = store()->fileName(), folder = QFileInfo(conf).path();
+    settings_.reset(); // synced: no QSettings of this process opens it again
+    const QString config = path("config");
+    const std::pair<const char*, QString> kinds[] = {{"a named pipe", "not a regular file: a named pipe"},
+                                                     {"/dev/zero", "not a regular file: a device"}};
+    for (const auto& [kind, words] : kinds) {
+        SCOPED_TRACE(kind);
+        QFile::remove(conf);
+        if (QString(kind) == "a named pipe")
+            ASSERT_EQ(0, ::mkfifo(QFile::encodeName(conf).constData(), 0600));
+        else
+            ASSERT_TRUE(QFile::link(kind, conf));
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+        EXPECT_EQ("message The settings in \"" + conf + "\" could not be read: " + words +
+                      ".\\nThe program starts with its own settings and leaves what stands there as it is; "
+                      "changes to the settings will be lost when the program ends.",
+                  run.lineStartingWith("message"));
+        const QString photo = path("media/photo.jpg");
+        viewmodeltest::writePhoto(photo.toStdString());
+        run.send("add " + photo);
+        run.send("state");
+        EXPECT_EQ("state slides=1 music= files=" + photo, run.lineStartingWith("state"));
+        run.send("quit");
+        EXPECT_EQ(0, run.exitCode()) << run.errors();
+        EXPECT_EQ(QStringList{QFileInfo(conf).fileName()},
+                  QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+        EXPECT_EQ(QStringList{QFileInfo(folder).fileName()},
+                  QDir(config).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+        EXPECT_EQ(QStringList(), QDir(path("tmp")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            << "the run's settings went with it";
+    }
+    EXPECT_FALSE(QFileInfo(conf).isFile());
 }
 
 // A session that ends cannot answer "quit?": each of its end signals stops

@@ -11,6 +11,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace ViewModel;
 using namespace viewmodeltest;
 
@@ -44,15 +49,34 @@ TEST(StoryboardFileTest, WritesExactBytesAndReadsThemBack)
     }
 }
 
-TEST(StoryboardFileTest, LeavesOutWhatXmlCannotHoldSoTheRestReadsBack)
+// A value XML cannot hold goes escaped into an attribute of its own and
+// reads back as it was, in its place; a value that needs no escape keeps
+// its bytes, a backslash in it included.
+TEST(StoryboardFileTest, EscapesWhatXmlCannotHoldAndReadsItBackInItsPlace)
 {
-    LogCapture log;
-    const QList<StoryboardEntry> read = StoryboardFile::fromXml(
-        StoryboardFile::toXml({{"/p/bell\x07.jpg", ""}, {"/p/good.jpg", "s"}, {"/p/x.jpg", QString(QChar(0xD800))},
-                               {"/p/y.jpg", QString(QChar(0xFFFF))}}));
-    ASSERT_EQ(1, read.size());
-    EXPECT_EQ("/p/good.jpg", read[0].filePath);
-    EXPECT_EQ(3, log.count("left out"));
+    const QList<StoryboardEntry> entries = {
+        {"/p/a.jpg", "s"},
+        {"/p/bell\x01 \\u0041\\.jpg", "s"},
+        // Engine bytes: the name's 0x01 and a byte that is not UTF-8.
+        {"/p/kept \\u0001.jpg", QString::fromLatin1("url\x01\xff")},
+        {QString(QChar(0xD800)) + "x", QString(QChar(0xFFFF))},
+        {QString::fromUtf8("\xf0\x9f\x93\xb7\x1f\"<"), ""},
+    };
+    const QByteArray document = StoryboardFile::toXml(entries);
+    EXPECT_EQ(QByteArray("<Slides>\n"
+                         "    <Slide settings=\"s\" filePath=\"/p/a.jpg\"/>\n"
+                         "    <Slide settings=\"s\" escapedFilePath=\"/p/bell\\u0001 \\\\u0041\\\\.jpg\"/>\n"
+                         "    <Slide escapedSettings=\"url\\u0001\xc3\xbf\" filePath=\"/p/kept \\u0001.jpg\"/>\n"
+                         "    <Slide escapedSettings=\"\\uffff\" escapedFilePath=\"\\ud800x\"/>\n"
+                         "    <Slide settings=\"\" escapedFilePath=\"\xf0\x9f\x93\xb7\\u001f&quot;&lt;\"/>\n"
+                         "</Slides>\n"),
+              document);
+    const QList<StoryboardEntry> read = StoryboardFile::fromXml(document);
+    ASSERT_EQ(entries.size(), read.size());
+    for (int i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(entries[i].filePath, read[i].filePath) << i;
+        EXPECT_EQ(entries[i].settings, read[i].settings) << i;
+    }
 }
 
 TEST(StoryboardFileTest, ReadsAnyChildrenOfAnyRootUpToTheDamage)
@@ -67,6 +91,9 @@ TEST(StoryboardFileTest, ReadsAnyChildrenOfAnyRootUpToTheDamage)
         {"", {}},
         {"<!DOCTYPE S [<!ENTITY e \"/x\">]><S><Slide filePath=\"&e;/y\"/></S>", {"/x/y|"}},
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><S><Slide filePath=\"/\xe9\"/></S>", {"/\u00e9|"}},
+        // The plain attribute wins; what no writer escapes stays as it is.
+        {"<S><Slide filePath=\"/a\" escapedFilePath=\"/b\"/><Slide escapedSettings=\"\\u00\\q\\\\u0041\\u0041\\\"/></S>",
+         {"/a|", "|\\u00\\q\\u0041A\\"}},
     };
     for (const auto& [document, entries] : cases) {
         QStringList read;
@@ -139,6 +166,35 @@ TEST(StoryboardFileTest, FirstSaveNamesANewFileAndLaterSavesKeepIt)
     ASSERT_TRUE(StoryboardFile::save({{"/p/a.jpg", ""}}));
     EXPECT_NE(inTheWay, storedStoryboardPath());
     EXPECT_TRUE(QFileInfo(inTheWay).isDir());
+}
+
+// What stands at the stored path is looked at before anything is opened: a
+// named pipe (whose open would wait for a writer), a device that never
+// ends, a terminal are refused by what they are, forgotten and left alone.
+TEST(StoryboardFileTest, WhatIsNoRegularFileIsNeverOpened)
+{
+    QTemporaryDir folder;
+    const QString pipe = folder.filePath("pipe.xml"), endless = folder.filePath("zero.xml");
+    ASSERT_EQ(0, ::mkfifo(QFile::encodeName(pipe).constData(), 0600));
+    ASSERT_TRUE(QFile::link("/dev/zero", endless));
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    const bool hasTerminal = terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0;
+    const std::pair<QString, QString> cases[] = {
+        {pipe, "not a regular file: a named pipe"},
+        {endless, "not a regular file: a device"},
+        {hasTerminal ? QString::fromLocal8Bit(::ptsname(terminal)) : endless, "not a regular file: a device"},
+    };
+    for (const auto& [path, kind] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        QSettings().setValue("Storyboard/slides", path);
+        StoryboardFile::LoadDamage damage;
+        EXPECT_TRUE(StoryboardFile::load(&damage).isEmpty());
+        EXPECT_EQ(kind, damage.unreadable);
+        EXPECT_EQ(QString(), storedStoryboardPath());
+    }
+    EXPECT_FALSE(QFileInfo(pipe).isFile());
+    if (terminal >= 0)
+        ::close(terminal);
 }
 
 // A stored file that does not read to its end is copied beside itself, as
