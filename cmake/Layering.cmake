@@ -7,7 +7,8 @@
 # A link counts however it is written: PRIVATE, PUBLIC or INTERFACE, inside
 # a generator expression (whatever a genex names counts as linked: its
 # condition cannot be judged here), through an alias, as another target's
-# objects taken as sources ($<TARGET_OBJECTS:x>), or through libraries
+# objects taken as sources ($<TARGET_OBJECTS:x>), as a -l flag or a library
+# file of its name, in link options or LINK_FLAGS, or through libraries
 # outside the table (INTERFACE, imported or helper libraries), followed
 # until a library of the table ends the path. The media libraries count by
 # every name: their imported targets, plain names, -l flags and file paths
@@ -51,7 +52,8 @@ include(${CMAKE_CURRENT_LIST_DIR}/LinkWords.cmake)
 
 # Everything `target` links, directly or through targets outside the table;
 # a target of the table ends the path (its own row rules its links). Aliases
-# give what they stand for.
+# give what they stand for, and so do a -l flag or a library file that names
+# a library of the table.
 function(lumivista_reached target out)
   lumivista_link_words(${target} pending)
   set(seen ${target})
@@ -63,7 +65,13 @@ function(lumivista_reached target out)
     endif()
     list(APPEND seen "${word}")
     if(NOT TARGET "${word}")
-      list(APPEND reached "${word}")
+      # "-lviewmodel" or a path to libviewmodel.so links viewmodel.
+      lumivista_library_named("${word}" library)
+      if(library IN_LIST LUMIVISTA_LAYERED)
+        list(APPEND pending ${library})
+      else()
+        list(APPEND reached "${word}")
+      endif()
       continue()
     endif()
     get_target_property(aliased ${word} ALIASED_TARGET)
