@@ -27,6 +27,16 @@ const std::size_t max_feed_depth = 64;
 // or a feed past either bound; what read_xml throws for text that is not XML.
 boost::property_tree::ptree read_feed_xml(std::istream& stream);
 
+// Gives the memory of freed blocks back to the system (glibc's
+// malloc_trim); nothing elsewhere. Process-wide, any thread.
+void return_freed_memory() noexcept;
+
+namespace details {
+struct freed_memory_returner {
+    ~freed_memory_returner() { return_freed_memory(); }
+};
+} // namespace details
+
 // Hands the tree of read_feed_xml to keep, which copies out what it needs,
 // and gives what keep returns. The tree is freed as soon as keep returns
 // or throws, and the memory it held given back to the system: the C
@@ -34,23 +44,8 @@ boost::property_tree::ptree read_feed_xml(std::istream& stream);
 // reader kept. Throws what read_feed_xml or keep throws.
 template <class Keep>
 auto keep_from_feed_xml(std::istream& stream, Keep&& keep)
-    -> decltype(keep(std::declval<const boost::property_tree::ptree&>()));
-
-// Gives the memory of freed blocks back to the system (glibc's
-// malloc_trim); nothing elsewhere. Process-wide, any thread.
-void return_freed_memory() noexcept;
-
-namespace details {
-// Destroyed after the tree, whatever ends its scope.
-struct freed_memory_returner {
-    ~freed_memory_returner() { return_freed_memory(); }
-};
-} // namespace details
-
-template <class Keep>
-auto keep_from_feed_xml(std::istream& stream, Keep&& keep)
     -> decltype(keep(std::declval<const boost::property_tree::ptree&>())) {
-    const details::freed_memory_returner returner;
+    const details::freed_memory_returner returner; // destroyed after the tree
     return keep(read_feed_xml(stream));
 }
 
