@@ -53,7 +53,8 @@ include(${CMAKE_CURRENT_LIST_DIR}/LinkWords.cmake)
 # Everything `target` links, directly or through targets outside the table;
 # a target of the table ends the path (its own row rules its links). Aliases
 # give what they stand for, and so do a -l flag or a library file that names
-# a library of the table.
+# a library of the table by its target's name or its file's
+# (lumivista_library_file_<name>).
 function(lumivista_reached target out)
   lumivista_link_words(${target} pending)
   set(seen ${target})
@@ -65,10 +66,11 @@ function(lumivista_reached target out)
     endif()
     list(APPEND seen "${word}")
     if(NOT TARGET "${word}")
-      # "-lviewmodel" or a path to libviewmodel.so links viewmodel.
+      # "-llumivista_viewmodel" or a path to liblumivista_viewmodel.so
+      # links viewmodel.
       lumivista_library_named("${word}" library)
-      if(library IN_LIST LUMIVISTA_LAYERED)
-        list(APPEND pending ${library})
+      if(library AND DEFINED lumivista_library_file_${library})
+        list(APPEND pending ${lumivista_library_file_${library}})
       else()
         list(APPEND reached "${word}")
       endif()
@@ -111,6 +113,15 @@ endfunction()
 
 function(lumivista_check_layering)
   set(LUMIVISTA_LAYERED ${LUMIVISTA_LIBRARIES} ${LUMIVISTA_PROGRAMS})
+  foreach(target ${LUMIVISTA_LAYERED})
+    set(lumivista_library_file_${target} ${target})
+    if(TARGET ${target})
+      get_target_property(file_name ${target} OUTPUT_NAME)
+      if(file_name)
+        set(lumivista_library_file_${file_name} ${target})
+      endif()
+    endif()
+  endforeach()
   lumivista_program_targets(${CMAKE_SOURCE_DIR} checked)
   list(APPEND checked ${LUMIVISTA_LAYERED})
   list(REMOVE_DUPLICATES checked)

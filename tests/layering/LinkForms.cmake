@@ -88,6 +88,10 @@ target_link_libraries(codec_objects INTERFACE PkgConfig::FFMPEG)
 target_sources(desktop INTERFACE $<$<CONFIG:Debug>:$<TARGET_OBJECTS:codec_objects>>)
 ]])
 forbidden(l_flag_of_the_table "net links viewmodel" [[target_link_libraries(net PRIVATE -lviewmodel)]])
+forbidden(l_flag_of_a_file_name "net links feedback" [[
+set_target_properties(feedback PROPERTIES OUTPUT_NAME lumivista_feedback)
+target_link_libraries(net PRIVATE -llumivista_feedback)
+]])
 forbidden(l_file_flag_of_the_table "componentmodel links gui" [[target_link_options(componentmodel INTERFACE LINKER:-l:libgui.so)]])
 forbidden(link_flags_of_the_table "desktop links feeds" [[set_target_properties(desktop PROPERTIES LINK_FLAGS_DEBUG "-Wl,--no-undefined -lfeeds")]])
 forbidden(imported_link_interface "net links feedback" [[
