@@ -7,7 +7,8 @@
 # A link counts however it is written: PRIVATE, PUBLIC or INTERFACE, inside
 # a generator expression (whatever a genex names counts as linked: its
 # condition cannot be judged here), through an alias, as another target's
-# objects taken as sources ($<TARGET_OBJECTS:x>), or through libraries
+# objects taken as sources ($<TARGET_OBJECTS:x>), as a -l flag or a library
+# file of its name, in link options or LINK_FLAGS, or through libraries
 # outside the table (INTERFACE, imported or helper libraries), followed
 # until a library of the table ends the path. The media libraries count by
 # every name: their imported targets, plain names, -l flags and file paths
@@ -51,7 +52,9 @@ include(${CMAKE_CURRENT_LIST_DIR}/LinkWords.cmake)
 
 # Everything `target` links, directly or through targets outside the table;
 # a target of the table ends the path (its own row rules its links). Aliases
-# give what they stand for.
+# give what they stand for, and so do a -l flag or a library file that names
+# a library of the table by its target's name or its file's
+# (lumivista_library_file_<name>).
 function(lumivista_reached target out)
   lumivista_link_words(${target} pending)
   set(seen ${target})
@@ -63,7 +66,14 @@ function(lumivista_reached target out)
     endif()
     list(APPEND seen "${word}")
     if(NOT TARGET "${word}")
-      list(APPEND reached "${word}")
+      # "-llumivista_viewmodel" or a path to liblumivista_viewmodel.so
+      # links viewmodel.
+      lumivista_library_named("${word}" library)
+      if(library AND DEFINED lumivista_library_file_${library})
+        list(APPEND pending ${lumivista_library_file_${library}})
+      else()
+        list(APPEND reached "${word}")
+      endif()
       continue()
     endif()
     get_target_property(aliased ${word} ALIASED_TARGET)
@@ -103,6 +113,15 @@ endfunction()
 
 function(lumivista_check_layering)
   set(LUMIVISTA_LAYERED ${LUMIVISTA_LIBRARIES} ${LUMIVISTA_PROGRAMS})
+  foreach(target ${LUMIVISTA_LAYERED})
+    set(lumivista_library_file_${target} ${target})
+    if(TARGET ${target})
+      get_target_property(file_name ${target} OUTPUT_NAME)
+      if(file_name)
+        set(lumivista_library_file_${file_name} ${target})
+      endif()
+    endif()
+  endforeach()
   lumivista_program_targets(${CMAKE_SOURCE_DIR} checked)
   list(APPEND checked ${LUMIVISTA_LAYERED})
   list(REMOVE_DUPLICATES checked)

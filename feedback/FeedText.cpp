@@ -3,7 +3,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <optional>
+#include <string_view>
 
 namespace Feedback {
 
@@ -48,7 +48,7 @@ public:
             if (isLineBreak(u) && !secondHalf && ++breaks_ == maxShownLines)
                 return Outcome::Full;
             const qsizetype width = piece[i].isHighSurrogate() && i + 1 < piece.size() ? 2 : 1;
-            if (text_.size() + width > maxShownCharacters)
+            if (!fits(width))
                 return Outcome::Full;
             // Only bytes that would be shown decide the reading.
             if (u == undecodableMark)
@@ -58,6 +58,7 @@ public:
         }
         return Outcome::Room;
     }
+    bool fits(qsizetype width) const { return text_.size() + width <= maxShownCharacters; }
     QString cut() const { return text_ + QChar(0x2026); }
     const QString& whole() const { return text_; }
 
@@ -67,13 +68,35 @@ private:
     bool afterReturn_ = false;
 };
 
+// A last character that the end of the bytes cuts short: a lead byte
+// followed by fewer continuation bytes than it announces.
+struct CutShortCharacter {
+    std::size_t start; // its lead byte; the size of the bytes when there is none
+    qsizetype width;   // the UTF-16 units it would take whole
+};
+
+CutShortCharacter cutShortCharacter(std::string_view bytes)
+{
+    // A character is at most four bytes: its lead is among the last four.
+    for (std::size_t back = 1; back <= 4 && back <= bytes.size(); ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue;
+        const std::size_t length = byte >= 0xF8 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        if (back < length)
+            return {bytes.size() - back, length == 4 ? 2 : 1};
+        break;
+    }
+    return {bytes.size(), 0};
+}
+
 // Decoded in pieces that end at a character's first byte, so no piece
 // holds half a character and a surrogate pair always arrives whole; reading
 // stops at the cut, so only what is kept (and the character that does not
 // fit) is ever decoded.
 const std::size_t pieceBytes = 4096;
 
-std::size_t pieceEnd(const std::string& bytes, std::size_t begin)
+std::size_t pieceEnd(std::string_view bytes, std::size_t begin)
 {
     std::size_t end = std::min(bytes.size(), begin + pieceBytes);
     // At most three continuation bytes end a character; more are no UTF-8
@@ -85,47 +108,37 @@ std::size_t pieceEnd(const std::string& bytes, std::size_t begin)
     return end;
 }
 
-// Empty when a character that would be kept is undecodable (never so in
-// Latin-1).
 template <class Decode>
-std::optional<QString> shownAs(const std::string& bytes, Decode decode)
+BoundedText::Outcome readInto(BoundedText& shown, std::string_view bytes, Decode decode)
 {
-    BoundedText shown;
     std::string piece;
     for (std::size_t begin = 0; begin < bytes.size();) {
         const std::size_t end = pieceEnd(bytes, begin);
-        piece.assign(bytes, begin, end - begin);
+        piece.assign(bytes.substr(begin, end - begin));
         std::replace(piece.begin(), piece.end(), '\0', '\x01');
-        switch (shown.append(decode(piece))) {
-        case BoundedText::Outcome::Room:
-            break;
-        case BoundedText::Outcome::Full:
-            return shown.cut();
-        case BoundedText::Outcome::Undecodable:
-            return std::nullopt;
-        }
+        const BoundedText::Outcome outcome = shown.append(decode(piece));
+        if (outcome != BoundedText::Outcome::Room)
+            return outcome;
         begin = end;
     }
-    return shown.whole();
+    return BoundedText::Outcome::Room;
 }
 
-QString decodedUtf8(const std::string& piece)
+QString decodedUtf8(std::string_view piece)
 {
-    // Stateless: a character cut short at the piece's end is no UTF-8 either,
-    // as a piece ends before a character's first byte.
+    // Qt would give a U+FFFD for each byte of a character cut short at the
+    // piece's end, which the cut could then show. A piece ends there only
+    // where no continuation byte follows: such a character is no UTF-8.
+    const std::size_t whole = cutShortCharacter(piece).start;
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
                                                   QStringDecoder::Flag::ConvertInvalidToNull);
-    QString text = utf8(QByteArrayView(piece.data(), qsizetype(piece.size())));
-    // Qt marks such a cut-short character with U+FFFD all the same.
-    if (utf8.hasError() && !text.contains(QChar(undecodableMark))) {
-        if (text.endsWith(QChar::ReplacementCharacter))
-            text.chop(1);
+    QString text = utf8(QByteArrayView(piece.data(), qsizetype(whole)));
+    if (whole < piece.size())
         text.append(QChar(undecodableMark));
-    }
     return text;
 }
 
-QString decodedLatin1(const std::string& piece)
+QString decodedLatin1(std::string_view piece)
 {
     return QString::fromLatin1(piece.data(), qsizetype(piece.size()));
 }
@@ -134,9 +147,24 @@ QString decodedLatin1(const std::string& piece)
 
 QString shownFeedText(const std::string& bytes)
 {
-    if (std::optional<QString> text = shownAs(bytes, decodedUtf8))
-        return *text;
-    return *shownAs(bytes, decodedLatin1);
+    // A last character cut short is no UTF-8, but the cut may leave it out
+    // before it decides anything.
+    const CutShortCharacter last = cutShortCharacter(bytes);
+    BoundedText utf8;
+    switch (readInto(utf8, std::string_view(bytes).substr(0, last.start), decodedUtf8)) {
+    case BoundedText::Outcome::Full:
+        return utf8.cut();
+    case BoundedText::Outcome::Room:
+        if (last.start == bytes.size())
+            return utf8.whole();
+        if (!utf8.fits(last.width))
+            return utf8.cut();
+        break;
+    case BoundedText::Outcome::Undecodable:
+        break;
+    }
+    BoundedText latin1;
+    return readInto(latin1, bytes, decodedLatin1) == BoundedText::Outcome::Full ? latin1.cut() : latin1.whole();
 }
 
 } // namespace Feedback

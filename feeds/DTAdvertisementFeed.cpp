@@ -2,6 +2,7 @@
 
 #include "DTErrors.h"
 #include "DTFeedXml.h"
+#include "DTLog.h"
 #include "DTWebAddress.h"
 
 #include <boost/algorithm/string/classification.hpp>
@@ -65,23 +66,88 @@ bool product_matches(const ptree& attributes, const std::string& product, const 
            match_value(attributes.get<std::string>("os", ""), os);
 }
 
-context_ptr read_context(const ptree& element) {
-    context_ptr slot(new context);
-    for (const ptree::value_type& child : element) {
-        if (child.first == attribute_set) {
-            slot->id = child.second.get<std::string>("id", "");
-            continue;
+rotation_ptr read_item(const ptree& item, std::uint32_t rate) {
+    rotation_ptr ad(new rotation);
+    ad->rate = rate;
+    ad->id = item.get<std::string>("<xmlattr>.id", "");
+    ad->url = feeds::web_address_or_empty(item.get<std::string>("url", ""), "advertisement url");
+    ad->text = item.get<std::string>("text", "");
+    ad->bannerurl = feeds::web_address_or_empty(item.get<std::string>("bannerurl", ""), "banner url");
+    return ad;
+}
+
+// The contexts kept, in document order, within the bounds. Past them every
+// item's rate is still checked, so a feed fails or loads whatever its size.
+class kept_contexts {
+public:
+    void add(const ptree& element) {
+        context_ptr slot;
+        if (result_.size() < max_kept_contexts)
+            slot.reset(new context);
+        else
+            ++ignored_contexts_;
+        for (const ptree::value_type& child : element) {
+            if (child.first == attribute_set) {
+                if (slot)
+                    slot->id = child.second.get<std::string>("id", "");
+                continue;
+            }
+            const std::uint32_t rate = parse_rate(child.second.get<std::string>("<xmlattr>.rate", ""));
+            if (slot && items_ < max_kept_items) {
+                slot->items.push_back(read_item(child.second, rate));
+                ++items_;
+            } else {
+                ++ignored_items_;
+            }
         }
-        const ptree& item = child.second;
-        rotation_ptr ad(new rotation);
-        ad->rate = parse_rate(item.get<std::string>("<xmlattr>.rate", ""));
-        ad->id = item.get<std::string>("<xmlattr>.id", "");
-        ad->url = feeds::web_address_or_empty(item.get<std::string>("url", ""), "advertisement url");
-        ad->text = item.get<std::string>("text", "");
-        ad->bannerurl = feeds::web_address_or_empty(item.get<std::string>("bannerurl", ""), "banner url");
-        slot->items.push_back(ad);
+        if (slot)
+            result_.push_back(slot);
     }
-    return slot;
+
+    // Says once what the bounds left out.
+    context_list take() {
+        if (ignored_contexts_ > 0)
+            log_ignored(ignored_contexts_, "slots", max_kept_contexts);
+        if (ignored_items_ > 0)
+            log_ignored(ignored_items_, "advertisements", max_kept_items);
+        return std::move(result_);
+    }
+
+private:
+    static void log_ignored(std::size_t count, const char* what, std::size_t bound) {
+        log_line(logger::warning()) << "[feeds] advertisement feed: " << count << " " << what << " past the first "
+                                    << bound << " ignored" << std::endl;
+    }
+
+    context_list result_;
+    std::size_t items_ = 0;
+    std::size_t ignored_contexts_ = 0;
+    std::size_t ignored_items_ = 0;
+};
+
+context_list select_contexts(const ptree& tree, const std::string& product, const std::string& os,
+                             const std::string& version, const std::string& region, const std::string& language) {
+    kept_contexts kept;
+    for (const ptree::value_type& document : tree) {
+        for (const ptree::value_type& group : document.second) {
+            for (const ptree::value_type& group_child : group.second) {
+                if (group_child.first == attribute_set) {
+                    if (!group_matches(group_child.second, region, language))
+                        break;
+                    continue;
+                }
+                for (const ptree::value_type& product_child : group_child.second) {
+                    if (product_child.first == attribute_set) {
+                        if (!product_matches(product_child.second, product, os, version))
+                            break;
+                        continue;
+                    }
+                    kept.add(product_child.second);
+                }
+            }
+        }
+    }
+    return kept.take();
 }
 
 } // namespace
@@ -130,28 +196,9 @@ bool match_version(const std::string& min_version, const std::string& max_versio
 
 context_list parse(std::istream& stream, const std::string& product, const std::string& os,
                    const std::string& version, const std::string& region, const std::string& language) {
-    const ptree tree = feeds::read_feed_xml(stream);
-    context_list result;
-    for (const ptree::value_type& document : tree) {
-        for (const ptree::value_type& group : document.second) {
-            for (const ptree::value_type& group_child : group.second) {
-                if (group_child.first == attribute_set) {
-                    if (!group_matches(group_child.second, region, language))
-                        break;
-                    continue;
-                }
-                for (const ptree::value_type& product_child : group_child.second) {
-                    if (product_child.first == attribute_set) {
-                        if (!product_matches(product_child.second, product, os, version))
-                            break;
-                        continue;
-                    }
-                    result.push_back(read_context(product_child.second));
-                }
-            }
-        }
-    }
-    return result;
+    return feeds::keep_from_feed_xml(stream, [&](const ptree& tree) {
+        return select_contexts(tree, product, os, version, region, language);
+    });
 }
 
 } // namespace details

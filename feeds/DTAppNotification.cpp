@@ -19,13 +19,7 @@ std::string web_address(const ptree& tree, const char* path, const char* field) 
     return feeds::web_address_or_empty(tree.get<std::string>(path, ""), field);
 }
 
-} // namespace
-
-namespace details {
-
-notification_ptr parse(std::istream& text) {
-    const ptree tree = feeds::read_feed_xml(text);
-
+notification_ptr read_notification(const ptree& tree) {
     std::unique_ptr<feed_data> data(new feed_data);
     data->id = tree.get<std::string>("notification.id", "");
     data->main = record(data->id, tree.get<std::string>("notification.date", ""),
@@ -46,6 +40,12 @@ notification_ptr parse(std::istream& text) {
     }
     return notification_ptr(new notification(data.release()));
 }
+
+} // namespace
+
+namespace details {
+
+notification_ptr parse(std::istream& text) { return feeds::keep_from_feed_xml(text, read_notification); }
 
 } // namespace details
 

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sstream>
 #include <string>
 
@@ -227,6 +230,12 @@ boost::property_tree::ptree read_feed_xml(std::istream& stream) {
     boost::property_tree::read_xml(bounded, tree);
     replace_encoded_surrogates(tree);
     return tree;
+}
+
+void return_freed_memory() noexcept {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 } // namespace feeds

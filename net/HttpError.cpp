@@ -19,6 +19,8 @@ public:
             return make_error_condition(boost::system::errc::permission_denied);
         case errc::not_found:
             return make_error_condition(boost::system::errc::no_such_file_or_directory);
+        case errc::redirect_not_a_url:
+            return make_error_condition(boost::system::errc::invalid_argument);
         default:
             return boost::system::error_condition(code, *this);
         }
@@ -33,6 +35,7 @@ private:
         case errc::body_too_large: return "Body larger than allowed";
         case errc::too_many_interim_responses: return "Too many interim responses";
         case errc::port_zero: return "Port 0 cannot be connected to";
+        case errc::redirect_not_a_url: return "Redirect address is not a complete URL";
         case errc::continue_request: return "Continue";
         case errc::switching_protocols: return "Switching protocols";
         case errc::ok: return "OK";

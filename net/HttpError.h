@@ -2,11 +2,11 @@
 // The client's own error category, named "HTTP": the two parse failures, the
 // bounds a caller may hit (a redirect chain longer than the client follows,
 // a body larger than the caller takes, more interim answers than the client
-// waits through), an address with port 0 (no server listens there) and
-// every HTTP status code
-// as its own value (404 is error 404). Only status
-// 200 is success; 401 and 403 compare equal to the generic
-// permission_denied, 404 to no_such_file_or_directory. The category object
+// waits through), an address with port 0 (no server listens there), a
+// redirect whose address is not a complete URL, and every HTTP status code
+// as its own value (404 is error 404). Only status 200 is success; 401 and
+// 403 compare equal to the generic permission_denied, 404 to
+// no_such_file_or_directory, the redirect's address to invalid_argument. The category object
 // is made once, on first use, and is read-only afterwards.
 
 #include <boost/system/error_code.hpp>
@@ -22,6 +22,7 @@ enum errc_t {
     body_too_large = 4,
     too_many_interim_responses = 5,
     port_zero = 6,
+    redirect_not_a_url = 7,
     continue_request = 100,
     switching_protocols = 101,
     ok = 200,

@@ -38,7 +38,7 @@ void read_stream::on_http_opened(const boost::system::error_code& ec, const open
     boost::system::error_code parse_error;
     const url next = url::from_string(http_.location(), parse_error);
     if (parse_error)
-        return handler(parse_error);
+        return handler(http::errc::redirect_not_a_url);
     if (next.protocol() != "http")
         return handler(boost::asio::error::operation_not_supported);
     if (cancelled_)

@@ -3,9 +3,9 @@
 // with operation_not_supported. Answers 301 and 302 are followed to their
 // Location, at most max_redirects times in one open (the next one ends it
 // with http::errc::too_many_redirects); a Location that is not a complete
-// http URL ends the open with invalid_argument (not a URL) or
-// operation_not_supported (another scheme: a web server never gets to open
-// local files); one to port 0 with http::errc::port_zero before any
+// http URL ends the open with http::errc::redirect_not_a_url (a relative or
+// empty address, or no URL at all) or operation_not_supported (another
+// scheme: a web server never gets to open local files); one to port 0 with http::errc::port_zero before any
 // connection (HttpReadStream.h). Runs on the thread that runs the I/O
 // context; cancel() stops a running open for good.
 

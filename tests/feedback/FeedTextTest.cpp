@@ -87,6 +87,15 @@ INSTANTIATE_TEST_SUITE_P(
         ShownCase{"PairAtTheCut", std::string(1999, 'a') + emoji, QString(1999, 'a') + ellipsis},
         ShownCase{"PairJustFits", std::string(1998, 'a') + emoji + "b",
                   QString(1998, 'a') + QString::fromUtf8(emoji.c_str()) + ellipsis},
+        // A last character cut short: when the cut leaves it out, it neither
+        // shows nor makes the rest Latin-1; when it would be kept, it does.
+        ShownCase{"PairCutShortPastTheCut", std::string(1999, 'a') + emoji.substr(0, 3), QString(1999, 'a') + ellipsis},
+        ShownCase{"PairCutShortAtTheCut", std::string(1998, 'a') + emoji.substr(0, 3),
+                  QString(1998, 'a') + QChar(0xF0)},
+        ShownCase{"CutShortAtTheCut", std::string(1999, 'a') + "\xE2\x82", QString(1999, 'a') + QChar(0xE2)},
+        // The same bytes inside the text, ending the reader's first piece.
+        ShownCase{"CutShortAtAPieceEnd", std::string(952, 'a') + repeated("\xE2\x82\xAC", 1047) + emoji.substr(0, 3) + "b",
+                  QString(952, 'a') + QString::fromUtf8(repeated("\xC3\xA2\xC2\xAC", 524).c_str()) + ellipsis},
         // Three-byte characters across the reader's 4096-byte pieces.
         ShownCase{"MultiByteAcrossPieces", repeated("\xE2\x82\xAC", 1500), QString(1500, QChar(0x20AC))},
         ShownCase{"Latin1IsCutToo", std::string(5000, '\xE9'), QString(maxShownCharacters, QChar(0xE9)) + ellipsis}),

@@ -1,5 +1,7 @@
 #include "feeds/DTAdvertisementFeed.h"
+#include "feeds/DTAdvertisementInstance.h"
 #include "feeds/DTAdvertisementProvider.h"
+#include "feeds/DTFeedXml.h"
 
 #include "support/CallbackRecorder.h"
 #include "support/LogLines.h"
@@ -166,6 +168,51 @@ TEST(AdvertisementFeed, ReadsDepthNotNames) {
     EXPECT_TRUE(parse_text("<ads><a><b id=\"other\"><c/></b></a></ads>").empty());
 }
 
+// A feed filled with empty elements (the largest, 1 MiB, holds 260,000; an
+// eighth of it is as many past the bounds and quicker to read): what the
+// program keeps of it is bounded, the rest said once, and an item past the
+// bounds still has to be right for the feed to load.
+struct DenseFeed {
+    std::string text;
+    std::size_t elements = 0;
+};
+
+DenseFeed dense_feed(const std::string& open, const std::string& element, const std::string& close) {
+    DenseFeed feed{open};
+    for (; feed.text.size() + element.size() + close.size() <= kestrel::feeds::max_feed_size / 8; ++feed.elements)
+        feed.text += element;
+    feed.text += close;
+    return feed;
+}
+
+TEST(AdvertisementFeed, DenseFeedKeepsTheFirstThousand) {
+    const DenseFeed slots =
+        dense_feed("<ads><g><p><c id=\"first\"><i rate=\"1\" id=\"ad\"/></c>", "<c/>", "</p></g></ads>");
+    const DenseFeed items = dense_feed("<ads><g><p><c>", "<i rate=\"1\"/>", "</c><c/></p></g></ads>");
+    testing::internal::CaptureStdout();
+    details::context_list many_slots = parse_text(slots.text);
+    const details::context_list many_items = parse_text(items.text);
+    const std::vector<std::string> lines =
+        kestrel::test::log_lines_with(testing::internal::GetCapturedStdout(), "[feeds]");
+
+    ASSERT_EQ(details::max_kept_contexts, many_slots.size());
+    EXPECT_EQ("first", many_slots[0]->id);
+    EXPECT_EQ("ad", details::select_instance(many_slots, "first")->id());
+    ASSERT_EQ(2u, many_items.size());
+    EXPECT_EQ(details::max_kept_items, many_items[0]->items.size());
+    EXPECT_TRUE(many_items[1]->items.empty());
+    EXPECT_EQ((std::vector<std::string>{"[kestrel][warning][feeds] advertisement feed: " +
+                                            std::to_string(1 + slots.elements - 1000) +
+                                            " slots past the first 1000 ignored",
+                                        "[kestrel][warning][feeds] advertisement feed: " +
+                                            std::to_string(items.elements - 1000) +
+                                            " advertisements past the first 1000 ignored"}),
+              lines);
+
+    EXPECT_ANY_THROW(
+        parse_text(dense_feed("<ads><g><p><c>", "<i rate=\"1\"/>", "<i rate=\"x\"/></c></p></g></ads>").text));
+}
+
 // The download on the calling thread, as the feed thread runs it; a
 // failure's state is all the callback learns, so the log tells why, once.
 struct DownloadCase {
@@ -218,6 +265,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "not opened: Not found (HTTP 404)"},
         DownloadCase{"Malformed", HttpReply::raw("HTTP/1.0 200\r\n\r\n" + good_feed), provider::state_download_failed,
                      "", "not opened: Malformed status line (HTTP 1)"},
+        DownloadCase{"RedirectNotAUrl", HttpReply::redirect(302, "/elsewhere/ads.xml"),
+                     provider::state_download_failed, "",
+                     "not opened: Redirect address is not a complete URL (HTTP 7)"},
         DownloadCase{"EmptyBody", HttpReply::ok(""), provider::state_bad_feed, "", "cut short: nothing came"},
         DownloadCase{"NotXml", HttpReply::ok("<html><body>Sorry</body>"), provider::state_bad_feed, "",
                      "unreadable: <unspecified file>(1): unexpected end of data"},

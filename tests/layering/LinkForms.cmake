@@ -48,6 +48,8 @@ target_link_libraries(engine_bridge INTERFACE Qt6::Core)
 target_link_libraries(feeds PRIVATE $<LINK_ONLY:kestrel> lumivista::net $<$<CONFIG:Debug>:net>)
 target_link_libraries(feedback INTERFACE $<BUILD_INTERFACE:kestrel> engine_bridge)
 target_link_libraries(kestrel PRIVATE -lavcodec $<TARGET_NAME:PkgConfig::JPEG>)
+target_link_libraries(viewmodel PRIVATE -lmultimedia)
+set_target_properties(gui PROPERTIES LINK_FLAGS "-Wl,-rpath,${CMAKE_BINARY_DIR}/net:${CMAKE_BINARY_DIR}/app")
 ]])
 
 # Across the table, however the link is written.
@@ -85,6 +87,19 @@ set_target_properties(codec_objects PROPERTIES LINKER_LANGUAGE NONE)
 target_link_libraries(codec_objects INTERFACE PkgConfig::FFMPEG)
 target_sources(desktop INTERFACE $<$<CONFIG:Debug>:$<TARGET_OBJECTS:codec_objects>>)
 ]])
+forbidden(l_flag_of_the_table "net links viewmodel" [[target_link_libraries(net PRIVATE -lviewmodel)]])
+forbidden(l_flag_of_a_file_name "net links feedback" [[
+set_target_properties(feedback PROPERTIES OUTPUT_NAME lumivista_feedback)
+target_link_libraries(net PRIVATE -llumivista_feedback)
+]])
+forbidden(l_file_flag_of_the_table "componentmodel links gui" [[target_link_options(componentmodel INTERFACE LINKER:-l:libgui.so)]])
+forbidden(link_flags_of_the_table "desktop links feeds" [[set_target_properties(desktop PROPERTIES LINK_FLAGS_DEBUG "-Wl,--no-undefined -lfeeds")]])
+forbidden(imported_link_interface "net links feedback" [[
+add_library(Old::bridge SHARED IMPORTED)
+set_target_properties(Old::bridge PROPERTIES IMPORTED_CONFIGURATIONS RELEASE
+  IMPORTED_LOCATION_RELEASE /opt/old/libbridge.so IMPORTED_LINK_INTERFACE_LIBRARIES_RELEASE feedback)
+target_link_libraries(net PRIVATE Old::bridge)
+]])
 forbidden(tool "kestrel_make_show links viewmodel" [[target_link_libraries(kestrel_make_show PRIVATE viewmodel)]])
 forbidden(program "lumivista links kestrel" [[target_link_libraries(lumivista PRIVATE kestrel)]])
 forbidden(target_outside_the_table "extra_tool links kestrel" [[
@@ -108,6 +123,8 @@ forbidden(linker_flag_list "gui links -lswresample" [[target_link_libraries(gui 
 forbidden(file_path "gui links /usr/lib/x86_64-linux-gnu/libavutil.so.57"
   [[target_link_libraries(gui PRIVATE /usr/lib/x86_64-linux-gnu/libavutil.so.57)]])
 forbidden(link_option "net links -lmp3lame" [[target_link_options(net PRIVATE -lmp3lame)]])
+forbidden(link_flags "gui links -lavcodec" [[set_target_properties(gui PROPERTIES LINK_FLAGS "-lavcodec")]])
+forbidden(link_option_in_a_shell_group "feeds links -lexif" [[target_link_options(feeds PUBLIC "SHELL:-Wl,--as-needed -lexif")]])
 forbidden(media_in_a_condition "net links -ljpeg" [[target_link_libraries(net PRIVATE "$<$<BOOL:1>:-ljpeg>")]])
 forbidden(imported_target_of_another_name "net links /usr/lib/libavcodec.so" [[
 add_library(PkgConfig::AV INTERFACE IMPORTED)

@@ -188,6 +188,8 @@ TEST_F(HttpClient, NotFoundIsAnHttpErrorWithItsOwnText) {
     EXPECT_EQ(boost::system::errc::no_such_file_or_directory, ec.default_error_condition());
     EXPECT_EQ(boost::system::errc::permission_denied,
               error_code(urdl::http::errc::forbidden).default_error_condition());
+    EXPECT_EQ(boost::system::errc::invalid_argument,
+              error_code(urdl::http::errc::redirect_not_a_url).default_error_condition());
     EXPECT_EQ("Unknown HTTP error", error_code(418, urdl::http::error_category()).message());
     // The connection stays open until closed.
     EXPECT_TRUE(stream.rdbuf()->is_open());
@@ -222,10 +224,9 @@ TEST_P(HttpRedirectRefused, EndsTheOpenWithoutThrowingOrReadingFiles) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, HttpRedirectRefused,
-    testing::Values(RedirectCase{"RelativeLocation", "/elsewhere", boost::system::errc::make_error_code(
-                                                                       boost::system::errc::invalid_argument)},
-                    RedirectCase{"EmptyLocation", "", boost::system::errc::make_error_code(
-                                                          boost::system::errc::invalid_argument)},
+    testing::Values(RedirectCase{"RelativeLocation", "/elsewhere", urdl::http::errc::redirect_not_a_url},
+                    RedirectCase{"EmptyLocation", "", urdl::http::errc::redirect_not_a_url},
+                    RedirectCase{"NoUrlAtAll", "elsewhere", urdl::http::errc::redirect_not_a_url},
                     RedirectCase{"ToLocalFile", "FILE", boost::asio::error::operation_not_supported},
                     RedirectCase{"ToHttps", "https://127.0.0.1:1/", boost::asio::error::operation_not_supported},
                     // Refused before a connection, which would be refused too.
