@@ -138,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
 
 // Texts as tall as a notice from a feed may be (30 lines, 2000
-// characters), and taller: the box and its buttons stay on the screen.
+// characters), and taller: the box, its window frame and its buttons stay
+// on the screen.
 TEST(StandardDialogs, MessageBoxFitsTheScreenWhateverItsText)
 {
     const QString longLine(2000, QLatin1Char('w'));
@@ -148,8 +149,12 @@ TEST(StandardDialogs, MessageBoxFitsTheScreenWhateverItsText)
     QString manyLines;
     for (int i = 0; i < 400; ++i)
         manyLines += QStringLiteral("line\n");
+    // Many short words: too tall for the screen at any width.
+    QString manyWords;
+    for (int i = 0; i < 3000; ++i)
+        manyWords += QStringLiteral("word ");
     Dialog host;
-    for (const QString& text : {longLine, thirtyLines, manyLines, QString("short")}) {
+    for (const QString& text : {longLine, thirtyLines, manyLines, manyWords, QString("short")}) {
         QRect box;
         QRect close;
         QRect available;
