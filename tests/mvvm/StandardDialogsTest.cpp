@@ -6,11 +6,11 @@
 
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,10 +41,10 @@ void PrintTo(const MessageCase& c, std::ostream* out) { *out << c.name; }
 
 class MessageBoxAnswer : public testing::TestWithParam<MessageCase> {};
 
-void press(QWidget* box, Qt::Key key)
+void press(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(box, &event);
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(widget, &event);
 }
 
 // Types `name` into the dialog's name box and presses its accepting button,
@@ -76,12 +76,6 @@ void waitUntilFramedWithin(QWidget* box, const QRect& available)
     while ((box->frameGeometry() == box->geometry() || !available.contains(box->frameGeometry()))
            && clock.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
-
-void pressOn(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers)
-{
-    QKeyEvent event(QEvent::KeyPress, key, modifiers);
-    QApplication::sendEvent(widget, &event);
 }
 
 } // namespace
@@ -232,16 +226,16 @@ TEST(StandardDialogs, CopyingFromAMessageBoxGivesTheTextAsGiven)
         EXPECT_GT(shown.count(QChar(0x200B)), 2) << "the path was not made breakable";
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->setText(QStringLiteral("before"));
-        pressOn(box->focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        press(box->focusWidget(), Qt::Key_C, Qt::ControlModifier);
         copies << clipboard->text();
         // Before the "\r\n", a position of the label's document is one of
         // its text.
         const int pathStart = static_cast<int>(shown.indexOf(QLatin1Char('/')));
         label->setSelection(pathStart, static_cast<int>(shown.indexOf(QLatin1Char('\r'))) - pathStart);
-        pressOn(label, Qt::Key_C, Qt::ControlModifier);
+        press(label, Qt::Key_C, Qt::ControlModifier);
         copies << clipboard->text();
-        pressOn(label, Qt::Key_A, Qt::ControlModifier);
-        pressOn(label, Qt::Key_C, Qt::ControlModifier);
+        press(label, Qt::Key_A, Qt::ControlModifier);
+        press(label, Qt::Key_C, Qt::ControlModifier);
         copies << clipboard->text();
         box->buttons().first()->click();
     });
