@@ -58,7 +58,8 @@ public:
     // box fits the screen's available area: a plain text's word wider than
     // the box wraps anywhere, a long text may widen the box up to the
     // screen's width, and a text still taller than the screen allows is cut
-    // at the bottom; the buttons stay on the screen.
+    // at the bottom; the buttons stay on the screen. Ctrl+C copies the text
+    // (or the part selected) as given.
     Q_INVOKABLE int showMessageDialog(const QString& text, int icon = NoIcon, const QString& caption = QString(),
                                       const QStringList& buttons = QStringList(), int defaultIndex = -1,
                                       int format = AutoText);

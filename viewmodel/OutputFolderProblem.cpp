@@ -25,8 +25,7 @@ QString whatToDo(Cause cause)
         return tr("If it is on a drive that is not plugged in, plug it in; otherwise choose another output folder "
                   "in the settings.");
     case Cause::removed:
-        return tr("Make the slideshow again once the folder is back, or choose another output folder in the "
-                  "settings.");
+        return tr("Otherwise choose another output folder in the settings.");
     case Cause::disk_full:
         return tr("Make room on it or choose another output folder in the settings.");
     case Cause::file_too_large:

@@ -41,7 +41,9 @@ const char* output_folder_cause_words(output_folder_cause cause) {
     case output_folder_cause::missing:
         return "The folder \"%1\" does not exist.";
     case output_folder_cause::removed:
-        return "The folder \"%1\" was removed while the video was made.";
+        // True whether a folder of that name was made again or not.
+        return "The folder \"%1\" was removed while the video was made; if a folder of that name is there again, "
+               "make the video again.";
     case output_folder_cause::not_a_folder:
         return "\"%1\" is a file, not a folder.";
     case output_folder_cause::not_permitted:

@@ -6,7 +6,8 @@
 // The program and the command-line maker say the same sentence; each adds
 // what its user can do about it. A folder held since the making began
 // (see unfinished_video) and removed meanwhile is `removed` whatever the
-// errno: a new folder of its name may stand there now. Any thread.
+// errno: a new folder of its name may stand there now, so its sentence says
+// to make the video again in words true either way. Any thread.
 
 #include <string>
 

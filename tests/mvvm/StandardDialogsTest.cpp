@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,10 +41,10 @@ void PrintTo(const MessageCase& c, std::ostream* out) { *out << c.name; }
 
 class MessageBoxAnswer : public testing::TestWithParam<MessageCase> {};
 
-void press(QWidget* box, Qt::Key key)
+void press(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(box, &event);
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(widget, &event);
 }
 
 // Types `name` into the dialog's name box and presses its accepting button,
@@ -59,6 +62,20 @@ void touch(const QString& path)
 {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+// Under a window manager (the run on a virtual X server), a window is framed
+// some time after it is shown, and the box fits the screen again then:
+// waits, bounded, until it has a frame and lies in the available area.
+void waitUntilFramedWithin(QWidget* box, const QRect& available)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    while ((box->frameGeometry() == box->geometry() || !available.contains(box->frameGeometry()))
+           && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
 } // namespace
@@ -115,7 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
 
 // Texts as tall as a notice from a feed may be (30 lines, 2000
-// characters), and taller: the box and its buttons stay on the screen.
+// characters), and taller: the box, its window frame and its buttons stay
+// on the screen.
 TEST(StandardDialogs, MessageBoxFitsTheScreenWhateverItsText)
 {
     const QString longLine(2000, QLatin1Char('w'));
@@ -125,13 +143,18 @@ TEST(StandardDialogs, MessageBoxFitsTheScreenWhateverItsText)
     QString manyLines;
     for (int i = 0; i < 400; ++i)
         manyLines += QStringLiteral("line\n");
+    // Many short words: too tall for the screen at any width.
+    QString manyWords;
+    for (int i = 0; i < 3000; ++i)
+        manyWords += QStringLiteral("word ");
     Dialog host;
-    for (const QString& text : {longLine, thirtyLines, manyLines, QString("short")}) {
+    for (const QString& text : {longLine, thirtyLines, manyLines, manyWords, QString("short")}) {
         QRect box;
         QRect close;
         QRect available;
         whenModalShows([&](QWidget* modal) {
             available = modal->screen()->availableGeometry();
+            waitUntilFramedWithin(modal, available);
             box = modal->frameGeometry();
             QAbstractButton* button = qobject_cast<QMessageBox*>(modal)->buttons().first();
             close = QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
@@ -183,6 +206,41 @@ TEST(StandardDialogs, AWordWiderThanTheBoxWrapsAnywhere)
     host.showMessageDialog(cutWord, Dialog::InformationIcon, QString(), {"Close"}, 0, Dialog::PlainText);
     // Only invisible break chances were added.
     EXPECT_EQ(cutWord, shown.remove(QChar(0x200B)));
+}
+
+// The breaks that let a long path wrap are never copied: Ctrl+C on the box
+// copies its whole text, and the label's own copy of a selection (a path, or
+// all of it) gives the text as given, with its line ends and a zero-width
+// space of its own.
+TEST(StandardDialogs, CopyingFromAMessageBoxGivesTheTextAsGiven)
+{
+    const QString path = "/home/user/" + QString(300, QLatin1Char('a')) + "/trip.mp4";
+    const QString text = "Saved in:\n" + path + "\r\nsee x" + QChar(0x200B) + "y";
+    Dialog host;
+    QStringList copies;
+    whenModalShows([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        const QString shown = label->text();
+        EXPECT_GT(shown.count(QChar(0x200B)), 2) << "the path was not made breakable";
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText(QStringLiteral("before"));
+        press(box->focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        copies << clipboard->text();
+        // Before the "\r\n", a position of the label's document is one of
+        // its text.
+        const int pathStart = static_cast<int>(shown.indexOf(QLatin1Char('/')));
+        label->setSelection(pathStart, static_cast<int>(shown.indexOf(QLatin1Char('\r'))) - pathStart);
+        press(label, Qt::Key_C, Qt::ControlModifier);
+        copies << clipboard->text();
+        press(label, Qt::Key_A, Qt::ControlModifier);
+        press(label, Qt::Key_C, Qt::ControlModifier);
+        copies << clipboard->text();
+        box->buttons().first()->click();
+    });
+    host.showMessageDialog(text, Dialog::InformationIcon, QString(), {"Close"}, 0, Dialog::PlainText);
+    EXPECT_EQ(copies, (QStringList{text, path, text}));
 }
 
 TEST(StandardDialogs, MessageBoxRolesFollowTheDefaultIndex)

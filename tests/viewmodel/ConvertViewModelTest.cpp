@@ -373,7 +373,10 @@ TEST_F(ConvertViewModelTest, AFolderMovedDuringTheConversionGetsTheVideoWhereItI
         const char* resultName;
     } rows[] = {{Moved, "succeeded", "Trip.mp4"},
                 {MovedAndNameTaken, "succeeded", "Trip (2).mp4"},
-                {Removed, "failed=5 Can't create output file.\nThe folder \"%1\" was removed while the video was made.",
+                {Removed,
+                 "failed=5 Can't create output file.\nThe folder \"%1\" was removed while the video was made; if a "
+                 "folder of that name is there again, make the video again. Otherwise choose another output folder in "
+                 "the settings.",
                  "Trip.mp4"}};
     QList<QUrl> shown;
     const auto previous = ComponentModel::setUrlLauncher([&](const QUrl& url, ComponentModel::LaunchMode) {

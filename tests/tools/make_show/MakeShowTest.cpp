@@ -693,7 +693,8 @@ TEST(MakeShowProgram, AFolderRemovedOrAFullDiskIsNamedAsTheProgramNamesIt) {
             });
         EXPECT_EQ(run.exit_status, 5) << run.out << run.err;
         EXPECT_EQ(last_line(run.err), "kestrel_make_show: Can't create output file. (result 5) The folder \"" +
-                                                out + "\" was removed while the video was made.");
+                                                out + "\" was removed while the video was made; if a folder of "
+                                                      "that name is there again, make the video again.");
         EXPECT_EQ(names_in(out), std::vector<std::string>{});
     }
     {
