@@ -244,10 +244,11 @@ Desktop.ApplicationWindow {
     }
 
     // No default button and no escape button: the photos go only when the
-    // user presses "Remove Them" itself.
-    function showPhotosAway(message) {
+    // user presses "Remove Them" ("Remove It" for one) itself.
+    function showPhotosAway(message, count) {
         var answer = dialog.showMessageDialog(message, Mvvm.Dialog.InformationIcon, "",
-                                              [qsTr("Keep Them"), qsTr("Remove Them")], -1, Mvvm.Dialog.PlainText)
+                                              [qsTr("Keep Them", "", count), qsTr("Remove Them", "", count)], -1,
+                                              Mvvm.Dialog.PlainText)
         if (answer === 1)
             storyboard.removeAwayPhotos()
     }

@@ -510,12 +510,17 @@ TEST_F(MainView, MessagesUpdatesAdvertisementsAndTheMakersPagesReachTheUser)
     EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_EQ(seen.buttons, QStringList({"Close"}));
 
-    // The photos away at start: only a button answers.
-    answerMessageBox(QStringLiteral("Remove Them"), &seen);
-    emit program.storyboard().photosAway(QStringLiteral("Away"));
-    EXPECT_EQ(seen.text, QStringLiteral("Away"));
-    EXPECT_EQ(seen.buttons, QStringList({"Keep Them", "Remove Them"}));
-    EXPECT_EQ(seen.format, Qt::PlainText);
+    // The photos away at start: only a button answers, in the singular for one photo.
+    for (const int count : {2, 1}) {
+        const QStringList answers = count == 1 ? QStringList({"Keep It", "Remove It"})
+                                               : QStringList({"Keep Them", "Remove Them"});
+        seen = MessageAnswer();
+        answerMessageBox(answers[1], &seen);
+        emit program.storyboard().photosAway(QStringLiteral("Away"), count);
+        EXPECT_EQ(seen.text, QStringLiteral("Away"));
+        EXPECT_EQ(seen.buttons, answers);
+        EXPECT_EQ(seen.format, Qt::PlainText);
+    }
 
     QQuickItem* strip = itemNamed(window, "advertisement");
     EXPECT_FALSE(strip->isVisible());
