@@ -425,6 +425,51 @@ TEST_F(ProgramTest, TheSessionsEndDuringAConversionStopsItStoresTheWorkAndEndsAt
     }
 }
 
+// Closing the window as the window system does after Alt+F4 during a
+// conversion, running or paused, asks once: "Cancel" leaves the window and
+// the conversion as they were, one "Quit" ends the program as the
+// session's end does, no video left behind. While Alt is down the menu bar
+// re-installs its filter on the window as the question gets its buttons.
+TEST_F(ProgramTest, ClosingDuringAConversionAsksOnceAndOneQuitEndsTheProgram)
+{
+    QStringList photos;
+    for (int i = 0; i < 4; ++i) {
+        photos << path(QString("media/photo %1.jpg").arg(i));
+        viewmodeltest::writePhoto(photos.back().toStdString());
+    }
+    const QString asked = "asked Slideshow saving process not finished yet. Are you sure want to quit?";
+    for (const bool paused : {false, true}) {
+        SCOPED_TRACE(paused ? "paused" : "running");
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+        if (!paused) // the storyboard stays for the next run
+            for (const QString& photo : photos)
+                run.send("add " + photo);
+        run.send("state");
+        ASSERT_EQ("state slides=4 music= files=" + photos.join('|'), run.lineStartingWith("state"));
+        run.send("convert");
+        ASSERT_FALSE(run.lineStartingWith("progress").isEmpty());
+        if (paused) {
+            run.send("pause");
+            ASSERT_EQ("paused 1", run.lineStartingWith("paused"));
+        }
+        const QString state = paused ? "1" : "2";
+
+        run.send("close Cancel");
+        EXPECT_EQ(asked, run.lineStartingWith("asked"));
+        EXPECT_EQ("open " + state, run.lineStartingWith("open"));
+
+        QElapsedTimer clock;
+        clock.start();
+        run.send("close Quit");
+        EXPECT_EQ(asked, run.lineStartingWith("asked"));
+        EXPECT_EQ(0, run.exitCode(5000)) << run.errors();
+        std::printf("one quit ended the program after %lld ms\n", static_cast<long long>(clock.elapsed()));
+        EXPECT_EQ("", run.lineStartingWith("asked", 0)) << "asked again";
+        EXPECT_EQ(filesIn(path("home/Videos")), QStringList());
+    }
+}
+
 // A photo or the music whose file stops answering during a conversion (a
 // share that hangs: a preloaded read() that never returns for it) holds the
 // conversion: its Cancel still returns within two seconds and the
