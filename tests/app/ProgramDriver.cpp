@@ -29,13 +29,13 @@
 #include "viewmodel/SlideViewModel.h"
 #include "viewmodel/StoryboardViewModel.h"
 
+#include <QAbstractButton>
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
-#include <QPushButton>
 #include <QQuickWidget>
 #include <QSocketNotifier>
 #include <QTimer>
