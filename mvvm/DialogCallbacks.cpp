@@ -1,6 +1,7 @@
 #include "mvvm/DialogCallbacks.h"
 
 #include "mvvm/DialogState.h"
+#include "mvvm/NativeDestructionWatch.h"
 
 #include <QCloseEvent>
 #include <QDialog>
@@ -65,6 +66,14 @@ DialogCallbacks::DialogCallbacks(QWidget* window, QQuickWidget* view, QObject* r
     followProperty(root, "width", this, "widthChanged()");
     followProperty(root, "height", this, "heightChanged()");
     window->installEventFilter(this);
+    connect(new NativeDestructionWatch(window), &NativeDestructionWatch::destroyedFromOutside, this,
+            &DialogCallbacks::closeWithoutAsking, Qt::QueuedConnection);
+}
+
+void DialogCallbacks::closeWithoutAsking()
+{
+    asksBeforeClose_ = false;
+    window_->close();
 }
 
 void DialogCallbacks::viewFullScreenChanged()
@@ -106,10 +115,19 @@ bool DialogCallbacks::eventFilter(QObject* watched, QEvent* event)
     }
     if (event->type() != QEvent::Close)
         return false;
-    if (!rootAllowsClose()) {
+    // Qt hands an event to a window's filters by their place in its list,
+    // and a filter installed while the view asks moves this one down a
+    // place (the menu bar does so as a question gets its buttons after Alt,
+    // as in Alt+F4): the same close then comes here again. The answer
+    // given holds for it until its delivery is over.
+    if (event == allowedClose_)
+        return false;
+    if (asksBeforeClose_ && !rootAllowsClose()) {
         event->ignore();
         return true;
     }
+    allowedClose_ = event;
+    QMetaObject::invokeMethod(this, [this] { allowedClose_ = nullptr; }, Qt::QueuedConnection);
     if (auto* mainWindow = qobject_cast<QMainWindow*>(watched))
         rememberMainWindowGeometry(*mainWindow);
     return false;

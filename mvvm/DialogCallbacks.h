@@ -3,10 +3,14 @@
 // dialogFullScreen and the root's size, closes the window on
 // dialogCloseRequested(), and asks dialogCanClose() before any close
 // (including Escape in a dialog, which would otherwise close it without a
-// close event). Return and keypad Enter that the view leaves press the
+// close event), once for each close even when it reaches the filter
+// again. Return and keypad Enter that the view leaves press the
 // focused push button of the widget set, else the shown one marked
 // `defaultbutton`. A main window that closes leaves its geometry in the
-// shared state. Child of the window, so it goes with it. GUI thread only.
+// shared state. A window whose native window the window system destroyed
+// from outside closes without asking (NativeDestructionWatch.h): nothing
+// is left to answer on. Child of the window, so it goes with it. GUI
+// thread only.
 
 #include <QObject>
 #include <QPointer>
@@ -30,11 +34,16 @@ public slots:
 
 private:
     bool rootAllowsClose() const;
+    void closeWithoutAsking();
     bool pressDefaultButton();
 
     QWidget* window_;
     QQuickWidget* view_;
     QPointer<QObject> root_;
+    // The close event the view has allowed, while it is being delivered:
+    // compared, never read.
+    const QEvent* allowedClose_ = nullptr;
+    bool asksBeforeClose_ = true;
 };
 
 } // namespace Mvvm

@@ -30,6 +30,8 @@ Desktop.ApplicationWindow {
     property int dialogMinWidth: 675
     property int dialogMinHeight: 520
     property bool isLocked: false
+    property bool askingToQuit: false
+    property var resultAfterQuestion: null
 
     readonly property bool loading: storyboard.loading || music.loading
     readonly property bool canPreview: !isLocked && !loading && storyboard.clearAction.enabled
@@ -197,12 +199,22 @@ Desktop.ApplicationWindow {
 
     // --- Functions the host, the view models and the controls call ---
 
+    // A conversion that ends while the user is asked whether to quit leaves
+    // its result for after the answer, never on top of the question: "Quit"
+    // ends the program (a finished video is kept), after "Cancel" it shows.
     function dialogCanClose() {
         if (convert.state === Application.ConvertViewModel.StopState)
             return true
-        return dialog.showMessageDialog(
+        askingToQuit = true
+        var quit = dialog.showMessageDialog(
                     qsTr("Slideshow saving process not finished yet. Are you sure want to quit?"),
                     Mvvm.Dialog.QuestionIcon, "", [qsTr("Quit"), qsTr("Cancel")], 0) === 0
+        askingToQuit = false
+        var result = resultAfterQuestion
+        resultAfterQuestion = null
+        if (!quit && result)
+            Qt.callLater(result)
+        return quit
     }
 
     function newSlideshow() {
@@ -244,10 +256,11 @@ Desktop.ApplicationWindow {
     }
 
     // No default button and no escape button: the photos go only when the
-    // user presses "Remove Them" itself.
-    function showPhotosAway(message) {
+    // user presses "Remove Them" ("Remove It" for one) itself.
+    function showPhotosAway(message, count) {
         var answer = dialog.showMessageDialog(message, Mvvm.Dialog.InformationIcon, "",
-                                              [qsTr("Keep Them"), qsTr("Remove Them")], -1, Mvvm.Dialog.PlainText)
+                                              [qsTr("Keep Them", "", count), qsTr("Remove Them", "", count)], -1,
+                                              Mvvm.Dialog.PlainText)
         if (answer === 1)
             storyboard.removeAwayPhotos()
     }
@@ -278,6 +291,10 @@ Desktop.ApplicationWindow {
     // The photos that could not be read follow the good news; their paths
     // are shown as plain text, never as markup.
     function conversionSucceeded(unreadablePhotos) {
+        if (askingToQuit) {
+            resultAfterQuestion = function() { conversionSucceeded(unreadablePhotos) }
+            return
+        }
         var text = qsTr("Good news! Slideshow successfully created.")
         if (unreadablePhotos !== "")
             text += "\n\n" + unreadablePhotos
@@ -292,6 +309,10 @@ Desktop.ApplicationWindow {
     }
 
     function conversionFailed(code, description) {
+        if (askingToQuit) {
+            resultAfterQuestion = function() { conversionFailed(code, description) }
+            return
+        }
         var text = qsTr("Sorry. Slideshow creation failed.") + "\n\n" + description + "\n"
                 + stringFormat(qsTr("Error code: %1"), [code])
         var answer = dialog.showMessageDialog(text, Mvvm.Dialog.WarningIcon, "",

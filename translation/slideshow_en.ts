@@ -256,6 +256,20 @@
             <numerusform>%1 of %n photos processed, %2 left.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>Keep Them</source>
+        <translation>
+            <numerusform>Keep It</numerusform>
+            <numerusform>Keep Them</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Remove Them</source>
+        <translation>
+            <numerusform>Remove It</numerusform>
+            <numerusform>Remove Them</numerusform>
+        </translation>
+    </message>
     <message>
         <source>You always can change video quality and format in settings.</source>
         <translation>You always can change video quality and format in settings.</translation>

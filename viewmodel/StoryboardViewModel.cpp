@@ -341,7 +341,7 @@ void StoryboardViewModel::reportLeftOut()
                                    "later start where they are found. Remove them from the storyboard for good?",
                                    nullptr, count);
         away_.clear();
-        emit photosAway(message);
+        emit photosAway(message, count);
     }
     if (leftOut_.isEmpty() && damaged_.isEmpty())
         return;

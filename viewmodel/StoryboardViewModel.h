@@ -116,8 +116,9 @@ signals:
     // The message for the user when the stored storyboard was damaged.
     void storyboardDamaged(QString message);
     // The message for the user that names the stored photos away at start
-    // and asks whether to remove them for good (removeAwayPhotos).
-    void photosAway(QString message);
+    // and asks whether to remove them for good (removeAwayPhotos); `count`
+    // photos, so that the answers can say "it" or "them".
+    void photosAway(QString message, int count);
     // The message for the user when the storyboard file could not be read
     // or stored.
     void storageProblem(QString message);

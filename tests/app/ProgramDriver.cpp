@@ -10,10 +10,20 @@
 //   cancel          stops the conversion as its Cancel does: "cancelled"
 //                   once the stop has returned
 //   turn <index>    turns that slide's photo as its button does: "turned"
+//   pause           pauses or resumes the conversion as its Pause does:
+//                   "paused <state>" (ConvertViewModel::State)
 //   quit            closes the main window as the user would
+//   close <button>  closes it as the window system does on Alt+F4 (Alt
+//                   still down: a filter goes onto the window while a
+//                   question is open) and answers each question with
+//                   that button: "asked <text>" for each, then
+//                   "stayed <state>" if the window stayed
+//   destroy         the window system reports the main window's native
+//                   window destroyed by another client
 // and, unasked:
 //   message <text>  a message box showed this text (its line ends as
-//                   "\n"); it is then closed as its close button would
+//                   "\n"); it is then closed as its close button would,
+//                   unless a close command answers it
 //   open <url>      the program asked the desktop to open this
 
 #include "app/StartUp.h"
@@ -26,21 +36,29 @@
 #include "viewmodel/SlideViewModel.h"
 #include "viewmodel/StoryboardViewModel.h"
 
+#include <QAbstractButton>
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QQuickWidget>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QWindow>
 
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <cstdio>
 
 namespace {
 
 using ViewModel::MainViewModel;
+
+// While a close command answers the questions itself.
+bool answeringQuestions = false;
 
 void say(const QString& line)
 {
@@ -107,8 +125,14 @@ private:
             cancel();
         else if (command == QLatin1String("turn"))
             turn(argument.toInt());
+        else if (command == QLatin1String("pause"))
+            pause();
         else if (command == QLatin1String("quit"))
             mainWindow()->close();
+        else if (command == QLatin1String("close"))
+            closeAnswering(argument);
+        else if (command == QLatin1String("destroy"))
+            reportDestroyed();
         else
             say(QStringLiteral("unknown ") + line);
     }
@@ -131,7 +155,7 @@ private:
     // Progress is read as QML reads it, and reported as it moves.
     void convert()
     {
-        auto* convert = static_cast<ViewModel::ConvertViewModel*>(main_.convertViewModel());
+        auto* convert = &conversion();
         convert->property("startAction").value<QAction*>()->trigger();
         say(QStringLiteral("converting ") + convert->resultPath());
         auto* watch = new QTimer(this);
@@ -146,8 +170,7 @@ private:
 
     void cancel()
     {
-        auto* convert = static_cast<ViewModel::ConvertViewModel*>(main_.convertViewModel());
-        convert->property("stopAction").value<QAction*>()->trigger();
+        conversion().property("stopAction").value<QAction*>()->trigger();
         say(QStringLiteral("cancelled"));
     }
 
@@ -156,6 +179,52 @@ private:
         storyboard_.setIndex(index);
         storyboard_.rotateSlideCwAction()->trigger();
         say(QStringLiteral("turned"));
+    }
+
+    ViewModel::ConvertViewModel& conversion() const
+    {
+        return *static_cast<ViewModel::ConvertViewModel*>(main_.convertViewModel());
+    }
+
+    void pause()
+    {
+        conversion().property("pauseAction").value<QAction*>()->trigger();
+        say(QStringLiteral("paused %1").arg(conversion().state()));
+    }
+
+    void closeAnswering(const QString& button)
+    {
+        QPointer<QMainWindow> window = mainWindow();
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            say(QStringLiteral("asked ") + box->text());
+            // A filter goes onto the window, first in line, as the menu bar
+            // puts its own anew with Alt down when the question gets buttons.
+            if (window)
+                window->installEventFilter(new QObject(window));
+            for (QAbstractButton* choice : box->buttons())
+                if (choice->text() == button)
+                    choice->click();
+        });
+        answerer.start(10);
+        answeringQuestions = true;
+        window->windowHandle()->close();
+        answeringQuestions = false;
+        if (window && window->isVisible())
+            say(QStringLiteral("stayed %1").arg(conversion().state()));
+    }
+
+    // As Qt's X11 plugin hands on the server's report.
+    void reportDestroyed()
+    {
+        xcb_destroy_notify_event_t destroyed = {};
+        destroyed.response_type = XCB_DESTROY_NOTIFY;
+        destroyed.event = destroyed.window = xcb_window_t(mainWindow()->winId());
+        qintptr result = 0;
+        QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", &destroyed, &result);
     }
 
     MainViewModel& main_;
@@ -172,7 +241,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         auto* box = event->type() == QEvent::Show ? qobject_cast<QMessageBox*>(watched) : nullptr;
-        if (box) {
+        if (box && !answeringQuestions) {
             say(QStringLiteral("message ") + box->text().replace(QLatin1Char('\n'), QLatin1String("\\n")));
             QMetaObject::invokeMethod(box, &QMessageBox::reject, Qt::QueuedConnection);
         }

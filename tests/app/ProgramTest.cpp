@@ -332,7 +332,12 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
     }
     const QString twoSlides = "slides=2 music=%1 files=" + photos.join('|');
 
-    {
+    // The window closed, or destroyed by another client of the window
+    // system: the program ends either way.
+    for (const char* end : {"quit", "destroy"}) {
+        SCOPED_TRACE(end);
+        for (const char* group : {"Music", "Storyboard", "Dialog"})
+            store()->remove(group);
         ProgramRun run = driver();
         ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
         run.send("add " + photos[0]);
@@ -340,15 +345,15 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
         run.send("music " + music[0]);
         run.send("state");
         EXPECT_EQ("state " + twoSlides.arg(music[0]), run.lineStartingWith("state"));
-        run.send("quit");
+        run.send(end);
         EXPECT_EQ(0, run.exitCode());
         // The views found every view model and property they bind to.
         EXPECT_FALSE(run.errorsShow("qrc:/qml/", 0));
+        // Shut-down stored both, and the window's place.
+        EXPECT_EQ(music[0], stored("Music/filePath"));
+        EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
+        EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
     }
-    // Shut-down stored both, and the window's place.
-    EXPECT_EQ(music[0], stored("Music/filePath"));
-    EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
-    EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
 
     {
         ProgramRun run = driver();
@@ -465,6 +470,51 @@ TEST_F(ProgramTest, TheSessionsEndDuringAConversionStopsItStoresTheWorkAndEndsAt
         EXPECT_EQ(filesIn(videos), QStringList()) << "nothing under " << result.toStdString() << " nor unfinished";
         EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
         EXPECT_FALSE(run.errorsShow("qrc:/qml/", 0)) << "a view complained";
+    }
+}
+
+// Closing the window as the window system does after Alt+F4 during a
+// conversion, running or paused, asks once: "Cancel" leaves the window and
+// the conversion as they were, one "Quit" ends the program as the
+// session's end does, no video left behind. While Alt is down the menu bar
+// re-installs its filter on the window as the question gets its buttons.
+TEST_F(ProgramTest, ClosingDuringAConversionAsksOnceAndOneQuitEndsTheProgram)
+{
+    QStringList photos;
+    for (int i = 0; i < 4; ++i) {
+        photos << path(QString("media/photo %1.jpg").arg(i));
+        viewmodeltest::writePhoto(photos.back().toStdString());
+    }
+    const QString asked = "asked Slideshow saving process not finished yet. Are you sure want to quit?";
+    for (const bool paused : {false, true}) {
+        SCOPED_TRACE(paused ? "paused" : "running");
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+        if (!paused) // the storyboard stays for the next run
+            for (const QString& photo : photos)
+                run.send("add " + photo);
+        run.send("state");
+        ASSERT_EQ("state slides=4 music= files=" + photos.join('|'), run.lineStartingWith("state"));
+        run.send("convert");
+        ASSERT_FALSE(run.lineStartingWith("progress").isEmpty());
+        if (paused) {
+            run.send("pause");
+            ASSERT_EQ("paused 1", run.lineStartingWith("paused"));
+        }
+        const QString state = paused ? "1" : "2";
+
+        run.send("close Cancel");
+        EXPECT_EQ(asked, run.lineStartingWith("asked"));
+        EXPECT_EQ("stayed " + state, run.lineStartingWith("stayed"));
+
+        QElapsedTimer clock;
+        clock.start();
+        run.send("close Quit");
+        EXPECT_EQ(asked, run.lineStartingWith("asked"));
+        EXPECT_EQ(0, run.exitCode(5000)) << run.errors();
+        std::printf("one quit ended the program after %lld ms\n", static_cast<long long>(clock.elapsed()));
+        EXPECT_EQ("", run.lineStartingWith("asked", 0)) << "asked again";
+        EXPECT_EQ(filesIn(path("home/Videos")), QStringList());
     }
 }
 

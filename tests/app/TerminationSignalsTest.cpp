@@ -27,3 +27,17 @@ TEST(TerminationSignals, HandlerLeavesErrnoAsTheInterruptedCodeSetIt)
     QTimer::singleShot(200, [] { QCoreApplication::exit(2); });
     EXPECT_EQ(2, QCoreApplication::exec()) << "requests left over ended a second event loop";
 }
+
+// The socket pair outlives each object: an object made after another has
+// gone still hears the signals, as a later session in the same process
+// must.
+TEST(TerminationSignals, AnObjectMadeAfterAnotherWentStillEndsTheEventLoop)
+{
+    for (const char* which : {"first", "second"}) {
+        const Application::TerminationSignals endOfSession;
+        std::raise(SIGTERM);
+        QObject guard; // the time-out goes with this object, not into a later loop
+        QTimer::singleShot(5000, &guard, [] { QCoreApplication::exit(1); });
+        EXPECT_EQ(0, QCoreApplication::exec()) << "the " << which << " object's signal did not end the event loop";
+    }
+}

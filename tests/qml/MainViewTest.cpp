@@ -467,6 +467,43 @@ TEST_F(MainView, ClosingDuringAConversionAsksAndRefusesDrops)
     EXPECT_TRUE(window.isNull());
 }
 
+// The conversion goes on to its end while the question before quitting is
+// open: its good news never shows on top of the question, comes after
+// "Cancel", and "Quit" still closes the window, the finished video kept.
+TEST_F(MainView, AConversionEndingWhileTheQuitQuestionIsOpenWaitsForTheAnswer)
+{
+    const QString question = QStringLiteral("Slideshow saving process not finished yet. Are you sure want to quit?");
+    for (const QString& answer : {QStringLiteral("Cancel"), QStringLiteral("Quit")}) {
+        SCOPED_TRACE(answer.toStdString());
+        startPausedConversion();
+        ASSERT_FALSE(HasFatalFailure());
+        QStringList shown; // each box as it is answered, the question once the conversion has ended
+        QTimer answerer;
+        QObject::connect(&answerer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            const bool isQuestion = box->text() == question;
+            if (isQuestion && program.convert().state() != ConvertViewModel::StopState) {
+                if (program.convert().state() == ConvertViewModel::PauseState)
+                    program.convert().pause(); // resumes it
+                return;
+            }
+            shown << box->text();
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == (isQuestion ? answer : QStringLiteral("Close")))
+                    return button->click();
+        });
+        answerer.start(5);
+        window->close();
+        const QStringList expected{question, QStringLiteral("Good news! Slideshow successfully created.")};
+        EXPECT_TRUE(qmltest::waitFor([&] { return shown.size() >= (answer == "Cancel" ? 2 : 1); }, 30000));
+        EXPECT_EQ(shown, answer == "Cancel" ? expected : expected.mid(0, 1));
+        EXPECT_EQ(window && window->isVisible(), answer == "Cancel");
+    }
+    EXPECT_EQ(QDir(QString::fromStdString(output.path())).entryList(QDir::Files).size(), 2);
+}
+
 TEST_F(MainView, NewSlideshowAsksOnlyWhenThereIsSomethingToLose)
 {
     MessageAnswer seen;
@@ -510,12 +547,17 @@ TEST_F(MainView, MessagesUpdatesAdvertisementsAndTheMakersPagesReachTheUser)
     EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_EQ(seen.buttons, QStringList({"Close"}));
 
-    // The photos away at start: only a button answers.
-    answerMessageBox(QStringLiteral("Remove Them"), &seen);
-    emit program.storyboard().photosAway(QStringLiteral("Away"));
-    EXPECT_EQ(seen.text, QStringLiteral("Away"));
-    EXPECT_EQ(seen.buttons, QStringList({"Keep Them", "Remove Them"}));
-    EXPECT_EQ(seen.format, Qt::PlainText);
+    // The photos away at start: only a button answers, in the singular for one photo.
+    for (const int count : {2, 1}) {
+        const QStringList answers = count == 1 ? QStringList({"Keep It", "Remove It"})
+                                               : QStringList({"Keep Them", "Remove Them"});
+        seen = MessageAnswer();
+        answerMessageBox(answers[1], &seen);
+        emit program.storyboard().photosAway(QStringLiteral("Away"), count);
+        EXPECT_EQ(seen.text, QStringLiteral("Away"));
+        EXPECT_EQ(seen.buttons, answers);
+        EXPECT_EQ(seen.format, Qt::PlainText);
+    }
 
     QQuickItem* strip = itemNamed(window, "advertisement");
     EXPECT_FALSE(strip->isVisible());

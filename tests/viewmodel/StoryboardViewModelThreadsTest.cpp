@@ -421,10 +421,16 @@ TEST_F(StoryboardFixture, PhotosAwayAtStartKeepTheirPlacesUntilTheyAreBack)
         isAway ? kestrel::test::write_file(dir.file("home/z.jpg"), "") : writePhoto(dir.file("home/z.jpg"));
     };
     QStringList messages;
+    QList<int> awayCounts;
     const auto startListening = [&] {
         storyboard = start();
-        for (auto signal : {&StoryboardViewModel::photosAway, &StoryboardViewModel::filesLeftOut})
-            QObject::connect(storyboard.get(), signal, [&](const QString& message) { messages << message; });
+        QObject::connect(storyboard.get(), &StoryboardViewModel::photosAway,
+                         [&](const QString& message, int count) {
+                             messages << message;
+                             awayCounts << count;
+                         });
+        QObject::connect(storyboard.get(), &StoryboardViewModel::filesLeftOut,
+                         [&](const QString& message) { messages << message; });
         return settled(*storyboard) && listsAgree(*storyboard, show);
     };
 
@@ -437,6 +443,7 @@ TEST_F(StoryboardFixture, PhotosAwayAtStartKeepTheirPlacesUntilTheyAreBack)
                                     ": empty file\n\nThey are kept in the storyboard for when they are back: they "
                                     "come back at a later start where they are found. Remove them from the "
                                     "storyboard for good?"});
+    EXPECT_EQ(awayCounts, QList<int>{4}) << "the answers' singular or plural";
     EXPECT_EQ(stored, readAll(storedStoryboardPath())) << "the save at start keeps them in their places";
     // a stays first, b passes to r when p goes, c and z stay after q.
     storyboard->moveSlide(2, 0);
