@@ -7,27 +7,34 @@
 // wait under way included (within a tenth of a second: a read that answers
 // within a twentieth goes on).
 //
-// An abandonable_file made within a scope is opened (as open_regular_file
-// opens: never waiting in open(), regular files only) and read on a thread
-// of a read_threads set (DTReadThreads.h), which owns the descriptor and
-// the bytes it reads into. A regular file is read ahead in large pieces,
-// the first with the opening, so that a photo costs about one hand-over
-// between threads; the end of the file, once met, is remembered until a
-// seek, so that no read past it goes to the thread again. A caller that
-// gives up leaves that thread behind: the call it is stuck in goes on, and
-// its bytes come first to the file's next call, which waits for them; when
-// the file goes first, the thread closes the descriptor if the call ever
-// returns, and touches nothing but its own state. Such a call keeps one of
-// the set's few places for calls left waiting until it returns; while all
-// are taken, a new file is refused at once as one that does not answer.
-// Made outside any scope, or when no thread can be started, the file is
-// opened and read on the caller's thread.
+// An abandonable_file made within a scope never waits on the caller's
+// thread for a disk or a network. A file of this machine's disk whose path
+// the system knows already is opened at once (open_known_local_file);
+// anything else is opened (as open_regular_file opens: looked at first,
+// never waiting in open(), regular files only) by a call on a thread of a
+// read_threads set (DTReadThreads.h), with its first bytes. Reads take the
+// bytes the system has at hand on the caller's thread; the rest is read by
+// a call, ahead in large pieces, into bytes the call owns. So a photo on a
+// local disk costs what a direct read costs, and one elsewhere about one
+// hand-over between threads. The end of a file, once met, is remembered
+// until a seek: no read past it asks anything again.
+//
+// A caller that gives up leaves its call behind: the call goes on, and its
+// bytes come first to the file's next read, which waits for them; when the
+// file goes first, the call closes the descriptor if it ever returns, and
+// touches nothing but the state it shares with the file. Such a call keeps
+// one of the set's few places for calls left waiting until it returns;
+// while all are taken, a file that needs a call to be opened, or a
+// descriptor to be taken over, is refused at once as one that does not
+// answer. When no thread can be started a call
+// runs on the caller's thread, without a way out; made outside any scope,
+// the file is opened and read on the caller's thread.
 //
 // A file opened on one thread and read later on others (the music: opened
 // by its loader, read by the producer and the preview) watches instead the
 // scope in force on the thread of each call (watched_interruption::caller):
-// it is always read on a thread of the set, and a call made outside any
-// scope waits as long as the read takes.
+// it always reads as above, and a read made outside any scope waits as
+// long as its call takes.
 //
 // Threads: an interruption may be switched from any thread; a scope
 // belongs to the thread that made it; an abandonable_file is used by one
