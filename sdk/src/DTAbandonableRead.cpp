@@ -26,9 +26,9 @@ namespace {
 // How often a waiting caller looks at its interruption.
 const std::chrono::milliseconds interruption_look(50);
 
-// What the thread reads of a regular file at a time, at least: a photo of
-// a few hundred KiB comes with its opening, a camera's photo in a few
-// dozen hand-overs.
+// What a call reads of a regular file at a time, at least: a photo of a
+// few hundred KiB comes with its opening, a camera's photo in a few dozen
+// calls.
 const std::size_t read_ahead_size = 256 * 1024;
 
 thread_local read_interruption_ptr current_interruption;
@@ -303,7 +303,7 @@ bool abandonable_file::start_worker(int descriptor, read_threads& threads) {
 
 void abandonable_file::refuse_when_full() const {
     if (worker_->threads.full())
-        KESTREL_THROW(errors::failure(unanswered_file_reason) << errinfo_errno(EAGAIN));
+        KESTREL_THROW(errors::failure(unanswered_file_reason) << errinfo_errno(EBUSY));
 }
 
 read_interruption_ptr abandonable_file::watched() const {
@@ -430,6 +430,7 @@ std::size_t abandonable_file::read(uint8_t* buffer, std::size_t size) {
             if (errno != EAGAIN)
                 at_hand_fd_ = -1; // the thread reads, and says why it cannot
         }
+        refuse_when_full();
         const int fd = worker_->fd; // the caller's while no call is under way
         const bool regular = size_ >= 0;
         const std::size_t wanted = regular ? std::max(size, read_ahead_size) : size;

@@ -24,9 +24,9 @@
 // file goes first, the call closes the descriptor if it ever returns, and
 // touches nothing but the state it shares with the file. Such a call keeps
 // one of the set's few places for calls left waiting until it returns;
-// while all are taken, a file that needs a call to be opened, or a
-// descriptor to be taken over, is refused at once as one that does not
-// answer. When no thread can be started a call
+// while all are taken, whatever needs a new call (an opening, a read of
+// bytes not at hand) and the taking over of a descriptor are refused at
+// once as a file that does not answer. When no thread can be started a call
 // runs on the caller's thread, without a way out; made outside any scope,
 // the file is opened and read on the caller's thread.
 //
@@ -102,29 +102,30 @@ enum class watched_interruption {
     caller, // the scope in force on the thread of each call, at that call
 };
 
-// Why a file is refused while every place for calls left waiting is
-// taken: "does not answer: ...". Thrown as errors::failure with
-// errinfo_errno EAGAIN: it may be read once those calls come back.
+// Why a file, or a read of it, is refused while every place for calls
+// left waiting is taken: "does not answer: ...". Thrown as errors::failure
+// with errinfo_errno EBUSY: it may be read once those calls come back.
 extern const char unanswered_file_reason[];
 
 class abandonable_file : private boost::noncopyable {
 public:
     // Opens the regular file at the UTF-8 path. Throws errors::failure
     // with the reason when there is none to read ("not found", "not a
-    // regular file: a named pipe", ...) or when `threads` is full,
-    // read_interrupted when given up.
+    // regular file: a named pipe", ...) or when it needs a call to be
+    // opened and `threads` is full, read_interrupted when given up.
     explicit abandonable_file(const std::string& path, read_threads threads = read_threads::process());
-    // Takes over an open descriptor (a pipe, say), read as above; closes
-    // it when it throws.
+    // Takes over an open descriptor (a pipe, say), read as above, and
+    // refused as above when `threads` is full; closes it when it throws.
     explicit abandonable_file(int descriptor, watched_interruption watched = watched_interruption::opener,
                               read_threads threads = read_threads::process());
-    // Closes the file, or leaves that to its thread while a call holds it.
+    // Closes the file, or leaves that to the call under way.
     ~abandonable_file();
 
     // Up to `size` bytes from where the last read ended; 0 at the end, and
     // from then on until a seek. Throws read_interrupted when given up (at
     // once when the interruption is already on), errors::failure with the
-    // system's reason (and errinfo_errno) when the file cannot be read.
+    // system's reason (and errinfo_errno) when the file cannot be read, or
+    // unanswered_file_reason when it needs a call and `threads` is full.
     std::size_t read(uint8_t* buffer, std::size_t size);
     // Moves to `offset` from the start, the current position or the end
     // (SEEK_SET, SEEK_CUR, SEEK_END; the end as it was at the opening) once
@@ -142,8 +143,8 @@ private:
     // or always for `caller`; false when the file is read on the caller's
     // thread alone.
     bool start_worker(int descriptor, read_threads& threads);
-    // A file that would need a thread is refused at once while the places
-    // for calls left waiting are all taken.
+    // Refuses a new call at once while the places for calls left waiting
+    // are all taken.
     void refuse_when_full() const;
     // The interruption this call watches; null for none.
     read_interruption_ptr watched() const;
@@ -153,18 +154,19 @@ private:
     void collect_answer(std::unique_lock<std::mutex>& lock, const read_interruption* interruption, bool keep);
     std::size_t take_read_ahead(uint8_t* buffer, std::size_t size);
 
-    std::shared_ptr<worker> worker_; // null when read on the caller's thread
+    std::shared_ptr<worker> worker_; // null when read on the caller's thread alone
     watched_interruption watched_;
     read_interruption_ptr interruption_; // the opener's
-    int fd_ = -1;                        // read on the caller's thread
-    // The thread's descriptor, which this thread may read the bytes at
-    // hand from (never waiting) while no read of the thread is asked.
+    int fd_ = -1;                        // read on the caller's thread alone
+    // The worker's descriptor, which the caller may read the bytes at hand
+    // from (never waiting) while no call is under way; -1 where the file
+    // system cannot tell what is at hand.
     int at_hand_fd_ = -1;
     long long size_ = 0;
     long long position_ = 0; // of the next byte the caller gets
     bool at_end_ = false;    // the end was met there: reads give 0 until a seek
-    // Read by the thread beyond what the caller has taken (read ahead, or
-    // by a read given up).
+    // Read by a call beyond what the caller has taken (read ahead, or by a
+    // read given up).
     std::vector<uint8_t> read_ahead_; // a buffer: bytes up to read_ahead_end_
     std::size_t read_ahead_end_ = 0;
     std::size_t read_ahead_taken_ = 0;

@@ -69,7 +69,7 @@ bool read_threads::run(std::function<void()> job) {
     }
     try {
         const std::shared_ptr<shared> set = shared_;
-        shared_->start([set, job] { shared::serve(set, job); });
+        shared_->start([set, job = std::move(job)] { shared::serve(set, job); });
     } catch (...) {
         return false;
     }

@@ -1,16 +1,17 @@
 #pragma once
 // The threads that open and read the files of abandonable_file
-// (DTAbandonableRead.h). A job (one file, from its opening to its closing)
-// runs on a thread that waits for work, else on a new one; a thread whose
-// job is done waits a few seconds for the next, then ends. Starting a
-// thread for every file would cost more than reading a photo.
+// (DTAbandonableRead.h). A job (one call: an opening, a read) runs on a
+// thread that waits for work, else on a new one; a thread whose job is
+// done waits a few seconds for the next, then ends. Starting a thread for
+// every call would cost more than reading a photo.
 //
 // A call given up on a file that never answers (a share that hangs) keeps
 // its thread, and the file's descriptor, until the call returns, which may
 // be never. So a set counts the calls left waiting so: once there are
-// max_left_waiting, full() tells the opener of a new file to refuse it at
-// once without a thread, and a call that comes back gives its place back.
-// (A file opened before the places filled may still leave its one call.)
+// max_left_waiting, full() tells whoever would make a new call to refuse
+// it at once without a thread, and a call that comes back gives its place
+// back. (Calls already under way when the places filled may still be left
+// waiting, one per file at most.)
 //
 // Threads: any. A read_threads is a handle: copies share one set, and each
 // job's thread keeps the set alive, so a handle may go while jobs run.

@@ -326,12 +326,15 @@ std::string read_byte(abandonable_file& file, const read_interruption_ptr& inter
 } // namespace
 
 // As many reads given up as there are places, each on a share that hangs:
-// a new file is refused at once, its descriptor closed and no thread
-// started for it; a read that comes back gives its place back.
+// a new file is refused at once, its descriptor closed, and so is a new
+// read of a file opened before, no thread started for either; a read that
+// comes back gives its place back.
 TEST(AbandonableFile, PastTheCapANewFileIsRefusedAtOnceAndAReadThatComesBackGivesItsPlaceBack) {
     counted_starts starts;
     read_threads threads(starts.starter());
     const int cap = read_threads::max_left_waiting;
+    held_pipe early_pipe;
+    abandonable_file early(early_pipe.ends[0], watched_interruption::caller, threads);
     std::vector<std::unique_ptr<held_pipe>> pipes;
     std::vector<std::unique_ptr<abandonable_file>> files;
     for (int i = 0; i < cap; ++i) {
@@ -357,10 +360,13 @@ TEST(AbandonableFile, PastTheCapANewFileIsRefusedAtOnceAndAReadThatComesBackGive
     } catch (const errors::failure& e) {
         refusal = e.what();
         const int* code = boost::get_error_info<errinfo_errno>(e);
-        EXPECT_TRUE(code && *code == EAGAIN);
+        EXPECT_TRUE(code && *code == EBUSY);
     }
     EXPECT_EQ(unanswered_file_reason, refusal);
     EXPECT_EQ(-1, ::fcntl(late.ends[0], F_GETFD)) << "the refused file's descriptor is still open";
+    // A file opened before is refused its next read as well.
+    early_pipe.answer('e');
+    EXPECT_EQ(unanswered_file_reason, read_byte(early, nullptr));
     EXPECT_EQ(cap, starts.started());
 
     // The first share answers: the read given up gets its byte, and its
@@ -373,6 +379,7 @@ TEST(AbandonableFile, PastTheCapANewFileIsRefusedAtOnceAndAReadThatComesBackGive
     abandonable_file accepted(next.ends[0], watched_interruption::caller, threads);
     EXPECT_EQ("n", read_byte(accepted, nullptr));
 
+    EXPECT_EQ("e", read_byte(early, nullptr));
     for (int i = 1; i < cap; ++i) {
         pipes[i]->answer('b');
         EXPECT_EQ("b", read_byte(*files[i], nullptr)) << i;
