@@ -425,24 +425,3 @@ TEST(AbandonableFile, TheEndOnceMetStaysUntilASeek) {
         EXPECT_EQ("ghij", std::string(bytes, bytes + 4));
     }
 }
-
-// A photo in a folder that may not be entered is there, but may not be
-// read: it is not called missing, on either road. Root enters every
-// folder, so as root there is nothing to see.
-TEST(AbandonableFile, AFileInAFolderThatMayNotBeEnteredIsNotAllowedNotMissing) {
-    test::TempDir dir;
-    const std::string folder = dir.file("locked"), path = folder + "/photo.jpg";
-    ASSERT_EQ(0, ::mkdir(folder.c_str(), 0700));
-    test::write_file(path, "not read");
-    ASSERT_EQ(0, ::chmod(folder.c_str(), 0600));
-    const bool entered = ::access(path.c_str(), F_OK) == 0;
-    std::string answers[2];
-    for (const bool own_thread : {false, true})
-        answers[own_thread] =
-            open_answer(path, own_thread ? std::make_shared<read_interruption>() : read_interruption_ptr());
-    ::chmod(folder.c_str(), 0700);
-    if (entered)
-        GTEST_SKIP() << "this user enters folders without search permission (root): nothing to see";
-    EXPECT_EQ("no permission to read it", answers[0]) << "on the caller's thread";
-    EXPECT_EQ("no permission to read it", answers[1]) << "on a thread of its own";
-}
