@@ -15,6 +15,7 @@
 // camera's own file). Targets: the thumbnail at most 0.25 and the 1280x720
 // picture at most 0.6 of the full decode.
 
+#include "QuietStdout.h"
 #include "image/DTPhotoScale.h"
 #include "slideshow2/DTGilPhoto.h"
 #include "slideshow2/DTMotionDecodeSize.h"
@@ -95,24 +96,10 @@ void frame_picture(const std::string& path, unsigned int side) {
     image::gil::scale_photo_unfiltered(file, picture, side, false);
 }
 
-// The library logs, and prints a line per render, to standard output;
-// the figures are printed after the runs.
-class quiet_stdout {
-public:
-    quiet_stdout() : saved_(std::cout.rdbuf(&null_)) {}
-    ~quiet_stdout() { std::cout.rdbuf(saved_); }
-
-private:
-    struct null_buffer : std::streambuf {
-        int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    } null_;
-    std::streambuf* saved_;
-};
-
 double fastest_ms(int rounds, const std::function<void()>& run) {
     double best = std::numeric_limits<double>::max();
     for (int i = 0; i < rounds; ++i) {
-        quiet_stdout quiet;
+        bench::quiet_stdout quiet;
         const auto start = std::chrono::steady_clock::now();
         run();
         const auto stop = std::chrono::steady_clock::now();

@@ -238,7 +238,10 @@ void StoryboardViewModel::restore()
         ++restored;
         const QFileInfo info(entry.filePath);
         if (!info.exists()) {
-            hold(anchor, entry, QString::fromStdString(kestrel::errors::file_access_reason(ENOENT)));
+            // Missing, or in a folder that may not be entered.
+            const std::string reason = kestrel::file_kind_reason(entry.filePath.toUtf8().toStdString());
+            hold(anchor, entry,
+                 QString::fromStdString(reason.empty() ? kestrel::errors::file_access_reason(ENOENT) : reason));
             continue;
         }
         if (!info.isDir() && !isReadableFile(info)) {

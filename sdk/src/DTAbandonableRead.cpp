@@ -1,25 +1,35 @@
 #include "DTAbandonableRead.h"
 
+#include "DTFailureReason.h"
 #include "DTRegularFile.h"
 
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <new>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 namespace kestrel {
+
+const char unanswered_file_reason[] = "does not answer: earlier reads that never answered still wait";
 
 namespace {
 
 // How often a waiting caller looks at its interruption.
 const std::chrono::milliseconds interruption_look(50);
+
+// What a call reads of a regular file at a time, at least: a photo of a
+// few hundred KiB comes with its opening, a camera's photo in a few dozen
+// calls.
+const std::size_t read_ahead_size = 256 * 1024;
 
 thread_local read_interruption_ptr current_interruption;
 
@@ -44,6 +54,70 @@ ssize_t read_some(int fd, uint8_t* buffer, std::size_t size) {
     return got;
 }
 
+// What a read that never waits, on the caller's thread, gives: bytes the
+// system has at hand (0 at the end), or -1 with errno: EAGAIN when they
+// would have to come from the disk or the network, EOPNOTSUPP where the
+// file system cannot tell (a network share, say). Reads from the file's
+// position on, as read(2) does.
+ssize_t read_at_hand(int fd, uint8_t* buffer, std::size_t size) {
+    iovec piece{buffer, size};
+    ssize_t got;
+    do
+        got = ::preadv2(fd, &piece, 1, -1, RWF_NOWAIT);
+    while (got < 0 && errno == EINTR);
+    return got;
+}
+
+// Whether the caller's thread may read the file with read_at_hand, and
+// whether its first bytes are at hand already; looked at from offset 0,
+// which leaves the position alone.
+struct at_hand_look {
+    bool possible = false;
+    bool first_bytes = false;
+};
+
+at_hand_look look_at_hand(int fd) {
+    uint8_t byte = 0;
+    iovec piece{&byte, 1};
+    const ssize_t got = ::preadv2(fd, &piece, 1, 0, RWF_NOWAIT);
+    at_hand_look look;
+    look.first_bytes = got >= 0;
+    look.possible = got >= 0 || errno == EAGAIN;
+    return look;
+}
+
+struct read_answer {
+    ssize_t got = 0; // -1: failed with `error`
+    int error = 0;
+    bool ended = false; // the end of the file follows the bytes
+};
+
+// Up to `wanted` bytes: of a regular file until there are as many or its
+// end comes, else what one read gives (a pipe would wait for more). A
+// failure after some bytes comes again with the next read.
+read_answer read_into(int fd, uint8_t* buffer, std::size_t wanted, bool regular) {
+    read_answer answer;
+    std::size_t total = 0;
+    do {
+        const ssize_t got = read_some(fd, buffer + total, wanted - total);
+        if (got < 0) {
+            if (total == 0) {
+                answer.got = -1;
+                answer.error = errno;
+                return answer;
+            }
+            break;
+        }
+        if (got == 0) {
+            answer.ended = true;
+            break;
+        }
+        total += static_cast<std::size_t>(got);
+    } while (regular && total < wanted);
+    answer.got = static_cast<ssize_t>(total);
+    return answer;
+}
+
 } // namespace
 
 read_interruption_scope::read_interruption_scope(read_interruption_ptr interruption)
@@ -55,77 +129,113 @@ read_interruption_scope::~read_interruption_scope() { current_interruption = std
 
 read_interruption_ptr current_read_interruption() { return current_interruption; }
 
-// The thread's side: everything it touches lives here, kept alive by the
-// thread itself as long as it runs.
+// What the file and the calls made for it on the set's threads share; a
+// call keeps it alive while it runs. While a call is under way (asked, not
+// yet answered) the descriptor and `bytes` are the call's; otherwise the
+// caller's. A call whose caller has left closes the descriptor.
 struct abandonable_file::worker {
     std::mutex mutex;
-    std::condition_variable changed;
-    const std::string path;
-    const int given_fd; // -1: open the path
+    std::condition_variable answered_changed;
+    read_threads threads;
     // Set by the caller.
-    bool read_asked = false; // for the thread to take
-    std::size_t wanted = 0;
-    bool outstanding = false; // a read asked whose answer the caller has not taken
-    bool closing = false;     // the caller left: close and end
-    // Set by the thread.
-    bool opened = false;
-    int fd = -1;
-    bool reading = false; // in read(2): the descriptor is the thread's to close
-    std::string refusal;
-    long long size = 0;
+    bool outstanding = false; // a call asked whose answer the caller has not taken
+    bool closing = false;     // the caller left
+    bool holds_place = false; // the caller gave up on the call under way, which keeps a place
+    // Set by the calls.
     bool answered = false;
-    std::vector<uint8_t> bytes; // only the thread touches it while reading
-    ssize_t got = 0;
-    int error = 0;
+    int fd;
+    long long size; // -1 for what is no regular file
+    std::string refusal;       // why the opening found nothing to read
+    bool at_hand = false;      // the caller may try read_at_hand
+    std::vector<uint8_t> bytes; // what the last read put in it
+    read_answer answer;
 
-    worker(std::string path, int descriptor)
-        : path(std::move(path)), given_fd(descriptor), opened(descriptor >= 0), fd(descriptor) {}
+    worker(read_threads threads, int descriptor, long long size)
+        : threads(std::move(threads)), fd(descriptor), size(size) {}
 
-    static void serve(const std::shared_ptr<worker>& self) {
-        if (self->given_fd < 0) {
-            std::string refusal;
-            long long size = -1;
-            const int opened_fd = open_regular_file(self->path, &refusal, &size);
-            {
-                std::lock_guard<std::mutex> lock(self->mutex);
-                self->fd = opened_fd;
-                self->refusal = refusal;
-                self->size = size;
-                self->opened = true;
-            }
-            self->changed.notify_all();
-            if (opened_fd < 0)
-                return;
+    // Under the mutex.
+    bool call_under_way() const { return outstanding && !answered; }
+
+    // Under the mutex: the caller gives up on the call under way, which
+    // keeps a place of the set until it answers.
+    void give_up() {
+        if (call_under_way() && !holds_place) {
+            holds_place = true;
+            threads.take_place();
         }
-        int fd = -1;
-        for (;;) {
-            std::size_t wanted = 0;
-            {
-                std::unique_lock<std::mutex> lock(self->mutex);
-                self->changed.wait(lock, [&] { return self->read_asked || self->closing; });
-                fd = self->fd;
-                if (self->closing) {
-                    self->fd = -1; // already -1 when the caller closed it
-                    break;
-                }
-                self->read_asked = false;
-                self->reading = true;
-                wanted = self->wanted;
-            }
-            self->bytes.resize(wanted);
-            const ssize_t got = read_some(fd, self->bytes.data(), wanted);
-            const int error = got < 0 ? errno : 0;
-            {
-                std::lock_guard<std::mutex> lock(self->mutex);
-                self->got = got;
-                self->error = error;
-                self->answered = true;
-                self->reading = false;
-            }
-            self->changed.notify_all();
+    }
+
+    // Runs `call` on a thread of the set, or here when none can be started
+    // (without a way out then).
+    void ask(const std::function<void()>& call) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            outstanding = true;
+            answered = false;
         }
-        if (fd >= 0)
-            ::close(fd);
+        if (!threads.run(call))
+            call();
+    }
+
+    // On the call's thread: up to `wanted` bytes into `bytes`.
+    read_answer read_bytes(int descriptor, std::size_t wanted, bool regular) {
+        try {
+            if (bytes.size() < wanted)
+                bytes.resize(wanted);
+        } catch (const std::bad_alloc&) {
+            read_answer failed;
+            failed.got = -1;
+            failed.error = ENOMEM;
+            return failed;
+        }
+        return read_into(descriptor, bytes.data(), wanted, regular);
+    }
+
+    // The call of the opening: the regular file at `path`, and its first
+    // bytes unless the caller finds them at hand.
+    static void open_call(const std::shared_ptr<worker>& self, const std::string& path) {
+        std::string refusal;
+        long long size = -1;
+        int opened = -1;
+        try {
+            opened = open_regular_file(path, &refusal, &size);
+        } catch (const std::bad_alloc&) {
+            refusal = errors::file_access_reason(ENOMEM);
+        }
+        const at_hand_look look = opened >= 0 ? look_at_hand(opened) : at_hand_look();
+        read_answer first;
+        if (opened >= 0 && !look.first_bytes)
+            first = self->read_bytes(opened, read_ahead_size, true);
+        std::unique_lock<std::mutex> lock(self->mutex);
+        self->fd = opened;
+        self->size = size;
+        self->refusal = refusal;
+        self->at_hand = look.possible;
+        self->finish(lock, first);
+    }
+
+    static void read_call(const std::shared_ptr<worker>& self, int descriptor, std::size_t wanted, bool regular) {
+        const read_answer answer = self->read_bytes(descriptor, wanted, regular);
+        std::unique_lock<std::mutex> lock(self->mutex);
+        self->finish(lock, answer);
+    }
+
+    // Under `lock`, on the call's thread: gives the answer, the place back,
+    // and closes the descriptor when the caller has left.
+    void finish(std::unique_lock<std::mutex>& lock, const read_answer& given) {
+        answer = given;
+        answered = true;
+        if (holds_place) {
+            holds_place = false;
+            threads.give_back_place();
+        }
+        const int left_fd = closing ? fd : -1;
+        if (closing)
+            fd = -1;
+        lock.unlock();
+        answered_changed.notify_all();
+        if (left_fd >= 0)
+            ::close(left_fd);
     }
 
     // Waits under `lock` until `ready`; without an interruption as long as
@@ -135,34 +245,36 @@ struct abandonable_file::worker {
     template <class Ready>
     void wait(std::unique_lock<std::mutex>& lock, const read_interruption* interruption, Ready ready) {
         if (!interruption) {
-            changed.wait(lock, ready);
+            answered_changed.wait(lock, ready);
             return;
         }
         const unsigned long long before = interruption->times_on();
         bool seen_on = false;
         while (!ready()) {
             if (interruption->on() || interruption->times_on() != before) {
-                if (seen_on)
+                if (seen_on) {
+                    give_up();
                     KESTREL_THROW(read_interrupted());
+                }
                 seen_on = true;
             }
-            changed.wait_for(lock, interruption_look);
+            answered_changed.wait_for(lock, interruption_look);
         }
     }
 
-    // The caller goes: the thread ends; the descriptor is closed here
-    // unless a read holds it, then by the thread once the read returns.
+    // The caller goes: the descriptor is closed here, or by the call under
+    // way once it returns.
     void leave() {
         int idle_fd = -1;
         {
             std::lock_guard<std::mutex> lock(mutex);
             closing = true;
-            if (!reading) {
+            give_up();
+            if (!call_under_way()) {
                 idle_fd = fd;
                 fd = -1;
             }
         }
-        changed.notify_all();
         if (idle_fd >= 0)
             ::close(idle_fd);
     }
@@ -178,56 +290,82 @@ long long size_of(int descriptor) {
 
 } // namespace
 
-bool abandonable_file::start_worker(const std::string& path, int descriptor) {
+bool abandonable_file::start_worker(int descriptor, read_threads& threads) {
     if (watched_ == watched_interruption::opener) {
         if (!interruption_)
             return false;
-        if (interruption_->on()) {
-            if (descriptor >= 0)
-                ::close(descriptor);
+        if (interruption_->on())
             KESTREL_THROW(read_interrupted());
-        }
     }
-    const std::shared_ptr<worker> started = std::make_shared<worker>(path, descriptor);
-    try {
-        std::thread([started] { worker::serve(started); }).detach();
-    } catch (const std::system_error&) {
-        return false; // no thread to spare: read here, without a way out
-    }
-    worker_ = started;
+    worker_ = std::make_shared<worker>(threads, descriptor, descriptor >= 0 ? size_ : -1);
     return true;
+}
+
+void abandonable_file::refuse_when_full() const {
+    if (worker_->threads.full())
+        KESTREL_THROW(errors::failure(unanswered_file_reason) << errinfo_errno(EBUSY));
 }
 
 read_interruption_ptr abandonable_file::watched() const {
     return watched_ == watched_interruption::caller ? current_read_interruption() : interruption_;
 }
 
-abandonable_file::abandonable_file(const std::string& path)
+abandonable_file::abandonable_file(const std::string& path, read_threads threads)
     : watched_(watched_interruption::opener), interruption_(current_read_interruption()) {
     std::string refusal;
-    if (start_worker(path, -1)) {
-        try {
-            std::unique_lock<std::mutex> lock(worker_->mutex);
-            worker_->wait(lock, interruption_.get(), [this] { return worker_->opened; });
-            refusal = worker_->refusal;
-            size_ = worker_->size;
-        } catch (...) {
-            worker_->leave(); // no destructor runs for a constructor that throws
-            throw;
-        }
-        if (!refusal.empty())
-            worker_.reset(); // its thread has ended or is ending
-    } else {
+    if (!start_worker(-1, threads)) {
         fd_ = open_regular_file(path, &refusal, &size_);
+        if (!refusal.empty())
+            refuse(refusal);
+        return;
     }
-    if (!refusal.empty())
+    // A photo on this machine's disk is opened here, at once; the rest by
+    // a call that may be given up.
+    const int known = open_known_local_file(path, &size_);
+    if (known >= 0) {
+        worker_->fd = known;
+        worker_->size = size_;
+        at_hand_fd_ = known;
+        return;
+    }
+    refuse_when_full();
+    const std::shared_ptr<worker> self = worker_;
+    worker_->ask([self, path] { worker::open_call(self, path); });
+    try {
+        std::unique_lock<std::mutex> lock(worker_->mutex);
+        worker_->wait(lock, interruption_.get(), [this] { return worker_->answered; });
+        refusal = worker_->refusal;
+        size_ = worker_->size;
+        if (worker_->at_hand)
+            at_hand_fd_ = worker_->fd;
+        // The first bytes read with the opening come to the first read.
+        const read_answer& first = worker_->answer;
+        worker_->outstanding = first.got != 0 || first.ended;
+    } catch (...) {
+        worker_->leave(); // no destructor runs for a constructor that throws
+        throw;
+    }
+    if (!refusal.empty()) {
+        worker_.reset();
         refuse(refusal);
+    }
 }
 
-abandonable_file::abandonable_file(int descriptor, watched_interruption watched)
+abandonable_file::abandonable_file(int descriptor, watched_interruption watched, read_threads threads)
     : watched_(watched), interruption_(current_read_interruption()), size_(size_of(descriptor)) {
-    if (!start_worker(std::string(), descriptor))
-        fd_ = descriptor;
+    try {
+        if (!start_worker(descriptor, threads)) {
+            fd_ = descriptor;
+            return;
+        }
+        refuse_when_full();
+        if (size_ >= 0)
+            at_hand_fd_ = descriptor;
+    } catch (...) {
+        worker_.reset();
+        ::close(descriptor);
+        throw;
+    }
 }
 
 abandonable_file::~abandonable_file() {
@@ -241,46 +379,65 @@ void abandonable_file::collect_answer(std::unique_lock<std::mutex>& lock, const 
                                         bool keep) {
     worker_->wait(lock, interruption, [this] { return worker_->answered; });
     worker_->outstanding = false;
-    read_ahead_.clear();
+    read_ahead_end_ = 0;
     read_ahead_taken_ = 0;
     if (!keep)
         return;
-    if (worker_->got < 0)
-        read_failed(worker_->error);
-    read_ahead_.swap(worker_->bytes); // the thread reads into the other buffer next
-    read_ahead_.resize(static_cast<std::size_t>(worker_->got));
+    const read_answer& answer = worker_->answer;
+    if (answer.got < 0)
+        read_failed(answer.error);
+    read_ahead_.swap(worker_->bytes); // the next call reads into the other buffer
+    read_ahead_end_ = static_cast<std::size_t>(answer.got);
+    at_end_ = answer.ended;
 }
 
 std::size_t abandonable_file::take_read_ahead(uint8_t* buffer, std::size_t size) {
-    const std::size_t got = std::min(size, read_ahead_.size() - read_ahead_taken_);
-    std::copy_n(read_ahead_.begin() + static_cast<std::ptrdiff_t>(read_ahead_taken_), got, buffer);
+    const std::size_t got = std::min(size, read_ahead_end_ - read_ahead_taken_);
+    if (got == 0)
+        return 0;
+    std::copy_n(read_ahead_.data() + read_ahead_taken_, got, buffer);
     read_ahead_taken_ += got;
     position_ += static_cast<long long>(got);
     return got;
 }
 
 std::size_t abandonable_file::read(uint8_t* buffer, std::size_t size) {
-    if (read_ahead_taken_ < read_ahead_.size())
+    if (read_ahead_taken_ < read_ahead_end_)
         return take_read_ahead(buffer, size);
+    if (at_end_ || size == 0)
+        return 0;
     if (!worker_) {
         const ssize_t got = read_some(fd_, buffer, size);
         if (got < 0)
             read_failed(errno);
+        at_end_ = got == 0;
         position_ += got;
         return static_cast<std::size_t>(got);
     }
     const read_interruption_ptr interruption = watched();
-    std::unique_lock<std::mutex> lock(worker_->mutex);
-    // A read given up before answers this call: its bytes come next.
+    // A read given up before, or the one made with the opening, answers
+    // this call: its bytes come next. (Only this thread sets `outstanding`.)
     if (!worker_->outstanding) {
         if (interruption && interruption->on())
             KESTREL_THROW(read_interrupted());
-        worker_->wanted = size;
-        worker_->answered = false;
-        worker_->read_asked = true;
-        worker_->outstanding = true;
-        worker_->changed.notify_all();
+        if (at_hand_fd_ >= 0) {
+            const ssize_t got = read_at_hand(at_hand_fd_, buffer, size);
+            if (got >= 0) {
+                at_end_ = got == 0;
+                position_ += got;
+                return static_cast<std::size_t>(got);
+            }
+            if (errno != EAGAIN)
+                at_hand_fd_ = -1; // the thread reads, and says why it cannot
+        }
+        refuse_when_full();
+        const int fd = worker_->fd; // the caller's while no call is under way
+        const bool regular = size_ >= 0;
+        const std::size_t wanted = regular ? std::max(size, read_ahead_size) : size;
+        const std::shared_ptr<worker> self = worker_;
+        worker_->ask([self, fd, wanted, regular] { worker::read_call(self, fd, wanted, regular); });
     }
+    std::unique_lock<std::mutex> lock(worker_->mutex);
     collect_answer(lock, interruption.get(), true);
     lock.unlock();
     return take_read_ahead(buffer, size);
@@ -307,8 +464,9 @@ long long abandonable_file::seek(long long offset, int whence) {
     } else if (::lseek(fd_, static_cast<off_t>(target), SEEK_SET) < 0) {
         seek_failed(errno);
     }
-    read_ahead_.clear();
+    read_ahead_end_ = 0;
     read_ahead_taken_ = 0;
+    at_end_ = false;
     position_ = target;
     return target;
 }

@@ -7,27 +7,41 @@
 // wait under way included (within a tenth of a second: a read that answers
 // within a twentieth goes on).
 //
-// An abandonable_file made within a scope is opened (as open_regular_file
-// opens: never waiting in open(), regular files only) and read on a thread
-// of its own, which owns the descriptor and the bytes it reads into. A
-// caller that gives up leaves that thread behind: the read it is stuck in
-// goes on, and its bytes come first to the file's next call, which waits
-// for them; when the file goes first, the thread ends by itself, closing
-// the descriptor, if the call it is stuck in ever returns, and touches
-// nothing but its own state. Made outside any scope, or when no thread can
-// be started, the file is opened and read on the caller's thread.
+// An abandonable_file made within a scope never waits on the caller's
+// thread for a disk or a network. A file of this machine's disk whose path
+// the system knows already is opened at once (open_known_local_file);
+// anything else is opened (as open_regular_file opens: looked at first,
+// never waiting in open(), regular files only) by a call on a thread of a
+// read_threads set (DTReadThreads.h), with its first bytes. Reads take the
+// bytes the system has at hand on the caller's thread; the rest is read by
+// a call, ahead in large pieces, into bytes the call owns. So a photo on a
+// local disk costs what a direct read costs, and one elsewhere about one
+// hand-over between threads. The end of a file, once met, is remembered
+// until a seek: no read past it asks anything again.
+//
+// A caller that gives up leaves its call behind: the call goes on, and its
+// bytes come first to the file's next read, which waits for them; when the
+// file goes first, the call closes the descriptor if it ever returns, and
+// touches nothing but the state it shares with the file. Such a call keeps
+// one of the set's few places for calls left waiting until it returns;
+// while all are taken, whatever needs a new call (an opening, a read of
+// bytes not at hand) and the taking over of a descriptor are refused at
+// once as a file that does not answer. When no thread can be started a call
+// runs on the caller's thread, without a way out; made outside any scope,
+// the file is opened and read on the caller's thread.
 //
 // A file opened on one thread and read later on others (the music: opened
 // by its loader, read by the producer and the preview) watches instead the
 // scope in force on the thread of each call (watched_interruption::caller):
-// it is always read on a thread of its own, and a call made outside any
-// scope waits as long as the read takes.
+// it always reads as above, and a read made outside any scope waits as
+// long as its call takes.
 //
 // Threads: an interruption may be switched from any thread; a scope
 // belongs to the thread that made it; an abandonable_file is used by one
 // thread at a time.
 
 #include "DTErrors.h"
+#include "DTReadThreads.h"
 
 #include <boost/noncopyable.hpp>
 
@@ -88,21 +102,30 @@ enum class watched_interruption {
     caller, // the scope in force on the thread of each call, at that call
 };
 
+// Why a file, or a read of it, is refused while every place for calls
+// left waiting is taken: "does not answer: ...". Thrown as errors::failure
+// with errinfo_errno EBUSY: it may be read once those calls come back.
+extern const char unanswered_file_reason[];
+
 class abandonable_file : private boost::noncopyable {
 public:
     // Opens the regular file at the UTF-8 path. Throws errors::failure
     // with the reason when there is none to read ("not found", "not a
-    // regular file: a named pipe", ...), read_interrupted when given up.
-    explicit abandonable_file(const std::string& path);
-    // Takes over an open descriptor (a pipe, say), read as above.
-    explicit abandonable_file(int descriptor, watched_interruption watched = watched_interruption::opener);
-    // Closes the file, or leaves that to its thread while a call holds it.
+    // regular file: a named pipe", ...) or when it needs a call to be
+    // opened and `threads` is full, read_interrupted when given up.
+    explicit abandonable_file(const std::string& path, read_threads threads = read_threads::process());
+    // Takes over an open descriptor (a pipe, say), read as above, and
+    // refused as above when `threads` is full; closes it when it throws.
+    explicit abandonable_file(int descriptor, watched_interruption watched = watched_interruption::opener,
+                              read_threads threads = read_threads::process());
+    // Closes the file, or leaves that to the call under way.
     ~abandonable_file();
 
-    // Up to `size` bytes from where the last read ended; 0 at the end.
-    // Throws read_interrupted when given up (at once when the interruption
-    // is already on), errors::failure with the system's reason (and
-    // errinfo_errno) when the file cannot be read.
+    // Up to `size` bytes from where the last read ended; 0 at the end, and
+    // from then on until a seek. Throws read_interrupted when given up (at
+    // once when the interruption is already on), errors::failure with the
+    // system's reason (and errinfo_errno) when the file cannot be read, or
+    // unanswered_file_reason when it needs a call and `threads` is full.
     std::size_t read(uint8_t* buffer, std::size_t size);
     // Moves to `offset` from the start, the current position or the end
     // (SEEK_SET, SEEK_CUR, SEEK_END; the end as it was at the opening) once
@@ -116,9 +139,13 @@ public:
 private:
     struct worker;
 
-    // Starts the thread: within a scope, or always for `caller`; false
-    // when the file is read on the caller's thread.
-    bool start_worker(const std::string& path, int descriptor);
+    // Makes the state shared with the calls on threads: within a scope,
+    // or always for `caller`; false when the file is read on the caller's
+    // thread alone.
+    bool start_worker(int descriptor, read_threads& threads);
+    // Refuses a new call at once while the places for calls left waiting
+    // are all taken.
+    void refuse_when_full() const;
     // The interruption this call watches; null for none.
     read_interruption_ptr watched() const;
     // Waits for the answer of the read asked (maybe by a call given up)
@@ -127,14 +154,21 @@ private:
     void collect_answer(std::unique_lock<std::mutex>& lock, const read_interruption* interruption, bool keep);
     std::size_t take_read_ahead(uint8_t* buffer, std::size_t size);
 
-    std::shared_ptr<worker> worker_; // null when read on the caller's thread
+    std::shared_ptr<worker> worker_; // null when read on the caller's thread alone
     watched_interruption watched_;
     read_interruption_ptr interruption_; // the opener's
-    int fd_ = -1;                        // read on the caller's thread
+    int fd_ = -1;                        // read on the caller's thread alone
+    // The worker's descriptor, which the caller may read the bytes at hand
+    // from (never waiting) while no call is under way; -1 where the file
+    // system cannot tell what is at hand.
+    int at_hand_fd_ = -1;
     long long size_ = 0;
     long long position_ = 0; // of the next byte the caller gets
-    // Read by the thread beyond what the caller has taken (a read given up).
-    std::vector<uint8_t> read_ahead_;
+    bool at_end_ = false;    // the end was met there: reads give 0 until a seek
+    // Read by a call beyond what the caller has taken (read ahead, or by a
+    // read given up).
+    std::vector<uint8_t> read_ahead_; // a buffer: bytes up to read_ahead_end_
+    std::size_t read_ahead_end_ = 0;
     std::size_t read_ahead_taken_ = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "DTAudioTrackFile.h"
 
+#include "DTAbandonableRead.h"
 #include "DTFailureReason.h"
 #include "DTRegularFile.h"
 
@@ -57,6 +58,8 @@ std::string opening_reason(const boost::exception& failure, const std::string& p
     const int* code = boost::get_error_info<errinfo_errno>(failure);
     if (code && (*code == EACCES || *code == EPERM))
         return errors::file_access_reason(*code);
+    if (code && *code == EBUSY) // refused while reads that never answered wait
+        return unanswered_file_reason;
     return "not a sound file that can be read";
 }
 

@@ -3,10 +3,13 @@
 #include "DTFailureReason.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace kestrel {
 
@@ -16,6 +19,28 @@ int refuse(int error, const std::string& why, std::string* reason) {
     if (reason)
         *reason = why;
     return -error;
+}
+
+// The descriptor, switched back to blocking reads (open_regular_file
+// opens non-blocking); false, the descriptor closed, when it cannot be.
+bool make_blocking(int fd) {
+    const int mode = ::fcntl(fd, F_GETFL);
+    if (mode != -1 && ::fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) != -1)
+        return true;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return false;
+}
+
+// The path located, not opened (O_PATH: the file system's open is not
+// called), through what the system knows already: -1 when any part of it
+// would have to be asked of a disk or a network.
+int locate_known(const std::string& path) {
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_CACHED;
+    return static_cast<int>(::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how));
 }
 
 } // namespace
@@ -51,7 +76,18 @@ std::string file_kind_reason(const std::string& path) {
 }
 
 int open_regular_file(const std::string& path, std::string* reason, long long* size) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // What is at the path is looked at first: a device or a terminal is
+    // never opened, since opening one alone may act (rewind a tape, hang
+    // up a line). O_NOCTTY keeps a terminal put there meanwhile from
+    // becoming ours; the descriptor's own kind is looked at again below.
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0) {
+        const int error = errno;
+        return refuse(error, errors::file_access_reason(error), reason);
+    }
+    if (!S_ISREG(status.st_mode))
+        return refuse(S_ISDIR(status.st_mode) ? EISDIR : EINVAL, irregular_file_reason(status.st_mode), reason);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd == -1) {
         const int error = errno;
         // A socket cannot be opened at all; say what it is rather than ENXIO.
@@ -59,7 +95,6 @@ int open_regular_file(const std::string& path, std::string* reason, long long* s
         return refuse(kind.empty() ? error : EINVAL, kind.empty() ? errors::file_access_reason(error) : kind,
                       reason);
     }
-    struct stat status;
     if (::fstat(fd, &status) != 0) {
         const int error = errno;
         ::close(fd);
@@ -69,14 +104,39 @@ int open_regular_file(const std::string& path, std::string* reason, long long* s
         ::close(fd);
         return refuse(S_ISDIR(status.st_mode) ? EISDIR : EINVAL, irregular_file_reason(status.st_mode), reason);
     }
-    const int mode = ::fcntl(fd, F_GETFL);
-    if (mode == -1 || ::fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) == -1) {
+    if (!make_blocking(fd)) {
         const int error = errno;
-        ::close(fd);
         return refuse(error, errors::file_access_reason(error), reason);
     }
     if (size)
         *size = static_cast<long long>(status.st_size);
+    return fd;
+}
+
+int open_known_local_file(const std::string& path, long long* size) {
+    const int located = locate_known(path);
+    if (located < 0)
+        return -EAGAIN;
+    // What it is, from what the system has at hand. A file system on a
+    // block device of this machine answers without the network; shares,
+    // and whatever else has no device number of its own, are left to
+    // open_regular_file on a thread.
+    struct statx facts;
+    int fd = -EAGAIN;
+    if (::statx(located, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_TYPE | STATX_SIZE, &facts) == 0 &&
+        S_ISREG(facts.stx_mode) && facts.stx_dev_major != 0) {
+        // Opened through the located file itself, so that nothing put at
+        // the path meanwhile is opened instead: a regular file, which
+        // never holds an open.
+        char located_path[32];
+        std::snprintf(located_path, sizeof located_path, "/proc/self/fd/%d", located);
+        fd = ::open(located_path, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            fd = -EAGAIN;
+        else if (size)
+            *size = static_cast<long long>(facts.stx_size);
+    }
+    ::close(located);
     return fd;
 }
 

@@ -388,6 +388,32 @@ TEST_F(StoryboardFixture, AtStartTheUserIsToldOnceOfGonePhotosAndADamagedFile)
     }
 }
 
+// A photo in a folder that may no longer be entered is there, but may not
+// be read: the user is told so, not that it is gone. Root enters every
+// folder, so as root there is nothing to see.
+TEST_F(StoryboardFixture, AtStartAPhotoInAFolderThatMayNotBeEnteredIsToldAsNotAllowed)
+{
+    const QString a = photo("a.jpg"), locked = photo("locked/c.jpg");
+    const QByteArray stored = StoryboardFile::toXml({{a, ""}, {locked, ""}});
+    QSettings().setValue("Storyboard/slides", file("story.xml", stored.toStdString()));
+    fs::permissions(dir.file("locked"), fs::perms::owner_read | fs::perms::owner_write);
+    if (QFileInfo::exists(locked)) {
+        fs::permissions(dir.file("locked"), fs::perms::owner_all);
+        GTEST_SKIP() << "this user enters folders without search permission (root): nothing to see";
+    }
+    auto storyboard = start();
+    QStringList messages;
+    QObject::connect(storyboard.get(), &StoryboardViewModel::photosAway,
+                     [&](const QString& message) { messages << message; });
+    const bool told = settled(*storyboard) && qmltest::waitFor([&] { return !messages.isEmpty(); }, 5000);
+    fs::permissions(dir.file("locked"), fs::perms::owner_all);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(QStringList{"a.jpg"}, names(*storyboard));
+    EXPECT_TRUE(messages[0].startsWith("These files were left out:\n\n" + locked +
+                                       ": no permission to read it\n\n"))
+        << messages[0].toStdString();
+}
+
 namespace {
 
 QStringList storedNames()

@@ -92,15 +92,14 @@ int wide_file_open(wide_file_context* context, const char* url, int flags) {
         if (fd < 0)
             return fd;
         try {
-            context->reader.reset(new abandonable_file(fd, watched_interruption::caller));
+            context->reader.emplace(fd, watched_interruption::caller);
         } catch (...) {
-            ::close(fd);
-            return -ENOMEM;
+            return -error_of_failure(); // the reader closed the descriptor
         }
     } else {
         const int open_flags = ((flags & AVIO_FLAG_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
         // The path's bytes as they are: a name that is not UTF-8 opens too.
-        fd = ::open(path, open_flags | O_CLOEXEC, 0666);
+        fd = ::open(path, open_flags | O_NOCTTY | O_CLOEXEC, 0666);
         if (fd == -1)
             return -errno;
     }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 extern "C" {
@@ -25,7 +26,7 @@ namespace kestrel {
 struct wide_file_context {
     std::string filename;
     int fd = -1;
-    std::unique_ptr<abandonable_file> reader;
+    std::optional<abandonable_file> reader;
 };
 
 // "file:" (exact case) is stripped from the URL; writing always creates or

@@ -7,8 +7,9 @@
 // decoder are released as soon as the call ends, so that a storyboard of
 // thousands of photos holds no file open. Files are opened as
 // abandonable_file opens them (DTAbandonableRead.h): never waiting in
-// open(), regular files only, and within a read_interruption_scope on a
-// thread that a stop can leave behind. Not locked: one thread at a time.
+// open(), regular files only, and within a read_interruption_scope so
+// that a stop can leave behind a read that does not answer. Not locked:
+// one thread at a time.
 
 #include "image/DTJpegReader.h"
 #include "image/DTPhotoDesc.h"

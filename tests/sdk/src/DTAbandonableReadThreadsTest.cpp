@@ -1,28 +1,36 @@
 // Files that would hold a reader for ever: what is no regular file is
-// refused at once with its reason, and a read that never returns is left
-// behind when its interruption is switched on, its thread ending by itself
-// once the read returns.
+// refused at once with its reason and never opened, a read that never
+// returns is left behind when its interruption is switched on, its thread
+// going on by itself once the read returns, and no more than a few such
+// reads are left waiting.
 
 #include "DTAbandonableRead.h"
 #include "DTErrors.h"
 
 #include "support/TestFiles.h"
 
+#include <boost/exception/get_error_info.hpp>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
+#include <vector>
 
 using namespace kestrel;
 
@@ -59,42 +67,115 @@ std::string make_socket(const std::string& path) {
     return bound ? path : std::string();
 }
 
+// Whether what `path` leads to is opened (inotify's IN_OPEN) from now on.
+class open_watch {
+public:
+    explicit open_watch(const std::string& path) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        watching_ = fd_ >= 0 && ::inotify_add_watch(fd_, path.c_str(), IN_OPEN) >= 0;
+    }
+    ~open_watch() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool watching() const { return watching_; }
+    // Opened since the last look: open() itself queues the event.
+    bool opened() {
+        char events[4096];
+        bool any = false;
+        while (::read(fd_, events, sizeof events) > 0)
+            any = true;
+        return any;
+    }
+
+private:
+    int fd_;
+    bool watching_ = false;
+};
+
+// Whether this system tells of a file located without being opened
+// (O_PATH) as of one opened, as older kernels do: the reader locates a
+// file before it opens it.
+bool locating_counts_as_opening(const std::string& path) {
+    open_watch watch(path);
+    const int located = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (located >= 0)
+        ::close(located);
+    return watch.opened();
+}
+
+struct made_kind {
+    std::string path;
+    int keep = -1; // a descriptor that keeps it, closed at the end
+};
+
 struct kind_case {
     const char* what;
-    std::string (*make)(const test::TempDir& dir);
+    made_kind (*make)(const test::TempDir& dir);
     const char* reason;
+    bool watched; // the test's own, so that nobody else opens it meanwhile
 };
+
+// A terminal behind a path named like a photo: the other side of a
+// pseudo-terminal that the test keeps open.
+made_kind make_terminal(const test::TempDir& dir) {
+    const int controller = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const char* name =
+        controller >= 0 && ::grantpt(controller) == 0 && ::unlockpt(controller) == 0 ? ::ptsname(controller) : nullptr;
+    const std::string path = dir.file("terminal.jpg");
+    if (!name || ::symlink(name, path.c_str()) != 0) {
+        if (controller >= 0)
+            ::close(controller);
+        return made_kind();
+    }
+    return made_kind{path, controller};
+}
 
 const kind_case kinds[] = {
     {"named pipe",
      [](const test::TempDir& dir) {
          const std::string path = dir.file("pipe.jpg");
-         return ::mkfifo(path.c_str(), 0600) == 0 ? path : std::string();
+         return made_kind{::mkfifo(path.c_str(), 0600) == 0 ? path : std::string()};
      },
-     "not a regular file: a named pipe"},
-    {"device", [](const test::TempDir&) { return std::string("/dev/null"); }, "not a regular file: a device"},
+     "not a regular file: a named pipe", true},
+    {"device", [](const test::TempDir&) { return made_kind{"/dev/null"}; }, "not a regular file: a device", false},
+    {"terminal", make_terminal, "not a regular file: a device", true},
     // Short: a socket's path must fit its address.
-    {"socket", [](const test::TempDir&) { return make_socket("/tmp/kestrel-test-" + std::to_string(getpid())); },
-     "not a regular file: a socket"},
-    {"folder", [](const test::TempDir& dir) { return dir.path(); }, "a folder, not a file"},
+    {"socket",
+     [](const test::TempDir&) { return made_kind{make_socket("/tmp/kestrel-test-" + std::to_string(getpid()))}; },
+     "not a regular file: a socket", true},
+    {"folder", [](const test::TempDir& dir) { return made_kind{dir.path()}; }, "a folder, not a file", true},
 };
 
 } // namespace
 
-// On the caller's thread and on a thread of its own alike.
-TEST(AbandonableFile, RefusesWhatIsNoRegularFileAtOnceWithItsReason) {
+// On the caller's thread and on a thread of its own alike. Nothing is
+// opened to learn what it is: opening a device alone may act on it.
+TEST(AbandonableFile, RefusesWhatIsNoRegularFileAtOnceWithItsReasonUnopened) {
     for (const kind_case& each : kinds) {
         for (const bool own_thread : {false, true}) {
             SCOPED_TRACE(std::string(each.what) + (own_thread ? ", own thread" : ", caller's thread"));
             test::TempDir dir;
-            const std::string path = each.make(dir);
-            ASSERT_FALSE(path.empty()) << "could not make the " << each.what;
+            const made_kind made = each.make(dir);
+            ASSERT_FALSE(made.path.empty()) << "could not make the " << each.what;
+            const bool locating_seen = own_thread && locating_counts_as_opening(made.path);
+            open_watch watch(made.path);
             const read_interruption_ptr interruption =
                 own_thread ? std::make_shared<read_interruption>() : read_interruption_ptr();
-            EXPECT_EQ(each.reason, bounded([&] { return open_answer(path, interruption); },
+            EXPECT_EQ(each.reason, bounded([&] { return open_answer(made.path, interruption); },
                                            std::chrono::milliseconds(2000)));
+            if (each.watched && watch.watching() && !locating_seen) {
+                EXPECT_FALSE(watch.opened()) << "opened to be refused";
+                // The watch sees an open where there is one.
+                const int opened = ::open(made.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+                if (opened >= 0) {
+                    ::close(opened);
+                    EXPECT_TRUE(watch.opened());
+                }
+            }
+            if (made.keep >= 0)
+                ::close(made.keep);
             if (std::string(each.what) == "socket")
-                ::unlink(path.c_str());
+                ::unlink(made.path.c_str());
         }
     }
 }
@@ -102,7 +183,7 @@ TEST(AbandonableFile, RefusesWhatIsNoRegularFileAtOnceWithItsReason) {
 // A pipe whose writer never writes stands for a share that hangs: the read
 // is given up once the interruption is on, the file can go, and its thread
 // closes the pipe when the read finally returns.
-TEST(AbandonableFile, AReadThatNeverReturnsIsGivenUpAndItsThreadEndsByItself) {
+TEST(AbandonableFile, AReadThatNeverReturnsIsGivenUpAndClosesTheFileOnceItReturns) {
     int pipe_ends[2];
     ASSERT_EQ(0, ::pipe2(pipe_ends, O_CLOEXEC));
     const auto interruption = std::make_shared<read_interruption>();
@@ -190,4 +271,157 @@ TEST(AbandonableFile, AReadWatchesItsOwnThreadsInterruptionAndAGivenUpReadsBytes
     EXPECT_EQ("read \"b\"", bounded(read_one, std::chrono::seconds(2)));
     ::close(pipe_ends[1]);
     EXPECT_EQ("read \"\"", bounded(read_one, std::chrono::seconds(2)));
+}
+
+namespace {
+
+// Starts the threads of a set as std::thread does, and counts them: a
+// read is handed to a thread once its thread has started.
+class counted_starts {
+public:
+    read_threads::thread_starter starter() {
+        return [this](std::function<void()> body) {
+            std::thread(std::move(body)).detach();
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++started_;
+            changed_.notify_all();
+        };
+    }
+    bool reach(int count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return started_ >= count; });
+    }
+    int started() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return started_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int started_ = 0;
+};
+
+// A pipe whose writer writes only when told: a share that hangs until then.
+struct held_pipe {
+    int ends[2] = {-1, -1};
+    held_pipe() { EXPECT_EQ(0, ::pipe2(ends, O_CLOEXEC)); }
+    ~held_pipe() { ::close(ends[1]); }
+    void answer(char byte) { EXPECT_EQ(1, ::write(ends[1], &byte, 1)); }
+};
+
+// One byte read within `interruption`'s scope, "given up", or the failure.
+std::string read_byte(abandonable_file& file, const read_interruption_ptr& interruption) {
+    const read_interruption_scope scope(interruption);
+    try {
+        uint8_t byte = 0;
+        return file.read(&byte, 1) == 1 ? std::string(1, static_cast<char>(byte)) : std::string("the end");
+    } catch (const read_interrupted&) {
+        return "given up";
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
+} // namespace
+
+// As many reads given up as there are places, each on a share that hangs:
+// a new file is refused at once, its descriptor closed, and so is a new
+// read of a file opened before, no thread started for either; a read that
+// comes back gives its place back.
+TEST(AbandonableFile, PastTheCapANewFileIsRefusedAtOnceAndAReadThatComesBackGivesItsPlaceBack) {
+    counted_starts starts;
+    read_threads threads(starts.starter());
+    const int cap = read_threads::max_left_waiting;
+    held_pipe early_pipe;
+    abandonable_file early(early_pipe.ends[0], watched_interruption::caller, threads);
+    std::vector<std::unique_ptr<held_pipe>> pipes;
+    std::vector<std::unique_ptr<abandonable_file>> files;
+    for (int i = 0; i < cap; ++i) {
+        pipes.push_back(std::make_unique<held_pipe>());
+        // Read by whichever thread calls, as the music is.
+        files.push_back(
+            std::make_unique<abandonable_file>(pipes[i]->ends[0], watched_interruption::caller, threads));
+        const auto interruption = std::make_shared<read_interruption>();
+        std::string outcome;
+        std::thread reader([&] { outcome = read_byte(*files[i], interruption); });
+        ASSERT_TRUE(starts.reach(i + 1)) << "the read was not handed to a thread";
+        interruption->set(true);
+        reader.join();
+        EXPECT_EQ("given up", outcome) << i;
+    }
+    EXPECT_EQ(cap, threads.left_waiting());
+
+    held_pipe late;
+    std::string refusal;
+    try {
+        const read_interruption_scope scope(std::make_shared<read_interruption>());
+        abandonable_file refused(late.ends[0], watched_interruption::opener, threads);
+    } catch (const errors::failure& e) {
+        refusal = e.what();
+        const int* code = boost::get_error_info<errinfo_errno>(e);
+        EXPECT_TRUE(code && *code == EBUSY);
+    }
+    EXPECT_EQ(unanswered_file_reason, refusal);
+    EXPECT_EQ(-1, ::fcntl(late.ends[0], F_GETFD)) << "the refused file's descriptor is still open";
+    // A file opened before is refused its next read as well.
+    early_pipe.answer('e');
+    EXPECT_EQ(unanswered_file_reason, read_byte(early, nullptr));
+    EXPECT_EQ(cap, starts.started());
+
+    // The first share answers: the read given up gets its byte, and its
+    // place is free again.
+    pipes[0]->answer('a');
+    EXPECT_EQ("a", read_byte(*files[0], nullptr));
+    EXPECT_EQ(cap - 1, threads.left_waiting());
+    held_pipe next;
+    next.answer('n');
+    abandonable_file accepted(next.ends[0], watched_interruption::caller, threads);
+    EXPECT_EQ("n", read_byte(accepted, nullptr));
+
+    EXPECT_EQ("e", read_byte(early, nullptr));
+    for (int i = 1; i < cap; ++i) {
+        pipes[i]->answer('b');
+        EXPECT_EQ("b", read_byte(*files[i], nullptr)) << i;
+    }
+    EXPECT_EQ(0, threads.left_waiting());
+}
+
+// No thread to be had: the file is read on the caller's thread, and keeps
+// no place.
+TEST(AbandonableFile, WithoutAThreadAFileIsReadOnTheCallersThread) {
+    read_threads refusing([](std::function<void()>) {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    held_pipe pipe;
+    pipe.answer('x');
+    const auto interruption = std::make_shared<read_interruption>();
+    const read_interruption_scope scope(interruption);
+    abandonable_file file(pipe.ends[0], watched_interruption::opener, refusing);
+    EXPECT_EQ("x", read_byte(file, interruption));
+    EXPECT_EQ(0, refusing.left_waiting());
+}
+
+// The end of a file, once met, is not asked for again: a file that grows
+// afterwards gives nothing more until a seek, on the caller's thread and
+// on the reader's alike.
+TEST(AbandonableFile, TheEndOnceMetStaysUntilASeek) {
+    for (const bool own_thread : {false, true}) {
+        SCOPED_TRACE(own_thread ? "own thread" : "caller's thread");
+        test::TempDir dir;
+        const std::string path = dir.file("grows.jpg");
+        test::write_file(path, "abcdef");
+        const read_interruption_scope scope(own_thread ? std::make_shared<read_interruption>()
+                                                       : read_interruption_ptr());
+        abandonable_file file(path);
+        uint8_t bytes[64] = {};
+        ASSERT_EQ(6u, file.read(bytes, sizeof bytes));
+        EXPECT_EQ(0u, file.read(bytes, sizeof bytes));
+        test::write_file(path, "abcdefghij");
+        EXPECT_EQ(0u, file.read(bytes, sizeof bytes));
+        EXPECT_EQ(0u, file.read(bytes, 2));
+        EXPECT_EQ(6, file.seek(0, SEEK_CUR));
+        ASSERT_EQ(4u, file.read(bytes, sizeof bytes));
+        EXPECT_EQ("ghij", std::string(bytes, bytes + 4));
+    }
 }

@@ -1,12 +1,15 @@
 // Preloaded into a program under test (LD_PRELOAD): once the file named by
 // STUCK_READ_WHEN exists, a read of the file at STUCK_READ_PATH (as
 // /proc/self/fd shows its path) never returns, as on a network share that
-// hangs, and says so on standard error each time; every other read is the
-// system's.
+// hangs, and says so on standard error each time; a read that would not
+// wait (preadv2 with RWF_NOWAIT) finds no bytes at hand (EAGAIN), as a
+// share's would. Every other read is the system's.
 
 #include <dlfcn.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +44,8 @@ bool stuck(int fd)
         ::sleep(1000);
 }
 
+typedef ssize_t (*preadv2_function)(int, const iovec*, int, off_t, int);
+
 read_function next_read()
 {
     static const read_function system = reinterpret_cast<read_function>(::dlsym(RTLD_NEXT, "read"));
@@ -59,4 +64,21 @@ extern "C" ssize_t read(int fd, void* buffer, size_t size)
 extern "C" ssize_t __read_chk(int fd, void* buffer, size_t size, size_t)
 {
     return read(fd, buffer, size);
+}
+
+extern "C" ssize_t preadv2(int fd, const iovec* pieces, int count, off_t offset, int flags)
+{
+    static const preadv2_function system = reinterpret_cast<preadv2_function>(::dlsym(RTLD_NEXT, "preadv2"));
+    if (stuck(fd)) {
+        if (!(flags & RWF_NOWAIT))
+            hang();
+        errno = EAGAIN;
+        return -1;
+    }
+    return system(fd, pieces, count, offset, flags);
+}
+
+extern "C" ssize_t preadv64v2(int fd, const iovec* pieces, int count, off_t offset, int flags)
+{
+    return preadv2(fd, pieces, count, offset, flags);
 }
