@@ -5,7 +5,6 @@
 
 #include "componentmodel/FileHelpers.h"
 
-#include "DTFailureReason.h"
 #include "DTRegularFile.h"
 
 #include <QDir>
@@ -18,8 +17,6 @@
 #include <QXmlStreamReader>
 #include <QtDebug>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -274,30 +271,19 @@ QString keepDamaged(const QString& path)
     return original.absoluteFilePath();
 }
 
-// Opens the stored file for reading, once a look has shown a regular file
-// there: a named pipe would hold the open until someone writes to it, a
-// device may never end, and a terminal could become the program's own
-// (hence O_NOCTTY too). Non-blocking in case something else was put there
-// since the look; the kind is checked again on what was opened. Why it
-// cannot be read; empty when `file` is open.
+// Opens the stored file for reading as media files are opened: only a
+// regular file, looked at first, never a pipe, a device or a terminal. Why
+// it cannot be read; empty when `file` is open.
 QString openStoredFile(const QString& path, QFile& file)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const std::string kind = kestrel::file_kind_reason(name.toStdString());
-    if (!kind.empty())
-        return QString::fromStdString(kind);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    std::string refusal;
+    const int fd = kestrel::open_regular_file(QFile::encodeName(path).toStdString(), &refusal);
     if (fd < 0)
-        return QString::fromStdString(kestrel::errors::file_access_reason(errno));
-    struct stat status;
-    std::string refusal = ::fstat(fd, &status) != 0 ? kestrel::errors::file_access_reason(errno)
-                                                     : kestrel::irregular_file_reason(status.st_mode);
-    if (refusal.empty() && !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        refusal = file.errorString().toStdString();
-    if (refusal.empty())
+        return QString::fromStdString(refusal);
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return QString();
     ::close(fd);
-    return QString::fromStdString(refusal);
+    return file.errorString();
 }
 
 QString newFilePath()
