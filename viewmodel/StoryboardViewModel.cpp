@@ -45,6 +45,14 @@ QString unreadableReason(const QFileInfo& info)
     return reason.empty() ? StoryboardViewModel::tr("not a regular file") : QString::fromStdString(reason);
 }
 
+// Why a path Qt does not see cannot be reached: a folder on its way that
+// may not be entered, say; empty when nothing is there.
+QString unreachableReason(const QString& path)
+{
+    const std::string reason = kestrel::file_kind_reason(QFile::encodeName(path).toStdString());
+    return reason == kestrel::errors::file_access_reason(ENOENT) ? QString() : QString::fromStdString(reason);
+}
+
 } // namespace
 
 StoryboardViewModel::StoryboardViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
@@ -97,8 +105,12 @@ void StoryboardViewModel::addSlide(const QString& path, const QString& settings)
 void StoryboardViewModel::addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders)
 {
     const QFileInfo info(path);
-    if (!info.exists())
+    if (!info.exists()) {
+        const QString reason = unreachableReason(path);
+        if (!reason.isEmpty())
+            leaveOut(path, reason);
         return;
+    }
     if (info.isDir()) {
         addFolder(path, walkedFolders);
         return;
@@ -135,8 +147,9 @@ void StoryboardViewModel::insertSlide(const QString& path, const QString& settin
 {
     const QFileInfo info(path);
     if (!isReadableFile(info)) {
-        if (info.exists())
-            leaveOut(path, unreadableReason(info));
+        const QString reason = info.exists() ? unreadableReason(info) : unreachableReason(path);
+        if (!reason.isEmpty())
+            leaveOut(path, reason);
         return;
     }
     Q_ASSERT(slideshow_);
@@ -239,9 +252,9 @@ void StoryboardViewModel::restore()
         const QFileInfo info(entry.filePath);
         if (!info.exists()) {
             // Missing, or in a folder that may not be entered.
-            const std::string reason = kestrel::file_kind_reason(entry.filePath.toUtf8().toStdString());
+            const QString reason = unreachableReason(entry.filePath);
             hold(anchor, entry,
-                 QString::fromStdString(reason.empty() ? kestrel::errors::file_access_reason(ENOENT) : reason));
+                 reason.isEmpty() ? QString::fromStdString(kestrel::errors::file_access_reason(ENOENT)) : reason);
             continue;
         }
         if (!info.isDir() && !isReadableFile(info)) {

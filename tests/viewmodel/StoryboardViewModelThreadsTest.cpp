@@ -406,12 +406,20 @@ TEST_F(StoryboardFixture, AtStartAPhotoInAFolderThatMayNotBeEnteredIsToldAsNotAl
     QObject::connect(storyboard.get(), &StoryboardViewModel::photosAway,
                      [&](const QString& message) { messages << message; });
     const bool told = settled(*storyboard) && qmltest::waitFor([&] { return !messages.isEmpty(); }, 5000);
+    // Added again, it is left out with the same reason, not dropped unsaid.
+    QStringList leftOut;
+    QObject::connect(storyboard.get(), &StoryboardViewModel::filesLeftOut,
+                     [&](const QString& message) { leftOut << message; });
+    storyboard->addSlide(locked);
+    const bool toldAgain = qmltest::waitFor([&] { return !leftOut.isEmpty(); }, 5000);
     fs::permissions(dir.file("locked"), fs::perms::owner_all);
     ASSERT_TRUE(told);
     EXPECT_EQ(QStringList{"a.jpg"}, names(*storyboard));
     EXPECT_TRUE(messages[0].startsWith("These files were left out:\n\n" + locked +
                                        ": no permission to read it\n\n"))
         << messages[0].toStdString();
+    ASSERT_TRUE(toldAgain);
+    EXPECT_TRUE(leftOut[0].endsWith(":\n\n" + locked + ": no permission to read it")) << leftOut[0].toStdString();
 }
 
 namespace {
