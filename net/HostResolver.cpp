@@ -88,14 +88,17 @@ void host_resolver::async_resolve(const host_lookup::function& lookup, const std
         return;
     }
     const boost::system::error_code not_started = start_thread(start_thread_, [state, lookup, host, port] {
-        // Given back once the answer is posted or dropped.
-        const lookup_place place;
         host_lookup::addresses found;
         boost::system::error_code ec;
-        try {
-            ec = lookup(host, port, found);
-        } catch (...) {
-            ec = boost::asio::error::no_memory;
+        {
+            // Given back before the answer goes: the answer may start the
+            // resolver's next look-up at once, which must find it free.
+            const lookup_place place;
+            try {
+                ec = lookup(host, port, found);
+            } catch (...) {
+                ec = boost::asio::error::no_memory;
+            }
         }
         std::lock_guard<std::mutex> lock(state->mutex);
         if (state->io)

@@ -102,6 +102,35 @@ TEST_F(HostResolverThreads, PastTheCapALookUpFailsAtOnceAndAbandonedOnesCountUnt
     EXPECT_EQ(error_code(), over[2]) << over[2].message();
 }
 
+// As many clients as places, each asking again as soon as it is answered:
+// a look-up that has answered holds no place, so none is ever refused.
+TEST_F(HostResolverThreads, ALookUpThatAnsweredHoldsNoPlace) {
+    gate.open();
+    const std::size_t rounds = 200;
+    std::vector<std::unique_ptr<host_resolver>> clients;
+    std::vector<std::vector<error_code>> outcomes(cap);
+    std::vector<std::function<void()>> ask(cap);
+    for (int i = 0; i < cap; ++i) {
+        clients.push_back(std::make_unique<host_resolver>(io));
+        ask[i] = [&, i] {
+            clients[i]->async_resolve(gate.lookup(80).value(), "host.test", "80",
+                                      [&, i](const error_code& ec, const urdl::host_lookup::addresses&) {
+                                          outcomes[i].push_back(ec);
+                                          if (!ec && outcomes[i].size() < rounds)
+                                              ask[i]();
+                                      });
+        };
+        ask[i]();
+    }
+    // Each answer is handled the moment it is posted.
+    io.run_for(std::chrono::seconds(10));
+    for (int i = 0; i < cap; ++i) {
+        ASSERT_FALSE(outcomes[i].empty());
+        EXPECT_EQ(error_code(), outcomes[i].back()) << "after " << outcomes[i].size() << ": "
+                                                    << outcomes[i].back().message();
+    }
+}
+
 // More refused starts than places: a place kept by one would show as a
 // try-again, and in the end as a look-up that cannot run.
 TEST_F(HostResolverThreads, AThreadThatCannotStartFailsTheLookUpAndGivesItsPlaceBack) {
