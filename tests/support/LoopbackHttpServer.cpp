@@ -170,6 +170,18 @@ bool LoopbackHttpServer::wait_for_requests(std::size_t count, std::chrono::milli
     return request_arrived_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
 }
 
+bool LoopbackHttpServer::wait_for_path(const std::string& path, std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return request_arrived_.wait_for(lock, timeout, [&] {
+        for (const std::string& request : requests_) {
+            const std::string target = target_of(request);
+            if (target.substr(0, target.find('?')) == path)
+                return true;
+        }
+        return false;
+    });
+}
+
 void LoopbackHttpServer::accept_next() {
     acceptor_.async_accept([this](const boost::system::error_code& ec, tcp::socket socket) {
         if (ec)

@@ -68,6 +68,10 @@ public:
     // Waits until at least count requests have arrived; false on time-out.
     bool wait_for_requests(std::size_t count,
                            std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // Waits until a request for `path` (its target without the query) has
+    // arrived; false on time-out.
+    bool wait_for_path(const std::string& path,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
 private:
     class Session;
