@@ -87,8 +87,8 @@ TEST(ProcessWideServices, AreDeletedAfterMainWithDownloadsStillRunning)
     peer.setProcessEnvironment(environment);
     peer.start(FEEDBACK_EXIT_PEER,
                {QString::fromStdString(site.url("")), QStringLiteral("127.0.0.1:%1").arg(site.port())});
-    ASSERT_TRUE(site.wait_for_path("/banner.png", std::chrono::seconds(30)));
-    ASSERT_TRUE(site.wait_for_path("/__utm.gif", std::chrono::seconds(30)));
+    ASSERT_TRUE(site.wait_for_path("/banner.png", 1, std::chrono::seconds(30)));
+    ASSERT_TRUE(site.wait_for_path("/__utm.gif", 1, std::chrono::seconds(30)));
     peer.write("go\n");
     peer.closeWriteChannel();
     ASSERT_TRUE(peer.waitForFinished(30000));
