@@ -297,7 +297,7 @@ TEST_F(StoryboardFixture, APhotoWhoseReportIsStillQueuedJoinsTheOneMessage)
     ASSERT_EQ(3, storyboard->slideList()->count());
     auto slideNamed = [&](const QString& name) { return slideAt(*storyboard, int(names(*storyboard).indexOf(name))); };
     SlideViewModel *notes = slideNamed("notes.txt"), *good = slideNamed("good.jpg"), *cut = slideNamed("cut.jpg");
-    auto open = [](SlideViewModel* slide) {
+    auto deliverOpen = [](SlideViewModel* slide) {
         QDeadlineTimer deadline(20000);
         while (slide->state() == SlideViewModel::InitState && !deadline.hasExpired()) {
             QCoreApplication::sendPostedEvents(slide, ComponentModel::EventTypes::photoOpened);
@@ -305,10 +305,10 @@ TEST_F(StoryboardFixture, APhotoWhoseReportIsStillQueuedJoinsTheOneMessage)
         }
         return slide->state() != SlideViewModel::InitState;
     };
-    ASSERT_TRUE(open(good));
-    ASSERT_TRUE(open(notes));
+    ASSERT_TRUE(deliverOpen(good));
+    ASSERT_TRUE(deliverOpen(notes));
     QCoreApplication::sendPostedEvents(storyboard.get(), QEvent::MetaCall); // notes.txt left out
-    ASSERT_TRUE(open(cut));
+    ASSERT_TRUE(deliverOpen(cut));
     storyboard->moveSlide(0, 1);
     ASSERT_TRUE(settled(*storyboard));
     ASSERT_TRUE(qmltest::waitFor([&] { return !messages.isEmpty(); }, 20000));
