@@ -88,14 +88,18 @@ void host_resolver::async_resolve(const host_lookup::function& lookup, const std
         return;
     }
     const boost::system::error_code not_started = start_thread(start_thread_, [state, lookup, host, port] {
-        // Given back once the answer is posted or dropped.
-        const lookup_place place;
         host_lookup::addresses found;
         boost::system::error_code ec;
-        try {
-            ec = lookup(host, port, found);
-        } catch (...) {
-            ec = boost::asio::error::no_memory;
+        {
+            // Given back as the function returns, before the answer goes:
+            // a requester that has its answer may start its next look-up at
+            // once, and must find the place its last one took free.
+            const lookup_place place;
+            try {
+                ec = lookup(host, port, found);
+            } catch (...) {
+                ec = boost::asio::error::no_memory;
+            }
         }
         std::lock_guard<std::mutex> lock(state->mutex);
         if (state->io)
