@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStringList>
 #include <QtDebug>
 
@@ -292,9 +293,7 @@ void StoryboardViewModel::restore()
 
 void StoryboardViewModel::updateLoading()
 {
-    bool loading = false;
-    for (int i = slideList_->count() - 1; i >= 0 && !loading; --i)
-        loading = slideAt(i)->state() != SlideViewModel::DoneState;
+    const bool loading = !unreported_.isEmpty();
     if (loading != loading_) {
         loading_ = loading;
         emit loadingChanged(loading_);
@@ -392,11 +391,26 @@ void StoryboardViewModel::updateActions()
 
 void StoryboardViewModel::onSlideListChanged(ComponentModel::ListChangedSignalArgs args)
 {
-    if (args.action() == ComponentModel::ListChangedSignalArgs::Add) {
+    using Action = ComponentModel::ListChangedSignalArgs::Action;
+    const Action action = args.action();
+    if (action == Action::Remove || action == Action::Replace || action == Action::Clear) {
+        for (const QSharedPointer<QObject>& item : args.oldItems())
+            unreported_.remove(item.data());
+    }
+    if (action == Action::Add || action == Action::Replace) {
         for (const QSharedPointer<QObject>& item : args.newItems()) {
-            const SlideViewModel* slide = qobject_cast<SlideViewModel*>(item.data());
-            connect(slide, &SlideViewModel::stateChanged, this, &StoryboardViewModel::onSlideStateChanged,
-                    Qt::QueuedConnection);
+            SlideViewModel* slide = qobject_cast<SlideViewModel*>(item.data());
+            if (slide->state() == SlideViewModel::InitState)
+                unreported_.insert(slide);
+            // Queued: a slide that failed is removed, which must not happen
+            // inside its own signal. The guard tells a report of a slide
+            // since deleted from one of a new slide at the same address.
+            connect(
+                slide, &SlideViewModel::stateChanged, this,
+                [this, reporter = QPointer<SlideViewModel>(slide)](SlideViewModel::State state) {
+                    onSlideStateChanged(reporter.data(), state);
+                },
+                Qt::QueuedConnection);
             connect(slide, &SlideViewModel::changed, this, &StoryboardViewModel::scheduleSave);
         }
     }
@@ -404,12 +418,12 @@ void StoryboardViewModel::onSlideListChanged(ComponentModel::ListChangedSignalAr
     updateActions();
 }
 
-void StoryboardViewModel::onSlideStateChanged(SlideViewModel::State state)
+void StoryboardViewModel::onSlideStateChanged(SlideViewModel* reporter, SlideViewModel::State state)
 {
-    // The sender may be gone and its address reused; only a slide of the
-    // list in that state counts.
-    const int position = slideList_->indexOf(sender());
+    // A slide no longer in the list (or deleted: null) counts no more.
+    const int position = reporter ? slideList_->indexOf(reporter) : -1;
     const SlideViewModel* slide = position >= 0 ? slideAt(position) : nullptr;
+    unreported_.remove(slide);
     if (state == SlideViewModel::ErrorState && slide && slide->state() == SlideViewModel::ErrorState) {
         // A restored photo that cannot be read now may be readable at a
         // later start: its entry stays in its place.

@@ -135,9 +135,10 @@ protected slots:
     void updateLoading();
     void updateActions();
     void onSlideListChanged(ComponentModel::ListChangedSignalArgs args);
-    void onSlideStateChanged(ViewModel::SlideViewModel::State state);
 
 private:
+    // A slide's report of its new state, as queued by the slide.
+    void onSlideStateChanged(SlideViewModel* reporter, SlideViewModel::State state);
     // Saves once the events already queued have run: the state changes of
     // a batch of photos that settle together cost one save, not one each.
     void scheduleSave();
@@ -175,6 +176,11 @@ private:
     QList<NamedFile> leftOut_;
     // Stored entries whose photos are away, by the slide they follow.
     QHash<const QObject*, QList<StoryboardEntry>> held_;
+    // Slides of the list whose report of an opened or failed photo has not
+    // arrived: loading lasts while one is left, whatever state the slide is
+    // in already, since its queued report may still bring a file left out
+    // or a damaged photo into the add's one message.
+    QSet<const QObject*> unreported_;
     // Restored slides still opening: one that fails is held, not dropped.
     QSet<const QObject*> restoring_;
     // The photos held since the last message.

@@ -42,6 +42,29 @@ using kestrel::test::LoopbackHttpServer;
 // in a second or two.
 const int startMs = 20000;
 
+// A bound on an end or a return that must wait for nothing that never
+// ends (a read that never answers, a question nobody is there to answer):
+// a program that waited would never end or return. Without the wait, a
+// sanitizer build on a busy machine takes a second or two.
+const int hangMs = 15000;
+
+// A bound on the end of a program whose usage hit began at `began` and is
+// held by a collector or a name look-up that never answers: a program that
+// waits for its hits at the end ends only once the hit times out, ten
+// seconds after it began; one that leaves them ends in a second or two,
+// with a sanitizer on a busy machine, and in up to five on a crowded one.
+// The bound ends half a second before the time-out, so that the wait
+// shows, but never sooner than that slow end: after a start-up so slow
+// that the two overlap, the wait cannot show by time, and the test does
+// not guess.
+int usageHitBound(std::chrono::steady_clock::time_point began)
+{
+    using namespace std::chrono;
+    const milliseconds slowEnd(7000), margin(500);
+    return int(std::max(duration_cast<milliseconds>(began + seconds(10) - margin - steady_clock::now()), slowEnd)
+                   .count());
+}
+
 // One process of the program or of the driver; killed if still running
 // when it goes.
 class ProgramRun {
@@ -302,7 +325,7 @@ TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersA
     EXPECT_EQ(0, second.exitCode());
     std::printf("a later start ended after %lld ms\n", static_cast<long long>(clock.elapsed()));
     EXPECT_EQ("left alone", stored("socialVia"));
-    EXPECT_TRUE(first.errorsShow("[MainViewModel] asking for attention", 5000));
+    EXPECT_TRUE(first.errorsShow("[MainViewModel] asking for attention", startMs));
     EXPECT_TRUE(first.running());
 
     // Killed, it leaves its lock and hand-off behind: the next start takes
@@ -314,7 +337,7 @@ TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersA
     EXPECT_TRUE(third.running());
     ProgramRun fourth = program();
     EXPECT_EQ(0, fourth.exitCode());
-    EXPECT_TRUE(third.errorsShow("[MainViewModel] asking for attention", 5000));
+    EXPECT_TRUE(third.errorsShow("[MainViewModel] asking for attention", startMs));
     EXPECT_TRUE(third.running());
 }
 
@@ -465,7 +488,7 @@ TEST_F(ProgramTest, TheSessionsEndDuringAConversionStopsItStoresTheWorkAndEndsAt
         QElapsedTimer clock;
         clock.start();
         run.signal(number);
-        EXPECT_EQ(0, run.exitCode(5000));
+        EXPECT_EQ(0, run.exitCode(hangMs));
         std::printf("signal %d ended the program after %lld ms\n", number, static_cast<long long>(clock.elapsed()));
         EXPECT_EQ(filesIn(videos), QStringList()) << "nothing under " << result.toStdString() << " nor unfinished";
         EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
@@ -520,10 +543,10 @@ TEST_F(ProgramTest, ClosingDuringAConversionAsksOnceAndOneQuitEndsTheProgram)
 
 // A photo or the music whose file stops answering during a conversion (a
 // share that hangs: a preloaded read() that never returns for it) holds the
-// conversion: its Cancel still returns within two seconds and the
+// conversion: its Cancel still returns, waiting for no read, and the
 // unfinished file goes, and the session's end during the next one ends the
-// program as quickly, leaving no video behind, also while turning the photo
-// holds the GUI thread in its read. The music hangs after it has opened, so
+// program too, leaving no video behind, also while turning the photo holds
+// the GUI thread in its read (the times are printed). The music hangs after it has opened, so
 // the producer itself is stuck in its read.
 TEST_F(ProgramTest, CancelAndTheSessionsEndStopAConversionWhileAPhotoOrTheMusicDoesNotAnswer)
 {
@@ -579,9 +602,9 @@ TEST_F(ProgramTest, CancelAndTheSessionsEndStopAConversionWhileAPhotoOrTheMusicD
             ASSERT_LT(clock.elapsed(), reachMs) << "the conversion went on";
         clock.restart();
         run.send("cancel");
-        EXPECT_EQ("cancelled", run.lineStartingWith("cancelled", 2000)) << run.errors();
+        EXPECT_EQ("cancelled", run.lineStartingWith("cancelled", hangMs)) << run.errors();
         std::printf("the cancel returned after %lld ms\n", static_cast<long long>(clock.elapsed()));
-        EXPECT_TRUE(eventually([&] { return filesIn(videos).isEmpty(); }, 2000))
+        EXPECT_TRUE(eventually([&] { return filesIn(videos).isEmpty(); }, hangMs))
             << filesIn(videos).join(", ").toStdString();
 
         run.send("convert");
@@ -593,11 +616,11 @@ TEST_F(ProgramTest, CancelAndTheSessionsEndStopAConversionWhileAPhotoOrTheMusicD
                                                            << run.errors();
             // Turning the photo reads it on the GUI thread, which holds there too.
             run.send("turn 3");
-            ASSERT_TRUE(run.errorsShow(hangs, 5000, 3)) << "turning did not read the photo\n" << run.errors();
+            ASSERT_TRUE(run.errorsShow(hangs, startMs, 3)) << "turning did not read the photo\n" << run.errors();
         }
         clock.restart();
         run.terminate();
-        EXPECT_EQ(0, run.exitCode(2000)) << run.errors();
+        EXPECT_EQ(0, run.exitCode(hangMs)) << run.errors();
         std::printf("SIGTERM ended the program after %lld ms\n", static_cast<long long>(clock.elapsed()));
         EXPECT_EQ(filesIn(videos), QStringList());
     }
@@ -605,7 +628,7 @@ TEST_F(ProgramTest, CancelAndTheSessionsEndStopAConversionWhileAPhotoOrTheMusicD
 
 // The maker's site never answers the notification feed, trickles the
 // advertisement feed a byte at a time and never answers a usage hit: the
-// program still ends within two seconds of the user's quit.
+// program still ends at the user's quit, before the hit would time out.
 TEST_F(ProgramTest, EndsAtOnceWhateverTheSiteDoes)
 {
     using kestrel::test::HttpReply;
@@ -621,24 +644,26 @@ TEST_F(ProgramTest, EndsAtOnceWhateverTheSiteDoes)
     QElapsedTimer clock;
     clock.start();
     run.send("quit");
-    EXPECT_EQ(0, run.exitCode(2000));
+    EXPECT_EQ(0, run.exitCode(usageHitBound(server.arrivals("/__utm.gif").front()))) << run.errors();
     std::printf("ended %lld ms after the quit\n", static_cast<long long>(clock.elapsed()));
 }
 
 // The usage hit's collector is a host whose name look-up never returns
 // (a preloaded getaddrinfo that hangs for it) and the maker's site never
-// answers: the program still ends within two seconds of SIGTERM.
+// answers: the program still ends at SIGTERM, before the hit would time
+// out.
 TEST_F(ProgramTest, EndsAtOnceWhileANameLookUpHangs)
 {
     server.answer_otherwise(kestrel::test::HttpReply::silent());
     ProgramRun run(LUMIVISTA_TEST_DRIVER, withNeverAnsweringCollectorLookUp());
     ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
     ASSERT_TRUE(run.errorsShow("look-up of never-answers.test hangs", startMs));
+    const auto hitBegan = std::chrono::steady_clock::now();
     ASSERT_TRUE(eventually([&] { return requested("/files/notification/lumivista.xml"); }));
     QElapsedTimer clock;
     clock.start();
     run.terminate();
-    EXPECT_EQ(0, run.exitCode(2000)) << run.errors();
+    EXPECT_EQ(0, run.exitCode(usageHitBound(hitBegan))) << run.errors();
     std::printf("ended %lld ms after SIGTERM\n", static_cast<long long>(clock.elapsed()));
 }
 
@@ -646,8 +671,8 @@ TEST_F(ProgramTest, EndsAtOnceWhileANameLookUpHangs)
 // time-out by a collector that accepts and never answers, or by its name
 // look-up that never returns) must not hold the threads the window's
 // painting waits for: the session's end two seconds after the start, or a
-// closed window, ends the program within two seconds.
-TEST_F(ProgramTest, EndsWithinTwoSecondsOnTwoCoresWhileUsageHitsHang)
+// closed window, ends the program before the hits time out.
+TEST_F(ProgramTest, EndsOnTwoCoresWithoutWaitingForHangingUsageHits)
 {
     server.answer_otherwise(kestrel::test::HttpReply::silent());
     for (const bool lookUpHangs : {false, true})
@@ -655,6 +680,7 @@ TEST_F(ProgramTest, EndsWithinTwoSecondsOnTwoCoresWhileUsageHitsHang)
             const std::string how = std::string(lookUpHangs ? "look-up hangs, " : "collector silent, ") +
                                     (bySignal ? "SIGTERM" : "window closed");
             SCOPED_TRACE(how);
+            const std::size_t hitsBefore = server.arrivals("/__utm.gif").size();
             QElapsedTimer sinceStart;
             sinceStart.start();
             ProgramRun run = [&] {
@@ -666,7 +692,9 @@ TEST_F(ProgramTest, EndsWithinTwoSecondsOnTwoCoresWhileUsageHitsHang)
             if (lookUpHangs)
                 ASSERT_TRUE(run.errorsShow("look-up of never-answers.test hangs", startMs));
             else
-                ASSERT_TRUE(eventually([&] { return requested("/__utm.gif"); }));
+                ASSERT_TRUE(server.wait_for_path("/__utm.gif", hitsBefore + 1, std::chrono::milliseconds(startMs)));
+            const auto hitBegan =
+                lookUpHangs ? std::chrono::steady_clock::now() : server.arrivals("/__utm.gif")[hitsBefore];
             QThread::msleep(std::max<qint64>(0, 2000 - sinceStart.elapsed()));
             QElapsedTimer clock;
             clock.start();
@@ -674,7 +702,8 @@ TEST_F(ProgramTest, EndsWithinTwoSecondsOnTwoCoresWhileUsageHitsHang)
                 run.terminate();
             else
                 run.send("quit");
-            EXPECT_EQ(0, run.exitCode(2000)) << "not ended within 2 s; " << run.errors();
+            EXPECT_EQ(0, run.exitCode(usageHitBound(hitBegan)))
+                << "not ended before the hits' time-out; " << run.errors();
             std::printf("%s: ended after %lld ms\n", how.c_str(), static_cast<long long>(clock.elapsed()));
         }
 }

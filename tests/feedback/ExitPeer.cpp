@@ -1,7 +1,8 @@
 // Starts the analytics sender and the advertisement service against the
 // site given as argument (http://host:port), replaces a service whose feed
-// is still downloading, leaves a banner download and a hit running, and
-// returns from main. Prints a line as each held service is deleted.
+// is still downloading, starts a banner download and a hit, and once a line
+// on its input says the site has seen both requests, returns from main with
+// them still running. Prints a line as each held service is deleted.
 
 #include "FeedbackTesting.h"
 
@@ -47,5 +48,10 @@ int main(int argc, char** argv)
         return 3;
     Feedback::Advertisement::instance()->retreive("banner");
     Feedback::GoogleAnalytics::instance()->addEvent("Lumivista", "Exit");
+    // The downloads run on threads of their own: nothing here needs the
+    // event loop while the test checks that their requests went out.
+    char line[8];
+    if (!std::fgets(line, sizeof line, stdin))
+        return 4;
     return 0;
 }

@@ -15,6 +15,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -61,9 +62,10 @@ std::string pieces(int count)
     return std::string(count, ' ');
 }
 
-// Downloads still running when main returns: a banner and a hit (each
-// answered in 300 ms); the replaced service cancelled its feed (two seconds
-// long) as it went.
+// Downloads still running when main returns: a banner and a hit, whose
+// requests the site has seen (each answered over two seconds, so that they
+// still run however late main returns); the replaced service cancelled its
+// feed (two seconds long) as it went.
 TEST(ProcessWideServices, AreDeletedAfterMainWithDownloadsStillRunning)
 {
     LoopbackHttpServer site;
@@ -73,7 +75,7 @@ TEST(ProcessWideServices, AreDeletedAfterMainWithDownloadsStillRunning)
     site.answer("/ads.xml", HttpReply::ok("<ads><g><p><c id=\"banner\"><i rate=\"1\" id=\"a\"><bannerurl>" +
                                           site.url("/banner.png") + "</bannerurl></i></c></p></g></ads>"));
     HttpReply slow = HttpReply::raw("HTTP/1.0 200 OK\r\n\r\n");
-    slow.pieces.resize(15, pieces(10));
+    slow.pieces.resize(100, pieces(10));
     site.answer("/banner.png", slow);
     site.answer("/__utm.gif", slow);
 
@@ -85,6 +87,10 @@ TEST(ProcessWideServices, AreDeletedAfterMainWithDownloadsStillRunning)
     peer.setProcessEnvironment(environment);
     peer.start(FEEDBACK_EXIT_PEER,
                {QString::fromStdString(site.url("")), QStringLiteral("127.0.0.1:%1").arg(site.port())});
+    ASSERT_TRUE(site.wait_for_path("/banner.png", 1, std::chrono::seconds(30)));
+    ASSERT_TRUE(site.wait_for_path("/__utm.gif", 1, std::chrono::seconds(30)));
+    peer.write("go\n");
+    peer.closeWriteChannel();
     ASSERT_TRUE(peer.waitForFinished(30000));
     EXPECT_EQ(QProcess::NormalExit, peer.exitStatus());
     EXPECT_EQ(0, peer.exitCode()) << peer.readAllStandardError().toStdString();

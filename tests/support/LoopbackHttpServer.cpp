@@ -170,6 +170,27 @@ bool LoopbackHttpServer::wait_for_requests(std::size_t count, std::chrono::milli
     return request_arrived_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
 }
 
+bool LoopbackHttpServer::wait_for_path(const std::string& path, std::size_t count,
+                                       std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return request_arrived_.wait_for(lock, timeout, [&] { return arrivals_locked(path).size() >= count; });
+}
+
+std::vector<std::chrono::steady_clock::time_point> LoopbackHttpServer::arrivals(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return arrivals_locked(path);
+}
+
+std::vector<std::chrono::steady_clock::time_point> LoopbackHttpServer::arrivals_locked(const std::string& path) const {
+    std::vector<std::chrono::steady_clock::time_point> found;
+    for (std::size_t i = 0; i < requests_.size(); ++i) {
+        const std::string target = target_of(requests_[i]);
+        if (target.substr(0, target.find('?')) == path)
+            found.push_back(arrivals_[i]);
+    }
+    return found;
+}
+
 void LoopbackHttpServer::accept_next() {
     acceptor_.async_accept([this](const boost::system::error_code& ec, tcp::socket socket) {
         if (ec)
@@ -183,6 +204,7 @@ HttpReply LoopbackHttpServer::reply_for(const std::string& request) {
     const std::string target = target_of(request);
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(request);
+    arrivals_.push_back(std::chrono::steady_clock::now());
     request_arrived_.notify_all();
     auto found = replies_.find(target);
     if (found == replies_.end())

@@ -68,12 +68,20 @@ public:
     // Waits until at least count requests have arrived; false on time-out.
     bool wait_for_requests(std::size_t count,
                            std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // Waits until `count` requests for `path` (a target without its query)
+    // have arrived; false on time-out.
+    bool wait_for_path(const std::string& path, std::size_t count = 1,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // When each request for `path` arrived, in order.
+    std::vector<std::chrono::steady_clock::time_point> arrivals(const std::string& path) const;
 
 private:
     class Session;
 
     void accept_next();
     HttpReply reply_for(const std::string& request);
+    // With mutex_ held.
+    std::vector<std::chrono::steady_clock::time_point> arrivals_locked(const std::string& path) const;
 
     boost::asio::io_context io_;
     boost::asio::ip::tcp::acceptor acceptor_;
@@ -86,6 +94,7 @@ private:
     std::map<std::string, HttpReply> replies_;
     HttpReply otherwise_;
     std::vector<std::string> requests_;
+    std::vector<std::chrono::steady_clock::time_point> arrivals_; // one per request
 
     std::thread thread_;
 };

@@ -7,7 +7,11 @@
 
 #include "viewmodel/StoryboardFile.h"
 
+#include "componentmodel/EventTypes.h"
+
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QThread>
 
 #include <sys/stat.h>
 
@@ -275,6 +279,45 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
     ASSERT_TRUE(qmltest::waitFor([&] { return messages.size() == 2; }, 5000));
     EXPECT_EQ("These files were left out:\n\n" + pipe + ": not a regular file: a named pipe", messages[1]);
     EXPECT_EQ(kept, names(*storyboard));
+}
+
+// The add settles only once every slide's report has arrived: a photo
+// already open damaged, its report queued behind the message of a file
+// left out, is in that one message even when another change (a move) asks
+// whether the add has settled before the report is read. The test hands
+// each slide its open, and the storyboard its reports, in that order.
+TEST_F(StoryboardFixture, APhotoWhoseReportIsStillQueuedJoinsTheOneMessage)
+{
+    file("add/notes.txt", "hello\n");
+    photo("add/good.jpg");
+    cutPhotoShort(photo("add/cut.jpg").toStdString());
+    auto storyboard = start();
+    QStringList messages;
+    QObject::connect(storyboard.get(), &StoryboardViewModel::filesLeftOut,
+                     [&](const QString& message) { messages << message; });
+    storyboard->addSlide(qtPath(dir.file("add")));
+    ASSERT_EQ(3, storyboard->slideList()->count());
+    auto slideNamed = [&](const QString& name) { return slideAt(*storyboard, int(names(*storyboard).indexOf(name))); };
+    SlideViewModel *notes = slideNamed("notes.txt"), *good = slideNamed("good.jpg"), *cut = slideNamed("cut.jpg");
+    auto deliverOpen = [](SlideViewModel* slide) {
+        QDeadlineTimer deadline(20000);
+        while (slide->state() == SlideViewModel::InitState && !deadline.hasExpired()) {
+            QCoreApplication::sendPostedEvents(slide, ComponentModel::EventTypes::photoOpened);
+            QThread::yieldCurrentThread();
+        }
+        return slide->state() != SlideViewModel::InitState;
+    };
+    ASSERT_TRUE(deliverOpen(good));
+    ASSERT_TRUE(deliverOpen(notes));
+    QCoreApplication::sendPostedEvents(storyboard.get(), QEvent::MetaCall); // notes.txt left out
+    ASSERT_TRUE(deliverOpen(cut));
+    storyboard->moveSlide(0, 1);
+    ASSERT_TRUE(settled(*storyboard));
+    ASSERT_TRUE(qmltest::waitFor([&] { return !messages.isEmpty(); }, 20000));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(1, messages.size()) << messages.join("\n---\n").toStdString();
+    EXPECT_TRUE(messages[0].contains("notes.txt: not a JPEG file")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("cut.jpg: cut short")) << messages[0].toStdString();
 }
 
 TEST_F(StoryboardFixture, AnUnreadableFolderIsSkipped)
