@@ -120,7 +120,9 @@ TEST(NetworkJobsThreads, AbandonCancelsRunningJobsDropsTheRestAndWaitsForNone)
     EXPECT_EQ(std::set<int>({2, 3}), log->dropped()) << "a waiting or late job was kept";
     EXPECT_TRUE(log->waitFor([&] { return log->ended == 1; })) << "the cancelled job ran on";
     jobs.reset();
-    EXPECT_LT(Clock::now() - start, 1s) << "the quit waited for the stuck job";
+    // The stuck job runs until the test lets it: a quit that waited for it
+    // would not return; the bound leaves a busy machine room for the grace.
+    EXPECT_LT(Clock::now() - start, 5s) << "the quit waited for the stuck job";
 
     log->update([&] { log->open = true; });
     EXPECT_TRUE(log->waitFor([&] { return log->ended == 2 && log->destroyed.size() == 4; }))

@@ -282,10 +282,9 @@ TEST_F(HttpClient, ReadAndRequestTimeOutsKeepWhatArrived) {
 }
 
 // A server that answers "100 Continue" for ever gets a few of them passed
-// over, then a clear failure, long before any time-out.
-TEST_F(HttpClient, EndlessInterimAnswersFailWithinASecond) {
+// over, then a failure of its own, not a time-out's.
+TEST_F(HttpClient, EndlessInterimAnswersFailBeforeAnyTimeOut) {
     server.answer("/busy", HttpReply::endless("", "HTTP/1.1 100 Continue\r\n\r\n", std::chrono::milliseconds(1)));
-    const auto start = std::chrono::steady_clock::now();
     run_bounded(std::chrono::seconds(5), "endless interim answers", [&](const urdl::cancellation& cancel) {
         urdl::istream stream;
         stream.set_option(cancel);
@@ -293,7 +292,6 @@ TEST_F(HttpClient, EndlessInterimAnswersFailWithinASecond) {
         EXPECT_EQ(urdl::http::errc::too_many_interim_responses, stream.rdbuf()->error());
         EXPECT_EQ("Too many interim responses", stream.rdbuf()->error().message());
     });
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 // Blanks, non-ASCII bytes and line ends of a Location's query go out
