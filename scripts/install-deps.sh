@@ -15,12 +15,8 @@ libmp3lame-dev libjpeg-dev libexif-dev portaudio19-dev libportaudiocpp0
 libboost-dev libboost-thread-dev libboost-chrono-dev libboost-system-dev
 libboost-serialization-dev libboost-regex-dev libboost-date-time-dev
 libboost-program-options-dev libboost-random-dev libboost-filesystem-dev
-<<<<<<< HEAD
-xvfb xauth openbox ffmpeg jackd2
-=======
 libxcb1-dev
-xvfb xauth ffmpeg jackd2
->>>>>>> quit
+xvfb xauth openbox ffmpeg jackd2
 clang-14 libclang-rt-14-dev llvm-14
 "
 
