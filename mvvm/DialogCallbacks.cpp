@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QMetaMethod>
 #include <QMetaProperty>
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickWidget>
 
@@ -118,19 +119,26 @@ bool DialogCallbacks::eventFilter(QObject* watched, QEvent* event)
     // Qt hands an event to a window's filters by their place in its list,
     // and a filter installed while the view asks moves this one down a
     // place (the menu bar does so as a question gets its buttons after Alt,
-    // as in Alt+F4): the same close then comes here again. The answer
-    // given holds for it until its delivery is over.
+    // as in Alt+F4): the same close would then come here again. So the
+    // close the view allows is delivered anew from here, and the delivery
+    // that asked stops; within that delivery, and only there, the same
+    // close passes without a question.
     if (event == allowedClose_)
         return false;
     if (asksBeforeClose_ && !rootAllowsClose()) {
         event->ignore();
         return true;
     }
-    allowedClose_ = event;
-    QMetaObject::invokeMethod(this, [this] { allowedClose_ = nullptr; }, Qt::QueuedConnection);
     if (auto* mainWindow = qobject_cast<QMainWindow*>(watched))
         rememberMainWindowGeometry(*mainWindow);
-    return false;
+    // Nested: the window may be closed again while it closes.
+    const QEvent* const outerAllowed = allowedClose_;
+    allowedClose_ = event;
+    const QPointer<DialogCallbacks> alive(this);
+    QCoreApplication::sendEvent(watched, event);
+    if (alive)
+        allowedClose_ = outerAllowed;
+    return true;
 }
 
 // As desktop dialogs do: the focused button, else the default one.

@@ -4,7 +4,9 @@
 // dialogCloseRequested(), and asks dialogCanClose() before any close
 // (including Escape in a dialog, which would otherwise close it without a
 // close event), once for each close even when it reaches the filter
-// again. Return and keypad Enter that the view leaves press the
+// again; an allowed close is delivered anew from the filter (the window's
+// other filters see it once more), a later close is asked again whatever
+// its address. Return and keypad Enter that the view leaves press the
 // focused push button of the widget set, else the shown one marked
 // `defaultbutton`. A main window that closes leaves its geometry in the
 // shared state. A window whose native window the window system destroyed
@@ -40,8 +42,8 @@ private:
     QWidget* window_;
     QQuickWidget* view_;
     QPointer<QObject> root_;
-    // The close event the view has allowed, while it is being delivered:
-    // compared, never read.
+    // The close event the view has allowed, while this filter delivers it
+    // anew: compared, never read.
     const QEvent* allowedClose_ = nullptr;
     bool asksBeforeClose_ = true;
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QMainWindow>
@@ -18,6 +19,7 @@
 #include <QSettings>
 #include <QToolBar>
 
+#include <functional>
 #include <memory>
 
 using Mvvm::Dialog;
@@ -37,6 +39,19 @@ public:
     QQuickImageProvider* banners() { return nullptr; }
     QString name() const { return QStringLiteral("model"); }
     ComponentModel::ImageProvider photos_;
+};
+
+// Runs a function for each call of its slot: a receiver for signals of
+// QML views, which have no member-function pointers.
+class OnSignal : public QObject {
+    Q_OBJECT
+public:
+    OnSignal(QObject* parent, std::function<void()> onCall) : QObject(parent), onCall_(std::move(onCall)) {}
+public slots:
+    void call() { onCall_(); }
+
+private:
+    std::function<void()> onCall_;
 };
 
 void closeAndFlush(QWidget* window)
@@ -67,6 +82,42 @@ TEST(DialogHost, ModalViewKeepsItsWindowWhileCanCloseSaysNoAndReturnsItsLastResu
     EXPECT_EQ(host.showDialog(windowView), 7);
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// A filter put on the window while the view is asked (as the menu bar does
+// after Alt) brings the same close to the host's filter once more: asked
+// once. A later close is asked again, even one that lies where the allowed
+// one lay before any event is processed.
+TEST(DialogHost, EachCloseIsAskedOnceWhereverItLies)
+{
+    Dialog host;
+    const QWidgetList before = QApplication::topLevelWidgets();
+    host.showDialog(windowView, Dialog::FloatingDialog);
+    QPointer<QDialog> window = newWindow<QDialog>(before);
+    ASSERT_TRUE(window);
+    QObject* root = rootOf(window);
+    int asked = 0;
+    QObject::connect(root, SIGNAL(askedToClose()), new OnSignal(window, [&] {
+        ++asked;
+        window->installEventFilter(new QObject(window));
+    }), SLOT(call()));
+
+    QCloseEvent close;
+    QApplication::sendEvent(window, &close);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(close.isAccepted());
+    EXPECT_FALSE(window->isVisible());
+
+    window->show();
+    root->setProperty("allowClose", false);
+    close.setAccepted(true);
+    QApplication::sendEvent(window, &close);
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(close.isAccepted());
+    EXPECT_TRUE(window->isVisible());
+    root->setProperty("allowClose", true);
+    closeAndFlush(window);
+    EXPECT_TRUE(window.isNull());
 }
 
 TEST(DialogHost, ModalViewWithoutMembersClosesAndGivesZero)

@@ -13,7 +13,8 @@ Rectangle {
     property string lastTriggered: ""
 
     signal dialogCloseRequested()
-    function dialogCanClose() { return allowClose }
+    signal askedToClose()
+    function dialogCanClose() { askedToClose(); return allowClose }
     function finish(result) { dialogResult = result; dialogCloseRequested() }
 
     property list<Item> dialogToolBar: [
