@@ -52,6 +52,13 @@ function(lumivista_link_words target out)
       string(APPEND text ";${objects}")
     endif()
   endforeach()
+  # A flag that only names a library or a folder (the library's own soname
+  # or install name, a run-time search path) links nothing, and neither
+  # does the word it names, however the two are joined: "-Wl,-soname,x",
+  # "-soname=x", "LINKER:-rpath,a:b", "-Xlinker -soname -Xlinker x".
+  string(REGEX REPLACE
+    "(^|[;, :])--?(soname|h|rpath|rpath-link|install_name)[,=; ]+(-Wl,|-Xlinker[; ]+)?[^,; \t\n>]*"
+    "\\1" text "${text}")
   string(REPLACE "::" "@DOUBLE-COLON@" text "${text}")
   string(REGEX REPLACE "[$]<|[>:, \t\n]" ";" text "${text}")
   string(REPLACE "@DOUBLE-COLON@" "::" text "${text}")
@@ -63,7 +70,8 @@ endfunction()
 # "libname.so", "libname.so.6" or "libname.a" (with or without its folder;
 # "-l:libname.so" comes as "-l" and "libname.so"); empty for any other word.
 # A plain word is a target's name or nothing of ours, and a folder is no
-# library, so neither counts: "-Wl,-rpath,<build>/net" names nothing.
+# library, so neither counts here. The one reading of library names, for the
+# table's libraries and the media libraries alike.
 function(lumivista_library_named word out)
   set(name)
   get_filename_component(file "${word}" NAME)
@@ -75,18 +83,15 @@ function(lumivista_library_named word out)
   set(${out} "${name}" PARENT_SCOPE)
 endfunction()
 
-# TRUE in `out` when `word` names one of the media libraries.
+# TRUE in `out` when `word` names one of the media libraries: its imported
+# target, its plain name, or a flag or file that names it.
 function(lumivista_is_media word out)
   set(${out} FALSE PARENT_SCOPE)
-  if(word IN_LIST LUMIVISTA_MEDIA_TARGETS)
-    set(${out} TRUE PARENT_SCOPE)
-    return()
+  lumivista_library_named("${word}" name)
+  if(NOT name)
+    set(name "${word}")
   endif()
-  string(REGEX REPLACE "^-l:?" "" name "${word}")
-  get_filename_component(name "${name}" NAME)
-  string(REGEX REPLACE "^lib" "" name "${name}")
-  string(REGEX REPLACE "\\.(so|a)(\\.[0-9]+)*$" "" name "${name}")
-  if(name IN_LIST LUMIVISTA_MEDIA_NAMES)
+  if(word IN_LIST LUMIVISTA_MEDIA_TARGETS OR name IN_LIST LUMIVISTA_MEDIA_NAMES)
     set(${out} TRUE PARENT_SCOPE)
   endif()
 endfunction()

@@ -52,6 +52,16 @@ target_link_libraries(viewmodel PRIVATE -lmultimedia)
 set_target_properties(gui PROPERTIES LINK_FLAGS "-Wl,-rpath,${CMAKE_BINARY_DIR}/net:${CMAKE_BINARY_DIR}/app")
 ]])
 
+# Flags that only name a library or a folder (a soname, an install name, a
+# run-time search path) link nothing, however written; a link after one
+# still counts.
+allowed(flags_that_only_name_a_library [[
+set_target_properties(gui PROPERTIES LINK_FLAGS "-Wl,-soname,libnet.so -Wl,--soname=/x/libkestrel.so")
+target_link_options(componentmodel PRIVATE -Xlinker -soname -Xlinker libnet.so "LINKER:-rpath,/opt/jpeg:/opt/libfeeds.so")
+target_link_options(desktop PRIVATE "-Wl,-install_name,@rpath/libnet.so" "-Wl,-h,libavcodec.so.59" -Wl,-rpath-link=/opt/exif)
+]])
+forbidden(link_after_a_naming_flag "desktop links feeds" [[target_link_libraries(desktop PRIVATE "-Wl,-soname,libdesktop.so,-lfeeds")]])
+
 # Across the table, however the link is written.
 forbidden(private_link "gui links kestrel" [[target_link_libraries(gui PRIVATE kestrel)]])
 forbidden(interface_link "mvvm links feeds" [[target_link_libraries(mvvm INTERFACE feeds)]])
