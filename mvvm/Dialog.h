@@ -54,7 +54,8 @@ public:
                                             const QString& caption = QString());
     // Index in `buttons` of the button that closed the box; -1 for none of
     // them. The button at defaultIndex answers Enter; Escape and the close
-    // button press the one button, or the one that is not the default. The
+    // button press the one at escapeIndex, else the one button, or the one
+    // that is not the default, else none (only a click closes it). The
     // box fits the screen's available area: a plain text's word wider than
     // the box wraps anywhere, a long text may widen the box up to the
     // screen's width, and a text still taller than the screen allows is cut
@@ -62,7 +63,7 @@ public:
     // (or the part selected) as given.
     Q_INVOKABLE int showMessageDialog(const QString& text, int icon = NoIcon, const QString& caption = QString(),
                                       const QStringList& buttons = QStringList(), int defaultIndex = -1,
-                                      int format = AutoText);
+                                      int format = AutoText, int escapeIndex = -1);
 
     // Deletes every window a Dialog shows, without asking its view: a
     // session that ends cannot answer questions. A main window still on

@@ -105,7 +105,7 @@ QString Dialog::showDirectoryDialog(const QString& directory, const QString& cap
 }
 
 int Dialog::showMessageDialog(const QString& text, int icon, const QString& caption, const QStringList& buttons,
-                              int defaultIndex, int format)
+                              int defaultIndex, int format, int escapeIndex)
 {
     ScreenBoundedMessageBox box(messageIcon(icon), titleOr(caption), text, QApplication::activeWindow(),
                                 Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
@@ -120,6 +120,8 @@ int Dialog::showMessageDialog(const QString& text, int icon, const QString& capt
     }
     if (defaultIndex >= 0 && defaultIndex < pushButtons.size())
         box.setDefaultButton(pushButtons.at(defaultIndex));
+    if (escapeIndex >= 0 && escapeIndex < pushButtons.size())
+        box.setEscapeButton(pushButtons.at(escapeIndex));
     box.exec();
     return pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
 }

@@ -35,6 +35,7 @@ struct MessageCase {
     int defaultIndex;
     Answer answer;
     int expected;
+    int escapeIndex = -1;
 };
 
 void PrintTo(const MessageCase& c, std::ostream* out) { *out << c.name; }
@@ -111,7 +112,7 @@ TEST_P(MessageBoxAnswer, GivesTheIndexOfTheButtonThatClosedIt)
         }
     });
     EXPECT_EQ(host.showMessageDialog(QStringLiteral("text"), Dialog::QuestionIcon, QString(), c.buttons,
-                                     c.defaultIndex),
+                                     c.defaultIndex, Dialog::AutoText, c.escapeIndex),
               c.expected);
     EXPECT_EQ(title, QCoreApplication::applicationName());
 }
@@ -127,6 +128,9 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"ThreeButtonsEnter", {"Show In Folder", "Play", "Close"}, 0, Answer::Enter, 0},
         MessageCase{"ThreeButtonsOnlyByAButton", {"Show In Folder", "Play", "Close"}, 0,
                     Answer::EscapeThenLastButton, 2},
+        MessageCase{"ThreeButtonsEscapeIsTheOneNamed", {"Show In Folder", "Play", "Close"}, 0, Answer::Escape, 2, 2},
+        MessageCase{"ThreeButtonsCloseButtonIsTheOneNamed", {"Show In Folder", "Play", "Close"}, 0,
+                    Answer::CloseButton, 2, 2},
         MessageCase{"TwoWithoutDefaultOnlyByAButton", {"Yes", "No"}, 2, Answer::EscapeThenLastButton, 1},
         MessageCase{"NoButtonsOwnOk", {}, -1, Answer::Enter, -1}),
     [](const testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
