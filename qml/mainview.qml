@@ -289,7 +289,8 @@ Desktop.ApplicationWindow {
     }
 
     // The photos that could not be read follow the good news; their paths
-    // are shown as plain text, never as markup.
+    // are shown as plain text, never as markup. Escape and the window's
+    // close answer "Close".
     function conversionSucceeded(unreadablePhotos) {
         if (askingToQuit) {
             resultAfterQuestion = function() { conversionSucceeded(unreadablePhotos) }
@@ -301,13 +302,15 @@ Desktop.ApplicationWindow {
         var answer = dialog.showMessageDialog(
                     text, Mvvm.Dialog.InformationIcon, "",
                     [qsTr("Show In Folder"), qsTr("Play"), qsTr("Close")], 0,
-                    unreadablePhotos !== "" ? Mvvm.Dialog.PlainText : Mvvm.Dialog.AutoText)
+                    unreadablePhotos !== "" ? Mvvm.Dialog.PlainText : Mvvm.Dialog.AutoText, 2)
         if (answer === 0)
             convert.showResult()
         else if (answer === 1)
             convert.openResult()
     }
 
+    // Plain text: a long path in the description wraps anywhere rather
+    // than running past the box's edge.
     function conversionFailed(code, description) {
         if (askingToQuit) {
             resultAfterQuestion = function() { conversionFailed(code, description) }
@@ -316,7 +319,8 @@ Desktop.ApplicationWindow {
         var text = qsTr("Sorry. Slideshow creation failed.") + "\n\n" + description + "\n"
                 + stringFormat(qsTr("Error code: %1"), [code])
         var answer = dialog.showMessageDialog(text, Mvvm.Dialog.WarningIcon, "",
-                                              [qsTr("Report Problem"), qsTr("Close")], 0)
+                                              [qsTr("Report Problem"), qsTr("Close")], 0,
+                                              Mvvm.Dialog.PlainText)
         if (answer === 0)
             communication.reportProblem("Slideshow creation failed",
                                         description + "\n" + stringFormat("Error code: %1", [code]))

@@ -34,6 +34,7 @@ struct MessageAnswer {
     QString text;
     QStringList buttons;
     Qt::TextFormat format = Qt::AutoText;
+    QString escapeButton; // the one Escape and the window's close press
 };
 
 void answerMessageBox(const QString& button, MessageAnswer* seen)
@@ -43,6 +44,7 @@ void answerMessageBox(const QString& button, MessageAnswer* seen)
         ASSERT_TRUE(box);
         seen->text = box->text();
         seen->format = box->textFormat();
+        seen->escapeButton = box->escapeButton() ? box->escapeButton()->text() : QString();
         seen->buttons.clear();
         for (QAbstractButton* b : box->buttons())
             seen->buttons << b->text();
@@ -233,6 +235,7 @@ TEST_F(MainView, TheUsersFlowFromAnEmptyWindowToAPlayedSlideshow)
     EXPECT_TRUE(qmltest::waitFor([&] { return !seen.text.isEmpty(); }, 60000)) << "no result";
     EXPECT_EQ(seen.text, QStringLiteral("Good news! Slideshow successfully created."));
     EXPECT_EQ(seen.buttons, QStringList({"Show In Folder", "Play", "Close"}));
+    EXPECT_EQ(seen.escapeButton, QStringLiteral("Close"));
     EXPECT_EQ(seen.format, Qt::AutoText); // the program's own texts keep their markup
     const QFileInfo made(program.convert().resultPath());
     EXPECT_EQ(made.absolutePath(), outputFolder);
@@ -438,6 +441,7 @@ TEST_F(MainView, FailedConversionShowsTheCodeAndReportsTheProblemUntranslated)
     const QString detail = description + QStringLiteral("\nError code: ") + QString::number(code);
     EXPECT_EQ(seen.text, QStringLiteral("Sorry. Slideshow creation failed.\n\n") + detail);
     EXPECT_EQ(seen.buttons, QStringList({"Report Problem", "Close"}));
+    EXPECT_EQ(seen.format, Qt::PlainText);
     ASSERT_EQ(launched.size(), 1);
     const QUrlQuery mail(launched.first());
     EXPECT_EQ(mail.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
