@@ -41,6 +41,10 @@ public:
     // scratch folder for the run. Whether they did.
     bool keepOutIrregularFile();
 
+    // Whether this run's settings are kept out of the user's file: nothing
+    // they hold reaches a later run.
+    bool keepsOut() const { return !keptOut_.isEmpty(); }
+
     // Writes what `settings` holds to its file; false when that failed.
     bool store(QSettings& settings);
     // Whether `settings` read its file when it was made; false when not.

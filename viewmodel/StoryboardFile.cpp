@@ -17,6 +17,7 @@
 #include <QXmlStreamReader>
 #include <QtDebug>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -286,11 +287,23 @@ QString openStoredFile(const QString& path, QFile& file)
     return file.errorString();
 }
 
-QString newFilePath()
+// A new file for the storyboard, named by a fresh UUID. While the path
+// cannot reach a later run (the run's settings are kept out), each start
+// would leave one more such file behind: one fixed name serves all those
+// runs instead, taken over only where nothing or a regular file stands
+// (never a link, which would lead the writing elsewhere, nor anything else,
+// which keeps its place while a fresh name is used).
+QString newFilePath(bool remembered)
 {
     const QString folder = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).absolutePath();
     // A folder that cannot be made shows as the failed open that follows.
     QDir().mkpath(folder);
+    if (!remembered) {
+        const QString fixed = folder + QStringLiteral("/storyboard.xml");
+        struct stat status;
+        if (::lstat(QFile::encodeName(fixed).constData(), &status) == 0 ? S_ISREG(status.st_mode) : errno == ENOENT)
+            return fixed;
+    }
     return folder + QLatin1Char('/') + FileHelpers::createUniqueId(QStringLiteral(".xml"));
 }
 
@@ -351,7 +364,7 @@ bool save(const QList<StoryboardEntry>& entries, SaveProblem* problem)
     QSettings settings;
     QString path = settings.value(pathKey).toString();
     if (path.isEmpty())
-        path = newFilePath();
+        path = newFilePath(!SettingsStore::instance().keepsOut());
     QSaveFile file(path);
     // Each step's errno before anything else can change it; the old file
     // stays as it was unless the commit renames the new one over it.

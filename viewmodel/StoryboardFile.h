@@ -81,7 +81,9 @@ QList<StoryboardEntry> fromXml(const QByteArray& document, bool* damaged = nullp
 QList<StoryboardEntry> fromXml(QIODevice* device, bool* damaged = nullptr);
 
 // Writes the entries to the stored path; while none is stored, to a new
-// file named by a fresh UUID in the data folder (made with its parents).
+// file named by a fresh UUID in the data folder (made with its parents),
+// or, while the settings are kept out of the run (SettingsStore), to the
+// one file "storyboard.xml" there that every such run reuses.
 // The file is replaced whole or not at all, and the path is stored once
 // the new content is in place. False when nothing was written, with a log
 // line and, in `problem` (may be null), the file and why.

@@ -7,8 +7,8 @@
 #include "componentmodel/NotifyListModel.h"
 
 #include "DTFailureReason.h"
+#include "DTFolderEntries.h"
 #include "DTMediaSettings.h"
-#include "DTRegularFile.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlideshow.h"
 
@@ -19,10 +19,14 @@
 #include <QtDebug>
 
 #include <cerrno>
+#include <string>
+#include <vector>
 
 namespace ViewModel {
 
 namespace {
+
+QString notFound() { return QString::fromStdString(kestrel::errors::file_access_reason(ENOENT)); }
 
 // Thumbnails: small enough for the grid, turned as the camera meant.
 kestrel::media_settings_ptr photoManagerSettings()
@@ -33,25 +37,18 @@ kestrel::media_settings_ptr photoManagerSettings()
     return settings;
 }
 
-// Only a regular file is worth a slide: a folder is walked, and a named
-// pipe, a device or a socket is no photo.
-bool isReadableFile(const QFileInfo& info) { return info.isFile() && info.isReadable(); }
-
-// Why a path that exists is no file to open: what it is, in the engine's words.
-QString unreadableReason(const QFileInfo& info)
+// Why the path is no file or folder to add, in the engine's words; empty
+// when it is one. Only a regular file is worth a slide: a folder is walked,
+// and a named pipe, a device or a socket is no photo.
+QString unusableReason(const QString& path)
 {
-    if (info.isFile())
-        return StoryboardViewModel::tr("no permission to read it");
-    const std::string reason = kestrel::file_kind_reason(info.filePath().toUtf8().toStdString());
-    return reason.empty() ? StoryboardViewModel::tr("not a regular file") : QString::fromStdString(reason);
-}
-
-// Why a path Qt does not see cannot be reached: a folder on its way that
-// may not be entered, say; empty when nothing is there.
-QString unreachableReason(const QString& path)
-{
-    const std::string reason = kestrel::file_kind_reason(QFile::encodeName(path).toStdString());
-    return reason == kestrel::errors::file_access_reason(ENOENT) ? QString() : QString::fromStdString(reason);
+    const QString reason =
+        QString::fromStdString(kestrel::unusable_path_reason(QFile::encodeName(path).toStdString()));
+    // A name that is not UTF-8 comes decoded from a drop or a dialog, its
+    // bytes turned into replacement characters: the path names nothing.
+    if (reason == notFound() && path.contains(QChar::ReplacementCharacter))
+        return QString::fromUtf8(kestrel::not_utf8_name_reason);
+    return reason;
 }
 
 } // namespace
@@ -105,19 +102,16 @@ void StoryboardViewModel::addSlide(const QString& path, const QString& settings)
 
 void StoryboardViewModel::addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        const QString reason = unreachableReason(path);
-        if (!reason.isEmpty())
-            leaveOut(path, reason);
+    // Nothing at the path (gone since it was chosen or listed): nothing to say.
+    const QString reason = unusableReason(path);
+    if (reason == notFound())
+        return;
+    if (!reason.isEmpty()) {
+        leaveOut(path, reason);
         return;
     }
-    if (info.isDir()) {
+    if (QFileInfo(path).isDir()) {
         addFolder(path, walkedFolders);
-        return;
-    }
-    if (!isReadableFile(info)) {
-        leaveOut(path, unreadableReason(info));
         return;
     }
     Q_ASSERT(slideshow_);
@@ -133,24 +127,34 @@ void StoryboardViewModel::addFolder(const QString& path, QSet<QString>& walkedFo
     if (folder.isEmpty() || walkedFolders.contains(folder))
         return;
     walkedFolders.insert(folder);
-    const QDir dir(folder);
-    if (!dir.isReadable()) {
-        qWarning().noquote() << "[StoryboardViewModel] the folder cannot be read:" << path;
+    // Listed by the names' bytes: every entry is added or named with why.
+    const std::string bytes = QFile::encodeName(folder).toStdString();
+    std::vector<std::string> names;
+    if (const int error = kestrel::list_folder(bytes, names)) {
+        leaveOut(path, QString::fromStdString(kestrel::errors::file_access_reason(error)));
         return;
     }
-    const QFileInfoList entries = dir.entryInfoList(
-        QDir::Files | QDir::Readable | QDir::AllDirs | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QFileInfo& entry : entries)
-        addPath(entry.canonicalFilePath(), QString(), walkedFolders);
+    for (const std::string& name : names) {
+        const QString entry = QFile::decodeName(QByteArray::fromStdString(bytes + '/' + name));
+        if (!kestrel::is_utf8_text(name)) {
+            leaveOut(entry, QString::fromUtf8(kestrel::not_utf8_name_reason));
+            continue;
+        }
+        // A link that leads nowhere it may go is named by itself.
+        const QString target = QFileInfo(entry).canonicalFilePath();
+        addPath(target.isEmpty() ? entry : target, QString(), walkedFolders);
+    }
 }
 
 void StoryboardViewModel::insertSlide(const QString& path, const QString& settings)
 {
-    const QFileInfo info(path);
-    if (!isReadableFile(info)) {
-        const QString reason = info.exists() ? unreadableReason(info) : unreachableReason(path);
-        if (!reason.isEmpty())
-            leaveOut(path, reason);
+    QString reason = unusableReason(path);
+    if (reason.isEmpty() && QFileInfo(path).isDir())
+        reason = QString::fromStdString(kestrel::errors::file_access_reason(EISDIR));
+    if (reason == notFound())
+        return;
+    if (!reason.isEmpty()) {
+        leaveOut(path, reason);
         return;
     }
     Q_ASSERT(slideshow_);
@@ -250,25 +254,20 @@ void StoryboardViewModel::restore()
         if (entry.filePath.isEmpty())
             continue;
         ++restored;
-        const QFileInfo info(entry.filePath);
-        if (!info.exists()) {
-            // Missing, or in a folder that may not be entered.
-            const QString reason = unreachableReason(entry.filePath);
-            hold(anchor, entry,
-                 reason.isEmpty() ? QString::fromStdString(kestrel::errors::file_access_reason(ENOENT)) : reason);
+        // Missing, in a folder that may not be entered, no longer readable.
+        const QString reason = unusableReason(entry.filePath);
+        if (!reason.isEmpty()) {
+            hold(anchor, entry, reason);
             continue;
         }
-        if (!info.isDir() && !isReadableFile(info)) {
-            hold(anchor, entry, unreadableReason(info));
-            continue;
-        }
+        const bool isFolder = QFileInfo(entry.filePath).isDir();
         // A folder now at the path is walked as an add would.
         const int before = slideList_->count();
         addSlide(entry.filePath, entry.settings);
         if (slideList_->count() == before)
             continue;
         anchor = slideList_->at(slideList_->count() - 1).data();
-        if (!info.isDir())
+        if (!isFolder)
             restoring_.insert(anchor);
     }
     if (!damage.unreadable.isEmpty()) {

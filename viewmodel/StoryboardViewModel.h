@@ -96,7 +96,10 @@ public:
 
     // Appends a readable regular file, or every such file of a folder tree
     // in listing order (hidden entries left out); the last one becomes
-    // current. Anything else is ignored.
+    // current. Anything else met is left out and named with why (a name
+    // that is not UTF-8, a link to nothing, a file or folder that may not
+    // be read, something that is no file); a path where nothing is (gone
+    // meanwhile) is ignored.
     Q_INVOKABLE void addSlide(const QString& path, const QString& settings = QString());
     // Inserts a readable regular file before the current slide, which stays
     // current; appends when there is no current slide.

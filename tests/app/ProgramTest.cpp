@@ -18,6 +18,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -415,12 +416,14 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
 // open would wait for a writer for ever; a device that never ends): the
 // program starts at once with its own settings, tells the user which file
 // it is and what, works and ends in order, and leaves it as it was,
-// writing nothing beside it nor anywhere else in the store's folders.
+// writing nothing beside it nor anywhere else in the store's folders. The
+// storyboard of every such run goes to one file, not a new one each start.
 TEST_F(ProgramTest, ASettingsFileThatIsNoRegularFileIsLeftAloneAndTold)
 {
     const QString conf = store()->fileName(), folder = QFileInfo(conf).path();
     settings_.reset(); // synced: no QSettings of this process opens it again
     const QString config = path("config");
+    QString storyboard;
     const std::pair<const char*, QString> kinds[] = {{"a named pipe", "not a regular file: a named pipe"},
                                                      {"/dev/zero", "not a regular file: a device"}};
     for (const auto& [kind, words] : kinds) {
@@ -449,7 +452,23 @@ TEST_F(ProgramTest, ASettingsFileThatIsNoRegularFileIsLeftAloneAndTold)
                   QDir(config).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
         EXPECT_EQ(QStringList(), QDir(path("tmp")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
             << "the run's settings went with it";
+        QStringList storyboards;
+        for (QDirIterator it(path("data"), {"*.xml"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            storyboards << it.next();
+        ASSERT_EQ(1, storyboards.size()) << "one file for every such run: " << storyboards.join(' ').toStdString();
+        EXPECT_EQ(QStringList{photo}, storyboardFiles(storyboards[0]).replaceInStrings(" (no settings)", ""));
+        storyboard = storyboards[0];
     }
+    // A link put in that file's place is not written through.
+    const QString elsewhere = path("media/elsewhere.xml");
+    kestrel::test::write_file(elsewhere.toStdString(), "kept");
+    ASSERT_TRUE(QFile::remove(storyboard) && QFile::link(elsewhere, storyboard));
+    ProgramRun run = driver();
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    run.send("add " + path("media/photo.jpg"));
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode()) << run.errors();
+    EXPECT_EQ("kept", viewmodeltest::readAll(elsewhere));
     EXPECT_FALSE(QFileInfo(conf).isFile());
 }
 

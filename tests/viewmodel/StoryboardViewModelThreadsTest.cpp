@@ -12,6 +12,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QThread>
+#include <QUrl>
 
 #include <sys/stat.h>
 
@@ -204,8 +205,10 @@ TEST_F(StoryboardFixture, IndexRulesAndRequestsWithoutACurrentSlide)
 // cannot hold, in the stored file as well), each bad file leaves
 // with a log line naming it and the reason and one message lists them all,
 // with the photo that stays cut short after them, links back into the tree
-// are walked once, and the file stays readable. A named pipe added on its
-// own is left out at once, with what it is.
+// are walked once, and the file stays readable. A photo whose name is not
+// UTF-8 and a link to nothing are named too, without becoming slides. A
+// named pipe added on its own is left out at once, with what it is, and so
+// is a dropped photo whose name came decoded with replacement characters.
 TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
 {
     const std::string jpeg = kestrel::test::make_jpeg(kestrel::test::jpeg_options());
@@ -242,6 +245,11 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
     fs::create_directory_symlink(".", dir.file("bad/loop"));
     fs::create_directory_symlink("..", dir.file("bad/sub/up"));
     fs::create_symlink("nowhere.jpg", dir.file("bad/dangling.jpg"));
+    photo("bad/caf\xe9.jpg");
+    const std::pair<QString, QString> namedAtOnce[] = {
+        {QFile::decodeName("caf\xe9.jpg"), "its name is not UTF-8 text: rename it"},
+        {"dangling.jpg", "a link to nothing"},
+    };
 
     LogCapture log;
     auto storyboard = start();
@@ -265,6 +273,11 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
         EXPECT_EQ(1, log.count("left out: " + line)) << each.name;
         EXPECT_EQ(1, messages[0].count('\n' + line + '\n') + messages[0].endsWith('\n' + line)) << each.name;
     }
+    for (const auto& [name, reason] : namedAtOnce) {
+        const QString line = folder + '/' + name + ": " + reason;
+        EXPECT_EQ(1, log.count("left out: " + line)) << name.toStdString();
+        EXPECT_EQ(1, messages[0].count('\n' + line + '\n')) << messages[0].toStdString();
+    }
     EXPECT_TRUE(messages[0].endsWith("\n\nThese photos are damaged; they show only as far as they could be read:\n\n" +
                                       folder + "/truncated.jpg: cut short: the lower part is grey"))
         << messages[0].toStdString();
@@ -278,6 +291,11 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
     storyboard->addSlide(pipe);
     ASSERT_TRUE(qmltest::waitFor([&] { return messages.size() == 2; }, 5000));
     EXPECT_EQ("These files were left out:\n\n" + pipe + ": not a regular file: a named pipe", messages[1]);
+    const QString dropped = QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(folder, "/") + "/caf%E9.jpg")
+                                .toLocalFile();
+    storyboard->addSlide(dropped);
+    ASSERT_TRUE(qmltest::waitFor([&] { return messages.size() == 3; }, 5000));
+    EXPECT_EQ("These files were left out:\n\n" + dropped + ": its name is not UTF-8 text: rename it", messages[2]);
     EXPECT_EQ(kept, names(*storyboard));
 }
 
@@ -320,20 +338,47 @@ TEST_F(StoryboardFixture, APhotoWhoseReportIsStillQueuedJoinsTheOneMessage)
     EXPECT_TRUE(messages[0].contains("cut.jpg: cut short")) << messages[0].toStdString();
 }
 
+// What the user may not read is skipped and named in the add's one message
+// and the log: a sub-folder, a file, and a link into a folder that may not
+// be entered. Root reads everything, so as root there is nothing to see.
 TEST_F(StoryboardFixture, AnUnreadableFolderIsSkipped)
 {
     photo("open/a.jpg");
     photo("open/locked/b.jpg");
+    photo("open/secret.jpg");
+    photo("shut/c.jpg");
+    fs::create_symlink("../shut/c.jpg", dir.file("open/into-shut.jpg"));
     fs::permissions(dir.file("open/locked"), fs::perms::none);
-    const bool readable = QFileInfo(qtPath(dir.file("open/locked"))).isReadable();
+    fs::permissions(dir.file("open/secret.jpg"), fs::perms::none);
+    fs::permissions(dir.file("shut"), fs::perms::owner_read | fs::perms::owner_write);
+    const auto mend = [&] {
+        fs::permissions(dir.file("open/locked"), fs::perms::owner_all);
+        fs::permissions(dir.file("shut"), fs::perms::owner_all);
+    };
+    if (QFileInfo(qtPath(dir.file("open/locked"))).isReadable()) {
+        mend();
+        GTEST_SKIP() << "this user reads folders without read permission (root): nothing to test";
+    }
     LogCapture log;
     auto storyboard = start();
+    QStringList messages;
+    QObject::connect(storyboard.get(), &StoryboardViewModel::filesLeftOut,
+                     [&](const QString& message) { messages << message; });
     storyboard->addSlide(qtPath(dir.file("open")));
-    fs::permissions(dir.file("open/locked"), fs::perms::owner_all);
-    if (readable)
-        GTEST_SKIP() << "this user reads folders without read permission (root): nothing to test";
+    const bool told = settled(*storyboard) && qmltest::waitFor([&] { return !messages.isEmpty(); }, 5000);
+    mend();
     EXPECT_EQ(QStringList{"a.jpg"}, names(*storyboard));
-    EXPECT_EQ(1, log.count("locked"));
+    ASSERT_TRUE(told);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(1, messages.size()) << "one message for the whole add";
+    const QString folder = QFileInfo(qtPath(dir.file("open"))).canonicalFilePath();
+    // Each by the name it has in the folder: the link too, not where it leads.
+    for (const char* name : {"locked", "secret.jpg", "into-shut.jpg"}) {
+        const QString line = folder + '/' + name + ": no permission to read it";
+        EXPECT_EQ(1, log.count("left out: " + line)) << name;
+        EXPECT_EQ(1, messages[0].count('\n' + line + '\n') + messages[0].endsWith('\n' + line))
+            << messages[0].toStdString();
+    }
 }
 
 // Damaged or stale files at start: what can be read comes back, in order,

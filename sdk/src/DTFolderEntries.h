@@ -1,0 +1,32 @@
+#pragma once
+// What a folder holds, as the system names it, and why a path met there (or
+// chosen) cannot be taken, in the words the user is told. Names are bytes as
+// they are: a name that is not UTF-8 text is listed as it is, where a
+// decoding would turn it into another name that names no file. Any thread;
+// looks without opening a file.
+
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+// The names in the folder, in the system's listing order, without "." and
+// "..", and without hidden entries (a leading dot) when `hidden` is false.
+// 0, or the errno of the failed listing (nothing is kept then).
+int list_folder(const std::string& folder, std::vector<std::string>& names, bool hidden = false);
+
+// Why a path is left out when its name is not UTF-8 text.
+inline constexpr char not_utf8_name_reason[] = "its name is not UTF-8 text: rename it";
+
+// Whether the bytes are UTF-8 text (no overlong form, no surrogate, nothing
+// beyond U+10FFFF).
+bool is_utf8_text(const std::string& bytes);
+
+// Why the path cannot be taken as a file or folder to read: "its name is
+// not UTF-8 text: rename it", "a link to nothing", "not found", "no
+// permission to read it" (a file or folder the user may not read, or a
+// folder on the way that may not be entered), or what else it is ("not a
+// regular file: a named pipe"); empty for a readable file or folder.
+std::string unusable_path_reason(const std::string& path);
+
+} // namespace kestrel

@@ -1,0 +1,46 @@
+#include "DTFolderEntries.h"
+
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+using namespace kestrel;
+
+// What a decoder turns into replacement characters is no UTF-8 text: a
+// name holding it would reach the user as another name that names no file.
+TEST(FolderEntries, Utf8TextHasNoOverlongSurrogateOrCutSequence) {
+    for (const char* text : {"", "plain.jpg", "\xc3\xa9t\xc3\xa9", "\xe5\x86\x99", "\xf0\x9f\x98\x80", "\xf4\x8f\xbf\xbf",
+                             "\xed\x9f\xbf"})
+        EXPECT_TRUE(is_utf8_text(text)) << text;
+    for (const char* bytes : {"caf\xe9.jpg", "\xc0\x80", "\xc1\xbf", "\xe0\x80\x80", "\xed\xa0\x80", "\xf0\x80\x80\x80",
+                              "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\xe2\x82", "\xe2\x28\xa1", "\x80", "\xff"})
+        EXPECT_FALSE(is_utf8_text(bytes)) << testing::PrintToString(std::string(bytes));
+}
+
+// Names as bytes, hidden ones only when asked; each path with why it
+// cannot be taken, or nothing for a file or folder that can.
+TEST(FolderEntries, ListsNamesAsTheyAreAndSaysWhyAPathCannotBeTaken) {
+    test::TempDir dir;
+    for (const char* name : {"a.jpg", "caf\xe9.jpg", ".hidden"})
+        test::write_file(dir.file(name), "x");
+    std::filesystem::create_directory(dir.file("sub"));
+    std::filesystem::create_symlink("nowhere", dir.file("dangling"));
+    std::vector<std::string> names;
+    ASSERT_EQ(0, list_folder(dir.path(), names));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"a.jpg", "caf\xe9.jpg", "dangling", "sub"}), names);
+    ASSERT_EQ(0, list_folder(dir.path(), names, true));
+    EXPECT_EQ(5u, names.size());
+    EXPECT_EQ(ENOENT, list_folder(dir.file("missing"), names));
+    EXPECT_EQ(5u, names.size()) << "kept as it was";
+
+    EXPECT_EQ("", unusable_path_reason(dir.file("a.jpg")));
+    EXPECT_EQ("", unusable_path_reason(dir.file("sub")));
+    EXPECT_EQ("its name is not UTF-8 text: rename it", unusable_path_reason(dir.file("caf\xe9.jpg")));
+    EXPECT_EQ("a link to nothing", unusable_path_reason(dir.file("dangling")));
+    EXPECT_EQ("not found", unusable_path_reason(dir.file("missing")));
+}
