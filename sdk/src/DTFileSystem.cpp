@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <locale>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -89,6 +90,7 @@ bool parts_network_behind(const std::string& folder, int depth) {
         if (entry->d_name[0] == '.')
             continue;
         std::ifstream numbers(folder + "/slaves/" + entry->d_name + "/dev");
+        numbers.imbue(std::locale::classic());
         unsigned major = 0, minor = 0;
         char colon = 0;
         if (numbers >> major >> colon >> minor && network_behind(major, minor, depth + 1)) {
@@ -141,6 +143,7 @@ file_system_id file_system_of_path(const std::string& path) {
     std::size_t found_length = 0;
     while (std::getline(mounts, line)) {
         std::istringstream words(line);
+        words.imbue(std::locale::classic());
         file_system_id id = 0;
         std::string parent, numbers, root, mount_point;
         if (!(words >> id >> parent >> numbers >> root >> mount_point))

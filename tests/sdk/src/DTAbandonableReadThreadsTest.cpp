@@ -569,8 +569,9 @@ TEST(AbandonableFile, EveryRoadReadsALocalFileWholeWhileAShareThatHangsHoldsItsP
         no_wait_calls calls;
         int refused_with;
     };
-    std::vector<road> roads = {{"the system's calls", system, 0},
-                               {"a read at hand that says 0 before the end", {system.locate_known, read_ending_early}, 0}};
+    std::vector<road> roads = {
+        {"the system's calls", system, 0},
+        {"a read at hand that says 0 before the end", {system.locate_known, read_ending_early}, 0}};
     for (const int error : {ENOSYS, EPERM, EAGAIN}) {
         const std::string named = std::strerror(error);
         roads.push_back({"locating refused: " + named, {refused_locate, system.read_at_hand}, error});
