@@ -18,9 +18,8 @@
 // caller's thread (where the system can tell: see no_wait_calls in
 // DTRegularFile.h); the rest is read by a call, ahead in large pieces,
 // into bytes the call owns, and so is what such a read says ends before
-// the length the file has. So a photo on a
-// local disk costs what a direct read costs, and one elsewhere about one
-// hand-over between threads. The end of a file, once met, is remembered
+// the length the file has. So a photo on a local disk costs what a direct
+// read costs, and one elsewhere about one hand-over between threads. The end of a file, once met, is remembered
 // until a seek: no read past it asks anything again.
 //
 // A caller that gives up leaves its call behind: the call goes on, and its
@@ -33,9 +32,9 @@
 // not at hand) and the taking over of a descriptor of it are refused at
 // once as a file that does not answer. Files on other file systems are
 // opened and read as ever: a share that hangs costs this machine's disk
-// nothing. When no thread can be started a call
-// runs on the caller's thread, without a way out; made outside any scope,
-// the file is opened and read on the caller's thread.
+// nothing. When no thread can be started a call runs on the caller's
+// thread, without a way out; made outside any scope, the file is opened
+// and read on the caller's thread.
 //
 // A file opened on one thread and read later on others (the music: opened
 // by its loader, read by the producer and the preview) watches instead the

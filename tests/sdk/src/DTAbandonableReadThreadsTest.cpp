@@ -2,7 +2,10 @@
 // refused at once with its reason and never opened, a read that never
 // returns is left behind when its interruption is switched on, its thread
 // going on by itself once the read returns, and no more than a few such
-// reads are left waiting.
+// reads are left waiting on one file system, which costs the others
+// nothing. A file is read whole whichever way the system answers the
+// calls that never wait, and one under another program's lease is waited
+// for only where a stop holds.
 
 #include "DTAbandonableRead.h"
 #include "DTErrors.h"
