@@ -1,6 +1,5 @@
 // The file system of a path, told by its words alone, is the one the
-// system finds when the path is opened; a disk of this machine has no
-// network behind it, a network block device has.
+// system finds when the path is opened.
 
 #include "DTFileSystem.h"
 
@@ -9,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <string>
@@ -44,14 +41,4 @@ TEST(FileSystem, APathsWordsTellTheMountItLiesUnder) {
         EXPECT_EQ(opened, file_system_of_path(path));
     }
     EXPECT_NE(file_system_of_path(photo), file_system_of_path("/proc/self/status"));
-}
-
-TEST(FileSystem, ANetworkBlockDeviceHasTheNetworkBehindItThisMachinesDiskNot) {
-    EXPECT_TRUE(network_block_device(43, 0));
-    EXPECT_TRUE(network_block_device(43, 17)); // a partition of one
-    struct stat status;
-    ASSERT_EQ(0, ::stat("/", &status));
-    if (major(status.st_dev) != 0) {
-        EXPECT_FALSE(network_block_device(major(status.st_dev), minor(status.st_dev)));
-    }
 }
