@@ -4,7 +4,6 @@
 #include "DTRegularFile.h"
 
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -60,28 +59,27 @@ ssize_t read_some(int fd, uint8_t* buffer, std::size_t size) {
 // file system cannot tell (a network share, say). Reads from the file's
 // position on, as read(2) does.
 ssize_t read_at_hand(int fd, uint8_t* buffer, std::size_t size) {
-    iovec piece{buffer, size};
     ssize_t got;
     do
-        got = ::preadv2(fd, &piece, 1, -1, RWF_NOWAIT);
+        got = current_no_wait_calls().read_at_hand(fd, buffer, size, -1);
     while (got < 0 && errno == EINTR);
     return got;
 }
 
 // Whether the caller's thread may read the file with read_at_hand, and
 // whether its first bytes are at hand already; looked at from offset 0,
-// which leaves the position alone.
+// which leaves the position alone. (A 0 from a file of `size` bytes is
+// no answer: see abandonable_file::read.)
 struct at_hand_look {
     bool possible = false;
     bool first_bytes = false;
 };
 
-at_hand_look look_at_hand(int fd) {
+at_hand_look look_at_hand(int fd, long long size) {
     uint8_t byte = 0;
-    iovec piece{&byte, 1};
-    const ssize_t got = ::preadv2(fd, &piece, 1, 0, RWF_NOWAIT);
+    const ssize_t got = current_no_wait_calls().read_at_hand(fd, &byte, 1, 0);
     at_hand_look look;
-    look.first_bytes = got >= 0;
+    look.first_bytes = got > 0 || (got == 0 && size == 0);
     look.possible = got >= 0 || errno == EAGAIN;
     return look;
 }
@@ -141,10 +139,14 @@ struct abandonable_file::worker {
     bool outstanding = false; // a call asked whose answer the caller has not taken
     bool closing = false;     // the caller left
     bool holds_place = false; // the caller gave up on the call under way, which keeps a place
+    file_system_id place_file_system = 0; // of the place held
     // Set by the calls.
     bool answered = false;
     int fd;
     long long size; // -1 for what is no regular file
+    // Where the file lies, whose places its calls left waiting take: of
+    // the path until the file is open, then of the file.
+    file_system_id file_system = 0;
     std::string refusal;       // why the opening found nothing to read
     bool at_hand = false;      // the caller may try read_at_hand
     std::vector<uint8_t> bytes; // what the last read put in it
@@ -161,7 +163,8 @@ struct abandonable_file::worker {
     void give_up() {
         if (call_under_way() && !holds_place) {
             holds_place = true;
-            threads.take_place();
+            place_file_system = file_system;
+            threads.take_place(place_file_system);
         }
     }
 
@@ -198,15 +201,20 @@ struct abandonable_file::worker {
         long long size = -1;
         int opened = -1;
         try {
-            opened = open_regular_file(path, &refusal, &size);
+            opened = open_regular_file(path, &refusal, &size, true);
         } catch (const std::bad_alloc&) {
             refusal = errors::file_access_reason(ENOMEM);
         }
-        const at_hand_look look = opened >= 0 ? look_at_hand(opened) : at_hand_look();
+        const at_hand_look look = opened >= 0 ? look_at_hand(opened, size) : at_hand_look();
         read_answer first;
         if (opened >= 0 && !look.first_bytes)
             first = self->read_bytes(opened, read_ahead_size, true);
+        // A link on the way may lead to another file system than the
+        // path's words tell.
+        const file_system_id file_system = opened >= 0 ? file_system_of_descriptor(opened) : 0;
         std::unique_lock<std::mutex> lock(self->mutex);
+        if (opened >= 0)
+            self->file_system = file_system;
         self->fd = opened;
         self->size = size;
         self->refusal = refusal;
@@ -227,7 +235,7 @@ struct abandonable_file::worker {
         answered = true;
         if (holds_place) {
             holds_place = false;
-            threads.give_back_place();
+            threads.give_back_place(place_file_system);
         }
         const int left_fd = closing ? fd : -1;
         if (closing)
@@ -298,11 +306,13 @@ bool abandonable_file::start_worker(int descriptor, read_threads& threads) {
             KESTREL_THROW(read_interrupted());
     }
     worker_ = std::make_shared<worker>(threads, descriptor, descriptor >= 0 ? size_ : -1);
+    if (descriptor >= 0)
+        worker_->file_system = file_system_of_descriptor(descriptor);
     return true;
 }
 
 void abandonable_file::refuse_when_full() const {
-    if (worker_->threads.full())
+    if (worker_->threads.full(worker_->file_system))
         KESTREL_THROW(errors::failure(unanswered_file_reason) << errinfo_errno(EBUSY));
 }
 
@@ -321,7 +331,7 @@ abandonable_file::abandonable_file(const std::string& path, read_threads threads
     }
     // A photo on this machine's disk is opened here, at once; the rest by
     // a call that may be given up.
-    const int known = open_known_local_file(path, &size_);
+    const int known = open_known_local_file(path, &size_, &worker_->file_system);
     if (known >= 0) {
         worker_->fd = known;
         worker_->size = size_;
@@ -422,12 +432,14 @@ std::size_t abandonable_file::read(uint8_t* buffer, std::size_t size) {
             KESTREL_THROW(read_interrupted());
         if (at_hand_fd_ >= 0) {
             const ssize_t got = read_at_hand(at_hand_fd_, buffer, size);
-            if (got >= 0) {
+            // Linux 5.9 and 5.10 may answer 0 before the end: the end is
+            // only where the file ends; before it the thread reads.
+            if (got > 0 || (got == 0 && position_ >= size_)) {
                 at_end_ = got == 0;
                 position_ += got;
                 return static_cast<std::size_t>(got);
             }
-            if (errno != EAGAIN)
+            if (got < 0 && errno != EAGAIN)
                 at_hand_fd_ = -1; // the thread reads, and says why it cannot
         }
         refuse_when_full();

@@ -8,27 +8,33 @@
 // within a twentieth goes on).
 //
 // An abandonable_file made within a scope never waits on the caller's
-// thread for a disk or a network. A file of this machine's disk whose path
-// the system knows already is opened at once (open_known_local_file);
+// thread for a disk, a network or another program. A file of this
+// machine's disk whose path the system knows already, and which no other
+// program holds a lease on, is opened at once (open_known_local_file);
 // anything else is opened (as open_regular_file opens: looked at first,
-// never waiting in open(), regular files only) by a call on a thread of a
-// read_threads set (DTReadThreads.h), with its first bytes. Reads take the
-// bytes the system has at hand on the caller's thread; the rest is read by
-// a call, ahead in large pieces, into bytes the call owns. So a photo on a
-// local disk costs what a direct read costs, and one elsewhere about one
-// hand-over between threads. The end of a file, once met, is remembered
+// never waiting in open() but for a lease to be let go, regular files
+// only) by a call on a thread of a read_threads set (DTReadThreads.h),
+// with its first bytes. Reads take the bytes the system has at hand on the
+// caller's thread (where the system can tell: see no_wait_calls in
+// DTRegularFile.h); the rest is read by a call, ahead in large pieces,
+// into bytes the call owns, and so is what such a read says ends before
+// the length the file has. So a photo on a local disk costs what a direct
+// read costs, and one elsewhere about one hand-over between threads. The end of a file, once met, is remembered
 // until a seek: no read past it asks anything again.
 //
 // A caller that gives up leaves its call behind: the call goes on, and its
 // bytes come first to the file's next read, which waits for them; when the
 // file goes first, the call closes the descriptor if it ever returns, and
 // touches nothing but the state it shares with the file. Such a call keeps
-// one of the set's few places for calls left waiting until it returns;
-// while all are taken, whatever needs a new call (an opening, a read of
-// bytes not at hand) and the taking over of a descriptor are refused at
-// once as a file that does not answer. When no thread can be started a call
-// runs on the caller's thread, without a way out; made outside any scope,
-// the file is opened and read on the caller's thread.
+// one of the set's few places for calls left waiting on the file's file
+// system (DTFileSystem.h) until it returns; while all of a file system's
+// are taken, whatever needs a new call on it (an opening, a read of bytes
+// not at hand) and the taking over of a descriptor of it are refused at
+// once as a file that does not answer. Files on other file systems are
+// opened and read as ever: a share that hangs costs this machine's disk
+// nothing. When no thread can be started a call runs on the caller's
+// thread, without a way out; made outside any scope, the file is opened
+// and read on the caller's thread.
 //
 // A file opened on one thread and read later on others (the music: opened
 // by its loader, read by the producer and the preview) watches instead the
@@ -103,7 +109,7 @@ enum class watched_interruption {
 };
 
 // Why a file, or a read of it, is refused while every place for calls
-// left waiting is taken: "does not answer: ...". Thrown as errors::failure
+// left waiting on its file system is taken: "does not answer: ...". Thrown as errors::failure
 // with errinfo_errno EBUSY: it may be read once those calls come back.
 extern const char unanswered_file_reason[];
 
@@ -112,10 +118,12 @@ public:
     // Opens the regular file at the UTF-8 path. Throws errors::failure
     // with the reason when there is none to read ("not found", "not a
     // regular file: a named pipe", ...) or when it needs a call to be
-    // opened and `threads` is full, read_interrupted when given up.
+    // opened and `threads` is full for the file system of the path,
+    // read_interrupted when given up.
     explicit abandonable_file(const std::string& path, read_threads threads = read_threads::process());
     // Takes over an open descriptor (a pipe, say), read as above, and
-    // refused as above when `threads` is full; closes it when it throws.
+    // refused as above when `threads` is full for its file system; closes
+    // it when it throws.
     explicit abandonable_file(int descriptor, watched_interruption watched = watched_interruption::opener,
                               read_threads threads = read_threads::process());
     // Closes the file, or leaves that to the call under way.
@@ -125,7 +133,8 @@ public:
     // from then on until a seek. Throws read_interrupted when given up (at
     // once when the interruption is already on), errors::failure with the
     // system's reason (and errinfo_errno) when the file cannot be read, or
-    // unanswered_file_reason when it needs a call and `threads` is full.
+    // unanswered_file_reason when it needs a call and `threads` is full
+    // for the file's file system.
     std::size_t read(uint8_t* buffer, std::size_t size);
     // Moves to `offset` from the start, the current position or the end
     // (SEEK_SET, SEEK_CUR, SEEK_END; the end as it was at the opening) once

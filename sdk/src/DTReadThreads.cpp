@@ -1,9 +1,9 @@
 #include "DTReadThreads.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -29,7 +29,8 @@ struct read_threads::shared {
     const thread_starter start;
     std::mutex mutex;
     std::vector<waiting_thread*> waiting; // the last to finish is woken first
-    std::atomic<int> left_waiting{0};
+    std::mutex places_mutex;
+    std::map<file_system_id, int> left_waiting; // none listed with 0
 
     // The body of every thread of the set: jobs until none comes in time.
     static void serve(const std::shared_ptr<shared>& self, std::function<void()> job) {
@@ -76,13 +77,31 @@ bool read_threads::run(std::function<void()> job) {
     return true;
 }
 
-bool read_threads::full() const { return shared_->left_waiting.load() >= max_left_waiting; }
+bool read_threads::full(file_system_id file_system) const {
+    std::lock_guard<std::mutex> lock(shared_->places_mutex);
+    const auto found = shared_->left_waiting.find(file_system);
+    return found != shared_->left_waiting.end() && found->second >= max_left_waiting;
+}
 
-void read_threads::take_place() { shared_->left_waiting.fetch_add(1); }
+void read_threads::take_place(file_system_id file_system) {
+    std::lock_guard<std::mutex> lock(shared_->places_mutex);
+    ++shared_->left_waiting[file_system];
+}
 
-void read_threads::give_back_place() { shared_->left_waiting.fetch_sub(1); }
+void read_threads::give_back_place(file_system_id file_system) {
+    std::lock_guard<std::mutex> lock(shared_->places_mutex);
+    const auto found = shared_->left_waiting.find(file_system);
+    if (found != shared_->left_waiting.end() && --found->second <= 0)
+        shared_->left_waiting.erase(found);
+}
 
-int read_threads::left_waiting() const { return shared_->left_waiting.load(); }
+int read_threads::left_waiting() const {
+    std::lock_guard<std::mutex> lock(shared_->places_mutex);
+    int all = 0;
+    for (const auto& each : shared_->left_waiting)
+        all += each.second;
+    return all;
+}
 
 void read_threads::start_detached_thread(std::function<void()> body) { std::thread(std::move(body)).detach(); }
 

@@ -7,14 +7,18 @@
 //
 // A call given up on a file that never answers (a share that hangs) keeps
 // its thread, and the file's descriptor, until the call returns, which may
-// be never. So a set counts the calls left waiting so: once there are
-// max_left_waiting, full() tells whoever would make a new call to refuse
-// it at once without a thread, and a call that comes back gives its place
-// back. (Calls already under way when the places filled may still be left
-// waiting, one per file at most.)
+// be never. So a set counts the calls left waiting so, per file system
+// (DTFileSystem.h): once a file system has max_left_waiting, full() tells
+// whoever would make a new call on it to refuse it at once without a
+// thread, and a call that comes back gives its place back. Files on other
+// file systems are read as before: one share that hangs costs the rest
+// nothing. (Calls already under way when the places filled may still be
+// left waiting, one per file at most.)
 //
 // Threads: any. A read_threads is a handle: copies share one set, and each
 // job's thread keeps the set alive, so a handle may go while jobs run.
+
+#include "DTFileSystem.h"
 
 #include <functional>
 #include <memory>
@@ -39,12 +43,13 @@ public:
     // one; false, the job dropped, when no thread could be started.
     bool run(std::function<void()> job);
 
-    // Places among the calls left waiting: full when all are taken. A
-    // call given up keeps one, even past the limit, until it returns.
-    bool full() const;
-    void take_place();
-    void give_back_place();
-    // The calls of the set left waiting now.
+    // Places among the calls left waiting on a file system: full when all
+    // of its places are taken. A call given up keeps one, even past the
+    // limit, until it returns.
+    bool full(file_system_id file_system) const;
+    void take_place(file_system_id file_system);
+    void give_back_place(file_system_id file_system);
+    // The calls of the set left waiting now, on all file systems.
     int left_waiting() const;
 
     // The starter of every set but those given another: std::thread.

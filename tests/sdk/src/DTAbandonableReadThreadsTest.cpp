@@ -2,10 +2,14 @@
 // refused at once with its reason and never opened, a read that never
 // returns is left behind when its interruption is switched on, its thread
 // going on by itself once the read returns, and no more than a few such
-// reads are left waiting.
+// reads are left waiting on one file system, which costs the others
+// nothing. A file is read whole whichever way the system answers the
+// calls that never wait, and one under another program's lease is waited
+// for only where a stop holds.
 
 #include "DTAbandonableRead.h"
 #include "DTErrors.h"
+#include "DTRegularFile.h"
 
 #include "support/TestFiles.h"
 
@@ -14,12 +18,18 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/inotify.h>
+#include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -320,6 +330,61 @@ std::string read_byte(abandonable_file& file, const read_interruption_ptr& inter
     }
 }
 
+// Runs `body` with an interruption of its own, switched on should `body`
+// not be done within 10 s: a read that would wait for ever (a reader
+// watching the caller's interruption) is given up, and the test fails
+// rather than hangs.
+template <class Body>
+auto within_bound(Body body) -> decltype(body(read_interruption_ptr())) {
+    const auto interruption = std::make_shared<read_interruption>();
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
+    std::thread watch([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!changed.wait_for(lock, std::chrono::seconds(10), [&] { return done; }))
+            interruption->set(true);
+    });
+    const auto answer = body(interruption);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    changed.notify_all();
+    watch.join();
+    return answer;
+}
+
+std::string read_byte_within_bound(abandonable_file& file) {
+    return within_bound([&](const read_interruption_ptr& interruption) { return read_byte(file, interruption); });
+}
+
+// Files whose reads were given up, each keeping a place of `threads` until
+// its pipe is written to: a share that hangs. Its pipes all lie on one
+// file system, the system's for pipes.
+struct hung_share {
+    std::vector<std::unique_ptr<held_pipe>> pipes;
+    std::vector<std::unique_ptr<abandonable_file>> files;
+
+    hung_share(read_threads& threads, counted_starts& starts, int count) {
+        for (int i = 0; i < count; ++i) {
+            pipes.push_back(std::make_unique<held_pipe>());
+            // Read by whichever thread calls, as the music is.
+            files.push_back(
+                std::make_unique<abandonable_file>(pipes[i]->ends[0], watched_interruption::caller, threads));
+            const auto interruption = std::make_shared<read_interruption>();
+            std::string outcome;
+            const int started = starts.started();
+            std::thread reader([&] { outcome = read_byte(*files[i], interruption); });
+            const bool handed_over = starts.reach(started + 1);
+            interruption->set(true);
+            reader.join();
+            EXPECT_TRUE(handed_over) << "the read was not handed to a thread";
+            EXPECT_EQ("given up", outcome) << i;
+        }
+    }
+};
+
 } // namespace
 
 // As many reads given up as there are places, each on a share that hangs:
@@ -332,22 +397,10 @@ TEST(AbandonableFile, PastTheCapANewFileIsRefusedAtOnceAndAReadThatComesBackGive
     const int cap = read_threads::max_left_waiting;
     held_pipe early_pipe;
     abandonable_file early(early_pipe.ends[0], watched_interruption::caller, threads);
-    std::vector<std::unique_ptr<held_pipe>> pipes;
-    std::vector<std::unique_ptr<abandonable_file>> files;
-    for (int i = 0; i < cap; ++i) {
-        pipes.push_back(std::make_unique<held_pipe>());
-        // Read by whichever thread calls, as the music is.
-        files.push_back(
-            std::make_unique<abandonable_file>(pipes[i]->ends[0], watched_interruption::caller, threads));
-        const auto interruption = std::make_shared<read_interruption>();
-        std::string outcome;
-        std::thread reader([&] { outcome = read_byte(*files[i], interruption); });
-        ASSERT_TRUE(starts.reach(i + 1)) << "the read was not handed to a thread";
-        interruption->set(true);
-        reader.join();
-        EXPECT_EQ("given up", outcome) << i;
-    }
-    EXPECT_EQ(cap, threads.left_waiting());
+    hung_share share(threads, starts, cap);
+    std::vector<std::unique_ptr<held_pipe>>& pipes = share.pipes;
+    std::vector<std::unique_ptr<abandonable_file>>& files = share.files;
+    ASSERT_EQ(cap, threads.left_waiting());
 
     held_pipe late;
     std::string refusal;
@@ -363,23 +416,23 @@ TEST(AbandonableFile, PastTheCapANewFileIsRefusedAtOnceAndAReadThatComesBackGive
     EXPECT_EQ(-1, ::fcntl(late.ends[0], F_GETFD)) << "the refused file's descriptor is still open";
     // A file opened before is refused its next read as well.
     early_pipe.answer('e');
-    EXPECT_EQ(unanswered_file_reason, read_byte(early, nullptr));
+    EXPECT_EQ(unanswered_file_reason, read_byte_within_bound(early));
     EXPECT_EQ(cap, starts.started());
 
     // The first share answers: the read given up gets its byte, and its
     // place is free again.
     pipes[0]->answer('a');
-    EXPECT_EQ("a", read_byte(*files[0], nullptr));
+    EXPECT_EQ("a", read_byte_within_bound(*files[0]));
     EXPECT_EQ(cap - 1, threads.left_waiting());
     held_pipe next;
     next.answer('n');
     abandonable_file accepted(next.ends[0], watched_interruption::caller, threads);
-    EXPECT_EQ("n", read_byte(accepted, nullptr));
+    EXPECT_EQ("n", read_byte_within_bound(accepted));
 
-    EXPECT_EQ("e", read_byte(early, nullptr));
+    EXPECT_EQ("e", read_byte_within_bound(early));
     for (int i = 1; i < cap; ++i) {
         pipes[i]->answer('b');
-        EXPECT_EQ("b", read_byte(*files[i], nullptr)) << i;
+        EXPECT_EQ("b", read_byte_within_bound(*files[i])) << i;
     }
     EXPECT_EQ(0, threads.left_waiting());
 }
@@ -421,4 +474,249 @@ TEST(AbandonableFile, TheEndOnceMetStaysUntilASeek) {
         ASSERT_EQ(4u, file.read(bytes, sizeof bytes));
         EXPECT_EQ("ghij", std::string(bytes, bytes + 4));
     }
+}
+
+namespace {
+
+// The calls that never wait, answering as a system that refuses them with
+// `refusal`, or as Linux 5.9 and 5.10 may: 0 before the end (here past
+// the first page).
+std::atomic<int> refusal{0};
+
+int refused_locate(const char*) {
+    errno = refusal.load();
+    return -1;
+}
+
+ssize_t refused_read(int, void*, std::size_t, off_t) {
+    errno = refusal.load();
+    return -1;
+}
+
+ssize_t read_ending_early(int fd, void* buffer, std::size_t size, off_t offset) {
+    const off_t page = 4096;
+    const off_t at = offset >= 0 ? offset : ::lseek(fd, 0, SEEK_CUR);
+    if (at >= page)
+        return 0;
+    return system_no_wait_calls().read_at_hand(fd, buffer, std::min<std::size_t>(size, page - at), offset);
+}
+
+// Puts `calls` in use for as long as it lives.
+class calls_in_use {
+public:
+    explicit calls_in_use(const no_wait_calls& calls) : calls_(calls) { use_no_wait_calls(&calls_); }
+    ~calls_in_use() { use_no_wait_calls(nullptr); }
+
+private:
+    const no_wait_calls calls_;
+};
+
+// All of a file, in pieces of an odd size, or the failure.
+std::string read_whole(abandonable_file& file) {
+    std::string whole;
+    uint8_t piece[1000];
+    try {
+        while (const std::size_t got = file.read(piece, sizeof piece))
+            whole.append(piece, piece + got);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return whole;
+}
+
+// A local photo opened as a photo is (by its path) or as the music is (a
+// descriptor read by whichever thread calls), read whole within a scope.
+std::string open_and_read(const std::string& path, bool as_music, read_threads& threads) {
+    return within_bound([&](const read_interruption_ptr& interruption) {
+        const read_interruption_scope scope(interruption);
+        try {
+            if (!as_music) {
+                abandonable_file photo(path, threads);
+                return read_whole(photo);
+            }
+            const int fd = open_regular_file(path);
+            if (fd < 0)
+                return std::string("not opened");
+            abandonable_file music(fd, watched_interruption::caller, threads);
+            return read_whole(music);
+        } catch (const std::exception& e) {
+            return std::string(e.what());
+        }
+    });
+}
+
+} // namespace
+
+// While a share that hangs holds all of its places, a file of this
+// machine's disk is read whole, both as a photo and as the music, however
+// the calls that never wait answer: as they should, refused as an older
+// kernel (ENOSYS) or a sandbox (EPERM) refuses them, or as bytes not in
+// memory (EAGAIN), or with a 0 before the end. The share itself stays
+// refused.
+TEST(AbandonableFile, EveryRoadReadsALocalFileWholeWhileAShareThatHangsHoldsItsPlaces) {
+    counted_starts starts;
+    read_threads threads(starts.starter());
+    hung_share share(threads, starts, read_threads::max_left_waiting);
+    ASSERT_EQ(read_threads::max_left_waiting, threads.left_waiting());
+
+    test::TempDir dir;
+    const std::string path = dir.file("local.jpg");
+    std::string bytes(300 * 1000, '\0'); // more than one read ahead
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
+    test::write_file(path, bytes);
+
+    const no_wait_calls system = system_no_wait_calls();
+    struct road {
+        std::string what;
+        no_wait_calls calls;
+        int refused_with;
+    };
+    std::vector<road> roads = {
+        {"the system's calls", system, 0},
+        {"a read at hand that says 0 before the end", {system.locate_known, read_ending_early}, 0}};
+    for (const int error : {ENOSYS, EPERM, EAGAIN}) {
+        const std::string named = std::strerror(error);
+        roads.push_back({"locating refused: " + named, {refused_locate, system.read_at_hand}, error});
+        roads.push_back({"reading at hand refused: " + named, {system.locate_known, refused_read}, error});
+    }
+    for (const road& each : roads) {
+        for (const bool as_music : {false, true}) {
+            SCOPED_TRACE(each.what + (as_music ? ", as the music" : ", as a photo"));
+            refusal = each.refused_with;
+            const calls_in_use use(each.calls);
+            const std::string read = open_and_read(path, as_music, threads);
+            EXPECT_TRUE(read == bytes) << read.size() << " bytes: " << read.substr(0, 80);
+        }
+    }
+
+    held_pipe more;
+    std::string refused;
+    try {
+        abandonable_file file(more.ends[0], watched_interruption::caller, threads);
+    } catch (const errors::failure& e) {
+        const int* code = boost::get_error_info<errinfo_errno>(e);
+        refused = std::string(e.what()) + (code && *code == EBUSY ? " (busy)" : "");
+    }
+    EXPECT_EQ(std::string(unanswered_file_reason) + " (busy)", refused);
+
+    for (std::size_t i = 0; i < share.pipes.size(); ++i) {
+        share.pipes[i]->answer('a');
+        EXPECT_EQ("a", read_byte_within_bound(*share.files[i]));
+    }
+    EXPECT_EQ(0, threads.left_waiting());
+}
+
+namespace {
+
+// Another program holding a write lease on a file, as a file server does:
+// it says when someone opens the file (the lease's break) and lets go only
+// when told, or when the test goes.
+class lease_holder {
+public:
+    explicit lease_holder(const std::string& path) {
+        int to_holder[2], from_holder[2];
+        if (::pipe2(to_holder, O_CLOEXEC) != 0 || ::pipe2(from_holder, O_CLOEXEC) != 0)
+            return;
+        const char* file = path.c_str();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(to_holder[1]); // else the test's going would not be heard
+            ::close(from_holder[0]);
+            sigset_t broken;
+            sigemptyset(&broken);
+            sigaddset(&broken, SIGIO);
+            ::sigprocmask(SIG_BLOCK, &broken, nullptr);
+            const int signals = ::signalfd(-1, &broken, SFD_CLOEXEC);
+            const int fd = ::open(file, O_RDONLY | O_CLOEXEC);
+            const char held = signals >= 0 && fd >= 0 && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0 ? 'l' : 'n';
+            if (::write(from_holder[1], &held, 1) != 1)
+                ::_exit(1);
+            pollfd waits[2] = {{signals, POLLIN, 0}, {to_holder[0], POLLIN, 0}};
+            for (;;) {
+                if (::poll(waits, 2, -1) < 0)
+                    continue;
+                if (waits[1].revents)
+                    ::_exit(0); // told, or the test went: the lease goes with the process
+                signalfd_siginfo signal;
+                const char opened = 'b';
+                if (::read(signals, &signal, sizeof signal) > 0 && ::write(from_holder[1], &opened, 1) != 1)
+                    ::_exit(1);
+            }
+        }
+        ::close(to_holder[0]);
+        ::close(from_holder[1]);
+        tell_ = to_holder[1];
+        hear_ = from_holder[0];
+    }
+    ~lease_holder() {
+        let_go();
+        if (hear_ >= 0)
+            ::close(hear_);
+    }
+    // 'l' once the lease is held, 'n' when none could be, 'b' when someone
+    // opens the file; 0 when nothing came within 5 s.
+    char next() {
+        pollfd heard{hear_, POLLIN, 0};
+        char word = 0;
+        if (hear_ < 0 || ::poll(&heard, 1, 5000) <= 0 || ::read(hear_, &word, 1) != 1)
+            return 0;
+        return word;
+    }
+    void let_go() {
+        if (tell_ >= 0)
+            ::close(tell_);
+        tell_ = -1;
+        if (pid_ > 0)
+            ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int tell_ = -1;
+    int hear_ = -1;
+};
+
+} // namespace
+
+// A file server holds a lease on a photo of this machine's disk: opening
+// it asks the server to let go, which may take the system's lease-break
+// time (45 s). That wait happens on a reader's thread, never the
+// caller's: a stop holds at once, and once the lease goes the call left
+// behind opens the file and gives its place back.
+TEST(AbandonableFile, AFileUnderALeaseIsWaitedForOnlyWhereAStopHolds) {
+    test::TempDir dir;
+    const std::string path = dir.file("leased.jpg");
+    test::write_file(path, "leased bytes");
+    lease_holder holder(path);
+    ASSERT_EQ('l', holder.next()) << "no lease could be taken";
+
+    read_threads threads;
+    const auto interruption = std::make_shared<read_interruption>();
+    auto outcome = std::make_shared<std::promise<std::string>>();
+    std::future<std::string> answered = outcome->get_future();
+    std::thread opener([&threads, interruption, outcome, path] {
+        const read_interruption_scope scope(interruption);
+        try {
+            abandonable_file file(path, threads);
+            outcome->set_value("opened");
+        } catch (const read_interrupted&) {
+            outcome->set_value("given up");
+        } catch (const std::exception& e) {
+            outcome->set_value(e.what());
+        }
+    });
+    EXPECT_EQ('b', holder.next()) << "the file was not opened";
+    interruption->set(true);
+    const bool returned = answered.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    holder.let_go(); // the opening waits no more, whatever it waited in
+    opener.join();
+    EXPECT_TRUE(returned) << "the opening waited for the lease on the caller's thread";
+    EXPECT_EQ("given up", answered.get());
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (threads.left_waiting() != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(0, threads.left_waiting()) << "the call left behind did not come back once the lease went";
 }
