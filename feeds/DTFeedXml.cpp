@@ -45,11 +45,19 @@ void skip(const char*& p, Class in_class) {
         ++p;
 }
 
-// A surrogate's three bytes (ED A0..BF 80..BF) from position `from` on
-// become U+FFFD, of the same length, in place. A value read in pieces is
-// checked from two bytes before each new piece.
-void replace_encoded_surrogates(std::string& text, std::size_t from) {
-    for (std::size_t i = from; i + 2 < text.size(); ++i) {
+// Stops at the first difference, so never reads past a text's NUL.
+bool starts_with(const char* p, std::string_view text) {
+    for (char c : text)
+        if (*p++ != c)
+            return false;
+    return true;
+}
+
+// A surrogate's three bytes (ED A0..BF 80..BF) become U+FFFD, of the same
+// length, in place: in the piece of the value from `piece` on, and across
+// its seam with what came before.
+void replace_encoded_surrogates(std::string& text, std::size_t piece) {
+    for (std::size_t i = piece < 2 ? 0 : piece - 2; i + 2 < text.size(); ++i) {
         const auto lead = static_cast<unsigned char>(text[i]);
         const auto second = static_cast<unsigned char>(text[i + 1]);
         const auto third = static_cast<unsigned char>(text[i + 2]);
@@ -63,7 +71,7 @@ void replace_encoded_surrogates(std::string& text, std::size_t from) {
 void append_value(std::string& out, const char* begin, const char* end) {
     const std::size_t kept_from = out.size();
     out.append(begin, static_cast<std::size_t>(end - begin));
-    replace_encoded_surrogates(out, kept_from < 2 ? 0 : kept_from - 2);
+    replace_encoded_surrogates(out, kept_from);
 }
 
 // What a text or an attribute value holds, stopped at `stop` or NUL.
@@ -71,7 +79,7 @@ void append_value(std::string& out, const char* begin, const char* end) {
 // kept (out) or only walked over (null).
 class value_reader {
 public:
-    value_reader(const char* text_begin) : text_begin_(text_begin) {}
+    explicit value_reader(const char* text_begin) : text_begin_(text_begin) {}
 
     void read(const char*& p, char stop, std::string* out) const {
         const std::size_t kept_from = out ? out->size() : 0;
@@ -83,7 +91,7 @@ public:
             ++p;
         }
         if (out)
-            replace_encoded_surrogates(*out, kept_from < 2 ? 0 : kept_from - 2);
+            replace_encoded_surrogates(*out, kept_from);
     }
 
     [[noreturn]] void fail(const char* what, const char* where) const {
@@ -92,14 +100,6 @@ public:
     }
 
 private:
-    static bool starts_with(const char* p, std::string_view text) {
-        // Stops at the first difference, so never past the text's NUL.
-        for (char c : text)
-            if (*p++ != c)
-                return false;
-        return true;
-    }
-
     // At "&": expands a reference and moves past it; false for an "&" that
     // stands for itself.
     bool reference(const char*& p, std::string* out) const {
@@ -218,13 +218,7 @@ private:
                static_cast<unsigned char>(p_[2]) == 0xBF;
     }
 
-    bool at(std::string_view text) const {
-        const char* p = p_;
-        for (char c : text)
-            if (*p++ != c)
-                return false;
-        return true;
-    }
+    bool at(std::string_view text) const { return starts_with(p_, text); }
 
     // Moves past the next `mark`; a fault when the text ends first.
     void skip_past(std::string_view mark) {
