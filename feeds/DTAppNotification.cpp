@@ -108,8 +108,9 @@ public:
         for (const record_texts& entry : entries_)
             data->updates.push_back(entry.entry());
         if (ignored_ > 0)
-            log_line(logger::warning()) << "[feeds] notification feed: " << ignored_ << " update entries past the first "
-                                        << max_kept_updates << " ignored" << std::endl;
+            log_line(logger::warning()) << "[feeds] notification feed: " << ignored_
+                                        << " update entries past the first " << max_kept_updates << " ignored"
+                                        << std::endl;
         return notification_ptr(new notification(data.release()));
     }
 
