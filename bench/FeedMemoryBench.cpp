@@ -178,14 +178,15 @@ int measure(const Shape& shape) {
 int main(int argc, char** argv) {
     std::cout.imbue(std::locale::classic());
     std::cout << std::fixed << std::setprecision(1);
+    const std::size_t shape_count = sizeof shapes / sizeof shapes[0];
     if (argc == 2) {
-        const int shape = std::atoi(argv[1]);
-        return measure(shapes[shape]);
+        const std::size_t shape = static_cast<std::size_t>(std::atoi(argv[1]));
+        return shape < shape_count ? measure(shapes[shape]) : 2;
     }
     std::cout << "Feeds of " << feeds::max_feed_size << " bytes, each fetched and read in a process of its own:"
               << std::endl;
     int failed = 0;
-    for (std::size_t i = 0; i < sizeof shapes / sizeof shapes[0]; ++i) {
+    for (std::size_t i = 0; i < shape_count; ++i) {
         std::cout.flush();
         const std::string command = "\"/proc/" + std::to_string(getpid()) + "/exe\" " + std::to_string(i);
         failed += std::system(command.c_str()) != 0;
