@@ -1,63 +1,195 @@
-// What a dense advertisement feed leaves behind: a feed of the largest size
-// the reader takes (1 MiB) filled with empty elements, read and parsed on a
-// thread of its own as the feed thread does, with the list kept as the
-// provider keeps it. Prints the process's resident memory before, its peak
-// while reading and what stays once the reading thread has ended.
+// What a dense feed costs the program: feeds of the largest size the reader
+// takes (1 MiB), of the shapes that cost most, served on the loopback and
+// fetched as the program fetches them: the download and the parse on the
+// feed reader's own thread (DTAdvertisementProvider.h, DTAppNotification.h),
+// the result handed over to the main thread, which keeps it as the
+// services keep it (the provider for the run, the notification while its
+// message is open). Each feed is read in a process of its own, which
+// prints its resident memory before the download, its peak (VmHWM) from
+// the download on, and what stays once the feed thread has ended.
 //
 //   lumivista_feed_memory_bench
 
 #include "ProcessMemory.h"
 
 #include "feeds/DTAdvertisementFeed.h"
+#include "feeds/DTAdvertisementProvider.h"
+#include "feeds/DTAppNotification.h"
 #include "feeds/DTFeedXml.h"
 
+#include "support/LoopbackHttpServer.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <iomanip>
 #include <iostream>
 #include <locale>
-#include <sstream>
+#include <mutex>
 #include <string>
 #include <thread>
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kestrel;
 
 namespace {
 
-std::string dense_feed(const std::string& open, const std::string& element, const std::string& close) {
-    std::string feed = open;
-    while (feed.size() + element.size() + close.size() <= feeds::max_feed_size)
+struct Shape {
+    const char* name;
+    bool advertisement; // else a notification
+    const char* open;
+    const char* element;
+    const char* close;
+};
+
+const Shape shapes[] = {
+    {"a small feed, for comparison", true, "<ads><g><p><c id=\"banner\"><i rate=\"1\"><text>Hello</text></i>", "",
+     "</c></p></g></ads>"},
+    {"<c/> (slots)", true, "<ads><g><p>", "<c/>", "</p></g></ads>"},
+    {"<i rate=\"1\"/> (advertisements)", true, "<ads><g><p><c>", "<i rate=\"1\"/>", "</c></p></g></ads>"},
+    {"<i rate=\"1\"><text>a</text></i>", true, "<ads><g><p><c>", "<i rate=\"1\"><text>a</text></i>",
+     "</c></p></g></ads>"},
+    {"<e/> (update entries)", false, "<notification><message>Hello</message><update>", "<e/>",
+     "</update></notification>"},
+    {"<a x=\"\" ...> (attributes)", true, "<ads><g><p><c><i rate=\"1\"", " x=\"\"", "/></c></p></g></ads>"},
+    {"one text of 1 MiB", false, "<notification><message>", "a", "</message></notification>"},
+};
+
+std::string dense_feed(const Shape& shape) {
+    std::string feed = shape.open;
+    const std::string element = shape.element;
+    const std::size_t close = std::string(shape.close).size();
+    while (!element.empty() && feed.size() + element.size() + close <= feeds::max_feed_size)
         feed += element;
-    return feed + close;
+    return feed + shape.close;
 }
 
-void measure(const char* name, const std::string& feed, advertisement::details::context_list& kept) {
+// The threads of this process, to see the feed thread end.
+int thread_count() {
+    int count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(tasks))
+            count += entry->d_name[0] != '.';
+        closedir(tasks);
+    }
+    return count;
+}
+
+// The hand-over from the feed thread to the main thread.
+template <class Result>
+class Mailbox {
+public:
+    void post(Result result) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        result_ = std::move(result);
+        posted_ = true;
+        changed_.notify_all();
+    }
+    bool wait(Result& result) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!changed_.wait_for(lock, std::chrono::minutes(2), [&] { return posted_; }))
+            return false;
+        result = std::move(result_);
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Result result_;
+    bool posted_ = false;
+};
+
+// Serves the feed from a process of its own, so that the server's memory
+// is not counted; the address of the feed, or "" when there is none.
+std::string serve(const Shape& shape, pid_t& server) {
+    int port_pipe[2];
+    if (pipe(port_pipe) != 0)
+        return std::string();
+    server = fork();
+    if (server == 0) {
+        close(port_pipe[0]);
+        test::LoopbackHttpServer http;
+        http.answer("/feed.xml", test::HttpReply::ok(dense_feed(shape)));
+        const unsigned short port = http.port();
+        if (write(port_pipe[1], &port, sizeof port) == sizeof port)
+            pause(); // until the measuring process ends it
+        _exit(0);
+    }
+    close(port_pipe[1]);
+    unsigned short port = 0;
+    const bool told = server > 0 && read(port_pipe[0], &port, sizeof port) == sizeof port;
+    close(port_pipe[0]);
+    return told ? "http://127.0.0.1:" + std::to_string(port) + "/feed.xml" : std::string();
+}
+
+// Reads one shape in this process; the result stays alive to the end.
+int measure(const Shape& shape) {
+    pid_t server = -1;
+    const std::string url = serve(shape, server);
+    if (url.empty())
+        return 1;
+    const int threads = thread_count();
     const double before = bench::memory_mb("VmRSS");
     const bool peak_reset = bench::reset_peak_memory();
-    std::thread reader([&] {
-        std::istringstream body(feed);
-        kept = advertisement::details::parse(body, "", "", "", "", "");
-    });
-    reader.join();
+
+    std::string kept;
+    advertisement::provider_ptr provider;
+    appnotification::notification_ptr notification;
+    bool read = false;
+    if (shape.advertisement) {
+        auto mailbox = std::make_shared<Mailbox<advertisement::provider_ptr>>();
+        advertisement::provider::start(url, "", "", "", "", "",
+                                       [mailbox](advertisement::provider::State, advertisement::provider_ptr feed) {
+                                           mailbox->post(std::move(feed));
+                                       });
+        read = mailbox->wait(provider) && provider;
+        kept = read ? "a provider" : "nothing";
+    } else {
+        auto mailbox = std::make_shared<Mailbox<appnotification::notification_ptr>>();
+        appnotification::start(url, [mailbox](bool, appnotification::notification_ptr feed) {
+            mailbox->post(std::move(feed));
+        });
+        read = mailbox->wait(notification) && notification;
+        kept = read ? std::to_string(notification->update_count()) + " update entries" : "nothing";
+    }
+    // The feed thread ends once it has handed its result over.
+    for (int i = 0; i < 1000 && thread_count() > threads; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const double after = bench::memory_mb("VmRSS");
-    std::size_t items = 0;
-    for (const advertisement::details::context_ptr& slot : kept)
-        items += slot->items.size();
-    std::cout << "  " << std::left << std::setw(30) << name << std::right << std::setw(6) << kept.size()
-              << " slots " << std::setw(6) << items << " advertisements kept; resident " << before << " MB, peak "
-              << (peak_reset ? "" : ">=") << bench::peak_memory_mb() << " MB, after " << after << " MB ("
-              << std::showpos << after - before << std::noshowpos << " MB)" << std::endl;
+
+    std::cout << "  " << std::left << std::setw(34) << shape.name << std::right << " kept " << std::setw(20) << kept
+              << "; resident " << before << " MB, peak " << (peak_reset ? "" : ">=") << bench::peak_memory_mb()
+              << " MB (" << std::showpos << bench::peak_memory_mb() - before << std::noshowpos << "), after " << after
+              << " MB (" << std::showpos << after - before << std::noshowpos << ")" << std::endl;
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    return read ? 0 : 1;
 }
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     std::cout.imbue(std::locale::classic());
     std::cout << std::fixed << std::setprecision(1);
-    std::cout << "An advertisement feed of " << feeds::max_feed_size << " bytes of empty elements:" << std::endl;
-    // Each list stays alive, as the provider keeps its list for the run.
-    advertisement::details::context_list slots;
-    advertisement::details::context_list items;
-    measure("<c/> (slots)", dense_feed("<ads><g><p>", "<c/>", "</p></g></ads>"), slots);
-    measure("<i rate=\"1\"/> (advertisements)",
-            dense_feed("<ads><g><p><c>", "<i rate=\"1\"/>", "</c></p></g></ads>"), items);
-    return 0;
+    const std::size_t shape_count = sizeof shapes / sizeof shapes[0];
+    if (argc == 2) {
+        const std::size_t shape = static_cast<std::size_t>(std::atoi(argv[1]));
+        return shape < shape_count ? measure(shapes[shape]) : 2;
+    }
+    std::cout << "Feeds of " << feeds::max_feed_size << " bytes, each fetched and read in a process of its own:"
+              << std::endl;
+    int failed = 0;
+    for (std::size_t i = 0; i < shape_count; ++i) {
+        std::cout.flush();
+        const std::string command = "\"/proc/" + std::to_string(getpid()) + "/exe\" " + std::to_string(i);
+        failed += std::system(command.c_str()) != 0;
+    }
+    return failed == 0 ? 0 : 1;
 }

@@ -8,7 +8,6 @@
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/erase.hpp>
 #include <boost/algorithm/string/split.hpp>
-#include <boost/property_tree/ptree.hpp>
 
 #include <ctime>
 #include <limits>
@@ -18,10 +17,6 @@ namespace advertisement {
 namespace details {
 
 namespace {
-
-using boost::property_tree::ptree;
-
-const char* const attribute_set = "<xmlattr>";
 
 // A decimal number with an optional sign, no blanks, at most max; a minus
 // wraps modulo max + 1. The rules of the feed's writers, fixed here so that
@@ -53,59 +48,80 @@ std::uint32_t parse_rate(const std::string& text) {
     return static_cast<std::uint32_t>(*rate);
 }
 
-bool group_matches(const ptree& attributes, const std::string& region, const std::string& language) {
-    return match_list(attributes.get<std::string>("region", ""), region) &&
-           match_list(attributes.get<std::string>("locale", ""), language);
+std::string attribute(const feeds::feed_tag& tag, const char* name) {
+    return tag.attribute(name).value_or(std::string());
 }
 
-bool product_matches(const ptree& attributes, const std::string& product, const std::string& os,
-                     const std::string& version) {
-    return match_value(attributes.get<std::string>("id", ""), product) &&
-           match_version(attributes.get<std::string>("min-version", ""),
-                         attributes.get<std::string>("max-version", ""), version) &&
-           match_value(attributes.get<std::string>("os", ""), os);
-}
-
-rotation_ptr read_item(const ptree& item, std::uint32_t rate) {
-    rotation_ptr ad(new rotation);
-    ad->rate = rate;
-    ad->id = item.get<std::string>("<xmlattr>.id", "");
-    ad->url = feeds::web_address_or_empty(item.get<std::string>("url", ""), "advertisement url");
-    ad->text = item.get<std::string>("text", "");
-    ad->bannerurl = feeds::web_address_or_empty(item.get<std::string>("bannerurl", ""), "banner url");
-    return ad;
-}
-
-// The contexts kept, in document order, within the bounds. Past them every
-// item's rate is still checked, so a feed fails or loads whatever its size.
-class kept_contexts {
+// The contexts kept, in document order, within the bounds, read as the
+// feed goes by: groups and products that do not match are passed over with
+// all they hold. Past the bounds every item's rate is still checked, so a
+// feed fails or loads whatever its size.
+class kept_contexts : public feeds::feed_events {
 public:
-    void add(const ptree& element) {
-        context_ptr slot;
-        if (result_.size() < max_kept_contexts)
-            slot.reset(new context);
-        else
-            ++ignored_contexts_;
-        for (const ptree::value_type& child : element) {
-            if (child.first == attribute_set) {
-                if (slot)
-                    slot->id = child.second.get<std::string>("id", "");
-                continue;
-            }
-            const std::uint32_t rate = parse_rate(child.second.get<std::string>("<xmlattr>.rate", ""));
-            if (slot && items_ < max_kept_items) {
-                slot->items.push_back(read_item(child.second, rate));
-                ++items_;
-            } else {
-                ++ignored_items_;
-            }
+    kept_contexts(const std::string& product, const std::string& os, const std::string& version,
+                  const std::string& region, const std::string& language)
+        : product_(product), os_(os), version_(version), region_(region), language_(language) {}
+
+    void element(std::size_t depth, const feeds::feed_tag& tag) override {
+        if (passed_over_ != 0 && depth > passed_over_)
+            return;
+        switch (depth) {
+        case group_depth:
+            if (!match_list(attribute(tag, "region"), region_) || !match_list(attribute(tag, "locale"), language_))
+                passed_over_ = depth;
+            break;
+        case product_depth:
+            if (!match_value(attribute(tag, "id"), product_) ||
+                !match_version(attribute(tag, "min-version"), attribute(tag, "max-version"), version_) ||
+                !match_value(attribute(tag, "os"), os_))
+                passed_over_ = depth;
+            break;
+        case context_depth:
+            open_context(tag.attribute("id"));
+            break;
+        case item_depth:
+            open_item(tag.attribute("rate"), attribute(tag, "id"));
+            break;
+        case field_depth:
+            if (item_)
+                field_ = first_field(tag.name());
+            break;
         }
-        if (slot)
-            result_.push_back(slot);
     }
 
-    // Says once what the bounds left out.
+    // A comment counts as a child: one in a product is a context without
+    // items, one in a context an item without a rate.
+    void comment(std::size_t depth) override {
+        if (passed_over_ != 0 && depth > passed_over_)
+            return;
+        if (depth == context_depth) {
+            open_context(boost::none);
+            slot_.reset();
+        } else if (depth == item_depth) {
+            open_item(boost::none, std::string());
+        }
+    }
+
+    std::string* text(std::size_t depth) override { return depth == field_depth ? field_ : nullptr; }
+
+    void end(std::size_t depth) override {
+        if (depth == passed_over_)
+            passed_over_ = 0;
+        else if (depth == context_depth)
+            slot_.reset();
+        else if (depth == item_depth)
+            item_.reset();
+        else if (depth == field_depth)
+            field_ = nullptr;
+    }
+
+    // The addresses checked, and said once what the bounds left out.
     context_list take() {
+        for (const context_ptr& slot : result_)
+            for (const rotation_ptr& ad : slot->items) {
+                ad->url = feeds::web_address_or_empty(ad->url, "advertisement url");
+                ad->bannerurl = feeds::web_address_or_empty(ad->bannerurl, "banner url");
+            }
         if (ignored_contexts_ > 0)
             log_ignored(ignored_contexts_, "slots", max_kept_contexts);
         if (ignored_items_ > 0)
@@ -114,41 +130,77 @@ public:
     }
 
 private:
+    // Depth, not names, gives the elements their meaning.
+    static const std::size_t group_depth = 2;
+    static const std::size_t product_depth = 3;
+    static const std::size_t context_depth = 4;
+    static const std::size_t item_depth = 5;
+    static const std::size_t field_depth = 6;
+
+    void open_context(const boost::optional<std::string>& id) {
+        if (result_.size() >= max_kept_contexts) {
+            ++ignored_contexts_;
+            return;
+        }
+        slot_.reset(new context);
+        slot_->id = id.value_or(std::string());
+        result_.push_back(slot_);
+    }
+
+    void open_item(const boost::optional<std::string>& rate_text, std::string id) {
+        const std::uint32_t rate = parse_rate(rate_text.value_or(std::string()));
+        if (!slot_ || items_ >= max_kept_items) {
+            ++ignored_items_;
+            return;
+        }
+        item_.reset(new rotation);
+        item_->rate = rate;
+        item_->id = std::move(id);
+        slot_->items.push_back(item_);
+        ++items_;
+        seen_url_ = seen_text_ = seen_bannerurl_ = false;
+    }
+
+    // The text of the first child of each name, its own text only.
+    std::string* first_field(std::string_view name) {
+        const auto first = [](bool& seen, std::string& field) {
+            const bool was_seen = seen;
+            seen = true;
+            return was_seen ? nullptr : &field;
+        };
+        if (name == "url")
+            return first(seen_url_, item_->url);
+        if (name == "text")
+            return first(seen_text_, item_->text);
+        if (name == "bannerurl")
+            return first(seen_bannerurl_, item_->bannerurl);
+        return nullptr;
+    }
+
     static void log_ignored(std::size_t count, const char* what, std::size_t bound) {
         log_line(logger::warning()) << "[feeds] advertisement feed: " << count << " " << what << " past the first "
                                     << bound << " ignored" << std::endl;
     }
+
+    const std::string& product_;
+    const std::string& os_;
+    const std::string& version_;
+    const std::string& region_;
+    const std::string& language_;
+
+    std::size_t passed_over_ = 0; // the depth of a group or product that does not match
+    context_ptr slot_;            // the context open, when kept
+    rotation_ptr item_;           // the item open, when kept
+    std::string* field_ = nullptr;
+    bool seen_url_ = false;
+    bool seen_text_ = false;
+    bool seen_bannerurl_ = false;
 
     context_list result_;
     std::size_t items_ = 0;
     std::size_t ignored_contexts_ = 0;
     std::size_t ignored_items_ = 0;
 };
-
-context_list select_contexts(const ptree& tree, const std::string& product, const std::string& os,
-                             const std::string& version, const std::string& region, const std::string& language) {
-    kept_contexts kept;
-    for (const ptree::value_type& document : tree) {
-        for (const ptree::value_type& group : document.second) {
-            for (const ptree::value_type& group_child : group.second) {
-                if (group_child.first == attribute_set) {
-                    if (!group_matches(group_child.second, region, language))
-                        break;
-                    continue;
-                }
-                for (const ptree::value_type& product_child : group_child.second) {
-                    if (product_child.first == attribute_set) {
-                        if (!product_matches(product_child.second, product, os, version))
-                            break;
-                        continue;
-                    }
-                    kept.add(product_child.second);
-                }
-            }
-        }
-    }
-    return kept.take();
-}
 
 } // namespace
 
@@ -196,9 +248,9 @@ bool match_version(const std::string& min_version, const std::string& max_versio
 
 context_list parse(std::istream& stream, const std::string& product, const std::string& os,
                    const std::string& version, const std::string& region, const std::string& language) {
-    return feeds::keep_from_feed_xml(stream, [&](const ptree& tree) {
-        return select_contexts(tree, product, os, version, region, language);
-    });
+    kept_contexts kept(product, os, version, region, language);
+    feeds::read_feed_xml(stream, kept);
+    return kept.take();
 }
 
 } // namespace details

@@ -10,13 +10,15 @@
 //           <item rate="3" id="a1">               depth 5: one advertisement
 //             <url/><text/><bannerurl/>
 //
-// Groups and products that do not match the caller are skipped with all
-// they hold. Every matching context goes into the list, in document order,
-// whether it has items or not, up to max_kept_contexts; with them the first
-// max_kept_items items in all. What the bounds leave out is said once in
-// the log: the list stays small however dense the feed (a 1 MiB feed holds
-// 260,000 empty elements), and the selection (DTAdvertisementInstance.h)
-// takes the first context of a name anyway. Comments count as children (a comment in a
+// The feed is read as it goes by (DTFeedXml.h): groups and products that
+// do not match the caller are passed over with all they hold. Every
+// matching context goes into the list, in document order, whether it has
+// items or not, up to max_kept_contexts; with them the first max_kept_items
+// items in all. What the bounds leave out is said once in the log: the list
+// stays small however dense the feed (a 1 MiB feed holds 260,000 empty
+// elements), and the selection (DTAdvertisementInstance.h) takes the first
+// context of a name anyway. Of an item, the text of its first url, text and
+// bannerurl child is kept. Comments count as children (a comment in a
 // product is a context without items; one in a context is an item without
 // a rate). A link or banner address that is not http or https is refused
 // and read as empty (DTWebAddress.h). Pure functions but for the time seed

@@ -1,5 +1,7 @@
 #include "DTAdvertisementProvider.h"
 
+#include "DTFeedXml.h"
+
 #include "net/Url.h"
 
 #include <boost/thread/thread.hpp>
@@ -75,6 +77,9 @@ void download(const std::string& url, const std::string& product, const std::str
         state = provider::state_bad_feed;
         feeds::log_failure(url, "unreadable", std::current_exception());
     }
+    // The body and the text read from it are gone: their memory goes back
+    // to the system, or this thread's malloc arena would hold it for the run.
+    feeds::return_freed_memory();
     feeds::report(url, done, state, loaded);
 }
 

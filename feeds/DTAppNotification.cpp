@@ -1,51 +1,154 @@
 #include "DTAppNotification.h"
 
 #include "DTFeedXml.h"
+#include "DTLog.h"
 #include "DTWebAddress.h"
 
 #include "net/Url.h"
 
-#include <boost/property_tree/ptree.hpp>
+#include <boost/optional.hpp>
 #include <boost/thread/thread.hpp>
+
+#include <array>
+#include <deque>
 
 namespace kestrel {
 namespace appnotification {
 
 namespace {
 
-using boost::property_tree::ptree;
+// The values of a record as the feed gave them: each absent, or the text
+// of the first child of its name (that child's own text only).
+struct record_texts {
+    enum field { id, date, time, message, version, url, fields };
+    static constexpr const char* names[fields] = {"id", "date", "time", "message", "version", "url"};
+    std::string name; // an update entry's platform key
+    std::array<boost::optional<std::string>, fields> values;
 
-std::string web_address(const ptree& tree, const char* path, const char* field) {
-    return feeds::web_address_or_empty(tree.get<std::string>(path, ""), field);
-}
+    // Where the text of a child of that name goes; null when it is not
+    // read, or not the first of its name. The main record has no version.
+    std::string* take_child(std::string_view child, bool has_version) {
+        for (int f = 0; f < fields; ++f) {
+            if (child != names[f] || (f == version && !has_version))
+                continue;
+            if (values[f])
+                return nullptr;
+            values[f].emplace();
+            return &*values[f];
+        }
+        return nullptr;
+    }
+    void take_attributes(const feeds::feed_tag& tag) {
+        for (int f = 0; f < fields; ++f)
+            values[f] = tag.attribute(names[f]);
+    }
+    std::string value(field f, const char* otherwise = "") const { return values[f].value_or(otherwise); }
 
-notification_ptr read_notification(const ptree& tree) {
-    std::unique_ptr<feed_data> data(new feed_data);
-    data->id = tree.get<std::string>("notification.id", "");
-    data->main = record(data->id, tree.get<std::string>("notification.date", ""),
-                        tree.get<std::string>("notification.time", ""),
-                        tree.get<std::string>("notification.message", ""), std::string(),
-                        web_address(tree, "notification.url", "notification url"));
-    if (boost::optional<const ptree&> updates = tree.get_child_optional("notification.update")) {
-        // Every child counts, whatever its tag: comments and the update
-        // element's own attributes give entries with defaults.
-        for (const ptree::value_type& child : *updates) {
-            const ptree& entry = child.second;
-            data->updates.push_back(update_entry{
-                entry.get<std::string>("<xmlattr>.name", ""),
-                record(entry.get<std::string>("id", ""), entry.get<std::string>("date", "00-00-0000"),
-                       entry.get<std::string>("time", "00:00:00"), entry.get<std::string>("message", ""),
-                       entry.get<std::string>("version", "0.0.0.0"), web_address(entry, "url", "update url"))});
+    update_entry entry() const {
+        return update_entry{name, record(value(id), value(date, "00-00-0000"), value(time, "00:00:00"),
+                                         value(message), value(version, "0.0.0.0"),
+                                         feeds::web_address_or_empty(value(url), "update url"))};
+    }
+};
+
+// The first notification element, its first update element and the first
+// max_kept_updates entries of it, read as the feed goes by; the entries
+// past them are counted, and said once.
+class feed_reader : public feeds::feed_events {
+public:
+    void element(std::size_t depth, const feeds::feed_tag& tag) override {
+        if (depth == 1) {
+            in_notification_ = !seen_notification_ && tag.name() == "notification";
+            seen_notification_ = seen_notification_ || in_notification_;
+        } else if (!in_notification_) {
+            return;
+        } else if (depth == 2 && tag.name() == "update" && !seen_update_) {
+            in_update_ = seen_update_ = true;
+            // Its own attributes give the first entry, without a name.
+            if (tag.has_attributes())
+                if (record_texts* entry = add_entry())
+                    entry->take_attributes(tag);
+        } else if (depth == 2) {
+            read_value(main_.take_child(tag.name(), false), depth);
+        } else if (depth == 3 && in_update_) {
+            entry_ = add_entry();
+            if (entry_)
+                entry_->name = tag.attribute("name").value_or(std::string());
+        } else if (depth == 4 && entry_) {
+            read_value(entry_->take_child(tag.name(), true), depth);
         }
     }
-    return notification_ptr(new notification(data.release()));
-}
+
+    // A comment in the update element is an entry of defaults.
+    void comment(std::size_t depth) override {
+        if (depth == 3 && in_update_)
+            add_entry();
+    }
+
+    std::string* text(std::size_t depth) override { return depth == value_depth_ ? value_ : nullptr; }
+
+    void end(std::size_t depth) override {
+        if (depth == value_depth_)
+            read_value(nullptr, 0);
+        if (depth == 1)
+            in_notification_ = false;
+        else if (depth == 2)
+            in_update_ = false;
+        else if (depth == 3)
+            entry_ = nullptr;
+    }
+
+    notification_ptr take() const {
+        std::unique_ptr<feed_data> data(new feed_data);
+        data->id = main_.value(record_texts::id);
+        data->main = record(data->id, main_.value(record_texts::date), main_.value(record_texts::time),
+                            main_.value(record_texts::message), std::string(),
+                            feeds::web_address_or_empty(main_.value(record_texts::url), "notification url"));
+        data->updates.reserve(entries_.size());
+        for (const record_texts& entry : entries_)
+            data->updates.push_back(entry.entry());
+        if (ignored_ > 0)
+            log_line(logger::warning()) << "[feeds] notification feed: " << ignored_
+                                        << " update entries past the first " << max_kept_updates << " ignored"
+                                        << std::endl;
+        return notification_ptr(new notification(data.release()));
+    }
+
+private:
+    record_texts* add_entry() {
+        if (entries_.size() >= max_kept_updates) {
+            ++ignored_;
+            return nullptr;
+        }
+        return &entries_.emplace_back();
+    }
+
+    void read_value(std::string* value, std::size_t depth) {
+        value_ = value;
+        value_depth_ = value ? depth : 0;
+    }
+
+    bool seen_notification_ = false;
+    bool in_notification_ = false;
+    bool seen_update_ = false;
+    bool in_update_ = false;
+    record_texts main_;
+    std::deque<record_texts> entries_; // an entry stays where it is while more come
+    record_texts* entry_ = nullptr;
+    std::string* value_ = nullptr;
+    std::size_t value_depth_ = 0;
+    std::size_t ignored_ = 0;
+};
 
 } // namespace
 
 namespace details {
 
-notification_ptr parse(std::istream& text) { return feeds::keep_from_feed_xml(text, read_notification); }
+notification_ptr parse(std::istream& text) {
+    feed_reader reader;
+    feeds::read_feed_xml(text, reader);
+    return reader.take();
+}
 
 } // namespace details
 
@@ -98,6 +201,9 @@ bool download(const std::string& url, callback done, const std::string& user_age
         parsed.reset();
         feeds::log_failure(url, "unreadable", std::current_exception());
     }
+    // The body and the text read from it are gone: their memory goes back
+    // to the system, or this thread's malloc arena would hold it for the run.
+    feeds::return_freed_memory();
     feeds::report(url, done, static_cast<bool>(parsed), parsed);
     return static_cast<bool>(parsed);
 }

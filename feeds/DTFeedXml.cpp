@@ -2,187 +2,62 @@
 
 #include "DTErrors.h"
 
-#include <boost/property_tree/xml_parser.hpp>
-
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-#include <sstream>
-#include <string>
 
 namespace kestrel {
 namespace feeds {
 
 namespace {
 
-// The character classes of the XML reader (rapidxml's tables).
+// The character classes of the grammar.
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool is_name_char(char c) { return c != '\0' && !is_space(c) && c != '/' && c != '>' && c != '?'; }
 bool is_attribute_name_char(char c) { return is_name_char(c) && c != '!' && c != '<' && c != '='; }
 
-// Walks the text the way the reader tokenises it. Each step that meets
-// something the reader refuses answers false: the reader stops there.
-class depth_scanner {
-public:
-    depth_scanner(const char* text, std::size_t size)
-        : p_(text), end_(std::find(text, text + size, '\0')) {}
+const unsigned no_digit = 0xFF;
 
-    std::size_t deepest(std::size_t limit) {
-        std::size_t depth = 0;
-        std::size_t deepest = 0;
-        while (skip_to("<")) {
-            ++p_;
-            bool element = false;
-            bool opened = false;
-            bool ok = true;
-            if (peek() == '/') {
-                // At the top an end tag is refused.
-                ok = depth > 0 && end_tag();
-                if (ok)
-                    --depth;
-            } else if (peek() == '?') {
-                ++p_;
-                ok = skip_past("?>");
-            } else if (peek() == '!') {
-                ok = markup();
-            } else {
-                ok = start_tag(opened);
-                element = true;
-            }
-            if (!ok)
-                break;
-            // An empty element sits one level below the open ones.
-            const std::size_t level = depth + 1;
-            if (opened)
-                depth = level;
-            if (element && level > deepest) {
-                deepest = level;
-                if (deepest > limit)
-                    return limit + 1;
-            }
-        }
-        return deepest;
-    }
+// A hexadecimal digit's value; decimal references read their digits from
+// the same table, so "&#1a;" is 20 as the first reader had it.
+unsigned digit_value(char c) {
+    if (c >= '0' && c <= '9')
+        return static_cast<unsigned>(c - '0');
+    if (c >= 'a' && c <= 'f')
+        return static_cast<unsigned>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F')
+        return static_cast<unsigned>(c - 'A' + 10);
+    return no_digit;
+}
 
-private:
-    char peek(std::size_t ahead = 0) const {
-        return static_cast<std::size_t>(end_ - p_) > ahead ? p_[ahead] : '\0';
-    }
-    bool starts_with(const char* text) const {
-        const std::size_t length = std::strlen(text);
-        return static_cast<std::size_t>(end_ - p_) >= length && std::memcmp(p_, text, length) == 0;
-    }
-    // Moves to the next occurrence of text; false when there is none.
-    bool skip_to(const char* text) {
-        p_ = std::search(p_, end_, text, text + std::strlen(text));
-        return p_ != end_;
-    }
-    bool skip_past(const char* text) {
-        if (!skip_to(text))
+[[noreturn]] void refuse(const std::string& why) { KESTREL_THROW(errors::invalid_argument("[feeds] " + why)); }
+
+void skip_spaces(const char*& p) {
+    while (is_space(*p))
+        ++p;
+}
+
+template <class Class>
+void skip(const char*& p, Class in_class) {
+    while (in_class(*p))
+        ++p;
+}
+
+// Stops at the first difference, so never reads past a text's NUL.
+bool starts_with(const char* p, std::string_view text) {
+    for (char c : text)
+        if (*p++ != c)
             return false;
-        p_ += std::strlen(text);
-        return true;
-    }
-    void skip_spaces() {
-        while (p_ != end_ && is_space(*p_))
-            ++p_;
-    }
-    template <class Class>
-    std::size_t skip(Class in_class) {
-        const char* start = p_;
-        while (p_ != end_ && in_class(*p_))
-            ++p_;
-        return static_cast<std::size_t>(p_ - start);
-    }
+    return true;
+}
 
-    // After "</": the name, blanks, ">".
-    bool end_tag() {
-        ++p_;
-        skip(is_name_char);
-        skip_spaces();
-        if (peek() != '>')
-            return false;
-        ++p_;
-        return true;
-    }
-
-    // After "<!": a comment, CDATA, a DOCTYPE with its bracketed subset, or
-    // anything else up to ">".
-    bool markup() {
-        if (starts_with("!--")) {
-            p_ += 3;
-            return skip_past("-->");
-        }
-        if (starts_with("![CDATA[")) {
-            p_ += 8;
-            return skip_past("]]>");
-        }
-        if (starts_with("!DOCTYPE") && is_space(peek(8))) {
-            p_ += 9;
-            while (peek() != '>') {
-                if (peek() == '\0')
-                    return false;
-                if (*p_++ != '[')
-                    continue;
-                for (int brackets = 1; brackets > 0; ++p_) {
-                    if (peek() == '\0')
-                        return false;
-                    brackets += *p_ == '[' ? 1 : *p_ == ']' ? -1 : 0;
-                }
-            }
-            ++p_;
-            return true;
-        }
-        ++p_;
-        return skip_past(">");
-    }
-
-    // After "<": the name, the attributes with their quoted values, then
-    // ">" (opened) or "/>".
-    bool start_tag(bool& opened) {
-        if (skip(is_name_char) == 0)
-            return false;
-        skip_spaces();
-        while (p_ != end_ && is_attribute_name_char(*p_)) {
-            skip(is_attribute_name_char);
-            skip_spaces();
-            if (peek() != '=')
-                return false;
-            ++p_;
-            skip_spaces();
-            const char quote = peek();
-            if (quote != '"' && quote != '\'')
-                return false;
-            ++p_;
-            const char close[] = {quote, '\0'};
-            if (!skip_past(close))
-                return false;
-            skip_spaces();
-        }
-        if (peek() == '>') {
-            ++p_;
-            opened = true;
-            return true;
-        }
-        if (peek() == '/' && peek(1) == '>') {
-            p_ += 2;
-            return true;
-        }
-        return false;
-    }
-
-    const char* p_;
-    const char* end_;
-};
-
-// The reader writes a character reference as the UTF-8 bytes of its number,
-// a surrogate (&#xD800;) too, though a surrogate is no character and its
-// three bytes are no UTF-8: one such reference would make the whole text
-// read as Latin-1. Each becomes U+FFFD, of the same length, in place.
-void replace_encoded_surrogates(std::string& text) {
-    for (std::size_t i = 0; i + 2 < text.size(); ++i) {
+// A surrogate's three bytes (ED A0..BF 80..BF) become U+FFFD, of the same
+// length, in place: in the piece of the value from `piece` on, and across
+// its seam with what came before.
+void replace_encoded_surrogates(std::string& text, std::size_t piece) {
+    for (std::size_t i = piece < 2 ? 0 : piece - 2; i + 2 < text.size(); ++i) {
         const auto lead = static_cast<unsigned char>(text[i]);
         const auto second = static_cast<unsigned char>(text[i + 1]);
         const auto third = static_cast<unsigned char>(text[i + 2]);
@@ -193,22 +68,277 @@ void replace_encoded_surrogates(std::string& text) {
     }
 }
 
-// Bounded by max_feed_depth, as the reader's own recursion.
-void replace_encoded_surrogates(boost::property_tree::ptree& tree) {
-    replace_encoded_surrogates(tree.data());
-    for (boost::property_tree::ptree::value_type& child : tree)
-        replace_encoded_surrogates(child.second);
+void append_value(std::string& out, const char* begin, const char* end) {
+    const std::size_t kept_from = out.size();
+    out.append(begin, static_cast<std::size_t>(end - begin));
+    replace_encoded_surrogates(out, kept_from);
 }
 
-[[noreturn]] void refuse(const std::string& why) { KESTREL_THROW(errors::invalid_argument("[feeds] " + why)); }
+// What a text or an attribute value holds, stopped at `stop` or NUL.
+// Faults are met at the reference that has them, whether the value is
+// kept (out) or only walked over (null).
+class value_reader {
+public:
+    explicit value_reader(const char* text_begin) : text_begin_(text_begin) {}
+
+    void read(const char*& p, char stop, std::string* out) const {
+        const std::size_t kept_from = out ? out->size() : 0;
+        while (*p != '\0' && *p != stop) {
+            if (*p == '&' && reference(p, out))
+                continue;
+            if (out)
+                out->push_back(*p);
+            ++p;
+        }
+        if (out)
+            replace_encoded_surrogates(*out, kept_from);
+    }
+
+    [[noreturn]] void fail(const char* what, const char* where) const {
+        const auto line = std::count(text_begin_, where, '\n') + 1;
+        KESTREL_THROW(errors::invalid_argument("XML line " + std::to_string(line) + ": " + what));
+    }
+
+private:
+    // At "&": expands a reference and moves past it; false for an "&" that
+    // stands for itself.
+    bool reference(const char*& p, std::string* out) const {
+        static const struct {
+            std::string_view name;
+            char character;
+        } named[] = {{"&amp;", '&'}, {"&apos;", '\''}, {"&quot;", '"'}, {"&gt;", '>'}, {"&lt;", '<'}};
+        for (const auto& entity : named) {
+            if (starts_with(p, entity.name)) {
+                if (out)
+                    out->push_back(entity.character);
+                p += entity.name.size();
+                return true;
+            }
+        }
+        if (p[1] != '#')
+            return false;
+        const bool hexadecimal = p[2] == 'x';
+        p += hexadecimal ? 3 : 2;
+        // Wraps as the first reader's unsigned long did.
+        std::uint64_t code = 0;
+        for (unsigned digit; (digit = digit_value(*p)) != no_digit; ++p)
+            code = code * (hexadecimal ? 16 : 10) + digit;
+        if (code >= 0x110000)
+            fail("invalid numeric character entity", p);
+        if (out)
+            append_utf8(*out, static_cast<std::uint32_t>(code));
+        if (*p != ';')
+            fail("expected ;", p);
+        ++p;
+        return true;
+    }
+
+    static void append_utf8(std::string& out, std::uint32_t code) {
+        if (code < 0x80) {
+            out.push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else if (code < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+    }
+
+    const char* text_begin_;
+};
+
+// Walks the attributes of a start tag from p: each name, "=", a quoted
+// value. Calls found(name, value start, quote) for each; stops before the
+// first character that cannot start a name.
+template <class Found>
+void walk_attributes(const char*& p, const value_reader& values, Found found) {
+    while (is_attribute_name_char(*p)) {
+        const char* name = p;
+        skip(p, is_attribute_name_char);
+        const std::string_view name_text(name, static_cast<std::size_t>(p - name));
+        skip_spaces(p);
+        if (*p != '=')
+            values.fail("expected =", p);
+        ++p;
+        skip_spaces(p);
+        const char quote = *p;
+        if (quote != '\'' && quote != '"')
+            values.fail("expected ' or \"", p);
+        ++p;
+        if (found(name_text, p, quote))
+            return;
+        values.read(p, quote, nullptr);
+        if (*p != quote)
+            values.fail("expected ' or \"", p);
+        ++p;
+        skip_spaces(p);
+    }
+}
+
+class feed_walker {
+public:
+    feed_walker(const std::string& text, feed_events& events)
+        : p_(text.c_str()), values_(text.c_str()), events_(events) {}
+
+    void run() {
+        if (starts_with_bom())
+            p_ += 3;
+        for (;;) {
+            if (depth_ == 0) {
+                skip_spaces(p_);
+                if (*p_ == '\0')
+                    return;
+                if (*p_ != '<')
+                    values_.fail("expected <", p_);
+                ++p_;
+                node();
+            } else if (*p_ == '<' && p_[1] == '/') {
+                end_tag();
+            } else if (*p_ == '<') {
+                ++p_;
+                node();
+            } else if (*p_ == '\0') {
+                values_.fail("unexpected end of data", p_);
+            } else {
+                values_.read(p_, '<', events_.text(depth_));
+            }
+        }
+    }
+
+private:
+    bool starts_with_bom() const {
+        return static_cast<unsigned char>(p_[0]) == 0xEF && static_cast<unsigned char>(p_[1]) == 0xBB &&
+               static_cast<unsigned char>(p_[2]) == 0xBF;
+    }
+
+    bool at(std::string_view text) const { return starts_with(p_, text); }
+
+    // Moves past the next `mark`; a fault when the text ends first.
+    void skip_past(std::string_view mark) {
+        while (!at(mark)) {
+            if (*p_ == '\0')
+                values_.fail("unexpected end of data", p_);
+            ++p_;
+        }
+        p_ += mark.size();
+    }
+
+    // After "<".
+    void node() {
+        if (*p_ == '?') {
+            // A declaration or processing instruction.
+            ++p_;
+            skip_past("?>");
+        } else if (at("!--")) {
+            p_ += 3;
+            skip_past("-->");
+            events_.comment(depth_ + 1);
+        } else if (at("![CDATA[")) {
+            p_ += 8;
+            const char* value = p_;
+            skip_past("]]>");
+            // CDATA has no references.
+            if (depth_ > 0)
+                if (std::string* out = events_.text(depth_))
+                    append_value(*out, value, p_ - 3);
+        } else if (at("!DOCTYPE") && is_space(p_[8])) {
+            p_ += 9;
+            doctype();
+        } else if (*p_ == '!') {
+            ++p_;
+            skip_past(">");
+        } else {
+            element();
+        }
+    }
+
+    void doctype() {
+        while (*p_ != '>') {
+            if (*p_ == '\0')
+                values_.fail("unexpected end of data", p_);
+            if (*p_++ != '[')
+                continue;
+            for (int brackets = 1; brackets > 0; ++p_) {
+                if (*p_ == '\0')
+                    values_.fail("unexpected end of data", p_);
+                brackets += *p_ == '[' ? 1 : *p_ == ']' ? -1 : 0;
+            }
+        }
+        ++p_;
+    }
+
+    void element() {
+        const char* name = p_;
+        skip(p_, is_name_char);
+        if (p_ == name)
+            values_.fail("expected element name", p_);
+        const std::string_view name_text(name, static_cast<std::size_t>(p_ - name));
+        skip_spaces(p_);
+        const char* attributes = p_;
+        walk_attributes(p_, values_, [](std::string_view, const char*, char) { return false; });
+        const feed_tag tag(name_text, attributes, p_);
+        bool opened = false;
+        if (*p_ == '>') {
+            opened = true;
+        } else if (*p_ == '/') {
+            ++p_;
+            if (*p_ != '>')
+                values_.fail("expected >", p_);
+        } else {
+            values_.fail("expected >", p_);
+        }
+        ++p_;
+        if (depth_ + 1 > max_feed_depth)
+            refuse("feed nested deeper than " + std::to_string(max_feed_depth) + " elements");
+        events_.element(depth_ + 1, tag);
+        if (opened)
+            ++depth_;
+        else
+            events_.end(depth_ + 1);
+    }
+
+    // At "</": the name is not checked, blanks may follow it.
+    void end_tag() {
+        p_ += 2;
+        skip(p_, is_name_char);
+        skip_spaces(p_);
+        if (*p_ != '>')
+            values_.fail("expected >", p_);
+        ++p_;
+        events_.end(depth_--);
+    }
+
+    const char* p_;
+    const value_reader values_;
+    feed_events& events_;
+    std::size_t depth_ = 0;
+};
 
 } // namespace
 
-std::size_t element_depth(const char* text, std::size_t size, std::size_t limit) {
-    return depth_scanner(text, size).deepest(limit);
+boost::optional<std::string> feed_tag::attribute(std::string_view name) const {
+    // The tag was walked whole before it was shown: nothing here fails.
+    const value_reader values(attributes_);
+    boost::optional<std::string> value;
+    const char* p = attributes_;
+    walk_attributes(p, values, [&](std::string_view found, const char* start, char quote) {
+        if (found != name)
+            return false;
+        value.emplace();
+        values.read(start, quote, &*value);
+        return true;
+    });
+    return value;
 }
 
-boost::property_tree::ptree read_feed_xml(std::istream& stream) {
+void read_feed_xml(std::istream& stream, feed_events& events) {
     if (!stream)
         refuse("feed not read to its end");
     std::string text;
@@ -223,13 +353,7 @@ boost::property_tree::ptree read_feed_xml(std::istream& stream) {
         refuse("empty feed");
     if (text.size() > max_feed_size)
         refuse("feed larger than " + std::to_string(max_feed_size) + " bytes");
-    if (element_depth(text.data(), text.size(), max_feed_depth) > max_feed_depth)
-        refuse("feed nested deeper than " + std::to_string(max_feed_depth) + " elements");
-    std::istringstream bounded(text);
-    boost::property_tree::ptree tree;
-    boost::property_tree::read_xml(bounded, tree);
-    replace_encoded_surrogates(tree);
-    return tree;
+    feed_walker(text, events).run();
 }
 
 void return_freed_memory() noexcept {

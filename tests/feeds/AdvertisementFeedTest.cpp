@@ -270,9 +270,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "not opened: Redirect address is not a complete URL (HTTP 7)"},
         DownloadCase{"EmptyBody", HttpReply::ok(""), provider::state_bad_feed, "", "cut short: nothing came"},
         DownloadCase{"NotXml", HttpReply::ok("<html><body>Sorry</body>"), provider::state_bad_feed, "",
-                     "unreadable: <unspecified file>(1): unexpected end of data"},
+                     "unreadable: XML line 1: unexpected end of data"},
         DownloadCase{"CutOff", HttpReply::ok(good_feed.substr(0, good_feed.size() / 2)), provider::state_bad_feed, "",
-                     "unreadable: <unspecified file>(1): expected >"},
+                     "unreadable: XML line 1: expected >"},
         DownloadCase{"BadRate", HttpReply::ok("<ads><g><p><c><i rate=\"lots\"/></c></p></g></ads>"),
                      provider::state_bad_feed, "", "unreadable: advertisement rate is not a number: \"lots\""}),
     [](const testing::TestParamInfo<DownloadCase>& info) { return std::string(info.param.name); });

@@ -1,10 +1,13 @@
 #include "feeds/DTAppNotification.h"
+#include "feeds/DTFeedXml.h"
 
 #include "support/CallbackRecorder.h"
 #include "support/LogLines.h"
 #include "support/LoopbackHttpServer.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 namespace {
 
@@ -94,6 +97,35 @@ TEST_F(AppNotificationFeed, UnexpectedDocumentsGiveDefaultsNotFailures) {
     odd->update_at(2, name, entry);
     EXPECT_EQ("a", name);
     EXPECT_EQ("2", entry.id());
+}
+
+// The largest feed holds 260,000 empty entries; an eighth of it is as many
+// past the bound and quicker to read. What is kept is bounded, the rest
+// said once, and the feed is read on past them.
+TEST(AppNotificationDenseFeed, KeepsTheFirstThousandEntries) {
+    std::string text = "<notification><update id=\"u0\">";
+    std::size_t entries = 1;
+    for (; text.size() < kestrel::feeds::max_feed_size / 8; entries += 2)
+        text += "<e name=\"x\"/><!---->";
+    text += "</update><id>7</id></notification>";
+    std::istringstream body(text);
+    testing::internal::CaptureStdout();
+    const notification_ptr feed = details::parse(body);
+    const std::vector<std::string> lines =
+        kestrel::test::log_lines_with(testing::internal::GetCapturedStdout(), "[feeds]");
+
+    ASSERT_EQ(max_kept_updates, feed->update_count());
+    std::string name;
+    record entry;
+    EXPECT_TRUE(feed->update_at(0, name, entry));
+    EXPECT_EQ("u0", entry.id());
+    EXPECT_TRUE(feed->update_at(max_kept_updates - 1, name, entry));
+    EXPECT_EQ("x", name);
+    EXPECT_EQ("7", feed->id());
+    EXPECT_EQ((std::vector<std::string>{"[kestrel][warning][feeds] notification feed: " +
+                                        std::to_string(entries - max_kept_updates) +
+                                        " update entries past the first 1000 ignored"}),
+              lines);
 }
 
 TEST_F(AppNotificationFeed, EveryFailureIsOneFalseCallbackAndLoggedOnce) {
