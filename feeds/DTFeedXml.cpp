@@ -7,6 +7,7 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <mutex>
 
 namespace kestrel {
 namespace feeds {
@@ -358,6 +359,11 @@ void read_feed_xml(std::istream& stream, feed_events& events) {
 
 void return_freed_memory() noexcept {
 #if defined(__GLIBC__)
+    // One at a time: where malloc is replaced (a sanitizer's), glibc's own
+    // is first set up by this call, and two threads setting it up at once
+    // leave it counting one thread too few, which aborts at a thread's end.
+    static std::mutex one_at_a_time;
+    const std::lock_guard<std::mutex> lock(one_at_a_time);
     malloc_trim(0);
 #endif
 }
