@@ -30,6 +30,10 @@ namespace make_show {
 
 namespace {
 
+// How often a production looks whether a stop was asked: a small part of
+// the time a stop may take.
+const std::chrono::milliseconds stop_poll(10);
+
 bool is_jpeg_name(const fs::path& path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -164,7 +168,7 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
         });
     std::unique_lock<std::mutex> lock(end->mutex);
     bool stopping = false;
-    while (!end->reported.wait_for(lock, std::chrono::milliseconds(100), [&] { return end->finished; })) {
+    while (!end->reported.wait_for(lock, stop_poll, [&] { return end->finished; })) {
         if (stop_asked && !stopping) {
             stopping = true;
             lock.unlock();

@@ -52,8 +52,9 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
 
 // Produces the show into `output` by the preset and waits for the end.
 // `progress` (may be empty) runs on the producer's thread with the percent
-// done; `stop_asked`, polled ten times a second, stops the production
-// (which then ends cancelled). Without `read_ahead` the producer's own
+// done; `stop_asked`, polled every 10 ms (a signal handler, which raises it,
+// cannot wake a waiting thread), stops the production (which then ends
+// cancelled). Without `read_ahead` the producer's own
 // thread renders each picture before encoding it (for comparison).
 // `unreadable` (may be null) receives the photos the production could not
 // read, each once with why; their slides are black in the video.

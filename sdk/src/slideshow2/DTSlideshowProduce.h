@@ -71,8 +71,11 @@ public:
     // Asks the worker to end with `cancelled` and returns when it has ended
     // (at once when none runs); a photo read it waits for meanwhile is given
     // up (slideshow::interrupt_reads), so a file that does not answer never
-    // holds a stop. Asked before produce, the request waits for the
-    // production, which then ends after its first picture.
+    // holds a stop. The worker ends after the picture it is reading, which
+    // it drops with what the encoders still hold: a stopped production's
+    // file ends where the encoders had got to (an owner throws it away).
+    // Asked before produce, the request waits for the production, which
+    // then ends after its first picture.
     void stop() { impl()->stop(); }
     // From the call of finished on: the photos this production needed and
     // could not read, each once with why, in the order met (their slides

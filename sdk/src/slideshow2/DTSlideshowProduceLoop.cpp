@@ -30,8 +30,14 @@ void slideshow_produce_simple_impl::produce_impl_no_errors(
     video_data_ptr preview;
 
     for (;;) {
-        const bool cancel_seen = wait_while_paused();
+        wait_while_paused();
         video_data_timed_ptr frame = video->read();
+        // A stopped production's file is thrown away: the picture just read
+        // and the pictures the encoder still holds back (libx264 keeps
+        // dozens: about a second of work on a busy machine) are dropped, not
+        // encoded.
+        if (stop_asked())
+            KESTREL_THROW(error_cancel());
         if (frame && !frame->data)
             KESTREL_THROW(errors::invalid_pointer());
         bool report = false;
@@ -44,16 +50,13 @@ void slideshow_produce_simple_impl::produce_impl_no_errors(
             frame = boost::make_shared<video_data_timed>(picture_convert_->convert(frame->data),
                                                          frame->duration, frame->start);
         }
-        // A stop drops the picture just read; an empty frame drains the
-        // encoder, at a stop as at the end of the show.
-        const bool at_end = !frame || cancel_seen;
-        encode_picture(at_end ? video_data_timed_ptr() : frame);
+        // An empty frame drains the encoder at the end of the show.
+        const bool at_end = !frame;
+        encode_picture(frame);
         frame.reset();
 
         const double position = video->position();
         encode_sound_until(sound, position);
-        if (cancel_seen)
-            KESTREL_THROW(error_cancel());
         if (at_end)
             end_sound();
         if (report || at_end) {
@@ -67,17 +70,15 @@ void slideshow_produce_simple_impl::produce_impl_no_errors(
     }
 }
 
-bool slideshow_produce_simple_impl::wait_while_paused() {
+void slideshow_produce_simple_impl::wait_while_paused() {
     boost::unique_lock<boost::mutex> lock(mutex_);
-    for (;;) {
-        if (stop_) {
-            stop_ = false;
-            return true;
-        }
-        if (!paused_)
-            return false;
+    while (paused_ && !stop_)
         flags_changed_.wait_for(lock, pause_step);
-    }
+}
+
+bool slideshow_produce_simple_impl::stop_asked() const {
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    return stop_;
 }
 
 void slideshow_produce_simple_impl::encode_picture(const video_data_timed_ptr& frame) {

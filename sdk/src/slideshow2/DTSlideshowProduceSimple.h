@@ -7,7 +7,8 @@
 // failure there is kept as a result code, never thrown; the worker reports
 // it. The worker reads the show picture by picture, converts, encodes and
 // writes each to stream 0, then the sound up to the same show time to
-// stream 1, and completes the file before it reports.
+// stream 1, and completes the file before it reports `done`; a stop drops
+// what is not yet encoded.
 
 #include "DTAbandonableRead.h"
 #include "DTAudioEncoderQueue.h"
@@ -61,8 +62,10 @@ private:
     // The encode loop; returns when the whole show is written, throws
     // error_cancel on a stop request and lets every other failure through.
     void produce_impl_no_errors(const slideshow_produce::progress_callback& progress);
-    // Waits while paused; true when a stop request was taken (and cleared).
-    bool wait_while_paused();
+    // Waits while paused, until resumed or stopped.
+    void wait_while_paused();
+    // Whether a stop was asked for; it stays asked.
+    bool stop_asked() const;
     void encode_picture(const video_data_timed_ptr& frame);
     void encode_sound_until(produce_audio_feed& sound, double until);
     void end_sound();

@@ -3,6 +3,7 @@
 
 #include "DTErrors.h"
 #include "slideshow2/DTSlideshowProduce.h"
+#include "support/MediaProbe.h"
 #include "support/ShowStandIn.h"
 #include "support/TestFiles.h"
 
@@ -222,6 +223,27 @@ TEST(ProduceThreads, StopWhileRunningEndsCancelledWithinASecond) {
     producer->stop(); // again: nothing left to wait for
     EXPECT_THROW(producer->produce(p.watch.progress(), p.watch.finished()),
                  errors::invalid_operation);
+}
+
+// A stop drops the pictures libx264 still holds back (dozens) instead of
+// encoding them: the file written until then has far fewer pictures than
+// were read.
+TEST(ProduceThreads, AStopDropsThePicturesTheEncoderHoldsBack) {
+    small_production p(60000.0, "default");
+    p.path = p.folder.file("show.mp4");
+    slideshow_produce_ptr producer = p.create();
+    std::future<void> reached = p.when_read(100);
+    producer->produce(p.watch.progress(), p.watch.finished());
+    ASSERT_EQ(std::future_status::ready, reached.wait_for(std::chrono::seconds(60)));
+    producer->stop();
+    producer.reset(); // the file is closed
+    ASSERT_EQ(slideshow_produce::cancelled, p.watch.wait_result(0));
+
+    // The worker has sent all but the read-ahead queue (7) and the picture
+    // in hand to the encoder; a drained encoder would have written them.
+    const test::media_probe probe = test::probe_media_file(p.path);
+    ASSERT_NE(nullptr, probe.first(0));
+    EXPECT_LT(static_cast<int>(probe.first(0)->packets()), p.show.pictures_read() - 30);
 }
 
 class ProducePaused : public testing::TestWithParam<bool> {};
