@@ -136,6 +136,11 @@ void gil_slideshow_core::create_target_frame(unsigned width, unsigned height) {
     target_frame_.swap(resized);
     composer_.clear();
     composer_.complete();
+    // The cache decodes each photo for the frame it is drawn on: a picture
+    // decoded for the old size (a preview's, say) would show the photo at
+    // another scale, and what a frame shows would depend on which renders
+    // came before.
+    cache_->reset();
 }
 
 void gil_slideshow_core::on_change_timeline() {

@@ -70,7 +70,8 @@ public:
     // "on_change_video_time : <t>" to standard output.
     void on_change_video_time(double t);
 
-    // Logs the size; a new size gets a new frame, black until drawn.
+    // Logs the size; a new size gets a new frame, black until drawn, and
+    // empties the photo cache (its pictures were decoded for the old size).
     void create_target_frame(unsigned width, unsigned height);
     void draw_slide(const gil_compose_frame::picture_ptr& picture, double weight, double progress,
                     const std::string& effect);
