@@ -261,3 +261,18 @@ TEST_F(ConvertEndToEnd, APhotoGoneOrCutShortSinceItWasAddedIsNamedAndTheVideoIsM
     ASSERT_EQ(convert(), "succeeded");
     EXPECT_EQ(unreadablePhotos, "");
 }
+
+// Not one photo of the show could be read: no video, and the failure names
+// each photo with why instead of good news.
+TEST_F(ConvertEndToEnd, AShowOfWhichNotOnePhotoCouldBeReadFailsNamingThemAndLeavesNoVideo)
+{
+    QStringList named;
+    for (int i = 0; i < 3; ++i) {
+        const QString photo = folder.filePath(QString("photo %1.jpg").arg(i));
+        ASSERT_TRUE(QFile::remove(photo));
+        named << photo + ": not found";
+    }
+    EXPECT_EQ(convert(), "8 Not one photo of the slideshow could be read.\nThese photos could not be read:\n\n" +
+                             named.join('\n'));
+    EXPECT_EQ(videosInFolder(), QStringList());
+}

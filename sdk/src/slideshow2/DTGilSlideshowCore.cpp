@@ -190,6 +190,8 @@ void gil_slideshow_core::draw_visible(unsigned slides, int index, double weight,
         return; // removed while this frame was being drawn
     }
     const cache::picture_ptr picture = cache_->get(static_cast<unsigned>(index));
+    if (picture && picture->width() != 0 && picture->height() != 0)
+        photo_drawn_ = true;
     // Weight 0 adds nothing to any pixel: the frame is the same without
     // the pass (the slide was still asked for, so its neighbour loads ahead).
     if (!picture || picture->width() == 0 || picture->height() == 0 || weight == 0.0)
