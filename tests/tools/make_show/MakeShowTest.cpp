@@ -308,8 +308,10 @@ TEST(MakeShowProgram, AStopWhileThePhotosOpenEndsTheMakerAsCancelled) {
     }
 }
 
-// Every photo gone once they have opened: no video is worth making. The
-// maker names each photo, says why it failed, and leaves OUT as it was.
+// Every photo gone once they have opened, before the making begins: no
+// video is worth making, and none is encoded. The maker names each photo,
+// says why it failed, and leaves OUT as it was. It is held at its line
+// "2 slides, ..." (its output a full pipe) while the photos go.
 TEST(MakeShowProgram, AShowOfWhichNotOnePhotoCouldBeReadMakesNoVideoAndNamesThem) {
     TempDir scratch;
     const std::string photos = scratch.file("photos");
@@ -322,15 +324,35 @@ TEST(MakeShowProgram, AShowOfWhichNotOnePhotoCouldBeReadMakesNoVideoAndNamesThem
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
     write_file(video, existing_bytes);
 
-    const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch);
+    int output[2] = {-1, -1};
+    ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
+    const int room = fcntl(output[1], F_SETPIPE_SZ, 4096);
+    const std::string first_line = "opening 2 photos and the music...\n";
+    ASSERT_GT(room, static_cast<int>(first_line.size()));
+    const std::string filling(static_cast<std::size_t>(room) - first_line.size(), 'x');
+    ASSERT_EQ(write(output[1], filling.data(), filling.size()), static_cast<ssize_t>(filling.size()));
+    const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch, {}, output[1]);
+    close(output[1]);
     ASSERT_GT(child, 0);
-    const bool opened = wait_for_output(scratch, " slides, ");
+    // Its main thread writing to its output, which has no room left.
+    bool held = false;
+    for (int tenths = 0; tenths < 600 && !held; ++tenths) {
+        held = read_file("/proc/" + std::to_string(child) + "/syscall").rfind("1 0x1 ", 0) == 0;
+        if (!held)
+            usleep(100 * 1000);
+    }
     std::remove((photos + "/a.jpg").c_str());
     std::remove((photos + "/b.jpg").c_str());
+    std::string printed;
+    char bytes[4096];
+    for (ssize_t count; (count = read(output[0], bytes, sizeof bytes)) > 0;)
+        printed.append(bytes, static_cast<std::size_t>(count));
+    close(output[0]);
     const finished_run run = wait_for(child, scratch);
 
-    ASSERT_TRUE(opened) << run.out << run.err;
-    EXPECT_EQ(run.exit_status, 8) << run.out << run.err;
+    ASSERT_TRUE(held) << printed << run.err;
+    EXPECT_EQ(run.exit_status, 8) << printed << run.err;
+    EXPECT_EQ(printed.find("producing:"), std::string::npos) << "nothing encoded: " << printed;
     std::vector<std::string> named;
     for (const std::string& line : lines_of(run.err))
         if (line.rfind("kestrel_make_show: could not be read", 0) == 0)
