@@ -283,6 +283,12 @@ void slideshow_produce_simple_impl::run(slideshow_produce::progress_callback pro
         const std::exception_ptr failure = std::current_exception();
         // A read given up by a stop fails where it was: the stop's doing.
         result = reads_->on() ? slideshow_produce::cancelled : result_of_failure(failure);
+        // Found before the first picture, while a stop was asked: stopped.
+        if (result == slideshow_produce::no_photo_readable) {
+            boost::lock_guard<boost::mutex> lock(mutex_);
+            if (stop_)
+                result = slideshow_produce::cancelled;
+        }
         // A stop is no error.
         if (result == slideshow_produce::cancelled)
             log_line(logger::info()) << "[slideshow_produce] stopped" << std::endl;
