@@ -103,6 +103,16 @@ QString unreadablePhotosNotice(const std::vector<kestrel::slideshow2::unreadable
     return parts.join(QStringLiteral("\n\n"));
 }
 
+// Why a show none of whose photos could be read made no video.
+QString unreadablePhotosCause(const std::vector<kestrel::slideshow2::unreadable_photo>& photos)
+{
+    const QList<NamedFile> named = namedFiles(photos, false);
+    if (named.isEmpty())
+        return QString();
+    return fileListMessage(ConvertViewModel::tr("These photos could not be read:", nullptr, int(named.size())),
+                           named);
+}
+
 } // namespace
 
 ConvertViewModel::ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
@@ -381,7 +391,9 @@ void ConvertViewModel::onFinished(int result)
     }
     // Asked while the unfinished file still takes its room, as the writer
     // saw the folder; the file's room is free again before the message.
-    const QString cause = outputFailureCause(result, folder, video && video->folder_removed());
+    const QString cause = result == produce::no_photo_readable
+                              ? unreadablePhotosCause(unreadable)
+                              : outputFailureCause(result, folder, video && video->folder_removed());
     if (video)
         video->discard();
     fail(result, cause);
@@ -428,6 +440,7 @@ void ConvertViewModel::fail(int code, const QString& cause)
     case produce::video_encoder_failed: text = tr("Video encoder failed."); break;
     case produce::create_file_failed: text = tr("Can't create output file."); break;
     case produce::muxer_failed: text = tr("Media muxer failed."); break;
+    case produce::no_photo_readable: text = tr("Not one photo of the slideshow could be read."); break;
     default: text = tr("Unexpected error."); break;
     }
     if (!cause.isEmpty())

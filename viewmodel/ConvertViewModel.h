@@ -5,8 +5,9 @@
 // the frame just encoded), pauses, resumes and stops it, and reports the
 // outcome as conversionSucceeded(notice) or conversionFailed(code, text);
 // the notice names the photos the production could not read (their slides
-// are black in the video), or is empty when it read them all. Stopping
-// is silent. The video is written under a hidden name and takes its
+// are black in the video), or is empty when it read them all. A show of
+// which not one photo could be read fails, naming them, and leaves no
+// video. Stopping is silent. The video is written under a hidden name and takes its
 // result's name only once complete, in its output folder wherever that
 // folder was moved meanwhile; stopped or failed, it is removed, a failure's
 // file before its message (see kestrel::unfinished_video). A failure to

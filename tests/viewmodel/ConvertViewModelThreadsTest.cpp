@@ -27,8 +27,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <memory>
+#include <thread>
 
 using ViewModel::ConvertViewModel;
 using ViewModel::SettingsViewModel;
@@ -260,4 +263,75 @@ TEST_F(ConvertEndToEnd, APhotoGoneOrCutShortSinceItWasAddedIsNamedAndTheVideoIsM
     viewmodeltest::writePhoto(cut.toStdString());
     ASSERT_EQ(convert(), "succeeded");
     EXPECT_EQ(unreadablePhotos, "");
+}
+
+// Not one photo of the show could be read: no video, and the failure names
+// each photo with why instead of good news.
+TEST_F(ConvertEndToEnd, AShowOfWhichNotOnePhotoCouldBeReadFailsNamingThemAndLeavesNoVideo)
+{
+    QStringList named;
+    for (int i = 0; i < 3; ++i) {
+        const QString photo = folder.filePath(QString("photo %1.jpg").arg(i));
+        ASSERT_TRUE(QFile::remove(photo));
+        named << photo + ": not found";
+    }
+    EXPECT_EQ(convert(), "8 Not one photo of the slideshow could be read.\nThese photos could not be read:\n\n" +
+                             named.join('\n'));
+    EXPECT_EQ(videosInFolder(), QStringList());
+}
+
+namespace {
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// One show made twice through the program's path: the second time a
+// preview renders its first frame at a size of its own, again and again on
+// a thread of its own, while the producer is made and gives the show the
+// production's size. The video is the same, byte for byte, each time: no
+// photo is drawn at the preview's scale.
+TEST_F(ConvertEndToEnd, TheSameShowGivesTheSameVideoWhateverAPreviewRenderedMeanwhile)
+{
+    useSlides(1.0);
+    // Larger than any frame here, so that each frame size decodes them anew.
+    kestrel::test::jpeg_options large;
+    large.width = 1200;
+    large.height = 800;
+    for (int i = 0; i < 3; ++i)
+        kestrel::test::write_file(folder.filePath(QString("photo %1.jpg").arg(i)).toStdString(),
+                                  kestrel::test::make_jpeg(large));
+    ASSERT_EQ(convert(), "succeeded");
+    const QByteArray alone = bytesOf(vm->resultPath());
+    ASSERT_FALSE(alone.isEmpty());
+
+    vm->setProducerFactory([](const kestrel::slideshow2::slideshow_ptr& slideshow, const std::string& path,
+                              const kestrel::media_settings_ptr& settings) {
+        slideshow->apply_settings(kestrel::media_settings::create()->set("frame-height", "200"));
+        std::atomic<bool> previewing{true};
+        std::atomic<int> rendered{0};
+        std::thread preview([&] {
+            while (previewing) {
+                slideshow->av_source()->seek(0.0);
+                ++rendered;
+            }
+        });
+        for (int waited = 0; rendered == 0 && waited < 10000; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const kestrel::slideshow2::slideshow_produce_ptr producer =
+            ConvertViewModel::createEngineProducer(slideshow, path, settings);
+        previewing = false;
+        preview.join();
+        return producer;
+    });
+    // Whether the preview's render falls between the production's settings
+    // is a matter of timing: several tries.
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        ASSERT_EQ(convert(), "succeeded");
+        ASSERT_TRUE(bytesOf(vm->resultPath()) == alone) << "the video differs after " << attempt << " the same";
+    }
 }

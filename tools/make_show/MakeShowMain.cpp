@@ -8,8 +8,9 @@
 // Paths are bytes, taken and shown as they are.
 // Prints the progress and one line for each photo left out, naming it and
 // the reason, and one for each photo that could not be read while the video
-// was made (its slide is black; the video is made all the same) or was
-// damaged (shown as far as it could be read); the engine's own errors and
+// was made (its slide is black; the video is made all the same, unless not
+// one photo could be read) or was damaged (shown as far as it could be
+// read); the engine's own errors and
 // warnings go to standard error, its other log lines nowhere. Ctrl-C,
 // SIGTERM, the terminal closing or the output's reader leaving stops the
 // production and leaves OUT as it was, also while a photo's file does not
@@ -18,11 +19,13 @@
 // The last line says where the video is ("done: " and the path, which
 // follows its folder when that was moved meanwhile), or why it was not
 // made. Exit status: 0 done; the producer's result code (1 cancelled ... 7
-// unexpected) with its meaning and, where known, the output folder's
-// problem when it fails (2, an unknown preset, is refused before anything
-// is opened, with the names of the presets); 64 for wrong arguments and an
-// OUT that may not be written, 66 when the photos or the music cannot be
-// had or the music changed.
+// unexpected, 8 when not one photo could be read, each named) with its
+// meaning and, where known, the output folder's problem when it fails (2,
+// an unknown preset, is refused before anything is opened, with the names
+// of the presets); 64 for wrong arguments and an OUT that may not be
+// written (its folder missing too), 66 when the photos or the music cannot
+// be had or the music changed. A stop asked while the photos open ends
+// the maker as cancelled once they have.
 
 #include "OutputTarget.h"
 #include "QuietLog.h"
@@ -108,8 +111,11 @@ int main(int argc, char** argv) {
     make_show::quiet_log log;
     std::ostream& out = log.out();
     // From the start: a reader that leaves never ends the program at a
-    // write, it stops the making (before it begins, when it leaves early).
-    make_show::stop_on_signal(SIGPIPE);
+    // write, nor does Ctrl-C, SIGTERM or a hang-up while the photos open;
+    // each stops the making (before it begins, when it comes early).
+    std::atomic<bool>& stop_asked = make_show::stop_asked();
+    for (const int number : {SIGPIPE, SIGINT, SIGTERM, SIGHUP})
+        make_show::stop_on_signal(number);
     if (argc != 5) {
         std::cerr << "usage: kestrel_make_show FOLDER MUSIC PRESET OUT" << std::endl;
         return exit_usage;
@@ -144,19 +150,22 @@ int main(int argc, char** argv) {
     make_show::opened_show made;
     try {
         out << "opening " << counted(photos.size(), "photo") << " and the music..." << std::endl;
-        made = make_show::open_show(photos, music);
+        made = make_show::open_show(photos, music, &stop_asked);
     } catch (const std::exception& e) {
         std::cerr << "kestrel_make_show: " << e.what() << std::endl;
         return exit_no_input;
+    }
+    if (made.stopped) {
+        const int result = kestrel::slideshow2::slideshow_produce::cancelled;
+        std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result << ")"
+                  << std::endl;
+        return result;
     }
     for (const make_show::left_out_photo& photo : made.skipped)
         std::cerr << "kestrel_make_show: left out: " << photo.path << ": " << photo.reason << std::endl;
     out << counted(made.show->count(), "slide") << ", " << made.show->av_source()->video()->duration() / 1000.0
         << " s; making " << output << " (" << preset << ")" << std::endl;
 
-    std::atomic<bool>& stop_asked = make_show::stop_asked();
-    for (const int number : {SIGINT, SIGTERM, SIGHUP})
-        make_show::stop_on_signal(number);
     progress_printer print(out);
     std::atomic<bool> music_changed(false);
     std::vector<kestrel::slideshow2::unreadable_photo> unreadable;
@@ -172,12 +181,15 @@ int main(int argc, char** argv) {
         },
         stop_asked, [&music_file] { return !music_file.changed(); }, &unreadable);
     print.end_line();
+    const int result = outcome.result;
+    // With no photo to show there is no video to show them black in.
+    const bool no_video = result == kestrel::slideshow2::slideshow_produce::no_photo_readable;
     for (const kestrel::slideshow2::unreadable_photo& photo : unreadable)
         std::cerr << "kestrel_make_show: "
                   << (photo.partly_shown ? "damaged, shown as far as it could be read: "
+                      : no_video         ? "could not be read: "
                                          : "could not be read, shown black: ")
                   << photo.path << ": " << photo.reason << std::endl;
-    const int result = outcome.result;
     if (result == kestrel::slideshow2::slideshow_produce::cancelled && music_file.changed()) {
         std::cerr << "kestrel_make_show: the music " << music
                   << " changed while the video was made (cut short or written over); " << output

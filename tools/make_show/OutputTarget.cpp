@@ -51,6 +51,17 @@ std::string refusal_of_existing(const std::string& out, const struct stat& entry
     return S_ISREG(file.st_mode) ? std::string() : std::string("it is a link to ") + kestrel::file_kind_words(file.st_mode);
 }
 
+// Why the video cannot be made in the folder, known before anything is
+// opened: it is not there, or is no folder.
+std::string folder_refusal(const std::string& folder) {
+    struct stat status;
+    if (::stat(folder.c_str(), &status) != 0)
+        return errno == ENOENT ? "its folder " + folder + " does not exist"
+                               : "its folder " + folder + " cannot be looked at: " +
+                                     std::generic_category().message(errno);
+    return S_ISDIR(status.st_mode) ? std::string() : "its folder " + folder + " is no folder";
+}
+
 } // namespace
 
 output_target examine_output(const std::string& out, const std::string& music, const std::vector<std::string>& photos) {
@@ -58,7 +69,8 @@ output_target examine_output(const std::string& out, const std::string& music, c
     target.out = out;
     struct stat entry, file;
     const bool exists = ::lstat(out.c_str(), &entry) == 0;
-    if (!exists && errno != ENOENT) {
+    // Not there, or under something that is no folder (named below).
+    if (!exists && errno != ENOENT && errno != ENOTDIR) {
         target.refusal = "it cannot be looked at: " + std::generic_category().message(errno);
         return target;
     }
@@ -87,6 +99,8 @@ output_target examine_output(const std::string& out, const std::string& music, c
         target.refusal = "it names no file";
     else if (kestrel::unfinished_video::is_unfinished_name(target.name))
         target.refusal = "the name is the hidden name of an unfinished video";
+    else
+        target.refusal = folder_refusal(target.folder);
     return target;
 }
 

@@ -9,8 +9,9 @@
 // Refused, and left as it is: a folder, a device, a pipe, a socket, a link
 // to nothing or to one of those, a loop of links, the same file (by name,
 // through a link or as a hard link) as the music or one of the photos, a
-// path that names no file (empty, ending in "/"), and the hidden name of an
-// unfinished video. Paths are the system's bytes, taken and shown as they
+// path that names no file (empty, ending in "/"), the hidden name of an
+// unfinished video, and a path whose folder does not exist or is no
+// folder. Paths are the system's bytes, taken and shown as they
 // are.
 
 #include <string>

@@ -61,8 +61,11 @@ struct open_answers {
 std::vector<std::string> jpeg_files(const std::string& folder) {
     std::error_code error;
     const fs::file_status status = fs::status(folder, error);
-    if (status.type() == fs::file_type::not_found)
+    if (status.type() == fs::file_type::not_found) {
+        if (fs::is_symlink(fs::symlink_status(folder, error)))
+            throw std::runtime_error("the folder " + folder + " is a link to nothing");
         throw std::runtime_error("the folder " + folder + " does not exist");
+    }
     if (status.type() != fs::file_type::directory)
         throw std::runtime_error("not a folder: " + folder);
     std::vector<std::string> files;
@@ -82,7 +85,8 @@ void require_music_file(const std::string& music) {
         throw std::runtime_error("no music file at " + music + ": " + refusal);
 }
 
-opened_show open_show(const std::vector<std::string>& photos, const std::string& music) {
+opened_show open_show(const std::vector<std::string>& photos, const std::string& music,
+                      const std::atomic<bool>* stop_asked) {
     require_music_file(music);
     audio_track_ptr track;
     try {
@@ -124,7 +128,14 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
                                       std::string());
         }
         std::unique_lock<std::mutex> lock(answers->mutex);
-        answers->arrived.wait(lock, [&] { return answers->count == photos.size(); });
+        while (!answers->arrived.wait_for(lock, std::chrono::milliseconds(100),
+                                          [&] { return answers->count == photos.size(); })) {
+            // The manager gives up the reads still waiting as it goes.
+            if (stop_asked && *stop_asked) {
+                made.stopped = true;
+                return made;
+            }
+        }
     }
     for (std::size_t i = photos.size(); i-- > 0;) {
         if (answers->opened[i])
@@ -255,6 +266,8 @@ const char* result_text(int result) {
         return "Can't create output file.";
     case slideshow_produce::muxer_failed:
         return "Media muxer failed.";
+    case slideshow_produce::no_photo_readable:
+        return "Not one photo of the slideshow could be read.";
     default:
         return "Unexpected error.";
     }

@@ -25,8 +25,8 @@ namespace make_show {
 
 // The entries of the folder ending in .jpg or .jpeg (any case) that are
 // no folders, sorted by name; the folder's subfolders are not entered.
-// Throws, naming the folder, when it does not exist, is no folder or
-// cannot be read.
+// Throws, naming the folder, when it does not exist, is a link to nothing,
+// is no folder or cannot be read.
 std::vector<std::string> jpeg_files(const std::string& folder);
 
 struct left_out_photo {
@@ -39,6 +39,8 @@ struct opened_show {
     // Photos that could not be opened, in their order; their slides were
     // taken out again.
     std::vector<left_out_photo> skipped;
+    // A stop came before every photo had opened: nothing else is set.
+    bool stopped = false;
 };
 
 // Throws "no music file at <path>: <what is there>" ("not found", "not a
@@ -48,7 +50,10 @@ void require_music_file(const std::string& music);
 
 // The show of the photos (in this order) and the music. Throws when no
 // photo opens or the music cannot be opened (require_music_file first).
-opened_show open_show(const std::vector<std::string>& photos, const std::string& music);
+// `stop_asked` (may be null), polled ten times a second while the photos
+// open, gives up their reads and ends it stopped.
+opened_show open_show(const std::vector<std::string>& photos, const std::string& music,
+                      const std::atomic<bool>* stop_asked = nullptr);
 
 // Produces the show into `output` by the preset and waits for the end.
 // `progress` (may be empty) runs on the producer's thread with the percent

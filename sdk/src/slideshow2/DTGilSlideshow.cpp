@@ -1,7 +1,12 @@
 #include "DTGilSlideshow.h"
 
 #include "DTCommonSlide.h"
+#include "DTAbandonableRead.h"
+#include "DTFailureReason.h"
 #include "DTGilSlideshowCache.h"
+#include "DTSlide.h"
+#include "image/DTPhotoFile.h"
+#include "slideshow2/DTPhoto.h"
 
 #include <boost/make_shared.hpp>
 
@@ -30,6 +35,37 @@ std::vector<unreadable_photo> gil_slideshow_impl::take_unreadable_photos() {
 }
 
 void gil_slideshow_impl::interrupt_reads(bool on) { core_.photo_cache().set_reads_interrupted(on); }
+
+bool gil_slideshow_impl::take_photo_drawn() { return core_.take_photo_drawn(); }
+
+bool gil_slideshow_impl::some_photo_opens(std::vector<unreadable_photo>& refused) {
+    unreadable_photo_record record;
+    const std::size_t slides = count();
+    for (std::size_t i = 0; i < slides; ++i) {
+        slide_ptr each;
+        try {
+            each = get_slide(i);
+        } catch (const errors::failure&) {
+            break; // the list shrank meanwhile
+        }
+        const photo_ptr photo = each ? each->impl()->photo() : photo_ptr();
+        if (!photo)
+            continue;
+        const image::photo_desc desc = photo->desc();
+        try {
+            // Its header, as the renderer's cache reads it first.
+            image::gil::photo_file file;
+            image::gil::set_photo_desc(file, desc);
+            return true;
+        } catch (const read_interrupted&) {
+            throw;
+        } catch (...) {
+            record.add(unreadable_photo{desc.url, errors::reason_of(std::current_exception())});
+        }
+    }
+    refused = record.take();
+    return refused.empty();
+}
 
 void gil_slideshow_impl::on_change_timeline() { core_.on_change_timeline(); }
 

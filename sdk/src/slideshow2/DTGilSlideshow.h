@@ -28,6 +28,8 @@ public:
     void set_buffered(bool buffered) override;
     std::vector<unreadable_photo> take_unreadable_photos() override;
     void interrupt_reads(bool on) override;
+    bool take_photo_drawn() override;
+    bool some_photo_opens(std::vector<unreadable_photo>& refused) override;
 
     gil_slideshow_core& core() { return core_; }
 

@@ -136,6 +136,11 @@ void gil_slideshow_core::create_target_frame(unsigned width, unsigned height) {
     target_frame_.swap(resized);
     composer_.clear();
     composer_.complete();
+    // The cache decodes each photo for the frame it is drawn on: a picture
+    // decoded for the old size (a preview's, say) would show the photo at
+    // another scale, and what a frame shows would depend on which renders
+    // came before.
+    cache_->reset();
 }
 
 void gil_slideshow_core::on_change_timeline() {
@@ -185,6 +190,8 @@ void gil_slideshow_core::draw_visible(unsigned slides, int index, double weight,
         return; // removed while this frame was being drawn
     }
     const cache::picture_ptr picture = cache_->get(static_cast<unsigned>(index));
+    if (picture && picture->width() != 0 && picture->height() != 0)
+        photo_drawn_ = true;
     // Weight 0 adds nothing to any pixel: the frame is the same without
     // the pass (the slide was still asked for, so its neighbour loads ahead).
     if (!picture || picture->width() == 0 || picture->height() == 0 || weight == 0.0)

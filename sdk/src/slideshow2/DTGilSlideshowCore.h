@@ -29,6 +29,7 @@
 #include <boost/thread/lock_guard.hpp>
 #include <boost/thread/mutex.hpp>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -70,7 +71,8 @@ public:
     // "on_change_video_time : <t>" to standard output.
     void on_change_video_time(double t);
 
-    // Logs the size; a new size gets a new frame, black until drawn.
+    // Logs the size; a new size gets a new frame, black until drawn, and
+    // empties the photo cache (its pictures were decoded for the old size).
     void create_target_frame(unsigned width, unsigned height);
     void draw_slide(const gil_compose_frame::picture_ptr& picture, double weight, double progress,
                     const std::string& effect);
@@ -97,6 +99,8 @@ public:
     cache& photo_cache() { return *cache_; }
     // The photos that renders needed and could not read; its own lock.
     unreadable_photo_record& unreadable_photos() { return unreadable_photos_; }
+    // Whether a render drew a photo since the last call; forgets it.
+    bool take_photo_drawn() { return photo_drawn_.exchange(false); }
 
 private:
     void arm_fade_out();
@@ -109,6 +113,7 @@ private:
     boost::mutex core_mutex_;
     gil_compose_frame composer_;
     unreadable_photo_record unreadable_photos_; // filled by the cache
+    std::atomic<bool> photo_drawn_{false};
     // Destroyed first: its loaders are joined while the rest still stands.
     std::unique_ptr<cache> cache_;
     unsigned frame_width_ = 0, frame_height_ = 0; // as last asked for

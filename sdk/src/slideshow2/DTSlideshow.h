@@ -45,6 +45,15 @@ public:
         // off; so that a stop never waits for a file that does not answer
         // (a share that hangs). Nothing is recorded of them.
         virtual void interrupt_reads(bool) {}
+        // Whether frames rendered since the last call drew a photo (whole
+        // or as far as it could be read); forgets it. A slideshow that
+        // renders no photos says yes.
+        virtual bool take_photo_drawn() { return true; }
+        // Opens the slides' photos in turn until one opens: true then, and
+        // when no slide has a photo; else false with each photo, once, and
+        // why it cannot be read in `refused`. Reads as the renders read,
+        // so a stop gives them up (read_interrupted passes through).
+        virtual bool some_photo_opens(std::vector<unreadable_photo>& /*refused*/) { return true; }
     };
 
     // Takes ownership of the implementation.
@@ -63,6 +72,8 @@ public:
     void set_buffered(bool buffered) { impl()->set_buffered(buffered); }
     std::vector<unreadable_photo> take_unreadable_photos() { return impl()->take_unreadable_photos(); }
     void interrupt_reads(bool on) { impl()->interrupt_reads(on); }
+    bool take_photo_drawn() { return impl()->take_photo_drawn(); }
+    bool some_photo_opens(std::vector<unreadable_photo>& refused) { return impl()->some_photo_opens(refused); }
 
     // Appends: count() then insert_slide(count), two calls, not one locked step.
     slide_ptr add_slide() { return insert_slide(count()); }

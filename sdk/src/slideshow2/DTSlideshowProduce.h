@@ -14,7 +14,11 @@
 // producer whose worker still runs stops it and waits for the worker.
 // A photo that cannot be read when its slide is drawn (gone, emptied,
 // replaced) does not stop the production: its slide is black, and
-// unreadable_photos names it once finished has been called.
+// unreadable_photos names it once finished has been called. A show of
+// which not one photo can be read is no video: the production ends with
+// no_photo_readable, at once when no slide's photo opens at its start,
+// else once the whole show was drawn without one, and unreadable_photos
+// names them.
 
 #include "DTAVSource.h"
 #include "DTBase.h"
@@ -42,7 +46,8 @@ public:
         video_encoder_failed = 4,
         create_file_failed = 5,   // the output file cannot be created
         muxer_failed = 6,         // writing the container failed (a full disk, say)
-        unexpected_error = 7      // anything else
+        unexpected_error = 7,     // anything else
+        no_photo_readable = 8     // not one photo of the show could be read
     };
 
     typedef boost::function<void(double percent, video_data_ptr preview)> progress_callback;

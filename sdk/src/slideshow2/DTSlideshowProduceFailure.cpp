@@ -28,6 +28,8 @@ slideshow_produce::Result result_of_failure(const std::exception_ptr& failure) {
         return slideshow_produce::invalid_preset;
     } catch (const error_cancel&) {
         return slideshow_produce::cancelled;
+    } catch (const error_no_photo_readable&) {
+        return slideshow_produce::no_photo_readable;
     } catch (...) {
         return slideshow_produce::unexpected_error;
     }

@@ -16,9 +16,15 @@ public:
     error_cancel() : errors::dt_error("cancel") {}
 };
 
+// Not one photo of the show could be read; what() is "no photo could be read".
+class error_no_photo_readable : public virtual errors::dt_error {
+public:
+    error_no_photo_readable() : errors::dt_error("no photo could be read") {}
+};
+
 // The code of a failure: 3 audio encoder, 4 video encoder, 5 output file
-// not created, 6 any other muxer error, 2 unknown preset, 1 cancel, 7 the
-// rest (a null pointer included).
+// not created, 6 any other muxer error, 2 unknown preset, 1 cancel, 8 no
+// photo readable, 7 the rest (a null pointer included).
 slideshow_produce::Result result_of_failure(const std::exception_ptr& failure);
 
 // One error line for the failure: "error: " and what() then Boost's

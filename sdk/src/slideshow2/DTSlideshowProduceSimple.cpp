@@ -259,13 +259,23 @@ void slideshow_produce_simple_impl::run(slideshow_produce::progress_callback pro
                                         slideshow_produce::finished_callback finished) {
     const read_interruption_scope reading(reads_);
     slideshow_produce::Result result = slideshow_produce::done;
+    std::vector<unreadable_photo> refused; // at the start, before any frame
     try {
-        // What a preview met before is not this production's.
+        // What a preview met or drew before is not this production's.
         take_unreadable_photos();
+        if (slideshow_)
+            slideshow_->take_photo_drawn();
         switch_buffering(true);
         if (error_ != slideshow_produce::done)
             std::rethrow_exception(construction_failure_);
+        // A show of photos none of which opens would be black from end to
+        // end: no use encoding it.
+        if (slideshow_ && !slideshow_->some_photo_opens(refused))
+            KESTREL_THROW(error_no_photo_readable());
         produce_impl_no_errors(progress);
+        // Each photo may have become unreadable on the way.
+        if (slideshow_ && !slideshow_->take_photo_drawn())
+            KESTREL_THROW(error_no_photo_readable());
         // The trailer completes the file; a file that cannot be completed
         // (a full disk) is no success.
         muxer_->close();
@@ -273,13 +283,28 @@ void slideshow_produce_simple_impl::run(slideshow_produce::progress_callback pro
         const std::exception_ptr failure = std::current_exception();
         // A read given up by a stop fails where it was: the stop's doing.
         result = reads_->on() ? slideshow_produce::cancelled : result_of_failure(failure);
-        log_failure(failure);
+        // Found before the first picture, while a stop was asked: stopped.
+        if (result == slideshow_produce::no_photo_readable) {
+            boost::lock_guard<boost::mutex> lock(mutex_);
+            if (stop_)
+                result = slideshow_produce::cancelled;
+        }
+        // A stop is no error.
+        if (result == slideshow_produce::cancelled)
+            log_line(logger::info()) << "[slideshow_produce] stopped" << std::endl;
+        else
+            log_failure(failure);
     }
     try {
         switch_buffering(false);
-        std::vector<unreadable_photo> met = take_unreadable_photos();
+        unreadable_photo_record met;
+        for (const unreadable_photo& photo : refused)
+            met.add(photo);
+        for (const unreadable_photo& photo : take_unreadable_photos())
+            met.add(photo);
+        std::vector<unreadable_photo> taken = met.take();
         boost::lock_guard<boost::mutex> lock(mutex_);
-        unreadable_photos_.swap(met);
+        unreadable_photos_.swap(taken);
     } catch (...) {
         log_failure(std::current_exception());
     }

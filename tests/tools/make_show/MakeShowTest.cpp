@@ -140,6 +140,11 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
+std::string last_line(const std::string& text) {
+    const std::vector<std::string> lines = lines_of(text);
+    return lines.empty() ? std::string() : lines.back();
+}
+
 // File names are bytes, here not all UTF-8: they are read, and shown byte
 // for byte as they are.
 TEST(MakeShowProgram, MakesTheVideoAndNamesEachPhotoLeftOutWithItsReason) {
@@ -260,9 +265,103 @@ TEST(MakeShowProgram, AStopBySignalLeavesTheExistingFileAsItWas) {
         EXPECT_EQ(while_producing[0].rfind(".lumivista-unfinished-", 0), 0u) << while_producing[0];
         EXPECT_EQ(run.exit_status, 1) << run.out << run.err;
         EXPECT_NE(run.err.find("Cancelled."), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("[kestrel][error]"), std::string::npos) << "a stop is no error: " << run.err;
         EXPECT_EQ(read_file(video), existing_bytes);
         EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
     }
+}
+
+// Ctrl-C or SIGTERM while the photos open (one of them on a share that
+// hangs): the maker ends as cancelled, as it does later, and OUT stays.
+TEST(MakeShowProgram, AStopWhileThePhotosOpenEndsTheMakerAsCancelled) {
+    for (const int number : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(number);
+        TempDir scratch;
+        const std::string photos = scratch.file("photos");
+        ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
+        for (const char* name : {"a.jpg", "b.jpg"})
+            write_file(photos + "/" + name, make_jpeg(jpeg_options()));
+        const std::string music = scratch.file("music.wav");
+        make_tone_file(music, tone_file());
+        const std::string out = scratch.file("out"), video = out + "/show.avi";
+        ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+        write_file(video, existing_bytes);
+        const std::string hang_now = scratch.file("hang now");
+        write_file(hang_now, "");
+        const char* sanitizer = std::getenv("ASAN_OPTIONS");
+        const pid_t child = start_make_show(
+            {photos, music, "windows-simple", video}, scratch,
+            {std::string("LD_PRELOAD=") + STUCK_READ_LIBRARY,
+             "STUCK_READ_PATH=" + std::filesystem::canonical(photos + "/b.jpg").string(), "STUCK_READ_WHEN=" + hang_now,
+             std::string("ASAN_OPTIONS=") + (sanitizer ? sanitizer : "") + ":verify_asan_link_order=0"});
+        ASSERT_GT(child, 0);
+        const bool opening = wait_for_output(scratch, "read of STUCK_READ_PATH hangs", true);
+        kill(child, number);
+        const finished_run run = wait_for(child, scratch, 15);
+
+        ASSERT_TRUE(opening) << run.out << run.err;
+        EXPECT_EQ(run.out, "opening 2 photos and the music...\n");
+        EXPECT_EQ(run.exit_status, 1) << run.out << run.err;
+        EXPECT_EQ(last_line(run.err), "kestrel_make_show: Cancelled. (result 1)") << run.err;
+        EXPECT_EQ(read_file(video), existing_bytes);
+        EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
+    }
+}
+
+// Every photo gone once they have opened, before the making begins: no
+// video is worth making, and none is encoded. The maker names each photo,
+// says why it failed, and leaves OUT as it was. It is held at its line
+// "2 slides, ..." (its output a full pipe) while the photos go.
+TEST(MakeShowProgram, AShowOfWhichNotOnePhotoCouldBeReadMakesNoVideoAndNamesThem) {
+    TempDir scratch;
+    const std::string photos = scratch.file("photos");
+    ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
+    for (const char* name : {"a.jpg", "b.jpg"})
+        write_file(photos + "/" + name, make_jpeg(jpeg_options()));
+    const std::string music = scratch.file("music.wav");
+    make_tone_file(music, tone_file());
+    const std::string out = scratch.file("out"), video = out + "/show.avi";
+    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+    write_file(video, existing_bytes);
+
+    int output[2] = {-1, -1};
+    ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
+    const int room = fcntl(output[1], F_SETPIPE_SZ, 4096);
+    const std::string first_line = "opening 2 photos and the music...\n";
+    ASSERT_GT(room, static_cast<int>(first_line.size()));
+    const std::string filling(static_cast<std::size_t>(room) - first_line.size(), 'x');
+    ASSERT_EQ(write(output[1], filling.data(), filling.size()), static_cast<ssize_t>(filling.size()));
+    const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch, {}, output[1]);
+    close(output[1]);
+    ASSERT_GT(child, 0);
+    // Its main thread writing to its output, which has no room left.
+    bool held = false;
+    for (int tenths = 0; tenths < 600 && !held; ++tenths) {
+        held = read_file("/proc/" + std::to_string(child) + "/syscall").rfind("1 0x1 ", 0) == 0;
+        if (!held)
+            usleep(100 * 1000);
+    }
+    std::remove((photos + "/a.jpg").c_str());
+    std::remove((photos + "/b.jpg").c_str());
+    std::string printed;
+    char bytes[4096];
+    for (ssize_t count; (count = read(output[0], bytes, sizeof bytes)) > 0;)
+        printed.append(bytes, static_cast<std::size_t>(count));
+    close(output[0]);
+    const finished_run run = wait_for(child, scratch);
+
+    ASSERT_TRUE(held) << printed << run.err;
+    EXPECT_EQ(run.exit_status, 8) << printed << run.err;
+    EXPECT_EQ(printed.find("producing:"), std::string::npos) << "nothing encoded: " << printed;
+    std::vector<std::string> named;
+    for (const std::string& line : lines_of(run.err))
+        if (line.rfind("kestrel_make_show: could not be read", 0) == 0)
+            named.push_back(line);
+    EXPECT_EQ(named, (std::vector<std::string>{"kestrel_make_show: could not be read: " + photos + "/a.jpg: not found",
+                                               "kestrel_make_show: could not be read: " + photos + "/b.jpg: not found"}));
+    EXPECT_EQ(last_line(run.err), "kestrel_make_show: Not one photo of the slideshow could be read. (result 8)");
+    EXPECT_EQ(read_file(video), existing_bytes);
+    EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
 }
 
 // A photo or the music whose file stops answering while the video is made
@@ -601,6 +700,12 @@ INSTANTIATE_TEST_SUITE_P(
                       "no music file at %m: a folder, not a file"},
         refused_input{"MusicMissing", music_as([](const std::string&) { return true; }), 66,
                       "no music file at %m: not found"},
+        refused_input{"FolderALinkToNothing",
+                      [](show_inputs& inputs, std::string&) {
+                          inputs.photos += "-link";
+                          return symlink("gone", inputs.photos.c_str()) == 0;
+                      },
+                      66, "the folder %f is a link to nothing"},
         refused_input{"FolderMissing",
                       [](show_inputs& inputs, std::string&) {
                           inputs.photos += "/gone";
@@ -619,9 +724,21 @@ INSTANTIATE_TEST_SUITE_P(
                       "mac-medium, mac-high, tube-low, tube-medium, tube-high, mpeg, windows-simple, default."}),
     [](const testing::TestParamInfo<refused_input>& info) { return std::string(info.param.name); });
 
-std::string last_line(const std::string& text) {
-    const std::vector<std::string> lines = lines_of(text);
-    return lines.empty() ? std::string() : lines.back();
+
+// OUT in a folder that is not there (or is no folder) is refused as a
+// wrong argument before any photo opens.
+TEST(MakeShowProgram, AnOutWhoseFolderIsMissingIsRefusedBeforeAnythingOpens) {
+    TempDir scratch;
+    const show_inputs inputs = make_inputs(scratch, 1);
+    for (const std::string& folder : {scratch.file("gone"), inputs.music}) {
+        SCOPED_TRACE(folder);
+        const finished_run run =
+            run_make_show({inputs.photos, inputs.music, "windows-simple", folder + "/show.avi"}, scratch);
+        EXPECT_EQ(run.exit_status, 64) << run.out << run.err;
+        EXPECT_EQ(run.err, "kestrel_make_show: will not write " + folder + "/show.avi: its folder " + folder +
+                               (folder == inputs.music ? " is no folder" : " does not exist") + "; nothing was made\n");
+        EXPECT_EQ(run.out, "") << "refused before the photos are opened";
+    }
 }
 
 // Waits for the production's first line, changes what `change` changes,

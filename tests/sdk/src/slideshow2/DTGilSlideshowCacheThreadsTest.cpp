@@ -102,6 +102,23 @@ TEST(photo_cache, decodes_as_large_as_the_frame_shows_the_photo) {
     }
 }
 
+// A picture decoded for one frame size is never drawn on another: after a
+// preview's frames, the production's frames show each photo as a show
+// opened for the production alone shows it, whatever was rendered before.
+TEST(photo_cache, decodes_anew_for_a_new_frame_size) {
+    grey_show slides(2, 400, 300);
+    ASSERT_EQ(slides.cache().get(0)->width(), 64u);
+    ASSERT_EQ(slides.cache().get(1)->width(), 64u);
+    // The height alone: no change of the timeline comes with it.
+    slides.show->apply_settings(media_settings::create()->set("frame-height", "72"));
+    for (unsigned slide = 0; slide < 2; ++slide) {
+        const photo_cache::picture_ptr picture = slides.cache().get(slide);
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->width(), 128u) << "slide " << slide;
+        EXPECT_EQ(picture->height(), 96u) << "slide " << slide;
+    }
+}
+
 // Nothing to draw, but never a hang: the slot is ready all the same.
 TEST(photo_cache, marks_a_slot_ready_when_its_load_fails) {
     const char* kinds[] = {"file deleted", "file emptied", "no photo", "slide gone"};

@@ -2,11 +2,13 @@
 // reported as result codes, pause, resume, stop and release while running.
 
 #include "DTErrors.h"
+#include "SlideshowDoubles.h"
 #include "slideshow2/DTSlideshowProduce.h"
 #include "support/MediaProbe.h"
 #include "support/ShowStandIn.h"
 #include "support/TestFiles.h"
 
+#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -194,6 +196,64 @@ INSTANTIATE_TEST_SUITE_P(
         failure_case{"no_source", "windows-simple", no_source, in_folder, 7,
                      "[kestrel][error][slideshow_produce] invalid av_source\n", false}),
     [](const testing::TestParamInfo<failure_case>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// A slideshow whose photos open, or not, and whose renders draw a photo,
+// or not, as told; the pictures come from the stand-in.
+class photo_outcome_slideshow : public test::recording_slideshow {
+public:
+    std::vector<unreadable_photo> refused;          // at the start; none: one opens
+    std::vector<unreadable_photo> met_while_drawn;  // by the production's renders
+    bool drew_a_photo = true;
+
+    bool take_photo_drawn() override { return drew_a_photo; }
+    bool some_photo_opens(std::vector<unreadable_photo>& why) override {
+        why = refused;
+        return refused.empty();
+    }
+    // The first take is the producer's clearing of what came before it.
+    std::vector<unreadable_photo> take_unreadable_photos() override {
+        return ++takes_ == 1 ? std::vector<unreadable_photo>() : met_while_drawn;
+    }
+
+private:
+    int takes_ = 0;
+};
+
+} // namespace
+
+// Not one photo readable: no video is worth making. Found at the start, the
+// production ends before its first picture; found only at the end (every
+// photo failed on the way), after the last. Either way the photos are named.
+TEST(ProduceThreads, AShowOfWhichNotOnePhotoCouldBeReadFailsNamingThem) {
+    const unreadable_photo gone{"/photos/a.jpg", "not found"}, emptied{"/photos/b.jpg", "empty file"};
+    for (const bool at_start : {true, false}) {
+        SCOPED_TRACE(at_start ? "none opens at the start" : "none drawn");
+        small_production p(400.0);
+        const auto model = new photo_outcome_slideshow;
+        const slideshow_ptr show = boost::make_shared<slideshow>(model);
+        if (at_start)
+            model->refused = {gone, emptied};
+        else
+            model->met_while_drawn = {emptied, gone};
+        model->drew_a_photo = false;
+        testing::internal::CaptureStdout();
+        slideshow_produce_ptr producer =
+            slideshow_produce_creator::create(p.show.source(), show, p.show.buffering_switch(), p.path, p.settings);
+        producer->produce(p.watch.progress(), p.watch.finished());
+        const int result = p.watch.wait_result();
+        const std::vector<unreadable_photo> named = producer->unreadable_photos();
+        producer.reset();
+        testing::internal::GetCapturedStdout();
+
+        EXPECT_EQ(slideshow_produce::no_photo_readable, result);
+        const std::vector<unreadable_photo> expected =
+            at_start ? std::vector<unreadable_photo>{gone, emptied} : std::vector<unreadable_photo>{emptied, gone};
+        EXPECT_EQ(expected, named);
+        EXPECT_EQ(at_start ? 0 : 10, p.show.pictures_read());
+    }
+}
 
 // The application's form of the creator, given no slideshow: a failure
 // reported once started, never a crash, and no file.
