@@ -86,13 +86,8 @@ std::string unusable_path_reason(const std::string& path) {
     if (!is_utf8_text(path))
         return not_utf8_name_reason;
     struct stat status;
-    if (::stat(path.c_str(), &status) != 0) {
-        const int error = errno;
-        struct stat link;
-        if (error == ENOENT && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
-            return "a link to nothing";
-        return errors::file_access_reason(error);
-    }
+    if (::stat(path.c_str(), &status) != 0)
+        return missing_file_reason(path, errno);
     if (S_ISDIR(status.st_mode))
         return may(path, R_OK | X_OK) ? std::string() : errors::file_access_reason(EACCES);
     const std::string irregular = irregular_file_reason(status.st_mode);

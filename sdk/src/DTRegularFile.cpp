@@ -81,10 +81,17 @@ std::string irregular_file_reason(mode_t mode) {
     return kind.rfind("not ", 0) == 0 ? kind : "not a regular file: " + kind;
 }
 
+std::string missing_file_reason(const std::string& path, int error) {
+    struct stat link;
+    if (error == ENOENT && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+        return "a link to nothing";
+    return errors::file_access_reason(error);
+}
+
 std::string file_kind_reason(const std::string& path) {
     struct stat status;
     if (::stat(path.c_str(), &status) != 0)
-        return errors::file_access_reason(errno);
+        return missing_file_reason(path, errno);
     return irregular_file_reason(status.st_mode);
 }
 
@@ -96,7 +103,7 @@ int open_regular_file(const std::string& path, std::string* reason, long long* s
     struct stat status;
     if (::stat(path.c_str(), &status) != 0) {
         const int error = errno;
-        return refuse(error, errors::file_access_reason(error), reason);
+        return refuse(error, missing_file_reason(path, error), reason);
     }
     if (!S_ISREG(status.st_mode))
         return refuse(S_ISDIR(status.st_mode) ? EISDIR : EINVAL, irregular_file_reason(status.st_mode), reason);

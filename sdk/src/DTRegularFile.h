@@ -36,6 +36,11 @@ const char* file_kind_words(mode_t mode);
 // "... a socket"; empty for a regular file.
 std::string irregular_file_reason(mode_t mode);
 
+// Why the path, which the system could not look at (errno `error`), cannot
+// be opened: "a link to nothing" for a symbolic link whose target is not
+// there, else errors::file_access_reason.
+std::string missing_file_reason(const std::string& path, int error);
+
 // Why the path cannot be opened as a media file, by what it is: missing
 // or not allowed (errors::file_access_reason), irregular as above; empty
 // for a regular file. Looks without opening.

@@ -484,6 +484,12 @@ INSTANTIATE_TEST_SUITE_P(
     Changes, MakeShowVanishing,
     testing::Values(vanishing_photo{"deleted", [](const std::string& path) { std::remove(path.c_str()); },
                                     "could not be read, shown black: ", "not found"},
+                    vanishing_photo{"left_as_a_link_to_nothing",
+                                    [](const std::string& path) {
+                                        std::remove(path.c_str());
+                                        (void)symlink("gone.jpg", path.c_str());
+                                    },
+                                    "could not be read, shown black: ", "a link to nothing"},
                     vanishing_photo{"replaced", [](const std::string& path) {
                                         write_file(path, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
                                     },
