@@ -132,6 +132,42 @@ std::vector<std::string> names_in(const std::string& folder) {
 
 const char existing_bytes[] = "an older video, kept until a new one is complete";
 
+// A folder of photos, each a copy of one JPEG, and a music file in the
+// scratch folder. Each slide adds some 5 s of video; a show of twelve
+// takes the maker over a second to make, room enough to change something
+// while it works.
+struct show_inputs {
+    std::string photos;
+    std::string music;
+};
+
+show_inputs make_inputs(const TempDir& scratch, const std::vector<std::string>& names,
+                        const tone_file& tone = tone_file()) {
+    show_inputs inputs{scratch.file("photos"), scratch.file("music.wav")};
+    mkdir(inputs.photos.c_str(), 0755);
+    const std::string photo = make_jpeg(jpeg_options());
+    for (const std::string& name : names)
+        write_file(inputs.photos + "/" + name, photo);
+    make_tone_file(inputs.music, tone);
+    return inputs;
+}
+
+show_inputs make_inputs(const TempDir& scratch, int photo_count) {
+    std::vector<std::string> names;
+    for (int i = 0; i < photo_count; ++i)
+        names.push_back(std::to_string(100 + i) + ".jpg");
+    return make_inputs(scratch, names);
+}
+
+// The video OUT ("out/show.avi" in the scratch folder), holding an older
+// video's bytes that a making must leave as they are until it is complete.
+std::string older_video(const TempDir& scratch) {
+    const std::string out = scratch.file("out");
+    mkdir(out.c_str(), 0755);
+    write_file(out + "/show.avi", existing_bytes);
+    return out + "/show.avi";
+}
+
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -226,17 +262,10 @@ TEST(MakeShowProgram, AStopBySignalLeavesTheExistingFileAsItWas) {
     for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         SCOPED_TRACE(number);
         TempDir scratch;
-        const std::string photos = scratch.file("photos");
-        ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
-        const std::string photo = make_jpeg(jpeg_options());
         // Three minutes of show: far longer than the signal takes to come.
-        for (int i = 0; i < 30; ++i)
-            write_file(photos + "/" + std::to_string(100 + i) + ".jpg", photo);
-        const std::string music = scratch.file("music.wav");
-        make_tone_file(music, tone_file());
-        const std::string out = scratch.file("out"), video = out + "/show.avi";
-        ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
-        write_file(video, existing_bytes);
+        const show_inputs inputs = make_inputs(scratch, 30);
+        const std::string &photos = inputs.photos, &music = inputs.music;
+        const std::string video = older_video(scratch), out = scratch.file("out");
 
         int reader[2] = {-1, -1};
         const bool reader_leaves = number == SIGPIPE;
@@ -277,15 +306,9 @@ TEST(MakeShowProgram, AStopWhileThePhotosOpenEndsTheMakerAsCancelled) {
     for (const int number : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(number);
         TempDir scratch;
-        const std::string photos = scratch.file("photos");
-        ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
-        for (const char* name : {"a.jpg", "b.jpg"})
-            write_file(photos + "/" + name, make_jpeg(jpeg_options()));
-        const std::string music = scratch.file("music.wav");
-        make_tone_file(music, tone_file());
-        const std::string out = scratch.file("out"), video = out + "/show.avi";
-        ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
-        write_file(video, existing_bytes);
+        const show_inputs inputs = make_inputs(scratch, {"a.jpg", "b.jpg"});
+        const std::string &photos = inputs.photos, &music = inputs.music;
+        const std::string video = older_video(scratch), out = scratch.file("out");
         const std::string hang_now = scratch.file("hang now");
         write_file(hang_now, "");
         const char* sanitizer = std::getenv("ASAN_OPTIONS");
@@ -314,15 +337,9 @@ TEST(MakeShowProgram, AStopWhileThePhotosOpenEndsTheMakerAsCancelled) {
 // "2 slides, ..." (its output a full pipe) while the photos go.
 TEST(MakeShowProgram, AShowOfWhichNotOnePhotoCouldBeReadMakesNoVideoAndNamesThem) {
     TempDir scratch;
-    const std::string photos = scratch.file("photos");
-    ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
-    for (const char* name : {"a.jpg", "b.jpg"})
-        write_file(photos + "/" + name, make_jpeg(jpeg_options()));
-    const std::string music = scratch.file("music.wav");
-    make_tone_file(music, tone_file());
-    const std::string out = scratch.file("out"), video = out + "/show.avi";
-    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
-    write_file(video, existing_bytes);
+    const show_inputs inputs = make_inputs(scratch, {"a.jpg", "b.jpg"});
+    const std::string &photos = inputs.photos, &music = inputs.music;
+    const std::string video = older_video(scratch), out = scratch.file("out");
 
     int output[2] = {-1, -1};
     ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
@@ -383,18 +400,12 @@ TEST(MakeShowProgram, AStopBySignalEndsTheMakerWhileAPhotoOrTheMusicDoesNotAnswe
         const int number = each.number;
         SCOPED_TRACE(std::string(each.what) + " hangs, signal " + std::to_string(number));
         TempDir scratch;
-        const std::string photos = scratch.file("photos");
-        ASSERT_EQ(mkdir(photos.c_str(), 0755), 0);
-        for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
-            write_file(photos + "/" + name, make_jpeg(jpeg_options()));
-        const std::string music = scratch.file("music.wav");
-        // Longer than the show: the producer reads it to the last picture.
+        // Music longer than the show: the producer reads it to the last picture.
         tone_file tone;
         tone.seconds = 30.0;
-        make_tone_file(music, tone);
-        const std::string out = scratch.file("out"), video = out + "/show.avi";
-        ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
-        write_file(video, existing_bytes);
+        const show_inputs inputs = make_inputs(scratch, {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}, tone);
+        const std::string &photos = inputs.photos, &music = inputs.music;
+        const std::string video = older_video(scratch), out = scratch.file("out");
         const std::string hang_now = scratch.file("hang now");
         const std::string stuck = music_hangs ? music : photos + "/d.jpg";
         const char* sanitizer = std::getenv("ASAN_OPTIONS");
@@ -507,24 +518,6 @@ INSTANTIATE_TEST_SUITE_P(
 } // namespace
 
 namespace {
-
-// A folder of photos and a music file in the scratch folder. Each slide
-// adds some 5 s of video; a show of twelve takes the maker over a second
-// to make, room enough to change something while it works.
-struct show_inputs {
-    std::string photos;
-    std::string music;
-};
-
-show_inputs make_inputs(const TempDir& scratch, int photo_count) {
-    show_inputs inputs{scratch.file("photos"), scratch.file("music.wav")};
-    mkdir(inputs.photos.c_str(), 0755);
-    const std::string photo = make_jpeg(jpeg_options());
-    for (int i = 0; i < photo_count; ++i)
-        write_file(inputs.photos + "/" + std::to_string(100 + i) + ".jpg", photo);
-    make_tone_file(inputs.music, tone_file());
-    return inputs;
-}
 
 // What stands at a path, without following a link: its kind and its bytes
 // (a link's target).
