@@ -19,6 +19,7 @@
 // Making the photos (six 12-megapixel camera-like JPEGs) takes a few
 // seconds.
 
+#include "DTFolderEntries.h"
 #include "DTNumberText.h"
 #include "DTUnfinishedVideo.h"
 #include "slideshow2/DTSlideshowProduce.h"
@@ -29,7 +30,6 @@
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -92,17 +92,10 @@ void make_files(const test::TempDir& folder) {
     test::make_tone_file(folder.file("music.mp3"), tone);
 }
 
-// The names in a folder, "." and ".." left out.
+// The names in a folder, hidden ones (an unfinished video's) included.
 std::vector<std::string> folder_names(const std::string& folder) {
     std::vector<std::string> names;
-    if (DIR* listing = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(listing)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(listing);
-    }
+    list_folder(folder, names, true);
     return names;
 }
 
