@@ -298,8 +298,11 @@ int AudioPlayer::streamCallback(const void* /*input*/, void* output, unsigned lo
         std::lock_guard<std::mutex> lock(clockMutex);
         const double now = timeInfo ? timeInfo->currentTime : 0.0;
         if (lastStreamTime_ == -1.0)
-            firstStreamTime_ = now;
-        lastStreamTime_ = now;
+            firstStreamTime_ = lastStreamTime_ = now;
+        // A host's stream time is an estimate (JACK's, from its cycles)
+        // that may step back a little when a cycle comes late; the sound
+        // played only moves on, and so does the time shown.
+        lastStreamTime_ = std::max(lastStreamTime_, now);
     }
     try {
         const kestrel::read_interruption_scope reading(reads_);
