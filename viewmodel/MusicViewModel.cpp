@@ -5,7 +5,7 @@
 #include "componentmodel/EventTypes.h"
 #include "componentmodel/GuardedReceiver.h"
 
-#include "DTRegularFile.h"
+#include "DTPathFacts.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <QDir>

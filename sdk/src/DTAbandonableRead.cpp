@@ -1,6 +1,7 @@
 #include "DTAbandonableRead.h"
 
 #include "DTFailureReason.h"
+#include "DTPathWalk.h"
 #include "DTRegularFile.h"
 
 #include <sys/stat.h>
@@ -18,21 +19,16 @@
 
 namespace kestrel {
 
-const char unanswered_file_reason[] = "does not answer: earlier reads that never answered still wait";
-
 namespace {
-
-// How often a waiting caller looks at its interruption.
-const std::chrono::milliseconds interruption_look(50);
 
 // What a call reads of a regular file at a time, at least: a photo of a
 // few hundred KiB comes with its opening, a camera's photo in a few dozen
 // calls.
 const std::size_t read_ahead_size = 256 * 1024;
 
-thread_local read_interruption_ptr current_interruption;
-
-[[noreturn]] void refuse(const std::string& reason) { KESTREL_THROW(errors::failure(reason)); }
+[[noreturn]] void refuse(const std::string& reason, int error) {
+    KESTREL_THROW(errors::failure(reason) << errinfo_errno(error));
+}
 
 [[noreturn]] void read_failed(int error) {
     KESTREL_THROW(errors::failure("cannot be read: " + std::generic_category().message(error))
@@ -118,67 +114,21 @@ read_answer read_into(int fd, uint8_t* buffer, std::size_t wanted, bool regular)
 
 } // namespace
 
-read_interruption_scope::read_interruption_scope(read_interruption_ptr interruption)
-    : outer_(std::move(current_interruption)) {
-    current_interruption = std::move(interruption);
-}
-
-read_interruption_scope::~read_interruption_scope() { current_interruption = std::move(outer_); }
-
-read_interruption_ptr current_read_interruption() { return current_interruption; }
-
 // What the file and the calls made for it on the set's threads share; a
 // call keeps it alive while it runs. While a call is under way (asked, not
 // yet answered) the descriptor and `bytes` are the call's; otherwise the
 // caller's. A call whose caller has left closes the descriptor.
-struct abandonable_file::worker {
-    std::mutex mutex;
-    std::condition_variable answered_changed;
-    read_threads threads;
-    // Set by the caller.
-    bool outstanding = false; // a call asked whose answer the caller has not taken
-    bool closing = false;     // the caller left
-    bool holds_place = false; // the caller gave up on the call under way, which keeps a place
-    file_system_id place_file_system = 0; // of the place held
+struct abandonable_file::worker : call_state {
     // Set by the calls.
-    bool answered = false;
     int fd;
     long long size; // -1 for what is no regular file
-    // Where the file lies, whose places its calls left waiting take: of
-    // the path until the file is open, then of the file.
-    file_system_id file_system = 0;
-    std::string refusal;       // why the opening found nothing to read
-    bool at_hand = false;      // the caller may try read_at_hand
+    std::string refusal;        // why the opening found nothing to read
+    bool at_hand = false;       // the caller may try read_at_hand
     std::vector<uint8_t> bytes; // what the last read put in it
     read_answer answer;
 
-    worker(read_threads threads, int descriptor, long long size)
-        : threads(std::move(threads)), fd(descriptor), size(size) {}
-
-    // Under the mutex.
-    bool call_under_way() const { return outstanding && !answered; }
-
-    // Under the mutex: the caller gives up on the call under way, which
-    // keeps a place of the set until it answers.
-    void give_up() {
-        if (call_under_way() && !holds_place) {
-            holds_place = true;
-            place_file_system = file_system;
-            threads.take_place(place_file_system);
-        }
-    }
-
-    // Runs `call` on a thread of the set, or here when none can be started
-    // (without a way out then).
-    void ask(const std::function<void()>& call) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            outstanding = true;
-            answered = false;
-        }
-        if (!threads.run(call))
-            call();
-    }
+    worker(read_threads threads, std::string file, int descriptor, long long size)
+        : call_state(std::move(threads), std::move(file)), fd(descriptor), size(size) {}
 
     // On the call's thread: up to `wanted` bytes into `bytes`.
     read_answer read_bytes(int descriptor, std::size_t wanted, bool regular) {
@@ -194,27 +144,25 @@ struct abandonable_file::worker {
         return read_into(descriptor, bytes.data(), wanted, regular);
     }
 
-    // The call of the opening: the regular file at `path`, and its first
-    // bytes unless the caller finds them at hand.
+    // The call of the opening: the regular file at `path`, followed one
+    // name at a time so that each file system asked is told (a link on
+    // this machine's disk may lead into a share), and its first bytes
+    // unless the caller finds them at hand.
     static void open_call(const std::shared_ptr<worker>& self, const std::string& path) {
         std::string refusal;
         long long size = -1;
         int opened = -1;
         try {
-            opened = open_regular_file(path, &refusal, &size, true);
+            opened = open_regular_file(path, &refusal, &size, true, self.get());
         } catch (const std::bad_alloc&) {
+            opened = -ENOMEM;
             refusal = errors::file_access_reason(ENOMEM);
         }
         const at_hand_look look = opened >= 0 ? look_at_hand(opened, size) : at_hand_look();
         read_answer first;
-        if (opened >= 0 && !look.first_bytes)
+        if (opened >= 0 && !look.first_bytes && self->asking(file_system_of_descriptor(opened)))
             first = self->read_bytes(opened, read_ahead_size, true);
-        // A link on the way may lead to another file system than the
-        // path's words tell.
-        const file_system_id file_system = opened >= 0 ? file_system_of_descriptor(opened) : 0;
         std::unique_lock<std::mutex> lock(self->mutex);
-        if (opened >= 0)
-            self->file_system = file_system;
         self->fd = opened;
         self->size = size;
         self->refusal = refusal;
@@ -228,46 +176,16 @@ struct abandonable_file::worker {
         self->finish(lock, answer);
     }
 
-    // Under `lock`, on the call's thread: gives the answer, the place back,
-    // and closes the descriptor when the caller has left.
+    // Under `lock`, on the call's thread: gives the answer, and closes the
+    // descriptor when the caller has left.
     void finish(std::unique_lock<std::mutex>& lock, const read_answer& given) {
         answer = given;
-        answered = true;
-        if (holds_place) {
-            holds_place = false;
-            threads.give_back_place(place_file_system);
-        }
         const int left_fd = closing ? fd : -1;
         if (closing)
             fd = -1;
-        lock.unlock();
-        answered_changed.notify_all();
+        call_state::answer(lock);
         if (left_fd >= 0)
             ::close(left_fd);
-    }
-
-    // Waits under `lock` until `ready`; without an interruption as long as
-    // it takes, else gives up once it is or was switched on and one more
-    // look has passed: a read that answers at once is not given up for a
-    // stop that comes while it runs.
-    template <class Ready>
-    void wait(std::unique_lock<std::mutex>& lock, const read_interruption* interruption, Ready ready) {
-        if (!interruption) {
-            answered_changed.wait(lock, ready);
-            return;
-        }
-        const unsigned long long before = interruption->times_on();
-        bool seen_on = false;
-        while (!ready()) {
-            if (interruption->on() || interruption->times_on() != before) {
-                if (seen_on) {
-                    give_up();
-                    KESTREL_THROW(read_interrupted());
-                }
-                seen_on = true;
-            }
-            answered_changed.wait_for(lock, interruption_look);
-        }
     }
 
     // The caller goes: the descriptor is closed here, or by the call under
@@ -298,14 +216,16 @@ long long size_of(int descriptor) {
 
 } // namespace
 
-bool abandonable_file::start_worker(int descriptor, read_threads& threads) {
+bool abandonable_file::start_worker(int descriptor, const std::string& file, read_threads& threads) {
     if (watched_ == watched_interruption::opener) {
         if (!interruption_)
             return false;
         if (interruption_->on())
             KESTREL_THROW(read_interrupted());
     }
-    worker_ = std::make_shared<worker>(threads, descriptor, descriptor >= 0 ? size_ : -1);
+    // A long wait names the file: a descriptor's as the system names it.
+    worker_ = std::make_shared<worker>(threads, file.empty() && descriptor >= 0 ? real_path_of(descriptor) : file,
+                                       descriptor, descriptor >= 0 ? size_ : -1);
     if (descriptor >= 0)
         worker_->file_system = file_system_of_descriptor(descriptor);
     return true;
@@ -321,12 +241,15 @@ read_interruption_ptr abandonable_file::watched() const {
 }
 
 abandonable_file::abandonable_file(const std::string& path, read_threads threads)
-    : watched_(watched_interruption::opener), interruption_(current_read_interruption()) {
+    : abandonable_file(path, watched_interruption::opener, std::move(threads)) {}
+
+abandonable_file::abandonable_file(const std::string& path, watched_interruption watching, read_threads threads)
+    : watched_(watching), interruption_(current_read_interruption()) {
     std::string refusal;
-    if (!start_worker(-1, threads)) {
+    if (!start_worker(-1, path, threads)) {
         fd_ = open_regular_file(path, &refusal, &size_);
-        if (!refusal.empty())
-            refuse(refusal);
+        if (fd_ < 0)
+            refuse(refusal, -fd_);
         return;
     }
     // A photo on this machine's disk is opened here, at once; the rest by
@@ -338,13 +261,15 @@ abandonable_file::abandonable_file(const std::string& path, read_threads threads
         at_hand_fd_ = known;
         return;
     }
-    refuse_when_full();
     const std::shared_ptr<worker> self = worker_;
     worker_->ask([self, path] { worker::open_call(self, path); });
+    int error = 0;
     try {
+        const read_interruption_ptr interruption = watched();
         std::unique_lock<std::mutex> lock(worker_->mutex);
-        worker_->wait(lock, interruption_.get(), [this] { return worker_->answered; });
+        worker_->wait(lock, interruption.get(), [this] { return worker_->answered; });
         refusal = worker_->refusal;
+        error = worker_->fd < 0 ? -worker_->fd : 0;
         size_ = worker_->size;
         if (worker_->at_hand)
             at_hand_fd_ = worker_->fd;
@@ -355,16 +280,16 @@ abandonable_file::abandonable_file(const std::string& path, read_threads threads
         worker_->leave(); // no destructor runs for a constructor that throws
         throw;
     }
-    if (!refusal.empty()) {
+    if (error) {
         worker_.reset();
-        refuse(refusal);
+        refuse(refusal, error);
     }
 }
 
 abandonable_file::abandonable_file(int descriptor, watched_interruption watched, read_threads threads)
     : watched_(watched), interruption_(current_read_interruption()), size_(size_of(descriptor)) {
     try {
-        if (!start_worker(descriptor, threads)) {
+        if (!start_worker(descriptor, std::string(), threads)) {
             fd_ = descriptor;
             return;
         }

@@ -1,52 +1,55 @@
 #pragma once
 // Reading files that may never answer (a network share that hangs) so that
-// whoever waits for them can leave. A read_interruption is switched on by
-// whoever stops the work (a producer's stop, a photo cache or a photo
-// manager that goes); every open and read made within a
-// read_interruption_scope of it then gives up with read_interrupted, a
-// wait under way included (within a tenth of a second: a read that answers
-// within a twentieth goes on).
+// whoever waits for them can leave: every open and read made within a
+// read_interruption_scope (DTReadInterruption.h) gives up with
+// read_interrupted once its interruption is switched on, a wait under way
+// included (within a tenth of a second: a read that answers within a
+// twentieth goes on).
 //
 // An abandonable_file made within a scope never waits on the caller's
 // thread for a disk, a network or another program. A file of this
 // machine's disk whose path the system knows already, and which no other
 // program holds a lease on, is opened at once (open_known_local_file);
-// anything else is opened (as open_regular_file opens: looked at first,
-// never waiting in open() but for a lease to be let go, regular files
-// only) by a call on a thread of a read_threads set (DTReadThreads.h),
+// anything else is opened (as open_regular_file opens: located first,
+// regular files only, never waiting in open() but for a lease to be let
+// go) by a call on a thread of a read_threads set (DTAbandonableCall.h),
 // with its first bytes. Reads take the bytes the system has at hand on the
 // caller's thread (where the system can tell: see no_wait_calls in
 // DTRegularFile.h); the rest is read by a call, ahead in large pieces,
 // into bytes the call owns, and so is what such a read says ends before
 // the length the file has. So a photo on a local disk costs what a direct
-// read costs, and one elsewhere about one hand-over between threads. The end of a file, once met, is remembered
-// until a seek: no read past it asks anything again.
+// read costs, and one elsewhere about one hand-over between threads. The
+// end of a file, once met, is remembered until a seek: no read past it
+// asks anything again.
 //
 // A caller that gives up leaves its call behind: the call goes on, and its
 // bytes come first to the file's next read, which waits for them; when the
 // file goes first, the call closes the descriptor if it ever returns, and
 // touches nothing but the state it shares with the file. Such a call keeps
-// one of the set's few places for calls left waiting on the file's file
-// system (DTFileSystem.h) until it returns; while all of a file system's
-// are taken, whatever needs a new call on it (an opening, a read of bytes
-// not at hand) and the taking over of a descriptor of it are refused at
-// once as a file that does not answer. Files on other file systems are
-// opened and read as ever: a share that hangs costs this machine's disk
-// nothing. When no thread can be started a call runs on the caller's
-// thread, without a way out; made outside any scope, the file is opened
-// and read on the caller's thread.
+// one of the set's few places for calls left waiting on the file system
+// it asks (DTFileSystem.h): the opening follows the path one name at a
+// time and tells each file system it asks, so a link on this machine's
+// disk into a share that hangs counts on the share. While all of a file
+// system's places are taken, whatever needs a new call on it (a step of an
+// opening, a read of bytes not at hand) and the taking over of a
+// descriptor of it are refused at once as a file that does not answer.
+// Files on other file systems are opened and read as ever: a share that
+// hangs costs this machine's disk nothing. When no thread can be started
+// a call runs on the caller's thread, without a way out; made outside any
+// scope, the file is opened and read on the caller's thread. A wait that
+// lasts is listed (DTLongWaits.h) with the file and why.
 //
 // A file opened on one thread and read later on others (the music: opened
 // by its loader, read by the producer and the preview) watches instead the
-// scope in force on the thread of each call (watched_interruption::caller):
-// it always reads as above, and a read made outside any scope waits as
-// long as its call takes.
+// scope in force on the thread of each call (watched_interruption::caller),
+// its opening included: it always opens and reads as above, and a call
+// made outside any scope waits as long as it takes.
 //
-// Threads: an interruption may be switched from any thread; a scope
-// belongs to the thread that made it; an abandonable_file is used by one
-// thread at a time.
+// Threads: an abandonable_file is used by one thread at a time.
 
+#include "DTAbandonableCall.h"
 #include "DTErrors.h"
+#include "DTReadInterruption.h"
 #include "DTReadThreads.h"
 
 #include <boost/noncopyable.hpp>
@@ -61,66 +64,24 @@
 
 namespace kestrel {
 
-class read_interruption {
-public:
-    // On: the waits of its scopes give up, also one that is switched off
-    // again before it looks, and so does every later open and read; off:
-    // they wait again.
-    void set(bool on) {
-        if (on)
-            ++times_on_;
-        on_ = on;
-    }
-    bool on() const { return on_; }
-    // How often it was switched on: a wait gives up when this changes.
-    unsigned long long times_on() const { return times_on_; }
-
-private:
-    std::atomic<bool> on_{false};
-    std::atomic<unsigned long long> times_on_{0};
-};
-
-typedef std::shared_ptr<read_interruption> read_interruption_ptr;
-
-// While it lives, the files this thread opens watch `interruption` (none
-// when null); scopes nest, the inner one counts.
-class read_interruption_scope : private boost::noncopyable {
-public:
-    explicit read_interruption_scope(read_interruption_ptr interruption);
-    ~read_interruption_scope();
-
-private:
-    read_interruption_ptr outer_;
-};
-
-// The interruption the calling thread's files watch; null outside any scope.
-read_interruption_ptr current_read_interruption();
-
-// A wait given up because its interruption was switched on.
-class read_interrupted : public errors::failure {
-public:
-    read_interrupted() : errors::dt_error("reading was stopped") {}
-};
-
 // Whose interruption the waits of a file watch.
 enum class watched_interruption {
     opener, // the scope in force where the file is made
     caller, // the scope in force on the thread of each call, at that call
 };
 
-// Why a file, or a read of it, is refused while every place for calls
-// left waiting on its file system is taken: "does not answer: ...". Thrown as errors::failure
-// with errinfo_errno EBUSY: it may be read once those calls come back.
-extern const char unanswered_file_reason[];
-
 class abandonable_file : private boost::noncopyable {
 public:
-    // Opens the regular file at the UTF-8 path. Throws errors::failure
-    // with the reason when there is none to read ("not found", "not a
-    // regular file: a named pipe", ...) or when it needs a call to be
-    // opened and `threads` is full for the file system of the path,
-    // read_interrupted when given up.
+    // Opens the regular file at the path. Throws errors::failure with the
+    // reason and its errno when there is none to read ("not found", "not a
+    // regular file: a named pipe", ...) or when a step of its opening would
+    // ask a file system for which `threads` is full (unanswered_file_reason,
+    // EBUSY), read_interrupted when given up.
     explicit abandonable_file(const std::string& path, read_threads threads = read_threads::process());
+    // The same, watching the interruption `watched` says, from the opening
+    // on. Any refusal carries the errno (errinfo_errno) it came with.
+    abandonable_file(const std::string& path, watched_interruption watched,
+                     read_threads threads = read_threads::process());
     // Takes over an open descriptor (a pipe, say), read as above, and
     // refused as above when `threads` is full for its file system; closes
     // it when it throws.
@@ -151,7 +112,7 @@ private:
     // Makes the state shared with the calls on threads: within a scope,
     // or always for `caller`; false when the file is read on the caller's
     // thread alone.
-    bool start_worker(int descriptor, read_threads& threads);
+    bool start_worker(int descriptor, const std::string& file, read_threads& threads);
     // Refuses a new call at once while the places for calls left waiting
     // are all taken.
     void refuse_when_full() const;

@@ -2,6 +2,8 @@
 
 #include "DTAbandonableRead.h"
 #include "DTFailureReason.h"
+#include "DTLongWaits.h"
+#include "DTPathFacts.h"
 #include "DTRegularFile.h"
 
 #include <boost/exception/get_error_info.hpp>
@@ -40,12 +42,12 @@ audio_decoder_ptr open_decoder(const audio_decoder_info& info) {
 // What the path is, when that alone refuses it as music: missing, a
 // folder, a pipe or device, empty; else nothing.
 std::string refusal_by_kind(const std::string& path) {
-    struct stat status;
-    if (::stat(path.c_str(), &status) != 0)
-        return errors::file_access_reason(errno);
-    if (!S_ISREG(status.st_mode))
-        return irregular_file_reason(status.st_mode);
-    return status.st_size == 0 ? "empty file" : std::string();
+    const path_facts facts = look_at_path(path);
+    if (facts.error)
+        return facts.reason;
+    if (!S_ISREG(facts.mode))
+        return irregular_file_reason(facts.mode);
+    return facts.size == 0 ? "empty file" : std::string();
 }
 
 // Why the file could not be opened as music, for a failure that does not
@@ -58,8 +60,12 @@ std::string opening_reason(const boost::exception& failure, const std::string& p
     const int* code = boost::get_error_info<errinfo_errno>(failure);
     if (code && (*code == EACCES || *code == EPERM))
         return errors::file_access_reason(*code);
-    if (code && *code == EBUSY) // refused while reads that never answered wait
-        return unanswered_file_reason;
+    // Refused while reads that never answered wait, given up past a
+    // patience, or another program's lease not let go.
+    if (code && (*code == EBUSY || *code == ETIMEDOUT))
+        return errors::file_access_reason(*code);
+    if (code && *code == EWOULDBLOCK)
+        return lease_reason;
     return "not a sound file that can be read";
 }
 

@@ -1,5 +1,6 @@
 #include "DTFailureReason.h"
 
+#include "DTAbandonableCall.h"
 #include "DTErrors.h"
 
 #include <boost/exception/get_error_info.hpp>
@@ -87,6 +88,11 @@ std::string file_access_reason(int error_number) {
         return "no permission to read it";
     case EISDIR:
         return "a folder, not a file";
+    // What the reads of files that may never answer refuse or give up with.
+    case EBUSY:
+        return unanswered_file_reason;
+    case ETIMEDOUT:
+        return patience_run_out_reason;
     default:
         return "cannot be opened: " + std::generic_category().message(error_number);
     }

@@ -26,8 +26,9 @@ std::string reason_of(const std::exception_ptr& failure);
 std::string log_text_of(const std::exception_ptr& failure);
 
 // A file that could not be opened, by the errno of the failed open: "not
-// found", "no permission to read it", "a folder, not a file", else the
-// system's words.
+// found", "no permission to read it", "a folder, not a file", "does not
+// answer" (ETIMEDOUT; EBUSY: unanswered_file_reason), else the system's
+// words.
 std::string file_access_reason(int error_number);
 
 } // namespace errors

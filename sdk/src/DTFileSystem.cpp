@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -120,17 +121,12 @@ bool network_behind(unsigned major, unsigned minor, int depth) {
 } // namespace
 
 file_system_id file_system_of_descriptor(int fd) {
+    // Without a sync the file system keeps what it knows: a share is not
+    // asked. The device number is the super block's, whatever the mount.
     struct statx facts;
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &facts) == 0 &&
-        (facts.stx_mask & STATX_MNT_ID))
-        return facts.stx_mnt_id;
-    // Systems before statx told the mount: the descriptor's own facts.
-    std::ifstream facts_file("/proc/self/fdinfo/" + std::to_string(fd));
-    std::string line;
-    while (std::getline(facts_file, line))
-        if (line.compare(0, 7, "mnt_id:") == 0)
-            return std::strtoull(line.c_str() + 7, nullptr, 10);
-    return 0;
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_TYPE, &facts) != 0)
+        return 0;
+    return makedev(facts.stx_dev_major, facts.stx_dev_minor);
 }
 
 file_system_id file_system_of_path(const std::string& path) {
@@ -144,18 +140,26 @@ file_system_id file_system_of_path(const std::string& path) {
     while (std::getline(mounts, line)) {
         std::istringstream words(line);
         words.imbue(std::locale::classic());
-        file_system_id id = 0;
-        std::string parent, numbers, root, mount_point;
-        if (!(words >> id >> parent >> numbers >> root >> mount_point))
+        unsigned long long id = 0, parent = 0;
+        unsigned major = 0, minor = 0;
+        char colon = 0;
+        std::string root, mount_point;
+        if (!(words >> id >> parent >> major >> colon >> minor >> root >> mount_point) || colon != ':')
             continue;
         mount_point = unescaped(mount_point);
         // A later mount on the same point hides the earlier.
         if (lies_under(whole, mount_point) && mount_point.size() >= found_length) {
-            found = id;
+            found = makedev(major, minor);
             found_length = mount_point.size();
         }
     }
     return found;
+}
+
+bool on_local_disk(int fd) {
+    struct statx facts;
+    return ::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_TYPE, &facts) == 0 &&
+           facts.stx_dev_major != 0 && !network_block_device(facts.stx_dev_major, facts.stx_dev_minor);
 }
 
 bool network_block_device(unsigned major, unsigned minor) {

@@ -1,9 +1,10 @@
 #pragma once
 // Which file system a file lies on, learnt without asking that file
 // system anything: a share that hangs is told apart from this machine's
-// disk without a wait. A file system is named by the mount it lies under
-// (the system's mount id, as /proc/self/mountinfo lists it); 0 when it
-// cannot be told. Any thread.
+// disk without a wait. A file system is named by its device number (as
+// stat and /proc/self/mountinfo give it), so a share mounted in two
+// places, or bound elsewhere, is one file system; 0 when it cannot be
+// told. Any thread.
 
 #include <string>
 
@@ -11,13 +12,21 @@ namespace kestrel {
 
 typedef unsigned long long file_system_id;
 
-// The mount of an open descriptor (also one located with O_PATH).
+// The file system of an open descriptor (also one located with O_PATH),
+// from what the system holds of it: never asks the file system.
 file_system_id file_system_of_descriptor(int fd);
 
-// The mount the path lies under, by its words alone (relative to the
-// working folder): the longest mount point that starts it. A link on the
-// way is not followed, since that would ask its file system.
+// The file system the path lies under by its words alone (relative to the
+// working folder): that of the longest mount point that starts it. A link
+// on the way is not followed, since that would ask its file system: where
+// links matter, a path is followed one name at a time (DTPathWalk.h).
 file_system_id file_system_of_path(const std::string& path);
+
+// Whether the descriptor lies on a disk of this machine, which answers
+// without the network: a file system on a block device (shares and
+// whatever else has no device number of its own are not) that is no
+// network_block_device. Asks no file system.
+bool on_local_disk(int fd);
 
 // Whether the block device MAJOR:MINOR has the network behind it although
 // it has a device number of its own: a network block device, a disk of an

@@ -1,7 +1,13 @@
 #include "DTFolderEntries.h"
 
+#include "DTAbandonableCall.h"
 #include "DTFailureReason.h"
+#include "DTPathFacts.h"
+#include "DTPathWalk.h"
+#include "DTReadInterruption.h"
 #include "DTRegularFile.h"
+
+#include <boost/exception/get_error_info.hpp>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -36,31 +42,63 @@ bool continues(const unsigned char* bytes, std::size_t total) {
     return true;
 }
 
-// Whether this process (its effective user) may do that to the path.
-bool may(const std::string& path, int what) { return ::faccessat(AT_FDCWD, path.c_str(), what, AT_EACCESS) == 0; }
-
 } // namespace
 
-int list_folder(const std::string& folder, std::vector<std::string>& names, bool hidden) {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir)
-        return errno;
-    std::vector<std::string> found;
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir.get());
-        if (!entry) {
-            if (errno != 0)
-                return errno;
-            break;
+int list_folder(const std::string& folder, std::vector<std::string>& names, bool hidden,
+                std::chrono::steady_clock::duration patience) {
+    struct listing {
+        int error = 0;
+        std::vector<std::string> names;
+    };
+    const auto list = [folder, hidden](call_steps& steps) {
+        listing got;
+        const located_path located = locate_path(folder, true, steps);
+        if (located.fd.get() < 0) {
+            got.error = located.error;
+            return got;
         }
-        const std::string name = entry->d_name;
-        if (name == "." || name == ".." || (!hidden && name[0] == '.'))
-            continue;
-        found.push_back(name);
+        if (!steps.asking(file_system_of_descriptor(located.fd.get()))) {
+            got.error = EBUSY;
+            return got;
+        }
+        const int fd = reopen_located(located.fd.get(), O_DIRECTORY);
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(fd >= 0 ? ::fdopendir(fd) : nullptr, ::closedir);
+        if (!dir) {
+            got.error = errno;
+            if (fd >= 0)
+                ::close(fd);
+            return got;
+        }
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir.get());
+            if (!entry) {
+                got.error = errno;
+                break;
+            }
+            const std::string name = entry->d_name;
+            if (name == "." || name == ".." || (!hidden && name[0] == '.'))
+                continue;
+            got.names.push_back(name);
+        }
+        if (got.error)
+            got.names.clear();
+        return got;
+    };
+    listing got;
+    try {
+        got = abandonable_call<listing>(folder, list, patience);
+    } catch (const read_interrupted&) {
+        throw;
+    } catch (const errors::failure& e) {
+        const int* code = boost::get_error_info<errinfo_errno>(e);
+        if (!code)
+            throw;
+        return *code;
     }
-    names = std::move(found);
-    return 0;
+    if (got.error == 0)
+        names = std::move(got.names);
+    return got.error;
 }
 
 bool is_utf8_text(const std::string& bytes) {
@@ -80,20 +118,20 @@ bool is_utf8_text(const std::string& bytes) {
     return true;
 }
 
-std::string unusable_path_reason(const std::string& path) {
+std::string unusable_path_reason(const std::string& path, std::chrono::steady_clock::duration patience) {
     // A name Qt's side cannot hold: whatever is there, it is reached by no
     // other name the user could be shown.
     if (!is_utf8_text(path))
         return not_utf8_name_reason;
-    struct stat status;
-    if (::stat(path.c_str(), &status) != 0)
-        return missing_file_reason(path, errno);
-    if (S_ISDIR(status.st_mode))
-        return may(path, R_OK | X_OK) ? std::string() : errors::file_access_reason(EACCES);
-    const std::string irregular = irregular_file_reason(status.st_mode);
+    const path_facts facts = look_at_path(path, true, patience);
+    if (facts.error)
+        return facts.reason;
+    if (S_ISDIR(facts.mode))
+        return facts.readable ? std::string() : errors::file_access_reason(EACCES);
+    const std::string irregular = irregular_file_reason(facts.mode);
     if (!irregular.empty())
         return irregular;
-    return may(path, R_OK) ? std::string() : errors::file_access_reason(EACCES);
+    return facts.readable ? std::string() : errors::file_access_reason(EACCES);
 }
 
 } // namespace kestrel

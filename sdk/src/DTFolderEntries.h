@@ -3,8 +3,11 @@
 // chosen) cannot be taken, in the words the user is told. Names are bytes as
 // they are: a name that is not UTF-8 text is listed as it is, where a
 // decoding would turn it into another name that names no file. Any thread;
-// looks without opening a file.
+// looks without opening a file. Within a read_interruption_scope, or with
+// a patience, the looks are calls a stop (or the patience running out)
+// gives up (DTPathFacts.h): they throw read_interrupted for a stop.
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -12,8 +15,11 @@ namespace kestrel {
 
 // The names in the folder, in the system's listing order, without "." and
 // "..", and without hidden entries (a leading dot) when `hidden` is false.
-// 0, or the errno of the failed listing (nothing is kept then).
-int list_folder(const std::string& folder, std::vector<std::string>& names, bool hidden = false);
+// 0, or the errno of the failed listing (nothing is kept then): ETIMEDOUT
+// past the patience, EBUSY while the folder's file system has calls left
+// waiting in all its places (errors::file_access_reason words both).
+int list_folder(const std::string& folder, std::vector<std::string>& names, bool hidden = false,
+                std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero());
 
 // Why a path is left out when its name is not UTF-8 text.
 inline constexpr char not_utf8_name_reason[] = "its name is not UTF-8 text: rename it";
@@ -26,7 +32,9 @@ bool is_utf8_text(const std::string& bytes);
 // not UTF-8 text: rename it", "a link to nothing", "not found", "no
 // permission to read it" (a file or folder the user may not read, or a
 // folder on the way that may not be entered), or what else it is ("not a
-// regular file: a named pipe"); empty for a readable file or folder.
-std::string unusable_path_reason(const std::string& path);
+// regular file: a named pipe"), "does not answer" (past the patience);
+// empty for a readable file or folder.
+std::string unusable_path_reason(const std::string& path,
+                                 std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero());
 
 } // namespace kestrel

@@ -1,6 +1,7 @@
 #include "DTRegularFile.h"
 
 #include "DTFailureReason.h"
+#include "DTPathWalk.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -88,46 +89,48 @@ std::string missing_file_reason(const std::string& path, int error) {
     return errors::file_access_reason(error);
 }
 
-std::string file_kind_reason(const std::string& path) {
-    struct stat status;
-    if (::stat(path.c_str(), &status) != 0)
-        return missing_file_reason(path, errno);
-    return irregular_file_reason(status.st_mode);
-}
-
-int open_regular_file(const std::string& path, std::string* reason, long long* size, bool may_wait_for_lease) {
-    // What is at the path is looked at first: a device or a terminal is
-    // never opened, since opening one alone may act (rewind a tape, hang
-    // up a line). O_NOCTTY keeps a terminal put there meanwhile from
-    // becoming ours; the descriptor's own kind is looked at again below.
-    struct stat status;
-    if (::stat(path.c_str(), &status) != 0) {
+int open_regular_file(const std::string& path, std::string* reason, long long* size, bool may_wait_for_lease,
+                      call_steps* steps) {
+    steps_in_place here;
+    call_steps& asked = steps ? *steps : here;
+    // What is at the path is located first, and only a regular file is
+    // opened, through the very file located: a device or a terminal is
+    // never opened (opening one alone may act: rewind a tape, hang up a
+    // line), and nothing put at the path meanwhile (a named pipe, whose
+    // opening would wait for a writer) is opened instead.
+    const located_path located = locate_path(path, true, asked);
+    if (located.fd.get() < 0)
+        return refuse(located.error, located_path_reason(located), reason);
+    struct statx facts;
+    if (::statx(located.fd.get(), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_TYPE, &facts) != 0) {
         const int error = errno;
-        return refuse(error, missing_file_reason(path, error), reason);
+        return refuse(error, errors::file_access_reason(error), reason);
     }
-    if (!S_ISREG(status.st_mode))
-        return refuse(S_ISDIR(status.st_mode) ? EISDIR : EINVAL, irregular_file_reason(status.st_mode), reason);
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    // Only a regular file under a lease answers so; the lease is being
-    // broken now. (Should a named pipe take its place meanwhile, the open
-    // waits for a writer as long as it waits for the lease.)
-    if (fd == -1 && errno == EWOULDBLOCK && may_wait_for_lease)
-        fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (!S_ISREG(facts.stx_mode))
+        return refuse(S_ISDIR(facts.stx_mode) ? EISDIR : EINVAL, irregular_file_reason(facts.stx_mode), reason);
+    const file_system_id file_system = file_system_of_descriptor(located.fd.get());
+    if (!asked.asking(file_system))
+        return refuse(EBUSY, unanswered_file_reason, reason);
+    // Non-blocking, an open under another program's lease is refused at
+    // once; the lease is being broken then, which a caller that may wait
+    // waits for (up to the system's lease-break time).
+    int fd = reopen_located(located.fd.get(), O_NONBLOCK);
+    if (fd == -1 && errno == EWOULDBLOCK && may_wait_for_lease) {
+        if (!asked.asking(file_system, lease_reason))
+            return refuse(EBUSY, unanswered_file_reason, reason);
+        fd = reopen_located(located.fd.get(), 0);
+        asked.asking(file_system);
+    }
     if (fd == -1) {
         const int error = errno;
-        // A socket cannot be opened at all; say what it is rather than ENXIO.
-        const std::string kind = error == ENXIO ? file_kind_reason(path) : std::string();
-        return refuse(kind.empty() ? error : EINVAL, kind.empty() ? errors::file_access_reason(error) : kind,
+        return refuse(error, error == EWOULDBLOCK ? std::string(lease_reason) : errors::file_access_reason(error),
                       reason);
     }
+    struct stat status;
     if (::fstat(fd, &status) != 0) {
         const int error = errno;
         ::close(fd);
         return refuse(error, errors::file_access_reason(error), reason);
-    }
-    if (!S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return refuse(S_ISDIR(status.st_mode) ? EISDIR : EINVAL, irregular_file_reason(status.st_mode), reason);
     }
     if (!make_blocking(fd)) {
         const int error = errno;
@@ -139,36 +142,28 @@ int open_regular_file(const std::string& path, std::string* reason, long long* s
 }
 
 int open_known_local_file(const std::string& path, long long* size, file_system_id* file_system) {
-    const int located = current_no_wait_calls().locate_known(path.c_str());
-    if (located < 0) {
-        if (file_system)
-            *file_system = file_system_of_path(path);
+    const int found = current_no_wait_calls().locate_known(path.c_str());
+    if (found < 0)
         return -EAGAIN;
-    }
+    const owned_descriptor located(found);
     if (file_system)
-        *file_system = file_system_of_descriptor(located);
-    // What it is, from what the system has at hand. A file system on a
-    // block device of this machine answers without the network; shares,
-    // whatever else has no device number of its own and network block
-    // devices are left to open_regular_file on a thread.
+        *file_system = file_system_of_descriptor(located.get());
+    // What it is, from what the system has at hand: shares and network
+    // block devices are left to open_regular_file on a thread.
     struct statx facts;
-    int fd = -EAGAIN;
-    if (::statx(located, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_TYPE | STATX_SIZE, &facts) == 0 &&
-        S_ISREG(facts.stx_mode) && facts.stx_dev_major != 0 &&
-        !network_block_device(facts.stx_dev_major, facts.stx_dev_minor)) {
-        // Opened through the located file itself, so that nothing put at
-        // the path meanwhile is opened instead: a regular file, which
-        // never holds an open but for a lease another program holds on
-        // it; non-blocking, that open is refused at once instead.
-        char located_path[32];
-        std::snprintf(located_path, sizeof located_path, "/proc/self/fd/%d", located);
-        fd = ::open(located_path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0 || !make_blocking(fd))
-            fd = -EAGAIN;
-        else if (size)
-            *size = static_cast<long long>(facts.stx_size);
-    }
-    ::close(located);
+    if (!on_local_disk(located.get()) ||
+        ::statx(located.get(), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_TYPE | STATX_SIZE, &facts) != 0 ||
+        !S_ISREG(facts.stx_mode))
+        return -EAGAIN;
+    // Opened through the located file itself, so that nothing put at the
+    // path meanwhile is opened instead: a regular file, which never holds
+    // an open but for a lease another program holds on it; non-blocking,
+    // that open is refused at once instead.
+    const int fd = reopen_located(located.get(), O_NONBLOCK);
+    if (fd < 0 || !make_blocking(fd))
+        return -EAGAIN;
+    if (size)
+        *size = static_cast<long long>(facts.stx_size);
     return fd;
 }
 

@@ -3,6 +3,7 @@
 #include "DTAudioTrackFile.h"
 #include "DTFailureReason.h"
 #include "DTOutputFolderProblem.h"
+#include "DTPathFacts.h"
 #include "DTRegularFile.h"
 #include "DTUnfinishedVideo.h"
 #include "slideshow2/DTGilSlideshow.h"

@@ -87,15 +87,15 @@ int wide_file_open(wide_file_context* context, const char* url, int flags) {
     int fd;
     if (!(flags & AVIO_FLAG_WRITE)) {
         // Media comes from regular files only: a named pipe would block the
-        // open until someone writes to it, a device may never end.
-        fd = open_regular_file(path);
-        if (fd < 0)
-            return fd;
+        // open until someone writes to it, a device may never end. Opened
+        // as a photo is, on a reader thread where it may wait (for a share,
+        // for another program's lease), watching the opener's stop.
         try {
-            context->reader.emplace(fd, watched_interruption::caller);
+            context->reader.emplace(path, watched_interruption::caller);
         } catch (...) {
-            return -error_of_failure(); // the reader closed the descriptor
+            return -error_of_failure();
         }
+        fd = -1;
     } else {
         const int open_flags = ((flags & AVIO_FLAG_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
         // The path's bytes as they are: a name that is not UTF-8 opens too.

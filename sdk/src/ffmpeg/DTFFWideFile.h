@@ -22,7 +22,8 @@ extern "C" {
 namespace kestrel {
 
 // The state of one open file: the URL it was opened with and its
-// descriptor, which `reader` owns for a file opened for reading only.
+// descriptor; a file opened for reading only is `reader`'s, which keeps
+// its descriptor (-1 here).
 struct wide_file_context {
     std::string filename;
     int fd = -1;
@@ -44,6 +45,7 @@ int wide_file_write(wide_file_context* context, const unsigned char* buffer, int
 // at the opening). -1 with errno on error, as wide_file_read.
 int64_t wide_file_seek(wide_file_context* context, int64_t position, int whence);
 int wide_file_close(wide_file_context* context);
+// The descriptor of a file opened for writing; -1 for reading.
 int wide_file_get_handle(wide_file_context* context);
 // The part of AVIO_FLAG_READ | AVIO_FLAG_WRITE that the file's mode grants.
 int wide_file_check(wide_file_context* context, int mask);

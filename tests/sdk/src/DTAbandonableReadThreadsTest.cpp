@@ -11,6 +11,7 @@
 #include "DTErrors.h"
 #include "DTRegularFile.h"
 
+#include "support/HangingShare.h"
 #include "support/TestFiles.h"
 
 #include <boost/exception/get_error_info.hpp>
@@ -20,6 +21,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -719,4 +721,100 @@ TEST(AbandonableFile, AFileUnderALeaseIsWaitedForOnlyWhereAStopHolds) {
     while (threads.left_waiting() != 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(0, threads.left_waiting()) << "the call left behind did not come back once the lease went";
+}
+
+namespace {
+
+// Opens `path` as a photo within a scope of its own and gives it up once
+// the share holds one of its requests: "given up", or what came instead.
+std::string given_up_on_share(const std::string& path, test::hanging_share& share, read_threads& threads) {
+    const auto interruption = std::make_shared<read_interruption>();
+    auto outcome = std::make_shared<std::promise<std::string>>();
+    std::future<std::string> answered = outcome->get_future();
+    std::thread opener([&threads, interruption, outcome, path] {
+        const read_interruption_scope scope(interruption);
+        try {
+            abandonable_file file(path, threads);
+            uint8_t byte = 0;
+            file.read(&byte, 1);
+            outcome->set_value("read");
+        } catch (const read_interrupted&) {
+            outcome->set_value("given up");
+        } catch (const std::exception& e) {
+            outcome->set_value(e.what());
+        }
+    });
+    const bool held = share.held_within(std::chrono::seconds(10));
+    interruption->set(true);
+    const bool returned = answered.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!returned)
+        share.answer(); // lets the opener end; the test has failed already
+    opener.join();
+    return !held ? "not held by the share" : !returned ? "not given up" : answered.get();
+}
+
+} // namespace
+
+// Photos reached through links on this machine's disk (a folder link, a
+// file link, a folder link and "..") into a share whose look-ups, openings
+// or reads hang: each photo given up counts on the share, not on the disk
+// the links lie on. Past the share's places a photo there, also through a
+// mount of it bound elsewhere, is refused at once, while a photo and the
+// music of the disk are read as ever; once the share answers, its places
+// come back.
+TEST(AbandonableFile, AShareReachedThroughALinkKeepsItsTroubleToItself) {
+    test::TempDir dir;
+    const std::string source = dir.file("source");
+    const std::string mounted = dir.file("the share");
+    const std::string bound = dir.file("bound");
+    for (const std::string& folder : {source, source + "/sub", mounted, bound})
+        ASSERT_EQ(0, ::mkdir(folder.c_str(), 0700));
+    const std::string photo_bytes(100 * 1000, 'p');
+    for (const char* name : {"/a.jpg", "/b.jpg", "/c.jpg", "/d.jpg", "/e.jpg"})
+        test::write_file(source + name, photo_bytes);
+    test::hanging_share share(source, mounted);
+    if (!share.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+    test::scoped_mount bound_mount(mounted, bound, nullptr, MS_BIND);
+    ASSERT_EQ("", bound_mount.unavailable());
+    ASSERT_EQ(0, ::symlink(mounted.c_str(), dir.file("Pictures").c_str()));
+    ASSERT_EQ(0, ::symlink((mounted + "/b.jpg").c_str(), dir.file("b.jpg").c_str()));
+    const std::string local = dir.file("local.jpg");
+    test::write_file(local, photo_bytes);
+    const std::vector<std::string> through_links = {dir.file("Pictures/a.jpg"), dir.file("b.jpg"),
+                                                    dir.file("Pictures/sub/../c.jpg"), dir.file("Pictures/d.jpg")};
+
+    for (const char* kind : {"lookup", "open", "read"}) {
+        SCOPED_TRACE(std::string("the share's ") + kind + "s hang");
+        read_threads threads;
+        share.hang(kind);
+        for (const std::string& path : through_links)
+            EXPECT_EQ("given up", given_up_on_share(path, share, threads)) << path;
+        EXPECT_EQ(read_threads::max_left_waiting, threads.left_waiting());
+
+        for (const bool as_music : {false, true}) {
+            SCOPED_TRACE(as_music ? "the music" : "a photo");
+            const std::string read = open_and_read(local, as_music, threads);
+            EXPECT_TRUE(read == photo_bytes) << read.substr(0, 80);
+        }
+        for (const std::string& path : {dir.file("Pictures/e.jpg"), bound + "/e.jpg"}) {
+            const std::string refusal = within_bound([&](const read_interruption_ptr& interruption) {
+                const read_interruption_scope scope(interruption);
+                try {
+                    abandonable_file file(path, threads);
+                    return std::string("opened");
+                } catch (const errors::failure& e) {
+                    const int* code = boost::get_error_info<errinfo_errno>(e);
+                    return std::string(e.what()) + (code && *code == EBUSY ? " (busy)" : "");
+                }
+            });
+            EXPECT_EQ(std::string(unanswered_file_reason) + " (busy)", refusal) << path;
+        }
+
+        share.answer();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (threads.left_waiting() != 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(0, threads.left_waiting()) << "the calls left behind did not come back";
+    }
 }

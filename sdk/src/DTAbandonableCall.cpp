@@ -1,0 +1,137 @@
+#include "DTAbandonableCall.h"
+
+#include "DTReadInterruption.h"
+
+#include <cerrno>
+
+namespace kestrel {
+
+const char unanswered_file_reason[] = "does not answer: earlier reads that never answered still wait";
+const char patience_run_out_reason[] = "does not answer";
+
+namespace {
+
+// How often a waiting caller looks at its interruption, its patience and
+// how long it has waited.
+const std::chrono::milliseconds wait_look(50);
+
+} // namespace
+
+bool steps_in_place::asking(file_system_id file_system, const char*) { return !threads_.full(file_system); }
+
+bool call_state::asking(file_system_id new_file_system, const char* new_why) {
+    std::lock_guard<std::mutex> lock(mutex);
+    why = new_why;
+    // A call given up carries its place to the file system it asks now;
+    // where those are all taken it makes no step there, and ends.
+    if (holds_place_ && place_file_system_ != new_file_system) {
+        threads.give_back_place(place_file_system_);
+        holds_place_ = false;
+        if (threads.full(new_file_system))
+            return false;
+        threads.take_place(new_file_system);
+        holds_place_ = true;
+        place_file_system_ = new_file_system;
+    } else if (!holds_place_ && threads.full(new_file_system)) {
+        return false;
+    }
+    file_system = new_file_system;
+    return true;
+}
+
+void call_state::ask(const std::function<void()>& call) {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        outstanding = true;
+        answered = false;
+        why = unanswering_reason;
+    }
+    if (!threads.run(call))
+        call();
+}
+
+void call_state::answer(std::unique_lock<std::mutex>& lock) {
+    answered = true;
+    if (holds_place_) {
+        holds_place_ = false;
+        threads.give_back_place(place_file_system_);
+    }
+    lock.unlock();
+    answered_changed.notify_all();
+}
+
+void call_state::give_up() {
+    if (call_under_way() && !holds_place_) {
+        holds_place_ = true;
+        place_file_system_ = file_system;
+        threads.take_place(place_file_system_);
+    }
+}
+
+void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruption* interruption,
+                      const std::function<bool()>& ready, std::chrono::steady_clock::duration patience) {
+    const auto start = std::chrono::steady_clock::now();
+    const unsigned long long before = interruption ? interruption->times_on() : 0;
+    bool seen_on = false;
+    std::optional<long_wait_entry> listed;
+    while (!ready()) {
+        if (interruption && (interruption->on() || interruption->times_on() != before)) {
+            if (seen_on) {
+                give_up();
+                if (listed)
+                    listed->set_answered(false);
+                KESTREL_THROW(read_interrupted());
+            }
+            seen_on = true;
+        }
+        const auto waited = std::chrono::steady_clock::now() - start;
+        if (patience != std::chrono::steady_clock::duration::zero() && waited >= patience) {
+            give_up();
+            if (listed)
+                listed->set_answered(false);
+            KESTREL_THROW(errors::failure(patience_run_out_reason) << errinfo_errno(ETIMEDOUT));
+        }
+        if (waited >= long_wait_after) {
+            if (!listed)
+                listed.emplace(file, why, start);
+            else
+                listed->set_why(why);
+        }
+        answered_changed.wait_for(lock, wait_look);
+    }
+}
+
+void run_abandonable(const std::string& file, std::function<void(call_steps&)> body,
+                     std::chrono::steady_clock::duration patience, read_threads threads) {
+    const read_interruption_ptr interruption = current_read_interruption();
+    if (!interruption && patience == std::chrono::steady_clock::duration::zero()) {
+        steps_in_place steps(threads);
+        body(steps);
+        return;
+    }
+    if (interruption && interruption->on())
+        KESTREL_THROW(read_interrupted());
+    struct call : call_state {
+        using call_state::call_state;
+        std::exception_ptr failure;
+    };
+    const auto state = std::make_shared<call>(threads, file);
+    state->ask([state, body = std::move(body)] {
+        std::exception_ptr failure;
+        try {
+            body(*state);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::unique_lock<std::mutex> lock(state->mutex);
+        state->failure = failure;
+        state->answer(lock);
+    });
+    std::unique_lock<std::mutex> lock(state->mutex);
+    state->wait(lock, interruption.get(), [&state] { return state->answered; }, patience);
+    state->outstanding = false;
+    if (state->failure)
+        std::rethrow_exception(state->failure);
+}
+
+} // namespace kestrel

@@ -1,0 +1,95 @@
+#include "DTPathFacts.h"
+
+#include "DTAbandonableCall.h"
+#include "DTErrors.h"
+#include "DTFailureReason.h"
+#include "DTPathWalk.h"
+#include "DTReadInterruption.h"
+#include "DTRegularFile.h"
+
+#include <boost/exception/get_error_info.hpp>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace kestrel {
+
+namespace {
+
+// The facts of a located file, its file system asked as `steps` allow.
+void fill_facts(int located, path_facts& facts, call_steps& steps) {
+    if (!steps.asking(file_system_of_descriptor(located))) {
+        facts.error = EBUSY;
+        facts.reason = unanswered_file_reason;
+        return;
+    }
+    struct stat status;
+    if (::fstatat(located, "", &status, AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW) != 0) {
+        facts.error = errno;
+        facts.reason = errors::file_access_reason(facts.error);
+        return;
+    }
+    facts.mode = status.st_mode;
+    facts.device = status.st_dev;
+    facts.inode = status.st_ino;
+    facts.size = static_cast<long long>(status.st_size);
+    const int wanted = S_ISDIR(status.st_mode) ? R_OK | X_OK : R_OK;
+    facts.readable = !S_ISLNK(status.st_mode) && ::faccessat(located, "", wanted, AT_EMPTY_PATH | AT_EACCESS) == 0;
+    facts.real_path = real_path_of(located);
+}
+
+path_facts look_by_steps(const std::string& path, bool follow_last_link, call_steps& steps) {
+    path_facts facts;
+    const located_path located = locate_path(path, follow_last_link, steps);
+    if (located.fd.get() < 0) {
+        facts.error = located.error;
+        facts.reason = located_path_reason(located);
+        return facts;
+    }
+    fill_facts(located.fd.get(), facts, steps);
+    return facts;
+}
+
+} // namespace
+
+path_facts look_at_path(const std::string& path, bool follow_last_link,
+                        std::chrono::steady_clock::duration patience) {
+    if (follow_last_link && !path.empty()) {
+        const int known = current_no_wait_calls().locate_known(path.c_str());
+        if (known >= 0) {
+            const owned_descriptor located(known);
+            if (on_local_disk(located.get())) {
+                path_facts facts;
+                steps_in_place here;
+                fill_facts(located.get(), facts, here);
+                return facts;
+            }
+        }
+    }
+    try {
+        return abandonable_call<path_facts>(
+            path,
+            [path, follow_last_link](call_steps& steps) { return look_by_steps(path, follow_last_link, steps); },
+            patience);
+    } catch (const read_interrupted&) {
+        throw;
+    } catch (const errors::failure& e) {
+        const int* code = boost::get_error_info<errinfo_errno>(e);
+        if (!code || *code != ETIMEDOUT)
+            throw;
+        path_facts facts;
+        facts.error = ETIMEDOUT;
+        facts.reason = patience_run_out_reason;
+        return facts;
+    }
+}
+
+std::string file_kind_reason(const std::string& path) {
+    const path_facts facts = look_at_path(path);
+    return facts.error ? facts.reason : irregular_file_reason(facts.mode);
+}
+
+} // namespace kestrel
