@@ -5,6 +5,7 @@
 
 #include "componentmodel/FileHelpers.h"
 
+#include "DTFailureReason.h"
 #include "DTRegularFile.h"
 
 #include <QDir>
@@ -287,24 +288,72 @@ QString openStoredFile(const QString& path, QFile& file)
     return file.errorString();
 }
 
-// A new file for the storyboard, named by a fresh UUID. While the path
-// cannot reach a later run (the run's settings are kept out), each start
-// would leave one more such file behind: one fixed name serves all those
-// runs instead, taken over only where nothing or a regular file stands
-// (never a link, which would lead the writing elsewhere, nor anything else,
-// which keeps its place while a fresh name is used).
-QString newFilePath(bool remembered)
+// The per-user data folder, made with its parents.
+QString dataFolder()
 {
     const QString folder = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).absolutePath();
     // A folder that cannot be made shows as the failed open that follows.
     QDir().mkpath(folder);
-    if (!remembered) {
-        const QString fixed = folder + QStringLiteral("/storyboard.xml");
-        struct stat status;
-        if (::lstat(QFile::encodeName(fixed).constData(), &status) == 0 ? S_ISREG(status.st_mode) : errno == ENOENT)
-            return fixed;
+    return folder;
+}
+
+// A new file for the storyboard, named by a fresh UUID.
+QString newFilePath()
+{
+    return dataFolder() + QLatin1Char('/') + FileHelpers::createUniqueId(QStringLiteral(".xml"));
+}
+
+// What stands at the path, in words, when it is no file the storyboard may
+// go to; empty where nothing or a regular file stands. A link is never
+// taken: it would lead the writing elsewhere.
+QString standsInTheWay(const QString& path)
+{
+    struct stat status;
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0) {
+        const int error = errno;
+        return error == ENOENT ? QString()
+                               : QStringLiteral("cannot be looked at: ") +
+                                     QString::fromStdString(kestrel::errors::file_access_reason(error));
     }
-    return folder + QLatin1Char('/') + FileHelpers::createUniqueId(QStringLiteral(".xml"));
+    if (S_ISLNK(status.st_mode))
+        return QStringLiteral("a link");
+    return S_ISREG(status.st_mode) ? QString() : QString::fromLatin1(kestrel::file_kind_words(status.st_mode));
+}
+
+// The file every run whose settings are kept out shares, since no stored
+// path reaches the next such run: "storyboard.xml" in the data folder, or
+// while something else stands there "storyboard-2.xml", so that each start
+// finds what the last one stored; a fresh file only when neither can serve.
+QString sharedFilePath()
+{
+    const QString folder = dataFolder();
+    const QString names[] = {QStringLiteral("storyboard.xml"), QStringLiteral("storyboard-2.xml")};
+    for (const QString& name : names) {
+        const QString path = folder + QLatin1Char('/') + name;
+        const QString inTheWay = standsInTheWay(path);
+        if (inTheWay.isEmpty())
+            return path;
+        qWarning().noquote() << "[StoryboardFile] the storyboard of this run is not stored in" << path
+                             << "(" + inTheWay + ")";
+    }
+    const QString fresh = newFilePath();
+    qWarning().noquote() << "[StoryboardFile] the storyboard of this run goes to" << fresh;
+    return fresh;
+}
+
+// The stored path. While the settings are kept out none is stored at
+// first: the shared file is taken and stored at once, so that this run's
+// saves go where its storyboard came from, unless load forgets it.
+QString storedPath()
+{
+    QSettings settings;
+    QString path = settings.value(pathKey).toString();
+    if (path.isEmpty() && SettingsStore::instance().keepsOut()) {
+        path = sharedFilePath();
+        settings.setValue(pathKey, path);
+        SettingsStore::instance().store(settings);
+    }
+    return path;
 }
 
 } // namespace
@@ -364,7 +413,7 @@ bool save(const QList<StoryboardEntry>& entries, SaveProblem* problem)
     QSettings settings;
     QString path = settings.value(pathKey).toString();
     if (path.isEmpty())
-        path = newFilePath(!SettingsStore::instance().keepsOut());
+        path = newFilePath();
     QSaveFile file(path);
     // Each step's errno before anything else can change it; the old file
     // stays as it was unless the commit renames the new one over it.
@@ -388,7 +437,7 @@ bool save(const QList<StoryboardEntry>& entries, SaveProblem* problem)
 
 QList<StoryboardEntry> load(LoadDamage* damage)
 {
-    const QString path = QSettings().value(pathKey).toString();
+    const QString path = storedPath();
     if (damage)
         damage->path = path;
     const QFileInfo info(path);

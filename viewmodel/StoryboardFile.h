@@ -81,9 +81,7 @@ QList<StoryboardEntry> fromXml(const QByteArray& document, bool* damaged = nullp
 QList<StoryboardEntry> fromXml(QIODevice* device, bool* damaged = nullptr);
 
 // Writes the entries to the stored path; while none is stored, to a new
-// file named by a fresh UUID in the data folder (made with its parents),
-// or, while the settings are kept out of the run (SettingsStore), to the
-// one file "storyboard.xml" there that every such run reuses.
+// file named by a fresh UUID in the data folder (made with its parents).
 // The file is replaced whole or not at all, and the path is stored once
 // the new content is in place. False when nothing was written, with a log
 // line and, in `problem` (may be null), the file and why.
@@ -92,6 +90,14 @@ bool save(const QList<StoryboardEntry>& entries, SaveProblem* problem = nullptr)
 // is missing, not a regular file, unreadable or not XML. A damaged file is
 // kept (see above); `damage` (may be null) tells whether and where, and
 // why a stored file could not be read.
+//
+// While the settings are kept out of the run (SettingsStore), no stored
+// path reaches it from the run before: every such run shares one file in
+// the data folder, which load takes as the stored path before it reads
+// it (so the run's saves go there too, unless it is forgotten as above):
+// "storyboard.xml", or "storyboard-2.xml" while a link or anything else
+// but a regular file stands there; a fresh UUID file, with a log line
+// saying why, only when neither name can serve. A link is never taken.
 QList<StoryboardEntry> load(LoadDamage* damage = nullptr);
 
 } // namespace StoryboardFile

@@ -290,6 +290,22 @@ QStringList storyboardFiles(const QString& storyboardPath)
     return files;
 }
 
+// What the driver's "state" says of a storyboard of `photos` and no music.
+QString stateOf(const QStringList& photos)
+{
+    return QString("state slides=%1 music= files=%2").arg(photos.size()).arg(photos.join('|'));
+}
+
+// The storyboard files under `folder`, links left out.
+QStringList storyboardsIn(const QString& folder)
+{
+    QStringList storyboards;
+    for (QDirIterator it(folder, {"*.xml"}, QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);
+         it.hasNext();)
+        storyboards << it.next();
+    return storyboards;
+}
+
 } // namespace
 
 TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersALaterStart)
@@ -413,24 +429,28 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
 }
 
 // What stands at the settings file is no regular file (a named pipe, whose
-// open would wait for a writer for ever; a device that never ends): the
-// program starts at once with its own settings, tells the user which file
-// it is and what, works and ends in order, and leaves it as it was,
-// writing nothing beside it nor anywhere else in the store's folders. The
-// storyboard of every such run goes to one file, not a new one each start.
+// open would wait for a writer for ever; a device that never ends; a
+// folder): the program starts at once with its own settings, tells the
+// user which file it is and what, works and ends in order, and leaves it
+// as it was, writing nothing beside it nor anywhere else in the store's
+// folders. The storyboard of every such run goes to one file, not a new
+// one each start, and the next such start restores it whole.
 TEST_F(ProgramTest, ASettingsFileThatIsNoRegularFileIsLeftAloneAndTold)
 {
     const QString conf = store()->fileName(), folder = QFileInfo(conf).path();
     settings_.reset(); // synced: no QSettings of this process opens it again
     const QString config = path("config");
-    QString storyboard;
     const std::pair<const char*, QString> kinds[] = {{"a named pipe", "not a regular file: a named pipe"},
-                                                     {"/dev/zero", "not a regular file: a device"}};
+                                                     {"/dev/zero", "not a regular file: a device"},
+                                                     {"a folder", "a folder, not a file"}};
+    QStringList photos;
     for (const auto& [kind, words] : kinds) {
         SCOPED_TRACE(kind);
         QFile::remove(conf);
         if (QString(kind) == "a named pipe")
             ASSERT_EQ(0, ::mkfifo(QFile::encodeName(conf).constData(), 0600));
+        else if (QString(kind) == "a folder")
+            ASSERT_TRUE(QDir().mkdir(conf));
         else
             ASSERT_TRUE(QFile::link(kind, conf));
         ProgramRun run = driver();
@@ -439,11 +459,13 @@ TEST_F(ProgramTest, ASettingsFileThatIsNoRegularFileIsLeftAloneAndTold)
                       ".\\nThe program starts with its own settings and leaves what stands there as it is; "
                       "changes to the settings will be lost when the program ends.",
                   run.lineStartingWith("message"));
-        const QString photo = path("media/photo.jpg");
-        viewmodeltest::writePhoto(photo.toStdString());
-        run.send("add " + photo);
         run.send("state");
-        EXPECT_EQ("state slides=1 music= files=" + photo, run.lineStartingWith("state"));
+        EXPECT_EQ(stateOf(photos), run.lineStartingWith("state")) << "the last such run's storyboard comes back";
+        photos << path(QString("media/photo %1.jpg").arg(photos.size()));
+        viewmodeltest::writePhoto(photos.back().toStdString());
+        run.send("add " + photos.back());
+        run.send("state");
+        EXPECT_EQ(stateOf(photos), run.lineStartingWith("state"));
         run.send("quit");
         EXPECT_EQ(0, run.exitCode()) << run.errors();
         EXPECT_EQ(QStringList{QFileInfo(conf).fileName()},
@@ -452,24 +474,46 @@ TEST_F(ProgramTest, ASettingsFileThatIsNoRegularFileIsLeftAloneAndTold)
                   QDir(config).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
         EXPECT_EQ(QStringList(), QDir(path("tmp")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
             << "the run's settings went with it";
-        QStringList storyboards;
-        for (QDirIterator it(path("data"), {"*.xml"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
-            storyboards << it.next();
+        const QStringList storyboards = storyboardsIn(path("data"));
         ASSERT_EQ(1, storyboards.size()) << "one file for every such run: " << storyboards.join(' ').toStdString();
-        EXPECT_EQ(QStringList{photo}, storyboardFiles(storyboards[0]).replaceInStrings(" (no settings)", ""));
-        storyboard = storyboards[0];
+        EXPECT_EQ(photos, storyboardFiles(storyboards[0]).replaceInStrings(" (no settings)", ""));
     }
-    // A link put in that file's place is not written through.
-    const QString elsewhere = path("media/elsewhere.xml");
-    kestrel::test::write_file(elsewhere.toStdString(), "kept");
-    ASSERT_TRUE(QFile::remove(storyboard) && QFile::link(elsewhere, storyboard));
-    ProgramRun run = driver();
-    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
-    run.send("add " + path("media/photo.jpg"));
-    run.send("quit");
-    EXPECT_EQ(0, run.exitCode()) << run.errors();
-    EXPECT_EQ("kept", viewmodeltest::readAll(elsewhere));
     EXPECT_FALSE(QFileInfo(conf).isFile());
+}
+
+// Where a link or anything else but a regular file stands at the file the
+// runs whose settings are kept out share, one other file serves every such
+// run in its place: each start restores what the last one stored there,
+// and what the link leads to stays as it was.
+TEST_F(ProgramTest, RunsWithoutStoredSettingsShareOneOtherFileWhereTheirsIsNoFile)
+{
+    const QString conf = store()->fileName();
+    settings_.reset();
+    ASSERT_TRUE(QFile::remove(conf) && QDir().mkdir(conf));
+    const QString data = path("data/") + Application::organizationDomain() + "/" + Application::applicationName();
+    const QString shared = data + "/storyboard.xml", elsewhere = path("media/elsewhere.xml");
+    kestrel::test::write_file(elsewhere.toStdString(), "kept");
+    ASSERT_TRUE(QDir().mkpath(data) && QFile::link(elsewhere, shared));
+    QStringList photos;
+    for (const char* inTheWay : {"a link", "a link", "a folder"}) {
+        SCOPED_TRACE(QString("%1, start %2").arg(inTheWay).arg(photos.size() + 1).toStdString());
+        if (QString(inTheWay) == "a folder") {
+            ASSERT_TRUE(QFile::remove(shared) && QDir().mkdir(shared));
+        }
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+        run.send("state");
+        EXPECT_EQ(stateOf(photos), run.lineStartingWith("state")) << "the last such run's storyboard comes back";
+        photos << path(QString("media/photo %1.jpg").arg(photos.size()));
+        viewmodeltest::writePhoto(photos.back().toStdString());
+        run.send("add " + photos.back());
+        run.send("quit");
+        EXPECT_EQ(0, run.exitCode()) << run.errors();
+        EXPECT_EQ(QStringList{data + "/storyboard-2.xml"}, storyboardsIn(path("data")))
+            << "one other file for every such run";
+        EXPECT_EQ(photos, storyboardFiles(data + "/storyboard-2.xml").replaceInStrings(" (no settings)", ""));
+        EXPECT_EQ("kept", viewmodeltest::readAll(elsewhere));
+    }
 }
 
 // A session that ends cannot answer "quit?": each of its end signals stops
