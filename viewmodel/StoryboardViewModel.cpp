@@ -9,6 +9,7 @@
 #include "DTFailureReason.h"
 #include "DTFolderEntries.h"
 #include "DTMediaSettings.h"
+#include "DTNameOrder.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlideshow.h"
 
@@ -18,6 +19,7 @@
 #include <QStringList>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -127,13 +129,16 @@ void StoryboardViewModel::addFolder(const QString& path, QSet<QString>& walkedFo
     if (folder.isEmpty() || walkedFolders.contains(folder))
         return;
     walkedFolders.insert(folder);
-    // Listed by the names' bytes: every entry is added or named with why.
+    // Listed by the names' bytes: every entry is added or named with why,
+    // in name order (a sub-folder's photos at its place), as the command-line
+    // maker takes them; the system lists them in an order of its own.
     const std::string bytes = QFile::encodeName(folder).toStdString();
     std::vector<std::string> names;
     if (const int error = kestrel::list_folder(bytes, names)) {
         leaveOut(path, QString::fromStdString(kestrel::errors::file_access_reason(error)));
         return;
     }
+    std::sort(names.begin(), names.end(), kestrel::name_order_less);
     for (const std::string& name : names) {
         const QString entry = QFile::decodeName(QByteArray::fromStdString(bytes + '/' + name));
         if (!kestrel::is_utf8_text(name)) {

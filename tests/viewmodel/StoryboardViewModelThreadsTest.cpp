@@ -9,6 +9,8 @@
 
 #include "componentmodel/EventTypes.h"
 
+#include "support/NameOrderedPhotos.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QThread>
@@ -172,6 +174,29 @@ TEST_F(StoryboardFixture, ASessionKeepsEngineListAndFileTogether)
     QCoreApplication::processEvents();
     EXPECT_EQ(QStringList{"index(-1)"}, index.entries());
     EXPECT_FALSE(QFileInfo::exists(storedStoryboardPath()));
+}
+
+// A folder's photos come in name order, as the command-line maker takes
+// them, whatever order the system lists them in; a sub-folder's photos at
+// its place among the names.
+TEST_F(StoryboardFixture, AFolderIsAddedInNameOrderWithASubFolderAtItsPlace)
+{
+    fs::create_directory(dir.file("trip"));
+    kestrel::test::write_photos_out_of_name_order(dir.file("trip"), kestrel::test::make_jpeg({}));
+    photo("trip/photo 5/B.jpg");
+    photo("trip/photo 5/a.jpg");
+    QStringList expected;
+    for (const std::string& name : kestrel::test::photo_names_in_name_order())
+        expected << qtPath(name);
+    expected.insert(1, "a.jpg");
+    expected.insert(2, "B.jpg");
+
+    auto storyboard = start();
+    storyboard->addSlide(qtPath(dir.file("trip")));
+    EXPECT_EQ(expected, names(*storyboard));
+    ASSERT_TRUE(settled(*storyboard));
+    EXPECT_TRUE(listsAgree(*storyboard, show));
+    EXPECT_EQ(expected, names(*storyboard)) << "every photo kept";
 }
 
 TEST_F(StoryboardFixture, IndexRulesAndRequestsWithoutACurrentSlide)

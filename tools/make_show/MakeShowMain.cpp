@@ -1,7 +1,8 @@
 // kestrel_make_show FOLDER MUSIC PRESET OUT
 //
-// Makes a slideshow video of the JPEGs in FOLDER (sorted by name) with the
-// music file MUSIC, through the engine's producer, for an output preset
+// Makes a slideshow video of the JPEGs in FOLDER (sorted by name as the
+// program sorts them: digits by value, letters without regard to case) with
+// the music file MUSIC, through the engine's producer, for an output preset
 // ("mac-medium", "tube-high", "windows-low", ...), into the file OUT: made
 // under a hidden name beside it, it replaces OUT only once complete. What
 // OUT may be is decided before anything is made (see OutputTarget.h).

@@ -2,6 +2,7 @@
 
 #include "DTAudioTrackFile.h"
 #include "DTFailureReason.h"
+#include "DTNameOrder.h"
 #include "DTOutputFolderProblem.h"
 #include "DTPathFacts.h"
 #include "DTRegularFile.h"
@@ -76,7 +77,7 @@ std::vector<std::string> jpeg_files(const std::string& folder) {
     }
     if (error)
         throw std::runtime_error("cannot read the folder " + folder + ": " + error.message());
-    std::sort(files.begin(), files.end());
+    std::sort(files.begin(), files.end(), name_order_less);
     return files;
 }
 

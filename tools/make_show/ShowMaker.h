@@ -24,7 +24,9 @@
 namespace make_show {
 
 // The entries of the folder ending in .jpg or .jpeg (any case) that are
-// no folders, sorted by name; the folder's subfolders are not entered.
+// no folders, sorted by name as the program takes a folder's photos
+// (kestrel::name_order_less: digits by value, letters without regard to
+// case); the folder's subfolders are not entered.
 // Throws, naming the folder, when it does not exist, is a link to nothing,
 // is no folder or cannot be read.
 std::vector<std::string> jpeg_files(const std::string& folder);

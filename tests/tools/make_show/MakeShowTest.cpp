@@ -2,11 +2,15 @@
 // photos cannot be read or vanish while it works, stopped by a signal over
 // an existing file, given an OUT it may not write, and with its output
 // folder moved, removed or full, or its music cut short, while it works.
+// And the order in which it takes a folder's photos.
 
 #include "support/MediaProbe.h"
 #include "support/MusicFiles.h"
+#include "support/NameOrderedPhotos.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
+
+#include "ShowMaker.h"
 
 #include <gtest/gtest.h>
 
@@ -179,6 +183,17 @@ std::vector<std::string> lines_of(const std::string& text) {
 std::string last_line(const std::string& text) {
     const std::vector<std::string> lines = lines_of(text);
     return lines.empty() ? std::string() : lines.back();
+}
+
+// A folder's photos in the order the program adds them: by name as a file
+// manager shows them, neither by bytes nor as the system lists them.
+TEST(MakeShowPhotos, AreTakenInTheProgramsNameOrder) {
+    TempDir scratch;
+    write_photos_out_of_name_order(scratch.path(), "");
+    std::vector<std::string> expected;
+    for (const std::string& name : photo_names_in_name_order())
+        expected.push_back(scratch.file(name));
+    EXPECT_EQ(expected, make_show::jpeg_files(scratch.path()));
 }
 
 // File names are bytes, here not all UTF-8: they are read, and shown byte
