@@ -8,10 +8,13 @@
 // for only where a stop holds.
 
 #include "DTAbandonableRead.h"
+#include "DTAudioTrackFile.h"
 #include "DTErrors.h"
+#include "DTLongWaits.h"
 #include "DTRegularFile.h"
 
 #include "support/HangingShare.h"
+#include "support/MusicFiles.h"
 #include "support/TestFiles.h"
 
 #include <boost/exception/get_error_info.hpp>
@@ -817,4 +820,60 @@ TEST(AbandonableFile, AShareReachedThroughALinkKeepsItsTroubleToItself) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_EQ(0, threads.left_waiting()) << "the calls left behind did not come back";
     }
+}
+
+namespace {
+
+// The whole sound of the music file, as the engine decodes it.
+std::string decoded_sound(const std::string& path) {
+    audio_track_file track(path, nullptr, false);
+    std::string sound;
+    while (audio_data_timed_ptr block = track.read(100.0))
+        sound.append(reinterpret_cast<const char*>(block->data->data()), block->data->size());
+    return sound;
+}
+
+bool listed_as_waiting(const std::string& path, const std::string& why) {
+    for (const long_wait& wait : long_waits())
+        if (wait.file == path && wait.why == why)
+            return true;
+    return false;
+}
+
+} // namespace
+
+// The music under another program's lease (a file server's) is opened as a
+// photo is, on a reader thread that waits for the lease to be let go: the
+// wait is listed with its cause while it lasts, and a holder that lets go
+// gives the very sound the file gives without a lease.
+TEST(AbandonableFile, MusicUnderALeaseIsWaitedForNamedAndReadAsWithoutOne) {
+    test::TempDir dir;
+    const std::string path = dir.file("song.wav");
+    test::make_tone_file(path, test::tone_file());
+    const std::string unleased = decoded_sound(path);
+    ASSERT_FALSE(unleased.empty());
+
+    lease_holder holder(path);
+    ASSERT_EQ('l', holder.next()) << "no lease could be taken";
+    auto sound = std::make_shared<std::promise<std::string>>();
+    std::future<std::string> decoded = sound->get_future();
+    std::thread loader([sound, path] {
+        try {
+            sound->set_value(decoded_sound(path));
+        } catch (const std::exception& e) {
+            sound->set_value(std::string("failed: ") + e.what());
+        }
+    });
+    EXPECT_EQ('b', holder.next()) << "the music was not opened";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!listed_as_waiting(path, lease_reason) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(listed_as_waiting(path, lease_reason)) << "the wait for the lease is not named";
+    holder.let_go();
+    const bool answered = decoded.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    loader.join();
+    ASSERT_TRUE(answered);
+    const std::string leased = decoded.get();
+    EXPECT_TRUE(leased == unleased) << leased.substr(0, 80);
+    EXPECT_FALSE(listed_as_waiting(path, lease_reason));
 }
