@@ -53,22 +53,51 @@ path_facts look_by_steps(const std::string& path, bool follow_last_link, call_st
     return facts;
 }
 
+// What the system knows already of this machine's disk answers here, at
+// once: the path itself, located without asking anything, or a name in a
+// folder so located (as each name of a folder just listed is), looked up
+// there unless it is a link or leads to another file system (a mount
+// point), which the steps of a call follow. False when it cannot.
+bool look_here(const std::string& path, path_facts& facts) {
+    steps_in_place here;
+    const int known = current_no_wait_calls().locate_known(path.c_str());
+    if (known >= 0) {
+        const owned_descriptor located(known);
+        if (!on_local_disk(located.get()))
+            return false;
+        fill_facts(located.get(), facts, here);
+        return true;
+    }
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size())
+        return false;
+    const std::string name = path.substr(slash + 1);
+    if (name == "." || name == "..")
+        return false;
+    const int known_folder = current_no_wait_calls().locate_known(slash == 0 ? "/" : path.substr(0, slash).c_str());
+    if (known_folder < 0)
+        return false;
+    const owned_descriptor folder(known_folder);
+    struct statx held;
+    if (!on_local_disk(folder.get()) ||
+        ::statx(folder.get(), name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, STATX_TYPE,
+                &held) != 0 ||
+        S_ISLNK(held.stx_mode))
+        return false;
+    const owned_descriptor located(::openat(folder.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (located.get() < 0 || !on_local_disk(located.get()))
+        return false;
+    fill_facts(located.get(), facts, here);
+    return true;
+}
+
 } // namespace
 
 path_facts look_at_path(const std::string& path, bool follow_last_link,
                         std::chrono::steady_clock::duration patience) {
-    if (follow_last_link && !path.empty()) {
-        const int known = current_no_wait_calls().locate_known(path.c_str());
-        if (known >= 0) {
-            const owned_descriptor located(known);
-            if (on_local_disk(located.get())) {
-                path_facts facts;
-                steps_in_place here;
-                fill_facts(located.get(), facts, here);
-                return facts;
-            }
-        }
-    }
+    path_facts facts;
+    if (follow_last_link && !path.empty() && look_here(path, facts))
+        return facts;
     try {
         return abandonable_call<path_facts>(
             path,
