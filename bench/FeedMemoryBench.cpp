@@ -10,6 +10,7 @@
 //
 //   lumivista_feed_memory_bench
 
+#include "NumberArguments.h"
 #include "ProcessMemory.h"
 
 #include "feeds/DTAdvertisementFeed.h"
@@ -176,17 +177,30 @@ int measure(const Shape& shape) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const int shape_count = static_cast<int>(sizeof shapes / sizeof shapes[0]);
+    const command_line::arguments line(
+        argc, argv,
+        {"lumivista_feed_memory_bench", "[shape]",
+         "Fetches feeds of the largest size the reader takes, of the shapes that cost most, over HTTP on the\n"
+         "loopback as the program fetches them, each in a process of its own, and prints what was kept, the\n"
+         "resident memory before the download, the peak from the download on and what stays after.\n"
+         "  shape  only the feed of that number (0 to " +
+             std::to_string(shape_count - 1) +
+             "), in this process (default: each in turn, in a process\n"
+             "         of its own: this program run again with the shape's number)\n",
+         0, 1});
+    if (line.ended())
+        return line.exit_status();
     std::cout.imbue(std::locale::classic());
     std::cout << std::fixed << std::setprecision(1);
-    const std::size_t shape_count = sizeof shapes / sizeof shapes[0];
-    if (argc == 2) {
-        const std::size_t shape = static_cast<std::size_t>(std::atoi(argv[1]));
-        return shape < shape_count ? measure(shapes[shape]) : 2;
+    if (line.count() == 1) {
+        const std::optional<int> shape = bench::whole_number(line, 0, "shape", 0, 0, shape_count - 1);
+        return shape ? measure(shapes[*shape]) : command_line::exit_usage;
     }
     std::cout << "Feeds of " << feeds::max_feed_size << " bytes, each fetched and read in a process of its own:"
               << std::endl;
     int failed = 0;
-    for (std::size_t i = 0; i < shape_count; ++i) {
+    for (int i = 0; i < shape_count; ++i) {
         std::cout.flush();
         const std::string command = "\"/proc/" + std::to_string(getpid()) + "/exe\" " + std::to_string(i);
         failed += std::system(command.c_str()) != 0;

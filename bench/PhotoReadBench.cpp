@@ -17,6 +17,7 @@
 // in turn, so that both meet the same load of the machine.
 
 #include "DTAbandonableRead.h"
+#include "NumberArguments.h"
 #include "QuietStdout.h"
 #include "image/DTPhotoScale.h"
 #include "slideshow2/DTGilPhoto.h"
@@ -124,7 +125,21 @@ void print(const char* name, const timing& t, int count, const char* unit, doubl
 } // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const command_line::arguments line(
+        argc, argv,
+        {"kestrel_photo_read_bench", "[rounds]",
+         "Reads photos as the application does, through reads a stop can give up, and the same photos\n"
+         "directly on the caller's thread, each file one way and then the other, and prints each one's time\n"
+         "per file and the difference: a 200 KiB file read whole, 1,000 storyboard thumbnails, eight\n"
+         "12-megapixel photos decoded whole. The files go where TMPDIR says; each file's fastest round counts.\n"
+         "  rounds  1 to 1000 (default 5)\n",
+         0, 1});
+    if (line.ended())
+        return line.exit_status();
+    const std::optional<int> rounds_given = bench::whole_number(line, 0, "rounds", 5, 1, 1000);
+    if (!rounds_given)
+        return command_line::exit_usage;
+    const int rounds = *rounds_given;
     test::TempDir dir;
     std::printf("making %d photos of 200 KiB and %d of 12 megapixels...\n", thumbnail_count, full_photo_count);
     const std::string small = camera_like_photo(896, 672);

@@ -7,6 +7,8 @@
 //
 //   lumivista_preview_bench [seconds=300] [width=1280] [height=720]
 
+#include "NumberArguments.h"
+
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
 
@@ -53,21 +55,34 @@ struct DriftStats {
     }
 };
 
-int argument(int argc, char** argv, int index, int fallback)
-{
-    return argc > index ? std::atoi(argv[index]) : fallback;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const command_line::arguments line(
+        argc, argv,
+        {"lumivista_preview_bench", "[seconds] [width] [height]",
+         "Plays a synthetic show (pictures made one by one, 25 a second, and a 16-bit stereo tone) through\n"
+         "the preview player against a JACK dummy server it starts itself (jackd), painting the surface 25\n"
+         "times a second, and prints the pictures shown and dropped and the drift between the sound clock\n"
+         "and the picture on screen. The run takes as long as the show.\n"
+         "  seconds  the show's length, 1 to 86400 (default 300)\n"
+         "  width    its pictures' width, 16 to 7680 (default 1280)\n"
+         "  height   their height, 16 to 4320 (default 720)\n",
+         0, 3});
+    if (line.ended())
+        return line.exit_status();
+    const std::optional<int> seconds_given = bench::whole_number(line, 0, "seconds", 300, 1, 86400);
+    const std::optional<int> width = bench::whole_number(line, 1, "width", 1280, 16, 7680);
+    const std::optional<int> height = bench::whole_number(line, 2, "height", 720, 16, 4320);
+    if (!seconds_given || !width || !height)
+        return command_line::exit_usage;
+    const int seconds = *seconds_given;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    const int seconds = std::max(1, argument(argc, argv, 1, 300));
     kestrel::test::show_spec spec;
-    spec.width = std::max(16, argument(argc, argv, 2, 1280));
-    spec.height = std::max(16, argument(argc, argv, 3, 720));
+    spec.width = *width;
+    spec.height = *height;
     spec.duration_ms = seconds * 1000.0;
     spec.picture_ms = 40.0;
     spec.read_ahead = true;

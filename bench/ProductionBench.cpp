@@ -27,6 +27,7 @@
 #include "slideshow2/DTSlideshowPresets.h"
 
 #include "EncoderAlone.h"
+#include "NumberArguments.h"
 #include "ProcessMemory.h"
 #include "ProcessTimes.h"
 #include "QuietLog.h"
@@ -47,6 +48,7 @@
 #include <iomanip>
 #include <iostream>
 #include <locale>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -288,17 +290,31 @@ int parent_main(int slides, std::ostream& out) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // "--run": one run, in a process of its own, started by this program.
+    const bool child = argc > 1 && std::string(argv[1]) == "--run";
+    std::optional<int> slides;
+    if (!child) {
+        const command_line::arguments line(
+            argc, argv,
+            {"kestrel_production_bench", "[slides]",
+             "Makes a fixed show (generated 12-megapixel JPEGs, 6 s slides, 1.2 s transitions, Ken Burns,\n"
+             "music, 4:3 frames) through the producer for mac-medium and tube-high, and beside it libx264 alone\n"
+             "encoding as many frames with the same options, each run in a process of its own, and prints the\n"
+             "time per frame and the peak memory of each. The whole run takes several minutes.\n"
+             "  slides  photos in the show, 1 to 1000 (default 20)\n",
+             0, 1});
+        if (line.ended())
+            return line.exit_status();
+        slides = bench::whole_number(line, 0, "slides", 20, 1, 1000);
+        if (!slides)
+            return command_line::exit_usage;
+    }
     make_show::quiet_log log;
     std::ostream& out = log.out();
     try {
-        if (argc > 1 && std::string(argv[1]) == "--run")
+        if (child)
             return child_main(std::vector<std::string>(argv + 2, argv + argc), out);
-        const int slides = argc > 1 ? text::from_text<int>(argv[1]) : 20;
-        if (slides <= 0 || slides > 1000) {
-            std::cerr << "usage: kestrel_production_bench [slides]" << std::endl;
-            return 2;
-        }
-        return parent_main(slides, out);
+        return parent_main(*slides, out);
     } catch (const std::exception& e) {
         std::cerr << "kestrel_production_bench: " << e.what() << std::endl;
         return 1;

@@ -19,7 +19,7 @@
 # until its row is written. Tests, benchmarks and fuzz targets (tests/,
 # bench/, fuzz/) are exempt: they may link whatever they test.
 set(LUMIVISTA_LIBRARIES kestrel ${LUMIVISTA_QT_FOLDERS}
-  show_maker desktop_gallery_drawing)
+  show_maker desktop_gallery_drawing command_line)
 set(LUMIVISTA_PROGRAMS lumivista kestrel_make_show desktop_gallery)
 
 # The table, from the bottom up: lumivista_may_link_<target> lists what
@@ -42,11 +42,13 @@ set(lumivista_may_link_multimedia ${below_the_application})
 set(lumivista_may_link_viewmodel ${below_the_application} multimedia)
 set(lumivista_may_link_app ${LUMIVISTA_LIBRARIES})
 # The executables: the program on app alone; the show maker on the engine;
-# the gallery on its drawing (Qt alone) and the toolkit. No test code.
+# the gallery on its drawing (Qt alone) and the toolkit. The tools read
+# their command lines with command_line, which links none of the others.
+# No test code.
 set(lumivista_may_link_lumivista app)
 set(lumivista_may_link_show_maker kestrel)
-set(lumivista_may_link_kestrel_make_show show_maker)
-set(lumivista_may_link_desktop_gallery desktop_gallery_drawing gui)
+set(lumivista_may_link_kestrel_make_show show_maker command_line)
+set(lumivista_may_link_desktop_gallery desktop_gallery_drawing gui command_line)
 
 include(${CMAKE_CURRENT_LIST_DIR}/LinkWords.cmake)
 

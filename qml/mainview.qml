@@ -316,14 +316,14 @@ Desktop.ApplicationWindow {
             resultAfterQuestion = function() { conversionFailed(code, description) }
             return
         }
-        var text = qsTr("Sorry. Slideshow creation failed.") + "\n\n" + description + "\n"
+        var text = qsTr("Sorry. Slideshow creation failed.") + "\n\n" + description + "\n\n"
                 + stringFormat(qsTr("Error code: %1"), [code])
         var answer = dialog.showMessageDialog(text, Mvvm.Dialog.WarningIcon, "",
                                               [qsTr("Report Problem"), qsTr("Close")], 0,
                                               Mvvm.Dialog.PlainText)
         if (answer === 0)
             communication.reportProblem("Slideshow creation failed",
-                                        description + "\n" + stringFormat("Error code: %1", [code]))
+                                        description + "\n\n" + stringFormat("Error code: %1", [code]))
     }
 
     function makeSlideshow() {

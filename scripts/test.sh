@@ -17,8 +17,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Qt's libraries are not built for the race checker (tests/tsan.supp).
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(pwd)/tests/tsan.supp
 
+# The benchmarks too: the tests check that each answers --help.
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DKESTREL_SANITIZE="address;undefined" -DBUILD_TESTING=ON >/dev/null
+      -DKESTREL_SANITIZE="address;undefined" -DBUILD_TESTING=ON -DKESTREL_BUILD_BENCH=ON >/dev/null
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan -j "$jobs" --output-on-failure --no-tests=error
 

@@ -2,6 +2,7 @@
 
 #include "viewmodel/FileListMessage.h"
 #include "viewmodel/OutputFolderProblem.h"
+#include "viewmodel/ShownPath.h"
 #include "viewmodel/SlideshowNameProblem.h"
 #include "viewmodel/UsageEvents.h"
 
@@ -376,7 +377,8 @@ void ConvertViewModel::onFinished(int result)
     stop();
     if (result == produce::cancelled)
         return;
-    const QString folder = video ? QString::fromUtf8(video->folder_path().c_str()) : resultFolder();
+    // As the system names it now: renamed meanwhile, it may be no UTF-8 text.
+    const std::string folder = video ? video->folder_path() : resultFolder().toUtf8().toStdString();
     if (result == produce::done) {
         const int error = video ? giveResultName(*video) : 0;
         if (error == 0) {
@@ -418,17 +420,17 @@ int ConvertViewModel::giveResultName(kestrel::unfinished_video& video)
     return error;
 }
 
-QString ConvertViewModel::outputFailureCause(int result, const QString& folder, bool removed) const
+QString ConvertViewModel::outputFailureCause(int result, const std::string& folder, bool removed) const
 {
     if (result != produce::create_file_failed && result != produce::muxer_failed)
         return QString();
     if (removed)
         return outputFolderProblem(folder, ENOENT, true);
-    if (const int error = kestrel::unfinished_video::probe(folder.toUtf8().toStdString()))
+    if (const int error = kestrel::unfinished_video::probe(folder))
         return outputFolderProblem(folder, error);
     if (result == produce::muxer_failed)
         return QString();
-    return tr("The file could not be made in the folder \"%1\".").arg(QDir::toNativeSeparators(folder));
+    return tr("The file could not be made in the folder \"%1\".").arg(QDir::toNativeSeparators(shownPath(folder)));
 }
 
 void ConvertViewModel::fail(int code, const QString& cause)

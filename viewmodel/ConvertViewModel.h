@@ -133,8 +133,9 @@ private:
     // 0 or the errno; a name taken meanwhile makes way for the next free
     // one. The result's path follows the folder to where it is now.
     int giveResultName(kestrel::unfinished_video& video);
-    // `removed`: the folder held since the start is gone.
-    QString outputFailureCause(int result, const QString& folder, bool removed) const;
+    // `folder` as the system's bytes; `removed`: the folder held since the
+    // start is gone.
+    QString outputFailureCause(int result, const std::string& folder, bool removed) const;
     void setState(State state);
     void setPreview(const QImage& image);
     void updateActions();

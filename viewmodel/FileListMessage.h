@@ -27,9 +27,9 @@ struct NamedFile {
 
 QString fileListMessage(const QString& heading, const QList<NamedFile>& files);
 
-// The photos of the engine's report (UTF-8 paths and reasons) that were
-// drawn as far as they could be read (`partlyShown`), or not drawn at all,
-// as named files.
+// The photos of the engine's report (paths as the system's bytes, shown as
+// shownPath() shows them, and UTF-8 reasons) that were drawn as far as
+// they could be read (`partlyShown`), or not drawn at all, as named files.
 QList<NamedFile> namedFiles(const std::vector<kestrel::slideshow2::unreadable_photo>& photos, bool partlyShown);
 
 } // namespace ViewModel

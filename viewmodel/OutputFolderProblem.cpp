@@ -1,5 +1,7 @@
 #include "viewmodel/OutputFolderProblem.h"
 
+#include "viewmodel/ShownPath.h"
+
 #include "DTOutputFolderProblem.h"
 
 #include <QCoreApplication>
@@ -39,14 +41,19 @@ QString whatToDo(Cause cause)
 
 } // namespace
 
-QString outputFolderProblem(const QString& folder, int error, bool removed)
+QString outputFolderProblem(const std::string& folder, int error, bool removed)
 {
-    const Cause cause = kestrel::output_folder_cause_of(folder.toUtf8().toStdString(), error, removed);
-    const QString shown = QDir::toNativeSeparators(folder);
+    const Cause cause = kestrel::output_folder_cause_of(folder, error, removed);
+    const QString shown = QDir::toNativeSeparators(shownPath(folder));
     const QString words = QCoreApplication::translate("kestrel", kestrel::output_folder_cause_words(cause));
     if (cause == Cause::other)
         return words.arg(shown, QString::fromStdString(std::generic_category().message(error)));
     return words.arg(shown) + QLatin1Char(' ') + whatToDo(cause);
+}
+
+QString outputFolderProblem(const QString& folder, int error, bool removed)
+{
+    return outputFolderProblem(folder.toUtf8().toStdString(), error, removed);
 }
 
 } // namespace ViewModel

@@ -11,10 +11,15 @@
 
 #include <QString>
 
+#include <string>
+
 namespace ViewModel {
 
-// `removed`: the folder held since the making began is gone (see
+// `folder` as the system's bytes, UTF-8 or not (named as shownPath() shows
+// it); `removed`: the folder held since the making began is gone (see
 // kestrel::unfinished_video::folder_removed()).
+QString outputFolderProblem(const std::string& folder, int error, bool removed = false);
+// The same for a folder the program holds as text.
 QString outputFolderProblem(const QString& folder, int error, bool removed = false);
 
 } // namespace ViewModel

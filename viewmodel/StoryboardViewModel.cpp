@@ -1,6 +1,7 @@
 #include "viewmodel/StoryboardViewModel.h"
 
 #include "viewmodel/FileListMessage.h"
+#include "viewmodel/ShownPath.h"
 #include "viewmodel/StoryboardFile.h"
 
 #include "componentmodel/ImageProvider.h"
@@ -10,6 +11,7 @@
 #include "DTFolderEntries.h"
 #include "DTMediaSettings.h"
 #include "DTNameOrder.h"
+#include "DTUtf8Text.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlideshow.h"
 
@@ -140,11 +142,12 @@ void StoryboardViewModel::addFolder(const QString& path, QSet<QString>& walkedFo
     }
     std::sort(names.begin(), names.end(), kestrel::name_order_less);
     for (const std::string& name : names) {
-        const QString entry = QFile::decodeName(QByteArray::fromStdString(bytes + '/' + name));
+        // Qt text cannot hold such a name: it is shown with its bytes.
         if (!kestrel::is_utf8_text(name)) {
-            leaveOut(entry, QString::fromUtf8(kestrel::not_utf8_name_reason));
+            leaveOut(shownPath(bytes + '/' + name), QString::fromUtf8(kestrel::not_utf8_name_reason));
             continue;
         }
+        const QString entry = QFile::decodeName(QByteArray::fromStdString(bytes + '/' + name));
         // A link that leads nowhere it may go is named by itself.
         const QString target = QFileInfo(entry).canonicalFilePath();
         addPath(target.isEmpty() ? entry : target, QString(), walkedFolders);

@@ -145,7 +145,8 @@ private:
     // Saves once the events already queued have run: the state changes of
     // a batch of photos that settle together cost one save, not one each.
     void scheduleSave();
-    // Logs the file and keeps it for the next message.
+    // Logs the file and keeps it for the next message; `path` as shown
+    // (shownPath() for a name Qt text cannot hold).
     void leaveOut(const QString& path, const QString& reason);
     // Logs the kept photo and names it in the next message.
     void noteDamaged(const QString& path, const QString& reason);

@@ -8,6 +8,8 @@
 #include "support/ExifSegments.h"
 #include "support/TestJpeg.h"
 
+#include "CommandLine.h"
+
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -104,16 +106,24 @@ void exif_seeds(const std::string& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string kind = argc == 3 ? argv[1] : "";
-    if (kind != "road" && kind != "exif") {
-        std::cerr << "usage: jpeg_seeds road|exif <folder>\n";
-        return 2;
-    }
+    const command_line::arguments line(
+        argc, argv,
+        {"jpeg_seeds", "road|exif <folder>",
+         "Writes the seed files of the photo fuzz targets into <folder>, which must exist, made with the\n"
+         "tests' own JPEG and EXIF maker:\n"
+         "  road  whole JPEG files for jpeg_road\n"
+         "  exif  runs of APP segments for exif_orientation\n",
+         2, 2});
+    if (line.ended())
+        return line.exit_status();
+    const std::string kind = line.at(0), folder = line.at(1);
+    if (kind != "road" && kind != "exif")
+        return line.refuse("no seeds of the kind \"" + kind + "\"");
     try {
         if (kind == "road")
-            road_seeds(argv[2]);
+            road_seeds(folder);
         else
-            exif_seeds(argv[2]);
+            exif_seeds(folder);
     } catch (const std::exception& e) {
         std::cerr << "jpeg_seeds: " << e.what() << "\n";
         return 1;

@@ -6,7 +6,7 @@
 #include "DTPathWalk.h"
 #include "DTReadInterruption.h"
 #include "DTRegularFile.h"
-#include "DTUtf8.h"
+#include "DTUtf8Text.h"
 
 #include <boost/exception/get_error_info.hpp>
 
@@ -75,19 +75,6 @@ int list_folder(const std::string& folder, std::vector<std::string>& names, bool
     if (got.error == 0)
         names = std::move(got.names);
     return got.error;
-}
-
-bool is_utf8_text(const std::string& bytes) {
-    const unsigned char* at = reinterpret_cast<const unsigned char*>(bytes.data());
-    const unsigned char* const end = at + bytes.size();
-    char32_t code_point = 0;
-    while (at < end) {
-        const std::size_t length = decode_utf8(at, std::size_t(end - at), code_point);
-        if (length == 0)
-            return false;
-        at += length;
-    }
-    return true;
 }
 
 std::string unusable_path_reason(const std::string& path, std::chrono::steady_clock::duration patience) {

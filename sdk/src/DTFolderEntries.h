@@ -24,10 +24,6 @@ int list_folder(const std::string& folder, std::vector<std::string>& names, bool
 // Why a path is left out when its name is not UTF-8 text.
 inline constexpr char not_utf8_name_reason[] = "its name is not UTF-8 text: rename it";
 
-// Whether the bytes are UTF-8 text (no overlong form, no surrogate, nothing
-// beyond U+10FFFF).
-bool is_utf8_text(const std::string& bytes);
-
 // Why the path cannot be taken as a file or folder to read: "its name is
 // not UTF-8 text: rename it", "a link to nothing", "not found", "no
 // permission to read it" (a file or folder the user may not read, or a

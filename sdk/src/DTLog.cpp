@@ -1,8 +1,9 @@
 #include "DTLog.h"
 
+#include "DTUtf8Text.h"
+
 #include <boost/thread/mutex.hpp>
 
-#include <cstdio>
 #include <string>
 
 namespace kestrel {
@@ -58,19 +59,13 @@ std::ostream& line_stream(std::ostream* target) {
     return stream;
 }
 
+// A byte that would break the line or the quotes.
+bool breaks_a_quoted_line(unsigned char c) { return c < 0x20 || c == 0x7F || c == '"' || c == '\\'; }
+
 // Bytes [from, to) of the text, each that would break the line or the
-// quotes as \xNN.
+// quotes, or is no part of UTF-8 text, as \xNN.
 void append_escaped(std::string& out, const std::string& text, std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F || c == '"' || c == '\\') {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
+    append_utf8_escaped(out, text.data() + from, text.data() + to, breaks_a_quoted_line);
 }
 
 } // namespace

@@ -47,9 +47,10 @@ std::wostream& null_wstream();
 std::ostream& log_line(const log_level& level);
 
 // Text from outside (a path, a web address) as a line may show it: in double
-// quotes, on one line (control bytes, quotes and backslashes as \xNN), and
-// no longer than 300 bytes: a longer text keeps its start and its end
-// around "...".
+// quotes, on one line (control bytes, quotes and backslashes as \xNN), as
+// UTF-8 text (each other byte as \xNN, as messages show it: DTUtf8Text.h),
+// and no longer than 300 bytes of the text: a longer one keeps its start
+// and its end around "...".
 std::string log_quoted(const std::string& text);
 
 } // namespace kestrel

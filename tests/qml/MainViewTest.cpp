@@ -438,7 +438,7 @@ TEST_F(MainView, FailedConversionShowsTheCodeAndReportsTheProblemUntranslated)
 
     ASSERT_NE(code, 0);
     EXPECT_FALSE(description.isEmpty());
-    const QString detail = description + QStringLiteral("\nError code: ") + QString::number(code);
+    const QString detail = description + QStringLiteral("\n\nError code: ") + QString::number(code);
     EXPECT_EQ(seen.text, QStringLiteral("Sorry. Slideshow creation failed.\n\n") + detail);
     EXPECT_EQ(seen.buttons, QStringList({"Report Problem", "Close"}));
     EXPECT_EQ(seen.format, Qt::PlainText);

@@ -6,6 +6,8 @@
 
 #include "gui/GuiDesktopTypes.h"
 
+#include "CommandLine.h"
+
 #include <QApplication>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
@@ -14,10 +16,18 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
-        return 2;
-    }
+    // Read before Qt starts: the usage needs no display.
+    const command_line::arguments line(
+        argc, argv,
+        {"desktop_gallery", "OUT.png",
+         "Draws every control of the views' desktop widget set, in each of its states, with the platform's\n"
+         "default style into the PNG file OUT.png, in software: offscreen (QT_QPA_PLATFORM=offscreen) or on\n"
+         "any display. Exit status: 0 drawn, 1 a control could not be drawn or OUT.png not written,\n"
+         "64 wrong arguments.\n",
+         1, 1});
+    if (line.ended())
+        return line.exit_status();
+    const std::string out = line.at(0);
     // Drawn in software, so that it works offscreen and under Xvfb alike.
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication application(argc, argv);
@@ -26,11 +36,11 @@ int main(int argc, char** argv)
     const Gui::Gallery gallery = Gui::renderDesktopGallery();
     for (const QString& error : gallery.errors)
         std::fprintf(stderr, "%s\n", qPrintable(error));
-    if (!gallery.image.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+    if (!gallery.image.save(QString::fromLocal8Bit(out.c_str()), "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", out.c_str());
         return 1;
     }
-    std::printf("%s: %d x %d, %lld controls drawn\n", argv[1], gallery.image.width(),
+    std::printf("%s: %d x %d, %lld controls drawn\n", out.c_str(), gallery.image.width(),
                 gallery.image.height(), static_cast<long long>(gallery.cells.size()));
     return gallery.errors.isEmpty() ? 0 : 1;
 }

@@ -26,8 +26,10 @@
 // of the presets); 64 for wrong arguments and an OUT that may not be
 // written (its folder missing too), 66 when the photos or the music cannot
 // be had or the music changed. A stop asked while the photos open ends
-// the maker as cancelled once they have.
+// the maker as cancelled once they have. --help (CommandLine.h) prints the
+// usage, the presets and these exit statuses, and makes nothing.
 
+#include "CommandLine.h"
 #include "OutputTarget.h"
 #include "QuietLog.h"
 #include "ShowMaker.h"
@@ -46,11 +48,15 @@
 #include <iomanip>
 #include <iostream>
 #include <mutex>
+#include <sstream>
 
 namespace {
 
-const int exit_usage = 64;
+const int exit_usage = command_line::exit_usage;
 const int exit_no_input = 66;
+const char* const exit_usage_text = "wrong arguments, or an OUT that may not be written (its folder missing too)";
+const char* const exit_no_input_text =
+    "the photos or the music cannot be had, or the music changed while the video was made";
 
 // Standard output or error closed when the program starts would go to the
 // first file it opens, the video's perhaps: /dev/null takes their place.
@@ -71,6 +77,22 @@ std::string preset_list() {
     for (const std::string& name : kestrel::slideshow2::preset_names())
         list += (list.empty() ? "" : ", ") + name;
     return list;
+}
+
+// What --help prints after the usage line; the results' meanings are the
+// ones the failures print.
+std::string help_text() {
+    std::ostringstream text;
+    text << "Makes a slideshow video of the JPEGs in FOLDER (sorted by name) with the music file MUSIC,\n"
+            "for the output PRESET, into the file OUT, which is replaced only once the video is complete.\n"
+            "\npresets: "
+         << preset_list() << "\n\nexit status:\n";
+    using produce = kestrel::slideshow2::slideshow_produce;
+    for (int result = produce::done; result <= produce::no_photo_readable; ++result)
+        text << std::setw(4) << result << "  " << make_show::result_text(result) << "\n";
+    text << std::setw(4) << exit_usage << "  " << exit_usage_text << "\n"
+         << std::setw(4) << exit_no_input << "  " << exit_no_input_text << "\n";
+    return text.str();
 }
 
 // A line per ten percent, or one line rewritten in place on a terminal.
@@ -109,19 +131,20 @@ private:
 
 int main(int argc, char** argv) {
     keep_standard_streams_open();
-    make_show::quiet_log log;
-    std::ostream& out = log.out();
     // From the start: a reader that leaves never ends the program at a
     // write, nor does Ctrl-C, SIGTERM or a hang-up while the photos open;
     // each stops the making (before it begins, when it comes early).
     std::atomic<bool>& stop_asked = make_show::stop_asked();
     for (const int number : {SIGPIPE, SIGINT, SIGTERM, SIGHUP})
         make_show::stop_on_signal(number);
-    if (argc != 5) {
-        std::cerr << "usage: kestrel_make_show FOLDER MUSIC PRESET OUT" << std::endl;
-        return exit_usage;
-    }
-    const std::string folder = argv[1], music = argv[2], preset = argv[3], output = argv[4];
+    // Read before the engine's chatter is kept off standard output, where
+    // the usage goes.
+    const command_line::arguments line(argc, argv, {"kestrel_make_show", "FOLDER MUSIC PRESET OUT", help_text(), 4, 4});
+    if (line.ended())
+        return line.exit_status();
+    make_show::quiet_log log;
+    std::ostream& out = log.out();
+    const std::string folder = line.at(0), music = line.at(1), preset = line.at(2), output = line.at(3);
     const std::vector<std::string>& presets = kestrel::slideshow2::preset_names();
     if (std::find(presets.begin(), presets.end(), preset) == presets.end()) {
         const int result = kestrel::slideshow2::slideshow_produce::invalid_preset;

@@ -1,4 +1,5 @@
 #include "DTFolderEntries.h"
+#include "DTUtf8Text.h"
 
 #include "support/TestFiles.h"
 
@@ -12,13 +13,32 @@ using namespace kestrel;
 
 // What a decoder turns into replacement characters is no UTF-8 text: a
 // name holding it would reach the user as another name that names no file.
+// Shown, UTF-8 text stays as it is and each byte of no whole sequence is
+// written out, the text around it kept.
 TEST(FolderEntries, Utf8TextHasNoOverlongSurrogateOrCutSequence) {
     for (const char* text : {"", "plain.jpg", "\xc3\xa9t\xc3\xa9", "\xe5\x86\x99", "\xf0\x9f\x98\x80", "\xf4\x8f\xbf\xbf",
-                             "\xed\x9f\xbf"})
+                             "\xed\x9f\xbf", "back\\slash \x01"}) {
         EXPECT_TRUE(is_utf8_text(text)) << text;
-    for (const char* bytes : {"caf\xe9.jpg", "\xc0\x80", "\xc1\xbf", "\xe0\x80\x80", "\xed\xa0\x80", "\xf0\x80\x80\x80",
-                              "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\xe2\x82", "\xe2\x28\xa1", "\x80", "\xff"})
+        EXPECT_EQ(text, utf8_escaped(text));
+    }
+    const std::pair<const char*, const char*> not_text[] = {
+        {"caf\xe9.jpg", "caf\\xe9.jpg"},
+        {"\xc0\x80", "\\xc0\\x80"},
+        {"\xc1\xbf", "\\xc1\\xbf"},
+        {"\xe0\x80\x80", "\\xe0\\x80\\x80"},
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
+        {"\xf0\x80\x80\x80", "\\xf0\\x80\\x80\\x80"},
+        {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
+        {"\xf5\x80\x80\x80", "\\xf5\\x80\\x80\\x80"},
+        {"\xe2\x82", "\\xe2\\x82"},
+        {"\xe2\x28\xa1", "\\xe2(\\xa1"},
+        {"\x80", "\\x80"},
+        {"\xff\xc3\xa9\xf0\x9f\x98", "\\xff\xc3\xa9\\xf0\\x9f\\x98"},
+    };
+    for (const auto& [bytes, shown] : not_text) {
         EXPECT_FALSE(is_utf8_text(bytes)) << testing::PrintToString(std::string(bytes));
+        EXPECT_EQ(shown, utf8_escaped(bytes));
+    }
 }
 
 // Names as bytes, hidden ones only when asked; each path with why it

@@ -31,12 +31,12 @@ TEST(Log, TraceStreamNeverFails) {
 }
 
 // A path or an address from outside stays on its line and inside its quotes,
-// and a huge one keeps its start and its end.
+// UTF-8 text, and a huge one keeps its start and its end.
 TEST(Log, QuotedTextStaysOnOneLine) {
     EXPECT_EQ("\"/photos/a b.jpg\"", log_quoted("/photos/a b.jpg"));
     EXPECT_EQ("\"\"", log_quoted(""));
-    EXPECT_EQ("\"a\\x0A[kestrel]\\x22\\x5C\\x00\\x7F\xC3\xBC\"",
-              log_quoted(std::string("a\n[kestrel]\"\\\0\x7F\xC3\xBC", 17)));
+    EXPECT_EQ("\"a\\x0a[kestrel]\\x22\\x5c\\x00\\x7f\xC3\xBC caf\\xe9.jpg\"",
+              log_quoted(std::string("a\n[kestrel]\"\\\0\x7F\xC3\xBC caf\xe9.jpg", 26)));
     const std::string huge = "http://" + std::string(1 << 20, 'x') + "/end";
     const std::string quoted = log_quoted(huge);
     EXPECT_EQ(2 + 300 + 3, quoted.size());

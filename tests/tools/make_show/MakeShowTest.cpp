@@ -739,6 +739,36 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<refused_input>& info) { return std::string(info.param.name); });
 
 
+// --help and -h print the usage, the presets and what each exit status
+// means, and nothing else is done; a wrong count of arguments is refused
+// with the usage line.
+TEST(MakeShowProgram, AnswersHelpAndRefusesAWrongCountOfArguments) {
+    TempDir scratch;
+    const std::string usage = "usage: kestrel_make_show FOLDER MUSIC PRESET OUT\n";
+    for (const char* ask : {"--help", "-h"}) {
+        SCOPED_TRACE(ask);
+        const finished_run run = run_make_show({ask}, scratch);
+        EXPECT_EQ(run.exit_status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out.rfind(usage, 0), 0u) << run.out;
+        EXPECT_NE(run.out.find("\npresets: iphone, iphone4, iphone5, ipad, ipad3, windows-low, windows-medium, "
+                               "windows-high, mac-low, mac-medium, mac-high, tube-low, tube-medium, tube-high, mpeg, "
+                               "windows-simple, default\n"),
+                  std::string::npos)
+            << run.out;
+        for (const char* status : {"\n   8  Not one photo of the slideshow could be read.\n", "\n  64  wrong arguments",
+                                   "\n  66  the photos or the music cannot be had"})
+            EXPECT_NE(run.out.find(status), std::string::npos) << status << " in\n" << run.out;
+    }
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{}, {"photos", "music.wav", "default"}, {"a", "b", "c", "d", "e"}}) {
+        const finished_run run = run_make_show(wrong, scratch);
+        EXPECT_EQ(run.exit_status, 64) << wrong.size() << " arguments";
+        EXPECT_EQ(run.err, usage);
+        EXPECT_EQ(run.out, "");
+    }
+}
+
 // OUT in a folder that is not there (or is no folder) is refused as a
 // wrong argument before any photo opens.
 TEST(MakeShowProgram, AnOutWhoseFolderIsMissingIsRefusedBeforeAnythingOpens) {

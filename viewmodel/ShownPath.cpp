@@ -1,0 +1,9 @@
+#include "viewmodel/ShownPath.h"
+
+#include "DTUtf8Text.h"
+
+namespace ViewModel {
+
+QString shownPath(const std::string& bytes) { return QString::fromStdString(kestrel::utf8_escaped(bytes)); }
+
+} // namespace ViewModel
