@@ -13,6 +13,8 @@
 
 namespace kestrel {
 
+struct path_facts;
+
 // The names in the folder, in the system's listing order, without "." and
 // "..", and without hidden entries (a leading dot) when `hidden` is false.
 // 0, or the errno of the failed listing (nothing is kept then): ETIMEDOUT
@@ -36,5 +38,8 @@ bool is_utf8_text(const std::string& bytes);
 // empty for a readable file or folder.
 std::string unusable_path_reason(const std::string& path,
                                  std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero());
+// The same for what a look at the path found (its name taken as UTF-8
+// text), for a caller that needs more of the facts than the reason.
+std::string unusable_path_reason(const path_facts& facts);
 
 } // namespace kestrel
