@@ -823,12 +823,13 @@ Desktop.ApplicationWindow {
                         anchors.horizontalCenter: parent.horizontalCenter
                         color: "#FFFFFF"
                         font.pixelSize: view.baseFontSize + 1
-                        text: view.convert.state === Application.ConvertViewModel.PauseState
-                              ? qsTr("Paused")
-                              : view.stringFormat(qsTr("%1 of %n photos processed, %2 left.", "",
-                                                       view.convert.slideCount),
-                                                  [view.convert.slideIndex,
-                                                   dataTransform.timeToString(view.convert.remainingTime, "remain")])
+                        text: (view.convert.state === Application.ConvertViewModel.PauseState
+                               ? qsTr("Paused")
+                               : view.stringFormat(qsTr("%1 of %n photos processed, %2 left.", "",
+                                                        view.convert.slideCount),
+                                                   [view.convert.slideIndex,
+                                                    dataTransform.timeToString(view.convert.remainingTime, "remain")]))
+                              + (view.convert.waitingText !== "" ? " " + view.convert.waitingText : "")
                     }
                     Text {
                         id: tipText
