@@ -351,11 +351,16 @@ Desktop.ApplicationWindow {
     function isWindowsVista() { return styleitem.style.indexOf("vista") >= 0 }
     function isMac() { return styleitem.style === "mac" }
 
+    // Files that do not answer are named in place of the counts: Make and
+    // Preview go on without them meanwhile.
     function statusText() {
         if (storyboard.loading)
             return qsTr("Loading photos...")
         if (music.loading)
             return qsTr("Loading music...")
+        var waiting = [storyboard.waitingText, music.waitingText].filter(function(text) { return text !== "" })
+        if (waiting.length > 0)
+            return waiting.join(" ")
         var parts = []
         if (grid.count > 0)
             parts.push(qsTr("%n photos", "", grid.count))
@@ -818,12 +823,13 @@ Desktop.ApplicationWindow {
                         anchors.horizontalCenter: parent.horizontalCenter
                         color: "#FFFFFF"
                         font.pixelSize: view.baseFontSize + 1
-                        text: view.convert.state === Application.ConvertViewModel.PauseState
-                              ? qsTr("Paused")
-                              : view.stringFormat(qsTr("%1 of %n photos processed, %2 left.", "",
-                                                       view.convert.slideCount),
-                                                  [view.convert.slideIndex,
-                                                   dataTransform.timeToString(view.convert.remainingTime, "remain")])
+                        text: (view.convert.state === Application.ConvertViewModel.PauseState
+                               ? qsTr("Paused")
+                               : view.stringFormat(qsTr("%1 of %n photos processed, %2 left.", "",
+                                                        view.convert.slideCount),
+                                                   [view.convert.slideIndex,
+                                                    dataTransform.timeToString(view.convert.remainingTime, "remain")]))
+                              + (view.convert.waitingText !== "" ? " " + view.convert.waitingText : "")
                     }
                     Text {
                         id: tipText

@@ -5,6 +5,7 @@
 #include "viewmodel/ShownPath.h"
 #include "viewmodel/SlideshowNameProblem.h"
 #include "viewmodel/UsageEvents.h"
+#include "viewmodel/WaitingFiles.h"
 
 #include "componentmodel/EventTypes.h"
 #include "componentmodel/FileHelpers.h"
@@ -15,6 +16,7 @@
 #include "componentmodel/SignalArgs.h"
 #include "multimedia/PictureImage.h"
 
+#include "DTLongWaits.h"
 #include "DTUnfinishedVideo.h"
 #include "DTVideoData.h"
 #include "slideshow2/DTSlideshow.h"
@@ -119,12 +121,14 @@ QString unreadablePhotosCause(const std::vector<kestrel::slideshow2::unreadable_
 ConvertViewModel::ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
                                    QSharedPointer<StoryboardViewModel> storyboard,
                                    QSharedPointer<SettingsViewModel> settings,
-                                   QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent)
+                                   QSharedPointer<ComponentModel::ImageProvider> photos,
+                                   QSharedPointer<MusicViewModel> music, QObject* parent)
     : QObject(parent),
       slideshow_(std::move(slideshow)),
       storyboard_(std::move(storyboard)),
       settings_(std::move(settings)),
       photos_(std::move(photos)),
+      music_(std::move(music)),
       mailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this)),
       startAction_(this),
       pauseAction_(this),
@@ -137,6 +141,10 @@ ConvertViewModel::ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
     connect(&startAction_, &QAction::triggered, this, &ConvertViewModel::start);
     connect(&pauseAction_, &QAction::triggered, this, &ConvertViewModel::pause);
     connect(&stopAction_, &QAction::triggered, this, &ConvertViewModel::stop);
+    // A production that waits for a file sends no progress: the waits are
+    // looked at on their own.
+    waitLook_.setInterval(500);
+    connect(&waitLook_, &QTimer::timeout, this, &ConvertViewModel::updateWaitingText);
     updateActions();
 }
 
@@ -202,6 +210,15 @@ void ConvertViewModel::start()
     const int slides = slideCount();
     if (slides <= 0)
         return;
+    // Music that does not answer would hold the production from its start.
+    if (music_ && music_->waiting()) {
+        qWarning().noquote() << "[ConvertViewModel] not started: the music does not answer:" << music_->filePath();
+        fail(musicNotAnswering,
+             tr("The music \"%1\" does not answer; choose other music or remove it, or make the slideshow once "
+                "it answers.")
+                 .arg(QDir::toNativeSeparators(music_->filePath())));
+        return;
+    }
     try {
         startProduction();
     } catch (...) {
@@ -250,7 +267,9 @@ void ConvertViewModel::startProduction()
         fail(produce::unexpected_error);
         return;
     }
+    leaveOutWaitingPhotos();
     producer_->produce(ProgressFunctor{mailbox_, production_}, FinishFunctor{mailbox_, production_});
+    waitLook_.start();
 
     estimator_ = std::make_unique<ComponentModel::Progress>(0, 100, 2000, 0);
     connect(estimator_.get(), &ComponentModel::Progress::remainingTimeChanged, this,
@@ -297,6 +316,7 @@ void ConvertViewModel::releaseProducer()
 {
     producer_.reset();
     unfinished_.reset();
+    letInWaitingPhotos();
 }
 
 void ConvertViewModel::pause()
@@ -322,8 +342,55 @@ void ConvertViewModel::stop()
         return;
     if (producer_)
         producer_->stop();
+    // The production reads no more: what waited may come in.
+    letInWaitingPhotos();
+    waitLook_.stop();
+    updateWaitingText();
     estimator_.reset();
     setState(StopState);
+}
+
+void ConvertViewModel::leaveOutWaitingPhotos()
+{
+    leftOutPhotos_.clear();
+    if (storyboard_)
+        for (const QString& path : storyboard_->waitingPhotos())
+            leftOutPhotos_.insert(path.toUtf8().toStdString());
+    if (!leftOutPhotos_.empty() && slideshow_)
+        slideshow_->set_unanswered_photos(leftOutPhotos_);
+}
+
+void ConvertViewModel::letInWaitingPhotos()
+{
+    if (leftOutPhotos_.empty())
+        return;
+    leftOutPhotos_.clear();
+    if (slideshow_)
+        slideshow_->set_unanswered_photos(leftOutPhotos_);
+}
+
+void ConvertViewModel::updateWaitingText()
+{
+    QStringList files;
+    QString why;
+    if (waitLook_.isActive()) {
+        for (const kestrel::long_wait& wait : kestrel::long_waits()) {
+            // The storyboard, not the production, waits for a photo left out.
+            const QString file = QFile::decodeName(QByteArray::fromStdString(wait.file));
+            if (leftOutPhotos_.count(wait.file) || files.contains(file))
+                continue;
+            if (files.isEmpty())
+                why = QString::fromStdString(wait.why);
+            files << file;
+        }
+    }
+    const QString text =
+        files.isEmpty() ? QString()
+                        : waitingMessage(QDir::toNativeSeparators(files.first()), why, int(files.size()) - 1);
+    if (text == waitingText_)
+        return;
+    waitingText_ = text;
+    emit waitingTextChanged(waitingText_);
 }
 
 void ConvertViewModel::onRemainingTimeChanged(ComponentModel::PropertyChangedSignalArgs)
@@ -443,10 +510,11 @@ void ConvertViewModel::fail(int code, const QString& cause)
     case produce::create_file_failed: text = tr("Can't create output file."); break;
     case produce::muxer_failed: text = tr("Media muxer failed."); break;
     case produce::no_photo_readable: text = tr("Not one photo of the slideshow could be read."); break;
+    case musicNotAnswering: break; // the cause says it all
     default: text = tr("Unexpected error."); break;
     }
     if (!cause.isEmpty())
-        text += QLatin1Char('\n') + cause;
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + cause;
     emit conversionFailed(code, text);
 }
 

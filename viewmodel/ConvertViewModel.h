@@ -21,7 +21,15 @@
 // and releases it. GUI thread only.
 // The storyboard's first slide gives the picture shown before the first
 // frame; the photos provider receives the preview pictures.
+// Photos the storyboard is still waiting for when a production starts are
+// left out of its reads (kestrel::slideshow2::slideshow::set_unanswered_photos)
+// for the whole production, black and named in the good news as photos
+// that do not answer; music still waiting fails the start at once, naming
+// it, before anything is made. While a production runs, waitingText names
+// a file it has waited for longer than the library's long wait (2 s), and
+// why, once a half-second look at kestrel::long_waits() finds it.
 
+#include "viewmodel/MusicViewModel.h"
 #include "viewmodel/SettingsViewModel.h"
 #include "viewmodel/StoryboardViewModel.h"
 
@@ -36,9 +44,11 @@
 #include <QObject>
 #include <QSharedPointer>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace ComponentModel {
@@ -65,6 +75,7 @@ public:
     Q_PROPERTY(int slideIndex READ slideIndex NOTIFY slideIndexChanged)
     Q_PROPERTY(int slideCount READ slideCount NOTIFY fakeSignal)
     Q_PROPERTY(State state READ state NOTIFY stateChanged)
+    Q_PROPERTY(QString waitingText READ waitingText NOTIFY waitingTextChanged)
     Q_PROPERTY(QAction* startAction READ startAction NOTIFY fakeSignal)
     Q_PROPERTY(QAction* pauseAction READ pauseAction NOTIFY fakeSignal)
     Q_PROPERTY(QAction* stopAction READ stopAction NOTIFY fakeSignal)
@@ -78,9 +89,16 @@ public:
         const kestrel::slideshow2::slideshow_ptr& slideshow, const std::string& outputPath,
         const kestrel::media_settings_ptr& settings);
 
+    // The result code of a start refused because the music does not answer:
+    // the command-line maker's for music it cannot open.
+    static constexpr int musicNotAnswering = 66;
+
+    // `music` may be null: the slideshow's music is then taken as it is.
     ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow, QSharedPointer<StoryboardViewModel> storyboard,
                      QSharedPointer<SettingsViewModel> settings,
-                     QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent = nullptr);
+                     QSharedPointer<ComponentModel::ImageProvider> photos,
+                     QSharedPointer<MusicViewModel> music = QSharedPointer<MusicViewModel>(),
+                     QObject* parent = nullptr);
     ~ConvertViewModel() override;
 
     void setProducerFactory(ProducerFactory factory);
@@ -91,6 +109,9 @@ public:
     int slideIndex() const { return slideIndex_; }
     int slideCount() const;
     State state() const { return state_; }
+    // "Waiting for "<path>": <why>." while the production waits long for a
+    // file; empty otherwise.
+    QString waitingText() const { return waitingText_; }
     QAction* startAction() { return &startAction_; }
     QAction* pauseAction() { return &pauseAction_; }
     QAction* stopAction() { return &stopAction_; }
@@ -109,6 +130,7 @@ signals:
     void photoIdChanged(QString value);
     void slideIndexChanged(int value);
     void stateChanged(ViewModel::ConvertViewModel::State value);
+    void waitingTextChanged(QString value);
     void fakeSignal();
     void conversionSucceeded(QString unreadablePhotos);
     void conversionFailed(int code, QString description);
@@ -141,6 +163,11 @@ private:
     void updateActions();
     // The code's text, then the cause when there is one.
     void fail(int code, const QString& cause = QString());
+    // Keeps the storyboard's waiting photos out of the production's reads;
+    // lets them in again.
+    void leaveOutWaitingPhotos();
+    void letInWaitingPhotos();
+    void updateWaitingText();
 
     kestrel::slideshow2::slideshow_produce_ptr producer_;
     // The file the producer writes; set and released with it.
@@ -149,6 +176,11 @@ private:
     QSharedPointer<StoryboardViewModel> storyboard_;
     QSharedPointer<SettingsViewModel> settings_;
     QSharedPointer<ComponentModel::ImageProvider> photos_;
+    QSharedPointer<MusicViewModel> music_;
+    // The photos the production leaves out (UTF-8 paths); empty when none.
+    std::set<std::string> leftOutPhotos_;
+    QString waitingText_;
+    QTimer waitLook_;
     std::unique_ptr<ComponentModel::Progress> estimator_;
     int progress_ = 0;
     QString previewId_;

@@ -51,7 +51,8 @@ MainViewModel::MainViewModel(QObject* parent)
     storyboardViewModel_.reset(new StoryboardViewModel(slideshow_, photos_));
     musicViewModel_.reset(new MusicViewModel(slideshow_));
     settingsViewModel_.reset(new SettingsViewModel(slideshow_));
-    convertViewModel_.reset(new ConvertViewModel(slideshow_, storyboardViewModel_, settingsViewModel_, photos_));
+    convertViewModel_.reset(
+        new ConvertViewModel(slideshow_, storyboardViewModel_, settingsViewModel_, photos_, musicViewModel_));
     playerViewModel_.reset(new PlayerViewModel(slideshow_));
 
     // The user may be elsewhere when a long conversion ends; one stopped by

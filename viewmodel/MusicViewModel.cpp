@@ -1,11 +1,13 @@
 #include "viewmodel/MusicViewModel.h"
 
 #include "viewmodel/SettingsStore.h"
+#include "viewmodel/WaitingFiles.h"
 
 #include "componentmodel/EventTypes.h"
 #include "componentmodel/GuardedReceiver.h"
 
 #include "DTPathFacts.h"
+#include "DTRegularFile.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <QDir>
@@ -14,6 +16,9 @@
 #include <QSettings>
 #include <QtDebug>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <exception>
 
 namespace ViewModel {
@@ -66,6 +71,8 @@ MusicViewModel::MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, Loa
     Q_ASSERT(slideshow_);
     clearAction_.setEnabled(false);
     connect(&clearAction_, &QAction::triggered, this, &MusicViewModel::clear);
+    patience_.setSingleShot(true);
+    connect(&patience_, &QTimer::timeout, this, &MusicViewModel::startWaiting);
     setFilePath(QSettings().value(pathKey, QString()).toString());
     startChoice_ = awaitedChoice_;
 }
@@ -100,6 +107,7 @@ void MusicViewModel::setFilePath(const QString& path)
         return;
     ++choice_;
     awaitedChoice_ = 0;
+    stopWaiting();
     if (path.isEmpty()) {
         slideshow_->set_audio_track(kestrel::audio_track_ptr());
         playingPath_.clear();
@@ -127,10 +135,12 @@ void MusicViewModel::updateClearAction() { clearAction_.setEnabled(!filePath_.is
 void MusicViewModel::startOpen(const QString& path)
 {
     const OpenFunctor answer{mailbox_, choice_};
-    const QFileInfo info(path);
+    // A look the share does not answer within the bound leaves the file to
+    // the loader's thread, and the music waits at once.
+    const kestrel::path_facts facts = kestrel::look_at_path(path.toUtf8().toStdString(), true, lookPatience);
     // A folder, a named pipe or a device holds no music: said at once, with what it is.
-    if (info.exists() && !info.isFile()) {
-        answer(kestrel::audio_track_ptr(), kestrel::file_kind_reason(path.toUtf8().toStdString()));
+    if (facts.error == 0 && !S_ISREG(facts.mode)) {
+        answer(kestrel::audio_track_ptr(), kestrel::irregular_file_reason(facts.mode));
         return;
     }
     try {
@@ -138,7 +148,41 @@ void MusicViewModel::startOpen(const QString& path)
     } catch (const std::exception& error) {
         qWarning().noquote() << "[MusicViewModel] the music could not be opened:" << path << error.what();
         answer(kestrel::audio_track_ptr(), "cannot be opened");
+        return;
     }
+    // Out of patience already: it waits from the next turn of the event
+    // loop, once the choice is shown.
+    patience_.start(doesNotAnswer(facts.error) ? std::chrono::milliseconds(0)
+                                               : std::chrono::milliseconds(openPatience));
+}
+
+void MusicViewModel::startWaiting()
+{
+    patience_.stop();
+    if (awaitedChoice_ == 0 || waiting_)
+        return;
+    qWarning().noquote() << "[MusicViewModel] waiting for the music:" << filePath_;
+    waiting_ = true;
+    setLoading(false);
+    updateWaitingText();
+}
+
+void MusicViewModel::stopWaiting()
+{
+    patience_.stop();
+    if (!waiting_)
+        return;
+    waiting_ = false;
+    updateWaitingText();
+}
+
+void MusicViewModel::updateWaitingText()
+{
+    const QString text = waiting_ ? waitingMessage(fileName(), whyWaitingFor(filePath_), 0) : QString();
+    if (text == waitingText_)
+        return;
+    waitingText_ = text;
+    emit waitingTextChanged(waitingText_);
 }
 
 bool MusicViewModel::event(QEvent* event)
@@ -165,6 +209,7 @@ void MusicViewModel::finishOpen(unsigned long long choice, const kestrel::audio_
         return;
     }
     awaitedChoice_ = 0;
+    stopWaiting();
     if (track) {
         slideshow_->set_audio_track(track);
         playingPath_ = filePath_;

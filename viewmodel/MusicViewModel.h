@@ -19,6 +19,12 @@
 // removed (clear(), which the action offers meanwhile). The message for it
 // says so.
 //
+// A file that has not answered within openPatience (WaitingFiles.h; a
+// share that hangs), or whose look on this thread did not answer within
+// lookPatience, waits: loading ends (Make and Preview go on without it,
+// the slideshow keeps the music it had), waiting() is true and
+// waitingText names it, until its answer comes and is taken as any.
+//
 // An answer that a newer choice superseded is dropped; answers never reach
 // a view model that is gone (they come as posted events,
 // EventTypes::musicOpened, through a mailbox the destructor closes).
@@ -33,6 +39,7 @@
 #include <QAction>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -49,6 +56,7 @@ class MusicViewModel : public QObject {
     Q_PROPERTY(QString filePath READ filePath WRITE setFilePath NOTIFY filePathChanged)
     Q_PROPERTY(QString fileName READ fileName NOTIFY fileNameChanged)
     Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
+    Q_PROPERTY(QString waitingText READ waitingText NOTIFY waitingTextChanged)
     Q_PROPERTY(QAction* clearAction READ clearAction NOTIFY fakeSignal)
 
 public:
@@ -71,6 +79,10 @@ public:
     // The file name without its folder; empty without music.
     QString fileName() const;
     bool loading() const { return loading_; }
+    // The chosen file has not answered within its patience.
+    bool waiting() const { return waiting_; }
+    // The line for the status that names it; empty while none waits.
+    QString waitingText() const { return waitingText_; }
     QAction* clearAction() { return &clearAction_; }
 
     bool event(QEvent* event) override;
@@ -79,6 +91,7 @@ signals:
     void filePathChanged(QString value);
     void fileNameChanged(QString value);
     void loadingChanged(bool value);
+    void waitingTextChanged(QString value);
     void fakeSignal();
     // A chosen file could not be opened: the message for the user says
     // which and why.
@@ -95,6 +108,10 @@ private:
     // Back to the music playing before the choice, with the message why.
     void refuse(const QString& reason);
     void setLoading(bool loading);
+    // The awaited file waits from now on: it no longer counts as loading.
+    void startWaiting();
+    void stopWaiting();
+    void updateWaitingText();
     // What "Music/filePath" holds: the music chosen, else the path kept.
     QString storedPath() const;
     void store() const;
@@ -107,6 +124,10 @@ private:
     // The stored path whose file did not open at start; empty when none.
     QString keptPath_;
     bool loading_ = false;
+    bool waiting_ = false;
+    QString waitingText_;
+    // The patience of the awaited choice.
+    QTimer patience_;
     // Before the action: event() uses it, and a child's destruction still
     // sends this object an event.
     std::shared_ptr<ComponentModel::GuardedReceiver> mailbox_;

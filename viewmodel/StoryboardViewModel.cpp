@@ -3,6 +3,7 @@
 #include "viewmodel/FileListMessage.h"
 #include "viewmodel/ShownPath.h"
 #include "viewmodel/StoryboardFile.h"
+#include "viewmodel/WaitingFiles.h"
 
 #include "componentmodel/ImageProvider.h"
 #include "componentmodel/NotifyListModel.h"
@@ -11,6 +12,7 @@
 #include "DTFolderEntries.h"
 #include "DTMediaSettings.h"
 #include "DTNameOrder.h"
+#include "DTPathFacts.h"
 #include "DTUtf8Text.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlideshow.h"
@@ -20,6 +22,8 @@
 #include <QPointer>
 #include <QStringList>
 #include <QtDebug>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -41,21 +45,43 @@ kestrel::media_settings_ptr photoManagerSettings()
     return settings;
 }
 
-// Why the path is no file or folder to add, in the engine's words; empty
-// when it is one. Only a regular file is worth a slide: a folder is walked,
-// and a named pipe, a device or a socket is no photo.
-QString unusableReason(const QString& path)
+} // namespace
+
+// What one look at a path found.
+struct StoryboardViewModel::PathLook {
+    // Why the path is no file or folder to add, in the engine's words;
+    // empty when it is one. Only a regular file is worth a slide: a folder
+    // is walked, and a named pipe, a device or a socket is no photo.
+    QString reason;
+    bool folder = false;
+    // Past the patience, or refused while earlier looks there still wait:
+    // taken as a photo that does not answer yet.
+    bool unanswered = false;
+    // The path with its links resolved, as bytes; empty when none.
+    std::string realPath;
+};
+
+// One look, bounded by lookPatience: a share that hangs keeps the window's
+// thread a moment at most.
+StoryboardViewModel::PathLook StoryboardViewModel::lookAt(const QString& path)
 {
-    const QString reason =
-        QString::fromStdString(kestrel::unusable_path_reason(QFile::encodeName(path).toStdString()));
+    PathLook look;
+    const std::string bytes = QFile::encodeName(path).toStdString();
+    if (!kestrel::is_utf8_text(bytes)) {
+        look.reason = QString::fromUtf8(kestrel::not_utf8_name_reason);
+        return look;
+    }
+    const kestrel::path_facts facts = kestrel::look_at_path(bytes, true, lookPatience);
+    look.reason = QString::fromStdString(kestrel::unusable_path_reason(facts));
+    look.unanswered = doesNotAnswer(facts.error);
+    look.folder = facts.error == 0 && S_ISDIR(facts.mode);
+    look.realPath = facts.real_path;
     // A name that is not UTF-8 comes decoded from a drop or a dialog, its
     // bytes turned into replacement characters: the path names nothing.
-    if (reason == notFound() && path.contains(QChar::ReplacementCharacter))
-        return QString::fromUtf8(kestrel::not_utf8_name_reason);
-    return reason;
+    if (look.reason == notFound() && path.contains(QChar::ReplacementCharacter))
+        look.reason = QString::fromUtf8(kestrel::not_utf8_name_reason);
+    return look;
 }
-
-} // namespace
 
 StoryboardViewModel::StoryboardViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
                                          QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent)
@@ -75,6 +101,8 @@ StoryboardViewModel::StoryboardViewModel(kestrel::slideshow2::slideshow_ptr slid
     rotateSlideAcwAction_.setEnabled(false);
     connect(&rotateSlideAcwAction_, &QAction::triggered, this, &StoryboardViewModel::rotateSlideAcw);
 
+    patience_.setSingleShot(true);
+    connect(&patience_, &QTimer::timeout, this, &StoryboardViewModel::checkPatience);
     connect(slideList_.data(), &ComponentModel::NotifyList::listChanged, this,
             &StoryboardViewModel::onSlideListChanged);
     restore();
@@ -106,37 +134,43 @@ void StoryboardViewModel::addSlide(const QString& path, const QString& settings)
 
 void StoryboardViewModel::addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders)
 {
+    addLooked(path, lookAt(path), settings, walkedFolders);
+}
+
+void StoryboardViewModel::addLooked(const QString& path, const PathLook& look, const QString& settings,
+                                    QSet<QString>& walkedFolders)
+{
     // Nothing at the path (gone since it was chosen or listed): nothing to say.
-    const QString reason = unusableReason(path);
-    if (reason == notFound())
+    if (look.reason == notFound())
         return;
-    if (!reason.isEmpty()) {
-        leaveOut(path, reason);
+    if (!look.reason.isEmpty() && !look.unanswered) {
+        leaveOut(path, look.reason);
         return;
     }
-    if (QFileInfo(path).isDir()) {
-        addFolder(path, walkedFolders);
+    if (look.folder) {
+        addFolder(path, look.realPath, walkedFolders);
         return;
     }
     Q_ASSERT(slideshow_);
     const kestrel::slideshow2::slide_ptr slide = slideshow_->add_slide();
     slideList_->append(makeSlide(slide, path, settings));
     setIndex(slideList_->count() - 1);
+    if (look.unanswered)
+        startWaiting(slideList_->at(slideList_->count() - 1).data());
 }
 
-void StoryboardViewModel::addFolder(const QString& path, QSet<QString>& walkedFolders)
+void StoryboardViewModel::addFolder(const QString& path, const std::string& realPath, QSet<QString>& walkedFolders)
 {
     // Each real folder once: a link back into the tree ends the walk there.
-    const QString folder = QFileInfo(path).canonicalFilePath();
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(realPath));
     if (folder.isEmpty() || walkedFolders.contains(folder))
         return;
     walkedFolders.insert(folder);
     // Listed by the names' bytes: every entry is added or named with why,
     // in name order (a sub-folder's photos at its place), as the command-line
     // maker takes them; the system lists them in an order of its own.
-    const std::string bytes = QFile::encodeName(folder).toStdString();
     std::vector<std::string> names;
-    if (const int error = kestrel::list_folder(bytes, names)) {
+    if (const int error = kestrel::list_folder(realPath, names, false, lookPatience)) {
         leaveOut(path, QString::fromStdString(kestrel::errors::file_access_reason(error)));
         return;
     }
@@ -144,20 +178,27 @@ void StoryboardViewModel::addFolder(const QString& path, QSet<QString>& walkedFo
     for (const std::string& name : names) {
         // Qt text cannot hold such a name: it is shown with its bytes.
         if (!kestrel::is_utf8_text(name)) {
-            leaveOut(shownPath(bytes + '/' + name), QString::fromUtf8(kestrel::not_utf8_name_reason));
+            leaveOut(shownPath(realPath + '/' + name), QString::fromUtf8(kestrel::not_utf8_name_reason));
             continue;
         }
-        const QString entry = QFile::decodeName(QByteArray::fromStdString(bytes + '/' + name));
-        // A link that leads nowhere it may go is named by itself.
-        const QString target = QFileInfo(entry).canonicalFilePath();
-        addPath(target.isEmpty() ? entry : target, QString(), walkedFolders);
+        const QString entry = QFile::decodeName(QByteArray::fromStdString(realPath + '/' + name));
+        // Added by where its links lead; a link that leads nowhere it may
+        // go, or to a name that is not UTF-8, is named by itself.
+        const PathLook look = lookAt(entry);
+        if (!look.realPath.empty() && !kestrel::is_utf8_text(look.realPath)) {
+            leaveOut(entry, QString::fromUtf8(kestrel::not_utf8_name_reason));
+            continue;
+        }
+        const QString target = QFile::decodeName(QByteArray::fromStdString(look.realPath));
+        addLooked(target.isEmpty() ? entry : target, look, QString(), walkedFolders);
     }
 }
 
 void StoryboardViewModel::insertSlide(const QString& path, const QString& settings)
 {
-    QString reason = unusableReason(path);
-    if (reason.isEmpty() && QFileInfo(path).isDir())
+    const PathLook look = lookAt(path);
+    QString reason = look.unanswered ? QString() : look.reason;
+    if (reason.isEmpty() && look.folder)
         reason = QString::fromStdString(kestrel::errors::file_access_reason(EISDIR));
     if (reason == notFound())
         return;
@@ -166,17 +207,22 @@ void StoryboardViewModel::insertSlide(const QString& path, const QString& settin
         return;
     }
     Q_ASSERT(slideshow_);
+    QObject* inserted = nullptr;
     if (!isSlideIndex(index_)) {
         // No current slide to insert before: the photo goes last and
         // nothing becomes current, so several inserts keep their order.
         const kestrel::slideshow2::slide_ptr slide = slideshow_->add_slide();
         slideList_->append(makeSlide(slide, path, settings));
-        return;
+        inserted = slideList_->at(slideList_->count() - 1).data();
+    } else {
+        const int position = index_;
+        const kestrel::slideshow2::slide_ptr slide = slideshow_->insert_slide(static_cast<std::size_t>(position));
+        slideList_->insert(position, makeSlide(slide, path, settings));
+        inserted = slideList_->at(position).data();
+        setIndex(position + 1);
     }
-    const int position = index_;
-    const kestrel::slideshow2::slide_ptr slide = slideshow_->insert_slide(static_cast<std::size_t>(position));
-    slideList_->insert(position, makeSlide(slide, path, settings));
-    setIndex(position + 1);
+    if (look.unanswered)
+        startWaiting(inserted);
 }
 
 void StoryboardViewModel::moveSlide(int fromIndex, int toIndex)
@@ -262,20 +308,22 @@ void StoryboardViewModel::restore()
         if (entry.filePath.isEmpty())
             continue;
         ++restored;
-        // Missing, in a folder that may not be entered, no longer readable.
-        const QString reason = unusableReason(entry.filePath);
-        if (!reason.isEmpty()) {
-            hold(anchor, entry, reason);
+        // Missing, in a folder that may not be entered, no longer readable;
+        // one that does not answer yet becomes a waiting slide, which its
+        // opening holds or brings in.
+        const PathLook look = lookAt(entry.filePath);
+        if (!look.reason.isEmpty() && !look.unanswered) {
+            hold(anchor, entry, look.reason);
             continue;
         }
-        const bool isFolder = QFileInfo(entry.filePath).isDir();
         // A folder now at the path is walked as an add would.
         const int before = slideList_->count();
-        addSlide(entry.filePath, entry.settings);
+        QSet<QString> walkedFolders;
+        addLooked(entry.filePath, look, entry.settings, walkedFolders);
         if (slideList_->count() == before)
             continue;
         anchor = slideList_->at(slideList_->count() - 1).data();
-        if (!isFolder)
+        if (!look.folder)
             restoring_.insert(anchor);
     }
     if (!damage.unreadable.isEmpty()) {
@@ -310,6 +358,74 @@ void StoryboardViewModel::updateLoading()
         if (!leftOut_.isEmpty() || !away_.isEmpty() || !damaged_.isEmpty())
             scheduleLeftOutReport();
     }
+    updateWaiting();
+    armPatience();
+}
+
+QStringList StoryboardViewModel::waitingPhotos() const
+{
+    QStringList paths;
+    for (int i = 0; i < slideList_->count() && paths.size() < waiting_.size(); ++i)
+        if (waiting_.contains(slideAt(i)))
+            paths << slideAt(i)->filePath();
+    return paths;
+}
+
+void StoryboardViewModel::startWaiting(const QObject* slide)
+{
+    unreported_.remove(slide);
+    waiting_.insert(slide);
+    updateLoading();
+}
+
+void StoryboardViewModel::checkPatience()
+{
+    // A slide whose photo answered and whose report is still queued is
+    // about to settle: it goes on counting as loading.
+    for (auto each = unreported_.begin(); each != unreported_.end();) {
+        const auto* slide = static_cast<const SlideViewModel*>(each.key());
+        if (each.value().hasExpired() && slide->state() == SlideViewModel::InitState) {
+            qWarning().noquote() << QStringLiteral("[StoryboardViewModel] waiting for %1: no answer within %2 s")
+                                        .arg(slide->filePath())
+                                        .arg(openPatience.count());
+            waiting_.insert(slide);
+            each = unreported_.erase(each);
+        } else {
+            ++each;
+        }
+    }
+    updateLoading();
+}
+
+void StoryboardViewModel::armPatience()
+{
+    if (unreported_.isEmpty() && waiting_.isEmpty()) {
+        patience_.stop();
+        return;
+    }
+    // A deadline set since the timer was armed comes later than the one it
+    // was armed for.
+    if (patience_.isActive())
+        return;
+    // While photos wait, why they wait may change (a lease found on the
+    // way): the text is looked at again now and then.
+    qint64 next = 1000;
+    for (const QDeadlineTimer& deadline : std::as_const(unreported_))
+        next = std::min(next, deadline.remainingTime());
+    // A report on its way is given a moment.
+    patience_.start(int(std::max<qint64>(next, 50)));
+}
+
+void StoryboardViewModel::updateWaiting()
+{
+    const QStringList paths = waitingPhotos();
+    const QString text = paths.isEmpty() ? QString()
+                                         : waitingMessage(QFileInfo(paths.first()).fileName(),
+                                                          whyWaitingFor(paths.first()), int(paths.size()) - 1);
+    if (text == waitingText_)
+        return;
+    waitingText_ = text;
+    emit waitingTextChanged(waitingText_);
 }
 
 void StoryboardViewModel::leaveOut(const QString& path, const QString& reason)
@@ -401,14 +517,16 @@ void StoryboardViewModel::onSlideListChanged(ComponentModel::ListChangedSignalAr
     using Action = ComponentModel::ListChangedSignalArgs::Action;
     const Action action = args.action();
     if (action == Action::Remove || action == Action::Replace || action == Action::Clear) {
-        for (const QSharedPointer<QObject>& item : args.oldItems())
+        for (const QSharedPointer<QObject>& item : args.oldItems()) {
             unreported_.remove(item.data());
+            waiting_.remove(item.data());
+        }
     }
     if (action == Action::Add || action == Action::Replace) {
         for (const QSharedPointer<QObject>& item : args.newItems()) {
             SlideViewModel* slide = qobject_cast<SlideViewModel*>(item.data());
             if (slide->state() == SlideViewModel::InitState)
-                unreported_.insert(slide);
+                unreported_.insert(slide, QDeadlineTimer(openPatience));
             // Queued: a slide that failed is removed, which must not happen
             // inside its own signal. The guard tells a report of a slide
             // since deleted from one of a new slide at the same address.
@@ -431,6 +549,7 @@ void StoryboardViewModel::onSlideStateChanged(SlideViewModel* reporter, SlideVie
     const int position = reporter ? slideList_->indexOf(reporter) : -1;
     const SlideViewModel* slide = position >= 0 ? slideAt(position) : nullptr;
     unreported_.remove(slide);
+    waiting_.remove(slide);
     if (state == SlideViewModel::ErrorState && slide && slide->state() == SlideViewModel::ErrorState) {
         // A restored photo that cannot be read now may be readable at a
         // later start: its entry stays in its place.

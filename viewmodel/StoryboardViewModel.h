@@ -30,6 +30,16 @@
 // restored photos have settled, photosAway brings one message naming the
 // held photos; removeAwayPhotos (and clear) drops them for good.
 //
+// A photo that has not answered within openPatience (WaitingFiles.h; a
+// share that hangs, a lease) no longer counts as loading: its slide keeps
+// its place, still opening, and waits. waitingText names it ("Waiting for
+// "x.jpg": it does not answer.", one photo named and how many more), and
+// waitingPhotos gives them for a production to leave out. Its answer,
+// whenever it comes, brings it in or drops it as any answer does. The
+// looks at paths on this thread (an add, an insert, a folder walked, the
+// restore) are bounded by lookPatience: a photo path that does not answer
+// by then becomes a waiting slide at once, and its opening decides.
+//
 // A storyboard file that cannot be read or stored is told through
 // storageProblem, naming the file and why: a store failure once per cause,
 // and again after a save that worked.
@@ -52,14 +62,18 @@
 #include "slideshow2/DTSlideshowTypes.h"
 
 #include <QAction>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QSharedPointer>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 #include <memory>
+#include <string>
 
 namespace ComponentModel {
 class ImageProvider;
@@ -73,6 +87,7 @@ class StoryboardViewModel : public QObject {
     Q_PROPERTY(QObject* slides READ slides NOTIFY fakeSignal)
     Q_PROPERTY(int index READ index WRITE setIndex NOTIFY indexChanged)
     Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
+    Q_PROPERTY(QString waitingText READ waitingText NOTIFY waitingTextChanged)
     Q_PROPERTY(QAction* removeSlideAction READ removeSlideAction NOTIFY fakeSignal)
     Q_PROPERTY(QAction* clearAction READ clearAction NOTIFY fakeSignal)
     Q_PROPERTY(QAction* rotateSlideCwAction READ rotateSlideCwAction NOTIFY fakeSignal)
@@ -87,7 +102,12 @@ public:
     int index() const { return index_; }
     // Clamps to -1 ... count - 1; the same value as now emits nothing.
     void setIndex(int index);
+    // Photos are opening that have not yet had their patience.
     bool loading() const { return loading_; }
+    // The line for the status that names the photos waiting; empty when none.
+    QString waitingText() const { return waitingText_; }
+    // The paths of the slides waiting, in storyboard order.
+    QStringList waitingPhotos() const;
     QAction* removeSlideAction() { return &removeSlideAction_; }
     QAction* clearAction() { return &clearAction_; }
     QAction* rotateSlideCwAction() { return &rotateSlideCwAction_; }
@@ -112,6 +132,7 @@ public:
 signals:
     void indexChanged(int value);
     void loadingChanged(bool value);
+    void waitingTextChanged(QString value);
     void fakeSignal();
     // The message for the user: the files left out and the damaged photos
     // kept since the last one, each with its reason.
@@ -152,8 +173,19 @@ private:
     void noteDamaged(const QString& path, const QString& reason);
     void scheduleLeftOutReport();
     void reportLeftOut();
+    struct PathLook;
+    static PathLook lookAt(const QString& path);
     void addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders);
-    void addFolder(const QString& path, QSet<QString>& walkedFolders);
+    void addLooked(const QString& path, const PathLook& look, const QString& settings,
+                   QSet<QString>& walkedFolders);
+    // `realPath`: the folder with its links resolved, as bytes.
+    void addFolder(const QString& path, const std::string& realPath, QSet<QString>& walkedFolders);
+    // The slide waits from now on.
+    void startWaiting(const QObject* slide);
+    // Slides past their patience start waiting.
+    void checkPatience();
+    void armPatience();
+    void updateWaiting();
     QSharedPointer<QObject> makeSlide(const kestrel::slideshow2::slide_ptr& slide, const QString& path,
                                       const QString& settings);
     // Keeps a stored entry whose photo is away after `anchor` (null: before
@@ -183,8 +215,13 @@ private:
     // Slides of the list whose report of an opened or failed photo has not
     // arrived: loading lasts while one is left, whatever state the slide is
     // in already, since its queued report may still bring a file left out
-    // or a damaged photo into the add's one message.
-    QSet<const QObject*> unreported_;
+    // or a damaged photo into the add's one message; each until the end
+    // of its patience, when it waits instead.
+    QHash<const QObject*, QDeadlineTimer> unreported_;
+    // Slides past their patience whose report has not arrived.
+    QSet<const QObject*> waiting_;
+    QString waitingText_;
+    QTimer patience_;
     // Restored slides still opening: one that fails is held, not dropped.
     QSet<const QObject*> restoring_;
     // The photos held since the last message.

@@ -82,7 +82,10 @@ std::string unusable_path_reason(const std::string& path, std::chrono::steady_cl
     // other name the user could be shown.
     if (!is_utf8_text(path))
         return not_utf8_name_reason;
-    const path_facts facts = look_at_path(path, true, patience);
+    return unusable_path_reason(look_at_path(path, true, patience));
+}
+
+std::string unusable_path_reason(const path_facts& facts) {
     if (facts.error)
         return facts.reason;
     if (S_ISDIR(facts.mode))

@@ -13,6 +13,8 @@
 
 namespace kestrel {
 
+struct path_facts;
+
 // The names in the folder, in the system's listing order, without "." and
 // "..", and without hidden entries (a leading dot) when `hidden` is false.
 // 0, or the errno of the failed listing (nothing is kept then): ETIMEDOUT
@@ -32,5 +34,8 @@ inline constexpr char not_utf8_name_reason[] = "its name is not UTF-8 text: rena
 // empty for a readable file or folder.
 std::string unusable_path_reason(const std::string& path,
                                  std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero());
+// The same for what a look at the path found (its name taken as UTF-8
+// text), for a caller that needs more of the facts than the reason.
+std::string unusable_path_reason(const path_facts& facts);
 
 } // namespace kestrel

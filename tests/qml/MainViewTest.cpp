@@ -10,6 +10,8 @@
 #include "componentmodel/DesktopLauncher.h"
 #include "multimedia/VideoSurface.h"
 
+#include "support/LeaseHolder.h"
+
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -279,6 +281,14 @@ public:
     using MainView::photos;
     using MainView::startPausedConversion;
     kestrel::test::TempDir& folder() { return files; }
+    // Another program holds a lease on the photo until the test ends: its
+    // opening waits.
+    void holdLease(const QString& path)
+    {
+        lease = std::make_unique<kestrel::test::lease_holder>(path.toStdString());
+        ASSERT_EQ(lease->next(), 'l') << "no lease could be taken";
+    }
+    std::unique_ptr<kestrel::test::lease_holder> lease;
 };
 
 TEST_P(MainViewCommands, FollowTheStoryboardTheMusicAndTheConversion)
@@ -318,6 +328,16 @@ INSTANTIATE_TEST_SUITE_P(
                         program.music().setFilePath(makeSong(static_cast<MainViewCommands&>(test).folder(), "a.mp3"));
                     },
                     false, false, true, true, "Loading music..."},
+        CommandCase{"photoWaiting",
+                    [](MainView& test, ProgramUnderTest& program) {
+                        auto& commands = static_cast<MainViewCommands&>(test);
+                        const QStringList shots = commands.photos(2);
+                        commands.holdLease(shots[0]);
+                        program.addPhotos(shots);
+                        EXPECT_TRUE(qmltest::waitFor(
+                            [&] { return program.storyboard().waitingText().contains("lease"); }, 10000));
+                    },
+                    true, true, true, true, "Waiting for \"photo0.jpg\": another program holds a lease on it."},
         CommandCase{"converting",
                     [](MainView& test, ProgramUnderTest&) {
                         static_cast<MainViewCommands&>(test).startPausedConversion();

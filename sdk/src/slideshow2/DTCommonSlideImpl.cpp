@@ -19,6 +19,8 @@ struct common_slide_impl::state {
     mutable boost::mutex mutex;
     photo_ptr photo;
     ken_burns_desc names;
+    // What the latest open was asked to open.
+    std::string path;
     // Why the latest open found no photo; empty after a success.
     std::string open_failure;
     // Counts the opens; a completion stores its photo only when it belongs
@@ -67,6 +69,7 @@ ControllerPtr common_slide_impl::open_photo(photo_manager_ptr manager, const std
     {
         boost::mutex::scoped_lock lock(state_->mutex);
         state_->names = names;
+        state_->path = path;
         open_number = ++state_->opens;
     }
     const boost::weak_ptr<state> target(state_);
@@ -156,6 +159,11 @@ void common_slide_impl::snapshot(photo_ptr& current, ken_burns_desc& names) cons
 photo_ptr common_slide_impl::photo() const {
     boost::mutex::scoped_lock lock(state_->mutex);
     return state_->photo;
+}
+
+std::string common_slide_impl::photo_path() const {
+    boost::mutex::scoped_lock lock(state_->mutex);
+    return state_->path;
 }
 
 std::string common_slide_impl::open_failure() const {

@@ -22,8 +22,8 @@
 // and answers not_opened. Every open that runs gets exactly one answer.
 //
 // Threads: open_photo, get_properties, rotate and thumbnail are called on
-// the application's thread, ken_burns_effect and photo on the rendering
-// thread, the completion on a worker. The photo pointer and the names are
+// the application's thread, ken_burns_effect, photo and photo_path on the
+// rendering thread, the completion on a worker. The photo pointer and the names are
 // read and written under the slide's lock; turning and decoding hold only
 // the photo's own lock.
 //
@@ -57,6 +57,7 @@ public:
     video_data_ptr thumbnail() const override;
     std::string ken_burns_effect() const override;
     photo_ptr photo() const override;
+    std::string photo_path() const override;
     std::string open_failure() const override;
     std::string photo_damage() const override;
 

@@ -49,6 +49,11 @@ bool gil_slideshow_impl::some_photo_opens(std::vector<unreadable_photo>& refused
             break; // the list shrank meanwhile
         }
         const photo_ptr photo = each ? each->impl()->photo() : photo_ptr();
+        const std::string path = photo ? photo->desc().url : each ? each->impl()->photo_path() : std::string();
+        if (core_.photo_unanswered(path)) {
+            record.add(unreadable_photo{path, patience_run_out_reason});
+            continue;
+        }
         if (!photo)
             continue;
         const image::photo_desc desc = photo->desc();
@@ -65,6 +70,10 @@ bool gil_slideshow_impl::some_photo_opens(std::vector<unreadable_photo>& refused
     }
     refused = record.take();
     return refused.empty();
+}
+
+void gil_slideshow_impl::set_unanswered_photos(const std::set<std::string>& paths) {
+    core_.set_unanswered_photos(paths);
 }
 
 void gil_slideshow_impl::on_change_timeline() { core_.on_change_timeline(); }

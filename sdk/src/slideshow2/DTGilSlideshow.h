@@ -30,6 +30,7 @@ public:
     void interrupt_reads(bool on) override;
     bool take_photo_drawn() override;
     bool some_photo_opens(std::vector<unreadable_photo>& refused) override;
+    void set_unanswered_photos(const std::set<std::string>& paths) override;
 
     gil_slideshow_core& core() { return core_; }
 

@@ -9,6 +9,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <cerrno>
 #include <exception>
 #include <stdexcept>
 
@@ -231,9 +232,12 @@ gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(const l
                                                                          std::string& path, std::string& damage) {
     const slide_ptr shown = core_.get_slide(request.index);
     const photo_ptr source = shown ? shown->impl()->photo() : photo_ptr();
+    path = source ? source->desc().url : shown ? shown->impl()->photo_path() : std::string();
+    // Not read at all: a photo that did not answer may hang whoever asks.
+    if (core_.photo_unanswered(path))
+        KESTREL_THROW(errors::failure(patience_run_out_reason) << errinfo_errno(ETIMEDOUT));
     if (!source)
         return picture_ptr();
-    path = source->desc().url;
     image::gil::photo_file file;
     image::gil::set_photo_desc(file, source->desc());
     // The photo's own size, as it is drawn: the file's header at full scale.

@@ -22,14 +22,16 @@
 // that cannot be read is kept in its slot with the reason, and every get()
 // of that slot adds it to the core's record of unreadable photos, so that
 // a frame drawn from a slot loaded earlier reports it too; so is a damaged
-// photo, which is drawn as far as it could be read. Reads are given up
-// (DTAbandonableRead.h) while set_reads_interrupted is on and when the
-// cache goes: a load given up marks its slot ready with no picture and no
-// record, and for no slide, so that the slide is loaded again when next
-// asked for. A load
-// decodes into a picture of its own and swaps it in under the slot lock,
-// and only while the slot is still claimed for it: a load overtaken by a
-// reset or a new claim is dropped.
+// photo, which is drawn as far as it could be read. A photo the core
+// holds as unanswered is never opened: its slot gets no picture and the
+// reason "does not answer", as one that cannot be read, also while its
+// slide has no photo yet (named by the path it was asked to open). Reads
+// are given up (DTAbandonableRead.h) while set_reads_interrupted is on and
+// when the cache goes: a load given up marks its slot ready with no
+// picture and no record, and for no slide, so that the slide is loaded
+// again when next asked for. A load decodes into a picture of its own and
+// swaps it in under the slot lock, and only while the slot is still
+// claimed for it: a load overtaken by a reset or a new claim is dropped.
 
 #include "DTAbandonableRead.h"
 #include "DTGilSlideshowCore.h"

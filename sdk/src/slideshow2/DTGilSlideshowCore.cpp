@@ -152,6 +152,20 @@ void gil_slideshow_core::on_change_timeline() {
     cache_->reset();
 }
 
+void gil_slideshow_core::set_unanswered_photos(const std::set<std::string>& paths) {
+    boost::lock_guard<boost::mutex> lock(core_mutex_);
+    {
+        boost::lock_guard<boost::mutex> guard(unanswered_mutex_);
+        unanswered_photos_ = paths;
+    }
+    cache_->reset();
+}
+
+bool gil_slideshow_core::photo_unanswered(const std::string& path) const {
+    boost::lock_guard<boost::mutex> lock(unanswered_mutex_);
+    return !unanswered_photos_.empty() && unanswered_photos_.count(path) != 0;
+}
+
 void gil_slideshow_core::on_change_video_time(double t) {
     print_render_time(t);
     boost::lock_guard<boost::mutex> lock(core_mutex_);

@@ -31,6 +31,7 @@
 
 #include <atomic>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace kestrel {
@@ -101,6 +102,12 @@ public:
     unreadable_photo_record& unreadable_photos() { return unreadable_photos_; }
     // Whether a render drew a photo since the last call; forgets it.
     bool take_photo_drawn() { return photo_drawn_.exchange(false); }
+    // The photos no render may read (slideshow::Impl::set_unanswered_photos),
+    // in place of the earlier ones; empties the photo cache, whose slots
+    // were loaded under the earlier set. Takes the core lock.
+    void set_unanswered_photos(const std::set<std::string>& paths);
+    // Whether the photo at `path` is one of them; its own lock.
+    bool photo_unanswered(const std::string& path) const;
 
 private:
     void arm_fade_out();
@@ -114,6 +121,8 @@ private:
     gil_compose_frame composer_;
     unreadable_photo_record unreadable_photos_; // filled by the cache
     std::atomic<bool> photo_drawn_{false};
+    mutable boost::mutex unanswered_mutex_; // taken alone, under any other
+    std::set<std::string> unanswered_photos_;
     // Destroyed first: its loaders are joined while the rest still stands.
     std::unique_ptr<cache> cache_;
     unsigned frame_width_ = 0, frame_height_ = 0; // as last asked for

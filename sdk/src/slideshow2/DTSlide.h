@@ -40,6 +40,9 @@ public:
         // The motion name for the photo's orientation; empty without a photo.
         virtual std::string ken_burns_effect() const = 0;
         virtual photo_ptr photo() const = 0;
+        // The path (UTF-8) of the latest open, as it was given, whether
+        // its photo came or not; empty before the first.
+        virtual std::string photo_path() const = 0;
         // Why the latest open left the slide without a photo, in plain
         // words ("empty file", "not a JPEG file (it is a PNG)"); empty
         // after a success and before the first answer.

@@ -14,6 +14,8 @@
 #include "DTUnreadablePhotos.h"
 
 #include <cstddef>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace kestrel {
@@ -54,6 +56,14 @@ public:
         // why it cannot be read in `refused`. Reads as the renders read,
         // so a stop gives them up (read_interrupted passes through).
         virtual bool some_photo_opens(std::vector<unreadable_photo>& /*refused*/) { return true; }
+        // The photos (UTF-8 paths, as their slides were asked to open
+        // them) that do not answer, in place of the earlier set: until it
+        // changes, neither the renders nor some_photo_opens read them, and
+        // their slides draw nothing, each photo recorded as unreadable
+        // ("does not answer") whether its slide has its photo by now or
+        // not. So a production started while they wait never waits on
+        // them, also should they answer meanwhile. Empty for none.
+        virtual void set_unanswered_photos(const std::set<std::string>& /*paths*/) {}
     };
 
     // Takes ownership of the implementation.
@@ -74,6 +84,7 @@ public:
     void interrupt_reads(bool on) { impl()->interrupt_reads(on); }
     bool take_photo_drawn() { return impl()->take_photo_drawn(); }
     bool some_photo_opens(std::vector<unreadable_photo>& refused) { return impl()->some_photo_opens(refused); }
+    void set_unanswered_photos(const std::set<std::string>& paths) { impl()->set_unanswered_photos(paths); }
 
     // Appends: count() then insert_slide(count), two calls, not one locked step.
     slide_ptr add_slide() { return insert_slide(count()); }

@@ -14,7 +14,9 @@
 // producer whose worker still runs stops it and waits for the worker.
 // A photo that cannot be read when its slide is drawn (gone, emptied,
 // replaced) does not stop the production: its slide is black, and
-// unreadable_photos names it once finished has been called. A show of
+// unreadable_photos names it once finished has been called; so does a
+// photo the slideshow holds as unanswered (slideshow::set_unanswered_photos),
+// never read, with "does not answer". A show of
 // which not one photo can be read is no video: the production ends with
 // no_photo_readable, at once when no slide's photo opens at its start,
 // else once the whole show was drawn without one, and unreadable_photos

@@ -1,0 +1,236 @@
+// Photos and music that do not answer (on a share that hangs, under another
+// program's lease) hold nothing of the window back: within their patience
+// the storyboard and the music stop loading and name them, a production
+// leaves the photos out and names them, waiting music refuses a start at
+// once, and whatever answers later comes in by itself. A production that
+// waits long for a file names it while it waits.
+
+#include "ViewModelDoubles.h"
+#include "ViewModelTesting.h"
+
+#include "viewmodel/ConvertViewModel.h"
+#include "viewmodel/MusicViewModel.h"
+
+#include "support/HangingShare.h"
+#include "support/LeaseHolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+
+using ViewModel::ConvertViewModel;
+using ViewModel::MusicViewModel;
+using ViewModel::SettingsViewModel;
+using ViewModel::SlideViewModel;
+using namespace ViewModelTest;
+
+namespace {
+
+// Bounds of the waits for what the view models do by themselves: far past
+// their patience, and short enough for a test without the fix to fail soon.
+const int answerBound = 15000;
+
+// A local photo and a share (a.jpg, b.jpg, two songs) that hangs on demand,
+// with the storyboard, the music and a production of them into the
+// smallest video.
+class UnansweredFiles : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        clearSettingsStore();
+        const std::string source = dir.file("source"), mounted = dir.file("share");
+        ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
+        ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+        viewmodeltest::writePhoto(source + "/a.jpg");
+        viewmodeltest::writePhoto(source + "/b.jpg");
+        kestrel::test::write_file(source + "/song.wav", viewmodeltest::waveFile());
+        kestrel::test::write_file(source + "/other song.wav", viewmodeltest::waveFile());
+        viewmodeltest::writePhoto(dir.file("local.jpg"));
+        share = std::make_unique<kestrel::test::hanging_share>(source, mounted);
+
+        show = kestrel::slideshow2::create_gil_slideshow();
+        storyboard = QSharedPointer<ViewModel::StoryboardViewModel>::create(show, photos);
+        music = QSharedPointer<MusicViewModel>::create(show);
+        settings = QSharedPointer<SettingsViewModel>::create(show);
+        settings->setFormat(SettingsViewModel::YouTubeFormat);
+        settings->setQuality(SettingsViewModel::LowQuality);
+        settings->setOutputFolder(QString::fromStdString(dir.file("videos")));
+        ASSERT_EQ(0, ::mkdir(dir.file("videos").c_str(), 0700));
+        settings->setSlideshowName("Trip");
+        settings->setSlideDuration(0.5);
+        settings->apply();
+        vm = std::make_unique<ConvertViewModel>(show, storyboard, settings, photos, music);
+        QObject::connect(vm.get(), &ConvertViewModel::conversionSucceeded, [this](QString unreadable) {
+            outcome = "succeeded";
+            unreadablePhotos = unreadable;
+        });
+        QObject::connect(vm.get(), &ConvertViewModel::conversionFailed,
+                         [this](int code, QString text) { outcome = QString("%1 %2").arg(code).arg(text); });
+    }
+
+    void TearDown() override
+    {
+        // What still waits on the share comes back before the view models go.
+        if (share && share->unavailable().empty())
+            share->answer();
+    }
+
+    bool noShare() const { return !share->unavailable().empty(); }
+    QString onShare(const char* name) const { return QString::fromStdString(dir.file("share/") + name); }
+    QString local() const { return QString::fromStdString(dir.file("local.jpg")); }
+    QStringList videos() const { return QDir(QString::fromStdString(dir.file("videos"))).entryList(QDir::Files); }
+
+    QList<SlideViewModel::State> states() const
+    {
+        QList<SlideViewModel::State> list;
+        for (int i = 0; i < storyboard->slideList()->count(); ++i)
+            list << viewmodeltest::slideAt(*storyboard, i)->state();
+        return list;
+    }
+
+    // Whether the call returned by itself; else the share is made to
+    // answer after a while, so that the test ends.
+    bool returnsUnhelped(const std::function<void()>& call)
+    {
+        std::promise<void> added;
+        std::atomic<bool> helped{false};
+        std::thread watchdog([&, returned = added.get_future()] {
+            if (returned.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+                helped = true;
+                share->answer();
+            }
+        });
+        call();
+        added.set_value();
+        watchdog.join();
+        return !helped;
+    }
+
+    // Starts a production and waits for its end; what the view model said.
+    QString convert()
+    {
+        outcome.clear();
+        vm->start();
+        qmltest::waitFor([this] { return !outcome.isEmpty(); }, 60000);
+        return outcome;
+    }
+
+    kestrel::test::TempDir dir;
+    std::unique_ptr<kestrel::test::hanging_share> share;
+    UsageEventRecorder events;
+    kestrel::slideshow2::slideshow_ptr show;
+    QSharedPointer<ComponentModel::ImageProvider> photos = QSharedPointer<ComponentModel::ImageProvider>::create();
+    QSharedPointer<ViewModel::StoryboardViewModel> storyboard;
+    QSharedPointer<MusicViewModel> music;
+    QSharedPointer<SettingsViewModel> settings;
+    std::unique_ptr<ConvertViewModel> vm;
+    QString outcome;
+    QString unreadablePhotos;
+};
+
+} // namespace
+
+// a.jpg's opening hangs, b.jpg's very look hangs (the window's own look
+// gives up), local.jpg opens: the storyboard stops loading with the two
+// named, the video is made of the local photo with the two black and
+// named, and once the share answers both come in.
+TEST_F(UnansweredFiles, PhotosThatDoNotAnswerAreNamedLeftOutOfTheVideoAndComeInWhenTheyAnswer)
+{
+    if (noShare())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    share->hang("open");
+    storyboard->addSlide(onShare("a.jpg"));
+    storyboard->addSlide(local());
+    share->hang("lookup");
+    ASSERT_TRUE(returnsUnhelped([&] { storyboard->addSlide(onShare("b.jpg")); }))
+        << "the window's look waited for the share";
+
+    ASSERT_TRUE(qmltest::waitFor([&] { return !storyboard->loading(); }, answerBound))
+        << "photos that do not answer hold the storyboard loading";
+    EXPECT_EQ(states(), QList<SlideViewModel::State>({SlideViewModel::InitState, SlideViewModel::DoneState,
+                                                      SlideViewModel::InitState}));
+    EXPECT_EQ(storyboard->waitingText(), "Waiting for \"a.jpg\": it does not answer, and for 1 more.");
+
+    ASSERT_EQ(convert(), "succeeded");
+    EXPECT_EQ(unreadablePhotos, "These photos could not be read; their slides are black in the video:\n\n" +
+                                    onShare("a.jpg") + ": does not answer\n" + onShare("b.jpg") +
+                                    ": does not answer");
+    EXPECT_EQ(videos(), QStringList{"Trip.flv"});
+
+    share->answer();
+    EXPECT_TRUE(qmltest::waitFor(
+        [&] {
+            return states() == QList<SlideViewModel::State>(3, SlideViewModel::DoneState) &&
+                   storyboard->waitingText().isEmpty();
+        },
+        answerBound))
+        << storyboard->waitingText().toStdString();
+    EXPECT_TRUE(viewmodeltest::listsAgree(*storyboard, show));
+}
+
+// Music whose opening hangs stops loading and is named; Make then fails at
+// once naming it, and nothing is made. Music whose very look hangs waits
+// at once, the window's look given up. Once it answers it is the music.
+TEST_F(UnansweredFiles, MusicThatDoesNotAnswerFailsAStartAtOnceNamingIt)
+{
+    if (noShare())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    storyboard->addSlide(local());
+    ASSERT_TRUE(viewmodeltest::settled(*storyboard));
+    share->hang("open");
+    music->setFilePath(onShare("song.wav"));
+    ASSERT_TRUE(qmltest::waitFor([&] { return !music->loading(); }, answerBound))
+        << "music that does not answer holds the music loading";
+    EXPECT_EQ(music->waitingText(), "Waiting for \"song.wav\": it does not answer.");
+
+    vm->start();
+    EXPECT_EQ(outcome, "66 The music \"" + onShare("song.wav") +
+                           "\" does not answer; choose other music or remove it, or make the slideshow once it "
+                           "answers.");
+    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+    EXPECT_EQ(videos(), QStringList());
+
+    share->hang("lookup");
+    ASSERT_TRUE(returnsUnhelped([&] { music->setFilePath(onShare("other song.wav")); }))
+        << "the window's look waited for the share";
+    EXPECT_TRUE(qmltest::waitFor([&] { return music->waiting(); }, answerBound));
+    EXPECT_FALSE(music->loading());
+
+    share->answer();
+    EXPECT_TRUE(qmltest::waitFor([&] { return !music->waiting(); }, answerBound));
+    EXPECT_EQ(music->filePath(), onShare("other song.wav"));
+    EXPECT_EQ(music->waitingText(), "");
+}
+
+// Another program holds a lease on a photo when Make starts: the progress
+// line names the photo and the lease while the production waits, and once
+// the lease goes the production ends as ever, the line gone.
+TEST_F(UnansweredFiles, AProductionThatWaitsForALeaseNamesTheFileAndGoesOnWhenItIsLetGo)
+{
+    storyboard->addSlide(local());
+    ASSERT_TRUE(viewmodeltest::settled(*storyboard));
+    kestrel::test::lease_holder holder(dir.file("local.jpg"));
+    ASSERT_EQ('l', holder.next()) << "no lease could be taken";
+
+    outcome.clear();
+    vm->start();
+    const QString named = "Waiting for \"" + local() + "\": another program holds a lease on it.";
+    EXPECT_TRUE(qmltest::waitFor([&] { return vm->waitingText() == named; }, answerBound))
+        << vm->waitingText().toStdString();
+    EXPECT_EQ(outcome, "");
+    holder.let_go();
+    EXPECT_TRUE(qmltest::waitFor([&] { return !outcome.isEmpty(); }, 60000));
+    EXPECT_EQ(outcome, "succeeded");
+    EXPECT_EQ(unreadablePhotos, "");
+    EXPECT_EQ(vm->waitingText(), "");
+}

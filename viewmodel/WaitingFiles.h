@@ -1,0 +1,38 @@
+#pragma once
+// Files that keep the window waiting (on a share that hangs, or under
+// another program's lease): how long the window waits before it goes on
+// without one, and the one line that names them, "Waiting for "x.jpg": it
+// does not answer." with ", and for N more." when several wait. The
+// photos, the music and the conversion's progress all say it so. GUI
+// thread; throws nothing.
+
+#include <QString>
+
+#include <chrono>
+
+namespace ViewModel {
+
+// How long a photo or the music may take to open before the window goes on
+// without it: it then waits without holding Make or Preview back.
+inline constexpr std::chrono::seconds openPatience(3);
+
+// How long one look at what stands at a path may keep the window's own
+// thread; past it the path is taken as one that does not answer. Below the
+// 2 s after which the library lists a wait, so a look is never listed.
+inline constexpr std::chrono::milliseconds lookPatience(1500);
+
+// Whether a look's or a listing's errno says the path does not answer:
+// past the patience (ETIMEDOUT), or refused while earlier reads there
+// still wait (EBUSY).
+bool doesNotAnswer(int error);
+
+// Why the process waits for the file at `path`, as the library lists its
+// long waits ("another program holds a lease on it"); "it does not
+// answer" when none is listed for it.
+QString whyWaitingFor(const QString& path);
+
+// The line for `shown` (a file name or a path, as the place has room for)
+// waited for because `why`, and `more` other files.
+QString waitingMessage(const QString& shown, const QString& why, int more);
+
+} // namespace ViewModel
