@@ -12,6 +12,7 @@
 #include "DTRegularFile.h"
 
 #include "support/HangingShare.h"
+#include "support/LeaseHolder.h"
 #include "support/TestFiles.h"
 
 #include <boost/exception/get_error_info.hpp>
@@ -22,7 +23,6 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
-#include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -609,79 +609,6 @@ TEST(AbandonableFile, EveryRoadReadsALocalFileWholeWhileAShareThatHangsHoldsItsP
     EXPECT_EQ(0, threads.left_waiting());
 }
 
-namespace {
-
-// Another program holding a write lease on a file, as a file server does:
-// it says when someone opens the file (the lease's break) and lets go only
-// when told, or when the test goes.
-class lease_holder {
-public:
-    explicit lease_holder(const std::string& path) {
-        int to_holder[2], from_holder[2];
-        if (::pipe2(to_holder, O_CLOEXEC) != 0 || ::pipe2(from_holder, O_CLOEXEC) != 0)
-            return;
-        const char* file = path.c_str();
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(to_holder[1]); // else the test's going would not be heard
-            ::close(from_holder[0]);
-            sigset_t broken;
-            sigemptyset(&broken);
-            sigaddset(&broken, SIGIO);
-            ::sigprocmask(SIG_BLOCK, &broken, nullptr);
-            const int signals = ::signalfd(-1, &broken, SFD_CLOEXEC);
-            const int fd = ::open(file, O_RDONLY | O_CLOEXEC);
-            const char held = signals >= 0 && fd >= 0 && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0 ? 'l' : 'n';
-            if (::write(from_holder[1], &held, 1) != 1)
-                ::_exit(1);
-            pollfd waits[2] = {{signals, POLLIN, 0}, {to_holder[0], POLLIN, 0}};
-            for (;;) {
-                if (::poll(waits, 2, -1) < 0)
-                    continue;
-                if (waits[1].revents)
-                    ::_exit(0); // told, or the test went: the lease goes with the process
-                signalfd_siginfo signal;
-                const char opened = 'b';
-                if (::read(signals, &signal, sizeof signal) > 0 && ::write(from_holder[1], &opened, 1) != 1)
-                    ::_exit(1);
-            }
-        }
-        ::close(to_holder[0]);
-        ::close(from_holder[1]);
-        tell_ = to_holder[1];
-        hear_ = from_holder[0];
-    }
-    ~lease_holder() {
-        let_go();
-        if (hear_ >= 0)
-            ::close(hear_);
-    }
-    // 'l' once the lease is held, 'n' when none could be, 'b' when someone
-    // opens the file; 0 when nothing came within 5 s.
-    char next() {
-        pollfd heard{hear_, POLLIN, 0};
-        char word = 0;
-        if (hear_ < 0 || ::poll(&heard, 1, 5000) <= 0 || ::read(hear_, &word, 1) != 1)
-            return 0;
-        return word;
-    }
-    void let_go() {
-        if (tell_ >= 0)
-            ::close(tell_);
-        tell_ = -1;
-        if (pid_ > 0)
-            ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int tell_ = -1;
-    int hear_ = -1;
-};
-
-} // namespace
-
 // A file server holds a lease on a photo of this machine's disk: opening
 // it asks the server to let go, which may take the system's lease-break
 // time (45 s). That wait happens on a reader's thread, never the
@@ -691,7 +618,7 @@ TEST(AbandonableFile, AFileUnderALeaseIsWaitedForOnlyWhereAStopHolds) {
     test::TempDir dir;
     const std::string path = dir.file("leased.jpg");
     test::write_file(path, "leased bytes");
-    lease_holder holder(path);
+    test::lease_holder holder(path);
     ASSERT_EQ('l', holder.next()) << "no lease could be taken";
 
     read_threads threads;
