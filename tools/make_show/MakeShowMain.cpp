@@ -22,7 +22,8 @@
 // ends the making naming it.
 // The last line says where the video is ("done: " and the path, which
 // follows its folder when that was moved meanwhile), or why it was not
-// made. Exit status: 0 done; the producer's result code
+// made; every worker of the engine has ended before it, and nothing of the
+// engine comes after it. Exit status: 0 done; the producer's result code
 // (1 cancelled ... 7 unexpected, 8 when not one photo could be read, each
 // named) with its meaning and, where known, the output folder's problem
 // when it fails (2, an unknown preset, is refused before anything is
@@ -153,6 +154,9 @@ ending make(const arguments& given, make_show::progress_lines& lines, std::atomi
         },
         stop_asked, [&music_file] { return !music_file.changed(); }, &unreadable);
     lines.end_progress();
+    // The photo cache's loads end with the show, before anything is said
+    // of the production: none of them speaks after the maker's last line.
+    made.show.reset();
     const int result = outcome.result;
     // With no photo to show there is no video to show them black in.
     const bool no_video = result == slideshow_produce::no_photo_readable;
@@ -216,6 +220,9 @@ int main(int argc, char** argv) {
         }
         watch->end();
     }
+    // A worker left waiting for a file that never answers says nothing
+    // after the last line.
+    log.silence_engine();
     (last.on_output ? log.out() : std::cerr) << last.line + "\n" << std::flush;
     return last.status;
 }

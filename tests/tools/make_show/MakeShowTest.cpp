@@ -436,6 +436,34 @@ TEST(MakeShowProgram, AShowOfWhichNotOnePhotoCouldBeReadMakesNoVideoAndNamesThem
     EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
 }
 
+// The making ends early (the music changed before it began) while the
+// photo cache still loads the second photo, which has become no JPEG and
+// answers slowly (a second a read): that load ends before the maker's last
+// line, which stays the making's result, whatever the load says.
+TEST(MakeShowProgram, TheResultLineComesAfterEveryWorkerOfTheEngineHasEnded) {
+    TempDir scratch;
+    const show_inputs inputs = make_inputs(scratch, {"a.jpg", "b.jpg"});
+    const std::string &photos = inputs.photos, &music = inputs.music;
+    const std::string video = older_video(scratch), slow_now = scratch.file("slow now");
+
+    held_maker maker({photos, music, "windows-simple", video}, scratch,
+                     stuck_read_settings(photos + "/b.jpg", slow_now, 1));
+    ASSERT_GT(maker.child, 0);
+    write_file(photos + "/b.jpg", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    write_file(slow_now, "");
+    truncate(music.c_str(), 100);
+    const std::string printed = maker.read_output();
+    const finished_run run = wait_for(maker.child, scratch);
+
+    ASSERT_TRUE(maker.held) << printed << run.err;
+    EXPECT_EQ(run.exit_status, 66) << printed << run.err;
+    EXPECT_EQ(last_line(run.err), "kestrel_make_show: the music " + music +
+                                      " changed while the video was made (cut short or written over); " + video +
+                                      " was left as it was")
+        << run.err;
+    EXPECT_EQ(read_file(video), existing_bytes);
+}
+
 // A photo another program holds a lease on (a file server whose client
 // never lets go holds it for the system's lease-break time, 45 s): the
 // maker names the wait once, in a line of its own, and goes on by itself
