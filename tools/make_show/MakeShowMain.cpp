@@ -12,30 +12,36 @@
 // was made (its slide is black; the video is made all the same, unless not
 // one photo could be read) or was damaged (shown as far as it could be
 // read); the engine's own errors and
-// warnings go to standard error, its other log lines nowhere. Ctrl-C,
-// SIGTERM, the terminal closing or the output's reader leaving stops the
-// production and leaves OUT as it was, also while a photo's file does not
-// answer (see StopSignals.h); so does music changed in place while the
-// video is made (cut short, written over), which ends the making naming it.
+// warnings go to standard error, its other log lines nowhere. A wait on a
+// file that lasts (a share that hangs, another program's lease) is named in
+// a line "waiting for <file>: <why>". Ctrl-C, SIGTERM, the terminal closing
+// or the output's reader leaving ends the maker at whatever it does, also
+// while a file it looks at, opens or reads does not answer (see
+// StopSignals.h and MakerWatch.h), and leaves OUT as it was; so does music
+// changed in place while the video is made (cut short, written over), which
+// ends the making naming it.
 // The last line says where the video is ("done: " and the path, which
 // follows its folder when that was moved meanwhile), or why it was not
-// made. Exit status: 0 done; the producer's result code (1 cancelled ... 7
-// unexpected, 8 when not one photo could be read, each named) with its
-// meaning and, where known, the output folder's problem when it fails (2,
-// an unknown preset, is refused before anything is opened, with the names
-// of the presets); 64 for wrong arguments and an OUT that may not be
-// written (its folder missing too), 66 when the photos or the music cannot
-// be had or the music changed. A stop asked while the photos open ends
-// the maker as cancelled once they have. --help (CommandLine.h) prints the
-// usage, the presets and these exit statuses, and makes nothing.
+// made; every worker of the engine has ended before it, and nothing of the
+// engine comes after it. Exit status: 0 done; the producer's result code
+// (1 cancelled ... 7 unexpected, 8 when not one photo could be read, each
+// named) with its meaning and, where known, the output folder's problem
+// when it fails (2, an unknown preset, is refused before anything is
+// opened, with the names of the presets); 64 for wrong arguments and an
+// OUT that may not be written (its folder missing too), 66 when the photos
+// or the music cannot be had or the music changed. --help (CommandLine.h)
+// prints the usage, the presets and these exit statuses, and makes nothing.
 
 #include "CommandLine.h"
+#include "MakerWatch.h"
 #include "OutputTarget.h"
+#include "ProgressLines.h"
 #include "QuietLog.h"
 #include "ShowMaker.h"
 #include "StopSignals.h"
 #include "UnchangedFile.h"
 
+#include "DTReadInterruption.h"
 #include "slideshow2/DTSlideshowPresets.h"
 
 #include <fcntl.h>
@@ -44,13 +50,18 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
-#include <cstdio>
-#include <iomanip>
 #include <iostream>
-#include <mutex>
+#include <iomanip>
+#include <memory>
+#include <optional>
 #include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
 
 namespace {
+
+using kestrel::slideshow2::slideshow_produce;
 
 const int exit_usage = command_line::exit_usage;
 const int exit_no_input = 66;
@@ -95,45 +106,104 @@ std::string help_text() {
     return text.str();
 }
 
-// A line per ten percent, or one line rewritten in place on a terminal.
-class progress_printer {
-public:
-    explicit progress_printer(std::ostream& out) : out_(out), terminal_(isatty(STDOUT_FILENO) != 0) {}
-
-    void operator()(double percent) {
-        const int whole = static_cast<int>(percent);
-        std::lock_guard<std::mutex> lock(mutex_);
-        // The producer reports its last percent more than once.
-        if (whole == shown_)
-            return;
-        if (terminal_) {
-            out_ << "\rproducing: " << std::setw(3) << whole << " %" << std::flush;
-        } else {
-            if (shown_ >= 0 && whole / 10 == shown_ / 10 && whole != 100)
-                return;
-            out_ << "producing: " << std::setw(3) << whole << " %" << std::endl;
-        }
-        shown_ = whole;
-    }
-    void end_line() {
-        if (terminal_ && shown_ >= 0)
-            out_ << std::endl;
-    }
-
-private:
-    std::ostream& out_;
-    const bool terminal_;
-    std::mutex mutex_;
-    int shown_ = -1;
+// How the maker ends: its status and its last line, printed once every
+// worker has ended.
+struct ending {
+    int status = 0;
+    std::string line;
+    bool on_output = false; // standard output, else standard error
 };
+
+ending failed(int status, const std::string& why) { return ending{status, "kestrel_make_show: " + why, false}; }
+
+ending with_result(int result, const std::string& cause = std::string()) {
+    return failed(result, std::string(make_show::result_text(result)) + " (result " + std::to_string(result) + ")" +
+                              (cause.empty() ? "" : " " + cause));
+}
+
+struct arguments {
+    std::string folder, music, preset, output;
+};
+
+// The making from the photos' folder to the video, within the maker's
+// read_interruption_scope: a look, an opening or a read given up for a
+// stop throws read_interrupted out of it. Its workers have ended when it
+// returns.
+ending make(const arguments& given, make_show::progress_lines& lines, std::atomic<bool>& stop_asked) {
+    std::vector<std::string> photos;
+    try {
+        photos = make_show::jpeg_files(given.folder);
+        make_show::require_music_file(given.music);
+    } catch (const kestrel::read_interrupted&) {
+        throw;
+    } catch (const std::exception& e) {
+        return failed(exit_no_input, e.what());
+    }
+    const make_show::output_target target = make_show::examine_output(given.output, given.music, photos);
+    if (!target.refusal.empty())
+        return failed(exit_usage, "will not write " + given.output + ": " + target.refusal + "; nothing was made");
+
+    // Watched from before it is opened, so that no change goes unseen.
+    const make_show::unchanged_file music_file(given.music);
+    make_show::opened_show made;
+    try {
+        lines.line("opening " + counted(photos.size(), "photo") + " and the music...");
+        made = make_show::open_show(photos, given.music);
+    } catch (const kestrel::read_interrupted&) {
+        throw;
+    } catch (const std::exception& e) {
+        return failed(exit_no_input, e.what());
+    }
+    for (const make_show::left_out_photo& photo : made.skipped)
+        std::cerr << "kestrel_make_show: left out: " << photo.path << ": " << photo.reason << std::endl;
+    std::ostringstream slides;
+    slides.imbue(std::locale::classic());
+    slides << counted(made.show->count(), "slide") << ", " << made.show->av_source()->video()->duration() / 1000.0
+           << " s; making " << given.output << " (" << given.preset << ")";
+    lines.line(slides.str());
+
+    std::atomic<bool> music_changed(false);
+    std::vector<kestrel::slideshow2::unreadable_photo> unreadable;
+    const make_show::file_outcome outcome = make_show::produce_show_file(
+        made.show, given.preset, target,
+        [&](double percent) {
+            lines.progress(percent);
+            // The rest of the video would be silent, or another song's.
+            if (!music_changed && music_file.changed()) {
+                music_changed = true;
+                stop_asked = true;
+            }
+        },
+        stop_asked, [&music_file] { return !music_file.changed(); }, &unreadable);
+    lines.end_progress();
+    // The photo cache's loads end with the show, before anything is said
+    // of the production: none of them speaks after the maker's last line.
+    made.show.reset();
+    const int result = outcome.result;
+    // With no photo to show there is no video to show them black in.
+    const bool no_video = result == slideshow_produce::no_photo_readable;
+    for (const kestrel::slideshow2::unreadable_photo& photo : unreadable)
+        std::cerr << "kestrel_make_show: "
+                  << (photo.partly_shown ? "damaged, shown as far as it could be read: "
+                      : no_video         ? "could not be read: "
+                                         : "could not be read, shown black: ")
+                  << photo.path << ": " << photo.reason << std::endl;
+    if (result == slideshow_produce::cancelled && music_changed)
+        return failed(exit_no_input, "the music " + given.music +
+                                         " changed while the video was made (cut short or written over); " +
+                                         given.output + " was left as it was");
+    if (result != slideshow_produce::done)
+        return with_result(result, outcome.cause);
+    return ending{0, "done: " + outcome.path, true};
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     keep_standard_streams_open();
     // From the start: a reader that leaves never ends the program at a
-    // write, nor does Ctrl-C, SIGTERM or a hang-up while the photos open;
-    // each stops the making (before it begins, when it comes early).
+    // write, nor does Ctrl-C, SIGTERM or a hang-up; each stops the making
+    // (before it begins, when it comes early).
     std::atomic<bool>& stop_asked = make_show::stop_asked();
     for (const int number : {SIGPIPE, SIGINT, SIGTERM, SIGHUP})
         make_show::stop_on_signal(number);
@@ -143,90 +213,39 @@ int main(int argc, char** argv) {
     if (line.ended())
         return line.exit_status();
     make_show::quiet_log log;
-    std::ostream& out = log.out();
-    const std::string folder = line.at(0), music = line.at(1), preset = line.at(2), output = line.at(3);
+    const arguments given{line.at(0), line.at(1), line.at(2), line.at(3)};
     const std::vector<std::string>& presets = kestrel::slideshow2::preset_names();
-    if (std::find(presets.begin(), presets.end(), preset) == presets.end()) {
-        const int result = kestrel::slideshow2::slideshow_produce::invalid_preset;
-        std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result
-                  << ") There is no preset \"" << preset << "\"; the presets are: " << preset_list() << "."
-                  << std::endl;
-        return result;
+    if (std::find(presets.begin(), presets.end(), given.preset) == presets.end()) {
+        const ending refused = with_result(slideshow_produce::invalid_preset, "There is no preset \"" + given.preset +
+                                                                                  "\"; the presets are: " +
+                                                                                  preset_list() + ".");
+        std::cerr << refused.line << std::endl;
+        return refused.status;
     }
 
-    std::vector<std::string> photos;
+    make_show::progress_lines lines(log.out());
+    const auto interruption = std::make_shared<kestrel::read_interruption>();
+    std::optional<make_show::maker_watch> watch;
+    ending last;
     try {
-        photos = make_show::jpeg_files(folder);
-        make_show::require_music_file(music);
-    } catch (const std::exception& e) {
-        std::cerr << "kestrel_make_show: " << e.what() << std::endl;
-        return exit_no_input;
+        watch.emplace(stop_asked, interruption, [&lines](const kestrel::long_wait& wait) {
+            lines.line("waiting for " + wait.file + ": " + wait.why);
+        });
+    } catch (const std::system_error& e) {
+        last = with_result(slideshow_produce::unexpected_error, std::string("No thread could be started: ") + e.what());
     }
-    const make_show::output_target target = make_show::examine_output(output, music, photos);
-    if (!target.refusal.empty()) {
-        std::cerr << "kestrel_make_show: will not write " << output << ": " << target.refusal
-                  << "; nothing was made" << std::endl;
-        return exit_usage;
+    if (watch) {
+        const kestrel::read_interruption_scope scope(interruption);
+        try {
+            last = make(given, lines, stop_asked);
+        } catch (const kestrel::read_interrupted&) {
+            last = with_result(slideshow_produce::cancelled);
+        }
+        watch->end();
     }
-
-    // Watched from before it is opened, so that no change goes unseen.
-    const make_show::unchanged_file music_file(music);
-    make_show::opened_show made;
-    try {
-        out << "opening " << counted(photos.size(), "photo") << " and the music..." << std::endl;
-        made = make_show::open_show(photos, music, &stop_asked);
-    } catch (const std::exception& e) {
-        std::cerr << "kestrel_make_show: " << e.what() << std::endl;
-        return exit_no_input;
-    }
-    if (made.stopped) {
-        const int result = kestrel::slideshow2::slideshow_produce::cancelled;
-        std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result << ")"
-                  << std::endl;
-        return result;
-    }
-    for (const make_show::left_out_photo& photo : made.skipped)
-        std::cerr << "kestrel_make_show: left out: " << photo.path << ": " << photo.reason << std::endl;
-    out << counted(made.show->count(), "slide") << ", " << made.show->av_source()->video()->duration() / 1000.0
-        << " s; making " << output << " (" << preset << ")" << std::endl;
-
-    progress_printer print(out);
-    std::atomic<bool> music_changed(false);
-    std::vector<kestrel::slideshow2::unreadable_photo> unreadable;
-    const make_show::file_outcome outcome = make_show::produce_show_file(
-        made.show, preset, target,
-        [&](double percent) {
-            print(percent);
-            // The rest of the video would be silent, or another song's.
-            if (!music_changed && music_file.changed()) {
-                music_changed = true;
-                stop_asked = true;
-            }
-        },
-        stop_asked, [&music_file] { return !music_file.changed(); }, &unreadable);
-    print.end_line();
-    const int result = outcome.result;
-    // With no photo to show there is no video to show them black in.
-    const bool no_video = result == kestrel::slideshow2::slideshow_produce::no_photo_readable;
-    for (const kestrel::slideshow2::unreadable_photo& photo : unreadable)
-        std::cerr << "kestrel_make_show: "
-                  << (photo.partly_shown ? "damaged, shown as far as it could be read: "
-                      : no_video         ? "could not be read: "
-                                         : "could not be read, shown black: ")
-                  << photo.path << ": " << photo.reason << std::endl;
-    if (result == kestrel::slideshow2::slideshow_produce::cancelled && music_file.changed()) {
-        std::cerr << "kestrel_make_show: the music " << music
-                  << " changed while the video was made (cut short or written over); " << output
-                  << " was left as it was" << std::endl;
-        return exit_no_input;
-    }
-    if (result != kestrel::slideshow2::slideshow_produce::done) {
-        std::cerr << "kestrel_make_show: " << make_show::result_text(result) << " (result " << result << ")";
-        if (!outcome.cause.empty())
-            std::cerr << " " << outcome.cause;
-        std::cerr << std::endl;
-        return result;
-    }
-    out << "done: " << outcome.path << std::endl;
-    return 0;
+    // A worker left waiting for a file that never answers says nothing
+    // after the last line.
+    log.silence_engine();
+    (last.on_output ? log.out() : std::cerr) << last.line + "\n" << std::flush;
+    return last.status;
 }

@@ -1,5 +1,9 @@
 #include "OutputTarget.h"
 
+#include "DTAbandonableCall.h"
+#include "DTFileSystem.h"
+#include "DTPathFacts.h"
+#include "DTPathWalk.h"
 #include "DTRegularFile.h"
 #include "DTUnfinishedVideo.h"
 
@@ -8,58 +12,71 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <memory>
 #include <system_error>
+
+// Every look goes through the library's looks (DTPathFacts.h), which a
+// stop gives up within the caller's read_interruption_scope: OUT on a share
+// that hangs never holds the maker.
+
+using kestrel::path_facts;
 
 namespace make_show {
 
 namespace {
 
-std::string link_target(const std::string& link) {
-    std::string target(PATH_MAX, '\0');
-    const ssize_t length = ::readlink(link.c_str(), &target[0], target.size());
-    return length < 0 ? std::string() : target.substr(0, static_cast<std::size_t>(length));
+// Why a look failed: the system's words, the library's for a file system
+// that does not answer.
+std::string look_failure(const path_facts& facts) {
+    return facts.error == EBUSY || facts.error == ETIMEDOUT ? facts.reason
+                                                            : std::generic_category().message(facts.error);
 }
 
-std::string real_path(const std::string& path) {
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-    return resolved ? std::string(resolved.get()) : path;
+// The text of the link at `path`, read from the file system the link lies
+// on as the library reads it; empty when it cannot be read.
+std::string link_target(const std::string& path) {
+    return kestrel::abandonable_call<std::string>(path, [path](kestrel::call_steps& steps) {
+        const kestrel::located_path link = kestrel::locate_path(path, false, steps);
+        if (link.fd.get() < 0 || !steps.asking(kestrel::file_system_of_descriptor(link.fd.get())))
+            return std::string();
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = ::readlinkat(link.fd.get(), "", &target[0], target.size());
+        return length < 0 ? std::string() : target.substr(0, static_cast<std::size_t>(length));
+    });
 }
 
-bool same_file(const struct stat& a, const std::string& path) {
-    struct stat b;
-    return ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+bool same_file(const path_facts& a, const std::string& path) {
+    const path_facts b = kestrel::look_at_path(path);
+    return b.error == 0 && a.device == b.device && a.inode == b.inode;
 }
 
 // The file a video would take the place of, followed through links: its
 // refusal when it is no regular file.
-std::string refusal_of_existing(const std::string& out, const struct stat& entry, struct stat& file) {
-    if (!S_ISLNK(entry.st_mode)) {
+std::string refusal_of_existing(const std::string& out, const path_facts& entry, path_facts& file) {
+    if (!S_ISLNK(entry.mode)) {
         file = entry;
-        return S_ISREG(entry.st_mode) ? std::string() : std::string("it is ") + kestrel::file_kind_words(entry.st_mode);
+        return S_ISREG(entry.mode) ? std::string() : std::string("it is ") + kestrel::file_kind_words(entry.mode);
     }
-    if (::stat(out.c_str(), &file) != 0) {
-        if (errno == ELOOP)
+    file = kestrel::look_at_path(out);
+    if (file.error) {
+        if (file.error == ELOOP)
             return "it is a loop of links";
         // Its target's folder may not be the one meant: nothing is made
         // on a guess.
-        if (errno == ENOENT)
+        if (file.error == ENOENT)
             return "it is a link to " + link_target(out) + ", which does not exist";
-        return "it is a link that cannot be followed: " + std::generic_category().message(errno);
+        return "it is a link that cannot be followed: " + look_failure(file);
     }
-    return S_ISREG(file.st_mode) ? std::string() : std::string("it is a link to ") + kestrel::file_kind_words(file.st_mode);
+    return S_ISREG(file.mode) ? std::string() : std::string("it is a link to ") + kestrel::file_kind_words(file.mode);
 }
 
 // Why the video cannot be made in the folder, known before anything is
 // opened: it is not there, or is no folder.
 std::string folder_refusal(const std::string& folder) {
-    struct stat status;
-    if (::stat(folder.c_str(), &status) != 0)
-        return errno == ENOENT ? "its folder " + folder + " does not exist"
-                               : "its folder " + folder + " cannot be looked at: " +
-                                     std::generic_category().message(errno);
-    return S_ISDIR(status.st_mode) ? std::string() : "its folder " + folder + " is no folder";
+    const path_facts facts = kestrel::look_at_path(folder);
+    if (facts.error)
+        return facts.error == ENOENT ? "its folder " + folder + " does not exist"
+                                     : "its folder " + folder + " cannot be looked at: " + look_failure(facts);
+    return S_ISDIR(facts.mode) ? std::string() : "its folder " + folder + " is no folder";
 }
 
 } // namespace
@@ -67,11 +84,12 @@ std::string folder_refusal(const std::string& folder) {
 output_target examine_output(const std::string& out, const std::string& music, const std::vector<std::string>& photos) {
     output_target target;
     target.out = out;
-    struct stat entry, file;
-    const bool exists = ::lstat(out.c_str(), &entry) == 0;
+    const path_facts entry = kestrel::look_at_path(out, false);
+    path_facts file;
+    const bool exists = entry.error == 0;
     // Not there, or under something that is no folder (named below).
-    if (!exists && errno != ENOENT && errno != ENOTDIR) {
-        target.refusal = "it cannot be looked at: " + std::generic_category().message(errno);
+    if (!exists && entry.error != ENOENT && entry.error != ENOTDIR) {
+        target.refusal = "it cannot be looked at: " + look_failure(entry);
         return target;
     }
     if (exists) {
@@ -89,9 +107,9 @@ output_target examine_output(const std::string& out, const std::string& music, c
             }
         }
         target.replacing = true;
-        target.permissions = file.st_mode & 07777;
+        target.permissions = file.mode & 07777;
     }
-    const std::string path = exists && S_ISLNK(entry.st_mode) ? real_path(out) : out;
+    const std::string path = exists && S_ISLNK(entry.mode) && !file.real_path.empty() ? file.real_path : out;
     const std::size_t slash = path.rfind('/');
     target.folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     target.name = slash == std::string::npos ? path : path.substr(slash + 1);

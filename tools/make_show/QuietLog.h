@@ -4,6 +4,9 @@
 // per frame) passes on only the library's error and warning lines, to
 // standard error; everything else written to std::cout is dropped. The
 // program prints its own lines through out(), the real standard output.
+// Once silence_engine() has returned, nothing of the engine goes through:
+// a worker that could not be joined never speaks after the program's last
+// line.
 //
 // Threads: many threads log at once; each gathers its line apart, and a
 // whole line goes out under one lock.
@@ -30,6 +33,11 @@ public:
 
     std::ostream& out() { return out_; }
 
+    void silence_engine() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        silenced_ = true;
+    }
+
 private:
     int_type overflow(int_type c) override {
         if (traits_type::eq_int_type(c, traits_type::eof()))
@@ -50,7 +58,8 @@ private:
             return;
         if (line.compare(0, 16, "[kestrel][error]") == 0 || line.compare(0, 18, "[kestrel][warning]") == 0) {
             std::lock_guard<std::mutex> lock(mutex_);
-            std::cerr << line << std::flush;
+            if (!silenced_)
+                std::cerr << line << std::flush;
         }
         line.clear();
     }
@@ -61,6 +70,7 @@ private:
 
     std::ostream out_;
     std::mutex mutex_;
+    bool silenced_ = false;
 };
 
 } // namespace make_show

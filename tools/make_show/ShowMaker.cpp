@@ -2,9 +2,11 @@
 
 #include "DTAudioTrackFile.h"
 #include "DTFailureReason.h"
+#include "DTFolderEntries.h"
 #include "DTNameOrder.h"
 #include "DTOutputFolderProblem.h"
 #include "DTPathFacts.h"
+#include "DTReadInterruption.h"
 #include "DTRegularFile.h"
 #include "DTUnfinishedVideo.h"
 #include "slideshow2/DTGilSlideshow.h"
@@ -20,7 +22,6 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
-#include <system_error>
 
 #include <sys/stat.h>
 
@@ -36,18 +37,19 @@ namespace {
 // the time a stop may take.
 const std::chrono::milliseconds stop_poll(10);
 
-bool is_jpeg_name(const fs::path& path) {
-    std::string extension = path.extension().string();
+bool is_jpeg_name(const std::string& name) {
+    std::string extension = fs::path(name).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension == ".jpg" || extension == ".jpeg";
 }
 
 // Anything but a folder is offered as a photo: a named pipe or a device
-// is refused when it is opened, and named with why.
-bool is_photo_candidate(const fs::directory_entry& entry) {
-    std::error_code error;
-    return is_jpeg_name(entry.path()) && !entry.is_directory(error);
+// is refused when it is opened, and named with why; so is what cannot be
+// looked at now (a link to nothing, a share that does not answer).
+bool is_photo_candidate(const std::string& path) {
+    const path_facts facts = look_at_path(path);
+    return facts.error != 0 || !S_ISDIR(facts.mode);
 }
 
 // The slides' answers, from the photo manager's workers.
@@ -61,22 +63,25 @@ struct open_answers {
 } // namespace
 
 std::vector<std::string> jpeg_files(const std::string& folder) {
-    std::error_code error;
-    const fs::file_status status = fs::status(folder, error);
-    if (status.type() == fs::file_type::not_found) {
-        if (fs::is_symlink(fs::symlink_status(folder, error)))
+    const path_facts facts = look_at_path(folder);
+    if (facts.error == ENOENT || facts.error == ENOTDIR) {
+        if (S_ISLNK(look_at_path(folder, false).mode))
             throw std::runtime_error("the folder " + folder + " is a link to nothing");
         throw std::runtime_error("the folder " + folder + " does not exist");
     }
-    if (status.type() != fs::file_type::directory)
+    if (facts.error)
+        throw std::runtime_error("cannot read the folder " + folder + ": " + facts.reason);
+    if (!S_ISDIR(facts.mode))
         throw std::runtime_error("not a folder: " + folder);
+    std::vector<std::string> names;
+    if (const int error = list_folder(folder, names, true))
+        throw std::runtime_error("cannot read the folder " + folder + ": " + errors::file_access_reason(error));
+    const std::string within = !folder.empty() && folder.back() == '/' ? folder : folder + "/";
     std::vector<std::string> files;
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
-        if (is_photo_candidate(*entry))
-            files.push_back(entry->path().string());
+    for (const std::string& name : names) {
+        if (is_jpeg_name(name) && is_photo_candidate(within + name))
+            files.push_back(within + name);
     }
-    if (error)
-        throw std::runtime_error("cannot read the folder " + folder + ": " + error.message());
     std::sort(files.begin(), files.end(), name_order_less);
     return files;
 }
@@ -87,8 +92,8 @@ void require_music_file(const std::string& music) {
         throw std::runtime_error("no music file at " + music + ": " + refusal);
 }
 
-opened_show open_show(const std::vector<std::string>& photos, const std::string& music,
-                      const std::atomic<bool>* stop_asked) {
+opened_show open_show(const std::vector<std::string>& photos, const std::string& music) {
+    const read_interruption_ptr stop = current_read_interruption();
     require_music_file(music);
     audio_track_ptr track;
     try {
@@ -96,6 +101,9 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
         // show starts again until the show's sound fades out.
         track = create_audio_track_file(music, nullptr, true);
     } catch (...) {
+        // The decoder words a read given up as a failure of its own.
+        if (stop && stop->on())
+            KESTREL_THROW(read_interrupted());
         throw std::runtime_error("cannot open the music " + music + ": " +
                                  errors::reason_of(std::current_exception()));
     }
@@ -130,13 +138,10 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
                                       std::string());
         }
         std::unique_lock<std::mutex> lock(answers->mutex);
-        while (!answers->arrived.wait_for(lock, std::chrono::milliseconds(100),
-                                          [&] { return answers->count == photos.size(); })) {
+        while (!answers->arrived.wait_for(lock, stop_poll, [&] { return answers->count == photos.size(); })) {
             // The manager gives up the reads still waiting as it goes.
-            if (stop_asked && *stop_asked) {
-                made.stopped = true;
-                return made;
-            }
+            if (stop && stop->on())
+                KESTREL_THROW(read_interrupted());
         }
     }
     for (std::size_t i = photos.size(); i-- > 0;) {

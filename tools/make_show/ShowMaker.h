@@ -9,7 +9,9 @@
 //
 // Throws std::runtime_error with a message for the user when the photos or
 // the music cannot be had (the music's reason in plain words); production
-// failures come back as result codes.
+// failures come back as result codes. The looks and openings watch the
+// caller's read_interruption_scope (DTReadInterruption.h): switched on, they
+// give up with read_interrupted.
 
 #include "OutputTarget.h"
 
@@ -28,7 +30,7 @@ namespace make_show {
 // (kestrel::name_order_less: digits by value, letters without regard to
 // case); the folder's subfolders are not entered.
 // Throws, naming the folder, when it does not exist, is a link to nothing,
-// is no folder or cannot be read.
+// is no folder or cannot be read; read_interrupted for a stop.
 std::vector<std::string> jpeg_files(const std::string& folder);
 
 struct left_out_photo {
@@ -41,8 +43,6 @@ struct opened_show {
     // Photos that could not be opened, in their order; their slides were
     // taken out again.
     std::vector<left_out_photo> skipped;
-    // A stop came before every photo had opened: nothing else is set.
-    bool stopped = false;
 };
 
 // Throws "no music file at <path>: <what is there>" ("not found", "not a
@@ -51,11 +51,12 @@ struct opened_show {
 void require_music_file(const std::string& music);
 
 // The show of the photos (in this order) and the music. Throws when no
-// photo opens or the music cannot be opened (require_music_file first).
-// `stop_asked` (may be null), polled ten times a second while the photos
-// open, gives up their reads and ends it stopped.
-opened_show open_show(const std::vector<std::string>& photos, const std::string& music,
-                      const std::atomic<bool>* stop_asked = nullptr);
+// photo opens or the music cannot be opened (require_music_file first);
+// read_interrupted once the caller's interruption is switched on (looked
+// at every 10 ms while the photos open), their reads given up. The show's
+// photo cache loads while the show is drawn: releasing the show's last
+// handle ends and joins those loads.
+opened_show open_show(const std::vector<std::string>& photos, const std::string& music);
 
 // Produces the show into `output` by the preset and waits for the end.
 // `progress` (may be empty) runs on the producer's thread with the percent

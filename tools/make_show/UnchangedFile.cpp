@@ -1,31 +1,68 @@
 #include "UnchangedFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "DTAbandonableCall.h"
+#include "DTFileSystem.h"
+#include "DTReadInterruption.h"
+
+#include <optional>
+
+using namespace kestrel;
 
 namespace make_show {
 
-unchanged_file::unchanged_file(const std::string& path) {
-    // A path descriptor: it holds the file without opening it for reading,
-    // so a pipe or a device put at the path meanwhile is never opened.
-    fd_ = ::open(path.c_str(), O_PATH | O_CLOEXEC);
-    if (fd_ >= 0 && ::fstat(fd_, &opened_) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+namespace {
+
+typedef std::optional<struct stat> status;
+
+status status_of(int fd, call_steps& steps) {
+    struct stat now;
+    if (!steps.asking(file_system_of_descriptor(fd)) || ::fstat(fd, &now) != 0)
+        return std::nullopt;
+    return now;
 }
 
-unchanged_file::~unchanged_file() {
-    if (fd_ >= 0)
-        ::close(fd_);
+} // namespace
+
+unchanged_file::unchanged_file(const std::string& path) : path_(path) {
+    struct held {
+        std::shared_ptr<const owned_descriptor> fd;
+        status opened;
+    };
+    // A path descriptor: it holds the file without opening it for reading,
+    // so a pipe or a device put at the path meanwhile is never opened.
+    held got = abandonable_call<held>(path, [path](call_steps& steps) {
+        located_path located = locate_path(path, true, steps);
+        held found;
+        if (located.fd.get() < 0)
+            return found;
+        found.opened = status_of(located.fd.get(), steps);
+        found.fd = std::make_shared<const owned_descriptor>(std::move(located.fd));
+        return found;
+    });
+    if (!got.fd || !got.opened)
+        return;
+    fd_ = got.fd;
+    opened_ = *got.opened;
+    local_ = on_local_disk(fd_->get());
 }
 
 bool unchanged_file::changed() const {
-    struct stat now;
-    if (fd_ < 0 || ::fstat(fd_, &now) != 0)
+    if (!fd_)
         return false;
-    return now.st_size != opened_.st_size || now.st_mtim.tv_sec != opened_.st_mtim.tv_sec ||
-           now.st_mtim.tv_nsec != opened_.st_mtim.tv_nsec;
+    status now;
+    if (local_) {
+        steps_in_place here;
+        now = status_of(fd_->get(), here);
+    } else {
+        try {
+            const std::shared_ptr<const owned_descriptor> fd = fd_;
+            now = abandonable_call<status>(path_, [fd](call_steps& steps) { return status_of(fd->get(), steps); });
+        } catch (const errors::failure&) {
+            return false; // given up, or its file system has no place for one more look
+        }
+    }
+    return now && (now->st_size != opened_.st_size || now->st_mtim.tv_sec != opened_.st_mtim.tv_sec ||
+                   now->st_mtim.tv_nsec != opened_.st_mtim.tv_nsec);
 }
 
 } // namespace make_show

@@ -622,7 +622,7 @@ TEST(AbandonableFile, AFileUnderALeaseIsWaitedForOnlyWhereAStopHolds) {
     test::TempDir dir;
     const std::string path = dir.file("leased.jpg");
     test::write_file(path, "leased bytes");
-    lease_holder holder(path);
+    test::lease_holder holder(path);
     ASSERT_EQ('l', holder.next()) << "no lease could be taken";
 
     read_threads threads;

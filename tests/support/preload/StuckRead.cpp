@@ -3,7 +3,10 @@
 // /proc/self/fd shows its path) never returns, as on a network share that
 // hangs, and says so on standard error each time; a read that would not
 // wait (preadv2 with RWF_NOWAIT) finds no bytes at hand (EAGAIN), as a
-// share's would. Every other read is the system's.
+// share's would. With STUCK_READ_SECONDS set, every such read, one that
+// would not wait too, is the system's after that many seconds instead, on
+// the thread that asked: a file slow to answer, whoever reads it. Every
+// other read is the system's.
 
 #include <dlfcn.h>
 #include <sys/uio.h>
@@ -34,6 +37,14 @@ bool stuck(int fd)
     return std::strcmp(target, path) == 0;
 }
 
+// The seconds a read of the file waits before it is the system's; 0 when
+// it hangs for good.
+unsigned slow_seconds()
+{
+    const char* seconds = std::getenv("STUCK_READ_SECONDS");
+    return seconds ? static_cast<unsigned>(std::strtoul(seconds, nullptr, 10)) : 0;
+}
+
 [[noreturn]] void hang()
 {
     static const char text[] = "read of STUCK_READ_PATH hangs\n";
@@ -42,6 +53,15 @@ bool stuck(int fd)
     }
     for (;;)
         ::sleep(1000);
+}
+
+// Hangs, or returns once the file has been slow.
+void wait_for_answer()
+{
+    const unsigned seconds = slow_seconds();
+    if (seconds == 0)
+        hang();
+    ::sleep(seconds);
 }
 
 typedef ssize_t (*preadv2_function)(int, const iovec*, int, off_t, int);
@@ -57,7 +77,7 @@ read_function next_read()
 extern "C" ssize_t read(int fd, void* buffer, size_t size)
 {
     if (stuck(fd))
-        hang();
+        wait_for_answer();
     return next_read()(fd, buffer, size);
 }
 
@@ -70,10 +90,12 @@ extern "C" ssize_t preadv2(int fd, const iovec* pieces, int count, off_t offset,
 {
     static const preadv2_function system = reinterpret_cast<preadv2_function>(::dlsym(RTLD_NEXT, "preadv2"));
     if (stuck(fd)) {
-        if (!(flags & RWF_NOWAIT))
-            hang();
-        errno = EAGAIN;
-        return -1;
+        if (!(flags & RWF_NOWAIT) || slow_seconds() != 0) {
+            wait_for_answer();
+        } else {
+            errno = EAGAIN;
+            return -1;
+        }
     }
     return system(fd, pieces, count, offset, flags);
 }

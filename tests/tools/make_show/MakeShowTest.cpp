@@ -1,9 +1,12 @@
 // The command-line show maker run as a user runs it: on a folder where some
 // photos cannot be read or vanish while it works, stopped by a signal over
-// an existing file, given an OUT it may not write, and with its output
+// an existing file or while a share does not answer, waiting for a file
+// another program holds, given an OUT it may not write, and with its output
 // folder moved, removed or full, or its music cut short, while it works.
 // And the order in which it takes a folder's photos.
 
+#include "support/HangingShare.h"
+#include "support/LeaseHolder.h"
 #include "support/MediaProbe.h"
 #include "support/MusicFiles.h"
 #include "support/NameOrderedPhotos.h"
@@ -115,15 +118,34 @@ finished_run run_make_show(const std::vector<std::string>& arguments, const Temp
     return wait_for(start_make_show(arguments, scratch), scratch);
 }
 
-// Whether the program started in `scratch` printed `text` within a minute
+// Whether the program started in `scratch` printed `text` within `seconds`
 // (to standard error with `errors`).
-bool wait_for_output(const TempDir& scratch, const std::string& text, bool errors = false) {
-    for (int tenths = 0; tenths < 600; ++tenths) {
+bool wait_for_output(const TempDir& scratch, const std::string& text, bool errors = false, int seconds = 60) {
+    for (int tenths = 0; tenths < seconds * 10; ++tenths) {
         if (read_file(scratch.file(errors ? "stderr.txt" : "stdout.txt")).find(text) != std::string::npos)
             return true;
         usleep(100 * 1000);
     }
     return false;
+}
+
+// The sanitizer's options of this run, `more` added (the later one wins).
+std::string sanitizer_options(const std::string& more) {
+    const char* inherited = std::getenv("ASAN_OPTIONS");
+    return std::string("ASAN_OPTIONS=") + (inherited ? inherited : "") + ":" + more;
+}
+
+// The environment in which a read of `path` hangs once `when` exists (a
+// preloaded read(), tests/support/preload), or is answered after `seconds`.
+std::vector<std::string> stuck_read_settings(const std::string& path, const std::string& when, int seconds = 0) {
+    std::vector<std::string> settings{
+        std::string("LD_PRELOAD=") + STUCK_READ_LIBRARY,
+        "STUCK_READ_PATH=" + std::filesystem::canonical(path).string(), "STUCK_READ_WHEN=" + when,
+        // The sanitizer's run-time library would otherwise insist on coming first.
+        sanitizer_options("verify_asan_link_order=0")};
+    if (seconds > 0)
+        settings.push_back("STUCK_READ_SECONDS=" + std::to_string(seconds));
+    return settings;
 }
 
 std::vector<std::string> names_in(const std::string& folder) {
@@ -326,12 +348,8 @@ TEST(MakeShowProgram, AStopWhileThePhotosOpenEndsTheMakerAsCancelled) {
         const std::string video = older_video(scratch), out = scratch.file("out");
         const std::string hang_now = scratch.file("hang now");
         write_file(hang_now, "");
-        const char* sanitizer = std::getenv("ASAN_OPTIONS");
-        const pid_t child = start_make_show(
-            {photos, music, "windows-simple", video}, scratch,
-            {std::string("LD_PRELOAD=") + STUCK_READ_LIBRARY,
-             "STUCK_READ_PATH=" + std::filesystem::canonical(photos + "/b.jpg").string(), "STUCK_READ_WHEN=" + hang_now,
-             std::string("ASAN_OPTIONS=") + (sanitizer ? sanitizer : "") + ":verify_asan_link_order=0"});
+        const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch,
+                                            stuck_read_settings(photos + "/b.jpg", hang_now));
         ASSERT_GT(child, 0);
         const bool opening = wait_for_output(scratch, "read of STUCK_READ_PATH hangs", true);
         kill(child, number);
@@ -346,6 +364,47 @@ TEST(MakeShowProgram, AStopWhileThePhotosOpenEndsTheMakerAsCancelled) {
     }
 }
 
+// A maker started with its output a pipe that has room for its first line
+// only ("opening 2 photos and the music..."): it is held at its second
+// ("2 slides, ..."), once the photos have opened, until its output is read.
+struct held_maker {
+    pid_t child = -1;
+    int output = -1; // the pipe's reading end
+    bool held = false;
+
+    held_maker(const std::vector<std::string>& arguments, const TempDir& scratch,
+               const std::vector<std::string>& settings = {}) {
+        int ends[2] = {-1, -1};
+        if (pipe2(ends, O_CLOEXEC) != 0)
+            return;
+        output = ends[0];
+        const int room = fcntl(ends[1], F_SETPIPE_SZ, 4096);
+        const std::string first_line = "opening 2 photos and the music...\n";
+        if (room > static_cast<int>(first_line.size())) {
+            const std::string filling(static_cast<std::size_t>(room) - first_line.size(), 'x');
+            if (write(ends[1], filling.data(), filling.size()) == static_cast<ssize_t>(filling.size()))
+                child = start_make_show(arguments, scratch, settings, ends[1]);
+        }
+        close(ends[1]);
+        // Its main thread writing to its output, which has no room left.
+        for (int tenths = 0; child > 0 && tenths < 600 && !held; ++tenths) {
+            held = read_file("/proc/" + std::to_string(child) + "/syscall").rfind("1 0x1 ", 0) == 0;
+            if (!held)
+                usleep(100 * 1000);
+        }
+    }
+    ~held_maker() { close(output); }
+
+    // Lets it go on: what it printed to its output, up to its end.
+    std::string read_output() {
+        std::string printed;
+        char bytes[4096];
+        for (ssize_t count; (count = read(output, bytes, sizeof bytes)) > 0;)
+            printed.append(bytes, static_cast<std::size_t>(count));
+        return printed;
+    }
+};
+
 // Every photo gone once they have opened, before the making begins: no
 // video is worth making, and none is encoded. The maker names each photo,
 // says why it failed, and leaves OUT as it was. It is held at its line
@@ -356,33 +415,14 @@ TEST(MakeShowProgram, AShowOfWhichNotOnePhotoCouldBeReadMakesNoVideoAndNamesThem
     const std::string &photos = inputs.photos, &music = inputs.music;
     const std::string video = older_video(scratch), out = scratch.file("out");
 
-    int output[2] = {-1, -1};
-    ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
-    const int room = fcntl(output[1], F_SETPIPE_SZ, 4096);
-    const std::string first_line = "opening 2 photos and the music...\n";
-    ASSERT_GT(room, static_cast<int>(first_line.size()));
-    const std::string filling(static_cast<std::size_t>(room) - first_line.size(), 'x');
-    ASSERT_EQ(write(output[1], filling.data(), filling.size()), static_cast<ssize_t>(filling.size()));
-    const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch, {}, output[1]);
-    close(output[1]);
-    ASSERT_GT(child, 0);
-    // Its main thread writing to its output, which has no room left.
-    bool held = false;
-    for (int tenths = 0; tenths < 600 && !held; ++tenths) {
-        held = read_file("/proc/" + std::to_string(child) + "/syscall").rfind("1 0x1 ", 0) == 0;
-        if (!held)
-            usleep(100 * 1000);
-    }
+    held_maker maker({photos, music, "windows-simple", video}, scratch);
+    ASSERT_GT(maker.child, 0);
     std::remove((photos + "/a.jpg").c_str());
     std::remove((photos + "/b.jpg").c_str());
-    std::string printed;
-    char bytes[4096];
-    for (ssize_t count; (count = read(output[0], bytes, sizeof bytes)) > 0;)
-        printed.append(bytes, static_cast<std::size_t>(count));
-    close(output[0]);
-    const finished_run run = wait_for(child, scratch);
+    const std::string printed = maker.read_output();
+    const finished_run run = wait_for(maker.child, scratch);
 
-    ASSERT_TRUE(held) << printed << run.err;
+    ASSERT_TRUE(maker.held) << printed << run.err;
     EXPECT_EQ(run.exit_status, 8) << printed << run.err;
     EXPECT_EQ(printed.find("producing:"), std::string::npos) << "nothing encoded: " << printed;
     std::vector<std::string> named;
@@ -394,6 +434,60 @@ TEST(MakeShowProgram, AShowOfWhichNotOnePhotoCouldBeReadMakesNoVideoAndNamesThem
     EXPECT_EQ(last_line(run.err), "kestrel_make_show: Not one photo of the slideshow could be read. (result 8)");
     EXPECT_EQ(read_file(video), existing_bytes);
     EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
+}
+
+// The making ends early (the music changed before it began) while the
+// photo cache still loads the second photo, which has become no JPEG and
+// answers slowly (a second a read): that load ends before the maker's last
+// line, which stays the making's result, whatever the load says.
+TEST(MakeShowProgram, TheResultLineComesAfterEveryWorkerOfTheEngineHasEnded) {
+    TempDir scratch;
+    const show_inputs inputs = make_inputs(scratch, {"a.jpg", "b.jpg"});
+    const std::string &photos = inputs.photos, &music = inputs.music;
+    const std::string video = older_video(scratch), slow_now = scratch.file("slow now");
+
+    held_maker maker({photos, music, "windows-simple", video}, scratch,
+                     stuck_read_settings(photos + "/b.jpg", slow_now, 1));
+    ASSERT_GT(maker.child, 0);
+    write_file(photos + "/b.jpg", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    write_file(slow_now, "");
+    truncate(music.c_str(), 100);
+    const std::string printed = maker.read_output();
+    const finished_run run = wait_for(maker.child, scratch);
+
+    ASSERT_TRUE(maker.held) << printed << run.err;
+    EXPECT_EQ(run.exit_status, 66) << printed << run.err;
+    EXPECT_EQ(last_line(run.err), "kestrel_make_show: the music " + music +
+                                      " changed while the video was made (cut short or written over); " + video +
+                                      " was left as it was")
+        << run.err;
+    EXPECT_EQ(read_file(video), existing_bytes);
+}
+
+// A photo another program holds a lease on (a file server whose client
+// never lets go holds it for the system's lease-break time, 45 s): the
+// maker names the wait once, in a line of its own, and goes on by itself
+// once the file answers.
+TEST(MakeShowProgram, AWaitThatLastsIsNamedAndTheMakingGoesOnWhenTheFileAnswers) {
+    TempDir scratch;
+    const show_inputs inputs = make_inputs(scratch, {"a.jpg", "b.jpg"});
+    const std::string leased = inputs.photos + "/b.jpg", video = scratch.file("show.avi");
+    lease_holder holder(leased);
+    if (holder.next() != 'l')
+        GTEST_SKIP() << "no lease can be taken here";
+
+    const pid_t child = start_make_show({inputs.photos, inputs.music, "windows-simple", video}, scratch);
+    ASSERT_GT(child, 0);
+    const std::string waiting = "waiting for " + leased + ": another program holds a lease on it";
+    const bool named = wait_for_output(scratch, waiting, false, 10);
+    holder.let_go();
+    const finished_run run = wait_for(child, scratch);
+
+    EXPECT_TRUE(named) << run.out << run.err;
+    const std::vector<std::string> out = lines_of(run.out);
+    EXPECT_EQ(std::count(out.begin(), out.end(), waiting), 1) << run.out;
+    EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
+    EXPECT_EQ(last_line(run.out), "done: " + video);
 }
 
 // A photo or the music whose file stops answering while the video is made
@@ -423,13 +517,8 @@ TEST(MakeShowProgram, AStopBySignalEndsTheMakerWhileAPhotoOrTheMusicDoesNotAnswe
         const std::string video = older_video(scratch), out = scratch.file("out");
         const std::string hang_now = scratch.file("hang now");
         const std::string stuck = music_hangs ? music : photos + "/d.jpg";
-        const char* sanitizer = std::getenv("ASAN_OPTIONS");
-        const pid_t child = start_make_show(
-            {photos, music, "windows-simple", video}, scratch,
-            {std::string("LD_PRELOAD=") + STUCK_READ_LIBRARY,
-             "STUCK_READ_PATH=" + std::filesystem::canonical(stuck).string(), "STUCK_READ_WHEN=" + hang_now,
-             // The sanitizer's run-time library would otherwise insist on coming first.
-             std::string("ASAN_OPTIONS=") + (sanitizer ? sanitizer : "") + ":verify_asan_link_order=0"});
+        const pid_t child = start_make_show({photos, music, "windows-simple", video}, scratch,
+                                            stuck_read_settings(stuck, hang_now));
         ASSERT_GT(child, 0);
         // The photos have opened (the music: the making has begun): from
         // now on the file does not answer.
@@ -451,6 +540,99 @@ TEST(MakeShowProgram, AStopBySignalEndsTheMakerWhileAPhotoOrTheMusicDoesNotAnswe
         EXPECT_NE(run.err.find("Cancelled."), std::string::npos) << run.err;
         EXPECT_EQ(read_file(video), existing_bytes);
         EXPECT_EQ(names_in(out), std::vector<std::string>{"show.avi"});
+    }
+}
+
+// Whether the maker's main thread ended within `bound`: it exited, or it
+// is exiting while threads of it still wait in the kernel for a share that
+// does not answer (a zombie until the share answers).
+bool main_thread_ends_within(pid_t child, std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        const std::string stat = read_file("/proc/" + std::to_string(child) + "/stat");
+        const std::size_t name_end = stat.rfind(')');
+        if (name_end == std::string::npos || name_end + 2 >= stat.size() || stat[name_end + 2] == 'Z')
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        usleep(10 * 1000);
+    }
+}
+
+struct share_stage {
+    const char* what;
+    const char* hangs; // the share's requests held from the start
+    int number;        // the signal
+    // Puts the music, the photos (as links) or OUT on the share.
+    std::function<void(const std::string& share, show_inputs& inputs, std::string& out)> place;
+};
+
+// A share that hangs from the start, met at each stage of the making: the
+// music looked at (its kind, whether it is OUT), the music opened, the
+// folder's links into the share followed, OUT looked at. Ctrl-C or SIGTERM
+// ends the maker within 2 s all the same, as cancelled, and nothing is left
+// in OUT's folder. A maker that waited for the share would never end: the
+// bound of 10 s is there to catch that on a machine however busy; the time
+// taken is printed.
+TEST(MakeShowProgram, ASignalEndsTheMakerAtEveryStageWhereAShareDoesNotAnswer) {
+    const auto music_on_share = [](const std::string& share, show_inputs& inputs, std::string&) {
+        inputs.music = share + "/music.wav";
+    };
+    const std::vector<share_stage> stages = {
+        {"the music, whose look-ups hang", "lookup", SIGTERM, music_on_share},
+        {"the music, whose reads hang", "read", SIGINT, music_on_share},
+        {"a folder of links into the share, whose look-ups hang", "lookup", SIGTERM,
+         [](const std::string& share, show_inputs& inputs, std::string&) {
+             inputs.photos += " of links";
+             mkdir(inputs.photos.c_str(), 0755);
+             for (const char* name : {"/a.jpg", "/b.jpg"})
+                 symlink((share + name).c_str(), (inputs.photos + name).c_str());
+         }},
+        {"OUT, whose look-ups hang", "lookup", SIGTERM,
+         [](const std::string& share, show_inputs&, std::string& out) { out = share + "/show.avi"; }},
+    };
+    for (const share_stage& stage : stages) {
+        SCOPED_TRACE(stage.what);
+        TempDir scratch;
+        show_inputs inputs = make_inputs(scratch, {"a.jpg", "b.jpg"});
+        const std::string served = scratch.file("served"), mounted = scratch.file("share");
+        ASSERT_EQ(mkdir(served.c_str(), 0755), 0);
+        ASSERT_EQ(mkdir(mounted.c_str(), 0755), 0);
+        write_file(served + "/music.wav", read_file(inputs.music));
+        for (const char* name : {"/a.jpg", "/b.jpg"})
+            write_file(served + name, read_file(inputs.photos + name));
+        hanging_share share(served, mounted);
+        if (!share.unavailable().empty())
+            GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+        std::string out = scratch.file("out") + "/show.avi";
+        ASSERT_EQ(mkdir(scratch.file("out").c_str(), 0755), 0);
+        stage.place(mounted, inputs, out);
+        const std::string out_folder = out.rfind(mounted, 0) == 0 ? served : scratch.file("out");
+        const std::vector<std::string> before = names_in(out_folder);
+        share.hang(stage.hangs);
+
+        // The leak checker would wait at the end for threads that wait in
+        // the kernel for the share, which it cannot stop.
+        const pid_t child = start_make_show({inputs.photos, inputs.music, "windows-simple", out}, scratch,
+                                            {sanitizer_options("detect_leaks=0")});
+        ASSERT_GT(child, 0);
+        const bool held = share.held_within(std::chrono::seconds(10));
+        kill(child, stage.number);
+        const auto asked = std::chrono::steady_clock::now();
+        const bool ended = main_thread_ends_within(child, std::chrono::seconds(10));
+        const auto took = std::chrono::steady_clock::now() - asked;
+        if (!ended)
+            kill(child, SIGKILL);
+        share.answer();
+        const finished_run run = wait_for(child, scratch, 10);
+
+        ASSERT_TRUE(held) << "the maker never asked the share: " << run.out << run.err;
+        std::printf("%s: signal %d ended the maker after %lld ms\n", stage.what, stage.number,
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+        EXPECT_TRUE(ended) << "still running 10 s after the signal";
+        EXPECT_EQ(run.exit_status, 1) << run.out << run.err;
+        EXPECT_EQ(last_line(run.err), "kestrel_make_show: Cancelled. (result 1)") << run.err;
+        EXPECT_EQ(names_in(out_folder), before);
     }
 }
 
