@@ -5,6 +5,7 @@
 #include "componentmodel/ImageProvider.h"
 #include "multimedia/PictureImage.h"
 
+#include "DTAbandonableCall.h"
 #include "DTFailureReason.h"
 #include "slideshow2/DTCancelOpen.h"
 #include "slideshow2/DTSlide.h"
@@ -40,6 +41,18 @@ struct OpenFunctor {
     }
 };
 
+// How long a photo whose file does not answer waits before it is asked
+// again: its opening then costs a photo manager's worker only while the
+// share may have come back.
+const int retryInterval = 5000;
+
+// Whether the opening failed only because the file did not answer.
+bool doesNotAnswer(const QString& reason)
+{
+    return reason == QLatin1String(kestrel::patience_run_out_reason) ||
+           reason == QLatin1String(kestrel::unanswered_file_reason);
+}
+
 void registerStateType()
 {
     static const int id = qRegisterMetaType<SlideViewModel::State>("ViewModel::SlideViewModel::State");
@@ -60,6 +73,9 @@ SlideViewModel::SlideViewModel(kestrel::slideshow2::slide_ptr slide, const QStri
     connect(&rotateCwAction_, &QAction::triggered, this, &SlideViewModel::rotateCw);
     rotateAcwAction_.setEnabled(false);
     connect(&rotateAcwAction_, &QAction::triggered, this, &SlideViewModel::rotateAcw);
+    retry_.setSingleShot(true);
+    retry_.setInterval(retryInterval);
+    connect(&retry_, &QTimer::timeout, this, &SlideViewModel::retryOpen);
     if (slide_)
         startOpen(settings, photoManager);
 }
@@ -75,6 +91,8 @@ SlideViewModel::~SlideViewModel()
 
 void SlideViewModel::startOpen(const QString& settings, const kestrel::slideshow2::photo_manager_ptr& photoManager)
 {
+    photoManager_ = photoManager;
+    openSettings_ = settings;
     const std::string path = filePath_.toUtf8().toStdString();
     const QByteArray properties = settings.toLatin1();
     try {
@@ -100,6 +118,12 @@ bool SlideViewModel::event(QEvent* event)
     return true;
 }
 
+void SlideViewModel::retryOpen()
+{
+    if (const kestrel::slideshow2::photo_manager_ptr manager = photoManager_.lock())
+        startOpen(openSettings_, manager);
+}
+
 void SlideViewModel::finishOpen(int error)
 {
     // The engine may answer twice only if someone opened the slide again.
@@ -108,6 +132,12 @@ void SlideViewModel::finishOpen(int error)
     if (error != kestrel::slideshow2::slide::opened) {
         if (failureReason_.isEmpty() && slide_)
             failureReason_ = QString::fromStdString(slide_->open_failure());
+        // Still opening, as far as anyone can tell: asked again later.
+        if (doesNotAnswer(failureReason_)) {
+            failureReason_.clear();
+            retry_.start();
+            return;
+        }
         if (failureReason_.isEmpty())
             failureReason_ = tr("cannot be opened");
         state_ = ErrorState;

@@ -23,10 +23,13 @@
 #include "DTController.h"
 #include "slideshow2/DTSlideshowTypes.h"
 
+#include <boost/weak_ptr.hpp>
+
 #include <QAction>
 #include <QObject>
 #include <QSharedPointer>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -87,6 +90,8 @@ public slots:
 
 private:
     void startOpen(const QString& settings, const kestrel::slideshow2::photo_manager_ptr& photoManager);
+    // Opens again a photo whose file did not answer, while the manager lives.
+    void retryOpen();
     void finishOpen(int error);
     void rotate(int code);
     void updateThumbnail();
@@ -106,6 +111,11 @@ private:
     QAction rotateCwAction_;
     QAction rotateAcwAction_;
     kestrel::ControllerPtr openHandle_;
+    // A photo whose file does not answer is asked again now and then, as
+    // long as it does not answer: it comes in once it does.
+    boost::weak_ptr<kestrel::slideshow2::photo_manager> photoManager_;
+    QString openSettings_;
+    QTimer retry_;
 };
 
 } // namespace ViewModel

@@ -12,6 +12,7 @@
 #include "DTFolderEntries.h"
 #include "DTMediaSettings.h"
 #include "DTNameOrder.h"
+#include "DTNumberText.h"
 #include "DTPathFacts.h"
 #include "DTUtf8Text.h"
 #include "slideshow2/DTPhotoManager.h"
@@ -37,11 +38,14 @@ namespace {
 QString notFound() { return QString::fromStdString(kestrel::errors::file_access_reason(ENOENT)); }
 
 // Thumbnails: small enough for the grid, turned as the camera meant.
+// A photo that does not answer frees its worker once it waits: the
+// photos after it open meanwhile, and it is asked again later.
 kestrel::media_settings_ptr photoManagerSettings()
 {
     kestrel::media_settings_ptr settings = kestrel::media_settings::create();
     settings->set("max-side-length", std::string("180"));
     settings->set("correct-orientation", std::string("1"));
+    settings->set("open-patience", kestrel::text::to_text(static_cast<long long>(openPatience.count())));
     return settings;
 }
 

@@ -70,6 +70,8 @@ void call_state::give_up() {
 
 void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruption* interruption,
                       const std::function<bool()>& ready, std::chrono::steady_clock::duration patience) {
+    if (patience == std::chrono::steady_clock::duration::zero())
+        patience = current_read_patience();
     const auto start = std::chrono::steady_clock::now();
     const unsigned long long before = interruption ? interruption->times_on() : 0;
     bool seen_on = false;
@@ -104,6 +106,8 @@ void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruptio
 void run_abandonable(const std::string& file, std::function<void(call_steps&)> body,
                      std::chrono::steady_clock::duration patience, read_threads threads) {
     const read_interruption_ptr interruption = current_read_interruption();
+    if (patience == std::chrono::steady_clock::duration::zero())
+        patience = current_read_patience();
     if (!interruption && patience == std::chrono::steady_clock::duration::zero()) {
         steps_in_place steps(threads);
         body(steps);

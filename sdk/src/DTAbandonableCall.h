@@ -80,8 +80,9 @@ public:
     // keeps a place) once the interruption is or was switched on and one
     // more look has passed (a call that answers at once is not given up for
     // a stop that comes while it runs): read_interrupted; or once
-    // `patience` (when not zero) has passed: errors::failure "does not
-    // answer" with errinfo_errno ETIMEDOUT.
+    // `patience` (zero: the patience of the caller's scope, if any) has
+    // passed: errors::failure "does not answer" with errinfo_errno
+    // ETIMEDOUT.
     void wait(std::unique_lock<std::mutex>& lock, const read_interruption* interruption,
               const std::function<bool()>& ready,
               std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero());
@@ -119,7 +120,7 @@ extern const char unanswered_file_reason[];
 extern const char patience_run_out_reason[];
 
 // Runs `body` as a call and waits for it within the caller's scope, with
-// `patience` (zero: none): its result, or what it throws; read_interrupted
+// `patience` (zero: the scope's, if any): its result, or what it throws; read_interrupted
 // or patience_run_out_reason when given up. Outside any scope and without
 // patience it runs on the caller's thread. `body` must own whatever it
 // uses: given up, it runs on after the caller has left.

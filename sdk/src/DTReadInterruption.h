@@ -13,6 +13,7 @@
 #include <boost/noncopyable.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 namespace kestrel {
@@ -39,18 +40,25 @@ private:
 typedef std::shared_ptr<read_interruption> read_interruption_ptr;
 
 // While it lives, the files this thread opens watch `interruption` (none
-// when null); scopes nest, the inner one counts.
+// when null), and each wait on a file within it gives up once `patience`
+// has passed (zero: never): "does not answer" (ETIMEDOUT, see
+// DTAbandonableCall.h). Scopes nest, the inner one counts.
 class read_interruption_scope : private boost::noncopyable {
 public:
-    explicit read_interruption_scope(read_interruption_ptr interruption);
+    explicit read_interruption_scope(
+        read_interruption_ptr interruption,
+        std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero());
     ~read_interruption_scope();
 
 private:
     read_interruption_ptr outer_;
+    std::chrono::steady_clock::duration outer_patience_;
 };
 
 // The interruption the calling thread's files watch; null outside any scope.
 read_interruption_ptr current_read_interruption();
+// The patience of the calling thread's scope; zero outside any.
+std::chrono::steady_clock::duration current_read_patience();
 
 // A wait given up because its interruption was switched on.
 class read_interrupted : public errors::failure {

@@ -21,6 +21,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -233,4 +234,29 @@ TEST_F(UnansweredFiles, AProductionThatWaitsForALeaseNamesTheFileAndGoesOnWhenIt
     EXPECT_EQ(outcome, "succeeded");
     EXPECT_EQ(unreadablePhotos, "");
     EXPECT_EQ(vm->waitingText(), "");
+}
+
+// More photos whose openings hang than the photo manager has workers: each
+// frees its worker once it has waited its patience, so a local photo added
+// after them comes in meanwhile, and once the share answers they come in
+// too, asked again by themselves.
+TEST_F(UnansweredFiles, PhotosThatDoNotAnswerHoldNoWorkerFromThePhotosAfterThem)
+{
+    if (noShare())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    const unsigned int hung = std::max(1u, std::thread::hardware_concurrency()) + 1;
+    for (unsigned int i = 0; i < hung; ++i)
+        viewmodeltest::writePhoto(dir.file("source/hung " + std::to_string(i) + ".jpg"));
+    share->hang("open");
+    for (unsigned int i = 0; i < hung; ++i)
+        storyboard->addSlide(onShare(("hung " + std::to_string(i) + ".jpg").c_str()));
+    storyboard->addSlide(local());
+    EXPECT_TRUE(qmltest::waitFor([&] { return states().last() == SlideViewModel::DoneState; }, answerBound))
+        << "the photos that do not answer hold every worker";
+
+    share->answer();
+    EXPECT_TRUE(qmltest::waitFor(
+        [&] { return states() == QList<SlideViewModel::State>(int(hung) + 1, SlideViewModel::DoneState); },
+        answerBound));
+    EXPECT_TRUE(viewmodeltest::listsAgree(*storyboard, show));
 }

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <chrono>
 #include <vector>
 
 namespace kestrel {
@@ -37,6 +38,17 @@ unsigned int worker_count(const media_settings_ptr& settings) {
     if (count < 0 || count > max_workers)
         KESTREL_THROW(errors::invalid_argument("[photo_manager] hardware-concurrency out of range: " + text));
     return static_cast<unsigned int>(count);
+}
+
+// How long a load waits for its file: a day at most, never less than 0.
+std::chrono::milliseconds open_patience(const media_settings_ptr& settings) {
+    const std::string text = media_settings::clone(settings)->get("open-patience");
+    if (text.empty())
+        return std::chrono::milliseconds(0);
+    const double seconds = text::from_text<double>(text);
+    if (!(seconds >= 0 && seconds <= 86400))
+        KESTREL_THROW(errors::invalid_argument("[photo_manager] open-patience out of range: " + text));
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
 }
 
 // Read as a signed number so that "-1" is refused instead of wrapping to a
@@ -84,11 +96,12 @@ private:
 class photo_manager::Impl::queue {
 public:
     explicit queue(media_settings_ptr settings)
-        : settings_(std::move(settings)), work_(boost::asio::make_work_guard(io_)) {}
+        : settings_(std::move(settings)), patience_(open_patience(settings_)),
+          work_(boost::asio::make_work_guard(io_)) {}
 
-    // The tasks' reads watch the queue's interruption.
+    // The tasks' reads watch the queue's interruption, and its patience.
     void run() {
-        const read_interruption_scope reading(interruption_);
+        const read_interruption_scope reading(interruption_, patience_);
         io_.run();
     }
     // Queued tasks never start; running ones end soon, since their reads
@@ -166,6 +179,7 @@ private:
     }
 
     const media_settings_ptr settings_;
+    const std::chrono::milliseconds patience_;
     const read_interruption_ptr interruption_ = std::make_shared<read_interruption>();
     boost::asio::io_context io_;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work_;

@@ -13,6 +13,11 @@
 //   "max-side-length"       the loaded photo's longer side; default 180
 //   "correct-orientation"   "1"/"+1" apply the EXIF orientation, "0"/"+0"/"-0"
 //                           do not; empty or absent applies it
+//   "open-patience"         seconds a load waits for its file (a share that
+//                           hangs, another program's lease) before it gives
+//                           up, "does not answer", freeing its worker; read
+//                           once at construction; default 0: as long as it
+//                           takes
 //
 // Results: opened (0) with the photo, or not_opened (1) with an empty photo
 // when the request was cancelled before its task started, or the load
@@ -36,8 +41,9 @@
 // as soon as its callback returns, keeping alive what it still uses.
 //
 // Throws at construction: boost::bad_lexical_cast for a
-// "hardware-concurrency" text that is no number, errors::invalid_argument
-// for a negative or absurd worker count; no worker is left behind.
+// "hardware-concurrency" or "open-patience" text that is no number,
+// errors::invalid_argument for a negative or absurd worker count or
+// patience (NaN among them); no worker is left behind.
 
 #include "DTBase.h"
 #include "DTController.h"

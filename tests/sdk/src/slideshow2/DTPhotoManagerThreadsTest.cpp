@@ -150,6 +150,10 @@ TEST(PhotoManager, WithoutWorkersRequestsWaitAndAreDroppedUnanswered) {
     EXPECT_THROW(photo_manager(media_settings::create("hardware-concurrency", "2.5")), boost::bad_lexical_cast);
     EXPECT_THROW(photo_manager(media_settings::create("hardware-concurrency", "-1")), errors::invalid_argument);
     EXPECT_THROW(photo_manager(media_settings::create("hardware-concurrency", "100000")), errors::invalid_argument);
+    EXPECT_THROW(photo_manager(media_settings::create("open-patience", "soon")), boost::bad_lexical_cast);
+    for (const char* patience : {"-1", "nan", "1e9", "inf"})
+        EXPECT_THROW(photo_manager(media_settings::create("open-patience", patience)), errors::invalid_argument)
+            << patience;
 }
 
 // The running loads finish with one answer each, queued ones are dropped,
