@@ -18,6 +18,10 @@ namespace kestrel {
 
 namespace {
 
+// The places of calls waiting for other programs' leases on files of the
+// file system, counted apart from those of the file system itself.
+file_system_id lease_waits_on(file_system_id file_system) { return file_system | (1ull << 63); }
+
 int refuse(int error, const std::string& why, std::string* reason) {
     if (reason)
         *reason = why;
@@ -116,7 +120,9 @@ int open_regular_file(const std::string& path, std::string* reason, long long* s
     // waits for (up to the system's lease-break time).
     int fd = reopen_located(located.fd.get(), O_NONBLOCK);
     if (fd == -1 && errno == EWOULDBLOCK && may_wait_for_lease) {
-        if (!asked.asking(file_system, lease_reason))
+        // Another program, not the disk, is waited for: a wait given up
+        // counts apart, so that the disk's own files read on meanwhile.
+        if (!asked.asking(lease_waits_on(file_system), lease_reason))
             return refuse(EBUSY, unanswered_file_reason, reason);
         fd = reopen_located(located.fd.get(), 0);
         asked.asking(file_system);

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace kestrel {
 namespace test {
 
@@ -17,8 +19,13 @@ lease_holder::lease_holder(const std::string& path) {
     const char* file = path.c_str();
     pid_ = ::fork();
     if (pid_ == 0) {
-        ::close(to_holder[1]); // else the test's going would not be heard
-        ::close(from_holder[0]);
+        // Only its own two ends: another holder's, kept here, would keep
+        // that holder from hearing the test let go.
+        const unsigned int low = std::min(to_holder[0], from_holder[1]);
+        const unsigned int high = std::max(to_holder[0], from_holder[1]);
+        ::close_range(3, low - 1, 0);
+        ::close_range(low + 1, high - 1, 0);
+        ::close_range(high + 1, ~0U, 0);
         sigset_t broken;
         sigemptyset(&broken);
         sigaddset(&broken, SIGIO);

@@ -805,3 +805,49 @@ TEST(AbandonableFile, MusicUnderALeaseIsWaitedForNamedAndReadAsWithoutOne) {
     EXPECT_TRUE(leased == unleased) << leased.substr(0, 80);
     EXPECT_FALSE(listed_as_waiting(path, lease_reason));
 }
+
+// Openings given up while they waited for other programs' leases count
+// apart from the disk the files lie on: while four of them hold their
+// places, a file of that disk that needs a reader is read as ever.
+TEST(AbandonableFile, LeasesGivenUpLeaveTheDisksOwnFilesToBeRead) {
+    test::TempDir dir;
+    const std::string local = dir.file("local.jpg");
+    test::write_file(local, "local bytes");
+    std::vector<std::unique_ptr<lease_holder>> holders;
+    read_threads threads;
+    for (int i = 0; i < read_threads::max_left_waiting; ++i) {
+        const std::string path = dir.file("leased " + std::to_string(i) + ".jpg");
+        test::write_file(path, "leased");
+        holders.push_back(std::make_unique<lease_holder>(path));
+        ASSERT_EQ('l', holders.back()->next()) << "no lease could be taken";
+        const auto interruption = std::make_shared<read_interruption>();
+        std::string outcome;
+        std::thread opener([&] {
+            const read_interruption_scope scope(interruption);
+            try {
+                abandonable_file file(path, threads);
+                outcome = "opened";
+            } catch (const read_interrupted&) {
+                outcome = "given up";
+            } catch (const std::exception& e) {
+                outcome = e.what();
+            }
+        });
+        EXPECT_EQ('b', holders.back()->next()) << "the file was not opened";
+        interruption->set(true);
+        opener.join();
+        EXPECT_EQ("given up", outcome);
+    }
+    ASSERT_EQ(read_threads::max_left_waiting, threads.left_waiting());
+
+    refusal = EAGAIN; // the file is read on a reader's thread
+    {
+        const calls_in_use use({refused_locate, system_no_wait_calls().read_at_hand});
+        EXPECT_EQ("local bytes", open_and_read(local, false, threads));
+    }
+    holders.clear();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (threads.left_waiting() != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(0, threads.left_waiting());
+}
