@@ -2,8 +2,10 @@
 // Keeps the engine's chatter off a program's output: while it lives,
 // standard output (where the library logs, and the renderer writes a line
 // per frame) passes on only the library's error and warning lines, to
-// standard error; everything else written to std::cout is dropped. The
-// program prints its own lines through out(), the real standard output.
+// standard error; everything else written to std::cout is dropped, and so
+// is the library's line on a wait that lasts, which the program words
+// itself. The program prints its own lines through out(), the real
+// standard output.
 // Once silence_engine() has returned, nothing of the engine goes through:
 // a worker that could not be joined never speaks after the program's last
 // line.
@@ -56,7 +58,10 @@ private:
         line += c;
         if (c != '\n')
             return;
-        if (line.compare(0, 16, "[kestrel][error]") == 0 || line.compare(0, 18, "[kestrel][warning]") == 0) {
+        const bool said = line.compare(0, 16, "[kestrel][error]") == 0 ||
+                          (line.compare(0, 18, "[kestrel][warning]") == 0 &&
+                           line.compare(0, 37, "[kestrel][warning][read] waiting for ") != 0);
+        if (said) {
             std::lock_guard<std::mutex> lock(mutex_);
             if (!silenced_)
                 std::cerr << line << std::flush;

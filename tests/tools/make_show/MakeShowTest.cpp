@@ -486,6 +486,7 @@ TEST(MakeShowProgram, AWaitThatLastsIsNamedAndTheMakingGoesOnWhenTheFileAnswers)
     EXPECT_TRUE(named) << run.out << run.err;
     const std::vector<std::string> out = lines_of(run.out);
     EXPECT_EQ(std::count(out.begin(), out.end(), waiting), 1) << run.out;
+    EXPECT_EQ(run.err.find("waiting for"), std::string::npos) << "said twice: " << run.err;
     EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
     EXPECT_EQ(last_line(run.out), "done: " + video);
 }
