@@ -613,52 +613,15 @@ TEST(AbandonableFile, EveryRoadReadsALocalFileWholeWhileAShareThatHangsHoldsItsP
     EXPECT_EQ(0, threads.left_waiting());
 }
 
-// A file server holds a lease on a photo of this machine's disk: opening
-// it asks the server to let go, which may take the system's lease-break
-// time (45 s). That wait happens on a reader's thread, never the
-// caller's: a stop holds at once, and once the lease goes the call left
-// behind opens the file and gives its place back.
-TEST(AbandonableFile, AFileUnderALeaseIsWaitedForOnlyWhereAStopHolds) {
-    test::TempDir dir;
-    const std::string path = dir.file("leased.jpg");
-    test::write_file(path, "leased bytes");
-    test::lease_holder holder(path);
-    ASSERT_EQ('l', holder.next()) << "no lease could be taken";
-
-    read_threads threads;
-    const auto interruption = std::make_shared<read_interruption>();
-    auto outcome = std::make_shared<std::promise<std::string>>();
-    std::future<std::string> answered = outcome->get_future();
-    std::thread opener([&threads, interruption, outcome, path] {
-        const read_interruption_scope scope(interruption);
-        try {
-            abandonable_file file(path, threads);
-            outcome->set_value("opened");
-        } catch (const read_interrupted&) {
-            outcome->set_value("given up");
-        } catch (const std::exception& e) {
-            outcome->set_value(e.what());
-        }
-    });
-    EXPECT_EQ('b', holder.next()) << "the file was not opened";
-    interruption->set(true);
-    const bool returned = answered.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-    holder.let_go(); // the opening waits no more, whatever it waited in
-    opener.join();
-    EXPECT_TRUE(returned) << "the opening waited for the lease on the caller's thread";
-    EXPECT_EQ("given up", answered.get());
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (threads.left_waiting() != 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(0, threads.left_waiting()) << "the call left behind did not come back once the lease went";
-}
-
 namespace {
 
-// Opens `path` as a photo within a scope of its own and gives it up once
-// the share holds one of its requests: "given up", or what came instead.
-std::string given_up_on_share(const std::string& path, test::hanging_share& share, read_threads& threads) {
+// Opens `path` as a photo and reads a byte, within a scope of its own whose
+// interruption is switched on once `under_way` has seen the opening ask
+// (a share holding its request, a lease holder told of it): "given up",
+// else what came instead, or "not asked" or "not given up" when the bound
+// passed first (then `release` lets the opening end; the test has failed).
+std::string open_then_give_up(const std::string& path, read_threads& threads, const std::function<bool()>& under_way,
+                              const std::function<void()>& release) {
     const auto interruption = std::make_shared<read_interruption>();
     auto outcome = std::make_shared<std::promise<std::string>>();
     std::future<std::string> answered = outcome->get_future();
@@ -675,16 +638,41 @@ std::string given_up_on_share(const std::string& path, test::hanging_share& shar
             outcome->set_value(e.what());
         }
     });
-    const bool held = share.held_within(std::chrono::seconds(10));
+    const bool asked = under_way();
     interruption->set(true);
     const bool returned = answered.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     if (!returned)
-        share.answer(); // lets the opener end; the test has failed already
+        release();
     opener.join();
-    return !held ? "not held by the share" : !returned ? "not given up" : answered.get();
+    return !asked ? "not asked" : !returned ? "not given up" : answered.get();
 }
 
 } // namespace
+
+// A file server holds a lease on a photo of this machine's disk: opening
+// it asks the server to let go, which may take the system's lease-break
+// time (45 s). That wait happens on a reader's thread, never the
+// caller's: a stop holds at once, and once the lease goes the call left
+// behind opens the file and gives its place back.
+TEST(AbandonableFile, AFileUnderALeaseIsWaitedForOnlyWhereAStopHolds) {
+    test::TempDir dir;
+    const std::string path = dir.file("leased.jpg");
+    test::write_file(path, "leased bytes");
+    test::lease_holder holder(path);
+    ASSERT_EQ('l', holder.next()) << "no lease could be taken";
+
+    read_threads threads;
+    EXPECT_EQ("given up", open_then_give_up(
+                              path, threads, [&] { return holder.next() == 'b'; }, [&] { holder.let_go(); }))
+        << "the opening waited for the lease on the caller's thread";
+    holder.let_go(); // the opening waits no more, whatever it waited in
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (threads.left_waiting() != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(0, threads.left_waiting()) << "the call left behind did not come back once the lease went";
+}
+
 
 // Photos reached through links on this machine's disk (a folder link, a
 // file link, a folder link and "..") into a share whose look-ups, openings
@@ -720,7 +708,10 @@ TEST(AbandonableFile, AShareReachedThroughALinkKeepsItsTroubleToItself) {
         read_threads threads;
         share.hang(kind);
         for (const std::string& path : through_links)
-            EXPECT_EQ("given up", given_up_on_share(path, share, threads)) << path;
+            EXPECT_EQ("given up", open_then_give_up(
+                                      path, threads, [&] { return share.held_within(std::chrono::seconds(10)); },
+                                      [&] { share.answer(); }))
+                << path;
         EXPECT_EQ(read_threads::max_left_waiting, threads.left_waiting());
 
         for (const bool as_music : {false, true}) {
@@ -820,23 +811,9 @@ TEST(AbandonableFile, LeasesGivenUpLeaveTheDisksOwnFilesToBeRead) {
         test::write_file(path, "leased");
         holders.push_back(std::make_unique<lease_holder>(path));
         ASSERT_EQ('l', holders.back()->next()) << "no lease could be taken";
-        const auto interruption = std::make_shared<read_interruption>();
-        std::string outcome;
-        std::thread opener([&] {
-            const read_interruption_scope scope(interruption);
-            try {
-                abandonable_file file(path, threads);
-                outcome = "opened";
-            } catch (const read_interrupted&) {
-                outcome = "given up";
-            } catch (const std::exception& e) {
-                outcome = e.what();
-            }
-        });
-        EXPECT_EQ('b', holders.back()->next()) << "the file was not opened";
-        interruption->set(true);
-        opener.join();
-        EXPECT_EQ("given up", outcome);
+        lease_holder& holder = *holders.back();
+        EXPECT_EQ("given up", open_then_give_up(
+                                  path, threads, [&] { return holder.next() == 'b'; }, [&] { holder.let_go(); }));
     }
     ASSERT_EQ(read_threads::max_left_waiting, threads.left_waiting());
 
