@@ -163,8 +163,10 @@ bool on_local_disk(int fd) {
 }
 
 bool network_block_device(unsigned major, unsigned minor) {
-    static std::mutex mutex;
-    static std::map<std::pair<unsigned, unsigned>, bool> known;
+    // Never destroyed: detached readers (a music loader, a call left
+    // waiting) may still ask while the process runs its exit.
+    static std::mutex& mutex = *new std::mutex;
+    static auto& known = *new std::map<std::pair<unsigned, unsigned>, bool>;
     const std::pair<unsigned, unsigned> device(major, minor);
     {
         std::lock_guard<std::mutex> lock(mutex);
