@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 using namespace kestrel;
 
@@ -39,6 +41,59 @@ TEST(FolderEntries, Utf8TextHasNoOverlongSurrogateOrCutSequence) {
         EXPECT_FALSE(is_utf8_text(bytes)) << testing::PrintToString(std::string(bytes));
         EXPECT_EQ(shown, utf8_escaped(bytes));
     }
+}
+
+// What a reader of a shown name takes it for: an escaped name (one
+// holding "\\" or "\xNN") read back, escapes undone; any other as it is.
+std::string read_back(const std::string& shown) {
+    const auto hex = [](char c) { return std::string("0123456789abcdef").find(c); };
+    bool escaped = false;
+    for (std::size_t at = 0; at + 1 < shown.size() && !escaped; ++at)
+        escaped = shown[at] == '\\' && (shown[at + 1] == '\\' || (shown[at + 1] == 'x' && at + 3 < shown.size() &&
+                                                                 hex(shown[at + 2]) < 16 && hex(shown[at + 3]) < 16));
+    if (!escaped)
+        return shown;
+    std::string bytes;
+    for (std::size_t at = 0; at < shown.size(); ++at) {
+        if (shown[at] != '\\') {
+            bytes += shown[at];
+        } else if (shown.at(at + 1) == '\\') {
+            bytes += '\\';
+            ++at;
+        } else {
+            bytes += static_cast<char>(hex(shown.at(at + 2)) * 16 + hex(shown.at(at + 3)));
+            at += 3;
+        }
+    }
+    return bytes;
+}
+
+// A backslash of the name's own never reads as an escape: the name typed
+// "caf\xe9.jpg" shows apart from the one with the byte E9, and every name
+// of these bytes (a backslash, "x", hexadecimal digits, a byte outside
+// UTF-8) reads back as itself. A backslash that reads as nothing else
+// stays as it is in a name of UTF-8 text.
+TEST(FolderEntries, AShownNameReadsBackAsItselfWhateverBackslashesItHolds) {
+    const std::pair<const char*, const char*> shown_as[] = {
+        {"caf\xe9.jpg", "caf\\xe9.jpg"},        {"caf\\xe9.jpg", "caf\\\\xe9.jpg"},
+        {"caf\\xE9.jpg", "caf\\\\xE9.jpg"},     {"caf\\\xe9.jpg", "caf\\\\\\xe9.jpg"},
+        {"a\\\\b", "a\\\\\\\\b"},               {"a\\b\xff", "a\\\\b\\xff"},
+        {"a\\b.jpg", "a\\b.jpg"},               {"\\x4 \\xg0 end\\", "\\x4 \\xg0 end\\"},
+    };
+    for (const auto& [bytes, shown] : shown_as)
+        EXPECT_EQ(shown, utf8_escaped(bytes)) << testing::PrintToString(std::string(bytes));
+
+    const std::string letters[] = {"\\", "x", "e", "9", "\xe9", "\xc3\xa9"};
+    std::vector<std::string> names{""};
+    for (std::size_t from = 0, length = 1; length <= 4; ++length) {
+        const std::size_t to = names.size();
+        for (std::size_t i = from; i < to; ++i)
+            for (const std::string& letter : letters)
+                names.push_back(names[i] + letter);
+        from = to;
+    }
+    for (const std::string& name : names)
+        ASSERT_EQ(name, read_back(utf8_escaped(name))) << testing::PrintToString(name);
 }
 
 // Names as bytes, hidden ones only when asked; each path with why it
