@@ -59,8 +59,9 @@ ControllerPtr common_slide_impl::open_photo(photo_manager_ptr manager, const std
         KESTREL_THROW(errors::invalid_pointer());
 
     ken_burns_desc names;
-    names.landscape = random_ken_burns_name(ken_burns_kind_landscape);
-    names.portrait = random_ken_burns_name(ken_burns_kind_portrait);
+    ken_burns_draw draw = ken_burns_draw_for(path);
+    names.landscape = random_ken_burns_name(ken_burns_kind_landscape, draw);
+    names.portrait = random_ken_burns_name(ken_burns_kind_portrait, draw);
     image::photo_desc stored;
     if (!properties.empty())
         read_properties(properties, names, stored);

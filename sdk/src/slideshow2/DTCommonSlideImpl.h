@@ -3,9 +3,11 @@
 // and the slide's two Ken Burns motion names, one for a photo at least as
 // wide as high ("landscape") and one for a higher one ("portrait").
 //
-// Opening draws fresh names, then takes the stored names and rotation from
-// a properties text written earlier by get_properties (an unreadable text
-// is logged as a warning and the fresh names and no rotation stay), and
+// Opening draws names from the photo's file name (DTKenBurnsRegistry.h: an
+// open of the same file draws the same), then takes the stored names and
+// rotation from a properties text written earlier by get_properties (an
+// unreadable text is logged as a warning and the drawn names and no
+// rotation stay), and
 // queues the load. Its completion runs on the photo manager's worker: the
 // loaded photo is turned by the stored rotation before anyone sees it, then
 // becomes the slide's photo, and the callback gets the result:

@@ -5,8 +5,9 @@
 #include <boost/bind/bind.hpp>
 #include <boost/throw_exception.hpp>
 
-#include <cstdlib>
+#include <cstdint>
 #include <stdexcept>
+#include <vector>
 
 namespace kestrel {
 namespace slideshow2 {
@@ -76,8 +77,10 @@ ken_burns_ptr made_for(const ken_burns_entry& row, int frame_width, int frame_he
     return owned;
 }
 
-std::size_t random_row() {
-    return static_cast<unsigned>(std::rand()) % ken_burns_registry_size;
+// One of `count` by one draw; the generator's 64 bits make the slant of
+// the remainder far too small to see.
+std::size_t drawn_below(std::size_t count, ken_burns_draw& draw) {
+    return static_cast<std::size_t>(draw() % count);
 }
 
 } // namespace
@@ -97,22 +100,34 @@ ken_burns_ptr create_ken_burns(int frame_width, int frame_height, int image_widt
     BOOST_THROW_EXCEPTION(std::runtime_error("effect not found"));
 }
 
-std::string random_ken_burns_name(int kind) {
-    // Any other kind would never match a row and draw forever.
+ken_burns_draw ken_burns_draw_for(const std::string& photo_path) {
+    const std::size_t last_slash = photo_path.rfind('/');
+    const std::size_t name_start = last_slash == std::string::npos ? 0 : last_slash + 1;
+    // FNV-1a: the same seed for the same bytes on every machine.
+    std::uint64_t seed = 14695981039346656037ull;
+    for (std::size_t i = name_start; i < photo_path.size(); ++i) {
+        seed ^= static_cast<unsigned char>(photo_path[i]);
+        seed *= 1099511628211ull;
+    }
+    return ken_burns_draw(seed);
+}
+
+std::string random_ken_burns_name(int kind, ken_burns_draw& draw) {
     if (kind != ken_burns_kind_landscape && kind != ken_burns_kind_portrait)
         KESTREL_THROW(errors::invalid_argument());
     const ken_burns_entry* rows = ken_burns_registry();
-    for (;;) {
-        const ken_burns_entry& row = rows[random_row()];
-        if (row.kind == kind && row.name != "static")
-            return row.name;
+    std::vector<const ken_burns_entry*> named;
+    for (std::size_t i = 0; i < ken_burns_registry_size; ++i) {
+        if (rows[i].kind == kind && rows[i].name != "static")
+            named.push_back(&rows[i]);
     }
+    return named[drawn_below(named.size(), draw)]->name;
 }
 
 ken_burns_ptr random_ken_burns(int frame_width, int frame_height, int image_width,
-                               int image_height) {
-    return made_for(ken_burns_registry()[random_row()], frame_width, frame_height, image_width,
-                    image_height);
+                               int image_height, ken_burns_draw& draw) {
+    return made_for(ken_burns_registry()[drawn_below(ken_burns_registry_size, draw)], frame_width, frame_height,
+                    image_width, image_height);
 }
 
 } // namespace slideshow2

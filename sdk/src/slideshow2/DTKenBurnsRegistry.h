@@ -13,6 +13,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstddef>
+#include <random>
 #include <string>
 
 namespace kestrel {
@@ -37,14 +38,21 @@ const ken_burns_entry* ken_burns_registry();
 ken_burns_ptr create_ken_burns(int frame_width, int frame_height, int image_width,
                                int image_height, const std::string& name);
 
-// A name drawn uniformly (rand()) among the rows of the kind, never
-// "static". Kinds other than landscape and portrait throw
-// errors::invalid_argument.
-std::string random_ken_burns_name(int kind);
+// The draws of one slide's motions: a generator of its own, seeded from
+// the name of its photo's file (the path's last part, as bytes), so that a
+// photo of one name draws the same motions in every show and every
+// process, whatever else draws random numbers meanwhile. The standard fixes
+// the generator's sequence, and each draw below takes one number of it.
+typedef std::mt19937_64 ken_burns_draw;
+ken_burns_draw ken_burns_draw_for(const std::string& photo_path);
 
-// Any row, "static" included, in one draw.
+// A name drawn uniformly among the rows of the kind, never "static".
+// Kinds other than landscape and portrait throw errors::invalid_argument.
+std::string random_ken_burns_name(int kind, ken_burns_draw& draw);
+
+// Any row, "static" included.
 ken_burns_ptr random_ken_burns(int frame_width, int frame_height, int image_width,
-                               int image_height);
+                               int image_height, ken_burns_draw& draw);
 
 } // namespace slideshow2
 } // namespace kestrel

@@ -128,16 +128,20 @@ TEST(KenBurnsRegistry, RowsInTheirFixedOrderAndExactNames) {
 
 TEST(KenBurnsRegistry, RandomNamesCoverTheirKindAndNeverStatic) {
     std::map<int, std::set<std::string>> drawn;
+    ken_burns_draw draw = ken_burns_draw_for("/photos/a.jpg");
     for (int i = 0; i < 3000; ++i) {
-        drawn[0].insert(random_ken_burns_name(ken_burns_kind_landscape));
-        drawn[1].insert(random_ken_burns_name(ken_burns_kind_portrait));
+        drawn[0].insert(random_ken_burns_name(ken_burns_kind_landscape, draw));
+        drawn[1].insert(random_ken_burns_name(ken_burns_kind_portrait, draw));
     }
     EXPECT_EQ((std::set<std::string>{"ls_lr_out", "ls_rl_out", "ls_tb_out", "ls_bt_out",
                                      "ls_center_out", "ls_diag_tl_out", "ls_diag_tr_out",
                                      "ls_diag_bl_out", "ls_diag_br_out"}),
               drawn[0]);
     EXPECT_EQ((std::set<std::string>{"pt_tb_out_1", "pt_bt_out_1", "pt_bt_out_2"}), drawn[1]);
-    EXPECT_THROW(random_ken_burns_name(2), kestrel::errors::invalid_argument);
-    EXPECT_THROW(random_ken_burns_name(-1), kestrel::errors::invalid_argument);
-    EXPECT_TRUE(random_ken_burns(640, 480, 4000, 3000));
+    EXPECT_THROW(random_ken_burns_name(2, draw), kestrel::errors::invalid_argument);
+    EXPECT_THROW(random_ken_burns_name(-1, draw), kestrel::errors::invalid_argument);
+    EXPECT_TRUE(random_ken_burns(640, 480, 4000, 3000, draw));
+    // Seeded by the file's name alone, wherever the file lies.
+    EXPECT_EQ(ken_burns_draw_for("/home/me/x.jpg")(), ken_burns_draw_for("x.jpg")());
+    EXPECT_NE(ken_burns_draw_for("/photos/x.jpg")(), ken_burns_draw_for("/photos/y.jpg")());
 }
