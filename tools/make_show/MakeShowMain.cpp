@@ -212,7 +212,9 @@ int main(int argc, char** argv) {
     const command_line::arguments line(argc, argv, {"kestrel_make_show", "FOLDER MUSIC PRESET OUT", help_text(), 4, 4});
     if (line.ended())
         return line.exit_status();
-    make_show::quiet_log log;
+    // Never destroyed, so never undone: a worker left waiting for a file
+    // that never answers may still log while the process ends.
+    make_show::quiet_log& log = *new make_show::quiet_log;
     const arguments given{line.at(0), line.at(1), line.at(2), line.at(3)};
     const std::vector<std::string>& presets = kestrel::slideshow2::preset_names();
     if (std::find(presets.begin(), presets.end(), given.preset) == presets.end()) {

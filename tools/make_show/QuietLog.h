@@ -8,7 +8,7 @@
 // standard output.
 // Once silence_engine() has returned, nothing of the engine goes through:
 // a worker that could not be joined never speaks after the program's last
-// line.
+// line, as long as the quiet_log lives; its end gives std::cout back.
 //
 // Threads: many threads log at once; each gathers its line apart, and a
 // whole line goes out under one lock.

@@ -438,17 +438,28 @@ TEST(MakeShowProgram, AShowOfWhichNotOnePhotoCouldBeReadMakesNoVideoAndNamesThem
 
 // The making ends early (the music changed before it began) while the
 // photo cache still loads the second photo, which has become no JPEG and
-// answers slowly (a second a read): that load ends before the maker's last
-// line, which stays the making's result, whatever the load says.
-TEST(MakeShowProgram, TheResultLineComesAfterEveryWorkerOfTheEngineHasEnded) {
+// answers slowly (two seconds a read); the first photo was cut short. The
+// maker's closing lines (the damaged photo, then the result) come after
+// every line of that load, and nothing of the engine comes after them,
+// not even from a worker that still logs while the maker ends (a stand-in,
+// preloaded).
+TEST(MakeShowProgram, TheClosingLinesComeAfterEveryLineOfTheEngine) {
     TempDir scratch;
-    const show_inputs inputs = make_inputs(scratch, {"a.jpg", "b.jpg"});
+    const show_inputs inputs = make_inputs(scratch, {"a.jpg", "b.jpg", "c.jpg"});
     const std::string &photos = inputs.photos, &music = inputs.music;
     const std::string video = older_video(scratch), slow_now = scratch.file("slow now");
+    const std::string late_line_written = scratch.file("late line written");
+    std::vector<std::string> settings = stuck_read_settings(photos + "/b.jpg", slow_now, 2);
+    settings[0] += std::string(":") + LATE_LOG_LINE_LIBRARY;
+    settings.push_back("LATE_LOG_DONE=" + late_line_written);
 
-    held_maker maker({photos, music, "windows-simple", video}, scratch,
-                     stuck_read_settings(photos + "/b.jpg", slow_now, 1));
+    held_maker maker({photos, music, "windows-simple", video}, scratch, settings);
     ASSERT_GT(maker.child, 0);
+    // Cut in its picture data, its header whole: the check at the making's
+    // start passes it, and the first picture finds it damaged.
+    const std::string photo = read_file(photos + "/a.jpg");
+    const std::size_t scan = photo.find("\xFF\xDA");
+    write_file(photos + "/a.jpg", photo.substr(0, scan + (photo.size() - scan) / 2));
     write_file(photos + "/b.jpg", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     write_file(slow_now, "");
     truncate(music.c_str(), 100);
@@ -457,10 +468,19 @@ TEST(MakeShowProgram, TheResultLineComesAfterEveryWorkerOfTheEngineHasEnded) {
 
     ASSERT_TRUE(maker.held) << printed << run.err;
     EXPECT_EQ(run.exit_status, 66) << printed << run.err;
-    EXPECT_EQ(last_line(run.err), "kestrel_make_show: the music " + music +
-                                      " changed while the video was made (cut short or written over); " + video +
-                                      " was left as it was")
+    EXPECT_TRUE(std::filesystem::exists(late_line_written)) << "the stand-in never logged";
+    const std::vector<std::string> err = lines_of(run.err);
+    const auto the_makers = [](const std::string& line) { return line.rfind("kestrel_make_show: ", 0) == 0; };
+    const auto closing = std::find_if(err.begin(), err.end(), the_makers);
+    ASSERT_NE(closing, err.end()) << run.err;
+    EXPECT_EQ(closing->rfind("kestrel_make_show: damaged, shown as far as it could be read: " + photos + "/a.jpg: ", 0),
+              0u)
         << run.err;
+    EXPECT_TRUE(std::all_of(closing, err.end(), the_makers)) << run.err;
+    EXPECT_EQ(err.back(), "kestrel_make_show: the music " + music +
+                              " changed while the video was made (cut short or written over); " + video +
+                              " was left as it was");
+    EXPECT_EQ(printed.find("[kestrel]"), std::string::npos) << printed;
     EXPECT_EQ(read_file(video), existing_bytes);
 }
 
