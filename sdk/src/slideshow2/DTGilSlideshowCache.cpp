@@ -220,7 +220,8 @@ void gil_slideshow_core::cache::load(const load_request& request) {
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
         log_line(logger::warning()) << "[gil_slideshow_core::cache] load of slide " << index << " ("
-                                    << path << ") failed : " << errors::log_text_of(failure) << std::endl;
+                                    << log_quoted(path) << ") failed : " << errors::log_text_of(failure)
+                                    << std::endl;
         picture.reset();
         if (!path.empty())
             unreadable = boost::make_shared<unreadable_photo>(unreadable_photo{path, errors::reason_of(failure)});

@@ -1,9 +1,12 @@
 // The renderer's three-slot photo cache: which slot each load claims, the
 // look-ahead, loads that fail or come too late, and loads still running
-// when the slideshow goes.
+// when the slideshow goes, and how the log names a load that failed.
 
 #include "PhotoManagerFixtures.h"
 #include "RenderedShows.h"
+#include "support/LogLines.h"
+
+#include "DTLog.h"
 
 #include "slideshow2/DTGilSlideshowCache.h"
 
@@ -14,6 +17,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <thread>
 
 namespace kestrel {
@@ -143,6 +148,20 @@ TEST(photo_cache, marks_a_slot_ready_when_its_load_fails) {
         EXPECT_TRUE(slides.cache().state(static_cast<unsigned>(slot)).ready);
         EXPECT_EQ(grey_of(slides.cache().get(0)), 10); // the others still load
     }
+}
+
+// The log names a photo that could not be loaded as every log line names
+// a file: quoted, with its bytes outside UTF-8 and its backslash escaped.
+TEST(photo_cache, names_a_failed_load_in_the_log_by_the_escaped_path) {
+    TempDir dir;
+    const std::string path = write_photo(dir, "caf\xe9 \\x.jpg", 64, 48, solid_painter(64, {10, 10, 10}));
+    const std::unique_ptr<slideshow2::gil_slideshow_impl> show = make_show({path}, "static", 36);
+    std::remove(path.c_str());
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(show->core().photo_cache().get(0));
+    const std::vector<std::string> lines = log_lines_with(testing::internal::GetCapturedStdout(), "load of slide 0");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("(" + log_quoted(path) + ") failed"), std::string::npos) << lines[0];
 }
 
 // A load overtaken by a new claim or a reset never fills the slot.
