@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -46,23 +47,18 @@ TEST(FolderEntries, Utf8TextHasNoOverlongSurrogateOrCutSequence) {
 // What a reader of a shown name takes it for: an escaped name (one
 // holding "\\" or "\xNN") read back, escapes undone; any other as it is.
 std::string read_back(const std::string& shown) {
-    const auto hex = [](char c) { return std::string("0123456789abcdef").find(c); };
-    bool escaped = false;
-    for (std::size_t at = 0; at + 1 < shown.size() && !escaped; ++at)
-        escaped = shown[at] == '\\' && (shown[at + 1] == '\\' || (shown[at + 1] == 'x' && at + 3 < shown.size() &&
-                                                                 hex(shown[at + 2]) < 16 && hex(shown[at + 3]) < 16));
-    if (!escaped)
+    static const std::regex escape(R"(\\(\\|x[0-9a-f]{2}))");
+    if (!std::regex_search(shown, escape))
         return shown;
     std::string bytes;
     for (std::size_t at = 0; at < shown.size(); ++at) {
         if (shown[at] != '\\') {
             bytes += shown[at];
-        } else if (shown.at(at + 1) == '\\') {
+        } else if (shown.at(++at) == '\\') {
             bytes += '\\';
-            ++at;
         } else {
-            bytes += static_cast<char>(hex(shown.at(at + 2)) * 16 + hex(shown.at(at + 3)));
-            at += 3;
+            bytes += static_cast<char>(std::stoi(shown.substr(at + 1, 2), nullptr, 16));
+            at += 2;
         }
     }
     return bytes;
@@ -75,10 +71,8 @@ std::string read_back(const std::string& shown) {
 // stays as it is in a name of UTF-8 text.
 TEST(FolderEntries, AShownNameReadsBackAsItselfWhateverBackslashesItHolds) {
     const std::pair<const char*, const char*> shown_as[] = {
-        {"caf\xe9.jpg", "caf\\xe9.jpg"},        {"caf\\xe9.jpg", "caf\\\\xe9.jpg"},
-        {"caf\\xE9.jpg", "caf\\\\xE9.jpg"},     {"caf\\\xe9.jpg", "caf\\\\\\xe9.jpg"},
-        {"a\\\\b", "a\\\\\\\\b"},               {"a\\b\xff", "a\\\\b\\xff"},
-        {"a\\b.jpg", "a\\b.jpg"},               {"\\x4 \\xg0 end\\", "\\x4 \\xg0 end\\"},
+        {"caf\xe9.jpg", "caf\\xe9.jpg"}, {"caf\\xe9.jpg", "caf\\\\xe9.jpg"}, {"caf\\xE9.jpg", "caf\\\\xE9.jpg"},
+        {"a\\b\xff", "a\\\\b\\xff"},     {"a\\b \\x4 \\xg0", "a\\b \\x4 \\xg0"},
     };
     for (const auto& [bytes, shown] : shown_as)
         EXPECT_EQ(shown, utf8_escaped(bytes)) << testing::PrintToString(std::string(bytes));
