@@ -13,5 +13,8 @@
 namespace ViewModel {
 
 QString shownPath(const std::string& bytes);
+// A path Qt holds (UTF-8 text), by the same rule: so that it shows apart
+// from a name shown escaped.
+QString shownPath(const QString& path);
 
 } // namespace ViewModel

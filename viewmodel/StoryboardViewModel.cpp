@@ -148,7 +148,7 @@ void StoryboardViewModel::addLooked(const QString& path, const PathLook& look, c
     if (look.reason == notFound())
         return;
     if (!look.reason.isEmpty() && !look.unanswered) {
-        leaveOut(path, look.reason);
+        leaveOut(shownPath(path), look.reason);
         return;
     }
     if (look.folder) {
@@ -175,7 +175,7 @@ void StoryboardViewModel::addFolder(const QString& path, const std::string& real
     // maker takes them; the system lists them in an order of its own.
     std::vector<std::string> names;
     if (const int error = kestrel::list_folder(realPath, names, false, lookPatience)) {
-        leaveOut(path, QString::fromStdString(kestrel::errors::file_access_reason(error)));
+        leaveOut(shownPath(path), QString::fromStdString(kestrel::errors::file_access_reason(error)));
         return;
     }
     std::sort(names.begin(), names.end(), kestrel::name_order_less);
@@ -190,7 +190,7 @@ void StoryboardViewModel::addFolder(const QString& path, const std::string& real
         // go, or to a name that is not UTF-8, is named by itself.
         const PathLook look = lookAt(entry);
         if (!look.realPath.empty() && !kestrel::is_utf8_text(look.realPath)) {
-            leaveOut(entry, QString::fromUtf8(kestrel::not_utf8_name_reason));
+            leaveOut(shownPath(entry), QString::fromUtf8(kestrel::not_utf8_name_reason));
             continue;
         }
         const QString target = QFile::decodeName(QByteArray::fromStdString(look.realPath));
@@ -207,7 +207,7 @@ void StoryboardViewModel::insertSlide(const QString& path, const QString& settin
     if (reason == notFound())
         return;
     if (!reason.isEmpty()) {
-        leaveOut(path, reason);
+        leaveOut(shownPath(path), reason);
         return;
     }
     Q_ASSERT(slideshow_);
@@ -441,11 +441,12 @@ void StoryboardViewModel::leaveOut(const QString& path, const QString& reason)
 
 void StoryboardViewModel::hold(const QObject* anchor, const StoryboardEntry& entry, const QString& reason)
 {
+    const QString shown = shownPath(entry.filePath);
     qWarning().noquote()
         << QStringLiteral("[StoryboardViewModel] left out: %1: %2; kept in the storyboard for when it is back")
-               .arg(entry.filePath, reason);
+               .arg(shown, reason);
     held_[anchor].append(entry);
-    away_.append({entry.filePath, reason});
+    away_.append({shown, reason});
     scheduleLeftOutReport();
 }
 
@@ -456,8 +457,9 @@ const QObject* StoryboardViewModel::anchorBefore(int position) const
 
 void StoryboardViewModel::noteDamaged(const QString& path, const QString& reason)
 {
-    qWarning().noquote() << QStringLiteral("[StoryboardViewModel] damaged: %1: %2").arg(path, reason);
-    damaged_.append({path, reason});
+    const QString shown = shownPath(path);
+    qWarning().noquote() << QStringLiteral("[StoryboardViewModel] damaged: %1: %2").arg(shown, reason);
+    damaged_.append({shown, reason});
     scheduleLeftOutReport();
 }
 
@@ -560,7 +562,7 @@ void StoryboardViewModel::onSlideStateChanged(SlideViewModel* reporter, SlideVie
         if (restoring_.contains(slide))
             hold(anchorBefore(position), {slide->filePath(), slide->settings()}, slide->failureReason());
         else
-            leaveOut(slide->filePath(), slide->failureReason());
+            leaveOut(shownPath(slide->filePath()), slide->failureReason());
         removeAt(position);
     } else if (state == SlideViewModel::DoneState && slide) {
         restoring_.remove(slide);

@@ -167,9 +167,9 @@ private:
     // a batch of photos that settle together cost one save, not one each.
     void scheduleSave();
     // Logs the file and keeps it for the next message; `path` as shown
-    // (shownPath() for a name Qt text cannot hold).
+    // (shownPath()).
     void leaveOut(const QString& path, const QString& reason);
-    // Logs the kept photo and names it in the next message.
+    // Logs the kept photo and names it (shownPath()) in the next message.
     void noteDamaged(const QString& path, const QString& reason);
     void scheduleLeftOutReport();
     void reportLeftOut();

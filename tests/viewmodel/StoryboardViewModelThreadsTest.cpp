@@ -232,7 +232,8 @@ TEST_F(StoryboardFixture, IndexRulesAndRequestsWithoutACurrentSlide)
 // with the photo that stays cut short after them, links back into the tree
 // are walked once, and the file stays readable. A photo whose name is not
 // UTF-8 (its bytes shown as \xNN) and a link to nothing are named too,
-// without becoming slides. A named pipe added on its own is left out at
+// without becoming slides; a name typed with a backslash as if escaped
+// shows its backslash doubled, apart from the name of those bytes. A named pipe added on its own is left out at
 // once, with what it is, and so is a dropped photo whose name came decoded
 // with replacement characters.
 TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
@@ -272,9 +273,11 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
     fs::create_directory_symlink("..", dir.file("bad/sub/up"));
     fs::create_symlink("nowhere.jpg", dir.file("bad/dangling.jpg"));
     photo("bad/caf\xe9.jpg");
-    const std::pair<QString, QString> namedAtOnce[] = {
+    file("bad/caf\\xe9.jpg", "hello\n");
+    const std::pair<QString, QString> alsoNamed[] = {
         {"caf\\xe9.jpg", "its name is not UTF-8 text: rename it"},
         {"dangling.jpg", "a link to nothing"},
+        {"caf\\\\xe9.jpg", "not a JPEG file"},
     };
 
     LogCapture log;
@@ -283,7 +286,7 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
     QObject::connect(storyboard.get(), &StoryboardViewModel::filesLeftOut,
                      [&](const QString& message) { messages << message; });
     storyboard->addSlide(qtPath(dir.file("bad")));
-    EXPECT_EQ(8 + std::size(bad), show->count()) << "each file once";
+    EXPECT_EQ(9 + std::size(bad), show->count()) << "each file once";
     ASSERT_TRUE(settled(*storyboard));
     EXPECT_TRUE(listsAgree(*storyboard, show));
     const QStringList kept = names(*storyboard);
@@ -299,7 +302,7 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
         EXPECT_EQ(1, log.count("left out: " + line)) << each.name;
         EXPECT_EQ(1, messages[0].count('\n' + line + '\n') + messages[0].endsWith('\n' + line)) << each.name;
     }
-    for (const auto& [name, reason] : namedAtOnce) {
+    for (const auto& [name, reason] : alsoNamed) {
         const QString line = folder + '/' + name + ": " + reason;
         EXPECT_EQ(1, log.count("left out: " + line)) << name.toStdString();
         EXPECT_EQ(1, messages[0].count('\n' + line + '\n')) << messages[0].toStdString();
