@@ -365,7 +365,8 @@ TEST(MakeShowProgram, AStopWhileThePhotosOpenEndsTheMakerAsCancelled) {
 }
 
 // A maker started with its output a pipe that has room for its first line
-// only ("opening 2 photos and the music..."): it is held at its second
+// only ("opening 2 photos and the music...", as long for any count of one
+// digit): it is held at its second
 // ("2 slides, ..."), once the photos have opened, until its output is read.
 struct held_maker {
     pid_t child = -1;
