@@ -127,6 +127,7 @@ struct SoundReader::Shared {
     uint64_t generation = 0;    // counts the seeks: a read of an earlier one is dropped
     bool seeking = false;       // the GUI thread moves the source
     bool needsMove = false;     // to past the playhead before the next read
+    bool movedForFailure = false; // since the last sound read
     bool answering = true;
     bool ended = false;
     bool failed = false;
@@ -168,6 +169,7 @@ double SoundReader::seek(double ms)
         s.restartAt(target);
         s.playhead = target;
         s.needsMove = false;
+        s.movedForFailure = false;
         s.seeking = true;
         answering = s.answering;
     }
@@ -208,22 +210,28 @@ SoundReader::Taken SoundReader::take(unsigned long frames)
     Shared& s = *shared_;
     Taken taken;
     std::lock_guard<std::mutex> lock(s.mutex);
+    s.playhead += frames;
+    if (s.ended && s.queue->size() == 0) {
+        taken.ended = true;
+        taken.failed = s.failed;
+        return taken;
+    }
+    const int64_t playhead = s.playhead - frames;
     // Sound that came too late for its place is dropped; sound ahead of
     // the playhead waits behind silence.
-    if (s.frontFrame < s.playhead) {
-        const int64_t late = std::min<int64_t>(s.playhead - s.frontFrame, s.queue->size());
+    if (s.frontFrame < playhead) {
+        const int64_t late = std::min<int64_t>(playhead - s.frontFrame, s.queue->size());
         s.queue->pop(static_cast<unsigned int>(late));
         s.frontFrame += late;
     }
-    if (s.frontFrame > s.playhead)
-        taken.silentBefore = static_cast<unsigned long>(std::min<int64_t>(s.frontFrame - s.playhead, frames));
+    if (s.frontFrame > playhead)
+        taken.silentBefore = static_cast<unsigned long>(std::min<int64_t>(s.frontFrame - playhead, frames));
     const unsigned long wanted = frames - taken.silentBefore;
     const unsigned long given = std::min<unsigned long>(wanted, s.queue->size());
     if (given > 0) {
         taken.sound = s.queue->pop(static_cast<unsigned int>(given));
         s.frontFrame += given;
     }
-    s.playhead += frames;
     taken.ended = s.ended && s.queue->size() == 0;
     taken.failed = s.failed;
     s.wake.notify_all();
@@ -240,7 +248,7 @@ bool SoundReader::ready(unsigned long frames) const
 {
     const Shared& s = *shared_;
     std::lock_guard<std::mutex> lock(s.mutex);
-    return s.queue->size() >= frames || s.ended || !s.answering || s.needsMove;
+    return s.queue->size() >= frames || s.ended || !s.answering;
 }
 
 bool SoundReader::pictureTurn(std::unique_lock<std::mutex>& turn)
@@ -321,6 +329,11 @@ void SoundReader::readBlock(Shared& s, uint64_t generation, int& emptyBlocks)
         if (doesNotAnswer(failure)) {
             s.needsMove = true;
             s.setAnswering(false);
+        } else if (!s.movedForFailure) {
+            // A read given up earlier (by a reader that went, say) may have
+            // left the source unreadable until it is moved: once more.
+            s.needsMove = true;
+            s.movedForFailure = true;
         } else {
             qWarning().noquote() << "[SoundReader] reading the sound failed:"
                                  << QString::fromStdString(kestrel::errors::log_text_of(failure));
@@ -334,6 +347,7 @@ void SoundReader::readBlock(Shared& s, uint64_t generation, int& emptyBlocks)
         return;
     if (converted && converted->samples() > 0) {
         s.queue->push_back(converted.get());
+        s.movedForFailure = false;
         s.setAnswering(true);
     }
     s.ended = s.ended || dry;
