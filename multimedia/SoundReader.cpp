@@ -100,6 +100,15 @@ struct SoundReader::Shared {
         if (changed)
             changed();
     }
+    // With `mutex` held: no sound comes any more.
+    void endWithFailure(const char* doing, const std::exception_ptr& failure)
+    {
+        qWarning().noquote() << "[SoundReader]" << doing << "the sound failed:"
+                             << QString::fromStdString(kestrel::errors::log_text_of(failure));
+        needsMove = false;
+        ended = true;
+        failed = true;
+    }
     // With `mutex` held: the queue starts anew at `frame`.
     void restartAt(int64_t frame)
     {
@@ -335,10 +344,7 @@ void SoundReader::readBlock(Shared& s, uint64_t generation, int& emptyBlocks)
             s.needsMove = true;
             s.movedForFailure = true;
         } else {
-            qWarning().noquote() << "[SoundReader] reading the sound failed:"
-                                 << QString::fromStdString(kestrel::errors::log_text_of(failure));
-            s.ended = true;
-            s.failed = true;
+            s.endWithFailure("reading", failure);
         }
         return;
     }
@@ -378,11 +384,7 @@ void SoundReader::moveSource(Shared& s, uint64_t generation, Clock::time_point& 
         if (doesNotAnswer(failure)) {
             s.setAnswering(false);
         } else {
-            qWarning().noquote() << "[SoundReader] moving the sound failed:"
-                                 << QString::fromStdString(kestrel::errors::log_text_of(failure));
-            s.needsMove = false;
-            s.ended = true;
-            s.failed = true;
+            s.endWithFailure("moving", failure);
         }
         return;
     }
