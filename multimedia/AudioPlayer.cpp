@@ -10,7 +10,6 @@
 #include <QTimerEvent>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
@@ -89,15 +88,12 @@ void AudioPlayer::openSound()
     duration_ = wholeMilliseconds(sound->duration());
     if (!sound->format())
         throw std::runtime_error("the sound has no format");
-    const kestrel::audio_format_ptr outputFormat = kestrel::audio_format::create(
-        SoundReader::rate, kestrel::sample_format_flt, outputChannels, 3 /* front left, front right */);
-    filter_ = kestrel::audio_filter_amplify::create(outputFormat.get());
+    filter_ = kestrel::audio_filter_amplify::create(SoundReader::format().get());
     filter_->set_params(kestrel::media_settings::create<double>("gain", volume_ / 100.0));
     appliedVolume_ = volume_;
     soundVolume_.store(volume_);
     soundRanDry_.store(false);
-    const int64_t start = static_cast<int64_t>(std::llround(position * SoundReader::rate / 1000.0));
-    reader_ = std::make_unique<SoundReader>(source_, start, [this] {
+    reader_ = std::make_unique<SoundReader>(source_, position, [this] {
         QMetaObject::invokeMethod(this, &AudioPlayer::updateSoundAnswers, Qt::QueuedConnection);
     });
     stream_ = output_->openStream(*this);

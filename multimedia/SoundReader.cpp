@@ -23,7 +23,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-const uint64_t outputLayout = 3; // front left, front right
 const int64_t queueFrames = 2 * SoundReader::rate;
 const double blockMs = 50.0;
 // A read of a healthy share answers in milliseconds; past this the sound
@@ -97,8 +96,7 @@ struct SoundReader::Shared {
     Shared(kestrel::av_source_ptr source, int64_t start, std::function<void()> changed)
         : source(std::move(source)), changed(std::move(changed)), frontFrame(start), playhead(start)
     {
-        const kestrel::audio_format_ptr output =
-            kestrel::audio_format::create(rate, kestrel::sample_format_flt, channels, outputLayout);
+        const kestrel::audio_format_ptr output = SoundReader::format();
         const kestrel::audio_format_ptr input = kestrel::audio_format::copy(*this->source->audio()->format());
         converter = kestrel::create_audio_convert(output.get(), input.get());
         queue = kestrel::audio_buffer::create(0, output.get());
@@ -157,8 +155,14 @@ struct SoundReader::Shared {
     bool done = false;
 };
 
-SoundReader::SoundReader(kestrel::av_source_ptr source, int64_t start, std::function<void()> changed)
-    : shared_(std::make_shared<Shared>(std::move(source), start, std::move(changed)))
+kestrel::audio_format_ptr SoundReader::format()
+{
+    const uint64_t frontLeftAndRight = 3;
+    return kestrel::audio_format::create(rate, kestrel::sample_format_flt, channels, frontLeftAndRight);
+}
+
+SoundReader::SoundReader(kestrel::av_source_ptr source, double startMs, std::function<void()> changed)
+    : shared_(std::make_shared<Shared>(std::move(source), frameAt(startMs), std::move(changed)))
 {
     thread_ = std::thread(&SoundReader::run, shared_);
 }

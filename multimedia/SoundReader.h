@@ -22,6 +22,7 @@
 
 #include "DTAVSource.h"
 #include "DTAudioData.h"
+#include "DTAudioFormat.h"
 
 #include <chrono>
 #include <cstdint>
@@ -42,9 +43,13 @@ public:
     static const int rate = 44100;
     static const int channels = 2;
 
-    // Starts reading at frame `start` of the source, which must have sound
-    // and be at that position. `changed` must only post.
-    SoundReader(kestrel::av_source_ptr source, int64_t start, std::function<void()> changed);
+    // What the queue holds: `rate` Hz, `channels` interleaved float
+    // channels, front left and right.
+    static kestrel::audio_format_ptr format();
+
+    // Starts reading at `startMs` of the source, which must have sound and
+    // be at that position. `changed` must only post.
+    SoundReader(kestrel::av_source_ptr source, double startMs, std::function<void()> changed);
     ~SoundReader();
     SoundReader(const SoundReader&) = delete;
     SoundReader& operator=(const SoundReader&) = delete;
