@@ -23,14 +23,9 @@ namespace {
 // sanitizer sees it.
 std::mutex clockMutex;
 
-const int outputRate = 44100;
-const int outputChannels = 2;
-const uint64_t outputLayout = 3; // front left, front right
+const int outputChannels = SoundReader::channels;
 const std::size_t outputFrameBytes = outputChannels * sizeof(float);
 const int tickInterval = 25; // ms
-// A source that keeps answering with blocks without samples is treated as
-// run dry rather than spinning the sound thread forever.
-const int maxEmptyBlocks = 64;
 
 qint64 wholeMilliseconds(double ms)
 {
@@ -78,26 +73,29 @@ void AudioPlayer::setSource(kestrel::av_source_ptr source)
         soundDeviceMissing_ = deviceMissing;
         emit soundDeviceMissingChanged(deviceMissing);
     }
+    updateSoundAnswers();
     emit maxTimeChanged(maxTime());
     emit timeChanged(time(), true);
 }
 
 void AudioPlayer::openSound()
 {
+    // The last looks at the sound from this thread: from now on only the
+    // reader touches it.
     kestrel::audio_source* sound = source_->audio();
-    baseTime_ = wholeMilliseconds(sound->position());
-    const kestrel::audio_format_ptr soundFormat = sound->format();
-    if (!soundFormat)
+    const double position = sound->position();
+    baseTime_ = wholeMilliseconds(position);
+    duration_ = wholeMilliseconds(sound->duration());
+    if (!sound->format())
         throw std::runtime_error("the sound has no format");
-    const kestrel::audio_format_ptr outputFormat = kestrel::audio_format::create(
-        outputRate, kestrel::sample_format_flt, outputChannels, outputLayout);
-    const kestrel::audio_format_ptr sourceFormat = kestrel::audio_format::copy(*soundFormat);
-    converter_ = kestrel::create_audio_convert(outputFormat.get(), sourceFormat.get());
-    filter_ = kestrel::audio_filter_amplify::create(outputFormat.get());
+    filter_ = kestrel::audio_filter_amplify::create(SoundReader::format().get());
     filter_->set_params(kestrel::media_settings::create<double>("gain", volume_ / 100.0));
     appliedVolume_ = volume_;
     soundVolume_.store(volume_);
     soundRanDry_.store(false);
+    reader_ = std::make_unique<SoundReader>(source_, position, [this] {
+        QMetaObject::invokeMethod(this, &AudioPlayer::updateSoundAnswers, Qt::QueuedConnection);
+    });
     stream_ = output_->openStream(*this);
 }
 
@@ -106,13 +104,13 @@ void AudioPlayer::releaseSound()
     if (stream_) {
         try {
             if (stream_->isActive())
-                stopGivingUpReads([this] { stream_->stop(); });
+                stream_->stop();
         } catch (const std::exception& error) {
             qWarning() << "[AudioPlayer] stopping the stream failed:" << error.what();
         }
         // Closing also aborts a stream that would not stop.
         try {
-            stopGivingUpReads([this] { stream_->close(); });
+            stream_->close();
         } catch (const std::exception& error) {
             qWarning() << "[AudioPlayer] closing the stream failed:" << error.what();
         }
@@ -124,7 +122,9 @@ void AudioPlayer::releaseSound()
         lastStreamTime_ = -1.0;
     }
     baseTime_ = 0;
-    converter_.reset();
+    duration_ = 0;
+    // No callback runs any more: the reader may go.
+    reader_.reset();
     filter_.reset();
     stopTimer();
 }
@@ -140,6 +140,7 @@ void AudioPlayer::failSound(const char* operation, const std::exception& error)
     qWarning() << "[AudioPlayer]" << operation << "failed:" << error.what();
     releaseSound();
     setState(StopState);
+    updateSoundAnswers();
     emit maxTimeChanged(maxTime());
     emit timeChanged(time(), true);
 }
@@ -156,23 +157,12 @@ bool AudioPlayer::stepOrStop(const char* operation, Step step)
     }
 }
 
-template <class Stop>
-void AudioPlayer::stopGivingUpReads(Stop stop)
-{
-    struct GivenUp {
-        explicit GivenUp(kestrel::read_interruption& reads) : reads(reads) { reads.set(true); }
-        ~GivenUp() { reads.set(false); }
-        kestrel::read_interruption& reads;
-    } givenUp(*reads_);
-    stop();
-}
-
 void AudioPlayer::startStream()
 {
     soundRanDry_.store(false);
     // A stream that its callback ended must be stopped before it starts.
     if (!stream_->isStopped())
-        stopGivingUpReads([this] { stream_->stop(); });
+        stream_->stop();
     stream_->start();
 }
 
@@ -185,9 +175,7 @@ void AudioPlayer::stopTimer()
 
 qint64 AudioPlayer::maxTime() const
 {
-    if (state() == StopState)
-        return 0;
-    return wholeMilliseconds(source_->audio()->duration());
+    return state() == StopState ? 0 : duration_;
 }
 
 qint64 AudioPlayer::time() const
@@ -219,7 +207,7 @@ void AudioPlayer::pause()
         return;
     const bool stopped = stepOrStop("stopping the sound", [this] {
         if (stream_->isActive())
-            stopGivingUpReads([this] { stream_->stop(); });
+            stream_->stop();
     });
     if (!stopped)
         return;
@@ -247,7 +235,7 @@ void AudioPlayer::seekTo(qint64 value)
 {
     const bool aborted = stepOrStop("stopping the sound for a seek", [this] {
         if (stream_->isActive())
-            stopGivingUpReads([this] { stream_->abort(); });
+            stream_->abort();
     });
     if (!aborted)
         return;
@@ -258,8 +246,7 @@ void AudioPlayer::seekTo(qint64 value)
         lastStreamTime_ = -1.0;
     }
     const bool sought = stepOrStop("seeking the source", [this, value] {
-        source_->seek(static_cast<double>(value));
-        baseTime_ = wholeMilliseconds(source_->audio()->position());
+        baseTime_ = wholeMilliseconds(reader_->seek(static_cast<double>(value)));
     });
     if (!sought)
         return;
@@ -290,7 +277,7 @@ int AudioPlayer::streamCallback(const void* /*input*/, void* output, unsigned lo
                                 PaStreamCallbackFlags /*flags*/)
 {
     float* samples = static_cast<float*>(output);
-    if (!source_) {
+    if (!reader_) {
         writeSilence(samples, 0, frames);
         return paAbort;
     }
@@ -305,50 +292,36 @@ int AudioPlayer::streamCallback(const void* /*input*/, void* output, unsigned lo
         lastStreamTime_ = std::max(lastStreamTime_, now);
     }
     try {
-        const kestrel::read_interruption_scope reading(reads_);
-        if (fillOutput(samples, frames) < frames) {
+        const SoundReader::Taken taken = reader_->take(frames);
+        const unsigned long written = fillOutput(samples, frames, taken);
+        if (written < frames && taken.ended) {
             postEndOfSound();
-            return paComplete;
+            return taken.failed ? paAbort : paComplete;
         }
         return paContinue;
     } catch (...) {
         writeSilence(samples, 0, frames);
-        // A read given up by the player's own stop is no end of the sound.
-        if (!reads_->on())
-            postEndOfSound();
+        postEndOfSound();
         return paAbort;
     }
 }
 
-unsigned long AudioPlayer::fillOutput(float* output, unsigned long frames)
+unsigned long AudioPlayer::fillOutput(float* output, unsigned long frames, const SoundReader::Taken& taken)
 {
-    applyVolumeForSound();
-    kestrel::audio_source* sound = source_->audio();
-    const double blockDuration = frames * 1000.0 / outputRate;
-    int emptyBlocks = 0;
-    while (converter_->size() < frames) {
-        const kestrel::audio_data_timed_ptr block = sound->read(blockDuration);
-        if (!block || !block->data)
-            break;
-        if (block->data->samples() > 0) {
-            converter_->push_back(block->data.get());
-            emptyBlocks = 0;
-        } else if (++emptyBlocks == maxEmptyBlocks) {
-            break;
-        }
-    }
-
-    const unsigned long available = std::min<unsigned long>(converter_->size(), frames);
-    unsigned long written = 0;
+    writeSilence(output, 0, taken.silentBefore);
+    unsigned long written = taken.silentBefore;
+    const unsigned int available = taken.sound ? taken.sound->samples() : 0;
     if (available > 0) {
-        filter_->push_back(converter_->pop(static_cast<unsigned int>(available)).get());
-        const kestrel::audio_data_ptr block = filter_->pop(static_cast<unsigned int>(available));
-        const std::size_t bytes = std::min<std::size_t>(block->size(), frames * outputFrameBytes);
-        std::memcpy(output, block->data(), bytes);
-        written = static_cast<unsigned long>(bytes / outputFrameBytes);
+        applyVolumeForSound();
+        filter_->push_back(taken.sound.get());
+        const kestrel::audio_data_ptr block = filter_->pop(available);
+        const std::size_t bytes =
+            std::min<std::size_t>(block->size(), (frames - written) * outputFrameBytes);
+        std::memcpy(output + written * outputChannels, block->data(), bytes);
+        written += static_cast<unsigned long>(bytes / outputFrameBytes);
     }
     writeSilence(output, written, frames);
-    return available;
+    return written;
 }
 
 void AudioPlayer::applyVolumeForSound()
@@ -364,6 +337,27 @@ void AudioPlayer::postEndOfSound()
 {
     soundRanDry_.store(true);
     QCoreApplication::postEvent(this, new QEvent(ComponentModel::EventTypes::endOfSound));
+}
+
+void AudioPlayer::updateSoundAnswers()
+{
+    const bool answers = !reader_ || reader_->answers();
+    if (answers == soundAnswers_)
+        return;
+    soundAnswers_ = answers;
+    if (!answers)
+        qWarning() << "[AudioPlayer] the sound does not answer: the preview goes on without it";
+    emit soundAnswersChanged(answers);
+}
+
+bool AudioPlayer::soundReady(unsigned long frames) const
+{
+    return !reader_ || reader_->ready(frames);
+}
+
+bool AudioPlayer::pictureTurn(std::unique_lock<std::mutex>& turn)
+{
+    return !reader_ || reader_->pictureTurn(turn);
 }
 
 bool AudioPlayer::event(QEvent* e)

@@ -2,31 +2,33 @@
 // Plays the sound of an audio/video source and keeps the preview clock, the
 // one time base of the preview: milliseconds of sound handed to the device,
 // measured by the device's stream time at each callback, on top of the
-// source position at which the stream last started. The sound is pulled:
-// the device's thread calls streamCallback, which reads the source just in
-// time, converts it to 44100 Hz stereo float and applies the volume.
+// source position at which the stream last started. The sound is read
+// ahead by a SoundReader, on a thread of its own; the device's thread calls
+// streamCallback, which takes what is there (silence for what is missing)
+// and applies the volume.
 //
 // States: stopped (no source with sound, or no sound device), paused (the
 // stream is open) and playing (the stream runs and a 25 ms timer announces
 // the clock). Everything but streamCallback runs on the GUI thread; the
 // callback reaches it only through the posted end-of-sound event. No
 // operation throws: sound device errors are logged and stop the player.
-// Stopping the stream (pause, seek, a new source, the player's end) gives up
-// a read of the callback that does not answer (the music on a share that
-// hangs), so that it never waits for one.
+// Nothing here waits for a file that does not answer (the music on a share
+// that hangs): the preview goes on without its sound, soundAnswers() says
+// so, and the sound comes back in its place once it answers.
 
 #include "multimedia/AudioOutput.h"
 #include "multimedia/Player.h"
 
+#include "multimedia/SoundReader.h"
+
 #include "DTAVSource.h"
-#include "DTAbandonableRead.h"
-#include "DTAudioConvert.h"
 #include "DTAudioFilter.h"
 
 #include <portaudio.h>
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace Multimedia {
 
@@ -40,6 +42,7 @@ class AudioPlayer : public Player {
     Q_PROPERTY(int volume READ volume WRITE setVolume NOTIFY volumeChanged)
     Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged)
     Q_PROPERTY(bool soundDeviceMissing READ soundDeviceMissing NOTIFY soundDeviceMissingChanged)
+    Q_PROPERTY(bool soundAnswers READ soundAnswers NOTIFY soundAnswersChanged)
 
 public:
     // Takes its sound output from createAudioOutput().
@@ -69,6 +72,12 @@ public:
     // The last source had sound but no sound device was found, or the one
     // found refused it: the player stays stopped.
     bool soundDeviceMissing() const { return soundDeviceMissing_; }
+    // False while the sound's file does not answer: the preview goes on
+    // without it. True without a sound.
+    bool soundAnswers() const { return soundAnswers_; }
+    // Whether the next callback of `frames` frames finds its sound read
+    // ahead, or none will come soon; for callbacks driven by hand.
+    bool soundReady(unsigned long frames) const;
 
     // The stream callback, on the sound device's thread. Returns paContinue;
     // paComplete when the sound ran dry and paAbort after a failure, both
@@ -87,40 +96,46 @@ signals:
     void volumeChanged(int value);
     void mutedChanged(bool value);
     void soundDeviceMissingChanged(bool value);
+    void soundAnswersChanged(bool value);
     void fakeSignal();
     void completed();
 
 protected:
     bool event(QEvent* e) override;
     void timerEvent(QTimerEvent* e) override;
+    // False (and `turn` left empty) while the sound's reader moves the
+    // whole source; pictures are read only holding the turn.
+    bool pictureTurn(std::unique_lock<std::mutex>& turn);
 
 private:
     void openSound();
     // Stops and closes the stream, resets the clock and releases the
-    // converter and the filter; every step is tried, errors are logged.
+    // reader and the filter; every step is tried, errors are logged.
     void releaseSound();
     // releaseSound, then the source goes too.
     void tearDown();
     void startStream();
     void seekTo(qint64 value);
     void stopTimer();
-    // Runs the stream's stop or abort with the callback's reads given up.
-    template <class Stop>
-    void stopGivingUpReads(Stop stop);
     // Logs the failure and stops: the sound cannot go on.
     void failSound(const char* operation, const std::exception& error);
     // Runs the step; on an exception, failSound and false.
     template <class Step>
     bool stepOrStop(const char* operation, Step step);
-    unsigned long fillOutput(float* output, unsigned long frames);
+    // Writes the silence and the sound taken, at the volume set, then
+    // silence to the end; the frames written before that.
+    unsigned long fillOutput(float* output, unsigned long frames, const SoundReader::Taken& taken);
     void applyVolumeForSound();
     void postEndOfSound();
+    void updateSoundAnswers();
 
     int volume_ = 100;
     bool muted_ = false;
     bool soundDeviceMissing_ = false;
+    bool soundAnswers_ = true;
     kestrel::av_source_ptr source_;
-    kestrel::audio_convert_ptr converter_;
+    qint64 duration_ = 0; // of the sound, in ms
+    std::unique_ptr<SoundReader> reader_; // goes after the stream
     kestrel::audio_filter_ptr filter_;
     std::unique_ptr<AudioOutput> output_; // outlives every stream
     std::unique_ptr<AudioStream> stream_;
@@ -138,8 +153,6 @@ private:
     // whenever the stream is restarted, so that a notice overtaken by a seek
     // or a new source is dropped.
     std::atomic<bool> soundRanDry_{false};
-    // Watched by the callback's reads; on while the stream stops.
-    const kestrel::read_interruption_ptr reads_ = std::make_shared<kestrel::read_interruption>();
 };
 
 } // namespace Multimedia

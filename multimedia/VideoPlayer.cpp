@@ -106,6 +106,11 @@ void VideoPlayer::updateFrame(bool clear)
     }
     if (!source_ || !surface_)
         return;
+    // While the sound's reader moves the source, the picture on screen
+    // stays until a later tick.
+    std::unique_lock<std::mutex> turn;
+    if (!pictureTurn(turn))
+        return;
 
     kestrel::video_source* pictures = source_->video();
     double skipAhead = 0.0;

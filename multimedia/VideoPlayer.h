@@ -5,7 +5,8 @@
 // step when it has fallen more than a picture behind; paused, the picture
 // for the current time is shown after every seek. Pictures go to a
 // VideoSurface, which the player does not own. GUI thread only: pictures
-// are read there (the source reads them ahead on a thread of its own).
+// are read there (the source reads them ahead on a thread of its own), but
+// never while the sound's reader moves the source.
 
 #include "multimedia/AudioPlayer.h"
 #include "multimedia/VideoSurface.h"

@@ -11,7 +11,8 @@ import Application 1.0 as Application
 // volume, full screen) that fades out while the preview plays and the
 // mouse rests. The player view model's `player` plays; the view only asks.
 // Without a sound device the player stays stopped on the first picture and
-// the window says why.
+// the window says why; music that does not answer is said too, while the
+// preview plays on without it.
 Rectangle {
     id: view
 
@@ -147,7 +148,7 @@ Rectangle {
     // The preview renders smaller pictures than the video.
     Notice {
         objectName: "qualityNotice"
-        opacity: view.playing && (view.controlsContainsMouse() || (view.containsMouse() && !view.isIdle)) ? 0.5 : 0.0
+        opacity: view.playing && view.player.soundAnswers && (view.controlsContainsMouse() || (view.containsMouse() && !view.isIdle)) ? 0.5 : 0.0
         Behavior on opacity { SmoothedAnimation { velocity: -1; duration: 500 } }
         text: qsTr("Video quality is lowered due performance reasons. Result video will be much better!")
     }
@@ -159,6 +160,15 @@ Rectangle {
         visible: view.player.soundDeviceMissing
         opacity: 0.7
         text: qsTr("No sound device was found, so the preview cannot play. Making the video is not affected.")
+    }
+
+    // Music that does not answer (on a share that hangs): the pictures go
+    // on, and the sound comes back in its place once the music answers.
+    Notice {
+        objectName: "silentMusicNotice"
+        visible: !view.stopped && !view.player.soundAnswers
+        opacity: 0.7
+        text: qsTr("The music does not answer, so the preview plays on without it until it does.")
     }
 
     Item {

@@ -5,6 +5,8 @@
 #include "DTMediaSettings.h"
 #include "slideshow2/DTSlideshow.h"
 
+#include <QDebug>
+
 #include <algorithm>
 #include <string>
 
@@ -49,7 +51,13 @@ void PlayerViewModel::setSurfaceHeight(int height)
 void PlayerViewModel::initialize()
 {
     slideshow_->apply_settings(kestrel::media_settings::create<double>("video-frame-rate", previewFrameRate));
-    slideshow_->av_source()->seek(0.0);
+    // Music that does not answer leaves the show where it stands; the
+    // player says so, and moves it once the music answers.
+    try {
+        Multimedia::seekWaitingAtMost(*slideshow_->av_source(), 0.0);
+    } catch (const std::exception& error) {
+        qWarning() << "[PlayerViewModel] the show could not be rewound:" << error.what();
+    }
     slideshow_->set_buffered(true);
     player_.setSource(slideshow_->av_source());
     sendUsageEvent(QStringLiteral("Lumivista"), QStringLiteral("Show Player"));

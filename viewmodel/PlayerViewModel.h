@@ -1,7 +1,8 @@
 #pragma once
 // The preview window's view model: one preview player fed with the
 // slideshow's audio/video source. initialize() readies the show when the
-// window opens (25 frames a second, rewound to 0, pictures read ahead) and
+// window opens (25 frames a second, rewound to 0 unless the music does not
+// answer within half a second, pictures read ahead) and
 // hands its source to the player, which waits paused at 0; deinitialize()
 // takes the player off the source and ends the read-ahead when the window
 // closes, in that order, so the read-ahead thread never stops under a

@@ -10,6 +10,10 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include <boost/make_shared.hpp>
 
 #include <gtest/gtest.h>
@@ -293,6 +297,48 @@ TEST_F(AudioPlayerTest, FailureInsideTheCallbackEndsTheSound)
     QCoreApplication::processEvents();
     EXPECT_EQ((Names{"state 2", "seek 0", "completed"}), log.take());
     EXPECT_EQ(Player::PauseState, player.state());
+}
+
+TEST_F(AudioPlayerTest, SoundThatDoesNotAnswerPlaysAsSilenceAndComesBackInItsPlace)
+{
+    auto* broken = new BrokenShow(make_synthetic_show([] {
+        show_spec spec;
+        spec.duration_ms = 10000.0;
+        return spec;
+    }(), &show));
+    broken->soundAnswers = false;
+    player.setSource(boost::make_shared<kestrel::av_source>(broken));
+    player.play();
+    std::vector<float> out;
+    ASSERT_EQ(paContinue, pump(0.0, &out));
+    EXPECT_EQ(std::vector<float>(2 * bufferFrames, 0.0f), out);
+    const auto saysWithin = [this](bool answers) {
+        for (int turn = 0; turn < 1000 && player.soundAnswers() != answers; ++turn) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            QCoreApplication::processEvents();
+        }
+        return player.soundAnswers() == answers;
+    };
+    ASSERT_TRUE(saysWithin(false));
+    ASSERT_EQ(paContinue, pump(0.25, &out));
+    EXPECT_EQ(250, player.time()) << "the clock goes on without the sound";
+
+    // Once it answers, the sound comes back where the playhead will be a
+    // quarter of a second on, silence until then.
+    broken->soundAnswers = true;
+    ASSERT_TRUE(saysWithin(true)) << "the sound never came back";
+    const unsigned int back = 2 * bufferFrames + 44100 / 4;
+    unsigned int frame = 2 * bufferFrames;
+    for (; frame + bufferFrames <= back; frame += bufferFrames) {
+        ASSERT_EQ(paContinue, pump(0.25, &out));
+        ASSERT_TRUE(std::all_of(out.begin(), out.end(), [](float v) { return v == 0.0f; })) << "frame " << frame;
+    }
+    ASSERT_EQ(paContinue, pump(0.25, &out));
+    const unsigned long at = back - frame;
+    EXPECT_EQ(0.0f, out[2 * (at - 1)]);
+    for (unsigned long i : {at, at + 1, bufferFrames - 1})
+        EXPECT_FLOAT_EQ(tone(frame + i, 0), out[2 * i]) << frame + i;
+    EXPECT_EQ(Player::PlayState, player.state());
 }
 
 struct DeviceCase {

@@ -1,10 +1,14 @@
 #pragma once
 // A show that breaks on demand, as a slideshow with an unreadable photo or
 // music file would: around a working synthetic show, its sound reads, its
-// picture reads and its seek can be made to throw.
+// picture reads and its seek can be made to throw, and its sound reads can
+// be made to give up as a music file that does not answer does.
 
 #include "DTAVSource.h"
+#include "DTErrors.h"
 
+#include <atomic>
+#include <cerrno>
 #include <stdexcept>
 
 namespace Multimedia {
@@ -30,6 +34,7 @@ public:
     bool failSound = false;
     bool failPictures = false;
     bool failSeek = false;
+    std::atomic<bool> soundAnswers{true}; // may change while the sound is read
 
 private:
     struct Sound : kestrel::audio_source {
@@ -44,6 +49,8 @@ private:
         {
             if (owner.failSound)
                 throw std::runtime_error("the music file broke");
+            if (!owner.soundAnswers)
+                KESTREL_THROW(kestrel::errors::failure("does not answer") << kestrel::errinfo_errno(ETIMEDOUT));
             return inner().read(ms);
         }
         kestrel::audio_format_ptr format() const override { return inner().format(); }

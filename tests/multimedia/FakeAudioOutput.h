@@ -1,7 +1,8 @@
 #pragma once
 // A sound card for tests: the audio player opens fake streams on it, and
 // the test runs their callbacks one at a time, on a thread of their own,
-// with the stream time it chooses (pump). It keeps PortAudio's rules: a
+// with the stream time it chooses (pump), each once the player's sound is
+// read ahead for it (waiting 5 s at most). It keeps PortAudio's rules: a
 // stream that its callback ended is neither active nor stopped, and starting
 // a stream that is not stopped fails. Installed as the factory of every
 // audio player constructed while it lives.
@@ -9,6 +10,7 @@
 #include "multimedia/AudioOutput.h"
 #include "multimedia/AudioPlayer.h"
 
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -84,6 +86,9 @@ public:
     {
         if (!active_)
             return -1;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!player_.soundReady(frames) && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::vector<float> samples(frames * 2, -2.0f);
         int result = -1;
         std::thread sound([&] { result = callback(samples.data(), frames, seconds); });

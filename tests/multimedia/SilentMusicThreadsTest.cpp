@@ -1,0 +1,202 @@
+// The preview's music on a network share that stops answering, played in
+// real time through a JACK dummy server: the window's thread never waits
+// for it, the player says so and plays on, and the sound comes back once
+// the share answers.
+
+#include "multimedia/VideoPlayer.h"
+#include "multimedia/VideoSurface.h"
+
+#include "DTAudioTrackFile.h"
+#include "support/HangingShare.h"
+#include "support/JackDummyServer.h"
+#include "support/MusicFiles.h"
+#include "support/SyntheticShow.h"
+#include "support/TestFiles.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <future>
+#include <thread>
+
+#include <sys/stat.h>
+
+using Multimedia::Player;
+using Multimedia::VideoPlayer;
+
+namespace {
+
+const double showMs = 60000.0;
+// Far past the player's patience with the music (1 s), and short enough
+// for a test without it to fail soon.
+const int answerBound = 10000;
+// What one call of the window's thread may take: far above an honest run
+// on loaded cores, far below a wait for the share.
+const qint64 callBound = 3000;
+
+// Pictures made in the test, sound from a music file; a seek moves both.
+class MusicAndPictures : public kestrel::av_source::Impl {
+public:
+    explicit MusicAndPictures(kestrel::audio_track_ptr music)
+        : music_(std::move(music)), sound_(music_.get()), pictures_(picturesAlone())
+    {
+    }
+    kestrel::video_source* video() override { return pictures_->video(); }
+    kestrel::audio_source* audio() override { return &sound_; }
+    double seek(double t) override
+    {
+        music_->seek(t);
+        return pictures_->seek(t);
+    }
+    void apply_settings(kestrel::media_settings_ptr) override {}
+
+private:
+    static kestrel::av_source_ptr picturesAlone()
+    {
+        kestrel::test::show_spec spec;
+        spec.duration_ms = showMs;
+        spec.sound = false;
+        return kestrel::test::make_synthetic_show(spec);
+    }
+
+    kestrel::audio_track_ptr music_;
+    kestrel::audio_source_from_track sound_;
+    kestrel::av_source_ptr pictures_;
+};
+
+// Runs the event loop until `done` (asked once a turn) or `ms` have passed.
+bool runUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer wall;
+    wall.start();
+    for (;;) {
+        if (done())
+            return true;
+        if (wall.elapsed() >= ms)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+qint64 msTaken(const std::function<void()>& call)
+{
+    QElapsedTimer wall;
+    wall.start();
+    call();
+    return wall.elapsed();
+}
+
+} // namespace
+
+TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBack)
+{
+    kestrel::test::TempDir dir;
+    const std::string served = dir.file("served"), mounted = dir.file("share");
+    ASSERT_EQ(0, ::mkdir(served.c_str(), 0700));
+    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+    kestrel::test::tone_file tone;
+    tone.seconds = showMs / 1000.0;
+    kestrel::test::make_tone_file(served + "/song.wav", tone);
+    kestrel::test::hanging_share share(served, mounted);
+    if (!share.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+
+    kestrel::test::jack_dummy_server server;
+    const kestrel::av_source_ptr show = boost::make_shared<kestrel::av_source>(
+        new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/song.wav", nullptr, false)));
+    const kestrel::av_source_ptr other = kestrel::test::make_synthetic_show(kestrel::test::show_spec());
+    Multimedia::VideoSurface surface;
+    auto player = std::make_unique<VideoPlayer>();
+    player->setSurface(&surface);
+    player->setSource(show);
+    ASSERT_EQ(Player::PauseState, player->state()) << "PortAudio did not find " << server.name();
+
+    // The window's thread ticks every 10 ms; how long it was held at most.
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    std::atomic<qint64> lastTick{0};
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceTick.restart());
+        lastTick = sinceStart.elapsed();
+    });
+    const auto watchTicks = [&] {
+        longestGap = 0;
+        sinceTick.restart();
+    };
+    ticker.start(10);
+    // Should the window's thread wait for the share after all, the share
+    // answers after a while, so that the test fails rather than hangs.
+    std::promise<void> finished;
+    std::thread watchdog([&, done = finished.get_future()] {
+        while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
+            if (sinceStart.elapsed() - lastTick.load() > 2 * callBound)
+                share.answer();
+    });
+    struct Release {
+        std::promise<void>& finished;
+        std::thread& watchdog;
+        ~Release()
+        {
+            finished.set_value();
+            watchdog.join();
+        }
+    } release{finished, watchdog};
+    // Whether the share held a read by now, the window's thread running.
+    const auto readHeld = [&] {
+        return runUntil([&] { return share.held_within(std::chrono::milliseconds(5)); }, answerBound);
+    };
+
+    player->play();
+    ASSERT_TRUE(runUntil([&] { return player->time() > 500; }, answerBound));
+    EXPECT_TRUE(player->soundAnswers());
+
+    // The share stops answering: the preview plays on, without its sound.
+    watchTicks();
+    share.hang("read");
+    ASSERT_TRUE(readHeld()) << "the music was never read again";
+    ASSERT_TRUE(runUntil([&] { return !player->soundAnswers(); }, answerBound))
+        << "the player never said that the music does not answer";
+    const qint64 before = player->time();
+    runUntil([] { return false; }, 500);
+    EXPECT_GT(player->time(), before + 200) << "the clock stopped with the music";
+    EXPECT_EQ(Player::PlayState, player->state());
+    EXPECT_LT(longestGap, callBound) << "the window's thread waited for the music";
+
+    // Pause, a seek, another source and this one again return at once.
+    EXPECT_LT(msTaken([&] { player->pause(); }), callBound);
+    EXPECT_LT(msTaken([&] { player->setTime(20000); }), callBound);
+    EXPECT_EQ(20000, player->time());
+    EXPECT_LT(msTaken([&] { player->setSource(other); }), callBound);
+    EXPECT_TRUE(player->soundAnswers());
+    EXPECT_LT(msTaken([&] { player->setSource(show); }), callBound);
+    player->play();
+    EXPECT_TRUE(runUntil([&] { return !player->soundAnswers(); }, answerBound));
+
+    // Once the share answers, the sound comes back as the clock goes on.
+    watchTicks();
+    share.answer();
+    EXPECT_TRUE(runUntil([&] { return player->soundAnswers(); }, answerBound))
+        << "the sound never came back";
+    EXPECT_TRUE(player->soundReady(4096)) << "no sound read ahead";
+    EXPECT_EQ(Player::PlayState, player->state());
+    EXPECT_LT(longestGap, callBound);
+
+    // Going while the share hangs does not wait for it either.
+    share.hang("read");
+    ASSERT_TRUE(readHeld());
+    EXPECT_LT(msTaken([&] { player.reset(); }), callBound);
+    share.answer();
+}
