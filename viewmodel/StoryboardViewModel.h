@@ -15,8 +15,7 @@
 // listing them, those found by the looks in the order they were chosen
 // before those whose opening failed, and after them the damaged photos the
 // add kept, which show only as far as they could be read, each with why),
-// keeps the current
-// slide `index`, and saves the storyboard file
+// keeps the current slide `index`, and saves the storyboard file
 // (StoryboardFile.h) after each settled change and each slide's changed()
 // (once the events queued with it have run) and when it is destroyed; the
 // constructor restores the last storyboard. A stored file that did not
