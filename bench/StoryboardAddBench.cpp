@@ -1,7 +1,8 @@
 // A camera's folder dropped on the storyboard: adds a folder of photos
 // through the storyboard view model and prints
 //   ready    the time from the drop until every thumbnail is published
-//   add      how long the drop's own call (the folder walk) took
+//   add      how long the drop's own call took (the folder is walked on
+//            another thread)
 //   stall    the longest time the GUI thread's event loop did not run
 //   peak     the process's peak memory from the drop on (VmHWM)
 //

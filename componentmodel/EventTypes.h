@@ -25,6 +25,9 @@ static_assert(conversionProgress != conversionFinished, "the convert view model 
 // The music view model: its music file opened, or did not.
 constexpr QEvent::Type musicOpened = QEvent::Type(1002);
 
+// The view models' looks at paths made off the window's thread: one ended.
+constexpr QEvent::Type pathLooked = QEvent::Type(1003);
+
 // The notification service: the notification feed was read.
 constexpr QEvent::Type notificationFeedRead = QEvent::Type(1004);
 

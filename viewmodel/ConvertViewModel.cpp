@@ -219,6 +219,11 @@ void ConvertViewModel::start()
                  .arg(QDir::toNativeSeparators(music_->filePath())));
         return;
     }
+    // Music away since the start is not in the video: the good news says so.
+    musicNote_.clear();
+    if (music_ && !music_->awayPath().isEmpty())
+        musicNote_ = tr("made without its music \"%1\": %2")
+                         .arg(QFileInfo(music_->awayPath()).fileName(), music_->awayReason());
     try {
         startProduction();
     } catch (...) {
@@ -449,7 +454,9 @@ void ConvertViewModel::onFinished(int result)
     if (result == produce::done) {
         const int error = video ? giveResultName(*video) : 0;
         if (error == 0) {
-            emit conversionSucceeded(unreadablePhotosNotice(unreadable));
+            QStringList notes{unreadablePhotosNotice(unreadable), musicNote_};
+            notes.removeAll(QString());
+            emit conversionSucceeded(notes.join(QStringLiteral("\n\n")));
             return;
         }
         // Never a complete video left under a hidden name.

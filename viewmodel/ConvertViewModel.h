@@ -25,7 +25,9 @@
 // left out of its reads (kestrel::slideshow2::slideshow::set_unanswered_photos)
 // for the whole production, black and named in the good news as photos
 // that do not answer; music still waiting fails the start at once, naming
-// it, before anything is made. While a production runs, waitingText names
+// it, before anything is made; music away since the start (see
+// MusicViewModel) is left out, and the good news names it last:
+// made without its music "song.mp3": not found. While a production runs, waitingText names
 // a file it has waited for longer than the library's long wait (2 s), and
 // why, once a half-second look at kestrel::long_waits() finds it.
 
@@ -177,6 +179,9 @@ private:
     QSharedPointer<SettingsViewModel> settings_;
     QSharedPointer<ComponentModel::ImageProvider> photos_;
     QSharedPointer<MusicViewModel> music_;
+    // The good news's line on the chosen music the production is made
+    // without; empty when none.
+    QString musicNote_;
     // The photos the production leaves out (UTF-8 paths); empty when none.
     std::set<std::string> leftOutPhotos_;
     QString waitingText_;

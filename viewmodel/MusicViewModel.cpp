@@ -73,6 +73,12 @@ MusicViewModel::MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, Loa
     connect(&clearAction_, &QAction::triggered, this, &MusicViewModel::clear);
     patience_.setSingleShot(true);
     connect(&patience_, &QTimer::timeout, this, &MusicViewModel::startWaiting);
+    retry_.setSingleShot(true);
+    retry_.setInterval(askAgainAfter);
+    connect(&retry_, &QTimer::timeout, this, [this] {
+        if (awaitedChoice_ != 0)
+            startOpen(awaitedChoice_, filePath_);
+    });
     setFilePath(QSettings().value(pathKey, QString()).toString());
     startChoice_ = awaitedChoice_;
 }
@@ -97,6 +103,7 @@ QString MusicViewModel::fileName() const { return QFileInfo(filePath_).fileName(
 void MusicViewModel::clear()
 {
     keptPath_.clear();
+    keptReason_.clear();
     setFilePath(QString());
     updateClearAction();
 }
@@ -114,7 +121,8 @@ void MusicViewModel::setFilePath(const QString& path)
     } else {
         // The music playing now stays until the new file has opened.
         awaitedChoice_ = choice_;
-        startOpen(path);
+        startOpen(choice_, path);
+        patience_.start(openPatience);
         setLoading(true);
     }
     showPath(path);
@@ -132,28 +140,40 @@ void MusicViewModel::showPath(const QString& path)
 
 void MusicViewModel::updateClearAction() { clearAction_.setEnabled(!filePath_.isEmpty() || !keptPath_.isEmpty()); }
 
-void MusicViewModel::startOpen(const QString& path)
+void MusicViewModel::startOpen(unsigned long long choice, const QString& path)
 {
-    const OpenFunctor answer{mailbox_, choice_};
     // A look the share does not answer within the bound leaves the file to
     // the loader's thread, and the music waits at once.
-    const kestrel::path_facts facts = kestrel::look_at_path(path.toUtf8().toStdString(), true, lookPatience);
+    looks_.run([this, choice, path] {
+        const kestrel::path_facts facts = kestrel::look_at_path(path.toUtf8().toStdString(), true, lookPatience);
+        return [this, choice, path, error = facts.error, mode = unsigned(facts.mode)] {
+            onLooked(choice, path, error, mode);
+        };
+    });
+}
+
+void MusicViewModel::onLooked(unsigned long long choice, const QString& path, int error, unsigned mode)
+{
+    // A newer choice took its place: nothing more is opened for this one.
+    if (choice != awaitedChoice_) {
+        finishOpen(choice, kestrel::audio_track_ptr(), QString());
+        return;
+    }
+    const OpenFunctor answer{mailbox_, choice};
     // A folder, a named pipe or a device holds no music: said at once, with what it is.
-    if (facts.error == 0 && !S_ISREG(facts.mode)) {
-        answer(kestrel::audio_track_ptr(), kestrel::irregular_file_reason(facts.mode));
+    if (error == 0 && !S_ISREG(mode)) {
+        answer(kestrel::audio_track_ptr(), kestrel::irregular_file_reason(mode_t(mode)));
         return;
     }
     try {
         loader_(path.toUtf8().toStdString(), answer);
-    } catch (const std::exception& error) {
-        qWarning().noquote() << "[MusicViewModel] the music could not be opened:" << path << error.what();
+    } catch (const std::exception& failure) {
+        qWarning().noquote() << "[MusicViewModel] the music could not be opened:" << path << failure.what();
         answer(kestrel::audio_track_ptr(), "cannot be opened");
         return;
     }
-    // Out of patience already: it waits from the next turn of the event
-    // loop, once the choice is shown.
-    patience_.start(doesNotAnswer(facts.error) ? std::chrono::milliseconds(0)
-                                               : std::chrono::milliseconds(openPatience));
+    if (doesNotAnswer(error))
+        startWaiting();
 }
 
 void MusicViewModel::startWaiting()
@@ -170,6 +190,7 @@ void MusicViewModel::startWaiting()
 void MusicViewModel::stopWaiting()
 {
     patience_.stop();
+    retry_.stop();
     if (!waiting_)
         return;
     waiting_ = false;
@@ -208,24 +229,39 @@ void MusicViewModel::finishOpen(unsigned long long choice, const kestrel::audio_
             setLoading(false);
         return;
     }
+    if (!track && doesNotAnswer(reason)) {
+        // Refused while earlier reads on its share still wait: it waits,
+        // and is asked again later, as a photo is.
+        startWaiting();
+        retry_.start();
+        return;
+    }
     awaitedChoice_ = 0;
     stopWaiting();
     if (track) {
         slideshow_->set_audio_track(track);
         playingPath_ = filePath_;
         keptPath_.clear();
+        keptReason_.clear();
     } else {
-        if (choice == startChoice_)
+        if (choice == startChoice_) {
             keptPath_ = filePath_;
+            keptReason_ = whyNotOpened(reason);
+        }
         refuse(reason);
     }
     store();
     setLoading(false);
 }
 
+QString MusicViewModel::whyNotOpened(const QString& reason)
+{
+    return reason.isEmpty() ? tr("cannot be opened") : reason;
+}
+
 void MusicViewModel::refuse(const QString& reason)
 {
-    const QString why = reason.isEmpty() ? tr("cannot be opened") : reason;
+    const QString why = whyNotOpened(reason);
     qWarning().noquote() << QStringLiteral("[MusicViewModel] the music was not changed: %1: %2").arg(filePath_, why);
     QString message = tr("The music \"%1\" could not be opened: %2.").arg(QDir::toNativeSeparators(filePath_), why);
     if (!playingPath_.isEmpty())

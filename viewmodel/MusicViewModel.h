@@ -17,13 +17,18 @@
 // music, but the path stays stored, and comes back at a later start where
 // the file opens, until a file the user chooses opens or the music is
 // removed (clear(), which the action offers meanwhile). The message for it
-// says so.
+// says so, and awayPath() and awayReason() tell it to whoever makes a
+// video without it.
 //
-// A file that has not answered within openPatience (WaitingFiles.h; a
-// share that hangs), or whose look on this thread did not answer within
-// lookPatience, waits: loading ends (Make and Preview go on without it,
-// the slideshow keeps the music it had), waiting() is true and
-// waitingText names it, until its answer comes and is taken as any.
+// What stands at the chosen path is looked at off this thread
+// (BackgroundLooks.h) before the loader opens it. A file that has not
+// answered within openPatience (WaitingFiles.h; a share that hangs), whose
+// look did not answer within lookPatience, or whose opening was refused as
+// not answering (earlier reads on its share still wait), waits: loading
+// ends (Make and Preview go on without it, the slideshow keeps the music
+// it had), waiting() is true and waitingText names it. A refused one is
+// asked again every askAgainAfter, as a photo is, so it comes in by itself
+// once its share answers; any other answer is taken as ever.
 //
 // An answer that a newer choice superseded is dropped; answers never reach
 // a view model that is gone (they come as posted events,
@@ -32,6 +37,8 @@
 // Ownership: the main view model holds it; the slideshow (never null) is
 // shared. GUI thread only; the loader's callback runs on its own thread and
 // only posts. Throws nothing.
+
+#include "viewmodel/BackgroundLooks.h"
 
 #include "DTAudioTrackLoader.h"
 #include "slideshow2/DTSlideshowTypes.h"
@@ -83,6 +90,10 @@ public:
     bool waiting() const { return waiting_; }
     // The line for the status that names it; empty while none waits.
     QString waitingText() const { return waitingText_; }
+    // The stored music that did not open at start and stays chosen, and
+    // why it did not; empty when none is away.
+    QString awayPath() const { return keptPath_; }
+    QString awayReason() const { return keptReason_; }
     QAction* clearAction() { return &clearAction_; }
 
     bool event(QEvent* event) override;
@@ -101,12 +112,17 @@ public slots:
     void clear();
 
 private:
-    void startOpen(const QString& path);
+    // Looks at the path off this thread, then hands it to the loader.
+    void startOpen(unsigned long long choice, const QString& path);
+    // `error` and `mode`: what the look at the path found (path_facts).
+    void onLooked(unsigned long long choice, const QString& path, int error, unsigned mode);
     void finishOpen(unsigned long long choice, const kestrel::audio_track_ptr& track, const QString& reason);
     // Sets filePath and announces it, opening nothing.
     void showPath(const QString& path);
     // Back to the music playing before the choice, with the message why.
     void refuse(const QString& reason);
+    // The loader's reason, or words for a failure it did not explain.
+    static QString whyNotOpened(const QString& reason);
     void setLoading(bool loading);
     // The awaited file waits from now on: it no longer counts as loading.
     void startWaiting();
@@ -121,13 +137,17 @@ private:
     QString filePath_;
     // The file whose music the slideshow plays; empty without music.
     QString playingPath_;
-    // The stored path whose file did not open at start; empty when none.
+    // The stored path whose file did not open at start, and why; empty
+    // when none.
     QString keptPath_;
+    QString keptReason_;
     bool loading_ = false;
     bool waiting_ = false;
     QString waitingText_;
-    // The patience of the awaited choice.
+    // The patience of the awaited choice, and when a refused one is asked
+    // again.
     QTimer patience_;
+    QTimer retry_;
     // Before the action: event() uses it, and a child's destruction still
     // sends this object an event.
     std::shared_ptr<ComponentModel::GuardedReceiver> mailbox_;
@@ -139,6 +159,8 @@ private:
     unsigned long long awaitedChoice_ = 0;
     // The choice of the stored path at start; 0 when none was stored.
     unsigned long long startChoice_ = 0;
+    // Last: goes first, so no look answers into a half-gone view model.
+    BackgroundLooks looks_;
 };
 
 } // namespace ViewModel

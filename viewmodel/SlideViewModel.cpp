@@ -1,11 +1,12 @@
 #include "viewmodel/SlideViewModel.h"
 
+#include "viewmodel/WaitingFiles.h"
+
 #include "componentmodel/EventTypes.h"
 #include "componentmodel/GuardedReceiver.h"
 #include "componentmodel/ImageProvider.h"
 #include "multimedia/PictureImage.h"
 
-#include "DTAbandonableCall.h"
 #include "DTFailureReason.h"
 #include "slideshow2/DTCancelOpen.h"
 #include "slideshow2/DTSlide.h"
@@ -41,18 +42,6 @@ struct OpenFunctor {
     }
 };
 
-// How long a photo whose file does not answer waits before it is asked
-// again: its opening then costs a photo manager's worker only while the
-// share may have come back.
-const int retryInterval = 5000;
-
-// Whether the opening failed only because the file did not answer.
-bool doesNotAnswer(const QString& reason)
-{
-    return reason == QLatin1String(kestrel::patience_run_out_reason) ||
-           reason == QLatin1String(kestrel::unanswered_file_reason);
-}
-
 void registerStateType()
 {
     static const int id = qRegisterMetaType<SlideViewModel::State>("ViewModel::SlideViewModel::State");
@@ -63,7 +52,8 @@ void registerStateType()
 
 SlideViewModel::SlideViewModel(kestrel::slideshow2::slide_ptr slide, const QString& filePath, const QString& settings,
                                kestrel::slideshow2::photo_manager_ptr photoManager,
-                               QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent)
+                               QSharedPointer<ComponentModel::ImageProvider> photos, Opening opening,
+                               QObject* parent)
     : QObject(parent), slide_(std::move(slide)), photos_(std::move(photos)), filePath_(filePath),
       settings_(settings), mailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this)), rotateCwAction_(this),
       rotateAcwAction_(this)
@@ -74,10 +64,20 @@ SlideViewModel::SlideViewModel(kestrel::slideshow2::slide_ptr slide, const QStri
     rotateAcwAction_.setEnabled(false);
     connect(&rotateAcwAction_, &QAction::triggered, this, &SlideViewModel::rotateAcw);
     retry_.setSingleShot(true);
-    retry_.setInterval(retryInterval);
+    retry_.setInterval(askAgainAfter);
     connect(&retry_, &QTimer::timeout, this, &SlideViewModel::retryOpen);
-    if (slide_)
-        startOpen(settings, photoManager);
+    photoManager_ = photoManager;
+    openSettings_ = settings;
+    if (opening == OpenAtOnce)
+        openPhoto();
+}
+
+void SlideViewModel::openPhoto()
+{
+    if (openStarted_ || !slide_)
+        return;
+    openStarted_ = true;
+    startOpen(photoManager_.lock());
 }
 
 SlideViewModel::~SlideViewModel()
@@ -89,12 +89,10 @@ SlideViewModel::~SlideViewModel()
         photos_->setPixmap(photoId_, QPixmap());
 }
 
-void SlideViewModel::startOpen(const QString& settings, const kestrel::slideshow2::photo_manager_ptr& photoManager)
+void SlideViewModel::startOpen(const kestrel::slideshow2::photo_manager_ptr& photoManager)
 {
-    photoManager_ = photoManager;
-    openSettings_ = settings;
     const std::string path = filePath_.toUtf8().toStdString();
-    const QByteArray properties = settings.toLatin1();
+    const QByteArray properties = openSettings_.toLatin1();
     try {
         openHandle_ = slide_->open_photo(photoManager, path, kestrel::media_settings_ptr(), OpenFunctor{mailbox_},
                                          std::string(properties.constData(), properties.size()));
@@ -121,7 +119,7 @@ bool SlideViewModel::event(QEvent* event)
 void SlideViewModel::retryOpen()
 {
     if (const kestrel::slideshow2::photo_manager_ptr manager = photoManager_.lock())
-        startOpen(openSettings_, manager);
+        startOpen(manager);
 }
 
 void SlideViewModel::finishOpen(int error)

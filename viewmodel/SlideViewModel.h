@@ -6,6 +6,10 @@
 // commands, and gives the storyboard file the slide's path and properties
 // text (changed() tells that the text changed).
 //
+// A slide made OpenWhenAsked waits in InitState, its photo unopened, until
+// openPhoto(): the storyboard shows it in its place while it learns what
+// stands at the path.
+//
 // Ownership: the storyboard holds the view model through a QSharedPointer;
 // the engine slide is shared with the slideshow, the provider with the main
 // view model. The destructor cancels an open that has not started and
@@ -50,14 +54,21 @@ class SlideViewModel : public QObject {
 public:
     enum State { InitState = 0, ErrorState = 1, DoneState = 2 };
     Q_ENUM(State)
+    // When the photo starts opening: at once, or at openPhoto() (once what
+    // stands at the path is known).
+    enum Opening { OpenAtOnce, OpenWhenAsked };
 
-    // Starts opening the photo at once. `settings` is a properties text from
-    // an earlier run (Latin-1, one character per engine byte), or empty. With
-    // no slide the view model stays in InitState and opens nothing.
+    // `settings` is a properties text from an earlier run (Latin-1, one
+    // character per engine byte), or empty. With no slide the view model
+    // stays in InitState and opens nothing.
     SlideViewModel(kestrel::slideshow2::slide_ptr slide, const QString& filePath, const QString& settings,
                    kestrel::slideshow2::photo_manager_ptr photoManager,
-                   QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent = nullptr);
+                   QSharedPointer<ComponentModel::ImageProvider> photos, Opening opening = OpenAtOnce,
+                   QObject* parent = nullptr);
     ~SlideViewModel() override;
+
+    // Starts opening the photo of a slide made OpenWhenAsked; once only.
+    void openPhoto();
 
     QString filePath() const { return filePath_; }
     // The slide's properties text for the storyboard file: the engine's text
@@ -89,7 +100,8 @@ public slots:
     void rotateAcw();
 
 private:
-    void startOpen(const QString& settings, const kestrel::slideshow2::photo_manager_ptr& photoManager);
+    // Opens with the properties text the slide was made with.
+    void startOpen(const kestrel::slideshow2::photo_manager_ptr& photoManager);
     // Opens again a photo whose file did not answer, while the manager lives.
     void retryOpen();
     void finishOpen(int error);
@@ -111,6 +123,7 @@ private:
     QAction rotateCwAction_;
     QAction rotateAcwAction_;
     kestrel::ControllerPtr openHandle_;
+    bool openStarted_ = false;
     // A photo whose file does not answer is asked again now and then, as
     // long as it does not answer: it comes in once it does.
     boost::weak_ptr<kestrel::slideshow2::photo_manager> photoManager_;

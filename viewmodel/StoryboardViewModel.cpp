@@ -65,7 +65,19 @@ struct StoryboardViewModel::PathLook {
     std::string realPath;
 };
 
-// One look, bounded by lookPatience: a share that hangs keeps the window's
+// What the look at a chosen path found: the path's own look, and for a
+// folder walked, its photos in name order and what it left out.
+struct StoryboardViewModel::Looked {
+    struct Photo {
+        QString path;
+        bool unanswered;
+    };
+    PathLook look;
+    QList<Photo> photos;
+    QList<NamedFile> leftOut; // paths as shown (shownPath())
+};
+
+// One look, bounded by lookPatience: a share that hangs keeps the look's
 // thread a moment at most.
 StoryboardViewModel::PathLook StoryboardViewModel::lookAt(const QString& path)
 {
@@ -130,40 +142,33 @@ void StoryboardViewModel::setIndex(int index)
     updateActions();
 }
 
-void StoryboardViewModel::addSlide(const QString& path, const QString& settings)
+StoryboardViewModel::Looked StoryboardViewModel::lookFor(const QString& path, bool walkFolder)
 {
-    QSet<QString> walkedFolders;
-    addPath(path, settings, walkedFolders);
+    Looked found;
+    found.look = lookAt(path);
+    if (walkFolder && found.look.folder) {
+        QSet<QString> walkedFolders;
+        StoryboardViewModel::walkFolder(path, found.look.realPath, walkedFolders, found);
+    }
+    return found;
 }
 
-void StoryboardViewModel::addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders)
+void StoryboardViewModel::collect(const QString& path, const PathLook& look, QSet<QString>& walkedFolders,
+                                  Looked& found)
 {
-    addLooked(path, lookAt(path), settings, walkedFolders);
-}
-
-void StoryboardViewModel::addLooked(const QString& path, const PathLook& look, const QString& settings,
-                                    QSet<QString>& walkedFolders)
-{
-    // Nothing at the path (gone since it was chosen or listed): nothing to say.
+    // Nothing at the path (gone since it was listed): nothing to say.
     if (look.reason == notFound())
         return;
-    if (!look.reason.isEmpty() && !look.unanswered) {
-        leaveOut(shownPath(path), look.reason);
-        return;
-    }
-    if (look.folder) {
-        addFolder(path, look.realPath, walkedFolders);
-        return;
-    }
-    Q_ASSERT(slideshow_);
-    const kestrel::slideshow2::slide_ptr slide = slideshow_->add_slide();
-    slideList_->append(makeSlide(slide, path, settings));
-    setIndex(slideList_->count() - 1);
-    if (look.unanswered)
-        startWaiting(slideList_->at(slideList_->count() - 1).data());
+    if (!look.reason.isEmpty() && !look.unanswered)
+        found.leftOut.append({shownPath(path), look.reason});
+    else if (look.folder)
+        walkFolder(path, look.realPath, walkedFolders, found);
+    else
+        found.photos.append({path, look.unanswered});
 }
 
-void StoryboardViewModel::addFolder(const QString& path, const std::string& realPath, QSet<QString>& walkedFolders)
+void StoryboardViewModel::walkFolder(const QString& path, const std::string& realPath, QSet<QString>& walkedFolders,
+                                     Looked& found)
 {
     // Each real folder once: a link back into the tree ends the walk there.
     const QString folder = QFile::decodeName(QByteArray::fromStdString(realPath));
@@ -175,14 +180,14 @@ void StoryboardViewModel::addFolder(const QString& path, const std::string& real
     // maker takes them; the system lists them in an order of its own.
     std::vector<std::string> names;
     if (const int error = kestrel::list_folder(realPath, names, false, lookPatience)) {
-        leaveOut(shownPath(path), QString::fromStdString(kestrel::errors::file_access_reason(error)));
+        found.leftOut.append({shownPath(path), QString::fromStdString(kestrel::errors::file_access_reason(error))});
         return;
     }
     std::sort(names.begin(), names.end(), kestrel::name_order_less);
     for (const std::string& name : names) {
         // Qt text cannot hold such a name: it is shown with its bytes.
         if (!kestrel::is_utf8_text(name)) {
-            leaveOut(shownPath(realPath + '/' + name), QString::fromUtf8(kestrel::not_utf8_name_reason));
+            found.leftOut.append({shownPath(realPath + '/' + name), QString::fromUtf8(kestrel::not_utf8_name_reason)});
             continue;
         }
         const QString entry = QFile::decodeName(QByteArray::fromStdString(realPath + '/' + name));
@@ -190,43 +195,124 @@ void StoryboardViewModel::addFolder(const QString& path, const std::string& real
         // go, or to a name that is not UTF-8, is named by itself.
         const PathLook look = lookAt(entry);
         if (!look.realPath.empty() && !kestrel::is_utf8_text(look.realPath)) {
-            leaveOut(shownPath(entry), QString::fromUtf8(kestrel::not_utf8_name_reason));
+            found.leftOut.append({shownPath(entry), QString::fromUtf8(kestrel::not_utf8_name_reason)});
             continue;
         }
         const QString target = QFile::decodeName(QByteArray::fromStdString(look.realPath));
-        addLooked(target.isEmpty() ? entry : target, look, QString(), walkedFolders);
+        collect(target.isEmpty() ? entry : target, look, walkedFolders, found);
     }
+}
+
+void StoryboardViewModel::addSlide(const QString& path, const QString& settings)
+{
+    appendChosen(path, settings, Purpose::Add);
+}
+
+void StoryboardViewModel::appendChosen(const QString& path, const QString& settings, Purpose purpose)
+{
+    Q_ASSERT(slideshow_);
+    const kestrel::slideshow2::slide_ptr slide = slideshow_->add_slide();
+    slideList_->append(makeSlide(slide, path, settings, SlideViewModel::OpenWhenAsked));
+    const QObject* chosen = slideList_->at(slideList_->count() - 1).data();
+    setIndex(slideList_->count() - 1);
+    if (purpose == Purpose::Restore)
+        restoring_.insert(chosen);
+    lookLater(chosen, purpose);
 }
 
 void StoryboardViewModel::insertSlide(const QString& path, const QString& settings)
 {
-    const PathLook look = lookAt(path);
-    QString reason = look.unanswered ? QString() : look.reason;
-    if (reason.isEmpty() && look.folder)
-        reason = QString::fromStdString(kestrel::errors::file_access_reason(EISDIR));
-    if (reason == notFound())
-        return;
-    if (!reason.isEmpty()) {
-        leaveOut(shownPath(path), reason);
-        return;
-    }
     Q_ASSERT(slideshow_);
-    QObject* inserted = nullptr;
+    const QObject* inserted = nullptr;
     if (!isSlideIndex(index_)) {
         // No current slide to insert before: the photo goes last and
         // nothing becomes current, so several inserts keep their order.
         const kestrel::slideshow2::slide_ptr slide = slideshow_->add_slide();
-        slideList_->append(makeSlide(slide, path, settings));
+        slideList_->append(makeSlide(slide, path, settings, SlideViewModel::OpenWhenAsked));
         inserted = slideList_->at(slideList_->count() - 1).data();
     } else {
         const int position = index_;
         const kestrel::slideshow2::slide_ptr slide = slideshow_->insert_slide(static_cast<std::size_t>(position));
-        slideList_->insert(position, makeSlide(slide, path, settings));
+        slideList_->insert(position, makeSlide(slide, path, settings, SlideViewModel::OpenWhenAsked));
         inserted = slideList_->at(position).data();
         setIndex(position + 1);
     }
-    if (look.unanswered)
-        startWaiting(inserted);
+    lookLater(inserted, Purpose::Insert);
+}
+
+void StoryboardViewModel::lookLater(const QObject* slide, Purpose purpose)
+{
+    const quint64 serial = ++lookSerial_;
+    pendingLooks_.insert(slide, {serial, purpose});
+    const QString path = static_cast<const SlideViewModel*>(slide)->filePath();
+    const bool walkFolder = purpose != Purpose::Insert;
+    // The answer runs on this thread, and only while this view model lives.
+    looks_.run([this, slide, serial, path, walkFolder] {
+        const Looked looked = lookFor(path, walkFolder);
+        return [this, slide, serial, looked] { onLooked(slide, serial, looked); };
+    });
+}
+
+void StoryboardViewModel::onLooked(const QObject* slide, quint64 serial, const Looked& looked)
+{
+    const auto pending = pendingLooks_.constFind(slide);
+    if (pending == pendingLooks_.cend() || pending->serial != serial)
+        return;
+    const Purpose purpose = pending->purpose;
+    pendingLooks_.erase(pending);
+    const int position = slideList_->indexOf(const_cast<QObject*>(slide));
+    Q_ASSERT(position >= 0);
+    SlideViewModel* chosen = slideAt(position);
+    const PathLook& look = looked.look;
+    QString reason = look.unanswered ? QString() : look.reason;
+    if (reason.isEmpty() && look.folder && purpose == Purpose::Insert)
+        reason = QString::fromStdString(kestrel::errors::file_access_reason(EISDIR));
+    if (!reason.isEmpty()) {
+        // Missing, in a folder that may not be entered, no longer readable:
+        // a stored photo is held for a later start, a chosen one named
+        // (unless gone meanwhile).
+        if (purpose == Purpose::Restore)
+            hold(anchorBefore(position), {chosen->filePath(), chosen->settings()}, reason, serial);
+        else if (reason != notFound())
+            leaveOut(shownPath(chosen->filePath()), reason, serial);
+        removeAt(position);
+    } else if (look.folder) {
+        for (const NamedFile& file : looked.leftOut)
+            leaveOut(file.path, file.reason, serial);
+        replaceByFolder(position, looked);
+    } else {
+        // One that does not answer yet waits at once; its opening decides.
+        chosen->openPhoto();
+        if (look.unanswered)
+            startWaiting(chosen);
+    }
+    updateLoading();
+    updateActions();
+}
+
+void StoryboardViewModel::replaceByFolder(int position, const Looked& looked)
+{
+    Q_ASSERT(slideshow_);
+    // In after the folder's slide and then that one out, so that the add
+    // goes on loading without a break.
+    const int count = int(looked.photos.size());
+    for (int i = 0; i < count; ++i) {
+        const int at = position + 1 + i;
+        const kestrel::slideshow2::slide_ptr slide = slideshow_->insert_slide(static_cast<std::size_t>(at));
+        slideList_->insert(at, makeSlide(slide, looked.photos[i].path, QString()));
+        if (looked.photos[i].unanswered)
+            startWaiting(slideList_->at(at).data());
+    }
+    // Stored entries held after the folder's slide follow its last photo.
+    const QObject* folderSlide = slideAt(position);
+    if (count > 0 && held_.contains(folderSlide))
+        held_[slideAt(position + count)] += held_.take(folderSlide);
+    // The same photo stays current; in the folder's place, its last photo.
+    if (index_ > position)
+        setIndex(index_ + count);
+    else if (index_ == position && count > 0)
+        setIndex(position + count);
+    removeAt(position);
 }
 
 void StoryboardViewModel::moveSlide(int fromIndex, int toIndex)
@@ -307,28 +393,15 @@ void StoryboardViewModel::restore()
 {
     StoryboardFile::LoadDamage damage;
     int restored = 0;
-    const QObject* anchor = nullptr;
     for (const StoryboardEntry& entry : StoryboardFile::load(&damage)) {
         if (entry.filePath.isEmpty())
             continue;
         ++restored;
-        // Missing, in a folder that may not be entered, no longer readable;
-        // one that does not answer yet becomes a waiting slide, which its
-        // opening holds or brings in.
-        const PathLook look = lookAt(entry.filePath);
-        if (!look.reason.isEmpty() && !look.unanswered) {
-            hold(anchor, entry, look.reason);
-            continue;
-        }
-        // A folder now at the path is walked as an add would.
-        const int before = slideList_->count();
-        QSet<QString> walkedFolders;
-        addLooked(entry.filePath, look, entry.settings, walkedFolders);
-        if (slideList_->count() == before)
-            continue;
-        anchor = slideList_->at(slideList_->count() - 1).data();
-        if (!look.folder)
-            restoring_.insert(anchor);
+        // Each shows in its place at once; its look holds it (missing, in a
+        // folder that may not be entered, no longer readable), opens it (and
+        // a failed opening holds it too) or walks the folder now there as an
+        // add would.
+        appendChosen(entry.filePath, entry.settings, Purpose::Restore);
     }
     if (!damage.unreadable.isEmpty()) {
         const QString message = tr("The stored storyboard \"%1\" could not be read: %2.")
@@ -388,7 +461,10 @@ void StoryboardViewModel::checkPatience()
     // about to settle: it goes on counting as loading.
     for (auto each = unreported_.begin(); each != unreported_.end();) {
         const auto* slide = static_cast<const SlideViewModel*>(each.key());
-        if (each.value().hasExpired() && slide->state() == SlideViewModel::InitState) {
+        // A slide whose look has not answered waits no more than the
+        // look's patience: it goes on counting as loading meanwhile.
+        if (each.value().hasExpired() && slide->state() == SlideViewModel::InitState &&
+            !pendingLooks_.contains(slide)) {
             qWarning().noquote() << QStringLiteral("[StoryboardViewModel] waiting for %1: no answer within %2 s")
                                         .arg(slide->filePath())
                                         .arg(openPatience.count());
@@ -432,21 +508,22 @@ void StoryboardViewModel::updateWaiting()
     emit waitingTextChanged(waitingText_);
 }
 
-void StoryboardViewModel::leaveOut(const QString& path, const QString& reason)
+void StoryboardViewModel::leaveOut(const QString& path, const QString& reason, quint64 rank)
 {
     qWarning().noquote() << QStringLiteral("[StoryboardViewModel] left out: %1: %2").arg(path, reason);
-    leftOut_.append({path, reason});
+    leftOut_.append({rank, {path, reason}});
     scheduleLeftOutReport();
 }
 
-void StoryboardViewModel::hold(const QObject* anchor, const StoryboardEntry& entry, const QString& reason)
+void StoryboardViewModel::hold(const QObject* anchor, const StoryboardEntry& entry, const QString& reason,
+                               quint64 rank)
 {
     const QString shown = shownPath(entry.filePath);
     qWarning().noquote()
         << QStringLiteral("[StoryboardViewModel] left out: %1: %2; kept in the storyboard for when it is back")
                .arg(shown, reason);
     held_[anchor].append(entry);
-    away_.append({shown, reason});
+    away_.append({rank, {shown, reason}});
     scheduleLeftOutReport();
 }
 
@@ -461,6 +538,17 @@ void StoryboardViewModel::noteDamaged(const QString& path, const QString& reason
     qWarning().noquote() << QStringLiteral("[StoryboardViewModel] damaged: %1: %2").arg(shown, reason);
     damaged_.append({shown, reason});
     scheduleLeftOutReport();
+}
+
+QList<NamedFile> StoryboardViewModel::inOrder(QList<RankedFile> files)
+{
+    std::stable_sort(files.begin(), files.end(),
+                     [](const RankedFile& a, const RankedFile& b) { return a.rank < b.rank; });
+    QList<NamedFile> named;
+    named.reserve(files.size());
+    for (const RankedFile& each : std::as_const(files))
+        named.append(each.file);
+    return named;
 }
 
 void StoryboardViewModel::scheduleLeftOutReport()
@@ -479,7 +567,7 @@ void StoryboardViewModel::reportLeftOut()
         return;
     if (!away_.isEmpty()) {
         const int count = int(away_.size());
-        const QString message = fileListMessage(tr("These files were left out:", nullptr, count), away_) +
+        const QString message = fileListMessage(tr("These files were left out:", nullptr, count), inOrder(away_)) +
                                 QStringLiteral("\n\n") +
                                 tr("They are kept in the storyboard for when they are back: they come back at a "
                                    "later start where they are found. Remove them from the storyboard for good?",
@@ -491,7 +579,7 @@ void StoryboardViewModel::reportLeftOut()
         return;
     QStringList parts;
     if (!leftOut_.isEmpty())
-        parts << fileListMessage(tr("These files were left out:", nullptr, int(leftOut_.size())), leftOut_);
+        parts << fileListMessage(tr("These files were left out:", nullptr, int(leftOut_.size())), inOrder(leftOut_));
     if (!damaged_.isEmpty())
         parts << fileListMessage(tr("These photos are damaged; they show only as far as they could be read:", nullptr,
                                     int(damaged_.size())),
@@ -526,6 +614,7 @@ void StoryboardViewModel::onSlideListChanged(ComponentModel::ListChangedSignalAr
         for (const QSharedPointer<QObject>& item : args.oldItems()) {
             unreported_.remove(item.data());
             waiting_.remove(item.data());
+            pendingLooks_.remove(item.data());
         }
     }
     if (action == Action::Add || action == Action::Replace) {
@@ -598,9 +687,10 @@ SlideViewModel* StoryboardViewModel::slideAt(int index) const
 }
 
 QSharedPointer<QObject> StoryboardViewModel::makeSlide(const kestrel::slideshow2::slide_ptr& slide,
-                                                       const QString& path, const QString& settings)
+                                                       const QString& path, const QString& settings,
+                                                       SlideViewModel::Opening opening)
 {
-    return QSharedPointer<QObject>(new SlideViewModel(slide, path, settings, photoManager_, photos_));
+    return QSharedPointer<QObject>(new SlideViewModel(slide, path, settings, photoManager_, photos_, opening));
 }
 
 } // namespace ViewModel

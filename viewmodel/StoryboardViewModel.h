@@ -12,9 +12,10 @@
 // drops a slide whose photo fails to open, leaves out a chosen file it
 // cannot read (a log line for each, naming the file and the reason; once
 // the photos of an add have settled, filesLeftOut brings one message
-// listing them, and after them the damaged photos the add kept, which show
-// only as far as they could be read, each with why), keeps the current
-// slide `index`, and saves the storyboard file
+// listing them, those found by the looks in the order they were chosen
+// before those whose opening failed, and after them the damaged photos the
+// add kept, which show only as far as they could be read, each with why),
+// keeps the current slide `index`, and saves the storyboard file
 // (StoryboardFile.h) after each settled change and each slide's changed()
 // (once the events queued with it have run) and when it is destroyed; the
 // constructor restores the last storyboard. A stored file that did not
@@ -35,10 +36,17 @@
 // its place, still opening, and waits. waitingText names it ("Waiting for
 // "x.jpg": it does not answer.", one photo named and how many more), and
 // waitingPhotos gives them for a production to leave out. Its answer,
-// whenever it comes, brings it in or drops it as any answer does. The
-// looks at paths on this thread (an add, an insert, a folder walked, the
-// restore) are bounded by lookPatience: a photo path that does not answer
-// by then becomes a waiting slide at once, and its opening decides.
+// whenever it comes, brings it in or drops it as any answer does.
+//
+// What stands at a chosen path (an add, an insert, a folder walked, the
+// restore) is looked at off this thread (BackgroundLooks.h): the path's
+// slide shows at once in its place, opening nothing yet and loading, and
+// fills in once the look answers: its photo opens, or it leaves (named
+// with why as above; at start held), or, for a folder, gives its place to
+// the folder's photos in name order. A look does not wait past
+// lookPatience: a path that does not answer by then is a photo that waits,
+// and its opening decides. An answer for a slide that has gone meanwhile
+// is dropped.
 //
 // A storyboard file that cannot be read or stored is told through
 // storageProblem, naming the file and why: a store failure once per cause,
@@ -53,6 +61,7 @@
 // gives it the slideshow (must not be null) and the photos provider; the
 // slide view models are owned only through the list. GUI thread only.
 
+#include "viewmodel/BackgroundLooks.h"
 #include "viewmodel/FileListMessage.h"
 #include "viewmodel/SlideViewModel.h"
 #include "viewmodel/StoreProblem.h"
@@ -104,6 +113,8 @@ public:
     void setIndex(int index);
     // Photos are opening that have not yet had their patience.
     bool loading() const { return loading_; }
+    // Paths chosen whose look has not answered yet.
+    bool looking() const { return !pendingLooks_.isEmpty(); }
     // The line for the status that names the photos waiting; empty when none.
     QString waitingText() const { return waitingText_; }
     // The paths of the slides waiting, in storyboard order.
@@ -115,14 +126,16 @@ public:
     QSharedPointer<ComponentModel::NotifyList> slideList() const { return slideList_; }
 
     // Appends a readable regular file, or every such file of a folder tree
-    // in listing order (hidden entries left out); the last one becomes
-    // current. Anything else met is left out and named with why (a name
-    // that is not UTF-8, a link to nothing, a file or folder that may not
-    // be read, something that is no file); a path where nothing is (gone
-    // meanwhile) is ignored.
+    // in name order (hidden entries left out), at the place of the path's
+    // slide, which becomes current at once (and, for a folder, its last
+    // photo once listed). Anything else met is left out and named with why
+    // (a name that is not UTF-8, a link to nothing, a file or folder that
+    // may not be read, something that is no file); a path where nothing is
+    // (gone meanwhile) is dropped unsaid. Returns before the look.
     Q_INVOKABLE void addSlide(const QString& path, const QString& settings = QString());
     // Inserts a readable regular file before the current slide, which stays
-    // current; appends when there is no current slide.
+    // current; appends when there is no current slide. Returns before the
+    // look; a folder is left out.
     Q_INVOKABLE void insertSlide(const QString& path, const QString& settings = QString());
     // Moves a slide so that it ends at toIndex and makes it current.
     Q_INVOKABLE void moveSlide(int fromIndex, int toIndex);
@@ -166,20 +179,42 @@ private:
     // Saves once the events already queued have run: the state changes of
     // a batch of photos that settle together cost one save, not one each.
     void scheduleSave();
+    // Where a file named in a message goes among the others: by the order
+    // of the looks that found them (a request's serial), the rest after
+    // them in the order they came.
+    static constexpr quint64 unranked = ~quint64(0);
+    struct RankedFile {
+        quint64 rank;
+        NamedFile file;
+    };
+    static QList<NamedFile> inOrder(QList<RankedFile> files);
     // Logs the file and keeps it for the next message; `path` as shown
     // (shownPath()).
-    void leaveOut(const QString& path, const QString& reason);
+    void leaveOut(const QString& path, const QString& reason, quint64 rank = unranked);
     // Logs the kept photo and names it (shownPath()) in the next message.
     void noteDamaged(const QString& path, const QString& reason);
     void scheduleLeftOutReport();
     void reportLeftOut();
     struct PathLook;
+    struct Looked;
+    // Off this thread: what stands at the path, and what a folder there
+    // holds.
     static PathLook lookAt(const QString& path);
-    void addPath(const QString& path, const QString& settings, QSet<QString>& walkedFolders);
-    void addLooked(const QString& path, const PathLook& look, const QString& settings,
-                   QSet<QString>& walkedFolders);
-    // `realPath`: the folder with its links resolved, as bytes.
-    void addFolder(const QString& path, const std::string& realPath, QSet<QString>& walkedFolders);
+    static Looked lookFor(const QString& path, bool walkFolder);
+    // Adds to `found` the photo or the folder's photos at `path`, or why
+    // it is left out. `realPath`: the folder with its links resolved.
+    static void collect(const QString& path, const PathLook& look, QSet<QString>& walkedFolders, Looked& found);
+    static void walkFolder(const QString& path, const std::string& realPath, QSet<QString>& walkedFolders,
+                           Looked& found);
+    // What a chosen path's slide is for: what its look's answer does.
+    enum class Purpose { Add, Insert, Restore };
+    // Appends a slide for the path, current, whose look decides.
+    void appendChosen(const QString& path, const QString& settings, Purpose purpose);
+    // Looks at the path of `slide` off this thread.
+    void lookLater(const QObject* slide, Purpose purpose);
+    void onLooked(const QObject* slide, quint64 serial, const Looked& looked);
+    // Puts the folder's photos in the place of slide `position`.
+    void replaceByFolder(int position, const Looked& looked);
     // The slide waits from now on.
     void startWaiting(const QObject* slide);
     // Slides past their patience start waiting.
@@ -187,10 +222,12 @@ private:
     void armPatience();
     void updateWaiting();
     QSharedPointer<QObject> makeSlide(const kestrel::slideshow2::slide_ptr& slide, const QString& path,
-                                      const QString& settings);
+                                      const QString& settings,
+                                      SlideViewModel::Opening opening = SlideViewModel::OpenAtOnce);
     // Keeps a stored entry whose photo is away after `anchor` (null: before
     // the first slide), with a log line, for the next message.
-    void hold(const QObject* anchor, const StoryboardEntry& entry, const QString& reason);
+    void hold(const QObject* anchor, const StoryboardEntry& entry, const QString& reason,
+              quint64 rank = unranked);
     // The slide before `position`, which held entries there follow; null
     // for the first.
     const QObject* anchorBefore(int position) const;
@@ -209,7 +246,7 @@ private:
     int index_ = -1;
     bool loading_ = false;
     bool savePending_ = false;
-    QList<NamedFile> leftOut_;
+    QList<RankedFile> leftOut_;
     // Stored entries whose photos are away, by the slide they follow.
     QHash<const QObject*, QList<StoryboardEntry>> held_;
     // Slides of the list whose report of an opened or failed photo has not
@@ -224,8 +261,17 @@ private:
     QTimer patience_;
     // Restored slides still opening: one that fails is held, not dropped.
     QSet<const QObject*> restoring_;
+    // Slides whose look has not answered, with what its answer is for; the
+    // serial tells an answer for a slide since gone from one for a new
+    // slide at the same address.
+    struct PendingLook {
+        quint64 serial;
+        Purpose purpose;
+    };
+    QHash<const QObject*, PendingLook> pendingLooks_;
+    quint64 lookSerial_ = 0;
     // The photos held since the last message.
-    QList<NamedFile> away_;
+    QList<RankedFile> away_;
     QList<NamedFile> damaged_;
     bool reportPending_ = false;
     ProblemMemory storeProblems_;
@@ -233,6 +279,8 @@ private:
     QAction clearAction_;
     QAction rotateSlideCwAction_;
     QAction rotateSlideAcwAction_;
+    // Last: goes first, so no look answers into a half-gone storyboard.
+    BackgroundLooks looks_;
 };
 
 } // namespace ViewModel

@@ -1,5 +1,6 @@
 #include "viewmodel/WaitingFiles.h"
 
+#include "DTAbandonableCall.h"
 #include "DTLongWaits.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,12 @@
 namespace ViewModel {
 
 bool doesNotAnswer(int error) { return error == ETIMEDOUT || error == EBUSY; }
+
+bool doesNotAnswer(const QString& reason)
+{
+    return reason == QLatin1String(kestrel::patience_run_out_reason) ||
+           reason == QLatin1String(kestrel::unanswered_file_reason);
+}
 
 QString whyWaitingFor(const QString& path)
 {

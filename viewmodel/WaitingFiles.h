@@ -16,15 +16,21 @@ namespace ViewModel {
 // without it: it then waits without holding Make or Preview back.
 inline constexpr std::chrono::seconds openPatience(3);
 
-// How long one look at what stands at a path may keep the window's own
-// thread; past it the path is taken as one that does not answer. Below the
-// 2 s after which the library lists a wait, so a look is never listed.
+// How long one look at what stands at a path may take (off the window's
+// thread); past it the path is taken as one that does not answer. Below
+// the 2 s after which the library lists a wait, so a look is never listed.
 inline constexpr std::chrono::milliseconds lookPatience(1500);
+
+// How long a file that does not answer waits before it is asked again: its
+// opening costs a worker only while the share may have come back.
+inline constexpr std::chrono::seconds askAgainAfter(5);
 
 // Whether a look's or a listing's errno says the path does not answer:
 // past the patience (ETIMEDOUT), or refused while earlier reads there
 // still wait (EBUSY).
 bool doesNotAnswer(int error);
+// The same for the reason an opening failed with, in the library's words.
+bool doesNotAnswer(const QString& reason);
 
 // Why the process waits for the file at `path`, as the library lists its
 // long waits ("another program holds a lease on it"); "it does not

@@ -71,6 +71,12 @@ struct HandLoader {
             opens->push_back(done);
         };
     }
+    // Whether `count` opens have been asked for: the loader is asked
+    // once the look at the path has answered.
+    bool asked(std::size_t count) const
+    {
+        return qmltest::waitFor([&] { return opens->size() >= count; }, 20000);
+    }
     void answer(std::size_t i, const kestrel::audio_track_ptr& track) const
     {
         std::thread([done = (*opens)[i], track] { done(track, track ? "" : "not found"); }).join();
@@ -186,7 +192,9 @@ TEST_F(MusicFixture, OnlyTheLatestChoiceIsApplied)
     auto music = std::make_unique<MusicViewModel>(show, hand.loader());
     const kestrel::audio_track_ptr first = someTrack(1.0), second = someTrack(2.0);
     music->setFilePath("/music/a.mp3");
+    ASSERT_TRUE(hand.asked(1));
     music->setFilePath("/music/b.mp3");
+    ASSERT_TRUE(hand.asked(2));
     hand.answer(1, second);
     ASSERT_TRUE(loaded(*music));
     EXPECT_EQ(2000.0, musicLength());
@@ -200,6 +208,7 @@ TEST_F(MusicFixture, OnlyTheLatestChoiceIsApplied)
     EXPECT_TRUE(log.entries().isEmpty());
 
     music->setFilePath("/music/c.mp3");
+    ASSERT_TRUE(hand.asked(3));
     music->clear();
     log.clear();
     hand.answer(2, first); // cleared while opening: it only ends the loading
@@ -208,6 +217,7 @@ TEST_F(MusicFixture, OnlyTheLatestChoiceIsApplied)
     EXPECT_EQ(0.0, musicLength());
 
     music->setFilePath("/music/\xc3\xa9.mp3");
+    ASSERT_TRUE(hand.asked(4));
     music.reset();
     EXPECT_EQ("/music/\xc3\xa9.mp3", storedPath()) << "stored while it was opening";
     hand.answer(3, first);

@@ -95,6 +95,7 @@ TEST_F(StoryboardFixture, ASessionKeepsEngineListAndFileTogether)
     qmltest::SignalLog loading;
     loading.record(storyboard.get(), &StoryboardViewModel::loadingChanged, "loading");
     storyboard->addSlide(qtPath(dir.file("folder")));
+    ASSERT_TRUE(looked(*storyboard));
     EXPECT_TRUE(listsAgree(*storyboard, show));
     QStringList order = names(*storyboard);
     EXPECT_EQ((std::set<QString>{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "notes.txt"}),
@@ -193,6 +194,7 @@ TEST_F(StoryboardFixture, AFolderIsAddedInNameOrderWithASubFolderAtItsPlace)
 
     auto storyboard = start();
     storyboard->addSlide(qtPath(dir.file("trip")));
+    ASSERT_TRUE(looked(*storyboard));
     EXPECT_EQ(expected, names(*storyboard));
     ASSERT_TRUE(settled(*storyboard));
     EXPECT_TRUE(listsAgree(*storyboard, show));
@@ -203,6 +205,7 @@ TEST_F(StoryboardFixture, IndexRulesAndRequestsWithoutACurrentSlide)
 {
     auto storyboard = start();
     storyboard->addSlide(qtPath(dir.file("missing.jpg")));
+    ASSERT_TRUE(looked(*storyboard));
     storyboard->removeSlide();
     storyboard->rotateSlideCw();
     storyboard->insertSlide(photo("a.jpg")); // no current slide: appended, none current
@@ -286,6 +289,7 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
     QObject::connect(storyboard.get(), &StoryboardViewModel::filesLeftOut,
                      [&](const QString& message) { messages << message; });
     storyboard->addSlide(qtPath(dir.file("bad")));
+    ASSERT_TRUE(looked(*storyboard));
     EXPECT_EQ(9 + std::size(bad), show->count()) << "each file once";
     ASSERT_TRUE(settled(*storyboard));
     EXPECT_TRUE(listsAgree(*storyboard, show));
@@ -343,6 +347,7 @@ TEST_F(StoryboardFixture, APhotoWhoseReportIsStillQueuedJoinsTheOneMessage)
     QObject::connect(storyboard.get(), &StoryboardViewModel::filesLeftOut,
                      [&](const QString& message) { messages << message; });
     storyboard->addSlide(qtPath(dir.file("add")));
+    ASSERT_TRUE(looked(*storyboard));
     ASSERT_EQ(3, storyboard->slideList()->count());
     auto slideNamed = [&](const QString& name) { return slideAt(*storyboard, int(names(*storyboard).indexOf(name))); };
     SlideViewModel *notes = slideNamed("notes.txt"), *good = slideNamed("good.jpg"), *cut = slideNamed("cut.jpg");

@@ -5,6 +5,7 @@
 
 #include "viewmodel/StoryboardViewModel.h"
 
+#include "componentmodel/EventTypes.h"
 #include "componentmodel/ImageProvider.h"
 
 #include "slideshow2/DTGilSlideshow.h"
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QSettings>
+#include <QThread>
 
 #include <cstdint>
 #include <functional>
@@ -149,6 +151,21 @@ inline ::testing::AssertionResult listsAgree(const ViewModel::StoryboardViewMode
             return ::testing::AssertionFailure() << "slide " << i << " differs";
     }
     return ::testing::AssertionSuccess();
+}
+
+// Hands the storyboard the answers of its looks at the paths chosen (made
+// off the GUI thread) until none is left, and nothing else: the photos'
+// openings and the storyboard's queued work wait.
+inline bool looked(const ViewModel::StoryboardViewModel& storyboard)
+{
+    QDeadlineTimer deadline(20000);
+    while (storyboard.looking()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::sendPostedEvents(nullptr, ComponentModel::EventTypes::pathLooked);
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 // No photo loading any more, and the save that follows done.
