@@ -352,6 +352,19 @@ TEST(PathWalk, FindsWhatTheSystemFindsOrFailsAsItFails) { expect_agreement(false
 
 TEST(PathWalk, FindsWhatTheSystemFindsAcrossBindAndNosymfollowMounts) { expect_agreement(true); }
 
+// The system follows forty links in one path, not one more.
+TEST(PathWalk, FollowsFortyLinksInARowAndNoMore) {
+    test::TempDir dir;
+    test::write_file(dir.file("0"), "x");
+    for (int i = 1; i <= 41; ++i)
+        ASSERT_EQ(0, ::symlink(std::to_string(i - 1).c_str(), dir.file(std::to_string(i)).c_str()));
+    for (const int links : {40, 41}) {
+        const std::string path = dir.file(std::to_string(links));
+        EXPECT_EQ(links > 40 ? ELOOP : 0, by_system(path, true).error);
+        EXPECT_TRUE(by_system(path, true) == by_walk(path, true)) << links;
+    }
+}
+
 // A look at a path answers at once from what the system knows of its
 // folder, but not for a path the system refuses whole.
 TEST(PathWalk, ALookRefusesAPathTooLongForTheSystemThoughItsFolderIsKnown) {
