@@ -3,8 +3,8 @@
 // some sticky and open to all), files and links ("..", "//", trailing
 // slashes, loops, /proc's links), across bind and nosymfollow mounts, as
 // root and as an ordinary user, checked against stat(2) path by path.
-// Each comparison runs in a child of its own, so that it may change its
-// folder, its user and its mounts; the seed is printed on a failure and
+// Each random comparison runs in a child of its own, so that it may change
+// its folder, its user and its mounts; the seed is printed on a failure and
 // KESTREL_WALK_SEED replays it.
 
 #include "DTPathFacts.h"
