@@ -156,6 +156,21 @@ file_system_id file_system_of_path(const std::string& path) {
     return found;
 }
 
+bool links_followed_on_mount(unsigned long long mount_id) {
+    std::ifstream mounts("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(mounts, line)) {
+        std::istringstream words(line);
+        words.imbue(std::locale::classic());
+        unsigned long long id = 0;
+        std::string parent, device, root, mount_point, options;
+        if (!(words >> id) || id != mount_id || !(words >> parent >> device >> root >> mount_point >> options))
+            continue;
+        return ("," + options + ",").find(",nosymfollow,") == std::string::npos;
+    }
+    return true;
+}
+
 bool on_local_disk(int fd) {
     struct statx facts;
     return ::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_TYPE, &facts) == 0 &&

@@ -22,6 +22,11 @@ file_system_id file_system_of_descriptor(int fd);
 // links matter, a path is followed one name at a time (DTPathWalk.h).
 file_system_id file_system_of_path(const std::string& path);
 
+// Whether the system follows links lying on the mount numbered
+// `mount_id` (statx's stx_mnt_id): false for a mount made nosymfollow.
+// Asks no file system.
+bool links_followed_on_mount(unsigned long long mount_id);
+
 // Whether the descriptor lies on a disk of this machine, which answers
 // without the network: a file system on a block device (shares and
 // whatever else has no device number of its own are not) that is no

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 
 namespace kestrel {
 
@@ -68,8 +69,11 @@ bool look_here(const std::string& path, path_facts& facts) {
         fill_facts(located.get(), facts, here);
         return true;
     }
+    // A path the system refuses whole, though its folder is known, is
+    // refused by the walk.
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos || slash + 1 == path.size())
+    if (slash == std::string::npos || slash + 1 == path.size() || path.size() >= PATH_MAX ||
+        path.find('\0') != std::string::npos)
         return false;
     const std::string name = path.substr(slash + 1);
     if (name == "." || name == "..")

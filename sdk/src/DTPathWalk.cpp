@@ -1,13 +1,16 @@
 #include "DTPathWalk.h"
 
 #include "DTFailureReason.h"
+#include "DTFileSystem.h"
 
 #include <fcntl.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <fstream>
 #include <vector>
 
 namespace kestrel {
@@ -43,9 +46,34 @@ dev_t proc_device() {
     return device;
 }
 
-// Its kind and device from what the system holds: no file system is asked.
+// Its kind, owner, device and mount from what the system holds: no file
+// system is asked.
 bool held_facts(int fd, struct statx& facts) {
-    return ::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_TYPE, &facts) == 0;
+    return ::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+                   STATX_TYPE | STATX_MODE | STATX_UID | STATX_MNT_ID, &facts) == 0;
+}
+
+// Whether fs.protected_symlinks is on; on when it cannot be read, the
+// safer side.
+bool links_protected() {
+    std::ifstream setting("/proc/sys/fs/protected_symlinks");
+    char value = '1';
+    setting >> value;
+    return value != '0';
+}
+
+// Whether the system would refuse to follow `link`, the link a path ends
+// in, lying in `folder`: in a sticky folder everyone may write to, a link
+// owned neither by its follower nor by the folder's owner is taken for a
+// trap set for another user, the superuser too.
+bool protected_link(int folder, const struct statx& link) {
+    if (link.stx_uid == ::geteuid())
+        return false;
+    struct statx held;
+    if (!held_facts(folder, held) || (held.stx_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH) ||
+        held.stx_uid == link.stx_uid)
+        return false;
+    return links_protected();
 }
 
 // The text of the located link: true, or false with errno.
@@ -96,11 +124,16 @@ int owned_descriptor::release() {
     return fd;
 }
 
-located_path locate_path(const std::string& path, bool follow_last_link, call_steps& steps) {
+located_path locate_path(const std::string& asked_path, bool follow_last_link, call_steps& steps) {
+    // The system reads the path up to its first NUL, and no longer than it
+    // takes any path.
+    const std::string path(asked_path.c_str());
     if (path.empty())
         return failed(ENOENT);
+    if (path.size() >= PATH_MAX)
+        return failed(ENAMETOOLONG);
     // "name/" names a folder, its link followed, as the system takes it.
-    const bool folder_wanted = path.back() == '/';
+    bool folder_wanted = path.back() == '/';
     follow_last_link = follow_last_link || folder_wanted;
     std::vector<std::string> pending;
     push_names(pending, path);
@@ -114,15 +147,15 @@ located_path locate_path(const std::string& path, bool follow_last_link, call_st
         const std::string name = std::move(pending.back());
         pending.pop_back();
         const bool last = pending.empty();
-        if (name == ".")
-            continue;
         if (!steps.asking(file_system_of_descriptor(folder.get())))
             return failed(EBUSY);
-        if (name == "..") {
-            owned_descriptor up(::openat(folder.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
-            if (up.get() < 0)
+        if (name == "." || name == "..") {
+            // Looked up as any name, so that the folder must let the user
+            // search it.
+            owned_descriptor next(::openat(folder.get(), name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (next.get() < 0)
                 return failed(errno, in_last_link);
-            folder = std::move(up);
+            folder = std::move(next);
             continue;
         }
         owned_descriptor found(::openat(folder.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
@@ -131,6 +164,13 @@ located_path locate_path(const std::string& path, bool follow_last_link, call_st
             return failed(errno, in_last_link);
         if (S_ISLNK(facts.stx_mode) && (!last || follow_last_link)) {
             if (++links > max_links)
+                return failed(ELOOP);
+            // The system's own refusals, in its order: only the link a
+            // path ends in is protected; no link of a mount made
+            // nosymfollow is followed.
+            if (last && protected_link(folder.get(), facts))
+                return failed(EACCES);
+            if ((facts.stx_mask & STATX_MNT_ID) && !links_followed_on_mount(facts.stx_mnt_id))
                 return failed(ELOOP);
             in_last_link = in_last_link || last;
             if (makedev(facts.stx_dev_major, facts.stx_dev_minor) == proc_device()) {
@@ -145,6 +185,10 @@ located_path locate_path(const std::string& path, bool follow_last_link, call_st
                     return failed(errno);
                 if (text.empty())
                     return failed(ENOENT, in_last_link);
+                // The text of the link a path ends in, ending in "/",
+                // names a folder as the path's own "/" would.
+                if (last && text.back() == '/')
+                    folder_wanted = true;
                 push_names(pending, text);
                 if (text[0] == '/') {
                     folder = owned_descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));

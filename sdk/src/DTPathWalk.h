@@ -6,8 +6,12 @@
 // are taken as the system takes them, not by the path's words. A link's
 // text is read from the file system the link lies on; links of /proc (a
 // descriptor's, a process's root) are followed by the system, which alone
-// knows where they lead. Locates only (O_PATH): nothing is opened for
-// reading, no device or pipe acts. Any thread.
+// knows where they lead. What the system refuses is refused with its
+// errno: a path of PATH_MAX bytes or more, a folder the user may not
+// search (also before "." or ".."), a link on a mount made nosymfollow,
+// the link a path ends in where fs.protected_symlinks forbids it, a file
+// named by a link whose text ends in "/". Locates only (O_PATH): nothing
+// is opened for reading, no device or pipe acts. Any thread.
 
 #include "DTAbandonableCall.h"
 
@@ -34,8 +38,9 @@ private:
 struct located_path {
     owned_descriptor fd; // O_PATH, close-on-exec; -1 when nothing was located
     // When nothing was located: the errno (ENOENT, EACCES, ENOTDIR, ELOOP,
-    // ...; EBUSY when a step was refused), and whether it was met
-    // following the link the path ends in (ENOENT: a link to nothing).
+    // ENAMETOOLONG, ...; EBUSY when a step was refused), and whether it
+    // was met following the link the path ends in (ENOENT: a link to
+    // nothing).
     int error = 0;
     bool dangling_link = false;
 };
