@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -63,6 +64,11 @@ hanging_share::hanging_share(const std::string& source, const std::string& mount
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         throw std::runtime_error("no socket for the share's server");
     server_ = ::fork();
+    if (server_ < 0) {
+        ::close(ends[0]);
+        ::close(ends[1]);
+        throw std::runtime_error("the share's server could not be started");
+    }
     if (server_ == 0) {
         ::dup2(ends[1], STDIN_FILENO);
         ::dup2(ends[1], STDOUT_FILENO);
@@ -72,8 +78,6 @@ hanging_share::hanging_share(const std::string& source, const std::string& mount
     }
     ::close(ends[1]);
     server_ends_ = ends[0];
-    if (server_ < 0)
-        throw std::runtime_error("the share's server could not be started");
     // Far above the slowest start on a loaded machine: a share missing
     // would skip the test.
     const std::string first = next_line(std::chrono::seconds(30));
