@@ -1,18 +1,49 @@
 #include "support/HangingShare.h"
 
+#include "DTFileSystem.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 namespace kestrel {
 namespace test {
+
+namespace {
+
+// The number of the FUSE connection mounted at `mount_point`, as
+// /sys/fs/fuse/connections names it (the kernel's form of its device
+// number), learnt without asking the share.
+std::string fuse_connection(const std::string& mount_point) {
+    const file_system_id device = file_system_of_path(mount_point);
+    return std::to_string((static_cast<unsigned long long>(major(device)) << 20) | minor(device));
+}
+
+// Whatever waits on the connection gets ENOTCONN at once.
+void abort_connection(const std::string& connection) {
+    const int abort = ::open(("/sys/fs/fuse/connections/" + connection + "/abort").c_str(), O_WRONLY | O_CLOEXEC);
+    if (abort < 0)
+        return;
+    (void)!::write(abort, "1", 1);
+    ::close(abort);
+}
+
+std::chrono::milliseconds left_until(std::chrono::steady_clock::time_point deadline) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+}
+
+} // namespace
 
 scoped_mount::scoped_mount(const std::string& source, const std::string& target, const char* type,
                            unsigned long flags)
@@ -26,46 +57,78 @@ scoped_mount::~scoped_mount() {
         ::umount2(target_.c_str(), MNT_DETACH);
 }
 
-hanging_share::hanging_share(const std::string& source, const std::string& mount_point) {
-    int to[2], from[2];
-    if (::pipe2(to, O_CLOEXEC) != 0 || ::pipe2(from, O_CLOEXEC) != 0)
-        throw std::runtime_error("no pipe for the share's server");
+hanging_share::hanging_share(const std::string& source, const std::string& mount_point) : mount_point_(mount_point) {
+    // A socket, not a pipe: a server gone makes a command fail, never
+    // SIGPIPE the test.
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        throw std::runtime_error("no socket for the share's server");
     server_ = ::fork();
+    if (server_ < 0) {
+        ::close(ends[0]);
+        ::close(ends[1]);
+        throw std::runtime_error("the share's server could not be started");
+    }
     if (server_ == 0) {
-        ::dup2(to[0], STDIN_FILENO);
-        ::dup2(from[1], STDOUT_FILENO);
+        ::dup2(ends[1], STDIN_FILENO);
+        ::dup2(ends[1], STDOUT_FILENO);
         ::execl(KESTREL_HANGING_SHARE, KESTREL_HANGING_SHARE, source.c_str(), mount_point.c_str(),
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    ::close(to[0]);
-    ::close(from[1]);
-    to_server_ = to[1];
-    from_server_ = from[0];
-    const std::string first = next_line(std::chrono::seconds(10));
+    ::close(ends[1]);
+    server_ends_ = ends[0];
+    // Far above the slowest start on a loaded machine: a share missing
+    // would skip the test.
+    const std::string first = next_line(std::chrono::seconds(30));
     if (first != "ready")
         unavailable_ = first.empty() ? std::string("the share's server did not start") : first;
+    else
+        connection_ = fuse_connection(mount_point);
 }
 
 hanging_share::~hanging_share() {
     // Its standard input ending, the server answers what it holds,
-    // unmounts and ends.
-    ::close(to_server_);
-    if (server_ > 0)
-        ::waitpid(server_, nullptr, 0);
-    ::close(from_server_);
+    // unmounts and ends; one that does not is made to.
+    ::shutdown(server_ends_, SHUT_WR);
+    if (server_ > 0 && !ended_within(std::chrono::seconds(5))) {
+        ::kill(server_, SIGKILL);
+        ended_within(std::chrono::seconds(5));
+        if (!connection_.empty())
+            abort_connection(connection_);
+        if (unavailable_.empty())
+            ::umount2(mount_point_.c_str(), MNT_DETACH);
+    }
+    ::close(server_ends_);
+}
+
+bool hanging_share::ended_within(std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        if (::waitpid(server_, nullptr, WNOHANG) == server_)
+            return true;
+        const auto left = left_until(deadline);
+        if (left.count() <= 0)
+            return false;
+        pollfd wait{server_ends_, POLLIN, 0};
+        if (::poll(&wait, 1, static_cast<int>(std::min<long long>(left.count(), 20))) > 0) {
+            char dropped[256];
+            if (::read(server_ends_, dropped, sizeof dropped) <= 0) // gone: only the reaping is left
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
 }
 
 void hanging_share::tell(const std::string& command) {
     const std::string line = command + "\n";
-    if (::write(to_server_, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+    if (::send(server_ends_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
         throw std::runtime_error("the share's server is gone");
     for (;;) {
-        const std::string heard = next_line(std::chrono::seconds(10));
+        const std::string heard = next_line(std::chrono::seconds(30));
         if (heard == "ok")
             return;
-        if (heard.empty() || heard.compare(0, 5, "held ") != 0)
-            throw std::runtime_error("the share's server did not take \"" + command + "\"");
+        if (heard.compare(0, 5, "held ") != 0)
+            throw std::runtime_error("the share's server did not take \"" + command + "\": " + heard);
     }
 }
 
@@ -73,15 +136,14 @@ void hanging_share::hang(const std::string& kind) { tell("hang " + kind); }
 
 void hanging_share::answer() { tell("answer"); }
 
-bool hanging_share::held_within(std::chrono::milliseconds bound) {
+bool hanging_share::held_within(std::chrono::milliseconds bound, int count) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (held_ == 0) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    while (held_ < count) {
+        const auto left = left_until(deadline);
         if (left.count() <= 0 || next_line(left).empty())
             break;
     }
-    const bool held = held_ > 0;
+    const bool held = held_ >= count;
     held_ = 0;
     return held;
 }
@@ -97,13 +159,12 @@ std::string hanging_share::next_line(std::chrono::milliseconds bound) {
                 ++held_;
             return line;
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd wait{from_server_, POLLIN, 0};
+        const auto left = left_until(deadline);
+        pollfd wait{server_ends_, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
             return std::string();
         char chunk[256];
-        const ssize_t got = ::read(from_server_, chunk, sizeof chunk);
+        const ssize_t got = ::read(server_ends_, chunk, sizeof chunk);
         if (got <= 0)
             return std::string();
         heard_.append(chunk, static_cast<std::size_t>(got));

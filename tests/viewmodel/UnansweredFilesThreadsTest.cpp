@@ -44,8 +44,10 @@ using namespace ViewModelTest;
 namespace {
 
 // Bounds of the waits for what the view models do by themselves: far past
-// their patience, and short enough for a test without the fix to fail soon.
-const int answerBound = 15000;
+// their patience and their asking again (every 5 s) with a sanitizer on
+// two busy cores, and short enough for a test without the fix to fail
+// within a minute.
+const int answerBound = 40000;
 
 // The longest the GUI thread may be held while the view models start and
 // their files answer or not: well below the 1.5 s one look may wait, and
@@ -159,7 +161,7 @@ protected:
         std::promise<void> added;
         std::atomic<bool> helped{false};
         std::thread watchdog([&, returned = added.get_future()] {
-            if (returned.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            if (returned.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
                 helped = true;
                 share->answer();
             }
