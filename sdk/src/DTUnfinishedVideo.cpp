@@ -343,6 +343,16 @@ void unfinished_video::discard() {
     name_.clear();
 }
 
+int unfinished_video::set_permissions(unsigned permissions) {
+    if (file_fd_ < 0)
+        return ENOENT;
+    return ::fchmod(file_fd_, static_cast<mode_t>(permissions)) == 0 ? 0 : errno;
+}
+
+file_system_id unfinished_video::file_system() const {
+    return folder_fd_ >= 0 ? file_system_of_descriptor(folder_fd_) : 0;
+}
+
 int unfinished_video::probe(const std::string& folder) {
     unfinished_video video;
     if (const int error = video.hold_folder(folder))
