@@ -4,15 +4,86 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace kestrel {
 namespace test {
+
+namespace {
+
+// A path as /proc/self/mountinfo writes it: space, tab, newline and
+// backslash as three octal digits.
+std::string unescaped(const std::string& field) {
+    std::string plain;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            plain += static_cast<char>(std::strtol(field.substr(i + 1, 3).c_str(), nullptr, 8));
+            i += 3;
+        } else {
+            plain += field[i];
+        }
+    }
+    return plain;
+}
+
+// The mount point as the kernel names it, without asking the share: its
+// folder resolved, its own name kept.
+std::string kernel_name(const std::string& mount_point) {
+    const std::size_t slash = mount_point.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : mount_point.substr(0, slash);
+    char resolved[PATH_MAX];
+    if (!::realpath(folder.c_str(), resolved))
+        return mount_point;
+    const std::string name = slash == std::string::npos ? mount_point : mount_point.substr(slash + 1);
+    return std::string(resolved) + (std::strcmp(resolved, "/") == 0 ? "" : "/") + name;
+}
+
+// The number of the FUSE connection mounted last at `mount_point` (its
+// device's, as /sys/fs/fuse/connections names it); empty when none is.
+std::string fuse_connection(const std::string& mount_point) {
+    const std::string wanted = kernel_name(mount_point);
+    std::ifstream mounts("/proc/self/mountinfo");
+    std::string connection;
+    for (std::string line; std::getline(mounts, line);) {
+        std::istringstream fields(line);
+        std::string id, parent, device, root, point;
+        fields >> id >> parent >> device >> root >> point;
+        const std::size_t dash = line.find(" - fuse");
+        const std::size_t colon = device.find(':');
+        if (dash == std::string::npos || colon == std::string::npos || unescaped(point) != wanted)
+            continue;
+        const unsigned long major = std::strtoul(device.substr(0, colon).c_str(), nullptr, 10);
+        const unsigned long minor = std::strtoul(device.substr(colon + 1).c_str(), nullptr, 10);
+        connection = std::to_string((major << 20) | minor);
+    }
+    return connection;
+}
+
+// Whatever waits on the connection gets ENOTCONN at once.
+void abort_connection(const std::string& connection) {
+    const int abort = ::open(("/sys/fs/fuse/connections/" + connection + "/abort").c_str(), O_WRONLY | O_CLOEXEC);
+    if (abort < 0)
+        return;
+    (void)!::write(abort, "1", 1);
+    ::close(abort);
+}
+
+std::chrono::milliseconds left_until(std::chrono::steady_clock::time_point deadline) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+}
+
+} // namespace
 
 scoped_mount::scoped_mount(const std::string& source, const std::string& target, const char* type,
                            unsigned long flags)
@@ -26,46 +97,75 @@ scoped_mount::~scoped_mount() {
         ::umount2(target_.c_str(), MNT_DETACH);
 }
 
-hanging_share::hanging_share(const std::string& source, const std::string& mount_point) {
-    int to[2], from[2];
-    if (::pipe2(to, O_CLOEXEC) != 0 || ::pipe2(from, O_CLOEXEC) != 0)
-        throw std::runtime_error("no pipe for the share's server");
+hanging_share::hanging_share(const std::string& source, const std::string& mount_point) : mount_point_(mount_point) {
+    // A socket, not a pipe: a server gone makes a command fail, never
+    // SIGPIPE the test.
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        throw std::runtime_error("no socket for the share's server");
     server_ = ::fork();
     if (server_ == 0) {
-        ::dup2(to[0], STDIN_FILENO);
-        ::dup2(from[1], STDOUT_FILENO);
+        ::dup2(ends[1], STDIN_FILENO);
+        ::dup2(ends[1], STDOUT_FILENO);
         ::execl(KESTREL_HANGING_SHARE, KESTREL_HANGING_SHARE, source.c_str(), mount_point.c_str(),
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    ::close(to[0]);
-    ::close(from[1]);
-    to_server_ = to[1];
-    from_server_ = from[0];
-    const std::string first = next_line(std::chrono::seconds(10));
+    ::close(ends[1]);
+    server_ends_ = ends[0];
+    if (server_ < 0)
+        throw std::runtime_error("the share's server could not be started");
+    // Far above the slowest start on a loaded machine: a share missing
+    // would skip the test.
+    const std::string first = next_line(std::chrono::seconds(30));
     if (first != "ready")
         unavailable_ = first.empty() ? std::string("the share's server did not start") : first;
+    else
+        connection_ = fuse_connection(mount_point);
 }
 
 hanging_share::~hanging_share() {
     // Its standard input ending, the server answers what it holds,
-    // unmounts and ends.
-    ::close(to_server_);
-    if (server_ > 0)
-        ::waitpid(server_, nullptr, 0);
-    ::close(from_server_);
+    // unmounts and ends; one that does not is made to.
+    ::shutdown(server_ends_, SHUT_WR);
+    if (server_ > 0 && !ended_within(std::chrono::seconds(5))) {
+        ::kill(server_, SIGKILL);
+        ended_within(std::chrono::seconds(5));
+        if (!connection_.empty())
+            abort_connection(connection_);
+        if (unavailable_.empty())
+            ::umount2(mount_point_.c_str(), MNT_DETACH);
+    }
+    ::close(server_ends_);
+}
+
+bool hanging_share::ended_within(std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        if (::waitpid(server_, nullptr, WNOHANG) == server_)
+            return true;
+        const auto left = left_until(deadline);
+        if (left.count() <= 0)
+            return false;
+        pollfd wait{server_ends_, POLLIN, 0};
+        if (::poll(&wait, 1, static_cast<int>(std::min<long long>(left.count(), 20))) > 0) {
+            char dropped[256];
+            if (::read(server_ends_, dropped, sizeof dropped) <= 0) // gone: only the reaping is left
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
 }
 
 void hanging_share::tell(const std::string& command) {
     const std::string line = command + "\n";
-    if (::write(to_server_, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+    if (::send(server_ends_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
         throw std::runtime_error("the share's server is gone");
     for (;;) {
-        const std::string heard = next_line(std::chrono::seconds(10));
+        const std::string heard = next_line(std::chrono::seconds(30));
         if (heard == "ok")
             return;
-        if (heard.empty() || heard.compare(0, 5, "held ") != 0)
-            throw std::runtime_error("the share's server did not take \"" + command + "\"");
+        if (heard.compare(0, 5, "held ") != 0)
+            throw std::runtime_error("the share's server did not take \"" + command + "\": " + heard);
     }
 }
 
@@ -76,8 +176,7 @@ void hanging_share::answer() { tell("answer"); }
 bool hanging_share::held_within(std::chrono::milliseconds bound) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (held_ == 0) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = left_until(deadline);
         if (left.count() <= 0 || next_line(left).empty())
             break;
     }
@@ -97,13 +196,12 @@ std::string hanging_share::next_line(std::chrono::milliseconds bound) {
                 ++held_;
             return line;
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd wait{from_server_, POLLIN, 0};
+        const auto left = left_until(deadline);
+        pollfd wait{server_ends_, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
             return std::string();
         char chunk[256];
-        const ssize_t got = ::read(from_server_, chunk, sizeof chunk);
+        const ssize_t got = ::read(server_ends_, chunk, sizeof chunk);
         if (got <= 0)
             return std::string();
         heard_.append(chunk, static_cast<std::size_t>(got));

@@ -1,12 +1,14 @@
 #pragma once
 // Mounts for tests of what lies on which file system, among them a
 // network share that hangs on demand (share/HangingShare.cpp, a server of
-// its own): the files of a folder the test made, mounted read-only at a
-// mount point the test chose, whose look-ups, openings or reads are held
+// its own): the files of a folder the test made, mounted writable at a
+// mount point the test chose, whose requests of a kind are held
 // unanswered from hang() until answer(). Mounting needs /dev/fuse and the
 // right to mount (root): without them unavailable() says why, for the
-// test to skip. Its going answers what is held and unmounts; the server
-// does both should the test die first.
+// test to skip. Every wait here is bounded: its going answers what is
+// held and unmounts, and a server that does not end within seconds is
+// killed and its connection aborted, so that whatever still waits on the
+// share gets ENOTCONN. The server does the same should the test die first.
 
 #include <chrono>
 #include <string>
@@ -40,8 +42,12 @@ public:
 
     // Empty once mounted; else why not.
     const std::string& unavailable() const { return unavailable_; }
-    // "lookup", "open", "read", "readlink", "getattr" or "all": held from
-    // now on.
+    // Held from now on: "lookup", "open" (files and folders), "read"
+    // (files and folders), "readlink", "getattr" (and statfs), "setattr"
+    // (truncate, times, mode), "create" (files, folders, links), "write",
+    // "flush" (and fsync: a close waits for its flush), "rename", "unlink"
+    // (and rmdir) or "all". A held create, rename or removal also holds
+    // look-ups in its folder, in the kernel. Throws on a kind unknown.
     void hang(const std::string& kind);
     // Answers everything held; holds nothing more.
     void answer();
@@ -54,11 +60,15 @@ private:
     // `bound`; empty when none came.
     std::string next_line(std::chrono::milliseconds bound);
     void tell(const std::string& command);
+    // Whether the server ended within `bound`, what it says meanwhile
+    // read and dropped.
+    bool ended_within(std::chrono::milliseconds bound);
 
     std::string unavailable_;
+    std::string mount_point_;
+    std::string connection_; // the kernel's number of the share's connection
     pid_t server_ = -1;
-    int to_server_ = -1;
-    int from_server_ = -1;
+    int server_ends_ = -1; // its standard input and output
     std::string heard_;
     int held_ = 0; // requests held not yet looked at
 };
