@@ -58,7 +58,7 @@ class Progress;
 } // namespace ComponentModel
 
 namespace kestrel {
-class unfinished_video;
+class abandonable_video;
 } // namespace kestrel
 
 namespace ViewModel {
@@ -134,6 +134,9 @@ signals:
     void fakeSignal();
     void conversionSucceeded(QString unreadablePhotos);
     void conversionFailed(int code, QString description);
+    // What is not sure after a production (a complete video whose naming
+    // the disk has not answered, an unfinished file not yet removed).
+    void conversionNotice(QString notice);
 
 public slots:
     void start();
@@ -148,13 +151,16 @@ private:
     QString freeOutputPath() const;
     QString outputName() const;
     QString resultFolder() const;
-    // Waits for the producer's thread; a file it left unfinished goes.
-    void releaseProducer();
+    // Waits for the producer's thread (which gives its file up within a
+    // moment); a file it left unfinished goes: what to say of one that
+    // could not be removed in time, else empty.
+    QString releaseProducer();
+    QString discardVideo(kestrel::abandonable_video& video);
     void onProgress(double percent, const kestrel::video_data_ptr& frame);
     void onFinished(int result);
     // 0 or the errno; a name taken meanwhile makes way for the next free
     // one. The result's path follows the folder to where it is now.
-    int giveResultName(kestrel::unfinished_video& video);
+    int giveResultName(kestrel::abandonable_video& video);
     // `folder` as the system's bytes; `removed`: the folder held since the
     // start is gone.
     QString outputFailureCause(int result, const std::string& folder, bool removed) const;
@@ -171,7 +177,7 @@ private:
 
     kestrel::slideshow2::slideshow_produce_ptr producer_;
     // The file the producer writes; set and released with it.
-    std::unique_ptr<kestrel::unfinished_video> unfinished_;
+    std::unique_ptr<kestrel::abandonable_video> unfinished_;
     kestrel::slideshow2::slideshow_ptr slideshow_;
     QSharedPointer<StoryboardViewModel> storyboard_;
     QSharedPointer<SettingsViewModel> settings_;
@@ -194,6 +200,8 @@ private:
     QAction startAction_;
     QAction pauseAction_;
     QAction stopAction_;
+    // Set by the destructor: nothing more is said.
+    bool ending_ = false;
     // Tags the events of each production; only the current one's count.
     quint64 production_ = 0;
     ProducerFactory producerFactory_;
