@@ -415,7 +415,9 @@ void ConvertViewModel::stop()
         producer_->stop();
     // A stop is silent, but for a file it could not remove.
     const QString left = releaseProducer();
-    if (!left.isEmpty() && !ending_)
+    if (!left.isEmpty() && ending_)
+        qWarning().noquote() << "[ConvertViewModel]" << left;
+    else if (!left.isEmpty())
         emit conversionNotice(left);
     // The production reads no more: what waited may come in.
     letInWaitingPhotos();

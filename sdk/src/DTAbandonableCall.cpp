@@ -107,8 +107,6 @@ void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruptio
 
 void run_abandonable(const std::string& file, std::function<void(call_steps&)> body,
                      std::chrono::steady_clock::duration patience, read_threads threads) {
-    if (patience == std::chrono::steady_clock::duration::zero())
-        patience = current_read_patience();
     run_abandonable_watching(file, std::move(body), current_read_interruption(), patience, std::move(threads));
 }
 
@@ -137,6 +135,8 @@ void close_left_to_itself(int fd, read_threads threads) {
 void run_abandonable_watching(const std::string& file, std::function<void(call_steps&)> body,
                               const read_interruption_ptr& interruption,
                               std::chrono::steady_clock::duration patience, read_threads threads) {
+    if (patience == std::chrono::steady_clock::duration::zero())
+        patience = current_read_patience();
     if (!interruption && patience == std::chrono::steady_clock::duration::zero()) {
         steps_in_place steps(threads);
         body(steps);

@@ -134,8 +134,9 @@ Result abandonable_call(const std::string& file, std::function<Result(call_steps
 void run_abandonable(const std::string& file, std::function<void(call_steps&)> body,
                      std::chrono::steady_clock::duration patience, read_threads threads);
 // The same, watching `interruption` (may be null) instead of the caller's
-// scope: for a file made within one scope and used from others. Without
-// an interruption and a patience it runs on the caller's thread.
+// scope's (whose patience still counts when `patience` is zero): for a file
+// made within one scope and used from others. Without an interruption and
+// a patience it runs on the caller's thread.
 void run_abandonable_watching(const std::string& file, std::function<void(call_steps&)> body,
                               const read_interruption_ptr& interruption,
                               std::chrono::steady_clock::duration patience, read_threads threads);

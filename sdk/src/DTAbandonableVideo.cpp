@@ -61,7 +61,18 @@ int abandonable_video::set_permissions(unsigned permissions) {
     return step<int>([permissions](unfinished_video& video) { return video.set_permissions(permissions); }, ENOENT);
 }
 
-bool abandonable_video::discard(std::chrono::steady_clock::duration patience) { return video_.end(patience); }
+bool abandonable_video::discard(std::chrono::steady_clock::duration patience) {
+    // The name goes first: the file's close may wait for the file system
+    // behind a write given up, and is left to itself.
+    bool removed = false;
+    try {
+        removed = video_.step<bool>(
+            [](std::optional<unfinished_video>& video) { return !video || video->remove_name(); }, patience, false);
+    } catch (...) {
+    }
+    video_.end(std::chrono::steady_clock::duration::zero());
+    return removed;
+}
 
 int abandonable_video::probe(const std::string& folder) {
     return abandonable_call<int>(folder, [folder](call_steps& steps) {

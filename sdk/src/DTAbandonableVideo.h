@@ -36,11 +36,12 @@ public:
     int finish_as(const std::string& name);
     int finish_replacing(const std::string& name);
     int set_permissions(unsigned permissions);
-    // Removes the file if it is still unfinished and lets its folder go,
-    // waiting for that at most `patience` whatever a stop says: true when
-    // it is done, false when it is left to be done once the file system
-    // answers (the file is then still there). The video takes no step
-    // after it.
+    // Removes the file if it is still unfinished, after any step given up,
+    // waiting for that at most `patience` whatever a stop says (from the
+    // caller's scope when zero): true when its name is gone, false when
+    // that is left to be done once the file system answers. Its close and
+    // its folder are let go without a wait. The video takes no step after
+    // it.
     bool discard(std::chrono::steady_clock::duration patience);
     // Where the unfinished file was made, as create() was given its
     // folder: empty before it was made.

@@ -59,16 +59,19 @@ public:
     // Makes the resource, or runs a step on it (made by then), as a call:
     // its result, or what it throws; read_interrupted, or
     // patience_run_out_reason, when given up; unanswered_file_reason
-    // (EBUSY) when the file system's places are all taken.
+    // (EBUSY) when the file system's places are all taken. A step that
+    // does not heed the stop (a clean-up after it) is made also after one
+    // was given up, in its turn, and waits only for its patience.
     template <class Result>
     Result step(std::function<Result(std::optional<Resource>&)> body,
-                std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero()) {
-        if (given_up_)
+                std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero(),
+                bool heeding_stop = true) {
+        if (given_up_ && heeding_stop)
             KESTREL_THROW(read_interrupted());
         const auto result = std::make_shared<std::optional<Result>>();
         run(
             [result, body = std::move(body)](std::optional<Resource>& resource) { result->emplace(body(resource)); },
-            interruption_, patience);
+            heeding_stop ? interruption_ : read_interruption_ptr(), patience);
         return std::move(**result);
     }
 

@@ -333,11 +333,19 @@ int unfinished_video::name_without_replacing(const std::string& name) {
     return errno;
 }
 
+bool unfinished_video::remove_name() {
+    if (file_fd_ < 0 || name_.empty())
+        return true;
+    if (still_named(folder_fd_, name_, file_fd_) && ::unlinkat(folder_fd_, name_.c_str(), 0) != 0)
+        return false;
+    name_.clear();
+    return true;
+}
+
 void unfinished_video::discard() {
     if (file_fd_ < 0)
         return;
-    if (still_named(folder_fd_, name_, file_fd_))
-        ::unlinkat(folder_fd_, name_.c_str(), 0);
+    remove_name();
     ::close(file_fd_);
     file_fd_ = -1;
     name_.clear();

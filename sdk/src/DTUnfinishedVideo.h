@@ -78,6 +78,10 @@ public:
     int finish_replacing(const std::string& name);
     // Removes the file while it is unfinished.
     void discard();
+    // Removes its name while it is unfinished, the file still held open
+    // (its close may wait for the file system): true when no unfinished
+    // name is left.
+    bool remove_name();
     // Gives the unfinished file these permissions (a replaced file's):
     // 0 or the errno.
     int set_permissions(unsigned permissions);
