@@ -14,11 +14,21 @@
 // write names the output folder and why (a folder removed meanwhile says
 // so). A slideshow name that cannot name the video (too long, a hidden
 // file) is refused with why before anything is made.
+// The window's thread never waits long for the output folder: each look at
+// it and each step of the video's file there (its creation, naming and
+// removal) is a call (kestrel::abandonable_video) waited for at most a
+// second, or until the session's end; past that the folder is taken for one
+// that does not answer and the step goes on by itself. Stopping lets the
+// production go at once (its writes are given up within a moment). What
+// is not sure then is said by conversionNotice: an unfinished file not yet
+// removed (it goes once the disk answers, or at the next conversion into
+// that folder), a complete video whose naming the disk has not answered (it
+// may still appear under its name), never called made or failed.
 // The producer runs on a worker thread of its own; its callbacks only post
 // events to this object (through a mailbox closed when it goes), tagged with the production they belong to, so that
 // a stopped production's late events never touch a newer one. Releasing a
-// producer waits for its thread; the destructor stops a running production
-// and releases it. GUI thread only.
+// producer waits for its thread, which its stop ends within a moment; the
+// destructor stops a running production and releases it. GUI thread only.
 // The storyboard's first slide gives the picture shown before the first
 // frame; the photos provider receives the preview pictures.
 // Photos the storyboard is still waiting for when a production starts are

@@ -87,6 +87,14 @@ protected:
     }
 
     bool noShare() const { return !share->unavailable().empty(); }
+    // The share as the output folder; the notices are kept in `notices`.
+    QString outputOnShare()
+    {
+        const QString folder = QString::fromStdString(dir.file("share"));
+        settings->setOutputFolder(folder);
+        QObject::connect(vm.get(), &ConvertViewModel::conversionNotice, [this](QString text) { notices << text; });
+        return folder;
+    }
     QString onShare(const char* name) const { return QString::fromStdString(dir.file("share/") + name); }
     QString local() const { return QString::fromStdString(dir.file("local.jpg")); }
     QStringList videos() const { return QDir(QString::fromStdString(dir.file("videos"))).entryList(QDir::Files); }
@@ -137,6 +145,7 @@ protected:
     std::unique_ptr<ConvertViewModel> vm;
     QString outcome;
     QString unreadablePhotos;
+    QStringList notices;
 };
 
 } // namespace
@@ -273,10 +282,7 @@ TEST_F(UnansweredFiles, AnOutputFolderThatDoesNotAnswerNeverHoldsTheWindowAndIsT
         GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
     storyboard->addSlide(local());
     ASSERT_TRUE(viewmodeltest::settled(*storyboard));
-    const QString folder = QString::fromStdString(dir.file("share"));
-    settings->setOutputFolder(folder);
-    QStringList notices;
-    QObject::connect(vm.get(), &ConvertViewModel::conversionNotice, [&notices](QString text) { notices << text; });
+    const QString folder = outputOnShare();
     const auto hidden = [this] {
         QStringList names = QDir(QString::fromStdString(dir.file("source"))).entryList(QDir::Files | QDir::Hidden);
         names.removeIf([](const QString& name) { return !name.startsWith(".lumivista-unfinished-"); });
@@ -329,10 +335,7 @@ TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailed)
         GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
     storyboard->addSlide(local());
     ASSERT_TRUE(viewmodeltest::settled(*storyboard));
-    const QString folder = QString::fromStdString(dir.file("share"));
-    settings->setOutputFolder(folder);
-    QStringList notices;
-    QObject::connect(vm.get(), &ConvertViewModel::conversionNotice, [&notices](QString text) { notices << text; });
+    const QString folder = outputOnShare();
     share->hang("rename");
     outcome.clear();
     vm->start();
