@@ -577,9 +577,10 @@ struct share_stage {
 
 // A share that hangs from the start, met at each stage of the making: the
 // music looked at (its kind, whether it is OUT), the music opened, the
-// folder's links into the share followed, OUT looked at. Ctrl-C or SIGTERM
-// ends the maker within 2 s all the same, as cancelled, and nothing is left
-// in OUT's folder. A maker that waited for the share would never end: the
+// folder's links into the share followed, the photos closed, OUT looked
+// at, created and written. Ctrl-C or SIGTERM ends the maker within 2 s all
+// the same, as cancelled, and nothing is left in OUT's folder but a hidden
+// unfinished file the share has not let go (named when its name is known). A maker that waited for the share would never end: the
 // bound of 10 s is there to catch that on a machine however busy; the time
 // taken is printed.
 TEST(MakeShowProgram, ASignalEndsTheMakerAtEveryStageWhereAShareDoesNotAnswer) {
@@ -598,6 +599,13 @@ TEST(MakeShowProgram, ASignalEndsTheMakerAtEveryStageWhereAShareDoesNotAnswer) {
          }},
         {"OUT, whose look-ups hang", "lookup", SIGTERM,
          [](const std::string& share, show_inputs&, std::string& out) { out = share + "/show.avi"; }},
+        {"photos on the share, whose closes hang", "flush", SIGTERM,
+         [](const std::string& share, show_inputs& inputs, std::string&) {
+             inputs.photos += " of links";
+             mkdir(inputs.photos.c_str(), 0755);
+             for (const char* name : {"/a.jpg", "/b.jpg"})
+                 symlink((share + name).c_str(), (inputs.photos + name).c_str());
+         }},
         {"OUT, whose writes hang", "write", SIGINT,
          [](const std::string& share, show_inputs&, std::string& out) { out = share + "/show.avi"; }, true},
         {"OUT, whose creation hangs", "create", SIGTERM,
