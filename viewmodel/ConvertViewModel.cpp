@@ -530,13 +530,17 @@ void ConvertViewModel::onFinished(int result)
     }
     if (result == produce::done) {
         int error = 0;
+        bool naming = false;
         try {
-            error = giveResultName(*video);
+            error = giveResultName(*video, naming);
         } catch (...) {
-            // The naming goes on: the video may yet take its name.
-            emit conversionNotice(tr("The slideshow is complete, but the disk has not answered its naming as "
-                                     "\"%1\"; it may still appear under that name once the disk answers.")
-                                      .arg(QDir::toNativeSeparators(resultPath_)));
+            // A naming given up goes on: the video may yet take its name.
+            if (naming)
+                emit conversionNotice(tr("The slideshow is complete, but the disk has not answered its naming as "
+                                         "\"%1\"; it may still appear under that name once the disk answers.")
+                                          .arg(QDir::toNativeSeparators(resultPath_)));
+            else
+                fail(produce::create_file_failed, joined(folderNotAnswering(resultFolder()), discardVideo(*video)));
             return;
         }
         if (error == 0) {
@@ -569,12 +573,14 @@ void ConvertViewModel::onFinished(int result)
     fail(result, joined(cause, discardVideo(*video)));
 }
 
-int ConvertViewModel::giveResultName(kestrel::abandonable_video& video)
+int ConvertViewModel::giveResultName(kestrel::abandonable_video& video, bool& naming)
 {
     const QFileInfo wanted(resultPath_);
     const QDir folder(QString::fromUtf8(video.folder_path().c_str()));
     resultPath_ = folder.absoluteFilePath(wanted.fileName());
+    naming = true;
     int error = video.finish_as(wanted.fileName().toUtf8().toStdString());
+    naming = false;
     if (error == EEXIST) {
         // Something took the name while the video was made: the next free
         // one beside it.
@@ -584,7 +590,9 @@ int ConvertViewModel::giveResultName(kestrel::abandonable_video& video)
         if (next.isEmpty())
             return EEXIST;
         resultPath_ = next;
+        naming = true;
         error = video.finish_as(QFileInfo(next).fileName().toUtf8().toStdString());
+        naming = false;
     }
     return error;
 }

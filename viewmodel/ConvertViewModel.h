@@ -170,7 +170,9 @@ private:
     void onFinished(int result);
     // 0 or the errno; a name taken meanwhile makes way for the next free
     // one. The result's path follows the folder to where it is now.
-    int giveResultName(kestrel::abandonable_video& video);
+    // `naming` is set while a naming is asked (and stays set when it is
+    // given up).
+    int giveResultName(kestrel::abandonable_video& video, bool& naming);
     // `folder` as the system's bytes; `removed`: the folder held since the
     // start is gone.
     QString outputFailureCause(int result, const std::string& folder, bool removed) const;

@@ -70,7 +70,7 @@ bool abandonable_video::discard(std::chrono::steady_clock::duration patience) {
             [](std::optional<unfinished_video>& video) { return !video || video->remove_name(); }, patience, false);
     } catch (...) {
     }
-    video_.end(std::chrono::steady_clock::duration::zero());
+    video_.end();
     return removed;
 }
 

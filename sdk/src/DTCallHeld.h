@@ -8,10 +8,9 @@
 // their turn behind it. Once a step has been given up the holder takes no
 // more (they throw read_interrupted at once): whoever stopped it is ending.
 //
-// The resource goes by its own destructor, as a last step: end() waits for
-// it a bounded time, the holder's destructor not at all (a call left to
-// itself, DTAbandonableCall.h); left behind, it is done when the file
-// system answers. A wait that lasts names `file`.
+// The resource goes by its own destructor, as a last step nobody waits for
+// (a call left to itself, DTAbandonableCall.h), in its turn: left behind,
+// it is done when the file system answers. A wait that lasts names `file`.
 //
 // Threads: the holder belongs to one thread at a time; its steps run on
 // the set's threads and must own what they use besides the resource.
@@ -45,7 +44,7 @@ public:
           shared_(std::make_shared<shared>()) {}
     ~call_held() {
         if (!ended_)
-            end(std::chrono::steady_clock::duration::zero());
+            end();
     }
 
     // The file system the steps ask, as far as the owner knows it: a step
@@ -75,32 +74,18 @@ public:
         return std::move(**result);
     }
 
-    // Ends the resource (its destructor) as the last step, waiting for it
-    // at most `patience` whatever the interruption says, so that a removal
-    // the file system answers is done before a stopped owner goes: true
-    // when it was done, false when it was left to be done when the file
-    // system answers. Zero waits not at all.
-    bool end(std::chrono::steady_clock::duration patience) {
+    // Ends the resource (its destructor) as the last step, without a
+    // wait; a later step finds no resource.
+    void end() {
         ended_ = true;
         const std::shared_ptr<shared> state = shared_;
-        const auto last = [state] {
-            const std::lock_guard<std::mutex> turn(state->turn);
-            state->resource.reset();
-        };
-        if (patience == std::chrono::steady_clock::duration::zero()) {
-            leave_to_itself(file_system_, last, threads_);
-            return false;
-        }
-        try {
-            run([](std::optional<Resource>& resource) { resource.reset(); }, read_interruption_ptr(), patience);
-            return true;
-        } catch (...) {
-            // Refused for a full file system, or given up: the resource
-            // goes when the step under way ends.
-            if (!given_up_)
-                leave_to_itself(file_system_, last, threads_);
-            return false;
-        }
+        leave_to_itself(
+            file_system_,
+            [state] {
+                const std::lock_guard<std::mutex> turn(state->turn);
+                state->resource.reset();
+            },
+            threads_);
     }
 
 private:
