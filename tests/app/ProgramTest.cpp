@@ -46,8 +46,9 @@ const int startMs = 20000;
 // A bound on an end or a return that must wait for nothing that never
 // ends (a read that never answers, a question nobody is there to answer):
 // a program that waited would never end or return. Without the wait, a
-// sanitizer build on a busy machine takes a second or two.
-const int hangMs = 15000;
+// sanitizer build on a busy machine takes a second or two, and several
+// on two cores kept busy by a whole suite.
+const int hangMs = 40000;
 
 // A bound on the end of a program whose usage hit began at `began` and is
 // held by a collector or a name look-up that never answers: a program that

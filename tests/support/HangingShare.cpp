@@ -1,19 +1,19 @@
 #include "support/HangingShare.h"
 
+#include "DTFileSystem.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -22,52 +22,12 @@ namespace test {
 
 namespace {
 
-// A path as /proc/self/mountinfo writes it: space, tab, newline and
-// backslash as three octal digits.
-std::string unescaped(const std::string& field) {
-    std::string plain;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            plain += static_cast<char>(std::strtol(field.substr(i + 1, 3).c_str(), nullptr, 8));
-            i += 3;
-        } else {
-            plain += field[i];
-        }
-    }
-    return plain;
-}
-
-// The mount point as the kernel names it, without asking the share: its
-// folder resolved, its own name kept.
-std::string kernel_name(const std::string& mount_point) {
-    const std::size_t slash = mount_point.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : mount_point.substr(0, slash);
-    char resolved[PATH_MAX];
-    if (!::realpath(folder.c_str(), resolved))
-        return mount_point;
-    const std::string name = slash == std::string::npos ? mount_point : mount_point.substr(slash + 1);
-    return std::string(resolved) + (std::strcmp(resolved, "/") == 0 ? "" : "/") + name;
-}
-
-// The number of the FUSE connection mounted last at `mount_point` (its
-// device's, as /sys/fs/fuse/connections names it); empty when none is.
+// The number of the FUSE connection mounted at `mount_point`, as
+// /sys/fs/fuse/connections names it (the kernel's form of its device
+// number), learnt without asking the share.
 std::string fuse_connection(const std::string& mount_point) {
-    const std::string wanted = kernel_name(mount_point);
-    std::ifstream mounts("/proc/self/mountinfo");
-    std::string connection;
-    for (std::string line; std::getline(mounts, line);) {
-        std::istringstream fields(line);
-        std::string id, parent, device, root, point;
-        fields >> id >> parent >> device >> root >> point;
-        const std::size_t dash = line.find(" - fuse");
-        const std::size_t colon = device.find(':');
-        if (dash == std::string::npos || colon == std::string::npos || unescaped(point) != wanted)
-            continue;
-        const unsigned long major = std::strtoul(device.substr(0, colon).c_str(), nullptr, 10);
-        const unsigned long minor = std::strtoul(device.substr(colon + 1).c_str(), nullptr, 10);
-        connection = std::to_string((major << 20) | minor);
-    }
-    return connection;
+    const file_system_id device = file_system_of_path(mount_point);
+    return std::to_string((static_cast<unsigned long long>(major(device)) << 20) | minor(device));
 }
 
 // Whatever waits on the connection gets ENOTCONN at once.
@@ -104,6 +64,11 @@ hanging_share::hanging_share(const std::string& source, const std::string& mount
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         throw std::runtime_error("no socket for the share's server");
     server_ = ::fork();
+    if (server_ < 0) {
+        ::close(ends[0]);
+        ::close(ends[1]);
+        throw std::runtime_error("the share's server could not be started");
+    }
     if (server_ == 0) {
         ::dup2(ends[1], STDIN_FILENO);
         ::dup2(ends[1], STDOUT_FILENO);
@@ -113,8 +78,6 @@ hanging_share::hanging_share(const std::string& source, const std::string& mount
     }
     ::close(ends[1]);
     server_ends_ = ends[0];
-    if (server_ < 0)
-        throw std::runtime_error("the share's server could not be started");
     // Far above the slowest start on a loaded machine: a share missing
     // would skip the test.
     const std::string first = next_line(std::chrono::seconds(30));
@@ -173,14 +136,14 @@ void hanging_share::hang(const std::string& kind) { tell("hang " + kind); }
 
 void hanging_share::answer() { tell("answer"); }
 
-bool hanging_share::held_within(std::chrono::milliseconds bound) {
+bool hanging_share::held_within(std::chrono::milliseconds bound, int count) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (held_ == 0) {
+    while (held_ < count) {
         const auto left = left_until(deadline);
         if (left.count() <= 0 || next_line(left).empty())
             break;
     }
-    const bool held = held_ > 0;
+    const bool held = held_ >= count;
     held_ = 0;
     return held;
 }

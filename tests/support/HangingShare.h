@@ -51,9 +51,9 @@ public:
     void hang(const std::string& kind);
     // Answers everything held; holds nothing more.
     void answer();
-    // Whether a request has been held since the last look, waiting for one
-    // at most `bound`.
-    bool held_within(std::chrono::milliseconds bound);
+    // Whether `count` requests have been held since the last look, waiting
+    // for them at most `bound`.
+    bool held_within(std::chrono::milliseconds bound, int count = 1);
 
 private:
     // The next line the server writes ("held ..." counted), waiting at most

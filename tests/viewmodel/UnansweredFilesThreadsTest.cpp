@@ -38,8 +38,10 @@ using namespace ViewModelTest;
 namespace {
 
 // Bounds of the waits for what the view models do by themselves: far past
-// their patience, and short enough for a test without the fix to fail soon.
-const int answerBound = 15000;
+// their patience and their asking again (every 5 s) with a sanitizer on
+// two busy cores, and short enough for a test without the fix to fail
+// within a minute.
+const int answerBound = 40000;
 
 // A local photo and a share (a.jpg, b.jpg, two songs) that hangs on demand,
 // with the storyboard, the music and a production of them into the
@@ -114,7 +116,7 @@ protected:
         std::promise<void> added;
         std::atomic<bool> helped{false};
         std::thread watchdog([&, returned = added.get_future()] {
-            if (returned.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            if (returned.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
                 helped = true;
                 share->answer();
             }

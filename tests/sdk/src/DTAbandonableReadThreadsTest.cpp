@@ -734,7 +734,7 @@ TEST(AbandonableFile, AShareReachedThroughALinkKeepsItsTroubleToItself) {
         }
 
         share.answer();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (threads.left_waiting() != 0 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_EQ(0, threads.left_waiting()) << "the calls left behind did not come back";

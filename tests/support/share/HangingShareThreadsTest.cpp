@@ -111,19 +111,28 @@ pid_t share_server() {
     return found;
 }
 
+// A share of an empty folder of the test's.
+class HangingShare : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
+        ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+        share = std::make_unique<hanging_share>(source, mounted);
+    }
+
+    TempDir dir;
+    const std::string source = dir.file("source"), mounted = dir.file("share");
+    std::unique_ptr<hanging_share> share;
+};
+
 } // namespace
 
 // Each kind of request, held: the call waits until the share answers, then
 // has done on the source what it does on a disk.
-TEST(HangingShare, EachKindIsHeldUntilAnsweredAndThenDone) {
-    TempDir dir;
-    const std::string source = dir.file("source"), mounted = dir.file("share");
-    ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
-    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
-    hanging_share share(source, mounted);
-    if (!share.unavailable().empty())
-        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
-    EXPECT_THROW(share.hang("everything"), std::runtime_error);
+TEST_F(HangingShare, EachKindIsHeldUntilAnsweredAndThenDone) {
+    if (!share->unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    EXPECT_THROW(share->hang("everything"), std::runtime_error);
 
     for (const held_call& each : held_calls()) {
         SCOPED_TRACE(each.kind);
@@ -136,16 +145,16 @@ TEST(HangingShare, EachKindIsHeldUntilAnsweredAndThenDone) {
         const int fd = ::open((mounted + "/file").c_str(), O_RDWR | O_CLOEXEC);
         ASSERT_LE(0, fd);
 
-        share.hang(each.kind);
+        share->hang(each.kind);
         std::packaged_task<bool()> task([&] { return each.call(mounted, fd); });
         std::future<bool> called = task.get_future();
         std::thread caller(std::move(task));
-        const bool held = share.held_within(std::chrono::seconds(10));
+        const bool held = share->held_within(std::chrono::seconds(10));
         const bool waited = called.wait_for(std::chrono::milliseconds(200)) == std::future_status::timeout;
-        share.answer();
+        share->answer();
         const bool answered = called.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
         if (!answered)
-            share.answer();
+            share->answer();
         caller.join();
         EXPECT_TRUE(held);
         EXPECT_TRUE(waited) << "the call did not wait for the share";
@@ -156,17 +165,45 @@ TEST(HangingShare, EachKindIsHeldUntilAnsweredAndThenDone) {
     }
 }
 
+// A held look-up holds no other one of its folder in the kernel, nor a
+// held read another one of its file: each reaches the share.
+TEST_F(HangingShare, AHeldRequestHoldsNoOtherOfItsFolderOrFile) {
+    if (!share->unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    for (const char* name : {"/a", "/b", "/c"})
+        write_file(source + name, "bytes");
+    const int fds[] = {::open((mounted + "/a").c_str(), O_RDONLY | O_CLOEXEC),
+                       ::open((mounted + "/a").c_str(), O_RDONLY | O_CLOEXEC)};
+    ASSERT_LE(0, fds[0]);
+    ASSERT_LE(0, fds[1]);
+    // Names never looked up: a name known is only checked again, which
+    // holds no folder.
+    const auto look = [&](int which) { return exists(mounted + (which ? "/c" : "/b")); };
+    const auto read = [&](int which) {
+        char byte;
+        return ::pread(fds[which], &byte, 1, 0) == 1;
+    };
+    for (const char* kind : {"lookup", "read"}) {
+        SCOPED_TRACE(kind);
+        const auto call = std::string(kind) == "read" ? std::function<bool(int)>(read) : look;
+        share->hang(kind);
+        std::future<bool> first = std::async(std::launch::async, call, 0);
+        std::future<bool> second = std::async(std::launch::async, call, 1);
+        EXPECT_TRUE(share->held_within(std::chrono::seconds(10), 2)) << "one waited behind the other";
+        share->answer();
+        EXPECT_TRUE(first.get());
+        EXPECT_TRUE(second.get());
+    }
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+
 // The video writer's way with its folder on the share: a hidden file made,
 // locked and written, left alone by another run's clean-up while locked,
 // named without replacing anything, or removed.
-TEST(HangingShare, AVideoIsMadeAndNamedOnIt) {
-    TempDir dir;
-    const std::string source = dir.file("source"), mounted = dir.file("share");
-    ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
-    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
-    hanging_share share(source, mounted);
-    if (!share.unavailable().empty())
-        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+TEST_F(HangingShare, AVideoIsMadeAndNamedOnIt) {
+    if (!share->unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
     write_file(source + "/taken.avi", "another video");
 
     kestrel::unfinished_video video, other;
@@ -192,15 +229,10 @@ TEST(HangingShare, AVideoIsMadeAndNamedOnIt) {
 // A server that no longer answers anything, not even the end: the share
 // goes within seconds all the same, and a call that waited on it fails
 // (its connection gone) instead of waiting for ever.
-TEST(HangingShare, ItsGoingNeverWaitsForAServerThatDoesNotEnd) {
-    TempDir dir;
-    const std::string source = dir.file("source"), mounted = dir.file("share");
-    ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
-    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
-    write_file(source + "/file", "bytes");
-    auto share = std::make_unique<hanging_share>(source, mounted);
+TEST_F(HangingShare, ItsGoingNeverWaitsForAServerThatDoesNotEnd) {
     if (!share->unavailable().empty())
         GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    write_file(source + "/file", "bytes");
     const pid_t server = share_server();
     ASSERT_LT(0, server);
 
