@@ -32,7 +32,7 @@ using namespace kestrel;
 namespace {
 
 // Far above an honest call or a patience, far below a hang.
-const std::chrono::seconds bound(5);
+const std::chrono::seconds bound(15);
 
 
 bool places_given_back(const read_threads& threads) {
