@@ -51,6 +51,21 @@ file_system_id file_system_asked(const std::string& path) {
     return folder >= 0 ? file_system_of_descriptor(folder) : file_system_of_path(path);
 }
 
+// One read(2) or write(2) of a step, retried when a signal cut it short:
+// the bytes moved.
+template <class Descriptor, class Call>
+std::size_t moved(std::optional<Descriptor>& file, const char* what, Call call) {
+    if (!file)
+        failed(what, EBADF);
+    ssize_t count;
+    do
+        count = call(file->fd);
+    while (count < 0 && errno == EINTR);
+    if (count < 0)
+        failed(what, errno);
+    return static_cast<std::size_t>(count);
+}
+
 } // namespace
 
 abandonable_output::descriptor::~descriptor() {
@@ -76,30 +91,14 @@ abandonable_output::abandonable_output(const std::string& path, int flags, read_
 std::size_t abandonable_output::write(const uint8_t* buffer, std::size_t size) {
     const auto bytes = std::make_shared<std::vector<uint8_t>>(buffer, buffer + size);
     return file_.step<std::size_t>([bytes](std::optional<descriptor>& file) {
-        if (!file)
-            failed("cannot be written", EBADF);
-        ssize_t written;
-        do
-            written = ::write(file->fd, bytes->data(), bytes->size());
-        while (written < 0 && errno == EINTR);
-        if (written < 0)
-            failed("cannot be written", errno);
-        return static_cast<std::size_t>(written);
+        return moved(file, "cannot be written", [&bytes](int fd) { return ::write(fd, bytes->data(), bytes->size()); });
     });
 }
 
 std::size_t abandonable_output::read(uint8_t* buffer, std::size_t size) {
     const auto bytes = std::make_shared<std::vector<uint8_t>>(size);
     const std::size_t got = file_.step<std::size_t>([bytes](std::optional<descriptor>& file) {
-        if (!file)
-            failed("cannot be read", EBADF);
-        ssize_t got;
-        do
-            got = ::read(file->fd, bytes->data(), bytes->size());
-        while (got < 0 && errno == EINTR);
-        if (got < 0)
-            failed("cannot be read", errno);
-        return static_cast<std::size_t>(got);
+        return moved(file, "cannot be read", [&bytes](int fd) { return ::read(fd, bytes->data(), bytes->size()); });
     });
     std::copy_n(bytes->begin(), got, buffer);
     return got;

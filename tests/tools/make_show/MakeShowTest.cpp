@@ -587,29 +587,28 @@ TEST(MakeShowProgram, ASignalEndsTheMakerAtEveryStageWhereAShareDoesNotAnswer) {
     const auto music_on_share = [](const std::string& share, show_inputs& inputs, std::string&) {
         inputs.music = share + "/music.wav";
     };
+    const auto photos_linked_into_share = [](const std::string& share, show_inputs& inputs, std::string&) {
+        inputs.photos += " of links";
+        mkdir(inputs.photos.c_str(), 0755);
+        for (const char* name : {"/a.jpg", "/b.jpg"})
+            symlink((share + name).c_str(), (inputs.photos + name).c_str());
+    };
+    const auto out_on_share = [](const std::string& share, show_inputs&, std::string& out) {
+        out = share + "/show.avi";
+    };
     const std::vector<share_stage> stages = {
         {"the music, whose look-ups hang", "lookup", SIGTERM, music_on_share},
         {"the music, whose reads hang", "read", SIGINT, music_on_share},
         {"a folder of links into the share, whose look-ups hang", "lookup", SIGTERM,
-         [](const std::string& share, show_inputs& inputs, std::string&) {
-             inputs.photos += " of links";
-             mkdir(inputs.photos.c_str(), 0755);
-             for (const char* name : {"/a.jpg", "/b.jpg"})
-                 symlink((share + name).c_str(), (inputs.photos + name).c_str());
-         }},
+         photos_linked_into_share},
         {"OUT, whose look-ups hang", "lookup", SIGTERM,
-         [](const std::string& share, show_inputs&, std::string& out) { out = share + "/show.avi"; }},
+         out_on_share},
         {"photos on the share, whose closes hang", "flush", SIGTERM,
-         [](const std::string& share, show_inputs& inputs, std::string&) {
-             inputs.photos += " of links";
-             mkdir(inputs.photos.c_str(), 0755);
-             for (const char* name : {"/a.jpg", "/b.jpg"})
-                 symlink((share + name).c_str(), (inputs.photos + name).c_str());
-         }},
+         photos_linked_into_share},
         {"OUT, whose writes hang", "write", SIGINT,
-         [](const std::string& share, show_inputs&, std::string& out) { out = share + "/show.avi"; }, true},
+         out_on_share, true},
         {"OUT, whose creation hangs", "create", SIGTERM,
-         [](const std::string& share, show_inputs&, std::string& out) { out = share + "/show.avi"; }, true},
+         out_on_share, true},
     };
     for (const share_stage& stage : stages) {
         SCOPED_TRACE(stage.what);
