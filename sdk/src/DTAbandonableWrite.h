@@ -27,7 +27,7 @@ public:
     // Opens the file for writing with open(2)'s `flags` (O_CLOEXEC and
     // O_NOCTTY added) and mode 0666 less the umask.
     abandonable_output(const std::string& path, int flags, read_threads threads = read_threads::process());
-    // Closes the file without waiting for it (see close_left_to_itself).
+    // Closes the file without waiting for it (a call left to itself).
     ~abandonable_output() = default;
 
     // Writes up to `size` bytes (one write(2), retried when a signal cut
