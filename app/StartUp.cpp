@@ -109,9 +109,12 @@ int run(int& argc, char** argv, const StartedHook& started)
     }
 
     // The session's end leaves the main window open: its view goes before
-    // the view models it reads.
+    // the view models it reads. Then the instance lets its key go: what is
+    // left may wait a moment for a disk (or, in the kernel, for a share
+    // until it answers), and a start meanwhile shows a window of its own.
     Mvvm::Dialog::closeWindowsWithoutAsking();
     dialog.reset();
+    application.releaseInstance();
     mainViewModel.reset();
     applicationTranslator.reset();
     qtTranslator.reset();

@@ -10,7 +10,8 @@
 // program to end (see TerminationSignals). Then it takes everything down
 // in order: the windows still open (without questions; the main window's
 // place is kept), the window's host (which stores the window geometry and
-// last folders), the main view model (a running conversion is stopped, its
+// last folders), the single-instance key (a start from then on is a first
+// instance), the main view model (a running conversion is stopped, its
 // thread joined and its unfinished file removed; the storyboard and the
 // music are stored), the translators, the notification service, the
 // application object.

@@ -24,6 +24,11 @@ bool SingleApplication::sendMessage(const QString& message)
     return channel_->sendMessage(message);
 }
 
+void SingleApplication::releaseInstance()
+{
+    channel_->release();
+}
+
 void SingleApplication::checkForMessage()
 {
     channel_->checkForMessage();

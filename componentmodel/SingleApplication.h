@@ -19,6 +19,8 @@ public:
 
     bool isRunning() const;
     bool sendMessage(const QString& message);
+    // See SingleInstanceChannel::release.
+    void releaseInstance();
 
 signals:
     void messageAvailable(QString message);

@@ -59,9 +59,17 @@ SingleInstanceChannel::SingleInstanceChannel(const QString& key, QObject* parent
 
 SingleInstanceChannel::~SingleInstanceChannel()
 {
+    release();
+}
+
+void SingleInstanceChannel::release()
+{
     pollTimer_.stop();
     if (sharedMemory_.isAttached())
         sharedMemory_.detach();
+    if (lockFile_)
+        lockFile_->unlock();
+    lockFile_.reset();
 }
 
 bool SingleInstanceChannel::attachToRunningInstance(bool ownerAlive)

@@ -34,6 +34,10 @@ public:
     // Writes the message for the first instance; false (nothing written) in
     // the first instance itself.
     bool sendMessage(const QString& message);
+    // The first instance lets the key go while it ends (its window gone,
+    // maybe threads still waiting for a disk): a start from then on is a
+    // first instance of its own. Nothing more is received.
+    void release();
 
 signals:
     void messageAvailable(QString message);

@@ -326,6 +326,17 @@ Desktop.ApplicationWindow {
                                         description + "\n\n" + stringFormat("Error code: %1", [code]))
     }
 
+    // What is not sure after a conversion (a video the disk has not yet
+    // named, a file it has not yet removed), as plain text.
+    function conversionNotice(notice) {
+        if (askingToQuit) {
+            resultAfterQuestion = function() { conversionNotice(notice) }
+            return
+        }
+        dialog.showMessageDialog(notice, Mvvm.Dialog.InformationIcon, "", [qsTr("Close")], 0,
+                                 Mvvm.Dialog.PlainText)
+    }
+
     function makeSlideshow() {
         if (loading)
             return
@@ -1106,6 +1117,7 @@ Desktop.ApplicationWindow {
         viewModel.advertisementReceived.connect(showAdvertisement)
         convert.conversionSucceeded.connect(conversionSucceeded)
         convert.conversionFailed.connect(conversionFailed)
+        convert.conversionNotice.connect(conversionNotice)
         storyboard.filesLeftOut.connect(showMessage)
         storyboard.storyboardDamaged.connect(showMessage)
         storyboard.storageProblem.connect(showMessage)

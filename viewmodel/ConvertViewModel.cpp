@@ -16,8 +16,9 @@
 #include "componentmodel/SignalArgs.h"
 #include "multimedia/PictureImage.h"
 
+#include "DTAbandonableVideo.h"
 #include "DTLongWaits.h"
-#include "DTUnfinishedVideo.h"
+#include "DTReadInterruption.h"
 #include "DTVideoData.h"
 #include "slideshow2/DTSlideshow.h"
 
@@ -41,6 +42,40 @@ namespace ViewModel {
 namespace {
 
 typedef kestrel::slideshow2::slideshow_produce produce;
+
+// How long the window's thread waits for a step on the output folder (a
+// look, the video's creation, naming or removal) before it takes the folder
+// for one that does not answer: a disk answers far sooner, a share that
+// hangs never. The step goes on by itself (kestrel::abandonable_video).
+const std::chrono::milliseconds folderPatience(1000);
+
+// The steps on the output folder within the patience, and given up for
+// the session's end (the window's scope).
+class FolderPatience {
+public:
+    FolderPatience() : scope_(kestrel::current_read_interruption(), folderPatience) {}
+
+private:
+    const kestrel::read_interruption_scope scope_;
+};
+
+// A look at the folder (Qt's, which may wait for it) as such a step.
+template <class Result>
+Result folderLook(const QString& folder, std::function<Result()> look)
+{
+    const FolderPatience patience;
+    const std::string path = QFile::encodeName(folder).toStdString();
+    return kestrel::abandonable_call<Result>(path, [path, look](kestrel::call_steps& steps) {
+        if (!steps.asking(kestrel::file_system_of_path(path)))
+            KESTREL_THROW(kestrel::errors::failure(kestrel::unanswered_file_reason) << kestrel::errinfo_errno(EBUSY));
+        return look();
+    });
+}
+
+QString folderNotAnswering(const QString& folder)
+{
+    return ConvertViewModel::tr("The folder \"%1\" does not answer.").arg(QDir::toNativeSeparators(folder));
+}
 
 class ProgressEvent : public QEvent {
 public:
@@ -106,6 +141,11 @@ QString unreadablePhotosNotice(const std::vector<kestrel::slideshow2::unreadable
     return parts.join(QStringLiteral("\n\n"));
 }
 
+QString joined(const QString& first, const QString& second)
+{
+    return first.isEmpty() ? second : second.isEmpty() ? first : first + QLatin1Char('\n') + second;
+}
+
 // Why a show none of whose photos could be read made no video.
 QString unreadablePhotosCause(const std::vector<kestrel::slideshow2::unreadable_photo>& photos)
 {
@@ -150,6 +190,7 @@ ConvertViewModel::ConvertViewModel(kestrel::slideshow2::slideshow_ptr slideshow,
 
 ConvertViewModel::~ConvertViewModel()
 {
+    ending_ = true;
     mailbox_->close();
     stop();
     estimator_.reset();
@@ -242,12 +283,19 @@ void ConvertViewModel::startProduction()
     settings->set("produce-preset", preset.toLatin1().toStdString());
 
     // Refused before anything is made: the video could never take its name.
-    const QString nameProblem = slideshowNameProblem(outputName(), settings_->fileExtention(), outputFolder());
+    const QString folder = outputFolder(), name = outputName(), extension = settings_->fileExtention();
+    QString nameProblem;
+    try {
+        nameProblem = folderLook<QString>(folder, [=] { return slideshowNameProblem(name, extension, folder); });
+        resultPath_ = freeOutputPath();
+    } catch (...) {
+        fail(produce::create_file_failed, folderNotAnswering(folder));
+        return;
+    }
     if (!nameProblem.isEmpty()) {
         fail(produce::create_file_failed, nameProblem);
         return;
     }
-    resultPath_ = freeOutputPath();
     if (resultPath_.isEmpty()) {
         fail(produce::create_file_failed,
              tr("Every name for this slideshow is taken in the folder \"%1\". Choose another slideshow name "
@@ -260,12 +308,21 @@ void ConvertViewModel::startProduction()
     // and the new tag turns away whatever it posted meanwhile.
     ++production_;
     releaseProducer();
-    auto video = std::make_unique<kestrel::unfinished_video>();
-    if (const int error = video->create(resultFolder().toUtf8().toStdString())) {
-        fail(produce::create_file_failed, outputFolderProblem(resultFolder(), error));
+    const FolderPatience patience;
+    auto video = std::make_unique<kestrel::abandonable_video>(QFile::encodeName(resultPath_).toStdString());
+    std::string writerPath;
+    try {
+        if (const int error = video->create(resultFolder().toUtf8().toStdString())) {
+            fail(produce::create_file_failed, outputFolderProblem(resultFolder(), error));
+            return;
+        }
+        writerPath = video->writer_path();
+    } catch (...) {
+        // Made once the folder answers, the file goes by itself.
+        fail(produce::create_file_failed, folderNotAnswering(resultFolder()));
         return;
     }
-    producer_ = producerFactory_(slideshow_, video->writer_path(), settings);
+    producer_ = producerFactory_(slideshow_, writerPath, settings);
     unfinished_ = std::move(video);
     if (!producer_) {
         releaseProducer();
@@ -297,12 +354,15 @@ QString ConvertViewModel::outputFolder() const
 
 QString ConvertViewModel::freeOutputPath() const
 {
-    const QString folder = outputFolder();
+    const QString folder = outputFolder(), name = outputName(), extension = settings_->fileExtention();
     // The movies folder of a fresh account may not exist yet; a folder the
     // user chose is never made up.
-    if (folder == SettingsViewModel::defaultOutputFolder())
-        QDir().mkpath(folder);
-    return FileHelpers::uniqueFilePath(folder, outputName(), settings_->fileExtention());
+    const bool made = folder == SettingsViewModel::defaultOutputFolder();
+    return folderLook<QString>(folder, [=] {
+        if (made)
+            QDir().mkpath(folder);
+        return FileHelpers::uniqueFilePath(folder, name, extension);
+    });
 }
 
 QString ConvertViewModel::outputName() const
@@ -317,11 +377,22 @@ QString ConvertViewModel::resultFolder() const
     return QFileInfo(resultPath_).absolutePath();
 }
 
-void ConvertViewModel::releaseProducer()
+QString ConvertViewModel::releaseProducer()
 {
     producer_.reset();
+    const QString left = unfinished_ ? discardVideo(*unfinished_) : QString();
     unfinished_.reset();
     letInWaitingPhotos();
+    return left;
+}
+
+QString ConvertViewModel::discardVideo(kestrel::abandonable_video& video)
+{
+    if (video.discard(folderPatience) || video.unfinished_path().empty())
+        return QString();
+    return tr("The unfinished file \"%1\" could not be removed yet; it goes once the disk answers, or when a "
+              "slideshow is next made in that folder.")
+        .arg(QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(video.unfinished_path()))));
 }
 
 void ConvertViewModel::pause()
@@ -347,6 +418,12 @@ void ConvertViewModel::stop()
         return;
     if (producer_)
         producer_->stop();
+    // A stop is silent, but for a file it could not remove.
+    const QString left = releaseProducer();
+    if (!left.isEmpty() && ending_)
+        qWarning().noquote() << "[ConvertViewModel]" << left;
+    else if (!left.isEmpty())
+        emit conversionNotice(left);
     // The production reads no more: what waited may come in.
     letInWaitingPhotos();
     waitLook_.stop();
@@ -445,14 +522,32 @@ void ConvertViewModel::onFinished(int result)
     // closes the file. What is not given the result's name goes with it.
     const std::vector<kestrel::slideshow2::unreadable_photo> unreadable = producer_->unreadable_photos();
     producer_.reset();
-    const std::unique_ptr<kestrel::unfinished_video> video = std::move(unfinished_);
+    const std::unique_ptr<kestrel::abandonable_video> video = std::move(unfinished_);
     stop();
-    if (result == produce::cancelled)
+    if (!video)
         return;
-    // As the system names it now: renamed meanwhile, it may be no UTF-8 text.
-    const std::string folder = video ? video->folder_path() : resultFolder().toUtf8().toStdString();
+    const FolderPatience patience;
+    if (result == produce::cancelled) {
+        const QString left = discardVideo(*video);
+        if (!left.isEmpty())
+            emit conversionNotice(left);
+        return;
+    }
     if (result == produce::done) {
-        const int error = video ? giveResultName(*video) : 0;
+        int error = 0;
+        bool naming = false;
+        try {
+            error = giveResultName(*video, naming);
+        } catch (...) {
+            // A naming given up goes on: the video may yet take its name.
+            if (naming)
+                emit conversionNotice(tr("The slideshow is complete, but the disk has not answered its naming as "
+                                         "\"%1\"; it may still appear under that name once the disk answers.")
+                                          .arg(QDir::toNativeSeparators(resultPath_)));
+            else
+                fail(produce::create_file_failed, joined(folderNotAnswering(resultFolder()), discardVideo(*video)));
+            return;
+        }
         if (error == 0) {
             QStringList notes{unreadablePhotosNotice(unreadable), musicNote_};
             notes.removeAll(QString());
@@ -460,36 +555,51 @@ void ConvertViewModel::onFinished(int result)
             return;
         }
         // Never a complete video left under a hidden name.
-        const bool removed = video->folder_removed();
-        video->discard();
-        fail(produce::create_file_failed, outputFolderProblem(folder, error, removed));
+        QString cause = folderNotAnswering(resultFolder());
+        try {
+            const std::string folder = video->folder_path();
+            cause = outputFolderProblem(folder, error, video->folder_removed());
+        } catch (...) {
+        }
+        fail(produce::create_file_failed, joined(cause, discardVideo(*video)));
         return;
     }
     // Asked while the unfinished file still takes its room, as the writer
     // saw the folder; the file's room is free again before the message.
-    const QString cause = result == produce::no_photo_readable
-                              ? unreadablePhotosCause(unreadable)
-                              : outputFailureCause(result, folder, video && video->folder_removed());
-    if (video)
-        video->discard();
-    fail(result, cause);
+    QString cause = result == produce::no_photo_readable ? unreadablePhotosCause(unreadable) : QString();
+    if (result != produce::no_photo_readable) {
+        try {
+            // As the system names it now: renamed meanwhile, it may be no
+            // UTF-8 text.
+            const std::string folder = video->folder_path();
+            cause = outputFailureCause(result, folder, video->folder_removed());
+        } catch (...) {
+            cause = folderNotAnswering(resultFolder());
+        }
+    }
+    fail(result, joined(cause, discardVideo(*video)));
 }
 
-int ConvertViewModel::giveResultName(kestrel::unfinished_video& video)
+int ConvertViewModel::giveResultName(kestrel::abandonable_video& video, bool& naming)
 {
     const QFileInfo wanted(resultPath_);
     const QDir folder(QString::fromUtf8(video.folder_path().c_str()));
     resultPath_ = folder.absoluteFilePath(wanted.fileName());
+    naming = true;
     int error = video.finish_as(wanted.fileName().toUtf8().toStdString());
+    naming = false;
     if (error == EEXIST) {
         // Something took the name while the video was made: the next free
         // one beside it.
+        const QString path = folder.path(), name = outputName(), extension = QLatin1Char('.') + wanted.suffix();
         const QString next =
-            FileHelpers::uniqueFilePath(folder.path(), outputName(), QLatin1Char('.') + wanted.suffix());
+            folderLook<QString>(path, [=] { return FileHelpers::uniqueFilePath(path, name, extension); });
         if (next.isEmpty())
             return EEXIST;
         resultPath_ = next;
+        naming = true;
         error = video.finish_as(QFileInfo(next).fileName().toUtf8().toStdString());
+        naming = false;
     }
     return error;
 }
@@ -500,7 +610,7 @@ QString ConvertViewModel::outputFailureCause(int result, const std::string& fold
         return QString();
     if (removed)
         return outputFolderProblem(folder, ENOENT, true);
-    if (const int error = kestrel::unfinished_video::probe(folder))
+    if (const int error = kestrel::abandonable_video::probe(folder))
         return outputFolderProblem(folder, error);
     if (result == produce::muxer_failed)
         return QString();

@@ -14,11 +14,21 @@
 // write names the output folder and why (a folder removed meanwhile says
 // so). A slideshow name that cannot name the video (too long, a hidden
 // file) is refused with why before anything is made.
+// The window's thread never waits long for the output folder: each look at
+// it and each step of the video's file there (its creation, naming and
+// removal) is a call (kestrel::abandonable_video) waited for at most a
+// second, or until the session's end; past that the folder is taken for one
+// that does not answer and the step goes on by itself. Stopping lets the
+// production go at once (its writes are given up within a moment). What
+// is not sure then is said by conversionNotice: an unfinished file not yet
+// removed (it goes once the disk answers, or at the next conversion into
+// that folder), a complete video whose naming the disk has not answered (it
+// may still appear under its name), never called made or failed.
 // The producer runs on a worker thread of its own; its callbacks only post
 // events to this object (through a mailbox closed when it goes), tagged with the production they belong to, so that
 // a stopped production's late events never touch a newer one. Releasing a
-// producer waits for its thread; the destructor stops a running production
-// and releases it. GUI thread only.
+// producer waits for its thread, which its stop ends within a moment; the
+// destructor stops a running production and releases it. GUI thread only.
 // The storyboard's first slide gives the picture shown before the first
 // frame; the photos provider receives the preview pictures.
 // Photos the storyboard is still waiting for when a production starts are
@@ -60,7 +70,7 @@ class Progress;
 } // namespace ComponentModel
 
 namespace kestrel {
-class unfinished_video;
+class abandonable_video;
 } // namespace kestrel
 
 namespace ViewModel {
@@ -136,6 +146,9 @@ signals:
     void fakeSignal();
     void conversionSucceeded(QString unreadablePhotos);
     void conversionFailed(int code, QString description);
+    // What is not sure after a production (a complete video whose naming
+    // the disk has not answered, an unfinished file not yet removed).
+    void conversionNotice(QString notice);
 
 public slots:
     void start();
@@ -150,13 +163,18 @@ private:
     QString freeOutputPath() const;
     QString outputName() const;
     QString resultFolder() const;
-    // Waits for the producer's thread; a file it left unfinished goes.
-    void releaseProducer();
+    // Waits for the producer's thread (which gives its file up within a
+    // moment); a file it left unfinished goes: what to say of one that
+    // could not be removed in time, else empty.
+    QString releaseProducer();
+    QString discardVideo(kestrel::abandonable_video& video);
     void onProgress(double percent, const kestrel::video_data_ptr& frame);
     void onFinished(int result);
     // 0 or the errno; a name taken meanwhile makes way for the next free
     // one. The result's path follows the folder to where it is now.
-    int giveResultName(kestrel::unfinished_video& video);
+    // `naming` is set while a naming is asked (and stays set when it is
+    // given up).
+    int giveResultName(kestrel::abandonable_video& video, bool& naming);
     // `folder` as the system's bytes; `removed`: the folder held since the
     // start is gone.
     QString outputFailureCause(int result, const std::string& folder, bool removed) const;
@@ -173,7 +191,7 @@ private:
 
     kestrel::slideshow2::slideshow_produce_ptr producer_;
     // The file the producer writes; set and released with it.
-    std::unique_ptr<kestrel::unfinished_video> unfinished_;
+    std::unique_ptr<kestrel::abandonable_video> unfinished_;
     kestrel::slideshow2::slideshow_ptr slideshow_;
     QSharedPointer<StoryboardViewModel> storyboard_;
     QSharedPointer<SettingsViewModel> settings_;
@@ -199,6 +217,8 @@ private:
     QAction startAction_;
     QAction pauseAction_;
     QAction stopAction_;
+    // Set by the destructor: nothing more is said.
+    bool ending_ = false;
     // Tags the events of each production; only the current one's count.
     quint64 production_ = 0;
     ProducerFactory producerFactory_;

@@ -59,6 +59,7 @@ MainViewModel::MainViewModel(QObject* parent)
     // the user ends silently.
     connect(convertViewModel_.get(), &ConvertViewModel::conversionSucceeded, this, &MainViewModel::alert);
     connect(convertViewModel_.get(), &ConvertViewModel::conversionFailed, this, &MainViewModel::alert);
+    connect(convertViewModel_.get(), &ConvertViewModel::conversionNotice, this, &MainViewModel::alert);
 
     if (Feedback::Advertisement* advertisements = Feedback::Advertisement::instance())
         connect(advertisements, &Feedback::Advertisement::retreived, this, &MainViewModel::onAdvertisementReceived);

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include <unistd.h>
+
 namespace kestrel {
 
 const char unanswered_file_reason[] = "does not answer: earlier reads that never answered still wait";
@@ -105,7 +107,34 @@ void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruptio
 
 void run_abandonable(const std::string& file, std::function<void(call_steps&)> body,
                      std::chrono::steady_clock::duration patience, read_threads threads) {
-    const read_interruption_ptr interruption = current_read_interruption();
+    run_abandonable_watching(file, std::move(body), current_read_interruption(), patience, std::move(threads));
+}
+
+void leave_to_itself(file_system_id file_system, std::function<void()> body, read_threads threads) {
+    threads.take_place(file_system);
+    const bool started = threads.run([threads, file_system, body]() mutable {
+        body();
+        threads.give_back_place(file_system);
+    });
+    if (!started) {
+        threads.give_back_place(file_system);
+        body();
+    }
+}
+
+void close_left_to_itself(int fd, read_threads threads) {
+    if (fd < 0)
+        return;
+    if (on_local_disk(fd)) {
+        ::close(fd);
+        return;
+    }
+    leave_to_itself(file_system_of_descriptor(fd), [fd] { ::close(fd); }, std::move(threads));
+}
+
+void run_abandonable_watching(const std::string& file, std::function<void(call_steps&)> body,
+                              const read_interruption_ptr& interruption,
+                              std::chrono::steady_clock::duration patience, read_threads threads) {
     if (patience == std::chrono::steady_clock::duration::zero())
         patience = current_read_patience();
     if (!interruption && patience == std::chrono::steady_clock::duration::zero()) {

@@ -33,6 +33,7 @@
 namespace kestrel {
 
 class read_interruption;
+typedef std::shared_ptr<read_interruption> read_interruption_ptr;
 
 // What a call tells of its steps, from its own thread.
 class call_steps {
@@ -132,6 +133,26 @@ Result abandonable_call(const std::string& file, std::function<Result(call_steps
 // The untyped heart of abandonable_call: `body` keeps its result itself.
 void run_abandonable(const std::string& file, std::function<void(call_steps&)> body,
                      std::chrono::steady_clock::duration patience, read_threads threads);
+// The same, watching `interruption` (may be null) instead of the caller's
+// scope's (whose patience still counts when `patience` is zero): for a file
+// made within one scope and used from others. Without an interruption and
+// a patience it runs on the caller's thread.
+void run_abandonable_watching(const std::string& file, std::function<void(call_steps&)> body,
+                              const read_interruption_ptr& interruption,
+                              std::chrono::steady_clock::duration patience, read_threads threads);
+
+// Runs `body` as a call nobody waits for (a close, a removal that must
+// happen whenever the file system answers): it keeps one of the places of
+// `file_system` from the start until it returns, so that a file system
+// that hangs holds a bounded number of them, and a wait that lasts is
+// never listed (nobody waits). Runs on the caller's thread when no
+// thread can be started. `body` must own whatever it uses and not throw.
+void leave_to_itself(file_system_id file_system, std::function<void()> body,
+                     read_threads threads = read_threads::process());
+
+// Closes `fd` without waiting: at once on this machine's disk, else by a
+// call left to itself (a close on a share flushes, and may hang).
+void close_left_to_itself(int fd, read_threads threads = read_threads::process());
 
 template <class Result>
 Result abandonable_call(const std::string& file, std::function<Result(call_steps&)> body,

@@ -188,8 +188,9 @@ struct abandonable_file::worker : call_state {
             ::close(left_fd);
     }
 
-    // The caller goes: the descriptor is closed here, or by the call under
-    // way once it returns.
+    // The caller goes: the descriptor is closed now (by a call left to
+    // itself where the close may wait), or by the call under way once it
+    // returns.
     void leave() {
         int idle_fd = -1;
         {
@@ -201,8 +202,7 @@ struct abandonable_file::worker : call_state {
                 fd = -1;
             }
         }
-        if (idle_fd >= 0)
-            ::close(idle_fd);
+        close_left_to_itself(idle_fd, threads);
     }
 };
 

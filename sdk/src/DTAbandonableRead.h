@@ -87,7 +87,8 @@ public:
     // it when it throws.
     explicit abandonable_file(int descriptor, watched_interruption watched = watched_interruption::opener,
                               read_threads threads = read_threads::process());
-    // Closes the file, or leaves that to the call under way.
+    // Closes the file, or leaves that to the call under way; never waits
+    // for a file system that may hang (see close_left_to_itself).
     ~abandonable_file();
 
     // Up to `size` bytes from where the last read ended; 0 at the end, and

@@ -333,14 +333,32 @@ int unfinished_video::name_without_replacing(const std::string& name) {
     return errno;
 }
 
+bool unfinished_video::remove_name() {
+    if (file_fd_ < 0 || name_.empty())
+        return true;
+    if (still_named(folder_fd_, name_, file_fd_) && ::unlinkat(folder_fd_, name_.c_str(), 0) != 0)
+        return false;
+    name_.clear();
+    return true;
+}
+
 void unfinished_video::discard() {
     if (file_fd_ < 0)
         return;
-    if (still_named(folder_fd_, name_, file_fd_))
-        ::unlinkat(folder_fd_, name_.c_str(), 0);
+    remove_name();
     ::close(file_fd_);
     file_fd_ = -1;
     name_.clear();
+}
+
+int unfinished_video::set_permissions(unsigned permissions) {
+    if (file_fd_ < 0)
+        return ENOENT;
+    return ::fchmod(file_fd_, static_cast<mode_t>(permissions)) == 0 ? 0 : errno;
+}
+
+file_system_id unfinished_video::file_system() const {
+    return folder_fd_ >= 0 ? file_system_of_descriptor(folder_fd_) : 0;
 }
 
 int unfinished_video::probe(const std::string& folder) {

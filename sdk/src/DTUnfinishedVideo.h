@@ -20,6 +20,8 @@
 // for none. Owns its file: going, it removes a file still unfinished. One
 // thread at a time.
 
+#include "DTFileSystem.h"
+
 #include <string>
 
 namespace kestrel {
@@ -76,6 +78,18 @@ public:
     int finish_replacing(const std::string& name);
     // Removes the file while it is unfinished.
     void discard();
+    // Removes its name while it is unfinished, the file still held open
+    // (its close may wait for the file system): true when no unfinished
+    // name is left.
+    bool remove_name();
+    // Gives the unfinished file these permissions (a replaced file's):
+    // 0 or the errno.
+    int set_permissions(unsigned permissions);
+    // The file's hidden name while it is unfinished; empty otherwise.
+    const std::string& name() const { return name_; }
+    // The file system of the held folder, as far as the system knows it
+    // without asking it; 0 before create().
+    file_system_id file_system() const;
 
     // Whether `folder` takes a new file and some data (as much as the video
     // writer buffers): writes one under a hidden name and removes it.

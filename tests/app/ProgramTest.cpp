@@ -10,6 +10,7 @@
 
 #include "viewmodel/StoryboardFile.h"
 
+#include "support/HangingShare.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/MusicFiles.h"
 #include "support/TestFiles.h"
@@ -688,6 +689,60 @@ TEST_F(ProgramTest, CancelAndTheSessionsEndStopAConversionWhileAPhotoOrTheMusicD
         std::printf("SIGTERM ended the program after %lld ms\n", static_cast<long long>(clock.elapsed()));
         EXPECT_EQ(filesIn(videos), QStringList());
     }
+}
+
+// The videos' folder on a share whose writes hang: Quit during a conversion
+// ends the program's work at once, and while its process still waits in
+// the kernel for the write it sent, a new start is a first instance that
+// shows its own window (it was told "show" and ended, showing nothing);
+// once the share answers, the first process ends by itself.
+TEST_F(ProgramTest, AQuitWhileTheVideosShareHangsLetsANewStartShowItsWindow)
+{
+    const QString served = path("served");
+    QDir().mkpath(served);
+    kestrel::test::hanging_share share(served.toStdString(), path("home/Videos").toStdString());
+    if (!share.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+    QStringList photos;
+    for (int i = 0; i < 4; ++i) {
+        photos << path(QString("media/photo %1.jpg").arg(i));
+        viewmodeltest::writePhoto(photos.back().toStdString());
+    }
+    // The leak checker would wait at the end for the thread the kernel
+    // holds until the share answers.
+    QProcessEnvironment environment = this->environment();
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") +
+                                           (environment.contains("ASAN_OPTIONS") ? ":" : "") + "detect_leaks=0");
+    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+    for (const QString& photo : photos)
+        run.send("add " + photo);
+    run.send("state");
+    ASSERT_EQ("state slides=4 music= files=" + photos.join('|'), run.lineStartingWith("state"));
+    share.hang("write");
+    run.send("convert");
+    ASSERT_FALSE(run.lineStartingWith("converting").isEmpty()) << run.errors();
+    ASSERT_TRUE(share.held_within(std::chrono::milliseconds(startMs))) << run.errors();
+
+    run.send("close Quit");
+    EXPECT_EQ("asked Slideshow saving process not finished yet. Are you sure want to quit?",
+              run.lineStartingWith("asked"));
+    // A start while the first still holds its key hands it "show" and ends:
+    // starts are tried until one is a first instance.
+    bool shown = false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!shown && clock.elapsed() < hangMs) {
+        ProgramRun next(LUMIVISTA_TEST_DRIVER, this->environment());
+        shown = next.lineStartingWith("ready", startMs) == "ready Orvik Lumivista";
+        if (!shown)
+            QThread::msleep(200);
+    }
+    EXPECT_TRUE(shown) << "no new start showed a window while the ending program waited for the share\n"
+                       << run.errors();
+    std::printf("a new start showed its window %lld ms after the quit\n", static_cast<long long>(clock.elapsed()));
+    share.answer();
+    EXPECT_EQ(0, run.exitCode(hangMs)) << run.errors();
 }
 
 // The maker's site never answers the notification feed, trickles the

@@ -179,3 +179,18 @@ TEST(SingleApplication, TwoProcessesHandOverAndARestartAfterACrashStartsNormally
     EXPECT_TRUE(stranger.process().waitForFinished(5000));
 }
 #endif
+
+// An instance that is ending lets its key go: a start then is a first
+// instance of its own, not one that hands its message to nobody.
+TEST(SingleInstanceChannel, AReleasedKeyMakesTheNextStartAFirstInstance)
+{
+    const QString key = uniqueKey("released");
+    SingleInstanceChannel ending(key);
+    ASSERT_FALSE(ending.isRunning());
+    ending.release();
+    SingleInstanceChannel next(key);
+    EXPECT_FALSE(next.isRunning());
+    EXPECT_FALSE(next.sendMessage(QStringLiteral("show")));
+    SingleInstanceChannel third(key);
+    EXPECT_TRUE(third.isRunning()) << "the new first instance holds the key";
+}

@@ -302,8 +302,9 @@ TEST_F(ConvertViewModelTest, PauseResumeAndStopFollowTheStates)
     EXPECT_EQ(log, (QStringList{"state=1", "state=2"}));
     EXPECT_EQ(actions(), "011");
 
+    // Stopped, the production is let go at once: its file goes with it.
     vm->stopAction()->trigger();
-    EXPECT_EQ(producer().calls, (QStringList{"produce", "pause", "resume", "stop"}));
+    EXPECT_EQ(producer().calls, (QStringList{"produce", "pause", "resume", "stop", "released"}));
     EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
     EXPECT_EQ(vm->remainingTime(), -1);
     EXPECT_EQ(actions(), "100");

@@ -142,6 +142,14 @@ protected:
     }
 
     bool noShare() const { return !share->unavailable().empty(); }
+    // The share as the output folder; the notices are kept in `notices`.
+    QString outputOnShare()
+    {
+        const QString folder = QString::fromStdString(dir.file("share"));
+        settings->setOutputFolder(folder);
+        QObject::connect(vm.get(), &ConvertViewModel::conversionNotice, [this](QString text) { notices << text; });
+        return folder;
+    }
     QString onShare(const char* name) const { return QString::fromStdString(dir.file("share/") + name); }
     QString local() const { return QString::fromStdString(dir.file("local.jpg")); }
     QStringList videos() const { return QDir(QString::fromStdString(dir.file("videos"))).entryList(QDir::Files); }
@@ -192,6 +200,7 @@ protected:
     std::unique_ptr<ConvertViewModel> vm;
     QString outcome;
     QString unreadablePhotos;
+    QStringList notices;
 };
 
 } // namespace
@@ -408,4 +417,84 @@ TEST_F(UnansweredFiles, ALookThatAnswersAfterItsSlideHasGoneTouchesNothing)
     ASSERT_TRUE(qmltest::waitFor(
         [&] { return states() == QList<SlideViewModel::State>(3, SlideViewModel::DoneState); }, answerBound));
     EXPECT_EQ(viewmodeltest::names(*storyboard), (QStringList{"local.jpg", "b.jpg", "c.jpg"}));
+}
+
+// The output folder on the share: a creation that hangs fails the start
+// within the window's patience, naming the folder; Cancel while the video's
+// writes hang, and the program's end while they hang again, return at once
+// and name the unfinished file the share holds, which goes by itself once
+// the share answers; a naming that hangs ends the conversion saying only
+// that the video may still appear under its name.
+TEST_F(UnansweredFiles, AnOutputFolderThatDoesNotAnswerNeverHoldsTheWindowAndIsToldAsItStands)
+{
+    if (noShare())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    storyboard->addSlide(local());
+    ASSERT_TRUE(viewmodeltest::settled(*storyboard));
+    const QString folder = outputOnShare();
+    const auto hidden = [this] {
+        QStringList names = QDir(QString::fromStdString(dir.file("source"))).entryList(QDir::Files | QDir::Hidden);
+        names.removeIf([](const QString& name) { return !name.startsWith(".lumivista-unfinished-"); });
+        return names;
+    };
+
+    share->hang("create");
+    outcome.clear();
+    ASSERT_TRUE(returnsUnhelped([&] { vm->start(); })) << "the video's creation held the window";
+    EXPECT_EQ(outcome, "5 Can't create output file.\nThe folder \"" + folder + "\" does not answer.");
+    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+    share->answer();
+    // A creation answered late goes by itself.
+    EXPECT_TRUE(qmltest::waitFor([&] { return hidden().isEmpty(); }, answerBound)) << hidden().join(' ').toStdString();
+
+    for (const bool quit : {false, true}) {
+        SCOPED_TRACE(quit ? "the program ends" : "Cancel");
+        notices.clear();
+        outcome.clear();
+        share->hang("write");
+        vm->start();
+        ASSERT_EQ(vm->state(), ConvertViewModel::ConvertState) << outcome.toStdString();
+        ASSERT_TRUE(share->held_within(std::chrono::milliseconds(answerBound)));
+        ASSERT_EQ(hidden().size(), 1);
+        const QString unfinished = folder + "/" + hidden().first();
+        EXPECT_TRUE(returnsUnhelped([&] {
+            if (quit)
+                vm.reset();
+            else
+                vm->stopAction()->trigger();
+        })) << "a write that hangs held the window";
+        // Whether the system lets the name go while a write hangs is its
+        // own affair: a name it keeps is named.
+        if (!quit)
+            EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+        if (!quit && (!notices.isEmpty() || !hidden().isEmpty()))
+            EXPECT_EQ(notices, QStringList{"The unfinished file \"" + unfinished +
+                                           "\" could not be removed yet; it goes once the disk answers, or when a "
+                                           "slideshow is next made in that folder."});
+        EXPECT_EQ(outcome, "");
+        share->answer();
+        EXPECT_TRUE(qmltest::waitFor([&] { return hidden().isEmpty(); }, answerBound))
+            << "left by " << (quit ? "the end" : "Cancel") << ": " << hidden().join(' ').toStdString();
+    }
+}
+
+TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailed)
+{
+    if (noShare())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    storyboard->addSlide(local());
+    ASSERT_TRUE(viewmodeltest::settled(*storyboard));
+    const QString folder = outputOnShare();
+    share->hang("rename");
+    outcome.clear();
+    vm->start();
+    EXPECT_TRUE(returnsUnhelped([&] { qmltest::waitFor([&] { return !notices.isEmpty() || !outcome.isEmpty(); }, 60000); }))
+        << "the naming held the window";
+    EXPECT_EQ(outcome, "");
+    EXPECT_EQ(notices, QStringList{"The slideshow is complete, but the disk has not answered its naming as \"" +
+                                   folder + "/Trip.flv\"; it may still appear under that name once the disk "
+                                   "answers."});
+    EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+    share->answer();
+    EXPECT_TRUE(qmltest::waitFor([&] { return QFileInfo::exists(folder + "/Trip.flv"); }, answerBound));
 }

@@ -16,8 +16,11 @@
 // file that lasts (a share that hangs, another program's lease) is named in
 // a line "waiting for <file>: <why>". Ctrl-C, SIGTERM, the terminal closing
 // or the output's reader leaving ends the maker at whatever it does, also
-// while a file it looks at, opens or reads does not answer (see
-// StopSignals.h and MakerWatch.h), and leaves OUT as it was; so does music
+// while a file it looks at, opens, reads, creates, writes, closes, names or
+// removes does not answer (see StopSignals.h and MakerWatch.h), and leaves
+// OUT as it was: an unfinished file that could not be removed then is
+// named, and a video stopped while it was being named is said to be
+// possibly still taking OUT's name once the disk answers; so does music
 // changed in place while the video is made (cut short, written over), which
 // ends the making naming it.
 // The last line says where the video is ("done: " and the path, which
@@ -188,12 +191,26 @@ ending make(const arguments& given, make_show::progress_lines& lines, std::atomi
                       : no_video         ? "could not be read: "
                                          : "could not be read, shown black: ")
                   << photo.path << ": " << photo.reason << std::endl;
+    // Only what is sure: a file left to go once the disk answers is named.
+    const std::string left = outcome.left_unfinished.empty()
+                                 ? std::string()
+                                 : "the unfinished file " + outcome.left_unfinished +
+                                       " could not be removed yet: it goes once the disk answers, or when a video "
+                                       "is next made in that folder";
+    const auto and_left = [&left](const std::string& said) {
+        return left.empty() ? said : said.empty() ? left : said + "; " + left;
+    };
+    if (outcome.naming_unanswered)
+        return failed(result, "stopped while the complete video was being named " + outcome.naming +
+                                  ", which the disk has not answered: it may still appear under that name once the "
+                                  "disk answers (result " +
+                                  std::to_string(result) + ")");
     if (result == slideshow_produce::cancelled && music_changed)
         return failed(exit_no_input, "the music " + given.music +
                                          " changed while the video was made (cut short or written over); " +
-                                         given.output + " was left as it was");
+                                         and_left(given.output + " was left as it was"));
     if (result != slideshow_produce::done)
-        return with_result(result, outcome.cause);
+        return with_result(result, and_left(outcome.cause));
     return ending{0, "done: " + outcome.path, true};
 }
 

@@ -8,7 +8,7 @@
 #include "DTPathFacts.h"
 #include "DTReadInterruption.h"
 #include "DTRegularFile.h"
-#include "DTUnfinishedVideo.h"
+#include "DTAbandonableVideo.h"
 #include "slideshow2/DTGilSlideshow.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlide.h"
@@ -201,16 +201,56 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
 
 namespace {
 
+// How long a stopped or failed making waits for its unfinished file to go
+// before it says the file is left to go once the disk answers: a part of
+// the time a stop may take.
+const std::chrono::milliseconds removal_patience(800);
+
 // Why the video could not be written, asked while its unfinished file still
 // takes its room, as the writer saw the folder.
-std::string write_failure_cause(int result, const unfinished_video& video) {
+std::string write_failure_cause(int result, abandonable_video& video) {
     if (result != slideshow_produce::create_file_failed && result != slideshow_produce::muxer_failed)
         return std::string();
     const std::string folder = video.folder_path();
     if (video.folder_removed())
         return output_folder_problem(folder, ENOENT, true);
-    const int error = unfinished_video::probe(folder);
+    const int error = abandonable_video::probe(folder);
     return error != 0 ? output_folder_problem(folder, error) : std::string();
+}
+
+// The making up to the complete video's naming; `naming` is set while its
+// naming is asked.
+void make_file(file_outcome& outcome, abandonable_video& video, const slideshow_ptr& show, const std::string& preset,
+               const output_target& target, const std::function<void(double)>& progress,
+               const std::atomic<bool>& stop_asked, const std::function<bool()>& may_finish,
+               std::vector<unreadable_photo>* unreadable) {
+    if (const int error = video.create(target.folder)) {
+        outcome.cause = output_folder_problem(target.folder, error);
+        return;
+    }
+    outcome.result = produce_show(show, preset, video.writer_path(), progress, stop_asked, true, unreadable);
+    if (outcome.result == slideshow_produce::done && (stop_asked || (may_finish && !may_finish())))
+        outcome.result = slideshow_produce::cancelled;
+    if (outcome.result != slideshow_produce::done) {
+        outcome.cause = write_failure_cause(outcome.result, video);
+        return;
+    }
+    // The replaced file's permissions, not the defaults of a new one.
+    if (target.replacing)
+        video.set_permissions(target.permissions);
+    const std::string folder = video.folder_path();
+    const std::string path = folder == target.folder ? target.out : folder + "/" + target.name;
+    outcome.naming = path;
+    const int error = video.finish_replacing(target.name);
+    outcome.naming.clear();
+    if (error) {
+        outcome.result = slideshow_produce::create_file_failed;
+        outcome.cause = error == EEXIST || error == EISDIR
+                            ? path + " is no longer a regular file; it was left as it is"
+                            : output_folder_problem(folder, error, video.folder_removed());
+        return;
+    }
+    outcome.path = path;
 }
 
 } // namespace
@@ -229,31 +269,25 @@ file_outcome produce_show_file(const slideshow_ptr& show, const std::string& pre
         outcome.result = slideshow_produce::cancelled;
         return outcome;
     }
-    unfinished_video video;
-    if (const int error = video.create(target.folder)) {
-        outcome.cause = output_folder_problem(target.folder, error);
-        return outcome;
-    }
-    outcome.result = produce_show(show, preset, video.writer_path(), progress, stop_asked, true, unreadable);
-    if (outcome.result == slideshow_produce::done && (stop_asked || (may_finish && !may_finish())))
+    // Every step on the folder is a call the maker's stop gives up: a
+    // share that hangs holds neither the maker nor its end.
+    abandonable_video video(target.out);
+    try {
+        make_file(outcome, video, show, preset, target, progress, stop_asked, may_finish, unreadable);
+    } catch (const read_interrupted&) {
         outcome.result = slideshow_produce::cancelled;
-    if (outcome.result != slideshow_produce::done) {
-        outcome.cause = write_failure_cause(outcome.result, video);
-        return outcome; // the video goes with its owner
-    }
-    // The replaced file's permissions, not the defaults of a new one.
-    if (target.replacing)
-        ::chmod(video.writer_path().c_str(), target.permissions);
-    const std::string folder = video.folder_path();
-    const std::string path = folder == target.folder ? target.out : folder + "/" + target.name;
-    if (const int error = video.finish_replacing(target.name)) {
+        outcome.naming_unanswered = !outcome.naming.empty();
+    } catch (const errors::failure&) {
+        // A step refused while earlier ones still wait: the folder does not
+        // answer.
         outcome.result = slideshow_produce::create_file_failed;
-        outcome.cause = error == EEXIST || error == EISDIR
-                            ? path + " is no longer a regular file; it was left as it is"
-                            : output_folder_problem(folder, error, video.folder_removed());
-        return outcome;
+        outcome.cause = "the folder " + target.folder + " " + errors::reason_of(std::current_exception());
+        outcome.naming_unanswered = !outcome.naming.empty();
     }
-    outcome.path = path;
+    // A named video is nobody's to remove; an unfinished one goes now, or
+    // once the disk answers.
+    if (!video.discard(removal_patience) && !outcome.naming_unanswered)
+        outcome.left_unfinished = video.unfinished_path();
     return outcome;
 }
 

@@ -81,12 +81,24 @@ struct file_outcome {
     // naming the folder ("The disk of the folder "/media/usb" is full.");
     // empty when that is not known.
     std::string cause;
+    // The complete video's path while its naming is asked.
+    std::string naming;
+    // Stopped while the complete video was being named: it may still take
+    // its name once the disk answers.
+    bool naming_unanswered = false;
+    // The unfinished file that could not be removed in time: it goes once
+    // the disk answers; empty when none is left.
+    std::string left_unfinished;
 };
 
 // Produces the show as produce_show does into the target, which a complete
 // video takes (see OutputTarget.h) and nothing else: the video is made as
 // an unfinished video in the target's folder, and a stop or a failure
-// removes it, leaving a file already there as it was. A target with a
+// removes it, leaving a file already there as it was. Every step on the
+// folder (the file's creation, its naming, its removal) is a call that the
+// caller's read_interruption_scope gives up (DTAbandonableVideo.h); the
+// removal is waited for a bounded time, and a file left then goes once
+// the disk answers (left_unfinished). A target with a
 // refusal is not made (create_file_failed), nor one whose stop was asked
 // before it began (cancelled). `may_finish` (may be empty),
 // asked once the video is complete, keeps it from OUT when it says no, as

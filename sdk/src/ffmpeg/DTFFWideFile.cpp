@@ -64,7 +64,7 @@ int write_packet(void* opaque, uint8_t* buffer, int size) {
         if (result < 0) {
             if (errno == EINTR)
                 continue;
-            return AVERROR(errno);
+            return error_code(errno);
         }
         if (result == 0)
             return AVERROR(EIO);
@@ -98,10 +98,12 @@ int wide_file_open(wide_file_context* context, const char* url, int flags) {
         fd = -1;
     } else {
         const int open_flags = ((flags & AVIO_FLAG_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
-        // The path's bytes as they are: a name that is not UTF-8 opens too.
-        fd = ::open(path, open_flags | O_NOCTTY | O_CLOEXEC, 0666);
-        if (fd == -1)
-            return -errno;
+        try {
+            context->writer.emplace(path, open_flags);
+        } catch (...) {
+            return -error_of_failure();
+        }
+        fd = -1;
     }
     context->filename = url;
     context->fd = fd;
@@ -113,9 +115,13 @@ int wide_file_open2(wide_file_context* context, const char* url, int flags, AVDi
 }
 
 int wide_file_read(wide_file_context* context, unsigned char* buffer, int size) {
-    if (!context->reader)
-        return static_cast<int>(::read(context->fd, buffer, static_cast<size_t>(size)));
     try {
+        if (context->writer)
+            return static_cast<int>(context->writer->read(buffer, static_cast<std::size_t>(size)));
+        if (!context->reader) {
+            errno = EBADF;
+            return -1;
+        }
         return static_cast<int>(context->reader->read(buffer, static_cast<std::size_t>(size)));
     } catch (...) {
         errno = error_of_failure();
@@ -124,7 +130,16 @@ int wide_file_read(wide_file_context* context, unsigned char* buffer, int size) 
 }
 
 int wide_file_write(wide_file_context* context, const unsigned char* buffer, int size) {
-    return static_cast<int>(::write(context->fd, buffer, static_cast<size_t>(size)));
+    if (!context->writer) {
+        errno = EBADF;
+        return -1;
+    }
+    try {
+        return static_cast<int>(context->writer->write(buffer, static_cast<std::size_t>(size)));
+    } catch (...) {
+        errno = error_of_failure();
+        return -1;
+    }
 }
 
 int64_t wide_file_seek(wide_file_context* context, int64_t position, int whence) {
@@ -140,13 +155,16 @@ int64_t wide_file_seek(wide_file_context* context, int64_t position, int whence)
             return -1;
         }
     }
-    if (whence == AVSEEK_SIZE) {
-        struct stat status;
-        if (::fstat(context->fd, &status) == -1)
-            return -errno;
-        return static_cast<int64_t>(status.st_size);
+    if (!context->writer) {
+        errno = EBADF;
+        return -1;
     }
-    return ::lseek(context->fd, position, whence);
+    try {
+        return whence == AVSEEK_SIZE ? context->writer->size() : context->writer->seek(position, whence);
+    } catch (...) {
+        errno = error_of_failure();
+        return -1;
+    }
 }
 
 int wide_file_close(wide_file_context* context) {
@@ -155,8 +173,16 @@ int wide_file_close(wide_file_context* context) {
         context->fd = -1;
         return 0;
     }
-    const int result = ::close(context->fd);
-    context->fd = -1;
+    if (!context->writer)
+        return 0;
+    int result = 0;
+    try {
+        context->writer->close();
+    } catch (...) {
+        errno = error_of_failure();
+        result = -1;
+    }
+    context->writer.reset(); // a close given up is left to the call under way
     return result;
 }
 

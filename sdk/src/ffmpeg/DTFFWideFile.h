@@ -6,9 +6,13 @@
 // A file opened for reading only is read as an abandonable_file
 // (DTAbandonableRead.h) that watches the interruption of the thread that
 // reads or seeks: a media file opened by a loader and read by a producer
-// whose stop gives its read up. FFmpeg then meets AVERROR_EXIT.
+// whose stop gives its read up. A file opened for writing is an
+// abandonable_output (DTAbandonableWrite.h) watching the opener's: a
+// video on a share that hangs is given up by its producer's stop. FFmpeg
+// then meets AVERROR_EXIT.
 
 #include "DTAbandonableRead.h"
+#include "DTAbandonableWrite.h"
 
 #include <cstdint>
 #include <memory>
@@ -21,13 +25,14 @@ extern "C" {
 
 namespace kestrel {
 
-// The state of one open file: the URL it was opened with and its
-// descriptor; a file opened for reading only is `reader`'s, which keeps
-// its descriptor (-1 here).
+// The state of one open file: the URL it was opened with; a file opened
+// for reading only is `reader`'s, one opened for writing `writer`'s (each
+// keeps its descriptor: `fd` stays -1).
 struct wide_file_context {
     std::string filename;
     int fd = -1;
     std::optional<abandonable_file> reader;
+    std::optional<abandonable_output> writer;
 };
 
 // "file:" (exact case) is stripped from the URL; writing always creates or
@@ -45,7 +50,7 @@ int wide_file_write(wide_file_context* context, const unsigned char* buffer, int
 // at the opening). -1 with errno on error, as wide_file_read.
 int64_t wide_file_seek(wide_file_context* context, int64_t position, int whence);
 int wide_file_close(wide_file_context* context);
-// The descriptor of a file opened for writing; -1 for reading.
+// -1: the reader and the writer keep their descriptors.
 int wide_file_get_handle(wide_file_context* context);
 // The part of AVIO_FLAG_READ | AVIO_FLAG_WRITE that the file's mode grants.
 int wide_file_check(wide_file_context* context, int mask);

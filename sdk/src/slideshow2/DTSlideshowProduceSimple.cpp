@@ -20,6 +20,9 @@ const char* const audio_encoder_family = "kestrel/ffmpeg";
 // The converter's destination and scaling: planar YUV 4:2:0, bilinear.
 const dt_pixel_format_t encoder_pixel_format = dt_pixel_format_yuv420p;
 const int convert_flags = 2;
+// How long a stop lets the worker complete the file as it stands before
+// its writes are given up (a disk that answers needs a few milliseconds).
+const std::chrono::milliseconds write_grace(500);
 
 // The show's picture format; a missing source, video source or format is
 // logged as "[slideshow_produce][<step>] null ..." and thrown as
@@ -161,31 +164,42 @@ void slideshow_produce_simple_impl::build(media_settings_ptr settings) {
     }
 
     // The muxer copies the opened encoders' parameters into its streams and
-    // then writes the header, so it opens last.
+    // then writes the header, so it opens last, on the worker (see run()).
     log_line(logger::info()) << "[slideshow_produce] open video encoder..." << std::endl;
     video_encoder_->open();
     log_line(logger::info()) << "[slideshow_produce] open audio encoder..." << std::endl;
     audio_encoder_->open();
-    log_line(logger::info()) << "[slideshow_produce] open media nuxer..." << std::endl;
-    muxer_->open();
     log_line(logger::info()) << "[slideshow_produce] done." << std::endl;
 }
 
 slideshow_produce_simple_impl::~slideshow_produce_simple_impl() {
-    if (!thread_.joinable())
-        return;
-    if (thread_.get_id() == boost::this_thread::get_id()) {
-        // Released from its own callback: the worker touches nothing of
-        // this object once the callback returns.
-        thread_.detach();
-        return;
+    if (thread_.joinable()) {
+        if (thread_.get_id() == boost::this_thread::get_id()) {
+            // Released from its own callback: the worker touches nothing of
+            // this object once the callback returns.
+            thread_.detach();
+        } else {
+            {
+                boost::lock_guard<boost::mutex> lock(mutex_);
+                stop_ = true;
+            }
+            flags_changed_.notify_all();
+            join_giving_up_reads();
+        }
     }
-    {
-        boost::lock_guard<boost::mutex> lock(mutex_);
-        stop_ = true;
+    close_unfinished_file(true);
+}
+
+void slideshow_produce_simple_impl::close_unfinished_file(bool at_once) {
+    if (at_once)
+        writes_->set(true);
+    if (!muxer_)
+        return;
+    try {
+        muxer_->close();
+    } catch (...) {
+        log_line(logger::info()) << "[slideshow_produce] the unfinished file was closed as it stood" << std::endl;
     }
-    flags_changed_.notify_all();
-    join_giving_up_reads();
 }
 
 void slideshow_produce_simple_impl::start(const slideshow_produce::progress_callback& progress,
@@ -236,7 +250,12 @@ void slideshow_produce_simple_impl::join_giving_up_reads() {
     reads_->set(true);
     if (slideshow_)
         slideshow_->interrupt_reads(true);
-    thread_.join();
+    // The file's writes get a moment to complete it as it stands; a disk
+    // that does not answer then has them given up.
+    if (!thread_.try_join_for(boost::chrono::milliseconds(write_grace.count()))) {
+        writes_->set(true);
+        thread_.join();
+    }
     if (slideshow_)
         slideshow_->interrupt_reads(false);
 }
@@ -272,6 +291,14 @@ void slideshow_produce_simple_impl::run(slideshow_produce::progress_callback pro
         // end: no use encoding it.
         if (slideshow_ && !slideshow_->some_photo_opens(refused))
             KESTREL_THROW(error_no_photo_readable());
+        // The file is opened here, within the stop's reach: its opening,
+        // every write and its close give up once a stop comes (a share
+        // that hangs never holds the owner's thread, nor its stop).
+        log_line(logger::info()) << "[slideshow_produce] open media muxer..." << std::endl;
+        {
+            const read_interruption_scope writing(writes_);
+            muxer_->open();
+        }
         produce_impl_no_errors(progress);
         // Each photo may have become unreadable on the way.
         if (slideshow_ && !slideshow_->take_photo_drawn())
@@ -289,11 +316,14 @@ void slideshow_produce_simple_impl::run(slideshow_produce::progress_callback pro
             if (stop_)
                 result = slideshow_produce::cancelled;
         }
-        // A stop is no error.
-        if (result == slideshow_produce::cancelled)
+        // A stop is no error. The file ends where the encoders had got to,
+        // as far as its disk answers before the stop gives its writes up.
+        if (result == slideshow_produce::cancelled) {
             log_line(logger::info()) << "[slideshow_produce] stopped" << std::endl;
-        else
+            close_unfinished_file(false);
+        } else {
             log_failure(failure);
+        }
     }
     try {
         switch_buffering(false);

@@ -3,9 +3,13 @@
 // pipeline on the owner's thread: the preset applied to a copy of the
 // caller's settings, the show tuned to it, then the video encoder, the
 // picture converter (the show's RGB to the encoder's YUV 4:2:0), the audio
-// encoder and the muxer, made in that order and opened encoders first. A
+// encoder and the muxer, made in that order, the encoders opened. A
 // failure there is kept as a result code, never thrown; the worker reports
-// it. The worker reads the show picture by picture, converts, encodes and
+// it. The owner's thread never touches the file: the worker opens the
+// muxer (the file and its header) within its stop's reach, and every write
+// and the close of the file are given up by a stop (DTAbandonableWrite.h),
+// so that a stop and the release never wait for a disk or a share.
+// The worker reads the show picture by picture, converts, encodes and
 // writes each to stream 0, then the sound up to the same show time to
 // stream 1, and completes the file before it reports `done`; a stop drops
 // what is not yet encoded.
@@ -37,8 +41,9 @@ public:
     slideshow_produce_simple_impl(const av_source_ptr& source, const slideshow_ptr& slideshow,
                                   const buffering_switch& set_buffered,
                                   const std::string& output_path, media_settings_ptr settings);
-    // Stops and joins a running worker; then the muxer completes the file
-    // (a failure there is only logged) and the pipeline is released.
+    // Stops and joins a running worker; then the pipeline is released, and
+    // the file the worker did not complete is closed as it stands (no
+    // write waits then), for its owner to throw away.
     ~slideshow_produce_simple_impl() override;
 
     void start(const slideshow_produce::progress_callback& progress,
@@ -56,8 +61,12 @@ private:
     void run(slideshow_produce::progress_callback progress,
              slideshow_produce::finished_callback finished);
     void switch_buffering(bool on);
+    // Closes the file as the worker left it, only a failure logged; with
+    // `at_once` no write waits for its disk then.
+    void close_unfinished_file(bool at_once);
     // Joins the worker with the slideshow's photo reads and the worker's
-    // own reads (the music) given up meanwhile.
+    // own reads (the music) given up meanwhile, and its writes too once it
+    // has not ended within a moment.
     void join_giving_up_reads();
     // The encode loop; returns when the whole show is written, throws
     // error_cancel on a stop request and lets every other failure through.
@@ -93,6 +102,9 @@ private:
     boost::condition_variable flags_changed_;
     // Watched by the worker's reads; a stop switches it on.
     const read_interruption_ptr reads_ = std::make_shared<read_interruption>();
+    // Watched by the file's opening, writes and close; a stop switches it
+    // on once the worker has had a moment to complete the file.
+    const read_interruption_ptr writes_ = std::make_shared<read_interruption>();
     boost::thread thread_;
     slideshow_produce::Result error_ = slideshow_produce::done;
     std::exception_ptr construction_failure_;

@@ -93,8 +93,8 @@ TEST(ProduceThreads, RunsTheWholeShowWithItsLogLinesInOrderAndPacedProgress) {
           "[kestrel][info][slideshow_produce][create_media_muxer]\n",
           "[kestrel][info][slideshow_produce] open video encoder...\n",
           "[kestrel][info][slideshow_produce] open audio encoder...\n",
-          "[kestrel][info][slideshow_produce] open media nuxer...\n",
           "[kestrel][info][slideshow_produce] done.\n",
+          "[kestrel][info][slideshow_produce] open media muxer...\n",
           "[kestrel][info][slideshow_produce] start produce\n"}) {
         const size_t found = log.find(line, at);
         ASSERT_NE(std::string::npos, found) << line << "\nafter " << at << " in\n" << log;
