@@ -1,5 +1,6 @@
 #include "viewmodel/ConvertViewModel.h"
 
+#include "viewmodel/FileRefusalText.h"
 #include "viewmodel/FileListMessage.h"
 #include "viewmodel/OutputFolderProblem.h"
 #include "viewmodel/ShownPath.h"
@@ -385,7 +386,7 @@ void ConvertViewModel::updateWaitingText()
             if (leftOutPhotos_.count(wait.file) || files.contains(file))
                 continue;
             if (files.isEmpty())
-                why = QString::fromStdString(wait.why);
+                why = waitingReason(wait.why);
             files << file;
         }
     }

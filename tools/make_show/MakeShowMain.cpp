@@ -37,6 +37,7 @@
 #include "OutputTarget.h"
 #include "ProgressLines.h"
 #include "QuietLog.h"
+#include "RefusalWords.h"
 #include "ShowMaker.h"
 #include "StopSignals.h"
 #include "UnchangedFile.h"
@@ -187,7 +188,7 @@ ending make(const arguments& given, make_show::progress_lines& lines, std::atomi
                   << (photo.partly_shown ? "damaged, shown as far as it could be read: "
                       : no_video         ? "could not be read: "
                                          : "could not be read, shown black: ")
-                  << photo.path << ": " << photo.reason << std::endl;
+                  << photo.path << ": " << make_show::refusal_words({photo.refusal, photo.reason}) << std::endl;
     if (result == slideshow_produce::cancelled && music_changed)
         return failed(exit_no_input, "the music " + given.music +
                                          " changed while the video was made (cut short or written over); " +
@@ -231,7 +232,7 @@ int main(int argc, char** argv) {
     ending last;
     try {
         watch.emplace(stop_asked, interruption, [&lines](const kestrel::long_wait& wait) {
-            lines.line("waiting for " + wait.file + ": " + wait.why);
+            lines.line("waiting for " + wait.file + ": " + make_show::waiting_words(wait.why));
         });
     } catch (const std::system_error& e) {
         last = with_result(slideshow_produce::unexpected_error, std::string("No thread could be started: ") + e.what());
