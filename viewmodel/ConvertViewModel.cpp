@@ -1,5 +1,6 @@
 #include "viewmodel/ConvertViewModel.h"
 
+#include "viewmodel/FileRefusalText.h"
 #include "viewmodel/FileListMessage.h"
 #include "viewmodel/OutputFolderProblem.h"
 #include "viewmodel/ShownPath.h"
@@ -17,7 +18,9 @@
 #include "multimedia/PictureImage.h"
 
 #include "DTAbandonableVideo.h"
+#include "DTFileRefusal.h"
 #include "DTLongWaits.h"
+#include "DTPathWalk.h"
 #include "DTReadInterruption.h"
 #include "DTVideoData.h"
 #include "slideshow2/DTSlideshow.h"
@@ -66,8 +69,11 @@ Result folderLook(const QString& folder, std::function<Result()> look)
     const FolderPatience patience;
     const std::string path = QFile::encodeName(folder).toStdString();
     return kestrel::abandonable_call<Result>(path, [path, look](kestrel::call_steps& steps) {
-        if (!steps.asking(kestrel::file_system_of_path(path)))
-            KESTREL_THROW(kestrel::errors::failure(kestrel::unanswered_file_reason) << kestrel::errinfo_errno(EBUSY));
+        // The walk tells each file system it asks, a link into a share
+        // included; the look then asks the last of them again.
+        const kestrel::located_path located = kestrel::locate_path(path, true, steps);
+        if (located.refusal != kestrel::file_refusal::none)
+            KESTREL_THROW(kestrel::refusal_failure(located.refusal));
         return look();
     });
 }
@@ -462,7 +468,7 @@ void ConvertViewModel::updateWaitingText()
             if (leftOutPhotos_.count(wait.file) || files.contains(file))
                 continue;
             if (files.isEmpty())
-                why = QString::fromStdString(wait.why);
+                why = waitingReason(wait.why);
             files << file;
         }
     }

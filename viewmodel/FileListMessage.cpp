@@ -1,5 +1,6 @@
 #include "viewmodel/FileListMessage.h"
 
+#include "viewmodel/FileRefusalText.h"
 #include "viewmodel/ShownPath.h"
 
 #include "slideshow2/DTUnreadablePhotos.h"
@@ -37,7 +38,7 @@ QList<NamedFile> namedFiles(const std::vector<kestrel::slideshow2::unreadable_ph
     QList<NamedFile> files;
     for (const kestrel::slideshow2::unreadable_photo& photo : photos)
         if (photo.partly_shown == partlyShown)
-            files.append({shownPath(photo.path), QString::fromStdString(photo.reason)});
+            files.append({shownPath(photo.path), refusalText({photo.refusal, photo.reason})});
     return files;
 }
 

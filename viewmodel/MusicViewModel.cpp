@@ -1,5 +1,6 @@
 #include "viewmodel/MusicViewModel.h"
 
+#include "viewmodel/FileRefusalText.h"
 #include "viewmodel/SettingsStore.h"
 #include "viewmodel/WaitingFiles.h"
 
@@ -30,14 +31,15 @@ const QString pathKey = QStringLiteral("Music/filePath");
 // The loader's answer for one choice of a file: the track, or empty and why.
 class OpenEvent : public QEvent {
 public:
-    OpenEvent(unsigned long long choice, kestrel::audio_track_ptr track, const std::string& reason)
+    OpenEvent(unsigned long long choice, kestrel::audio_track_ptr track, const kestrel::refused_file& reason)
         : QEvent(ComponentModel::EventTypes::musicOpened), choice(choice), track(std::move(track)),
-          reason(QString::fromStdString(reason))
+          reason(refusalText(reason)), refusal(reason.refusal)
     {
     }
     const unsigned long long choice;
     const kestrel::audio_track_ptr track;
     const QString reason;
+    const kestrel::file_refusal refusal;
 };
 
 // Runs on the loader's thread; posts, and the track goes with the event or
@@ -46,7 +48,7 @@ struct OpenFunctor {
     std::shared_ptr<ComponentModel::GuardedReceiver> mailbox;
     unsigned long long choice;
 
-    void operator()(kestrel::audio_track_ptr track, const std::string& reason) const
+    void operator()(kestrel::audio_track_ptr track, const kestrel::refused_file& reason) const
     {
         mailbox->post(std::make_unique<OpenEvent>(choice, std::move(track), reason));
     }
@@ -146,13 +148,14 @@ void MusicViewModel::startOpen(unsigned long long choice, const QString& path)
     // the loader's thread, and the music waits at once.
     looks_.run([this, choice, path] {
         const kestrel::path_facts facts = kestrel::look_at_path(path.toUtf8().toStdString(), true, lookPatience);
-        return [this, choice, path, error = facts.error, mode = unsigned(facts.mode)] {
-            onLooked(choice, path, error, mode);
+        return [this, choice, path, error = facts.error, mode = unsigned(facts.mode), refusal = facts.refusal] {
+            onLooked(choice, path, error, mode, refusal);
         };
     });
 }
 
-void MusicViewModel::onLooked(unsigned long long choice, const QString& path, int error, unsigned mode)
+void MusicViewModel::onLooked(unsigned long long choice, const QString& path, int error, unsigned mode,
+                              kestrel::file_refusal refusal)
 {
     // A newer choice took its place: nothing more is opened for this one.
     if (choice != awaitedChoice_) {
@@ -162,17 +165,17 @@ void MusicViewModel::onLooked(unsigned long long choice, const QString& path, in
     const OpenFunctor answer{mailbox_, choice};
     // A folder, a named pipe or a device holds no music: said at once, with what it is.
     if (error == 0 && !S_ISREG(mode)) {
-        answer(kestrel::audio_track_ptr(), kestrel::irregular_file_reason(mode_t(mode)));
+        answer(kestrel::audio_track_ptr(), {kestrel::file_refusal::none, kestrel::irregular_file_reason(mode_t(mode))});
         return;
     }
     try {
         loader_(path.toUtf8().toStdString(), answer);
     } catch (const std::exception& failure) {
         qWarning().noquote() << "[MusicViewModel] the music could not be opened:" << path << failure.what();
-        answer(kestrel::audio_track_ptr(), "cannot be opened");
+        answer(kestrel::audio_track_ptr(), {kestrel::file_refusal::none, "cannot be opened"});
         return;
     }
-    if (doesNotAnswer(error))
+    if (doesNotAnswer(refusal))
         startWaiting();
 }
 
@@ -215,12 +218,12 @@ bool MusicViewModel::event(QEvent* event)
     if (event->type() != ComponentModel::EventTypes::musicOpened)
         return QObject::event(event);
     const OpenEvent* open = static_cast<OpenEvent*>(event);
-    finishOpen(open->choice, open->track, open->reason);
+    finishOpen(open->choice, open->track, open->reason, open->refusal);
     return true;
 }
 
 void MusicViewModel::finishOpen(unsigned long long choice, const kestrel::audio_track_ptr& track,
-                                const QString& reason)
+                                const QString& reason, kestrel::file_refusal refusal)
 {
     if (choice != awaitedChoice_) {
         // A newer choice took its place. After a clear nothing else is
@@ -229,7 +232,7 @@ void MusicViewModel::finishOpen(unsigned long long choice, const kestrel::audio_
             setLoading(false);
         return;
     }
-    if (!track && doesNotAnswer(reason)) {
+    if (!track && doesNotAnswer(refusal)) {
         // Refused while earlier reads on its share still wait: it waits,
         // and is asked again later, as a photo is.
         startWaiting();

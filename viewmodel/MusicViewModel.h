@@ -115,8 +115,10 @@ private:
     // Looks at the path off this thread, then hands it to the loader.
     void startOpen(unsigned long long choice, const QString& path);
     // `error` and `mode`: what the look at the path found (path_facts).
-    void onLooked(unsigned long long choice, const QString& path, int error, unsigned mode);
-    void finishOpen(unsigned long long choice, const kestrel::audio_track_ptr& track, const QString& reason);
+    void onLooked(unsigned long long choice, const QString& path, int error, unsigned mode,
+                  kestrel::file_refusal refusal);
+    void finishOpen(unsigned long long choice, const kestrel::audio_track_ptr& track, const QString& reason,
+                    kestrel::file_refusal refusal = kestrel::file_refusal::none);
     // Sets filePath and announces it, opening nothing.
     void showPath(const QString& path);
     // Back to the music playing before the choice, with the message why.

@@ -1,5 +1,6 @@
 #include "viewmodel/SlideViewModel.h"
 
+#include "viewmodel/FileRefusalText.h"
 #include "viewmodel/WaitingFiles.h"
 
 #include "componentmodel/EventTypes.h"
@@ -128,14 +129,14 @@ void SlideViewModel::finishOpen(int error)
     if (state_ != InitState)
         return;
     if (error != kestrel::slideshow2::slide::opened) {
-        if (failureReason_.isEmpty() && slide_)
-            failureReason_ = QString::fromStdString(slide_->open_failure());
+        const kestrel::refused_file failure = slide_ ? slide_->open_failure() : kestrel::refused_file();
         // Still opening, as far as anyone can tell: asked again later.
-        if (doesNotAnswer(failureReason_)) {
-            failureReason_.clear();
+        if (failureReason_.isEmpty() && doesNotAnswer(failure.refusal)) {
             retry_.start();
             return;
         }
+        if (failureReason_.isEmpty())
+            failureReason_ = refusalText(failure);
         if (failureReason_.isEmpty())
             failureReason_ = tr("cannot be opened");
         state_ = ErrorState;

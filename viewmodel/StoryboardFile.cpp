@@ -1,5 +1,6 @@
 #include "viewmodel/StoryboardFile.h"
 
+#include "viewmodel/FileRefusalText.h"
 #include "viewmodel/SettingsStore.h"
 #include "viewmodel/StoreProblem.h"
 
@@ -278,10 +279,10 @@ QString keepDamaged(const QString& path)
 // it cannot be read; empty when `file` is open.
 QString openStoredFile(const QString& path, QFile& file)
 {
-    std::string refusal;
+    kestrel::refused_file refusal;
     const int fd = kestrel::open_regular_file(QFile::encodeName(path).toStdString(), &refusal);
     if (fd < 0)
-        return QString::fromStdString(refusal);
+        return refusalText(refusal);
     if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return QString();
     ::close(fd);

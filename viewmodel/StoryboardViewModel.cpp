@@ -1,5 +1,6 @@
 #include "viewmodel/StoryboardViewModel.h"
 
+#include "viewmodel/FileRefusalText.h"
 #include "viewmodel/FileListMessage.h"
 #include "viewmodel/ShownPath.h"
 #include "viewmodel/StoryboardFile.h"
@@ -84,18 +85,20 @@ StoryboardViewModel::PathLook StoryboardViewModel::lookAt(const QString& path)
     PathLook look;
     const std::string bytes = QFile::encodeName(path).toStdString();
     if (!kestrel::is_utf8_text(bytes)) {
-        look.reason = QString::fromUtf8(kestrel::not_utf8_name_reason);
+        look.reason = refusalText(kestrel::file_refusal::name_not_utf8);
         return look;
     }
     const kestrel::path_facts facts = kestrel::look_at_path(bytes, true, lookPatience);
-    look.reason = QString::fromStdString(kestrel::unusable_path_reason(facts));
-    look.unanswered = doesNotAnswer(facts.error);
+    look.reason = facts.refusal != kestrel::file_refusal::none
+                      ? refusalText(facts.refusal)
+                      : QString::fromStdString(kestrel::unusable_path_reason(facts));
+    look.unanswered = doesNotAnswer(facts.refusal);
     look.folder = facts.error == 0 && S_ISDIR(facts.mode);
     look.realPath = facts.real_path;
     // A name that is not UTF-8 comes decoded from a drop or a dialog, its
     // bytes turned into replacement characters: the path names nothing.
     if (look.reason == notFound() && path.contains(QChar::ReplacementCharacter))
-        look.reason = QString::fromUtf8(kestrel::not_utf8_name_reason);
+        look.reason = refusalText(kestrel::file_refusal::name_not_utf8);
     return look;
 }
 
@@ -179,15 +182,18 @@ void StoryboardViewModel::walkFolder(const QString& path, const std::string& rea
     // in name order (a sub-folder's photos at its place), as the command-line
     // maker takes them; the system lists them in an order of its own.
     std::vector<std::string> names;
-    if (const int error = kestrel::list_folder(realPath, names, false, lookPatience)) {
-        found.leftOut.append({shownPath(path), QString::fromStdString(kestrel::errors::file_access_reason(error))});
+    kestrel::file_refusal refusal = kestrel::file_refusal::none;
+    if (const int error = kestrel::list_folder(realPath, names, false, lookPatience, &refusal)) {
+        found.leftOut.append({shownPath(path), refusal != kestrel::file_refusal::none
+                                                   ? refusalText(refusal)
+                                                   : QString::fromStdString(kestrel::errors::file_access_reason(error))});
         return;
     }
     std::sort(names.begin(), names.end(), kestrel::name_order_less);
     for (const std::string& name : names) {
         // Qt text cannot hold such a name: it is shown with its bytes.
         if (!kestrel::is_utf8_text(name)) {
-            found.leftOut.append({shownPath(realPath + '/' + name), QString::fromUtf8(kestrel::not_utf8_name_reason)});
+            found.leftOut.append({shownPath(realPath + '/' + name), refusalText(kestrel::file_refusal::name_not_utf8)});
             continue;
         }
         const QString entry = QFile::decodeName(QByteArray::fromStdString(realPath + '/' + name));
@@ -195,7 +201,7 @@ void StoryboardViewModel::walkFolder(const QString& path, const std::string& rea
         // go, or to a name that is not UTF-8, is named by itself.
         const PathLook look = lookAt(entry);
         if (!look.realPath.empty() && !kestrel::is_utf8_text(look.realPath)) {
-            found.leftOut.append({shownPath(entry), QString::fromUtf8(kestrel::not_utf8_name_reason)});
+            found.leftOut.append({shownPath(entry), refusalText(kestrel::file_refusal::name_not_utf8)});
             continue;
         }
         const QString target = QFile::decodeName(QByteArray::fromStdString(look.realPath));

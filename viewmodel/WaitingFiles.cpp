@@ -1,31 +1,25 @@
 #include "viewmodel/WaitingFiles.h"
 
-#include "DTAbandonableCall.h"
+#include "viewmodel/FileRefusalText.h"
+
 #include "DTLongWaits.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
-#include <cerrno>
 #include <string>
 
 namespace ViewModel {
 
-bool doesNotAnswer(int error) { return error == ETIMEDOUT || error == EBUSY; }
-
-bool doesNotAnswer(const QString& reason)
-{
-    return reason == QLatin1String(kestrel::patience_run_out_reason) ||
-           reason == QLatin1String(kestrel::unanswered_file_reason);
-}
+bool doesNotAnswer(kestrel::file_refusal refusal) { return kestrel::may_answer_later(refusal); }
 
 QString whyWaitingFor(const QString& path)
 {
     const std::string file = QFile::encodeName(path).toStdString();
     for (const kestrel::long_wait& wait : kestrel::long_waits())
         if (wait.file == file)
-            return QString::fromStdString(wait.why);
-    return QString::fromUtf8(kestrel::unanswering_reason);
+            return waitingReason(wait.why);
+    return waitingReason(kestrel::file_refusal::does_not_answer);
 }
 
 QString waitingMessage(const QString& shown, const QString& why, int more)

@@ -6,6 +6,8 @@
 // photos, the music and the conversion's progress all say it so. GUI
 // thread; throws nothing.
 
+#include "DTFileRefusal.h"
+
 #include <QString>
 
 #include <chrono>
@@ -25,12 +27,10 @@ inline constexpr std::chrono::milliseconds lookPatience(1500);
 // opening costs a worker only while the share may have come back.
 inline constexpr std::chrono::seconds askAgainAfter(5);
 
-// Whether a look's or a listing's errno says the path does not answer:
-// past the patience (ETIMEDOUT), or refused while earlier reads there
-// still wait (EBUSY).
-bool doesNotAnswer(int error);
-// The same for the reason an opening failed with, in the library's words.
-bool doesNotAnswer(const QString& reason);
+// Whether a file refused so may answer later (past the patience, or
+// refused while earlier reads there still wait): it waits, and is asked
+// again now and then.
+bool doesNotAnswer(kestrel::file_refusal refusal);
 
 // Why the process waits for the file at `path`, as the library lists its
 // long waits ("another program holds a lease on it"); "it does not

@@ -8,9 +8,6 @@
 
 namespace kestrel {
 
-const char unanswered_file_reason[] = "does not answer: earlier reads that never answered still wait";
-const char patience_run_out_reason[] = "does not answer";
-
 namespace {
 
 // How often a waiting caller looks at its interruption, its patience and
@@ -19,9 +16,9 @@ const std::chrono::milliseconds wait_look(50);
 
 } // namespace
 
-bool steps_in_place::asking(file_system_id file_system, const char*) { return !threads_.full(file_system); }
+bool steps_in_place::asking(file_system_id file_system, file_refusal) { return !threads_.full(file_system); }
 
-bool call_state::asking(file_system_id new_file_system, const char* new_why) {
+bool call_state::asking(file_system_id new_file_system, file_refusal new_why) {
     std::lock_guard<std::mutex> lock(mutex);
     why = new_why;
     // A call given up carries its place to the file system it asks now;
@@ -46,7 +43,7 @@ void call_state::ask(const std::function<void()>& call) {
         std::lock_guard<std::mutex> lock(mutex);
         outstanding = true;
         answered = false;
-        why = unanswering_reason;
+        why = file_refusal::does_not_answer;
     }
     if (!threads.run(call))
         call();
@@ -93,7 +90,7 @@ void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruptio
             give_up();
             if (listed)
                 listed->set_answered(false);
-            KESTREL_THROW(errors::failure(patience_run_out_reason) << errinfo_errno(ETIMEDOUT));
+            KESTREL_THROW(refusal_failure(file_refusal::does_not_answer));
         }
         if (waited >= long_wait_after) {
             if (!listed)

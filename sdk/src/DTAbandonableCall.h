@@ -16,6 +16,7 @@
 // Threads: a call_state is shared by its caller and the call on the set's
 // thread; see the members for who may touch what.
 
+#include "DTFileRefusal.h"
 #include "DTLongWaits.h"
 #include "DTReadThreads.h"
 
@@ -39,10 +40,11 @@ typedef std::shared_ptr<read_interruption> read_interruption_ptr;
 class call_steps {
 public:
     // Before a step that may wait for a file system: it asks `file_system`,
-    // and a long wait then waits because `why` (static text). False when
+    // and a long wait then waits because `why` (it does not answer, or a
+    // lease is not let go). False when
     // every place of that file system for calls left waiting is taken: the
     // step must not be made.
-    virtual bool asking(file_system_id file_system, const char* why = unanswering_reason) = 0;
+    virtual bool asking(file_system_id file_system, file_refusal why = file_refusal::does_not_answer) = 0;
 
 protected:
     ~call_steps() = default;
@@ -53,7 +55,7 @@ protected:
 class steps_in_place : public call_steps {
 public:
     explicit steps_in_place(read_threads threads = read_threads::process()) : threads_(std::move(threads)) {}
-    bool asking(file_system_id file_system, const char* why = unanswering_reason) override;
+    bool asking(file_system_id file_system, file_refusal why = file_refusal::does_not_answer) override;
 
 private:
     read_threads threads_;
@@ -67,7 +69,7 @@ public:
     call_state(read_threads threads, std::string file) : threads(std::move(threads)), file(std::move(file)) {}
 
     // On the call's thread.
-    bool asking(file_system_id file_system, const char* why = unanswering_reason) override;
+    bool asking(file_system_id file_system, file_refusal why = file_refusal::does_not_answer) override;
 
     // Runs `call` on a thread of the set, or here when none can be started
     // (without a way out then).
@@ -82,8 +84,7 @@ public:
     // more look has passed (a call that answers at once is not given up for
     // a stop that comes while it runs): read_interrupted; or once
     // `patience` (zero: the patience of the caller's scope, if any) has
-    // passed: errors::failure "does not answer" with errinfo_errno
-    // ETIMEDOUT.
+    // passed: refusal_failure(file_refusal::does_not_answer) (DTFileRefusal.h).
     void wait(std::unique_lock<std::mutex>& lock, const read_interruption* interruption,
               const std::function<bool()>& ready,
               std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero());
@@ -104,25 +105,16 @@ public:
     bool answered = false;
     // The file system the call under way asks, and why a wait lasts.
     file_system_id file_system = 0;
-    const char* why = unanswering_reason;
+    file_refusal why = file_refusal::does_not_answer;
 
 private:
     bool holds_place_ = false; // the caller gave up on the call under way
     file_system_id place_file_system_ = 0;
 };
 
-// Why a file, or a call on it, is refused while every place for calls
-// left waiting on its file system is taken: "does not answer: ...".
-// Thrown as errors::failure with errinfo_errno EBUSY: it may be read once
-// those calls come back.
-extern const char unanswered_file_reason[];
-// Why a call was given up past its patience: "does not answer". Thrown as
-// errors::failure with errinfo_errno ETIMEDOUT.
-extern const char patience_run_out_reason[];
-
 // Runs `body` as a call and waits for it within the caller's scope, with
 // `patience` (zero: the scope's, if any): its result, or what it throws; read_interrupted
-// or patience_run_out_reason when given up. Outside any scope and without
+// or refusal_failure(file_refusal::does_not_answer) when given up. Outside any scope and without
 // patience it runs on the caller's thread. `body` must own whatever it
 // uses: given up, it runs on after the caller has left.
 template <class Result>

@@ -26,8 +26,8 @@ namespace {
 // calls.
 const std::size_t read_ahead_size = 256 * 1024;
 
-[[noreturn]] void refuse(const std::string& reason, int error) {
-    KESTREL_THROW(errors::failure(reason) << errinfo_errno(error));
+[[noreturn]] void refuse(const refused_file& reason, int error) {
+    KESTREL_THROW(errors::failure(reason.words) << errinfo_errno(error) << errinfo_file_refusal(reason.refusal));
 }
 
 [[noreturn]] void read_failed(int error) {
@@ -122,7 +122,7 @@ struct abandonable_file::worker : call_state {
     // Set by the calls.
     int fd;
     long long size; // -1 for what is no regular file
-    std::string refusal;        // why the opening found nothing to read
+    refused_file refusal;       // why the opening found nothing to read
     bool at_hand = false;       // the caller may try read_at_hand
     std::vector<uint8_t> bytes; // what the last read put in it
     read_answer answer;
@@ -149,14 +149,14 @@ struct abandonable_file::worker : call_state {
     // this machine's disk may lead into a share), and its first bytes
     // unless the caller finds them at hand.
     static void open_call(const std::shared_ptr<worker>& self, const std::string& path) {
-        std::string refusal;
+        refused_file refusal;
         long long size = -1;
         int opened = -1;
         try {
             opened = open_regular_file(path, &refusal, &size, true, self.get());
         } catch (const std::bad_alloc&) {
             opened = -ENOMEM;
-            refusal = errors::file_access_reason(ENOMEM);
+            refusal.words = errors::file_access_reason(ENOMEM);
         }
         const at_hand_look look = opened >= 0 ? look_at_hand(opened, size) : at_hand_look();
         read_answer first;
@@ -233,7 +233,7 @@ bool abandonable_file::start_worker(int descriptor, const std::string& file, rea
 
 void abandonable_file::refuse_when_full() const {
     if (worker_->threads.full(worker_->file_system))
-        KESTREL_THROW(errors::failure(unanswered_file_reason) << errinfo_errno(EBUSY));
+        KESTREL_THROW(refusal_failure(file_refusal::earlier_calls_wait));
 }
 
 read_interruption_ptr abandonable_file::watched() const {
@@ -245,7 +245,7 @@ abandonable_file::abandonable_file(const std::string& path, read_threads threads
 
 abandonable_file::abandonable_file(const std::string& path, watched_interruption watching, read_threads threads)
     : watched_(watching), interruption_(current_read_interruption()) {
-    std::string refusal;
+    refused_file refusal;
     if (!start_worker(-1, path, threads)) {
         fd_ = open_regular_file(path, &refusal, &size_);
         if (fd_ < 0)

@@ -75,7 +75,7 @@ public:
     // Opens the regular file at the path. Throws errors::failure with the
     // reason and its errno when there is none to read ("not found", "not a
     // regular file: a named pipe", ...) or when a step of its opening would
-    // ask a file system for which `threads` is full (unanswered_file_reason,
+    // ask a file system for which `threads` is full (refusal_failure(file_refusal::earlier_calls_wait),
     // EBUSY), read_interrupted when given up.
     explicit abandonable_file(const std::string& path, read_threads threads = read_threads::process());
     // The same, watching the interruption `watched` says, from the opening
@@ -95,7 +95,7 @@ public:
     // from then on until a seek. Throws read_interrupted when given up (at
     // once when the interruption is already on), errors::failure with the
     // system's reason (and errinfo_errno) when the file cannot be read, or
-    // unanswered_file_reason when it needs a call and `threads` is full
+    // refusal_failure(file_refusal::earlier_calls_wait) when it needs a call and `threads` is full
     // for the file's file system.
     std::size_t read(uint8_t* buffer, std::size_t size);
     // Moves to `offset` from the start, the current position or the end

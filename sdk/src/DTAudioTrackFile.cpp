@@ -60,13 +60,21 @@ std::string opening_reason(const boost::exception& failure, const std::string& p
     const int* code = boost::get_error_info<errinfo_errno>(failure);
     if (code && (*code == EACCES || *code == EPERM))
         return errors::file_access_reason(*code);
-    // Refused while reads that never answered wait, given up past a
-    // patience, or another program's lease not let go.
-    if (code && (*code == EBUSY || *code == ETIMEDOUT))
-        return errors::file_access_reason(*code);
-    if (code && *code == EWOULDBLOCK)
-        return lease_reason;
     return "not a sound file that can be read";
+}
+
+// The refusal of a failure that came through FFmpeg, which passes on only
+// the errno of the file's own failure: a regular file's opening and reads
+// give none of these but when they were refused so (DTAbandonableRead.h).
+file_refusal opening_refusal(const boost::exception& failure) {
+    if (const file_refusal* refusal = boost::get_error_info<errinfo_file_refusal>(failure))
+        return *refusal;
+    const int* code = boost::get_error_info<errinfo_errno>(failure);
+    for (const file_refusal refusal :
+         {file_refusal::earlier_calls_wait, file_refusal::does_not_answer, file_refusal::held_by_lease})
+        if (code && *code == errno_of(refusal))
+            return refusal;
+    return file_refusal::none;
 }
 
 } // namespace
@@ -92,7 +100,10 @@ try : loop_(loop) {
                     static_cast<double>(stream->duration());
 } catch (boost::exception& failure) {
     // Rethrown as it is, with the reason the user is shown.
-    if (!boost::get_error_info<errinfo_reason>(failure))
+    const file_refusal refusal = opening_refusal(failure);
+    if (refusal != file_refusal::none)
+        failure << errinfo_file_refusal(refusal) << errinfo_reason(log_words(refusal));
+    else if (!boost::get_error_info<errinfo_reason>(failure))
         failure << errinfo_reason(opening_reason(failure, path));
 }
 

@@ -3,6 +3,7 @@
 // caller does not wait for the file to be read and its codec opened.
 
 #include "DTAudioTrack.h"
+#include "DTFileRefusal.h"
 
 #include <boost/function.hpp>
 
@@ -11,9 +12,10 @@
 namespace kestrel {
 
 typedef boost::function<void(audio_track_ptr)> audio_track_callback;
-// The track, or an empty pointer and why in plain words ("not found",
-// "empty file", "no sound in it"); the reason is empty with a track.
-typedef boost::function<void(audio_track_ptr, const std::string& reason)> audio_track_answer;
+// The track, or an empty pointer and why: a refusal, or plain words ("not
+// found", "empty file", "no sound in it"); the reason is empty with a
+// track.
+typedef boost::function<void(audio_track_ptr, const refused_file& reason)> audio_track_answer;
 
 // Returns at once. A detached thread builds an audio_track_file for (path,
 // format, loop) and calls the callback once on that thread: with the track,

@@ -56,9 +56,9 @@ public:
     bool given_up() const { return given_up_; }
 
     // Makes the resource, or runs a step on it (made by then), as a call:
-    // its result, or what it throws; read_interrupted, or
-    // patience_run_out_reason, when given up; unanswered_file_reason
-    // (EBUSY) when the file system's places are all taken. A step that
+    // its result, or what it throws; read_interrupted, or the refusal
+    // does_not_answer, when given up; the refusal earlier_calls_wait when
+    // the file system's places are all taken (DTFileRefusal.h). A step that
     // does not heed the stop (a clean-up after it) is made also after one
     // was given up, in its turn, and waits only for its patience.
     template <class Result>
@@ -109,7 +109,7 @@ private:
                         ~counted() { ++state.steps_done; }
                     } count{*state};
                     if (!steps.asking(file_system))
-                        KESTREL_THROW(errors::failure(unanswered_file_reason) << errinfo_errno(EBUSY));
+                        KESTREL_THROW(refusal_failure(file_refusal::earlier_calls_wait));
                     const std::lock_guard<std::mutex> turn(state->turn);
                     body(state->resource);
                 },

@@ -1,7 +1,7 @@
 #include "DTFailureReason.h"
 
-#include "DTAbandonableCall.h"
 #include "DTErrors.h"
+#include "DTFileRefusal.h"
 
 #include <boost/exception/get_error_info.hpp>
 
@@ -88,11 +88,10 @@ std::string file_access_reason(int error_number) {
         return "no permission to read it";
     case EISDIR:
         return "a folder, not a file";
-    // What the reads of files that may never answer refuse or give up with.
-    case EBUSY:
-        return unanswered_file_reason;
+    // What a read that may never answer gives up with: a refusal of its own
+    // is worded by whoever shows it.
     case ETIMEDOUT:
-        return patience_run_out_reason;
+        return log_words(file_refusal::does_not_answer);
     default:
         return "cannot be opened: " + std::generic_category().message(error_number);
     }

@@ -27,8 +27,7 @@ std::string log_text_of(const std::exception_ptr& failure);
 
 // A file that could not be opened, by the errno of the failed open: "not
 // found", "no permission to read it", "a folder, not a file", "does not
-// answer" (ETIMEDOUT; EBUSY: unanswered_file_reason), else the system's
-// words.
+// answer" (ETIMEDOUT), else the system's words.
 std::string file_access_reason(int error_number);
 
 } // namespace errors

@@ -12,6 +12,13 @@ namespace kestrel {
 
 typedef unsigned long long file_system_id;
 
+// Calls that wait for another program to let go of its lease on a file
+// wait for that program, not for the file system: their places are counted
+// apart, under the file system's number with this bit set. A device number
+// (makedev) never has it: its major and minor take 44 bits.
+inline constexpr file_system_id lease_waits_bit = 1ull << 63;
+inline constexpr file_system_id lease_waits_on(file_system_id file_system) { return file_system | lease_waits_bit; }
+
 // The file system of an open descriptor (also one located with O_PATH),
 // from what the system holds of it: never asks the file system.
 file_system_id file_system_of_descriptor(int fd);

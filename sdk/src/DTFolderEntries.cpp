@@ -21,9 +21,10 @@
 namespace kestrel {
 
 int list_folder(const std::string& folder, std::vector<std::string>& names, bool hidden,
-                std::chrono::steady_clock::duration patience) {
+                std::chrono::steady_clock::duration patience, file_refusal* refusal) {
     struct listing {
         int error = 0;
+        file_refusal refusal = file_refusal::none;
         std::vector<std::string> names;
     };
     const auto list = [folder, hidden](call_steps& steps) {
@@ -31,10 +32,12 @@ int list_folder(const std::string& folder, std::vector<std::string>& names, bool
         const located_path located = locate_path(folder, true, steps);
         if (located.fd.get() < 0) {
             got.error = located.error;
+            got.refusal = located.refusal;
             return got;
         }
         if (!steps.asking(file_system_of_descriptor(located.fd.get()))) {
-            got.error = EBUSY;
+            got.refusal = file_refusal::earlier_calls_wait;
+            got.error = errno_of(got.refusal);
             return got;
         }
         const int fd = reopen_located(located.fd.get(), O_DIRECTORY);
@@ -70,8 +73,12 @@ int list_folder(const std::string& folder, std::vector<std::string>& names, bool
         const int* code = boost::get_error_info<errinfo_errno>(e);
         if (!code)
             throw;
+        if (refusal)
+            *refusal = refusal_of(std::current_exception());
         return *code;
     }
+    if (refusal)
+        *refusal = got.refusal;
     if (got.error == 0)
         names = std::move(got.names);
     return got.error;
@@ -81,7 +88,7 @@ std::string unusable_path_reason(const std::string& path, std::chrono::steady_cl
     // A name Qt's side cannot hold: whatever is there, it is reached by no
     // other name the user could be shown.
     if (!is_utf8_text(path))
-        return not_utf8_name_reason;
+        return log_words(file_refusal::name_not_utf8);
     return unusable_path_reason(look_at_path(path, true, patience));
 }
 

@@ -7,6 +7,8 @@
 // a patience, the looks are calls a stop (or the patience running out)
 // gives up (DTPathFacts.h): they throw read_interrupted for a stop.
 
+#include "DTFileRefusal.h"
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -17,17 +19,16 @@ struct path_facts;
 
 // The names in the folder, in the system's listing order, without "." and
 // "..", and without hidden entries (a leading dot) when `hidden` is false.
-// 0, or the errno of the failed listing (nothing is kept then): ETIMEDOUT
-// past the patience, EBUSY while the folder's file system has calls left
-// waiting in all its places (errors::file_access_reason words both).
+// 0, or the errno of the failed listing (nothing is kept then), with
+// `refusal` (when not null) set where it was refused: does_not_answer
+// (ETIMEDOUT) past the patience, earlier_calls_wait (EBUSY) while the
+// folder's file system has calls left waiting in all its places.
 int list_folder(const std::string& folder, std::vector<std::string>& names, bool hidden = false,
-                std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero());
+                std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero(),
+                file_refusal* refusal = nullptr);
 
-// Why a path is left out when its name is not UTF-8 text.
-inline constexpr char not_utf8_name_reason[] = "its name is not UTF-8 text: rename it";
-
-// Why the path cannot be taken as a file or folder to read: "its name is
-// not UTF-8 text: rename it", "a link to nothing", "not found", "no
+// Why the path cannot be taken as a file or folder to read: the log words
+// of name_not_utf8 (DTFileRefusal.h), "a link to nothing", "not found", "no
 // permission to read it" (a file or folder the user may not read, or a
 // folder on the way that may not be entered), or what else it is ("not a
 // regular file: a named pipe"), "does not answer" (past the patience);

@@ -13,7 +13,7 @@ namespace {
 
 struct listed_wait {
     std::string file;
-    std::string why;
+    file_refusal why = file_refusal::does_not_answer;
     std::chrono::steady_clock::time_point since;
 };
 
@@ -45,11 +45,11 @@ std::vector<long_wait> long_waits() {
     return waits;
 }
 
-long_wait_entry::long_wait_entry(std::string file, std::string why, std::chrono::steady_clock::time_point since) {
-    log_line(logger::warning()) << "[read] waiting for " << log_quoted(file) << ": " << why << std::endl;
+long_wait_entry::long_wait_entry(std::string file, file_refusal why, std::chrono::steady_clock::time_point since) {
+    log_line(logger::warning()) << "[read] waiting for " << log_quoted(file) << ": " << log_words(why) << std::endl;
     std::lock_guard<std::mutex> lock(mutex);
     id_ = next_id++;
-    listed()[id_] = listed_wait{std::move(file), std::move(why), since};
+    listed()[id_] = listed_wait{std::move(file), why, since};
 }
 
 long_wait_entry::~long_wait_entry() {
@@ -64,7 +64,7 @@ long_wait_entry::~long_wait_entry() {
                              << " s" << std::endl;
 }
 
-void long_wait_entry::set_why(const std::string& why) {
+void long_wait_entry::set_why(file_refusal why) {
     std::lock_guard<std::mutex> lock(mutex);
     listed()[id_].why = why;
 }

@@ -23,8 +23,7 @@ namespace {
 // The facts of a located file, its file system asked as `steps` allow.
 void fill_facts(int located, path_facts& facts, call_steps& steps) {
     if (!steps.asking(file_system_of_descriptor(located))) {
-        facts.error = EBUSY;
-        facts.reason = unanswered_file_reason;
+        facts.refuse(file_refusal::earlier_calls_wait);
         return;
     }
     struct stat status;
@@ -48,6 +47,7 @@ path_facts look_by_steps(const std::string& path, bool follow_last_link, call_st
     if (located.fd.get() < 0) {
         facts.error = located.error;
         facts.reason = located_path_reason(located);
+        facts.refusal = located.refusal;
         return facts;
     }
     fill_facts(located.fd.get(), facts, steps);
@@ -109,13 +109,11 @@ path_facts look_at_path(const std::string& path, bool follow_last_link,
             patience);
     } catch (const read_interrupted&) {
         throw;
-    } catch (const errors::failure& e) {
-        const int* code = boost::get_error_info<errinfo_errno>(e);
-        if (!code || *code != ETIMEDOUT)
+    } catch (const errors::failure&) {
+        if (refusal_of(std::current_exception()) != file_refusal::does_not_answer)
             throw;
         path_facts facts;
-        facts.error = ETIMEDOUT;
-        facts.reason = patience_run_out_reason;
+        facts.refuse(file_refusal::does_not_answer);
         return facts;
     }
 }

@@ -11,6 +11,8 @@
 // Throws read_interrupted when given up for a stop; everything else comes
 // back in the facts.
 
+#include "DTFileRefusal.h"
+
 #include <sys/types.h>
 
 #include <chrono>
@@ -21,10 +23,13 @@ namespace kestrel {
 struct path_facts {
     // 0 when something stands there; else the errno of the look (ENOENT,
     // EACCES, ...; EBUSY while its file system's places for calls left
-    // waiting are all taken; ETIMEDOUT past the patience), and why in the
-    // user's words ("not found", "a link to nothing", "does not answer").
+    // waiting are all taken; ETIMEDOUT past the patience), and why: a
+    // refusal (earlier_calls_wait, does_not_answer, name_not_utf8) for
+    // the caller to word, else the user's words ("not found", "a link to
+    // nothing") with refusal none.
     int error = 0;
     std::string reason;
+    file_refusal refusal = file_refusal::none;
     mode_t mode = 0; // its kind and permissions, as stat gives them
     dev_t device = 0;
     ino_t inode = 0;
@@ -33,6 +38,13 @@ struct path_facts {
     bool readable = false;
     // The path with links, "." and ".." resolved, as the system tells it.
     std::string real_path;
+
+    // Nothing was had, for `why`.
+    void refuse(file_refusal why) {
+        error = errno_of(why);
+        reason = log_words(why);
+        refusal = why;
+    }
 };
 
 // Links on the way are followed, the last one too unless

@@ -147,8 +147,11 @@ located_path locate_path(const std::string& asked_path, bool follow_last_link, c
         const std::string name = std::move(pending.back());
         pending.pop_back();
         const bool last = pending.empty();
-        if (!steps.asking(file_system_of_descriptor(folder.get())))
-            return failed(EBUSY);
+        if (!steps.asking(file_system_of_descriptor(folder.get()))) {
+            located_path refused = failed(EBUSY);
+            refused.refusal = file_refusal::earlier_calls_wait;
+            return refused;
+        }
         if (name == "." || name == "..") {
             // Looked up as any name, so that the folder must let the user
             // search it.
@@ -230,8 +233,8 @@ std::string real_path_of(int fd) {
 }
 
 std::string located_path_reason(const located_path& located) {
-    if (located.error == EBUSY)
-        return unanswered_file_reason;
+    if (located.refusal != file_refusal::none)
+        return log_words(located.refusal);
     if (located.dangling_link)
         return "a link to nothing";
     return errors::file_access_reason(located.error);

@@ -43,6 +43,8 @@ struct located_path {
     // nothing).
     int error = 0;
     bool dangling_link = false;
+    // earlier_calls_wait when a step was refused (call_steps::asking).
+    file_refusal refusal = file_refusal::none;
 };
 
 // What the path leads to, its last link followed or not.
@@ -52,8 +54,8 @@ located_path locate_path(const std::string& path, bool follow_last_link, call_st
 // system tells it; empty when it cannot.
 std::string real_path_of(int fd);
 
-// Why nothing was located, in the user's words: unanswered_file_reason
-// (EBUSY), "a link to nothing", else errors::file_access_reason.
+// Why nothing was located: the refusal's log words, "a link to nothing",
+// else errors::file_access_reason.
 std::string located_path_reason(const located_path& located);
 
 // Reopens a located regular file or folder for reading (`flags` added to

@@ -18,14 +18,16 @@ namespace kestrel {
 
 namespace {
 
-// The places of calls waiting for other programs' leases on files of the
-// file system, counted apart from those of the file system itself.
-file_system_id lease_waits_on(file_system_id file_system) { return file_system | (1ull << 63); }
-
-int refuse(int error, const std::string& why, std::string* reason) {
+int refuse(int error, const std::string& why, refused_file* reason) {
     if (reason)
-        *reason = why;
+        *reason = refused_file{file_refusal::none, why};
     return -error;
+}
+
+int refuse(file_refusal refusal, refused_file* reason) {
+    if (reason)
+        *reason = refused_file{refusal, log_words(refusal)};
+    return -errno_of(refusal);
 }
 
 // The descriptor, switched back to blocking reads (open_regular_file
@@ -93,7 +95,7 @@ std::string missing_file_reason(const std::string& path, int error) {
     return errors::file_access_reason(error);
 }
 
-int open_regular_file(const std::string& path, std::string* reason, long long* size, bool may_wait_for_lease,
+int open_regular_file(const std::string& path, refused_file* reason, long long* size, bool may_wait_for_lease,
                       call_steps* steps) {
     steps_in_place here;
     call_steps& asked = steps ? *steps : here;
@@ -104,7 +106,8 @@ int open_regular_file(const std::string& path, std::string* reason, long long* s
     // opening would wait for a writer) is opened instead.
     const located_path located = locate_path(path, true, asked);
     if (located.fd.get() < 0)
-        return refuse(located.error, located_path_reason(located), reason);
+        return located.refusal != file_refusal::none ? refuse(located.refusal, reason)
+                                                     : refuse(located.error, located_path_reason(located), reason);
     struct statx facts;
     if (::statx(located.fd.get(), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_TYPE, &facts) != 0) {
         const int error = errno;
@@ -114,7 +117,7 @@ int open_regular_file(const std::string& path, std::string* reason, long long* s
         return refuse(S_ISDIR(facts.stx_mode) ? EISDIR : EINVAL, irregular_file_reason(facts.stx_mode), reason);
     const file_system_id file_system = file_system_of_descriptor(located.fd.get());
     if (!asked.asking(file_system))
-        return refuse(EBUSY, unanswered_file_reason, reason);
+        return refuse(file_refusal::earlier_calls_wait, reason);
     // Non-blocking, an open under another program's lease is refused at
     // once; the lease is being broken then, which a caller that may wait
     // waits for (up to the system's lease-break time).
@@ -122,15 +125,16 @@ int open_regular_file(const std::string& path, std::string* reason, long long* s
     if (fd == -1 && errno == EWOULDBLOCK && may_wait_for_lease) {
         // Another program, not the disk, is waited for: a wait given up
         // counts apart, so that the disk's own files read on meanwhile.
-        if (!asked.asking(lease_waits_on(file_system), lease_reason))
-            return refuse(EBUSY, unanswered_file_reason, reason);
+        if (!asked.asking(lease_waits_on(file_system), file_refusal::held_by_lease))
+            return refuse(file_refusal::earlier_calls_wait, reason);
         fd = reopen_located(located.fd.get(), 0);
         asked.asking(file_system);
     }
     if (fd == -1) {
         const int error = errno;
-        return refuse(error, error == EWOULDBLOCK ? std::string(lease_reason) : errors::file_access_reason(error),
-                      reason);
+        if (error == EWOULDBLOCK)
+            return refuse(file_refusal::held_by_lease, reason);
+        return refuse(error, errors::file_access_reason(error), reason);
     }
     struct stat status;
     if (::fstat(fd, &status) != 0) {

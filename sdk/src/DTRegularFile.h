@@ -63,14 +63,14 @@ void use_no_wait_calls(const no_wait_calls* calls);
 // exec; or a negated errno (-EISDIR for a folder, -EINVAL for another
 // kind that is no regular file, -EWOULDBLOCK for a file under a lease
 // unless `may_wait_for_lease`, -EBUSY when a file system's places for
-// calls left waiting are all taken) with `reason` set, when it is not
-// null. `size` (when not null) receives the file's length. A caller that
+// calls left waiting are all taken) with `reason` set (its refusal where
+// it is one), when it is not null. `size` (when not null) receives the file's length. A caller that
 // may wait for a lease to be let go (one that can be left behind) waits
 // in open() then, for up to the system's lease-break time. The path is
 // followed one name at a time, each step told to `steps` (DTPathWalk.h);
 // without steps, they are made here, refused only on a file system whose
 // places are all taken.
-int open_regular_file(const std::string& path, std::string* reason = nullptr, long long* size = nullptr,
+int open_regular_file(const std::string& path, refused_file* reason = nullptr, long long* size = nullptr,
                       bool may_wait_for_lease = false, call_steps* steps = nullptr);
 
 // The same, never waiting: the regular file at the path, when the system

@@ -79,7 +79,7 @@ struct HandLoader {
     }
     void answer(std::size_t i, const kestrel::audio_track_ptr& track) const
     {
-        std::thread([done = (*opens)[i], track] { done(track, track ? "" : "not found"); }).join();
+        std::thread([done = (*opens)[i], track] { done(track, kestrel::refused_file{kestrel::file_refusal::none, track ? "" : "not found"}); }).join();
     }
 };
 

@@ -40,6 +40,7 @@
 #include "OutputTarget.h"
 #include "ProgressLines.h"
 #include "QuietLog.h"
+#include "RefusalWords.h"
 #include "ShowMaker.h"
 #include "StopSignals.h"
 #include "UnchangedFile.h"
@@ -190,7 +191,7 @@ ending make(const arguments& given, make_show::progress_lines& lines, std::atomi
                   << (photo.partly_shown ? "damaged, shown as far as it could be read: "
                       : no_video         ? "could not be read: "
                                          : "could not be read, shown black: ")
-                  << photo.path << ": " << photo.reason << std::endl;
+                  << photo.path << ": " << make_show::refusal_words({photo.refusal, photo.reason}) << std::endl;
     // Only what is sure: a file left to go once the disk answers is named.
     const std::string left = outcome.left_unfinished.empty()
                                  ? std::string()
@@ -248,7 +249,7 @@ int main(int argc, char** argv) {
     ending last;
     try {
         watch.emplace(stop_asked, interruption, [&lines](const kestrel::long_wait& wait) {
-            lines.line("waiting for " + wait.file + ": " + wait.why);
+            lines.line("waiting for " + wait.file + ": " + make_show::waiting_words(wait.why));
         });
     } catch (const std::system_error& e) {
         last = with_result(slideshow_produce::unexpected_error, std::string("No thread could be started: ") + e.what());

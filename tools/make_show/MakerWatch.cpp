@@ -47,7 +47,7 @@ void maker_watch::watch() {
         std::set<std::string> listed;
         std::vector<kestrel::long_wait> first_seen;
         for (const kestrel::long_wait& wait : kestrel::long_waits()) {
-            const std::string key = wait.file + '\0' + wait.why;
+            const std::string key = wait.file + '\0' + kestrel::log_words(wait.why);
             if (listed.insert(key).second && !named.count(key))
                 first_seen.push_back(wait);
         }

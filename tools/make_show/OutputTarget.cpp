@@ -1,5 +1,7 @@
 #include "OutputTarget.h"
 
+#include "RefusalWords.h"
+
 #include "DTAbandonableCall.h"
 #include "DTFileSystem.h"
 #include "DTPathFacts.h"
@@ -24,11 +26,11 @@ namespace make_show {
 
 namespace {
 
-// Why a look failed: the system's words, the library's for a file system
+// Why a look failed: the system's words, the maker's for a file system
 // that does not answer.
 std::string look_failure(const path_facts& facts) {
-    return facts.error == EBUSY || facts.error == ETIMEDOUT ? facts.reason
-                                                            : std::generic_category().message(facts.error);
+    return facts.refusal != kestrel::file_refusal::none ? refusal_words(facts.refusal)
+                                                       : std::generic_category().message(facts.error);
 }
 
 // The text of the link at `path`, read from the file system the link lies

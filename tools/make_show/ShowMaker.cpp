@@ -1,5 +1,7 @@
 #include "ShowMaker.h"
 
+#include "RefusalWords.h"
+
 #include "DTAudioTrackFile.h"
 #include "DTFailureReason.h"
 #include "DTFolderEntries.h"
@@ -70,12 +72,15 @@ std::vector<std::string> jpeg_files(const std::string& folder) {
         throw std::runtime_error("the folder " + folder + " does not exist");
     }
     if (facts.error)
-        throw std::runtime_error("cannot read the folder " + folder + ": " + facts.reason);
+        throw std::runtime_error("cannot read the folder " + folder + ": " +
+                                 refusal_words(refused_file{facts.refusal, facts.reason}));
     if (!S_ISDIR(facts.mode))
         throw std::runtime_error("not a folder: " + folder);
     std::vector<std::string> names;
-    if (const int error = list_folder(folder, names, true))
-        throw std::runtime_error("cannot read the folder " + folder + ": " + errors::file_access_reason(error));
+    file_refusal refusal = file_refusal::none;
+    if (const int error = list_folder(folder, names, true, std::chrono::steady_clock::duration::zero(), &refusal))
+        throw std::runtime_error("cannot read the folder " + folder + ": " +
+                                 refusal_words(refused_file{refusal, errors::file_access_reason(error)}));
     const std::string within = !folder.empty() && folder.back() == '/' ? folder : folder + "/";
     std::vector<std::string> files;
     for (const std::string& name : names) {
@@ -104,8 +109,9 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
         // The decoder words a read given up as a failure of its own.
         if (stop && stop->on())
             KESTREL_THROW(read_interrupted());
+        const std::exception_ptr failure = std::current_exception();
         throw std::runtime_error("cannot open the music " + music + ": " +
-                                 errors::reason_of(std::current_exception()));
+                                 refusal_words(refused_file{refusal_of(failure), errors::reason_of(failure)}));
     }
 
     initialize();
@@ -147,7 +153,7 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
     for (std::size_t i = photos.size(); i-- > 0;) {
         if (answers->opened[i])
             continue;
-        made.skipped.insert(made.skipped.begin(), left_out_photo{photos[i], slides[i]->open_failure()});
+        made.skipped.insert(made.skipped.begin(), left_out_photo{photos[i], refusal_words(slides[i]->open_failure())});
         made.show->remove_slide(i);
     }
     if (made.show->count() == 0)

@@ -22,7 +22,7 @@ struct common_slide_impl::state {
     // What the latest open was asked to open.
     std::string path;
     // Why the latest open found no photo; empty after a success.
-    std::string open_failure;
+    refused_file open_failure;
     // Counts the opens; a completion stores its photo only when it belongs
     // to the latest one.
     unsigned long long opens = 0;
@@ -78,14 +78,14 @@ ControllerPtr common_slide_impl::open_photo(photo_manager_ptr manager, const std
     return manager->open_explained(
         path, settings,
         [target, open_number, rotation, on_open](photo_manager::OpenResult result, photo_ptr loaded,
-                                                 const std::string& reason) {
+                                                 const refused_file& reason) {
             complete_open(target, open_number, rotation, on_open, result, loaded, reason);
         });
 }
 
 void common_slide_impl::complete_open(const boost::weak_ptr<state>& target, unsigned long long open_number,
                                       int stored_rotation, const slide::open_callback& on_open,
-                                      photo_manager::OpenResult result, photo_ptr loaded, std::string reason) {
+                                      photo_manager::OpenResult result, photo_ptr loaded, refused_file reason) {
     slide::OpenResult answer = slide::not_opened;
     if (const boost::shared_ptr<state> slide = target.lock()) {
         if (result != photo_manager::opened)
@@ -94,15 +94,15 @@ void common_slide_impl::complete_open(const boost::weak_ptr<state>& target, unsi
             try {
                 loaded->impl()->rotate(stored_rotation);
             } catch (...) {
-                reason = errors::reason_of(std::current_exception());
-                log_line(logger::warning()) << "[open_photo] stored rotation failed: " << reason << std::endl;
+                reason = refused_file{file_refusal::none, errors::reason_of(std::current_exception())};
+                log_line(logger::warning()) << "[open_photo] stored rotation failed: " << reason.words << std::endl;
                 loaded.reset();
             }
         }
         boost::mutex::scoped_lock lock(slide->mutex);
         if (slide->opens == open_number) {
             slide->photo = loaded;
-            slide->open_failure = loaded ? std::string() : reason;
+            slide->open_failure = loaded ? refused_file() : reason;
             if (loaded)
                 answer = slide::opened;
         }
@@ -167,7 +167,7 @@ std::string common_slide_impl::photo_path() const {
     return state_->path;
 }
 
-std::string common_slide_impl::open_failure() const {
+refused_file common_slide_impl::open_failure() const {
     boost::mutex::scoped_lock lock(state_->mutex);
     return state_->open_failure;
 }

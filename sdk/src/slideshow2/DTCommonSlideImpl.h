@@ -60,7 +60,7 @@ public:
     std::string ken_burns_effect() const override;
     photo_ptr photo() const override;
     std::string photo_path() const override;
-    std::string open_failure() const override;
+    refused_file open_failure() const override;
     std::string photo_damage() const override;
 
 private:
@@ -73,7 +73,7 @@ private:
 
     static void complete_open(const boost::weak_ptr<state>& target, unsigned long long open_number,
                               int stored_rotation, const slide::open_callback& on_open,
-                              photo_manager::OpenResult result, photo_ptr loaded, std::string reason);
+                              photo_manager::OpenResult result, photo_ptr loaded, refused_file reason);
 
     boost::shared_ptr<state> state_;
 };

@@ -51,7 +51,8 @@ bool gil_slideshow_impl::some_photo_opens(std::vector<unreadable_photo>& refused
         const photo_ptr photo = each ? each->impl()->photo() : photo_ptr();
         const std::string path = photo ? photo->desc().url : each ? each->impl()->photo_path() : std::string();
         if (core_.photo_unanswered(path)) {
-            record.add(unreadable_photo{path, patience_run_out_reason});
+            const file_refusal refusal = file_refusal::does_not_answer;
+            record.add(unreadable_photo{path, log_words(refusal), false, refusal});
             continue;
         }
         if (!photo)
@@ -65,7 +66,8 @@ bool gil_slideshow_impl::some_photo_opens(std::vector<unreadable_photo>& refused
         } catch (const read_interrupted&) {
             throw;
         } catch (...) {
-            record.add(unreadable_photo{desc.url, errors::reason_of(std::current_exception())});
+            record.add(unreadable_photo{desc.url, errors::reason_of(std::current_exception()), false,
+                                        refusal_of(std::current_exception())});
         }
     }
     refused = record.take();

@@ -224,7 +224,7 @@ void gil_slideshow_core::cache::load(const load_request& request) {
                                     << std::endl;
         picture.reset();
         if (!path.empty())
-            unreadable = boost::make_shared<unreadable_photo>(unreadable_photo{path, errors::reason_of(failure)});
+            unreadable = boost::make_shared<unreadable_photo>(unreadable_photo{path, errors::reason_of(failure), false, refusal_of(failure)});
     }
     publish(request.slot, request.claim, index, picture, unreadable, abandoned);
 }
@@ -236,7 +236,7 @@ gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::decode(const l
     path = source ? source->desc().url : shown ? shown->impl()->photo_path() : std::string();
     // Not read at all: a photo that did not answer may hang whoever asks.
     if (core_.photo_unanswered(path))
-        KESTREL_THROW(errors::failure(patience_run_out_reason) << errinfo_errno(ETIMEDOUT));
+        KESTREL_THROW(refusal_failure(file_refusal::does_not_answer));
     if (!source)
         return picture_ptr();
     image::gil::photo_file file;

@@ -133,7 +133,7 @@ private:
                          const explained_callback& on_open, const Controller::impl_ptr& token) {
         OpenResult result = not_opened;
         photo_ptr loaded;
-        std::string reason = "cancelled";
+        refused_file reason{file_refusal::none, "cancelled"};
         // The token is looked at once: a later cancel changes nothing.
         if (!token || !token->is_cancelled()) {
             try {
@@ -144,12 +144,12 @@ private:
                 photo->impl()->load(side, 1.0);
                 loaded = photo;
                 result = opened;
-                reason.clear();
+                reason = refused_file();
             } catch (...) {
                 // Any failure of the load is answered as not opened; the
                 // log keeps the whole of it, since the plain callback drops it.
                 const std::exception_ptr failure = std::current_exception();
-                reason = errors::reason_of(failure);
+                reason = refused_file{refusal_of(failure), errors::reason_of(failure)};
                 log_line(logger::warning()) << "[photo_manager] " << log_quoted(path)
                                             << " not opened: " << errors::log_text_of(failure) << std::endl;
             }
@@ -166,7 +166,7 @@ private:
     // A callback that throws must not take the worker (and so the process)
     // down with it.
     static void answer(const explained_callback& on_open, OpenResult result, const photo_ptr& photo,
-                       const std::string& reason) {
+                       const refused_file& reason) {
         if (!on_open)
             return;
         try {
@@ -248,7 +248,7 @@ namespace {
 photo_manager::explained_callback unexplained(const photo_manager::open_callback& on_open) {
     if (!on_open)
         return photo_manager::explained_callback();
-    return [on_open](photo_manager::OpenResult result, photo_ptr photo, const std::string&) {
+    return [on_open](photo_manager::OpenResult result, photo_ptr photo, const refused_file&) {
         on_open(result, photo);
     };
 }

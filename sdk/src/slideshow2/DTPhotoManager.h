@@ -47,6 +47,7 @@
 
 #include "DTBase.h"
 #include "DTController.h"
+#include "DTFileRefusal.h"
 #include "DTMediaSettings.h"
 #include "DTSlideshowTypes.h"
 
@@ -62,7 +63,7 @@ class photo_manager : public facade<photo_manager> {
 public:
     enum OpenResult { opened = 0, not_opened = 1 };
     typedef boost::function<void(OpenResult, photo_ptr)> open_callback;
-    typedef boost::function<void(OpenResult, photo_ptr, const std::string& reason)> explained_callback;
+    typedef boost::function<void(OpenResult, photo_ptr, const refused_file& reason)> explained_callback;
 
     class Impl;
 

@@ -6,6 +6,7 @@
 
 #include "DTBase.h"
 #include "DTController.h"
+#include "DTFileRefusal.h"
 #include "DTMediaSettings.h"
 #include "DTSlideshowTypes.h"
 #include "DTVideoData.h"
@@ -43,10 +44,11 @@ public:
         // The path (UTF-8) of the latest open, as it was given, whether
         // its photo came or not; empty before the first.
         virtual std::string photo_path() const = 0;
-        // Why the latest open left the slide without a photo, in plain
-        // words ("empty file", "not a JPEG file (it is a PNG)"); empty
-        // after a success and before the first answer.
-        virtual std::string open_failure() const = 0;
+        // Why the latest open left the slide without a photo: a refusal
+        // (DTFileRefusal.h), or plain words ("empty file", "not a JPEG file
+        // (it is a PNG)"); empty after a success and before the first
+        // answer.
+        virtual refused_file open_failure() const = 0;
         // Why the slide's photo shows only in part ("cut short: the lower
         // part is grey"); empty when it is whole or the slide has none.
         virtual std::string photo_damage() const { return std::string(); }
@@ -63,7 +65,7 @@ public:
     std::string get_properties() const { return impl()->get_properties(); }
     void rotate(int code) { impl()->rotate(code); }
     video_data_ptr thumbnail() const { return impl()->thumbnail(); }
-    std::string open_failure() const { return impl()->open_failure(); }
+    refused_file open_failure() const { return impl()->open_failure(); }
     std::string photo_damage() const { return impl()->photo_damage(); }
 
     // For the engine (renderer, photo cache): ken_burns_effect and photo.

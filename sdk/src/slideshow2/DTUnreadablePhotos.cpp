@@ -6,7 +6,8 @@ namespace kestrel {
 namespace slideshow2 {
 
 bool operator==(const unreadable_photo& left, const unreadable_photo& right) {
-    return left.path == right.path && left.reason == right.reason && left.partly_shown == right.partly_shown;
+    return left.path == right.path && left.reason == right.reason && left.partly_shown == right.partly_shown &&
+           left.refusal == right.refusal;
 }
 
 void unreadable_photo_record::add(const unreadable_photo& photo) {

@@ -13,6 +13,8 @@
 // Threads: any thread may add and take; each call takes the record's own
 // lock and nothing else, so it may be called under any other lock.
 
+#include "DTFileRefusal.h"
+
 #include <boost/thread/mutex.hpp>
 
 #include <set>
@@ -26,6 +28,8 @@ struct unreadable_photo {
     std::string path;
     std::string reason;
     bool partly_shown = false; // drawn as far as it could be read, not black
+    // Refused so (`reason` holds its log words): the program says why.
+    file_refusal refusal = file_refusal::none;
 };
 
 bool operator==(const unreadable_photo& left, const unreadable_photo& right);

@@ -417,12 +417,13 @@ TEST(AbandonableFile, PastTheCapANewFileIsRefusedAtOnceAndAReadThatComesBackGive
         refusal = e.what();
         const int* code = boost::get_error_info<errinfo_errno>(e);
         EXPECT_TRUE(code && *code == EBUSY);
+        EXPECT_EQ(file_refusal::earlier_calls_wait, refusal_of(std::current_exception()));
     }
-    EXPECT_EQ(unanswered_file_reason, refusal);
+    EXPECT_EQ(log_words(file_refusal::earlier_calls_wait), refusal);
     EXPECT_EQ(-1, ::fcntl(late.ends[0], F_GETFD)) << "the refused file's descriptor is still open";
     // A file opened before is refused its next read as well.
     early_pipe.answer('e');
-    EXPECT_EQ(unanswered_file_reason, read_byte_within_bound(early));
+    EXPECT_EQ(log_words(file_refusal::earlier_calls_wait), read_byte_within_bound(early));
     EXPECT_EQ(cap, starts.started());
 
     // The first share answers: the read given up gets its byte, and its
@@ -604,7 +605,7 @@ TEST(AbandonableFile, EveryRoadReadsALocalFileWholeWhileAShareThatHangsHoldsItsP
         const int* code = boost::get_error_info<errinfo_errno>(e);
         refused = std::string(e.what()) + (code && *code == EBUSY ? " (busy)" : "");
     }
-    EXPECT_EQ(std::string(unanswered_file_reason) + " (busy)", refused);
+    EXPECT_EQ(std::string(log_words(file_refusal::earlier_calls_wait)) + " (busy)", refused);
 
     for (std::size_t i = 0; i < share.pipes.size(); ++i) {
         share.pipes[i]->answer('a');
@@ -730,7 +731,7 @@ TEST(AbandonableFile, AShareReachedThroughALinkKeepsItsTroubleToItself) {
                     return std::string(e.what()) + (code && *code == EBUSY ? " (busy)" : "");
                 }
             });
-            EXPECT_EQ(std::string(unanswered_file_reason) + " (busy)", refusal) << path;
+            EXPECT_EQ(std::string(log_words(file_refusal::earlier_calls_wait)) + " (busy)", refusal) << path;
         }
 
         share.answer();
@@ -752,7 +753,7 @@ std::string decoded_sound(const std::string& path) {
     return sound;
 }
 
-bool listed_as_waiting(const std::string& path, const std::string& why) {
+bool listed_as_waiting(const std::string& path, file_refusal why) {
     for (const long_wait& wait : long_waits())
         if (wait.file == path && wait.why == why)
             return true;
@@ -785,16 +786,16 @@ TEST(AbandonableFile, MusicUnderALeaseIsWaitedForNamedAndReadAsWithoutOne) {
     });
     EXPECT_EQ('b', holder.next()) << "the music was not opened";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!listed_as_waiting(path, lease_reason) && std::chrono::steady_clock::now() < deadline)
+    while (!listed_as_waiting(path, file_refusal::held_by_lease) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_TRUE(listed_as_waiting(path, lease_reason)) << "the wait for the lease is not named";
+    EXPECT_TRUE(listed_as_waiting(path, file_refusal::held_by_lease)) << "the wait for the lease is not named";
     holder.let_go();
     const bool answered = decoded.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     loader.join();
     ASSERT_TRUE(answered);
     const std::string leased = decoded.get();
     EXPECT_TRUE(leased == unleased) << leased.substr(0, 80);
-    EXPECT_FALSE(listed_as_waiting(path, lease_reason));
+    EXPECT_FALSE(listed_as_waiting(path, file_refusal::held_by_lease));
 }
 
 // Openings given up while they waited for other programs' leases count

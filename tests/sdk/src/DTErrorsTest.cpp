@@ -1,11 +1,14 @@
 #include "DTErrors.h"
 #include "DTFailureReason.h"
+#include "DTFileRefusal.h"
 
 #include <gtest/gtest.h>
 
 #include <boost/exception_ptr.hpp>
 
+#include <cerrno>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 using namespace kestrel;
@@ -70,6 +73,20 @@ TEST(Errors, ReasonForTheUserAndForTheLog) {
         EXPECT_EQ(c.log_start, log.substr(0, c.log_start.size()));
         EXPECT_EQ(c.log_start.find(here) != std::string::npos, log.size() > c.log_start.size()) << log;
     }
+}
+
+// A refusal travels as a value with its failure; the words of an errno are
+// the system's, an EBUSY of another cause never read as a refusal.
+TEST(Errors, ARefusalIsAValueAndNotEveryBusyFileIsOne) {
+    const std::exception_ptr refused = failure_of([] { KESTREL_THROW(refusal_failure(file_refusal::held_by_lease)); });
+    EXPECT_EQ(file_refusal::held_by_lease, refusal_of(refused));
+    EXPECT_EQ(log_words(file_refusal::held_by_lease), errors::reason_of(refused));
+    EXPECT_EQ(file_refusal::none,
+              refusal_of(failure_of([] { KESTREL_THROW(errors::failure("busy") << errinfo_errno(EBUSY)); })));
+    EXPECT_EQ(file_refusal::none, refusal_of(std::exception_ptr()));
+    EXPECT_EQ("cannot be opened: " + std::generic_category().message(EBUSY), errors::file_access_reason(EBUSY));
+    EXPECT_TRUE(may_answer_later(file_refusal::earlier_calls_wait));
+    EXPECT_FALSE(may_answer_later(file_refusal::held_by_lease));
 }
 
 TEST(Errors, ThrownErrorKeepsItsTextAndLocation) {

@@ -35,7 +35,7 @@ file_system_id file_system_when_opened(const std::string& path) {
 class recorded_steps : public call_steps {
 public:
     explicit recorded_steps(file_system_id refused = 0) : refused_(refused) {}
-    bool asking(file_system_id file_system, const char*) override {
+    bool asking(file_system_id file_system, file_refusal) override {
         asked.push_back(file_system);
         return file_system != refused_;
     }

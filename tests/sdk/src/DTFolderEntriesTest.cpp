@@ -109,7 +109,7 @@ TEST(FolderEntries, ListsNamesAsTheyAreAndSaysWhyAPathCannotBeTaken) {
 
     EXPECT_EQ("", unusable_path_reason(dir.file("a.jpg")));
     EXPECT_EQ("", unusable_path_reason(dir.file("sub")));
-    EXPECT_EQ("its name is not UTF-8 text: rename it", unusable_path_reason(dir.file("caf\xe9.jpg")));
+    EXPECT_EQ(log_words(file_refusal::name_not_utf8), unusable_path_reason(dir.file("caf\xe9.jpg")));
     EXPECT_EQ("a link to nothing", unusable_path_reason(dir.file("dangling")));
     EXPECT_EQ("not found", unusable_path_reason(dir.file("missing")));
 }

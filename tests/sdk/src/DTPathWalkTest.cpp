@@ -51,7 +51,7 @@ const std::vector<std::string> pool{"ŋa", "ŋb", "ŋc", "ŋd", "ŋe", "ŋf", "m
 
 class every_step_allowed : public call_steps {
 public:
-    bool asking(file_system_id, const char*) override { return true; }
+    bool asking(file_system_id, file_refusal) override { return true; }
 };
 
 // What a look finds: the file, or the errno.

@@ -3,6 +3,7 @@
 // lasts is named once, and again only when why it waits changes.
 
 #include "MakerWatch.h"
+#include "RefusalWords.h"
 
 #include <gtest/gtest.h>
 
@@ -36,12 +37,13 @@ TEST(MakerWatch, TurnsAStopIntoTheInterruptionAndNamesEachLastingWaitOnce) {
     };
     make_show::maker_watch watch(stop_asked, interruption, [&](const kestrel::long_wait& wait) {
         std::lock_guard<std::mutex> lock(mutex);
-        named.push_back(wait.file + ": " + wait.why);
+        named.push_back(wait.file + ": " + make_show::waiting_words(wait.why));
     });
     {
-        kestrel::long_wait_entry waiting("/share/a.jpg", kestrel::unanswering_reason, std::chrono::steady_clock::now());
+        kestrel::long_wait_entry waiting("/share/a.jpg", kestrel::file_refusal::does_not_answer,
+                                         std::chrono::steady_clock::now());
         EXPECT_TRUE(within_bound([&] { return named_count() == 1; }));
-        waiting.set_why(kestrel::lease_reason);
+        waiting.set_why(kestrel::file_refusal::held_by_lease);
         EXPECT_TRUE(within_bound([&] { return named_count() == 2; }));
         // Some looks more, while it goes on: named no more.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
