@@ -389,7 +389,13 @@ TEST_F(UnansweredFiles, AStartFromAShareThatHangsHoldsNoWindowAndEverythingComes
     end();
     ASSERT_EQ(0, ::unlink(dir.file("source/song.wav").c_str()));
     start();
-    ASSERT_TRUE(viewmodeltest::settled(*storyboard) && qmltest::waitFor([&] { return !music->loading(); }, answerBound));
+    // A look given up before may still hold one of the share's places for
+    // a moment: a photo refused meanwhile comes in at its next try.
+    ASSERT_TRUE(qmltest::waitFor(
+        [&] {
+            return states() == QList<SlideViewModel::State>(11, SlideViewModel::DoneState) && !music->loading();
+        },
+        answerBound));
     ASSERT_EQ(music->awayPath(), onShare("song.wav"));
     ASSERT_EQ(convert(), "succeeded");
     EXPECT_EQ(unreadablePhotos, "made without its music \"song.wav\": not found");
