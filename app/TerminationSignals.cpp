@@ -1,6 +1,6 @@
 #include "app/TerminationSignals.h"
 
-#include "DTAbandonableRead.h"
+#include "files/DTAbandonableRead.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -9,7 +9,7 @@
 //
 // The signal handler only writes a byte into a socket pair (all a handler
 // may safely do) and switches on the interruption that the GUI thread's
-// file reads watch while the object stands (DTAbandonableRead.h), so that a
+// file reads watch while the object stands (files/DTAbandonableRead.h), so that a
 // photo read there that does not answer (a share that hangs) is given up;
 // the GUI thread reads the byte and ends every event loop. One
 // object at a time, made and destroyed on the GUI thread; destruction puts

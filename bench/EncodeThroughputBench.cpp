@@ -10,12 +10,12 @@
 //   encoder queue    the "kestrel/ffmpeg" encoder queue on the same YUV frames
 //   whole road       RGB pictures converted, encoded and muxed into an mp4 file
 
-#include "DTMediaMuxer.h"
-#include "DTMediaSettings.h"
-#include "DTPictureConvert.h"
-#include "DTVideoEncoderQueue.h"
+#include "encoders/DTMediaMuxer.h"
+#include "encoders/DTVideoEncoderQueue.h"
 #include "ffmpeg/DTFFHandles.h"
 #include "ffmpeg/DTFFPicture.h"
+#include "media/DTMediaSettings.h"
+#include "media/DTPictureConvert.h"
 
 #include "EncoderAlone.h"
 #include "NumberArguments.h"

@@ -1,8 +1,8 @@
 #include "EncoderAlone.h"
 
-#include "DTMediaSettings.h"
 #include "ffmpeg/DTFFCodecOptions.h"
 #include "ffmpeg/DTFFHandles.h"
+#include "media/DTMediaSettings.h"
 #include "slideshow2/DTSlideshowPresets.h"
 
 #include "ProcessMemory.h"

@@ -1,13 +1,13 @@
 #pragma once
 // The benchmarks' whole-number arguments, read as the library reads numbers
-// from text (DTNumberText.h: the whole word, whatever the process locale).
+// from text (base/DTNumberText.h: the whole word, whatever the process locale).
 // A word that is no whole number in the range (a word, a fraction, NaN, a
 // number out of the range or too large for any) is named on standard
 // error with what it must be, and nothing is returned: main then ends with
 // command_line::exit_usage (64).
 
 #include "CommandLine.h"
-#include "DTNumberText.h"
+#include "base/DTNumberText.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 // The photo road read as the application reads it, through reads that a
 // stop can give up (within a read_interruption_scope: the reader threads of
-// DTAbandonableRead.h), beside the same road read directly on the caller's
+// files/DTAbandonableRead.h), beside the same road read directly on the caller's
 // thread (outside any scope), in the same run:
 //   file        opening a 200 KiB file and reading it whole, nothing decoded
 //   thumbnails  1,000 storyboard thumbnails (opened, then loaded at side 180,
@@ -16,9 +16,9 @@
 // road, not of the disk. Each file is used directly and through the road
 // in turn, so that both meet the same load of the machine.
 
-#include "DTAbandonableRead.h"
 #include "NumberArguments.h"
 #include "QuietStdout.h"
+#include "files/DTAbandonableRead.h"
 #include "image/DTPhotoScale.h"
 #include "slideshow2/DTGilPhoto.h"
 #include "support/TestFiles.h"

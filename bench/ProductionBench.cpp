@@ -23,7 +23,7 @@
 // Every run is a process of its own (this program, started again), so that
 // each peak is that run's alone. Making the photos takes about half a minute.
 
-#include "DTNumberText.h"
+#include "base/DTNumberText.h"
 #include "slideshow2/DTSlideshowPresets.h"
 
 #include "EncoderAlone.h"

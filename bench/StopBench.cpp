@@ -19,8 +19,8 @@
 // Making the photos (six 12-megapixel camera-like JPEGs) takes a few
 // seconds.
 
-#include "DTFolderEntries.h"
-#include "DTUnfinishedVideo.h"
+#include "files/DTFolderEntries.h"
+#include "files/DTUnfinishedVideo.h"
 #include "slideshow2/DTSlideshowPresets.h"
 #include "slideshow2/DTSlideshowProduce.h"
 

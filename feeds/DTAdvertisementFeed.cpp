@@ -1,9 +1,9 @@
 #include "DTAdvertisementFeed.h"
 
-#include "DTErrors.h"
 #include "DTFeedXml.h"
-#include "DTLog.h"
 #include "DTWebAddress.h"
+#include "base/DTErrors.h"
+#include "base/DTLog.h"
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/erase.hpp>

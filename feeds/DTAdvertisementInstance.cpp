@@ -1,6 +1,6 @@
 #include "DTAdvertisementInstance.h"
 
-#include "DTUtils.h"
+#include "base/DTUtils.h"
 
 #include <boost/random/uniform_real_distribution.hpp>
 

@@ -11,7 +11,7 @@
 // not UTF-8 throws std::logic_error("character conversion failed").
 
 #include "DTAdvertisementFeed.h"
-#include "DTBase.h"
+#include "base/DTBase.h"
 
 #include <boost/shared_ptr.hpp>
 

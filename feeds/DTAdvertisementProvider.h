@@ -12,8 +12,8 @@
 
 #include "DTAdvertisementFeed.h"
 #include "DTAdvertisementInstance.h"
-#include "DTBase.h"
 #include "DTFeedFetch.h"
+#include "base/DTBase.h"
 
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>

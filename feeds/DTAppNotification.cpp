@@ -1,8 +1,8 @@
 #include "DTAppNotification.h"
 
 #include "DTFeedXml.h"
-#include "DTLog.h"
 #include "DTWebAddress.h"
+#include "base/DTLog.h"
 
 #include "net/Url.h"
 

@@ -22,8 +22,8 @@
 //   white space included, but for addresses that are not http or https,
 //   which are refused and read as empty (DTWebAddress.h).
 
-#include "DTBase.h"
 #include "DTFeedFetch.h"
+#include "base/DTBase.h"
 
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>

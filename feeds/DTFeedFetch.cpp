@@ -1,7 +1,7 @@
 #include "DTFeedFetch.h"
 
-#include "DTFailureReason.h"
-#include "DTLog.h"
+#include "base/DTLog.h"
+#include "files/DTFailureReason.h"
 
 #include "net/HttpError.h"
 #include "net/HttpOptions.h"

@@ -1,6 +1,6 @@
 #include "DTFeedXml.h"
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 
 #include <algorithm>
 #include <cstdint>

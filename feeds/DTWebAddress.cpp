@@ -1,6 +1,6 @@
 #include "DTWebAddress.h"
 
-#include "DTLog.h"
+#include "base/DTLog.h"
 
 #include "net/Url.h"
 

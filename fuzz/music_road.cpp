@@ -2,7 +2,7 @@
 // (demultiplexer, decoder, conversion to the track format), read to its end,
 // sought back and read again. Failures must be the library's exceptions.
 
-#include "DTAudioTrackFile.h"
+#include "audio/DTAudioTrackFile.h"
 
 #include "support/FuzzInput.h"
 

@@ -8,7 +8,7 @@
 //   pts (i32), dts (i32), duration (u16), time base denominator (u16,
 //   0 keeps the packet's time base unset), size (u16), the packet's bytes.
 
-#include "DTMediaMuxer.h"
+#include "encoders/DTMediaMuxer.h"
 #include "ffmpeg/DTFFCodec.h"
 
 #include "support/FuzzInput.h"

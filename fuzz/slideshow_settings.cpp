@@ -6,8 +6,8 @@
 // Refusals must be the settings' own error (boost::bad_lexical_cast) or
 // the library's; the rest must hold whatever values were taken.
 
-#include "DTAudioTrackEmpty.h"
-#include "DTErrors.h"
+#include "audio/DTAudioTrackEmpty.h"
+#include "base/DTErrors.h"
 #include "slideshow2/DTGilSlideshow.h"
 
 #include "support/FuzzInput.h"

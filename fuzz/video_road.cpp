@@ -2,7 +2,7 @@
 // picture and all the sound read, then a seek into the middle and a little
 // more of both. Failures must be the library's exceptions.
 
-#include "DTAVVideoFile.h"
+#include "sources/DTAVVideoFile.h"
 
 #include "support/FuzzInput.h"
 

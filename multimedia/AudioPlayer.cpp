@@ -2,8 +2,8 @@
 
 #include "componentmodel/EventTypes.h"
 
-#include "DTAudioFilterAmplify.h"
-#include "DTMediaSettings.h"
+#include "audio/DTAudioFilterAmplify.h"
+#include "media/DTMediaSettings.h"
 
 #include <QCoreApplication>
 #include <QDebug>

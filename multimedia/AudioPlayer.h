@@ -21,8 +21,8 @@
 
 #include "multimedia/SoundReader.h"
 
-#include "DTAVSource.h"
-#include "DTAudioFilter.h"
+#include "audio/DTAudioFilter.h"
+#include "sources/DTAVSource.h"
 
 #include <portaudio.h>
 

@@ -7,7 +7,7 @@
 // engine keeps that image, image or not). The image is read-only: a write
 // detaches into a copy of its own. Any thread.
 
-#include "DTVideoData.h"
+#include "media/DTVideoData.h"
 
 #include <QImage>
 

@@ -1,10 +1,10 @@
 #include "multimedia/SoundReader.h"
 
-#include "DTAudioBuffer.h"
-#include "DTAudioConvert.h"
-#include "DTErrors.h"
-#include "DTFailureReason.h"
-#include "DTReadInterruption.h"
+#include "base/DTErrors.h"
+#include "files/DTFailureReason.h"
+#include "files/DTReadInterruption.h"
+#include "media/DTAudioBuffer.h"
+#include "media/DTAudioConvert.h"
 
 #include <QDebug>
 

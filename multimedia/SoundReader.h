@@ -20,9 +20,9 @@
 // patience; the destructor gives the reader up and joins it when it ends
 // within a bound, else lets it end on its own, owning only shared state.
 
-#include "DTAVSource.h"
-#include "DTAudioData.h"
-#include "DTAudioFormat.h"
+#include "media/DTAudioData.h"
+#include "media/DTAudioFormat.h"
+#include "sources/DTAVSource.h"
 
 #include <chrono>
 #include <cstdint>

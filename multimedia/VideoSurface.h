@@ -8,7 +8,7 @@
 // Registered for QML as "Multimedia" 1.0 `VideoSurface`. GUI thread (paint
 // runs while the scene graph holds the GUI thread).
 
-#include "DTVideoData.h"
+#include "media/DTVideoData.h"
 
 #include <QImage>
 #include <QQuickPaintedItem>

@@ -3,7 +3,7 @@
 #include "componentmodel/EventTypes.h"
 #include "componentmodel/GuardedReceiver.h"
 
-#include "DTReadThreads.h"
+#include "files/DTReadThreads.h"
 
 #include <QEvent>
 

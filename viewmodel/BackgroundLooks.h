@@ -16,7 +16,7 @@
 // read_interrupted (given up for the destructor); its answer throws
 // nothing.
 
-#include "DTReadInterruption.h"
+#include "files/DTReadInterruption.h"
 
 #include <QObject>
 

@@ -1,7 +1,7 @@
 #include "viewmodel/ConvertViewModel.h"
 
-#include "viewmodel/FileRefusalText.h"
 #include "viewmodel/FileListMessage.h"
+#include "viewmodel/FileRefusalText.h"
 #include "viewmodel/OutputFolderProblem.h"
 #include "viewmodel/ShownPath.h"
 #include "viewmodel/SlideshowNameProblem.h"
@@ -17,12 +17,12 @@
 #include "componentmodel/SignalArgs.h"
 #include "multimedia/PictureImage.h"
 
-#include "DTAbandonableVideo.h"
-#include "DTFileRefusal.h"
-#include "DTLongWaits.h"
-#include "DTPathWalk.h"
-#include "DTReadInterruption.h"
-#include "DTVideoData.h"
+#include "files/DTAbandonableVideo.h"
+#include "files/DTFileRefusal.h"
+#include "files/DTLongWaits.h"
+#include "files/DTPathWalk.h"
+#include "files/DTReadInterruption.h"
+#include "media/DTVideoData.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <boost/weak_ptr.hpp>

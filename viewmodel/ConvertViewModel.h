@@ -47,7 +47,7 @@
 
 #include "componentmodel/SignalArgs.h"
 
-#include "DTMediaSettings.h"
+#include "media/DTMediaSettings.h"
 #include "slideshow2/DTSlideshowProduce.h"
 #include "slideshow2/DTSlideshowTypes.h"
 

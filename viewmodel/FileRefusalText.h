@@ -3,7 +3,7 @@
 // the media library says which (kestrel::file_refusal), the words are the
 // program's own, translated. GUI thread; throws nothing.
 
-#include "DTFileRefusal.h"
+#include "files/DTFileRefusal.h"
 
 #include <QString>
 

@@ -7,8 +7,8 @@
 #include "componentmodel/EventTypes.h"
 #include "componentmodel/GuardedReceiver.h"
 
-#include "DTPathFacts.h"
-#include "DTRegularFile.h"
+#include "files/DTPathFacts.h"
+#include "files/DTRegularFile.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <QDir>

@@ -40,7 +40,7 @@
 
 #include "viewmodel/BackgroundLooks.h"
 
-#include "DTAudioTrackLoader.h"
+#include "audio/DTAudioTrackLoader.h"
 #include "slideshow2/DTSlideshowTypes.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 
 #include "viewmodel/ShownPath.h"
 
-#include "DTOutputFolderProblem.h"
+#include "files/DTOutputFolderProblem.h"
 
 #include <QCoreApplication>
 #include <QDir>

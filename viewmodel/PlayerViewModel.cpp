@@ -2,7 +2,7 @@
 
 #include "viewmodel/UsageEvents.h"
 
-#include "DTMediaSettings.h"
+#include "media/DTMediaSettings.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <QDebug>

@@ -1,7 +1,7 @@
 #include "viewmodel/SettingsStore.h"
 
-#include "DTFailureReason.h"
-#include "DTRegularFile.h"
+#include "files/DTFailureReason.h"
+#include "files/DTRegularFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

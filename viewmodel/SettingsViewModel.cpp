@@ -4,7 +4,7 @@
 #include "viewmodel/SettingsStore.h"
 #include "viewmodel/UsageEvents.h"
 
-#include "DTMediaSettings.h"
+#include "media/DTMediaSettings.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <QMetaType>

@@ -1,6 +1,6 @@
 #include "viewmodel/ShownPath.h"
 
-#include "DTUtf8Text.h"
+#include "base/DTUtf8Text.h"
 
 namespace ViewModel {
 

@@ -3,7 +3,7 @@
 // as the program's messages and log lines show it: UTF-8 text as it is,
 // each other byte as \xNN ("caf\xe9.jpg") with the name's own backslashes
 // doubled, so that no two names show alike (the media library's rule,
-// DTUtf8Text.h). Only for showing: a file is opened by its bytes. Any
+// base/DTUtf8Text.h). Only for showing: a file is opened by its bytes. Any
 // thread.
 
 #include <QString>

@@ -8,7 +8,7 @@
 #include "componentmodel/ImageProvider.h"
 #include "multimedia/PictureImage.h"
 
-#include "DTFailureReason.h"
+#include "files/DTFailureReason.h"
 #include "slideshow2/DTCancelOpen.h"
 #include "slideshow2/DTSlide.h"
 

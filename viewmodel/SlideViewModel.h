@@ -24,7 +24,7 @@
 // open cannot even be queued) ends in ErrorState; a failed rotation is
 // logged and leaves the slide as the engine left it.
 
-#include "DTController.h"
+#include "base/DTController.h"
 #include "slideshow2/DTSlideshowTypes.h"
 
 #include <boost/weak_ptr.hpp>

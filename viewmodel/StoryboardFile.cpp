@@ -6,8 +6,8 @@
 
 #include "componentmodel/FileHelpers.h"
 
-#include "DTFailureReason.h"
-#include "DTRegularFile.h"
+#include "files/DTFailureReason.h"
+#include "files/DTRegularFile.h"
 
 #include <QDir>
 #include <QFile>

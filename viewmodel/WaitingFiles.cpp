@@ -2,7 +2,7 @@
 
 #include "viewmodel/FileRefusalText.h"
 
-#include "DTLongWaits.h"
+#include "files/DTLongWaits.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -6,7 +6,7 @@
 // photos, the music and the conversion's progress all say it so. GUI
 // thread; throws nothing.
 
-#include "DTFileRefusal.h"
+#include "files/DTFileRefusal.h"
 
 #include <QString>
 

@@ -4,7 +4,7 @@
 // input. A target that uses this also keeps the library quiet: its log and
 // FFmpeg's would swamp the fuzzer's output and slow it down.
 
-#include "DTUtils.h"
+#include "base/DTUtils.h"
 
 #include <cstddef>
 #include <cstdint>

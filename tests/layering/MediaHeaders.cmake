@@ -9,7 +9,7 @@
 #   cmake -DSOURCE_DIR=<project folder> -P MediaHeaders.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/ProgramSources.cmake)
 
-set(allowed sdk/src/DTLameEncoder.h)
+set(allowed sdk/src/encoders/DTLameEncoder.h)
 set(media_include "^[ \t]*#[ \t]*include[ \t]*[<\"](lib(av[a-z]*|sw[a-z]*|postproc)/|lame/|lame\\.h)")
 
 lumivista_program_sources(files)

@@ -4,8 +4,8 @@
 // picture reads and its seek can be made to throw, and its sound reads can
 // be made to give up as a music file that does not answer does.
 
-#include "DTAVSource.h"
-#include "DTErrors.h"
+#include "base/DTErrors.h"
+#include "sources/DTAVSource.h"
 
 #include <atomic>
 #include <cerrno>

@@ -3,7 +3,7 @@
 // bytes of its own (all 0xff): the pictures the engine should never hand
 // the Qt side, and the adapter must refuse.
 
-#include "DTVideoData.h"
+#include "media/DTVideoData.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,7 +6,7 @@
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
 
-#include "DTAudioTrackFile.h"
+#include "audio/DTAudioTrackFile.h"
 #include "support/HangingShare.h"
 #include "support/JackDummyServer.h"
 #include "support/MusicFiles.h"

@@ -2,7 +2,7 @@
 // A track that plays a test signal for a given time, so that what comes out
 // of wrappers (proxy, fade-out, sources) can be compared sample by sample.
 
-#include "DTAudioTrack.h"
+#include "audio/DTAudioTrack.h"
 #include "support/AudioSignals.h"
 
 namespace kestrel {

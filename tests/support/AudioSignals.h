@@ -2,8 +2,8 @@
 // Test sound in any of the ten sample formats, and reading it back.
 // Sample values are full scale -1.0 to +1.0 whatever the format.
 
-#include "DTAudioData.h"
-#include "DTAudioFormat.h"
+#include "media/DTAudioData.h"
+#include "media/DTAudioFormat.h"
 
 #include <functional>
 #include <vector>

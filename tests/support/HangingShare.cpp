@@ -1,6 +1,6 @@
 #include "support/HangingShare.h"
 
-#include "DTFileSystem.h"
+#include "files/DTFileSystem.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -2,7 +2,7 @@
 
 #include "support/TestFiles.h"
 
-#include "DTNumberText.h"
+#include "base/DTNumberText.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

@@ -1,10 +1,10 @@
 #include "support/ShowStandIn.h"
 
-#include "DTAudioTrackFadeOut.h"
-#include "DTLog.h"
-#include "DTMediaSource.h"
-#include "DTNumberText.h"
+#include "audio/DTAudioTrackFadeOut.h"
+#include "base/DTLog.h"
+#include "base/DTNumberText.h"
 #include "ffmpeg/DTFFPicture.h"
+#include "sources/DTMediaSource.h"
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>

@@ -5,9 +5,9 @@
 // and optionally music faded out to silence over the show's end. It counts
 // what the producer asks of it; the counters may be read from any thread.
 
-#include "DTAVSource.h"
-#include "DTAudioTrack.h"
+#include "audio/DTAudioTrack.h"
 #include "slideshow2/DTSlideshowProduce.h"
+#include "sources/DTAVSource.h"
 
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>

@@ -1,8 +1,8 @@
 #include "support/SyntheticShow.h"
 
-#include "DTMediaSource.h"
-#include "DTVideoSourceBuffered.h"
 #include "ffmpeg/DTFFPicture.h"
+#include "sources/DTMediaSource.h"
+#include "sources/DTVideoSourceBuffered.h"
 #include "support/AudioSignalTrack.h"
 
 #include <boost/make_shared.hpp>

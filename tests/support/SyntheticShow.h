@@ -7,8 +7,8 @@
 // Recording and seeking belong to the thread that reads pictures; the sound
 // may be read on another.
 
-#include "DTAVSource.h"
-#include "DTAudioFormat.h"
+#include "media/DTAudioFormat.h"
+#include "sources/DTAVSource.h"
 #include "support/AudioSignals.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // Synthetic pictures for encoder and converter tests: a gradient that moves
 // with the frame number, so that encoders see motion and frames differ.
 
-#include "DTVideoData.h"
+#include "media/DTVideoData.h"
 
 namespace kestrel {
 namespace test {

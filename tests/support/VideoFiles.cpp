@@ -2,7 +2,7 @@
 
 #include "support/MusicFiles.h"
 
-#include "DTNumberText.h"
+#include "base/DTNumberText.h"
 
 #include <vector>
 

@@ -6,10 +6,10 @@
 // stream 0. Codec contexts of further encoders (sound) may follow the
 // video one; their packets are the caller's to write.
 
-#include "DTMediaMuxer.h"
-#include "DTMediaSettings.h"
-#include "DTPictureConvert.h"
-#include "DTVideoEncoderQueue.h"
+#include "encoders/DTMediaMuxer.h"
+#include "encoders/DTVideoEncoderQueue.h"
+#include "media/DTMediaSettings.h"
+#include "media/DTPictureConvert.h"
 
 #include <string>
 #include <vector>

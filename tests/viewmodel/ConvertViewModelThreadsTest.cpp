@@ -12,7 +12,7 @@
 #include "support/MediaProbe.h"
 #include "support/MusicFiles.h"
 
-#include "DTAudioTrackFile.h"
+#include "audio/DTAudioTrackFile.h"
 #include "slideshow2/DTGilSlideshow.h"
 
 #include <QCoreApplication>

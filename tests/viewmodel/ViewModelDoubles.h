@@ -5,7 +5,7 @@
 
 #include "viewmodel/UsageEvents.h"
 
-#include "DTMediaSettings.h"
+#include "media/DTMediaSettings.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <QSettings>

@@ -45,7 +45,7 @@
 #include "StopSignals.h"
 #include "UnchangedFile.h"
 
-#include "DTReadInterruption.h"
+#include "files/DTReadInterruption.h"
 #include "slideshow2/DTSlideshowPresets.h"
 
 #include <fcntl.h>

@@ -2,16 +2,16 @@
 // The maker's watch: a thread of its own that turns a stop (a flag a
 // signal handler raises, and which cannot wake a waiting thread) into the
 // maker's read_interruption, so that every wait on a file made within its
-// scope gives up (DTReadInterruption.h); and that names each wait on a file
-// that lasts (DTLongWaits.h) once, when it is first seen.
+// scope gives up (files/DTReadInterruption.h); and that names each wait on a file
+// that lasts (files/DTLongWaits.h) once, when it is first seen.
 //
 // Looks every 10 ms for the stop and every 100 ms for long waits. `name`
 // runs on the watch's thread. end() (or the destructor) joins the thread:
 // nothing is named after it returns. The constructor throws
 // std::system_error when no thread can be started.
 
-#include "DTLongWaits.h"
-#include "DTReadInterruption.h"
+#include "files/DTLongWaits.h"
+#include "files/DTReadInterruption.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -2,12 +2,12 @@
 
 #include "RefusalWords.h"
 
-#include "DTAbandonableCall.h"
-#include "DTFileSystem.h"
-#include "DTPathFacts.h"
-#include "DTPathWalk.h"
-#include "DTRegularFile.h"
-#include "DTUnfinishedVideo.h"
+#include "files/DTAbandonableCall.h"
+#include "files/DTFileSystem.h"
+#include "files/DTPathFacts.h"
+#include "files/DTPathWalk.h"
+#include "files/DTRegularFile.h"
+#include "files/DTUnfinishedVideo.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +16,7 @@
 #include <climits>
 #include <system_error>
 
-// Every look goes through the library's looks (DTPathFacts.h), which a
+// Every look goes through the library's looks (files/DTPathFacts.h), which a
 // stop gives up within the caller's read_interruption_scope: OUT on a share
 // that hangs never holds the maker.
 

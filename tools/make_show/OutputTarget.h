@@ -30,7 +30,7 @@ struct output_target {
     std::string refusal;
 };
 
-// Looks without opening anything, as the library looks (DTPathFacts.h):
+// Looks without opening anything, as the library looks (files/DTPathFacts.h):
 // within a read_interruption_scope a stop gives a look up, read_interrupted.
 output_target examine_output(const std::string& out, const std::string& music,
                              const std::vector<std::string>& photos);

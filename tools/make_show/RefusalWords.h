@@ -2,7 +2,7 @@
 // The maker's words for why a file could not be had, or is waited for:
 // the media library says which (kestrel::file_refusal), the maker words it.
 
-#include "DTFileRefusal.h"
+#include "files/DTFileRefusal.h"
 
 #include <string>
 

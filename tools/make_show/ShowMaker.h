@@ -10,7 +10,7 @@
 // Throws std::runtime_error with a message for the user when the photos or
 // the music cannot be had (the music's reason in plain words); production
 // failures come back as result codes. The looks and openings watch the
-// caller's read_interruption_scope (DTReadInterruption.h): switched on, they
+// caller's read_interruption_scope (files/DTReadInterruption.h): switched on, they
 // give up with read_interrupted.
 
 #include "OutputTarget.h"
@@ -96,7 +96,7 @@ struct file_outcome {
 // an unfinished video in the target's folder, and a stop or a failure
 // removes it, leaving a file already there as it was. Every step on the
 // folder (the file's creation, its naming, its removal) is a call that the
-// caller's read_interruption_scope gives up (DTAbandonableVideo.h); the
+// caller's read_interruption_scope gives up (files/DTAbandonableVideo.h); the
 // removal is waited for a bounded time, and a file left then goes once
 // the disk answers (left_unfinished). A target with a
 // refusal is not made (create_file_failed), nor one whose stop was asked

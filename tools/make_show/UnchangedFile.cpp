@@ -1,8 +1,8 @@
 #include "UnchangedFile.h"
 
-#include "DTAbandonableCall.h"
-#include "DTFileSystem.h"
-#include "DTReadInterruption.h"
+#include "files/DTAbandonableCall.h"
+#include "files/DTFileSystem.h"
+#include "files/DTReadInterruption.h"
 
 #include <optional>
 

@@ -5,11 +5,11 @@
 // what is watched is the file that was opened then: a file moved away, or
 // another put at its name, is not a change of it. Any thread.
 //
-// It is looked at as the library looks (DTPathWalk.h, DTAbandonableCall.h):
+// It is looked at as the library looks (files/DTPathWalk.h, files/DTAbandonableCall.h):
 // on this machine's disk at once, elsewhere (a share that may hang) by a
 // call that the caller's read_interruption gives up.
 
-#include "DTPathWalk.h"
+#include "files/DTPathWalk.h"
 
 #include <sys/stat.h>
 

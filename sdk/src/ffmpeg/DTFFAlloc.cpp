@@ -1,7 +1,7 @@
 #include "DTFFAlloc.h"
 
-#include "DTErrors.h"
 #include "DTFFGlobal.h"
+#include "base/DTErrors.h"
 
 #include <cstdint>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include "DTFFDecoderInfo.h"
 #include "DTFFGlobal.h"
 #include "DTFFMediaPacket.h"
-#include "DTLog.h"
+#include "base/DTLog.h"
 
 #include <boost/make_shared.hpp>
 

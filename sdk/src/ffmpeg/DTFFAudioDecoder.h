@@ -5,11 +5,11 @@
 // frames of another rate, channel count or sample format are resampled to
 // the described format, so the whole stream keeps one format and its pitch.
 
-#include "DTAudioBuffer.h"
-#include "DTAudioConvert.h"
-#include "DTDecoder.h"
 #include "DTFFHandles.h"
-#include "DTFixedMemoryBuffer.h"
+#include "base/DTFixedMemoryBuffer.h"
+#include "media/DTAudioBuffer.h"
+#include "media/DTAudioConvert.h"
+#include "media/DTDecoder.h"
 
 namespace kestrel {
 

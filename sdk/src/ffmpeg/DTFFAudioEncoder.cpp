@@ -2,7 +2,7 @@
 
 #include "DTFFChannelLayout.h"
 #include "DTFFGlobal.h"
-#include "DTLog.h"
+#include "base/DTLog.h"
 
 extern "C" {
 #include <libavutil/samplefmt.h>

@@ -6,9 +6,9 @@
 // cut into codec frames and stamped by sample count: time stamps count
 // sample frames (time base 1 / rate).
 
-#include "DTAudioConvert.h"
-#include "DTAudioEncoderQueue.h"
 #include "DTFFEncoderCore.h"
+#include "encoders/DTAudioEncoderQueue.h"
+#include "media/DTAudioConvert.h"
 
 namespace kestrel {
 namespace ffmpeg {

@@ -5,11 +5,11 @@
 // folder; the rest of the library includes this header instead of theirs.
 // Each maker throws what the made object's constructor throws.
 
-#include "DTAudioConvert.h"
-#include "DTMediaMuxer.h"
-#include "DTPictureConvert.h"
-#include "DTTypes.h"
-#include "DTVideoData.h"
+#include "base/DTTypes.h"
+#include "encoders/DTMediaMuxer.h"
+#include "media/DTAudioConvert.h"
+#include "media/DTPictureConvert.h"
+#include "media/DTVideoData.h"
 
 #include <string>
 #include <vector>

@@ -1,9 +1,9 @@
 #include "DTFFCodec.h"
 
-#include "DTDecoder.h"
-#include "DTErrors.h"
 #include "DTFFAlloc.h"
 #include "DTFFGlobal.h"
+#include "base/DTErrors.h"
+#include "media/DTDecoder.h"
 
 namespace kestrel {
 

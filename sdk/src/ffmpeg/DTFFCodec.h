@@ -3,8 +3,8 @@
 // video decoder share. A context is owned by its holder from the moment it
 // is allocated, so a failed set-up leaves nothing behind.
 
-#include "DTDecoderInfo.h"
 #include "DTFFHandles.h"
+#include "media/DTDecoderInfo.h"
 
 #include <boost/make_shared.hpp>
 

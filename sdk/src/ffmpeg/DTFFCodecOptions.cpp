@@ -1,8 +1,8 @@
 #include "DTFFCodecOptions.h"
 
 #include "DTFFGlobal.h"
-#include "DTLog.h"
-#include "DTNumberText.h"
+#include "base/DTLog.h"
+#include "base/DTNumberText.h"
 
 extern "C" {
 #include <libavutil/opt.h>

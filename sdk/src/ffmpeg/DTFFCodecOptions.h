@@ -5,7 +5,7 @@
 // "integer") or a floating number ("float", "double"); other types are
 // skipped. The codec's private options are found too.
 
-#include "DTMediaSettings.h"
+#include "media/DTMediaSettings.h"
 
 #include <string>
 

@@ -1,9 +1,9 @@
 #include "DTFFDecoderInfo.h"
 
-#include "DTErrors.h"
 #include "DTFFAlloc.h"
 #include "DTFFChannelLayout.h"
 #include "DTFFGlobal.h"
+#include "base/DTErrors.h"
 
 #include <boost/make_shared.hpp>
 

@@ -2,7 +2,7 @@
 // Codec descriptions copied out of an FFmpeg codec context. They own their
 // copies of extra data and matrices and never look at the context again.
 
-#include "DTDecoderInfo.h"
+#include "media/DTDecoderInfo.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

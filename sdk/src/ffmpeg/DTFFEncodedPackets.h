@@ -3,7 +3,7 @@
 // them, each stamped with the codec's time base.
 
 #include "DTFFHandles.h"
-#include "DTPacketQueue.h"
+#include "media/DTPacketQueue.h"
 
 namespace kestrel {
 

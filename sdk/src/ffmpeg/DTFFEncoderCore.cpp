@@ -1,8 +1,8 @@
 #include "DTFFEncoderCore.h"
 
-#include "DTAudioEncoderQueue.h"
 #include "DTFFGlobal.h"
-#include "DTVideoEncoderQueue.h"
+#include "encoders/DTAudioEncoderQueue.h"
+#include "encoders/DTVideoEncoderQueue.h"
 
 namespace kestrel {
 namespace ffmpeg {

@@ -8,8 +8,8 @@
 
 #include "DTFFEncodedPackets.h"
 #include "DTFFHandles.h"
-#include "DTMediaPacket.h"
-#include "DTMediaSettings.h"
+#include "media/DTMediaPacket.h"
+#include "media/DTMediaSettings.h"
 
 namespace kestrel {
 namespace ffmpeg {

@@ -1,6 +1,6 @@
 #include "DTFFGlobal.h"
 
-#include "DTLog.h"
+#include "base/DTLog.h"
 
 extern "C" {
 #include <libavutil/log.h>

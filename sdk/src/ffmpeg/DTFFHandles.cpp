@@ -1,7 +1,7 @@
 #include "DTFFHandles.h"
 
-#include "DTErrors.h"
 #include "DTFFWideFile.h"
+#include "base/DTErrors.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>

@@ -3,7 +3,7 @@
 #include "DTFFGlobal.h"
 #include "DTFFPacketStamps.h"
 #include "DTFFWideFile.h"
-#include "DTLog.h"
+#include "base/DTLog.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>

@@ -7,7 +7,7 @@
 
 #include "DTFFHandles.h"
 #include "DTFFPacketStamps.h"
-#include "DTMediaMuxer.h"
+#include "encoders/DTMediaMuxer.h"
 
 #include <string>
 #include <vector>

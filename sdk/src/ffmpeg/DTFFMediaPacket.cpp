@@ -1,6 +1,6 @@
 #include "DTFFMediaPacket.h"
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 
 #include <cstring>
 

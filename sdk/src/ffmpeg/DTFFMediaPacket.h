@@ -3,7 +3,7 @@
 // encoders and the splitter hand out.
 
 #include "DTFFHandles.h"
-#include "DTMediaPacket.h"
+#include "media/DTMediaPacket.h"
 
 namespace kestrel {
 

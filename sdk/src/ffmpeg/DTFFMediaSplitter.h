@@ -3,7 +3,7 @@
 // context, so any UTF-8 path opens.
 
 #include "DTFFHandles.h"
-#include "DTMediaSplitter.h"
+#include "media/DTMediaSplitter.h"
 
 #include <vector>
 

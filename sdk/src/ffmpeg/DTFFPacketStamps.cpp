@@ -1,6 +1,6 @@
 #include "DTFFPacketStamps.h"
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 
 extern "C" {
 #include <libavutil/avutil.h>

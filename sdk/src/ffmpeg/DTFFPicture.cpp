@@ -1,7 +1,7 @@
 #include "DTFFPicture.h"
 
-#include "DTErrors.h"
 #include "DTFFGlobal.h"
+#include "base/DTErrors.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>

@@ -3,7 +3,7 @@
 // copy of any other picture.
 
 #include "DTFFHandles.h"
-#include "DTVideoData.h"
+#include "media/DTVideoData.h"
 
 namespace kestrel {
 

@@ -5,7 +5,7 @@
 // past the next conversion copies it.
 
 #include "DTFFHandles.h"
-#include "DTPictureConvert.h"
+#include "media/DTPictureConvert.h"
 
 namespace kestrel {
 

@@ -1,9 +1,9 @@
 #include "DTFFStreamInfo.h"
 
-#include "DTErrors.h"
 #include "DTFFCodec.h"
 #include "DTFFDecoderInfo.h"
 #include "DTFFGlobal.h"
+#include "base/DTErrors.h"
 
 #include <cmath>
 

@@ -5,8 +5,8 @@
 // that made it.
 
 #include "DTFFHandles.h"
-#include "DTFileInfo.h"
-#include "DTStreamInfo.h"
+#include "media/DTFileInfo.h"
+#include "media/DTStreamInfo.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

@@ -4,9 +4,9 @@
 // keeps its filter state between pushes, so consecutive blocks are
 // resampled as one continuous stream.
 
-#include "DTAudioConvert.h"
-#include "DTFixedMemoryBuffer.h"
+#include "base/DTFixedMemoryBuffer.h"
 #include "ffmpeg/DTFFHandles.h"
+#include "media/DTAudioConvert.h"
 
 namespace kestrel {
 

@@ -10,8 +10,8 @@
 // "avcodec_decode_video") when a packet cannot be decoded; the decoder stays
 // usable. One thread at a time.
 
-#include "DTDecoder.h"
 #include "DTFFHandles.h"
+#include "media/DTDecoder.h"
 
 namespace kestrel {
 

@@ -2,7 +2,7 @@
 
 #include "DTFFCodecOptions.h"
 #include "DTFFGlobal.h"
-#include "DTLog.h"
+#include "base/DTLog.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>

@@ -7,7 +7,7 @@
 // size and YUV 4:2:0; packets count in the time base 1 / frame rate.
 
 #include "DTFFEncoderCore.h"
-#include "DTVideoEncoderQueue.h"
+#include "encoders/DTVideoEncoderQueue.h"
 
 namespace kestrel {
 namespace ffmpeg {

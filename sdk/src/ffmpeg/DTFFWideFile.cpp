@@ -1,7 +1,7 @@
 #include "DTFFWideFile.h"
 
 #include "DTFFGlobal.h"
-#include "DTRegularFile.h"
+#include "files/DTRegularFile.h"
 
 #include <boost/exception/get_error_info.hpp>
 

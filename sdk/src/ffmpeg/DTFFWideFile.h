@@ -4,15 +4,15 @@
 // I/O context that the muxer and the splitter hand to libavformat.
 //
 // A file opened for reading only is read as an abandonable_file
-// (DTAbandonableRead.h) that watches the interruption of the thread that
+// (files/DTAbandonableRead.h) that watches the interruption of the thread that
 // reads or seeks: a media file opened by a loader and read by a producer
 // whose stop gives its read up. A file opened for writing is an
-// abandonable_output (DTAbandonableWrite.h) watching the opener's: a
+// abandonable_output (files/DTAbandonableWrite.h) watching the opener's: a
 // video on a share that hangs is given up by its producer's stop. FFmpeg
 // then meets AVERROR_EXIT.
 
-#include "DTAbandonableRead.h"
-#include "DTAbandonableWrite.h"
+#include "files/DTAbandonableRead.h"
+#include "files/DTAbandonableWrite.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "DTImageExif.h"
 
-#include "DTLog.h"
+#include "base/DTLog.h"
 
 #include <libexif/exif-data.h>
 

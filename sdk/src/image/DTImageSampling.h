@@ -4,7 +4,7 @@
 // picture into a frame, and the bounds of a transformed rectangle. Pure
 // functions of their arguments; any thread.
 
-#include "slideshow2/DTAffineTransform.h"
+#include "image/DTAffineTransform.h"
 
 #include <boost/gil/typedefs.hpp>
 

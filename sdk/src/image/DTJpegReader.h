@@ -14,7 +14,7 @@
 // pixels, a header that claims more pixels than the file can hold, a file
 // that is not 8 bits per sample, a failed scanline and a file that cannot
 // be read throw errors::failure with the reason logged; a read given up
-// throws read_interrupted (DTAbandonableRead.h). libjpeg is always left
+// throws read_interrupted (files/DTAbandonableRead.h). libjpeg is always left
 // through its own error exit and a jump back to the reader, never unwound
 // through.
 //
@@ -28,7 +28,7 @@
 // reader decodes once and is not reused after a failure. It owns what it
 // reads from.
 
-#include "DTUtils.h"
+#include "base/DTUtils.h"
 #include "image/DTOrientedView.h"
 
 #include <boost/gil/typedefs.hpp>

@@ -1,6 +1,6 @@
 #include "DTPhotoDescText.h"
 
-#include "DTXmlArchiveText.h"
+#include "base/DTXmlArchiveText.h"
 
 namespace kestrel {
 namespace image {

@@ -9,7 +9,7 @@
 // already assigned then, the transform only once all of it was read.
 
 #include "DTPhotoDesc.h"
-#include "DTXmlElementName.h"
+#include "base/DTXmlElementName.h"
 
 #include <boost/serialization/nvp.hpp>
 #include <boost/serialization/string.hpp>

@@ -1,9 +1,9 @@
 #include "DTPhotoFile.h"
 
-#include "DTAbandonableRead.h"
-#include "DTErrors.h"
-#include "DTFailureReason.h"
-#include "DTLog.h"
+#include "base/DTErrors.h"
+#include "base/DTLog.h"
+#include "files/DTAbandonableRead.h"
+#include "files/DTFailureReason.h"
 
 #include <boost/make_shared.hpp>
 

@@ -6,7 +6,7 @@
 // again (scale_photo). Neither keeps the reader: the file and the libjpeg
 // decoder are released as soon as the call ends, so that a storyboard of
 // thousands of photos holds no file open. Files are opened as
-// abandonable_file opens them (DTAbandonableRead.h): never waiting in
+// abandonable_file opens them (files/DTAbandonableRead.h): never waiting in
 // open(), regular files only, and within a read_interruption_scope so
 // that a stop can leave behind a read that does not answer. Not locked:
 // one thread at a time.

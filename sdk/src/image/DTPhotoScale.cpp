@@ -1,6 +1,6 @@
 #include "DTPhotoScale.h"
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 #include "image/DTBicubicResample.h"
 #include "image/DTGaussianFilter.h"
 

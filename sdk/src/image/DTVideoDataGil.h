@@ -4,7 +4,7 @@
 // (whoever keeps such a frame longer takes a copy); made from a shared
 // image, it keeps the image alive as long as anyone holds the picture.
 
-#include "DTVideoData.h"
+#include "media/DTVideoData.h"
 
 #include <boost/gil/typedefs.hpp>
 #include <boost/shared_ptr.hpp>

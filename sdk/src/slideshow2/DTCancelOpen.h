@@ -3,7 +3,7 @@
 // for it: a load that has not started is skipped and reported as
 // cancelled. Any thread; an empty handle does nothing.
 
-#include "DTController.h"
+#include "base/DTController.h"
 
 namespace kestrel {
 namespace slideshow2 {

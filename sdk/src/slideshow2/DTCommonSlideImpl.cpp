@@ -1,8 +1,8 @@
 #include "DTCommonSlideImpl.h"
 
-#include "DTErrors.h"
-#include "DTFailureReason.h"
-#include "DTLog.h"
+#include "base/DTErrors.h"
+#include "base/DTLog.h"
+#include "files/DTFailureReason.h"
 #include "image/DTPhotoDescText.h"
 #include "slideshow2/DTKenBurnsRegistry.h"
 #include "slideshow2/DTPhoto.h"

@@ -1,8 +1,8 @@
 #include "DTCommonSlideshowImpl.h"
 
-#include "DTErrors.h"
-#include "DTLog.h"
-#include "DTNumberText.h"
+#include "base/DTErrors.h"
+#include "base/DTLog.h"
+#include "base/DTNumberText.h"
 
 #include <boost/throw_exception.hpp>
 

@@ -1,8 +1,8 @@
 #include "DTCommonSlideshowSettings.h"
 
-#include "DTErrors.h"
-#include "DTLog.h"
-#include "DTNumberText.h"
+#include "base/DTErrors.h"
+#include "base/DTLog.h"
+#include "base/DTNumberText.h"
 #include "ffmpeg/DTFFBridge.h"
 
 #include <boost/algorithm/string/replace.hpp>

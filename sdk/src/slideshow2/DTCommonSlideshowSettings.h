@@ -19,7 +19,7 @@
 // applied, the failing key and the ones after it change nothing.
 
 #include "DTCommonSlideshowImpl.h"
-#include "DTTypes.h"
+#include "base/DTTypes.h"
 
 #include <boost/thread/mutex.hpp>
 

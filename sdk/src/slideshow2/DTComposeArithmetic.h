@@ -5,7 +5,7 @@
 // truncation step that only the plain sampler can say on which side the
 // exact value falls. Inline, for the composer's inner loops only.
 
-#include "DTAffineTransform.h"
+#include "image/DTAffineTransform.h"
 #include "image/DTImageSampling.h"
 #include "image/DTPixelVector.h"
 

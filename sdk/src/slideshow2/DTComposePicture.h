@@ -18,7 +18,7 @@
 // step is worked out by the plain sampler). Pure functions of their
 // arguments; frame and pictures must not overlap.
 
-#include "DTAffineTransform.h"
+#include "image/DTAffineTransform.h"
 
 #include <boost/gil/image_view.hpp>
 #include <boost/gil/typedefs.hpp>

@@ -1,6 +1,6 @@
 #include "DTGilComposeFrame.h"
 
-#include "DTLog.h"
+#include "base/DTLog.h"
 
 #include <boost/gil/image.hpp>
 

@@ -19,9 +19,9 @@
 // drawn) and logs the pictures per second when it goes. Called by one
 // thread at a time (the renderer's, under its lock).
 
-#include "DTAffineTransform.h"
 #include "DTComposePicture.h"
 #include "DTRowWorkers.h"
+#include "image/DTAffineTransform.h"
 
 #include <boost/gil/typedefs.hpp>
 #include <boost/noncopyable.hpp>

@@ -1,10 +1,10 @@
 #include "DTGilSlideshow.h"
 
 #include "DTCommonSlide.h"
-#include "DTAbandonableRead.h"
-#include "DTFailureReason.h"
 #include "DTGilSlideshowCache.h"
 #include "DTSlide.h"
+#include "files/DTAbandonableRead.h"
+#include "files/DTFailureReason.h"
 #include "image/DTPhotoFile.h"
 #include "slideshow2/DTPhoto.h"
 

@@ -1,9 +1,9 @@
 #include "DTGilSlideshowAVSource.h"
 
-#include "DTErrors.h"
 #include "DTGilSlideshowCore.h"
-#include "DTLog.h"
-#include "DTVideoSourceBuffered.h"
+#include "base/DTErrors.h"
+#include "base/DTLog.h"
+#include "sources/DTVideoSourceBuffered.h"
 
 #include <boost/make_shared.hpp>
 

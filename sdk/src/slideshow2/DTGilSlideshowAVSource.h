@@ -10,8 +10,8 @@
 // the read-ahead thread, renders the new position on the caller's thread
 // and starts the thread again. The renderer core must outlive the source.
 
-#include "DTAVSource.h"
 #include "DTVideoSourceFromImage.h"
+#include "sources/DTAVSource.h"
 
 #include <boost/shared_ptr.hpp>
 

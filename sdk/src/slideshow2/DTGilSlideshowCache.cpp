@@ -1,9 +1,9 @@
 #include "DTGilSlideshowCache.h"
 
-#include "DTFailureReason.h"
-#include "DTLog.h"
 #include "DTMotionDecodeSize.h"
 #include "DTSlide.h"
+#include "base/DTLog.h"
+#include "files/DTFailureReason.h"
 #include "image/DTPhotoScale.h"
 #include "slideshow2/DTPhoto.h"
 

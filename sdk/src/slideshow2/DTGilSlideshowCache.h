@@ -26,16 +26,16 @@
 // holds as unanswered is never opened: its slot gets no picture and the
 // reason "does not answer", as one that cannot be read, also while its
 // slide has no photo yet (named by the path it was asked to open). Reads
-// are given up (DTAbandonableRead.h) while set_reads_interrupted is on and
+// are given up (files/DTAbandonableRead.h) while set_reads_interrupted is on and
 // when the cache goes: a load given up marks its slot ready with no
 // picture and no record, and for no slide, so that the slide is loaded
 // again when next asked for. A load decodes into a picture of its own and
 // swaps it in under the slot lock, and only while the slot is still
 // claimed for it: a load overtaken by a reset or a new claim is dropped.
 
-#include "DTAbandonableRead.h"
 #include "DTGilSlideshowCore.h"
 #include "DTUnreadablePhotos.h"
+#include "files/DTAbandonableRead.h"
 
 #include <boost/shared_ptr.hpp>
 #include <boost/thread/condition_variable.hpp>

@@ -1,10 +1,10 @@
 #include "DTGilSlideshowCore.h"
 
-#include "DTErrors.h"
 #include "DTGilSlideshowCache.h"
 #include "DTKenBurnsRegistry.h"
-#include "DTLog.h"
 #include "DTSlide.h"
+#include "base/DTErrors.h"
+#include "base/DTLog.h"
 
 #include <boost/bind/bind.hpp>
 #include <boost/make_shared.hpp>

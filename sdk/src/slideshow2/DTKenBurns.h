@@ -11,7 +11,7 @@
 // or less gives scale 0, a transform that draws nothing. Motion objects are
 // plain numbers, made per use and never shared between threads.
 
-#include "DTAffineTransform.h"
+#include "image/DTAffineTransform.h"
 
 namespace kestrel {
 namespace slideshow2 {

@@ -1,6 +1,6 @@
 #include "DTKenBurnsRegistry.h"
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 
 #include <boost/bind/bind.hpp>
 #include <boost/throw_exception.hpp>

@@ -10,9 +10,9 @@
 // errors pass through as the library's errors; a failed load leaves the
 // previous picture and load record in place.
 
-#include "DTBase.h"
-#include "DTVideoData.h"
+#include "base/DTBase.h"
 #include "image/DTPhotoDesc.h"
+#include "media/DTVideoData.h"
 
 #include <boost/shared_ptr.hpp>
 #include <boost/thread/mutex.hpp>

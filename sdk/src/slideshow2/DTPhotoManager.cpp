@@ -1,10 +1,10 @@
 #include "DTPhotoManager.h"
 
-#include "DTAbandonableRead.h"
-#include "DTErrors.h"
-#include "DTFailureReason.h"
-#include "DTLog.h"
-#include "DTNumberText.h"
+#include "base/DTErrors.h"
+#include "base/DTLog.h"
+#include "base/DTNumberText.h"
+#include "files/DTAbandonableRead.h"
+#include "files/DTFailureReason.h"
 #include "slideshow2/DTGilPhoto.h"
 
 #include <boost/asio/executor_work_guard.hpp>

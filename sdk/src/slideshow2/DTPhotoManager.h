@@ -33,7 +33,7 @@
 // Threads: construct, open and destroy on the owner's thread; open and
 // pending_count may also be called from callbacks. The destructor stops the
 // queue (queued requests are dropped without a callback), gives up the
-// reads of the loads under way (DTAbandonableRead.h: they answer not_opened,
+// reads of the loads under way (files/DTAbandonableRead.h: they answer not_opened,
 // "reading was stopped", at once, also while a file does not answer) and
 // joins every worker. Destroying the manager from
 // its own callback cannot join that worker: it is refused with an error
@@ -45,11 +45,11 @@
 // errors::invalid_argument for a negative or absurd worker count or
 // patience (NaN among them); no worker is left behind.
 
-#include "DTBase.h"
-#include "DTController.h"
-#include "DTFileRefusal.h"
-#include "DTMediaSettings.h"
 #include "DTSlideshowTypes.h"
+#include "base/DTBase.h"
+#include "base/DTController.h"
+#include "files/DTFileRefusal.h"
+#include "media/DTMediaSettings.h"
 
 #include <boost/function.hpp>
 

@@ -1,6 +1,6 @@
 #include "DTShowAudioTrack.h"
 
-#include "DTAudioTrackEmpty.h"
+#include "audio/DTAudioTrackEmpty.h"
 
 #include <cfloat>
 

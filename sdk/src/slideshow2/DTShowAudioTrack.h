@@ -9,8 +9,8 @@
 // (the length function may count the slides); nothing under it takes the
 // renderer's lock.
 
-#include "DTAudioTrackFadeOut.h"
-#include "DTAudioTrackProxy.h"
+#include "audio/DTAudioTrackFadeOut.h"
+#include "audio/DTAudioTrackProxy.h"
 
 #include <boost/thread/lock_guard.hpp>
 #include <boost/thread/mutex.hpp>

@@ -4,12 +4,12 @@
 // member forwards unchanged. open_photo returns at once and reports through
 // its callback on a photo manager worker thread.
 
-#include "DTBase.h"
-#include "DTController.h"
-#include "DTFileRefusal.h"
-#include "DTMediaSettings.h"
 #include "DTSlideshowTypes.h"
-#include "DTVideoData.h"
+#include "base/DTBase.h"
+#include "base/DTController.h"
+#include "files/DTFileRefusal.h"
+#include "media/DTMediaSettings.h"
+#include "media/DTVideoData.h"
 
 #include <boost/function.hpp>
 
@@ -45,7 +45,7 @@ public:
         // its photo came or not; empty before the first.
         virtual std::string photo_path() const = 0;
         // Why the latest open left the slide without a photo: a refusal
-        // (DTFileRefusal.h), or plain words ("empty file", "not a JPEG file
+        // (files/DTFileRefusal.h), or plain words ("empty file", "not a JPEG file
         // (it is a PNG)"); empty after a success and before the first
         // answer.
         virtual refused_file open_failure() const = 0;

@@ -1,6 +1,6 @@
 #include "DTSlideProperties.h"
 
-#include "DTXmlArchiveText.h"
+#include "base/DTXmlArchiveText.h"
 
 namespace kestrel {
 namespace slideshow2 {

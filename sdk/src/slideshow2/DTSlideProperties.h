@@ -12,7 +12,7 @@
 // values. A motion name that no motion carries reads fine; it fails only
 // when a frame is drawn.
 
-#include "DTXmlElementName.h"
+#include "base/DTXmlElementName.h"
 
 #include <boost/serialization/nvp.hpp>
 #include <boost/serialization/string.hpp>

@@ -6,12 +6,12 @@
 // through. The implementation guards its list and settings with its own
 // locks, so members may be called from any thread.
 
-#include "DTAVSource.h"
-#include "DTAudioTrack.h"
-#include "DTBase.h"
-#include "DTMediaSettings.h"
 #include "DTSlideshowTypes.h"
 #include "DTUnreadablePhotos.h"
+#include "audio/DTAudioTrack.h"
+#include "base/DTBase.h"
+#include "media/DTMediaSettings.h"
+#include "sources/DTAVSource.h"
 
 #include <cstddef>
 #include <set>

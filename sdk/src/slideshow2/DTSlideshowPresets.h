@@ -5,8 +5,8 @@
 // aspect, the frame rate, the audio bit rate and the video codec's options.
 // Presets without an aspect leave "frame-aspect" as the caller had it.
 
-#include "DTErrors.h"
-#include "DTMediaSettings.h"
+#include "base/DTErrors.h"
+#include "media/DTMediaSettings.h"
 
 #include <string>
 #include <vector>

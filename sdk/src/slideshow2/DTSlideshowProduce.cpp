@@ -1,6 +1,6 @@
 #include "slideshow2/DTSlideshowProduce.h"
 
-#include "DTLog.h"
+#include "base/DTLog.h"
 #include "slideshow2/DTSlideshow.h"
 #include "slideshow2/DTSlideshowProduceSimple.h"
 

@@ -22,12 +22,12 @@
 // else once the whole show was drawn without one, and unreadable_photos
 // names them.
 
-#include "DTAVSource.h"
-#include "DTBase.h"
-#include "DTMediaSettings.h"
-#include "DTVideoData.h"
+#include "base/DTBase.h"
+#include "media/DTMediaSettings.h"
+#include "media/DTVideoData.h"
 #include "slideshow2/DTSlideshowTypes.h"
 #include "slideshow2/DTUnreadablePhotos.h"
+#include "sources/DTAVSource.h"
 
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>

@@ -1,7 +1,7 @@
 #include "slideshow2/DTSlideshowProduceAudio.h"
 
-#include "DTAudioData.h"
-#include "DTLog.h"
+#include "base/DTLog.h"
+#include "media/DTAudioData.h"
 
 #include <boost/make_shared.hpp>
 

@@ -6,9 +6,9 @@
 // the pictures. Times in ms; the position counts the samples handed out.
 // Used by the producer's worker alone.
 
-#include "DTAudioFormat.h"
-#include "DTMediaSource.h"
-#include "DTTypes.h"
+#include "base/DTTypes.h"
+#include "media/DTAudioFormat.h"
+#include "sources/DTMediaSource.h"
 
 namespace kestrel {
 namespace slideshow2 {

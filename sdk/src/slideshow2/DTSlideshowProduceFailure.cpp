@@ -1,9 +1,9 @@
 #include "slideshow2/DTSlideshowProduceFailure.h"
 
-#include "DTAudioEncoderQueue.h"
-#include "DTLog.h"
-#include "DTMediaMuxer.h"
-#include "DTVideoEncoderQueue.h"
+#include "base/DTLog.h"
+#include "encoders/DTAudioEncoderQueue.h"
+#include "encoders/DTMediaMuxer.h"
+#include "encoders/DTVideoEncoderQueue.h"
 #include "slideshow2/DTSlideshowPresets.h"
 
 #include <boost/exception/diagnostic_information.hpp>

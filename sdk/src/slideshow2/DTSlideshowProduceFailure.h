@@ -2,7 +2,7 @@
 // How the producer turns failures into its result codes and log lines: the
 // one place that knows which exception means which code.
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 #include "slideshow2/DTSlideshowProduce.h"
 
 #include <exception>

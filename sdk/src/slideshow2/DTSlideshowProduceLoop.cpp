@@ -2,7 +2,7 @@
 
 #include "slideshow2/DTSlideshowProduceSimple.h"
 
-#include "DTLog.h"
+#include "base/DTLog.h"
 #include "slideshow2/DTSlideshowProduceAudio.h"
 #include "slideshow2/DTSlideshowProduceFailure.h"
 #include "slideshow2/DTSlideshowProduceProgress.h"

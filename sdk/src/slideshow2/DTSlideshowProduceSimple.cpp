@@ -1,6 +1,6 @@
 #include "slideshow2/DTSlideshowProduceSimple.h"
 
-#include "DTLog.h"
+#include "base/DTLog.h"
 #include "slideshow2/DTSlideshow.h"
 #include "slideshow2/DTSlideshowPresets.h"
 #include "slideshow2/DTSlideshowProduceFailure.h"

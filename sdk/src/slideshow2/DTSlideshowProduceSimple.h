@@ -7,19 +7,19 @@
 // failure there is kept as a result code, never thrown; the worker reports
 // it. The owner's thread never touches the file: the worker opens the
 // muxer (the file and its header) within its stop's reach, and every write
-// and the close of the file are given up by a stop (DTAbandonableWrite.h),
+// and the close of the file are given up by a stop (files/DTAbandonableWrite.h),
 // so that a stop and the release never wait for a disk or a share.
 // The worker reads the show picture by picture, converts, encodes and
 // writes each to stream 0, then the sound up to the same show time to
 // stream 1, and completes the file before it reports `done`; a stop drops
 // what is not yet encoded.
 
-#include "DTAbandonableRead.h"
-#include "DTAudioEncoderQueue.h"
-#include "DTAudioFormat.h"
-#include "DTMediaMuxer.h"
-#include "DTPictureConvert.h"
-#include "DTVideoEncoderQueue.h"
+#include "encoders/DTAudioEncoderQueue.h"
+#include "encoders/DTMediaMuxer.h"
+#include "encoders/DTVideoEncoderQueue.h"
+#include "files/DTAbandonableRead.h"
+#include "media/DTAudioFormat.h"
+#include "media/DTPictureConvert.h"
 #include "slideshow2/DTSlideshowProduce.h"
 
 #include <boost/thread/condition_variable.hpp>

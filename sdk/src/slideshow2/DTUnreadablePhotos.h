@@ -13,7 +13,7 @@
 // Threads: any thread may add and take; each call takes the record's own
 // lock and nothing else, so it may be called under any other lock.
 
-#include "DTFileRefusal.h"
+#include "files/DTFileRefusal.h"
 
 #include <boost/thread/mutex.hpp>
 

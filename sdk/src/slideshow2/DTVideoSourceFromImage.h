@@ -13,7 +13,7 @@
 // follows takes the lock itself. A render failure passes out of read or
 // set_position after the position has moved.
 
-#include "DTMediaSource.h"
+#include "sources/DTMediaSource.h"
 
 #include <boost/noncopyable.hpp>
 

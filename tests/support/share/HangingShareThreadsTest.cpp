@@ -5,7 +5,7 @@
 #include "support/HangingShare.h"
 #include "support/TestFiles.h"
 
-#include "DTUnfinishedVideo.h"
+#include "files/DTUnfinishedVideo.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 
 #include "ShowMaker.h"
 
-#include "DTUnfinishedVideo.h"
+#include "files/DTUnfinishedVideo.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "ffmpeg/DTFFWideFile.h"
 #include "support/MusicFiles.h"
 
-#include "DTErrors.h"
-#include "DTMediaPacket.h"
+#include "base/DTErrors.h"
+#include "media/DTMediaPacket.h"
 
 #include <gtest/gtest.h>
 

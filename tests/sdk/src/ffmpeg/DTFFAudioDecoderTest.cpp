@@ -1,10 +1,10 @@
 #include "ffmpeg/DTFFAudioDecoder.h"
 
-#include "DTMediaSplitter.h"
+#include "media/DTMediaSplitter.h"
 #include "support/AudioSignals.h"
 #include "support/MusicFiles.h"
-#include "support/ToneLevel.h"
 #include "support/RowNames.h"
+#include "support/ToneLevel.h"
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "DTAudioEncoderQueue.h"
+#include "encoders/DTAudioEncoderQueue.h"
 #include "ffmpeg/DTFFAudioEncoder.h"
 #include "support/AudioSignals.h"
 

@@ -2,7 +2,7 @@
 // use: the sound's time stamps must step by the codec's frame size and the
 // sound must last as long as the pictures.
 
-#include "DTAudioEncoderQueue.h"
+#include "encoders/DTAudioEncoderQueue.h"
 #include "ffmpeg/DTFFHandles.h"
 #include "support/AudioSignalTrack.h"
 #include "support/MediaProbe.h"

@@ -1,8 +1,8 @@
 #include "ffmpeg/DTFFCodec.h"
 #include "ffmpeg/DTFFDecoderInfo.h"
 
-#include "DTDecoder.h"
 #include "ffmpeg/DTFFAlloc.h"
+#include "media/DTDecoder.h"
 
 #include <gtest/gtest.h>
 

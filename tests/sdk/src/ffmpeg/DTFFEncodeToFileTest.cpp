@@ -5,7 +5,7 @@
 #include "support/TestFiles.h"
 #include "support/VideoPipeline.h"
 
-#include "DTNumberText.h"
+#include "base/DTNumberText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "DTMediaMuxer.h"
+#include "encoders/DTMediaMuxer.h"
 #include "ffmpeg/DTFFMediaMuxer.h"
 #include "support/MediaProbe.h"
 #include "support/TestFiles.h"

@@ -1,7 +1,7 @@
 #include "ffmpeg/DTFFMediaSplitter.h"
 #include "ffmpeg/DTFFStreamInfo.h"
 
-#include "DTUtils.h"
+#include "base/DTUtils.h"
 #include "support/MusicFiles.h"
 #include "support/TestFiles.h"
 

@@ -1,7 +1,7 @@
-#include "DTPictureConvert.h"
 #include "ffmpeg/DTFFPicture.h"
-#include "support/TestPictures.h"
+#include "media/DTPictureConvert.h"
 #include "support/RowNames.h"
+#include "support/TestPictures.h"
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>

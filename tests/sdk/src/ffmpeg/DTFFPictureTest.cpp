@@ -1,6 +1,6 @@
 #include "ffmpeg/DTFFPicture.h"
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 
 #include <gtest/gtest.h>
 

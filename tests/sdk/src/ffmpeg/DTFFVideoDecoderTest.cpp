@@ -1,7 +1,7 @@
-#include "DTDecoder.h"
-#include "DTMediaSplitter.h"
 #include "ffmpeg/DTFFCodec.h"
 #include "ffmpeg/DTFFDecoderInfo.h"
+#include "media/DTDecoder.h"
+#include "media/DTMediaSplitter.h"
 
 #include "support/TestFiles.h"
 #include "support/VideoFiles.h"

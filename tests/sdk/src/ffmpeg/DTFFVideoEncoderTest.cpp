@@ -1,9 +1,9 @@
-#include "DTVideoEncoderQueue.h"
+#include "encoders/DTVideoEncoderQueue.h"
 #include "ffmpeg/DTFFHandles.h"
 #include "ffmpeg/DTFFVideoEncoder.h"
 #include "support/TestPictures.h"
 
-#include "DTNumberText.h"
+#include "base/DTNumberText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "DTErrors.h"
-#include "DTLog.h"
+#include "base/DTErrors.h"
+#include "base/DTLog.h"
 #include "image/DTJpegReader.h"
 #include "image/DTPhotoFile.h"
 #include "support/TestFiles.h"

@@ -1,4 +1,4 @@
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 #include "image/DTBicubicResample.h"
 #include "image/DTGaussianFilter.h"
 #include "image/DTPhotoScale.h"

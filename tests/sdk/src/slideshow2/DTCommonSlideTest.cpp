@@ -1,4 +1,4 @@
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 #include "slideshow2/DTCommonSlide.h"
 #include "slideshow2/DTKenBurnsRegistry.h"
 #include "slideshow2/DTPhoto.h"

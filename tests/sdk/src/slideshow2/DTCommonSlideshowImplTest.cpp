@@ -1,6 +1,6 @@
 #include "SlideshowDoubles.h"
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 #include "slideshow2/DTSlideshow.h"
 
 #include <gtest/gtest.h>

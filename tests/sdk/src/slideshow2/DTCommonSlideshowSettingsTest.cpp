@@ -1,6 +1,6 @@
 #include "SlideshowDoubles.h"
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 #include "support/RowNames.h"
 
 #include <gtest/gtest.h>

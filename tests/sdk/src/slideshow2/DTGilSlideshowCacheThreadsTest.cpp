@@ -6,7 +6,7 @@
 #include "RenderedShows.h"
 #include "support/LogLines.h"
 
-#include "DTLog.h"
+#include "base/DTLog.h"
 
 #include "slideshow2/DTGilSlideshowCache.h"
 

@@ -2,7 +2,7 @@
 
 #include "slideshow2/DTGilSlideshow.h"
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 #include "slideshow2/DTCommonSlide.h"
 #include "support/AudioSignals.h"
 

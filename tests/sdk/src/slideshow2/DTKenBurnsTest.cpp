@@ -1,6 +1,6 @@
 #include "slideshow2/DTKenBurnsRegistry.h"
 
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 #include "support/RowNames.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "DTErrors.h"
+#include "base/DTErrors.h"
 #include "slideshow2/DTCancelOpen.h"
 #include "slideshow2/DTPhoto.h"
 

@@ -4,7 +4,7 @@
 // file reopened with FFmpeg. The renderer renders ahead on the read-ahead
 // thread while the producer encodes on its own.
 
-#include "DTAudioTrackLoader.h"
+#include "audio/DTAudioTrackLoader.h"
 #include "slideshow2/DTGilSlideshow.h"
 #include "slideshow2/DTSlideshowProduce.h"
 #include "support/MadeFileChecks.h"

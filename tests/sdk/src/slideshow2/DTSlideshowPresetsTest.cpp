@@ -1,7 +1,7 @@
 // Every output preset writes exactly its own entries, over whatever the
 // caller's map held, and nothing for a name outside the table.
 
-#include "DTNumberText.h"
+#include "base/DTNumberText.h"
 #include "slideshow2/DTSlideshowPresets.h"
 
 #include <boost/thread/thread.hpp>

@@ -2,7 +2,7 @@
 // FFmpeg: container, codecs and frame size by preset, every picture in its
 // slide's colour, sound as long as the pictures and faded out at the end.
 
-#include "DTAudioTrackFile.h"
+#include "audio/DTAudioTrackFile.h"
 #include "slideshow2/DTSlideshowProduce.h"
 #include "support/AudioSignalTrack.h"
 #include "support/MadeFileChecks.h"

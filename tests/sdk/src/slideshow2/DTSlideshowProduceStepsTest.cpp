@@ -2,9 +2,9 @@
 // the sound is fed (silence where the show has none), and which failure
 // gives which result code.
 
-#include "DTAudioEncoderQueue.h"
-#include "DTMediaMuxer.h"
-#include "DTVideoEncoderQueue.h"
+#include "encoders/DTAudioEncoderQueue.h"
+#include "encoders/DTMediaMuxer.h"
+#include "encoders/DTVideoEncoderQueue.h"
 #include "slideshow2/DTSlideshowPresets.h"
 #include "slideshow2/DTSlideshowProduceAudio.h"
 #include "slideshow2/DTSlideshowProduceFailure.h"

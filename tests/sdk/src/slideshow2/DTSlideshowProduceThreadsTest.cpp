@@ -1,8 +1,8 @@
 // The producer's worker: the whole run and its log, progress, failures
 // reported as result codes, pause, resume, stop and release while running.
 
-#include "DTErrors.h"
 #include "SlideshowDoubles.h"
+#include "base/DTErrors.h"
 #include "slideshow2/DTSlideshowProduce.h"
 #include "support/MediaProbe.h"
 #include "support/ShowStandIn.h"

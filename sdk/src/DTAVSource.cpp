@@ -1,7 +1,0 @@
-#include "DTAVSource.h"
-
-namespace kestrel {
-
-av_source::Impl::~Impl() = default;
-
-} // namespace kestrel

@@ -1,9 +1,0 @@
-#include "DTDecoder.h"
-
-namespace kestrel {
-
-decoder::Impl::~Impl() = default;
-
-decoder::~decoder() = default;
-
-} // namespace kestrel

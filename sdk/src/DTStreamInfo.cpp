@@ -1,7 +1,0 @@
-#include "DTStreamInfo.h"
-
-namespace kestrel {
-
-stream_info::Impl::~Impl() = default;
-
-} // namespace kestrel

@@ -1,0 +1,44 @@
+#include "audio/DTAudioTrackLoader.h"
+
+#include "audio/DTAudioTrackFile.h"
+#include "base/DTLog.h"
+#include "files/DTFailureReason.h"
+
+#include <boost/thread/thread.hpp>
+
+namespace kestrel {
+
+void open_audio_track_async(const char* path, const audio_format* format, bool loop,
+                            const audio_track_callback& callback) {
+    audio_track_answer answer;
+    if (callback)
+        answer = [callback](audio_track_ptr track, const refused_file&) { callback(track); };
+    open_audio_track_explained(path, format, loop, answer);
+}
+
+void open_audio_track_explained(const char* path, const audio_format* format, bool loop,
+                                const audio_track_answer& answer) {
+    boost::thread loader(&open_audio_track_worker, std::string(path ? path : ""),
+                         format ? audio_format::copy(*format) : audio_format_ptr(), loop, answer);
+    loader.detach();
+}
+
+void open_audio_track_worker(const std::string& path, const audio_format_ptr& format, bool loop,
+                             const audio_track_answer& answer) {
+    audio_track_ptr track;
+    refused_file reason;
+    try {
+        track = create_audio_track_file(path, format.get(), loop);
+    } catch (...) {
+        // Whatever went wrong, the receiver learns it as "no track" and why;
+        // the log keeps the whole of it, since the plain callback drops it.
+        const std::exception_ptr failure = std::current_exception();
+        reason = refused_file{refusal_of(failure), errors::reason_of(failure)};
+        log_line(logger::warning()) << "[open_audio_track] " << log_quoted(path)
+                                    << " not opened: " << errors::log_text_of(failure) << std::endl;
+    }
+    if (answer)
+        answer(track, reason);
+}
+
+} // namespace kestrel

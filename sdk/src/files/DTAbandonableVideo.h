@@ -1,0 +1,63 @@
+#pragma once
+// An unfinished video (files/DTUnfinishedVideo.h) whose every step is a call
+// where a stop reaches it (files/DTCallHeld.h): its creation in its folder, the
+// looks at the folder, its naming and its removal never wait on the
+// owner's thread. Within a read_interruption_scope a stop gives a step up
+// (read_interrupted; a patience: "does not answer", ETIMEDOUT); the step
+// goes on, owning the video, and later steps are refused. A video still
+// unfinished when its steps and this object are done is removed by the
+// last of them, once the file system answers. A wait that lasts names the
+// video as the user knows it (`shown`).
+//
+// Results are errno values as unfinished_video gives them; a step refused
+// because the file system's places for calls left waiting are all taken
+// is EBUSY. One thread at a time.
+
+#include "files/DTCallHeld.h"
+#include "files/DTUnfinishedVideo.h"
+
+#include <chrono>
+#include <string>
+
+namespace kestrel {
+
+class abandonable_video {
+public:
+    explicit abandonable_video(std::string shown, read_threads threads = read_threads::process());
+    // Removes a file still unfinished without waiting (a call left to
+    // itself); see discard() for a bounded wait.
+    ~abandonable_video() = default;
+
+    int create(const std::string& folder);
+    // As unfinished_video's; empty when the step failed.
+    std::string writer_path();
+    std::string folder_path();
+    bool folder_removed();
+    int finish_as(const std::string& name);
+    int finish_replacing(const std::string& name);
+    int set_permissions(unsigned permissions);
+    // Removes the file if it is still unfinished, after any step given up,
+    // waiting for that at most `patience` whatever a stop says (from the
+    // caller's scope when zero): true when its name is gone, false when
+    // that is left to be done once the file system answers. Its close and
+    // its folder are let go without a wait. The video takes no step after
+    // it.
+    bool discard(std::chrono::steady_clock::duration patience);
+    // Where the unfinished file was made, as create() was given its
+    // folder: empty before it was made.
+    const std::string& unfinished_path() const { return unfinished_path_; }
+    // Whether a step was given up (its outcome is not known).
+    bool given_up() const { return video_.given_up(); }
+
+    // unfinished_video::probe as a call.
+    static int probe(const std::string& folder);
+
+private:
+    template <class Result>
+    Result step(std::function<Result(unfinished_video&)> body, Result failed);
+
+    call_held<unfinished_video> video_;
+    std::string unfinished_path_;
+};
+
+} // namespace kestrel

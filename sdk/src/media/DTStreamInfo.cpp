@@ -1,0 +1,7 @@
+#include "media/DTStreamInfo.h"
+
+namespace kestrel {
+
+stream_info::Impl::~Impl() = default;
+
+} // namespace kestrel

@@ -1,0 +1,7 @@
+#include "sources/DTAVSource.h"
+
+namespace kestrel {
+
+av_source::Impl::~Impl() = default;
+
+} // namespace kestrel

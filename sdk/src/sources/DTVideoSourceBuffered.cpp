@@ -1,0 +1,233 @@
+#include "sources/DTVideoSourceBuffered.h"
+
+#include "base/DTLog.h"
+
+#include <boost/chrono/duration.hpp>
+
+#include <chrono>
+
+namespace kestrel {
+
+namespace {
+// Bounds every wait for room or for a picture, so that a missed wake-up
+// costs little and the thread notices requests while the queue is full.
+const boost::chrono::milliseconds wait_step(10);
+} // namespace
+
+video_source_buffered::video_source_buffered(video_source* inner) : inner_(inner) {}
+
+video_source_buffered::~video_source_buffered() {
+    stop();
+    log_line(logger::info()) << "[video_source_buffered] total read time: " << total_read_time_
+                             << std::endl;
+    log_line(logger::info()) << "[video_source_buffered] avg read fps: "
+                             << (total_read_time_ > 0.0 ? pictures_read_ / total_read_time_ : 0.0)
+                             << std::endl;
+}
+
+void video_source_buffered::start() {
+    stop();
+    std::deque<video_data_timed_ptr> dropped;
+    {
+        boost::lock_guard<boost::mutex> queue(queue_mutex_);
+        dropped.swap(queue_);
+        producing_ = true;
+        error_ = nullptr;
+    }
+    not_full_.notify_one();
+    dropped.clear();
+    holding_ = false;
+    hand_.reset();
+    {
+        boost::lock_guard<boost::mutex> state(state_mutex_);
+        serving_ = true;
+    }
+    try {
+        thread_ = boost::thread(&video_source_buffered::main_thread, this);
+    } catch (...) {
+        finish(nullptr);
+        throw;
+    }
+}
+
+void video_source_buffered::stop() {
+    if (!thread_.joinable())
+        return;
+    request_stop();
+    thread_.join();
+    boost::lock_guard<boost::mutex> state(state_mutex_);
+    request_ = no_request;
+}
+
+void video_source_buffered::request_stop() {
+    boost::lock_guard<boost::mutex> state(state_mutex_);
+    request_ = stop_requested;
+}
+
+double video_source_buffered::position() const {
+    boost::lock_guard<boost::mutex> state(state_mutex_);
+    return position_;
+}
+
+void video_source_buffered::main_thread() {
+    log_line(logger::trace()) << "BUF : enter main_thread" << std::endl;
+    std::exception_ptr error;
+    try {
+        read_ahead();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    log_line(logger::trace()) << "BUF : exit from main_thread" << std::endl;
+    finish(error);
+}
+
+void video_source_buffered::read_ahead() {
+    {
+        boost::lock_guard<boost::mutex> state(state_mutex_);
+        position_ = inner_->position();
+    }
+    while (serve_request()) {
+        if (!holding_) {
+            const auto begin = std::chrono::steady_clock::now();
+            hand_ = inner_->read();
+            const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - begin;
+            total_read_time_ += spent.count();
+            ++pictures_read_;
+            holding_ = true;
+        }
+        boost::unique_lock<boost::mutex> queue(queue_mutex_);
+        if (queue_.size() >= capacity_)
+            not_full_.wait_for(queue, wait_step);
+        if (queue_.size() >= capacity_)
+            continue; // still full: look at the requests, then wait again
+        queue_.push_back(hand_);
+        hand_.reset();
+        holding_ = false;
+        queue.unlock();
+        not_empty_.notify_one();
+    }
+}
+
+bool video_source_buffered::serve_request() {
+    boost::lock_guard<boost::mutex> state(state_mutex_);
+    switch (request_) {
+    case no_request:
+        return true;
+    case advance_requested:
+        serve_advance(request_amount_);
+        request_ = no_request;
+        request_served_.notify_one();
+        return true;
+    case stop_requested:
+        request_ = no_request;
+        request_served_.notify_one();
+        return false;
+    default:
+        return false;
+    }
+}
+
+void video_source_buffered::serve_advance(double dt) {
+    const double target = position_ + dt;
+    bool at_end = false;
+    while (position_ < target) {
+        video_data_timed_ptr front;
+        {
+            boost::lock_guard<boost::mutex> queue(queue_mutex_);
+            if (queue_.empty())
+                break;
+            front = queue_.front();
+            queue_.pop_front();
+        }
+        not_full_.notify_one();
+        if (!front) {
+            at_end = true;
+            break;
+        }
+        position_ += front->duration;
+    }
+    if (position_ >= target)
+        return; // what is still queued or in hand follows on from here
+    if (!at_end && holding_) {
+        at_end = !hand_;
+        if (hand_)
+            position_ += hand_->duration;
+        hand_.reset();
+        holding_ = false;
+        if (position_ >= target)
+            return;
+    }
+    inner_->advance(target - position_);
+    position_ = inner_->position();
+}
+
+double video_source_buffered::advance(double dt) {
+    boost::unique_lock<boost::mutex> state(state_mutex_);
+    if (!serving_) { // no thread to ask: nothing can change under us
+        serve_advance(dt);
+        return position_;
+    }
+    request_ = advance_requested;
+    request_amount_ = dt;
+    while (request_ == advance_requested && serving_)
+        request_served_.wait(state);
+    if (request_ == advance_requested) { // the thread ended first, maybe failing
+        request_ = no_request;
+        state.unlock();
+        rethrow_pending_error();
+        return position();
+    }
+    return position_;
+}
+
+video_data_timed_ptr video_source_buffered::read() {
+    boost::unique_lock<boost::mutex> queue(queue_mutex_);
+    while (queue_.empty()) {
+        if (error_) {
+            queue.unlock();
+            rethrow_pending_error();
+            queue.lock();
+            continue;
+        }
+        if (!producing_)
+            return video_data_timed_ptr();
+        not_empty_.wait_for(queue, wait_step);
+    }
+    video_data_timed_ptr entry = queue_.front();
+    queue_.pop_front();
+    queue.unlock();
+    not_full_.notify_one();
+    if (entry) {
+        boost::lock_guard<boost::mutex> state(state_mutex_);
+        position_ += entry->duration;
+    }
+    return entry;
+}
+
+void video_source_buffered::rethrow_pending_error() {
+    std::exception_ptr error;
+    {
+        boost::lock_guard<boost::mutex> queue(queue_mutex_);
+        error.swap(error_);
+    }
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void video_source_buffered::finish(std::exception_ptr error) {
+    // The error is in place before anyone can see that the thread has ended.
+    {
+        boost::lock_guard<boost::mutex> queue(queue_mutex_);
+        producing_ = false;
+        if (error)
+            error_ = error;
+    }
+    not_empty_.notify_all();
+    {
+        boost::lock_guard<boost::mutex> state(state_mutex_);
+        serving_ = false;
+    }
+    request_served_.notify_all();
+}
+
+} // namespace kestrel
