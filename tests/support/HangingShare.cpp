@@ -13,7 +13,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <locale>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -22,11 +26,52 @@ namespace test {
 
 namespace {
 
+// A mount point as mountinfo writes it: a space, a tab, a newline or a
+// backslash as a backslash and three octal digits.
+std::string unescaped(const std::string& word) {
+    std::string plain;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (word[i] == '\\' && word.size() - i > 3) {
+            plain += static_cast<char>(std::strtol(word.substr(i + 1, 3).c_str(), nullptr, 8));
+            i += 3;
+        } else {
+            plain += word[i];
+        }
+    }
+    return plain;
+}
+
+// The device of the latest mount at `mount_point`, from the mount table:
+// the share is not asked (only the folder the mount point lies in).
+file_system_id device_mounted_at(const std::string& mount_point) {
+    const std::size_t slash = mount_point.find_last_of('/');
+    char* folder = ::realpath(slash == std::string::npos ? "." : mount_point.substr(0, slash + 1).c_str(), nullptr);
+    if (!folder)
+        return 0;
+    const std::string wanted = std::string(folder) + (folder[1] ? "/" : "") + mount_point.substr(slash + 1);
+    std::free(folder);
+    std::ifstream mounts("/proc/self/mountinfo");
+    std::string line;
+    file_system_id found = 0;
+    while (std::getline(mounts, line)) {
+        std::istringstream words(line);
+        words.imbue(std::locale::classic());
+        unsigned long long id = 0, parent = 0;
+        unsigned major_number = 0, minor_number = 0;
+        char colon = 0;
+        std::string root, point;
+        if ((words >> id >> parent >> major_number >> colon >> minor_number >> root >> point) && colon == ':' &&
+            unescaped(point) == wanted)
+            found = makedev(major_number, minor_number);
+    }
+    return found;
+}
+
 // The number of the FUSE connection mounted at `mount_point`, as
 // /sys/fs/fuse/connections names it (the kernel's form of its device
 // number), learnt without asking the share.
 std::string fuse_connection(const std::string& mount_point) {
-    const file_system_id device = file_system_of_path(mount_point);
+    const file_system_id device = device_mounted_at(mount_point);
     return std::to_string((static_cast<unsigned long long>(major(device)) << 20) | minor(device));
 }
 

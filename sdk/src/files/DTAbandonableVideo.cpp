@@ -1,6 +1,7 @@
 #include "files/DTAbandonableVideo.h"
 
 #include "files/DTFileSystem.h"
+#include "files/DTPathWalk.h"
 
 #include <cerrno>
 #include <utility>
@@ -18,7 +19,7 @@ Result abandonable_video::step(std::function<Result(unfinished_video&)> body, Re
 }
 
 int abandonable_video::create(const std::string& folder) {
-    video_.set_file_system(file_system_of_path(folder));
+    video_.set_file_system(file_system_reached(folder));
     struct made {
         int error;
         file_system_id file_system;
@@ -76,7 +77,9 @@ bool abandonable_video::discard(std::chrono::steady_clock::duration patience) {
 
 int abandonable_video::probe(const std::string& folder) {
     return abandonable_call<int>(folder, [folder](call_steps& steps) {
-        if (!steps.asking(file_system_of_path(folder)))
+        // The walk tells each file system it asks, a link into a share
+        // included; the probe then asks the last of them.
+        if (locate_path(folder, true, steps).refusal != file_refusal::none)
             return EBUSY;
         return unfinished_video::probe(folder);
     });

@@ -48,7 +48,7 @@ std::string shown_path(const std::string& path) {
 
 file_system_id file_system_asked(const std::string& path) {
     const int folder = held_folder_of(path);
-    return folder >= 0 ? file_system_of_descriptor(folder) : file_system_of_path(path);
+    return folder >= 0 ? file_system_of_descriptor(folder) : file_system_reached(path);
 }
 
 // One read(2) or write(2) of a step, retried when a signal cut it short:

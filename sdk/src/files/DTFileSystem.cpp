@@ -7,67 +7,16 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <locale>
 #include <map>
 #include <mutex>
 #include <sstream>
 #include <utility>
-#include <vector>
 
 namespace kestrel {
 
 namespace {
-
-// A mount point as mountinfo writes it: a space, a tab, a newline or a
-// backslash as a backslash and three octal digits.
-std::string unescaped(const std::string& word) {
-    std::string plain;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (word[i] == '\\' && word.size() - i > 3) {
-            plain += static_cast<char>(std::strtol(word.substr(i + 1, 3).c_str(), nullptr, 8));
-            i += 3;
-        } else {
-            plain += word[i];
-        }
-    }
-    return plain;
-}
-
-// The path from the root with its "." and ".." taken by their words and
-// its empty parts dropped: "/a/b", or "/".
-std::string absolute_words(const std::string& path) {
-    std::string whole = path;
-    if (path.empty() || path[0] != '/') {
-        char here[4096];
-        if (!::getcwd(here, sizeof here))
-            return std::string();
-        whole = std::string(here) + "/" + path;
-    }
-    std::vector<std::string> parts;
-    std::stringstream words(whole);
-    std::string part;
-    while (std::getline(words, part, '/')) {
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-    }
-    std::string joined;
-    for (const std::string& each : parts)
-        joined += "/" + each;
-    return joined.empty() ? "/" : joined;
-}
-
-bool lies_under(const std::string& path, const std::string& mount_point) {
-    if (mount_point == "/")
-        return true;
-    return path.compare(0, mount_point.size(), mount_point) == 0 &&
-           (path.size() == mount_point.size() || path[mount_point.size()] == '/');
-}
 
 // What sysfs says a block device is: where its folder lies, which names
 // the bus it hangs from.
@@ -127,33 +76,6 @@ file_system_id file_system_of_descriptor(int fd) {
     if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_TYPE, &facts) != 0)
         return 0;
     return makedev(facts.stx_dev_major, facts.stx_dev_minor);
-}
-
-file_system_id file_system_of_path(const std::string& path) {
-    const std::string whole = absolute_words(path);
-    if (whole.empty())
-        return 0;
-    std::ifstream mounts("/proc/self/mountinfo");
-    std::string line;
-    file_system_id found = 0;
-    std::size_t found_length = 0;
-    while (std::getline(mounts, line)) {
-        std::istringstream words(line);
-        words.imbue(std::locale::classic());
-        unsigned long long id = 0, parent = 0;
-        unsigned major = 0, minor = 0;
-        char colon = 0;
-        std::string root, mount_point;
-        if (!(words >> id >> parent >> major >> colon >> minor >> root >> mount_point) || colon != ':')
-            continue;
-        mount_point = unescaped(mount_point);
-        // A later mount on the same point hides the earlier.
-        if (lies_under(whole, mount_point) && mount_point.size() >= found_length) {
-            found = makedev(major, minor);
-            found_length = mount_point.size();
-        }
-    }
-    return found;
 }
 
 bool links_followed_on_mount(unsigned long long mount_id) {

@@ -23,11 +23,9 @@ inline constexpr file_system_id lease_waits_on(file_system_id file_system) { ret
 // from what the system holds of it: never asks the file system.
 file_system_id file_system_of_descriptor(int fd);
 
-// The file system the path lies under by its words alone (relative to the
-// working folder): that of the longest mount point that starts it. A link
-// on the way is not followed, since that would ask its file system: where
-// links matter, a path is followed one name at a time (files/DTPathWalk.h).
-file_system_id file_system_of_path(const std::string& path);
+// The file system of a path is found by following it one name at a time
+// (file_system_reached, files/DTPathWalk.h): its words alone cannot tell,
+// since links on the way lead elsewhere.
 
 // Whether the system follows links lying on the mount numbered
 // `mount_id` (statx's stx_mnt_id): false for a mount made nosymfollow.

@@ -240,6 +240,18 @@ std::string located_path_reason(const located_path& located) {
     return errors::file_access_reason(located.error);
 }
 
+file_system_id file_system_reached(const std::string& path) {
+    return abandonable_call<file_system_id>(path, [path](call_steps& steps) {
+        located_path located = locate_path(path, true, steps);
+        const std::size_t slash = path.find_last_of('/');
+        if (located.fd.get() < 0 && located.refusal == file_refusal::none && located.error == ENOENT)
+            located = locate_path(slash == std::string::npos ? "." : path.substr(0, slash + 1), true, steps);
+        if (located.refusal != file_refusal::none)
+            KESTREL_THROW(refusal_failure(located.refusal));
+        return located.fd.get() < 0 ? file_system_id(0) : file_system_of_descriptor(located.fd.get());
+    });
+}
+
 int reopen_located(int located, int flags) {
     char path[32];
     std::snprintf(path, sizeof path, "/proc/self/fd/%d", located);

@@ -58,6 +58,14 @@ std::string real_path_of(int fd);
 // else errors::file_access_reason.
 std::string located_path_reason(const located_path& located);
 
+// The file system of what the path leads to, or, where that is nothing
+// yet (a file about to be made), of the folder it would be made in; 0 when
+// neither can be located. Followed as locate_path follows it, as an
+// abandonable call (files/DTAbandonableCall.h) within the caller's scope:
+// read_interrupted when given up, the refusal earlier_calls_wait when a
+// step is refused.
+file_system_id file_system_reached(const std::string& path);
+
 // Reopens a located regular file or folder for reading (`flags` added to
 // O_RDONLY | O_CLOEXEC | O_NOCTTY), never another file put at its path
 // meanwhile: a descriptor, or -1 with errno.

@@ -1,6 +1,6 @@
 // The file system of a path is the one the system finds when the path is
-// opened: told by its words, or, through links, "..", nested and bind
-// mounts, by following it one name at a time.
+// opened: through links, "..", nested and bind mounts, found by following
+// it one name at a time.
 
 #include "files/DTFileSystem.h"
 #include "files/DTPathWalk.h"
@@ -47,7 +47,8 @@ private:
 
 } // namespace
 
-TEST(FileSystem, APathsWordsTellTheMountItLiesUnder) {
+// What a path reaches, and where a file about to be made would lie.
+TEST(FileSystem, APathReachesTheFileSystemTheSystemOpens) {
     test::TempDir dir;
     const std::string photo = dir.file("photo.jpg");
     test::write_file(photo, "x");
@@ -59,9 +60,11 @@ TEST(FileSystem, APathsWordsTellTheMountItLiesUnder) {
         SCOPED_TRACE(path);
         const file_system_id opened = file_system_when_opened(path);
         ASSERT_NE(0u, opened);
-        EXPECT_EQ(opened, file_system_of_path(path));
+        EXPECT_EQ(opened, file_system_reached(path));
     }
-    EXPECT_NE(file_system_of_path(photo), file_system_of_path("/proc/self/status"));
+    EXPECT_EQ(file_system_when_opened(dir.path()), file_system_reached(dir.file("to be made.mp4")));
+    EXPECT_EQ(0u, file_system_reached(dir.file("missing/to be made.mp4")));
+    EXPECT_NE(file_system_reached(photo), file_system_reached("/proc/self/status"));
 }
 
 // A mount point whose name mountinfo must escape, a mount inside it, the
@@ -92,8 +95,8 @@ TEST(FileSystem, AWalkAsksWhereThePathLiesThroughLinksAndMounts) {
     const file_system_id outer_system = file_system_when_opened(outer + "/photo.jpg");
     const file_system_id inner_system = file_system_when_opened(inner + "/photo.jpg");
     ASSERT_NE(outer_system, inner_system);
-    EXPECT_EQ(outer_system, file_system_of_path(outer + "/photo.jpg")) << "an escaped mount point by its words";
-    EXPECT_EQ(inner_system, file_system_of_path(inner + "/photo.jpg")) << "the nested mount by its words";
+    EXPECT_EQ(outer_system, file_system_reached(outer + "/photo.jpg")) << "a mount point mountinfo escapes";
+    EXPECT_EQ(inner_system, file_system_reached(dir.file("link/photo.jpg"))) << "the nested mount through a link";
     EXPECT_EQ(inner_system, file_system_when_opened(bound + "/photo.jpg")) << "one file system bound twice";
 
     struct walked {
