@@ -141,7 +141,7 @@ void run_abandonable_watching(const std::string& file, std::function<void(call_s
     }
     if (interruption && interruption->on())
         KESTREL_THROW(read_interrupted());
-    struct call : call_state {
+    struct call final : call_state {
         using call_state::call_state;
         std::exception_ptr failure;
     };

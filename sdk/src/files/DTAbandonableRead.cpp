@@ -118,7 +118,7 @@ read_answer read_into(int fd, uint8_t* buffer, std::size_t wanted, bool regular)
 // call keeps it alive while it runs. While a call is under way (asked, not
 // yet answered) the descriptor and `bytes` are the call's; otherwise the
 // caller's. A call whose caller has left closes the descriptor.
-struct abandonable_file::worker : call_state {
+struct abandonable_file::worker final : call_state {
     // Set by the calls.
     int fd;
     long long size; // -1 for what is no regular file
