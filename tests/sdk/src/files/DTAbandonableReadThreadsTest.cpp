@@ -668,9 +668,15 @@ TEST(AbandonableFile, AFileUnderALeaseIsWaitedForOnlyWhereAStopHolds) {
         << "the opening waited for the lease on the caller's thread";
     holder.let_go(); // the opening waits no more, whatever it waited in
 
+    // The call moves its place from the lease's count back to the disk's
+    // before it reads on, so a moment's 0 is not yet its return: it must
+    // stay.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (threads.left_waiting() != 0 && std::chrono::steady_clock::now() < deadline)
+    int seen_none = 0;
+    while (seen_none < 5 && std::chrono::steady_clock::now() < deadline) {
+        seen_none = threads.left_waiting() == 0 ? seen_none + 1 : 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     EXPECT_EQ(0, threads.left_waiting()) << "the call left behind did not come back once the lease went";
 }
 
