@@ -390,15 +390,19 @@ TEST_F(UnansweredFiles, AStartFromAShareThatHangsHoldsNoWindowAndEverythingComes
     ASSERT_EQ(0, ::unlink(dir.file("source/song.wav").c_str()));
     start();
     // A look given up before may still hold one of the share's places for
-    // a moment: a photo refused meanwhile comes in at its next try.
+    // a moment: a photo or the music refused meanwhile comes in, or is
+    // found away, at its next try.
     ASSERT_TRUE(qmltest::waitFor(
         [&] {
-            return states() == QList<SlideViewModel::State>(11, SlideViewModel::DoneState) && !music->loading();
+            return states() == QList<SlideViewModel::State>(11, SlideViewModel::DoneState) && !music->loading() &&
+                   !music->waiting();
         },
         answerBound));
     ASSERT_EQ(music->awayPath(), onShare("song.wav"));
     ASSERT_EQ(convert(), "succeeded");
-    EXPECT_EQ(unreadablePhotos, "made without its music \"song.wav\": not found");
+    // A photo read past its patience on a loaded machine is named before it.
+    EXPECT_TRUE(unreadablePhotos.endsWith("made without its music \"song.wav\": not found"))
+        << unreadablePhotos.toStdString();
 }
 
 // A look that answers after its slide has gone, or that is under way when
