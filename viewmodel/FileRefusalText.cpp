@@ -16,7 +16,8 @@ QString refusalText(kestrel::file_refusal refusal)
     case kestrel::file_refusal::does_not_answer:
         return QCoreApplication::translate(context, "does not answer");
     case kestrel::file_refusal::earlier_calls_wait:
-        return QCoreApplication::translate(context, "does not answer: earlier reads that never answered still wait");
+        return QCoreApplication::translate(context,
+                                           "does not answer: earlier requests to its disk that never answered still wait");
     case kestrel::file_refusal::held_by_lease:
         return QCoreApplication::translate(context, "another program holds a lease on it");
     case kestrel::file_refusal::name_not_utf8:

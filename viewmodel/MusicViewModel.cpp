@@ -233,7 +233,7 @@ void MusicViewModel::finishOpen(unsigned long long choice, const kestrel::audio_
         return;
     }
     if (!track && doesNotAnswer(refusal)) {
-        // Refused while earlier reads on its share still wait: it waits,
+        // Refused while earlier requests to its share still wait: it waits,
         // and is asked again later, as a photo is.
         startWaiting();
         retry_.start();

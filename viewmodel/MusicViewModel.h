@@ -24,7 +24,7 @@
 // (BackgroundLooks.h) before the loader opens it. A file that has not
 // answered within openPatience (WaitingFiles.h; a share that hangs), whose
 // look did not answer within lookPatience, or whose opening was refused as
-// not answering (earlier reads on its share still wait), waits: loading
+// not answering (earlier requests to its share still wait), waits: loading
 // ends (Make and Preview go on without it, the slideshow keeps the music
 // it had), waiting() is true and waitingText names it. A refused one is
 // asked again every askAgainAfter, as a photo is, so it comes in by itself

@@ -28,7 +28,7 @@ inline constexpr std::chrono::milliseconds lookPatience(1500);
 inline constexpr std::chrono::seconds askAgainAfter(5);
 
 // Whether a file refused so may answer later (past the patience, or
-// refused while earlier reads there still wait): it waits, and is asked
+// refused while earlier requests there still wait): it waits, and is asked
 // again now and then.
 bool doesNotAnswer(kestrel::file_refusal refusal);
 

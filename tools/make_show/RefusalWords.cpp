@@ -7,7 +7,7 @@ std::string refusal_words(kestrel::file_refusal refusal) {
     case kestrel::file_refusal::does_not_answer:
         return "does not answer";
     case kestrel::file_refusal::earlier_calls_wait:
-        return "does not answer: earlier reads that never answered still wait";
+        return "does not answer: earlier requests to its disk that never answered still wait";
     case kestrel::file_refusal::held_by_lease:
         return "another program holds a lease on it";
     case kestrel::file_refusal::name_not_utf8:

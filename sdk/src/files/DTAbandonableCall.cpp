@@ -44,9 +44,18 @@ void call_state::ask(const std::function<void()>& call) {
         outstanding = true;
         answered = false;
         why = file_refusal::does_not_answer;
+        clock = unanswered_clock();
     }
-    if (!threads.run(call))
+    // `call` keeps this state alive while it runs.
+    const auto timed = [this, call] {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            clock.begin();
+        }
         call();
+    };
+    if (!threads.run(timed))
+        timed();
 }
 
 void call_state::answer(std::unique_lock<std::mutex>& lock) {
@@ -86,7 +95,8 @@ void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruptio
             seen_on = true;
         }
         const auto waited = std::chrono::steady_clock::now() - start;
-        if (patience != std::chrono::steady_clock::duration::zero() && waited >= patience) {
+        if (patience != std::chrono::steady_clock::duration::zero() && waited >= patience &&
+            clock.unanswered_for(patience)) {
             give_up();
             if (listed)
                 listed->set_answered(false);
@@ -108,15 +118,13 @@ void run_abandonable(const std::string& file, std::function<void(call_steps&)> b
 }
 
 void leave_to_itself(file_system_id file_system, std::function<void()> body, read_threads threads) {
-    threads.take_place(file_system);
     const bool started = threads.run([threads, file_system, body]() mutable {
+        const unsigned long long call = threads.left_call_began(file_system);
         body();
-        threads.give_back_place(file_system);
+        threads.left_call_ended(call);
     });
-    if (!started) {
-        threads.give_back_place(file_system);
+    if (!started)
         body();
-    }
 }
 
 void close_left_to_itself(int fd, read_threads threads) {

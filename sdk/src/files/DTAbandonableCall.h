@@ -10,8 +10,10 @@
 // on that file system until it returns, moving it as it moves on (a link
 // from this machine's disk into a share counts on the share), and a step
 // on a file system whose places are all taken is not made: the call is
-// refused as a file that does not answer. A wait that lasts is listed with
-// the file and why (files/DTLongWaits.h).
+// refused as a file that does not answer. A patience counts only the time
+// the file system kept the call waiting (files/DTUnansweredTime.h), never
+// the time it waited for a thread or a processor. A wait that lasts is
+// listed with the file and why (files/DTLongWaits.h).
 //
 // Threads: a call_state is shared by its caller and the call on the set's
 // thread; see the members for who may touch what.
@@ -19,6 +21,7 @@
 #include "files/DTFileRefusal.h"
 #include "files/DTLongWaits.h"
 #include "files/DTReadThreads.h"
+#include "files/DTUnansweredTime.h"
 
 #include <boost/noncopyable.hpp>
 
@@ -106,6 +109,7 @@ public:
     // The file system the call under way asks, and why a wait lasts.
     file_system_id file_system = 0;
     file_refusal why = file_refusal::does_not_answer;
+    unanswered_clock clock; // of the call under way, begun on its thread
 
 private:
     bool holds_place_ = false; // the caller gave up on the call under way
@@ -134,9 +138,10 @@ void run_abandonable_watching(const std::string& file, std::function<void(call_s
                               std::chrono::steady_clock::duration patience, read_threads threads);
 
 // Runs `body` as a call nobody waits for (a close, a removal that must
-// happen whenever the file system answers): it keeps one of the places of
-// `file_system` from the start until it returns, so that a file system
-// that hangs holds a bounded number of them, and a wait that lasts is
+// happen whenever the file system answers): once `file_system` has kept it
+// waiting (read_threads::unanswered_after) it keeps one of that file
+// system's places until it returns, so that a file system that hangs holds
+// a bounded number of them while one that answers holds none; a wait that lasts is
 // never listed (nobody waits). Runs on the caller's thread when no
 // thread can be started. `body` must own whatever it uses and not throw.
 void leave_to_itself(file_system_id file_system, std::function<void()> body,

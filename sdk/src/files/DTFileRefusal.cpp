@@ -44,7 +44,7 @@ const char* log_words(file_refusal refusal) {
     case file_refusal::does_not_answer:
         return "does not answer";
     case file_refusal::earlier_calls_wait:
-        return "does not answer: earlier reads that never answered still wait";
+        return "does not answer: earlier requests to its disk that never answered still wait";
     case file_refusal::held_by_lease:
         return "another program holds a lease on it";
     case file_refusal::name_not_utf8:

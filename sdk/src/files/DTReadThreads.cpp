@@ -1,5 +1,7 @@
 #include "files/DTReadThreads.h"
 
+#include "files/DTUnansweredTime.h"
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -31,6 +33,22 @@ struct read_threads::shared {
     std::vector<waiting_thread*> waiting; // the last to finish is woken first
     std::mutex places_mutex;
     std::map<file_system_id, int> left_waiting; // none listed with 0
+    struct left_call {
+        file_system_id file_system;
+        unanswered_clock clock;
+    };
+    std::map<unsigned long long, left_call> left_calls; // under places_mutex
+    unsigned long long next_left_call = 0;
+
+    // Under places_mutex: the calls left to themselves on `file_system`
+    // (on all with `any`) that its file system has kept waiting.
+    int unanswered_left_calls(file_system_id file_system, bool any) const {
+        int count = 0;
+        for (const auto& each : left_calls)
+            if ((any || each.second.file_system == file_system) && each.second.clock.unanswered_for(unanswered_after))
+                ++count;
+        return count;
+    }
 
     // The body of every thread of the set: jobs until none comes in time.
     static void serve(const std::shared_ptr<shared>& self, std::function<void()> job) {
@@ -80,7 +98,10 @@ bool read_threads::run(std::function<void()> job) {
 bool read_threads::full(file_system_id file_system) const {
     std::lock_guard<std::mutex> lock(shared_->places_mutex);
     const auto found = shared_->left_waiting.find(file_system);
-    return found != shared_->left_waiting.end() && found->second >= max_left_waiting;
+    const int places = found != shared_->left_waiting.end() ? found->second : 0;
+    return places >= max_left_waiting ||
+           (!shared_->left_calls.empty() &&
+            places + shared_->unanswered_left_calls(file_system, false) >= max_left_waiting);
 }
 
 void read_threads::take_place(file_system_id file_system) {
@@ -95,9 +116,23 @@ void read_threads::give_back_place(file_system_id file_system) {
         shared_->left_waiting.erase(found);
 }
 
+unsigned long long read_threads::left_call_began(file_system_id file_system) {
+    shared::left_call call{file_system, unanswered_clock()};
+    call.clock.begin();
+    std::lock_guard<std::mutex> lock(shared_->places_mutex);
+    const unsigned long long number = ++shared_->next_left_call;
+    shared_->left_calls.emplace(number, call);
+    return number;
+}
+
+void read_threads::left_call_ended(unsigned long long call) {
+    std::lock_guard<std::mutex> lock(shared_->places_mutex);
+    shared_->left_calls.erase(call);
+}
+
 int read_threads::left_waiting() const {
     std::lock_guard<std::mutex> lock(shared_->places_mutex);
-    int all = 0;
+    int all = shared_->unanswered_left_calls(0, true);
     for (const auto& each : shared_->left_waiting)
         all += each.second;
     return all;

@@ -13,13 +13,18 @@
 // thread, and a call that comes back gives its place back. Files on other
 // file systems are read as before: one share that hangs costs the rest
 // nothing. (Calls already under way when the places filled may still be
-// left waiting, one per file at most.)
+// left waiting, one per file at most.) A call nobody waits for (a close
+// left to itself) takes a place only once its file system has kept it
+// waiting unanswered_after, not counting the time its thread ran or waited
+// for a processor (files/DTUnansweredTime.h): a disk that answers, however
+// busy the machine, never fills its places.
 //
 // Threads: any. A read_threads is a handle: copies share one set, and each
 // job's thread keeps the set alive, so a handle may go while jobs run.
 
 #include "files/DTFileSystem.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -32,6 +37,8 @@ public:
     typedef std::function<void(std::function<void()> body)> thread_starter;
 
     static constexpr int max_left_waiting = 4;
+    // How long a call left to itself waits unanswered before it counts.
+    static constexpr std::chrono::milliseconds unanswered_after{500};
 
     // The set of the process, which every abandonable_file uses unless it
     // is given another; never destroyed.
@@ -49,6 +56,10 @@ public:
     bool full(file_system_id file_system) const;
     void take_place(file_system_id file_system);
     void give_back_place(file_system_id file_system);
+    // A call left to itself on `file_system` begins, on its own thread;
+    // the number it gives ends it.
+    unsigned long long left_call_began(file_system_id file_system);
+    void left_call_ended(unsigned long long call);
     // The calls of the set left waiting now, on all file systems.
     int left_waiting() const;
 

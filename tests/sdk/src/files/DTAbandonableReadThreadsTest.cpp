@@ -835,3 +835,118 @@ TEST(AbandonableFile, LeasesGivenUpLeaveTheDisksOwnFilesToBeRead) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(0, threads.left_waiting());
 }
+
+namespace {
+
+// Holds the threads a set starts until let go: calls queued behind the
+// program's own threads, or waiting for a processor.
+class held_starts {
+public:
+    ~held_starts() { let_go(); }
+    read_threads::thread_starter starter() {
+        return [this](std::function<void()> body) {
+            std::thread([this, body = std::move(body)] {
+                {
+                    std::unique_lock<std::mutex> lock(mutex_);
+                    changed_.wait(lock, [this] { return let_go_; });
+                }
+                body();
+            }).detach();
+        };
+    }
+    void let_go() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        let_go_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool let_go_ = false;
+};
+
+// A gate the calls' bodies wait at: a file system that does not answer
+// until opened.
+struct file_system_gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    int done = 0;
+    void pass() {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return open; });
+        ++done;
+        changed.notify_all();
+    }
+    void open_and_wait_for(int count) {
+        std::unique_lock<std::mutex> lock(mutex);
+        open = true;
+        changed.notify_all();
+        EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return done >= count; }));
+    }
+};
+
+void spin_for(std::chrono::milliseconds busy) {
+    const auto until = std::chrono::steady_clock::now() + busy;
+    while (std::chrono::steady_clock::now() < until) {
+    }
+}
+
+bool becomes(const std::function<bool()>& condition, std::chrono::seconds bound) {
+    const auto until = std::chrono::steady_clock::now() + bound;
+    while (!condition() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return condition();
+}
+
+} // namespace
+
+// A disk that answers never fills its places, however long its calls wait
+// for a thread or a processor: calls left to themselves count only once
+// their file system has kept them waiting, and a patience runs out only on
+// the time the file system did not answer.
+TEST(AbandonableFile, OnlyTheTimeAFileSystemDoesNotAnswerTakesItsPlaces) {
+    const file_system_id disk = 42;
+    const int cap = read_threads::max_left_waiting;
+    {
+        held_starts queued;
+        read_threads threads(queued.starter());
+        std::atomic<int> closed{0};
+        for (int i = 0; i < 2 * cap; ++i)
+            leave_to_itself(disk, [&closed] { ++closed; }, threads);
+        EXPECT_FALSE(threads.full(disk)) << "closes waiting for their threads took the disk's places";
+        EXPECT_EQ(0, threads.left_waiting());
+        queued.let_go();
+        EXPECT_TRUE(becomes([&] { return closed == 2 * cap; }, std::chrono::seconds(10)));
+    }
+    read_threads threads;
+    std::atomic<int> busy_done{0};
+    for (int i = 0; i < cap; ++i)
+        leave_to_itself(disk, [&busy_done] { spin_for(std::chrono::milliseconds(900)); ++busy_done; }, threads);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_FALSE(threads.full(disk)) << "calls running on the processors were taken for calls not answered";
+    EXPECT_TRUE(becomes([&] { return busy_done == cap; }, std::chrono::seconds(20)));
+
+    const read_interruption_scope patient(std::make_shared<read_interruption>(), std::chrono::milliseconds(200));
+    EXPECT_NO_THROW(run_abandonable(
+        "busy", [](call_steps&) { spin_for(std::chrono::milliseconds(600)); }, {}, threads))
+        << "a call that ran past its patience on the processor was given up";
+
+    const auto gate = std::make_shared<file_system_gate>();
+    EXPECT_EQ(file_refusal::does_not_answer, [&] {
+        try {
+            run_abandonable(
+                "held", [gate, disk](call_steps& steps) { steps.asking(disk), gate->pass(); }, {}, threads);
+        } catch (...) {
+            return refusal_of(std::current_exception());
+        }
+        return file_refusal::none;
+    }());
+    for (int i = 0; i < cap - 1; ++i)
+        leave_to_itself(disk, [gate] { gate->pass(); }, threads);
+    EXPECT_TRUE(becomes([&] { return threads.full(disk); }, std::chrono::seconds(5)))
+        << "closes the disk never answered took no place";
+    gate->open_and_wait_for(cap);
+    EXPECT_TRUE(becomes([&] { return threads.left_waiting() == 0 && !threads.full(disk); }, std::chrono::seconds(5)));
+}

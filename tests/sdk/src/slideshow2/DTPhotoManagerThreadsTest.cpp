@@ -10,7 +10,16 @@
 
 #include <boost/lexical_cast/bad_lexical_cast.hpp>
 
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -246,4 +255,80 @@ TEST(PhotoManager, LoadedPhotosHoldNoOpenFile) {
     EXPECT_EQ(height, impl.height());
     EXPECT_EQ(40u, impl.last_load().side);
     EXPECT_EQ(before, open_descriptors()) << "descriptors left by the turns";
+}
+
+namespace {
+
+// While it lives, this process runs on the first two processors and a
+// child keeps the second busy: a loaded machine of two cores.
+class two_busy_cores {
+public:
+    two_busy_cores() {
+        cpu_set_t two;
+        CPU_ZERO(&two);
+        CPU_SET(0, &two);
+        CPU_SET(1, &two);
+        pinned_ = sched_getaffinity(0, sizeof before_, &before_) == 0 && sched_setaffinity(0, sizeof two, &two) == 0;
+        busy_ = fork();
+        if (busy_ == 0) {
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(1, &one);
+            sched_setaffinity(0, sizeof one, &one);
+            alarm(60); // never outlives a test that dies
+            for (;;) {
+            }
+        }
+    }
+    ~two_busy_cores() {
+        if (busy_ > 0) {
+            kill(busy_, SIGKILL);
+            waitpid(busy_, nullptr, 0);
+        }
+        if (pinned_)
+            sched_setaffinity(0, sizeof before_, &before_);
+    }
+
+private:
+    cpu_set_t before_;
+    bool pinned_ = false;
+    pid_t busy_ = -1;
+};
+
+} // namespace
+
+// A container's disk is an overlay, with no device of its own: every
+// photo on it answers, and not one is refused, however loaded the machine.
+TEST(PhotoManager, EveryPhotoOnAnOverlayDiskIsRead) {
+    test::photo_files files;
+    const std::string bytes = test::read_file(files.landscape);
+    for (const char* folder : {"lower", "upper", "work", "merged"})
+        ASSERT_EQ(0, mkdir(files.dir.file(folder).c_str(), 0755));
+    const int count = 200;
+    for (int i = 0; i < count / 2; ++i)
+        test::write_file(files.dir.file("lower/" + std::to_string(i) + ".jpg"), bytes);
+    const std::string merged = files.dir.file("merged");
+    const std::string options = "lowerdir=" + files.dir.file("lower") + ",upperdir=" + files.dir.file("upper") +
+                                ",workdir=" + files.dir.file("work");
+    if (mount("overlay", merged.c_str(), "overlay", 0, options.c_str()) != 0)
+        GTEST_SKIP() << "no overlay can be mounted here: " << std::strerror(errno);
+    struct unmounted_at_end {
+        std::string path;
+        ~unmounted_at_end() { umount2(path.c_str(), MNT_DETACH); }
+    } unmounted{merged};
+    // Half come from the lower layer, half were written through the overlay.
+    for (int i = count / 2; i < count; ++i)
+        test::write_file(merged + "/" + std::to_string(i) + ".jpg", bytes);
+
+    const two_busy_cores loaded;
+    photo_manager manager(settings_of({{"hardware-concurrency", "4"}, {"max-side-length", "40"}}));
+    auto calls = std::make_shared<test::load_recorder>();
+    for (int i = 0; i < count; ++i)
+        manager.open_no_handle(merged + "/" + std::to_string(i) + ".jpg", calls->receiver());
+    const auto answers = calls->wait_for(count);
+    ASSERT_EQ(std::size_t(count), answers.size());
+    int refused = 0;
+    for (const auto& answer : answers)
+        refused += std::get<0>(answer) != photo_manager::opened;
+    EXPECT_EQ(0, refused) << "photos of a disk that answers were refused";
 }
