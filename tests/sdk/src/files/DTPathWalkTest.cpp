@@ -1,8 +1,10 @@
 // A path followed one name at a time leads where the system leads, or is
 // refused as the system refuses it: random trees of folders (some closed,
 // some sticky and open to all), files and links ("..", "//", trailing
-// slashes, loops, /proc's links), across bind and nosymfollow mounts, as
-// root and as an ordinary user, checked against stat(2) path by path.
+// slashes, loops, /proc's links), across bind and nosymfollow mounts, a
+// second proc mount whose descriptor link leads to a deleted file, and a
+// detached nosymfollow mount the mount table no longer lists, as root and
+// as an ordinary user, checked against stat(2) path by path.
 // Each random comparison runs in a child of its own, so that it may change
 // its folder, its user and its mounts; the seed is printed on a failure and
 // KESTREL_WALK_SEED replays it.
@@ -282,6 +284,34 @@ bool mount_into(const std::string& root, std::string& report) {
     return false;
 }
 
+// A second proc file system at `root`/p, and `root`/ŋa a link through it to
+// the descriptor of a deleted file, whose text names a file put there in
+// its place: only the system knows where such a link leads.
+bool proc_link_into(const std::string& root, std::string& report) {
+    const int deleted = ::open((root + "/gone").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    test::write_file(root + "/gone (deleted)", "in its place");
+    if (deleted >= 0 && ::unlink((root + "/gone").c_str()) == 0 && ::mkdir((root + "/p").c_str(), 0755) == 0 &&
+        ::mount("proc", (root + "/p").c_str(), "proc", 0, nullptr) == 0 &&
+        ::symlink(("p/self/fd/" + std::to_string(deleted)).c_str(), (root + "/ŋa").c_str()) == 0)
+        return true;
+    report = std::string("cannot mount proc: ") + std::strerror(errno);
+    return false;
+}
+
+// `root` bound on itself following no link, and that mount detached: the
+// descriptor returned, left open, is the only way into it.
+owned_descriptor detached_nosymfollow(const std::string& root, std::string& report) {
+    owned_descriptor inside;
+    if (::mount(root.c_str(), root.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+        ::mount(nullptr, root.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_NOSYMFOLLOW, nullptr) == 0)
+        inside = owned_descriptor(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (inside.get() < 0 || ::umount2(root.c_str(), MNT_DETACH) != 0) {
+        report = std::string("cannot detach a mount: ") + std::strerror(errno);
+        return owned_descriptor();
+    }
+    return inside;
+}
+
 // Folders closed to their owner are opened again, so that the scratch
 // folder can be removed by whoever made it.
 void open_for_removal(const std::string& folder) {
@@ -300,7 +330,9 @@ void open_for_removal(const std::string& folder) {
 }
 
 // Three random trees, their paths compared in a child as its user and then,
-// when that is root, as nobody; with mounts of the child's own.
+// when that is root, as nobody; with mounts of the child's own, the last
+// tree's paths that do not start from the root then starting in its
+// detached nosymfollow mount.
 void expect_agreement(bool with_mounts) {
     const unsigned seed = test_seed();
     test::TempDir dir;
@@ -310,20 +342,25 @@ void expect_agreement(bool with_mounts) {
             return unavailable_status;
         const bool as_root = ::geteuid() == 0;
         std::vector<std::unique_ptr<random_tree>> trees;
+        std::vector<owned_descriptor> working_folders;
         for (unsigned i = 0; i < 3; ++i) {
             const std::string root = dir.file("t" + std::to_string(i));
             if (::mkdir(root.c_str(), 0755) != 0 || ::chdir(root.c_str()) != 0) {
                 report = "cannot make " + root + ": " + std::strerror(errno);
                 return 1;
             }
-            if (with_mounts && !mount_into(root, report))
+            if (with_mounts && (!mount_into(root, report) || !proc_link_into(root, report)))
                 return unavailable_status;
             trees.push_back(std::make_unique<random_tree>(root, seed + i));
             trees.back()->grow(120, as_root);
+            working_folders.push_back(with_mounts && i == 2 ? detached_nosymfollow(root, report)
+                                                            : owned_descriptor(::open(root.c_str(), O_PATH | O_CLOEXEC)));
+            if (working_folders.back().get() < 0)
+                return unavailable_status;
         }
         const auto agree = [&] {
-            for (const auto& tree : trees)
-                if (::chdir(tree->folders().front().c_str()) != 0 || !agree_on_paths(*tree, 1500, report))
+            for (std::size_t i = 0; i < trees.size(); ++i)
+                if (::fchdir(working_folders[i].get()) != 0 || !agree_on_paths(*trees[i], 1500, report))
                     return false;
             return true;
         };
