@@ -270,31 +270,24 @@ bool mounts_of_its_own(std::string& report) {
 
 // Mounts in the tree at `root`, which grows into them by their names: m1
 // follows no link, m2 does; b1 and b2 are bound from the tree itself, b2
-// following no link.
+// following no link. A second proc file system at p, and ŋa a link
+// through it to the descriptor of a deleted file, whose text names a file
+// put there in its place: only the system knows where such a link leads.
 bool mount_into(const std::string& root, std::string& report) {
-    for (const char* name : {"m1", "m2", "b1", "b2"})
+    for (const char* name : {"m1", "m2", "b1", "b2", "p"})
         ::mkdir((root + "/" + name).c_str(), 0755);
-    if (::mount("tmpfs", (root + "/m1").c_str(), "tmpfs", MS_NOSYMFOLLOW, nullptr) == 0 &&
+    const int deleted = ::open((root + "/gone").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    test::write_file(root + "/gone (deleted)", "in its place");
+    if (deleted >= 0 && ::unlink((root + "/gone").c_str()) == 0 &&
+        ::symlink(("p/self/fd/" + std::to_string(deleted)).c_str(), (root + "/ŋa").c_str()) == 0 &&
+        ::mount("proc", (root + "/p").c_str(), "proc", 0, nullptr) == 0 &&
+        ::mount("tmpfs", (root + "/m1").c_str(), "tmpfs", MS_NOSYMFOLLOW, nullptr) == 0 &&
         ::mount("tmpfs", (root + "/m2").c_str(), "tmpfs", 0, nullptr) == 0 &&
         ::mount((root + "/m2").c_str(), (root + "/b1").c_str(), nullptr, MS_BIND, nullptr) == 0 &&
         ::mount(root.c_str(), (root + "/b2").c_str(), nullptr, MS_BIND, nullptr) == 0 &&
         ::mount(nullptr, (root + "/b2").c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_NOSYMFOLLOW, nullptr) == 0)
         return true;
     report = std::string("cannot mount: ") + std::strerror(errno);
-    return false;
-}
-
-// A second proc file system at `root`/p, and `root`/ŋa a link through it to
-// the descriptor of a deleted file, whose text names a file put there in
-// its place: only the system knows where such a link leads.
-bool proc_link_into(const std::string& root, std::string& report) {
-    const int deleted = ::open((root + "/gone").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
-    test::write_file(root + "/gone (deleted)", "in its place");
-    if (deleted >= 0 && ::unlink((root + "/gone").c_str()) == 0 && ::mkdir((root + "/p").c_str(), 0755) == 0 &&
-        ::mount("proc", (root + "/p").c_str(), "proc", 0, nullptr) == 0 &&
-        ::symlink(("p/self/fd/" + std::to_string(deleted)).c_str(), (root + "/ŋa").c_str()) == 0)
-        return true;
-    report = std::string("cannot mount proc: ") + std::strerror(errno);
     return false;
 }
 
@@ -349,12 +342,13 @@ void expect_agreement(bool with_mounts) {
                 report = "cannot make " + root + ": " + std::strerror(errno);
                 return 1;
             }
-            if (with_mounts && (!mount_into(root, report) || !proc_link_into(root, report)))
+            if (with_mounts && !mount_into(root, report))
                 return unavailable_status;
             trees.push_back(std::make_unique<random_tree>(root, seed + i));
             trees.back()->grow(120, as_root);
-            working_folders.push_back(with_mounts && i == 2 ? detached_nosymfollow(root, report)
-                                                            : owned_descriptor(::open(root.c_str(), O_PATH | O_CLOEXEC)));
+            working_folders.push_back(with_mounts && i == 2
+                                          ? detached_nosymfollow(root, report)
+                                          : owned_descriptor(::open(root.c_str(), O_PATH | O_CLOEXEC)));
             if (working_folders.back().get() < 0)
                 return unavailable_status;
         }
