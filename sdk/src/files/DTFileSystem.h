@@ -27,9 +27,11 @@ file_system_id file_system_of_descriptor(int fd);
 // (file_system_reached, files/DTPathWalk.h): its words alone cannot tell,
 // since links on the way lead elsewhere.
 
-// Whether the system follows links lying on the mount numbered
-// `mount_id` (statx's stx_mnt_id): false for a mount made nosymfollow.
-// Asks no file system.
+// Whether the mount table says the system follows links lying on the
+// mount numbered `mount_id` (statx's stx_mnt_id): false for a mount made
+// nosymfollow; true for one it does not list (detached, or outside this
+// process's root), whose own word (statfs) alone tells. Asks no file
+// system.
 bool links_followed_on_mount(unsigned long long mount_id);
 
 // Whether the descriptor lies on a disk of this machine, which answers

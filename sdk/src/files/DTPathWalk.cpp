@@ -4,7 +4,8 @@
 #include "files/DTFileSystem.h"
 
 #include <fcntl.h>
-#include <sys/sysmacros.h>
+#include <linux/magic.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,15 +36,30 @@ void push_names(std::vector<std::string>& pending, const std::string& path) {
     }
 }
 
-// The device of /proc, whose links the system alone can follow.
-dev_t proc_device() {
-    static const dev_t device = [] {
-        struct statx facts;
-        return ::statx(AT_FDCWD, "/proc", AT_STATX_DONT_SYNC, STATX_TYPE, &facts) == 0
-                   ? makedev(facts.stx_dev_major, facts.stx_dev_minor)
-                   : dev_t(0);
-    }();
-    return device;
+// How the system takes a link it is asked to follow.
+enum class link_kind { by_its_text, the_systems, not_followed };
+
+// The mount's flags statfs gives (ST_VALID, ST_NOSYMFOLLOW of the kernel's
+// linux/statfs.h, which the C library's headers may lack).
+const unsigned long mount_flags_given = 0x0020, no_link_followed = 0x2000;
+
+// How the system takes the located link `link`, read from its mount and
+// file system themselves, so that a mount the mount table does not list
+// (detached, or outside this process's root) is taken as it is: asks the
+// link's file system, at the step that reads the link's text from it. The
+// mount table's words only where that file system will not tell.
+link_kind kind_of_link(int link, const struct statx& facts) {
+    struct statfs held;
+    if (::fstatfs(link, &held) != 0 || !(held.f_flags & mount_flags_given))
+        return (facts.stx_mask & STATX_MNT_ID) && !links_followed_on_mount(facts.stx_mnt_id)
+                   ? link_kind::not_followed
+                   : link_kind::by_its_text;
+    if (held.f_flags & no_link_followed)
+        return link_kind::not_followed;
+    // Wherever a proc file system is mounted, a descriptor's or a process's
+    // link leads where only the system knows: its text may name another
+    // file ("x (deleted)").
+    return held.f_type == PROC_SUPER_MAGIC ? link_kind::the_systems : link_kind::by_its_text;
 }
 
 // Its kind, owner, device and mount from what the system holds: no file
@@ -173,10 +189,11 @@ located_path locate_path(const std::string& asked_path, bool follow_last_link, c
             // nosymfollow is followed.
             if (last && protected_link(folder.get(), facts))
                 return failed(EACCES);
-            if ((facts.stx_mask & STATX_MNT_ID) && !links_followed_on_mount(facts.stx_mnt_id))
+            const link_kind kind = kind_of_link(found.get(), facts);
+            if (kind == link_kind::not_followed)
                 return failed(ELOOP);
             in_last_link = in_last_link || last;
-            if (makedev(facts.stx_dev_major, facts.stx_dev_minor) == proc_device()) {
+            if (kind == link_kind::the_systems) {
                 // A descriptor's or a process's link: where it leads is no
                 // path of this process's; the system goes there itself.
                 found = owned_descriptor(::openat(folder.get(), name.c_str(), O_PATH | O_CLOEXEC));

@@ -4,9 +4,9 @@
 // (call_steps::asking, files/DTAbandonableCall.h): a link on this machine's disk
 // that leads into a share counts on the share, and "..", links and mounts
 // are taken as the system takes them, not by the path's words. A link's
-// text is read from the file system the link lies on; links of /proc (a
-// descriptor's, a process's root) are followed by the system, which alone
-// knows where they lead. What the system refuses is refused with its
+// text is read from the file system the link lies on; links of a proc
+// file system, wherever mounted (a descriptor's, a process's root), are
+// followed by the system, which alone knows where they lead. What the system refuses is refused with its
 // errno: a path of PATH_MAX bytes or more, a folder the user may not
 // search (also before "." or ".."), a link on a mount made nosymfollow,
 // the link a path ends in where fs.protected_symlinks forbids it, a file

@@ -1,8 +1,10 @@
 // A path followed one name at a time leads where the system leads, or is
 // refused as the system refuses it: random trees of folders (some closed,
 // some sticky and open to all), files and links ("..", "//", trailing
-// slashes, loops, /proc's links), across bind and nosymfollow mounts, as
-// root and as an ordinary user, checked against stat(2) path by path.
+// slashes, loops, /proc's links), across bind and nosymfollow mounts, a
+// second proc mount whose descriptor link leads to a deleted file, and a
+// detached nosymfollow mount the mount table no longer lists, as root and
+// as an ordinary user, checked against stat(2) path by path.
 // Each random comparison runs in a child of its own, so that it may change
 // its folder, its user and its mounts; the seed is printed on a failure and
 // KESTREL_WALK_SEED replays it.
@@ -268,11 +270,18 @@ bool mounts_of_its_own(std::string& report) {
 
 // Mounts in the tree at `root`, which grows into them by their names: m1
 // follows no link, m2 does; b1 and b2 are bound from the tree itself, b2
-// following no link.
+// following no link. A second proc file system at p, and ŋa a link
+// through it to the descriptor of a deleted file, whose text names a file
+// put there in its place: only the system knows where such a link leads.
 bool mount_into(const std::string& root, std::string& report) {
-    for (const char* name : {"m1", "m2", "b1", "b2"})
+    for (const char* name : {"m1", "m2", "b1", "b2", "p"})
         ::mkdir((root + "/" + name).c_str(), 0755);
-    if (::mount("tmpfs", (root + "/m1").c_str(), "tmpfs", MS_NOSYMFOLLOW, nullptr) == 0 &&
+    const int deleted = ::open((root + "/gone").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    test::write_file(root + "/gone (deleted)", "in its place");
+    if (deleted >= 0 && ::unlink((root + "/gone").c_str()) == 0 &&
+        ::symlink(("p/self/fd/" + std::to_string(deleted)).c_str(), (root + "/ŋa").c_str()) == 0 &&
+        ::mount("proc", (root + "/p").c_str(), "proc", 0, nullptr) == 0 &&
+        ::mount("tmpfs", (root + "/m1").c_str(), "tmpfs", MS_NOSYMFOLLOW, nullptr) == 0 &&
         ::mount("tmpfs", (root + "/m2").c_str(), "tmpfs", 0, nullptr) == 0 &&
         ::mount((root + "/m2").c_str(), (root + "/b1").c_str(), nullptr, MS_BIND, nullptr) == 0 &&
         ::mount(root.c_str(), (root + "/b2").c_str(), nullptr, MS_BIND, nullptr) == 0 &&
@@ -280,6 +289,20 @@ bool mount_into(const std::string& root, std::string& report) {
         return true;
     report = std::string("cannot mount: ") + std::strerror(errno);
     return false;
+}
+
+// `root` bound on itself following no link, and that mount detached: the
+// descriptor returned, left open, is the only way into it.
+owned_descriptor detached_nosymfollow(const std::string& root, std::string& report) {
+    owned_descriptor inside;
+    if (::mount(root.c_str(), root.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+        ::mount(nullptr, root.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_NOSYMFOLLOW, nullptr) == 0)
+        inside = owned_descriptor(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (inside.get() < 0 || ::umount2(root.c_str(), MNT_DETACH) != 0) {
+        report = std::string("cannot detach a mount: ") + std::strerror(errno);
+        return owned_descriptor();
+    }
+    return inside;
 }
 
 // Folders closed to their owner are opened again, so that the scratch
@@ -300,7 +323,9 @@ void open_for_removal(const std::string& folder) {
 }
 
 // Three random trees, their paths compared in a child as its user and then,
-// when that is root, as nobody; with mounts of the child's own.
+// when that is root, as nobody; with mounts of the child's own, the last
+// tree's paths that do not start from the root then starting in its
+// detached nosymfollow mount.
 void expect_agreement(bool with_mounts) {
     const unsigned seed = test_seed();
     test::TempDir dir;
@@ -310,6 +335,7 @@ void expect_agreement(bool with_mounts) {
             return unavailable_status;
         const bool as_root = ::geteuid() == 0;
         std::vector<std::unique_ptr<random_tree>> trees;
+        std::vector<owned_descriptor> working_folders;
         for (unsigned i = 0; i < 3; ++i) {
             const std::string root = dir.file("t" + std::to_string(i));
             if (::mkdir(root.c_str(), 0755) != 0 || ::chdir(root.c_str()) != 0) {
@@ -320,10 +346,15 @@ void expect_agreement(bool with_mounts) {
                 return unavailable_status;
             trees.push_back(std::make_unique<random_tree>(root, seed + i));
             trees.back()->grow(120, as_root);
+            working_folders.push_back(with_mounts && i == 2
+                                          ? detached_nosymfollow(root, report)
+                                          : owned_descriptor(::open(root.c_str(), O_PATH | O_CLOEXEC)));
+            if (working_folders.back().get() < 0)
+                return unavailable_status;
         }
         const auto agree = [&] {
-            for (const auto& tree : trees)
-                if (::chdir(tree->folders().front().c_str()) != 0 || !agree_on_paths(*tree, 1500, report))
+            for (std::size_t i = 0; i < trees.size(); ++i)
+                if (::fchdir(working_folders[i].get()) != 0 || !agree_on_paths(*trees[i], 1500, report))
                     return false;
             return true;
         };
