@@ -368,6 +368,15 @@ void SoundReader::readBlock(Shared& s, uint64_t generation, int& emptyBlocks)
     std::lock_guard<std::mutex> lock(s.mutex);
     if (s.generation != generation)
         return;
+    if (converted && converted->samples() > 0 && !s.answering) {
+        // A move made while the file did not answer may have stopped short
+        // of its target without a word (a demuxer that cannot read lands
+        // where it last could), so this sound may be from seconds back:
+        // dropped, and the source moved again now that it answers.
+        s.needsMove = true;
+        s.setAnswering(true);
+        return;
+    }
     if (converted && converted->samples() > 0) {
         s.queue->push_back(converted.get());
         s.movedForFailure = false;

@@ -11,7 +11,9 @@
 // long; the sound then "does not answer" and the queue runs dry. Now and
 // then the reader moves the whole source to just past the playhead (while
 // it holds pictureTurn(), so that nobody reads pictures meanwhile) until
-// the sound answers again.
+// the sound answers again; then once more, dropping the sound that answered,
+// since a move made while the file did not answer may have landed short of
+// its target without saying so.
 //
 // Threads: construction, seek, answers() and destruction on the GUI
 // thread; take on the sound callback's; `changed` on the reader's, after

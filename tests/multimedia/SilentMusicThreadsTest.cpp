@@ -1,7 +1,10 @@
 // The preview's music on a network share that stops answering, played in
 // real time through a JACK dummy server: the window's thread never waits
 // for it, the player says so and plays on, and the sound comes back once
-// the share answers.
+// the share answers; and through a fake sound card, what it plays then is
+// the music at the pictures' time.
+
+#include "multimedia/FakeAudioOutput.h"
 
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
@@ -23,6 +26,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <functional>
 #include <future>
 #include <thread>
@@ -42,6 +46,25 @@ const int answerBound = 10000;
 // on loaded cores, far below a wait for the share.
 const qint64 callBound = 3000;
 
+// Music whose reader can be seen waiting in a read.
+class WatchedSound : public kestrel::audio_source_from_track {
+public:
+    using audio_source_from_track::audio_source_from_track;
+    kestrel::audio_data_timed_ptr read(double duration) override
+    {
+        struct Reading {
+            std::atomic<bool>& flag;
+            explicit Reading(std::atomic<bool>& flag) : flag(flag) { flag = true; }
+            ~Reading() { flag = false; }
+        } reading(reading_);
+        return audio_source_from_track::read(duration);
+    }
+    bool reading() const { return reading_; }
+
+private:
+    std::atomic<bool> reading_{false};
+};
+
 // Pictures made in the test, sound from a music file; a seek moves both.
 class MusicAndPictures : public kestrel::av_source::Impl {
 public:
@@ -57,6 +80,8 @@ public:
         return pictures_->seek(t);
     }
     void apply_settings(kestrel::media_settings_ptr) override {}
+    // A read of the music is under way.
+    bool soundReading() const { return sound_.reading(); }
 
 private:
     static kestrel::av_source_ptr picturesAlone()
@@ -68,7 +93,7 @@ private:
     }
 
     kestrel::audio_track_ptr music_;
-    kestrel::audio_source_from_track sound_;
+    WatchedSound sound_;
     kestrel::av_source_ptr pictures_;
 };
 
@@ -199,4 +224,84 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     ASSERT_TRUE(readHeld());
     EXPECT_LT(msTaken([&] { player.reset(); }), callBound);
     share.answer();
+}
+
+TEST(SilentMusic, SoundThatAnswersAgainRejoinsThePicturesTime)
+{
+    kestrel::test::TempDir dir;
+    const std::string served = dir.file("served"), mounted = dir.file("share");
+    ASSERT_EQ(0, ::mkdir(served.c_str(), 0700));
+    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+    kestrel::test::make_clock_file(served + "/clock.wav", 40.0);
+    kestrel::test::hanging_share share(served, mounted);
+    if (!share.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+
+    // Looping, as the program's music is.
+    Multimedia::test::FakeSoundCard card;
+    auto* music = new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/clock.wav", nullptr, true));
+    const kestrel::av_source_ptr show = boost::make_shared<kestrel::av_source>(music);
+    Multimedia::VideoSurface surface;
+    VideoPlayer player;
+    player.setSurface(&surface);
+    player.setSource(show);
+    player.play();
+    ASSERT_EQ(Player::PlayState, player.state());
+
+    // The device's callbacks come in real time, each buffer heard checked
+    // against the clock the pictures follow: how far the music's own time
+    // is from it, at worst, and since when sound is heard.
+    const unsigned long frames = 512;
+    QElapsedTimer wall;
+    wall.start();
+    unsigned long played = 0;
+    int ended = paContinue;
+    double worstGapMs = 0.0;
+    qint64 heardSince = -1;
+    const auto playUntil = [&](const std::function<bool()>& done) {
+        return runUntil([&] {
+            while (ended == paContinue && played * 1000.0 / Multimedia::SoundReader::rate < wall.elapsed()) {
+                std::vector<float> out;
+                const double streamTime = double(played) / Multimedia::SoundReader::rate;
+                ended = card.stream ? card.stream->pump(frames, streamTime, &out) : -1;
+                played += frames;
+                const qint64 clock = player.time();
+                for (unsigned long i = 0; i < frames; ++i) {
+                    const double music = kestrel::test::clock_file_ms(out[2 * i]);
+                    if (music < 0.0)
+                        continue;
+                    if (heardSince < 0)
+                        heardSince = clock;
+                    const double gap = clock + i * 1000.0 / Multimedia::SoundReader::rate - music;
+                    worstGapMs = std::max(worstGapMs, std::abs(gap));
+                }
+            }
+            return ended != paContinue || done();
+        }, answerBound);
+    };
+    const auto heardFor = [&](qint64 ms) {
+        return [&, ms] { return heardSince >= 0 && player.time() > heardSince + ms; };
+    };
+
+    ASSERT_TRUE(playUntil(heardFor(1000))) << "no music heard";
+    ASSERT_EQ(paContinue, ended);
+    EXPECT_LT(worstGapMs, 100.0) << "the music does not keep to the clock";
+
+    // The share stops answering for seconds while the pictures go on.
+    share.hang("read");
+    ASSERT_TRUE(playUntil([&] { return !player.soundAnswers(); })) << "the music never stopped answering";
+    const qint64 silentAt = player.time();
+    ASSERT_TRUE(playUntil([&] { return player.time() > silentAt + 3000; }));
+
+    // Once it answers (to a read of the music, as it would most of the
+    // time), what plays is the music at the pictures' time.
+    ASSERT_TRUE(playUntil([&] { return music->soundReading(); })) << "the music was not read again";
+    share.answer();
+    worstGapMs = 0.0;
+    heardSince = -1;
+    ASSERT_TRUE(playUntil(heardFor(1000))) << "the music never came back";
+    ASSERT_EQ(paContinue, ended) << "the sound ended";
+    EXPECT_TRUE(player.soundAnswers());
+    EXPECT_LT(worstGapMs, 500.0) << "the music came back that far from the pictures' time";
+    EXPECT_EQ(Player::PlayState, player.state());
 }

@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -139,6 +140,17 @@ void make_late_tone_file(const std::string& path, double seconds, double tone_fr
                 "aevalsrc=if(gte(t\\," + text::to_text(tone_from) +
                     ")\\,0.5*sin(2*PI*440*t)\\,0):s=44100:d=" + text::to_text(seconds),
                 "-c:a", "pcm_s16le", path});
+}
+
+void make_clock_file(const std::string& path, double seconds) {
+    run_ffmpeg({"-f", "lavfi", "-i",
+                "aevalsrc=(floor(t*100)+1)/32768|(floor(t*100)+1)/32768:s=44100:d=" + text::to_text(seconds),
+                "-c:a", "pcm_s16le", path});
+}
+
+double clock_file_ms(float sample) {
+    const long hundredths = std::lround(sample * 32768.0) - 1;
+    return hundredths < 0 ? -1.0 : hundredths * 10.0;
 }
 
 } // namespace test

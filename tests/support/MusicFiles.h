@@ -47,5 +47,14 @@ void make_video_only_file(const std::string& path);
 // tone to the end: a read after a seek tells where the seek landed.
 void make_late_tone_file(const std::string& path, double seconds, double tone_from);
 
+// A stereo 44100 Hz wav file whose every sample tells its own time: both
+// channels hold (hundredths of a second + 1) / 32768, exact in 16 bits and
+// in float (clock_file_ms), so that what plays says where in the file it
+// came from, and silence (0) is no time. At most 327 s.
+void make_clock_file(const std::string& path, double seconds);
+// The ms a sample of such a file tells, to a hundredth of a second; -1 for
+// silence.
+double clock_file_ms(float sample);
+
 } // namespace test
 } // namespace kestrel
