@@ -54,19 +54,26 @@ bool isTaken(const QString& path)
 
 } // namespace
 
+QString numberedFileName(const QString& name, int number, const QString& extension)
+{
+    const QString base = sanitizeFileName(name);
+    if (number <= 1)
+        return base + extension;
+    if (number > 9999)
+        return QString();
+    return base + QLatin1String(" (") + QString::number(number) + QLatin1Char(')') + extension;
+}
+
 QString uniqueFilePath(const QString& directory, const QString& name, const QString& extension)
 {
     const QDir folder(directory);
-    const QString base = sanitizeFileName(name);
-    QString candidate = folder.absoluteFilePath(base + extension);
-    if (!isTaken(candidate))
-        return candidate;
-    for (int n = 2; n <= 9999; ++n) {
-        candidate = folder.absoluteFilePath(base + QLatin1String(" (") + QString::number(n) + QLatin1Char(')') + extension);
-        if (!isTaken(candidate))
-            return candidate;
+    for (int n = 1;; ++n) {
+        const QString candidate = numberedFileName(name, n, extension);
+        if (candidate.isEmpty())
+            return QString();
+        if (!isTaken(folder.absoluteFilePath(candidate)))
+            return folder.absoluteFilePath(candidate);
     }
-    return QString();
 }
 
 void showInExplorer(const QString& path)

@@ -22,6 +22,9 @@ QString filePathInDirectory(const QString& directory, const QString& name, const
 // extension (name cleaned) where nothing stands, not even a link to
 // nothing; empty when all are taken.
 QString uniqueFilePath(const QString& directory, const QString& name, const QString& extension);
+// The number-th of those names, without its folder (number 1 the plain
+// one); empty past the last.
+QString numberedFileName(const QString& name, int number, const QString& extension);
 void showInExplorer(const QString& path);
 
 } // namespace FileHelpers

@@ -325,7 +325,7 @@ void ConvertViewModel::startProduction()
         writerPath = video->writer_path();
     } catch (...) {
         // Made once the folder answers, the file goes by itself.
-        fail(produce::create_file_failed, folderNotAnswering(resultFolder()));
+        fail(produce::create_file_failed, joined(folderNotAnswering(resultFolder()), unfinishedLeft(*video)));
         return;
     }
     producer_ = producerFactory_(slideshow_, writerPath, settings);
@@ -394,11 +394,26 @@ QString ConvertViewModel::releaseProducer()
 
 QString ConvertViewModel::discardVideo(kestrel::abandonable_video& video)
 {
-    if (video.discard(folderPatience) || video.unfinished_path().empty())
+    if (video.discard(folderPatience))
         return QString();
-    return tr("The unfinished file \"%1\" could not be removed yet; it goes once the disk answers, or when a "
-              "slideshow is next made in that folder.")
-        .arg(QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(video.unfinished_path()))));
+    return unfinishedLeft(video);
+}
+
+QString ConvertViewModel::unfinishedLeft(const kestrel::abandonable_video& video)
+{
+    if (video.unfinished_path().empty())
+        return QString();
+    // Its removal is left to this process: once it has ended, only the
+    // clean-up of the next production there takes the file.
+    const QString path =
+        QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(video.unfinished_path())));
+    if (!video.made())
+        return tr("The unfinished file \"%1\" may still be made once the disk answers; it is removed then if the "
+                  "program is still open, else when a slideshow is next made in that folder.")
+            .arg(path);
+    return tr("The unfinished file \"%1\" could not be removed yet; it goes once the disk answers if the program "
+              "is still open, else when a slideshow is next made in that folder.")
+        .arg(path);
 }
 
 void ConvertViewModel::pause()
@@ -548,7 +563,8 @@ void ConvertViewModel::onFinished(int result)
             // A naming given up goes on: the video may yet take its name.
             if (naming)
                 emit conversionNotice(tr("The slideshow is complete, but the disk has not answered its naming as "
-                                         "\"%1\"; it may still appear under that name once the disk answers.")
+                                         "\"%1\"; it may still appear under that name once the disk answers, "
+                                         "or under the next free one should that be taken. The log says which.")
                                           .arg(QDir::toNativeSeparators(resultPath_)));
             else
                 fail(produce::create_file_failed, joined(folderNotAnswering(resultFolder()), discardVideo(*video)));
@@ -591,23 +607,18 @@ int ConvertViewModel::giveResultName(kestrel::abandonable_video& video, bool& na
     const QFileInfo wanted(resultPath_);
     const QDir folder(QString::fromUtf8(video.folder_path().c_str()));
     resultPath_ = folder.absoluteFilePath(wanted.fileName());
+    // Something may take the name while the video is made, or while its
+    // naming waits: the next free one beside it.
+    const QString name = outputName(), extension = QLatin1Char('.') + wanted.suffix();
     naming = true;
-    int error = video.finish_as(wanted.fileName().toUtf8().toStdString());
+    const kestrel::abandonable_video::naming named =
+        video.finish_as(wanted.fileName().toUtf8().toStdString(), [name, extension](int number) {
+            return FileHelpers::numberedFileName(name, number, extension).toUtf8().toStdString();
+        });
     naming = false;
-    if (error == EEXIST) {
-        // Something took the name while the video was made: the next free
-        // one beside it.
-        const QString path = folder.path(), name = outputName(), extension = QLatin1Char('.') + wanted.suffix();
-        const QString next =
-            folderLook<QString>(path, [=] { return FileHelpers::uniqueFilePath(path, name, extension); });
-        if (next.isEmpty())
-            return EEXIST;
-        resultPath_ = next;
-        naming = true;
-        error = video.finish_as(QFileInfo(next).fileName().toUtf8().toStdString());
-        naming = false;
-    }
-    return error;
+    if (named.error == 0)
+        resultPath_ = folder.absoluteFilePath(QString::fromUtf8(named.name.c_str()));
+    return named.error;
 }
 
 QString ConvertViewModel::outputFailureCause(int result, const std::string& folder, bool removed) const

@@ -21,9 +21,11 @@
 // that does not answer and the step goes on by itself. Stopping lets the
 // production go at once (its writes are given up within a moment). What
 // is not sure then is said by conversionNotice: an unfinished file not yet
-// removed (it goes once the disk answers, or at the next conversion into
-// that folder), a complete video whose naming the disk has not answered (it
-// may still appear under its name), never called made or failed.
+// removed (it goes once the disk answers while the program is open, else at
+// the next conversion into that folder), a complete video whose naming the
+// disk has not answered (it may still appear under its name, or the next
+// free one; the log says which), never called made or failed. A complete
+// video is never removed for a naming given up.
 // The producer runs on a worker thread of its own; its callbacks only post
 // events to this object (through a mailbox closed when it goes), tagged with the production they belong to, so that
 // a stopped production's late events never touch a newer one. Releasing a
@@ -168,10 +170,14 @@ private:
     // could not be removed in time, else empty.
     QString releaseProducer();
     QString discardVideo(kestrel::abandonable_video& video);
+    // What to say of an unfinished file left to go, or to be made, once
+    // the disk answers; empty when none is.
+    static QString unfinishedLeft(const kestrel::abandonable_video& video);
     void onProgress(double percent, const kestrel::video_data_ptr& frame);
     void onFinished(int result);
     // 0 or the errno; a name taken meanwhile makes way for the next free
-    // one. The result's path follows the folder to where it is now.
+    // one, also once a naming given up answers. The result's path follows
+    // the folder to where it is now.
     // `naming` is set while a naming is asked (and stays set when it is
     // given up).
     int giveResultName(kestrel::abandonable_video& video, bool& naming);

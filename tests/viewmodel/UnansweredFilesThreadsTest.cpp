@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -430,11 +431,11 @@ TEST_F(UnansweredFiles, ALookThatAnswersAfterItsSlideHasGoneTouchesNothing)
 }
 
 // The output folder on the share: a creation that hangs fails the start
-// within the window's patience, naming the folder; Cancel while the video's
+// within the window's patience, naming the folder and the file it may yet
+// make; Cancel while the video's
 // writes hang, and the program's end while they hang again, return at once
 // and name the unfinished file the share holds, which goes by itself once
-// the share answers; a naming that hangs ends the conversion saying only
-// that the video may still appear under its name.
+// the share answers.
 TEST_F(UnansweredFiles, AnOutputFolderThatDoesNotAnswerNeverHoldsTheWindowAndIsToldAsItStands)
 {
     if (noShare())
@@ -451,7 +452,19 @@ TEST_F(UnansweredFiles, AnOutputFolderThatDoesNotAnswerNeverHoldsTheWindowAndIsT
     share->hang("create");
     outcome.clear();
     ASSERT_TRUE(returnsUnhelped([&] { vm->start(); })) << "the video's creation held the window";
-    EXPECT_EQ(outcome, "5 Can't create output file.\nThe folder \"" + folder + "\" does not answer.");
+    // The file the creation may yet make is named, and what becomes of it.
+    EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(
+                                       QRegularExpression::escape("5 Can't create output file.\nThe folder \"" + folder +
+                                                                  "\" does not answer.\nThe unfinished file \"" +
+                                                                  folder + "/.lumivista-unfinished-") +
+                                       "[0-9a-f]{8}" +
+                                       QRegularExpression::escape(
+                                           "\" may still be made once the disk answers; it is removed then if the "
+                                           "program is still open, else when a slideshow is next made in that "
+                                           "folder.")))
+                    .match(outcome)
+                    .hasMatch())
+        << outcome.toStdString();
     EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
     share->answer();
     // A creation answered late goes by itself.
@@ -479,8 +492,9 @@ TEST_F(UnansweredFiles, AnOutputFolderThatDoesNotAnswerNeverHoldsTheWindowAndIsT
             EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
         if (!quit && (!notices.isEmpty() || !hidden().isEmpty()))
             EXPECT_EQ(notices, QStringList{"The unfinished file \"" + unfinished +
-                                           "\" could not be removed yet; it goes once the disk answers, or when a "
-                                           "slideshow is next made in that folder."});
+                                           "\" could not be removed yet; it goes once the disk answers if the "
+                                           "program is still open, else when a slideshow is next made in that "
+                                           "folder."});
         EXPECT_EQ(outcome, "");
         share->answer();
         EXPECT_TRUE(qmltest::waitFor([&] { return hidden().isEmpty(); }, answerBound))
@@ -488,13 +502,21 @@ TEST_F(UnansweredFiles, AnOutputFolderThatDoesNotAnswerNeverHoldsTheWindowAndIsT
     }
 }
 
-TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailed)
+// A naming that hangs ends the conversion saying only that the video may
+// still appear under its name, or the next free one; another program takes
+// the name meanwhile, and once the share answers the complete video is the
+// next free name, the other file left as it was. A naming done while only
+// the close of the video's lock hangs is made.
+TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailedNorEverLost)
 {
     if (noShare())
         GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
     storyboard->addSlide(local());
     ASSERT_TRUE(viewmodeltest::settled(*storyboard));
-    const QString folder = outputOnShare();
+    const QString folder = outputOnShare(), served = QString::fromStdString(dir.file("source"));
+    const auto hidden = [served] {
+        return QDir(served).entryList({".lumivista-unfinished-*"}, QDir::Files | QDir::Hidden);
+    };
     share->hang("rename");
     outcome.clear();
     vm->start();
@@ -503,8 +525,28 @@ TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailed)
     EXPECT_EQ(outcome, "");
     EXPECT_EQ(notices, QStringList{"The slideshow is complete, but the disk has not answered its naming as \"" +
                                    folder + "/Trip.flv\"; it may still appear under that name once the disk "
-                                   "answers."});
+                                   "answers, or under the next free one should that be taken. The log says which."});
     EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
+    const std::string other = "another program's file\n";
+    kestrel::test::write_file(dir.file("source/Trip.flv"), other);
     share->answer();
-    EXPECT_TRUE(qmltest::waitFor([&] { return QFileInfo::exists(folder + "/Trip.flv"); }, answerBound));
+    EXPECT_TRUE(qmltest::waitFor([&] { return hidden().isEmpty(); }, answerBound)) << hidden().join(' ').toStdString();
+    EXPECT_EQ(kestrel::test::read_file(dir.file("source/Trip.flv")), other);
+    EXPECT_GT(QFileInfo(served + "/Trip (2).flv").size(), qint64(other.size())) << "the complete video was lost";
+
+    // The lock's close is held from the moment the production has ended.
+    QObject::connect(vm.get(), &ConvertViewModel::stateChanged, [this](ConvertViewModel::State state) {
+        if (state == ConvertViewModel::StopState)
+            share->hang("flush");
+    });
+    notices.clear();
+    outcome.clear();
+    vm->start();
+    EXPECT_TRUE(returnsUnhelped([&] { qmltest::waitFor([&] { return !notices.isEmpty() || !outcome.isEmpty(); }, 60000); }))
+        << "the lock's close held the window";
+    EXPECT_EQ(outcome, "succeeded");
+    EXPECT_EQ(notices, QStringList());
+    EXPECT_EQ(vm->resultPath(), folder + "/Trip (3).flv");
+    share->answer();
+    EXPECT_GT(QFileInfo(served + "/Trip (3).flv").size(), qint64(other.size()));
 }

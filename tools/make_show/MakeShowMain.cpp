@@ -18,9 +18,11 @@
 // or the output's reader leaving ends the maker at whatever it does, also
 // while a file it looks at, opens, reads, creates, writes, closes, names or
 // removes does not answer (see StopSignals.h and MakerWatch.h), and leaves
-// OUT as it was: an unfinished file that could not be removed then is
-// named, and a video stopped while it was being named is said to be
-// possibly still taking OUT's name once the disk answers; so does music
+// OUT as it was: an unfinished file that could not be removed then, or
+// whose creation was not answered, is named (the next making in that
+// folder removes it), and a video stopped while it was being named is said
+// to be possibly still taking OUT's name once the disk answers, else
+// staying under its hidden name; so does music
 // changed in place while the video is made (cut short, written over), which
 // ends the making naming it.
 // The last line says where the video is ("done: " and the path, which
@@ -192,19 +194,23 @@ ending make(const arguments& given, make_show::progress_lines& lines, std::atomi
                       : no_video         ? "could not be read: "
                                          : "could not be read, shown black: ")
                   << photo.path << ": " << make_show::refusal_words({photo.refusal, photo.reason}) << std::endl;
-    // Only what is sure: a file left to go once the disk answers is named.
-    const std::string left = outcome.left_unfinished.empty()
-                                 ? std::string()
-                                 : "the unfinished file " + outcome.left_unfinished +
-                                       " could not be removed yet: it goes once the disk answers, or when a video "
-                                       "is next made in that folder";
+    // Only what is sure: the maker ends before the disk answers, and a file
+    // it leaves goes at the next making in that folder.
+    const std::string left =
+        outcome.left_unfinished.empty() ? std::string()
+        : outcome.left_unmade
+            ? "the unfinished file " + outcome.left_unfinished +
+                  " may still be made once the disk answers; the next video made in that folder removes it"
+            : "the unfinished file " + outcome.left_unfinished +
+                  " could not be removed yet; the next video made in that folder removes it";
     const auto and_left = [&left](const std::string& said) {
         return left.empty() ? said : said.empty() ? left : said + "; " + left;
     };
     if (outcome.naming_unanswered)
         return failed(result, "stopped while the complete video was being named " + outcome.naming +
                                   ", which the disk has not answered: it may still appear under that name once the "
-                                  "disk answers (result " +
+                                  "disk answers, else it stays as " + outcome.unfinished_path +
+                                  ", which the next video made in that folder removes (result " +
                                   std::to_string(result) + ")");
     if (result == slideshow_produce::cancelled && music_changed)
         return failed(exit_no_input, "the music " + given.music +

@@ -291,9 +291,12 @@ file_outcome produce_show_file(const slideshow_ptr& show, const std::string& pre
         outcome.naming_unanswered = !outcome.naming.empty();
     }
     // A named video is nobody's to remove; an unfinished one goes now, or
-    // once the disk answers.
-    if (!video.discard(removal_patience) && !outcome.naming_unanswered)
+    // is named.
+    outcome.unfinished_path = video.unfinished_path();
+    if (!video.discard(removal_patience) && !outcome.naming_unanswered) {
         outcome.left_unfinished = video.unfinished_path();
+        outcome.left_unmade = !video.made();
+    }
     return outcome;
 }
 

@@ -84,11 +84,16 @@ struct file_outcome {
     // The complete video's path while its naming is asked.
     std::string naming;
     // Stopped while the complete video was being named: it may still take
-    // its name once the disk answers.
+    // its name once the disk answers, else it stays under its hidden name
+    // (unfinished_path).
     bool naming_unanswered = false;
-    // The unfinished file that could not be removed in time: it goes once
-    // the disk answers; empty when none is left.
+    std::string unfinished_path;
+    // The unfinished file that could not be removed in time, or whose
+    // creation the disk has not answered (left_unmade); empty when none is
+    // left. A maker that has ended removes nothing more: the next making in
+    // that folder does.
     std::string left_unfinished;
+    bool left_unmade = false;
 };
 
 // Produces the show as produce_show does into the target, which a complete
@@ -97,8 +102,8 @@ struct file_outcome {
 // removes it, leaving a file already there as it was. Every step on the
 // folder (the file's creation, its naming, its removal) is a call that the
 // caller's read_interruption_scope gives up (files/DTAbandonableVideo.h); the
-// removal is waited for a bounded time, and a file left then goes once
-// the disk answers (left_unfinished). A target with a
+// removal is waited for a bounded time, and a file left then is named
+// (left_unfinished). A target with a
 // refusal is not made (create_file_failed), nor one whose stop was asked
 // before it began (cancelled). `may_finish` (may be empty),
 // asked once the video is complete, keeps it from OUT when it says no, as

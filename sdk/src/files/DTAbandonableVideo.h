@@ -9,6 +9,12 @@
 // last of them, once the file system answers. A wait that lasts names the
 // video as the user knows it (`shown`).
 //
+// A complete video is never removed for a naming given up: answered late,
+// the naming does what it would have done in time (a taken name makes way
+// for the next free one), a naming that fails keeps the video under its
+// hidden name, and the log (which the program keeps, and the maker shows
+// while it runs) says where the video is.
+//
 // Results are errno values as unfinished_video gives them; a step refused
 // because the file system's places for calls left waiting are all taken
 // is EBUSY. One thread at a time.
@@ -17,6 +23,7 @@
 #include "files/DTUnfinishedVideo.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace kestrel {
@@ -28,12 +35,21 @@ public:
     // itself); see discard() for a bounded wait.
     ~abandonable_video() = default;
 
+    // The unfinished file's name is chosen before it is asked for, so that
+    // a creation given up can be named (unfinished_path()).
     int create(const std::string& folder);
     // As unfinished_video's; empty when the step failed.
     std::string writer_path();
     std::string folder_path();
     bool folder_removed();
-    int finish_as(const std::string& name);
+    struct naming {
+        int error;
+        std::string name; // the one the video took
+    };
+    // finish_as(name), and while the name is taken, finish_as each of
+    // next_name(2), next_name(3) ... until one is free or it gives an
+    // empty name (or is empty itself).
+    naming finish_as(const std::string& name, std::function<std::string(int)> next_name = nullptr);
     int finish_replacing(const std::string& name);
     int set_permissions(unsigned permissions);
     // Removes the file if it is still unfinished, after any step given up,
@@ -43,9 +59,12 @@ public:
     // its folder are let go without a wait. The video takes no step after
     // it.
     bool discard(std::chrono::steady_clock::duration patience);
-    // Where the unfinished file was made, as create() was given its
-    // folder: empty before it was made.
+    // Where the unfinished file was made, or is to be made once the file
+    // system answers, as create() was given its folder: empty before
+    // create() and after a creation that failed.
     const std::string& unfinished_path() const { return unfinished_path_; }
+    // Whether the creation answered with the file made.
+    bool made() const { return made_; }
     // Whether a step was given up (its outcome is not known).
     bool given_up() const { return video_.given_up(); }
 
@@ -55,9 +74,11 @@ public:
 private:
     template <class Result>
     Result step(std::function<Result(unfinished_video&)> body, Result failed);
+    naming name(const std::string& wanted, std::function<naming(unfinished_video&)> give);
 
     call_held<unfinished_video> video_;
     std::string unfinished_path_;
+    bool made_ = false;
 };
 
 } // namespace kestrel

@@ -29,13 +29,6 @@ const int name_tries = 16;
 // room fails the probe as it failed the writer.
 const std::size_t probe_bytes = 64 * 1024;
 
-std::string new_name() {
-    std::random_device random;
-    char hex[digits + 1];
-    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned int>(random()));
-    return name_prefix + std::string(hex);
-}
-
 std::string descriptor_link(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 bool same_file(const struct stat& a, const struct stat& b) {
@@ -182,7 +175,15 @@ const unfinished_video_calls& system_unfinished_video_calls() {
 
 unfinished_video::~unfinished_video() {
     discard();
+    close_let_go();
     release_folder();
+}
+
+std::string unfinished_video::new_name() {
+    std::random_device random;
+    char hex[digits + 1];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned int>(random()));
+    return name_prefix + std::string(hex);
 }
 
 bool unfinished_video::is_unfinished_name(const std::string& name) {
@@ -196,13 +197,14 @@ bool unfinished_video::is_unfinished_name(const std::string& name) {
     return true;
 }
 
-int unfinished_video::create(const std::string& folder) {
+int unfinished_video::create(const std::string& folder, const std::string& first_name) {
     discard();
+    close_let_go();
     release_folder();
     if (const int error = hold_folder(folder))
         return error;
     remove_leftovers(calls_, folder_fd_);
-    return create_file();
+    return create_file(is_unfinished_name(first_name) ? first_name : new_name());
 }
 
 int unfinished_video::hold_folder(const std::string& folder) {
@@ -221,9 +223,9 @@ void unfinished_video::release_folder() {
     folder_.clear();
 }
 
-int unfinished_video::create_file() {
+int unfinished_video::create_file(const std::string& first_name) {
     for (int i = 0; i < name_tries; ++i) {
-        const std::string name = new_name();
+        const std::string name = i == 0 ? first_name : new_name();
         const int fd = ::openat(folder_fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST)
@@ -309,10 +311,9 @@ int unfinished_video::finish(const std::string& name, bool replacing) {
     }
     if (error != 0)
         return error;
-    // Named, it is nobody's leftover: the lock may go.
-    ::close(file_fd_);
-    file_fd_ = -1;
-    name_.clear();
+    // Named, it is nobody's leftover: the lock may go, but its close may
+    // wait for the file system, and is no part of the naming.
+    let_go();
     return 0;
 }
 
@@ -342,6 +343,24 @@ bool unfinished_video::remove_name() {
     return true;
 }
 
+void unfinished_video::keep() {
+    if (file_fd_ >= 0)
+        let_go();
+}
+
+void unfinished_video::let_go() {
+    close_let_go();
+    let_go_fd_ = file_fd_;
+    file_fd_ = -1;
+    name_.clear();
+}
+
+void unfinished_video::close_let_go() {
+    if (let_go_fd_ >= 0)
+        ::close(let_go_fd_);
+    let_go_fd_ = -1;
+}
+
 void unfinished_video::discard() {
     if (file_fd_ < 0)
         return;
@@ -365,7 +384,7 @@ int unfinished_video::probe(const std::string& folder) {
     unfinished_video video;
     if (const int error = video.hold_folder(folder))
         return error;
-    if (const int error = video.create_file())
+    if (const int error = video.create_file(new_name()))
         return error;
     int error = write_zeros(video.file_fd_, probe_bytes);
     ::unlinkat(video.folder_fd_, video.name_.c_str(), 0);

@@ -17,8 +17,9 @@
 // folder's leftovers stay.
 //
 // Paths are the system's bytes (UTF-8 or not); failures are errno values, 0
-// for none. Owns its file: going, it removes a file still unfinished. One
-// thread at a time.
+// for none. Owns its file: going, it removes a file still unfinished, and
+// closes last the descriptor a named or kept file was locked through (that
+// close may wait for the file system). One thread at a time.
 
 #include "files/DTFileSystem.h"
 
@@ -54,8 +55,9 @@ public:
     unfinished_video& operator=(const unfinished_video&) = delete;
 
     // Holds `folder`, removes what killed runs left there, then creates an
-    // empty file under a new hidden name, locked.
-    int create(const std::string& folder);
+    // empty file under a new hidden name, locked: `first_name` (one of
+    // new_name()) when it is free.
+    int create(const std::string& folder, const std::string& first_name = std::string());
 
     // The path the video's writer opens: through the held folder, so it
     // names the file wherever the folder is now. Empty without a file.
@@ -78,6 +80,9 @@ public:
     int finish_replacing(const std::string& name);
     // Removes the file while it is unfinished.
     void discard();
+    // Lets the file go under its hidden name, never to be removed by this
+    // object: a complete video that could not be named.
+    void keep();
     // Removes its name while it is unfinished, the file still held open
     // (its close may wait for the file system): true when no unfinished
     // name is left.
@@ -97,19 +102,24 @@ public:
 
     // Whether `name` is a hidden name of an unfinished video.
     static bool is_unfinished_name(const std::string& name);
+    // A new random hidden name.
+    static std::string new_name();
 
 private:
     int hold_folder(const std::string& folder);
-    int create_file();
+    int create_file(const std::string& first_name);
     int finish(const std::string& name, bool replacing);
     int name_without_replacing(const std::string& name);
     void release_folder();
+    void let_go();
+    void close_let_go();
 
     unfinished_video_calls calls_;
     std::string folder_;     // as given to create()
     int folder_fd_ = -1;     // the held folder (O_PATH)
     std::string name_;       // the file's hidden name; empty once finished
     int file_fd_ = -1;       // holds the lock while unfinished
+    int let_go_fd_ = -1;     // once named or kept, closed last
 };
 
 } // namespace kestrel

@@ -2,7 +2,8 @@
 // a stop gives a write up at once and the file takes no more, and neither
 // a writer's going nor a reader's close waits for the share, each leaving
 // its call to come back, with its place, once the share answers; an
-// unfinished video is removed after a stop within its patience.
+// unfinished video is removed after a stop within its patience, and a
+// complete one never, whenever its naming answers.
 
 #include "files/DTAbandonableRead.h"
 #include "files/DTAbandonableVideo.h"
@@ -169,4 +170,64 @@ TEST_F(SharedWrites, AnUnfinishedVideoGoesAfterAStopOrOnceTheShareAnswers) {
         EXPECT_TRUE(hidden().empty()) << "the removal left behind never came";
         stop->set(false);
     }
+}
+
+// A naming held past its patience while another program takes the name:
+// once the share answers, the complete video takes the next free name, or
+// without one stays under its hidden name, never removed, and the log says
+// which. A naming done while only its lock's close is held is answered.
+TEST_F(SharedWrites, ACompleteVideoIsNeverLostToANamingThatAnswersLate) {
+    const auto hidden = [this] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(source))
+            if (unfinished_video::is_unfinished_name(entry.path().filename().string()))
+                names.push_back(entry.path().filename().string());
+        return names;
+    };
+    const std::function<std::string(int)> numbered = [](int number) {
+        return "show (" + std::to_string(number) + ").mp4";
+    };
+    for (const bool next_free : {true, false}) {
+        SCOPED_TRACE(next_free ? "a next free name" : "no other name");
+        std::filesystem::remove(source + "/show.mp4");
+        read_threads threads;
+        const read_interruption_scope scope(std::make_shared<read_interruption>(), std::chrono::milliseconds(300));
+        auto video = std::make_unique<abandonable_video>(mounted + "/show.mp4", threads);
+        ASSERT_EQ(0, video->create(mounted));
+        test::write_file(video->writer_path(), "complete video");
+        ASSERT_EQ(1u, hidden().size());
+        const std::string kept = hidden().front();
+        share->hang("rename");
+        testing::internal::CaptureStdout();
+        EXPECT_ANY_THROW(video->finish_as("show.mp4", next_free ? numbered : std::function<std::string(int)>()));
+        test::write_file(source + "/show.mp4", "another program's");
+        video.reset();
+        share->answer();
+        EXPECT_TRUE(places_given_back(threads));
+        const std::string log = testing::internal::GetCapturedStdout();
+        EXPECT_EQ("another program's", test::read_file(source + "/show.mp4"));
+        if (next_free) {
+            EXPECT_TRUE(hidden().empty());
+            EXPECT_EQ("complete video", test::read_file(source + "/show (2).mp4"));
+            EXPECT_NE(std::string::npos, log.find("the name \"" + mounted + "/show.mp4\" was taken when the disk "
+                                                  "answered: the complete video is \"" + mounted + "/show (2).mp4\""))
+                << log;
+        } else {
+            EXPECT_EQ(std::vector<std::string>{kept}, hidden());
+            EXPECT_NE(std::string::npos, log.find("it stays as \"" + mounted + "/" + kept + "\"")) << log;
+        }
+    }
+
+    read_threads threads;
+    const read_interruption_scope scope(std::make_shared<read_interruption>(), std::chrono::milliseconds(300));
+    abandonable_video video(mounted + "/held.mp4", threads);
+    ASSERT_EQ(0, video.create(mounted));
+    test::write_file(video.writer_path(), "complete video");
+    share->hang("flush");
+    abandonable_video::naming named{-1, std::string()};
+    EXPECT_TRUE(returns_unhelped([&] { EXPECT_NO_THROW(named = video.finish_as("held.mp4")); }));
+    EXPECT_EQ(0, named.error);
+    EXPECT_EQ("held.mp4", named.name);
+    share->answer();
+    EXPECT_EQ("complete video", test::read_file(source + "/held.mp4"));
 }
