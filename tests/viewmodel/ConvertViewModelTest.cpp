@@ -354,6 +354,8 @@ TEST_F(ConvertViewModelTest, ResultIsShownOrOpenedOnlyOnceAFileWasMade)
     deliver();
     vm->showResult();
     vm->openResult();
+    // Both are looked at off the window's thread, in order.
+    EXPECT_TRUE(qmltest::waitFor([&] { return launched.size() >= 2; }, 10000));
     ComponentModel::setUrlLauncher(previous);
     ASSERT_EQ(launched.size(), 2);
     EXPECT_EQ(launched[0].first.toLocalFile(), QFileInfo(vm->resultPath()).canonicalFilePath());
@@ -416,8 +418,9 @@ TEST_F(ConvertViewModelTest, AFolderMovedDuringTheConversionGetsTheVideoWhereItI
         const QString result = QDir(QFileInfo(moved).canonicalFilePath()).absoluteFilePath(row.resultName);
         EXPECT_EQ(vm->resultPath(), result);
         EXPECT_TRUE(QFileInfo(result).isFile());
+        shown.clear();
         vm->showResult();
-        ASSERT_FALSE(shown.isEmpty());
+        ASSERT_TRUE(qmltest::waitFor([&] { return !shown.isEmpty(); }, 10000));
         EXPECT_EQ(shown.last().toLocalFile(), QFileInfo(result).canonicalFilePath());
     }
     ComponentModel::setUrlLauncher(previous);
