@@ -117,7 +117,7 @@ TEST_F(UnansweredFolders, TheDialogsOpenAtOnceWhereTheirFolderDoesNotAnswerAndTh
         EXPECT_TRUE(returnsUnhelped([&] { folders ? void(host.showDirectoryDialog()) : void(host.showOpenDialog()); }))
             << "the dialog's start folder held the window";
         EXPECT_LT(shownAfter, openBound) << "ms before the dialog showed";
-        EXPECT_EQ(startedIn, QDir(QDir::homePath()).absolutePath());
+        EXPECT_EQ(startedIn.toStdString(), QDir(QDir::homePath()).absolutePath().toStdString());
     }
 
     // Answering, the share is where the dialog starts; a file chosen there
@@ -137,7 +137,7 @@ TEST_F(UnansweredFolders, TheDialogsOpenAtOnceWhereTheirFolderDoesNotAnswerAndTh
     QStringList chosen;
     EXPECT_TRUE(returnsUnhelped([&] { chosen = host.showOpenDialog(); })) << "the chosen folder held the window";
     EXPECT_LT(clock.elapsed(), openBound) << "ms before the dialog returned";
-    EXPECT_EQ(startedIn, photos());
+    EXPECT_EQ(startedIn.toStdString(), photos().toStdString());
     EXPECT_EQ(chosen, QStringList{photos() + "/a.jpg"});
     EXPECT_EQ(QSettings().value(QStringLiteral("Dialog/openDialogDirectory")).toString(), photos());
 }
