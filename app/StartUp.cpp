@@ -10,6 +10,7 @@
 #include "viewmodel/SettingsStore.h"
 
 #include "componentmodel/Platform.h"
+#include "componentmodel/PortalFileChooser.h"
 #include "componentmodel/SingleApplication.h"
 #include "feedback/Advertisement.h"
 #include "feedback/GoogleAnalytics.h"
@@ -59,6 +60,7 @@ QString notificationClient()
 
 int run(int& argc, char** argv, const StartedHook& started)
 {
+    ComponentModel::useThePortalFileChooserWhereOneRuns();
     ComponentModel::SingleApplication application(argc, argv, text(singleInstanceKey()));
     if (application.isRunning()) {
         application.sendMessage(text(showMessage()));

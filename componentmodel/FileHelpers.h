@@ -4,7 +4,9 @@
 // name into a file name, and handing a finished file to the desktop (through
 // DesktopLauncher). Paths are Qt text; relative directories are taken from
 // the current directory. None keeps state or reports errors: a missing file
-// makes the desktop calls do nothing.
+// makes the desktop calls do nothing. All look at the path on the calling
+// thread: the window's thread hands a file on a disk that may not answer to
+// the desktop through a look of its own (see ConvertViewModel).
 
 #include <QString>
 

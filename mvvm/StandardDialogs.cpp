@@ -5,7 +5,10 @@
 #include "mvvm/DialogState.h"
 #include "mvvm/ScreenBoundedMessageBox.h"
 
+#include "componentmodel/PatientLook.h"
+
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,14 +19,19 @@ namespace Mvvm {
 
 namespace {
 
-// The folder given, else the one remembered; when it is gone (or was never
-// made, as the movies folder of a fresh account), its nearest existing
-// parent: the dialog would show a missing folder's name as a file name.
-QString startFolder(const QString& directory, const QString& remembered)
+// How long the window's thread waits for a look at a folder the dialog
+// starts in or remembers: a disk answers far sooner, a share that hangs
+// never.
+const std::chrono::milliseconds folderPatience(250);
+
+// `wanted` when it is a folder; when it is gone (or was never made, as the
+// movies folder of a fresh account), its nearest existing parent: the
+// dialog would show a missing folder's name as a file name. Empty when
+// nothing of it exists.
+QString nearestFolder(const QString& wanted)
 {
-    const QString wanted = directory.isEmpty() ? remembered : directory;
     QFileInfo folder(wanted);
-    if (wanted.isEmpty() || folder.isDir())
+    if (folder.isDir())
         return wanted;
     while (!folder.isDir()) {
         const QString parent = folder.absolutePath();
@@ -34,6 +42,33 @@ QString startFolder(const QString& directory, const QString& remembered)
     return folder.absoluteFilePath();
 }
 
+// The folder given, else the one remembered, as nearestFolder() finds it;
+// when that does not answer in time (a share that hangs), the home folder
+// if it answers, else the root: the dialog opens at once, in a folder that
+// answered, and never looks at the one that did not.
+QString startFolder(const QString& directory, const QString& remembered)
+{
+    const QString wanted = directory.isEmpty() ? remembered : directory;
+    if (wanted.isEmpty())
+        return wanted;
+    for (const QString& candidate : {wanted, QDir::homePath()}) {
+        const auto found = ComponentModel::lookWithin(folderPatience, [candidate] { return nearestFolder(candidate); });
+        if (found)
+            return *found;
+        qWarning().noquote() << "[Dialog] the folder does not answer:" << candidate;
+    }
+    return QDir::rootPath();
+}
+
+// The canonical path of `folder`, or `folder` as it is when it does not
+// answer in time.
+QString canonicalOrAsIs(const QString& folder)
+{
+    const auto canonical =
+        ComponentModel::lookWithin(folderPatience, [folder] { return QFileInfo(folder).canonicalFilePath(); });
+    return canonical && !canonical->isEmpty() ? *canonical : folder;
+}
+
 QString titleOr(const QString& caption)
 {
     return caption.isEmpty() ? QCoreApplication::applicationName() : caption;
@@ -41,12 +76,7 @@ QString titleOr(const QString& caption)
 
 // The canonical folder of a chosen file. A file the save dialog names may
 // not exist yet: its folder does.
-QString canonicalFolderOf(const QString& file)
-{
-    const QString folder = QFileInfo(file).absolutePath();
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    return canonical.isEmpty() ? folder : canonical;
-}
+QString canonicalFolderOf(const QString& file) { return canonicalOrAsIs(QFileInfo(file).absolutePath()); }
 
 QMessageBox::Icon messageIcon(int icon)
 {
@@ -97,8 +127,7 @@ QString Dialog::showDirectoryDialog(const QString& directory, const QString& cap
                                           startFolder(directory, state.dirDialogDirectory),
                                           QFileDialog::ShowDirsOnly);
     if (!folder.isEmpty()) {
-        const QString canonical = QFileInfo(folder).canonicalFilePath();
-        state.dirDialogDirectory = canonical.isEmpty() ? folder : canonical;
+        state.dirDialogDirectory = canonicalOrAsIs(folder);
         saveDialogSettings();
     }
     return folder;

@@ -7,7 +7,7 @@ PACKAGES="
 g++ cmake make pkg-config git ca-certificates locales
 libgtest-dev libgmock-dev
 qt6-base-dev qt6-declarative-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
-qt6-qpa-plugins qml6-module-qtquick qml6-module-qtquick-window
+qt6-qpa-plugins qt6-xdgdesktopportal-platformtheme qml6-module-qtquick qml6-module-qtquick-window
 qml6-module-qtquick-layouts qml6-module-qtqml qml6-module-qtqml-workerscript
 qml6-module-qttest libqt6quicktest6
 libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev

@@ -8,6 +8,7 @@
 #include "viewmodel/UsageEvents.h"
 #include "viewmodel/WaitingFiles.h"
 
+#include "componentmodel/DesktopLauncher.h"
 #include "componentmodel/EventTypes.h"
 #include "componentmodel/FileHelpers.h"
 #include "componentmodel/GuardedReceiver.h"
@@ -20,6 +21,7 @@
 #include "files/DTAbandonableVideo.h"
 #include "files/DTFileRefusal.h"
 #include "files/DTLongWaits.h"
+#include "files/DTPathFacts.h"
 #include "files/DTPathWalk.h"
 #include "files/DTReadInterruption.h"
 #include "media/DTVideoData.h"
@@ -34,6 +36,7 @@
 #include <QMetaType>
 #include <QPixmap>
 #include <QStringList>
+#include <QUrl>
 #include <QUuid>
 
 #include <cerrno>
@@ -681,16 +684,27 @@ void ConvertViewModel::setPreview(const QImage& image)
     emit photoIdChanged(photoId());
 }
 
-void ConvertViewModel::showResult()
-{
-    if (!resultPath_.isEmpty())
-        FileHelpers::showInExplorer(resultPath_);
-}
+void ConvertViewModel::showResult() { handResultToDesktop(true); }
 
-void ConvertViewModel::openResult()
+void ConvertViewModel::openResult() { handResultToDesktop(false); }
+
+void ConvertViewModel::handResultToDesktop(bool show)
 {
-    if (!resultPath_.isEmpty())
-        FileHelpers::openFile(resultPath_);
+    if (resultPath_.isEmpty())
+        return;
+    const QString path = resultPath_;
+    looks_.run([this, path, show] {
+        const kestrel::path_facts facts =
+            kestrel::look_at_path(QFile::encodeName(path).toStdString(), true, folderPatience);
+        return [this, path, show, facts] {
+            if (facts.error == 0 && show)
+                ComponentModel::showInFolder(QUrl::fromLocalFile(QFile::decodeName(facts.real_path.c_str())));
+            else if (facts.error == 0)
+                ComponentModel::openUrl(QUrl::fromLocalFile(path));
+            else if (doesNotAnswer(facts.refusal))
+                emit conversionNotice(folderNotAnswering(QFileInfo(path).absolutePath()));
+        };
+    });
 }
 
 } // namespace ViewModel

@@ -43,6 +43,7 @@
 // a file it has waited for longer than the library's long wait (2 s), and
 // why, once a half-second look at kestrel::long_waits() finds it.
 
+#include "viewmodel/BackgroundLooks.h"
 #include "viewmodel/MusicViewModel.h"
 #include "viewmodel/SettingsViewModel.h"
 #include "viewmodel/StoryboardViewModel.h"
@@ -133,6 +134,10 @@ public:
     // gets once complete; once made, where it really is.
     QString resultPath() const { return resultPath_; }
 
+    // Play and Show In Folder: the video is looked at off this thread; the
+    // desktop gets it once the look answers within the folder's patience,
+    // else conversionNotice says its folder does not answer (and a late
+    // answer hands nothing over). A video no longer there does nothing.
     Q_INVOKABLE void openResult();
     Q_INVOKABLE void showResult();
 
@@ -184,6 +189,7 @@ private:
     // `folder` as the system's bytes; `removed`: the folder held since the
     // start is gone.
     QString outputFailureCause(int result, const std::string& folder, bool removed) const;
+    void handResultToDesktop(bool show);
     void setState(State state);
     void setPreview(const QImage& image);
     void updateActions();
@@ -228,6 +234,9 @@ private:
     // Tags the events of each production; only the current one's count.
     quint64 production_ = 0;
     ProducerFactory producerFactory_;
+    // The looks at the video for the desktop; gone first, their answers
+    // with them.
+    BackgroundLooks looks_;
 };
 
 } // namespace ViewModel

@@ -14,6 +14,8 @@
 #include "viewmodel/MusicViewModel.h"
 #include "viewmodel/StoryboardFile.h"
 
+#include "componentmodel/DesktopLauncher.h"
+
 #include "support/HangingShare.h"
 #include "support/LeaseHolder.h"
 
@@ -164,13 +166,13 @@ protected:
     }
 
     // Whether the call returned by itself; else the share is made to
-    // answer after a while, so that the test ends.
-    bool returnsUnhelped(const std::function<void()>& call)
+    // answer after `seconds`, so that the test ends.
+    bool returnsUnhelped(const std::function<void()>& call, int seconds = 30)
     {
         std::promise<void> added;
         std::atomic<bool> helped{false};
         std::thread watchdog([&, returned = added.get_future()] {
-            if (returned.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+            if (returned.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
                 helped = true;
                 share->answer();
             }
@@ -549,4 +551,50 @@ TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailedNorE
     EXPECT_EQ(vm->resultPath(), folder + "/Trip (3).flv");
     share->answer();
     EXPECT_GT(QFileInfo(served + "/Trip (3).flv").size(), qint64(other.size()));
+}
+
+// Show In Folder and Play with the video's share hung hold no window: each
+// says its folder does not answer, and nothing goes to the desktop. Once
+// the share answers both hand the video over.
+TEST_F(UnansweredFiles, ShowInFolderAndPlayNeverHoldTheWindowAndActOnceTheVideoAnswers)
+{
+    if (noShare())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    storyboard->addSlide(local());
+    ASSERT_TRUE(viewmodeltest::settled(*storyboard));
+    const QString folder = outputOnShare();
+    ASSERT_EQ(convert(), "succeeded");
+    const QString video = folder + "/Trip.flv";
+    ASSERT_EQ(vm->resultPath(), video);
+    QStringList launched;
+    const auto previous = ComponentModel::setUrlLauncher([&](const QUrl& url, ComponentModel::LaunchMode mode) {
+        launched << (mode == ComponentModel::LaunchMode::ShowInFolder ? "show " : "open ") + url.toLocalFile();
+        return true;
+    });
+    const auto showAndPlay = [&] {
+        vm->showResult();
+        vm->openResult();
+    };
+    const auto bothAnswered = [&] { return launched.size() + notices.size() >= 2; };
+
+    share->hang("lookup");
+    HeldLoop loop;
+    EXPECT_TRUE(returnsUnhelped([&] { loop.run(showAndPlay, bothAnswered, answerBound); }, 5))
+        << "a look at the video held the window";
+    EXPECT_LT(loop.longest, holdBound) << "ms the window's thread was held";
+    EXPECT_EQ(notices, QStringList(2, "The folder \"" + folder + "\" does not answer."));
+    EXPECT_EQ(launched, QStringList());
+
+    share->answer();
+    // A look given up before may hold one of the share's places a moment.
+    for (int attempt = 0; attempt < 20 && launched.size() < 2; ++attempt) {
+        launched.clear();
+        notices.clear();
+        showAndPlay();
+        ASSERT_TRUE(qmltest::waitFor(bothAnswered, answerBound));
+    }
+    ComponentModel::setUrlLauncher(previous);
+    launched.sort();
+    EXPECT_EQ(launched, QStringList({"open " + video, "show " + QFileInfo(video).canonicalFilePath()}));
+    EXPECT_EQ(notices, QStringList());
 }

@@ -1,0 +1,143 @@
+// The file dialogs with their folders on a share that hangs: Add Photos and
+// the output folder's Change open at once, in a folder that answered, and
+// the folder chosen is remembered as chosen when its canonical path does
+// not answer; once the share answers they start there again.
+
+#include "HostedWindows.h"
+
+#include "mvvm/Dialog.h"
+
+#include "support-qt/QmlTesting.h"
+#include "support/HangingShare.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QSettings>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+
+using Mvvm::Dialog;
+
+namespace {
+
+// The share hangs far longer than this; a dialog made on two busy cores
+// with a sanitizer opens well within it.
+const qint64 openBound = 600;
+
+class UnansweredFolders : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        QSettings().remove(QStringLiteral("Dialog"));
+        const std::string source = dir.file("source"), mounted = dir.file("share");
+        ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
+        ASSERT_EQ(0, ::mkdir((source + "/photos").c_str(), 0700));
+        ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+        kestrel::test::write_file(source + "/photos/a.jpg", "not a photo");
+        share = std::make_unique<kestrel::test::hanging_share>(source, mounted);
+    }
+
+    void TearDown() override
+    {
+        if (share && share->unavailable().empty())
+            share->answer();
+        QSettings().remove(QStringLiteral("Dialog"));
+    }
+
+    // Whether `call` returned by itself; else the share answers after five
+    // seconds, so that the test ends.
+    bool returnsUnhelped(const std::function<void()>& call)
+    {
+        std::promise<void> returned;
+        std::atomic<bool> helped{false};
+        std::thread watchdog([&, done = returned.get_future()] {
+            if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+                helped = true;
+                share->answer();
+            }
+        });
+        call();
+        returned.set_value();
+        watchdog.join();
+        return !helped;
+    }
+
+    QString photos() const { return QString::fromStdString(dir.file("share/photos")); }
+
+    kestrel::test::TempDir dir;
+    std::unique_ptr<kestrel::test::hanging_share> share;
+};
+
+// Acts on the file dialog once shown: `act` gets it and how long after
+// `clock` started it showed.
+void whenFileDialogShows(const QElapsedTimer& clock, std::function<void(QFileDialog*, qint64)> act)
+{
+    whenModalShows([&clock, act](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_TRUE(dialog);
+        act(dialog, clock.elapsed());
+    });
+}
+
+} // namespace
+
+TEST_F(UnansweredFolders, TheDialogsOpenAtOnceWhereTheirFolderDoesNotAnswerAndThereOnceItDoes)
+{
+    if (!share->unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    QSettings().setValue(QStringLiteral("Dialog/openDialogDirectory"), photos());
+    QSettings().setValue(QStringLiteral("Dialog/dirDialogDirectory"), photos());
+    Dialog host;
+    QElapsedTimer clock;
+    QString startedIn;
+
+    share->hang("lookup");
+    for (const bool folders : {false, true}) {
+        SCOPED_TRACE(folders ? "the output folder's Change" : "Add Photos");
+        qint64 shownAfter = -1;
+        whenFileDialogShows(clock, [&](QFileDialog* dialog, qint64 elapsed) {
+            shownAfter = elapsed;
+            startedIn = dialog->directory().absolutePath();
+            dialog->reject();
+        });
+        clock.start();
+        EXPECT_TRUE(returnsUnhelped([&] { folders ? void(host.showDirectoryDialog()) : void(host.showOpenDialog()); }))
+            << "the dialog's start folder held the window";
+        EXPECT_LT(shownAfter, openBound) << "ms before the dialog showed";
+        EXPECT_EQ(startedIn.toStdString(), QDir(QDir::homePath()).absolutePath().toStdString());
+    }
+
+    // Answering, the share is where the dialog starts; a file chosen there
+    // whose folder then hangs is remembered in its folder as chosen.
+    share->answer();
+    whenFileDialogShows(clock, [&](QFileDialog* dialog, qint64) {
+        startedIn = dialog->directory().absolutePath();
+        // The dialog's own looks at the folder end before it hangs.
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_TRUE(model);
+        ASSERT_TRUE(qmltest::waitFor([&] { return model->rowCount(model->index(startedIn)) == 1; }, 10000));
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("a.jpg"));
+        static_cast<QDialog*>(dialog)->accept();
+        share->hang("lookup");
+    });
+    clock.start();
+    QStringList chosen;
+    EXPECT_TRUE(returnsUnhelped([&] { chosen = host.showOpenDialog(); })) << "the chosen folder held the window";
+    EXPECT_LT(clock.elapsed(), openBound) << "ms before the dialog returned";
+    EXPECT_EQ(startedIn.toStdString(), photos().toStdString());
+    EXPECT_EQ(chosen, QStringList{photos() + "/a.jpg"});
+    EXPECT_EQ(QSettings().value(QStringLiteral("Dialog/openDialogDirectory")).toString(), photos());
+}
