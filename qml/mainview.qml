@@ -535,7 +535,7 @@ Desktop.ApplicationWindow {
             readonly property bool isDropTarget: view.dragIndex >= 0 && view.overIndex === index && !isDragged
             readonly property bool pointerOn: slideMouse.containsMouse || removeMouse.containsMouse
                                               || contextMouse.containsMouse
-            readonly property real photoHeight: photoArea.visible ? thumbnail.paintedHeight : 0
+            readonly property real photoHeight: photoArea.visible ? photoFrame.height : 0
 
             width: grid.cellWidth
             height: grid.cellHeight
@@ -550,7 +550,12 @@ Desktop.ApplicationWindow {
                 property real dragX: 0
                 property real dragY: 0
 
-                visible: !!cell.slide && cell.slide.state === Application.SlideViewModel.DoneState
+                // A slide still opening (or waiting for a file that does
+                // not answer) shows in its place, a frame until its photo
+                // comes.
+                readonly property bool photoShown: thumbnail.status === Image.Ready
+
+                visible: !!cell.slide && cell.slide.state !== Application.SlideViewModel.ErrorState
                 width: 180
                 height: 180
                 x: (cell.width - width) / 2 + dragX
@@ -560,8 +565,8 @@ Desktop.ApplicationWindow {
                     id: photoFrame
                     x: (photoArea.width - width) / 2
                     y: photoArea.height - height
-                    width: thumbnail.paintedWidth
-                    height: thumbnail.paintedHeight
+                    width: photoArea.photoShown ? thumbnail.paintedWidth : grid.maxPhotoWidth
+                    height: photoArea.photoShown ? thumbnail.paintedHeight : grid.maxPhotoWidth * 3 / 4
 
                     BorderImage {
                         readonly property int grow: cell.pointerOn || cell.isDropTarget ? 1 : 0
@@ -583,6 +588,18 @@ Desktop.ApplicationWindow {
                         border.color: "#F7D25B"
                         visible: cell.isCurrent
                     }
+                }
+
+                Rectangle {
+                    objectName: "slidePlaceholder"
+                    x: photoFrame.x
+                    y: photoFrame.y
+                    width: photoFrame.width
+                    height: photoFrame.height
+                    visible: !photoArea.photoShown
+                    color: "#7C7C7C"
+                    border.width: 1
+                    border.color: "#929292"
                 }
 
                 Image {
@@ -825,22 +842,59 @@ Desktop.ApplicationWindow {
                 spacing: 10
 
                 Item {
+                    id: stateLine
+
+                    // The line never runs past the window: a margin each side.
+                    readonly property real room: Math.max(0, overlay.width - 48)
+                    readonly property bool waiting: view.convert.waitingText !== ""
+
                     width: progressBar.width
                     height: Math.max(stateText.height, tipText.height)
 
                     Text {
                         id: stateText
                         objectName: "convertStateText"
+
+                        readonly property string progressWords:
+                            view.convert.state === Application.ConvertViewModel.PauseState
+                            ? qsTr("Paused")
+                            : view.stringFormat(qsTr("%1 of %n photos processed, %2 left.", "",
+                                                     view.convert.slideCount),
+                                                [view.convert.slideIndex,
+                                                 dataTransform.timeToString(view.convert.remainingTime, "remain")])
+                        // The wait's words stay whole around the path it
+                        // names; only the path is shortened, in its middle.
+                        readonly property string waitingPath: view.convert.waitingPath
+                        readonly property int pathAt: waitingPath !== "" ? view.convert.waitingText.indexOf(waitingPath) : -1
+                        readonly property string beforePath: pathAt >= 0 ? view.convert.waitingText.slice(0, pathAt)
+                                                                         : view.convert.waitingText
+                        readonly property string afterPath: pathAt >= 0
+                                                            ? view.convert.waitingText.slice(pathAt + waitingPath.length) : ""
+
                         anchors.horizontalCenter: parent.horizontalCenter
+                        // The wait on a line of its own, its path given all
+                        // the room its words leave; words too long for the
+                        // window wrap rather than run past it.
+                        width: Math.min(implicitWidth, stateLine.room)
+                        wrapMode: Text.Wrap
+                        horizontalAlignment: Text.AlignHCenter
                         color: "#FFFFFF"
                         font.pixelSize: view.baseFontSize + 1
-                        text: (view.convert.state === Application.ConvertViewModel.PauseState
-                               ? qsTr("Paused")
-                               : view.stringFormat(qsTr("%1 of %n photos processed, %2 left.", "",
-                                                        view.convert.slideCount),
-                                                   [view.convert.slideIndex,
-                                                    dataTransform.timeToString(view.convert.remainingTime, "remain")]))
-                              + (view.convert.waitingText !== "" ? " " + view.convert.waitingText : "")
+                        text: progressWords + (stateLine.waiting ? "\n" + beforePath + shortPath.elidedText + afterPath : "")
+
+                        TextMetrics {
+                            id: pathWords
+                            font: stateText.font
+                            text: stateText.beforePath + stateText.afterPath
+                        }
+                        TextMetrics {
+                            id: shortPath
+                            font: stateText.font
+                            text: stateText.pathAt >= 0 ? stateText.waitingPath : ""
+                            elide: Text.ElideMiddle
+                            // A few pixels spare for the joins' kerning.
+                            elideWidth: Math.max(0, stateLine.room - pathWords.advanceWidth - 4)
+                        }
                     }
                     Text {
                         id: tipText
@@ -852,8 +906,10 @@ Desktop.ApplicationWindow {
                         text: qsTr("You always can change video quality and format in settings.")
                     }
 
+                    // The tip never covers a wait the line names.
                     SequentialAnimation {
-                        running: overlay.visible
+                        objectName: "tipAnimation"
+                        running: overlay.visible && !stateLine.waiting
                         loops: Animation.Infinite
                         onStopped: { stateText.opacity = 1; tipText.opacity = 0 }
 

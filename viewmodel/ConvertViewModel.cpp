@@ -446,14 +446,16 @@ void ConvertViewModel::stop()
     const QString left = releaseProducer();
     if (!left.isEmpty() && ending_)
         qWarning().noquote() << "[ConvertViewModel]" << left;
-    else if (!left.isEmpty())
-        emit conversionNotice(left);
     // The production reads no more: what waited may come in.
     letInWaitingPhotos();
     waitLook_.stop();
     updateWaitingText();
     estimator_.reset();
     setState(StopState);
+    // Once stopped: the notice never shows over a conversion that seems to
+    // run on.
+    if (!left.isEmpty() && !ending_)
+        emit conversionNotice(left);
 }
 
 void ConvertViewModel::leaveOutWaitingPhotos()
@@ -490,12 +492,12 @@ void ConvertViewModel::updateWaitingText()
             files << file;
         }
     }
-    const QString text =
-        files.isEmpty() ? QString()
-                        : waitingMessage(QDir::toNativeSeparators(files.first()), why, int(files.size()) - 1);
+    const QString path = files.isEmpty() ? QString() : QDir::toNativeSeparators(files.first());
+    const QString text = files.isEmpty() ? QString() : waitingMessage(path, why, int(files.size()) - 1);
     if (text == waitingText_)
         return;
     waitingText_ = text;
+    waitingPath_ = path;
     emit waitingTextChanged(waitingText_);
 }
 

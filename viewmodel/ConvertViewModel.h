@@ -91,6 +91,7 @@ public:
     Q_PROPERTY(int slideCount READ slideCount NOTIFY fakeSignal)
     Q_PROPERTY(State state READ state NOTIFY stateChanged)
     Q_PROPERTY(QString waitingText READ waitingText NOTIFY waitingTextChanged)
+    Q_PROPERTY(QString waitingPath READ waitingPath NOTIFY waitingTextChanged)
     Q_PROPERTY(QAction* startAction READ startAction NOTIFY fakeSignal)
     Q_PROPERTY(QAction* pauseAction READ pauseAction NOTIFY fakeSignal)
     Q_PROPERTY(QAction* stopAction READ stopAction NOTIFY fakeSignal)
@@ -127,6 +128,9 @@ public:
     // "Waiting for "<path>": <why>." while the production waits long for a
     // file; empty otherwise.
     QString waitingText() const { return waitingText_; }
+    // The path waitingText names, as it shows there (so that a view short
+    // of room can shorten it alone); empty when none.
+    QString waitingPath() const { return waitingPath_; }
     QAction* startAction() { return &startAction_; }
     QAction* pauseAction() { return &pauseAction_; }
     QAction* stopAction() { return &stopAction_; }
@@ -215,6 +219,7 @@ private:
     // The photos the production leaves out (UTF-8 paths); empty when none.
     std::set<std::string> leftOutPhotos_;
     QString waitingText_;
+    QString waitingPath_;
     QTimer waitLook_;
     std::unique_ptr<ComponentModel::Progress> estimator_;
     int progress_ = 0;

@@ -10,7 +10,9 @@
 #include "componentmodel/DesktopLauncher.h"
 #include "multimedia/VideoSurface.h"
 
+#include "support/HangingShare.h"
 #include "support/LeaseHolder.h"
+#include "viewmodel/StoryboardFile.h"
 
 #include <QFileInfo>
 #include <QMainWindow>
@@ -18,6 +20,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QUrlQuery>
+
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -526,6 +530,132 @@ TEST_F(MainView, AConversionEndingWhileTheQuitQuestionIsOpenWaitsForTheAnswer)
         EXPECT_EQ(window && window->isVisible(), answer == "Cancel");
     }
     EXPECT_EQ(QDir(QString::fromStdString(output.path())).entryList(QDir::Files).size(), 2);
+}
+
+// A conversion that waits for a photo under a long path names it in a
+// line that fits the window: the words whole, the path shortened in its
+// middle, and no tip over it while the wait lasts.
+TEST_F(MainView, AWaitingConversionsLineFitsTheWindowAndNoTipCoversIt)
+{
+    std::string folder = files.path();
+    for (int i = 0; i < 6; ++i) {
+        folder += "/a folder with a rather long name " + std::to_string(i);
+        ASSERT_EQ(0, ::mkdir(folder.c_str(), 0700));
+    }
+    const QString photo = makePhoto(files, folder.substr(files.path().size() + 1) + "/photo 12.jpg");
+    program.chooseTinyShow(QString::fromStdString(output.path()));
+    program.addPhotos({photo});
+    kestrel::test::lease_holder lease(photo.toStdString());
+    ASSERT_EQ(lease.next(), 'l') << "no lease could be taken";
+    trigger("Make Slideshow");
+    ASSERT_TRUE(qmltest::waitFor([&] { return !program.convert().waitingText().isEmpty(); }, 20000))
+        << "the conversion never named its wait";
+    settle(100);
+
+    QQuickItem* overlay = itemNamed(window, "convertOverlay");
+    QQuickItem* line = itemNamed(window, "convertStateText");
+    const QString text = line->property("text").toString();
+    const qreal left = line->mapToItem(overlay, QPointF(0, 0)).x();
+    EXPECT_GE(left, 0) << text.toStdString();
+    EXPECT_LE(left + line->property("paintedWidth").toReal(), overlay->width()) << text.toStdString();
+    EXPECT_EQ(line->property("lineCount").toInt(), 2) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nWaiting for \"") + QString::fromStdString(files.path()).left(10)))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QChar(0x2026))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("/photo 12.jpg\": another program holds a lease on it.")))
+        << text.toStdString();
+
+    QObject* tip = rootOf(window)->findChild<QObject*>(QStringLiteral("tipAnimation"));
+    ASSERT_TRUE(tip);
+    EXPECT_FALSE(tip->property("running").toBool()) << "the tip comes over the wait";
+    EXPECT_EQ(itemNamed(window, "convertTipText")->opacity(), 0);
+    EXPECT_EQ(line->opacity(), 1);
+
+    MessageAnswer seen;
+    answerMessageBox(QStringLiteral("Close"), &seen);
+    lease.let_go();
+    EXPECT_TRUE(qmltest::waitFor([&] { return !seen.text.isEmpty(); }, 60000)) << "no result";
+}
+
+// Cancel with the output folder's removals held: the notice of the file
+// left behind shows once the overlay, its progress, Pause and Cancel have
+// gone.
+TEST_F(MainView, TheNoticeAfterCancelShowsWithoutTheConversionsOverlay)
+{
+    const std::string source = files.file("source"), mounted = files.file("share");
+    ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
+    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+    kestrel::test::hanging_share share(source, mounted);
+    if (!share.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+    program.chooseTinyShow(QString::fromStdString(mounted));
+    program.addPhotos(photos(1));
+    trigger("Make Slideshow");
+    ASSERT_EQ(program.convert().state(), ConvertViewModel::ConvertState);
+    program.convert().pause();
+    QQuickItem* overlay = itemNamed(window, "convertOverlay");
+    ASSERT_TRUE(qmltest::waitFor([&] { return overlay->opacity() == 1.0; }));
+
+    share.hang("unlink");
+    QString notice;
+    bool overlayGone = false;
+    whenModalShows([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_TRUE(box);
+        notice = box->text();
+        overlayGone = qmltest::waitFor([&] { return !overlay->isVisible(); }, 2000);
+        box->close();
+    });
+    QMetaObject::invokeMethod(itemNamed(window, "cancelButton"), "clicked");
+    EXPECT_TRUE(qmltest::waitFor([&] { return !notice.isEmpty(); }, 20000)) << "no notice";
+    share.answer();
+    EXPECT_TRUE(notice.contains(QStringLiteral(".lumivista-unfinished-"))) << notice.toStdString();
+    EXPECT_TRUE(overlayGone) << "the notice shows over the conversion's overlay";
+}
+
+// A start whose stored photos are on a share that hangs shows each slide
+// at once in its place, a frame until its photo comes in once the share
+// answers.
+TEST_F(MainView, ARestoreFromAShareThatHangsShowsTheSlidesInTheirPlaces)
+{
+    const std::string source = files.file("source"), mounted = files.file("share");
+    ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
+    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+    kestrel::test::hanging_share share(source, mounted);
+    if (!share.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+    QList<ViewModel::StoryboardEntry> stored;
+    for (int i = 0; i < 3; ++i) {
+        makePhoto(files, "source/p" + std::to_string(i) + ".jpg");
+        stored.append({QString::fromStdString(mounted + "/p" + std::to_string(i) + ".jpg"), QString()});
+    }
+    // A later start of the program, the storyboard stored meanwhile.
+    window->close();
+    flushDeletes();
+    program.main.reset();
+    ASSERT_TRUE(ViewModel::StoryboardFile::save(stored));
+    share.hang("lookup");
+    program.main = std::make_unique<ViewModel::MainViewModel>();
+    const QWidgetList before = QApplication::topLevelWidgets();
+    host->showDialog(mainView, program.main.get(), Mvvm::Dialog::MainWindow);
+    window = newWindow<QMainWindow>(before);
+    ASSERT_TRUE(window);
+
+    // Items of that name shown; a picture only once it is ready.
+    const auto shown = [&](const char* name) {
+        int count = 0;
+        for (QQuickItem* item : itemsNamed(itemNamed(window, "slideGrid"), name))
+            count += item->isVisible() && item->width() > 0 && item->height() > 0 &&
+                     (!item->property("status").isValid() || item->property("status").toInt() == 1);
+        return count;
+    };
+    settle(300);
+    EXPECT_EQ(shown("slidePlaceholder"), 3) << "the slides waiting do not show";
+    EXPECT_FALSE(itemNamed(window, "addBanner")->isVisible());
+
+    share.answer();
+    EXPECT_TRUE(qmltest::waitFor([&] { return shown("thumbnail") == 3 && shown("slidePlaceholder") == 0; }, 40000))
+        << "the photos never filled in their slides";
 }
 
 TEST_F(MainView, NewSlideshowAsksOnlyWhenThereIsSomethingToLose)
