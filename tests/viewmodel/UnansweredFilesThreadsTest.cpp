@@ -451,6 +451,8 @@ TEST_F(UnansweredFiles, AnOutputFolderThatDoesNotAnswerNeverHoldsTheWindowAndIsT
     share->hang("create");
     outcome.clear();
     ASSERT_TRUE(returnsUnhelped([&] { vm->start(); })) << "the video's creation held the window";
+    // Looked at here, so that a later look sees only the writes.
+    EXPECT_TRUE(share->held_within(std::chrono::milliseconds(answerBound))) << "the creation was never asked";
     EXPECT_EQ(outcome, "5 Can't create output file.\nThe folder \"" + folder + "\" does not answer.");
     EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
     share->answer();
