@@ -129,8 +129,8 @@ TEST_F(SharedWrites, AStopsDeadlineGivesUpOnlyAWriteTheShareHolds) {
     const auto stop = std::make_shared<read_interruption>();
     const read_interruption_scope scope(stop);
     std::vector<uint8_t> bytes(4096, 'v');
-    stop->give_up_at(std::chrono::steady_clock::now());
     abandonable_output local(dir.file("local.mp4"), O_WRONLY | O_CREAT | O_TRUNC, threads);
+    stop->give_up_at(std::chrono::steady_clock::now());
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(bytes.size(), local.write(bytes.data(), bytes.size()));
     EXPECT_NO_THROW(local.close());
