@@ -24,6 +24,7 @@
 #include "files/DTPathFacts.h"
 #include "files/DTPathWalk.h"
 #include "files/DTReadInterruption.h"
+#include "files/DTStopDeadline.h"
 #include "media/DTVideoData.h"
 #include "slideshow2/DTSlideshow.h"
 
@@ -386,10 +387,10 @@ QString ConvertViewModel::resultFolder() const
     return QFileInfo(resultPath_).absolutePath();
 }
 
-QString ConvertViewModel::releaseProducer()
+QString ConvertViewModel::releaseProducer(const kestrel::stop_deadline& deadline)
 {
     producer_.reset();
-    const QString left = unfinished_ ? discardVideo(*unfinished_) : QString();
+    const QString left = unfinished_ ? discardVideo(*unfinished_, deadline.left()) : QString();
     unfinished_.reset();
     letInWaitingPhotos();
     return left;
@@ -397,7 +398,12 @@ QString ConvertViewModel::releaseProducer()
 
 QString ConvertViewModel::discardVideo(kestrel::abandonable_video& video)
 {
-    if (video.discard(folderPatience))
+    return discardVideo(video, folderPatience);
+}
+
+QString ConvertViewModel::discardVideo(kestrel::abandonable_video& video, std::chrono::steady_clock::duration patience)
+{
+    if (video.discard(patience))
         return QString();
     return unfinishedLeft(video);
 }
@@ -440,10 +446,13 @@ void ConvertViewModel::stop()
 {
     if (state_ == StopState)
         return;
+    // The production's last writes and the unfinished file's removal share
+    // one stop's time for a disk that does not answer.
+    const kestrel::stop_deadline deadline;
     if (producer_)
         producer_->stop();
     // A stop is silent, but for a file it could not remove.
-    const QString left = releaseProducer();
+    const QString left = releaseProducer(deadline);
     if (!left.isEmpty() && ending_)
         qWarning().noquote() << "[ConvertViewModel]" << left;
     // The production reads no more: what waited may come in.

@@ -19,7 +19,9 @@
 // removal) is a call (kestrel::abandonable_video) waited for at most a
 // second, or until the session's end; past that the folder is taken for one
 // that does not answer and the step goes on by itself. Stopping lets the
-// production go at once (its writes are given up within a moment). What
+// production go at once: its last writes and the unfinished file's removal
+// share one stop's time (kestrel::stop_deadline), past which what has not
+// answered goes on by itself. What
 // is not sure then is said by conversionNotice: an unfinished file not yet
 // removed (it goes once the disk answers while the program is open, else at
 // the next conversion into that folder), a complete video whose naming the
@@ -50,6 +52,7 @@
 
 #include "componentmodel/SignalArgs.h"
 
+#include "files/DTStopDeadline.h"
 #include "media/DTMediaSettings.h"
 #include "slideshow2/DTSlideshowProduce.h"
 #include "slideshow2/DTSlideshowTypes.h"
@@ -61,6 +64,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <set>
@@ -174,11 +178,14 @@ private:
     QString freeOutputPath() const;
     QString outputName() const;
     QString resultFolder() const;
-    // Waits for the producer's thread (which gives its file up within a
-    // moment); a file it left unfinished goes: what to say of one that
-    // could not be removed in time, else empty.
-    QString releaseProducer();
+    // Waits for the producer's thread (which gives its file up by the
+    // stop's deadline); a file it left unfinished goes within what is left
+    // of it: what to say of one that could not be removed in time, else
+    // empty.
+    QString releaseProducer(const kestrel::stop_deadline& deadline = kestrel::stop_deadline());
+    // Within the window's patience for the folder, or `patience`.
     QString discardVideo(kestrel::abandonable_video& video);
+    QString discardVideo(kestrel::abandonable_video& video, std::chrono::steady_clock::duration patience);
     // What to say of an unfinished file left to go, or to be made, once
     // the disk answers; empty when none is.
     static QString unfinishedLeft(const kestrel::abandonable_video& video);

@@ -11,6 +11,7 @@
 #include "files/DTPathFacts.h"
 #include "files/DTReadInterruption.h"
 #include "files/DTRegularFile.h"
+#include "files/DTStopDeadline.h"
 #include "slideshow2/DTGilSlideshow.h"
 #include "slideshow2/DTPhotoManager.h"
 #include "slideshow2/DTSlide.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 
 #include <sys/stat.h>
@@ -166,7 +168,8 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
                                        const std::string& output,
                                        const std::function<void(double)>& progress,
                                        const std::atomic<bool>& stop_asked, bool read_ahead,
-                                       std::vector<unreadable_photo>* unreadable) {
+                                       std::vector<unreadable_photo>* unreadable,
+                                       std::optional<stop_deadline>* stopped) {
     struct ending {
         std::mutex mutex;
         std::condition_variable reported;
@@ -195,6 +198,8 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
     while (!end->reported.wait_for(lock, stop_poll, [&] { return end->finished; })) {
         if (stop_asked && !stopping) {
             stopping = true;
+            if (stopped)
+                stopped->emplace();
             lock.unlock();
             producer->stop();
             lock.lock();
@@ -206,11 +211,6 @@ slideshow_produce::Result produce_show(const slideshow_ptr& show, const std::str
 }
 
 namespace {
-
-// How long a stopped or failed making waits for its unfinished file to go
-// before it says the file is left to go once the disk answers: a part of
-// the time a stop may take.
-const std::chrono::milliseconds removal_patience(800);
 
 // Why the video could not be written, asked while its unfinished file still
 // takes its room, as the writer saw the folder.
@@ -225,16 +225,17 @@ std::string write_failure_cause(int result, abandonable_video& video) {
 }
 
 // The making up to the complete video's naming; `naming` is set while its
-// naming is asked.
+// naming is asked, `stopped` once the production is stopped.
 void make_file(file_outcome& outcome, abandonable_video& video, const slideshow_ptr& show, const std::string& preset,
                const output_target& target, const std::function<void(double)>& progress,
                const std::atomic<bool>& stop_asked, const std::function<bool()>& may_finish,
-               std::vector<unreadable_photo>* unreadable) {
+               std::vector<unreadable_photo>* unreadable, std::optional<stop_deadline>& stopped) {
     if (const int error = video.create(target.folder)) {
         outcome.cause = output_folder_problem(target.folder, error);
         return;
     }
-    outcome.result = produce_show(show, preset, video.writer_path(), progress, stop_asked, true, unreadable);
+    outcome.result =
+        produce_show(show, preset, video.writer_path(), progress, stop_asked, true, unreadable, &stopped);
     if (outcome.result == slideshow_produce::done && (stop_asked || (may_finish && !may_finish())))
         outcome.result = slideshow_produce::cancelled;
     if (outcome.result != slideshow_produce::done) {
@@ -278,8 +279,9 @@ file_outcome produce_show_file(const slideshow_ptr& show, const std::string& pre
     // Every step on the folder is a call the maker's stop gives up: a
     // share that hangs holds neither the maker nor its end.
     abandonable_video video(target.out);
+    std::optional<stop_deadline> stopped;
     try {
-        make_file(outcome, video, show, preset, target, progress, stop_asked, may_finish, unreadable);
+        make_file(outcome, video, show, preset, target, progress, stop_asked, may_finish, unreadable, stopped);
     } catch (const read_interrupted&) {
         outcome.result = slideshow_produce::cancelled;
         outcome.naming_unanswered = !outcome.naming.empty();
@@ -291,9 +293,12 @@ file_outcome produce_show_file(const slideshow_ptr& show, const std::string& pre
         outcome.naming_unanswered = !outcome.naming.empty();
     }
     // A named video is nobody's to remove; an unfinished one goes now, or
-    // is named.
+    // is named. Its removal has what is left of the production's stop, else
+    // a stop's time of its own.
     outcome.unfinished_path = video.unfinished_path();
-    if (!video.discard(removal_patience) && !outcome.naming_unanswered) {
+    if (!stopped)
+        stopped.emplace();
+    if (!video.discard(stopped->left()) && !outcome.naming_unanswered) {
         outcome.left_unfinished = video.unfinished_path();
         outcome.left_unmade = !video.made();
     }

@@ -15,11 +15,13 @@
 
 #include "OutputTarget.h"
 
+#include "files/DTStopDeadline.h"
 #include "slideshow2/DTSlideshow.h"
 #include "slideshow2/DTSlideshowProduce.h"
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,11 +68,14 @@ opened_show open_show(const std::vector<std::string>& photos, const std::string&
 // thread renders each picture before encoding it (for comparison).
 // `unreadable` (may be null) receives the photos the production could not
 // read, each once with why; their slides are black in the video.
+// `stopped` (may be null) receives the deadline of the production's stop
+// when one was made.
 kestrel::slideshow2::slideshow_produce::Result
 produce_show(const kestrel::slideshow2::slideshow_ptr& show, const std::string& preset,
              const std::string& output, const std::function<void(double percent)>& progress,
              const std::atomic<bool>& stop_asked, bool read_ahead = true,
-             std::vector<kestrel::slideshow2::unreadable_photo>* unreadable = nullptr);
+             std::vector<kestrel::slideshow2::unreadable_photo>* unreadable = nullptr,
+             std::optional<kestrel::stop_deadline>* stopped = nullptr);
 
 struct file_outcome {
     kestrel::slideshow2::slideshow_produce::Result result;
@@ -102,8 +107,8 @@ struct file_outcome {
 // removes it, leaving a file already there as it was. Every step on the
 // folder (the file's creation, its naming, its removal) is a call that the
 // caller's read_interruption_scope gives up (files/DTAbandonableVideo.h); the
-// removal is waited for a bounded time, and a file left then is named
-// (left_unfinished). A target with a
+// removal is waited for within the stop's deadline (files/DTStopDeadline.h),
+// and a file left then is named (left_unfinished). A target with a
 // refusal is not made (create_file_failed), nor one whose stop was asked
 // before it began (cancelled). `may_finish` (may be empty),
 // asked once the video is complete, keeps it from OUT when it says no, as

@@ -1,7 +1,9 @@
 #include "files/DTAbandonableCall.h"
 
 #include "files/DTReadInterruption.h"
+#include "files/DTStopDeadline.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <unistd.h>
@@ -85,16 +87,19 @@ void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruptio
     bool seen_on = false;
     std::optional<long_wait_entry> listed;
     while (!ready()) {
-        if (interruption && (interruption->on() || interruption->times_on() != before)) {
-            if (seen_on) {
-                give_up();
-                if (listed)
-                    listed->set_answered(false);
-                KESTREL_THROW(read_interrupted());
-            }
-            seen_on = true;
+        const auto now = std::chrono::steady_clock::now();
+        // A stop's deadline gives up a call that has had a moment at least.
+        const auto deadline = interruption ? std::max(interruption->give_up_time(), start + stop_moment)
+                                           : std::chrono::steady_clock::time_point::max();
+        const bool stopped = interruption && (interruption->on() || interruption->times_on() != before);
+        if ((stopped && seen_on) || now >= deadline) {
+            give_up();
+            if (listed)
+                listed->set_answered(false);
+            KESTREL_THROW(read_interrupted());
         }
-        const auto waited = std::chrono::steady_clock::now() - start;
+        seen_on = seen_on || stopped;
+        const auto waited = now - start;
         if (patience != std::chrono::steady_clock::duration::zero() && waited >= patience &&
             clock.unanswered_for(patience)) {
             give_up();
@@ -108,7 +113,7 @@ void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruptio
             else
                 listed->set_why(why);
         }
-        answered_changed.wait_for(lock, wait_look);
+        answered_changed.wait_until(lock, std::min(now + wait_look, deadline));
     }
 }
 

@@ -85,9 +85,11 @@ public:
     // interruption nor patience as long as it takes; else gives up (the call
     // keeps a place) once the interruption is or was switched on and one
     // more look has passed (a call that answers at once is not given up for
-    // a stop that comes while it runs): read_interrupted; or once
-    // `patience` (zero: the patience of the caller's scope, if any) has
-    // passed: refusal_failure(file_refusal::does_not_answer) (files/DTFileRefusal.h).
+    // a stop that comes while it runs), or once the interruption's
+    // deadline has passed and the call has had a moment
+    // (files/DTStopDeadline.h): read_interrupted; or once `patience` (zero:
+    // the patience of the caller's scope, if any) has passed:
+    // refusal_failure(file_refusal::does_not_answer) (files/DTFileRefusal.h).
     void wait(std::unique_lock<std::mutex>& lock, const read_interruption* interruption,
               const std::function<bool()>& ready,
               std::chrono::steady_clock::duration patience = std::chrono::steady_clock::duration::zero());

@@ -31,10 +31,20 @@ public:
     bool on() const { return on_; }
     // How often it was switched on: a wait gives up when this changes.
     unsigned long long times_on() const { return times_on_; }
+    // A stop's deadline (files/DTStopDeadline.h), softer than on: from `at`
+    // the waits of its scopes give up, each once it has waited a moment,
+    // while later calls are still made. The last one given counts.
+    void give_up_at(std::chrono::steady_clock::time_point at) { give_up_at_ = at.time_since_epoch().count(); }
+    // The deadline given; time_point::max() while none is.
+    std::chrono::steady_clock::time_point give_up_time() const {
+        return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(give_up_at_.load()));
+    }
 
 private:
     std::atomic<bool> on_{false};
     std::atomic<unsigned long long> times_on_{0};
+    std::atomic<std::chrono::steady_clock::rep> give_up_at_{
+        std::chrono::steady_clock::time_point::max().time_since_epoch().count()};
 };
 
 typedef std::shared_ptr<read_interruption> read_interruption_ptr;

@@ -80,7 +80,9 @@ public:
     // up (slideshow::interrupt_reads), so a file that does not answer never
     // holds a stop. The worker ends after the picture it is reading, which
     // it drops with what the encoders still hold: a stopped production's
-    // file ends where the encoders had got to (an owner throws it away).
+    // file ends where the encoders had got to (an owner throws it away),
+    // as far as its disk answers within the stop's deadline, counted from
+    // this call (files/DTStopDeadline.h).
     // Asked before produce, the request waits for the production, which
     // then ends after its first picture.
     void stop() { impl()->stop(); }

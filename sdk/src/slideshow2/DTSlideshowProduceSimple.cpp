@@ -20,10 +20,6 @@ const char* const audio_encoder_family = "kestrel/ffmpeg";
 // The converter's destination and scaling: planar YUV 4:2:0, bilinear.
 const dt_pixel_format_t encoder_pixel_format = dt_pixel_format_yuv420p;
 const int convert_flags = 2;
-// How long a stop lets the worker complete the file as it stands before
-// its writes are given up (a disk that answers needs a few milliseconds).
-const std::chrono::milliseconds write_grace(500);
-
 // The show's picture format; a missing source, video source or format is
 // logged as "[slideshow_produce][<step>] null ..." and thrown as
 // errors::unexpected.
@@ -184,7 +180,7 @@ slideshow_produce_simple_impl::~slideshow_produce_simple_impl() {
                 stop_ = true;
             }
             flags_changed_.notify_all();
-            join_giving_up_reads();
+            join_giving_up_reads(stop_deadline());
         }
     }
     close_unfinished_file(true);
@@ -234,28 +230,28 @@ void slideshow_produce_simple_impl::resume() {
 }
 
 void slideshow_produce_simple_impl::stop() {
+    const stop_deadline deadline;
     {
         boost::lock_guard<boost::mutex> lock(mutex_);
         stop_ = true;
     }
     flags_changed_.notify_all();
     if (thread_.joinable() && thread_.get_id() != boost::this_thread::get_id())
-        join_giving_up_reads();
+        join_giving_up_reads(deadline);
 }
 
-void slideshow_produce_simple_impl::join_giving_up_reads() {
+void slideshow_produce_simple_impl::join_giving_up_reads(const stop_deadline& deadline) {
     // The worker may be waiting for a photo or the music whose file does
     // not answer (a share that hangs): that read is given up, so a stop
     // never waits for it.
     reads_->set(true);
     if (slideshow_)
         slideshow_->interrupt_reads(true);
-    // The file's writes get a moment to complete it as it stands; a disk
-    // that does not answer then has them given up.
-    if (!thread_.try_join_for(boost::chrono::milliseconds(write_grace.count()))) {
-        writes_->set(true);
-        thread_.join();
-    }
+    // The file's writes may complete it as it stands until the stop's
+    // deadline: a disk that has not answered by then has them given up,
+    // one that answers at once never.
+    writes_->give_up_at(deadline.at());
+    thread_.join();
     if (slideshow_)
         slideshow_->interrupt_reads(false);
 }

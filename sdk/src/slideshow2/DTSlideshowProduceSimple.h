@@ -18,6 +18,7 @@
 #include "encoders/DTMediaMuxer.h"
 #include "encoders/DTVideoEncoderQueue.h"
 #include "files/DTAbandonableRead.h"
+#include "files/DTStopDeadline.h"
 #include "media/DTAudioFormat.h"
 #include "media/DTPictureConvert.h"
 #include "slideshow2/DTSlideshowProduce.h"
@@ -65,9 +66,9 @@ private:
     // `at_once` no write waits for its disk then.
     void close_unfinished_file(bool at_once);
     // Joins the worker with the slideshow's photo reads and the worker's
-    // own reads (the music) given up meanwhile, and its writes too once it
-    // has not ended within a moment.
-    void join_giving_up_reads();
+    // own reads (the music) given up meanwhile, and its writes too once
+    // they have not answered by the stop's deadline.
+    void join_giving_up_reads(const stop_deadline& deadline);
     // The encode loop; returns when the whole show is written, throws
     // error_cancel on a stop request and lets every other failure through.
     void produce_impl_no_errors(const slideshow_produce::progress_callback& progress);
@@ -102,8 +103,8 @@ private:
     boost::condition_variable flags_changed_;
     // Watched by the worker's reads; a stop switches it on.
     const read_interruption_ptr reads_ = std::make_shared<read_interruption>();
-    // Watched by the file's opening, writes and close; a stop switches it
-    // on once the worker has had a moment to complete the file.
+    // Watched by the file's opening, writes and close; a stop gives it its
+    // deadline, the release switches it on.
     const read_interruption_ptr writes_ = std::make_shared<read_interruption>();
     boost::thread thread_;
     slideshow_produce::Result error_ = slideshow_produce::done;

@@ -1,5 +1,6 @@
 // Files written, closed and removed on a share that holds those calls:
-// a stop gives a write up at once and the file takes no more, and neither
+// a stop gives a write up at once and the file takes no more, its deadline
+// only a write the share holds, and neither
 // a writer's going nor a reader's close waits for the share, each leaving
 // its call to come back, with its place, once the share answers; an
 // unfinished video is removed after a stop within its patience, and a
@@ -9,6 +10,7 @@
 #include "files/DTAbandonableVideo.h"
 #include "files/DTAbandonableWrite.h"
 #include "files/DTLongWaits.h"
+#include "files/DTStopDeadline.h"
 
 #include "support/HangingShare.h"
 #include "support/TestFiles.h"
@@ -122,6 +124,41 @@ TEST_F(SharedWrites, AStopGivesAWriteUpAndTheFileTakesNoMoreNorWaitsToGo) {
     share->answer();
     EXPECT_TRUE(places_given_back(threads)) << "the write given up never came back";
     EXPECT_EQ(2 * bytes.size(), static_cast<std::size_t>(test::file_size(source + "/video.mp4")));
+}
+
+// A stop's deadline cuts short only the waiting: past it, writes a disk
+// answers at once are still made, the file completed; the first write the
+// share holds is given up once the deadline has passed, not before.
+TEST_F(SharedWrites, AStopsDeadlineGivesUpOnlyAWriteTheShareHolds) {
+    read_threads threads;
+    const auto stop = std::make_shared<read_interruption>();
+    const read_interruption_scope scope(stop);
+    std::vector<uint8_t> bytes(4096, 'v');
+    abandonable_output local(dir.file("local.mp4"), O_WRONLY | O_CREAT | O_TRUNC, threads);
+    stop->give_up_at(std::chrono::steady_clock::now());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(bytes.size(), local.write(bytes.data(), bytes.size()));
+    EXPECT_NO_THROW(local.close());
+    EXPECT_EQ(3 * bytes.size(), static_cast<std::size_t>(test::file_size(dir.file("local.mp4"))));
+
+    stop->give_up_at(std::chrono::steady_clock::time_point::max());
+    abandonable_output shared(mounted + "/video.mp4", O_WRONLY | O_CREAT | O_TRUNC, threads);
+    share->hang("write");
+    const stop_deadline deadline;
+    stop->give_up_at(deadline.at());
+    bool interrupted = false;
+    EXPECT_TRUE(returns_unhelped([&] {
+        try {
+            shared.write(bytes.data(), bytes.size());
+        } catch (const read_interrupted&) {
+            interrupted = true;
+        }
+    })) << "the deadline did not give the write up";
+    const auto given_up = std::chrono::steady_clock::now();
+    EXPECT_TRUE(interrupted);
+    EXPECT_GE(given_up, deadline.at()) << "given up before the deadline";
+    // Far above a deadline's moment, far below the hang.
+    EXPECT_LT(given_up - deadline.at(), std::chrono::seconds(1));
 }
 
 TEST_F(SharedWrites, AReadersCloseNeverWaitsForTheShareAndComesBackWithItsPlace) {
