@@ -61,18 +61,7 @@ protected:
     // seconds, so that the test ends.
     bool returnsUnhelped(const std::function<void()>& call)
     {
-        std::promise<void> returned;
-        std::atomic<bool> helped{false};
-        std::thread watchdog([&, done = returned.get_future()] {
-            if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-                helped = true;
-                share->answer();
-            }
-        });
-        call();
-        returned.set_value();
-        watchdog.join();
-        return !helped;
+        return kestrel::test::returns_unhelped(*share, std::chrono::seconds(5), call);
     }
 
     QString photos() const { return QString::fromStdString(dir.file("share/photos")); }

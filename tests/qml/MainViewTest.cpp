@@ -577,17 +577,24 @@ TEST_F(MainView, AWaitingConversionsLineFitsTheWindowAndNoTipCoversIt)
     EXPECT_TRUE(qmltest::waitFor([&] { return !seen.text.isEmpty(); }, 60000)) << "no result";
 }
 
+// The tests' share of `files`: its folder "source" seen at "share".
+static std::unique_ptr<kestrel::test::hanging_share> shareIn(const kestrel::test::TempDir& files)
+{
+    const std::string source = files.file("source"), mounted = files.file("share");
+    ::mkdir(source.c_str(), 0700);
+    ::mkdir(mounted.c_str(), 0700);
+    return std::make_unique<kestrel::test::hanging_share>(source, mounted);
+}
+
 // Cancel with the output folder's removals held: the notice of the file
 // left behind shows once the overlay, its progress, Pause and Cancel have
 // gone.
 TEST_F(MainView, TheNoticeAfterCancelShowsWithoutTheConversionsOverlay)
 {
-    const std::string source = files.file("source"), mounted = files.file("share");
-    ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
-    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
-    kestrel::test::hanging_share share(source, mounted);
-    if (!share.unavailable().empty())
-        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+    const std::string mounted = files.file("share");
+    const std::unique_ptr<kestrel::test::hanging_share> share = shareIn(files);
+    if (!share->unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
     program.chooseTinyShow(QString::fromStdString(mounted));
     program.addPhotos(photos(1));
     trigger("Make Slideshow");
@@ -596,7 +603,7 @@ TEST_F(MainView, TheNoticeAfterCancelShowsWithoutTheConversionsOverlay)
     QQuickItem* overlay = itemNamed(window, "convertOverlay");
     ASSERT_TRUE(qmltest::waitFor([&] { return overlay->opacity() == 1.0; }));
 
-    share.hang("unlink");
+    share->hang("unlink");
     QString notice;
     bool overlayGone = false;
     whenModalShows([&](QWidget* modal) {
@@ -608,7 +615,7 @@ TEST_F(MainView, TheNoticeAfterCancelShowsWithoutTheConversionsOverlay)
     });
     QMetaObject::invokeMethod(itemNamed(window, "cancelButton"), "clicked");
     EXPECT_TRUE(qmltest::waitFor([&] { return !notice.isEmpty(); }, 20000)) << "no notice";
-    share.answer();
+    share->answer();
     EXPECT_TRUE(notice.contains(QStringLiteral(".lumivista-unfinished-"))) << notice.toStdString();
     EXPECT_TRUE(overlayGone) << "the notice shows over the conversion's overlay";
 }
@@ -618,12 +625,10 @@ TEST_F(MainView, TheNoticeAfterCancelShowsWithoutTheConversionsOverlay)
 // answers.
 TEST_F(MainView, ARestoreFromAShareThatHangsShowsTheSlidesInTheirPlaces)
 {
-    const std::string source = files.file("source"), mounted = files.file("share");
-    ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
-    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
-    kestrel::test::hanging_share share(source, mounted);
-    if (!share.unavailable().empty())
-        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+    const std::string mounted = files.file("share");
+    const std::unique_ptr<kestrel::test::hanging_share> share = shareIn(files);
+    if (!share->unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
     QList<ViewModel::StoryboardEntry> stored;
     for (int i = 0; i < 3; ++i) {
         makePhoto(files, "source/p" + std::to_string(i) + ".jpg");
@@ -634,7 +639,7 @@ TEST_F(MainView, ARestoreFromAShareThatHangsShowsTheSlidesInTheirPlaces)
     flushDeletes();
     program.main.reset();
     ASSERT_TRUE(ViewModel::StoryboardFile::save(stored));
-    share.hang("lookup");
+    share->hang("lookup");
     program.main = std::make_unique<ViewModel::MainViewModel>();
     const QWidgetList before = QApplication::topLevelWidgets();
     host->showDialog(mainView, program.main.get(), Mvvm::Dialog::MainWindow);
@@ -653,7 +658,7 @@ TEST_F(MainView, ARestoreFromAShareThatHangsShowsTheSlidesInTheirPlaces)
     EXPECT_EQ(shown("slidePlaceholder"), 3) << "the slides waiting do not show";
     EXPECT_FALSE(itemNamed(window, "addBanner")->isVisible());
 
-    share.answer();
+    share->answer();
     EXPECT_TRUE(qmltest::waitFor([&] { return shown("thumbnail") == 3 && shown("slidePlaceholder") == 0; }, 40000))
         << "the photos never filled in their slides";
 }

@@ -12,10 +12,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <locale>
 #include <sstream>
 #include <stdexcept>
@@ -214,6 +216,21 @@ std::string hanging_share::next_line(std::chrono::milliseconds bound) {
             return std::string();
         heard_.append(chunk, static_cast<std::size_t>(got));
     }
+}
+
+bool returns_unhelped(hanging_share& share, std::chrono::milliseconds bound, const std::function<void()>& call) {
+    std::promise<void> returned;
+    std::atomic<bool> helped{false};
+    std::thread watchdog([&, done = returned.get_future()] {
+        if (done.wait_for(bound) != std::future_status::ready) {
+            helped = true;
+            share.answer();
+        }
+    });
+    call();
+    returned.set_value();
+    watchdog.join();
+    return !helped;
 }
 
 } // namespace test

@@ -11,6 +11,7 @@
 // share gets ENOTCONN. The server does the same should the test die first.
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include <sys/types.h>
@@ -72,6 +73,10 @@ private:
     std::string heard_;
     int held_ = 0; // requests held not yet looked at
 };
+
+// Whether `call` returned within `bound` by itself; else `share` is made to
+// answer, so that the test ends.
+bool returns_unhelped(hanging_share& share, std::chrono::milliseconds bound, const std::function<void()>& call);
 
 } // namespace test
 } // namespace kestrel

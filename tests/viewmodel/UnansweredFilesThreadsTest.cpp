@@ -174,18 +174,7 @@ protected:
     // answer after `seconds`, so that the test ends.
     bool returnsUnhelped(const std::function<void()>& call, int seconds = 30)
     {
-        std::promise<void> added;
-        std::atomic<bool> helped{false};
-        std::thread watchdog([&, returned = added.get_future()] {
-            if (returned.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
-                helped = true;
-                share->answer();
-            }
-        });
-        call();
-        added.set_value();
-        watchdog.join();
-        return !helped;
+        return kestrel::test::returns_unhelped(*share, std::chrono::seconds(seconds), call);
     }
 
     // Starts a production and waits for its end; what the view model said.

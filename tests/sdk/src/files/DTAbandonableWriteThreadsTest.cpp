@@ -63,20 +63,7 @@ protected:
     }
     // Whether the call returned within the bound by itself; else the share
     // is made to answer, so that the test ends.
-    bool returns_unhelped(const std::function<void()>& call) {
-        std::promise<void> returned;
-        bool helped = false;
-        std::thread watchdog([&, done = returned.get_future()] {
-            if (done.wait_for(bound) != std::future_status::ready) {
-                helped = true;
-                share->answer();
-            }
-        });
-        call();
-        returned.set_value();
-        watchdog.join();
-        return !helped;
-    }
+    bool returns_unhelped(const std::function<void()>& call) { return test::returns_unhelped(*share, bound, call); }
 
     void TearDown() override {
         if (share && share->unavailable().empty())
