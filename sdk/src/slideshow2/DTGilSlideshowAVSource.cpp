@@ -21,6 +21,8 @@ gil_slideshow_av_source_impl::gil_slideshow_av_source_impl(gil_slideshow_core& c
 gil_slideshow_av_source_impl::~gil_slideshow_av_source_impl() {
     audio_.reset();
     video_.set_target(nullptr);
+    if (buffered_video_)
+        stop_read_ahead();
     buffered_video_.reset();
 }
 
@@ -28,7 +30,7 @@ double gil_slideshow_av_source_impl::seek(double t) {
     log_line(logger::info()) << "[gil_slideshow_av_source_impl] seek to " << t << std::endl;
     core_.show_audio().seek(t);
     if (buffered_video_) {
-        buffered_video_->stop();
+        stop_read_ahead();
         try {
             direct_video_.set_position(t);
         } catch (...) {
@@ -41,6 +43,12 @@ double gil_slideshow_av_source_impl::seek(double t) {
         direct_video_.set_position(t);
     }
     return t;
+}
+
+void gil_slideshow_av_source_impl::stop_read_ahead() {
+    core_.photo_cache().set_reads_interrupted(true);
+    buffered_video_->stop();
+    core_.photo_cache().set_reads_interrupted(false);
 }
 
 void gil_slideshow_av_source_impl::apply_settings(media_settings_ptr settings) {
@@ -62,6 +70,8 @@ void gil_slideshow_av_source_impl::set_buffered(bool buffered) {
         buffered_video_ = ahead;
     } else {
         video_.set_target(&direct_video_);
+        if (buffered_video_)
+            stop_read_ahead();
         buffered_video_.reset();
     }
     buffered_ = buffered;
