@@ -1,5 +1,6 @@
 #include "DTGilSlideshowAVSource.h"
 
+#include "DTGilSlideshowCache.h"
 #include "DTGilSlideshowCore.h"
 #include "base/DTErrors.h"
 #include "base/DTLog.h"

@@ -256,6 +256,7 @@ void video_source_buffered::finish(std::exception_ptr error) {
     {
         boost::lock_guard<boost::mutex> state(state_mutex_);
         serving_ = false;
+        making_ = false;
     }
     request_served_.notify_all();
 }
