@@ -344,8 +344,6 @@ TEST_P(EveryWindowAction, NeverMakesTheWindowWaitForTheShare)
         GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
     if (waitsForOtherWork(row.name))
         GTEST_SKIP() << "its look at the result or the folder is still on the window's thread";
-    if (std::string(row.name) == "PreviewPhotos")
-        GTEST_SKIP() << "the preview's opening still waits for the first picture of a photo that does not answer";
     // The desktop is never asked to open anything.
     const ComponentModel::UrlLauncher launcher =
         ComponentModel::setUrlLauncher([](const QUrl&, ComponentModel::LaunchMode) { return true; });

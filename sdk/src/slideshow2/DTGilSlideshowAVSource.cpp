@@ -31,14 +31,10 @@ double gil_slideshow_av_source_impl::seek(double t) {
     log_line(logger::info()) << "[gil_slideshow_av_source_impl] seek to " << t << std::endl;
     core_.show_audio().seek(t);
     if (buffered_video_) {
+        // The read-ahead thread renders the new position: the caller
+        // never waits for a photo's file.
         stop_read_ahead();
-        try {
-            direct_video_.set_position(t);
-        } catch (...) {
-            // Read-ahead resumes and meets the failure again, for the reader.
-            buffered_video_->start();
-            throw;
-        }
+        direct_video_.move_to(t);
         buffered_video_->start();
     } else {
         direct_video_.set_position(t);

@@ -7,8 +7,9 @@
 // Threads: the preview player and the producer read from their own
 // threads. set_buffered switches the video without a lock, so callers
 // switch only while nobody reads the video; a seek in buffered mode stops
-// the read-ahead thread (giving up the photo read it waits for), renders the new position on the caller's thread
-// and starts the thread again. The renderer core must outlive the source.
+// the read-ahead thread (giving up the photo read it waits for) and starts
+// it again at the new position, which it renders itself: the caller never
+// waits for a photo's file. The renderer core must outlive the source.
 
 #include "DTVideoSourceFromImage.h"
 #include "sources/DTAVSource.h"
