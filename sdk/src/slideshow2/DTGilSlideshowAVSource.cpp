@@ -43,9 +43,11 @@ double gil_slideshow_av_source_impl::seek(double t) {
 }
 
 void gil_slideshow_av_source_impl::stop_read_ahead() {
-    core_.photo_cache().set_reads_interrupted(true);
+    using stopper = gil_slideshow_core::cache::reads_stopper;
+    core_.photo_cache().set_reads_interrupted(true, stopper::preview);
     buffered_video_->stop();
-    core_.photo_cache().set_reads_interrupted(false);
+    // A production's stop under way keeps its own switch on.
+    core_.photo_cache().set_reads_interrupted(false, stopper::preview);
 }
 
 void gil_slideshow_av_source_impl::apply_settings(media_settings_ptr settings) {
