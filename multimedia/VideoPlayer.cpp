@@ -113,6 +113,10 @@ void VideoPlayer::updateFrame(bool clear)
         return;
 
     kestrel::video_source* pictures = source_->video();
+    // A picture still being made (its photo's file may not answer) leaves
+    // the one on screen until a later tick.
+    if (!pictures->picture_at_hand())
+        return;
     double skipAhead = 0.0;
     const double t = static_cast<double>(time());
     if (frame_) {

@@ -3,8 +3,6 @@
 #include "componentmodel/EventTypes.h"
 #include "componentmodel/GuardedReceiver.h"
 
-#include "files/DTReadThreads.h"
-
 #include <QEvent>
 
 #include <utility>
@@ -25,10 +23,13 @@ public:
 
 } // namespace
 
-BackgroundLooks::BackgroundLooks()
+BackgroundLooks::BackgroundLooks(kestrel::read_threads threads)
     : mailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this)),
-      stop_(std::make_shared<kestrel::read_interruption>())
+      stop_(std::make_shared<kestrel::read_interruption>()), threads_(std::move(threads))
 {
+    retry_.setSingleShot(true);
+    retry_.setInterval(100);
+    connect(&retry_, &QTimer::timeout, this, [this] { startQueued(); });
 }
 
 BackgroundLooks::~BackgroundLooks()
@@ -46,7 +47,7 @@ void BackgroundLooks::run(Job job)
 void BackgroundLooks::startQueued()
 {
     while (running_ < kestrel::read_threads::max_left_waiting && !queued_.empty()) {
-        auto call = [job = std::move(queued_.front()), mailbox = mailbox_, stop = stop_] {
+        auto call = [job = queued_.front(), mailbox = mailbox_, stop = stop_] {
             Answer answer;
             try {
                 const kestrel::read_interruption_scope scope(stop);
@@ -57,12 +58,14 @@ void BackgroundLooks::startQueued()
             }
             mailbox->post(std::make_unique<LookedEvent>(std::move(answer)));
         };
+        // Without a thread to spare the look waits for one: made here, on
+        // the window's thread, it could hold the window.
+        if (!threads_.run(std::move(call))) {
+            retry_.start();
+            return;
+        }
         queued_.pop_front();
         ++running_;
-        // Without a thread to spare the look is made here, as the library
-        // makes a call it cannot hand over.
-        if (!kestrel::read_threads::process().run(call))
-            call();
     }
 }
 

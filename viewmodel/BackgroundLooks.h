@@ -12,13 +12,20 @@
 // The destructor also gives up the looks under way: a job still running
 // then touches only what it owns.
 //
+// Without a thread to spare (none could be started) a look waits in the
+// queue and is tried again a moment later: it is never made on the
+// owner's thread.
+//
 // GUI thread only. A job must own whatever it uses and may throw only
 // read_interrupted (given up for the destructor); its answer throws
 // nothing.
 
 #include "files/DTReadInterruption.h"
 
+#include "files/DTReadThreads.h"
+
 #include <QObject>
+#include <QTimer>
 
 #include <deque>
 #include <functional>
@@ -35,7 +42,9 @@ public:
     using Answer = std::function<void()>;
     using Job = std::function<Answer()>;
 
-    BackgroundLooks();
+    // The looks run on `threads` (the library's reader set unless a test
+    // gives another).
+    explicit BackgroundLooks(kestrel::read_threads threads = kestrel::read_threads::process());
     ~BackgroundLooks() override;
 
     // Queues `job`; its answer runs on this thread once it has ended.
@@ -50,6 +59,8 @@ private:
     kestrel::read_interruption_ptr stop_;
     std::deque<Job> queued_;
     int running_ = 0;
+    kestrel::read_threads threads_;
+    QTimer retry_; // the queue again, once no thread could be started
 };
 
 } // namespace ViewModel

@@ -51,14 +51,16 @@ void PlayerViewModel::setSurfaceHeight(int height)
 void PlayerViewModel::initialize()
 {
     slideshow_->apply_settings(kestrel::media_settings::create<double>("video-frame-rate", previewFrameRate));
-    // Music that does not answer leaves the show where it stands; the
-    // player says so, and moves it once the music answers.
+    // Buffered first: the rewind's picture is then made on the read-ahead
+    // thread, never here (a photo's file may not answer). Music that does
+    // not answer leaves the show where it stands; the player says so, and
+    // moves it once the music answers.
+    slideshow_->set_buffered(true);
     try {
         Multimedia::seekWaitingAtMost(*slideshow_->av_source(), 0.0);
     } catch (const std::exception& error) {
         qWarning() << "[PlayerViewModel] the show could not be rewound:" << error.what();
     }
-    slideshow_->set_buffered(true);
     player_.setSource(slideshow_->av_source());
     sendUsageEvent(QStringLiteral("Lumivista"), QStringLiteral("Show Player"));
 }

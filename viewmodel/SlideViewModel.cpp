@@ -9,6 +9,7 @@
 #include "multimedia/PictureImage.h"
 
 #include "files/DTFailureReason.h"
+#include "files/DTReadInterruption.h"
 #include "slideshow2/DTCancelOpen.h"
 #include "slideshow2/DTSlide.h"
 
@@ -160,16 +161,38 @@ void SlideViewModel::rotate(int code)
 {
     if (state_ != DoneState)
         return;
-    try {
-        slide_->rotate(code);
-    } catch (const std::exception& error) {
-        // The file changed or went since it was opened; the engine keeps
-        // what it could, and the text below says what that is.
-        qWarning().noquote() << "[SlideViewModel] the photo could not be turned:" << filePath_ << error.what();
-    }
-    readSettings();
-    updateThumbnail();
-    emit changed();
+    turnsAsked_.append(code);
+    if (!turning_)
+        turnNext();
+}
+
+void SlideViewModel::turnNext()
+{
+    turning_ = !turnsAsked_.isEmpty();
+    if (!turning_)
+        return;
+    const int code = turnsAsked_.takeFirst();
+    turns_.run([this, slide = slide_, path = filePath_, code]() -> BackgroundLooks::Answer {
+        std::string failure;
+        try {
+            slide->rotate(code);
+        } catch (const kestrel::read_interrupted&) {
+            throw;
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
+        // Runs only while this view model lives.
+        return [this, path, failure] {
+            // The file changed or went since it was opened; the engine
+            // keeps what it could, and the text below says what that is.
+            if (!failure.empty())
+                qWarning().noquote() << "[SlideViewModel] the photo could not be turned:" << path << failure.c_str();
+            readSettings();
+            updateThumbnail();
+            emit changed();
+            turnNext();
+        };
+    });
 }
 
 void SlideViewModel::readSettings()

@@ -20,9 +20,15 @@
 // worker as a posted event (EventTypes::photoOpened) through a mailbox that
 // the destructor closes: it never reaches a view model that is gone.
 //
+// A turn reads the photo again: it runs off the window's thread, one turn
+// after another in the order asked, and the thumbnail and the properties
+// text follow once the read has answered.
+//
 // Throws nothing to its callers: a photo that cannot be opened (or whose
 // open cannot even be queued) ends in ErrorState; a failed rotation is
 // logged and leaves the slide as the engine left it.
+
+#include "viewmodel/BackgroundLooks.h"
 
 #include "base/DTController.h"
 #include "slideshow2/DTSlideshowTypes.h"
@@ -85,6 +91,8 @@ public:
     QAction* rotateCwAction() { return &rotateCwAction_; }
     QAction* rotateAcwAction() { return &rotateAcwAction_; }
     kestrel::slideshow2::slide_ptr slide() const { return slide_; }
+    // A turn asked for has not yet answered.
+    bool turning() const { return turning_; }
 
     bool event(QEvent* event) override;
 
@@ -106,6 +114,8 @@ private:
     void retryOpen();
     void finishOpen(int error);
     void rotate(int code);
+    // Starts the first turn asked for, unless one is under way.
+    void turnNext();
     void updateThumbnail();
     void readSettings();
 
@@ -129,6 +139,10 @@ private:
     boost::weak_ptr<kestrel::slideshow2::photo_manager> photoManager_;
     QString openSettings_;
     QTimer retry_;
+    QList<int> turnsAsked_;
+    bool turning_ = false;
+    // Last: gone first, so that no turn's answer comes meanwhile.
+    BackgroundLooks turns_;
 };
 
 } // namespace ViewModel

@@ -10,6 +10,7 @@
 //   cancel          stops the conversion as its Cancel does: "cancelled"
 //                   once the stop has returned
 //   turn <index>    turns that slide's photo as its button does: "turned"
+//                   once asked (the photo is read again in the background)
 //   pause           pauses or resumes the conversion as its Pause does:
 //                   "paused <state>" (ConvertViewModel::State)
 //   quit            closes the main window as the user would

@@ -679,7 +679,7 @@ TEST_F(ProgramTest, CancelAndTheSessionsEndStopAConversionWhileAPhotoOrTheMusicD
         } else {
             ASSERT_TRUE(run.errorsShow(hangs, reachMs, 2)) << "the second conversion did not reach the photo\n"
                                                            << run.errors();
-            // Turning the photo reads it on the GUI thread, which holds there too.
+            // Turning the photo reads it again, off the GUI thread; it holds there too.
             run.send("turn 3");
             ASSERT_TRUE(run.errorsShow(hangs, startMs, 3)) << "turning did not read the photo\n" << run.errors();
         }

@@ -140,8 +140,11 @@ TEST_F(PlayerViewModelTest, OpeningRewindsReadsAheadAndPausesAtTheFirstPictureCl
     preview->journal.clear();
 
     model.initialize();
-    EXPECT_EQ((Journal{R"(apply {"video-frame-rate":"25"})", "buffered on, last seek 0, holders 1"}),
+    // Reading ahead before the rewind: its picture is made on the
+    // read-ahead thread, never on the window's.
+    EXPECT_EQ((Journal{R"(apply {"video-frame-rate":"25"})", "buffered on, last seek 1500, holders 1"}),
               preview->journal);
+    EXPECT_EQ(0.0, preview->pictures->seeks().back());
     EXPECT_EQ(25.0, preview->video_frame_rate.load());
     Multimedia::VideoPlayer& player = model.videoPlayer();
     EXPECT_EQ(&player, model.player());

@@ -76,6 +76,7 @@ TEST_F(SlideFixture, PublishesThePhotoThenTurnsItUnderFreshIds)
         const QString before = slide->photoId();
         log.clear();
         (slide.get()->*rotate)();
+        ASSERT_TRUE(turned(*slide));
         EXPECT_EQ((QStringList{"photoId(" + slide->photoId() + ")", "changed()"}), log.entries());
         EXPECT_FALSE(ids.contains(slide->photoId()));
         ids.insert(slide->photoId());
@@ -87,6 +88,7 @@ TEST_F(SlideFixture, PublishesThePhotoThenTurnsItUnderFreshIds)
     }
     QMetaObject::invokeMethod(slide.get(), "rotateCw", Qt::QueuedConnection); // other events still work
     QCoreApplication::processEvents();
+    ASSERT_TRUE(turned(*slide));
     EXPECT_EQ(TopRight, redQuadrant(thumbnail(*photos, slide->photoId())));
     const QString last = slide->photoId();
     slide.reset();
@@ -117,6 +119,7 @@ TEST_F(SlideFixture, AStoredTextIsKeptAndApplied)
     auto first = make(path);
     ASSERT_TRUE(answered(*first));
     first->rotateCw();
+    ASSERT_TRUE(turned(*first));
     const QString stored = first->settings();
     ASSERT_TRUE(std::any_of(stored.begin(), stored.end(), [](QChar c) { return c.unicode() >= 0x80; }));
 

@@ -136,6 +136,7 @@ TEST_F(StoryboardFixture, ASessionKeepsEngineListAndFileTogether)
     storyboard->setIndex(1);
     ASSERT_TRUE(storyboard->rotateSlideCwAction()->isEnabled());
     storyboard->rotateSlideCwAction()->trigger();
+    ASSERT_TRUE(turned(*slideAt(*storyboard, 1)));
     EXPECT_EQ(TopRight, redQuadrant(thumbnail(*photos, slideAt(*storyboard, 1)->photoId())));
     storyboard->setIndex(7);
     storyboard->removeSlideAction()->trigger();
@@ -570,6 +571,7 @@ TEST_F(StoryboardFixture, PhotosAwayAtStartKeepTheirPlacesUntilTheyAreBack)
     ASSERT_TRUE(settled(*storyboard));
     storyboard->setIndex(0);
     storyboard->rotateSlideCw();
+    ASSERT_TRUE(turned(*slideAt(*storyboard, 0)));
     storyboard.reset();
     const QByteArray stored = readAll(storedStoryboardPath());
     const auto away = [&](bool isAway) {
@@ -659,7 +661,10 @@ TEST_F(StoryboardFixture, AStoryboardThatCannotBeReadOrStoredIsTold)
     storyboard->setIndex(0);
     for (const StoreFailure& failure : failures) {
         expectToldOncePerCause(failure, "The storyboard could not be stored", "the storyboard could not be stored: ",
-                               said, [&] { storyboard->rotateSlideCw(); });
+                               said, [&] {
+                                   storyboard->rotateSlideCw();
+                                   turned(*slideAt(*storyboard, 0));
+                               });
         EXPECT_EQ(expectedFile(*storyboard), readAll(path)) << failure.what << ": stored once it can be";
     }
 }

@@ -12,12 +12,15 @@
 
 #include "viewmodel/ConvertViewModel.h"
 #include "viewmodel/MusicViewModel.h"
+#include "viewmodel/PlayerViewModel.h"
 #include "viewmodel/StoryboardFile.h"
 
 #include "componentmodel/DesktopLauncher.h"
-
+#include "multimedia/FakeAudioOutput.h"
+#include "multimedia/VideoSurface.h"
 #include "support/HangingShare.h"
 #include "support/LeaseHolder.h"
+#include "support/WindowThreadFileCalls.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -201,6 +204,156 @@ protected:
 };
 
 } // namespace
+
+// Every action of the user with the share hung, each row from a fresh start:
+// the window's thread makes no file call on the share (support/
+// WindowThreadFileCalls.h refuses it at once and names it) and keeps
+// running its events, readied, acting and for a while after. What an
+// action leaves to be done once the share answers, it then does.
+class EveryWindowAction : public UnansweredFiles, public testing::WithParamInterface<int> {
+public:
+    struct Row {
+        const char* name;
+        std::function<void(EveryWindowAction&)> ready; // with the share answering
+        std::function<void(EveryWindowAction&)> act;   // with the share hung
+        std::function<void(EveryWindowAction&)> after; // once it answers again
+    };
+    static const std::vector<Row>& rows();
+
+protected:
+    void loaded(const QString& path)
+    {
+        storyboard->addSlide(path);
+        ASSERT_TRUE(viewmodeltest::settled(*storyboard));
+        ASSERT_EQ(states().last(), SlideViewModel::DoneState);
+    }
+    // Runs the window's events for `ms`.
+    static void linger(int ms) { qmltest::waitFor([] { return false; }, ms); }
+    // The preview opened, played and closed, as its window does.
+    void preview()
+    {
+        Multimedia::test::FakeSoundCard card;
+        Multimedia::VideoSurface surface;
+        ViewModel::PlayerViewModel model(show);
+        model.setSurface(&surface);
+        model.initialize();
+        model.videoPlayer().play();
+        linger(500);
+        model.deinitialize();
+    }
+    void madeOnShare()
+    {
+        outputOnShare();
+        loaded(local());
+        ASSERT_EQ(convert(), "succeeded");
+    }
+};
+
+const std::vector<EveryWindowAction::Row>& EveryWindowAction::rows()
+{
+    using T = EveryWindowAction;
+    const auto none = [](T&) {};
+    const auto photoOnShare = [](T& t) {
+        t.loaded(t.onShare("a.jpg"));
+        t.loaded(t.local());
+    };
+    static const std::vector<Row> table = {
+        {"AddPhotos", none, [](T& t) { t.storyboard->addSlide(t.onShare("a.jpg")); }, none},
+        {"DropMusic", none, [](T& t) { t.music->setFilePath(t.onShare("song.wav")); }, none},
+        {"InsertPhoto", [](T& t) { t.loaded(t.local()); },
+         [](T& t) {
+             t.storyboard->setIndex(0);
+             t.storyboard->insertSlide(t.onShare("b.jpg"));
+         },
+         none},
+        {"Rotate", photoOnShare,
+         [](T& t) {
+             t.storyboard->setIndex(0);
+             t.storyboard->rotateSlideCwAction()->trigger();
+         },
+         [](T& t) {
+             EXPECT_TRUE(qmltest::waitFor(
+                 [&] {
+                     const QString id = viewmodeltest::slideAt(*t.storyboard, 0)->photoId();
+                     return viewmodeltest::redQuadrant(viewmodeltest::thumbnail(*t.photos, id)) == viewmodeltest::TopRight;
+                 },
+                 answerBound))
+                 << "the slide does not show its photo turned";
+         }},
+        {"Remove", photoOnShare,
+         [](T& t) {
+             t.storyboard->setIndex(0);
+             t.storyboard->removeSlideAction()->trigger();
+         },
+         [](T& t) { EXPECT_EQ(viewmodeltest::names(*t.storyboard), QStringList{"local.jpg"}); }},
+        {"PreviewPhotos", photoOnShare, [](T& t) { t.preview(); }, none},
+        {"PreviewMusic",
+         [](T& t) {
+             t.loaded(t.local());
+             t.music->setFilePath(t.onShare("song.wav"));
+             ASSERT_TRUE(qmltest::waitFor([&] { return !t.music->loading() && !t.music->waiting(); }, answerBound));
+         },
+         [](T& t) { t.preview(); }, none},
+        {"Make", photoOnShare, [](T& t) { t.vm->start(); }, none},
+        {"Cancel", photoOnShare,
+         [](T& t) {
+             t.vm->start();
+             linger(300);
+             t.vm->stopAction()->trigger();
+         },
+         none},
+        {"Quit", photoOnShare,
+         [](T& t) {
+             t.vm->start();
+             linger(300);
+             t.end();
+         },
+         none},
+        {"ShowInFolder", [](T& t) { t.madeOnShare(); }, [](T& t) { t.vm->showResult(); }, none},
+        {"Play", [](T& t) { t.madeOnShare(); }, [](T& t) { t.vm->openResult(); }, none},
+        {"ChangeOutputFolder", none,
+         [](T& t) {
+             t.settings->setOutputFolder(QString::fromStdString(t.dir.file("share")));
+             t.settings->apply();
+         },
+         none},
+        {"Restore", photoOnShare, [](T& t) {
+             t.end();
+             t.start();
+         },
+         none},
+    };
+    return table;
+}
+
+TEST_P(EveryWindowAction, NeverMakesTheWindowWaitForTheShare)
+{
+    const Row& row = rows()[std::size_t(GetParam())];
+    if (noShare())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    // The desktop is never asked to open anything.
+    const ComponentModel::UrlLauncher launcher =
+        ComponentModel::setUrlLauncher([](const QUrl&, ComponentModel::LaunchMode) { return true; });
+    window_file_calls_watch(dir.file("share").c_str());
+    row.ready(*this);
+    share->hang("all");
+    HeldLoop loop;
+    // Far past the time the action and its aftermath are watched.
+    EXPECT_TRUE(returnsUnhelped([&] { loop.run([&] { row.act(*this); }, [] { return false; }, 1500); }, 8))
+        << "the window waited for the share";
+    window_file_calls_end();
+    share->answer();
+    EXPECT_STREQ(window_file_calls_forbidden(), "") << "a file call on the window's thread";
+    EXPECT_LT(loop.longest, holdBound) << "ms the window's thread was held";
+    row.after(*this);
+    ComponentModel::setUrlLauncher(launcher);
+}
+
+INSTANTIATE_TEST_SUITE_P(WithTheShareHung, EveryWindowAction,
+                         testing::Range(0, int(EveryWindowAction::rows().size())),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(EveryWindowAction::rows()[std::size_t(info.param)].name);
+                         });
 
 // a.jpg's opening hangs, b.jpg's very look hangs (the window's own look
 // gives up), local.jpg opens: the storyboard stops loading with the two

@@ -168,6 +168,13 @@ inline bool looked(const ViewModel::StoryboardViewModel& storyboard)
     return true;
 }
 
+// The turns asked of the slide have answered (they read the photo again
+// off the window's thread).
+inline bool turned(const ViewModel::SlideViewModel& slide)
+{
+    return qmltest::waitFor([&] { return !slide.turning(); }, 20000);
+}
+
 // No photo loading any more, and the save that follows done.
 inline bool settled(const ViewModel::StoryboardViewModel& storyboard)
 {

@@ -1,5 +1,6 @@
 #include "DTGilSlideshowAVSource.h"
 
+#include "DTGilSlideshowCache.h"
 #include "DTGilSlideshowCore.h"
 #include "base/DTErrors.h"
 #include "base/DTLog.h"
@@ -21,6 +22,8 @@ gil_slideshow_av_source_impl::gil_slideshow_av_source_impl(gil_slideshow_core& c
 gil_slideshow_av_source_impl::~gil_slideshow_av_source_impl() {
     audio_.reset();
     video_.set_target(nullptr);
+    if (buffered_video_)
+        stop_read_ahead();
     buffered_video_.reset();
 }
 
@@ -28,19 +31,23 @@ double gil_slideshow_av_source_impl::seek(double t) {
     log_line(logger::info()) << "[gil_slideshow_av_source_impl] seek to " << t << std::endl;
     core_.show_audio().seek(t);
     if (buffered_video_) {
-        buffered_video_->stop();
-        try {
-            direct_video_.set_position(t);
-        } catch (...) {
-            // Read-ahead resumes and meets the failure again, for the reader.
-            buffered_video_->start();
-            throw;
-        }
+        // The read-ahead thread renders the new position: the caller
+        // never waits for a photo's file.
+        stop_read_ahead();
+        direct_video_.move_to(t);
         buffered_video_->start();
     } else {
         direct_video_.set_position(t);
     }
     return t;
+}
+
+void gil_slideshow_av_source_impl::stop_read_ahead() {
+    using stopper = gil_slideshow_core::cache::reads_stopper;
+    core_.photo_cache().set_reads_interrupted(true, stopper::preview);
+    buffered_video_->stop();
+    // A production's stop under way keeps its own switch on.
+    core_.photo_cache().set_reads_interrupted(false, stopper::preview);
 }
 
 void gil_slideshow_av_source_impl::apply_settings(media_settings_ptr settings) {
@@ -62,6 +69,8 @@ void gil_slideshow_av_source_impl::set_buffered(bool buffered) {
         buffered_video_ = ahead;
     } else {
         video_.set_target(&direct_video_);
+        if (buffered_video_)
+            stop_read_ahead();
         buffered_video_.reset();
     }
     buffered_ = buffered;

@@ -7,8 +7,9 @@
 // Threads: the preview player and the producer read from their own
 // threads. set_buffered switches the video without a lock, so callers
 // switch only while nobody reads the video; a seek in buffered mode stops
-// the read-ahead thread, renders the new position on the caller's thread
-// and starts the thread again. The renderer core must outlive the source.
+// the read-ahead thread (giving up the photo read it waits for) and starts
+// it again at the new position, which it renders itself: the caller never
+// waits for a photo's file. The renderer core must outlive the source.
 
 #include "DTVideoSourceFromImage.h"
 #include "sources/DTAVSource.h"
@@ -40,6 +41,10 @@ public:
     bool buffered() const { return buffered_; }
 
 private:
+    // Stops the read-ahead thread, giving up a photo's read it waits for:
+    // a file that does not answer never holds the stop.
+    void stop_read_ahead();
+
     bool buffered_ = false;
     gil_slideshow_core& core_;
     video_source_from_image direct_video_;

@@ -170,7 +170,14 @@ gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::get(unsigned i
     return picture;
 }
 
-void gil_slideshow_core::cache::set_reads_interrupted(bool on) { interruption_->set(on); }
+void gil_slideshow_core::cache::set_reads_interrupted(bool on, reads_stopper by) {
+    boost::lock_guard<boost::mutex> lock(stoppers_mutex_);
+    stopped_by_[static_cast<int>(by)] = on;
+    const bool any = stopped_by_[0] || stopped_by_[1];
+    // Switched on again when on already: a wait that began since gives up too.
+    if (any || interruption_->on())
+        interruption_->set(any);
+}
 
 void gil_slideshow_core::cache::reset() {
     for (slot& each : slots_) {

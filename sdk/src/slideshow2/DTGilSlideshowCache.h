@@ -83,9 +83,14 @@ public:
     int find_slot(unsigned index);
     // Every slot back to empty; running loads finish unseen.
     void reset();
+    // Who stops the loads' reads: the slideshow's production, or its
+    // preview's read-ahead while it stops. Each holds its own switch, so
+    // that one switching off never lets the other's stop wait.
+    enum class reads_stopper { production, preview };
     // On: the loads' reads give up at once, one under way included, until
-    // off. Any thread.
-    void set_reads_interrupted(bool on);
+    // every stopper is off. Any thread.
+    void set_reads_interrupted(bool on, reads_stopper by = reads_stopper::production);
+    bool reads_interrupted() const { return interruption_->on(); }
 
     slot_state state(unsigned slot) const;
     // Loads still running.
@@ -145,6 +150,8 @@ private:
     std::size_t loading_ = 0; // taken from the queue, not yet published
     bool closing_ = false;
     const read_interruption_ptr interruption_ = std::make_shared<read_interruption>();
+    boost::mutex stoppers_mutex_;
+    bool stopped_by_[2] = {false, false}; // by reads_stopper
     boost::thread loader_;
 };
 

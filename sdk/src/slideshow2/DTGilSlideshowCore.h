@@ -87,7 +87,9 @@ public:
     typedef boost::shared_ptr<const boost::gil::rgb8_image_t> frame_ptr;
 
     // For the video source: the lock that guards the frame, the frame and
-    // its size (a frame 0 wide or high holds no pixels: 0 x 0).
+    // its size (a frame 0 wide or high holds no pixels: 0 x 0). The size
+    // is read without the lock, which a render holds while it waits for a
+    // photo's file.
     boost::mutex& frame_mutex() { return core_mutex_; }
     const boost::gil::rgb8_image_t& target_frame() const { return target_frame_; }
     unsigned frame_width() const { return frame_width_; }
@@ -125,7 +127,7 @@ private:
     std::set<std::string> unanswered_photos_;
     // Destroyed first: its loaders are joined while the rest still stands.
     std::unique_ptr<cache> cache_;
-    unsigned frame_width_ = 0, frame_height_ = 0; // as last asked for
+    std::atomic<unsigned> frame_width_{0}, frame_height_{0}; // as last asked for; set under the core lock
     double d_ = 4.0;  // slide duration for rendering
     double tr_ = 1.0; // transition duration for rendering
 };

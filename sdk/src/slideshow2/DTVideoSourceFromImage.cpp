@@ -19,22 +19,31 @@ double video_source_from_image::frame_rate() const { return core_.frame_rate(); 
 double video_source_from_image::advance(double dt) {
     const double moved = position_ + dt;
     position_ = moved;
+    unrendered_ = false;
     core_.on_change_video_time(moved);
     return moved;
 }
 
 void video_source_from_image::set_position(double t) {
     position_ = t;
+    unrendered_ = false;
     core_.on_change_video_time(t);
 }
 
+void video_source_from_image::move_to(double t) {
+    position_ = t;
+    unrendered_ = true;
+}
+
 video_format_ptr video_source_from_image::format() const {
-    boost::lock_guard<boost::mutex> lock(core_.frame_mutex());
+    // Without the core lock: the window asks while a render may wait.
     return video_format::create(static_cast<int>(core_.frame_width()), static_cast<int>(core_.frame_height()),
                                 dt_pixel_format_rgb24);
 }
 
 video_data_timed_ptr video_source_from_image::read() {
+    if (unrendered_.exchange(false))
+        core_.on_change_video_time(position_);
     video_data_timed_ptr timed;
     double next = 0.0;
     {

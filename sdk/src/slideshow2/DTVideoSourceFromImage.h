@@ -43,10 +43,14 @@ public:
 
     // Moves to t and renders the frame for t.
     void set_position(double t);
+    // Moves to t; the frame for t is rendered by the next read or advance,
+    // on the reader's thread (a photo's file may not answer meanwhile).
+    void move_to(double t);
 
 private:
     gil_slideshow_core& core_;
     std::atomic<double> position_{0.0};
+    std::atomic<bool> unrendered_{false}; // moved by move_to, not drawn since
 };
 
 } // namespace slideshow2

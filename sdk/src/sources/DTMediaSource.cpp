@@ -21,6 +21,8 @@ video_data_timed_ptr video_source_proxy::read() {
     return target_ ? target_->read() : video_data_timed_ptr();
 }
 
+bool video_source_proxy::picture_at_hand() const { return !target_ || target_->picture_at_hand(); }
+
 video_format_ptr video_source_proxy::format() const {
     return target_ ? target_->format() : video_format_ptr();
 }

@@ -27,6 +27,10 @@ public:
 class video_source : public media_source {
 public:
     virtual video_data_timed_ptr read() = 0;
+    // Whether read() answers without waiting for a picture still being
+    // made (a source that makes its pictures on the caller's thread always
+    // does).
+    virtual bool picture_at_hand() const { return true; }
     virtual video_format_ptr format() const = 0;
     virtual double frame_rate() const = 0;
 };
@@ -48,6 +52,7 @@ public:
     bool enabled() const override;
     void set_enabled(bool enabled) override;
     video_data_timed_ptr read() override;
+    bool picture_at_hand() const override;
     video_format_ptr format() const override;
     double frame_rate() const override;
 

@@ -94,6 +94,8 @@ void video_source_buffered::read_ahead() {
             total_read_time_ += spent.count();
             ++pictures_read_;
             holding_ = true;
+            boost::lock_guard<boost::mutex> state(state_mutex_);
+            making_ = false;
         }
         boost::unique_lock<boost::mutex> queue(queue_mutex_);
         if (queue_.size() >= capacity_)
@@ -112,10 +114,12 @@ bool video_source_buffered::serve_request() {
     boost::lock_guard<boost::mutex> state(state_mutex_);
     switch (request_) {
     case no_request:
+        making_ = !holding_;
         return true;
     case advance_requested:
         serve_advance(request_amount_);
         request_ = no_request;
+        making_ = !holding_;
         request_served_.notify_one();
         return true;
     case stop_requested:
@@ -127,24 +131,32 @@ bool video_source_buffered::serve_request() {
     }
 }
 
-void video_source_buffered::serve_advance(double dt) {
-    const double target = position_ + dt;
-    bool at_end = false;
+void video_source_buffered::drop_queued_until(double target) {
     while (position_ < target) {
         video_data_timed_ptr front;
         {
             boost::lock_guard<boost::mutex> queue(queue_mutex_);
-            if (queue_.empty())
-                break;
+            // The end stays queued for the reader.
+            if (queue_.empty() || !queue_.front())
+                return;
             front = queue_.front();
             queue_.pop_front();
         }
         not_full_.notify_one();
-        if (!front) {
-            at_end = true;
-            break;
-        }
         position_ += front->duration;
+    }
+}
+
+void video_source_buffered::serve_advance(double dt) {
+    const double target = position_ + dt;
+    drop_queued_until(target);
+    bool at_end = false;
+    {
+        boost::lock_guard<boost::mutex> queue(queue_mutex_);
+        if (position_ < target && !queue_.empty() && !queue_.front()) {
+            queue_.pop_front();
+            at_end = true;
+        }
     }
     if (position_ >= target)
         return; // what is still queued or in hand follows on from here
@@ -167,10 +179,23 @@ double video_source_buffered::advance(double dt) {
         serve_advance(dt);
         return position_;
     }
+    if (making_) {
+        // The thread may wait long for its picture: the queue serves what
+        // it can, the thread the rest once its picture is made.
+        const double target = position_ + dt + (request_ == advance_requested ? request_amount_ : 0.0);
+        drop_queued_until(target);
+        if (position_ < target) {
+            request_ = advance_requested;
+            request_amount_ = target - position_;
+        }
+        return position_;
+    }
     request_ = advance_requested;
     request_amount_ = dt;
-    while (request_ == advance_requested && serving_)
+    while (request_ == advance_requested && serving_ && !making_)
         request_served_.wait(state);
+    if (request_ == advance_requested && making_)
+        return position_; // left to the thread, after its picture
     if (request_ == advance_requested) { // the thread ended first, maybe failing
         request_ = no_request;
         state.unlock();
@@ -204,6 +229,11 @@ video_data_timed_ptr video_source_buffered::read() {
     return entry;
 }
 
+bool video_source_buffered::picture_at_hand() const {
+    boost::lock_guard<boost::mutex> queue(queue_mutex_);
+    return !queue_.empty() || !producing_ || error_;
+}
+
 void video_source_buffered::rethrow_pending_error() {
     std::exception_ptr error;
     {
@@ -226,6 +256,7 @@ void video_source_buffered::finish(std::exception_ptr error) {
     {
         boost::lock_guard<boost::mutex> state(state_mutex_);
         serving_ = false;
+        making_ = false;
     }
     request_served_.notify_all();
 }

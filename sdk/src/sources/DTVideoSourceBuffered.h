@@ -4,6 +4,12 @@
 // with using the previous one. Read and advance are answered from the
 // queue; a failure of the inner source on the read-ahead thread reaches the
 // reader as the same exception.
+//
+// A reader that must not wait for a file (the window's thread) asks
+// picture_at_hand() before read(); its advance() waits for the thread only
+// while the thread is not making a picture: one asked meanwhile drops what
+// the queue holds and leaves the rest to the thread, which moves on by it
+// before it queues anything more.
 
 #include "sources/DTMediaSource.h"
 
@@ -39,6 +45,8 @@ public:
     // empty pointer at the inner source's end and, at once, when no thread
     // runs and nothing is queued.
     video_data_timed_ptr read() override;
+    // A picture is queued, or read() would answer at once that none comes.
+    bool picture_at_hand() const override;
     video_format_ptr format() const override { return inner_->format(); }
     double frame_rate() const override { return inner_->frame_rate(); }
 
@@ -47,8 +55,11 @@ private:
 
     void main_thread();
     void read_ahead();
-    // Answers a pending request; false when the thread is to end.
+    // Answers a pending request; false when the thread is to end. Marks
+    // the thread as making a picture when it has none in hand.
     bool serve_request();
+    // Drops queued pictures until `target`, with the state lock held.
+    void drop_queued_until(double target);
     // Drops dt ms of pictures: queued ones first, then the one in hand,
     // then inside the inner source. Runs with the state lock held.
     void serve_advance(double dt);
@@ -60,7 +71,7 @@ private:
     boost::condition_variable request_served_;
     video_source* inner_;
     std::deque<video_data_timed_ptr> queue_; // empty entries mark the end
-    boost::mutex queue_mutex_;               // queue, producing, error
+    mutable boost::mutex queue_mutex_;       // queue, producing, error
     boost::condition_variable not_full_;
     boost::condition_variable not_empty_;
     const std::size_t capacity_ = 7;
@@ -72,6 +83,7 @@ private:
     double total_read_time_ = 0.0; // seconds inside the inner read
 
     bool serving_ = false;    // the thread answers requests
+    bool making_ = false;     // the thread is inside the inner read
     bool producing_ = false;  // the thread may still queue pictures
     std::exception_ptr error_; // what ended the thread, for the reader
     // Read from the inner source but not yet queued; touched by the thread

@@ -154,6 +154,24 @@ TEST(rendered_show, read_after_a_seek_starts_there) {
     show->set_buffered(false);
 }
 
+// A production's stop gives up the photo reads until it ends; the
+// preview's read-ahead, stopped and started by a seek meanwhile, leaves
+// them given up.
+TEST(rendered_show, a_preview_seek_leaves_a_production_stop_giving_up_reads) {
+    show_photos photos;
+    auto show = make_show(photos.paths, "static", 36);
+    show->interrupt_reads(true);
+    show->set_buffered(true);
+    show->av_source()->seek(9000);
+    show->set_buffered(false);
+    show->take_photo_drawn();
+    show->av_source()->seek(0);
+    EXPECT_FALSE(show->take_photo_drawn()) << "a photo was read while the production stops";
+    show->interrupt_reads(false);
+    show->av_source()->seek(0);
+    EXPECT_TRUE(show->take_photo_drawn());
+}
+
 // No slides, an unset aspect (0 wide) and a 0 high frame: reads and seeks
 // end or draw black, and nothing reads outside a picture.
 TEST(rendered_show, draws_nothing_wrong_for_empty_shows_and_frames) {
