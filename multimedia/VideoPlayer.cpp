@@ -18,6 +18,7 @@ VideoPlayer::VideoPlayer(QObject* parent) : AudioPlayer(parent)
 VideoPlayer::~VideoPlayer()
 {
     stopFrameTimer();
+    stopPendingPicture();
     frame_.reset();
     surface_ = nullptr;
     source_.reset();
@@ -86,7 +87,25 @@ void VideoPlayer::timerEvent(QTimerEvent* e)
 {
     if (e->timerId() == frameTimerId_)
         updateFrame(false);
+    if (e->timerId() == pendingPictureTimerId_) {
+        stopPendingPicture();
+        updateFrame(false);
+    }
     AudioPlayer::timerEvent(e);
+}
+
+void VideoPlayer::stopPendingPicture()
+{
+    if (pendingPictureTimerId_ != -1)
+        killTimer(pendingPictureTimerId_);
+    pendingPictureTimerId_ = -1;
+}
+
+void VideoPlayer::pictureLater()
+{
+    // Playing, the frame timer asks again anyway.
+    if (frameTimerId_ == -1 && pendingPictureTimerId_ == -1)
+        pendingPictureTimerId_ = startTimer(frameInterval);
 }
 
 void VideoPlayer::stopFrameTimer()
@@ -98,6 +117,7 @@ void VideoPlayer::stopFrameTimer()
 
 void VideoPlayer::updateFrame(bool clear)
 {
+    stopPendingPicture();
     if (clear) {
         frame_.reset();
         if (surface_)
@@ -109,14 +129,18 @@ void VideoPlayer::updateFrame(bool clear)
     // While the sound's reader moves the source, the picture on screen
     // stays until a later tick.
     std::unique_lock<std::mutex> turn;
-    if (!pictureTurn(turn))
+    if (!pictureTurn(turn)) {
+        pictureLater();
         return;
+    }
 
     kestrel::video_source* pictures = source_->video();
     // A picture still being made (its photo's file may not answer) leaves
     // the one on screen until a later tick.
-    if (!pictures->picture_at_hand())
+    if (!pictures->picture_at_hand()) {
+        pictureLater();
         return;
+    }
     double skipAhead = 0.0;
     const double t = static_cast<double>(time());
     if (frame_) {

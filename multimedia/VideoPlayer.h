@@ -50,11 +50,17 @@ protected:
 
 private:
     void stopFrameTimer();
+    // A picture that could not be taken now (still being made, or the
+    // sound's reader moving the source) is asked for again shortly, also
+    // while paused or without a sound device, where no frame timer runs.
+    void pictureLater();
+    void stopPendingPicture();
 
     kestrel::av_source_ptr source_;
     kestrel::video_data_timed_ptr frame_;
     VideoSurface* surface_ = nullptr;
     int frameTimerId_ = -1;
+    int pendingPictureTimerId_ = -1;
     // While setSource runs, the time change that follows the new state
     // fetches the first picture; the state change must not fetch one too.
     bool changingSource_ = false;
