@@ -74,7 +74,7 @@ MusicViewModel::MusicViewModel(kestrel::slideshow2::slideshow_ptr slideshow, Loa
     clearAction_.setEnabled(false);
     connect(&clearAction_, &QAction::triggered, this, &MusicViewModel::clear);
     patience_.setSingleShot(true);
-    connect(&patience_, &QTimer::timeout, this, &MusicViewModel::startWaiting);
+    connect(&patience_, &QTimer::timeout, this, &MusicViewModel::onPatienceOver);
     retry_.setSingleShot(true);
     retry_.setInterval(askAgainAfter);
     connect(&retry_, &QTimer::timeout, this, [this] {
@@ -177,6 +177,17 @@ void MusicViewModel::onLooked(unsigned long long choice, const QString& path, in
     }
     if (doesNotAnswer(refusal))
         startWaiting();
+}
+
+void MusicViewModel::onPatienceOver()
+{
+    // Slowed by a busy machine, not kept waiting by its file system: it
+    // goes on opening.
+    if (awaitedChoice_ != 0 && !waiting_ && !keptWaiting(filePath_)) {
+        patience_.start(patienceLookAgain);
+        return;
+    }
+    startWaiting();
 }
 
 void MusicViewModel::startWaiting()

@@ -126,6 +126,8 @@ private:
     // The loader's reason, or words for a failure it did not explain.
     static QString whyNotOpened(const QString& reason);
     void setLoading(bool loading);
+    // The patience has run out: waits, where its file system keeps it.
+    void onPatienceOver();
     // The awaited file waits from now on: it no longer counts as loading.
     void startWaiting();
     void stopWaiting();

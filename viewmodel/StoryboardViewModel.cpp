@@ -468,9 +468,10 @@ void StoryboardViewModel::checkPatience()
     for (auto each = unreported_.begin(); each != unreported_.end();) {
         const auto* slide = static_cast<const SlideViewModel*>(each.key());
         // A slide whose look has not answered waits no more than the
-        // look's patience: it goes on counting as loading meanwhile.
+        // look's patience: it goes on counting as loading meanwhile; so does
+        // one whose file system has not kept it waiting (a busy machine).
         if (each.value().hasExpired() && slide->state() == SlideViewModel::InitState &&
-            !pendingLooks_.contains(slide)) {
+            !pendingLooks_.contains(slide) && keptWaiting(slide->filePath())) {
             qWarning().noquote() << QStringLiteral("[StoryboardViewModel] waiting for %1: no answer within %2 s")
                                         .arg(slide->filePath())
                                         .arg(openPatience.count());
@@ -497,7 +498,7 @@ void StoryboardViewModel::armPatience()
     // way): the text is looked at again now and then.
     qint64 next = 1000;
     for (const QDeadlineTimer& deadline : std::as_const(unreported_))
-        next = std::min(next, deadline.remainingTime());
+        next = std::min(next, deadline.hasExpired() ? qint64(patienceLookAgain.count()) : deadline.remainingTime());
     // A report on its way is given a moment.
     patience_.start(int(std::max<qint64>(next, 50)));
 }

@@ -7,20 +7,33 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <optional>
 #include <string>
 
 namespace ViewModel {
 
 bool doesNotAnswer(kestrel::file_refusal refusal) { return kestrel::may_answer_later(refusal); }
 
-QString whyWaitingFor(const QString& path)
+namespace {
+
+std::optional<kestrel::long_wait> longWaitOn(const QString& path)
 {
     const std::string file = QFile::encodeName(path).toStdString();
     for (const kestrel::long_wait& wait : kestrel::long_waits())
         if (wait.file == file)
-            return waitingReason(wait.why);
-    return waitingReason(kestrel::file_refusal::does_not_answer);
+            return wait;
+    return std::nullopt;
 }
+
+} // namespace
+
+QString whyWaitingFor(const QString& path)
+{
+    const std::optional<kestrel::long_wait> wait = longWaitOn(path);
+    return waitingReason(wait ? wait->why : kestrel::file_refusal::does_not_answer);
+}
+
+bool keptWaiting(const QString& path) { return longWaitOn(path).has_value(); }
 
 QString waitingMessage(const QString& shown, const QString& why, int more)
 {

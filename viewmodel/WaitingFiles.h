@@ -15,8 +15,13 @@
 namespace ViewModel {
 
 // How long a photo or the music may take to open before the window goes on
-// without it: it then waits without holding Make or Preview back.
+// without it: it then waits without holding Make or Preview back. Only a
+// file its file system keeps waiting (keptWaiting) waits so: one slowed by
+// a busy machine goes on opening.
 inline constexpr std::chrono::seconds openPatience(3);
+// How often a file past its patience that its file system has not yet kept
+// waiting is looked at again.
+inline constexpr std::chrono::milliseconds patienceLookAgain(250);
 
 // How long one look at what stands at a path may take (off the window's
 // thread); past it the path is taken as one that does not answer. Below
@@ -36,6 +41,9 @@ bool doesNotAnswer(kestrel::file_refusal refusal);
 // long waits ("another program holds a lease on it"); "it does not
 // answer" when none is listed for it.
 QString whyWaitingFor(const QString& path);
+// Whether the library lists a long wait on the file at `path`: its file
+// system has kept a request for it waiting (files/DTLongWaits.h).
+bool keptWaiting(const QString& path);
 
 // The line for `shown` (a file name or a path, as the place has room for)
 // waited for because `why`, and `more` other files.

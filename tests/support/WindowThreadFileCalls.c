@@ -50,10 +50,11 @@ static atomic_uchar on_folder[descriptors];
 static pthread_mutex_t first_lock = PTHREAD_MUTEX_INITIALIZER;
 static char first[PATH_MAX + 64];
 
+// Found once by whichever thread calls first; atomic, since any may.
 #define NEXT(name)                                                                                                     \
-    static __typeof__(&name) next_##name;                                                                              \
-    if (!next_##name)                                                                                                  \
-    next_##name = (__typeof__(&name))dlsym(RTLD_NEXT, #name)
+    static _Atomic(__typeof__(&name)) next_##name;                                                                     \
+    if (!atomic_load(&next_##name))                                                                                    \
+    atomic_store(&next_##name, (__typeof__(&name))dlsym(RTLD_NEXT, #name))
 
 static int under_folders(const char* path)
 {

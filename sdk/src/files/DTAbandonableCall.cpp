@@ -107,7 +107,9 @@ void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruptio
                 listed->set_answered(false);
             KESTREL_THROW(refusal_failure(file_refusal::does_not_answer));
         }
-        if (waited >= long_wait_after) {
+        // Listed only once its file system has kept it waiting: a call
+        // slowed by a busy machine is named nowhere.
+        if (waited >= long_wait_after && (listed || clock.unanswered_for(long_wait_after))) {
             if (!listed)
                 listed.emplace(file, why, start);
             else

@@ -2,8 +2,9 @@
 // The waits of this process on files that take long: who waits for which
 // file and why (it does not answer, another program holds a lease on it),
 // so that a progress line or a status can name them while they last.
-// A wait is listed once it has lasted long_wait_after, with a log line
-// then and another when it ends. Any thread.
+// A wait is listed once its file system has kept it waiting
+// long_wait_after (files/DTUnansweredTime.h: a busy machine's delays do not
+// count), with a log line then and another when it ends. Any thread.
 
 #include "files/DTFileRefusal.h"
 

@@ -929,9 +929,17 @@ TEST(AbandonableFile, OnlyTheTimeAFileSystemDoesNotAnswerTakesItsPlaces) {
     EXPECT_TRUE(becomes([&] { return busy_done == cap; }, std::chrono::seconds(20)));
 
     const read_interruption_scope patient(std::make_shared<read_interruption>(), std::chrono::milliseconds(200));
+    bool named = true;
     EXPECT_NO_THROW(run_abandonable(
-        "busy", [](call_steps&) { spin_for(std::chrono::milliseconds(600)); }, {}, threads))
+        "busy",
+        [&named](call_steps&) {
+            spin_for(long_wait_after + std::chrono::milliseconds(300));
+            const auto waits = long_waits();
+            named = std::any_of(waits.begin(), waits.end(), [](const long_wait& wait) { return wait.file == "busy"; });
+        },
+        {}, threads))
         << "a call that ran past its patience on the processor was given up";
+    EXPECT_FALSE(named) << "a call busy on the processor was named as one its file system kept waiting";
 
     const auto gate = std::make_shared<file_system_gate>();
     EXPECT_EQ(file_refusal::does_not_answer, [&] {
