@@ -52,9 +52,13 @@ static char first[PATH_MAX + 64];
 
 // Found once by whichever thread calls first; atomic, since any may.
 #define NEXT(name)                                                                                                     \
-    static _Atomic(__typeof__(&name)) next_##name;                                                                     \
-    if (!atomic_load(&next_##name))                                                                                    \
-    atomic_store(&next_##name, (__typeof__(&name))dlsym(RTLD_NEXT, #name))
+    static _Atomic(__typeof__(&name)) found_##name;                                                                    \
+    __typeof__(&name) next_##name = atomic_load(&found_##name);                                                        \
+    if (!next_##name) {                                                                                                \
+        next_##name = (__typeof__(&name))dlsym(RTLD_NEXT, #name);                                                     \
+        atomic_store(&found_##name, next_##name);                                                                      \
+    }                                                                                                                  \
+    (void)0
 
 static int under_folders(const char* path)
 {
