@@ -1,7 +1,9 @@
 // The file dialogs with their folders on a share that hangs: Add Photos and
 // the output folder's Change open at once, in a folder that answered, and
 // the folder chosen is remembered as chosen when its canonical path does
-// not answer; once the share answers they start there again.
+// not answer; once the share answers they start there again. Not run under
+// the race checker: Qt's own file dialog works on threads of Qt's pool that
+// it cannot see into, and takes their hand-overs for races.
 
 #include "HostedWindows.h"
 
