@@ -91,7 +91,6 @@ TEST(FileSystem, AWalkAsksWhereThePathLiesThroughLinksAndMounts) {
     ASSERT_EQ(0, ::symlink(inner.c_str(), dir.file("link").c_str()));
     ASSERT_EQ(0, ::symlink("link/photo.jpg", dir.file("photo link.jpg").c_str()));
 
-    const file_system_id local = file_system_when_opened(dir.path());
     const file_system_id outer_system = file_system_when_opened(outer + "/photo.jpg");
     const file_system_id inner_system = file_system_when_opened(inner + "/photo.jpg");
     ASSERT_NE(outer_system, inner_system);
@@ -132,7 +131,8 @@ TEST(FileSystem, AWalkAsksWhereThePathLiesThroughLinksAndMounts) {
     const located_path refused = locate_path(dir.file("photo link.jpg"), true, refusing);
     EXPECT_EQ(-1, refused.fd.get());
     EXPECT_EQ(EBUSY, refused.error);
-    EXPECT_EQ(local, refusing.asked.front());
+    // The walk starts at the root, wherever the scratch folder lies.
+    EXPECT_EQ(file_system_when_opened("/"), refusing.asked.front());
     EXPECT_EQ(inner_system, refusing.asked.back());
     EXPECT_EQ(1, std::count(refusing.asked.begin(), refusing.asked.end(), inner_system));
 
