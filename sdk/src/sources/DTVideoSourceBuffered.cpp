@@ -94,8 +94,13 @@ void video_source_buffered::read_ahead() {
             total_read_time_ += spent.count();
             ++pictures_read_;
             holding_ = true;
-            boost::lock_guard<boost::mutex> state(state_mutex_);
-            making_ = false;
+            {
+                boost::lock_guard<boost::mutex> state(state_mutex_);
+                making_ = false;
+            }
+            // An advance asked while the picture was made comes before it
+            // is queued: it may drop it.
+            continue;
         }
         boost::unique_lock<boost::mutex> queue(queue_mutex_);
         if (queue_.size() >= capacity_)
