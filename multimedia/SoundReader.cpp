@@ -28,10 +28,14 @@ const double blockMs = 50.0;
 // A read of a healthy share answers in milliseconds; past this the sound
 // does not answer, and the source's lock is let go.
 const milliseconds readPatience(1000);
-// The GUI thread's own move of the source, and how long it waits for the
-// reader to leave the source first.
+// A move of the source within seekWaitingAtMost.
 const milliseconds seekPatience(500);
-const milliseconds leaveBound(1000);
+// The window's own move of the source in a seek: how long it waits for the
+// file, and for the reader to leave the source first (it leaves a read
+// given up within a tenth of a second). Past these the reader moves the
+// sound, and the window the pictures alone.
+const milliseconds windowSeekPatience(100);
+const milliseconds leaveBound(50);
 // While the sound does not answer, the reader tries to move the source
 // this often, holding the pictures back for at most the patience.
 const milliseconds moveInterval(1000);
@@ -39,9 +43,10 @@ const milliseconds movePatience(250);
 // How far past the playhead a move aims, so that the sound is there in time.
 const int64_t moveLead = SoundReader::rate / 4;
 const milliseconds idleLook(50);
-// A reader given up ends within a tenth of a second; past this bound it is
-// left to end on its own.
-const milliseconds joinBound(2000);
+// A reader given up ends within a tenth of a second (no call of the source
+// waits for long once its reads give up); past this bound it is left to
+// end on its own.
+const milliseconds joinBound(300);
 // A source that keeps answering with blocks without samples has run dry.
 const int maxEmptyBlocks = 64;
 
@@ -209,7 +214,8 @@ double SoundReader::seek(double ms)
     try {
         // Sound that does not answer is moved by the reader once it does.
         if (answering && lockWithin(source, leaveBound)) {
-            seekWaitingAtMost(*s.source, ms);
+            const kestrel::read_interruption_scope patient(nullptr, windowSeekPatience);
+            s.source->seek(ms);
             landed = s.source->audio()->position();
             moved = true;
         }
@@ -221,6 +227,8 @@ double SoundReader::seek(double ms)
             std::rethrow_exception(failure);
         s.setAnswering(false);
     }
+    if (!moved)
+        movePicturesAlone(s, ms);
     std::lock_guard<std::mutex> lock(s.mutex);
     s.seeking = false;
     if (moved)
@@ -229,6 +237,19 @@ double SoundReader::seek(double ms)
         s.needsMove = true;
     s.wake.notify_all();
     return landed;
+}
+
+void SoundReader::movePicturesAlone(Shared& s, double ms)
+{
+    // Unless the reader moves the whole source right now.
+    std::unique_lock<std::mutex> pictures(s.picturesMutex, std::try_to_lock);
+    if (!pictures)
+        return;
+    try {
+        s.source->move_pictures(ms);
+    } catch (const std::exception& error) {
+        qWarning() << "[SoundReader] moving the pictures failed:" << error.what();
+    }
 }
 
 SoundReader::Taken SoundReader::take(unsigned long frames)

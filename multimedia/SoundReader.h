@@ -19,8 +19,10 @@
 // thread; take on the sound callback's; `changed` on the reader's, after
 // answers() changed. Nothing here waits for a file on the calling thread:
 // seek gives up the reader's read and moves the source itself only within a
-// patience; the destructor gives the reader up and joins it when it ends
-// within a bound, else lets it end on its own, owning only shared state.
+// tenth of a second, else moves the pictures alone (av_source::move_pictures)
+// and leaves the sound to the reader; the destructor gives the reader up and
+// joins it when it ends within a bound, else lets it end on its own, owning
+// only shared state.
 
 #include "media/DTAudioData.h"
 #include "media/DTAudioFormat.h"
@@ -85,6 +87,9 @@ private:
     static void run(const std::shared_ptr<Shared>& shared);
     // One block of sound into the queue, or why none came.
     static void readBlock(Shared& s, uint64_t generation, int& emptyBlocks);
+    // The pictures to `ms` while the sound waits for the reader, where the
+    // source can move them without waiting.
+    static void movePicturesAlone(Shared& s, double ms);
     // Moves the whole source to just past the playhead.
     static void moveSource(Shared& s, uint64_t generation, std::chrono::steady_clock::time_point& lastMove);
 

@@ -135,12 +135,6 @@ void VideoPlayer::updateFrame(bool clear)
     }
 
     kestrel::video_source* pictures = source_->video();
-    // A picture still being made (its photo's file may not answer) leaves
-    // the one on screen until a later tick.
-    if (!pictures->picture_at_hand()) {
-        pictureLater();
-        return;
-    }
     double skipAhead = 0.0;
     const double t = static_cast<double>(time());
     if (frame_) {
@@ -152,9 +146,19 @@ void VideoPlayer::updateFrame(bool clear)
             skipAhead = t - start;
     }
     try {
-        if (skipAhead > 0.0)
+        if (skipAhead > 0.0) {
             pictures->advance(skipAhead);
-        frame_ = pictures->read();
+            // Skipped once: the next picture that comes is shown as it is.
+            frame_.reset();
+        }
+        // A picture still being made (its photo's file may not answer)
+        // leaves the one on screen until a later tick.
+        kestrel::video_data_timed_ptr next;
+        if (pictures->read_now(next) == kestrel::video_source::answer::not_yet) {
+            pictureLater();
+            return;
+        }
+        frame_ = next;
         pictureFailed_ = false;
     } catch (const std::exception& error) {
         // Shown as the end of the pictures; the next tick tries again.

@@ -6,8 +6,8 @@
 // for the current time is shown after every seek. Pictures go to a
 // VideoSurface, which the player does not own. GUI thread only: pictures
 // are read there (the source reads them ahead on a thread of its own), but
-// never while the sound's reader moves the source, and never before the
-// source has one at hand: the picture on screen stays meanwhile.
+// never while the sound's reader moves the source, and only as the source
+// has them at hand (read_now): the picture on screen stays meanwhile.
 
 #include "multimedia/AudioPlayer.h"
 #include "multimedia/VideoSurface.h"

@@ -52,12 +52,17 @@ void dt_av_seek_frame(AVFormatContext* context, int stream_index, dt_ts_t positi
     if (!context)
         KESTREL_THROW(errors::invalid_operation());
     const int result = av_seek_frame(context, stream_index, position, flags);
+    // A wait of the file given up (now or by a read before) reaches the
+    // demuxer as the end: the file does not answer, it has not ended.
+    if (result < 0 && dt_avio_given_up(context->pb))
+        throw_failed("av_seek_frame", dt_avio_given_up(context->pb));
     if (result < 0)
         throw_failed("av_seek_frame", result);
     // Reading starts afresh: a read that failed or was given up before the
     // seek (a stopped production) must not pass for a failure at the end.
     if (context->pb)
         context->pb->error = 0;
+    dt_avio_forget_given_up(context->pb);
 }
 
 AVPacketPtr dt_av_create_packet() { return dt_alloc_packet(); }
@@ -77,6 +82,9 @@ AVPacketPtr dt_av_read_frame(AVFormatContext* context, bool& eof) {
     if (result == AVERROR_EOF && context->pb && context->pb->error < 0 &&
         context->pb->error != AVERROR_EOF)
         result = context->pb->error;
+    // So does a wait given up, also one the demuxer met while it moved.
+    if (result == AVERROR_EOF && dt_avio_given_up(context->pb))
+        result = dt_avio_given_up(context->pb);
     if (result == AVERROR_EOF) {
         eof = true;
         return AVPacketPtr();

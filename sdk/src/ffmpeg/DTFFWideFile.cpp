@@ -32,11 +32,20 @@ wide_file_context* file_of(void* opaque) { return static_cast<wide_file_context*
 // A read given up is FFmpeg's "stopped from outside".
 int error_code(int error) { return error == ECANCELED ? AVERROR_EXIT : AVERROR(error); }
 
+bool is_give_up(int error) { return error == ETIMEDOUT || error == EBUSY || error == ECANCELED; }
+
+// Remembers a wait given up: FFmpeg's demuxers meet it as the end.
+int failed(wide_file_context* file, int error) {
+    if (is_give_up(error))
+        file->given_up = error;
+    return error_code(error);
+}
+
 int read_packet(void* opaque, uint8_t* buffer, int size) {
     const int result = wide_file_read(file_of(opaque), buffer, size);
     if (result == 0)
         return AVERROR_EOF;
-    return result < 0 ? error_code(errno) : result;
+    return result < 0 ? failed(file_of(opaque), errno) : result;
 }
 
 // errno for a failure of the reader: ECANCELED when it was given up.
@@ -75,7 +84,7 @@ int write_packet(void* opaque, uint8_t* buffer, int size) {
 
 int64_t seek(void* opaque, int64_t offset, int whence) {
     const int64_t result = wide_file_seek(file_of(opaque), offset, whence & ~AVSEEK_FORCE);
-    return result == -1 ? error_code(errno) : result;
+    return result == -1 ? failed(file_of(opaque), errno) : result;
 }
 
 } // namespace
@@ -198,6 +207,18 @@ int wide_file_check(wide_file_context* context, int mask) {
     if (status.st_mode & S_IWUSR)
         granted |= mask & AVIO_FLAG_WRITE;
     return granted;
+}
+
+int dt_avio_given_up(const AVIOContext* pb) {
+    if (!pb || pb->read_packet != read_packet)
+        return 0;
+    const int error = file_of(pb->opaque)->given_up;
+    return error ? error_code(error) : 0;
+}
+
+void dt_avio_forget_given_up(AVIOContext* pb) {
+    if (pb && pb->read_packet == read_packet)
+        file_of(pb->opaque)->given_up = 0;
 }
 
 int dt_avio_open(AVIOContext** pb, const std::string& url, int flags) {

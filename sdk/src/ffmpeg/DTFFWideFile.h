@@ -33,6 +33,10 @@ struct wide_file_context {
     int fd = -1;
     std::optional<abandonable_file> reader;
     std::optional<abandonable_output> writer;
+    // The errno of the last read or move given up (ETIMEDOUT, EBUSY,
+    // ECANCELED) since the I/O context last moved; 0 for none. FFmpeg
+    // keeps such a failure to itself as the end of the file, until a seek.
+    int given_up = 0;
 };
 
 // "file:" (exact case) is stripped from the URL; writing always creates or
@@ -54,6 +58,13 @@ int wide_file_close(wide_file_context* context);
 int wide_file_get_handle(wide_file_context* context);
 // The part of AVIO_FLAG_READ | AVIO_FLAG_WRITE that the file's mode grants.
 int wide_file_check(wide_file_context* context, int mask);
+
+// The FFmpeg error code for a wait of the context's file given up since
+// its last successful seek (files that do not answer): AVERROR_EXIT when
+// it was stopped, else AVERROR(errno); 0 for none, or for a context not
+// made by dt_avio_open. Forgotten by dt_avio_forget_given_up.
+int dt_avio_given_up(const AVIOContext* pb);
+void dt_avio_forget_given_up(AVIOContext* pb);
 
 // An I/O context over a file opened with wide_file_open; 0 or a negative
 // FFmpeg error code.

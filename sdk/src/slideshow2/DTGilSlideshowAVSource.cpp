@@ -8,6 +8,8 @@
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
+
 namespace kestrel {
 namespace slideshow2 {
 
@@ -18,36 +20,74 @@ gil_slideshow_av_source_impl::gil_slideshow_av_source_impl(gil_slideshow_core& c
     video_.set_target(&direct_video_);
 }
 
-// The read-ahead thread reads the direct video: it is stopped first.
+gil_slideshow_av_source_impl::read_ahead_run::read_ahead_run(gil_slideshow_core& core)
+    : pictures(new video_source_from_image(core)), ahead(new video_source_buffered(pictures.get())) {}
+
+gil_slideshow_av_source_impl::read_ahead_run::~read_ahead_run() = default;
+
+// The runs' threads read the core: their photo reads give up, then they are
+// joined.
 gil_slideshow_av_source_impl::~gil_slideshow_av_source_impl() {
+    using stopper = gil_slideshow_core::cache::reads_stopper;
     audio_.reset();
     video_.set_target(nullptr);
-    if (buffered_video_)
-        stop_read_ahead();
-    buffered_video_.reset();
+    core_.photo_cache().set_reads_interrupted(true, stopper::preview);
+    if (run_)
+        run_->pictures->stop_rendering();
+    run_.reset();
+    for (const auto& left : left_)
+        left->pictures->stop_rendering();
+    left_.clear();
+    // A production's stop under way keeps its own switch on.
+    core_.photo_cache().set_reads_interrupted(false, stopper::preview);
 }
 
 double gil_slideshow_av_source_impl::seek(double t) {
     log_line(logger::info()) << "[gil_slideshow_av_source_impl] seek to " << t << std::endl;
     core_.show_audio().seek(t);
-    if (buffered_video_) {
-        // The read-ahead thread renders the new position: the caller
-        // never waits for a photo's file.
-        stop_read_ahead();
-        direct_video_.move_to(t);
-        buffered_video_->start();
+    if (run_) {
+        // A new run renders the new position: the caller never waits for
+        // a photo's file.
+        leave_read_ahead();
+        start_read_ahead(t);
     } else {
         direct_video_.set_position(t);
     }
     return t;
 }
 
-void gil_slideshow_av_source_impl::stop_read_ahead() {
+bool gil_slideshow_av_source_impl::move_pictures(double t) {
+    if (!run_)
+        return false;
+    log_line(logger::info()) << "[gil_slideshow_av_source_impl] pictures moved to " << t << std::endl;
+    leave_read_ahead();
+    start_read_ahead(t);
+    return true;
+}
+
+void gil_slideshow_av_source_impl::start_read_ahead(double t) {
+    auto run = std::make_unique<read_ahead_run>(core_);
+    run->pictures->move_to(t);
+    run->ahead->start();
+    video_.set_target(run->ahead.get());
+    run_ = std::move(run);
+}
+
+void gil_slideshow_av_source_impl::leave_read_ahead() {
     using stopper = gil_slideshow_core::cache::reads_stopper;
+    if (!run_)
+        return;
+    run_->pictures->stop_rendering();
+    run_->ahead->give_up();
+    // A photo read under way gives up; later ones wait again. A production's
+    // stop under way keeps its own switch on.
     core_.photo_cache().set_reads_interrupted(true, stopper::preview);
-    buffered_video_->stop();
-    // A production's stop under way keeps its own switch on.
     core_.photo_cache().set_reads_interrupted(false, stopper::preview);
+    left_.push_back(std::move(run_));
+    // Runs that have ended are joined at once.
+    left_.erase(std::remove_if(left_.begin(), left_.end(),
+                               [](const std::unique_ptr<read_ahead_run>& left) { return left->ahead->ended(); }),
+                left_.end());
 }
 
 void gil_slideshow_av_source_impl::apply_settings(media_settings_ptr settings) {
@@ -63,15 +103,14 @@ void gil_slideshow_av_source_impl::set_buffered(bool buffered) {
     if (buffered == buffered_)
         return;
     if (buffered) {
-        const auto ahead = boost::make_shared<video_source_buffered>(&direct_video_);
-        ahead->start();
-        video_.set_target(ahead.get());
-        buffered_video_ = ahead;
+        start_read_ahead(direct_video_.position());
     } else {
         video_.set_target(&direct_video_);
-        if (buffered_video_)
-            stop_read_ahead();
-        buffered_video_.reset();
+        if (run_) {
+            // Read directly from where the reader of the run stood.
+            direct_video_.move_to(run_->ahead->position());
+            leave_read_ahead();
+        }
     }
     buffered_ = buffered;
 }

@@ -42,6 +42,8 @@ video_format_ptr video_source_from_image::format() const {
 }
 
 video_data_timed_ptr video_source_from_image::read() {
+    if (stopped_)
+        return video_data_timed_ptr();
     if (unrendered_.exchange(false))
         core_.on_change_video_time(position_);
     video_data_timed_ptr timed;
@@ -63,7 +65,8 @@ video_data_timed_ptr video_source_from_image::read() {
         next = p + length;
         position_ = next;
     }
-    core_.on_change_video_time(next);
+    if (!stopped_)
+        core_.on_change_video_time(next);
     return timed;
 }
 

@@ -46,11 +46,16 @@ public:
     // Moves to t; the frame for t is rendered by the next read or advance,
     // on the reader's thread (a photo's file may not answer meanwhile).
     void move_to(double t);
+    // For a reader given up (a read-ahead left to end on its own): renders
+    // nothing more, so that it draws no frame over a newer reader's; reads
+    // end at once. Any thread.
+    void stop_rendering() { stopped_ = true; }
 
 private:
     gil_slideshow_core& core_;
     std::atomic<double> position_{0.0};
     std::atomic<bool> unrendered_{false}; // moved by move_to, not drawn since
+    std::atomic<bool> stopped_{false};
 };
 
 } // namespace slideshow2

@@ -19,6 +19,10 @@ public:
         virtual audio_source* audio() = 0;
         // Moves both sources to t ms.
         virtual double seek(double t) = 0;
+        // Moves the pictures alone to t ms at once, never waiting for a
+        // file (their reader makes them there); false, moving nothing,
+        // where the source cannot.
+        virtual bool move_pictures(double t);
         virtual void apply_settings(media_settings_ptr settings) = 0;
         ~Impl() override;
     };
@@ -28,6 +32,7 @@ public:
     video_source* video() { return impl()->video(); }
     audio_source* audio() { return impl()->audio(); }
     double seek(double t) { return impl()->seek(t); }
+    bool move_pictures(double t) { return impl()->move_pictures(t); }
     void apply_settings(media_settings_ptr settings) { impl()->apply_settings(settings); }
 };
 typedef boost::shared_ptr<av_source> av_source_ptr;

@@ -31,6 +31,11 @@ public:
     // made (a source that makes its pictures on the caller's thread always
     // does).
     virtual bool picture_at_hand() const { return true; }
+    // What a reader that must not wait (the window's thread) gets: the
+    // next picture now, the end, or none yet (still being made; ask again
+    // later). By default read(), which such a source answers at once.
+    enum class answer { picture, end, not_yet };
+    virtual answer read_now(video_data_timed_ptr& picture);
     virtual video_format_ptr format() const = 0;
     virtual double frame_rate() const = 0;
 };
@@ -53,6 +58,7 @@ public:
     void set_enabled(bool enabled) override;
     video_data_timed_ptr read() override;
     bool picture_at_hand() const override;
+    answer read_now(video_data_timed_ptr& picture) override;
     video_format_ptr format() const override;
     double frame_rate() const override;
 

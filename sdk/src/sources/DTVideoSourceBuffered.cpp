@@ -59,6 +59,21 @@ void video_source_buffered::stop() {
     request_ = no_request;
 }
 
+void video_source_buffered::give_up() {
+    request_stop();
+    std::deque<video_data_timed_ptr> dropped;
+    {
+        boost::lock_guard<boost::mutex> queue(queue_mutex_);
+        dropped.swap(queue_);
+    }
+    not_full_.notify_one();
+}
+
+bool video_source_buffered::ended() const {
+    boost::lock_guard<boost::mutex> state(state_mutex_);
+    return !serving_;
+}
+
 void video_source_buffered::request_stop() {
     boost::lock_guard<boost::mutex> state(state_mutex_);
     request_ = stop_requested;
@@ -102,38 +117,60 @@ void video_source_buffered::read_ahead() {
             // is queued: it may drop it.
             continue;
         }
+        if (queue_hand()) {
+            not_empty_.notify_one();
+            continue;
+        }
+        // Full, or a request waits: look at the requests, then wait again.
         boost::unique_lock<boost::mutex> queue(queue_mutex_);
         if (queue_.size() >= capacity_)
             not_full_.wait_for(queue, wait_step);
-        if (queue_.size() >= capacity_)
-            continue; // still full: look at the requests, then wait again
-        queue_.push_back(hand_);
-        hand_.reset();
-        holding_ = false;
-        queue.unlock();
-        not_empty_.notify_one();
     }
 }
 
-bool video_source_buffered::serve_request() {
+bool video_source_buffered::queue_hand() {
     boost::lock_guard<boost::mutex> state(state_mutex_);
-    switch (request_) {
-    case no_request:
-        making_ = !holding_;
-        return true;
-    case advance_requested:
-        serve_advance(request_amount_);
-        request_ = no_request;
-        making_ = !holding_;
-        request_served_.notify_one();
-        return true;
-    case stop_requested:
-        request_ = no_request;
-        request_served_.notify_one();
+    if (request_ != no_request)
         return false;
-    default:
+    boost::lock_guard<boost::mutex> queue(queue_mutex_);
+    if (queue_.size() >= capacity_)
         return false;
+    queue_.push_back(hand_);
+    hand_.reset();
+    holding_ = false;
+    return true;
+}
+
+bool video_source_buffered::serve_request() {
+    double inside = 0.0;
+    {
+        boost::lock_guard<boost::mutex> state(state_mutex_);
+        switch (request_) {
+        case no_request:
+            making_ = !holding_;
+            return true;
+        case advance_requested:
+            inside = serve_advance(request_amount_);
+            request_ = no_request;
+            // Advances asked while the inner source moves are left to the
+            // thread as new requests.
+            making_ = !holding_ || inside > 0.0;
+            break;
+        case stop_requested:
+            request_ = no_request;
+            return false;
+        default:
+            return false;
+        }
     }
+    if (inside > 0.0) {
+        // Moving may render, and so wait for a photo's file: no lock held.
+        inner_->advance(inside);
+        const double moved = inner_->position();
+        boost::lock_guard<boost::mutex> state(state_mutex_);
+        position_ = moved;
+    }
+    return true;
 }
 
 void video_source_buffered::drop_queued_until(double target) {
@@ -152,7 +189,7 @@ void video_source_buffered::drop_queued_until(double target) {
     }
 }
 
-void video_source_buffered::serve_advance(double dt) {
+double video_source_buffered::serve_advance(double dt) {
     const double target = position_ + dt;
     drop_queued_until(target);
     bool at_end = false;
@@ -164,7 +201,7 @@ void video_source_buffered::serve_advance(double dt) {
         }
     }
     if (position_ >= target)
-        return; // what is still queued or in hand follows on from here
+        return 0.0; // what is still queued or in hand follows on from here
     if (!at_end && holding_) {
         at_end = !hand_;
         if (hand_)
@@ -172,40 +209,30 @@ void video_source_buffered::serve_advance(double dt) {
         hand_.reset();
         holding_ = false;
         if (position_ >= target)
-            return;
+            return 0.0;
     }
-    inner_->advance(target - position_);
-    position_ = inner_->position();
+    return target - position_;
 }
 
 double video_source_buffered::advance(double dt) {
     boost::unique_lock<boost::mutex> state(state_mutex_);
     if (!serving_) { // no thread to ask: nothing can change under us
-        serve_advance(dt);
-        return position_;
-    }
-    if (making_) {
-        // The thread may wait long for its picture: the queue serves what
-        // it can, the thread the rest once its picture is made.
-        const double target = position_ + dt + (request_ == advance_requested ? request_amount_ : 0.0);
-        drop_queued_until(target);
-        if (position_ < target) {
-            request_ = advance_requested;
-            request_amount_ = target - position_;
+        const double inside = serve_advance(dt);
+        if (inside > 0.0) {
+            inner_->advance(inside);
+            position_ = inner_->position();
         }
         return position_;
     }
-    request_ = advance_requested;
-    request_amount_ = dt;
-    while (request_ == advance_requested && serving_ && !making_)
-        request_served_.wait(state);
-    if (request_ == advance_requested && making_)
-        return position_; // left to the thread, after its picture
-    if (request_ == advance_requested) { // the thread ended first, maybe failing
-        request_ = no_request;
-        state.unlock();
-        rethrow_pending_error();
-        return position();
+    if (request_ == stop_requested)
+        return position_;
+    // The thread may wait long for its picture: the queue serves what it
+    // can, the thread the rest before it queues anything more.
+    const double target = position_ + dt + (request_ == advance_requested ? request_amount_ : 0.0);
+    drop_queued_until(target);
+    if (position_ < target) {
+        request_ = advance_requested;
+        request_amount_ = target - position_;
     }
     return position_;
 }
@@ -232,6 +259,32 @@ video_data_timed_ptr video_source_buffered::read() {
         position_ += entry->duration;
     }
     return entry;
+}
+
+video_source::answer video_source_buffered::read_now(video_data_timed_ptr& picture) {
+    picture.reset();
+    video_data_timed_ptr entry;
+    {
+        boost::lock_guard<boost::mutex> state(state_mutex_);
+        if (request_ == advance_requested)
+            return answer::not_yet; // what is queued may be dropped yet
+        boost::unique_lock<boost::mutex> queue(queue_mutex_);
+        if (queue_.empty()) {
+            if (!error_)
+                return producing_ ? answer::not_yet : answer::end;
+            std::exception_ptr error;
+            error.swap(error_);
+            queue.unlock();
+            std::rethrow_exception(error);
+        }
+        entry = queue_.front();
+        queue_.pop_front();
+        if (entry)
+            position_ += entry->duration;
+    }
+    not_full_.notify_one();
+    picture = entry;
+    return entry ? answer::picture : answer::end;
 }
 
 bool video_source_buffered::picture_at_hand() const {
@@ -263,7 +316,6 @@ void video_source_buffered::finish(std::exception_ptr error) {
         serving_ = false;
         making_ = false;
     }
-    request_served_.notify_all();
 }
 
 } // namespace kestrel

@@ -5,11 +5,17 @@
 // queue; a failure of the inner source on the read-ahead thread reaches the
 // reader as the same exception.
 //
-// A reader that must not wait for a file (the window's thread) asks
-// picture_at_hand() before read(); its advance() waits for the thread only
-// while the thread is not making a picture: one asked meanwhile drops what
-// the queue holds and leaves the rest to the thread, which moves on by it
-// before it queues anything more.
+// A reader that must not wait for a file (the window's thread) reads with
+// read_now(): a queued picture, the end, or "not yet". Its advance() never
+// waits for the thread: it drops what the queue holds and leaves the rest
+// to the thread, which moves on by it before it queues anything more, and
+// until then read_now() says "not yet". The thread makes its pictures and
+// moves the inner source without holding any lock a reader takes.
+//
+// give_up() ends the reading ahead without waiting for the thread, which
+// may sit in a read of the inner source that does not answer: the owner
+// keeps this object (and so the inner source) until ended(), or until it
+// has made the inner source's waits give up and the destructor joins.
 
 #include "sources/DTMediaSource.h"
 
@@ -34,6 +40,11 @@ public:
     void start();
     // Stops and joins the read-ahead thread; the queue keeps what it holds.
     void stop();
+    // Asks the thread to stop and empties the queue without waiting; the
+    // source is not started again. The destructor joins the thread.
+    void give_up();
+    // No read-ahead thread runs any more (joining it would not wait).
+    bool ended() const;
 
     double duration() const override { return inner_->duration(); }
     // The start of the next picture read() gives.
@@ -47,6 +58,9 @@ public:
     video_data_timed_ptr read() override;
     // A picture is queued, or read() would answer at once that none comes.
     bool picture_at_hand() const override;
+    // Never waits: "not yet" while the queue is empty and the thread runs,
+    // or while an advance is left to it.
+    answer read_now(video_data_timed_ptr& picture) override;
     video_format_ptr format() const override { return inner_->format(); }
     double frame_rate() const override { return inner_->frame_rate(); }
 
@@ -56,19 +70,23 @@ private:
     void main_thread();
     void read_ahead();
     // Answers a pending request; false when the thread is to end. Marks
-    // the thread as making a picture when it has none in hand.
+    // the thread as making a picture when it has none in hand, and moves
+    // the inner source without the state lock.
     bool serve_request();
+    // Queues the picture in hand unless a request came first; false when
+    // the queue is full or a request waits.
+    bool queue_hand();
     // Drops queued pictures until `target`, with the state lock held.
     void drop_queued_until(double target);
-    // Drops dt ms of pictures: queued ones first, then the one in hand,
-    // then inside the inner source. Runs with the state lock held.
-    void serve_advance(double dt);
+    // Drops dt ms of pictures: queued ones first, then the one in hand.
+    // Runs with the state lock held; returns what is left to drop inside
+    // the inner source.
+    double serve_advance(double dt);
     void request_stop();
     void finish(std::exception_ptr error);
     void rethrow_pending_error();
 
     mutable boost::mutex state_mutex_; // position, requests, serving
-    boost::condition_variable request_served_;
     video_source* inner_;
     std::deque<video_data_timed_ptr> queue_; // empty entries mark the end
     mutable boost::mutex queue_mutex_;       // queue, producing, error

@@ -1,0 +1,314 @@
+// The preview of a show whose ten photos and music lie on a share that
+// hangs, run as its window runs it: the real player with its timers, a
+// sound card whose clock runs in real time, the window's thread beating
+// every 100 ms. Playing, paused and sought, closed and ended while the
+// share hangs, the window's thread is never held; the preview plays on
+// without its sound, and the sound comes back soon after the share answers,
+// at the pictures' time.
+
+#include "multimedia/FakeAudioOutput.h"
+
+#include "multimedia/VideoPlayer.h"
+#include "multimedia/VideoSurface.h"
+
+#include "audio/DTAudioTrackFile.h"
+#include "media/DTMediaSettings.h"
+#include "slideshow2/DTGilSlideshow.h"
+#include "support/HangingShare.h"
+#include "support/MusicFiles.h"
+#include "support/OpenedSlides.h"
+#include "support/TestFiles.h"
+#include "support/TestJpeg.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <sys/stat.h>
+
+using Multimedia::Player;
+using Multimedia::VideoPlayer;
+
+namespace {
+
+const int slides = 10;
+const int heartbeatMs = 100;
+// How long the window's thread may go without beating beyond its 100 ms:
+// far above a run on two busy cores under a sanitizer, far below the
+// seconds the share hangs here.
+const qint64 holdBound = 450;
+const int hangMs = 3500;
+// How late the sound may come back after the share answers, and how far
+// from the pictures' time it may then be.
+const qint64 soundBackBound = 1500;
+const double soundGapBound = 500.0;
+const int waitBound = 15000;
+
+std::string writePhoto(const std::string& path, int index)
+{
+    kestrel::test::jpeg_options options;
+    options.width = 320;
+    options.height = 180;
+    const uint8_t shade = static_cast<uint8_t>(20 * index + 30);
+    kestrel::test::write_file(path, kestrel::test::make_jpeg(options, [&](int, uint8_t* row) {
+        std::fill(row, row + 3 * options.width, shade);
+    }));
+    return path;
+}
+
+// The window's thread, with the sound card's callbacks in real time: how
+// long it was held at most, and what sound it played.
+class Window {
+public:
+    Window(VideoPlayer& player, Multimedia::test::FakeSoundCard& card) : player_(player), card_(card)
+    {
+        wall_.start();
+        QObject::connect(&heartbeat_, &QTimer::timeout, [this] {
+            longestHeld_ = std::max(longestHeld_, sinceBeat_.restart() - heartbeatMs);
+            lastBeat_ = wall_.elapsed();
+        });
+        heartbeat_.setTimerType(Qt::PreciseTimer);
+        heartbeat_.start(heartbeatMs);
+        sinceBeat_.start();
+    }
+
+    // Runs the window until `done` (asked every turn) or `ms` have passed.
+    bool run(const std::function<bool()>& done, int ms)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            pump();
+            if (done())
+                return true;
+            if (waited.elapsed() >= ms)
+                return false;
+            QEventLoop loop;
+            QTimer::singleShot(10, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+    }
+    void linger(int ms) { run([] { return false; }, ms); }
+    // The longest hold since the last look.
+    qint64 takeLongestHeld()
+    {
+        longestHeld_ = std::max(longestHeld_, sinceBeat_.elapsed() - heartbeatMs);
+        const qint64 held = longestHeld_;
+        longestHeld_ = 0;
+        return held;
+    }
+    // A call on the window's thread, measured as a hold too.
+    qint64 timed(const std::function<void()>& call)
+    {
+        QElapsedTimer taken;
+        taken.start();
+        call();
+        longestHeld_ = std::max(longestHeld_, taken.elapsed());
+        return taken.elapsed();
+    }
+    qint64 sinceLastBeat() const { return wall_.elapsed() - lastBeat_.load(); }
+    qint64 now() const { return wall_.elapsed(); }
+
+    // Sound heard since forgetSound(): when first, and how far at worst the
+    // music's own time was from the clock the pictures follow.
+    void forgetSound()
+    {
+        heardAt_ = -1;
+        worstGapMs_ = 0.0;
+    }
+    qint64 heardAt() const { return heardAt_; }
+    double worstGapMs() const { return worstGapMs_; }
+    int streamEnded() const { return ended_; }
+
+private:
+    // The callbacks due by now; a new stream starts its own time.
+    void pump()
+    {
+        if (card_.stream != stream_) {
+            stream_ = card_.stream;
+            played_ = 0;
+            streamStart_ = wall_.elapsed();
+        }
+        const unsigned long frames = 512;
+        while (stream_ && played_ * 1000.0 / Multimedia::SoundReader::rate < wall_.elapsed() - streamStart_) {
+            std::vector<float> out;
+            const int result =
+                stream_->pump(frames, double(played_) / Multimedia::SoundReader::rate, &out, false);
+            if (result == -1)
+                return; // paused: the clock stands
+            played_ += frames;
+            if (result != paContinue)
+                ended_ = result;
+            const qint64 clock = player_.time();
+            for (unsigned long i = 0; i < frames; i += 64) {
+                const double music = kestrel::test::clock_file_ms(out[2 * i]);
+                if (music < 0.0)
+                    continue;
+                if (heardAt_ < 0)
+                    heardAt_ = wall_.elapsed();
+                const double gap = clock + i * 1000.0 / Multimedia::SoundReader::rate - music;
+                worstGapMs_ = std::max(worstGapMs_, std::abs(gap));
+            }
+        }
+    }
+
+    VideoPlayer& player_;
+    Multimedia::test::FakeSoundCard& card_;
+    QElapsedTimer wall_;
+    QTimer heartbeat_;
+    QElapsedTimer sinceBeat_;
+    std::atomic<qint64> lastBeat_{0};
+    qint64 longestHeld_ = 0;
+    Multimedia::test::FakeAudioStream* stream_ = nullptr;
+    unsigned long played_ = 0;
+    qint64 streamStart_ = 0;
+    qint64 heardAt_ = -1;
+    double worstGapMs_ = 0.0;
+    int ended_ = paContinue;
+};
+
+} // namespace
+
+TEST(PreviewOnShare, TheWindowIsNeverHeldAndTheSoundComesBackAtThePicturesTime)
+{
+    kestrel::test::TempDir dir;
+    const std::string served = dir.file("served"), mounted = dir.file("share");
+    ASSERT_EQ(0, ::mkdir(served.c_str(), 0700));
+    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+    std::vector<std::string> photos;
+    for (int i = 0; i < slides; ++i) {
+        const std::string name = "/photo-" + std::to_string(i) + ".jpg";
+        writePhoto(served + name, i);
+        photos.push_back(mounted + name);
+    }
+    kestrel::test::make_clock_file(served + "/clock.wav", 40.0);
+    kestrel::test::hanging_share share(served, mounted);
+    if (!share.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+
+    // Two-second slides, small pictures, the music looping as the
+    // program's does.
+    kestrel::slideshow2::slideshow_ptr show = kestrel::slideshow2::create_gil_slideshow();
+    show->apply_settings(kestrel::media_settings::create()
+                             ->set("slide-duration", "2")
+                             ->set("transition-duration", "0.4")
+                             ->set("align-to-audio", "0")
+                             ->set("frame-height", "180"));
+    ASSERT_EQ(std::size_t(slides), kestrel::test::open_slides(*show->impl(), photos));
+    show->set_audio_track(kestrel::create_audio_track_file(mounted + "/clock.wav", nullptr, true));
+
+    Multimedia::test::FakeSoundCard card;
+    Multimedia::VideoSurface surface;
+    auto player = std::make_unique<VideoPlayer>();
+    player->setSurface(&surface);
+    Window window(*player, card);
+    // As the preview's window opens and closes it (ViewModel::PlayerViewModel).
+    const auto open = [&] {
+        show->apply_settings(kestrel::media_settings::create<double>("video-frame-rate", 25.0));
+        show->set_buffered(true);
+        Multimedia::seekWaitingAtMost(*show->av_source(), 0.0);
+        player->setSource(show->av_source());
+    };
+    const auto close = [&] {
+        player->pause();
+        player->setTime(0);
+        player->setSource(kestrel::av_source_ptr());
+        show->set_buffered(false);
+    };
+
+    // Should the window's thread wait for the share after all, the share
+    // answers after a while, so that the test fails rather than hangs.
+    std::promise<void> finished;
+    std::thread watchdog([&, done = finished.get_future()] {
+        while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
+            if (window.sinceLastBeat() > 5000)
+                share.answer();
+    });
+    struct Release {
+        std::promise<void>& finished;
+        std::thread& watchdog;
+        ~Release()
+        {
+            finished.set_value();
+            watchdog.join();
+        }
+    } release{finished, watchdog};
+
+    open();
+    player->play();
+    ASSERT_EQ(Player::PlayState, player->state());
+    ASSERT_TRUE(window.run([&] { return window.heardAt() >= 0 && player->time() > 1000; }, waitBound))
+        << "no music heard";
+    EXPECT_LT(window.worstGapMs(), 100.0) << "the music does not keep to the clock";
+
+    // Playing: the pictures ahead and the music wait for the share, again
+    // and again (the pictures at hand and those asked for run out at
+    // different moments each time); the preview plays on without its
+    // sound, which comes back at the pictures' time once the share answers.
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        window.takeLongestHeld();
+        share.hang("all");
+        const qint64 hungAt = player->time();
+        window.linger(hangMs);
+        EXPECT_LT(window.takeLongestHeld(), holdBound) << "playing, the window waited for the share";
+        EXPECT_FALSE(player->soundAnswers());
+        EXPECT_EQ(Player::PlayState, player->state());
+        EXPECT_GT(player->time(), hungAt + hangMs / 2) << "the clock stopped with the share";
+
+        window.forgetSound();
+        const qint64 answeredAt = window.now();
+        share.answer();
+        ASSERT_TRUE(window.run([&] { return window.heardAt() >= 0; }, waitBound)) << "the sound never came back";
+        EXPECT_LT(window.heardAt() - answeredAt, soundBackBound) << "the sound came back late";
+        window.linger(400);
+        EXPECT_LT(window.worstGapMs(), soundGapBound) << "the sound came back away from the pictures' time";
+        EXPECT_TRUE(player->soundAnswers());
+        EXPECT_EQ(Player::PlayState, player->state());
+        EXPECT_EQ(paContinue, window.streamEnded()) << "the sound ended";
+    }
+
+    // Paused, six seeks on the seek bar while the share hangs.
+    player->pause();
+    window.linger(300);
+    window.takeLongestHeld();
+    share.hang("all");
+    for (int i = 0; i < 6; ++i) {
+        window.timed([&] { player->setTime(1000 + 2000 * i); });
+        window.linger(400);
+    }
+    EXPECT_LT(window.takeLongestHeld(), holdBound) << "seeking, the window waited for the share";
+    EXPECT_EQ(Player::PauseState, player->state());
+    EXPECT_EQ(11000, player->time());
+
+    // Closed while the share hangs.
+    window.timed(close);
+    window.linger(500);
+    EXPECT_LT(window.takeLongestHeld(), holdBound) << "closing, the window waited for the share";
+
+    // Opened again and playing, then the program ends while the share hangs.
+    share.answer();
+    open();
+    player->play();
+    ASSERT_TRUE(window.run([&] { return player->time() > 1000; }, waitBound));
+    window.takeLongestHeld();
+    share.hang("all");
+    window.linger(700);
+    window.timed([&] {
+        player.reset();
+        show.reset();
+    });
+    EXPECT_LT(window.takeLongestHeld(), holdBound) << "ending, the window waited for the share";
+    share.answer();
+}
