@@ -62,7 +62,8 @@ public:
     // source to `ms`; returns the ms where the sound now starts. When the
     // reader does not leave the source soon, or the sound does not answer
     // within a patience, the reader moves the source once it answers, and
-    // `ms` is returned. Throws what the source's seek throws otherwise.
+    // `ms` is returned; the pictures move meanwhile where the source can
+    // move them alone. Throws what the source's seek throws otherwise.
     double seek(double ms);
     // What the callback plays for the next `frames` frames: silence, then
     // the sound at hand (null or shorter when missing; silence after it).
