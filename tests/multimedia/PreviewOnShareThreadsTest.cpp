@@ -54,7 +54,7 @@ const int hangMs = 3500;
 const int slowPaintMs = 300;
 // How late the sound may come back after the share answers, and how far
 // from the pictures' time it may then be.
-const qint64 soundBackBound = 1500;
+const qint64 soundBackBound = 1000;
 const double soundGapBound = 500.0;
 const int waitBound = 15000;
 
