@@ -83,19 +83,20 @@ QString titleOr(const QString& caption)
 QString canonicalFolderOf(const QString& file) { return canonicalOrAsIs(QFileInfo(file).absolutePath()); }
 
 // Runs Qt's own file dialog in `start`, a folder that answered, with Qt's
-// memory of its own last folder pointed there first and emptied after:
-// what was chosen, nothing when it was cancelled.
+// memory of its own last folder pointed there first and emptied after, and
+// its bookmarks that do not answer set aside meanwhile: what was chosen,
+// nothing when it was cancelled.
 QStringList runFileDialog(const QString& caption, const QString& start, const QString& filters,
                           QFileDialog::FileMode mode, QFileDialog::AcceptMode acceptMode,
                           QFileDialog::Options options = {})
 {
-    rememberInQt(start);
+    const QtFileDialogMemory memory(start, folderPatience);
     QFileDialog dialog(QApplication::activeWindow(), titleOr(caption), start, filters);
     dialog.setFileMode(mode);
     dialog.setAcceptMode(acceptMode);
     dialog.setOptions(options);
     const QStringList chosen = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
-    forgetInQt(dialog);
+    QtFileDialogMemory::forget(dialog);
     return chosen;
 }
 

@@ -107,13 +107,26 @@ qint64 longestStall(const std::function<void()>& call)
     return std::max(longest, sinceTurn.elapsed());
 }
 
+const QString qtsLastFolder = QStringLiteral("FileDialog/lastVisited");
+const QString qtsBookmarks = QStringLiteral("FileDialog/shortcuts");
+
 // Points Qt's own stored memory of its file dialog's last folder at
-// `folder`, as a run before that showed it would have left it.
+// `folder`, and adds it to the dialog's bookmarks, as a run before that
+// showed it would have left them.
 void setQtsRememberedFolder(const QString& folder)
 {
     QSettings qt(QSettings::UserScope, QStringLiteral("QtProject"));
-    qt.setValue(QStringLiteral("FileDialog/lastVisited"), QUrl::fromLocalFile(folder).toString());
+    qt.setValue(qtsLastFolder, QUrl::fromLocalFile(folder).toString());
+    qt.setValue(qtsBookmarks, QStringList{QStringLiteral("file:"), QUrl::fromLocalFile(QDir::homePath()).toString(),
+                                          QUrl::fromLocalFile(folder).toString()});
+    // Qt restores its bookmarks only with the sidebar's width it stored.
+    qt.setValue(QStringLiteral("FileDialog/sidebarWidth"), 90);
     qt.sync();
+}
+
+QStringList qtsStoredBookmarks()
+{
+    return QSettings(QSettings::UserScope, QStringLiteral("QtProject")).value(qtsBookmarks).toStringList();
 }
 
 } // namespace
@@ -168,9 +181,10 @@ TEST_F(UnansweredFolders, TheDialogsOpenAtOnceWhereTheirFolderDoesNotAnswerAndTh
 
 // Qt's own file dialog remembers the folder it last showed, in its settings
 // (from a run before) and in the process (a photo added from the share
-// earlier), and would look there as it is built: with that folder on the
-// share that hangs, each dialog opens at once where the program says and is
-// cancelled, the window's thread turning all along.
+// earlier), and its bookmarks, and would look at them as it is built: with
+// that folder and a bookmark on the share that hangs, each dialog opens at
+// once where the program says and is cancelled, the window's thread turning
+// all along, and the bookmark is kept for when the share answers.
 TEST_F(UnansweredFolders, QtsOwnRememberedFolderOnTheShareIsNeverLookedAt)
 {
     if (!share->unavailable().empty())
@@ -199,6 +213,8 @@ TEST_F(UnansweredFolders, QtsOwnRememberedFolderOnTheShareIsNeverLookedAt)
             EXPECT_TRUE(returnsUnhelped([&] { stall = longestStall(show); })) << "the dialog held the window";
             EXPECT_LT(stall, openBound) << "ms the window's thread stood still";
             EXPECT_EQ(startedIn.toStdString(), local.toStdString());
+            EXPECT_TRUE(qtsStoredBookmarks().contains(QUrl::fromLocalFile(photos()).toString()))
+                << qtsStoredBookmarks().join(' ').toStdString();
             if (HasFailure())
                 return;
         }
@@ -215,6 +231,7 @@ TEST_F(UnansweredFolders, QtsOwnRememberedFolderOnTheShareIsNeverLookedAt)
     SCOPED_TRACE("a photo was added from the share in this process");
     share->answer();
     whenFileDialogShows(clock, [&](QFileDialog* dialog, qint64) {
+        EXPECT_TRUE(dialog->sidebarUrls().contains(QUrl::fromLocalFile(photos()))) << "the bookmark was not put back";
         auto* model = dialog->findChild<QFileSystemModel*>();
         ASSERT_TRUE(model);
         ASSERT_TRUE(qmltest::waitFor([&] { return model->rowCount(model->index(photos())) == 1; }, 10000));
