@@ -604,11 +604,15 @@ void ConvertViewModel::onFinished(int result)
                                           .arg(QDir::toNativeSeparators(resultPath_)));
             else if (naming)
                 emit conversionNotice(
-                    tr("The slideshow is complete, but it could not be named \"%1\": earlier requests to its disk "
-                       "still wait. It stays as the hidden file \"%2\" until a slideshow is next made in that "
-                       "folder, which removes it.")
-                        .arg(QDir::toNativeSeparators(resultPath_),
-                             QDir::toNativeSeparators(shownPath(video->unfinished_path()))));
+                    (kestrel::refusal_of(std::current_exception()) == kestrel::file_refusal::earlier_calls_wait
+                         ? tr("The slideshow is complete, but it could not be named \"%1\": earlier requests to its "
+                              "disk still wait.")
+                         : tr("The slideshow is complete, but it could not be named \"%1\"."))
+                        .arg(QDir::toNativeSeparators(resultPath_)) +
+                    QLatin1Char(' ') +
+                    tr("It stays as the hidden file \"%1\" until a slideshow is next made in that folder, which "
+                       "removes it.")
+                        .arg(QDir::toNativeSeparators(shownPath(video->unfinished_path()))));
             else
                 fail(produce::create_file_failed, joined(folderNotAnswering(resultFolder()), discardVideo(*video)));
             return;

@@ -775,13 +775,14 @@ TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailedNorE
     vm->setProducerFactory([&taken](const kestrel::slideshow2::slideshow_ptr& slideshow, const std::string& path,
                                     const kestrel::media_settings_ptr& settings) {
         return kestrel::slideshow2::slideshow_produce_ptr(new ProduceThenFacade(
-            new ProduceThen(ConvertViewModel::createEngineProducer(slideshow, path, settings), [&taken] { taken.take(); })));
+            new ProduceThen(ConvertViewModel::createEngineProducer(slideshow, path, settings),
+                            [&taken] { taken.take(); })));
     });
     notices.clear();
     outcome.clear();
     vm->start();
-    EXPECT_TRUE(returnsUnhelped([&] { qmltest::waitFor([&] { return !notices.isEmpty() || !outcome.isEmpty(); }, 60000); }))
-        << "the refused naming held the window";
+    const auto answered = [&] { return !notices.isEmpty() || !outcome.isEmpty(); };
+    EXPECT_TRUE(returnsUnhelped([&] { qmltest::waitFor(answered, 60000); })) << "the refused naming held the window";
     EXPECT_EQ(outcome, "");
     ASSERT_EQ(hidden().size(), 1);
     EXPECT_EQ(notices, QStringList{"The slideshow is complete, but it could not be named \"" + folder +
