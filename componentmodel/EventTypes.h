@@ -17,10 +17,14 @@ namespace EventTypes {
 // The slide view model: its photo opened, or did not.
 constexpr QEvent::Type photoOpened = QEvent::Type(1001);
 
-// The convert view model: a conversion's progress, and its end.
+// The convert view model: a conversion's progress, and its end; a naming
+// given up, answered late.
 constexpr QEvent::Type conversionProgress = QEvent::Type(1001);
 constexpr QEvent::Type conversionFinished = QEvent::Type(1002);
-static_assert(conversionProgress != conversionFinished, "the convert view model handles both");
+constexpr QEvent::Type lateNaming = QEvent::Type(1006);
+static_assert(conversionProgress != conversionFinished && lateNaming != conversionProgress &&
+                  lateNaming != conversionFinished,
+              "the convert view model handles all three");
 
 // The music view model: its music file opened, or did not.
 constexpr QEvent::Type musicOpened = QEvent::Type(1002);

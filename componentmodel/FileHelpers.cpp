@@ -1,19 +1,10 @@
 #include "componentmodel/FileHelpers.h"
 
-#include "componentmodel/DesktopLauncher.h"
-
 #include <QDir>
 #include <QFileInfo>
-#include <QUrl>
 #include <QUuid>
 
 namespace FileHelpers {
-
-void openFile(const QString& path)
-{
-    if (QFileInfo::exists(path))
-        ComponentModel::openUrl(QUrl::fromLocalFile(path));
-}
 
 QString createUniqueId(const QString& suffix)
 {
@@ -74,14 +65,6 @@ QString uniqueFilePath(const QString& directory, const QString& name, const QStr
         if (!isTaken(folder.absoluteFilePath(candidate)))
             return folder.absoluteFilePath(candidate);
     }
-}
-
-void showInExplorer(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return;
-    ComponentModel::showInFolder(QUrl::fromLocalFile(info.canonicalFilePath()));
 }
 
 } // namespace FileHelpers

@@ -1,18 +1,14 @@
 #pragma once
 // Helpers around the program's files: unique names for the storyboard file
-// and for output videos (never an existing file), the cleaning of a typed
-// name into a file name, and handing a finished file to the desktop (through
-// DesktopLauncher). Paths are Qt text; relative directories are taken from
-// the current directory. None keeps state or reports errors: a missing file
-// makes the desktop calls do nothing. All look at the path on the calling
-// thread: the window's thread hands a file on a disk that may not answer to
-// the desktop through a look of its own (see ConvertViewModel).
+// and for output videos (never an existing file) and the cleaning of a typed
+// name into a file name. Paths are Qt text; relative directories are taken
+// from the current directory. None keeps state or reports errors.
+// uniqueFilePath looks at the folder on the calling thread.
 
 #include <QString>
 
 namespace FileHelpers {
 
-void openFile(const QString& path);
 // A new random UUID without braces (36 characters) followed by suffix.
 QString createUniqueId(const QString& suffix);
 // Absolute path, beside path, of path's complete base name + suffix.
@@ -27,6 +23,5 @@ QString uniqueFilePath(const QString& directory, const QString& name, const QStr
 // The number-th of those names, without its folder (number 1 the plain
 // one); empty past the last.
 QString numberedFileName(const QString& name, int number, const QString& extension);
-void showInExplorer(const QString& path);
 
 } // namespace FileHelpers

@@ -3,6 +3,7 @@
 #include "mvvm/Dialog.h"
 
 #include "mvvm/DialogState.h"
+#include "mvvm/QtFileDialogMemory.h"
 #include "mvvm/ScreenBoundedMessageBox.h"
 
 #include "componentmodel/PatientLook.h"
@@ -42,20 +43,23 @@ QString nearestFolder(const QString& wanted)
     return folder.absoluteFilePath();
 }
 
-// The folder given, else the one remembered, as nearestFolder() finds it;
-// when that does not answer in time (a share that hangs), the home folder
-// if it answers, else the root: the dialog opens at once, in a folder that
-// answered, and never looks at the one that did not.
+// The folder given, else the one remembered, else the home folder, as
+// nearestFolder() finds it; when that does not answer in time (a share that
+// hangs), the home folder if it answers, else the root: the dialog opens at
+// once, in a folder that answered, and never looks at one that did not.
 QString startFolder(const QString& directory, const QString& remembered)
 {
+    QStringList candidates;
     const QString wanted = directory.isEmpty() ? remembered : directory;
-    if (wanted.isEmpty())
-        return wanted;
-    for (const QString& candidate : {wanted, QDir::homePath()}) {
+    if (!wanted.isEmpty())
+        candidates << wanted;
+    candidates << QDir::homePath();
+    for (const QString& candidate : candidates) {
         const auto found = ComponentModel::lookWithin(folderPatience, [candidate] { return nearestFolder(candidate); });
-        if (found)
+        if (found && !found->isEmpty())
             return *found;
-        qWarning().noquote() << "[Dialog] the folder does not answer:" << candidate;
+        if (!found)
+            qWarning().noquote() << "[Dialog] the folder does not answer:" << candidate;
     }
     return QDir::rootPath();
 }
@@ -78,6 +82,24 @@ QString titleOr(const QString& caption)
 // not exist yet: its folder does.
 QString canonicalFolderOf(const QString& file) { return canonicalOrAsIs(QFileInfo(file).absolutePath()); }
 
+// Runs Qt's own file dialog in `start`, a folder that answered, with Qt's
+// memory of its own last folder pointed there first and emptied after, and
+// its bookmarks that do not answer set aside meanwhile: what was chosen,
+// nothing when it was cancelled.
+QStringList runFileDialog(const QString& caption, const QString& start, const QString& filters,
+                          QFileDialog::FileMode mode, QFileDialog::AcceptMode acceptMode,
+                          QFileDialog::Options options = {})
+{
+    const QtFileDialogMemory memory(start, folderPatience);
+    QFileDialog dialog(QApplication::activeWindow(), titleOr(caption), start, filters);
+    dialog.setFileMode(mode);
+    dialog.setAcceptMode(acceptMode);
+    dialog.setOptions(options);
+    const QStringList chosen = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+    QtFileDialogMemory::forget(dialog);
+    return chosen;
+}
+
 QMessageBox::Icon messageIcon(int icon)
 {
     return icon >= Dialog::NoIcon && icon <= Dialog::QuestionIcon ? static_cast<QMessageBox::Icon>(icon)
@@ -90,16 +112,9 @@ QStringList Dialog::showOpenDialog(bool singleSelect, const QString& filters, co
                                    const QString& caption)
 {
     DialogState& state = dialogState();
-    const QString start = startFolder(directory, state.openDialogDirectory);
-    QStringList files;
-    if (singleSelect) {
-        const QString file = QFileDialog::getOpenFileName(QApplication::activeWindow(), titleOr(caption), start,
-                                                          filters);
-        if (!file.isEmpty())
-            files << file;
-    } else {
-        files = QFileDialog::getOpenFileNames(QApplication::activeWindow(), titleOr(caption), start, filters);
-    }
+    const QStringList files =
+        runFileDialog(caption, startFolder(directory, state.openDialogDirectory), filters,
+                      singleSelect ? QFileDialog::ExistingFile : QFileDialog::ExistingFiles, QFileDialog::AcceptOpen);
     if (!files.isEmpty()) {
         state.openDialogDirectory = canonicalFolderOf(files.first());
         saveDialogSettings();
@@ -110,8 +125,9 @@ QStringList Dialog::showOpenDialog(bool singleSelect, const QString& filters, co
 QString Dialog::showSaveDialog(const QString& filters, const QString& directory, const QString& caption)
 {
     DialogState& state = dialogState();
-    const QString file = QFileDialog::getSaveFileName(QApplication::activeWindow(), titleOr(caption),
-                                                      startFolder(directory, state.saveDialogDirectory), filters);
+    const QString file = runFileDialog(caption, startFolder(directory, state.saveDialogDirectory), filters,
+                                       QFileDialog::AnyFile, QFileDialog::AcceptSave)
+                             .value(0);
     if (!file.isEmpty()) {
         state.saveDialogDirectory = canonicalFolderOf(file);
         saveDialogSettings();
@@ -122,10 +138,9 @@ QString Dialog::showSaveDialog(const QString& filters, const QString& directory,
 QString Dialog::showDirectoryDialog(const QString& directory, const QString& caption)
 {
     DialogState& state = dialogState();
-    const QString folder =
-        QFileDialog::getExistingDirectory(QApplication::activeWindow(), titleOr(caption),
-                                          startFolder(directory, state.dirDialogDirectory),
-                                          QFileDialog::ShowDirsOnly);
+    const QString folder = runFileDialog(caption, startFolder(directory, state.dirDialogDirectory), QString(),
+                                         QFileDialog::Directory, QFileDialog::AcceptOpen, QFileDialog::ShowDirsOnly)
+                               .value(0);
     if (!folder.isEmpty()) {
         state.dirDialogDirectory = canonicalOrAsIs(folder);
         saveDialogSettings();

@@ -107,6 +107,16 @@ public:
     const int result;
 };
 
+// Where a complete video is once the disk answered its naming given up:
+// the naming's errno (0: named) and the video's path (the system's bytes).
+class LateNamingEvent : public QEvent {
+public:
+    static constexpr QEvent::Type type = ComponentModel::EventTypes::lateNaming;
+    LateNamingEvent(int error, std::string path) : QEvent(type), error(error), path(std::move(path)) {}
+    const int error;
+    const std::string path;
+};
+
 // The producer's callbacks, on its worker thread: they only post, and only
 // while the receiver lives.
 struct ProgressFunctor {
@@ -526,6 +536,17 @@ bool ConvertViewModel::event(QEvent* e)
             onProgress(progressEvent->percent, progressEvent->frame);
         return true;
     }
+    if (e->type() == LateNamingEvent::type) {
+        const auto* late = static_cast<LateNamingEvent*>(e);
+        const QString path = QDir::toNativeSeparators(shownPath(late->path));
+        emit conversionNotice(late->error == 0
+                                  ? tr("The disk has answered: the slideshow is complete as \"%1\".").arg(path)
+                                  : tr("The disk has answered, but the slideshow could not take its name: it stays "
+                                       "as the hidden file \"%1\" until a slideshow is next made in that folder, "
+                                       "which removes it.")
+                                        .arg(path));
+        return true;
+    }
     if (e->type() == FinishEvent::type) {
         const auto* finishEvent = static_cast<FinishEvent*>(e);
         if (finishEvent->production == production_ && producer_)
@@ -575,11 +596,23 @@ void ConvertViewModel::onFinished(int result)
             error = giveResultName(*video, naming);
         } catch (...) {
             // A naming given up goes on: the video may yet take its name.
-            if (naming)
+            // One refused before it was asked never will.
+            if (naming && video->given_up())
                 emit conversionNotice(tr("The slideshow is complete, but the disk has not answered its naming as "
                                          "\"%1\"; it may still appear under that name once the disk answers, "
                                          "or under the next free one should that be taken. The log says which.")
                                           .arg(QDir::toNativeSeparators(resultPath_)));
+            else if (naming)
+                emit conversionNotice(
+                    (kestrel::refusal_of(std::current_exception()) == kestrel::file_refusal::earlier_calls_wait
+                         ? tr("The slideshow is complete, but it could not be named \"%1\": earlier requests to its "
+                              "disk still wait.")
+                         : tr("The slideshow is complete, but it could not be named \"%1\"."))
+                        .arg(QDir::toNativeSeparators(resultPath_)) +
+                    QLatin1Char(' ') +
+                    tr("It stays as the hidden file \"%1\" until a slideshow is next made in that folder, which "
+                       "removes it.")
+                        .arg(QDir::toNativeSeparators(shownPath(video->unfinished_path()))));
             else
                 fail(produce::create_file_failed, joined(folderNotAnswering(resultFolder()), discardVideo(*video)));
             return;
@@ -619,11 +652,25 @@ void ConvertViewModel::onFinished(int result)
 int ConvertViewModel::giveResultName(kestrel::abandonable_video& video, bool& naming)
 {
     const QFileInfo wanted(resultPath_);
-    const QDir folder(QString::fromUtf8(video.folder_path().c_str()));
+    QString folderNow = wanted.absolutePath();
+    try {
+        // As the system names it now: moved meanwhile, the video is there.
+        folderNow = QString::fromUtf8(video.folder_path().c_str());
+    } catch (...) {
+        // Refused at once (earlier requests to the disk still wait): the
+        // naming is asked all the same, and says what becomes of the video.
+        if (video.given_up())
+            throw;
+    }
+    const QDir folder(folderNow);
     resultPath_ = folder.absoluteFilePath(wanted.fileName());
     // Something may take the name while the video is made, or while its
     // naming waits: the next free one beside it.
     const QString name = outputName(), extension = QLatin1Char('.') + wanted.suffix();
+    // Told while the program is open; afterwards only the log says it.
+    video.tell_late_naming([mailbox = mailbox_](int error, const std::string& path) {
+        mailbox->post(std::make_unique<LateNamingEvent>(error, path));
+    });
     naming = true;
     const kestrel::abandonable_video::naming named =
         video.finish_as(wanted.fileName().toUtf8().toStdString(), [name, extension](int number) {

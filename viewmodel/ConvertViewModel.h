@@ -26,8 +26,11 @@
 // removed (it goes once the disk answers while the program is open, else at
 // the next conversion into that folder), a complete video whose naming the
 // disk has not answered (it may still appear under its name, or the next
-// free one; the log says which), never called made or failed. A complete
-// video is never removed for a naming given up.
+// free one; once the disk answers while the program is open, a notice says
+// where it is), a complete video whose naming was refused at once because
+// earlier requests to its disk still wait (it stays under its hidden name,
+// named), never called made or failed. A complete video is never removed
+// for a naming given up or refused.
 // The producer runs on a worker thread of its own; its callbacks only post
 // events to this object (through a mailbox closed when it goes), tagged with the production they belong to, so that
 // a stopped production's late events never touch a newer one. Releasing a
@@ -162,7 +165,8 @@ signals:
     void conversionSucceeded(QString unreadablePhotos);
     void conversionFailed(int code, QString description);
     // What is not sure after a production (a complete video whose naming
-    // the disk has not answered, an unfinished file not yet removed).
+    // the disk has not answered or refused, an unfinished file not yet
+    // removed), and where such a video is once the disk answers.
     void conversionNotice(QString notice);
 
 public slots:

@@ -1,4 +1,3 @@
-#include "componentmodel/DesktopLauncher.h"
 #include "componentmodel/FileHelpers.h"
 
 #include <gtest/gtest.h>
@@ -17,23 +16,6 @@ void touch(const QString& path)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
 }
-
-// Catches what would go to the desktop for the length of a test.
-struct LaunchRecorder {
-    LaunchRecorder()
-    {
-        previous = ComponentModel::setUrlLauncher([this](const QUrl& url, ComponentModel::LaunchMode mode) {
-            launches << QStringLiteral("%1 %2")
-                            .arg(mode == ComponentModel::LaunchMode::Open ? QLatin1String("open")
-                                                                           : QLatin1String("show"),
-                                 url.toLocalFile());
-            return true;
-        });
-    }
-    ~LaunchRecorder() { ComponentModel::setUrlLauncher(previous); }
-    ComponentModel::UrlLauncher previous;
-    QStringList launches;
-};
 
 } // namespace
 
@@ -94,23 +76,4 @@ TEST(FileHelpers, NamesAreBuiltInTheGivenFolder)
               QDir::current().absoluteFilePath(QStringLiteral("photos/beach.2012.xml")));
     EXPECT_EQ(filePathInDirectory(QStringLiteral("/videos"), QStringLiteral("My: show"), QStringLiteral(".avi")),
               QLatin1String("/videos/My  show.avi"));
-}
-
-TEST(FileHelpers, DesktopGetsExistingFilesOnly)
-{
-    QTemporaryDir dir;
-    const QString file = QDir(dir.path()).absoluteFilePath(QStringLiteral("clip.mp4"));
-    touch(file);
-    QDir(dir.path()).mkdir(QStringLiteral("real"));
-    const QString link = QDir(dir.path()).absoluteFilePath(QStringLiteral("real/../clip.mp4"));
-    LaunchRecorder recorder;
-
-    openFile(QDir(dir.path()).absoluteFilePath(QStringLiteral("missing.mp4")));
-    showInExplorer(QDir(dir.path()).absoluteFilePath(QStringLiteral("missing.mp4")));
-    EXPECT_TRUE(recorder.launches.isEmpty());
-
-    openFile(file);
-    showInExplorer(link);
-    const QString canonical = QFileInfo(file).canonicalFilePath();
-    EXPECT_EQ(recorder.launches, QStringList({QStringLiteral("open ") + file, QStringLiteral("show ") + canonical}));
 }

@@ -1,7 +1,9 @@
 // The file dialogs with their folders on a share that hangs: Add Photos and
 // the output folder's Change open at once, in a folder that answered, and
 // the folder chosen is remembered as chosen when its canonical path does
-// not answer; once the share answers they start there again. Not run under
+// not answer; once the share answers they start there again. Qt's own
+// memory of the last folder its dialog showed, on the share, is never
+// looked at. Not run under
 // the race checker: Qt's own file dialog works on threads of Qt's pool that
 // it cannot see into, and takes their hand-overs for races.
 
@@ -21,15 +23,20 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QTimer>
+#include <QUrl>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
 #include <memory>
 #include <thread>
+#include <utility>
+#include <vector>
 
 using Mvvm::Dialog;
 
@@ -84,6 +91,44 @@ void whenFileDialogShows(const QElapsedTimer& clock, std::function<void(QFileDia
     });
 }
 
+// The longest the window's thread went without turning while `call` ran.
+qint64 longestStall(const std::function<void()>& call)
+{
+    QElapsedTimer sinceTurn;
+    qint64 longest = 0;
+    QTimer heartbeat;
+    heartbeat.setInterval(10);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        longest = std::max(longest, sinceTurn.restart());
+    });
+    sinceTurn.start();
+    heartbeat.start();
+    call();
+    return std::max(longest, sinceTurn.elapsed());
+}
+
+const QString qtsLastFolder = QStringLiteral("FileDialog/lastVisited");
+const QString qtsBookmarks = QStringLiteral("FileDialog/shortcuts");
+
+// Points Qt's own stored memory of its file dialog's last folder at
+// `folder`, and adds it to the dialog's bookmarks, as a run before that
+// showed it would have left them.
+void setQtsRememberedFolder(const QString& folder)
+{
+    QSettings qt(QSettings::UserScope, QStringLiteral("QtProject"));
+    qt.setValue(qtsLastFolder, QUrl::fromLocalFile(folder).toString());
+    qt.setValue(qtsBookmarks, QStringList{QStringLiteral("file:"), QUrl::fromLocalFile(QDir::homePath()).toString(),
+                                          QUrl::fromLocalFile(folder).toString()});
+    // Qt restores its bookmarks only with the sidebar's width it stored.
+    qt.setValue(QStringLiteral("FileDialog/sidebarWidth"), 90);
+    qt.sync();
+}
+
+QStringList qtsStoredBookmarks()
+{
+    return QSettings(QSettings::UserScope, QStringLiteral("QtProject")).value(qtsBookmarks).toStringList();
+}
+
 } // namespace
 
 TEST_F(UnansweredFolders, TheDialogsOpenAtOnceWhereTheirFolderDoesNotAnswerAndThereOnceItDoes)
@@ -132,4 +177,68 @@ TEST_F(UnansweredFolders, TheDialogsOpenAtOnceWhereTheirFolderDoesNotAnswerAndTh
     EXPECT_EQ(startedIn.toStdString(), photos().toStdString());
     EXPECT_EQ(chosen, QStringList{photos() + "/a.jpg"});
     EXPECT_EQ(QSettings().value(QStringLiteral("Dialog/openDialogDirectory")).toString(), photos());
+}
+
+// Qt's own file dialog remembers the folder it last showed, in its settings
+// (from a run before) and in the process (a photo added from the share
+// earlier), and its bookmarks, and would look at them as it is built: with
+// that folder and a bookmark on the share that hangs, each dialog opens at
+// once where the program says and is cancelled, the window's thread turning
+// all along, and the bookmark is kept for when the share answers.
+TEST_F(UnansweredFolders, QtsOwnRememberedFolderOnTheShareIsNeverLookedAt)
+{
+    if (!share->unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    const QString local = QString::fromStdString(dir.file("local"));
+    ASSERT_TRUE(QDir().mkpath(local));
+    Dialog host;
+    QElapsedTimer clock;
+    const std::vector<std::pair<const char*, std::function<void()>>> dialogs{
+        {"open", [&] { host.showOpenDialog(true, QString(), local); }},
+        {"open many", [&] { host.showOpenDialog(false, QString(), local); }},
+        {"save", [&] { host.showSaveDialog(QString(), local); }},
+        {"directory", [&] { host.showDirectoryDialog(local); }},
+    };
+    const auto openEachWhileTheShareHangs = [&] {
+        for (const auto& [name, show] : dialogs) {
+            SCOPED_TRACE(name);
+            share->hang("lookup");
+            QString startedIn;
+            whenFileDialogShows(clock, [&](QFileDialog* dialog, qint64) {
+                startedIn = dialog->directory().absolutePath();
+                dialog->reject();
+            });
+            clock.start();
+            qint64 stall = -1;
+            EXPECT_TRUE(returnsUnhelped([&] { stall = longestStall(show); })) << "the dialog held the window";
+            EXPECT_LT(stall, openBound) << "ms the window's thread stood still";
+            EXPECT_EQ(startedIn.toStdString(), local.toStdString());
+            EXPECT_TRUE(qtsStoredBookmarks().contains(QUrl::fromLocalFile(photos()).toString()))
+                << qtsStoredBookmarks().join(' ').toStdString();
+            if (HasFailure())
+                return;
+        }
+    };
+
+    {
+        SCOPED_TRACE("Qt's settings remember the share");
+        setQtsRememberedFolder(photos());
+        openEachWhileTheShareHangs();
+        if (HasFailure())
+            return;
+    }
+
+    SCOPED_TRACE("a photo was added from the share in this process");
+    share->answer();
+    whenFileDialogShows(clock, [&](QFileDialog* dialog, qint64) {
+        EXPECT_TRUE(dialog->sidebarUrls().contains(QUrl::fromLocalFile(photos()))) << "the bookmark was not put back";
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_TRUE(model);
+        ASSERT_TRUE(qmltest::waitFor([&] { return model->rowCount(model->index(photos())) == 1; }, 10000));
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("a.jpg"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_EQ(host.showOpenDialog(true, QString(), photos()), QStringList{photos() + "/a.jpg"});
+    setQtsRememberedFolder(photos());
+    openEachWhileTheShareHangs();
 }

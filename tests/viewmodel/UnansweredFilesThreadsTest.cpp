@@ -22,6 +22,10 @@
 #include "support/LeaseHolder.h"
 #include "support/WindowThreadFileCalls.h"
 
+#include "files/DTPathWalk.h"
+#include "files/DTReadThreads.h"
+#include "slideshow2/DTSlideshowProduce.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -201,6 +205,61 @@ protected:
     QString outcome;
     QString unreadablePhotos;
     QStringList notices;
+};
+
+// The engine's producer, whose end is told only once `beforeEnd` has run
+// on its worker: the video is complete by then.
+class ProduceThen : public kestrel::slideshow2::slideshow_produce::Impl {
+public:
+    using Produce = kestrel::slideshow2::slideshow_produce;
+    ProduceThen(kestrel::slideshow2::slideshow_produce_ptr engine, std::function<void()> beforeEnd)
+        : engine_(std::move(engine)), beforeEnd_(std::move(beforeEnd))
+    {
+    }
+    void start(const Produce::progress_callback& progress, const Produce::finished_callback& finished) override
+    {
+        engine_->produce(progress, [finished, beforeEnd = beforeEnd_](Produce::Result result) {
+            beforeEnd();
+            finished(result);
+        });
+    }
+    void pause() override { engine_->pause(); }
+    void resume() override { engine_->resume(); }
+    void stop() override { engine_->stop(); }
+    std::vector<kestrel::slideshow2::unreadable_photo> unreadable_photos() const override
+    {
+        return engine_->unreadable_photos();
+    }
+
+private:
+    kestrel::slideshow2::slideshow_produce_ptr engine_;
+    std::function<void()> beforeEnd_;
+};
+
+struct ProduceThenFacade : kestrel::slideshow2::slideshow_produce {
+    explicit ProduceThenFacade(Impl* impl) : slideshow_produce(impl) {}
+};
+
+// Takes the places of a file system for calls left waiting, as calls that
+// hang there would, and gives them back when it goes.
+class TakenPlaces {
+public:
+    explicit TakenPlaces(kestrel::file_system_id fileSystem) : fileSystem_(fileSystem) {}
+    ~TakenPlaces() { giveBack(); }
+    void take()
+    {
+        for (; taken_ < kestrel::read_threads::max_left_waiting; ++taken_)
+            kestrel::read_threads::process().take_place(fileSystem_);
+    }
+    void giveBack()
+    {
+        for (; taken_ > 0; --taken_)
+            kestrel::read_threads::process().give_back_place(fileSystem_);
+    }
+
+private:
+    const kestrel::file_system_id fileSystem_;
+    std::atomic<int> taken_{0};
 };
 
 } // namespace
@@ -662,8 +721,10 @@ TEST_F(UnansweredFiles, AnOutputFolderThatDoesNotAnswerNeverHoldsTheWindowAndIsT
 // A naming that hangs ends the conversion saying only that the video may
 // still appear under its name, or the next free one; another program takes
 // the name meanwhile, and once the share answers the complete video is the
-// next free name, the other file left as it was. A naming done while only
-// the close of the video's lock hangs is made.
+// next free name, the other file left as it was, and a notice says so. A
+// naming done while only the close of the video's lock hangs is made. A
+// naming refused at once (the share's places all taken by calls that wait)
+// says the video stays under its hidden name, which it does.
 TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailedNorEverLost)
 {
     if (noShare())
@@ -690,6 +751,9 @@ TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailedNorE
     EXPECT_TRUE(qmltest::waitFor([&] { return hidden().isEmpty(); }, answerBound)) << hidden().join(' ').toStdString();
     EXPECT_EQ(kestrel::test::read_file(dir.file("source/Trip.flv")), other);
     EXPECT_GT(QFileInfo(served + "/Trip (2).flv").size(), qint64(other.size())) << "the complete video was lost";
+    // Told as the naming answers, which the hidden name's going shows.
+    EXPECT_TRUE(qmltest::waitFor([&] { return notices.size() == 2; }, 5000));
+    EXPECT_EQ(notices.value(1), "The disk has answered: the slideshow is complete as \"" + folder + "/Trip (2).flv\".");
 
     // The lock's close is held from the moment the production has ended.
     QObject::connect(vm.get(), &ConvertViewModel::stateChanged, [this](ConvertViewModel::State state) {
@@ -706,6 +770,32 @@ TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailedNorE
     EXPECT_EQ(vm->resultPath(), folder + "/Trip (3).flv");
     share->answer();
     EXPECT_GT(QFileInfo(served + "/Trip (3).flv").size(), qint64(other.size()));
+
+    // The share's places are taken once the video is complete.
+    TakenPlaces taken(kestrel::file_system_reached(folder.toStdString()));
+    vm->setProducerFactory([&taken](const kestrel::slideshow2::slideshow_ptr& slideshow, const std::string& path,
+                                    const kestrel::media_settings_ptr& settings) {
+        return kestrel::slideshow2::slideshow_produce_ptr(new ProduceThenFacade(
+            new ProduceThen(ConvertViewModel::createEngineProducer(slideshow, path, settings),
+                            [&taken] { taken.take(); })));
+    });
+    notices.clear();
+    outcome.clear();
+    vm->start();
+    const auto answered = [&] { return !notices.isEmpty() || !outcome.isEmpty(); };
+    EXPECT_TRUE(returnsUnhelped([&] { qmltest::waitFor(answered, 60000); })) << "the refused naming held the window";
+    EXPECT_EQ(outcome, "");
+    ASSERT_EQ(hidden().size(), 1);
+    EXPECT_EQ(notices, QStringList{"The slideshow is complete, but it could not be named \"" + folder +
+                                   "/Trip (4).flv\": earlier requests to its disk still wait. It stays as the hidden "
+                                   "file \"" + folder + "/" + hidden().first() +
+                                   "\" until a slideshow is next made in that folder, which removes it."});
+    taken.giveBack();
+    // Never removed, never named, nothing more said.
+    EXPECT_FALSE(qmltest::waitFor([&] { return hidden().isEmpty() || notices.size() > 1; }, 1000))
+        << notices.join('\n').toStdString();
+    EXPECT_GT(QFileInfo(served + "/" + hidden().value(0)).size(), qint64(other.size()));
+    EXPECT_FALSE(QFileInfo::exists(served + "/Trip (4).flv"));
 }
 
 // Show In Folder and Play with the video's share hung hold no window: each

@@ -1,6 +1,7 @@
 #include "files/DTAbandonableVideo.h"
 
 #include "base/DTLog.h"
+#include "files/DTFailureReason.h"
 #include "files/DTFileSystem.h"
 #include "files/DTPathWalk.h"
 
@@ -40,6 +41,12 @@ void log_late_naming(const std::string& folder, const std::string& wanted, const
              << " when the disk answered (" << std::generic_category().message(made.error) << "): it stays as "
              << log_quoted(in_folder(folder, hidden)) << " until a video is next made in that folder, which removes it";
     line << std::endl;
+}
+
+// Where the video is once `made` answered: the name it took, else its hidden
+// one.
+std::string late_path(const std::string& folder, const abandonable_video::naming& made, const std::string& hidden) {
+    return in_folder(folder, made.error == 0 ? made.name : hidden);
 }
 
 } // namespace
@@ -100,7 +107,8 @@ abandonable_video::naming abandonable_video::name(const std::string& wanted,
                                                   std::function<naming(unfinished_video&)> give) {
     const auto handover = std::make_shared<naming_handover>();
     try {
-        return video_.step<naming>([wanted, give = std::move(give), handover](std::optional<unfinished_video>& video) {
+        return video_.step<naming>([wanted, give = std::move(give), handover,
+                                    tell = late_naming_told_](std::optional<unfinished_video>& video) {
             if (!video)
                 return naming{ENOENT, std::string()};
             const std::string hidden = video->name();
@@ -112,15 +120,30 @@ abandonable_video::naming abandonable_video::name(const std::string& wanted,
             }
             if (made.error != 0)
                 video->keep();
-            log_late_naming(video->folder_path(), wanted, made, hidden);
+            const std::string folder = video->folder_path();
+            log_late_naming(folder, wanted, made, hidden);
+            if (tell)
+                tell(made.error, late_path(folder, made, hidden));
             return made;
         });
     } catch (...) {
         // An answer that came as the wait ended is taken all the same.
-        const std::lock_guard<std::mutex> lock(handover->mutex);
-        handover->given_up = true;
-        if (handover->answer)
-            return *handover->answer;
+        {
+            const std::lock_guard<std::mutex> lock(handover->mutex);
+            handover->given_up = true;
+            if (handover->answer)
+                return *handover->answer;
+        }
+        // Not asked, or failed without a name: the complete video stays.
+        if (video_.change_here([](std::optional<unfinished_video>& video) {
+                if (video)
+                    video->keep();
+            }))
+            log_line(logger::warning()) << "[abandonable_video] the complete video was not named "
+                                        << log_quoted(wanted) << " (" << errors::log_text_of(std::current_exception())
+                                        << "): it stays as " << log_quoted(unfinished_path_)
+                                        << " until a video is next made in that folder, which removes it"
+                                        << std::endl;
         throw;
     }
 }

@@ -13,7 +13,10 @@
 // the naming does what it would have done in time (a taken name makes way
 // for the next free one), a naming that fails keeps the video under its
 // hidden name, and the log (which the program keeps, and the maker shows
-// while it runs) says where the video is.
+// while it runs) and whoever asked to be told (tell_late_naming) learn
+// where the video is. Nor for a naming refused before it was asked (the
+// file system's places all taken): the video stays under its hidden name,
+// which the log says.
 //
 // Results are errno values as unfinished_video gives them; a step refused
 // because the file system's places for calls left waiting are all taken
@@ -51,6 +54,13 @@ public:
     // empty name (or is empty itself).
     naming finish_as(const std::string& name, std::function<std::string(int)> next_name = nullptr);
     int finish_replacing(const std::string& name);
+    // Told, once the file system answers a naming given up, where the
+    // complete video is: the naming's errno (0: named) and the video's path,
+    // under the name it took or, failing that, its hidden one. On the
+    // naming's thread, maybe after this object has gone: it must own what it
+    // uses and not throw. Set before the naming.
+    typedef std::function<void(int error, const std::string& path)> late_naming_told;
+    void tell_late_naming(late_naming_told tell) { late_naming_told_ = std::move(tell); }
     int set_permissions(unsigned permissions);
     // Removes the file if it is still unfinished, after any step given up,
     // waiting for that at most `patience` whatever a stop says (from the
@@ -77,6 +87,7 @@ private:
     naming name(const std::string& wanted, std::function<naming(unfinished_video&)> give);
 
     call_held<unfinished_video> video_;
+    late_naming_told late_naming_told_;
     std::string unfinished_path_;
     bool made_ = false;
 };

@@ -74,6 +74,17 @@ public:
         return std::move(**result);
     }
 
+    // Changes the resource here, on the owner's thread, while no step holds
+    // it (none was given up, and it has not ended): for a change that makes
+    // no file call. False, with nothing done, otherwise.
+    bool change_here(const std::function<void(std::optional<Resource>&)>& body) {
+        if (given_up_ || ended_)
+            return false;
+        const std::lock_guard<std::mutex> turn(shared_->turn);
+        body(shared_->resource);
+        return true;
+    }
+
     // Ends the resource (its destructor) as the last step, without a
     // wait; a later step finds no resource.
     void end() {

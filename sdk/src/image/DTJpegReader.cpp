@@ -162,6 +162,18 @@ private:
 
 namespace {
 
+// Whether `failure` is a read given up because its interruption was
+// switched on.
+bool stopped_reading(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const read_interrupted&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 jpeg_reader* reader_of(j_common_ptr cinfo) {
     return cinfo ? static_cast<jpeg_reader*>(cinfo->client_data) : nullptr;
 }
@@ -364,8 +376,10 @@ void jpeg_reader::run(libjpeg_step step, void* argument) {
     case callback_failure::too_many_scans:
         refuse("damaged: too many scans");
     case callback_failure::input_failed:
-        log_line(logger::warning()) << "[jpeg_reader] : " << errors::log_text_of(input_failure_) << named(name_)
-                                    << std::endl;
+        // A read given up because its reader stopped (a cache that closes,
+        // a stop) is no fault of the file: whoever stopped it says so.
+        log_line(stopped_reading(input_failure_) ? logger::info() : logger::warning())
+            << "[jpeg_reader] : " << errors::log_text_of(input_failure_) << named(name_) << std::endl;
         std::rethrow_exception(input_failure_);
     case callback_failure::none:
         break;

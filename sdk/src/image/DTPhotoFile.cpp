@@ -38,6 +38,11 @@ jpeg_reader_ptr open_jpeg(const std::string& path) {
     std::unique_ptr<abandonable_file> file;
     try {
         file.reset(new abandonable_file(path));
+    } catch (const read_interrupted&) {
+        // Stopped by whoever reads it (a cache that closes, a stop): no
+        // fault of the file, and the one who stopped it says so.
+        log_line(logger::info()) << "[jpeg_reader] : opening given up : " << log_quoted(path) << std::endl;
+        throw;
     } catch (const std::exception&) {
         log_line(logger::warning()) << "[jpeg_reader] : " << errors::log_text_of(std::current_exception()) << " : "
                                     << log_quoted(path) << std::endl;
