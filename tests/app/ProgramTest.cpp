@@ -123,6 +123,13 @@ public:
             return -1;
         return process_.exitCode();
     }
+    // The signal that ended the process within `ms`; -1 otherwise.
+    int endingSignal(int ms)
+    {
+        if (!process_.waitForFinished(ms) || process_.exitStatus() != QProcess::CrashExit)
+            return -1;
+        return process_.exitCode();
+    }
     // All the program wrote to standard error, for a failure's message.
     std::string errors()
     {
@@ -558,6 +565,41 @@ TEST_F(ProgramTest, TheSessionsEndDuringAConversionStopsItStoresTheWorkAndEndsAt
         EXPECT_EQ(filesIn(videos), QStringList()) << "nothing under " << result.toStdString() << " nor unfinished";
         EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
         EXPECT_FALSE(run.errorsShow("qrc:/qml/", 0)) << "a view complained";
+    }
+}
+
+// The window's thread held (on a lock, for far longer than the test
+// waits) as the session ends: each end signal still ends the program, by
+// the signal, soon after the two seconds the window has to take it, and
+// the program says why; the storyboard stays as stored when it changed.
+TEST_F(ProgramTest, AnEndSignalTheHeldWindowDoesNotTakeEndsTheProgramAfterTwoSeconds)
+{
+    const QStringList photos{path("media/photo.jpg")};
+    viewmodeltest::writePhoto(photos[0].toStdString());
+    for (const int number : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(number);
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+        if (number == SIGTERM)
+            run.send("add " + photos[0]);
+        run.send("state");
+        ASSERT_EQ(stateOf(photos), run.lineStartingWith("state"));
+        run.send("hold 30");
+        ASSERT_EQ("holding", run.lineStartingWith("holding"));
+        QElapsedTimer clock;
+        clock.start();
+        run.signal(number);
+        // Two seconds, and slack for a sanitizer build on a busy machine;
+        // the window's thread is held for far longer.
+        EXPECT_EQ(number, run.endingSignal(9000)) << run.errors();
+        std::printf("signal %d ended the held program after %lld ms\n", number,
+                    static_cast<long long>(clock.elapsed()));
+        EXPECT_TRUE(run.errorsShow(QString("[TerminationSignals] the window did not answer signal %1 within 2 s: "
+                                           "the program ends without it")
+                                       .arg(number),
+                                   0))
+            << run.errors();
+        EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
     }
 }
 
