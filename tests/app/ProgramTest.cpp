@@ -367,6 +367,35 @@ TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersA
     EXPECT_TRUE(third.running());
 }
 
+// A later start while the running instance's window hangs (its thread
+// held on a lock) tells the user so and ends, instead of handing over to a
+// window that does not answer and ending with nothing shown; once the
+// window answers again it takes that hand-over, and the next start hands
+// over silently.
+TEST_F(ProgramTest, ALaterStartTellsTheRunningWindowDoesNotAnswer)
+{
+    ProgramRun first = driver();
+    ASSERT_EQ("ready Orvik Lumivista", first.lineStartingWith("ready"));
+    first.send("hold 15");
+    ASSERT_EQ("holding", first.lineStartingWith("holding"));
+    {
+        ProgramRun second = driver();
+        EXPECT_EQ("message Orvik Lumivista is already running but its window does not answer.",
+                  second.lineStartingWith("message", startMs))
+            << second.errors();
+        EXPECT_EQ(1, second.exitCode()) << second.errors();
+        EXPECT_EQ("", second.lineStartingWith("ready", 0)) << "a second window";
+    }
+    ASSERT_EQ("held", first.lineStartingWith("held", hangMs));
+    EXPECT_TRUE(first.errorsShow("[MainViewModel] asking for attention", startMs));
+
+    ProgramRun third = driver();
+    EXPECT_EQ(0, third.exitCode()) << third.errors();
+    EXPECT_EQ("", third.lineStartingWith("message", 0)) << "a start handed over to an answering window";
+    EXPECT_TRUE(first.errorsShow("[MainViewModel] asking for attention", startMs, 2));
+    EXPECT_TRUE(first.running());
+}
+
 TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfAConversion)
 {
     QStringList photos;
