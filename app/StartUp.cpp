@@ -21,6 +21,8 @@
 
 #include <QDir>
 #include <QIcon>
+#include <QLocale>
+#include <QMessageBox>
 #include <QSettings>
 #include <QTranslator>
 
@@ -56,6 +58,28 @@ QString notificationClient()
            ComponentModel::Platform::platform();
 }
 
+// The running instance looks for a hand-over about once a second, on its
+// window's thread: one that has not taken it after three has a window that
+// does not answer.
+const int handOverAnswerMs = 3000;
+
+// A later start tells the user, in the system's language (the settings,
+// which may name another, stay unread by a later start), rather than end
+// with nothing shown.
+void tellTheRunningWindowDoesNotAnswer()
+{
+    QTranslator qtTranslator, applicationTranslator;
+    loadTranslations(qtTranslator, applicationTranslator, translationDirectory(), QLocale::system().name());
+    QCoreApplication::installTranslator(&qtTranslator);
+    QCoreApplication::installTranslator(&applicationTranslator);
+    const QString name = text(applicationName());
+    QMessageBox box(QMessageBox::Warning, name,
+                    QCoreApplication::translate("StartUp", "%1 is already running but its window does not answer.")
+                        .arg(name),
+                    QMessageBox::Ok);
+    box.exec();
+}
+
 } // namespace
 
 int run(int& argc, char** argv, const StartedHook& started)
@@ -64,7 +88,11 @@ int run(int& argc, char** argv, const StartedHook& started)
     ComponentModel::SingleApplication application(argc, argv, text(singleInstanceKey()));
     if (application.isRunning()) {
         application.sendMessage(text(showMessage()));
-        return 0;
+        if (application.messageTaken(handOverAnswerMs))
+            return 0;
+        QApplication::setWindowIcon(QIcon(text(windowIcon())));
+        tellTheRunningWindowDoesNotAnswer();
+        return 1;
     }
 
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());

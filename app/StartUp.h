@@ -1,6 +1,9 @@
 #pragma once
 // The program from start to end. A later start hands "show" to the running
-// instance and returns 0 at once, before anything is written or started.
+// instance and returns 0 once it is taken (within a second or so), before
+// anything is written or started; if it is not taken within three seconds
+// (the running window hangs), the start tells the user so in a message box
+// and returns 1.
 // The first instance sets the program's identity, keeps a settings file
 // that is no regular file out of the run (SettingsStore.h), writes the
 // link settings, starts the online services (analytics, the advertisement

@@ -24,6 +24,11 @@ bool SingleApplication::sendMessage(const QString& message)
     return channel_->sendMessage(message);
 }
 
+bool SingleApplication::messageTaken(int ms)
+{
+    return channel_->messageTaken(ms);
+}
+
 void SingleApplication::releaseInstance()
 {
     channel_->release();

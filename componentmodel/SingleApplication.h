@@ -19,6 +19,8 @@ public:
 
     bool isRunning() const;
     bool sendMessage(const QString& message);
+    // See SingleInstanceChannel::messageTaken.
+    bool messageTaken(int ms);
     // See SingleInstanceChannel::release.
     void releaseInstance();
 

@@ -1,5 +1,6 @@
 #include "componentmodel/SingleInstanceChannel.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QDir>
 #include <QThread>
@@ -110,6 +111,23 @@ bool SingleInstanceChannel::sendMessage(const QString& message)
     bytes.append('\0');
     writeBytes(bytes);
     return true;
+}
+
+bool SingleInstanceChannel::messageTaken(int ms)
+{
+    if (!running_ || !sharedMemory_.isAttached())
+        return false;
+    const QDeadlineTimer deadline(ms);
+    for (;;) {
+        {
+            SegmentLock lock(sharedMemory_);
+            if (static_cast<const char*>(sharedMemory_.constData())[0] == '0')
+                return true;
+        }
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
 }
 
 void SingleInstanceChannel::writeBytes(const QByteArray& bytes)

@@ -3,7 +3,9 @@
 // instance hand the first one a short text through a shared-memory segment
 // named by a key. Segment layout: byte 0 is "0" (nothing waiting) or any
 // other value (a message waits: a sender writes "1"), then the message in
-// UTF-8 and a 0x00; every copy is cut at the segment's size.
+// UTF-8 and a 0x00; every copy is cut at the segment's size. The first
+// instance sets byte 0 back to "0" as it takes the message: the sender's
+// answer, which tells it the first instance's window still answers.
 // A segment outlives a process that crashed, so the first instance also holds
 // a lock file for the key while it lives; a newcomer that gets the lock knows
 // any segment left behind is stale, removes it and makes a fresh one.
@@ -34,6 +36,9 @@ public:
     // Writes the message for the first instance; false (nothing written) in
     // the first instance itself.
     bool sendMessage(const QString& message);
+    // Whether the first instance took the message sent (or one sent after
+    // it) within `ms`, looking every 50 ms; false in the first instance.
+    bool messageTaken(int ms);
     // The first instance lets the key go while it ends (its window gone,
     // maybe threads still waiting for a disk): a start from then on is a
     // first instance of its own. Nothing more is received.

@@ -21,7 +21,10 @@
 //                   "stayed <state>" if the window stayed
 //   destroy         the window system reports the main window's native
 //                   window destroyed by another client
-// and, unasked:
+//   hold <seconds>  holds the window's thread that long on a lock another
+//                   thread holds, as a window that hangs: "holding" as it
+//                   begins to wait, "held" once it has the lock
+// and, unasked (also in a later start, which shows no main window):
 //   message <text>  a message box showed this text (its line ends as
 //                   "\n"); it is then closed as its close button would,
 //                   unless a close command answers it
@@ -52,7 +55,11 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdio>
+#include <future>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -134,6 +141,8 @@ private:
             closeAnswering(argument);
         else if (command == QLatin1String("destroy"))
             reportDestroyed();
+        else if (command == QLatin1String("hold"))
+            hold(argument.toInt());
         else
             say(QStringLiteral("unknown ") + line);
     }
@@ -228,6 +237,23 @@ private:
         QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", &destroyed, &result);
     }
 
+    void hold(int seconds)
+    {
+        std::mutex lock;
+        std::promise<void> taken;
+        std::thread holder([&] {
+            const std::lock_guard<std::mutex> held(lock);
+            taken.set_value();
+            std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        });
+        taken.get_future().wait();
+        say(QStringLiteral("holding"));
+        lock.lock();
+        lock.unlock();
+        holder.join();
+        say(QStringLiteral("held"));
+    }
+
     MainViewModel& main_;
     ViewModel::StoryboardViewModel& storyboard_;
     ViewModel::MusicViewModel& music_;
@@ -250,6 +276,16 @@ protected:
     }
 };
 
+// From the application object's making on, so that the boxes of a later
+// start, which never shows a main window, are reported too.
+void readMessages()
+{
+    auto* messages = new MessageReader;
+    messages->setParent(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(messages);
+}
+Q_COREAPP_STARTUP_FUNCTION(readMessages)
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -258,9 +294,5 @@ int main(int argc, char** argv)
         say(QStringLiteral("open ") + url.toString());
         return true;
     });
-    MessageReader messages;
-    return Application::run(argc, argv, [&messages](MainViewModel& main) {
-        QCoreApplication::instance()->installEventFilter(&messages);
-        new Driver(main);
-    });
+    return Application::run(argc, argv, [](MainViewModel& main) { new Driver(main); });
 }

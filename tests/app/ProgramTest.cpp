@@ -123,6 +123,13 @@ public:
             return -1;
         return process_.exitCode();
     }
+    // The signal that ended the process within `ms`; -1 otherwise.
+    int endingSignal(int ms)
+    {
+        if (!process_.waitForFinished(ms) || process_.exitStatus() != QProcess::CrashExit)
+            return -1;
+        return process_.exitCode();
+    }
     // All the program wrote to standard error, for a failure's message.
     std::string errors()
     {
@@ -360,6 +367,35 @@ TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersA
     EXPECT_TRUE(third.running());
 }
 
+// A later start while the running instance's window hangs (its thread
+// held on a lock) tells the user so and ends, instead of handing over to a
+// window that does not answer and ending with nothing shown; once the
+// window answers again it takes that hand-over, and the next start hands
+// over silently.
+TEST_F(ProgramTest, ALaterStartTellsTheRunningWindowDoesNotAnswer)
+{
+    ProgramRun first = driver();
+    ASSERT_EQ("ready Orvik Lumivista", first.lineStartingWith("ready"));
+    first.send("hold 15");
+    ASSERT_EQ("holding", first.lineStartingWith("holding"));
+    {
+        ProgramRun second = driver();
+        EXPECT_EQ("message Orvik Lumivista is already running but its window does not answer.",
+                  second.lineStartingWith("message", startMs))
+            << second.errors();
+        EXPECT_EQ(1, second.exitCode()) << second.errors();
+        EXPECT_EQ("", second.lineStartingWith("ready", 0)) << "a second window";
+    }
+    ASSERT_EQ("held", first.lineStartingWith("held", hangMs));
+    EXPECT_TRUE(first.errorsShow("[MainViewModel] asking for attention", startMs));
+
+    ProgramRun third = driver();
+    EXPECT_EQ(0, third.exitCode()) << third.errors();
+    EXPECT_EQ("", third.lineStartingWith("message", 0)) << "a start handed over to an answering window";
+    EXPECT_TRUE(first.errorsShow("[MainViewModel] asking for attention", startMs, 2));
+    EXPECT_TRUE(first.running());
+}
+
 TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfAConversion)
 {
     QStringList photos;
@@ -558,6 +594,41 @@ TEST_F(ProgramTest, TheSessionsEndDuringAConversionStopsItStoresTheWorkAndEndsAt
         EXPECT_EQ(filesIn(videos), QStringList()) << "nothing under " << result.toStdString() << " nor unfinished";
         EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
         EXPECT_FALSE(run.errorsShow("qrc:/qml/", 0)) << "a view complained";
+    }
+}
+
+// The window's thread held (on a lock, for far longer than the test
+// waits) as the session ends: each end signal still ends the program, by
+// the signal, soon after the two seconds the window has to take it, and
+// the program says why; the storyboard stays as stored when it changed.
+TEST_F(ProgramTest, AnEndSignalTheHeldWindowDoesNotTakeEndsTheProgramAfterTwoSeconds)
+{
+    const QStringList photos{path("media/photo.jpg")};
+    viewmodeltest::writePhoto(photos[0].toStdString());
+    for (const int number : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(number);
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+        if (number == SIGTERM)
+            run.send("add " + photos[0]);
+        run.send("state");
+        ASSERT_EQ(stateOf(photos), run.lineStartingWith("state"));
+        run.send("hold 30");
+        ASSERT_EQ("holding", run.lineStartingWith("holding"));
+        QElapsedTimer clock;
+        clock.start();
+        run.signal(number);
+        // Two seconds, and slack for a sanitizer build on a busy machine;
+        // the window's thread is held for far longer.
+        EXPECT_EQ(number, run.endingSignal(9000)) << run.errors();
+        std::printf("signal %d ended the held program after %lld ms\n", number,
+                    static_cast<long long>(clock.elapsed()));
+        EXPECT_TRUE(run.errorsShow(QString("[TerminationSignals] the window did not answer signal %1 within 2 s: "
+                                           "the program ends without it")
+                                       .arg(number),
+                                   0))
+            << run.errors();
+        EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
     }
 }
 

@@ -51,8 +51,12 @@ TEST(SingleInstanceChannel, SecondInstanceHandsTheFirstItsLatestMessage)
     EXPECT_TRUE(second.isRunning());
     EXPECT_TRUE(second.sendMessage(QStringLiteral("show")));
     EXPECT_EQ(segmentBytes(key, 6), QByteArray("1show\0", 6));
+    // The sender hears back only once the first instance has looked.
+    EXPECT_FALSE(second.messageTaken(100));
     EXPECT_EQ(received(first), QStringList{QStringLiteral("show")});
     EXPECT_EQ(segmentBytes(key, 1), QByteArray("0"));
+    EXPECT_TRUE(second.messageTaken(0));
+    EXPECT_FALSE(first.messageTaken(0)) << "the first instance sent nothing";
     EXPECT_TRUE(received(first).isEmpty());
 
     // Between two polls only the last message survives, read to its own end.
