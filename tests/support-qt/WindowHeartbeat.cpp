@@ -138,20 +138,32 @@ struct WindowHeartbeat::State {
         ::tgkill(::getpid(), windowThread, stackSignal());
     }
 
+    // A stall is shown when it passes the limit and again each time it
+    // doubles (a busy moment first, what holds the thread later), at most
+    // four times an arming. Reports are written unlocked: arm() never
+    // waits for one.
     void watch()
     {
-        // Reports are written unlocked: arm() never waits for one.
         std::unique_lock<std::mutex> lock(mutex);
-        int reported = 0;
+        int arming = 0, shown = 0;
+        qint64 next = limit;
         bool awaitingFrames = false;
         std::string stalled;
         while (!stop) {
             wake.wait_for(lock, std::chrono::milliseconds(10));
+            if (arming != armings) {
+                arming = armings;
+                shown = 0;
+                next = limit;
+            }
             if (armed) {
                 const qint64 gap = nowMs() - lastBeat;
                 keepLongest(gap);
-                if (gap >= limit && reported != armings) {
-                    reported = armings;
+                if (gap < limit)
+                    next = limit;
+                if (gap >= next && shown < 4 && !awaitingFrames) {
+                    ++shown;
+                    next = 2 * gap;
                     stalled = what;
                     lock.unlock();
                     report(stalled, gap);

@@ -2,8 +2,9 @@
 // Watches the window's (GUI) thread for standing still: a timer on that
 // thread marks it alive every 10 ms, and a thread of the heartbeat's own
 // looks every 10 ms. While armed, a stall past the limit is kept (the
-// longest since arm(), with the name armed) and, once an arming, the
-// window's thread's stack is written to the report: what the kernel says
+// longest since arm(), with the name armed) and the window's thread's stack
+// is written to the report, again each time the stall doubles (at most four
+// times an arming): what the kernel says
 // it waits in at once, then its own frames, caught by a real-time signal
 // sent to it (a thread held in a lock or a condition answers at once; one
 // held in the kernel by a file, or under the race checker in a lock, once
