@@ -33,9 +33,12 @@ qint64 nowMs()
 }
 
 // What the handler caught; lives as long as the process, for a signal that
-// is handled late (once a call held in the kernel returns).
+// is handled late (once a call held in the kernel returns). A handler
+// writes only when asked (a signal left over from an earlier stall may
+// come late, or twice), and the watcher reads only once it has written.
 struct Caught {
     void* frames[64];
+    std::atomic<bool> asked{false};
     std::atomic<int> depth{-1}; // -1: nothing caught yet
 };
 Caught caught;
@@ -48,7 +51,8 @@ int stackSignal()
 void catchStack(int)
 {
     const int saved = errno;
-    caught.depth.store(backtrace(caught.frames, 64), std::memory_order_release);
+    if (caught.asked.exchange(false))
+        caught.depth.store(backtrace(caught.frames, 64), std::memory_order_release);
     errno = saved;
 }
 
@@ -135,6 +139,7 @@ struct WindowHeartbeat::State {
                     " ms\n  in the kernel: syscall " + procLine(task + "/syscall") + "  waits in " +
                     procLine(task + "/wchan") + "\n" + procLine(task + "/stack"));
         caught.depth.store(-1);
+        caught.asked.store(true);
         ::tgkill(::getpid(), windowThread, stackSignal());
     }
 
