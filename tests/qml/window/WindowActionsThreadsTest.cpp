@@ -12,17 +12,16 @@
 
 #include "componentmodel/DesktopLauncher.h"
 #include "componentmodel/SingleInstanceChannel.h"
-#include "multimedia/VideoSurface.h"
 #include "support-qt/WindowHeartbeat.h"
 #include "support/HangingShare.h"
 #include "support/WindowThreadFileCalls.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
-#include <QPushButton>
 #include <QTimer>
 
 #include <sys/stat.h>
