@@ -1,0 +1,456 @@
+// Every action of the user through the real window with the photos and the
+// music on a share that hangs: each from a fresh start, done through the
+// views, Qt's own dialogs and the preview window while the share hangs. The
+// window's thread turns throughout and for a while after (a heartbeat that
+// prints its stack should it stand still, whatever holds it), makes no file
+// call on the share (support/WindowThreadFileCalls.h), and once the share
+// answers what the action left to do is done. Under the race checker, the
+// actions through Qt's own file dialogs are left out: the dialog fills its
+// model on threads of Qt's pool that the checker cannot see into.
+
+#include "qml/ViewTesting.h"
+
+#include "componentmodel/DesktopLauncher.h"
+#include "componentmodel/SingleInstanceChannel.h"
+#include "support-qt/WindowHeartbeat.h"
+#include "support/HangingShare.h"
+#include "support/WindowThreadFileCalls.h"
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+using namespace viewtest;
+using ViewModel::ConvertViewModel;
+
+namespace {
+
+#if defined(__SANITIZE_THREAD__)
+constexpr bool raceChecker = true;
+#else
+constexpr bool raceChecker = false;
+#endif
+constexpr bool qtFileDialogsRun = !raceChecker;
+// The longest the window's thread may stand still: the race checker slows
+// the window's own work (building the main view at a restore) twice as
+// much as AddressSanitizer does.
+const std::chrono::milliseconds stallLimit(raceChecker ? 600 : 300);
+
+const QString mainView = QStringLiteral("qrc:/qml/mainview.qml");
+// The share answers by itself after this, so that a row that waits for it
+// fails in seconds.
+const std::chrono::seconds hungBound(5);
+// What the share leaves to do comes within this, on two busy cores.
+const int answerBound = 40000;
+
+class WindowActions : public testing::Test {
+public:
+    struct Row {
+        const char* name;
+        bool qtFileDialog;
+        std::function<void(WindowActions&)> act;   // calls hung() when the share is to hang
+        std::function<void(WindowActions&)> after; // once it answers again
+    };
+
+protected:
+    void SetUp() override
+    {
+        for (const char* folder : {"source", "share", "videos"})
+            ASSERT_EQ(0, ::mkdir(files.file(folder).c_str(), 0700));
+        for (const char* photo : {"source/a.jpg", "source/b.jpg", "source/c.jpg"})
+            makePhoto(files, photo);
+        makeSong(files, "source/song.mp3");
+        makeSong(files, "source/other.mp3");
+        share = std::make_unique<kestrel::test::hanging_share>(files.file("source"), files.file("share"));
+        launcher = ComponentModel::setUrlLauncher([this](const QUrl& url, ComponentModel::LaunchMode) {
+            launched << url.toLocalFile();
+            return true;
+        });
+        // Message boxes shown while the share hangs and after: a question
+        // to quit is answered Quit, any other closed; their texts kept.
+        QObject::connect(&closer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!answering || !box || !box->isVisible())
+                return;
+            boxes << box->text();
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == QStringLiteral("Quit"))
+                    return button->click();
+            box->close();
+        });
+        closer.start(20);
+    }
+
+    void TearDown() override
+    {
+        if (share->unavailable().empty())
+            share->answer();
+        end();
+        ComponentModel::setUrlLauncher(launcher);
+    }
+
+    // The program as it starts, its photos and music on the share (which
+    // answers), the file dialogs remembering the share.
+    void start()
+    {
+        program = std::make_unique<ProgramUnderTest>();
+        QSettings qt(QSettings::UserScope, QStringLiteral("QtProject"));
+        qt.setValue(QStringLiteral("FileDialog/lastVisited"), QUrl::fromLocalFile(shared()));
+        qt.sync();
+        for (const char* key : {"Dialog/openDialogDirectory", "Dialog/dirDialogDirectory"})
+            QSettings().setValue(QLatin1String(key), shared());
+        program->chooseTinyShow(QString::fromStdString(files.file("videos")));
+        showWindow();
+        program->addPhotos({onShare("a.jpg"), onShare("b.jpg")});
+        program->chooseMusic(onShare("song.mp3"));
+    }
+    void showWindow()
+    {
+        host = std::make_unique<Mvvm::Dialog>();
+        const QWidgetList before = QApplication::topLevelWidgets();
+        host->showDialog(mainView, program->main.get(), Mvvm::Dialog::MainWindow);
+        window = newWindow<QMainWindow>(before);
+        ASSERT_TRUE(window && rootOf(window)) << "the main view did not show";
+    }
+    // As the program ends: the windows, their host, the view models.
+    void quit()
+    {
+        Mvvm::Dialog::closeWindowsWithoutAsking();
+        flushDeletes();
+        host.reset();
+        program->main.reset();
+    }
+    void end()
+    {
+        answering = false;
+        if (program && program->main)
+            program->convert().stop();
+        if (program)
+            quit();
+        program.reset();
+    }
+
+    // From now on the share hangs, the window's thread is watched.
+    void hung()
+    {
+        share->hang("all");
+        window_file_calls_watch(files.file("share").c_str());
+        heartbeat.arm(QString::fromUtf8(row));
+        answering = true;
+    }
+    void trigger(const char* text)
+    {
+        QAction* action = actionNamed(window, QString::fromUtf8(text));
+        ASSERT_TRUE(action) << text;
+        action->trigger();
+    }
+    void click(QWidget* view, const char* button) { QMetaObject::invokeMethod(itemNamed(view, button), "clicked"); }
+    // Qt's own file dialogs remember the share as the folder last visited
+    // (in the process and in QtProject.conf).
+    void qtRemembersTheShare()
+    {
+        const QFileDialog visited(nullptr, QString(), shared());
+    }
+    // Qt's own file dialog, once it shows, left open a moment and cancelled.
+    void cancelFileDialog()
+    {
+        whenModalShows([this](QWidget* modal) {
+            EXPECT_TRUE(qobject_cast<QFileDialog*>(modal)) << "not a file dialog: " << modal->windowTitle().toStdString();
+            settle(300);
+            ++fileDialogs;
+            static_cast<QDialog*>(modal)->reject();
+        });
+    }
+    // The video made on the share; the good news answered with `button`
+    // while the share hangs.
+    void goodNewsOnShare(const char* button)
+    {
+        program->settings().setOutputFolder(shared());
+        program->settings().apply();
+        bool answered = false;
+        whenModalShows(
+            [&, button](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                ASSERT_TRUE(box) << "no good news: " << modal->windowTitle().toStdString();
+                hung();
+                for (QAbstractButton* b : box->buttons())
+                    if (b->text() == QLatin1String(button))
+                        b->click();
+                answered = true;
+            },
+            answerBound);
+        trigger("Make Slideshow");
+        EXPECT_TRUE(qmltest::waitFor([&] { return answered; }, answerBound)) << "no good news";
+    }
+    bool settled(int slides) const
+    {
+        return program->slideCount() == slides && !program->storyboard().loading() && !program->music().loading();
+    }
+
+    QString shared() const { return QString::fromStdString(files.file("share")); }
+    QString onShare(const char* name) const { return shared() + QLatin1Char('/') + QLatin1String(name); }
+    static const std::vector<Row>& rows();
+
+    kestrel::test::TempDir files;
+    std::unique_ptr<kestrel::test::hanging_share> share;
+    std::unique_ptr<ProgramUnderTest> program;
+    std::unique_ptr<Mvvm::Dialog> host;
+    QPointer<QMainWindow> window;
+    WindowHeartbeat heartbeat{STDERR_FILENO, stallLimit};
+    QTimer closer;
+    bool answering = false;
+    const char* row = "";
+    ComponentModel::UrlLauncher launcher;
+    QStringList launched, boxes;
+    int fileDialogs = 0;
+};
+
+using T = WindowActions;
+
+const std::vector<T::Row>& T::rows()
+{
+    const auto cancelled = [](T& t) {
+        EXPECT_EQ(t.fileDialogs, 1) << "Qt's file dialog did not show";
+        EXPECT_TRUE(qmltest::waitFor([&] { return t.settled(2); }, answerBound));
+        EXPECT_EQ(t.program->music().filePath(), t.onShare("song.mp3"));
+    };
+    const auto madeInto = [](const char* folder) {
+        return [folder](T& t) {
+            EXPECT_TRUE(qmltest::waitFor(
+                [&] { return t.program->convert().state() == ConvertViewModel::StopState; }, answerBound));
+            EXPECT_GT(QFileInfo(t.program->convert().resultPath()).size(), 1000) << "no video";
+            EXPECT_EQ(QFileInfo(t.program->convert().resultPath()).absolutePath(),
+                      QString::fromStdString(t.files.file(folder)));
+        };
+    };
+    // Handed to the desktop once it answers, or told that it does not.
+    const auto handedOrTold = [](T& t) {
+        EXPECT_TRUE(qmltest::waitFor(
+            [&] { return !t.launched.isEmpty() || t.boxes.filter(QStringLiteral("does not answer")).size(); },
+            answerBound))
+            << t.boxes.join(QLatin1Char('|')).toStdString();
+    };
+    const auto restored = [](T& t) {
+        EXPECT_TRUE(qmltest::waitFor(
+            [&] { return t.settled(2) && t.program->music().filePath() == t.onShare("song.mp3"); }, answerBound));
+        EXPECT_EQ(t.program->slidePath(1), t.onShare("b.jpg"));
+    };
+    static const std::vector<Row> table = {
+        {"AddPhotos", true,
+         [](T& t) {
+             t.hung();
+             t.cancelFileDialog();
+             t.trigger("Add Photos");
+         },
+         cancelled},
+        {"InsertPhotos", true,
+         [](T& t) {
+             t.program->storyboard().setIndex(0);
+             t.hung();
+             t.cancelFileDialog();
+             QMetaObject::invokeMethod(rootOf(t.window), "insertSlides");
+         },
+         cancelled},
+        {"ChangeMusic", true,
+         [](T& t) {
+             t.hung();
+             t.cancelFileDialog();
+             t.trigger("Change Music");
+         },
+         cancelled},
+        {"ChangeOutputFolder", true,
+         [](T& t) {
+             t.hung();
+             whenModalShows([&](QWidget* settings) {
+                 t.cancelFileDialog();
+                 t.click(settings, "changeButton");
+                 t.click(settings, "closeButton");
+             });
+             t.trigger("Settings");
+         },
+         cancelled},
+        {"Drop", false,
+         [](T& t) {
+             t.hung();
+             EXPECT_TRUE(dropFiles(t.window, {t.onShare("c.jpg"), t.onShare("other.mp3")}, QPoint(300, 200)));
+         },
+         [](T& t) {
+             EXPECT_TRUE(qmltest::waitFor(
+                 [&] { return t.settled(3) && t.program->music().filePath() == t.onShare("other.mp3"); },
+                 answerBound));
+         }},
+        {"Rotate", false,
+         [](T& t) {
+             t.program->storyboard().setIndex(0);
+             t.hung();
+             t.trigger("Rotate Photo Clockwise");
+         },
+         [](T& t) { EXPECT_TRUE(qmltest::waitFor([&] { return t.settled(2); }, answerBound)); }},
+        {"Remove", false,
+         [](T& t) {
+             t.program->storyboard().setIndex(0);
+             t.hung();
+             t.trigger("Remove Photo");
+         },
+         [](T& t) {
+             EXPECT_EQ(t.program->slideCount(), 1);
+             EXPECT_EQ(t.program->slidePath(0), t.onShare("b.jpg"));
+         }},
+        {"Preview", false,
+         [](T& t) {
+             t.hung();
+             whenModalShows([](QWidget* preview) {
+                 pressKey(preview, Qt::Key_Space);
+                 settle(300);
+                 QQuickItem* track = itemNamed(preview, "seekTrack");
+                 const QPointF middle = track->mapToScene(QPointF(track->width() / 2, 2));
+                 mouseEvent(preview, QEvent::MouseButtonPress, middle, Qt::LeftButton, Qt::LeftButton);
+                 mouseEvent(preview, QEvent::MouseButtonRelease, middle, Qt::LeftButton, Qt::NoButton);
+                 settle(300);
+                 // A smaller picture is asked of the show.
+                 preview->resize(preview->size() * 0.7);
+                 settle(300);
+                 preview->close();
+             });
+             t.trigger("Show Preview");
+         },
+         [](T& t) {
+             EXPECT_EQ(t.program->player().surface(), nullptr);
+             EXPECT_EQ(t.program->player().videoPlayer().state(), Multimedia::Player::StopState);
+         }},
+        {"Make", false,
+         [](T& t) {
+             t.hung();
+             t.trigger("Make Slideshow");
+         },
+         madeInto("videos")},
+        {"Cancel", false,
+         [](T& t) {
+             t.hung();
+             t.trigger("Make Slideshow");
+             settle(300);
+             t.click(t.window, "cancelButton");
+         },
+         [](T& t) {
+             EXPECT_EQ(t.program->convert().state(), ConvertViewModel::StopState);
+             const QDir videos(QString::fromStdString(t.files.file("videos")));
+             EXPECT_TRUE(qmltest::waitFor(
+                 [&] { return videos.entryList({".lumivista-unfinished-*"}, QDir::Files | QDir::Hidden).isEmpty(); },
+                 answerBound))
+                 << "the cancelled video stayed";
+         }},
+        {"Quit", false,
+         [](T& t) {
+             t.hung();
+             t.trigger("Make Slideshow");
+             settle(300);
+             t.window->close();
+             t.quit();
+         },
+         [](T& t) {
+             t.program->main = std::make_unique<ViewModel::MainViewModel>();
+             t.showWindow();
+             EXPECT_TRUE(qmltest::waitFor([&] { return t.settled(2); }, answerBound)) << "the slides were not kept";
+         }},
+        {"ShowInFolder", false, [](T& t) { t.goodNewsOnShare("Show In Folder"); }, handedOrTold},
+        {"Play", false, [](T& t) { t.goodNewsOnShare("Play"); }, handedOrTold},
+        {"SettingsOnTheShare", false,
+         [](T& t) {
+             t.hung();
+             whenModalShows([&](QWidget* settings) {
+                 itemNamed(settings, "outputFolderField")->setProperty("text", t.shared());
+                 t.click(settings, "closeButton");
+             });
+             t.trigger("Settings");
+         },
+         [](T& t) { EXPECT_EQ(t.program->settings().outputFolder(), t.shared()); }},
+        {"Restore", false,
+         [](T& t) {
+             t.hung();
+             t.window->close();
+             t.quit();
+             t.program->main = std::make_unique<ViewModel::MainViewModel>();
+             t.showWindow();
+         },
+         restored},
+        {"SecondStart", false,
+         [](T& t) {
+             const QString key = QStringLiteral("lumivista-window-actions-%1").arg(::getpid());
+             static bool alerted;
+             alerted = false;
+             auto first = std::make_shared<ComponentModel::SingleInstanceChannel>(key);
+             QObject::connect(first.get(), &ComponentModel::SingleInstanceChannel::messageAvailable,
+                              t.program->main.get(), [&t] {
+                                  t.program->main->alert();
+                                  alerted = true;
+                              });
+             ComponentModel::SingleInstanceChannel second(key);
+             ASSERT_TRUE(second.isRunning());
+             t.hung();
+             ASSERT_TRUE(second.sendMessage(QStringLiteral("show")));
+             EXPECT_TRUE(qmltest::waitFor([] { return alerted; }, 3000)) << "the second start was not heard";
+         },
+         [](T& t) { EXPECT_TRUE(t.window && t.window->isVisible()); }},
+    };
+    return table;
+}
+
+} // namespace
+
+TEST_F(WindowActions, NeverMakeTheWindowWaitForAShareThatHangs)
+{
+    if (!share->unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    // Qt's file dialog and the preview built once, so that no row pays for
+    // a first build.
+    start();
+    if (qtFileDialogsRun) {
+        cancelFileDialog();
+        trigger("Add Photos");
+    }
+    whenModalShows([](QWidget* preview) { preview->close(); });
+    trigger("Show Preview");
+    end();
+
+    for (const Row& each : rows()) {
+        row = each.name;
+        SCOPED_TRACE(row);
+        if (each.qtFileDialog && !qtFileDialogsRun) {
+            std::printf("%s: left out under the race checker (Qt's own file dialog)\n", row);
+            continue;
+        }
+        fileDialogs = 0;
+        launched.clear();
+        boxes.clear();
+        start();
+        if (!window || !rootOf(window))
+            return;
+        if (each.qtFileDialog)
+            qtRemembersTheShare();
+        const bool unhelped = kestrel::test::returns_unhelped(*share, hungBound, [&] {
+            each.act(*this);
+            settle(600);
+        });
+        heartbeat.disarm();
+        window_file_calls_end();
+        std::printf("%s: the window's thread stood still for at most %lld ms\n", row,
+                    static_cast<long long>(heartbeat.longestStall()));
+        share->answer();
+        EXPECT_TRUE(unhelped) << row << ": the window waited for the share until it answered";
+        EXPECT_EQ(heartbeat.failure(), QString());
+        EXPECT_STREQ(window_file_calls_forbidden(), "") << row << ": a file call on the window's thread";
+        each.after(*this);
+        end();
+    }
+}

@@ -1,0 +1,117 @@
+// The window's heartbeat (support-qt/WindowHeartbeat.h): quiet while the
+// window's thread turns, and a thread held past the limit by a condition,
+// a lock or a file on a share that hangs is named, with the frame that
+// holds it: a condition's while it holds.
+
+#include "support-qt/QmlTesting.h"
+#include "support-qt/WindowHeartbeat.h"
+#include "support/HangingShare.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+// Exported, so that a stack names them without a symbolizer.
+extern "C" __attribute__((noinline)) void heartbeatHeldOnACondition(std::condition_variable& turn,
+                                                                    std::mutex& mutex, const bool& go)
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    turn.wait_for(lock, std::chrono::seconds(10), [&] { return go; });
+}
+
+extern "C" __attribute__((noinline)) void heartbeatHeldOnALock(std::mutex& mutex)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+}
+
+extern "C" __attribute__((noinline)) void heartbeatHeldByAFile(const char* path)
+{
+    struct stat status;
+    ::stat(path, &status);
+}
+
+TEST(WindowHeartbeat, NamesTheWindowsThreadStandingStillAndWhatHoldsIt)
+{
+    kestrel::test::TempDir dir;
+    const std::string reportPath = dir.file("report");
+    const int fd = ::open(reportPath.c_str(), O_CREAT | O_WRONLY | O_APPEND | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    const auto report = [&] { return QString::fromStdString(kestrel::test::read_file(reportPath)); };
+    const auto reported = [&](const char* text, int ms) {
+        return qmltest::waitFor([&] { return report().contains(QLatin1String(text)); }, ms);
+    };
+    ASSERT_EQ(0, ::mkdir(dir.file("source").c_str(), 0700));
+    ASSERT_EQ(0, ::mkdir(dir.file("share").c_str(), 0700));
+    kestrel::test::hanging_share share(dir.file("source"), dir.file("share"));
+    {
+        WindowHeartbeat heartbeat(fd);
+        heartbeat.arm(QStringLiteral("idle"));
+        qmltest::waitFor([] { return false; }, 400);
+        heartbeat.disarm();
+        EXPECT_LT(heartbeat.longestStall(), 300);
+        EXPECT_EQ(heartbeat.failure(), QString());
+        EXPECT_EQ(report(), QString());
+
+        // Let go once its stack is out (or after 5 s).
+        std::condition_variable turn;
+        std::mutex mutex;
+        bool go = false, namedWhileHeld = false;
+        heartbeat.arm(QStringLiteral("condition"));
+        std::thread holder([&] {
+            for (int i = 0; i < 500 && !namedWhileHeld; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                namedWhileHeld = report().contains(QLatin1String("heartbeatHeldOnACondition"));
+            }
+            const std::lock_guard<std::mutex> lock(mutex);
+            go = true;
+            turn.notify_all();
+        });
+        heartbeatHeldOnACondition(turn, mutex, go);
+        holder.join();
+        heartbeat.disarm();
+        EXPECT_TRUE(namedWhileHeld) << report().toStdString();
+        EXPECT_TRUE(report().contains(QLatin1String("condition: the window's thread has not turned for ")));
+        EXPECT_GE(heartbeat.longestStall(), 300);
+        EXPECT_TRUE(heartbeat.failure().startsWith(QLatin1String("condition: the window's thread stood still for ")))
+            << heartbeat.failure().toStdString();
+
+        // Held 600 ms by another thread's lock.
+        heartbeat.arm(QStringLiteral("lock"));
+        std::atomic<bool> locked{false};
+        std::thread letGo([&] {
+            const std::lock_guard<std::mutex> lock(mutex);
+            locked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        });
+        while (!locked)
+            std::this_thread::yield();
+        heartbeatHeldOnALock(mutex);
+        letGo.join();
+        EXPECT_TRUE(reported("heartbeatHeldOnALock", 5000)) << report().toStdString();
+        heartbeat.disarm();
+        EXPECT_GE(heartbeat.longestStall(), 550);
+
+        // Held by a look at a share that hangs until it answers after 800 ms:
+        // the kernel's side at once, its frames once the call returns.
+        if (share.unavailable().empty()) {
+            heartbeat.arm(QStringLiteral("file"));
+            share.hang("lookup");
+            EXPECT_FALSE(kestrel::test::returns_unhelped(share, std::chrono::milliseconds(800), [&] {
+                heartbeatHeldByAFile(dir.file("share/nothing").c_str());
+            }));
+            EXPECT_TRUE(reported("heartbeatHeldByAFile", 5000)) << report().toStdString();
+            EXPECT_TRUE(report().contains(QLatin1String("file: the window's thread has not turned for ")));
+            heartbeat.disarm();
+        }
+    }
+    ::close(fd);
+}

@@ -1,0 +1,245 @@
+// The heartbeat's watcher takes the window's thread's stack through a
+// signal whose handler only stores the return addresses (async-signal-safe,
+// errno kept, the unwinder loaded beforehand); the watcher names them, with
+// the sanitizer's symbolizer where one is linked (files and lines).
+
+#include "support-qt/WindowHeartbeat.h"
+
+#include <QTimer>
+
+#include <execinfo.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+extern "C" void __sanitizer_symbolize_pc(void* pc, const char* format, char* out, size_t size)
+    __attribute__((weak));
+
+namespace {
+
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// What the handler caught; lives as long as the process, for a signal that
+// is handled late (once a call held in the kernel returns). A handler
+// writes only when asked (a signal left over from an earlier stall may
+// come late, or twice), and the watcher reads only once it has written.
+struct Caught {
+    void* frames[64];
+    std::atomic<bool> asked{false};
+    std::atomic<int> depth{-1}; // -1: nothing caught yet
+};
+Caught caught;
+
+int stackSignal()
+{
+    return SIGRTMIN + 6;
+}
+
+void catchStack(int)
+{
+    const int saved = errno;
+    if (caught.asked.exchange(false))
+        caught.depth.store(backtrace(caught.frames, 64), std::memory_order_release);
+    errno = saved;
+}
+
+void installHandler()
+{
+    static const bool installed = [] {
+        void* warm[4];
+        backtrace(warm, 4); // loads the unwinder outside any handler
+        struct sigaction action = {};
+        action.sa_handler = catchStack;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        return sigaction(stackSignal(), &action, nullptr) == 0;
+    }();
+    (void)installed;
+}
+
+void say(int fd, const std::string& text)
+{
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n <= 0)
+            return;
+        done += size_t(n);
+    }
+}
+
+// One line of a file under /proc (the kernel answers at once), or "".
+std::string procLine(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::string();
+    char text[4096];
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    return n > 0 ? std::string(text, size_t(n)) : std::string();
+}
+
+void sayFrames(int fd, int depth)
+{
+    for (int i = 0; i < depth; ++i) {
+        char line[2048] = {};
+        if (__sanitizer_symbolize_pc) {
+            // Return addresses: the call is the instruction before.
+            __sanitizer_symbolize_pc(static_cast<char*>(caught.frames[i]) - 1, "%F %L", line, sizeof line);
+            // Inlined frames come one after another, each ended by a zero.
+            for (const char* frame = line; *frame && frame < line + sizeof line; frame += std::strlen(frame) + 1)
+                say(fd, "    #" + std::to_string(i) + " " + frame + "\n");
+        } else {
+            say(fd, "    #" + std::to_string(i) + " ");
+            backtrace_symbols_fd(&caught.frames[i], 1, fd);
+        }
+    }
+}
+
+} // namespace
+
+struct WindowHeartbeat::State {
+    int fd;
+    qint64 limit;
+    pid_t windowThread = ::gettid();
+    std::atomic<qint64> lastBeat{nowMs()};
+    std::atomic<bool> armed{false};
+    std::atomic<qint64> longest{0};
+    std::mutex mutex; // guards what, armings, stop
+    std::condition_variable wake;
+    std::string what;
+    int armings = 0;
+    bool stop = false;
+    std::thread watcher;
+
+    void keepLongest(qint64 gap)
+    {
+        qint64 known = longest.load();
+        while (gap > known && !longest.compare_exchange_weak(known, gap)) {
+        }
+    }
+
+    void report(const std::string& what, qint64 gap)
+    {
+        const std::string task = "/proc/self/task/" + std::to_string(windowThread);
+        say(fd, "WindowHeartbeat: " + what + ": the window's thread has not turned for " + std::to_string(gap) +
+                    " ms\n  in the kernel: syscall " + procLine(task + "/syscall") + "  waits in " +
+                    procLine(task + "/wchan") + "\n" + procLine(task + "/stack"));
+        caught.depth.store(-1);
+        caught.asked.store(true);
+        ::tgkill(::getpid(), windowThread, stackSignal());
+    }
+
+    // A stall is shown when it passes the limit and again each time it
+    // doubles (a busy moment first, what holds the thread later), at most
+    // four times an arming. Reports are written unlocked: arm() never
+    // waits for one.
+    void watch()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        int arming = 0, shown = 0;
+        qint64 next = limit;
+        bool awaitingFrames = false;
+        std::string stalled;
+        while (!stop) {
+            wake.wait_for(lock, std::chrono::milliseconds(10));
+            if (arming != armings) {
+                arming = armings;
+                shown = 0;
+                next = limit;
+            }
+            if (armed) {
+                const qint64 gap = nowMs() - lastBeat;
+                keepLongest(gap);
+                if (gap < limit)
+                    next = limit;
+                if (gap >= next && shown < 4 && !awaitingFrames) {
+                    ++shown;
+                    next = 2 * gap;
+                    stalled = what;
+                    lock.unlock();
+                    report(stalled, gap);
+                    lock.lock();
+                    awaitingFrames = true;
+                }
+            }
+            const int depth = caught.depth.load(std::memory_order_acquire);
+            if (awaitingFrames && depth >= 0) {
+                lock.unlock();
+                say(fd, "WindowHeartbeat: " + stalled + ": the window's thread's stack:\n");
+                sayFrames(fd, depth);
+                lock.lock();
+                awaitingFrames = false;
+            }
+        }
+    }
+};
+
+WindowHeartbeat::WindowHeartbeat(int reportFd, std::chrono::milliseconds limit) : state_(std::make_shared<State>())
+{
+    installHandler();
+    state_->fd = reportFd;
+    state_->limit = limit.count();
+    auto* timer = new QTimer(&beats_);
+    timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer, &QTimer::timeout, &beats_, [state = state_.get()] {
+        const qint64 now = nowMs();
+        if (state->armed)
+            state->keepLongest(now - state->lastBeat);
+        state->lastBeat = now;
+    });
+    timer->start(10);
+    state_->watcher = std::thread([state = state_.get()] { state->watch(); });
+}
+
+WindowHeartbeat::~WindowHeartbeat()
+{
+    {
+        const std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->stop = true;
+    }
+    state_->wake.notify_all();
+    state_->watcher.join();
+}
+
+void WindowHeartbeat::arm(const QString& what)
+{
+    const std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->what = what.toStdString();
+    ++state_->armings;
+    state_->lastBeat = nowMs();
+    state_->longest = 0;
+    state_->armed = true;
+}
+
+void WindowHeartbeat::disarm()
+{
+    state_->armed = false;
+}
+
+qint64 WindowHeartbeat::longestStall() const
+{
+    return state_->longest;
+}
+
+QString WindowHeartbeat::failure() const
+{
+    const std::lock_guard<std::mutex> lock(state_->mutex);
+    if (state_->longest < state_->limit)
+        return QString();
+    return QString::fromStdString(state_->what) + QStringLiteral(": the window's thread stood still for %1 ms")
+                                                      .arg(state_->longest.load());
+}
