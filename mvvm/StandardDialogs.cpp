@@ -23,7 +23,7 @@ namespace {
 // How long the window's thread waits for a look at a folder the dialog
 // starts in or remembers: a disk answers far sooner, a share that hangs
 // never.
-const std::chrono::milliseconds folderPatience(250);
+const std::chrono::milliseconds folderPatience(100);
 
 // `wanted` when it is a folder; when it is gone (or was never made, as the
 // movies folder of a fresh account), its nearest existing parent: the

@@ -439,8 +439,15 @@ PATH_CALL(int, -1, fstatat, (int dirfd, const char* path, struct stat* out, int 
           (dirfd, path, out, flags))
 PATH_CALL(int, -1, fstatat64, (int dirfd, const char* path, struct stat64* out, int flags), dirfd, path,
           (dirfd, path, out, flags))
-PATH_CALL(int, -1, statx, (int dirfd, const char* path, int flags, unsigned int mask, struct statx* out), dirfd,
-          path, (dirfd, path, flags, mask, out))
+// Without a sync the file system answers from what it keeps: a share is
+// not asked.
+int statx(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out)
+{
+    NEXT(statx);
+    if (!(flags & AT_STATX_DONT_SYNC) && refuse_path("statx", at_under_folders(dirfd, path), path))
+        return -1;
+    return next_statx(dirfd, path, flags, mask, out);
+}
 PATH_CALL(int, -1, access, (const char* path, int mode), AT_FDCWD, path, (path, mode))
 PATH_CALL(int, -1, euidaccess, (const char* path, int mode), AT_FDCWD, path, (path, mode))
 PATH_CALL(int, -1, faccessat, (int dirfd, const char* path, int mode, int flags), dirfd, path,

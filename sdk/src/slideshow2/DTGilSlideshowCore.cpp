@@ -97,7 +97,43 @@ void gil_slideshow_core::apply_settings(media_settings_ptr settings) {
 
 void gil_slideshow_core::on_change_video_format() {
     log_line(logger::info()) << "[gil_slideshow_core][on_change_video_format]" << std::endl;
-    boost::lock_guard<boost::mutex> lock(core_mutex_);
+    change_when_free(format_change);
+}
+
+void gil_slideshow_core::change_when_free(unsigned changes) {
+    {
+        boost::lock_guard<boost::mutex> kept(kept_mutex_);
+        kept_changes_ |= changes;
+    }
+    boost::unique_lock<boost::mutex> lock(core_mutex_, boost::try_to_lock);
+    if (lock.owns_lock())
+        make_kept_changes();
+}
+
+void gil_slideshow_core::make_kept_changes() {
+    unsigned changes = 0;
+    std::set<std::string> unanswered;
+    {
+        boost::lock_guard<boost::mutex> kept(kept_mutex_);
+        std::swap(changes, kept_changes_);
+        unanswered.swap(kept_unanswered_);
+    }
+    if (changes & unanswered_change) {
+        boost::lock_guard<boost::mutex> guard(unanswered_mutex_);
+        unanswered_photos_.swap(unanswered);
+    }
+    if (changes & format_change)
+        resize_to_settings();
+    if (changes & timeline_change) {
+        d_ = slide_duration();
+        tr_ = owner_ ? owner_->transition_duration_ms.load() : tr_;
+        arm_fade_out();
+    }
+    if (changes & (timeline_change | unanswered_change))
+        cache_->reset();
+}
+
+void gil_slideshow_core::resize_to_settings() {
     if (!owner_)
         return;
     const double h = owner_->frame_height.load();
@@ -145,20 +181,15 @@ void gil_slideshow_core::create_target_frame(unsigned width, unsigned height) {
 
 void gil_slideshow_core::on_change_timeline() {
     log_line(logger::info()) << "[gil_slideshow_core][on_change_timeline]" << std::endl;
-    boost::lock_guard<boost::mutex> lock(core_mutex_);
-    d_ = slide_duration();
-    tr_ = owner_ ? owner_->transition_duration_ms.load() : tr_;
-    arm_fade_out();
-    cache_->reset();
+    change_when_free(timeline_change);
 }
 
 void gil_slideshow_core::set_unanswered_photos(const std::set<std::string>& paths) {
-    boost::lock_guard<boost::mutex> lock(core_mutex_);
     {
-        boost::lock_guard<boost::mutex> guard(unanswered_mutex_);
-        unanswered_photos_ = paths;
+        boost::lock_guard<boost::mutex> kept(kept_mutex_);
+        kept_unanswered_ = paths;
     }
-    cache_->reset();
+    change_when_free(unanswered_change);
 }
 
 bool gil_slideshow_core::photo_unanswered(const std::string& path) const {
@@ -169,6 +200,7 @@ bool gil_slideshow_core::photo_unanswered(const std::string& path) const {
 void gil_slideshow_core::on_change_video_time(double t) {
     print_render_time(t);
     boost::lock_guard<boost::mutex> lock(core_mutex_);
+    make_kept_changes();
     composer_.clear();
     // The frame is whole when the render ends, also when a draw fails.
     struct completion {

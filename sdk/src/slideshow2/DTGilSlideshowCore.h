@@ -13,7 +13,10 @@
 // video (its read-ahead thread while buffered). The core lock is held for
 // every render, frame-size change, timeline change and copy of the frame
 // (lock order: settings, core, show sound, slide list); the lengths take
-// no core lock. A slide whose photo is missing or cannot be decoded draws
+// no core lock. A render may hold it while a photo's file does not answer:
+// a change of size, timeline or unanswered photos asked meanwhile (from the
+// window's thread, say) never waits for it, but is kept and made by the
+// next render before it draws. A slide whose photo is missing or cannot be decoded draws
 // nothing, so its time is black, and the photo goes to the record of
 // unreadable photos (DTUnreadablePhotos.h); an unknown motion name throws
 // std::runtime_error "effect not found" out of the render, lock released.
@@ -27,6 +30,7 @@
 #include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>
 #include <boost/thread/lock_guard.hpp>
+#include <boost/thread/locks.hpp>
 #include <boost/thread/mutex.hpp>
 
 #include <atomic>
@@ -68,6 +72,8 @@ public:
     // Takes the slide and transition durations for rendering, re-arms the
     // fade and empties the photo cache.
     void on_change_timeline();
+    // Both made now when no render holds the core lock, else by the next
+    // render.
     // Renders the frame for show time t; first writes the line
     // "on_change_video_time : <t>" to standard output.
     void on_change_video_time(double t);
@@ -106,12 +112,18 @@ public:
     bool take_photo_drawn() { return photo_drawn_.exchange(false); }
     // The photos no render may read (slideshow::Impl::set_unanswered_photos),
     // in place of the earlier ones; empties the photo cache, whose slots
-    // were loaded under the earlier set. Takes the core lock.
+    // were loaded under the earlier set. Made as the changes above.
     void set_unanswered_photos(const std::set<std::string>& paths);
     // Whether the photo at `path` is one of them; its own lock.
     bool photo_unanswered(const std::string& path) const;
 
 private:
+    enum change : unsigned { format_change = 1, timeline_change = 2, unanswered_change = 4 };
+    // Keeps the change, then makes what is kept if the core lock is free.
+    void change_when_free(unsigned changes);
+    // Makes the changes kept; under the core lock.
+    void make_kept_changes();
+    void resize_to_settings();
     void arm_fade_out();
     // Draws nothing for a slide that left the list or has no picture.
     void draw_visible(unsigned count, int index, double weight, double local_time, double duration);
@@ -125,6 +137,9 @@ private:
     std::atomic<bool> photo_drawn_{false};
     mutable boost::mutex unanswered_mutex_; // taken alone, under any other
     std::set<std::string> unanswered_photos_;
+    boost::mutex kept_mutex_; // taken alone
+    unsigned kept_changes_ = 0;
+    std::set<std::string> kept_unanswered_;
     // Destroyed first: its loaders are joined while the rest still stands.
     std::unique_ptr<cache> cache_;
     std::atomic<unsigned> frame_width_{0}, frame_height_{0}; // as last asked for; set under the core lock

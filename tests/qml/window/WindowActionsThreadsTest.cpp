@@ -66,7 +66,7 @@ public:
 protected:
     void SetUp() override
     {
-        for (const char* folder : {"source", "share", "videos"})
+        for (const char* folder : {"source", "source/photos", "share", "videos"})
             ASSERT_EQ(0, ::mkdir(files.file(folder).c_str(), 0700));
         for (const char* photo : {"source/a.jpg", "source/b.jpg", "source/c.jpg"})
             makePhoto(files, photo);
@@ -106,10 +106,10 @@ protected:
     {
         program = std::make_unique<ProgramUnderTest>();
         QSettings qt(QSettings::UserScope, QStringLiteral("QtProject"));
-        qt.setValue(QStringLiteral("FileDialog/lastVisited"), QUrl::fromLocalFile(shared()));
+        qt.setValue(QStringLiteral("FileDialog/lastVisited"), QUrl::fromLocalFile(sharedFolder()));
         qt.sync();
         for (const char* key : {"Dialog/openDialogDirectory", "Dialog/dirDialogDirectory"})
-            QSettings().setValue(QLatin1String(key), shared());
+            QSettings().setValue(QLatin1String(key), sharedFolder());
         program->chooseTinyShow(QString::fromStdString(files.file("videos")));
         showWindow();
         program->addPhotos({onShare("a.jpg"), onShare("b.jpg")});
@@ -144,8 +144,9 @@ protected:
     // From now on the share hangs, the window's thread is watched.
     void hung()
     {
-        share->hang("all");
+        // The watch learns the share's device from the share: before it hangs.
         window_file_calls_watch(files.file("share").c_str());
+        share->hang("all");
         heartbeat.arm(QString::fromUtf8(row));
         answering = true;
     }
@@ -156,11 +157,17 @@ protected:
         action->trigger();
     }
     void click(QWidget* view, const char* button) { QMetaObject::invokeMethod(itemNamed(view, button), "clicked"); }
-    // Qt's own file dialogs remember the share as the folder last visited
-    // (in the process and in QtProject.conf).
+    // Qt's own file dialog has been in the share (the user went there and
+    // cancelled), on top of QtProject.conf naming it.
     void qtRemembersTheShare()
     {
-        const QFileDialog visited(nullptr, QString(), shared());
+        whenModalShows([this](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_TRUE(dialog);
+            dialog->setDirectory(sharedFolder());
+            dialog->reject();
+        });
+        trigger("Add Photos");
     }
     // Qt's own file dialog, once it shows, left open a moment and cancelled.
     void cancelFileDialog()
@@ -200,6 +207,9 @@ protected:
 
     QString shared() const { return QString::fromStdString(files.file("share")); }
     QString onShare(const char* name) const { return shared() + QLatin1Char('/') + QLatin1String(name); }
+    // A folder of the share: its mount point itself may answer from what
+    // the kernel keeps while the share hangs.
+    QString sharedFolder() const { return onShare("photos"); }
     static const std::vector<Row>& rows();
 
     kestrel::test::TempDir files;
