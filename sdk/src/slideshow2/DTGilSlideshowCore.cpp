@@ -97,6 +97,10 @@ void gil_slideshow_core::apply_settings(media_settings_ptr settings) {
 
 void gil_slideshow_core::on_change_video_format() {
     log_line(logger::info()) << "[gil_slideshow_core][on_change_video_format]" << std::endl;
+    // The size is known at once (an encoder asks for it before the first
+    // render); the frame takes it when the core lock is free.
+    if (!ask_size_of_settings())
+        return;
     change_when_free(format_change);
 }
 
@@ -123,7 +127,7 @@ void gil_slideshow_core::make_kept_changes() {
         unanswered_photos_.swap(unanswered);
     }
     if (changes & format_change)
-        resize_to_settings();
+        create_target_frame(frame_width_, frame_height_);
     if (changes & timeline_change) {
         d_ = slide_duration();
         tr_ = owner_ ? owner_->transition_duration_ms.load() : tr_;
@@ -133,15 +137,15 @@ void gil_slideshow_core::make_kept_changes() {
         cache_->reset();
 }
 
-void gil_slideshow_core::resize_to_settings() {
+bool gil_slideshow_core::ask_size_of_settings() {
     if (!owner_)
-        return;
+        return false;
     const double h = owner_->frame_height.load();
     const dt_rational_t aspect = owner_->frame_aspect.load();
     if (aspect.den == 0) {
         log_line(logger::warning()) << "[gil_slideshow_core][on_change_video_format] invalid aspect"
                                     << std::endl;
-        return;
+        return false;
     }
     // Even sizes, the width rounded from the aspect. A negative height or
     // aspect gives an empty frame rather than a huge one.
@@ -154,20 +158,22 @@ void gil_slideshow_core::resize_to_settings() {
     if (!(width * height <= max_frame_pixels)) {
         log_line(logger::warning()) << "[gil_slideshow_core][on_change_video_format] frame too large"
                                     << std::endl;
-        return;
+        return false;
     }
-    const unsigned W = static_cast<unsigned>(width);
-    const unsigned H = static_cast<unsigned>(height);
-    create_target_frame(W, H);
+    frame_width_ = static_cast<unsigned>(width);
+    frame_height_ = static_cast<unsigned>(height);
+    return true;
 }
 
 void gil_slideshow_core::create_target_frame(unsigned width, unsigned height) {
     log_line(logger::info()) << "[gil_slideshow_core] create target frame " << width << "x" << height
                              << std::endl;
-    if (frame_width_ == width && frame_height_ == height)
-        return;
     frame_width_ = width;
     frame_height_ = height;
+    if (target_width_ == width && target_height_ == height)
+        return;
+    target_width_ = width;
+    target_height_ = height;
     boost::gil::rgb8_image_t resized = frame_of(width, height);
     target_frame_.swap(resized);
     composer_.clear();
@@ -220,7 +226,7 @@ void gil_slideshow_core::on_change_video_time(double t) {
 gil_slideshow_core::frame_ptr gil_slideshow_core::take_frame() {
     // The render that follows every take writes every pixel of the new
     // buffer; nothing reads it before.
-    const auto taken = boost::make_shared<boost::gil::rgb8_image_t>(frame_of(frame_width_, frame_height_));
+    const auto taken = boost::make_shared<boost::gil::rgb8_image_t>(frame_of(target_width_, target_height_));
     taken->swap(target_frame_);
     return taken;
 }

@@ -93,9 +93,10 @@ public:
     typedef boost::shared_ptr<const boost::gil::rgb8_image_t> frame_ptr;
 
     // For the video source: the lock that guards the frame, the frame and
-    // its size (a frame 0 wide or high holds no pixels: 0 x 0). The size
-    // is read without the lock, which a render holds while it waits for a
-    // photo's file.
+    // the size last asked for (a frame 0 wide or high holds no pixels:
+    // 0 x 0), which the frame has from the next render on. The size is read
+    // without the lock, which a render holds while it waits for a photo's
+    // file.
     boost::mutex& frame_mutex() { return core_mutex_; }
     const boost::gil::rgb8_image_t& target_frame() const { return target_frame_; }
     unsigned frame_width() const { return frame_width_; }
@@ -123,7 +124,9 @@ private:
     void change_when_free(unsigned changes);
     // Makes the changes kept; under the core lock.
     void make_kept_changes();
-    void resize_to_settings();
+    // The frame size the settings ask for, as frame_width() and
+    // frame_height(); false (nothing asked) for sizes that make no frame.
+    bool ask_size_of_settings();
     void arm_fade_out();
     // Draws nothing for a slide that left the list or has no picture.
     void draw_visible(unsigned count, int index, double weight, double local_time, double duration);
@@ -142,7 +145,8 @@ private:
     std::set<std::string> kept_unanswered_;
     // Destroyed first: its loaders are joined while the rest still stands.
     std::unique_ptr<cache> cache_;
-    std::atomic<unsigned> frame_width_{0}, frame_height_{0}; // as last asked for; set under the core lock
+    std::atomic<unsigned> frame_width_{0}, frame_height_{0}; // as last asked for
+    unsigned target_width_ = 0, target_height_ = 0;           // of the target frame; under the core lock
     double d_ = 4.0;  // slide duration for rendering
     double tr_ = 1.0; // transition duration for rendering
 };
