@@ -32,6 +32,24 @@ qint64 nowMs()
         .count();
 }
 
+// The ms a thread has run or waited for a processor (its schedstat), so
+// that a stall counts only the time it was held in a wait: a busy window
+// on loaded cores is slow, not waiting for a share.
+qint64 busyMs(pid_t thread)
+{
+    const std::string path = "/proc/self/task/" + std::to_string(thread) + "/schedstat";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char text[128] = {};
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    unsigned long long running = 0, waiting = 0;
+    if (n <= 0 || std::sscanf(text, "%llu %llu", &running, &waiting) != 2)
+        return 0;
+    return static_cast<qint64>((running + waiting) / 1000000ULL);
+}
+
 // What the handler caught; lives as long as the process, for a signal that
 // is handled late (once a call held in the kernel returns). A handler
 // writes only when asked (a signal left over from an earlier stall may
@@ -116,6 +134,7 @@ struct WindowHeartbeat::State {
     qint64 limit;
     pid_t windowThread = ::gettid();
     std::atomic<qint64> lastBeat{nowMs()};
+    std::atomic<qint64> busyAtBeat{busyMs(windowThread)}; // written after lastBeat
     std::atomic<bool> armed{false};
     std::atomic<qint64> longest{0};
     std::mutex mutex; // guards what, armings, stop
@@ -162,7 +181,10 @@ struct WindowHeartbeat::State {
                 next = limit;
             }
             if (armed) {
-                const qint64 gap = nowMs() - lastBeat;
+                // Read in the order opposite to the beat's writes: a beat
+                // in between makes the stall look shorter, never longer.
+                const qint64 busySince = busyAtBeat;
+                const qint64 gap = nowMs() - lastBeat - (busyMs(windowThread) - busySince);
                 keepLongest(gap);
                 if (gap < limit)
                     next = limit;
@@ -196,10 +218,11 @@ WindowHeartbeat::WindowHeartbeat(int reportFd, std::chrono::milliseconds limit) 
     auto* timer = new QTimer(&beats_);
     timer->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer, &QTimer::timeout, &beats_, [state = state_.get()] {
-        const qint64 now = nowMs();
+        const qint64 now = nowMs(), busy = busyMs(state->windowThread);
         if (state->armed)
-            state->keepLongest(now - state->lastBeat);
+            state->keepLongest(now - state->lastBeat - (busy - state->busyAtBeat));
         state->lastBeat = now;
+        state->busyAtBeat = busy;
     });
     timer->start(10);
     state_->watcher = std::thread([state = state_.get()] { state->watch(); });
@@ -221,6 +244,7 @@ void WindowHeartbeat::arm(const QString& what)
     state_->what = what.toStdString();
     ++state_->armings;
     state_->lastBeat = nowMs();
+    state_->busyAtBeat = busyMs(state_->windowThread);
     state_->longest = 0;
     state_->armed = true;
 }

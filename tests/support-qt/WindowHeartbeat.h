@@ -1,7 +1,10 @@
 #pragma once
 // Watches the window's (GUI) thread for standing still: a timer on that
 // thread marks it alive every 10 ms, and a thread of the heartbeat's own
-// looks every 10 ms. While armed, a stall past the limit is kept (the
+// looks every 10 ms. Standing still is the time between marks that the
+// thread spent neither running nor waiting for a processor, held in a
+// wait (a lock, a condition, a file call): work slowed by busy cores is
+// not counted. While armed, a stall past the limit is kept (the
 // longest since arm(), with the name armed) and the window's thread's stack
 // is written to the report, again each time the stall doubles (at most four
 // times an arming): what the kernel says

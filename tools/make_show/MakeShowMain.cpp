@@ -206,6 +206,11 @@ ending make(const arguments& given, make_show::progress_lines& lines, std::atomi
     const auto and_left = [&left](const std::string& said) {
         return left.empty() ? said : said.empty() ? left : said + "; " + left;
     };
+    if (outcome.naming_refused)
+        return failed(result, "the complete video could not be named " + outcome.naming + ": " + outcome.cause +
+                                  "; it stays as " + outcome.unfinished_path +
+                                  ", which the next video made in that folder removes (result " +
+                                  std::to_string(result) + ")");
     if (outcome.naming_unanswered)
         return failed(result, "stopped while the complete video was being named " + outcome.naming +
                                   ", which the disk has not answered: it may still appear under that name once the "

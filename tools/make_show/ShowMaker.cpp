@@ -291,6 +291,7 @@ file_outcome produce_show_file(const slideshow_ptr& show, const std::string& pre
         outcome.result = slideshow_produce::create_file_failed;
         outcome.cause = "the folder " + target.folder + " " + errors::reason_of(std::current_exception());
         outcome.naming_unanswered = !outcome.naming.empty();
+        outcome.naming_refused = outcome.naming_unanswered;
     }
     // A named video is nobody's to remove; an unfinished one goes now, or
     // is named. Its removal has what is left of the production's stop, else

@@ -92,6 +92,9 @@ struct file_outcome {
     // its name once the disk answers, else it stays under its hidden name
     // (unfinished_path).
     bool naming_unanswered = false;
+    // ... of which refused before it was asked (earlier requests to the
+    // disk still wait): it never takes its name and stays hidden.
+    bool naming_refused = false;
     std::string unfinished_path;
     // The unfinished file that could not be removed in time, or whose
     // creation the disk has not answered (left_unmade); empty when none is
