@@ -600,11 +600,15 @@ HANDLE_CALL(size_t, 0, fwrite, (const void* bytes, size_t size, size_t count, FI
             stream_descriptor(stream), (bytes, size, count, stream))
 
 // A mapping reads the file as its pages are touched, where nothing stands
-// in front: the mapping itself is refused.
+// in front: the mapping itself is refused. Not under the race checker,
+// whose runtime maps memory through these names before it can run checked
+// code.
+#ifndef __SANITIZE_THREAD__
 HANDLE_CALL(void*, MAP_FAILED, mmap, (void* at, size_t size, int protection, int flags, int fd, off_t offset),
             (flags & MAP_ANONYMOUS) ? -1 : fd, (at, size, protection, flags, fd, offset))
 HANDLE_CALL(void*, MAP_FAILED, mmap64, (void* at, size_t size, int protection, int flags, int fd, off64_t offset),
             (flags & MAP_ANONYMOUS) ? -1 : fd, (at, size, protection, flags, fd, offset))
+#endif
 HANDLE_CALL(long, -1, fpathconf, (int fd, int name), fd, (fd, name))
 PATH_CALL(long, -1, pathconf, (const char* path, int name), AT_FDCWD, path, (path, name))
 PATH_CALL(int, -1, inotify_add_watch, (int fd, const char* path, uint32_t mask), AT_FDCWD, path, (fd, path, mask))

@@ -120,7 +120,9 @@ void gil_slideshow_core::make_kept_changes() {
     {
         boost::lock_guard<boost::mutex> kept(kept_mutex_);
         std::swap(changes, kept_changes_);
-        unanswered.swap(kept_unanswered_);
+        // A copy: the set asked last stays, and making it again changes nothing.
+        if (changes & unanswered_change)
+            unanswered = kept_unanswered_;
     }
     if (changes & unanswered_change) {
         boost::lock_guard<boost::mutex> guard(unanswered_mutex_);
@@ -192,8 +194,11 @@ void gil_slideshow_core::on_change_timeline() {
 
 void gil_slideshow_core::set_unanswered_photos(const std::set<std::string>& paths) {
     {
+        // The set and its mark together: a render between them would take
+        // the one without the other.
         boost::lock_guard<boost::mutex> kept(kept_mutex_);
         kept_unanswered_ = paths;
+        kept_changes_ |= unanswered_change;
     }
     change_when_free(unanswered_change);
 }
