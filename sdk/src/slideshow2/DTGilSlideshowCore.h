@@ -106,6 +106,11 @@ public:
     // render, which the caller runs before anyone reads the frame again.
     // Under frame_mutex().
     frame_ptr take_frame();
+    // Makes the changes kept while a render held the core lock, as they
+    // would have been made had the lock been free; under frame_mutex().
+    // Renders do it first; a take does it too, so that a frame taken after
+    // a change is never one of before it.
+    void make_kept_changes();
     cache& photo_cache() { return *cache_; }
     // The photos that renders needed and could not read; its own lock.
     unreadable_photo_record& unreadable_photos() { return unreadable_photos_; }
@@ -122,8 +127,6 @@ private:
     enum change : unsigned { format_change = 1, timeline_change = 2, unanswered_change = 4 };
     // Keeps the change, then makes what is kept if the core lock is free.
     void change_when_free(unsigned changes);
-    // Makes the changes kept; under the core lock.
-    void make_kept_changes();
     // The frame size the settings ask for, as frame_width() and
     // frame_height(); false (nothing asked) for sizes that make no frame.
     bool ask_size_of_settings();

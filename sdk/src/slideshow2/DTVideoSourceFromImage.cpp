@@ -50,6 +50,7 @@ video_data_timed_ptr video_source_from_image::read() {
     double next = 0.0;
     {
         boost::lock_guard<boost::mutex> lock(core_.frame_mutex());
+        core_.make_kept_changes();
         const double total = core_.total_duration();
         const double p = position_;
         const double period = 1000.0 / core_.frame_rate();
