@@ -170,8 +170,6 @@ bool gil_slideshow_core::ask_size_of_settings() {
 void gil_slideshow_core::create_target_frame(unsigned width, unsigned height) {
     log_line(logger::info()) << "[gil_slideshow_core] create target frame " << width << "x" << height
                              << std::endl;
-    frame_width_ = width;
-    frame_height_ = height;
     if (target_width_ == width && target_height_ == height)
         return;
     target_width_ = width;

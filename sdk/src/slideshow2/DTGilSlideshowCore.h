@@ -80,6 +80,7 @@ public:
 
     // Logs the size; a new size gets a new frame, black until drawn, and
     // empties the photo cache (its pictures were decoded for the old size).
+    // The size asked for stays as it is: a later one may already be asked.
     void create_target_frame(unsigned width, unsigned height);
     void draw_slide(const gil_compose_frame::picture_ptr& picture, double weight, double progress,
                     const std::string& effect);
