@@ -120,6 +120,8 @@ void gil_slideshow_core::make_kept_changes() {
     {
         boost::lock_guard<boost::mutex> kept(kept_mutex_);
         std::swap(changes, kept_changes_);
+        if (changes == 0)
+            return;
         // A copy: the set asked last stays, and making it again changes nothing.
         if (changes & unanswered_change)
             unanswered = kept_unanswered_;
@@ -137,6 +139,7 @@ void gil_slideshow_core::make_kept_changes() {
     }
     if (changes & (timeline_change | unanswered_change))
         cache_->reset();
+    rendered_for_ = nullptr; // drawn before the changes
 }
 
 bool gil_slideshow_core::ask_size_of_settings() {
@@ -206,10 +209,19 @@ bool gil_slideshow_core::photo_unanswered(const std::string& path) const {
     return !unanswered_photos_.empty() && unanswered_photos_.count(path) != 0;
 }
 
-void gil_slideshow_core::on_change_video_time(double t) {
-    print_render_time(t);
+void gil_slideshow_core::on_change_video_time(double t) { render_for(nullptr, t); }
+
+void gil_slideshow_core::render_for(const void* reader, double t) {
     boost::lock_guard<boost::mutex> lock(core_mutex_);
+    render_locked(reader, t);
+}
+
+void gil_slideshow_core::render_locked(const void* reader, double t) {
+    print_render_time(t);
     make_kept_changes();
+    // A failed draw still leaves the frame whole: it stands for t as well.
+    rendered_for_ = reader;
+    rendered_at_ = t;
     composer_.clear();
     // The frame is whole when the render ends, also when a draw fails.
     struct completion {
@@ -226,7 +238,11 @@ void gil_slideshow_core::on_change_video_time(double t) {
     draw_visible(slides, r.index_b, r.weight_b, r.time_b, duration);
 }
 
-gil_slideshow_core::frame_ptr gil_slideshow_core::take_frame() {
+gil_slideshow_core::frame_ptr gil_slideshow_core::take_frame_for(const void* reader, double t) {
+    make_kept_changes();
+    if (!reader || rendered_for_ != reader || !(rendered_at_ == t))
+        render_locked(reader, t);
+    rendered_for_ = nullptr;
     // The render that follows every take writes every pixel of the new
     // buffer; nothing reads it before.
     const auto taken = boost::make_shared<boost::gil::rgb8_image_t>(frame_of(target_width_, target_height_));

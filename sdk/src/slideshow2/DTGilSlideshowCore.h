@@ -77,6 +77,8 @@ public:
     // Renders the frame for show time t; first writes the line
     // "on_change_video_time : <t>" to standard output.
     void on_change_video_time(double t);
+    // The same, for the reader `reader`, whose take then finds it drawn.
+    void render_for(const void* reader, double t);
 
     // Logs the size; a new size gets a new frame, black until drawn, and
     // empties the photo cache (its pictures were decoded for the old size).
@@ -102,16 +104,14 @@ public:
     const boost::gil::rgb8_image_t& target_frame() const { return target_frame_; }
     unsigned frame_width() const { return frame_width_; }
     unsigned frame_height() const { return frame_height_; }
-    // The frame rendered last, handed over whole instead of copied; a new
-    // buffer of the same size takes its place, to be filled by the next
-    // render, which the caller runs before anyone reads the frame again.
+    // The frame for show time t, handed over whole instead of copied; a
+    // new buffer of the same size takes its place, to be filled by the
+    // next render. The frame rendered last is taken when it is `reader`'s
+    // for t and no change was made since; otherwise (another reader, a
+    // given-up read-ahead say, drew over it) it is drawn again first, so
+    // that what one reader takes never depends on another's renders.
     // Under frame_mutex().
-    frame_ptr take_frame();
-    // Makes the changes kept while a render held the core lock, as they
-    // would have been made had the lock been free; under frame_mutex().
-    // Renders do it first; a take does it too, so that a frame taken after
-    // a change is never one of before it.
-    void make_kept_changes();
+    frame_ptr take_frame_for(const void* reader, double t);
     cache& photo_cache() { return *cache_; }
     // The photos that renders needed and could not read; its own lock.
     unreadable_photo_record& unreadable_photos() { return unreadable_photos_; }
@@ -128,6 +128,11 @@ private:
     enum change : unsigned { format_change = 1, timeline_change = 2, unanswered_change = 4 };
     // Keeps the change, then makes what is kept if the core lock is free.
     void change_when_free(unsigned changes);
+    // Makes the changes kept while a render held the core lock, as they
+    // would have been made had the lock been free. Under the core lock.
+    void make_kept_changes();
+    // Renders under the core lock, the frame then standing as reader's for t.
+    void render_locked(const void* reader, double t);
     // The frame size the settings ask for, as frame_width() and
     // frame_height(); false (nothing asked) for sizes that make no frame.
     bool ask_size_of_settings();
@@ -151,6 +156,10 @@ private:
     std::unique_ptr<cache> cache_;
     std::atomic<unsigned> frame_width_{0}, frame_height_{0}; // as last asked for
     unsigned target_width_ = 0, target_height_ = 0;           // of the target frame; under the core lock
+    // Whose render the target frame holds, and of what time; under the core
+    // lock. No reader's once taken or changed.
+    const void* rendered_for_ = nullptr;
+    double rendered_at_ = 0.0;
     double d_ = 4.0;  // slide duration for rendering
     double tr_ = 1.0; // transition duration for rendering
 };

@@ -19,21 +19,16 @@ double video_source_from_image::frame_rate() const { return core_.frame_rate(); 
 double video_source_from_image::advance(double dt) {
     const double moved = position_ + dt;
     position_ = moved;
-    unrendered_ = false;
-    core_.on_change_video_time(moved);
+    core_.render_for(this, moved);
     return moved;
 }
 
 void video_source_from_image::set_position(double t) {
     position_ = t;
-    unrendered_ = false;
-    core_.on_change_video_time(t);
+    core_.render_for(this, t);
 }
 
-void video_source_from_image::move_to(double t) {
-    position_ = t;
-    unrendered_ = true;
-}
+void video_source_from_image::move_to(double t) { position_ = t; }
 
 video_format_ptr video_source_from_image::format() const {
     // Without the core lock: the window asks while a render may wait.
@@ -44,13 +39,10 @@ video_format_ptr video_source_from_image::format() const {
 video_data_timed_ptr video_source_from_image::read() {
     if (stopped_)
         return video_data_timed_ptr();
-    if (unrendered_.exchange(false))
-        core_.on_change_video_time(position_);
     video_data_timed_ptr timed;
     double next = 0.0;
     {
         boost::lock_guard<boost::mutex> lock(core_.frame_mutex());
-        core_.make_kept_changes();
         const double total = core_.total_duration();
         const double p = position_;
         const double period = 1000.0 / core_.frame_rate();
@@ -62,12 +54,12 @@ video_data_timed_ptr video_source_from_image::read() {
         // A picture of its own, which the reader may keep as long as it
         // likes: the rendered buffer itself, a new one taking its place.
         timed = boost::make_shared<video_data_timed>(
-            boost::make_shared<image::gil::video_data_gil_no_copy>(core_.take_frame()), length, p);
+            boost::make_shared<image::gil::video_data_gil_no_copy>(core_.take_frame_for(this, p)), length, p);
         next = p + length;
         position_ = next;
     }
     if (!stopped_)
-        core_.on_change_video_time(next);
+        core_.render_for(this, next);
     return timed;
 }
 

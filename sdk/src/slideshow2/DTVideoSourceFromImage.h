@@ -9,9 +9,11 @@
 //
 // Threads: one reader at a time (the caller's thread, or the read-ahead
 // thread of a buffered source, never both: the seek stops that thread
-// first). The frame is taken under the renderer's lock; the render that
-// follows takes the lock itself. A render failure passes out of read or
-// set_position after the position has moved.
+// first). Sources over one renderer may read side by side: each takes only
+// a frame rendered for itself at its position, drawing it again when
+// another's render stands in the frame. The frame is taken under the
+// renderer's lock; the render that follows takes the lock itself. A render
+// failure passes out of read or set_position after the position has moved.
 
 #include "sources/DTMediaSource.h"
 
@@ -47,14 +49,13 @@ public:
     // on the reader's thread (a photo's file may not answer meanwhile).
     void move_to(double t);
     // For a reader given up (a read-ahead left to end on its own): renders
-    // nothing more, so that it draws no frame over a newer reader's; reads
-    // end at once. Any thread.
+    // nothing more, so that it keeps the renderer busy no longer; reads end
+    // at once. Any thread.
     void stop_rendering() { stopped_ = true; }
 
 private:
     gil_slideshow_core& core_;
     std::atomic<double> position_{0.0};
-    std::atomic<bool> unrendered_{false}; // moved by move_to, not drawn since
     std::atomic<bool> stopped_{false};
 };
 

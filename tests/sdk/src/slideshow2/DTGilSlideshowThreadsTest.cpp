@@ -4,6 +4,7 @@
 #include "RenderedShows.h"
 
 #include "slideshow2/DTGilSlideshowCache.h"
+#include "slideshow2/DTVideoSourceFromImage.h"
 #include "slideshow2/DTKenBurnsRegistry.h"
 #include "support/AudioSignalTrack.h"
 #include "support/AudioSignals.h"
@@ -152,6 +153,27 @@ TEST(rendered_show, read_after_a_seek_starts_there) {
         expect_near(pixel_at(*frame->data, 32, 18), green, 4);
     }
     show->set_buffered(false);
+}
+
+// Readers over one renderer (a production and a read-ahead given up, say):
+// what one takes is its own frame for its own time, whatever the other or
+// a change of size drew in between.
+TEST(rendered_show, a_reader_takes_its_own_frame_whatever_was_drawn_since) {
+    show_photos photos;
+    auto show = make_show(photos.paths, "static", 36);
+    slideshow2::video_source_from_image reader(show->core()), other(show->core());
+    reader.set_position(3000);
+    other.set_position(9000);
+    video_data_timed_ptr frame = reader.read();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->start, 3000);
+    expect_near(pixel_at(*frame->data, 32, 18), red, 4);
+
+    show->apply_settings(media_settings::create("frame-height", "72"));
+    frame = reader.read();
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(frame->data->height(), 72);
+    expect_near(pixel_at(*frame->data, 64, 36), red, 4);
 }
 
 // A production's stop gives up the photo reads until it ends; the
