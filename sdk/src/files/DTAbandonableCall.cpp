@@ -26,12 +26,9 @@ bool call_state::asking(file_system_id new_file_system, file_refusal new_why) {
     // A call given up carries its place to the file system it asks now;
     // where those are all taken it makes no step there, and ends.
     if (holds_place_ && place_file_system_ != new_file_system) {
-        threads.give_back_place(place_file_system_);
-        holds_place_ = false;
-        if (threads.full(new_file_system))
+        holds_place_ = threads.move_place(place_file_system_, new_file_system);
+        if (!holds_place_)
             return false;
-        threads.take_place(new_file_system);
-        holds_place_ = true;
         place_file_system_ = new_file_system;
     } else if (!holds_place_ && threads.full(new_file_system)) {
         return false;

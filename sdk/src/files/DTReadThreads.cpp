@@ -50,6 +50,21 @@ struct read_threads::shared {
         return count;
     }
 
+    // Under places_mutex.
+    bool full(file_system_id file_system) const {
+        const auto found = left_waiting.find(file_system);
+        const int places = found != left_waiting.end() ? found->second : 0;
+        return places >= max_left_waiting ||
+               (!left_calls.empty() && places + unanswered_left_calls(file_system, false) >= max_left_waiting);
+    }
+
+    // Under places_mutex.
+    void give_back_place(file_system_id file_system) {
+        const auto found = left_waiting.find(file_system);
+        if (found != left_waiting.end() && --found->second <= 0)
+            left_waiting.erase(found);
+    }
+
     // The body of every thread of the set: jobs until none comes in time.
     static void serve(const std::shared_ptr<shared>& self, std::function<void()> job) {
         for (;;) {
@@ -97,11 +112,7 @@ bool read_threads::run(std::function<void()> job) {
 
 bool read_threads::full(file_system_id file_system) const {
     std::lock_guard<std::mutex> lock(shared_->places_mutex);
-    const auto found = shared_->left_waiting.find(file_system);
-    const int places = found != shared_->left_waiting.end() ? found->second : 0;
-    return places >= max_left_waiting ||
-           (!shared_->left_calls.empty() &&
-            places + shared_->unanswered_left_calls(file_system, false) >= max_left_waiting);
+    return shared_->full(file_system);
 }
 
 void read_threads::take_place(file_system_id file_system) {
@@ -111,9 +122,16 @@ void read_threads::take_place(file_system_id file_system) {
 
 void read_threads::give_back_place(file_system_id file_system) {
     std::lock_guard<std::mutex> lock(shared_->places_mutex);
-    const auto found = shared_->left_waiting.find(file_system);
-    if (found != shared_->left_waiting.end() && --found->second <= 0)
-        shared_->left_waiting.erase(found);
+    shared_->give_back_place(file_system);
+}
+
+bool read_threads::move_place(file_system_id from, file_system_id to) {
+    std::lock_guard<std::mutex> lock(shared_->places_mutex);
+    shared_->give_back_place(from);
+    if (shared_->full(to))
+        return false;
+    ++shared_->left_waiting[to];
+    return true;
 }
 
 unsigned long long read_threads::left_call_began(file_system_id file_system) {

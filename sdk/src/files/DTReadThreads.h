@@ -56,6 +56,10 @@ public:
     bool full(file_system_id file_system) const;
     void take_place(file_system_id file_system);
     void give_back_place(file_system_id file_system);
+    // Gives the place back on `from` and takes one on `to` in one step, so
+    // that the calls left waiting are never counted one short meanwhile;
+    // false, the place given back only, when `to` is full.
+    bool move_place(file_system_id from, file_system_id to);
     // A call left to itself on `file_system` begins, on its own thread;
     // the number it gives ends it.
     unsigned long long left_call_began(file_system_id file_system);
