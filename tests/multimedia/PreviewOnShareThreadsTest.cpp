@@ -261,21 +261,7 @@ TEST(PreviewOnShare, TheWindowIsNeverHeldAndTheSoundComesBackAtThePicturesTime)
 
     // Should the window's thread wait for the share after all, the share
     // answers after a while, so that the test fails rather than hangs.
-    std::promise<void> finished;
-    std::thread watchdog([&, done = finished.get_future()] {
-        while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
-            if (window.sinceLastBeat() > 5000)
-                share.answer();
-    });
-    struct Release {
-        std::promise<void>& finished;
-        std::thread& watchdog;
-        ~Release()
-        {
-            finished.set_value();
-            watchdog.join();
-        }
-    } release{finished, watchdog};
+    const kestrel::test::answer_when_held watchdog(share, [&] { return window.sinceLastBeat() > 5000; });
 
     open();
     player->play();

@@ -164,21 +164,7 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     ticker.start(10);
     // Should the window's thread wait for the share after all, the share
     // answers after a while, so that the test fails rather than hangs.
-    std::promise<void> finished;
-    std::thread watchdog([&, done = finished.get_future()] {
-        while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
-            if (sinceStart.elapsed() - lastTick.load() > 2 * callBound)
-                share.answer();
-    });
-    struct Release {
-        std::promise<void>& finished;
-        std::thread& watchdog;
-        ~Release()
-        {
-            finished.set_value();
-            watchdog.join();
-        }
-    } release{finished, watchdog};
+    const kestrel::test::answer_when_held watchdog(share, [&] { return sinceStart.elapsed() - lastTick.load() > 2 * callBound; });
     // Whether the share held a read by now, the window's thread running.
     const auto readHeld = [&] {
         return runUntil([&] { return share.held_within(std::chrono::milliseconds(5)); }, answerBound);

@@ -233,5 +233,17 @@ bool returns_unhelped(hanging_share& share, std::chrono::milliseconds bound, con
     return !helped;
 }
 
+answer_when_held::answer_when_held(hanging_share& share, std::function<bool()> held)
+    : watchdog_([&share, held = std::move(held), done = finished_.get_future()] {
+          while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
+              if (held())
+                  share.answer();
+      }) {}
+
+answer_when_held::~answer_when_held() {
+    finished_.set_value();
+    watchdog_.join();
+}
+
 } // namespace test
 } // namespace kestrel

@@ -12,7 +12,9 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <string>
+#include <thread>
 
 #include <sys/types.h>
 
@@ -77,6 +79,21 @@ private:
 // Whether `call` returned within `bound` by itself; else `share` is made to
 // answer, so that the test ends.
 bool returns_unhelped(hanging_share& share, std::chrono::milliseconds bound, const std::function<void()>& call);
+
+// While it lives, looks every 100 ms whether `held` (a thread the test
+// watches has waited too long for the share) and then makes `share`
+// answer, so that a test that finds the wait fails rather than hangs.
+class answer_when_held {
+public:
+    answer_when_held(hanging_share& share, std::function<bool()> held);
+    ~answer_when_held();
+    answer_when_held(const answer_when_held&) = delete;
+    answer_when_held& operator=(const answer_when_held&) = delete;
+
+private:
+    std::promise<void> finished_;
+    std::thread watchdog_;
+};
 
 } // namespace test
 } // namespace kestrel
