@@ -1,6 +1,7 @@
 #pragma once
 // The slideshow's frames as a video source: each read returns the frame
-// rendered last (a picture of its own: the reader may keep it), stamped [position, position + length) with
+// for its position, rendered ahead by the read before (a picture of its
+// own: the reader may keep it), stamped [position, position + length) with
 // length = min(1000 / frame rate, total - position), moves the position
 // on by that length and renders the frame for the new position. Start
 // times are running sums of the lengths, never rounded; the last frame
