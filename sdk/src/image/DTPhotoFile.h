@@ -9,12 +9,11 @@
 // abandonable_file opens them (files/DTAbandonableRead.h): never waiting in
 // open(), regular files only, and within a read_interruption_scope so
 // that a stop can leave behind a read that does not answer. Not locked:
-// one thread at a time.
+// one thread at a time; a record copied cheaply, so that a holder may read
+// the file into a copy of it without holding anyone else up.
 
 #include "image/DTJpegReader.h"
 #include "image/DTPhotoDesc.h"
-
-#include <boost/noncopyable.hpp>
 
 namespace kestrel {
 namespace image {
@@ -30,7 +29,7 @@ struct jpeg_header_facts {
 
 jpeg_header_facts header_facts(const jpeg_reader& reader);
 
-class photo_file : private boost::noncopyable {
+class photo_file {
 public:
     const photo_desc& desc() const { return desc_; }
     // False until a description was set.

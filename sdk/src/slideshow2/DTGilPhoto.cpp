@@ -43,25 +43,41 @@ std::string gil_photo_impl::damage() const {
     return file_.damage();
 }
 
+gil_photo_impl::record gil_photo_impl::copy() const {
+    boost::mutex::scoped_lock lock(mutex_);
+    return record{file_, desc_, turns_};
+}
+
 void gil_photo_impl::rotate(int code) {
-    {
+    for (;;) {
+        record turned = copy();
+        turned.desc.transform.rotate = image::quarter_turns_to_rotation(
+            image::rotation_to_quarter_turns(code) + image::rotation_to_quarter_turns(turned.desc.transform.rotate));
+        image::gil::set_photo_desc(turned.file, turned.desc);
         boost::mutex::scoped_lock lock(mutex_);
-        const int turns =
-            image::rotation_to_quarter_turns(code) + image::rotation_to_quarter_turns(desc_.transform.rotate);
-        image::photo_desc turned = desc_;
-        turned.transform.rotate = image::quarter_turns_to_rotation(turns);
-        image::gil::set_photo_desc(file_, turned);
-        desc_ = turned;
+        if (turns_ == turned.turns) {
+            file_ = turned.file;
+            desc_ = turned.desc;
+            ++turns_;
+            break;
+        }
     }
     reload();
 }
 
 void gil_photo_impl::do_load(unsigned int side, double filter, bool fit_height) {
-    boost::mutex::scoped_lock lock(mutex_);
-    auto image = boost::make_shared<boost::gil::rgb8_image_t>();
-    image::gil::scale_photo(file_, *image, side, filter, fit_height);
-    image_ = image;
-    picture_ = boost::make_shared<image::gil::video_data_gil_no_copy>(image_);
+    for (;;) {
+        record loaded = copy();
+        auto image = boost::make_shared<boost::gil::rgb8_image_t>();
+        image::gil::scale_photo(loaded.file, *image, side, filter, fit_height);
+        boost::mutex::scoped_lock lock(mutex_);
+        if (turns_ == loaded.turns) {
+            file_ = loaded.file;
+            image_ = image;
+            picture_ = boost::make_shared<image::gil::video_data_gil_no_copy>(image_);
+            break;
+        }
+    }
 }
 
 gil_photo::gil_photo(const std::string& path, bool correct_orientation)

@@ -36,8 +36,21 @@ protected:
     void do_load(unsigned int side, double filter, bool fit_height) override;
 
 private:
-    // Guards everything below; held through a decode.
+    // The record and how many turns it has taken, copied under the lock.
+    struct record {
+        image::gil::photo_file file;
+        image::photo_desc desc;
+        unsigned long long turns;
+    };
+    record copy() const;
+
+    // Guards everything below. Never held through a read of the file: a
+    // file that does not answer (a share that hangs) would hold whoever
+    // asks for the photo meanwhile, a render's load that a stop gives up
+    // among them. A turn or a load reads into a copy of the record and
+    // takes it back only when no turn came meanwhile, else reads again.
     mutable boost::mutex mutex_;
+    unsigned long long turns_ = 0;
     image::photo_desc desc_;
     image::gil::photo_file file_;
     // Each load makes a new image: earlier pictures keep theirs.

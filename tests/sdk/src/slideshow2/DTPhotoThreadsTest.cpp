@@ -1,4 +1,6 @@
+#include "files/DTReadInterruption.h"
 #include "slideshow2/DTGilPhoto.h"
+#include "support/HangingShare.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
 
@@ -6,7 +8,11 @@
 
 #include <boost/thread/thread.hpp>
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <functional>
+#include <memory>
 
 using namespace kestrel;
 using namespace kestrel::slideshow2;
@@ -51,4 +57,53 @@ TEST(PhotoThreads, PicturesReadWhileAnotherThreadTurns) {
     reader.join();
     EXPECT_EQ(0, photo.desc().transform.rotate);
     EXPECT_GT(checked, 0);
+}
+
+// A turn or a load whose file stops answering (a share that hangs) holds
+// no one who asks for the photo meanwhile, as a render's load that a stop
+// must be able to give up; given up itself, it leaves the photo as it was.
+TEST(PhotoThreads, AReadThatDoesNotAnswerHoldsNoOneWhoAsksForThePhoto) {
+    test::TempDir dir;
+    const std::string source = dir.file("source"), mounted = dir.file("share");
+    ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
+    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+    test::jpeg_options options;
+    options.width = 96;
+    options.height = 64;
+    test::write_file(source + "/photo.jpg", test::make_jpeg(options, test::gradient_painter(96, 64)));
+    test::hanging_share share(source, mounted);
+    if (!share.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+    gil_photo photo(mounted + "/photo.jpg", true);
+    photo.impl()->load(48);
+    const unsigned int width = photo.impl()->width();
+
+    const std::pair<const char*, std::function<void()>> reads[] = {
+        {"a turn", [&] { photo.impl()->rotate(1); }}, {"a load", [&] { photo.impl()->load(24); }}};
+    for (const auto& read : reads) {
+        SCOPED_TRACE(read.first);
+        const auto interruption = std::make_shared<read_interruption>();
+        share.hang("open");
+        std::atomic<bool> given_up(false);
+        boost::thread reader([&] {
+            const read_interruption_scope scope(interruption);
+            try {
+                read.second();
+            } catch (const read_interrupted&) {
+                given_up = true;
+            }
+        });
+        ASSERT_TRUE(share.held_within(std::chrono::seconds(10)));
+        EXPECT_TRUE(test::returns_unhelped(share, std::chrono::seconds(5), [&] {
+            EXPECT_EQ(0, photo.desc().transform.rotate);
+            EXPECT_EQ(width, photo.impl()->width());
+            EXPECT_EQ(48, photo.impl()->picture()->width());
+        })) << "asking for the photo waited for the file";
+        interruption->set(true);
+        reader.join();
+        EXPECT_TRUE(given_up);
+        share.answer();
+        EXPECT_EQ(0, photo.desc().transform.rotate);
+        EXPECT_EQ(48, photo.impl()->picture()->width());
+    }
 }
