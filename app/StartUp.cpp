@@ -1,6 +1,7 @@
 #include "app/StartUp.h"
 
 #include "app/ApplicationTypes.h"
+#include "app/EndBackstop.h"
 #include "app/Identity.h"
 #include "app/LinkSettings.h"
 #include "app/TerminationSignals.h"
@@ -20,13 +21,18 @@
 #include "slideshow2/DTGilSlideshow.h"
 
 #include <QDir>
+#include <QFile>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLocale>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTranslator>
+#include <QtGui/qguiapplication_platform.h>
 
 #include <memory>
+
+#include <xcb/xcb.h>
 
 namespace Application {
 
@@ -80,11 +86,23 @@ void tellTheRunningWindowDoesNotAnswer()
     box.exec();
 }
 
+// The socket of the connection to the X server; -1 on another window
+// system.
+int windowSystemSocket()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    return connection ? xcb_get_file_descriptor(connection) : -1;
+}
+
 } // namespace
 
 int run(int& argc, char** argv, const StartedHook& started)
 {
     ComponentModel::useThePortalFileChooserWhereOneRuns();
+    // Outlives the application object: the end it watches runs to the
+    // application's going.
+    EndBackstop backstop;
     ComponentModel::SingleApplication application(argc, argv, text(singleInstanceKey()));
     if (application.isRunning()) {
         application.sendMessage(text(showMessage()));
@@ -95,6 +113,8 @@ int run(int& argc, char** argv, const StartedHook& started)
         return 1;
     }
 
+    backstop.holdScreen(windowSystemSocket());
+    backstop.holdInstanceLock(QFile::encodeName(application.instanceLockPath()).toStdString());
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
     setIdentity();
 
@@ -127,16 +147,16 @@ int run(int& argc, char** argv, const StartedHook& started)
                      &ViewModel::MainViewModel::receiveUpdate);
     Feedback::Notification::registerRun(text(usageCategory()));
 
-    int result = 0;
-    {
-        // Before the start-up hook, so that whoever learns the program is up
-        // can end it in order: a signal that comes before the event loop
-        // runs waits in the socket until it does.
-        const TerminationSignals endOfSession;
-        if (started)
-            started(*mainViewModel);
-        result = QApplication::exec();
-    }
+    // Before the start-up hook, so that whoever learns the program is up
+    // can end it in order: a signal that comes before the event loop runs
+    // waits in the socket until it does. Kept through the shut-down, which
+    // a signal then does not cut short: the backstop bounds it.
+    const TerminationSignals endOfSession;
+    // First of all that the event loop's end sets off.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, [&backstop] { backstop.endBegins(); });
+    if (started)
+        started(*mainViewModel);
+    const int result = QApplication::exec();
 
     // The session's end leaves the main window open: its view goes before
     // the view models it reads. Then the instance lets its key go: what is
@@ -144,6 +164,7 @@ int run(int& argc, char** argv, const StartedHook& started)
     // until it answers), and a start meanwhile shows a window of its own.
     Mvvm::Dialog::closeWindowsWithoutAsking();
     dialog.reset();
+    backstop.holdInstanceLock(std::string());
     application.releaseInstance();
     mainViewModel.reset();
     applicationTranslator.reset();

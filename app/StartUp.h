@@ -11,13 +11,14 @@
 // QML types, builds the main view model, shows the main window and runs
 // the event loop until the window has closed or the session asks the
 // program to end (see TerminationSignals). Then it takes everything down
-// in order: the windows still open (without questions; the main window's
-// place is kept), the window's host (which stores the window geometry and
-// last folders), the single-instance key (a start from then on is a first
-// instance), the main view model (a running conversion is stopped, its
-// thread joined and its unfinished file removed; the storyboard and the
-// music are stored), the translators, the notification service, the
-// application object.
+// in order, within two seconds of the request or else ended by force (see
+// EndBackstop): the windows still open (without questions; the main
+// window's place is kept), the window's host (which stores the window
+// geometry and last folders), the single-instance key (a start from then
+// on is a first instance), the main view model (a running conversion is
+// stopped, its thread joined and its unfinished file removed; the
+// storyboard and the music are stored), the translators, the notification
+// service, the application object.
 //
 // `started`, when given, runs once the main window shows, just before the
 // event loop: the test driver reaches the running program through it.

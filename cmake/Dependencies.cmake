@@ -11,6 +11,10 @@ pkg_check_modules(EXIF REQUIRED IMPORTED_TARGET libexif)
 # Sound output of the preview player: PortAudio through its C++ binding.
 pkg_check_modules(PORTAUDIOCPP REQUIRED IMPORTED_TARGET portaudiocpp)
 
+# The X connection, which the end lets go of even while a thread still
+# waits in the kernel (app/EndBackstop.h).
+pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
+
 # LAME ships no pkg-config file.
 find_path(LAME_INCLUDE_DIR lame/lame.h REQUIRED)
 find_library(LAME_LIBRARY mp3lame REQUIRED)

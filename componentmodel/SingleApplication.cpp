@@ -34,6 +34,11 @@ void SingleApplication::releaseInstance()
     channel_->release();
 }
 
+QString SingleApplication::instanceLockPath() const
+{
+    return channel_->lockFilePath();
+}
+
 void SingleApplication::checkForMessage()
 {
     channel_->checkForMessage();

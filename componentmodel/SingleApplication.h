@@ -23,6 +23,8 @@ public:
     bool messageTaken(int ms);
     // See SingleInstanceChannel::release.
     void releaseInstance();
+    // See SingleInstanceChannel::lockFilePath.
+    QString instanceLockPath() const;
 
 signals:
     void messageAvailable(QString message);

@@ -12,7 +12,7 @@ namespace ComponentModel {
 
 namespace {
 
-QString lockFilePath(const QString& key)
+QString lockFilePathFor(const QString& key)
 {
     return QDir(QDir::tempPath())
         .absoluteFilePath(QString::fromLatin1(QUrl::toPercentEncoding(key)) + QStringLiteral(".instance.lock"));
@@ -38,7 +38,7 @@ private:
 } // namespace
 
 SingleInstanceChannel::SingleInstanceChannel(const QString& key, QObject* parent)
-    : QObject(parent), lockFile_(std::make_unique<QLockFile>(lockFilePath(key)))
+    : QObject(parent), lockFile_(std::make_unique<QLockFile>(lockFilePathFor(key)))
 {
     sharedMemory_.setKey(key);
     // Staleness is decided by the owner's process, never by the lock's age.
@@ -71,6 +71,11 @@ void SingleInstanceChannel::release()
     if (lockFile_)
         lockFile_->unlock();
     lockFile_.reset();
+}
+
+QString SingleInstanceChannel::lockFilePath() const
+{
+    return lockFile_ && lockFile_->isLocked() ? lockFile_->fileName() : QString();
 }
 
 bool SingleInstanceChannel::attachToRunningInstance(bool ownerAlive)

@@ -33,6 +33,9 @@ public:
 
     // True when another instance held the key at construction.
     bool isRunning() const { return running_; }
+    // The lock file of the key while this instance holds it; empty in a
+    // later instance and once released.
+    QString lockFilePath() const;
     // Writes the message for the first instance; false (nothing written) in
     // the first instance itself.
     bool sendMessage(const QString& message);

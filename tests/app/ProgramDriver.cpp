@@ -24,6 +24,11 @@
 //   hold <seconds>  holds the window's thread that long on a lock another
 //                   thread holds, as a window that hangs: "holding" as it
 //                   begins to wait, "held" once it has the lock
+//   at-end hold <seconds>  once the end begins (the request taken, the
+//                   event loop over), holds the window's thread so
+//   at-end look <path>     once the end begins, the window's thread looks
+//                   at the path (on a share that hangs: it waits in the
+//                   kernel until the share answers)
 // and, unasked (also in a later start, which shows no main window):
 //   message <text>  a message box showed this text (its line ends as
 //                   "\n"); it is then closed as its close button would,
@@ -43,6 +48,7 @@
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QFile>
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -52,6 +58,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -143,6 +150,8 @@ private:
             reportDestroyed();
         else if (command == QLatin1String("hold"))
             hold(argument.toInt());
+        else if (command == QLatin1String("at-end"))
+            atEnd(argument.section(QLatin1Char(' '), 0, 0), argument.section(QLatin1Char(' '), 1));
         else
             say(QStringLiteral("unknown ") + line);
     }
@@ -252,6 +261,20 @@ private:
         lock.unlock();
         holder.join();
         say(QStringLiteral("held"));
+    }
+
+    // As the event loop ends, after the request to end was taken.
+    void atEnd(const QString& what, const QString& argument)
+    {
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this, what, argument] {
+            if (what == QLatin1String("hold")) {
+                hold(argument.toInt());
+            } else {
+                struct stat facts;
+                ::stat(QFile::encodeName(argument).constData(), &facts);
+            }
+        });
+        say(QStringLiteral("at-end ") + what);
     }
 
     MainViewModel& main_;

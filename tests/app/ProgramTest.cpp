@@ -115,18 +115,23 @@ public:
             process_.waitForReadyRead(50);
         }
     }
-    void send(const QString& command) { process_.write((command + '\n').toUtf8()); }
+    // Written at once, whatever the test waits for next.
+    void send(const QString& command)
+    {
+        process_.write((command + '\n').toUtf8());
+        process_.waitForBytesWritten(startMs);
+    }
     // Exit code of a normal exit within `ms`; -1 otherwise.
     int exitCode(int ms = startMs)
     {
-        if (!process_.waitForFinished(ms) || process_.exitStatus() != QProcess::NormalExit)
+        if (!finished(ms) || process_.exitStatus() != QProcess::NormalExit)
             return -1;
         return process_.exitCode();
     }
     // The signal that ended the process within `ms`; -1 otherwise.
     int endingSignal(int ms)
     {
-        if (!process_.waitForFinished(ms) || process_.exitStatus() != QProcess::CrashExit)
+        if (!finished(ms) || process_.exitStatus() != QProcess::CrashExit)
             return -1;
         return process_.exitCode();
     }
@@ -146,6 +151,9 @@ public:
     }
 
 private:
+    // Also when it had ended before, as a wait for its output saw.
+    bool finished(int ms) { return process_.state() == QProcess::NotRunning || process_.waitForFinished(ms); }
+
     QProcess process_;
     QString errors_;
 };
@@ -313,6 +321,17 @@ QStringList storyboardsIn(const QString& folder)
          it.hasNext();)
         storyboards << it.next();
     return storyboards;
+}
+
+// Whether a window of that title shows on the X server of DISPLAY, as
+// xwininfo lists the windows.
+bool windowOnScreen(const QString& title)
+{
+    QProcess list;
+    list.start("xwininfo", {"-root", "-tree"});
+    if (!list.waitForFinished(startMs))
+        return true;
+    return QString::fromUtf8(list.readAllStandardOutput()).contains("\"" + title + "\"");
 }
 
 } // namespace
@@ -814,6 +833,93 @@ TEST_F(ProgramTest, AQuitWhileTheVideosShareHangsLetsANewStartShowItsWindow)
     std::printf("a new start showed its window %lld ms after the quit\n", static_cast<long long>(clock.elapsed()));
     share.answer();
     EXPECT_EQ(0, run.exitCode(hangMs)) << run.errors();
+}
+
+// Asked to end (the session's SIGTERM, or the window closed), the program
+// ends within two seconds whatever its window's thread meets after taking
+// the request: held on a lock (as a dialog's or the sound output's closing
+// that waits for another thread), or waiting in the kernel for a share
+// that hangs. Each row first sees its wait reached. Before it ends the
+// program lets go of what others see: while the ended process still waits
+// for the share, a new start shows its own window at once, and on a window
+// system the ended one's window has left the screen. The storyboard stays
+// as stored.
+TEST_F(ProgramTest, AskedToEndTheProgramEndsWithinTwoSecondsWhateverItsWindowThenMeetsAndLetsGo)
+{
+    const QStringList photos{path("media/photo.jpg")};
+    viewmodeltest::writePhoto(photos[0].toStdString());
+    QDir().mkpath(path("served"));
+    QDir().mkpath(path("media/share"));
+    kestrel::test::hanging_share share(path("served").toStdString(), path("media/share").toStdString());
+    const bool onScreen = environment().value("QT_QPA_PLATFORM") == "xcb";
+    const struct {
+        const char* name;
+        bool inTheKernel;
+        bool bySignal;
+    } rows[] = {{"held, SIGTERM", false, true},
+                {"held, the window closed", false, false},
+                {"in the kernel, the window closed", true, false},
+                {"in the kernel, SIGTERM", true, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.inTheKernel && !share.unavailable().empty()) {
+            std::printf("%s: left out, no share that hangs can be made here: %s\n", row.name,
+                        share.unavailable().c_str());
+            continue;
+        }
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+        if (&row == &rows[0]) // the storyboard stays for the next runs
+            run.send("add " + photos[0]);
+        run.send("state");
+        ASSERT_EQ(stateOf(photos), run.lineStartingWith("state"));
+        if (row.inTheKernel) {
+            // A name of its own, which the kernel has not kept an answer for.
+            run.send("at-end look " + path("media/share/") + row.name);
+            ASSERT_EQ("at-end look", run.lineStartingWith("at-end"));
+            share.hang("all");
+        } else {
+            run.send("at-end hold 30");
+            ASSERT_EQ("at-end hold", run.lineStartingWith("at-end"));
+        }
+        QElapsedTimer clock;
+        clock.start();
+        if (row.bySignal)
+            run.terminate();
+        else
+            run.send("quit");
+        if (row.inTheKernel)
+            ASSERT_TRUE(share.held_within(std::chrono::milliseconds(startMs)))
+                << "the end never reached the share\n"
+                << run.errors();
+        else
+            ASSERT_EQ("holding", run.lineStartingWith("holding")) << run.errors();
+        if (row.bySignal)
+            EXPECT_TRUE(run.errorsShow("[TerminationSignals] asked to end: shutting down", startMs)) << run.errors();
+
+        // Two seconds, and slack for a sanitizer build on a busy machine.
+        const QString ended = QString("[EndBackstop] the program did not end within 2 s of %1: it ends now, with "
+                                      "what it had stored")
+                                  .arg(row.bySignal ? "signal 15" : "its window's closing");
+        EXPECT_TRUE(run.errorsShow(ended, 9000)) << run.errors();
+        std::printf("%s: ended after %lld ms\n", row.name, static_cast<long long>(clock.elapsed()));
+        if (row.inTheKernel) {
+            EXPECT_TRUE(run.running()) << "the share held nothing";
+            if (onScreen)
+                EXPECT_TRUE(eventually([] { return !windowOnScreen("Orvik Lumivista"); }, 5000))
+                    << "the ended program's window stayed on the screen";
+            ProgramRun next = driver();
+            EXPECT_EQ("ready Orvik Lumivista", next.lineStartingWith("ready")) << next.errors();
+            next.send("quit");
+            EXPECT_EQ(0, next.exitCode()) << next.errors();
+            share.answer();
+        }
+        if (row.bySignal)
+            EXPECT_EQ(SIGTERM, run.endingSignal(hangMs)) << run.errors();
+        else
+            EXPECT_EQ(1, run.exitCode(hangMs)) << run.errors();
+        EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
+    }
 }
 
 // The maker's site never answers the notification feed, trickles the
