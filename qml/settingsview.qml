@@ -138,14 +138,12 @@ Rectangle {
                     width: Math.round(changeButton.width * 2 / 3)
                     height: root.fieldHeight
                     enabled: !viewModel.useAudioDuration
-                    validator: DoubleValidator {
-                        bottom: 0.1
-                        top: 20.0
-                        decimals: 1
-                        notation: DoubleValidator.StandardNotation
-                        locale: "C"
-                    }
-                    onTextChanged: if (acceptableInput) viewModel.slideDuration = parseFloat(text)
+                    property string completedFrom
+                    validator: root.secondsTyped
+                    onTextChanged: root.durationTyped(photoDurationField, function(seconds) {
+                        viewModel.slideDuration = seconds
+                    })
+                    onEditingFinished: root.showDurations()
                 }
             }
         }
@@ -188,14 +186,12 @@ Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     width: Math.round(changeButton.width * 2 / 3)
                     height: root.fieldHeight
-                    validator: DoubleValidator {
-                        bottom: 0.0
-                        top: viewModel.slideDuration / 2
-                        decimals: 1
-                        notation: DoubleValidator.StandardNotation
-                        locale: "C"
-                    }
-                    onTextChanged: if (acceptableInput) viewModel.transitionDuration = parseFloat(text)
+                    property string completedFrom
+                    validator: root.secondsTyped
+                    onTextChanged: root.durationTyped(transitionField, function(seconds) {
+                        viewModel.transitionDuration = seconds
+                    })
+                    onEditingFinished: root.showDurations()
                 }
             }
         }
@@ -464,15 +460,51 @@ Rectangle {
         }
     }
 
-    // The view model moves the fields; the fields write back only what the
-    // user changed, so a clamped value comes back into its field.
+    // Seconds as they may be typed: two digits, a point and one decimal.
+    // The view model keeps the number within its bounds.
+    property RegularExpressionValidator secondsTyped: RegularExpressionValidator {
+        regularExpression: /[0-9]{0,2}([.][0-9]?)?/
+    }
+    property bool showingDurations: false
+
+    // A number typed goes to the view model at once, and the field shows at
+    // once the value the show will use (showDuration), unless the user has
+    // just deleted the part it had completed.
+    function durationTyped(field, write) {
+        if (showingDurations)
+            return
+        var typed = field.text
+        var deletedTheCompletion = typed !== "" && typed === field.completedFrom
+        field.completedFrom = ""
+        var seconds = parseFloat(typed)
+        if (deletedTheCompletion || isNaN(seconds))
+            return
+        write(seconds)
+        showDurations()
+    }
+
+    // Where the user types the start of the value in use ("0" of "0.5"),
+    // the rest is shown selected, so that typing on replaces it.
+    function showDuration(field, seconds) {
+        if (parseFloat(field.text) === seconds)
+            return
+        var typed = field.text
+        var shown = secondsText(seconds)
+        showingDurations = true
+        field.text = shown
+        showingDurations = false
+        if (field.activeFocus && typed !== "" && shown.indexOf(typed) === 0) {
+            field.completedFrom = typed
+            field.select(typed.length, shown.length)
+        }
+    }
+
+    // The view model moves the sliders and the fields.
     function showDurations() {
         photoDurationSlider.value = viewModel.slideDuration
-        if (parseFloat(photoDurationField.text) !== viewModel.slideDuration)
-            photoDurationField.text = secondsText(viewModel.slideDuration)
+        showDuration(photoDurationField, viewModel.slideDuration)
         transitionSlider.value = viewModel.transitionDuration
-        if (parseFloat(transitionField.text) !== viewModel.transitionDuration)
-            transitionField.text = secondsText(viewModel.transitionDuration)
+        showDuration(transitionField, viewModel.transitionDuration)
     }
 
     Connections {

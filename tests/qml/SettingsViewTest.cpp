@@ -27,6 +27,30 @@ protected:
         return found ? found->property(name) : QVariant();
     }
 
+    // Keys typed into the field as the keyboard sends them, its text
+    // selected first unless `anew` is false; then the keys of `then`.
+    static void typeInto(QWidget* dialog, const char* field, const QString& text, bool anew = true,
+                         std::initializer_list<int> then = {})
+    {
+        QQuickItem* item = itemNamed(dialog, field);
+        ASSERT_TRUE(item) << field;
+        QApplication::setActiveWindow(dialog);
+        quickOf(dialog)->setFocus(Qt::OtherFocusReason);
+        QMetaObject::invokeMethod(item, "forceActiveFocus");
+        if (anew)
+            QMetaObject::invokeMethod(item, "selectAll");
+        const auto send = [dialog](int key, const QString& typed) {
+            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                QKeyEvent event(type, key, Qt::NoModifier, typed);
+                QApplication::sendEvent(quickOf(dialog), &event);
+            }
+        };
+        for (const QChar character : text)
+            send(character.unicode(), QString(character));
+        for (const int key : then)
+            send(key, QString());
+    }
+
     const bool prepared = (prepareViews(), true);
     std::unique_ptr<SettingsViewModel> model =
         std::make_unique<SettingsViewModel>(kestrel::slideshow2::create_gil_slideshow());
@@ -86,7 +110,7 @@ TEST_F(SettingsView, DurationFieldsShowWhatTheViewModelKeeps)
         EXPECT_EQ(textOf(dialog, "transitionField"), QStringLiteral("1.2"));
         EXPECT_DOUBLE_EQ(propertyOf(dialog, "photoDurationSlider", "value").toDouble(), 6.0);
 
-        // 0.3 passes the field's validator; the view model keeps 0.5.
+        // The view model keeps 0.3 at 0.5, and the field shows it at once.
         itemNamed(dialog, "photoDurationField")->setProperty("text", QStringLiteral("0.3"));
         EXPECT_EQ(model->slideDuration(), 0.5);
         EXPECT_EQ(textOf(dialog, "photoDurationField"), QStringLiteral("0.5"));
@@ -94,12 +118,35 @@ TEST_F(SettingsView, DurationFieldsShowWhatTheViewModelKeeps)
         EXPECT_EQ(model->transitionDuration(), 0.25);
         EXPECT_EQ(textOf(dialog, "transitionField"), QStringLiteral("0.3"));
 
-        // Text the validator refuses does not reach the view model.
+        // A number past the bounds shows at once as the bound the show uses.
         itemNamed(dialog, "photoDurationField")->setProperty("text", QStringLiteral("25"));
-        EXPECT_EQ(model->slideDuration(), 0.5);
+        EXPECT_EQ(model->slideDuration(), 20.0);
+        EXPECT_EQ(textOf(dialog, "photoDurationField"), QStringLiteral("20.0"));
         itemNamed(dialog, "photoDurationField")->setProperty("text", QStringLiteral("12.5"));
         EXPECT_EQ(model->slideDuration(), 12.5);
         EXPECT_DOUBLE_EQ(propertyOf(dialog, "photoDurationSlider", "value").toDouble(), 10.0);
+
+        // Typed as the user types: "0" shows the shortest photo time at
+        // once, its rest selected, so that ".8" typed on makes 0.8.
+        typeInto(dialog, "photoDurationField", "0");
+        EXPECT_EQ(model->slideDuration(), 0.5);
+        EXPECT_EQ(textOf(dialog, "photoDurationField"), QStringLiteral("0.5"));
+        EXPECT_DOUBLE_EQ(propertyOf(dialog, "photoDurationSlider", "value").toDouble(), 1.0);
+        typeInto(dialog, "photoDurationField", ".8", false);
+        EXPECT_EQ(model->slideDuration(), 0.8);
+        EXPECT_EQ(textOf(dialog, "photoDurationField"), QStringLiteral("0.8"));
+        // A transition longer than half the photo's time shows as half,
+        // and what is typed on past it goes nowhere.
+        typeInto(dialog, "transitionField", "99");
+        EXPECT_EQ(model->transitionDuration(), 0.4);
+        EXPECT_EQ(textOf(dialog, "transitionField"), QStringLiteral("0.4"));
+        // Deleting what was completed leaves the rest to edit; the field
+        // shows the value in use again once the user leaves it.
+        typeInto(dialog, "photoDurationField", "0", true, {Qt::Key_Backspace});
+        EXPECT_EQ(textOf(dialog, "photoDurationField"), QStringLiteral("0"));
+        EXPECT_EQ(model->slideDuration(), 0.5);
+        QMetaObject::invokeMethod(itemNamed(dialog, "transitionField"), "forceActiveFocus");
+        EXPECT_EQ(textOf(dialog, "photoDurationField"), QStringLiteral("0.5"));
 
         // Aligned to the music, the photo duration is out of the user's hands.
         QMetaObject::invokeMethod(itemNamed(dialog, "alignToAudioBox"), "toggle");

@@ -2,7 +2,8 @@ import QtQuick 2.15
 import Desktop 0.1 as Native
 
 // A one-line text field in the platform's frame. `validator` limits what
-// may be typed; `accepted()` comes on Return when the input is acceptable.
+// may be typed; `accepted()` comes on Return when the input is acceptable,
+// `editingFinished()` then and when the field loses the focus.
 FocusScope {
     id: textfield
 
@@ -17,8 +18,10 @@ FocusScope {
     readonly property bool hovered: mouseArea.containsMouse
 
     signal accepted()
+    signal editingFinished()
 
     function selectAll() { input.selectAll() }
+    function select(start, end) { input.select(start, end) }
 
     activeFocusOnTab: true
     implicitWidth: styleitem.implicitWidth
@@ -61,6 +64,7 @@ FocusScope {
         selectionColor: palette.highlight
         selectedTextColor: palette.highlightedText
         onAccepted: textfield.accepted()
+        onEditingFinished: textfield.editingFinished()
     }
 
     Text {
