@@ -755,12 +755,16 @@ void ConvertViewModel::handResultToDesktop(bool show)
         const kestrel::path_facts facts =
             kestrel::look_at_path(QFile::encodeName(path).toStdString(), true, folderPatience);
         return [this, path, show, facts] {
-            if (facts.error == 0 && show)
-                ComponentModel::showInFolder(QUrl::fromLocalFile(QFile::decodeName(facts.real_path.c_str())));
-            else if (facts.error == 0)
-                ComponentModel::openUrl(QUrl::fromLocalFile(path));
-            else if (doesNotAnswer(facts.refusal))
+            const QString shown = QDir::toNativeSeparators(shownPath(path));
+            if (facts.error == 0 && show) {
+                if (!ComponentModel::showInFolder(QUrl::fromLocalFile(QFile::decodeName(facts.real_path.c_str()))))
+                    emit conversionNotice(tr("The desktop has no program to show \"%1\" in its folder.").arg(shown));
+            } else if (facts.error == 0) {
+                if (!ComponentModel::openUrl(QUrl::fromLocalFile(path)))
+                    emit conversionNotice(tr("The desktop has no program to play \"%1\".").arg(shown));
+            } else if (doesNotAnswer(facts.refusal)) {
                 emit conversionNotice(folderNotAnswering(QFileInfo(path).absolutePath()));
+            }
         };
     });
 }

@@ -148,7 +148,8 @@ public:
     // Play and Show In Folder: the video is looked at off this thread; the
     // desktop gets it once the look answers within the folder's patience,
     // else conversionNotice says its folder does not answer (and a late
-    // answer hands nothing over). A video no longer there does nothing.
+    // answer hands nothing over). A video no longer there does nothing; one
+    // the desktop has no program for is named in conversionNotice.
     Q_INVOKABLE void openResult();
     Q_INVOKABLE void showResult();
 

@@ -26,13 +26,6 @@ const QString usageCategory = QStringLiteral("Lumivista");
 const QString advertisementCategory = QStringLiteral("Advertisement");
 const QString bannerId = QStringLiteral("banner");
 
-void open(const QString& address)
-{
-    // An empty address (a key that is not set) opens nothing.
-    const QUrl url(address);
-    if (!url.isEmpty())
-        ComponentModel::openUrl(url);
-}
 
 // An advertisement's link comes from a feed fetched over plain HTTP: only a
 // web page may be opened from it, never a local file or program.
@@ -127,6 +120,14 @@ void MainViewModel::openPage(const QString& settingsKey, const QString& action)
 {
     open(QSettings().value(settingsKey).toString());
     sendUsageEvent(usageCategory, action);
+}
+
+// An empty address (a key that is not set) opens nothing.
+void MainViewModel::open(const QString& address)
+{
+    const QUrl url(address);
+    if (!url.isEmpty() && !ComponentModel::openUrl(url))
+        emit messageReceived(tr("The desktop has no program to open the page \"%1\".").arg(address));
 }
 
 } // namespace ViewModel

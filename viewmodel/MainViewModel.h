@@ -9,7 +9,8 @@
 // them out it asks for the user's attention, passes notices of the
 // notification service on to the view, shows an advertisement the
 // advertisement service delivers and opens the maker's pages, each with a
-// usage event.
+// usage event; a page the desktop has no program for is told to the view
+// as a message (messageReceived).
 //
 // updateReceived hands the view an UpdateAnswer, whose declared property
 // needUpdate the view sets to have the update page opened.
@@ -106,6 +107,9 @@ protected slots:
 
 private:
     void openPage(const QString& settingsKey, const QString& action);
+    // Hands the address to the desktop; one it has no program for is told
+    // through messageReceived.
+    void open(const QString& address);
 
     kestrel::slideshow2::slideshow_ptr slideshow_;
     QSharedPointer<ComponentModel::ImageProvider> banners_;

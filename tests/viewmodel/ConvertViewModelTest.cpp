@@ -363,6 +363,19 @@ TEST_F(ConvertViewModelTest, ResultIsShownOrOpenedOnlyOnceAFileWasMade)
     EXPECT_EQ(launched[0].first.toLocalFile(), QFileInfo(vm->resultPath()).canonicalFilePath());
     EXPECT_EQ(launched[0].second, ComponentModel::LaunchMode::ShowInFolder);
     EXPECT_EQ(launched[1].second, ComponentModel::LaunchMode::Open);
+
+    // A desktop with no program for them: the window says so, naming the video.
+    QStringList notices;
+    QObject::connect(vm.get(), &ConvertViewModel::conversionNotice, [&](QString text) { notices << text; });
+    ComponentModel::setUrlLauncher([](const QUrl&, ComponentModel::LaunchMode) { return false; });
+    vm->showResult();
+    vm->openResult();
+    EXPECT_TRUE(qmltest::waitFor([&] { return notices.size() >= 2; }, 10000));
+    ComponentModel::setUrlLauncher(previous);
+    notices.sort();
+    EXPECT_EQ(notices, QStringList({"The desktop has no program to play \"" + vm->resultPath() + "\".",
+                                    "The desktop has no program to show \"" + vm->resultPath() +
+                                        "\" in its folder."}));
 }
 
 // The output folder moved, renamed or removed (and made again) while the

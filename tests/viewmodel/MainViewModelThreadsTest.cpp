@@ -111,6 +111,15 @@ TEST_F(MainViewModelTest, HelpPagesOpenTheStoredAddressesEachCounted)
     EXPECT_EQ(QStringList({"Lumivista|Show Help||", "Lumivista|Show Site||", "Lumivista|Show Facebook||",
                            "Lumivista|Show Twitter||"}),
               usage.events.filter("|Show "));
+
+    // A desktop with no program for web pages: the window says so, naming
+    // the page; a page not set is not told.
+    QStringList messages;
+    QObject::connect(main.get(), &MainViewModel::messageReceived, [&](QString text) { messages << text; });
+    ComponentModel::setUrlLauncher([](const QUrl&, ComponentModel::LaunchMode) { return false; });
+    main->showHelp();
+    main->showTwitter();
+    EXPECT_EQ(messages, QStringList{"The desktop has no program to open the page \"http://127.0.0.1:1/howto\"."});
 }
 
 TEST_F(MainViewModelTest, AdvertisementsAreAnnouncedKeptAndOpenedOnlyAsWebPages)
