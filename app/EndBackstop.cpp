@@ -1,15 +1,21 @@
 #include "app/EndBackstop.h"
 
+#include "files/DTUnansweredTime.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <semaphore.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace Application {
@@ -39,6 +45,28 @@ long long monotonicNow()
     timespec now;
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+long long nanoseconds(std::chrono::nanoseconds span) { return span.count(); }
+
+timespec monotonicAt(long long ns) { return timespec{time_t(ns / 1000000000LL), long(ns % 1000000000LL)}; }
+
+// What the process's threads but `except` have run or waited for a
+// processor, summed, in nanoseconds; -1 when the kernel does not tell.
+long long busyNs(pid_t except)
+{
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (!tasks)
+        return -1;
+    long long busy = -1;
+    while (const dirent* entry = ::readdir(tasks)) {
+        const pid_t thread = pid_t(std::strtol(entry->d_name, nullptr, 10));
+        const long long scheduled = thread > 0 && thread != except ? kestrel::scheduled_ns(thread) : -1;
+        if (scheduled >= 0)
+            busy = std::max(busy, 0LL) + scheduled;
+    }
+    ::closedir(tasks);
+    return busy;
 }
 
 void startTheClock()
@@ -139,42 +167,62 @@ void EndBackstop::watch()
 {
     for (;;) {
         const long long asked = askedAt.load();
-        if (asked == 0) {
-            ::sem_wait(&lookAgain);
-        } else {
-            const long long deadline = asked + std::chrono::nanoseconds(bound).count();
-            const timespec at = {time_t(deadline / 1000000000LL), long(deadline % 1000000000LL)};
-            const bool timedOut = ::sem_clockwait(&lookAgain, CLOCK_MONOTONIC, &at) != 0 && errno == ETIMEDOUT;
-            if (timedOut && !stopping_.load())
-                endNow();
-        }
+        if (asked != 0)
+            return timeTheEnd(asked);
+        ::sem_wait(&lookAgain);
         if (stopping_.load())
             return;
     }
 }
 
-void EndBackstop::endNow()
+// A tick in which the threads ran or waited to run for less than a tenth
+// of it counts as standing still.
+void EndBackstop::timeTheEnd(long long askedAtNs)
+{
+    const long long tick = nanoseconds(std::chrono::milliseconds(100));
+    const pid_t watcher = pid_t(::syscall(SYS_gettid));
+    long long stillNs = 0, lookedAt = monotonicNow(), busyBefore = busyNs(watcher);
+    for (;;) {
+        const timespec next = monotonicAt(lookedAt + tick);
+        ::sem_clockwait(&lookAgain, CLOCK_MONOTONIC, &next); // a later request only wakes it early
+        if (stopping_.load())
+            return;
+        const long long now = monotonicNow(), busy = busyNs(watcher), span = now - lookedAt;
+        if (busy < 0 || busyBefore < 0 || busy - busyBefore < span / 10)
+            stillNs += span;
+        lookedAt = now;
+        busyBefore = busy;
+        if (stillNs >= nanoseconds(bound) || now - askedAtNs >= nanoseconds(cap))
+            endNow(stillNs >= nanoseconds(bound));
+    }
+}
+
+void EndBackstop::endNow(bool stoodStill)
 {
     letGo();
     const int signal = latestSignal.load();
-    const long long seconds = bound.count();
+    char asked[40];
+    if (signal != 0)
+        std::snprintf(asked, sizeof asked, "signal %d", signal);
+    else
+        std::snprintf(asked, sizeof asked, "its window's closing");
     char line[240];
     int length;
     if (signal != 0 && takenCount.load() < askedCount.load())
         length = std::snprintf(line, sizeof line,
                                "[TerminationSignals] the window did not answer signal %d within %lld s: the program "
                                "ends without it, with what it had stored\n",
-                               signal, seconds);
-    else if (signal != 0)
+                               signal, static_cast<long long>(bound.count()));
+    else if (stoodStill)
         length = std::snprintf(line, sizeof line,
-                               "[EndBackstop] the program did not end within %lld s of signal %d: it ends now, with "
-                               "what it had stored\n",
-                               seconds, signal);
+                               "[EndBackstop] the program stood still for %lld s after %s: it ends now, with what it "
+                               "had stored\n",
+                               static_cast<long long>(bound.count()), asked);
     else
         length = std::snprintf(line, sizeof line,
-                               "[EndBackstop] the program did not end within %lld s of its window's closing: it ends "
-                               "now, with what it had stored\n",
-                               seconds);
+                               "[EndBackstop] the program did not end within %lld s of %s: it ends now, with what it "
+                               "had stored\n",
+                               static_cast<long long>(cap.count()), asked);
     say(line, length);
     if (signal != 0)
         endBySignal(signal);

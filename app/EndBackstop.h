@@ -1,13 +1,17 @@
 #pragma once
 // Once the program is asked to end (a signal of the session, the last
-// window closed, Quit), it ends within two seconds, whatever its window's
-// thread meets on the way: a request it does not take (it hangs), or a wait
-// after it took it (a dialog's or the sound output's closing that waits for
-// another thread, a read of a share that does not answer). Should the
-// orderly end not have come by then, a watching thread ends the process
-// with a line on standard error: by the signal's default action when a
-// signal asked, so that the exit status tells the signal; else with status
-// 1.
+// window closed, Quit), it ends within two seconds of standing still,
+// whatever its window's thread meets on the way: a request it does not take
+// (it hangs), or a wait after it took it (a dialog's or the sound output's
+// closing that waits for another thread, a read of a share that does not
+// answer). The program stands still while none of its threads runs or
+// waits for a processor: an orderly end that is only slow, on a busy
+// machine, is not cut short, though it too is ended ten seconds after the
+// request. Should the orderly end not have come by then, a watching thread
+// ends the process with a line on standard error: by the signal's default
+// action when a signal asked, so that the exit status tells the signal;
+// else with status 1. Where the kernel keeps no scheduling statistics of
+// the threads, two seconds after the request.
 //
 // A process may stay after that while one of its threads waits in the
 // kernel for a share (the system waits for a request it has sent until the
@@ -36,8 +40,10 @@ namespace Application {
 
 class EndBackstop {
 public:
-    // From the first request to the end.
+    // The program's standing still from the first request to the end.
     static constexpr std::chrono::seconds bound{2};
+    // The end's time from the first request, however busy the program.
+    static constexpr std::chrono::seconds cap{10};
 
     EndBackstop();
     ~EndBackstop();
@@ -63,7 +69,10 @@ public:
 
 private:
     void watch();
-    [[noreturn]] void endNow();
+    // From the request on, until the program has stood still for the
+    // bound, or the cap has passed.
+    void timeTheEnd(long long askedAtNs);
+    [[noreturn]] void endNow(bool stoodStill);
     void letGo();
 
     std::atomic<int> screen_{-1}; // our own descriptor of the socket

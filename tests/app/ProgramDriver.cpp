@@ -29,6 +29,8 @@
 //   at-end look <path>     once the end begins, the window's thread looks
 //                   at the path (on a share that hangs: it waits in the
 //                   kernel until the share answers)
+//   at-end busy <seconds>  once the end begins, the window's thread works
+//                   that long, as a slow end on a busy machine
 // and, unasked (also in a later start, which shows no main window):
 //   message <text>  a message box showed this text (its line ends as
 //                   "\n"); it is then closed as its close button would,
@@ -269,6 +271,10 @@ private:
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this, what, argument] {
             if (what == QLatin1String("hold")) {
                 hold(argument.toInt());
+            } else if (what == QLatin1String("busy")) {
+                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(argument.toInt());
+                while (std::chrono::steady_clock::now() < until) {
+                }
             } else {
                 struct stat facts;
                 ::stat(QFile::encodeName(argument).constData(), &facts);

@@ -8,10 +8,6 @@
 
 namespace kestrel {
 
-namespace {
-
-// Nanoseconds the thread has run plus those it waited to run; -1 when the
-// kernel does not tell. procfs answers at once, whatever else hangs.
 long long scheduled_ns(pid_t thread) {
     const std::string path = "/proc/self/task/" + std::to_string(thread) + "/schedstat";
     std::FILE* file = std::fopen(path.c_str(), "re");
@@ -23,8 +19,6 @@ long long scheduled_ns(pid_t thread) {
     std::fclose(file);
     return read == 2 ? static_cast<long long>(running + waiting) : -1;
 }
-
-} // namespace
 
 void unanswered_clock::begin() {
     thread_ = static_cast<pid_t>(::syscall(SYS_gettid));

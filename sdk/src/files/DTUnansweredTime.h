@@ -15,6 +15,11 @@
 
 namespace kestrel {
 
+// Nanoseconds a thread of this process has run plus those it waited to
+// run; -1 when the kernel does not tell (or the thread has ended). Any
+// thread; procfs answers at once, whatever else hangs.
+long long scheduled_ns(pid_t thread);
+
 class unanswered_clock {
 public:
     // On the call's thread, as it begins to ask its file system.
