@@ -15,8 +15,9 @@
 // reads the byte and ends every event loop.
 //
 // Each request also starts the clock of the end (EndBackstop): the process
-// ends within two seconds of it, whether the window's thread takes it or
-// not, and whatever that thread meets after taking it.
+// ends once it has stood still for two seconds since, whether the window's
+// thread takes the request or not, and whatever that thread meets after
+// taking it.
 //
 // One object at a time, made and destroyed on the GUI thread; destruction
 // puts the previous handlers back. The program keeps it through its
