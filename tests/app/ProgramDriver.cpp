@@ -24,13 +24,11 @@
 //   hold <seconds>  holds the window's thread that long on a lock another
 //                   thread holds, as a window that hangs: "holding" as it
 //                   begins to wait, "held" once it has the lock
-//   at-end hold <seconds>  once the end begins (the request taken, the
-//                   event loop over), holds the window's thread so
-//   at-end look <path>     once the end begins, the window's thread looks
-//                   at the path (on a share that hangs: it waits in the
-//                   kernel until the share answers)
-//   at-end busy <seconds>  once the end begins, the window's thread works
-//                   that long, as a slow end on a busy machine
+//   at-end hold <seconds> | look <path> | busy <seconds>
+//                   once the end begins (the request taken), the window's
+//                   thread is held as hold does, looks at the path (on a
+//                   share that hangs: in the kernel until it answers), or
+//                   works that long, as a slow end on a busy machine
 // and, unasked (also in a later start, which shows no main window):
 //   message <text>  a message box showed this text (its line ends as
 //                   "\n"); it is then closed as its close button would,
@@ -269,16 +267,15 @@ private:
     void atEnd(const QString& what, const QString& argument)
     {
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this, what, argument] {
-            if (what == QLatin1String("hold")) {
+            struct stat facts;
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(argument.toInt());
+            if (what == QLatin1String("hold"))
                 hold(argument.toInt());
-            } else if (what == QLatin1String("busy")) {
-                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(argument.toInt());
+            else if (what == QLatin1String("look"))
+                ::stat(QFile::encodeName(argument).constData(), &facts);
+            else
                 while (std::chrono::steady_clock::now() < until) {
                 }
-            } else {
-                struct stat facts;
-                ::stat(QFile::encodeName(argument).constData(), &facts);
-            }
         });
         say(QStringLiteral("at-end ") + what);
     }

@@ -213,15 +213,16 @@ inline QString textOf(QWidget* window, const char* item)
     return found ? found->property("text").toString() : QString();
 }
 
-// Whether the view accepted the key.
-inline bool pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+// Whether the view accepted the key; `text` is what it types.
+inline bool pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                     const QString& text = QString())
 {
     // A window that changed its state (full screen) may have lost the focus.
     QApplication::setActiveWindow(window);
     quickOf(window)->setFocus(Qt::OtherFocusReason);
-    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
     QApplication::sendEvent(quickOf(window), &press);
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
     QApplication::sendEvent(quickOf(window), &release);
     return press.isAccepted();
 }
