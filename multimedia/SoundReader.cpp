@@ -1,5 +1,7 @@
 #include "multimedia/SoundReader.h"
 
+#include "multimedia/LockWithin.h"
+
 #include "base/DTErrors.h"
 #include "files/DTFailureReason.h"
 #include "files/DTReadInterruption.h"
@@ -74,19 +76,6 @@ bool doesNotAnswer(const std::exception_ptr& failure)
     } catch (...) {
         return false;
     }
-}
-
-// Tries the lock until `bound` has passed. (Polled: the thread sanitizer
-// does not see a timed mutex's timed lock.)
-bool lockWithin(std::unique_lock<std::mutex>& lock, milliseconds bound)
-{
-    const Clock::time_point giveUp = Clock::now() + bound;
-    while (!lock.try_lock()) {
-        if (Clock::now() >= giveUp)
-            return false;
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    return true;
 }
 
 } // namespace
@@ -283,6 +272,25 @@ SoundReader::Taken SoundReader::take(unsigned long frames)
     taken.failed = s.failed;
     s.wake.notify_all();
     return taken;
+}
+
+void SoundReader::catchUp(double ms)
+{
+    Shared& s = *shared_;
+    const int64_t target = frameAt(ms);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (target <= s.playhead || s.seeking)
+        return;
+    s.playhead = target;
+    // Sound read ahead for the time between is dropped as it is taken;
+    // rather than read its way through more than the queue holds, the
+    // reader moves the source there.
+    if (target - s.frontFrame > queueFrames) {
+        ++s.generation;
+        s.restartAt(target);
+        s.needsMove = true;
+    }
+    s.wake.notify_all();
 }
 
 bool SoundReader::answers() const

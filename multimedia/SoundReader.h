@@ -16,7 +16,7 @@
 // its target without saying so.
 //
 // Threads: construction, seek, answers() and destruction on the GUI
-// thread; take on the sound callback's; `changed` on the reader's, after
+// thread; take and catchUp on the sound callback's; `changed` on the reader's, after
 // answers() changed. Nothing here waits for a file on the calling thread:
 // seek gives up the reader's read and moves the source itself only within a
 // tenth of a second, else moves the pictures alone (av_source::move_pictures)
@@ -74,6 +74,10 @@ public:
         bool failed = false; // it ran out because reading failed
     };
     Taken take(unsigned long frames);
+    // The playhead goes on to `ms` where it stands before it: the time
+    // between plays as if it had been played (the sound came back after the
+    // clock ran without it). Any thread.
+    void catchUp(double ms);
     // False while the sound does not answer.
     bool answers() const;
     // At least `frames` frames wait, or none will come soon (the end, a

@@ -1,10 +1,11 @@
 // Real playback through PortAudio: against a JACK dummy server that the test
-// starts (it consumes sound in real time, as a device would), and on a
-// machine without any sound device.
+// starts (it consumes sound in real time, as a device would), also one that
+// ends while the preview plays, and on a machine without any sound device.
 
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
 
+#include "support-qt/WindowHeartbeat.h"
 #include "support/JackDummyServer.h"
 #include "support/SyntheticShow.h"
 
@@ -15,6 +16,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+#include <signal.h>
 
 using Multimedia::Player;
 using Multimedia::VideoPlayer;
@@ -45,6 +50,65 @@ void runEvents(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+bool runUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < ms)
+        runEvents(10);
+    return done();
+}
+
+// The preview plays through a JACK server that ends by `signal`: the
+// window's thread is never held (its heartbeat), the pictures go on, and
+// the player says that the sound output does not answer, as long as the
+// preview is played, paused, sought, closed, opened again and destroyed.
+void playWhileTheServerEnds(int signal)
+{
+    const qint64 stallBound = 450;
+    jack_dummy_server server;
+    show_spec spec;
+    spec.duration_ms = 30000.0;
+    spec.read_ahead = true;
+    const kestrel::av_source_ptr show = make_synthetic_show(spec);
+    VideoSurface surface;
+    auto player = std::make_unique<VideoPlayer>();
+    player->setSurface(&surface);
+    player->setSource(show);
+    player->play();
+    ASSERT_TRUE(runUntil([&] { return player->time() > 500; }, 10000)) << "no sound through " << server.name();
+    const auto goesOn = [&](qint64 from) { return runUntil([&] { return player->time() > from + 500; }, 5000); };
+
+    WindowHeartbeat heartbeat;
+    heartbeat.arm("the JACK server ends");
+    server.end(signal);
+    EXPECT_TRUE(runUntil([&] { return !player->soundOutputAnswers(); }, 5000))
+        << "the player never said the output is gone";
+    EXPECT_TRUE(goesOn(player->time())) << "the clock stopped with the server";
+
+    player->pause();
+    const qint64 paused = player->time();
+    runEvents(300);
+    EXPECT_EQ(paused, player->time());
+    player->play();
+    player->setTime(10000);
+    EXPECT_TRUE(goesOn(10000));
+    player->pause();
+    player->setTime(0);
+    player->setSource(kestrel::av_source_ptr());
+    EXPECT_EQ(Player::StopState, player->state());
+
+    // Opened again with the server gone: the pictures play without sound.
+    player->setSource(show);
+    player->play();
+    EXPECT_TRUE(goesOn(0));
+    EXPECT_EQ(Player::PlayState, player->state());
+    EXPECT_FALSE(player->soundOutputAnswers());
+    player.reset();
+    runEvents(300);
+    EXPECT_LT(heartbeat.longestStall(), stallBound) << heartbeat.failure().toStdString();
 }
 
 } // namespace
@@ -120,6 +184,11 @@ TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStoppedOnTheFirstPicture)
     VideoSurface surface;
     player.setSurface(&surface);
     player.setSource(make_synthetic_show(show_spec()));
+    // The output is looked at on the player's stream thread.
+    QElapsedTimer looked;
+    looked.start();
+    while (player.state() != Player::StopState && looked.elapsed() < 3000)
+        runEvents(10);
     if (player.state() != Player::StopState)
         GTEST_SKIP() << "this machine has a sound device";
     EXPECT_EQ(0, player.maxTime());
@@ -132,4 +201,21 @@ TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStoppedOnTheFirstPicture)
     player.setSource(kestrel::av_source_ptr());
     EXPECT_FALSE(surface.frame());
     EXPECT_FALSE(player.soundDeviceMissing());
+}
+
+// PortAudio cannot start again once the JACK server it met has gone (it
+// would end the process), so each preview plays in a process of its own.
+TEST(PlaybackDeathTest, AJackServerThatEndsWhileThePreviewPlaysHoldsNothingAndThePicturesGoOn)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        EXPECT_EXIT(
+            {
+                playWhileTheServerEnds(signal);
+                std::fflush(stdout);
+                std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << "ended by signal " << signal;
+    }
 }

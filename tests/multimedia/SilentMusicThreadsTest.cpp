@@ -5,6 +5,7 @@
 // the music at the pictures' time.
 
 #include "multimedia/FakeAudioOutput.h"
+#include "multimedia/MusicAndPictures.h"
 
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
@@ -35,6 +36,7 @@
 
 using Multimedia::Player;
 using Multimedia::VideoPlayer;
+using Multimedia::test::MusicAndPictures;
 
 namespace {
 
@@ -45,57 +47,6 @@ const int answerBound = 10000;
 // What one call of the window's thread may take: far above an honest run
 // on loaded cores, far below a wait for the share.
 const qint64 callBound = 3000;
-
-// Music whose reader can be seen waiting in a read.
-class WatchedSound : public kestrel::audio_source_from_track {
-public:
-    using audio_source_from_track::audio_source_from_track;
-    kestrel::audio_data_timed_ptr read(double duration) override
-    {
-        struct Reading {
-            std::atomic<bool>& flag;
-            explicit Reading(std::atomic<bool>& flag) : flag(flag) { flag = true; }
-            ~Reading() { flag = false; }
-        } reading(reading_);
-        return audio_source_from_track::read(duration);
-    }
-    bool reading() const { return reading_; }
-
-private:
-    std::atomic<bool> reading_{false};
-};
-
-// Pictures made in the test, sound from a music file; a seek moves both.
-class MusicAndPictures : public kestrel::av_source::Impl {
-public:
-    explicit MusicAndPictures(kestrel::audio_track_ptr music)
-        : music_(std::move(music)), sound_(music_.get()), pictures_(picturesAlone())
-    {
-    }
-    kestrel::video_source* video() override { return pictures_->video(); }
-    kestrel::audio_source* audio() override { return &sound_; }
-    double seek(double t) override
-    {
-        music_->seek(t);
-        return pictures_->seek(t);
-    }
-    void apply_settings(kestrel::media_settings_ptr) override {}
-    // A read of the music is under way.
-    bool soundReading() const { return sound_.reading(); }
-
-private:
-    static kestrel::av_source_ptr picturesAlone()
-    {
-        kestrel::test::show_spec spec;
-        spec.duration_ms = showMs;
-        spec.sound = false;
-        return kestrel::test::make_synthetic_show(spec);
-    }
-
-    kestrel::audio_track_ptr music_;
-    WatchedSound sound_;
-    kestrel::av_source_ptr pictures_;
-};
 
 // Runs the event loop until `done` (asked once a turn) or `ms` have passed.
 bool runUntil(const std::function<bool()>& done, int ms)
@@ -138,7 +89,7 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
 
     kestrel::test::jack_dummy_server server;
     const kestrel::av_source_ptr show = boost::make_shared<kestrel::av_source>(
-        new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/song.wav", nullptr, false)));
+        new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/song.wav", nullptr, false), showMs));
     const kestrel::av_source_ptr other = kestrel::test::make_synthetic_show(kestrel::test::show_spec());
     Multimedia::VideoSurface surface;
     auto player = std::make_unique<VideoPlayer>();
@@ -225,7 +176,7 @@ TEST(SilentMusic, SoundThatAnswersAgainRejoinsThePicturesTime)
 
     // Looping, as the program's music is.
     Multimedia::test::FakeSoundCard card;
-    auto* music = new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/clock.wav", nullptr, true));
+    auto* music = new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/clock.wav", nullptr, true), showMs);
     const kestrel::av_source_ptr show = boost::make_shared<kestrel::av_source>(music);
     Multimedia::VideoSurface surface;
     VideoPlayer player;
@@ -249,7 +200,7 @@ TEST(SilentMusic, SoundThatAnswersAgainRejoinsThePicturesTime)
             while (ended == paContinue && played * 1000.0 / Multimedia::SoundReader::rate < wall.elapsed()) {
                 std::vector<float> out;
                 const double streamTime = double(played) / Multimedia::SoundReader::rate;
-                ended = card.stream ? card.stream->pump(frames, streamTime, &out) : -1;
+                ended = card.stream() ? card.stream()->pump(frames, streamTime, &out) : -1;
                 played += frames;
                 const qint64 clock = player.time();
                 for (unsigned long i = 0; i < frames; ++i) {

@@ -1,0 +1,108 @@
+#pragma once
+// The fake sound card's callbacks in real time, made on the window's thread
+// while it runs (run, linger), as a device would ask for sound: each stream
+// from its opening on, 512 frames a time, its stream time counted in
+// frames, paused or playing. What it hears is music whose every sample
+// tells its own time (MusicFiles' clock file): when sound was first heard
+// since forgetSound(), and how far at worst the music's time was from the
+// player's clock that the pictures follow. GUI thread only.
+
+#include "multimedia/FakeAudioOutput.h"
+
+#include "multimedia/AudioPlayer.h"
+#include "support/MusicFiles.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace Multimedia {
+namespace test {
+
+class RealTimeCard {
+public:
+    RealTimeCard(AudioPlayer& player, FakeSoundCard& card) : player_(player), card_(card) { wall_.start(); }
+
+    // Runs the window until `done` (asked every turn) or `ms` have passed.
+    bool run(const std::function<bool()>& done, int ms)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            pump();
+            if (done())
+                return true;
+            if (waited.elapsed() >= ms)
+                return false;
+            QEventLoop loop;
+            QTimer::singleShot(10, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+    }
+    void linger(int ms)
+    {
+        run([] { return false; }, ms);
+    }
+    qint64 now() const { return wall_.elapsed(); }
+
+    void forgetSound()
+    {
+        heardAt_ = -1;
+        worstGapMs_ = 0.0;
+    }
+    qint64 heardAt() const { return heardAt_; }
+    double worstGapMs() const { return worstGapMs_; }
+    // The last result of a callback other than paContinue, or paContinue.
+    int streamEnded() const { return ended_; }
+
+private:
+    // The callbacks due by now; a new stream starts its own time.
+    void pump()
+    {
+        const std::shared_ptr<FakeAudioStream> open = card_.stream();
+        if (open != stream_) {
+            stream_ = open;
+            played_ = 0;
+            streamStart_ = wall_.elapsed();
+        }
+        const unsigned long frames = 512;
+        while (stream_ && played_ * 1000.0 / SoundReader::rate < wall_.elapsed() - streamStart_) {
+            std::vector<float> out;
+            const int result = stream_->pump(frames, double(played_) / SoundReader::rate, &out, false);
+            if (result == -1)
+                return; // no longer active
+            played_ += frames;
+            if (result != paContinue)
+                ended_ = result;
+            const qint64 clock = player_.time();
+            for (unsigned long i = 0; i < frames; i += 64) {
+                const double music = kestrel::test::clock_file_ms(out[2 * i]);
+                if (music < 0.0)
+                    continue;
+                if (heardAt_ < 0)
+                    heardAt_ = wall_.elapsed();
+                const double gap = clock + i * 1000.0 / SoundReader::rate - music;
+                worstGapMs_ = std::max(worstGapMs_, std::abs(gap));
+            }
+        }
+    }
+
+    AudioPlayer& player_;
+    FakeSoundCard& card_;
+    QElapsedTimer wall_;
+    std::shared_ptr<FakeAudioStream> stream_;
+    unsigned long played_ = 0;
+    qint64 streamStart_ = 0;
+    qint64 heardAt_ = -1;
+    double worstGapMs_ = 0.0;
+    int ended_ = paContinue;
+};
+
+} // namespace test
+} // namespace Multimedia
