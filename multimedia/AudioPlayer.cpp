@@ -330,7 +330,10 @@ void AudioPlayer::watchOutput()
         freeSince_.reset();
         setSoundOutputAnswers(true);
     }
-    if (now - std::max(heard ? progress.lastAt : runAskedAt_, watchedFrom_) < silencePatience_)
+    // A stream not yet started for the run (opening one may take the sound
+    // system a moment) is waited for longer.
+    const auto patience = heard || runStarted_ ? silencePatience_ : 4 * silencePatience_;
+    if (now - std::max(heard ? progress.lastAt : runAskedAt_, watchedFrom_) < patience)
         return;
     if (!freeSince_) {
         qWarning() << "[AudioPlayer] the sound output does not answer: the preview goes on without it";

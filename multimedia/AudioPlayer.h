@@ -56,7 +56,8 @@ class AudioPlayer : public Player {
 
 public:
     // How long a playing player waits for a callback before the clock goes
-    // on without the sound.
+    // on without the sound (four times as long for a stream not yet
+    // started).
     static constexpr std::chrono::milliseconds silencePatience{500};
 
     // Takes its sound output from createAudioOutput().
