@@ -4,6 +4,7 @@
 
 #include "base/DTErrors.h"
 #include "files/DTFailureReason.h"
+#include "files/DTFileRefusal.h"
 #include "files/DTReadInterruption.h"
 #include "media/DTAudioBuffer.h"
 #include "media/DTAudioConvert.h"
@@ -76,6 +77,19 @@ bool doesNotAnswer(const std::exception_ptr& failure)
     } catch (...) {
         return false;
     }
+}
+
+// Runs a move or a read of the source; a wait within it that gave up makes
+// it fail as the file's not answering, whatever it returned: a demuxer that
+// cannot read on lands where it last could without a word, and what it
+// reads there is sound from before the give-up.
+template <class Call>
+void answeredThroughout(Call call)
+{
+    const unsigned long long before = kestrel::unanswered_here();
+    call();
+    if (kestrel::unanswered_here() != before)
+        KESTREL_THROW(kestrel::refusal_failure(kestrel::file_refusal::does_not_answer));
 }
 
 } // namespace
@@ -204,7 +218,7 @@ double SoundReader::seek(double ms)
         // Sound that does not answer is moved by the reader once it does.
         if (answering && lockWithin(source, leaveBound)) {
             const kestrel::read_interruption_scope patient(nullptr, windowSeekPatience);
-            s.source->seek(ms);
+            answeredThroughout([&s, ms] { s.source->seek(ms); });
             landed = s.source->audio()->position();
             moved = true;
         }
@@ -365,7 +379,8 @@ void SoundReader::readBlock(Shared& s, uint64_t generation, int& emptyBlocks)
     bool dry = false;
     try {
         const kestrel::read_interruption_scope patient(s.interruption, readPatience);
-        const kestrel::audio_data_timed_ptr block = s.source->audio()->read(blockMs);
+        kestrel::audio_data_timed_ptr block;
+        answeredThroughout([&s, &block] { block = s.source->audio()->read(blockMs); });
         source.unlock();
         if (!block || !block->data) {
             dry = true;
@@ -429,7 +444,7 @@ void SoundReader::moveSource(Shared& s, uint64_t generation, Clock::time_point& 
     double landed;
     try {
         const kestrel::read_interruption_scope patient(s.interruption, movePatience);
-        s.source->seek(msAt(target));
+        answeredThroughout([&s, target] { s.source->seek(msAt(target)); });
         landed = s.source->audio()->position();
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();

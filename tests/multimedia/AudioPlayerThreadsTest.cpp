@@ -11,6 +11,7 @@
 #include "support/SyntheticShow.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -359,6 +360,44 @@ TEST_F(AudioPlayerTest, SoundThatDoesNotAnswerPlaysAsSilenceAndComesBackInItsPla
     for (unsigned long i : {at, at + 1, bufferFrames - 1})
         EXPECT_FLOAT_EQ(tone(frame + i, 0), out[2 * i]) << frame + i;
     EXPECT_EQ(Player::PlayState, player.state());
+}
+
+TEST_F(AudioPlayerTest, SoundFromBeforeAGiveUpIsNeverPlayedAfterIt)
+{
+    auto* broken = new BrokenShow(make_synthetic_show([] {
+        show_spec spec;
+        spec.duration_ms = 10000.0;
+        return spec;
+    }(), &show));
+    broken->landShort = true;
+    player.setSource(boost::make_shared<kestrel::av_source>(broken));
+    player.play();
+    ASSERT_TRUE(FakeSoundCard::waitFor([this] { return player.soundReady(44100); })) << "nothing read ahead";
+
+    // The music stops answering: the reader moves the source every second,
+    // and each move lands short, with a wait given up inside it, where the
+    // sound read ahead ended, a second on. What plays is the sound of each
+    // frame's own place, or silence, and the player never says that the
+    // music answers again.
+    broken->soundAnswers = false;
+    unsigned int frame = 0;
+    int soundHeard = 0;
+    QElapsedTimer moving;
+    moving.start();
+    for (bool said = false; moving.elapsed() < 3500; frame += bufferFrames) {
+        std::vector<float> out;
+        ASSERT_EQ(paContinue, pump(0.0, &out));
+        for (unsigned int i : {0u, 200u, 511u}) {
+            soundHeard += out[2 * i] != 0.0f;
+            ASSERT_TRUE(out[2 * i] == 0.0f || out[2 * i] == tone(frame + i, 0)) << "frame " << frame + i;
+        }
+        QCoreApplication::processEvents();
+        ASSERT_FALSE(said && player.soundAnswers()) << "a move that landed short passed for an answer";
+        said = said || !player.soundAnswers();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_GT(soundHeard, 0) << "no sound read ahead played";
+    EXPECT_FALSE(player.soundAnswers());
 }
 
 struct DeviceCase {

@@ -1,6 +1,7 @@
 #pragma once
 // A show for the preview's tests: pictures made in the test (SyntheticShow)
-// and sound from a music file, the music's reads watched; a seek moves both.
+// and sound from a music file, what is asked of the music watched; a seek
+// moves both.
 
 #include "sources/DTAVSource.h"
 #include "sources/DTMediaSource.h"
@@ -43,12 +44,15 @@ public:
     kestrel::audio_source* audio() override { return &sound_; }
     double seek(double t) override
     {
-        music_->seek(t);
+        {
+            const Asking moving(moving_);
+            music_->seek(t);
+        }
         return pictures_->seek(t);
     }
     void apply_settings(kestrel::media_settings_ptr) override {}
-    // A read of the music is under way.
-    bool soundReading() const { return sound_.reading(); }
+    // A read or a move of the music is under way.
+    bool soundAsked() const { return sound_.reading() || moving_; }
 
 private:
     static kestrel::av_source_ptr picturesAlone(double ms)
@@ -61,6 +65,7 @@ private:
 
     kestrel::audio_track_ptr music_;
     WatchedSound sound_;
+    std::atomic<bool> moving_{false};
     kestrel::av_source_ptr pictures_;
 };
 

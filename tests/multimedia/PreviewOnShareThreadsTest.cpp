@@ -44,15 +44,6 @@ using Multimedia::VideoPlayer;
 
 namespace {
 
-void forgetCachedPages(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    ::close(fd);
-}
-
 const int slides = 16;
 const int heartbeatMs = 100;
 // How long the window's thread may go without beating beyond its 100 ms:
@@ -210,7 +201,7 @@ TEST(PreviewOnShare, TheWindowIsNeverHeldAndTheSoundComesBackAtThePicturesTime)
         SCOPED_TRACE("round " + std::to_string(round));
         window.takeLongestHeld();
         // What the kernel keeps of the music would answer for the share.
-        forgetCachedPages(mounted + "/clock.wav");
+        kestrel::test::forget_cached_pages(mounted + "/clock.wav");
         share.hang("all");
         const qint64 hungAt = player->time();
         window.paintSlowly(true);

@@ -4,8 +4,8 @@
 // from its opening on, 512 frames a time, its stream time counted in
 // frames, paused or playing. What it hears is music whose every sample
 // tells its own time (MusicFiles' clock file): when sound was first heard
-// since forgetSound(), and how far at worst the music's time was from the
-// player's clock that the pictures follow. GUI thread only.
+// since forgetSound(), and last, and how far at worst the music's time was
+// from the player's clock that the pictures follow. GUI thread only.
 
 #include "multimedia/FakeAudioOutput.h"
 
@@ -57,6 +57,7 @@ public:
         worstGapMs_ = 0.0;
     }
     qint64 heardAt() const { return heardAt_; }
+    qint64 lastHeardAt() const { return lastHeardAt_; }
     double worstGapMs() const { return worstGapMs_; }
     // The last result of a callback other than paContinue, or paContinue.
     int streamEnded() const { return ended_; }
@@ -87,6 +88,7 @@ private:
                     continue;
                 if (heardAt_ < 0)
                     heardAt_ = wall_.elapsed();
+                lastHeardAt_ = wall_.elapsed();
                 const double gap = clock + i * 1000.0 / SoundReader::rate - music;
                 worstGapMs_ = std::max(worstGapMs_, std::abs(gap));
             }
@@ -100,6 +102,7 @@ private:
     unsigned long played_ = 0;
     qint64 streamStart_ = 0;
     qint64 heardAt_ = -1;
+    qint64 lastHeardAt_ = -1;
     double worstGapMs_ = 0.0;
     int ended_ = paContinue;
 };

@@ -4,8 +4,8 @@
 // the share answers; and through a fake sound card, what it plays then is
 // the music at the pictures' time.
 
-#include "multimedia/FakeAudioOutput.h"
 #include "multimedia/MusicAndPictures.h"
+#include "multimedia/RealTimeCard.h"
 
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
@@ -163,7 +163,7 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     share.answer();
 }
 
-TEST(SilentMusic, SoundThatAnswersAgainRejoinsThePicturesTime)
+TEST(SilentMusic, SoundThatAnswersAgainRejoinsThePicturesTimeAndNothingFromBefore)
 {
     kestrel::test::TempDir dir;
     const std::string served = dir.file("served"), mounted = dir.file("share");
@@ -186,59 +186,31 @@ TEST(SilentMusic, SoundThatAnswersAgainRejoinsThePicturesTime)
     ASSERT_EQ(Player::PlayState, player.state());
 
     // The device's callbacks come in real time, each buffer heard checked
-    // against the clock the pictures follow: how far the music's own time
-    // is from it, at worst, and since when sound is heard.
-    const unsigned long frames = 512;
-    QElapsedTimer wall;
-    wall.start();
-    unsigned long played = 0;
-    int ended = paContinue;
-    double worstGapMs = 0.0;
-    qint64 heardSince = -1;
-    const auto playUntil = [&](const std::function<bool()>& done) {
-        return runUntil([&] {
-            while (ended == paContinue && played * 1000.0 / Multimedia::SoundReader::rate < wall.elapsed()) {
-                std::vector<float> out;
-                const double streamTime = double(played) / Multimedia::SoundReader::rate;
-                ended = card.stream() ? card.stream()->pump(frames, streamTime, &out) : -1;
-                played += frames;
-                const qint64 clock = player.time();
-                for (unsigned long i = 0; i < frames; ++i) {
-                    const double music = kestrel::test::clock_file_ms(out[2 * i]);
-                    if (music < 0.0)
-                        continue;
-                    if (heardSince < 0)
-                        heardSince = clock;
-                    const double gap = clock + i * 1000.0 / Multimedia::SoundReader::rate - music;
-                    worstGapMs = std::max(worstGapMs, std::abs(gap));
-                }
-            }
-            return ended != paContinue || done();
-        }, answerBound);
-    };
-    const auto heardFor = [&](qint64 ms) {
-        return [&, ms] { return heardSince >= 0 && player.time() > heardSince + ms; };
-    };
-
-    ASSERT_TRUE(playUntil(heardFor(1000))) << "no music heard";
-    ASSERT_EQ(paContinue, ended);
-    EXPECT_LT(worstGapMs, 100.0) << "the music does not keep to the clock";
+    // against the clock the pictures follow.
+    Multimedia::test::RealTimeCard window(player, card);
+    ASSERT_TRUE(window.run([&] { return window.heardAt() >= 0 && window.now() > window.heardAt() + 1000; }, answerBound))
+        << "no music heard";
+    EXPECT_LT(window.worstGapMs(), 100.0) << "the music does not keep to the clock";
 
     // The share stops answering for seconds while the pictures go on.
+    window.forgetSound();
+    kestrel::test::forget_cached_pages(mounted + "/clock.wav");
     share.hang("read");
-    ASSERT_TRUE(playUntil([&] { return !player.soundAnswers(); })) << "the music never stopped answering";
+    ASSERT_TRUE(window.run([&] { return !player.soundAnswers(); }, answerBound)) << "the music never stopped answering";
     const qint64 silentAt = player.time();
-    ASSERT_TRUE(playUntil([&] { return player.time() > silentAt + 3000; }));
+    ASSERT_TRUE(window.run([&] { return player.time() > silentAt + 3000; }, answerBound));
 
-    // Once it answers (to a read of the music, as it would most of the
-    // time), what plays is the music at the pictures' time.
-    ASSERT_TRUE(playUntil([&] { return music->soundReading(); })) << "the music was not read again";
+    // Once it answers (to the reader asking again, as it would most of the
+    // time), what plays is the music at the pictures' time; nothing played
+    // meanwhile was from elsewhere.
+    ASSERT_TRUE(window.run([&] { return music->soundAsked(); }, answerBound)) << "the music was not asked again";
     share.answer();
-    worstGapMs = 0.0;
-    heardSince = -1;
-    ASSERT_TRUE(playUntil(heardFor(1000))) << "the music never came back";
-    ASSERT_EQ(paContinue, ended) << "the sound ended";
+    const qint64 answeredAt = window.now();
+    ASSERT_TRUE(window.run([&] { return window.lastHeardAt() > answeredAt; }, answerBound))
+        << "the music never came back";
+    window.linger(1000);
+    EXPECT_EQ(paContinue, window.streamEnded()) << "the sound ended";
     EXPECT_TRUE(player.soundAnswers());
-    EXPECT_LT(worstGapMs, 500.0) << "the music came back that far from the pictures' time";
+    EXPECT_LT(window.worstGapMs(), 500.0) << "music played that far from the pictures' time";
     EXPECT_EQ(Player::PlayState, player.state());
 }
