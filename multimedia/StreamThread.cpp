@@ -4,6 +4,7 @@
 
 #include <QDebug>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -19,6 +20,8 @@ const milliseconds lookEvery(200);
 // How long the owner waits for the thread it lets go: an output that
 // answers closes its stream in a moment.
 const milliseconds joinBound(100);
+
+std::atomic<int> threadsAlive{0};
 
 } // namespace
 
@@ -68,7 +71,13 @@ struct StreamThread::Current {
 StreamThread::StreamThread(std::unique_ptr<AudioOutput> output, std::function<void(const Report&)> report)
     : shared_(std::make_shared<Shared>(std::move(output), std::move(report)))
 {
+    ++threadsAlive;
     thread_ = std::thread(&StreamThread::run, shared_);
+}
+
+int StreamThread::alive()
+{
+    return threadsAlive;
 }
 
 StreamThread::~StreamThread()
@@ -117,16 +126,11 @@ void StreamThread::run(const std::shared_ptr<Shared>& shared)
         const Clock::time_point until = c.stream ? Clock::now() + lookEvery : std::max(c.retryAt, Clock::now() + lookEvery);
         s.wake.wait_until(lock, until, [&] { return s.changes != seen; });
     }
-    if (c.outputInUse) {
-        try {
-            s.output->letGo();
-        } catch (const std::exception& error) {
-            qWarning() << "[StreamThread] letting the sound output go failed:" << error.what();
-        }
-    }
+    letGo(s, c);
     std::lock_guard<std::mutex> lock(s.mutex);
     s.done = true;
     s.finished.notify_all();
+    --threadsAlive;
 }
 
 bool StreamThread::step(Shared& s, Current& c)
@@ -178,20 +182,18 @@ void StreamThread::open(Shared& s, Current& c, const std::shared_ptr<SoundFeed>&
 {
     c.retryAt = Clock::now() + retryAfter;
     c.outputInUse = true;
+    // A look that found nothing lets the output go: the next one looks
+    // afresh (a server that has come back since).
     try {
         if (!s.output->hasOutputDevice()) {
-            s.output->letGo();
+            letGo(s, c);
             s.tell(Step::NoDevice, feed->id(), 0);
             return;
         }
         c.stream = s.output->openStream(feed);
     } catch (const std::exception& error) {
         qWarning() << "[StreamThread] opening a stream failed:" << error.what();
-        try {
-            s.output->letGo();
-        } catch (const std::exception& letGoError) {
-            qWarning() << "[StreamThread] letting the sound output go failed:" << letGoError.what();
-        }
+        letGo(s, c);
         s.tell(Step::OpenFailed, feed->id(), 0);
         return;
     }
@@ -235,6 +237,17 @@ void StreamThread::close(Shared& s, Current& c)
         c.spent = c.feed;
     c.feed.reset();
     c.run = 0;
+    // The sound system is held only while a stream runs, watched: one whose
+    // server went while nothing watched it may end the process as it is let
+    // go (PortAudio's JACK host API does). The next look is a fresh one.
+    letGo(s, c);
+}
+
+void StreamThread::letGo(Shared& s, Current& c)
+{
+    if (!c.outputInUse)
+        return;
+    c.outputInUse = false;
     try {
         s.output->letGo();
     } catch (const std::exception& error) {

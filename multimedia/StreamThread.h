@@ -62,6 +62,9 @@ public:
     // A stream playing `feed` (none: null), started for `run`. GUI thread.
     void want(std::shared_ptr<SoundFeed> feed, std::uint64_t run);
 
+    // How many stream threads have not ended yet, let go ones included.
+    static int alive();
+
 private:
     struct Shared;
     struct Current;
@@ -71,6 +74,8 @@ private:
     static void open(Shared& s, Current& c, const std::shared_ptr<SoundFeed>& feed);
     static void startRun(Shared& s, Current& c, std::uint64_t run);
     static void close(Shared& s, Current& c);
+    // The output may let the sound system go (AudioOutput::letGo).
+    static void letGo(Shared& s, Current& c);
     // Whether the stream still runs, unless its feed ended it; lost if not.
     static void look(Shared& s, Current& c);
     // The stream no longer runs though it was started and its feed did not

@@ -2,11 +2,12 @@
 // starts (it consumes sound in real time, as a device would), also one that
 // ends while the preview plays, and on a machine without any sound device.
 
+#include "multimedia/PlayersJackServer.h"
+
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
 
 #include "support-qt/WindowHeartbeat.h"
-#include "support/JackDummyServer.h"
 #include "support/SyntheticShow.h"
 
 #include <QElapsedTimer>
@@ -24,7 +25,7 @@
 using Multimedia::Player;
 using Multimedia::VideoPlayer;
 using Multimedia::VideoSurface;
-using kestrel::test::jack_dummy_server;
+using Multimedia::test::PlayersJackServer;
 using kestrel::test::make_synthetic_show;
 using kestrel::test::show_spec;
 using kestrel::test::synthetic_show;
@@ -68,7 +69,7 @@ bool runUntil(const std::function<bool()>& done, int ms)
 void playWhileTheServerEnds(int signal)
 {
     const qint64 stallBound = 450;
-    jack_dummy_server server;
+    PlayersJackServer server;
     show_spec spec;
     spec.duration_ms = 30000.0;
     spec.read_ahead = true;
@@ -115,7 +116,7 @@ void playWhileTheServerEnds(int signal)
 
 TEST(Playback, PlaysAShowInRealTimeThroughJackAndAgainAfterItsEnd)
 {
-    jack_dummy_server server;
+    PlayersJackServer server;
     VideoPlayer player;
     VideoSurface surface;
     player.setSurface(&surface);

@@ -5,6 +5,7 @@
 // the music at the pictures' time.
 
 #include "multimedia/MusicAndPictures.h"
+#include "multimedia/PlayersJackServer.h"
 #include "multimedia/RealTimeCard.h"
 
 #include "multimedia/VideoPlayer.h"
@@ -12,7 +13,6 @@
 
 #include "audio/DTAudioTrackFile.h"
 #include "support/HangingShare.h"
-#include "support/JackDummyServer.h"
 #include "support/MusicFiles.h"
 #include "support/SyntheticShow.h"
 #include "support/TestFiles.h"
@@ -87,7 +87,7 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     if (!share.unavailable().empty())
         GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
 
-    kestrel::test::jack_dummy_server server;
+    Multimedia::test::PlayersJackServer server;
     const kestrel::av_source_ptr show = boost::make_shared<kestrel::av_source>(
         new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/song.wav", nullptr, false), showMs));
     const kestrel::av_source_ptr other = kestrel::test::make_synthetic_show(kestrel::test::show_spec());
