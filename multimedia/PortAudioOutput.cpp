@@ -1,6 +1,6 @@
 #include "multimedia/PortAudioOutput.h"
 
-#include "multimedia/LockWithin.h"
+#include "multimedia/BoundedWaits.h"
 #include "multimedia/SoundFeed.h"
 
 #include <QDebug>
@@ -51,6 +51,14 @@ std::unique_lock<std::mutex> holdPortAudio()
     return lock;
 }
 
+// A call into PortAudio, holding it.
+template <class Call>
+auto held(Call call)
+{
+    const auto lock = holdPortAudio();
+    return call();
+}
+
 class PortAudioStream : public AudioStream {
 public:
     PortAudioStream(const portaudio::StreamParameters& parameters, std::shared_ptr<SoundFeed> feed)
@@ -74,31 +82,11 @@ public:
         }
     }
 
-    void start() override
-    {
-        const auto lock = holdPortAudio();
-        stream_->start();
-    }
-    void stop() override
-    {
-        const auto lock = holdPortAudio();
-        stream_->stop();
-    }
-    void abort() override
-    {
-        const auto lock = holdPortAudio();
-        stream_->abort();
-    }
-    void close() override
-    {
-        const auto lock = holdPortAudio();
-        stream_->close();
-    }
-    bool isActive() const override
-    {
-        const auto lock = holdPortAudio();
-        return stream_->isActive();
-    }
+    void start() override { held([this] { stream_->start(); }); }
+    void stop() override { held([this] { stream_->stop(); }); }
+    void abort() override { held([this] { stream_->abort(); }); }
+    void close() override { held([this] { stream_->close(); }); }
+    bool isActive() const override { return held([this] { return stream_->isActive(); }); }
 
 private:
     const std::shared_ptr<SoundFeed> feed_; // outlives the stream

@@ -108,11 +108,19 @@ bool SoundFeed::endedStream() const
     return ended_;
 }
 
+SoundFeed::Clock::time_point SoundFeed::calledAt() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calledAt_;
+}
+
 int SoundFeed::streamCallback(const void* /*input*/, void* output, unsigned long frames,
                               const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags /*flags*/)
 {
     float* samples = static_cast<float*>(output);
     std::lock_guard<std::mutex> lock(mutex_);
+    const Clock::time_point now = Clock::now();
+    calledAt_ = now;
     if (!reader_) {
         writeSilence(samples, 0, frames);
         ended_ = true;
@@ -122,7 +130,6 @@ int SoundFeed::streamCallback(const void* /*input*/, void* output, unsigned long
         writeSilence(samples, 0, frames);
         return paContinue;
     }
-    const Clock::time_point now = Clock::now();
     const double streamTime = timeInfo ? timeInfo->currentTime : 0.0;
     if (!progress_.counted) {
         progress_.counted = true;

@@ -17,9 +17,9 @@
 // joins the pictures' time.
 //
 // Threads: wantRun, runFree, setVolume, progress, takeRanDry and detach on
-// the GUI thread, beginRun on the stream thread, streamCallback on the
-// device's; each takes the feed's lock, which a callback holds only while it
-// fills its buffer.
+// the GUI thread, beginRun, endedStream and calledAt on the stream thread,
+// streamCallback on the device's; each takes the feed's lock, which a
+// callback holds only while it fills its buffer.
 
 #include "multimedia/SoundReader.h"
 
@@ -90,6 +90,8 @@ public:
     // A callback ended the stream (the end of the sound, a failure, the
     // feed cut off) since it was last started.
     bool endedStream() const;
+    // When the stream last called back, counted or not; never: the epoch.
+    Clock::time_point calledAt() const;
 
     // The stream callback. Returns paContinue; paComplete when the sound ran
     // dry and paAbort after a failure, both after calling endOfSound;
@@ -116,6 +118,7 @@ private:
     std::uint64_t wanted_ = 0;
     std::uint64_t begun_ = 0;
     bool ended_ = false;
+    Clock::time_point calledAt_;
     RunStart start_;
     Progress progress_;
 };

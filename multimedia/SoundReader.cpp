@@ -1,6 +1,6 @@
 #include "multimedia/SoundReader.h"
 
-#include "multimedia/LockWithin.h"
+#include "multimedia/BoundedWaits.h"
 
 #include "base/DTErrors.h"
 #include "files/DTFailureReason.h"
@@ -183,13 +183,8 @@ SoundReader::~SoundReader()
     s.changed = nullptr;
     s.interruption->set(true);
     s.wake.notify_all();
-    if (s.finished.wait_for(lock, joinBound, [&s] { return s.done; })) {
-        lock.unlock();
-        thread_.join();
-    } else {
+    if (!joinWithin(thread_, lock, s.finished, joinBound, [&s] { return s.done; }))
         qWarning() << "[SoundReader] the sound's reader did not end in time; it ends on its own";
-        thread_.detach();
-    }
 }
 
 double SoundReader::seek(double ms)

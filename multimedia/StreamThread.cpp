@@ -1,5 +1,6 @@
 #include "multimedia/StreamThread.h"
 
+#include "multimedia/BoundedWaits.h"
 #include "multimedia/SoundFeed.h"
 
 #include <QDebug>
@@ -17,6 +18,10 @@ using std::chrono::milliseconds;
 
 const milliseconds retryAfter(1000);
 const milliseconds lookEvery(200);
+// A stream whose callbacks have stopped this long, and how long its output
+// may take to say that it ended.
+const milliseconds silentFor(200);
+const milliseconds endingGrace(500);
 // How long the owner waits for the thread it lets go: an output that
 // answers closes its stream in a moment.
 const milliseconds joinBound(100);
@@ -88,13 +93,8 @@ StreamThread::~StreamThread()
     s.report = nullptr;
     ++s.changes;
     s.wake.notify_all();
-    if (s.finished.wait_for(lock, joinBound, [&s] { return s.done; })) {
-        lock.unlock();
-        thread_.join();
-    } else {
+    if (!joinWithin(thread_, lock, s.finished, joinBound, [&s] { return s.done; }))
         qWarning() << "[StreamThread] the sound output did not let its stream go in time; it does so on its own";
-        thread_.detach();
-    }
 }
 
 void StreamThread::want(std::shared_ptr<SoundFeed> feed, std::uint64_t run)
@@ -227,6 +227,15 @@ void StreamThread::startRun(Shared& s, Current& c, std::uint64_t run)
 void StreamThread::close(Shared& s, Current& c)
 {
     c.lost = c.lost || endedByOutput(c);
+    // A stream that no longer calls back may be one whose server is going:
+    // its output says so in a moment, and then it is not closed (PortAudio's
+    // JACK host API ends the process closing one its server has left).
+    const Clock::time_point giveUp = Clock::now() + endingGrace;
+    while (!c.lost && c.started && !c.feed->endedStream() && Clock::now() - c.feed->calledAt() > silentFor &&
+           Clock::now() < giveUp) {
+        std::this_thread::sleep_for(milliseconds(20));
+        c.lost = endedByOutput(c);
+    }
     if (!c.lost && streamCall(s, c, "closing", [&c] { c.stream->close(); }))
         c.stream.reset();
     if (c.stream && c.lost)

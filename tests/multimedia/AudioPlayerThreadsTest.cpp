@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <functional>
 #include <chrono>
 #include <thread>
 
@@ -78,6 +79,16 @@ protected:
         open(ms);
         player.play();
         log.take();
+    }
+    // Such a show that breaks as `breaks` makes it (BrokenShow), then opened.
+    BrokenShow& openBroken(double ms, const std::function<void(BrokenShow&)>& breaks)
+    {
+        show_spec spec;
+        spec.duration_ms = ms;
+        auto* broken = new BrokenShow(make_synthetic_show(spec, &show));
+        breaks(*broken);
+        player.setSource(boost::make_shared<kestrel::av_source>(broken));
+        return *broken;
     }
     // Stream times in the tests are binary fractions, so that differences
     // are exact.
@@ -306,9 +317,7 @@ TEST_F(AudioPlayerTest, EndOfSoundOvertakenBySeekIsDropped)
 
 TEST_F(AudioPlayerTest, FailureInsideTheCallbackEndsTheSound)
 {
-    auto* broken = new BrokenShow(make_synthetic_show(show_spec()));
-    broken->failSound = true;
-    player.setSource(boost::make_shared<kestrel::av_source>(broken));
+    openBroken(2000.0, [](BrokenShow& broken) { broken.failSound = true; });
     player.play();
     log.take();
     std::vector<float> out;
@@ -322,13 +331,7 @@ TEST_F(AudioPlayerTest, FailureInsideTheCallbackEndsTheSound)
 
 TEST_F(AudioPlayerTest, SoundThatDoesNotAnswerPlaysAsSilenceAndComesBackInItsPlace)
 {
-    auto* broken = new BrokenShow(make_synthetic_show([] {
-        show_spec spec;
-        spec.duration_ms = 10000.0;
-        return spec;
-    }(), &show));
-    broken->soundAnswers = false;
-    player.setSource(boost::make_shared<kestrel::av_source>(broken));
+    BrokenShow& broken = openBroken(10000.0, [](BrokenShow& show) { show.soundAnswers = false; });
     player.play();
     std::vector<float> out;
     ASSERT_EQ(paContinue, pump(0.0, &out));
@@ -346,7 +349,7 @@ TEST_F(AudioPlayerTest, SoundThatDoesNotAnswerPlaysAsSilenceAndComesBackInItsPla
 
     // Once it answers, the sound comes back where the playhead will be a
     // quarter of a second on, silence until then.
-    broken->soundAnswers = true;
+    broken.soundAnswers = true;
     ASSERT_TRUE(saysWithin(true)) << "the sound never came back";
     const unsigned int back = 2 * bufferFrames + 44100 / 4;
     unsigned int frame = 2 * bufferFrames;
@@ -364,13 +367,7 @@ TEST_F(AudioPlayerTest, SoundThatDoesNotAnswerPlaysAsSilenceAndComesBackInItsPla
 
 TEST_F(AudioPlayerTest, SoundFromBeforeAGiveUpIsNeverPlayedAfterIt)
 {
-    auto* broken = new BrokenShow(make_synthetic_show([] {
-        show_spec spec;
-        spec.duration_ms = 10000.0;
-        return spec;
-    }(), &show));
-    broken->landShort = true;
-    player.setSource(boost::make_shared<kestrel::av_source>(broken));
+    BrokenShow& broken = openBroken(10000.0, [](BrokenShow& show) { show.landShort = true; });
     player.play();
     ASSERT_TRUE(FakeSoundCard::waitFor([this] { return player.soundReady(44100); })) << "nothing read ahead";
 
@@ -379,7 +376,7 @@ TEST_F(AudioPlayerTest, SoundFromBeforeAGiveUpIsNeverPlayedAfterIt)
     // sound read ahead ended, a second on. What plays is the sound of each
     // frame's own place, or silence, and the player never says that the
     // music answers again.
-    broken->soundAnswers = false;
+    broken.soundAnswers = false;
     unsigned int frame = 0;
     int soundHeard = 0;
     QElapsedTimer moving;

@@ -12,10 +12,10 @@
 // is shared with its outputs and streams, which a stream thread left
 // hanging may keep after the card has gone.
 
+#include "multimedia/RunEvents.h"
+
 #include "multimedia/AudioOutputFactory.h"
 #include "multimedia/SoundFeed.h"
-
-#include <QCoreApplication>
 
 #include <atomic>
 #include <chrono>
@@ -239,17 +239,7 @@ struct FakeSoundCard {
         return card->hung;
     }
     // Runs the window's events until `done` or 5 s have passed.
-    static bool waitFor(const std::function<bool()>& done)
-    {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() >= giveUp)
-                return false;
-            QCoreApplication::processEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
+    static bool waitFor(const std::function<bool()>& done) { return runEventsUntil(done, 5000); }
 
     const std::shared_ptr<FakeCard> card = std::make_shared<FakeCard>();
     std::atomic<bool>& hasDevice = card->hasDevice;

@@ -13,8 +13,6 @@
 #include "support/MusicFiles.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -32,18 +30,10 @@ public:
     // Runs the window until `done` (asked every turn) or `ms` have passed.
     bool run(const std::function<bool()>& done, int ms)
     {
-        QElapsedTimer waited;
-        waited.start();
-        for (;;) {
+        return runEventsUntil([&] {
             pump();
-            if (done())
-                return true;
-            if (waited.elapsed() >= ms)
-                return false;
-            QEventLoop loop;
-            QTimer::singleShot(10, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
+            return done();
+        }, ms);
     }
     void linger(int ms)
     {

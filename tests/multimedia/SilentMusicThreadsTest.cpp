@@ -37,6 +37,7 @@
 using Multimedia::Player;
 using Multimedia::VideoPlayer;
 using Multimedia::test::MusicAndPictures;
+using Multimedia::test::runEventsUntil;
 
 namespace {
 
@@ -47,22 +48,6 @@ const int answerBound = 10000;
 // What one call of the window's thread may take: far above an honest run
 // on loaded cores, far below a wait for the share.
 const qint64 callBound = 3000;
-
-// Runs the event loop until `done` (asked once a turn) or `ms` have passed.
-bool runUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer wall;
-    wall.start();
-    for (;;) {
-        if (done())
-            return true;
-        if (wall.elapsed() >= ms)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-}
 
 qint64 msTaken(const std::function<void()>& call)
 {
@@ -118,21 +103,21 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     const kestrel::test::answer_when_held watchdog(share, [&] { return sinceStart.elapsed() - lastTick.load() > 2 * callBound; });
     // Whether the share held a read by now, the window's thread running.
     const auto readHeld = [&] {
-        return runUntil([&] { return share.held_within(std::chrono::milliseconds(5)); }, answerBound);
+        return runEventsUntil([&] { return share.held_within(std::chrono::milliseconds(5)); }, answerBound);
     };
 
     player->play();
-    ASSERT_TRUE(runUntil([&] { return player->time() > 500; }, answerBound));
+    ASSERT_TRUE(runEventsUntil([&] { return player->time() > 500; }, answerBound));
     EXPECT_TRUE(player->soundAnswers());
 
     // The share stops answering: the preview plays on, without its sound.
     watchTicks();
     share.hang("read");
     ASSERT_TRUE(readHeld()) << "the music was never read again";
-    ASSERT_TRUE(runUntil([&] { return !player->soundAnswers(); }, answerBound))
+    ASSERT_TRUE(runEventsUntil([&] { return !player->soundAnswers(); }, answerBound))
         << "the player never said that the music does not answer";
     const qint64 before = player->time();
-    runUntil([] { return false; }, 500);
+    runEventsUntil([] { return false; }, 500);
     EXPECT_GT(player->time(), before + 200) << "the clock stopped with the music";
     EXPECT_EQ(Player::PlayState, player->state());
     EXPECT_LT(longestGap, callBound) << "the window's thread waited for the music";
@@ -145,12 +130,12 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     EXPECT_TRUE(player->soundAnswers());
     EXPECT_LT(msTaken([&] { player->setSource(show); }), callBound);
     player->play();
-    EXPECT_TRUE(runUntil([&] { return !player->soundAnswers(); }, answerBound));
+    EXPECT_TRUE(runEventsUntil([&] { return !player->soundAnswers(); }, answerBound));
 
     // Once the share answers, the sound comes back as the clock goes on.
     watchTicks();
     share.answer();
-    EXPECT_TRUE(runUntil([&] { return player->soundAnswers(); }, answerBound))
+    EXPECT_TRUE(runEventsUntil([&] { return player->soundAnswers(); }, answerBound))
         << "the sound never came back";
     EXPECT_TRUE(player->soundReady(4096)) << "no sound read ahead";
     EXPECT_EQ(Player::PlayState, player->state());
