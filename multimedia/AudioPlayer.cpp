@@ -336,7 +336,6 @@ void AudioPlayer::watchOutput()
     if (now - std::max(heard ? progress.lastAt : runAskedAt_, watchedFrom_) < patience)
         return;
     if (!freeSince_) {
-        qWarning() << "[AudioPlayer] the sound output does not answer: the preview goes on without it";
         runFree();
         setSoundOutputAnswers(false);
     }
@@ -352,6 +351,8 @@ void AudioPlayer::setSoundOutputAnswers(bool value)
     soundOutputAnswers_ = value;
     if (value)
         qWarning() << "[AudioPlayer] the sound output answers again";
+    else
+        qWarning() << "[AudioPlayer] the sound output does not answer: the preview goes on without it";
     emit soundOutputAnswersChanged(value);
 }
 

@@ -122,9 +122,14 @@ void StreamThread::run(const std::shared_ptr<Shared>& shared)
         if (step(s, c))
             continue;
         look(s, c);
+        // Until what is wanted changes, the next look at the stream, or the
+        // next try at opening one.
         std::unique_lock<std::mutex> lock(s.mutex);
-        const Clock::time_point until = c.stream ? Clock::now() + lookEvery : std::max(c.retryAt, Clock::now() + lookEvery);
-        s.wake.wait_until(lock, until, [&] { return s.changes != seen; });
+        const bool retrying = !c.stream && s.feed && s.feed != c.spent;
+        if (c.stream || retrying)
+            s.wake.wait_until(lock, c.stream ? Clock::now() + lookEvery : c.retryAt, [&] { return s.changes != seen; });
+        else
+            s.wake.wait(lock, [&] { return s.changes != seen; });
     }
     letGo(s, c);
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -162,7 +167,7 @@ bool StreamThread::step(Shared& s, Current& c)
 }
 
 template <class Call>
-bool StreamThread::streamCall(Shared& /*s*/, Current& c, const char* doing, Call call)
+bool StreamThread::streamCall(Current& c, const char* doing, Call call)
 {
     const Clock::time_point began = Clock::now();
     try {
@@ -180,6 +185,7 @@ bool StreamThread::streamCall(Shared& /*s*/, Current& c, const char* doing, Call
 
 void StreamThread::open(Shared& s, Current& c, const std::shared_ptr<SoundFeed>& feed)
 {
+    // Should this fail, the next try is a second away.
     c.retryAt = Clock::now() + retryAfter;
     c.outputInUse = true;
     // A look that found nothing lets the output go: the next one looks
@@ -200,12 +206,13 @@ void StreamThread::open(Shared& s, Current& c, const std::shared_ptr<SoundFeed>&
     c.feed = feed;
     c.run = 0;
     c.started = c.broken = c.lost = false;
-    if (!streamCall(s, c, "starting", [&c] { c.stream->start(); })) {
+    if (!streamCall(c, "starting", [&c] { c.stream->start(); })) {
         s.tell(Step::OpenFailed, feed->id(), 0);
         return;
     }
     c.started = true;
     c.lookedAt = Clock::now();
+    c.retryAt = Clock::time_point();
     s.tell(Step::Opened, feed->id(), 0);
 }
 
@@ -213,7 +220,7 @@ void StreamThread::startRun(Shared& s, Current& c, std::uint64_t run)
 {
     // Sound queued for the run before is dropped; a stream that its
     // callback ended must be stopped before it starts again.
-    if (!streamCall(s, c, "starting again", [&c] {
+    if (!streamCall(c, "starting again", [&c] {
             c.stream->abort();
             c.stream->start();
         })) {
@@ -236,7 +243,7 @@ void StreamThread::close(Shared& s, Current& c)
         std::this_thread::sleep_for(milliseconds(20));
         c.lost = endedByOutput(c);
     }
-    if (!c.lost && streamCall(s, c, "closing", [&c] { c.stream->close(); }))
+    if (!c.lost && streamCall(c, "closing", [&c] { c.stream->close(); }))
         c.stream.reset();
     if (c.stream && c.lost)
         s.output->lose(std::move(c.stream));

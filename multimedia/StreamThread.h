@@ -14,11 +14,14 @@
 //
 // Nothing here waits on the caller's thread. A call that never returns
 // holds this thread alone; what the player wants meanwhile waits for it. A
-// stream whose callbacks ended without its feed ending them, or a call into
+// stream whose callbacks ended without its feed ending them (a stream that
+// no longer calls back is given half a second to show it), or a call into
 // which failed after taking longer than hungAfter, is lost: never called
-// again, kept by the output for good. A stream that could not be opened is
-// tried again about every second while its feed is wanted; a feed whose
-// stream once started gets no second stream (the player makes a new feed).
+// again, kept by the output for good. The output is let go whenever no
+// stream is open, so the next look at it is a fresh one. A stream that
+// could not be opened is tried again about every second while its feed is
+// wanted; a feed whose stream once started gets no second stream (the
+// player makes a new feed).
 //
 // The destructor lets the thread go: it closes its stream, lets the output
 // go and ends on its own, owning all it touches; the destructor joins it
@@ -84,7 +87,7 @@ private:
     // Runs a call into the stream; false when it failed, the stream then
     // broken, or lost when the call took longer than hungAfter.
     template <class Call>
-    static bool streamCall(Shared& s, Current& c, const char* doing, Call call);
+    static bool streamCall(Current& c, const char* doing, Call call);
 
     std::shared_ptr<Shared> shared_;
     std::thread thread_;

@@ -101,6 +101,8 @@ public:
     }
     bool isActive() const { return active_ && !card_.ended; }
     bool isClosed() const { return closed_; }
+    // A callback of `frames` frames now would play sound of the run wanted.
+    bool ready(unsigned long frames) const { return isActive() && feed_->readyToPlay(frames); }
 
     // One callback of `frames` frames at stream time `seconds`, run on a
     // thread of its own; -1 when the stream is not active or the card has
@@ -113,7 +115,7 @@ public:
         if (card_.gone)
             return -1;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(waitForSound ? 5 : 0);
-        while (!(isActive() && feed_->readyToPlay(frames)) && std::chrono::steady_clock::now() < giveUp)
+        while (!ready(frames) && std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (!isActive())
             return -1;
@@ -206,10 +208,11 @@ struct FakeSoundCard {
         return last && !last->isClosed() ? last : nullptr;
     }
     // One callback of the stream open now, as FakeAudioStream::pump does,
-    // once there is one (5 s at most); -1 without.
+    // once there is one (5 s at most; with `waitForSound`, one that would
+    // play the run wanted, rather than one about to be closed); -1 without.
     int pump(unsigned long frames, double seconds, std::vector<float>* output = nullptr, bool waitForSound = true)
     {
-        if (!waitFor([this] { return bool(stream()); }))
+        if (!waitFor([&] { return stream() && (!waitForSound || stream()->ready(frames)); }))
             return -1;
         return stream()->pump(frames, seconds, output, waitForSound);
     }
