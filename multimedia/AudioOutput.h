@@ -22,8 +22,6 @@ public:
     virtual ~AudioStream() = default;
 
     virtual void start() = 0;
-    // Lets queued sound play out, then stops.
-    virtual void stop() = 0;
     // Stops at once, dropping queued sound.
     virtual void abort() = 0;
     // Aborts a stream that runs, then closes it.

@@ -83,7 +83,6 @@ public:
     }
 
     void start() override { held([this] { stream_->start(); }); }
-    void stop() override { held([this] { stream_->stop(); }); }
     void abort() override { held([this] { stream_->abort(); }); }
     void close() override { held([this] { stream_->close(); }); }
     bool isActive() const override { return held([this] { return stream_->isActive(); }); }

@@ -284,7 +284,7 @@ TEST_F(AudioPlayerTest, ShortReadEndsTheSoundOnceAndRewinds)
         EXPECT_EQ(0.0f, out[2 * i]) << i;
         EXPECT_EQ(0.0f, out[2 * i + 1]) << i;
     }
-    EXPECT_FALSE(card.stream()->isActive()) << "the callback ended it";
+    EXPECT_FALSE(card.streamRunning()) << "the callback ended it";
 
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
@@ -451,7 +451,7 @@ TEST_P(AudioPlayerDeviceTest, WithoutADeviceThePlayerStopsWithAnOutputThatFailsT
         EXPECT_TRUE(FakeSoundCard::waitFor([&] { return player.time() >= 200; })) << "the clock stands";
         player.setSource(kestrel::av_source_ptr());
     }
-    EXPECT_TRUE(FakeSoundCard::waitFor([&] { return !card.stream() && card.opened == card.closed; }))
+    EXPECT_TRUE(FakeSoundCard::waitFor([&] { return !card.streamOpen() && card.opened == card.closed; }))
         << "a stream left open";
 }
 

@@ -1,16 +1,15 @@
 #pragma once
 // A sound card for tests: a player's stream thread opens fake streams on
-// it, and the test runs their callbacks one at a time, on a thread of their
-// own, with the stream time it chooses (pump). It keeps PortAudio's rules:
+// it, and the test runs the callbacks of the one open now, one at a time,
+// on a thread of their own, with the stream time it chooses (pump). It keeps PortAudio's rules:
 // starting a stream that is not stopped fails, and a stream that its
-// callback ended is no longer active. It can go as a sound server does
-// (goAway): no callback comes any more, a new stream cannot be opened, and
-// every call into a stream hangs until the card comes back (at most
-// hangBound); a server that ended leaves its streams inactive, one that
-// hangs leaves them seeming to run. Installed as the
-// factory of every audio player constructed while it lives. What it knows
-// is shared with its outputs and streams, which a stream thread left
-// hanging may keep after the card has gone.
+// callback ended is no longer active. It can go as a sound server that
+// hangs does (goAway): no callback comes any more, no new stream opens,
+// and every call into a stream hangs until the card comes back (at most
+// hangBound), while its streams seem to run. Installed as the factory of
+// every audio player constructed while it lives. What it knows is shared
+// with its outputs and streams, which a stream thread left hanging may
+// keep after the card has gone.
 
 #include "multimedia/RunEvents.h"
 
@@ -34,130 +33,112 @@ class FakeAudioStream;
 struct FakeCard {
     static constexpr std::chrono::seconds hangBound{5};
 
-    std::atomic<bool> hasDevice{true};
-    std::atomic<bool> failOpen{false};
-    std::atomic<bool> failStart{false};
-    std::atomic<bool> gone{false};  // no callback, no opening
-    std::atomic<bool> ended{false}; // no stream active
-    std::atomic<int> opened{0}, started{0}, stopped{0}, aborted{0}, closed{0}, lost{0};
+    std::atomic<bool> hasDevice{true}, failOpen{false}, failStart{false};
+    std::atomic<bool> gone{false};
+    std::atomic<int> opened{0}, started{0}, aborted{0}, closed{0};
 
-    std::mutex mutex; // guards the rest
+    std::mutex mutex; // guards the rest, and every step of a stream
     std::condition_variable back;
     bool hanging = false;
-    int hung = 0; // calls hanging now
-    std::weak_ptr<FakeAudioStream> stream; // the one opened last
+    int hung = 0;                     // calls hanging now
+    FakeAudioStream* stream = nullptr; // the one open now
     std::vector<std::unique_ptr<AudioStream>> lostStreams;
-
-    // While the card hangs, until it comes back or hangBound has passed.
-    void hangHere()
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        if (!hanging)
-            return;
-        ++hung;
-        back.wait_for(lock, hangBound, [this] { return !hanging; });
-        --hung;
-    }
 };
 
-class FakeAudioStream {
+// Owned by the stream thread; the test reaches it through its card only.
+class FakeAudioStream : public AudioStream {
 public:
-    // The card outlives its streams: its outputs and the card itself hold them.
     FakeAudioStream(FakeCard& card, std::shared_ptr<SoundFeed> feed) : card_(card), feed_(std::move(feed))
     {
+        card_.stream = this; // the output holds the card's lock
+    }
+    ~FakeAudioStream() override
+    {
+        if (!closed_)
+            close();
+        std::lock_guard<std::mutex> lock(card_.mutex);
+        if (card_.stream == this)
+            card_.stream = nullptr;
     }
 
-    void start()
+    void start() override
     {
-        card_.hangHere();
+        std::unique_lock<std::mutex> lock = call(card_.started);
         if (card_.failStart)
             throw std::runtime_error("the fake refuses to start");
         if (!stopped_)
             throw std::logic_error("stream is not stopped");
-        ++card_.started;
         stopped_ = false;
         active_ = true;
     }
-    void stop()
+    void abort() override
     {
-        card_.hangHere();
-        ++card_.stopped;
+        const std::unique_lock<std::mutex> lock = call(card_.aborted);
         stopped_ = true;
         active_ = false;
     }
-    void abort()
+    void close() override
     {
-        card_.hangHere();
-        ++card_.aborted;
-        stopped_ = true;
-        active_ = false;
-    }
-    void close()
-    {
-        card_.hangHere();
-        ++card_.closed;
+        const std::unique_lock<std::mutex> lock = call(card_.closed);
         active_ = false;
         closed_ = true;
+        if (card_.stream == this)
+            card_.stream = nullptr;
     }
-    bool isActive() const { return active_ && !card_.ended; }
-    bool isClosed() const { return closed_; }
-    // A callback of `frames` frames now would play sound of the run wanted.
-    bool ready(unsigned long frames) const { return isActive() && feed_->readyToPlay(frames); }
-
-    // One callback of `frames` frames at stream time `seconds`, run on a
-    // thread of its own; -1 when the stream is not active or the card has
-    // gone. The samples land in `output` (interleaved stereo) when given.
-    // First it waits (5 s at most) for the stream thread to start the run
-    // the player wants and for its sound to be read ahead; `waitForSound`
-    // false calls back at once, as a real card does.
-    int pump(unsigned long frames, double seconds, std::vector<float>* output = nullptr, bool waitForSound = true)
+    bool isActive() const override
     {
-        if (card_.gone)
+        std::lock_guard<std::mutex> lock(card_.mutex);
+        return active_;
+    }
+
+    // With the card's lock held: whether it runs, and whether a callback of
+    // `frames` frames now would play sound of the run wanted.
+    bool running() const { return active_; }
+    bool ready(unsigned long frames) const { return active_ && feed_->readyToPlay(frames); }
+    // With the card's lock held: one callback of `frames` frames at stream
+    // time `seconds`, on a thread of its own, into `samples`; -1 when the
+    // stream is not active. A callback that ends the stream leaves it
+    // inactive.
+    int callBack(std::vector<float>& samples, unsigned long frames, double seconds)
+    {
+        if (!active_)
             return -1;
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(waitForSound ? 5 : 0);
-        while (!ready(frames) && std::chrono::steady_clock::now() < giveUp)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (!isActive())
-            return -1;
-        std::vector<float> samples(frames * 2, -2.0f);
         PaStreamCallbackTimeInfo time{};
         time.currentTime = seconds;
         int result = -1;
         std::thread sound([&] { result = feed_->streamCallback(nullptr, samples.data(), frames, &time, 0); });
         sound.join();
-        if (result != paContinue)
-            active_ = false;
-        if (output)
-            *output = samples;
+        active_ = result == paContinue;
+        played_ += frames;
         return result;
     }
+    // With the card's lock held: the frames played so far, and whether the
+    // next `frames` are due by the wall clock since the stream opened.
+    unsigned long played() const { return played_; }
+    bool due(unsigned long frames) const
+    {
+        const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - openedAt_).count();
+        return double(played_ + frames) / SoundReader::rate <= since;
+    }
 
 private:
+    // A call into the stream: while the card hangs, until it comes back or
+    // hangBound has passed; then counted. The card's lock is held after.
+    std::unique_lock<std::mutex> call(std::atomic<int>& count)
+    {
+        std::unique_lock<std::mutex> lock(card_.mutex);
+        ++card_.hung;
+        card_.back.wait_for(lock, FakeCard::hangBound, [this] { return !card_.hanging; });
+        --card_.hung;
+        ++count;
+        return lock;
+    }
+
     FakeCard& card_;
     const std::shared_ptr<SoundFeed> feed_;
-    std::atomic<bool> active_{false};
-    std::atomic<bool> stopped_{true};
-    std::atomic<bool> closed_{false};
-};
-
-// What the stream thread holds: closes the stream on its destruction, as
-// PortAudio's binding does.
-class FakeStreamHandle : public AudioStream {
-public:
-    explicit FakeStreamHandle(std::shared_ptr<FakeAudioStream> stream) : stream_(std::move(stream)) {}
-    ~FakeStreamHandle() override
-    {
-        if (!stream_->isClosed())
-            stream_->close();
-    }
-    void start() override { stream_->start(); }
-    void stop() override { stream_->stop(); }
-    void abort() override { stream_->abort(); }
-    void close() override { stream_->close(); }
-    bool isActive() const override { return stream_->isActive(); }
-
-private:
-    const std::shared_ptr<FakeAudioStream> stream_;
+    const std::chrono::steady_clock::time_point openedAt_ = std::chrono::steady_clock::now();
+    bool active_ = false, stopped_ = true, closed_ = false; // under the card's lock
+    unsigned long played_ = 0;
 };
 
 class FakeAudioOutput : public AudioOutput {
@@ -170,14 +151,11 @@ public:
         if (card_->failOpen || card_->gone)
             throw std::runtime_error("the fake refuses to open");
         ++card_->opened;
-        auto stream = std::make_shared<FakeAudioStream>(*card_, feed);
         std::lock_guard<std::mutex> lock(card_->mutex);
-        card_->stream = stream;
-        return std::make_unique<FakeStreamHandle>(stream);
+        return std::make_unique<FakeAudioStream>(*card_, feed);
     }
     void lose(std::unique_ptr<AudioStream> stream) override
     {
-        ++card_->lost;
         std::lock_guard<std::mutex> lock(card_->mutex);
         card_->lostStreams.push_back(std::move(stream));
     }
@@ -200,42 +178,59 @@ struct FakeSoundCard {
     FakeSoundCard(const FakeSoundCard&) = delete;
     FakeSoundCard& operator=(const FakeSoundCard&) = delete;
 
-    // The stream opened last, while it is open; else null.
-    std::shared_ptr<FakeAudioStream> stream() const
+    // Whether a stream is open, and whether it runs.
+    bool streamOpen() const
     {
         std::lock_guard<std::mutex> lock(card->mutex);
-        const std::shared_ptr<FakeAudioStream> last = card->stream.lock();
-        return last && !last->isClosed() ? last : nullptr;
+        return card->stream;
     }
-    // One callback of the stream open now, as FakeAudioStream::pump does,
-    // once there is one (5 s at most; with `waitForSound`, one that would
-    // play the run wanted, rather than one about to be closed); -1 without.
+    bool streamRunning() const
+    {
+        std::lock_guard<std::mutex> lock(card->mutex);
+        return card->stream && card->stream->running();
+    }
+    // One callback of `frames` frames of the stream open now, at stream
+    // time `seconds`; -1 without one, while it is not active or while the
+    // card has gone. The samples land in `output` (interleaved stereo) when
+    // given. First it waits (5 s at most) for the stream thread to start
+    // the run the player wants and for its sound to be read ahead;
+    // `waitForSound` false calls back at once, as a real card does.
     int pump(unsigned long frames, double seconds, std::vector<float>* output = nullptr, bool waitForSound = true)
     {
-        if (!waitFor([&] { return stream() && (!waitForSound || stream()->ready(frames)); }))
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(waitForSound ? 5 : 0);
+        std::unique_lock<std::mutex> lock(card->mutex);
+        while (!(card->stream && card->stream->ready(frames)) && std::chrono::steady_clock::now() < giveUp) {
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            lock.lock();
+        }
+        if (!card->stream || card->gone)
             return -1;
-        return stream()->pump(frames, seconds, output, waitForSound);
+        std::vector<float> samples(frames * 2, -2.0f);
+        const int result = card->stream->callBack(samples, frames, seconds);
+        if (output)
+            *output = samples;
+        return result;
     }
-    // Its server stops answering: no callback comes, no stream opens, and
-    // every call into a stream hangs until it answers again. `ended`: the
-    // server has gone, and its streams are no longer active; else they
-    // seem to run.
-    void goAway(bool ended)
+    // The callbacks of the stream open now that a device would have asked
+    // for by now, in real time since it opened (each of `frames` frames at
+    // its own stream time), each buffer and result handed to `heard`; until
+    // one is not active or the card has gone.
+    void pumpDue(unsigned long frames, const std::function<void(const std::vector<float>&, int)>& heard)
     {
-        card->gone = true;
-        card->ended = ended;
-        std::lock_guard<std::mutex> lock(card->mutex);
-        card->hanging = true;
+        std::unique_lock<std::mutex> lock(card->mutex);
+        while (card->stream && !card->gone && card->stream->due(frames)) {
+            std::vector<float> samples(frames * 2, -2.0f);
+            const int result =
+                card->stream->callBack(samples, frames, double(card->stream->played()) / SoundReader::rate);
+            if (result == -1)
+                return;
+            heard(samples, result);
+        }
     }
-    // Its server answers again, and the calls hanging return.
-    void comeBack()
-    {
-        card->gone = false;
-        card->ended = false;
-        std::lock_guard<std::mutex> lock(card->mutex);
-        card->hanging = false;
-        card->back.notify_all();
-    }
+    void goAway() { hang(true); }
+    // The calls hanging return, and the card answers again.
+    void comeBack() { hang(false); }
     int hangingCalls() const
     {
         std::lock_guard<std::mutex> lock(card->mutex);
@@ -250,10 +245,17 @@ struct FakeSoundCard {
     std::atomic<bool>& failStart = card->failStart;
     const std::atomic<int>& opened = card->opened;
     const std::atomic<int>& started = card->started;
-    const std::atomic<int>& stopped = card->stopped;
     const std::atomic<int>& aborted = card->aborted;
     const std::atomic<int>& closed = card->closed;
-    const std::atomic<int>& lost = card->lost;
+
+private:
+    void hang(bool hanging)
+    {
+        card->gone = hanging;
+        std::lock_guard<std::mutex> lock(card->mutex);
+        card->hanging = hanging;
+        card->back.notify_all();
+    }
 };
 
 } // namespace test

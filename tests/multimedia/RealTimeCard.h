@@ -1,11 +1,11 @@
 #pragma once
-// The fake sound card's callbacks in real time, made on the window's thread
-// while it runs (run, linger), as a device would ask for sound: each stream
-// from its opening on, 512 frames a time, its stream time counted in
-// frames, paused or playing. What it hears is music whose every sample
-// tells its own time (MusicFiles' clock file): when sound was first heard
-// since forgetSound(), and last, and how far at worst the music's time was
-// from the player's clock that the pictures follow. GUI thread only.
+// The fake sound card's callbacks in real time (FakeSoundCard::pumpDue),
+// made on the window's thread while it runs (run, linger), as a device would
+// ask for sound: each stream from its opening on, 512 frames a time, paused
+// or playing. What it hears is music whose every sample tells its own time
+// (MusicFiles' clock file): when sound was first heard since forgetSound(),
+// and last, and how far at worst the music's time was from the player's
+// clock that the pictures follow. GUI thread only.
 
 #include "multimedia/FakeAudioOutput.h"
 
@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <memory>
 #include <vector>
 
 namespace Multimedia {
@@ -53,26 +52,14 @@ public:
     int streamEnded() const { return ended_; }
 
 private:
-    // The callbacks due by now; a new stream starts its own time.
+    // The callbacks due by now.
     void pump()
     {
-        const std::shared_ptr<FakeAudioStream> open = card_.stream();
-        if (open != stream_) {
-            stream_ = open;
-            played_ = 0;
-            streamStart_ = wall_.elapsed();
-        }
-        const unsigned long frames = 512;
-        while (stream_ && played_ * 1000.0 / SoundReader::rate < wall_.elapsed() - streamStart_) {
-            std::vector<float> out;
-            const int result = stream_->pump(frames, double(played_) / SoundReader::rate, &out, false);
-            if (result == -1)
-                return; // no longer active
-            played_ += frames;
+        card_.pumpDue(512, [this](const std::vector<float>& out, int result) {
             if (result != paContinue)
                 ended_ = result;
             const qint64 clock = player_.time();
-            for (unsigned long i = 0; i < frames; i += 64) {
+            for (std::size_t i = 0; i < out.size() / 2; i += 64) {
                 const double music = kestrel::test::clock_file_ms(out[2 * i]);
                 if (music < 0.0)
                     continue;
@@ -82,15 +69,12 @@ private:
                 const double gap = clock + i * 1000.0 / SoundReader::rate - music;
                 worstGapMs_ = std::max(worstGapMs_, std::abs(gap));
             }
-        }
+        });
     }
 
     AudioPlayer& player_;
     FakeSoundCard& card_;
     QElapsedTimer wall_;
-    std::shared_ptr<FakeAudioStream> stream_;
-    unsigned long played_ = 0;
-    qint64 streamStart_ = 0;
     qint64 heardAt_ = -1;
     qint64 lastHeardAt_ = -1;
     double worstGapMs_ = 0.0;

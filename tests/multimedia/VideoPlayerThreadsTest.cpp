@@ -218,5 +218,5 @@ TEST_F(VideoPlayerTest, FailingPicturesShowBlackAndFailingSeeksStop)
     player.setTime(900);
     EXPECT_EQ(Player::StopState, player.state());
     EXPECT_EQ(0, player.time());
-    EXPECT_TRUE(FakeSoundCard::waitFor([this] { return !card.stream(); })) << "the stream was not closed";
+    EXPECT_TRUE(FakeSoundCard::waitFor([this] { return !card.streamOpen(); })) << "the stream was not closed";
 }
