@@ -9,9 +9,10 @@
 // call into it, from any player's stream thread, holds one process-wide
 // lock. A call that never returns keeps that lock; a call that cannot take
 // it within a second throws, so a thread waits for PortAudio for a moment
-// only. Once a stream is lost PortAudio is never terminated again, since
-// that would close the stream; an output made since still opens new
-// streams on it. Used by one stream thread (AudioOutput.h).
+// only. Once a stream is lost PortAudio is never terminated again: that
+// would close the stream, and the JACK host API, its server gone, ends the
+// process terminating; an output made since still opens new streams on it.
+// Used by one stream thread (AudioOutput.h).
 
 #include "multimedia/AudioOutput.h"
 
