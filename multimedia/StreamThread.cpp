@@ -142,13 +142,15 @@ bool StreamThread::step(Shared& s, Current& c)
 {
     std::shared_ptr<SoundFeed> feed;
     std::uint64_t run;
+    bool quit;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
-        feed = s.quit ? nullptr : s.feed;
+        quit = s.quit;
+        feed = quit ? nullptr : s.feed;
         run = s.run;
     }
     if (c.stream && (c.feed != feed || c.broken || c.lost)) {
-        close(s, c);
+        close(s, c, quit);
         return true;
     }
     if (!c.stream) {
@@ -231,18 +233,22 @@ void StreamThread::startRun(Shared& s, Current& c, std::uint64_t run)
     s.tell(Step::Started, c.feed->id(), run);
 }
 
-void StreamThread::close(Shared& s, Current& c)
+void StreamThread::close(Shared& s, Current& c, bool quitting)
 {
     c.lost = c.lost || endedByOutput(c);
     // A stream that no longer calls back may be one whose server is going:
     // its output says so in a moment, and then it is not closed (PortAudio's
-    // JACK host API ends the process closing one its server has left).
+    // JACK host API ends the process closing one its server has left). As
+    // the player goes, such a stream is left as it is at once.
+    const auto silent = [&c] {
+        return c.started && !c.feed->endedStream() && Clock::now() - c.feed->calledAt() > silentFor;
+    };
     const Clock::time_point giveUp = Clock::now() + endingGrace;
-    while (!c.lost && c.started && !c.feed->endedStream() && Clock::now() - c.feed->calledAt() > silentFor &&
-           Clock::now() < giveUp) {
+    while (!c.lost && silent() && !quitting && Clock::now() < giveUp) {
         std::this_thread::sleep_for(milliseconds(20));
         c.lost = endedByOutput(c);
     }
+    c.lost = c.lost || (quitting && silent());
     if (!c.lost && streamCall(c, "closing", [&c] { c.stream->close(); }))
         c.stream.reset();
     if (c.stream && c.lost)

@@ -23,9 +23,10 @@
 // wanted; a feed whose stream once started gets no second stream (the
 // player makes a new feed).
 //
-// The destructor lets the thread go: it closes its stream, lets the output
-// go and ends on its own, owning all it touches; the destructor joins it
-// only if it ends within a moment.
+// The destructor lets the thread go: it closes its stream (one that no
+// longer calls back is left as it is), lets the output go and ends on its
+// own, owning all it touches; the destructor joins it only if it ends
+// within a moment.
 
 #include "multimedia/AudioOutput.h"
 
@@ -76,7 +77,7 @@ private:
     static bool step(Shared& s, Current& c);
     static void open(Shared& s, Current& c, const std::shared_ptr<SoundFeed>& feed);
     static void startRun(Shared& s, Current& c, std::uint64_t run);
-    static void close(Shared& s, Current& c);
+    static void close(Shared& s, Current& c, bool quitting);
     // The output may let the sound system go (AudioOutput::letGo).
     static void letGo(Shared& s, Current& c);
     // Whether the stream still runs, unless its feed ended it; lost if not.
