@@ -38,8 +38,10 @@ constexpr QEvent::Type notificationFeedRead = QEvent::Type(1004);
 // The advertisement service: the advertisement feed's download ended.
 constexpr QEvent::Type advertisementFeedEnded = QEvent::Type(1005);
 
-// The audio player, and the video player built on it: the sound ran dry.
+// The audio player, and the video player built on it: the sound ran dry;
+// its stream thread did what it was asked, or found the output gone.
 constexpr QEvent::Type endOfSound = QEvent::Type(1010);
+constexpr QEvent::Type soundStreamStep = QEvent::Type(1011);
 
 } // namespace EventTypes
 } // namespace ComponentModel

@@ -1,52 +1,58 @@
 #include "multimedia/AudioPlayer.h"
 
+#include "multimedia/AudioOutputFactory.h"
+
 #include "componentmodel/EventTypes.h"
+#include "componentmodel/GuardedReceiver.h"
 
-#include "audio/DTAudioFilterAmplify.h"
-#include "media/DTMediaSettings.h"
-
-#include <QCoreApplication>
 #include <QDebug>
 #include <QTimerEvent>
 
 #include <algorithm>
-#include <cstring>
-#include <mutex>
 #include <stdexcept>
 
 namespace Multimedia {
 
 namespace {
 
-// Guards the stream times of every player: the sound thread writes them,
-// the GUI thread reads them. A plain pthread mutex, so that the thread
-// sanitizer sees it.
-std::mutex clockMutex;
-
-const int outputChannels = SoundReader::channels;
-const std::size_t outputFrameBytes = outputChannels * sizeof(float);
 const int tickInterval = 25; // ms
+// How often a sound output that does not answer is given a new stream.
+const std::chrono::milliseconds newStreamEvery(1000);
 
 qint64 wholeMilliseconds(double ms)
 {
     return static_cast<qint64>(ms); // truncates towards zero
 }
 
-void writeSilence(float* output, unsigned long fromFrame, unsigned long frames)
-{
-    if (output && fromFrame < frames)
-        std::fill(output + fromFrame * outputChannels, output + frames * outputChannels, 0.0f);
-}
+// What the stream thread did, handed to the GUI thread.
+class StreamStepEvent : public QEvent {
+public:
+    explicit StreamStepEvent(const StreamThread::Report& report)
+        : QEvent(ComponentModel::EventTypes::soundStreamStep), report(report)
+    {
+    }
+    const StreamThread::Report report;
+};
 
 } // namespace
 
-AudioPlayer::AudioPlayer(QObject* parent) : Player(parent), output_(createAudioOutput()) {}
+constexpr std::chrono::milliseconds AudioPlayer::silencePatience;
+
+AudioPlayer::AudioPlayer(QObject* parent)
+    : Player(parent), receiver_(std::make_shared<ComponentModel::GuardedReceiver>(this))
+{
+    const std::shared_ptr<ComponentModel::GuardedReceiver> receiver = receiver_;
+    streams_ = std::make_unique<StreamThread>(createAudioOutput(), [receiver](const StreamThread::Report& report) {
+        receiver->post(std::make_unique<StreamStepEvent>(report));
+    });
+}
 
 AudioPlayer::~AudioPlayer()
 {
     // No signal from here: a derived player's slots are already gone.
+    receiver_->close();
     tearDown();
-    output_.reset();
+    streams_.reset();
 }
 
 void AudioPlayer::setSource(kestrel::av_source_ptr source)
@@ -58,20 +64,17 @@ void AudioPlayer::setSource(kestrel::av_source_ptr source)
     bool opened = false;
     if (source_) {
         try {
-            if (output_ && output_->hasOutputDevice()) {
-                openSound();
-                opened = true;
-            }
+            openSound();
+            opened = true;
         } catch (const std::exception& error) {
             qWarning() << "[AudioPlayer] the sound cannot be played:" << error.what();
             releaseSound();
         }
     }
     setState(opened ? PauseState : StopState);
-    const bool deviceMissing = source_ && !opened;
-    if (deviceMissing != soundDeviceMissing_) {
-        soundDeviceMissing_ = deviceMissing;
-        emit soundDeviceMissingChanged(deviceMissing);
+    if (soundDeviceMissing_) {
+        soundDeviceMissing_ = false;
+        emit soundDeviceMissingChanged(false);
     }
     updateSoundAnswers();
     emit maxTimeChanged(maxTime());
@@ -88,44 +91,67 @@ void AudioPlayer::openSound()
     duration_ = wholeMilliseconds(sound->duration());
     if (!sound->format())
         throw std::runtime_error("the sound has no format");
-    filter_ = kestrel::audio_filter_amplify::create(SoundReader::format().get());
-    filter_->set_params(kestrel::media_settings::create<double>("gain", volume_ / 100.0));
-    appliedVolume_ = volume_;
-    soundVolume_.store(volume_);
-    soundRanDry_.store(false);
     reader_ = std::make_unique<SoundReader>(source_, position, [this] {
         QMetaObject::invokeMethod(this, &AudioPlayer::updateSoundAnswers, Qt::QueuedConnection);
     });
-    stream_ = output_->openStream(*this);
+    opened_ = false;
+    newFeed(false);
+}
+
+void AudioPlayer::newFeed(bool playing)
+{
+    if (feed_)
+        feed_->detach();
+    const std::shared_ptr<ComponentModel::GuardedReceiver> receiver = receiver_;
+    feed_ = std::make_shared<SoundFeed>(*reader_, volume_, [receiver] {
+        receiver->post(std::make_unique<QEvent>(ComponentModel::EventTypes::endOfSound));
+    });
+    feedMadeAt_ = Clock::now();
+    if (playing) {
+        startRun();
+    } else {
+        runStarted_ = false;
+        streams_->want(feed_, 0);
+    }
+}
+
+void AudioPlayer::startRun()
+{
+    ++run_;
+    runAskedAt_ = Clock::now();
+    runStarted_ = false;
+    feed_->wantRun(run_, runStart());
+    streams_->want(feed_, run_);
+}
+
+SoundFeed::RunStart AudioPlayer::runStart() const
+{
+    SoundFeed::RunStart start;
+    start.ms = baseTime_;
+    start.since = freeSince_;
+    return start;
+}
+
+void AudioPlayer::runFree()
+{
+    baseTime_ = time();
+    freeSince_ = Clock::now();
+    feed_->runFree(runStart());
 }
 
 void AudioPlayer::releaseSound()
 {
-    if (stream_) {
-        try {
-            if (stream_->isActive())
-                stream_->stop();
-        } catch (const std::exception& error) {
-            qWarning() << "[AudioPlayer] stopping the stream failed:" << error.what();
-        }
-        // Closing also aborts a stream that would not stop.
-        try {
-            stream_->close();
-        } catch (const std::exception& error) {
-            qWarning() << "[AudioPlayer] closing the stream failed:" << error.what();
-        }
-        stream_.reset();
+    if (feed_) {
+        feed_->detach();
+        feed_.reset();
     }
-    {
-        std::lock_guard<std::mutex> lock(clockMutex);
-        firstStreamTime_ = -1.0;
-        lastStreamTime_ = -1.0;
-    }
+    streams_->want(nullptr, 0);
+    freeSince_.reset();
+    runStarted_ = false;
     baseTime_ = 0;
     duration_ = 0;
-    // No callback runs any more: the reader may go.
+    // No callback touches the reader any more: it may go.
     reader_.reset();
-    filter_.reset();
     stopTimer();
 }
 
@@ -145,27 +171,6 @@ void AudioPlayer::failSound(const char* operation, const std::exception& error)
     emit timeChanged(time(), true);
 }
 
-template <class Step>
-bool AudioPlayer::stepOrStop(const char* operation, Step step)
-{
-    try {
-        step();
-        return true;
-    } catch (const std::exception& error) {
-        failSound(operation, error);
-        return false;
-    }
-}
-
-void AudioPlayer::startStream()
-{
-    soundRanDry_.store(false);
-    // A stream that its callback ended must be stopped before it starts.
-    if (!stream_->isStopped())
-        stream_->stop();
-    stream_->start();
-}
-
 void AudioPlayer::stopTimer()
 {
     if (timerId_ != -1)
@@ -183,10 +188,13 @@ qint64 AudioPlayer::time() const
     if (state() == StopState)
         return 0;
     qint64 t = baseTime_;
-    {
-        std::lock_guard<std::mutex> lock(clockMutex);
-        if (lastStreamTime_ != -1.0 && firstStreamTime_ != -1.0)
-            t = baseTime_ + wholeMilliseconds((lastStreamTime_ - firstStreamTime_) * 1000.0);
+    if (state() == PlayState) {
+        const SoundFeed::Progress progress = feed_->progress();
+        // Callbacks heard before the clock went free are of a stream given up.
+        if (progress.counted && (!freeSince_ || progress.lastAt > *freeSince_))
+            t = wholeMilliseconds(progress.startMs + (progress.lastTime - progress.firstTime) * 1000.0);
+        else if (freeSince_)
+            t = baseTime_ + std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - *freeSince_).count();
     }
     return std::min(t, maxTime());
 }
@@ -195,9 +203,13 @@ void AudioPlayer::play()
 {
     if (state() != PauseState)
         return;
-    if (!stepOrStop("starting the sound", [this] { startStream(); }))
-        return;
+    // A sound output known not to answer leaves the pictures to the
+    // monotonic clock at once.
+    if (!soundOutputAnswers_)
+        freeSince_ = Clock::now();
+    startRun();
     timerId_ = startTimer(tickInterval);
+    lastTick_ = watchedFrom_ = Clock::now();
     setState(PlayState);
 }
 
@@ -205,19 +217,10 @@ void AudioPlayer::pause()
 {
     if (state() != PlayState)
         return;
-    const bool stopped = stepOrStop("stopping the sound", [this] {
-        if (stream_->isActive())
-            stream_->stop();
-    });
-    if (!stopped)
-        return;
-    {
-        // No callback runs any more; the lock only keeps the rule simple.
-        std::lock_guard<std::mutex> lock(clockMutex);
-        baseTime_ += wholeMilliseconds((lastStreamTime_ - firstStreamTime_) * 1000.0);
-        firstStreamTime_ = -1.0;
-        lastStreamTime_ = -1.0;
-    }
+    baseTime_ = time();
+    freeSince_.reset();
+    feed_->wantRun(0, SoundFeed::RunStart());
+    streams_->want(feed_, 0);
     stopTimer();
     setState(PauseState);
 }
@@ -233,25 +236,19 @@ void AudioPlayer::setTime(qint64 value)
 
 void AudioPlayer::seekTo(qint64 value)
 {
-    const bool aborted = stepOrStop("stopping the sound for a seek", [this] {
-        if (stream_->isActive())
-            stream_->abort();
-    });
-    if (!aborted)
-        return;
-    soundRanDry_.store(false);
-    {
-        std::lock_guard<std::mutex> lock(clockMutex);
-        firstStreamTime_ = -1.0;
-        lastStreamTime_ = -1.0;
-    }
-    const bool sought = stepOrStop("seeking the source", [this, value] {
+    // No callback takes the sound until the run after the seek.
+    feed_->wantRun(0, SoundFeed::RunStart());
+    try {
         baseTime_ = wholeMilliseconds(reader_->seek(static_cast<double>(value)));
-    });
-    if (!sought)
+    } catch (const std::exception& error) {
+        failSound("seeking the source", error);
         return;
-    if (state() == PlayState && !stepOrStop("restarting the sound", [this] { startStream(); }))
-        return;
+    }
+    if (state() == PlayState) {
+        if (freeSince_)
+            freeSince_ = Clock::now();
+        startRun();
+    }
     emit timeChanged(time(), true);
 }
 
@@ -260,7 +257,8 @@ void AudioPlayer::setVolume(int value)
     if (value == volume_)
         return;
     volume_ = value;
-    soundVolume_.store(value);
+    if (feed_)
+        feed_->setVolume(value);
     emit volumeChanged(value);
 }
 
@@ -272,71 +270,90 @@ void AudioPlayer::setMuted(bool value)
     emit mutedChanged(value);
 }
 
-int AudioPlayer::streamCallback(const void* /*input*/, void* output, unsigned long frames,
-                                const PaStreamCallbackTimeInfo* timeInfo,
-                                PaStreamCallbackFlags /*flags*/)
+void AudioPlayer::onStreamReport(const StreamThread::Report& report)
 {
-    float* samples = static_cast<float*>(output);
-    if (!reader_) {
-        writeSilence(samples, 0, frames);
-        return paAbort;
-    }
-    {
-        std::lock_guard<std::mutex> lock(clockMutex);
-        const double now = timeInfo ? timeInfo->currentTime : 0.0;
-        if (lastStreamTime_ == -1.0)
-            firstStreamTime_ = lastStreamTime_ = now;
-        // A host's stream time is an estimate (JACK's, from its cycles)
-        // that may step back a little when a cycle comes late; the sound
-        // played only moves on, and so does the time shown.
-        lastStreamTime_ = std::max(lastStreamTime_, now);
-    }
-    try {
-        const SoundReader::Taken taken = reader_->take(frames);
-        const unsigned long written = fillOutput(samples, frames, taken);
-        if (written < frames && taken.ended) {
-            postEndOfSound();
-            return taken.failed ? paAbort : paComplete;
+    if (!feed_ || report.feed != feed_->id())
+        return; // about a stream given up, or the sound gone
+    switch (report.step) {
+    case StreamThread::Step::NoDevice:
+        if (!opened_) {
+            qWarning() << "[AudioPlayer] no sound device was found: the preview cannot play";
+            releaseSound();
+            soundDeviceMissing_ = true;
+            setState(StopState);
+            emit soundDeviceMissingChanged(true);
+            updateSoundAnswers();
+            emit maxTimeChanged(maxTime());
+            emit timeChanged(time(), true);
+            return;
         }
-        return paContinue;
-    } catch (...) {
-        writeSilence(samples, 0, frames);
-        postEndOfSound();
-        return paAbort;
-    }
-}
-
-unsigned long AudioPlayer::fillOutput(float* output, unsigned long frames, const SoundReader::Taken& taken)
-{
-    writeSilence(output, 0, taken.silentBefore);
-    unsigned long written = taken.silentBefore;
-    const unsigned int available = taken.sound ? taken.sound->samples() : 0;
-    if (available > 0) {
-        applyVolumeForSound();
-        filter_->push_back(taken.sound.get());
-        const kestrel::audio_data_ptr block = filter_->pop(available);
-        const std::size_t bytes =
-            std::min<std::size_t>(block->size(), (frames - written) * outputFrameBytes);
-        std::memcpy(output + written * outputChannels, block->data(), bytes);
-        written += static_cast<unsigned long>(bytes / outputFrameBytes);
-    }
-    writeSilence(output, written, frames);
-    return written;
-}
-
-void AudioPlayer::applyVolumeForSound()
-{
-    const int wanted = soundVolume_.load();
-    if (wanted == appliedVolume_)
+        // The device a stream was opened on has gone with its server.
+        [[fallthrough]];
+    case StreamThread::Step::OpenFailed:
+        setSoundOutputAnswers(false);
+        if (state() == PlayState && !freeSince_)
+            runFree();
         return;
-    filter_->set_params(kestrel::media_settings::create<double>("gain", wanted / 100.0));
-    appliedVolume_ = wanted;
+    case StreamThread::Step::Opened:
+        opened_ = true;
+        if (state() != PlayState)
+            setSoundOutputAnswers(true);
+        return;
+    case StreamThread::Step::Started:
+        if (report.run == run_) {
+            runStarted_ = true;
+            runAskedAt_ = Clock::now();
+        }
+        return;
+    case StreamThread::Step::Lost:
+        setSoundOutputAnswers(false);
+        if (state() == PlayState && !freeSince_)
+            runFree();
+        newFeed(state() == PlayState);
+        return;
+    }
 }
 
-void AudioPlayer::postEndOfSound()
+void AudioPlayer::watchOutput()
 {
-    soundRanDry_.store(true);
-    QCoreApplication::postEvent(this, new QEvent(ComponentModel::EventTypes::endOfSound));
+    const Clock::time_point now = Clock::now();
+    // A tick this late finds that the window's thread was held; a sound
+    // card driven from it may have been held too, so silence counts anew.
+    if (now - lastTick_ > silencePatience_ / 2)
+        watchedFrom_ = now;
+    lastTick_ = now;
+    const SoundFeed::Progress progress = feed_->progress();
+    if (progress.ranDry)
+        return;
+    const bool heard = progress.counted && (!freeSince_ || progress.lastAt > *freeSince_);
+    if (heard) {
+        freeSince_.reset();
+        setSoundOutputAnswers(true);
+    }
+    // A stream not yet started for the run (opening one may take the sound
+    // system a moment) is waited for longer.
+    const auto patience = heard || runStarted_ ? silencePatience_ : 4 * silencePatience_;
+    if (now - std::max(heard ? progress.lastAt : runAskedAt_, watchedFrom_) < patience)
+        return;
+    if (!freeSince_) {
+        runFree();
+        setSoundOutputAnswers(false);
+    }
+    // A stream that runs but is not heard from is given up for a new one.
+    if ((progress.counted || runStarted_) && now - feedMadeAt_ >= newStreamEvery)
+        newFeed(true);
+}
+
+void AudioPlayer::setSoundOutputAnswers(bool value)
+{
+    if (value == soundOutputAnswers_)
+        return;
+    soundOutputAnswers_ = value;
+    if (value)
+        qWarning() << "[AudioPlayer] the sound output answers again";
+    else
+        qWarning() << "[AudioPlayer] the sound output does not answer: the preview goes on without it";
+    emit soundOutputAnswersChanged(value);
 }
 
 void AudioPlayer::updateSoundAnswers()
@@ -362,10 +379,16 @@ bool AudioPlayer::pictureTurn(std::unique_lock<std::mutex>& turn)
 
 bool AudioPlayer::event(QEvent* e)
 {
+    if (e->type() == ComponentModel::EventTypes::soundStreamStep) {
+        receiver_->delivered();
+        onStreamReport(static_cast<StreamStepEvent*>(e)->report);
+        return true;
+    }
     if (e->type() != ComponentModel::EventTypes::endOfSound)
         return Player::event(e);
+    receiver_->delivered();
     // A notice that a seek or a new source overtook is stale.
-    if (soundRanDry_.exchange(false)) {
+    if (feed_ && feed_->takeRanDry()) {
         pause();
         if (state() != StopState)
             seekTo(0);
@@ -376,8 +399,10 @@ bool AudioPlayer::event(QEvent* e)
 
 void AudioPlayer::timerEvent(QTimerEvent* e)
 {
-    if (e->timerId() == timerId_)
+    if (e->timerId() == timerId_) {
+        watchOutput();
         emit timeChanged(time(), false);
+    }
     Player::timerEvent(e);
 }
 

@@ -1,34 +1,43 @@
 #pragma once
 // Plays the sound of an audio/video source and keeps the preview clock, the
 // one time base of the preview: milliseconds of sound handed to the device,
-// measured by the device's stream time at each callback, on top of the
-// source position at which the stream last started. The sound is read
-// ahead by a SoundReader, on a thread of its own; the device's thread calls
-// streamCallback, which takes what is there (silence for what is missing)
-// and applies the volume.
+// measured by the device's stream time at each callback, on top of where
+// the run's sound started. The sound is read ahead by a SoundReader on a
+// thread of its own and handed to the device by a SoundFeed; the stream's
+// whole life (open, start, close, another in its place) is a StreamThread's,
+// which the player asks and never waits for.
 //
-// States: stopped (no source with sound, or no sound device), paused (the
-// stream is open) and playing (the stream runs and a 25 ms timer announces
-// the clock). Everything but streamCallback runs on the GUI thread; the
-// callback reaches it only through the posted end-of-sound event. No
-// operation throws: sound device errors are logged and stop the player.
-// Nothing here waits for a file that does not answer (the music on a share
-// that hangs): the preview goes on without its sound, soundAnswers() says
-// so, and the sound comes back in its place once it answers.
+// States: stopped (no source with sound, or no sound device at all), paused
+// and playing (a 25 ms timer announces the clock). Everything here runs on
+// the GUI thread. No operation throws: failures are logged.
+//
+// Nothing here waits for the music or the sound output. Music that does
+// not answer (on a share that hangs): the preview goes on without it,
+// soundAnswers() says so, and the sound comes back in its place once it
+// answers. A sound output that does not answer (no callback for half a
+// second while playing, a stream that could not be opened or that its
+// output ended: a sound server that went away): the clock goes on by the
+// monotonic clock from where the sound was, soundOutputAnswers() says so,
+// and a new stream is asked for about every second; its sound joins the
+// pictures' time.
 
-#include "multimedia/AudioOutput.h"
 #include "multimedia/Player.h"
 
+#include "multimedia/SoundFeed.h"
 #include "multimedia/SoundReader.h"
+#include "multimedia/StreamThread.h"
 
-#include "audio/DTAudioFilter.h"
 #include "sources/DTAVSource.h"
 
-#include <portaudio.h>
-
-#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+
+namespace ComponentModel {
+class GuardedReceiver;
+}
 
 namespace Multimedia {
 
@@ -43,14 +52,21 @@ class AudioPlayer : public Player {
     Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged)
     Q_PROPERTY(bool soundDeviceMissing READ soundDeviceMissing NOTIFY soundDeviceMissingChanged)
     Q_PROPERTY(bool soundAnswers READ soundAnswers NOTIFY soundAnswersChanged)
+    Q_PROPERTY(bool soundOutputAnswers READ soundOutputAnswers NOTIFY soundOutputAnswersChanged)
 
 public:
+    // How long a playing player waits for a callback before the clock goes
+    // on without the sound (four times as long for a stream not yet
+    // started).
+    static constexpr std::chrono::milliseconds silencePatience{500};
+
     // Takes its sound output from createAudioOutput().
     explicit AudioPlayer(QObject* parent = nullptr);
     ~AudioPlayer() override;
 
-    // Keeps the source when it has sound; opens a stream for it and pauses
-    // at the source's position, or stops without a source, sound or device.
+    // Keeps the source when it has sound and pauses at its position, asking
+    // for a stream; stops without a source or sound, and once the output
+    // turns out to have no device at all.
     virtual void setSource(kestrel::av_source_ptr source);
 
     qint64 minTime() const { return 0; }
@@ -69,22 +85,21 @@ public:
     bool muted() const { return muted_; }
     // Only remembered: muting is done by setting the volume to minVolume.
     void setMuted(bool value);
-    // The last source had sound but no sound device was found, or the one
-    // found refused it: the player stays stopped.
+    // The last source had sound but the output has no device at all: the
+    // player stays stopped.
     bool soundDeviceMissing() const { return soundDeviceMissing_; }
     // False while the sound's file does not answer: the preview goes on
     // without it. True without a sound.
     bool soundAnswers() const { return soundAnswers_; }
+    // False from when the sound output did not answer until a stream of it
+    // opens, or is heard, again: the preview goes on without it.
+    bool soundOutputAnswers() const { return soundOutputAnswers_; }
     // Whether the next callback of `frames` frames finds its sound read
     // ahead, or none will come soon; for callbacks driven by hand.
     bool soundReady(unsigned long frames) const;
-
-    // The stream callback, on the sound device's thread. Returns paContinue;
-    // paComplete when the sound ran dry and paAbort after a failure, both
-    // after posting the end-of-sound event (EventTypes::endOfSound); paAbort
-    // without a source.
-    int streamCallback(const void* input, void* output, unsigned long frames,
-                       const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags flags);
+    // For a sound card whose callbacks a test drives by hand, step by step:
+    // how long the player waits for one (silencePatience until set).
+    void setSilencePatience(std::chrono::milliseconds patience) { silencePatience_ = patience; }
 
 public slots:
     void play() override;
@@ -97,6 +112,7 @@ signals:
     void mutedChanged(bool value);
     void soundDeviceMissingChanged(bool value);
     void soundAnswersChanged(bool value);
+    void soundOutputAnswersChanged(bool value);
     void fakeSignal();
     void completed();
 
@@ -108,51 +124,58 @@ protected:
     bool pictureTurn(std::unique_lock<std::mutex>& turn);
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     void openSound();
-    // Stops and closes the stream, resets the clock and releases the
-    // reader and the filter; every step is tried, errors are logged.
+    // Lets the stream, the reader and the clock go; emits nothing.
     void releaseSound();
     // releaseSound, then the source goes too.
     void tearDown();
-    void startStream();
-    void seekTo(qint64 value);
-    void stopTimer();
     // Logs the failure and stops: the sound cannot go on.
     void failSound(const char* operation, const std::exception& error);
-    // Runs the step; on an exception, failSound and false.
-    template <class Step>
-    bool stepOrStop(const char* operation, Step step);
-    // Writes the silence and the sound taken, at the volume set, then
-    // silence to the end; the frames written before that.
-    unsigned long fillOutput(float* output, unsigned long frames, const SoundReader::Taken& taken);
-    void applyVolumeForSound();
-    void postEndOfSound();
+    void seekTo(qint64 value);
+    void stopTimer();
+    // A feed for a new stream in place of the one there is, playing a run
+    // at once when `playing`.
+    void newFeed(bool playing);
+    // A new run of the feed from where the clock stands.
+    void startRun();
+    SoundFeed::RunStart runStart() const;
+    // The clock goes on from where it is by the monotonic clock.
+    void runFree();
+    // What the stream thread did.
+    void onStreamReport(const StreamThread::Report& report);
+    // Whether the playing output has been silent too long; a new stream
+    // then.
+    void watchOutput();
+    void setSoundOutputAnswers(bool value);
     void updateSoundAnswers();
 
     int volume_ = 100;
     bool muted_ = false;
     bool soundDeviceMissing_ = false;
     bool soundAnswers_ = true;
+    bool soundOutputAnswers_ = true;
     kestrel::av_source_ptr source_;
     qint64 duration_ = 0; // of the sound, in ms
-    std::unique_ptr<SoundReader> reader_; // goes after the stream
-    kestrel::audio_filter_ptr filter_;
-    std::unique_ptr<AudioOutput> output_; // outlives every stream
-    std::unique_ptr<AudioStream> stream_;
-    // Seconds of device stream time; -1 until the first callback of a run.
-    // Guarded by the process-wide clockMutex.
-    double firstStreamTime_ = -1.0;
-    double lastStreamTime_ = -1.0;
-    qint64 baseTime_ = 0;
-    int timerId_ = -1;
+    std::unique_ptr<SoundReader> reader_;
+    std::shared_ptr<SoundFeed> feed_; // cut off before the reader goes
+    std::shared_ptr<ComponentModel::GuardedReceiver> receiver_;
+    std::unique_ptr<StreamThread> streams_;
+    bool opened_ = false; // a stream was opened for this source
 
-    // The volume as the sound thread sees it, and what its filter applies.
-    std::atomic<int> soundVolume_{100};
-    int appliedVolume_ = 100;
-    // Set by the callback that posted the end-of-sound event; cleared
-    // whenever the stream is restarted, so that a notice overtaken by a seek
-    // or a new source is dropped.
-    std::atomic<bool> soundRanDry_{false};
+    // The clock: where it stands while no callback counts, and since when
+    // it runs free of the sound.
+    qint64 baseTime_ = 0;
+    std::optional<Clock::time_point> freeSince_;
+    std::uint64_t run_ = 0;          // the last run asked for
+    Clock::time_point runAskedAt_;   // or started by the stream thread
+    bool runStarted_ = false;        // the stream thread said so
+    Clock::time_point lastTick_;
+    Clock::time_point watchedFrom_;  // the window's thread ran since
+    Clock::time_point feedMadeAt_;
+    std::chrono::milliseconds silencePatience_ = silencePatience;
+    int timerId_ = -1;
 };
 
 } // namespace Multimedia

@@ -1,12 +1,15 @@
 #include "multimedia/PortAudioOutput.h"
 
-#include "multimedia/AudioPlayer.h"
+#include "multimedia/BoundedWaits.h"
+#include "multimedia/SoundFeed.h"
 
 #include <QDebug>
 
 #include <portaudiocpp/PortAudioCpp.hxx>
 
+#include <atomic>
 #include <stdexcept>
+#include <vector>
 
 namespace Multimedia {
 
@@ -14,75 +17,130 @@ namespace {
 
 const int outputChannels = 2;
 const double outputSampleRate = 44100.0;
+// How long a call waits for PortAudio while another thread's call holds it.
+const std::chrono::milliseconds portAudioPatience(1000);
+
+// Never destroyed: a thread left in a call into PortAudio may hold the lock
+// as the process ends.
+std::mutex& portAudioMutex()
+{
+    static std::mutex* mutex = new std::mutex;
+    return *mutex;
+}
+
+// Lost streams, with the feeds they may still call: kept for good, under a
+// lock of their own (PortAudio's may be held for good).
+struct LostStreams {
+    std::mutex mutex;
+    std::vector<std::unique_ptr<AudioStream>> streams;
+};
+LostStreams& lostStreams()
+{
+    static auto* lost = new LostStreams;
+    return *lost;
+}
+
+// Set once a stream was lost: terminating PortAudio would close it.
+std::atomic<bool> keptForGood{false};
+
+std::unique_lock<std::mutex> holdPortAudio()
+{
+    std::unique_lock<std::mutex> lock(portAudioMutex(), std::defer_lock);
+    if (!lockWithin(lock, portAudioPatience))
+        throw std::runtime_error("PortAudio is held by a call that has not returned");
+    return lock;
+}
+
+// A call into PortAudio, holding it.
+template <class Call>
+auto held(Call call)
+{
+    const auto lock = holdPortAudio();
+    return call();
+}
 
 class PortAudioStream : public AudioStream {
 public:
-    PortAudioStream(const portaudio::StreamParameters& parameters, AudioPlayer& player)
-        : stream_(parameters, player, &AudioPlayer::streamCallback)
+    PortAudioStream(const portaudio::StreamParameters& parameters, std::shared_ptr<SoundFeed> feed)
+        : feed_(std::move(feed)),
+          stream_(std::make_unique<portaudio::MemFunCallbackStream<SoundFeed>>(parameters, *feed_,
+                                                                               &SoundFeed::streamCallback))
     {
     }
 
-    // The binding's destructor closes again, which does nothing once closed.
+    // The binding closes on its destruction, without PortAudio's lock: a
+    // stream not closed by now is closed here, or, when PortAudio is held
+    // elsewhere, left open rather than closed beside another call.
     ~PortAudioStream() override
     {
         try {
-            stream_.close();
+            close();
         } catch (const std::exception& error) {
             qWarning() << "[PortAudioOutput] closing the stream failed:" << error.what();
+            if (stream_->isOpen())
+                stream_.release();
         }
     }
 
-    void start() override { stream_.start(); }
-    void stop() override { stream_.stop(); }
-    void abort() override { stream_.abort(); }
-    void close() override { stream_.close(); }
-    bool isActive() const override { return stream_.isActive(); }
-    bool isStopped() const override { return stream_.isStopped(); }
+    void start() override { held([this] { stream_->start(); }); }
+    void abort() override { held([this] { stream_->abort(); }); }
+    void close() override { held([this] { stream_->close(); }); }
+    bool isActive() const override { return held([this] { return stream_->isActive(); }); }
 
 private:
-    portaudio::MemFunCallbackStream<AudioPlayer> stream_;
+    const std::shared_ptr<SoundFeed> feed_; // outlives the stream
+    std::unique_ptr<portaudio::MemFunCallbackStream<SoundFeed>> stream_;
 };
 
 } // namespace
 
-PortAudioOutput::PortAudioOutput()
-{
-    try {
-        portaudio::System::initialize();
-        initialized_ = true;
-    } catch (const std::exception& error) {
-        qWarning() << "[PortAudioOutput] PortAudio did not start:" << error.what();
-    }
-}
-
 PortAudioOutput::~PortAudioOutput()
 {
-    if (!initialized_)
-        return;
     try {
-        portaudio::System::terminate();
+        letGo();
     } catch (const std::exception& error) {
         qWarning() << "[PortAudioOutput] PortAudio did not end cleanly:" << error.what();
     }
 }
 
-bool PortAudioOutput::hasOutputDevice() const
+bool PortAudioOutput::hasOutputDevice()
 {
-    return initialized_ && Pa_GetDefaultOutputDevice() != paNoDevice;
+    const auto lock = holdPortAudio();
+    if (!initialized_) {
+        portaudio::System::initialize();
+        initialized_ = true;
+    }
+    return Pa_GetDefaultOutputDevice() != paNoDevice;
 }
 
-std::unique_ptr<AudioStream> PortAudioOutput::openStream(AudioPlayer& player)
+std::unique_ptr<AudioStream> PortAudioOutput::openStream(const std::shared_ptr<SoundFeed>& feed)
 {
     if (!hasOutputDevice())
         throw std::runtime_error("no default sound output device");
+    const auto lock = holdPortAudio();
     portaudio::Device& device = portaudio::System::instance().defaultOutputDevice();
     const portaudio::DirectionSpecificStreamParameters output(
-        device, outputChannels, portaudio::FLOAT32, true, device.defaultLowOutputLatency(),
-        nullptr);
-    const portaudio::StreamParameters parameters(
-        portaudio::DirectionSpecificStreamParameters::null(), output, outputSampleRate,
-        paFramesPerBufferUnspecified, paNoFlag);
-    return std::make_unique<PortAudioStream>(parameters, player);
+        device, outputChannels, portaudio::FLOAT32, true, device.defaultLowOutputLatency(), nullptr);
+    const portaudio::StreamParameters parameters(portaudio::DirectionSpecificStreamParameters::null(), output,
+                                                 outputSampleRate, paFramesPerBufferUnspecified, paNoFlag);
+    return std::make_unique<PortAudioStream>(parameters, feed);
+}
+
+void PortAudioOutput::lose(std::unique_ptr<AudioStream> stream)
+{
+    keptForGood = true;
+    LostStreams& lost = lostStreams();
+    std::lock_guard<std::mutex> lock(lost.mutex);
+    lost.streams.push_back(std::move(stream));
+}
+
+void PortAudioOutput::letGo()
+{
+    if (!initialized_ || keptForGood)
+        return;
+    const auto lock = holdPortAudio();
+    initialized_ = false;
+    portaudio::System::terminate();
 }
 
 } // namespace Multimedia

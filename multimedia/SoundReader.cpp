@@ -1,7 +1,10 @@
 #include "multimedia/SoundReader.h"
 
+#include "multimedia/BoundedWaits.h"
+
 #include "base/DTErrors.h"
 #include "files/DTFailureReason.h"
+#include "files/DTFileRefusal.h"
 #include "files/DTReadInterruption.h"
 #include "media/DTAudioBuffer.h"
 #include "media/DTAudioConvert.h"
@@ -76,17 +79,17 @@ bool doesNotAnswer(const std::exception_ptr& failure)
     }
 }
 
-// Tries the lock until `bound` has passed. (Polled: the thread sanitizer
-// does not see a timed mutex's timed lock.)
-bool lockWithin(std::unique_lock<std::mutex>& lock, milliseconds bound)
+// Runs a move or a read of the source; a wait within it that gave up makes
+// it fail as the file's not answering, whatever it returned: a demuxer that
+// cannot read on lands where it last could without a word, and what it
+// reads there is sound from before the give-up.
+template <class Call>
+void answeredThroughout(Call call)
 {
-    const Clock::time_point giveUp = Clock::now() + bound;
-    while (!lock.try_lock()) {
-        if (Clock::now() >= giveUp)
-            return false;
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    return true;
+    const unsigned long long before = kestrel::unanswered_here();
+    call();
+    if (kestrel::unanswered_here() != before)
+        KESTREL_THROW(kestrel::refusal_failure(kestrel::file_refusal::does_not_answer));
 }
 
 } // namespace
@@ -180,13 +183,8 @@ SoundReader::~SoundReader()
     s.changed = nullptr;
     s.interruption->set(true);
     s.wake.notify_all();
-    if (s.finished.wait_for(lock, joinBound, [&s] { return s.done; })) {
-        lock.unlock();
-        thread_.join();
-    } else {
+    if (!joinWithin(thread_, lock, s.finished, joinBound, [&s] { return s.done; }))
         qWarning() << "[SoundReader] the sound's reader did not end in time; it ends on its own";
-        thread_.detach();
-    }
 }
 
 double SoundReader::seek(double ms)
@@ -215,7 +213,7 @@ double SoundReader::seek(double ms)
         // Sound that does not answer is moved by the reader once it does.
         if (answering && lockWithin(source, leaveBound)) {
             const kestrel::read_interruption_scope patient(nullptr, windowSeekPatience);
-            s.source->seek(ms);
+            answeredThroughout([&s, ms] { s.source->seek(ms); });
             landed = s.source->audio()->position();
             moved = true;
         }
@@ -283,6 +281,25 @@ SoundReader::Taken SoundReader::take(unsigned long frames)
     taken.failed = s.failed;
     s.wake.notify_all();
     return taken;
+}
+
+void SoundReader::catchUp(double ms)
+{
+    Shared& s = *shared_;
+    const int64_t target = frameAt(ms);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (target <= s.playhead || s.seeking)
+        return;
+    s.playhead = target;
+    // Sound read ahead for the time between is dropped as it is taken;
+    // rather than read its way through more than the queue holds, the
+    // reader moves the source there.
+    if (target - s.frontFrame > queueFrames) {
+        ++s.generation;
+        s.restartAt(target);
+        s.needsMove = true;
+    }
+    s.wake.notify_all();
 }
 
 bool SoundReader::answers() const
@@ -357,7 +374,8 @@ void SoundReader::readBlock(Shared& s, uint64_t generation, int& emptyBlocks)
     bool dry = false;
     try {
         const kestrel::read_interruption_scope patient(s.interruption, readPatience);
-        const kestrel::audio_data_timed_ptr block = s.source->audio()->read(blockMs);
+        kestrel::audio_data_timed_ptr block;
+        answeredThroughout([&s, &block] { block = s.source->audio()->read(blockMs); });
         source.unlock();
         if (!block || !block->data) {
             dry = true;
@@ -421,7 +439,7 @@ void SoundReader::moveSource(Shared& s, uint64_t generation, Clock::time_point& 
     double landed;
     try {
         const kestrel::read_interruption_scope patient(s.interruption, movePatience);
-        s.source->seek(msAt(target));
+        answeredThroughout([&s, target] { s.source->seek(msAt(target)); });
         landed = s.source->audio()->position();
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();

@@ -11,13 +11,15 @@
 // long; the sound then "does not answer" and the queue runs dry. Now and
 // then the reader moves the whole source to just past the playhead (while
 // it holds pictureTurn(), so that nobody reads pictures meanwhile) until
-// the sound answers again; then once more, dropping the sound that answered,
-// since a move made while the file did not answer may have landed short of
-// its target without saying so.
+// the sound answers again; then once more, dropping the sound that answered.
+// A move or a read within which a wait gave up counts as one the file did
+// not answer, whatever it returned: a demuxer that cannot read on lands
+// where it last could without a word, and sound from before the give-up
+// is never played after it.
 //
 // Threads: construction, seek, answers() and destruction on the GUI
-// thread; take on the sound callback's; `changed` on the reader's, after
-// answers() changed. Nothing here waits for a file on the calling thread:
+// thread; take and catchUp on the sound callback's; `changed` on the
+// reader's, after answers() changed. Nothing here waits for a file on the calling thread:
 // seek gives up the reader's read and moves the source itself only within a
 // tenth of a second, else moves the pictures alone (av_source::move_pictures)
 // and leaves the sound to the reader; the destructor gives the reader up and
@@ -74,6 +76,10 @@ public:
         bool failed = false; // it ran out because reading failed
     };
     Taken take(unsigned long frames);
+    // The playhead goes on to `ms` where it stands before it: the time
+    // between plays as if it had been played (the sound came back after the
+    // clock ran without it). Any thread.
+    void catchUp(double ms);
     // False while the sound does not answer.
     bool answers() const;
     // At least `frames` frames wait, or none will come soon (the end, a

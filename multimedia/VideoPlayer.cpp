@@ -33,10 +33,6 @@ void VideoPlayer::setSource(kestrel::av_source_ptr source)
     changingSource_ = true;
     AudioPlayer::setSource(source);
     changingSource_ = false;
-    // A show that cannot play for want of a sound device still shows where
-    // it stands.
-    if (soundDeviceMissing() && source_)
-        updateFrame(false);
     emit aspectChanged(aspect());
 }
 
@@ -69,14 +65,19 @@ void VideoPlayer::onStateChanged(Multimedia::Player::State value)
         break;
     case StopState:
         stopFrameTimer();
-        updateFrame(true);
+        // A show that cannot play for want of a sound device still shows
+        // where it stands.
+        if (!soundDeviceMissing() || !source_)
+            updateFrame(true);
+        else if (!frame_)
+            updateFrame(false);
         break;
     }
 }
 
 void VideoPlayer::onTimeChanged(qint64 /*value*/, bool isDeep)
 {
-    if (!isDeep)
+    if (!isDeep || soundDeviceMissing())
         return;
     updateFrame(true);
     if (state() == PauseState)

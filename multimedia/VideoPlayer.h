@@ -23,9 +23,9 @@ public:
     ~VideoPlayer() override;
 
     // The same source again changes nothing. A source without pictures is
-    // not kept for pictures, but its sound still plays. Without a sound
-    // device the player stays stopped, showing the picture at the source's
-    // position.
+    // not kept for pictures, but its sound still plays. Once the output
+    // turns out to have no sound device the player stops, showing the
+    // picture at the source's position.
     void setSource(kestrel::av_source_ptr source) override;
     // Not owned; null stops reading pictures until a surface comes back.
     virtual void setSurface(VideoSurface* surface);

@@ -11,8 +11,8 @@ import Application 1.0 as Application
 // volume, full screen) that fades out while the preview plays and the
 // mouse rests. The player view model's `player` plays; the view only asks.
 // Without a sound device the player stays stopped on the first picture and
-// the window says why; music that does not answer is said too, while the
-// preview plays on without it.
+// the window says why; music or a sound output that does not answer is said
+// too, while the preview plays on without it.
 Rectangle {
     id: view
 
@@ -165,10 +165,21 @@ Rectangle {
     // Music that does not answer (on a share that hangs): the pictures go
     // on, and the sound comes back in its place once the music answers.
     Notice {
+        id: silentMusicNotice
         objectName: "silentMusicNotice"
         visible: !view.stopped && !view.player.soundAnswers
         opacity: 0.7
         text: qsTr("The music does not answer, so the preview plays on without it until it does.")
+    }
+
+    // A sound output that does not answer (its sound server went away): the
+    // pictures go on, and the sound joins them once the output answers.
+    Notice {
+        objectName: "silentOutputNotice"
+        y: silentMusicNotice.visible ? silentMusicNotice.y + silentMusicNotice.height + 6 : 10
+        visible: !view.stopped && !view.player.soundOutputAnswers
+        opacity: 0.7
+        text: qsTr("The sound output does not answer, so the preview plays on without sound until it does.")
     }
 
     Item {

@@ -1,6 +1,8 @@
 // The audio player against a fake sound card whose callbacks run on a test
-// thread: the clock, seeking, the end of the sound, the volume and what
-// happens when the device fails.
+// thread, driven by hand: the clock, seeking, the end of the sound, the
+// volume and what happens when the device fails. The player's stream thread
+// opens and starts the streams by itself; the player waits for a callback
+// as long as the test takes.
 
 #include "multimedia/BrokenShow.h"
 #include "multimedia/FakeAudioOutput.h"
@@ -9,8 +11,10 @@
 #include "support/SyntheticShow.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <algorithm>
+#include <functional>
 #include <chrono>
 #include <thread>
 
@@ -76,11 +80,21 @@ protected:
         player.play();
         log.take();
     }
+    // Such a show that breaks as `breaks` makes it (BrokenShow), then opened.
+    BrokenShow& openBroken(double ms, const std::function<void(BrokenShow&)>& breaks)
+    {
+        show_spec spec;
+        spec.duration_ms = ms;
+        auto* broken = new BrokenShow(make_synthetic_show(spec, &show));
+        breaks(*broken);
+        player.setSource(boost::make_shared<kestrel::av_source>(broken));
+        return *broken;
+    }
     // Stream times in the tests are binary fractions, so that differences
     // are exact.
-    int pump(double seconds, std::vector<float>* output = nullptr)
+    int pump(double seconds, std::vector<float>* output = nullptr, bool waitForSound = true)
     {
-        return card.stream ? card.stream->pump(bufferFrames, seconds, output) : -1;
+        return card.pump(bufferFrames, seconds, output, waitForSound);
     }
     float tone(unsigned int frame, int channel) const
     {
@@ -91,7 +105,16 @@ protected:
     AudioPlayer player;
     SignalLog log{player};
     synthetic_show* show = nullptr;
+    const int setUp = [this] {
+        player.setSilencePatience(std::chrono::hours(1));
+        return 0;
+    }();
 };
+
+bool silent(const std::vector<float>& samples)
+{
+    return std::all_of(samples.begin(), samples.end(), [](float v) { return v == 0.0f; });
+}
 
 } // namespace
 
@@ -113,7 +136,8 @@ TEST_F(AudioPlayerTest, ClockFoldsOnPauseAndContinuesFromThere)
 {
     open();
     EXPECT_EQ((Names{"state 2", "max 2000", "seek 0"}), log.take());
-    EXPECT_EQ(1, card.opened);
+    EXPECT_TRUE(FakeSoundCard::waitFor([this] { return card.opened == 1 && card.started == 1; }))
+        << "a stream is opened and runs, silent, while paused";
 
     player.pause(); // already paused: nothing
     EXPECT_TRUE(log.take().empty());
@@ -129,16 +153,17 @@ TEST_F(AudioPlayerTest, ClockFoldsOnPauseAndContinuesFromThere)
     EXPECT_EQ(500, player.time());
 
     player.pause();
-    EXPECT_EQ(1, card.stopped);
     EXPECT_EQ(500, player.time());
-    EXPECT_EQ(-1, pump(0.875)) << "the stream is stopped";
+    std::vector<float> out;
+    EXPECT_EQ(paContinue, pump(0.875, &out, false)) << "the stream runs on";
+    EXPECT_TRUE(silent(out)) << "paused, it plays silence";
     EXPECT_EQ(500, player.time());
 
     player.play();
-    EXPECT_EQ(2, card.started);
     EXPECT_EQ(500, player.time());
     ASSERT_EQ(paContinue, pump(7.0)); // a new run starts its own stream time
     EXPECT_EQ(500, player.time());
+    EXPECT_EQ(3, card.started) << "started again for each run";
     ASSERT_EQ(paContinue, pump(7.25));
     EXPECT_EQ(750, player.time());
     ASSERT_EQ(paContinue, pump(9.0));
@@ -217,9 +242,17 @@ TEST_P(AudioPlayerSeekTest, SeeksWithinTheSoundOrStartsOver)
     EXPECT_EQ(c.expectedSeek, show->seeks().back());
     EXPECT_EQ(c.expectedTime, player.time());
     EXPECT_EQ((Names{"seek " + std::to_string(c.expectedTime)}), log.take());
-    EXPECT_EQ(c.playing ? 1 : 0, card.aborted);
-    EXPECT_EQ(c.playing ? 2 : 0, card.started) << "playing: restarted after the seek";
+    // Playing, the stream drops what it queued and starts again for the
+    // run after the seek (the run before it, if it came first, too); paused,
+    // it plays silence on.
+    EXPECT_TRUE(FakeSoundCard::waitFor([&] { return card.started >= (c.playing ? 2 : 1); }));
+    if (!c.playing)
+        EXPECT_EQ(0, card.aborted);
     EXPECT_EQ(c.playing ? Player::PlayState : Player::PauseState, player.state());
+    if (c.playing) {
+        ASSERT_EQ(paContinue, pump(3.0));
+        EXPECT_EQ(c.expectedTime, player.time());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -251,8 +284,7 @@ TEST_F(AudioPlayerTest, ShortReadEndsTheSoundOnceAndRewinds)
         EXPECT_EQ(0.0f, out[2 * i]) << i;
         EXPECT_EQ(0.0f, out[2 * i + 1]) << i;
     }
-    EXPECT_FALSE(card.stream->isActive());
-    EXPECT_FALSE(card.stream->isStopped());
+    EXPECT_FALSE(card.streamRunning()) << "the callback ended it";
 
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
@@ -261,7 +293,7 @@ TEST_F(AudioPlayerTest, ShortReadEndsTheSoundOnceAndRewinds)
     EXPECT_EQ(0, player.time());
     EXPECT_EQ(0.0, show->seeks().back());
 
-    // The finished stream is stopped before it starts again.
+    // The finished stream is aborted before it starts again.
     player.play();
     ASSERT_EQ(Player::PlayState, player.state()) << "start refused";
     ASSERT_EQ(paContinue, pump(0.0, &out));
@@ -285,9 +317,7 @@ TEST_F(AudioPlayerTest, EndOfSoundOvertakenBySeekIsDropped)
 
 TEST_F(AudioPlayerTest, FailureInsideTheCallbackEndsTheSound)
 {
-    auto* broken = new BrokenShow(make_synthetic_show(show_spec()));
-    broken->failSound = true;
-    player.setSource(boost::make_shared<kestrel::av_source>(broken));
+    openBroken(2000.0, [](BrokenShow& broken) { broken.failSound = true; });
     player.play();
     log.take();
     std::vector<float> out;
@@ -301,13 +331,7 @@ TEST_F(AudioPlayerTest, FailureInsideTheCallbackEndsTheSound)
 
 TEST_F(AudioPlayerTest, SoundThatDoesNotAnswerPlaysAsSilenceAndComesBackInItsPlace)
 {
-    auto* broken = new BrokenShow(make_synthetic_show([] {
-        show_spec spec;
-        spec.duration_ms = 10000.0;
-        return spec;
-    }(), &show));
-    broken->soundAnswers = false;
-    player.setSource(boost::make_shared<kestrel::av_source>(broken));
+    BrokenShow& broken = openBroken(10000.0, [](BrokenShow& show) { show.soundAnswers = false; });
     player.play();
     std::vector<float> out;
     ASSERT_EQ(paContinue, pump(0.0, &out));
@@ -325,7 +349,7 @@ TEST_F(AudioPlayerTest, SoundThatDoesNotAnswerPlaysAsSilenceAndComesBackInItsPla
 
     // Once it answers, the sound comes back where the playhead will be a
     // quarter of a second on, silence until then.
-    broken->soundAnswers = true;
+    broken.soundAnswers = true;
     ASSERT_TRUE(saysWithin(true)) << "the sound never came back";
     const unsigned int back = 2 * bufferFrames + 44100 / 4;
     unsigned int frame = 2 * bufferFrames;
@@ -341,14 +365,47 @@ TEST_F(AudioPlayerTest, SoundThatDoesNotAnswerPlaysAsSilenceAndComesBackInItsPla
     EXPECT_EQ(Player::PlayState, player.state());
 }
 
+TEST_F(AudioPlayerTest, SoundFromBeforeAGiveUpIsNeverPlayedAfterIt)
+{
+    BrokenShow& broken = openBroken(10000.0, [](BrokenShow& show) { show.landShort = true; });
+    player.play();
+    ASSERT_TRUE(FakeSoundCard::waitFor([this] { return player.soundReady(44100); })) << "nothing read ahead";
+
+    // The music stops answering: the reader moves the source every second,
+    // and each move lands short, with a wait given up inside it, where the
+    // sound read ahead ended, a second on. What plays is the sound of each
+    // frame's own place, or silence, and the player never says that the
+    // music answers again.
+    broken.soundAnswers = false;
+    unsigned int frame = 0;
+    int soundHeard = 0;
+    QElapsedTimer moving;
+    moving.start();
+    for (bool said = false; moving.elapsed() < 3500; frame += bufferFrames) {
+        std::vector<float> out;
+        ASSERT_EQ(paContinue, pump(0.0, &out));
+        for (unsigned int i : {0u, 200u, 511u}) {
+            soundHeard += out[2 * i] != 0.0f;
+            ASSERT_TRUE(out[2 * i] == 0.0f || out[2 * i] == tone(frame + i, 0)) << "frame " << frame + i;
+        }
+        QCoreApplication::processEvents();
+        ASSERT_FALSE(said && player.soundAnswers()) << "a move that landed short passed for an answer";
+        said = said || !player.soundAnswers();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_GT(soundHeard, 0) << "no sound read ahead played";
+    EXPECT_FALSE(player.soundAnswers());
+}
+
 struct DeviceCase {
     const char* name;
     bool hasDevice;
     bool failOpen;
     bool failStart;
     bool sound;
-    Player::State afterSource;
+    Player::State afterSource; // once the output has been looked at
     bool deviceMissing;
+    bool outputAnswers;
 };
 
 void PrintTo(const DeviceCase& c, std::ostream* os)
@@ -358,7 +415,7 @@ void PrintTo(const DeviceCase& c, std::ostream* os)
 
 class AudioPlayerDeviceTest : public ::testing::TestWithParam<DeviceCase> {};
 
-TEST_P(AudioPlayerDeviceTest, WithoutPlayableSoundThePlayerStops)
+TEST_P(AudioPlayerDeviceTest, WithoutADeviceThePlayerStopsWithAnOutputThatFailsThePicturesGoOn)
 {
     const DeviceCase& c = GetParam();
     FakeSoundCard card;
@@ -370,25 +427,38 @@ TEST_P(AudioPlayerDeviceTest, WithoutPlayableSoundThePlayerStops)
     show_spec spec;
     spec.sound = c.sound;
     player.setSource(make_synthetic_show(spec));
-    ASSERT_EQ(c.afterSource, player.state());
+    // The output is looked at on the stream thread: tried once, and again
+    // a second later.
+    EXPECT_TRUE(FakeSoundCard::waitFor([&] {
+        return player.state() == c.afterSource && player.soundOutputAnswers() == c.outputAnswers;
+    }));
     EXPECT_EQ(c.deviceMissing, player.soundDeviceMissing());
+    EXPECT_EQ(c.afterSource, player.state());
+    EXPECT_EQ(c.outputAnswers, player.soundOutputAnswers());
 
     player.play();
-    EXPECT_EQ(Player::StopState, player.state());
-    EXPECT_EQ(0, player.time());
-    EXPECT_EQ(0, player.maxTime());
-    EXPECT_EQ(0, card.stream ? 1 : 0) << "no stream left open";
-    EXPECT_EQ(card.opened, card.closed);
-    const Names expected = c.afterSource == Player::PauseState
-                               ? Names{"state 2", "max 2000", "seek 0", "state 0", "max 0", "seek 0"}
-                               : Names{"max 0", "seek 0"};
-    EXPECT_EQ(expected, log.take());
+    if (c.afterSource == Player::StopState) {
+        EXPECT_EQ(Player::StopState, player.state());
+        EXPECT_EQ(0, player.time());
+        EXPECT_EQ(0, player.maxTime());
+        const Names expected = c.deviceMissing
+                                   ? Names{"state 2", "max 2000", "seek 0", "state 0", "max 0", "seek 0"}
+                                   : Names{"max 0", "seek 0"};
+        EXPECT_EQ(expected, log.take());
+    } else {
+        // An output that fails leaves the pictures to the monotonic clock.
+        EXPECT_EQ(Player::PlayState, player.state());
+        EXPECT_TRUE(FakeSoundCard::waitFor([&] { return player.time() >= 200; })) << "the clock stands";
+        player.setSource(kestrel::av_source_ptr());
+    }
+    EXPECT_TRUE(FakeSoundCard::waitFor([&] { return !card.streamOpen() && card.opened == card.closed; }))
+        << "a stream left open";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AudioPlayerDeviceTest,
-    ::testing::Values(DeviceCase{"NoDevice", false, false, false, true, Player::StopState, true},
-                      DeviceCase{"OpenFails", true, true, false, true, Player::StopState, true},
-                      DeviceCase{"StartFails", true, false, true, true, Player::PauseState, false},
-                      DeviceCase{"NoSound", true, false, false, false, Player::StopState, false}),
+    ::testing::Values(DeviceCase{"NoDevice", false, false, false, true, Player::StopState, true, true},
+                      DeviceCase{"OpenFails", true, true, false, true, Player::PauseState, false, false},
+                      DeviceCase{"StartFails", true, false, true, true, Player::PauseState, false, false},
+                      DeviceCase{"NoSound", true, false, false, false, Player::StopState, false, true}),
     [](const ::testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });

@@ -1,11 +1,14 @@
 // Real playback through PortAudio: against a JACK dummy server that the test
-// starts (it consumes sound in real time, as a device would), and on a
-// machine without any sound device.
+// starts (it consumes sound in real time, as a device would), also one that
+// ends while the preview plays, and on a machine without any sound device.
+
+#include "multimedia/PlayersJackServer.h"
+#include "multimedia/RunEvents.h"
 
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
 
-#include "support/JackDummyServer.h"
+#include "support-qt/WindowHeartbeat.h"
 #include "support/SyntheticShow.h"
 
 #include <QElapsedTimer>
@@ -15,11 +18,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+#include <signal.h>
 
 using Multimedia::Player;
 using Multimedia::VideoPlayer;
 using Multimedia::VideoSurface;
-using kestrel::test::jack_dummy_server;
+using Multimedia::test::PlayersJackServer;
+using Multimedia::test::runEventsUntil;
 using kestrel::test::make_synthetic_show;
 using kestrel::test::show_spec;
 using kestrel::test::synthetic_show;
@@ -47,11 +55,61 @@ void runEvents(int ms)
     loop.exec();
 }
 
+// The preview plays through a JACK server that ends by `signal`: the
+// window's thread is never held (its heartbeat), the pictures go on, and
+// the player says that the sound output does not answer, as the preview is
+// played, paused, sought, closed and destroyed.
+void playWhileTheServerEnds(int signal)
+{
+    const qint64 stallBound = 450;
+    PlayersJackServer server;
+    show_spec spec;
+    spec.duration_ms = 30000.0;
+    spec.read_ahead = true;
+    const kestrel::av_source_ptr show = make_synthetic_show(spec);
+    VideoSurface surface;
+    auto player = std::make_unique<VideoPlayer>();
+    player->setSurface(&surface);
+    // PortAudio may find no device while the server, busy, has not taken
+    // its client in time: then the preview is opened again.
+    ASSERT_TRUE(runEventsUntil([&] {
+        if (player->state() == Player::StopState) {
+            player->setSource(kestrel::av_source_ptr());
+            player->setSource(show);
+            player->play();
+        }
+        return player->time() > 500;
+    }, 15000)) << "no sound through " << server.name();
+    const auto goesOn = [&](qint64 from) { return runEventsUntil([&] { return player->time() > from + 500; }, 5000); };
+
+    server.end(signal);
+    WindowHeartbeat heartbeat;
+    heartbeat.arm("the JACK server ended");
+    EXPECT_TRUE(runEventsUntil([&] { return !player->soundOutputAnswers(); }, 5000))
+        << "the player never said the output is gone";
+    EXPECT_TRUE(goesOn(player->time())) << "the clock stopped with the server";
+
+    player->pause();
+    const qint64 paused = player->time();
+    runEvents(300);
+    EXPECT_EQ(paused, player->time());
+    player->play();
+    player->setTime(10000);
+    EXPECT_TRUE(goesOn(10000));
+    player->pause();
+    player->setTime(0);
+    player->setSource(kestrel::av_source_ptr());
+    EXPECT_EQ(Player::StopState, player->state());
+    player.reset();
+    runEvents(300);
+    EXPECT_LT(heartbeat.longestStall(), stallBound) << heartbeat.failure().toStdString();
+}
+
 } // namespace
 
 TEST(Playback, PlaysAShowInRealTimeThroughJackAndAgainAfterItsEnd)
 {
-    jack_dummy_server server;
+    PlayersJackServer server;
     VideoPlayer player;
     VideoSurface surface;
     player.setSurface(&surface);
@@ -120,7 +178,8 @@ TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStoppedOnTheFirstPicture)
     VideoSurface surface;
     player.setSurface(&surface);
     player.setSource(make_synthetic_show(show_spec()));
-    if (player.state() != Player::StopState)
+    // The output is looked at on the player's stream thread.
+    if (!runEventsUntil([&] { return player.state() == Player::StopState; }, 3000))
         GTEST_SKIP() << "this machine has a sound device";
     EXPECT_EQ(0, player.maxTime());
     player.play();
@@ -132,4 +191,21 @@ TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStoppedOnTheFirstPicture)
     player.setSource(kestrel::av_source_ptr());
     EXPECT_FALSE(surface.frame());
     EXPECT_FALSE(player.soundDeviceMissing());
+}
+
+// PortAudio cannot start again once the JACK server it met has gone (it
+// would end the process), so each preview plays in a process of its own.
+TEST(PlaybackDeathTest, AJackServerThatEndsWhileThePreviewPlaysHoldsNothingAndThePicturesGoOn)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        EXPECT_EXIT(
+            {
+                playWhileTheServerEnds(signal);
+                std::fflush(stdout);
+                std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << "ended by signal " << signal;
+    }
 }

@@ -6,7 +6,7 @@
 // without its sound, and the sound comes back soon after the share answers,
 // at the pictures' time.
 
-#include "multimedia/FakeAudioOutput.h"
+#include "multimedia/RealTimeCard.h"
 
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
@@ -44,15 +44,6 @@ using Multimedia::VideoPlayer;
 
 namespace {
 
-void forgetCachedPages(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    ::close(fd);
-}
-
 const int slides = 16;
 const int heartbeatMs = 100;
 // How long the window's thread may go without beating beyond its 100 ms:
@@ -83,15 +74,15 @@ std::string writePhoto(const std::string& path, int index)
 
 // The window's thread, with the sound card's callbacks in real time: how
 // long it was held at most, and what sound it played.
-class Window {
+class Window : public Multimedia::test::RealTimeCard {
 public:
-    Window(VideoPlayer& player, Multimedia::test::FakeSoundCard& card) : player_(player), card_(card)
+    Window(VideoPlayer& player, Multimedia::test::FakeSoundCard& card) : RealTimeCard(player, card)
     {
-        wall_.start();
+        sinceStart_.start();
         QObject::connect(&heartbeat_, &QTimer::timeout, [this] {
             longestHeld_ = std::max(longestHeld_, sinceBeat_.restart() - heartbeatMs - excused_);
             excused_ = 0;
-            lastBeat_ = wall_.elapsed();
+            lastBeat_ = sinceStart_.elapsed();
         });
         // A window that paints slowly now and then falls pictures behind.
         QObject::connect(&slowPaint_, &QTimer::timeout, [this] {
@@ -106,23 +97,6 @@ public:
         sinceBeat_.start();
     }
 
-    // Runs the window until `done` (asked every turn) or `ms` have passed.
-    bool run(const std::function<bool()>& done, int ms)
-    {
-        QElapsedTimer waited;
-        waited.start();
-        for (;;) {
-            pump();
-            if (done())
-                return true;
-            if (waited.elapsed() >= ms)
-                return false;
-            QEventLoop loop;
-            QTimer::singleShot(10, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
-    }
-    void linger(int ms) { run([] { return false; }, ms); }
     void paintSlowly(bool slowly)
     {
         if (slowly)
@@ -147,67 +121,16 @@ public:
         longestHeld_ = std::max(longestHeld_, taken.elapsed());
         return taken.elapsed();
     }
-    qint64 sinceLastBeat() const { return wall_.elapsed() - lastBeat_.load(); }
-    qint64 now() const { return wall_.elapsed(); }
-
-    // Sound heard since forgetSound(): when first, and how far at worst the
-    // music's own time was from the clock the pictures follow.
-    void forgetSound()
-    {
-        heardAt_ = -1;
-        worstGapMs_ = 0.0;
-    }
-    qint64 heardAt() const { return heardAt_; }
-    double worstGapMs() const { return worstGapMs_; }
-    int streamEnded() const { return ended_; }
+    qint64 sinceLastBeat() const { return sinceStart_.elapsed() - lastBeat_.load(); }
 
 private:
-    // The callbacks due by now; a new stream starts its own time.
-    void pump()
-    {
-        if (card_.stream != stream_) {
-            stream_ = card_.stream;
-            played_ = 0;
-            streamStart_ = wall_.elapsed();
-        }
-        const unsigned long frames = 512;
-        while (stream_ && played_ * 1000.0 / Multimedia::SoundReader::rate < wall_.elapsed() - streamStart_) {
-            std::vector<float> out;
-            const int result =
-                stream_->pump(frames, double(played_) / Multimedia::SoundReader::rate, &out, false);
-            if (result == -1)
-                return; // paused: the clock stands
-            played_ += frames;
-            if (result != paContinue)
-                ended_ = result;
-            const qint64 clock = player_.time();
-            for (unsigned long i = 0; i < frames; i += 64) {
-                const double music = kestrel::test::clock_file_ms(out[2 * i]);
-                if (music < 0.0)
-                    continue;
-                if (heardAt_ < 0)
-                    heardAt_ = wall_.elapsed();
-                const double gap = clock + i * 1000.0 / Multimedia::SoundReader::rate - music;
-                worstGapMs_ = std::max(worstGapMs_, std::abs(gap));
-            }
-        }
-    }
-
-    VideoPlayer& player_;
-    Multimedia::test::FakeSoundCard& card_;
-    QElapsedTimer wall_;
+    QElapsedTimer sinceStart_;
     QTimer heartbeat_;
     QTimer slowPaint_;
     qint64 excused_ = 0; // of slow paints since the last beat
     QElapsedTimer sinceBeat_;
     std::atomic<qint64> lastBeat_{0};
     qint64 longestHeld_ = 0;
-    Multimedia::test::FakeAudioStream* stream_ = nullptr;
-    unsigned long played_ = 0;
-    qint64 streamStart_ = 0;
-    qint64 heardAt_ = -1;
-    double worstGapMs_ = 0.0;
-    int ended_ = paContinue;
 };
 
 } // namespace
@@ -278,7 +201,7 @@ TEST(PreviewOnShare, TheWindowIsNeverHeldAndTheSoundComesBackAtThePicturesTime)
         SCOPED_TRACE("round " + std::to_string(round));
         window.takeLongestHeld();
         // What the kernel keeps of the music would answer for the share.
-        forgetCachedPages(mounted + "/clock.wav");
+        kestrel::test::forget_cached_pages(mounted + "/clock.wav");
         share.hang("all");
         const qint64 hungAt = player->time();
         window.paintSlowly(true);

@@ -4,14 +4,15 @@
 // the share answers; and through a fake sound card, what it plays then is
 // the music at the pictures' time.
 
-#include "multimedia/FakeAudioOutput.h"
+#include "multimedia/MusicAndPictures.h"
+#include "multimedia/PlayersJackServer.h"
+#include "multimedia/RealTimeCard.h"
 
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
 
 #include "audio/DTAudioTrackFile.h"
 #include "support/HangingShare.h"
-#include "support/JackDummyServer.h"
 #include "support/MusicFiles.h"
 #include "support/SyntheticShow.h"
 #include "support/TestFiles.h"
@@ -35,6 +36,8 @@
 
 using Multimedia::Player;
 using Multimedia::VideoPlayer;
+using Multimedia::test::MusicAndPictures;
+using Multimedia::test::runEventsUntil;
 
 namespace {
 
@@ -45,73 +48,6 @@ const int answerBound = 10000;
 // What one call of the window's thread may take: far above an honest run
 // on loaded cores, far below a wait for the share.
 const qint64 callBound = 3000;
-
-// Music whose reader can be seen waiting in a read.
-class WatchedSound : public kestrel::audio_source_from_track {
-public:
-    using audio_source_from_track::audio_source_from_track;
-    kestrel::audio_data_timed_ptr read(double duration) override
-    {
-        struct Reading {
-            std::atomic<bool>& flag;
-            explicit Reading(std::atomic<bool>& flag) : flag(flag) { flag = true; }
-            ~Reading() { flag = false; }
-        } reading(reading_);
-        return audio_source_from_track::read(duration);
-    }
-    bool reading() const { return reading_; }
-
-private:
-    std::atomic<bool> reading_{false};
-};
-
-// Pictures made in the test, sound from a music file; a seek moves both.
-class MusicAndPictures : public kestrel::av_source::Impl {
-public:
-    explicit MusicAndPictures(kestrel::audio_track_ptr music)
-        : music_(std::move(music)), sound_(music_.get()), pictures_(picturesAlone())
-    {
-    }
-    kestrel::video_source* video() override { return pictures_->video(); }
-    kestrel::audio_source* audio() override { return &sound_; }
-    double seek(double t) override
-    {
-        music_->seek(t);
-        return pictures_->seek(t);
-    }
-    void apply_settings(kestrel::media_settings_ptr) override {}
-    // A read of the music is under way.
-    bool soundReading() const { return sound_.reading(); }
-
-private:
-    static kestrel::av_source_ptr picturesAlone()
-    {
-        kestrel::test::show_spec spec;
-        spec.duration_ms = showMs;
-        spec.sound = false;
-        return kestrel::test::make_synthetic_show(spec);
-    }
-
-    kestrel::audio_track_ptr music_;
-    WatchedSound sound_;
-    kestrel::av_source_ptr pictures_;
-};
-
-// Runs the event loop until `done` (asked once a turn) or `ms` have passed.
-bool runUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer wall;
-    wall.start();
-    for (;;) {
-        if (done())
-            return true;
-        if (wall.elapsed() >= ms)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-}
 
 qint64 msTaken(const std::function<void()>& call)
 {
@@ -136,9 +72,9 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     if (!share.unavailable().empty())
         GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
 
-    kestrel::test::jack_dummy_server server;
+    Multimedia::test::PlayersJackServer server;
     const kestrel::av_source_ptr show = boost::make_shared<kestrel::av_source>(
-        new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/song.wav", nullptr, false)));
+        new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/song.wav", nullptr, false), showMs));
     const kestrel::av_source_ptr other = kestrel::test::make_synthetic_show(kestrel::test::show_spec());
     Multimedia::VideoSurface surface;
     auto player = std::make_unique<VideoPlayer>();
@@ -167,21 +103,21 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     const kestrel::test::answer_when_held watchdog(share, [&] { return sinceStart.elapsed() - lastTick.load() > 2 * callBound; });
     // Whether the share held a read by now, the window's thread running.
     const auto readHeld = [&] {
-        return runUntil([&] { return share.held_within(std::chrono::milliseconds(5)); }, answerBound);
+        return runEventsUntil([&] { return share.held_within(std::chrono::milliseconds(5)); }, answerBound);
     };
 
     player->play();
-    ASSERT_TRUE(runUntil([&] { return player->time() > 500; }, answerBound));
+    ASSERT_TRUE(runEventsUntil([&] { return player->time() > 500; }, answerBound));
     EXPECT_TRUE(player->soundAnswers());
 
     // The share stops answering: the preview plays on, without its sound.
     watchTicks();
     share.hang("read");
     ASSERT_TRUE(readHeld()) << "the music was never read again";
-    ASSERT_TRUE(runUntil([&] { return !player->soundAnswers(); }, answerBound))
+    ASSERT_TRUE(runEventsUntil([&] { return !player->soundAnswers(); }, answerBound))
         << "the player never said that the music does not answer";
     const qint64 before = player->time();
-    runUntil([] { return false; }, 500);
+    runEventsUntil([] { return false; }, 500);
     EXPECT_GT(player->time(), before + 200) << "the clock stopped with the music";
     EXPECT_EQ(Player::PlayState, player->state());
     EXPECT_LT(longestGap, callBound) << "the window's thread waited for the music";
@@ -194,12 +130,12 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     EXPECT_TRUE(player->soundAnswers());
     EXPECT_LT(msTaken([&] { player->setSource(show); }), callBound);
     player->play();
-    EXPECT_TRUE(runUntil([&] { return !player->soundAnswers(); }, answerBound));
+    EXPECT_TRUE(runEventsUntil([&] { return !player->soundAnswers(); }, answerBound));
 
     // Once the share answers, the sound comes back as the clock goes on.
     watchTicks();
     share.answer();
-    EXPECT_TRUE(runUntil([&] { return player->soundAnswers(); }, answerBound))
+    EXPECT_TRUE(runEventsUntil([&] { return player->soundAnswers(); }, answerBound))
         << "the sound never came back";
     EXPECT_TRUE(player->soundReady(4096)) << "no sound read ahead";
     EXPECT_EQ(Player::PlayState, player->state());
@@ -212,7 +148,7 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     share.answer();
 }
 
-TEST(SilentMusic, SoundThatAnswersAgainRejoinsThePicturesTime)
+TEST(SilentMusic, SoundThatAnswersAgainRejoinsThePicturesTimeAndNothingFromBefore)
 {
     kestrel::test::TempDir dir;
     const std::string served = dir.file("served"), mounted = dir.file("share");
@@ -225,7 +161,7 @@ TEST(SilentMusic, SoundThatAnswersAgainRejoinsThePicturesTime)
 
     // Looping, as the program's music is.
     Multimedia::test::FakeSoundCard card;
-    auto* music = new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/clock.wav", nullptr, true));
+    auto* music = new MusicAndPictures(kestrel::create_audio_track_file(mounted + "/clock.wav", nullptr, true), showMs);
     const kestrel::av_source_ptr show = boost::make_shared<kestrel::av_source>(music);
     Multimedia::VideoSurface surface;
     VideoPlayer player;
@@ -235,59 +171,31 @@ TEST(SilentMusic, SoundThatAnswersAgainRejoinsThePicturesTime)
     ASSERT_EQ(Player::PlayState, player.state());
 
     // The device's callbacks come in real time, each buffer heard checked
-    // against the clock the pictures follow: how far the music's own time
-    // is from it, at worst, and since when sound is heard.
-    const unsigned long frames = 512;
-    QElapsedTimer wall;
-    wall.start();
-    unsigned long played = 0;
-    int ended = paContinue;
-    double worstGapMs = 0.0;
-    qint64 heardSince = -1;
-    const auto playUntil = [&](const std::function<bool()>& done) {
-        return runUntil([&] {
-            while (ended == paContinue && played * 1000.0 / Multimedia::SoundReader::rate < wall.elapsed()) {
-                std::vector<float> out;
-                const double streamTime = double(played) / Multimedia::SoundReader::rate;
-                ended = card.stream ? card.stream->pump(frames, streamTime, &out) : -1;
-                played += frames;
-                const qint64 clock = player.time();
-                for (unsigned long i = 0; i < frames; ++i) {
-                    const double music = kestrel::test::clock_file_ms(out[2 * i]);
-                    if (music < 0.0)
-                        continue;
-                    if (heardSince < 0)
-                        heardSince = clock;
-                    const double gap = clock + i * 1000.0 / Multimedia::SoundReader::rate - music;
-                    worstGapMs = std::max(worstGapMs, std::abs(gap));
-                }
-            }
-            return ended != paContinue || done();
-        }, answerBound);
-    };
-    const auto heardFor = [&](qint64 ms) {
-        return [&, ms] { return heardSince >= 0 && player.time() > heardSince + ms; };
-    };
-
-    ASSERT_TRUE(playUntil(heardFor(1000))) << "no music heard";
-    ASSERT_EQ(paContinue, ended);
-    EXPECT_LT(worstGapMs, 100.0) << "the music does not keep to the clock";
+    // against the clock the pictures follow.
+    Multimedia::test::RealTimeCard window(player, card);
+    ASSERT_TRUE(window.run([&] { return window.heardAt() >= 0 && window.now() > window.heardAt() + 1000; }, answerBound))
+        << "no music heard";
+    EXPECT_LT(window.worstGapMs(), 100.0) << "the music does not keep to the clock";
 
     // The share stops answering for seconds while the pictures go on.
+    window.forgetSound();
+    kestrel::test::forget_cached_pages(mounted + "/clock.wav");
     share.hang("read");
-    ASSERT_TRUE(playUntil([&] { return !player.soundAnswers(); })) << "the music never stopped answering";
+    ASSERT_TRUE(window.run([&] { return !player.soundAnswers(); }, answerBound)) << "the music never stopped answering";
     const qint64 silentAt = player.time();
-    ASSERT_TRUE(playUntil([&] { return player.time() > silentAt + 3000; }));
+    ASSERT_TRUE(window.run([&] { return player.time() > silentAt + 3000; }, answerBound));
 
-    // Once it answers (to a read of the music, as it would most of the
-    // time), what plays is the music at the pictures' time.
-    ASSERT_TRUE(playUntil([&] { return music->soundReading(); })) << "the music was not read again";
+    // Once it answers (to the reader asking again, as it would most of the
+    // time), what plays is the music at the pictures' time; nothing played
+    // meanwhile was from elsewhere.
+    ASSERT_TRUE(window.run([&] { return music->soundAsked(); }, answerBound)) << "the music was not asked again";
     share.answer();
-    worstGapMs = 0.0;
-    heardSince = -1;
-    ASSERT_TRUE(playUntil(heardFor(1000))) << "the music never came back";
-    ASSERT_EQ(paContinue, ended) << "the sound ended";
+    const qint64 answeredAt = window.now();
+    ASSERT_TRUE(window.run([&] { return window.lastHeardAt() > answeredAt; }, answerBound))
+        << "the music never came back";
+    window.linger(1000);
+    EXPECT_EQ(paContinue, window.streamEnded()) << "the sound ended";
     EXPECT_TRUE(player.soundAnswers());
-    EXPECT_LT(worstGapMs, 500.0) << "the music came back that far from the pictures' time";
+    EXPECT_LT(window.worstGapMs(), 500.0) << "music played that far from the pictures' time";
     EXPECT_EQ(Player::PlayState, player.state());
 }

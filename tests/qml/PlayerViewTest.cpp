@@ -1,9 +1,10 @@
 // The preview window over the program's player view model and a slideshow
 // of two photos and a song, shown modally by the real dialog host: the
 // surface handed over and taken back, play, pause and mute from the
-// keyboard and the menu, the quality hint within the window, full screen
-// and Escape, the seek track, and a player that stays stopped on its first
-// picture without a sound device and says why. No QML warning on the way.
+// keyboard and the menu, the quality hint and a sound output that does not
+// answer told within the window, full screen and Escape, the seek track,
+// and a player that stays stopped on its first picture without a sound
+// device and says why. No QML warning on the way.
 
 #include "ViewTesting.h"
 
@@ -69,6 +70,13 @@ TEST_F(PlayerView, SpaceAndTheMenuPlayAndPauseControlMMutesAndClosingTakesTheSur
 
         EXPECT_TRUE(pressKey(dialog, Qt::Key_Space));
         EXPECT_EQ(player().state(), Player::PlayState);
+        // The fake sound card never asks for sound: the preview plays on
+        // without it and says so, within the window.
+        QQuickItem* silentOutput = itemNamed(dialog, "silentOutputNotice");
+        EXPECT_TRUE(qmltest::waitFor([&] { return silentOutput->isVisible(); }, 5000)) << "the output's silence untold";
+        EXPECT_EQ(silentOutput->property("text").toString(),
+                  QStringLiteral("The sound output does not answer, so the preview plays on without sound until it does."));
+        expectFits(dialog, "silentOutputNotice");
         // While it plays, the pointer on the controls shows the quality
         // hint; it fits the window at its first size. (Shown here without
         // a pointer: a virtual X server has none to hover with.)
@@ -146,7 +154,8 @@ TEST_F(PlayerView, WithoutASoundDeviceThePlayerShowsTheFirstPictureSaysWhyAndIgn
 {
     program.soundCard.hasDevice = false;
     runDialog([&](QWidget* dialog) {
-        EXPECT_EQ(player().state(), Player::StopState);
+        // The player's stream thread looks at the output.
+        EXPECT_TRUE(qmltest::waitFor([&] { return player().state() == Player::StopState; }, 5000));
         EXPECT_TRUE(itemNamed(dialog, "frameArea")->isVisible());
         auto* surface = qobject_cast<Multimedia::VideoSurface*>(program.player().surface());
         ASSERT_TRUE(surface);

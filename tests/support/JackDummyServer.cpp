@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -24,7 +26,9 @@ namespace {
 
 std::string unique_server_name() {
     static int count = 0;
-    return "lumivista-test-" + std::to_string(::getpid()) + "-" + std::to_string(++count);
+    char random_part[16];
+    std::snprintf(random_part, sizeof random_part, "%08x", static_cast<unsigned>(std::random_device()()));
+    return "lumivista-test-" + std::to_string(::getpid()) + "-" + std::to_string(++count) + "-" + random_part;
 }
 
 pid_t spawn_quietly(const std::vector<std::string>& arguments) {
@@ -49,6 +53,34 @@ pid_t spawn_quietly(const std::vector<std::string>& arguments) {
 } // namespace
 
 jack_dummy_server::jack_dummy_server() : name_(unique_server_name()) {
+    start();
+    if (const char* previous = std::getenv("JACK_DEFAULT_SERVER")) {
+        had_default_ = true;
+        previous_default_ = previous;
+    }
+    ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+}
+
+jack_dummy_server::~jack_dummy_server() {
+    end(SIGTERM);
+    // A server killed stays in JACK's registry of servers (a few places
+    // for the whole machine) until one of its name ends in order.
+    if (left_registered_) {
+        try {
+            start();
+            end(SIGTERM);
+        } catch (const std::exception&) {
+        }
+    }
+    forget_clients();
+    if (had_default_)
+        ::setenv("JACK_DEFAULT_SERVER", previous_default_.c_str(), 1);
+    else
+        ::unsetenv("JACK_DEFAULT_SERVER");
+}
+
+void jack_dummy_server::start() {
     pid_ = spawn_quietly({"jackd", "--no-realtime", "-n", name_, "-d", "dummy", "-r", "44100",
                           "-p", "512"});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -59,26 +91,28 @@ jack_dummy_server::jack_dummy_server() : name_(unique_server_name()) {
             throw std::runtime_error("jackd ended at start");
         }
         if (std::chrono::steady_clock::now() > deadline) {
-            stop();
+            end(SIGTERM);
             throw std::runtime_error("jackd did not answer within 10 s");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-
-    if (const char* previous = std::getenv("JACK_DEFAULT_SERVER")) {
-        had_default_ = true;
-        previous_default_ = previous;
-    }
-    ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    left_registered_ = false;
 }
 
-jack_dummy_server::~jack_dummy_server() {
-    stop();
-    if (had_default_)
-        ::setenv("JACK_DEFAULT_SERVER", previous_default_.c_str(), 1);
-    else
-        ::unsetenv("JACK_DEFAULT_SERVER");
+void jack_dummy_server::forget_clients() const {
+    // "jack_sem.<uid>_<server>_<client>": a client that never closed (its
+    // server gone first) leaves its semaphore behind.
+    const std::string folder = "/dev/shm/";
+    const std::string infix = "_" + name_ + "_";
+    DIR* entries = ::opendir(folder.c_str());
+    if (!entries)
+        return;
+    while (const dirent* entry = ::readdir(entries)) {
+        const std::string file = entry->d_name;
+        if (file.rfind("jack_sem.", 0) == 0 && file.find(infix) != std::string::npos)
+            ::unlink((folder + file).c_str());
+    }
+    ::closedir(entries);
 }
 
 bool jack_dummy_server::answers() const {
@@ -92,10 +126,10 @@ bool jack_dummy_server::answers() const {
     return running;
 }
 
-void jack_dummy_server::stop() {
+void jack_dummy_server::end(int signal) {
     if (pid_ <= 0)
         return;
-    ::kill(pid_, SIGTERM);
+    ::kill(pid_, signal);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     int status = 0;
     while (::waitpid(pid_, &status, WNOHANG) == 0) {
@@ -107,6 +141,7 @@ void jack_dummy_server::stop() {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    left_registered_ = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     pid_ = -1;
 }
 

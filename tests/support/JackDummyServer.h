@@ -1,10 +1,12 @@
 #pragma once
 // A JACK server of its own for sound tests on machines without a sound
-// card: `jackd --no-realtime -d dummy -r 44100 -p 512` under a name unique
-// to this process, which consumes sound in real time like a device. While
-// it lives it is the default server of the process (JACK_DEFAULT_SERVER),
-// so PortAudio, initialised after it started, finds it as its default
-// output. Not thread-safe; one at a time.
+// card: `jackd --no-realtime -d dummy -r 44100 -p 512` under a name of its
+// own (the process's id, a count and a random part: a run in parallel, or
+// one whose process's id was used before, never meets a server of another
+// that is still ending), which consumes sound in real time like a device.
+// While it lives it is the default server of the process
+// (JACK_DEFAULT_SERVER), so PortAudio, initialised after it started, finds
+// it as its default output. Not thread-safe; one at a time.
 
 #include <string>
 #include <sys/types.h>
@@ -16,19 +18,28 @@ class jack_dummy_server {
 public:
     // Throws std::runtime_error when jackd does not start or answer in 10 s.
     jack_dummy_server();
-    // Ends the server and waits for it; restores the environment.
+    // Ends the server and waits for it (frees its name in JACK's registry
+    // when it was killed, and what clients that never closed left);
+    // restores the environment.
     ~jack_dummy_server();
     jack_dummy_server(const jack_dummy_server&) = delete;
     jack_dummy_server& operator=(const jack_dummy_server&) = delete;
 
     const std::string& name() const { return name_; }
+    // Ends the server by `signal` now (SIGKILL after 5 s) and waits for it,
+    // as the session may end a sound server under a program.
+    void end(int signal);
 
 private:
+    // Starts jackd under the name; throws as the constructor does.
+    void start();
+    // Removes what its clients left in /dev/shm.
+    void forget_clients() const;
     bool answers() const;
-    void stop();
 
     std::string name_;
     pid_t pid_ = -1;
+    bool left_registered_ = false; // killed: its name still takes a place
     bool had_default_ = false;
     std::string previous_default_;
 };

@@ -5,6 +5,9 @@
 #include <random>
 #include <sstream>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace kestrel {
 namespace test {
 
@@ -43,6 +46,14 @@ long long file_size(const std::string& path) {
     std::error_code error;
     const auto size = fs::file_size(path, error);
     return error ? -1 : static_cast<long long>(size);
+}
+
+void forget_cached_pages(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
 }
 
 } // namespace test

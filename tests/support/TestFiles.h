@@ -26,6 +26,9 @@ std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool file_exists(const std::string& path);
 long long file_size(const std::string& path);
+// Drops what the kernel keeps of the file's pages, which would answer for
+// a share that hangs.
+void forget_cached_pages(const std::string& path);
 
 } // namespace test
 } // namespace kestrel

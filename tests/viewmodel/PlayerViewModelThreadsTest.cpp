@@ -156,8 +156,8 @@ TEST_F(PlayerViewModelTest, OpeningRewindsReadsAheadAndPausesAtTheFirstPictureCl
 
     // Half a second of play, then the window closes.
     player.play();
-    ASSERT_EQ(paContinue, card.stream->pump(512, 0.0));
-    ASSERT_EQ(paContinue, card.stream->pump(512, 0.5));
+    ASSERT_EQ(paContinue, card.pump(512, 0.0));
+    ASSERT_EQ(paContinue, card.pump(512, 0.5));
     EXPECT_EQ(500, player.time());
     preview->journal.clear();
     model.deinitialize();
@@ -165,7 +165,7 @@ TEST_F(PlayerViewModelTest, OpeningRewindsReadsAheadAndPausesAtTheFirstPictureCl
     // read-ahead stopped.
     EXPECT_EQ(Journal{"buffered off, last seek 0, holders 1"}, preview->journal);
     EXPECT_EQ(Player::StopState, player.state());
-    EXPECT_EQ(1, card.closed);
+    EXPECT_TRUE(FakeSoundCard::waitFor([this] { return card.closed == 1; })) << "the stream was not closed";
     EXPECT_EQ(-1, shownPicture());
 
     // Opening again starts over at the first picture; each opening counts

@@ -55,10 +55,18 @@ const char* log_words(file_refusal refusal) {
     return "";
 }
 
+namespace {
+thread_local unsigned long long unanswered_made = 0;
+} // namespace
+
 errors::failure refusal_failure(file_refusal refusal) {
+    if (may_answer_later(refusal))
+        ++unanswered_made;
     errors::failure failure(log_words(refusal));
     failure << errinfo_errno(errno_of(refusal)) << errinfo_file_refusal(refusal);
     return failure;
 }
+
+unsigned long long unanswered_here() { return unanswered_made; }
 
 } // namespace kestrel

@@ -50,4 +50,10 @@ const char* log_words(file_refusal refusal);
 // the refusal.
 errors::failure refusal_failure(file_refusal refusal);
 
+// How many failures of a file that may answer later (refusal_failure) this
+// thread has made: a caller that sees the count grow across a call knows
+// that a wait within it gave up, whatever the call then returned (a
+// demuxer that cannot read on lands where it last could, without a word).
+unsigned long long unanswered_here();
+
 } // namespace kestrel

@@ -1,4 +1,4 @@
-#include "multimedia/AudioOutput.h"
+#include "multimedia/AudioOutputFactory.h"
 
 #include "multimedia/PortAudioOutput.h"
 

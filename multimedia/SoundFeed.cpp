@@ -1,0 +1,192 @@
+#include "multimedia/SoundFeed.h"
+
+#include "multimedia/SoundReader.h"
+
+#include "audio/DTAudioFilterAmplify.h"
+#include "media/DTMediaSettings.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace Multimedia {
+
+namespace {
+
+const int outputChannels = SoundReader::channels;
+const std::size_t outputFrameBytes = outputChannels * sizeof(float);
+
+std::atomic<std::uint64_t> feedsMade{0};
+
+void writeSilence(float* output, unsigned long fromFrame, unsigned long frames)
+{
+    if (output && fromFrame < frames)
+        std::fill(output + fromFrame * outputChannels, output + frames * outputChannels, 0.0f);
+}
+
+kestrel::media_settings_ptr gainOf(int percent)
+{
+    return kestrel::media_settings::create<double>("gain", percent / 100.0);
+}
+
+} // namespace
+
+double SoundFeed::RunStart::at(Clock::time_point now) const
+{
+    if (!since)
+        return static_cast<double>(ms);
+    return static_cast<double>(ms) + std::chrono::duration<double, std::milli>(now - *since).count();
+}
+
+SoundFeed::SoundFeed(SoundReader& reader, int volume, std::function<void()> endOfSound)
+    : id_(++feedsMade),
+      filter_(kestrel::audio_filter_amplify::create(SoundReader::format().get())),
+      appliedVolume_(volume),
+      volume_(volume),
+      reader_(&reader),
+      endOfSound_(std::move(endOfSound))
+{
+    filter_->set_params(gainOf(volume));
+}
+
+void SoundFeed::wantRun(std::uint64_t run, const RunStart& start)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    wanted_ = run;
+    start_ = start;
+    progress_ = Progress();
+}
+
+void SoundFeed::runFree(const RunStart& start)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!progress_.counted)
+        start_ = start;
+}
+
+void SoundFeed::setVolume(int percent)
+{
+    volume_.store(percent);
+}
+
+SoundFeed::Progress SoundFeed::progress() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return progress_;
+}
+
+bool SoundFeed::takeRanDry()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool ranDry = progress_.ranDry;
+    progress_.ranDry = false;
+    return ranDry;
+}
+
+bool SoundFeed::readyToPlay(unsigned long frames) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reader_ && wanted_ != 0 && wanted_ == begun_ && reader_->ready(frames);
+}
+
+void SoundFeed::detach()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    reader_ = nullptr;
+    endOfSound_ = nullptr;
+}
+
+void SoundFeed::beginRun(std::uint64_t run)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    begun_ = run;
+    ended_ = false;
+}
+
+bool SoundFeed::endedStream() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ended_;
+}
+
+SoundFeed::Clock::time_point SoundFeed::calledAt() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calledAt_;
+}
+
+int SoundFeed::streamCallback(const void* /*input*/, void* output, unsigned long frames,
+                              const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags /*flags*/)
+{
+    float* samples = static_cast<float*>(output);
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Clock::time_point now = Clock::now();
+    calledAt_ = now;
+    if (!reader_) {
+        writeSilence(samples, 0, frames);
+        ended_ = true;
+        return paAbort;
+    }
+    if (wanted_ == 0 || wanted_ != begun_ || progress_.ranDry) {
+        writeSilence(samples, 0, frames);
+        return paContinue;
+    }
+    const double streamTime = timeInfo ? timeInfo->currentTime : 0.0;
+    if (!progress_.counted) {
+        progress_.counted = true;
+        progress_.startMs = start_.at(now);
+        progress_.firstTime = progress_.lastTime = streamTime;
+        reader_->catchUp(progress_.startMs);
+    }
+    // A host's stream time is an estimate (JACK's, from its cycles) that
+    // may step back a little when a cycle comes late; the sound played only
+    // moves on, and so does the time shown.
+    progress_.lastTime = std::max(progress_.lastTime, streamTime);
+    progress_.lastAt = now;
+    try {
+        const SoundReader::Taken taken = reader_->take(frames);
+        const unsigned long written = fill(samples, frames, taken);
+        if (written < frames && taken.ended)
+            return ranDry(taken.failed ? paAbort : paComplete);
+        return paContinue;
+    } catch (...) {
+        writeSilence(samples, 0, frames);
+        return ranDry(paAbort);
+    }
+}
+
+int SoundFeed::ranDry(int result)
+{
+    progress_.ranDry = true;
+    ended_ = true;
+    if (endOfSound_)
+        endOfSound_();
+    return result;
+}
+
+unsigned long SoundFeed::fill(float* output, unsigned long frames, const SoundReader::Taken& taken)
+{
+    writeSilence(output, 0, taken.silentBefore);
+    unsigned long written = taken.silentBefore;
+    const unsigned int available = taken.sound ? taken.sound->samples() : 0;
+    if (available > 0) {
+        applyVolume();
+        filter_->push_back(taken.sound.get());
+        const kestrel::audio_data_ptr block = filter_->pop(available);
+        const std::size_t bytes = std::min<std::size_t>(block->size(), (frames - written) * outputFrameBytes);
+        std::memcpy(output + written * outputChannels, block->data(), bytes);
+        written += static_cast<unsigned long>(bytes / outputFrameBytes);
+    }
+    writeSilence(output, written, frames);
+    return written;
+}
+
+void SoundFeed::applyVolume()
+{
+    const int wanted = volume_.load();
+    if (wanted == appliedVolume_)
+        return;
+    filter_->set_params(gainOf(wanted));
+    appliedVolume_ = wanted;
+}
+
+} // namespace Multimedia
