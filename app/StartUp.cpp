@@ -1,6 +1,7 @@
 #include "app/StartUp.h"
 
 #include "app/ApplicationTypes.h"
+#include "app/FileChooserStart.h"
 #include "app/Identity.h"
 #include "app/LinkSettings.h"
 #include "app/TerminationSignals.h"
@@ -97,6 +98,7 @@ int run(int& argc, char** argv, const StartedHook& started)
 
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
     setIdentity();
+    prepareFileDialogs();
 
     // Before the first QSettings, which would open whatever stands there.
     ViewModel::SettingsStore::instance().keepOutIrregularFile();

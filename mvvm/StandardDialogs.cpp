@@ -3,7 +3,7 @@
 #include "mvvm/Dialog.h"
 
 #include "mvvm/DialogState.h"
-#include "mvvm/QtFileDialogMemory.h"
+#include "mvvm/FileChooserProcess.h"
 #include "mvvm/ScreenBoundedMessageBox.h"
 
 #include "componentmodel/PatientLook.h"
@@ -11,10 +11,12 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <dirent.h>
 
 namespace Mvvm {
 
@@ -43,10 +45,24 @@ QString nearestFolder(const QString& wanted)
     return folder.absoluteFilePath();
 }
 
+// nearestFolder(), once its listing has answered: the dialog lists the
+// folder it starts in first thing, and a folder whose look-ups answer may
+// still hang its listing.
+QString listedNearestFolder(const QString& wanted)
+{
+    const QString folder = nearestFolder(wanted);
+    if (DIR* listing = folder.isEmpty() ? nullptr : ::opendir(QFile::encodeName(folder).constData())) {
+        ::readdir(listing);
+        ::closedir(listing);
+    }
+    return folder;
+}
+
 // The folder given, else the one remembered, else the home folder, as
-// nearestFolder() finds it; when that does not answer in time (a share that
-// hangs), the home folder if it answers, else the root: the dialog opens at
-// once, in a folder that answered, and never looks at one that did not.
+// listedNearestFolder() finds it; when that does not answer in time (a
+// share that hangs), the home folder if it answers, else the root: the
+// dialog opens at once, in a folder that answered, and never looks at one
+// that did not.
 QString startFolder(const QString& directory, const QString& remembered)
 {
     QStringList candidates;
@@ -55,7 +71,8 @@ QString startFolder(const QString& directory, const QString& remembered)
         candidates << wanted;
     candidates << QDir::homePath();
     for (const QString& candidate : candidates) {
-        const auto found = ComponentModel::lookWithin(folderPatience, [candidate] { return nearestFolder(candidate); });
+        const auto found =
+            ComponentModel::lookWithin(candidate, folderPatience, [candidate] { return listedNearestFolder(candidate); });
         if (found && !found->isEmpty())
             return *found;
         if (!found)
@@ -68,8 +85,8 @@ QString startFolder(const QString& directory, const QString& remembered)
 // answer in time.
 QString canonicalOrAsIs(const QString& folder)
 {
-    const auto canonical =
-        ComponentModel::lookWithin(folderPatience, [folder] { return QFileInfo(folder).canonicalFilePath(); });
+    const auto canonical = ComponentModel::lookWithin(folder, folderPatience,
+                                                      [folder] { return QFileInfo(folder).canonicalFilePath(); });
     return canonical && !canonical->isEmpty() ? *canonical : folder;
 }
 
@@ -82,22 +99,37 @@ QString titleOr(const QString& caption)
 // not exist yet: its folder does.
 QString canonicalFolderOf(const QString& file) { return canonicalOrAsIs(QFileInfo(file).absolutePath()); }
 
-// Runs Qt's own file dialog in `start`, a folder that answered, with Qt's
-// memory of its own last folder pointed there first and emptied after, and
-// its bookmarks that do not answer set aside meanwhile: what was chosen,
-// nothing when it was cancelled.
-QStringList runFileDialog(const QString& caption, const QString& start, const QString& filters,
-                          QFileDialog::FileMode mode, QFileDialog::AcceptMode acceptMode,
-                          QFileDialog::Options options = {})
+// Shows Qt's file dialog in the file chooser, started in `start`, a folder
+// that answered: what was chosen, nothing when it was cancelled. A chooser
+// given up or not shown is told in a message of `host`.
+QStringList runFileDialog(Dialog& host, const QString& caption, const QString& start, const QString& filters,
+                          FileChooserRequest::Mode mode)
 {
-    const QtFileDialogMemory memory(start, folderPatience);
-    QFileDialog dialog(QApplication::activeWindow(), titleOr(caption), start, filters);
-    dialog.setFileMode(mode);
-    dialog.setAcceptMode(acceptMode);
-    dialog.setOptions(options);
-    const QStringList chosen = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
-    QtFileDialogMemory::forget(dialog);
-    return chosen;
+    FileChooserRequest request;
+    request.mode = mode;
+    request.title = titleOr(caption);
+    request.startFolder = start;
+    request.filters = filters;
+    const FileChooserOutcome outcome = chooseInProcessOfItsOwn(request, QApplication::activeWindow());
+    switch (outcome.end) {
+    case FileChooserOutcome::Answered:
+        return outcome.chosen;
+    case FileChooserOutcome::StoppedAnswering:
+        host.showMessageDialog(Dialog::tr("The file dialog stopped answering, so it was closed: a folder it showed "
+                                          "does not answer. Try again once it answers, or choose another."),
+                               Dialog::WarningIcon, QString(), QStringList(), -1, Dialog::PlainText);
+        break;
+    case FileChooserOutcome::Failed:
+        qWarning().noquote() << "[Dialog] the file dialog could not be shown:" << outcome.failure;
+        host.showMessageDialog(outcome.failure.isEmpty()
+                                   ? Dialog::tr("The file dialog ended without an answer.")
+                                   : Dialog::tr("The file dialog could not be shown: %1").arg(outcome.failure),
+                               Dialog::WarningIcon, QString(), QStringList(), -1, Dialog::PlainText);
+        break;
+    case FileChooserOutcome::WaitEnded:
+        break;
+    }
+    return QStringList();
 }
 
 QMessageBox::Icon messageIcon(int icon)
@@ -113,8 +145,8 @@ QStringList Dialog::showOpenDialog(bool singleSelect, const QString& filters, co
 {
     DialogState& state = dialogState();
     const QStringList files =
-        runFileDialog(caption, startFolder(directory, state.openDialogDirectory), filters,
-                      singleSelect ? QFileDialog::ExistingFile : QFileDialog::ExistingFiles, QFileDialog::AcceptOpen);
+        runFileDialog(*this, caption, startFolder(directory, state.openDialogDirectory), filters,
+                      singleSelect ? FileChooserRequest::OpenOne : FileChooserRequest::OpenMany);
     if (!files.isEmpty()) {
         state.openDialogDirectory = canonicalFolderOf(files.first());
         saveDialogSettings();
@@ -125,9 +157,9 @@ QStringList Dialog::showOpenDialog(bool singleSelect, const QString& filters, co
 QString Dialog::showSaveDialog(const QString& filters, const QString& directory, const QString& caption)
 {
     DialogState& state = dialogState();
-    const QString file = runFileDialog(caption, startFolder(directory, state.saveDialogDirectory), filters,
-                                       QFileDialog::AnyFile, QFileDialog::AcceptSave)
-                             .value(0);
+    const QString file =
+        runFileDialog(*this, caption, startFolder(directory, state.saveDialogDirectory), filters, FileChooserRequest::Save)
+            .value(0);
     if (!file.isEmpty()) {
         state.saveDialogDirectory = canonicalFolderOf(file);
         saveDialogSettings();
@@ -138,9 +170,9 @@ QString Dialog::showSaveDialog(const QString& filters, const QString& directory,
 QString Dialog::showDirectoryDialog(const QString& directory, const QString& caption)
 {
     DialogState& state = dialogState();
-    const QString folder = runFileDialog(caption, startFolder(directory, state.dirDialogDirectory), QString(),
-                                         QFileDialog::Directory, QFileDialog::AcceptOpen, QFileDialog::ShowDirsOnly)
-                               .value(0);
+    const QString folder =
+        runFileDialog(*this, caption, startFolder(directory, state.dirDialogDirectory), QString(), FileChooserRequest::Folder)
+            .value(0);
     if (!folder.isEmpty()) {
         state.dirDialogDirectory = canonicalOrAsIs(folder);
         saveDialogSettings();
