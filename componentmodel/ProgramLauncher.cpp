@@ -1,5 +1,7 @@
 #include "componentmodel/ProgramLauncher.h"
 
+#include "componentmodel/DescriptorMessages.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/socket.h>
@@ -29,8 +30,9 @@ namespace {
 const int launcherSocket = 3;
 // A launcher answers at once: it only starts a program.
 const int answerBoundMs = 1000;
-// A request's words (program, arguments, environment) fit in this.
-const std::size_t requestBound = 1 << 20;
+// A request's words (program, arguments, environment) fit in this, well
+// within what one message of the socket may hold.
+const std::size_t requestBound = 1 << 17;
 
 // The launcher's socket in the program; -1 while none runs.
 int& launcherEnd()
@@ -104,68 +106,6 @@ QByteArray request(const QString& program, const QStringList& arguments)
     return words;
 }
 
-// Sends `data` with the descriptors `fds`; false when the peer is gone.
-bool sendWithDescriptors(int socket, const void* data, std::size_t size, const std::vector<int>& fds)
-{
-    iovec part{const_cast<void*>(data), size};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    std::vector<char> control(CMSG_SPACE(sizeof(int) * fds.size()));
-    if (!fds.empty()) {
-        message.msg_control = control.data();
-        message.msg_controllen = control.size();
-        cmsghdr* header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = SOL_SOCKET;
-        header->cmsg_type = SCM_RIGHTS;
-        header->cmsg_len = CMSG_LEN(sizeof(int) * fds.size());
-        std::memcpy(CMSG_DATA(header), fds.data(), sizeof(int) * fds.size());
-    }
-    ssize_t sent;
-    while ((sent = ::sendmsg(socket, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
-    }
-    return sent == ssize_t(size);
-}
-
-// Receives a message into `data` and up to `most` descriptors (made
-// close-on-exec) into `fds`: its size, 0 when the peer is gone, -1 on an
-// error.
-ssize_t receiveWithDescriptors(int socket, void* data, std::size_t size, std::vector<int>* fds, std::size_t most)
-{
-    iovec part{data, size};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    std::vector<char> control(CMSG_SPACE(sizeof(int) * most));
-    message.msg_control = control.data();
-    message.msg_controllen = control.size();
-    ssize_t received;
-    while ((received = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
-    }
-    for (cmsghdr* header = CMSG_FIRSTHDR(&message); received >= 0 && header;
-         header = CMSG_NXTHDR(&message, header)) {
-        if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS)
-            continue;
-        const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (std::size_t i = 0; i < count; ++i) {
-            int fd;
-            std::memcpy(&fd, CMSG_DATA(header) + i * sizeof(int), sizeof fd);
-            fds->push_back(fd);
-        }
-    }
-    return received;
-}
-
-// Whether `fd` has something to read within `ms`.
-bool readableWithin(int fd, int ms)
-{
-    pollfd watched{fd, POLLIN, 0};
-    int ready;
-    while ((ready = ::poll(&watched, 1, ms)) < 0 && errno == EINTR) {
-    }
-    return ready > 0;
-}
-
 void giveUpLauncher()
 {
     closeQuietly(launcherEnd());
@@ -173,28 +113,26 @@ void giveUpLauncher()
 }
 
 // Starts `program` in the launcher: the descriptor of the started process,
-// or -1 and `error`.
-int launchThere(const QByteArray& words, int input, int output, QString* error)
+// or -1 and `error` (and `ended` when the launcher has ended).
+int launchThere(const QByteArray& words, int input, int output, QString* error, bool* ended)
 {
-    if (!sendWithDescriptors(launcherEnd(), words.constData(), std::size_t(words.size()), {input, output})) {
-        *error = QStringLiteral("the launcher has ended");
+    const auto fail = [&](const char* why, bool launcherEnded) {
+        *error = QString::fromLatin1(why);
+        *ended = launcherEnded;
         giveUpLauncher();
         return -1;
-    }
-    if (!readableWithin(launcherEnd(), answerBoundMs)) {
-        *error = QStringLiteral("the launcher does not answer");
-        giveUpLauncher();
-        return -1;
-    }
+    };
+    if (!sendWithDescriptors(launcherEnd(), words.constData(), std::size_t(words.size()), {input, output}))
+        return fail("the launcher has ended", true);
+    if (!readableWithin(launcherEnd(), answerBoundMs))
+        return fail("the launcher does not answer", false);
     std::int32_t failure = 0;
     std::vector<int> fds;
     const ssize_t size = receiveWithDescriptors(launcherEnd(), &failure, sizeof failure, &fds, 1);
     if (size != ssize_t(sizeof failure) || (failure == 0) != (fds.size() == 1)) {
         for (const int fd : fds)
             closeQuietly(fd);
-        *error = QStringLiteral("the launcher has ended");
-        giveUpLauncher();
-        return -1;
+        return fail("the launcher has ended", true);
     }
     if (failure) {
         *error = errorText(failure);
@@ -232,10 +170,6 @@ void answer(int socket, std::vector<char>& words, std::size_t size, const std::v
     closeQuietly(process);
 }
 
-} // namespace
-
-namespace {
-
 // Starts the launcher when none runs: 0, or why not (an errno).
 int startLauncherProcess(const QString& launcher)
 {
@@ -271,37 +205,41 @@ bool startLauncher(const QString& launcher) { return startLauncherProcess(launch
 std::optional<LaunchedProgram> launch(const QString& launcher, const QString& program, const QStringList& arguments,
                                       QString* error)
 {
-    if (const int failure = startLauncherProcess(launcher)) {
-        *error = errorText(failure);
-        return std::nullopt;
-    }
     const QByteArray words = request(program, arguments);
     if (std::size_t(words.size()) > requestBound) {
         *error = QStringLiteral("its environment is too large");
         return std::nullopt;
     }
-    int input[2], output[2];
-    if (::pipe2(input, O_CLOEXEC) != 0) {
-        *error = errorText(errno);
-        return std::nullopt;
-    }
-    if (::pipe2(output, O_CLOEXEC | O_NONBLOCK) != 0) {
-        *error = errorText(errno);
+    // A launcher that has ended (killed, say) is made again, once.
+    for (int attempt = 0;; ++attempt) {
+        if (const int failure = startLauncherProcess(launcher)) {
+            *error = errorText(failure);
+            return std::nullopt;
+        }
+        int input[2], output[2];
+        if (::pipe2(input, O_CLOEXEC) != 0) {
+            *error = errorText(errno);
+            return std::nullopt;
+        }
+        if (::pipe2(output, O_CLOEXEC | O_NONBLOCK) != 0) {
+            *error = errorText(errno);
+            closeQuietly(input[0]);
+            closeQuietly(input[1]);
+            return std::nullopt;
+        }
+        // The program's end of its output blocks, as a program expects.
+        ::fcntl(output[1], F_SETFL, ::fcntl(output[1], F_GETFL) & ~O_NONBLOCK);
+        bool ended = false;
+        const int process = launchThere(words, input[0], output[1], error, &ended);
         closeQuietly(input[0]);
-        closeQuietly(input[1]);
-        return std::nullopt;
-    }
-    // The program's end of its output blocks, as a program expects.
-    ::fcntl(output[1], F_SETFL, ::fcntl(output[1], F_GETFL) & ~O_NONBLOCK);
-    const int process = launchThere(words, input[0], output[1], error);
-    closeQuietly(input[0]);
-    closeQuietly(output[1]);
-    if (process < 0) {
+        closeQuietly(output[1]);
+        if (process >= 0)
+            return LaunchedProgram{process, input[1], output[0]};
         closeQuietly(input[1]);
         closeQuietly(output[0]);
-        return std::nullopt;
+        if (!ended || attempt > 0)
+            return std::nullopt;
     }
-    return LaunchedProgram{process, input[1], output[0]};
 }
 
 int runProgramLauncher()

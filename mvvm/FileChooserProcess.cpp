@@ -24,9 +24,9 @@ namespace {
 // thread turns: silent this long once shown, it is held (a file call that
 // hangs), and a few seconds on a busy machine are still far from that.
 const qint64 answeringPatienceMs = 3000;
-// Its start (a new process, Qt's dialog built) on a loaded machine with a
-// sanitizer takes a second or two.
-const qint64 startPatienceMs = 20000;
+// Its start (a new process, Qt's dialog built) takes a second or two on a
+// loaded machine with a sanitizer.
+const qint64 startPatienceMs = 10000;
 // After its answer the chooser stores Qt's memory of the dialog and ends.
 const std::chrono::milliseconds settleGrace(5000);
 

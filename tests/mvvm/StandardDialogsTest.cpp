@@ -21,8 +21,12 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
+
+#include <signal.h>
+#include <unistd.h>
 
 using Mvvm::Dialog;
 
@@ -334,4 +338,37 @@ TEST(StandardDialogs, AMissingFolderStartsTheDialogInItsNearestParentWithNoName)
     host.showOpenDialog(false, QStringLiteral("Image Files (*.jpg *.jpeg)"));
     EXPECT_EQ(chooser.noted("shown"), parent);
     EXPECT_EQ(chooser.noted("name"), QString());
+}
+
+// The launcher the choosers are started from ends when killed (as by the
+// user): the next dialog makes a new one and shows all the same.
+TEST(StandardDialogs, AFileDialogShowsAlsoAfterItsLauncherHasEnded)
+{
+    TestChooser chooser;
+    QDir processes(QStringLiteral("/proc"));
+    int killed = 0;
+    for (const QString& pid : processes.entryList(QDir::Dirs)) {
+        QFile command(processes.filePath(pid + QStringLiteral("/cmdline")));
+        QFile status(processes.filePath(pid + QStringLiteral("/status")));
+        if (!command.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
+            continue;
+        const bool ours = status.readAll().contains("\nPPid:\t" + QByteArray::number(::getpid()) + '\n');
+        if (ours && command.readAll().contains("--file-chooser-launcher"))
+            killed += ::kill(pid.toInt(), SIGKILL) == 0;
+    }
+    ASSERT_EQ(killed, 1) << "no launcher of this program was found";
+    QStringList boxes;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&boxes] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->close();
+        }
+    });
+    closer.start(20);
+    Dialog host;
+    chooser.willTake({"cancel"});
+    host.showOpenDialog();
+    EXPECT_EQ(chooser.count("shown"), 1);
+    EXPECT_EQ(boxes, QStringList());
 }
