@@ -6,7 +6,7 @@
 // icon and Qt's catalogue for the system's language, and makes its looks
 // as the program does (the library's calls, counted per file system);
 // nothing else of the program starts: no instance lock, no settings, no
-// services. Main thread, instead of run().
+// services. Main thread: run() starts it (StartUp.h).
 
 #include <functional>
 

@@ -85,6 +85,8 @@ void tellTheRunningWindowDoesNotAnswer()
 
 int run(int& argc, char** argv, const StartedHook& started)
 {
+    if (startedAsHelper(argc, argv))
+        return runHelper(argc, argv);
     ComponentModel::useThePortalFileChooserWhereOneRuns();
     ComponentModel::SingleApplication application(argc, argv, text(singleInstanceKey()));
     if (application.isRunning()) {

@@ -3,6 +3,7 @@
 #include "mvvm/Dialog.h"
 
 #include "support-qt/TestChooser.h"
+#include "support/ChildProcesses.h"
 
 #include <gtest/gtest.h>
 
@@ -345,17 +346,9 @@ TEST(StandardDialogs, AMissingFolderStartsTheDialogInItsNearestParentWithNoName)
 TEST(StandardDialogs, AFileDialogShowsAlsoAfterItsLauncherHasEnded)
 {
     TestChooser chooser;
-    QDir processes(QStringLiteral("/proc"));
     int killed = 0;
-    for (const QString& pid : processes.entryList(QDir::Dirs)) {
-        QFile command(processes.filePath(pid + QStringLiteral("/cmdline")));
-        QFile status(processes.filePath(pid + QStringLiteral("/status")));
-        if (!command.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
-            continue;
-        const bool ours = status.readAll().contains("\nPPid:\t" + QByteArray::number(::getpid()) + '\n');
-        if (ours && command.readAll().contains("--file-chooser-launcher"))
-            killed += ::kill(pid.toInt(), SIGKILL) == 0;
-    }
+    for (const pid_t launcher : kestrel::test::children_running(::getpid(), "--file-chooser-launcher"))
+        killed += ::kill(launcher, SIGKILL) == 0;
     ASSERT_EQ(killed, 1) << "no launcher of this program was found";
     QStringList boxes;
     QTimer closer;
