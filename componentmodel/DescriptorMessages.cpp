@@ -25,7 +25,7 @@ bool sendWithDescriptors(int socket, const void* data, std::size_t size, const s
         std::memcpy(CMSG_DATA(header), fds.data(), sizeof(int) * fds.size());
     }
     ssize_t sent;
-    while ((sent = ::sendmsg(socket, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+    while ((sent = ::sendmsg(socket, &message, MSG_NOSIGNAL | MSG_DONTWAIT)) < 0 && errno == EINTR) {
     }
     return sent == ssize_t(size);
 }

@@ -10,7 +10,8 @@
 
 namespace ComponentModel {
 
-// Sends `data` with the descriptors `fds`; false when the peer is gone.
+// Sends `data` with the descriptors `fds`, never waiting: false (errno
+// set) when the peer is gone, or EAGAIN when the socket has no room.
 bool sendWithDescriptors(int socket, const void* data, std::size_t size, const std::vector<int>& fds);
 
 // Receives a message into `data` and up to `most` descriptors into `fds`:

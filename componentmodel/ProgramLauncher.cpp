@@ -28,8 +28,6 @@ namespace {
 
 // The launcher's end of its socket, in the launcher.
 const int launcherSocket = 3;
-// A launcher answers at once: it only starts a program.
-const int answerBoundMs = 1000;
 // A request's words (program, arguments, environment) fit in this, well
 // within what one message of the socket may hold.
 const std::size_t requestBound = 1 << 17;
@@ -106,48 +104,14 @@ QByteArray request(const QString& program, const QStringList& arguments)
     return words;
 }
 
-void giveUpLauncher()
-{
-    closeQuietly(launcherEnd());
-    launcherEnd() = -1;
-}
-
-// Starts `program` in the launcher: the descriptor of the started process,
-// or -1 and `error` (and `ended` when the launcher has ended).
-int launchThere(const QByteArray& words, int input, int output, QString* error, bool* ended)
-{
-    const auto fail = [&](const char* why, bool launcherEnded) {
-        *error = QString::fromLatin1(why);
-        *ended = launcherEnded;
-        giveUpLauncher();
-        return -1;
-    };
-    if (!sendWithDescriptors(launcherEnd(), words.constData(), std::size_t(words.size()), {input, output}))
-        return fail("the launcher has ended", true);
-    if (!readableWithin(launcherEnd(), answerBoundMs))
-        return fail("the launcher does not answer", false);
-    std::int32_t failure = 0;
-    std::vector<int> fds;
-    const ssize_t size = receiveWithDescriptors(launcherEnd(), &failure, sizeof failure, &fds, 1);
-    if (size != ssize_t(sizeof failure) || (failure == 0) != (fds.size() == 1)) {
-        for (const int fd : fds)
-            closeQuietly(fd);
-        return fail("the launcher has ended", true);
-    }
-    if (failure) {
-        *error = errorText(failure);
-        return -1;
-    }
-    return fds.front();
-}
-
-// Answers a request whose words and descriptors came in.
-void answer(int socket, std::vector<char>& words, std::size_t size, const std::vector<int>& fds)
+// Answers a request whose words and descriptors (the program's standard
+// input and output, where to answer) came in.
+void answer(std::vector<char>& words, std::size_t size, const std::vector<int>& fds)
 {
     std::int32_t failure = EINVAL;
     int process = -1;
     std::uint32_t count = 0;
-    if (fds.size() == 2 && size > sizeof count && words[size - 1] == '\0') {
+    if (fds.size() == 3 && size > sizeof count && words[size - 1] == '\0') {
         std::memcpy(&count, words.data(), sizeof count);
         std::vector<char*> list = wordList(words.data() + sizeof count, size - sizeof count);
         if (count > 0 && count < list.size()) {
@@ -163,10 +127,11 @@ void answer(int socket, std::vector<char>& words, std::size_t size, const std::v
             }
         }
     }
+    if (fds.size() == 3)
+        sendWithDescriptors(fds[2], &failure, sizeof failure,
+                            process >= 0 ? std::vector<int>{process} : std::vector<int>());
     for (const int fd : fds)
         closeQuietly(fd);
-    sendWithDescriptors(socket, &failure, sizeof failure,
-                        process >= 0 ? std::vector<int>{process} : std::vector<int>());
     closeQuietly(process);
 }
 
@@ -210,36 +175,51 @@ std::optional<LaunchedProgram> launch(const QString& launcher, const QString& pr
         *error = QStringLiteral("its environment is too large");
         return std::nullopt;
     }
-    // A launcher that has ended (killed, say) is made again, once.
+    // A launcher that has ended (killed, say), or has no room for the
+    // request (it does not answer), is given up and made again, once.
     for (int attempt = 0;; ++attempt) {
         if (const int failure = startLauncherProcess(launcher)) {
             *error = errorText(failure);
             return std::nullopt;
         }
-        int input[2], output[2];
-        if (::pipe2(input, O_CLOEXEC) != 0) {
+        int input[2] = {-1, -1}, output[2] = {-1, -1}, reply[2] = {-1, -1};
+        if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC | O_NONBLOCK) != 0 ||
+            ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, reply) != 0) {
             *error = errorText(errno);
-            return std::nullopt;
-        }
-        if (::pipe2(output, O_CLOEXEC | O_NONBLOCK) != 0) {
-            *error = errorText(errno);
-            closeQuietly(input[0]);
-            closeQuietly(input[1]);
+            for (const int made : {input[0], input[1], output[0], output[1], reply[0], reply[1]})
+                closeQuietly(made);
             return std::nullopt;
         }
         // The program's end of its output blocks, as a program expects.
         ::fcntl(output[1], F_SETFL, ::fcntl(output[1], F_GETFL) & ~O_NONBLOCK);
-        bool ended = false;
-        const int process = launchThere(words, input[0], output[1], error, &ended);
-        closeQuietly(input[0]);
-        closeQuietly(output[1]);
-        if (process >= 0)
-            return LaunchedProgram{process, input[1], output[0]};
-        closeQuietly(input[1]);
-        closeQuietly(output[0]);
-        if (!ended || attempt > 0)
+        const bool asked = sendWithDescriptors(launcherEnd(), words.constData(), std::size_t(words.size()),
+                                               {input[0], output[1], reply[1]});
+        const bool ended = !asked && errno != EAGAIN;
+        for (const int theirs : {input[0], output[1], reply[1]})
+            closeQuietly(theirs);
+        if (asked)
+            return LaunchedProgram{reply[0], input[1], output[0]};
+        for (const int ours : {input[1], output[0], reply[0]})
+            closeQuietly(ours);
+        closeQuietly(launcherEnd());
+        launcherEnd() = -1;
+        *error = QString::fromLatin1(ended ? "the launcher has ended" : "the launcher does not answer");
+        if (attempt > 0)
             return std::nullopt;
     }
+}
+
+int startedProcess(int answer, int ms)
+{
+    std::int32_t failure = 0;
+    std::vector<int> fds;
+    if (!readableWithin(answer, ms) || receiveWithDescriptors(answer, &failure, sizeof failure, &fds, 1) !=
+                                           ssize_t(sizeof failure) || failure != 0 || fds.size() != 1) {
+        for (const int fd : fds)
+            closeQuietly(fd);
+        return -1;
+    }
+    return fds.front();
 }
 
 int runProgramLauncher()
@@ -254,10 +234,10 @@ int runProgramLauncher()
         if (!readableWithin(launcherSocket, 1000))
             continue;
         std::vector<int> fds;
-        const ssize_t size = receiveWithDescriptors(launcherSocket, words.data(), words.size(), &fds, 2);
+        const ssize_t size = receiveWithDescriptors(launcherSocket, words.data(), words.size(), &fds, 3);
         if (size <= 0)
             return size == 0 ? 0 : 1;
-        answer(launcherSocket, words, std::size_t(size), fds);
+        answer(words, std::size_t(size), fds);
     }
 }
 

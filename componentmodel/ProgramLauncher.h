@@ -5,9 +5,11 @@
 // the program holds, and its start closes those copies: a close on a share
 // that hangs waits for the share (a file left open there, a video being
 // written), and the start with it. The launcher holds none of them. The
-// program's thread waits for the launcher's answer a second at most: a
-// launcher that does not answer (the started program's own file lies on a
-// share that hangs) is given up, and the next start makes a new one.
+// program never waits for it: a request is handed over at once, and the
+// launcher's answer is taken by whoever needs it, with a bound (a launcher
+// that does not answer may be starting a program whose own file lies on a
+// share that hangs). A launcher that has ended, or has no room for a
+// request, is given up and the next start makes a new one.
 //
 // The launcher is a program (this one, say) started with launcherOption,
 // whose main runs runProgramLauncher(); it ends once the program has
@@ -15,7 +17,8 @@
 // program gets its standard input and output from the starter, its
 // standard error and environment (the starter's at the start) as a new
 // program would, every signal with its default action.
-// GUI thread (any one thread) only, but for runProgramLauncher().
+// GUI thread (any one thread) only, but for startedProcess() (any thread)
+// and runProgramLauncher().
 
 #include <QString>
 #include <QStringList>
@@ -26,18 +29,24 @@ namespace ComponentModel {
 
 extern const char* const launcherOption;
 
-// A started program: descriptors owned by whoever holds them, close-on-exec.
+// A program handed to the launcher: descriptors owned by whoever holds
+// them, close-on-exec.
 struct LaunchedProgram {
-    int process; // a pidfd: readable once it has ended; signals reach it alone
-    int input;   // its standard input
-    int output;  // its standard output, not blocking
+    int answer; // where the launcher answers (startedProcess())
+    int input;  // its standard input
+    int output; // its standard output, not blocking
 };
 
-// Starts `program` with `arguments` (after its name) from the launcher,
-// `launcher` started first when none runs; nothing and why (`error`) when
-// it cannot.
+// Hands the start of `program` with `arguments` (after its name) to the
+// launcher, `launcher` started first when none runs; nothing and why
+// (`error`) when it cannot.
 std::optional<LaunchedProgram> launch(const QString& launcher, const QString& program, const QStringList& arguments,
                                       QString* error);
+
+// The started process, as a pidfd (readable once it has ended; signals
+// reach it alone), from the launcher's `answer` within `ms`; -1 when the
+// launcher could not start it or has not said within `ms`.
+int startedProcess(int answer, int ms);
 
 // Starts the launcher `launcher` now when none runs; false when it cannot.
 bool startLauncher(const QString& launcher);

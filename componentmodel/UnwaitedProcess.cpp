@@ -17,6 +17,9 @@ namespace {
 
 // How long a process whose input was closed has to end before it is killed.
 const std::chrono::milliseconds killAfter(1000);
+// The launcher answers at once, but for a program whose own file does not
+// answer.
+const int launchBoundMs = 10000;
 
 void closeQuietly(int fd)
 {
@@ -36,8 +39,15 @@ bool endsWithin(int pidfd, std::chrono::milliseconds bound)
 
 // The keeper's work. The pidfd names the process alone, also once another
 // has its number.
-void keep(int process, int input, std::chrono::milliseconds grace)
+void keep(int answer, int input, std::chrono::milliseconds grace)
 {
+    const int process = startedProcess(answer, launchBoundMs);
+    closeQuietly(answer);
+    if (process < 0) {
+        // Not started, or not known: without its input it ends once it runs.
+        closeQuietly(input);
+        return;
+    }
     if (!endsWithin(process, grace)) {
         closeQuietly(input);
         input = -1;
@@ -56,28 +66,27 @@ std::unique_ptr<UnwaitedProcess> UnwaitedProcess::start(const QString& launcher,
     const std::optional<LaunchedProgram> launched = launch(launcher, program, arguments, error);
     if (!launched)
         return nullptr;
-    return std::unique_ptr<UnwaitedProcess>(new UnwaitedProcess(launched->process, launched->input, launched->output));
+    return std::unique_ptr<UnwaitedProcess>(new UnwaitedProcess(launched->answer, launched->input, launched->output));
 }
 
 UnwaitedProcess::~UnwaitedProcess() { leave(std::chrono::milliseconds(0)); }
 
 void UnwaitedProcess::leave(std::chrono::milliseconds grace)
 {
-    if (process_ < 0)
+    if (answer_ < 0)
         return;
     closeQuietly(output_);
     output_ = -1;
-    const int process = process_;
+    const int answer = answer_;
     const int input = input_;
-    process_ = -1;
+    answer_ = -1;
     input_ = -1;
     try {
-        std::thread([process, input, grace] { keep(process, input, grace); }).detach();
+        std::thread([answer, input, grace] { keep(answer, input, grace); }).detach();
     } catch (const std::system_error&) {
-        // No thread to be had: asked to end and killed at once.
+        // No thread to be had: asked to end at once.
         closeQuietly(input);
-        ::syscall(SYS_pidfd_send_signal, process, SIGKILL, nullptr, 0);
-        closeQuietly(process);
+        closeQuietly(answer);
     }
 }
 

@@ -7,7 +7,8 @@
 // program made for it to end at once), and kills it a moment later. A
 // thread of it that waits in the kernel for a share that hangs keeps the
 // process until the share answers, holding nothing of this one meanwhile.
-// That thread owns only the process's descriptor and its input.
+// That thread owns only the launcher's answer (the process's descriptor)
+// and the process's input.
 // GUI thread (any one thread) only.
 
 #include <QString>
@@ -37,9 +38,9 @@ public:
     void leave(std::chrono::milliseconds grace);
 
 private:
-    UnwaitedProcess(int process, int input, int output) : process_(process), input_(input), output_(output) {}
+    UnwaitedProcess(int answer, int input, int output) : answer_(answer), input_(input), output_(output) {}
 
-    int process_;
+    int answer_; // the launcher's (ProgramLauncher.h)
     int input_;
     int output_;
 };

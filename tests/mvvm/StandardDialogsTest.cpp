@@ -22,7 +22,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextLayout>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -274,6 +273,7 @@ TEST(StandardDialogs, FileDialogsRememberTheirOwnFoldersAcrossDialogObjects)
 {
     QSettings().remove(QStringLiteral("Dialog"));
     TestChooser chooser;
+    const MessageBoxCloser boxes;
     QTemporaryDir dir;
     const QDir root(dir.path());
     root.mkpath(QStringLiteral("photos/sub"));
@@ -285,7 +285,7 @@ TEST(StandardDialogs, FileDialogsRememberTheirOwnFoldersAcrossDialogObjects)
     touch(second);
     const QString canonicalPhotos = QFileInfo(root.absoluteFilePath(QStringLiteral("photos"))).canonicalFilePath();
     const auto typedIn = [](const QString& folder, const QString& name) {
-        return QStringList{"folder " + folder, "type " + name, "accept"};
+        return QStringList{"folder " + folder, "name " + name, "accept"};
     };
 
     {
@@ -322,6 +322,7 @@ TEST(StandardDialogs, FileDialogsRememberTheirOwnFoldersAcrossDialogObjects)
     chooser.willTake({"cancel"});
     nextStart.showOpenDialog();
     EXPECT_EQ(chooser.noted("shown"), canonicalPhotos);
+    EXPECT_EQ(boxes.texts, QStringList());
     // Every chooser has ended by itself.
     EXPECT_TRUE(chooser.allEndedWithin(10000));
 }
@@ -346,22 +347,15 @@ TEST(StandardDialogs, AMissingFolderStartsTheDialogInItsNearestParentWithNoName)
 TEST(StandardDialogs, AFileDialogShowsAlsoAfterItsLauncherHasEnded)
 {
     TestChooser chooser;
-    int killed = 0;
-    for (const pid_t launcher : kestrel::test::children_running(::getpid(), "--file-chooser-launcher"))
-        killed += ::kill(launcher, SIGKILL) == 0;
-    ASSERT_EQ(killed, 1) << "no launcher of this program was found";
-    QStringList boxes;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&boxes] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxes << box->text();
-            box->close();
-        }
-    });
-    closer.start(20);
+    const auto launchers = [] { return kestrel::test::children_running(::getpid(), "--file-chooser-launcher"); };
+    ASSERT_EQ(launchers().size(), 1u) << "no launcher of this program was found";
+    ASSERT_EQ(0, ::kill(launchers().front(), SIGKILL));
+    // Gone (its command line with it), though not yet reaped by the program.
+    ASSERT_TRUE(qmltest::waitFor([&] { return launchers().empty(); }, 5000));
+    const MessageBoxCloser boxes;
     Dialog host;
     chooser.willTake({"cancel"});
     host.showOpenDialog();
     EXPECT_EQ(chooser.count("shown"), 1);
-    EXPECT_EQ(boxes, QStringList());
+    EXPECT_EQ(boxes.texts, QStringList());
 }

@@ -28,7 +28,6 @@
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
 #include <QTimer>
@@ -68,14 +67,6 @@ protected:
         ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
         kestrel::test::write_file(source + "/photos/a.jpg", "not a photo");
         share = std::make_unique<kestrel::test::hanging_share>(source, mounted);
-        // A message box (a dialog given up) is noted and closed.
-        QObject::connect(&closer, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                boxes << box->text();
-                box->close();
-            }
-        });
-        closer.start(20);
     }
 
     void TearDown() override
@@ -101,8 +92,7 @@ protected:
     std::unique_ptr<kestrel::test::hanging_share> share;
     TestChooser chooser;
     ComponentModel::LookMaker previousLooks;
-    QTimer closer;
-    QStringList boxes;
+    MessageBoxCloser boxes; // a dialog given up is told in one
 };
 
 // The longest the window's thread went without turning while `call` ran.
@@ -197,7 +187,7 @@ TEST_F(UnansweredFolders, TheDialogsOpenAtOnceWhereTheirFolderDoesNotAnswerAndTh
         ASSERT_TRUE(chooser.allEndedWithin(10000));
     }
 
-    chooser.willTake({"listed a.jpg", "type a.jpg", "accept"});
+    chooser.willTake({"listed a.jpg", "name a.jpg", "accept"});
     EXPECT_EQ(host.showOpenDialog(), QStringList{photos() + "/a.jpg"});
     EXPECT_EQ(chooser.noted("shown"), photos());
 
@@ -205,12 +195,12 @@ TEST_F(UnansweredFolders, TheDialogsOpenAtOnceWhereTheirFolderDoesNotAnswerAndTh
     ASSERT_EQ(0, ::symlink(photos().toUtf8().constData(), linked.toUtf8().constData()));
     kestrel::test::taken_places taken(kestrel::file_system_reached(photos().toStdString()));
     taken.take();
-    chooser.willTake({"folder " + linked, "listed a.jpg", "type a.jpg", "accept"});
+    chooser.willTake({"folder " + linked, "listed a.jpg", "name a.jpg", "accept"});
     QStringList chosen;
     EXPECT_TRUE(returnsUnhelped([&] { chosen = host.showOpenDialog(); })) << "the chosen folder held the window";
     EXPECT_EQ(chosen, QStringList{linked + "/a.jpg"});
     EXPECT_EQ(QSettings().value(QStringLiteral("Dialog/openDialogDirectory")).toString(), linked);
-    EXPECT_EQ(boxes, QStringList());
+    EXPECT_EQ(boxes.texts, QStringList());
 }
 
 // Qt's own file dialog remembers the folder it last showed and its
@@ -249,7 +239,7 @@ TEST_F(UnansweredFolders, QtsOwnRememberedFolderOnTheShareIsNeverLookedAt)
             // waiting on the share keeps the process until the share answers).
             EXPECT_TRUE(chooser.notesWithin("ended", 10000));
             EXPECT_TRUE(qtsStoredBookmarks().contains(bookmark)) << qtsStoredBookmarks().join(' ').toStdString();
-            EXPECT_EQ(boxes, QStringList()) << "the dialog stopped answering";
+            EXPECT_EQ(boxes.texts, QStringList()) << "the dialog stopped answering";
             if (HasFailure())
                 return;
         }
@@ -265,7 +255,7 @@ TEST_F(UnansweredFolders, QtsOwnRememberedFolderOnTheShareIsNeverLookedAt)
 
     SCOPED_TRACE("a photo was added from the share");
     share->answer();
-    chooser.willTake({"listed a.jpg", "type a.jpg", "accept"});
+    chooser.willTake({"listed a.jpg", "name a.jpg", "accept"});
     EXPECT_EQ(host.showOpenDialog(true, QString(), photos()), QStringList{photos() + "/a.jpg"});
     EXPECT_TRUE(chooser.noted("bookmarks").contains(bookmark)) << "the bookmark was not put back";
     ASSERT_TRUE(chooser.notesWithin("ended", 10000));
@@ -316,7 +306,8 @@ TEST_F(UnansweredFolders, AGivenUpDialogLeavesTheScreenAndItsProcessHoldsNothing
     EXPECT_TRUE(blockedMeanwhile) << "the window took input while the dialog showed";
     EXPECT_EQ(chooser.noted("transient"), QString::number(window.winId()));
     EXPECT_TRUE(share->held_within(std::chrono::milliseconds(2000))) << "the typed path never reached the share";
-    EXPECT_EQ(boxes.filter(QStringLiteral("The file dialog stopped answering")).size(), 1) << boxes.join('|').toStdString();
+    EXPECT_EQ(boxes.texts.filter(QStringLiteral("The file dialog stopped answering")).size(), 1)
+        << boxes.texts.join('|').toStdString();
 
     EXPECT_TRUE(qmltest::waitFor([&] { return !onTheScreen(); }, 5000)) << "the given-up dialog stayed on the screen";
     EXPECT_FALSE(chooser.allEndedWithin(0)) << "the dialog's process ended while its thread waits for the share";

@@ -4,6 +4,7 @@
 // dialog shows, as a user would:
 //   type <text>    types the text into the name box, key by key (Qt
 //                  completes a path as it is typed)
+//   name <text>    puts the text into the name box, as a paste would
 //   accept         presses the accepting button (Open, Save, Choose)
 //   cancel         presses Cancel
 //   folder <path>  goes to that folder, as its "Look in" box does
@@ -15,9 +16,11 @@
 // and write what they see, a line each, into the file named by
 // LUMIVISTA_TEST_CHOOSER_NOTES: "pid <n>" as the chooser starts, then
 // "shown <folder>", "mode <QFileDialog::FileMode>", "title <title>",
-// "name <name box>", "bookmarks <its sidebar's addresses>" and "transient <window id, 0 for none>" once it shows,
-// "listed <name>" for each entry waited for, "ended" once the dialog has
-// gone. A wait that is not met within 20 s cancels the dialog.
+// "name <name box>", "bookmarks <its sidebar's addresses>" and
+// "transient <window id, 0 for none>" once it shows, "listed <name>" for
+// each entry waited for, "ended" once the dialog has gone. A wait that is
+// not met within 20 s cancels the dialog. Started as the launcher, it is
+// the program's launcher.
 
 #include "app/FileChooserStart.h"
 #include "componentmodel/ProgramLauncher.h"
@@ -129,6 +132,8 @@ private:
         QFileDialog& dialog = *dialog_;
         if (word == QLatin1String("type"))
             typeInto(nameBox(dialog), rest);
+        else if (word == QLatin1String("name"))
+            nameBox(dialog)->setText(rest);
         else if (word == QLatin1String("accept"))
             static_cast<QDialog&>(dialog).accept();
         else if (word == QLatin1String("cancel"))
