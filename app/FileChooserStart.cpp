@@ -22,8 +22,6 @@ namespace Application {
 
 namespace {
 
-void makeLooksAsTheProgramDoes() { ComponentModel::setLookMaker(ViewModel::patientFolderLook); }
-
 int runFileChooser(int argc, char** argv, const std::function<void(QFileDialog&)>& whenShown)
 {
     // Qt reads options of its own from a command line ("-title", "-style"):
@@ -37,7 +35,8 @@ int runFileChooser(int argc, char** argv, const std::function<void(QFileDialog&)
     loadTranslations(qtTranslator, applicationTranslator, translationDirectory(), QLocale::system().name());
     QCoreApplication::installTranslator(&qtTranslator);
     QCoreApplication::installTranslator(&applicationTranslator);
-    makeLooksAsTheProgramDoes();
+    // Its looks are the program's file calls, counted per file system.
+    ComponentModel::setLookMaker(ViewModel::patientFolderLook);
 
     QStringList request;
     for (int i = 2; i < argc; ++i)
@@ -60,10 +59,6 @@ int runHelper(int argc, char** argv, const std::function<void(QFileDialog&)>& wh
     return runFileChooser(argc, argv, whenShown);
 }
 
-void prepareFileDialogs()
-{
-    makeLooksAsTheProgramDoes();
-    Mvvm::prepareFileChoosers();
-}
+void prepareFileDialogs() { Mvvm::prepareFileChoosers(); }
 
 } // namespace Application

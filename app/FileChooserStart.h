@@ -4,9 +4,10 @@
 // <request>", or as the launcher the choosers are started from
 // (componentmodel/ProgramLauncher.h). A chooser has the program's name and
 // icon and Qt's catalogue for the system's language, and makes its looks
-// as the program does (the library's calls, counted per file system);
-// nothing else of the program starts: no instance lock, no settings, no
-// services. Main thread: run() starts it (StartUp.h).
+// (componentmodel/PatientLook.h) as the program makes its file calls, with
+// the library, counted per file system; nothing else of the program
+// starts: no instance lock, no settings, no services. Main thread: run()
+// starts it (StartUp.h).
 
 #include <functional>
 
@@ -20,9 +21,7 @@ bool startedAsHelper(int argc, char** argv);
 int runHelper(int argc, char** argv, const std::function<void(QFileDialog&)>& whenShown = {});
 
 // What the file dialogs need, made before the program holds files that may
-// not answer: the toolkit's patient looks (componentmodel/PatientLook.h)
-// made as the program makes its file calls, counted per file system, and
-// the launcher of the file choosers.
+// not answer: the launcher of the file choosers.
 void prepareFileDialogs();
 
 } // namespace Application

@@ -2,6 +2,7 @@
 
 #include "mvvm/FileChooserRequest.h"
 #include "mvvm/QtFileDialogMemory.h"
+#include "mvvm/StartFolder.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -129,13 +130,14 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
     }
     std::signal(SIGPIPE, SIG_IGN);
     say("alive");
-    QtFileDialogMemory memory(request->startFolder, bookmarkPatience);
+    const QString start = startFolder(request->startFolders);
+    QtFileDialogMemory memory(start, bookmarkPatience);
     endWhenInputCloses(memory.privatePaths());
     QTimer heartbeat;
     QObject::connect(&heartbeat, &QTimer::timeout, [] { say("alive"); });
     heartbeat.start(100);
 
-    auto dialog = std::make_unique<QFileDialog>(nullptr, request->title, request->startFolder, request->filters);
+    auto dialog = std::make_unique<QFileDialog>(nullptr, request->title, start, request->filters);
     setMode(*dialog, request->mode);
     const std::unique_ptr<QWindow> owner = belongTo(*dialog, request->transientFor);
     QTimer::singleShot(0, dialog.get(), [&dialog, &whenShown] {
@@ -145,10 +147,11 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
     });
     const bool accepted = dialog->exec() == QDialog::Accepted;
     heartbeat.stop();
-    if (accepted) {
-        for (const QString& file : dialog->selectedFiles())
-            say(fileLine(file));
-    }
+    const QStringList chosen = accepted ? dialog->selectedFiles() : QStringList();
+    for (const QString& file : chosen)
+        say(pathLine("file", file));
+    if (!chosen.isEmpty())
+        say(pathLine("folder", folderToRemember(chosen.first(), request->mode == FileChooserRequest::Folder)));
     say("end");
     QtFileDialogMemory::forget(*dialog);
     dialog.reset();

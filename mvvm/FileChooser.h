@@ -1,10 +1,12 @@
 #pragma once
 // The file chooser: the program started again, in a process of its own, to
 // show one file dialog for the window of a running one
-// (FileChooserProcess.h). It reads the request from its command line and
-// answers on its standard output (FileChooserRequest.h) as soon as the
-// dialog closes, before the dialog goes: Qt's dialog may then wait for a
-// listing on a share that hangs, which holds only this process.
+// (FileChooserProcess.h). It reads the request from its command line,
+// looks for the folder the dialog starts in (StartFolder.h), and answers on
+// its standard output (FileChooserRequest.h) as soon as the dialog closes,
+// before the dialog goes: Qt's dialog may then wait for a listing on a
+// share that hangs, which holds only this process. Every look at a file
+// for a dialog is made here, never by the window.
 //
 // It ends at once when its standard input closes (the window gave it up or
 // ended): it first closes its connections, so that the window system takes

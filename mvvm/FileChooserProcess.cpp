@@ -57,6 +57,7 @@ public:
     }
 
     FileChooserOutcome outcome;
+    bool heard = false; // a word of the chooser
 
 private:
     void readWords()
@@ -84,12 +85,15 @@ private:
             const QByteArray line = pending_.left(end);
             pending_.remove(0, end + 1);
             sinceHeard_.restart();
+            heard = true;
             if (line == "shown")
                 shown_ = true;
             else if (line == "end")
                 finish(FileChooserOutcome::Answered);
-            else if (const auto path = pathOfFileLine(line))
-                chosen_ << *path;
+            else if (const auto file = pathOfLine("file", line))
+                chosen_ << *file;
+            else if (const auto folder = pathOfLine("folder", line))
+                folder_ = *folder;
         }
     }
 
@@ -107,8 +111,10 @@ private:
         notifier_.setEnabled(false);
         patience_.stop();
         outcome.end = end;
-        if (end == FileChooserOutcome::Answered)
+        if (end == FileChooserOutcome::Answered) {
             outcome.chosen = chosen_;
+            outcome.folder = folder_;
+        }
         done(Accepted);
     }
 
@@ -118,9 +124,32 @@ private:
     QElapsedTimer sinceHeard_;
     QByteArray pending_;
     QStringList chosen_;
+    QString folder_;
     bool shown_ = false;
     bool finished_ = false;
 };
+
+// One chooser shown and waited for; `heard` when it said a word.
+FileChooserOutcome chooseOnce(const FileChooserRequest& request, QWidget* window, bool* heard)
+{
+    const QString program = chooserProgram();
+    QString error;
+    std::unique_ptr<ComponentModel::UnwaitedProcess> process = ComponentModel::UnwaitedProcess::start(
+        program, program, QStringList{QLatin1String(fileChooserOption)} + request.arguments(), &error);
+    if (!process)
+        return {FileChooserOutcome::Failed, QStringList(), QString(), error};
+    FileChooserOutcome outcome;
+    {
+        ChooserWait wait(process->output(), window);
+        wait.exec();
+        outcome = wait.outcome;
+        *heard = wait.heard;
+    }
+    if (outcome.end == FileChooserOutcome::StoppedAnswering)
+        qWarning().noquote() << "[Dialog] the file dialog does not answer: it is given up";
+    process->leave(outcome.end == FileChooserOutcome::Answered ? settleGrace : std::chrono::milliseconds(0));
+    return outcome;
+}
 
 } // namespace
 
@@ -128,21 +157,13 @@ FileChooserOutcome chooseInProcessOfItsOwn(FileChooserRequest request, QWidget* 
 {
     if (window && QGuiApplication::platformName() == QLatin1String("xcb"))
         request.transientFor = window->window()->winId();
-    const QString program = chooserProgram();
-    QString error;
-    std::unique_ptr<ComponentModel::UnwaitedProcess> process = ComponentModel::UnwaitedProcess::start(
-        program, program, QStringList{QLatin1String(fileChooserOption)} + request.arguments(), &error);
-    if (!process)
-        return {FileChooserOutcome::Failed, QStringList(), error};
-    FileChooserOutcome outcome;
-    {
-        ChooserWait wait(process->output(), window);
-        wait.exec();
-        outcome = wait.outcome;
-    }
-    if (outcome.end == FileChooserOutcome::StoppedAnswering)
-        qWarning().noquote() << "[Dialog] the file dialog does not answer: it is given up";
-    process->leave(outcome.end == FileChooserOutcome::Answered ? settleGrace : std::chrono::milliseconds(0));
+    // A chooser that ended without a word was never started: its launcher
+    // ended as it was handed over (killed, say). The next start makes a
+    // new launcher.
+    bool heard = false;
+    FileChooserOutcome outcome = chooseOnce(request, window, &heard);
+    if (outcome.end == FileChooserOutcome::Failed && !heard)
+        outcome = chooseOnce(request, window, &heard);
     return outcome;
 }
 

@@ -33,6 +33,7 @@ struct FileChooserOutcome {
     };
     End end = WaitEnded;
     QStringList chosen;
+    QString folder; // to remember, when a file or folder was chosen
     QString failure;
 };
 

@@ -7,40 +7,42 @@ namespace {
 const QStringList modeWords{QStringLiteral("open-one"), QStringLiteral("open-many"), QStringLiteral("save"),
                             QStringLiteral("folder")};
 
-const QByteArray filePrefix("file ");
-
 } // namespace
 
 const char* const fileChooserOption = "--choose-file";
 
 QStringList FileChooserRequest::arguments() const
 {
-    return {modeWords.at(mode), title, startFolder, filters, QString::number(transientFor)};
+    return QStringList{modeWords.at(mode), title, filters, QString::number(transientFor)} + startFolders;
 }
 
 std::optional<FileChooserRequest> FileChooserRequest::fromArguments(const QStringList& arguments)
 {
-    if (arguments.size() != 5 || !modeWords.contains(arguments.at(0)))
+    if (arguments.size() < 4 || !modeWords.contains(arguments.at(0)))
         return std::nullopt;
     bool isNumber = false;
     FileChooserRequest request;
     request.mode = static_cast<Mode>(modeWords.indexOf(arguments.at(0)));
     request.title = arguments.at(1);
-    request.startFolder = arguments.at(2);
-    request.filters = arguments.at(3);
-    request.transientFor = arguments.at(4).toULongLong(&isNumber);
-    if (!isNumber || request.startFolder.isEmpty())
+    request.filters = arguments.at(2);
+    request.transientFor = arguments.at(3).toULongLong(&isNumber);
+    request.startFolders = arguments.mid(4);
+    if (!isNumber)
         return std::nullopt;
     return request;
 }
 
-QByteArray fileLine(const QString& path) { return filePrefix + path.toUtf8().toPercentEncoding(); }
-
-std::optional<QString> pathOfFileLine(const QByteArray& line)
+QByteArray pathLine(const char* word, const QString& path)
 {
-    if (!line.startsWith(filePrefix))
+    return QByteArray(word) + ' ' + path.toUtf8().toPercentEncoding();
+}
+
+std::optional<QString> pathOfLine(const char* word, const QByteArray& line)
+{
+    const QByteArray prefix = QByteArray(word) + ' ';
+    if (!line.startsWith(prefix))
         return std::nullopt;
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(filePrefix.size())));
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(prefix.size())));
 }
 
 } // namespace Mvvm

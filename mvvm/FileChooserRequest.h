@@ -5,10 +5,13 @@
 // output, one a line:
 //   alive          its window's thread turns (about ten times a second)
 //   shown          the dialog is up
-//   file <path>    a path chosen, UTF-8 percent-encoded (no space, no line end)
-//   end            the answer is complete: the files before it, none when
-//                  the dialog was cancelled
-// Any thread.
+//   file <path>    a path chosen
+//   folder <path>  the folder to remember for the next dialog: the chosen
+//                  folder, or the first chosen file's, canonical where its
+//                  real path answered
+//   end            the answer is complete: the words before it, no file
+//                  when the dialog was cancelled
+// A path is UTF-8 percent-encoded (no space, no line end). Any thread.
 
 #include <QByteArray>
 #include <QString>
@@ -23,11 +26,13 @@ struct FileChooserRequest {
 
     Mode mode = OpenOne;
     QString title;
-    QString startFolder; // a folder whose listing answered
-    QString filters;     // Qt's filter text ("Images (*.jpg *.jpeg)"), may be empty
+    QString filters; // Qt's filter text ("Images (*.jpg *.jpeg)"), may be empty
     // The window the dialog belongs to, where the window system names one
     // (X11); 0 for none.
     quint64 transientFor = 0;
+    // Where the dialog may start, the first whose listing answers; else the
+    // root folder.
+    QStringList startFolders;
 
     // The words that follow the chooser's option on its command line.
     QStringList arguments() const;
@@ -38,8 +43,9 @@ struct FileChooserRequest {
 // The option that starts the program as a file chooser.
 extern const char* const fileChooserOption;
 
-QByteArray fileLine(const QString& path);
-// The path of a "file" line; nothing when `line` is no such line.
-std::optional<QString> pathOfFileLine(const QByteArray& line);
+// The line of `word` ("file", "folder") for `path`.
+QByteArray pathLine(const char* word, const QString& path);
+// The path of a line of `word`; nothing when `line` is no such line.
+std::optional<QString> pathOfLine(const char* word, const QByteArray& line);
 
 } // namespace Mvvm

@@ -14,8 +14,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <cerrno>
-#include <csignal>
 
 class TestChooser {
 public:
@@ -69,14 +67,17 @@ public:
     void forgetNotes() { QFile::remove(notesFile()); }
 
     // Whether every chooser started since the notes were last forgotten has
-    // ended and been reaped within `ms`, the window's events running.
+    // ended within `ms`, the window's events running: its main thread at
+    // least (a thread of it may still wait in the kernel for a share).
     bool allEndedWithin(int ms) const
     {
         return qmltest::waitFor(
             [this] {
-                for (const QString& pid : notes().filter(QRegularExpression(QStringLiteral("^pid "))))
-                    if (::kill(pid.mid(4).toInt(), 0) == 0 || errno != ESRCH)
+                for (const QString& pid : notes().filter(QRegularExpression(QStringLiteral("^pid ")))) {
+                    QFile status(QStringLiteral("/proc/%1/status").arg(pid.mid(4)));
+                    if (status.open(QIODevice::ReadOnly) && !status.readAll().contains("\nState:\tZ"))
                         return false;
+                }
                 return true;
             },
             ms);

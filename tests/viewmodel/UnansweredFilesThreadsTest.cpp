@@ -20,7 +20,6 @@
 #include "multimedia/VideoSurface.h"
 #include "support/HangingShare.h"
 #include "support/LeaseHolder.h"
-#include "support/TakenPlaces.h"
 #include "support/WindowThreadFileCalls.h"
 
 #include "files/DTPathWalk.h"
@@ -239,6 +238,28 @@ private:
 
 struct ProduceThenFacade : kestrel::slideshow2::slideshow_produce {
     explicit ProduceThenFacade(Impl* impl) : slideshow_produce(impl) {}
+};
+
+// Takes the places of a file system for calls left waiting, as calls that
+// hang there would, and gives them back when it goes.
+class TakenPlaces {
+public:
+    explicit TakenPlaces(kestrel::file_system_id fileSystem) : fileSystem_(fileSystem) {}
+    ~TakenPlaces() { giveBack(); }
+    void take()
+    {
+        for (; taken_ < kestrel::read_threads::max_left_waiting; ++taken_)
+            kestrel::read_threads::process().take_place(fileSystem_);
+    }
+    void giveBack()
+    {
+        for (; taken_ > 0; --taken_)
+            kestrel::read_threads::process().give_back_place(fileSystem_);
+    }
+
+private:
+    const kestrel::file_system_id fileSystem_;
+    std::atomic<int> taken_{0};
 };
 
 } // namespace
@@ -751,7 +772,7 @@ TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailedNorE
     EXPECT_GT(QFileInfo(served + "/Trip (3).flv").size(), qint64(other.size()));
 
     // The share's places are taken once the video is complete.
-    kestrel::test::taken_places taken(kestrel::file_system_reached(folder.toStdString()));
+    TakenPlaces taken(kestrel::file_system_reached(folder.toStdString()));
     vm->setProducerFactory([&taken](const kestrel::slideshow2::slideshow_ptr& slideshow, const std::string& path,
                                     const kestrel::media_settings_ptr& settings) {
         return kestrel::slideshow2::slideshow_produce_ptr(new ProduceThenFacade(
@@ -769,7 +790,7 @@ TEST_F(UnansweredFiles, AVideoWhoseNamingDoesNotAnswerIsNeitherMadeNorFailedNorE
                                    "/Trip (4).flv\": earlier requests to its disk still wait. It stays as the hidden "
                                    "file \"" + folder + "/" + hidden().first() +
                                    "\" until a slideshow is next made in that folder, which removes it."});
-    taken.give_back();
+    taken.giveBack();
     // Never removed, never named, nothing more said.
     EXPECT_FALSE(qmltest::waitFor([&] { return hidden().isEmpty() || notices.size() > 1; }, 1000))
         << notices.join('\n').toStdString();
