@@ -2,6 +2,7 @@
 
 #include "app/ApplicationTypes.h"
 #include "app/EndBackstop.h"
+#include "app/FileChooserStart.h"
 #include "app/Identity.h"
 #include "app/LinkSettings.h"
 #include "app/TerminationSignals.h"
@@ -99,6 +100,8 @@ int windowSystemSocket()
 
 int run(int& argc, char** argv, const StartedHook& started)
 {
+    if (startedAsHelper(argc, argv))
+        return runHelper(argc, argv);
     ComponentModel::useThePortalFileChooserWhereOneRuns();
     // Outlives the application object: the end it watches runs to the
     // application's going.
@@ -117,6 +120,7 @@ int run(int& argc, char** argv, const StartedHook& started)
     backstop.holdInstanceLock(QFile::encodeName(application.instanceLockPath()).toStdString());
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
     setIdentity();
+    prepareFileDialogs();
 
     // Before the first QSettings, which would open whatever stands there.
     ViewModel::SettingsStore::instance().keepOutIrregularFile();

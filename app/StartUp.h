@@ -20,6 +20,8 @@
 // storyboard and the music are stored), the translators, the notification
 // service, the application object.
 //
+// Started as a helper of the file dialogs (FileChooserStart.h), it runs
+// that helper instead.
 // `started`, when given, runs once the main window shows, just before the
 // event loop: the test driver reaches the running program through it.
 // GUI thread (the process's main thread). Returns the exit code.

@@ -22,9 +22,8 @@ struct Answer {
 // The looks not ended: at most one waited for, the others left waiting.
 std::atomic<int> unended{0};
 
-} // namespace
-
-std::optional<QString> lookWithin(std::chrono::milliseconds patience, std::function<QString()> look)
+std::optional<QString> lookOnAThreadOfItsOwn(const QString&, std::chrono::milliseconds patience,
+                                             std::function<QString()> look)
 {
     if (unended.fetch_add(1) >= maxLeftWaiting + 1) {
         --unended;
@@ -50,5 +49,22 @@ std::optional<QString> lookWithin(std::chrono::milliseconds patience, std::funct
     answer->given.wait_for(lock, patience, [&] { return answer->text.has_value(); });
     return answer->text;
 }
+
+LookMaker& currentMaker()
+{
+    static LookMaker maker;
+    return maker;
+}
+
+} // namespace
+
+std::optional<QString> lookWithin(const QString& path, std::chrono::milliseconds patience,
+                                  std::function<QString()> look)
+{
+    const LookMaker& maker = currentMaker();
+    return maker ? maker(path, patience, std::move(look)) : lookOnAThreadOfItsOwn(path, patience, std::move(look));
+}
+
+LookMaker setLookMaker(LookMaker maker) { return std::exchange(currentMaker(), std::move(maker)); }
 
 } // namespace ComponentModel

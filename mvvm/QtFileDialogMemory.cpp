@@ -3,6 +3,7 @@
 #include "componentmodel/PatientLook.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSettings>
@@ -13,8 +14,9 @@ namespace Mvvm {
 
 namespace {
 
-const QString lastFolderKey = QStringLiteral("FileDialog/lastVisited");
-const QString bookmarksKey = QStringLiteral("FileDialog/shortcuts");
+const QString group = QStringLiteral("FileDialog");
+const QString lastFolderKey = QStringLiteral("lastVisited");
+const QString bookmarksKey = QStringLiteral("shortcuts");
 
 QSettings qtsSettings() { return QSettings(QSettings::UserScope, QStringLiteral("QtProject")); }
 
@@ -25,15 +27,22 @@ bool answers(const QString& bookmark, std::chrono::milliseconds patience)
     const QString path = QUrl(bookmark).toLocalFile();
     if (path.isEmpty())
         return true;
-    return ComponentModel::lookWithin(patience, [path] { return QFileInfo(path).isDir() ? path : QString(); })
+    return ComponentModel::lookWithin(path, patience, [path] { return QFileInfo(path).isDir() ? path : QString(); })
         .has_value();
 }
 
 } // namespace
 
 QtFileDialogMemory::QtFileDialogMemory(const QString& start, std::chrono::milliseconds patience)
+    : usersFile_(qtsSettings().fileName())
 {
+    if (private_.isValid()) {
+        QFile::copy(usersFile_, private_.filePath(QFileInfo(usersFile_).fileName()));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, private_.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, private_.path());
+    }
     QSettings qt = qtsSettings();
+    qt.beginGroup(group);
     // Written also when Qt has stored nothing: it would restore its older
     // state instead, a folder of its own among it.
     qt.setValue(lastFolderKey, QUrl::fromLocalFile(start).toString());
@@ -52,25 +61,36 @@ QtFileDialogMemory::QtFileDialogMemory(const QString& start, std::chrono::millis
     qt.sync();
 }
 
-QtFileDialogMemory::~QtFileDialogMemory()
+void QtFileDialogMemory::storeBack()
 {
-    if (setAside_.isEmpty())
-        return;
-    QSettings qt = qtsSettings();
-    QStringList bookmarks = qt.value(bookmarksKey).toStringList();
+    QSettings stored = qtsSettings();
+    QSettings users(usersFile_, QSettings::IniFormat);
+    stored.beginGroup(group);
+    users.beginGroup(group);
+    for (const QString& key : stored.childKeys())
+        users.setValue(key, stored.value(key));
+    QStringList bookmarks = users.value(bookmarksKey).toStringList();
     for (const auto& [place, bookmark] : setAside_) {
         if (!bookmarks.contains(bookmark))
             bookmarks.insert(std::min(place, static_cast<int>(bookmarks.size())), bookmark);
     }
-    qt.setValue(bookmarksKey, bookmarks);
-    qt.sync();
+    if (!setAside_.isEmpty())
+        users.setValue(bookmarksKey, bookmarks);
+    users.sync();
+}
+
+QStringList QtFileDialogMemory::privatePaths() const
+{
+    if (!private_.isValid())
+        return QStringList();
+    const QString file = private_.filePath(QFileInfo(usersFile_).fileName());
+    return {file, file + QStringLiteral(".lock"), private_.path()};
 }
 
 void QtFileDialogMemory::forget(QFileDialog& closed)
 {
-    // No folder: the process's memory is an empty address, which the next
-    // dialog does not go to, and the dialog lists the drives, looking at no
-    // folder.
+    // No folder: an empty address, which a later dialog does not go to,
+    // and the dialog lists the drives, looking at no folder.
     closed.setDirectory(QString());
 }
 

@@ -1,18 +1,22 @@
 #pragma once
-// Qt's own file dialog remembers the folder it last showed, in the process
-// and in its settings (QtProject.conf, shared by the user's Qt programs),
-// and its bookmarks there, and looks at them as it is built, on the
-// window's thread, before the folder it is given: one on a share that has
-// since hung would freeze the window there. While a QtFileDialogMemory
-// lives, Qt's stored folder is the one the program chose, which answered,
-// and the bookmarks that do not answer within a patience are set aside,
-// each put back in its place once the dialog (made and gone within the
-// memory's life) has stored its own; forget() empties the process's memory
-// once the dialog has closed, so that Qt has nothing of its own to go to.
-// GUI thread only.
+// Qt's own file dialog remembers the folder it last showed and its
+// bookmarks in its settings (QtProject.conf, shared by the user's Qt
+// programs) and looks at them as it is built, on its window's thread,
+// before the folder it is given. In the file chooser (FileChooser.h) the
+// dialog works on a private copy of those settings, made with the
+// QtFileDialogMemory: the copy's last folder is the start folder the window
+// chose, which answered, and the bookmarks that do not answer within a
+// patience are left out of it. storeBack() writes what the dialog stored
+// (made and gone by then) back into the user's settings, with no last
+// folder (forget()) and the bookmarks left out back in their places. A
+// chooser given up before that leaves the user's settings as they were.
+// The chooser's GUI thread only; the process's user settings stay in the
+// private folder from then on.
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <utility>
@@ -25,15 +29,23 @@ class QtFileDialogMemory {
 public:
     // `start` answered; each bookmark is looked at for at most `patience`.
     QtFileDialogMemory(const QString& start, std::chrono::milliseconds patience);
-    ~QtFileDialogMemory();
     QtFileDialogMemory(const QtFileDialogMemory&) = delete;
     QtFileDialogMemory& operator=(const QtFileDialogMemory&) = delete;
 
-    // Empties the process's memory, which `closed`, a dialog that has
-    // closed, set; its stored folder is then emptied when it goes.
+    void storeBack();
+    // The private copy's file, the lock Qt takes to write it and, last,
+    // their folder: what a chooser that ends without this object's end
+    // removes. Empty when no copy could be made (the dialog then works on
+    // the user's own settings).
+    QStringList privatePaths() const;
+
+    // Empties the memory of the last folder that `closed`, a dialog that
+    // has closed, keeps: what it stores as it goes names none.
     static void forget(QFileDialog& closed);
 
 private:
+    QString usersFile_;
+    QTemporaryDir private_;
     QList<std::pair<int, QString>> setAside_; // place in the list, address
 };
 

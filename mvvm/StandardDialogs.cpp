@@ -3,16 +3,12 @@
 #include "mvvm/Dialog.h"
 
 #include "mvvm/DialogState.h"
-#include "mvvm/QtFileDialogMemory.h"
+#include "mvvm/FileChooserProcess.h"
 #include "mvvm/ScreenBoundedMessageBox.h"
-
-#include "componentmodel/PatientLook.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -20,57 +16,15 @@ namespace Mvvm {
 
 namespace {
 
-// How long the window's thread waits for a look at a folder the dialog
-// starts in or remembers: a disk answers far sooner, a share that hangs
-// never.
-const std::chrono::milliseconds folderPatience(100);
-
-// `wanted` when it is a folder; when it is gone (or was never made, as the
-// movies folder of a fresh account), its nearest existing parent: the
-// dialog would show a missing folder's name as a file name. Empty when
-// nothing of it exists.
-QString nearestFolder(const QString& wanted)
-{
-    QFileInfo folder(wanted);
-    if (folder.isDir())
-        return wanted;
-    while (!folder.isDir()) {
-        const QString parent = folder.absolutePath();
-        if (parent == folder.absoluteFilePath())
-            return QString();
-        folder.setFile(parent);
-    }
-    return folder.absoluteFilePath();
-}
-
-// The folder given, else the one remembered, else the home folder, as
-// nearestFolder() finds it; when that does not answer in time (a share that
-// hangs), the home folder if it answers, else the root: the dialog opens at
-// once, in a folder that answered, and never looks at one that did not.
-QString startFolder(const QString& directory, const QString& remembered)
+// Where a dialog may start: the folder given, else the one remembered, then
+// the home folder. The file chooser takes the first that answers.
+QStringList startCandidates(const QString& directory, const QString& remembered)
 {
     QStringList candidates;
     const QString wanted = directory.isEmpty() ? remembered : directory;
     if (!wanted.isEmpty())
         candidates << wanted;
-    candidates << QDir::homePath();
-    for (const QString& candidate : candidates) {
-        const auto found = ComponentModel::lookWithin(folderPatience, [candidate] { return nearestFolder(candidate); });
-        if (found && !found->isEmpty())
-            return *found;
-        if (!found)
-            qWarning().noquote() << "[Dialog] the folder does not answer:" << candidate;
-    }
-    return QDir::rootPath();
-}
-
-// The canonical path of `folder`, or `folder` as it is when it does not
-// answer in time.
-QString canonicalOrAsIs(const QString& folder)
-{
-    const auto canonical =
-        ComponentModel::lookWithin(folderPatience, [folder] { return QFileInfo(folder).canonicalFilePath(); });
-    return canonical && !canonical->isEmpty() ? *canonical : folder;
+    return candidates << QDir::homePath();
 }
 
 QString titleOr(const QString& caption)
@@ -78,26 +32,45 @@ QString titleOr(const QString& caption)
     return caption.isEmpty() ? QCoreApplication::applicationName() : caption;
 }
 
-// The canonical folder of a chosen file. A file the save dialog names may
-// not exist yet: its folder does.
-QString canonicalFolderOf(const QString& file) { return canonicalOrAsIs(QFileInfo(file).absolutePath()); }
-
-// Runs Qt's own file dialog in `start`, a folder that answered, with Qt's
-// memory of its own last folder pointed there first and emptied after, and
-// its bookmarks that do not answer set aside meanwhile: what was chosen,
-// nothing when it was cancelled.
-QStringList runFileDialog(const QString& caption, const QString& start, const QString& filters,
-                          QFileDialog::FileMode mode, QFileDialog::AcceptMode acceptMode,
-                          QFileDialog::Options options = {})
+// Shows Qt's file dialog in the file chooser, which looks at the folders
+// for it: what was chosen (nothing when it was cancelled) and the folder to
+// remember. A chooser given up or not shown is told in a message of `host`.
+FileChooserOutcome runFileDialog(Dialog& host, const QString& caption, const QStringList& startFolders,
+                                 const QString& filters, FileChooserRequest::Mode mode)
 {
-    const QtFileDialogMemory memory(start, folderPatience);
-    QFileDialog dialog(QApplication::activeWindow(), titleOr(caption), start, filters);
-    dialog.setFileMode(mode);
-    dialog.setAcceptMode(acceptMode);
-    dialog.setOptions(options);
-    const QStringList chosen = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
-    QtFileDialogMemory::forget(dialog);
-    return chosen;
+    FileChooserRequest request;
+    request.mode = mode;
+    request.title = titleOr(caption);
+    request.filters = filters;
+    request.startFolders = startFolders;
+    const FileChooserOutcome outcome = chooseInProcessOfItsOwn(request, QApplication::activeWindow());
+    switch (outcome.end) {
+    case FileChooserOutcome::Answered:
+    case FileChooserOutcome::WaitEnded:
+        break;
+    case FileChooserOutcome::StoppedAnswering:
+        host.showMessageDialog(Dialog::tr("The file dialog stopped answering, so it was closed: a folder it showed "
+                                          "does not answer. Try again once it answers, or choose another."),
+                               Dialog::WarningIcon, QString(), QStringList(), -1, Dialog::PlainText);
+        break;
+    case FileChooserOutcome::Failed:
+        qWarning().noquote() << "[Dialog] the file dialog could not be shown:" << outcome.failure;
+        host.showMessageDialog(outcome.failure.isEmpty()
+                                   ? Dialog::tr("The file dialog ended without an answer.")
+                                   : Dialog::tr("The file dialog could not be shown: %1").arg(outcome.failure),
+                               Dialog::WarningIcon, QString(), QStringList(), -1, Dialog::PlainText);
+        break;
+    }
+    return outcome;
+}
+
+// Keeps the folder an answer names for the next dialog of its kind.
+void remember(QString& folder, const FileChooserOutcome& outcome)
+{
+    if (outcome.chosen.isEmpty() || outcome.folder.isEmpty())
+        return;
+    folder = outcome.folder;
+    saveDialogSettings();
 }
 
 QMessageBox::Icon messageIcon(int icon)
@@ -112,40 +85,29 @@ QStringList Dialog::showOpenDialog(bool singleSelect, const QString& filters, co
                                    const QString& caption)
 {
     DialogState& state = dialogState();
-    const QStringList files =
-        runFileDialog(caption, startFolder(directory, state.openDialogDirectory), filters,
-                      singleSelect ? QFileDialog::ExistingFile : QFileDialog::ExistingFiles, QFileDialog::AcceptOpen);
-    if (!files.isEmpty()) {
-        state.openDialogDirectory = canonicalFolderOf(files.first());
-        saveDialogSettings();
-    }
-    return files;
+    const FileChooserOutcome outcome =
+        runFileDialog(*this, caption, startCandidates(directory, state.openDialogDirectory), filters,
+                      singleSelect ? FileChooserRequest::OpenOne : FileChooserRequest::OpenMany);
+    remember(state.openDialogDirectory, outcome);
+    return outcome.chosen;
 }
 
 QString Dialog::showSaveDialog(const QString& filters, const QString& directory, const QString& caption)
 {
     DialogState& state = dialogState();
-    const QString file = runFileDialog(caption, startFolder(directory, state.saveDialogDirectory), filters,
-                                       QFileDialog::AnyFile, QFileDialog::AcceptSave)
-                             .value(0);
-    if (!file.isEmpty()) {
-        state.saveDialogDirectory = canonicalFolderOf(file);
-        saveDialogSettings();
-    }
-    return file;
+    const FileChooserOutcome outcome = runFileDialog(
+        *this, caption, startCandidates(directory, state.saveDialogDirectory), filters, FileChooserRequest::Save);
+    remember(state.saveDialogDirectory, outcome);
+    return outcome.chosen.value(0);
 }
 
 QString Dialog::showDirectoryDialog(const QString& directory, const QString& caption)
 {
     DialogState& state = dialogState();
-    const QString folder = runFileDialog(caption, startFolder(directory, state.dirDialogDirectory), QString(),
-                                         QFileDialog::Directory, QFileDialog::AcceptOpen, QFileDialog::ShowDirsOnly)
-                               .value(0);
-    if (!folder.isEmpty()) {
-        state.dirDialogDirectory = canonicalOrAsIs(folder);
-        saveDialogSettings();
-    }
-    return folder;
+    const FileChooserOutcome outcome = runFileDialog(
+        *this, caption, startCandidates(directory, state.dirDialogDirectory), QString(), FileChooserRequest::Folder);
+    remember(state.dirDialogDirectory, outcome);
+    return outcome.chosen.value(0);
 }
 
 int Dialog::showMessageDialog(const QString& text, int icon, const QString& caption, const QStringList& buttons,

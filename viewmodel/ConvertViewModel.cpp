@@ -2,6 +2,7 @@
 
 #include "viewmodel/FileListMessage.h"
 #include "viewmodel/FileRefusalText.h"
+#include "viewmodel/FolderLook.h"
 #include "viewmodel/OutputFolderProblem.h"
 #include "viewmodel/ShownPath.h"
 #include "viewmodel/SlideshowNameProblem.h"
@@ -71,15 +72,7 @@ template <class Result>
 Result folderLook(const QString& folder, std::function<Result()> look)
 {
     const FolderPatience patience;
-    const std::string path = QFile::encodeName(folder).toStdString();
-    return kestrel::abandonable_call<Result>(path, [path, look](kestrel::call_steps& steps) {
-        // The walk tells each file system it asks, a link into a share
-        // included; the look then asks the last of them again.
-        const kestrel::located_path located = kestrel::locate_path(path, true, steps);
-        if (located.refusal != kestrel::file_refusal::none)
-            KESTREL_THROW(kestrel::refusal_failure(located.refusal));
-        return look();
-    });
+    return abandonableFolderLook<Result>(folder, std::move(look));
 }
 
 QString folderNotAnswering(const QString& folder)

@@ -10,6 +10,7 @@
 
 #include "viewmodel/StoryboardFile.h"
 
+#include "support/ChildProcesses.h"
 #include "support/HangingShare.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/MusicFiles.h"
@@ -142,6 +143,7 @@ public:
         return errors_.toStdString();
     }
     bool running() const { return process_.state() == QProcess::Running; }
+    pid_t pid() const { return pid_t(process_.processId()); }
     void terminate() { process_.terminate(); } // SIGTERM, as at the session's end
     void signal(int number) { ::kill(pid_t(process_.processId()), number); }
     void killHard()
@@ -380,8 +382,13 @@ TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersA
 
     // Killed, it leaves its lock and hand-off behind: the next start takes
     // them over and runs the whole start-up, and a start after that hands
-    // over to it.
+    // over to it. The helper its file dialogs are started from goes with it.
+    const std::vector<pid_t> helpers = kestrel::test::children_running(first.pid(), "--file-chooser-launcher");
+    EXPECT_EQ(helpers.size(), 1u);
     first.killHard();
+    EXPECT_TRUE(eventually([&] {
+        return std::all_of(helpers.begin(), helpers.end(), [](pid_t helper) { return ::kill(helper, 0) != 0; });
+    })) << "the file dialogs' helper outlived the program";
     ProgramRun third = program();
     ASSERT_TRUE(eventually([&] { return stored("socialVia") == "Varnelo"; }));
     EXPECT_TRUE(third.running());

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPointer>
 #include <QThread>
 #include <QQuickItem>
@@ -92,6 +93,26 @@ inline void whenModalShows(std::function<void(QWidget*)> act, int boundMs = 1000
     });
     timer->start();
 }
+
+// While it stands, closes each message box that shows, keeping its text:
+// a test's way out of a box it did not wait for.
+class MessageBoxCloser {
+public:
+    MessageBoxCloser()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->close();
+            }
+        });
+        timer_.start(20);
+    }
+    QStringList texts;
+
+private:
+    QTimer timer_;
+};
 
 inline QObject* rootOf(QWidget* window)
 {

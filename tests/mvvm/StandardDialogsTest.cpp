@@ -2,6 +2,9 @@
 
 #include "mvvm/Dialog.h"
 
+#include "support-qt/TestChooser.h"
+#include "support/ChildProcesses.h"
+
 #include <gtest/gtest.h>
 
 #include <QClipboard>
@@ -13,7 +16,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -22,6 +24,9 @@
 #include <QTextLayout>
 
 #include <algorithm>
+
+#include <signal.h>
+#include <unistd.h>
 
 using Mvvm::Dialog;
 
@@ -46,17 +51,6 @@ void press(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::N
 {
     QKeyEvent event(QEvent::KeyPress, key, modifiers);
     QApplication::sendEvent(widget, &event);
-}
-
-// Types `name` into the dialog's name box and presses its accepting button,
-// as a user does. selectFile() would not do: the name box, once focused,
-// ignores it.
-void typeAndAccept(QFileDialog* dialog, const QString& name)
-{
-    auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    ASSERT_TRUE(nameBox) << "the file dialog has no name box";
-    nameBox->setText(name);
-    static_cast<QDialog*>(dialog)->accept();
 }
 
 void touch(const QString& path)
@@ -273,9 +267,13 @@ TEST(StandardDialogs, MessageBoxRolesFollowTheDefaultIndex)
     }
 }
 
+// The file dialogs, shown by the file chooser in a process of its own, as
+// the user answers them: what they give and the folders they remember.
 TEST(StandardDialogs, FileDialogsRememberTheirOwnFoldersAcrossDialogObjects)
 {
     QSettings().remove(QStringLiteral("Dialog"));
+    TestChooser chooser;
+    const MessageBoxCloser boxes;
     QTemporaryDir dir;
     const QDir root(dir.path());
     root.mkpath(QStringLiteral("photos/sub"));
@@ -285,79 +283,82 @@ TEST(StandardDialogs, FileDialogsRememberTheirOwnFoldersAcrossDialogObjects)
     const QString second = root.absoluteFilePath(QStringLiteral("music/b.jpg"));
     touch(first);
     touch(second);
-    const QString canonicalPhotos = QFileInfo(root.absoluteFilePath(QStringLiteral("photos"))).canonicalFilePath();
-    QString startedIn;
+    QString firstChosenFolder;
+    const auto typedIn = [](const QString& folder, const QString& name) {
+        return QStringList{"folder " + folder, "name " + name, "accept"};
+    };
 
     {
         Dialog host;
         // Cancelled: nothing chosen, nothing remembered.
-        whenModalShows([&](QWidget* modal) {
-            startedIn = qobject_cast<QFileDialog*>(modal)->directory().absolutePath();
-            qobject_cast<QFileDialog*>(modal)->reject();
-        });
+        chooser.willTake({"cancel"});
         EXPECT_TRUE(host.showOpenDialog().isEmpty());
+        EXPECT_EQ(chooser.noted("mode"), QString::number(QFileDialog::ExistingFile));
+        EXPECT_EQ(chooser.noted("title"), QCoreApplication::applicationName());
 
-        whenModalShows([&](QWidget* modal) {
-            auto* files = qobject_cast<QFileDialog*>(modal);
-            EXPECT_EQ(files->fileMode(), QFileDialog::ExistingFiles);
-            files->setDirectory(root.absolutePath());
-            typeAndAccept(files, QStringLiteral("\"photos/sub/../a.jpg\" \"music/b.jpg\""));
-        });
-        const QStringList chosen = host.showOpenDialog(false, QStringLiteral("Image Files (*.jpg *.jpeg)"));
-        EXPECT_EQ(chosen.size(), 2);
+        chooser.willTake(typedIn(root.absolutePath(), QStringLiteral("\"photos/sub/../a.jpg\" \"music/b.jpg\"")));
+        QStringList chosen = host.showOpenDialog(false, QStringLiteral("Image Files (*.jpg *.jpeg)"));
+        // The folder remembered is the first file's, in the order Qt gives.
+        firstChosenFolder = QFileInfo(QFileInfo(chosen.value(0)).absolutePath()).canonicalFilePath();
+        chosen.sort();
+        EXPECT_EQ(chosen, QStringList({second, first}));
+        EXPECT_EQ(chooser.noted("mode"), QString::number(QFileDialog::ExistingFiles));
         { Dialog viewsOwnElement; }  // reads the store: the folder just chosen must survive
 
-        whenModalShows([&](QWidget* modal) {
-            auto* folders = qobject_cast<QFileDialog*>(modal);
-            EXPECT_EQ(folders->windowTitle(), QLatin1String("Choose output folder"));
-            folders->setDirectory(root.absolutePath());
-            typeAndAccept(folders, QStringLiteral("out"));
-        });
+        chooser.willTake(typedIn(root.absolutePath(), QStringLiteral("out")));
         EXPECT_EQ(host.showDirectoryDialog(QString(), QStringLiteral("Choose output folder")),
                   root.absoluteFilePath(QStringLiteral("out")));
+        EXPECT_EQ(chooser.noted("title"), QLatin1String("Choose output folder"));
+        EXPECT_EQ(chooser.noted("mode"), QString::number(QFileDialog::Directory));
 
         // A name that does not exist yet still has a folder to remember.
-        whenModalShows([&](QWidget* modal) {
-            auto* save = qobject_cast<QFileDialog*>(modal);
-            save->setDirectory(root.absoluteFilePath(QStringLiteral("out")));
-            typeAndAccept(save, QStringLiteral("new.mp4"));
-        });
+        chooser.willTake(typedIn(root.absoluteFilePath(QStringLiteral("out")), QStringLiteral("new.mp4")));
         EXPECT_EQ(host.showSaveDialog(), root.absoluteFilePath(QStringLiteral("out/new.mp4")));
     }
     const QSettings settings;
-    EXPECT_EQ(settings.value(QStringLiteral("Dialog/openDialogDirectory")).toString(), canonicalPhotos);
+    EXPECT_EQ(settings.value(QStringLiteral("Dialog/openDialogDirectory")).toString(), firstChosenFolder);
     const QString canonicalOut = QFileInfo(root.absoluteFilePath(QStringLiteral("out"))).canonicalFilePath();
     EXPECT_EQ(settings.value(QStringLiteral("Dialog/dirDialogDirectory")).toString(), canonicalOut);
     EXPECT_EQ(settings.value(QStringLiteral("Dialog/saveDialogDirectory")).toString(), canonicalOut);
 
     Dialog nextStart;
-    whenModalShows([&](QWidget* modal) {
-        startedIn = qobject_cast<QFileDialog*>(modal)->directory().absolutePath();
-        EXPECT_EQ(qobject_cast<QFileDialog*>(modal)->fileMode(), QFileDialog::ExistingFile);
-        qobject_cast<QFileDialog*>(modal)->reject();
-    });
+    chooser.willTake({"cancel"});
     nextStart.showOpenDialog();
-    EXPECT_EQ(startedIn, canonicalPhotos);
+    EXPECT_EQ(chooser.noted("shown"), firstChosenFolder);
+    EXPECT_EQ(boxes.texts, QStringList());
+    // Every chooser has ended by itself.
+    EXPECT_TRUE(chooser.allEndedWithin(10000));
 }
 
 // A fresh account's movies folder does not exist yet: the dialog must not
 // offer its name as a file name.
 TEST(StandardDialogs, AMissingFolderStartsTheDialogInItsNearestParentWithNoName)
 {
+    TestChooser chooser;
     QTemporaryDir dir;
     const QString parent = QFileInfo(dir.path()).canonicalFilePath();
     QSettings().setValue(QStringLiteral("Dialog/openDialogDirectory"), parent + QStringLiteral("/Videos/Trips"));
     Dialog host;
-    QString startedIn = QStringLiteral("not shown");
-    QString name = QStringLiteral("not shown");
-    whenModalShows([&](QWidget* modal) {
-        auto* files = qobject_cast<QFileDialog*>(modal);
-        startedIn = files->directory().absolutePath();
-        auto* nameBox = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        name = nameBox ? nameBox->text() : QStringLiteral("no name box");
-        files->reject();
-    });
+    chooser.willTake({"cancel"});
     host.showOpenDialog(false, QStringLiteral("Image Files (*.jpg *.jpeg)"));
-    EXPECT_EQ(startedIn, parent);
-    EXPECT_EQ(name, QString());
+    EXPECT_EQ(chooser.noted("shown"), parent);
+    EXPECT_EQ(chooser.noted("name"), QString());
+}
+
+// The launcher the choosers are started from ends when killed (as by the
+// user): the next dialog makes a new one and shows all the same.
+TEST(StandardDialogs, AFileDialogShowsAlsoAfterItsLauncherHasEnded)
+{
+    TestChooser chooser;
+    const auto launchers = [] { return kestrel::test::children_running(::getpid(), "--file-chooser-launcher"); };
+    ASSERT_EQ(launchers().size(), 1u) << "no launcher of this program was found";
+    ASSERT_EQ(0, ::kill(launchers().front(), SIGKILL));
+    // Gone (its command line with it), though not yet reaped by the program.
+    ASSERT_TRUE(qmltest::waitFor([&] { return launchers().empty(); }, 5000));
+    const MessageBoxCloser boxes;
+    Dialog host;
+    chooser.willTake({"cancel"});
+    host.showOpenDialog();
+    EXPECT_EQ(chooser.count("shown"), 1);
+    EXPECT_EQ(boxes.texts, QStringList());
 }

@@ -6,10 +6,17 @@
 #include <QTemporaryDir>
 #include <QtGlobal>
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
+    // Started as the program's file chooser (by a test that shows a file
+    // dialog without the tests' chooser): never the tests again.
+    for (const char* helper : {"--choose-file", "--file-chooser-launcher"})
+        if (argc > 1 && std::strcmp(argv[1], helper) == 0)
+            return 64;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 

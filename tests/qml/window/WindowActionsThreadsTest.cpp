@@ -4,20 +4,22 @@
 // window's thread turns throughout and for a while after (a heartbeat that
 // prints its stack should it stand still, whatever holds it), makes no file
 // call on the share (support/WindowThreadFileCalls.h), and once the share
-// answers what the action left to do is done. Under the race checker, the
-// actions through Qt's own file dialogs are left out: the dialog fills its
-// model on threads of Qt's pool that the checker cannot see into.
+// answers what the action left to do is done. Qt's own file dialogs are
+// shown by the tests' file chooser (support-qt/TestChooser.h), a process of
+// its own, as the program shows them, whose dialog takes the row's steps.
 
 #include "qml/ViewTesting.h"
 
 #include "componentmodel/DesktopLauncher.h"
 #include "componentmodel/SingleInstanceChannel.h"
+#include "mvvm/DialogState.h"
+#include "support-qt/TestChooser.h"
 #include "support-qt/WindowHeartbeat.h"
 #include "support/HangingShare.h"
 #include "support/WindowThreadFileCalls.h"
 
 #include <QAbstractButton>
-#include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -41,7 +43,6 @@ constexpr bool raceChecker = true;
 #else
 constexpr bool raceChecker = false;
 #endif
-constexpr bool qtFileDialogsRun = !raceChecker;
 // The longest the window's thread may stand still: the race checker slows
 // the window's own work (building the main view at a restore) twice as
 // much as AddressSanitizer does.
@@ -49,8 +50,10 @@ const std::chrono::milliseconds stallLimit(raceChecker ? 600 : 300);
 
 const QString mainView = QStringLiteral("qrc:/qml/mainview.qml");
 // The share answers by itself after this, so that a row that waits for it
-// fails in seconds.
+// fails in seconds; a row through a file dialog may wait for the dialog to
+// be given up (three seconds of its silence).
 const std::chrono::seconds hungBound(5);
+const std::chrono::seconds dialogHungBound(8);
 // What the share leaves to do comes within this, on two busy cores.
 const int answerBound = 40000;
 
@@ -141,12 +144,13 @@ protected:
         program.reset();
     }
 
-    // From now on the share hangs, the window's thread is watched.
-    void hung()
+    // From now on the share hangs (its requests of `kind`), the window's
+    // thread is watched.
+    void hung(const char* kind = "all")
     {
         // The watch learns the share's device from the share: before it hangs.
         window_file_calls_watch(files.file("share").c_str());
-        share->hang("all");
+        share->hang(kind);
         heartbeat.arm(QString::fromUtf8(row));
         answering = true;
     }
@@ -161,24 +165,13 @@ protected:
     // cancelled), on top of QtProject.conf naming it.
     void qtRemembersTheShare()
     {
-        whenModalShows([this](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            ASSERT_TRUE(dialog);
-            dialog->setDirectory(sharedFolder());
-            dialog->reject();
-        });
+        chooser.willTake({"folder " + sharedFolder(), "cancel"});
         trigger("Add Photos");
+        EXPECT_TRUE(chooser.notesWithin("ended", answerBound));
+        chooser.forgetNotes();
     }
     // Qt's own file dialog, once it shows, left open a moment and cancelled.
-    void cancelFileDialog()
-    {
-        whenModalShows([this](QWidget* modal) {
-            EXPECT_TRUE(qobject_cast<QFileDialog*>(modal)) << "not a file dialog: " << modal->windowTitle().toStdString();
-            settle(300);
-            ++fileDialogs;
-            static_cast<QDialog*>(modal)->reject();
-        });
-    }
+    void cancelFileDialog() { chooser.willTake({"wait 300", "cancel"}); }
     // The video made on the share; the good news answered with `button`
     // while the share hangs.
     void goodNewsOnShare(const char* button)
@@ -205,6 +198,76 @@ protected:
         return program->slideCount() == slides && !program->storyboard().loading() && !program->music().loading();
     }
 
+    // The rows through Qt's own file dialog that meets the share hung.
+
+    // Whether the share has held a call (the row reached it).
+    bool shareReached() { return share->held_within(std::chrono::milliseconds(2000)); }
+
+    // Add Photos where the share's listings hang, its look-ups answering:
+    // the remembered folder's listing is looked at, and the dialog opens in
+    // the home folder and is cancelled. Opened again, the program is asked
+    // to end while it shows, as the session's end asks (every event loop
+    // ended): the chooser ends with it.
+    void endWhileADialogShowsOverAListingThatHangs()
+    {
+        chooser.willTake({"cancel"});
+        hung("read");
+        trigger("Add Photos");
+        EXPECT_TRUE(shareReached()) << "the remembered folder's listing was never asked";
+        EXPECT_EQ(chooser.noted("shown"), QDir(QDir::homePath()).absolutePath());
+        chooser.forgetNotes();
+        chooser.willTake({"wait 60000"});
+        auto* asking = new QTimer(window);
+        QObject::connect(asking, &QTimer::timeout, [this, asking] {
+            if (chooser.count("shown") < 1)
+                return;
+            asking->stop();
+            QCoreApplication::exit(0);
+        });
+        asking->start(20);
+        trigger("Add Photos");
+        EXPECT_TRUE(chooser.allEndedWithin(3000)) << "the chooser outlived the program's end";
+    }
+    // Event loops run again after an end asked in a row.
+    static void takeTheEndBack()
+    {
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
+
+    // A path of the share typed into the dialog: Qt completes it as it is
+    // typed, on the dialog's thread, which waits for the share. The dialog
+    // is given up once silent for a few seconds, and the user told.
+    void typeAPathOfTheShare()
+    {
+        Mvvm::dialogState().openDialogDirectory = QDir::homePath();
+        chooser.willTake({"type " + sharedFolder() + "/"});
+        hung();
+        trigger("Add Photos");
+        EXPECT_TRUE(shareReached()) << "the typed path never reached the share";
+    }
+
+    // The dialog shows a folder of the share, which then hangs, and the
+    // user double-clicks a folder in it: whatever Qt waits for then holds
+    // the dialog (cancelled, or given up), never the window.
+    void enterAFolderThatHangs()
+    {
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(files.file("source/photos/sub"))));
+        const QString cue = QString::fromStdString(files.file("cue"));
+        chooser.willTake({"listed sub", "await " + cue, "enter sub", "wait 300", "cancel"});
+        auto* cueing = new QTimer(window);
+        QObject::connect(cueing, &QTimer::timeout, [this, cueing, cue] {
+            if (!chooser.notes().contains(QStringLiteral("listed sub")))
+                return;
+            cueing->stop();
+            hung();
+            QFile(cue).open(QIODevice::WriteOnly);
+        });
+        cueing->start(20);
+        trigger("Add Photos");
+        EXPECT_TRUE(shareReached()) << "the click never reached the share";
+    }
+
     QString shared() const { return QString::fromStdString(files.file("share")); }
     QString onShare(const char* name) const { return shared() + QLatin1Char('/') + QLatin1String(name); }
     // A folder of the share: its mount point itself may answer from what
@@ -223,7 +286,7 @@ protected:
     const char* row = "";
     ComponentModel::UrlLauncher launcher;
     QStringList launched, boxes;
-    int fileDialogs = 0;
+    TestChooser chooser;
 };
 
 using T = WindowActions;
@@ -231,7 +294,7 @@ using T = WindowActions;
 const std::vector<T::Row>& T::rows()
 {
     const auto cancelled = [](T& t) {
-        EXPECT_EQ(t.fileDialogs, 1) << "Qt's file dialog did not show";
+        EXPECT_EQ(t.chooser.count("shown"), 1) << "Qt's file dialog did not show";
         EXPECT_TRUE(qmltest::waitFor([&] { return t.settled(2); }, answerBound));
         EXPECT_EQ(t.program->music().filePath(), t.onShare("song.mp3"));
     };
@@ -250,6 +313,10 @@ const std::vector<T::Row>& T::rows()
             [&] { return !t.launched.isEmpty() || t.boxes.filter(QStringLiteral("does not answer")).size(); },
             answerBound))
             << t.boxes.join(QLatin1Char('|')).toStdString();
+    };
+    // Every chooser has ended once the share answered.
+    const auto choosersEnd = [](T& t) {
+        EXPECT_TRUE(t.chooser.allEndedWithin(answerBound)) << t.chooser.notes().join(' ').toStdString();
     };
     const auto restored = [](T& t) {
         EXPECT_TRUE(qmltest::waitFor(
@@ -412,6 +479,18 @@ const std::vector<T::Row>& T::rows()
              EXPECT_TRUE(qmltest::waitFor([] { return alerted; }, 3000)) << "the second start was not heard";
          },
          [](T& t) { EXPECT_TRUE(t.window && t.window->isVisible()); }},
+        {"EndWhileADialogShowsOverAListingThatHangs", true, [](T& t) { t.endWhileADialogShowsOverAListingThatHangs(); },
+         [choosersEnd](T& t) {
+             takeTheEndBack();
+             choosersEnd(t);
+         }},
+        {"TypeAPathOfTheShare", true, [](T& t) { t.typeAPathOfTheShare(); },
+         [choosersEnd](T& t) {
+             EXPECT_EQ(t.boxes.filter(QStringLiteral("The file dialog stopped answering")).size(), 1)
+                 << t.boxes.join(QLatin1Char('|')).toStdString();
+             choosersEnd(t);
+         }},
+        {"EnterAFolderThatHangs", true, [](T& t) { t.enterAFolderThatHangs(); }, choosersEnd},
     };
     return table;
 }
@@ -425,10 +504,8 @@ TEST_F(WindowActions, NeverMakeTheWindowWaitForAShareThatHangs)
     // Qt's file dialog and the preview built once, so that no row pays for
     // a first build.
     start();
-    if (qtFileDialogsRun) {
-        cancelFileDialog();
-        trigger("Add Photos");
-    }
+    cancelFileDialog();
+    trigger("Add Photos");
     whenModalShows([](QWidget* preview) { preview->close(); });
     trigger("Show Preview");
     end();
@@ -436,11 +513,7 @@ TEST_F(WindowActions, NeverMakeTheWindowWaitForAShareThatHangs)
     for (const Row& each : rows()) {
         row = each.name;
         SCOPED_TRACE(row);
-        if (each.qtFileDialog && !qtFileDialogsRun) {
-            std::printf("%s: left out under the race checker (Qt's own file dialog)\n", row);
-            continue;
-        }
-        fileDialogs = 0;
+        chooser.forgetNotes();
         launched.clear();
         boxes.clear();
         start();
@@ -448,7 +521,7 @@ TEST_F(WindowActions, NeverMakeTheWindowWaitForAShareThatHangs)
             return;
         if (each.qtFileDialog)
             qtRemembersTheShare();
-        const bool unhelped = kestrel::test::returns_unhelped(*share, hungBound, [&] {
+        const bool unhelped = kestrel::test::returns_unhelped(*share, each.qtFileDialog ? dialogHungBound : hungBound, [&] {
             each.act(*this);
             settle(600);
         });

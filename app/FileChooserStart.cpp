@@ -1,0 +1,64 @@
+#include "app/FileChooserStart.h"
+
+#include "app/Identity.h"
+#include "app/Translations.h"
+
+#include "viewmodel/FolderLook.h"
+
+#include "componentmodel/PatientLook.h"
+#include "componentmodel/ProgramLauncher.h"
+#include "mvvm/FileChooser.h"
+#include "mvvm/FileChooserProcess.h"
+#include "mvvm/FileChooserRequest.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstring>
+
+namespace Application {
+
+namespace {
+
+int runFileChooser(int argc, char** argv, const std::function<void(QFileDialog&)>& whenShown)
+{
+    // Qt reads options of its own from a command line ("-title", "-style"):
+    // the request's words are none of them.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication application(qtArgc, qtArgv);
+    QCoreApplication::setApplicationName(QString::fromLatin1(applicationName()));
+    QApplication::setWindowIcon(QIcon(QString::fromLatin1(windowIcon())));
+    QTranslator qtTranslator, applicationTranslator;
+    loadTranslations(qtTranslator, applicationTranslator, translationDirectory(), QLocale::system().name());
+    QCoreApplication::installTranslator(&qtTranslator);
+    QCoreApplication::installTranslator(&applicationTranslator);
+    // Its looks are the program's file calls, counted per file system.
+    ComponentModel::setLookMaker(ViewModel::patientFolderLook);
+
+    QStringList request;
+    for (int i = 2; i < argc; ++i)
+        request << QString::fromUtf8(argv[i]);
+    return Mvvm::runFileChooser(request, whenShown);
+}
+
+} // namespace
+
+bool startedAsHelper(int argc, char** argv)
+{
+    return argc > 1 && (std::strcmp(argv[1], Mvvm::fileChooserOption) == 0 ||
+                        std::strcmp(argv[1], ComponentModel::launcherOption) == 0);
+}
+
+int runHelper(int argc, char** argv, const std::function<void(QFileDialog&)>& whenShown)
+{
+    if (std::strcmp(argv[1], ComponentModel::launcherOption) == 0)
+        return ComponentModel::runProgramLauncher();
+    return runFileChooser(argc, argv, whenShown);
+}
+
+void prepareFileDialogs() { Mvvm::prepareFileChoosers(); }
+
+} // namespace Application

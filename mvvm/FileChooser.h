@@ -1,0 +1,31 @@
+#pragma once
+// The file chooser: the program started again, in a process of its own, to
+// show one file dialog for the window of a running one
+// (FileChooserProcess.h). It reads the request from its command line,
+// looks for the folder the dialog starts in (StartFolder.h), and answers on
+// its standard output (FileChooserRequest.h) as soon as the dialog closes,
+// before the dialog goes: Qt's dialog may then wait for a listing on a
+// share that hangs, which holds only this process. Every look at a file
+// for a dialog is made here, never by the window.
+//
+// It ends at once when its standard input closes (the window gave it up or
+// ended): it first closes its connections, so that the window system takes
+// its window off the screen even while one of its threads waits in the
+// kernel for a share (which keeps the process until the share answers),
+// and leaves the user's settings as they were (QtFileDialogMemory.h).
+// Made for the program's entry, with the QApplication made; GUI thread.
+
+#include <QStringList>
+
+#include <functional>
+
+class QFileDialog;
+
+namespace Mvvm {
+
+// The process's exit status: 0, or 64 when `arguments` (those after the
+// chooser's option) make no request. `whenShown` (a test's hands) runs once
+// the dialog shows.
+int runFileChooser(const QStringList& arguments, const std::function<void(QFileDialog&)>& whenShown = {});
+
+} // namespace Mvvm
