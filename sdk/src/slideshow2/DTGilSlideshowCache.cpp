@@ -137,6 +137,22 @@ bool gil_slideshow_core::cache::still_claimed(unsigned slot_number, unsigned lon
 }
 
 gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::get(unsigned index) {
+    // A stop that comes while this waits is meant for it (a read-ahead
+    // left behind, say): its slide stays empty, so that its render ends.
+    // One that came before (it stopped a load another render started) is
+    // not: that load is made again.
+    const unsigned long long stops_before = interruption_->times_on();
+    for (;;) {
+        bool given_up = false;
+        const picture_ptr picture = wait_for_slide(index, given_up);
+        if (!given_up || interruption_->on() || interruption_->times_on() != stops_before)
+            return picture;
+        log_line(logger::info()) << "[gil_slideshow_core::cache] slide " << index
+                                 << " loaded again: its load was given up by an earlier stop" << std::endl;
+    }
+}
+
+gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::wait_for_slide(unsigned index, bool& given_up) {
     int found = find_slot(index);
     const unsigned long long next = static_cast<unsigned long long>(index) + 1;
     const bool has_next = next < core_.count();
@@ -164,6 +180,9 @@ gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::get(unsigned i
             waited.became_ready.wait(lock);
         picture = waited.picture;
         failure = waited.failure;
+        // Only a load given up leaves its slot ready for no slide: nothing
+        // else claims a slot while a render waits.
+        given_up = waited.index != index;
     }
     if (failure)
         core_.unreadable_photos().add(*failure);

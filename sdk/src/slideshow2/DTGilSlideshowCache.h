@@ -29,7 +29,11 @@
 // are given up (files/DTAbandonableRead.h) while set_reads_interrupted is on and
 // when the cache goes: a load given up marks its slot ready with no
 // picture and no record, and for no slide, so that the slide is loaded
-// again when next asked for. A load decodes into a picture of its own and
+// again when next asked for. A get() waiting for it gets that empty
+// picture when the stop came while it waited; a stop before its wait (it
+// stopped a load that another render started) has the slide loaded again
+// for it, so that what a render draws never depends on a stop meant for
+// another reader. A load decodes into a picture of its own and
 // swaps it in under the slot lock, and only while the slot is still
 // claimed for it: a load overtaken by a reset or a new claim is dropped.
 
@@ -121,6 +125,9 @@ private:
         double progress_margin;
     };
 
+    // One claim (or hit) and wait for slide `index`; `given_up`: its load
+    // was given up, the picture empty.
+    picture_ptr wait_for_slide(unsigned index, bool& given_up);
     unsigned oldest_slot_except(unsigned taken);
     void loader_loop();
     void load(const load_request& request);
