@@ -137,18 +137,16 @@ bool gil_slideshow_core::cache::still_claimed(unsigned slot_number, unsigned lon
 }
 
 gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::get(unsigned index) {
-    // A stop that comes while this waits is meant for it (a read-ahead
-    // left behind, say): its slide stays empty, so that its render ends.
-    // One that came before (it stopped a load another render started) is
-    // not: that load is made again.
-    const unsigned long long stops_before = interruption_->times_on();
     for (;;) {
         bool given_up = false;
         const picture_ptr picture = wait_for_slide(index, given_up);
-        if (!given_up || interruption_->on() || interruption_->times_on() != stops_before)
+        // A stop of the reads is meant for a reader given up (a read-ahead
+        // left behind by a seek), or for all while it lasts (a production's
+        // stop): only their slides stay empty, so that their renders end.
+        if (!given_up || interruption_->on() || core_.render_given_up())
             return picture;
         log_line(logger::info()) << "[gil_slideshow_core::cache] slide " << index
-                                 << " loaded again: its load was given up by an earlier stop" << std::endl;
+                                 << " loaded again: a stop meant for another reader gave its load up" << std::endl;
     }
 }
 

@@ -30,12 +30,13 @@
 // when the cache goes: a load given up marks its slot ready with no
 // picture and no record, and for no slide, so that the slide is loaded
 // again when next asked for. A get() waiting for it gets that empty
-// picture when the stop came while it waited; a stop before its wait (it
-// stopped a load that another render started) has the slide loaded again
-// for it, so that what a render draws never depends on a stop meant for
-// another reader. A load decodes into a picture of its own and
-// swaps it in under the slot lock, and only while the slot is still
-// claimed for it: a load overtaken by a reset or a new claim is dropped.
+// picture while the reads are still stopped or when it renders for a
+// reader given up (gil_slideshow_core::render_given_up); otherwise the stop
+// was meant for another reader, and the slide is loaded again for it, so
+// that what a reader draws never depends on another's stop. A load
+// decodes into a picture of its own and swaps it in under the slot lock,
+// and only while the slot is still claimed for it: a load overtaken by a
+// reset or a new claim is dropped.
 
 #include "DTGilSlideshowCore.h"
 #include "DTUnreadablePhotos.h"
