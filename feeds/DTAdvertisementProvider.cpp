@@ -4,7 +4,7 @@
 
 #include "net/Url.h"
 
-#include <boost/thread/thread.hpp>
+#include <thread>
 
 namespace kestrel {
 namespace advertisement {
@@ -35,9 +35,9 @@ bool provider::start(const std::string& url, const std::string& product, const s
     }
     try {
         const std::string user_agent = feeds::default_user_agent();
-        boost::thread worker(
-            [=] { details::download(url, product, os, version, region, language, done, user_agent, limits); });
-        worker.detach();
+        // A standard thread, whose hand-over of the copies the race checker sees.
+        std::thread([=] { details::download(url, product, os, version, region, language, done, user_agent, limits); })
+            .detach();
     } catch (...) {
         // No thread: nobody else will report.
         feeds::log_failure(url, "no download thread", std::current_exception());

@@ -7,10 +7,10 @@
 #include "net/Url.h"
 
 #include <boost/optional.hpp>
-#include <boost/thread/thread.hpp>
 
 #include <array>
 #include <deque>
+#include <thread>
 
 namespace kestrel {
 namespace appnotification {
@@ -223,8 +223,8 @@ bool start(const std::string& url, callback done, const std::string& user_agent,
         return false;
     }
     try {
-        boost::thread worker([url, done, user_agent, limits] { download(url, done, user_agent, limits); });
-        worker.detach();
+        // A standard thread, whose hand-over of the copies the race checker sees.
+        std::thread([url, done, user_agent, limits] { download(url, done, user_agent, limits); }).detach();
     } catch (...) {
         // No thread: nobody else will report.
         feeds::log_failure(url, "no download thread", std::current_exception());

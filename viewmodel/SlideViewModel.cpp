@@ -133,7 +133,9 @@ void SlideViewModel::finishOpen(int error)
         const kestrel::refused_file failure = slide_ ? slide_->open_failure() : kestrel::refused_file();
         // Still opening, as far as anyone can tell: asked again later.
         if (failureReason_.isEmpty() && doesNotAnswer(failure.refusal)) {
+            givenUp_ = true;
             retry_.start();
+            emit openingGivenUp();
             return;
         }
         if (failureReason_.isEmpty())

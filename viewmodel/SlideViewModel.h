@@ -93,6 +93,11 @@ public:
     kestrel::slideshow2::slide_ptr slide() const { return slide_; }
     // A turn asked for has not yet answered.
     bool turning() const { return turning_; }
+    // In InitState: an opening of the photo was given up because its file
+    // does not answer (past the photo manager's patience, or refused while
+    // earlier requests there still wait); it is asked again every
+    // askAgainAfter. openingGivenUp() tells each such give-up.
+    bool givenUp() const { return givenUp_; }
 
     bool event(QEvent* event) override;
 
@@ -100,6 +105,7 @@ signals:
     void changed();
     void photoIdChanged(QString value);
     void stateChanged(ViewModel::SlideViewModel::State value);
+    void openingGivenUp();
     void fakeSignal();
 
 public slots:
@@ -139,6 +145,7 @@ private:
     boost::weak_ptr<kestrel::slideshow2::photo_manager> photoManager_;
     QString openSettings_;
     QTimer retry_;
+    bool givenUp_ = false;
     QList<int> turnsAsked_;
     bool turning_ = false;
     // Last: gone first, so that no turn's answer comes meanwhile.

@@ -470,8 +470,9 @@ void StoryboardViewModel::checkPatience()
         // A slide whose look has not answered waits no more than the
         // look's patience: it goes on counting as loading meanwhile; so does
         // one whose file system has not kept it waiting (a busy machine).
+        // An opening given up was kept waiting, though the wait is over.
         if (each.value().hasExpired() && slide->state() == SlideViewModel::InitState &&
-            !pendingLooks_.contains(slide) && keptWaiting(slide->filePath())) {
+            !pendingLooks_.contains(slide) && (slide->givenUp() || keptWaiting(slide->filePath()))) {
             qWarning().noquote() << QStringLiteral("[StoryboardViewModel] waiting for %1: no answer within %2 s")
                                         .arg(slide->filePath())
                                         .arg(openPatience.count());
@@ -639,6 +640,9 @@ void StoryboardViewModel::onSlideListChanged(ComponentModel::ListChangedSignalAr
                 },
                 Qt::QueuedConnection);
             connect(slide, &SlideViewModel::changed, this, &StoryboardViewModel::scheduleSave);
+            // Past its patience, it waits from then on, however late this
+            // thread looks.
+            connect(slide, &SlideViewModel::openingGivenUp, this, &StoryboardViewModel::checkPatience);
         }
     }
     updateLoading();

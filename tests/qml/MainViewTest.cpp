@@ -338,8 +338,12 @@ INSTANTIATE_TEST_SUITE_P(
                         const QStringList shots = commands.photos(2);
                         commands.holdLease(shots[0]);
                         program.addPhotos(shots);
+                        // An opening given up before the window's thread looked
+                        // waits as one that does not answer, until its next
+                        // asking (5 s on) has waited long enough to name the
+                        // lease again.
                         EXPECT_TRUE(qmltest::waitFor(
-                            [&] { return program.storyboard().waitingText().contains("lease"); }, 10000));
+                            [&] { return program.storyboard().waitingText().contains("lease"); }, 20000));
                     },
                     true, true, true, true, "Waiting for \"photo0.jpg\": another program holds a lease on it."},
         CommandCase{"converting",

@@ -8,7 +8,9 @@
 // test to skip. Every wait here is bounded: its going answers what is
 // held and unmounts, and a server that does not end within seconds is
 // killed and its connection aborted, so that whatever still waits on the
-// share gets ENOTCONN. The server does the same should the test die first.
+// share gets ENOTCONN. Should the test die first, however it dies, the
+// server answers everything, so that the test's threads can end, and goes
+// with it.
 
 #include <chrono>
 #include <functional>

@@ -417,15 +417,28 @@ INSTANTIATE_TEST_SUITE_P(WithTheShareHung, EveryWindowAction,
 // a.jpg's opening hangs, b.jpg's very look hangs (the window's own look
 // gives up), local.jpg opens: the storyboard stops loading with the two
 // named, the video is made of the local photo with the two black and
-// named, and once the share answers both come in.
+// named, and once the share answers both come in. a.jpg waits as soon as
+// its opening is given up, even when the window's thread was too busy to
+// look at it before.
 TEST_F(UnansweredFiles, PhotosThatDoNotAnswerAreNamedLeftOutOfTheVideoAndComeInWhenTheyAnswer)
 {
     if (noShare())
         GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
     share->hang("open");
+    const int leftBefore = kestrel::read_threads::process().left_waiting();
     storyboard->addSlide(onShare("a.jpg"));
     storyboard->addSlide(local());
     ASSERT_TRUE(viewmodeltest::looked(*storyboard));
+    // The window's thread stands still until the opening is given up (its
+    // call left waiting on the share), far past the storyboard's patience.
+    QElapsedTimer stall;
+    stall.start();
+    while (kestrel::read_threads::process().left_waiting() == leftBefore && stall.elapsed() < 20000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_GT(kestrel::read_threads::process().left_waiting(), leftBefore) << "the opening was never given up";
+    // Without it, until the photo's next asking had waited long enough.
+    EXPECT_TRUE(qmltest::waitFor([&] { return !storyboard->loading(); }, 2500))
+        << "a photo given up still holds the storyboard loading";
     share->hang("lookup");
     ASSERT_TRUE(returnsUnhelped([&] { storyboard->addSlide(onShare("b.jpg")); }))
         << "the window's look waited for the share";

@@ -4,7 +4,7 @@
 #include "base/DTLog.h"
 #include "files/DTFailureReason.h"
 
-#include <boost/thread/thread.hpp>
+#include <thread>
 
 namespace kestrel {
 
@@ -18,9 +18,12 @@ void open_audio_track_async(const char* path, const audio_format* format, bool l
 
 void open_audio_track_explained(const char* path, const audio_format* format, bool loop,
                                 const audio_track_answer& answer) {
-    boost::thread loader(&open_audio_track_worker, std::string(path ? path : ""),
-                         format ? audio_format::copy(*format) : audio_format_ptr(), loop, answer);
-    loader.detach();
+    // A standard thread: the bound arguments go with it and are destroyed
+    // on it, a hand-over the race checker sees (Boost.Thread's detach frees
+    // them inside a library it cannot look into).
+    std::thread(&open_audio_track_worker, std::string(path ? path : ""),
+                format ? audio_format::copy(*format) : audio_format_ptr(), loop, answer)
+        .detach();
 }
 
 void open_audio_track_worker(const std::string& path, const audio_format_ptr& format, bool loop,

@@ -22,8 +22,7 @@ typedef boost::function<void(audio_track_ptr, const refused_file& reason)> audio
 // or with an empty pointer when it cannot be built (the log tells why). The
 // path, the format and the callback are copied first, so the caller's
 // objects may go at once; the callback must not throw. Throws
-// boost::thread_resource_error (and makes no callback) when no thread can
-// be started.
+// std::system_error (and makes no callback) when no thread can be started.
 void open_audio_track_async(const char* path, const audio_format* format, bool loop,
                             const audio_track_callback& callback);
 // The same with the reason of a failure.

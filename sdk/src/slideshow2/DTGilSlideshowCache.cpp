@@ -137,6 +137,20 @@ bool gil_slideshow_core::cache::still_claimed(unsigned slot_number, unsigned lon
 }
 
 gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::get(unsigned index) {
+    for (;;) {
+        bool given_up = false;
+        const picture_ptr picture = wait_for_slide(index, given_up);
+        // A stop of the reads is meant for a reader given up (a read-ahead
+        // left behind by a seek), or for all while it lasts (a production's
+        // stop): only their slides stay empty, so that their renders end.
+        if (!given_up || interruption_->on() || core_.render_given_up())
+            return picture;
+        log_line(logger::info()) << "[gil_slideshow_core::cache] slide " << index
+                                 << " loaded again: a stop meant for another reader gave its load up" << std::endl;
+    }
+}
+
+gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::wait_for_slide(unsigned index, bool& given_up) {
     int found = find_slot(index);
     const unsigned long long next = static_cast<unsigned long long>(index) + 1;
     const bool has_next = next < core_.count();
@@ -164,6 +178,9 @@ gil_slideshow_core::cache::picture_ptr gil_slideshow_core::cache::get(unsigned i
             waited.became_ready.wait(lock);
         picture = waited.picture;
         failure = waited.failure;
+        // Only a load given up leaves its slot ready for no slide: nothing
+        // else claims a slot while a render waits.
+        given_up = waited.index != index;
     }
     if (failure)
         core_.unreadable_photos().add(*failure);

@@ -29,9 +29,14 @@
 // are given up (files/DTAbandonableRead.h) while set_reads_interrupted is on and
 // when the cache goes: a load given up marks its slot ready with no
 // picture and no record, and for no slide, so that the slide is loaded
-// again when next asked for. A load decodes into a picture of its own and
-// swaps it in under the slot lock, and only while the slot is still
-// claimed for it: a load overtaken by a reset or a new claim is dropped.
+// again when next asked for. A get() waiting for it gets that empty
+// picture while the reads are still stopped or when it renders for a
+// reader given up (gil_slideshow_core::render_given_up); otherwise the stop
+// was meant for another reader, and the slide is loaded again for it, so
+// that what a reader draws never depends on another's stop. A load
+// decodes into a picture of its own and swaps it in under the slot lock,
+// and only while the slot is still claimed for it: a load overtaken by a
+// reset or a new claim is dropped.
 
 #include "DTGilSlideshowCore.h"
 #include "DTUnreadablePhotos.h"
@@ -121,6 +126,9 @@ private:
         double progress_margin;
     };
 
+    // One claim (or hit) and wait for slide `index`; `given_up`: its load
+    // was given up, the picture empty.
+    picture_ptr wait_for_slide(unsigned index, bool& given_up);
     unsigned oldest_slot_except(unsigned taken);
     void loader_loop();
     void load(const load_request& request);

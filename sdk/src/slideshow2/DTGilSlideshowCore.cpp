@@ -139,7 +139,7 @@ void gil_slideshow_core::make_kept_changes() {
     }
     if (changes & (timeline_change | unanswered_change))
         cache_->reset();
-    rendered_for_ = nullptr; // drawn before the changes
+    rendered_for_ = 0; // drawn before the changes
 }
 
 bool gil_slideshow_core::ask_size_of_settings() {
@@ -209,25 +209,35 @@ bool gil_slideshow_core::photo_unanswered(const std::string& path) const {
     return !unanswered_photos_.empty() && unanswered_photos_.count(path) != 0;
 }
 
-void gil_slideshow_core::on_change_video_time(double t) { render_for(nullptr, t); }
+unsigned long long gil_slideshow_core::new_reader_id() {
+    static std::atomic<unsigned long long> last{0};
+    return ++last;
+}
 
-void gil_slideshow_core::render_for(const void* reader, double t) {
+void gil_slideshow_core::on_change_video_time(double t) { render_for(reader_ref(), t); }
+
+void gil_slideshow_core::render_for(const reader_ref& reader, double t) {
     boost::lock_guard<boost::mutex> lock(core_mutex_);
     render_locked(reader, t);
 }
 
-void gil_slideshow_core::render_locked(const void* reader, double t) {
+void gil_slideshow_core::render_locked(const reader_ref& reader, double t) {
     print_render_time(t);
     make_kept_changes();
     // A failed draw still leaves the frame whole: it stands for t as well.
-    rendered_for_ = reader;
+    rendered_for_ = reader.id;
     rendered_at_ = t;
     composer_.clear();
     // The frame is whole when the render ends, also when a draw fails.
     struct completion {
         gil_compose_frame& composer;
-        ~completion() { composer.complete(); }
-    } complete_frame{composer_};
+        const std::atomic<bool>*& given_up_of_render;
+        ~completion() {
+            composer.complete();
+            given_up_of_render = nullptr;
+        }
+    } complete_frame{composer_, given_up_of_render_};
+    given_up_of_render_ = reader.given_up;
     if (!owner_)
         return;
     const unsigned slides = count();
@@ -238,11 +248,11 @@ void gil_slideshow_core::render_locked(const void* reader, double t) {
     draw_visible(slides, r.index_b, r.weight_b, r.time_b, duration);
 }
 
-gil_slideshow_core::frame_ptr gil_slideshow_core::take_frame_for(const void* reader, double t) {
+gil_slideshow_core::frame_ptr gil_slideshow_core::take_frame_for(const reader_ref& reader, double t) {
     make_kept_changes();
-    if (!reader || rendered_for_ != reader || !(rendered_at_ == t))
+    if (reader.id == 0 || rendered_for_ != reader.id || !(rendered_at_ == t))
         render_locked(reader, t);
-    rendered_for_ = nullptr;
+    rendered_for_ = 0;
     // The render that follows every take writes every pixel of the new
     // buffer; nothing reads it before.
     const auto taken = boost::make_shared<boost::gil::rgb8_image_t>(frame_of(target_width_, target_height_));

@@ -74,11 +74,23 @@ public:
     void on_change_timeline();
     // Both made now when no render holds the core lock, else by the next
     // render.
+
+    // Who a render is for: a reader's number, never used by another reader
+    // (0: nobody's), and whether the reader was given up (a read-ahead left
+    // behind by a seek), so that a photo load a stop gave up is made again
+    // only for a reader still read.
+    struct reader_ref {
+        unsigned long long id = 0;
+        const std::atomic<bool>* given_up = nullptr;
+    };
+    // A number for a new reader; any thread.
+    static unsigned long long new_reader_id();
+
     // Renders the frame for show time t; first writes the line
     // "on_change_video_time : <t>" to standard output.
     void on_change_video_time(double t);
-    // The same, for the reader `reader`, whose take then finds it drawn.
-    void render_for(const void* reader, double t);
+    // The same, for `reader`, whose take then finds it drawn.
+    void render_for(const reader_ref& reader, double t);
 
     // Logs the size; a new size gets a new frame, black until drawn, and
     // empties the photo cache (its pictures were decoded for the old size).
@@ -111,7 +123,7 @@ public:
     // given-up read-ahead say, drew over it) it is drawn again first, so
     // that what one reader takes never depends on another's renders.
     // Under frame_mutex().
-    frame_ptr take_frame_for(const void* reader, double t);
+    frame_ptr take_frame_for(const reader_ref& reader, double t);
     cache& photo_cache() { return *cache_; }
     // The photos that renders needed and could not read; its own lock.
     unreadable_photo_record& unreadable_photos() { return unreadable_photos_; }
@@ -123,6 +135,9 @@ public:
     void set_unanswered_photos(const std::set<std::string>& paths);
     // Whether the photo at `path` is one of them; its own lock.
     bool photo_unanswered(const std::string& path) const;
+    // Whether the render under way is for a reader given up. Under the core
+    // lock.
+    bool render_given_up() const { return given_up_of_render_ && given_up_of_render_->load(); }
 
 private:
     enum change : unsigned { format_change = 1, timeline_change = 2, unanswered_change = 4 };
@@ -132,7 +147,7 @@ private:
     // would have been made had the lock been free. Under the core lock.
     void make_kept_changes();
     // Renders under the core lock, the frame then standing as reader's for t.
-    void render_locked(const void* reader, double t);
+    void render_locked(const reader_ref& reader, double t);
     // The frame size the settings ask for, as frame_width() and
     // frame_height(); false (nothing asked) for sizes that make no frame.
     bool ask_size_of_settings();
@@ -156,10 +171,13 @@ private:
     std::unique_ptr<cache> cache_;
     std::atomic<unsigned> frame_width_{0}, frame_height_{0}; // as last asked for
     unsigned target_width_ = 0, target_height_ = 0;           // of the target frame; under the core lock
-    // Whose render the target frame holds, and of what time; under the core
-    // lock. No reader's once taken or changed.
-    const void* rendered_for_ = nullptr;
+    // Whose render the target frame holds (a reader's number), and of what
+    // time; under the core lock. No reader's once taken or changed.
+    unsigned long long rendered_for_ = 0;
     double rendered_at_ = 0.0;
+    // The given-up mark of the reader whose render is under way; under the
+    // core lock.
+    const std::atomic<bool>* given_up_of_render_ = nullptr;
     double d_ = 4.0;  // slide duration for rendering
     double tr_ = 1.0; // transition duration for rendering
 };

@@ -19,13 +19,13 @@ double video_source_from_image::frame_rate() const { return core_.frame_rate(); 
 double video_source_from_image::advance(double dt) {
     const double moved = position_ + dt;
     position_ = moved;
-    core_.render_for(this, moved);
+    core_.render_for(reader_, moved);
     return moved;
 }
 
 void video_source_from_image::set_position(double t) {
     position_ = t;
-    core_.render_for(this, t);
+    core_.render_for(reader_, t);
 }
 
 void video_source_from_image::move_to(double t) { position_ = t; }
@@ -54,12 +54,12 @@ video_data_timed_ptr video_source_from_image::read() {
         // A picture of its own, which the reader may keep as long as it
         // likes: the rendered buffer itself, a new one taking its place.
         timed = boost::make_shared<video_data_timed>(
-            boost::make_shared<image::gil::video_data_gil_no_copy>(core_.take_frame_for(this, p)), length, p);
+            boost::make_shared<image::gil::video_data_gil_no_copy>(core_.take_frame_for(reader_, p)), length, p);
         next = p + length;
         position_ = next;
     }
     if (!stopped_)
-        core_.render_for(this, next);
+        core_.render_for(reader_, next);
     return timed;
 }
 

@@ -16,6 +16,7 @@
 // renderer's lock; the render that follows takes the lock itself. A render
 // failure passes out of read or set_position after the position has moved.
 
+#include "DTGilSlideshowCore.h"
 #include "sources/DTMediaSource.h"
 
 #include <boost/noncopyable.hpp>
@@ -24,8 +25,6 @@
 
 namespace kestrel {
 namespace slideshow2 {
-
-class gil_slideshow_core;
 
 class video_source_from_image : public video_source, private boost::noncopyable {
 public:
@@ -51,13 +50,15 @@ public:
     void move_to(double t);
     // For a reader given up (a read-ahead left to end on its own): renders
     // nothing more, so that it keeps the renderer busy no longer; reads end
-    // at once. Any thread.
+    // at once, and a render under way leaves out a photo whose load a stop
+    // of the reads gave up. Any thread.
     void stop_rendering() { stopped_ = true; }
 
 private:
     gil_slideshow_core& core_;
     std::atomic<double> position_{0.0};
     std::atomic<bool> stopped_{false};
+    const gil_slideshow_core::reader_ref reader_{gil_slideshow_core::new_reader_id(), &stopped_};
 };
 
 } // namespace slideshow2

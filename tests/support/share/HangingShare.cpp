@@ -18,8 +18,12 @@
 // root). A held create, rename or removal holds its folder in the kernel
 // too: look-ups in that folder wait behind it. At the end of standard
 // input, or on SIGTERM or SIGINT, it answers what it holds, unmounts and
-// ends.
+// ends. Once the process that started it is ending (a crash, a sanitizer's
+// report, an exit while one of its threads waits here), it answers what it
+// holds and holds nothing more, so that the process can end; its end then
+// ends the share.
 
+#include "ServedProcess.h"
 #include "ShareDevice.h"
 #include "ShareOperations.h"
 
@@ -31,6 +35,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,15 +82,28 @@ bool take_request(fuse_session* session, fuse_buf& buffer) {
     return !fuse_session_exited(session);
 }
 
+// How often the process served is looked at: a dying test ends this much
+// after its last thread could.
+const int served_look_ms = 100;
+
 // Serves the share until standard input ends, a signal to end comes or
 // the share is unmounted from outside.
 void serve(fuse_session* session, kestrel::share::held_requests& held, int signals) {
     const int device = fuse_session_fd(session);
+    const kestrel::share::served_process served;
+    bool served_ending = false;
+    auto next_look = std::chrono::steady_clock::now();
     fuse_buf buffer{};
     std::string input;
     for (bool serving = true; serving;) {
+        if (!served_ending && std::chrono::steady_clock::now() >= next_look) {
+            next_look = std::chrono::steady_clock::now() + std::chrono::milliseconds(served_look_ms);
+            served_ending = served.ending();
+            if (served_ending)
+                held.let_go();
+        }
         pollfd waits[3] = {{device, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}, {signals, POLLIN, 0}};
-        if (::poll(waits, 3, -1) < 0) {
+        if (::poll(waits, 3, served_ending ? -1 : served_look_ms) < 0) {
             serving = errno == EINTR;
             continue;
         }

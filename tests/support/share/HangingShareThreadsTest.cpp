@@ -11,12 +11,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -89,21 +92,21 @@ const std::vector<held_call>& held_calls() {
     return calls;
 }
 
-// The share's server: the test's only child of that name.
-pid_t share_server() {
+// The share's server: the only child of that name of `parent`.
+pid_t share_server(pid_t parent = ::getpid()) {
     DIR* processes = ::opendir("/proc");
     pid_t found = -1;
     while (const dirent* entry = processes ? ::readdir(processes) : nullptr) {
         std::ifstream status(std::string("/proc/") + entry->d_name + "/status");
         std::string line, name;
-        pid_t parent = -1;
+        pid_t ppid = -1;
         while (std::getline(status, line)) {
             if (line.compare(0, 5, "Name:") == 0)
                 name = line.substr(line.find_first_not_of(" \t", 5));
             else if (line.compare(0, 5, "PPid:") == 0)
-                parent = std::atoi(line.c_str() + 5);
+                ppid = std::atoi(line.c_str() + 5);
         }
-        if (parent == ::getpid() && name.compare(0, 15, "kestrel_hanging") == 0)
+        if (ppid == parent && name.compare(0, 15, "kestrel_hanging") == 0)
             found = std::atoi(entry->d_name);
     }
     if (processes)
@@ -260,4 +263,112 @@ TEST_F(HangingShare, ItsGoingNeverWaitsForAServerThatDoesNotEnd) {
     ASSERT_EQ(std::future_status::ready, read.wait_for(std::chrono::seconds(10)));
     const int error = read.get();
     EXPECT_TRUE(error == ECONNABORTED || error == ENOTCONN) << std::strerror(error);
+}
+
+namespace {
+
+// How a process the share serves ends while one of its threads waits for a
+// read the share holds (a test that fails: a crash, a sanitizer's report).
+enum class ending { exits, exits_while_its_main_thread_waits, aborts, is_killed };
+
+const int no_share_here = 77, nothing_held = 78;
+
+// In a child of the test, which never returns: its own share with a read
+// held on it, `told` written to once the read is held, then the end.
+[[noreturn]] void wait_on_the_share_and_end(const std::string& source, const std::string& mounted, ending how,
+                                            int told) {
+    hanging_share share(source, mounted);
+    if (!share.unavailable().empty())
+        ::_exit(no_share_here);
+    const int fd = ::open((mounted + "/file").c_str(), O_RDONLY | O_CLOEXEC);
+    share.hang("read");
+    const auto read_held = [fd] {
+        char byte;
+        (void)!::pread(fd, &byte, 1, 0);
+    };
+    const auto once_held = [&] {
+        if (!share.held_within(std::chrono::seconds(10)))
+            ::_exit(nothing_held);
+        (void)!::write(told, "h", 1);
+    };
+    if (how == ending::exits_while_its_main_thread_waits) {
+        std::thread ender([&] {
+            once_held();
+            ::_exit(0);
+        });
+        read_held();
+        ::_exit(nothing_held);
+    }
+    std::thread reader(read_held);
+    once_held();
+    if (how == ending::aborts) {
+        const rlimit no_core{0, 0};
+        ::setrlimit(RLIMIT_CORE, &no_core);
+        std::abort();
+    }
+    if (how == ending::is_killed)
+        for (;;)
+            ::pause();
+    ::_exit(0);
+}
+
+} // namespace
+
+// A process that ends while its thread waits for the share (it exits, its
+// main thread waiting; it aborts; it is killed, as by ctest's time-out)
+// ends within seconds, never held by a share nobody tells to answer.
+TEST(HangingShareServed, AProcessEndingWhileItWaitsOnTheShareEndsWithinSeconds) {
+    TempDir dir;
+    const std::string source = dir.file("source"), mounted = dir.file("share");
+    ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
+    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+    write_file(source + "/file", "bytes");
+    struct stat unmounted;
+    ASSERT_EQ(0, ::stat(mounted.c_str(), &unmounted));
+
+    for (const ending how :
+         {ending::exits, ending::exits_while_its_main_thread_waits, ending::aborts, ending::is_killed}) {
+        SCOPED_TRACE(static_cast<int>(how));
+        int told[2];
+        ASSERT_EQ(0, ::pipe2(told, O_CLOEXEC));
+        const pid_t child = ::fork();
+        ASSERT_LE(0, child);
+        if (child == 0)
+            wait_on_the_share_and_end(source, mounted, how, told[1]);
+        ::close(told[1]);
+        char held = 0;
+        pollfd hearing{told[0], POLLIN, 0};
+        if (::poll(&hearing, 1, 30000) == 1 && ::read(told[0], &held, 1) == 1 && how == ending::is_killed)
+            ::kill(child, SIGKILL);
+        ::close(told[0]);
+
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        int status = 0;
+        pid_t ended = 0;
+        while ((ended = ::waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (ended == 0) {
+            // Held by the share: its server goes, and with it the wait.
+            const pid_t server = share_server(child);
+            if (server > 0)
+                ::kill(server, SIGKILL);
+            ::waitpid(child, &status, 0);
+        }
+        if (WIFEXITED(status) && WEXITSTATUS(status) == no_share_here)
+            GTEST_SKIP() << "no share that hangs can be made here";
+        ASSERT_EQ('h', held) << "the read was never held";
+        ASSERT_NE(0, ended) << "the process did not end within 10 s of its end";
+        if (how == ending::exits || how == ending::exits_while_its_main_thread_waits)
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        else
+            EXPECT_TRUE(WIFSIGNALED(status)) << status;
+
+        // The share went with the process (while it goes, a look at it may
+        // fail).
+        struct stat now{};
+        for (int looks = 0; looks < 500 && (::stat(mounted.c_str(), &now) != 0 || now.st_dev != unmounted.st_dev);
+             ++looks)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_EQ(unmounted.st_dev, now.st_dev) << "the share stayed mounted";
+    }
 }

@@ -21,10 +21,14 @@ public:
     std::string command(const std::string& line);
     // Answers every request held, holding nothing more.
     void answer_all();
+    // Answers every request held and holds none from now on, whatever is
+    // asked: the process served is ending.
+    void let_go();
 
 private:
     bool holds(const std::string& kind) const;
 
+    bool let_go_ = false;
     std::set<std::string> held_kinds_;
     std::vector<std::function<void()>> held_;
 };

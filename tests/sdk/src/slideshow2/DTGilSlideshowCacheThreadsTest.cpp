@@ -4,22 +4,30 @@
 
 #include "PhotoManagerFixtures.h"
 #include "RenderedShows.h"
+#include "support/HangingShare.h"
 #include "support/LogLines.h"
 
 #include "base/DTLog.h"
+#include "files/DTLongWaits.h"
+#include "files/DTReadThreads.h"
 
 #include "slideshow2/DTGilSlideshowCache.h"
+#include "slideshow2/DTVideoSourceFromImage.h"
 
 #include <gtest/gtest.h>
 
 #include <boost/gil/image_view.hpp>
 #include <boost/weak_ptr.hpp>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <future>
 #include <string>
-#include <vector>
 #include <thread>
+#include <vector>
 
 namespace kestrel {
 namespace test {
@@ -220,6 +228,79 @@ TEST(photo_cache, outlives_no_load_when_the_slideshow_goes) {
             EXPECT_TRUE(photos[i].expired()) << "photo " << i;
         }
     }
+}
+
+// A stop of the reads (a seek leaving its read-ahead behind) gives up the
+// photo load under way. A reader given up whose render waited for it ends
+// its render at once, the slide left out. A reader still read that waits
+// for that load next has the photo loaded again, and draws what it would
+// have drawn without the stop.
+TEST(photo_cache, loads_again_what_a_stop_meant_for_another_reader_gave_up) {
+    TempDir dir;
+    const std::string source = dir.file("source"), mounted = dir.file("share");
+    ASSERT_EQ(0, ::mkdir(source.c_str(), 0700));
+    ASSERT_EQ(0, ::mkdir(mounted.c_str(), 0700));
+    hanging_share share(source, mounted);
+    if (!share.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share.unavailable();
+    const std::vector<std::string> paths = {
+        write_photo(dir, "grey-0.jpg", 64, 48, solid_painter(64, {10, 10, 10})),
+        write_photo(dir, "share/grey-1.jpg", 64, 48, solid_painter(64, {40, 40, 40}))};
+    auto show = make_show(paths, "static", 36);
+    photo_cache& cache = show->core().photo_cache();
+    const double in_slide_1 = 9000;
+    const auto stop_reads_once = [&] {
+        cache.set_reads_interrupted(true, photo_cache::reads_stopper::preview);
+        cache.set_reads_interrupted(false, photo_cache::reads_stopper::preview);
+    };
+    // The load's wait has begun (a stop before it would not concern it)
+    // once the library lists it as a long one.
+    const auto load_waits = [&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+            for (const long_wait& wait : long_waits())
+                if (wait.file == paths[1])
+                    return true;
+        return false;
+    };
+    // Calls given up on the share stay left waiting there until it answers.
+    const int left_at_start = read_threads::process().left_waiting();
+    const auto left_waiting_becomes = [&](const std::function<bool(int)>& wanted) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!wanted(read_threads::process().left_waiting()) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+
+    share.hang("open");
+    slideshow2::video_source_from_image left_behind(show->core());
+    std::future<void> rendered = std::async(std::launch::async, [&] { left_behind.set_position(in_slide_1); });
+    const bool waits = load_waits();
+    left_behind.stop_rendering();
+    stop_reads_once();
+    const bool ended = rendered.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    share.answer();
+    rendered.get();
+    ASSERT_TRUE(waits);
+    EXPECT_TRUE(ended) << "the render of the reader given up went on waiting";
+    left_waiting_becomes([&](int left) { return left == left_at_start; });
+
+    // A load another render started waits for the share when the stop
+    // comes; the share answers once the load has been given up.
+    cache.reset();
+    share.hang("open");
+    cache.start_load(1, 0);
+    ASSERT_TRUE(load_waits());
+    stop_reads_once();
+    std::thread answering([&] {
+        left_waiting_becomes([&](int left) { return left > left_at_start; });
+        share.answer();
+    });
+    slideshow2::video_source_from_image still_read(show->core());
+    still_read.set_position(in_slide_1);
+    answering.join();
+    const video_data_timed_ptr frame = still_read.read();
+    ASSERT_TRUE(frame);
+    EXPECT_NEAR(pixel_at(*frame->data, 32, 18)[0], 40, 4) << "a stop meant for another reader left the slide out";
 }
 
 } // namespace

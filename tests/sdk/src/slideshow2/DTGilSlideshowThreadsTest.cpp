@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cmath>
+#include <optional>
 #include <thread>
 
 namespace kestrel {
@@ -174,6 +175,21 @@ TEST(rendered_show, a_reader_takes_its_own_frame_whatever_was_drawn_since) {
     ASSERT_TRUE(frame);
     ASSERT_EQ(frame->data->height(), 72);
     expect_near(pixel_at(*frame->data, 64, 36), red, 4);
+
+    // A reader made where a gone one was, at the same address, is another
+    // reader: it never takes the frame the gone one left drawn (here while
+    // a production's stop gave the photo up).
+    show->apply_settings(media_settings::create("frame-height", "36"));
+    std::optional<slideshow2::video_source_from_image> place;
+    place.emplace(show->core());
+    show->interrupt_reads(true);
+    place->set_position(3000);
+    show->interrupt_reads(false);
+    place.emplace(show->core());
+    place->move_to(3000);
+    frame = place->read();
+    ASSERT_TRUE(frame);
+    expect_near(pixel_at(*frame->data, 32, 18), red, 4);
 }
 
 // A production's stop gives up the photo reads until it ends; the
