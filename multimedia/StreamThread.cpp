@@ -243,12 +243,17 @@ void StreamThread::close(Shared& s, Current& c, bool quitting)
     const auto silent = [&c] {
         return c.started && !c.feed->endedStream() && Clock::now() - c.feed->calledAt() > silentFor;
     };
+    // The player may go while the output is given its moment.
+    const auto quit = [&s, quitting] {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        return quitting || s.quit;
+    };
     const Clock::time_point giveUp = Clock::now() + endingGrace;
-    while (!c.lost && silent() && !quitting && Clock::now() < giveUp) {
+    while (!c.lost && silent() && !quit() && Clock::now() < giveUp) {
         std::this_thread::sleep_for(milliseconds(20));
         c.lost = endedByOutput(c);
     }
-    c.lost = c.lost || (quitting && silent());
+    c.lost = c.lost || (quit() && silent());
     if (!c.lost && streamCall(c, "closing", [&c] { c.stream->close(); }))
         c.stream.reset();
     if (c.stream && c.lost)

@@ -297,7 +297,7 @@ protected:
         model.setSurface(&surface);
         model.initialize();
         model.videoPlayer().play();
-        linger(500);
+        linger(300);
         model.deinitialize();
     }
     void madeOnShare()
