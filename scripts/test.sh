@@ -4,8 +4,8 @@
 # threaded code with ThreadSanitizer and runs them; then builds everything as
 # users build it, without a sanitizer, and runs every test once more (a
 # sanitizer slows and reorders threads: what a faster build does shows only
-# there); then builds the fuzz targets with
-# clang and runs each once over its seeds.
+# there); then builds the fuzz targets with clang and runs each once over
+# its seeds.
 set -eu
 cd "$(dirname "$0")/.."
 
