@@ -137,7 +137,7 @@ TEST(SilentMusic, TheWindowNeverWaitsForMusicThatDoesNotAnswerAndItsSoundComesBa
     share.answer();
     EXPECT_TRUE(runEventsUntil([&] { return player->soundAnswers(); }, answerBound))
         << "the sound never came back";
-    EXPECT_TRUE(player->soundReady(4096)) << "no sound read ahead";
+    EXPECT_TRUE(runEventsUntil([&] { return player->soundReady(4096); }, answerBound)) << "no sound read ahead";
     EXPECT_EQ(Player::PlayState, player->state());
     EXPECT_LT(longestGap, callBound);
 
