@@ -19,9 +19,11 @@ using std::chrono::milliseconds;
 const milliseconds retryAfter(1000);
 const milliseconds lookEvery(200);
 // A stream whose callbacks have stopped this long, and how long its output
-// may take to say that it ended.
+// may take to say that it ended. The grace is generous: a JACK server that
+// is shutting down still takes new clients, and PortAudio, started again
+// meanwhile, aborts the process when the new client cannot be activated.
 const milliseconds silentFor(200);
-const milliseconds endingGrace(500);
+const milliseconds endingGrace(2000);
 // How long the owner waits for the thread it lets go: an output that
 // answers closes its stream in a moment.
 const milliseconds joinBound(100);

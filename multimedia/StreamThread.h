@@ -15,7 +15,7 @@
 // Nothing here waits on the caller's thread. A call that never returns
 // holds this thread alone; what the player wants meanwhile waits for it. A
 // stream whose callbacks ended without its feed ending them (a stream that
-// no longer calls back is given half a second to show it), or a call into
+// no longer calls back is given two seconds to show it), or a call into
 // which failed after taking longer than hungAfter, is lost: never called
 // again, kept by the output for good. The output is let go whenever no
 // stream is open, so the next look at it is a fresh one. A stream that

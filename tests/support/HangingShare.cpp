@@ -167,6 +167,7 @@ bool hanging_share::ended_within(std::chrono::milliseconds bound) {
 }
 
 void hanging_share::tell(const std::string& command) {
+    const std::lock_guard<std::mutex> talking(talking_);
     const std::string line = command + "\n";
     if (::send(server_ends_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
         throw std::runtime_error("the share's server is gone");
@@ -179,11 +180,19 @@ void hanging_share::tell(const std::string& command) {
     }
 }
 
-void hanging_share::hang(const std::string& kind) { tell("hang " + kind); }
+void hanging_share::hang(const std::string& kind) {
+    last_hang_ = std::chrono::steady_clock::now().time_since_epoch().count();
+    tell("hang " + kind);
+}
+
+std::chrono::steady_clock::time_point hanging_share::last_hang() const {
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(last_hang_.load()));
+}
 
 void hanging_share::answer() { tell("answer"); }
 
 bool hanging_share::held_within(std::chrono::milliseconds bound, int count) {
+    const std::lock_guard<std::mutex> talking(talking_);
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (held_ < count) {
         const auto left = left_until(deadline);
@@ -222,9 +231,16 @@ bool returns_unhelped(hanging_share& share, std::chrono::milliseconds bound, con
     std::promise<void> returned;
     std::atomic<bool> helped{false};
     std::thread watchdog([&, done = returned.get_future()] {
-        if (done.wait_for(bound) != std::future_status::ready) {
-            helped = true;
-            share.answer();
+        const auto started = std::chrono::steady_clock::now();
+        for (;;) {
+            const auto give_up = std::max(started, share.last_hang()) + bound;
+            if (std::chrono::steady_clock::now() >= give_up) {
+                helped = true;
+                share.answer();
+                return;
+            }
+            if (done.wait_until(give_up) == std::future_status::ready)
+                return;
         }
     });
     call();

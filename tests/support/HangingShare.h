@@ -12,9 +12,11 @@
 // server answers everything, so that the test's threads can end, and goes
 // with it.
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -59,6 +61,11 @@ public:
     // Whether `count` requests have been held since the last look, waiting
     // for them at most `bound`.
     bool held_within(std::chrono::milliseconds bound, int count = 1);
+    // When hang() was last called; the clock's epoch before.
+    std::chrono::steady_clock::time_point last_hang() const;
+
+    // Any thread: a watchdog may make the share answer while the test
+    // tells it something else.
 
 private:
     // The next line the server writes ("held ..." counted), waiting at most
@@ -74,12 +81,16 @@ private:
     std::string connection_; // the kernel's number of the share's connection
     pid_t server_ = -1;
     int server_ends_ = -1; // its standard input and output
+    std::mutex talking_; // guards what follows
     std::string heard_;
     int held_ = 0; // requests held not yet looked at
+    std::atomic<std::chrono::steady_clock::rep> last_hang_{0};
 };
 
-// Whether `call` returned within `bound` by itself; else `share` is made to
-// answer, so that the test ends.
+// Whether `call` returned by itself within `bound` of its start or of the
+// share's last hang, whichever came later (what a call does before the
+// share hangs may take long on busy cores); else `share` is made to answer,
+// so that the test ends.
 bool returns_unhelped(hanging_share& share, std::chrono::milliseconds bound, const std::function<void()>& call);
 
 // While it lives, looks every 100 ms whether `held` (a thread the test
