@@ -889,10 +889,11 @@ TEST_F(ProgramTest, AskedToEndTheProgramEndsWithinTwoSecondsWhateverItsWindowThe
         QElapsedTimer clock;
         clock.start();
         row.bySignal ? run.terminate() : run.send("quit");
-        if (inTheKernel)
+        if (inTheKernel) {
             ASSERT_TRUE(share.held_within(std::chrono::milliseconds(startMs))) << run.errors();
-        else if (!busy)
+        } else if (!busy) {
             ASSERT_EQ("holding", run.lineStartingWith("holding")) << run.errors();
+        }
         if (busy) {
             EXPECT_EQ(0, run.exitCode(hangMs)) << run.errors();
             EXPECT_FALSE(run.errorsShow("[EndBackstop]", 0)) << run.errors();
@@ -906,8 +907,9 @@ TEST_F(ProgramTest, AskedToEndTheProgramEndsWithinTwoSecondsWhateverItsWindowThe
         std::printf("%s: ended after %lld ms\n", row.name, static_cast<long long>(clock.elapsed()));
         if (inTheKernel) {
             EXPECT_TRUE(run.running()) << "the share held nothing";
-            if (environment().value("QT_QPA_PLATFORM") == "xcb")
+            if (environment().value("QT_QPA_PLATFORM") == "xcb") {
                 EXPECT_TRUE(eventually([] { return !windowOnScreen("Orvik Lumivista"); }, 5000));
+            }
             ProgramRun next = driver();
             EXPECT_EQ("ready Orvik Lumivista", next.lineStartingWith("ready")) << next.errors();
             share.answer();

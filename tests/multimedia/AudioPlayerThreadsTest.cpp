@@ -246,8 +246,9 @@ TEST_P(AudioPlayerSeekTest, SeeksWithinTheSoundOrStartsOver)
     // run after the seek (the run before it, if it came first, too); paused,
     // it plays silence on.
     EXPECT_TRUE(FakeSoundCard::waitFor([&] { return card.started >= (c.playing ? 2 : 1); }));
-    if (!c.playing)
+    if (!c.playing) {
         EXPECT_EQ(0, card.aborted);
+    }
     EXPECT_EQ(c.playing ? Player::PlayState : Player::PauseState, player.state());
     if (c.playing) {
         ASSERT_EQ(paContinue, pump(3.0));

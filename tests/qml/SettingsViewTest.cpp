@@ -35,7 +35,7 @@ protected:
         if (anew)
             QMetaObject::invokeMethod(itemNamed(dialog, field), "selectAll");
         for (const QChar key : keys)
-            pressKey(dialog, key.isNull() ? Qt::Key_Backspace : key.unicode(), Qt::NoModifier,
+            pressKey(dialog, key.isNull() ? int(Qt::Key_Backspace) : int(key.unicode()), Qt::NoModifier,
                      key.isNull() ? QString() : QString(key));
     }
 
