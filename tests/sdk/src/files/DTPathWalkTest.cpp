@@ -392,7 +392,9 @@ TEST(PathWalk, FollowsFortyLinksInARowAndNoMore) {
     for (const int links : {40, 41}) {
         const std::string path = dir.file(std::to_string(links));
         EXPECT_EQ(links > 40 ? ELOOP : 0, by_system(path, true).error);
-        EXPECT_TRUE(by_system(path, true) == by_walk(path, true)) << links;
+        const found_file system = by_system(path, true), walk = by_walk(path, true);
+        EXPECT_TRUE(system == walk) << links << " links: the system finds " << told(system) << ", the walk "
+                                    << told(walk);
     }
 }
 
