@@ -76,9 +76,13 @@ Rectangle {
             qualityBox.selectedIndex = index
     }
 
-    // Seconds as the duration fields show them: one decimal, never the
-    // process locale's separator.
-    function secondsText(value) { return Number(value).toFixed(1) }
+    // Seconds as the duration fields show them: the hundredths the view
+    // model keeps, one decimal at least ("6.0", "0.25"), never the process
+    // locale's separator.
+    function secondsText(value) {
+        var text = Number(value).toFixed(2)
+        return text.charAt(text.length - 1) === "0" ? text.slice(0, -1) : text
+    }
 
     width: columnWidth + 2 * 18
     height: hasButtons ? buttons.y + buttons.height + 14 : column.y + column.height + 18
@@ -140,10 +144,15 @@ Rectangle {
                     enabled: !viewModel.useAudioDuration
                     property string completedFrom
                     validator: root.secondsTyped
+                    // The transition is bounded by the photo's time only once
+                    // it is committed: "10" typed passes through "1".
                     onTextChanged: root.durationTyped(photoDurationField, function(seconds) {
-                        viewModel.slideDuration = seconds
+                        viewModel.typeSlideDuration(seconds)
                     })
-                    onEditingFinished: root.showDurations()
+                    onEditingFinished: {
+                        viewModel.commitSlideDuration()
+                        root.showDurations()
+                    }
                 }
             }
         }
@@ -460,10 +469,10 @@ Rectangle {
         }
     }
 
-    // Seconds as they may be typed: two digits, a point and one decimal.
+    // Seconds as they may be typed: two digits, a point and two decimals.
     // The view model keeps the number within its bounds.
     property RegularExpressionValidator secondsTyped: RegularExpressionValidator {
-        regularExpression: /[0-9]{0,2}([.][0-9]?)?/
+        regularExpression: /[0-9]{0,2}([.][0-9]{0,2})?/
     }
     property bool showingDurations: false
 

@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
@@ -22,6 +23,9 @@ const char keyUseAudioDuration[] = "Settings/useAudioDuration";
 const char keyUseKenBurns[] = "Settings/useKenBurns";
 const char keySlideDuration[] = "Settings/slideDuration";
 const char keyTransitionDuration[] = "Settings/transitionDuration";
+// The user's own transition, which a short photo time may have shortened
+// in use; older stores lack it and give the one in use.
+const char keyChosenTransition[] = "Settings/chosenTransitionDuration";
 const char keyOutputFolder[] = "Settings/outputFolder";
 const char keySlideshowName[] = "Settings/slideshowName";
 const char keyFormat[] = "Settings/format";
@@ -47,6 +51,18 @@ void registerEnumsOnce()
         qRegisterMetaType<SettingsViewModel::Quality>("ViewModel::SettingsViewModel::Quality");
         qRegisterMetaType<SettingsViewModel::Mode>("ViewModel::SettingsViewModel::Mode");
     });
+}
+
+double inHundredths(double seconds)
+{
+    return std::round(seconds * 100.0) / 100.0;
+}
+
+// Half the photo's time, rounded down to hundredths: a transition the field
+// shows is never longer than half of the time the field above shows.
+double longestTransition(double slideDuration)
+{
+    return double(std::llround(slideDuration * 100.0) / 2) / 100.0;
 }
 
 bool isUsableAspect(double aspect)
@@ -144,27 +160,53 @@ void SettingsViewModel::setUseKenBurns(bool value)
     emit useKenBurnsChanged();
 }
 
-void SettingsViewModel::setSlideDuration(double value)
+bool SettingsViewModel::keepSlideDuration(double value)
 {
     if (value == slideDuration_ || std::isnan(value))
+        return false;
+    slideDuration_ = inHundredths(std::clamp(value, minSlideDuration, maxSlideDuration));
+    return true;
+}
+
+void SettingsViewModel::setSlideDuration(double value)
+{
+    const bool kept = keepSlideDuration(value);
+    if (!std::isnan(value))
+        boundTransition();
+    if (kept)
+        emit slideDurationChanged();
+}
+
+void SettingsViewModel::typeSlideDuration(double value)
+{
+    if (keepSlideDuration(value))
+        emit slideDurationChanged();
+}
+
+void SettingsViewModel::commitSlideDuration()
+{
+    boundTransition();
+}
+
+void SettingsViewModel::boundTransition()
+{
+    const double inUse = std::min(chosenTransition_, longestTransition(slideDuration_));
+    if (inUse == transitionDuration_)
         return;
-    slideDuration_ = value < minSlideDuration ? minSlideDuration : value > maxSlideDuration ? maxSlideDuration : value;
-    const double half = 0.5 * slideDuration_;
-    if (transitionDuration_ > half)
-        setTransitionDuration(half);
-    emit slideDurationChanged();
+    transitionDuration_ = inUse;
+    emit transitionDurationChanged();
 }
 
 void SettingsViewModel::setTransitionDuration(double value)
 {
-    if (value == transitionDuration_ || std::isnan(value))
+    if (std::isnan(value))
         return;
-    if (value < 0.0)
-        value = 0.0;
-    const double half = 0.5 * slideDuration_;
-    if (value > half)
-        value = half;
-    transitionDuration_ = value;
+    const double kept = std::min(inHundredths(std::max(value, 0.0)), longestTransition(slideDuration_));
+    // Also when it is the one in use: the user chose it.
+    chosenTransition_ = kept;
+    if (value == transitionDuration_ && kept == transitionDuration_)
+        return;
+    transitionDuration_ = kept;
     emit transitionDurationChanged();
 }
 
@@ -248,10 +290,14 @@ void SettingsViewModel::load()
     SettingsStore::instance().checkRead(store);
     useAudioDuration_ = store.value(QLatin1String(keyUseAudioDuration), false).toBool();
     useKenBurns_ = store.value(QLatin1String(keyUseKenBurns), true).toBool();
-    // Values edited by hand are taken as they are (no clamp, no signal)
-    // unless the engine cannot use them at all.
-    slideDuration_ = storedNumber(store, keySlideDuration, 6.0, 1e-3, maxStoredDuration);
-    transitionDuration_ = storedNumber(store, keyTransitionDuration, 1.2, 0.0, maxStoredDuration);
+    // Values edited by hand are taken as they are, in hundredths (no clamp,
+    // no signal), unless the engine cannot use them at all; only a transition
+    // over half the photo's time is shortened in use by apply(), the one
+    // read kept as the chosen one.
+    slideDuration_ = std::max(0.01, inHundredths(storedNumber(store, keySlideDuration, 6.0, 1e-3, maxStoredDuration)));
+    transitionDuration_ = inHundredths(storedNumber(store, keyTransitionDuration, 1.2, 0.0, maxStoredDuration));
+    chosenTransition_ =
+        inHundredths(storedNumber(store, keyChosenTransition, transitionDuration_, 0.0, maxStoredDuration));
     outputFolder_ = storedText(store, keyOutputFolder, defaultOutputFolder());
     slideshowName_ = storedText(store, keySlideshowName, tr("My slideshow"));
     format_ = Format(storedInt(store, keyFormat, OutputProfiles::defaultFormat(), &OutputProfiles::isKnownFormat));
@@ -263,6 +309,8 @@ void SettingsViewModel::load()
 
 void SettingsViewModel::apply()
 {
+    // A photo time still being typed when the dialog goes counts as committed.
+    commitSlideDuration();
     const kestrel::media_settings_ptr settings = kestrel::media_settings::create();
     settings->set("slide-duration", slideDuration_)
         ->set("transition-duration", transitionDuration_)
@@ -282,6 +330,7 @@ void SettingsViewModel::save() const
     store.setValue(QLatin1String(keyUseKenBurns), useKenBurns_);
     store.setValue(QLatin1String(keySlideDuration), slideDuration_);
     store.setValue(QLatin1String(keyTransitionDuration), transitionDuration_);
+    store.setValue(QLatin1String(keyChosenTransition), chosenTransition_);
     store.setValue(QLatin1String(keyOutputFolder), outputFolder_);
     store.setValue(QLatin1String(keySlideshowName), slideshowName_);
     store.setValue(QLatin1String(keyFormat), int(format_));

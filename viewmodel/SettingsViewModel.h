@@ -10,7 +10,12 @@
 // (SettingsStore.h) is told through storageProblem.
 // The aspect and quality properties read the effective values, which a
 // device format fixes; the user's own choices are kept underneath and are
-// what is stored and what picks a free format's preset.
+// what is stored and what picks a free format's preset. In the same way the
+// transition in use (transitionDuration, what the show gets) is the user's
+// chosen one, at most half the photo's time once that time is committed;
+// the chosen one is stored beside it and comes back whenever a longer photo
+// time allows it. Durations are kept in hundredths of a second, as the
+// fields show them.
 // GUI thread only. The slideshow is shared, never null in use.
 
 #include "slideshow2/DTSlideshowTypes.h"
@@ -80,10 +85,17 @@ public:
 
     void setUseAudioDuration(bool value);
     void setUseKenBurns(bool value);
-    // Kept within 0.5 .. 20 s; a transition longer than half of it is
-    // shortened first. NaN is refused.
+    // The photo's time, committed: kept within 0.5 .. 20 s; the transition
+    // in use becomes the chosen one as far as half of it allows (announced
+    // first). NaN is refused.
     void setSlideDuration(double value);
-    // Kept within 0 .. half the slide duration. NaN is refused.
+    // The photo's time while it is typed: kept as above, but the transition
+    // is left alone until commitSlideDuration(), so that the "1" on the way
+    // to "10" shortens nothing.
+    Q_INVOKABLE void typeSlideDuration(double value);
+    Q_INVOKABLE void commitSlideDuration();
+    // The user's choice: kept within 0 .. half the slide duration, and both
+    // the chosen transition and the one in use. NaN is refused.
     void setTransitionDuration(double value);
     void setOutputFolder(const QString& value);
     void setSlideshowName(const QString& value);
@@ -122,6 +134,9 @@ signals:
     void storageProblem(QString message);
 
 private:
+    // Takes the photo's time; whether it changed.
+    bool keepSlideDuration(double value);
+    void boundTransition();
     void load();
 
     kestrel::slideshow2::slideshow_ptr slideshow_;
@@ -129,6 +144,7 @@ private:
     bool useKenBurns_ = true;
     double slideDuration_ = 6.0;
     double transitionDuration_ = 1.2;
+    double chosenTransition_ = 1.2;
     QString outputFolder_;
     QString slideshowName_;
     Format format_ = MacFormat;

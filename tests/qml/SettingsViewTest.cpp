@@ -102,9 +102,10 @@ TEST_F(SettingsView, DurationFieldsShowWhatTheViewModelKeeps)
         itemNamed(dialog, "photoDurationField")->setProperty("text", QStringLiteral("0.3"));
         EXPECT_EQ(model->slideDuration(), 0.5);
         EXPECT_EQ(textOf(dialog, "photoDurationField"), QStringLiteral("0.5"));
-        // ... and shortened the transition to half of it.
+        // ... and, once it is committed, shortened the transition to half of it.
+        QMetaObject::invokeMethod(itemNamed(dialog, "photoDurationField"), "editingFinished");
         EXPECT_EQ(model->transitionDuration(), 0.25);
-        EXPECT_EQ(textOf(dialog, "transitionField"), QStringLiteral("0.3"));
+        EXPECT_EQ(textOf(dialog, "transitionField"), QStringLiteral("0.25"));
 
         // A number past the bounds shows at once as the bound the show uses.
         itemNamed(dialog, "photoDurationField")->setProperty("text", QStringLiteral("25"));
@@ -144,6 +145,45 @@ TEST_F(SettingsView, DurationFieldsShowWhatTheViewModelKeeps)
         EXPECT_EQ(model->outputFolder(), QStringLiteral("/srv/vidéos 2"));
         keepScreenshot(dialog, QStringLiteral("settingsview"));
     });
+}
+
+// A photo time being typed passes through others ("1" on the way to "10"):
+// the transition waits until the time is committed, is bounded by the time
+// committed, and the user's own comes back once a longer time allows it.
+TEST_F(SettingsView, TheTransitionFollowsOnlyAPhotoTimeCommitted)
+{
+    model->setSlideDuration(6.0);
+    model->setTransitionDuration(1.2);
+    runDialog([&](QWidget* dialog) {
+        const auto commit = [&](const char* typed) {
+            const QString before = textOf(dialog, "transitionField");
+            typeInto(dialog, "photoDurationField", typed);
+            EXPECT_EQ(textOf(dialog, "transitionField"), before) << typed;
+            QMetaObject::invokeMethod(itemNamed(dialog, "transitionField"), "forceActiveFocus");
+            return textOf(dialog, "transitionField");
+        };
+        EXPECT_EQ(commit("10"), QStringLiteral("1.2"));
+        EXPECT_EQ(commit("1.5"), QStringLiteral("0.75"));
+        EXPECT_EQ(model->transitionDuration(), 0.75);
+        EXPECT_EQ(commit("8"), QStringLiteral("1.2"));
+    });
+}
+
+// The fields show the hundredths in use, never rounded past half the photo's
+// time, and with a point under a decimal comma locale.
+TEST_F(SettingsView, DurationFieldsShowTheHundredthsInUse)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    model->setSlideDuration(6.5);
+    model->setTransitionDuration(3.25);
+    runDialog([&](QWidget* dialog) {
+        EXPECT_EQ(textOf(dialog, "transitionField"), QStringLiteral("3.25"));
+        model->setSlideDuration(2.25);
+        EXPECT_EQ(model->transitionDuration(), 1.12);
+        EXPECT_EQ(textOf(dialog, "transitionField"), QStringLiteral("1.12"));
+    });
+    QLocale::setDefault(before);
 }
 
 struct ModeCase {

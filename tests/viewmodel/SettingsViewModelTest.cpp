@@ -176,7 +176,7 @@ TEST_F(SettingsViewModelTest, EachPropertyAnnouncesAChangeOnceAndAnEqualValueNev
                                 "aspect=1.7777777777777777", "qualityHint=Video: 1920x1080, H264. Audio: AAC."}));
 }
 
-TEST_F(SettingsViewModelTest, EmptyStoreGivesDefaultsAppliesThemAndWritesAllTenKeys)
+TEST_F(SettingsViewModelTest, EmptyStoreGivesDefaultsAppliesThemAndWritesAllElevenKeys)
 {
     auto vm = make();
     EXPECT_FALSE(vm->useAudioDuration());
@@ -202,8 +202,9 @@ TEST_F(SettingsViewModelTest, EmptyStoreGivesDefaultsAppliesThemAndWritesAllTenK
     QSettings store;
     store.beginGroup("Settings");
     EXPECT_EQ(store.childKeys(),
-              (QStringList{"aspect", "format", "needClarify", "outputFolder", "quality", "slideDuration",
-                           "slideshowName", "transitionDuration", "useAudioDuration", "useKenBurns"}));
+              (QStringList{"aspect", "chosenTransitionDuration", "format", "needClarify", "outputFolder", "quality",
+                           "slideDuration", "slideshowName", "transitionDuration", "useAudioDuration",
+                           "useKenBurns"}));
     EXPECT_EQ(store.value("format").toInt(), 1);
     EXPECT_EQ(store.value("aspect").toDouble(), 4.0 / 3.0);
     EXPECT_TRUE(log.isEmpty());  // loading announces nothing
@@ -240,6 +241,33 @@ TEST_F(SettingsViewModelTest, ApplySendsEffectiveAspectAndStoresChoicesThatSurvi
     again.setFormat(SettingsViewModel::MacFormat);
     EXPECT_EQ(again.presetName(), "mac-low");
     EXPECT_EQ(again.aspect(), 16.0 / 9.0);
+}
+
+// The transition a short photo time shortened is the one in use, stored
+// where older stores keep it; the user's own comes back with a longer time,
+// also after a restart, and a store without it starts from the one in use.
+TEST_F(SettingsViewModelTest, AShortPhotoTimeShortensOnlyTheTransitionInUse)
+{
+    {
+        auto vm = make();
+        vm->setTransitionDuration(1.2);
+        vm->typeSlideDuration(1.0);
+        EXPECT_EQ(vm->transitionDuration(), 1.2);
+        vm->apply();  // a time still typed counts as committed
+        EXPECT_EQ(lastApplied("transition-duration"), "0.5");
+        EXPECT_EQ(QSettings().value("Settings/transitionDuration").toDouble(), 0.5);
+        EXPECT_EQ(QSettings().value("Settings/chosenTransitionDuration").toDouble(), 1.2);
+    }
+    SettingsViewModel again(show.show);
+    EXPECT_EQ(again.transitionDuration(), 0.5);
+    again.setSlideDuration(4.0);
+    EXPECT_EQ(again.transitionDuration(), 1.2);
+
+    QSettings().remove("Settings/chosenTransitionDuration");
+    QSettings().setValue("Settings/transitionDuration", 0.7);
+    SettingsViewModel older(show.show);
+    older.setSlideDuration(10.0);
+    EXPECT_EQ(older.transitionDuration(), 0.7);
 }
 
 namespace {
