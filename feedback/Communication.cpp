@@ -13,6 +13,18 @@ namespace Feedback {
 
 Communication::Communication(QObject* parent) : QObject(parent) {}
 
+QString Communication::notSentText(const QString& mailAddress, const QString& page)
+{
+    if (!mailAddress.isEmpty() && !page.isEmpty())
+        return tr("The desktop has no program to send the report to \"%1\" nor to open the page \"%2\".")
+            .arg(mailAddress, page);
+    if (!mailAddress.isEmpty())
+        return tr("The desktop has no program to send the report to \"%1\".").arg(mailAddress);
+    if (!page.isEmpty())
+        return tr("The desktop has no program to open the page \"%1\".").arg(page);
+    return tr("The report could not be sent: the settings name no mail address and no page for it.");
+}
+
 void Communication::reportProblem(const QString& title, const QString& description)
 {
     QSettings settings;
@@ -25,8 +37,13 @@ void Communication::reportProblem(const QString& title, const QString& descripti
     const QString address = mailbox + QStringLiteral("?subject=") + percentEncoded(subject) +
                             QStringLiteral("&body=") + percentEncoded(body);
     // Only a mail address: the setting is a file the user can edit.
-    if (!mailbox.startsWith(QLatin1String("mailto:")) || !ComponentModel::openUrl(QUrl(address)))
-        ComponentModel::openUrl(QUrl(settings.value(QStringLiteral("webFeedback")).toString()));
+    const bool byMail = mailbox.startsWith(QLatin1String("mailto:"));
+    if (byMail && ComponentModel::openUrl(QUrl(address)))
+        return;
+    const QString page = settings.value(QStringLiteral("webFeedback")).toString();
+    if (!page.isEmpty() && ComponentModel::openUrl(QUrl(page)))
+        return;
+    emit reportNotSent(notSentText(byMail ? mailbox.mid(int(qstrlen("mailto:"))) : QString(), page));
 }
 
 } // namespace Feedback

@@ -5,7 +5,8 @@
 // the application's name, version and platform, handed to the desktop's
 // mail program; when nothing takes it, the feedback page (setting
 // "webFeedback") is opened instead, as it is when the setting is no
-// "mailto:" address. GUI thread; reports nothing back.
+// "mailto:" address. When the desktop takes neither, reportNotSent tells
+// the user so, naming where the report would have gone. GUI thread.
 
 #include <QObject>
 #include <QString>
@@ -18,6 +19,12 @@ public:
     explicit Communication(QObject* parent = nullptr);
 
     Q_INVOKABLE void reportProblem(const QString& title, const QString& description);
+
+signals:
+    void reportNotSent(QString message);
+
+private:
+    static QString notSentText(const QString& mailAddress, const QString& page);
 };
 
 } // namespace Feedback

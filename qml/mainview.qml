@@ -1180,5 +1180,6 @@ Desktop.ApplicationWindow {
         storyboard.photosAway.connect(showPhotosAway)
         music.openFailed.connect(showMessage)
         settings.storageProblem.connect(showMessage)
+        communication.reportNotSent.connect(showMessage)
     }
 }

@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <optional>
 
 using namespace viewtest;
 using Multimedia::Player;
@@ -476,6 +477,32 @@ TEST_F(MainView, FailedConversionShowsTheCodeAndReportsTheProblemUntranslated)
               QStringLiteral("[Problem] Slideshow creation failed"));
     EXPECT_TRUE(mail.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded).startsWith(detail));
     EXPECT_TRUE(enabled("Make Slideshow"));
+}
+
+// With no mail program and no browser, "Report Problem" says so in the
+// window instead of closing the message and doing nothing.
+TEST_F(MainView, AReportProblemTheDesktopTakesNowhereIsTold)
+{
+    const auto previous =
+        ComponentModel::setUrlLauncher([](const QUrl&, ComponentModel::LaunchMode) { return false; });
+    QSettings().setValue(QStringLiteral("mailSupport"), QStringLiteral("mailto:support@localhost"));
+    QSettings().setValue(QStringLiteral("webFeedback"), QStringLiteral("http://127.0.0.1:1/feedback"));
+    QStringList buttons;
+    std::optional<MessageBoxCloser> thenTold; // closes the box that follows, keeping its text
+    whenModalShows([&](QWidget* modal) {
+        for (QAbstractButton* b : qobject_cast<QMessageBox*>(modal)->buttons())
+            buttons << b->text();
+        thenTold.emplace();
+        for (QAbstractButton* b : qobject_cast<QMessageBox*>(modal)->buttons())
+            if (b->text() == QStringLiteral("Report Problem"))
+                b->click();
+    });
+    emit program.convert().conversionFailed(4, QStringLiteral("Video encoder failed."));
+    ComponentModel::setUrlLauncher(previous);
+    EXPECT_EQ(buttons, QStringList({"Report Problem", "Close"}));
+    ASSERT_TRUE(thenTold);
+    EXPECT_EQ(thenTold->texts, QStringList("The desktop has no program to send the report to \"support@localhost\" "
+                                           "nor to open the page \"http://127.0.0.1:1/feedback\"."));
 }
 
 TEST_F(MainView, ClosingDuringAConversionAsksAndRefusesDrops)
