@@ -24,6 +24,9 @@
 //   hold <seconds>  holds the window's thread that long on a lock another
 //                   thread holds, as a window that hangs: "holding" as it
 //                   begins to wait, "held" once it has the lock
+//   look <path>     the window's thread looks at the path (on a share
+//                   that hangs: in the kernel until it answers): "looked"
+//                   once it returned
 //   at-end hold <seconds> | look <path> | busy <seconds>
 //                   once the end begins (the request taken), the window's
 //                   thread is held as hold does, looks at the path (on a
@@ -36,6 +39,7 @@
 //   open <url>      the program asked the desktop to open this
 
 #include "app/StartUp.h"
+#include "app/TerminationSignals.h"
 
 #include "componentmodel/DesktopLauncher.h"
 
@@ -150,6 +154,8 @@ private:
             reportDestroyed();
         else if (command == QLatin1String("hold"))
             hold(argument.toInt());
+        else if (command == QLatin1String("look"))
+            look(argument);
         else if (command == QLatin1String("at-end"))
             atEnd(argument.section(QLatin1Char(' '), 0, 0), argument.section(QLatin1Char(' '), 1));
         else
@@ -263,16 +269,22 @@ private:
         say(QStringLiteral("held"));
     }
 
+    static void look(const QString& path)
+    {
+        struct stat facts;
+        ::stat(QFile::encodeName(path).constData(), &facts);
+        say(QStringLiteral("looked"));
+    }
+
     // As the event loop ends, after the request to end was taken.
     void atEnd(const QString& what, const QString& argument)
     {
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this, what, argument] {
-            struct stat facts;
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(argument.toInt());
             if (what == QLatin1String("hold"))
                 hold(argument.toInt());
             else if (what == QLatin1String("look"))
-                ::stat(QFile::encodeName(argument).constData(), &facts);
+                look(argument);
             else
                 while (std::chrono::steady_clock::now() < until) {
                 }
@@ -316,6 +328,7 @@ Q_COREAPP_STARTUP_FUNCTION(readMessages)
 
 int main(int argc, char** argv)
 {
+    Application::blockTerminationSignals();
     ComponentModel::setUrlLauncher([](const QUrl& url, ComponentModel::LaunchMode) {
         say(QStringLiteral("open ") + url.toString());
         return true;
