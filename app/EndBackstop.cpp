@@ -180,7 +180,8 @@ void EndBackstop::timeTheEnd(long long askedAtNs)
         if (stopping_.load())
             return;
         const long long now = monotonicNow(), used = processorNs(), span = now - lookedAt;
-        const bool progress = ViewModel::storeInFlight() || (used >= 0 && usedBefore >= 0 && used - usedBefore >= span / 10);
+        const bool ran = used >= 0 && usedBefore >= 0 && used - usedBefore >= span / 10;
+        const bool progress = ran || ViewModel::storeInFlight();
         stillNs = progress ? 0 : stillNs + span;
         lookedAt = now;
         usedBefore = used;

@@ -160,8 +160,9 @@ int run(int& argc, char** argv, const StartedHook& started)
     Feedback::Notification::registerRun(text(usageCategory()));
 
     // Before the start-up hook, so that whoever learns the program is up
-    // can end it in order: a signal that comes before the event loop runs
-    // waits in the socket until it does. Kept through the shut-down, which
+    // can end it in order: a signal that came before waits, blocked, until
+    // it is taken here, and one taken before the event loop runs waits in
+    // the socket until it does. Kept through the shut-down, which
     // a signal then does not cut short: the backstop bounds it.
     const TerminationSignals endOfSession;
     // First of all that the event loop's end sets off.
