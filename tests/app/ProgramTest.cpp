@@ -300,6 +300,20 @@ struct OnTwoProcessors {
     bool narrowed = false;
 };
 
+// Whether the process blocks SIGTERM, SIGHUP or SIGINT, as /proc says.
+bool blocksEndSignals(pid_t process)
+{
+    QFile status(QString("/proc/%1/status").arg(process));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray facts = status.readAll();
+    const int at = facts.indexOf("\nSigBlk:\t");
+    const unsigned long long blocked =
+        at < 0 ? 0 : facts.mid(at + 9, facts.indexOf('\n', at + 1) - at - 9).toULongLong(nullptr, 16);
+    const unsigned long long endSignals = (1ULL << (SIGTERM - 1)) | (1ULL << (SIGHUP - 1)) | (1ULL << (SIGINT - 1));
+    return (blocked & endSignals) != 0;
+}
+
 // Every file in `folder`, hidden ones too.
 QStringList filesIn(const QString& folder)
 {
@@ -386,6 +400,10 @@ TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersA
     // over to it. The helper its file dialogs are started from goes with it.
     const std::vector<pid_t> helpers = kestrel::test::children_running(first.pid(), "--file-chooser-launcher");
     EXPECT_EQ(helpers.size(), 1u);
+    // The helper takes the session's end signals by their default action:
+    // the program's mask, which blocks them, is not its own.
+    for (const pid_t helper : helpers)
+        EXPECT_TRUE(eventually([&] { return !blocksEndSignals(helper); }, 5000)) << "the helper blocks them";
     first.killHard();
     EXPECT_TRUE(eventually([&] {
         return std::all_of(helpers.begin(), helpers.end(), [](pid_t helper) { return ::kill(helper, 0) != 0; });
