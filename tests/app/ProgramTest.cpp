@@ -730,6 +730,8 @@ TEST_F(ProgramTest, TheEndWaitsForAStoreADiskHoldsAndTheNextStartRemovesOneCutSh
         ProgramRun run = driver();
         ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
         run.send("add " + photos[0]);
+        run.send("state");
+        ASSERT_EQ(stateOf({photos[0]}), run.lineStartingWith("state"));
         run.send("quit");
         ASSERT_EQ(0, run.exitCode()) << run.errors();
     }
