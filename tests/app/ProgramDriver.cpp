@@ -27,11 +27,12 @@
 //   look <path>     the window's thread looks at the path (on a share
 //                   that hangs: in the kernel until it answers): "looked"
 //                   once it returned
-//   at-end hold <seconds> | look <path> | busy <seconds>
+//   at-end hold <seconds> | look <path> | busy <seconds> | threads <seconds>
 //                   once the end begins (the request taken), the window's
 //                   thread is held as hold does, looks at the path (on a
 //                   share that hangs: in the kernel until it answers), or
-//                   works that long, as a slow end on a busy machine
+//                   works that long, as a slow end on a busy machine, on
+//                   its own or on short threads it joins one after another
 // and, unasked (also in a later start, which shows no main window):
 //   message <text>  a message box showed this text (its line ends as
 //                   "\n"); it is then closed as its close button would,
@@ -281,13 +282,19 @@ private:
     {
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this, what, argument] {
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(argument.toInt());
+            const auto work = [](std::chrono::steady_clock::time_point end) {
+                while (std::chrono::steady_clock::now() < end) {
+                }
+            };
             if (what == QLatin1String("hold"))
                 hold(argument.toInt());
             else if (what == QLatin1String("look"))
                 look(argument);
+            else if (what == QLatin1String("threads"))
+                while (std::chrono::steady_clock::now() < until)
+                    std::thread(work, std::chrono::steady_clock::now() + std::chrono::milliseconds(150)).join();
             else
-                while (std::chrono::steady_clock::now() < until) {
-                }
+                work(until);
         });
         say(QStringLiteral("at-end ") + what);
     }
