@@ -1,42 +1,34 @@
 #include "app/EndBackstop.h"
 
-#include "files/DTUnansweredTime.h"
+#include "viewmodel/StoresInFlight.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
+#include <string>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <semaphore.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace Application {
 
 namespace {
 
-// What a signal handler records, lock-free, and what the watching thread
-// reads: when the first request came (CLOCK_MONOTONIC in nanoseconds, 0
-// while none has), the latest signal (0: none), the signals' requests
-// asked and taken.
+// What the thread taking the signals and the window's thread record, and
+// the watching thread reads: when the first request came (CLOCK_MONOTONIC
+// in nanoseconds, 0 while none has), the latest signal (0: none), whether
+// the window's thread has taken a request (or began the end itself).
 std::atomic<long long> askedAt{0};
 std::atomic<int> latestSignal{0};
-std::atomic<unsigned long long> askedCount{0};
-std::atomic<unsigned long long> takenCount{0};
-static_assert(std::atomic<long long>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
-                  std::atomic<unsigned long long>::is_always_lock_free,
-              "a signal handler records the request with lock-free atomics");
+std::atomic<bool> windowTook{false};
 
 // Posted at each request, and as the object goes: the watching thread
 // looks again. Made as the library loads and never destroyed, so that a
-// handler may post it at any time.
+// request may post it at any time.
 sem_t lookAgain;
 const bool lookAgainMade = ::sem_init(&lookAgain, 0, 0) == 0;
 
@@ -51,22 +43,22 @@ long long nanoseconds(std::chrono::nanoseconds span) { return span.count(); }
 
 timespec monotonicAt(long long ns) { return timespec{time_t(ns / 1000000000LL), long(ns % 1000000000LL)}; }
 
-// What the process's threads but `except` have run or waited for a
-// processor, summed, in nanoseconds; -1 when the kernel does not tell.
-long long busyNs(pid_t except)
+// The processor time of the whole process, its threads that ended
+// included, in nanoseconds; -1 when the kernel does not tell.
+long long processorNs()
 {
-    DIR* tasks = ::opendir("/proc/self/task");
-    if (!tasks)
+    timespec used;
+    if (::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used) != 0)
         return -1;
-    long long busy = -1;
-    while (const dirent* entry = ::readdir(tasks)) {
-        const pid_t thread = pid_t(std::strtol(entry->d_name, nullptr, 10));
-        const long long scheduled = thread > 0 && thread != except ? kestrel::scheduled_ns(thread) : -1;
-        if (scheduled >= 0)
-            busy = std::max(busy, 0LL) + scheduled;
-    }
-    ::closedir(tasks);
-    return busy;
+    return static_cast<long long>(used.tv_sec) * 1000000000LL + used.tv_nsec;
+}
+
+// "2.3": seconds to a tenth, the same in every locale.
+std::string seconds(long long ns)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%lld", ns / 1000000000LL, ns / 100000000LL % 10);
+    return text;
 }
 
 void startTheClock()
@@ -111,10 +103,10 @@ EndBackstop::EndBackstop()
 {
     askedAt.store(0);
     latestSignal.store(0);
-    takenCount.store(askedCount.load());
+    windowTook.store(false);
     while (lookAgainMade && ::sem_trywait(&lookAgain) == 0) {
     }
-    // The watching thread takes no signal: the handler runs elsewhere, and
+    // The watching thread takes no signal: they are taken elsewhere, and
     // the signal it raises at the end stays its own to unblock.
     sigset_t all, before;
     sigfillset(&all);
@@ -138,16 +130,17 @@ EndBackstop::~EndBackstop()
 
 void EndBackstop::askedBySignal(int signal)
 {
-    const int savedErrno = errno;
     latestSignal.store(signal);
-    askedCount.fetch_add(1);
     startTheClock();
-    errno = savedErrno;
 }
 
-void EndBackstop::signalsTaken() { takenCount.store(askedCount.load()); }
+void EndBackstop::signalsTaken() { windowTook.store(true); }
 
-void EndBackstop::endBegins() { startTheClock(); }
+void EndBackstop::endBegins()
+{
+    windowTook.store(true);
+    startTheClock();
+}
 
 void EndBackstop::holdScreen(int socket)
 {
@@ -175,29 +168,34 @@ void EndBackstop::watch()
     }
 }
 
-// A tick in which the threads ran or waited to run for less than a tenth
-// of it counts as standing still.
+// A tick in which the process used less than a tenth of it on a
+// processor, no store being written, counts as standing still.
 void EndBackstop::timeTheEnd(long long askedAtNs)
 {
     const long long tick = nanoseconds(std::chrono::milliseconds(100));
-    const pid_t watcher = pid_t(::syscall(SYS_gettid));
-    long long stillNs = 0, lookedAt = monotonicNow(), busyBefore = busyNs(watcher);
+    long long stillNs = 0, lookedAt = monotonicNow(), usedBefore = processorNs();
     for (;;) {
         const timespec next = monotonicAt(lookedAt + tick);
         ::sem_clockwait(&lookAgain, CLOCK_MONOTONIC, &next); // a later request only wakes it early
         if (stopping_.load())
             return;
-        const long long now = monotonicNow(), busy = busyNs(watcher), span = now - lookedAt;
-        if (busy < 0 || busyBefore < 0 || busy - busyBefore < span / 10)
-            stillNs += span;
+        const long long now = monotonicNow(), used = processorNs(), span = now - lookedAt;
+        const bool ran = used >= 0 && usedBefore >= 0 && used - usedBefore >= span / 10;
+        const bool progress = ran || ViewModel::storeInFlight();
+        stillNs = progress ? 0 : stillNs + span;
         lookedAt = now;
-        busyBefore = busy;
-        if (stillNs >= nanoseconds(bound) || now - askedAtNs >= nanoseconds(cap))
-            endNow(stillNs >= nanoseconds(bound));
+        usedBefore = used;
+        const long long sinceAsked = now - askedAtNs;
+        if (!windowTook.load() && sinceAsked >= nanoseconds(bound))
+            endNow(Why::Untaken, sinceAsked);
+        if (stillNs >= nanoseconds(bound))
+            endNow(Why::StoodStill, stillNs);
+        if (sinceAsked >= nanoseconds(cap))
+            endNow(Why::Cap, sinceAsked);
     }
 }
 
-void EndBackstop::endNow(bool stoodStill)
+void EndBackstop::endNow(Why why, long long measuredNs)
 {
     letGo();
     const int signal = latestSignal.load();
@@ -206,23 +204,24 @@ void EndBackstop::endNow(bool stoodStill)
         std::snprintf(asked, sizeof asked, "signal %d", signal);
     else
         std::snprintf(asked, sizeof asked, "its window's closing");
+    const std::string measured = seconds(measuredNs);
     char line[240];
     int length;
-    if (signal != 0 && takenCount.load() < askedCount.load())
+    if (why == Why::Untaken)
         length = std::snprintf(line, sizeof line,
-                               "[TerminationSignals] the window did not answer signal %d within %lld s: the program "
-                               "ends without it, with what it had stored\n",
-                               signal, static_cast<long long>(bound.count()));
-    else if (stoodStill)
+                               "[TerminationSignals] the window did not answer signal %d within %lld s (%s s since "
+                               "it came): the program ends without it, with what it had stored\n",
+                               signal, static_cast<long long>(bound.count()), measured.c_str());
+    else if (why == Why::StoodStill)
         length = std::snprintf(line, sizeof line,
-                               "[EndBackstop] the program stood still for %lld s after %s: it ends now, with what it "
-                               "had stored\n",
-                               static_cast<long long>(bound.count()), asked);
+                               "[EndBackstop] the program stood still for %s s in a row after %s: it ends now, "
+                               "with what it had stored\n",
+                               measured.c_str(), asked);
     else
         length = std::snprintf(line, sizeof line,
-                               "[EndBackstop] the program did not end within %lld s of %s: it ends now, with what it "
+                               "[EndBackstop] the program had not ended %s s after %s: it ends now, with what it "
                                "had stored\n",
-                               static_cast<long long>(cap.count()), asked);
+                               measured.c_str(), asked);
     say(line, length);
     if (signal != 0)
         endBySignal(signal);
@@ -234,7 +233,10 @@ void EndBackstop::letGo()
     const int screen = screen_.exchange(-1);
     if (screen >= 0)
         ::shutdown(screen, SHUT_RDWR);
-    const std::lock_guard<std::mutex> lock(lockPathMutex_);
+    // Kept locked until the process ends: the instance's own unlock, which
+    // would remove the path once more (a new start's lock by then), never
+    // comes after this removal.
+    lockPathMutex_.lock();
     if (!lockPath_.empty())
         ::unlink(lockPath_.c_str());
 }

@@ -1,17 +1,21 @@
 #pragma once
 // Once the program is asked to end (a signal of the session, the last
-// window closed, Quit), it ends within two seconds of standing still,
-// whatever its window's thread meets on the way: a request it does not take
-// (it hangs), or a wait after it took it (a dialog's or the sound output's
-// closing that waits for another thread, a read of a share that does not
-// answer). The program stands still while none of its threads runs or
-// waits for a processor: an orderly end that is only slow, on a busy
-// machine, is not cut short, though it too is ended ten seconds after the
-// request. Should the orderly end not have come by then, a watching thread
-// ends the process with a line on standard error: by the signal's default
-// action when a signal asked, so that the exit status tells the signal;
-// else with status 1. Where the kernel keeps no scheduling statistics of
-// the threads, two seconds after the request.
+// window closed, Quit), it ends in order, or is ended by force whatever
+// its window's thread meets on the way:
+// - a signal's request the window's thread has not taken two seconds after
+//   it came (the thread hangs, or waits in the kernel for a share), busy
+//   or not, ends the program then: taking it costs the window's thread
+//   nothing but an event;
+// - once the end is under way on the window's thread, it is left to run
+//   while it makes progress: the program uses processor time (its own, all
+//   its threads', those that ended included), or a store of the user's
+//   data is being written (viewmodel/StoresInFlight.h: a slow disk is no
+//   standstill). Two seconds in a row without either end it;
+// - ten seconds after the request, it ends whatever it does.
+// A watching thread then ends the process with a line on standard error
+// that says the time it measured: by the signal's default action when a
+// signal asked, so that the exit status tells the signal; else with
+// status 1.
 //
 // A process may stay after that while one of its threads waits in the
 // kernel for a share (the system waits for a request it has sent until the
@@ -27,8 +31,9 @@
 // object and destroyed after it: its going is the end reached in order,
 // which stops and joins the watching thread and lets go of its hold on the
 // window system's connection. askedBySignal and signalsTaken may be called
-// without one (nothing then watches). askedBySignal is safe in a signal
-// handler, on any thread; the rest belongs to the GUI thread.
+// without one (nothing then watches). askedBySignal belongs to the thread
+// that takes the signals (TerminationSignals), signalsTaken and the rest
+// to the GUI thread.
 
 #include <atomic>
 #include <chrono>
@@ -40,7 +45,8 @@ namespace Application {
 
 class EndBackstop {
 public:
-    // The program's standing still from the first request to the end.
+    // The window's time to take a signal's request, and the program's
+    // standing still in a row once it has.
     static constexpr std::chrono::seconds bound{2};
     // The end's time from the first request, however busy the program.
     static constexpr std::chrono::seconds cap{10};
@@ -52,7 +58,8 @@ public:
 
     // A signal asked the program to end; the first request starts the clock.
     static void askedBySignal(int signal);
-    // The window's thread has taken every signal's request so far.
+    // The window's thread has taken a signal's request: the end is under
+    // way.
     static void signalsTaken();
     // The end begins, asked by the window (its last one closed) unless a
     // signal asked before.
@@ -64,15 +71,18 @@ public:
     void holdScreen(int socket);
     // The single instance's lock file, removed before a forced end; empty
     // once the instance has let its key go, so that a lock a new start took
-    // at the same path since is never removed from here.
+    // at the same path since is never removed from here. The path is
+    // removed once: once the watch has removed it, this call waits for the
+    // process's end, so that the instance's own unlock never comes after
+    // (a new start's lock may stand there by then).
     void holdInstanceLock(const std::string& path);
 
 private:
+    enum class Why { Untaken, StoodStill, Cap };
     void watch();
-    // From the request on, until the program has stood still for the
-    // bound, or the cap has passed.
+    // From the request on, until the orderly end or a forced one.
     void timeTheEnd(long long askedAtNs);
-    [[noreturn]] void endNow(bool stoodStill);
+    [[noreturn]] void endNow(Why why, long long measuredNs);
     void letGo();
 
     std::atomic<int> screen_{-1}; // our own descriptor of the socket

@@ -10,6 +10,7 @@
 
 #include "viewmodel/MainViewModel.h"
 #include "viewmodel/SettingsStore.h"
+#include "viewmodel/StoresInFlight.h"
 
 #include "componentmodel/Platform.h"
 #include "componentmodel/PortalFileChooser.h"
@@ -100,14 +101,19 @@ int windowSystemSocket()
 
 int run(int& argc, char** argv, const StartedHook& started)
 {
-    if (startedAsHelper(argc, argv))
+    // A helper, and a later start, take the session's signals by their
+    // default action, as every process that does not handle them does.
+    if (startedAsHelper(argc, argv)) {
+        unblockTerminationSignals();
         return runHelper(argc, argv);
+    }
     ComponentModel::useThePortalFileChooserWhereOneRuns();
     // Outlives the application object: the end it watches runs to the
     // application's going.
     EndBackstop backstop;
     ComponentModel::SingleApplication application(argc, argv, text(singleInstanceKey()));
     if (application.isRunning()) {
+        unblockTerminationSignals();
         application.sendMessage(text(showMessage()));
         if (application.messageTaken(handOverAnswerMs))
             return 0;
@@ -125,6 +131,8 @@ int run(int& argc, char** argv, const StartedHook& started)
     // Before the first QSettings, which would open whatever stands there.
     ViewModel::SettingsStore::instance().keepOutIrregularFile();
     std::unique_ptr<QSettings> settings(new QSettings);
+    if (!ViewModel::SettingsStore::instance().keepsOut())
+        ViewModel::removeUnfinishedStores(settings->fileName());
     startOnlineServices(*settings);
     std::unique_ptr<Feedback::Notification> notification(
         new Feedback::Notification(settings->value(QStringLiteral("webNotification")).toString(),
@@ -152,8 +160,9 @@ int run(int& argc, char** argv, const StartedHook& started)
     Feedback::Notification::registerRun(text(usageCategory()));
 
     // Before the start-up hook, so that whoever learns the program is up
-    // can end it in order: a signal that comes before the event loop runs
-    // waits in the socket until it does. Kept through the shut-down, which
+    // can end it in order: a signal that came before waits, blocked, until
+    // it is taken here, and one taken before the event loop runs waits in
+    // the socket until it does. Kept through the shut-down, which
     // a signal then does not cut short: the backstop bounds it.
     const TerminationSignals endOfSession;
     // First of all that the event loop's end sets off.
@@ -166,6 +175,8 @@ int run(int& argc, char** argv, const StartedHook& started)
     // the view models it reads. Then the instance lets its key go: what is
     // left may wait a moment for a disk (or, in the kernel, for a share
     // until it answers), and a start meanwhile shows a window of its own.
+    // Once the backstop has removed the lock file, holdInstanceLock waits
+    // for the process's end: the lock is removed once.
     Mvvm::Dialog::closeWindowsWithoutAsking();
     dialog.reset();
     backstop.holdInstanceLock(std::string());

@@ -11,8 +11,7 @@
 // QML types, builds the main view model, shows the main window and runs
 // the event loop until the window has closed or the session asks the
 // program to end (see TerminationSignals). Then it takes everything down
-// in order, within two seconds of the request or else ended by force (see
-// EndBackstop): the windows still open (without questions; the main
+// in order, or else is ended by force (see EndBackstop): the windows still open (without questions; the main
 // window's place is kept), the window's host (which stores the window
 // geometry and last folders), the single-instance key (a start from then
 // on is a first instance), the main view model (a running conversion is
@@ -21,7 +20,9 @@
 // service, the application object.
 //
 // Started as a helper of the file dialogs (FileChooserStart.h), it runs
-// that helper instead.
+// that helper instead. The program's main blocks the session's end signals
+// first (blockTerminationSignals); a helper and a later start take them by
+// their default action again.
 // `started`, when given, runs once the main window shows, just before the
 // event loop: the test driver reaches the running program through it.
 // GUI thread (the process's main thread). Returns the exit code.

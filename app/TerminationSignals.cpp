@@ -8,9 +8,14 @@
 #include <QSocketNotifier>
 #include <QtDebug>
 
-#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,42 +23,13 @@ namespace Application {
 
 namespace {
 
-const int handledSignals[] = {SIGTERM, SIGHUP, SIGINT};
-// The handler's end of the socket pair, -1 until there is one. Set once and
-// never closed: a handler running on another thread may have loaded the
-// number just as the object goes, and must not then write to a closed
-// descriptor, or to one the process has reused for something else.
-std::atomic<int> handlerSocket{-1};
-static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free int");
-
-// Watched by the GUI thread's reads; the handler switches it on. Made
-// before any handler is installed and never freed, for the same reason.
-std::atomic<kestrel::read_interruption*> handlerReads{nullptr};
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<unsigned long long>::is_always_lock_free,
-              "the signal handler switches the interruption with lock-free atomics");
-
-const kestrel::read_interruption_ptr& guiReads()
+sigset_t terminationSignals()
 {
-    static const kestrel::read_interruption_ptr* const reads = [] {
-        auto* made = new kestrel::read_interruption_ptr(std::make_shared<kestrel::read_interruption>());
-        handlerReads.store(made->get());
-        return made;
-    }();
-    return *reads;
-}
-
-// The GUI thread's end of the socket pair, made by the first object and
-// kept open with the other end; -1 when it could not be made.
-int readerSocket()
-{
-    static const int reader = [] {
-        int sockets[2];
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sockets) != 0)
-            return -1;
-        handlerSocket.store(sockets[0]);
-        return sockets[1];
-    }();
-    return reader;
+    sigset_t taken;
+    sigemptyset(&taken);
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+        sigaddset(&taken, signal);
+    return taken;
 }
 
 void drain(int socket)
@@ -63,65 +39,87 @@ void drain(int socket)
     }
 }
 
-void writeSignalByte(int signal)
+void closeIfOpen(int fd)
 {
-    // The interrupted code may be about to read errno, and the write below
-    // sets it when it fails.
-    const int savedErrno = errno;
-    EndBackstop::askedBySignal(signal);
-    if (kestrel::read_interruption* reads = handlerReads.load())
-        reads->set(true);
-    const int socket = handlerSocket.load();
-    if (socket >= 0) {
-        const char byte = static_cast<char>(signal);
-        // Nothing to do if it fails: the socket is full of earlier requests.
-        ssize_t written = ::write(socket, &byte, 1);
-        (void)written;
-    }
-    errno = savedErrno;
+    if (fd >= 0)
+        ::close(fd);
 }
 
 } // namespace
 
-TerminationSignals::TerminationSignals()
-    : reader_(readerSocket())
+void blockTerminationSignals()
 {
-    if (reader_ < 0) {
-        qWarning() << "[TerminationSignals] no socket pair: the session's end signals stay fatal";
+    const sigset_t endSignals = terminationSignals();
+    ::pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+}
+
+void unblockTerminationSignals()
+{
+    const sigset_t endSignals = terminationSignals();
+    ::pthread_sigmask(SIG_UNBLOCK, &endSignals, nullptr);
+}
+
+TerminationSignals::TerminationSignals()
+    : guiReads_(std::make_shared<kestrel::read_interruption>())
+{
+    const sigset_t endSignals = terminationSignals();
+    signals_ = ::signalfd(-1, &endSignals, SFD_CLOEXEC);
+    stop_ = ::eventfd(0, EFD_CLOEXEC);
+    const bool paired = ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sockets_) == 0;
+    if (signals_ < 0 || stop_ < 0 || !paired) {
+        qWarning() << "[TerminationSignals] the session's end signals cannot be taken: they stay fatal";
+        unblockTerminationSignals();
         return;
     }
-    // What a handler wrote as an earlier object went was meant for that one.
-    drain(reader_);
-    EndBackstop::signalsTaken();
-    guiReads()->set(false);
-    guiReads_ = std::make_unique<kestrel::read_interruption_scope>(guiReads());
-    notifier_ = new QSocketNotifier(reader_, QSocketNotifier::Read, this);
+    guiReadsScope_ = std::make_unique<kestrel::read_interruption_scope>(guiReads_);
+    notifier_ = new QSocketNotifier(sockets_[1], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::quitOnSignal);
-
-    struct sigaction action = {};
-    action.sa_handler = writeSignalByte;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (size_t i = 0; i < sizeof handledSignals / sizeof handledSignals[0]; ++i)
-        sigaction(handledSignals[i], &action, &previous_[i]);
+    taker_ = std::thread([this] { takeSignals(); });
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    if (!notifier_)
-        return;
-    for (size_t i = 0; i < sizeof handledSignals / sizeof handledSignals[0]; ++i)
-        sigaction(handledSignals[i], &previous_[i], nullptr);
-    // The sockets stay open: a handler may still be running on another thread.
+    if (taker_.joinable()) {
+        const std::uint64_t one = 1;
+        ssize_t written = ::write(stop_, &one, sizeof one);
+        (void)written;
+        taker_.join();
+    }
     delete notifier_;
-    guiReads_.reset();
+    guiReadsScope_.reset();
+    for (const int fd : {signals_, stop_, sockets_[0], sockets_[1]})
+        closeIfOpen(fd);
+}
+
+// Nothing here waits for the window's thread: the request counts from the
+// moment the signal is read.
+void TerminationSignals::takeSignals()
+{
+    pollfd waits[2] = {{signals_, POLLIN, 0}, {stop_, POLLIN, 0}};
+    for (;;) {
+        if (::poll(waits, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (waits[1].revents != 0)
+            return;
+        signalfd_siginfo taken;
+        if (::read(signals_, &taken, sizeof taken) != ssize_t(sizeof taken))
+            continue;
+        const int signal = int(taken.ssi_signo);
+        EndBackstop::askedBySignal(signal);
+        guiReads_->set(true);
+        const char byte = static_cast<char>(signal);
+        // Nothing to do if it fails: the socket is full of earlier requests.
+        ssize_t written = ::write(sockets_[0], &byte, 1);
+        (void)written;
+    }
 }
 
 void TerminationSignals::quitOnSignal()
 {
-    // Drained before the count is read: a request counted later leaves its
-    // byte for the next read.
-    drain(reader_);
+    drain(sockets_[1]);
     EndBackstop::signalsTaken();
     qInfo() << "[TerminationSignals] asked to end: shutting down";
     // Not quit(): that asks every window to close, and a window may ask

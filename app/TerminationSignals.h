@@ -4,40 +4,46 @@
 // Ctrl-C), without asking the user anything (a session that ends cannot
 // answer), so that the orderly shut-down runs: a running conversion is
 // stopped and its unfinished file removed, the storyboard, the music and
-// the window's place are stored. Without it these signals end the process
-// on the spot.
+// the window's place are stored.
 //
-// The signal handler only writes a byte into a socket pair, hands the
-// request to the end's clock (all a handler may safely do), and switches
-// on the interruption that the GUI thread's file reads watch while the
-// object stands (files/DTAbandonableRead.h), so that a photo read there
-// that does not answer (a share that hangs) is given up; the GUI thread
-// reads the byte and ends every event loop.
+// The signals are blocked in every thread from the first line of main
+// (blockTerminationSignals), so that no thread is ever interrupted by one,
+// and taken by a thread of this object's own (a signalfd): whatever the
+// window's thread is doing, a wait in the kernel for a share included,
+// the request starts the clock of the end (EndBackstop) at once and
+// switches on the interruption that the GUI thread's file reads watch
+// while the object stands (files/DTAbandonableRead.h), so that a photo
+// read there that does not answer is given up. The window's thread hears
+// of it through a socket, and ends every event loop.
 //
-// Each request also starts the clock of the end (EndBackstop): the process
-// ends once it has stood still for two seconds since, whether the window's
-// thread takes the request or not, and whatever that thread meets after
-// taking it.
-//
-// One object at a time, made and destroyed on the GUI thread; destruction
-// puts the previous handlers back. The program keeps it through its
-// shut-down, so that the session asking again meanwhile changes nothing.
-// The socket pair lives until the process ends, so that a handler still
-// running on another thread as the object goes writes to it and to
-// nothing else.
+// A signal that came before the object was made waits blocked until it
+// is, and is taken then. One object at a time, made and destroyed on the
+// GUI thread; its going stops and joins its thread. The program keeps it
+// through its shut-down, so that the session asking again meanwhile
+// changes nothing.
 
 #include <QObject>
 
-#include <csignal>
 #include <memory>
+#include <thread>
 
 class QSocketNotifier;
 
 namespace kestrel {
+class read_interruption;
 class read_interruption_scope;
-}
+} // namespace kestrel
 
 namespace Application {
+
+// The first call of every main that runs the program's start-up (and of a
+// test program that makes a TerminationSignals), before any thread starts:
+// SIGTERM, SIGINT and SIGHUP blocked, which every thread started since
+// inherits.
+void blockTerminationSignals();
+// The calling thread takes them by their default action again: for a
+// process that never makes a TerminationSignals (a later start, a helper).
+void unblockTerminationSignals();
 
 class TerminationSignals : public QObject {
     Q_OBJECT
@@ -46,12 +52,16 @@ public:
     ~TerminationSignals() override;
 
 private:
+    void takeSignals();
     void quitOnSignal();
 
-    int reader_;
+    int signals_ = -1; // the signalfd
+    int stop_ = -1;    // an eventfd: the taking thread ends
+    int sockets_[2] = {-1, -1};
     QSocketNotifier* notifier_ = nullptr;
-    struct sigaction previous_[3];
-    std::unique_ptr<kestrel::read_interruption_scope> guiReads_;
+    std::shared_ptr<kestrel::read_interruption> guiReads_;
+    std::unique_ptr<kestrel::read_interruption_scope> guiReadsScope_;
+    std::thread taker_;
 };
 
 } // namespace Application

@@ -1,5 +1,7 @@
 #include "viewmodel/SettingsStore.h"
 
+#include "viewmodel/StoresInFlight.h"
+
 #include "files/DTFailureReason.h"
 #include "files/DTRegularFile.h"
 
@@ -77,7 +79,10 @@ bool SettingsStore::keepOutIrregularFile()
 
 bool SettingsStore::store(QSettings& settings)
 {
-    settings.sync();
+    {
+        const StoreInFlight inFlight;
+        settings.sync();
+    }
     // The user knows from the start that nothing is stored.
     if (!keptOut_.isEmpty())
         return settings.status() == QSettings::NoError;

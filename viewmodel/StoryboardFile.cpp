@@ -3,6 +3,7 @@
 #include "viewmodel/FileRefusalText.h"
 #include "viewmodel/SettingsStore.h"
 #include "viewmodel/StoreProblem.h"
+#include "viewmodel/StoresInFlight.h"
 
 #include "componentmodel/FileHelpers.h"
 
@@ -411,6 +412,7 @@ QList<StoryboardEntry> fromXml(QIODevice* device, bool* damaged)
 
 bool save(const QList<StoryboardEntry>& entries, SaveProblem* problem)
 {
+    const StoreInFlight inFlight;
     QSettings settings;
     QString path = settings.value(pathKey).toString();
     if (path.isEmpty())
@@ -441,6 +443,8 @@ QList<StoryboardEntry> load(LoadDamage* damage)
     const QString path = storedPath();
     if (damage)
         damage->path = path;
+    if (!path.isEmpty())
+        removeUnfinishedStores(path);
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
         return {};

@@ -24,11 +24,15 @@
 //   hold <seconds>  holds the window's thread that long on a lock another
 //                   thread holds, as a window that hangs: "holding" as it
 //                   begins to wait, "held" once it has the lock
-//   at-end hold <seconds> | look <path> | busy <seconds>
+//   look <path>     the window's thread looks at the path (on a share
+//                   that hangs: in the kernel until it answers): "looked"
+//                   once it returned
+//   at-end hold <seconds> | look <path> | busy <seconds> | threads <seconds>
 //                   once the end begins (the request taken), the window's
 //                   thread is held as hold does, looks at the path (on a
 //                   share that hangs: in the kernel until it answers), or
-//                   works that long, as a slow end on a busy machine
+//                   works that long, as a slow end on a busy machine, on
+//                   its own or on short threads it joins one after another
 // and, unasked (also in a later start, which shows no main window):
 //   message <text>  a message box showed this text (its line ends as
 //                   "\n"); it is then closed as its close button would,
@@ -36,6 +40,7 @@
 //   open <url>      the program asked the desktop to open this
 
 #include "app/StartUp.h"
+#include "app/TerminationSignals.h"
 
 #include "componentmodel/DesktopLauncher.h"
 
@@ -150,6 +155,8 @@ private:
             reportDestroyed();
         else if (command == QLatin1String("hold"))
             hold(argument.toInt());
+        else if (command == QLatin1String("look"))
+            look(argument);
         else if (command == QLatin1String("at-end"))
             atEnd(argument.section(QLatin1Char(' '), 0, 0), argument.section(QLatin1Char(' '), 1));
         else
@@ -263,19 +270,31 @@ private:
         say(QStringLiteral("held"));
     }
 
+    static void look(const QString& path)
+    {
+        struct stat facts;
+        ::stat(QFile::encodeName(path).constData(), &facts);
+        say(QStringLiteral("looked"));
+    }
+
     // As the event loop ends, after the request to end was taken.
     void atEnd(const QString& what, const QString& argument)
     {
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this, what, argument] {
-            struct stat facts;
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(argument.toInt());
+            const auto work = [](std::chrono::steady_clock::time_point end) {
+                while (std::chrono::steady_clock::now() < end) {
+                }
+            };
             if (what == QLatin1String("hold"))
                 hold(argument.toInt());
             else if (what == QLatin1String("look"))
-                ::stat(QFile::encodeName(argument).constData(), &facts);
+                look(argument);
+            else if (what == QLatin1String("threads"))
+                while (std::chrono::steady_clock::now() < until)
+                    std::thread(work, std::chrono::steady_clock::now() + std::chrono::milliseconds(150)).join();
             else
-                while (std::chrono::steady_clock::now() < until) {
-                }
+                work(until);
         });
         say(QStringLiteral("at-end ") + what);
     }
@@ -316,6 +335,7 @@ Q_COREAPP_STARTUP_FUNCTION(readMessages)
 
 int main(int argc, char** argv)
 {
+    Application::blockTerminationSignals();
     ComponentModel::setUrlLauncher([](const QUrl& url, ComponentModel::LaunchMode) {
         say(QStringLiteral("open ") + url.toString());
         return true;

@@ -1,43 +1,66 @@
-// The end-of-session handler as the code it interrupts sees it.
+// The session's end signals as the program's own thread takes them.
 
 #include "app/TerminationSignals.h"
+
+#include "files/DTReadInterruption.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
-// A signal between a failing call and the read of its errno leaves errno as
-// the call set it, also once the handler's own write fails because the
-// socket is full of earlier requests (a few hundred one-byte writes fill
-// it). The requests then end the event loop as one.
-TEST(TerminationSignals, HandlerLeavesErrnoAsTheInterruptedCodeSetIt)
+#include <unistd.h>
+
+namespace {
+
+// As the program's main does first, before any thread starts (this runs
+// before the tests' main): the tests' threads and Qt's inherit it.
+const bool signalsBlocked = (Application::blockTerminationSignals(), true);
+
+// As the session asks: the process, not one of its threads.
+void askToEnd(int signal) { ::kill(::getpid(), signal); }
+
+// The event loop's status, or 1 when it was not ended within 5 s.
+int runEventLoop()
 {
-    const Application::TerminationSignals endOfSession;
-    for (int i = 0; i < 20000; ++i) {
-        errno = ERANGE;
-        std::raise(i % 2 ? SIGTERM : SIGHUP);
-        ASSERT_EQ(ERANGE, errno) << "after signal " << i;
-    }
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
-    EXPECT_EQ(0, QCoreApplication::exec()) << "the signals did not end the event loop within 5 s";
-    QTimer::singleShot(200, [] { QCoreApplication::exit(2); });
-    EXPECT_EQ(2, QCoreApplication::exec()) << "requests left over ended a second event loop";
+    QObject guard; // the time-out goes with this object, not into a later loop
+    QTimer::singleShot(5000, &guard, [] { QCoreApplication::exit(1); });
+    return QCoreApplication::exec();
 }
 
-// The socket pair outlives each object: an object made after another has
-// gone still hears the signals, as a later session in the same process
-// must.
-TEST(TerminationSignals, AnObjectMadeAfterAnotherWentStillEndsTheEventLoop)
+} // namespace
+
+// A signal that came before the object was made waits for it and ends its
+// event loop; an object made after another went takes the signals too, as
+// a later session in the same process must.
+TEST(TerminationSignals, ASignalBeforeTheObjectWaitsForItAndEachObjectEndsItsLoop)
 {
-    for (const char* which : {"first", "second"}) {
+    ASSERT_TRUE(signalsBlocked);
+    askToEnd(SIGHUP);
+    {
         const Application::TerminationSignals endOfSession;
-        std::raise(SIGTERM);
-        QObject guard; // the time-out goes with this object, not into a later loop
-        QTimer::singleShot(5000, &guard, [] { QCoreApplication::exit(1); });
-        EXPECT_EQ(0, QCoreApplication::exec()) << "the " << which << " object's signal did not end the event loop";
+        EXPECT_EQ(0, runEventLoop()) << "the signal sent before the object was made did not end the loop";
     }
+    const Application::TerminationSignals endOfSession;
+    askToEnd(SIGINT);
+    EXPECT_EQ(0, runEventLoop()) << "the second object's signal did not end the event loop";
+}
+
+// The request is taken while the window's thread is away from its event
+// loop: its reads are interrupted at once, the loop ends once it runs.
+TEST(TerminationSignals, TheWindowsReadsAreInterruptedWhileItsThreadDoesNotRun)
+{
+    const Application::TerminationSignals endOfSession;
+    const kestrel::read_interruption_ptr reads = kestrel::current_read_interruption();
+    ASSERT_TRUE(reads && !reads->on());
+    askToEnd(SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!reads->on() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(reads->on());
+    EXPECT_EQ(0, runEventLoop());
 }
