@@ -53,8 +53,8 @@ void say(const QByteArray& word)
 // among them: its windows leave the screen at once, although the process
 // stays. A close alone would not end a connection another thread is
 // inside (Qt's reader of the window system's events waits in it): the
-// socket is shut down first. A socket another process shares stays
-// theirs. No allocation: the thread that held the allocator may be the
+// socket is shut down first. The sockets are the chooser's own: what it
+// inherits from the launcher is opened close-on-exec there. No allocation: the thread that held the allocator may be the
 // one that waits.
 void closeSockets()
 {
