@@ -3,6 +3,7 @@
 #include "app/Identity.h"
 #include "app/Translations.h"
 
+#include "viewmodel/FileRefusalText.h"
 #include "viewmodel/FolderLook.h"
 
 #include "componentmodel/PatientLook.h"
@@ -12,6 +13,7 @@
 #include "mvvm/FileChooserRequest.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QLocale>
 #include <QTranslator>
@@ -26,8 +28,11 @@ int runFileChooser(int argc, char** argv, const std::function<void(QFileDialog&)
 {
     // Qt reads options of its own from a command line ("-title", "-style"):
     // the request's words are none of them.
+    // The window system names its windows (WM_CLASS) after the program's
+    // file, not the "/proc/self/exe" it was started as.
+    QByteArray self = QFile::encodeName(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
     int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
+    char* qtArgv[] = {self.isEmpty() ? argv[0] : self.data(), nullptr};
     QApplication application(qtArgc, qtArgv);
     QCoreApplication::setApplicationName(QString::fromLatin1(applicationName()));
     QApplication::setWindowIcon(QIcon(QString::fromLatin1(windowIcon())));
@@ -37,6 +42,7 @@ int runFileChooser(int argc, char** argv, const std::function<void(QFileDialog&)
     QCoreApplication::installTranslator(&applicationTranslator);
     // Its looks are the program's file calls, counted per file system.
     ComponentModel::setLookMaker(ViewModel::patientFolderLook);
+    Mvvm::setNotUtf8NameReason(ViewModel::refusalText(kestrel::file_refusal::name_not_utf8));
 
     QStringList request;
     for (int i = 2; i < argc; ++i)

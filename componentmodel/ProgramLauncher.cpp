@@ -4,10 +4,12 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -39,11 +41,22 @@ int& launcherEnd()
     return end;
 }
 
-// The last launcher started, reaped once it has ended.
-pid_t& launcherPid()
+// The launchers started and not yet reaped, the running one last: one
+// given up while it still runs (it had no room for a request) ends once
+// it has read its socket to the end.
+std::vector<pid_t>& launcherPids()
 {
-    static pid_t pid = -1;
-    return pid;
+    static std::vector<pid_t> pids;
+    return pids;
+}
+
+// Reaps the launchers that have ended, never waiting for one.
+void reapEndedLaunchers()
+{
+    std::vector<pid_t>& pids = launcherPids();
+    pids.erase(std::remove_if(pids.begin(), pids.end(),
+                              [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; }),
+               pids.end());
 }
 
 void closeQuietly(int fd)
@@ -138,10 +151,9 @@ void answer(std::vector<char>& words, std::size_t size, const std::vector<int>& 
 // Starts the launcher when none runs: 0, or why not (an errno).
 int startLauncherProcess(const QString& launcher)
 {
+    reapEndedLaunchers();
     if (launcherEnd() >= 0)
         return 0;
-    if (launcherPid() > 0 && ::waitpid(launcherPid(), nullptr, WNOHANG) != 0)
-        launcherPid() = -1;
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
         return errno;
@@ -157,9 +169,13 @@ int startLauncherProcess(const QString& launcher)
     }
     launcherEnd() = ends[0];
     // This program never waits for it: it ends with this program, or once
-    // given up, and is then reaped at the next start of one (or by
-    // whoever outlives this program).
-    launcherPid() = pid;
+    // given up, and is then reaped at the next launch (or by whoever
+    // outlives this program).
+    try {
+        launcherPids().push_back(pid);
+    } catch (const std::bad_alloc&) {
+        // Unreaped, it stays a zombie until this program ends.
+    }
     return 0;
 }
 

@@ -6,7 +6,9 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWindow>
 
@@ -19,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,17 +49,21 @@ void say(const QByteArray& word)
     }
 }
 
-// Every socket of the process closed here, the window system's connection
-// among them: its windows leave the screen as the other threads end,
-// although the process stays. A socket another process shares stays
-// theirs. No allocation: the thread that held the allocator may be the
+// Every socket of the process ended here, the window system's connection
+// among them: its windows leave the screen at once, although the process
+// stays. A close alone would not end a connection another thread is
+// inside (Qt's reader of the window system's events waits in it): the
+// socket is shut down first. The sockets are the chooser's own: what it
+// inherits from the launcher is opened close-on-exec there. No allocation: the thread that held the allocator may be the
 // one that waits.
 void closeSockets()
 {
     for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) {
         struct stat status;
-        if (::fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode))
+        if (::fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode)) {
+            ::shutdown(fd, SHUT_RDWR);
             ::close(fd);
+        }
     }
 }
 
@@ -84,6 +91,33 @@ void endWhenInputCloses(const QStringList& privatePaths)
         // Without it the chooser ends when its dialog closes, or is killed.
     }
 }
+
+QString& notUtf8NameReason()
+{
+    static QString reason;
+    return reason;
+}
+
+// Qt's dialog, but for a chosen name that is not UTF-8 text.
+class ChooserDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        // Such a name comes decoded with replacement characters: it names
+        // no file (a new name of the save dialog may hold them).
+        if (acceptMode() == AcceptOpen && !notUtf8NameReason().isEmpty()) {
+            for (const QString& chosen : selectedFiles()) {
+                if (chosen.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(chosen)) {
+                    QMessageBox::warning(this, windowTitle(), chosen + QLatin1String(": ") + notUtf8NameReason());
+                    return;
+                }
+            }
+        }
+        QFileDialog::accept();
+    }
+};
 
 void setMode(QFileDialog& dialog, FileChooserRequest::Mode mode)
 {
@@ -121,6 +155,8 @@ std::unique_ptr<QWindow> belongTo(QFileDialog& dialog, quint64 window)
 
 } // namespace
 
+void setNotUtf8NameReason(const QString& reason) { notUtf8NameReason() = reason; }
+
 int runFileChooser(const QStringList& arguments, const std::function<void(QFileDialog&)>& whenShown)
 {
     const std::optional<FileChooserRequest> request = FileChooserRequest::fromArguments(arguments);
@@ -137,10 +173,13 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
     QObject::connect(&heartbeat, &QTimer::timeout, [] { say("alive"); });
     heartbeat.start(100);
 
-    auto dialog = std::make_unique<QFileDialog>(nullptr, request->title, start, request->filters);
+    std::unique_ptr<QFileDialog> dialog =
+        std::make_unique<ChooserDialog>(nullptr, request->title, start, request->filters);
     setMode(*dialog, request->mode);
     const std::unique_ptr<QWindow> owner = belongTo(*dialog, request->transientFor);
     QTimer::singleShot(0, dialog.get(), [&dialog, &whenShown] {
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            say("window " + QByteArray::number(quint64(dialog->winId())));
         say("shown");
         if (whenShown)
             whenShown(*dialog);

@@ -28,4 +28,10 @@ namespace Mvvm {
 // the dialog shows.
 int runFileChooser(const QStringList& arguments, const std::function<void(QFileDialog&)>& whenShown = {});
 
+// Why a chosen file or folder whose name is not UTF-8 text cannot be had,
+// in the program's words: Qt's dialog reads such a name with replacement
+// characters, a name no file has, and would say it is not found. The
+// dialog says this instead and stays.
+void setNotUtf8NameReason(const QString& reason);
+
 } // namespace Mvvm

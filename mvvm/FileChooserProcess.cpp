@@ -2,6 +2,7 @@
 
 #include "componentmodel/ProgramLauncher.h"
 #include "componentmodel/UnwaitedProcess.h"
+#include "mvvm/ForeignDialogKeeper.h"
 
 #include <QDebug>
 #include <QDialog>
@@ -46,7 +47,8 @@ QString chooserProgram()
 // the chooser's answer, its silence or its end.
 class ChooserWait : public QDialog {
 public:
-    ChooserWait(int output, QWidget* window) : QDialog(window), output_(output), notifier_(output, QSocketNotifier::Read)
+    ChooserWait(int output, QWidget* window, ForeignDialogKeeper& keeper)
+        : QDialog(window), output_(output), keeper_(keeper), notifier_(output, QSocketNotifier::Read)
     {
         setAttribute(Qt::WA_DontShowOnScreen);
         setModal(true);
@@ -88,6 +90,8 @@ private:
             heard = true;
             if (line == "shown")
                 shown_ = true;
+            else if (line.startsWith("window "))
+                keeper_.setDialog(line.mid(7).toUInt());
             else if (line == "end")
                 finish(FileChooserOutcome::Answered);
             else if (const auto file = pathOfLine("file", line))
@@ -119,6 +123,7 @@ private:
     }
 
     const int output_;
+    ForeignDialogKeeper& keeper_;
     QSocketNotifier notifier_;
     QTimer patience_;
     QElapsedTimer sinceHeard_;
@@ -140,7 +145,9 @@ FileChooserOutcome chooseOnce(const FileChooserRequest& request, QWidget* window
         return {FileChooserOutcome::Failed, QStringList(), QString(), error};
     FileChooserOutcome outcome;
     {
-        ChooserWait wait(process->output(), window);
+        // Gone after the wait, once the window is no longer blocked.
+        ForeignDialogKeeper keeper(window);
+        ChooserWait wait(process->output(), window, keeper);
         wait.exec();
         outcome = wait.outcome;
         *heard = wait.heard;
@@ -155,6 +162,8 @@ FileChooserOutcome chooseOnce(const FileChooserRequest& request, QWidget* window
 
 FileChooserOutcome chooseInProcessOfItsOwn(FileChooserRequest request, QWidget* window)
 {
+    if (window)
+        window = window->window();
     if (window && QGuiApplication::platformName() == QLatin1String("xcb"))
         request.transientFor = window->window()->winId();
     // A chooser that ended without a word was never started: its launcher

@@ -4,6 +4,7 @@
 // FileChooser.h), and the words the chooser answers with on its standard
 // output, one a line:
 //   alive          its window's thread turns (about ten times a second)
+//   window <id>    the dialog's own window (X11), before it is up
 //   shown          the dialog is up
 //   file <path>    a path chosen
 //   folder <path>  the folder to remember for the next dialog: the chosen

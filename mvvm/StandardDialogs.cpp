@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QQuickItem>
+#include <QQuickRenderControl>
+#include <QQuickWindow>
 
 namespace Mvvm {
 
@@ -27,6 +30,30 @@ QStringList startCandidates(const QString& directory, const QString& remembered)
     return candidates << QDir::homePath();
 }
 
+// The window that opens the dialogs of `dialog`: the window of the view
+// it is declared in, active or not (the window system may not have told
+// it so yet); else the active window.
+QWidget* openingWindow(const QObject& dialog)
+{
+    for (const QObject* object = dialog.parent(); object; object = object->parent()) {
+        if (const auto* widget = qobject_cast<const QWidget*>(object))
+            return widget->window();
+        const auto* item = qobject_cast<const QQuickItem*>(object);
+        if (!item || !item->window())
+            continue;
+        // A view in a QQuickWidget is drawn off the screen, for the
+        // widget's window.
+        QWindow* shown = QQuickRenderControl::renderWindowFor(item->window());
+        if (!shown)
+            shown = item->window();
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->windowHandle() == shown)
+                return window;
+        }
+    }
+    return QApplication::activeWindow();
+}
+
 QString titleOr(const QString& caption)
 {
     return caption.isEmpty() ? QCoreApplication::applicationName() : caption;
@@ -40,17 +67,19 @@ FileChooserOutcome runFileDialog(Dialog& host, const QString& caption, const QSt
 {
     FileChooserRequest request;
     request.mode = mode;
-    request.title = titleOr(caption);
+    // Untitled, Qt's dialog names what it does ("Open", "Save As").
+    request.title = caption;
     request.filters = filters;
     request.startFolders = startFolders;
-    const FileChooserOutcome outcome = chooseInProcessOfItsOwn(request, QApplication::activeWindow());
+    const FileChooserOutcome outcome = chooseInProcessOfItsOwn(request, openingWindow(host));
     switch (outcome.end) {
     case FileChooserOutcome::Answered:
     case FileChooserOutcome::WaitEnded:
         break;
     case FileChooserOutcome::StoppedAnswering:
-        host.showMessageDialog(Dialog::tr("The file dialog stopped answering, so it was closed: a folder it showed "
-                                          "does not answer. Try again once it answers, or choose another."),
+        // Nothing tells here what held it (a folder on a share that hangs,
+        // or the process stopped): no folder is named.
+        host.showMessageDialog(Dialog::tr("The file dialog stopped answering, so it was closed. Try again."),
                                Dialog::WarningIcon, QString(), QStringList(), -1, Dialog::PlainText);
         break;
     case FileChooserOutcome::Failed:

@@ -230,20 +230,23 @@ Desktop.ApplicationWindow {
     }
 
     function addSlides() {
-        var paths = dialog.showOpenDialog(false, "Image Files (*.jpg *.jpeg)\nAll Files (*.*)")
+        var paths = dialog.showOpenDialog(false, "Image Files (*.jpg *.jpeg)\nAll Files (*.*)", "",
+                                          qsTr("Add Photos"))
         for (var i = 0; i < paths.length; ++i)
             storyboard.addSlide(paths[i])
     }
 
     function insertSlides() {
-        var paths = dialog.showOpenDialog(false, "Image Files (*.jpg *.jpeg)\nAll Files (*.*)")
+        var paths = dialog.showOpenDialog(false, "Image Files (*.jpg *.jpeg)\nAll Files (*.*)", "",
+                                          qsTr("Insert Photos"))
         for (var i = 0; i < paths.length; ++i)
             storyboard.insertSlide(paths[i])
     }
 
     function changeMusic() {
         var paths = dialog.showOpenDialog(
-                    true, "Music Files (*.mp3 *.m4a *.wma *.ogg *.wav *.flac *.ape)\nAll Files (*.*)")
+                    true, "Music Files (*.mp3 *.m4a *.wma *.ogg *.wav *.flac *.ape)\nAll Files (*.*)", "",
+                    qsTr("Change Music"))
         if (paths.length > 0)
             music.filePath = paths[0]
     }

@@ -55,7 +55,7 @@ Rectangle {
     function isMac() { return styleitem.style === "mac" }
 
     function changeOutputFolder() {
-        var folder = dialog.showDirectoryDialog("", qsTr("Choose output folder"))
+        var folder = dialog.showDirectoryDialog(viewModel.outputFolder, qsTr("Choose output folder"))
         if (folder !== "")
             viewModel.outputFolder = folder
     }

@@ -7,6 +7,10 @@
 //   name <text>    puts the text into the name box, as a paste would
 //   accept         presses the accepting button (Open, Save, Choose)
 //   cancel         presses Cancel
+//   escape         presses Escape
+//   unmap          takes the dialog's window off the screen, the dialog
+//                  still open: the window system has it gone before the
+//                  chooser's answer
 //   folder <path>  goes to that folder, as its "Look in" box does
 //   listed <name>  waits until the list shows that entry
 //   enter <name>   once listed, double-clicks that entry (a click into a
@@ -17,8 +21,8 @@
 // LUMIVISTA_TEST_CHOOSER_NOTES: "pid <n>" as the chooser starts, then
 // "shown <folder>", "mode <QFileDialog::FileMode>", "title <title>",
 // "name <name box>", "bookmarks <its sidebar's addresses>" and
-// "transient <window id, 0 for none>" once it shows, "listed <name>" for
-// each entry waited for, "ended" once the dialog has gone. A wait that is
+// "transient <window id, 0 for none>" and "window <its own window id>" once
+// it shows, "listed <name>" for each entry waited for, "ended" once the dialog has gone. A wait that is
 // not met within 20 s cancels the dialog. Started as the launcher, it is
 // the program's launcher.
 
@@ -39,7 +43,10 @@
 #include <QUrl>
 #include <QWindow>
 
+#include <QtGui/qguiapplication_platform.h>
+
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <cstring>
 
@@ -81,6 +88,23 @@ void typeInto(QWidget* box, const QString& text)
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(character));
         QApplication::sendEvent(box, &press);
     }
+}
+
+void pressEscape(QFileDialog& dialog)
+{
+    QWidget* focus = dialog.focusWidget() ? dialog.focusWidget() : &dialog;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(focus, &press);
+}
+
+// Behind Qt's back: for Qt the dialog still shows, and closes as asked.
+void unmap(QFileDialog& dialog)
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return;
+    xcb_unmap_window(x11->connection(), xcb_window_t(dialog.winId()));
+    xcb_flush(x11->connection());
 }
 
 void doubleClick(QListView* view, const QModelIndex& index)
@@ -138,6 +162,10 @@ private:
             static_cast<QDialog&>(dialog).accept();
         else if (word == QLatin1String("cancel"))
             dialog.reject();
+        else if (word == QLatin1String("escape"))
+            pressEscape(dialog);
+        else if (word == QLatin1String("unmap"))
+            unmap(dialog);
         else if (word == QLatin1String("folder"))
             dialog.setDirectory(rest);
         else if (word == QLatin1String("listed"))
@@ -172,6 +200,7 @@ void noteShown(QFileDialog& dialog)
     note(QStringLiteral("bookmarks ") + QUrl::toStringList(dialog.sidebarUrls()).join(QLatin1Char(' ')));
     const QWindow* owner = dialog.windowHandle() ? dialog.windowHandle()->transientParent() : nullptr;
     note(QStringLiteral("transient %1").arg(owner ? owner->winId() : 0));
+    note(QStringLiteral("window %1").arg(dialog.winId()));
 }
 
 } // namespace

@@ -1,0 +1,46 @@
+#pragma once
+// While the window waits for a dialog another process shows for it (the
+// file chooser's, FileChooserProcess.h), it keeps that dialog its own as
+// far as the X11 window system allows, beside the dialog's being transient
+// for it:
+// - the window clicked or activated meanwhile raises and activates the
+//   dialog itself, for a window manager that would bring the window above
+//   its dialog;
+// - the keyboard given back to the window while the wait still blocked it
+//   reaches Qt once the wait is over. Qt hands such an activation to the
+//   modal stand-in the window waits in, which never shows, and forgets it:
+//   the window would stay inactive for Qt (no shortcut works) until clicked.
+// Does nothing on other platforms. GUI thread.
+
+#include <QAbstractNativeEventFilter>
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+
+namespace Mvvm {
+
+class ForeignDialogKeeper : public QAbstractNativeEventFilter {
+public:
+    // `window`: the window waiting (may be null).
+    explicit ForeignDialogKeeper(QWidget* window);
+    // Gives the window its activation back where the keyboard is on it.
+    ~ForeignDialogKeeper() override;
+    ForeignDialogKeeper(const ForeignDialogKeeper&) = delete;
+    ForeignDialogKeeper& operator=(const ForeignDialogKeeper&) = delete;
+
+    // The dialog's own window, once it shows.
+    void setDialog(std::uint32_t dialog) { dialog_ = dialog; }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    void bringDialogForward();
+    void giveActivationBack();
+
+    QPointer<QWidget> window_;
+    std::uint32_t windowId_ = 0; // 0 off X11
+    std::uint32_t dialog_ = 0;
+};
+
+} // namespace Mvvm

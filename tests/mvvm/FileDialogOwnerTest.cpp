@@ -1,0 +1,175 @@
+// On a desktop (a virtual X server under a window manager), the file dialog
+// shown by the file chooser in a process of its own is the opening
+// window's own dialog: transient for it every time, above it when the
+// window is clicked, and the window's keys work again the moment it goes,
+// however it went.
+
+#include "HostedWindows.h"
+#include "XDesktop.h"
+
+#include "mvvm/Dialog.h"
+
+#include "support-qt/QmlTesting.h"
+#include "support-qt/TestChooser.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QPointer>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using Mvvm::Dialog;
+
+namespace {
+
+class FileDialogOwner : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            GTEST_SKIP() << "on a desktop only (xvfb.FileDialogOwner)";
+        QSettings().remove(QStringLiteral("Dialog"));
+        const QWidgetList before = QApplication::topLevelWidgets();
+        host.showDialog(QStringLiteral("qrc:/views/opener.qml"), Dialog::MainWindow);
+        window = newWindow<QMainWindow>(before);
+        ASSERT_TRUE(window);
+        root = rootOf(window);
+        ASSERT_TRUE(root);
+        window->move(40, 40);
+        window->activateWindow();
+        ASSERT_TRUE(qmltest::waitFor([this] { return keyboardOnTheWindow() && QApplication::activeWindow() == window; },
+                                     10000))
+            << "the window never had the keyboard";
+    }
+
+    void TearDown() override
+    {
+        delete window; // not closed: closing would save its geometry
+        QSettings().remove(QStringLiteral("Dialog"));
+    }
+
+    xcb_window_t windowId() const { return xcb_window_t(window->winId()); }
+
+    // Whether the window has the keyboard, within a bound: the window
+    // manager gives it back once a dialog has gone.
+    bool keyboardOnTheWindow() const
+    {
+        return qmltest::waitFor([this] { return xdesktop::focus() == windowId(); }, 10000);
+    }
+
+    int opened() const { return root->property("opened").toInt(); }
+    int closed() const { return root->property("closed").toInt(); }
+
+    // The dialog's own window once the chooser has shown its `count`th
+    // dialog, within a bound; 0 when none.
+    xcb_window_t dialogShown(int count) const
+    {
+        if (!qmltest::waitFor([&] { return chooser.count(QStringLiteral("window")) >= count; }, 15000))
+            return 0;
+        return xcb_window_t(chooser.noted(QStringLiteral("window")).toULongLong());
+    }
+
+    QString cue(int index) const { return cues.filePath(QStringLiteral("cue%1").arg(index)); }
+    static void give(const QString& cue) { QFile(cue).open(QIODevice::WriteOnly); }
+
+    TestChooser chooser;
+    MessageBoxCloser boxes;
+    QTemporaryDir cues;
+    Dialog host;
+    QPointer<QMainWindow> window;
+    QObject* root = nullptr;
+};
+
+} // namespace
+
+// Twenty dialogs in a row, each opened as the last has gone, every other
+// one while another window is the active one (as the window is not until
+// the window system has given it the keyboard back): each one's
+// WM_TRANSIENT_FOR names the window that opened it.
+TEST_F(FileDialogOwner, EachDialogIsTransientForTheWindowThatOpenedIt)
+{
+    const int openings = 20;
+    QWidget elsewhere;
+    elsewhere.setWindowTitle(QStringLiteral("Another window"));
+    elsewhere.setGeometry(900, 40, 200, 100);
+    elsewhere.show();
+    QList<xcb_window_t> owners;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const int shown = chooser.count(QStringLiteral("window"));
+        if (shown <= owners.size())
+            return;
+        owners << xdesktop::transientFor(xcb_window_t(chooser.noted(QStringLiteral("window")).toULongLong()));
+        give(cue(shown));
+    });
+    watch.start(20);
+    for (int i = 1; i <= openings; ++i) {
+        if (i % 2 == 0) {
+            elsewhere.activateWindow();
+            ASSERT_TRUE(qmltest::waitFor([&] { return QApplication::activeWindow() == &elsewhere; }, 5000));
+        }
+        chooser.willTake({"await " + cue(i), "cancel"});
+        QMetaObject::invokeMethod(root, "open");
+        ASSERT_EQ(owners.size(), i) << "dialog " << i << " was not seen: " << chooser.notes().join(' ').toStdString();
+    }
+    EXPECT_EQ(owners, QList<xcb_window_t>(openings, windowId()));
+    EXPECT_EQ(boxes.texts, QStringList());
+}
+
+// A click on the window while its dialog shows: the dialog stays above it
+// (the window takes no input meanwhile).
+TEST_F(FileDialogOwner, AClickOnTheWindowLeavesTheDialogAboveIt)
+{
+    if (!xdesktop::canFakeInput())
+        GTEST_SKIP() << "the X server has no XTEST";
+    bool above = false;
+    QTimer watch;
+    watch.setSingleShot(true);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const xcb_window_t dialog = dialogShown(1);
+        if (!dialog || !qmltest::waitFor([&] { return xdesktop::stackedAbove(dialog, windowId()); }, 5000)) {
+            give(cue(1));
+            return;
+        }
+        const QPoint corner = window->mapToGlobal(QPoint(5, window->height() - 5));
+        xdesktop::clickAt(corner.x(), corner.y());
+        // The window manager's answer to the click: the keyboard goes to
+        // the dialog, above the window; else the window comes up.
+        above = qmltest::waitFor(
+            [&] { return xdesktop::focus() == dialog && xdesktop::stackedAbove(dialog, windowId()); }, 5000);
+        above = above && !qmltest::waitFor([&] { return xdesktop::stackedAbove(windowId(), dialog); }, 500);
+        give(cue(1));
+    });
+    watch.start(0);
+    chooser.willTake({"await " + cue(1), "cancel"});
+    QMetaObject::invokeMethod(root, "open");
+    EXPECT_TRUE(above) << "the click brought the window above its dialog";
+    EXPECT_EQ(closed(), 1);
+}
+
+// Ctrl+O, the window's own shortcut, opens the next dialog right after
+// each way the last one went: Escape, Cancel, a file chosen, and its
+// window gone from the screen before the chooser's answer came (the
+// window then had the keyboard back while the wait still blocked it).
+TEST_F(FileDialogOwner, TheWindowsShortcutsWorkRightAfterEachWayADialogGoes)
+{
+    if (!xdesktop::canFakeInput())
+        GTEST_SKIP() << "the X server has no XTEST";
+    const QString photo = cues.filePath(QStringLiteral("a.jpg"));
+    give(photo);
+    const QList<QStringList> ways{{"wait 200", "escape"}, {"wait 200", "cancel"},
+                                  {"wait 200", "name " + photo, "accept"},
+                                  {"wait 200", "unmap", "wait 500", "cancel"}, {"cancel"}};
+    for (int i = 0; i < ways.size(); ++i) {
+        chooser.willTake(ways.at(i));
+        ASSERT_TRUE(keyboardOnTheWindow()) << "after dialog " << i;
+        xdesktop::pressCtrlAnd('o');
+        ASSERT_TRUE(qmltest::waitFor([&] { return closed() == i + 1; }, 15000))
+            << "Ctrl+O did nothing after dialog " << i << ": " << chooser.notes().join(' ').toStdString();
+    }
+    EXPECT_EQ(opened(), ways.size());
+}
