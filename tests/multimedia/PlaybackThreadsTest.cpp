@@ -1,10 +1,12 @@
-// Real playback through PortAudio: against a JACK dummy server that the test
+// Real playback through PortAudio, in the sound process the program starts
+// (multimedia/SoundProcess.h): against a JACK dummy server that the test
 // starts (it consumes sound in real time, as a device would), also one that
 // ends while the preview plays, and on a machine without any sound device.
 
 #include "multimedia/PlayersJackServer.h"
 #include "multimedia/RunEvents.h"
 
+#include "multimedia/AudioOutputFactory.h"
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
 
@@ -33,6 +35,12 @@ using kestrel::test::show_spec;
 using kestrel::test::synthetic_show;
 
 namespace {
+
+// The players made while it lives play through the sound process.
+struct ThroughSoundProcess {
+    ThroughSoundProcess() { Multimedia::setSoundProcessProgram(QStringLiteral(LUMIVISTA_TEST_SOUND)); }
+    ~ThroughSoundProcess() { Multimedia::setSoundProcessProgram(QString()); }
+};
 
 // Runs the event loop until the player completes or `ms` have passed.
 bool waitForCompletion(VideoPlayer& player, int ms)
@@ -63,6 +71,7 @@ void playWhileTheServerEnds(int signal)
 {
     const qint64 stallBound = 450;
     PlayersJackServer server;
+    const ThroughSoundProcess sound;
     show_spec spec;
     spec.duration_ms = 30000.0;
     spec.read_ahead = true;
@@ -110,6 +119,7 @@ void playWhileTheServerEnds(int signal)
 TEST(Playback, PlaysAShowInRealTimeThroughJackAndAgainAfterItsEnd)
 {
     PlayersJackServer server;
+    const ThroughSoundProcess sound;
     VideoPlayer player;
     VideoSurface surface;
     player.setSurface(&surface);
@@ -174,6 +184,7 @@ TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStoppedOnTheFirstPicture)
 {
     ::unsetenv("JACK_DEFAULT_SERVER");
     ::setenv("JACK_NO_START_SERVER", "1", 1);
+    const ThroughSoundProcess sound;
     VideoPlayer player;
     VideoSurface surface;
     player.setSurface(&surface);
