@@ -11,6 +11,7 @@
 #include "mvvm/FileChooser.h"
 #include "mvvm/FileChooserProcess.h"
 #include "mvvm/FileChooserRequest.h"
+#include "multimedia/SoundProcess.h"
 
 #include <QApplication>
 #include <QFile>
@@ -55,13 +56,16 @@ int runFileChooser(int argc, char** argv, const std::function<void(QFileDialog&)
 bool startedAsHelper(int argc, char** argv)
 {
     return argc > 1 && (std::strcmp(argv[1], Mvvm::fileChooserOption) == 0 ||
-                        std::strcmp(argv[1], ComponentModel::launcherOption) == 0);
+                        std::strcmp(argv[1], ComponentModel::launcherOption) == 0 ||
+                        std::strcmp(argv[1], Multimedia::soundProcessOption) == 0);
 }
 
 int runHelper(int argc, char** argv, const std::function<void(QFileDialog&)>& whenShown)
 {
     if (std::strcmp(argv[1], ComponentModel::launcherOption) == 0)
         return ComponentModel::runProgramLauncher();
+    if (std::strcmp(argv[1], Multimedia::soundProcessOption) == 0)
+        return Multimedia::runSoundProcess();
     return runFileChooser(argc, argv, whenShown);
 }
 

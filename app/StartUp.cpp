@@ -18,6 +18,7 @@
 #include "feedback/Advertisement.h"
 #include "feedback/GoogleAnalytics.h"
 #include "feedback/Notification.h"
+#include "multimedia/AudioOutputFactory.h"
 #include "mvvm/Dialog.h"
 
 #include "slideshow2/DTGilSlideshow.h"
@@ -127,6 +128,10 @@ int run(int& argc, char** argv, const StartedHook& started)
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
     setIdentity();
     prepareFileDialogs();
+    // The preview's calls into the sound library are made by this very
+    // program started again, whatever the library does there. (Named by
+    // its path: the launcher that starts it may be another program.)
+    Multimedia::setSoundProcessProgram(QCoreApplication::applicationFilePath());
 
     // Before the first QSettings, which would open whatever stands there.
     ViewModel::SettingsStore::instance().keepOutIrregularFile();

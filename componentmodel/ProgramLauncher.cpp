@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -33,6 +34,14 @@ const int launcherSocket = 3;
 // A request's words (program, arguments, environment) fit in this, well
 // within what one message of the socket may hold.
 const std::size_t requestBound = 1 << 17;
+
+// Held by a start: the sound output starts its process from a thread of
+// its own.
+std::mutex& launcherMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
 
 // The launcher's socket in the program; -1 while none runs.
 int& launcherEnd()
@@ -181,11 +190,16 @@ int startLauncherProcess(const QString& launcher)
 
 } // namespace
 
-bool startLauncher(const QString& launcher) { return startLauncherProcess(launcher) == 0; }
+bool startLauncher(const QString& launcher)
+{
+    const std::lock_guard<std::mutex> lock(launcherMutex());
+    return startLauncherProcess(launcher) == 0;
+}
 
 std::optional<LaunchedProgram> launch(const QString& launcher, const QString& program, const QStringList& arguments,
                                       QString* error)
 {
+    const std::lock_guard<std::mutex> lock(launcherMutex());
     const QByteArray words = request(program, arguments);
     if (std::size_t(words.size()) > requestBound) {
         *error = QStringLiteral("its environment is too large");

@@ -17,8 +17,7 @@
 // program gets its standard input and output from the starter, its
 // standard error and environment (the starter's at the start) as a new
 // program would, every signal with its default action.
-// GUI thread (any one thread) only, but for startedProcess() (any thread)
-// and runProgramLauncher().
+// Any thread; starts are made one at a time.
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,7 @@
 #include "multimedia/AudioOutputFactory.h"
 
 #include "multimedia/PortAudioOutput.h"
+#include "multimedia/SoundProcessOutput.h"
 
 namespace Multimedia {
 
@@ -9,6 +10,12 @@ AudioOutputFactory& installedFactory()
 {
     static AudioOutputFactory factory;
     return factory;
+}
+
+QString& soundProcessProgram()
+{
+    static QString program;
+    return program;
 }
 } // namespace
 
@@ -21,7 +28,14 @@ std::unique_ptr<AudioOutput> createAudioOutput()
 {
     if (installedFactory())
         return installedFactory()();
+    if (!soundProcessProgram().isEmpty())
+        return std::make_unique<SoundProcessOutput>(soundProcessProgram());
     return std::make_unique<PortAudioOutput>();
+}
+
+void setSoundProcessProgram(const QString& program)
+{
+    soundProcessProgram() = program;
 }
 
 } // namespace Multimedia

@@ -57,8 +57,8 @@ AudioPlayer::~AudioPlayer()
 
 void AudioPlayer::setSource(kestrel::av_source_ptr source)
 {
-    if (state() != StopState)
-        tearDown();
+    // Stopped for want of a device, it still holds its sound.
+    tearDown();
     source_ = source && source->audio() ? source : kestrel::av_source_ptr();
 
     bool opened = false;
@@ -141,6 +141,7 @@ void AudioPlayer::runFree()
 
 void AudioPlayer::releaseSound()
 {
+    playWhenFound_ = false;
     if (feed_) {
         feed_->detach();
         feed_.reset();
@@ -201,6 +202,7 @@ qint64 AudioPlayer::time() const
 
 void AudioPlayer::play()
 {
+    playWhenFound_ = soundDeviceMissing_;
     if (state() != PauseState)
         return;
     // A sound output known not to answer leaves the pictures to the
@@ -215,6 +217,7 @@ void AudioPlayer::play()
 
 void AudioPlayer::pause()
 {
+    playWhenFound_ = false;
     if (state() != PlayState)
         return;
     baseTime_ = time();
@@ -277,14 +280,7 @@ void AudioPlayer::onStreamReport(const StreamThread::Report& report)
     switch (report.step) {
     case StreamThread::Step::NoDevice:
         if (!opened_) {
-            qWarning() << "[AudioPlayer] no sound device was found: the preview cannot play";
-            releaseSound();
-            soundDeviceMissing_ = true;
-            setState(StopState);
-            emit soundDeviceMissingChanged(true);
-            updateSoundAnswers();
-            emit maxTimeChanged(maxTime());
-            emit timeChanged(time(), true);
+            standWithoutDevice();
             return;
         }
         // The device a stream was opened on has gone with its server.
@@ -296,6 +292,10 @@ void AudioPlayer::onStreamReport(const StreamThread::Report& report)
         return;
     case StreamThread::Step::Opened:
         opened_ = true;
+        if (soundDeviceMissing_) {
+            deviceFound();
+            return;
+        }
         if (state() != PlayState)
             setSoundOutputAnswers(true);
         return;
@@ -312,6 +312,39 @@ void AudioPlayer::onStreamReport(const StreamThread::Report& report)
         newFeed(state() == PlayState);
         return;
     }
+}
+
+void AudioPlayer::standWithoutDevice()
+{
+    if (soundDeviceMissing_)
+        return;
+    qWarning() << "[AudioPlayer] no sound device was found: the preview cannot play";
+    // The stream thread looks for one again every second while the feed is
+    // wanted.
+    baseTime_ = time();
+    freeSince_.reset();
+    feed_->wantRun(0, SoundFeed::RunStart());
+    streams_->want(feed_, 0);
+    stopTimer();
+    soundDeviceMissing_ = true;
+    setState(StopState);
+    emit soundDeviceMissingChanged(true);
+    updateSoundAnswers();
+    emit maxTimeChanged(maxTime());
+    emit timeChanged(time(), true);
+}
+
+void AudioPlayer::deviceFound()
+{
+    qWarning() << "[AudioPlayer] a sound device was found: the preview plays";
+    soundDeviceMissing_ = false;
+    setSoundOutputAnswers(true);
+    setState(PauseState);
+    emit soundDeviceMissingChanged(false);
+    emit maxTimeChanged(maxTime());
+    emit timeChanged(time(), true);
+    if (playWhenFound_)
+        play();
 }
 
 void AudioPlayer::watchOutput()
@@ -331,14 +364,17 @@ void AudioPlayer::watchOutput()
         setSoundOutputAnswers(true);
     }
     // A stream not yet started for the run (opening one may take the sound
-    // system a moment) is waited for longer.
-    const auto patience = heard || runStarted_ ? silencePatience_ : 4 * silencePatience_;
+    // system a moment) is waited for longer, and its silence says nothing
+    // of the output: the stream thread's call fails in time if it does not
+    // answer.
+    const bool started = heard || runStarted_;
+    const auto patience = started ? silencePatience_ : 4 * silencePatience_;
     if (now - std::max(heard ? progress.lastAt : runAskedAt_, watchedFrom_) < patience)
         return;
-    if (!freeSince_) {
+    if (!freeSince_)
         runFree();
+    if (started)
         setSoundOutputAnswers(false);
-    }
     // A stream that runs but is not heard from is given up for a new one.
     if ((progress.counted || runStarted_) && now - feedMadeAt_ >= newStreamEvery)
         newFeed(true);

@@ -66,7 +66,9 @@ public:
 
     // Keeps the source when it has sound and pauses at its position, asking
     // for a stream; stops without a source or sound, and once the output
-    // turns out to have no device at all.
+    // turns out to have no device at all: then a device is looked for about
+    // every second, and once one is found the player pauses where it
+    // stands, or plays if play() was asked meanwhile.
     virtual void setSource(kestrel::av_source_ptr source);
 
     qint64 minTime() const { return 0; }
@@ -86,7 +88,7 @@ public:
     // Only remembered: muting is done by setting the volume to minVolume.
     void setMuted(bool value);
     // The last source had sound but the output has no device at all: the
-    // player stays stopped.
+    // player stays stopped until one is found.
     bool soundDeviceMissing() const { return soundDeviceMissing_; }
     // False while the sound's file does not answer: the preview goes on
     // without it. True without a sound.
@@ -143,6 +145,9 @@ private:
     SoundFeed::RunStart runStart() const;
     // The clock goes on from where it is by the monotonic clock.
     void runFree();
+    // Stops for want of a device, the sound kept for when one is found.
+    void standWithoutDevice();
+    void deviceFound();
     // What the stream thread did.
     void onStreamReport(const StreamThread::Report& report);
     // Whether the playing output has been silent too long; a new stream
@@ -154,6 +159,7 @@ private:
     int volume_ = 100;
     bool muted_ = false;
     bool soundDeviceMissing_ = false;
+    bool playWhenFound_ = false; // play() was asked while it was missing
     bool soundAnswers_ = true;
     bool soundOutputAnswers_ = true;
     kestrel::av_source_ptr source_;

@@ -61,24 +61,27 @@ auto held(Call call)
 
 class PortAudioStream : public AudioStream {
 public:
-    PortAudioStream(const portaudio::StreamParameters& parameters, std::shared_ptr<SoundFeed> feed)
-        : feed_(std::move(feed)),
-          stream_(std::make_unique<portaudio::MemFunCallbackStream<SoundFeed>>(parameters, *feed_,
-                                                                               &SoundFeed::streamCallback))
+    PortAudioStream(const portaudio::StreamParameters& parameters, PaStreamCallback* callback,
+                    std::shared_ptr<void> user)
+        : user_(std::move(user)),
+          stream_(std::make_unique<portaudio::CFunCallbackStream>(parameters, callback, user_.get()))
     {
     }
 
     // The binding closes on its destruction, without PortAudio's lock: a
     // stream not closed by now is closed here, or, when PortAudio is held
-    // elsewhere, left open rather than closed beside another call.
+    // elsewhere, left open rather than closed beside another call, with
+    // what its callback plays kept for good.
     ~PortAudioStream() override
     {
         try {
             close();
         } catch (const std::exception& error) {
             qWarning() << "[PortAudioOutput] closing the stream failed:" << error.what();
-            if (stream_->isOpen())
+            if (stream_->isOpen()) {
                 stream_.release();
+                new std::shared_ptr<void>(user_);
+            }
         }
     }
 
@@ -88,9 +91,15 @@ public:
     bool isActive() const override { return held([this] { return stream_->isActive(); }); }
 
 private:
-    const std::shared_ptr<SoundFeed> feed_; // outlives the stream
-    std::unique_ptr<portaudio::MemFunCallbackStream<SoundFeed>> stream_;
+    const std::shared_ptr<void> user_; // outlives the stream
+    std::unique_ptr<portaudio::CFunCallbackStream> stream_;
 };
+
+int feedCallback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* timeInfo,
+                 PaStreamCallbackFlags flags, void* feed)
+{
+    return static_cast<SoundFeed*>(feed)->streamCallback(input, output, frames, timeInfo, flags);
+}
 
 } // namespace
 
@@ -115,6 +124,12 @@ bool PortAudioOutput::hasOutputDevice()
 
 std::unique_ptr<AudioStream> PortAudioOutput::openStream(const std::shared_ptr<SoundFeed>& feed)
 {
+    return openCallbackStream(&feedCallback, feed);
+}
+
+std::unique_ptr<AudioStream> PortAudioOutput::openCallbackStream(PaStreamCallback* callback,
+                                                                 const std::shared_ptr<void>& user)
+{
     if (!hasOutputDevice())
         throw std::runtime_error("no default sound output device");
     const auto lock = holdPortAudio();
@@ -123,7 +138,7 @@ std::unique_ptr<AudioStream> PortAudioOutput::openStream(const std::shared_ptr<S
         device, outputChannels, portaudio::FLOAT32, true, device.defaultLowOutputLatency(), nullptr);
     const portaudio::StreamParameters parameters(portaudio::DirectionSpecificStreamParameters::null(), output,
                                                  outputSampleRate, paFramesPerBufferUnspecified, paNoFlag);
-    return std::make_unique<PortAudioStream>(parameters, feed);
+    return std::make_unique<PortAudioStream>(parameters, callback, user);
 }
 
 void PortAudioOutput::lose(std::unique_ptr<AudioStream> stream)

@@ -16,6 +16,10 @@
 
 #include "multimedia/AudioOutput.h"
 
+#include <portaudio.h>
+
+#include <memory>
+
 namespace Multimedia {
 
 class PortAudioOutput : public AudioOutput {
@@ -28,6 +32,9 @@ public:
     bool hasOutputDevice() override;
     // Throws portaudio::PaException when PortAudio refuses the stream.
     std::unique_ptr<AudioStream> openStream(const std::shared_ptr<SoundFeed>& feed) override;
+    // The same for any callback, called with `user`, which is kept as long
+    // as the stream may call it.
+    std::unique_ptr<AudioStream> openCallbackStream(PaStreamCallback* callback, const std::shared_ptr<void>& user);
     void lose(std::unique_ptr<AudioStream> stream) override;
     void letGo() override;
 

@@ -463,3 +463,26 @@ INSTANTIATE_TEST_SUITE_P(
                       DeviceCase{"StartFails", true, false, true, true, Player::PauseState, false, false},
                       DeviceCase{"NoSound", true, false, false, false, Player::StopState, false, true}),
     [](const ::testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
+
+// A preview opened while there is no device looks for one every second,
+// and plays once one comes, as Play asked meanwhile; without one it says so
+// and stays stopped.
+TEST(AudioPlayerDeviceComes, APreviewOpenedWithoutADevicePlaysOnceOneIsFound)
+{
+    FakeSoundCard card;
+    card.hasDevice = false;
+    AudioPlayer player;
+    player.setSource(make_synthetic_show(show_spec()));
+    ASSERT_TRUE(FakeSoundCard::waitFor([&] { return player.soundDeviceMissing(); }));
+    player.play();
+    EXPECT_EQ(Player::StopState, player.state());
+    EXPECT_EQ(0, player.maxTime());
+
+    card.hasDevice = true;
+    ASSERT_TRUE(FakeSoundCard::waitFor([&] { return player.state() == Player::PlayState; }))
+        << "the device that came was not found";
+    EXPECT_FALSE(player.soundDeviceMissing());
+    EXPECT_EQ(2000, player.maxTime());
+    EXPECT_EQ(paContinue, card.pump(bufferFrames, 0.0)) << "no stream plays the sound";
+    EXPECT_TRUE(player.soundOutputAnswers());
+}

@@ -1,15 +1,18 @@
-// Real playback through PortAudio: against a JACK dummy server that the test
+// Real playback through PortAudio, in the sound process the program starts
+// (multimedia/SoundProcess.h): against a JACK dummy server that the test
 // starts (it consumes sound in real time, as a device would), also one that
 // ends while the preview plays, and on a machine without any sound device.
 
 #include "multimedia/PlayersJackServer.h"
 #include "multimedia/RunEvents.h"
 
+#include "multimedia/AudioOutputFactory.h"
 #include "multimedia/VideoPlayer.h"
 #include "multimedia/VideoSurface.h"
 
 #include "support-qt/WindowHeartbeat.h"
 #include "support/SyntheticShow.h"
+#include "support/TestFiles.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -33,6 +36,12 @@ using kestrel::test::show_spec;
 using kestrel::test::synthetic_show;
 
 namespace {
+
+// The players made while it lives play through the sound process.
+struct ThroughSoundProcess {
+    ThroughSoundProcess() { Multimedia::setSoundProcessProgram(QStringLiteral(LUMIVISTA_TEST_SOUND)); }
+    ~ThroughSoundProcess() { Multimedia::setSoundProcessProgram(QString()); }
+};
 
 // Runs the event loop until the player completes or `ms` have passed.
 bool waitForCompletion(VideoPlayer& player, int ms)
@@ -59,10 +68,11 @@ void runEvents(int ms)
 // window's thread is never held (its heartbeat), the pictures go on, and
 // the player says that the sound output does not answer, as the preview is
 // played, paused, sought, closed and destroyed.
-void playWhileTheServerEnds(int signal)
+void playWhileTheServerEnds(int signal, qint64 playOnMs = 500)
 {
     const qint64 stallBound = 450;
     PlayersJackServer server;
+    const ThroughSoundProcess sound;
     show_spec spec;
     spec.duration_ms = 30000.0;
     spec.read_ahead = true;
@@ -87,7 +97,9 @@ void playWhileTheServerEnds(int signal)
     heartbeat.arm("the JACK server ended");
     EXPECT_TRUE(runEventsUntil([&] { return !player->soundOutputAnswers(); }, 5000))
         << "the player never said the output is gone";
-    EXPECT_TRUE(goesOn(player->time())) << "the clock stopped with the server";
+    const qint64 endedAt = player->time();
+    EXPECT_TRUE(runEventsUntil([&] { return player->time() > endedAt + playOnMs; }, int(playOnMs) + 5000))
+        << "the clock stopped with the server";
 
     player->pause();
     const qint64 paused = player->time();
@@ -110,6 +122,7 @@ void playWhileTheServerEnds(int signal)
 TEST(Playback, PlaysAShowInRealTimeThroughJackAndAgainAfterItsEnd)
 {
     PlayersJackServer server;
+    const ThroughSoundProcess sound;
     VideoPlayer player;
     VideoSurface surface;
     player.setSurface(&surface);
@@ -174,6 +187,7 @@ TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStoppedOnTheFirstPicture)
 {
     ::unsetenv("JACK_DEFAULT_SERVER");
     ::setenv("JACK_NO_START_SERVER", "1", 1);
+    const ThroughSoundProcess sound;
     VideoPlayer player;
     VideoSurface surface;
     player.setSurface(&surface);
@@ -193,8 +207,8 @@ TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStoppedOnTheFirstPicture)
     EXPECT_FALSE(player.soundDeviceMissing());
 }
 
-// PortAudio cannot start again once the JACK server it met has gone (it
-// would end the process), so each preview plays in a process of its own.
+// Each preview plays in a test process of its own, so that whatever the
+// sound library does to the program is seen as that process's end.
 TEST(PlaybackDeathTest, AJackServerThatEndsWhileThePreviewPlaysHoldsNothingAndThePicturesGoOn)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -202,6 +216,31 @@ TEST(PlaybackDeathTest, AJackServerThatEndsWhileThePreviewPlaysHoldsNothingAndTh
         EXPECT_EXIT(
             {
                 playWhileTheServerEnds(signal);
+                std::fflush(stdout);
+                std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << "ended by signal " << signal;
+    }
+}
+
+// ALSA's JACK device (libasound2-plugins) as the default device, the one
+// PortAudio plays on: PortAudio's JACK host API holds a client of the
+// server too, and asserts as it is terminated once the server went.
+TEST(PlaybackDeathTest, AJackServerReachedThroughAlsasJackDeviceThatEndsLeavesTheProgramAlive)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    kestrel::test::TempDir home;
+    kestrel::test::write_file(home.file(".asoundrc"),
+                              "pcm.!default {\n type jack\n playback_ports {\n"
+                              "  0 system:playback_1\n  1 system:playback_2\n }\n}\n");
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        EXPECT_EXIT(
+            {
+                ::setenv("HOME", home.path().c_str(), 1);
+                // Long enough for the output to be given up and looked at
+                // afresh.
+                playWhileTheServerEnds(signal, 5000);
                 std::fflush(stdout);
                 std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
             },

@@ -1,0 +1,65 @@
+#pragma once
+// The program's end of one sound process (SoundProcess.h), started from
+// the launcher (componentmodel/ProgramLauncher.h), so that it holds none of
+// the program's files. A thread of the connection's own (the pump) writes
+// every word to the process and reads its words: the answers to asks, and
+// what each callback of its stream played, from which the pump fills the
+// process's queue a little ahead by calling the feed's stream callback,
+// with stream times on the machine's steady clock at which the sound is
+// heard (so the preview's clock follows what the process plays).
+//
+// Every ask waits for its answer within a bound: a process that does not
+// answer in time is killed, and so is one whose words cannot be written.
+// A connection whose process has ended (killed, or ended by the sound
+// library) fails every ask at once. Asks come from one thread at a time;
+// the destructor kills the process and joins the pump, which ends in a
+// moment.
+
+#include "multimedia/SoundProcessMessages.h"
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace Multimedia {
+
+class SoundFeed;
+
+class SoundConnection {
+public:
+    // Starts the process `program`; throws std::runtime_error when it
+    // cannot.
+    explicit SoundConnection(const QString& program);
+    ~SoundConnection();
+    SoundConnection(const SoundConnection&) = delete;
+    SoundConnection& operator=(const SoundConnection&) = delete;
+
+    // The answer to `ask` (with `payload`) within `bound`. Throws
+    // std::runtime_error when the call failed, the process ended or did not
+    // answer in time (it is then killed).
+    int ask(SoundMessages::Ask ask, std::chrono::milliseconds bound, const void* payload = nullptr,
+            std::size_t size = 0);
+    // Asks the process to start its stream, whose sound `feed` plays from
+    // now on, sent ahead; as ask().
+    int start(std::shared_ptr<SoundFeed> feed, std::chrono::milliseconds bound);
+    // No sound is sent from now on.
+    void stopFeeding();
+    bool ended() const;
+    // Kills the process: every ask fails from now on.
+    void end();
+
+private:
+    struct State;
+    // Queues the ask, runs `queued` on the state under its lock, and waits.
+    int call(SoundMessages::Ask ask, std::chrono::milliseconds bound, const void* payload, std::size_t size,
+             const std::function<void(State&)>& queued);
+    static void pump(const std::shared_ptr<State>& state);
+
+    std::shared_ptr<State> state_;
+    std::thread pump_;
+};
+
+} // namespace Multimedia

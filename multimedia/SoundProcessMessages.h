@@ -1,0 +1,93 @@
+#pragma once
+// What the program and its sound process (SoundProcess.h) say to each
+// other: the program's asks and the sound to play on the process's standard
+// input, the answers and a word from each callback on its standard output.
+// A message is a header and `size` bytes. Every message of the sound
+// process fits in one write to a pipe (PIPE_BUF), so that its callback's
+// words and its answers never interleave. Any thread; no Qt.
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace Multimedia {
+namespace SoundMessages {
+
+enum class Ask : std::uint32_t {
+    Look = 1, // is there an output device: 1 or 0
+    Open,     // a stream on the default device
+    Start,    // payload: the epoch whose sound comes from now on
+    Abort,    // stops at once, dropping the sound queued
+    Close,
+    IsActive, // 1 or 0
+    Frames,   // tag: the epoch; payload: stereo float frames
+};
+
+enum class Tell : std::uint32_t {
+    Answer = 1, // tag: the ask's; payload: Answer, then why it failed
+    Played,     // tag: the epoch; payload: Played
+};
+
+struct Header {
+    std::uint32_t kind;
+    std::uint32_t size; // of what follows
+    std::uint64_t tag;  // an ask's number, or an epoch
+};
+
+struct Answer {
+    std::int32_t value; // the answer; -1: the call failed, the text after says why
+};
+
+// One callback: frames `before` .. `after` of the epoch's sound were taken
+// (what was missing played as silence), and the first of them is heard at
+// `heardAtNs` on the steady clock, which is the machine's, not the
+// process's.
+struct Played {
+    std::uint64_t before;
+    std::uint64_t after;
+    std::int64_t heardAtNs;
+    std::uint32_t frames; // the callback's
+};
+
+const int channels = 2;
+const double rate = 44100.0;
+// A message larger than this is a broken peer's.
+const std::uint32_t sizeBound = 1 << 20;
+// The most an answer's text takes, so that the answer fits in one write.
+const std::size_t textBound = 1024;
+
+inline std::vector<char> message(std::uint32_t kind, std::uint64_t tag, const void* payload, std::size_t size,
+                                 const void* more = nullptr, std::size_t moreSize = 0)
+{
+    const Header header{kind, std::uint32_t(size + moreSize), tag};
+    std::vector<char> bytes(sizeof header + size + moreSize);
+    std::memcpy(bytes.data(), &header, sizeof header);
+    if (size)
+        std::memcpy(bytes.data() + sizeof header, payload, size);
+    if (moreSize)
+        std::memcpy(bytes.data() + sizeof header + size, more, moreSize);
+    return bytes;
+}
+
+// Takes the first whole message out of `bytes` into `header` and `payload`;
+// false while none is whole.
+inline bool takeMessage(std::vector<char>& bytes, Header& header, std::vector<char>& payload)
+{
+    if (bytes.size() < sizeof header)
+        return false;
+    std::memcpy(&header, bytes.data(), sizeof header);
+    if (bytes.size() < sizeof header + header.size)
+        return false;
+    payload.assign(bytes.begin() + sizeof header, bytes.begin() + sizeof header + header.size);
+    bytes.erase(bytes.begin(), bytes.begin() + sizeof header + header.size);
+    return true;
+}
+
+inline std::int64_t steadyNs(std::chrono::steady_clock::time_point at)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
+}
+
+} // namespace SoundMessages
+} // namespace Multimedia
