@@ -36,11 +36,12 @@ const int launcherSocket = 3;
 const std::size_t requestBound = 1 << 17;
 
 // Held by a start: the sound output starts its process from a thread of
-// its own.
+// its own. Never destroyed, as the list below: a stream thread let go may
+// still start one as the program ends.
 std::mutex& launcherMutex()
 {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 // The launcher's socket in the program; -1 while none runs.
@@ -55,8 +56,8 @@ int& launcherEnd()
 // it has read its socket to the end.
 std::vector<pid_t>& launcherPids()
 {
-    static std::vector<pid_t> pids;
-    return pids;
+    static auto* pids = new std::vector<pid_t>;
+    return *pids;
 }
 
 // Reaps the launchers that have ended, never waiting for one.

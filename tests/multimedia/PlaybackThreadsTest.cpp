@@ -229,6 +229,12 @@ TEST(PlaybackDeathTest, AJackServerThatEndsWhileThePreviewPlaysHoldsNothingAndTh
 // server too, and asserts as it is terminated once the server went.
 TEST(PlaybackDeathTest, AJackServerReachedThroughAlsasJackDeviceThatEndsLeavesTheProgramAlive)
 {
+#if defined(__SANITIZE_THREAD__)
+    // What it checks is the program's life and its clock, which the two
+    // other builds see; slowed by the race checker beside a JACK server and
+    // a sound process, its bounds would measure the checker.
+    GTEST_SKIP() << "run in the builds without the race checker";
+#endif
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     kestrel::test::TempDir home;
     kestrel::test::write_file(home.file(".asoundrc"),
