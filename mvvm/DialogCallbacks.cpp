@@ -3,6 +3,7 @@
 #include "mvvm/DialogState.h"
 #include "mvvm/NativeDestructionWatch.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QKeyEvent>
@@ -74,6 +75,20 @@ DialogCallbacks::DialogCallbacks(QWidget* window, QQuickWidget* view, QObject* r
 void DialogCallbacks::closeWithoutAsking()
 {
     asksBeforeClose_ = false;
+    // A modal window (the preview, opened from this window's menu) runs its
+    // event loop inside this window's action and view: closed now, this
+    // window would be deleted from that loop, under the handler that waits
+    // for it. The modal window ends first, without asking, and this one
+    // closes from the loop that runs once it has gone.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != window_) {
+        connect(modal, &QObject::destroyed, this, &DialogCallbacks::closeWithoutAsking, Qt::QueuedConnection);
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        return;
+    }
     window_->close();
 }
 

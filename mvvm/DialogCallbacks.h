@@ -11,7 +11,8 @@
 // `defaultbutton`. A main window that closes leaves its geometry in the
 // shared state. A window whose native window the window system destroyed
 // from outside closes without asking (NativeDestructionWatch.h): nothing
-// is left to answer on. Child of the window, so it goes with it. GUI
+// is left to answer on; a modal window open then ends first, and the
+// window closes once it has gone. Child of the window, so it goes with it. GUI
 // thread only.
 
 #include <QObject>

@@ -21,6 +21,12 @@
 //                   "stayed <state>" if the window stayed
 //   destroy         the window system reports the main window's native
 //                   window destroyed by another client
+//   preview play|pause
+//                   opens the preview as its shortcut in the main window's
+//                   menu does (its window's event loop then runs inside
+//                   that action), and plays or pauses it: "previewing
+//                   <Player::State>" once the state is the one asked, or
+//                   two seconds have passed
 //   hold <seconds>  holds the window's thread that long on a lock another
 //                   thread holds, as a window that hangs: "holding" as it
 //                   begins to wait, "held" once it has the lock
@@ -47,6 +53,7 @@
 #include "viewmodel/ConvertViewModel.h"
 #include "viewmodel/MainViewModel.h"
 #include "viewmodel/MusicViewModel.h"
+#include "viewmodel/PlayerViewModel.h"
 #include "viewmodel/SlideViewModel.h"
 #include "viewmodel/StoryboardViewModel.h"
 
@@ -54,6 +61,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QFile>
+#include <QKeySequence>
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -153,6 +161,8 @@ private:
             closeAnswering(argument);
         else if (command == QLatin1String("destroy"))
             reportDestroyed();
+        else if (command == QLatin1String("preview"))
+            preview(argument == QLatin1String("play"));
         else if (command == QLatin1String("hold"))
             hold(argument.toInt());
         else if (command == QLatin1String("look"))
@@ -251,6 +261,34 @@ private:
         destroyed.event = destroyed.window = xcb_window_t(mainWindow()->winId());
         qintptr result = 0;
         QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", &destroyed, &result);
+    }
+
+    void preview(bool play)
+    {
+        QAction* show = nullptr;
+        for (QAction* action : mainWindow()->findChildren<QAction*>())
+            if (action->shortcut() == QKeySequence(QStringLiteral("Ctrl+Space")))
+                show = action;
+        // From the event loop, not from inside this read of the input.
+        QTimer::singleShot(0, show, &QAction::trigger);
+        auto& player = static_cast<ViewModel::PlayerViewModel*>(main_.playerViewModel())->videoPlayer();
+        const Multimedia::Player::State wanted = play ? Multimedia::Player::PlayState : Multimedia::Player::PauseState;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        auto* watch = new QTimer(this);
+        connect(watch, &QTimer::timeout, this, [watch, &player, play, wanted, giveUp] {
+            QWidget* shown = QApplication::activeModalWidget();
+            if (!shown || !shown->isVisible())
+                return;
+            if (play && player.state() != wanted)
+                player.play();
+            else if (!play && player.state() == Multimedia::Player::PlayState)
+                player.pause();
+            if (player.state() != wanted && std::chrono::steady_clock::now() < giveUp)
+                return;
+            say(QStringLiteral("previewing %1").arg(player.state()));
+            watch->deleteLater();
+        });
+        watch->start(20);
     }
 
     void hold(int seconds)
