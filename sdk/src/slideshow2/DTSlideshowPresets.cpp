@@ -55,6 +55,11 @@ void write_codec_options(const preset_entry& preset, media_settings& settings) {
         settings.set("ffmpeg/video/crf[float]", 18.0);
         settings.set("ffmpeg/video/profile[str]", preset.profile);
         settings.set("ffmpeg/video/level[str]", preset.level);
+        // libx264's macroblock tree reads memory it never wrote once
+        // B-frames are on: the same pictures would give another video from
+        // one production to the next. Without it every production of a
+        // show is the same, byte for byte.
+        settings.set("ffmpeg/video/x264-params[str]", "mbtree=0");
         break;
     case xvid_options:
         settings.set("ffmpeg/video/flags[int]", 2);

@@ -33,7 +33,8 @@ std::ostream& operator<<(std::ostream& out, const preset_case& c) { return out <
 entries x264(const char* profile, const char* level) {
     return {{"ffmpeg/video/crf[float]", "18"},
             {"ffmpeg/video/profile[str]", profile},
-            {"ffmpeg/video/level[str]", level}};
+            {"ffmpeg/video/level[str]", level},
+            {"ffmpeg/video/x264-params[str]", "mbtree=0"}};
 }
 
 const entries xvid = {{"ffmpeg/video/flags[int]", "2"},

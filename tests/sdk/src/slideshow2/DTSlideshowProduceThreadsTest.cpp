@@ -285,9 +285,9 @@ TEST(ProduceThreads, StopWhileRunningEndsCancelledWithinASecond) {
                  errors::invalid_operation);
 }
 
-// A stop drops the pictures libx264 still holds back (dozens) instead of
-// encoding them: the file written until then has far fewer pictures than
-// were read.
+// A stop drops the pictures libx264 still holds back (its B-frames and
+// one per thread at least) instead of encoding them: the file written
+// until then has fewer pictures than were read.
 TEST(ProduceThreads, AStopDropsThePicturesTheEncoderHoldsBack) {
     small_production p(60000.0, "default");
     p.path = p.folder.file("show.mp4");
@@ -300,10 +300,11 @@ TEST(ProduceThreads, AStopDropsThePicturesTheEncoderHoldsBack) {
     ASSERT_EQ(slideshow_produce::cancelled, p.watch.wait_result(0));
 
     // The worker has sent all but the read-ahead queue (7) and the picture
-    // in hand to the encoder; a drained encoder would have written them.
+    // in hand to the encoder; a drained encoder would have written them, so
+    // that no more than those 8 would be missing.
     const test::media_probe probe = test::probe_media_file(p.path);
     ASSERT_NE(nullptr, probe.first(0));
-    EXPECT_LT(static_cast<int>(probe.first(0)->packets()), p.show.pictures_read() - 30);
+    EXPECT_LT(static_cast<int>(probe.first(0)->packets()), p.show.pictures_read() - 9);
 }
 
 class ProducePaused : public testing::TestWithParam<bool> {};
