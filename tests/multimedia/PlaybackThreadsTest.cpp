@@ -68,6 +68,15 @@ void runEvents(int ms)
 // window's thread is never held (its heartbeat), the pictures go on, and
 // the player says that the sound output does not answer, as the preview is
 // played, paused, sought, closed and destroyed.
+// What the server's end tests check is the program's life and its clock,
+// which the two other builds see; slowed by the race checker beside a JACK
+// server and a sound process, their bounds would measure the checker.
+#if defined(__SANITIZE_THREAD__)
+#define skipUnderTheRaceChecker() GTEST_SKIP() << "run in the builds without the race checker"
+#else
+#define skipUnderTheRaceChecker() (void)0
+#endif
+
 void playWhileTheServerEnds(int signal, qint64 playOnMs = 500)
 {
     const qint64 stallBound = 450;
@@ -211,6 +220,7 @@ TEST(Playback, WithoutAnySoundDeviceThePlayerStaysStoppedOnTheFirstPicture)
 // sound library does to the program is seen as that process's end.
 TEST(PlaybackDeathTest, AJackServerThatEndsWhileThePreviewPlaysHoldsNothingAndThePicturesGoOn)
 {
+    skipUnderTheRaceChecker();
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     for (const int signal : {SIGTERM, SIGKILL}) {
         EXPECT_EXIT(
@@ -229,12 +239,7 @@ TEST(PlaybackDeathTest, AJackServerThatEndsWhileThePreviewPlaysHoldsNothingAndTh
 // server too, and asserts as it is terminated once the server went.
 TEST(PlaybackDeathTest, AJackServerReachedThroughAlsasJackDeviceThatEndsLeavesTheProgramAlive)
 {
-#if defined(__SANITIZE_THREAD__)
-    // What it checks is the program's life and its clock, which the two
-    // other builds see; slowed by the race checker beside a JACK server and
-    // a sound process, its bounds would measure the checker.
-    GTEST_SKIP() << "run in the builds without the race checker";
-#endif
+    skipUnderTheRaceChecker();
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     kestrel::test::TempDir home;
     kestrel::test::write_file(home.file(".asoundrc"),
