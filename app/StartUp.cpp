@@ -10,7 +10,6 @@
 
 #include "viewmodel/MainViewModel.h"
 #include "viewmodel/SettingsStore.h"
-#include "viewmodel/StoresInFlight.h"
 
 #include "componentmodel/Platform.h"
 #include "componentmodel/PortalFileChooser.h"
@@ -134,10 +133,8 @@ int run(int& argc, char** argv, const StartedHook& started)
     Multimedia::setSoundProcessProgram(QCoreApplication::applicationFilePath());
 
     // Before the first QSettings, which would open whatever stands there.
-    ViewModel::SettingsStore::instance().keepOutIrregularFile();
+    ViewModel::SettingsStore::instance().workOnCopies();
     std::unique_ptr<QSettings> settings(new QSettings);
-    if (!ViewModel::SettingsStore::instance().keepsOut())
-        ViewModel::removeUnfinishedStores(settings->fileName());
     startOnlineServices(*settings);
     std::unique_ptr<Feedback::Notification> notification(
         new Feedback::Notification(settings->value(QStringLiteral("webNotification")).toString(),
@@ -191,6 +188,7 @@ int run(int& argc, char** argv, const StartedHook& started)
     qtTranslator.reset();
     notification.reset();
     settings.reset();
+    ViewModel::SettingsStore::instance().finish();
     return result;
 }
 

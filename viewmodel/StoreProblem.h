@@ -4,8 +4,8 @@
 // the way", "the folder is read-only", "the disk is full", ... And the
 // memory that has each such message told once: again only when the cause
 // changed or a store worked in between.
-// Translated in the context "ViewModel::StoreProblem". GUI thread. Throws
-// nothing.
+// Translated in the context "ViewModel::StoreProblem". storeProblem: any
+// thread; a ProblemMemory: one thread. Throws nothing.
 
 #include <QString>
 

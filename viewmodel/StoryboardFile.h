@@ -38,8 +38,9 @@
 // what it is, and forgotten the same way: what stands there is never
 // written over, and only a regular file is ever opened.
 //
-// GUI thread (the application's QSettings, written through SettingsStore).
-// Throws nothing.
+// Any thread, one at a time (the application's QSettings, written through
+// SettingsStore): the storyboard saves on a thread of its own. Throws
+// nothing.
 
 #include <QByteArray>
 #include <QList>

@@ -382,8 +382,19 @@ void StoryboardViewModel::save()
         entries.append({slide->filePath(), slide->settings()});
         entries += held_.value(slide);
     }
-    StoryboardFile::SaveProblem problem;
-    if (StoryboardFile::save(entries, &problem)) {
+    // The result comes back queued: the destructor's save joins before
+    // this object's end removes what is queued for it.
+    saves_.put([this, entries] {
+        StoryboardFile::SaveProblem problem;
+        StoryboardFile::save(entries, &problem);
+        QMetaObject::invokeMethod(
+            this, [this, problem] { saved(problem); }, Qt::QueuedConnection);
+    });
+}
+
+void StoryboardViewModel::saved(const StoryboardFile::SaveProblem& problem)
+{
+    if (problem.path.isEmpty()) {
         storeProblems_.storeWorked();
         return;
     }

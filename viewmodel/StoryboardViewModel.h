@@ -17,7 +17,9 @@
 // add kept, which show only as far as they could be read, each with why),
 // keeps the current slide `index`, and saves the storyboard file
 // (StoryboardFile.h) after each settled change and each slide's changed()
-// (once the events queued with it have run) and when it is destroyed; the
+// (once the events queued with it have run) and when it is destroyed,
+// writing it on a thread of its own (StoreThread.h: the window never waits
+// for the disk, and the destructor waits for the last save); the
 // constructor restores the last storyboard. A stored file that did not
 // read to its end brings storyboardDamaged once, after the constructor,
 // with how many slides it gave and where it is kept.
@@ -65,6 +67,7 @@
 #include "viewmodel/FileListMessage.h"
 #include "viewmodel/SlideViewModel.h"
 #include "viewmodel/StoreProblem.h"
+#include "viewmodel/StoreThread.h"
 #include "viewmodel/StoryboardFile.h"
 
 #include "componentmodel/NotifyList.h"
@@ -179,6 +182,8 @@ private:
     // Saves once the events already queued have run: the state changes of
     // a batch of photos that settle together cost one save, not one each.
     void scheduleSave();
+    // What came of a save, told on this thread.
+    void saved(const StoryboardFile::SaveProblem& problem);
     // Where a file named in a message goes among the others: by the order
     // of the looks that found them (a request's serial), the rest after
     // them in the order they came.
@@ -281,6 +286,8 @@ private:
     QAction rotateSlideAcwAction_;
     // Last: goes first, so no look answers into a half-gone storyboard.
     BackgroundLooks looks_;
+    // Goes first of all, once the destructor's save is written.
+    StoreThread saves_;
 };
 
 } // namespace ViewModel

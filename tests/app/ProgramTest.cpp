@@ -791,6 +791,54 @@ TEST_F(ProgramTest, TheEndWaitsForAStoreADiskHoldsAndTheNextStartRemovesOneCutSh
         << "a store's temporary file left";
 }
 
+// The settings and the data folder on shares that stop answering while
+// the program runs: adding a photo and choosing music store the storyboard
+// and the settings as ever, and the window answers at once all the while;
+// once the shares answer, what was stored reaches them and the end keeps
+// it, with what another program wrote into the settings meanwhile.
+TEST_F(ProgramTest, TheWindowAnswersWhileTheSharesItStoresOnHang)
+{
+    settings_.reset();
+    // The settings' share serves what their folder held.
+    ASSERT_TRUE(QDir().rename(path("config"), path("config-served")) && QDir().mkdir(path("config")));
+    QDir().mkpath(path("data-served"));
+    kestrel::test::hanging_share config(path("config-served").toStdString(), path("config").toStdString());
+    if (!config.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << config.unavailable();
+    kestrel::test::hanging_share data(path("data-served").toStdString(), path("data").toStdString());
+    ASSERT_EQ("", data.unavailable());
+    const QStringList photos = {path("media/one.jpg"), path("media/two.jpg")};
+    for (const QString& photo : photos)
+        viewmodeltest::writePhoto(photo.toStdString());
+    const QString music = path("media/music.wav");
+    kestrel::test::write_file(music.toStdString(), viewmodeltest::waveFile());
+
+    ProgramRun run = driver();
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    run.send("add " + photos[0]);
+    run.send("state");
+    ASSERT_EQ(stateOf({photos[0]}), run.lineStartingWith("state"));
+    config.hang("all");
+    data.hang("all");
+    run.send("add " + photos[1]);
+    run.send("music " + music);
+    run.send("state");
+    // Far below the share's hang: a window that waited for it fails here.
+    EXPECT_EQ(QString("state slides=2 music=%1 files=%2").arg(music, photos.join('|')),
+              run.lineStartingWith("state", 5000))
+        << run.errors();
+    EXPECT_TRUE(data.held_within(std::chrono::milliseconds(startMs))) << "the storyboard's store reached the share";
+    config.answer();
+    data.answer();
+    store()->setValue("socialVia", "another program");
+    store()->sync();
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode(hangMs)) << run.errors();
+    EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")).replaceInStrings(" (no settings)", ""));
+    EXPECT_EQ(music, stored("Music/filePath"));
+    EXPECT_EQ("another program", stored("socialVia"));
+}
+
 // Closing the window as the window system does after Alt+F4 during a
 // conversion, running or paused, asks once: "Cancel" leaves the window and
 // the conversion as they were, one "Quit" ends the program as the

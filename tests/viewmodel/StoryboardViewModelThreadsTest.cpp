@@ -316,6 +316,7 @@ TEST_F(StoryboardFixture, ABadFolderKeepsItsGoodPhotos)
                                       folder + "/truncated.jpg: cut short: the lower part is grey"))
         << messages[0].toStdString();
     QStringList stored;
+    ASSERT_TRUE(storesWritten());
     for (const StoryboardEntry& entry : StoryboardFile::load())
         stored << QFileInfo(entry.filePath).fileName();
     EXPECT_EQ(kept, stored);
@@ -439,6 +440,7 @@ TEST_F(StoryboardFixture, ADamagedFileRestoresWhatItCan)
         EXPECT_TRUE(listsAgree(*storyboard, show));
         EXPECT_EQ(restored, names(*storyboard)) << bytes.toStdString();
         QStringList stored;
+        ASSERT_TRUE(storesWritten());
         for (const StoryboardEntry& entry : StoryboardFile::fromXml(readAll(path)))
             stored << QFileInfo(entry.filePath).fileName();
         EXPECT_EQ(kept, stored) << bytes.toStdString();

@@ -3,6 +3,7 @@
 // file, the application's log lines, the check that the engine's
 // slides and a storyboard's list agree, and stores made to fail.
 
+#include "viewmodel/StoresInFlight.h"
 #include "viewmodel/StoryboardViewModel.h"
 
 #include "componentmodel/EventTypes.h"
@@ -189,7 +190,25 @@ inline QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline QString storedStoryboardPath() { return QSettings().value(QStringLiteral("Storyboard/slides")).toString(); }
+// Whether the stores put so far (the storyboard's, on a thread of its own)
+// were written within ten seconds. Runs no events.
+inline bool storesWritten()
+{
+    QDeadlineTimer deadline(10000);
+    while (ViewModel::storeInFlight()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// Once the saves put so far are written.
+inline QString storedStoryboardPath()
+{
+    EXPECT_TRUE(storesWritten());
+    return QSettings().value(QStringLiteral("Storyboard/slides")).toString();
+}
 
 // A way to make a store fail, and to mend it.
 struct StoreFailure {
@@ -220,6 +239,8 @@ inline void expectToldOncePerCause(const StoreFailure& failure, const QString& h
     SCOPED_TRACE(failure.what);
     const auto stored = [&] {
         store();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(storesWritten());
         QCoreApplication::processEvents();
     };
     said.clear();
