@@ -1,5 +1,6 @@
 #include "support/JackDummyServer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -13,7 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,22 +32,45 @@ std::string unique_server_name() {
     return "lumivista-test-" + std::to_string(::getpid()) + "-" + std::to_string(++count) + "-" + random_part;
 }
 
+// The program's path as the shell would find it; the name when not found.
+std::string on_path(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= folders.size();) {
+        const std::size_t end = std::min(folders.find(':', start), folders.size());
+        const std::string candidate = folders.substr(start, end - start) + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return name;
+}
+
+// Its output goes nowhere. It is ended (SIGTERM: it leaves JACK's registry
+// in order) when the thread that started it goes, also when the test
+// process dies unasked (a sanitizer halting it): a server left running
+// keeps one of the few places JACK has for a whole machine.
 pid_t spawn_quietly(const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0)
-        throw std::runtime_error("cannot start " + arguments[0] + ": " + std::strerror(error));
+    const std::string program = on_path(arguments[0]);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        throw std::runtime_error("cannot start " + arguments[0] + ": " + std::strerror(errno));
+    if (pid == 0) {
+        // Only calls safe after a fork of a threaded process.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(127);
+        const int nothing = ::open("/dev/null", O_RDWR);
+        for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+            ::dup2(nothing, stream);
+        ::execve(program.c_str(), argv.data(), environ);
+        ::_exit(127);
+    }
     return pid;
 }
 

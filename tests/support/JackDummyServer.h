@@ -6,7 +6,9 @@
 // that is still ending), which consumes sound in real time like a device.
 // While it lives it is the default server of the process
 // (JACK_DEFAULT_SERVER), so PortAudio, initialised after it started, finds
-// it as its default output. Not thread-safe; one at a time.
+// it as its default output. The server ends in order with the thread that
+// made it, also when the test process dies unasked. Not thread-safe; one at
+// a time.
 
 #include <string>
 #include <sys/types.h>
