@@ -43,5 +43,9 @@ constexpr QEvent::Type advertisementFeedEnded = QEvent::Type(1005);
 constexpr QEvent::Type endOfSound = QEvent::Type(1010);
 constexpr QEvent::Type soundStreamStep = QEvent::Type(1011);
 
+// Any receiver of a GuardedReceiver: a call posted to run on its thread
+// (the stores of the user's data: what came of one).
+constexpr QEvent::Type queuedCall = QEvent::Type(1020);
+
 } // namespace EventTypes
 } // namespace ComponentModel

@@ -1,5 +1,7 @@
 #include "componentmodel/GuardedReceiver.h"
 
+#include "componentmodel/EventTypes.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 
@@ -13,6 +15,29 @@ bool GuardedReceiver::post(std::unique_ptr<QEvent> event)
     if (!receiver_)
         return false;
     QCoreApplication::postEvent(receiver_, event.release());
+    return true;
+}
+
+namespace {
+
+struct CallEvent : QEvent {
+    explicit CallEvent(std::function<void()> c) : QEvent(EventTypes::queuedCall), call(std::move(c)) {}
+    std::function<void()> call;
+};
+
+} // namespace
+
+bool GuardedReceiver::postCall(std::function<void()> call)
+{
+    return post(std::make_unique<CallEvent>(std::move(call)));
+}
+
+bool GuardedReceiver::handled(QEvent* event)
+{
+    delivered();
+    if (event->type() != EventTypes::queuedCall)
+        return false;
+    static_cast<CallEvent*>(event)->call();
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -24,6 +25,12 @@ public:
 
     // Takes ownership of the event; false when it was discarded.
     bool post(std::unique_ptr<QEvent> event);
+    // Posts `call` to run on the receiver's thread (an event of the type
+    // EventTypes::queuedCall), whose event() hands its events to handled().
+    bool postCall(std::function<void()> call);
+    // The receiver's event(): whether `event` was a call posted here, now
+    // run. Marks any event delivered.
+    bool handled(QEvent* event);
     void close();
     // Called by the receiver as it handles an event posted here. Qt hands
     // the event over inside its own library, which race checkers built into

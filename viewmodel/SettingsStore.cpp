@@ -65,7 +65,7 @@ bool writeWhole(const QString& path, const QByteArray& content)
 
 } // namespace
 
-SettingsStore::SettingsStore() : lookForChanges_(this)
+SettingsStore::SettingsStore() : results_(this), lookForChanges_(this)
 {
     // Made by whichever thread stores first (the storyboard saves on a
     // thread of its own); what it tells and looks for runs on the window's.
@@ -81,6 +81,8 @@ SettingsStore::SettingsStore() : lookForChanges_(this)
 }
 
 SettingsStore::~SettingsStore() = default;
+
+bool SettingsStore::event(QEvent* event) { return results_.handled(event) || QObject::event(event); }
 
 SettingsStore& SettingsStore::instance()
 {
@@ -128,9 +130,7 @@ void SettingsStore::workOnCopies()
     setUserSettingsFolder(scratch->path());
     scratch_ = std::move(scratch);
     mirror_ = std::make_unique<SettingsMirror>(files, [this](const QString& user, const QString& cause) {
-        QMetaObject::invokeMethod(
-            this, [this, user, cause] { cause.isEmpty() ? storeWorked() : storeFailed(user, cause); },
-            Qt::QueuedConnection);
+        results_.postCall([this, user, cause] { cause.isEmpty() ? storeWorked() : storeFailed(user, cause); });
     });
     lookForChanges_.start();
 }
@@ -179,13 +179,12 @@ bool SettingsStore::store(QSettings& settings)
         if (mirror_)
             mirror_->writeBack(true);
         else
-            QMetaObject::invokeMethod(this, &SettingsStore::storeWorked, Qt::QueuedConnection);
+            results_.postCall([this] { storeWorked(); });
         return true;
     }
     const QString file = userFile(settings.fileName());
     const QString cause = settingsStoreProblem(settings, settings.fileName());
-    QMetaObject::invokeMethod(
-        this, [this, file, cause] { storeFailed(file, cause); }, Qt::QueuedConnection);
+    results_.postCall([this, file, cause] { storeFailed(file, cause); });
     return false;
 }
 

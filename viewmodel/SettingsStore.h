@@ -29,6 +29,8 @@
 
 #include "viewmodel/StoreProblem.h"
 
+#include "componentmodel/GuardedReceiver.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -69,6 +71,9 @@ signals:
     // The message for the user.
     void problem(QString message);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     SettingsStore();
     ~SettingsStore() override;
@@ -86,6 +91,9 @@ private:
     ProblemMemory told_;
     // The user's files and their copies, set once at start.
     QList<std::pair<QString, QString>> copies_;
+    // What came of a store made on another thread; outlives the mirror,
+    // whose thread reports through it.
+    ComponentModel::GuardedReceiver results_;
     std::mutex mirrorMutex_;
     std::unique_ptr<SettingsMirror> mirror_;
     QTimer lookForChanges_;

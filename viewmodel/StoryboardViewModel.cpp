@@ -106,7 +106,8 @@ StoryboardViewModel::StoryboardViewModel(kestrel::slideshow2::slideshow_ptr slid
                                          QSharedPointer<ComponentModel::ImageProvider> photos, QObject* parent)
     : QObject(parent), slideshow_(std::move(slideshow)), photos_(std::move(photos)),
       slideList_(new ComponentModel::NotifyList), slideModel_(new ComponentModel::NotifyListModel(slideList_.data())),
-      removeSlideAction_(this), clearAction_(this), rotateSlideCwAction_(this), rotateSlideAcwAction_(this)
+      savedMailbox_(std::make_shared<ComponentModel::GuardedReceiver>(this)), removeSlideAction_(this),
+      clearAction_(this), rotateSlideCwAction_(this), rotateSlideAcwAction_(this)
 {
     Q_ASSERT(slideshow_);
     photoManager_ = kestrel::slideshow2::photo_manager::create(photoManagerSettings());
@@ -127,7 +128,17 @@ StoryboardViewModel::StoryboardViewModel(kestrel::slideshow2::slideshow_ptr slid
     restore();
 }
 
-StoryboardViewModel::~StoryboardViewModel() { save(); }
+StoryboardViewModel::~StoryboardViewModel()
+{
+    save();
+    // Nothing is told of the last save: its thread ends with this object.
+    savedMailbox_->close();
+}
+
+bool StoryboardViewModel::event(QEvent* event)
+{
+    return savedMailbox_->handled(event) || QObject::event(event);
+}
 
 QObject* StoryboardViewModel::slides() const { return slideModel_.get(); }
 
@@ -382,13 +393,10 @@ void StoryboardViewModel::save()
         entries.append({slide->filePath(), slide->settings()});
         entries += held_.value(slide);
     }
-    // The result comes back queued: the destructor's save joins before
-    // this object's end removes what is queued for it.
-    saves_.put([this, entries] {
+    saves_.put([this, entries, mailbox = savedMailbox_] {
         StoryboardFile::SaveProblem problem;
         StoryboardFile::save(entries, &problem);
-        QMetaObject::invokeMethod(
-            this, [this, problem] { saved(problem); }, Qt::QueuedConnection);
+        mailbox->postCall([this, problem] { saved(problem); });
     });
 }
 

@@ -70,6 +70,7 @@
 #include "viewmodel/StoreThread.h"
 #include "viewmodel/StoryboardFile.h"
 
+#include "componentmodel/GuardedReceiver.h"
 #include "componentmodel/NotifyList.h"
 #include "slideshow2/DTSlideshowTypes.h"
 
@@ -168,6 +169,9 @@ public slots:
     void clear();
     void rotateSlideCw();
     void rotateSlideAcw();
+
+protected:
+    bool event(QEvent* event) override;
 
 protected slots:
     void save();
@@ -280,6 +284,10 @@ private:
     QList<NamedFile> damaged_;
     bool reportPending_ = false;
     ProblemMemory storeProblems_;
+    // What came of a save, from the thread it is written on. Before the
+    // children: event() reads it from the first child's coming to the
+    // last one's going.
+    std::shared_ptr<ComponentModel::GuardedReceiver> savedMailbox_;
     QAction removeSlideAction_;
     QAction clearAction_;
     QAction rotateSlideCwAction_;

@@ -711,13 +711,15 @@ TEST_F(UnansweredFiles, AnOutputFolderThatDoesNotAnswerNeverHoldsTheWindowAndIsT
         EXPECT_LT(stopping.elapsed(), stopBound) << "the stop waited for the share";
         // Whether the system lets the name go while a write hangs is its
         // own affair: a name it keeps is named.
-        if (!quit)
+        if (!quit) {
             EXPECT_EQ(vm->state(), ConvertViewModel::StopState);
-        if (!quit && (!notices.isEmpty() || !hidden().isEmpty()))
+        }
+        if (!quit && (!notices.isEmpty() || !hidden().isEmpty())) {
             EXPECT_EQ(notices, QStringList{"The unfinished file \"" + unfinished +
                                            "\" could not be removed yet; it goes once the disk answers if the "
                                            "program is still open, else when a slideshow is next made in that "
                                            "folder."});
+        }
         EXPECT_EQ(outcome, "");
         share->answer();
         EXPECT_TRUE(qmltest::waitFor([&] { return hidden().isEmpty(); }, answerBound))
