@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 
 #include <signal.h>
@@ -253,6 +254,8 @@ TEST(PlaybackDeathTest, AJackServerReachedThroughAlsasJackDeviceThatEndsLeavesTh
                 // afresh.
                 playWhileTheServerEnds(signal, 5000);
                 std::fflush(stdout);
+                // The child made a home of its own, which _Exit leaves.
+                std::filesystem::remove_all(home.path());
                 std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
             },
             ::testing::ExitedWithCode(0), "")

@@ -7,6 +7,7 @@
 #include <QtGlobal>
 
 #include <cstring>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -20,15 +21,25 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    QTemporaryDir home;
-    if (!home.isValid())
-        return 2;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
-    // Qt wants a private runtime folder; the temporary one is made 0700.
-    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+    // A death test's child (this program run again by the threadsafe
+    // style) ends by _Exit, which would leave a folder of its own behind:
+    // it keeps its parent's, which the parent removes.
+    bool deathTestChild = false;
+    for (int i = 1; i < argc; ++i)
+        deathTestChild = deathTestChild || std::strncmp(argv[i], "--gtest_internal_run_death_test", 31) == 0;
+    std::unique_ptr<QTemporaryDir> home;
+    if (!deathTestChild) {
+        home = std::make_unique<QTemporaryDir>();
+        if (!home->isValid())
+            return 2;
+        const QString path = home->path();
+        qputenv("HOME", path.toUtf8());
+        qputenv("XDG_CONFIG_HOME", (path + QStringLiteral("/config")).toUtf8());
+        qputenv("XDG_DATA_HOME", (path + QStringLiteral("/data")).toUtf8());
+        qputenv("XDG_CACHE_HOME", (path + QStringLiteral("/cache")).toUtf8());
+        // Qt wants a private runtime folder; the temporary one is made 0700.
+        qputenv("XDG_RUNTIME_DIR", path.toUtf8());
+    }
 
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
