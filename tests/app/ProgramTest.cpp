@@ -598,6 +598,33 @@ TEST_F(ProgramTest, ASettingsFileThatIsNoRegularFileIsLeftAloneAndTold)
     EXPECT_FALSE(QFileInfo(conf).isFile());
 }
 
+// A settings file the user may not read is left as it is: the program
+// starts with its own settings, says which file and why, and stores
+// nothing over it (as an ordinary user: root reads every file).
+TEST_F(ProgramTest, ASettingsFileThatMayNotBeReadIsLeftAloneAndTold)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    const QString conf = store()->fileName();
+    settings_.reset();
+    const QByteArray held = viewmodeltest::readAll(conf);
+    ASSERT_FALSE(held.isEmpty());
+    ASSERT_TRUE(QFile(conf).setPermissions(QFileDevice::Permissions()));
+    const QString photo = path("media/photo.jpg");
+    viewmodeltest::writePhoto(photo.toStdString());
+    ProgramRun run = driver();
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    EXPECT_EQ("message The settings in \"" + conf +
+                  "\" could not be read: no permission to read it.\\nThe program starts with its own settings and "
+                  "leaves what stands there as it is; changes to the settings will be lost when the program ends.",
+              run.lineStartingWith("message"));
+    run.send("add " + photo);
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode()) << run.errors();
+    ASSERT_TRUE(QFile(conf).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_EQ(held, viewmodeltest::readAll(conf));
+}
+
 // Where a link or anything else but a regular file stands at the file the
 // runs whose settings are kept out share, one other file serves every such
 // run in its place: each start restores what the last one stored there,
