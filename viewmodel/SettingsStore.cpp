@@ -125,8 +125,9 @@ void SettingsStore::workOnCopies()
             }
         }
         files.append({user, copy});
-        copies_.append({user, copy});
     }
+    for (const SettingsMirror::File& file : files)
+        copies_.append({file.user, file.copy});
     setUserSettingsFolder(scratch->path());
     scratch_ = std::move(scratch);
     mirror_ = std::make_unique<SettingsMirror>(files, [this](const QString& user, const QString& cause) {
