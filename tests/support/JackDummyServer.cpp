@@ -61,8 +61,13 @@ pid_t spawn_quietly(const std::vector<std::string>& arguments) {
     if (pid < 0)
         throw std::runtime_error("cannot start " + arguments[0] + ": " + std::strerror(errno));
     if (pid == 0) {
-        // Only calls safe after a fork of a threaded process.
+        // Only calls safe after a fork of a threaded process. A client
+        // gone as the server ends breaks its pipe: that ends no server
+        // before it has left the registry.
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        struct sigaction ignore = {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGPIPE, &ignore, nullptr);
         if (::getppid() != parent)
             ::_exit(127);
         const int nothing = ::open("/dev/null", O_RDWR);
@@ -88,7 +93,7 @@ jack_dummy_server::jack_dummy_server() : name_(unique_server_name()) {
 
 jack_dummy_server::~jack_dummy_server() {
     end(SIGTERM);
-    // A server killed stays in JACK's registry of servers (a few places
+    // A server killed stays in JACK's registry of servers (eight places
     // for the whole machine) until one of its name ends in order.
     if (left_registered_) {
         try {
@@ -165,7 +170,9 @@ void jack_dummy_server::end(int signal) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    left_registered_ = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    // Ended by a signal it did not take (SIGKILL, or one it met while
+    // ending): its name still takes its place.
+    left_registered_ = WIFSIGNALED(status);
     pid_ = -1;
 }
 
