@@ -1,6 +1,8 @@
 // The threads the user's data is written on: the storyboard's and the
 // settings' write back into the user's files.
 
+#include "ViewModelTesting.h"
+
 #include "viewmodel/SettingsMirror.h"
 #include "viewmodel/StoreThread.h"
 #include "viewmodel/StoresInFlight.h"
@@ -74,15 +76,6 @@ struct SettingsMirrorThreadsTest : ::testing::Test {
             });
     }
 
-    // Waits, bounded, for what was asked to be written.
-    static void written()
-    {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (storeInFlight() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(1ms);
-        ASSERT_FALSE(storeInFlight());
-    }
-
     QTemporaryDir folder;
     mutable std::mutex mutex;
     QStringList reported;
@@ -104,14 +97,14 @@ TEST_F(SettingsMirrorThreadsTest, TheRunsChangesReachTheUsersFileAndOnlyThey)
     QFile::copy(user(), copy());
     auto mirror = this->mirror();
     mirror->writeBack(true);
-    written();
+    ASSERT_TRUE(viewmodeltest::storesWritten());
     EXPECT_EQ(QStringList(), reports()) << "nothing changed, nothing written";
 
     copied().setValue("Settings/slideshowName", "Summer");
     copied().remove("gone");
     QSettings(user(), QSettings::IniFormat).setValue("socialVia", "another program");
     mirror->writeBack(false);
-    written();
+    ASSERT_TRUE(viewmodeltest::storesWritten());
     EXPECT_EQ(QStringList{user()}, reports());
     EXPECT_EQ("Summer", stored("Settings/slideshowName"));
     EXPECT_EQ("as it was", stored("kept"));
@@ -133,18 +126,18 @@ TEST_F(SettingsMirrorThreadsTest, AFailedWriteIsToldAndTriedAgainWhenAStoreAsks)
     QFile(blocking).open(QIODevice::WriteOnly);
     copied().setValue("Settings/quality", 2);
     mirror->writeBack(false);
-    written();
+    ASSERT_TRUE(viewmodeltest::storesWritten());
     ASSERT_EQ(1, reports().size());
     EXPECT_EQ(user() + ": \"" + blocking + "\" is a file where a folder should be", reports()[0]);
     mirror->writeBack(false);
-    written();
+    ASSERT_TRUE(viewmodeltest::storesWritten());
     EXPECT_EQ(1, reports().size()) << "tried again without a store's asking";
     mirror->writeBack(true);
-    written();
+    ASSERT_TRUE(viewmodeltest::storesWritten());
     EXPECT_EQ(2, reports().size());
     QFile::remove(blocking);
     mirror->writeBack(true);
-    written();
+    ASSERT_TRUE(viewmodeltest::storesWritten());
     EXPECT_EQ(QStringList({reports()[0], reports()[0], user()}), reports());
     EXPECT_EQ("2", stored("Settings/quality"));
 }
