@@ -16,6 +16,7 @@
 #include "ffmpeg/DTFFPicture.h"
 #include "media/DTMediaSettings.h"
 #include "media/DTPictureConvert.h"
+#include "slideshow2/DTSlideshowPresets.h"
 
 #include "EncoderAlone.h"
 #include "NumberArguments.h"
@@ -49,14 +50,10 @@ const double frame_ms = 1000.0 / frame_rate;
 // Distinct pictures, repeated as often as the run needs.
 const int distinct_pictures = 25;
 
-// What the "mac-medium" output preset writes for the video encoder.
+// What the "mac-medium" output preset writes for the video encoder, at
+// this benchmark's size.
 media_settings_ptr mac_medium_settings() {
-    media_settings_ptr settings = media_settings::create();
-    settings->set("ffmpeg/video/threads[int]",
-                  static_cast<int>(boost::thread::hardware_concurrency()));
-    settings->set("ffmpeg/video/crf[float]", 18.0);
-    settings->set("ffmpeg/video/profile[str]", "main");
-    settings->set("ffmpeg/video/level[str]", "41");
+    media_settings_ptr settings = slideshow2::apply_preset("mac-medium", media_settings::create());
     settings->set("video-frame-rate", frame_rate);
     settings->set("video-codec", "libx264");
     settings->set("width", width);

@@ -55,11 +55,17 @@ void write_codec_options(const preset_entry& preset, media_settings& settings) {
         settings.set("ffmpeg/video/crf[float]", 18.0);
         settings.set("ffmpeg/video/profile[str]", preset.profile);
         settings.set("ffmpeg/video/level[str]", preset.level);
-        // libx264's macroblock tree reads memory it never wrote once
-        // B-frames are on: the same pictures would give another video from
-        // one production to the next. Without it every production of a
-        // show is the same, byte for byte.
-        settings.set("ffmpeg/video/x264-params[str]", "mbtree=0");
+        // One show gives one video, byte for byte, whatever the heap held
+        // and whichever processor made it. libx264's AVX-512 kernel for its
+        // macroblock tree's propagation works in blocks of 8 macroblocks
+        // and runs past a row's end into lookahead memory never written
+        // when the width in macroblocks is not a multiple of 8 (960 wide:
+        // 60; 1440: 90), so what the heap held would change the video.
+        // "cpu-independent" keeps the tree (a file a sixth smaller at the
+        // same quality) and has libx264 propagate it with its plain C code,
+        // which stays within the row and gives the same result on every
+        // processor.
+        settings.set("ffmpeg/video/x264-params[str]", "cpu-independent=1");
         break;
     case xvid_options:
         settings.set("ffmpeg/video/flags[int]", 2);

@@ -33,9 +33,9 @@ void slideshow_produce_simple_impl::produce_impl_no_errors(
         wait_while_paused();
         video_data_timed_ptr frame = video->read();
         // A stopped production's file is thrown away: the picture just read
-        // and the pictures the encoder still holds back (libx264 keeps its
-        // B-frames and one per thread: a fraction of a second of work on a
-        // busy machine) are dropped, not encoded.
+        // and the pictures the encoder still holds back (libx264 keeps
+        // dozens for its macroblock tree: about a second of work on a busy
+        // machine) are dropped, not encoded.
         if (stop_asked())
             KESTREL_THROW(error_cancel());
         if (frame && !frame->data)

@@ -955,6 +955,31 @@ TEST(MakeShowProgram, AShortSongLoopsUpToTheFadedEnd) {
     EXPECT_LT(peaks.back(), 0.01) << "not faded out";
 }
 
+// One show made twice, the heap holding other bytes each time (glibc's
+// perturbation, the address sanitizer's fill), at 960 by 720 (mac-medium):
+// a width of 60 macroblocks, where libx264's AVX-512 code for its
+// macroblock tree reads past a row's end. The same video, byte for byte.
+TEST(MakeShowProgram, OneShowGivesOneVideoWhateverTheHeapHeld) {
+    TempDir scratch;
+    const show_inputs inputs = make_inputs(scratch, 1);
+    std::vector<std::string> videos;
+    for (const std::string fill : {"85", "170"}) {
+        const std::string video = scratch.file("show " + fill + ".mp4");
+        const std::vector<std::string> heap{
+            "MALLOC_PERTURB_=" + fill, sanitizer_options("malloc_fill_byte=" + fill + ":max_malloc_fill_size=" +
+                                                         std::to_string(1 << 30))};
+        const finished_run run =
+            wait_for(start_make_show({inputs.photos, inputs.music, "mac-medium", video}, scratch, heap), scratch);
+        ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+        videos.push_back(read_file(video));
+    }
+    const media_probe probe = probe_media_file(scratch.file("show 85.mp4"));
+    ASSERT_NE(probe.first(0), nullptr);
+    ASSERT_EQ(probe.first(0)->width, 960);
+    ASSERT_FALSE(videos[0].empty());
+    EXPECT_TRUE(videos[0] == videos[1]) << "two videos of one show";
+}
+
 struct refused_input {
     const char* name;
     // Spoils the folder, the music or the preset given.

@@ -34,7 +34,7 @@ entries x264(const char* profile, const char* level) {
     return {{"ffmpeg/video/crf[float]", "18"},
             {"ffmpeg/video/profile[str]", profile},
             {"ffmpeg/video/level[str]", level},
-            {"ffmpeg/video/x264-params[str]", "mbtree=0"}};
+            {"ffmpeg/video/x264-params[str]", "cpu-independent=1"}};
 }
 
 const entries xvid = {{"ffmpeg/video/flags[int]", "2"},
