@@ -2,7 +2,7 @@
 
 #include "app/ApplicationTypes.h"
 #include "app/EndBackstop.h"
-#include "app/FileChooserStart.h"
+#include "app/HelperStart.h"
 #include "app/Identity.h"
 #include "app/LinkSettings.h"
 #include "app/TerminationSignals.h"
@@ -126,7 +126,7 @@ int run(int& argc, char** argv, const StartedHook& started)
     backstop.holdInstanceLock(QFile::encodeName(application.instanceLockPath()).toStdString());
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
     setIdentity();
-    prepareFileDialogs();
+    startProgramLauncher();
     // The preview's calls into the sound library are made by this very
     // program started again, whatever the library does there. (Named by
     // its path: the launcher that starts it may be another program.)

@@ -19,8 +19,8 @@
 // storyboard and the music are stored), the translators, the notification
 // service, the application object.
 //
-// Started as a helper of the file dialogs (FileChooserStart.h), it runs
-// that helper instead. The program's main blocks the session's end signals
+// Started as a helper of its window (HelperStart.h), it runs that helper
+// instead. The program's main blocks the session's end signals
 // first (blockTerminationSignals); a helper and a later start take them by
 // their default action again.
 // `started`, when given, runs once the main window shows, just before the

@@ -398,7 +398,7 @@ TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersA
     // Killed, it leaves its lock and hand-off behind: the next start takes
     // them over and runs the whole start-up, and a start after that hands
     // over to it. The helper its file dialogs are started from goes with it.
-    const std::vector<pid_t> helpers = kestrel::test::children_running(first.pid(), "--file-chooser-launcher");
+    const std::vector<pid_t> helpers = kestrel::test::children_running(first.pid(), "--program-launcher");
     EXPECT_EQ(helpers.size(), 1u);
     // The helper takes the session's end signals by their default action:
     // the program's mask, which blocks them, is not its own.
