@@ -19,6 +19,12 @@
 // storyboard and the music are stored), the translators, the notification
 // service, the application object.
 //
+// The session's end is taken from the first moments of the start (see
+// TerminationSignals): asked while the program starts, it ends the start
+// without showing a window, in order, or by the backstop two seconds after
+// the signal should the start not get that far (it waits for a share that
+// does not answer, say).
+//
 // Started as a helper of its window (HelperStart.h), it runs that helper
 // instead. The program's main blocks the session's end signals
 // first (blockTerminationSignals); a helper and a later start take them by

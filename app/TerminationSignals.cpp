@@ -72,9 +72,15 @@ TerminationSignals::TerminationSignals()
         return;
     }
     guiReadsScope_ = std::make_unique<kestrel::read_interruption_scope>(guiReads_);
-    notifier_ = new QSocketNotifier(sockets_[1], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::quitOnSignal);
     taker_ = std::thread([this] { takeSignals(); });
+}
+
+void TerminationSignals::endEventLoops()
+{
+    if (taker_.joinable() && !notifier_) {
+        notifier_ = new QSocketNotifier(sockets_[1], QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::quitOnSignal);
+    }
 }
 
 TerminationSignals::~TerminationSignals()
@@ -108,6 +114,7 @@ void TerminationSignals::takeSignals()
         if (::read(signals_, &taken, sizeof taken) != ssize_t(sizeof taken))
             continue;
         const int signal = int(taken.ssi_signo);
+        asked_.store(true);
         EndBackstop::askedBySignal(signal);
         guiReads_->set(true);
         const char byte = static_cast<char>(signal);

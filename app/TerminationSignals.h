@@ -8,13 +8,15 @@
 //
 // The signals are blocked in every thread from the first line of main
 // (blockTerminationSignals), so that no thread is ever interrupted by one,
-// and taken by a thread of this object's own (a signalfd): whatever the
-// window's thread is doing, a wait in the kernel for a share included,
-// the request starts the clock of the end (EndBackstop) at once and
-// switches on the interruption that the GUI thread's file reads watch
-// while the object stands (files/DTAbandonableRead.h), so that a photo
-// read there that does not answer is given up. The window's thread hears
-// of it through a socket, and ends every event loop.
+// and taken by a thread of this object's own (a signalfd) from the moment
+// it is made, the first moments of the start: whatever the window's thread
+// is doing, a wait in the kernel for a share included, the request starts
+// the clock of the end (EndBackstop) at once and switches on the
+// interruption that the GUI thread's file reads watch while the object
+// stands (files/DTAbandonableRead.h), so that a photo read there that does
+// not answer is given up. Once the application object stands
+// (endEventLoops), the window's thread hears of it through a socket, and
+// ends every event loop; a start asks asked() before it shows a window.
 //
 // A signal that came before the object was made waits blocked until it
 // is, and is taken then. One object at a time, made and destroyed on the
@@ -24,6 +26,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -42,14 +45,22 @@ namespace Application {
 // inherits.
 void blockTerminationSignals();
 // The calling thread takes them by their default action again: for a
-// process that never makes a TerminationSignals (a later start, a helper).
+// process that keeps no TerminationSignals (a later start, a helper).
 void unblockTerminationSignals();
 
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
+    // Takes the signals from now on; before the application object or
+    // after.
     TerminationSignals();
     ~TerminationSignals() override;
+
+    // Once the application object stands: a request, taken before or after,
+    // ends every event loop that runs from then on.
+    void endEventLoops();
+    // Whether the session has asked the program to end. Any thread.
+    bool asked() const { return asked_.load(); }
 
 private:
     void takeSignals();
@@ -61,6 +72,7 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     std::shared_ptr<kestrel::read_interruption> guiReads_;
     std::unique_ptr<kestrel::read_interruption_scope> guiReadsScope_;
+    std::atomic<bool> asked_{false};
     std::thread taker_;
 };
 

@@ -766,6 +766,46 @@ TEST_F(ProgramTest, AnEndSignalTheWindowDoesNotTakeEndsTheProgramAfterTwoSeconds
     }
 }
 
+// SIGTERM while the start waits for the settings on a share that does not
+// answer: the program ends within two seconds, though its window's thread
+// waits in the kernel (the process stays until the share answers, then
+// goes), and shows no window; nor when the share answers just after the
+// signal: the start then ends in order, or by the signal should it take
+// longer than the two seconds.
+TEST_F(ProgramTest, TheSessionsEndWhileTheStartWaitsForTheSettingsShowsNoWindow)
+{
+    settings_.reset();
+    ASSERT_TRUE(QDir().rename(path("config"), path("config-served")) && QDir().mkdir(path("config")));
+    kestrel::test::hanging_share config(path("config-served").toStdString(), path("config").toStdString());
+    if (!config.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << config.unavailable();
+    for (const bool answersAtOnce : {false, true}) {
+        SCOPED_TRACE(answersAtOnce ? "the share answers just after the signal" : "the share answers later");
+        config.hang("all");
+        ProgramRun run = driver();
+        ASSERT_TRUE(config.held_within(std::chrono::milliseconds(startMs))) << run.errors();
+        QElapsedTimer clock;
+        clock.start();
+        run.terminate();
+        if (answersAtOnce) {
+            QThread::msleep(100);
+            config.answer();
+            const int code = run.exitCode(hangMs);
+            EXPECT_TRUE(code == 0 || run.endingSignal(0) == SIGTERM) << run.errors();
+        } else {
+            // Two seconds, and slack for a sanitizer build on a busy machine.
+            EXPECT_TRUE(run.errorsShow("[TerminationSignals] the window did not answer signal 15 within 2 s (", 9000))
+                << run.errors();
+            EXPECT_TRUE(run.running()) << "the share held nothing";
+            config.answer();
+            EXPECT_EQ(SIGTERM, run.endingSignal(hangMs)) << run.errors();
+        }
+        std::printf("%s: ended %lld ms after SIGTERM\n", answersAtOnce ? "answered at once" : "answered later",
+                    static_cast<long long>(clock.elapsed()));
+        EXPECT_EQ("", run.lineStartingWith("ready", 0)) << "a window showed after the session's end";
+    }
+}
+
 // The data folder on a share that holds the end's storyboard store (its
 // flush) for three seconds, as a disk does after a large video was written:
 // the end waits for the store, which completes, and the program ends in
