@@ -45,10 +45,28 @@ void closeIfOpen(int fd)
         ::close(fd);
 }
 
+// In the child of a fork, whichever thread forked (Qt's start of a
+// program for the desktop, a library's own): before its exec, the session
+// may end it by their default actions, and the program it becomes starts
+// as a desktop starts one. Only what a child may call between fork and
+// exec.
+void endSignalsByDefaultInChild()
+{
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(signal, &byDefault, nullptr);
+    unblockTerminationSignals();
+}
+
 } // namespace
 
 void blockTerminationSignals()
 {
+    // Once, however often it is called.
+    static const int forksTakeThem = ::pthread_atfork(nullptr, nullptr, endSignalsByDefaultInChild);
+    (void)forksTakeThem;
     const sigset_t endSignals = terminationSignals();
     ::pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
 }

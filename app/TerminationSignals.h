@@ -23,6 +23,12 @@
 // GUI thread; its going stops and joins its thread. The program keeps it
 // through its shut-down, so that the session asking again meanwhile
 // changes nothing.
+//
+// What the program starts takes the signals as a program the desktop
+// starts does: the child of every fork (Qt's start of the desktop's
+// opener, a library's own) unblocks them and gives them their default
+// actions before its exec; the program's launcher starts its programs so
+// too (componentmodel/ProgramLauncher.h).
 
 #include <QObject>
 
@@ -42,7 +48,7 @@ namespace Application {
 // The first call of every main that runs the program's start-up (and of a
 // test program that makes a TerminationSignals), before any thread starts:
 // SIGTERM, SIGINT and SIGHUP blocked, which every thread started since
-// inherits.
+// inherits, and unblocked in the child of every fork from then on.
 void blockTerminationSignals();
 // The calling thread takes them by their default action again: for a
 // process that keeps no TerminationSignals (a later start, a helper).

@@ -300,6 +300,14 @@ struct OnTwoProcessors {
     bool narrowed = false;
 };
 
+// Whether a signal mask as /proc writes it (hexadecimal) holds SIGTERM,
+// SIGHUP or SIGINT.
+bool holdsEndSignals(const QByteArray& mask)
+{
+    const unsigned long long endSignals = (1ULL << (SIGTERM - 1)) | (1ULL << (SIGHUP - 1)) | (1ULL << (SIGINT - 1));
+    return (mask.trimmed().toULongLong(nullptr, 16) & endSignals) != 0;
+}
+
 // Whether the process blocks SIGTERM, SIGHUP or SIGINT, as /proc says.
 bool blocksEndSignals(pid_t process)
 {
@@ -308,10 +316,7 @@ bool blocksEndSignals(pid_t process)
         return false;
     const QByteArray facts = status.readAll();
     const int at = facts.indexOf("\nSigBlk:\t");
-    const unsigned long long blocked =
-        at < 0 ? 0 : facts.mid(at + 9, facts.indexOf('\n', at + 1) - at - 9).toULongLong(nullptr, 16);
-    const unsigned long long endSignals = (1ULL << (SIGTERM - 1)) | (1ULL << (SIGHUP - 1)) | (1ULL << (SIGINT - 1));
-    return (blocked & endSignals) != 0;
+    return at >= 0 && holdsEndSignals(facts.mid(at + 9, facts.indexOf('\n', at + 1) - at - 9));
 }
 
 // Every file in `folder`, hidden ones too.
@@ -804,6 +809,41 @@ TEST_F(ProgramTest, TheSessionsEndWhileTheStartWaitsForTheSettingsShowsNoWindow)
                     static_cast<long long>(clock.elapsed()));
         EXPECT_EQ("", run.lineStartingWith("ready", 0)) << "a window showed after the session's end";
     }
+}
+
+// What the program starts takes the session's end as what a desktop starts
+// does: a program handed to the desktop (the opener on the path a
+// stand-in, where the window system gives the desktop's services) and one
+// handed to the program's launcher read in their own status the end
+// signals neither blocked nor ignored.
+TEST_F(ProgramTest, WhatTheProgramStartsTakesTheSessionsEnd)
+{
+    const QString openers = path("openers");
+    ASSERT_TRUE(QDir().mkpath(openers) && QFile::link(STARTED_PROGRAM_STAND_IN, openers + "/xdg-open"));
+    QProcessEnvironment environment = this->environment();
+    environment.insert("PATH", openers + ":" + environment.value("PATH"));
+    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    const auto takesTheEnd = [&run](const QString& started) {
+        SCOPED_TRACE(started.toStdString());
+        ASSERT_TRUE(run.errorsShow("started " + started + " ", startMs)) << run.errors();
+        const QRegularExpressionMatch said =
+            QRegularExpression("started " + QRegularExpression::escape(started) + " blocked (\\w+) ignored (\\w+)")
+                .match(QString::fromStdString(run.errors()));
+        ASSERT_TRUE(said.hasMatch()) << run.errors();
+        EXPECT_FALSE(holdsEndSignals(said.captured(1).toLatin1())) << "blocked " << said.captured(1).toStdString();
+        EXPECT_FALSE(holdsEndSignals(said.captured(2).toLatin1())) << "ignored " << said.captured(2).toStdString();
+    };
+    run.send(QString("launch %1 by-the-launcher").arg(STARTED_PROGRAM_STAND_IN));
+    ASSERT_EQ("launched", run.lineStartingWith("launched"));
+    takesTheEnd("by-the-launcher");
+    if (environment.value("QT_QPA_PLATFORM") == "xcb") {
+        run.send("desktop https://example.invalid/page");
+        ASSERT_EQ("desktop took", run.lineStartingWith("desktop"));
+        takesTheEnd("https://example.invalid/page");
+    }
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode()) << run.errors();
 }
 
 // The data folder on a share that holds the end's storyboard store (its
