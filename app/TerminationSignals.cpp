@@ -45,11 +45,11 @@ void closeIfOpen(int fd)
         ::close(fd);
 }
 
-// In the child of a fork, whichever thread forked (Qt's start of a
-// program for the desktop, a library's own): before its exec, the session
-// may end it by their default actions, and the program it becomes starts
-// as a desktop starts one. Only what a child may call between fork and
-// exec.
+// In the child of a fork, whichever thread forked (Qt's start of the
+// desktop's opener, a library's own): the end signals unblocked, with
+// their default actions, as a desktop starts a program; no thread of the
+// child takes them otherwise. Only calls a child of a threaded process may
+// make before its exec.
 void endSignalsByDefaultInChild()
 {
     struct sigaction byDefault = {};
