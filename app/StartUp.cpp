@@ -130,7 +130,7 @@ int run(int& argc, char** argv, const StartedHook& started)
     }
 
     // A signal that came before waits in the socket until an event loop runs.
-    endOfSession->endEventLoops();
+    endOfSession->endEventLoopsWhenAsked();
     backstop.holdScreen(windowSystemSocket());
     backstop.holdInstanceLock(QFile::encodeName(application.instanceLockPath()).toStdString());
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());

@@ -93,7 +93,7 @@ TerminationSignals::TerminationSignals()
     taker_ = std::thread([this] { takeSignals(); });
 }
 
-void TerminationSignals::endEventLoops()
+void TerminationSignals::endEventLoopsWhenAsked()
 {
     if (taker_.joinable() && !notifier_) {
         notifier_ = new QSocketNotifier(sockets_[1], QSocketNotifier::Read, this);

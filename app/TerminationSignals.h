@@ -15,8 +15,9 @@
 // interruption that the GUI thread's file reads watch while the object
 // stands (files/DTAbandonableRead.h), so that a photo read there that does
 // not answer is given up. Once the application object stands
-// (endEventLoops), the window's thread hears of it through a socket, and
-// ends every event loop; a start asks asked() before it shows a window.
+// (endEventLoopsWhenAsked), the window's thread hears of it through a
+// socket, and ends every event loop; a start asks asked() before it shows
+// a window.
 //
 // A signal that came before the object was made waits blocked until it
 // is, and is taken then. One object at a time, made and destroyed on the
@@ -64,7 +65,7 @@ public:
 
     // Once the application object stands: a request, taken before or after,
     // ends every event loop that runs from then on.
-    void endEventLoops();
+    void endEventLoopsWhenAsked();
     // Whether the session has asked the program to end. Any thread.
     bool asked() const { return asked_.load(); }
 

@@ -43,11 +43,11 @@ TEST(TerminationSignals, ASignalBeforeTheObjectWaitsForItAndEachObjectEndsItsLoo
     askToEnd(SIGHUP);
     {
         Application::TerminationSignals endOfSession;
-        endOfSession.endEventLoops();
+        endOfSession.endEventLoopsWhenAsked();
         EXPECT_EQ(0, runEventLoop()) << "the signal sent before the object was made did not end the loop";
     }
     Application::TerminationSignals endOfSession;
-    endOfSession.endEventLoops();
+    endOfSession.endEventLoopsWhenAsked();
     askToEnd(SIGINT);
     EXPECT_EQ(0, runEventLoop()) << "the second object's signal did not end the event loop";
 }
@@ -57,7 +57,7 @@ TEST(TerminationSignals, ASignalBeforeTheObjectWaitsForItAndEachObjectEndsItsLoo
 TEST(TerminationSignals, TheWindowsReadsAreInterruptedWhileItsThreadDoesNotRun)
 {
     Application::TerminationSignals endOfSession;
-    endOfSession.endEventLoops();
+    endOfSession.endEventLoopsWhenAsked();
     const kestrel::read_interruption_ptr reads = kestrel::current_read_interruption();
     ASSERT_TRUE(reads && !reads->on());
     askToEnd(SIGTERM);
