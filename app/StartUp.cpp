@@ -2,7 +2,7 @@
 
 #include "app/ApplicationTypes.h"
 #include "app/EndBackstop.h"
-#include "app/FileChooserStart.h"
+#include "app/HelperStart.h"
 #include "app/Identity.h"
 #include "app/LinkSettings.h"
 #include "app/TerminationSignals.h"
@@ -111,8 +111,15 @@ int run(int& argc, char** argv, const StartedHook& started)
     // Outlives the application object: the end it watches runs to the
     // application's going.
     EndBackstop backstop;
+    // From the first moments, whatever the start then waits for (the
+    // window system, a settings file on a share that does not answer): a
+    // signal starts the backstop's clock at once. Kept through the
+    // shut-down, which a signal then does not cut short: the backstop
+    // bounds it.
+    auto endOfSession = std::make_unique<TerminationSignals>();
     ComponentModel::SingleApplication application(argc, argv, text(singleInstanceKey()));
     if (application.isRunning()) {
+        endOfSession.reset();
         unblockTerminationSignals();
         application.sendMessage(text(showMessage()));
         if (application.messageTaken(handOverAnswerMs))
@@ -122,11 +129,13 @@ int run(int& argc, char** argv, const StartedHook& started)
         return 1;
     }
 
+    // A signal that came before waits in the socket until an event loop runs.
+    endOfSession->endEventLoopsWhenAsked();
     backstop.holdScreen(windowSystemSocket());
     backstop.holdInstanceLock(QFile::encodeName(application.instanceLockPath()).toStdString());
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
     setIdentity();
-    prepareFileDialogs();
+    startProgramLauncher();
     // The preview's calls into the sound library are made by this very
     // program started again, whatever the library does there. (Named by
     // its path: the launcher that starts it may be another program.)
@@ -151,27 +160,26 @@ int run(int& argc, char** argv, const StartedHook& started)
     kestrel::slideshow2::initialize();
     std::unique_ptr<ViewModel::MainViewModel> mainViewModel(new ViewModel::MainViewModel);
     std::unique_ptr<Mvvm::Dialog> dialog(new Mvvm::Dialog);
-    dialog->showDialog(text(mainView()), mainViewModel.get(), Mvvm::Dialog::MainWindow);
-
-    QObject::connect(&application, &ComponentModel::SingleApplication::messageAvailable, mainViewModel.get(),
-                     &ViewModel::MainViewModel::alert);
-    QObject::connect(notification.get(), &Feedback::Notification::messageReceived, mainViewModel.get(),
-                     &ViewModel::MainViewModel::receiveMessage);
-    QObject::connect(notification.get(), &Feedback::Notification::updateReceived, mainViewModel.get(),
-                     &ViewModel::MainViewModel::receiveUpdate);
-    Feedback::Notification::registerRun(text(usageCategory()));
-
-    // Before the start-up hook, so that whoever learns the program is up
-    // can end it in order: a signal that came before waits, blocked, until
-    // it is taken here, and one taken before the event loop runs waits in
-    // the socket until it does. Kept through the shut-down, which
-    // a signal then does not cut short: the backstop bounds it.
-    const TerminationSignals endOfSession;
-    // First of all that the event loop's end sets off.
-    QObject::connect(&application, &QCoreApplication::aboutToQuit, [&backstop] { backstop.endBegins(); });
-    if (started)
-        started(*mainViewModel);
-    const int result = QApplication::exec();
+    int result = 0;
+    if (endOfSession->asked()) {
+        // The session asked while the program started: it ends in order
+        // without showing a window.
+        backstop.endBegins();
+    } else {
+        dialog->showDialog(text(mainView()), mainViewModel.get(), Mvvm::Dialog::MainWindow);
+        QObject::connect(&application, &ComponentModel::SingleApplication::messageAvailable, mainViewModel.get(),
+                         &ViewModel::MainViewModel::alert);
+        QObject::connect(notification.get(), &Feedback::Notification::messageReceived, mainViewModel.get(),
+                         &ViewModel::MainViewModel::receiveMessage);
+        QObject::connect(notification.get(), &Feedback::Notification::updateReceived, mainViewModel.get(),
+                         &ViewModel::MainViewModel::receiveUpdate);
+        Feedback::Notification::registerRun(text(usageCategory()));
+        // First of all that the event loop's end sets off.
+        QObject::connect(&application, &QCoreApplication::aboutToQuit, [&backstop] { backstop.endBegins(); });
+        if (started)
+            started(*mainViewModel);
+        result = QApplication::exec();
+    }
 
     // The session's end leaves the main window open: its view goes before
     // the view models it reads. Then the instance lets its key go: what is

@@ -19,8 +19,14 @@
 // storyboard and the music are stored), the translators, the notification
 // service, the application object.
 //
-// Started as a helper of the file dialogs (FileChooserStart.h), it runs
-// that helper instead. The program's main blocks the session's end signals
+// The session's end is taken from the first moments of the start (see
+// TerminationSignals): asked while the program starts, it ends the start
+// without showing a window, in order, or by the backstop two seconds after
+// the signal should the start not get that far (it waits for a share that
+// does not answer, say).
+//
+// Started as a helper of its window (HelperStart.h), it runs that helper
+// instead. The program's main blocks the session's end signals
 // first (blockTerminationSignals); a helper and a later start take them by
 // their default action again.
 // `started`, when given, runs once the main window shows, just before the

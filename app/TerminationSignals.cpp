@@ -45,10 +45,28 @@ void closeIfOpen(int fd)
         ::close(fd);
 }
 
+// In the child of a fork, whichever thread forked (Qt's start of the
+// desktop's opener, a library's own): the end signals unblocked, with
+// their default actions, as a desktop starts a program; no thread of the
+// child takes them otherwise. Only calls a child of a threaded process may
+// make before its exec.
+void endSignalsByDefaultInChild()
+{
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(signal, &byDefault, nullptr);
+    unblockTerminationSignals();
+}
+
 } // namespace
 
 void blockTerminationSignals()
 {
+    // Once, however often it is called.
+    static const int forksTakeThem = ::pthread_atfork(nullptr, nullptr, endSignalsByDefaultInChild);
+    (void)forksTakeThem;
     const sigset_t endSignals = terminationSignals();
     ::pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
 }
@@ -72,9 +90,15 @@ TerminationSignals::TerminationSignals()
         return;
     }
     guiReadsScope_ = std::make_unique<kestrel::read_interruption_scope>(guiReads_);
-    notifier_ = new QSocketNotifier(sockets_[1], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::quitOnSignal);
     taker_ = std::thread([this] { takeSignals(); });
+}
+
+void TerminationSignals::endEventLoopsWhenAsked()
+{
+    if (taker_.joinable() && !notifier_) {
+        notifier_ = new QSocketNotifier(sockets_[1], QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::quitOnSignal);
+    }
 }
 
 TerminationSignals::~TerminationSignals()
@@ -108,6 +132,7 @@ void TerminationSignals::takeSignals()
         if (::read(signals_, &taken, sizeof taken) != ssize_t(sizeof taken))
             continue;
         const int signal = int(taken.ssi_signo);
+        asked_.store(true);
         EndBackstop::askedBySignal(signal);
         guiReads_->set(true);
         const char byte = static_cast<char>(signal);

@@ -8,22 +8,32 @@
 //
 // The signals are blocked in every thread from the first line of main
 // (blockTerminationSignals), so that no thread is ever interrupted by one,
-// and taken by a thread of this object's own (a signalfd): whatever the
-// window's thread is doing, a wait in the kernel for a share included,
-// the request starts the clock of the end (EndBackstop) at once and
-// switches on the interruption that the GUI thread's file reads watch
-// while the object stands (files/DTAbandonableRead.h), so that a photo
-// read there that does not answer is given up. The window's thread hears
-// of it through a socket, and ends every event loop.
+// and taken by a thread of this object's own (a signalfd) from the moment
+// it is made, the first moments of the start: whatever the window's thread
+// is doing, a wait in the kernel for a share included, the request starts
+// the clock of the end (EndBackstop) at once and switches on the
+// interruption that the GUI thread's file reads watch while the object
+// stands (files/DTAbandonableRead.h), so that a photo read there that does
+// not answer is given up. Once the application object stands
+// (endEventLoopsWhenAsked), the window's thread hears of it through a
+// socket, and ends every event loop; a start asks asked() before it shows
+// a window.
 //
 // A signal that came before the object was made waits blocked until it
 // is, and is taken then. One object at a time, made and destroyed on the
 // GUI thread; its going stops and joins its thread. The program keeps it
 // through its shut-down, so that the session asking again meanwhile
 // changes nothing.
+//
+// What the program starts takes the signals as a program the desktop
+// starts does: the child of every fork (Qt's start of the desktop's
+// opener, a library's own) unblocks them and gives them their default
+// actions before its exec; the program's launcher starts its programs so
+// too (componentmodel/ProgramLauncher.h).
 
 #include <QObject>
 
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -39,17 +49,25 @@ namespace Application {
 // The first call of every main that runs the program's start-up (and of a
 // test program that makes a TerminationSignals), before any thread starts:
 // SIGTERM, SIGINT and SIGHUP blocked, which every thread started since
-// inherits.
+// inherits, and unblocked in the child of every fork from then on.
 void blockTerminationSignals();
 // The calling thread takes them by their default action again: for a
-// process that never makes a TerminationSignals (a later start, a helper).
+// process that keeps no TerminationSignals (a later start, a helper).
 void unblockTerminationSignals();
 
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
+    // Takes the signals from now on; before the application object or
+    // after.
     TerminationSignals();
     ~TerminationSignals() override;
+
+    // Once the application object stands: a request, taken before or after,
+    // ends every event loop that runs from then on.
+    void endEventLoopsWhenAsked();
+    // Whether the session has asked the program to end. Any thread.
+    bool asked() const { return asked_.load(); }
 
 private:
     void takeSignals();
@@ -61,6 +79,7 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     std::shared_ptr<kestrel::read_interruption> guiReads_;
     std::unique_ptr<kestrel::read_interruption_scope> guiReadsScope_;
+    std::atomic<bool> asked_{false};
     std::thread taker_;
 };
 

@@ -25,7 +25,7 @@ extern char** environ;
 
 namespace ComponentModel {
 
-const char* const launcherOption = "--file-chooser-launcher";
+const char* const launcherOption = "--program-launcher";
 
 namespace {
 

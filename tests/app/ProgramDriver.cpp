@@ -33,6 +33,13 @@
 //   look <path>     the window's thread looks at the path (on a share
 //                   that hangs: in the kernel until it answers): "looked"
 //                   once it returned
+//   desktop <url>   opens the URL through the desktop's own launcher (the
+//                   default one, not the report below): "desktop took" once
+//                   the desktop took it, "desktop refused" otherwise
+//   launch <program> <argument>
+//                   hands the program to the program's launcher, as the
+//                   preview's sound output is: "launched", or "not
+//                   launched <why>"; it is left to end by itself
 //   at-end hold <seconds> | look <path> | busy <seconds> | threads <seconds>
 //                   once the end begins (the request taken), the window's
 //                   thread is held as hold does, looks at the path (on a
@@ -49,6 +56,7 @@
 #include "app/TerminationSignals.h"
 
 #include "componentmodel/DesktopLauncher.h"
+#include "componentmodel/UnwaitedProcess.h"
 
 #include "viewmodel/ConvertViewModel.h"
 #include "viewmodel/MainViewModel.h"
@@ -78,6 +86,7 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -167,6 +176,12 @@ private:
             hold(argument.toInt());
         else if (command == QLatin1String("look"))
             look(argument);
+        else if (command == QLatin1String("desktop"))
+            say(ComponentModel::defaultUrlLauncher(QUrl(argument), ComponentModel::LaunchMode::Open)
+                    ? QStringLiteral("desktop took")
+                    : QStringLiteral("desktop refused"));
+        else if (command == QLatin1String("launch"))
+            launch(argument.section(QLatin1Char(' '), 0, 0), argument.section(QLatin1Char(' '), 1));
         else if (command == QLatin1String("at-end"))
             atEnd(argument.section(QLatin1Char(' '), 0, 0), argument.section(QLatin1Char(' '), 1));
         else
@@ -306,6 +321,16 @@ private:
         lock.unlock();
         holder.join();
         say(QStringLiteral("held"));
+    }
+
+    static void launch(const QString& program, const QString& argument)
+    {
+        QString error;
+        const std::unique_ptr<ComponentModel::UnwaitedProcess> started = ComponentModel::UnwaitedProcess::start(
+            QCoreApplication::applicationFilePath(), program, {argument}, &error);
+        if (started)
+            started->leave(std::chrono::seconds(30));
+        say(started ? QStringLiteral("launched") : QStringLiteral("not launched ") + error);
     }
 
     static void look(const QString& path)

@@ -398,7 +398,7 @@ TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersA
     // Killed, it leaves its lock and hand-off behind: the next start takes
     // them over and runs the whole start-up, and a start after that hands
     // over to it. The helper its file dialogs are started from goes with it.
-    const std::vector<pid_t> helpers = kestrel::test::children_running(first.pid(), "--file-chooser-launcher");
+    const std::vector<pid_t> helpers = kestrel::test::children_running(first.pid(), "--program-launcher");
     EXPECT_EQ(helpers.size(), 1u);
     // The helper takes the session's end signals by their default action:
     // the program's mask, which blocks them, is not its own.
@@ -764,6 +764,76 @@ TEST_F(ProgramTest, AnEndSignalTheWindowDoesNotTakeEndsTheProgramAfterTwoSeconds
         EXPECT_EQ(row.number, run.endingSignal(inTheKernel ? hangMs : 3000)) << run.errors();
         EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
     }
+}
+
+// SIGTERM while the start waits for the settings on a share that does not
+// answer: the program ends within two seconds, though its window's thread
+// waits in the kernel (the process stays until the share answers, then
+// goes), and shows no window; nor when the share answers just after the
+// signal: the start then ends in order, or by the signal should it take
+// longer than the two seconds.
+TEST_F(ProgramTest, TheSessionsEndWhileTheStartWaitsForTheSettingsShowsNoWindow)
+{
+    settings_.reset();
+    ASSERT_TRUE(QDir().rename(path("config"), path("config-served")) && QDir().mkdir(path("config")));
+    kestrel::test::hanging_share config(path("config-served").toStdString(), path("config").toStdString());
+    if (!config.unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << config.unavailable();
+    for (const bool answersAtOnce : {false, true}) {
+        SCOPED_TRACE(answersAtOnce ? "the share answers just after the signal" : "the share answers later");
+        config.hang("all");
+        ProgramRun run = driver();
+        ASSERT_TRUE(config.held_within(std::chrono::milliseconds(startMs))) << run.errors();
+        QElapsedTimer clock;
+        clock.start();
+        run.terminate();
+        if (answersAtOnce) {
+            QThread::msleep(100);
+            config.answer();
+            const int code = run.exitCode(hangMs);
+            EXPECT_TRUE(code == 0 || run.endingSignal(0) == SIGTERM) << run.errors();
+        } else {
+            // Two seconds, and slack for a sanitizer build on a busy machine.
+            EXPECT_TRUE(run.errorsShow("[TerminationSignals] the window did not answer signal 15 within 2 s (", 9000))
+                << run.errors();
+            EXPECT_TRUE(run.running()) << "the share held nothing";
+            config.answer();
+            EXPECT_EQ(SIGTERM, run.endingSignal(hangMs)) << run.errors();
+        }
+        std::printf("%s: ended %lld ms after SIGTERM\n", answersAtOnce ? "answered at once" : "answered later",
+                    static_cast<long long>(clock.elapsed()));
+        EXPECT_EQ("", run.lineStartingWith("ready", 0)) << "a window showed after the session's end";
+    }
+}
+
+// What the program starts takes the session's end as what a desktop starts
+// does: a program handed to the desktop (the opener on the path a
+// stand-in, where the window system gives the desktop's services) and one
+// handed to the program's launcher read in their own status the end
+// signals neither blocked nor ignored.
+TEST_F(ProgramTest, WhatTheProgramStartsTakesTheSessionsEnd)
+{
+    const QString openers = path("openers");
+    ASSERT_TRUE(QDir().mkpath(openers) && QFile::link(STARTED_PROGRAM_STAND_IN, openers + "/xdg-open"));
+    QProcessEnvironment environment = this->environment();
+    environment.insert("PATH", openers + ":" + environment.value("PATH"));
+    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    // Once it has said anything.
+    const auto takesTheEnd = [&run](const QString& started) {
+        return run.errorsShow("started " + started + ":", startMs) &&
+               run.errorsShow("started " + started + ": end signals blocked 0 ignored 0", 0);
+    };
+    run.send(QString("launch %1 by-the-launcher").arg(STARTED_PROGRAM_STAND_IN));
+    ASSERT_EQ("launched", run.lineStartingWith("launched"));
+    EXPECT_TRUE(takesTheEnd("by-the-launcher")) << run.errors();
+    if (environment.value("QT_QPA_PLATFORM") == "xcb") {
+        run.send("desktop https://example.invalid/page");
+        ASSERT_EQ("desktop took", run.lineStartingWith("desktop"));
+        EXPECT_TRUE(takesTheEnd("https://example.invalid/page")) << run.errors();
+    }
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode()) << run.errors();
 }
 
 // The data folder on a share that holds the end's storyboard store (its

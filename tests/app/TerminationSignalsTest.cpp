@@ -42,10 +42,12 @@ TEST(TerminationSignals, ASignalBeforeTheObjectWaitsForItAndEachObjectEndsItsLoo
     ASSERT_TRUE(signalsBlocked);
     askToEnd(SIGHUP);
     {
-        const Application::TerminationSignals endOfSession;
+        Application::TerminationSignals endOfSession;
+        endOfSession.endEventLoopsWhenAsked();
         EXPECT_EQ(0, runEventLoop()) << "the signal sent before the object was made did not end the loop";
     }
-    const Application::TerminationSignals endOfSession;
+    Application::TerminationSignals endOfSession;
+    endOfSession.endEventLoopsWhenAsked();
     askToEnd(SIGINT);
     EXPECT_EQ(0, runEventLoop()) << "the second object's signal did not end the event loop";
 }
@@ -54,7 +56,8 @@ TEST(TerminationSignals, ASignalBeforeTheObjectWaitsForItAndEachObjectEndsItsLoo
 // loop: its reads are interrupted at once, the loop ends once it runs.
 TEST(TerminationSignals, TheWindowsReadsAreInterruptedWhileItsThreadDoesNotRun)
 {
-    const Application::TerminationSignals endOfSession;
+    Application::TerminationSignals endOfSession;
+    endOfSession.endEventLoopsWhenAsked();
     const kestrel::read_interruption_ptr reads = kestrel::current_read_interruption();
     ASSERT_TRUE(reads && !reads->on());
     askToEnd(SIGTERM);

@@ -352,7 +352,7 @@ TEST(StandardDialogs, AMissingFolderStartsTheDialogInItsNearestParentWithNoName)
 TEST(StandardDialogs, AFileDialogShowsAlsoAfterItsLauncherHasEnded)
 {
     TestChooser chooser;
-    const auto launchers = [] { return kestrel::test::children_running(::getpid(), "--file-chooser-launcher"); };
+    const auto launchers = [] { return kestrel::test::children_running(::getpid(), "--program-launcher"); };
     // Started a moment ago: its command line is its own once it runs.
     ASSERT_TRUE(qmltest::waitFor([&] { return launchers().size() == 1u; }, 5000))
         << "no launcher of this program was found";

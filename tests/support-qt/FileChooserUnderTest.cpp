@@ -1,5 +1,5 @@
 // The file chooser as the tests start it: the program's own
-// (app/FileChooserStart.h), with a test's hands on its dialog. The hands
+// (app/HelperStart.h), with a test's hands on its dialog. The hands
 // take the steps of LUMIVISTA_TEST_CHOOSER_STEPS, one a line, once the
 // dialog shows, as a user would:
 //   type <text>    types the text into the name box, key by key (Qt
@@ -26,7 +26,7 @@
 // not met within 20 s cancels the dialog. Started as the launcher, it is
 // the program's launcher.
 
-#include "app/FileChooserStart.h"
+#include "app/HelperStart.h"
 #include "componentmodel/ProgramLauncher.h"
 
 #include <QApplication>

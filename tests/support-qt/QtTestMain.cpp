@@ -15,7 +15,7 @@ int main(int argc, char** argv)
 {
     // Started as the program's file chooser (by a test that shows a file
     // dialog without the tests' chooser): never the tests again.
-    for (const char* helper : {"--choose-file", "--file-chooser-launcher"})
+    for (const char* helper : {"--choose-file", "--program-launcher"})
         if (argc > 1 && std::strcmp(argv[1], helper) == 0)
             return 64;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

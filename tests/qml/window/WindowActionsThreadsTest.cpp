@@ -1,6 +1,7 @@
 // Every action of the user through the real window with the photos and the
 // music on a share that hangs: each from a fresh start, done through the
-// views, Qt's own dialogs and the preview window while the share hangs. The
+// views, Qt's own dialogs and the preview window while the share hangs, and
+// with it the home's, where Qt keeps its cache of compiled QML. The
 // window's thread turns throughout and for a while after (a heartbeat that
 // prints its stack should it stand still, whatever holds it), makes no file
 // call on the share (support/WindowThreadFileCalls.h), and once the share
@@ -24,6 +25,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -78,6 +80,9 @@ protected:
         makeSong(files, "source/song.mp3");
         makeSong(files, "source/other.mp3");
         share = std::make_unique<kestrel::test::hanging_share>(files.file("source"), files.file("share"));
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        ASSERT_TRUE(QDir().mkpath(cache) && QDir().mkpath(QString::fromStdString(files.file("cache"))));
+        home = std::make_unique<kestrel::test::hanging_share>(files.file("cache"), cache.toStdString());
         launcher = ComponentModel::setUrlLauncher([this](const QUrl& url, ComponentModel::LaunchMode) {
             launched << url.toLocalFile();
             return true;
@@ -99,8 +104,9 @@ protected:
 
     void TearDown() override
     {
-        if (share->unavailable().empty())
-            share->answer();
+        for (kestrel::test::hanging_share* each : {share.get(), home.get()})
+            if (each && each->unavailable().empty())
+                each->answer();
         end();
         ComponentModel::setUrlLauncher(launcher);
     }
@@ -153,6 +159,7 @@ protected:
         // The watch learns the share's device from the share: before it hangs.
         window_file_calls_watch(files.file("share").c_str());
         share->hang(kind);
+        home->hang("all");
         heartbeat.arm(QString::fromUtf8(row));
         answering = true;
     }
@@ -279,6 +286,8 @@ protected:
 
     kestrel::test::TempDir files;
     std::unique_ptr<kestrel::test::hanging_share> share;
+    // Over the cache folder of the home.
+    std::unique_ptr<kestrel::test::hanging_share> home;
     std::unique_ptr<ProgramUnderTest> program;
     std::unique_ptr<Mvvm::Dialog> host;
     QPointer<QMainWindow> window;
@@ -501,8 +510,8 @@ const std::vector<T::Row>& T::rows()
 
 TEST_F(WindowActions, NeverMakeTheWindowWaitForAShareThatHangs)
 {
-    if (!share->unavailable().empty())
-        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable();
+    if (!share->unavailable().empty() || !home->unavailable().empty())
+        GTEST_SKIP() << "no share that hangs can be made here: " << share->unavailable() << home->unavailable();
     // Qt's file dialog and the preview built once, so that no row pays for
     // a first build.
     start();
@@ -523,16 +532,22 @@ TEST_F(WindowActions, NeverMakeTheWindowWaitForAShareThatHangs)
             return;
         if (each.qtFileDialog)
             qtRemembersTheShare();
-        const bool unhelped = kestrel::test::returns_unhelped(*share, each.qtFileDialog ? dialogHungBound : hungBound, [&] {
-            each.act(*this);
-            settle(600);
+        const auto bound = each.qtFileDialog ? dialogHungBound : hungBound;
+        bool homeUnhelped = true;
+        const bool unhelped = kestrel::test::returns_unhelped(*share, bound, [&] {
+            homeUnhelped = kestrel::test::returns_unhelped(*home, bound, [&] {
+                each.act(*this);
+                settle(600);
+            });
         });
         heartbeat.disarm();
         window_file_calls_end();
         std::printf("%s: the window's thread stood still for at most %lld ms\n", row,
                     static_cast<long long>(heartbeat.longestStall()));
         share->answer();
+        home->answer();
         EXPECT_TRUE(unhelped) << row << ": the window waited for the share until it answered";
+        EXPECT_TRUE(homeUnhelped) << row << ": the window waited for the home's share until it answered";
         EXPECT_EQ(heartbeat.failure(), QString());
         EXPECT_STREQ(window_file_calls_forbidden(), "") << row << ": a file call on the window's thread";
         each.after(*this);

@@ -1,4 +1,4 @@
-#include "app/FileChooserStart.h"
+#include "app/HelperStart.h"
 
 #include "app/Identity.h"
 #include "app/Translations.h"
@@ -69,6 +69,6 @@ int runHelper(int argc, char** argv, const std::function<void(QFileDialog&)>& wh
     return runFileChooser(argc, argv, whenShown);
 }
 
-void prepareFileDialogs() { Mvvm::prepareFileChoosers(); }
+void startProgramLauncher() { Mvvm::prepareFileChoosers(); }
 
 } // namespace Application
