@@ -3,10 +3,13 @@
 // show one file dialog for the window of a running one
 // (FileChooserProcess.h). It reads the request from its command line,
 // looks for the folder the dialog starts in (StartFolder.h), and answers on
-// its standard output (FileChooserRequest.h) as soon as the dialog closes,
-// before the dialog goes: Qt's dialog may then wait for a listing on a
-// share that hangs, which holds only this process. Every look at a file
-// for a dialog is made here, never by the window.
+// its standard output (FileChooserRequest.h) as the dialog closes, before
+// its window leaves the screen: Qt's dialog may then wait for a listing on
+// a share that hangs, which holds only this process. Every look at a file
+// for a dialog is made here, never by the window. A dialog whose window
+// another program destroys or takes off the screen closes as cancelled,
+// and says it was lost. Shown while the user is in another program, the
+// dialog leaves the keyboard there and asks for attention.
 //
 // It ends at once when its standard input closes (the window gave it up or
 // ended): it first closes its connections, so that the window system takes

@@ -49,6 +49,20 @@ ForeignDialogKeeper::~ForeignDialogKeeper()
     giveActivationBack();
 }
 
+void ForeignDialogKeeper::setDialog(std::uint32_t dialog)
+{
+    dialog_ = dialog;
+    xcb_connection_t* c = connection();
+    if (!windowId_ || !c || !dialog)
+        return;
+    // Its map and its end are told to every program that asks.
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
+        xcb_request_check(c, xcb_change_window_attributes_checked(c, dialog, XCB_CW_EVENT_MASK, &mask)), &std::free);
+    if (error && left_)
+        left_(true);
+}
+
 bool ForeignDialogKeeper::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
     if (!dialog_ || eventType != "xcb_generic_event_t")
@@ -58,6 +72,14 @@ bool ForeignDialogKeeper::nativeEventFilter(const QByteArray& eventType, void* m
     case XCB_BUTTON_PRESS:
         if (reinterpret_cast<const xcb_button_press_event_t*>(event)->event == windowId_)
             bringDialogForward();
+        break;
+    case XCB_UNMAP_NOTIFY:
+        if (reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window == dialog_ && left_)
+            left_(false);
+        break;
+    case XCB_DESTROY_NOTIFY:
+        if (reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == dialog_ && left_)
+            left_(true);
         break;
     case XCB_FOCUS_IN: {
         const auto* focus = reinterpret_cast<const xcb_focus_in_event_t*>(event);

@@ -14,13 +14,19 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 using Mvvm::Dialog;
 
@@ -85,6 +91,19 @@ protected:
     Dialog host;
     QPointer<QMainWindow> window;
     QObject* root = nullptr;
+};
+
+// The window each message box is made transient for as it shows.
+struct BoxOwners : QObject {
+    BoxOwners() { QApplication::instance()->installEventFilter(this); }
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* box = qobject_cast<QMessageBox*>(object);
+        if (box && event->type() == QEvent::Show)
+            owners << box->windowHandle()->transientParent();
+        return false;
+    }
+    QList<QWindow*> owners;
 };
 
 } // namespace
@@ -175,4 +194,88 @@ TEST_F(FileDialogOwner, TheWindowsShortcutsWorkRightAfterEachWayADialogGoes)
             << "Ctrl+O did nothing after dialog " << i << ": " << chooser.notes().join(' ').toStdString();
     }
     EXPECT_EQ(opened(), ways.size());
+}
+
+// Another program destroys the dialog's window (as `xdotool windowclose`
+// does), or takes it off the screen, while the chooser lives on: the
+// window's wait ends within seconds and the window says nothing was
+// chosen, in a box of its own (transient for it).
+TEST_F(FileDialogOwner, ADialogTakenAwayByAnotherProgramLeavesTheWindowFree)
+{
+    for (const bool destroy : {true, false}) {
+        SCOPED_TRACE(destroy ? "destroyed" : "unmapped");
+        const int before = closed();
+        chooser.willTake({"await " + cue(before + 1), "cancel"});
+        BoxOwners boxOwners;
+        QTimer takeAway;
+        takeAway.setSingleShot(true);
+        QObject::connect(&takeAway, &QTimer::timeout, [&] {
+            const xcb_window_t dialog = dialogShown(before + 1);
+            if (!dialog || !qmltest::waitFor([&] { return xdesktop::focus() == dialog; }, 10000)) {
+                give(cue(before + 1));
+                return;
+            }
+            // This connection is another client for the chooser.
+            if (destroy)
+                xcb_destroy_window(xdesktop::connection(), dialog);
+            else
+                xcb_unmap_window(xdesktop::connection(), dialog);
+            xcb_flush(xdesktop::connection());
+            // Given up by the chooser's own bound otherwise.
+            QTimer::singleShot(8000, [this, before] { give(cue(before + 1)); });
+        });
+        takeAway.start(0);
+        QElapsedTimer waited;
+        waited.start();
+        QMetaObject::invokeMethod(root, "open");
+        EXPECT_LT(waited.elapsed(), 8000) << "the window stayed blocked";
+        EXPECT_EQ(closed(), before + 1);
+        EXPECT_EQ(boxes.texts.filter(QStringLiteral("Another program closed the file dialog")).size(), 1)
+            << boxes.texts.join('|').toStdString();
+        EXPECT_EQ(boxOwners.owners, QList<QWindow*>{window->windowHandle()});
+        boxes.texts.clear();
+        EXPECT_TRUE(chooser.allEndedWithin(5000)) << "the chooser lives on";
+    }
+}
+
+// The user's next key, pressed the moment the dialog has left the screen
+// and the keyboard is the window's again, reaches the window: Ctrl+O opens
+// the next dialog.
+TEST_F(FileDialogOwner, AKeyPressedAsTheDialogLeavesReachesTheWindow)
+{
+    if (!xdesktop::canFakeInput())
+        GTEST_SKIP() << "the X server has no XTEST";
+    const int openings = 6;
+    int pressed = 0;
+    QTimer pressWhenGone;
+    QObject::connect(&pressWhenGone, &QTimer::timeout, [&] {
+        const int shown = chooser.count(QStringLiteral("window"));
+        const xcb_window_t dialog = xcb_window_t(chooser.noted(QStringLiteral("window")).toULongLong());
+        if (shown <= pressed || !xdesktop::onTheScreen(dialog))
+            return;
+        pressed = shown;
+        // The window's thread is held here until the key is pressed, as a
+        // busy machine may hold it: the wait must end by what came before
+        // the key, not by when the window's thread turns.
+        QElapsedTimer bound;
+        bound.start();
+        while (bound.elapsed() < 10000 && xdesktop::onTheScreen(dialog))
+            QThread::usleep(200);
+        // Nor may it wait for the chooser, which a busy machine may not run
+        // for a while once its window has gone.
+        const pid_t pid = chooser.noted(QStringLiteral("pid")).toInt();
+        ::kill(pid, SIGSTOP);
+        QTimer::singleShot(500, [pid] { ::kill(pid, SIGCONT); });
+        while (bound.elapsed() < 10000 && xdesktop::focus() != windowId())
+            QThread::usleep(200);
+        if (shown < openings)
+            xdesktop::pressCtrlAnd('o');
+    });
+    pressWhenGone.start(20);
+    chooser.willTake({"wait 300", "cancel"});
+    QMetaObject::invokeMethod(root, "open");
+    EXPECT_TRUE(qmltest::waitFor([&] { return closed() == openings; }, 15000))
+        << "a key was lost: " << opened() << " of " << openings << " dialogs opened";
+    EXPECT_EQ(opened(), openings);
+    EXPECT_EQ(boxes.texts, QStringList());
 }

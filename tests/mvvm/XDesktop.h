@@ -49,6 +49,15 @@ inline xcb_window_t focus()
     return reply ? reply->focus : 0;
 }
 
+// Whether `window` is mapped and all its ancestors too: on the screen.
+inline bool onTheScreen(xcb_window_t window)
+{
+    xcb_connection_t* c = connection();
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> reply(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr), &std::free);
+    return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
 // The top-level window holding `window` (the window manager's frame).
 inline xcb_window_t topLevelOf(xcb_window_t window)
 {
