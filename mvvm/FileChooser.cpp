@@ -217,7 +217,6 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
     std::unique_ptr<QFileDialog> dialog = std::make_unique<ChooserDialog>(*request, start);
     setMode(*dialog, request->mode);
     const std::unique_ptr<QWindow> owner = belongTo(*dialog, request->transientFor);
-    showQuietlyIfElsewhere(*dialog, {std::uint32_t(request->transientFor)});
     // A dialog whose window another program destroyed or took off the
     // screen is closed: nothing can be chosen in it any more.
     auto* gone = new NativeDestructionWatch(dialog.get());
@@ -236,7 +235,7 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
         if (whenShown)
             whenShown(*dialog);
     });
-    dialog->exec();
+    execLeavingTheKeyboard(*dialog, std::uint32_t(request->transientFor));
     QtFileDialogMemory::forget(*dialog);
     dialog.reset();
     memory.storeBack();

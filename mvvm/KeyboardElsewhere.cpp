@@ -1,6 +1,9 @@
 #include "mvvm/KeyboardElsewhere.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QWindow>
 #include <QTimer>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
@@ -57,7 +60,7 @@ bool within(xcb_connection_t* c, xcb_window_t window, xcb_window_t ancestor)
 
 } // namespace
 
-bool keyboardInAnotherProgram(std::initializer_list<std::uint32_t> alsoOurs)
+bool keyboardInAnotherProgram(std::uint32_t alsoOurs)
 {
     xcb_connection_t* c = connection();
     if (!c)
@@ -72,20 +75,43 @@ bool keyboardInAnotherProgram(std::initializer_list<std::uint32_t> alsoOurs)
     // Every window this process made carries its connection's id base.
     if ((focus->focus & ~setup->resource_id_mask) == setup->resource_id_base)
         return false;
-    for (const std::uint32_t ours : alsoOurs) {
-        if (ours && within(c, focus->focus, ours))
-            return false;
-    }
-    return true;
+    return !alsoOurs || !within(c, focus->focus, alsoOurs);
 }
 
-void showQuietlyIfElsewhere(QWidget& window, std::initializer_list<std::uint32_t> alsoOurs)
+int execLeavingTheKeyboard(QDialog& dialog, std::uint32_t alsoOurs)
+{
+    if (!keyboardInAnotherProgram(alsoOurs))
+        return dialog.exec();
+    dialog.setAttribute(Qt::WA_ShowWithoutActivating);
+    dialog.winId();
+    // How the attribute reaches a native window already made.
+    dialog.windowHandle()->setProperty("_q_showWithoutActivating", true);
+    dialog.setWindowModality(Qt::NonModal);
+    QEventLoop loop;
+    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    dialog.show();
+    QApplication::alert(&dialog, 0);
+    loop.exec(QEventLoop::DialogExec);
+    return dialog.result();
+}
+
+void waitForTheUserIfElsewhere(QWidget* window, std::uint32_t alsoOurs)
 {
     if (!keyboardInAnotherProgram(alsoOurs))
         return;
-    window.setAttribute(Qt::WA_ShowWithoutActivating);
-    // Once it shows, as the second start asks: the window manager marks it.
-    QTimer::singleShot(0, &window, [&window] { QApplication::alert(&window, 0); });
+    // A modal stand-in that never shows: Qt makes no window of it to
+    // activate.
+    QDialog away(window);
+    away.setAttribute(Qt::WA_DontShowOnScreen);
+    away.setModal(true);
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &away, [&away, alsoOurs] {
+        if (!keyboardInAnotherProgram(alsoOurs))
+            away.accept();
+    });
+    look.start(100);
+    QTimer::singleShot(0, &away, [window] { QApplication::alert(window, 0); });
+    away.exec();
 }
 
 } // namespace Mvvm

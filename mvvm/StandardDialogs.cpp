@@ -87,7 +87,7 @@ int showBox(QWidget* window, std::uint32_t alsoOurs, const QString& text, int ic
         box.setDefaultButton(pushButtons.at(defaultIndex));
     if (escapeIndex >= 0 && escapeIndex < pushButtons.size())
         box.setEscapeButton(pushButtons.at(escapeIndex));
-    showQuietlyIfElsewhere(box, {alsoOurs});
+    waitForTheUserIfElsewhere(window, alsoOurs);
     box.exec();
     return pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
 }

@@ -279,3 +279,61 @@ TEST_F(FileDialogOwner, AKeyPressedAsTheDialogLeavesReachesTheWindow)
     EXPECT_EQ(opened(), openings);
     EXPECT_EQ(boxes.texts, QStringList());
 }
+
+// The user went to another program before the dialog, or a box about it,
+// came: the dialog comes without taking the keyboard from that program nor
+// rising above it, and asks for attention; the box waits, the window asking
+// for attention, until the user is back.
+TEST_F(FileDialogOwner, ADialogOrBoxComingWhileTheUserIsElsewhereLeavesTheKeyboardThere)
+{
+    if (!xdesktop::canFakeInput())
+        GTEST_SKIP() << "the X server has no XTEST";
+    xdesktop::OtherProgramWindow other(700, 300);
+    const auto goThere = [&] {
+        if (!qmltest::waitFor([&] { return xdesktop::onTheScreen(other.id()); }, 10000))
+            return false;
+        other.click();
+        return qmltest::waitFor([&] { return xdesktop::focus() == other.id(); }, 10000);
+    };
+    ASSERT_TRUE(goThere()) << "the other program never had the keyboard";
+
+    bool dialogLeftIt = false;
+    QTimer watch;
+    watch.setSingleShot(true);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const xcb_window_t dialog = dialogShown(1);
+        dialogLeftIt = dialog && qmltest::waitFor([&] { return xdesktop::demandsAttention(dialog); }, 5000) &&
+                       !qmltest::waitFor([&] { return xdesktop::focus() != other.id(); }, 1000) &&
+                       xdesktop::stackedAbove(other.id(), windowId());
+        give(cue(1));
+    });
+    watch.start(0);
+    chooser.willTake({"await " + cue(1), "cancel"});
+    QMetaObject::invokeMethod(root, "open");
+    EXPECT_TRUE(dialogLeftIt) << "the dialog took the keyboard or rose above the other program";
+
+    ASSERT_TRUE(goThere()) << "the other program never had the keyboard again";
+    bool waited = false, shownOnReturn = false;
+    const auto box = [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); };
+    QTimer boxWatch, returned;
+    boxWatch.setSingleShot(true);
+    QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+        waited = qmltest::waitFor([&] { return xdesktop::demandsAttention(windowId()); }, 5000) &&
+                 !qmltest::waitFor([&] { return box() || xdesktop::focus() != other.id(); }, 1000);
+        const QPoint corner = window->mapToGlobal(QPoint(5, window->height() - 5));
+        xdesktop::clickAt(corner.x(), corner.y());
+        returned.start(20);
+    });
+    QObject::connect(&returned, &QTimer::timeout, [&] {
+        if (!box() || !box()->isActiveWindow())
+            return;
+        shownOnReturn = true;
+        box()->close();
+    });
+    boxWatch.start(0);
+    boxes.paused = true;
+    QTimer::singleShot(15000, [this] { boxes.paused = false; }); // never held for good
+    Dialog(window).showMessageDialog(QStringLiteral("A conversion ended"));
+    EXPECT_TRUE(waited) << "the box came while the user was in the other program";
+    EXPECT_TRUE(shownOnReturn) << "the box did not come when the user was back";
+}
