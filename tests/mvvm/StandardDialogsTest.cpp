@@ -366,3 +366,19 @@ TEST(StandardDialogs, AFileDialogShowsAlsoAfterItsLauncherHasEnded)
     EXPECT_EQ(chooser.count("shown"), 1);
     EXPECT_EQ(boxes.texts, QStringList());
 }
+
+// A chooser whose window's thread works for longer than a held one is
+// given (as on a machine too busy to run it soon) answers late but runs
+// meanwhile: it is waited for, not given up.
+TEST(StandardDialogs, AChooserThatWorksLongIsWaitedFor)
+{
+    TestChooser chooser;
+    const MessageBoxCloser boxes;
+    Dialog host;
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("a.jpg"));
+    QFile(photo).open(QIODevice::WriteOnly);
+    chooser.willTake({"busy 5000", "name " + photo, "accept"});
+    EXPECT_EQ(host.showOpenDialog(true, QString(), dir.path()), QStringList{photo});
+    EXPECT_EQ(boxes.texts, QStringList());
+}

@@ -17,6 +17,8 @@
 //                  folder)
 //   await <file>   waits until that file exists: the test's cue
 //   wait <ms>      lets the dialog run that long
+//   busy <ms>      keeps the dialog's thread working that long, as a
+//                  machine too busy to run it soon would
 // and write what they see, a line each, into the file named by
 // LUMIVISTA_TEST_CHOOSER_NOTES: "pid <n>" as the chooser starts, then
 // "shown <folder>", "mode <QFileDialog::FileMode>", "title <title>",
@@ -119,6 +121,17 @@ void doubleClick(QListView* view, const QModelIndex& index)
     }
 }
 
+// Works without a pause, as a long computation of the dialog's would.
+void keepBusy(qint64 ms)
+{
+    QElapsedTimer working;
+    working.start();
+    volatile unsigned sum = 0;
+    while (working.elapsed() < ms)
+        for (unsigned i = 0; i < 100000; ++i)
+            sum = sum + i;
+}
+
 // The steps, one at a time on a timer, each when its condition holds; a
 // child of the dialog, gone with it.
 class Hands : public QObject {
@@ -172,6 +185,8 @@ private:
             note(QStringLiteral("listed ") + rest);
         else if (word == QLatin1String("enter"))
             doubleClick(list(dialog), entry(dialog, rest));
+        else if (word == QLatin1String("busy"))
+            keepBusy(rest.toLongLong());
     }
 
     bool ready(const QString& word, const QString& rest)
