@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -111,6 +113,45 @@ QString& notUtf8NameReason()
     return reason;
 }
 
+UnlistedNamesNote& unlistedNamesNote()
+{
+    static UnlistedNamesNote note;
+    return note;
+}
+
+// The patterns of Qt's name filter "Images (*.jpg *.jpeg)", or "*.jpg".
+QStringList patternsOf(const QString& filter)
+{
+    const qsizetype open = filter.lastIndexOf(QLatin1Char('(')), close = filter.lastIndexOf(QLatin1Char(')'));
+    const QString patterns = open >= 0 && close > open ? filter.mid(open + 1, close - open - 1) : filter;
+    return patterns.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// A line under the dialog's list naming the files of the folder shown
+// that the list leaves out. Only Qt's own dialog has the list.
+void noteUnlistedNames(QFileDialog& dialog)
+{
+    auto* layout = qobject_cast<QGridLayout*>(dialog.layout());
+    if (!unlistedNamesNote() || !layout || dialog.fileMode() == QFileDialog::Directory)
+        return;
+    auto* label = new QLabel(&dialog);
+    label->setObjectName(QStringLiteral("unlistedNames"));
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->hide();
+    layout->addWidget(label, layout->rowCount(), 0, 1, layout->columnCount());
+    const auto show = [&dialog, label] {
+        const QString note =
+            unlistedNamesNote()(dialog.directory().absolutePath(), patternsOf(dialog.selectedNameFilter()));
+        label->setText(note);
+        label->setVisible(!note.isEmpty());
+    };
+    QObject::connect(&dialog, &QFileDialog::directoryEntered, label, show);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, label, show);
+    show();
+}
+
 // Qt's dialog, but for a chosen name that is not UTF-8 text, and which
 // says its answer as it closes, before its window leaves the screen: the
 // window's wait then ends with it, and a key the user presses next reaches
@@ -194,6 +235,8 @@ std::unique_ptr<QWindow> belongTo(QFileDialog& dialog, quint64 window)
 
 void setNotUtf8NameReason(const QString& reason) { notUtf8NameReason() = reason; }
 
+void setUnlistedNamesNote(UnlistedNamesNote note) { unlistedNamesNote() = std::move(note); }
+
 int runFileChooser(const QStringList& arguments, const std::function<void(QFileDialog&)>& whenShown)
 {
     const std::optional<FileChooserRequest> request = FileChooserRequest::fromArguments(arguments);
@@ -216,6 +259,7 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
 
     std::unique_ptr<QFileDialog> dialog = std::make_unique<ChooserDialog>(*request, start);
     setMode(*dialog, request->mode);
+    noteUnlistedNames(*dialog);
     const std::unique_ptr<QWindow> owner = belongTo(*dialog, request->transientFor);
     // A dialog whose window another program destroyed or took off the
     // screen is closed: nothing can be chosen in it any more.

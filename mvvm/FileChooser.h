@@ -37,4 +37,12 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
 // dialog says this instead and stays.
 void setNotUtf8NameReason(const QString& reason);
 
+// What the dialog says under the folder it shows about the files there it
+// cannot list (names that are not UTF-8 text), given the folder and the
+// name filters it shows by ("*.jpg"); empty for none. Called as the dialog
+// shows a folder, on the chooser's thread, which it may hold for its
+// patience.
+using UnlistedNamesNote = std::function<QString(const QString& folder, const QStringList& patterns)>;
+void setUnlistedNamesNote(UnlistedNamesNote note);
+
 } // namespace Mvvm

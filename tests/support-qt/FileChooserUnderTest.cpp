@@ -23,7 +23,8 @@
 // LUMIVISTA_TEST_CHOOSER_NOTES: "pid <n>" as the chooser starts, then
 // "shown <folder>", "mode <QFileDialog::FileMode>", "title <title>",
 // "name <name box>", "bookmarks <its sidebar's addresses>" and
-// "transient <window id, 0 for none>" and "window <its own window id>" once
+// "transient <window id, 0 for none>", "window <its own window id>" and
+// "unlisted <the note on files it cannot list, its lines joined by |>" once
 // it shows, "listed <name>" for each entry waited for, "ended" once the dialog has gone. A wait that is
 // not met within 20 s cancels the dialog. Started as the launcher, it is
 // the program's launcher.
@@ -37,6 +38,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
@@ -216,6 +218,9 @@ void noteShown(QFileDialog& dialog)
     const QWindow* owner = dialog.windowHandle() ? dialog.windowHandle()->transientParent() : nullptr;
     note(QStringLiteral("transient %1").arg(owner ? owner->winId() : 0));
     note(QStringLiteral("window %1").arg(dialog.winId()));
+    const auto* unlisted = dialog.findChild<QLabel*>(QStringLiteral("unlistedNames"));
+    if (unlisted && unlisted->isVisible())
+        note(QStringLiteral("unlisted ") + unlisted->text().split(QLatin1Char('\n')).join(QLatin1Char('|')));
 }
 
 } // namespace
