@@ -159,7 +159,8 @@ void noteUnlistedNames(QFileDialog& dialog)
 class ChooserDialog : public QFileDialog {
 public:
     ChooserDialog(const FileChooserRequest& request, const QString& start)
-        : QFileDialog(nullptr, request.title, start, request.filters), choosesFolder_(request.mode == FileChooserRequest::Folder)
+        : QFileDialog(nullptr, request.title, start, request.filters),
+          choosesFolder_(request.mode == FileChooserRequest::Folder)
     {
     }
 

@@ -46,7 +46,7 @@ ForeignDialogKeeper::~ForeignDialogKeeper()
     if (!windowId_)
         return;
     QCoreApplication::instance()->removeNativeEventFilter(this);
-    giveActivationBack();
+    giveActivationBack(window_);
 }
 
 void ForeignDialogKeeper::setDialog(std::uint32_t dialog)
@@ -121,23 +121,24 @@ void ForeignDialogKeeper::bringDialogForward()
 // The keyboard on the window while Qt counts no window of it active: the
 // activation Qt forgot is told to Qt again, as the window system's own
 // event, sent to this program alone.
-void ForeignDialogKeeper::giveActivationBack()
+void ForeignDialogKeeper::giveActivationBack(QWidget* window)
 {
     xcb_connection_t* c = connection();
-    if (!c || !window_ || QGuiApplication::focusWindow())
+    if (!c || !window || QGuiApplication::focusWindow())
         return;
+    const std::uint32_t windowId = std::uint32_t(window->window()->winId());
     std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> focus(
         xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr), &std::free);
-    if (!focus || focus->focus != windowId_)
+    if (!focus || focus->focus != windowId)
         return;
     xcb_focus_in_event_t event;
     std::memset(&event, 0, sizeof event);
     event.response_type = XCB_FOCUS_IN;
     event.detail = XCB_NOTIFY_DETAIL_NONLINEAR;
-    event.event = windowId_;
+    event.event = windowId;
     event.mode = XCB_NOTIFY_MODE_NORMAL;
     // No event mask: the event goes to the client that made the window.
-    xcb_send_event(c, 0, windowId_, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_send_event(c, 0, windowId, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
     xcb_flush(c);
 }
 

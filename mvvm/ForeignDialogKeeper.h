@@ -42,9 +42,13 @@ public:
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
+    // The keyboard on `window` while Qt counts no window of the program
+    // active (a modal window took Qt's activation, and went before the
+    // window system moved the keyboard): Qt is told the window has it.
+    static void giveActivationBack(QWidget* window);
+
 private:
     void bringDialogForward();
-    void giveActivationBack();
 
     QPointer<QWidget> window_;
     std::uint32_t windowId_ = 0; // 0 off X11

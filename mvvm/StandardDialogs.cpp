@@ -4,6 +4,7 @@
 
 #include "mvvm/DialogState.h"
 #include "mvvm/FileChooserProcess.h"
+#include "mvvm/ForeignDialogKeeper.h"
 #include "mvvm/KeyboardElsewhere.h"
 #include "mvvm/ScreenBoundedMessageBox.h"
 
@@ -87,8 +88,10 @@ int showBox(QWidget* window, std::uint32_t alsoOurs, const QString& text, int ic
         box.setDefaultButton(pushButtons.at(defaultIndex));
     if (escapeIndex >= 0 && escapeIndex < pushButtons.size())
         box.setEscapeButton(pushButtons.at(escapeIndex));
+    const QPointer<QWidget> owner(window);
     waitForTheUserIfElsewhere(window, alsoOurs);
     box.exec();
+    ForeignDialogKeeper::giveActivationBack(owner);
     return pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
 }
 
@@ -120,7 +123,8 @@ FileChooserOutcome runFileDialog(Dialog& host, const QString& caption, const QSt
     case FileChooserOutcome::StoppedAnswering:
         // Nothing tells here what held it (a folder on a share that hangs,
         // or the process stopped): no folder is named.
-        warn(owner, outcome.dialogWindow, Dialog::tr("The file dialog stopped answering, so it was closed. Try again."));
+        warn(owner, outcome.dialogWindow,
+             Dialog::tr("The file dialog stopped answering, so it was closed. Try again."));
         break;
     case FileChooserOutcome::Lost:
         warn(owner, outcome.dialogWindow,
@@ -179,7 +183,11 @@ QString Dialog::showDirectoryDialog(const QString& directory, const QString& cap
 int Dialog::showMessageDialog(const QString& text, int icon, const QString& caption, const QStringList& buttons,
                               int defaultIndex, int format, int escapeIndex)
 {
-    return showBox(openingWindow(*this), 0, text, icon, caption, buttons, defaultIndex, format, escapeIndex);
+    QWidget* window = openingWindow(*this);
+    // A view's window that has gone from the screen holds no box.
+    if (window && !window->isVisible())
+        window = QApplication::activeWindow();
+    return showBox(window, 0, text, icon, caption, buttons, defaultIndex, format, escapeIndex);
 }
 
 } // namespace Mvvm

@@ -222,7 +222,7 @@ TEST_F(FileDialogOwner, ADialogTakenAwayByAnotherProgramLeavesTheWindowFree)
                 xcb_unmap_window(xdesktop::connection(), dialog);
             xcb_flush(xdesktop::connection());
             // Given up by the chooser's own bound otherwise.
-            QTimer::singleShot(8000, [this, before] { give(cue(before + 1)); });
+            QTimer::singleShot(8000, &takeAway, [this, before] { give(cue(before + 1)); });
         });
         takeAway.start(0);
         QElapsedTimer waited;
@@ -332,7 +332,7 @@ TEST_F(FileDialogOwner, ADialogOrBoxComingWhileTheUserIsElsewhereLeavesTheKeyboa
     });
     boxWatch.start(0);
     boxes.paused = true;
-    QTimer::singleShot(15000, [this] { boxes.paused = false; }); // never held for good
+    QTimer::singleShot(15000, &boxWatch, [this] { boxes.paused = false; }); // never held for good
     Dialog(window).showMessageDialog(QStringLiteral("A conversion ended"));
     EXPECT_TRUE(waited) << "the box came while the user was in the other program";
     EXPECT_TRUE(shownOnReturn) << "the box did not come when the user was back";

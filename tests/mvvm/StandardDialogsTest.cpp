@@ -398,7 +398,8 @@ TEST(StandardDialogs, AFolderHoldingAPhotoTheDialogCannotListSaysSo)
     Dialog host;
     chooser.willTake({"cancel"});
     host.showOpenDialog(false, QStringLiteral("Images (*.jpg *.jpeg)"), dir.path());
-    EXPECT_EQ(chooser.noted("unlisted"), QStringLiteral("This folder holds files the dialog cannot show:||") + dir.path() +
+    EXPECT_EQ(chooser.noted("unlisted"), QStringLiteral("This folder holds files the dialog cannot show:||") +
+                                             dir.path() +
                                              QStringLiteral("/caf\\xe9.jpg: its name is not UTF-8 text: rename it"));
 
     // A folder without such a name says nothing.
