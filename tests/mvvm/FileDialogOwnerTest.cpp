@@ -175,8 +175,9 @@ TEST_F(FileDialogOwner, AClickOnTheWindowLeavesTheDialogAboveIt)
 
 // Ctrl+O, the window's own shortcut, opens the next dialog right after
 // each way the last one went: Escape, Cancel, a file chosen, and its
-// window gone from the screen before the chooser's answer came (the
-// window then had the keyboard back while the wait still blocked it).
+// window gone from the screen before any answer (the window then had the
+// keyboard back while the wait still blocked it, and a box said the dialog
+// was lost).
 TEST_F(FileDialogOwner, TheWindowsShortcutsWorkRightAfterEachWayADialogGoes)
 {
     if (!xdesktop::canFakeInput())
