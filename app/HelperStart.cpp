@@ -5,6 +5,7 @@
 
 #include "viewmodel/FileRefusalText.h"
 #include "viewmodel/FolderLook.h"
+#include "viewmodel/UnlistableNames.h"
 
 #include "componentmodel/PatientLook.h"
 #include "componentmodel/ProgramLauncher.h"
@@ -44,6 +45,7 @@ int runFileChooser(int argc, char** argv, const std::function<void(QFileDialog&)
     // Its looks are the program's file calls, counted per file system.
     ComponentModel::setLookMaker(ViewModel::patientFolderLook);
     Mvvm::setNotUtf8NameReason(ViewModel::refusalText(kestrel::file_refusal::name_not_utf8));
+    Mvvm::setUnlistedNamesNote(ViewModel::unlistableNamesNote);
 
     QStringList request;
     for (int i = 2; i < argc; ++i)

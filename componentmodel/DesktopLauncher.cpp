@@ -5,10 +5,20 @@
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <memory>
 
 namespace ComponentModel {
 
 namespace {
+
+// xdg-open ends once the desktop's program has taken the address, or runs
+// it (a generic desktop's mail program) for as long as the user keeps it.
+const int openerPatienceMs = 5000;
 
 UrlLauncher& currentLauncher()
 {
@@ -43,6 +53,43 @@ bool openUrl(const QUrl& url)
 bool showInFolder(const QUrl& fileUrl)
 {
     return currentLauncher()(fileUrl, LaunchMode::ShowInFolder);
+}
+
+void openUrlThen(const QUrl& url, QObject* context, std::function<void(bool taken)> taken)
+{
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    const auto* launcher = currentLauncher().target<bool (*)(const QUrl&, LaunchMode)>();
+    if (opener.isEmpty() || !launcher || *launcher != defaultUrlLauncher) {
+        taken(openUrl(url));
+        return;
+    }
+    // Not a child of `context`: a process still running when its object
+    // goes would be killed, the user's mail program with it. One that runs
+    // on past the program's end is left to run.
+    auto* process = new QProcess;
+    process->setProgram(opener);
+    process->setArguments({url.toString(QUrl::FullyEncoded)});
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    auto answer = std::make_shared<std::function<void(bool)>>(std::move(taken));
+    const QPointer<QObject> alive(context);
+    const auto tell = [answer, alive](bool took) {
+        if (*answer && alive)
+            (*answer)(took);
+        *answer = nullptr;
+    };
+    QObject::connect(process, &QProcess::finished, process, [process, tell](int code, QProcess::ExitStatus status) {
+        tell(status == QProcess::NormalExit && code == 0);
+        process->deleteLater();
+    });
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, tell](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        tell(false);
+        process->deleteLater();
+    });
+    QTimer::singleShot(openerPatienceMs, process, [tell] { tell(true); });
+    process->start();
 }
 
 UrlLauncher setUrlLauncher(UrlLauncher launcher)

@@ -7,6 +7,8 @@
 
 #include <QUrl>
 
+class QObject;
+
 #include <functional>
 
 namespace ComponentModel {
@@ -21,6 +23,14 @@ using UrlLauncher = std::function<bool(const QUrl& url, LaunchMode mode)>;
 
 bool openUrl(const QUrl& url);
 bool showInFolder(const QUrl& fileUrl);
+
+// Opens `url` as openUrl does and tells `taken` whether the desktop took
+// it: with the desktop's own launcher, where xdg-open opens it, once
+// xdg-open has ended (false when it failed: no program for the address)
+// or has run for a few seconds (the program it started); else at once,
+// perhaps before this returns. Never waits: `taken` runs on the GUI
+// thread's events, not when `context` has gone.
+void openUrlThen(const QUrl& url, QObject* context, std::function<void(bool taken)> taken);
 
 // Installs a launcher and returns the one it replaces; an empty one brings
 // back the desktop's (defaultUrlLauncher).

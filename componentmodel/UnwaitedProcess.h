@@ -32,6 +32,9 @@ public:
 
     // Its standard output, to read without blocking; -1 once left.
     int output() const { return output_; }
+    // Its standard input, for a few bytes at a time (a write raises
+    // SIGPIPE once it has ended); -1 once left.
+    int input() const { return input_; }
 
     // Closes its standard output here and hands the process over, with
     // `grace` to end by itself. Once only; the destructor does it otherwise.

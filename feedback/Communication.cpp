@@ -38,12 +38,29 @@ void Communication::reportProblem(const QString& title, const QString& descripti
                             QStringLiteral("&body=") + percentEncoded(body);
     // Only a mail address: the setting is a file the user can edit.
     const bool byMail = mailbox.startsWith(QLatin1String("mailto:"));
-    if (byMail && ComponentModel::openUrl(QUrl(address)))
-        return;
     const QString page = settings.value(QStringLiteral("webFeedback")).toString();
-    if (!page.isEmpty() && ComponentModel::openUrl(QUrl(page)))
+    const QString named = byMail ? mailbox.mid(int(qstrlen("mailto:"))) : QString();
+    // The page once no mail program took the report, the opener that
+    // failed counting as none.
+    const auto tryThePage = [this, page, named] {
+        const auto notSent = [this, page, named] { emit reportNotSent(notSentText(named, page)); };
+        if (page.isEmpty()) {
+            notSent();
+            return;
+        }
+        ComponentModel::openUrlThen(QUrl(page), this, [notSent](bool taken) {
+            if (!taken)
+                notSent();
+        });
+    };
+    if (!byMail) {
+        tryThePage();
         return;
-    emit reportNotSent(notSentText(byMail ? mailbox.mid(int(qstrlen("mailto:"))) : QString(), page));
+    }
+    ComponentModel::openUrlThen(QUrl(address), this, [tryThePage](bool taken) {
+        if (!taken)
+            tryThePage();
+    });
 }
 
 } // namespace Feedback

@@ -60,7 +60,10 @@ public:
     // the box wraps anywhere, a long text may widen the box up to the
     // screen's width, and a text still taller than the screen allows is cut
     // at the bottom; the buttons stay on the screen. Ctrl+C copies the text
-    // (or the part selected) as given.
+    // (or the part selected) as given. The box belongs to (is transient
+    // for) the window of the view this Dialog is declared in; one that
+    // comes while the user is in another program leaves the keyboard there
+    // and asks for attention.
     Q_INVOKABLE int showMessageDialog(const QString& text, int icon = NoIcon, const QString& caption = QString(),
                                       const QStringList& buttons = QStringList(), int defaultIndex = -1,
                                       int format = AutoText, int escapeIndex = -1);

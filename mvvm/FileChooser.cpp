@@ -1,19 +1,25 @@
 #include "mvvm/FileChooser.h"
 
 #include "mvvm/FileChooserRequest.h"
+#include "mvvm/KeyboardElsewhere.h"
+#include "mvvm/NativeDestructionWatch.h"
 #include "mvvm/QtFileDialogMemory.h"
 #include "mvvm/StartFolder.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -21,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,19 +74,27 @@ void closeSockets()
     }
 }
 
-// A thread of its own waits for the window to close the chooser's input.
-// It owns the paths it removes (the private copy of Qt's settings).
-void endWhenInputCloses(const QStringList& privatePaths)
+// A thread of its own reads the window's asks, a byte each, and hands each
+// to the window's thread through `asks` (an eventfd), which answers when it
+// turns: a chooser whose window's thread is held answers none. The thread
+// ends the process at once when the window closes the chooser's input. It
+// owns the paths it removes (the private copy of Qt's settings).
+void readAsksUntilInputCloses(int asks, const QStringList& privatePaths)
 {
     std::vector<std::string> paths;
     for (const QString& path : privatePaths)
         paths.push_back(QFile::encodeName(path).toStdString());
     try {
-        std::thread([paths] {
-            char byte;
+        std::thread([asks, paths] {
+            char bytes[64];
             for (;;) {
-                const ssize_t count = ::read(STDIN_FILENO, &byte, 1);
-                if (count == 0 || (count < 0 && errno != EINTR))
+                const ssize_t count = ::read(STDIN_FILENO, bytes, sizeof bytes);
+                if (count > 0) {
+                    const std::uint64_t one = 1;
+                    [[maybe_unused]] const ssize_t told = ::write(asks, &one, sizeof one);
+                    continue;
+                }
+                if (count == 0 || errno != EINTR)
                     break;
             }
             closeSockets();
@@ -98,10 +113,56 @@ QString& notUtf8NameReason()
     return reason;
 }
 
-// Qt's dialog, but for a chosen name that is not UTF-8 text.
+UnlistedNamesNote& unlistedNamesNote()
+{
+    static UnlistedNamesNote note;
+    return note;
+}
+
+// The patterns of Qt's name filter "Images (*.jpg *.jpeg)", or "*.jpg".
+QStringList patternsOf(const QString& filter)
+{
+    const qsizetype open = filter.lastIndexOf(QLatin1Char('(')), close = filter.lastIndexOf(QLatin1Char(')'));
+    const QString patterns = open >= 0 && close > open ? filter.mid(open + 1, close - open - 1) : filter;
+    return patterns.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// A line under the dialog's list naming the files of the folder shown
+// that the list leaves out. Only Qt's own dialog has the list.
+void noteUnlistedNames(QFileDialog& dialog)
+{
+    auto* layout = qobject_cast<QGridLayout*>(dialog.layout());
+    if (!unlistedNamesNote() || !layout || dialog.fileMode() == QFileDialog::Directory)
+        return;
+    auto* label = new QLabel(&dialog);
+    label->setObjectName(QStringLiteral("unlistedNames"));
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->hide();
+    layout->addWidget(label, layout->rowCount(), 0, 1, layout->columnCount());
+    const auto show = [&dialog, label] {
+        const QString note =
+            unlistedNamesNote()(dialog.directory().absolutePath(), patternsOf(dialog.selectedNameFilter()));
+        label->setText(note);
+        label->setVisible(!note.isEmpty());
+    };
+    QObject::connect(&dialog, &QFileDialog::directoryEntered, label, show);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, label, show);
+    show();
+}
+
+// Qt's dialog, but for a chosen name that is not UTF-8 text, and which
+// says its answer as it closes, before its window leaves the screen: the
+// window's wait then ends with it, and a key the user presses next reaches
+// the window.
 class ChooserDialog : public QFileDialog {
 public:
-    using QFileDialog::QFileDialog;
+    ChooserDialog(const FileChooserRequest& request, const QString& start)
+        : QFileDialog(nullptr, request.title, start, request.filters),
+          choosesFolder_(request.mode == FileChooserRequest::Folder)
+    {
+    }
 
     void accept() override
     {
@@ -117,6 +178,24 @@ public:
         }
         QFileDialog::accept();
     }
+
+    void done(int result) override
+    {
+        if (!answered_) {
+            answered_ = true;
+            const QStringList chosen = result == Accepted ? selectedFiles() : QStringList();
+            for (const QString& file : chosen)
+                say(pathLine("file", file));
+            if (!chosen.isEmpty())
+                say(pathLine("folder", folderToRemember(chosen.first(), choosesFolder_)));
+            say("end");
+        }
+        QFileDialog::done(result);
+    }
+
+private:
+    const bool choosesFolder_;
+    bool answered_ = false;
 };
 
 void setMode(QFileDialog& dialog, FileChooserRequest::Mode mode)
@@ -157,6 +236,8 @@ std::unique_ptr<QWindow> belongTo(QFileDialog& dialog, quint64 window)
 
 void setNotUtf8NameReason(const QString& reason) { notUtf8NameReason() = reason; }
 
+void setUnlistedNamesNote(UnlistedNamesNote note) { unlistedNamesNote() = std::move(note); }
+
 int runFileChooser(const QStringList& arguments, const std::function<void(QFileDialog&)>& whenShown)
 {
     const std::optional<FileChooserRequest> request = FileChooserRequest::fromArguments(arguments);
@@ -165,18 +246,33 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
         return 64;
     }
     std::signal(SIGPIPE, SIG_IGN);
-    say("alive");
+    say("process " + QByteArray::number(qint64(::getpid())));
+    const int asks = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    QSocketNotifier asked(asks, QSocketNotifier::Read);
+    QObject::connect(&asked, &QSocketNotifier::activated, [asks] {
+        std::uint64_t count;
+        [[maybe_unused]] const ssize_t taken = ::read(asks, &count, sizeof count);
+        say("alive");
+    });
     const QString start = startFolder(request->startFolders);
     QtFileDialogMemory memory(start, bookmarkPatience);
-    endWhenInputCloses(memory.privatePaths());
-    QTimer heartbeat;
-    QObject::connect(&heartbeat, &QTimer::timeout, [] { say("alive"); });
-    heartbeat.start(100);
+    readAsksUntilInputCloses(asks, memory.privatePaths());
 
-    std::unique_ptr<QFileDialog> dialog =
-        std::make_unique<ChooserDialog>(nullptr, request->title, start, request->filters);
+    std::unique_ptr<QFileDialog> dialog = std::make_unique<ChooserDialog>(*request, start);
     setMode(*dialog, request->mode);
+    noteUnlistedNames(*dialog);
     const std::unique_ptr<QWindow> owner = belongTo(*dialog, request->transientFor);
+    // A dialog whose window another program destroyed or took off the
+    // screen is closed: nothing can be chosen in it any more.
+    auto* gone = new NativeDestructionWatch(dialog.get());
+    const auto lost = [&dialog] {
+        if (!dialog->isVisible())
+            return;
+        say("lost");
+        dialog->reject();
+    };
+    QObject::connect(gone, &NativeDestructionWatch::destroyedFromOutside, dialog.get(), lost, Qt::QueuedConnection);
+    QObject::connect(gone, &NativeDestructionWatch::withdrawnFromOutside, dialog.get(), lost, Qt::QueuedConnection);
     QTimer::singleShot(0, dialog.get(), [&dialog, &whenShown] {
         if (QGuiApplication::platformName() == QLatin1String("xcb"))
             say("window " + QByteArray::number(quint64(dialog->winId())));
@@ -184,14 +280,7 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
         if (whenShown)
             whenShown(*dialog);
     });
-    const bool accepted = dialog->exec() == QDialog::Accepted;
-    heartbeat.stop();
-    const QStringList chosen = accepted ? dialog->selectedFiles() : QStringList();
-    for (const QString& file : chosen)
-        say(pathLine("file", file));
-    if (!chosen.isEmpty())
-        say(pathLine("folder", folderToRemember(chosen.first(), request->mode == FileChooserRequest::Folder)));
-    say("end");
+    execLeavingTheKeyboard(*dialog, std::uint32_t(request->transientFor));
     QtFileDialogMemory::forget(*dialog);
     dialog.reset();
     memory.storeBack();

@@ -3,10 +3,13 @@
 // show one file dialog for the window of a running one
 // (FileChooserProcess.h). It reads the request from its command line,
 // looks for the folder the dialog starts in (StartFolder.h), and answers on
-// its standard output (FileChooserRequest.h) as soon as the dialog closes,
-// before the dialog goes: Qt's dialog may then wait for a listing on a
-// share that hangs, which holds only this process. Every look at a file
-// for a dialog is made here, never by the window.
+// its standard output (FileChooserRequest.h) as the dialog closes, before
+// its window leaves the screen: Qt's dialog may then wait for a listing on
+// a share that hangs, which holds only this process. Every look at a file
+// for a dialog is made here, never by the window. A dialog whose window
+// another program destroys or takes off the screen closes as cancelled,
+// and says it was lost. Shown while the user is in another program, the
+// dialog leaves the keyboard there and asks for attention.
 //
 // It ends at once when its standard input closes (the window gave it up or
 // ended): it first closes its connections, so that the window system takes
@@ -33,5 +36,13 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
 // characters, a name no file has, and would say it is not found. The
 // dialog says this instead and stays.
 void setNotUtf8NameReason(const QString& reason);
+
+// What the dialog says under the folder it shows about the files there it
+// cannot list (names that are not UTF-8 text), given the folder and the
+// name filters it shows by ("*.jpg"); empty for none. Called as the dialog
+// shows a folder, on the chooser's thread, which it may hold for its
+// patience.
+using UnlistedNamesNote = std::function<QString(const QString& folder, const QStringList& patterns)>;
+void setUnlistedNamesNote(UnlistedNamesNote note);
 
 } // namespace Mvvm

@@ -8,12 +8,19 @@
 // The window waits without being held: a modal stand-in that never shows
 // keeps the program's windows from input, as the dialog would, while the
 // window's thread runs its events, and the dialog's window is made the
-// window's own (transient for it) where the window system allows. A
-// chooser that stops answering (no word for a few seconds once shown, or
-// not shown at all within a bound) is given up: the wait ends and the
-// process is left to end by itself (componentmodel/UnwaitedProcess.h), its
-// window taken off the screen. So is a chooser whose wait the program's
-// end ends (every event loop ended). GUI thread only.
+// window's own (transient for it) where the window system allows. The wait
+// ends as the dialog's window leaves the screen (its answer was said
+// before), so that the next key reaches the window.
+//
+// The window asks the chooser about ten times a second whether its
+// window's thread turns. A chooser is judged by what it does, not by the
+// clock of a machine that may be too busy to run it: one that leaves an
+// ask unanswered while it does not run either (it waits in the kernel for
+// a share, or was stopped) for a few seconds of the window's turns (more
+// before its dialog shows) is given up: the wait ends and the process is
+// left to end by itself (componentmodel/UnwaitedProcess.h), its window
+// taken off the screen. So is a chooser whose wait the program's end ends
+// (every event loop ended). GUI thread only.
 
 #include "mvvm/FileChooserRequest.h"
 
@@ -28,6 +35,7 @@ struct FileChooserOutcome {
     enum End {
         Answered,         // chosen holds the files, empty when cancelled
         StoppedAnswering, // given up
+        Lost,             // another program took its window away: nothing chosen
         Failed,           // not started (failure says why), or ended without an answer
         WaitEnded         // the program ends
     };
@@ -35,6 +43,7 @@ struct FileChooserOutcome {
     QStringList chosen;
     QString folder; // to remember, when a file or folder was chosen
     QString failure;
+    quint32 dialogWindow = 0; // the dialog's own window (X11), once it showed
 };
 
 // Shows the dialog of `request` over `window` (may be null) and waits for

@@ -3,15 +3,20 @@
 // process of its own to show one file dialog (FileChooserProcess.h,
 // FileChooser.h), and the words the chooser answers with on its standard
 // output, one a line:
-//   alive          its window's thread turns (about ten times a second)
+//   process <pid>  first of all: the chooser's process
+//   alive          its window's thread turned: the answer to each ask, a
+//                  byte the window writes on the chooser's input
 //   window <id>    the dialog's own window (X11), before it is up
 //   shown          the dialog is up
+//   lost           another program destroyed the dialog's window or took
+//                  it off the screen: it closes without a choice
 //   file <path>    a path chosen
 //   folder <path>  the folder to remember for the next dialog: the chosen
 //                  folder, or the first chosen file's, canonical where its
 //                  real path answered
-//   end            the answer is complete: the words before it, no file
-//                  when the dialog was cancelled
+//   end            the answer is complete, said before the dialog's window
+//                  leaves the screen: the words before it, no file when the
+//                  dialog was cancelled
 // A path is UTF-8 percent-encoded (no space, no line end). Any thread.
 
 #include <QByteArray>

@@ -46,7 +46,21 @@ ForeignDialogKeeper::~ForeignDialogKeeper()
     if (!windowId_)
         return;
     QCoreApplication::instance()->removeNativeEventFilter(this);
-    giveActivationBack();
+    giveActivationBack(window_);
+}
+
+void ForeignDialogKeeper::setDialog(std::uint32_t dialog)
+{
+    dialog_ = dialog;
+    xcb_connection_t* c = connection();
+    if (!windowId_ || !c || !dialog)
+        return;
+    // Its map and its end are told to every program that asks.
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
+        xcb_request_check(c, xcb_change_window_attributes_checked(c, dialog, XCB_CW_EVENT_MASK, &mask)), &std::free);
+    if (error && left_)
+        left_(true);
 }
 
 bool ForeignDialogKeeper::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
@@ -58,6 +72,14 @@ bool ForeignDialogKeeper::nativeEventFilter(const QByteArray& eventType, void* m
     case XCB_BUTTON_PRESS:
         if (reinterpret_cast<const xcb_button_press_event_t*>(event)->event == windowId_)
             bringDialogForward();
+        break;
+    case XCB_UNMAP_NOTIFY:
+        if (reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window == dialog_ && left_)
+            left_(false);
+        break;
+    case XCB_DESTROY_NOTIFY:
+        if (reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == dialog_ && left_)
+            left_(true);
         break;
     case XCB_FOCUS_IN: {
         const auto* focus = reinterpret_cast<const xcb_focus_in_event_t*>(event);
@@ -99,23 +121,24 @@ void ForeignDialogKeeper::bringDialogForward()
 // The keyboard on the window while Qt counts no window of it active: the
 // activation Qt forgot is told to Qt again, as the window system's own
 // event, sent to this program alone.
-void ForeignDialogKeeper::giveActivationBack()
+void ForeignDialogKeeper::giveActivationBack(QWidget* window)
 {
     xcb_connection_t* c = connection();
-    if (!c || !window_ || QGuiApplication::focusWindow())
+    if (!c || !window || QGuiApplication::focusWindow())
         return;
+    const std::uint32_t windowId = std::uint32_t(window->window()->winId());
     std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> focus(
         xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr), &std::free);
-    if (!focus || focus->focus != windowId_)
+    if (!focus || focus->focus != windowId)
         return;
     xcb_focus_in_event_t event;
     std::memset(&event, 0, sizeof event);
     event.response_type = XCB_FOCUS_IN;
     event.detail = XCB_NOTIFY_DETAIL_NONLINEAR;
-    event.event = windowId_;
+    event.event = windowId;
     event.mode = XCB_NOTIFY_MODE_NORMAL;
     // No event mask: the event goes to the client that made the window.
-    xcb_send_event(c, 0, windowId_, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_send_event(c, 0, windowId, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
     xcb_flush(c);
 }
 

@@ -1,12 +1,18 @@
 #pragma once
-// Tells when the window system destroys a window's native window without
-// the program asking: another X client's XDestroyWindow (as `xdotool
-// windowclose` does), which Qt does not notice, so the window would stay
-// "open" with nothing on the screen. Watches the X events Qt receives for
-// whatever native window the widget has at the time (none before it is
-// shown, another once Qt makes a new one); on other window systems it never
-// fires. destroyedFromOutside() is emitted from inside Qt's event handling:
-// connect to it queued. A child of the window; GUI thread only.
+// Tells when the window system takes a window's native window away without
+// the program asking, which Qt does not notice, so the window would stay
+// "open" with nothing on the screen:
+// - destroyed: another X client's XDestroyWindow (as `xdotool
+//   windowclose` does);
+// - withdrawn: unmapped by another client while Qt shows it, and let go by
+//   the window manager (its WM_STATE removed or Withdrawn), or unmapped
+//   where no window manager runs. A window the manager iconifies or hides
+//   on another desktop stays its (Iconic or Normal), and is not withdrawn.
+// Watches the X events Qt receives for whatever native window the widget
+// has at the time (none before it is shown, another once Qt makes a new
+// one); on other window systems it never fires. The signals are emitted
+// from inside Qt's event handling: connect to them queued. A child of the
+// window; GUI thread only.
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
@@ -25,9 +31,15 @@ public:
 
 signals:
     void destroyedFromOutside();
+    void withdrawnFromOutside();
 
 private:
+    // Whether no window manager holds the window: no WM_STATE, or
+    // Withdrawn (not Normal, not Iconic).
+    bool letGo() const;
+
     QWidget* window_;
+    bool unmapped_ = false; // from outside, while shown
 };
 
 } // namespace Mvvm

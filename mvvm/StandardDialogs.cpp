@@ -4,12 +4,15 @@
 
 #include "mvvm/DialogState.h"
 #include "mvvm/FileChooserProcess.h"
+#include "mvvm/ForeignDialogKeeper.h"
+#include "mvvm/KeyboardElsewhere.h"
 #include "mvvm/ScreenBoundedMessageBox.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QQuickItem>
 #include <QQuickRenderControl>
@@ -59,9 +62,48 @@ QString titleOr(const QString& caption)
     return caption.isEmpty() ? QCoreApplication::applicationName() : caption;
 }
 
+QMessageBox::Icon messageIcon(int icon)
+{
+    return icon >= Dialog::NoIcon && icon <= Dialog::QuestionIcon ? static_cast<QMessageBox::Icon>(icon)
+                                                                   : QMessageBox::NoIcon;
+}
+
+// The message box of showMessageDialog over `window`; `alsoOurs` a window
+// of another process that counts as the program's (a file dialog's).
+int showBox(QWidget* window, std::uint32_t alsoOurs, const QString& text, int icon, const QString& caption,
+            const QStringList& buttons, int defaultIndex, int format, int escapeIndex)
+{
+    ScreenBoundedMessageBox box(messageIcon(icon), titleOr(caption), text, window,
+                                Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    if (format == Dialog::PlainText)
+        box.setTextFormat(Qt::PlainText);
+    // The box picks its escape button by role: the one button, or the one
+    // rejecting button, so the default is the only accepting one.
+    QList<QPushButton*> pushButtons;
+    for (int i = 0; i < buttons.size(); ++i) {
+        pushButtons << box.addButton(buttons.at(i),
+                                     i == defaultIndex ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
+    }
+    if (defaultIndex >= 0 && defaultIndex < pushButtons.size())
+        box.setDefaultButton(pushButtons.at(defaultIndex));
+    if (escapeIndex >= 0 && escapeIndex < pushButtons.size())
+        box.setEscapeButton(pushButtons.at(escapeIndex));
+    const QPointer<QWidget> owner(window);
+    waitForTheUserIfElsewhere(window, alsoOurs);
+    box.exec();
+    ForeignDialogKeeper::giveActivationBack(owner);
+    return pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
+}
+
+void warn(QWidget* window, std::uint32_t alsoOurs, const QString& text)
+{
+    showBox(window, alsoOurs, text, Dialog::WarningIcon, QString(), QStringList(), -1, Dialog::PlainText, -1);
+}
+
 // Shows Qt's file dialog in the file chooser, which looks at the folders
 // for it: what was chosen (nothing when it was cancelled) and the folder to
-// remember. A chooser given up or not shown is told in a message of `host`.
+// remember. A chooser given up, not shown or whose dialog was taken away
+// is told in a message over the window it was for.
 FileChooserOutcome runFileDialog(Dialog& host, const QString& caption, const QStringList& startFolders,
                                  const QString& filters, FileChooserRequest::Mode mode)
 {
@@ -71,7 +113,9 @@ FileChooserOutcome runFileDialog(Dialog& host, const QString& caption, const QSt
     request.title = caption;
     request.filters = filters;
     request.startFolders = startFolders;
-    const FileChooserOutcome outcome = chooseInProcessOfItsOwn(request, openingWindow(host));
+    QWidget* const window = openingWindow(host);
+    const QPointer<QWidget> owner(window);
+    const FileChooserOutcome outcome = chooseInProcessOfItsOwn(request, window);
     switch (outcome.end) {
     case FileChooserOutcome::Answered:
     case FileChooserOutcome::WaitEnded:
@@ -79,15 +123,18 @@ FileChooserOutcome runFileDialog(Dialog& host, const QString& caption, const QSt
     case FileChooserOutcome::StoppedAnswering:
         // Nothing tells here what held it (a folder on a share that hangs,
         // or the process stopped): no folder is named.
-        host.showMessageDialog(Dialog::tr("The file dialog stopped answering, so it was closed. Try again."),
-                               Dialog::WarningIcon, QString(), QStringList(), -1, Dialog::PlainText);
+        warn(owner, outcome.dialogWindow,
+             Dialog::tr("The file dialog stopped answering, so it was closed. Try again."));
+        break;
+    case FileChooserOutcome::Lost:
+        warn(owner, outcome.dialogWindow,
+             Dialog::tr("Another program closed the file dialog, so nothing was chosen. Try again."));
         break;
     case FileChooserOutcome::Failed:
         qWarning().noquote() << "[Dialog] the file dialog could not be shown:" << outcome.failure;
-        host.showMessageDialog(outcome.failure.isEmpty()
-                                   ? Dialog::tr("The file dialog ended without an answer.")
-                                   : Dialog::tr("The file dialog could not be shown: %1").arg(outcome.failure),
-                               Dialog::WarningIcon, QString(), QStringList(), -1, Dialog::PlainText);
+        warn(owner, outcome.dialogWindow,
+             outcome.failure.isEmpty() ? Dialog::tr("The file dialog ended without an answer.")
+                                       : Dialog::tr("The file dialog could not be shown: %1").arg(outcome.failure));
         break;
     }
     return outcome;
@@ -100,12 +147,6 @@ void remember(QString& folder, const FileChooserOutcome& outcome)
         return;
     folder = outcome.folder;
     saveDialogSettings();
-}
-
-QMessageBox::Icon messageIcon(int icon)
-{
-    return icon >= Dialog::NoIcon && icon <= Dialog::QuestionIcon ? static_cast<QMessageBox::Icon>(icon)
-                                                                   : QMessageBox::NoIcon;
 }
 
 } // namespace
@@ -142,23 +183,11 @@ QString Dialog::showDirectoryDialog(const QString& directory, const QString& cap
 int Dialog::showMessageDialog(const QString& text, int icon, const QString& caption, const QStringList& buttons,
                               int defaultIndex, int format, int escapeIndex)
 {
-    ScreenBoundedMessageBox box(messageIcon(icon), titleOr(caption), text, QApplication::activeWindow(),
-                                Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    if (format == PlainText)
-        box.setTextFormat(Qt::PlainText);
-    // The box picks its escape button by role: the one button, or the one
-    // rejecting button, so the default is the only accepting one.
-    QList<QPushButton*> pushButtons;
-    for (int i = 0; i < buttons.size(); ++i) {
-        pushButtons << box.addButton(buttons.at(i),
-                                     i == defaultIndex ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
-    }
-    if (defaultIndex >= 0 && defaultIndex < pushButtons.size())
-        box.setDefaultButton(pushButtons.at(defaultIndex));
-    if (escapeIndex >= 0 && escapeIndex < pushButtons.size())
-        box.setEscapeButton(pushButtons.at(escapeIndex));
-    box.exec();
-    return pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
+    QWidget* window = openingWindow(*this);
+    // A view's window that has gone from the screen holds no box.
+    if (window && !window->isVisible())
+        window = QApplication::activeWindow();
+    return showBox(window, 0, text, icon, caption, buttons, defaultIndex, format, escapeIndex);
 }
 
 } // namespace Mvvm

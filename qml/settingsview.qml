@@ -151,7 +151,7 @@ Rectangle {
                     })
                     onEditingFinished: {
                         viewModel.commitSlideDuration()
-                        root.showDurations()
+                        root.showDurations(true)
                     }
                 }
             }
@@ -200,7 +200,7 @@ Rectangle {
                     onTextChanged: root.durationTyped(transitionField, function(seconds) {
                         viewModel.transitionDuration = seconds
                     })
-                    onEditingFinished: root.showDurations()
+                    onEditingFinished: root.showDurations(true)
                 }
             }
         }
@@ -493,9 +493,11 @@ Rectangle {
     }
 
     // Where the user types the start of the value in use ("0" of "0.5"),
-    // the rest is shown selected, so that typing on replaces it.
-    function showDuration(field, seconds) {
-        if (parseFloat(field.text) === seconds)
+    // the rest is shown selected, so that typing on replaces it. What is
+    // typed and already the value ("6.", ".5") stays until the field is
+    // left (`settled`), which shows the value one way ("6.0", "0.5").
+    function showDuration(field, seconds, settled) {
+        if (!settled && parseFloat(field.text) === seconds)
             return
         var typed = field.text
         var shown = secondsText(seconds)
@@ -509,11 +511,11 @@ Rectangle {
     }
 
     // The view model moves the sliders and the fields.
-    function showDurations() {
+    function showDurations(settled) {
         photoDurationSlider.value = viewModel.slideDuration
-        showDuration(photoDurationField, viewModel.slideDuration)
+        showDuration(photoDurationField, viewModel.slideDuration, settled === true)
         transitionSlider.value = viewModel.transitionDuration
-        showDuration(transitionField, viewModel.transitionDuration)
+        showDuration(transitionField, viewModel.transitionDuration, settled === true)
     }
 
     Connections {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 namespace {
 
 using namespace FeedbackTesting;
@@ -60,6 +63,52 @@ TEST_F(ProblemReport, FeedbackPageWhenNoMailProgramTakesIt)
     ASSERT_EQ(2, launches.opened.size());
     EXPECT_TRUE(launches.opened[0].startsWith("mailto:"));
     EXPECT_EQ("http://site/feedback", launches.opened[1]);
+}
+
+// The desktop's opener is there but fails for "mailto:" (no mail
+// program, xdg-open's status 3): the page is tried with it, and when it
+// fails there too, the user is told.
+TEST_F(ProblemReport, AnOpenerThatFailsCountsAsNoMailProgram)
+{
+    QTemporaryDir bin;
+    const QString tried = bin.filePath("tried");
+    QFile opener(bin.filePath("xdg-open"));
+    ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\necho \"$1\" >> '" + tried.toUtf8() +
+                 "'\ncase \"$1\" in mailto:*) exit 3;; esac\nexit $PAGE_STATUS\n");
+    opener.close();
+    opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    for (const char* pageStatus : {"0", "4"}) {
+        SCOPED_TRACE(pageStatus);
+        qputenv("PAGE_STATUS", pageStatus);
+        QFile::remove(tried);
+        Feedback::Communication communication;
+        QStringList told;
+        QObject::connect(&communication, &Feedback::Communication::reportNotSent,
+                         [&told](const QString& message) { told << message; });
+        communication.reportProblem("t", "d");
+        const auto triedLines = [&] {
+            QFile file(tried);
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                                  : QStringList();
+        };
+        ASSERT_TRUE(runEventsUntil([&] { return triedLines().size() == 2; })) << triedLines().join('|').toStdString();
+        EXPECT_TRUE(triedLines()[0].startsWith("mailto:support@lumivista.example?subject="));
+        EXPECT_EQ(triedLines()[1], "http://site/feedback");
+        if (QByteArray(pageStatus) == "0") {
+            runEventsUntil([] { return false; }, 300);
+            EXPECT_EQ(told, QStringList());
+        } else {
+            ASSERT_TRUE(runEventsUntil([&] { return !told.isEmpty(); }));
+            EXPECT_EQ(told, QStringList(QStringLiteral("The desktop has no program to send the report to "
+                                                       "\"support@lumivista.example\" nor to open the page "
+                                                       "\"http://site/feedback\".")));
+        }
+    }
+    qputenv("PATH", path);
+    qunsetenv("PAGE_STATUS");
 }
 
 } // namespace

@@ -14,13 +14,19 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 using Mvvm::Dialog;
 
@@ -85,6 +91,19 @@ protected:
     Dialog host;
     QPointer<QMainWindow> window;
     QObject* root = nullptr;
+};
+
+// The window each message box is made transient for as it shows.
+struct BoxOwners : QObject {
+    BoxOwners() { QApplication::instance()->installEventFilter(this); }
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* box = qobject_cast<QMessageBox*>(object);
+        if (box && event->type() == QEvent::Show)
+            owners << box->windowHandle()->transientParent();
+        return false;
+    }
+    QList<QWindow*> owners;
 };
 
 } // namespace
@@ -156,8 +175,9 @@ TEST_F(FileDialogOwner, AClickOnTheWindowLeavesTheDialogAboveIt)
 
 // Ctrl+O, the window's own shortcut, opens the next dialog right after
 // each way the last one went: Escape, Cancel, a file chosen, and its
-// window gone from the screen before the chooser's answer came (the
-// window then had the keyboard back while the wait still blocked it).
+// window gone from the screen before any answer (the window then had the
+// keyboard back while the wait still blocked it, and a box said the dialog
+// was lost).
 TEST_F(FileDialogOwner, TheWindowsShortcutsWorkRightAfterEachWayADialogGoes)
 {
     if (!xdesktop::canFakeInput())
@@ -175,4 +195,146 @@ TEST_F(FileDialogOwner, TheWindowsShortcutsWorkRightAfterEachWayADialogGoes)
             << "Ctrl+O did nothing after dialog " << i << ": " << chooser.notes().join(' ').toStdString();
     }
     EXPECT_EQ(opened(), ways.size());
+}
+
+// Another program destroys the dialog's window (as `xdotool windowclose`
+// does), or takes it off the screen, while the chooser lives on: the
+// window's wait ends within seconds and the window says nothing was
+// chosen, in a box of its own (transient for it).
+TEST_F(FileDialogOwner, ADialogTakenAwayByAnotherProgramLeavesTheWindowFree)
+{
+    for (const bool destroy : {true, false}) {
+        SCOPED_TRACE(destroy ? "destroyed" : "unmapped");
+        const int before = closed();
+        chooser.willTake({"await " + cue(before + 1), "cancel"});
+        BoxOwners boxOwners;
+        QTimer takeAway;
+        takeAway.setSingleShot(true);
+        QObject::connect(&takeAway, &QTimer::timeout, [&] {
+            const xcb_window_t dialog = dialogShown(before + 1);
+            if (!dialog || !qmltest::waitFor([&] { return xdesktop::focus() == dialog; }, 10000)) {
+                give(cue(before + 1));
+                return;
+            }
+            // This connection is another client for the chooser.
+            if (destroy)
+                xcb_destroy_window(xdesktop::connection(), dialog);
+            else
+                xcb_unmap_window(xdesktop::connection(), dialog);
+            xcb_flush(xdesktop::connection());
+            // Given up by the chooser's own bound otherwise.
+            QTimer::singleShot(8000, &takeAway, [this, before] { give(cue(before + 1)); });
+        });
+        takeAway.start(0);
+        QElapsedTimer waited;
+        waited.start();
+        QMetaObject::invokeMethod(root, "open");
+        EXPECT_LT(waited.elapsed(), 8000) << "the window stayed blocked";
+        EXPECT_EQ(closed(), before + 1);
+        EXPECT_EQ(boxes.texts.filter(QStringLiteral("Another program closed the file dialog")).size(), 1)
+            << boxes.texts.join('|').toStdString();
+        EXPECT_EQ(boxOwners.owners, QList<QWindow*>{window->windowHandle()});
+        boxes.texts.clear();
+        EXPECT_TRUE(chooser.allEndedWithin(5000)) << "the chooser lives on";
+    }
+}
+
+// The user's next key, pressed the moment the dialog has left the screen
+// and the keyboard is the window's again, reaches the window: Ctrl+O opens
+// the next dialog.
+TEST_F(FileDialogOwner, AKeyPressedAsTheDialogLeavesReachesTheWindow)
+{
+    if (!xdesktop::canFakeInput())
+        GTEST_SKIP() << "the X server has no XTEST";
+    const int openings = 6;
+    int pressed = 0;
+    QTimer pressWhenGone;
+    QObject::connect(&pressWhenGone, &QTimer::timeout, [&] {
+        const int shown = chooser.count(QStringLiteral("window"));
+        const xcb_window_t dialog = xcb_window_t(chooser.noted(QStringLiteral("window")).toULongLong());
+        if (shown <= pressed || !xdesktop::onTheScreen(dialog))
+            return;
+        pressed = shown;
+        // The window's thread is held here until the key is pressed, as a
+        // busy machine may hold it: the wait must end by what came before
+        // the key, not by when the window's thread turns.
+        QElapsedTimer bound;
+        bound.start();
+        while (bound.elapsed() < 10000 && xdesktop::onTheScreen(dialog))
+            QThread::usleep(200);
+        // Nor may it wait for the chooser, which a busy machine may not run
+        // for a while once its window has gone.
+        const pid_t pid = chooser.noted(QStringLiteral("pid")).toInt();
+        ::kill(pid, SIGSTOP);
+        QTimer::singleShot(500, [pid] { ::kill(pid, SIGCONT); });
+        while (bound.elapsed() < 10000 && xdesktop::focus() != windowId())
+            QThread::usleep(200);
+        if (shown < openings)
+            xdesktop::pressCtrlAnd('o');
+    });
+    pressWhenGone.start(20);
+    chooser.willTake({"wait 300", "cancel"});
+    QMetaObject::invokeMethod(root, "open");
+    EXPECT_TRUE(qmltest::waitFor([&] { return closed() == openings; }, 15000))
+        << "a key was lost: " << opened() << " of " << openings << " dialogs opened";
+    EXPECT_EQ(opened(), openings);
+    EXPECT_EQ(boxes.texts, QStringList());
+}
+
+// The user went to another program before the dialog, or a box about it,
+// came: the dialog comes without taking the keyboard from that program nor
+// rising above it, and asks for attention; the box waits, the window asking
+// for attention, until the user is back.
+TEST_F(FileDialogOwner, ADialogOrBoxComingWhileTheUserIsElsewhereLeavesTheKeyboardThere)
+{
+    if (!xdesktop::canFakeInput())
+        GTEST_SKIP() << "the X server has no XTEST";
+    xdesktop::OtherProgramWindow other(700, 300);
+    const auto goThere = [&] {
+        if (!qmltest::waitFor([&] { return xdesktop::onTheScreen(other.id()); }, 10000))
+            return false;
+        other.click();
+        return qmltest::waitFor([&] { return xdesktop::focus() == other.id(); }, 10000);
+    };
+    ASSERT_TRUE(goThere()) << "the other program never had the keyboard";
+
+    bool dialogLeftIt = false;
+    QTimer watch;
+    watch.setSingleShot(true);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const xcb_window_t dialog = dialogShown(1);
+        dialogLeftIt = dialog && qmltest::waitFor([&] { return xdesktop::demandsAttention(dialog); }, 5000) &&
+                       !qmltest::waitFor([&] { return xdesktop::focus() != other.id(); }, 1000) &&
+                       xdesktop::stackedAbove(other.id(), windowId());
+        give(cue(1));
+    });
+    watch.start(0);
+    chooser.willTake({"await " + cue(1), "cancel"});
+    QMetaObject::invokeMethod(root, "open");
+    EXPECT_TRUE(dialogLeftIt) << "the dialog took the keyboard or rose above the other program";
+
+    ASSERT_TRUE(goThere()) << "the other program never had the keyboard again";
+    bool waited = false, shownOnReturn = false;
+    const auto box = [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); };
+    QTimer boxWatch, returned;
+    boxWatch.setSingleShot(true);
+    QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+        waited = qmltest::waitFor([&] { return xdesktop::demandsAttention(windowId()); }, 5000) &&
+                 !qmltest::waitFor([&] { return box() || xdesktop::focus() != other.id(); }, 1000);
+        const QPoint corner = window->mapToGlobal(QPoint(5, window->height() - 5));
+        xdesktop::clickAt(corner.x(), corner.y());
+        returned.start(20);
+    });
+    QObject::connect(&returned, &QTimer::timeout, [&] {
+        if (!box() || !box()->isActiveWindow())
+            return;
+        shownOnReturn = true;
+        box()->close();
+    });
+    boxWatch.start(0);
+    boxes.paused = true;
+    QTimer::singleShot(15000, &boxWatch, [this] { boxes.paused = false; }); // never held for good
+    Dialog(window).showMessageDialog(QStringLiteral("A conversion ended"));
+    EXPECT_TRUE(waited) << "the box came while the user was in the other program";
+    EXPECT_TRUE(shownOnReturn) << "the box did not come when the user was back";
 }

@@ -101,7 +101,8 @@ public:
     MessageBoxCloser()
     {
         QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box && !paused) {
                 texts << box->text();
                 box->close();
             }
@@ -109,6 +110,7 @@ public:
         timer_.start(20);
     }
     QStringList texts;
+    bool paused = false; // while a test looks at a box
 
 private:
     QTimer timer_;

@@ -25,6 +25,7 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -365,4 +366,45 @@ TEST(StandardDialogs, AFileDialogShowsAlsoAfterItsLauncherHasEnded)
     host.showOpenDialog();
     EXPECT_EQ(chooser.count("shown"), 1);
     EXPECT_EQ(boxes.texts, QStringList());
+}
+
+// A chooser whose window's thread works for longer than a held one is
+// given (as on a machine too busy to run it soon) answers late but runs
+// meanwhile: it is waited for, not given up.
+TEST(StandardDialogs, AChooserThatWorksLongIsWaitedFor)
+{
+    TestChooser chooser;
+    const MessageBoxCloser boxes;
+    Dialog host;
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("a.jpg"));
+    QFile(photo).open(QIODevice::WriteOnly);
+    chooser.willTake({"busy 5000", "name " + photo, "accept"});
+    EXPECT_EQ(host.showOpenDialog(true, QString(), dir.path()), QStringList{photo});
+    EXPECT_EQ(boxes.texts, QStringList());
+}
+
+// A photo whose name is not UTF-8 text, which Qt's dialog cannot list: the
+// dialog says so under the folder that holds it, naming it as the program
+// names such files; a file the filter leaves out is not named.
+TEST(StandardDialogs, AFolderHoldingAPhotoTheDialogCannotListSaysSo)
+{
+    TestChooser chooser;
+    const MessageBoxCloser boxes;
+    QTemporaryDir dir;
+    // Made by their bytes: Qt's text cannot hold such a name.
+    for (const char* name : {"/caf\xe9.jpg", "/notes\xff.txt", "/plain.jpg"})
+        ASSERT_EQ(0, ::close(::creat((QFile::encodeName(dir.path()) + name).constData(), 0600))) << name;
+    Dialog host;
+    chooser.willTake({"cancel"});
+    host.showOpenDialog(false, QStringLiteral("Images (*.jpg *.jpeg)"), dir.path());
+    EXPECT_EQ(chooser.noted("unlisted"), QStringLiteral("This folder holds files the dialog cannot show:||") +
+                                             dir.path() +
+                                             QStringLiteral("/caf\\xe9.jpg: its name is not UTF-8 text: rename it"));
+
+    // A folder without such a name says nothing.
+    QTemporaryDir plain;
+    chooser.willTake({"cancel"});
+    host.showOpenDialog(false, QStringLiteral("Images (*.jpg *.jpeg)"), plain.path());
+    EXPECT_EQ(chooser.count("unlisted"), 1);
 }

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -49,6 +50,15 @@ inline xcb_window_t focus()
     return reply ? reply->focus : 0;
 }
 
+// Whether `window` is mapped and all its ancestors too: on the screen.
+inline bool onTheScreen(xcb_window_t window)
+{
+    xcb_connection_t* c = connection();
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> reply(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr), &std::free);
+    return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
 // The top-level window holding `window` (the window manager's frame).
 inline xcb_window_t topLevelOf(xcb_window_t window)
 {
@@ -81,6 +91,31 @@ inline bool stackedAbove(xcb_window_t upper, xcb_window_t lower)
             lowerAt = i;
     }
     return upperAt >= 0 && lowerAt >= 0 && upperAt > lowerAt; // bottom first
+}
+
+// Whether `window`'s _NET_WM_STATE holds _NET_WM_STATE_DEMANDS_ATTENTION:
+// the window manager marks it for the user.
+inline bool demandsAttention(xcb_window_t window)
+{
+    xcb_connection_t* c = connection();
+    const auto atom = [c](const char* name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr),
+            &std::free);
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    };
+    const xcb_atom_t wanted = atom("_NET_WM_STATE_DEMANDS_ATTENTION");
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 32),
+                               nullptr),
+        &std::free);
+    if (!reply)
+        return false;
+    const auto* states = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    for (int i = 0; i < xcb_get_property_value_length(reply.get()) / 4; ++i)
+        if (states[i] == wanted)
+            return true;
+    return false;
 }
 
 namespace detail {
@@ -167,5 +202,46 @@ inline void clickAt(int x, int y)
     detail::fakeInput(XCB_BUTTON_RELEASE, 1);
     xcb_flush(connection());
 }
+
+// A window of another program: made over an X connection of its own, so
+// that it is no window of the application's.
+class OtherProgramWindow {
+public:
+    OtherProgramWindow(int x, int y) : c_(xcb_connect(nullptr, nullptr))
+    {
+        if (xcb_connection_has_error(c_))
+            return;
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+        window_ = xcb_generate_id(c_);
+        const std::uint32_t white = screen->white_pixel;
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, screen->root, std::int16_t(x), std::int16_t(y), 300, 200,
+                          0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, &white);
+        // Takes the keyboard when clicked (WM_HINTS' input).
+        const std::uint32_t hints[9] = {1, 1, 0, 0, 0, 0, 0, 0, 0};
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, 9, hints);
+        xcb_map_window(c_, window_);
+        xcb_flush(c_);
+    }
+    ~OtherProgramWindow() { xcb_disconnect(c_); }
+    OtherProgramWindow(const OtherProgramWindow&) = delete;
+    OtherProgramWindow& operator=(const OtherProgramWindow&) = delete;
+
+    xcb_window_t id() const { return window_; }
+
+    // Clicked where the window manager put it: the user goes there.
+    void click() const
+    {
+        xcb_connection_t* c = connection();
+        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> at(
+            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window_, root(), 150, 100), nullptr),
+            &std::free);
+        if (at)
+            clickAt(at->dst_x, at->dst_y);
+    }
+
+private:
+    xcb_connection_t* c_;
+    xcb_window_t window_ = XCB_WINDOW_NONE;
+};
 
 } // namespace xdesktop

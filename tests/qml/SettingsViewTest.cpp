@@ -186,6 +186,27 @@ TEST_F(SettingsView, DurationFieldsShowTheHundredthsInUse)
     QLocale::setDefault(before);
 }
 
+// A field left shows the value in use one way, whatever was typed for it.
+TEST_F(SettingsView, ADurationFieldLeftShowsTheValueOneWay)
+{
+    model->setSlideDuration(8.0);
+    model->setTransitionDuration(1.2);
+    runDialog([&](QWidget* dialog) {
+        const auto leave = [&](const char* field, const char* typed) {
+            typeInto(dialog, field, QString::fromLatin1(typed));
+            const char* other = std::strcmp(field, "transitionField") == 0 ? "photoDurationField" : "transitionField";
+            QMetaObject::invokeMethod(itemNamed(dialog, other), "forceActiveFocus");
+            return textOf(dialog, field);
+        };
+        EXPECT_EQ(leave("photoDurationField", "6."), QStringLiteral("6.0"));
+        EXPECT_EQ(leave("photoDurationField", "7"), QStringLiteral("7.0"));
+        EXPECT_EQ(leave("transitionField", ".5"), QStringLiteral("0.5"));
+        EXPECT_EQ(leave("transitionField", "1.50"), QStringLiteral("1.5"));
+        EXPECT_EQ(model->slideDuration(), 7.0);
+        EXPECT_EQ(model->transitionDuration(), 1.5);
+    });
+}
+
 struct ModeCase {
     const char* name;
     SettingsViewModel::Mode mode;

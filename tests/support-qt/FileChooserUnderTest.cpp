@@ -17,11 +17,14 @@
 //                  folder)
 //   await <file>   waits until that file exists: the test's cue
 //   wait <ms>      lets the dialog run that long
+//   busy <ms>      keeps the dialog's thread working that long, as a
+//                  machine too busy to run it soon would
 // and write what they see, a line each, into the file named by
 // LUMIVISTA_TEST_CHOOSER_NOTES: "pid <n>" as the chooser starts, then
 // "shown <folder>", "mode <QFileDialog::FileMode>", "title <title>",
 // "name <name box>", "bookmarks <its sidebar's addresses>" and
-// "transient <window id, 0 for none>" and "window <its own window id>" once
+// "transient <window id, 0 for none>", "window <its own window id>" and
+// "unlisted <the note on files it cannot list, its lines joined by |>" once
 // it shows, "listed <name>" for each entry waited for, "ended" once the dialog has gone. A wait that is
 // not met within 20 s cancels the dialog. Started as the launcher, it is
 // the program's launcher.
@@ -35,6 +38,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
@@ -119,6 +123,17 @@ void doubleClick(QListView* view, const QModelIndex& index)
     }
 }
 
+// Works without a pause, as a long computation of the dialog's would.
+void keepBusy(qint64 ms)
+{
+    QElapsedTimer working;
+    working.start();
+    volatile unsigned sum = 0;
+    while (working.elapsed() < ms)
+        for (unsigned i = 0; i < 100000; ++i)
+            sum = sum + i;
+}
+
 // The steps, one at a time on a timer, each when its condition holds; a
 // child of the dialog, gone with it.
 class Hands : public QObject {
@@ -172,6 +187,8 @@ private:
             note(QStringLiteral("listed ") + rest);
         else if (word == QLatin1String("enter"))
             doubleClick(list(dialog), entry(dialog, rest));
+        else if (word == QLatin1String("busy"))
+            keepBusy(rest.toLongLong());
     }
 
     bool ready(const QString& word, const QString& rest)
@@ -201,6 +218,9 @@ void noteShown(QFileDialog& dialog)
     const QWindow* owner = dialog.windowHandle() ? dialog.windowHandle()->transientParent() : nullptr;
     note(QStringLiteral("transient %1").arg(owner ? owner->winId() : 0));
     note(QStringLiteral("window %1").arg(dialog.winId()));
+    const auto* unlisted = dialog.findChild<QLabel*>(QStringLiteral("unlistedNames"));
+    if (unlisted && unlisted->isVisible())
+        note(QStringLiteral("unlisted ") + unlisted->text().split(QLatin1Char('\n')).join(QLatin1Char('|')));
 }
 
 } // namespace
