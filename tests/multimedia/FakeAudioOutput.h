@@ -1,10 +1,10 @@
 #pragma once
 // A sound card for tests: a player's stream thread opens fake streams on
 // it, and the test runs the callbacks of the one open now, one at a time,
-// with the stream time it chooses: by hand on the card's own thread, as a
-// device's come (pump), or in real time on the test's thread, so that what
-// they play is set against the player's clock at once and a callback that
-// waits holds that thread (pumpDue). It keeps PortAudio's rules:
+// with the stream time it chooses: by hand on a thread of their own (pump),
+// or in real time on the test's thread, so that what they play is set
+// against the player's clock at once and a callback that waits holds that
+// thread (pumpDue). It keeps PortAudio's rules:
 // starting a stream that is not stopped fails, and a stream that its
 // callback ended is no longer active. It can go as a sound server that
 // hangs does (goAway): no callback comes any more, no new stream opens,
@@ -32,54 +32,6 @@ namespace Multimedia {
 namespace test {
 
 class FakeAudioStream;
-
-// The thread a card's callbacks run on, as a device's do: made once, so
-// that a callback starts no thread (under a sanitizer a thread's start may
-// wait for the loader's lock, which its symbolizer holds for seconds).
-class DeviceThread {
-public:
-    DeviceThread()
-        : thread_([this] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              for (;;) {
-                  changed_.wait(lock, [this] { return quit_ || work_; });
-                  if (!work_)
-                      return;
-                  work_();
-                  work_ = nullptr;
-                  changed_.notify_all();
-              }
-          })
-    {
-    }
-    ~DeviceThread()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            quit_ = true;
-            changed_.notify_all();
-        }
-        thread_.join();
-    }
-    DeviceThread(const DeviceThread&) = delete;
-    DeviceThread& operator=(const DeviceThread&) = delete;
-
-    // Runs `work` there and waits for it.
-    void run(std::function<void()> work)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        work_ = std::move(work);
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return !work_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::function<void()> work_;
-    bool quit_ = false;
-    std::thread thread_;
-};
 
 struct FakeCard {
     static constexpr std::chrono::seconds hangBound{5};
@@ -150,10 +102,10 @@ public:
     bool running() const { return active_; }
     bool ready(unsigned long frames) const { return active_ && feed_->readyToPlay(frames); }
     // With the card's lock held: one callback of `frames` frames at stream
-    // time `seconds`, on `device` (none: the calling thread), into
-    // `samples`; -1 when the stream is not active. A callback that ends the
-    // stream leaves it inactive.
-    int callBack(DeviceThread* device, std::vector<float>& samples, unsigned long frames, double seconds)
+    // time `seconds`, on a thread of its own or the calling one (`inPlace`),
+    // into `samples`; -1 when the stream is not active. A callback that
+    // ends the stream leaves it inactive.
+    int callBack(std::vector<float>& samples, unsigned long frames, double seconds, bool inPlace = false)
     {
         if (!active_)
             return -1;
@@ -161,10 +113,10 @@ public:
         time.currentTime = seconds;
         int result = -1;
         const auto callback = [&] { result = feed_->streamCallback(nullptr, samples.data(), frames, &time, 0); };
-        if (device)
-            device->run(callback);
-        else
+        if (inPlace)
             callback();
+        else
+            std::thread(callback).join();
         active_ = result == paContinue;
         played_ += frames;
         return result;
@@ -268,7 +220,7 @@ struct FakeSoundCard {
         if (!card->stream || card->gone)
             return -1;
         std::vector<float> samples(frames * 2, -2.0f);
-        const int result = card->stream->callBack(&device_, samples, frames, seconds);
+        const int result = card->stream->callBack(samples, frames, seconds);
         if (output)
             *output = samples;
         return result;
@@ -282,8 +234,8 @@ struct FakeSoundCard {
         std::unique_lock<std::mutex> lock(card->mutex);
         while (card->stream && !card->gone && card->stream->due(frames)) {
             std::vector<float> samples(frames * 2, -2.0f);
-            const int result = card->stream->callBack(nullptr, samples, frames,
-                                                      double(card->stream->played()) / card->stream->playRate());
+            const int result = card->stream->callBack(
+                samples, frames, double(card->stream->played()) / card->stream->playRate(), true);
             if (result == -1)
                 return;
             heard(samples, result);
@@ -311,8 +263,6 @@ struct FakeSoundCard {
     const std::atomic<int>& closed = card->closed;
 
 private:
-    DeviceThread device_;
-
     void hang(bool hanging)
     {
         card->gone = hanging;

@@ -166,7 +166,9 @@ TEST(Playback, PlaysAShowInRealTimeThroughJackAndAgainAfterItsEnd)
     wall.start();
     player.play();
     ASSERT_EQ(Player::PlayState, player.state());
-    ASSERT_TRUE(waitForCompletion(player, 10000)) << "the sound never ran dry";
+    // A sound process that a sanitizer on busy cores starts past the
+    // look's bound is started again: the sound comes later, not never.
+    ASSERT_TRUE(waitForCompletion(player, 30000)) << "the sound never ran dry";
     const qint64 elapsed = wall.elapsed();
     fader.stop();
 

@@ -58,14 +58,11 @@ double processorMs(const std::vector<pid_t>& pids)
     for (const pid_t pid : pids) {
         const std::string stat = kestrel::test::read_file("/proc/" + std::to_string(pid) + "/stat");
         std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-        std::string field;
+        std::string before; // the state and ten more fields before the times
         double user = 0.0, system = 0.0;
-        for (int i = 3; i <= 15 && fields >> field; ++i) {
-            if (i == 14)
-                user = std::stod(field);
-            if (i == 15)
-                system = std::stod(field);
-        }
+        for (int i = 0; i < 11; ++i)
+            fields >> before;
+        fields >> user >> system;
         ticks += user + system;
     }
     return ticks * 1000.0 / double(::sysconf(_SC_CLK_TCK));
@@ -81,24 +78,20 @@ std::size_t count(const std::string& text, const std::string& part)
 
 // Standard error goes to a file while it lives, for the sound processes
 // started meanwhile and what they start.
-class ErrorsInto {
-public:
+struct ErrorsInto {
     explicit ErrorsInto(const std::string& path)
-        : kept_(::dup(STDERR_FILENO)), file_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600))
+        : file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600))
     {
-        ::dup2(file_, STDERR_FILENO);
+        ::dup2(file, STDERR_FILENO);
     }
     ~ErrorsInto()
     {
-        ::dup2(kept_, STDERR_FILENO);
-        ::close(kept_);
-        ::close(file_);
+        ::dup2(kept, STDERR_FILENO);
+        ::close(kept);
+        ::close(file);
     }
-    ErrorsInto(const ErrorsInto&) = delete;
-    ErrorsInto& operator=(const ErrorsInto&) = delete;
-
-private:
-    const int kept_, file_;
+    const int kept = ::dup(STDERR_FILENO);
+    const int file;
 };
 
 void playOnceADeviceComes(const kestrel::test::TempDir& dir)
