@@ -44,6 +44,13 @@ const double comeBound = 60.0;
 // A run's first moments and a seek's are left out of the gap: the clock
 // stands until the run is heard.
 const auto settled = std::chrono::milliseconds(150);
+// How soon the sound stops and comes is what users hear in the build they
+// run; a sanitizer's build would measure the sanitizer.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+const bool latencyMeasured = false;
+#else
+const bool latencyMeasured = true;
+#endif
 
 // The player's clock as the window saw it, turn by turn.
 struct Seen {
@@ -157,6 +164,8 @@ TEST(SoundTiming, PausePlayAndSeeksKeepTheSoundAtThePicturesTimeOnAServerAt48kHz
         comes.push_back(msBetween(r.played, first));
         stops.push_back(msBetween(r.paused, last));
     }
-    EXPECT_LT(median(stops), stopBound) << "the sound goes on after Pause";
-    EXPECT_LT(median(comes), comeBound) << "the sound comes late after Play";
+    if (latencyMeasured) {
+        EXPECT_LT(median(stops), stopBound) << "the sound goes on after Pause";
+        EXPECT_LT(median(comes), comeBound) << "the sound comes late after Play";
+    }
 }
