@@ -105,29 +105,16 @@ bool refusesFormat(PaError error)
     return error == paInvalidSampleRate || error == paSampleFormatNotSupported || error == paInvalidChannelCount;
 }
 
-// The device's own rate, else the first usual one that it takes; with
-// PortAudio held.
-double rateTaken(const portaudio::DirectionSpecificStreamParameters& output, double own)
+// The rates to try: the device's own, then the usual ones.
+std::vector<double> ratesFor(double own)
 {
-    std::vector<double> rates{own};
+    std::vector<double> rates;
+    if (own > 0.0)
+        rates.push_back(own);
     for (const double rate : usualRates)
         if (rate != own)
             rates.push_back(rate);
-    PaError refusal = paNoError;
-    std::string tried;
-    for (const double rate : rates) {
-        if (!(rate > 0.0))
-            continue;
-        const PaError answer = Pa_IsFormatSupported(nullptr, output.paStreamParameters(), rate);
-        if (answer == paFormatIsSupported)
-            return rate;
-        if (!refusesFormat(answer))
-            throw portaudio::PaException(answer);
-        refusal = answer;
-        tried += (tried.empty() ? "" : ", ") + std::to_string(long(rate));
-    }
-    throw FormatRefused("the sound output takes no stereo 32-bit float sound at " + tried +
-                        " Hz: " + Pa_GetErrorText(refusal));
+    return rates;
 }
 
 int feedCallback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* timeInfo,
@@ -171,10 +158,24 @@ std::unique_ptr<AudioStream> PortAudioOutput::openCallbackStream(PaStreamCallbac
     portaudio::Device& device = portaudio::System::instance().defaultOutputDevice();
     const portaudio::DirectionSpecificStreamParameters output(
         device, outputChannels, portaudio::FLOAT32, true, device.defaultLowOutputLatency(), nullptr);
-    const portaudio::StreamParameters parameters(portaudio::DirectionSpecificStreamParameters::null(), output,
-                                                 rateTaken(output, device.defaultSampleRate()),
-                                                 paFramesPerBufferUnspecified, paNoFlag);
-    return std::make_unique<PortAudioStream>(parameters, callback, user);
+    // Opened at once at the first rate it takes: a look whether it would
+    // take one costs as much as an opening (a client of a JACK server, say).
+    PaError refusal = paNoError;
+    std::string tried;
+    for (const double rate : ratesFor(device.defaultSampleRate())) {
+        const portaudio::StreamParameters parameters(portaudio::DirectionSpecificStreamParameters::null(), output,
+                                                     rate, paFramesPerBufferUnspecified, paNoFlag);
+        try {
+            return std::make_unique<PortAudioStream>(parameters, callback, user);
+        } catch (const portaudio::PaException& error) {
+            if (!refusesFormat(error.paError()))
+                throw;
+            refusal = error.paError();
+            tried += (tried.empty() ? "" : ", ") + std::to_string(long(rate));
+        }
+    }
+    throw FormatRefused("the sound output takes no stereo 32-bit float sound at " + tried +
+                        " Hz: " + Pa_GetErrorText(refusal));
 }
 
 void PortAudioOutput::lose(std::unique_ptr<AudioStream> stream)
