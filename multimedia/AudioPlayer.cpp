@@ -223,6 +223,9 @@ void AudioPlayer::pause()
     baseTime_ = time();
     freeSince_.reset();
     feed_->wantRun(0, SoundFeed::RunStart());
+    // The clock is what was heard: sound taken ahead of it plays again from
+    // there, and the stream drops what it queued.
+    reader_->rewind(static_cast<double>(baseTime_));
     streams_->want(feed_, 0);
     stopTimer();
     setState(PauseState);
@@ -286,12 +289,15 @@ void AudioPlayer::onStreamReport(const StreamThread::Report& report)
         // The device a stream was opened on has gone with its server.
         [[fallthrough]];
     case StreamThread::Step::OpenFailed:
+    case StreamThread::Step::Refused:
+        setSoundOutputRefusal(QString::fromStdString(report.why));
         setSoundOutputAnswers(false);
         if (state() == PlayState && !freeSince_)
             runFree();
         return;
     case StreamThread::Step::Opened:
         opened_ = true;
+        setSoundOutputRefusal(QString());
         if (soundDeviceMissing_) {
             deviceFound();
             return;
@@ -390,6 +396,14 @@ void AudioPlayer::setSoundOutputAnswers(bool value)
     else
         qWarning() << "[AudioPlayer] the sound output does not answer: the preview goes on without it";
     emit soundOutputAnswersChanged(value);
+}
+
+void AudioPlayer::setSoundOutputRefusal(const QString& why)
+{
+    if (why == soundOutputRefusal_)
+        return;
+    soundOutputRefusal_ = why;
+    emit soundOutputRefusalChanged(why);
 }
 
 void AudioPlayer::updateSoundAnswers()

@@ -19,7 +19,10 @@
 // output ended: a sound server that went away): the clock goes on by the
 // monotonic clock from where the sound was, soundOutputAnswers() says so,
 // and a new stream is asked for about every second; its sound joins the
-// pictures' time.
+// pictures' time. An output that refuses the stream's format says why
+// (soundOutputRefusal()). The clock is what the output played: a pause
+// drops what was sent ahead and not yet heard, and the sound goes on from
+// where it was heard.
 
 #include "multimedia/Player.h"
 
@@ -53,6 +56,7 @@ class AudioPlayer : public Player {
     Q_PROPERTY(bool soundDeviceMissing READ soundDeviceMissing NOTIFY soundDeviceMissingChanged)
     Q_PROPERTY(bool soundAnswers READ soundAnswers NOTIFY soundAnswersChanged)
     Q_PROPERTY(bool soundOutputAnswers READ soundOutputAnswers NOTIFY soundOutputAnswersChanged)
+    Q_PROPERTY(QString soundOutputRefusal READ soundOutputRefusal NOTIFY soundOutputRefusalChanged)
 
 public:
     // How long a playing player waits for a callback before the clock goes
@@ -96,6 +100,9 @@ public:
     // False from when the sound output did not answer until a stream of it
     // opens, or is heard, again: the preview goes on without it.
     bool soundOutputAnswers() const { return soundOutputAnswers_; }
+    // Why the output refused the stream's format, while it does (the output
+    // then does not answer either); empty otherwise.
+    QString soundOutputRefusal() const { return soundOutputRefusal_; }
     // Whether the next callback of `frames` frames finds its sound read
     // ahead, or none will come soon; for callbacks driven by hand.
     bool soundReady(unsigned long frames) const;
@@ -115,6 +122,7 @@ signals:
     void soundDeviceMissingChanged(bool value);
     void soundAnswersChanged(bool value);
     void soundOutputAnswersChanged(bool value);
+    void soundOutputRefusalChanged(const QString& value);
     void fakeSignal();
     void completed();
 
@@ -154,6 +162,7 @@ private:
     // then.
     void watchOutput();
     void setSoundOutputAnswers(bool value);
+    void setSoundOutputRefusal(const QString& why);
     void updateSoundAnswers();
 
     int volume_ = 100;
@@ -162,6 +171,7 @@ private:
     bool playWhenFound_ = false; // play() was asked while it was missing
     bool soundAnswers_ = true;
     bool soundOutputAnswers_ = true;
+    QString soundOutputRefusal_;
     kestrel::av_source_ptr source_;
     qint64 duration_ = 0; // of the sound, in ms
     std::unique_ptr<SoundReader> reader_;

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace Multimedia {
@@ -16,7 +17,8 @@ namespace Multimedia {
 namespace {
 
 const int outputChannels = 2;
-const double outputSampleRate = 44100.0;
+// Tried after the device's own rate, in this order.
+const double usualRates[] = {44100.0, 48000.0, 96000.0};
 // How long a call waits for PortAudio while another thread's call holds it.
 const std::chrono::milliseconds portAudioPatience(1000);
 
@@ -63,7 +65,8 @@ class PortAudioStream : public AudioStream {
 public:
     PortAudioStream(const portaudio::StreamParameters& parameters, PaStreamCallback* callback,
                     std::shared_ptr<void> user)
-        : user_(std::move(user)),
+        : rate_(parameters.sampleRate()),
+          user_(std::move(user)),
           stream_(std::make_unique<portaudio::CFunCallbackStream>(parameters, callback, user_.get()))
     {
     }
@@ -85,15 +88,34 @@ public:
         }
     }
 
+    double rate() const override { return rate_; }
     void start() override { held([this] { stream_->start(); }); }
     void abort() override { held([this] { stream_->abort(); }); }
     void close() override { held([this] { stream_->close(); }); }
     bool isActive() const override { return held([this] { return stream_->isActive(); }); }
 
 private:
+    const double rate_;
     const std::shared_ptr<void> user_; // outlives the stream
     std::unique_ptr<portaudio::CFunCallbackStream> stream_;
 };
+
+bool refusesFormat(PaError error)
+{
+    return error == paInvalidSampleRate || error == paSampleFormatNotSupported || error == paInvalidChannelCount;
+}
+
+// The rates to try: the device's own, then the usual ones.
+std::vector<double> ratesFor(double own)
+{
+    std::vector<double> rates;
+    if (own > 0.0)
+        rates.push_back(own);
+    for (const double rate : usualRates)
+        if (rate != own)
+            rates.push_back(rate);
+    return rates;
+}
 
 int feedCallback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* timeInfo,
                  PaStreamCallbackFlags flags, void* feed)
@@ -136,9 +158,24 @@ std::unique_ptr<AudioStream> PortAudioOutput::openCallbackStream(PaStreamCallbac
     portaudio::Device& device = portaudio::System::instance().defaultOutputDevice();
     const portaudio::DirectionSpecificStreamParameters output(
         device, outputChannels, portaudio::FLOAT32, true, device.defaultLowOutputLatency(), nullptr);
-    const portaudio::StreamParameters parameters(portaudio::DirectionSpecificStreamParameters::null(), output,
-                                                 outputSampleRate, paFramesPerBufferUnspecified, paNoFlag);
-    return std::make_unique<PortAudioStream>(parameters, callback, user);
+    // Opened at once at the first rate it takes: a look whether it would
+    // take one costs as much as an opening (a client of a JACK server, say).
+    PaError refusal = paNoError;
+    std::string tried;
+    for (const double rate : ratesFor(device.defaultSampleRate())) {
+        const portaudio::StreamParameters parameters(portaudio::DirectionSpecificStreamParameters::null(), output,
+                                                     rate, paFramesPerBufferUnspecified, paNoFlag);
+        try {
+            return std::make_unique<PortAudioStream>(parameters, callback, user);
+        } catch (const portaudio::PaException& error) {
+            if (!refusesFormat(error.paError()))
+                throw;
+            refusal = error.paError();
+            tried += (tried.empty() ? "" : ", ") + std::to_string(long(rate));
+        }
+    }
+    throw FormatRefused("the sound output takes no stereo 32-bit float sound at " + tried +
+                        " Hz: " + Pa_GetErrorText(refusal));
 }
 
 void PortAudioOutput::lose(std::unique_ptr<AudioStream> stream)

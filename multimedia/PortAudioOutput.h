@@ -1,6 +1,8 @@
 #pragma once
 // The sound output of the program: PortAudio through its C++ binding, on
-// the default output device with that device's low output latency.
+// the default output device with that device's low output latency, at the
+// device's own rate (a JACK server's, say) or else the first of 44100,
+// 48000 and 96000 Hz that it takes.
 // PortAudio is initialised by the first look at the devices and terminated
 // by letGo(), so that the next look sees a server that came back (JACK's
 // host API, for one, knows only the server it met at initialisation).
@@ -30,7 +32,9 @@ public:
     PortAudioOutput& operator=(const PortAudioOutput&) = delete;
 
     bool hasOutputDevice() override;
-    // Throws portaudio::PaException when PortAudio refuses the stream.
+    // Throws FormatRefused when the device takes no stereo float sound at
+    // any of those rates, portaudio::PaException when PortAudio refuses the
+    // stream otherwise.
     std::unique_ptr<AudioStream> openStream(const std::shared_ptr<SoundFeed>& feed) override;
     // The same for any callback, called with `user`, which is kept as long
     // as the stream may call it.

@@ -1,5 +1,6 @@
 #include "multimedia/SoundConnection.h"
 
+#include "multimedia/AudioOutput.h"
 #include "multimedia/SoundFeed.h"
 #include "multimedia/SoundProcess.h"
 
@@ -12,6 +13,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -38,8 +40,8 @@ const std::chrono::milliseconds writeBound(2000);
 // of what the process played (further when its callbacks take more at a
 // time), within what its input holds.
 const std::uint64_t blockFrames = 512;
-const std::uint64_t leastAhead = 3072;
-const std::uint64_t mostAhead = 6144;
+const double leastAheadSeconds = 0.07;
+const double mostAheadSeconds = 0.14;
 
 void closeQuietly(int fd)
 {
@@ -102,10 +104,12 @@ struct SoundConnection::State {
     }
 
     // Under the lock.
-    void kill()
+    void kill(const char* why)
     {
         if (!ended && process >= 0)
             ::syscall(SYS_pidfd_send_signal, process, SIGKILL, nullptr, 0);
+        if (!ended)
+            endedWhy = why;
         ended = true;
         answered.notify_all();
         wakeUp();
@@ -114,6 +118,31 @@ struct SoundConnection::State {
     {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t written = ::write(wake, &one, sizeof one);
+    }
+    // Under the lock: a word of the process.
+    void take(const Header& header, const std::vector<char>& payload)
+    {
+        if (Tell(header.kind) == Tell::Answer) {
+            Answer answer;
+            std::memcpy(&answer, payload.data(), sizeof answer);
+            answers[header.tag] = {answer.value, std::string(payload.begin() + sizeof answer, payload.end())};
+            answered.notify_all();
+            return;
+        }
+        calledBackAt = Clock::now();
+        if (header.tag == epoch && epoch != 0) {
+            std::memcpy(&latest, payload.data(), sizeof latest);
+            reported = true;
+            largestCallback = std::max(largestCallback, latest.frames);
+        }
+    }
+    // Under the lock: frames of the epoch heard by `now`.
+    double heard(Clock::time_point now) const
+    {
+        if (!reported)
+            return 0.0;
+        const double since = double(steadyNs(now) - latest.heardAtNs) / 1e9;
+        return std::clamp(double(latest.before) + since * rate, 0.0, double(latest.after));
     }
 
     int input = -1, output = -1, process = -1, wake = -1;
@@ -125,16 +154,20 @@ struct SoundConnection::State {
     std::uint64_t asked = 0;
     std::uint64_t epochs = 0;
     bool ended = false; // the process has ended, or is killed
+    std::string endedWhy;
     bool stop = false;  // the pump is to end
 
-    // The stream's sound: its feed (none while not fed), the epoch fed,
-    // frames sent, and the process's last word on it.
+    // The stream's rate, its first start, its last callback.
+    double rate = 44100.0;
+    std::optional<Clock::time_point> startedAt;
+    Clock::time_point calledBackAt;
+    // Its sound: the feed (none while not fed), the epoch fed, frames
+    // sent, and the process's last word on it.
     std::shared_ptr<SoundFeed> feed;
     std::uint64_t epoch = 0;
     std::uint64_t sent = 0;
     bool reported = false;
     Played latest{};
-    Clock::time_point startedAt;
     std::uint32_t largestCallback = 0;
 };
 
@@ -162,7 +195,7 @@ SoundConnection::~SoundConnection()
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->stop = true;
-        state_->kill();
+        state_->kill("was let go");
     }
     if (pump_.joinable())
         pump_.join();
@@ -173,7 +206,17 @@ int SoundConnection::ask(Ask ask, std::chrono::milliseconds bound, const void* p
     return call(ask, bound, payload, size, [](State&) {});
 }
 
-int SoundConnection::start(std::shared_ptr<SoundFeed> feed, std::chrono::milliseconds bound)
+double SoundConnection::open(std::chrono::milliseconds bound)
+{
+    const int rate = ask(Ask::Open, bound);
+    if (rate <= 0)
+        throw std::runtime_error("the sound process opened its stream at no rate");
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->rate = rate;
+    return rate;
+}
+
+int SoundConnection::start(std::shared_ptr<SoundFeed> feed, std::uint64_t run, std::chrono::milliseconds bound)
 {
     State& s = *state_;
     std::uint64_t epoch;
@@ -181,12 +224,17 @@ int SoundConnection::start(std::shared_ptr<SoundFeed> feed, std::chrono::millise
         std::lock_guard<std::mutex> lock(s.mutex);
         epoch = ++s.epochs;
     }
+    // The run begins with the epoch, under the lock the pump sends under:
+    // every block of the epoch is of the run, none before it.
     return call(Ask::Start, bound, &epoch, sizeof epoch, [&](State& state) {
         state.feed = std::move(feed);
         state.epoch = epoch;
         state.sent = 0;
         state.reported = false;
-        state.startedAt = Clock::now();
+        if (!state.startedAt)
+            state.startedAt = Clock::now();
+        if (run != 0 && state.feed)
+            state.feed->beginRun(run);
     });
 }
 
@@ -203,10 +251,17 @@ bool SoundConnection::ended() const
     return state_->ended;
 }
 
+bool SoundConnection::callsBack(std::chrono::milliseconds silence) const
+{
+    State& s = *state_;
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return !s.startedAt || Clock::now() - std::max(*s.startedAt, s.calledBackAt) < silence;
+}
+
 void SoundConnection::end()
 {
     std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->kill();
+    state_->kill("was ended");
 }
 
 int SoundConnection::call(Ask ask, std::chrono::milliseconds bound, const void* payload, std::size_t size,
@@ -215,20 +270,22 @@ int SoundConnection::call(Ask ask, std::chrono::milliseconds bound, const void* 
     State& s = *state_;
     std::unique_lock<std::mutex> lock(s.mutex);
     if (s.ended)
-        throw std::runtime_error("the sound process has ended");
+        throw std::runtime_error("the sound process " + s.endedWhy);
     const std::uint64_t number = ++s.asked;
     s.outbox.push_back(message(std::uint32_t(ask), number, payload, size));
     queued(s);
     s.wakeUp();
     if (!s.answered.wait_for(lock, bound, [&] { return s.answers.count(number) || s.ended; })) {
-        s.kill();
+        s.kill("did not answer in time");
         throw std::runtime_error("the sound process does not answer");
     }
     const auto answer = s.answers.find(number);
     if (answer == s.answers.end())
-        throw std::runtime_error("the sound process has ended");
+        throw std::runtime_error("the sound process " + s.endedWhy);
     const auto [value, why] = answer->second;
     s.answers.erase(answer);
+    if (value == formatRefused)
+        throw FormatRefused(why);
     if (value < 0)
         throw std::runtime_error(why);
     return value;
@@ -251,65 +308,53 @@ void SoundConnection::pump(const std::shared_ptr<State>& state)
         const bool running = readAvailable(s.output, received);
 
         std::deque<std::vector<char>> outbox;
-        std::shared_ptr<SoundFeed> feed;
-        std::uint64_t epoch, sent, ahead;
-        double heardAt, heardFrame; // of the process's last callback
-        std::uint64_t played;
         {
             std::lock_guard<std::mutex> lock(s.mutex);
             Header header;
             std::vector<char> payload;
-            while (takeMessage(received, header, payload)) {
-                if (Tell(header.kind) == Tell::Answer && payload.size() >= sizeof(Answer)) {
-                    Answer answer;
-                    std::memcpy(&answer, payload.data(), sizeof answer);
-                    s.answers[header.tag] = {answer.value, std::string(payload.begin() + sizeof answer, payload.end())};
-                    s.answered.notify_all();
-                } else if (Tell(header.kind) == Tell::Played && payload.size() == sizeof(Played) &&
-                           header.tag == s.epoch) {
-                    std::memcpy(&s.latest, payload.data(), sizeof s.latest);
-                    s.reported = true;
-                    s.largestCallback = std::max(s.largestCallback, s.latest.frames);
-                }
+            for (;;) {
+                const Taken taken = takeMessage(received, header, payload, fitsTell);
+                if (taken == Taken::Broken)
+                    s.kill("said what is no word of it");
+                if (taken != Taken::Whole)
+                    break;
+                s.take(header, payload);
             }
-            if (!running || received.size() > sizeBound + sizeof header)
-                s.kill();
+            if (!running)
+                s.kill("has ended");
             if (s.stop || s.ended)
                 break;
             outbox.swap(s.outbox);
-            feed = s.feed;
-            epoch = s.epoch;
-            sent = s.sent;
-            ahead = std::clamp<std::uint64_t>(2 * s.largestCallback + blockFrames, leastAhead, mostAhead);
-            played = s.reported ? s.latest.after : 0;
-            heardAt = (s.reported ? double(s.latest.heardAtNs) : double(steadyNs(s.startedAt))) / 1e9;
-            heardFrame = s.reported ? double(s.latest.before) : 0.0;
         }
         bool written = true;
         for (const std::vector<char>& ask : outbox)
             written = written && writeAll(s.input, ask);
-        // The first sound of a run is given the time it will be heard at,
-        // the later ones the time the process last played: the clock
-        // stands until the run is heard, then follows the process.
-        while (written && feed && sent + blockFrames <= played + ahead) {
-            PaStreamCallbackTimeInfo time{};
-            time.currentTime = heardAt;
-            if (!feed->progress().counted)
-                time.currentTime += (double(sent) - heardFrame) / rate;
-            const int result = feed->streamCallback(nullptr, block.data(), blockFrames, &time, 0);
-            written = writeAll(s.input, message(std::uint32_t(Ask::Frames), epoch, block.data(),
-                                                block.size() * sizeof(float)));
-            sent += blockFrames;
-            if (result != paContinue)
-                feed.reset();
+        // The sound ahead, each block made under the lock, of the epoch
+        // whose start has been written (no ask waits).
+        while (written) {
+            std::vector<char> bytes;
+            {
+                std::lock_guard<std::mutex> lock(s.mutex);
+                const std::uint64_t played = s.reported ? s.latest.after : 0;
+                const std::uint64_t ahead =
+                    std::clamp<std::uint64_t>(2 * s.largestCallback + blockFrames,
+                                              std::uint64_t(leastAheadSeconds * s.rate),
+                                              std::uint64_t(mostAheadSeconds * s.rate));
+                if (!s.feed || s.ended || !s.outbox.empty() || s.sent + blockFrames > played + ahead)
+                    break;
+                PaStreamCallbackTimeInfo time{};
+                time.currentTime = s.heard(Clock::now()) / s.rate;
+                const int result = s.feed->streamCallback(nullptr, block.data(), blockFrames, &time, 0);
+                bytes = message(std::uint32_t(Ask::Frames), s.epoch, block.data(), block.size() * sizeof(float));
+                s.sent += blockFrames;
+                if (result != paContinue)
+                    s.feed.reset(); // the feed ended the stream
+            }
+            written = writeAll(s.input, bytes);
         }
-        std::lock_guard<std::mutex> lock(s.mutex);
-        if (!written)
-            s.kill();
-        if (epoch != 0 && s.epoch == epoch) {
-            s.sent = sent;
-            if (!feed)
-                s.feed.reset(); // the feed ended the stream
+        if (!written) {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            s.kill("does not take what it is sent");
         }
     }
     std::lock_guard<std::mutex> lock(s.mutex);

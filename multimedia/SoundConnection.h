@@ -4,16 +4,17 @@
 // the program's files. A thread of the connection's own (the pump) writes
 // every word to the process and reads its words: the answers to asks, and
 // what each callback of its stream played, from which the pump fills the
-// process's queue a little ahead by calling the feed's stream callback,
-// with stream times on the machine's steady clock at which the sound is
-// heard (so the preview's clock follows what the process plays).
+// process's queue a little ahead by calling the feed's stream callback.
+// The stream time it gives each callback is how much of the epoch's sound
+// has been heard by then, in seconds (so the preview's clock is what was
+// heard, and stands while nothing is).
 //
 // Every ask waits for its answer within a bound: a process that does not
-// answer in time is killed, and so is one whose words cannot be written.
-// A connection whose process has ended (killed, or ended by the sound
-// library) fails every ask at once. Asks come from one thread at a time;
-// the destructor kills the process and joins the pump, which ends in a
-// moment.
+// answer in time is killed, and so is one whose words cannot be written or
+// that says what is no word of it (SoundMessages::fitsTell). A connection
+// whose process has ended (killed, or ended by the sound library) fails
+// every ask at once. Asks come from one thread at a time; the destructor
+// kills the process and joins the pump, which ends in a moment.
 
 #include "multimedia/SoundProcessMessages.h"
 
@@ -38,16 +39,24 @@ public:
     SoundConnection& operator=(const SoundConnection&) = delete;
 
     // The answer to `ask` (with `payload`) within `bound`. Throws
-    // std::runtime_error when the call failed, the process ended or did not
-    // answer in time (it is then killed).
+    // FormatRefused when the output refused the format, std::runtime_error
+    // when the call failed otherwise, the process ended or did not answer
+    // in time (it is then killed).
     int ask(SoundMessages::Ask ask, std::chrono::milliseconds bound, const void* payload = nullptr,
             std::size_t size = 0);
-    // Asks the process to start its stream, whose sound `feed` plays from
-    // now on, sent ahead; as ask().
-    int start(std::shared_ptr<SoundFeed> feed, std::chrono::milliseconds bound);
+    // Asks the process to open its stream: the rate it plays at; as ask().
+    double open(std::chrono::milliseconds bound);
+    // Asks the process to play a new epoch from now on, what it queued
+    // dropped (its stream started the first time): `feed`'s sound, sent
+    // ahead, in which run `run` has begun (0: none, the feed plays
+    // silence); as ask().
+    int start(std::shared_ptr<SoundFeed> feed, std::uint64_t run, std::chrono::milliseconds bound);
     // No sound is sent from now on.
     void stopFeeding();
     bool ended() const;
+    // The process's stream called back within `silence`, or has not been
+    // started for that long.
+    bool callsBack(std::chrono::milliseconds silence) const;
     // Kills the process: every ask fails from now on.
     void end();
 

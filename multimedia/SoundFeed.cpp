@@ -3,9 +3,11 @@
 #include "multimedia/SoundReader.h"
 
 #include "audio/DTAudioFilterAmplify.h"
+#include "media/DTAudioData.h"
 #include "media/DTMediaSettings.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace Multimedia {
@@ -16,6 +18,27 @@ const int outputChannels = SoundReader::channels;
 const std::size_t outputFrameBytes = outputChannels * sizeof(float);
 
 std::atomic<std::uint64_t> feedsMade{0};
+
+// Stream frames a resampling callback keeps converted beyond those it
+// writes, so that the resampler's delay and rounding never leave a frame
+// short.
+const unsigned long resampledCushion = 128;
+
+kestrel::audio_convert_ptr resamplerTo(double rate)
+{
+    if (rate == double(SoundReader::rate))
+        return kestrel::audio_convert_ptr();
+    const kestrel::audio_format_ptr reader = SoundReader::format();
+    const kestrel::audio_format_ptr stream = kestrel::audio_format::create(
+        int(std::lround(rate)), reader->sample_format(), reader->channels(), reader->channel_layout());
+    return kestrel::create_audio_convert(stream.get(), reader.get());
+}
+
+void pushSilence(kestrel::audio_buffer& into, unsigned long frames)
+{
+    if (frames > 0)
+        into.push_back(kestrel::create_silence_frames(*SoundReader::format(), static_cast<unsigned int>(frames)).get());
+}
 
 void writeSilence(float* output, unsigned long fromFrame, unsigned long frames)
 {
@@ -40,6 +63,7 @@ double SoundFeed::RunStart::at(Clock::time_point now) const
 SoundFeed::SoundFeed(SoundReader& reader, int volume, std::function<void()> endOfSound)
     : id_(++feedsMade),
       filter_(kestrel::audio_filter_amplify::create(SoundReader::format().get())),
+      rate_(SoundReader::rate),
       appliedVolume_(volume),
       volume_(volume),
       reader_(&reader),
@@ -54,6 +78,9 @@ void SoundFeed::wantRun(std::uint64_t run, const RunStart& start)
     wanted_ = run;
     start_ = start;
     progress_ = Progress();
+    // What the resampler holds is of the run before.
+    if (toStream_)
+        toStream_ = resamplerTo(rate_);
 }
 
 void SoundFeed::runFree(const RunStart& start)
@@ -93,6 +120,14 @@ void SoundFeed::detach()
     std::lock_guard<std::mutex> lock(mutex_);
     reader_ = nullptr;
     endOfSound_ = nullptr;
+}
+
+void SoundFeed::playAt(double rate)
+{
+    kestrel::audio_convert_ptr resampler = resamplerTo(rate);
+    std::lock_guard<std::mutex> lock(mutex_);
+    rate_ = rate;
+    toStream_ = resampler;
 }
 
 void SoundFeed::beginRun(std::uint64_t run)
@@ -143,10 +178,9 @@ int SoundFeed::streamCallback(const void* /*input*/, void* output, unsigned long
     progress_.lastTime = std::max(progress_.lastTime, streamTime);
     progress_.lastAt = now;
     try {
-        const SoundReader::Taken taken = reader_->take(frames);
-        const unsigned long written = fill(samples, frames, taken);
-        if (written < frames && taken.ended)
-            return ranDry(taken.failed ? paAbort : paComplete);
+        const Filled filled = toStream_ ? fillResampled(samples, frames) : fill(samples, frames);
+        if (filled.written < frames && filled.ended)
+            return ranDry(filled.failed ? paAbort : paComplete);
         return paContinue;
     } catch (...) {
         writeSilence(samples, 0, frames);
@@ -163,21 +197,58 @@ int SoundFeed::ranDry(int result)
     return result;
 }
 
-unsigned long SoundFeed::fill(float* output, unsigned long frames, const SoundReader::Taken& taken)
+kestrel::audio_data_ptr SoundFeed::amplified(const SoundReader::Taken& taken)
 {
-    writeSilence(output, 0, taken.silentBefore);
-    unsigned long written = taken.silentBefore;
     const unsigned int available = taken.sound ? taken.sound->samples() : 0;
-    if (available > 0) {
-        applyVolume();
-        filter_->push_back(taken.sound.get());
-        const kestrel::audio_data_ptr block = filter_->pop(available);
-        const std::size_t bytes = std::min<std::size_t>(block->size(), (frames - written) * outputFrameBytes);
-        std::memcpy(output + written * outputChannels, block->data(), bytes);
-        written += static_cast<unsigned long>(bytes / outputFrameBytes);
+    if (available == 0)
+        return kestrel::audio_data_ptr();
+    applyVolume();
+    filter_->push_back(taken.sound.get());
+    return filter_->pop(available);
+}
+
+SoundFeed::Filled SoundFeed::fill(float* output, unsigned long frames)
+{
+    const SoundReader::Taken taken = reader_->take(frames);
+    writeSilence(output, 0, taken.silentBefore);
+    Filled filled{taken.silentBefore, taken.ended, taken.failed};
+    if (const kestrel::audio_data_ptr block = amplified(taken)) {
+        const std::size_t bytes = std::min<std::size_t>(block->size(), (frames - filled.written) * outputFrameBytes);
+        std::memcpy(output + filled.written * outputChannels, block->data(), bytes);
+        filled.written += static_cast<unsigned long>(bytes / outputFrameBytes);
     }
-    writeSilence(output, written, frames);
-    return written;
+    writeSilence(output, filled.written, frames);
+    return filled;
+}
+
+SoundFeed::Filled SoundFeed::fillResampled(float* output, unsigned long frames)
+{
+    Filled filled;
+    const unsigned long held = toStream_->size();
+    if (held < frames + resampledCushion) {
+        // The reader's frames for what is missing, the silence it gives
+        // converted with its sound so that its playhead keeps to the stream.
+        const auto asked = static_cast<unsigned long>(
+            std::ceil(double(frames + resampledCushion - held) * SoundReader::rate / rate_));
+        const SoundReader::Taken taken = reader_->take(asked);
+        filled.ended = taken.ended;
+        filled.failed = taken.failed;
+        pushSilence(*toStream_, taken.silentBefore);
+        unsigned long given = taken.silentBefore;
+        if (const kestrel::audio_data_ptr block = amplified(taken)) {
+            toStream_->push_back(block.get());
+            given += block->samples();
+        }
+        if (!taken.ended)
+            pushSilence(*toStream_, asked - std::min(asked, given));
+    }
+    const kestrel::audio_data_ptr converted = toStream_->pop(static_cast<unsigned int>(frames));
+    const std::size_t bytes = std::min<std::size_t>(converted->size(), frames * outputFrameBytes);
+    if (bytes > 0)
+        std::memcpy(output, converted->data(), bytes);
+    filled.written = static_cast<unsigned long>(bytes / outputFrameBytes);
+    writeSilence(output, filled.written, frames);
+    return filled;
 }
 
 void SoundFeed::applyVolume()

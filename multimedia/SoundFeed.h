@@ -16,14 +16,21 @@
 // the sound, is where the clock is at that moment: sound that comes back
 // joins the pictures' time.
 //
+// A stream that plays at a rate other than the reader's (44100 Hz) is
+// given the reader's sound resampled (playAt): the reader's playhead runs a
+// few milliseconds ahead of what the stream was given, by what the
+// resampler holds, which a new run drops.
+//
 // Threads: wantRun, runFree, setVolume, progress, takeRanDry and detach on
-// the GUI thread, beginRun, endedStream and calledAt on the stream thread,
-// streamCallback on the device's; each takes the feed's lock, which a
-// callback holds only while it fills its buffer.
+// the GUI thread, playAt, beginRun, endedStream and calledAt on the stream
+// thread (beginRun also on a sound process's pump), streamCallback on the
+// device's; each takes the feed's lock, which a callback holds only while
+// it fills its buffer.
 
 #include "multimedia/SoundReader.h"
 
 #include "audio/DTAudioFilter.h"
+#include "media/DTAudioConvert.h"
 
 #include <portaudio.h>
 
@@ -85,6 +92,9 @@ public:
     // way.
     void detach();
 
+    // The stream plays `rate` frames a second; before it starts. Throws
+    // what making the resampler throws.
+    void playAt(double rate);
     // The stream has just been started for `run`.
     void beginRun(std::uint64_t run);
     // A callback ended the stream (the end of the sound, a failure, the
@@ -100,15 +110,27 @@ public:
                        const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags flags);
 
 private:
-    // Writes the silence and the sound taken, at the volume set, then
-    // silence to the end; the frames of sound written before that.
-    unsigned long fill(float* output, unsigned long frames, const SoundReader::Taken& taken);
+    // What a callback wrote: frames of sound before silence to the end, and
+    // whether the reader has run out.
+    struct Filled {
+        unsigned long written = 0;
+        bool ended = false;
+        bool failed = false;
+    };
+    // The next `frames` frames from the reader, at the volume set, as they
+    // are (fill) or resampled to the stream's rate (fillResampled).
+    Filled fill(float* output, unsigned long frames);
+    Filled fillResampled(float* output, unsigned long frames);
+    // The sound taken, at the volume set; null without one.
+    kestrel::audio_data_ptr amplified(const SoundReader::Taken& taken);
     void applyVolume();
     // Marks the end and posts it; returns `result`.
     int ranDry(int result);
 
     const std::uint64_t id_;
     const kestrel::audio_filter_ptr filter_; // the callback's alone
+    double rate_;
+    kestrel::audio_convert_ptr toStream_; // null at the reader's rate
     int appliedVolume_;
     std::atomic<int> volume_;
 

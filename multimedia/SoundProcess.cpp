@@ -1,9 +1,11 @@
 #include "multimedia/SoundProcess.h"
 
 #include "multimedia/PortAudioOutput.h"
+#include "multimedia/SoundDeviceLooks.h"
 #include "multimedia/SoundProcessMessages.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
@@ -24,6 +26,11 @@ namespace {
 
 using namespace SoundMessages;
 
+// Where the process's words go: its standard output as it started. The
+// standard output itself then goes where standard error does, so that
+// nothing a sound library prints there is taken for a word.
+int wordsOut = STDOUT_FILENO;
+
 // The sound queued to play, of the epoch started last.
 struct Queue {
     std::mutex mutex;
@@ -38,22 +45,28 @@ struct Asks {
     std::deque<std::pair<Header, std::vector<char>>> waiting;
 };
 
+// The stream the program asked for.
+struct Stream {
+    std::unique_ptr<AudioStream> opened;
+    bool started = false;
+};
+
 // One write, or none when the program does not take it now (a callback
 // never waits).
 bool tellAtOnce(const std::vector<char>& bytes)
 {
-    return ::write(STDOUT_FILENO, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+    return ::write(wordsOut, bytes.data(), bytes.size()) == ssize_t(bytes.size());
 }
 
 void tell(const std::vector<char>& bytes)
 {
     for (;;) {
-        const ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+        const ssize_t written = ::write(wordsOut, bytes.data(), bytes.size());
         if (written == ssize_t(bytes.size()))
             return;
         if (written < 0 && errno != EAGAIN && errno != EINTR)
             ::_exit(0); // the program has gone
-        pollfd out{STDOUT_FILENO, POLLOUT, 0};
+        pollfd out{wordsOut, POLLOUT, 0};
         ::poll(&out, 1, 100);
     }
 }
@@ -82,7 +95,7 @@ int playQueue(const void*, void* output, unsigned long frames, const PaStreamCal
     std::uint64_t epoch;
     {
         std::lock_guard<std::mutex> lock(q.mutex);
-        const std::size_t count = std::min<std::size_t>(q.samples.size(), frames * channels);
+        const std::size_t count = std::min<std::size_t>(q.samples.size() / channels, frames) * channels;
         std::copy(q.samples.begin(), q.samples.begin() + long(count), samples);
         q.samples.erase(q.samples.begin(), q.samples.begin() + long(count));
         std::fill(samples + count, samples + frames * channels, 0.0f);
@@ -96,14 +109,13 @@ int playQueue(const void*, void* output, unsigned long frames, const PaStreamCal
     const double latency = time ? std::clamp(time->outputBufferDacTime - time->currentTime, 0.0, 1.0) : 0.0;
     played.heardAtNs = steadyNs(std::chrono::steady_clock::now()) + std::int64_t(latency * 1e9);
     played.frames = std::uint32_t(frames);
-    if (epoch != 0)
-        tellAtOnce(message(std::uint32_t(Tell::Played), epoch, &played, sizeof played));
+    tellAtOnce(message(std::uint32_t(Tell::Played), epoch, &played, sizeof played));
     return paContinue;
 }
 
 // Reads the program's words: sound goes to the queue at once, asks to the
 // main thread; the queue follows the asks that change it in their order.
-// The end of the input ends the process.
+// The end of the input, or words that are none, end the process.
 void readAsks(Queue& queue, Asks& asks)
 {
     for (;;) {
@@ -117,8 +129,9 @@ void readAsks(Queue& queue, Asks& asks)
         if (ask == Ask::Frames) {
             std::lock_guard<std::mutex> lock(queue.mutex);
             const float* samples = reinterpret_cast<const float*>(payload.data());
-            if (header.tag == queue.epoch)
-                queue.samples.insert(queue.samples.end(), samples, samples + payload.size() / sizeof(float));
+            const std::size_t count = payload.size() / (sizeof(float) * channels) * channels;
+            if (header.tag == queue.epoch && queue.epoch != 0)
+                queue.samples.insert(queue.samples.end(), samples, samples + count);
             continue;
         }
         if (ask == Ask::Start || ask == Ask::Abort || ask == Ask::Close) {
@@ -136,34 +149,40 @@ void readAsks(Queue& queue, Asks& asks)
 }
 
 // Answers one ask: its value, or throws.
-int answer(Ask ask, PortAudioOutput& output, std::unique_ptr<AudioStream>& stream,
+int answer(Ask ask, PortAudioOutput& output, SoundDeviceLooks& looks, Stream& stream,
            const std::shared_ptr<Queue>& queue)
 {
     const auto opened = [&stream]() -> AudioStream& {
-        if (!stream)
+        if (!stream.opened)
             throw std::runtime_error("no stream is open");
-        return *stream;
+        return *stream.opened;
     };
     switch (ask) {
     case Ask::Look:
-        return output.hasOutputDevice() ? 1 : 0;
+        return (stream.opened ? output.hasOutputDevice() : looks.look(output)) ? 1 : 0;
     case Ask::Open:
-        if (stream)
+        if (stream.opened)
             throw std::runtime_error("a stream is open already");
-        stream = output.openCallbackStream(&playQueue, queue);
-        return 1;
+        stream.opened = output.openCallbackStream(&playQueue, queue);
+        stream.started = false;
+        return int(std::lround(stream.opened->rate()));
     case Ask::Start:
-        opened().start();
+        // A stream runs from its first start on: a new epoch only changes
+        // what it plays, at once.
+        if (!stream.started)
+            opened().start();
+        stream.started = true;
         return 1;
     case Ask::Abort:
         opened().abort();
+        stream.started = false;
         return 1;
     case Ask::Close:
         opened().close();
-        stream.reset();
+        stream.opened.reset();
         return 1;
     case Ask::IsActive:
-        return stream && stream->isActive() ? 1 : 0;
+        return stream.opened && stream.opened->isActive() ? 1 : 0;
     case Ask::Frames:
         break;
     }
@@ -178,13 +197,18 @@ int runSoundProcess()
     sigset_t none;
     sigemptyset(&none);
     ::pthread_sigmask(SIG_SETMASK, &none, nullptr);
-    ::fcntl(STDOUT_FILENO, F_SETFL, ::fcntl(STDOUT_FILENO, F_GETFL) | O_NONBLOCK);
+    wordsOut = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (wordsOut < 0)
+        return 1;
+    ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    ::fcntl(wordsOut, F_SETFL, ::fcntl(wordsOut, F_GETFL) | O_NONBLOCK);
 
     // Never destroyed: the process ends without terminating PortAudio.
     auto* queue = new std::shared_ptr<Queue>(std::make_shared<Queue>());
     auto* asks = new Asks;
     auto* output = new PortAudioOutput;
-    auto* stream = new std::unique_ptr<AudioStream>;
+    auto* looks = new SoundDeviceLooks;
+    auto* stream = new Stream;
     std::thread([queue, asks] { readAsks(**queue, *asks); }).detach();
     for (;;) {
         std::unique_lock<std::mutex> lock(asks->mutex);
@@ -192,10 +216,13 @@ int runSoundProcess()
         const Header header = asks->waiting.front().first;
         asks->waiting.pop_front();
         lock.unlock();
-        Answer reply{-1};
+        Answer reply{failed};
         std::string why;
         try {
-            reply.value = answer(Ask(header.kind), *output, *stream, *queue);
+            reply.value = answer(Ask(header.kind), *output, *looks, *stream, *queue);
+        } catch (const FormatRefused& error) {
+            reply.value = formatRefused;
+            why = std::string(error.what()).substr(0, textBound);
         } catch (const std::exception& error) {
             why = std::string(error.what()).substr(0, textBound);
         }

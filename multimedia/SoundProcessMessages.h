@@ -16,8 +16,9 @@ namespace SoundMessages {
 
 enum class Ask : std::uint32_t {
     Look = 1, // is there an output device: 1 or 0
-    Open,     // a stream on the default device
-    Start,    // payload: the epoch whose sound comes from now on
+    Open,     // a stream on the default device: the rate it plays at, Hz
+    Start,    // payload: the epoch whose sound plays from now on, what was
+              // queued dropped; the stream is started the first time
     Abort,    // stops at once, dropping the sound queued
     Close,
     IsActive, // 1 or 0
@@ -26,7 +27,7 @@ enum class Ask : std::uint32_t {
 
 enum class Tell : std::uint32_t {
     Answer = 1, // tag: the ask's; payload: Answer, then why it failed
-    Played,     // tag: the epoch; payload: Played
+    Played,     // tag: the epoch (0: none); payload: Played
 };
 
 struct Header {
@@ -36,10 +37,14 @@ struct Header {
 };
 
 struct Answer {
-    std::int32_t value; // the answer; -1: the call failed, the text after says why
+    // The answer; failed or formatRefused: the text after says why.
+    std::int32_t value;
 };
+const std::int32_t failed = -1;
+const std::int32_t formatRefused = -2; // the output takes none of the formats offered
 
-// One callback: frames `before` .. `after` of the epoch's sound were taken
+// One callback, sent for every one, so that a stream that no longer calls
+// back is seen: frames `before` .. `after` of the epoch's sound were taken
 // (what was missing played as silence), and the first of them is heard at
 // `heardAtNs` on the steady clock, which is the machine's, not the
 // process's.
@@ -51,7 +56,6 @@ struct Played {
 };
 
 const int channels = 2;
-const double rate = 44100.0;
 // A message larger than this is a broken peer's.
 const std::uint32_t sizeBound = 1 << 20;
 // The most an answer's text takes, so that the answer fits in one write.
@@ -70,18 +74,36 @@ inline std::vector<char> message(std::uint32_t kind, std::uint64_t tag, const vo
     return bytes;
 }
 
-// Takes the first whole message out of `bytes` into `header` and `payload`;
-// false while none is whole.
-inline bool takeMessage(std::vector<char>& bytes, Header& header, std::vector<char>& payload)
+enum class Taken { None, Whole, Broken };
+
+// Takes the first whole message out of `bytes` into `header` and `payload`:
+// None while none is whole, Broken as soon as the header is not one that
+// `fits` (a kind and size of the peer's words) or says more than sizeBound.
+template <class Fits>
+Taken takeMessage(std::vector<char>& bytes, Header& header, std::vector<char>& payload, Fits fits)
 {
     if (bytes.size() < sizeof header)
-        return false;
+        return Taken::None;
     std::memcpy(&header, bytes.data(), sizeof header);
+    if (header.size > sizeBound || !fits(header))
+        return Taken::Broken;
     if (bytes.size() < sizeof header + header.size)
-        return false;
+        return Taken::None;
     payload.assign(bytes.begin() + sizeof header, bytes.begin() + sizeof header + header.size);
     bytes.erase(bytes.begin(), bytes.begin() + sizeof header + header.size);
-    return true;
+    return Taken::Whole;
+}
+
+// The sound process's words as the program takes them.
+inline bool fitsTell(const Header& header)
+{
+    switch (Tell(header.kind)) {
+    case Tell::Answer:
+        return header.size >= sizeof(Answer) && header.size <= sizeof(Answer) + textBound;
+    case Tell::Played:
+        return header.size == sizeof(Played);
+    }
+    return false;
 }
 
 inline std::int64_t steadyNs(std::chrono::steady_clock::time_point at)

@@ -4,10 +4,13 @@
 // server or the library does ends or holds that process alone. The process
 // is started by the first look at the devices after the output was let go
 // (a fresh process is a fresh look: JACK's host API knows only the server
-// it met as it started), and ended as the output is let go. A stream whose
-// process does not answer a call in time (StreamThread::hungAfter and a
-// moment) fails and its process is killed; a process that has ended ends
-// its stream (no longer active), and a lost stream's process is killed.
+// it met as it started), and ended as the output is let go, unless it
+// found no device: it then keeps looking, at little cost, for the next
+// looks. A stream whose process does not answer a call in time
+// (StreamThread::hungAfter and a moment) fails and its process is killed;
+// a process that has ended, or whose stream has played nothing for three
+// seconds since it started, ends its stream (no longer active), and a lost
+// stream's process is killed.
 // Used by one stream thread (AudioOutput.h).
 
 #include "multimedia/AudioOutput.h"
@@ -35,6 +38,7 @@ public:
 private:
     const QString program_;
     std::shared_ptr<SoundConnection> connection_;
+    bool found_ = false; // a look of the process found a device
 };
 
 } // namespace Multimedia

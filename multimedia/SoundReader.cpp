@@ -27,6 +27,8 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 const int64_t queueFrames = 2 * SoundReader::rate;
+// Sound taken that is kept for a rewind.
+const int64_t keptFrames = SoundReader::rate / 2;
 const double blockMs = 50.0;
 // A read of a healthy share answers in milliseconds; past this the sound
 // does not answer, and the source's lock is let go.
@@ -108,6 +110,7 @@ struct SoundReader::Shared {
         const kestrel::audio_format_ptr input = kestrel::audio_format::copy(*this->source->audio()->format());
         converter = kestrel::create_audio_convert(output.get(), input.get());
         queue = kestrel::audio_buffer::create(0, output.get());
+        taken = kestrel::audio_buffer::create(0, output.get());
     }
 
     // With `mutex` held.
@@ -132,9 +135,21 @@ struct SoundReader::Shared {
     void restartAt(int64_t frame)
     {
         queue->pop(queue->size());
+        taken->pop(taken->size());
         frontFrame = frame;
         ended = false;
         failed = false;
+    }
+    // With `mutex` held: `frames` frames leave the front of the queue,
+    // kept as taken.
+    kestrel::audio_data_ptr popFront(unsigned int frames)
+    {
+        kestrel::audio_data_ptr front = queue->pop(frames);
+        frontFrame += front->samples();
+        taken->push_back(front.get());
+        if (taken->size() > keptFrames)
+            taken->pop(static_cast<unsigned int>(taken->size() - keptFrames));
+        return front;
     }
 
     const kestrel::av_source_ptr source;
@@ -150,6 +165,7 @@ struct SoundReader::Shared {
     std::condition_variable finished;
     std::function<void()> changed; // cleared when the owner goes
     kestrel::audio_buffer_ptr queue;
+    kestrel::audio_buffer_ptr taken; // the frames just before the queue's first
     int64_t frontFrame;         // of the queue's first frame, or the next one read
     int64_t playhead;           // the next frame the callback plays
     uint64_t generation = 0;    // counts the seeks: a read of an earlier one is dropped
@@ -264,19 +280,14 @@ SoundReader::Taken SoundReader::take(unsigned long frames)
     const int64_t playhead = s.playhead - frames;
     // Sound that came too late for its place is dropped; sound ahead of
     // the playhead waits behind silence.
-    if (s.frontFrame < playhead) {
-        const int64_t late = std::min<int64_t>(playhead - s.frontFrame, s.queue->size());
-        s.queue->pop(static_cast<unsigned int>(late));
-        s.frontFrame += late;
-    }
+    if (s.frontFrame < playhead)
+        s.popFront(static_cast<unsigned int>(std::min<int64_t>(playhead - s.frontFrame, s.queue->size())));
     if (s.frontFrame > playhead)
         taken.silentBefore = static_cast<unsigned long>(std::min<int64_t>(s.frontFrame - playhead, frames));
     const unsigned long wanted = frames - taken.silentBefore;
     const unsigned long given = std::min<unsigned long>(wanted, s.queue->size());
-    if (given > 0) {
-        taken.sound = s.queue->pop(static_cast<unsigned int>(given));
-        s.frontFrame += given;
-    }
+    if (given > 0)
+        taken.sound = s.popFront(static_cast<unsigned int>(given));
     taken.ended = s.ended && s.queue->size() == 0;
     taken.failed = s.failed;
     s.wake.notify_all();
@@ -300,6 +311,33 @@ void SoundReader::catchUp(double ms)
         s.needsMove = true;
     }
     s.wake.notify_all();
+}
+
+void SoundReader::rewind(double ms)
+{
+    Shared& s = *shared_;
+    const int64_t target = frameAt(ms);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (target >= s.playhead || s.seeking)
+        return;
+    s.playhead = target;
+    if (target >= s.frontFrame)
+        return;
+    const int64_t back = s.frontFrame - target;
+    if (back > s.taken->size()) {
+        ++s.generation;
+        s.restartAt(target);
+        s.needsMove = true;
+        s.wake.notify_all();
+        return;
+    }
+    s.taken->pop(static_cast<unsigned int>(s.taken->size() - back));
+    const kestrel::audio_data_ptr again = s.taken->pop(static_cast<unsigned int>(back));
+    const kestrel::audio_data_ptr waiting = s.queue->pop(s.queue->size());
+    s.queue->push_back(again.get());
+    if (waiting->samples() > 0)
+        s.queue->push_back(waiting.get());
+    s.frontFrame = target;
 }
 
 bool SoundReader::answers() const

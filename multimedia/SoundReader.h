@@ -17,7 +17,11 @@
 // where it last could without a word, and sound from before the give-up
 // is never played after it.
 //
-// Threads: construction, seek, answers() and destruction on the GUI
+// The last half second of sound taken is kept, so that the playhead can go
+// back where the sound was heard when the preview pauses (rewind): sound
+// taken ahead and never heard plays again from there.
+//
+// Threads: construction, seek, rewind, answers() and destruction on the GUI
 // thread; take and catchUp on the sound callback's; `changed` on the
 // reader's, after answers() changed. Nothing here waits for a file on the calling thread:
 // seek gives up the reader's read and moves the source itself only within a
@@ -80,6 +84,10 @@ public:
     // between plays as if it had been played (the sound came back after the
     // clock ran without it). Any thread.
     void catchUp(double ms);
+    // The playhead goes back to `ms` where it stands past it, no callback
+    // taking meanwhile: what was taken since plays again, from what was kept
+    // of it, else read again there.
+    void rewind(double ms);
     // False while the sound does not answer.
     bool answers() const;
     // At least `frames` frames wait, or none will come soon (the end, a

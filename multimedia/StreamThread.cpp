@@ -40,11 +40,11 @@ struct StreamThread::Shared {
     {
     }
 
-    void tell(Step step, std::uint64_t feed, std::uint64_t run)
+    void tell(Step step, std::uint64_t feed, std::uint64_t run, const std::string& why = std::string())
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (report)
-            report(Report{step, feed, run});
+            report(Report{step, feed, run, why});
     }
 
     const std::unique_ptr<AudioOutput> output; // the thread's alone
@@ -164,6 +164,8 @@ bool StreamThread::step(Shared& s, Current& c)
     if (run != c.run) {
         if (run != 0)
             startRun(s, c, run);
+        else
+            hold(s, c);
         c.run = run;
         return true;
     }
@@ -201,8 +203,15 @@ void StreamThread::open(Shared& s, Current& c, const std::shared_ptr<SoundFeed>&
             return;
         }
         c.stream = s.output->openStream(feed);
+        feed->playAt(c.stream->rate());
+    } catch (const FormatRefused& refusal) {
+        qWarning() << "[StreamThread] the sound output refused the stream:" << refusal.what();
+        letGo(s, c);
+        s.tell(Step::Refused, feed->id(), 0, refusal.what());
+        return;
     } catch (const std::exception& error) {
         qWarning() << "[StreamThread] opening a stream failed:" << error.what();
+        c.stream.reset();
         letGo(s, c);
         s.tell(Step::OpenFailed, feed->id(), 0);
         return;
@@ -222,17 +231,18 @@ void StreamThread::open(Shared& s, Current& c, const std::shared_ptr<SoundFeed>&
 
 void StreamThread::startRun(Shared& s, Current& c, std::uint64_t run)
 {
-    // Sound queued for the run before is dropped; a stream that its
-    // callback ended must be stopped before it starts again.
-    if (!streamCall(c, "starting again", [&c] {
-            c.stream->abort();
-            c.stream->start();
-        })) {
+    // Sound queued for the run before is dropped.
+    if (!streamCall(c, "starting again", [&c, run] { c.stream->startRun(*c.feed, run); })) {
         s.tell(Step::Lost, c.feed->id(), run);
         return;
     }
-    c.feed->beginRun(run);
     s.tell(Step::Started, c.feed->id(), run);
+}
+
+void StreamThread::hold(Shared& s, Current& c)
+{
+    if (!streamCall(c, "holding", [&c] { c.stream->hold(); }))
+        s.tell(Step::Lost, c.feed->id(), 0);
 }
 
 void StreamThread::close(Shared& s, Current& c, bool quitting)

@@ -8,7 +8,9 @@
 //
 // An open stream always runs, playing silence outside a run, so that an
 // output that goes away is seen whatever the player does: the thread looks
-// every 200 ms whether its stream still runs. (PortAudio's JACK host API
+// every 200 ms whether its stream still runs. A run that ends (want with
+// run 0) holds the stream: what it queued ahead and has not played is
+// dropped (AudioStream::hold). (PortAudio's JACK host API
 // waits ten minutes to stop a stream whose server has gone, then ends the
 // process as it closes it; a stopped one ends the process at once.)
 //
@@ -34,6 +36,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace Multimedia {
@@ -45,6 +48,8 @@ public:
     enum class Step {
         NoDevice,   // no output device at all; looked for again in a second
         OpenFailed, // the stream could not be opened; tried again in a second
+        Refused,    // the output takes none of the stream's formats (why);
+                    // tried again in a second
         Opened,     // a stream of the feed is open and runs, playing silence
         Started,    // it was started again for the run
         Lost,       // it failed or its output went away: the feed gets no
@@ -54,6 +59,7 @@ public:
         Step step;
         std::uint64_t feed; // SoundFeed::id()
         std::uint64_t run;
+        std::string why;
     };
 
     static constexpr std::chrono::milliseconds hungAfter{3000};
@@ -77,6 +83,7 @@ private:
     static bool step(Shared& s, Current& c);
     static void open(Shared& s, Current& c, const std::shared_ptr<SoundFeed>& feed);
     static void startRun(Shared& s, Current& c, std::uint64_t run);
+    static void hold(Shared& s, Current& c);
     static void close(Shared& s, Current& c, bool quitting);
     // The output may let the sound system go (AudioOutput::letGo).
     static void letGo(Shared& s, Current& c);

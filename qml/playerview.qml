@@ -11,8 +11,9 @@ import Application 1.0 as Application
 // volume, full screen) that fades out while the preview plays and the
 // mouse rests. The player view model's `player` plays; the view only asks.
 // Without a sound device the player stays stopped on the first picture and
-// the window says why; music or a sound output that does not answer is said
-// too, while the preview plays on without it.
+// the window says why; Play pressed meanwhile plays once a device is found.
+// Music or a sound output that does not answer is said too, while the
+// preview plays on without it.
 Rectangle {
     id: view
 
@@ -42,7 +43,7 @@ Rectangle {
     function togglePlay() {
         if (playing)
             player.pause()
-        else if (paused)
+        else if (paused || player.soundDeviceMissing)
             player.play()
     }
     function toggleFullScreen() { dialogFullScreen = !dialogFullScreen }
@@ -172,14 +173,18 @@ Rectangle {
         text: qsTr("The music does not answer, so the preview plays on without it until it does.")
     }
 
-    // A sound output that does not answer (its sound server went away): the
-    // pictures go on, and the sound joins them once the output answers.
+    // A sound output that does not answer (its sound server went away) or
+    // refuses the sound's format, said with why: the pictures go on, and the
+    // sound joins them once the output answers.
     Notice {
         objectName: "silentOutputNotice"
         y: silentMusicNotice.visible ? silentMusicNotice.y + silentMusicNotice.height + 6 : 10
         visible: !view.stopped && !view.player.soundOutputAnswers
         opacity: 0.7
-        text: qsTr("The sound output does not answer, so the preview plays on without sound until it does.")
+        text: view.player.soundOutputRefusal === ""
+              ? qsTr("The sound output does not answer, so the preview plays on without sound until it does.")
+              : qsTr("The sound output refuses the preview's sound (%1), so the preview plays on without sound.")
+                .arg(view.player.soundOutputRefusal)
     }
 
     Item {
@@ -404,7 +409,7 @@ Rectangle {
         Desktop.MenuItem {
             objectName: "playMenuItem"
             text: view.playing ? qsTr("Pause") : qsTr("Play")
-            enabled: !view.stopped
+            enabled: !view.stopped || view.player.soundDeviceMissing
             shortcut: "Space"
             onTriggered: view.togglePlay()
         }

@@ -16,7 +16,7 @@ libboost-dev libboost-thread-dev libboost-chrono-dev libboost-system-dev
 libboost-serialization-dev libboost-regex-dev libboost-date-time-dev
 libboost-program-options-dev libboost-random-dev libboost-filesystem-dev
 libxcb1-dev libfuse3-dev
-xvfb xauth openbox x11-utils ffmpeg jackd2 libasound2-plugins util-linux
+xvfb xauth openbox x11-utils ffmpeg jackd2 libjack-jackd2-dev libasound2-plugins util-linux
 clang-14 libclang-rt-14-dev llvm-14
 "
 

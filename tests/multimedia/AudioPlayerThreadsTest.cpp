@@ -402,6 +402,7 @@ struct DeviceCase {
     const char* name;
     bool hasDevice;
     bool failOpen;
+    bool refuseFormat;
     bool failStart;
     bool sound;
     Player::State afterSource; // once the output has been looked at
@@ -422,6 +423,7 @@ TEST_P(AudioPlayerDeviceTest, WithoutADeviceThePlayerStopsWithAnOutputThatFailsT
     FakeSoundCard card;
     card.hasDevice = c.hasDevice;
     card.failOpen = c.failOpen;
+    card.refuseFormat = c.refuseFormat;
     card.failStart = c.failStart;
     AudioPlayer player;
     SignalLog log(player);
@@ -436,6 +438,8 @@ TEST_P(AudioPlayerDeviceTest, WithoutADeviceThePlayerStopsWithAnOutputThatFailsT
     EXPECT_EQ(c.deviceMissing, player.soundDeviceMissing());
     EXPECT_EQ(c.afterSource, player.state());
     EXPECT_EQ(c.outputAnswers, player.soundOutputAnswers());
+    EXPECT_EQ(c.refuseFormat ? QStringLiteral("the fake takes no such format") : QString(),
+              player.soundOutputRefusal()) << "a refused format says why";
 
     player.play();
     if (c.afterSource == Player::StopState) {
@@ -458,10 +462,11 @@ TEST_P(AudioPlayerDeviceTest, WithoutADeviceThePlayerStopsWithAnOutputThatFailsT
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AudioPlayerDeviceTest,
-    ::testing::Values(DeviceCase{"NoDevice", false, false, false, true, Player::StopState, true, true},
-                      DeviceCase{"OpenFails", true, true, false, true, Player::PauseState, false, false},
-                      DeviceCase{"StartFails", true, false, true, true, Player::PauseState, false, false},
-                      DeviceCase{"NoSound", true, false, false, false, Player::StopState, false, true}),
+    ::testing::Values(DeviceCase{"NoDevice", false, false, false, false, true, Player::StopState, true, true},
+                      DeviceCase{"OpenFails", true, true, false, false, true, Player::PauseState, false, false},
+                      DeviceCase{"FormatRefused", true, false, true, false, true, Player::PauseState, false, false},
+                      DeviceCase{"StartFails", true, false, false, true, true, Player::PauseState, false, false},
+                      DeviceCase{"NoSound", true, false, false, false, false, Player::StopState, false, true}),
     [](const ::testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
 
 // A preview opened while there is no device looks for one every second,

@@ -1,7 +1,10 @@
 #pragma once
 // A sound card for tests: a player's stream thread opens fake streams on
 // it, and the test runs the callbacks of the one open now, one at a time,
-// on a thread of their own, with the stream time it chooses (pump). It keeps PortAudio's rules:
+// with the stream time it chooses: by hand on a thread of their own (pump),
+// or in real time on the test's thread, so that what they play is set
+// against the player's clock at once and a callback that waits holds that
+// thread (pumpDue). It keeps PortAudio's rules:
 // starting a stream that is not stopped fails, and a stream that its
 // callback ended is no longer active. It can go as a sound server that
 // hangs does (goAway): no callback comes any more, no new stream opens,
@@ -33,7 +36,8 @@ class FakeAudioStream;
 struct FakeCard {
     static constexpr std::chrono::seconds hangBound{5};
 
-    std::atomic<bool> hasDevice{true}, failOpen{false}, failStart{false};
+    std::atomic<bool> hasDevice{true}, failOpen{false}, refuseFormat{false}, failStart{false};
+    std::atomic<int> rate{SoundReader::rate}; // of the streams opened from now on
     std::atomic<bool> gone{false};
     std::atomic<int> opened{0}, started{0}, aborted{0}, closed{0};
 
@@ -48,7 +52,8 @@ struct FakeCard {
 // Owned by the stream thread; the test reaches it through its card only.
 class FakeAudioStream : public AudioStream {
 public:
-    FakeAudioStream(FakeCard& card, std::shared_ptr<SoundFeed> feed) : card_(card), feed_(std::move(feed))
+    FakeAudioStream(FakeCard& card, std::shared_ptr<SoundFeed> feed)
+        : card_(card), feed_(std::move(feed)), rate_(card.rate)
     {
         card_.stream = this; // the output holds the card's lock
     }
@@ -61,6 +66,7 @@ public:
             card_.stream = nullptr;
     }
 
+    double rate() const override { return rate_; }
     void start() override
     {
         std::unique_lock<std::mutex> lock = call(card_.started);
@@ -96,18 +102,21 @@ public:
     bool running() const { return active_; }
     bool ready(unsigned long frames) const { return active_ && feed_->readyToPlay(frames); }
     // With the card's lock held: one callback of `frames` frames at stream
-    // time `seconds`, on a thread of its own, into `samples`; -1 when the
-    // stream is not active. A callback that ends the stream leaves it
-    // inactive.
-    int callBack(std::vector<float>& samples, unsigned long frames, double seconds)
+    // time `seconds`, on a thread of its own or the calling one (`inPlace`),
+    // into `samples`; -1 when the stream is not active. A callback that
+    // ends the stream leaves it inactive.
+    int callBack(std::vector<float>& samples, unsigned long frames, double seconds, bool inPlace = false)
     {
         if (!active_)
             return -1;
         PaStreamCallbackTimeInfo time{};
         time.currentTime = seconds;
         int result = -1;
-        std::thread sound([&] { result = feed_->streamCallback(nullptr, samples.data(), frames, &time, 0); });
-        sound.join();
+        const auto callback = [&] { result = feed_->streamCallback(nullptr, samples.data(), frames, &time, 0); };
+        if (inPlace)
+            callback();
+        else
+            std::thread(callback).join();
         active_ = result == paContinue;
         played_ += frames;
         return result;
@@ -115,10 +124,11 @@ public:
     // With the card's lock held: the frames played so far, and whether the
     // next `frames` are due by the wall clock since the stream opened.
     unsigned long played() const { return played_; }
+    int playRate() const { return rate_; }
     bool due(unsigned long frames) const
     {
         const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - openedAt_).count();
-        return double(played_ + frames) / SoundReader::rate <= since;
+        return double(played_ + frames) / rate_ <= since;
     }
 
 private:
@@ -136,6 +146,7 @@ private:
 
     FakeCard& card_;
     const std::shared_ptr<SoundFeed> feed_;
+    const int rate_;
     const std::chrono::steady_clock::time_point openedAt_ = std::chrono::steady_clock::now();
     bool active_ = false, stopped_ = true, closed_ = false; // under the card's lock
     unsigned long played_ = 0;
@@ -150,6 +161,8 @@ public:
     {
         if (card_->failOpen || card_->gone)
             throw std::runtime_error("the fake refuses to open");
+        if (card_->refuseFormat)
+            throw FormatRefused("the fake takes no such format");
         ++card_->opened;
         std::lock_guard<std::mutex> lock(card_->mutex);
         return std::make_unique<FakeAudioStream>(*card_, feed);
@@ -214,15 +227,15 @@ struct FakeSoundCard {
     }
     // The callbacks of the stream open now that a device would have asked
     // for by now, in real time since it opened (each of `frames` frames at
-    // its own stream time), each buffer and result handed to `heard`; until
-    // one is not active or the card has gone.
+    // its own stream time), on the calling thread, each buffer and result
+    // handed to `heard`; until one is not active or the card has gone.
     void pumpDue(unsigned long frames, const std::function<void(const std::vector<float>&, int)>& heard)
     {
         std::unique_lock<std::mutex> lock(card->mutex);
         while (card->stream && !card->gone && card->stream->due(frames)) {
             std::vector<float> samples(frames * 2, -2.0f);
-            const int result =
-                card->stream->callBack(samples, frames, double(card->stream->played()) / SoundReader::rate);
+            const int result = card->stream->callBack(
+                samples, frames, double(card->stream->played()) / card->stream->playRate(), true);
             if (result == -1)
                 return;
             heard(samples, result);
@@ -242,6 +255,7 @@ struct FakeSoundCard {
     const std::shared_ptr<FakeCard> card = std::make_shared<FakeCard>();
     std::atomic<bool>& hasDevice = card->hasDevice;
     std::atomic<bool>& failOpen = card->failOpen;
+    std::atomic<bool>& refuseFormat = card->refuseFormat;
     std::atomic<bool>& failStart = card->failStart;
     const std::atomic<int>& opened = card->opened;
     const std::atomic<int>& started = card->started;

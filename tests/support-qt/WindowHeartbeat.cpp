@@ -50,6 +50,22 @@ qint64 busyMs(pid_t thread)
     return static_cast<qint64>((running + waiting) / 1000000ULL);
 }
 
+// Whether a thread of this process runs or waits for a processor now (its
+// state R): a thread woken from a wait is credited the time it waits for a
+// processor only once it runs, so until then it is not counted as held.
+bool runnable(pid_t thread)
+{
+    const std::string path = "/proc/self/task/" + std::to_string(thread) + "/stat";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char text[512] = {};
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    const char* end = n > 0 ? std::strrchr(text, ')') : nullptr;
+    return end && end[1] == ' ' && end[2] == 'R';
+}
+
 // What the handler caught; lives as long as the process, for a signal that
 // is handled late (once a call held in the kernel returns). A handler
 // writes only when asked (a signal left over from an earlier stall may
@@ -185,10 +201,14 @@ struct WindowHeartbeat::State {
                 // in between makes the stall look shorter, never longer.
                 const qint64 busySince = busyAtBeat;
                 const qint64 gap = nowMs() - lastBeat - (busyMs(windowThread) - busySince);
-                keepLongest(gap);
+                // Runnable now, it is not held: its next beat counts exactly
+                // what it waited.
+                const bool held = !runnable(windowThread);
+                if (held)
+                    keepLongest(gap);
                 if (gap < limit)
                     next = limit;
-                if (gap >= next && shown < 4 && !awaitingFrames) {
+                if (held && gap >= next && shown < 4 && !awaitingFrames) {
                     ++shown;
                     next = 2 * gap;
                     stalled = what;

@@ -36,10 +36,15 @@ public:
         };
     }
 
-    // Waits for count calls, then a little longer for any surplus call.
+    // Waits for count calls as long as they keep coming (20 s at most
+    // without one: a busy machine is slow, a call that never comes is
+    // missed within seconds), then a little longer for any surplus call.
     std::vector<call> wait_for(std::size_t count, std::chrono::milliseconds grace = std::chrono::milliseconds(100)) {
         std::unique_lock<std::mutex> lock(mutex_);
-        arrived_.wait_for(lock, std::chrono::seconds(20), [&] { return calls_.size() >= count; });
+        for (std::size_t seen = calls_.size(); calls_.size() < count; seen = calls_.size())
+            if (!arrived_.wait_for(lock, std::chrono::seconds(20),
+                                   [&] { return calls_.size() >= count || calls_.size() > seen; }))
+                break;
         arrived_.wait_for(lock, grace, [&] { return calls_.size() > count; });
         return calls_;
     }

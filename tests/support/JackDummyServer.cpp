@@ -81,8 +81,9 @@ pid_t spawn_quietly(const std::vector<std::string>& arguments) {
 
 } // namespace
 
-jack_dummy_server::jack_dummy_server() : name_(unique_server_name()) {
-    start();
+jack_dummy_server::jack_dummy_server(int rate, bool start_now) : name_(unique_server_name()), rate_(rate) {
+    if (start_now)
+        start();
     if (const char* previous = std::getenv("JACK_DEFAULT_SERVER")) {
         had_default_ = true;
         previous_default_ = previous;
@@ -110,7 +111,7 @@ jack_dummy_server::~jack_dummy_server() {
 }
 
 void jack_dummy_server::start() {
-    pid_ = spawn_quietly({"jackd", "--no-realtime", "-n", name_, "-d", "dummy", "-r", "44100",
+    pid_ = spawn_quietly({"jackd", "--no-realtime", "-n", name_, "-d", "dummy", "-r", std::to_string(rate_),
                           "-p", "512"});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!answers()) {
