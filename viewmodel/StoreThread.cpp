@@ -26,14 +26,27 @@ void StoreThread::put(Store store)
     changed_.notify_one();
 }
 
+void StoreThread::lookEvery(std::chrono::milliseconds every, Store look)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    lookInterval_ = every;
+    look_ = std::move(look);
+    if (!thread_.joinable())
+        thread_ = std::thread(&StoreThread::run, this);
+}
+
 void StoreThread::run()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return waiting_ || ending_; });
-        if (!waiting_)
+        const auto due = [this] { return waiting_ || ending_; };
+        if (look_)
+            changed_.wait_for(lock, lookInterval_, due);
+        else
+            changed_.wait(lock, due);
+        if (ending_ && !waiting_)
             return;
-        const Store store = std::move(waiting_);
+        const Store store = waiting_ ? std::move(waiting_) : look_;
         waiting_ = nullptr;
         // In flight without a gap: the store's own mark stands before the
         // waiting one goes.
