@@ -1,7 +1,9 @@
 #include "viewmodel/UnfinishedStores.h"
 
 #include "componentmodel/FileHelpers.h"
+#include "componentmodel/RunFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,7 +18,7 @@ void removeUnfinishedStores(const QString& path)
 {
     const QFileInfo file(path);
     const QString name = file.fileName();
-    if (name.isEmpty())
+    if (name.isEmpty() || ComponentModel::RunFolder::othersLive(QCoreApplication::applicationName()))
         return;
     const QDir folder = file.absoluteDir();
     const QString stem = name + QLatin1Char('.');

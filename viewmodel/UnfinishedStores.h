@@ -2,7 +2,10 @@
 // A store of the user's data writes its new content to a temporary file
 // beside its file ("<name>.XXXXXX", Qt's QSaveFile and settings) and
 // renames it over the file once whole; a store cut short (a forced end, a
-// crash) leaves that file behind, which a later start removes. Any thread.
+// crash) leaves that file behind, which a later start removes: only while
+// no other run of the program lives (componentmodel/RunFolder.h), since a
+// run that is ending may be writing one still after a new start has
+// begun. Any thread.
 
 class QString;
 

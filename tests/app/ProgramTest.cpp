@@ -952,11 +952,14 @@ TEST_F(ProgramTest, AnEndSignalTheWindowDoesNotTakeEndsTheProgramAfterTwoSeconds
 }
 
 // The data folder on a share that holds the end's storyboard store (its
-// flush) for three seconds, as a disk does after a large video was written:
+// write) for three seconds, as a disk does after a large video was written:
 // the end waits for the store, which completes, and the program ends in
-// order. What a store cut short left beside the storyboard (its temporary
-// file) is gone at the next start; a file only like it in name stays.
-TEST_F(ProgramTest, TheEndWaitsForAStoreADiskHoldsAndTheNextStartRemovesOneCutShort)
+// order. A start meanwhile, a first instance of its own once the ending run
+// let its key go, leaves what that run still writes alone: the store's
+// temporary file and the run's working folder. What a store cut short left
+// beside the storyboard is gone at the next start after a run ended; a
+// file only like it in name stays.
+TEST_F(ProgramTest, TheEndWaitsForAStoreADiskHoldsWhichAStartMeanwhileLeavesAlone)
 {
     QDir().mkpath(path("served"));
     kestrel::test::hanging_share share(path("served").toStdString(), path("data").toStdString());
@@ -989,14 +992,28 @@ TEST_F(ProgramTest, TheEndWaitsForAStoreADiskHoldsAndTheNextStartRemovesOneCutSh
     ASSERT_EQ(stateOf(photos), run.lineStartingWith("state"));
     EXPECT_FALSE(QFileInfo::exists(cutShort));
     EXPECT_TRUE(QFileInfo::exists(other));
-    share.hang("flush");
+    share.hang("write");
     run.send("quit");
     ASSERT_TRUE(share.held_within(std::chrono::milliseconds(startMs))) << run.errors();
-    QThread::msleep(3000);
+    QElapsedTimer held;
+    held.start();
+    const QStringList ending = runFoldersIn(path("")) + runFoldersIn(path("tmp"));
+    ASSERT_EQ(1, ending.size());
+    // Its window shows once the storyboard was read, after the clean-up
+    // (one that waits for the held store never shows it): within the ten
+    // seconds the ending run's end may take.
+    ProgramRun meanwhile = driver();
+    const QString ready = meanwhile.lineStartingWith("ready", 8000);
+    const bool folderKept = QFileInfo::exists(ending[0]);
+    QThread::msleep(std::max<qint64>(0, 3000 - held.elapsed()));
     share.answer();
+    ASSERT_EQ("ready Orvik Lumivista", ready) << meanwhile.errors();
+    EXPECT_TRUE(folderKept) << "the working folder of a live run was taken";
     EXPECT_EQ(0, run.exitCode(hangMs)) << run.errors();
     EXPECT_FALSE(run.errorsShow("[EndBackstop]", 0)) << run.errors();
     EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
+    // Its own end would store the storyboard it read before.
+    meanwhile.killHard();
     const QString name = QFileInfo(storyboard).fileName();
     EXPECT_EQ(QStringList({name, QFileInfo(other).fileName()}),
               filesIn(QFileInfo(storyboard).path()).filter(QRegularExpression("^" + QRegularExpression::escape(name))))
