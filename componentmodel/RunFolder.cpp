@@ -25,12 +25,12 @@ using Identity = std::pair<dev_t, ino_t>;
 
 // The folders this process holds: a look for other runs' passes them by
 // (a lock of this process's on another descriptor of them would say
-// "held").
+// "held"). Never destroyed: a folder held by a static object goes after.
 std::mutex ownMutex;
 std::vector<Identity>& ownFolders()
 {
-    static std::vector<Identity> folders;
-    return folders;
+    static auto* folders = new std::vector<Identity>;
+    return *folders;
 }
 
 void own(const Identity& folder, bool owned)
