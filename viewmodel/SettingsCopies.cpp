@@ -163,6 +163,13 @@ QString SettingsCopies::userFile(const QString& fileName) const
     return fileName;
 }
 
+void SettingsCopies::endBegins()
+{
+    const std::lock_guard<std::mutex> lock(mirrorMutex_);
+    if (mirror_)
+        mirror_->stopLooking();
+}
+
 bool SettingsCopies::mend()
 {
     const std::lock_guard<std::mutex> lock(mirrorMutex_);

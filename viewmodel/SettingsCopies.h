@@ -58,6 +58,8 @@ public:
     // Makes the copies' folder anew where it went, so that a store that
     // failed there can be written again: whether it did.
     bool mend();
+    // The program's end has begun.
+    void endBegins();
     // Asks the mirror to write what changed; false when the settings are
     // not on copies.
     bool writeBack(bool retry);

@@ -1,6 +1,7 @@
 #include "viewmodel/SettingsMirror.h"
 
 #include "viewmodel/StoreProblem.h"
+#include "viewmodel/StoresInFlight.h"
 
 #include "componentmodel/RunFolder.h"
 
@@ -157,7 +158,11 @@ void SettingsMirror::writeUserFile(int index, const SettingsValues& now, const Q
     }
     if (!copy.worked && !retry && now == copy.tried)
         return;
-    const QSettings::Status status = ComponentModel::writeSettingsChanges(user, changes);
+    QSettings::Status status;
+    {
+        const StoreInFlight writing;
+        status = ComponentModel::writeSettingsChanges(user, changes);
+    }
     copy.tried = now;
     copy.worked = status == QSettings::NoError;
     if (copy.worked) {

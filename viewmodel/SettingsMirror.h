@@ -74,6 +74,10 @@ public:
     SettingsMirror& operator=(const SettingsMirror&) = delete;
 
     void writeBack(bool retry);
+    // The program's end has begun: no more looks every second (its own end
+    // writes back what changed), whose work would keep the end's watch
+    // from telling a program that stands still.
+    void stopLooking() { thread_.stopLooking(); }
     // Removes `key` through `settings` (of the first file's copy): the
     // run's word that the user's file loses it, at the next write.
     void remove(QSettings& settings, const QString& key);

@@ -50,6 +50,8 @@ SettingsStore& SettingsStore::instance()
 
 void SettingsStore::workOnCopies()
 {
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { copies_.endBegins(); });
     copies_.start([this](SettingsMirror::Place place, const QString& file, const QString& cause) {
         results_.postCall([this, place, file, cause] { reported(place, file, cause); });
     });

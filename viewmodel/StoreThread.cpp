@@ -35,6 +35,15 @@ void StoreThread::lookEvery(std::chrono::milliseconds every, Store look)
         thread_ = std::thread(&StoreThread::run, this);
 }
 
+void StoreThread::stopLooking()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        look_ = nullptr;
+    }
+    changed_.notify_one();
+}
+
 void StoreThread::run()
 {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -46,11 +55,16 @@ void StoreThread::run()
             changed_.wait(lock, due);
         if (ending_ && !waiting_)
             return;
-        const Store store = waiting_ ? std::move(waiting_) : look_;
+        const bool put = waiting_ != nullptr;
+        if (!put && !look_)
+            continue; // looks stopped while it waited
+        const Store store = put ? std::move(waiting_) : look_;
         waiting_ = nullptr;
         // In flight without a gap: the store's own mark stands before the
-        // waiting one goes.
-        const StoreInFlight underWay;
+        // waiting one goes. A look counts only as it writes.
+        std::optional<StoreInFlight> underWay;
+        if (put)
+            underWay.emplace();
         waitingInFlight_.reset();
         lock.unlock();
         store();

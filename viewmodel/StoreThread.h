@@ -8,7 +8,8 @@
 // as in flight (StoresInFlight.h), so that the program's end waits for it.
 //
 // A look for changes (lookEvery) runs whenever its interval passed with
-// nothing put, as a store of its own.
+// nothing put; it is in flight only while it marks itself so (a look that
+// finds nothing to write keeps the program's end from nothing).
 //
 // The thread starts with the first put or look. The object's end waits
 // for what was put to be written, then joins the thread: a store on a
@@ -39,6 +40,8 @@ public:
     // From now on, `look` runs whenever `every` passed without a store.
     // Before the first put.
     void lookEvery(std::chrono::milliseconds every, Store look);
+    // No more looks; what is put is still written.
+    void stopLooking();
 
 private:
     void run();
