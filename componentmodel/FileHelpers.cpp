@@ -67,4 +67,17 @@ QString uniqueFilePath(const QString& directory, const QString& name, const QStr
     }
 }
 
+bool isTemporaryName(const QString& candidate, const QString& stem)
+{
+    const int randomLength = 6;
+    if (candidate.size() != stem.size() + randomLength || !candidate.startsWith(stem))
+        return false;
+    for (int i = int(stem.size()); i < candidate.size(); ++i) {
+        const char16_t c = candidate[i].unicode();
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')))
+            return false;
+    }
+    return true;
+}
+
 } // namespace FileHelpers

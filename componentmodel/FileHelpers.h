@@ -23,5 +23,8 @@ QString uniqueFilePath(const QString& directory, const QString& name, const QStr
 // The number-th of those names, without its folder (number 1 the plain
 // one); empty past the last.
 QString numberedFileName(const QString& name, int number, const QString& extension);
+// Whether `candidate` is `stem` and six letters or digits, as the system
+// and Qt make the names of temporary files and folders ("XXXXXX").
+bool isTemporaryName(const QString& candidate, const QString& stem);
 
 } // namespace FileHelpers

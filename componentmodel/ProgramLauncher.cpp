@@ -1,6 +1,7 @@
 #include "componentmodel/ProgramLauncher.h"
 
 #include "componentmodel/DescriptorMessages.h"
+#include "componentmodel/Descriptors.h"
 
 #include <QFile>
 
@@ -67,12 +68,6 @@ void reapEndedLaunchers()
     pids.erase(std::remove_if(pids.begin(), pids.end(),
                               [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; }),
                pids.end());
-}
-
-void closeQuietly(int fd)
-{
-    if (fd >= 0)
-        ::close(fd);
 }
 
 QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
@@ -154,8 +149,8 @@ void answer(std::vector<char>& words, std::size_t size, const std::vector<int>& 
         sendWithDescriptors(fds[2], &failure, sizeof failure,
                             process >= 0 ? std::vector<int>{process} : std::vector<int>());
     for (const int fd : fds)
-        closeQuietly(fd);
-    closeQuietly(process);
+        closeIfOpen(fd);
+    closeIfOpen(process);
 }
 
 // Starts the launcher when none runs: 0, or why not (an errno).
@@ -172,9 +167,9 @@ int startLauncherProcess(const QString& launcher)
     char* const argv[] = {program.data(), option.data(), nullptr};
     int error = 0;
     const pid_t pid = spawn(argv, environ, {{ends[1], launcherSocket}}, &error);
-    closeQuietly(ends[1]);
+    closeIfOpen(ends[1]);
     if (pid < 0) {
-        closeQuietly(ends[0]);
+        closeIfOpen(ends[0]);
         return error;
     }
     launcherEnd() = ends[0];
@@ -218,7 +213,7 @@ std::optional<LaunchedProgram> launch(const QString& launcher, const QString& pr
             ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, reply) != 0) {
             *error = errorText(errno);
             for (const int made : {input[0], input[1], output[0], output[1], reply[0], reply[1]})
-                closeQuietly(made);
+                closeIfOpen(made);
             return std::nullopt;
         }
         // The program's end of its output blocks, as a program expects.
@@ -227,12 +222,12 @@ std::optional<LaunchedProgram> launch(const QString& launcher, const QString& pr
                                                {input[0], output[1], reply[1]});
         const bool ended = !asked && errno != EAGAIN;
         for (const int theirs : {input[0], output[1], reply[1]})
-            closeQuietly(theirs);
+            closeIfOpen(theirs);
         if (asked)
             return LaunchedProgram{reply[0], input[1], output[0]};
         for (const int ours : {input[1], output[0], reply[0]})
-            closeQuietly(ours);
-        closeQuietly(launcherEnd());
+            closeIfOpen(ours);
+        closeIfOpen(launcherEnd());
         launcherEnd() = -1;
         *error = QString::fromLatin1(ended ? "the launcher has ended" : "the launcher does not answer");
         if (attempt > 0)
@@ -247,7 +242,7 @@ int startedProcess(int answer, int ms)
     if (!readableWithin(answer, ms) || receiveWithDescriptors(answer, &failure, sizeof failure, &fds, 1) !=
                                            ssize_t(sizeof failure) || failure != 0 || fds.size() != 1) {
         for (const int fd : fds)
-            closeQuietly(fd);
+            closeIfOpen(fd);
         return -1;
     }
     return fds.front();

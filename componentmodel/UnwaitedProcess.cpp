@@ -1,5 +1,6 @@
 #include "componentmodel/UnwaitedProcess.h"
 
+#include "componentmodel/Descriptors.h"
 #include "componentmodel/ProgramLauncher.h"
 
 #include <cerrno>
@@ -21,12 +22,6 @@ const std::chrono::milliseconds killAfter(1000);
 // answer.
 const int launchBoundMs = 10000;
 
-void closeQuietly(int fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-}
-
 // Whether the process of `pidfd` ended within `bound`.
 bool endsWithin(int pidfd, std::chrono::milliseconds bound)
 {
@@ -42,20 +37,20 @@ bool endsWithin(int pidfd, std::chrono::milliseconds bound)
 void keep(int answer, int input, std::chrono::milliseconds grace)
 {
     const int process = startedProcess(answer, launchBoundMs);
-    closeQuietly(answer);
+    closeIfOpen(answer);
     if (process < 0) {
         // Not started, or not known: without its input it ends once it runs.
-        closeQuietly(input);
+        closeIfOpen(input);
         return;
     }
     if (!endsWithin(process, grace)) {
-        closeQuietly(input);
+        closeIfOpen(input);
         input = -1;
         if (!endsWithin(process, killAfter))
             ::syscall(SYS_pidfd_send_signal, process, SIGKILL, nullptr, 0);
     }
-    closeQuietly(input);
-    closeQuietly(process);
+    closeIfOpen(input);
+    closeIfOpen(process);
 }
 
 } // namespace
@@ -75,7 +70,7 @@ void UnwaitedProcess::leave(std::chrono::milliseconds grace)
 {
     if (answer_ < 0)
         return;
-    closeQuietly(output_);
+    closeIfOpen(output_);
     output_ = -1;
     const int answer = answer_;
     const int input = input_;
@@ -85,8 +80,8 @@ void UnwaitedProcess::leave(std::chrono::milliseconds grace)
         std::thread([answer, input, grace] { keep(answer, input, grace); }).detach();
     } catch (const std::system_error&) {
         // No thread to be had: asked to end at once.
-        closeQuietly(input);
-        closeQuietly(answer);
+        closeIfOpen(input);
+        closeIfOpen(answer);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "multimedia/SoundFeed.h"
 #include "multimedia/SoundProcess.h"
 
+#include "componentmodel/Descriptors.h"
 #include "componentmodel/ProgramLauncher.h"
 
 #include <algorithm>
@@ -30,6 +31,7 @@ namespace {
 
 using namespace SoundMessages;
 using Clock = std::chrono::steady_clock;
+using ComponentModel::closeIfOpen;
 
 // The launcher starts the process at once.
 const int startBoundMs = 10000;
@@ -43,39 +45,21 @@ const std::uint64_t blockFrames = 512;
 const double leastAheadSeconds = 0.07;
 const double mostAheadSeconds = 0.14;
 
-void closeQuietly(int fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-}
-
 // Writes all of `bytes` to the process's input within writeBound. A
 // process that has gone raises SIGPIPE, which this thread blocks: taken
 // here.
 bool writeAll(int fd, const std::vector<char>& bytes)
 {
-    const Clock::time_point giveUp = Clock::now() + writeBound;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written > 0) {
-            done += std::size_t(written);
-            continue;
-        }
-        if (written < 0 && errno == EPIPE) {
-            sigset_t pipe;
-            sigemptyset(&pipe);
-            sigaddset(&pipe, SIGPIPE);
-            const timespec now{0, 0};
-            ::sigtimedwait(&pipe, nullptr, &now);
-            return false;
-        }
-        if ((written < 0 && errno != EAGAIN && errno != EINTR) || Clock::now() >= giveUp)
-            return false;
-        pollfd out{fd, POLLOUT, 0};
-        ::poll(&out, 1, 50);
+    if (ComponentModel::writeAll(fd, bytes.data(), bytes.size(), Clock::now() + writeBound))
+        return true;
+    if (errno == EPIPE) {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        const timespec now{0, 0};
+        ::sigtimedwait(&pipe, nullptr, &now);
     }
-    return true;
+    return false;
 }
 
 // Appends what the process wrote; false once it has ended.
@@ -100,7 +84,7 @@ struct SoundConnection::State {
     ~State()
     {
         for (const int fd : {input, output, process, wake})
-            closeQuietly(fd);
+            closeIfOpen(fd);
     }
 
     // Under the lock.
@@ -182,7 +166,7 @@ SoundConnection::SoundConnection(const QString& program) : state_(std::make_shar
     s.input = launched->input;
     s.output = launched->output;
     s.process = ComponentModel::startedProcess(launched->answer, startBoundMs);
-    closeQuietly(launched->answer);
+    closeIfOpen(launched->answer);
     s.wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (s.process < 0 || s.wake < 0)
         throw std::runtime_error("the sound process did not start");

@@ -6,6 +6,8 @@
 #include "mvvm/QtFileDialogMemory.h"
 #include "mvvm/StartFolder.h"
 
+#include "componentmodel/Descriptors.h"
+
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -45,15 +47,7 @@ const std::chrono::milliseconds bookmarkPatience(100);
 void say(const QByteArray& word)
 {
     const QByteArray line = word + '\n';
-    qsizetype written = 0;
-    while (written < line.size()) {
-        const ssize_t count = ::write(STDOUT_FILENO, line.constData() + written, std::size_t(line.size() - written));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return;
-        written += count;
-    }
+    ComponentModel::writeAll(STDOUT_FILENO, line.constData(), std::size_t(line.size()));
 }
 
 // Every socket of the process ended here, the window system's connection

@@ -2,13 +2,16 @@
 
 #include "componentmodel/PatientLook.h"
 
+#include <QCoreApplication>
 #include <QDebug>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 #include <QUrl>
+
+#include <algorithm>
+#include <iterator>
 
 namespace Mvvm {
 
@@ -34,12 +37,13 @@ bool answers(const QString& bookmark, std::chrono::milliseconds patience)
 } // namespace
 
 QtFileDialogMemory::QtFileDialogMemory(const QString& start, std::chrono::milliseconds patience)
-    : usersFile_(qtsSettings().fileName())
+    : usersFile_(qtsSettings().fileName()), private_(QCoreApplication::applicationName())
 {
     if (private_.isValid()) {
-        QFile::copy(usersFile_, private_.filePath(QFileInfo(usersFile_).fileName()));
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, private_.path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, private_.path());
+        const QString copy = private_.handle() + QLatin1Char('/') + QFileInfo(usersFile_).fileName();
+        ComponentModel::copySettingsFile(usersFile_, copy);
+        before_ = ComponentModel::settingsValues(copy);
+        ComponentModel::useSettingsFolder(private_.handle());
     }
     QSettings qt = qtsSettings();
     qt.beginGroup(group);
@@ -61,29 +65,32 @@ QtFileDialogMemory::QtFileDialogMemory(const QString& start, std::chrono::millis
     qt.sync();
 }
 
+QtFileDialogMemory::~QtFileDialogMemory() { private_.remove(); }
+
 void QtFileDialogMemory::storeBack()
 {
-    QSettings stored = qtsSettings();
-    QSettings users(usersFile_, QSettings::IniFormat);
-    stored.beginGroup(group);
-    users.beginGroup(group);
-    for (const QString& key : stored.childKeys())
-        users.setValue(key, stored.value(key));
-    QStringList bookmarks = users.value(bookmarksKey).toStringList();
-    for (const auto& [place, bookmark] : setAside_) {
-        if (!bookmarks.contains(bookmark))
-            bookmarks.insert(std::min(place, static_cast<int>(bookmarks.size())), bookmark);
+    const ComponentModel::SettingsValues stored = ComponentModel::settingsValues(qtsSettings().fileName());
+    ComponentModel::SettingsChanges changes = ComponentModel::settingsChanges(before_, stored);
+    // The dialog's own, nothing else Qt may have stored meanwhile.
+    for (auto change = changes.set.begin(); change != changes.set.end();)
+        change = change.key().startsWith(group + QLatin1Char('/')) ? std::next(change) : changes.set.erase(change);
+    const QString bookmarksPath = group + QLatin1Char('/') + bookmarksKey;
+    if (!setAside_.isEmpty()) {
+        QStringList bookmarks = stored.value(bookmarksPath).toStringList();
+        for (const auto& [place, bookmark] : setAside_) {
+            if (!bookmarks.contains(bookmark))
+                bookmarks.insert(std::min(place, static_cast<int>(bookmarks.size())), bookmark);
+        }
+        changes.set.insert(bookmarksPath, bookmarks);
     }
-    if (!setAside_.isEmpty())
-        users.setValue(bookmarksKey, bookmarks);
-    users.sync();
+    ComponentModel::writeSettingsChanges(usersFile_, changes);
 }
 
 QStringList QtFileDialogMemory::privatePaths() const
 {
     if (!private_.isValid())
         return QStringList();
-    const QString file = private_.filePath(QFileInfo(usersFile_).fileName());
+    const QString file = private_.path() + QLatin1Char('/') + QFileInfo(usersFile_).fileName();
     return {file, file + QStringLiteral(".lock"), private_.path()};
 }
 

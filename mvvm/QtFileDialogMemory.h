@@ -6,17 +6,20 @@
 // dialog works on a private copy of those settings, made with the
 // QtFileDialogMemory: the copy's last folder is the start folder the window
 // chose, which answered, and the bookmarks that do not answer within a
-// patience are left out of it. storeBack() writes what the dialog stored
+// patience are left out of it. storeBack() writes what the dialog changed
 // (made and gone by then) back into the user's settings, with no last
-// folder (forget()) and the bookmarks left out back in their places. A
-// chooser given up before that leaves the user's settings as they were.
-// The chooser's GUI thread only; the process's user settings stay in the
-// private folder from then on.
+// folder (forget()) and the bookmarks left out back in their places
+// (componentmodel/SettingsFiles.h). A chooser given up before that leaves
+// the user's settings as they were. The private folder is the process's
+// own (componentmodel/RunFolder.h). The chooser's GUI thread only; the
+// process's user settings stay in the private folder from then on.
+
+#include "componentmodel/RunFolder.h"
+#include "componentmodel/SettingsFiles.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <chrono>
 #include <utility>
@@ -29,6 +32,8 @@ class QtFileDialogMemory {
 public:
     // `start` answered; each bookmark is looked at for at most `patience`.
     QtFileDialogMemory(const QString& start, std::chrono::milliseconds patience);
+    // The private copy goes with it.
+    ~QtFileDialogMemory();
     QtFileDialogMemory(const QtFileDialogMemory&) = delete;
     QtFileDialogMemory& operator=(const QtFileDialogMemory&) = delete;
 
@@ -45,7 +50,9 @@ public:
 
 private:
     QString usersFile_;
-    QTemporaryDir private_;
+    ComponentModel::RunFolder private_;
+    // The dialog's settings as the user's file held them.
+    ComponentModel::SettingsValues before_;
     QList<std::pair<int, QString>> setAside_; // place in the list, address
 };
 

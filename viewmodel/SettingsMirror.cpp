@@ -1,39 +1,57 @@
 #include "viewmodel/SettingsMirror.h"
 
 #include "viewmodel/StoreProblem.h"
+#include "viewmodel/StoresInFlight.h"
+
+#include "componentmodel/RunFolder.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSettings>
+
+#include <algorithm>
 
 namespace ViewModel {
 
+using ComponentModel::SettingsChanges;
+using ComponentModel::SettingsValues;
+
 namespace {
 
-QMap<QString, QVariant> valuesIn(const QString& file)
+// Changes written by a QSettings alone are looked for this often.
+const std::chrono::milliseconds lookInterval(1000);
+
+// Where a copy's word on what the user's file holds of the run's is kept,
+// inside the run's folder.
+QString storedPath(const QString& folder, const QString& name)
 {
-    const QSettings settings(file, QSettings::IniFormat);
-    QMap<QString, QVariant> values;
-    for (const QString& key : settings.allKeys())
-        values.insert(key, settings.value(key));
-    return values;
+    return folder + QStringLiteral("/stored/") + name;
 }
+
+QString tr(const char* text) { return QCoreApplication::translate("ViewModel::SettingsStore", text); }
 
 } // namespace
 
-QString settingsStoreProblem(const QSettings& settings, const QString& file)
+QString settingsStoreProblem(QSettings::Status status, const QString& file)
 {
-    const char* fallback = settings.status() == QSettings::FormatError
+    const char* fallback = status == QSettings::FormatError
                                ? QT_TRANSLATE_NOOP("ViewModel::SettingsStore", "it is damaged")
                                : QT_TRANSLATE_NOOP("ViewModel::SettingsStore", "it cannot be written");
-    return storeProblem(file, 0, QCoreApplication::translate("ViewModel::SettingsStore", fallback));
+    return storeProblem(file, 0, tr(fallback));
 }
 
-SettingsMirror::SettingsMirror(QList<File> files, Report report) : files_(std::move(files)), report_(std::move(report))
+SettingsMirror::SettingsMirror(ComponentModel::RunFolder& folder, QList<File> files, Report report)
+    : folder_(folder), files_(std::move(files)), report_(std::move(report)), made_(folder.made())
 {
-    for (const File& file : files_) {
-        const Values held = valuesIn(file.copy);
-        written_.append({held, held, true});
+    for (int i = 0; i < files_.size(); ++i) {
+        Copy copy;
+        copy.held = ComponentModel::settingsValues(folder_.handle() + QLatin1Char('/') + files_[i].name);
+        copy.stored = files_[i].stored;
+        copies_.append(copy);
+        keepStored(i);
     }
+    reportCopies(lookProblem_);
+    thread_.lookEvery(lookInterval, [this] { look(retry_.exchange(false)); });
 }
 
 SettingsMirror::~SettingsMirror() { writeBack(false); }
@@ -44,30 +62,137 @@ void SettingsMirror::writeBack(bool retry)
     // that takes its place.
     if (retry)
         retry_.store(true);
-    thread_.put([this] { writeChanged(retry_.exchange(false)); });
+    thread_.put([this] { look(retry_.exchange(false)); });
 }
 
-void SettingsMirror::writeChanged(bool retry)
+void SettingsMirror::remove(QSettings& settings, const QString& key)
 {
+    // With the removal in one step: a look reads the copy before or after
+    // both, never a copy without the key and no word of its removal.
+    const std::lock_guard<std::mutex> lock(removedMutex_);
+    settings.remove(key);
+    removed_ << key;
+}
+
+SettingsChanges SettingsMirror::changesLeftBehind(const QString& folder, const QString& name)
+{
+    const QString copy = folder + QLatin1Char('/') + name, stored = storedPath(folder, name);
+    if (!QFileInfo::exists(stored) || (QFileInfo::exists(copy) && !ComponentModel::endsWhole(copy)))
+        return {};
+    return ComponentModel::settingsChanges(ComponentModel::settingsValues(stored),
+                                           ComponentModel::settingsValues(copy));
+}
+
+void SettingsMirror::look(bool retry)
+{
+    lookProblem_.clear();
+    folder_.mend();
+    if (!folder_.intact())
+        lookProblem_ = tr("the folder is gone and no other could be made");
+    // A new folder holds none of what the old one held.
+    const int made = folder_.made();
+    const bool remade = made != made_;
+    made_ = made;
     for (int i = 0; i < files_.size(); ++i) {
-        const Values current = valuesIn(files_[i].copy);
-        Written& written = written_[i];
-        if (current == written.tried && (written.worked || !retry))
-            continue;
-        QSettings user(files_[i].user, QSettings::IniFormat);
-        for (auto value = current.cbegin(); value != current.cend(); ++value)
-            if (written.stored.value(value.key()) != value.value() || !written.stored.contains(value.key()))
-                user.setValue(value.key(), value.value());
-        for (auto value = written.stored.cbegin(); value != written.stored.cend(); ++value)
-            if (!current.contains(value.key()))
-                user.remove(value.key());
-        user.sync();
-        written.tried = current;
-        written.worked = user.status() == QSettings::NoError;
-        if (written.worked)
-            written.stored = current;
-        report_(files_[i].user, written.worked ? QString() : settingsStoreProblem(user, files_[i].user));
+        QStringList removed;
+        const SettingsValues now = readCopy(i, removed);
+        if (remade)
+            keepStored(i);
+        writeUserFile(i, now, removed, retry);
+        for (const QString& path : {QLatin1Char('/') + files_[i].name, storedPath(QString(), files_[i].name)})
+            for (QString kept = path; kept.size() > 1; kept = QFileInfo(kept).path())
+                ComponentModel::RunFolder::keep(folder_.handle() + kept);
     }
+    reportCopies(lookProblem_);
+}
+
+SettingsValues SettingsMirror::readCopy(int index, QStringList& removed)
+{
+    const QString copy = folder_.handle() + QLatin1Char('/') + files_[index].name;
+    SettingsValues now;
+    // Not written: what the run's QSettings hold unwritten did not reach it.
+    QSettings::Status status = QSettings::NoError;
+    {
+        std::unique_lock<std::mutex> lock(removedMutex_, std::defer_lock);
+        if (index == 0)
+            lock.lock();
+        now = ComponentModel::settingsValues(copy, &status);
+        if (index == 0) {
+            // A key set again since its removal is the run's anew.
+            removed_.erase(std::remove_if(removed_.begin(), removed_.end(),
+                                          [&now](const QString& key) { return now.contains(key); }),
+                           removed_.end());
+            removed = removed_;
+        }
+    }
+    Copy& held = copies_[index];
+    SettingsValues lost;
+    for (auto value = held.held.cbegin(); value != held.held.cend(); ++value)
+        if (!now.contains(value.key()) && !removed.contains(value.key()))
+            lost.insert(value.key(), value.value());
+    if (lost.isEmpty() && status == QSettings::NoError && (now.isEmpty() || ComponentModel::endsWhole(copy))) {
+        held.held = now;
+        return now;
+    }
+    now.insert(lost);
+    status = ComponentModel::writeSettingsChanges(copy, {now, {}});
+    if (status != QSettings::NoError || !ComponentModel::endsWhole(copy))
+        lookProblem_ = settingsStoreProblem(status, folder_.path() + QLatin1Char('/') + files_[index].name);
+    held.held = now;
+    return now;
+}
+
+void SettingsMirror::writeUserFile(int index, const SettingsValues& now, const QStringList& removed, bool retry)
+{
+    Copy& copy = copies_[index];
+    SettingsChanges changes = ComponentModel::settingsChanges(copy.stored, now);
+    changes.removed = removed;
+    const QString& user = files_[index].user;
+    if (changes.isEmpty()) {
+        // Nothing of the run's is missing from the user's file.
+        if (!copy.worked) {
+            copy.worked = true;
+            report_(Place::UserFile, user, QString());
+        }
+        return;
+    }
+    if (!copy.worked && !retry && now == copy.tried)
+        return;
+    QSettings::Status status;
+    {
+        const StoreInFlight writing;
+        status = ComponentModel::writeSettingsChanges(user, changes);
+    }
+    copy.tried = now;
+    copy.worked = status == QSettings::NoError;
+    if (copy.worked) {
+        copy.stored.insert(changes.set);
+        for (const QString& key : changes.removed)
+            copy.stored.remove(key);
+        const std::lock_guard<std::mutex> lock(removedMutex_);
+        for (const QString& key : changes.removed)
+            removed_.removeAll(key);
+    }
+    if (copy.worked)
+        keepStored(index);
+    report_(Place::UserFile, user, copy.worked ? QString() : settingsStoreProblem(status, user));
+}
+
+void SettingsMirror::keepStored(int index)
+{
+    const QString& name = files_[index].name;
+    const QSettings::Status status =
+        ComponentModel::writeSettingsValues(storedPath(folder_.handle(), name), copies_[index].stored);
+    if (status != QSettings::NoError && lookProblem_.isEmpty())
+        lookProblem_ = settingsStoreProblem(status, storedPath(folder_.path(), name));
+}
+
+void SettingsMirror::reportCopies(const QString& cause)
+{
+    if (cause == copiesProblem_)
+        return;
+    copiesProblem_ = cause;
+    report_(Place::Copies, folder_.path(), cause);
 }
 
 } // namespace ViewModel

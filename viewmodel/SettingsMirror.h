@@ -1,72 +1,123 @@
 #pragma once
-// The user's settings files worked on as copies in a folder of this
-// machine's own (SettingsStore.h). Qt's settings write their file on the
-// calling thread and hold one lock for that file meanwhile, so a window
-// storing its settings in a home on a share that is slow or does not answer
-// would wait for the share; on a copy it never does.
+// The user's settings files worked on as copies in a folder of the run's
+// own (SettingsCopies.h). Qt's settings write their file on the calling
+// thread and hold one lock for that file meanwhile, so a window storing its
+// settings in a home on a share that is slow or does not answer would wait
+// for the share; on a copy it never does.
 //
-// What the run changes in a copy (values set, changed or removed) is
-// written into the user's file on a thread of its own (StoreThread.h), as
-// Qt writes a store: the file read again, the run's changes put in, and the
-// whole written to a temporary file renamed over it, so that what another
-// program wrote there meanwhile stays. Written when asked and at the end; a
-// copy that did not change since the last write is not written again, and
-// one whose write failed is tried again when a store asks (`retry`), not
-// on a look for changes.
+// What the run changes in a copy (values set or changed, and the keys it
+// removes through remove()) is written into the user's file on a thread of
+// its own (StoreThread.h), as Qt writes a store, so that what another
+// program wrote there meanwhile stays (componentmodel/SettingsFiles.h).
+// Written when asked, at the end, and on a look every second (a QSettings
+// may write without a store); a copy that did not change since the last
+// write is not written again, and one whose write failed is tried again
+// when a store asks (`retry`), not on a look.
 //
-// What came of each write is reported on the writing thread. Any thread.
+// A copy is never the run's word on what the user's file loses. The mirror
+// holds what it last read of each copy and what the user's file holds of
+// the run's: a copy that went (its folder or file removed from outside,
+// its keys lost with it) or that a failed write cut short is made again
+// from what it holds, with the run's later values; what the user's file
+// holds stays. What the user's file holds of the run's is kept beside the
+// copy, so that the next start merges what a run that ended without its
+// end had not yet written back (changesLeftBehind).
+//
+// What came of each write is reported on the writing thread: of the
+// user's file, and of the copies' folder when a copy could not be made
+// whole there (said again only when that changes). Any thread.
 
 #include "viewmodel/StoreThread.h"
 
+#include "componentmodel/SettingsFiles.h"
+
 #include <QList>
-#include <QMap>
 #include <QString>
-#include <QVariant>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 class QSettings;
 
+namespace ComponentModel {
+class RunFolder;
+}
+
 namespace ViewModel {
 
-// Why `settings` could not be written to `file` (the user's file it stands
-// for), in plain words.
-QString settingsStoreProblem(const QSettings& settings, const QString& file);
+// Why a settings file could not be written at `file` (the place looked
+// at), Qt having said `status`, in plain words.
+QString settingsStoreProblem(QSettings::Status status, const QString& file);
 
 class SettingsMirror {
 public:
     struct File {
+        // The user's file.
         QString user;
-        QString copy;
+        // Its copy's path inside the folder.
+        QString name;
+        // What the user's file holds of the run's at the start.
+        ComponentModel::SettingsValues stored;
     };
-    // The user's file, and why it could not be written (empty when it was).
-    using Report = std::function<void(const QString& user, const QString& cause)>;
+    enum class Place { UserFile, Copies };
+    // Where a write failed or worked (the user's file, or the copies'
+    // folder), and why it failed (empty when it worked).
+    using Report = std::function<void(Place place, const QString& file, const QString& cause)>;
 
-    // The copies hold what the user's files held.
-    SettingsMirror(QList<File> files, Report report);
+    // The copies stand in `folder`, which outlives the mirror.
+    SettingsMirror(ComponentModel::RunFolder& folder, QList<File> files, Report report);
     // Writes what changed, then ends the writing thread.
     ~SettingsMirror();
     SettingsMirror(const SettingsMirror&) = delete;
     SettingsMirror& operator=(const SettingsMirror&) = delete;
 
     void writeBack(bool retry);
+    // The program's end has begun: no more looks every second (its own end
+    // writes back what changed), whose work would keep the end's watch
+    // from telling a program that stands still.
+    void stopLooking() { thread_.stopLooking(); }
+    // Removes `key` through `settings` (of the first file's copy): the
+    // run's word that the user's file loses it, at the next write.
+    void remove(QSettings& settings, const QString& key);
+
+    // What the run whose folder is `folder` changed in its copy `name` and
+    // had not written back: nothing when it kept no word of what the
+    // user's file held, or its copy was cut short.
+    static ComponentModel::SettingsChanges changesLeftBehind(const QString& folder, const QString& name);
 
 private:
-    using Values = QMap<QString, QVariant>;
-    struct Written {
+    struct Copy {
+        // The copy as last read, or made again.
+        ComponentModel::SettingsValues held;
         // What the user's file holds of the run's, as far as is known.
-        Values stored;
+        ComponentModel::SettingsValues stored;
         // What the last write put in, and whether it worked.
-        Values tried;
+        ComponentModel::SettingsValues tried;
         bool worked = true;
     };
     // On the writing thread only.
-    void writeChanged(bool retry);
+    void look(bool retry);
+    // The copy as the run holds it now, made whole again where it went or
+    // was cut short.
+    ComponentModel::SettingsValues readCopy(int index, QStringList& removed);
+    void writeUserFile(int index, const ComponentModel::SettingsValues& now, const QStringList& removed,
+                       bool retry);
+    void keepStored(int index);
+    void reportCopies(const QString& cause);
 
+    ComponentModel::RunFolder& folder_;
     const QList<File> files_;
     const Report report_;
-    QList<Written> written_;
+    QList<Copy> copies_;
+    // Why the copies' folder failed in the look under way, and as last
+    // reported.
+    QString lookProblem_, copiesProblem_;
+    // The folders made behind the handle, as the last look saw.
+    int made_;
+    std::mutex removedMutex_; // guards removed_ and each read of the first copy
+    QStringList removed_;
     std::atomic<bool> retry_{false};
     // Last: goes first, writing what was asked before the rest goes.
     StoreThread thread_;

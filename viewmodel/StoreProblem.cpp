@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -74,6 +75,21 @@ QString storeProblem(const QString& path, int error, const QString& fallback)
     if (error != 0)
         return errnoProblem(error);
     return fallback;
+}
+
+QString diskOf(const QString& path)
+{
+    QString disk = nearestExisting(QFileInfo(path).absoluteFilePath());
+    struct stat status;
+    if (::stat(QFile::encodeName(disk).constData(), &status) != 0)
+        return path;
+    for (;;) {
+        const QString up = QFileInfo(disk).absolutePath();
+        struct stat above;
+        if (up == disk || ::stat(QFile::encodeName(up).constData(), &above) != 0 || above.st_dev != status.st_dev)
+            return disk;
+        disk = up;
+    }
 }
 
 } // namespace ViewModel

@@ -17,6 +17,11 @@ namespace ViewModel {
 // the errno of the failed step (0 when unknown), and last `fallback`.
 QString storeProblem(const QString& path, int error, const QString& fallback);
 
+// The disk `path` lies on, named by the folder it is mounted at (the
+// closest folder on the way up that another file system does not hold);
+// `path` itself when nothing there can be looked at.
+QString diskOf(const QString& path);
+
 class ProblemMemory {
 public:
     // Whether `message` should be told now; it counts as told from here on.

@@ -7,11 +7,16 @@
 // before the next starts. From its put until it is written, a store counts
 // as in flight (StoresInFlight.h), so that the program's end waits for it.
 //
-// The thread starts with the first put. The object's end waits for what
-// was put to be written, then joins the thread: a store on a share that
-// never answers holds it until the end's backstop ends the process. Any
-// thread may put; a store must not put into its own thread.
+// A look for changes (lookEvery) runs whenever its interval passed with
+// nothing put; it is in flight only while it marks itself so (a look that
+// finds nothing to write keeps the program's end from nothing).
+//
+// The thread starts with the first put or look. The object's end waits
+// for what was put to be written, then joins the thread: a store on a
+// share that never answers holds it until the end's backstop ends the
+// process. Any thread may put; a store must not put into its own thread.
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -32,6 +37,11 @@ public:
     StoreThread& operator=(const StoreThread&) = delete;
 
     void put(Store store);
+    // From now on, `look` runs whenever `every` passed without a store.
+    // Before the first put.
+    void lookEvery(std::chrono::milliseconds every, Store look);
+    // No more looks; what is put is still written.
+    void stopLooking();
 
 private:
     void run();
@@ -39,6 +49,8 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     Store waiting_;
+    Store look_;
+    std::chrono::milliseconds lookInterval_{0};
     std::optional<StoreInFlight> waitingInFlight_;
     bool ending_ = false;
     std::thread thread_;

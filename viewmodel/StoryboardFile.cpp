@@ -4,6 +4,7 @@
 #include "viewmodel/SettingsStore.h"
 #include "viewmodel/StoreProblem.h"
 #include "viewmodel/StoresInFlight.h"
+#include "viewmodel/UnfinishedStores.h"
 
 #include "componentmodel/FileHelpers.h"
 
@@ -250,12 +251,7 @@ QList<StoryboardEntry> readEntries(QXmlStreamReader& reader, bool& damaged)
 }
 
 // The next save makes a new file.
-void forgetPath()
-{
-    QSettings settings;
-    settings.remove(pathKey);
-    SettingsStore::instance().store(settings);
-}
+void forgetPath() { SettingsStore::instance().remove(pathKey); }
 
 // Keeps the damaged file as it is now, before a save can replace it; the
 // copy is never made over an earlier one. Where it is kept.

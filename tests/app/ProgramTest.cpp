@@ -244,6 +244,16 @@ struct ProgramTest : ::testing::Test {
         return *settings_;
     }
     QString stored(const QString& key) { return store()->value(key).toString(); }
+    // Those of `keys` the store lacks.
+    QStringList missingKeys(const QStringList& keys) const
+    {
+        QStringList missing;
+        const auto now = store();
+        for (const QString& key : keys)
+            if (!now->contains(key))
+                missing << key;
+        return missing;
+    }
 
     // Whether a request for `path` holding `text` came.
     bool requested(const std::string& path, const std::string& text = "") const
@@ -343,6 +353,27 @@ QStringList storyboardsIn(const QString& folder)
          it.hasNext();)
         storyboards << it.next();
     return storyboards;
+}
+
+// The working folders of the program's runs (their settings' copies) in
+// `place`.
+QStringList runFoldersIn(const QString& place)
+{
+    QStringList folders;
+    for (const QString& name : QDir(place).entryList({QString(Application::applicationName()) + "-*"},
+                                                     QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+        folders << place + "/" + name;
+    return folders;
+}
+
+// Fills the file system that holds `file` up to its last block.
+void fillUp(const QString& file)
+{
+    QFile filler(file);
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) == block.size()) {
+    }
 }
 
 // Whether a window of that title shows on the X server of DISPLAY, as
@@ -589,7 +620,7 @@ TEST_F(ProgramTest, ASettingsFileThatIsNoRegularFileIsLeftAloneAndTold)
                   QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
         EXPECT_EQ(QStringList{QFileInfo(folder).fileName()},
                   QDir(config).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
-        EXPECT_EQ(QStringList(), QDir(path("tmp")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        EXPECT_EQ(QStringList(), runFoldersIn(path("")) + runFoldersIn(path("tmp")))
             << "the run's settings went with it";
         const QStringList storyboards = storyboardsIn(path("data"));
         ASSERT_EQ(1, storyboards.size()) << "one file for every such run: " << storyboards.join(' ').toStdString();
@@ -658,6 +689,160 @@ TEST_F(ProgramTest, RunsWithoutStoredSettingsShareOneOtherFileWhereTheirsIsNoFil
         EXPECT_EQ(photos, storyboardFiles(data + "/storyboard-2.xml").replaceInStrings(" (no settings)", ""));
         EXPECT_EQ("kept", viewmodeltest::readAll(elsewhere));
     }
+}
+
+// A cleaner of the temporary folder, where the working copies of the
+// settings go without a runtime folder, removes the working folder while
+// the program runs: the user's settings file keeps every key and takes the
+// next change, the folder is made anew, only the user's, never again at its
+// path (someone else could have made it first), and a kill after that
+// leaves the next start all that was stored.
+TEST_F(ProgramTest, TheWorkingFolderRemovedWhileTheProgramRunsCostsTheSettingsNothing)
+{
+    QProcessEnvironment environment = this->environment();
+    environment.remove("XDG_RUNTIME_DIR");
+    const QString photo = path("media/photo.jpg");
+    viewmodeltest::writePhoto(photo.toStdString());
+    const QStringList music = {path("media/first.wav"), path("media/second.wav")};
+    for (const QString& file : music)
+        kestrel::test::write_file(file.toStdString(), viewmodeltest::waveFile());
+    const QString state = "state slides=1 music=%1 files=" + photo;
+    {
+        ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+        run.send("add " + photo);
+        run.send("music " + music[0]);
+        run.send("state");
+        ASSERT_EQ(state.arg(music[0]), run.lineStartingWith("state"));
+        ASSERT_TRUE(eventually([&] { return stored("Music/filePath") == music[0] && store()->contains("Storyboard/slides"); }));
+        const QStringList keys = store()->allKeys();
+        const QStringList folders = runFoldersIn(path("tmp"));
+        ASSERT_EQ(1, folders.size());
+        ASSERT_TRUE(QDir(folders[0]).removeRecursively());
+
+        run.send("music " + music[1]);
+        run.send("state");
+        ASSERT_EQ(state.arg(music[1]), run.lineStartingWith("state"));
+        EXPECT_TRUE(eventually([&] { return stored("Music/filePath") == music[1]; }, 5000));
+        EXPECT_EQ(QStringList(), missingKeys(keys)) << "keys lost";
+        EXPECT_FALSE(QFileInfo::exists(folders[0])) << "made again where someone else could have made it first";
+        const QStringList anew = runFoldersIn(path("tmp"));
+        ASSERT_EQ(1, anew.size());
+        struct stat status;
+        ASSERT_EQ(0, ::stat(QFile::encodeName(anew[0]).constData(), &status));
+        EXPECT_EQ(0700, status.st_mode & 0777) << "open to others";
+        run.killHard();
+    }
+    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    run.send("state");
+    EXPECT_EQ(state.arg(music[1]), run.lineStartingWith("state"));
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode()) << run.errors();
+    EXPECT_EQ(QStringList(), runFoldersIn(path("tmp"))) << "a working folder left";
+}
+
+// The disk of the working folder (the runtime folder, and the temporary
+// folder with it) a small file system that fills up while the program
+// runs: the store after that is told failed in the working folder, which
+// the message names with its disk, not in the user's file; the quit leaves
+// the user's file every key it held.
+TEST_F(ProgramTest, AFullDiskUnderTheWorkingFolderIsToldAsItsOwnAndTheQuitKeepsEveryKey)
+{
+    const QString small = path("small");
+    ASSERT_TRUE(QDir().mkpath(small));
+    const kestrel::test::scoped_mount disk("tmpfs", small.toStdString(), "tmpfs", 0, "size=64k,mode=0700");
+    if (!disk.unavailable().empty())
+        GTEST_SKIP() << disk.unavailable();
+    QProcessEnvironment environment = this->environment();
+    environment.insert("XDG_RUNTIME_DIR", small);
+    environment.insert("TMPDIR", small);
+    const QString photo = path("media/photo.jpg");
+    viewmodeltest::writePhoto(photo.toStdString());
+    const QStringList music = {path("media/first.wav"), path("media/second.wav")};
+    for (const QString& file : music)
+        kestrel::test::write_file(file.toStdString(), viewmodeltest::waveFile());
+
+    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    run.send("add " + photo);
+    run.send("music " + music[0]);
+    run.send("state");
+    ASSERT_EQ("state slides=1 music=" + music[0] + " files=" + photo, run.lineStartingWith("state"));
+    ASSERT_TRUE(eventually([&] { return stored("Music/filePath") == music[0] && store()->contains("Storyboard/slides"); }));
+    const QStringList keys = store()->allKeys();
+    const QStringList folders = runFoldersIn(small);
+    ASSERT_EQ(1, folders.size());
+    fillUp(small + "/filler");
+    run.send("music " + music[1]);
+    EXPECT_EQ("message The settings could not be stored in the working folder \"" + folders[0] +
+                  "\" (on the disk at \"" + small +
+                  "\"): the disk is full.\\nUntil they can, the latest changes to them may be lost.",
+              run.lineStartingWith("message", 10000))
+        << run.errors();
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode()) << run.errors();
+    EXPECT_EQ(QStringList(), missingKeys(keys)) << "keys lost";
+    EXPECT_EQ(QStringList{photo}, storyboardFiles(stored("Storyboard/slides")).replaceInStrings(" (no settings)", ""));
+}
+
+// Five runs in a row, each killed after a change while the user's settings
+// file cannot be written (a file stands where its folder should be, for as
+// long as that takes), so that only their working copies hold what they
+// changed; then one run that ends in order. Each start finds all that the
+// runs before it stored, the storyboard's place among it; at the end the
+// user's file holds every change, and nothing of the runs is left.
+TEST_F(ProgramTest, RunsKilledAfterAChangeLeaveItToTheNextStartAndNothingBehind)
+{
+    const QString conf = store()->fileName(), folder = QFileInfo(conf).path(), away = folder + ".away";
+    settings_.reset();
+    QStringList photos, music;
+    for (int i = 0; i < 5; ++i) {
+        photos << path(QString("media/photo %1.jpg").arg(i));
+        viewmodeltest::writePhoto(photos.back().toStdString());
+        music << path(QString("media/music %1.wav").arg(i));
+        kestrel::test::write_file(music.back().toStdString(), viewmodeltest::waveFile());
+    }
+    const auto stateAfter = [&](int runs) {
+        return QString("state slides=%1 music=%2 files=%3")
+            .arg(runs)
+            .arg(runs ? music[runs - 1] : QString(), photos.mid(0, runs).join('|'));
+    };
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+        run.send("state");
+        ASSERT_EQ(stateAfter(i), run.lineStartingWith("state"));
+        ASSERT_TRUE(QDir().rename(folder, away));
+        kestrel::test::write_file(folder.toStdString(), "in the way");
+        run.send("add " + photos[i]);
+        run.send("music " + music[i]);
+        run.send("state");
+        ASSERT_EQ(stateAfter(i + 1), run.lineStartingWith("state"));
+        // Once the working copy holds both.
+        ASSERT_TRUE(eventually([&] {
+            const QStringList copies = runFoldersIn(path("")) + runFoldersIn(path("tmp"));
+            const QSettings copy(copies.value(0) + "/" + Application::organizationDomain() + "/" +
+                                     Application::applicationName() + ".conf",
+                                 QSettings::IniFormat);
+            return copy.value("Music/filePath").toString() == music[i] &&
+                   storyboardFiles(copy.value("Storyboard/slides").toString()).size() == i + 1;
+        }));
+        run.killHard();
+        ASSERT_TRUE(QFile::remove(folder) && QDir().rename(away, folder));
+        EXPECT_NE(music[i], stored("Music/filePath")) << "the change reached the user's file before the kill";
+    }
+    ProgramRun run = driver();
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    run.send("state");
+    EXPECT_EQ(stateAfter(5), run.lineStartingWith("state"));
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode()) << run.errors();
+    EXPECT_EQ(music[4], stored("Music/filePath"));
+    EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")).replaceInStrings(" (no settings)", ""));
+    EXPECT_EQ(QStringList(), runFoldersIn(path("")) + runFoldersIn(path("tmp"))) << "a run's working folder left";
+    EXPECT_EQ(QStringList{QFileInfo(conf).fileName()}, filesIn(folder)) << "a store's temporary file left";
 }
 
 // A session that ends cannot answer "quit?": each of its end signals stops
@@ -837,11 +1022,14 @@ TEST_F(ProgramTest, WhatTheProgramStartsTakesTheSessionsEnd)
 }
 
 // The data folder on a share that holds the end's storyboard store (its
-// flush) for three seconds, as a disk does after a large video was written:
+// write) for three seconds, as a disk does after a large video was written:
 // the end waits for the store, which completes, and the program ends in
-// order. What a store cut short left beside the storyboard (its temporary
-// file) is gone at the next start; a file only like it in name stays.
-TEST_F(ProgramTest, TheEndWaitsForAStoreADiskHoldsAndTheNextStartRemovesOneCutShort)
+// order. A start meanwhile, a first instance of its own once the ending run
+// let its key go, leaves what that run still writes alone: the store's
+// temporary file and the run's working folder. What a store cut short left
+// beside the storyboard is gone at the next start after a run ended; a
+// file only like it in name stays.
+TEST_F(ProgramTest, TheEndWaitsForAStoreADiskHoldsWhichAStartMeanwhileLeavesAlone)
 {
     QDir().mkpath(path("served"));
     kestrel::test::hanging_share share(path("served").toStdString(), path("data").toStdString());
@@ -874,14 +1062,36 @@ TEST_F(ProgramTest, TheEndWaitsForAStoreADiskHoldsAndTheNextStartRemovesOneCutSh
     ASSERT_EQ(stateOf(photos), run.lineStartingWith("state"));
     EXPECT_FALSE(QFileInfo::exists(cutShort));
     EXPECT_TRUE(QFileInfo::exists(other));
-    share.hang("flush");
+    share.hang("write");
     run.send("quit");
     ASSERT_TRUE(share.held_within(std::chrono::milliseconds(startMs))) << run.errors();
-    QThread::msleep(3000);
+    QElapsedTimer held;
+    held.start();
+    const QStringList ending = runFoldersIn(path("")) + runFoldersIn(path("tmp"));
+    ASSERT_EQ(1, ending.size());
+    // Its window shows once the storyboard was read, after the clean-up
+    // (one that waits for the held store never shows it): within the ten
+    // seconds the ending run's end may take.
+    ProgramRun meanwhile = driver();
+    const QString ready = meanwhile.lineStartingWith("ready", 8000);
+    const bool folderKept = QFileInfo::exists(ending[0]);
+    QThread::msleep(std::max<qint64>(0, 3000 - held.elapsed()));
+    // Gone before its own store of the storyboard it read can race the
+    // ending run's.
+    meanwhile.signal(SIGKILL);
     share.answer();
+    ASSERT_EQ("ready Orvik Lumivista", ready) << meanwhile.errors();
+    EXPECT_TRUE(folderKept) << "the working folder of a live run was taken";
     EXPECT_EQ(0, run.exitCode(hangMs)) << run.errors();
     EXPECT_FALSE(run.errorsShow("[EndBackstop]", 0)) << run.errors();
     EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
+    meanwhile.killHard();
+    {
+        ProgramRun next = driver();
+        ASSERT_EQ("ready Orvik Lumivista", next.lineStartingWith("ready")) << next.errors();
+        next.send("quit");
+        EXPECT_EQ(0, next.exitCode()) << next.errors();
+    }
     const QString name = QFileInfo(storyboard).fileName();
     EXPECT_EQ(QStringList({name, QFileInfo(other).fileName()}),
               filesIn(QFileInfo(storyboard).path()).filter(QRegularExpression("^" + QRegularExpression::escape(name))))

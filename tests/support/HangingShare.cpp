@@ -93,9 +93,9 @@ std::chrono::milliseconds left_until(std::chrono::steady_clock::time_point deadl
 } // namespace
 
 scoped_mount::scoped_mount(const std::string& source, const std::string& target, const char* type,
-                           unsigned long flags)
+                           unsigned long flags, const char* options)
     : target_(target) {
-    if (::mount(source.c_str(), target.c_str(), type, flags, nullptr) != 0)
+    if (::mount(source.c_str(), target.c_str(), type, flags, options) != 0)
         unavailable_ = "cannot mount " + target + ": " + std::strerror(errno);
 }
 

@@ -26,10 +26,12 @@ namespace kestrel {
 namespace test {
 
 // A mount made for a test (a tmpfs, a bind mount), detached when it goes;
-// unavailable() says why it could not be made (not root, say).
+// unavailable() says why it could not be made (not root, say). `options`:
+// the file system's own ("size=64k,mode=0700").
 class scoped_mount {
 public:
-    scoped_mount(const std::string& source, const std::string& target, const char* type, unsigned long flags);
+    scoped_mount(const std::string& source, const std::string& target, const char* type, unsigned long flags,
+                 const char* options = nullptr);
     ~scoped_mount();
     scoped_mount(const scoped_mount&) = delete;
     scoped_mount& operator=(const scoped_mount&) = delete;

@@ -7,6 +7,9 @@
 #include "viewmodel/StoreThread.h"
 #include "viewmodel/StoresInFlight.h"
 
+#include "componentmodel/RunFolder.h"
+#include "componentmodel/SettingsFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -15,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <vector>
@@ -55,28 +59,36 @@ TEST(StoresThreadsTest, AStoreThreadWritesTheNewestOfWhatWaitedAndWaitsForItAtIt
 namespace {
 
 struct SettingsMirrorThreadsTest : ::testing::Test {
+    ~SettingsMirrorThreadsTest() override { run.remove(); }
+
     QString user() const { return folder.filePath("user/Orvik/Lumivista.conf"); }
-    QString copy() const { return folder.filePath("copy/Lumivista.conf"); }
+    QString copy() const { return run.handle() + "/Lumivista.conf"; }
     QSettings copied() const { return QSettings(copy(), QSettings::IniFormat); }
     QString stored(const QString& key) const { return QSettings(user(), QSettings::IniFormat).value(key).toString(); }
 
-    // What the mirror reported, a line each: the file, and why it failed.
+    // What the mirror reported, a line each: the file (or the copies'
+    // folder), and why it failed.
     QStringList reports() const
     {
         const std::lock_guard<std::mutex> lock(mutex);
         return reported;
     }
 
+    // A run's mirror of the user's file as it is now.
     std::unique_ptr<SettingsMirror> mirror()
     {
+        EXPECT_TRUE(ComponentModel::copySettingsFile(user(), copy()));
         return std::make_unique<SettingsMirror>(
-            QList<SettingsMirror::File>{{user(), copy()}}, [this](const QString& file, const QString& cause) {
+            run, QList<SettingsMirror::File>{{user(), "Lumivista.conf", ComponentModel::settingsValues(copy())}},
+            [this](SettingsMirror::Place place, const QString& file, const QString& cause) {
                 const std::lock_guard<std::mutex> lock(mutex);
-                reported << file + (cause.isEmpty() ? QString() : ": " + cause);
+                reported << (place == SettingsMirror::Place::Copies ? "copies " : "") + file +
+                                (cause.isEmpty() ? QString() : ": " + cause);
             });
     }
 
     QTemporaryDir folder;
+    ComponentModel::RunFolder run{"StoresThreadsTest"};
     mutable std::mutex mutex;
     QStringList reported;
 };
@@ -84,24 +96,30 @@ struct SettingsMirrorThreadsTest : ::testing::Test {
 } // namespace
 
 // The run's changes go into the user's file, and only they: what another
-// program wrote there meanwhile stays, and a copy unchanged writes nothing.
+// program wrote there meanwhile stays, a copy unchanged writes nothing, and
+// a key leaves the user's file only as the run removes it, never as its
+// copy goes (its file or its folder removed from outside, or cut short):
+// the copy is made again from what the mirror holds, the run's values kept.
 TEST_F(SettingsMirrorThreadsTest, TheRunsChangesReachTheUsersFileAndOnlyThey)
 {
+    ASSERT_TRUE(run.isValid());
     QDir().mkpath(QFileInfo(user()).path());
     {
         QSettings held(user(), QSettings::IniFormat);
         held.setValue("kept", "as it was");
         held.setValue("gone", "soon");
+        held.setValue("Storyboard/slides", "/home/storyboard.xml");
     }
-    QDir().mkpath(QFileInfo(copy()).path());
-    QFile::copy(user(), copy());
     auto mirror = this->mirror();
     mirror->writeBack(true);
     ASSERT_TRUE(viewmodeltest::storesWritten());
     EXPECT_EQ(QStringList(), reports()) << "nothing changed, nothing written";
 
     copied().setValue("Settings/slideshowName", "Summer");
-    copied().remove("gone");
+    {
+        QSettings settings(copy(), QSettings::IniFormat);
+        mirror->remove(settings, "gone");
+    }
     QSettings(user(), QSettings::IniFormat).setValue("socialVia", "another program");
     mirror->writeBack(false);
     ASSERT_TRUE(viewmodeltest::storesWritten());
@@ -110,6 +128,29 @@ TEST_F(SettingsMirrorThreadsTest, TheRunsChangesReachTheUsersFileAndOnlyThey)
     EXPECT_EQ("as it was", stored("kept"));
     EXPECT_EQ("another program", stored("socialVia"));
     EXPECT_FALSE(QSettings(user(), QSettings::IniFormat).contains("gone"));
+
+    const QStringList kept = {"Settings/quality", "Settings/slideshowName", "Storyboard/slides", "kept", "socialVia"};
+    const auto loseTheCopy = std::vector<std::pair<const char*, std::function<void()>>>{
+        {"its file removed", [&] { QFile::remove(copy()); }},
+        {"its folder removed", [&] { ComponentModel::RunFolder::removeFolder(run.path()); }},
+        {"cut short", [&] { kestrel::test::write_file(run.path().toStdString() + "/Lumivista.conf", "[Story"); }},
+    };
+    for (const auto& [how, lose] : loseTheCopy) {
+        SCOPED_TRACE(how);
+        lose();
+        mirror->writeBack(false);
+        ASSERT_TRUE(viewmodeltest::storesWritten());
+        copied().setValue("Settings/quality", how);
+        mirror->writeBack(true);
+        ASSERT_TRUE(viewmodeltest::storesWritten());
+        QStringList keys = QSettings(user(), QSettings::IniFormat).allKeys();
+        keys.sort();
+        EXPECT_EQ(kept, keys);
+        EXPECT_EQ(how, stored("Settings/quality"));
+        EXPECT_EQ("/home/storyboard.xml", copied().value("Storyboard/slides").toString()) << "the copy was not made again";
+        EXPECT_TRUE(ComponentModel::endsWhole(copy()));
+        EXPECT_TRUE(run.intact());
+    }
 
     copied().setValue("Settings/slideshowName", "Winter");
     mirror.reset();

@@ -1,0 +1,88 @@
+#include "componentmodel/SettingsFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace ComponentModel {
+
+SettingsValues settingsValues(const QString& file, QSettings::Status* status)
+{
+    const QSettings settings(file, QSettings::IniFormat);
+    SettingsValues values;
+    for (const QString& key : settings.allKeys())
+        values.insert(key, settings.value(key));
+    if (status)
+        *status = settings.status();
+    return values;
+}
+
+SettingsChanges settingsChanges(const SettingsValues& before, const SettingsValues& now)
+{
+    SettingsChanges changes;
+    for (auto value = now.cbegin(); value != now.cend(); ++value) {
+        const auto was = before.constFind(value.key());
+        if (was == before.cend() || was.value() != value.value())
+            changes.set.insert(value.key(), value.value());
+    }
+    return changes;
+}
+
+QSettings::Status writeSettingsChanges(const QString& file, const SettingsChanges& changes)
+{
+    QSettings settings(file, QSettings::IniFormat);
+    for (auto value = changes.set.cbegin(); value != changes.set.cend(); ++value)
+        settings.setValue(value.key(), value.value());
+    for (const QString& key : changes.removed)
+        settings.remove(key);
+    settings.sync();
+    return settings.status();
+}
+
+QSettings::Status writeSettingsValues(const QString& file, const SettingsValues& values)
+{
+    QSettings settings(file, QSettings::IniFormat);
+    settings.clear();
+    for (auto value = values.cbegin(); value != values.cend(); ++value)
+        settings.setValue(value.key(), value.value());
+    settings.sync();
+    return settings.status();
+}
+
+bool writeSettingsFile(const QString& path, const QByteArray& content)
+{
+    QSaveFile file(path);
+    // The flush tells a disk that took only part of it, which the commit
+    // alone would not.
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
+           file.write(content) == content.size() && file.flush() && file.commit();
+}
+
+bool copySettingsFile(const QString& from, const QString& to)
+{
+    QFile original(from);
+    if (!original.exists())
+        return true;
+    if (!original.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray held = original.readAll();
+    return original.error() == QFile::NoError && writeSettingsFile(to, held);
+}
+
+bool endsWhole(const QString& file)
+{
+    QFile settings(file);
+    if (!settings.open(QIODevice::ReadOnly) || settings.size() == 0 || !settings.seek(settings.size() - 1))
+        return false;
+    char last = 0;
+    return settings.getChar(&last) && last == '\n';
+}
+
+void useSettingsFolder(const QString& folder)
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
+
+} // namespace ComponentModel
