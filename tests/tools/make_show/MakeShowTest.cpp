@@ -685,11 +685,13 @@ TEST(MakeShowProgram, ASignalEndsTheMakerAtEveryStageWhereAShareDoesNotAnswer) {
         // made or not, and goes at the next making there.
         const std::string left = stage.hangs == std::string("create") ? " may still be made once the disk answers"
                                                                        : " could not be removed yet";
-        for (const std::string& name : after)
-            if (kestrel::unfinished_video::is_unfinished_name(name))
+        for (const std::string& name : after) {
+            if (kestrel::unfinished_video::is_unfinished_name(name)) {
                 EXPECT_NE(said.find(name + left + "; the next video made in that folder removes it"),
                           std::string::npos)
                     << said;
+            }
+        }
         if (stage.may_leave_unfinished)
             after.erase(std::remove_if(after.begin(), after.end(), kestrel::unfinished_video::is_unfinished_name),
                         after.end());
