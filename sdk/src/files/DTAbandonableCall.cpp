@@ -16,6 +16,26 @@ namespace {
 // how long it has waited.
 const std::chrono::milliseconds wait_look(50);
 
+// While it lives, switching `interruption` on wakes `wake`.
+class woken_by_stop {
+public:
+    woken_by_stop(const read_interruption* interruption, std::condition_variable& wake)
+        : interruption_(interruption), wake_(wake) {
+        if (interruption_)
+            interruption_->add_wait(wake_);
+    }
+    ~woken_by_stop() {
+        if (interruption_)
+            interruption_->remove_wait(wake_);
+    }
+    woken_by_stop(const woken_by_stop&) = delete;
+    woken_by_stop& operator=(const woken_by_stop&) = delete;
+
+private:
+    const read_interruption* const interruption_;
+    std::condition_variable& wake_;
+};
+
 } // namespace
 
 bool steps_in_place::asking(file_system_id file_system, file_refusal) { return !threads_.full(file_system); }
@@ -82,6 +102,9 @@ void call_state::wait(std::unique_lock<std::mutex>& lock, const read_interruptio
     const auto start = std::chrono::steady_clock::now();
     const unsigned long long before = interruption ? interruption->times_on() : 0;
     bool seen_on = false;
+    // A stop wakes this wait at once; one more look then lets a call that
+    // was answering finish.
+    const woken_by_stop woken(interruption, answered_changed);
     std::optional<long_wait_entry> listed;
     while (!ready()) {
         const auto now = std::chrono::steady_clock::now();

@@ -1,5 +1,7 @@
 #include "files/DTReadInterruption.h"
 
+#include <algorithm>
+
 namespace kestrel {
 
 namespace {
@@ -24,5 +26,24 @@ read_interruption_scope::~read_interruption_scope() {
 read_interruption_ptr current_read_interruption() { return current_interruption; }
 
 std::chrono::steady_clock::duration current_read_patience() { return current_patience; }
+
+void read_interruption::add_wait(std::condition_variable& wake) const {
+    const std::lock_guard<std::mutex> lock(waits_mutex_);
+    waits_.push_back(&wake);
+}
+
+void read_interruption::remove_wait(std::condition_variable& wake) const {
+    const std::lock_guard<std::mutex> lock(waits_mutex_);
+    waits_.erase(std::remove(waits_.begin(), waits_.end(), &wake), waits_.end());
+}
+
+// Woken without the wait's own lock (which its holder may hold while it
+// adds or removes itself here): a switch that falls between the wait's look
+// and its sleep is seen at the next look, as without a wake.
+void read_interruption::wake_waits() {
+    const std::lock_guard<std::mutex> lock(waits_mutex_);
+    for (std::condition_variable* wake : waits_)
+        wake->notify_all();
+}
 
 } // namespace kestrel

@@ -14,7 +14,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace kestrel {
 
@@ -27,6 +30,8 @@ public:
         if (on)
             ++times_on_;
         on_ = on;
+        if (on)
+            wake_waits();
     }
     bool on() const { return on_; }
     // How often it was switched on: a wait gives up when this changes.
@@ -40,11 +45,22 @@ public:
         return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(give_up_at_.load()));
     }
 
+    // While a wait on a file watches this interruption, switching it on
+    // wakes `wake` at once rather than at the wait's next look: the stop of
+    // a reader a window waits for (a show's end) is not held by the look.
+    void add_wait(std::condition_variable& wake) const;
+    void remove_wait(std::condition_variable& wake) const;
+
 private:
+    void wake_waits();
+
     std::atomic<bool> on_{false};
     std::atomic<unsigned long long> times_on_{0};
     std::atomic<std::chrono::steady_clock::rep> give_up_at_{
         std::chrono::steady_clock::time_point::max().time_since_epoch().count()};
+    // Who to wake, not what the interruption says: a watcher adds itself.
+    mutable std::mutex waits_mutex_;
+    mutable std::vector<std::condition_variable*> waits_;
 };
 
 typedef std::shared_ptr<read_interruption> read_interruption_ptr;

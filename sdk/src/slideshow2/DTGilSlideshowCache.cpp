@@ -123,10 +123,15 @@ void gil_slideshow_core::cache::loader_loop() {
             ++loading_;
         }
         load(request);
+        boost::unique_lock<boost::mutex> lock(loads_mutex_);
         // The decode's buffers were freed just now: give their pages back,
-        // so that the memory between loads is that of the pictures alone.
-        malloc_trim(0);
-        boost::lock_guard<boost::mutex> lock(loads_mutex_);
+        // so that the memory between loads is that of the pictures alone;
+        // not for a cache that goes, whose end (a window's) waits for this.
+        if (!closing_) {
+            lock.unlock();
+            malloc_trim(0);
+            lock.lock();
+        }
         --loading_;
     }
 }

@@ -192,8 +192,9 @@ TEST(VideoSourceBuffered, InnerFailureReachesTheAdvancer) {
     } catch (const errors::invalid_operation&) {
         failed = true;
     }
-    if (!failed)
+    if (!failed) {
         EXPECT_THROW(buffered.read(), errors::invalid_operation);
+    }
     // The queue and the picture in hand were passed before the failure.
     EXPECT_EQ(320.0, buffered.position());
     EXPECT_FALSE(buffered.read());
