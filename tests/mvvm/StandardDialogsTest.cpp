@@ -24,6 +24,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <vector>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -392,9 +393,21 @@ TEST(StandardDialogs, AFolderHoldingAPhotoTheDialogCannotListSaysSo)
     TestChooser chooser;
     const MessageBoxCloser boxes;
     QTemporaryDir dir;
-    // Made by their bytes: Qt's text cannot hold such a name.
-    for (const char* name : {"/caf\xe9.jpg", "/notes\xff.txt", "/plain.jpg"})
-        ASSERT_EQ(0, ::close(::creat((QFile::encodeName(dir.path()) + name).constData(), 0600))) << name;
+    // Made and removed by their bytes: Qt's text cannot hold such a name,
+    // so the temporary folder's own removal would leave them.
+    const std::vector<QByteArray> made = {QFile::encodeName(dir.path()) + "/caf\xe9.jpg",
+                                          QFile::encodeName(dir.path()) + "/notes\xff.txt",
+                                          QFile::encodeName(dir.path()) + "/plain.jpg"};
+    const struct Unmake {
+        const std::vector<QByteArray>& made;
+        ~Unmake()
+        {
+            for (const QByteArray& name : made)
+                ::unlink(name.constData());
+        }
+    } unmake{made};
+    for (const QByteArray& name : made)
+        ASSERT_EQ(0, ::close(::creat(name.constData(), 0600))) << name.constData();
     Dialog host;
     chooser.willTake({"cancel"});
     host.showOpenDialog(false, QStringLiteral("Images (*.jpg *.jpeg)"), dir.path());
