@@ -54,7 +54,9 @@ SettingsMirror::SettingsMirror(ComponentModel::RunFolder& folder, QList<File> fi
     thread_.lookEvery(lookInterval, [this] { look(retry_.exchange(false)); });
 }
 
-SettingsMirror::~SettingsMirror() { writeBack(false); }
+// The run's last word: a write that failed before (a share that hung) is
+// tried once more, whether or not the run changed anything since.
+SettingsMirror::~SettingsMirror() { writeBack(true); }
 
 void SettingsMirror::writeBack(bool retry)
 {
