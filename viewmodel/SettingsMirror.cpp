@@ -128,6 +128,14 @@ SettingsValues SettingsMirror::readCopy(int index, QStringList& removed)
         }
     }
     Copy& held = copies_[index];
+    if (status != QSettings::NoError || (!now.isEmpty() && !ComponentModel::endsWhole(copy))) {
+        // Cut short (a full disk) or damaged, its last line may hold half a
+        // value: nothing of it is taken, the copy is made again from what
+        // was last read whole.
+        now = held.held;
+        for (const QString& key : removed)
+            now.remove(key);
+    }
     SettingsValues lost;
     for (auto value = held.held.cbegin(); value != held.held.cend(); ++value)
         if (!now.contains(value.key()) && !removed.contains(value.key()))

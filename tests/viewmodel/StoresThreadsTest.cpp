@@ -98,7 +98,8 @@ struct SettingsMirrorThreadsTest : ::testing::Test {
 // The run's changes go into the user's file, and only they: what another
 // program wrote there meanwhile stays, a copy unchanged writes nothing, and
 // a key leaves the user's file only as the run removes it, never as its
-// copy goes (its file or its folder removed from outside, or cut short):
+// copy goes (its file or its folder removed from outside, or cut short,
+// also in the middle of a value):
 // the copy is made again from what the mirror holds, the run's values kept.
 TEST_F(SettingsMirrorThreadsTest, TheRunsChangesReachTheUsersFileAndOnlyThey)
 {
@@ -134,6 +135,15 @@ TEST_F(SettingsMirrorThreadsTest, TheRunsChangesReachTheUsersFileAndOnlyThey)
         {"its file removed", [&] { QFile::remove(copy()); }},
         {"its folder removed", [&] { ComponentModel::RunFolder::removeFolder(run.path()); }},
         {"cut short", [&] { kestrel::test::write_file(run.path().toStdString() + "/Lumivista.conf", "[Story"); }},
+        {"cut in a value",
+         [&] {
+             QFile whole(copy());
+             ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+             const QByteArray text = whole.readAll();
+             ASSERT_GE(text.indexOf("slides=/"), 0);
+             kestrel::test::write_file(run.path().toStdString() + "/Lumivista.conf",
+                                       text.left(text.indexOf("slides=/") + 10).toStdString());
+         }},
     };
     for (const auto& [how, lose] : loseTheCopy) {
         SCOPED_TRACE(how);
