@@ -7,6 +7,7 @@
 
 #include <QTimer>
 
+#include <dirent.h>
 #include <execinfo.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -16,6 +17,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -32,23 +34,75 @@ qint64 nowMs()
         .count();
 }
 
-// The ms a thread has run or waited for a processor (its schedstat), so
-// that a stall counts only the time it was held in a wait: a busy window
-// on loaded cores is slow, not waiting for a share.
-qint64 busyMs(pid_t thread)
+// The ns a thread has run and waited for a processor (its schedstat).
+struct SchedStat {
+    unsigned long long running = 0, waiting = 0;
+};
+
+SchedStat schedStat(pid_t thread)
 {
     const std::string path = "/proc/self/task/" + std::to_string(thread) + "/schedstat";
+    SchedStat stat;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return 0;
+        return stat;
     char text[128] = {};
     const ssize_t n = ::read(fd, text, sizeof text - 1);
     ::close(fd);
-    unsigned long long running = 0, waiting = 0;
-    if (n <= 0 || std::sscanf(text, "%llu %llu", &running, &waiting) != 2)
-        return 0;
-    return static_cast<qint64>((running + waiting) / 1000000ULL);
+    if (n <= 0 || std::sscanf(text, "%llu %llu", &stat.running, &stat.waiting) != 2)
+        return SchedStat();
+    return stat;
 }
+
+// The ms a thread has run or waited for a processor, so that a stall
+// counts only the time it was held in a wait: a busy window on loaded
+// cores is slow, not waiting for a share.
+qint64 busyMs(pid_t thread)
+{
+    const SchedStat stat = schedStat(thread);
+    return static_cast<qint64>((stat.running + stat.waiting) / 1000000ULL);
+}
+
+// While the window's thread is held, the work it waits for (a thread it
+// joins, and the threads that one waits for in turn) may itself wait for
+// a processor on loaded cores: that is slowness, not a wait for a share.
+// Which thread the window waits for is not known, so each look excuses the
+// longest any other thread of the process waited for a processor since
+// the look before. A thread held on a share waits for no processor: a
+// hang stays counted whole, less at most what the most starved thread
+// waited meanwhile.
+class StarvedOthers {
+public:
+    // The ns to excuse since the last look; 0 on the first look after
+    // forget().
+    unsigned long long look(pid_t windowThread)
+    {
+        const pid_t self = ::gettid();
+        DIR* tasks = ::opendir("/proc/self/task");
+        if (!tasks)
+            return 0;
+        std::map<pid_t, unsigned long long> now;
+        unsigned long long longest = 0;
+        while (const dirent* entry = ::readdir(tasks)) {
+            const pid_t thread = static_cast<pid_t>(std::atoi(entry->d_name));
+            if (thread <= 0 || thread == windowThread || thread == self)
+                continue;
+            const unsigned long long waiting = schedStat(thread).waiting;
+            now[thread] = waiting;
+            const auto before = waited_.find(thread);
+            if (before != waited_.end() && waiting > before->second)
+                longest = std::max(longest, waiting - before->second);
+        }
+        ::closedir(tasks);
+        const bool first = waited_.empty();
+        waited_.swap(now);
+        return first ? 0 : longest;
+    }
+    void forget() { waited_.clear(); }
+
+private:
+    std::map<pid_t, unsigned long long> waited_;
+};
 
 // Whether a thread of this process runs or waits for a processor now (its
 // state R): a thread woken from a wait is credited the time it waits for a
@@ -151,6 +205,10 @@ struct WindowHeartbeat::State {
     pid_t windowThread = ::gettid();
     std::atomic<qint64> lastBeat{nowMs()};
     std::atomic<qint64> busyAtBeat{busyMs(windowThread)}; // written after lastBeat
+    // The ns excused for starved threads the window may wait for (only
+    // grows), and its value at the last beat.
+    std::atomic<unsigned long long> excused{0};
+    std::atomic<unsigned long long> excusedAtBeat{0}; // written after lastBeat
     std::atomic<bool> armed{false};
     std::atomic<qint64> longest{0};
     std::mutex mutex; // guards what, armings, stop
@@ -159,6 +217,12 @@ struct WindowHeartbeat::State {
     int armings = 0;
     bool stop = false;
     std::thread watcher;
+
+    // What the window's thread stood still since its last beat, in ms.
+    qint64 gapSinceBeat(qint64 now, qint64 busy, unsigned long long excusedNow) const
+    {
+        return now - lastBeat - (busy - busyAtBeat) - qint64((excusedNow - excusedAtBeat) / 1000000ULL);
+    }
 
     void keepLongest(qint64 gap)
     {
@@ -189,6 +253,7 @@ struct WindowHeartbeat::State {
         qint64 next = limit;
         bool awaitingFrames = false;
         std::string stalled;
+        StarvedOthers starved;
         while (!stop) {
             wake.wait_for(lock, std::chrono::milliseconds(10));
             if (arming != armings) {
@@ -199,11 +264,18 @@ struct WindowHeartbeat::State {
             if (armed) {
                 // Read in the order opposite to the beat's writes: a beat
                 // in between makes the stall look shorter, never longer.
-                const qint64 busySince = busyAtBeat;
-                const qint64 gap = nowMs() - lastBeat - (busyMs(windowThread) - busySince);
+                const qint64 excusedSince = excusedAtBeat, busySince = busyAtBeat;
+                const qint64 rawGap = nowMs() - lastBeat - (busyMs(windowThread) - busySince);
                 // Runnable now, it is not held: its next beat counts exactly
                 // what it waited.
                 const bool held = !runnable(windowThread);
+                // Looked at only past a beat's time: most looks find the
+                // window idle between beats.
+                if (held && rawGap >= 20)
+                    excused += starved.look(windowThread);
+                else
+                    starved.forget();
+                const qint64 gap = rawGap - qint64((excused - excusedSince) / 1000000ULL);
                 if (held)
                     keepLongest(gap);
                 if (gap < limit)
@@ -239,10 +311,12 @@ WindowHeartbeat::WindowHeartbeat(int reportFd, std::chrono::milliseconds limit) 
     timer->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer, &QTimer::timeout, &beats_, [state = state_.get()] {
         const qint64 now = nowMs(), busy = busyMs(state->windowThread);
+        const unsigned long long excused = state->excused;
         if (state->armed)
-            state->keepLongest(now - state->lastBeat - (busy - state->busyAtBeat));
+            state->keepLongest(state->gapSinceBeat(now, busy, excused));
         state->lastBeat = now;
         state->busyAtBeat = busy;
+        state->excusedAtBeat = excused;
     });
     timer->start(10);
     state_->watcher = std::thread([state = state_.get()] { state->watch(); });
@@ -265,6 +339,7 @@ void WindowHeartbeat::arm(const QString& what)
     ++state_->armings;
     state_->lastBeat = nowMs();
     state_->busyAtBeat = busyMs(state_->windowThread);
+    state_->excusedAtBeat = state_->excused.load();
     state_->longest = 0;
     state_->armed = true;
 }

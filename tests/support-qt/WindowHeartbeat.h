@@ -4,7 +4,9 @@
 // looks every 10 ms. Standing still is the time between marks that the
 // thread spent neither running nor waiting for a processor, held in a
 // wait (a lock, a condition, a file call): work slowed by busy cores is
-// not counted. While armed, a stall past the limit is kept (the
+// not counted, nor, while it is held, the time the most starved other
+// thread of the process waited for a processor (the work it waits for,
+// kept from running). While armed, a stall past the limit is kept (the
 // longest since arm(), with the name armed) and the window's thread's stack
 // is written to the report, again each time the stall doubles (at most four
 // times an arming): what the kernel says

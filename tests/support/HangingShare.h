@@ -65,6 +65,8 @@ public:
     bool held_within(std::chrono::milliseconds bound, int count = 1);
     // When hang() was last called; the clock's epoch before.
     std::chrono::steady_clock::time_point last_hang() const;
+    // Whether hang() was called since the last answer().
+    bool hanging() const { return hanging_; }
 
     // Any thread: a watchdog may make the share answer while the test
     // tells it something else.
@@ -87,12 +89,13 @@ private:
     std::string heard_;
     int held_ = 0; // requests held not yet looked at
     std::atomic<std::chrono::steady_clock::rep> last_hang_{0};
+    std::atomic<bool> hanging_{false};
 };
 
 // Whether `call` returned by itself within `bound` of its start or of the
-// share's last hang, whichever came later (what a call does before the
-// share hangs may take long on busy cores); else `share` is made to answer,
-// so that the test ends.
+// share's last hang, whichever came later, time counted only while the
+// share hangs (what a call does before it hangs may take long on busy
+// cores); else `share` is made to answer, so that the test ends.
 bool returns_unhelped(hanging_share& share, std::chrono::milliseconds bound, const std::function<void()>& call);
 
 // While it lives, looks every 100 ms whether `held` (a thread the test

@@ -1,7 +1,8 @@
 // The window's heartbeat (support-qt/WindowHeartbeat.h): quiet while the
 // window's thread turns, and a thread held past the limit by a condition,
 // a lock or a file on a share that hangs is named, with the frame that
-// holds it: a condition's while it holds.
+// holds it: a condition's while it holds. A thread it waits for that waits
+// for a processor is no stall.
 
 #include "support-qt/QmlTesting.h"
 #include "support-qt/WindowHeartbeat.h"
@@ -11,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +41,36 @@ extern "C" __attribute__((noinline)) void heartbeatHeldByAFile(const char* path)
 {
     struct stat status;
     ::stat(path, &status);
+}
+
+// Joins a thread doing `work` of processor time at the lowest priority
+// while another spins on the same core.
+void starveWhileJoined(std::chrono::milliseconds work)
+{
+    cpu_set_t core;
+    CPU_ZERO(&core);
+    CPU_SET(sched_getcpu(), &core);
+    std::atomic<bool> done{false};
+    std::thread spinner([&] {
+        pthread_setaffinity_np(pthread_self(), sizeof core, &core);
+        while (!done)
+            ;
+    });
+    std::thread worker([&] {
+        pthread_setaffinity_np(pthread_self(), sizeof core, &core);
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+        const auto used = [] {
+            timespec now{};
+            ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+            return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+        };
+        const auto start = used();
+        while (used() - start < work)
+            ;
+    });
+    worker.join();
+    done = true;
+    spinner.join();
 }
 
 TEST(WindowHeartbeat, NamesTheWindowsThreadStandingStillAndWhatHoldsIt)
@@ -99,6 +133,17 @@ TEST(WindowHeartbeat, NamesTheWindowsThreadStandingStillAndWhatHoldsIt)
         EXPECT_TRUE(reported("heartbeatHeldOnALock", 5000)) << report().toStdString();
         heartbeat.disarm();
         EXPECT_GE(heartbeat.longestStall(), 550);
+
+        // Held joining a thread that waits for a processor most of the
+        // time (20 ms of work at the lowest priority, beside a thread that
+        // spins on its core): slowness of busy cores, not a stall.
+        heartbeat.arm(QStringLiteral("starved"));
+        const auto joined = std::chrono::steady_clock::now();
+        starveWhileJoined(std::chrono::milliseconds(20));
+        heartbeat.disarm();
+        const auto starvedFor = std::chrono::steady_clock::now() - joined;
+        ASSERT_GT(starvedFor, std::chrono::milliseconds(600)) << "the work was never kept from a processor";
+        EXPECT_LT(heartbeat.longestStall(), 300);
 
         // Held by a look at a share that hangs until it answers after 800 ms:
         // the kernel's side at once, its frames once the call returns.
