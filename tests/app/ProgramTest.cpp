@@ -31,7 +31,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sched.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <signal.h>
 
@@ -353,6 +355,14 @@ QStringList storyboardsIn(const QString& folder)
          it.hasNext();)
         storyboards << it.next();
     return storyboards;
+}
+
+// Puts what stands at `one` at `other` and the other way round, in one
+// step; whether it did.
+bool exchange(const QString& one, const QString& other)
+{
+    return ::renameat2(AT_FDCWD, QFile::encodeName(one).constData(), AT_FDCWD, QFile::encodeName(other).constData(),
+                       RENAME_EXCHANGE) == 0;
 }
 
 // The working folders of the program's runs (their settings' copies) in
@@ -816,23 +826,28 @@ TEST_F(ProgramTest, RunsKilledAfterAChangeLeaveItToTheNextStartAndNothingBehind)
         ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
         run.send("state");
         ASSERT_EQ(stateAfter(i), run.lineStartingWith("state"));
-        ASSERT_TRUE(QDir().rename(folder, away));
-        kestrel::test::write_file(folder.toStdString(), "in the way");
+        // In one step: the program makes a missing folder again as it stores.
+        kestrel::test::write_file(away.toStdString(), "in the way");
+        ASSERT_TRUE(exchange(folder, away));
         run.send("add " + photos[i]);
         run.send("music " + music[i]);
         run.send("state");
         ASSERT_EQ(stateAfter(i + 1), run.lineStartingWith("state"));
         // Once the working copy holds both.
+        QString seen;
         ASSERT_TRUE(eventually([&] {
             const QStringList copies = runFoldersIn(path("")) + runFoldersIn(path("tmp"));
             const QSettings copy(copies.value(0) + "/" + Application::organizationDomain() + "/" +
                                      Application::applicationName() + ".conf",
                                  QSettings::IniFormat);
-            return copy.value("Music/filePath").toString() == music[i] &&
-                   storyboardFiles(copy.value("Storyboard/slides").toString()).size() == i + 1;
-        }));
+            const QString slides = copy.value("Storyboard/slides").toString();
+            seen = copies.join(", ") + ": music " + copy.value("Music/filePath").toString() + ", storyboard " + slides;
+            return copy.value("Music/filePath").toString() == music[i] && !slides.isEmpty() &&
+                   storyboardFiles(slides).size() == i + 1;
+        })) << seen.toStdString() << "\n"
+            << run.errors();
         run.killHard();
-        ASSERT_TRUE(QFile::remove(folder) && QDir().rename(away, folder));
+        ASSERT_TRUE(exchange(folder, away) && QFile::remove(away));
         EXPECT_NE(music[i], stored("Music/filePath")) << "the change reached the user's file before the kill";
     }
     ProgramRun run = driver();
