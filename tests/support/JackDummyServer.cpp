@@ -1,6 +1,7 @@
 #include "support/JackDummyServer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -79,6 +80,94 @@ pid_t spawn_quietly(const std::vector<std::string>& arguments) {
     return pid;
 }
 
+// Whether the server `name` runs and answers.
+bool answers(const std::string& name) {
+    const std::string command = "jack_wait -c -s '" + name + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return false;
+    char line[64] = {};
+    const bool running = std::fgets(line, sizeof line, pipe) && std::strcmp(line, "running\n") == 0;
+    ::pclose(pipe);
+    return running;
+}
+
+// Ends the server `pid` by `signal` (SIGKILL after 5 s) and waits for it:
+// whether its name still takes its place, ended by a signal it did not take
+// (SIGKILL, or one it met while ending).
+bool end_server(pid_t pid, int signal) {
+    ::kill(pid, signal);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFSIGNALED(status);
+}
+
+// A server named `name` at `rate`, once it answers: its process.
+pid_t start_server(const std::string& name, int rate) {
+    const pid_t pid =
+        spawn_quietly({"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", std::to_string(rate), "-p", "512"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!answers(name)) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            throw std::runtime_error("jackd ended at start");
+        if (std::chrono::steady_clock::now() > deadline) {
+            end_server(pid, SIGTERM);
+            throw std::runtime_error("jackd did not answer within 10 s");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return pid;
+}
+
+// The place in JACK's registry that a killed server `name` still takes is
+// freed as one of its name ends in order.
+void free_place(const std::string& name) {
+    try {
+        end_server(start_server(name, 44100), SIGTERM);
+    } catch (const std::exception&) {
+        // Taken meanwhile by another test's freeing, or no room to start.
+    }
+}
+
+// Frees the places that servers of this helper took for test processes
+// that have gone (a server killed by force, as a machine under load may
+// make its end take longer than allowed): left there, eight of them would
+// keep every later server of the machine from starting. The registry is
+// read as bytes for the names this helper gives.
+void free_places_of_gone_runs() {
+    const std::string prefix = "lumivista-test-";
+    std::string registry;
+    if (FILE* file = std::fopen("/dev/shm/jack-shm-registry", "rb")) {
+        char block[4096];
+        for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;)
+            registry.append(block, count);
+        std::fclose(file);
+    }
+    std::vector<std::string> gone;
+    for (std::size_t at = registry.find(prefix); at != std::string::npos; at = registry.find(prefix, at + 1)) {
+        std::size_t end = at + prefix.size();
+        while (end < registry.size() && (std::isalnum(static_cast<unsigned char>(registry[end])) || registry[end] == '-'))
+            ++end;
+        const std::string name = registry.substr(at, end - at);
+        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+        if (pid > 0 && pid != ::getpid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH &&
+            std::find(gone.begin(), gone.end(), name) == gone.end())
+            gone.push_back(name);
+    }
+    for (const std::string& name : gone)
+        free_place(name);
+}
+
 } // namespace
 
 jack_dummy_server::jack_dummy_server(int rate, bool start_now) : name_(unique_server_name()), rate_(rate) {
@@ -111,21 +200,8 @@ jack_dummy_server::~jack_dummy_server() {
 }
 
 void jack_dummy_server::start() {
-    pid_ = spawn_quietly({"jackd", "--no-realtime", "-n", name_, "-d", "dummy", "-r", std::to_string(rate_),
-                          "-p", "512"});
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!answers()) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            throw std::runtime_error("jackd ended at start");
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            end(SIGTERM);
-            throw std::runtime_error("jackd did not answer within 10 s");
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    free_places_of_gone_runs();
+    pid_ = start_server(name_, rate_);
     left_registered_ = false;
 }
 
@@ -145,35 +221,10 @@ void jack_dummy_server::forget_clients() const {
     ::closedir(entries);
 }
 
-bool jack_dummy_server::answers() const {
-    const std::string command = "jack_wait -c -s '" + name_ + "' 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return false;
-    char line[64] = {};
-    const bool running = std::fgets(line, sizeof line, pipe) && std::strcmp(line, "running\n") == 0;
-    ::pclose(pipe);
-    return running;
-}
-
 void jack_dummy_server::end(int signal) {
     if (pid_ <= 0)
         return;
-    ::kill(pid_, signal);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid_, SIGKILL);
-            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-            }
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    // Ended by a signal it did not take (SIGKILL, or one it met while
-    // ending): its name still takes its place.
-    left_registered_ = WIFSIGNALED(status);
+    left_registered_ = end_server(pid_, signal);
     pid_ = -1;
 }
 

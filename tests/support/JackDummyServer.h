@@ -9,8 +9,9 @@
 // it as its default output; it may also be named so first and started
 // later, as a server that comes while a program looks for one. The server
 // ends in order with the thread that
-// made it, also when the test process dies unasked. Not thread-safe; one at
-// a time.
+// made it, also when the test process dies unasked. A start first frees the
+// places in JACK's registry that servers of test processes now gone were
+// killed in. Not thread-safe; one at a time.
 
 #include <string>
 #include <sys/types.h>
@@ -40,7 +41,6 @@ public:
 private:
     // Removes what its clients left in /dev/shm.
     void forget_clients() const;
-    bool answers() const;
 
     std::string name_;
     int rate_;
