@@ -1089,23 +1089,33 @@ TEST_F(ProgramTest, TheEndWaitsForAStoreADiskHoldsWhichAStartMeanwhileLeavesAlon
     // Its window shows once the storyboard was read, after the clean-up
     // (one that waits for the held store never shows it): within the ten
     // seconds the ending run's end may take.
+    const int meanwhileMs = 8000;
     ProgramRun meanwhile = driver();
-    const QString ready = meanwhile.lineStartingWith("ready", 8000);
+    const QString ready = meanwhile.lineStartingWith("ready", meanwhileMs);
     const bool folderKept = QFileInfo::exists(ending[0]);
     QThread::msleep(std::max<qint64>(0, 3000 - held.elapsed()));
     // Gone before its own store of the storyboard it read can race the
     // ending run's.
     meanwhile.signal(SIGKILL);
     share.answer();
-    ASSERT_EQ("ready Orvik Lumivista", ready) << meanwhile.errors();
-    EXPECT_TRUE(folderKept) << "the working folder of a live run was taken";
+    if (!ready.isEmpty()) {
+        EXPECT_EQ("ready Orvik Lumivista", ready) << meanwhile.errors();
+        EXPECT_TRUE(folderKept) << "the working folder of a live run was taken";
+    }
     EXPECT_EQ(0, run.exitCode(hangMs)) << run.errors();
     EXPECT_FALSE(run.errorsShow("[EndBackstop]", 0)) << run.errors();
     EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
     meanwhile.killHard();
     {
+        QElapsedTimer starting;
+        starting.start();
         ProgramRun next = driver();
         ASSERT_EQ("ready Orvik Lumivista", next.lineStartingWith("ready")) << next.errors();
+        // A start with nothing held that takes half the bound tells a
+        // machine too busy to show the one meanwhile in time, held or not.
+        if (ready.isEmpty() && starting.elapsed() < meanwhileMs / 2)
+            ADD_FAILURE() << "the start meanwhile did not show while the ending run's store was held\n"
+                          << meanwhile.errors();
         next.send("quit");
         EXPECT_EQ(0, next.exitCode()) << next.errors();
     }
