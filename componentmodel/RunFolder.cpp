@@ -68,9 +68,9 @@ QString runtimeFolder()
     return QFile::decodeName(folder);
 }
 
-// Where run folders are made, the first that takes one first, and looked
-// for.
-QStringList places()
+} // namespace
+
+QStringList RunFolder::places()
 {
     QStringList places;
     const QString runtime = runtimeFolder();
@@ -82,11 +82,13 @@ QStringList places()
     return places;
 }
 
-// A new folder of `name`, locked: its descriptor, or -1; its path in
-// `path`.
-int makeFolder(const QString& name, QString& path)
+namespace {
+
+// A new folder of `name` in the first of `places` that takes one, locked:
+// its descriptor, or -1; its path in `path`.
+int makeFolder(const QString& name, const QStringList& places, QString& path)
 {
-    for (const QString& place : places()) {
+    for (const QString& place : places) {
         QByteArray made = QFile::encodeName(place + QLatin1Char('/') + name + QStringLiteral("-XXXXXX"));
         if (!::mkdtemp(made.data()))
             continue;
@@ -108,7 +110,7 @@ std::vector<std::pair<QString, int>> runFolders(const QString& name)
 {
     std::vector<std::pair<QString, int>> found;
     const QString stem = name + QLatin1Char('-');
-    for (const QString& place : places()) {
+    for (const QString& place : RunFolder::places()) {
         const QDir folder(place);
         for (const QString& entry :
              folder.entryList({stem + QStringLiteral("*")}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks)) {
@@ -130,9 +132,9 @@ std::vector<std::pair<QString, int>> runFolders(const QString& name)
 
 } // namespace
 
-RunFolder::RunFolder(const QString& name) : name_(name)
+RunFolder::RunFolder(const QString& name, const QString& place) : name_(name)
 {
-    fd_ = makeFolder(name_, path_);
+    fd_ = makeFolder(name_, place.isEmpty() ? places() : QStringList{place}, path_);
     if (fd_ < 0)
         return;
     own(identityOf(fd_), true);
@@ -173,7 +175,7 @@ bool RunFolder::mend()
     if (fd_ < 0 || intact())
         return false;
     QString path;
-    const int fd = makeFolder(name_, path);
+    const int fd = makeFolder(name_, places(), path);
     if (fd < 0)
         return false;
     own(identityOf(fd_), false);

@@ -30,7 +30,8 @@ namespace ComponentModel {
 
 class RunFolder {
 public:
-    explicit RunFolder(const QString& name);
+    // In `place` (one of places()), or the first place that takes one.
+    explicit RunFolder(const QString& name, const QString& place = QString());
     // Closes the descriptor; the folder stays unless removed.
     ~RunFolder();
     RunFolder(const RunFolder&) = delete;
@@ -53,6 +54,9 @@ public:
     // the handle then leads to no folder, and writes there fail.
     void remove();
 
+    // Where run folders are made, in the order they are tried: the runtime
+    // folder where it is the user's alone, then the temporary folder.
+    static QStringList places();
     // The folders of `name` that runs left behind as they ended without
     // their end (none holds its lock any more), the oldest first.
     static QStringList leftBehind(const QString& name);

@@ -29,34 +29,36 @@ SettingsChanges settingsChanges(const SettingsValues& before, const SettingsValu
     return changes;
 }
 
-QSettings::Status writeSettingsChanges(const QString& file, const SettingsChanges& changes)
+void applySettingsChanges(QSettings& settings, const SettingsChanges& changes)
 {
-    QSettings settings(file, QSettings::IniFormat);
     for (auto value = changes.set.cbegin(); value != changes.set.cend(); ++value)
         settings.setValue(value.key(), value.value());
     for (const QString& key : changes.removed)
         settings.remove(key);
-    settings.sync();
-    return settings.status();
 }
 
-QSettings::Status writeSettingsValues(const QString& file, const SettingsValues& values)
+SettingsWrite writeSettingsChanges(const QString& file, const SettingsChanges& changes)
 {
-    QSettings settings(file, QSettings::IniFormat);
-    settings.clear();
-    for (auto value = values.cbegin(); value != values.cend(); ++value)
-        settings.setValue(value.key(), value.value());
-    settings.sync();
-    return settings.status();
+    return rewriteSettingsFile(file, [&changes](QSettings& settings) { applySettingsChanges(settings, changes); });
+}
+
+SettingsWrite writeSettingsValues(const QString& file, const SettingsValues& values)
+{
+    const QByteArray nothing;
+    return rewriteSettingsFile(
+        file, [&values](QSettings& settings) { applySettingsChanges(settings, {values, {}}); }, &nothing);
 }
 
 bool writeSettingsFile(const QString& path, const QByteArray& content)
 {
     QSaveFile file(path);
     // The flush tells a disk that took only part of it, which the commit
-    // alone would not.
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
-           file.write(content) == content.size() && file.flush() && file.commit();
+    // alone would not; the read back, what the disk holds.
+    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly) ||
+        file.write(content) != content.size() || !file.flush() || !file.commit())
+        return false;
+    QFile written(path);
+    return written.open(QIODevice::ReadOnly) && written.readAll() == content && written.error() == QFile::NoError;
 }
 
 bool copySettingsFile(const QString& from, const QString& to)
@@ -77,6 +79,13 @@ bool endsWhole(const QString& file)
         return false;
     char last = 0;
     return settings.getChar(&last) && last == '\n';
+}
+
+bool readsWhole(const QString& file)
+{
+    QSettings::Status status;
+    const SettingsValues values = settingsValues(file, &status);
+    return status == QSettings::NoError && (values.isEmpty() || endsWhole(file));
 }
 
 void useSettingsFolder(const QString& folder)

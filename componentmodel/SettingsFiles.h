@@ -7,13 +7,15 @@
 // A change is a key set to a new value, or a key removed that the caller
 // names: a key a copy lacks is never read as removed, since a copy may go
 // or be cut short (a cleaner of its folder, a full disk) where the user's
-// file must lose nothing. A file is written as Qt's settings write one:
-// read again, the changes put in, the whole written under a new name that
-// is renamed over it, so that what another program wrote there meanwhile
-// stays.
+// file must lose nothing. A file is written as SettingsRewrite.h writes
+// one: read again under its lock, the changes put in, the whole checked
+// and renamed over it, so that what another program wrote there meanwhile
+// stays and a disk that takes only part of it costs nothing.
 //
 // Any thread (Qt's settings serialise their files' access); each call
 // waits for the disk of the file it names. Throws nothing.
+
+#include "componentmodel/SettingsRewrite.h"
 
 #include <QMap>
 #include <QSettings>
@@ -39,15 +41,17 @@ SettingsValues settingsValues(const QString& file, QSettings::Status* status = n
 // What `now` sets anew over `before`: the keys it adds or changes.
 SettingsChanges settingsChanges(const SettingsValues& before, const SettingsValues& now);
 
-// Writes `changes` into `file`; Qt's word on the write.
-QSettings::Status writeSettingsChanges(const QString& file, const SettingsChanges& changes);
+// Puts `changes` into a settings QSettings holds.
+void applySettingsChanges(QSettings& settings, const SettingsChanges& changes);
 
-// Makes the settings file at `file` hold `values` and nothing else; Qt's
-// word on the write.
-QSettings::Status writeSettingsValues(const QString& file, const SettingsValues& values);
+// Writes `changes` into `file`.
+SettingsWrite writeSettingsChanges(const QString& file, const SettingsChanges& changes);
+
+// Makes the settings file at `file` hold `values` and nothing else.
+SettingsWrite writeSettingsValues(const QString& file, const SettingsValues& values);
 
 // Writes `content` to the file at `path` (its folder made first), whole
-// or not at all; false when that failed.
+// or not at all, and reads it back; false when that failed.
 bool writeSettingsFile(const QString& path, const QByteArray& content);
 // Copies the user's settings file at `from` to `to` as it is, whole or
 // not at all; false when that failed. Nothing stands at `from`: nothing
@@ -58,6 +62,9 @@ bool copySettingsFile(const QString& from, const QString& to);
 // line's end: a write cut short by a full disk (which Qt may rename over
 // the old file, a short one) ends elsewhere, or holds nothing.
 bool endsWhole(const QString& file);
+// Whether the settings file at `file` can be taken as a whole one: it
+// ends whole and Qt reads it without fault.
+bool readsWhole(const QString& file);
 
 // Every settings file of the process's user (QSettings() and those of the
 // user's scope) is read and written in `folder` from now on.

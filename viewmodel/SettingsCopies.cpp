@@ -81,12 +81,6 @@ void SettingsCopies::start(SettingsMirror::Report report)
     for (const QString& name : names)
         if (const QString kind = irregular(config + name); !kind.isEmpty())
             return keepOut(config + name, kind);
-    folder_ = std::make_unique<RunFolder>(QCoreApplication::applicationName());
-    if (!folder_->isValid()) {
-        qWarning().noquote() << "[SettingsStore] no folder for the settings' working copies; they are written in place";
-        folder_.reset();
-        return;
-    }
     QList<std::optional<QByteArray>> contents;
     for (const QString& name : names) {
         QString unreadable;
@@ -94,40 +88,73 @@ void SettingsCopies::start(SettingsMirror::Report report)
         if (!unreadable.isEmpty())
             return keepOut(config + name, unreadable);
     }
-    // What runs that ended without their end left, the later's over the
-    // earlier's.
+    // What runs that ended without their end left, the oldest first.
     const QStringList leftBehind = RunFolder::leftBehind(QCoreApplication::applicationName());
-    QList<SettingsChanges> left(names.size());
+    QList<QList<SettingsMirror::LeftBehind>> left(names.size());
     for (const QString& folder : leftBehind)
         for (int i = 0; i < names.size(); ++i)
-            left[i].set.insert(SettingsMirror::changesLeftBehind(folder, names[i]).set);
+            if (const auto run = SettingsMirror::leftBehind(folder, names[i]))
+                left[i] << *run;
+    for (const QString& name : names)
+        removeUnfinishedStores(config + name);
 
-    QList<SettingsMirror::File> files;
-    for (int i = 0; i < names.size(); ++i) {
-        const QString user = config + names[i], copy = folder_->handle() + QLatin1Char('/') + names[i];
-        removeUnfinishedStores(user);
-        if (contents[i] && !ComponentModel::writeSettingsFile(copy, *contents[i])) {
-            qWarning().noquote() << "[SettingsStore] no working copy of the settings in" << folder_->path()
-                                 << "; they are written in place";
-            folder_->remove();
-            folder_.reset();
-            return;
+    QString refusal;
+    for (const QString& place : RunFolder::places()) {
+        auto folder = std::make_unique<RunFolder>(QCoreApplication::applicationName(), place);
+        if (!folder->isValid())
+            continue;
+        refusal.clear();
+        QList<SettingsMirror::File> files;
+        for (int i = 0; i < names.size() && refusal.isEmpty(); ++i)
+            files << makeCopy(*folder, config + names[i], names[i], contents[i], left[i], refusal);
+        if (!refusal.isEmpty()) {
+            // Another place may take them.
+            qWarning().noquote() << "[SettingsStore] no working copy of the settings in" << folder->path() << ":"
+                                 << refusal;
+            refusedFolder_ = folder->path();
+            folder->remove();
+            continue;
         }
-        const ComponentModel::SettingsValues stored =
-            contents[i] ? ComponentModel::settingsValues(copy) : ComponentModel::SettingsValues();
-        if (!left[i].isEmpty())
-            ComponentModel::writeSettingsChanges(copy, left[i]);
-        files.append({user, names[i], stored});
-        copies_.append({user, copy});
+        folder_ = std::move(folder);
+        for (int i = 0; i < names.size(); ++i)
+            copies_.append({config + names[i], folder_->handle() + QLatin1Char('/') + names[i]});
+        ComponentModel::useSettingsFolder(folder_->handle());
+        mirror_ = std::make_unique<SettingsMirror>(*folder_, files, std::move(report));
+        // Only now that this run's folder holds what they left, whole.
+        for (const QString& folder : leftBehind) {
+            qInfo().noquote() << "[SettingsStore] merged the settings a run left in" << folder;
+            RunFolder::removeFolder(folder);
+        }
+        mirror_->writeBack(true);
+        return;
     }
-    ComponentModel::useSettingsFolder(folder_->handle());
-    mirror_ = std::make_unique<SettingsMirror>(*folder_, files, std::move(report));
-    // Only now that this run's folder holds what they left.
-    for (const QString& folder : leftBehind) {
-        qInfo().noquote() << "[SettingsStore] merged the settings a run left in" << folder;
-        RunFolder::removeFolder(folder);
+    if (!refusal.isEmpty()) {
+        refused_ = refusal;
+        return keepOut(config + names.constFirst(), refusal);
     }
-    mirror_->writeBack(true);
+    qWarning().noquote() << "[SettingsStore] no folder for the settings' working copies; they are written in place";
+}
+
+SettingsMirror::File SettingsCopies::makeCopy(RunFolder& folder, const QString& user, const QString& name,
+                                              const std::optional<QByteArray>& content,
+                                              const QList<SettingsMirror::LeftBehind>& left, QString& refusal)
+{
+    SettingsMirror::File file{user, name, {}};
+    if (!content && left.isEmpty())
+        return file;
+    const QByteArray start = content.value_or(QByteArray());
+    const ComponentModel::SettingsWrite written = ComponentModel::rewriteSettingsFile(
+        folder.handle() + QLatin1Char('/') + name,
+        [&file, &left](QSettings& copy) {
+            for (const QString& key : copy.allKeys())
+                file.stored.insert(key, copy.value(key));
+            ComponentModel::applySettingsChanges(copy, SettingsMirror::mergeLeftBehind(file.stored, left));
+        },
+        &start);
+    // A damaged file is still copied: what Qt reads of it is the run's.
+    if (written.status == QSettings::AccessError)
+        refusal = settingsStoreProblem(written, folder.path() + QLatin1Char('/') + name);
+    return file;
 }
 
 void SettingsCopies::keepOut(const QString& path, const QString& kind)

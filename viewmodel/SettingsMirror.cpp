@@ -22,22 +22,35 @@ namespace {
 const std::chrono::milliseconds lookInterval(1000);
 
 // Where a copy's word on what the user's file holds of the run's is kept,
-// inside the run's folder.
+// inside the run's folder, and the keys the run removed and has not yet
+// written back.
 QString storedPath(const QString& folder, const QString& name)
 {
     return folder + QStringLiteral("/stored/") + name;
+}
+QString removedPath(const QString& folder, const QString& name)
+{
+    return folder + QStringLiteral("/removed/") + name;
+}
+
+// Whether `values` hold `key` as `other` does: both with the same value, or
+// neither.
+bool holdsAlike(const SettingsValues& values, const SettingsValues& other, const QString& key)
+{
+    const auto one = values.constFind(key), two = other.constFind(key);
+    return (one == values.cend()) == (two == other.cend()) && (one == values.cend() || one.value() == two.value());
 }
 
 QString tr(const char* text) { return QCoreApplication::translate("ViewModel::SettingsStore", text); }
 
 } // namespace
 
-QString settingsStoreProblem(QSettings::Status status, const QString& file)
+QString settingsStoreProblem(const ComponentModel::SettingsWrite& write, const QString& file)
 {
-    const char* fallback = status == QSettings::FormatError
+    const char* fallback = write.status == QSettings::FormatError
                                ? QT_TRANSLATE_NOOP("ViewModel::SettingsStore", "it is damaged")
                                : QT_TRANSLATE_NOOP("ViewModel::SettingsStore", "it cannot be written");
-    return storeProblem(file, 0, tr(fallback));
+    return storeProblem(file, write.error, tr(fallback));
 }
 
 SettingsMirror::SettingsMirror(ComponentModel::RunFolder& folder, QList<File> files, Report report)
@@ -76,13 +89,37 @@ void SettingsMirror::remove(QSettings& settings, const QString& key)
     removed_ << key;
 }
 
-SettingsChanges SettingsMirror::changesLeftBehind(const QString& folder, const QString& name)
+std::optional<SettingsMirror::LeftBehind> SettingsMirror::leftBehind(const QString& folder, const QString& name)
 {
-    const QString copy = folder + QLatin1Char('/') + name, stored = storedPath(folder, name);
-    if (!QFileInfo::exists(stored) || (QFileInfo::exists(copy) && !ComponentModel::endsWhole(copy)))
-        return {};
-    return ComponentModel::settingsChanges(ComponentModel::settingsValues(stored),
-                                           ComponentModel::settingsValues(copy));
+    const QString copy = folder + QLatin1Char('/') + name, stored = storedPath(folder, name),
+                  removed = removedPath(folder, name);
+    if (!QFileInfo::exists(stored) || !ComponentModel::readsWhole(stored) ||
+        (QFileInfo::exists(copy) && !ComponentModel::readsWhole(copy)) ||
+        (QFileInfo::exists(removed) && !ComponentModel::readsWhole(removed)))
+        return std::nullopt;
+    return LeftBehind{ComponentModel::settingsValues(stored), ComponentModel::settingsValues(copy),
+                      ComponentModel::settingsValues(removed).keys()};
+}
+
+SettingsChanges SettingsMirror::mergeLeftBehind(const SettingsValues& user, const QList<LeftBehind>& runs)
+{
+    SettingsChanges merged;
+    for (const LeftBehind& run : runs) {
+        for (auto value = run.held.cbegin(); value != run.held.cend(); ++value) {
+            if (holdsAlike(run.held, run.stored, value.key()) || !holdsAlike(user, run.stored, value.key()))
+                continue;
+            merged.set.insert(value.key(), value.value());
+            merged.removed.removeAll(value.key());
+        }
+        for (const QString& key : run.removed) {
+            if (run.held.contains(key) || !run.stored.contains(key) || !holdsAlike(user, run.stored, key))
+                continue;
+            merged.set.remove(key);
+            if (!merged.removed.contains(key))
+                merged.removed << key;
+        }
+    }
+    return merged;
 }
 
 void SettingsMirror::look(bool retry)
@@ -98,10 +135,17 @@ void SettingsMirror::look(bool retry)
     for (int i = 0; i < files_.size(); ++i) {
         QStringList removed;
         const SettingsValues now = readCopy(i, removed);
-        if (remade)
+        if (remade) {
             keepStored(i);
+            copies_[i].keptRemoved.reset();
+        }
+        // Before the write: a run ended in the middle of it leaves its
+        // removals to the next start, which takes them only where the
+        // user's file still holds what the run last knew there.
+        keepRemoved(i, removed);
         writeUserFile(i, now, removed, retry);
-        for (const QString& path : {QLatin1Char('/') + files_[i].name, storedPath(QString(), files_[i].name)})
+        for (const QString& path : {QLatin1Char('/') + files_[i].name, storedPath(QString(), files_[i].name),
+                                    removedPath(QString(), files_[i].name)})
             for (QString kept = path; kept.size() > 1; kept = QFileInfo(kept).path())
                 ComponentModel::RunFolder::keep(folder_.handle() + kept);
     }
@@ -145,9 +189,8 @@ SettingsValues SettingsMirror::readCopy(int index, QStringList& removed)
         return now;
     }
     now.insert(lost);
-    status = ComponentModel::writeSettingsChanges(copy, {now, {}});
-    if (status != QSettings::NoError || !ComponentModel::endsWhole(copy))
-        lookProblem_ = settingsStoreProblem(status, folder_.path() + QLatin1Char('/') + files_[index].name);
+    keepWritten(ComponentModel::writeSettingsChanges(copy, {now, {}}),
+                folder_.path() + QLatin1Char('/') + files_[index].name);
     held.held = now;
     return now;
 }
@@ -168,33 +211,58 @@ void SettingsMirror::writeUserFile(int index, const SettingsValues& now, const Q
     }
     if (!copy.worked && !retry && now == copy.tried)
         return;
-    QSettings::Status status;
+    ComponentModel::SettingsWrite written;
     {
         const StoreInFlight writing;
-        status = ComponentModel::writeSettingsChanges(user, changes);
+        written = ComponentModel::writeSettingsChanges(user, changes);
     }
     copy.tried = now;
-    copy.worked = status == QSettings::NoError;
+    copy.worked = written.worked();
     if (copy.worked) {
         copy.stored.insert(changes.set);
         for (const QString& key : changes.removed)
             copy.stored.remove(key);
-        const std::lock_guard<std::mutex> lock(removedMutex_);
+        QStringList stillRemoved = removed;
         for (const QString& key : changes.removed)
-            removed_.removeAll(key);
-    }
-    if (copy.worked)
+            stillRemoved.removeAll(key);
+        {
+            const std::lock_guard<std::mutex> lock(removedMutex_);
+            for (const QString& key : changes.removed)
+                removed_.removeAll(key);
+        }
         keepStored(index);
-    report_(Place::UserFile, user, copy.worked ? QString() : settingsStoreProblem(status, user));
+        keepRemoved(index, stillRemoved);
+    }
+    report_(Place::UserFile, user, copy.worked ? QString() : settingsStoreProblem(written, user));
 }
 
 void SettingsMirror::keepStored(int index)
 {
     const QString& name = files_[index].name;
-    const QSettings::Status status =
-        ComponentModel::writeSettingsValues(storedPath(folder_.handle(), name), copies_[index].stored);
-    if (status != QSettings::NoError && lookProblem_.isEmpty())
-        lookProblem_ = settingsStoreProblem(status, storedPath(folder_.path(), name));
+    keepWritten(ComponentModel::writeSettingsValues(storedPath(folder_.handle(), name), copies_[index].stored),
+                storedPath(folder_.path(), name));
+}
+
+void SettingsMirror::keepRemoved(int index, const QStringList& removed)
+{
+    Copy& copy = copies_[index];
+    if (copy.keptRemoved && removed == *copy.keptRemoved)
+        return;
+    ComponentModel::SettingsValues keys;
+    for (const QString& key : removed)
+        keys.insert(key, true);
+    const QString& name = files_[index].name;
+    const ComponentModel::SettingsWrite written =
+        ComponentModel::writeSettingsValues(removedPath(folder_.handle(), name), keys);
+    if (written.worked())
+        copy.keptRemoved = removed;
+    keepWritten(written, removedPath(folder_.path(), name));
+}
+
+void SettingsMirror::keepWritten(const ComponentModel::SettingsWrite& write, const QString& file)
+{
+    if (!write.worked() && lookProblem_.isEmpty())
+        lookProblem_ = settingsStoreProblem(write, file);
 }
 
 void SettingsMirror::reportCopies(const QString& cause)

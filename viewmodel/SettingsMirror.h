@@ -7,7 +7,7 @@
 //
 // What the run changes in a copy (values set or changed, and the keys it
 // removes through remove()) is written into the user's file on a thread of
-// its own (StoreThread.h), as Qt writes a store, so that what another
+// its own (StoreThread.h), whole or not at all, so that what another
 // program wrote there meanwhile stays (componentmodel/SettingsFiles.h).
 // Written when asked, at the end, and on a look every second (a QSettings
 // may write without a store); a copy that did not change since the last
@@ -19,9 +19,11 @@
 // the run's: a copy that went (its folder or file removed from outside,
 // its keys lost with it) or that a failed write cut short is made again
 // from what it holds, with the run's later values; what the user's file
-// holds stays. What the user's file holds of the run's is kept beside the
-// copy, so that the next start merges what a run that ended without its
-// end had not yet written back (changesLeftBehind).
+// holds stays. Beside the copy the mirror keeps what the user's file holds
+// of the run's (what the run last read or wrote there) and the keys it
+// removed and has not yet written back, so that the next start merges
+// what a run that ended without its end had not written back
+// (leftBehind, mergeLeftBehind).
 //
 // What came of each write is reported on the writing thread: of the
 // user's file, and of the copies' folder when a copy could not be made
@@ -38,6 +40,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 class QSettings;
 
@@ -48,8 +51,8 @@ class RunFolder;
 namespace ViewModel {
 
 // Why a settings file could not be written at `file` (the place looked
-// at), Qt having said `status`, in plain words.
-QString settingsStoreProblem(QSettings::Status status, const QString& file);
+// at), as `write` came out, in plain words.
+QString settingsStoreProblem(const ComponentModel::SettingsWrite& write, const QString& file);
 
 class SettingsMirror {
 public:
@@ -82,10 +85,24 @@ public:
     // run's word that the user's file loses it, at the next write.
     void remove(QSettings& settings, const QString& key);
 
-    // What the run whose folder is `folder` changed in its copy `name` and
-    // had not written back: nothing when it kept no word of what the
-    // user's file held, or its copy was cut short.
-    static ComponentModel::SettingsChanges changesLeftBehind(const QString& folder, const QString& name);
+    // What a run that ended without its end left of a copy.
+    struct LeftBehind {
+        // What the user's file held of the run's, as it last read or wrote.
+        ComponentModel::SettingsValues stored;
+        // Its copy, and the keys it removed and had not written back.
+        ComponentModel::SettingsValues held;
+        QStringList removed;
+    };
+    // What the run whose folder is `folder` left of its copy `name`:
+    // nothing when it kept no whole word of what the user's file held, or
+    // its copy or its removals were cut short.
+    static std::optional<LeftBehind> leftBehind(const QString& folder, const QString& name);
+    // What the runs that left `runs` (the oldest first) changed and had
+    // not written back, where the user's file, holding `user`, still holds
+    // what the run last read or wrote for the key: a value another run
+    // wrote there since stays. A later run's change goes over an earlier's.
+    static ComponentModel::SettingsChanges mergeLeftBehind(const ComponentModel::SettingsValues& user,
+                                                           const QList<LeftBehind>& runs);
 
 private:
     struct Copy {
@@ -96,6 +113,9 @@ private:
         // What the last write put in, and whether it worked.
         ComponentModel::SettingsValues tried;
         bool worked = true;
+        // The removals kept beside the copy, as last written there; none
+        // known in a folder made anew.
+        std::optional<QStringList> keptRemoved = QStringList();
     };
     // On the writing thread only.
     void look(bool retry);
@@ -105,6 +125,8 @@ private:
     void writeUserFile(int index, const ComponentModel::SettingsValues& now, const QStringList& removed,
                        bool retry);
     void keepStored(int index);
+    void keepRemoved(int index, const QStringList& removed);
+    void keepWritten(const ComponentModel::SettingsWrite& write, const QString& file);
     void reportCopies(const QString& cause);
 
     ComponentModel::RunFolder& folder_;

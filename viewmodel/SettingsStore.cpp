@@ -76,7 +76,7 @@ bool SettingsStore::store(QSettings& settings)
     if (keepsOut() || copies_.writeBack(true))
         return written;
     const QString file = settings.fileName();
-    const QString cause = written ? QString() : settingsStoreProblem(settings.status(), file);
+    const QString cause = written ? QString() : settingsStoreProblem({settings.status(), 0}, file);
     results_.postCall([this, file, cause] { reported(SettingsMirror::Place::UserFile, file, cause); });
     return written;
 }
@@ -103,7 +103,8 @@ void SettingsStore::storeFailed(const QString& file, const QString& cause)
 {
     qWarning().noquote() << "[SettingsStore] the settings could not be stored:" << file << cause;
     // Already queued: told at once, in its place among what was queued.
-    const QString message = tr("The settings could not be stored in \"%1\": %2.").arg(shown(file), cause) +
+    const QString message = tr("The settings could not be stored in \"%1\" (on the disk at \"%2\"): %3.")
+                                 .arg(shown(file), shown(diskOf(file)), cause) +
                             QLatin1Char('\n') +
                             tr("Until they can be stored, changes to them will be lost when the program ends.");
     if (told_.isNew(message))
@@ -123,6 +124,16 @@ void SettingsStore::copiesFailed(const QString& folder, const QString& cause)
 
 bool SettingsStore::checkRead(const QSettings& settings)
 {
+    if (!copies_.refused().isEmpty()) {
+        const QString folder = copies_.refusedFolder();
+        tell(tr("The settings could not be copied into the working folder \"%1\" (on the disk at \"%2\"): %3.")
+                 .arg(shown(folder), shown(diskOf(folder)), copies_.refused()) +
+             QLatin1Char('\n') +
+             tr("The program starts with its own settings and leaves \"%1\" as it is; changes to the settings "
+                "will be lost when the program ends.")
+                 .arg(shown(copies_.keptOut())));
+        return false;
+    }
     if (keepsOut()) {
         tell(tr("The settings in \"%1\" could not be read: %2.").arg(shown(copies_.keptOut()), copies_.keptOutKind()) +
              QLatin1Char('\n') +

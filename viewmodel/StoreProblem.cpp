@@ -46,6 +46,8 @@ QString errnoProblem(int error)
     case EACCES:
     case EPERM:
         return tr("no permission to write it");
+    case EAGAIN:
+        return tr("another program keeps it locked");
     default:
         return QString::fromLocal8Bit(std::strerror(error));
     }
