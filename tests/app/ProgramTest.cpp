@@ -10,6 +10,8 @@
 
 #include "viewmodel/StoryboardFile.h"
 
+#include "componentmodel/SettingsFiles.h"
+
 #include "support/ChildProcesses.h"
 #include "support/HangingShare.h"
 #include "support/LoopbackHttpServer.h"
@@ -28,6 +30,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -174,6 +177,20 @@ bool eventually(const std::function<bool()>& done, int ms = startMs)
     return true;
 }
 
+// What the settings file at `file` holds on the disk now: read under a name
+// this process's settings never saw (a copy in `scratch`), which would
+// answer from what they read before, and another program may have written
+// since.
+ComponentModel::SettingsValues onDisk(const QString& file, const QString& scratch)
+{
+    const QString fresh = scratch + "/read-" + QUuid::createUuid().toString(QUuid::Id128) + ".conf";
+    if (!QFile::copy(file, fresh))
+        return {};
+    const ComponentModel::SettingsValues values = ComponentModel::settingsValues(fresh);
+    QFile::remove(fresh);
+    return values;
+}
+
 struct ProgramTest : ::testing::Test {
     ProgramTest()
     {
@@ -182,7 +199,7 @@ struct ProgramTest : ::testing::Test {
         QFile(path("")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // A first start of a new version would open the thank-you page in
         // a browser.
-        settings().setValue("Notification/lastVersion", Application::applicationVersion());
+        storeFromOutside({{{"Notification/lastVersion", Application::applicationVersion()}}, {}});
     }
 
     QString path(const QString& name) const { return QString::fromStdString(root.file(name.toStdString())); }
@@ -233,26 +250,29 @@ struct ProgramTest : ::testing::Test {
         return links;
     }
 
-    // The program's settings store, read and written from outside.
-    std::unique_ptr<QSettings> store() const
+    // The user's settings file, read and written from outside.
+    QString userFile() const
     {
-        return std::make_unique<QSettings>(path("config") + "/" + Application::organizationDomain() + "/" +
-                                               Application::applicationName() + ".conf",
-                                           QSettings::IniFormat);
+        return path("config") + "/" + Application::organizationDomain() + "/" + Application::applicationName() +
+               ".conf";
     }
-    QSettings& settings()
+    // What the user's file holds on the disk now.
+    ComponentModel::SettingsValues storedValues() const { return onDisk(userFile(), path("")); }
+    QString stored(const QString& key) const { return storedValues().value(key).toString(); }
+    bool storedHas(const QString& key) const { return storedValues().contains(key); }
+    // Changes the user's file as another program does: under its lock,
+    // into what it holds then.
+    void storeFromOutside(const ComponentModel::SettingsChanges& changes) const
     {
-        settings_ = store();
-        return *settings_;
+        ASSERT_TRUE(ComponentModel::writeSettingsChanges(userFile(), changes).worked());
     }
-    QString stored(const QString& key) { return store()->value(key).toString(); }
     // Those of `keys` the store lacks.
     QStringList missingKeys(const QStringList& keys) const
     {
         QStringList missing;
-        const auto now = store();
+        const auto now = storedValues();
         for (const QString& key : keys)
-            if (!now->contains(key))
+            if (!now.contains(key))
                 missing << key;
         return missing;
     }
@@ -285,7 +305,6 @@ struct ProgramTest : ::testing::Test {
 
     kestrel::test::TempDir root;
     LoopbackHttpServer server;
-    std::unique_ptr<QSettings> settings_;
 };
 
 // While it stands, this thread runs on the first two processors it may
@@ -401,20 +420,19 @@ bool windowOnScreen(const QString& title)
 
 TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersALaterStart)
 {
-    settings().setValue("web", "http://changed.by.the.user/");
-    settings().sync();
+    storeFromOutside({{{"web", "http://changed.by.the.user/"}}, {}});
 
     ProgramRun first = program();
     const Application::LinkSettingList links = expectedLinks();
     // The user's choices are stored back once the main view model stands,
     // after the link settings.
-    ASSERT_TRUE(eventually([&] { return store()->contains("Settings/needClarify"); }));
+    ASSERT_TRUE(eventually([&] { return storedHas("Settings/needClarify"); }));
     for (const auto& link : links)
         EXPECT_EQ(link.second, stored(link.first)) << link.first.toStdString();
     for (const char* key : {"Settings/slideDuration", "Settings/transitionDuration", "Settings/useAudioDuration",
                             "Settings/useKenBurns", "Settings/outputFolder", "Settings/slideshowName",
                             "Settings/format", "Settings/aspect", "Settings/quality"})
-        EXPECT_TRUE(store()->contains(key)) << key;
+        EXPECT_TRUE(storedHas(key)) << key;
 
     // Both feeds are asked for, the notification feed by the program's
     // name, version and platform, and the start is counted.
@@ -425,8 +443,7 @@ TEST_F(ProgramTest, StartsItsServicesWritesItsSettingsAndTheOnlyInstanceAnswersA
 
     // A later start hands over and ends at once, writing nothing; the first
     // instance asks for attention at its next look.
-    settings().setValue("socialVia", "left alone");
-    settings().sync();
+    storeFromOutside({{{"socialVia", "left alone"}}, {}});
     QElapsedTimer clock;
     clock.start();
     ProgramRun second = program();
@@ -506,7 +523,7 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
     for (const char* end : {"quit", "destroy"}) {
         SCOPED_TRACE(end);
         for (const char* group : {"Music", "Storyboard", "Dialog"})
-            store()->remove(group);
+            storeFromOutside({{}, {group}});
         ProgramRun run = driver();
         ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
         run.send("add " + photos[0]);
@@ -521,7 +538,7 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
         // Shut-down stored both, and the window's place.
         EXPECT_EQ(music[0], stored("Music/filePath"));
         EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
-        EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
+        EXPECT_TRUE(storedHas("Dialog/mainWindowGeometry"));
     }
 
     {
@@ -545,15 +562,15 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
 
     // The session's end (SIGTERM) shuts down in order too: the window's
     // place is stored again.
-    store()->remove("Dialog/mainWindowGeometry");
-    ASSERT_FALSE(store()->contains("Dialog/mainWindowGeometry"));
+    storeFromOutside({{}, {"Dialog/mainWindowGeometry"}});
+    ASSERT_FALSE(storedHas("Dialog/mainWindowGeometry"));
     ProgramRun run = driver();
     ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
     run.send("state");
     EXPECT_EQ("state " + twoSlides.arg(music[1]), run.lineStartingWith("state"));
     run.terminate();
     EXPECT_EQ(0, run.exitCode());
-    EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
+    EXPECT_TRUE(storedHas("Dialog/mainWindowGeometry"));
     EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
 }
 
@@ -569,7 +586,7 @@ TEST_F(ProgramTest, TheMainWindowDestroyedWhileThePreviewIsOpenEndsTheProgramInO
     for (const auto& [how, state] : {std::pair("play", 1), std::pair("pause", 2)}) {
         SCOPED_TRACE(how);
         for (const char* group : {"Music", "Storyboard", "Dialog"})
-            store()->remove(group);
+            storeFromOutside({{}, {group}});
         ProgramRun run = driver();
         ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
         run.send("add " + photo);
@@ -582,7 +599,7 @@ TEST_F(ProgramTest, TheMainWindowDestroyedWhileThePreviewIsOpenEndsTheProgramInO
         EXPECT_EQ(0, run.exitCode()) << run.errors();
         EXPECT_EQ(music, stored("Music/filePath"));
         EXPECT_EQ(QStringList{photo}, storyboardFiles(stored("Storyboard/slides")));
-        EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
+        EXPECT_TRUE(storedHas("Dialog/mainWindowGeometry"));
     }
 }
 
@@ -595,8 +612,7 @@ TEST_F(ProgramTest, TheMainWindowDestroyedWhileThePreviewIsOpenEndsTheProgramInO
 // one each start, and the next such start restores it whole.
 TEST_F(ProgramTest, ASettingsFileThatIsNoRegularFileIsLeftAloneAndTold)
 {
-    const QString conf = store()->fileName(), folder = QFileInfo(conf).path();
-    settings_.reset(); // synced: no QSettings of this process opens it again
+    const QString conf = userFile(), folder = QFileInfo(conf).path();
     const QString config = path("config");
     const std::pair<const char*, QString> kinds[] = {{"a named pipe", "not a regular file: a named pipe"},
                                                      {"/dev/zero", "not a regular file: a device"},
@@ -646,8 +662,7 @@ TEST_F(ProgramTest, ASettingsFileThatMayNotBeReadIsLeftAloneAndTold)
 {
     if (::geteuid() == 0)
         GTEST_SKIP() << "root reads every file";
-    const QString conf = store()->fileName();
-    settings_.reset();
+    const QString conf = userFile();
     const QByteArray held = viewmodeltest::readAll(conf);
     ASSERT_FALSE(held.isEmpty());
     ASSERT_TRUE(QFile(conf).setPermissions(QFileDevice::Permissions()));
@@ -672,8 +687,7 @@ TEST_F(ProgramTest, ASettingsFileThatMayNotBeReadIsLeftAloneAndTold)
 // and what the link leads to stays as it was.
 TEST_F(ProgramTest, RunsWithoutStoredSettingsShareOneOtherFileWhereTheirsIsNoFile)
 {
-    const QString conf = store()->fileName();
-    settings_.reset();
+    const QString conf = userFile();
     ASSERT_TRUE(QFile::remove(conf) && QDir().mkdir(conf));
     const QString data = path("data/") + Application::organizationDomain() + "/" + Application::applicationName();
     const QString shared = data + "/storyboard.xml", elsewhere = path("media/elsewhere.xml");
@@ -724,8 +738,8 @@ TEST_F(ProgramTest, TheWorkingFolderRemovedWhileTheProgramRunsCostsTheSettingsNo
         run.send("music " + music[0]);
         run.send("state");
         ASSERT_EQ(state.arg(music[0]), run.lineStartingWith("state"));
-        ASSERT_TRUE(eventually([&] { return stored("Music/filePath") == music[0] && store()->contains("Storyboard/slides"); }));
-        const QStringList keys = store()->allKeys();
+        ASSERT_TRUE(eventually([&] { return stored("Music/filePath") == music[0] && storedHas("Storyboard/slides"); }));
+        const QStringList keys = storedValues().keys();
         const QStringList folders = runFoldersIn(path("tmp"));
         ASSERT_EQ(1, folders.size());
         // As a cleaner does, again while the program writes a file there
@@ -781,8 +795,8 @@ TEST_F(ProgramTest, AFullDiskUnderTheWorkingFolderIsToldAsItsOwnAndTheQuitKeepsE
     run.send("music " + music[0]);
     run.send("state");
     ASSERT_EQ("state slides=1 music=" + music[0] + " files=" + photo, run.lineStartingWith("state"));
-    ASSERT_TRUE(eventually([&] { return stored("Music/filePath") == music[0] && store()->contains("Storyboard/slides"); }));
-    const QStringList keys = store()->allKeys();
+    ASSERT_TRUE(eventually([&] { return stored("Music/filePath") == music[0] && storedHas("Storyboard/slides"); }));
+    const QStringList keys = storedValues().keys();
     const QStringList folders = runFoldersIn(small);
     ASSERT_EQ(1, folders.size());
     fillUp(small + "/filler");
@@ -806,8 +820,7 @@ TEST_F(ProgramTest, AFullDiskUnderTheWorkingFolderIsToldAsItsOwnAndTheQuitKeepsE
 // user's file holds every change, and nothing of the runs is left.
 TEST_F(ProgramTest, RunsKilledAfterAChangeLeaveItToTheNextStartAndNothingBehind)
 {
-    const QString conf = store()->fileName(), folder = QFileInfo(conf).path(), away = folder + ".away";
-    settings_.reset();
+    const QString conf = userFile(), folder = QFileInfo(conf).path(), away = folder + ".away";
     QStringList photos, music;
     for (int i = 0; i < 5; ++i) {
         photos << path(QString("media/photo %1.jpg").arg(i));
@@ -837,9 +850,10 @@ TEST_F(ProgramTest, RunsKilledAfterAChangeLeaveItToTheNextStartAndNothingBehind)
         QString seen;
         ASSERT_TRUE(eventually([&] {
             const QStringList copies = runFoldersIn(path("")) + runFoldersIn(path("tmp"));
-            const QSettings copy(copies.value(0) + "/" + Application::organizationDomain() + "/" +
-                                     Application::applicationName() + ".conf",
-                                 QSettings::IniFormat);
+            const ComponentModel::SettingsValues copy = onDisk(
+                copies.value(0) + "/" + Application::organizationDomain() + "/" + Application::applicationName() +
+                    ".conf",
+                path(""));
             const QString slides = copy.value("Storyboard/slides").toString();
             seen = copies.join(", ") + ": music " + copy.value("Music/filePath").toString() + ", storyboard " + slides;
             return copy.value("Music/filePath").toString() == music[i] && !slides.isEmpty() &&
@@ -976,7 +990,6 @@ TEST_F(ProgramTest, AnEndSignalTheWindowDoesNotTakeEndsTheProgramAfterTwoSeconds
 // longer than the two seconds.
 TEST_F(ProgramTest, TheSessionsEndWhileTheStartWaitsForTheSettingsShowsNoWindow)
 {
-    settings_.reset();
     ASSERT_TRUE(QDir().rename(path("config"), path("config-served")) && QDir().mkdir(path("config")));
     kestrel::test::hanging_share config(path("config-served").toStdString(), path("config").toStdString());
     if (!config.unavailable().empty())
@@ -1132,7 +1145,6 @@ TEST_F(ProgramTest, TheEndWaitsForAStoreADiskHoldsWhichAStartMeanwhileLeavesAlon
 // it, with what another program wrote into the settings meanwhile.
 TEST_F(ProgramTest, TheWindowAnswersWhileTheSharesItStoresOnHang)
 {
-    settings_.reset();
     // The settings' share serves what their folder held.
     ASSERT_TRUE(QDir().rename(path("config"), path("config-served")) && QDir().mkdir(path("config")));
     QDir().mkpath(path("data-served"));
@@ -1165,8 +1177,7 @@ TEST_F(ProgramTest, TheWindowAnswersWhileTheSharesItStoresOnHang)
     EXPECT_TRUE(data.held_within(std::chrono::milliseconds(startMs))) << "the storyboard's store reached the share";
     config.answer();
     data.answer();
-    store()->setValue("socialVia", "another program");
-    store()->sync();
+    storeFromOutside({{{"socialVia", "another program"}}, {}});
     run.send("quit");
     EXPECT_EQ(0, run.exitCode(hangMs)) << run.errors();
     EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")).replaceInStrings(" (no settings)", ""));
@@ -1233,7 +1244,7 @@ TEST_F(ProgramTest, CancelAndTheSessionsEndStopAConversionWhileAPhotoOrTheMusicD
     for (const bool musicHangs : {false, true}) {
         SCOPED_TRACE(musicHangs ? "the music hangs" : "a photo hangs");
         // Each case starts with no slides and no music.
-        store()->remove("Storyboard");
+        storeFromOutside({{}, {"Storyboard"}});
         const QString media = path(musicHangs ? "media/music case" : "media/photo case");
         QDir().mkpath(media);
         QStringList photos;
