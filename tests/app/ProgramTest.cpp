@@ -20,6 +20,7 @@
 #include "support/TestJpeg.h"
 #include "viewmodel/ViewModelTesting.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
@@ -37,6 +38,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <signal.h>
 
@@ -393,16 +395,6 @@ QStringList runFoldersIn(const QString& place)
                                                      QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
         folders << place + "/" + name;
     return folders;
-}
-
-// Fills the file system that holds `file` up to its last block.
-void fillUp(const QString& file)
-{
-    QFile filler(file);
-    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    const QByteArray block(4096, 'x');
-    while (filler.write(block) == block.size()) {
-    }
 }
 
 // Whether a window of that title shows on the X server of DISPLAY, as
@@ -799,7 +791,7 @@ TEST_F(ProgramTest, AFullDiskUnderTheWorkingFolderIsToldAsItsOwnAndTheQuitKeepsE
     const QStringList keys = storedValues().keys();
     const QStringList folders = runFoldersIn(small);
     ASSERT_EQ(1, folders.size());
-    fillUp(small + "/filler");
+    ASSERT_TRUE(kestrel::test::leave_free((small + "/filler").toStdString(), 0));
     run.send("music " + music[1]);
     EXPECT_EQ("message The settings could not be stored in the working folder \"" + folders[0] +
                   "\" (on the disk at \"" + small +
@@ -810,6 +802,198 @@ TEST_F(ProgramTest, AFullDiskUnderTheWorkingFolderIsToldAsItsOwnAndTheQuitKeepsE
     EXPECT_EQ(0, run.exitCode()) << run.errors();
     EXPECT_EQ(QStringList(), missingKeys(keys)) << "keys lost";
     EXPECT_EQ(QStringList{photo}, storyboardFiles(stored("Storyboard/slides")).replaceInStrings(" (no settings)", ""));
+}
+
+// The user's settings file (7 KiB of them) on a small disk with one page
+// free, as in a nearly full home: the program's stores fail as the disk
+// fills, the message says so naming the disk, and the file keeps every
+// byte; once the disk has room, the ordered end leaves the change there
+// with every key the file held.
+TEST_F(ProgramTest, ANearlyFullDiskKeepsTheUsersSettingsFileWholeAndSaysSo)
+{
+    const QString config = path("config");
+    const kestrel::test::scoped_mount disk("tmpfs", config.toStdString(), "tmpfs", 0, "size=64k,mode=0700");
+    if (!disk.unavailable().empty())
+        GTEST_SKIP() << disk.unavailable();
+    ComponentModel::SettingsValues users{{"Notification/lastVersion", Application::applicationVersion()}};
+    for (int i = 0; i < 60; ++i)
+        users.insert(QString("Mine/key%1").arg(i), QString(100, QChar('a' + i % 26)));
+    ASSERT_TRUE(ComponentModel::writeSettingsValues(userFile(), users).worked());
+    const QString filler = config + "/filler", music = path("media/music.wav");
+    kestrel::test::write_file(music.toStdString(), viewmodeltest::waveFile());
+    ASSERT_TRUE(kestrel::test::leave_free(filler.toStdString(), 1));
+    const QByteArray before = viewmodeltest::readAll(userFile());
+
+    ProgramRun run = driver();
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    run.send("music " + music);
+    EXPECT_EQ("message The settings could not be stored in \"" + userFile() + "\" (on the disk at \"" + config +
+                  "\"): the disk is full.\\nUntil they can be stored, changes to them will be lost when the program "
+                  "ends.",
+              run.lineStartingWith("message", 10000))
+        << run.errors();
+    EXPECT_EQ(before, viewmodeltest::readAll(userFile())) << "the user's file changed on a full disk";
+    ASSERT_TRUE(QFile::remove(filler));
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode()) << run.errors();
+    EXPECT_EQ(music, stored("Music/filePath"));
+    EXPECT_EQ(QStringList(), missingKeys(users.keys())) << "keys lost";
+    EXPECT_EQ(QStringList{QFileInfo(userFile()).fileName()}, filesIn(QFileInfo(userFile()).path()));
+}
+
+// The runtime folder, where the working copies of the settings go, on a
+// disk nearly full at a start, with what a killed run left there: the
+// start makes its copies in the temporary folder, shows the music the
+// killed run chose, stores it and leaves no run behind. With the temporary
+// folder's disk nearly full too, the program starts with its own settings,
+// says truly why, and leaves the user's file and the killed run's change
+// for a start with room.
+TEST_F(ProgramTest, ARunFoldersDiskNearlyFullAtAStartCostsTheSettingsNothing)
+{
+    const QString runtime = path("runtime"), temporary = path("small-tmp");
+    ASSERT_TRUE(QDir().mkpath(runtime) && QDir().mkpath(temporary));
+    const kestrel::test::scoped_mount runtimeDisk("tmpfs", runtime.toStdString(), "tmpfs", 0, "size=64k,mode=0700");
+    if (!runtimeDisk.unavailable().empty())
+        GTEST_SKIP() << runtimeDisk.unavailable();
+    const kestrel::test::scoped_mount temporaryDisk("tmpfs", temporary.toStdString(), "tmpfs", 0,
+                                                    "size=64k,mode=0700");
+    ASSERT_EQ("", temporaryDisk.unavailable());
+    QProcessEnvironment environment = this->environment();
+    environment.insert("XDG_RUNTIME_DIR", runtime);
+    const QString music = path("media/music.wav");
+    kestrel::test::write_file(music.toStdString(), viewmodeltest::waveFile());
+    ComponentModel::SettingsValues users{{"Notification/lastVersion", Application::applicationVersion()}};
+    for (int i = 0; i < 60; ++i)
+        users.insert(QString("Mine/key%1").arg(i), QString(100, QChar('a' + i % 26)));
+    storeFromOutside({users, {}});
+    const QString folder = QFileInfo(userFile()).path(), away = folder + ".away";
+    {
+        // Killed before the user's file could take the change (a file
+        // stands where its folder should be): the change is left.
+        ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+        kestrel::test::write_file(away.toStdString(), "in the way");
+        ASSERT_TRUE(exchange(folder, away));
+        run.send("music " + music);
+        ASSERT_TRUE(eventually([&] {
+            return onDisk(runFoldersIn(runtime).value(0) + "/" + Application::organizationDomain() + "/" +
+                              Application::applicationName() + ".conf",
+                          path(""))
+                       .value("Music/filePath") == music;
+        })) << run.errors();
+        run.killHard();
+        ASSERT_TRUE(exchange(folder, away) && QFile::remove(away));
+    }
+    const QByteArray before = viewmodeltest::readAll(userFile());
+    ASSERT_TRUE(kestrel::test::leave_free((runtime + "/filler").toStdString(), 1));
+    {
+        QProcessEnvironment full = environment;
+        full.insert("TMPDIR", temporary);
+        ASSERT_TRUE(kestrel::test::leave_free((temporary + "/filler").toStdString(), 3));
+        ProgramRun run(LUMIVISTA_TEST_DRIVER, full);
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+        const QString told = run.lineStartingWith("message");
+        EXPECT_TRUE(told.startsWith("message The settings could not be copied into the working folder \"" +
+                                    temporary + "/Orvik Lumivista-"))
+            << told.toStdString() << "\n"
+            << run.errors();
+        EXPECT_TRUE(told.endsWith("\" (on the disk at \"" + temporary +
+                                  "\"): the disk is full.\\nThe program starts with its own settings and leaves \"" +
+                                  userFile() + "\" as it is; changes to the settings will be lost when the program "
+                                               "ends."))
+            << told.toStdString();
+        run.send("quit");
+        EXPECT_EQ(0, run.exitCode()) << run.errors();
+        EXPECT_EQ(before, viewmodeltest::readAll(userFile())) << "the user's file changed";
+        ASSERT_EQ(1, runFoldersIn(runtime).size()) << "the killed run's change was not kept";
+    }
+    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    run.send("state");
+    EXPECT_EQ("state slides=0 music=" + music + " files=", run.lineStartingWith("state"));
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode()) << run.errors();
+    EXPECT_EQ(music, stored("Music/filePath"));
+    EXPECT_EQ(QStringList(), missingKeys(users.keys())) << "keys lost";
+    EXPECT_EQ(QStringList(), runFoldersIn(runtime) + runFoldersIn(path("tmp"))) << "a run's working folder left";
+}
+
+// Run A chose music m1 and could not write it back (a file stood where its
+// folder should be, as a share that hung); A is then still alive in the
+// kernel, holding its working folder, while run B chooses m2 and ends in
+// order. Once A has gone, the next start keeps m2: what A left is older
+// than what the user's file holds.
+TEST_F(ProgramTest, AnOlderRunsLeftoverNeverReplacesANewerValue)
+{
+    const QStringList music = {path("media/m1.wav"), path("media/m2.wav")};
+    for (const QString& file : music)
+        kestrel::test::write_file(file.toStdString(), viewmodeltest::waveFile());
+    const QString folder = QFileInfo(userFile()).path(), away = folder + ".away";
+    {
+        ProgramRun a = driver();
+        ASSERT_EQ("ready Orvik Lumivista", a.lineStartingWith("ready")) << a.errors();
+        kestrel::test::write_file(away.toStdString(), "in the way");
+        ASSERT_TRUE(exchange(folder, away));
+        a.send("music " + music[0]);
+        ASSERT_TRUE(eventually([&] {
+            return onDisk(runFoldersIn(path("")).value(0) + "/" + Application::organizationDomain() + "/" +
+                              Application::applicationName() + ".conf",
+                          path(""))
+                       .value("Music/filePath") == music[0];
+        })) << a.errors();
+        a.killHard();
+        ASSERT_TRUE(exchange(folder, away) && QFile::remove(away));
+    }
+    const QStringList aFolder = runFoldersIn(path(""));
+    ASSERT_EQ(1, aFolder.size());
+    // As A's process, still in the kernel, holds it.
+    const int held = ::open(QFile::encodeName(aFolder[0]).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_TRUE(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+    {
+        ProgramRun b = driver();
+        ASSERT_EQ("ready Orvik Lumivista", b.lineStartingWith("ready")) << b.errors();
+        b.send("music " + music[1]);
+        b.send("quit");
+        EXPECT_EQ(0, b.exitCode()) << b.errors();
+    }
+    EXPECT_EQ(music[1], stored("Music/filePath"));
+    ::close(held);
+
+    ProgramRun c = driver();
+    ASSERT_EQ("ready Orvik Lumivista", c.lineStartingWith("ready")) << c.errors();
+    c.send("state");
+    EXPECT_EQ("state slides=0 music=" + music[1] + " files=", c.lineStartingWith("state"));
+    c.send("quit");
+    EXPECT_EQ(0, c.exitCode()) << c.errors();
+    EXPECT_EQ(music[1], stored("Music/filePath")) << "an older run's change came back";
+    EXPECT_EQ(QStringList(), runFoldersIn(path("")) + runFoldersIn(path("tmp"))) << "a run's working folder left";
+}
+
+// An empty lock file beside the user's settings, as a run ended while a
+// share held its making leaves it, before a start (the start removes it)
+// and while the program runs: the change reaches the file at once, the end
+// is prompt and in order, and nothing is left behind.
+TEST_F(ProgramTest, AnEmptyLockLeftBesideTheSettingsStopsNoStore)
+{
+    const QString lock = userFile() + ".lock", music = path("media/music.wav");
+    const auto leaveEmptyLock = [&] {
+        kestrel::test::write_file(lock.toStdString(), "");
+        QFile left(lock);
+        ASSERT_TRUE(left.open(QIODevice::ReadWrite) &&
+                    left.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime));
+    };
+    leaveEmptyLock();
+    kestrel::test::write_file(music.toStdString(), viewmodeltest::waveFile());
+    ProgramRun run = driver();
+    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+    EXPECT_FALSE(QFile::exists(lock)) << "the start left it";
+    leaveEmptyLock();
+    run.send("music " + music);
+    EXPECT_TRUE(eventually([&] { return stored("Music/filePath") == music; }, 5000)) << run.errors();
+    run.send("quit");
+    EXPECT_EQ(0, run.exitCode()) << run.errors();
+    EXPECT_EQ(QStringList{QFileInfo(userFile()).fileName()}, filesIn(QFileInfo(userFile()).path()));
+    EXPECT_EQ(QStringList(), runFoldersIn(path("")) + runFoldersIn(path("tmp"))) << "a run's working folder left";
 }
 
 // Five runs in a row, each killed after a change while the user's settings

@@ -49,18 +49,6 @@ SettingsValues aUsersSettings()
     return values;
 }
 
-// Leaves `pages` pages of 4 KiB free on the file system that holds
-// `filler`, which takes the rest.
-void leaveFree(const QString& filler, int pages)
-{
-    QFile file(filler);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    const QByteArray page(4096, 'x');
-    while (file.write(page) == page.size()) {
-    }
-    ASSERT_TRUE(file.resize(std::max<qint64>(0, file.size() - pages * qint64(page.size()))));
-}
-
 } // namespace
 
 // A user's settings file on a small disk with a few pages free: each change
@@ -81,7 +69,7 @@ TEST(SettingsFiles, AWriteTheDiskTakesOnlyPartOfLeavesTheFileAsItWas)
     int failed = 0;
     for (int pages = 0; pages <= 8; ++pages) {
         SCOPED_TRACE(pages);
-        leaveFree(filler, pages);
+        ASSERT_TRUE(kestrel::test::leave_free(filler.toStdString(), pages));
         const QByteArray before = readAll(file);
         const QString music = QString("/music %1").arg(pages);
         const SettingsWrite written = writeSettingsChanges(file, {{{"Music/filePath", music}}, {}});

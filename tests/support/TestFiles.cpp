@@ -1,5 +1,6 @@
 #include "support/TestFiles.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -54,6 +55,19 @@ void forget_cached_pages(const std::string& path) {
         return;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
     ::close(fd);
+}
+
+bool leave_free(const std::string& filler, int pages) {
+    const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const std::string page(4096, 'x');
+    off_t size = 0;
+    while (::write(fd, page.data(), page.size()) == static_cast<ssize_t>(page.size()))
+        size += static_cast<off_t>(page.size());
+    const bool left = ::ftruncate(fd, std::max<off_t>(0, size - pages * static_cast<off_t>(page.size()))) == 0;
+    ::close(fd);
+    return left;
 }
 
 } // namespace test

@@ -29,6 +29,9 @@ long long file_size(const std::string& path);
 // Drops what the kernel keeps of the file's pages, which would answer for
 // a share that hangs.
 void forget_cached_pages(const std::string& path);
+// Fills the file system that holds `filler` (made anew) but for `pages`
+// pages of 4 KiB; whether it could.
+bool leave_free(const std::string& filler, int pages);
 
 } // namespace test
 } // namespace kestrel
