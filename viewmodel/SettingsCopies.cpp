@@ -177,9 +177,17 @@ void SettingsCopies::finish()
         const std::lock_guard<std::mutex> lock(mirrorMutex_);
         mirror = std::move(mirror_);
     }
+    const bool written = !mirror || mirror->finish();
     mirror.reset();
-    if (folder_)
+    if (!folder_)
+        return;
+    // What the user's file could not take stays for the next start, which
+    // takes it where the file has not moved on since.
+    if (written)
         folder_->remove();
+    else
+        qWarning().noquote() << "[SettingsStore] the settings' latest changes are kept for the next start in"
+                             << folder_->path();
 }
 
 QString SettingsCopies::userFile(const QString& fileName) const

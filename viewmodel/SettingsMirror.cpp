@@ -67,9 +67,16 @@ SettingsMirror::SettingsMirror(ComponentModel::RunFolder& folder, QList<File> fi
     thread_.lookEvery(lookInterval, [this] { look(retry_.exchange(false)); });
 }
 
+SettingsMirror::~SettingsMirror() { finish(); }
+
 // The run's last word: a write that failed before (a share that hung) is
 // tried once more, whether or not the run changed anything since.
-SettingsMirror::~SettingsMirror() { writeBack(true); }
+bool SettingsMirror::finish()
+{
+    writeBack(true);
+    thread_.finish();
+    return allWritten_;
+}
 
 void SettingsMirror::writeBack(bool retry)
 {
@@ -132,6 +139,7 @@ void SettingsMirror::look(bool retry)
     const int made = folder_.made();
     const bool remade = made != made_;
     made_ = made;
+    bool allWritten = true;
     for (int i = 0; i < files_.size(); ++i) {
         QStringList removed;
         const SettingsValues now = readCopy(i, removed);
@@ -144,11 +152,13 @@ void SettingsMirror::look(bool retry)
         // user's file still holds what the run last knew there.
         keepRemoved(i, removed);
         writeUserFile(i, now, removed, retry);
+        allWritten = allWritten && copies_[i].worked;
         for (const QString& path : {QLatin1Char('/') + files_[i].name, storedPath(QString(), files_[i].name),
                                     removedPath(QString(), files_[i].name)})
             for (QString kept = path; kept.size() > 1; kept = QFileInfo(kept).path())
                 ComponentModel::RunFolder::keep(folder_.handle() + kept);
     }
+    allWritten_ = allWritten;
     reportCopies(lookProblem_);
 }
 

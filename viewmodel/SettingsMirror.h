@@ -77,6 +77,10 @@ public:
     SettingsMirror& operator=(const SettingsMirror&) = delete;
 
     void writeBack(bool retry);
+    // The run's end: writes back what changed, trying again what failed,
+    // and ends the writing thread; whether the user's files then hold all
+    // the run changed.
+    bool finish();
     // The program's end has begun: no more looks every second (its own end
     // writes back what changed), whose work would keep the end's watch
     // from telling a program that stands still.
@@ -141,6 +145,8 @@ private:
     std::mutex removedMutex_; // guards removed_ and each read of the first copy
     QStringList removed_;
     std::atomic<bool> retry_{false};
+    // Whether the last look left nothing of the run's unwritten.
+    bool allWritten_ = true;
     // Last: goes first, writing what was asked before the rest goes.
     StoreThread thread_;
 };

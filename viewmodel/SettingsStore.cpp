@@ -106,7 +106,7 @@ void SettingsStore::storeFailed(const QString& file, const QString& cause)
     const QString message = tr("The settings could not be stored in \"%1\" (on the disk at \"%2\"): %3.")
                                  .arg(shown(file), shown(diskOf(file)), cause) +
                             QLatin1Char('\n') +
-                            tr("Until they can be stored, changes to them will be lost when the program ends.");
+                            tr("Until they can be stored, the latest changes are kept for the program's next start.");
     if (told_.isNew(message))
         emit problem(message);
 }

@@ -2,7 +2,9 @@
 
 namespace ViewModel {
 
-StoreThread::~StoreThread()
+StoreThread::~StoreThread() { finish(); }
+
+void StoreThread::finish()
 {
     {
         const std::lock_guard<std::mutex> lock(mutex_);

@@ -42,6 +42,8 @@ public:
     void lookEvery(std::chrono::milliseconds every, Store look);
     // No more looks; what is put is still written.
     void stopLooking();
+    // Writes what was put, then ends the thread: nothing is written after.
+    void finish();
 
 private:
     void run();

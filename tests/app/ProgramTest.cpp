@@ -807,8 +807,8 @@ TEST_F(ProgramTest, AFullDiskUnderTheWorkingFolderIsToldAsItsOwnAndTheQuitKeepsE
 // The user's settings file (7 KiB of them) on a small disk with one page
 // free, as in a nearly full home: the program's stores fail as the disk
 // fills, the message says so naming the disk, and the file keeps every
-// byte; once the disk has room, the ordered end leaves the change there
-// with every key the file held.
+// byte, also through the ordered end; the next start with room shows the
+// change and stores it with every key the file held.
 TEST_F(ProgramTest, ANearlyFullDiskKeepsTheUsersSettingsFileWholeAndSaysSo)
 {
     const QString config = path("config");
@@ -823,22 +823,30 @@ TEST_F(ProgramTest, ANearlyFullDiskKeepsTheUsersSettingsFileWholeAndSaysSo)
     kestrel::test::write_file(music.toStdString(), viewmodeltest::waveFile());
     ASSERT_TRUE(kestrel::test::leave_free(filler.toStdString(), 1));
     const QByteArray before = viewmodeltest::readAll(userFile());
-
+    {
+        ProgramRun run = driver();
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+        run.send("music " + music);
+        EXPECT_EQ("message The settings could not be stored in \"" + userFile() + "\" (on the disk at \"" + config +
+                      "\"): the disk is full.\\nUntil they can be stored, the latest changes are kept for the "
+                      "program's next start.",
+                  run.lineStartingWith("message", 10000))
+            << run.errors();
+        run.send("quit");
+        EXPECT_EQ(0, run.exitCode()) << run.errors();
+        EXPECT_EQ(before, viewmodeltest::readAll(userFile())) << "the user's file changed on a full disk";
+    }
+    ASSERT_TRUE(QFile::remove(filler));
     ProgramRun run = driver();
     ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
-    run.send("music " + music);
-    EXPECT_EQ("message The settings could not be stored in \"" + userFile() + "\" (on the disk at \"" + config +
-                  "\"): the disk is full.\\nUntil they can be stored, changes to them will be lost when the program "
-                  "ends.",
-              run.lineStartingWith("message", 10000))
-        << run.errors();
-    EXPECT_EQ(before, viewmodeltest::readAll(userFile())) << "the user's file changed on a full disk";
-    ASSERT_TRUE(QFile::remove(filler));
+    run.send("state");
+    EXPECT_EQ("state slides=0 music=" + music + " files=", run.lineStartingWith("state"));
     run.send("quit");
     EXPECT_EQ(0, run.exitCode()) << run.errors();
     EXPECT_EQ(music, stored("Music/filePath"));
     EXPECT_EQ(QStringList(), missingKeys(users.keys())) << "keys lost";
     EXPECT_EQ(QStringList{QFileInfo(userFile()).fileName()}, filesIn(QFileInfo(userFile()).path()));
+    EXPECT_EQ(QStringList(), runFoldersIn(path("")) + runFoldersIn(path("tmp"))) << "a run's working folder left";
 }
 
 // The runtime folder, where the working copies of the settings go, on a
