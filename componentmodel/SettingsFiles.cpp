@@ -1,9 +1,10 @@
 #include "componentmodel/SettingsFiles.h"
 
+#include "componentmodel/WholeFileWrite.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace ComponentModel {
 
@@ -51,14 +52,7 @@ SettingsWrite writeSettingsValues(const QString& file, const SettingsValues& val
 
 bool writeSettingsFile(const QString& path, const QByteArray& content)
 {
-    QSaveFile file(path);
-    // The flush tells a disk that took only part of it, which the commit
-    // alone would not; the read back, what the disk holds.
-    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly) ||
-        file.write(content) != content.size() || !file.flush() || !file.commit())
-        return false;
-    QFile written(path);
-    return written.open(QIODevice::ReadOnly) && written.readAll() == content && written.error() == QFile::NoError;
+    return QDir().mkpath(QFileInfo(path).path()) && writeWholeFile(path, content) == 0;
 }
 
 bool copySettingsFile(const QString& from, const QString& to)

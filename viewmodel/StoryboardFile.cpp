@@ -7,6 +7,7 @@
 #include "viewmodel/UnfinishedStores.h"
 
 #include "componentmodel/FileHelpers.h"
+#include "componentmodel/WholeFileWrite.h"
 
 #include "files/DTFailureReason.h"
 #include "files/DTRegularFile.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QRegularExpression>
@@ -413,17 +413,9 @@ bool save(const QList<StoryboardEntry>& entries, SaveProblem* problem)
     QString path = settings.value(pathKey).toString();
     if (path.isEmpty())
         path = newFilePath();
-    QSaveFile file(path);
-    // Each step's errno before anything else can change it; the old file
-    // stays as it was unless the commit renames the new one over it.
-    const QByteArray document = toXml(entries);
-    errno = 0;
-    bool written = file.open(QIODevice::WriteOnly);
-    written = written && file.write(document) == document.size();
-    written = written && file.commit();
-    if (!written) {
-        const int error = errno;
-        const QString cause = storeProblem(path, error, file.errorString());
+    // The old file stays as it was unless the new one reached the disk whole.
+    if (const int error = ComponentModel::writeWholeFile(path, toXml(entries))) {
+        const QString cause = storeProblem(path, error, QString());
         qWarning().noquote() << "[StoryboardFile] the storyboard could not be stored:" << path << cause;
         if (problem)
             *problem = {path, cause};

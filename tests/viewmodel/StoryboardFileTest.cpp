@@ -5,6 +5,9 @@
 
 #include "viewmodel/StoryboardFile.h"
 
+#include "support/HangingShare.h"
+#include "support/TestFiles.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QRegularExpression>
@@ -166,6 +169,40 @@ TEST(StoryboardFileTest, FirstSaveNamesANewFileAndLaterSavesKeepIt)
     ASSERT_TRUE(StoryboardFile::save({{"/p/a.jpg", ""}}));
     EXPECT_NE(inTheWay, storedStoryboardPath());
     EXPECT_TRUE(QFileInfo(inTheWay).isDir());
+}
+
+// The storyboard on a small disk with a few pages free: each save either
+// reaches the file whole or fails as the disk fills, with the storyboard as
+// it was to the byte and nothing left beside it.
+TEST(StoryboardFileTest, ASaveTheDiskTakesOnlyPartOfLeavesTheStoryboardAsItWas)
+{
+    QTemporaryDir scratch;
+    const QString small = scratch.filePath("small"), path = small + "/story.xml", filler = small + "/filler";
+    ASSERT_TRUE(QDir().mkpath(small));
+    const kestrel::test::scoped_mount disk("tmpfs", small.toStdString(), "tmpfs", 0, "size=64k");
+    if (!disk.unavailable().empty())
+        GTEST_SKIP() << disk.unavailable();
+    QSettings().setValue("Storyboard/slides", path);
+    QList<StoryboardEntry> slides;
+    for (int i = 0; i < 40; ++i)
+        slides.append({QString("/photos/holiday %1 with a long name to fill a page.jpg").arg(i), ""});
+    ASSERT_TRUE(StoryboardFile::save(slides));
+    int failed = 0;
+    for (int pages = 0; pages <= 3; ++pages) {
+        SCOPED_TRACE(pages);
+        ASSERT_TRUE(kestrel::test::leave_free(filler.toStdString(), pages));
+        const QByteArray before = readAll(path);
+        slides.append(slides);
+        if (StoryboardFile::save(slides)) {
+            EXPECT_EQ(StoryboardFile::toXml(slides), readAll(path));
+        } else {
+            ++failed;
+            EXPECT_EQ(before, readAll(path));
+        }
+        EXPECT_EQ(QStringList({"filler", "story.xml"}), QDir(small).entryList(QDir::Files | QDir::Hidden));
+        QFile::remove(filler);
+    }
+    EXPECT_GE(failed, 1) << "the disk took every save: the test no longer fills it";
 }
 
 // What stands at the stored path is looked at before anything is opened: a
