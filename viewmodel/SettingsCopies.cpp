@@ -120,8 +120,8 @@ void SettingsCopies::start(SettingsMirror::Report report)
             copies_.append({config + names[i], folder_->handle() + QLatin1Char('/') + names[i]});
         ComponentModel::useSettingsFolder(folder_->handle());
         mirror_ = std::make_unique<SettingsMirror>(*folder_, files, std::move(report));
-        // Only now that this run's folder holds what they left, whole.
-        for (const QString& folder : leftBehind) {
+        // Only once this run's folder holds what they left, whole.
+        for (const QString& folder : mirror_->recordsKept() ? leftBehind : QStringList()) {
             qInfo().noquote() << "[SettingsStore] merged the settings a run left in" << folder;
             RunFolder::removeFolder(folder);
         }

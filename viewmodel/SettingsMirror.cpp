@@ -63,6 +63,7 @@ SettingsMirror::SettingsMirror(ComponentModel::RunFolder& folder, QList<File> fi
         copies_.append(copy);
         keepStored(i);
     }
+    recordsKept_ = lookProblem_.isEmpty();
     reportCopies(lookProblem_);
     thread_.lookEvery(lookInterval, [this] { look(retry_.exchange(false)); });
 }

@@ -77,6 +77,10 @@ public:
     SettingsMirror& operator=(const SettingsMirror&) = delete;
 
     void writeBack(bool retry);
+    // Whether the word on what the user's files hold, kept beside each
+    // copy, was written whole as the mirror began: only then does the run's
+    // folder hold all a later start needs of it.
+    bool recordsKept() const { return recordsKept_; }
     // The run's end: writes back what changed, trying again what failed,
     // and ends the writing thread; whether the user's files then hold all
     // the run changed.
@@ -147,6 +151,7 @@ private:
     std::atomic<bool> retry_{false};
     // Whether the last look left nothing of the run's unwritten.
     bool allWritten_ = true;
+    bool recordsKept_ = false;
     // Last: goes first, writing what was asked before the rest goes.
     StoreThread thread_;
 };
