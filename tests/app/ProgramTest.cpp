@@ -1010,9 +1010,12 @@ TEST_F(ProgramTest, TheSessionsEndWhileTheStartWaitsForTheSettingsShowsNoWindow)
 
 // What the program starts takes the session's end as what a desktop starts
 // does: a program handed to the desktop (the opener on the path a
-// stand-in, where the window system gives the desktop's services) and one
-// handed to the program's launcher read in their own status the end
-// signals neither blocked nor ignored.
+// stand-in, where the window system gives the desktop's services), one the
+// desktop's opener starts while the program waits for its end (Report
+// Problem's mail program) and one handed to the program's launcher read in
+// their own status the end signals neither blocked nor ignored, and none
+// has a pipe to the program for its standard error (a program that
+// outlives the window would die of its first word after the program's end).
 TEST_F(ProgramTest, WhatTheProgramStartsTakesTheSessionsEnd)
 {
     const QString openers = path("openers");
@@ -1021,18 +1024,31 @@ TEST_F(ProgramTest, WhatTheProgramStartsTakesTheSessionsEnd)
     environment.insert("PATH", openers + ":" + environment.value("PATH"));
     ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
     ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
-    // Once it has said anything.
-    const auto takesTheEnd = [&run](const QString& started) {
-        return run.errorsShow("started " + started + ":", startMs) &&
-               run.errorsShow("started " + started + ": end signals blocked 0 ignored 0", 0);
+    const QRegularExpression readByTheProgram(QString("pipe read by( \\d+)* %1( |$)").arg(run.pid()));
+    // Once it has said anything (within `ms`).
+    const auto takesTheEnd = [&](const QString& started, int ms = startMs) {
+        run.errorsShow("started " + started + ":", ms);
+        const QString said =
+            QRegularExpression("^started " + QRegularExpression::escape(started) + ": (.*)$",
+                               QRegularExpression::MultilineOption)
+                .match(QString::fromStdString(run.errors()))
+                .captured(1);
+        EXPECT_TRUE(said.startsWith("end signals blocked 0 ignored 0, standard error "))
+            << started.toStdString() << (said.isEmpty() ? ": nothing where the program's errors go\n" : ": ")
+            << run.errors();
+        EXPECT_FALSE(said.contains(readByTheProgram)) << said.toStdString();
     };
     run.send(QString("launch %1 by-the-launcher").arg(STARTED_PROGRAM_STAND_IN));
     ASSERT_EQ("launched", run.lineStartingWith("launched"));
-    EXPECT_TRUE(takesTheEnd("by-the-launcher")) << run.errors();
+    takesTheEnd("by-the-launcher");
+    run.send("report mailto:help@localhost");
+    ASSERT_EQ("report took", run.lineStartingWith("report")) << run.errors();
+    // It has ended: what it said is on its way.
+    takesTheEnd("mailto:help@localhost", 5000);
     if (environment.value("QT_QPA_PLATFORM") == "xcb") {
         run.send("desktop https://example.invalid/page");
         ASSERT_EQ("desktop took", run.lineStartingWith("desktop"));
-        EXPECT_TRUE(takesTheEnd("https://example.invalid/page")) << run.errors();
+        takesTheEnd("https://example.invalid/page");
     }
     run.send("quit");
     EXPECT_EQ(0, run.exitCode()) << run.errors();
