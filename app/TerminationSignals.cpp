@@ -2,6 +2,8 @@
 
 #include "app/EndBackstop.h"
 
+#include "componentmodel/DesktopSignals.h"
+
 #include "files/DTAbandonableRead.h"
 
 #include <QCoreApplication>
@@ -45,27 +47,16 @@ void closeIfOpen(int fd)
         ::close(fd);
 }
 
-// In the child of a fork, whichever thread forked (Qt's start of the
-// desktop's opener, a library's own): the end signals unblocked, with
-// their default actions, as a desktop starts a program; no thread of the
-// child takes them otherwise. Only calls a child of a threaded process may
-// make before its exec.
-void endSignalsByDefaultInChild()
-{
-    struct sigaction byDefault = {};
-    byDefault.sa_handler = SIG_DFL;
-    sigemptyset(&byDefault.sa_mask);
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
-        ::sigaction(signal, &byDefault, nullptr);
-    unblockTerminationSignals();
-}
-
 } // namespace
 
 void blockTerminationSignals()
 {
-    // Once, however often it is called.
-    static const int forksTakeThem = ::pthread_atfork(nullptr, nullptr, endSignalsByDefaultInChild);
+    // Once, however often it is called. The child of a fork, whichever
+    // thread forked (Qt's start of the desktop's opener, a library's own),
+    // takes the desktop's signals before its exec. A start that does not
+    // fork (a raw clone, posix_spawn) runs no such handler: those the
+    // program makes ask for the same state themselves.
+    static const int forksTakeThem = ::pthread_atfork(nullptr, nullptr, ComponentModel::takeDesktopSignals);
     (void)forksTakeThem;
     const sigset_t endSignals = terminationSignals();
     ::pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);

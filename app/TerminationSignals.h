@@ -26,10 +26,10 @@
 // changes nothing.
 //
 // What the program starts takes the signals as a program the desktop
-// starts does: the child of every fork (Qt's start of the desktop's
-// opener, a library's own) unblocks them and gives them their default
-// actions before its exec; the program's launcher starts its programs so
-// too (componentmodel/ProgramLauncher.h).
+// starts does (componentmodel/DesktopSignals.h): the child of every fork
+// (Qt's start of the desktop's opener, a library's own) before its exec,
+// and each start the program makes itself (its launcher's, the opener
+// whose end componentmodel/DesktopLauncher.h waits for).
 
 #include <QObject>
 

@@ -1,5 +1,7 @@
 #include "componentmodel/DesktopLauncher.h"
 
+#include "componentmodel/DesktopSignals.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -65,12 +67,18 @@ void openUrlThen(const QUrl& url, QObject* context, std::function<void(bool take
     }
     // Not a child of `context`: a process still running when its object
     // goes would be killed, the user's mail program with it. One that runs
-    // on past the program's end is left to run.
+    // on past the program's end is left to run, with nothing of the
+    // program's but its standard error (a pipe to the program would end
+    // it at its first word after the program's end), taken as the
+    // desktop's own start leaves it: where the session keeps its programs'
+    // words. Qt's start of a QProcess is no fork: its handlers do not run.
     auto* process = new QProcess;
     process->setProgram(opener);
     process->setArguments({url.toString(QUrl::FullyEncoded)});
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setChildProcessModifier(takeDesktopSignals);
     auto answer = std::make_shared<std::function<void(bool)>>(std::move(taken));
     const QPointer<QObject> alive(context);
     const auto tell = [answer, alive](bool took) {

@@ -3,7 +3,8 @@
 // its default program (a file, a web page, the mail program), or a local file
 // shown selected in the file manager. Both go through one replaceable
 // launcher, so tests catch the request instead of starting a program.
-// GUI thread only.
+// What it starts gets the signals a desktop's start gives
+// (DesktopSignals.h). GUI thread only.
 
 #include <QUrl>
 

@@ -2,6 +2,7 @@
 
 #include "componentmodel/DescriptorMessages.h"
 #include "componentmodel/Descriptors.h"
+#include "componentmodel/DesktopSignals.h"
 
 #include <QFile>
 
@@ -73,7 +74,8 @@ void reapEndedLaunchers()
 QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 // Starts argv[0] with `environment`, each descriptor of `moves` put at its
-// place, every signal as a new program's: its number, or -1 and `error`.
+// place, its signals as the desktop gives them (DesktopSignals.h): its
+// number, or -1 and `error`.
 pid_t spawn(char* const argv[], char* const environment[], const std::vector<std::pair<int, int>>& moves,
             int* error)
 {
@@ -83,12 +85,7 @@ pid_t spawn(char* const argv[], char* const environment[], const std::vector<std
     ::posix_spawnattr_init(&attributes);
     for (const auto& [from, to] : moves)
         ::posix_spawn_file_actions_adddup2(&actions, from, to);
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    ::posix_spawnattr_setsigdefault(&attributes, &all);
-    ::posix_spawnattr_setsigmask(&attributes, &none);
-    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    askDesktopSignals(attributes);
     pid_t pid = -1;
     *error = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv, environment);
     ::posix_spawn_file_actions_destroy(&actions);

@@ -1,20 +1,26 @@
 #pragma once
-// Tells whether another instance of the program runs and lets a later
-// instance hand the first one a short text through a shared-memory segment
-// named by a key. Segment layout: byte 0 is "0" (nothing waiting) or any
-// other value (a message waits: a sender writes "1"), then the message in
-// UTF-8 and a 0x00; every copy is cut at the segment's size. The first
-// instance sets byte 0 back to "0" as it takes the message: the sender's
-// answer, which tells it the first instance's window still answers.
-// A segment outlives a process that crashed, so the first instance also holds
-// a lock file for the key while it lives; a newcomer that gets the lock knows
-// any segment left behind is stale, removes it and makes a fresh one.
-// The first instance polls the segment every 1000 ms on the thread that made
-// the channel (the GUI thread) and emits messageAvailable for each message.
+// Tells whether another instance of the program runs for the user and lets
+// a later start hand the first one a short text through a shared-memory
+// segment named by a key. Segment layout: byte 0 is "0" (nothing waiting)
+// or any other value (a message waits: a sender writes "1"), then the
+// message in UTF-8 and a 0x00; every copy is cut at the segment's size.
+// The first instance sets byte 0 back to "0" as it takes the message: the
+// sender's answer, which tells it the first instance's window still
+// answers.
+// A segment outlives a process that crashed, so the first instance also
+// holds a lock for the key while it lives; a newcomer that gets the lock
+// knows any segment left behind is stale and takes it over.
+// The lock file and the segment are the user's own (SingleInstanceFiles.h):
+// where another user's stand under their names, this start runs as an
+// instance of its own, reached by no later start, and hands nothing to
+// theirs.
+// The first instance polls the segment every 1000 ms on the thread that
+// made the channel (the GUI thread) and emits messageAvailable for each
+// message.
 
-#include <QLockFile>
+#include "componentmodel/SingleInstanceFiles.h"
+
 #include <QObject>
-#include <QSharedMemory>
 #include <QTimer>
 
 #include <memory>
@@ -56,11 +62,11 @@ public slots:
 private:
     bool attachToRunningInstance(bool ownerAlive);
     void createSegment();
-    void writeBytes(const QByteArray& bytes);
 
     bool running_ = false;
-    QSharedMemory sharedMemory_;
-    std::unique_ptr<QLockFile> lockFile_;
+    SingleInstanceNames names_;
+    std::unique_ptr<InstanceLock> lock_;   // while this instance holds it
+    std::unique_ptr<HandOffSegment> segment_;
     QTimer pollTimer_;
 };
 

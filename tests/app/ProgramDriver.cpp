@@ -36,6 +36,9 @@
 //   desktop <url>   opens the URL through the desktop's own launcher (the
 //                   default one, not the report below): "desktop took" once
 //                   the desktop took it, "desktop refused" otherwise
+//   report <url>    opens the URL as Report Problem opens the mail program:
+//                   through the desktop's own launcher, waiting for its
+//                   opener: "report took" or "report refused" once known
 //   launch <program> <argument>
 //                   hands the program to the program's launcher, as the
 //                   preview's sound output is: "launched", or "not
@@ -180,6 +183,8 @@ private:
             say(ComponentModel::defaultUrlLauncher(QUrl(argument), ComponentModel::LaunchMode::Open)
                     ? QStringLiteral("desktop took")
                     : QStringLiteral("desktop refused"));
+        else if (command == QLatin1String("report"))
+            report(argument);
         else if (command == QLatin1String("launch"))
             launch(argument.section(QLatin1Char(' '), 0, 0), argument.section(QLatin1Char(' '), 1));
         else if (command == QLatin1String("at-end"))
@@ -321,6 +326,15 @@ private:
         lock.unlock();
         holder.join();
         say(QStringLiteral("held"));
+    }
+
+    void report(const QString& url)
+    {
+        const ComponentModel::UrlLauncher saying = ComponentModel::setUrlLauncher({});
+        ComponentModel::openUrlThen(QUrl(url), this, [](bool taken) {
+            say(taken ? QStringLiteral("report took") : QStringLiteral("report refused"));
+        });
+        ComponentModel::setUrlLauncher(saying);
     }
 
     static void launch(const QString& program, const QString& argument)

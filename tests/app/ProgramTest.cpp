@@ -1,12 +1,15 @@
 // The program as its user meets it, in processes of its own: each test gets
 // a home, settings store, data and temporary folder of its own (the single
-// instance's lock and hand-off live in the temporary folder), and the
-// maker's site and the analytics collector on a loopback server. The real
-// program is started where only its outside is looked at; the test driver
-// (the same start-up with a command hook) where the test must act in it.
+// instance's lock lives in the temporary folder, its hand-off is named for
+// it), and the maker's site and the analytics collector on a loopback
+// server. The real program is started where only its outside is looked at;
+// the test driver (the same start-up with a command hook) where the test
+// must act in it.
 
 #include "app/Identity.h"
 #include "app/LinkSettings.h"
+
+#include "componentmodel/SingleInstanceFiles.h"
 
 #include "viewmodel/StoryboardFile.h"
 
@@ -29,6 +32,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QThread>
 #include <QUuid>
@@ -39,6 +43,7 @@
 #include <sched.h>
 #include <stdio.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <signal.h>
 
@@ -81,10 +86,10 @@ int usageHitBound(std::chrono::steady_clock::time_point began)
 // when it goes.
 class ProgramRun {
 public:
-    ProgramRun(const QString& program, const QProcessEnvironment& environment)
+    ProgramRun(const QString& program, const QProcessEnvironment& environment, const QStringList& arguments = {})
     {
         process_.setProcessEnvironment(environment);
-        process_.start(program, QStringList());
+        process_.start(program, arguments);
         process_.waitForStarted(startMs);
     }
     ~ProgramRun()
@@ -202,6 +207,14 @@ struct ProgramTest : ::testing::Test {
         // A first start of a new version would open the thank-you page in
         // a browser.
         storeFromOutside({{{"Notification/lastVersion", Application::applicationVersion()}}, {}});
+    }
+
+    // A run killed leaves its hand-off segment behind, outside the test's
+    // folders.
+    ~ProgramTest() override
+    {
+        ::shm_unlink(ComponentModel::singleInstanceNames(Application::singleInstanceKey(), ::geteuid(), path("tmp"))
+                         .segment.constData());
     }
 
     QString path(const QString& name) const { return QString::fromStdString(root.file(name.toStdString())); }
@@ -494,6 +507,50 @@ TEST_F(ProgramTest, ALaterStartTellsTheRunningWindowDoesNotAnswer)
     EXPECT_EQ("", third.lineStartingWith("message", 0)) << "a start handed over to an answering window";
     EXPECT_TRUE(first.errorsShow("[MainViewModel] asking for attention", startMs, 2));
     EXPECT_TRUE(first.running());
+}
+
+// Another user of the machine who made first, in the temporary folder all
+// users share, the files a start looks for, under the key alone and under
+// the user's own names, open to all (a lock file a live process holds, a
+// hand-off segment): the user's starts show their windows, each on its
+// own, and none hands that user a word. Once that user's lock file is
+// gone, a start holds the lock, and a later start still hands nothing to
+// the segment that stays.
+TEST_F(ProgramTest, AnotherUsersSingleInstanceFilesNeitherStopAStartNorHearOne)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "another user is to be had only where the tests run as root";
+    QByteArray shared = QFile::encodeName(QDir::tempPath() + "/lumivista-shared-XXXXXX");
+    ASSERT_TRUE(::mkdtemp(shared.data()) && ::chmod(shared.constData(), 01777) == 0);
+    const auto removeShared = qScopeGuard([&shared] { QDir(QFile::decodeName(shared)).removeRecursively(); });
+    const QStringList nobody = {"--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    if (QProcess::execute("setpriv", nobody + QStringList{"test", "-w", shared, "-a", "-x", SINGLE_INSTANCE_SQUATTER}))
+        GTEST_SKIP() << "the user nobody cannot run the other user's part here";
+    QProcessEnvironment environment = this->environment();
+    environment.insert("TMPDIR", QFile::decodeName(shared));
+    ProgramRun other("setpriv", environment,
+                     nobody + QStringList{SINGLE_INSTANCE_SQUATTER, Application::singleInstanceKey(),
+                                          QString::number(::geteuid())});
+    const auto letGo = qScopeGuard([&other] {
+        other.send("quit");
+        other.exitCode();
+    });
+    ASSERT_EQ("made", other.lineStartingWith("made")) << other.errors();
+    const auto startsOnItsOwnTwice = [&environment] {
+        ProgramRun first(LUMIVISTA_TEST_DRIVER, environment);
+        EXPECT_EQ("ready Orvik Lumivista", first.lineStartingWith("ready")) << first.errors();
+        ProgramRun later(LUMIVISTA_TEST_DRIVER, environment);
+        EXPECT_EQ("ready Orvik Lumivista", later.lineStartingWith("ready")) << later.errors();
+        for (ProgramRun* run : {&first, &later}) {
+            run->send("quit");
+            EXPECT_EQ(0, run->exitCode()) << run->errors();
+        }
+    };
+    startsOnItsOwnTwice();
+    other.send("unlock");
+    ASSERT_EQ("unlocked", other.lineStartingWith("unlocked")) << other.errors();
+    startsOnItsOwnTwice();
+    EXPECT_EQ("", other.lineStartingWith("read", 500)) << "another user read what a start handed over";
 }
 
 TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfAConversion)
@@ -1215,9 +1272,12 @@ TEST_F(ProgramTest, TheSessionsEndWhileTheStartWaitsForTheSettingsShowsNoWindow)
 
 // What the program starts takes the session's end as what a desktop starts
 // does: a program handed to the desktop (the opener on the path a
-// stand-in, where the window system gives the desktop's services) and one
-// handed to the program's launcher read in their own status the end
-// signals neither blocked nor ignored.
+// stand-in, where the window system gives the desktop's services), one the
+// desktop's opener starts while the program waits for its end (Report
+// Problem's mail program) and one handed to the program's launcher read in
+// their own status the end signals neither blocked nor ignored, and none
+// has a pipe to the program for its standard error (a program that
+// outlives the window would die of its first word after the program's end).
 TEST_F(ProgramTest, WhatTheProgramStartsTakesTheSessionsEnd)
 {
     const QString openers = path("openers");
@@ -1226,18 +1286,31 @@ TEST_F(ProgramTest, WhatTheProgramStartsTakesTheSessionsEnd)
     environment.insert("PATH", openers + ":" + environment.value("PATH"));
     ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
     ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
-    // Once it has said anything.
-    const auto takesTheEnd = [&run](const QString& started) {
-        return run.errorsShow("started " + started + ":", startMs) &&
-               run.errorsShow("started " + started + ": end signals blocked 0 ignored 0", 0);
+    const QRegularExpression readByTheProgram(QString("pipe read by( \\d+)* %1( |$)").arg(run.pid()));
+    // Once it has said anything (within `ms`).
+    const auto takesTheEnd = [&](const QString& started, int ms = startMs) {
+        run.errorsShow("started " + started + ":", ms);
+        const QString said =
+            QRegularExpression("^started " + QRegularExpression::escape(started) + ": (.*)$",
+                               QRegularExpression::MultilineOption)
+                .match(QString::fromStdString(run.errors()))
+                .captured(1);
+        EXPECT_TRUE(said.startsWith("end signals blocked 0 ignored 0, standard error "))
+            << started.toStdString() << (said.isEmpty() ? ": nothing where the program's errors go\n" : ": ")
+            << run.errors();
+        EXPECT_FALSE(said.contains(readByTheProgram)) << said.toStdString();
     };
     run.send(QString("launch %1 by-the-launcher").arg(STARTED_PROGRAM_STAND_IN));
     ASSERT_EQ("launched", run.lineStartingWith("launched"));
-    EXPECT_TRUE(takesTheEnd("by-the-launcher")) << run.errors();
+    takesTheEnd("by-the-launcher");
+    run.send("report mailto:help@localhost");
+    ASSERT_EQ("report took", run.lineStartingWith("report")) << run.errors();
+    // It has ended: what it said is on its way.
+    takesTheEnd("mailto:help@localhost", 5000);
     if (environment.value("QT_QPA_PLATFORM") == "xcb") {
         run.send("desktop https://example.invalid/page");
         ASSERT_EQ("desktop took", run.lineStartingWith("desktop"));
-        EXPECT_TRUE(takesTheEnd("https://example.invalid/page")) << run.errors();
+        takesTheEnd("https://example.invalid/page");
     }
     run.send("quit");
     EXPECT_EQ(0, run.exitCode()) << run.errors();

@@ -4,8 +4,13 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QProcess>
-#include <QSharedMemory>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using ComponentModel::SingleInstanceChannel;
 
@@ -17,13 +22,40 @@ QString uniqueKey(const char* what)
     return QStringLiteral("lumivista-test-%1-%2-%3").arg(QCoreApplication::applicationPid()).arg(what).arg(++serial);
 }
 
+QByteArray segmentName(const QString& key)
+{
+    return ComponentModel::singleInstanceNames(key, ::geteuid(), QDir::tempPath()).segment;
+}
+
 // Reads the segment the way a third process would.
 QByteArray segmentBytes(const QString& key, int count)
 {
-    QSharedMemory reader(key);
-    if (!reader.attach(QSharedMemory::ReadOnly))
-        return QByteArray();
-    return QByteArray(static_cast<const char*>(reader.constData()), qMin<qsizetype>(count, reader.size()));
+    const int fd = ::shm_open(segmentName(key).constData(), O_RDONLY, 0);
+    QByteArray bytes(count, '\0');
+    const ssize_t read = fd >= 0 ? ::pread(fd, bytes.data(), size_t(count), 0) : -1;
+    if (fd >= 0)
+        ::close(fd);
+    return bytes.left(read < 0 ? 0 : int(read));
+}
+
+// Writes at the segment's start the way a third process would.
+void writeSegment(const QString& key, const QByteArray& bytes)
+{
+    const int fd = ::shm_open(segmentName(key).constData(), O_RDWR, 0);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0), bytes.size());
+    ::close(fd);
+}
+
+// A segment made before any instance, with `mode` and `bytes` at its
+// start; its descriptor, to read it as one who opened it then.
+int segmentMadeFirst(const QString& key, mode_t mode, const QByteArray& bytes)
+{
+    const int fd = ::shm_open(segmentName(key).constData(), O_RDWR | O_CREAT | O_EXCL, mode);
+    if (fd < 0 || ::fchmod(fd, mode) != 0 || ::ftruncate(fd, SingleInstanceChannel::SegmentSize) != 0 ||
+        ::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) != bytes.size())
+        ADD_FAILURE() << "no segment made";
+    return fd;
 }
 
 QStringList received(SingleInstanceChannel& channel)
@@ -65,11 +97,7 @@ TEST(SingleInstanceChannel, SecondInstanceHandsTheFirstItsLatestMessage)
     EXPECT_EQ(received(first), QStringList{QStringLiteral("hi")});
 
     // Any marker but "0" means a message waits.
-    {
-        QSharedMemory writer(key);
-        ASSERT_TRUE(writer.attach());
-        static_cast<char*>(writer.data())[0] = '\0';
-    }
+    writeSegment(key, QByteArray(1, '\0'));
     EXPECT_EQ(received(first), QStringList{QStringLiteral("hi")});
 }
 
@@ -89,23 +117,40 @@ TEST(SingleInstanceChannel, MessagesPassWholeUpToTheSegmentSize)
 
 TEST(SingleInstanceChannel, KeysAreIndependentAndALeftoverSegmentIsNoInstance)
 {
-    // System V keys are made from a file's inode, so a key can collide with
-    // a segment of another test process running beside this one: another
-    // key is tried then.
-    QString key;
-    QSharedMemory leftover;
-    for (int attempt = 0; attempt < 10 && !leftover.isAttached(); ++attempt) {
-        key = uniqueKey("left");
-        leftover.setKey(key);
-        leftover.create(1);
-    }
-    ASSERT_TRUE(leftover.isAttached()) << leftover.errorString().toStdString();
-    static_cast<char*>(leftover.data())[0] = '1';
+    // Left by an instance that crashed with a message waiting.
+    const QString key = uniqueKey("left");
+    const int leftover = segmentMadeFirst(key, 0600, QByteArray("1show\0", 6));
 
     SingleInstanceChannel first(key);
     EXPECT_FALSE(first.isRunning());
+    EXPECT_TRUE(received(first).isEmpty());
     SingleInstanceChannel other(uniqueKey("other"));
     EXPECT_FALSE(other.isRunning());
+    ::close(leftover);
+}
+
+// A segment of the user's left open to others (who may hold it open since)
+// is never used: the first instance makes its own, private, and what a
+// later start hands over reaches it alone.
+TEST(SingleInstanceChannel, ASegmentOpenToOthersIsMadeAgainPrivate)
+{
+    const QString key = uniqueKey("open");
+    const int openToOthers = segmentMadeFirst(key, 0666, "0");
+
+    SingleInstanceChannel first(key);
+    SingleInstanceChannel second(key);
+    ASSERT_TRUE(second.isRunning());
+    EXPECT_TRUE(second.sendMessage(QStringLiteral("show")));
+    char seen[5] = {};
+    EXPECT_EQ(::pread(openToOthers, seen, sizeof seen, 0), ssize_t(sizeof seen));
+    EXPECT_EQ(QByteArray("0\0\0\0\0", 5), QByteArray(seen, 5)) << "the message went where others may read it";
+    EXPECT_EQ(received(first), QStringList{QStringLiteral("show")});
+    struct stat facts;
+    const int now = ::shm_open(segmentName(key).constData(), O_RDONLY, 0);
+    ASSERT_EQ(0, ::fstat(now, &facts));
+    EXPECT_EQ(0600u, facts.st_mode & 0777u);
+    ::close(now);
+    ::close(openToOthers);
 }
 
 #ifdef SINGLE_INSTANCE_PEER
