@@ -345,12 +345,18 @@ void SoundConnection::pump(const std::shared_ptr<State>& state)
             {
                 std::lock_guard<std::mutex> lock(s.mutex);
                 const std::uint64_t played = s.reported ? s.latest.after : 0;
+                const std::uint64_t queued = s.sent - std::min(s.sent, played);
                 const std::uint64_t ahead =
                     std::clamp<std::uint64_t>(2 * s.largestCallback + blockFrames,
                                               std::uint64_t(leastAheadSeconds * s.rate),
                                               std::uint64_t(mostAheadSeconds * s.rate));
                 if (!s.feed || s.ended || !s.outbox.empty() || s.startAsked != 0 ||
                     s.sent + blockFrames > played + ahead)
+                    break;
+                // Enough for the next callback: its word comes before the
+                // process needs more.
+                if (queued >= std::max<std::uint64_t>(s.largestCallback, blockFrames) &&
+                    s.feed->soundComing(blockFrames))
                     break;
                 PaStreamCallbackTimeInfo time{};
                 time.currentTime = s.heard(Clock::now()) / s.rate;

@@ -10,7 +10,9 @@
 // heard, and stands while nothing is). An epoch is filled once the process
 // has answered its start, which says how much of the epoch before its
 // stream took: the feed then knows where the sound of the run it played
-// there stops (SoundFeed::runHeard).
+// there stops (SoundFeed::runHeard). Sound that is coming but not read yet
+// is waited for while the process has enough queued to play meanwhile:
+// made now, it would be silence in its place.
 //
 // Every ask waits for its answer within a bound: a process that does not
 // answer in time is killed, and so is one whose words cannot be written or

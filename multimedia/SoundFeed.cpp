@@ -164,6 +164,14 @@ void SoundFeed::runHeard(std::uint64_t run, double seconds)
         stopped_->lastTime = std::max(stopped_->lastTime, seconds);
 }
 
+bool SoundFeed::soundComing(unsigned long frames) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!reader_ || wanted_ == 0 || wanted_ != begun_ || progress_.ranDry)
+        return false;
+    return !reader_->ready(static_cast<unsigned long>(std::ceil(double(frames) * SoundReader::rate / rate_)));
+}
+
 bool SoundFeed::endedStream() const
 {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -29,8 +29,8 @@
 //
 // Threads: wantRun, runFree, setVolume, progress, stoppedMs, takeRanDry
 // and detach on the GUI thread, playAt, beginRun, endedStream and calledAt
-// on the stream thread (beginRun and runHeard also on a sound process's
-// pump), streamCallback on the device's; each takes the feed's
+// on the stream thread (beginRun, runHeard and soundComing also on a sound
+// process's pump), streamCallback on the device's; each takes the feed's
 // lock, which a callback holds only while it fills its buffer.
 
 #include "multimedia/SoundReader.h"
@@ -113,6 +113,10 @@ public:
     // Of run `run`, which has ended, the stream played only what its
     // callbacks gave up to stream time `seconds`, the rest dropped unheard.
     void runHeard(std::uint64_t run, double seconds);
+    // Whether a callback of `frames` frames now would play, in the run
+    // begun, silence in place of sound that is coming: not read yet, while
+    // the reader answers and has not reached the end.
+    bool soundComing(unsigned long frames) const;
     // A callback ended the stream (the end of the sound, a failure, the
     // feed cut off) since it was last started.
     bool endedStream() const;

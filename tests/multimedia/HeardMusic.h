@@ -48,6 +48,26 @@ public:
                 return musicAtEdge(i, +1);
         return std::nan("");
     }
+    // How long the sound heard in [from, to) was silent, in ms, after the
+    // music near `targetMs` first came: a hole in it. NaN when it never
+    // came.
+    std::optional<double> silenceAfterItCame(Clock::time_point from, Clock::time_point to, double targetMs) const
+    {
+        if (!regular(from, to))
+            return std::nullopt;
+        const std::size_t end = firstFrom(to);
+        std::size_t i = firstFrom(from);
+        while (i < end && !(heard_[i].musicMs >= targetMs - 20.0 && heard_[i].musicMs < targetMs + 500.0))
+            ++i;
+        if (i == end)
+            return std::nan("");
+        const std::uint64_t came = heard_[i].frame;
+        double silence = 0.0;
+        for (; i < end; ++i)
+            if (silent(heard_[i]) && msOfFrames(double(heard_[i].frame - came)) >= ringingMs)
+                silence += msOfFrames(JackListener::stride);
+        return silence;
+    }
 
 private:
     // Sound that comes after silence may ring in the resampler a moment.
