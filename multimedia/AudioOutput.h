@@ -41,11 +41,13 @@ public:
     // Started, and not ended since by its callback or its output.
     virtual bool isActive() const = 0;
     // Plays run `run` of `feed` (the stream's) from now on, the sound queued
-    // before dropped. By default the stream is aborted and started again (a
-    // stream that its callback ended must be), then the run begun.
+    // before dropped (as hold() does). By default the stream is aborted and
+    // started again (a stream that its callback ended must be), then the
+    // run begun.
     virtual void startRun(SoundFeed& feed, std::uint64_t run);
     // The run ends where it was heard: sound queued ahead and not yet heard
-    // is dropped, and the stream runs on, silent. By default nothing: the
+    // is dropped (the feed told how far the run was heard: SoundFeed::
+    // runHeard), and the stream runs on, silent. By default nothing: the
     // feed plays silence outside a run, and a device's own buffer holds a
     // moment only.
     virtual void hold() {}

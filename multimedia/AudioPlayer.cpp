@@ -129,6 +129,7 @@ SoundFeed::RunStart AudioPlayer::runStart() const
     SoundFeed::RunStart start;
     start.ms = baseTime_;
     start.since = freeSince_;
+    start.whereStopped = resumeWhereStopped_;
     return start;
 }
 
@@ -148,6 +149,7 @@ void AudioPlayer::releaseSound()
     }
     streams_->want(nullptr, 0);
     freeSince_.reset();
+    resumeWhereStopped_ = false;
     runStarted_ = false;
     baseTime_ = 0;
     duration_ = 0;
@@ -210,6 +212,7 @@ void AudioPlayer::play()
     if (!soundOutputAnswers_)
         freeSince_ = Clock::now();
     startRun();
+    resumeWhereStopped_ = false;
     timerId_ = startTimer(tickInterval);
     lastTick_ = watchedFrom_ = Clock::now();
     setState(PlayState);
@@ -220,12 +223,13 @@ void AudioPlayer::pause()
     playWhenFound_ = false;
     if (state() != PlayState)
         return;
+    // Where the clock stands for now: the output plays on a moment, and
+    // the stream, dropping what it queued, says where the sound stopped.
+    // A clock that ran free of the sound stops where it is.
     baseTime_ = time();
+    resumeWhereStopped_ = !freeSince_;
     freeSince_.reset();
     feed_->wantRun(0, SoundFeed::RunStart());
-    // The clock is what was heard: sound taken ahead of it plays again from
-    // there, and the stream drops what it queued.
-    reader_->rewind(static_cast<double>(baseTime_));
     streams_->want(feed_, 0);
     stopTimer();
     setState(PauseState);
@@ -244,6 +248,7 @@ void AudioPlayer::seekTo(qint64 value)
 {
     // No callback takes the sound until the run after the seek.
     feed_->wantRun(0, SoundFeed::RunStart());
+    resumeWhereStopped_ = false;
     try {
         baseTime_ = wholeMilliseconds(reader_->seek(static_cast<double>(value)));
     } catch (const std::exception& error) {
@@ -311,6 +316,16 @@ void AudioPlayer::onStreamReport(const StreamThread::Report& report)
             runAskedAt_ = Clock::now();
         }
         return;
+    case StreamThread::Step::Held:
+        // Paused, the clock goes on to where the sound stopped.
+        if (state() == PauseState && resumeWhereStopped_) {
+            const std::optional<double> stopped = feed_->stoppedMs();
+            if (stopped && wholeMilliseconds(*stopped) != baseTime_) {
+                baseTime_ = wholeMilliseconds(*stopped);
+                emit timeChanged(time(), false);
+            }
+        }
+        return;
     case StreamThread::Step::Lost:
         setSoundOutputAnswers(false);
         if (state() == PlayState && !freeSince_)
@@ -330,6 +345,7 @@ void AudioPlayer::standWithoutDevice()
     baseTime_ = time();
     freeSince_.reset();
     feed_->wantRun(0, SoundFeed::RunStart());
+    resumeWhereStopped_ = false;
     streams_->want(feed_, 0);
     stopTimer();
     soundDeviceMissing_ = true;

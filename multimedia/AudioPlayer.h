@@ -21,8 +21,10 @@
 // and a new stream is asked for about every second; its sound joins the
 // pictures' time. An output that refuses the stream's format says why
 // (soundOutputRefusal()). The clock is what the output played: a pause
-// drops what was sent ahead and not yet heard, and the sound goes on from
-// where it was heard.
+// drops what was sent ahead and not yet played, the clock then stands
+// where the sound stopped (once the stream says so: the output plays on a
+// moment after the press), and Play goes on from there, nothing heard
+// twice and nothing left out.
 
 #include "multimedia/Player.h"
 
@@ -179,6 +181,9 @@ private:
     std::shared_ptr<ComponentModel::GuardedReceiver> receiver_;
     std::unique_ptr<StreamThread> streams_;
     bool opened_ = false; // a stream was opened for this source
+    // Paused, with no seek since: the next run goes on where the sound
+    // stopped.
+    bool resumeWhereStopped_ = false;
 
     // The clock: where it stands while no callback counts, and since when
     // it runs free of the sound.

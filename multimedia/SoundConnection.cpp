@@ -109,6 +109,8 @@ struct SoundConnection::State {
         if (Tell(header.kind) == Tell::Answer) {
             Answer answer;
             std::memcpy(&answer, payload.data(), sizeof answer);
+            if (header.tag == startAsked)
+                started(answer.value);
             answers[header.tag] = {answer.value, std::string(payload.begin() + sizeof answer, payload.end())};
             answered.notify_all();
             return;
@@ -119,6 +121,18 @@ struct SoundConnection::State {
             reported = true;
             largestCallback = std::max(largestCallback, latest.frames);
         }
+    }
+    // Under the lock: the epoch asked for has started, `played` frames of
+    // the one before taken by the stream (negative: it failed). The run
+    // played there is told where its sound stops before the new epoch is
+    // filled.
+    void started(std::int32_t played)
+    {
+        startAsked = 0;
+        if (played >= 0 && endedFeed && endedRun != 0)
+            endedFeed->runHeard(endedRun, double(played) / rate);
+        endedFeed.reset();
+        endedRun = 0;
     }
     // Under the lock: frames of the epoch heard by `now`.
     double heard(Clock::time_point now) const
@@ -145,14 +159,20 @@ struct SoundConnection::State {
     double rate = 44100.0;
     std::optional<Clock::time_point> startedAt;
     Clock::time_point calledBackAt;
-    // Its sound: the feed (none while not fed), the epoch fed, frames
-    // sent, and the process's last word on it.
+    // Its sound: the feed (none while not fed), the epoch fed and the run
+    // begun with it, frames sent, and the process's last word on it.
     std::shared_ptr<SoundFeed> feed;
     std::uint64_t epoch = 0;
+    std::uint64_t run = 0;
     std::uint64_t sent = 0;
     bool reported = false;
     Played latest{};
     std::uint32_t largestCallback = 0;
+    // The start not answered yet (0: none), and the feed and run of the
+    // epoch it ends.
+    std::uint64_t startAsked = 0;
+    std::shared_ptr<SoundFeed> endedFeed;
+    std::uint64_t endedRun = 0;
 };
 
 SoundConnection::SoundConnection(const QString& program) : state_(std::make_shared<State>())
@@ -187,7 +207,7 @@ SoundConnection::~SoundConnection()
 
 int SoundConnection::ask(Ask ask, std::chrono::milliseconds bound, const void* payload, std::size_t size)
 {
-    return call(ask, bound, payload, size, [](State&) {});
+    return call(ask, bound, payload, size, [](State&, std::uint64_t) {});
 }
 
 double SoundConnection::open(std::chrono::milliseconds bound)
@@ -210,9 +230,13 @@ int SoundConnection::start(std::shared_ptr<SoundFeed> feed, std::uint64_t run, s
     }
     // The run begins with the epoch, under the lock the pump sends under:
     // every block of the epoch is of the run, none before it.
-    return call(Ask::Start, bound, &epoch, sizeof epoch, [&](State& state) {
+    return call(Ask::Start, bound, &epoch, sizeof epoch, [&](State& state, std::uint64_t number) {
+        state.startAsked = number;
+        state.endedFeed = state.feed;
+        state.endedRun = state.run;
         state.feed = std::move(feed);
         state.epoch = epoch;
+        state.run = run;
         state.sent = 0;
         state.reported = false;
         if (!state.startedAt)
@@ -227,6 +251,7 @@ void SoundConnection::stopFeeding()
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->feed.reset();
     state_->epoch = 0;
+    state_->run = 0;
 }
 
 bool SoundConnection::ended() const
@@ -249,7 +274,7 @@ void SoundConnection::end()
 }
 
 int SoundConnection::call(Ask ask, std::chrono::milliseconds bound, const void* payload, std::size_t size,
-                          const std::function<void(State&)>& queued)
+                          const std::function<void(State&, std::uint64_t)>& queued)
 {
     State& s = *state_;
     std::unique_lock<std::mutex> lock(s.mutex);
@@ -257,7 +282,7 @@ int SoundConnection::call(Ask ask, std::chrono::milliseconds bound, const void* 
         throw std::runtime_error("the sound process " + s.endedWhy);
     const std::uint64_t number = ++s.asked;
     s.outbox.push_back(message(std::uint32_t(ask), number, payload, size));
-    queued(s);
+    queued(s, number);
     s.wakeUp();
     if (!s.answered.wait_for(lock, bound, [&] { return s.answers.count(number) || s.ended; })) {
         s.kill("did not answer in time");
@@ -314,17 +339,24 @@ void SoundConnection::pump(const std::shared_ptr<State>& state)
         for (const std::vector<char>& ask : outbox)
             written = written && writeAll(s.input, ask);
         // The sound ahead, each block made under the lock, of the epoch
-        // whose start has been written (no ask waits).
+        // whose start has been answered (no ask waits).
         while (written) {
             std::vector<char> bytes;
             {
                 std::lock_guard<std::mutex> lock(s.mutex);
                 const std::uint64_t played = s.reported ? s.latest.after : 0;
+                const std::uint64_t queued = s.sent - std::min(s.sent, played);
                 const std::uint64_t ahead =
                     std::clamp<std::uint64_t>(2 * s.largestCallback + blockFrames,
                                               std::uint64_t(leastAheadSeconds * s.rate),
                                               std::uint64_t(mostAheadSeconds * s.rate));
-                if (!s.feed || s.ended || !s.outbox.empty() || s.sent + blockFrames > played + ahead)
+                if (!s.feed || s.ended || !s.outbox.empty() || s.startAsked != 0 ||
+                    s.sent + blockFrames > played + ahead)
+                    break;
+                // Enough for the next callback: its word comes before the
+                // process needs more.
+                if (queued >= std::max<std::uint64_t>(s.largestCallback, blockFrames) &&
+                    s.feed->soundComing(blockFrames))
                     break;
                 PaStreamCallbackTimeInfo time{};
                 time.currentTime = s.heard(Clock::now()) / s.rate;

@@ -7,7 +7,12 @@
 // process's queue a little ahead by calling the feed's stream callback.
 // The stream time it gives each callback is how much of the epoch's sound
 // has been heard by then, in seconds (so the preview's clock is what was
-// heard, and stands while nothing is).
+// heard, and stands while nothing is). An epoch is filled once the process
+// has answered its start, which says how much of the epoch before its
+// stream took: the feed then knows where the sound of the run it played
+// there stops (SoundFeed::runHeard). Sound that is coming but not read yet
+// is waited for while the process has enough queued to play meanwhile:
+// made now, it would be silence in its place.
 //
 // Every ask waits for its answer within a bound: a process that does not
 // answer in time is killed, and so is one whose words cannot be written or
@@ -21,6 +26,7 @@
 #include <QString>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -64,7 +70,7 @@ private:
     struct State;
     // Queues the ask, runs `queued` on the state under its lock, and waits.
     int call(SoundMessages::Ask ask, std::chrono::milliseconds bound, const void* payload, std::size_t size,
-             const std::function<void(State&)>& queued);
+             const std::function<void(State&, std::uint64_t)>& queued);
     static void pump(const std::shared_ptr<State>& state);
 
     std::shared_ptr<State> state_;

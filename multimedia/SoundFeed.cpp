@@ -75,6 +75,18 @@ SoundFeed::SoundFeed(SoundReader& reader, int volume, std::function<void()> endO
 void SoundFeed::wantRun(std::uint64_t run, const RunStart& start)
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (wanted_ != 0 && run != wanted_) {
+        if (progress_.counted) {
+            stopped_ = progress_;
+            stoppedRun_ = wanted_;
+        } else if (!resumes()) {
+            // Never heard, it leaves the sound where it was to start.
+            Progress standing;
+            standing.startMs = start_.at(Clock::now());
+            stopped_ = standing;
+            stoppedRun_ = 0;
+        }
+    }
     wanted_ = run;
     start_ = start;
     progress_ = Progress();
@@ -99,6 +111,14 @@ SoundFeed::Progress SoundFeed::progress() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return progress_;
+}
+
+std::optional<double> SoundFeed::stoppedMs() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!stopped_)
+        return std::nullopt;
+    return stoppedAt();
 }
 
 bool SoundFeed::takeRanDry()
@@ -137,6 +157,21 @@ void SoundFeed::beginRun(std::uint64_t run)
     ended_ = false;
 }
 
+void SoundFeed::runHeard(std::uint64_t run, double seconds)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopped_ && run != 0 && run == stoppedRun_)
+        stopped_->lastTime = std::max(stopped_->lastTime, seconds);
+}
+
+bool SoundFeed::soundComing(unsigned long frames) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!reader_ || wanted_ == 0 || wanted_ != begun_ || progress_.ranDry)
+        return false;
+    return !reader_->ready(static_cast<unsigned long>(std::ceil(double(frames) * SoundReader::rate / rate_)));
+}
+
 bool SoundFeed::endedStream() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -167,9 +202,14 @@ int SoundFeed::streamCallback(const void* /*input*/, void* output, unsigned long
     }
     const double streamTime = timeInfo ? timeInfo->currentTime : 0.0;
     if (!progress_.counted) {
+        const bool resuming = resumes();
+        progress_.startMs = resuming ? stoppedAt() : start_.at(now);
         progress_.counted = true;
-        progress_.startMs = start_.at(now);
         progress_.firstTime = progress_.lastTime = streamTime;
+        // The playhead stands past where the sound stopped by what was
+        // taken and never heard.
+        if (resuming)
+            reader_->rewind(progress_.startMs);
         reader_->catchUp(progress_.startMs);
     }
     // A host's stream time is an estimate (JACK's, from its cycles) that
@@ -186,6 +226,16 @@ int SoundFeed::streamCallback(const void* /*input*/, void* output, unsigned long
         writeSilence(samples, 0, frames);
         return ranDry(paAbort);
     }
+}
+
+bool SoundFeed::resumes() const
+{
+    return start_.whereStopped && !start_.since && stopped_;
+}
+
+double SoundFeed::stoppedAt() const
+{
+    return stopped_->startMs + (stopped_->lastTime - stopped_->firstTime) * 1000.0;
 }
 
 int SoundFeed::ranDry(int result)

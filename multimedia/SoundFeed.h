@@ -16,16 +16,22 @@
 // the sound, is where the clock is at that moment: sound that comes back
 // joins the pictures' time.
 //
+// Where a run's sound stops: where its clock stood as it ended, unless its
+// stream says how far it was heard (runHeard: a stream that sent sound
+// ahead and dropped what was not played). A run that goes on where the
+// sound stopped (after a pause) moves the reader's playhead there, back or
+// on, so that nothing heard is heard again and nothing is left out.
+//
 // A stream that plays at a rate other than the reader's (44100 Hz) is
 // given the reader's sound resampled (playAt): the reader's playhead runs a
 // few milliseconds ahead of what the stream was given, by what the
 // resampler holds, which a new run drops.
 //
-// Threads: wantRun, runFree, setVolume, progress, takeRanDry and detach on
-// the GUI thread, playAt, beginRun, endedStream and calledAt on the stream
-// thread (beginRun also on a sound process's pump), streamCallback on the
-// device's; each takes the feed's lock, which a callback holds only while
-// it fills its buffer.
+// Threads: wantRun, runFree, setVolume, progress, stoppedMs, takeRanDry
+// and detach on the GUI thread, playAt, beginRun, endedStream and calledAt
+// on the stream thread (beginRun, runHeard and soundComing also on a sound
+// process's pump), streamCallback on the device's; each takes the feed's
+// lock, which a callback holds only while it fills its buffer.
 
 #include "multimedia/SoundReader.h"
 
@@ -50,10 +56,13 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // Where a run's sound starts: at `ms`, or, when the clock runs free of
-    // the sound since `since`, at `ms` and the time gone since then.
+    // the sound since `since`, at `ms` and the time gone since then; or,
+    // `whereStopped` and not free, where the sound of the runs before
+    // stopped once one was heard (`ms` being where the clock stood then).
     struct RunStart {
         qint64 ms = 0;
         std::optional<Clock::time_point> since;
+        bool whereStopped = false;
         double at(Clock::time_point now) const;
     };
     // The run wanted so far.
@@ -76,12 +85,16 @@ public:
     std::uint64_t id() const { return id_; }
 
     // The run that callbacks may count for from now on (0: none), starting
-    // at `start`; what was counted before is forgotten.
+    // at `start`; what was counted before is forgotten, but for where its
+    // sound stops.
     void wantRun(std::uint64_t run, const RunStart& start);
     // The run wanted starts at `start` instead, unless a callback counted.
     void runFree(const RunStart& start);
     void setVolume(int percent);
     Progress progress() const;
+    // Where the sound of the runs so far stopped, in ms of the sound, as
+    // far as their streams have said; none before one was heard.
+    std::optional<double> stoppedMs() const;
     // Whether the run wanted ran dry since the last look.
     bool takeRanDry();
     // Whether a callback of `frames` frames would play sound now: the run
@@ -97,6 +110,13 @@ public:
     void playAt(double rate);
     // The stream has just been started for `run`.
     void beginRun(std::uint64_t run);
+    // Of run `run`, which has ended, the stream played only what its
+    // callbacks gave up to stream time `seconds`, the rest dropped unheard.
+    void runHeard(std::uint64_t run, double seconds);
+    // Whether a callback of `frames` frames now would play, in the run
+    // begun, silence in place of sound that is coming: not read yet, while
+    // the reader answers and has not reached the end.
+    bool soundComing(unsigned long frames) const;
     // A callback ended the stream (the end of the sound, a failure, the
     // feed cut off) since it was last started.
     bool endedStream() const;
@@ -126,6 +146,10 @@ private:
     void applyVolume();
     // Marks the end and posts it; returns `result`.
     int ranDry(int result);
+    // Under the lock: whether the run wanted starts where the sound
+    // stopped, and where that is (stopped_ set).
+    bool resumes() const;
+    double stoppedAt() const;
 
     const std::uint64_t id_;
     const kestrel::audio_filter_ptr filter_; // the callback's alone
@@ -143,6 +167,10 @@ private:
     Clock::time_point calledAt_;
     RunStart start_;
     Progress progress_;
+    // Where the sound stopped: the last run heard (`stoppedRun`, as its
+    // progress ended), or where a run never heard was to start.
+    std::optional<Progress> stopped_;
+    std::uint64_t stoppedRun_ = 0;
 };
 
 } // namespace Multimedia

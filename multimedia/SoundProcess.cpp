@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -39,10 +40,17 @@ struct Queue {
     std::uint64_t taken = 0;   // frames of the epoch played
 };
 
+// An ask for the main thread, with the frames of the epoch it ended that
+// were played (a Start's answer).
+struct Waiting {
+    Header header;
+    std::uint64_t played;
+};
+
 struct Asks {
     std::mutex mutex;
     std::condition_variable came;
-    std::deque<std::pair<Header, std::vector<char>>> waiting;
+    std::deque<Waiting> waiting;
 };
 
 // The stream the program asked for.
@@ -134,8 +142,11 @@ void readAsks(Queue& queue, Asks& asks)
                 queue.samples.insert(queue.samples.end(), samples, samples + count);
             continue;
         }
+        std::uint64_t played = 0;
         if (ask == Ask::Start || ask == Ask::Abort || ask == Ask::Close) {
             std::lock_guard<std::mutex> lock(queue.mutex);
+            // What a callback took is the card's: heard, whatever follows.
+            played = queue.taken;
             queue.samples.clear();
             queue.taken = 0;
             queue.epoch = 0;
@@ -143,15 +154,16 @@ void readAsks(Queue& queue, Asks& asks)
                 std::memcpy(&queue.epoch, payload.data(), sizeof queue.epoch);
         }
         std::lock_guard<std::mutex> lock(asks.mutex);
-        asks.waiting.emplace_back(header, std::move(payload));
+        asks.waiting.push_back(Waiting{header, played});
         asks.came.notify_one();
     }
 }
 
 // Answers one ask: its value, or throws.
-int answer(Ask ask, PortAudioOutput& output, SoundDeviceLooks& looks, Stream& stream,
+int answer(const Waiting& asked, PortAudioOutput& output, SoundDeviceLooks& looks, Stream& stream,
            const std::shared_ptr<Queue>& queue)
 {
+    const Ask ask = Ask(asked.header.kind);
     const auto opened = [&stream]() -> AudioStream& {
         if (!stream.opened)
             throw std::runtime_error("no stream is open");
@@ -172,7 +184,7 @@ int answer(Ask ask, PortAudioOutput& output, SoundDeviceLooks& looks, Stream& st
         if (!stream.started)
             opened().start();
         stream.started = true;
-        return 1;
+        return int(std::min<std::uint64_t>(asked.played, std::numeric_limits<std::int32_t>::max()));
     case Ask::Abort:
         opened().abort();
         stream.started = false;
@@ -213,13 +225,14 @@ int runSoundProcess()
     for (;;) {
         std::unique_lock<std::mutex> lock(asks->mutex);
         asks->came.wait(lock, [asks] { return !asks->waiting.empty(); });
-        const Header header = asks->waiting.front().first;
+        const Waiting asked = asks->waiting.front();
         asks->waiting.pop_front();
         lock.unlock();
+        const Header& header = asked.header;
         Answer reply{failed};
         std::string why;
         try {
-            reply.value = answer(Ask(header.kind), *output, *looks, *stream, *queue);
+            reply.value = answer(asked, *output, *looks, *stream, *queue);
         } catch (const FormatRefused& error) {
             reply.value = formatRefused;
             why = std::string(error.what()).substr(0, textBound);

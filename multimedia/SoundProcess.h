@@ -5,7 +5,8 @@
 // its server went, a call that never returns) ends or holds that process
 // alone. It answers the program's asks (SoundProcessMessages.h) on its
 // main thread, one at a time, and plays the sound the program sends ahead
-// from a queue of its own; a new epoch drops what is queued at once, and
+// from a queue of its own; a new epoch drops what is queued at once, says
+// how much of the epoch before the stream took (what is heard of it), and
 // the stream runs on from its first start. While it finds no device it
 // keeps looking at little cost (SoundDeviceLooks.h); PortAudio is never
 // terminated once it found one: a fresh look at the devices is then a new

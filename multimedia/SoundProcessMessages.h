@@ -18,7 +18,9 @@ enum class Ask : std::uint32_t {
     Look = 1, // is there an output device: 1 or 0
     Open,     // a stream on the default device: the rate it plays at, Hz
     Start,    // payload: the epoch whose sound plays from now on, what was
-              // queued dropped; the stream is started the first time
+              // queued dropped; the stream is started the first time.
+              // Answers the frames of the epoch before that the stream
+              // took: all that is heard of it
     Abort,    // stops at once, dropping the sound queued
     Close,
     IsActive, // 1 or 0

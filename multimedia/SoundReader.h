@@ -21,8 +21,8 @@
 // back where the sound was heard when the preview pauses (rewind): sound
 // taken ahead and never heard plays again from there.
 //
-// Threads: construction, seek, rewind, answers() and destruction on the GUI
-// thread; take and catchUp on the sound callback's; `changed` on the
+// Threads: construction, seek, answers() and destruction on the GUI
+// thread; take, catchUp and rewind on the sound callback's; `changed` on the
 // reader's, after answers() changed. Nothing here waits for a file on the calling thread:
 // seek gives up the reader's read and moves the source itself only within a
 // tenth of a second, else moves the pictures alone (av_source::move_pictures)

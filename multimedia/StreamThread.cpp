@@ -241,8 +241,11 @@ void StreamThread::startRun(Shared& s, Current& c, std::uint64_t run)
 
 void StreamThread::hold(Shared& s, Current& c)
 {
-    if (!streamCall(c, "holding", [&c] { c.stream->hold(); }))
+    if (!streamCall(c, "holding", [&c] { c.stream->hold(); })) {
         s.tell(Step::Lost, c.feed->id(), 0);
+        return;
+    }
+    s.tell(Step::Held, c.feed->id(), 0);
 }
 
 void StreamThread::close(Shared& s, Current& c, bool quitting)

@@ -10,9 +10,10 @@
 // output that goes away is seen whatever the player does: the thread looks
 // every 200 ms whether its stream still runs. A run that ends (want with
 // run 0) holds the stream: what it queued ahead and has not played is
-// dropped (AudioStream::hold). (PortAudio's JACK host API
-// waits ten minutes to stop a stream whose server has gone, then ends the
-// process as it closes it; a stopped one ends the process at once.)
+// dropped (AudioStream::hold), and the player told. (PortAudio's JACK
+// host API waits ten minutes to stop a stream whose server has gone, then
+// ends the process as it closes it; a stopped one ends the process at
+// once.)
 //
 // Nothing here waits on the caller's thread. A call that never returns
 // holds this thread alone; what the player wants meanwhile waits for it. A
@@ -52,6 +53,7 @@ public:
                     // tried again in a second
         Opened,     // a stream of the feed is open and runs, playing silence
         Started,    // it was started again for the run
+        Held,       // the run ended: its feed knows where its sound stopped
         Lost,       // it failed or its output went away: the feed gets no
                     // other stream
     };

@@ -4,10 +4,11 @@
 // outputs of every other client but the server's are connected to its two
 // inputs as they appear (connectNew, asked often from the test's thread),
 // and what its left input hears is taken as the clock music of
-// MusicFiles.h: every 64th sample, when it was heard on the steady clock
-// (its cycle's start and its place in the cycle) and the time in the music
-// it tells (-1: silence; other music tells some time). Heard on JACK's
-// process thread, read on the test's.
+// MusicFiles.h: every `stride`th sample, when it was heard on the steady
+// clock (its cycle's start and its place in the cycle), its frame on the
+// server's count and the time in the music it tells (-1: silence; other
+// music tells some time). When the server reported a cycle missed (an
+// xrun) is kept too. Heard on JACK's process thread, read on the test's.
 
 #include "support/MusicFiles.h"
 
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -28,8 +30,10 @@ public:
     using Clock = std::chrono::steady_clock;
     struct Heard {
         Clock::time_point at;
+        std::uint64_t frame;
         double musicMs; // -1: silence
     };
+    static const jack_nframes_t stride = 16;
 
     JackListener()
     {
@@ -40,6 +44,7 @@ public:
         inputs_[1] = jack_port_register(client_, "right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
         rate_ = jack_get_sample_rate(client_);
         jack_set_process_callback(client_, &JackListener::process, this);
+        jack_set_xrun_callback(client_, &JackListener::xrun, this);
         if (!inputs_[0] || !inputs_[1] || jack_activate(client_) != 0) {
             jack_client_close(client_);
             throw std::runtime_error("the listener cannot listen");
@@ -83,18 +88,35 @@ public:
         return std::any_of(heard_.begin(), heard_.end(), [](const Heard& h) { return h.musicMs >= 0.0; });
     }
 
+    std::vector<Clock::time_point> xruns() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return xruns_;
+    }
+
 private:
+    static int xrun(void* self)
+    {
+        auto& listener = *static_cast<JackListener*>(self);
+        std::lock_guard<std::mutex> lock(listener.mutex_);
+        listener.xruns_.push_back(Clock::now());
+        return 0;
+    }
     static int process(jack_nframes_t frames, void* self)
     {
         auto& listener = *static_cast<JackListener*>(self);
         const Clock::time_point cycle = Clock::now();
         const auto* left = static_cast<const float*>(jack_port_get_buffer(listener.inputs_[0], frames));
         std::lock_guard<std::mutex> lock(listener.mutex_);
-        for (jack_nframes_t i = 0; i < frames; i += 64) {
+        // The server's count may stand still for a cycle that came late:
+        // then it goes on from the cycle before.
+        const std::uint64_t first = std::max<std::uint64_t>(listener.next_, jack_last_frame_time(listener.client_));
+        for (jack_nframes_t i = 0; i < frames; i += stride) {
             const auto offset = std::chrono::duration<double>(double(i) / listener.rate_);
-            listener.heard_.push_back(Heard{cycle + std::chrono::duration_cast<Clock::duration>(offset),
+            listener.heard_.push_back(Heard{cycle + std::chrono::duration_cast<Clock::duration>(offset), first + i,
                                             kestrel::test::clock_file_ms(left[i])});
         }
+        listener.next_ = first + frames;
         return 0;
     }
 
@@ -103,6 +125,8 @@ private:
     double rate_ = 0.0;
     mutable std::mutex mutex_;
     std::vector<Heard> heard_;
+    std::uint64_t next_ = 0; // the frame after the last cycle's
+    std::vector<Clock::time_point> xruns_;
 };
 
 } // namespace test

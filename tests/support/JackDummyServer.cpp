@@ -111,10 +111,12 @@ bool end_server(pid_t pid, int signal) {
     return WIFSIGNALED(status);
 }
 
-// A server named `name` at `rate`, once it answers: its process.
-pid_t start_server(const std::string& name, int rate) {
+// A server named `name` at `rate`, `period` frames a cycle, once it
+// answers: its process.
+pid_t start_server(const std::string& name, int rate, int period) {
     const pid_t pid =
-        spawn_quietly({"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", std::to_string(rate), "-p", "512"});
+        spawn_quietly({"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", std::to_string(rate), "-p",
+                       std::to_string(period)});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!answers(name)) {
         int status = 0;
@@ -133,7 +135,7 @@ pid_t start_server(const std::string& name, int rate) {
 // freed as one of its name ends in order.
 void free_place(const std::string& name) {
     try {
-        end_server(start_server(name, 44100), SIGTERM);
+        end_server(start_server(name, 44100, 512), SIGTERM);
     } catch (const std::exception&) {
         // Taken meanwhile by another test's freeing, or no room to start.
     }
@@ -170,7 +172,8 @@ void free_places_of_gone_runs() {
 
 } // namespace
 
-jack_dummy_server::jack_dummy_server(int rate, bool start_now) : name_(unique_server_name()), rate_(rate) {
+jack_dummy_server::jack_dummy_server(int rate, bool start_now, int period)
+    : name_(unique_server_name()), rate_(rate), period_(period) {
     if (start_now)
         start();
     if (const char* previous = std::getenv("JACK_DEFAULT_SERVER")) {
@@ -196,7 +199,7 @@ jack_dummy_server::~jack_dummy_server() {
 
 void jack_dummy_server::start() {
     free_places_of_gone_runs();
-    pid_ = start_server(name_, rate_);
+    pid_ = start_server(name_, rate_, period_);
     left_registered_ = false;
 }
 
