@@ -101,38 +101,6 @@ pid_t joinedThread(pid_t thread)
     return ::access(task.c_str(), F_OK) == 0 ? joined : 0;
 }
 
-// While the window's thread is held joining a thread (and that one in turn
-// another), the work it waits for may itself wait for a processor on
-// loaded cores: that is slowness, not a wait for a share. Each look
-// excuses the longest any thread of that chain waited for a processor
-// since the look before. Nothing else is excused: a window held by a lock,
-// a condition or a call on a file waits for no processor, whatever other
-// threads of the process wait for meanwhile (an encoder's on busy cores
-// wait most of the time).
-class StarvedJoins {
-public:
-    // The ns to excuse since the last look.
-    unsigned long long look(pid_t windowThread)
-    {
-        std::map<pid_t, unsigned long long> now;
-        unsigned long long longest = 0;
-        pid_t joined = windowThread;
-        for (int depth = 0; depth < 8 && (joined = joinedThread(joined)) > 0 && !now.count(joined); ++depth) {
-            const unsigned long long waiting = schedStat(joined).waiting;
-            now[joined] = waiting;
-            const auto before = waited_.find(joined);
-            if (before != waited_.end() && waiting > before->second)
-                longest = std::max(longest, waiting - before->second);
-        }
-        waited_.swap(now);
-        return longest;
-    }
-    void forget() { waited_.clear(); }
-
-private:
-    std::map<pid_t, unsigned long long> waited_;
-};
-
 // Whether a thread of this process runs or waits for a processor now (its
 // state R): a thread woken from a wait is credited the time it waits for a
 // processor only once it runs, so until then it is not counted as held.
@@ -148,6 +116,76 @@ bool runnable(pid_t thread)
     const char* end = n > 0 ? std::strrchr(text, ')') : nullptr;
     return end && end[1] == ' ' && end[2] == 'R';
 }
+
+// While the window's thread is held joining a thread (and that one in turn
+// another), the work it waits for may itself wait for a processor on
+// loaded cores: that is slowness, not a wait for a share. Each look
+// excuses what a thread of that chain waited for a processor since the
+// look before (the longest of them). The kernel credits such a wait only
+// once the thread runs, on busy cores in one late step, so a thread
+// runnable at looks in a row also counts as waiting for the time the
+// kernel has credited neither as run nor as waited since the first of
+// them. Nothing else is excused: a window held by a lock, a condition or
+// a call on a file waits for no processor, whatever other threads of the
+// process wait for meanwhile (an encoder's on busy cores wait most of the
+// time).
+class StarvedJoins {
+public:
+    // The ns to excuse since the last look.
+    unsigned long long look(pid_t windowThread)
+    {
+        const unsigned long long now = nowNs();
+        std::map<pid_t, Seen> seen;
+        unsigned long long longest = 0;
+        pid_t joined = windowThread;
+        for (int depth = 0; depth < 8 && (joined = joinedThread(joined)) > 0 && !seen.count(joined); ++depth) {
+            const SchedStat stat = schedStat(joined);
+            const auto before = seen_.find(joined);
+            Seen& current = seen[joined];
+            if (before != seen_.end())
+                current = before->second;
+            else
+                current.first = stat;
+            const bool wasRunnable = current.runnable;
+            current.runnable = runnable(joined);
+            if (current.runnable && !wasRunnable) {
+                current.runnableSince = stat;
+                current.runnableSinceNs = now;
+            }
+            unsigned long long waited = difference(stat.waiting, current.first.waiting);
+            if (current.runnable && wasRunnable) {
+                const unsigned long long credited = difference(stat.running, current.runnableSince.running) +
+                                                    difference(stat.waiting, current.runnableSince.waiting);
+                waited += difference(now - current.runnableSinceNs, credited);
+            }
+            longest = std::max(longest, difference(waited, current.excused));
+            current.excused = std::max(current.excused, waited);
+        }
+        seen_.swap(seen);
+        return longest;
+    }
+    void forget() { seen_.clear(); }
+
+private:
+    struct Seen {
+        SchedStat first; // at the first look that found it
+        bool runnable = false;
+        SchedStat runnableSince; // at the first look of its runnable streak
+        unsigned long long runnableSinceNs = 0;
+        unsigned long long excused = 0; // its wait excused so far
+    };
+
+    static unsigned long long nowNs()
+    {
+        return static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                   std::chrono::steady_clock::now().time_since_epoch())
+                                                   .count());
+    }
+    // a - b, or 0 where b is larger.
+    static unsigned long long difference(unsigned long long a, unsigned long long b) { return a > b ? a - b : 0; }
+
+    std::map<pid_t, Seen> seen_;
+};
 
 // What the handler caught; lives as long as the process, for a signal that
 // is handled late (once a call held in the kernel returns). A handler
