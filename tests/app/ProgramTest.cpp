@@ -557,32 +557,40 @@ TEST_F(ProgramTest, TheStoryboardAndTheMusicSurviveAnEndAndAKillInTheMiddleOfACo
     EXPECT_EQ(photos, storyboardFiles(stored("Storyboard/slides")));
 }
 
-// The main window destroyed from outside while the preview, opened from
-// its menu, plays or waits paused: the preview's window runs its event loop
-// inside the main window's action, which must outlive it. The program ends
-// in order all the same, everything stored.
-TEST_F(ProgramTest, TheMainWindowDestroyedWhileThePreviewIsOpenEndsTheProgramInOrder)
+// The main window destroyed from outside or closed, or the session's end
+// (SIGTERM), while the preview, opened from its menu, plays or waits
+// paused: the preview's window runs its event loop inside the main
+// window's action and view, which must outlive it. The program ends in
+// order all the same, everything stored. (Qt drops the window system's
+// close of a window a modal one blocks: only the program itself closes
+// the main window while the preview is open.)
+TEST_F(ProgramTest, TheMainWindowDestroyedOrClosedOrTheSessionsEndWhileThePreviewIsOpenEndTheProgramInOrder)
 {
     const QString photo = path("media/photo.jpg"), music = path("media/music.wav");
     viewmodeltest::writePhoto(photo.toStdString());
     kestrel::test::write_file(music.toStdString(), viewmodeltest::waveFile());
-    for (const auto& [how, state] : {std::pair("play", 1), std::pair("pause", 2)}) {
-        SCOPED_TRACE(how);
-        for (const char* group : {"Music", "Storyboard", "Dialog"})
-            store()->remove(group);
-        ProgramRun run = driver();
-        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
-        run.send("add " + photo);
-        run.send("music " + music);
-        run.send("state");
-        ASSERT_EQ("state slides=1 music=" + music + " files=" + photo, run.lineStartingWith("state"));
-        run.send(QString("preview ") + how);
-        ASSERT_EQ(QString("previewing %1").arg(state), run.lineStartingWith("previewing")) << run.errors();
-        run.send("destroy");
-        EXPECT_EQ(0, run.exitCode()) << run.errors();
-        EXPECT_EQ(music, stored("Music/filePath"));
-        EXPECT_EQ(QStringList{photo}, storyboardFiles(stored("Storyboard/slides")));
-        EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
+    for (const QString ending : {"destroy", "quit", "terminate"}) {
+        for (const auto& [how, state] : {std::pair("play", 1), std::pair("pause", 2)}) {
+            SCOPED_TRACE((ending + " while the preview is asked to " + how).toStdString());
+            for (const char* group : {"Music", "Storyboard", "Dialog"})
+                store()->remove(group);
+            ProgramRun run = driver();
+            ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready"));
+            run.send("add " + photo);
+            run.send("music " + music);
+            run.send("state");
+            ASSERT_EQ("state slides=1 music=" + music + " files=" + photo, run.lineStartingWith("state"));
+            run.send(QString("preview ") + how);
+            ASSERT_EQ(QString("previewing %1").arg(state), run.lineStartingWith("previewing")) << run.errors();
+            if (ending == "terminate")
+                run.terminate();
+            else
+                run.send(ending);
+            EXPECT_EQ(0, run.exitCode()) << run.errors();
+            EXPECT_EQ(music, stored("Music/filePath"));
+            EXPECT_EQ(QStringList{photo}, storyboardFiles(stored("Storyboard/slides")));
+            EXPECT_TRUE(store()->contains("Dialog/mainWindowGeometry"));
+        }
     }
 }
 
