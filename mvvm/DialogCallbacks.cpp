@@ -92,6 +92,26 @@ void DialogCallbacks::closeWithoutAsking()
     window_->close();
 }
 
+// A modal window open over this one (the preview, opened from this
+// window's menu) runs its event loop inside this window's action and view:
+// a window that goes on its close would be deleted from that loop, under
+// the call of its view that waits for the modal one, which then returns
+// into a view that is gone. So the modal window ends with this one's
+// close, and this one goes once the modal one has gone, from the loop that
+// runs then.
+void DialogCallbacks::goAfterTheModal()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || modal == window_ || !window_->testAttribute(Qt::WA_DeleteOnClose))
+        return;
+    window_->setAttribute(Qt::WA_DeleteOnClose, false);
+    connect(modal, &QObject::destroyed, window_, &QObject::deleteLater, Qt::QueuedConnection);
+    if (auto* dialog = qobject_cast<QDialog*>(modal))
+        dialog->reject();
+    else
+        modal->close();
+}
+
 void DialogCallbacks::viewFullScreenChanged()
 {
     const QVariant fullScreen = root_ ? root_->property("dialogFullScreen") : QVariant();
@@ -146,6 +166,7 @@ bool DialogCallbacks::eventFilter(QObject* watched, QEvent* event)
     }
     if (auto* mainWindow = qobject_cast<QMainWindow*>(watched))
         rememberMainWindowGeometry(*mainWindow);
+    goAfterTheModal();
     // Nested: the window may be closed again while it closes.
     const QEvent* const outerAllowed = allowedClose_;
     allowedClose_ = event;

@@ -12,8 +12,10 @@
 // shared state. A window whose native window the window system destroyed
 // from outside closes without asking (NativeDestructionWatch.h): nothing
 // is left to answer on; a modal window open then ends first, and the
-// window closes once it has gone. Child of the window, so it goes with it. GUI
-// thread only.
+// window closes once it has gone. A window closed while a modal one is
+// open over it (only the program can: the window system's closes are
+// dropped) ends the modal one with it, and goes once that has gone.
+// Child of the window, so it goes with it. GUI thread only.
 
 #include <QObject>
 #include <QPointer>
@@ -38,6 +40,7 @@ public slots:
 private:
     bool rootAllowsClose() const;
     void closeWithoutAsking();
+    void goAfterTheModal();
     bool pressDefaultButton();
 
     QWidget* window_;

@@ -24,9 +24,9 @@
 //   preview play|pause
 //                   opens the preview as its shortcut in the main window's
 //                   menu does (its window's event loop then runs inside
-//                   that action), and plays or pauses it: "previewing
-//                   <Player::State>" once the state is the one asked, or
-//                   two seconds have passed
+//                   that action) unless it is open, and plays or pauses
+//                   it: "previewing <Player::State>" once the state is the
+//                   one asked, or two seconds have passed
 //   hold <seconds>  holds the window's thread that long on a lock another
 //                   thread holds, as a window that hangs: "holding" as it
 //                   begins to wait, "held" once it has the lock
@@ -80,6 +80,7 @@
 #include <QQuickWidget>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 
 #include <sys/stat.h>
@@ -283,21 +284,33 @@ private:
         QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", &destroyed, &result);
     }
 
+    // The preview's window while it shows.
+    static QWidget* openPreview()
+    {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            const auto* view = window->isVisible() ? window->findChild<QQuickWidget*>() : nullptr;
+            if (view && view->source() == QUrl(QStringLiteral("qrc:/qml/playerview.qml")))
+                return window;
+        }
+        return nullptr;
+    }
+
     void preview(bool play)
     {
-        QAction* show = nullptr;
-        for (QAction* action : mainWindow()->findChildren<QAction*>())
-            if (action->shortcut() == QKeySequence(QStringLiteral("Ctrl+Space")))
-                show = action;
-        // From the event loop, not from inside this read of the input.
-        QTimer::singleShot(0, show, &QAction::trigger);
+        if (!openPreview()) {
+            QAction* show = nullptr;
+            for (QAction* action : mainWindow()->findChildren<QAction*>())
+                if (action->shortcut() == QKeySequence(QStringLiteral("Ctrl+Space")))
+                    show = action;
+            // From the event loop, not from inside this read of the input.
+            QTimer::singleShot(0, show, &QAction::trigger);
+        }
         auto& player = static_cast<ViewModel::PlayerViewModel*>(main_.playerViewModel())->videoPlayer();
         const Multimedia::Player::State wanted = play ? Multimedia::Player::PlayState : Multimedia::Player::PauseState;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         auto* watch = new QTimer(this);
         connect(watch, &QTimer::timeout, this, [watch, &player, play, wanted, giveUp] {
-            QWidget* shown = QApplication::activeModalWidget();
-            if (!shown || !shown->isVisible())
+            if (!openPreview())
                 return;
             if (play && player.state() != wanted)
                 player.play();

@@ -7,12 +7,14 @@
 
 #include <QTimer>
 
-#include <dirent.h>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -63,46 +65,41 @@ qint64 busyMs(pid_t thread)
     return static_cast<qint64>((stat.running + stat.waiting) / 1000000ULL);
 }
 
-// While the window's thread is held, the work it waits for (a thread it
-// joins, and the threads that one waits for in turn) may itself wait for
-// a processor on loaded cores: that is slowness, not a wait for a share.
-// Which thread the window waits for is not known, so each look excuses the
-// longest any other thread of the process waited for a processor since
-// the look before. A thread held on a share waits for no processor: a
-// hang stays counted whole, less at most what the most starved thread
-// waited meanwhile.
-class StarvedOthers {
-public:
-    // The ns to excuse since the last look; 0 on the first look after
-    // forget().
-    unsigned long long look(pid_t windowThread)
-    {
-        const pid_t self = ::gettid();
-        DIR* tasks = ::opendir("/proc/self/task");
-        if (!tasks)
-            return 0;
-        std::map<pid_t, unsigned long long> now;
-        unsigned long long longest = 0;
-        while (const dirent* entry = ::readdir(tasks)) {
-            const pid_t thread = static_cast<pid_t>(std::atoi(entry->d_name));
-            if (thread <= 0 || thread == windowThread || thread == self)
-                continue;
-            const unsigned long long waiting = schedStat(thread).waiting;
-            now[thread] = waiting;
-            const auto before = waited_.find(thread);
-            if (before != waited_.end() && waiting > before->second)
-                longest = std::max(longest, waiting - before->second);
-        }
-        ::closedir(tasks);
-        const bool first = waited_.empty();
-        waited_.swap(now);
-        return first ? 0 : longest;
-    }
-    void forget() { waited_.clear(); }
+// One line of a file under /proc (the kernel answers at once), or "".
+std::string procLine(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::string();
+    char text[4096];
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    return n > 0 ? std::string(text, size_t(n)) : std::string();
+}
 
-private:
-    std::map<pid_t, unsigned long long> waited_;
-};
+// The thread of this process that `thread` waits to join, or 0 when it
+// waits for anything else (a lock, a condition, a file) or runs. A join
+// waits in the kernel on the joined thread's id, which the kernel clears
+// as that thread ends: a futex wait whose expected value is a live
+// thread's id.
+pid_t joinedThread(pid_t thread)
+{
+    // The call's number, then its arguments in hex; "running" outside one.
+    const std::string call = procLine("/proc/self/task/" + std::to_string(thread) + "/syscall");
+    long number = -1;
+    unsigned long long address = 0, operation = 0, expected = 0;
+    if (std::sscanf(call.c_str(), "%ld %llx %llx %llx", &number, &address, &operation, &expected) != 4 ||
+        number != SYS_futex)
+        return 0;
+    const unsigned long long command = operation & FUTEX_CMD_MASK;
+    if (command != FUTEX_WAIT && command != FUTEX_WAIT_BITSET)
+        return 0;
+    const pid_t joined = static_cast<pid_t>(expected);
+    if (joined <= 0 || joined == thread || static_cast<unsigned long long>(joined) != expected)
+        return 0;
+    const std::string task = "/proc/self/task/" + std::to_string(joined);
+    return ::access(task.c_str(), F_OK) == 0 ? joined : 0;
+}
 
 // Whether a thread of this process runs or waits for a processor now (its
 // state R): a thread woken from a wait is credited the time it waits for a
@@ -119,6 +116,76 @@ bool runnable(pid_t thread)
     const char* end = n > 0 ? std::strrchr(text, ')') : nullptr;
     return end && end[1] == ' ' && end[2] == 'R';
 }
+
+// While the window's thread is held joining a thread (and that one in turn
+// another), the work it waits for may itself wait for a processor on
+// loaded cores: that is slowness, not a wait for a share. Each look
+// excuses what a thread of that chain waited for a processor since the
+// look before (the longest of them). The kernel credits such a wait only
+// once the thread runs, on busy cores in one late step, so a thread
+// runnable at looks in a row also counts as waiting for the time the
+// kernel has credited neither as run nor as waited since the first of
+// them. Nothing else is excused: a window held by a lock, a condition or
+// a call on a file waits for no processor, whatever other threads of the
+// process wait for meanwhile (an encoder's on busy cores wait most of the
+// time).
+class StarvedJoins {
+public:
+    // The ns to excuse since the last look.
+    unsigned long long look(pid_t windowThread)
+    {
+        const unsigned long long now = nowNs();
+        std::map<pid_t, Seen> seen;
+        unsigned long long longest = 0;
+        pid_t joined = windowThread;
+        for (int depth = 0; depth < 8 && (joined = joinedThread(joined)) > 0 && !seen.count(joined); ++depth) {
+            const SchedStat stat = schedStat(joined);
+            const auto before = seen_.find(joined);
+            Seen& current = seen[joined];
+            if (before != seen_.end())
+                current = before->second;
+            else
+                current.first = stat;
+            const bool wasRunnable = current.runnable;
+            current.runnable = runnable(joined);
+            if (current.runnable && !wasRunnable) {
+                current.runnableSince = stat;
+                current.runnableSinceNs = now;
+            }
+            unsigned long long waited = difference(stat.waiting, current.first.waiting);
+            if (current.runnable && wasRunnable) {
+                const unsigned long long credited = difference(stat.running, current.runnableSince.running) +
+                                                    difference(stat.waiting, current.runnableSince.waiting);
+                waited += difference(now - current.runnableSinceNs, credited);
+            }
+            longest = std::max(longest, difference(waited, current.excused));
+            current.excused = std::max(current.excused, waited);
+        }
+        seen_.swap(seen);
+        return longest;
+    }
+    void forget() { seen_.clear(); }
+
+private:
+    struct Seen {
+        SchedStat first; // at the first look that found it
+        bool runnable = false;
+        SchedStat runnableSince; // at the first look of its runnable streak
+        unsigned long long runnableSinceNs = 0;
+        unsigned long long excused = 0; // its wait excused so far
+    };
+
+    static unsigned long long nowNs()
+    {
+        return static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                   std::chrono::steady_clock::now().time_since_epoch())
+                                                   .count());
+    }
+    // a - b, or 0 where b is larger.
+    static unsigned long long difference(unsigned long long a, unsigned long long b) { return a > b ? a - b : 0; }
+
+    std::map<pid_t, Seen> seen_;
+};
 
 // What the handler caught; lives as long as the process, for a signal that
 // is handled late (once a call held in the kernel returns). A handler
@@ -168,18 +235,6 @@ void say(int fd, const std::string& text)
     }
 }
 
-// One line of a file under /proc (the kernel answers at once), or "".
-std::string procLine(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::string();
-    char text[4096];
-    const ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    return n > 0 ? std::string(text, size_t(n)) : std::string();
-}
-
 void sayFrames(int fd, int depth)
 {
     for (int i = 0; i < depth; ++i) {
@@ -205,7 +260,7 @@ struct WindowHeartbeat::State {
     pid_t windowThread = ::gettid();
     std::atomic<qint64> lastBeat{nowMs()};
     std::atomic<qint64> busyAtBeat{busyMs(windowThread)}; // written after lastBeat
-    // The ns excused for starved threads the window may wait for (only
+    // The ns excused for starved threads the window waits to join (only
     // grows), and its value at the last beat.
     std::atomic<unsigned long long> excused{0};
     std::atomic<unsigned long long> excusedAtBeat{0}; // written after lastBeat
@@ -253,7 +308,7 @@ struct WindowHeartbeat::State {
         qint64 next = limit;
         bool awaitingFrames = false;
         std::string stalled;
-        StarvedOthers starved;
+        StarvedJoins starved;
         while (!stop) {
             wake.wait_for(lock, std::chrono::milliseconds(10));
             if (arming != armings) {

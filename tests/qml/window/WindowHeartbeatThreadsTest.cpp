@@ -1,8 +1,9 @@
 // The window's heartbeat (support-qt/WindowHeartbeat.h): quiet while the
 // window's thread turns, and a thread held past the limit by a condition,
 // a lock or a file on a share that hangs is named, with the frame that
-// holds it: a condition's while it holds. A thread it waits for that waits
-// for a processor is no stall.
+// holds it: a condition's while it holds. A thread it joins that waits
+// for a processor is no stall; other threads that wait for one excuse
+// nothing.
 
 #include "support-qt/QmlTesting.h"
 #include "support-qt/WindowHeartbeat.h"
@@ -21,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -43,34 +45,58 @@ extern "C" __attribute__((noinline)) void heartbeatHeldByAFile(const char* path)
     ::stat(path, &status);
 }
 
-// Joins a thread doing `work` of processor time at the lowest priority
-// while another spins on the same core.
-void starveWhileJoined(std::chrono::milliseconds work)
+// Opens a named pipe to read: the call returns once a writer opens it.
+extern "C" __attribute__((noinline)) void heartbeatHeldOpeningAPipe(const char* path)
 {
-    cpu_set_t core;
-    CPU_ZERO(&core);
-    CPU_SET(sched_getcpu(), &core);
-    std::atomic<bool> done{false};
-    std::thread spinner([&] {
-        pthread_setaffinity_np(pthread_self(), sizeof core, &core);
-        while (!done)
-            ;
-    });
-    std::thread worker([&] {
-        pthread_setaffinity_np(pthread_self(), sizeof core, &core);
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
-        const auto used = [] {
-            timespec now{};
-            ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-            return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-        };
-        const auto start = used();
-        while (used() - start < work)
-            ;
-    });
-    worker.join();
-    done = true;
-    spinner.join();
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// A thread that spins on the caller's core while this stands, and the
+// threads it starts beside it at the lowest priority: those wait for a
+// processor most of the time, as an encoder's threads do on busy cores.
+class BusyCore {
+public:
+    BusyCore()
+    {
+        CPU_ZERO(&core_);
+        CPU_SET(sched_getcpu(), &core_);
+        spinner_ = std::thread([this] {
+            pthread_setaffinity_np(pthread_self(), sizeof core_, &core_);
+            while (!done_)
+                ;
+        });
+    }
+    ~BusyCore()
+    {
+        done_ = true;
+        spinner_.join();
+    }
+    BusyCore(const BusyCore&) = delete;
+    BusyCore& operator=(const BusyCore&) = delete;
+
+    std::thread starved(std::function<void()> work)
+    {
+        return std::thread([this, work] {
+            pthread_setaffinity_np(pthread_self(), sizeof core_, &core_);
+            ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+            work();
+        });
+    }
+
+private:
+    cpu_set_t core_;
+    std::atomic<bool> done_{false};
+    std::thread spinner_;
+};
+
+// Processor time the calling thread has used.
+std::chrono::nanoseconds processorUsed()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
 TEST(WindowHeartbeat, NamesTheWindowsThreadStandingStillAndWhatHoldsIt)
@@ -139,11 +165,53 @@ TEST(WindowHeartbeat, NamesTheWindowsThreadStandingStillAndWhatHoldsIt)
         // spins on its core): slowness of busy cores, not a stall.
         heartbeat.arm(QStringLiteral("starved"));
         const auto joined = std::chrono::steady_clock::now();
-        starveWhileJoined(std::chrono::milliseconds(20));
+        {
+            BusyCore busy;
+            busy.starved([] {
+                    const auto start = processorUsed();
+                    while (processorUsed() - start < std::chrono::milliseconds(20))
+                        ;
+                })
+                .join();
+        }
         heartbeat.disarm();
         const auto starvedFor = std::chrono::steady_clock::now() - joined;
         ASSERT_GT(starvedFor, std::chrono::milliseconds(600)) << "the work was never kept from a processor";
         EXPECT_LT(heartbeat.longestStall(), 300);
+
+        // Held 500 ms by a file (a named pipe no one writes to yet) while
+        // threads it does not wait for wait for a processor all along: a
+        // stall, however starved they are.
+        const std::string pipe = dir.file("pipe");
+        ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+        heartbeat.arm(QStringLiteral("file beside starved threads"));
+        {
+            BusyCore busy;
+            std::atomic<bool> opened{false};
+            std::thread first = busy.starved([&] {
+                while (!opened)
+                    ;
+            });
+            std::thread second = busy.starved([&] {
+                while (!opened)
+                    ;
+            });
+            std::thread writer([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                const int fd = ::open(pipe.c_str(), O_WRONLY | O_CLOEXEC);
+                if (fd >= 0)
+                    ::close(fd);
+            });
+            heartbeatHeldOpeningAPipe(pipe.c_str());
+            opened = true;
+            writer.join();
+            first.join();
+            second.join();
+        }
+        heartbeat.disarm();
+        EXPECT_GE(heartbeat.longestStall(), 400);
+        EXPECT_TRUE(heartbeat.failure().startsWith(QLatin1String("file beside starved threads: ")))
+            << heartbeat.failure().toStdString();
 
         // Held by a look at a share that hangs until it answers after 800 ms:
         // the kernel's side at once, its frames once the call returns.
