@@ -146,17 +146,22 @@ std::unique_ptr<HandOffSegment> HandOffSegment::make(const QByteArray& name, int
                 return nullptr;
             }
         }
-        void* data = fd >= 0 && ::ftruncate(fd, size) == 0
-                         ? ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
-                         : MAP_FAILED;
-        if (data == MAP_FAILED) {
-            if (fd >= 0)
-                ::close(fd);
-            return nullptr;
-        }
-        return std::unique_ptr<HandOffSegment>(new HandOffSegment(name, fd, static_cast<char*>(data), size, true));
+        return mapped(name, fd >= 0 && ::ftruncate(fd, size) == 0 ? fd : -1, fd, size, true);
     }
     return nullptr;
+}
+
+std::unique_ptr<HandOffSegment> HandOffSegment::mapped(const QByteArray& name, int usable, int fd, int size,
+                                                       bool made)
+{
+    void* data =
+        usable >= 0 ? ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, usable, 0) : MAP_FAILED;
+    if (data == MAP_FAILED) {
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<HandOffSegment>(new HandOffSegment(name, fd, static_cast<char*>(data), size, made));
 }
 
 std::unique_ptr<HandOffSegment> HandOffSegment::open(const QByteArray& name, int size, bool* foreign)
@@ -166,15 +171,7 @@ std::unique_ptr<HandOffSegment> HandOffSegment::open(const QByteArray& name, int
     // Refused: another user's, or a link.
     *foreign = fd < 0 ? errno == EACCES || errno == ELOOP : !usersOwn(fd, othersMayUse, &facts);
     // A size of its own: not yet made whole.
-    void* data = fd >= 0 && !*foreign && facts.st_size == size
-                     ? ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
-                     : MAP_FAILED;
-    if (data == MAP_FAILED) {
-        if (fd >= 0)
-            ::close(fd);
-        return nullptr;
-    }
-    return std::unique_ptr<HandOffSegment>(new HandOffSegment(name, fd, static_cast<char*>(data), size, false));
+    return mapped(name, fd >= 0 && !*foreign && facts.st_size == size ? fd : -1, fd, size, false);
 }
 
 HandOffSegment::HandOffSegment(const QByteArray& name, int fd, char* data, int size, bool made)

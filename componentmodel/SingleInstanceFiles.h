@@ -82,6 +82,9 @@ public:
 
 private:
     HandOffSegment(const QByteArray& name, int fd, char* data, int size, bool made);
+    // The segment open at `fd` mapped whole where `usable` is that
+    // descriptor (-1: not to be used); else nothing, `fd` closed.
+    static std::unique_ptr<HandOffSegment> mapped(const QByteArray& name, int usable, int fd, int size, bool made);
     class CopyLock;
 
     QByteArray name_;

@@ -184,6 +184,18 @@ bool eventually(const std::function<bool()>& done, int ms = startMs)
     return true;
 }
 
+QStringList runFoldersIn(const QString& place);
+
+// About 7 KiB of the user's own settings, as a settings file holds after a
+// while, and the mark of this version's first start.
+ComponentModel::SettingsValues aWhilesSettings()
+{
+    ComponentModel::SettingsValues values{{"Notification/lastVersion", Application::applicationVersion()}};
+    for (int i = 0; i < 60; ++i)
+        values.insert(QString("Mine/key%1").arg(i), QString(100, QChar('a' + i % 26)));
+    return values;
+}
+
 // What the settings file at `file` holds on the disk now: read under a name
 // this process's settings never saw (a copy in `scratch`), which would
 // answer from what they read before, and another program may have written
@@ -290,6 +302,24 @@ struct ProgramTest : ::testing::Test {
             if (!now.contains(key))
                 missing << key;
         return missing;
+    }
+
+    // A start in `environment` shows `music` and no slides, and its ordered
+    // end leaves the music stored with every key of `keys`, and no run's
+    // working folder behind.
+    void expectTheNextStartShowsAndKeeps(const QProcessEnvironment& environment, const QString& music,
+                                         const QStringList& keys) const
+    {
+        ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
+        ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
+        run.send("state");
+        EXPECT_EQ("state slides=0 music=" + music + " files=", run.lineStartingWith("state"));
+        run.send("quit");
+        EXPECT_EQ(0, run.exitCode()) << run.errors();
+        EXPECT_EQ(music, stored("Music/filePath"));
+        EXPECT_EQ(QStringList(), missingKeys(keys)) << "keys lost";
+        const QStringList places = {environment.value("XDG_RUNTIME_DIR"), environment.value("TMPDIR")};
+        EXPECT_EQ(QStringList(), runFoldersIn(places[0]) + runFoldersIn(places[1])) << "a run's working folder left";
     }
 
     // Whether a request for `path` holding `text` came.
@@ -880,9 +910,7 @@ TEST_F(ProgramTest, ANearlyFullDiskKeepsTheUsersSettingsFileWholeAndSaysSo)
     const kestrel::test::scoped_mount disk("tmpfs", config.toStdString(), "tmpfs", 0, "size=64k,mode=0700");
     if (!disk.unavailable().empty())
         GTEST_SKIP() << disk.unavailable();
-    ComponentModel::SettingsValues users{{"Notification/lastVersion", Application::applicationVersion()}};
-    for (int i = 0; i < 60; ++i)
-        users.insert(QString("Mine/key%1").arg(i), QString(100, QChar('a' + i % 26)));
+    const ComponentModel::SettingsValues users = aWhilesSettings();
     ASSERT_TRUE(ComponentModel::writeSettingsValues(userFile(), users).worked());
     const QString filler = config + "/filler", music = path("media/music.wav");
     kestrel::test::write_file(music.toStdString(), viewmodeltest::waveFile());
@@ -902,16 +930,8 @@ TEST_F(ProgramTest, ANearlyFullDiskKeepsTheUsersSettingsFileWholeAndSaysSo)
         EXPECT_EQ(before, viewmodeltest::readAll(userFile())) << "the user's file changed on a full disk";
     }
     ASSERT_TRUE(QFile::remove(filler));
-    ProgramRun run = driver();
-    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
-    run.send("state");
-    EXPECT_EQ("state slides=0 music=" + music + " files=", run.lineStartingWith("state"));
-    run.send("quit");
-    EXPECT_EQ(0, run.exitCode()) << run.errors();
-    EXPECT_EQ(music, stored("Music/filePath"));
-    EXPECT_EQ(QStringList(), missingKeys(users.keys())) << "keys lost";
+    expectTheNextStartShowsAndKeeps(environment(), music, users.keys());
     EXPECT_EQ(QStringList{QFileInfo(userFile()).fileName()}, filesIn(QFileInfo(userFile()).path()));
-    EXPECT_EQ(QStringList(), runFoldersIn(path("")) + runFoldersIn(path("tmp"))) << "a run's working folder left";
 }
 
 // The runtime folder, where the working copies of the settings go, on a
@@ -935,9 +955,7 @@ TEST_F(ProgramTest, ARunFoldersDiskNearlyFullAtAStartCostsTheSettingsNothing)
     environment.insert("XDG_RUNTIME_DIR", runtime);
     const QString music = path("media/music.wav");
     kestrel::test::write_file(music.toStdString(), viewmodeltest::waveFile());
-    ComponentModel::SettingsValues users{{"Notification/lastVersion", Application::applicationVersion()}};
-    for (int i = 0; i < 60; ++i)
-        users.insert(QString("Mine/key%1").arg(i), QString(100, QChar('a' + i % 26)));
+    const ComponentModel::SettingsValues users = aWhilesSettings();
     storeFromOutside({users, {}});
     const QString folder = QFileInfo(userFile()).path(), away = folder + ".away";
     {
@@ -980,15 +998,7 @@ TEST_F(ProgramTest, ARunFoldersDiskNearlyFullAtAStartCostsTheSettingsNothing)
         EXPECT_EQ(before, viewmodeltest::readAll(userFile())) << "the user's file changed";
         ASSERT_EQ(1, runFoldersIn(runtime).size()) << "the killed run's change was not kept";
     }
-    ProgramRun run(LUMIVISTA_TEST_DRIVER, environment);
-    ASSERT_EQ("ready Orvik Lumivista", run.lineStartingWith("ready")) << run.errors();
-    run.send("state");
-    EXPECT_EQ("state slides=0 music=" + music + " files=", run.lineStartingWith("state"));
-    run.send("quit");
-    EXPECT_EQ(0, run.exitCode()) << run.errors();
-    EXPECT_EQ(music, stored("Music/filePath"));
-    EXPECT_EQ(QStringList(), missingKeys(users.keys())) << "keys lost";
-    EXPECT_EQ(QStringList(), runFoldersIn(runtime) + runFoldersIn(path("tmp"))) << "a run's working folder left";
+    expectTheNextStartShowsAndKeeps(environment, music, users.keys());
 }
 
 // Run A chose music m1 and could not write it back (a file stood where its
