@@ -3,6 +3,7 @@
 #include "mvvm/Dialog.h"
 
 #include "mvvm/DialogState.h"
+#include "mvvm/EarlyCloseGuard.h"
 #include "mvvm/FileChooserProcess.h"
 #include "mvvm/ForeignDialogKeeper.h"
 #include "mvvm/KeyboardElsewhere.h"
@@ -90,7 +91,10 @@ int showBox(QWidget* window, std::uint32_t alsoOurs, const QString& text, int ic
         box.setEscapeButton(pushButtons.at(escapeIndex));
     const QPointer<QWidget> owner(window);
     waitForTheUserIfElsewhere(window, alsoOurs);
-    box.exec();
+    {
+        const EarlyCloseGuard unseen(box);
+        box.exec();
+    }
     ForeignDialogKeeper::giveActivationBack(owner);
     return pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
 }

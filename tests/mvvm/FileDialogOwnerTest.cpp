@@ -2,7 +2,9 @@
 // shown by the file chooser in a process of its own is the opening
 // window's own dialog: transient for it every time, above it when the
 // window is clicked, and the window's keys work again the moment it goes,
-// however it went.
+// however it went. A dialog or message box that comes while the user is
+// in another program leaves the keyboard there, and a box waiting for the
+// user shows, and stays, before any close of the window.
 
 #include "HostedWindows.h"
 #include "XDesktop.h"
@@ -337,4 +339,108 @@ TEST_F(FileDialogOwner, ADialogOrBoxComingWhileTheUserIsElsewhereLeavesTheKeyboa
     Dialog(window).showMessageDialog(QStringLiteral("A conversion ended"));
     EXPECT_TRUE(waited) << "the box came while the user was in the other program";
     EXPECT_TRUE(shownOnReturn) << "the box did not come when the user was back";
+}
+
+
+// A conversion's good news comes while the user is in another program, and
+// the user then closes the window: from a task bar (the keyboard staying in
+// the other program), with its title bar's close, or with Alt+F4 as they
+// come back, pressed the moment the box has the keyboard. Each time the
+// box shows first and stays, over the window, which stays open; the box
+// seen, Alt+F4 closes it as its Close does.
+TEST_F(FileDialogOwner, AWindowClosedWhileItsBoxWaitsForTheUserShowsTheBoxWhichStays)
+{
+    if (!xdesktop::canFakeInput())
+        GTEST_SKIP() << "the X server has no XTEST";
+    enum class Way { TaskBar, TitleBar, AltF4AsTheBoxComes };
+    const auto box = [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); };
+    const auto boxWindow = [&box] { return box() ? xcb_window_t(box()->winId()) : xcb_window_t(0); };
+    xdesktop::OtherProgramWindow other(900, 600);
+    for (const Way way : {Way::TaskBar, Way::TitleBar, Way::AltF4AsTheBoxComes}) {
+        SCOPED_TRACE(way == Way::TaskBar ? "a task bar's close" : way == Way::TitleBar ? "the title bar's close"
+                                                                                      : "Alt+F4 as the box comes");
+        ASSERT_TRUE(qmltest::waitFor([&] { return xdesktop::onTheScreen(other.id()); }, 10000));
+        other.click();
+        // Qt asks for attention only once it knows the window inactive.
+        ASSERT_TRUE(qmltest::waitFor(
+            [&] { return xdesktop::focus() == other.id() && !QApplication::activeWindow(); }, 10000))
+            << "the other program never had the keyboard";
+        // Step by step in the window's turns: the box shows only once the
+        // wait for the user has returned to its own loop.
+        enum class Step { Elsewhere, Closed, Shown, Seen, Done } step = Step::Elsewhere;
+        bool stayed = false, bounded = false;
+        QElapsedTimer shown, bound;
+        bound.start();
+        QTimer act;
+        QObject::connect(&act, &QTimer::timeout, [&] {
+            const bool onTheScreen = boxWindow() && xdesktop::onTheScreen(boxWindow());
+            // A box still away by then is brought by the user's coming
+            // back, and closed.
+            if (bound.elapsed() > 15000) {
+                bounded = true;
+                if (box())
+                    box()->close();
+                else
+                    xdesktop::clickAt(window->mapToGlobal(QPoint(5, 5)).x(), window->mapToGlobal(QPoint(5, 5)).y());
+            }
+            switch (step) {
+            case Step::Elsewhere: {
+                if (!xdesktop::demandsAttention(windowId()))
+                    return;
+                step = Step::Closed;
+                const QPoint corner = window->mapToGlobal(QPoint(5, window->height() - 5));
+                if (way == Way::TaskBar)
+                    xdesktop::closeFromATaskBar(windowId());
+                else if (way == Way::TitleBar)
+                    xdesktop::clickTitleBarClose(windowId());
+                else
+                    xdesktop::clickAt(corner.x(), corner.y());
+                return;
+            }
+            case Step::Closed:
+                if (way == Way::AltF4AsTheBoxComes) {
+                    if (!boxWindow() || xdesktop::focus() != boxWindow())
+                        return;
+                    xdesktop::pressAltF4();
+                } else if (!onTheScreen) {
+                    return;
+                }
+                step = Step::Shown;
+                shown.start();
+                return;
+            case Step::Shown:
+                // Still there a second later: no close took it.
+                if (!box() || !window->isVisible()) {
+                    step = Step::Done;
+                    return;
+                }
+                if (shown.elapsed() < 1000)
+                    return;
+                stayed = onTheScreen;
+                step = Step::Seen;
+                if (way == Way::AltF4AsTheBoxComes)
+                    xdesktop::pressAltF4();
+                else
+                    box()->close();
+                return;
+            case Step::Seen:
+            case Step::Done:
+                return;
+            }
+        });
+        act.start(20);
+        boxes.paused = true;
+        const int answer =
+            Dialog(window).showMessageDialog(QStringLiteral("Good news! Slideshow successfully created."),
+                                             Dialog::InformationIcon, QString(),
+                                             {QStringLiteral("Show In Folder"), QStringLiteral("Play"),
+                                              QStringLiteral("Close")},
+                                             0, Dialog::AutoText, 2);
+        boxes.paused = false;
+        EXPECT_NE(step, Step::Elsewhere) << "the window never asked for attention";
+        EXPECT_TRUE(stayed) << "the box did not show, or did not stay";
+        EXPECT_FALSE(bounded) << "the box seen was not closed as asked";
+        EXPECT_TRUE(window->isVisible()) << "the window closed under its box";
+        EXPECT_EQ(answer, 2);
+    }
 }
