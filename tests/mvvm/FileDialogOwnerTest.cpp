@@ -18,6 +18,7 @@
 
 #include <csignal>
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QElapsedTimer>
@@ -280,6 +281,31 @@ TEST_F(FileDialogOwner, AKeyPressedAsTheDialogLeavesReachesTheWindow)
     EXPECT_TRUE(qmltest::waitFor([&] { return closed() == openings; }, 15000))
         << "a key was lost: " << opened() << " of " << openings << " dialogs opened";
     EXPECT_EQ(opened(), openings);
+    EXPECT_EQ(boxes.texts, QStringList());
+}
+
+// The window's wait for a dialog that shows ends as the program's end ends
+// it: the chooser, asked to end, ends without a word (its connection to
+// the X server closed under Qt is no X server that died).
+TEST_F(FileDialogOwner, AChooserAskedToEndWhileItsDialogShowsSaysNothing)
+{
+    int saidBefore = -1;
+    QTimer end;
+    end.setSingleShot(true);
+    QObject::connect(&end, &QTimer::timeout, [&] {
+        const bool shown = dialogShown(1) && qmltest::waitFor([&] { return chooser.count("shown") == 1; }, 5000);
+        saidBefore = chooser.count(QStringLiteral("said"));
+        if (auto* wait = qobject_cast<QDialog*>(QApplication::activeModalWidget()); wait && shown)
+            wait->reject();
+        else
+            give(cue(1));
+    });
+    end.start(0);
+    chooser.willTake({"await " + cue(1), "cancel"});
+    QMetaObject::invokeMethod(root, "open");
+    EXPECT_TRUE(chooser.allEndedWithin(10000)) << "the chooser lives on";
+    EXPECT_EQ(chooser.count(QStringLiteral("said")), saidBefore) << chooser.notes().join('\n').toStdString();
+    EXPECT_FALSE(chooser.notes().contains(QStringLiteral("ended"))) << "the dialog closed before its end was asked";
     EXPECT_EQ(boxes.texts, QStringList());
 }
 
