@@ -385,6 +385,11 @@ TEST_F(FileDialogOwner, AWindowClosedWhileItsBoxWaitsForTheUserShowsTheBoxWhichS
     for (const Way way : {Way::TaskBar, Way::TitleBar, Way::AltF4AsTheBoxComes}) {
         SCOPED_TRACE(way == Way::TaskBar ? "a task bar's close" : way == Way::TitleBar ? "the title bar's close"
                                                                                       : "Alt+F4 as the box comes");
+        // Back at the window after the last box, as after answering it: Qt
+        // asks for the window's attention anew only once it was active.
+        const QPoint corner = window->mapToGlobal(QPoint(5, window->height() - 5));
+        xdesktop::clickAt(corner.x(), corner.y());
+        ASSERT_TRUE(qmltest::waitFor([&] { return QApplication::activeWindow() == window; }, 10000));
         ASSERT_TRUE(qmltest::waitFor([&] { return xdesktop::onTheScreen(other.id()); }, 10000));
         other.click();
         // Qt asks for attention only once it knows the window inactive.
@@ -407,14 +412,13 @@ TEST_F(FileDialogOwner, AWindowClosedWhileItsBoxWaitsForTheUserShowsTheBoxWhichS
                 if (box())
                     box()->close();
                 else
-                    xdesktop::clickAt(window->mapToGlobal(QPoint(5, 5)).x(), window->mapToGlobal(QPoint(5, 5)).y());
+                    xdesktop::clickAt(corner.x(), corner.y());
             }
             switch (step) {
-            case Step::Elsewhere: {
+            case Step::Elsewhere:
                 if (!xdesktop::demandsAttention(windowId()))
                     return;
                 step = Step::Closed;
-                const QPoint corner = window->mapToGlobal(QPoint(5, window->height() - 5));
                 if (way == Way::TaskBar)
                     xdesktop::closeFromATaskBar(windowId());
                 else if (way == Way::TitleBar)
@@ -422,7 +426,6 @@ TEST_F(FileDialogOwner, AWindowClosedWhileItsBoxWaitsForTheUserShowsTheBoxWhichS
                 else
                     xdesktop::clickAt(corner.x(), corner.y());
                 return;
-            }
             case Step::Closed:
                 if (way == Way::AltF4AsTheBoxComes) {
                     if (!boxWindow() || xdesktop::focus() != boxWindow())
