@@ -108,6 +108,10 @@ int run(int& argc, char** argv, const StartedHook& started)
         return runHelper(argc, argv);
     }
     ComponentModel::useThePortalFileChooserWhereOneRuns();
+    // Qt keeps the shader programs it links in the home's cache, which the
+    // window's thread would read as a view first draws (a share that hangs
+    // there would hold it); the graphics driver keeps its own cache of them.
+    QCoreApplication::setAttribute(Qt::AA_DisableShaderDiskCache);
     // Outlives the application object: the end it watches runs to the
     // application's going.
     EndBackstop backstop;

@@ -63,7 +63,10 @@ public:
     // (or the part selected) as given. The box belongs to (is transient
     // for) the window of the view this Dialog is declared in; one that
     // comes while the user is in another program leaves the keyboard there
-    // and asks for attention.
+    // and asks for attention, and shows once the user is back or closes a
+    // window of the program (the close is dropped). A close the window
+    // system asks of the box in its first half second on the screen (Alt+F4
+    // meant for the window) leaves it showing.
     Q_INVOKABLE int showMessageDialog(const QString& text, int icon = NoIcon, const QString& caption = QString(),
                                       const QStringList& buttons = QStringList(), int defaultIndex = -1,
                                       int format = AutoText, int escapeIndex = -1);

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -68,6 +69,24 @@ void closeSockets()
     }
 }
 
+// Set once the window has asked the chooser to end, before its
+// connections close.
+std::atomic<bool> askedToEnd{false};
+QtMessageHandler saidBefore = nullptr;
+
+// What Qt says once the chooser was asked to end comes of its connections
+// closed under it ("The X11 connection broke (error 1). Did the X11 server
+// die?") and is untrue: it is not said. The thread that would say it is
+// held until the end comes: Qt would go on to end the process itself, with
+// a failure, under the thread that ends it.
+void sayUnlessAskedToEnd(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (!askedToEnd.load(std::memory_order_acquire))
+        return saidBefore(type, context, text);
+    for (;;)
+        ::pause();
+}
+
 // A thread of its own reads the window's asks, a byte each, and hands each
 // to the window's thread through `asks` (an eventfd), which answers when it
 // turns: a chooser whose window's thread is held answers none. The thread
@@ -91,6 +110,7 @@ void readAsksUntilInputCloses(int asks, const QStringList& privatePaths)
                 if (count == 0 || errno != EINTR)
                     break;
             }
+            askedToEnd.store(true, std::memory_order_release);
             closeSockets();
             for (const std::string& path : paths)
                 ::remove(path.c_str());
@@ -250,6 +270,7 @@ int runFileChooser(const QStringList& arguments, const std::function<void(QFileD
     });
     const QString start = startFolder(request->startFolders);
     QtFileDialogMemory memory(start, bookmarkPatience);
+    saidBefore = qInstallMessageHandler(sayUnlessAskedToEnd);
     readAsksUntilInputCloses(asks, memory.privatePaths());
 
     std::unique_ptr<QFileDialog> dialog = std::make_unique<ChooserDialog>(*request, start);

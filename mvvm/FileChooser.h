@@ -15,7 +15,8 @@
 // ended): it first closes its connections, so that the window system takes
 // its window off the screen even while one of its threads waits in the
 // kernel for a share (which keeps the process until the share answers),
-// and leaves the user's settings as they were (QtFileDialogMemory.h).
+// and leaves the user's settings as they were (QtFileDialogMemory.h). What
+// Qt says of the connections so closed is not said.
 // Made for the program's entry, with the QApplication made; GUI thread.
 
 #include <QStringList>

@@ -1,5 +1,8 @@
 #include "mvvm/KeyboardElsewhere.h"
 
+#include "mvvm/CloseRequest.h"
+
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
@@ -58,6 +61,33 @@ bool within(xcb_connection_t* c, xcb_window_t window, xcb_window_t ancestor)
     return false;
 }
 
+// While it stands, the window system's request to close one of the
+// program's windows ends `wait`: the user acts on the program (its title
+// bar's close, a task bar's Close), and the box waited for shows. The
+// request is dropped, as Qt drops it for a window a modal one blocks:
+// handed on, it would reach the window once the wait has let it go.
+class ClosesEndTheWait : public QAbstractNativeEventFilter {
+public:
+    explicit ClosesEndTheWait(QDialog& wait) : wait_(wait)
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~ClosesEndTheWait() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    ClosesEndTheWait(const ClosesEndTheWait&) = delete;
+    ClosesEndTheWait& operator=(const ClosesEndTheWait&) = delete;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        if (!closeRequestIn(eventType, message))
+            return false;
+        QMetaObject::invokeMethod(&wait_, &QDialog::accept, Qt::QueuedConnection);
+        return true;
+    }
+
+private:
+    QDialog& wait_;
+};
+
 } // namespace
 
 bool keyboardInAnotherProgram(std::uint32_t alsoOurs)
@@ -110,6 +140,7 @@ void waitForTheUserIfElsewhere(QWidget* window, std::uint32_t alsoOurs)
             away.accept();
     });
     look.start(100);
+    const ClosesEndTheWait closes(away);
     QTimer::singleShot(0, &away, [window] { QApplication::alert(window, 0); });
     away.exec();
 }

@@ -24,9 +24,11 @@ bool keyboardInAnotherProgram(std::uint32_t alsoOurs = 0);
 int execLeavingTheKeyboard(QDialog& dialog, std::uint32_t alsoOurs);
 
 // Where the user is in another program, waits until they come back to
-// this one (the keyboard on one of its windows), its windows kept from
-// input meanwhile and asking for attention: a modal box shown after it
-// then takes the keyboard from no other program, nor rises above it.
+// this one (the keyboard on one of its windows) or ask the window system
+// to close one of its windows, its windows kept from input meanwhile and
+// asking for attention: a modal box shown after it then takes the
+// keyboard from no other program, nor rises above it, and shows before
+// any close.
 void waitForTheUserIfElsewhere(QWidget* window, std::uint32_t alsoOurs);
 
 } // namespace Mvvm

@@ -3,6 +3,7 @@
 #include "mvvm/Dialog.h"
 
 #include "mvvm/DialogState.h"
+#include "mvvm/EarlyCloseGuard.h"
 #include "mvvm/FileChooserProcess.h"
 #include "mvvm/ForeignDialogKeeper.h"
 #include "mvvm/KeyboardElsewhere.h"
@@ -90,7 +91,10 @@ int showBox(QWidget* window, std::uint32_t alsoOurs, const QString& text, int ic
         box.setEscapeButton(pushButtons.at(escapeIndex));
     const QPointer<QWidget> owner(window);
     waitForTheUserIfElsewhere(window, alsoOurs);
-    box.exec();
+    {
+        const EarlyCloseGuard unseen(box);
+        box.exec();
+    }
     ForeignDialogKeeper::giveActivationBack(owner);
     return pushButtons.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
 }
@@ -131,7 +135,12 @@ FileChooserOutcome runFileDialog(Dialog& host, const QString& caption, const QSt
              Dialog::tr("Another program closed the file dialog, so nothing was chosen. Try again."));
         break;
     case FileChooserOutcome::Failed:
-        qWarning().noquote() << "[Dialog] the file dialog could not be shown:" << outcome.failure;
+        // A chooser that ended with no word of why (killed, say) may well
+        // have shown its dialog.
+        if (outcome.failure.isEmpty())
+            qWarning() << "[Dialog] the file dialog's process ended without an answer";
+        else
+            qWarning().noquote() << "[Dialog] the file dialog could not be shown:" << outcome.failure;
         warn(owner, outcome.dialogWindow,
              outcome.failure.isEmpty() ? Dialog::tr("The file dialog ended without an answer.")
                                        : Dialog::tr("The file dialog could not be shown: %1").arg(outcome.failure));

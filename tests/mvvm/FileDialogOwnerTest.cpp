@@ -2,7 +2,9 @@
 // shown by the file chooser in a process of its own is the opening
 // window's own dialog: transient for it every time, above it when the
 // window is clicked, and the window's keys work again the moment it goes,
-// however it went.
+// however it went. A dialog or message box that comes while the user is
+// in another program leaves the keyboard there, and a box waiting for the
+// user shows, and stays, before any close of the window.
 
 #include "HostedWindows.h"
 #include "XDesktop.h"
@@ -16,6 +18,7 @@
 
 #include <csignal>
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QElapsedTimer>
@@ -281,6 +284,31 @@ TEST_F(FileDialogOwner, AKeyPressedAsTheDialogLeavesReachesTheWindow)
     EXPECT_EQ(boxes.texts, QStringList());
 }
 
+// The window's wait for a dialog that shows ends as the program's end ends
+// it: the chooser, asked to end, ends without a word (its connection to
+// the X server closed under Qt is no X server that died).
+TEST_F(FileDialogOwner, AChooserAskedToEndWhileItsDialogShowsSaysNothing)
+{
+    int saidBefore = -1;
+    QTimer end;
+    end.setSingleShot(true);
+    QObject::connect(&end, &QTimer::timeout, [&] {
+        const bool shown = dialogShown(1) && qmltest::waitFor([&] { return chooser.count("shown") == 1; }, 5000);
+        saidBefore = chooser.count(QStringLiteral("said"));
+        if (auto* wait = qobject_cast<QDialog*>(QApplication::activeModalWidget()); wait && shown)
+            wait->reject();
+        else
+            give(cue(1));
+    });
+    end.start(0);
+    chooser.willTake({"await " + cue(1), "cancel"});
+    QMetaObject::invokeMethod(root, "open");
+    EXPECT_TRUE(chooser.allEndedWithin(10000)) << "the chooser lives on";
+    EXPECT_EQ(chooser.count(QStringLiteral("said")), saidBefore) << chooser.notes().join('\n').toStdString();
+    EXPECT_FALSE(chooser.notes().contains(QStringLiteral("ended"))) << "the dialog closed before its end was asked";
+    EXPECT_EQ(boxes.texts, QStringList());
+}
+
 // The user went to another program before the dialog, or a box about it,
 // came: the dialog comes without taking the keyboard from that program nor
 // rising above it, and asks for attention; the box waits, the window asking
@@ -337,4 +365,111 @@ TEST_F(FileDialogOwner, ADialogOrBoxComingWhileTheUserIsElsewhereLeavesTheKeyboa
     Dialog(window).showMessageDialog(QStringLiteral("A conversion ended"));
     EXPECT_TRUE(waited) << "the box came while the user was in the other program";
     EXPECT_TRUE(shownOnReturn) << "the box did not come when the user was back";
+}
+
+
+// A conversion's good news comes while the user is in another program, and
+// the user then closes the window: from a task bar (the keyboard staying in
+// the other program), with its title bar's close, or with Alt+F4 as they
+// come back, pressed the moment the box has the keyboard. Each time the
+// box shows first and stays, over the window, which stays open; the box
+// seen, Alt+F4 closes it as its Close does.
+TEST_F(FileDialogOwner, AWindowClosedWhileItsBoxWaitsForTheUserShowsTheBoxWhichStays)
+{
+    if (!xdesktop::canFakeInput())
+        GTEST_SKIP() << "the X server has no XTEST";
+    enum class Way { TaskBar, TitleBar, AltF4AsTheBoxComes };
+    const auto box = [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); };
+    const auto boxWindow = [&box] { return box() ? xcb_window_t(box()->winId()) : xcb_window_t(0); };
+    xdesktop::OtherProgramWindow other(900, 600);
+    for (const Way way : {Way::TaskBar, Way::TitleBar, Way::AltF4AsTheBoxComes}) {
+        SCOPED_TRACE(way == Way::TaskBar ? "a task bar's close" : way == Way::TitleBar ? "the title bar's close"
+                                                                                      : "Alt+F4 as the box comes");
+        // Back at the window after the last box, as after answering it: Qt
+        // asks for the window's attention anew only once it was active.
+        const QPoint corner = window->mapToGlobal(QPoint(5, window->height() - 5));
+        xdesktop::clickAt(corner.x(), corner.y());
+        ASSERT_TRUE(qmltest::waitFor([&] { return QApplication::activeWindow() == window; }, 10000));
+        ASSERT_TRUE(qmltest::waitFor([&] { return xdesktop::onTheScreen(other.id()); }, 10000));
+        other.click();
+        // Qt asks for attention only once it knows the window inactive.
+        ASSERT_TRUE(qmltest::waitFor(
+            [&] { return xdesktop::focus() == other.id() && !QApplication::activeWindow(); }, 10000))
+            << "the other program never had the keyboard";
+        // Step by step in the window's turns: the box shows only once the
+        // wait for the user has returned to its own loop.
+        enum class Step { Elsewhere, Closed, Shown, Seen, Done } step = Step::Elsewhere;
+        bool stayed = false, bounded = false;
+        QElapsedTimer shown, bound;
+        bound.start();
+        QTimer act;
+        QObject::connect(&act, &QTimer::timeout, [&] {
+            const bool onTheScreen = boxWindow() && xdesktop::onTheScreen(boxWindow());
+            // A box still away by then is brought by the user's coming
+            // back, and closed.
+            if (bound.elapsed() > 15000) {
+                bounded = true;
+                if (box())
+                    box()->close();
+                else
+                    xdesktop::clickAt(corner.x(), corner.y());
+            }
+            switch (step) {
+            case Step::Elsewhere:
+                if (!xdesktop::demandsAttention(windowId()))
+                    return;
+                step = Step::Closed;
+                if (way == Way::TaskBar)
+                    xdesktop::closeFromATaskBar(windowId());
+                else if (way == Way::TitleBar)
+                    xdesktop::clickTitleBarClose(windowId());
+                else
+                    xdesktop::clickAt(corner.x(), corner.y());
+                return;
+            case Step::Closed:
+                if (way == Way::AltF4AsTheBoxComes) {
+                    if (!boxWindow() || xdesktop::focus() != boxWindow())
+                        return;
+                    xdesktop::pressAltF4();
+                } else if (!onTheScreen) {
+                    return;
+                }
+                step = Step::Shown;
+                shown.start();
+                return;
+            case Step::Shown:
+                // Still there a second later: no close took it.
+                if (!box() || !window->isVisible()) {
+                    step = Step::Done;
+                    return;
+                }
+                if (shown.elapsed() < 1000)
+                    return;
+                stayed = onTheScreen;
+                step = Step::Seen;
+                if (way == Way::AltF4AsTheBoxComes)
+                    xdesktop::pressAltF4();
+                else
+                    box()->close();
+                return;
+            case Step::Seen:
+            case Step::Done:
+                return;
+            }
+        });
+        act.start(20);
+        boxes.paused = true;
+        const int answer =
+            Dialog(window).showMessageDialog(QStringLiteral("Good news! Slideshow successfully created."),
+                                             Dialog::InformationIcon, QString(),
+                                             {QStringLiteral("Show In Folder"), QStringLiteral("Play"),
+                                              QStringLiteral("Close")},
+                                             0, Dialog::AutoText, 2);
+        boxes.paused = false;
+        EXPECT_NE(step, Step::Elsewhere) << "the window never asked for attention";
+        EXPECT_TRUE(stayed) << "the box did not show, or did not stay";
+        EXPECT_FALSE(bounded) << "the box seen was not closed as asked";
+        EXPECT_TRUE(window->isVisible()) << "the window closed under its box";
+        EXPECT_EQ(answer, 2);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "mvvm/Dialog.h"
 
+#include "support-qt/LogCapture.h"
 #include "support-qt/TestChooser.h"
 #include "support/ChildProcesses.h"
 
@@ -22,6 +23,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
 #include <vector>
@@ -367,6 +369,32 @@ TEST(StandardDialogs, AFileDialogShowsAlsoAfterItsLauncherHasEnded)
     host.showOpenDialog();
     EXPECT_EQ(chooser.count("shown"), 1);
     EXPECT_EQ(boxes.texts, QStringList());
+}
+
+// The chooser's process killed while its dialog shows (as by the user):
+// the window and its log say the dialog ended without an answer, not that
+// it could not be shown.
+TEST(StandardDialogs, AChooserKilledWhileItsDialogShowsIsSaidToHaveEndedWithoutAnAnswer)
+{
+    TestChooser chooser;
+    const MessageBoxCloser boxes;
+    const qmltest::LogCapture log;
+    QTemporaryDir cues;
+    QTimer killWhenShown;
+    QObject::connect(&killWhenShown, &QTimer::timeout, [&] {
+        if (chooser.count(QStringLiteral("shown")) == 0)
+            return;
+        killWhenShown.stop();
+        ::kill(chooser.noted(QStringLiteral("pid")).toInt(), SIGKILL);
+    });
+    killWhenShown.start(20);
+    chooser.willTake({"await " + cues.filePath(QStringLiteral("never"))});
+    Dialog host;
+    EXPECT_EQ(host.showOpenDialog(), QStringList());
+    EXPECT_FALSE(killWhenShown.isActive()) << "the dialog never showed";
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("The file dialog ended without an answer.")});
+    EXPECT_EQ(log.count(QStringLiteral("[Dialog] the file dialog's process ended without an answer")), 1);
+    EXPECT_EQ(log.count(QStringLiteral("could not be shown")), 0);
 }
 
 // A chooser whose window's thread works for longer than a held one is

@@ -2,7 +2,8 @@
 // What a user does and sees on an X desktop, for the tests that run on a
 // virtual X server under a window manager: keys and clicks as the X server
 // makes them (its XTEST extension, so that the window manager's grabs and
-// the keyboard's focus take part), a window's WM_TRANSIENT_FOR, which
+// the keyboard's focus take part), a task bar's Close, a window's
+// WM_TRANSIENT_FOR, which
 // window has the keyboard, and which of two windows the window manager
 // stacks above the other. Over the application's own X connection; GUI
 // thread.
@@ -182,17 +183,25 @@ inline bool canFakeInput()
     return reply && reply->present;
 }
 
-// Ctrl and the key of `symbol` (an X keysym: 'o' for O) pressed and let go.
-inline void pressCtrlAnd(xcb_keysym_t symbol)
+// The key of `modifier` held while the key of `symbol` (X keysyms) is
+// pressed and let go.
+inline void pressWith(xcb_keysym_t modifier, xcb_keysym_t symbol)
 {
-    const xcb_keycode_t control = detail::keycodeOf(0xffe3); // Control_L
+    const xcb_keycode_t held = detail::keycodeOf(modifier);
     const xcb_keycode_t key = detail::keycodeOf(symbol);
-    detail::fakeInput(XCB_KEY_PRESS, control);
+    detail::fakeInput(XCB_KEY_PRESS, held);
     detail::fakeInput(XCB_KEY_PRESS, key);
     detail::fakeInput(XCB_KEY_RELEASE, key);
-    detail::fakeInput(XCB_KEY_RELEASE, control);
+    detail::fakeInput(XCB_KEY_RELEASE, held);
     xcb_flush(connection());
 }
+
+// Ctrl and the key of `symbol` (an X keysym: 'o' for O) pressed and let go.
+inline void pressCtrlAnd(xcb_keysym_t symbol) { pressWith(0xffe3 /* Control_L */, symbol); }
+
+// Alt+F4, which the window manager takes for a close of the window that
+// has the keyboard.
+inline void pressAltF4() { pressWith(0xffe9 /* Alt_L */, 0xffc1 /* F4 */); }
 
 // The left button clicked at (x, y) of the screen.
 inline void clickAt(int x, int y)
@@ -201,6 +210,45 @@ inline void clickAt(int x, int y)
     detail::fakeInput(XCB_BUTTON_PRESS, 1);
     detail::fakeInput(XCB_BUTTON_RELEASE, 1);
     xcb_flush(connection());
+}
+
+// The close button of the title bar the window manager framed `window`
+// with, clicked: at the right end of the title bar (openbox's layout),
+// which is as high as the frame's part above the window.
+inline void clickTitleBarClose(xcb_window_t window)
+{
+    xcb_connection_t* c = connection();
+    const xcb_window_t frame = topLevelOf(window);
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> outer(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, frame), nullptr), &std::free);
+    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> inner(
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, frame, 0, 0), nullptr), &std::free);
+    if (!outer || !inner || inner->dst_y <= 0)
+        return;
+    const int title = inner->dst_y;
+    clickAt(outer->x + outer->width - title / 2 - 1, outer->y + title / 2);
+}
+
+// The window manager asked to close `window` as a task bar's Close asks
+// it (_NET_CLOSE_WINDOW): the keyboard stays where it is.
+inline void closeFromATaskBar(xcb_window_t window)
+{
+    xcb_connection_t* c = connection();
+    static const char name[] = "_NET_CLOSE_WINDOW";
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr), &std::free);
+    if (!atom)
+        return;
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atom->atom;
+    message.data.data32[0] = XCB_CURRENT_TIME;
+    message.data.data32[1] = 2; // from a pager or task bar
+    xcb_send_event(c, 0, root(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c);
 }
 
 // A window of another program: made over an X connection of its own, so

@@ -25,7 +25,8 @@
 // "name <name box>", "bookmarks <its sidebar's addresses>" and
 // "transient <window id, 0 for none>", "window <its own window id>" and
 // "unlisted <the note on files it cannot list, its lines joined by |>" once
-// it shows, "listed <name>" for each entry waited for, "ended" once the dialog has gone. A wait that is
+// it shows, "listed <name>" for each entry waited for, "ended" once the dialog has gone,
+// and "said <line>" for each line of Qt's log it writes. A wait that is
 // not met within 20 s cancels the dialog. Started as the launcher, it is
 // the program's launcher.
 
@@ -223,6 +224,14 @@ void noteShown(QFileDialog& dialog)
         note(QStringLiteral("unlisted ") + unlisted->text().split(QLatin1Char('\n')).join(QLatin1Char('|')));
 }
 
+QtMessageHandler writeLine = nullptr;
+
+void noteAndWrite(QtMsgType type, const QMessageLogContext& context, const QString& line)
+{
+    note(QStringLiteral("said ") + line);
+    writeLine(type, context, line);
+}
+
 } // namespace
 
 // The race checker watches the program's side of a dialog, not Qt's own
@@ -237,6 +246,7 @@ int main(int argc, char** argv)
     if (std::strcmp(argv[1], ComponentModel::launcherOption) == 0)
         return Application::runHelper(argc, argv);
     note(QStringLiteral("pid %1").arg(::getpid()));
+    writeLine = qInstallMessageHandler(noteAndWrite);
     const int status = Application::runHelper(argc, argv, [](QFileDialog& dialog) {
         noteShown(dialog);
         new Hands(dialog);

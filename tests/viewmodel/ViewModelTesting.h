@@ -11,6 +11,7 @@
 
 #include "slideshow2/DTGilSlideshow.h"
 #include "slideshow2/DTSlide.h"
+#include "support-qt/LogCapture.h"
 #include "support-qt/QmlTesting.h"
 #include "support/TestFiles.h"
 #include "support/TestJpeg.h"
@@ -27,7 +28,6 @@
 #include <cstdint>
 #include <functional>
 #include <iostream>
-#include <mutex>
 #include <string>
 
 namespace viewmodeltest {
@@ -93,36 +93,7 @@ inline std::string waveFile()
            le(rate * 4, 4) + le(4, 2) + le(16, 2) + "data" + le(samples.size(), 4) + samples;
 }
 
-// The Qt log lines written while it lives.
-class LogCapture {
-public:
-    LogCapture() : previous_(qInstallMessageHandler(&LogCapture::keep)) { lines().clear(); }
-    ~LogCapture() { qInstallMessageHandler(previous_); }
-    // How many lines hold `text`.
-    int count(const QString& text) const
-    {
-        std::lock_guard<std::mutex> lock(mutex());
-        return lines().filter(text).size();
-    }
-
-private:
-    static QStringList& lines()
-    {
-        static QStringList kept;
-        return kept;
-    }
-    static std::mutex& mutex()
-    {
-        static std::mutex m;
-        return m;
-    }
-    static void keep(QtMsgType, const QMessageLogContext&, const QString& line)
-    {
-        std::lock_guard<std::mutex> lock(mutex());
-        lines() << line;
-    }
-    QtMessageHandler previous_;
-};
+using qmltest::LogCapture;
 
 inline ViewModel::SlideViewModel* slideAt(const ViewModel::StoryboardViewModel& storyboard, int i)
 {
